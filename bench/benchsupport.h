@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace Bench {
+
+// The best of `runs` wall-clock timings of `job`, in seconds: the least disturbed run.
+double bestSeconds(int runs, const std::function<void()> &job);
+
+// Runs a command to completion, its standard output going to `outputFile` when one is given.
+void runCommand(const QString &program, const QStringList &arguments, const QString &outputFile = QString());
+
+// Prints one line of the report and remembers whether the goal was met.
+void reportGoal(const QString &what, double measured, double goal, bool higherIsBetter = true);
+// 0 when every goal reported was met, 1 otherwise.
+int goalsExitCode();
+
+} // namespace Bench

@@ -1,0 +1,115 @@
+#include "header_generator.h"
+
+#include "atomic_file_writer.h"
+#include "product.h"
+
+#include <QFile>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr char newline[] = "\r\n";
+#else
+constexpr char newline[] = "\n";
+#endif
+constexpr qsizetype newlineLength = sizeof(newline) - 1;
+
+constexpr int valuesPerLine = 16;
+constexpr qsizetype inputBlockSize = 1 << 14; // keeps the text of a block in the CPU caches
+constexpr int valueLength = 4; // "0x" and two lower-case hexadecimal digits
+// Every value takes its own text and at most a comma, a newline and a tab before it.
+constexpr qsizetype maxTextPerByte = valueLength + 1 + newlineLength + 1;
+constexpr qsizetype textSlack = 8; // values are stored 8 bytes at a time
+
+// For each byte value, the text ",0xNN" in the first five of eight bytes, so that a value and
+// the comma before it are stored with one 8-byte copy.
+const std::array<std::array<char, 8>, 256> &separatedValues()
+{
+    static const std::array<std::array<char, 8>, 256> table = [] {
+        constexpr char digits[] = "0123456789abcdef";
+        std::array<std::array<char, 8>, 256> values {};
+        for (int byte = 0; byte < 256; ++byte)
+            values[byte] = {',', '0', 'x', digits[byte >> 4], digits[byte & 0xf], 0, 0, 0};
+        return values;
+    }();
+    return table;
+}
+
+QByteArray prologue(qint64 inputSize)
+{
+    return QByteArray("// Fichier généré avec ") + Quillon::productName + ' ' + Quillon::webAddress + newline
+        + newline + "const unsigned char logo[" + QByteArray::number(inputSize) + "] = " + newline + '{';
+}
+
+// Formats `count` input bytes, the first of which is at `position` in the input, into `out` and
+// returns the end of the text. A comma comes before every value but the input's first; a value
+// that starts a line of 16 has a newline and a tab between that comma and itself.
+char *formatValues(const uchar *bytes, qsizetype count, qint64 position, char *out)
+{
+    const auto &table = separatedValues();
+    for (qsizetype i = 0; i < count; ++i, ++position) {
+        const char *value = table[bytes[i]].data();
+        if (position % valuesPerLine == 0) {
+            if (position > 0)
+                *out++ = ',';
+            std::memcpy(out, newline, newlineLength);
+            out += newlineLength;
+            *out++ = '\t';
+            ++value; // no comma between the tab and the value
+            std::memcpy(out, value, valueLength);
+            out += valueLength;
+            // The rest of a full line goes without checks, the hot path for large files.
+            if (count - i >= valuesPerLine) {
+                for (int k = 1; k < valuesPerLine; ++k) {
+                    std::memcpy(out, table[bytes[i + k]].data(), 8);
+                    out += valueLength + 1;
+                }
+                i += valuesPerLine - 1;
+                position += valuesPerLine - 1;
+            }
+        } else {
+            std::memcpy(out, value, 8);
+            out += valueLength + 1;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+bool generateHeaderFile(QString inputPath, QString headerPath)
+{
+    QFile input(inputPath);
+    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    const qint64 inputSize = input.size();
+
+    AtomicFileWriter header(headerPath);
+    if (!header.open() || !header.write(prologue(inputSize)))
+        return false;
+
+    std::vector<uchar> bytes(inputBlockSize);
+    std::vector<char> text(size_t(inputBlockSize * maxTextPerByte + textSlack));
+    qint64 position = 0;
+    while (position < inputSize) {
+        const qint64 wanted = qMin<qint64>(inputBlockSize, inputSize - position);
+        const qint64 got = input.read(reinterpret_cast<char *>(bytes.data()), wanted);
+        if (got <= 0)
+            return false; // a read error, or the input shrank while being read
+        const char *end = formatValues(bytes.data(), got, position, text.data());
+        if (!header.write(text.data(), end - text.data()))
+            return false;
+        position += got;
+    }
+    // The array size is already written: a file that grew while being read cannot be stored.
+    char extra;
+    if (input.read(&extra, 1) != 0)
+        return false;
+
+    const QByteArray closing = QByteArray(newline) + "};";
+    return header.write(closing) && header.commit();
+}

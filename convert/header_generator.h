@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// Turns any file into a C header that holds every byte of it, in order, as the initialiser of
+// one array, ready to be compiled into firmware:
+//
+//     // Fichier généré avec Quillon https://...
+//
+//     const unsigned char logo[N] =
+//     {
+//     	0x42,0x4d,...              (a tab, then 16 values to a line)
+//     };                          (no line terminator after the brace)
+//
+// Lines end with the platform's terminator. The header is replaced as a whole, and only once the
+// input has been read completely: when the input cannot be read, changes length while it is
+// read, or the header cannot be written, the result is false and a header that stood at that
+// path before is kept as it was.
+bool generateHeaderFile(QString inputPath, QString headerPath);

@@ -1,0 +1,92 @@
+#include "qimage16.h"
+
+#include "atomic_file_writer.h"
+
+#include <QtEndian>
+
+#include <array>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr int bmpHeaderSize = 54;
+constexpr int infoHeaderSize = 40;
+constexpr quint32 pixelsPerMetre = 2834; // about 72 dots per inch
+constexpr qsizetype rowBlockSize = 1 << 20; // rows are gathered into blocks of about this size
+
+template<typename T> char *putLittleEndian(char *out, T value)
+{
+    qToLittleEndian(value, out);
+    return out + sizeof(T);
+}
+
+using BmpHeader = std::array<char, bmpHeaderSize>;
+
+BmpHeader bmpHeader(qint32 width, qint32 height, quint32 pixelDataSize)
+{
+    BmpHeader header;
+    char *out = header.data();
+    *out++ = 'B';
+    *out++ = 'M';
+    out = putLittleEndian<quint32>(out, pixelDataSize + bmpHeaderSize); // file size
+    out = putLittleEndian<quint32>(out, 0); // two reserved 16-bit fields
+    out = putLittleEndian<quint32>(out, bmpHeaderSize); // offset of the pixel data
+    out = putLittleEndian<quint32>(out, infoHeaderSize);
+    out = putLittleEndian<qint32>(out, width);
+    out = putLittleEndian<qint32>(out, height); // positive: rows stored bottom-up
+    out = putLittleEndian<quint16>(out, 1); // colour planes
+    out = putLittleEndian<quint16>(out, 16); // bits per pixel
+    out = putLittleEndian<quint32>(out, 0); // compression: none
+    out = putLittleEndian<quint32>(out, pixelDataSize);
+    out = putLittleEndian<quint32>(out, pixelsPerMetre);
+    out = putLittleEndian<quint32>(out, pixelsPerMetre);
+    out = putLittleEndian<quint32>(out, 0); // colours used
+    putLittleEndian<quint32>(out, 0); // important colours
+    return header;
+}
+
+} // namespace
+
+QImage16::QImage16(const QImage &image)
+    : QImage(image)
+{ }
+
+void QImage16::setImage(const QImage &image)
+{
+    QImage::operator=(image);
+}
+
+bool QImage16::saveBmp16(QString filePath) const
+{
+    if (isNull())
+        return false;
+
+    // The rows must hold 5-6-5 pixels whatever the caller gave us.
+    const QImage image
+        = format() == QImage::Format_RGB16 ? QImage(*this) : convertToFormat(QImage::Format_RGB16);
+    const qsizetype stride = image.bytesPerLine();
+    const qsizetype pixelBytes = qsizetype(image.width()) * 2;
+    const qsizetype pixelDataSize = stride * image.height();
+    if (pixelDataSize + bmpHeaderSize > std::numeric_limits<quint32>::max())
+        return false;
+
+    AtomicFileWriter file(filePath);
+    const BmpHeader header = bmpHeader(image.width(), image.height(), quint32(pixelDataSize));
+    if (!file.open() || !file.write(header.data(), header.size()))
+        return false;
+
+    // Qt leaves the alignment bytes at the end of each scan line uninitialised: only the pixel
+    // bytes are copied, over a block whose padding stays zero, so the output is deterministic.
+    const int rowsPerBlock = int(qBound<qsizetype>(1, rowBlockSize / stride, image.height()));
+    std::vector<char> block(size_t(stride) * size_t(rowsPerBlock), 0);
+    for (int y = image.height() - 1; y >= 0;) {
+        int rowsInBlock = 0;
+        for (; rowsInBlock < rowsPerBlock && y >= 0; ++rowsInBlock, --y)
+            std::memcpy(block.data() + rowsInBlock * stride, image.constScanLine(y), size_t(pixelBytes));
+        if (!file.write(block.data(), rowsInBlock * stride))
+            return false;
+    }
+    return file.commit();
+}

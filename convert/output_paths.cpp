@@ -1,0 +1,14 @@
+#include "output_paths.h"
+
+QString outputBaseName(const QString &sourceFileName)
+{
+    if (!sourceFileName.contains(QLatin1Char('.')))
+        return sourceFileName;
+    return sourceFileName.section(QLatin1Char('.'), 0, -2);
+}
+
+OutputPaths outputPaths(const QString &destinationFolder, const QString &sourceFileName)
+{
+    const QString stem = destinationFolder + QLatin1Char('/') + outputBaseName(sourceFileName);
+    return {stem + QStringLiteral("16bits.BMP"), stem + QStringLiteral(".h")};
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// Where a conversion writes its two files: for the source file photo.png and the destination
+// folder D:/out, the BMP file D:/out/photo16bits.BMP and the header D:/out/photo.h.
+struct OutputPaths
+{
+    QString bmp;
+    QString header;
+};
+
+// The source's file name without its last "." and what follows ("my.photo.png" gives
+// "my.photo"). A name without any "." is kept whole, so that "logo" gives logo16bits.BMP and
+// logo.h rather than the hidden files 16bits.BMP and .h.
+QString outputBaseName(const QString &sourceFileName);
+
+// The destination folder is used as it stands: "/" is always added before the file name.
+OutputPaths outputPaths(const QString &destinationFolder, const QString &sourceFileName);

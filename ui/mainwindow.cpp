@@ -1,0 +1,210 @@
+#include "mainwindow.h"
+
+#include "about_text.h"
+#include "header_generator.h"
+#include "mainwindow_form.h"
+#include "output_paths.h"
+#include "product.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QUrl>
+
+namespace {
+
+// Pictures whose decoded form would take more than 256 MiB (4 bytes a pixel) are refused before
+// they are decoded: a small compressed file can otherwise claim gigabytes of memory.
+constexpr qint64 maxSourcePixels = (qint64(256) << 20) / 4;
+
+// A preview is the picture scaled, without smoothing, to the largest size that fits the label.
+void setPreview(QLabel *label, const QPixmap &picture)
+{
+    label->setPixmap(picture.scaled(label->size(), Qt::KeepAspectRatio, Qt::FastTransformation));
+}
+
+void setPreview(QLabel *label, const QImage &picture)
+{
+    // Scaling first converts only the pixels shown, not the whole picture.
+    label->setPixmap(
+        QPixmap::fromImage(picture.scaled(label->size(), Qt::KeepAspectRatio, Qt::FastTransformation)));
+}
+
+QString defaultDestination()
+{
+    // The documents folder inside the home folder, or nothing when there is none.
+    return QStandardPaths::locate(QStandardPaths::HomeLocation,
+                                  QStandardPaths::displayName(QStandardPaths::DocumentsLocation),
+                                  QStandardPaths::LocateDirectory);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new MainWindowForm)
+{
+    ui->setupUi(this);
+    setWindowTitle(windowTitle() + QLatin1Char(' ') + QLatin1String(Quillon::productVersion));
+    setWindowIcon(QIcon(QStringLiteral(":/logo.png")));
+    setAcceptDrops(true);
+    // The two-line caption is wider than the label in wide fonts such as DejaVu Sans: wrapped
+    // rather than cut off.
+    ui->imageSrc->setWordWrap(true);
+    ui->dstPath->setText(defaultDestination());
+    showStartingState();
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::showStartingState()
+{
+    sourceDir.clear();
+    sourceFileName.clear();
+    sourcePixmap = QPixmap();
+    convertedImage = QImage16();
+    ui->imageSrc->setText(
+        QString::fromUtf8("Image source<br/>Faire glisser une image ou cliquer sur \"Ouvrir\""));
+    ui->imageDst->setText(QString::fromUtf8("Image convertie en 16 bits"));
+    ui->btConvertir->setEnabled(false);
+}
+
+bool MainWindow::loadImage(const QString &filePath)
+{
+    if (!QFile::exists(filePath))
+        return false;
+    sourceFileName = filePath.section(QLatin1Char('/'), -1, -1);
+    sourceDir = filePath.section(QLatin1Char('/'), 0, -2);
+
+    QImageReader reader(filePath);
+    const QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() > maxSourcePixels) {
+        refuseSource(QString::fromUtf8("Cette image est trop grande pour être convertie."));
+        return false;
+    }
+    sourcePixmap = QPixmap::fromImage(reader.read());
+    if (sourcePixmap.isNull()) {
+        refuseSource(QString::fromUtf8("Ce fichier ne sempble pas être une image."));
+        return false;
+    }
+
+    setPreview(ui->imageSrc, sourcePixmap);
+    ui->imageDst->setPixmap(QPixmap());
+    convertedImage = QImage16(); // an earlier conversion must not come back at the next resize
+    ui->btConvertir->setEnabled(true);
+    return true;
+}
+
+void MainWindow::refuseSource(const QString &reason)
+{
+    sourcePixmap = QPixmap();
+    QMessageBox::critical(this, QString::fromUtf8("Erreur"), reason, QMessageBox::Ok, QMessageBox::NoButton);
+    showStartingState();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (sourceDir.isEmpty() || sourceFileName.isEmpty())
+        return;
+    // Redrawn from the picture held, which is what "Convertir" converts, even if its file has
+    // changed or gone since; decoding the file again would also make resizing sluggish.
+    setPreview(ui->imageSrc, sourcePixmap);
+    if (!convertedImage.isNull())
+        setPreview(ui->imageDst, convertedImage);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QMimeData *data = event->mimeData();
+    if (!data->hasUrls())
+        return;
+    const QList<QUrl> urls = data->urls();
+    if (urls.isEmpty())
+        return;
+    // A URL that is not a local file gives an empty path, which loadImage() ignores.
+    loadImage(urls.first().toLocalFile());
+}
+
+void MainWindow::on_btConvertir_clicked()
+{
+    statusBar()->showMessage(QString::fromUtf8("Convertion en cours... Patientez..."), 0);
+    statusBar()->repaint(); // the job does not return to the event loop before it ends
+    setCursor(Qt::WaitCursor);
+    const bool converted = convertAndSave();
+    statusBar()->showMessage(converted ? QString::fromUtf8("Convertion terminée avec succès.")
+                                       : QString::fromUtf8("Echec de la convertion."),
+                             0);
+    setCursor(Qt::ArrowCursor);
+}
+
+bool MainWindow::convertAndSave()
+{
+    if (sourcePixmap.isNull())
+        return false;
+    convertedImage.setImage(sourcePixmap.toImage().convertToFormat(QImage::Format_RGB16));
+    setPreview(ui->imageDst, convertedImage); // shown whatever becomes of the files
+
+    const OutputPaths paths = outputPaths(ui->dstPath->text(), sourceFileName);
+    return convertedImage.saveBmp16(paths.bmp) && generateHeaderFile(paths.bmp, paths.header);
+}
+
+void MainWindow::on_btParcourir_clicked()
+{
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QString::fromUtf8("Sélectionner le dossier de destination"), ui->dstPath->text(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (QFile::exists(folder))
+        ui->dstPath->setText(folder);
+}
+
+void MainWindow::on_actionOuvrir_triggered()
+{
+    const QString filePath
+        = QFileDialog::getOpenFileName(this, QString::fromUtf8("Ouvrir une image"), ui->dstPath->text(),
+                                       QString::fromUtf8("Images (*.png *.bmp *.gif *.jpg)"));
+    loadImage(filePath);
+}
+
+void MainWindow::on_actionQuitter_triggered()
+{
+    close();
+}
+
+void MainWindow::on_actionA_propos_triggered()
+{
+    // Modeless and owned by the window: it stays open beside it and dies with it.
+    auto *box = new QMessageBox(this);
+    box->setTextFormat(Qt::RichText);
+    box->setText(QStringLiteral("<h1>") + windowTitle() + QStringLiteral("</h1>") + aboutText());
+    box->setWindowTitle(windowTitle());
+    box->setIconPixmap(QPixmap(QStringLiteral(":/logo.png"))
+                           .scaled(100, 100, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    box->setWindowIcon(QIcon(QStringLiteral(":/logo.png")));
+    box->show();
+}
+
+void MainWindow::on_btOpenDestFolder_clicked()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::toNativeSeparators(ui->dstPath->text())));
+}

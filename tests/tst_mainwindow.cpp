@@ -134,7 +134,7 @@ void TestMainWindow::choosesTheDestinationFolder()
     QString startFolder;
     QString caption;
     QFileDialog::Options options;
-    handleNextModal([&](QWidget *modal) {
+    ModalWatcher watcher([&](QWidget *modal) {
         auto *dialog = qobject_cast<QFileDialog *>(modal);
         QVERIFY(dialog);
         startFolder = dialog->directory().absolutePath();
@@ -168,10 +168,9 @@ void TestMainWindow::keepsTheDestinationWhenBrowsingIsCancelled()
     auto *destination = childOf<QLineEdit>(&window, "dstPath");
     destination->setText(empty ? QString() : start.path());
 
-    bool handled = false;
-    handleNextModal([](QWidget *dialog) { qobject_cast<QDialog *>(dialog)->reject(); }, &handled);
+    ModalWatcher watcher([](QWidget *dialog) { qobject_cast<QDialog *>(dialog)->reject(); });
     childOf<QPushButton>(&window, "btParcourir")->click();
-    QVERIFY(handled);
+    QVERIFY(watcher.handled());
     QCOMPARE(destination->text(), empty ? QString() : start.path());
 }
 

@@ -9,26 +9,34 @@
 
 namespace TestSupport {
 
-// Runs `handle` on the next modal dialog or box as soon as it is shown (the code under test is
-// then blocked in its exec()). The handler must close it. Fails the test if none appears.
-inline void handleNextModal(const std::function<void(QWidget *)> &handle, bool *handled = nullptr)
+// Handles the next modal dialog or box as soon as it is shown, while the code under test is
+// blocked in its exec(); the handler must close it. Watches only while the object lives, so a
+// dialog that never came cannot reach a handler whose test is over.
+class ModalWatcher
 {
-    auto *poll = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, poll, [=] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal && ++*tries < 500)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (modal) {
-            if (handled)
-                *handled = true;
-            handle(modal);
-        }
-    });
-    poll->start(10);
-}
+public:
+    explicit ModalWatcher(std::function<void(QWidget *)> handle)
+        : m_handle(std::move(handle))
+    {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                m_poll.stop();
+                m_handled = true;
+                m_handle(modal);
+            }
+        });
+        m_poll.start(10);
+    }
+    ModalWatcher(const ModalWatcher &) = delete;
+    ModalWatcher &operator=(const ModalWatcher &) = delete;
+
+    bool handled() const { return m_handled; }
+
+private:
+    std::function<void(QWidget *)> m_handle;
+    QTimer m_poll;
+    bool m_handled = false;
+};
 
 template<typename T> T *childOf(QObject *parent, const char *name)
 {

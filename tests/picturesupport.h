@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace TestSupport {
+
+// A picture with a different colour at every pixel, so that misplaced rows or pixels show.
+QImage patternPicture(int width, int height, bool withAlpha = false);
+
+// Writes a picture in the given format ("PNG", "JPEG", "BMP"; "GIF" gives a fixed 1 x 1 GIF,
+// since Qt cannot write GIF files).
+void savePicture(const QImage &picture, const QString &path, const char *format);
+
+// A small PNG file that announces a size but holds no pixels: enough for a reader to tell the
+// size without decoding anything, as a huge but well-compressed picture would.
+QByteArray pngWithoutPixels(quint32 width, quint32 height);
+
+// What Quillon must write for a picture, built here from the formats' definitions and not
+// through the code under test: the 16-bit BMP file and the header text for any bytes.
+QByteArray expectedBmp(const QImage &picture);
+QByteArray expectedHeader(const QByteArray &bytes);
+
+} // namespace TestSupport

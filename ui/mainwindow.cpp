@@ -165,7 +165,11 @@ bool MainWindow::convertAndSave()
     convertedImage.setImage(sourcePixmap.toImage().convertToFormat(QImage::Format_RGB16));
     setPreview(ui->imageDst, convertedImage); // shown whatever becomes of the files
 
-    const OutputPaths paths = outputPaths(ui->dstPath->text(), sourceFileName);
+    // With no destination chosen the paths would point into the file system's root folder.
+    const QString destination = ui->dstPath->text();
+    if (destination.isEmpty())
+        return false;
+    const OutputPaths paths = outputPaths(destination, sourceFileName);
     return convertedImage.saveBmp16(paths.bmp) && generateHeaderFile(paths.bmp, paths.header);
 }
 
@@ -195,6 +199,7 @@ void MainWindow::on_actionA_propos_triggered()
 {
     // Modeless and owned by the window: it stays open beside it and dies with it.
     auto *box = new QMessageBox(this);
+    box->setWindowModality(Qt::NonModal); // message boxes start application-modal
     box->setTextFormat(Qt::RichText);
     box->setText(QStringLiteral("<h1>") + windowTitle() + QStringLiteral("</h1>") + aboutText());
     box->setWindowTitle(windowTitle());

@@ -52,7 +52,7 @@ QImage drawLogo(int size, const QString &family)
     painter.drawPolygon(QPolygonF({QPointF(100, 0), QPointF(100, 100), QPointF(0, 100)}));
 
     painter.setPen(orange.darker(115));
-    painter.setFont(boldFont(family, 21));
+    painter.setFont(boldFont(family, 19));
     painter.drawText(QRectF(0, 12, 100, 34), Qt::AlignCenter, QStringLiteral("Quillon"));
     painter.setPen(blue);
     painter.setFont(boldFont(family, 34));

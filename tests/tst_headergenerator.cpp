@@ -32,20 +32,19 @@ QByteArray randomBytes(int size)
     return bytes;
 }
 
-// Reads the values back out of a generated header, independently of how it was written.
+// Reads the values back out of a generated header, independently of how it was written:
+// every "0x" followed by two hexadecimal digits between the braces.
 QByteArray parseValues(const QByteArray &text)
 {
     const int open = text.indexOf('{');
     const int close = text.lastIndexOf('}');
     QByteArray bytes;
-    for (QByteArray value : text.mid(open + 1, close - open - 1).split(',')) {
-        value = value.trimmed();
-        if (value.isEmpty())
-            continue;
+    bytes.reserve((close - open) / 5);
+    for (int at = text.indexOf("0x", open); at >= 0 && at < close; at = text.indexOf("0x", at + 4)) {
         bool ok = false;
-        bytes += char(value.toUInt(&ok, 16));
+        bytes += char(text.mid(at + 2, 2).toUInt(&ok, 16));
         if (!ok)
-            return "unparsable value: " + value;
+            return "unparsable value at " + QByteArray::number(at);
     }
     return bytes;
 }

@@ -1,9 +1,8 @@
 #include "mainwindow.h"
 
 #include "about_text.h"
-#include "header_generator.h"
+#include "conversion.h"
 #include "mainwindow_form.h"
-#include "output_paths.h"
 #include "product.h"
 
 #include <QDesktopServices>
@@ -12,7 +11,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -23,10 +21,6 @@
 #include <QUrl>
 
 namespace {
-
-// Pictures whose decoded form would take more than 256 MiB (4 bytes a pixel) are refused before
-// they are decoded: a small compressed file can otherwise claim gigabytes of memory.
-constexpr qint64 maxSourcePixels = (qint64(256) << 20) / 4;
 
 // A preview is the picture scaled, without smoothing, to the largest size that fits the label.
 void setPreview(QLabel *label, const QPixmap &picture)
@@ -90,17 +84,18 @@ bool MainWindow::loadImage(const QString &filePath)
     sourceFileName = filePath.section(QLatin1Char('/'), -1, -1);
     sourceDir = filePath.section(QLatin1Char('/'), 0, -2);
 
-    QImageReader reader(filePath);
-    const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() > maxSourcePixels) {
+    DecodedPicture decoded = decodePicture(filePath);
+    switch (decoded.status) {
+    case DecodedPicture::TooLarge:
         refuseSource(QString::fromUtf8("Cette image est trop grande pour être convertie."));
         return false;
-    }
-    sourcePixmap = QPixmap::fromImage(reader.read());
-    if (sourcePixmap.isNull()) {
+    case DecodedPicture::NotAPicture:
         refuseSource(QString::fromUtf8("Ce fichier ne sempble pas être une image."));
         return false;
+    case DecodedPicture::Decoded:
+        break;
     }
+    sourcePixmap = QPixmap::fromImage(std::move(decoded.image));
 
     setPreview(ui->imageSrc, sourcePixmap);
     ui->imageDst->setPixmap(QPixmap());
@@ -162,15 +157,15 @@ bool MainWindow::convertAndSave()
 {
     if (sourcePixmap.isNull())
         return false;
-    convertedImage.setImage(sourcePixmap.toImage().convertToFormat(QImage::Format_RGB16));
+    convertedImage.setImage(toRgb565(sourcePixmap.toImage()));
     setPreview(ui->imageDst, convertedImage); // shown whatever becomes of the files
 
     // With no destination chosen the paths would point into the file system's root folder.
     const QString destination = ui->dstPath->text();
     if (destination.isEmpty())
         return false;
-    const OutputPaths paths = outputPaths(destination, sourceFileName);
-    return convertedImage.saveBmp16(paths.bmp) && generateHeaderFile(paths.bmp, paths.header);
+    return writeOutputFiles(convertedImage, outputPaths(destination, sourceFileName))
+        == WriteOutcome::Written;
 }
 
 void MainWindow::on_btParcourir_clicked()

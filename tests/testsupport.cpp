@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -47,6 +48,17 @@ bool runWithFileSizeLimit(qint64 maxFileSize, const std::function<bool()> &job)
     if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
         qFatal("the child process did not finish its job (status %d)", status);
     return WEXITSTATUS(status) == 0;
+}
+
+QByteArray runJobProbe(const QStringList &launcher, const QStringList &arguments)
+{
+    QProcess probe;
+    probe.setProcessChannelMode(QProcess::MergedChannels);
+    const QStringList command = launcher + QStringList {QStringLiteral(QUILLON_JOB_PROBE)} + arguments;
+    probe.start(command.first(), command.mid(1));
+    if (!probe.waitForFinished(120000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+        qFatal("the job probe failed: %s", probe.readAll().constData());
+    return probe.readAll();
 }
 
 } // namespace TestSupport

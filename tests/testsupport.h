@@ -19,4 +19,9 @@ QStringList entryNames(const QString &folder);
 // the limit fails with EFBIG instead of killing the process.
 bool runWithFileSizeLimit(qint64 maxFileSize, const std::function<bool()> &job);
 
+// Runs the window's job in a process of its own (tests/job_probe.cpp), started through
+// `launcher` (prlimit, setpriv...) with `arguments`, and returns what it printed. Fails the
+// test when the process does not finish normally.
+QByteArray runJobProbe(const QStringList &launcher, const QStringList &arguments);
+
 } // namespace TestSupport

@@ -1,0 +1,167 @@
+#include "mainwindow.h"
+#include "picturesupport.h"
+#include "testsupport.h"
+#include "windowtestsupport.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+using namespace TestSupport;
+
+// Every way the writing of the two files can fail: the status bar says so, the cursor comes
+// back, the files that stood before are intact and no temporary file is left behind. A full
+// disk and another user's rights are simulated by running the job in a process of its own.
+class TestFailedWrites : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void keepsEarlierFilesWhenTheDiskFills_data();
+    void keepsEarlierFilesWhenTheDiskFills();
+    void failsOnUnusableDestinations_data();
+    void failsOnUnusableDestinations();
+    void keepsAReadOnlyOutputFile();
+
+private:
+    void verifyEarlierFilesKept();
+
+    QScopedPointer<QTemporaryDir> m_dir;
+    QString m_source;
+    QString m_out;
+    QByteArray m_earlierBmp;
+    QByteArray m_earlierHeader;
+};
+
+namespace {
+
+const QByteArray failed = "loaded\nstatus: Echec de la convertion.\ncursor: arrow\n";
+
+} // namespace
+
+void TestFailedWrites::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    m_out = m_dir->filePath("out");
+    QVERIFY(QDir().mkdir(m_out));
+
+    // An earlier run left its two files; the picture has grown since.
+    m_source = m_dir->filePath("photo.png");
+    savePicture(patternPicture(10, 10), m_source, "PNG");
+    QVERIFY(runJobProbe({}, {m_source, m_out})
+                .endsWith("status: Convertion terminée avec succès.\ncursor: arrow\n"));
+    m_earlierBmp = readFile(m_out + "/photo16bits.BMP");
+    m_earlierHeader = readFile(m_out + "/photo.h");
+    savePicture(patternPicture(300, 200), m_source, "PNG");
+}
+
+void TestFailedWrites::verifyEarlierFilesKept()
+{
+    QCOMPARE(readFile(m_out + "/photo16bits.BMP"), m_earlierBmp);
+    QCOMPARE(readFile(m_out + "/photo.h"), m_earlierHeader);
+    QCOMPARE(entryNames(m_out), (QStringList {"photo.h", "photo16bits.BMP"}));
+}
+
+void TestFailedWrites::keepsEarlierFilesWhenTheDiskFills_data()
+{
+    QTest::addColumn<qint64>("room");
+    QTest::addColumn<bool>("bmpWritten");
+
+    const qint64 bmpSize = 54 + 600 * 200;
+    QTest::newRow("during the BMP header") << qint64(20) << false;
+    QTest::newRow("during the BMP rows") << qint64(60000) << false;
+    QTest::newRow("during the header file") << bmpSize + 1000 << true;
+}
+
+void TestFailedWrites::keepsEarlierFilesWhenTheDiskFills()
+{
+    QFETCH(qint64, room);
+    QFETCH(bool, bmpWritten);
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty())
+        QSKIP("prlimit (util-linux) is not installed");
+
+    const QByteArray output
+        = runJobProbe({prlimit, "--fsize=" + QString::number(room), "--"}, {m_source, m_out});
+    QVERIFY2(output.endsWith(failed), output.constData());
+    if (bmpWritten) {
+        // The BMP file is complete; only the header failed, and the earlier one is intact.
+        QCOMPARE(readFile(m_out + "/photo16bits.BMP"), expectedBmp(QImage(m_source)));
+        QCOMPARE(readFile(m_out + "/photo.h"), m_earlierHeader);
+        QCOMPARE(entryNames(m_out), (QStringList {"photo.h", "photo16bits.BMP"}));
+    } else {
+        verifyEarlierFilesKept();
+    }
+}
+
+void TestFailedWrites::failsOnUnusableDestinations_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::newRow("destination is a file") << "file";
+    QTest::newRow("destination removed after loading") << "removed";
+    QTest::newRow("BMP path is a folder") << "bmp folder";
+}
+
+void TestFailedWrites::failsOnUnusableDestinations()
+{
+    QFETCH(QString, what);
+    MainWindow window;
+    QVERIFY(window.loadImage(m_source));
+    auto *destination = childOf<QLineEdit>(&window, "dstPath");
+    if (what == "file") {
+        writeFile(m_dir->filePath("plain"), "a file");
+        destination->setText(m_dir->filePath("plain"));
+    } else if (what == "removed") {
+        QVERIFY(QDir().mkdir(m_dir->filePath("gone")));
+        destination->setText(m_dir->filePath("gone"));
+        QVERIFY(QDir(m_dir->filePath("gone")).removeRecursively());
+    } else {
+        QVERIFY(QFile::rename(m_out + "/photo16bits.BMP", m_dir->filePath("kept.BMP")));
+        QVERIFY(QDir(m_out).mkdir("photo16bits.BMP"));
+        destination->setText(m_out);
+    }
+
+    childOf<QPushButton>(&window, "btConvertir")->click();
+    QCOMPARE(window.statusBar()->currentMessage(), QString("Echec de la convertion."));
+    QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath("gone")));
+    if (what == "bmp folder") {
+        QVERIFY(QFileInfo(m_out + "/photo16bits.BMP").isDir());
+        QVERIFY(QDir(m_out).rmdir("photo16bits.BMP"));
+        QVERIFY(QFile::rename(m_dir->filePath("kept.BMP"), m_out + "/photo16bits.BMP"));
+    }
+    verifyEarlierFilesKept(); // no header written after a failed BMP either
+}
+
+void TestFailedWrites::keepsAReadOnlyOutputFile()
+{
+    // Permissions do not stop root, so as root the job runs as the unprivileged user "nobody",
+    // in a folder it may write to, on an earlier BMP file that only its owner may read.
+    QStringList launcher;
+    if (geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable("setpriv");
+        if (setpriv.isEmpty())
+            QSKIP("setpriv (util-linux) is not installed");
+        launcher = QStringList {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+        QVERIFY(QFile::setPermissions(
+            m_dir->path(), QFile::permissions(m_dir->path()) | QFile::ExeOther | QFile::ReadOther));
+        QVERIFY(QFile::setPermissions(
+            m_out, QFile::permissions(m_out) | QFile::WriteOther | QFile::ExeOther | QFile::ReadOther));
+        QVERIFY(QFile::setPermissions(m_source, QFile::permissions(m_source) | QFile::ReadOther));
+    }
+    QVERIFY(QFile::setPermissions(m_out + "/photo16bits.BMP", QFile::ReadOwner | QFile::ReadOther));
+
+    const QByteArray output = runJobProbe(launcher, {m_source, m_out});
+    QVERIFY2(output.endsWith(failed), output.constData());
+    verifyEarlierFilesKept();
+}
+
+QTEST_MAIN(TestFailedWrites)
+#include "tst_failedwrites.moc"

@@ -3,10 +3,12 @@
 #   make test   builds Quillon and runs every test
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-plain test-sanitize bench clean format
+.PHONY: all deps configure build run test test-plain test-sanitize bench fuzz clean format
 
 all: build
 
@@ -36,8 +38,20 @@ test-sanitize: deps
 bench: build
 	scripts/run-benchmarks $(BUILD_DIR)
 
+# Each fuzz target for FUZZ_SECONDS, starting from the committed seeds; what it finds stays in
+# $(FUZZ_DIR)/corpus, and a crashing input is written to $(FUZZ_DIR).
+fuzz:
+	scripts/install-deps --fuzz
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON
+	cmake --build $(FUZZ_DIR) --parallel $(JOBS)
+	for target in header_generator bmp_writer; do \
+		mkdir -p $(FUZZ_DIR)/corpus/$$target && \
+		(cd $(FUZZ_DIR) && ./tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+			corpus/$$target ../tests/fuzz/corpus/$$target) || exit 1; \
+	done
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

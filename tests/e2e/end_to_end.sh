@@ -12,6 +12,7 @@ if [ "${1:-}" != --inside-x ]; then
 fi
 quillon=$2
 web_address=$3
+export QT_QPA_PLATFORM=xcb # a real window, whatever the other tests run with
 
 work=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT

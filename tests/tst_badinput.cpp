@@ -15,6 +15,10 @@
 
 using namespace TestSupport;
 
+// Writes one kind of input file at the path given.
+using PictureMaker = std::function<void(const QString &)>;
+Q_DECLARE_METATYPE(PictureMaker)
+
 // Every kind of file a user may hand the window: each is either refused with the error box or
 // converted exactly, and nothing crashes.
 class TestBadInput : public QObject
@@ -40,8 +44,6 @@ private:
     QScopedPointer<QTemporaryDir> m_dir;
     QScopedPointer<MainWindow> m_window;
 };
-
-Q_DECLARE_METATYPE(std::function<void(const QString &)>)
 
 void TestBadInput::init()
 {
@@ -86,7 +88,7 @@ TestBadInput::Outcome TestBadInput::loadAndConvert(const QString &path, const QS
 
 void TestBadInput::refusesOrConvertsExactly_data()
 {
-    using Maker = std::function<void(const QString &)>;
+    using Maker = PictureMaker;
     QTest::addColumn<QString>("name");
     QTest::addColumn<Maker>("make");
     QTest::addColumn<int>("outcome");
@@ -158,7 +160,7 @@ void TestBadInput::refusesOrConvertsExactly_data()
 
 void TestBadInput::refusesOrConvertsExactly()
 {
-    using Maker = std::function<void(const QString &)>;
+    using Maker = PictureMaker;
     QFETCH(QString, name);
     QFETCH(Maker, make);
     QFETCH(int, outcome);

@@ -50,8 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fail("returned false for a readable input");
     const QByteArray text = readAll(header);
 
-    const QByteArray head = QByteArray("// Fichier g\xC3\xA9n\xC3\xA9r\xC3\xA9 avec Quillon ") + Quillon::webAddress
-        + "\n\nconst unsigned char logo[" + QByteArray::number(qulonglong(size)) + "] = \n{";
+    const QByteArray head = QByteArray("// Fichier g\xC3\xA9n\xC3\xA9r\xC3\xA9 avec Quillon ")
+        + Quillon::webAddress + "\n\nconst unsigned char logo[" + QByteArray::number(qulonglong(size))
+        + "] = \n{";
     if (!text.startsWith(head))
         fail("the first lines are wrong");
     if (!text.endsWith("\n};"))

@@ -1,12 +1,16 @@
 #include "atomic_file_writer.h"
 
+#include <cerrno>
+
 AtomicFileWriter::AtomicFileWriter(const QString &filePath)
     : m_file(filePath)
 { }
 
 bool AtomicFileWriter::open()
 {
-    m_failed = !m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    errno = 0;
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail();
     return !m_failed;
 }
 
@@ -15,9 +19,10 @@ bool AtomicFileWriter::write(const char *data, qint64 size)
     if (m_failed)
         return false;
     while (size > 0) {
+        errno = 0;
         const qint64 written = m_file.write(data, size);
         if (written <= 0) {
-            cancel();
+            fail();
             return false;
         }
         data += written;
@@ -30,13 +35,19 @@ bool AtomicFileWriter::commit()
 {
     if (m_failed || !m_file.isOpen())
         return false;
-    if (!m_file.flush()) {
-        cancel();
+    errno = 0;
+    if (!m_file.flush() || !m_file.commit()) {
+        fail();
         return false;
     }
-    const bool committed = m_file.commit();
-    m_failed = !committed;
-    return committed;
+    return true;
+}
+
+void AtomicFileWriter::fail()
+{
+    if (!m_failed)
+        m_systemError = errno;
+    cancel();
 }
 
 void AtomicFileWriter::cancel()

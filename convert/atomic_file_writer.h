@@ -26,7 +26,14 @@ public:
     // Abandons the file at once, removing the temporary file; the target stays as it was.
     void cancel();
 
+    // The system's error number (errno) of the first failure, 0 when none or unknown: tells a
+    // full disk from a missing folder or a refused access.
+    int systemError() const { return m_systemError; }
+
 private:
+    void fail();
+
     QSaveFile m_file;
     bool m_failed = false;
+    int m_systemError = 0;
 };

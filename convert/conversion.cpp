@@ -68,11 +68,15 @@ QImage toRgb565(const QImage &picture)
     return displayed.convertToFormat(QImage::Format_RGB16);
 }
 
-WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths)
+WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, int *systemError)
 {
-    if (!image.saveBmp16(paths.bmp))
-        return WriteOutcome::BmpFailed;
-    if (!generateHeaderFile(paths.bmp, paths.header))
-        return WriteOutcome::HeaderFailed;
-    return WriteOutcome::Written;
+    int error = 0;
+    WriteOutcome outcome = WriteOutcome::Written;
+    if (!image.saveBmp16(paths.bmp, &error))
+        outcome = WriteOutcome::BmpFailed;
+    else if (!generateHeaderFile(paths.bmp, paths.header, &error))
+        outcome = WriteOutcome::HeaderFailed;
+    if (systemError)
+        *systemError = error;
+    return outcome;
 }

@@ -31,6 +31,7 @@ DecodedPicture decodePicture(const QString &filePath);
 QImage toRgb565(const QImage &picture);
 
 // Writes the BMP file, then the header from that file's bytes. A header is only attempted once
-// the BMP file has been written; a failed header leaves the BMP file in place.
+// the BMP file has been written; a failed header leaves the BMP file in place. On failure,
+// `systemError` receives the system's error number (errno), or 0 when there is none.
 enum class WriteOutcome { Written, BmpFailed, HeaderFailed };
-WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths);
+WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, int *systemError = nullptr);

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -83,26 +84,43 @@ char *formatValues(const uchar *bytes, qsizetype count, qint64 position, char *o
 
 bool generateHeaderFile(QString inputPath, QString headerPath)
 {
+    int ignored = 0;
+    return generateHeaderFile(inputPath, headerPath, &ignored);
+}
+
+bool generateHeaderFile(const QString &inputPath, const QString &headerPath, int *systemError)
+{
+    *systemError = 0;
     QFile input(inputPath);
-    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    errno = 0;
+    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        *systemError = errno;
         return false;
+    }
     const qint64 inputSize = input.size();
 
     AtomicFileWriter header(headerPath);
-    if (!header.open() || !header.write(prologue(inputSize)))
+    const auto failed = [&] {
+        *systemError = header.systemError();
         return false;
+    };
+    if (!header.open() || !header.write(prologue(inputSize)))
+        return failed();
 
     std::vector<uchar> bytes(inputBlockSize);
     std::vector<char> text(size_t(inputBlockSize * maxTextPerByte + textSlack));
     qint64 position = 0;
     while (position < inputSize) {
         const qint64 wanted = qMin<qint64>(inputBlockSize, inputSize - position);
+        errno = 0;
         const qint64 got = input.read(reinterpret_cast<char *>(bytes.data()), wanted);
-        if (got <= 0)
-            return false; // a read error, or the input shrank while being read
+        if (got <= 0) { // a read error, or the input shrank while being read
+            *systemError = errno;
+            return false;
+        }
         const char *end = formatValues(bytes.data(), got, position, text.data());
         if (!header.write(text.data(), end - text.data()))
-            return false;
+            return failed();
         position += got;
     }
     // The array size is already written: a file that grew while being read cannot be stored.
@@ -111,5 +129,5 @@ bool generateHeaderFile(QString inputPath, QString headerPath)
         return false;
 
     const QByteArray closing = QByteArray(newline) + "};";
-    return header.write(closing) && header.commit();
+    return (header.write(closing) && header.commit()) || failed();
 }

@@ -17,3 +17,5 @@
 // read, or the header cannot be written, the result is false and a header that stood at that
 // path before is kept as it was.
 bool generateHeaderFile(QString inputPath, QString headerPath);
+// The same, telling why it failed: the system's error number, or 0 when there is none.
+bool generateHeaderFile(const QString &inputPath, const QString &headerPath, int *systemError);

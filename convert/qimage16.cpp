@@ -60,6 +60,13 @@ void QImage16::setImage(const QImage &image)
 
 bool QImage16::saveBmp16(QString filePath) const
 {
+    int ignored = 0;
+    return saveBmp16(filePath, &ignored);
+}
+
+bool QImage16::saveBmp16(const QString &filePath, int *systemError) const
+{
+    *systemError = 0;
     if (isNull())
         return false;
 
@@ -73,9 +80,13 @@ bool QImage16::saveBmp16(QString filePath) const
         return false;
 
     AtomicFileWriter file(filePath);
+    const auto failed = [&] {
+        *systemError = file.systemError();
+        return false;
+    };
     const BmpHeader header = bmpHeader(image.width(), image.height(), quint32(pixelDataSize));
     if (!file.open() || !file.write(header.data(), header.size()))
-        return false;
+        return failed();
 
     // Qt leaves the alignment bytes at the end of each scan line uninitialised: only the pixel
     // bytes are copied, over a block whose padding stays zero, so the output is deterministic.
@@ -86,7 +97,7 @@ bool QImage16::saveBmp16(QString filePath) const
         for (; rowsInBlock < rowsPerBlock && y >= 0; ++rowsInBlock, --y)
             std::memcpy(block.data() + rowsInBlock * stride, image.constScanLine(y), size_t(pixelBytes));
         if (!file.write(block.data(), rowsInBlock * stride))
-            return false;
+            return failed();
     }
-    return file.commit();
+    return file.commit() || failed();
 }

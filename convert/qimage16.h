@@ -23,4 +23,6 @@ public:
     // keeping any file that stood there before, when the picture is null or too large for the
     // format, or when the file cannot be written completely.
     bool saveBmp16(QString filePath) const;
+    // The same, telling why it failed: the system's error number, or 0 when there is none.
+    bool saveBmp16(const QString &filePath, int *systemError) const;
 };

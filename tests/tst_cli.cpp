@@ -1,0 +1,310 @@
+#include "mainwindow.h"
+#include "picturesupport.h"
+#include "testsupport.h"
+#include "windowtestsupport.h"
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+using namespace TestSupport;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run quillonConvert(const QStringList &arguments, const QStringList &launcher = {})
+{
+    QProcess process;
+    const QStringList command = launcher + QStringList {QUILLON_CONVERT} + arguments;
+    process.start(command.first(), command.mid(1));
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        qFatal("quillon-convert did not finish");
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void writesWhatTheWindowWrites_data();
+    void writesWhatTheWindowWrites();
+    void convertsSeveralPicturesAtOnce();
+    void reportsEachFailure();
+    void keepsExistingFilesWithoutForce();
+    void reportsAFullDisk();
+    void answersUsageErrors_data();
+    void answersUsageErrors();
+    void helpsAndTellsItsVersion();
+    void convertsAtBuildTimeFromCMake();
+
+private:
+    QScopedPointer<QTemporaryDir> m_dir;
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+};
+
+void TestCli::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(QDir().mkpath(path("window")));
+    QVERIFY(QDir().mkpath(path("command")));
+}
+
+void TestCli::writesWhatTheWindowWrites_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<QByteArray>("format");
+
+    QImage translucent = patternPicture(31, 17).convertToFormat(QImage::Format_ARGB32);
+    for (int x = 0; x < 31; ++x)
+        for (int y = 0; y < 17; ++y)
+            translucent.setPixel(x, y, qRgba(x * 8, y * 15, 200, (x * 9 + y) % 256));
+    QImage palette = patternPicture(20, 20, true).convertToFormat(QImage::Format_Indexed8);
+
+    QTest::newRow("opaque PNG") << "photo.png" << patternPicture(33, 21) << QByteArray("PNG");
+    QTest::newRow("transparent areas") << "alpha.png" << patternPicture(16, 16, true) << QByteArray("PNG");
+    QTest::newRow("translucent") << "glass.png" << translucent << QByteArray("PNG");
+    QTest::newRow("palette with transparency") << "palette.png" << palette << QByteArray("PNG");
+    QTest::newRow("grey") << "grey.png" << patternPicture(9, 7).convertToFormat(QImage::Format_Grayscale8)
+                          << QByteArray("PNG");
+    QTest::newRow("16 bits a channel")
+        << "deep.png" << translucent.convertToFormat(QImage::Format_RGBA64) << QByteArray("PNG");
+    QTest::newRow("opaque 16 bits a channel")
+        << "deepopaque.png" << patternPicture(12, 12).convertToFormat(QImage::Format_RGBX64)
+        << QByteArray("PNG");
+    QTest::newRow("JPEG") << "photo.jpg" << patternPicture(40, 30) << QByteArray("JPEG");
+    QTest::newRow("BMP") << "photo.bmp" << patternPicture(5, 3) << QByteArray("BMP");
+    QTest::newRow("GIF") << "photo.gif" << QImage() << QByteArray("GIF");
+}
+
+void TestCli::writesWhatTheWindowWrites()
+{
+    QFETCH(QString, name);
+    QFETCH(QImage, picture);
+    QFETCH(QByteArray, format);
+    savePicture(picture, path(name), format.constData());
+
+    MainWindow window;
+    QVERIFY(window.loadImage(path(name)));
+    childOf<QLineEdit>(&window, "dstPath")->setText(path("window"));
+    childOf<QPushButton>(&window, "btConvertir")->click();
+    QCOMPARE(window.statusBar()->currentMessage(), QString("Convertion terminée avec succès."));
+
+    const Run run = quillonConvert({"-o", path("command"), path(name)});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    const QString base = name.section('.', 0, -2);
+    for (const QString &file : {base + "16bits.BMP", base + ".h"})
+        QVERIFY2(readFile(path("window/" + file)) == readFile(path("command/" + file)), qPrintable(file));
+}
+
+void TestCli::convertsSeveralPicturesAtOnce()
+{
+    // Written beside each picture by default; the same bytes as one picture at a time.
+    QStringList pictures;
+    for (int i = 0; i < 12; ++i) {
+        pictures << path(QString("p%1.png").arg(i));
+        savePicture(patternPicture(20 + i * 7, 10 + i * 3, i % 2), pictures.last(), "PNG");
+    }
+    const Run all = quillonConvert(pictures);
+    QCOMPARE(all.err, QString()); // no progress line when standard error is not a terminal
+    QCOMPARE(all.exitCode, 0);
+    for (int i = 0; i < pictures.size(); ++i) {
+        QCOMPARE(quillonConvert({"-o", path("command"), pictures[i]}).exitCode, 0);
+        for (const char *suffix : {"16bits.BMP", ".h"}) {
+            const QString file = QString("p%1").arg(i) + suffix;
+            QVERIFY2(readFile(path(file)) == readFile(path("command/" + file)), qPrintable(file));
+        }
+    }
+}
+
+void TestCli::reportsEachFailure()
+{
+    savePicture(patternPicture(8, 8), path("good.png"), "PNG");
+    writeFile(path("text.png"), "not a picture");
+    writeFile(path("huge.png"), pngWithoutPixels(30000, 30000));
+    QVERIFY(QDir().mkpath(path("sub")));
+    savePicture(patternPicture(8, 8), path("sub/good.jpg"), "JPEG");
+
+    const Run run = quillonConvert({"-o", path("command"), path("good.png"), path("text.png"),
+                                    path("missing.png"), path("huge.png"), path("sub/good.jpg")});
+    QCOMPARE(run.exitCode, 1);
+    const QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines,
+             (QStringList {
+                 "quillon-convert: " + path("text.png") + " : ce fichier ne semble pas être une image",
+                 "quillon-convert: " + path("missing.png") + " : fichier introuvable",
+                 "quillon-convert: " + path("huge.png") + " : image trop grande pour être convertie",
+                 "quillon-convert: " + path("sub/good.jpg") + " : mêmes fichiers de sortie que "
+                     + path("good.png") + ", image ignorée",
+             }));
+    QCOMPARE(entryNames(path("command")), (QStringList {"good.h", "good16bits.BMP"}));
+
+    const Run noFolder = quillonConvert({"-o", path("nowhere"), path("good.png")});
+    QCOMPARE(noFolder.exitCode, 1);
+    QCOMPARE(noFolder.err,
+             "quillon-convert: " + path("good.png")
+                 + " : dossier de destination introuvable : " + path("nowhere") + "\n");
+    QVERIFY(!QFileInfo::exists(path("nowhere")));
+}
+
+void TestCli::keepsExistingFilesWithoutForce()
+{
+    savePicture(patternPicture(8, 8), path("photo.png"), "PNG");
+    writeFile(path("command/photo.h"), "// mine");
+    const Run kept = quillonConvert({"-o", path("command"), path("photo.png")});
+    QCOMPARE(kept.exitCode, 1);
+    QCOMPARE(kept.err,
+             "quillon-convert: " + path("photo.png") + " : " + path("command/photo.h")
+                 + " existe déjà, image ignorée (--force pour le remplacer)\n");
+    QCOMPARE(readFile(path("command/photo.h")), QByteArray("// mine"));
+    QCOMPARE(entryNames(path("command")), QStringList {"photo.h"});
+
+    for (const QStringList &force : {QStringList {"--force"}, QStringList {"-f"}}) {
+        const Run replaced
+            = quillonConvert(force + QStringList {"--output=" + path("command"), path("photo.png")});
+        QCOMPARE(replaced.exitCode, 0);
+        const QByteArray bmp = readFile(path("command/photo16bits.BMP"));
+        QCOMPARE(bmp, expectedBmp(QImage(path("photo.png"))));
+        QCOMPARE(readFile(path("command/photo.h")), expectedHeader(bmp));
+    }
+}
+
+void TestCli::reportsAFullDisk()
+{
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty())
+        QSKIP("prlimit (util-linux) is not installed");
+    savePicture(patternPicture(100, 100), path("photo.png"), "PNG");
+    writeFile(path("command/photo16bits.BMP"), "earlier");
+
+    // Files may not grow beyond 5000 bytes: the BMP file needs 20054.
+    const Run run = quillonConvert({"--force", "-o", path("command"), path("photo.png")},
+                                   {prlimit, "--fsize=5000", "--"});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err,
+             "quillon-convert: " + path("photo.png") + " : impossible d'écrire "
+                 + path("command/photo16bits.BMP") + " : disque plein\n");
+    QCOMPARE(readFile(path("command/photo16bits.BMP")), QByteArray("earlier"));
+    QCOMPARE(entryNames(path("command")), QStringList {"photo16bits.BMP"});
+}
+
+void TestCli::answersUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("no picture") << QStringList() << "aucune image indiquée";
+    QTest::newRow("unknown option") << QStringList {"--colour", "a.png"} << "option inconnue « --colour »";
+    QTest::newRow("folder missing") << QStringList {"a.png", "-o"} << "l'option « -o » attend un dossier";
+    QTest::newRow("empty folder") << QStringList {"--output=", "a.png"}
+                                  << "le dossier de destination est vide";
+}
+
+void TestCli::answersUsageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    const Run run = quillonConvert(arguments);
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.err,
+             "quillon-convert: " + error
+                 + "\nEssayez « quillon-convert --help » pour plus d'informations.\n");
+    QCOMPARE(run.out, QString());
+}
+
+void TestCli::helpsAndTellsItsVersion()
+{
+    for (const char *option : {"--help", "-h"}) {
+        const Run help = quillonConvert({option, "ignored.png"});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.startsWith("Utilisation : quillon-convert [OPTION]... IMAGE...\n"));
+        QVERIFY(help.out.contains("--force"));
+        QVERIFY(help.out.contains("--output=DOSSIER"));
+        QVERIFY(!QFileInfo::exists("ignored16bits.BMP"));
+    }
+    for (const char *option : {"--version", "-V"})
+        QCOMPARE(quillonConvert({option}).out, QString("quillon-convert (Quillon) 1.0\n"));
+
+    // "--" ends the options: a picture may begin with a dash.
+    savePicture(patternPicture(4, 4), path("-dash.png"), "PNG");
+    QCOMPARE(quillonConvert({"-o", path("command"), "--", path("-dash.png")}).exitCode, 0);
+    QVERIFY(QFileInfo::exists(path("command/-dash16bits.BMP")));
+}
+
+void TestCli::convertsAtBuildTimeFromCMake()
+{
+    const QString cmake = QStandardPaths::findExecutable("cmake");
+    const QString cc = QStandardPaths::findExecutable("cc");
+    if (cmake.isEmpty() || cc.isEmpty())
+        QSKIP("cmake and a C compiler are needed");
+    QVERIFY(QDir().mkpath(path("pictures")));
+    savePicture(patternPicture(13, 7), path("pictures/logo.png"), "PNG");
+    savePicture(patternPicture(6, 6), path("pictures/splash.bmp"), "BMP");
+
+    const auto run = [&](const QStringList &arguments, QString *output = nullptr) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(arguments.first(), arguments.mid(1));
+        const bool ok = process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit
+            && process.exitCode() == 0;
+        const QString text = QString::fromUtf8(process.readAll());
+        if (output)
+            *output = text;
+        if (!ok)
+            qWarning("%s", qPrintable(text));
+        return ok;
+    };
+    const QString build = path("build");
+    QVERIFY(run({cmake, "-S", QUILLON_TEST_PROJECT, "-B", build, "-DQUILLON_MODULE=" QUILLON_MODULE,
+                 "-DQUILLON_CONVERT_EXECUTABLE=" QUILLON_CONVERT, "-DPICTURE_FOLDER=" + path("pictures")}));
+    const auto dump = [&] {
+        QString bytes;
+        QProcess process;
+        process.start(build + "/dump", QStringList());
+        process.waitForFinished();
+        return process.readAllStandardOutput();
+    };
+    const auto expected = [&] {
+        return expectedBmp(QImage(path("pictures/logo.png")))
+            + expectedBmp(QImage(path("pictures/splash.bmp")));
+    };
+
+    QString output;
+    QVERIFY(run({cmake, "--build", build}, &output));
+    QVERIFY(output.contains("Converting logo.png to logo.h"));
+    QVERIFY(output.contains("Converting splash.bmp to splash.h"));
+    QCOMPARE(dump(), expected());
+
+    // Nothing changed: nothing converted.
+    QVERIFY(run({cmake, "--build", build}, &output));
+    QVERIFY2(!output.contains("Converting"), qPrintable(output));
+
+    // A changed picture is converted again, and only that one.
+    savePicture(patternPicture(9, 3), path("pictures/splash.bmp"), "BMP");
+    QFile splash(path("pictures/splash.bmp"));
+    QVERIFY(splash.open(QIODevice::ReadWrite));
+    QVERIFY(splash.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+    splash.close();
+    QVERIFY(run({cmake, "--build", build}, &output));
+    QVERIFY(output.contains("Converting splash.bmp to splash.h"));
+    QVERIFY(!output.contains("Converting logo.png"));
+    QCOMPARE(dump(), expected());
+}
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"

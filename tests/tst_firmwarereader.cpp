@@ -1,0 +1,190 @@
+#include "picturesupport.h"
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace TestSupport;
+
+// The C reader in examples/firmware, compiled on the host with the headers quillon-convert
+// writes, must give back every pixel of the picture's 5-6-5 form.
+class TestFirmwareReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void readsEveryPixel_data();
+    void readsEveryPixel();
+    void refusesDamagedArrays();
+    void buildsTheExample();
+    void buildsForAnEightBitBoard();
+
+private:
+    // Converts a picture into `name`.h in the work folder.
+    void convert(const QImage &picture, const QString &name);
+    // Compiles the C files with the reader under the strictest warnings; returns the program.
+    QString compile(const QString &compiler, const QStringList &sources, const QStringList &extra = {});
+    QByteArray runProgram(const QString &program);
+
+    QString m_cc;
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+void TestFirmwareReader::initTestCase()
+{
+    m_cc = QStandardPaths::findExecutable("cc");
+    if (m_cc.isEmpty())
+        QSKIP("no C compiler (cc) on this machine");
+}
+
+void TestFirmwareReader::init()
+{
+    m_dir.reset(new QTemporaryDir);
+}
+
+void TestFirmwareReader::convert(const QImage &picture, const QString &name)
+{
+    const QString png = m_dir->filePath(name + ".png");
+    savePicture(picture, png, "PNG");
+    QProcess process;
+    process.start(QUILLON_CONVERT, {"--force", "-o", m_dir->path(), png});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        qFatal("quillon-convert failed: %s", process.readAllStandardError().constData());
+}
+
+QString TestFirmwareReader::compile(const QString &compiler, const QStringList &sources,
+                                    const QStringList &extra)
+{
+    const QString program = m_dir->filePath("program");
+    QStringList arguments {"-std=c99", "-Wall",      "-Wextra", "-Werror",     "-pedantic",
+                           "-I",       FIRMWARE_DIR, "-I",      m_dir->path(), FIRMWARE_DIR "/quillon_bmp.c",
+                           "-o",       program};
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(compiler, arguments + extra + sources);
+    if (!process.waitForFinished(120000) || process.exitCode() != 0)
+        qFatal("%s failed: %s", qPrintable(compiler), process.readAll().constData());
+    return program;
+}
+
+QByteArray TestFirmwareReader::runProgram(const QString &program)
+{
+    QProcess process;
+    process.start(program, QStringList());
+    if (!process.waitForFinished(60000))
+        qFatal("the program did not finish");
+    return process.readAllStandardOutput() + "exit " + QByteArray::number(process.exitCode()) + "\n";
+}
+
+void TestFirmwareReader::readsEveryPixel_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("1 x 1") << QSize(1, 1);
+    QTest::newRow("2 x 1, no padding") << QSize(2, 1);
+    QTest::newRow("odd width") << QSize(37, 23);
+    QTest::newRow("even width") << QSize(64, 48);
+    QTest::newRow("tall") << QSize(3, 70);
+}
+
+void TestFirmwareReader::readsEveryPixel()
+{
+    QFETCH(QSize, size);
+    const QImage picture = patternPicture(size.width(), size.height());
+    convert(picture, "picture");
+    writeFile(m_dir->filePath("main.c"),
+              "#include <stdio.h>\n"
+              "#include \"quillon_bmp.h\"\n"
+              "#include \"picture.h\"\n"
+              "int main(void)\n"
+              "{\n"
+              "    quillon_bmp bmp;\n"
+              "    int32_t x, y;\n"
+              "    if (quillon_bmp_open(&bmp, logo, sizeof logo) != QUILLON_BMP_OK)\n"
+              "        return 1;\n"
+              "    printf(\"%ld x %ld\\n\", (long)bmp.width, (long)bmp.height);\n"
+              "    for (y = 0; y < bmp.height; ++y)\n"
+              "        for (x = 0; x < bmp.width; ++x)\n"
+              "            printf(\"%04x\\n\", (unsigned)quillon_bmp_pixel(&bmp, x, y));\n"
+              "    return 0;\n"
+              "}\n");
+
+    // What the device must see: the picture's own 5-6-5 pixels, top-left first.
+    const QImage rgb16 = picture.convertToFormat(QImage::Format_RGB16);
+    QByteArray expected = QByteArray::number(size.width()) + " x " + QByteArray::number(size.height()) + "\n";
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            expected += QByteArray::number(reinterpret_cast<const quint16 *>(rgb16.constScanLine(y))[x], 16)
+                            .rightJustified(4, '0')
+                + "\n";
+    QCOMPARE(runProgram(compile(m_cc, {m_dir->filePath("main.c")})), expected + "exit 0\n");
+}
+
+void TestFirmwareReader::refusesDamagedArrays()
+{
+    convert(patternPicture(5, 4), "picture");
+    // Each line damages a copy of the array in one way and prints what the reader says.
+    writeFile(m_dir->filePath("main.c"),
+              "#include <stdio.h>\n"
+              "#include <string.h>\n"
+              "#include \"quillon_bmp.h\"\n"
+              "#include \"picture.h\"\n"
+              "static int check(size_t at, unsigned char value, size_t size)\n"
+              "{\n"
+              "    unsigned char copy[sizeof logo];\n"
+              "    quillon_bmp bmp;\n"
+              "    memcpy(copy, logo, sizeof logo);\n"
+              "    if (at < sizeof logo)\n"
+              "        copy[at] = value;\n"
+              "    return quillon_bmp_open(&bmp, copy, size);\n"
+              "}\n"
+              "int main(void)\n"
+              "{\n"
+              "    printf(\"intact %d\\n\", check(sizeof logo, 0, sizeof logo));\n"
+              "    printf(\"one byte short %d\\n\", check(sizeof logo, 0, sizeof logo - 1));\n"
+              "    printf(\"header only %d\\n\", check(sizeof logo, 0, 53));\n"
+              "    printf(\"signature %d\\n\", check(1, 'A', sizeof logo));\n"
+              "    printf(\"24 bits %d\\n\", check(28, 24, sizeof logo));\n"
+              "    printf(\"bit fields %d\\n\", check(30, 3, sizeof logo));\n"
+              "    printf(\"info header %d\\n\", check(14, 108, sizeof logo));\n"
+              "    printf(\"no width %d\\n\", check(18, 0, sizeof logo));\n"
+              "    printf(\"taller than the rows %d\\n\", check(22, 9, sizeof logo));\n"
+              "    printf(\"pixels past the end %d\\n\", check(10, 200, sizeof logo));\n"
+              "    return 0;\n"
+              "}\n");
+    QCOMPARE(runProgram(compile(m_cc, {m_dir->filePath("main.c")})),
+             QByteArray("intact 0\n"
+                        "one byte short -1\n"
+                        "header only -1\n"
+                        "signature -2\n"
+                        "24 bits -3\n"
+                        "bit fields -3\n"
+                        "info header -3\n"
+                        "no width -3\n"
+                        "taller than the rows -1\n"
+                        "pixels past the end -1\n"
+                        "exit 0\n"));
+}
+
+void TestFirmwareReader::buildsTheExample()
+{
+    convert(patternPicture(20, 10), "logo");
+    QCOMPARE(runProgram(compile(m_cc, {FIRMWARE_DIR "/example.c"})), QByteArray("exit 0\n"));
+}
+
+void TestFirmwareReader::buildsForAnEightBitBoard()
+{
+    const QString avrGcc = QStandardPaths::findExecutable("avr-gcc");
+    if (avrGcc.isEmpty())
+        QSKIP("avr-gcc (Debian package gcc-avr) is not installed");
+    convert(patternPicture(20, 10), "logo");
+    compile(avrGcc, {FIRMWARE_DIR "/example.c"}, {"-mmcu=atmega328p", "-Os"});
+    QVERIFY(QFileInfo(m_dir->filePath("program")).size() > 0);
+}
+
+QTEST_GUILESS_MAIN(TestFirmwareReader)
+#include "tst_firmwarereader.moc"

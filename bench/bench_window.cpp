@@ -15,32 +15,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QStatusBar>
 #include <QTemporaryDir>
 
 #include <cstdio>
-
-namespace {
-
-// A photograph-like picture: smooth gradients with a little noise, so that it compresses the
-// way real pictures do.
-QImage photoLike(int size)
-{
-    QImage picture(size, size, QImage::Format_RGB32);
-    auto *random = QRandomGenerator::global();
-    for (int y = 0; y < size; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-        for (int x = 0; x < size; ++x) {
-            const int noise = int(random->bounded(16));
-            line[x] = qRgb((x * 255 / size + noise) & 0xff, (y * 255 / size + noise) & 0xff,
-                           ((x + y) * 127 / size + noise) & 0xff);
-        }
-    }
-    return picture;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -50,7 +28,7 @@ int main(int argc, char *argv[])
     if (!dir.isValid())
         qFatal("cannot create a folder in %s", qPrintable(base));
     const QString source = dir.filePath("photo.png");
-    if (!photoLike(4096).save(source, "PNG"))
+    if (!Bench::photoLike(4096, 4096).save(source, "PNG"))
         qFatal("cannot write the picture");
 
     MainWindow window;

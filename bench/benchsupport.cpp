@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRandomGenerator>
 
 #include <cstdio>
 #include <limits>
@@ -33,6 +34,21 @@ void runCommand(const QString &program, const QStringList &arguments, const QStr
     if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0)
         qFatal("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
+}
+
+QImage photoLike(int width, int height)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(width * 7919 + height);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int noise = int(random.bounded(16));
+            line[x] = qRgb((x * 255 / width + noise) & 0xff, (y * 255 / height + noise) & 0xff,
+                           ((x + y) * 127 / (width + height) * 2 + noise) & 0xff);
+        }
+    }
+    return picture;
 }
 
 void reportGoal(const QString &what, double measured, double goal, bool higherIsBetter)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +13,10 @@ double bestSeconds(int runs, const std::function<void()> &job);
 
 // Runs a command to completion, its standard output going to `outputFile` when one is given.
 void runCommand(const QString &program, const QStringList &arguments, const QString &outputFile = QString());
+
+// A photograph-like picture: smooth gradients with a little noise, so that it compresses the
+// way real pictures do.
+QImage photoLike(int width, int height);
 
 // Prints one line of the report and remembers whether the goal was met.
 void reportGoal(const QString &what, double measured, double goal, bool higherIsBetter = true);

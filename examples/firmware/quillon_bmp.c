@@ -25,7 +25,8 @@ quillon_bmp_status quillon_bmp_open(quillon_bmp *bmp, const unsigned char *data,
     offset = read32(data + 10);
     width = read32(data + 18);
     height = read32(data + 22);
-    if (read32(data + 14) != 40 || read16(data + 26) != 1 || read16(data + 28) != 16 || read32(data + 30) != 0)
+    if (read32(data + 14) != 40 || read16(data + 26) != 1 || read16(data + 28) != 16
+        || read32(data + 30) != 0)
         return QUILLON_BMP_UNSUPPORTED;
     /* Width and height are positive and small enough for the row arithmetic below. */
     if (width == 0 || height == 0 || width > 0x7fff || height > 0x7fff)
@@ -49,8 +50,7 @@ uint16_t quillon_bmp_pixel(const quillon_bmp *bmp, int32_t x, int32_t y)
 }
 
 void quillon_bmp_draw(const quillon_bmp *bmp, int32_t left, int32_t top,
-                      void (*draw_pixel)(void *context, int32_t x, int32_t y, uint16_t rgb565),
-                      void *context)
+                      void (*draw_pixel)(void *context, int32_t x, int32_t y, uint16_t rgb565), void *context)
 {
     int32_t x, y;
     for (y = 0; y < bmp->height; ++y)

@@ -18,7 +18,8 @@
 extern "C" {
 #endif
 
-typedef struct {
+typedef struct
+{
     const unsigned char *pixels; /* the first byte of the bottom row */
     int32_t width;
     int32_t height;

@@ -74,6 +74,7 @@ private slots:
     void fitsPreviewsToTheLabels();
     void followsTheWindowSize();
     void keepsThePreviewWhenTheFileIsGone();
+    void followsTheWindowSizeWithoutAFolderName();
 
 private:
     void drop(const QList<QUrl> &urls);
@@ -395,6 +396,20 @@ void TestImageIntake::keepsThePreviewWhenTheFileIsGone()
     QVERIFY(shownPixmap(m_source).size() != shown.size());
     // Still the same picture, now larger.
     QCOMPARE(shownPixmap(m_source).toImage().scaled(shown.size()).pixel(0, 0), shown.pixel(0, 0));
+}
+
+void TestImageIntake::followsTheWindowSizeWithoutAFolderName()
+{
+    // A path without any "/" before the name, as for a picture at the root of the file system.
+    picture("photo.png", "PNG", QSize(80, 40));
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    const bool loaded = m_window->loadImage("photo.png");
+    QDir::setCurrent(previous);
+    QVERIFY(loaded);
+
+    m_window->resize(m_window->width() + 250, m_window->height() + 150);
+    QTRY_COMPARE(shownPixmap(m_source).size(), QSize(80, 40).scaled(m_source->size(), Qt::KeepAspectRatio));
 }
 
 QTEST_MAIN(TestImageIntake)

@@ -114,7 +114,9 @@ void MainWindow::refuseSource(const QString &reason)
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    if (sourceDir.isEmpty() || sourceFileName.isEmpty())
+    // Whether a picture is held, rather than whether both names are set: a picture at the root
+    // of the file system ("/photo.png") has an empty folder name.
+    if (sourcePixmap.isNull())
         return;
     // Redrawn from the picture held, which is what "Convertir" converts, even if its file has
     // changed or gone since; decoding the file again would also make resizing sluggish.

@@ -42,6 +42,7 @@ bench: build
 # $(FUZZ_DIR)/corpus, and a crashing input is written to $(FUZZ_DIR).
 fuzz:
 	scripts/install-deps --fuzz
+	rm -f $(FUZZ_DIR)/CMakeCache.txt # always configured afresh for clang and libFuzzer
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON
 	cmake --build $(FUZZ_DIR) --parallel $(JOBS)
 	for target in header_generator bmp_writer; do \

@@ -34,9 +34,11 @@ QHash<int, QString> findOutputClashes(const std::vector<PictureJob> &jobs)
     QHash<QString, int> firstUser;
     QHash<int, QString> clashes;
     for (int i = 0; i < int(jobs.size()); ++i) {
-        const QString bmp = QDir::cleanPath(
-            QFileInfo(outputPaths(jobs[i].outputFolder, QFileInfo(jobs[i].picturePath).fileName()).bmp)
-                .absoluteFilePath());
+        // The folder's real path, links followed: dir/ and a link to it are the same folder.
+        QString folder = QFileInfo(jobs[i].outputFolder).canonicalFilePath();
+        if (folder.isEmpty())
+            folder = QDir::cleanPath(QFileInfo(jobs[i].outputFolder).absoluteFilePath());
+        const QString bmp = outputPaths(folder, QFileInfo(jobs[i].picturePath).fileName()).bmp;
         const auto first = firstUser.constFind(bmp);
         if (first == firstUser.constEnd())
             firstUser.insert(bmp, i);

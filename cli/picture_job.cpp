@@ -4,12 +4,14 @@
 #include "qimage16.h"
 
 #include <QFileInfo>
+#include <QTextCodec>
 
 #include <cerrno>
 #include <cstring>
 
 namespace {
 
+// The system's errors in French: the C library's own texts would follow its locale, not ours.
 QString causeOf(int systemError)
 {
     switch (systemError) {
@@ -19,15 +21,34 @@ QString causeOf(int systemError)
         return QString::fromUtf8("disque plein");
     case EACCES:
     case EPERM:
-    case EROFS:
         return QString::fromUtf8("accès refusé");
+    case EROFS:
+        return QString::fromUtf8("système de fichiers en lecture seule");
     case ENOENT:
     case ENOTDIR:
         return QString::fromUtf8("dossier introuvable");
+    case ENAMETOOLONG:
+        return QString::fromUtf8("nom de fichier trop long");
+    case EISDIR:
+        return QString::fromUtf8("c'est un dossier");
+    case ELOOP:
+        return QString::fromUtf8("trop de liens symboliques");
+    case EIO:
+        return QString::fromUtf8("erreur d'entrée-sortie");
+    case EMFILE:
+    case ENFILE:
+        return QString::fromUtf8("trop de fichiers ouverts");
+    case ENOMEM:
+        return QString::fromUtf8("mémoire insuffisante");
+    case EBUSY:
+    case ETXTBSY:
+        return QString::fromUtf8("fichier occupé");
+    case EXDEV:
+        return QString::fromUtf8("déplacement impossible entre deux systèmes de fichiers");
     case 0:
         return QString::fromUtf8("écriture impossible");
     default:
-        return QString::fromLocal8Bit(std::strerror(systemError));
+        return QString::fromUtf8("erreur système %1").arg(systemError);
     }
 }
 
@@ -41,8 +62,15 @@ PictureOutcome failed(const QString &message)
 PictureOutcome runPictureJob(const PictureJob &job)
 {
     const QFileInfo picture(job.picturePath);
-    if (!picture.exists())
+    if (!picture.exists()) {
+        // Qt decodes file names as UTF-8 (or the locale's encoding); bytes that are not valid
+        // there become U+FFFD, and the name then names no file.
+        if (job.picturePath.contains(QChar::ReplacementCharacter))
+            return failed(
+                QString::fromUtf8("nom de fichier illisible : il n'est pas codé en %1, renommez le fichier")
+                    .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
         return failed(QString::fromUtf8("fichier introuvable"));
+    }
     if (!QFileInfo(job.outputFolder).isDir())
         return failed(QString::fromUtf8("dossier de destination introuvable : %1").arg(job.outputFolder));
 
@@ -66,12 +94,14 @@ PictureOutcome runPictureJob(const PictureJob &job)
         return failed(QString::fromUtf8("ce fichier ne semble pas être une image"));
     case DecodedPicture::TooLarge:
         return failed(QString::fromUtf8("image trop grande pour être convertie"));
+    case DecodedPicture::Unreadable:
+        return failed(QString::fromUtf8("lecture impossible : %1").arg(causeOf(decoded.systemError)));
     case DecodedPicture::Decoded:
         break;
     }
 
-    const QImage16 image(toRgb565(decoded.image));
-    decoded.image = QImage(); // only the 16-bit picture is needed from here on
+    // Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
+    const QImage16 image(toRgb565(std::move(decoded.image)));
     int systemError = 0;
     switch (writeOutputFiles(image, paths, &systemError)) {
     case WriteOutcome::BmpFailed:

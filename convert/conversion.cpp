@@ -1,82 +1,96 @@
 #include "conversion.h"
 
+#include "atomic_file_writer.h"
+#include "decoded_size.h"
 #include "header_generator.h"
+#include "picture_source.h"
 #include "qimage16.h"
 
-#include <QFile>
 #include <QImageReader>
-#include <QtEndian>
-
-namespace {
-
-// Qt's BMP reader accepts a file whose pixel rows are cut short and leaves the missing rows
-// uninitialised: heap garbage that would end up in the firmware, different on every run. So an
-// uncompressed BMP file must hold all the rows its header announces.
-bool isTruncatedBmp(const QString &filePath)
-{
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray header = file.read(34);
-    if (header.size() < 26)
-        return true;
-    const auto u16 = [&](int at) { return qFromLittleEndian<quint16>(header.constData() + at); };
-    const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(header.constData() + at); };
-
-    const quint32 infoSize = u32(14);
-    qint64 width = 0, height = 0, bitsPerPixel = 0;
-    quint32 compression = 0;
-    if (infoSize == 12) { // OS/2 core header
-        width = u16(18);
-        height = u16(20);
-        bitsPerPixel = u16(24);
-    } else {
-        if (header.size() < 34)
-            return true;
-        width = qint32(u32(18));
-        height = qint32(u32(22));
-        bitsPerPixel = u16(28);
-        compression = u32(30);
-    }
-    constexpr quint32 none = 0, bitFields = 3, alphaBitFields = 6;
-    if (compression != none && compression != bitFields && compression != alphaBitFields)
-        return false; // run-length encoded rows have no fixed size
-    const qint64 rowSize = (qAbs(width) * bitsPerPixel + 31) / 32 * 4;
-    return file.size() < qint64(u32(10)) + rowSize * qAbs(height);
-}
-
-} // namespace
 
 DecodedPicture decodePicture(const QString &filePath)
 {
-    QImageReader reader(filePath);
+    PictureSource source(filePath);
+    switch (source.openRegularFile()) {
+    case PictureSource::NotARegularFile:
+        return {DecodedPicture::NotAPicture, QImage(), 0};
+    case PictureSource::Unreadable:
+        return {DecodedPicture::Unreadable, QImage(), source.systemError()};
+    case PictureSource::Opened:
+        break;
+    }
+
+    QImageReader reader(&source);
+    const QByteArray format = reader.format();
     const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() > maxSourcePixels)
-        return {DecodedPicture::TooLarge, QImage()};
-    const bool isBmp = reader.format() == "bmp"; // known only until the reader has read
-    QImage image = reader.read();
-    if (image.isNull() || (isBmp && isTruncatedBmp(filePath)))
-        return {DecodedPicture::NotAPicture, QImage()};
-    return {DecodedPicture::Decoded, std::move(image)};
+    const QImage::Format pixelFormat = reader.imageFormat();
+    if (format.isEmpty() || !size.isValid())
+        return {DecodedPicture::NotAPicture, QImage(), 0};
+    const qint64 decodedBytes = decodedPictureBytes(format, size, pixelFormat, &source);
+    if (decodedBytes < 0)
+        return {DecodedPicture::NotAPicture, QImage(), 0};
+    if (decodedBytes > maxDecodedBytes)
+        return {DecodedPicture::TooLarge, QImage(), 0};
+
+    // Qt's readers decode into the image they are given when its size and format are the ones
+    // they announced (the icon reader, which makes its own, aside). Handing them a zero-filled
+    // one makes every pixel they leave unset black, or the palette's first colour.
+    QImage image;
+    if (pixelFormat != QImage::Format_Invalid && format != "ico" && format != "cur") {
+        image = QImage(size, pixelFormat);
+        if (image.isNull())
+            return {DecodedPicture::TooLarge, QImage(), 0};
+        image.fill(0);
+    }
+    source.resetRanPastEnd();
+    if (!reader.read(&image) || image.isNull())
+        return {DecodedPicture::NotAPicture, QImage(), 0};
+    // Qt's BMP reader keeps a picture whose rows stop short of what the header announces.
+    if (format == "bmp" && source.ranPastEnd())
+        return {DecodedPicture::NotAPicture, QImage(), 0};
+    return {DecodedPicture::Decoded, std::move(image), 0};
 }
 
-QImage toRgb565(const QImage &picture)
+QImage toRgb565(QImage picture)
 {
     // The same two steps as showing the picture through a QPixmap and taking it back.
-    const QImage displayed = picture.convertToFormat(
-        picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    return displayed.convertToFormat(QImage::Format_RGB16);
+    picture.convertTo(picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    picture.convertTo(QImage::Format_RGB16);
+    return picture;
 }
 
 WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, int *systemError)
 {
-    int error = 0;
-    WriteOutcome outcome = WriteOutcome::Written;
-    if (!image.saveBmp16(paths.bmp, &error))
-        outcome = WriteOutcome::BmpFailed;
-    else if (!generateHeaderFile(paths.bmp, paths.header, &error))
-        outcome = WriteOutcome::HeaderFailed;
-    if (systemError)
-        *systemError = error;
-    return outcome;
+    int ignored = 0;
+    int &error = systemError ? *systemError : ignored;
+    error = 0;
+    const qint64 bmpSize = image.bmp16FileSize();
+    if (bmpSize < 0)
+        return WriteOutcome::BmpFailed;
+
+    AtomicFileWriter bmp(paths.bmp);
+    if (!bmp.open()) {
+        error = bmp.systemError();
+        return WriteOutcome::BmpFailed;
+    }
+    // Both files are written from the same blocks. A header that fails does not stop the BMP
+    // file, which is kept on its own.
+    HeaderFileWriter header(paths.header, bmpSize);
+    bool headerWritten = header.open();
+    const bool bmpWritten = image.writeBmp16([&](const char *data, qint64 size) {
+        if (!bmp.write(data, size))
+            return false;
+        headerWritten = headerWritten && header.append(data, size);
+        return true;
+    });
+    if (!bmpWritten || !bmp.commit()) {
+        header.cancel();
+        error = bmp.systemError();
+        return WriteOutcome::BmpFailed;
+    }
+    if (!headerWritten || !header.commit()) {
+        error = header.systemError();
+        return WriteOutcome::HeaderFailed;
+    }
+    return WriteOutcome::Written;
 }

@@ -17,14 +17,14 @@ constexpr char newline[] = "\r\n";
 #else
 constexpr char newline[] = "\n";
 #endif
-constexpr qsizetype newlineLength = sizeof(newline) - 1;
+constexpr qint64 newlineLength = sizeof(newline) - 1;
 
 constexpr int valuesPerLine = 16;
-constexpr qsizetype inputBlockSize = 1 << 14; // keeps the text of a block in the CPU caches
+constexpr qint64 inputBlockSize = 1 << 14; // keeps the text of a block in the CPU caches
 constexpr int valueLength = 4; // "0x" and two lower-case hexadecimal digits
 // Every value takes its own text and at most a comma, a newline and a tab before it.
-constexpr qsizetype maxTextPerByte = valueLength + 1 + newlineLength + 1;
-constexpr qsizetype textSlack = 8; // values are stored 8 bytes at a time
+constexpr qint64 maxTextPerByte = valueLength + 1 + newlineLength + 1;
+constexpr qint64 textSlack = 8; // values are stored 8 bytes at a time
 
 // For each byte value, the text ",0xNN" in the first five of eight bytes, so that a value and
 // the comma before it are stored with one 8-byte copy.
@@ -49,10 +49,10 @@ QByteArray prologue(qint64 inputSize)
 // Formats `count` input bytes, the first of which is at `position` in the input, into `out` and
 // returns the end of the text. A comma comes before every value but the input's first; a value
 // that starts a line of 16 has a newline and a tab between that comma and itself.
-char *formatValues(const uchar *bytes, qsizetype count, qint64 position, char *out)
+char *formatValues(const uchar *bytes, qint64 count, qint64 position, char *out)
 {
     const auto &table = separatedValues();
-    for (qsizetype i = 0; i < count; ++i, ++position) {
+    for (qint64 i = 0; i < count; ++i, ++position) {
         const char *value = table[bytes[i]].data();
         if (position % valuesPerLine == 0) {
             if (position > 0)
@@ -82,6 +82,48 @@ char *formatValues(const uchar *bytes, qsizetype count, qint64 position, char *o
 
 } // namespace
 
+HeaderFileWriter::HeaderFileWriter(const QString &headerPath, qint64 inputSize)
+    : m_file(headerPath)
+    , m_inputSize(inputSize)
+{ }
+
+bool HeaderFileWriter::open()
+{
+    return m_file.open() && m_file.write(prologue(m_inputSize));
+}
+
+bool HeaderFileWriter::append(const char *bytes, qint64 size)
+{
+    // The array size is already written: more bytes than announced cannot be stored.
+    if (size > m_inputSize - m_position) {
+        cancel();
+        return false;
+    }
+    if (m_text.empty())
+        m_text.resize(size_t(inputBlockSize * maxTextPerByte + textSlack));
+    // Formatted a block at a time, so that the text stays in the CPU caches.
+    while (size > 0) {
+        const qint64 count = qint64(qMin<qint64>(size, inputBlockSize));
+        const char *end
+            = formatValues(reinterpret_cast<const uchar *>(bytes), count, m_position, m_text.data());
+        if (!m_file.write(m_text.data(), end - m_text.data()))
+            return false;
+        bytes += count;
+        size -= count;
+        m_position += count;
+    }
+    return true;
+}
+
+bool HeaderFileWriter::commit()
+{
+    if (m_position != m_inputSize) {
+        cancel();
+        return false;
+    }
+    return m_file.write(QByteArray(newline) + "};") && m_file.commit();
+}
+
 bool generateHeaderFile(QString inputPath, QString headerPath)
 {
     int ignored = 0;
@@ -99,35 +141,37 @@ bool generateHeaderFile(const QString &inputPath, const QString &headerPath, int
     }
     const qint64 inputSize = input.size();
 
-    AtomicFileWriter header(headerPath);
-    const auto failed = [&] {
+    HeaderFileWriter header(headerPath, inputSize);
+    if (!header.open()) {
         *systemError = header.systemError();
         return false;
-    };
-    if (!header.open() || !header.write(prologue(inputSize)))
-        return failed();
-
-    std::vector<uchar> bytes(inputBlockSize);
-    std::vector<char> text(size_t(inputBlockSize * maxTextPerByte + textSlack));
+    }
+    std::vector<char> bytes(inputBlockSize);
     qint64 position = 0;
     while (position < inputSize) {
         const qint64 wanted = qMin<qint64>(inputBlockSize, inputSize - position);
         errno = 0;
-        const qint64 got = input.read(reinterpret_cast<char *>(bytes.data()), wanted);
+        const qint64 got = input.read(bytes.data(), wanted);
         if (got <= 0) { // a read error, or the input shrank while being read
             *systemError = errno;
+            header.cancel();
             return false;
         }
-        const char *end = formatValues(bytes.data(), got, position, text.data());
-        if (!header.write(text.data(), end - text.data()))
-            return failed();
+        if (!header.append(bytes.data(), got)) {
+            *systemError = header.systemError();
+            return false;
+        }
         position += got;
     }
     // The array size is already written: a file that grew while being read cannot be stored.
     char extra;
-    if (input.read(&extra, 1) != 0)
+    if (input.read(&extra, 1) != 0) {
+        header.cancel();
         return false;
-
-    const QByteArray closing = QByteArray(newline) + "};";
-    return (header.write(closing) && header.commit()) || failed();
+    }
+    if (!header.commit()) {
+        *systemError = header.systemError();
+        return false;
+    }
+    return true;
 }

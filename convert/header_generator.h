@@ -1,6 +1,10 @@
 #pragma once
 
+#include "atomic_file_writer.h"
+
 #include <QString>
+
+#include <vector>
 
 // Turns any file into a C header that holds every byte of it, in order, as the initialiser of
 // one array, ready to be compiled into firmware:
@@ -19,3 +23,24 @@
 bool generateHeaderFile(QString inputPath, QString headerPath);
 // The same, telling why it failed: the system's error number, or 0 when there is none.
 bool generateHeaderFile(const QString &inputPath, const QString &headerPath, int *systemError);
+
+// Writes the header for bytes handed over in order, as they are produced: a BMP file's bytes
+// reach its header without being read back from the disk. The header replaces an earlier one
+// only at commit(), and only when exactly the announced number of bytes came.
+class HeaderFileWriter
+{
+public:
+    HeaderFileWriter(const QString &headerPath, qint64 inputSize);
+
+    bool open();
+    bool append(const char *bytes, qint64 size);
+    bool commit();
+    void cancel() { m_file.cancel(); }
+    int systemError() const { return m_file.systemError(); }
+
+private:
+    AtomicFileWriter m_file;
+    qint64 m_inputSize;
+    qint64 m_position = 0;
+    std::vector<char> m_text;
+};

@@ -14,7 +14,7 @@ namespace {
 constexpr int bmpHeaderSize = 54;
 constexpr int infoHeaderSize = 40;
 constexpr quint32 pixelsPerMetre = 2834; // about 72 dots per inch
-constexpr qsizetype rowBlockSize = 1 << 20; // rows are gathered into blocks of about this size
+constexpr qint64 rowBlockSize = 1 << 20; // rows are gathered into blocks of about this size
 
 template<typename T> char *putLittleEndian(char *out, T value)
 {
@@ -67,37 +67,49 @@ bool QImage16::saveBmp16(QString filePath) const
 bool QImage16::saveBmp16(const QString &filePath, int *systemError) const
 {
     *systemError = 0;
+    if (bmp16FileSize() < 0)
+        return false;
+    AtomicFileWriter file(filePath);
+    const bool written = file.open()
+        && writeBmp16([&](const char *data, qint64 size) { return file.write(data, size); }) && file.commit();
+    *systemError = file.systemError();
+    return written;
+}
+
+qint64 QImage16::bmp16FileSize() const
+{
     if (isNull())
+        return -1;
+    // Every 5-6-5 scan line is padded to a multiple of 4 bytes, as BMP rows are.
+    const qint64 fileSize = (qint64(width()) * 2 + 3) / 4 * 4 * height() + bmpHeaderSize;
+    return fileSize > std::numeric_limits<quint32>::max() ? -1 : fileSize;
+}
+
+bool QImage16::writeBmp16(const ByteSink &write) const
+{
+    const qint64 fileSize = bmp16FileSize();
+    if (fileSize < 0)
         return false;
 
     // The rows must hold 5-6-5 pixels whatever the caller gave us.
     const QImage image
         = format() == QImage::Format_RGB16 ? QImage(*this) : convertToFormat(QImage::Format_RGB16);
-    const qsizetype stride = image.bytesPerLine();
-    const qsizetype pixelBytes = qsizetype(image.width()) * 2;
-    const qsizetype pixelDataSize = stride * image.height();
-    if (pixelDataSize + bmpHeaderSize > std::numeric_limits<quint32>::max())
+    const qint64 stride = image.bytesPerLine();
+    const size_t pixelBytes = size_t(image.width()) * 2;
+    const BmpHeader header = bmpHeader(image.width(), image.height(), quint32(fileSize - bmpHeaderSize));
+    if (!write(header.data(), header.size()))
         return false;
-
-    AtomicFileWriter file(filePath);
-    const auto failed = [&] {
-        *systemError = file.systemError();
-        return false;
-    };
-    const BmpHeader header = bmpHeader(image.width(), image.height(), quint32(pixelDataSize));
-    if (!file.open() || !file.write(header.data(), header.size()))
-        return failed();
 
     // Qt leaves the alignment bytes at the end of each scan line uninitialised: only the pixel
     // bytes are copied, over a block whose padding stays zero, so the output is deterministic.
-    const int rowsPerBlock = int(qBound<qsizetype>(1, rowBlockSize / stride, image.height()));
+    const int rowsPerBlock = int(qBound<qint64>(1, rowBlockSize / stride, image.height()));
     std::vector<char> block(size_t(stride) * size_t(rowsPerBlock), 0);
     for (int y = image.height() - 1; y >= 0;) {
         int rowsInBlock = 0;
         for (; rowsInBlock < rowsPerBlock && y >= 0; ++rowsInBlock, --y)
-            std::memcpy(block.data() + rowsInBlock * stride, image.constScanLine(y), size_t(pixelBytes));
-        if (!file.write(block.data(), rowsInBlock * stride))
-            return failed();
+            std::memcpy(block.data() + rowsInBlock * stride, image.constScanLine(y), pixelBytes);
+        if (!write(block.data(), rowsInBlock * stride))
+            return false;
     }
-    return file.commit() || failed();
+    return true;
 }

@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+#include <functional>
+
 // A picture reduced to 16 bits per pixel (QImage::Format_RGB16: red, green and blue in 5, 6 and
 // 5 bits, each pixel stored low byte first) and the one thing Quillon does with it: write it as
 // a 16-bit BMP file.
@@ -25,4 +27,11 @@ public:
     bool saveBmp16(QString filePath) const;
     // The same, telling why it failed: the system's error number, or 0 when there is none.
     bool saveBmp16(const QString &filePath, int *systemError) const;
+
+    // The length of the BMP file, or -1 when the picture is null or too large for the format.
+    qint64 bmp16FileSize() const;
+    // Hands the BMP file's bytes, in order, to `write` in blocks of about 1 MiB, and stops at the
+    // first block it refuses. False when the picture cannot be written or a block was refused.
+    using ByteSink = std::function<bool(const char *data, qint64 size)>;
+    bool writeBmp16(const ByteSink &write) const;
 };

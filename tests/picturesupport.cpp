@@ -64,16 +64,37 @@ QByteArray littleEndian32(quint32 value)
 
 } // namespace
 
-QByteArray pngWithoutPixels(quint32 width, quint32 height)
+QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel)
 {
     const auto chunk = [](const QByteArray &type, const QByteArray &data) {
         return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crc32(type + data));
     };
-    // An 8-bit RGB picture whose image data is one empty compressed block: its size can be read,
+    // An RGB picture whose image data is one empty compressed block: its size can be read,
     // its pixels cannot.
     return QByteArray::fromHex("89504E470D0A1A0A")
-        + chunk("IHDR", bigEndian32(width) + bigEndian32(height) + QByteArray::fromHex("0802000000"))
+        + chunk("IHDR",
+                bigEndian32(width) + bigEndian32(height) + char(bitsPerChannel)
+                    + QByteArray::fromHex("02000000"))
         + chunk("IDAT", QByteArray::fromHex("789C030000000001")) + chunk("IEND", QByteArray());
+}
+
+QByteArray bmpFile(int width, int height, int bitsPerPixel, int compression, const QByteArray &palette,
+                   const QByteArray &pixels, qint64 pixelOffset, int infoSize)
+{
+    const auto u16 = [](int value) { return littleEndian32(quint32(value)).left(2); };
+    QByteArray info = littleEndian32(quint32(infoSize));
+    if (infoSize == 12) {
+        info += u16(width) + u16(height) + u16(1) + u16(bitsPerPixel);
+    } else {
+        info += littleEndian32(quint32(width)) + littleEndian32(quint32(height)) + u16(1) + u16(bitsPerPixel)
+            + littleEndian32(quint32(compression)) + littleEndian32(quint32(pixels.size()))
+            + littleEndian32(2834) + littleEndian32(2834) + littleEndian32(quint32(palette.size() / 4))
+            + littleEndian32(0);
+        info.append(QByteArray(infoSize - info.size(), '\0'));
+    }
+    const qint64 offset = pixelOffset >= 0 ? pixelOffset : 14 + info.size() + palette.size();
+    return "BM" + littleEndian32(quint32(14 + info.size() + palette.size() + pixels.size()))
+        + littleEndian32(0) + littleEndian32(quint32(offset)) + info + palette + pixels;
 }
 
 QByteArray expectedBmp(const QImage &picture)

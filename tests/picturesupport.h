@@ -15,7 +15,14 @@ void savePicture(const QImage &picture, const QString &path, const char *format)
 
 // A small PNG file that announces a size but holds no pixels: enough for a reader to tell the
 // size without decoding anything, as a huge but well-compressed picture would.
-QByteArray pngWithoutPixels(quint32 width, quint32 height);
+QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel = 8);
+
+// A BMP file made by hand, for the variants Qt cannot write: an information header of
+// `infoSize` bytes (12 gives the OS/2 core header, anything above 40 is padded with zeros),
+// `palette` as 4-byte entries (3-byte ones with the core header), then `pixels` as given, whose
+// offset is `pixelOffset` or, when negative, right after the palette.
+QByteArray bmpFile(int width, int height, int bitsPerPixel, int compression, const QByteArray &palette,
+                   const QByteArray &pixels, qint64 pixelOffset = -1, int infoSize = 40);
 
 // What Quillon must write for a picture, built here from the formats' definitions and not
 // through the code under test: the 16-bit BMP file and the header text for any bytes.

@@ -13,6 +13,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace TestSupport;
 
 // Writes one kind of input file at the path given.
@@ -33,7 +35,10 @@ private slots:
     void refusesOrConvertsExactly();
     void followsSymbolicLinks();
     void convertsTheFirstFrameOfAnAnimation();
+    void refusesHugePicturesWithoutTakingTheMemory_data();
     void refusesHugePicturesWithoutTakingTheMemory();
+    void givesTheSameBytesWhateverFreshMemoryHolds_data();
+    void givesTheSameBytesWhateverFreshMemoryHolds();
 
 private:
     enum Outcome { Refused, Converted };
@@ -135,6 +140,13 @@ void TestBadInput::refusesOrConvertsExactly_data()
     QTest::newRow("random bytes named .bmp") << "noise.bmp" << randomBytes(4) << int(Refused);
     QTest::newRow("a folder") << "folder.png" << Maker([](const QString &path) { QDir().mkdir(path); })
                               << int(Refused);
+    // Not regular files: refused at once, never opened for reading (that would block).
+    QTest::newRow("a FIFO") << "pipe.png" << Maker([](const QString &path) {
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    }) << int(Refused);
+    QTest::newRow("a link to a device")
+        << "zero.png" << Maker([](const QString &path) { QVERIFY(QFile::link("/dev/zero", path)); })
+        << int(Refused);
     QTest::newRow("1 x 1") << "dot.png" << Maker([](const QString &path) {
         savePicture(patternPicture(1, 1), path, "PNG");
     }) << int(Converted);
@@ -208,20 +220,167 @@ void TestBadInput::convertsTheFirstFrameOfAnAnimation()
     QCOMPARE(bmp.mid(54), QByteArray::fromHex("FFFF0000")); // white
 }
 
+void TestBadInput::refusesHugePicturesWithoutTakingTheMemory_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    const auto le16 = [](int value) { return QByteArray(1, char(value & 0xff)) + char(value >> 8); };
+    const QByteArray png = pngWithoutPixels(40000, 40000);
+    QTest::newRow("PNG of 30000 x 30000") << pngWithoutPixels(30000, 30000);
+    // 8192 x 8192 at 16 bits a channel: 512 MiB decoded, though 256 MiB at 4 bytes a pixel.
+    QTest::newRow("PNG of 16 bits a channel") << pngWithoutPixels(8192, 8192, 16);
+    // The directory says 16 x 16; the PNG inside is 40000 x 40000.
+    QTest::newRow("ICO holding a huge PNG") << QByteArray::fromHex("000001000100"
+                                                                   "10100000"
+                                                                   "01002000")
+            + le16(png.size()) + le16(0) + QByteArray::fromHex("16000000") + png;
+    // A 1 x 1 frame on a logical screen of 60000 x 60000, the canvas Qt's reader paints on.
+    QTest::newRow("GIF on a huge screen") << QByteArray("GIF89a") + le16(60000) + le16(60000)
+            + QByteArray::fromHex("800000"
+                                  "000000ffffff"
+                                  "2c"
+                                  "0000000001000100"
+                                  "00"
+                                  "02024401"
+                                  "00"
+                                  "3b");
+}
+
 void TestBadInput::refusesHugePicturesWithoutTakingTheMemory()
 {
 #if defined(__SANITIZE_ADDRESS__)
     QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
 #endif
+    QFETCH(QByteArray, file);
     const QString prlimit = QStandardPaths::findExecutable("prlimit");
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is not installed");
 
-    // 30000 x 30000 would take 3.4 GiB decoded; the probe may use 1 GiB at most.
-    const QString path = m_dir->filePath("huge.png");
-    writeFile(path, pngWithoutPixels(30000, 30000));
-    const QByteArray output = runJobProbe({prlimit, "--as=1073741824", "--"}, {path});
-    QVERIFY2(output.contains("box: Cette image est trop grande pour être convertie."), output.constData());
+    // The probe may use 1 GiB at most, and must refuse at once, without writing anything.
+    const QString path = m_dir->filePath("huge.picture");
+    writeFile(path, file);
+    const QByteArray output = runJobProbe({prlimit, "--as=1073741824", "--"}, {path, m_dir->filePath("out")});
+    QVERIFY2(output.contains("box: Cette image est trop grande pour être convertie.\nrefused\n"),
+             output.constData());
+    QVERIFY(entryNames(m_dir->filePath("out")).isEmpty());
+}
+
+void TestBadInput::givesTheSameBytesWhateverFreshMemoryHolds_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("outcome"); // -1: either, as long as both runs agree
+    QTest::addColumn<QImage>("expected"); // the picture, when it is known
+
+    // Palette entries (blue, green, red, 0): the first colour, white, red, green.
+    const QRgb first = qRgb(0x30, 0x20, 0x10), w = qRgb(255, 255, 255), r = qRgb(255, 0, 0),
+               g = qRgb(0, 255, 0);
+    const QByteArray palette = QByteArray::fromHex("10203000ffffff000000ff0000ff0000");
+    // A 4 x 4 picture of the first colour with the given pixels, (x, y) from the top-left.
+    const auto picture = [&](const QVector<std::tuple<int, int, QRgb>> &pixels) {
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(first);
+        for (const auto &[x, y, colour] : pixels)
+            image.setPixel(x, y, colour);
+        return image;
+    };
+    const auto rle = [&](int compression, const char *stream) {
+        return bmpFile(4, 4, compression == 1 ? 8 : 4, compression, palette, QByteArray::fromHex(stream));
+    };
+    // Rows are stored bottom-up: the streams start at the bottom-left pixel.
+    QTest::newRow("RLE8, delta") << rle(1,
+                                        "0201"
+                                        "00020101"
+                                        "0102"
+                                        "0001")
+                                 << int(Converted) << picture({{0, 3, w}, {1, 3, w}, {3, 2, r}});
+    QTest::newRow("RLE4, end of line")
+        << rle(2,
+               "0412"
+               "0000"
+               "0233"
+               "0000"
+               "0001")
+        << int(Converted) << picture({{0, 3, w}, {1, 3, r}, {2, 3, w}, {3, 3, r}, {0, 2, g}, {1, 2, g}});
+    QTest::newRow("RLE8, early end of bitmap")
+        << rle(1,
+               "0401"
+               "0001")
+        << int(Converted) << picture({{0, 3, w}, {1, 3, w}, {2, 3, w}, {3, 3, w}});
+
+    const QByteArray rows24(4 * 12, '\x5a');
+    QTest::newRow("offset 0, whole") << bmpFile(4, 4, 24, 0, {}, rows24, 0) << int(Converted) << QImage();
+    QTest::newRow("offset 0, cut short")
+        << bmpFile(4, 4, 24, 0, {}, rows24.left(20), 0) << int(Refused) << QImage();
+    QTest::newRow("offset too small, cut short")
+        << bmpFile(4, 4, 24, 0, {}, rows24.left(20), 30) << int(Refused) << QImage();
+    QTest::newRow("offset beyond the end")
+        << bmpFile(4, 4, 24, 0, {}, rows24, 4000) << int(Refused) << QImage();
+    QTest::newRow("header of 0x100c bytes") << bmpFile(4, 4, 24, 0, {}, rows24, -1, 0x100c) << -1 << QImage();
+    QTest::newRow("header of 64 bytes, cut short")
+        << bmpFile(4, 4, 24, 0, {}, rows24.left(20), -1, 64) << int(Refused) << QImage();
+    QTest::newRow("OS/2 core header, cut short")
+        << bmpFile(4, 4, 24, 0, {}, rows24.left(20), -1, 12) << int(Refused) << QImage();
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
+        const int rowSize = (8 * bits + 31) / 32 * 4;
+        const QByteArray colours = bits <= 8 ? palette.left(4 * qMin(4, 1 << bits)) : QByteArray();
+        QTest::addRow("%d bits, cut short", bits)
+            << bmpFile(8, 8, bits, 0, colours, QByteArray(rowSize * 5 + 1, '\x11')) << int(Refused)
+            << QImage();
+    }
+    // Other formats whose readers make their own picture.
+    QTest::newRow("GIF frame smaller than the screen") << QByteArray::fromHex("474946383961"
+                                                                              "04000400"
+                                                                              "800000"
+                                                                              "000000ffffff"
+                                                                              "2c"
+                                                                              "0100010001000100"
+                                                                              "00"
+                                                                              "02024401"
+                                                                              "00"
+                                                                              "3b")
+                                                       << int(Converted) << QImage();
+    QByteArray icon = bmpFile(4, 8, 32, 0, {}, QByteArray(4 * 4 * 4 + 4 * 4, '\x44')).mid(14);
+    icon.truncate(icon.size() - 30);
+    QTest::newRow("ICO cut short") << QByteArray::fromHex("000001000100"
+                                                          "04040000"
+                                                          "01002000")
+            + QByteArray::fromHex("70000000"
+                                  "16000000")
+            + icon << int(Refused) << QImage();
+}
+
+void TestBadInput::givesTheSameBytesWhateverFreshMemoryHolds()
+{
+    // Under AddressSanitizer, fresh memory is filled with the given byte: what a reader leaves
+    // unset then differs between the runs. Without it, the runs still must agree.
+    QFETCH(QByteArray, file);
+    QFETCH(int, outcome);
+    QFETCH(QImage, expected);
+    const QString path = m_dir->filePath("variant.bmp");
+    writeFile(path, file);
+
+    QByteArray outputs[2];
+    const int fills[2] = {17, 238};
+    for (int run = 0; run < 2; ++run) {
+        const QString out = m_dir->filePath(QString("fill%1").arg(fills[run]));
+        QVERIFY(QDir().mkdir(out));
+        const QString options = qEnvironmentVariable("ASAN_OPTIONS")
+            + QString(":malloc_fill_byte=%1:max_malloc_fill_size=1000000000").arg(fills[run]);
+        const QByteArray printed = runJobProbe({"/usr/bin/env", "ASAN_OPTIONS=" + options}, {path, out});
+        if (printed.contains("refused")) {
+            QVERIFY2(printed.contains("box: Ce fichier ne sempble pas être une image."), printed.constData());
+            QVERIFY(entryNames(out).isEmpty());
+        } else {
+            QVERIFY2(printed.endsWith("status: Convertion terminée avec succès.\ncursor: arrow\n"),
+                     printed.constData());
+            outputs[run] = readFile(out + "/variant16bits.BMP");
+            QCOMPARE(readFile(out + "/variant.h"), expectedHeader(outputs[run]));
+        }
+    }
+    QVERIFY(outputs[0] == outputs[1]);
+    if (outcome != -1)
+        QCOMPARE(int(outputs[0].isEmpty() ? Refused : Converted), outcome);
+    if (!expected.isNull())
+        QCOMPARE(outputs[0], expectedBmp(expected));
 }
 
 QTEST_MAIN(TestBadInput)

@@ -10,6 +10,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace TestSupport;
 
 namespace {
@@ -155,6 +157,43 @@ void TestCli::reportsEachFailure()
              }));
     QCOMPARE(entryNames(path("command")), (QStringList {"good.h", "good16bits.BMP"}));
 
+    // Beside each picture, with a link to a folder: the same folder, so the same files.
+    QVERIFY(QFile::link(path("sub"), path("sublink")));
+    savePicture(patternPicture(8, 8), path("sublink/good.png"), "PNG");
+    QVERIFY(::mkfifo(QFile::encodeName(path("sub/pipe.png")).constData(), 0600) == 0);
+    QVERIFY(QDir().mkpath(path("sub/folder.h")));
+    savePicture(patternPicture(8, 8), path("sub/folder.png"), "PNG");
+    const QString longName = QString(251, 'n');
+    savePicture(patternPicture(8, 8), path("sub/" + longName + ".png"), "PNG");
+    const Run beside
+        = quillonConvert({"--force", path("sub/good.jpg"), path("sublink/good.png"), path("sub/pipe.png"),
+                          path("sub/folder.png"), path("sub/" + longName + ".png")});
+    QCOMPARE(beside.exitCode, 1);
+    QCOMPARE(beside.err.split('\n', Qt::SkipEmptyParts),
+             (QStringList {
+                 "quillon-convert: " + path("sublink/good.png") + " : mêmes fichiers de sortie que "
+                     + path("sub/good.jpg") + ", image ignorée",
+                 "quillon-convert: " + path("sub/pipe.png") + " : ce fichier ne semble pas être une image",
+                 "quillon-convert: " + path("sub/folder.png") + " : impossible d'écrire "
+                     + path("sub/folder.h") + " : c'est un dossier",
+                 "quillon-convert: " + path("sub/" + longName + ".png") + " : impossible d'écrire "
+                     + path("sub/" + longName + "16bits.BMP") + " : nom de fichier trop long",
+             }));
+    QVERIFY(!QFileInfo::exists(path("sub/folder16bits.BMP")));
+
+    // A name that is not UTF-8 reaches the program only as bytes.
+    const QByteArray latin1Name = QFile::encodeName(path("caf")) + "\xe9.png";
+    QFile latin1(QString::fromLatin1(latin1Name));
+    writeFile(latin1.fileName(), readFile(path("good.png")));
+    QVERIFY(::rename(QFile::encodeName(latin1.fileName()).constData(), latin1Name.constData()) == 0);
+    const Run encoding
+        = quillonConvert({QFile::encodeName(path("")).constData()},
+                         {"/bin/sh", "-c", "exec \"$0\" -o \"$1\" \"$1/$(printf 'caf\\351.png')\""});
+    QCOMPARE(encoding.exitCode, 1);
+    QVERIFY2(encoding.err.endsWith(
+                 " : nom de fichier illisible : il n'est pas codé en UTF-8, renommez le fichier\n"),
+             qPrintable(encoding.err));
+
     const Run noFolder = quillonConvert({"-o", path("nowhere"), path("good.png")});
     QCOMPARE(noFolder.exitCode, 1);
     QCOMPARE(noFolder.err,
@@ -240,10 +279,16 @@ void TestCli::helpsAndTellsItsVersion()
     for (const char *option : {"--version", "-V"})
         QCOMPARE(quillonConvert({option}).out, QString("quillon-convert (Quillon) 1.0\n"));
 
-    // "--" ends the options: a picture may begin with a dash.
+    // "--" ends the options: a picture may begin with a dash; "-" alone is a picture too.
     savePicture(patternPicture(4, 4), path("-dash.png"), "PNG");
     QCOMPARE(quillonConvert({"-o", path("command"), "--", path("-dash.png")}).exitCode, 0);
     QVERIFY(QFileInfo::exists(path("command/-dash16bits.BMP")));
+    savePicture(patternPicture(4, 4), path("-"), "PNG");
+    QCOMPARE(quillonConvert({"-o", path("command"), "-"},
+                            {"/bin/sh", "-c", "cd \"$(dirname \"$2\")\" && exec \"$0\" \"$@\""})
+                 .exitCode,
+             0);
+    QCOMPARE(readFile(path("command/-16bits.BMP")), expectedBmp(QImage(path("-"), "PNG")));
 }
 
 void TestCli::convertsAtBuildTimeFromCMake()

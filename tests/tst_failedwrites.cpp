@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -28,7 +29,8 @@ private slots:
     void keepsEarlierFilesWhenTheDiskFills();
     void failsOnUnusableDestinations_data();
     void failsOnUnusableDestinations();
-    void keepsAReadOnlyOutputFile();
+    void refusedByTheFileSystem_data();
+    void refusedByTheFileSystem();
 
 private:
     void verifyEarlierFilesKept();
@@ -140,23 +142,38 @@ void TestFailedWrites::failsOnUnusableDestinations()
     verifyEarlierFilesKept(); // no header written after a failed BMP either
 }
 
-void TestFailedWrites::keepsAReadOnlyOutputFile()
+void TestFailedWrites::refusedByTheFileSystem_data()
 {
-    // Permissions do not stop root, so as root the job runs as the unprivileged user "nobody",
-    // in a folder it may write to, on an earlier BMP file that only its owner may read.
+    QTest::addColumn<bool>("stickyFolder");
+    // An earlier BMP file that nobody may write: QSaveFile refuses to replace it.
+    QTest::newRow("read-only BMP file") << false;
+    // Earlier files owned by another user in a sticky folder (as /tmp): they can be written, but
+    // not replaced, so everything succeeds up to the final rename.
+    QTest::newRow("another user's files in a sticky folder") << true;
+}
+
+void TestFailedWrites::refusedByTheFileSystem()
+{
+    QFETCH(bool, stickyFolder);
+    // Permissions do not stop root: as root, the job runs without the capabilities that override
+    // them. It stays root, so it can still read the checkout wherever that lies.
     QStringList launcher;
     if (geteuid() == 0) {
         const QString setpriv = QStandardPaths::findExecutable("setpriv");
         if (setpriv.isEmpty())
             QSKIP("setpriv (util-linux) is not installed");
-        launcher = QStringList {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-        QVERIFY(QFile::setPermissions(
-            m_dir->path(), QFile::permissions(m_dir->path()) | QFile::ExeOther | QFile::ReadOther));
-        QVERIFY(QFile::setPermissions(
-            m_out, QFile::permissions(m_out) | QFile::WriteOther | QFile::ExeOther | QFile::ReadOther));
-        QVERIFY(QFile::setPermissions(m_source, QFile::permissions(m_source) | QFile::ReadOther));
+        launcher = QStringList {setpriv, "--inh-caps=-all", "--bounding-set=-all", "--"};
+    } else if (stickyFolder) {
+        QSKIP("giving files to another user needs root");
     }
-    QVERIFY(QFile::setPermissions(m_out + "/photo16bits.BMP", QFile::ReadOwner | QFile::ReadOther));
+    if (stickyFolder) {
+        for (const QString &file : {m_out + "/photo16bits.BMP", m_out + "/photo.h", m_out}) {
+            QVERIFY(::chown(QFile::encodeName(file).constData(), 65534, 65534) == 0);
+            QVERIFY(::chmod(QFile::encodeName(file).constData(), file == m_out ? 01777 : 0666) == 0);
+        }
+    } else {
+        QVERIFY(QFile::setPermissions(m_out + "/photo16bits.BMP", QFile::ReadOwner | QFile::ReadOther));
+    }
 
     const QByteArray output = runJobProbe(launcher, {m_source, m_out});
     QVERIFY2(output.endsWith(failed), output.constData());

@@ -140,9 +140,7 @@ void TestMainWindow::choosesTheDestinationFolder()
         startFolder = dialog->directory().absolutePath();
         caption = dialog->windowTitle();
         options = dialog->options();
-        dialog->setDirectory(chosen.path());
-        dialog->selectFile(chosen.path());
-        static_cast<QDialog *>(dialog)->accept();
+        acceptFileDialog(dialog, chosen.path());
     });
     childOf<QPushButton>(&window, "btParcourir")->click();
 

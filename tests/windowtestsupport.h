@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -37,6 +39,19 @@ private:
     QTimer m_poll;
     bool m_handled = false;
 };
+
+// Accepts a file dialog (Qt's own, as under the offscreen platform) with `path` typed in full
+// into its name field, as a user may do. Selecting the entry with selectFile() instead races
+// with the dialog's listing of the folder in the background, which can change the selection:
+// the dialog then gives another path, or refuses to close.
+inline void acceptFileDialog(QFileDialog *dialog, const QString &path)
+{
+    auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    if (!name)
+        qFatal("the file dialog has no name field");
+    name->setText(path);
+    static_cast<QDialog *>(dialog)->accept();
+}
 
 template<typename T> T *childOf(QObject *parent, const char *name)
 {

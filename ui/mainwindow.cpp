@@ -90,6 +90,7 @@ bool MainWindow::loadImage(const QString &filePath)
         refuseSource(QString::fromUtf8("Cette image est trop grande pour être convertie."));
         return false;
     case DecodedPicture::NotAPicture:
+    case DecodedPicture::Unreadable:
         refuseSource(QString::fromUtf8("Ce fichier ne sempble pas être une image."));
         return false;
     case DecodedPicture::Decoded:

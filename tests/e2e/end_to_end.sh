@@ -15,8 +15,9 @@ xvfb=
 trap 'kill $pid $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # A private X server on the first free display; it writes the display's number once it accepts
-# connections.
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+# connections. -noreset: by default the server resets whenever its last client leaves, and a
+# program connecting during that reset (the window, while xdotool polls for it) is turned away.
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -noreset 5>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "end to end: Xvfb did not start" >&2; exit 1; }

@@ -7,10 +7,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
+#include <utility>
 
 int main(int argc, char *argv[])
 {
@@ -42,5 +44,18 @@ int main(int argc, char *argv[])
     std::printf("  quillon-convert                         %8.1f ms\n", quillonSeconds * 1e3);
     std::printf("  ImageMagick RGB565 BMP, then xxd -i     %8.1f ms\n", magickSeconds * 1e3);
     Bench::reportGoal("quillon-convert speed / ImageMagick and xxd speed", magickSeconds / quillonSeconds, 5);
+
+    // The peak memory of one large picture: the 32-bit picture is reduced to 5-6-5 in place, so
+    // about 4 bytes a pixel and Qt's fixed cost.
+    for (const auto &[side, goal] : {std::pair {4096, 90.0}, std::pair {8192, 290.0}}) {
+        const QString picture = dir.filePath(QStringLiteral("large%1.png").arg(side));
+        if (!Bench::photoLike(side, side).save(picture, "PNG"))
+            qFatal("cannot write %s", qPrintable(picture));
+        const double peak
+            = Bench::peakMemoryMiB(QUILLON_CONVERT, {"--force", "-o", dir.filePath("quillon"), picture});
+        std::printf("  quillon-convert on one %d x %d PNG:   %8.1f MiB at most\n", side, side, peak);
+        Bench::reportGoal(QStringLiteral("peak memory for %1 x %1, MiB").arg(side), peak, goal, false);
+        QFile::remove(picture);
+    }
     return Bench::goalsExitCode();
 }

@@ -19,10 +19,30 @@ namespace {
 
 constexpr int runs = 7;
 
+constexpr qint64 block = 1 << 20;
+
+// Into a fresh file, 1 MiB at a time, as the writers hand their blocks over.
 void writePlain(const QString &path, const QByteArray &bytes)
 {
+    QFile::remove(path);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        qFatal("cannot write %s", qPrintable(path));
+    for (qint64 at = 0; at < bytes.size(); at += block) {
+        const qint64 size = qMin(block, bytes.size() - at);
+        if (file.write(bytes.constData() + at, size) != size)
+            qFatal("cannot write %s", qPrintable(path));
+    }
+}
+
+// The job's header: made from the BMP bytes as they are written, 1 MiB at a time.
+void writeHeaderFromBytes(const QString &path, const QByteArray &bmp)
+{
+    HeaderFileWriter header(path, bmp.size());
+    bool written = header.open();
+    for (qint64 at = 0; written && at < bmp.size(); at += block)
+        written = header.append(bmp.constData() + at, qMin(block, bmp.size() - at));
+    if (!written || !header.commit())
         qFatal("cannot write %s", qPrintable(path));
 }
 
@@ -58,7 +78,8 @@ int main(int argc, char *argv[])
         qFatal("the engine failed to write its files");
     const QByteArray bmp = readAll(bmpPath);
     const QByteArray text = readAll(headerPath);
-    double bmpSeconds = 1e9, plainBmpSeconds = 1e9, headerSeconds = 1e9, plainHeaderSeconds = 1e9;
+    double bmpSeconds = 1e9, plainBmpSeconds = 1e9, headerSeconds = 1e9, plainHeaderSeconds = 1e9,
+           jobHeaderSeconds = 1e9;
     for (int run = 0; run < runs; ++run) {
         bmpSeconds = qMin(bmpSeconds, Bench::bestSeconds(1, [&] { image.saveBmp16(bmpPath); }));
         plainBmpSeconds = qMin(plainBmpSeconds,
@@ -67,6 +88,8 @@ int main(int argc, char *argv[])
             = qMin(headerSeconds, Bench::bestSeconds(1, [&] { generateHeaderFile(bmpPath, headerPath); }));
         plainHeaderSeconds = qMin(plainHeaderSeconds,
                                   Bench::bestSeconds(1, [&] { writePlain(dir.filePath("plain.h"), text); }));
+        jobHeaderSeconds
+            = qMin(jobHeaderSeconds, Bench::bestSeconds(1, [&] { writeHeaderFromBytes(headerPath, bmp); }));
     }
     const double xxdSeconds = Bench::bestSeconds(3, [&] {
         Bench::runCommand("xxd", {"-i", bmpPath}, dir.filePath("xxd.h"));
@@ -80,6 +103,8 @@ int main(int argc, char *argv[])
                 bmp.size() / mib / plainBmpSeconds);
     std::printf("  generateHeaderFile    %7.1f ms  %8.1f MiB/s of BMP, %.1f MiB/s of text\n",
                 headerSeconds * 1e3, bmp.size() / mib / headerSeconds, text.size() / mib / headerSeconds);
+    std::printf("  header from the bytes %7.1f ms  %8.1f MiB/s of text (the job's header)\n",
+                jobHeaderSeconds * 1e3, text.size() / mib / jobHeaderSeconds);
     std::printf("  plain write of text   %7.1f ms  %8.1f MiB/s\n", plainHeaderSeconds * 1e3,
                 text.size() / mib / plainHeaderSeconds);
     std::printf("  xxd -i                %7.1f ms  %8.1f MiB/s of BMP\n", xxdSeconds * 1e3,
@@ -87,6 +112,8 @@ int main(int argc, char *argv[])
     Bench::reportGoal("header generator speed / xxd -i speed", xxdSeconds / headerSeconds, 20);
     Bench::reportGoal("header generator speed / plain write of its text", plainHeaderSeconds / headerSeconds,
                       0.6);
+    Bench::reportGoal("job's header speed / plain write of its text", plainHeaderSeconds / jobHeaderSeconds,
+                      0.75);
     Bench::reportGoal("BMP writer speed / plain write of its bytes", plainBmpSeconds / bmpSeconds, 0.7);
     return Bench::goalsExitCode();
 }

@@ -1,11 +1,19 @@
 #include "benchsupport.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 
 #include <cstdio>
 #include <limits>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+extern char **environ;
 
 namespace Bench {
 
@@ -34,6 +42,26 @@ void runCommand(const QString &program, const QStringList &arguments, const QStr
     if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0)
         qFatal("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
+}
+
+double peakMemoryMiB(const QString &program, const QStringList &arguments)
+{
+    // wait4() gives the resource use of that one child, which QProcess does not.
+    std::vector<QByteArray> words {QFile::encodeName(program)};
+    for (const QString &argument : arguments)
+        words.push_back(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        qFatal("cannot start %s", qPrintable(program));
+    int status = 0;
+    rusage usage {};
+    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        qFatal("%s failed", qPrintable(program));
+    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
 }
 
 QImage photoLike(int width, int height)

@@ -14,6 +14,10 @@ double bestSeconds(int runs, const std::function<void()> &job);
 // Runs a command to completion, its standard output going to `outputFile` when one is given.
 void runCommand(const QString &program, const QStringList &arguments, const QString &outputFile = QString());
 
+// Runs a command to completion and returns the most memory it held at once (its peak resident
+// set), in MiB.
+double peakMemoryMiB(const QString &program, const QStringList &arguments);
+
 // A photograph-like picture: smooth gradients with a little noise, so that it compresses the
 // way real pictures do.
 QImage photoLike(int width, int height);

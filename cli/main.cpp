@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
     for (const QString &picture : options.pictures) {
         const QString folder
             = options.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.outputFolder;
-        jobs.push_back({picture, folder, options.force});
+        jobs.push_back({picture, folder, options.force, options.header});
     }
     const QHash<int, QString> clashes = findOutputClashes(jobs);
 

@@ -2,6 +2,10 @@
 
 #include "product.h"
 
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <QSet>
+
 namespace {
 
 Options usageError(const QString &message)
@@ -12,46 +16,200 @@ Options usageError(const QString &message)
     return options;
 }
 
+// What QCommandLineParser reports in English, said in French.
+QString parserError(const QCommandLineParser &parser)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString name = parser.unknownOptionNames().first();
+        return QString::fromUtf8("option inconnue « %1%2 »").arg(name.size() == 1 ? "-" : "--", name);
+    }
+    // "Missing value after '-o'."
+    const QString option = QRegularExpression("'([^']*)'").match(parser.errorText()).captured(1);
+    const QString what = option == "-o" || option == "--output" ? QString::fromUtf8("un dossier")
+        : option == "-n" || option == "--name"                  ? QString::fromUtf8("un nom")
+                                                                : QString::fromUtf8("une valeur");
+    return QString::fromUtf8("l'option « %1 » attend %2").arg(option, what);
+}
+
+// The keywords of C (up to C23) and C++ (up to C++20), which cannot name an array.
+const QSet<QString> &keywords()
+{
+    static const QSet<QString> words = [] {
+        const char *list[] = {"alignas",
+                              "alignof",
+                              "and",
+                              "and_eq",
+                              "asm",
+                              "auto",
+                              "bitand",
+                              "bitor",
+                              "bool",
+                              "break",
+                              "case",
+                              "catch",
+                              "char",
+                              "char8_t",
+                              "char16_t",
+                              "char32_t",
+                              "class",
+                              "compl",
+                              "concept",
+                              "const",
+                              "consteval",
+                              "constexpr",
+                              "constinit",
+                              "const_cast",
+                              "continue",
+                              "co_await",
+                              "co_return",
+                              "co_yield",
+                              "decltype",
+                              "default",
+                              "delete",
+                              "do",
+                              "double",
+                              "dynamic_cast",
+                              "else",
+                              "enum",
+                              "explicit",
+                              "export",
+                              "extern",
+                              "false",
+                              "float",
+                              "for",
+                              "friend",
+                              "goto",
+                              "if",
+                              "inline",
+                              "int",
+                              "long",
+                              "mutable",
+                              "namespace",
+                              "new",
+                              "noexcept",
+                              "not",
+                              "not_eq",
+                              "nullptr",
+                              "operator",
+                              "or",
+                              "or_eq",
+                              "private",
+                              "protected",
+                              "public",
+                              "register",
+                              "reinterpret_cast",
+                              "requires",
+                              "restrict",
+                              "return",
+                              "short",
+                              "signed",
+                              "sizeof",
+                              "static",
+                              "static_assert",
+                              "static_cast",
+                              "struct",
+                              "switch",
+                              "template",
+                              "this",
+                              "thread_local",
+                              "throw",
+                              "true",
+                              "try",
+                              "typedef",
+                              "typeid",
+                              "typename",
+                              "typeof",
+                              "typeof_unqual",
+                              "union",
+                              "unsigned",
+                              "using",
+                              "virtual",
+                              "void",
+                              "volatile",
+                              "wchar_t",
+                              "while",
+                              "xor",
+                              "xor_eq",
+                              "_Alignas",
+                              "_Alignof",
+                              "_Atomic",
+                              "_BitInt",
+                              "_Bool",
+                              "_Complex",
+                              "_Decimal128",
+                              "_Decimal32",
+                              "_Decimal64",
+                              "_Generic",
+                              "_Imaginary",
+                              "_Noreturn",
+                              "_Static_assert",
+                              "_Thread_local"};
+        QSet<QString> set;
+        for (const char *word : list)
+            set.insert(QLatin1String(word));
+        return set;
+    }();
+    return words;
+}
+
 } // namespace
+
+QString arrayNameProblem(const QString &name)
+{
+    if (name.isEmpty())
+        return QString::fromUtf8("le nom du tableau est vide");
+    if (!QRegularExpression("\\A[A-Za-z_][A-Za-z0-9_]*\\z").match(name).hasMatch()) {
+        return name.front().isDigit()
+            ? QString::fromUtf8("le nom « %1 » commence par un chiffre").arg(name)
+            : QString::fromUtf8("le nom « %1 » n'est pas un identifiant C (lettres ASCII, "
+                                "chiffres et _ seulement)")
+                  .arg(name);
+    }
+    if (keywords().contains(name))
+        return QString::fromUtf8("le nom « %1 » est un mot réservé du C ou du C++").arg(name);
+    return QString();
+}
 
 Options parseOptions(const QStringList &arguments)
 {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const QCommandLineOption help(QStringList {"h", "help"});
+    const QCommandLineOption version(QStringList {"V", "version"});
+    const QCommandLineOption output(QStringList {"o", "output"}, QString(), "DOSSIER");
+    const QCommandLineOption force(QStringList {"f", "force"});
+    const QCommandLineOption name(QStringList {"n", "name"}, QString(), "NOM");
+    const QCommandLineOption progmem("progmem");
+    parser.addOptions({help, version, output, force, name, progmem});
+    if (!parser.parse(arguments))
+        return usageError(parserError(parser));
+
     Options options;
-    bool onlyPictures = false;
-    bool outputGiven = false;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
-        if (onlyPictures || argument == QLatin1String("-") || !argument.startsWith(QLatin1Char('-'))) {
-            options.pictures << argument;
-        } else if (argument == QLatin1String("--")) {
-            onlyPictures = true;
-        } else if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
-            options.action = Options::ShowHelp;
-            return options;
-        } else if (argument == QLatin1String("-V") || argument == QLatin1String("--version")) {
-            options.action = Options::ShowVersion;
-            return options;
-        } else if (argument == QLatin1String("-f") || argument == QLatin1String("--force")) {
-            options.force = true;
-        } else if (argument == QLatin1String("-o") || argument == QLatin1String("--output")) {
-            if (i + 1 == arguments.size())
-                return usageError(QString::fromUtf8("l'option « %1 » attend un dossier").arg(argument));
-            options.outputFolder = arguments[++i];
-            outputGiven = true;
-        } else if (argument.startsWith(QLatin1String("--output="))) {
-            options.outputFolder = argument.mid(9);
-            outputGiven = true;
-        } else if (argument.startsWith(QLatin1String("-o"))) {
-            options.outputFolder = argument.mid(2);
-            outputGiven = true;
-        } else {
-            return usageError(QString::fromUtf8("option inconnue « %1 »").arg(argument));
-        }
+    if (parser.isSet(help)) {
+        options.action = Options::ShowHelp;
+        return options;
     }
+    if (parser.isSet(version)) {
+        options.action = Options::ShowVersion;
+        return options;
+    }
+    options.force = parser.isSet(force);
+    options.pictures = parser.positionalArguments();
     if (options.pictures.isEmpty())
         return usageError(QString::fromUtf8("aucune image indiquée"));
-    if (outputGiven && options.outputFolder.isEmpty())
-        return usageError(QString::fromUtf8("le dossier de destination est vide"));
+    if (parser.isSet(output)) {
+        options.outputFolder = parser.values(output).constLast();
+        if (options.outputFolder.isEmpty())
+            return usageError(QString::fromUtf8("le dossier de destination est vide"));
+    }
+    if (parser.isSet(name)) {
+        const QString arrayName = parser.values(name).constLast();
+        const QString problem = arrayNameProblem(arrayName);
+        if (!problem.isEmpty())
+            return usageError(QString::fromUtf8("--name : %1").arg(problem));
+        options.header.arrayName = arrayName.toLatin1();
+    }
+    options.header.progmem = parser.isSet(progmem);
     return options;
 }
 
@@ -66,6 +224,9 @@ QString helpText()
         "  -o, --output=DOSSIER  écrit les fichiers dans DOSSIER\n"
         "                        (par défaut : le dossier de chaque image)\n"
         "  -f, --force           remplace les fichiers qui existent déjà\n"
+        "  -n, --name=NOM        nomme le tableau NOM au lieu de logo (un identifiant C)\n"
+        "      --progmem         place le tableau en mémoire programme AVR (PROGMEM) ;\n"
+        "                        32 767 octets au plus, environ 128 x 127 pixels\n"
         "  -h, --help            affiche cette aide et quitte\n"
         "  -V, --version         affiche la version et quitte\n"
         "\n"

@@ -1,22 +1,28 @@
 #pragma once
 
+#include "header_generator.h"
+
 #include <QString>
 #include <QStringList>
 
-// The command line of quillon-convert, parsed the GNU way: options and pictures in any order,
-// "-o DIR", "-oDIR", "--output DIR" and "--output=DIR" alike, and "--" before names that begin
-// with a dash.
+// The command line of quillon-convert, parsed the GNU way by QCommandLineParser: options and
+// pictures in any order, "-o DIR", "-oDIR", "--output DIR" and "--output=DIR" alike, bundled
+// short options ("-fo DIR"), and "--" before names that begin with a dash.
 struct Options
 {
     enum Action { Convert, ShowHelp, ShowVersion, UsageError };
     Action action = Convert;
     QString outputFolder; // empty: each picture's own folder
     bool force = false;
+    HeaderOptions header;
     QStringList pictures;
     QString error; // what was wrong, for UsageError
 };
 
 Options parseOptions(const QStringList &arguments);
+
+// Why `name` cannot name a C array, in French; empty when it can.
+QString arrayNameProblem(const QString &name);
 
 QString helpText();
 QString versionText();

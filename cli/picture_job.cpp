@@ -102,8 +102,12 @@ PictureOutcome runPictureJob(const PictureJob &job)
 
     // Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
     const QImage16 image(toRgb565(std::move(decoded.image)));
+    if (job.header.progmem && image.bmp16FileSize() > maxProgmemArrayBytes)
+        return failed(QString::fromUtf8("image trop grande pour --progmem : le tableau ferait %1 octets, "
+                                        "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
+                          .arg(image.bmp16FileSize()));
     int systemError = 0;
-    switch (writeOutputFiles(image, paths, &systemError)) {
+    switch (writeOutputFiles(image, paths, job.header, &systemError)) {
     case WriteOutcome::BmpFailed:
         return failed(QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.bmp, causeOf(systemError)));
     case WriteOutcome::HeaderFailed:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "header_generator.h"
+
 #include <QString>
 
 // One picture of a quillon-convert run: decoded, reduced to 5-6-5 and written as the BMP file
@@ -9,6 +11,7 @@ struct PictureJob
     QString picturePath;
     QString outputFolder; // where both files go
     bool force = false; // replace files that already exist
+    HeaderOptions header;
 };
 
 struct PictureOutcome

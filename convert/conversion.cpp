@@ -59,7 +59,8 @@ QImage toRgb565(QImage picture)
     return picture;
 }
 
-WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, int *systemError)
+WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
+                              const HeaderOptions &headerOptions, int *systemError)
 {
     int ignored = 0;
     int &error = systemError ? *systemError : ignored;
@@ -75,7 +76,7 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, i
     }
     // Both files are written from the same blocks. A header that fails does not stop the BMP
     // file, which is kept on its own.
-    HeaderFileWriter header(paths.header, bmpSize);
+    HeaderFileWriter header(paths.header, bmpSize, headerOptions);
     bool headerWritten = header.open();
     const bool bmpWritten = image.writeBmp16([&](const char *data, qint64 size) {
         if (!bmp.write(data, size))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "header_generator.h"
 #include "output_paths.h"
 
 #include <QImage>
@@ -40,4 +41,6 @@ QImage toRgb565(QImage picture);
 // new BMP file in place. On failure, `systemError` receives the system's error number (errno),
 // or 0 when there is none.
 enum class WriteOutcome { Written, BmpFailed, HeaderFailed };
-WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, int *systemError = nullptr);
+WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
+                              const HeaderOptions &headerOptions = HeaderOptions(),
+                              int *systemError = nullptr);

@@ -40,10 +40,14 @@ const std::array<std::array<char, 8>, 256> &separatedValues()
     return table;
 }
 
-QByteArray prologue(qint64 inputSize)
+QByteArray prologue(qint64 inputSize, const HeaderOptions &options)
 {
-    return QByteArray("// Fichier généré avec ") + Quillon::productName + ' ' + Quillon::webAddress + newline
-        + newline + "const unsigned char logo[" + QByteArray::number(inputSize) + "] = " + newline + '{';
+    QByteArray text = QByteArray("// Fichier généré avec ") + Quillon::productName + ' ' + Quillon::webAddress
+        + newline + newline;
+    if (options.progmem)
+        text += QByteArray("#include <avr/pgmspace.h>") + newline + newline;
+    return text + "const unsigned char " + options.arrayName + '[' + QByteArray::number(inputSize) + ']'
+        + (options.progmem ? " PROGMEM" : "") + " = " + newline + '{';
 }
 
 // Formats `count` input bytes, the first of which is at `position` in the input, into `out` and
@@ -82,14 +86,15 @@ char *formatValues(const uchar *bytes, qint64 count, qint64 position, char *out)
 
 } // namespace
 
-HeaderFileWriter::HeaderFileWriter(const QString &headerPath, qint64 inputSize)
+HeaderFileWriter::HeaderFileWriter(const QString &headerPath, qint64 inputSize, const HeaderOptions &options)
     : m_file(headerPath)
+    , m_options(options)
     , m_inputSize(inputSize)
 { }
 
 bool HeaderFileWriter::open()
 {
-    return m_file.open() && m_file.write(prologue(m_inputSize));
+    return m_file.open() && m_file.write(prologue(m_inputSize, m_options));
 }
 
 bool HeaderFileWriter::append(const char *bytes, qint64 size)

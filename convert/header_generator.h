@@ -21,6 +21,17 @@
 // read, or the header cannot be written, the result is false and a header that stood at that
 // path before is kept as it was.
 bool generateHeaderFile(QString inputPath, QString headerPath);
+
+// What may differ from the window's header: the array's name, and whether it goes into AVR
+// program memory, where it includes <avr/pgmspace.h> and is declared PROGMEM.
+struct HeaderOptions
+{
+    QByteArray arrayName = "logo";
+    bool progmem = false;
+};
+// avr-gcc refuses larger arrays: their size must fit a signed 16-bit integer.
+constexpr qint64 maxProgmemArrayBytes = 32767;
+
 // The same, telling why it failed: the system's error number, or 0 when there is none.
 bool generateHeaderFile(const QString &inputPath, const QString &headerPath, int *systemError);
 
@@ -30,7 +41,7 @@ bool generateHeaderFile(const QString &inputPath, const QString &headerPath, int
 class HeaderFileWriter
 {
 public:
-    HeaderFileWriter(const QString &headerPath, qint64 inputSize);
+    HeaderFileWriter(const QString &headerPath, qint64 inputSize, const HeaderOptions &options = {});
 
     bool open();
     bool append(const char *bytes, qint64 size);
@@ -40,6 +51,7 @@ public:
 
 private:
     AtomicFileWriter m_file;
+    HeaderOptions m_options;
     qint64 m_inputSize;
     qint64 m_position = 0;
     std::vector<char> m_text;

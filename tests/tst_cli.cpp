@@ -194,6 +194,15 @@ void TestCli::reportsEachFailure()
                  " : nom de fichier illisible : il n'est pas codé en UTF-8, renommez le fichier\n"),
              qPrintable(encoding.err));
 
+    // avr-gcc takes no array over 32,767 bytes: 128 x 128 needs 32,822.
+    savePicture(patternPicture(128, 128), path("square.png"), "PNG");
+    const Run progmem = quillonConvert({"--progmem", "-o", path("command"), path("square.png")});
+    QCOMPARE(progmem.exitCode, 1);
+    QCOMPARE(progmem.err,
+             "quillon-convert: " + path("square.png")
+                 + " : image trop grande pour --progmem : le tableau ferait 32822 octets, avr-gcc en "
+                   "accepte 32 767 au plus (environ 128 x 127 pixels)\n");
+
     const Run noFolder = quillonConvert({"-o", path("nowhere"), path("good.png")});
     QCOMPARE(noFolder.exitCode, 1);
     QCOMPARE(noFolder.err,
@@ -252,6 +261,21 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("folder missing") << QStringList {"a.png", "-o"} << "l'option « -o » attend un dossier";
     QTest::newRow("empty folder") << QStringList {"--output=", "a.png"}
                                   << "le dossier de destination est vide";
+    QTest::newRow("name missing") << QStringList {"a.png", "--name"} << "l'option « --name » attend un nom";
+    QTest::newRow("empty name") << QStringList {"-n", "", "a.png"} << "--name : le nom du tableau est vide";
+    QTest::newRow("keyword") << QStringList {"--name=register", "a.png"}
+                             << "--name : le nom « register » est un mot réservé du C ou du C++";
+    QTest::newRow("C++ keyword") << QStringList {"-nclass", "a.png"}
+                                 << "--name : le nom « class » est un mot réservé du C ou du C++";
+    QTest::newRow("leading digit") << QStringList {"-n", "2logo", "a.png"}
+                                   << "--name : le nom « 2logo » commence par un chiffre";
+    QTest::newRow("not ASCII")
+        << QStringList {"-n", "été", "a.png"}
+        << "--name : le nom « été » n'est pas un identifiant C (lettres ASCII, chiffres et _ "
+           "seulement)";
+    QTest::newRow("a dash") << QStringList {"-n", "splash-screen", "a.png"}
+                            << "--name : le nom « splash-screen » n'est pas un identifiant C (lettres ASCII, "
+                               "chiffres et _ seulement)";
 }
 
 void TestCli::answersUsageErrors()
@@ -297,10 +321,6 @@ void TestCli::convertsAtBuildTimeFromCMake()
     const QString cc = QStandardPaths::findExecutable("cc");
     if (cmake.isEmpty() || cc.isEmpty())
         QSKIP("cmake and a C compiler are needed");
-    QVERIFY(QDir().mkpath(path("pictures")));
-    savePicture(patternPicture(13, 7), path("pictures/logo.png"), "PNG");
-    savePicture(patternPicture(6, 6), path("pictures/splash.bmp"), "BMP");
-
     const auto run = [&](const QStringList &arguments, QString *output = nullptr) {
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
@@ -314,11 +334,17 @@ void TestCli::convertsAtBuildTimeFromCMake()
             qWarning("%s", qPrintable(text));
         return ok;
     };
+    // Quillon as a user installs it; projects find it with find_package() alone.
+    const QString prefix = path("prefix");
+    QVERIFY(run({cmake, "--install", QUILLON_BUILD_DIR, "--prefix", prefix}));
+
+    QVERIFY(QDir().mkpath(path("pictures")));
+    savePicture(patternPicture(13, 7), path("pictures/logo.png"), "PNG");
+    savePicture(patternPicture(6, 6), path("pictures/splash-screen.bmp"), "BMP");
     const QString build = path("build");
-    QVERIFY(run({cmake, "-S", QUILLON_TEST_PROJECT, "-B", build, "-DQUILLON_MODULE=" QUILLON_MODULE,
-                 "-DQUILLON_CONVERT_EXECUTABLE=" QUILLON_CONVERT, "-DPICTURE_FOLDER=" + path("pictures")}));
+    QVERIFY(run({cmake, "-S", QUILLON_TEST_PROJECT, "-B", build, "-DCMAKE_PREFIX_PATH=" + prefix,
+                 "-DPICTURE_FOLDER=" + path("pictures")}));
     const auto dump = [&] {
-        QString bytes;
         QProcess process;
         process.start(build + "/dump", QStringList());
         process.waitForFinished();
@@ -326,13 +352,13 @@ void TestCli::convertsAtBuildTimeFromCMake()
     };
     const auto expected = [&] {
         return expectedBmp(QImage(path("pictures/logo.png")))
-            + expectedBmp(QImage(path("pictures/splash.bmp")));
+            + expectedBmp(QImage(path("pictures/splash-screen.bmp")));
     };
 
     QString output;
     QVERIFY(run({cmake, "--build", build}, &output));
-    QVERIFY(output.contains("Converting logo.png to logo.h"));
-    QVERIFY(output.contains("Converting splash.bmp to splash.h"));
+    QVERIFY(output.contains("Converting logo.png to logo.h (array logo)"));
+    QVERIFY(output.contains("Converting splash-screen.bmp to splash-screen.h (array splash_screen)"));
     QCOMPARE(dump(), expected());
 
     // Nothing changed: nothing converted.
@@ -340,15 +366,31 @@ void TestCli::convertsAtBuildTimeFromCMake()
     QVERIFY2(!output.contains("Converting"), qPrintable(output));
 
     // A changed picture is converted again, and only that one.
-    savePicture(patternPicture(9, 3), path("pictures/splash.bmp"), "BMP");
-    QFile splash(path("pictures/splash.bmp"));
+    savePicture(patternPicture(9, 3), path("pictures/splash-screen.bmp"), "BMP");
+    QFile splash(path("pictures/splash-screen.bmp"));
     QVERIFY(splash.open(QIODevice::ReadWrite));
     QVERIFY(splash.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
     splash.close();
     QVERIFY(run({cmake, "--build", build}, &output));
-    QVERIFY(output.contains("Converting splash.bmp to splash.h"));
+    QVERIFY(output.contains("Converting splash-screen.bmp"));
     QVERIFY(!output.contains("Converting logo.png"));
     QCOMPARE(dump(), expected());
+
+    // The README's firmware, as it stands, for an Arduino Uno. That it links shows both arrays in
+    // flash: their 16 KB would overflow its 2 KB of RAM.
+    if (QStandardPaths::findExecutable("avr-gcc").isEmpty())
+        QSKIP("avr-gcc (Debian package gcc-avr) is not installed");
+    const QString firmware = path("firmware");
+    QVERIFY(QDir().mkpath(firmware + "/images"));
+    for (const char *file : {"CMakeLists.txt", "main.c", "avr-atmega328p.cmake"})
+        QVERIFY(QFile::copy(QUILLON_FIRMWARE_PROJECT "/" + QString(file), firmware + "/" + file));
+    savePicture(patternPicture(64, 32), firmware + "/images/logo.png", "PNG");
+    savePicture(patternPicture(96, 64), firmware + "/images/splash-screen.jpg", "JPEG");
+    QVERIFY(run({cmake, "-S", firmware, "-B", firmware + "/build", "-DCMAKE_PREFIX_PATH=" + prefix,
+                 "-DCMAKE_TOOLCHAIN_FILE=" + firmware + "/avr-atmega328p.cmake"}));
+    QVERIFY(run({cmake, "--build", firmware + "/build"}, &output));
+    QVERIFY(output.contains("(array splash_screen)"));
+    QVERIFY(QFileInfo::exists(firmware + "/build/firmware"));
 }
 
 QTEST_MAIN(TestCli)

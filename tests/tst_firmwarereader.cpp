@@ -2,6 +2,7 @@
 #include "testsupport.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,10 +24,12 @@ private slots:
     void refusesDamagedArrays();
     void buildsTheExample();
     void buildsForAnEightBitBoard();
+    void readsEveryPixelOnChips_data();
+    void readsEveryPixelOnChips();
 
 private:
-    // Converts a picture into `name`.h in the work folder.
-    void convert(const QImage &picture, const QString &name);
+    // Converts a picture into `name`.h in the work folder, with quillon-convert's `options`.
+    void convert(const QImage &picture, const QString &name, const QStringList &options = {});
     // Compiles the C files with the reader under the strictest warnings; returns the program.
     QString compile(const QString &compiler, const QStringList &sources, const QStringList &extra = {});
     QByteArray runProgram(const QString &program);
@@ -47,12 +50,12 @@ void TestFirmwareReader::init()
     m_dir.reset(new QTemporaryDir);
 }
 
-void TestFirmwareReader::convert(const QImage &picture, const QString &name)
+void TestFirmwareReader::convert(const QImage &picture, const QString &name, const QStringList &options)
 {
     const QString png = m_dir->filePath(name + ".png");
     savePicture(picture, png, "PNG");
     QProcess process;
-    process.start(QUILLON_CONVERT, {"--force", "-o", m_dir->path(), png});
+    process.start(QUILLON_CONVERT, options + QStringList {"--force", "-o", m_dir->path(), png});
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
         qFatal("quillon-convert failed: %s", process.readAllStandardError().constData());
 }
@@ -181,9 +184,119 @@ void TestFirmwareReader::buildsForAnEightBitBoard()
     const QString avrGcc = QStandardPaths::findExecutable("avr-gcc");
     if (avrGcc.isEmpty())
         QSKIP("avr-gcc (Debian package gcc-avr) is not installed");
-    convert(patternPicture(20, 10), "logo");
-    compile(avrGcc, {FIRMWARE_DIR "/example.c"}, {"-mmcu=atmega328p", "-Os"});
+    // The example as it stands, with its array in program memory.
+    convert(patternPicture(20, 10), "logo", {"--progmem"});
+    compile(avrGcc, {FIRMWARE_DIR "/example.c"}, {"-mmcu=atmega328p", "-Os", "-DQUILLON_AVR_PROGMEM"});
     QVERIFY(QFileInfo(m_dir->filePath("program")).size() > 0);
+}
+
+void TestFirmwareReader::readsEveryPixelOnChips_data()
+{
+    QTest::addColumn<QStringList>("build"); // the compiler and its chip's options
+    QTest::addColumn<QStringList>("run"); // the simulator, before the program
+    QTest::addColumn<QSize>("firstSize");
+    QTest::addColumn<bool>("aboveFirst64K");
+
+    const QString firmware = FIRMWARE_TEST_DIR;
+    const QStringList avr = {"avr-gcc", "-Os", "-DQUILLON_AVR_PROGMEM", firmware + "/avr_board.c"};
+    // An Arduino Uno's chip: 32 KB of flash, so pictures that leave room for the program.
+    QTest::newRow("ATmega328P") << avr + QStringList {"-mmcu=atmega328p"}
+                                << QStringList {"simavr", "-m", "atmega328p", "-f", "16000000"}
+                                << QSize(96, 72) << false;
+    // 256 KB of flash; the pictures lie above the first 64 KB, the first near avr-gcc's limit of
+    // 32,767 bytes for one array.
+    QTest::newRow("ATmega2560, far reads")
+        << avr + QStringList {"-mmcu=atmega2560", "-DPAST_64K"}
+        << QStringList {"simavr", "-m", "atmega2560", "-f", "16000000"} << QSize(128, 127) << true;
+    // A Cortex-M4: const arrays stay in flash without any attribute.
+    QTest::newRow("STM32F405") << QStringList {"arm-none-eabi-gcc",
+                                               "-Os",
+                                               "-mcpu=cortex-m4",
+                                               "-mthumb",
+                                               "-nostdlib",
+                                               "-T",
+                                               firmware + "/stm32f405.ld",
+                                               firmware + "/arm_board.c",
+                                               "-lc",
+                                               "-lgcc"}
+                               << QStringList {"qemu-system-arm",
+                                               "-M",
+                                               "netduinoplus2",
+                                               "-nographic",
+                                               "-monitor",
+                                               "none",
+                                               "-serial",
+                                               "none",
+                                               "-semihosting-config",
+                                               "enable=on,target=native",
+                                               "-kernel"}
+                               << QSize(128, 127) << false;
+}
+
+void TestFirmwareReader::readsEveryPixelOnChips()
+{
+    QFETCH(QStringList, build);
+    QFETCH(QStringList, run);
+    QFETCH(QSize, firstSize);
+    QFETCH(bool, aboveFirst64K);
+    for (const QString &tool : {build.first(), run.first()}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(tool + " is not installed (scripts/install-deps installs it)"));
+    }
+
+    // Each picture under its own name, in AVR program memory where there is one.
+    const bool avr = build.first() == "avr-gcc";
+    const QStringList progmem = avr ? QStringList {"--progmem"} : QStringList();
+    const QImage first = patternPicture(firstSize.width(), firstSize.height());
+    const QImage second = patternPicture(64, 32, true);
+    convert(first, "first", progmem + QStringList {"--name", "first"});
+    convert(second, "second", progmem + QStringList {"--name", "second"});
+
+    QProcess compiler;
+    compiler.setProcessChannelMode(QProcess::MergedChannels);
+    compiler.start(build.first(),
+                   build.mid(1)
+                       + QStringList {"-std=c99", "-Wall", "-Wextra", "-Werror", "-I", FIRMWARE_DIR, "-I",
+                                      m_dir->path(), FIRMWARE_TEST_DIR "/chip_main.c",
+                                      FIRMWARE_DIR "/quillon_bmp.c", "-o", m_dir->filePath("chip.elf")});
+    QVERIFY(compiler.waitForFinished(120000));
+    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+
+    QProcess chip;
+    chip.setProcessChannelMode(QProcess::MergedChannels);
+    chip.start(run.first(), run.mid(1) + QStringList {m_dir->filePath("chip.elf")});
+    QVERIFY(chip.waitForFinished(120000));
+    QCOMPARE(chip.exitCode(), 0);
+    // simavr colours each line of the serial output and ends it with a dot.
+    QString output = QString::fromUtf8(chip.readAll()).remove(QRegularExpression("\\x1b\\[[0-9;]*m"));
+    output.remove(QRegularExpression("\\.$", QRegularExpression::MultilineOption));
+
+    const auto expected = [&](const char *name, const QImage &picture) {
+        // Blended onto black, then each channel cut to its 5, 6 or 5 high bits.
+        quint32 checksum = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb pixel = qPremultiply(picture.pixel(x, y));
+                checksum = checksum * 31u
+                    + quint16((qRed(pixel) >> 3) << 11 | (qGreen(pixel) >> 2) << 5 | qBlue(pixel) >> 3);
+            }
+        }
+        return QString("%1 %2x%3 %4%5\n")
+            .arg(name)
+            .arg(picture.width())
+            .arg(picture.height())
+            .arg(checksum, 0, 16)
+            .arg(aboveFirst64K ? " above 64 KB" : "");
+    };
+    QVERIFY2(output.contains(expected("first", first) + expected("second", second)), qPrintable(output));
+    QVERIFY2(output.contains("end\n"), qPrintable(output));
+
+    // What reading a pixel costs at 16 MHz, for the record: Timer1 counts cycles / 256.
+    const QRegularExpressionMatch timing = QRegularExpression("ticks (\\d+) pixels (\\d+)").match(output);
+    if (timing.hasMatch()) {
+        const double cycles = timing.captured(1).toDouble() * 256 / timing.captured(2).toDouble();
+        qInfo("%.0f cycles a pixel, %.1f us at 16 MHz", cycles, cycles / 16);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFirmwareReader)

@@ -105,6 +105,15 @@ void TestHeaderGenerator::writesTheExactText_data()
         << sixteen + '\x7f' << headerText(17, "\n\t" + line + ",\n\t0x7f");
     QTest::newRow("32 bytes: two full lines")
         << sixteen + sixteen << headerText(32, "\n\t" + line + ",\n\t" + line);
+
+    // Options of quillon-convert: the array's name, and AVR program memory.
+    QTest::newRow("named array") << QByteArray("\x01", 1)
+                                 << headerText(1, "\n\t0x01").replace("char logo[", "char splash_2[");
+    QTest::newRow("program memory")
+        << QByteArray("\x01", 1)
+        << headerText(1, "\n\t0x01")
+               .replace("\n\nconst unsigned char logo[1]",
+                        "\n\n#include <avr/pgmspace.h>\n\nconst unsigned char logo[1] PROGMEM");
 }
 
 void TestHeaderGenerator::writesTheExactText()
@@ -112,9 +121,21 @@ void TestHeaderGenerator::writesTheExactText()
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, expected);
 
-    writeFile(path("input.bin"), input);
-    QVERIFY(generateHeaderFile(path("input.bin"), path("input.h")));
+    // The bytes handed over as they come, with the options the row's name asks for.
+    HeaderOptions options;
+    if (QByteArray(QTest::currentDataTag()) == "named array")
+        options.arrayName = "splash_2";
+    options.progmem = QByteArray(QTest::currentDataTag()) == "program memory";
+    HeaderFileWriter writer(path("input.h"), input.size(), options);
+    QVERIFY(writer.open() && writer.append(input.constData(), input.size()) && writer.commit());
     QCOMPARE(readFile(path("input.h")), expected);
+
+    // From a file, the window's header.
+    if (options.arrayName == "logo" && !options.progmem) {
+        writeFile(path("input.bin"), input);
+        QVERIFY(generateHeaderFile(path("input.bin"), path("input.h")));
+        QCOMPARE(readFile(path("input.h")), expected);
+    }
 }
 
 void TestHeaderGenerator::holdsEveryByteOfLargeInputs()

@@ -20,7 +20,7 @@ int main(void)
     quillon_bmp picture;
     uint32_t checksum = 0;
 
-    if (quillon_bmp_open(&picture, logo, sizeof logo) != QUILLON_BMP_OK)
+    if (quillon_bmp_open(&picture, QUILLON_BMP_ADDRESS(logo), sizeof logo) != QUILLON_BMP_OK)
         return 1;
     quillon_bmp_draw(&picture, 0, 0, draw_pixel, &checksum);
     return checksum == 0 ? 2 : 0;

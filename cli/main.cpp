@@ -1,6 +1,6 @@
 // quillon-convert: the window's conversion from the command line, for build pipelines.
 //
-//     quillon-convert [-o DIR] [--force] PICTURE...
+//     quillon-convert [OPTION]... PICTURE...
 
 #include "options.h"
 #include "output_paths.h"
@@ -15,6 +15,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -50,6 +51,40 @@ QHash<int, QString> findOutputClashes(const std::vector<PictureJob> &jobs)
     return clashes;
 }
 
+// One line of standard error, rewritten as the pictures are done. A terminal that knows escape
+// codes has the line cleared with one; a dumb one (TERM dumb or unset) gets spaces over the
+// longer text it showed before.
+class ProgressLine
+{
+public:
+    explicit ProgressLine(bool shown)
+        : m_shown(shown)
+        , m_escapeCodes(!qEnvironmentVariableIsEmpty("TERM") && qgetenv("TERM") != "dumb")
+    { }
+
+    void show(const QString &text)
+    {
+        if (!m_shown)
+            return;
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        const QByteArray line = text.toLocal8Bit();
+        if (m_escapeCodes) {
+            std::fprintf(stderr, "\r\033[K%s", line.constData());
+        } else {
+            std::fprintf(stderr, "\r%s%s\r%s", line.constData(),
+                         QByteArray(qMax(0, m_width - line.size()), ' ').constData(), line.constData());
+            m_width = qMax(m_width, line.size());
+        }
+        std::fflush(stderr);
+    }
+
+private:
+    const bool m_shown;
+    const bool m_escapeCodes;
+    int m_width = 0;
+    std::mutex m_mutex;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -82,7 +117,7 @@ int main(int argc, char *argv[])
     for (const QString &picture : options.pictures) {
         const QString folder
             = options.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.outputFolder;
-        jobs.push_back({picture, folder, options.force, options.header});
+        jobs.push_back({picture, folder, options.force, options.header, options.display, options.preview});
     }
     const QHash<int, QString> clashes = findOutputClashes(jobs);
 
@@ -90,16 +125,16 @@ int main(int argc, char *argv[])
     std::vector<PictureOutcome> outcomes(jobs.size());
     std::atomic<int> next {0};
     std::atomic<int> done {0};
-    const bool showProgress = jobs.size() > 1 && isatty(STDERR_FILENO);
+    ProgressLine progress(jobs.size() > 1 && isatty(STDERR_FILENO));
     const auto work = [&] {
         for (int i = next++; i < int(jobs.size()); i = next++) {
             outcomes[size_t(i)] = clashes.contains(i)
                 ? PictureOutcome {PictureOutcome::Skipped, clashes.value(i)}
                 : runPictureJob(jobs[size_t(i)]);
-            const int finished = ++done;
-            if (showProgress)
-                std::fprintf(stderr, "\r\033[K[%d/%d] %s", finished, int(jobs.size()),
-                             QFileInfo(jobs[size_t(i)].picturePath).fileName().toLocal8Bit().constData());
+            progress.show(QStringLiteral("[%1/%2] %3")
+                              .arg(++done)
+                              .arg(jobs.size())
+                              .arg(QFileInfo(jobs[size_t(i)].picturePath).fileName()));
         }
     };
     const int threadCount = qBound(1, QThread::idealThreadCount(), int(jobs.size()));
@@ -109,8 +144,7 @@ int main(int argc, char *argv[])
     work();
     for (std::thread &thread : threads)
         thread.join();
-    if (showProgress)
-        std::fputs("\r\033[K", stderr);
+    progress.show(QString());
 
     int exitCode = 0;
     for (size_t i = 0; i < jobs.size(); ++i) {

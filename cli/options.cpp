@@ -2,6 +2,7 @@
 
 #include "product.h"
 
+#include <QColor>
 #include <QCommandLineParser>
 #include <QRegularExpression>
 #include <QSet>
@@ -180,7 +181,14 @@ Options parseOptions(const QStringList &arguments)
     const QCommandLineOption force(QStringList {"f", "force"});
     const QCommandLineOption name(QStringList {"n", "name"}, QString(), "NOM");
     const QCommandLineOption progmem("progmem");
-    parser.addOptions({help, version, output, force, name, progmem});
+    const QCommandLineOption format("format", QString(), "FORMAT");
+    const QCommandLineOption swapBytes("swap-bytes");
+    const QCommandLineOption fit("fit", QString(), "LxH");
+    const QCommandLineOption dither("dither");
+    const QCommandLineOption background("background", QString(), "COULEUR");
+    const QCommandLineOption preview("preview");
+    parser.addOptions(
+        {help, version, output, force, name, progmem, format, swapBytes, fit, dither, background, preview});
     if (!parser.parse(arguments))
         return usageError(parserError(parser));
 
@@ -210,6 +218,38 @@ Options parseOptions(const QStringList &arguments)
         options.header.arrayName = arrayName.toLatin1();
     }
     options.header.progmem = parser.isSet(progmem);
+    if (parser.isSet(format)) {
+        const QString value = parser.values(format).constLast();
+        if (value == QLatin1String("rgb565"))
+            options.header.content = HeaderOptions::Rgb565Pixels;
+        else if (value != QLatin1String("bmp"))
+            return usageError(
+                QString::fromUtf8("--format : format inconnu « %1 » (bmp ou rgb565)").arg(value));
+    }
+    options.header.swapBytes = parser.isSet(swapBytes);
+    if (options.header.swapBytes && options.header.content != HeaderOptions::Rgb565Pixels)
+        return usageError(QString::fromUtf8("--swap-bytes ne s'emploie qu'avec --format rgb565"));
+    if (parser.isSet(fit)) {
+        const QString value = parser.values(fit).constLast();
+        const QRegularExpressionMatch size
+            = QRegularExpression("\\A([0-9]{1,5})x([0-9]{1,5})\\z").match(value);
+        options.display.fit
+            = size.hasMatch() ? QSize(size.captured(1).toInt(), size.captured(2).toInt()) : QSize();
+        if (options.display.fit.isEmpty())
+            return usageError(
+                QString::fromUtf8("--fit : « %1 » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)")
+                    .arg(value));
+    }
+    options.display.dither = parser.isSet(dither);
+    if (parser.isSet(background)) {
+        const QString value = parser.values(background).constLast();
+        options.display.background = QColor(value);
+        if (!QColor::isValidColor(value) || options.display.background.alpha() != 255)
+            return usageError(
+                QString::fromUtf8("--background : couleur inconnue « %1 » (#rrvvbb ou un nom de couleur)")
+                    .arg(value));
+    }
+    options.preview = parser.isSet(preview);
     return options;
 }
 
@@ -227,6 +267,21 @@ QString helpText()
         "  -n, --name=NOM        nomme le tableau NOM au lieu de logo (un identifiant C)\n"
         "      --progmem         place le tableau en mémoire programme AVR (PROGMEM) ;\n"
         "                        32 767 octets au plus, environ 128 x 127 pixels\n"
+        "      --format=FORMAT   ce que contient le tableau : bmp (par défaut), les octets\n"
+        "                        du fichier BMP, ou rgb565, les pixels en valeurs 16 bits\n"
+        "                        de la ligne du haut à celle du bas, avec NOM_width et\n"
+        "                        NOM_height\n"
+        "      --swap-bytes      avec --format rgb565 : échange les deux octets de chaque\n"
+        "                        valeur, pour les écrans qui reçoivent l'octet fort d'abord\n"
+        "      --fit=LxH         réduit l'image (sans jamais l'agrandir) pour qu'elle tienne\n"
+        "                        dans L x H pixels, en gardant ses proportions\n"
+        "      --dither          diffuse l'erreur (Floyd-Steinberg) au lieu de tronquer\n"
+        "                        chaque couleur à 5 ou 6 bits\n"
+        "      --background=COULEUR\n"
+        "                        pose les pixels transparents sur COULEUR (#rrvvbb ou\n"
+        "                        un nom de couleur) au lieu du noir\n"
+        "      --preview         écrit aussi NOM16bits.png, l'image telle que l'écran\n"
+        "                        l'affichera\n"
         "  -h, --help            affiche cette aide et quitte\n"
         "  -V, --version         affiche la version et quitte\n"
         "\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "display_preparation.h"
 #include "header_generator.h"
 
 #include <QString>
@@ -15,6 +16,8 @@ struct Options
     QString outputFolder; // empty: each picture's own folder
     bool force = false;
     HeaderOptions header;
+    DisplayOptions display;
+    bool preview = false; // also write NAME16bits.png, the picture as the display shows it
     QStringList pictures;
     QString error; // what was wrong, for UsageError
 };

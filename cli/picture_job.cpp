@@ -1,8 +1,10 @@
 #include "picture_job.h"
 
+#include "atomic_file_writer.h"
 #include "conversion.h"
 #include "qimage16.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QTextCodec>
 
@@ -52,6 +54,20 @@ QString causeOf(int systemError)
     }
 }
 
+// The 5-6-5 picture with each channel widened back to 8 bits, as the display shows it, in a PNG
+// file that every viewer shows right.
+bool writePreview(const QImage &rgb565, const QString &path, int *systemError)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    rgb565.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG");
+    AtomicFileWriter file(path);
+    const bool written = file.open() && file.write(png) && file.commit();
+    *systemError = file.systemError();
+    return written;
+}
+
 PictureOutcome failed(const QString &message)
 {
     return {PictureOutcome::Failed, message};
@@ -75,15 +91,18 @@ PictureOutcome runPictureJob(const PictureJob &job)
         return failed(QString::fromUtf8("dossier de destination introuvable : %1").arg(job.outputFolder));
 
     const OutputPaths paths = outputPaths(job.outputFolder, picture.fileName());
+    QStringList written = {paths.bmp, paths.header};
+    if (job.preview)
+        written << paths.preview;
     if (!job.force) {
-        for (const QString &path : {paths.bmp, paths.header}) {
+        for (const QString &path : written) {
             if (QFileInfo::exists(path))
                 return {
                     PictureOutcome::Skipped,
                     QString::fromUtf8("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(path)};
         }
     }
-    for (const QString &path : {paths.bmp, paths.header}) {
+    for (const QString &path : written) {
         if (QFileInfo(path).isDir())
             return failed(QString::fromUtf8("impossible d'écrire %1 : c'est un dossier").arg(path));
     }
@@ -101,11 +120,14 @@ PictureOutcome runPictureJob(const PictureJob &job)
     }
 
     // Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
-    const QImage16 image(toRgb565(std::move(decoded.image)));
-    if (job.header.progmem && image.bmp16FileSize() > maxProgmemArrayBytes)
+    const QImage16 image(prepareForDisplay(std::move(decoded.image), job.display));
+    const qint64 arrayBytes = job.header.content == HeaderOptions::Rgb565Pixels
+        ? qint64(image.width()) * image.height() * 2
+        : image.bmp16FileSize();
+    if (job.header.progmem && arrayBytes > maxProgmemArrayBytes)
         return failed(QString::fromUtf8("image trop grande pour --progmem : le tableau ferait %1 octets, "
                                         "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
-                          .arg(image.bmp16FileSize()));
+                          .arg(arrayBytes));
     int systemError = 0;
     switch (writeOutputFiles(image, paths, job.header, &systemError)) {
     case WriteOutcome::BmpFailed:
@@ -116,5 +138,8 @@ PictureOutcome runPictureJob(const PictureJob &job)
     case WriteOutcome::Written:
         break;
     }
+    if (job.preview && !writePreview(image, paths.preview, &systemError))
+        return failed(
+            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.preview, causeOf(systemError)));
     return {PictureOutcome::Converted, QString()};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "display_preparation.h"
 #include "header_generator.h"
 
 #include <QString>
@@ -12,6 +13,8 @@ struct PictureJob
     QString outputFolder; // where both files go
     bool force = false; // replace files that already exist
     HeaderOptions header;
+    DisplayOptions display;
+    bool preview = false; // also write the picture as the display shows it, as a PNG file
 };
 
 struct PictureOutcome

@@ -5,6 +5,7 @@
 #include "header_generator.h"
 #include "picture_source.h"
 #include "qimage16.h"
+#include "rgb565_header.h"
 
 #include <QImageReader>
 
@@ -68,6 +69,12 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
     const qint64 bmpSize = image.bmp16FileSize();
     if (bmpSize < 0)
         return WriteOutcome::BmpFailed;
+    if (headerOptions.content == HeaderOptions::Rgb565Pixels) {
+        if (!image.saveBmp16(paths.bmp, &error))
+            return WriteOutcome::BmpFailed;
+        return writeRgb565Header(image, paths.header, headerOptions, &error) ? WriteOutcome::Written
+                                                                             : WriteOutcome::HeaderFailed;
+    }
 
     AtomicFileWriter bmp(paths.bmp);
     if (!bmp.open()) {

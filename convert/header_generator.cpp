@@ -12,12 +12,8 @@
 
 namespace {
 
-#ifdef Q_OS_WIN
-constexpr char newline[] = "\r\n";
-#else
-constexpr char newline[] = "\n";
-#endif
-constexpr qint64 newlineLength = sizeof(newline) - 1;
+constexpr const char *newline = headerNewline;
+constexpr qint64 newlineLength = sizeof(headerNewline) - 1;
 
 constexpr int valuesPerLine = 16;
 constexpr qint64 inputBlockSize = 1 << 14; // keeps the text of a block in the CPU caches
@@ -42,8 +38,7 @@ const std::array<std::array<char, 8>, 256> &separatedValues()
 
 QByteArray prologue(qint64 inputSize, const HeaderOptions &options)
 {
-    QByteArray text = QByteArray("// Fichier généré avec ") + Quillon::productName + ' ' + Quillon::webAddress
-        + newline + newline;
+    QByteArray text = headerFirstLines();
     if (options.progmem)
         text += QByteArray("#include <avr/pgmspace.h>") + newline + newline;
     return text + "const unsigned char " + options.arrayName + '[' + QByteArray::number(inputSize) + ']'
@@ -85,6 +80,12 @@ char *formatValues(const uchar *bytes, qint64 count, qint64 position, char *out)
 }
 
 } // namespace
+
+QByteArray headerFirstLines()
+{
+    return QByteArray("// Fichier généré avec ") + Quillon::productName + ' ' + Quillon::webAddress + newline
+        + newline;
+}
 
 HeaderFileWriter::HeaderFileWriter(const QString &headerPath, qint64 inputSize, const HeaderOptions &options)
     : m_file(headerPath)

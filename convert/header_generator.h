@@ -22,13 +22,31 @@
 // path before is kept as it was.
 bool generateHeaderFile(QString inputPath, QString headerPath);
 
-// What may differ from the window's header: the array's name, and whether it goes into AVR
-// program memory, where it includes <avr/pgmspace.h> and is declared PROGMEM.
+// What may differ from the window's header: the array's name, whether it goes into AVR program
+// memory (it then includes <avr/pgmspace.h> and is declared PROGMEM), and what it holds.
 struct HeaderOptions
 {
+    enum Content {
+        BmpFile, // every byte of the BMP file, as `const unsigned char NAME[N]`
+        Rgb565Pixels // the pixels top row first, as `const uint16_t NAME[W*H]`, with NAME_width and
+                     // NAME_height
+    };
     QByteArray arrayName = "logo";
     bool progmem = false;
+    Content content = BmpFile;
+    bool swapBytes
+        = false; // Rgb565Pixels with each value's two bytes swapped, for displays fed high byte first
 };
+// Header lines end with the platform's terminator.
+#ifdef Q_OS_WIN
+inline constexpr char headerNewline[] = "\r\n";
+#else
+inline constexpr char headerNewline[] = "\n";
+#endif
+
+// The prologue shared by every header: the comment line naming the product, an empty line.
+QByteArray headerFirstLines();
+
 // avr-gcc refuses larger arrays: their size must fit a signed 16-bit integer.
 constexpr qint64 maxProgmemArrayBytes = 32767;
 

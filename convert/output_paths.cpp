@@ -10,5 +10,6 @@ QString outputBaseName(const QString &sourceFileName)
 OutputPaths outputPaths(const QString &destinationFolder, const QString &sourceFileName)
 {
     const QString stem = destinationFolder + QLatin1Char('/') + outputBaseName(sourceFileName);
-    return {stem + QStringLiteral("16bits.BMP"), stem + QStringLiteral(".h")};
+    return {stem + QStringLiteral("16bits.BMP"), stem + QStringLiteral(".h"),
+            stem + QStringLiteral("16bits.png")};
 }

@@ -6,11 +6,13 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -53,6 +55,9 @@ private slots:
     void answersUsageErrors();
     void helpsAndTellsItsVersion();
     void convertsAtBuildTimeFromCMake();
+    void preparesPicturesForTheDisplay_data();
+    void preparesPicturesForTheDisplay();
+    void dithersAGreyRampFaithfully();
 
 private:
     QScopedPointer<QTemporaryDir> m_dir;
@@ -126,6 +131,23 @@ void TestCli::convertsSeveralPicturesAtOnce()
     const Run all = quillonConvert(pictures);
     QCOMPARE(all.err, QString()); // no progress line when standard error is not a terminal
     QCOMPARE(all.exitCode, 0);
+
+    // On a terminal, a progress line; escape codes only where the terminal knows them.
+    const QString script = QStandardPaths::findExecutable("script");
+    if (!script.isEmpty()) {
+        for (const char *term : {"xterm", "dumb", ""}) {
+            QProcess terminal;
+            terminal.start(script,
+                           {"-qec",
+                            QString("TERM=%1 '%2' -f -o '%3' '%4' '%5'")
+                                .arg(term, QUILLON_CONVERT, path("window"), pictures[0], pictures[1]),
+                            "/dev/null"});
+            QVERIFY(terminal.waitForFinished(60000));
+            const QByteArray shown = terminal.readAllStandardOutput();
+            QVERIFY2(shown.contains("[2/2] p"), shown.constData());
+            QCOMPARE(shown.contains("\033["), QByteArray(term) == "xterm");
+        }
+    }
     for (int i = 0; i < pictures.size(); ++i) {
         QCOMPARE(quillonConvert({"-o", path("command"), pictures[i]}).exitCode, 0);
         for (const char *suffix : {"16bits.BMP", ".h"}) {
@@ -193,6 +215,7 @@ void TestCli::reportsEachFailure()
     QVERIFY2(encoding.err.endsWith(
                  " : nom de fichier illisible : il n'est pas codé en UTF-8, renommez le fichier\n"),
              qPrintable(encoding.err));
+    QVERIFY(::unlink(latin1Name.constData()) == 0); // a name QTemporaryDir could not remove
 
     // avr-gcc takes no array over 32,767 bytes: 128 x 128 needs 32,822.
     savePicture(patternPicture(128, 128), path("square.png"), "PNG");
@@ -273,6 +296,19 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"-n", "été", "a.png"}
         << "--name : le nom « été » n'est pas un identifiant C (lettres ASCII, chiffres et _ "
            "seulement)";
+    QTest::newRow("fit of no size") << QStringList {
+        "--fit", "0x10",
+        "a.png"} << "--fit : « 0x10 » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)";
+    QTest::newRow("fit of no number")
+        << QStringList {"--fit=abc", "a.png"}
+        << "--fit : « abc » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)";
+    QTest::newRow("unknown colour") << QStringList {
+        "--background", "notacolour",
+        "a.png"} << "--background : couleur inconnue « notacolour » (#rrvvbb ou un nom de couleur)";
+    QTest::newRow("swapped BMP bytes")
+        << QStringList {"--swap-bytes", "a.png"} << "--swap-bytes ne s'emploie qu'avec --format rgb565";
+    QTest::newRow("unknown format") << QStringList {"--format", "rgb555", "a.png"}
+                                    << "--format : format inconnu « rgb555 » (bmp ou rgb565)";
     QTest::newRow("a dash") << QStringList {"-n", "splash-screen", "a.png"}
                             << "--name : le nom « splash-screen » n'est pas un identifiant C (lettres ASCII, "
                                "chiffres et _ seulement)";
@@ -292,12 +328,44 @@ void TestCli::answersUsageErrors()
 
 void TestCli::helpsAndTellsItsVersion()
 {
+    const QString helpText = QString::fromUtf8(
+        "Utilisation : quillon-convert [OPTION]... IMAGE...\n"
+        "Convertit chaque IMAGE (PNG, BMP, GIF, JPEG...) en une image BMP 16 bits (RVB 5-6-5)\n"
+        "NOM16bits.BMP et en un fichier d'en-tête C NOM.h qui contient les octets de ce BMP,\n"
+        "exactement comme la fenêtre de Quillon.\n"
+        "\n"
+        "  -o, --output=DOSSIER  écrit les fichiers dans DOSSIER\n"
+        "                        (par défaut : le dossier de chaque image)\n"
+        "  -f, --force           remplace les fichiers qui existent déjà\n"
+        "  -n, --name=NOM        nomme le tableau NOM au lieu de logo (un identifiant C)\n"
+        "      --progmem         place le tableau en mémoire programme AVR (PROGMEM) ;\n"
+        "                        32 767 octets au plus, environ 128 x 127 pixels\n"
+        "      --format=FORMAT   ce que contient le tableau : bmp (par défaut), les octets\n"
+        "                        du fichier BMP, ou rgb565, les pixels en valeurs 16 bits\n"
+        "                        de la ligne du haut à celle du bas, avec NOM_width et\n"
+        "                        NOM_height\n"
+        "      --swap-bytes      avec --format rgb565 : échange les deux octets de chaque\n"
+        "                        valeur, pour les écrans qui reçoivent l'octet fort d'abord\n"
+        "      --fit=LxH         réduit l'image (sans jamais l'agrandir) pour qu'elle tienne\n"
+        "                        dans L x H pixels, en gardant ses proportions\n"
+        "      --dither          diffuse l'erreur (Floyd-Steinberg) au lieu de tronquer\n"
+        "                        chaque couleur à 5 ou 6 bits\n"
+        "      --background=COULEUR\n"
+        "                        pose les pixels transparents sur COULEUR (#rrvvbb ou\n"
+        "                        un nom de couleur) au lieu du noir\n"
+        "      --preview         écrit aussi NOM16bits.png, l'image telle que l'écran\n"
+        "                        l'affichera\n"
+        "  -h, --help            affiche cette aide et quitte\n"
+        "  -V, --version         affiche la version et quitte\n"
+        "\n"
+        "Plusieurs images sont converties en parallèle, sur tous les cœurs.\n"
+        "\n"
+        "Code de sortie : 0 si toutes les images ont été converties, 1 si l'une d'elles\n"
+        "ne l'a pas été, 2 si la ligne de commande est incorrecte.\n");
     for (const char *option : {"--help", "-h"}) {
         const Run help = quillonConvert({option, "ignored.png"});
         QCOMPARE(help.exitCode, 0);
-        QVERIFY(help.out.startsWith("Utilisation : quillon-convert [OPTION]... IMAGE...\n"));
-        QVERIFY(help.out.contains("--force"));
-        QVERIFY(help.out.contains("--output=DOSSIER"));
+        QCOMPARE(help.out, helpText);
         QVERIFY(!QFileInfo::exists("ignored16bits.BMP"));
     }
     for (const char *option : {"--version", "-V"})
@@ -391,6 +459,152 @@ void TestCli::convertsAtBuildTimeFromCMake()
     QVERIFY(run({cmake, "--build", firmware + "/build"}, &output));
     QVERIFY(output.contains("(array splash_screen)"));
     QVERIFY(QFileInfo::exists(firmware + "/build/firmware"));
+}
+
+namespace {
+
+// The 5-6-5 value of an opaque 8-bit colour: each channel cut to its high bits.
+quint16 rgb565(QRgb colour)
+{
+    return quint16((qRed(colour) >> 3) << 11 | (qGreen(colour) >> 2) << 5 | qBlue(colour) >> 3);
+}
+
+// The 8-bit colour a display shows for a 5-6-5 value: each channel's bits repeated.
+QRgb shown(quint16 value)
+{
+    const int r = value >> 11, g = value >> 5 & 0x3f, b = value & 0x1f;
+    return qRgb(r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2);
+}
+
+struct Rgb565Header
+{
+    QSize size;
+    QVector<quint16> values;
+};
+
+// Reads a --format rgb565 header back: its two sizes and every 0xNNNN value.
+Rgb565Header parseRgb565Header(const QString &text, const QString &name)
+{
+    Rgb565Header header;
+    const auto number = [&](const QString &macro) {
+        return QRegularExpression("#define " + macro + " (\\d+)\n").match(text).captured(1).toInt();
+    };
+    header.size = QSize(number(name + "_width"), number(name + "_height"));
+    const QString body = text.section('{', 1);
+    QRegularExpressionMatchIterator values = QRegularExpression("0x([0-9a-f]{4})").globalMatch(body);
+    while (values.hasNext())
+        header.values << quint16(values.next().captured(1).toUInt(nullptr, 16));
+    return header;
+}
+
+} // namespace
+
+void TestCli::preparesPicturesForTheDisplay_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<QImage>("shownBeforeTheCut"); // the 8-bit picture the 5-6-5 values are cut from
+    QTest::addColumn<bool>("swapped");
+
+    const QImage pattern = patternPicture(7, 5);
+    QTest::newRow("pixels, top row first") << QStringList() << pattern << pattern << false;
+    QTest::newRow("bytes swapped") << QStringList {"--swap-bytes"} << pattern << pattern << true;
+    const QImage wide = patternPicture(70, 40);
+    QTest::newRow("70 x 40 fitted in 32 x 32")
+        << QStringList {"--fit", "32x32"} << wide
+        << wide.scaled(32, 18, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) << false;
+    QTest::newRow("never enlarged") << QStringList {"--fit=100x100"} << pattern << pattern << false;
+
+    // Transparent pixels take the background; opaque ones keep their colour.
+    QImage holes = patternPicture(8, 6, true); // its left half transparent
+    QImage onBackground = holes.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < holes.height(); ++y)
+        for (int x = 0; x < holes.width() / 2; ++x)
+            onBackground.setPixel(x, y, qRgb(0x20, 0x40, 0x80));
+    QTest::newRow("background") << QStringList {"--background", "#204080"} << holes << onBackground << false;
+    QImage onBlack = onBackground;
+    for (int y = 0; y < holes.height(); ++y)
+        for (int x = 0; x < holes.width() / 2; ++x)
+            onBlack.setPixel(x, y, qRgb(0, 0, 0));
+    QTest::newRow("black by default") << QStringList() << holes << onBlack << false;
+    QTest::newRow("background by name")
+        << QStringList {"--background", "white"} << QImage(holes).convertToFormat(QImage::Format_ARGB32)
+        << QImage(onBlack).convertToFormat(QImage::Format_RGB32) << false;
+}
+
+void TestCli::preparesPicturesForTheDisplay()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QImage, picture);
+    QFETCH(QImage, shownBeforeTheCut);
+    QFETCH(bool, swapped);
+    if (QByteArray(QTest::currentDataTag()) == "background by name") {
+        for (int y = 0; y < shownBeforeTheCut.height(); ++y)
+            for (int x = 0; x < shownBeforeTheCut.width() / 2; ++x)
+                shownBeforeTheCut.setPixel(x, y, qRgb(255, 255, 255));
+    }
+    savePicture(picture, path("picture.png"), "PNG");
+
+    const Run run
+        = quillonConvert(QStringList {"--format", "rgb565", "-n", "pic", "--preview", "-o", path("command")}
+                         + options + QStringList {path("picture.png")});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    const Rgb565Header header
+        = parseRgb565Header(QString::fromUtf8(readFile(path("command/picture.h"))), "pic");
+    QCOMPARE(header.size, shownBeforeTheCut.size());
+    QVector<quint16> expected;
+    QImage preview(shownBeforeTheCut.size(), QImage::Format_RGB32);
+    for (int y = 0; y < shownBeforeTheCut.height(); ++y) {
+        for (int x = 0; x < shownBeforeTheCut.width(); ++x) {
+            const quint16 value = rgb565(shownBeforeTheCut.pixel(x, y));
+            expected << (swapped ? quint16(value << 8 | value >> 8) : value);
+            preview.setPixel(x, y, shown(value));
+        }
+    }
+    QCOMPARE(header.values, expected);
+    // The BMP file as without the options; the preview, what the display shows.
+    QCOMPARE(readFile(path("command/picture16bits.BMP")), expectedBmp(shownBeforeTheCut));
+    QCOMPARE(QImage(path("command/picture16bits.png")).convertToFormat(QImage::Format_RGB32), preview);
+}
+
+void TestCli::dithersAGreyRampFaithfully()
+{
+    // A grey ramp, one level a column: cut to 5 bits, red and blue fall into bands of 8 levels.
+    QImage ramp(256, 32, QImage::Format_RGB32);
+    for (int y = 0; y < ramp.height(); ++y)
+        for (int x = 0; x < ramp.width(); ++x)
+            ramp.setPixel(x, y, qRgb(x, x, x));
+    savePicture(ramp, path("ramp.png"), "PNG");
+
+    // How far each column's average, as shown, lies from the source's level, over all channels.
+    const auto columnError = [&](const QStringList &options) {
+        const Run run = quillonConvert(
+            QStringList {"-f", "--format=rgb565", "-o", path("command"), path("ramp.png")} + options);
+        if (run.exitCode != 0)
+            qFatal("quillon-convert failed: %s", qPrintable(run.err));
+        const Rgb565Header header
+            = parseRgb565Header(QString::fromUtf8(readFile(path("command/ramp.h"))), "logo");
+        double error = 0;
+        for (int x = 0; x < 256; ++x) {
+            double sums[3] = {0, 0, 0};
+            for (int y = 0; y < 32; ++y) {
+                const QRgb colour = shown(header.values.value(y * 256 + x));
+                sums[0] += qRed(colour);
+                sums[1] += qGreen(colour);
+                sums[2] += qBlue(colour);
+            }
+            for (double sum : sums)
+                error += qAbs(sum / 32 - x);
+        }
+        return error / (256 * 3);
+    };
+    const double cut = columnError({});
+    const QByteArray dithered = (columnError({"--dither"}), readFile(path("command/ramp.h")));
+    const double ditheredError = columnError({"--dither"});
+    qInfo("mean error of a column's average: %.2f levels cut, %.2f dithered", cut, ditheredError);
+    QVERIFY(ditheredError < cut / 2);
+    QCOMPARE(readFile(path("command/ramp.h")), dithered); // the same on every run
 }
 
 QTEST_MAIN(TestCli)

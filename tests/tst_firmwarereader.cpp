@@ -24,6 +24,7 @@ private slots:
     void refusesDamagedArrays();
     void buildsTheExample();
     void buildsForAnEightBitBoard();
+    void compilesTheRgb565HeaderOnItsOwn();
     void readsEveryPixelOnChips_data();
     void readsEveryPixelOnChips();
 
@@ -188,6 +189,30 @@ void TestFirmwareReader::buildsForAnEightBitBoard()
     convert(patternPicture(20, 10), "logo", {"--progmem"});
     compile(avrGcc, {FIRMWARE_DIR "/example.c"}, {"-mmcu=atmega328p", "-Os", "-DQUILLON_AVR_PROGMEM"});
     QVERIFY(QFileInfo(m_dir->filePath("program")).size() > 0);
+}
+
+void TestFirmwareReader::compilesTheRgb565HeaderOnItsOwn()
+{
+    // The header alone, under the strictest warnings, in C and C++; its sizes are constants.
+    convert(patternPicture(13, 5), "pic", {"--format", "rgb565", "--name", "pic"});
+    writeFile(m_dir->filePath("check.c"),
+              "#include \"pic.h\"\n"
+              "typedef char sizes_are_constants[pic_width * pic_height == 65 ? 1 : -1];\n"
+              "typedef char array_holds_them[sizeof pic == 65 * 2 ? 1 : -1];\n");
+    const QString cxx = QStandardPaths::findExecutable("c++");
+    for (const QStringList &compiler :
+         {QStringList {m_cc, "-std=c99"}, QStringList {cxx, "-x", "c++", "-std=c++11"}}) {
+        if (compiler.first().isEmpty())
+            continue;
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(compiler.first(),
+                      compiler.mid(1)
+                          + QStringList {"-Wall", "-Wextra", "-pedantic", "-Werror", "-c",
+                                         m_dir->filePath("check.c"), "-o", m_dir->filePath("check.o")});
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY2(process.exitCode() == 0, process.readAll().constData());
+    }
 }
 
 void TestFirmwareReader::readsEveryPixelOnChips_data()

@@ -3,6 +3,7 @@
 //
 //     bench_engine [FOLDER]      (default /dev/shm, so that disk write-back does not dominate)
 
+#include "display_preparation.h"
 #include "header_generator.h"
 #include "qimage16.h"
 
@@ -115,5 +116,33 @@ int main(int argc, char *argv[])
     Bench::reportGoal("job's header speed / plain write of its text", plainHeaderSeconds / jobHeaderSeconds,
                       0.75);
     Bench::reportGoal("BMP writer speed / plain write of its bytes", plainBmpSeconds / bmpSeconds, 0.7);
+
+    // Dithering's benefit on a grey ramp, one level a column: how far each column's average, as
+    // the display shows it, lies from the source's level, over the three channels.
+    QImage ramp(256, 64, QImage::Format_RGB32);
+    for (int y = 0; y < ramp.height(); ++y)
+        for (int x = 0; x < ramp.width(); ++x)
+            ramp.setPixel(x, y, qRgb(x, x, x));
+    const auto columnError = [&](bool dither) {
+        DisplayOptions options;
+        options.dither = dither;
+        const QImage shown = prepareForDisplay(ramp, options).convertToFormat(QImage::Format_RGB32);
+        double error = 0;
+        for (int x = 0; x < ramp.width(); ++x) {
+            double sums[3] = {0, 0, 0};
+            for (int y = 0; y < ramp.height(); ++y) {
+                sums[0] += qRed(shown.pixel(x, y));
+                sums[1] += qGreen(shown.pixel(x, y));
+                sums[2] += qBlue(shown.pixel(x, y));
+            }
+            for (double sum : sums)
+                error += qAbs(sum / ramp.height() - x);
+        }
+        return error / (ramp.width() * 3);
+    };
+    const double cutError = columnError(false), ditheredError = columnError(true);
+    std::printf("  grey ramp, mean error of a column's average: %.2f levels cut, %.2f dithered\n", cutError,
+                ditheredError);
+    Bench::reportGoal("dithered column error / cut column error", ditheredError / cutError, 0.5, false);
     return Bench::goalsExitCode();
 }

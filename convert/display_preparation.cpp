@@ -24,51 +24,101 @@ void blendOnto(QImage &picture, QRgb background)
     }
 }
 
-// The value a display shows for a channel of `bits` bits at `level`: the level's bits repeated
-// to fill 8 bits, as the 5-6-5 to 8-bit expansion does.
-inline int shown(int level, int bits)
+// For each value a pixel may want once the errors are added to it (a little below 0 to a little
+// above 255), the nearest level of a channel of `bits` bits and how far the value a display
+// shows for that level (its bits repeated to fill 8) lies from the wanted value, clamped to 0 to
+// 255. Packed in one entry, so that a channel of a pixel takes one look-up, and with the error
+// already weighted for the next pixel: the diffusion waits on nothing else from pixel to pixel.
+struct Quantizer
 {
-    return level << (8 - bits) | level >> (2 * bits - 8);
+    static constexpr int margin = 64; // errors add at most a few levels either way
+
+    explicit Quantizer(int bits)
+    {
+        const int top = (1 << bits) - 1;
+        for (int index = 0; index < 256 + 2 * margin; ++index) {
+            const int wanted = std::clamp(index - margin, 0, 255);
+            const int level = (wanted * top + 127) / 255;
+            const int error = wanted - (level << (8 - bits) | level >> (2 * bits - 8));
+            // Bits 0-7: the level; 8-15: the error plus 128; 16-31: 7/16 of it, plus a half for
+            // the rounding of the sixteenths.
+            entries[index] = (error * 7 + 8) * 65536 + (error + 128) * 256 + level;
+        }
+    }
+    qint32 entries[256 + 2 * margin];
+};
+
+// One channel's error diffusion along a row: what the pixel ahead and the three pixels below
+// are owed, kept in registers; each pixel's share for the row below is stored once it is whole.
+struct ChannelDiffusion
+{
+    int ahead = 8; // sixteenths owed to the next pixel of this row, and a half for rounding
+    int belowBehind = 0; // owed so far to the pixel below the one just reduced
+    int belowHere = 0; // owed so far to the pixel below the next one
+
+    // Reduces one value; `fromAbove` is what the row above left it, `belowPrevious` where the
+    // share of the pixel below the previous one goes.
+    int reduce(int value, int fromAbove, const Quantizer &quantizer, int *belowPrevious)
+    {
+        const int entry = quantizer.entries[value + ((fromAbove + ahead) >> 4) + Quantizer::margin];
+        ahead = entry >> 16;
+        const int error = (entry >> 8 & 0xff) - 128;
+        *belowPrevious = belowBehind + error * 3;
+        belowBehind = belowHere + error * 5;
+        belowHere = error;
+        return entry & 0xff;
+    }
+};
+
+// One row of Floyd-Steinberg error diffusion in the direction given: each pixel takes the
+// nearest level, and what that level misses is passed on to the pixels not yet reduced (7/16
+// ahead, 3/16, 5/16 and 1/16 to the row below). `above` holds what the row above left for this
+// row, `below` receives what this row leaves for the next, three channels to a pixel, with a
+// pixel of margin on each side.
+template<bool forward>
+void ditherRow(const QRgb *in, quint16 *out, int width, const int *above, int *below, const Quantizer &five,
+               const Quantizer &six)
+{
+    constexpr int step = forward ? 3 : -3;
+    ChannelDiffusion red, green, blue;
+    int x = forward ? 0 : width - 1;
+    for (int i = 0; i < width; ++i, x += forward ? 1 : -1) {
+        const int at = (x + 1) * 3;
+        const QRgb pixel = in[x];
+        const int r = red.reduce(qRed(pixel), above[at], five, &below[at - step]);
+        const int g = green.reduce(qGreen(pixel), above[at + 1], six, &below[at - step + 1]);
+        const int b = blue.reduce(qBlue(pixel), above[at + 2], five, &below[at - step + 2]);
+        out[x] = quint16(r << 11 | g << 5 | b);
+    }
+    // The last pixel's shares for the row below.
+    const int at = (x - (forward ? 1 : -1) + 1) * 3;
+    below[at] = red.belowBehind;
+    below[at + 1] = green.belowBehind;
+    below[at + 2] = blue.belowBehind;
+    below[at + step] = red.belowHere;
+    below[at + step + 1] = green.belowHere;
+    below[at + step + 2] = blue.belowHere;
 }
 
-// Floyd-Steinberg error diffusion from 8 bits a channel to 5, 6 and 5: each pixel takes the
-// nearest level, and what that level misses is passed on to the pixels not yet reduced (7/16
-// ahead, 3/16, 5/16 and 1/16 to the row below). Rows are taken in turn left to right and right
-// to left, so that the errors of one row do not pile up in the same columns as the row before;
-// the order is fixed, so the result is the same on every run.
+// Floyd-Steinberg error diffusion from 8 bits a channel to 5, 6 and 5. Rows are taken in turn
+// left to right and right to left, so that the errors of one row do not pile up in the same
+// columns as the row before's; the order is fixed, so the result is the same on every run.
 QImage ditherTo565(const QImage &picture)
 {
+    static const Quantizer five(5), six(6);
     const int width = picture.width();
     QImage result(picture.size(), QImage::Format_RGB16);
-    // Errors in sixteenths, for this row and the next, with a pixel of margin on each side.
     std::vector<int> errors[2]
         = {std::vector<int>(size_t(width + 2) * 3, 0), std::vector<int>(size_t(width + 2) * 3, 0)};
-    constexpr int bits[3] = {5, 6, 5};
     for (int y = 0; y < picture.height(); ++y) {
-        std::vector<int> &here = errors[y % 2];
+        const std::vector<int> &above = errors[y % 2];
         std::vector<int> &below = errors[(y + 1) % 2];
-        std::fill(below.begin(), below.end(), 0);
         const auto *in = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
         auto *out = reinterpret_cast<quint16 *>(result.scanLine(y));
-        const bool forward = y % 2 == 0;
-        const int step = forward ? 3 : -3; // to the next pixel's errors
-        for (int i = 0; i < width; ++i) {
-            const int x = forward ? i : width - 1 - i;
-            const int source[3] = {qRed(in[x]), qGreen(in[x]), qBlue(in[x])};
-            int levels[3];
-            for (int c = 0; c < 3; ++c) {
-                const int at = (x + 1) * 3 + c;
-                const int wanted = std::clamp(source[c] + ((here[size_t(at)] + 8) >> 4), 0, 255);
-                const int top = (1 << bits[c]) - 1;
-                levels[c] = (wanted * top + 127) / 255;
-                const int error = wanted - shown(levels[c], bits[c]);
-                here[size_t(at + step)] += error * 7;
-                below[size_t(at - step)] += error * 3;
-                below[size_t(at)] += error * 5;
-                below[size_t(at + step)] += error;
-            }
-            out[x] = quint16(levels[0] << 11 | levels[1] << 5 | levels[2]);
-        }
+        if (y % 2 == 0)
+            ditherRow<true>(in, out, width, above.data(), below.data(), five, six);
+        else
+            ditherRow<false>(in, out, width, above.data(), below.data(), five, six);
     }
     return result;
 }

@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-plain test-sanitize bench fuzz clean format
+.PHONY: all deps configure build run test test-plain test-sanitize bench fuzz package clean format
 
 all: build
 
@@ -37,6 +37,10 @@ test-sanitize: deps
 
 bench: build
 	scripts/run-benchmarks $(BUILD_DIR)
+
+# The Debian package, $(BUILD_DIR)/quillon_VERSION_ARCH.deb.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 # Each fuzz target for FUZZ_SECONDS, starting from the committed seeds; what it finds stays in
 # $(FUZZ_DIR)/corpus, and a crashing input is written to $(FUZZ_DIR).

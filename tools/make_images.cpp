@@ -3,13 +3,14 @@
 //   folder-open.png   128 x 128, 8-bit palette with a transparent background: "Ouvrir"
 //   information.png   126 x 128, 8-bit palette with a transparent background: "A propos..."
 //   quillon.ico       the logo as a 100 x 100, 256-colour Windows icon without transparency
-// and, for the Linux desktop, the logo at 128 x 128.
+// and, for the Linux desktop, the logo at 48, 64, 128 and 256 pixels (DESKTOP_FOLDER/icons/SIZE).
 //
 //     quillon_make_images IMAGES_FOLDER DESKTOP_FOLDER
 
 #include <QDataStream>
 #include <QFile>
 #include <QFontDatabase>
+#include <QDir>
 #include <QGuiApplication>
 #include <QHash>
 #include <QImage>
@@ -222,6 +223,12 @@ int main(int argc, char *argv[])
     save(toPalette(drawFolder()), images + "/folder-open.png");
     save(toPalette(drawInformation(family)), images + "/information.png");
     saveIco(logo, images + "/quillon.ico");
-    save(drawLogo(128, family), desktop + "/dev.quillon.Quillon.png");
+    // The hicolor theme's usual sizes, each drawn at its size rather than scaled from another.
+    for (int size : {48, 64, 128, 256}) {
+        const QString folder = desktop + QStringLiteral("/icons/%1x%1").arg(size);
+        if (!QDir().mkpath(folder))
+            qFatal("cannot create %s", qPrintable(folder));
+        save(drawLogo(size, family), folder + "/dev.quillon.Quillon.png");
+    }
     return 0;
 }

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Builds the Debian package, checks it with lintian, installs it with apt-get, runs what it
+# installed, then removes it and checks that nothing of it is left.
+#
+#     package_test.sh BUILD_DIR
+#
+# It installs on this machine, so it runs only as root, with dpkg, apt-get and lintian at hand,
+# and only when no quillon package is installed already; otherwise it is skipped (exit 77).
+set -euo pipefail
+build=$(cd "$1" && pwd)
+skip() { echo "package test skipped: $*"; exit 77; }
+[ "$(id -u)" -eq 0 ] || skip "installing a package needs root"
+for tool in dpkg dpkg-deb apt-get lintian cpack; do
+    command -v "$tool" >/dev/null || skip "$tool is missing"
+done
+if dpkg-query -W -f='${db:Status-Status}' quillon 2>/dev/null | grep -q installed; then
+    skip "a quillon package is installed already"
+fi
+
+work=$(mktemp -d)
+installed=
+cleanup() {
+    [ -n "$installed" ] && apt-get purge -y -qq quillon >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "package test: $*" >&2; exit 1; }
+
+(cd "$work" && cpack -G DEB -B "$work/package" --config "$build/CPackConfig.cmake" >/dev/null)
+deb=$(ls "$work"/package/quillon_*_*.deb)
+echo "built $(basename "$deb")"
+
+# No errors; warnings and notes are printed for the record.
+lintian --fail-on error --display-info "$deb" || fail "lintian found errors"
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get install -y -qq "$deb" >/dev/null || fail "apt-get could not install the package"
+installed=yes
+for file in /usr/bin/quillon /usr/bin/quillon-convert /usr/share/cmake/Quillon/QuillonConfig.cmake; do
+    [ -e "$file" ] || fail "$file was not installed"
+done
+# Minimal images may tell dpkg to leave manual pages out: then they must at least be packaged.
+if grep -qs "path-exclude=/usr/share/man" /etc/dpkg/dpkg.cfg.d/*; then
+    for page in quillon.1.gz quillon-convert.1.gz; do
+        dpkg-deb -c "$deb" | grep -q "usr/share/man/man1/$page" || fail "$page is not packaged"
+    done
+else
+    for page in quillon quillon-convert; do
+        LC_ALL=C.UTF-8 man -E UTF-8 "$page" 2>/dev/null | grep -Eq "^ +$page +- +convertit" ||
+            fail "man $page does not show its manual page"
+    done
+fi
+
+# The installed command line writes what the build's writes.
+python3 "$(dirname "$0")/../e2e/pictures.py" make "$work/picture.bmp"
+mkdir "$work/installed" "$work/built"
+/usr/bin/quillon-convert -o "$work/installed" "$work/picture.bmp"
+"$build/cli/quillon-convert" -o "$work/built" "$work/picture.bmp"
+for file in picture16bits.BMP picture.h; do
+    cmp "$work/installed/$file" "$work/built/$file" || fail "the installed quillon-convert wrote another $file"
+done
+
+# The installed window starts (its libraries and plugins are found) and closes when asked.
+QT_QPA_PLATFORM=offscreen /usr/bin/quillon >"$work/window.log" 2>&1 &
+window=$!
+sleep 2
+kill -0 "$window" 2>/dev/null || { cat "$work/window.log"; fail "the installed quillon did not stay open"; }
+kill -TERM "$window"
+wait "$window" 2>/dev/null || true
+
+files=$(dpkg -L quillon | while read -r path; do if [ -f "$path" ]; then echo "$path"; fi; done)
+apt-get purge -y -qq quillon >/dev/null || fail "apt-get could not remove the package"
+installed=
+left=$(for path in $files; do if [ -e "$path" ]; then echo "$path"; fi; done)
+[ -z "$left" ] || fail "left behind after removal: $left"
+if dpkg-query -W -f='${db:Status-Status}' quillon 2>/dev/null | grep -q installed; then
+    fail "still installed"
+fi
+echo "package test: passed"

@@ -319,6 +319,13 @@ void TestBadInput::givesTheSameBytesWhateverFreshMemoryHolds_data()
         << bmpFile(4, 4, 24, 0, {}, rows24.left(20), -1, 64) << int(Refused) << QImage();
     QTest::newRow("OS/2 core header, cut short")
         << bmpFile(4, 4, 24, 0, {}, rows24.left(20), -1, 12) << int(Refused) << QImage();
+    // 5 pixels of 24 bits: 15 bytes and 1 of padding a row, which the file must hold too.
+    const QByteArray rows5 = QByteArray(16 * 4, '\x33');
+    QImage grey(5, 4, QImage::Format_RGB32);
+    grey.fill(qRgb(0x33, 0x33, 0x33));
+    QTest::newRow("odd width, whole") << bmpFile(5, 4, 24, 0, {}, rows5) << int(Converted) << grey;
+    QTest::newRow("odd width, without its last padding")
+        << bmpFile(5, 4, 24, 0, {}, rows5.chopped(1)) << int(Refused) << QImage();
     for (int bits : {1, 4, 8, 16, 24, 32}) {
         const int rowSize = (8 * bits + 31) / 32 * 4;
         const QByteArray colours = bits <= 8 ? palette.left(4 * qMin(4, 1 << bits)) : QByteArray();

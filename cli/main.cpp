@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -57,8 +58,9 @@ QHash<int, QString> findOutputClashes(const std::vector<PictureJob> &jobs)
 class ProgressLine
 {
 public:
-    explicit ProgressLine(bool shown)
-        : m_shown(shown)
+    ProgressLine(std::FILE *stream, bool shown)
+        : m_stream(stream)
+        , m_shown(shown)
         , m_escapeCodes(!qEnvironmentVariableIsEmpty("TERM") && qgetenv("TERM") != "dumb")
     { }
 
@@ -69,21 +71,47 @@ public:
         const std::lock_guard<std::mutex> lock(m_mutex);
         const QByteArray line = text.toLocal8Bit();
         if (m_escapeCodes) {
-            std::fprintf(stderr, "\r\033[K%s", line.constData());
+            std::fprintf(m_stream, "\r\033[K%s", line.constData());
         } else {
-            std::fprintf(stderr, "\r%s%s\r%s", line.constData(),
+            std::fprintf(m_stream, "\r%s%s\r%s", line.constData(),
                          QByteArray(qMax(0, m_width - line.size()), ' ').constData(), line.constData());
             m_width = qMax(m_width, line.size());
         }
-        std::fflush(stderr);
+        std::fflush(m_stream);
     }
 
 private:
+    std::FILE *const m_stream;
     const bool m_shown;
     const bool m_escapeCodes;
     int m_width = 0;
     std::mutex m_mutex;
 };
+
+// Standard error for quillon-convert's own messages. The libraries' chatter on standard error
+// (libpng prints "libpng error: Read Error" there, in English, by itself) is sent nowhere: each
+// failure is reported once, in French, by the job. Under AddressSanitizer it is kept, since the
+// sanitizer's reports go there too.
+std::FILE *ownStandardError()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return stderr;
+#else
+    const int own = dup(STDERR_FILENO);
+    std::FILE *stream = own >= 0 ? fdopen(own, "w") : nullptr;
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (!stream || nowhere < 0 || dup2(nowhere, STDERR_FILENO) < 0) {
+        if (stream)
+            std::fclose(stream);
+        if (nowhere >= 0)
+            close(nowhere);
+        return stderr;
+    }
+    close(nowhere);
+    std::setvbuf(stream, nullptr, _IOLBF, 0);
+    return stream;
+#endif
+}
 
 } // namespace
 
@@ -94,6 +122,8 @@ int main(int argc, char *argv[])
     // temporary file removed, instead of the process being killed in the middle.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    const bool errorsOnTerminal = isatty(STDERR_FILENO);
+    std::FILE *const errors = ownStandardError();
     QCoreApplication app(argc, argv);
     const Options options = parseOptions(QCoreApplication::arguments());
     switch (options.action) {
@@ -104,7 +134,7 @@ int main(int argc, char *argv[])
         print(stdout, versionText());
         return 0;
     case Options::UsageError:
-        print(stderr,
+        print(errors,
               QString::fromUtf8("quillon-convert: %1\nEssayez « quillon-convert --help » pour plus "
                                 "d'informations.\n")
                   .arg(options.error));
@@ -125,7 +155,7 @@ int main(int argc, char *argv[])
     std::vector<PictureOutcome> outcomes(jobs.size());
     std::atomic<int> next {0};
     std::atomic<int> done {0};
-    ProgressLine progress(jobs.size() > 1 && isatty(STDERR_FILENO));
+    ProgressLine progress(errors, jobs.size() > 1 && errorsOnTerminal);
     const auto work = [&] {
         for (int i = next++; i < int(jobs.size()); i = next++) {
             outcomes[size_t(i)] = clashes.contains(i)
@@ -151,7 +181,7 @@ int main(int argc, char *argv[])
         if (outcomes[i].status == PictureOutcome::Converted)
             continue;
         exitCode = 1;
-        print(stderr,
+        print(errors,
               QStringLiteral("quillon-convert: %1 : %2\n").arg(jobs[i].picturePath, outcomes[i].message));
     }
     return exitCode;

@@ -8,9 +8,9 @@
 //     quillon_make_images IMAGES_FOLDER DESKTOP_FOLDER
 
 #include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QFontDatabase>
-#include <QDir>
 #include <QGuiApplication>
 #include <QHash>
 #include <QImage>

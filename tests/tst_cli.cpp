@@ -293,8 +293,6 @@ void TestCli::answersUsageErrors_data()
                                   << "le dossier de destination est vide";
     QTest::newRow("name missing") << QStringList {"a.png", "--name"} << "l'option « --name » attend un nom";
     QTest::newRow("empty name") << QStringList {"-n", "", "a.png"} << "--name : le nom du tableau est vide";
-    QTest::newRow("keyword") << QStringList {"--name=register", "a.png"}
-                             << "--name : le nom « register » est un mot réservé du C ou du C++";
     QTest::newRow("C++ keyword") << QStringList {"-nclass", "a.png"}
                                  << "--name : le nom « class » est un mot réservé du C ou du C++";
     QTest::newRow("leading digit") << QStringList {"-n", "2logo", "a.png"}
@@ -316,9 +314,6 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--swap-bytes", "a.png"} << "--swap-bytes ne s'emploie qu'avec --format rgb565";
     QTest::newRow("unknown format") << QStringList {"--format", "rgb555", "a.png"}
                                     << "--format : format inconnu « rgb555 » (bmp ou rgb565)";
-    QTest::newRow("a dash") << QStringList {"-n", "splash-screen", "a.png"}
-                            << "--name : le nom « splash-screen » n'est pas un identifiant C (lettres ASCII, "
-                               "chiffres et _ seulement)";
 }
 
 void TestCli::answersUsageErrors()
@@ -335,44 +330,16 @@ void TestCli::answersUsageErrors()
 
 void TestCli::helpsAndTellsItsVersion()
 {
-    const QString helpText = QString::fromUtf8(
-        "Utilisation : quillon-convert [OPTION]... IMAGE...\n"
-        "Convertit chaque IMAGE (PNG, BMP, GIF, JPEG...) en une image BMP 16 bits (RVB 5-6-5)\n"
-        "NOM16bits.BMP et en un fichier d'en-tête C NOM.h qui contient les octets de ce BMP,\n"
-        "exactement comme la fenêtre de Quillon.\n"
-        "\n"
-        "  -o, --output=DOSSIER  écrit les fichiers dans DOSSIER\n"
-        "                        (par défaut : le dossier de chaque image)\n"
-        "  -f, --force           remplace les fichiers qui existent déjà\n"
-        "  -n, --name=NOM        nomme le tableau NOM au lieu de logo (un identifiant C)\n"
-        "      --progmem         place le tableau en mémoire programme AVR (PROGMEM) ;\n"
-        "                        32 767 octets au plus, environ 128 x 127 pixels\n"
-        "      --format=FORMAT   ce que contient le tableau : bmp (par défaut), les octets\n"
-        "                        du fichier BMP, ou rgb565, les pixels en valeurs 16 bits\n"
-        "                        de la ligne du haut à celle du bas, avec NOM_width et\n"
-        "                        NOM_height\n"
-        "      --swap-bytes      avec --format rgb565 : échange les deux octets de chaque\n"
-        "                        valeur, pour les écrans qui reçoivent l'octet fort d'abord\n"
-        "      --fit=LxH         réduit l'image (sans jamais l'agrandir) pour qu'elle tienne\n"
-        "                        dans L x H pixels, en gardant ses proportions\n"
-        "      --dither          diffuse l'erreur (Floyd-Steinberg) au lieu de tronquer\n"
-        "                        chaque couleur à 5 ou 6 bits\n"
-        "      --background=COULEUR\n"
-        "                        pose les pixels transparents sur COULEUR (#rrvvbb ou\n"
-        "                        un nom de couleur) au lieu du noir\n"
-        "      --preview         écrit aussi NOM16bits.png, l'image telle que l'écran\n"
-        "                        l'affichera\n"
-        "  -h, --help            affiche cette aide et quitte\n"
-        "  -V, --version         affiche la version et quitte\n"
-        "\n"
-        "Plusieurs images sont converties en parallèle, sur tous les cœurs.\n"
-        "\n"
-        "Code de sortie : 0 si toutes les images ont été converties, 1 si l'une d'elles\n"
-        "ne l'a pas été, 2 si la ligne de commande est incorrecte.\n");
     for (const char *option : {"--help", "-h"}) {
         const Run help = quillonConvert({option, "ignored.png"});
         QCOMPARE(help.exitCode, 0);
-        QCOMPARE(help.out, helpText);
+        QVERIFY(help.out.startsWith("Utilisation : quillon-convert [OPTION]... IMAGE...\n"));
+        // Every option is told, and the exit codes close the text.
+        for (const char *described : {"-o, --output=DOSSIER", "-f, --force", "-n, --name=NOM", "--progmem",
+                                      "--format=FORMAT", "--swap-bytes", "--fit=LxH", "--dither",
+                                      "--background=COULEUR", "--preview", "-h, --help", "-V, --version"})
+            QVERIFY2(help.out.contains(QString::fromUtf8(described)), described);
+        QVERIFY(help.out.endsWith("2 si la ligne de commande est incorrecte.\n"));
         QVERIFY(!QFileInfo::exists("ignored16bits.BMP"));
     }
     for (const char *option : {"--version", "-V"})
@@ -572,40 +539,34 @@ void TestCli::preparesPicturesForTheDisplay()
 void TestCli::dithersAGreyRampFaithfully()
 {
     // A grey ramp, one level a column: cut to 5 bits, red and blue fall into bands of 8 levels.
-    QImage ramp(256, 32, QImage::Format_RGB32);
-    for (int y = 0; y < ramp.height(); ++y)
-        for (int x = 0; x < ramp.width(); ++x)
-            ramp.setPixel(x, y, qRgb(x, x, x));
-    savePicture(ramp, path("ramp.png"), "PNG");
+    QImage ramp(256, 1, QImage::Format_RGB32);
+    for (int x = 0; x < ramp.width(); ++x)
+        ramp.setPixel(x, 0, qRgb(x, x, x));
+    savePicture(ramp.scaled(256, 32), path("ramp.png"), "PNG"); // 32 rows alike
 
-    // How far each column's average, as shown, lies from the source's level, over all channels.
+    // How far each column's average, as the display shows it, lies from the source's level.
     const auto columnError = [&](const QStringList &options) {
-        const Run run = quillonConvert(
-            QStringList {"-f", "--format=rgb565", "-o", path("command"), path("ramp.png")} + options);
-        if (run.exitCode != 0)
-            qFatal("quillon-convert failed: %s", qPrintable(run.err));
-        const Rgb565Header header
-            = parseRgb565Header(QString::fromUtf8(readFile(path("command/ramp.h"))), "logo");
+        if (quillonConvert(QStringList {"-f", "--preview", "-o", path("command"), path("ramp.png")} + options)
+                .exitCode)
+            qFatal("quillon-convert failed on the ramp");
+        const QImage shown(path("command/ramp16bits.png"));
         double error = 0;
         for (int x = 0; x < 256; ++x) {
-            double sums[3] = {0, 0, 0};
-            for (int y = 0; y < 32; ++y) {
-                const QRgb colour = shown(header.values.value(y * 256 + x));
-                sums[0] += qRed(colour);
-                sums[1] += qGreen(colour);
-                sums[2] += qBlue(colour);
-            }
-            for (double sum : sums)
+            for (int shift : {16, 8, 0}) { // red, green, blue
+                double sum = 0;
+                for (int y = 0; y < 32; ++y)
+                    sum += shown.pixel(x, y) >> shift & 0xff;
                 error += qAbs(sum / 32 - x);
+            }
         }
         return error / (256 * 3);
     };
     const double cut = columnError({});
-    const QByteArray dithered = (columnError({"--dither"}), readFile(path("command/ramp.h")));
-    const double ditheredError = columnError({"--dither"});
-    qInfo("mean error of a column's average: %.2f levels cut, %.2f dithered", cut, ditheredError);
-    QVERIFY(ditheredError < cut / 2);
-    QCOMPARE(readFile(path("command/ramp.h")), dithered); // the same on every run
+    const double dithered = columnError({"--dither"});
+    const QByteArray header = readFile(path("command/ramp.h"));
+    QVERIFY2(dithered < cut / 2, qPrintable(QString("%1 levels cut, %2 dithered").arg(cut).arg(dithered)));
+    columnError({"--dither"});
+    QCOMPARE(readFile(path("command/ramp.h")), header); // the same on every run
 }
 
 QTEST_MAIN(TestCli)

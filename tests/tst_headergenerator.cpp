@@ -86,13 +86,17 @@ void TestHeaderGenerator::writesTheExactText_data()
 {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QByteArray>("arrayName");
+    QTest::addColumn<bool>("progmem");
+    const auto row = [](const char *name, const QByteArray &input, const QByteArray &expected,
+                        const QByteArray &arrayName = "logo", bool progmem = false) {
+        QTest::newRow(name) << input << expected << arrayName << progmem;
+    };
 
-    QTest::newRow("empty") << QByteArray() << headerText(0, "");
-    QTest::newRow("worked example") << QByteArray::fromHex("424D0A") << headerText(3, "\n\t0x42,0x4d,0x0a");
-    QTest::newRow("two-digit values, lower case") << QByteArray::fromHex("0009"
-                                                                         "0A0F"
-                                                                         "10FF")
-                                                  << headerText(6, "\n\t0x00,0x09,0x0a,0x0f,0x10,0xff");
+    row("empty", QByteArray(), headerText(0, ""));
+    row("worked example", QByteArray::fromHex("424D0A"), headerText(3, "\n\t0x42,0x4d,0x0a"));
+    row("two-digit values, lower case", QByteArray::fromHex("00090A0F10FF"),
+        headerText(6, "\n\t0x00,0x09,0x0a,0x0f,0x10,0xff"));
 
     QByteArray sixteen;
     QByteArray line;
@@ -100,38 +104,37 @@ void TestHeaderGenerator::writesTheExactText_data()
         sixteen += char(i * 17);
         line += (i ? "," : "") + QByteArray("0x") + QByteArray::number(i * 17, 16).rightJustified(2, '0');
     }
-    QTest::newRow("16 bytes: one full line") << sixteen << headerText(16, "\n\t" + line);
-    QTest::newRow("17 bytes: a second line")
-        << sixteen + '\x7f' << headerText(17, "\n\t" + line + ",\n\t0x7f");
-    QTest::newRow("32 bytes: two full lines")
-        << sixteen + sixteen << headerText(32, "\n\t" + line + ",\n\t" + line);
+    row("16 bytes: one full line", sixteen, headerText(16, "\n\t" + line));
+    row("17 bytes: a second line", sixteen + '\x7f', headerText(17, "\n\t" + line + ",\n\t0x7f"));
+    row("32 bytes: two full lines", sixteen + sixteen, headerText(32, "\n\t" + line + ",\n\t" + line));
 
     // Options of quillon-convert: the array's name, and AVR program memory.
-    QTest::newRow("named array") << QByteArray("\x01", 1)
-                                 << headerText(1, "\n\t0x01").replace("char logo[", "char splash_2[");
-    QTest::newRow("program memory")
-        << QByteArray("\x01", 1)
-        << headerText(1, "\n\t0x01")
-               .replace("\n\nconst unsigned char logo[1]",
-                        "\n\n#include <avr/pgmspace.h>\n\nconst unsigned char logo[1] PROGMEM");
+    const QByteArray one("\x01", 1);
+    row("named array", one, headerText(1, "\n\t0x01").replace("char logo[", "char splash_2["), "splash_2");
+    row("program memory", one,
+        headerText(1, "\n\t0x01")
+            .replace("\n\nconst unsigned char logo[1]",
+                     "\n\n#include <avr/pgmspace.h>\n\nconst unsigned char logo[1] PROGMEM"),
+        "logo", true);
 }
 
 void TestHeaderGenerator::writesTheExactText()
 {
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, expected);
+    QFETCH(QByteArray, arrayName);
+    QFETCH(bool, progmem);
 
-    // The bytes handed over as they come, with the options the row's name asks for.
+    // The bytes handed over as they come.
     HeaderOptions options;
-    if (QByteArray(QTest::currentDataTag()) == "named array")
-        options.arrayName = "splash_2";
-    options.progmem = QByteArray(QTest::currentDataTag()) == "program memory";
+    options.arrayName = arrayName;
+    options.progmem = progmem;
     HeaderFileWriter writer(path("input.h"), input.size(), options);
     QVERIFY(writer.open() && writer.append(input.constData(), input.size()) && writer.commit());
     QCOMPARE(readFile(path("input.h")), expected);
 
     // From a file, the window's header.
-    if (options.arrayName == "logo" && !options.progmem) {
+    if (arrayName == "logo" && !progmem) {
         writeFile(path("input.bin"), input);
         QVERIFY(generateHeaderFile(path("input.bin"), path("input.h")));
         QCOMPARE(readFile(path("input.h")), expected);

@@ -2,6 +2,7 @@
 
 #include "atomic_file_writer.h"
 #include "decoded_size.h"
+#include "display_preparation.h"
 #include "header_generator.h"
 #include "picture_source.h"
 #include "qimage16.h"
@@ -54,10 +55,7 @@ DecodedPicture decodePicture(const QString &filePath)
 
 QImage toRgb565(QImage picture)
 {
-    // The same two steps as showing the picture through a QPixmap and taking it back.
-    picture.convertTo(picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    picture.convertTo(QImage::Format_RGB16);
-    return picture;
+    return prepareForDisplay(std::move(picture), DisplayOptions());
 }
 
 WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,

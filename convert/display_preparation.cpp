@@ -1,7 +1,5 @@
 #include "display_preparation.h"
 
-#include "conversion.h"
-
 #include <algorithm>
 #include <vector>
 
@@ -123,8 +121,7 @@ QImage ditherTo565(const QImage &picture)
     return result;
 }
 
-} // namespace
-
+// The size a picture of `size` takes once fitted within `bounds`: never larger than it was.
 QSize fittedSize(QSize size, QSize bounds)
 {
     if (!bounds.isValid() || (size.width() <= bounds.width() && size.height() <= bounds.height()))
@@ -132,23 +129,22 @@ QSize fittedSize(QSize size, QSize bounds)
     return size.scaled(bounds, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 
+} // namespace
+
 QImage prepareForDisplay(QImage picture, const DisplayOptions &options)
 {
     const QSize fitted = fittedSize(picture.size(), options.fit);
     if (fitted != picture.size())
         picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 
-    const QRgb background = options.background.rgb();
-    if (!options.dither && background == qRgb(0, 0, 0))
-        return toRgb565(std::move(picture));
-
-    // Blended onto black by premultiplying, as the window does, or onto another colour.
+    // Blended onto black by premultiplying, as showing the picture through a QPixmap does; onto
+    // another colour after that.
     picture.convertTo(picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    const QRgb background = options.background.rgb();
     if (picture.format() == QImage::Format_ARGB32_Premultiplied && background != qRgb(0, 0, 0))
         blendOnto(picture, background);
-    if (!options.dither) {
-        picture.convertTo(QImage::Format_RGB16);
-        return picture;
-    }
-    return ditherTo565(picture);
+    if (options.dither)
+        return ditherTo565(picture);
+    picture.convertTo(QImage::Format_RGB16);
+    return picture;
 }

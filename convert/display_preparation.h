@@ -6,7 +6,7 @@
 
 // How a picture is made ready for a small display before its reduction to 5-6-5: scaled down
 // to fit it, laid onto a background, and dithered. The defaults change nothing: the result is
-// then toRgb565()'s, the window's.
+// then the window's.
 struct DisplayOptions
 {
     QSize fit; // scaled down (never up), keeping its proportions, to fit within this; invalid: kept
@@ -18,6 +18,3 @@ struct DisplayOptions
 // fitted (smoothly), then blended onto the background, then reduced, dithered or not. A
 // picture that is not shared is worked on in place.
 QImage prepareForDisplay(QImage picture, const DisplayOptions &options);
-
-// The size a picture of `size` takes once fitted within `bounds`: never larger than it was.
-QSize fittedSize(QSize size, QSize bounds);

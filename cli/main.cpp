@@ -113,6 +113,25 @@ std::FILE *ownStandardError()
 #endif
 }
 
+// SIGINT and SIGTERM: the jobs are told, stop writing and leave no temporary file, and the run
+// ends with 128 + the signal's number. A second signal ends it at once, as usual.
+std::atomic<int> interruption {0};
+
+void interrupt(int signal)
+{
+    interruption = signal;
+    std::signal(signal, SIG_DFL);
+}
+
+void stopCleanlyOnInterruption()
+{
+    struct sigaction action = {};
+    action.sa_handler = interrupt;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM})
+        sigaction(signal, &action, nullptr);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -147,9 +166,11 @@ int main(int argc, char *argv[])
     for (const QString &picture : options.pictures) {
         const QString folder
             = options.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.outputFolder;
-        jobs.push_back({picture, folder, options.force, options.header, options.display, options.preview});
+        jobs.push_back({picture, folder, options.force, options.header, options.display, options.format,
+                        options.encoding, options.preview, &interruption});
     }
     const QHash<int, QString> clashes = findOutputClashes(jobs);
+    stopCleanlyOnInterruption();
 
     // The pictures are independent: each thread takes the next one until none is left.
     std::vector<PictureOutcome> outcomes(jobs.size());
@@ -157,7 +178,7 @@ int main(int argc, char *argv[])
     std::atomic<int> done {0};
     ProgressLine progress(errors, jobs.size() > 1 && errorsOnTerminal);
     const auto work = [&] {
-        for (int i = next++; i < int(jobs.size()); i = next++) {
+        for (int i = next++; i < int(jobs.size()) && !interruption; i = next++) {
             outcomes[size_t(i)] = clashes.contains(i)
                 ? PictureOutcome {PictureOutcome::Skipped, clashes.value(i)}
                 : runPictureJob(jobs[size_t(i)]);
@@ -176,6 +197,10 @@ int main(int argc, char *argv[])
         thread.join();
     progress.show(QString());
 
+    if (const int signal = interruption) {
+        print(errors, QString::fromUtf8("quillon-convert: interrompu\n"));
+        return 128 + signal;
+    }
     int exitCode = 0;
     for (size_t i = 0; i < jobs.size(); ++i) {
         if (outcomes[i].status == PictureOutcome::Converted)

@@ -24,8 +24,10 @@ QString parserError(const QCommandLineParser &parser)
         const QString name = parser.unknownOptionNames().first();
         return QString::fromUtf8("option inconnue « %1%2 »").arg(name.size() == 1 ? "-" : "--", name);
     }
-    // "Missing value after '-o'."
+    // "Missing value after '-o'.", "Unexpected value after '--force'."
     const QString option = QRegularExpression("'([^']*)'").match(parser.errorText()).captured(1);
+    if (parser.errorText().startsWith(QLatin1String("Unexpected value")))
+        return QString::fromUtf8("l'option « %1 » n'attend pas de valeur").arg(option);
     const QString what = option == "-o" || option == "--output" ? QString::fromUtf8("un dossier")
         : option == "-n" || option == "--name"                  ? QString::fromUtf8("un nom")
                                                                 : QString::fromUtf8("une valeur");
@@ -53,9 +55,47 @@ const QSet<QString> &keywords()
     return words;
 }
 
+// Names that the header's own includes define, as patterns: what <stdint.h> defines, always
+// included by the pixel formats; and, for program memory, <avr/pgmspace.h> and what it includes
+// (<inttypes.h>, <avr/io.h> with every register, bit and interrupt vector of the chip, all in
+// capitals).
+struct DefinedNames
+{
+    const char *header;
+    QRegularExpression pattern;
+};
+
+const QVector<DefinedNames> &definedNames(bool progmem)
+{
+    static const QVector<DefinedNames> always = {
+        {"<stdint.h>",
+         QRegularExpression("\\A(\\w+_t|U?INT\\w*_(MAX|MIN|WIDTH|C)|(PTRDIFF|SIZE|SIG_ATOMIC|WCHAR|WINT)_("
+                            "MAX|MIN|WIDTH))\\z")},
+    };
+    static const QVector<DefinedNames> withProgmem = always
+        + QVector<DefinedNames> {
+            {"<avr/pgmspace.h>", QRegularExpression("\\A(pgm_\\w+|PGM_\\w+|PROGMEM|PSTR|\\w+_PF?)\\z")},
+            {"<inttypes.h>", QRegularExpression("\\A(imaxabs|imaxdiv|strtoimax|strtoumax)\\z")},
+            {"<avr/io.h>",
+             QRegularExpression("\\A([A-Z][A-Z0-9_]*|\\w+_vect(_num)?|(loop_until_)?bit_is_(set|clear))\\z")},
+        };
+    return progmem ? withProgmem : always;
+}
+
+// Reads an opaque colour, #rrggbb or a name; tells what is wrong with it otherwise.
+QString colourProblem(const QString &value, QColor *colour)
+{
+    *colour = QColor(value);
+    if (!QColor::isValidColor(value))
+        return QString::fromUtf8("couleur inconnue « %1 » (#rrvvbb ou un nom de couleur)").arg(value);
+    if (colour->alpha() != 255)
+        return QString::fromUtf8("la couleur « %1 » doit être opaque").arg(value);
+    return QString();
+}
+
 } // namespace
 
-QString arrayNameProblem(const QString &name)
+QString arrayNameProblem(const QString &name, bool progmem)
 {
     if (name.isEmpty())
         return QString::fromUtf8("le nom du tableau est vide");
@@ -68,6 +108,17 @@ QString arrayNameProblem(const QString &name)
     }
     if (keywords().contains(name))
         return QString::fromUtf8("le nom « %1 » est un mot réservé du C ou du C++").arg(name);
+    if (name == QLatin1String("main"))
+        return QString::fromUtf8("le nom « main » est celui de la fonction principale du programme");
+    if (name.startsWith(QLatin1String("__")) || (name.size() > 1 && name[0] == '_' && name[1].isUpper()))
+        return QString::fromUtf8("le nom « %1 » est réservé au compilateur (il commence par __ ou par _ "
+                                 "et une majuscule)")
+            .arg(name);
+    for (const DefinedNames &defined : definedNames(progmem)) {
+        if (defined.pattern.match(name).hasMatch())
+            return QString::fromUtf8("le nom « %1 » est de ceux que définit %2, que l'en-tête inclut")
+                .arg(name, QLatin1String(defined.header));
+    }
     return QString();
 }
 
@@ -87,8 +138,12 @@ Options parseOptions(const QStringList &arguments)
     const QCommandLineOption dither("dither");
     const QCommandLineOption background("background", QString(), "COULEUR");
     const QCommandLineOption preview("preview");
-    parser.addOptions(
-        {help, version, output, force, name, progmem, format, swapBytes, fit, dither, background, preview});
+    const QCommandLineOption threshold("threshold", QString(), "N");
+    const QCommandLineOption invert("invert");
+    const QCommandLineOption alpha("alpha", QString(), "mask");
+    const QCommandLineOption transparent("transparent", QString(), "COULEUR");
+    parser.addOptions({help, version, output, force, name, progmem, format, swapBytes, fit, dither,
+                       background, preview, threshold, invert, alpha, transparent});
     if (!parser.parse(arguments))
         return usageError(parserError(parser));
 
@@ -110,25 +165,72 @@ Options parseOptions(const QStringList &arguments)
         if (options.outputFolder.isEmpty())
             return usageError(QString::fromUtf8("le dossier de destination est vide"));
     }
+    options.header.progmem = parser.isSet(progmem);
     if (parser.isSet(name)) {
+        if (options.pictures.size() > 1)
+            return usageError(QString::fromUtf8("--name ne nomme qu'une image : les tableaux de %1 images "
+                                                "porteraient le même nom")
+                                  .arg(options.pictures.size()));
         const QString arrayName = parser.values(name).constLast();
-        const QString problem = arrayNameProblem(arrayName);
+        const QString problem = arrayNameProblem(arrayName, options.header.progmem);
         if (!problem.isEmpty())
             return usageError(QString::fromUtf8("--name : %1").arg(problem));
         options.header.arrayName = arrayName.toLatin1();
     }
-    options.header.progmem = parser.isSet(progmem);
     if (parser.isSet(format)) {
         const QString value = parser.values(format).constLast();
-        if (value == QLatin1String("rgb565"))
-            options.header.content = HeaderOptions::Rgb565Pixels;
-        else if (value != QLatin1String("bmp"))
-            return usageError(
-                QString::fromUtf8("--format : format inconnu « %1 » (bmp ou rgb565)").arg(value));
+        options.format = findDisplayFormat(value.toLatin1());
+        if (!options.format && value != QLatin1String("bmp")) {
+            QStringList names {"bmp"};
+            for (const DisplayFormat &known : displayFormats())
+                names << QLatin1String(known.name);
+            return usageError(QString::fromUtf8("--format : format inconnu « %1 » (%2 ou %3)")
+                                  .arg(value, names.mid(0, names.size() - 1).join(", "), names.constLast()));
+        }
     }
-    options.header.swapBytes = parser.isSet(swapBytes);
-    if (options.header.swapBytes && options.header.content != HeaderOptions::Rgb565Pixels)
-        return usageError(QString::fromUtf8("--swap-bytes ne s'emploie qu'avec --format rgb565"));
+    const QByteArray formatName = options.format ? options.format->name : "bmp";
+    const auto onlyWith = [&](const QCommandLineOption &option, const QByteArrayList &formats) {
+        if (!parser.isSet(option) || formats.contains(formatName))
+            return QString();
+        QStringList names;
+        for (const QByteArray &name : formats)
+            names << QLatin1String(name);
+        return QString::fromUtf8("--%1 ne s'emploie qu'avec --format %2")
+            .arg(option.names().constLast(),
+                 names.size() == 1 ? names[0]
+                                   : names.mid(0, names.size() - 1).join(", ") + " ou " + names.constLast());
+    };
+    for (const QString &problem :
+         {onlyWith(swapBytes, {"rgb565", "index4", "index8"}), onlyWith(threshold, {"mono", "xbm", "pages"}),
+          onlyWith(invert, {"mono", "xbm", "pages", "gray8", "gray4"}), onlyWith(alpha, {"rgb565"}),
+          onlyWith(transparent, {"rgb565"})}) {
+        if (!problem.isEmpty())
+            return usageError(problem);
+    }
+    EncodingOptions &encoding = options.encoding;
+    encoding.arrayName = options.header.arrayName;
+    encoding.progmem = options.header.progmem;
+    encoding.swapBytes = parser.isSet(swapBytes);
+    encoding.invert = parser.isSet(invert);
+    if (parser.isSet(threshold)) {
+        const QString value = parser.values(threshold).constLast();
+        bool isNumber = false;
+        encoding.threshold = value.toInt(&isNumber);
+        if (!isNumber || encoding.threshold < 0 || encoding.threshold > 255 || value.startsWith('+'))
+            return usageError(
+                QString::fromUtf8("--threshold : « %1 » n'est pas un seuil de 0 à 255").arg(value));
+    }
+    if (parser.isSet(alpha)) {
+        const QString value = parser.values(alpha).constLast();
+        if (value != QLatin1String("mask"))
+            return usageError(QString::fromUtf8("--alpha : « %1 » inconnu (mask seulement)").arg(value));
+        encoding.alphaMask = true;
+    }
+    if (parser.isSet(transparent)) {
+        const QString problem = colourProblem(parser.values(transparent).constLast(), &encoding.transparent);
+        if (!problem.isEmpty())
+            return usageError(QString::fromUtf8("--transparent : %1").arg(problem));
+    }
     if (parser.isSet(fit)) {
         const QString value = parser.values(fit).constLast();
         const QRegularExpressionMatch size
@@ -141,13 +243,12 @@ Options parseOptions(const QStringList &arguments)
                     .arg(value));
     }
     options.display.dither = parser.isSet(dither);
+    encoding.dither = options.display.dither;
     if (parser.isSet(background)) {
-        const QString value = parser.values(background).constLast();
-        options.display.background = QColor(value);
-        if (!QColor::isValidColor(value) || options.display.background.alpha() != 255)
-            return usageError(
-                QString::fromUtf8("--background : couleur inconnue « %1 » (#rrvvbb ou un nom de couleur)")
-                    .arg(value));
+        const QString problem
+            = colourProblem(parser.values(background).constLast(), &options.display.background);
+        if (!problem.isEmpty())
+            return usageError(QString::fromUtf8("--background : %1").arg(problem));
     }
     options.preview = parser.isSet(preview);
     return options;
@@ -170,13 +271,29 @@ QString helpText()
         "      --format=FORMAT   ce que contient le tableau : bmp (par défaut), les octets\n"
         "                        du fichier BMP, ou rgb565, les pixels en valeurs 16 bits\n"
         "                        de la ligne du haut à celle du bas, avec NOM_width et\n"
-        "                        NOM_height\n"
-        "      --swap-bytes      avec --format rgb565 : échange les deux octets de chaque\n"
-        "                        valeur, pour les écrans qui reçoivent l'octet fort d'abord\n"
+        "                        NOM_height.\n"
+        "                        Pour les petits écrans : mono (1 bit par pixel, ligne\n"
+        "                        par ligne, bit fort à gauche), xbm (bit faible à gauche),\n"
+        "                        pages (pages de 8 lignes des SSD1306 et SH1106), gray8\n"
+        "                        (un octet par pixel), gray4 (deux pixels par octet),\n"
+        "                        index4 et index8 (palette 5-6-5 de 16 ou 256 couleurs)\n"
+        "      --swap-bytes      avec rgb565, index4 ou index8 : échange les deux octets\n"
+        "                        de chaque valeur 5-6-5, pour les écrans qui reçoivent\n"
+        "                        l'octet fort d'abord\n"
+        "      --threshold=N     avec mono, xbm ou pages : allume les pixels dont la\n"
+        "                        luminance (Rec. 601) vaut au moins N, de 0 à 255\n"
+        "                        (par défaut 128)\n"
+        "      --invert          avec mono, xbm, pages, gray8 ou gray4 : échange pixels\n"
+        "                        allumés et éteints, inverse les niveaux de gris\n"
+        "      --alpha=mask      avec rgb565 : ajoute NOM_mask, 1 bit par pixel, 1 où\n"
+        "                        l'image est opaque (alpha de 128 ou plus)\n"
+        "      --transparent=COULEUR\n"
+        "                        avec rgb565 : écrit COULEUR pour les pixels transparents\n"
+        "                        (alpha sous 128) et la donne dans NOM_transparent\n"
         "      --fit=LxH         réduit l'image (sans jamais l'agrandir) pour qu'elle tienne\n"
         "                        dans L x H pixels, en gardant ses proportions\n"
-        "      --dither          diffuse l'erreur (Floyd-Steinberg) au lieu de tronquer\n"
-        "                        chaque couleur à 5 ou 6 bits\n"
+        "      --dither          diffuse l'erreur (Floyd-Steinberg) vers les niveaux du\n"
+        "                        format au lieu de tronquer chaque couleur\n"
         "      --background=COULEUR\n"
         "                        pose les pixels transparents sur COULEUR (#rrvvbb ou\n"
         "                        un nom de couleur) au lieu du noir\n"

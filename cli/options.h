@@ -1,5 +1,6 @@
 #pragma once
 
+#include "display_formats.h"
 #include "display_preparation.h"
 #include "header_generator.h"
 
@@ -15,8 +16,10 @@ struct Options
     Action action = Convert;
     QString outputFolder; // empty: each picture's own folder
     bool force = false;
-    HeaderOptions header;
+    HeaderOptions header; // the array's name and place, whatever the format
     DisplayOptions display;
+    const DisplayFormat *format = nullptr; // nullptr: the BMP file's bytes
+    EncodingOptions encoding;
     bool preview = false; // also write NAME16bits.png, the picture as the display shows it
     QStringList pictures;
     QString error; // what was wrong, for UsageError
@@ -24,8 +27,10 @@ struct Options
 
 Options parseOptions(const QStringList &arguments);
 
-// Why `name` cannot name a C array, in French; empty when it can.
-QString arrayNameProblem(const QString &name);
+// Why `name` cannot name a C array, in French; empty when it can. Names that the header's
+// includes define are refused too: <stdint.h>'s, and with `progmem` those of <avr/pgmspace.h>
+// and what it includes.
+QString arrayNameProblem(const QString &name, bool progmem);
 
 QString helpText();
 QString versionText();

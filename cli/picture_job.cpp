@@ -4,10 +4,12 @@
 #include "conversion.h"
 #include "qimage16.h"
 
-#include <QBuffer>
+#include <QCryptographicHash>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QTextCodec>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -54,23 +56,35 @@ QString causeOf(int systemError)
     }
 }
 
-// The 5-6-5 picture with each channel widened back to 8 bits, as the display shows it, in a PNG
-// file that every viewer shows right.
-bool writePreview(const QImage &rgb565, const QString &path, int *systemError)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    rgb565.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG");
-    AtomicFileWriter file(path);
-    const bool written = file.open() && file.write(png) && file.commit();
-    *systemError = file.systemError();
-    return written;
-}
-
 PictureOutcome failed(const QString &message)
 {
     return {PictureOutcome::Failed, message};
+}
+
+// A lock file beside the outputs, taken in turns by the runs that write them; a lock left by a
+// process that died is taken over. Waits, but gives up when the run is interrupted.
+bool takeTurn(QLockFile &lock, const std::atomic<int> *interrupted)
+{
+    lock.setStaleLockTime(0); // only a dead owner makes a lock stale, however long it is held
+    while (!lock.tryLock(100)) {
+        if (lock.error() != QLockFile::LockFailedError || (interrupted && interrupted->load()))
+            return false;
+    }
+    return true;
+}
+
+// Named after the outputs, but short whatever their names' length, and hidden.
+QString lockPath(const QString &folder, const OutputPaths &paths)
+{
+    const QByteArray digest
+        = QCryptographicHash::hash(QFileInfo(paths.header).fileName().toUtf8(), QCryptographicHash::Sha1);
+    return folder + QStringLiteral("/.quillon-") + QString::fromLatin1(digest.toHex().left(16))
+        + QStringLiteral(".lock");
+}
+
+PictureOutcome interruptedOutcome()
+{
+    return {PictureOutcome::Interrupted, QString::fromUtf8("interrompu")};
 }
 
 } // namespace
@@ -94,18 +108,35 @@ PictureOutcome runPictureJob(const PictureJob &job)
     QStringList written = {paths.bmp, paths.header};
     if (job.preview)
         written << paths.preview;
-    if (!job.force) {
+    const auto existing = [&]() -> QString {
         for (const QString &path : written) {
             if (QFileInfo::exists(path))
-                return {
-                    PictureOutcome::Skipped,
-                    QString::fromUtf8("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(path)};
+                return path;
         }
-    }
+        return QString();
+    };
+    const auto skipped = [](const QString &path) {
+        return PictureOutcome {
+            PictureOutcome::Skipped,
+            QString::fromUtf8("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(path)};
+    };
+    if (!job.force && !existing().isEmpty())
+        return skipped(existing());
     for (const QString &path : written) {
         if (QFileInfo(path).isDir())
             return failed(QString::fromUtf8("impossible d'écrire %1 : c'est un dossier").arg(path));
     }
+
+    QLockFile lock(lockPath(job.outputFolder, paths));
+    if (!takeTurn(lock, job.interrupted)) {
+        if (job.interrupted && job.interrupted->load())
+            return interruptedOutcome();
+        return failed(QString::fromUtf8("impossible d'écrire %1 : %2")
+                          .arg(paths.bmp, causeOf(lock.error() == QLockFile::PermissionError ? EACCES : 0)));
+    }
+    // Another run may have written them while this one waited.
+    if (!job.force && !existing().isEmpty())
+        return skipped(existing());
 
     DecodedPicture decoded = decodePicture(job.picturePath);
     switch (decoded.status) {
@@ -113,33 +144,64 @@ PictureOutcome runPictureJob(const PictureJob &job)
         return failed(QString::fromUtf8("ce fichier ne semble pas être une image"));
     case DecodedPicture::TooLarge:
         return failed(QString::fromUtf8("image trop grande pour être convertie"));
+    case DecodedPicture::TooComplex:
+        return failed(QString::fromUtf8("image JPEG de trop de passes (plus de %1, ou trop longues à "
+                                        "décoder), refusée")
+                          .arg(maxJpegScans));
     case DecodedPicture::Unreadable:
         return failed(QString::fromUtf8("lecture impossible : %1").arg(causeOf(decoded.systemError)));
     case DecodedPicture::Decoded:
         break;
     }
+    if (job.interrupted && job.interrupted->load())
+        return interruptedOutcome();
 
     // Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
-    const QImage16 image(prepareForDisplay(std::move(decoded.image), job.display));
-    const qint64 arrayBytes = job.header.content == HeaderOptions::Rgb565Pixels
-        ? qint64(image.width()) * image.height() * 2
-        : image.bmp16FileSize();
-    if (job.header.progmem && arrayBytes > maxProgmemArrayBytes)
-        return failed(QString::fromUtf8("image trop grande pour --progmem : le tableau ferait %1 octets, "
-                                        "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
-                          .arg(arrayBytes));
+    const bool keepAlpha = job.format && job.format->usesAlpha
+        && (job.encoding.alphaMask || job.encoding.transparent.isValid());
+    PreparedPicture prepared = preparePicture(std::move(decoded.image), job.display, keepAlpha);
+    EncodedPicture encoded;
+    if (job.format) {
+        encoded = job.format->encode(prepared, job.encoding);
+        prepared = PreparedPicture();
+    } else {
+        encoded.shown = reduceTo565(std::move(prepared.colours), job.display.dither);
+    }
+    const QImage16 image(encoded.shown.format() == QImage::Format_RGB16
+                             ? encoded.shown
+                             : encoded.shown.convertToFormat(QImage::Format_RGB16));
+    if (job.header.progmem) {
+        QVector<qint64> sizes;
+        for (const CArray &array : encoded.header.arrays)
+            sizes << arrayBytes(array);
+        if (!job.format)
+            sizes << image.bmp16FileSize();
+        const qint64 largest = *std::max_element(sizes.begin(), sizes.end());
+        if (largest > maxProgmemArrayBytes)
+            return failed(QString::fromUtf8("image trop grande pour --progmem : le tableau ferait %1 octets, "
+                                            "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
+                              .arg(largest));
+    }
+
+    OutputRequest request;
+    request.header = job.header;
+    request.pixels = job.format ? &encoded.header : nullptr;
+    request.preview = job.preview ? &encoded.shown : nullptr;
+    request.interrupted = job.interrupted;
     int systemError = 0;
-    switch (writeOutputFiles(image, paths, job.header, &systemError)) {
+    switch (writeOutputFiles(image, paths, request, &systemError)) {
     case WriteOutcome::BmpFailed:
         return failed(QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.bmp, causeOf(systemError)));
     case WriteOutcome::HeaderFailed:
         return failed(
             QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.header, causeOf(systemError)));
+    case WriteOutcome::PreviewFailed:
+        return failed(
+            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.preview, causeOf(systemError)));
+    case WriteOutcome::Interrupted:
+        return interruptedOutcome();
     case WriteOutcome::Written:
         break;
     }
-    if (job.preview && !writePreview(image, paths.preview, &systemError))
-        return failed(
-            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.preview, causeOf(systemError)));
     return {PictureOutcome::Converted, QString()};
 }

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "display_formats.h"
 #include "display_preparation.h"
 #include "header_generator.h"
 
 #include <QString>
 
-// One picture of a quillon-convert run: decoded, reduced to 5-6-5 and written as the BMP file
-// and the header, through the very steps the window takes, so both give the same bytes.
+#include <atomic>
+
+// One picture of a quillon-convert run: decoded, prepared for the display and written as the BMP
+// file and the header, through the very steps the window takes, so both give the same bytes.
+// Two runs that would write the same files take turns: each holds a lock beside them.
 struct PictureJob
 {
     QString picturePath;
@@ -14,12 +18,17 @@ struct PictureJob
     bool force = false; // replace files that already exist
     HeaderOptions header;
     DisplayOptions display;
+    const DisplayFormat *format = nullptr; // nullptr: the header holds the BMP file's bytes
+    EncodingOptions encoding;
     bool preview = false; // also write the picture as the display shows it, as a PNG file
+    // Set to the signal's number when the run is interrupted: the job then stops, leaving the
+    // earlier files or the new ones, and no temporary file.
+    const std::atomic<int> *interrupted = nullptr;
 };
 
 struct PictureOutcome
 {
-    enum Status { Converted, Skipped, Failed };
+    enum Status { Converted, Skipped, Failed, Interrupted };
     Status status = Failed;
     QString message; // why it was skipped or failed, in French
 };

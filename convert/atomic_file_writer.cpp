@@ -2,6 +2,10 @@
 
 #include <cerrno>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 AtomicFileWriter::AtomicFileWriter(const QString &filePath)
     : m_file(filePath)
 { }
@@ -29,6 +33,20 @@ bool AtomicFileWriter::write(const char *data, qint64 size)
         size -= written;
     }
     return true;
+}
+
+bool AtomicFileWriter::syncToDisk()
+{
+    if (m_failed || !m_file.isOpen())
+        return false;
+    errno = 0;
+    bool synced = m_file.flush();
+#ifdef Q_OS_UNIX
+    synced = synced && ::fsync(m_file.handle()) == 0;
+#endif
+    if (!synced)
+        fail();
+    return synced;
 }
 
 bool AtomicFileWriter::commit()

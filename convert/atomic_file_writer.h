@@ -21,6 +21,9 @@ public:
     // Returns false, and abandons the file, when the bytes could not all be written.
     bool write(const char *data, qint64 size);
     bool write(const QByteArray &data) { return write(data.constData(), data.size()); }
+    // Writes what is buffered and waits until the system has it on the disk, so that a commit
+    // right after it has little left to do; false when anything failed.
+    bool syncToDisk();
     // Replaces the target with what was written; false when anything failed.
     bool commit();
     // Abandons the file at once, removing the temporary file; the target stays as it was.

@@ -3,12 +3,42 @@
 #include "atomic_file_writer.h"
 #include "decoded_size.h"
 #include "display_preparation.h"
+#include "fresh_memory.h"
 #include "header_generator.h"
 #include "picture_source.h"
 #include "qimage16.h"
-#include "rgb565_header.h"
 
+#include <QBuffer>
 #include <QImageReader>
+
+namespace {
+
+// Decodes the source from its start into `image`, which the reader reuses when it is of the
+// size and format announced.
+bool readPicture(PictureSource &source, const QByteArray &format, QImage *image)
+{
+    source.seek(0);
+    source.resetRanPastEnd();
+    QImageReader reader(&source, format);
+    return reader.read(image) && !image->isNull();
+}
+
+// Whether the source decodes again to `image` under a fill of fresh memory that differs from
+// the one the first decoding had: a reader that reads memory it never wrote gives another picture.
+bool decodesAlike(PictureSource &source, const QByteArray &format, const QImage &image)
+{
+    const std::lock_guard<std::mutex> lock(FreshMemoryFill::lock());
+    const FreshMemoryFill fill(FreshMemoryFill::firstByte());
+    QImage again;
+    return readPicture(source, format, &again) && again == image;
+}
+
+bool tooComplex(const DecodingCost &cost)
+{
+    return cost.scans > maxJpegScans || qint64(cost.scans) * (cost.bytes >> 10) > (maxJpegScanBytes >> 10);
+}
+
+} // namespace
 
 DecodedPicture decodePicture(const QString &filePath)
 {
@@ -24,31 +54,49 @@ DecodedPicture decodePicture(const QString &filePath)
 
     QImageReader reader(&source);
     const QByteArray format = reader.format();
-    const QSize size = reader.size();
-    const QImage::Format pixelFormat = reader.imageFormat();
-    if (format.isEmpty() || !size.isValid())
+    if (format.isEmpty())
         return {DecodedPicture::NotAPicture, QImage(), 0};
-    const qint64 decodedBytes = decodedPictureBytes(format, size, pixelFormat, &source);
-    if (decodedBytes < 0)
+    const QSize announced = reader.size();
+    // A reader that could not read its header may announce any value at all.
+    QImage::Format pixelFormat = reader.imageFormat();
+    if (pixelFormat <= QImage::Format_Invalid || pixelFormat >= QImage::NImageFormats)
+        pixelFormat = QImage::Format_Invalid;
+    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source);
+    switch (cost.kind) {
+    case DecodingCost::Damaged:
         return {DecodedPicture::NotAPicture, QImage(), 0};
-    if (decodedBytes > maxDecodedBytes)
-        return {DecodedPicture::TooLarge, QImage(), 0};
+    case DecodingCost::Known:
+        if (cost.bytes > maxDecodedBytes)
+            return {DecodedPicture::TooLarge, QImage(), 0};
+        if (tooComplex(cost))
+            return {DecodedPicture::TooComplex, QImage(), 0};
+        break;
+    case DecodingCost::Unknown:
+        break;
+    }
 
     // Qt's readers decode into the image they are given when its size and format are the ones
-    // they announced (the icon reader, which makes its own, aside). Handing them a zero-filled
-    // one makes every pixel they leave unset black, or the palette's first colour.
+    // they announced (a top-down BMP's height counted positive; the icon reader, which makes its
+    // own, aside). Handing them a zero-filled one makes every pixel they leave unset black, or
+    // the palette's first colour.
     QImage image;
-    if (pixelFormat != QImage::Format_Invalid && format != "ico" && format != "cur") {
+    const QSize size(announced.width(), qAbs(announced.height()));
+    if (size.isValid() && pixelFormat != QImage::Format_Invalid && format != "ico" && format != "cur") {
         image = QImage(size, pixelFormat);
         if (image.isNull())
             return {DecodedPicture::TooLarge, QImage(), 0};
         image.fill(0);
     }
-    source.resetRanPastEnd();
-    if (!reader.read(&image) || image.isNull())
+    const uchar *const given = image.isNull() ? nullptr : image.constBits();
+    if (!readPicture(source, format, &image))
         return {DecodedPicture::NotAPicture, QImage(), 0};
     // Qt's BMP reader keeps a picture whose rows stop short of what the header announces.
     if (format == "bmp" && source.ranPastEnd())
+        return {DecodedPicture::NotAPicture, QImage(), 0};
+    if (cost.kind == DecodingCost::Unknown
+        && decodedPictureBytes(image.size(), image.format()) > maxDecodedBytes)
+        return {DecodedPicture::TooLarge, QImage(), 0};
+    if (image.constBits() != given && FreshMemoryFill::available() && !decodesAlike(source, format, image))
         return {DecodedPicture::NotAPicture, QImage(), 0};
     return {DecodedPicture::Decoded, std::move(image), 0};
 }
@@ -58,8 +106,22 @@ QImage toRgb565(QImage picture)
     return prepareForDisplay(std::move(picture), DisplayOptions());
 }
 
-WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
-                              const HeaderOptions &headerOptions, int *systemError)
+namespace {
+
+// The preview in a PNG file that every viewer shows right.
+QByteArray pngOf(const QImage &picture)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG");
+    return png;
+}
+
+} // namespace
+
+WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, const OutputRequest &request,
+                              int *systemError)
 {
     int ignored = 0;
     int &error = systemError ? *systemError : ignored;
@@ -67,36 +129,63 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
     const qint64 bmpSize = image.bmp16FileSize();
     if (bmpSize < 0)
         return WriteOutcome::BmpFailed;
-    if (headerOptions.content == HeaderOptions::Rgb565Pixels) {
-        if (!image.saveBmp16(paths.bmp, &error))
-            return WriteOutcome::BmpFailed;
-        return writeRgb565Header(image, paths.header, headerOptions, &error) ? WriteOutcome::Written
-                                                                             : WriteOutcome::HeaderFailed;
-    }
+    const auto interrupted = [&] { return request.interrupted && request.interrupted->load() != 0; };
 
     AtomicFileWriter bmp(paths.bmp);
     if (!bmp.open()) {
         error = bmp.systemError();
         return WriteOutcome::BmpFailed;
     }
-    // Both files are written from the same blocks. A header that fails does not stop the BMP
-    // file, which is kept on its own.
-    HeaderFileWriter header(paths.header, bmpSize, headerOptions);
-    bool headerWritten = header.open();
+    // The header of the BMP file's bytes is written from the same blocks; one of pixel arrays
+    // on its own.
+    HeaderFileWriter bytesHeader(paths.header, bmpSize, request.header);
+    AtomicFileWriter pixelsHeader(paths.header);
+    AtomicFileWriter &header = request.pixels ? pixelsHeader : bytesHeader.file();
+    bool headerWritten = request.pixels ? pixelsHeader.open() : bytesHeader.open();
     const bool bmpWritten = image.writeBmp16([&](const char *data, qint64 size) {
-        if (!bmp.write(data, size))
+        if (interrupted() || !bmp.write(data, size))
             return false;
-        headerWritten = headerWritten && header.append(data, size);
+        if (!request.pixels)
+            headerWritten = headerWritten && bytesHeader.append(data, size);
         return true;
     });
-    if (!bmpWritten || !bmp.commit()) {
-        header.cancel();
+    if (!bmpWritten) {
+        error = bmp.systemError();
+        return interrupted() ? WriteOutcome::Interrupted : WriteOutcome::BmpFailed;
+    }
+    headerWritten = headerWritten
+        && (request.pixels ? writeCHeader(pixelsHeader, *request.pixels) : bytesHeader.finish());
+
+    AtomicFileWriter preview(paths.preview);
+    const bool previewWritten
+        = !request.preview || (preview.open() && preview.write(pngOf(*request.preview)));
+    if (interrupted())
+        return WriteOutcome::Interrupted;
+
+    // Every file on the disk first, so that the commits that follow are quick.
+    if (!bmp.syncToDisk()) {
         error = bmp.systemError();
         return WriteOutcome::BmpFailed;
     }
-    if (!headerWritten || !header.commit()) {
+    if (!headerWritten || !header.syncToDisk()) {
         error = header.systemError();
         return WriteOutcome::HeaderFailed;
+    }
+    if (!previewWritten || (request.preview && !preview.syncToDisk())) {
+        error = preview.systemError();
+        return WriteOutcome::PreviewFailed;
+    }
+    if (!bmp.commit()) {
+        error = bmp.systemError();
+        return WriteOutcome::BmpFailed;
+    }
+    if (!header.commit()) {
+        error = header.systemError();
+        return WriteOutcome::HeaderFailed;
+    }
+    if (request.preview && !preview.commit()) {
+        error = preview.systemError();
+        return WriteOutcome::PreviewFailed;
     }
     return WriteOutcome::Written;
 }

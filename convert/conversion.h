@@ -1,23 +1,33 @@
 #pragma once
 
+#include "c_header.h"
 #include "header_generator.h"
 #include "output_paths.h"
 
 #include <QImage>
 #include <QString>
 
+#include <atomic>
+
 class QImage16;
 
 // The steps of a conversion that the window and any other front end share, so that they cannot
 // drift apart: decode the source picture, reduce it to 5-6-5, write the BMP file and the header.
 
-// Pictures whose decoded form would take more than 256 MiB are refused before they are decoded:
-// a small compressed file can otherwise claim gigabytes of memory, and its output files with it.
+// Pictures whose decoding would take more than 256 MiB are refused before they are decoded: a
+// small compressed file can otherwise claim gigabytes of memory, and its output files with it.
+// Where a reader Quillon knows nothing of announces no size, the picture it decoded is refused.
 constexpr qint64 maxDecodedBytes = qint64(256) << 20;
+
+// A progressive JPEG goes over all of its coefficients at each scan: a small file of a thousand
+// scans takes a minute. libjpeg-turbo's own fuzzing stops at 500 scans; a picture's scans are
+// also bounded by how many blocks they go over, so that none takes more than a few seconds.
+constexpr int maxJpegScans = 500;
+constexpr qint64 maxJpegScanBytes = qint64(32) << 30; // scans x coefficient bytes
 
 struct DecodedPicture
 {
-    enum Status { Decoded, NotAPicture, TooLarge, Unreadable };
+    enum Status { Decoded, NotAPicture, TooLarge, TooComplex, Unreadable };
     Status status = NotAPicture;
     QImage image;
     int systemError = 0; // why an Unreadable file could not be opened (errno)
@@ -27,7 +37,9 @@ struct DecodedPicture
 // give their first frame. Anything but a regular file (a FIFO, a socket, a device) is refused
 // without being read, and the file is opened only once. The result is the same on every run:
 // what a reader leaves unset, such as the pixels a run-length coded BMP skips, is black (or the
-// first colour of a palette), and a BMP file cut short is refused.
+// first colour of a palette), and a BMP file cut short is refused. A reader that makes its own
+// picture decodes it a second time under another fill of fresh memory: a damaged file that it
+// decodes from memory it never wrote comes out different, and is refused as not a picture.
 DecodedPicture decodePicture(const QString &filePath);
 
 // The picture as 16-bit 5-6-5 pixels. Colours are taken as a display shows them: a picture with
@@ -35,12 +47,22 @@ DecodedPicture decodePicture(const QString &filePath);
 // transparent areas come out black. A picture that is not shared is converted in place.
 QImage toRgb565(QImage picture);
 
-// Writes the BMP file and the header that holds its bytes. The header is made from the very
-// bytes written to the BMP file, never read back from the disk, so the two always belong
-// together. A header is only committed once the BMP file has been; a failed header leaves the
-// new BMP file in place. On failure, `systemError` receives the system's error number (errno),
-// or 0 when there is none.
-enum class WriteOutcome { Written, BmpFailed, HeaderFailed };
+// What a conversion writes besides the BMP file.
+struct OutputRequest
+{
+    HeaderOptions header; // the header that holds the BMP file's bytes
+    const CHeader *pixels = nullptr; // when given, the header holds these arrays instead
+    const QImage *preview = nullptr; // when given, also written as a PNG file
+    // Polled while writing: once it is not 0, nothing is committed and the files are abandoned.
+    const std::atomic<int> *interrupted = nullptr;
+};
+
+// Writes the BMP file, the header and the preview when asked, and replaces the earlier ones only
+// once every one of them is written completely and on the disk: then they are committed one
+// right after the other, so that a failure or an interruption leaves the earlier files or the
+// new ones, never a mix and never a temporary file. A header of the BMP file's bytes is made
+// from the very bytes written to the BMP file, never read back from the disk. On failure,
+// `systemError` receives the system's error number (errno), or 0 when there is none.
+enum class WriteOutcome { Written, BmpFailed, HeaderFailed, PreviewFailed, Interrupted };
 WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
-                              const HeaderOptions &headerOptions = HeaderOptions(),
-                              int *systemError = nullptr);
+                              const OutputRequest &request = OutputRequest(), int *systemError = nullptr);

@@ -131,20 +131,37 @@ QSize fittedSize(QSize size, QSize bounds)
 
 } // namespace
 
-QImage prepareForDisplay(QImage picture, const DisplayOptions &options)
+PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha)
 {
+    // Premultiplied in place before scaling, which would otherwise premultiply a copy of its own.
+    picture.convertTo(picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     const QSize fitted = fittedSize(picture.size(), options.fit);
     if (fitted != picture.size())
         picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 
-    // Blended onto black by premultiplying, as showing the picture through a QPixmap does; onto
-    // another colour after that.
-    picture.convertTo(picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    const QRgb background = options.background.rgb();
-    if (picture.format() == QImage::Format_ARGB32_Premultiplied && background != qRgb(0, 0, 0))
-        blendOnto(picture, background);
-    if (options.dither)
-        return ditherTo565(picture);
-    picture.convertTo(QImage::Format_RGB16);
-    return picture;
+    PreparedPicture prepared;
+    if (picture.format() == QImage::Format_ARGB32_Premultiplied) {
+        if (keepAlpha)
+            prepared.alpha = picture.convertToFormat(QImage::Format_Alpha8);
+        if (options.background.isValid())
+            blendOnto(picture, options.background.rgb());
+        else // unpremultiplied: what no pixel lets through is black, the rest keeps its colour
+            picture.convertTo(QImage::Format_RGB32);
+        picture.reinterpretAsFormat(QImage::Format_RGB32);
+    }
+    prepared.colours = std::move(picture);
+    return prepared;
+}
+
+QImage reduceTo565(QImage colours, bool dither)
+{
+    if (dither)
+        return ditherTo565(colours);
+    colours.convertTo(QImage::Format_RGB16);
+    return colours;
+}
+
+QImage prepareForDisplay(QImage picture, const DisplayOptions &options)
+{
+    return reduceTo565(preparePicture(std::move(picture), options).colours, options.dither);
 }

@@ -10,11 +10,29 @@
 struct DisplayOptions
 {
     QSize fit; // scaled down (never up), keeping its proportions, to fit within this; invalid: kept
-    QColor background = Qt::black; // what transparent and translucent pixels are blended onto
+    // What transparent and translucent pixels are blended onto. Without one (invalid), they are
+    // taken as a display shows a premultiplied picture: transparent ones black, translucent
+    // ones at their own colour, as the window does.
+    QColor background;
     bool dither = false; // Floyd-Steinberg error diffusion instead of cutting the low bits
 };
 
-// The picture as 16-bit 5-6-5 pixels (QImage::Format_RGB16), prepared as the options say:
-// fitted (smoothly), then blended onto the background, then reduced, dithered or not. A
-// picture that is not shared is worked on in place.
+// A picture fitted and laid onto its background, before any reduction: its colours, opaque
+// (Format_RGB32), and, when it had an alpha channel and it was asked for, that alpha apart
+// (Format_Alpha8), for formats that keep transparency.
+struct PreparedPicture
+{
+    QImage colours;
+    QImage alpha; // null: opaque, or not asked for
+};
+
+// Fits (smoothly) and lays the picture onto the background, as the options say. A picture that
+// is not shared is worked on in place.
+PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha = false);
+
+// The prepared colours as 16-bit 5-6-5 pixels (QImage::Format_RGB16), dithered or cut; in place
+// when they are not shared.
+QImage reduceTo565(QImage colours, bool dither);
+
+// Both steps: the picture as 16-bit 5-6-5 pixels.
 QImage prepareForDisplay(QImage picture, const DisplayOptions &options);

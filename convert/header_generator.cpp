@@ -121,13 +121,13 @@ bool HeaderFileWriter::append(const char *bytes, qint64 size)
     return true;
 }
 
-bool HeaderFileWriter::commit()
+bool HeaderFileWriter::finish()
 {
     if (m_position != m_inputSize) {
         cancel();
         return false;
     }
-    return m_file.write(QByteArray(newline) + "};") && m_file.commit();
+    return m_file.write(QByteArray(newline) + "};");
 }
 
 bool generateHeaderFile(QString inputPath, QString headerPath)

@@ -22,20 +22,12 @@
 // path before is kept as it was.
 bool generateHeaderFile(QString inputPath, QString headerPath);
 
-// What may differ from the window's header: the array's name, whether it goes into AVR program
-// memory (it then includes <avr/pgmspace.h> and is declared PROGMEM), and what it holds.
+// What may differ from the window's header: the array's name, and whether it goes into AVR
+// program memory (it then includes <avr/pgmspace.h> and is declared PROGMEM).
 struct HeaderOptions
 {
-    enum Content {
-        BmpFile, // every byte of the BMP file, as `const unsigned char NAME[N]`
-        Rgb565Pixels // the pixels top row first, as `const uint16_t NAME[W*H]`, with NAME_width and
-                     // NAME_height
-    };
     QByteArray arrayName = "logo";
     bool progmem = false;
-    Content content = BmpFile;
-    bool swapBytes
-        = false; // Rgb565Pixels with each value's two bytes swapped, for displays fed high byte first
 };
 // Header lines end with the platform's terminator.
 #ifdef Q_OS_WIN
@@ -63,7 +55,10 @@ public:
 
     bool open();
     bool append(const char *bytes, qint64 size);
-    bool commit();
+    // Closes the array once every announced byte came; the file is then ready to commit.
+    bool finish();
+    bool commit() { return finish() && m_file.commit(); }
+    AtomicFileWriter &file() { return m_file; }
     void cancel() { m_file.cancel(); }
     int systemError() const { return m_file.systemError(); }
 

@@ -377,7 +377,7 @@ void TestBadInput::givesTheSameBytesWhateverFreshMemoryHolds()
             QVERIFY2(printed.contains("box: Ce fichier ne sempble pas être une image."), printed.constData());
             QVERIFY(entryNames(out).isEmpty());
         } else {
-            QVERIFY2(printed.endsWith("status: Convertion terminée avec succès.\ncursor: arrow\n"),
+            QVERIFY2(printed.contains("status: Convertion terminée avec succès.\ncursor: arrow\n"),
                      printed.constData());
             outputs[run] = readFile(out + "/variant16bits.BMP");
             QCOMPARE(readFile(out + "/variant.h"), expectedHeader(outputs[run]));

@@ -311,9 +311,67 @@ void TestCli::answersUsageErrors_data()
         "--background", "notacolour",
         "a.png"} << "--background : couleur inconnue « notacolour » (#rrvvbb ou un nom de couleur)";
     QTest::newRow("swapped BMP bytes")
-        << QStringList {"--swap-bytes", "a.png"} << "--swap-bytes ne s'emploie qu'avec --format rgb565";
+        << QStringList {"--swap-bytes", "a.png"}
+        << "--swap-bytes ne s'emploie qu'avec --format rgb565, index4 ou index8";
     QTest::newRow("unknown format") << QStringList {"--format", "rgb555", "a.png"}
-                                    << "--format : format inconnu « rgb555 » (bmp ou rgb565)";
+                                    << "--format : format inconnu « rgb555 » (bmp, rgb565, mono, xbm, pages, "
+                                       "gray8, gray4, index4 ou index8)";
+    const QString stdintName
+        = "--name : le nom « %1 » est de ceux que définit <stdint.h>, que l'en-tête inclut";
+    QTest::newRow("a type of stdint.h")
+        << QStringList {"-n", "uint16_t", "--format", "rgb565", "a.png"} << stdintName.arg("uint16_t");
+    QTest::newRow("a limit of stdint.h")
+        << QStringList {"-n", "INT8_MAX", "a.png"} << stdintName.arg("INT8_MAX");
+    QTest::newRow("a constant macro of stdint.h")
+        << QStringList {"-n", "UINT64_C", "a.png"} << stdintName.arg("UINT64_C");
+    QTest::newRow("PROGMEM itself")
+        << QStringList {"--progmem", "-n", "PROGMEM", "a.png"}
+        << "--name : le nom « PROGMEM » est de ceux que définit <avr/pgmspace.h>, que l'en-tête inclut";
+    QTest::newRow("a function of pgmspace.h")
+        << QStringList {"--progmem", "-n", "strlen_P", "a.png"}
+        << "--name : le nom « strlen_P » est de ceux que définit <avr/pgmspace.h>, que l'en-tête inclut";
+    QTest::newRow("a register of avr/io.h")
+        << QStringList {"--progmem", "-n", "PORTB", "a.png"}
+        << "--name : le nom « PORTB » est de ceux que définit <avr/io.h>, que l'en-tête inclut";
+    QTest::newRow("main") << QStringList {"-n", "main", "a.png"}
+                          << "--name : le nom « main » est celui de la fonction principale du programme";
+    QTest::newRow("reserved")
+        << QStringList {"-n", "_Logo", "a.png"}
+        << "--name : le nom « _Logo » est réservé au compilateur (il commence par __ ou "
+           "par _ et une majuscule)";
+    QTest::newRow("char16_t") << QStringList {"-n", "char16_t", "a.png"}
+                              << "--name : le nom « char16_t » est un mot réservé du C ou du C++";
+    QTest::newRow("char8_t") << QStringList {"-n", "char8_t", "a.png"}
+                             << "--name : le nom « char8_t » est un mot réservé du C ou du C++";
+    QTest::newRow("one name, two pictures")
+        << QStringList {"-n", "splash", "a.png", "b.png"}
+        << "--name ne nomme qu'une image : les tableaux de 2 images porteraient le même nom";
+    QTest::newRow("a value to a flag")
+        << QStringList {"--force=yes", "a.png"} << "l'option « --force » n'attend pas de valeur";
+    QTest::newRow("a value to --dither")
+        << QStringList {"--dither=no", "a.png"} << "l'option « --dither » n'attend pas de valeur";
+    QTest::newRow("transparent background") << QStringList {"--background", "transparent", "a.png"}
+                                            << "--background : la couleur « transparent » doit être opaque";
+    QTest::newRow("translucent background") << QStringList {"--background", "#80ff0000", "a.png"}
+                                            << "--background : la couleur « #80ff0000 » doit être opaque";
+    QTest::newRow("threshold without mono") << QStringList {"--threshold", "100", "a.png"}
+                                            << "--threshold ne s'emploie qu'avec --format mono, xbm ou pages";
+    QTest::newRow("threshold above 255") << QStringList {"--format", "mono", "--threshold", "256", "a.png"}
+                                         << "--threshold : « 256 » n'est pas un seuil de 0 à 255";
+    QTest::newRow("threshold below 0") << QStringList {"--format", "xbm", "--threshold=-1", "a.png"}
+                                       << "--threshold : « -1 » n'est pas un seuil de 0 à 255";
+    QTest::newRow("invert in colour")
+        << QStringList {"--format", "rgb565", "--invert", "a.png"}
+        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8 ou gray4";
+    QTest::newRow("mask without 5-6-5") << QStringList {"--format", "index8", "--alpha", "mask", "a.png"}
+                                        << "--alpha ne s'emploie qu'avec --format rgb565";
+    QTest::newRow("unknown alpha") << QStringList {"--format", "rgb565", "--alpha", "keep", "a.png"}
+                                   << "--alpha : « keep » inconnu (mask seulement)";
+    QTest::newRow("transparent in grey") << QStringList {"--format", "gray4", "--transparent", "red", "a.png"}
+                                         << "--transparent ne s'emploie qu'avec --format rgb565";
+    QTest::newRow("translucent key colour")
+        << QStringList {"--format", "rgb565", "--transparent", "transparent", "a.png"}
+        << "--transparent : la couleur « transparent » doit être opaque";
 }
 
 void TestCli::answersUsageErrors()
@@ -335,9 +393,10 @@ void TestCli::helpsAndTellsItsVersion()
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.startsWith("Utilisation : quillon-convert [OPTION]... IMAGE...\n"));
         // Every option is told, and the exit codes close the text.
-        for (const char *described : {"-o, --output=DOSSIER", "-f, --force", "-n, --name=NOM", "--progmem",
-                                      "--format=FORMAT", "--swap-bytes", "--fit=LxH", "--dither",
-                                      "--background=COULEUR", "--preview", "-h, --help", "-V, --version"})
+        for (const char *described :
+             {"-o, --output=DOSSIER", "-f, --force", "-n, --name=NOM", "--progmem", "--format=FORMAT",
+              "--swap-bytes", "--fit=LxH", "--dither", "--background=COULEUR", "--preview", "--threshold=N",
+              "--invert", "--alpha=mask", "--transparent=COULEUR", "-h, --help", "-V, --version"})
             QVERIFY2(help.out.contains(QString::fromUtf8(described)), described);
         QVERIFY(help.out.endsWith("2 si la ligne de commande est incorrecte.\n"));
         QVERIFY(!QFileInfo::exists("ignored16bits.BMP"));

@@ -58,7 +58,7 @@ void TestFailedWrites::init()
     m_source = m_dir->filePath("photo.png");
     savePicture(patternPicture(10, 10), m_source, "PNG");
     QVERIFY(runJobProbe({}, {m_source, m_out})
-                .endsWith("status: Convertion terminée avec succès.\ncursor: arrow\n"));
+                .contains("status: Convertion terminée avec succès.\ncursor: arrow\n"));
     m_earlierBmp = readFile(m_out + "/photo16bits.BMP");
     m_earlierHeader = readFile(m_out + "/photo.h");
     savePicture(patternPicture(300, 200), m_source, "PNG");
@@ -74,33 +74,25 @@ void TestFailedWrites::verifyEarlierFilesKept()
 void TestFailedWrites::keepsEarlierFilesWhenTheDiskFills_data()
 {
     QTest::addColumn<qint64>("room");
-    QTest::addColumn<bool>("bmpWritten");
 
     const qint64 bmpSize = 54 + 600 * 200;
-    QTest::newRow("during the BMP header") << qint64(20) << false;
-    QTest::newRow("during the BMP rows") << qint64(60000) << false;
-    QTest::newRow("during the header file") << bmpSize + 1000 << true;
+    QTest::newRow("during the BMP header") << qint64(20);
+    QTest::newRow("during the BMP rows") << qint64(60000);
+    // The BMP file is complete, but a pair is replaced whole or not at all.
+    QTest::newRow("during the header file") << bmpSize + 1000;
 }
 
 void TestFailedWrites::keepsEarlierFilesWhenTheDiskFills()
 {
     QFETCH(qint64, room);
-    QFETCH(bool, bmpWritten);
     const QString prlimit = QStandardPaths::findExecutable("prlimit");
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is not installed");
 
     const QByteArray output
         = runJobProbe({prlimit, "--fsize=" + QString::number(room), "--"}, {m_source, m_out});
-    QVERIFY2(output.endsWith(failed), output.constData());
-    if (bmpWritten) {
-        // The BMP file is complete; only the header failed, and the earlier one is intact.
-        QCOMPARE(readFile(m_out + "/photo16bits.BMP"), expectedBmp(QImage(m_source)));
-        QCOMPARE(readFile(m_out + "/photo.h"), m_earlierHeader);
-        QCOMPARE(entryNames(m_out), (QStringList {"photo.h", "photo16bits.BMP"}));
-    } else {
-        verifyEarlierFilesKept();
-    }
+    QVERIFY2(output.contains(failed), output.constData());
+    verifyEarlierFilesKept();
 }
 
 void TestFailedWrites::failsOnUnusableDestinations_data()
@@ -176,7 +168,7 @@ void TestFailedWrites::refusedByTheFileSystem()
     }
 
     const QByteArray output = runJobProbe(launcher, {m_source, m_out});
-    QVERIFY2(output.endsWith(failed), output.constData());
+    QVERIFY2(output.contains(failed), output.constData());
     verifyEarlierFilesKept();
 }
 

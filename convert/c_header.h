@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QVector>
+
+class AtomicFileWriter;
+
+// One array of a C header: `const TYPE NAME[SIZE]`, its values as 0x literals of as many
+// hexadecimal digits as the type holds, 16 to a line.
+struct CArray
+{
+    enum ValueType { Uint8, Uint16, Uint32 };
+    ValueType type = Uint8;
+    QByteArray name;
+    QByteArray size; // what goes between the brackets: a number, or an expression of the macros
+    QVector<quint32> values;
+};
+
+// The text of a header that holds pixels for a display library, written the same way whatever
+// the format: the product's comment line, what the comment tells of the picture and how to draw
+// it, the includes, the macros, then each array.
+struct CHeader
+{
+    QVector<QByteArray> commentLines; // each becomes a "// " line after the product's
+    QVector<QByteArray> includes; // "<stdint.h>", "\"lvgl.h\""...
+    QVector<QPair<QByteArray, QByteArray>> macros; // #define NAME VALUE
+    QVector<CArray> arrays;
+    bool progmem = false; // every array PROGMEM, after <avr/pgmspace.h>
+    QByteArray trailer; // text after the arrays, such as a descriptor that points at them
+};
+
+// The bytes an array takes in the firmware.
+qint64 arrayBytes(const CArray &array);
+
+// Writes the whole header text into `file`; false when a write failed.
+bool writeCHeader(AtomicFileWriter &file, const CHeader &header);

@@ -1,0 +1,319 @@
+#include "display_formats.h"
+
+#include "error_diffusion.h"
+#include "palette.h"
+
+namespace {
+
+QByteArray number(qint64 value)
+{
+    return QByteArray::number(value);
+}
+
+QByteArray hex16(quint16 value)
+{
+    return "0x" + QByteArray::number(value, 16).rightJustified(4, '0');
+}
+
+// The header every format starts from: <stdint.h>, the size macros, and how to draw the array.
+CHeader startHeader(const QImage &picture, const EncodingOptions &options, const QVector<QByteArray> &drawing)
+{
+    const QByteArray &name = options.arrayName;
+    CHeader header;
+    for (const QByteArray &line : drawing)
+        header.commentLines << QByteArray(line).replace("NAME", name);
+    header.includes << "<stdint.h>";
+    header.progmem = options.progmem;
+    header.macros << qMakePair(name + "_width", number(picture.width()))
+                  << qMakePair(name + "_height", number(picture.height()));
+    return header;
+}
+
+CArray byteArray(const QByteArray &name, QVector<quint32> values)
+{
+    CArray array;
+    array.type = CArray::Uint8;
+    array.name = name;
+    array.size = number(values.size());
+    array.values = std::move(values);
+    return array;
+}
+
+// One level of `levels` (2 to 256) a pixel, dithered or not, and the picture they show: level
+// 0 black and the last white, or the reverse with --invert, so that the preview looks like the
+// picture whatever the display's sense.
+QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options,
+                           QImage *shown)
+{
+    const int width = colours.width(), height = colours.height();
+    QVector<quint8> result(width * height);
+    *shown = QImage(colours.size(), QImage::Format_RGB32);
+    const int top = levels - 1;
+    diffuseErrors<1>(
+        width, height, options.dither,
+        [&](int x, int y, int *values) {
+            values[0] = luminance(reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x]);
+        },
+        [&](const int *values, int *intensity) {
+            // Two levels split at the threshold; more, at the nearest level.
+            const int level = levels == 2 ? (values[0] >= threshold ? 1 : 0) : (values[0] * top + 127) / 255;
+            intensity[0] = level * 255 / top;
+            return level;
+        },
+        [&](int x, int y, int level) {
+            const int stored = options.invert ? top - level : level;
+            result[y * width + x] = quint8(stored);
+            const int lightness = level * 255 / top;
+            reinterpret_cast<QRgb *>(shown->scanLine(y))[x] = qRgb(lightness, lightness, lightness);
+        });
+    return result;
+}
+
+// Lit pixels, one byte each: 1 when lit.
+QVector<quint8> litPixels(const PreparedPicture &picture, const EncodingOptions &options, QImage *shown)
+{
+    return greyLevels(picture.colours, 2, options.threshold, options, shown);
+}
+
+// Rows of bits, each row starting on a new byte, the leftmost pixel in the highest bit or, for
+// XBM, the lowest.
+QVector<quint32> packRows(const QVector<quint8> &bits, int width, int height, bool leftmostLowest)
+{
+    const int rowBytes = (width + 7) / 8;
+    QVector<quint32> bytes(rowBytes * height, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (bits[y * width + x])
+                bytes[y * rowBytes + x / 8] |= leftmostLowest ? 1u << (x % 8) : 0x80u >> (x % 8);
+        }
+    }
+    return bytes;
+}
+
+EncodedPicture encodeMono(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    EncodedPicture encoded;
+    const QVector<quint8> lit = litPixels(picture, options, &encoded.shown);
+    encoded.header
+        = startHeader(picture.colours, options,
+                      {"Adafruit GFX : display.drawBitmap(x, y, NAME, NAME_width, NAME_height, 1);",
+                       "u8g2 : u8g2_DrawBitmap(&u8g2, x, y, (NAME_width + 7) / 8, NAME_height, NAME);"});
+    encoded.header.arrays << byteArray(
+        options.arrayName, packRows(lit, picture.colours.width(), picture.colours.height(), false));
+    return encoded;
+}
+
+EncodedPicture encodeXbm(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    EncodedPicture encoded;
+    const QVector<quint8> lit = litPixels(picture, options, &encoded.shown);
+    encoded.header
+        = startHeader(picture.colours, options,
+                      {"u8g2 : u8g2_DrawXBMP(&u8g2, x, y, NAME_width, NAME_height, NAME);",
+                       "Adafruit GFX : display.drawXBitmap(x, y, NAME, NAME_width, NAME_height, 1);"});
+    encoded.header.arrays << byteArray(
+        options.arrayName, packRows(lit, picture.colours.width(), picture.colours.height(), true));
+    return encoded;
+}
+
+// SSD1306 pages: 8 rows a byte, bit 0 at the top, the byte of page p and column x at p * W + x.
+EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    EncodedPicture encoded;
+    const QVector<quint8> lit = litPixels(picture, options, &encoded.shown);
+    const int width = picture.colours.width(), height = picture.colours.height();
+    QVector<quint32> bytes(width * ((height + 7) / 8), 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (lit[y * width + x])
+                bytes[(y / 8) * width + x] |= 1u << (y % 8);
+        }
+    }
+    encoded.header = startHeader(picture.colours, options,
+                                 {"Adafruit_SSD1306 : memcpy(display.getBuffer(), NAME, sizeof NAME);",
+                                  "u8g2 : memcpy(u8g2_GetBufferPtr(&u8g2), NAME, sizeof NAME);"});
+    encoded.header.arrays << byteArray(options.arrayName, bytes);
+    return encoded;
+}
+
+// Two pixels a byte, the left one in the high nibble, each row starting on a new byte.
+QVector<quint32> packNibbles(const QVector<quint8> &values, int width, int height)
+{
+    const int rowBytes = (width + 1) / 2;
+    QVector<quint32> bytes(rowBytes * height, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            bytes[y * rowBytes + x / 2] |= quint32(values[y * width + x]) << (x % 2 ? 0 : 4);
+    }
+    return bytes;
+}
+
+QVector<quint32> widened(const QVector<quint8> &values)
+{
+    return QVector<quint32>(values.begin(), values.end());
+}
+
+EncodedPicture encodeGray8(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    EncodedPicture encoded;
+    const QVector<quint8> levels = greyLevels(picture.colours, 256, 0, options, &encoded.shown);
+    encoded.header
+        = startHeader(picture.colours, options,
+                      {"Adafruit GFX : canvas.drawGrayscaleBitmap(x, y, NAME, NAME_width, NAME_height);"});
+    encoded.header.arrays << byteArray(options.arrayName, widened(levels));
+    return encoded;
+}
+
+EncodedPicture encodeGray4(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    EncodedPicture encoded;
+    const QVector<quint8> levels = greyLevels(picture.colours, 16, 0, options, &encoded.shown);
+    encoded.header = startHeader(picture.colours, options,
+                                 {"SSD1322, SSD1327 : les octets vont tels quels dans la mémoire de l'écran, "
+                                  "deux pixels par octet, celui de gauche dans les 4 bits de poids fort."});
+    encoded.header.arrays << byteArray(
+        options.arrayName, packNibbles(levels, picture.colours.width(), picture.colours.height()));
+    return encoded;
+}
+
+// Palette pictures: the palette chosen for the picture, each pixel its nearest entry.
+EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptions &options, int paletteSize)
+{
+    const QImage &colours = picture.colours;
+    const int width = colours.width(), height = colours.height();
+    QVector<quint16> palette = choosePalette(colours, paletteSize);
+    NearestColour nearest(palette);
+    QVector<quint8> indices(width * height);
+    EncodedPicture encoded;
+    encoded.shown = QImage(colours.size(), QImage::Format_RGB32);
+    diffuseErrors<3>(
+        width, height, options.dither,
+        [&](int x, int y, int *values) {
+            const QRgb colour = reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x];
+            values[0] = qRed(colour);
+            values[1] = qGreen(colour);
+            values[2] = qBlue(colour);
+        },
+        [&](const int *values, int *shown) {
+            const int index = nearest.indexOf(cutTo565(values[0], values[1], values[2]));
+            const QRgb colour = shownColour(palette[index]);
+            shown[0] = qRed(colour);
+            shown[1] = qGreen(colour);
+            shown[2] = qBlue(colour);
+            return index;
+        },
+        [&](int x, int y, int index) {
+            indices[y * width + x] = quint8(index);
+            reinterpret_cast<QRgb *>(encoded.shown.scanLine(y))[x] = shownColour(palette[index]);
+        });
+
+    const bool eightBits = paletteSize == 256;
+    encoded.header = startHeader(colours, options,
+                                 {QByteArray("TFT_eSPI : tft.pushImage(x, y, NAME_width, NAME_height, NAME, ")
+                                  + (eightBits ? "true" : "false") + ", (uint16_t *)NAME_palette);"});
+    palette.resize(paletteSize);
+    CArray paletteArray;
+    paletteArray.type = CArray::Uint16;
+    paletteArray.name = options.arrayName + "_palette";
+    paletteArray.size = number(paletteSize);
+    for (quint16 colour : palette)
+        paletteArray.values << (options.swapBytes ? quint16(colour << 8 | colour >> 8) : colour);
+    encoded.header.arrays << paletteArray
+                          << byteArray(options.arrayName,
+                                       eightBits ? widened(indices) : packNibbles(indices, width, height));
+    return encoded;
+}
+
+EncodedPicture encodeIndex4(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    return encodeIndexed(picture, options, 16);
+}
+
+EncodedPicture encodeIndex8(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    return encodeIndexed(picture, options, 256);
+}
+
+// 5-6-5 pixels, top row first; with a mask of the opaque pixels, or a colour that stands for the
+// transparent ones.
+EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    EncodedPicture encoded;
+    QImage pixels = reduceTo565(picture.colours, options.dither);
+    const int width = pixels.width(), height = pixels.height();
+    const bool transparent = options.transparent.isValid();
+    const QRgb key = options.transparent.rgb();
+    const quint16 keyValue = cutTo565(qRed(key), qGreen(key), qBlue(key));
+    const auto opaque
+        = [&](int x, int y) { return picture.alpha.isNull() || picture.alpha.constScanLine(y)[x] >= 128; };
+
+    QVector<quint32> values(width * height);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<quint16 *>(pixels.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            quint16 value = line[x];
+            if (transparent) {
+                if (!opaque(x, y))
+                    value = keyValue;
+                else if (value == keyValue) // one step of green away, so that it is drawn
+                    value = quint16((value >> 5 & 0x3f) == 0x3f ? value - 0x20 : value + 0x20);
+                line[x] = value;
+            }
+            values[y * width + x] = options.swapBytes ? quint16(value << 8 | value >> 8) : value;
+        }
+    }
+    const auto stored
+        = [&](quint16 value) { return options.swapBytes ? quint16(value << 8 | value >> 8) : value; };
+
+    QVector<QByteArray> drawing;
+    if (options.alphaMask)
+        drawing << "Adafruit GFX : tft.drawRGBBitmap(x, y, NAME, NAME_mask, NAME_width, NAME_height);";
+    else if (transparent)
+        drawing << "TFT_eSPI : tft.pushImage(x, y, NAME_width, NAME_height, NAME, NAME_transparent);";
+    else
+        drawing << "Adafruit GFX : tft.drawRGBBitmap(x, y, NAME, NAME_width, NAME_height);";
+    encoded.header = startHeader(pixels, options, drawing);
+    if (transparent)
+        encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(stored(keyValue)));
+    CArray array;
+    array.type = CArray::Uint16;
+    array.name = options.arrayName;
+    array.size = number(values.size());
+    array.values = std::move(values);
+    encoded.header.arrays << array;
+    if (options.alphaMask) {
+        QVector<quint8> mask(width * height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                mask[y * width + x] = opaque(x, y) ? 1 : 0;
+        encoded.header.arrays << byteArray(options.arrayName + "_mask", packRows(mask, width, height, false));
+    }
+    encoded.shown = std::move(pixels);
+    return encoded;
+}
+
+} // namespace
+
+int luminance(QRgb colour)
+{
+    return (299 * qRed(colour) + 587 * qGreen(colour) + 114 * qBlue(colour) + 500) / 1000;
+}
+
+const QVector<DisplayFormat> &displayFormats()
+{
+    static const QVector<DisplayFormat> formats = {
+        {"rgb565", true, encodeRgb565},  {"mono", false, encodeMono},     {"xbm", false, encodeXbm},
+        {"pages", false, encodePages},   {"gray8", false, encodeGray8},   {"gray4", false, encodeGray4},
+        {"index4", false, encodeIndex4}, {"index8", false, encodeIndex8},
+    };
+    return formats;
+}
+
+const DisplayFormat *findDisplayFormat(const QByteArray &name)
+{
+    for (const DisplayFormat &format : displayFormats()) {
+        if (name == format.name)
+            return &format;
+    }
+    return nullptr;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <algorithm>
+#include <vector>
+
+// Floyd-Steinberg error diffusion of `Channels` values a pixel, rows taken in turn left to right
+// and right to left so that errors do not pile up in the same columns; the order is fixed, so
+// the result is the same on every run. Without `dither`, each pixel is reduced on its own.
+//
+// wanted(x, y, int *values)               the pixel's values, 0 to 255
+// choose(const int *values, int *shown)   the output for values (clamped to 0 to 255), and the
+//                                         values the display shows for it; returns the output
+// put(x, y, output)
+template<int Channels, typename Wanted, typename Choose, typename Put>
+void diffuseErrors(int width, int height, bool dither, Wanted wanted, Choose choose, Put put)
+{
+    // What each pixel of this row and the next is owed, in sixteenths, a pixel of margin a side.
+    std::vector<int> rows[2] = {std::vector<int>(size_t(width + 2) * Channels, 0),
+                                std::vector<int>(size_t(width + 2) * Channels, 0)};
+    for (int y = 0; y < height; ++y) {
+        std::vector<int> &here = rows[y % 2];
+        std::vector<int> &below = rows[(y + 1) % 2];
+        std::fill(below.begin(), below.end(), 0);
+        const bool forward = y % 2 == 0;
+        const int step = forward ? 1 : -1;
+        for (int i = 0; i < width; ++i) {
+            const int x = forward ? i : width - 1 - i;
+            int values[Channels], shown[Channels];
+            wanted(x, y, values);
+            int *owed = &here[size_t(x + 1) * Channels];
+            for (int c = 0; c < Channels; ++c)
+                values[c]
+                    = std::clamp(values[c] + (dither ? (owed[c] + (owed[c] >= 0 ? 8 : -8)) / 16 : 0), 0, 255);
+            put(x, y, choose(values, shown));
+            if (!dither)
+                continue;
+            for (int c = 0; c < Channels; ++c) {
+                const int error = values[c] - shown[c];
+                here[size_t(x + 1 + step) * Channels + c] += error * 7;
+                below[size_t(x + 1 - step) * Channels + c] += error * 3;
+                below[size_t(x + 1) * Channels + c] += error * 5;
+                below[size_t(x + 1 + step) * Channels + c] += error;
+            }
+        }
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QImage>
+#include <QVector>
+
+#include <vector>
+
+// A palette of at most `size` 5-6-5 colours for a picture (Format_RGB32): every colour it has,
+// in increasing order, when it has no more than `size` of them once cut to 5-6-5, so that it is
+// kept exactly; otherwise the colours of a median cut (boxes split at the median of their
+// widest channel, each box's colour the mean of its pixels). The same picture gives the same
+// palette on every run.
+QVector<quint16> choosePalette(const QImage &colours, int size);
+
+// The palette entry nearest to each colour, by the squared distance of the colours a display
+// shows; looked up by the colour cut to 5-6-5, each answer worked out once.
+class NearestColour
+{
+public:
+    explicit NearestColour(const QVector<quint16> &palette);
+    int indexOf(quint16 rgb565);
+
+private:
+    QVector<quint16> m_palette;
+    std::vector<qint16> m_cache; // -1: not worked out yet
+};
+
+// The 8-bit colour a display shows for a 5-6-5 value: each channel's bits repeated.
+QRgb shownColour(quint16 rgb565);
+// An 8-bit colour cut to 5-6-5.
+inline quint16 cutTo565(int red, int green, int blue)
+{
+    return quint16((red >> 3) << 11 | (green >> 2) << 5 | blue >> 3);
+}

@@ -11,6 +11,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,6 +53,7 @@ private slots:
     void reportsEachFailure();
     void keepsExistingFilesWithoutForce();
     void reportsAFullDisk();
+    void keepsEachPairWhole();
     void answersUsageErrors_data();
     void answersUsageErrors();
     void helpsAndTellsItsVersion();
@@ -226,6 +229,38 @@ void TestCli::reportsEachFailure()
                  + " : image trop grande pour --progmem : le tableau ferait 32822 octets, avr-gcc en "
                    "accepte 32 767 au plus (environ 128 x 127 pixels)\n");
 
+    // Each array is checked: 200 x 100 5-6-5 pixels take 40,000 bytes.
+    savePicture(patternPicture(200, 100), path("wide.png"), "PNG");
+    const Run wide
+        = quillonConvert({"--progmem", "--format", "rgb565", "-o", path("command"), path("wide.png")});
+    QCOMPARE(wide.exitCode, 1);
+    QVERIFY2(wide.err.contains(" : image trop grande pour --progmem : le tableau ferait 40000 octets"),
+             qPrintable(wide.err));
+    QVERIFY(!QFileInfo::exists(path("command/wide.h")));
+
+    // A FIFO whose writer stays silent is refused at once too.
+    QVERIFY(::mkfifo(QFile::encodeName(path("silent.png")).constData(), 0600) == 0);
+    const int writer = ::open(QFile::encodeName(path("silent.png")).constData(), O_RDWR);
+    QVERIFY(writer >= 0);
+    const Run silent = quillonConvert({"-o", path("command"), path("silent.png")});
+    ::close(writer);
+    QCOMPARE(silent.err,
+             "quillon-convert: " + path("silent.png") + " : ce fichier ne semble pas être une image\n");
+
+    // A folder nobody may write into (as root, without the capabilities that override that).
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    if (geteuid() != 0 || !setpriv.isEmpty()) {
+        QVERIFY(QDir().mkpath(path("locked")));
+        QVERIFY(QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::ExeOwner));
+        const QStringList launcher = geteuid() == 0
+            ? QStringList {setpriv, "--inh-caps=-all", "--bounding-set=-all", "--"}
+            : QStringList();
+        const Run locked = quillonConvert({"-o", path("locked"), path("good.png")}, launcher);
+        QCOMPARE(locked.exitCode, 1);
+        QVERIFY2(locked.err.endsWith(" : accès refusé\n"), qPrintable(locked.err));
+        QVERIFY(entryNames(path("locked")).isEmpty());
+    }
+
 #if !defined(__SANITIZE_ADDRESS__) // the sanitizers keep the libraries' standard error
     // libpng's own English complaint about a cut PNG is not shown; the French line is.
     writeFile(path("cut.png"), readFile(path("good.png")).left(60));
@@ -252,6 +287,23 @@ void TestCli::keepsExistingFilesWithoutForce()
                  + " existe déjà, image ignorée (--force pour le remplacer)\n");
     QCOMPARE(readFile(path("command/photo.h")), QByteArray("// mine"));
     QCOMPARE(entryNames(path("command")), QStringList {"photo.h"});
+    QVERIFY(QFile::remove(path("command/photo.h")));
+    writeFile(path("command/photo16bits.png"), "my preview");
+    const Run previewKept = quillonConvert({"--preview", "-o", path("command"), path("photo.png")});
+    QCOMPARE(previewKept.exitCode, 1);
+    QCOMPARE(previewKept.err,
+             "quillon-convert: " + path("photo.png") + " : " + path("command/photo16bits.png")
+                 + " existe déjà, image ignorée (--force pour le remplacer)\n");
+    QCOMPARE(entryNames(path("command")), QStringList {"photo16bits.png"});
+    // A preview that cannot be written: nothing of the picture is replaced.
+    QVERIFY(QFile::remove(path("command/photo16bits.png")));
+    QVERIFY(QDir().mkpath(path("command/photo16bits.png")));
+    writeFile(path("command/photo.h"), "// mine");
+    const Run previewFailed = quillonConvert({"--preview", "-f", "-o", path("command"), path("photo.png")});
+    QCOMPARE(previewFailed.exitCode, 1);
+    QCOMPARE(readFile(path("command/photo.h")), QByteArray("// mine"));
+    QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.png"}));
+    QVERIFY(QDir(path("command/photo16bits.png")).removeRecursively());
 
     for (const QStringList &force : {QStringList {"--force"}, QStringList {"-f"}}) {
         const Run replaced
@@ -271,15 +323,78 @@ void TestCli::reportsAFullDisk()
     savePicture(patternPicture(100, 100), path("photo.png"), "PNG");
     writeFile(path("command/photo16bits.BMP"), "earlier");
 
-    // Files may not grow beyond 5000 bytes: the BMP file needs 20054.
-    const Run run = quillonConvert({"--force", "-o", path("command"), path("photo.png")},
-                                   {prlimit, "--fsize=5000", "--"});
-    QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.err,
-             "quillon-convert: " + path("photo.png") + " : impossible d'écrire "
-                 + path("command/photo16bits.BMP") + " : disque plein\n");
-    QCOMPARE(readFile(path("command/photo16bits.BMP")), QByteArray("earlier"));
-    QCOMPARE(entryNames(path("command")), QStringList {"photo16bits.BMP"});
+    // Files may not grow beyond 5000 bytes: the BMP file needs 20054, whatever the header holds.
+    for (const QStringList &format : {QStringList(), QStringList {"--format", "rgb565"}}) {
+        const Run run
+            = quillonConvert(format + QStringList {"--force", "-o", path("command"), path("photo.png")},
+                             {prlimit, "--fsize=5000", "--"});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err,
+                 "quillon-convert: " + path("photo.png") + " : impossible d'écrire "
+                     + path("command/photo16bits.BMP") + " : disque plein\n");
+        QCOMPARE(readFile(path("command/photo16bits.BMP")), QByteArray("earlier"));
+        QCOMPARE(entryNames(path("command")), QStringList {"photo16bits.BMP"});
+    }
+}
+
+void TestCli::keepsEachPairWhole()
+{
+    // Two runs writing the same files from two different pictures take turns.
+    QVERIFY(QDir().mkpath(path("a")));
+    QVERIFY(QDir().mkpath(path("b")));
+    savePicture(patternPicture(300, 200), path("a/photo.png"), "PNG");
+    savePicture(patternPicture(200, 300, true), path("b/photo.png"), "PNG");
+    const QByteArray bmps[2] = {expectedBmp(QPixmap::fromImage(QImage(path("a/photo.png"))).toImage()),
+                                expectedBmp(QPixmap::fromImage(QImage(path("b/photo.png"))).toImage())};
+    for (int round = 0; round < 8; ++round) {
+        QProcess runs[2];
+        for (int i = 0; i < 2; ++i)
+            runs[i].start(QUILLON_CONVERT,
+                          {"-f", "-o", path("command"), path(i ? "b/photo.png" : "a/photo.png")});
+        for (QProcess &run : runs) {
+            QVERIFY(run.waitForFinished(60000));
+            QCOMPARE(run.exitCode(), 0);
+        }
+        const QByteArray bmp = readFile(path("command/photo16bits.BMP"));
+        QVERIFY(bmp == bmps[0] || bmp == bmps[1]);
+        QVERIFY2(readFile(path("command/photo.h")) == expectedHeader(bmp),
+                 "a BMP file with another's header");
+        QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.BMP"}));
+    }
+
+    // Interrupted at any moment: the earlier pair or the new one, no temporary file, and the
+    // signal told by the exit code.
+    savePicture(patternPicture(2048, 1536), path("big.png"), "PNG");
+    const QByteArray bigBmp = expectedBmp(QImage(path("big.png")));
+    int interrupted = 0;
+    for (int delay = 40; delay <= 600; delay += 80) {
+        for (const int signal : {SIGINT, SIGTERM}) {
+            QProcess run;
+            run.start(QUILLON_CONVERT, {"-f", "--format", "rgb565", "-o", path("command"), path("big.png")});
+            QVERIFY(run.waitForStarted());
+            const pid_t pid = pid_t(run.processId());
+            QVERIFY(pid > 0);
+            QTest::qWait(delay);
+            if (run.state() == QProcess::Running)
+                ::kill(pid, signal);
+            QVERIFY(run.state() == QProcess::NotRunning || run.waitForFinished(60000));
+            QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+            const QStringList names = entryNames(path("command"));
+            if (run.exitCode() == 128 + signal) {
+                ++interrupted;
+                QCOMPARE(run.readAllStandardError(), QByteArray("quillon-convert: interrompu\n"));
+            } else {
+                QCOMPARE(run.exitCode(), 0);
+            }
+            if (names.contains("big.h")) {
+                QCOMPARE(readFile(path("command/big16bits.BMP")), bigBmp);
+                QCOMPARE(names, (QStringList {"big.h", "big16bits.BMP", "photo.h", "photo16bits.BMP"}));
+            } else {
+                QCOMPARE(names, (QStringList {"photo.h", "photo16bits.BMP"}));
+            }
+        }
+    }
+    QVERIFY(interrupted > 0);
 }
 
 void TestCli::answersUsageErrors_data()
@@ -440,7 +555,7 @@ void TestCli::convertsAtBuildTimeFromCMake()
     QVERIFY(run({cmake, "--install", QUILLON_BUILD_DIR, "--prefix", prefix}));
 
     QVERIFY(QDir().mkpath(path("pictures")));
-    savePicture(patternPicture(13, 7), path("pictures/logo.png"), "PNG");
+    savePicture(patternPicture(13, 7), path("pictures/my.logo.png"), "PNG");
     savePicture(patternPicture(6, 6), path("pictures/splash-screen.bmp"), "BMP");
     const QString build = path("build");
     QVERIFY(run({cmake, "-S", QUILLON_TEST_PROJECT, "-B", build, "-DCMAKE_PREFIX_PATH=" + prefix,
@@ -452,13 +567,13 @@ void TestCli::convertsAtBuildTimeFromCMake()
         return process.readAllStandardOutput();
     };
     const auto expected = [&] {
-        return expectedBmp(QImage(path("pictures/logo.png")))
+        return expectedBmp(QImage(path("pictures/my.logo.png")))
             + expectedBmp(QImage(path("pictures/splash-screen.bmp")));
     };
 
     QString output;
     QVERIFY(run({cmake, "--build", build}, &output));
-    QVERIFY(output.contains("Converting logo.png to logo.h (array logo)"));
+    QVERIFY(output.contains("Converting my.logo.png to my.logo.h (array my_logo)"));
     QVERIFY(output.contains("Converting splash-screen.bmp to splash-screen.h (array splash_screen)"));
     QCOMPARE(dump(), expected());
 
@@ -474,7 +589,7 @@ void TestCli::convertsAtBuildTimeFromCMake()
     splash.close();
     QVERIFY(run({cmake, "--build", build}, &output));
     QVERIFY(output.contains("Converting splash-screen.bmp"));
-    QVERIFY(!output.contains("Converting logo.png"));
+    QVERIFY(!output.contains("Converting my.logo.png"));
     QCOMPARE(dump(), expected());
 
     // The README's firmware, as it stands, for an Arduino Uno. That it links shows both arrays in
@@ -547,6 +662,45 @@ void TestCli::preparesPicturesForTheDisplay_data()
         << QStringList {"--fit", "32x32"} << wide
         << wide.scaled(32, 18, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) << false;
     QTest::newRow("never enlarged") << QStringList {"--fit=100x100"} << pattern << pattern << false;
+    QTest::newRow("70 x 40 fitted in 64 x 32")
+        << QStringList {"--fit", "64x32"} << wide
+        << wide.scaled(56, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) << false;
+    const QImage flat = patternPicture(70, 20);
+    QTest::newRow("70 x 20 fitted in 32 x 32")
+        << QStringList {"--fit", "32x32"} << flat
+        << flat.scaled(32, 9, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) << false;
+    const QImage line = patternPicture(100, 2);
+    QTest::newRow("never 0 rows") << QStringList {"--fit", "10x10"} << line
+                                  << line.scaled(10, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                  << false;
+    QTest::newRow("in program memory") << QStringList {"--progmem"} << pattern << pattern << false;
+
+    // Colours a display shows exactly leave nothing to diffuse: red stays red, blue blue.
+    QImage exact(5, 3, QImage::Format_RGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            exact.setPixel(x, y, shown(quint16((x * 7 + 3) << 11 | (y * 25 + 2) << 5 | (x * 2 + y * 10))));
+    QTest::newRow("dithered colours") << QStringList {"--dither"} << exact << exact << false;
+    // Levels are rounded, not cut: (5, 5, 5) is nearer to 1 than to 0 on every channel.
+    const auto filled = [](QRgb colour, int width = 1, int height = 1) {
+        QImage image(width, height, QImage::Format_ARGB32);
+        image.fill(colour);
+        return image;
+    };
+    QTest::newRow("dithered level rounded")
+        << QStringList {"--dither"} << filled(qRgb(5, 5, 5)) << filled(qRgb(8, 4, 8)) << false;
+    // Translucent pixels: at their own colour by default, blended onto any background given,
+    // black included.
+    const QImage halfRed = filled(qRgba(255, 0, 0, 128), 3, 2);
+    QTest::newRow("translucent, no background")
+        << QStringList() << halfRed << filled(qRgb(255, 0, 0), 3, 2) << false;
+    QTest::newRow("translucent on black")
+        << QStringList {"--background", "black"} << halfRed << filled(qRgb(128, 0, 0), 3, 2) << false;
+    QTest::newRow("translucent on nearly black")
+        << QStringList {"--background", "#000001"} << halfRed << filled(qRgb(128, 0, 0), 3, 2) << false;
+    QTest::newRow("translucent black on grey")
+        << QStringList {"--background", "#808080"} << filled(qRgba(0, 0, 0, 128)) << filled(qRgb(64, 64, 64))
+        << false;
 
     // Transparent pixels take the background; opaque ones keep their colour.
     const QImage holes = patternPicture(8, 6, true); // its left half transparent
@@ -573,12 +727,22 @@ void TestCli::preparesPicturesForTheDisplay()
     savePicture(picture, path("picture.png"), "PNG");
 
     const Run run
-        = quillonConvert(QStringList {"--format", "rgb565", "-n", "pic", "--preview", "-o", path("command")}
+        = quillonConvert(QStringList {"--format", "rgb565", "-n", "_pic", "--preview", "-o", path("command")}
                          + options + QStringList {path("picture.png")});
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
-    const Rgb565Header header
-        = parseRgb565Header(QString::fromUtf8(readFile(path("command/picture.h"))), "pic");
+    const QString text = QString::fromUtf8(readFile(path("command/picture.h")));
+    const Rgb565Header header = parseRgb565Header(text, "_pic");
+    const int count = shownBeforeTheCut.width() * shownBeforeTheCut.height();
+    const bool progmem = options.contains("--progmem");
+    QCOMPARE(text.contains("#include <avr/pgmspace.h>\n"), progmem);
+    QVERIFY2(text.contains(
+                 QString("const uint16_t _pic[%1]%2 = \n{\n\t").arg(count).arg(progmem ? " PROGMEM" : "")),
+             qPrintable(text));
+    // 16 values a line, whatever the rows' width.
+    const QStringList lines = text.section('{', 1).section('}', 0, 0).split('\n', Qt::SkipEmptyParts);
+    for (int i = 0; i < lines.size(); ++i)
+        QCOMPARE(lines[i].count("0x"), i + 1 < lines.size() ? 16 : (count - 1) % 16 + 1);
     QCOMPARE(header.size, shownBeforeTheCut.size());
     QVector<quint16> expected;
     QImage preview(shownBeforeTheCut.size(), QImage::Format_RGB32);

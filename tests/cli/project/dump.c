@@ -2,12 +2,12 @@
    picture, so both headers go into one file. */
 #include <stdio.h>
 
-#include "logo.h"
+#include "my.logo.h"
 #include "splash-screen.h"
 
 int main(void)
 {
-    return fwrite(logo, 1, sizeof logo, stdout) > 0
+    return fwrite(my_logo, 1, sizeof my_logo, stdout) > 0
             && fwrite(splash_screen, 1, sizeof splash_screen, stdout) > 0
         ? 0
         : 1;

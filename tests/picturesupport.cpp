@@ -64,7 +64,7 @@ QByteArray littleEndian32(quint32 value)
 
 } // namespace
 
-QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel)
+QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel, int colourType)
 {
     const auto chunk = [](const QByteArray &type, const QByteArray &data) {
         return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crc32(type + data));
@@ -73,8 +73,9 @@ QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel)
     // its pixels cannot.
     return QByteArray::fromHex("89504E470D0A1A0A")
         + chunk("IHDR",
-                bigEndian32(width) + bigEndian32(height) + char(bitsPerChannel)
-                    + QByteArray::fromHex("02000000"))
+                bigEndian32(width) + bigEndian32(height) + char(bitsPerChannel) + char(colourType)
+                    + QByteArray::fromHex("000000"))
+        + (colourType == 3 ? chunk("PLTE", QByteArray::fromHex("ff000000ff000000ff")) : QByteArray())
         + chunk("IDAT", QByteArray::fromHex("789C030000000001")) + chunk("IEND", QByteArray());
 }
 

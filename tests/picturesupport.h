@@ -15,7 +15,7 @@ void savePicture(const QImage &picture, const QString &path, const char *format)
 
 // A small PNG file that announces a size but holds no pixels: enough for a reader to tell the
 // size without decoding anything, as a huge but well-compressed picture would.
-QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel = 8);
+QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel = 8, int colourType = 2);
 
 // A BMP file made by hand, for the variants Qt cannot write: an information header of
 // `infoSize` bytes (12 gives the OS/2 core header, anything above 40 is padded with zeros),

@@ -61,6 +61,8 @@ private slots:
     void preparesPicturesForTheDisplay_data();
     void preparesPicturesForTheDisplay();
     void dithersAGreyRampFaithfully();
+    void encodesForSmallDisplays_data();
+    void encodesForSmallDisplays();
 
 private:
     QScopedPointer<QTemporaryDir> m_dir;
@@ -790,6 +792,172 @@ void TestCli::dithersAGreyRampFaithfully()
     QVERIFY2(dithered < cut / 2, qPrintable(QString("%1 levels cut, %2 dithered").arg(cut).arg(dithered)));
     columnError({"--dither"});
     QCOMPARE(readFile(path("command/ramp.h")), header); // the same on every run
+}
+
+namespace {
+
+// Every array of a header, by name: its declared type, size and values.
+struct HeaderArray
+{
+    QString type;
+    int size = 0;
+    QVector<quint32> values;
+};
+
+QHash<QString, HeaderArray> parseArrays(const QString &text)
+{
+    QHash<QString, HeaderArray> arrays;
+    QRegularExpressionMatchIterator declarations
+        = QRegularExpression("const (\\w+) (\\w+)\\[(\\d+)\\][^{]*\\{([^}]*)\\}").globalMatch(text);
+    while (declarations.hasNext()) {
+        const QRegularExpressionMatch declaration = declarations.next();
+        HeaderArray &array = arrays[declaration.captured(2)];
+        array.type = declaration.captured(1);
+        array.size = declaration.captured(3).toInt();
+        QRegularExpressionMatchIterator values
+            = QRegularExpression("0x([0-9a-f]+)").globalMatch(declaration.captured(4));
+        while (values.hasNext())
+            array.values << values.next().captured(1).toUInt(nullptr, 16);
+    }
+    return arrays;
+}
+
+int luma(QRgb c)
+{
+    return (299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c) + 500) / 1000;
+}
+
+} // namespace
+
+void TestCli::encodesForSmallDisplays_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QImage>("picture");
+
+    // 13 x 6: odd width, rows that do not fill a byte or a page; red, green and blue apart.
+    QImage picture(13, 6, QImage::Format_ARGB32);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 13; ++x)
+            picture.setPixel(x, y, qRgba(x * 19, y * 47, (x * y * 13) % 256, x == 12 && y < 3 ? 40 : 255));
+    QTest::newRow("mono") << QStringList {"--format", "mono"} << picture;
+    QTest::newRow("mono, threshold 90") << QStringList {"--format", "mono", "--threshold", "90"} << picture;
+    QTest::newRow("mono, inverted") << QStringList {"--format", "mono", "--invert"} << picture;
+    QTest::newRow("xbm") << QStringList {"--format", "xbm", "--threshold=200"} << picture;
+    QTest::newRow("pages") << QStringList {"--format", "pages"} << picture;
+    QTest::newRow("pages of 9 rows") << QStringList {"--format", "pages"} << picture.copy(0, 0, 5, 9);
+    QTest::newRow("gray8") << QStringList {"--format", "gray8"} << picture;
+    QTest::newRow("gray8, inverted") << QStringList {"--format", "gray8", "--invert"} << picture;
+    QTest::newRow("gray4") << QStringList {"--format", "gray4", "--background", "white"} << picture;
+    QTest::newRow("index4, few colours") << QStringList {"--format", "index4"} << picture.copy(0, 0, 3, 4);
+    QTest::newRow("index4, many colours") << QStringList {"--format", "index4"} << picture;
+    QTest::newRow("index8, swapped") << QStringList {"--format", "index8", "--swap-bytes"} << picture;
+    QTest::newRow("rgb565 with a mask") << QStringList {"--format", "rgb565", "--alpha", "mask"} << picture;
+    QTest::newRow("rgb565 with a key colour")
+        << QStringList {"--format", "rgb565", "--transparent", "#00f800"} << picture;
+}
+
+void TestCli::encodesForSmallDisplays()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QImage, picture);
+    savePicture(picture, path("pic.png"), "PNG");
+    const Run run = quillonConvert(QStringList {"-n", "pic", "--preview", "-o", path("command")} + options
+                                   + QStringList {path("pic.png")});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    const QString text = QString::fromUtf8(readFile(path("command/pic.h")));
+    const QHash<QString, HeaderArray> arrays = parseArrays(text);
+    const QString format = options[options.indexOf("--format") + 1];
+    const int w = picture.width(), h = picture.height();
+    QVERIFY(text.contains(QString("#define pic_width %1\n#define pic_height %2\n").arg(w).arg(h)));
+    QVERIFY(text.contains("#include <stdint.h>\n"));
+    for (const HeaderArray &array : arrays)
+        QCOMPARE(array.values.size(), array.size);
+
+    // The pixels as the options make them: transparent ones onto the background, in colour.
+    const QColor background(options.contains("--background") ? options[options.indexOf("--background") + 1]
+                                                             : "");
+    const QImage premultiplied
+        = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied).convertToFormat(QImage::Format_RGB32);
+    const auto colourAt = [&](int x, int y) {
+        const QRgb p = picture.pixel(x, y);
+        if (!background.isValid()) // as a display shows a premultiplied picture
+            return premultiplied.pixel(x, y);
+        const QRgb pm = qPremultiply(p);
+        const int through = 255 - qAlpha(p);
+        const auto mix = [&](int own, int back) { return own + (back * through + 127) / 255; };
+        return qRgb(mix(qRed(pm), background.red()), mix(qGreen(pm), background.green()),
+                    mix(qBlue(pm), background.blue()));
+    };
+    const bool invert = options.contains("--invert");
+    // --threshold N or --threshold=N
+    const QString thresholdOption = options.filter("--threshold").value(0);
+    const int threshold = thresholdOption.isEmpty() ? 128
+        : thresholdOption.contains('=')             ? thresholdOption.section('=', 1).toInt()
+                                                    : options[options.indexOf(thresholdOption) + 1].toInt();
+    QImage display(w, h, QImage::Format_RGB32);
+    const HeaderArray &pixels = arrays.value("pic");
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const QRgb colour = colourAt(x, y);
+            const int level = luma(colour);
+            bool lit = level >= threshold;
+            int stored = 0;
+            if (format == "mono" || format == "xbm" || format == "pages") {
+                const int bit = format == "mono"
+                    ? int(pixels.values[y * ((w + 7) / 8) + x / 8] >> (7 - x % 8) & 1)
+                    : format == "xbm" ? int(pixels.values[y * ((w + 7) / 8) + x / 8] >> (x % 8) & 1)
+                                      : int(pixels.values[(y / 8) * w + x] >> (y % 8) & 1);
+                QCOMPARE(bit, int(lit != invert));
+                display.setPixel(x, y, lit ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+            } else if (format == "gray8") {
+                stored = int(pixels.values[y * w + x]);
+                QCOMPARE(stored, invert ? 255 - level : level);
+                display.setPixel(x, y, qRgb(level, level, level));
+            } else if (format == "gray4") {
+                stored = int(pixels.values[y * ((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
+                QCOMPARE(stored, (level * 15 + 127) / 255);
+                display.setPixel(x, y, qRgb(stored * 17, stored * 17, stored * 17));
+            } else if (format.startsWith("index")) {
+                const int index = format == "index8"
+                    ? int(pixels.values[y * w + x])
+                    : int(pixels.values[y * ((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
+                quint16 entry = quint16(arrays.value("pic_palette").values[index]);
+                if (options.contains("--swap-bytes"))
+                    entry = quint16(entry << 8 | entry >> 8);
+                // Few colours are kept exactly; many, within a palette's reach.
+                const quint16 exact = rgb565(colour);
+                if (w * h <= 16)
+                    QCOMPARE(entry, exact);
+                const QRgb got = shown(entry), want = shown(exact);
+                QVERIFY2(qAbs(qRed(got) - qRed(want)) + qAbs(qGreen(got) - qGreen(want))
+                                 + qAbs(qBlue(got) - qBlue(want))
+                             < (format == "index8" ? 40 : 200),
+                         qPrintable(QString("pixel %1,%2").arg(x).arg(y)));
+                display.setPixel(x, y, got);
+            } else { // rgb565
+                const bool opaque = qAlpha(picture.pixel(x, y)) >= 128;
+                const quint16 value = quint16(pixels.values[y * w + x]);
+                if (options.contains("--transparent")) {
+                    QCOMPARE(value, opaque ? rgb565(colour) : quint16(0x07c0));
+                } else {
+                    QCOMPARE(value, rgb565(colour));
+                    const quint32 maskByte = arrays.value("pic_mask").values[y * ((w + 7) / 8) + x / 8];
+                    QCOMPARE(int(maskByte >> (7 - x % 8) & 1), int(opaque));
+                }
+                display.setPixel(x, y, shown(value));
+            }
+        }
+    }
+    if (format == "rgb565" && options.contains("--transparent"))
+        QVERIFY(text.contains("#define pic_transparent 0x07c0\n"));
+    // The preview and the BMP file show what the display will show.
+    if (format.startsWith("index") || format == "rgb565" || format == "mono" || format == "pages"
+        || format == "xbm" || format == "gray4") {
+        if (!invert)
+            QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), display);
+        QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(display));
+    }
 }
 
 QTEST_MAIN(TestCli)

@@ -136,6 +136,7 @@ void stopCleanlyOnInterruption()
 
 int main(int argc, char *argv[])
 {
+    stopCleanlyOnInterruption();
 #ifdef SIGXFSZ
     // Past a file-size limit a write then fails like on a full disk: reported, and the
     // temporary file removed, instead of the process being killed in the middle.
@@ -170,7 +171,6 @@ int main(int argc, char *argv[])
                         options.encoding, options.preview, &interruption});
     }
     const QHash<int, QString> clashes = findOutputClashes(jobs);
-    stopCleanlyOnInterruption();
 
     // The pictures are independent: each thread takes the next one until none is left.
     std::vector<PictureOutcome> outcomes(jobs.size());

@@ -369,13 +369,18 @@ void TestCli::keepsEachPairWhole()
     savePicture(patternPicture(2048, 1536), path("big.png"), "PNG");
     const QByteArray bigBmp = expectedBmp(QImage(path("big.png")));
     int interrupted = 0;
-    for (int delay = 40; delay <= 600; delay += 80) {
+    for (int delay = 0; delay <= 560; delay += 80) {
         for (const int signal : {SIGINT, SIGTERM}) {
             QProcess run;
             run.start(QUILLON_CONVERT, {"-f", "--format", "rgb565", "-o", path("command"), path("big.png")});
             QVERIFY(run.waitForStarted());
             const pid_t pid = pid_t(run.processId());
             QVERIFY(pid > 0);
+            // From the moment it takes its turn: its lock file is there.
+            QTest::qWaitFor([&] {
+                return run.state() == QProcess::NotRunning
+                    || !QDir(path("command")).entryList({".quillon-*"}, QDir::Hidden | QDir::Files).isEmpty();
+            });
             QTest::qWait(delay);
             if (run.state() == QProcess::Running)
                 ::kill(pid, signal);

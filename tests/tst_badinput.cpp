@@ -261,6 +261,8 @@ void TestBadInput::refusesHugePicturesWithoutTakingTheMemory_data()
                                   "02024401"
                                   "00"
                                   "3b") << tooLarge;
+    QTest::newRow("top-down BMP of 9000 x 8000")
+        << bmpFile(9000, -8000, 24, 0, {}, QByteArray(64, '\0')) << tooLarge;
     QTest::newRow("paletted PNG of 12000 x 12000") << pngWithoutPixels(12000, 12000, 8, 3) << tooLarge;
     QTest::newRow("grey PNG of 12000 x 12000") << pngWithoutPixels(12000, 12000, 8, 0) << tooLarge;
     const QByteArray deep = pngWithoutPixels(8192, 5000, 16);

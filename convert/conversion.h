@@ -23,7 +23,7 @@ constexpr qint64 maxDecodedBytes = qint64(256) << 20;
 // scans takes a minute. libjpeg-turbo's own fuzzing stops at 500 scans; a picture's scans are
 // also bounded by how many blocks they go over, so that none takes more than a few seconds.
 constexpr int maxJpegScans = 500;
-constexpr qint64 maxJpegScanBytes = qint64(32) << 30; // scans x coefficient bytes
+constexpr qint64 maxJpegScanBytes = qint64(12) << 30; // scans x decoding bytes, measured: 10 s at most
 
 struct DecodedPicture
 {

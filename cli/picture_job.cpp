@@ -138,7 +138,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
     if (!job.force && !existing().isEmpty())
         return skipped(existing());
 
-    DecodedPicture decoded = decodePicture(job.picturePath);
+    DecodedPicture decoded = decodePicture(job.picturePath, job.display.fit);
     switch (decoded.status) {
     case DecodedPicture::NotAPicture:
         return failed(QString::fromUtf8("ce fichier ne semble pas être une image"));

@@ -15,11 +15,13 @@ namespace {
 
 // Decodes the source from its start into `image`, which the reader reuses when it is of the
 // size and format announced.
-bool readPicture(PictureSource &source, const QByteArray &format, QImage *image)
+bool readPicture(PictureSource &source, const QByteArray &format, QImage *image, QSize scaledSize = QSize())
 {
     source.seek(0);
     source.resetRanPastEnd();
     QImageReader reader(&source, format);
+    if (scaledSize.isValid())
+        reader.setScaledSize(scaledSize);
     return reader.read(image) && !image->isNull();
 }
 
@@ -40,7 +42,26 @@ bool tooComplex(const DecodingCost &cost)
 
 } // namespace
 
-DecodedPicture decodePicture(const QString &filePath)
+namespace {
+
+// The size a JPEG of `size` is decoded at to be fitted within `bounds`: scaled down by the
+// largest of 8, 4 and 2 that keeps it at least twice the fitted size (rounded up, as libjpeg
+// does), or kept whole.
+QSize jpegDecodingSize(QSize size, QSize bounds)
+{
+    const QSize fitted = fittedSize(size, bounds);
+    for (int denominator : {8, 4, 2}) {
+        const QSize scaled((size.width() + denominator - 1) / denominator,
+                           (size.height() + denominator - 1) / denominator);
+        if (scaled.width() >= 2 * fitted.width() && scaled.height() >= 2 * fitted.height())
+            return scaled;
+    }
+    return size;
+}
+
+} // namespace
+
+DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
 {
     PictureSource source(filePath);
     switch (source.openRegularFile()) {
@@ -61,7 +82,9 @@ DecodedPicture decodePicture(const QString &filePath)
     QImage::Format pixelFormat = reader.imageFormat();
     if (pixelFormat <= QImage::Format_Invalid || pixelFormat >= QImage::NImageFormats)
         pixelFormat = QImage::Format_Invalid;
-    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source);
+    QSize size(announced.width(), qAbs(announced.height())); // a top-down BMP's is negative
+    const QSize scaled = format == "jpeg" && size.isValid() ? jpegDecodingSize(size, fitWithin) : size;
+    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source, scaled);
     switch (cost.kind) {
     case DecodingCost::Damaged:
         return {DecodedPicture::NotAPicture, QImage(), 0};
@@ -80,15 +103,14 @@ DecodedPicture decodePicture(const QString &filePath)
     // own, aside). Handing them a zero-filled one makes every pixel they leave unset black, or
     // the palette's first colour.
     QImage image;
-    const QSize size(announced.width(), qAbs(announced.height()));
     if (size.isValid() && pixelFormat != QImage::Format_Invalid && format != "ico" && format != "cur") {
-        image = QImage(size, pixelFormat);
+        image = QImage(scaled, pixelFormat);
         if (image.isNull())
             return {DecodedPicture::TooLarge, QImage(), 0};
         image.fill(0);
     }
     const uchar *const given = image.isNull() ? nullptr : image.constBits();
-    if (!readPicture(source, format, &image))
+    if (!readPicture(source, format, &image, scaled == size ? QSize() : scaled))
         return {DecodedPicture::NotAPicture, QImage(), 0};
     // Qt's BMP reader keeps a picture whose rows stop short of what the header announces.
     if (format == "bmp" && source.ranPastEnd())

@@ -40,7 +40,11 @@ struct DecodedPicture
 // first colour of a palette), and a BMP file cut short is refused. A reader that makes its own
 // picture decodes it a second time under another fill of fresh memory: a damaged file that it
 // decodes from memory it never wrote comes out different, and is refused as not a picture.
-DecodedPicture decodePicture(const QString &filePath);
+//
+// A picture that will be fitted within `fitWithin` may be decoded smaller: a JPEG decoder scales
+// by 1/2, 1/4 or 1/8 as it decodes, far faster than decoding it whole, so it is decoded at the
+// smallest of those scales that stays at least twice the fitted size.
+DecodedPicture decodePicture(const QString &filePath, QSize fitWithin = QSize());
 
 // The picture as 16-bit 5-6-5 pixels. Colours are taken as a display shows them: a picture with
 // an alpha channel is first blended onto black (premultiplied), as QPixmap does, so fully

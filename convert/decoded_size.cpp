@@ -386,7 +386,7 @@ qint64 decodedPictureBytes(QSize size, QImage::Format pixelFormat)
 }
 
 DecodingCost decodingCost(const QByteArray &readerFormat, QSize claimedSize, QImage::Format pixelFormat,
-                          QIODevice *device)
+                          QIODevice *device, QSize decodedSize)
 {
     PictureHeader header;
     bool known = false;
@@ -399,9 +399,10 @@ DecodingCost decodingCost(const QByteArray &readerFormat, QSize claimedSize, QIm
         return {DecodingCost::Unknown, QSize(), 0, 0};
     if (size.isEmpty())
         return {};
-    const qint64 pixels = qint64(size.width()) * size.height();
+    const QSize decoded = decodedSize.isValid() ? decodedSize : size;
+    const qint64 pixels = qint64(decoded.width()) * decoded.height();
     const qint64 bytes
-        = std::max(decodedPictureBytes(size, pixelFormat), pixels * header.minimumBytesPerPixel)
+        = std::max(decodedPictureBytes(decoded, pixelFormat), pixels * header.minimumBytesPerPixel)
         + pixels * header.extraBytesPerPixel + header.coefficientBytes;
     return {DecodingCost::Known, size, bytes, header.scans};
 }

@@ -33,8 +33,10 @@ struct DecodingCost
     int scans = 0; // a JPEG's scans: decoding time grows with each
 };
 
+// `decodedSize`, when given, is the size the picture is decoded at, smaller than its own.
+// `decodedSize`, when given, is the size the picture is decoded at, smaller than its own.
 DecodingCost decodingCost(const QByteArray &readerFormat, QSize claimedSize, QImage::Format pixelFormat,
-                          QIODevice *device);
+                          QIODevice *device, QSize decodedSize = QSize());
 
 // The smallest a decoded picture takes: its pixels at the depth of their format, and no less than
 // 4 bytes each.

@@ -121,15 +121,14 @@ QImage ditherTo565(const QImage &picture)
     return result;
 }
 
-// The size a picture of `size` takes once fitted within `bounds`: never larger than it was.
+} // namespace
+
 QSize fittedSize(QSize size, QSize bounds)
 {
     if (!bounds.isValid() || (size.width() <= bounds.width() && size.height() <= bounds.height()))
         return size;
     return size.scaled(bounds, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
-
-} // namespace
 
 PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha)
 {

@@ -34,5 +34,9 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
 // when they are not shared.
 QImage reduceTo565(QImage colours, bool dither);
 
+// The size a picture of `size` takes once fitted within `bounds`: never larger than it was, and
+// never empty. An invalid `bounds` keeps it.
+QSize fittedSize(QSize size, QSize bounds);
+
 // Both steps: the picture as 16-bit 5-6-5 pixels.
 QImage prepareForDisplay(QImage picture, const DisplayOptions &options);

@@ -11,6 +11,8 @@
 // choose(const int *values, int *shown)   the output for values (clamped to 0 to 255), and the
 //                                         values the display shows for it; returns the output
 // put(x, y, output)
+constexpr int maxOverreach = 64; // how far beyond 0 to 255 the owed error may take a value
+
 template<int Channels, typename Wanted, typename Choose, typename Put>
 void diffuseErrors(int width, int height, bool dither, Wanted wanted, Choose choose, Put put)
 {
@@ -25,13 +27,18 @@ void diffuseErrors(int width, int height, bool dither, Wanted wanted, Choose cho
         const int step = forward ? 1 : -1;
         for (int i = 0; i < width; ++i) {
             const int x = forward ? i : width - 1 - i;
-            int values[Channels], shown[Channels];
+            int values[Channels], clamped[Channels], shown[Channels];
             wanted(x, y, values);
             int *owed = &here[size_t(x + 1) * Channels];
-            for (int c = 0; c < Channels; ++c)
-                values[c]
-                    = std::clamp(values[c] + (dither ? (owed[c] + (owed[c] >= 0 ? 8 : -8)) / 16 : 0), 0, 255);
-            put(x, y, choose(values, shown));
+            for (int c = 0; c < Channels; ++c) {
+                // The error is passed on whole, so that the averages hold up to the darkest and
+                // lightest levels, but bounded, so that a colour no level reaches cannot pile
+                // it up without end.
+                values[c] = std::clamp(values[c] + (dither ? (owed[c] + (owed[c] >= 0 ? 8 : -8)) / 16 : 0),
+                                       -maxOverreach, 255 + maxOverreach);
+                clamped[c] = std::clamp(values[c], 0, 255);
+            }
+            put(x, y, choose(clamped, shown));
             if (!dither)
                 continue;
             for (int c = 0; c < Channels; ++c) {

@@ -14,7 +14,9 @@ namespace {
 constexpr int bmpHeaderSize = 54;
 constexpr int infoHeaderSize = 40;
 constexpr quint32 pixelsPerMetre = 2834; // about 72 dots per inch
-constexpr qint64 rowBlockSize = 1 << 20; // rows are gathered into blocks of about this size
+// Rows are gathered into blocks of about this size: small enough that a fresh block costs little
+// to touch first, large enough that each write is worth its system call.
+constexpr qint64 rowBlockSize = 1 << 17;
 
 template<typename T> char *putLittleEndian(char *out, T value)
 {

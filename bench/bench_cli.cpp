@@ -4,6 +4,9 @@
 //     bench_cli [FOLDER]      (default /dev/shm)
 
 #include "benchsupport.h"
+#include "conversion.h"
+#include "display_formats.h"
+#include "display_preparation.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -71,8 +74,51 @@ int main(int argc, char *argv[])
                         plain * 1e3, dithered * 1e3, fitted * 1e3);
             Bench::reportGoal("--dither time / plain job time", dithered / plain, 1.25, false);
             Bench::reportGoal("--fit 320x240 time / plain job time", fitted / plain, 1.25, false);
+
+            // Every display format against 5-6-5 pixels.
+            const double rgb565 = job({"--format", "rgb565"});
+            std::printf("  4096 x 4096 PNG, --format rgb565: %.1f ms\n", rgb565 * 1e3);
+            for (const DisplayFormat &format : displayFormats()) {
+                if (QByteArray(format.name) == "rgb565")
+                    continue;
+                const double seconds = job({"--format", QString::fromLatin1(format.name)});
+                Bench::reportGoal(QStringLiteral("--format %1 time / --format rgb565 time").arg(format.name),
+                                  seconds / rgb565, 1.10, false);
+            }
         }
         QFile::remove(picture);
     }
+
+    // A camera photo fitted to a small display: the JPEG decoded scaled down, against decoding it
+    // whole, as before, and then fitting it the same way.
+    const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
+    if (!Bench::photoLike(6000, 4000).save(photo, "JPEG", 90))
+        qFatal("cannot write %s", qPrintable(photo));
+    DisplayOptions fit;
+    fit.fit = QSize(320, 240);
+    QImage scaledDecoding, wholeDecoding;
+    const double scaledSeconds = Bench::bestSeconds(
+        3, [&] { scaledDecoding = prepareForDisplay(decodePicture(photo, fit.fit).image, fit); });
+    const double wholeSeconds
+        = Bench::bestSeconds(3, [&] { wholeDecoding = prepareForDisplay(decodePicture(photo).image, fit); });
+    double difference = 0;
+    const QImage a = scaledDecoding.convertToFormat(QImage::Format_RGB32),
+                 b = wholeDecoding.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            difference += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
+        }
+    }
+    difference /= 3.0 * a.width() * a.height();
+    const double photoPeak = Bench::peakMemoryMiB(
+        QUILLON_CONVERT, {"--force", "--fit", "320x240", "-o", dir.filePath("quillon"), photo});
+    std::printf("  6000 x 4000 JPEG fitted in 320 x 240: %.1f ms decoded scaled, %.1f ms whole; %.2f levels "
+                "apart on average; quillon-convert %.1f MiB at most\n",
+                scaledSeconds * 1e3, wholeSeconds * 1e3, difference, photoPeak);
+    Bench::reportGoal("JPEG --fit: whole decoding time / scaled decoding time", wholeSeconds / scaledSeconds,
+                      3);
+    Bench::reportGoal("JPEG --fit: levels apart from the whole decoding", difference, 2, false);
+    Bench::reportGoal("JPEG --fit: peak memory, MiB", photoPeak, 40, false);
     return Bench::goalsExitCode();
 }

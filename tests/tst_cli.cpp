@@ -615,6 +615,20 @@ void TestCli::convertsAtBuildTimeFromCMake()
     QVERIFY(run({cmake, "--build", firmware + "/build"}, &output));
     QVERIFY(output.contains("(array splash_screen)"));
     QVERIFY(QFileInfo::exists(firmware + "/build/firmware"));
+
+    // The SSD1306 example: a 200 x 90 logo fitted to 128 x 57, in eight pages of 128 columns.
+    const QString oled = path("ssd1306");
+    QVERIFY(QDir().mkpath(oled + "/images"));
+    for (const char *file : {"CMakeLists.txt", "main.c"})
+        QVERIFY(QFile::copy(QUILLON_FIRMWARE_PROJECT "/../ssd1306/" + QString(file), oled + "/" + file));
+    savePicture(patternPicture(200, 90), oled + "/images/logo.png", "PNG");
+    QVERIFY(run({cmake, "-S", oled, "-B", oled + "/build", "-DCMAKE_PREFIX_PATH=" + prefix,
+                 "-DCMAKE_TOOLCHAIN_FILE=" + firmware + "/avr-atmega328p.cmake"}));
+    QVERIFY(run({cmake, "--build", oled + "/build"}, &output));
+    QVERIFY(QFileInfo::exists(oled + "/build/ssd1306_logo"));
+    const QByteArray header = readFile(oled + "/build/pictures/logo.h");
+    QVERIFY2(header.contains("#define logo_width 128\n#define logo_height 57\n"), header.constData());
+    QVERIFY(header.contains("const uint8_t logo[1024] PROGMEM = "));
 }
 
 namespace {

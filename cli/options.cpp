@@ -305,7 +305,8 @@ QString helpText()
         "Plusieurs images sont converties en parallèle, sur tous les cœurs.\n"
         "\n"
         "Code de sortie : 0 si toutes les images ont été converties, 1 si l'une d'elles\n"
-        "ne l'a pas été, 2 si la ligne de commande est incorrecte.\n");
+        "ne l'a pas été, 2 si la ligne de commande est incorrecte, 130 ou 143 si elle a\n"
+        "été interrompue.\n");
 }
 
 QString versionText()

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "lvgl_format.h"
 #include "product.h"
 
 #include <QColor>
@@ -65,21 +66,79 @@ struct DefinedNames
     QRegularExpression pattern;
 };
 
-const QVector<DefinedNames> &definedNames(bool progmem)
+QVector<DefinedNames> definedNames(bool progmem, bool lvgl)
 {
-    static const QVector<DefinedNames> always = {
+    QVector<DefinedNames> names = {
         {"<stdint.h>",
          QRegularExpression("\\A(\\w+_t|U?INT\\w*_(MAX|MIN|WIDTH|C)|(PTRDIFF|SIZE|SIG_ATOMIC|WCHAR|WINT)_("
                             "MAX|MIN|WIDTH))\\z")},
     };
-    static const QVector<DefinedNames> withProgmem = always
-        + QVector<DefinedNames> {
+    if (progmem) {
+        names += {
             {"<avr/pgmspace.h>", QRegularExpression("\\A(pgm_\\w+|PGM_\\w+|PROGMEM|PSTR|\\w+_PF?)\\z")},
             {"<inttypes.h>", QRegularExpression("\\A(imaxabs|imaxdiv|strtoimax|strtoumax)\\z")},
             {"<avr/io.h>",
              QRegularExpression("\\A([A-Z][A-Z0-9_]*|\\w+_vect(_num)?|(loop_until_)?bit_is_(set|clear))\\z")},
         };
-    return progmem ? withProgmem : always;
+    }
+    if (lvgl) // every name of LVGL's begins so
+        names += {{"lvgl.h", QRegularExpression("\\A_?(lv|LV)_\\w*\\z")}};
+    return names;
+}
+
+// Reads LVGL's options into `encoding`; tells what is wrong with them otherwise.
+QString lvglProblem(const QCommandLineParser &parser, const QCommandLineOption &colourFormat,
+                    const QCommandLineOption &version, const QCommandLineOption &strideAlign,
+                    const QCommandLineOption &compress, EncodingOptions *encoding)
+{
+    if (parser.isSet(version)) {
+        const QString value = parser.values(version).constLast();
+        if (value != QLatin1String("8") && value != QLatin1String("9"))
+            return QString::fromUtf8("--lvgl-version : « %1 » inconnue (8 ou 9)").arg(value);
+        encoding->lvglVersion = value.toInt();
+    }
+    const bool lvgl8 = encoding->lvglVersion == 8;
+    if (parser.isSet(colourFormat)) {
+        const QByteArray value = parser.values(colourFormat).constLast().toLatin1();
+        if (!isLvglColourFormat(value, encoding->lvglVersion))
+            return QString::fromUtf8("--lvgl-cf : « %1 » inconnu pour LVGL %2 (%3)")
+                .arg(QString::fromLatin1(value))
+                .arg(encoding->lvglVersion)
+                .arg(QString::fromLatin1(lvglColourFormatNames(encoding->lvglVersion).join(", ")));
+        encoding->lvglColourFormat = value;
+    }
+    if (encoding->swapBytes) {
+        if (lvgl8)
+            return QString::fromUtf8("--swap-bytes ne s'emploie pas avec LVGL 8 : ses tableaux ont les deux "
+                                     "ordres, que choisit LV_COLOR_16_SWAP");
+        if (!encoding->lvglColourFormat.isEmpty() && encoding->lvglColourFormat != "RGB565"
+            && encoding->lvglColourFormat != "RGB565_SWAPPED")
+            return QString::fromUtf8("--swap-bytes ne s'emploie avec LVGL qu'en RGB565");
+        encoding->lvglColourFormat = "RGB565_SWAPPED";
+    }
+    if (parser.isSet(strideAlign)) {
+        const QString value = parser.values(strideAlign).constLast();
+        bool isNumber = false;
+        encoding->strideAlign = value.toInt(&isNumber);
+        if (lvgl8)
+            return QString::fromUtf8("--stride-align ne s'emploie pas avec LVGL 8");
+        if (!isNumber || encoding->strideAlign < 1 || encoding->strideAlign > 1024 || value.startsWith('+'))
+            return QString::fromUtf8("--stride-align : « %1 » n'est pas un alignement de 1 à 1024 octets")
+                .arg(value);
+    }
+    if (parser.isSet(compress)) {
+        const QString value = parser.values(compress).constLast();
+        if (value == QLatin1String("rle"))
+            encoding->compression = EncodingOptions::Rle;
+        else if (value == QLatin1String("lz4"))
+            encoding->compression = EncodingOptions::Lz4;
+        else
+            return QString::fromUtf8("--compress : « %1 » inconnu (rle ou lz4)").arg(value);
+        if (lvgl8)
+            return QString::fromUtf8(
+                "--compress ne s'emploie pas avec LVGL 8, qui ne lit pas d'image compressée");
+    }
+    return QString();
 }
 
 // Reads an opaque colour, #rrggbb or a name; tells what is wrong with it otherwise.
@@ -95,7 +154,7 @@ QString colourProblem(const QString &value, QColor *colour)
 
 } // namespace
 
-QString arrayNameProblem(const QString &name, bool progmem)
+QString arrayNameProblem(const QString &name, bool progmem, bool lvgl)
 {
     if (name.isEmpty())
         return QString::fromUtf8("le nom du tableau est vide");
@@ -114,7 +173,7 @@ QString arrayNameProblem(const QString &name, bool progmem)
         return QString::fromUtf8("le nom « %1 » est réservé au compilateur (il commence par __ ou par _ "
                                  "et une majuscule)")
             .arg(name);
-    for (const DefinedNames &defined : definedNames(progmem)) {
+    for (const DefinedNames &defined : definedNames(progmem, lvgl)) {
         if (defined.pattern.match(name).hasMatch())
             return QString::fromUtf8("le nom « %1 » est de ceux que définit %2, que l'en-tête inclut")
                 .arg(name, QLatin1String(defined.header));
@@ -142,8 +201,13 @@ Options parseOptions(const QStringList &arguments)
     const QCommandLineOption invert("invert");
     const QCommandLineOption alpha("alpha", QString(), "mask");
     const QCommandLineOption transparent("transparent", QString(), "COULEUR");
-    parser.addOptions({help, version, output, force, name, progmem, format, swapBytes, fit, dither,
-                       background, preview, threshold, invert, alpha, transparent});
+    const QCommandLineOption lvglColourFormat("lvgl-cf", QString(), "CF");
+    const QCommandLineOption lvglVersion("lvgl-version", QString(), "8|9");
+    const QCommandLineOption strideAlign("stride-align", QString(), "N");
+    const QCommandLineOption compress("compress", QString(), "rle|lz4");
+    parser.addOptions({help,      version,     output,           force,       name,        progmem,   format,
+                       swapBytes, fit,         dither,           background,  preview,     threshold, invert,
+                       alpha,     transparent, lvglColourFormat, lvglVersion, strideAlign, compress});
     if (!parser.parse(arguments))
         return usageError(parserError(parser));
 
@@ -166,17 +230,6 @@ Options parseOptions(const QStringList &arguments)
             return usageError(QString::fromUtf8("le dossier de destination est vide"));
     }
     options.header.progmem = parser.isSet(progmem);
-    if (parser.isSet(name)) {
-        if (options.pictures.size() > 1)
-            return usageError(QString::fromUtf8("--name ne nomme qu'une image : les tableaux de %1 images "
-                                                "porteraient le même nom")
-                                  .arg(options.pictures.size()));
-        const QString arrayName = parser.values(name).constLast();
-        const QString problem = arrayNameProblem(arrayName, options.header.progmem);
-        if (!problem.isEmpty())
-            return usageError(QString::fromUtf8("--name : %1").arg(problem));
-        options.header.arrayName = arrayName.toLatin1();
-    }
     if (parser.isSet(format)) {
         const QString value = parser.values(format).constLast();
         options.format = findDisplayFormat(value.toLatin1());
@@ -201,17 +254,41 @@ Options parseOptions(const QStringList &arguments)
                                    : names.mid(0, names.size() - 1).join(", ") + " ou " + names.constLast());
     };
     for (const QString &problem :
-         {onlyWith(swapBytes, {"rgb565", "index4", "index8"}), onlyWith(threshold, {"mono", "xbm", "pages"}),
-          onlyWith(invert, {"mono", "xbm", "pages", "gray8", "gray4"}), onlyWith(alpha, {"rgb565"}),
-          onlyWith(transparent, {"rgb565"})}) {
+         {onlyWith(swapBytes, {"rgb565", "index4", "index8", "lvgl"}),
+          onlyWith(threshold, {"mono", "xbm", "pages"}),
+          onlyWith(invert, {"mono", "xbm", "pages", "gray8", "gray4", "lvgl"}), onlyWith(alpha, {"rgb565"}),
+          onlyWith(transparent, {"rgb565"}), onlyWith(lvglColourFormat, {"lvgl"}),
+          onlyWith(lvglVersion, {"lvgl"}), onlyWith(strideAlign, {"lvgl"}), onlyWith(compress, {"lvgl"})}) {
         if (!problem.isEmpty())
             return usageError(problem);
+    }
+    if (parser.isSet(name)) {
+        if (options.pictures.size() > 1)
+            return usageError(QString::fromUtf8("--name ne nomme qu'une image : les tableaux de %1 images "
+                                                "porteraient le même nom")
+                                  .arg(options.pictures.size()));
+        const QString arrayName = parser.values(name).constLast();
+        const QString problem = arrayNameProblem(
+            arrayName, options.header.progmem, options.format && QByteArray(options.format->name) == "lvgl");
+        if (!problem.isEmpty())
+            return usageError(QString::fromUtf8("--name : %1").arg(problem));
+        options.header.arrayName = arrayName.toLatin1();
     }
     EncodingOptions &encoding = options.encoding;
     encoding.arrayName = options.header.arrayName;
     encoding.progmem = options.header.progmem;
     encoding.swapBytes = parser.isSet(swapBytes);
     encoding.invert = parser.isSet(invert);
+    if (formatName == "lvgl") {
+        const QString problem
+            = lvglProblem(parser, lvglColourFormat, lvglVersion, strideAlign, compress, &encoding);
+        if (!problem.isEmpty())
+            return usageError(problem);
+        if (encoding.progmem)
+            return usageError(
+                QString::fromUtf8("--progmem ne s'emploie pas avec --format lvgl : LVGL lit ses "
+                                  "images en mémoire ordinaire"));
+    }
     if (parser.isSet(threshold)) {
         const QString value = parser.values(threshold).constLast();
         bool isNumber = false;
@@ -276,7 +353,8 @@ QString helpText()
         "                        par ligne, bit fort à gauche), xbm (bit faible à gauche),\n"
         "                        pages (pages de 8 lignes des SSD1306 et SH1106), gray8\n"
         "                        (un octet par pixel), gray4 (deux pixels par octet),\n"
-        "                        index4 et index8 (palette 5-6-5 de 16 ou 256 couleurs)\n"
+        "                        index4 et index8 (palette 5-6-5 de 16 ou 256 couleurs) ;\n"
+        "                        lvgl, une image lv_image_dsc_t de LVGL\n"
         "      --swap-bytes      avec rgb565, index4 ou index8 : échange les deux octets\n"
         "                        de chaque valeur 5-6-5, pour les écrans qui reçoivent\n"
         "                        l'octet fort d'abord\n"
@@ -287,6 +365,16 @@ QString helpText()
         "                        allumés et éteints, inverse les niveaux de gris\n"
         "      --alpha=mask      avec rgb565 : ajoute NOM_mask, 1 bit par pixel, 1 où\n"
         "                        l'image est opaque (alpha de 128 ou plus)\n"
+        "      --lvgl-cf=CF      avec lvgl : le format de couleur de l'image LVGL, RGB565\n"
+        "                        (par défaut, RGB565A8 si l'image n'est pas opaque),\n"
+        "                        RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888,\n"
+        "                        L8, A8, I1, I2, I4 ou I8\n"
+        "      --lvgl-version=8|9\n"
+        "                        avec lvgl : lv_image_dsc_t de LVGL 9 (par défaut) ou\n"
+        "                        lv_img_dsc_t de LVGL 8\n"
+        "      --stride-align=N  avec lvgl : chaque ligne sur un multiple de N octets\n"
+        "      --compress=rle|lz4\n"
+        "                        avec lvgl : compresse l'image comme LVGL 9 la lit\n"
         "      --transparent=COULEUR\n"
         "                        avec rgb565 : écrit COULEUR pour les pixels transparents\n"
         "                        (alpha sous 128) et la donne dans NOM_transparent\n"

@@ -29,8 +29,8 @@ Options parseOptions(const QStringList &arguments);
 
 // Why `name` cannot name a C array, in French; empty when it can. Names that the header's
 // includes define are refused too: <stdint.h>'s, and with `progmem` those of <avr/pgmspace.h>
-// and what it includes.
-QString arrayNameProblem(const QString &name, bool progmem);
+// and what it includes; for LVGL, lvgl.h's.
+QString arrayNameProblem(const QString &name, bool progmem, bool lvgl);
 
 QString helpText();
 QString versionText();

@@ -157,11 +157,18 @@ PictureOutcome runPictureJob(const PictureJob &job)
         return interruptedOutcome();
 
     // Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
-    const bool keepAlpha = job.format && job.format->usesAlpha
-        && (job.encoding.alphaMask || job.encoding.transparent.isValid());
+    const bool keepAlpha = job.format
+        && (job.format->alpha == DisplayFormat::AlphaAlways
+            || (job.format->alpha == DisplayFormat::AlphaWhenAsked
+                && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
     PreparedPicture prepared = preparePicture(std::move(decoded.image), job.display, keepAlpha);
     EncodedPicture encoded;
     if (job.format) {
+        if (job.format->sizeProblem) {
+            const QString problem = job.format->sizeProblem(prepared.colours.size(), job.encoding);
+            if (!problem.isEmpty())
+                return failed(problem);
+        }
         encoded = job.format->encode(prepared, job.encoding);
         prepared = PreparedPicture();
     } else {

@@ -29,12 +29,12 @@ int hexDigits(CArray::ValueType type)
 }
 
 // The values, 16 to a line after a newline and a tab, separated by commas.
-bool writeValues(AtomicFileWriter &file, const CArray &array)
+bool writeValues(AtomicFileWriter &file, CArray::ValueType type, const QVector<quint32> &values)
 {
     constexpr char digits[] = "0123456789abcdef";
-    const int width = hexDigits(array.type);
+    const int width = hexDigits(type);
     const size_t newline = sizeof(headerNewline) - 1;
-    const int count = array.values.size();
+    const int count = values.size();
     std::vector<char> text(size_t(lineBlock) * valuesPerLine * (width + 3) + lineBlock * (newline + 1));
     for (int first = 0; first < count; first += lineBlock * valuesPerLine) {
         const int last = qMin(count, first + lineBlock * valuesPerLine);
@@ -46,7 +46,7 @@ bool writeValues(AtomicFileWriter &file, const CArray &array)
                 out = std::copy(headerNewline, headerNewline + newline, out);
                 *out++ = '\t';
             }
-            const quint32 value = array.values[i];
+            const quint32 value = values[i];
             *out++ = '0';
             *out++ = 'x';
             for (int shift = (width - 1) * 4; shift >= 0; shift -= 4)
@@ -75,6 +75,7 @@ bool writeCHeader(AtomicFileWriter &file, const CHeader &header)
             text += "// " + line + nl;
         text += nl;
     }
+    text += header.preamble;
     for (const QByteArray &include : header.includes)
         text += "#include " + include + nl;
     if (header.progmem)
@@ -89,11 +90,20 @@ bool writeCHeader(AtomicFileWriter &file, const CHeader &header)
         const CArray &array = header.arrays[i];
         if (i > 0)
             text += nl + nl;
-        text += QByteArray("const ") + typeName(array.type) + ' ' + array.name + '[' + array.size + ']'
-            + (header.progmem ? " PROGMEM" : "") + " = " + nl + '{';
-        if (!file.write(text) || !writeValues(file, array))
+        const QByteArray declaration
+            = array.declaration.isEmpty() ? QByteArray("const ") + typeName(array.type) : array.declaration;
+        text += declaration + ' ' + array.name + '[' + array.size + ']' + (header.progmem ? " PROGMEM" : "")
+            + " = " + nl + '{';
+        if (!array.alternativeCondition.isEmpty()) {
+            if (!file.write(text + nl + "#if " + array.alternativeCondition)
+                || !writeValues(file, array.type, array.alternativeValues) || !file.write(nl + "#else"))
+                return false;
+            text.clear();
+        }
+        if (!file.write(text) || !writeValues(file, array.type, array.values))
             return false;
-        text = nl + "};";
+        text = array.alternativeCondition.isEmpty() ? QByteArray() : nl + "#endif";
+        text += nl + "};";
     }
     return file.write(text + header.trailer);
 }

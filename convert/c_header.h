@@ -14,6 +14,12 @@ struct CArray
     QByteArray name;
     QByteArray size; // what goes between the brackets: a number, or an expression of the macros
     QVector<quint32> values;
+    // What comes before the name instead of `const TYPE`, such as a library's attributes.
+    QByteArray declaration;
+    // Values that stand instead of `values` where this preprocessor condition holds, such as the
+    // other byte order of a library's build option.
+    QByteArray alternativeCondition;
+    QVector<quint32> alternativeValues;
 };
 
 // The text of a header that holds pixels for a display library, written the same way whatever
@@ -22,6 +28,7 @@ struct CArray
 struct CHeader
 {
     QVector<QByteArray> commentLines; // each becomes a "// " line after the product's
+    QByteArray preamble; // text before the includes, such as the choice of a library's header
     QVector<QByteArray> includes; // "<stdint.h>", "\"lvgl.h\""...
     QVector<QPair<QByteArray, QByteArray>> macros; // #define NAME VALUE
     QVector<CArray> arrays;

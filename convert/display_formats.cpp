@@ -1,6 +1,7 @@
 #include "display_formats.h"
 
 #include "error_diffusion.h"
+#include "lvgl_format.h"
 #include "palette.h"
 
 namespace {
@@ -181,31 +182,11 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
 {
     const QImage &colours = picture.colours;
     const int width = colours.width(), height = colours.height();
-    QVector<quint16> palette = choosePalette(colours, paletteSize);
-    NearestColour nearest(palette);
-    QVector<quint8> indices(width * height);
+    IndexedPicture indexed = indexPicture(colours, paletteSize, options.dither);
+    QVector<quint16> &palette = indexed.palette;
+    const QVector<quint8> &indices = indexed.indices;
     EncodedPicture encoded;
-    encoded.shown = QImage(colours.size(), QImage::Format_RGB32);
-    diffuseErrors<3>(
-        width, height, options.dither,
-        [&](int x, int y, int *values) {
-            const QRgb colour = reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x];
-            values[0] = qRed(colour);
-            values[1] = qGreen(colour);
-            values[2] = qBlue(colour);
-        },
-        [&](const int *values, int *shown) {
-            const int index = nearest.indexOf(cutTo565(values[0], values[1], values[2]));
-            const QRgb colour = shownColour(palette[index]);
-            shown[0] = qRed(colour);
-            shown[1] = qGreen(colour);
-            shown[2] = qBlue(colour);
-            return index;
-        },
-        [&](int x, int y, int index) {
-            indices[y * width + x] = quint8(index);
-            reinterpret_cast<QRgb *>(encoded.shown.scanLine(y))[x] = shownColour(palette[index]);
-        });
+    encoded.shown = std::move(indexed.shown);
 
     const bool eightBits = paletteSize == 256;
     encoded.header = startHeader(colours, options,
@@ -302,9 +283,15 @@ int luminance(QRgb colour)
 const QVector<DisplayFormat> &displayFormats()
 {
     static const QVector<DisplayFormat> formats = {
-        {"rgb565", true, encodeRgb565},  {"mono", false, encodeMono},     {"xbm", false, encodeXbm},
-        {"pages", false, encodePages},   {"gray8", false, encodeGray8},   {"gray4", false, encodeGray4},
-        {"index4", false, encodeIndex4}, {"index8", false, encodeIndex8},
+        {"rgb565", DisplayFormat::AlphaWhenAsked, encodeRgb565},
+        {"mono", DisplayFormat::NoAlpha, encodeMono},
+        {"xbm", DisplayFormat::NoAlpha, encodeXbm},
+        {"pages", DisplayFormat::NoAlpha, encodePages},
+        {"gray8", DisplayFormat::NoAlpha, encodeGray8},
+        {"gray4", DisplayFormat::NoAlpha, encodeGray4},
+        {"index4", DisplayFormat::NoAlpha, encodeIndex4},
+        {"index8", DisplayFormat::NoAlpha, encodeIndex8},
+        {"lvgl", DisplayFormat::AlphaAlways, encodeLvgl, lvglSizeProblem},
     };
     return formats;
 }

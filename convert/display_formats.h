@@ -23,6 +23,13 @@ struct EncodingOptions
     bool invert = false; // lit and unlit swapped, grey levels reversed
     bool alphaMask = false; // 5-6-5: a mask array, 1 where alpha is 128 or more
     QColor transparent; // 5-6-5: this colour where alpha is below 128; invalid: none
+
+    // LVGL image descriptors.
+    enum Compression { Uncompressed, Rle, Lz4 };
+    QByteArray lvglColourFormat; // RGB565, RGB565A8, I4...; empty: RGB565, or RGB565A8 when not opaque
+    int lvglVersion = 9; // 8 writes lv_img_dsc_t
+    int strideAlign = 1; // rows padded to a multiple of this many bytes
+    Compression compression = Uncompressed;
 };
 
 struct EncodedPicture
@@ -33,9 +40,15 @@ struct EncodedPicture
 
 struct DisplayFormat
 {
+    // Whether the encoder is handed the alpha plane: never, when the options ask for
+    // transparency, or whenever the picture has one.
+    enum AlphaUse { NoAlpha, AlphaWhenAsked, AlphaAlways };
     const char *name; // as --format takes it
-    bool usesAlpha; // whether the encoder needs the alpha plane when options ask for it
+    AlphaUse alpha;
     EncodedPicture (*encode)(const PreparedPicture &picture, const EncodingOptions &options);
+    // Why a picture of that size cannot be written in this format, in French; empty when it can.
+    // nullptr: any size can.
+    QString (*sizeProblem)(QSize size, const EncodingOptions &options) = nullptr;
 };
 
 // Every format but bmp, the default, whose header holds the BMP file's bytes.

@@ -1,5 +1,7 @@
 #include "palette.h"
 
+#include "error_diffusion.h"
+
 #include <algorithm>
 #include <array>
 
@@ -146,4 +148,35 @@ int NearestColour::indexOf(quint16 rgb565)
     }
     cached = qint16(best);
     return best;
+}
+
+IndexedPicture indexPicture(const QImage &colours, int paletteSize, bool dither)
+{
+    const int width = colours.width(), height = colours.height();
+    IndexedPicture indexed;
+    indexed.palette = choosePalette(colours, paletteSize);
+    NearestColour nearest(indexed.palette);
+    indexed.indices.resize(width * height);
+    indexed.shown = QImage(colours.size(), QImage::Format_RGB32);
+    diffuseErrors<3>(
+        width, height, dither,
+        [&](int x, int y, int *values) {
+            const QRgb colour = reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x];
+            values[0] = qRed(colour);
+            values[1] = qGreen(colour);
+            values[2] = qBlue(colour);
+        },
+        [&](const int *values, int *shown) {
+            const int index = nearest.indexOf(cutTo565(values[0], values[1], values[2]));
+            const QRgb colour = shownColour(indexed.palette[index]);
+            shown[0] = qRed(colour);
+            shown[1] = qGreen(colour);
+            shown[2] = qBlue(colour);
+            return index;
+        },
+        [&](int x, int y, int index) {
+            indexed.indices[y * width + x] = quint8(index);
+            reinterpret_cast<QRgb *>(indexed.shown.scanLine(y))[x] = shownColour(indexed.palette[index]);
+        });
+    return indexed;
 }

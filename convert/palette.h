@@ -25,6 +25,16 @@ private:
     std::vector<qint16> m_cache; // -1: not worked out yet
 };
 
+// A picture as indices into a palette chosen for it, each pixel its nearest entry, the error
+// diffused or not; and the picture those entries show.
+struct IndexedPicture
+{
+    QVector<quint16> palette;
+    QVector<quint8> indices; // one a pixel, rows top first
+    QImage shown;
+};
+IndexedPicture indexPicture(const QImage &colours, int paletteSize, bool dither);
+
 // The 8-bit colour a display shows for a 5-6-5 value: each channel's bits repeated.
 QRgb shownColour(quint16 rgb565);
 // An 8-bit colour cut to 5-6-5.

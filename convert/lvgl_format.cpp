@@ -1,0 +1,328 @@
+// LVGL image descriptors: the pixels in one of LVGL's colour formats, laid out as LVGL's own
+// converter (scripts/LVGLImage.py) lays them out, behind the descriptor LVGL draws.
+
+#include "lvgl_format.h"
+
+#include "header_generator.h"
+#include "lvgl_compression.h"
+#include "palette.h"
+
+#include <QtEndian>
+
+namespace {
+
+// What LVGL 9 knows of each colour format it is given here: its number in lv_color_format_t,
+// its bits a pixel, and its palette's size.
+struct LvglColourFormat
+{
+    const char *name;
+    int bitsPerPixel;
+    int paletteSize; // 0: not indexed
+    bool alpha; // whether it keeps transparency
+    const char *lvgl8Name; // its LVGL 8 lv_img_cf_t, or nullptr where LVGL 8 has none
+};
+
+const LvglColourFormat colourFormats[] = {
+    {"RGB565", 16, 0, false, "LV_IMG_CF_TRUE_COLOR"},
+    {"RGB565A8", 16, 0, true, "LV_IMG_CF_TRUE_COLOR_ALPHA"},
+    {"RGB565_SWAPPED", 16, 0, false, nullptr},
+    {"RGB888", 24, 0, false, nullptr},
+    {"XRGB8888", 32, 0, false, nullptr},
+    {"ARGB8888", 32, 0, true, nullptr},
+    {"L8", 8, 0, false, nullptr},
+    {"A8", 8, 0, true, "LV_IMG_CF_ALPHA_8BIT"},
+    {"I1", 1, 2, false, "LV_IMG_CF_INDEXED_1BIT"},
+    {"I2", 2, 4, false, "LV_IMG_CF_INDEXED_2BIT"},
+    {"I4", 4, 16, false, "LV_IMG_CF_INDEXED_4BIT"},
+    {"I8", 8, 256, false, "LV_IMG_CF_INDEXED_8BIT"},
+};
+
+const LvglColourFormat *findColourFormat(const QByteArray &name)
+{
+    for (const LvglColourFormat &format : colourFormats) {
+        if (name == format.name)
+            return &format;
+    }
+    return nullptr;
+}
+
+bool opaque(const QImage &alpha)
+{
+    for (int y = 0; y < alpha.height(); ++y) {
+        const uchar *line = alpha.constScanLine(y);
+        for (int x = 0; x < alpha.width(); ++x) {
+            if (line[x] != 255)
+                return false;
+        }
+    }
+    return true;
+}
+
+int alphaAt(const QImage &alpha, int x, int y)
+{
+    return alpha.isNull() ? 255 : alpha.constScanLine(y)[x];
+}
+
+// The pixels of one colour format, rows of `stride` bytes (LVGL 9) or packed tight (LVGL 8),
+// and the picture they show once laid onto black.
+struct LvglPixels
+{
+    QByteArray data; // the palette first, for indexed formats
+    QByteArray swapped; // LVGL 8's 16-bit colours with their bytes swapped, for LV_COLOR_16_SWAP
+    QImage shown;
+    int stride = 0;
+};
+
+QRgb overBlack(QRgb colour, int alpha)
+{
+    return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
+}
+
+LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &format,
+                      const EncodingOptions &options)
+{
+    const QImage &colours = picture.colours;
+    const int width = colours.width(), height = colours.height();
+    const bool lvgl8 = options.lvglVersion == 8;
+    LvglPixels pixels;
+    const int tightStride = (width * format.bitsPerPixel + 7) / 8;
+    pixels.stride = lvgl8
+        ? tightStride
+        : (tightStride + options.strideAlign - 1) / options.strideAlign * options.strideAlign;
+    pixels.shown = QImage(colours.size(), QImage::Format_RGB32);
+    const auto show
+        = [&](int x, int y, QRgb colour) { reinterpret_cast<QRgb *>(pixels.shown.scanLine(y))[x] = colour; };
+    const QByteArray name = format.name;
+    // A row's bytes, padded to the stride with zeros.
+    const auto padRow = [&](QByteArray &data, int rowStart, int stride) {
+        data.append(QByteArray(stride - (data.size() - rowStart), '\0'));
+    };
+
+    if (format.paletteSize) {
+        IndexedPicture indexed = indexPicture(colours, format.paletteSize, options.dither);
+        indexed.palette.resize(format.paletteSize);
+        for (quint16 entry : indexed.palette) { // lv_color32_t: blue, green, red, alpha
+            const QRgb colour = shownColour(entry);
+            pixels.data += char(qBlue(colour));
+            pixels.data += char(qGreen(colour));
+            pixels.data += char(qRed(colour));
+            pixels.data += char(0xff);
+        }
+        const int perByte = 8 / format.bitsPerPixel;
+        for (int y = 0; y < height; ++y) {
+            const int rowStart = pixels.data.size();
+            QByteArray row(tightStride, '\0');
+            for (int x = 0; x < width; ++x) {
+                const int index = indexed.indices[y * width + x];
+                // The leftmost pixel in the highest bits.
+                row[x / perByte]
+                    = char(row[x / perByte] | index << (8 - format.bitsPerPixel * (x % perByte + 1)));
+            }
+            pixels.data += row;
+            padRow(pixels.data, rowStart, pixels.stride);
+        }
+        pixels.shown = indexed.shown;
+        return pixels;
+    }
+
+    const bool fiveSixFive = name.startsWith("RGB565");
+    const QImage reduced = fiveSixFive ? reduceTo565(colours, options.dither) : QImage();
+    QByteArray alphaPlane;
+    for (int y = 0; y < height; ++y) {
+        const int rowStart = pixels.data.size();
+        const auto *line = reinterpret_cast<const QRgb *>(colours.constScanLine(y));
+        const auto *line565
+            = fiveSixFive ? reinterpret_cast<const quint16 *>(reduced.constScanLine(y)) : nullptr;
+        for (int x = 0; x < width; ++x) {
+            const int alpha = alphaAt(picture.alpha, x, y);
+            if (fiveSixFive) {
+                const quint16 value = line565[x];
+                const bool highFirst = name == "RGB565_SWAPPED";
+                pixels.data += char(highFirst ? value >> 8 : value & 0xff);
+                pixels.data += char(highFirst ? value & 0xff : value >> 8);
+                if (lvgl8) {
+                    pixels.swapped += char(value >> 8);
+                    pixels.swapped += char(value & 0xff);
+                }
+                if (name == "RGB565A8") {
+                    if (lvgl8) { // LVGL 8 keeps each pixel's alpha right after its colour
+                        pixels.data += char(alpha);
+                        pixels.swapped += char(alpha);
+                    } else {
+                        alphaPlane += char(alpha);
+                    }
+                }
+                show(x, y, name == "RGB565A8" ? overBlack(shownColour(value), alpha) : shownColour(value));
+            } else if (name == "L8") {
+                const int level = luminance(line[x]);
+                pixels.data += char(options.invert ? 255 - level : level);
+                show(x, y, qRgb(level, level, level));
+            } else if (name == "A8") {
+                pixels.data += char(alpha);
+                show(x, y, qRgb(alpha, alpha, alpha));
+            } else { // RGB888, XRGB8888, ARGB8888: blue, green, red, then alpha
+                pixels.data += char(qBlue(line[x]));
+                pixels.data += char(qGreen(line[x]));
+                pixels.data += char(qRed(line[x]));
+                if (format.bitsPerPixel == 32)
+                    pixels.data += char(name == "ARGB8888" ? alpha : 0xff);
+                show(x, y, name == "ARGB8888" ? overBlack(line[x], alpha) : (line[x] | 0xff000000));
+            }
+        }
+        if (!lvgl8)
+            padRow(pixels.data, rowStart, pixels.stride);
+        if (name == "RGB565A8" && !lvgl8) // the alpha plane's rows are half the colour rows
+            alphaPlane.append(QByteArray(pixels.stride / 2 - width, '\0'));
+    }
+    pixels.data += alphaPlane;
+    return pixels;
+}
+
+QVector<quint32> bytesOf(const QByteArray &data)
+{
+    QVector<quint32> values(data.size());
+    for (int i = 0; i < data.size(); ++i)
+        values[i] = quint8(data[i]);
+    return values;
+}
+
+QByteArray includeLines(int version)
+{
+    const QByteArray simple = "#if defined(LV_LVGL_H_INCLUDE_SIMPLE)\n"
+                              "#include \"lvgl.h\"\n";
+    if (version == 8)
+        return "#ifdef __has_include\n"
+               "#if __has_include(\"lvgl.h\")\n"
+               "#ifndef LV_LVGL_H_INCLUDE_SIMPLE\n"
+               "#define LV_LVGL_H_INCLUDE_SIMPLE\n"
+               "#endif\n"
+               "#endif\n"
+               "#endif\n\n"
+            + simple
+            + "#else\n"
+              "#include \"lvgl/lvgl.h\"\n"
+              "#endif\n\n";
+    return simple
+        + "#elif defined(LV_LVGL_H_INCLUDE_SYSTEM)\n"
+          "#include <lvgl.h>\n"
+          "#else\n"
+          "#include \"lvgl/lvgl.h\"\n"
+          "#endif\n\n";
+}
+
+// The choice of LVGL's header, as LVGL's own converter writes it.
+QByteArray includePreamble(int version)
+{
+    return QByteArray(includeLines(version)).replace("\n", headerNewline);
+}
+
+} // namespace
+
+bool isLvglColourFormat(const QByteArray &name, int version)
+{
+    const LvglColourFormat *format = findColourFormat(name);
+    return format && (version != 8 || format->lvgl8Name);
+}
+
+QByteArrayList lvglColourFormatNames(int version)
+{
+    QByteArrayList names;
+    for (const LvglColourFormat &format : colourFormats) {
+        if (version != 8 || format.lvgl8Name)
+            names << format.name;
+    }
+    return names;
+}
+
+QString lvglSizeProblem(QSize size, const EncodingOptions &options)
+{
+    const int largest = options.lvglVersion == 8 ? 2047 : 65535;
+    const LvglColourFormat *format
+        = findColourFormat(options.lvglColourFormat.isEmpty() ? "ARGB8888" : options.lvglColourFormat);
+    const qint64 stride = (qint64(size.width()) * format->bitsPerPixel + 7) / 8 + options.strideAlign - 1;
+    if (size.width() > largest || size.height() > largest || (options.lvglVersion == 9 && stride > 65535))
+        return QString::fromUtf8("image trop grande pour LVGL %1 : %2 x %3 pixels, %4 au plus de côté%5")
+            .arg(options.lvglVersion)
+            .arg(size.width())
+            .arg(size.height())
+            .arg(largest)
+            .arg(options.lvglVersion == 9 ? QString::fromUtf8(" et 65 535 octets par ligne") : QString());
+    return QString();
+}
+
+EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    const QByteArray &name = options.arrayName;
+    const QByteArray nl = headerNewline;
+    const bool lvgl8 = options.lvglVersion == 8;
+    QByteArray chosen = options.lvglColourFormat;
+    if (chosen.isEmpty())
+        chosen = picture.alpha.isNull() || opaque(picture.alpha) ? "RGB565" : "RGB565A8";
+    if (chosen == "RGB565" && options.swapBytes && !lvgl8)
+        chosen = "RGB565_SWAPPED";
+    const LvglColourFormat &format = *findColourFormat(chosen);
+    LvglPixels pixels = lvglPixels(picture, format, options);
+
+    EncodedPicture encoded;
+    encoded.shown = std::move(pixels.shown);
+    CHeader &header = encoded.header;
+    header.commentLines << (lvgl8 ? "LVGL 8 : lv_img_set_src(img, &" + name + ");"
+                                  : "LVGL 9 : lv_image_set_src(img, &" + name + ");");
+    const qint64 rawSize = pixels.data.size();
+    QByteArray flags = "0";
+    if (options.compression != EncodingOptions::Uncompressed) {
+        const bool rle = options.compression == EncodingOptions::Rle;
+        const QByteArray compressed
+            = rle ? lvglRleCompress(pixels.data, (format.bitsPerPixel + 7) / 8) : lz4Compress(pixels.data);
+        QByteArray data(12, '\0');
+        qToLittleEndian<quint32>(rle ? 1 : 2, data.data());
+        qToLittleEndian<quint32>(quint32(compressed.size()), data.data() + 4);
+        qToLittleEndian<quint32>(quint32(rawSize), data.data() + 8);
+        pixels.data = data + compressed;
+        flags += " | LV_IMAGE_FLAGS_COMPRESSED";
+        header.commentLines << QByteArray(rle ? "Compression RLE" : "Compression LZ4") + " : "
+                + QByteArray::number(pixels.data.size()) + " octets au lieu de " + QByteArray::number(rawSize)
+                + " (" + QByteArray::number(qRound(100.0 * pixels.data.size() / qMax<qint64>(rawSize, 1)))
+                + " %).";
+    }
+
+    const QByteArray attribute = "LV_ATTRIBUTE_" + name.toUpper();
+    header.preamble = includePreamble(options.lvglVersion) + "#ifndef LV_ATTRIBUTE_MEM_ALIGN" + nl
+        + "#define LV_ATTRIBUTE_MEM_ALIGN" + nl + "#endif" + nl + nl + "#ifndef " + attribute + nl
+        + "#define " + attribute + nl + "#endif" + nl + nl;
+    const bool trueColour = lvgl8 && format.bitsPerPixel == 16;
+    if (trueColour)
+        header.preamble += "#if LV_COLOR_DEPTH != 16" + nl + "#error \"" + name
+            + " : ce tableau est fait pour LV_COLOR_DEPTH 16\"" + nl + "#endif" + nl + nl;
+
+    CArray map;
+    map.type = CArray::Uint8;
+    map.name = name + "_map";
+    map.size = QByteArray::number(pixels.data.size());
+    map.declaration = (lvgl8 ? "const" : "static const")
+        + QByteArray(" LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST ") + attribute + " uint8_t";
+    map.values = bytesOf(pixels.data);
+    if (trueColour) {
+        map.alternativeCondition = "LV_COLOR_16_SWAP != 0";
+        map.alternativeValues = bytesOf(pixels.swapped);
+    }
+    header.arrays << map;
+
+    const QByteArray width = QByteArray::number(encoded.shown.width()),
+                     height = QByteArray::number(encoded.shown.height());
+    if (lvgl8) {
+        header.trailer = nl + nl + "const lv_img_dsc_t " + name + " = {" + nl
+            + "  .header.cf = " + format.lvgl8Name + "," + nl + "  .header.always_zero = 0," + nl
+            + "  .header.reserved = 0," + nl + "  .header.w = " + width + "," + nl + "  .header.h = " + height
+            + "," + nl + "  .data_size = sizeof(" + map.name + ")," + nl + "  .data = " + map.name + "," + nl
+            + "};" + nl;
+    } else {
+        header.trailer = nl + nl + "const lv_image_dsc_t " + name + " = {" + nl
+            + "  .header.magic = LV_IMAGE_HEADER_MAGIC," + nl + "  .header.cf = LV_COLOR_FORMAT_"
+            + format.name + "," + nl + "  .header.flags = " + flags + "," + nl + "  .header.w = " + width
+            + "," + nl + "  .header.h = " + height + "," + nl
+            + "  .header.stride = " + QByteArray::number(pixels.stride) + "," + nl + "  .data_size = sizeof("
+            + map.name + ")," + nl + "  .data = " + map.name + "," + nl + "};" + nl;
+    }
+    return encoded;
+}

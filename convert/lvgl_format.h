@@ -1,0 +1,25 @@
+#pragma once
+
+#include "display_formats.h"
+
+#include <QByteArrayList>
+
+// LVGL image descriptors: for LVGL 9, `const lv_image_dsc_t NAME` (magic, colour format, flags,
+// width, height, stride) over `NAME_map`, in any of the colour formats below, compressed with
+// RLE or LZ4 or not; for LVGL 8, `const lv_img_dsc_t NAME` (cf, always_zero, w, h), its 16-bit
+// colours in both byte orders under LV_COLOR_16_SWAP. Pixels are laid out as LVGL's own
+// converter lays them: rows of `stride` bytes; blue, green, red (and alpha) for 24 and 32 bits;
+// an RGB565A8 picture's alpha plane after its colours; an indexed picture's palette first, 4
+// bytes a colour (blue, green, red, alpha), then its indices, the leftmost pixel in the highest
+// bits.
+EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions &options);
+
+// The colour formats of LVGL `version` (8 or 9) that encodeLvgl() writes, by their LVGL 9 names:
+// RGB565, RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888, L8, A8, I1, I2, I4, I8; for LVGL
+// 8, those it has (RGB565 as LV_IMG_CF_TRUE_COLOR, RGB565A8 as LV_IMG_CF_TRUE_COLOR_ALPHA, A8 as
+// LV_IMG_CF_ALPHA_8BIT and I1 to I8 as LV_IMG_CF_INDEXED_1BIT to 8BIT).
+QByteArrayList lvglColourFormatNames(int version);
+bool isLvglColourFormat(const QByteArray &name, int version);
+
+// LVGL 8's header holds widths and heights of 11 bits, LVGL 9's of 16, and its stride too.
+QString lvglSizeProblem(QSize size, const EncodingOptions &options);

@@ -10,6 +10,9 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QtEndian>
+
+#include <lz4.h>
 
 #include <csignal>
 #include <fcntl.h>
@@ -64,6 +67,8 @@ private slots:
     void dithersAGreyRampFaithfully();
     void encodesForSmallDisplays_data();
     void encodesForSmallDisplays();
+    void encodesLvglImages_data();
+    void encodesLvglImages();
 
 private:
     QScopedPointer<QTemporaryDir> m_dir;
@@ -435,10 +440,10 @@ void TestCli::answersUsageErrors_data()
         "a.png"} << "--background : couleur inconnue « notacolour » (#rrvvbb ou un nom de couleur)";
     QTest::newRow("swapped BMP bytes")
         << QStringList {"--swap-bytes", "a.png"}
-        << "--swap-bytes ne s'emploie qu'avec --format rgb565, index4 ou index8";
+        << "--swap-bytes ne s'emploie qu'avec --format rgb565, index4, index8 ou lvgl";
     QTest::newRow("unknown format") << QStringList {"--format", "rgb555", "a.png"}
                                     << "--format : format inconnu « rgb555 » (bmp, rgb565, mono, xbm, pages, "
-                                       "gray8, gray4, index4 ou index8)";
+                                       "gray8, gray4, index4, index8 ou lvgl)";
     const QString stdintName
         = "--name : le nom « %1 » est de ceux que définit <stdint.h>, que l'en-tête inclut";
     QTest::newRow("a type of stdint.h")
@@ -485,13 +490,48 @@ void TestCli::answersUsageErrors_data()
                                        << "--threshold : « -1 » n'est pas un seuil de 0 à 255";
     QTest::newRow("invert in colour")
         << QStringList {"--format", "rgb565", "--invert", "a.png"}
-        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8 ou gray4";
+        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4 ou lvgl";
     QTest::newRow("mask without 5-6-5") << QStringList {"--format", "index8", "--alpha", "mask", "a.png"}
                                         << "--alpha ne s'emploie qu'avec --format rgb565";
     QTest::newRow("unknown alpha") << QStringList {"--format", "rgb565", "--alpha", "keep", "a.png"}
                                    << "--alpha : « keep » inconnu (mask seulement)";
     QTest::newRow("transparent in grey") << QStringList {"--format", "gray4", "--transparent", "red", "a.png"}
                                          << "--transparent ne s'emploie qu'avec --format rgb565";
+    QTest::newRow("LVGL colour format unknown")
+        << QStringList {"--format", "lvgl", "--lvgl-cf", "RGB555", "a.png"}
+        << "--lvgl-cf : « RGB555 » inconnu pour LVGL 9 (RGB565, RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, "
+           "ARGB8888, L8, A8, I1, I2, I4, I8)";
+    QTest::newRow("LVGL 8 colour format unknown")
+        << QStringList {"--format", "lvgl", "--lvgl-version", "8", "--lvgl-cf", "RGB888", "a.png"}
+        << "--lvgl-cf : « RGB888 » inconnu pour LVGL 8 (RGB565, RGB565A8, A8, I1, I2, I4, I8)";
+    QTest::newRow("LVGL version unknown") << QStringList {"--format", "lvgl", "--lvgl-version", "7", "a.png"}
+                                          << "--lvgl-version : « 7 » inconnue (8 ou 9)";
+    QTest::newRow("LVGL 8 compressed")
+        << QStringList {"--format", "lvgl", "--lvgl-version=8", "--compress", "rle", "a.png"}
+        << "--compress ne s'emploie pas avec LVGL 8, qui ne lit pas d'image compressée";
+    QTest::newRow("unknown compression") << QStringList {"--format", "lvgl", "--compress", "zip", "a.png"}
+                                         << "--compress : « zip » inconnu (rle ou lz4)";
+    QTest::newRow("stride of no bytes")
+        << QStringList {"--format", "lvgl", "--stride-align", "0", "a.png"}
+        << "--stride-align : « 0 » n'est pas un alignement de 1 à 1024 octets";
+    QTest::newRow("stride in LVGL 8")
+        << QStringList {"--format", "lvgl", "--lvgl-version", "8", "--stride-align", "4", "a.png"}
+        << "--stride-align ne s'emploie pas avec LVGL 8";
+    QTest::newRow("swapped grey") << QStringList {"--format", "lvgl",         "--lvgl-cf",
+                                                  "L8",       "--swap-bytes", "a.png"}
+                                  << "--swap-bytes ne s'emploie avec LVGL qu'en RGB565";
+    QTest::newRow("swapped in LVGL 8")
+        << QStringList {"--format", "lvgl", "--lvgl-version", "8", "--swap-bytes", "a.png"}
+        << "--swap-bytes ne s'emploie pas avec LVGL 8 : ses tableaux ont les deux ordres, que choisit "
+           "LV_COLOR_16_SWAP";
+    QTest::newRow("LVGL in program memory") << QStringList {"--format", "lvgl", "--progmem", "a.png"}
+                                            << "--progmem ne s'emploie pas avec --format lvgl : LVGL lit ses "
+                                               "images en mémoire ordinaire";
+    QTest::newRow("LVGL's own name") << QStringList {"--format", "lvgl", "-n", "lv_logo", "a.png"}
+                                     << "--name : le nom « lv_logo » est de ceux que définit lvgl.h, que "
+                                        "l'en-tête inclut";
+    QTest::newRow("compression without LVGL")
+        << QStringList {"--compress", "lz4", "a.png"} << "--compress ne s'emploie qu'avec --format lvgl";
     QTest::newRow("translucent key colour")
         << QStringList {"--format", "rgb565", "--transparent", "transparent", "a.png"}
         << "--transparent : la couleur « transparent » doit être opaque";
@@ -521,7 +561,8 @@ void TestCli::helpsAndTellsItsVersion()
               "--swap-bytes", "--fit=LxH", "--dither", "--background=COULEUR", "--preview", "--threshold=N",
               "--invert", "--alpha=mask", "--transparent=COULEUR", "-h, --help", "-V, --version"})
             QVERIFY2(help.out.contains(QString::fromUtf8(described)), described);
-        QVERIFY(help.out.endsWith("2 si la ligne de commande est incorrecte, 130 ou 143 si elle a\nété interrompue.\n"));
+        QVERIFY(help.out.endsWith(
+            "2 si la ligne de commande est incorrecte, 130 ou 143 si elle a\nété interrompue.\n"));
         QVERIFY(!QFileInfo::exists("ignored16bits.BMP"));
     }
     for (const char *option : {"--version", "-V"})
@@ -999,6 +1040,262 @@ void TestCli::encodesForSmallDisplays()
             QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), display);
         QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(display));
     }
+}
+
+namespace {
+
+// LVGL's run-length coding undone, as lv_rle.c reads it.
+QByteArray rleDecoded(const QByteArray &in, int block)
+{
+    QByteArray out;
+    for (int at = 0; at < in.size();) {
+        const int control = quint8(in[at++]);
+        if (control & 0x80) {
+            out += in.mid(at, (control & 0x7f) * block);
+            at += (control & 0x7f) * block;
+        } else {
+            for (int i = 0; i < control; ++i)
+                out += in.mid(at, block);
+            at += block;
+        }
+    }
+    return out;
+}
+
+// A C array's bytes, read back from the text between its braces.
+QByteArray bytesOf(const QString &text)
+{
+    QByteArray bytes;
+    QRegularExpressionMatchIterator values = QRegularExpression("0x([0-9a-f]{2})\\b").globalMatch(text);
+    while (values.hasNext())
+        bytes += char(values.next().captured(1).toUInt(nullptr, 16));
+    return bytes;
+}
+
+// A stand-in of the LVGL types the descriptors use, to compile the headers against.
+const char lvglStandIn[] = R"(#include <stddef.h>
+#include <stdint.h>
+#define LV_IMAGE_HEADER_MAGIC 0x19
+#define LV_ATTRIBUTE_LARGE_CONST
+#define LV_COLOR_DEPTH 16
+#define LV_COLOR_16_SWAP 0
+enum { LV_IMAGE_FLAGS_COMPRESSED = 0x0008 };
+typedef enum {
+    LV_COLOR_FORMAT_L8 = 0x06, LV_COLOR_FORMAT_I1 = 0x07, LV_COLOR_FORMAT_I2 = 0x08, LV_COLOR_FORMAT_I4 = 0x09,
+    LV_COLOR_FORMAT_I8 = 0x0A, LV_COLOR_FORMAT_A8 = 0x0E, LV_COLOR_FORMAT_RGB888 = 0x0F,
+    LV_COLOR_FORMAT_ARGB8888 = 0x10, LV_COLOR_FORMAT_XRGB8888 = 0x11, LV_COLOR_FORMAT_RGB565 = 0x12,
+    LV_COLOR_FORMAT_RGB565A8 = 0x14, LV_COLOR_FORMAT_RGB565_SWAPPED = 0x1B
+} lv_color_format_t;
+typedef struct {
+    uint32_t magic : 8; uint32_t cf : 8; uint32_t flags : 16;
+    uint32_t w : 16; uint32_t h : 16; uint32_t stride : 16; uint32_t reserved_2 : 16;
+} lv_image_header_t;
+typedef struct { lv_image_header_t header; uint32_t data_size; const uint8_t *data; const void *reserved; } lv_image_dsc_t;
+typedef enum {
+    LV_IMG_CF_TRUE_COLOR = 4, LV_IMG_CF_TRUE_COLOR_ALPHA = 5, LV_IMG_CF_INDEXED_1BIT = 7, LV_IMG_CF_INDEXED_2BIT = 8,
+    LV_IMG_CF_INDEXED_4BIT = 9, LV_IMG_CF_INDEXED_8BIT = 10, LV_IMG_CF_ALPHA_8BIT = 14
+} lv_img_cf_t;
+typedef struct { uint32_t cf : 5; uint32_t always_zero : 3; uint32_t reserved : 2; uint32_t w : 11; uint32_t h : 11; } lv_img_header_t;
+typedef struct { lv_img_header_t header; uint32_t data_size; const uint8_t *data; } lv_img_dsc_t;
+)";
+
+} // namespace
+
+void TestCli::encodesLvglImages_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("colourFormat"); // as the descriptor names it
+    QTest::addColumn<bool>("translucent");
+
+    const auto row
+        = [](const char *name, const QStringList &options, const char *cf, bool translucent = true) {
+              QTest::newRow(name) << options << QString(cf) << translucent;
+          };
+    row("opaque: RGB565", {}, "LV_COLOR_FORMAT_RGB565", false);
+    row("translucent: RGB565A8", {}, "LV_COLOR_FORMAT_RGB565A8");
+    row("RGB565A8 rows of 8 bytes", {"--stride-align", "8"}, "LV_COLOR_FORMAT_RGB565A8");
+    row("swapped", {"--swap-bytes"}, "LV_COLOR_FORMAT_RGB565_SWAPPED");
+    row("RGB888", {"--lvgl-cf", "RGB888"}, "LV_COLOR_FORMAT_RGB888");
+    row("XRGB8888", {"--lvgl-cf=XRGB8888", "--stride-align=64"}, "LV_COLOR_FORMAT_XRGB8888");
+    row("ARGB8888", {"--lvgl-cf", "ARGB8888"}, "LV_COLOR_FORMAT_ARGB8888");
+    row("L8", {"--lvgl-cf", "L8"}, "LV_COLOR_FORMAT_L8");
+    row("L8 inverted", {"--lvgl-cf", "L8", "--invert"}, "LV_COLOR_FORMAT_L8");
+    row("A8", {"--lvgl-cf", "A8"}, "LV_COLOR_FORMAT_A8");
+    row("I1", {"--lvgl-cf", "I1"}, "LV_COLOR_FORMAT_I1");
+    row("I2", {"--lvgl-cf", "I2", "--stride-align", "4"}, "LV_COLOR_FORMAT_I2");
+    row("I4", {"--lvgl-cf", "I4"}, "LV_COLOR_FORMAT_I4");
+    row("I8", {"--lvgl-cf", "I8"}, "LV_COLOR_FORMAT_I8");
+    row("RLE", {"--compress", "rle"}, "LV_COLOR_FORMAT_RGB565A8");
+    row("RLE of RGB888", {"--compress", "rle", "--lvgl-cf", "RGB888"}, "LV_COLOR_FORMAT_RGB888");
+    row("LZ4", {"--compress", "lz4", "--lvgl-cf", "ARGB8888"}, "LV_COLOR_FORMAT_ARGB8888");
+    row("LVGL 8, true colour", {"--lvgl-version", "8"}, "LV_IMG_CF_TRUE_COLOR", false);
+    row("LVGL 8, true colour and alpha", {"--lvgl-version", "8"}, "LV_IMG_CF_TRUE_COLOR_ALPHA");
+    row("LVGL 8, alpha", {"--lvgl-version", "8", "--lvgl-cf", "A8"}, "LV_IMG_CF_ALPHA_8BIT");
+    row("LVGL 8, indexed 2 bits", {"--lvgl-version", "8", "--lvgl-cf", "I2"}, "LV_IMG_CF_INDEXED_2BIT");
+    row("LVGL 8, indexed 8 bits", {"--lvgl-version", "8", "--lvgl-cf", "I8"}, "LV_IMG_CF_INDEXED_8BIT");
+}
+
+void TestCli::encodesLvglImages()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, colourFormat);
+    QFETCH(bool, translucent);
+    // 13 x 6: rows of an odd number of pixels; red, green and blue apart; alpha at every level.
+    QImage picture(13, 6, QImage::Format_ARGB32);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 13; ++x)
+            picture.setPixel(x, y,
+                             qRgba(x * 19, y * 47, (x * y * 13) % 256, translucent ? (x * 21 + y * 3) : 255));
+    savePicture(picture, path("pic.png"), "PNG");
+    const Run run = quillonConvert(QStringList {"--format", "lvgl", "-n", "pic", "-o", path("command")}
+                                   + options + QStringList {path("pic.png")});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    const QString text = QString::fromUtf8(readFile(path("command/pic.h")));
+    const auto field = [&](const QString &name) {
+        return QRegularExpression("\\." + QRegularExpression::escape(name) + " = ([^,\\n]+),")
+            .match(text)
+            .captured(1);
+    };
+    const bool lvgl8 = colourFormat.startsWith("LV_IMG_CF");
+    QCOMPARE(field("header.cf"), colourFormat);
+    QCOMPARE(field("header.w"), QString("13"));
+    QCOMPARE(field("header.h"), QString("6"));
+    QCOMPARE(field("data_size"), QString("sizeof(pic_map)"));
+    QCOMPARE(field("data"), QString("pic_map"));
+    QVERIFY(text.contains(lvgl8 ? "const lv_img_dsc_t pic = {" : "const lv_image_dsc_t pic = {"));
+
+    // The map, its compression undone; LVGL 8's 16-bit colours in both orders.
+    const QString body = text.section("pic_map[", 1).section('{', 1).section("};", 0, 0);
+    QByteArray data = bytesOf(body.contains("#else") ? body.section("#else", 1) : body);
+    const QByteArray swapped = body.contains("#else") ? bytesOf(body.section("#else", 0, 0)) : QByteArray();
+    QCOMPARE(text.section("pic_map[", 1).section(']', 0, 0).toInt(),
+             bytesOf(body.section("#else", 0, 0)).size());
+    const QString compress = options.contains("--compress") ? options[options.indexOf("--compress") + 1] : "";
+    const int bits = QMap<QString, int> {
+        {"RGB565", 16},
+        {"RGB565A8", 16},
+        {"RGB565_SWAPPED", 16},
+        {"RGB888", 24},
+        {"XRGB8888", 32},
+        {"ARGB8888", 32},
+        {"L8", 8},
+        {"A8", 8},
+        {"I1", 1},
+        {"I2", 2},
+        {"I4", 4},
+        {"I8", 8},
+        {"TRUE_COLOR", 16},
+        {"TRUE_COLOR_ALPHA", 24},
+        {"ALPHA_8BIT", 8},
+        {"INDEXED_2BIT", 2},
+        {"INDEXED_8BIT",
+         8}}.value(colourFormat.section("LV_COLOR_FORMAT_", 1) + colourFormat.section("LV_IMG_CF_", 1));
+    QCOMPARE(field("header.flags"),
+             lvgl8                    ? QString()
+                 : compress.isEmpty() ? "0"
+                                      : "0 | LV_IMAGE_FLAGS_COMPRESSED");
+    if (!compress.isEmpty()) {
+        const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(data.constData() + at); };
+        QCOMPARE(u32(0), compress == "rle" ? 1u : 2u);
+        QCOMPARE(int(u32(4)), data.size() - 12);
+        QByteArray raw(int(u32(8)), '\0');
+        if (compress == "rle")
+            raw = rleDecoded(data.mid(12), (bits + 7) / 8).left(raw.size());
+        else
+            QCOMPARE(LZ4_decompress_safe(data.constData() + 12, raw.data(), data.size() - 12, raw.size()),
+                     raw.size());
+        QVERIFY2(text.contains(QString("octets au lieu de %1").arg(raw.size())), qPrintable(text));
+        data = raw;
+    }
+
+    // Each pixel, read back as LVGL reads it, against the picture.
+    const QImage colours
+        = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied).convertToFormat(QImage::Format_RGB32);
+    const QString cf
+        = colourFormat.section('_', -1) == "SWAPPED" ? "RGB565_SWAPPED" : colourFormat.section("FORMAT_", 1);
+    const int align = options.filter("--stride-align").isEmpty() ? 1
+        : options.contains("--stride-align")
+        ? options[options.indexOf("--stride-align") + 1].toInt()
+        : options.filter("--stride-align").first().section('=', 1).toInt();
+    const int tight = (13 * (lvgl8 && bits == 24 ? 24 : bits) + 7) / 8;
+    const int stride = lvgl8 ? tight : (tight + align - 1) / align * align;
+    if (!lvgl8)
+        QCOMPARE(field("header.stride").toInt(), stride);
+    const int paletteSize = colourFormat.contains("I1")                     ? 2
+        : colourFormat.contains("I2") || colourFormat.contains("INDEXED_2") ? 4
+        : colourFormat.contains("I4")                                       ? 16
+        : colourFormat.contains("I8") || colourFormat.contains("INDEXED_8") ? 256
+                                                                            : 0;
+    const int rows = paletteSize * 4;
+    int expectedSize = rows + stride * 6;
+    if (cf == "RGB565A8")
+        expectedSize += stride / 2 * 6;
+    QCOMPARE(data.size(), expectedSize);
+    const auto byteAt = [&](int at) { return int(quint8(data[at])); };
+    for (int y = 0; y < 6; ++y) {
+        for (int x = 0; x < 13; ++x) {
+            const QRgb colour = colours.pixel(x, y);
+            const int alpha = qAlpha(picture.pixel(x, y));
+            const quint16 value = rgb565(colour);
+            const int at = rows + y * stride + x * bits / 8;
+            if (colourFormat.endsWith("RGB565") || colourFormat.endsWith("TRUE_COLOR")) {
+                QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
+                if (lvgl8)
+                    QCOMPARE(int(quint8(swapped[at])) << 8 | int(quint8(swapped[at + 1])), int(value));
+            } else if (cf == "RGB565_SWAPPED") {
+                QCOMPARE(byteAt(at) << 8 | byteAt(at + 1), int(value));
+            } else if (cf == "RGB565A8") {
+                QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
+                QCOMPARE(byteAt(stride * 6 + y * stride / 2 + x), alpha);
+            } else if (colourFormat.endsWith("TRUE_COLOR_ALPHA")) {
+                QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
+                QCOMPARE(byteAt(at + 2), alpha);
+                QCOMPARE(int(quint8(swapped[at])) << 8 | int(quint8(swapped[at + 1])), int(value));
+            } else if (bits >= 24) {
+                QCOMPARE(qRgb(byteAt(at + 2), byteAt(at + 1), byteAt(at)), colour);
+                if (bits == 32)
+                    QCOMPARE(byteAt(at + 3), cf == "ARGB8888" ? alpha : 255);
+            } else if (cf == "L8") {
+                const int level = luma(colour);
+                QCOMPARE(byteAt(at), options.contains("--invert") ? 255 - level : level);
+            } else if (cf == "A8" || colourFormat.endsWith("ALPHA_8BIT")) {
+                QCOMPARE(byteAt(at), alpha);
+            } else { // indexed: the nearest palette entry (blue, green, red, alpha), all opaque
+                const int perByte = 8 / bits;
+                const int index = byteAt(rows + y * stride + x / perByte) >> (8 - bits * (x % perByte + 1))
+                    & ((1 << bits) - 1);
+                const auto entry
+                    = [&](int i) { return qRgb(byteAt(i * 4 + 2), byteAt(i * 4 + 1), byteAt(i * 4)); };
+                const auto distance = [&](QRgb a, QRgb b) {
+                    return (qRed(a) - qRed(b)) * (qRed(a) - qRed(b))
+                        + (qGreen(a) - qGreen(b)) * (qGreen(a) - qGreen(b))
+                        + (qBlue(a) - qBlue(b)) * (qBlue(a) - qBlue(b));
+                };
+                const QRgb wanted = shown(value);
+                for (int i = 0; i < paletteSize; ++i) {
+                    QCOMPARE(byteAt(i * 4 + 3), 255);
+                    QVERIFY(distance(entry(index), wanted) <= distance(entry(i), wanted));
+                }
+                if (paletteSize == 256) // few enough colours: kept exactly
+                    QCOMPARE(entry(index), wanted);
+            }
+        }
+    }
+
+    // The header compiles against LVGL's types, warnings as errors.
+    const QString cc = QStandardPaths::findExecutable("cc");
+    if (cc.isEmpty())
+        QSKIP("no C compiler");
+    writeFile(path("command/lvgl.h"), lvglStandIn);
+    writeFile(path("command/main.c"), "#include \"pic.h\"\nint main(void) { return pic.data_size == 0; }\n");
+    QProcess compiler;
+    compiler.setProcessChannelMode(QProcess::MergedChannels);
+    compiler.start(cc,
+                   {"-std=c99", "-Wall", "-Wextra", "-Werror", "-DLV_LVGL_H_INCLUDE_SIMPLE", "-I",
+                    path("command"), "-o", path("command/main"), path("command/main.c")});
+    QVERIFY(compiler.waitForFinished(60000));
+    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
 }
 
 QTEST_MAIN(TestCli)

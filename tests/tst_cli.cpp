@@ -932,10 +932,15 @@ void TestCli::encodesForSmallDisplays_data()
     QTest::newRow("gray4") << QStringList {"--format", "gray4", "--background", "white"} << picture;
     QTest::newRow("index4, few colours") << QStringList {"--format", "index4"} << picture.copy(0, 0, 3, 4);
     QTest::newRow("index4, many colours") << QStringList {"--format", "index4"} << picture;
+    QTest::newRow("index4, 16 colours, as many as it holds")
+        << QStringList {"--format", "index4"} << picture.copy(0, 0, 4, 4);
     QTest::newRow("index8, swapped") << QStringList {"--format", "index8", "--swap-bytes"} << picture;
     QTest::newRow("rgb565 with a mask") << QStringList {"--format", "rgb565", "--alpha", "mask"} << picture;
     QTest::newRow("rgb565 with a key colour")
         << QStringList {"--format", "rgb565", "--transparent", "#00f800"} << picture;
+    // Black is also the colour of an opaque pixel: that one moves a step of green away.
+    QTest::newRow("rgb565 with a key colour the picture has")
+        << QStringList {"--format", "rgb565", "--transparent", "black"} << picture;
 }
 
 void TestCli::encodesForSmallDisplays()
@@ -1021,7 +1026,9 @@ void TestCli::encodesForSmallDisplays()
                 const bool opaque = qAlpha(picture.pixel(x, y)) >= 128;
                 const quint16 value = quint16(pixels.values[y * w + x]);
                 if (options.contains("--transparent")) {
-                    QCOMPARE(value, opaque ? rgb565(colour) : quint16(0x07c0));
+                    const quint16 key = rgb565(QColor(options.last()).rgb());
+                    const quint16 own = rgb565(colour);
+                    QCOMPARE(value, !opaque ? key : own == key ? quint16(key + 0x20) : own);
                 } else {
                     QCOMPARE(value, rgb565(colour));
                     const quint32 maskByte = arrays.value("pic_mask").values[y * ((w + 7) / 8) + x / 8];
@@ -1031,8 +1038,15 @@ void TestCli::encodesForSmallDisplays()
             }
         }
     }
+    // A picture of no more colours than its palette holds: each of them, in increasing order.
+    if (format.startsWith("index") && w * h <= 16) {
+        const QVector<quint32> &palette = arrays.value("pic_palette").values;
+        for (int i = 1; i < w * h; ++i)
+            QVERIFY(palette[i - 1] < palette[i]);
+    }
     if (format == "rgb565" && options.contains("--transparent"))
-        QVERIFY(text.contains("#define pic_transparent 0x07c0\n"));
+        QVERIFY(text.contains(QString("#define pic_transparent 0x%1\n")
+                                  .arg(rgb565(QColor(options.last()).rgb()), 4, 16, QChar('0'))));
     // The preview and the BMP file show what the display will show.
     if (format.startsWith("index") || format == "rgb565" || format == "mono" || format == "pages"
         || format == "xbm" || format == "gray4") {

@@ -84,7 +84,7 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
         pixelFormat = QImage::Format_Invalid;
     QSize size(announced.width(), qAbs(announced.height())); // a top-down BMP's is negative
     const QSize scaled = format == "jpeg" && size.isValid() ? jpegDecodingSize(size, fitWithin) : size;
-    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source, scaled);
+    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source, scaled == size ? QSize() : scaled);
     switch (cost.kind) {
     case DecodingCost::Damaged:
         return {DecodedPicture::NotAPicture, QImage(), 0};

@@ -63,6 +63,7 @@ private slots:
     void convertsAtBuildTimeFromCMake();
     void preparesPicturesForTheDisplay_data();
     void preparesPicturesForTheDisplay();
+    void fitsPhotosDecodedSmaller();
     void dithersAGreyRampFaithfully_data();
     void dithersAGreyRampFaithfully();
     void encodesForSmallDisplays_data();
@@ -820,6 +821,32 @@ void TestCli::preparesPicturesForTheDisplay()
     // The BMP file as without the options; the preview, what the display shows.
     QCOMPARE(readFile(path("command/picture16bits.BMP")), expectedBmp(shownBeforeTheCut));
     QCOMPARE(QImage(path("command/picture16bits.png")).convertToFormat(QImage::Format_RGB32), preview);
+}
+
+void TestCli::fitsPhotosDecodedSmaller()
+{
+    // A 1600 x 800 JPEG fitted in 100 x 50: decoded at 1/8 (200 x 100, twice the fitted size),
+    // then scaled smoothly; close to the whole picture scaled, but not the same.
+    const QImage photo = patternPicture(1600, 800).scaled(1600, 800);
+    savePicture(photo, path("photo.jpg"), "JPEG");
+    QCOMPARE(
+        quillonConvert({"--fit", "100x50", "--preview", "-o", path("command"), path("photo.jpg")}).exitCode,
+        0);
+    const QImage fitted = QImage(path("command/photo16bits.png")).convertToFormat(QImage::Format_RGB32);
+    const QImage whole = QImage(path("photo.jpg"))
+                             .scaled(100, 50, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                             .convertToFormat(QImage::Format_RGB16)
+                             .convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(fitted.size(), QSize(100, 50));
+    double difference = 0;
+    for (int y = 0; y < 50; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            const QRgb a = fitted.pixel(x, y), b = whole.pixel(x, y);
+            difference += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b));
+        }
+    }
+    difference /= 3 * 100 * 50;
+    QVERIFY2(difference > 0 && difference < 2, qPrintable(QString::number(difference)));
 }
 
 void TestCli::dithersAGreyRampFaithfully_data()

@@ -46,8 +46,8 @@ namespace {
 
 // The size a JPEG of `size` is decoded at to be fitted within `bounds`: scaled down by the
 // largest of 8, 4 and 2 that keeps it at least twice the fitted size (rounded up, as libjpeg
-// does), or kept whole.
-QSize jpegDecodingSize(QSize size, QSize bounds)
+// does); QSize() when it is best decoded whole.
+QSize jpegScaledSize(QSize size, QSize bounds)
 {
     const QSize fitted = fittedSize(size, bounds);
     for (int denominator : {8, 4, 2}) {
@@ -56,7 +56,7 @@ QSize jpegDecodingSize(QSize size, QSize bounds)
         if (scaled.width() >= 2 * fitted.width() && scaled.height() >= 2 * fitted.height())
             return scaled;
     }
-    return size;
+    return QSize();
 }
 
 } // namespace
@@ -82,9 +82,9 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
     QImage::Format pixelFormat = reader.imageFormat();
     if (pixelFormat <= QImage::Format_Invalid || pixelFormat >= QImage::NImageFormats)
         pixelFormat = QImage::Format_Invalid;
-    QSize size(announced.width(), qAbs(announced.height())); // a top-down BMP's is negative
-    const QSize scaled = format == "jpeg" && size.isValid() ? jpegDecodingSize(size, fitWithin) : size;
-    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source, scaled == size ? QSize() : scaled);
+    const QSize size(announced.width(), qAbs(announced.height())); // a top-down BMP's is negative
+    const QSize scaledSize = format == "jpeg" && size.isValid() ? jpegScaledSize(size, fitWithin) : QSize();
+    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source, scaledSize);
     switch (cost.kind) {
     case DecodingCost::Damaged:
         return {DecodedPicture::NotAPicture, QImage(), 0};
@@ -104,13 +104,13 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
     // the palette's first colour.
     QImage image;
     if (size.isValid() && pixelFormat != QImage::Format_Invalid && format != "ico" && format != "cur") {
-        image = QImage(scaled, pixelFormat);
+        image = QImage(scaledSize.isValid() ? scaledSize : size, pixelFormat);
         if (image.isNull())
             return {DecodedPicture::TooLarge, QImage(), 0};
         image.fill(0);
     }
     const uchar *const given = image.isNull() ? nullptr : image.constBits();
-    if (!readPicture(source, format, &image, scaled == size ? QSize() : scaled))
+    if (!readPicture(source, format, &image, scaledSize))
         return {DecodedPicture::NotAPicture, QImage(), 0};
     // Qt's BMP reader keeps a picture whose rows stop short of what the header announces.
     if (format == "bmp" && source.ranPastEnd())

@@ -91,30 +91,30 @@ QVector<quint32> packRows(const QVector<quint8> &bits, int width, int height, bo
     return bytes;
 }
 
-EncodedPicture encodeMono(const PreparedPicture &picture, const EncodingOptions &options)
+// Rows of lit bits, drawn by the libraries' bitmap functions.
+EncodedPicture encodeBitRows(const PreparedPicture &picture, const EncodingOptions &options,
+                             bool leftmostLowest, const QVector<QByteArray> &drawing)
 {
     EncodedPicture encoded;
     const QVector<quint8> lit = litPixels(picture, options, &encoded.shown);
-    encoded.header
-        = startHeader(picture.colours, options,
-                      {"Adafruit GFX : display.drawBitmap(x, y, NAME, NAME_width, NAME_height, 1);",
-                       "u8g2 : u8g2_DrawBitmap(&u8g2, x, y, (NAME_width + 7) / 8, NAME_height, NAME);"});
+    encoded.header = startHeader(picture.colours, options, drawing);
     encoded.header.arrays << byteArray(
-        options.arrayName, packRows(lit, picture.colours.width(), picture.colours.height(), false));
+        options.arrayName, packRows(lit, picture.colours.width(), picture.colours.height(), leftmostLowest));
     return encoded;
+}
+
+EncodedPicture encodeMono(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    return encodeBitRows(picture, options, false,
+                         {"Adafruit GFX : display.drawBitmap(x, y, NAME, NAME_width, NAME_height, 1);",
+                          "u8g2 : u8g2_DrawBitmap(&u8g2, x, y, (NAME_width + 7) / 8, NAME_height, NAME);"});
 }
 
 EncodedPicture encodeXbm(const PreparedPicture &picture, const EncodingOptions &options)
 {
-    EncodedPicture encoded;
-    const QVector<quint8> lit = litPixels(picture, options, &encoded.shown);
-    encoded.header
-        = startHeader(picture.colours, options,
-                      {"u8g2 : u8g2_DrawXBMP(&u8g2, x, y, NAME_width, NAME_height, NAME);",
-                       "Adafruit GFX : display.drawXBitmap(x, y, NAME, NAME_width, NAME_height, 1);"});
-    encoded.header.arrays << byteArray(
-        options.arrayName, packRows(lit, picture.colours.width(), picture.colours.height(), true));
-    return encoded;
+    return encodeBitRows(picture, options, true,
+                         {"u8g2 : u8g2_DrawXBMP(&u8g2, x, y, NAME_width, NAME_height, NAME);",
+                          "Adafruit GFX : display.drawXBitmap(x, y, NAME, NAME_width, NAME_height, 1);"});
 }
 
 // SSD1306 pages: 8 rows a byte, bit 0 at the top, the byte of page p and column x at p * W + x.

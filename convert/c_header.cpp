@@ -3,6 +3,7 @@
 #include "atomic_file_writer.h"
 #include "header_generator.h"
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -28,29 +29,39 @@ int hexDigits(CArray::ValueType type)
     return type == CArray::Uint8 ? 2 : type == CArray::Uint16 ? 4 : 8;
 }
 
-// The values, 16 to a line after a newline and a tab, separated by commas.
-bool writeValues(AtomicFileWriter &file, CArray::ValueType type, const QVector<quint32> &values)
+// The values, 16 to a line after a newline and a tab, separated by commas. Formatted a block
+// of lines at a time, each byte through a table of its two digits.
+bool writeValues(AtomicFileWriter &file, CArray::ValueType type, const QByteArray &data)
 {
-    constexpr char digits[] = "0123456789abcdef";
-    const int width = hexDigits(type);
+    static const auto digits = [] {
+        constexpr char hex[] = "0123456789abcdef";
+        std::array<std::array<char, 2>, 256> table {};
+        for (int byte = 0; byte < 256; ++byte)
+            table[size_t(byte)] = {hex[byte >> 4], hex[byte & 0xf]};
+        return table;
+    }();
+    const int bytesPerValue = hexDigits(type) / 2;
     const size_t newline = sizeof(headerNewline) - 1;
-    const int count = values.size();
-    std::vector<char> text(size_t(lineBlock) * valuesPerLine * (width + 3) + lineBlock * (newline + 1));
-    for (int first = 0; first < count; first += lineBlock * valuesPerLine) {
-        const int last = qMin(count, first + lineBlock * valuesPerLine);
+    const qint64 count = data.size() / bytesPerValue;
+    const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
+    std::vector<char> text(size_t(lineBlock) * (valuesPerLine * (2 * bytesPerValue + 3) + newline + 1));
+    for (qint64 first = 0; first < count; first += qint64(lineBlock) * valuesPerLine) {
+        const qint64 last = qMin(count, first + qint64(lineBlock) * valuesPerLine);
         char *out = text.data();
-        for (int i = first; i < last; ++i) {
+        for (qint64 i = first; i < last; ++i) {
             if (i > 0)
                 *out++ = ',';
             if (i % valuesPerLine == 0) {
                 out = std::copy(headerNewline, headerNewline + newline, out);
                 *out++ = '\t';
             }
-            const quint32 value = values[i];
             *out++ = '0';
             *out++ = 'x';
-            for (int shift = (width - 1) * 4; shift >= 0; shift -= 4)
-                *out++ = digits[value >> shift & 0xf];
+            for (int k = bytesPerValue - 1; k >= 0; --k) { // the high byte's digits first
+                const auto &pair = digits[bytes[i * bytesPerValue + k]];
+                *out++ = pair[0];
+                *out++ = pair[1];
+            }
         }
         if (!file.write(text.data(), out - text.data()))
             return false;
@@ -62,7 +73,7 @@ bool writeValues(AtomicFileWriter &file, CArray::ValueType type, const QVector<q
 
 qint64 arrayBytes(const CArray &array)
 {
-    return qint64(array.values.size()) * (hexDigits(array.type) / 2);
+    return array.data.size();
 }
 
 bool writeCHeader(AtomicFileWriter &file, const CHeader &header)
@@ -96,11 +107,11 @@ bool writeCHeader(AtomicFileWriter &file, const CHeader &header)
             + " = " + nl + '{';
         if (!array.alternativeCondition.isEmpty()) {
             if (!file.write(text + nl + "#if " + array.alternativeCondition)
-                || !writeValues(file, array.type, array.alternativeValues) || !file.write(nl + "#else"))
+                || !writeValues(file, array.type, array.alternativeData) || !file.write(nl + "#else"))
                 return false;
             text.clear();
         }
-        if (!file.write(text) || !writeValues(file, array.type, array.values))
+        if (!file.write(text) || !writeValues(file, array.type, array.data))
             return false;
         text = array.alternativeCondition.isEmpty() ? QByteArray() : nl + "#endif";
         text += nl + "};";

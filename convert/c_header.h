@@ -6,20 +6,21 @@
 class AtomicFileWriter;
 
 // One array of a C header: `const TYPE NAME[SIZE]`, its values as 0x literals of as many
-// hexadecimal digits as the type holds, 16 to a line.
+// hexadecimal digits as the type holds, 16 to a line. The values are kept as the bytes they
+// take in a little-endian firmware, which is also how encoders produce them.
 struct CArray
 {
     enum ValueType { Uint8, Uint16, Uint32 };
     ValueType type = Uint8;
     QByteArray name;
     QByteArray size; // what goes between the brackets: a number, or an expression of the macros
-    QVector<quint32> values;
+    QByteArray data; // the values one after the other, each little-endian
     // What comes before the name instead of `const TYPE`, such as a library's attributes.
     QByteArray declaration;
-    // Values that stand instead of `values` where this preprocessor condition holds, such as the
+    // Values that stand instead of `data` where this preprocessor condition holds, such as the
     // other byte order of a library's build option.
     QByteArray alternativeCondition;
-    QVector<quint32> alternativeValues;
+    QByteArray alternativeData;
 };
 
 // The text of a header that holds pixels for a display library, written the same way whatever

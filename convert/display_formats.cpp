@@ -4,6 +4,8 @@
 #include "lvgl_format.h"
 #include "palette.h"
 
+#include <QtEndian>
+
 namespace {
 
 QByteArray number(qint64 value)
@@ -30,13 +32,13 @@ CHeader startHeader(const QImage &picture, const EncodingOptions &options, const
     return header;
 }
 
-CArray byteArray(const QByteArray &name, QVector<quint32> values)
+CArray byteArray(const QByteArray &name, QByteArray values)
 {
     CArray array;
     array.type = CArray::Uint8;
     array.name = name;
     array.size = number(values.size());
-    array.values = std::move(values);
+    array.data = std::move(values);
     return array;
 }
 
@@ -78,14 +80,15 @@ QVector<quint8> litPixels(const PreparedPicture &picture, const EncodingOptions 
 
 // Rows of bits, each row starting on a new byte, the leftmost pixel in the highest bit or, for
 // XBM, the lowest.
-QVector<quint32> packRows(const QVector<quint8> &bits, int width, int height, bool leftmostLowest)
+QByteArray packRows(const QVector<quint8> &bits, int width, int height, bool leftmostLowest)
 {
     const int rowBytes = (width + 7) / 8;
-    QVector<quint32> bytes(rowBytes * height, 0);
+    QByteArray bytes(rowBytes * height, '\0');
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             if (bits[y * width + x])
-                bytes[y * rowBytes + x / 8] |= leftmostLowest ? 1u << (x % 8) : 0x80u >> (x % 8);
+                bytes[y * rowBytes + x / 8]
+                    = char(bytes[y * rowBytes + x / 8] | (leftmostLowest ? 1 << (x % 8) : 0x80 >> (x % 8)));
         }
     }
     return bytes;
@@ -123,11 +126,11 @@ EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions
     EncodedPicture encoded;
     const QVector<quint8> lit = litPixels(picture, options, &encoded.shown);
     const int width = picture.colours.width(), height = picture.colours.height();
-    QVector<quint32> bytes(width * ((height + 7) / 8), 0);
+    QByteArray bytes(width * ((height + 7) / 8), '\0');
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             if (lit[y * width + x])
-                bytes[(y / 8) * width + x] |= 1u << (y % 8);
+                bytes[(y / 8) * width + x] = char(bytes[(y / 8) * width + x] | 1 << (y % 8));
         }
     }
     encoded.header = startHeader(picture.colours, options,
@@ -138,20 +141,28 @@ EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions
 }
 
 // Two pixels a byte, the left one in the high nibble, each row starting on a new byte.
-QVector<quint32> packNibbles(const QVector<quint8> &values, int width, int height)
+QByteArray packNibbles(const QVector<quint8> &values, int width, int height)
 {
     const int rowBytes = (width + 1) / 2;
-    QVector<quint32> bytes(rowBytes * height, 0);
+    QByteArray bytes(rowBytes * height, '\0');
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x)
-            bytes[y * rowBytes + x / 2] |= quint32(values[y * width + x]) << (x % 2 ? 0 : 4);
+            bytes[y * rowBytes + x / 2]
+                = char(bytes[y * rowBytes + x / 2] | values[y * width + x] << (x % 2 ? 0 : 4));
     }
     return bytes;
 }
 
-QVector<quint32> widened(const QVector<quint8> &values)
+QByteArray bytesOf(const QVector<quint8> &values)
 {
-    return QVector<quint32>(values.begin(), values.end());
+    return QByteArray(reinterpret_cast<const char *>(values.constData()), values.size());
+}
+
+// 5-6-5 values as a little-endian firmware keeps them, or high byte first.
+void append565(QByteArray &data, quint16 value, bool highFirst)
+{
+    data += char(highFirst ? value >> 8 : value & 0xff);
+    data += char(highFirst ? value & 0xff : value >> 8);
 }
 
 EncodedPicture encodeGray8(const PreparedPicture &picture, const EncodingOptions &options)
@@ -161,7 +172,7 @@ EncodedPicture encodeGray8(const PreparedPicture &picture, const EncodingOptions
     encoded.header
         = startHeader(picture.colours, options,
                       {"Adafruit GFX : canvas.drawGrayscaleBitmap(x, y, NAME, NAME_width, NAME_height);"});
-    encoded.header.arrays << byteArray(options.arrayName, widened(levels));
+    encoded.header.arrays << byteArray(options.arrayName, bytesOf(levels));
     return encoded;
 }
 
@@ -198,10 +209,10 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
     paletteArray.name = options.arrayName + "_palette";
     paletteArray.size = number(paletteSize);
     for (quint16 colour : palette)
-        paletteArray.values << (options.swapBytes ? quint16(colour << 8 | colour >> 8) : colour);
+        append565(paletteArray.data, colour, options.swapBytes);
     encoded.header.arrays << paletteArray
                           << byteArray(options.arrayName,
-                                       eightBits ? widened(indices) : packNibbles(indices, width, height));
+                                       eightBits ? bytesOf(indices) : packNibbles(indices, width, height));
     return encoded;
 }
 
@@ -228,7 +239,7 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
     const auto opaque
         = [&](int x, int y) { return picture.alpha.isNull() || picture.alpha.constScanLine(y)[x] >= 128; };
 
-    QVector<quint32> values(width * height);
+    QByteArray values(width * height * 2, Qt::Uninitialized);
     for (int y = 0; y < height; ++y) {
         auto *line = reinterpret_cast<quint16 *>(pixels.scanLine(y));
         for (int x = 0; x < width; ++x) {
@@ -240,7 +251,8 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
                     value = quint16((value >> 5 & 0x3f) == 0x3f ? value - 0x20 : value + 0x20);
                 line[x] = value;
             }
-            values[y * width + x] = options.swapBytes ? quint16(value << 8 | value >> 8) : value;
+            const quint16 stored = options.swapBytes ? quint16(value << 8 | value >> 8) : value;
+            qToLittleEndian(stored, values.data() + 2 * (y * width + x));
         }
     }
     const auto stored
@@ -259,8 +271,8 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
     CArray array;
     array.type = CArray::Uint16;
     array.name = options.arrayName;
-    array.size = number(values.size());
-    array.values = std::move(values);
+    array.size = number(values.size() / 2);
+    array.data = std::move(values);
     encoded.header.arrays << array;
     if (options.alphaMask) {
         QVector<quint8> mask(width * height);

@@ -58,11 +58,6 @@ bool opaque(const QImage &alpha)
     return true;
 }
 
-int alphaAt(const QImage &alpha, int x, int y)
-{
-    return alpha.isNull() ? 255 : alpha.constScanLine(y)[x];
-}
-
 // The pixels of one colour format, rows of `stride` bytes (LVGL 9) or packed tight (LVGL 8),
 // and the picture they show once laid onto black.
 struct LvglPixels
@@ -90,13 +85,7 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
         ? tightStride
         : (tightStride + options.strideAlign - 1) / options.strideAlign * options.strideAlign;
     pixels.shown = QImage(colours.size(), QImage::Format_RGB32);
-    const auto show
-        = [&](int x, int y, QRgb colour) { reinterpret_cast<QRgb *>(pixels.shown.scanLine(y))[x] = colour; };
     const QByteArray name = format.name;
-    // A row's bytes, padded to the stride with zeros.
-    const auto padRow = [&](QByteArray &data, int rowStart, int stride) {
-        data.append(QByteArray(stride - (data.size() - rowStart), '\0'));
-    };
 
     if (format.paletteSize) {
         IndexedPicture indexed = indexPicture(colours, format.paletteSize, options.dither);
@@ -110,8 +99,7 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
         }
         const int perByte = 8 / format.bitsPerPixel;
         for (int y = 0; y < height; ++y) {
-            const int rowStart = pixels.data.size();
-            QByteArray row(tightStride, '\0');
+            QByteArray row(pixels.stride, '\0'); // padded with zeros
             for (int x = 0; x < width; ++x) {
                 const int index = indexed.indices[y * width + x];
                 // The leftmost pixel in the highest bits.
@@ -119,71 +107,68 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
                     = char(row[x / perByte] | index << (8 - format.bitsPerPixel * (x % perByte + 1)));
             }
             pixels.data += row;
-            padRow(pixels.data, rowStart, pixels.stride);
         }
         pixels.shown = indexed.shown;
         return pixels;
     }
 
-    const bool fiveSixFive = name.startsWith("RGB565");
-    const QImage reduced = fiveSixFive ? reduceTo565(colours, options.dither) : QImage();
-    QByteArray alphaPlane;
+    // The colour formats below, told apart once rather than at every pixel.
+    const bool fiveSixFive = name.startsWith("RGB565"), swapped = name == "RGB565_SWAPPED",
+               withAlphaPlane = name == "RGB565A8", grey = name == "L8", alphaOnly = name == "A8",
+               argb = name == "ARGB8888";
+    const int bytesPerPixel = format.bitsPerPixel / 8 + (lvgl8 && withAlphaPlane ? 1 : 0);
+    const int rowBytes = lvgl8 ? width * bytesPerPixel : pixels.stride;
+    const int alphaStride = pixels.stride / 2; // the alpha plane's rows are half the colour rows
+    pixels.data = QByteArray(rowBytes * height + (withAlphaPlane && !lvgl8 ? alphaStride * height : 0), '\0');
+    if (lvgl8 && fiveSixFive)
+        pixels.swapped = QByteArray(pixels.data.size(), '\0');
+    QImage reduced = fiveSixFive ? reduceTo565(colours, options.dither) : QImage();
     for (int y = 0; y < height; ++y) {
-        const int rowStart = pixels.data.size();
         const auto *line = reinterpret_cast<const QRgb *>(colours.constScanLine(y));
         const auto *line565
             = fiveSixFive ? reinterpret_cast<const quint16 *>(reduced.constScanLine(y)) : nullptr;
+        const uchar *alphas = picture.alpha.isNull() ? nullptr : picture.alpha.constScanLine(y);
+        char *out = pixels.data.data() + y * rowBytes;
+        char *other = lvgl8 && fiveSixFive ? pixels.swapped.data() + y * rowBytes : nullptr;
+        char *alphaOut = pixels.data.data() + height * rowBytes + y * alphaStride;
+        auto *shown = reinterpret_cast<QRgb *>(pixels.shown.scanLine(y));
         for (int x = 0; x < width; ++x) {
-            const int alpha = alphaAt(picture.alpha, x, y);
+            const int alpha = alphas ? alphas[x] : 255;
             if (fiveSixFive) {
                 const quint16 value = line565[x];
-                const bool highFirst = name == "RGB565_SWAPPED";
-                pixels.data += char(highFirst ? value >> 8 : value & 0xff);
-                pixels.data += char(highFirst ? value & 0xff : value >> 8);
-                if (lvgl8) {
-                    pixels.swapped += char(value >> 8);
-                    pixels.swapped += char(value & 0xff);
+                *out++ = char(swapped ? value >> 8 : value & 0xff);
+                *out++ = char(swapped ? value & 0xff : value >> 8);
+                if (other) {
+                    *other++ = char(value >> 8);
+                    *other++ = char(value & 0xff);
                 }
-                if (name == "RGB565A8") {
+                if (withAlphaPlane) {
                     if (lvgl8) { // LVGL 8 keeps each pixel's alpha right after its colour
-                        pixels.data += char(alpha);
-                        pixels.swapped += char(alpha);
+                        *out++ = char(alpha);
+                        *other++ = char(alpha);
                     } else {
-                        alphaPlane += char(alpha);
+                        alphaOut[x] = char(alpha);
                     }
                 }
-                show(x, y, name == "RGB565A8" ? overBlack(shownColour(value), alpha) : shownColour(value));
-            } else if (name == "L8") {
+                shown[x] = withAlphaPlane ? overBlack(shownColour(value), alpha) : shownColour(value);
+            } else if (grey) {
                 const int level = luminance(line[x]);
-                pixels.data += char(options.invert ? 255 - level : level);
-                show(x, y, qRgb(level, level, level));
-            } else if (name == "A8") {
-                pixels.data += char(alpha);
-                show(x, y, qRgb(alpha, alpha, alpha));
+                *out++ = char(options.invert ? 255 - level : level);
+                shown[x] = qRgb(level, level, level);
+            } else if (alphaOnly) {
+                *out++ = char(alpha);
+                shown[x] = qRgb(alpha, alpha, alpha);
             } else { // RGB888, XRGB8888, ARGB8888: blue, green, red, then alpha
-                pixels.data += char(qBlue(line[x]));
-                pixels.data += char(qGreen(line[x]));
-                pixels.data += char(qRed(line[x]));
+                *out++ = char(qBlue(line[x]));
+                *out++ = char(qGreen(line[x]));
+                *out++ = char(qRed(line[x]));
                 if (format.bitsPerPixel == 32)
-                    pixels.data += char(name == "ARGB8888" ? alpha : 0xff);
-                show(x, y, name == "ARGB8888" ? overBlack(line[x], alpha) : (line[x] | 0xff000000));
+                    *out++ = char(argb ? alpha : 0xff);
+                shown[x] = argb ? overBlack(line[x], alpha) : (line[x] | 0xff000000);
             }
         }
-        if (!lvgl8)
-            padRow(pixels.data, rowStart, pixels.stride);
-        if (name == "RGB565A8" && !lvgl8) // the alpha plane's rows are half the colour rows
-            alphaPlane.append(QByteArray(pixels.stride / 2 - width, '\0'));
     }
-    pixels.data += alphaPlane;
     return pixels;
-}
-
-QVector<quint32> bytesOf(const QByteArray &data)
-{
-    QVector<quint32> values(data.size());
-    for (int i = 0; i < data.size(); ++i)
-        values[i] = quint8(data[i]);
-    return values;
 }
 
 QByteArray includeLines(int version)
@@ -301,10 +286,10 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
     map.size = QByteArray::number(pixels.data.size());
     map.declaration = (lvgl8 ? "const" : "static const")
         + QByteArray(" LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST ") + attribute + " uint8_t";
-    map.values = bytesOf(pixels.data);
+    map.data = pixels.data;
     if (trueColour) {
         map.alternativeCondition = "LV_COLOR_16_SWAP != 0";
-        map.alternativeValues = bytesOf(pixels.swapped);
+        map.alternativeData = pixels.swapped;
     }
     header.arrays << map;
 

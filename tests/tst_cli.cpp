@@ -384,10 +384,10 @@ void TestCli::keepsEachPairWhole()
             const pid_t pid = pid_t(run.processId());
             QVERIFY(pid > 0);
             // From the moment it takes its turn: its lock file is there.
-            QTest::qWaitFor([&] {
+            QVERIFY(QTest::qWaitFor([&] {
                 return run.state() == QProcess::NotRunning
                     || !QDir(path("command")).entryList({".quillon-*"}, QDir::Hidden | QDir::Files).isEmpty();
-            });
+            }));
             QTest::qWait(delay);
             if (run.state() == QProcess::Running)
                 ::kill(pid, signal);

@@ -10,54 +10,39 @@
 
 namespace {
 
-bool unnamedTemporary(int flags)
+// Calls the C library's own `name` with `arguments` before the flags and the mode, unless the
+// flags ask for an unnamed temporary file.
+template<typename... Before>
+int openUnlessUnnamed(const char *name, int flags, mode_t mode, Before... arguments)
 {
-    return (flags & O_TMPFILE) == O_TMPFILE;
-}
-
-template<typename Function> Function next(const char *name)
-{
-    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    using Open = int (*)(Before..., int, ...);
+    return reinterpret_cast<Open>(dlsym(RTLD_NEXT, name))(arguments..., flags, mode);
 }
 
 mode_t modeOf(int flags, va_list arguments)
 {
-    return (flags & O_CREAT) || unnamedTemporary(flags) ? mode_t(va_arg(arguments, int)) : 0;
+    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode_t(va_arg(arguments, int)) : 0;
 }
 
 } // namespace
 
+#define QUILLON_OPEN(name, ...)                                                                              \
+    {                                                                                                        \
+        va_list arguments;                                                                                   \
+        va_start(arguments, flags);                                                                          \
+        const mode_t mode = modeOf(flags, arguments);                                                        \
+        va_end(arguments);                                                                                   \
+        return openUnlessUnnamed(name, flags, mode, __VA_ARGS__);                                            \
+    }
+
 extern "C" {
-
-#define QUILLON_NO_TMPFILE_OPEN(name)                                                                        \
-    int name(const char *path, int flags, ...)                                                               \
-    {                                                                                                        \
-        va_list arguments;                                                                                   \
-        va_start(arguments, flags);                                                                          \
-        const mode_t mode = modeOf(flags, arguments);                                                        \
-        va_end(arguments);                                                                                   \
-        if (unnamedTemporary(flags)) {                                                                       \
-            errno = EOPNOTSUPP;                                                                              \
-            return -1;                                                                                       \
-        }                                                                                                    \
-        return next<int (*)(const char *, int, ...)>(#name)(path, flags, mode);                              \
-    }
-QUILLON_NO_TMPFILE_OPEN(open)
-QUILLON_NO_TMPFILE_OPEN(open64)
-
-#define QUILLON_NO_TMPFILE_OPENAT(name)                                                                      \
-    int name(int folder, const char *path, int flags, ...)                                                   \
-    {                                                                                                        \
-        va_list arguments;                                                                                   \
-        va_start(arguments, flags);                                                                          \
-        const mode_t mode = modeOf(flags, arguments);                                                        \
-        va_end(arguments);                                                                                   \
-        if (unnamedTemporary(flags)) {                                                                       \
-            errno = EOPNOTSUPP;                                                                              \
-            return -1;                                                                                       \
-        }                                                                                                    \
-        return next<int (*)(int, const char *, int, ...)>(#name)(folder, path, flags, mode);                 \
-    }
-QUILLON_NO_TMPFILE_OPENAT(openat)
-QUILLON_NO_TMPFILE_OPENAT(openat64)
+int open(const char *path, int flags, ...)
+    QUILLON_OPEN("open", path) int open64(const char *path, int flags, ...)
+        QUILLON_OPEN("open64", path) int openat(int folder, const char *path, int flags, ...)
+            QUILLON_OPEN("openat", folder, path) int openat64(int folder, const char *path, int flags, ...)
+                QUILLON_OPEN("openat64", folder, path)
 }

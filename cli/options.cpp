@@ -255,7 +255,7 @@ Options parseOptions(const QStringList &arguments)
     };
     for (const QString &problem :
          {onlyWith(swapBytes, {"rgb565", "index4", "index8", "lvgl"}),
-          onlyWith(threshold, {"mono", "xbm", "pages"}),
+          onlyWith(threshold, {"mono", "xbm", "pages", "lvgl"}),
           onlyWith(invert, {"mono", "xbm", "pages", "gray8", "gray4", "lvgl"}), onlyWith(alpha, {"rgb565"}),
           onlyWith(transparent, {"rgb565"}), onlyWith(lvglColourFormat, {"lvgl"}),
           onlyWith(lvglVersion, {"lvgl"}), onlyWith(strideAlign, {"lvgl"}), onlyWith(compress, {"lvgl"})}) {
@@ -358,11 +358,12 @@ QString helpText()
         "      --swap-bytes      avec rgb565, index4, index8 ou lvgl : échange les deux\n"
         "                        octets de chaque valeur 5-6-5, pour les écrans qui\n"
         "                        reçoivent l'octet fort d'abord\n"
-        "      --threshold=N     avec mono, xbm ou pages : allume les pixels dont la\n"
-        "                        luminance (Rec. 601) vaut au moins N, de 0 à 255\n"
-        "                        (par défaut 128)\n"
-        "      --invert          avec mono, xbm, pages, gray8, gray4 ou lvgl (L8) : échange\n"
-        "                        pixels allumés et éteints, inverse les niveaux de gris\n"
+        "      --threshold=N     avec mono, xbm, pages ou lvgl (I1) : allume les pixels\n"
+        "                        dont la luminance (Rec. 601) vaut au moins N, de 0 à\n"
+        "                        255 (par défaut 128)\n"
+        "      --invert          avec mono, xbm, pages, gray8, gray4 ou lvgl (L8, I1) :\n"
+        "                        échange pixels allumés et éteints, inverse les niveaux\n"
+        "                        de gris\n"
         "      --alpha=mask      avec rgb565 : ajoute NOM_mask, 1 bit par pixel, 1 où\n"
         "                        l'image est opaque (alpha de 128 ou plus)\n"
         "      --lvgl-cf=CF      avec lvgl : le format de couleur de l'image LVGL, RGB565\n"

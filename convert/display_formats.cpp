@@ -42,36 +42,6 @@ CArray byteArray(const QByteArray &name, QByteArray values)
     return array;
 }
 
-// One level of `levels` (2 to 256) a pixel, dithered or not, and the picture they show: level
-// 0 black and the last white, or the reverse with --invert, so that the preview looks like the
-// picture whatever the display's sense.
-QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options,
-                           QImage *shown)
-{
-    const int width = colours.width(), height = colours.height();
-    QVector<quint8> result(width * height);
-    *shown = QImage(colours.size(), QImage::Format_RGB32);
-    const int top = levels - 1;
-    diffuseErrors<1>(
-        width, height, options.dither,
-        [&](int x, int y, int *values) {
-            values[0] = luminance(reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x]);
-        },
-        [&](const int *values, int *intensity) {
-            // Two levels split at the threshold; more, at the nearest level.
-            const int level = levels == 2 ? (values[0] >= threshold ? 1 : 0) : (values[0] * top + 127) / 255;
-            intensity[0] = level * 255 / top;
-            return level;
-        },
-        [&](int x, int y, int level) {
-            const int stored = options.invert ? top - level : level;
-            result[y * width + x] = quint8(stored);
-            const int lightness = level * 255 / top;
-            reinterpret_cast<QRgb *>(shown->scanLine(y))[x] = qRgb(lightness, lightness, lightness);
-        });
-    return result;
-}
-
 // Lit pixels, one byte each: 1 when lit.
 QVector<quint8> litPixels(const PreparedPicture &picture, const EncodingOptions &options, QImage *shown)
 {
@@ -286,6 +256,33 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
 }
 
 } // namespace
+
+QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options,
+                           QImage *shown)
+{
+    const int width = colours.width(), height = colours.height();
+    QVector<quint8> result(width * height);
+    *shown = QImage(colours.size(), QImage::Format_RGB32);
+    const int top = levels - 1;
+    diffuseErrors<1>(
+        width, height, options.dither,
+        [&](int x, int y, int *values) {
+            values[0] = luminance(reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x]);
+        },
+        [&](const int *values, int *intensity) {
+            // Two levels split at the threshold; more, at the nearest level.
+            const int level = levels == 2 ? (values[0] >= threshold ? 1 : 0) : (values[0] * top + 127) / 255;
+            intensity[0] = level * 255 / top;
+            return level;
+        },
+        [&](int x, int y, int level) {
+            const int stored = options.invert ? top - level : level;
+            result[y * width + x] = quint8(stored);
+            const int lightness = level * 255 / top;
+            reinterpret_cast<QRgb *>(shown->scanLine(y))[x] = qRgb(lightness, lightness, lightness);
+        });
+    return result;
+}
 
 int luminance(QRgb colour)
 {

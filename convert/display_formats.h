@@ -58,3 +58,10 @@ const DisplayFormat *findDisplayFormat(const QByteArray &name);
 
 // Rec. 601 luminance of an 8-bit colour, rounded.
 int luminance(QRgb colour);
+
+// One level of `levels` (2 to 256) a pixel, by luminance, dithered or not: two levels split at
+// `threshold`, more at the nearest level; reversed with --invert. `shown` receives the picture
+// they show, level 0 black and the last white (whatever --invert), so that the preview of a
+// display that shows the reversed levels dark looks like the picture.
+QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options,
+                           QImage *shown);

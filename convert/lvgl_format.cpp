@@ -68,6 +68,23 @@ struct LvglPixels
     int stride = 0;
 };
 
+// Black and white by luminance, white where lit (at or above the threshold, or below it with
+// --invert).
+IndexedPicture blackAndWhite(const QImage &colours, const EncodingOptions &options)
+{
+    IndexedPicture indexed;
+    QImage ignored;
+    indexed.indices = greyLevels(colours, 2, options.threshold, options, &ignored);
+    indexed.palette = {0x0000, 0xffff};
+    indexed.shown = QImage(colours.size(), QImage::Format_RGB32);
+    for (int y = 0; y < colours.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(indexed.shown.scanLine(y));
+        for (int x = 0; x < colours.width(); ++x)
+            line[x] = indexed.indices[y * colours.width() + x] ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+    }
+    return indexed;
+}
+
 QRgb overBlack(QRgb colour, int alpha)
 {
     return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
@@ -88,7 +105,10 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
     const QByteArray name = format.name;
 
     if (format.paletteSize) {
-        IndexedPicture indexed = indexPicture(colours, format.paletteSize, options.dither);
+        // I1 is LVGL's format for monochrome displays: black and white, lit by luminance.
+        IndexedPicture indexed = format.paletteSize == 2
+            ? blackAndWhite(colours, options)
+            : indexPicture(colours, format.paletteSize, options.dither);
         indexed.palette.resize(format.paletteSize);
         for (quint16 entry : indexed.palette) { // lv_color32_t: blue, green, red, alpha
             const QRgb colour = shownColour(entry);

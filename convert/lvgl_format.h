@@ -11,7 +11,8 @@
 // converter lays them: rows of `stride` bytes; blue, green, red (and alpha) for 24 and 32 bits;
 // an RGB565A8 picture's alpha plane after its colours; an indexed picture's palette first, 4
 // bytes a colour (blue, green, red, alpha), then its indices, the leftmost pixel in the highest
-// bits.
+// bits. I1, LVGL's format for monochrome displays, is black and white by luminance; the other
+// indexed formats take the palette chosen for the picture.
 EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions &options);
 
 // The colour formats of LVGL `version` (8 or 9) that encodeLvgl() writes, by their LVGL 9 names:

@@ -490,8 +490,9 @@ void TestCli::answersUsageErrors_data()
                                             << "--background : la couleur « transparent » doit être opaque";
     QTest::newRow("translucent background") << QStringList {"--background", "#80ff0000", "a.png"}
                                             << "--background : la couleur « #80ff0000 » doit être opaque";
-    QTest::newRow("threshold without mono") << QStringList {"--threshold", "100", "a.png"}
-                                            << "--threshold ne s'emploie qu'avec --format mono, xbm ou pages";
+    QTest::newRow("threshold without mono")
+        << QStringList {"--threshold", "100", "a.png"}
+        << "--threshold ne s'emploie qu'avec --format mono, xbm, pages ou lvgl";
     QTest::newRow("threshold above 255") << QStringList {"--format", "mono", "--threshold", "256", "a.png"}
                                          << "--threshold : « 256 » n'est pas un seuil de 0 à 255";
     QTest::newRow("threshold below 0") << QStringList {"--format", "xbm", "--threshold=-1", "a.png"}
@@ -1170,6 +1171,8 @@ void TestCli::encodesLvglImages_data()
     row("L8 inverted", {"--lvgl-cf", "L8", "--invert"}, "LV_COLOR_FORMAT_L8");
     row("A8", {"--lvgl-cf", "A8"}, "LV_COLOR_FORMAT_A8");
     row("I1", {"--lvgl-cf", "I1"}, "LV_COLOR_FORMAT_I1");
+    row("I1, threshold 90, inverted", {"--lvgl-cf", "I1", "--threshold", "90", "--invert"},
+        "LV_COLOR_FORMAT_I1");
     row("I2", {"--lvgl-cf", "I2", "--stride-align", "4"}, "LV_COLOR_FORMAT_I2");
     row("I4", {"--lvgl-cf", "I4"}, "LV_COLOR_FORMAT_I4");
     row("I8", {"--lvgl-cf", "I8"}, "LV_COLOR_FORMAT_I8");
@@ -1321,6 +1324,13 @@ void TestCli::encodesLvglImages()
                         + (qBlue(a) - qBlue(b)) * (qBlue(a) - qBlue(b));
                 };
                 const QRgb wanted = shown(value);
+                if (paletteSize == 2) { // LVGL's monochrome: black, then white where lit
+                    QCOMPARE(entry(0), qRgb(0, 0, 0));
+                    QCOMPARE(entry(1), qRgb(255, 255, 255));
+                    const int threshold = options.contains("--threshold") ? 90 : 128;
+                    QCOMPARE(index, int((luma(colour) >= threshold) != options.contains("--invert")));
+                    continue;
+                }
                 for (int i = 0; i < paletteSize; ++i) {
                     QCOMPARE(byteAt(i * 4 + 3), 255);
                     QVERIFY(distance(entry(index), wanted) <= distance(entry(i), wanted));

@@ -70,6 +70,8 @@ private slots:
     void encodesForSmallDisplays();
     void encodesLvglImages_data();
     void encodesLvglImages();
+    void compressesAsLvglDoes_data();
+    void compressesAsLvglDoes();
 
 private:
     QScopedPointer<QTemporaryDir> m_dir;
@@ -1354,6 +1356,42 @@ void TestCli::encodesLvglImages()
                     path("command"), "-o", path("command/main"), path("command/main.c")});
     QVERIFY(compiler.waitForFinished(60000));
     QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+}
+
+void TestCli::compressesAsLvglDoes_data()
+{
+    // One row of greys (L8, a byte a pixel): repeats of fewer than 16 pixels are copied with
+    // what follows them, longer ones counted; a control byte before each run, its top bit set
+    // before copies.
+    QTest::addColumn<QByteArray>("greys");
+    QTest::addColumn<QByteArray>("compressed");
+    const QByteArray three = QByteArray::fromHex("143c50");
+    QTest::newRow("10 repeats, then 3 others")
+        << QByteArray(10, '\x64') + three << QByteArray::fromHex("8d") + QByteArray(10, '\x64') + three;
+    QTest::newRow("20 repeats, then 3 others")
+        << QByteArray(20, '\x64') + three << QByteArray::fromHex("146483") + three;
+    QTest::newRow("130 repeats") << QByteArray(130, '\x64')
+                                 << QByteArray::fromHex("7f648364") + QByteArray(2, '\x64');
+}
+
+void TestCli::compressesAsLvglDoes()
+{
+    QFETCH(QByteArray, greys);
+    QFETCH(QByteArray, compressed);
+    QImage row(greys.size(), 1, QImage::Format_RGB32);
+    for (int x = 0; x < greys.size(); ++x)
+        row.setPixel(x, 0, qRgb(quint8(greys[x]), quint8(greys[x]), quint8(greys[x])));
+    savePicture(row, path("row.png"), "PNG");
+    QCOMPARE(quillonConvert({"--format", "lvgl", "--lvgl-cf", "L8", "--compress", "rle", "-n", "row", "-o",
+                             path("command"), path("row.png")})
+                 .exitCode,
+             0);
+    const QString text = QString::fromUtf8(readFile(path("command/row.h")));
+    QByteArray expected(12, '\0');
+    qToLittleEndian<quint32>(1, expected.data());
+    qToLittleEndian<quint32>(quint32(compressed.size()), expected.data() + 4);
+    qToLittleEndian<quint32>(quint32(greys.size()), expected.data() + 8);
+    QCOMPARE(bytesOf(text.section("row_map[", 1).section('{', 1).section("};", 0, 0)), expected + compressed);
 }
 
 QTEST_MAIN(TestCli)

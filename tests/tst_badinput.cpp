@@ -278,6 +278,10 @@ void TestBadInput::refusesHugePicturesWithoutTakingTheMemory_data()
     QTest::newRow("PCX of 40000 x 30000") << QByteArray::fromHex("0a05010800000000") + le16(39999)
             + le16(29999) + QByteArray(52, '\0') + QByteArray::fromHex("0301") + le16(40000)
             + QByteArray(60, '\0') << tooLarge;
+    // One row over the limit: 8192 x 8193 pixels of 4 bytes (its last column and row count too).
+    QTest::newRow("PCX just over the limit") << QByteArray::fromHex("0a05010800000000") + le16(8191)
+            + le16(8192) + QByteArray(52, '\0') + QByteArray::fromHex("0301") + le16(8192)
+            + QByteArray(60, '\0') << tooLarge;
     QTest::newRow("SGI of 30000 x 20000")
         << QByteArray::fromHex("01da00010003") + be16(30000) + be16(20000) + be16(3) + QByteArray(500, '\0')
         << tooLarge;

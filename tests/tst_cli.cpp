@@ -3,7 +3,10 @@
 #include "testsupport.h"
 #include "windowtestsupport.h"
 
+#include <QCryptographicHash>
+#include <QImageReader>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -63,7 +66,10 @@ private slots:
     void convertsAtBuildTimeFromCMake();
     void preparesPicturesForTheDisplay_data();
     void preparesPicturesForTheDisplay();
+    void fitsPhotosDecodedSmaller_data();
     void fitsPhotosDecodedSmaller();
+    void dithersWithFloydSteinbergWeights_data();
+    void dithersWithFloydSteinbergWeights();
     void dithersAGreyRampFaithfully_data();
     void dithersAGreyRampFaithfully();
     void encodesForSmallDisplays_data();
@@ -372,6 +378,18 @@ void TestCli::keepsEachPairWhole()
                  "a BMP file with another's header");
         QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.BMP"}));
     }
+
+    // A run waits for its turn as long as another holds the lock, however long that is.
+    const QByteArray digest = QCryptographicHash::hash("photo.h", QCryptographicHash::Sha1).toHex().left(16);
+    QLockFile held(path("command/.quillon-" + QString::fromLatin1(digest) + ".lock"));
+    QVERIFY(held.tryLock());
+    QProcess waiting;
+    waiting.start(QUILLON_CONVERT, {"-f", "-o", path("command"), path("a/photo.png")});
+    QVERIFY(!waiting.waitForFinished(1500));
+    held.unlock();
+    QVERIFY(waiting.waitForFinished(60000));
+    QCOMPARE(waiting.exitCode(), 0);
+    QCOMPARE(readFile(path("command/photo16bits.BMP")), bmps[0]);
 
     // Interrupted at any moment: the earlier pair or the new one, no temporary file, and the
     // signal told by the exit code. SIGINT on a file system without unnamed temporary files,
@@ -833,30 +851,36 @@ void TestCli::preparesPicturesForTheDisplay()
     QCOMPARE(QImage(path("command/picture16bits.png")).convertToFormat(QImage::Format_RGB32), preview);
 }
 
+void TestCli::fitsPhotosDecodedSmaller_data()
+{
+    QTest::addColumn<QSize>("fit");
+    QTest::addColumn<QSize>("decoded"); // invalid: decoded whole
+    // A 1600 x 800 JPEG is decoded at the smallest of 1/8, 1/4 and 1/2 that stays at least twice
+    // the fitted size, then scaled smoothly.
+    QTest::newRow("1/8") << QSize(100, 50) << QSize(200, 100);
+    QTest::newRow("1/2, since 1/4 is less than twice") << QSize(250, 125) << QSize(800, 400);
+    QTest::newRow("whole") << QSize(500, 300) << QSize();
+}
+
 void TestCli::fitsPhotosDecodedSmaller()
 {
-    // A 1600 x 800 JPEG fitted in 100 x 50: decoded at 1/8 (200 x 100, twice the fitted size),
-    // then scaled smoothly; close to the whole picture scaled, but not the same.
-    const QImage photo = patternPicture(1600, 800).scaled(1600, 800);
-    savePicture(photo, path("photo.jpg"), "JPEG");
-    QCOMPARE(
-        quillonConvert({"--fit", "100x50", "--preview", "-o", path("command"), path("photo.jpg")}).exitCode,
-        0);
-    const QImage fitted = QImage(path("command/photo16bits.png")).convertToFormat(QImage::Format_RGB32);
-    const QImage whole = QImage(path("photo.jpg"))
-                             .scaled(100, 50, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                             .convertToFormat(QImage::Format_RGB16)
-                             .convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(fitted.size(), QSize(100, 50));
-    double difference = 0;
-    for (int y = 0; y < 50; ++y) {
-        for (int x = 0; x < 100; ++x) {
-            const QRgb a = fitted.pixel(x, y), b = whole.pixel(x, y);
-            difference += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b));
-        }
-    }
-    difference /= 3 * 100 * 50;
-    QVERIFY2(difference > 0 && difference < 2, qPrintable(QString::number(difference)));
+    QFETCH(QSize, fit);
+    QFETCH(QSize, decoded);
+    savePicture(patternPicture(1600, 800), path("photo.jpg"), "JPEG");
+    const QString bounds = QString("%1x%2").arg(fit.width()).arg(fit.height());
+    QCOMPARE(quillonConvert({"-f", "--fit", bounds, "--preview", "-o", path("command"), path("photo.jpg")})
+                 .exitCode,
+             0);
+    // The same steps through Qt's own reader.
+    QImageReader reader(path("photo.jpg"));
+    if (decoded.isValid())
+        reader.setScaledSize(decoded);
+    const QImage expected = reader.read()
+                                .scaled(QSize(1600, 800).scaled(fit, Qt::KeepAspectRatio),
+                                        Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                .convertToFormat(QImage::Format_RGB16)
+                                .convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(QImage(path("command/photo16bits.png")).convertToFormat(QImage::Format_RGB32), expected);
 }
 
 void TestCli::dithersAGreyRampFaithfully_data()
@@ -1129,7 +1153,9 @@ const char lvglStandIn[] = R"(#include <stddef.h>
 #define LV_IMAGE_HEADER_MAGIC 0x19
 #define LV_ATTRIBUTE_LARGE_CONST
 #define LV_COLOR_DEPTH 16
+#ifndef LV_COLOR_16_SWAP
 #define LV_COLOR_16_SWAP 0
+#endif
 enum { LV_IMAGE_FLAGS_COMPRESSED = 0x0008 };
 typedef enum {
     LV_COLOR_FORMAT_L8 = 0x06, LV_COLOR_FORMAT_I1 = 0x07, LV_COLOR_FORMAT_I2 = 0x08, LV_COLOR_FORMAT_I4 = 0x09,
@@ -1221,6 +1247,7 @@ void TestCli::encodesLvglImages()
     // The map, its compression undone; LVGL 8's 16-bit colours in both orders.
     const QString body = text.section("pic_map[", 1).section('{', 1).section("};", 0, 0);
     QByteArray data = bytesOf(body.contains("#else") ? body.section("#else", 1) : body);
+    const QByteArray map = data;
     const QByteArray swapped = body.contains("#else") ? bytesOf(body.section("#else", 0, 0)) : QByteArray();
     QCOMPARE(text.section("pic_map[", 1).section(']', 0, 0).toInt(),
              bytesOf(body.section("#else", 0, 0)).size());
@@ -1343,19 +1370,32 @@ void TestCli::encodesLvglImages()
         }
     }
 
-    // The header compiles against LVGL's types, warnings as errors.
+    // The header compiles against LVGL's types, warnings as errors, and holds the map read above;
+    // LVGL 8's swapped colours where LV_COLOR_16_SWAP is set.
     const QString cc = QStandardPaths::findExecutable("cc");
     if (cc.isEmpty())
         QSKIP("no C compiler");
     writeFile(path("command/lvgl.h"), lvglStandIn);
-    writeFile(path("command/main.c"), "#include \"pic.h\"\nint main(void) { return pic.data_size == 0; }\n");
-    QProcess compiler;
-    compiler.setProcessChannelMode(QProcess::MergedChannels);
-    compiler.start(cc,
-                   {"-std=c99", "-Wall", "-Wextra", "-Werror", "-DLV_LVGL_H_INCLUDE_SIMPLE", "-I",
-                    path("command"), "-o", path("command/main"), path("command/main.c")});
-    QVERIFY(compiler.waitForFinished(60000));
-    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+    writeFile(path("command/main.c"),
+              "#include <stdio.h>\n#include \"pic.h\"\nint main(void)\n{\n"
+              "    for (size_t i = 0; i < pic.data_size; ++i)\n"
+              "        putchar(pic.data[i]);\n    return 0;\n}\n");
+    for (const QByteArray &swap : {QByteArray("0"), QByteArray("1")}) {
+        if (swap == "1" && swapped.isEmpty())
+            continue;
+        QProcess compiler;
+        compiler.setProcessChannelMode(QProcess::MergedChannels);
+        compiler.start(cc,
+                       {"-std=c99", "-Wall", "-Wextra", "-Werror", "-DLV_LVGL_H_INCLUDE_SIMPLE",
+                        "-DLV_COLOR_16_SWAP=" + swap, "-I", path("command"), "-o", path("command/main"),
+                        path("command/main.c")});
+        QVERIFY(compiler.waitForFinished(60000));
+        QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+        QProcess program;
+        program.start(path("command/main"), QStringList());
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.readAllStandardOutput(), swap == "1" ? swapped : map);
+    }
 }
 
 void TestCli::compressesAsLvglDoes_data()
@@ -1392,6 +1432,35 @@ void TestCli::compressesAsLvglDoes()
     qToLittleEndian<quint32>(quint32(compressed.size()), expected.data() + 4);
     qToLittleEndian<quint32>(quint32(greys.size()), expected.data() + 8);
     QCOMPARE(bytesOf(text.section("row_map[", 1).section('{', 1).section("};", 0, 0)), expected + compressed);
+}
+
+void TestCli::dithersWithFloydSteinbergWeights_data()
+{
+    // 7 x 4 greys, (37 x + 61 y + 20) mod 256. Worked out with Floyd and Steinberg's weights (7/16
+    // ahead, 3/16 behind below, 5/16 below, 1/16 ahead below), rows in turn left to right and
+    // right to left, each pixel taking what it is owed rounded to the nearest level.
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("array");
+    QTest::newRow("black and white") << "mono" << QByteArray::fromHex("1e68b2ca");
+    QTest::newRow("16 greys") << "gray4" << QByteArray::fromHex("1368ace0579bd1308bdf2460ce1358a0");
+}
+
+void TestCli::dithersWithFloydSteinbergWeights()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, array);
+    QImage greys(7, 4, QImage::Format_RGB32);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 7; ++x)
+            greys.setPixel(x, y,
+                           qRgb((x * 37 + y * 61 + 20) % 256, (x * 37 + y * 61 + 20) % 256,
+                                (x * 37 + y * 61 + 20) % 256));
+    savePicture(greys, path("greys.png"), "PNG");
+    QCOMPARE(
+        quillonConvert({"--dither", "--format", format, "-n", "g", "-o", path("command"), path("greys.png")})
+            .exitCode,
+        0);
+    QCOMPARE(bytesOf(QString::fromUtf8(readFile(path("command/greys.h"))).section('{', 1)), array);
 }
 
 QTEST_MAIN(TestCli)

@@ -255,6 +255,20 @@ void TestCli::reportsEachFailure()
              qPrintable(wide.err));
     QVERIFY(!QFileInfo::exists(path("command/wide.h")));
 
+    // LVGL 8 holds widths of 11 bits: 2047 pixels, not 2048.
+    savePicture(patternPicture(2048, 3), path("banner.png"), "PNG");
+    const Run banner = quillonConvert(
+        {"--format", "lvgl", "--lvgl-version", "8", "-o", path("command"), path("banner.png")});
+    QCOMPARE(banner.err,
+             "quillon-convert: " + path("banner.png")
+                 + " : image trop grande pour LVGL 8 : 2048 x 3 pixels, 2047 au plus de côté\n");
+    savePicture(patternPicture(2047, 3), path("banner.png"), "PNG");
+    QCOMPARE(
+        quillonConvert({"--format", "lvgl", "--lvgl-version", "8", "-o", path("command"), path("banner.png")})
+            .exitCode,
+        0);
+    QVERIFY(QFile::remove(path("command/banner.h")) && QFile::remove(path("command/banner16bits.BMP")));
+
     // A FIFO whose writer stays silent is refused at once too.
     QVERIFY(::mkfifo(QFile::encodeName(path("silent.png")).constData(), 0600) == 0);
     const int writer = ::open(QFile::encodeName(path("silent.png")).constData(), O_RDWR);

@@ -4,14 +4,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryFile>
 
 #include <cstdio>
 #include <limits>
 #include <vector>
-
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 extern char **environ;
 
@@ -46,22 +43,20 @@ void runCommand(const QString &program, const QStringList &arguments, const QStr
 
 double peakMemoryMiB(const QString &program, const QStringList &arguments)
 {
-    // wait4() gives the resource use of that one child, which QProcess does not.
-    std::vector<QByteArray> words {QFile::encodeName(program)};
-    for (const QString &argument : arguments)
-        words.push_back(QFile::encodeName(argument));
-    std::vector<char *> argv;
-    for (QByteArray &word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        qFatal("cannot start %s", qPrintable(program));
-    int status = 0;
-    rusage usage {};
-    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    // A process started from this one would count this one's memory as its own: Linux carries the
+    // peak of the memory a process had before exec() into what wait4() reports. GNU time, small,
+    // starts the program instead, and reports the peak of that one child.
+    QTemporaryFile report;
+    if (!report.open())
+        qFatal("cannot create a temporary file");
+    QProcess time;
+    time.start(QStringLiteral("/usr/bin/time"),
+               QStringList {QStringLiteral("-f"), QStringLiteral("%M"), QStringLiteral("-o"),
+                            report.fileName(), program}
+                   + arguments);
+    if (!time.waitForFinished(-1) || time.exitStatus() != QProcess::NormalExit || time.exitCode() != 0)
         qFatal("%s failed", qPrintable(program));
-    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
+    return report.readAll().trimmed().toDouble() / 1024.0; // kilobytes
 }
 
 QImage photoLike(int width, int height)

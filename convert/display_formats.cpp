@@ -262,7 +262,7 @@ QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, con
 {
     const int width = colours.width(), height = colours.height();
     QVector<quint8> result(width * height);
-    *shown = QImage(colours.size(), QImage::Format_RGB32);
+    *shown = QImage(colours.size(), QImage::Format_Grayscale8); // greys, one byte each
     const int top = levels - 1;
     diffuseErrors<1>(
         width, height, options.dither,
@@ -279,7 +279,7 @@ QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, con
             const int stored = options.invert ? top - level : level;
             result[y * width + x] = quint8(stored);
             const int lightness = level * 255 / top;
-            reinterpret_cast<QRgb *>(shown->scanLine(y))[x] = qRgb(lightness, lightness, lightness);
+            shown->scanLine(y)[x] = uchar(lightness);
         });
     return result;
 }

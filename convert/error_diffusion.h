@@ -16,6 +16,16 @@ constexpr int maxOverreach = 64; // how far beyond 0 to 255 the owed error may t
 template<int Channels, typename Wanted, typename Choose, typename Put>
 void diffuseErrors(int width, int height, bool dither, Wanted wanted, Choose choose, Put put)
 {
+    if (!dither) { // each pixel on its own
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                int values[Channels], shown[Channels];
+                wanted(x, y, values);
+                put(x, y, choose(values, shown));
+            }
+        }
+        return;
+    }
     // What each pixel of this row and the next is owed, in sixteenths, a pixel of margin a side.
     std::vector<int> rows[2] = {std::vector<int>(size_t(width + 2) * Channels, 0),
                                 std::vector<int>(size_t(width + 2) * Channels, 0)};
@@ -34,13 +44,11 @@ void diffuseErrors(int width, int height, bool dither, Wanted wanted, Choose cho
                 // The error is passed on whole, so that the averages hold up to the darkest and
                 // lightest levels, but bounded, so that a colour no level reaches cannot pile
                 // it up without end.
-                values[c] = std::clamp(values[c] + (dither ? (owed[c] + (owed[c] >= 0 ? 8 : -8)) / 16 : 0),
-                                       -maxOverreach, 255 + maxOverreach);
+                values[c] = std::clamp(values[c] + (owed[c] + (owed[c] >= 0 ? 8 : -8)) / 16, -maxOverreach,
+                                       255 + maxOverreach);
                 clamped[c] = std::clamp(values[c], 0, 255);
             }
             put(x, y, choose(clamped, shown));
-            if (!dither)
-                continue;
             for (int c = 0; c < Channels; ++c) {
                 const int error = values[c] - shown[c];
                 here[size_t(x + 1 + step) * Channels + c] += error * 7;

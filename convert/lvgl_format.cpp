@@ -101,7 +101,6 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
     pixels.stride = lvgl8
         ? tightStride
         : (tightStride + options.strideAlign - 1) / options.strideAlign * options.strideAlign;
-    pixels.shown = QImage(colours.size(), QImage::Format_RGB32);
     const QByteArray name = format.name;
 
     if (format.paletteSize) {
@@ -143,6 +142,9 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
     if (lvgl8 && fiveSixFive)
         pixels.swapped = QByteArray(pixels.data.size(), '\0');
     QImage reduced = fiveSixFive ? reduceTo565(colours, options.dither) : QImage();
+    // Opaque 5-6-5 shows as it is; the others are drawn here.
+    const bool drawn = !fiveSixFive || withAlphaPlane;
+    pixels.shown = drawn ? QImage(colours.size(), QImage::Format_RGB32) : reduced;
     for (int y = 0; y < height; ++y) {
         const auto *line = reinterpret_cast<const QRgb *>(colours.constScanLine(y));
         const auto *line565
@@ -151,7 +153,7 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
         char *out = pixels.data.data() + y * rowBytes;
         char *other = lvgl8 && fiveSixFive ? pixels.swapped.data() + y * rowBytes : nullptr;
         char *alphaOut = pixels.data.data() + height * rowBytes + y * alphaStride;
-        auto *shown = reinterpret_cast<QRgb *>(pixels.shown.scanLine(y));
+        auto *shown = drawn ? reinterpret_cast<QRgb *>(pixels.shown.scanLine(y)) : nullptr;
         for (int x = 0; x < width; ++x) {
             const int alpha = alphas ? alphas[x] : 255;
             if (fiveSixFive) {
@@ -170,7 +172,8 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
                         alphaOut[x] = char(alpha);
                     }
                 }
-                shown[x] = withAlphaPlane ? overBlack(shownColour(value), alpha) : shownColour(value);
+                if (drawn)
+                    shown[x] = overBlack(shownColour(value), alpha);
             } else if (grey) {
                 const int level = luminance(line[x]);
                 *out++ = char(options.invert ? 255 - level : level);

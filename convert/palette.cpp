@@ -157,7 +157,7 @@ IndexedPicture indexPicture(const QImage &colours, int paletteSize, bool dither)
     indexed.palette = choosePalette(colours, paletteSize);
     NearestColour nearest(indexed.palette);
     indexed.indices.resize(width * height);
-    indexed.shown = QImage(colours.size(), QImage::Format_RGB32);
+    indexed.shown = QImage(colours.size(), QImage::Format_RGB16); // the palette's 5-6-5 colours
     diffuseErrors<3>(
         width, height, dither,
         [&](int x, int y, int *values) {
@@ -176,7 +176,7 @@ IndexedPicture indexPicture(const QImage &colours, int paletteSize, bool dither)
         },
         [&](int x, int y, int index) {
             indexed.indices[y * width + x] = quint8(index);
-            reinterpret_cast<QRgb *>(indexed.shown.scanLine(y))[x] = shownColour(indexed.palette[index]);
+            reinterpret_cast<quint16 *>(indexed.shown.scanLine(y))[x] = indexed.palette[index];
         });
     return indexed;
 }

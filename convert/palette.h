@@ -31,7 +31,7 @@ struct IndexedPicture
 {
     QVector<quint16> palette;
     QVector<quint8> indices; // one a pixel, rows top first
-    QImage shown;
+    QImage shown; // Format_RGB16
 };
 IndexedPicture indexPicture(const QImage &colours, int paletteSize, bool dither);
 

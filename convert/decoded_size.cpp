@@ -43,14 +43,14 @@ void enlarge(PictureHeader *header, qint64 width, qint64 height)
     header->size = header->size.expandedTo(clampedSize(width, height));
 }
 
-// The GIF logical screen (bytes 6 to 9), the canvas Qt's reader draws every frame on.
-bool readGifScreen(QIODevice *device, PictureHeader *header)
+// A width and a height of 16 bits each, little-endian, at `position`.
+bool readSizeAt(QIODevice *device, qint64 position, PictureHeader *header)
 {
-    const QByteArray screen = readAt(device, 6, 4);
-    if (screen.isEmpty())
+    const QByteArray bytes = readAt(device, position, 4);
+    if (bytes.isEmpty())
         return false;
-    enlarge(header, qFromLittleEndian<quint16>(screen.constData()),
-            qFromLittleEndian<quint16>(screen.constData() + 2));
+    enlarge(header, qFromLittleEndian<quint16>(bytes.constData()),
+            qFromLittleEndian<quint16>(bytes.constData() + 2));
     return true;
 }
 
@@ -82,16 +82,6 @@ bool readIconEntry(QIODevice *device, PictureHeader *header)
 }
 
 // Formats whose readers announce no size keep it at a fixed place of their header.
-bool readTga(QIODevice *device, PictureHeader *header)
-{
-    const QByteArray bytes = readAt(device, 12, 4);
-    if (bytes.isEmpty())
-        return false;
-    enlarge(header, qFromLittleEndian<quint16>(bytes.constData()),
-            qFromLittleEndian<quint16>(bytes.constData() + 2));
-    return true;
-}
-
 bool readPcx(QIODevice *device, PictureHeader *header)
 {
     const QByteArray bytes = readAt(device, 4, 8);
@@ -351,8 +341,8 @@ private:
 bool readHeader(const QByteArray &format, QIODevice *device, PictureHeader *header, bool *known)
 {
     *known = true;
-    if (format == "gif")
-        return readGifScreen(device, header);
+    if (format == "gif") // the logical screen, the canvas Qt's reader draws every frame on
+        return readSizeAt(device, 6, header);
     if (format == "ico" || format == "cur")
         return readIconEntry(device, header);
     if (format == "jpeg")
@@ -360,7 +350,7 @@ bool readHeader(const QByteArray &format, QIODevice *device, PictureHeader *head
     if (format == "tiff")
         return readTiff(device, header);
     if (format == "tga")
-        return readTga(device, header);
+        return readSizeAt(device, 12, header);
     if (format == "pcx")
         return readPcx(device, header);
     if (format == "rgb" || format == "sgi")

@@ -30,7 +30,7 @@ bool readPicture(PictureSource &source, const QByteArray &format, QImage *image,
 bool decodesAlike(PictureSource &source, const QByteArray &format, const QImage &image)
 {
     const std::lock_guard<std::mutex> lock(FreshMemoryFill::lock());
-    const FreshMemoryFill fill(FreshMemoryFill::firstByte());
+    const FreshMemoryFill fill(FreshMemoryFill::otherByte());
     QImage again;
     return readPicture(source, format, &again) && again == image;
 }

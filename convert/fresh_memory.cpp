@@ -27,17 +27,6 @@ int startingFill()
     return fill;
 }
 
-// Fill bytes in the order they are taken; the one the process started with is passed over.
-int fill(int rank)
-{
-    constexpr int candidates[] = {0x55, 0xaa, 0x33};
-    for (int byte : candidates) {
-        if (byte != startingFill() && rank-- == 0)
-            return byte;
-    }
-    return candidates[0];
-}
-
 } // namespace
 
 FreshMemoryFill::FreshMemoryFill([[maybe_unused]] int byte)
@@ -69,12 +58,7 @@ std::mutex &FreshMemoryFill::lock()
     return mutex;
 }
 
-int FreshMemoryFill::firstByte()
+int FreshMemoryFill::otherByte()
 {
-    return fill(0);
-}
-
-int FreshMemoryFill::secondByte()
-{
-    return fill(1);
+    return startingFill() == 0x55 ? 0xaa : 0x55;
 }

@@ -18,7 +18,6 @@ public:
 
     static bool available();
     static std::mutex &lock();
-    // Two fill bytes that differ from each other and from the one the process was started with.
-    static int firstByte();
-    static int secondByte();
+    // A fill byte other than the one the process was started with.
+    static int otherByte();
 };

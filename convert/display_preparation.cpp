@@ -22,6 +22,19 @@ void blendOnto(QImage &picture, QRgb background)
     }
 }
 
+// A premultiplied picture as a display shows it, opaque: what no pixel lets through is black,
+// the rest keeps its colour. Each pixel is divided back by qUnpremultiply, whose rounding is the
+// one QImage's conversion of a premultiplied picture to 5-6-5 uses; QImage's own conversion to
+// 32 bits rounds otherwise, depending on the processor's instructions.
+void unpremultiply(QImage &picture)
+{
+    for (int y = 0; y < picture.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            line[x] = qUnpremultiply(line[x]) | 0xff000000;
+    }
+}
+
 // For each value a pixel may want once the errors are added to it (a little below 0 to a little
 // above 255), the nearest level of a channel of `bits` bits and how far the value a display
 // shows for that level (its bits repeated to fill 8) lies from the wanted value, clamped to 0 to
@@ -132,24 +145,60 @@ QSize fittedSize(QSize size, QSize bounds)
 
 PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha)
 {
-    // Premultiplied in place before scaling, which would otherwise premultiply a copy of its own.
-    picture.convertTo(picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     const QSize fitted = fittedSize(picture.size(), options.fit);
-    if (fitted != picture.size())
-        picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-
+    const bool scaled = fitted != picture.size();
     PreparedPicture prepared;
-    if (picture.format() == QImage::Format_ARGB32_Premultiplied) {
-        if (keepAlpha)
-            prepared.alpha = picture.convertToFormat(QImage::Format_Alpha8);
-        if (options.background.isValid())
-            blendOnto(picture, options.background.rgb());
-        else // unpremultiplied: what no pixel lets through is black, the rest keeps its colour
-            picture.convertTo(QImage::Format_RGB32);
-        picture.reinterpretAsFormat(QImage::Format_RGB32);
+    if (!picture.hasAlphaChannel()) {
+        picture.convertTo(QImage::Format_RGB32);
+        if (scaled)
+            picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        prepared.colours = std::move(picture);
+        return prepared;
     }
+
+    if (keepAlpha && !options.background.isValid()) {
+        // The alpha goes apart, so each pixel keeps its own colour: untouched when the picture
+        // keeps its size, scaled premultiplied on 16 bits a channel and then divided back, which
+        // rounds each colour as well as 8 bits allow, otherwise.
+        if (scaled) {
+            picture.convertTo(QImage::Format_RGBA64_Premultiplied);
+            picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        }
+        picture.convertTo(QImage::Format_ARGB32);
+        prepared.alpha = picture.convertToFormat(QImage::Format_Alpha8);
+        picture.reinterpretAsFormat(QImage::Format_RGB32);
+        prepared.colours = std::move(picture);
+        prepared.straight = true;
+        return prepared;
+    }
+
+    // Premultiplied in place before scaling, which would otherwise premultiply a copy of its own.
+    picture.convertTo(QImage::Format_ARGB32_Premultiplied);
+    if (scaled)
+        picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (keepAlpha)
+        prepared.alpha = picture.convertToFormat(QImage::Format_Alpha8);
+    if (options.background.isValid())
+        blendOnto(picture, options.background.rgb());
+    else
+        unpremultiply(picture);
+    picture.reinterpretAsFormat(QImage::Format_RGB32);
     prepared.colours = std::move(picture);
     return prepared;
+}
+
+QImage opaqueColours(const PreparedPicture &picture)
+{
+    if (!picture.straight)
+        return picture.colours;
+    QImage colours = picture.colours;
+    for (int y = 0; y < colours.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(colours.scanLine(y));
+        const uchar *alphas = picture.alpha.constScanLine(y);
+        for (int x = 0; x < colours.width(); ++x)
+            line[x] = qUnpremultiply(qPremultiply((line[x] & 0xffffff) | uint(alphas[x]) << 24)) | 0xff000000;
+    }
+    return colours;
 }
 
 QImage reduceTo565(QImage colours, bool dither)

@@ -11,8 +11,8 @@ struct DisplayOptions
 {
     QSize fit; // scaled down (never up), keeping its proportions, to fit within this; invalid: kept
     // What transparent and translucent pixels are blended onto. Without one (invalid), they are
-    // taken as a display shows a premultiplied picture: transparent ones black, translucent
-    // ones at their own colour, as the window does.
+    // taken as the window shows them: transparent ones black, translucent ones at their own
+    // colour, rounded as premultiplied.
     QColor background;
     bool dither = false; // Floyd-Steinberg error diffusion instead of cutting the low bits
 };
@@ -24,11 +24,18 @@ struct PreparedPicture
 {
     QImage colours;
     QImage alpha; // null: opaque, or not asked for
+    // Whether `colours` are each pixel's own, laid onto nothing: the alpha was kept and no
+    // background asked for.
+    bool straight = false;
 };
 
 // Fits (smoothly) and lays the picture onto the background, as the options say. A picture that
 // is not shared is worked on in place.
 PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha = false);
+
+// The prepared colours as a display without transparency shows them: straight colours laid onto
+// black as the window lays them, others as they are.
+QImage opaqueColours(const PreparedPicture &picture);
 
 // The prepared colours as 16-bit 5-6-5 pixels (QImage::Format_RGB16), dithered or cut; in place
 // when they are not shared.

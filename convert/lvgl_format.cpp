@@ -269,7 +269,9 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
     if (chosen == "RGB565" && options.swapBytes && !lvgl8)
         chosen = "RGB565_SWAPPED";
     const LvglColourFormat &format = *findColourFormat(chosen);
-    LvglPixels pixels = lvglPixels(picture, format, options);
+    // A format without transparency shows the picture as the window does, laid onto black.
+    LvglPixels pixels = format.alpha ? lvglPixels(picture, format, options)
+                                     : lvglPixels({opaqueColours(picture), QImage()}, format, options);
 
     EncodedPicture encoded;
     encoded.shown = std::move(pixels.shown);

@@ -18,6 +18,16 @@ QImage patternPicture(int width, int height, bool withAlpha)
     return picture;
 }
 
+QImage alphaRampPicture()
+{
+    QImage picture(32, 8, QImage::Format_ARGB32);
+    for (int alpha = 0; alpha < 256; ++alpha)
+        picture.setPixel(
+            alpha % 32, alpha / 32,
+            qRgba((alpha * 97 + 13) & 0xff, (alpha * 59 + 200) & 0xff, (alpha * 173 + 71) & 0xff, alpha));
+    return picture;
+}
+
 void savePicture(const QImage &picture, const QString &path, const char *format)
 {
     if (qstrcmp(format, "GIF") == 0) {

@@ -8,6 +8,9 @@ namespace TestSupport {
 
 // A picture with a different colour at every pixel, so that misplaced rows or pixels show.
 QImage patternPicture(int width, int height, bool withAlpha = false);
+// A 32 x 8 picture whose pixels take every alpha value from 0 to 255, row by row, each with red,
+// green and blue apart from one another and from its neighbours'.
+QImage alphaRampPicture();
 
 // Writes a picture in the given format ("PNG", "JPEG", "BMP"; "GIF" gives a fixed 1 x 1 GIF,
 // since Qt cannot write GIF files).

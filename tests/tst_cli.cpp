@@ -106,6 +106,7 @@ void TestCli::writesWhatTheWindowWrites_data()
     QTest::newRow("opaque PNG") << "photo.png" << patternPicture(33, 21) << QByteArray("PNG");
     QTest::newRow("transparent areas") << "alpha.png" << patternPicture(16, 16, true) << QByteArray("PNG");
     QTest::newRow("translucent") << "glass.png" << translucent << QByteArray("PNG");
+    QTest::newRow("every alpha value") << "ramp.png" << alphaRampPicture() << QByteArray("PNG");
     QTest::newRow("palette with transparency") << "palette.png" << palette << QByteArray("PNG");
     QTest::newRow("grey") << "grey.png" << patternPicture(9, 7).convertToFormat(QImage::Format_Grayscale8)
                           << QByteArray("PNG");
@@ -138,6 +139,9 @@ void TestCli::writesWhatTheWindowWrites()
     const QString base = name.section('.', 0, -2);
     for (const QString &file : {base + "16bits.BMP", base + ".h"})
         QVERIFY2(readFile(path("window/" + file)) == readFile(path("command/" + file)), qPrintable(file));
+    // Both, the picture as a pixmap shows it, in 5-6-5.
+    QCOMPARE(readFile(path("command/" + base + "16bits.BMP")),
+             expectedBmp(QPixmap::fromImage(QImage(path(name))).toImage()));
 }
 
 void TestCli::convertsSeveralPicturesAtOnce()
@@ -1027,12 +1031,12 @@ void TestCli::encodesForSmallDisplays()
     // The pixels as the options make them: transparent ones onto the background, in colour.
     const QColor background(options.contains("--background") ? options[options.indexOf("--background") + 1]
                                                              : "");
-    const QImage premultiplied
-        = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied).convertToFormat(QImage::Format_RGB32);
+    // A 5-6-5 picture with a mask or a key colour keeps each pixel's own colour.
+    const bool keepsAlpha = options.contains("--transparent") || options.contains("mask");
     const auto colourAt = [&](int x, int y) {
         const QRgb p = picture.pixel(x, y);
-        if (!background.isValid()) // as a display shows a premultiplied picture
-            return premultiplied.pixel(x, y);
+        if (!background.isValid()) // each pixel's own colour, or as the window shows it
+            return (keepsAlpha ? p : qUnpremultiply(qPremultiply(p))) | 0xff000000;
         const QRgb pm = qPremultiply(p);
         const int through = 255 - qAlpha(p);
         const auto mix = [&](int own, int back) { return own + (back * through + 127) / 255; };
@@ -1292,10 +1296,15 @@ void TestCli::encodesLvglImages()
     }
 
     // Each pixel, read back as LVGL reads it, against the picture.
-    const QImage colours
-        = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied).convertToFormat(QImage::Format_RGB32);
     const QString cf
         = colourFormat.section('_', -1) == "SWAPPED" ? "RGB565_SWAPPED" : colourFormat.section("FORMAT_", 1);
+    // Formats that keep the alpha keep each pixel's own colour; the others show it laid onto
+    // black, as the window does.
+    const bool keepsAlpha = cf == "RGB565A8" || cf == "ARGB8888" || colourFormat.endsWith("TRUE_COLOR_ALPHA");
+    const auto colourAt = [&](int x, int y) {
+        const QRgb own = picture.pixel(x, y);
+        return keepsAlpha ? own | 0xff000000 : qUnpremultiply(qPremultiply(own)) | 0xff000000;
+    };
     const int align = options.filter("--stride-align").isEmpty() ? 1
         : options.contains("--stride-align")
         ? options[options.indexOf("--stride-align") + 1].toInt()
@@ -1317,7 +1326,7 @@ void TestCli::encodesLvglImages()
     const auto byteAt = [&](int at) { return int(quint8(data[at])); };
     for (int y = 0; y < 6; ++y) {
         for (int x = 0; x < 13; ++x) {
-            const QRgb colour = colours.pixel(x, y);
+            const QRgb colour = colourAt(x, y);
             const int alpha = qAlpha(picture.pixel(x, y));
             const quint16 value = rgb565(colour);
             const int at = rows + y * stride + x * bits / 8;

@@ -818,6 +818,13 @@ void TestCli::preparesPicturesForTheDisplay_data()
     const QImage halfRed = filled(qRgba(255, 0, 0, 128), 3, 2);
     QTest::newRow("translucent, no background")
         << QStringList() << halfRed << filled(qRgb(255, 0, 0), 3, 2) << false;
+    // With the alpha kept apart, each pixel keeps its own colour, scaled or not.
+    QTest::newRow("nearly transparent, mask kept")
+        << QStringList {"--alpha", "mask"} << filled(qRgba(200, 100, 40, 1), 3, 2)
+        << filled(qRgb(200, 100, 40), 3, 2) << false;
+    QTest::newRow("nearly transparent, mask kept, fitted")
+        << QStringList {"--alpha", "mask", "--fit", "3x2"} << filled(qRgba(200, 100, 40, 3), 6, 4)
+        << filled(qRgb(200, 100, 40), 3, 2) << false;
     QTest::newRow("translucent on black")
         << QStringList {"--background", "black"} << halfRed << filled(qRgb(128, 0, 0), 3, 2) << false;
     QTest::newRow("translucent on nearly black")

@@ -278,8 +278,7 @@ QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, con
         [&](int x, int y, int level) {
             const int stored = options.invert ? top - level : level;
             result[y * width + x] = quint8(stored);
-            const int lightness = level * 255 / top;
-            shown->scanLine(y)[x] = uchar(lightness);
+            shown->scanLine(y)[x] = uchar(stored * 255 / top); // as the panel lights it
         });
     return result;
 }

@@ -61,7 +61,7 @@ int luminance(QRgb colour);
 
 // One level of `levels` (2 to 256) a pixel, by luminance, dithered or not: two levels split at
 // `threshold`, more at the nearest level; reversed with --invert. `shown` receives the picture
-// they show, level 0 black and the last white (whatever --invert), so that the preview of a
-// display that shows the reversed levels dark looks like the picture.
+// a panel shows from the values stored: 0 black (unlit), the last level white (fully lit), so
+// that with --invert it shows the negative, as the panel does.
 QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options,
                            QImage *shown);

@@ -176,8 +176,9 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
                     shown[x] = overBlack(shownColour(value), alpha);
             } else if (grey) {
                 const int level = luminance(line[x]);
-                *out++ = char(options.invert ? 255 - level : level);
-                shown[x] = qRgb(level, level, level);
+                const int stored = options.invert ? 255 - level : level;
+                *out++ = char(stored);
+                shown[x] = qRgb(stored, stored, stored);
             } else if (alphaOnly) {
                 *out++ = char(alpha);
                 shown[x] = qRgb(alpha, alpha, alpha);

@@ -1004,6 +1004,7 @@ void TestCli::encodesForSmallDisplays_data()
     QTest::newRow("gray8") << QStringList {"--format", "gray8"} << picture;
     QTest::newRow("gray8, inverted") << QStringList {"--format", "gray8", "--invert"} << picture;
     QTest::newRow("gray4") << QStringList {"--format", "gray4", "--background", "white"} << picture;
+    QTest::newRow("gray4, inverted") << QStringList {"--format", "gray4", "--invert"} << picture;
     QTest::newRow("index4, few colours") << QStringList {"--format", "index4"} << picture.copy(0, 0, 3, 4);
     QTest::newRow("index4, many colours") << QStringList {"--format", "index4"} << picture;
     QTest::newRow("index4, 16 colours, as many as it holds")
@@ -1070,14 +1071,14 @@ void TestCli::encodesForSmallDisplays()
                     : format == "xbm" ? int(pixels.values[y * ((w + 7) / 8) + x / 8] >> (x % 8) & 1)
                                       : int(pixels.values[(y / 8) * w + x] >> (y % 8) & 1);
                 QCOMPARE(bit, int(lit != invert));
-                display.setPixel(x, y, lit ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+                display.setPixel(x, y, bit ? qRgb(255, 255, 255) : qRgb(0, 0, 0)); // 1: lit, white
             } else if (format == "gray8") {
                 stored = int(pixels.values[y * w + x]);
                 QCOMPARE(stored, invert ? 255 - level : level);
-                display.setPixel(x, y, qRgb(level, level, level));
+                display.setPixel(x, y, qRgb(stored, stored, stored));
             } else if (format == "gray4") {
                 stored = int(pixels.values[y * ((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
-                QCOMPARE(stored, (level * 15 + 127) / 255);
+                QCOMPARE(stored, invert ? 15 - (level * 15 + 127) / 255 : (level * 15 + 127) / 255);
                 display.setPixel(x, y, qRgb(stored * 17, stored * 17, stored * 17));
             } else if (format.startsWith("index")) {
                 const int index = format == "index8"
@@ -1123,9 +1124,8 @@ void TestCli::encodesForSmallDisplays()
                                   .arg(rgb565(QColor(options.last()).rgb()), 4, 16, QChar('0'))));
     // The preview and the BMP file show what the display will show.
     if (format.startsWith("index") || format == "rgb565" || format == "mono" || format == "pages"
-        || format == "xbm" || format == "gray4") {
-        if (!invert)
-            QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), display);
+        || format == "xbm" || format == "gray4" || format == "gray8") {
+        QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), display);
         QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(display));
     }
 }
@@ -1239,8 +1239,9 @@ void TestCli::encodesLvglImages()
             picture.setPixel(x, y,
                              qRgba(x * 19, y * 47, (x * y * 13) % 256, translucent ? (x * 21 + y * 3) : 255));
     savePicture(picture, path("pic.png"), "PNG");
-    const Run run = quillonConvert(QStringList {"--format", "lvgl", "-n", "pic", "-o", path("command")}
-                                   + options + QStringList {path("pic.png")});
+    const Run run
+        = quillonConvert(QStringList {"--format", "lvgl", "-n", "pic", "--preview", "-o", path("command")}
+                         + options + QStringList {path("pic.png")});
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
     const QString text = QString::fromUtf8(readFile(path("command/pic.h")));
@@ -1331,12 +1332,18 @@ void TestCli::encodesLvglImages()
         expectedSize += stride / 2 * 6;
     QCOMPARE(data.size(), expectedSize);
     const auto byteAt = [&](int at) { return int(quint8(data[at])); };
+    // What the panel shows, translucent pixels laid onto black.
+    QImage panel(13, 6, QImage::Format_RGB32);
+    const auto overBlack = [](QRgb colour, int alpha) {
+        return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
+    };
     for (int y = 0; y < 6; ++y) {
         for (int x = 0; x < 13; ++x) {
             const QRgb colour = colourAt(x, y);
             const int alpha = qAlpha(picture.pixel(x, y));
             const quint16 value = rgb565(colour);
             const int at = rows + y * stride + x * bits / 8;
+            panel.setPixel(x, y, shown(value));
             if (colourFormat.endsWith("RGB565") || colourFormat.endsWith("TRUE_COLOR")) {
                 QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
                 if (lvgl8)
@@ -1346,19 +1353,24 @@ void TestCli::encodesLvglImages()
             } else if (cf == "RGB565A8") {
                 QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
                 QCOMPARE(byteAt(stride * 6 + y * stride / 2 + x), alpha);
+                panel.setPixel(x, y, overBlack(shown(value), alpha));
             } else if (colourFormat.endsWith("TRUE_COLOR_ALPHA")) {
                 QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
                 QCOMPARE(byteAt(at + 2), alpha);
+                panel.setPixel(x, y, overBlack(shown(value), alpha));
                 QCOMPARE(int(quint8(swapped[at])) << 8 | int(quint8(swapped[at + 1])), int(value));
             } else if (bits >= 24) {
                 QCOMPARE(qRgb(byteAt(at + 2), byteAt(at + 1), byteAt(at)), colour);
+                panel.setPixel(x, y, cf == "ARGB8888" ? overBlack(colour, alpha) : colour);
                 if (bits == 32)
                     QCOMPARE(byteAt(at + 3), cf == "ARGB8888" ? alpha : 255);
             } else if (cf == "L8") {
                 const int level = luma(colour);
                 QCOMPARE(byteAt(at), options.contains("--invert") ? 255 - level : level);
+                panel.setPixel(x, y, qRgb(byteAt(at), byteAt(at), byteAt(at)));
             } else if (cf == "A8" || colourFormat.endsWith("ALPHA_8BIT")) {
                 QCOMPARE(byteAt(at), alpha);
+                panel.setPixel(x, y, qRgb(alpha, alpha, alpha));
             } else { // indexed: the nearest palette entry (blue, green, red, alpha), all opaque
                 const int perByte = 8 / bits;
                 const int index = byteAt(rows + y * stride + x / perByte) >> (8 - bits * (x % perByte + 1))
@@ -1371,6 +1383,7 @@ void TestCli::encodesLvglImages()
                         + (qBlue(a) - qBlue(b)) * (qBlue(a) - qBlue(b));
                 };
                 const QRgb wanted = shown(value);
+                panel.setPixel(x, y, entry(index));
                 if (paletteSize == 2) { // LVGL's monochrome: black, then white where lit
                     QCOMPARE(entry(0), qRgb(0, 0, 0));
                     QCOMPARE(entry(1), qRgb(255, 255, 255));
@@ -1387,6 +1400,8 @@ void TestCli::encodesLvglImages()
             }
         }
     }
+
+    QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), panel);
 
     // The header compiles against LVGL's types, warnings as errors, and holds the map read above;
     // LVGL 8's swapped colours where LV_COLOR_16_SWAP is set.

@@ -116,16 +116,8 @@ QString lvglProblem(const QCommandLineParser &parser, const QCommandLineOption &
             return QString::fromUtf8("--swap-bytes ne s'emploie avec LVGL qu'en RGB565");
         encoding->lvglColourFormat = "RGB565_SWAPPED";
     }
-    if (parser.isSet(strideAlign)) {
-        const QString value = parser.values(strideAlign).constLast();
-        bool isNumber = false;
-        encoding->strideAlign = value.toInt(&isNumber);
-        if (lvgl8)
-            return QString::fromUtf8("--stride-align ne s'emploie pas avec LVGL 8");
-        if (!isNumber || encoding->strideAlign < 1 || encoding->strideAlign > 1024 || value.startsWith('+'))
-            return QString::fromUtf8("--stride-align : « %1 » n'est pas un alignement de 1 à 1024 octets")
-                .arg(value);
-    }
+    if (parser.isSet(strideAlign) && lvgl8)
+        return QString::fromUtf8("--stride-align ne s'emploie pas avec LVGL 8");
     if (parser.isSet(compress)) {
         const QString value = parser.values(compress).constLast();
         if (value == QLatin1String("rle"))
@@ -258,7 +250,10 @@ Options parseOptions(const QStringList &arguments)
           onlyWith(threshold, {"mono", "xbm", "pages", "lvgl"}),
           onlyWith(invert, {"mono", "xbm", "pages", "gray8", "gray4", "lvgl"}), onlyWith(alpha, {"rgb565"}),
           onlyWith(transparent, {"rgb565"}), onlyWith(lvglColourFormat, {"lvgl"}),
-          onlyWith(lvglVersion, {"lvgl"}), onlyWith(strideAlign, {"lvgl"}), onlyWith(compress, {"lvgl"})}) {
+          onlyWith(lvglVersion, {"lvgl"}),
+          onlyWith(strideAlign,
+                   {"rgb565", "mono", "xbm", "pages", "gray8", "gray4", "index4", "index8", "lvgl"}),
+          onlyWith(compress, {"lvgl"})}) {
         if (!problem.isEmpty())
             return usageError(problem);
     }
@@ -288,6 +283,15 @@ Options parseOptions(const QStringList &arguments)
             return usageError(
                 QString::fromUtf8("--progmem ne s'emploie pas avec --format lvgl : LVGL lit ses "
                                   "images en mémoire ordinaire"));
+    }
+    if (parser.isSet(strideAlign)) {
+        const QString value = parser.values(strideAlign).constLast();
+        bool isNumber = false;
+        encoding.strideAlign = value.toInt(&isNumber);
+        if (!isNumber || encoding.strideAlign < 1 || encoding.strideAlign > 1024 || value.startsWith('+'))
+            return usageError(
+                QString::fromUtf8("--stride-align : « %1 » n'est pas un alignement de 1 à 1024 octets")
+                    .arg(value));
     }
     if (parser.isSet(threshold)) {
         const QString value = parser.values(threshold).constLast();
@@ -373,7 +377,7 @@ QString helpText()
         "      --lvgl-version=8|9\n"
         "                        avec lvgl : lv_image_dsc_t de LVGL 9 (par défaut) ou\n"
         "                        lv_img_dsc_t de LVGL 8\n"
-        "      --stride-align=N  avec lvgl : chaque ligne sur un multiple de N octets\n"
+        "      --stride-align=N  chaque ligne sur un multiple de N octets, complétée de zéros\n"
         "      --compress=rle|lz4\n"
         "                        avec lvgl : compresse l'image comme LVGL 9 la lit\n"
         "      --transparent=COULEUR\n"

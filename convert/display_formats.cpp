@@ -6,6 +6,9 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+#include <numeric>
+
 namespace {
 
 QByteArray number(qint64 value)
@@ -32,13 +35,42 @@ CHeader startHeader(const QImage &picture, const EncodingOptions &options, const
     return header;
 }
 
-CArray byteArray(const QByteArray &name, QByteArray values)
+// The bytes a row takes once padded to a multiple of --stride-align bytes, and of `unit`, the
+// size of the array's elements.
+int rowStride(int rowBytes, const EncodingOptions &options, int unit = 1)
 {
+    const int align = std::lcm(options.strideAlign, unit);
+    return (rowBytes + align - 1) / align * align;
+}
+
+// Rows of `rowBytes` bytes, each followed by zeros up to `stride` bytes.
+QByteArray padRows(const QByteArray &rows, int rowBytes, int stride)
+{
+    if (stride == rowBytes)
+        return rows;
+    QByteArray padded(rows.size() / rowBytes * stride, '\0');
+    for (int from = 0, to = 0; from < rows.size(); from += rowBytes, to += stride)
+        std::copy_n(rows.constData() + from, rowBytes, padded.data() + to);
+    return padded;
+}
+
+// An array of rows of `rowBytes` bytes, padded as --stride-align asks; the stride told by a
+// macro when the rows are padded on request.
+CArray rowArray(const QByteArray &name, const QByteArray &rows, int rowBytes, const EncodingOptions &options,
+                CHeader &header, CArray::ValueType type = CArray::Uint8)
+{
+    const int unit = type == CArray::Uint16 ? 2 : 1;
+    const int stride = rowStride(rowBytes, options, unit);
+    if (options.strideAlign > 1) {
+        header.macros << qMakePair(name + "_stride", number(stride));
+        header.commentLines << name + " : lignes de " + number(stride) + " octets (--stride-align "
+                + number(options.strideAlign) + "), octets de remplissage à 0.";
+    }
     CArray array;
-    array.type = CArray::Uint8;
+    array.type = type;
     array.name = name;
-    array.size = number(values.size());
-    array.data = std::move(values);
+    array.data = padRows(rows, rowBytes, stride);
+    array.size = number(array.data.size() / unit);
     return array;
 }
 
@@ -70,9 +102,11 @@ EncodedPicture encodeBitRows(const PreparedPicture &picture, const EncodingOptio
 {
     EncodedPicture encoded;
     const QVector<quint8> lit = litPixels(picture, options, &encoded.shown);
+    const int width = picture.colours.width();
     encoded.header = startHeader(picture.colours, options, drawing);
-    encoded.header.arrays << byteArray(
-        options.arrayName, packRows(lit, picture.colours.width(), picture.colours.height(), leftmostLowest));
+    encoded.header.arrays << rowArray(options.arrayName,
+                                      packRows(lit, width, picture.colours.height(), leftmostLowest),
+                                      (width + 7) / 8, options, encoded.header);
     return encoded;
 }
 
@@ -106,7 +140,7 @@ EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions
     encoded.header = startHeader(picture.colours, options,
                                  {"Adafruit_SSD1306 : memcpy(display.getBuffer(), NAME, sizeof NAME);",
                                   "u8g2 : memcpy(u8g2_GetBufferPtr(&u8g2), NAME, sizeof NAME);"});
-    encoded.header.arrays << byteArray(options.arrayName, bytes);
+    encoded.header.arrays << rowArray(options.arrayName, bytes, width, options, encoded.header);
     return encoded;
 }
 
@@ -142,7 +176,8 @@ EncodedPicture encodeGray8(const PreparedPicture &picture, const EncodingOptions
     encoded.header
         = startHeader(picture.colours, options,
                       {"Adafruit GFX : canvas.drawGrayscaleBitmap(x, y, NAME, NAME_width, NAME_height);"});
-    encoded.header.arrays << byteArray(options.arrayName, bytesOf(levels));
+    encoded.header.arrays << rowArray(options.arrayName, bytesOf(levels), picture.colours.width(), options,
+                                      encoded.header);
     return encoded;
 }
 
@@ -153,8 +188,9 @@ EncodedPicture encodeGray4(const PreparedPicture &picture, const EncodingOptions
     encoded.header = startHeader(picture.colours, options,
                                  {"SSD1322, SSD1327 : les octets vont tels quels dans la mémoire de l'écran, "
                                   "deux pixels par octet, celui de gauche dans les 4 bits de poids fort."});
-    encoded.header.arrays << byteArray(
-        options.arrayName, packNibbles(levels, picture.colours.width(), picture.colours.height()));
+    const int width = picture.colours.width();
+    encoded.header.arrays << rowArray(options.arrayName, packNibbles(levels, width, picture.colours.height()),
+                                      (width + 1) / 2, options, encoded.header);
     return encoded;
 }
 
@@ -181,8 +217,9 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
     for (quint16 colour : palette)
         append565(paletteArray.data, colour, options.swapBytes);
     encoded.header.arrays << paletteArray
-                          << byteArray(options.arrayName,
-                                       eightBits ? bytesOf(indices) : packNibbles(indices, width, height));
+                          << rowArray(options.arrayName,
+                                      eightBits ? bytesOf(indices) : packNibbles(indices, width, height),
+                                      eightBits ? width : (width + 1) / 2, options, encoded.header);
     return encoded;
 }
 
@@ -238,18 +275,15 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
     encoded.header = startHeader(pixels, options, drawing);
     if (transparent)
         encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(stored(keyValue)));
-    CArray array;
-    array.type = CArray::Uint16;
-    array.name = options.arrayName;
-    array.size = number(values.size() / 2);
-    array.data = std::move(values);
-    encoded.header.arrays << array;
+    encoded.header.arrays << rowArray(options.arrayName, values, width * 2, options, encoded.header,
+                                      CArray::Uint16);
     if (options.alphaMask) {
         QVector<quint8> mask(width * height);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 mask[y * width + x] = opaque(x, y) ? 1 : 0;
-        encoded.header.arrays << byteArray(options.arrayName + "_mask", packRows(mask, width, height, false));
+        encoded.header.arrays << rowArray(options.arrayName + "_mask", packRows(mask, width, height, false),
+                                          (width + 7) / 8, options, encoded.header);
     }
     encoded.shown = std::move(pixels);
     return encoded;

@@ -19,6 +19,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <numeric>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -1005,6 +1006,27 @@ void TestCli::encodesForSmallDisplays_data()
     QTest::newRow("gray8, inverted") << QStringList {"--format", "gray8", "--invert"} << picture;
     QTest::newRow("gray4") << QStringList {"--format", "gray4", "--background", "white"} << picture;
     QTest::newRow("gray4, inverted") << QStringList {"--format", "gray4", "--invert"} << picture;
+    // Rows padded to a multiple of the alignment: on each side of a multiple of 8 pixels, and
+    // 16-bit rows to a multiple of 2 bytes as well.
+    QTest::newRow("gray4, 13 pixels, rows of 8 bytes")
+        << QStringList {"--format", "gray4", "--stride-align", "8"} << picture;
+    QTest::newRow("gray4, 14 pixels, rows of 4 bytes")
+        << QStringList {"--format", "gray4", "--stride-align", "4"} << picture.scaled(14, 6);
+    QTest::newRow("mono, 16 pixels, rows of 2 bytes, no padding")
+        << QStringList {"--format", "mono", "--stride-align", "2"} << picture.scaled(16, 6);
+    QTest::newRow("mono, 17 pixels, rows of 4 bytes")
+        << QStringList {"--format", "mono", "--stride-align", "2"} << picture.scaled(17, 6);
+    QTest::newRow("xbm, aligned to 3") << QStringList {"--format", "xbm", "--stride-align", "3"} << picture;
+    QTest::newRow("pages, aligned to 4")
+        << QStringList {"--format", "pages", "--stride-align", "4"} << picture;
+    QTest::newRow("gray8, aligned to 16")
+        << QStringList {"--format", "gray8", "--stride-align", "16"} << picture;
+    QTest::newRow("index4, aligned to 4")
+        << QStringList {"--format", "index4", "--stride-align", "4"} << picture;
+    QTest::newRow("index8, aligned to 2")
+        << QStringList {"--format", "index8", "--stride-align", "2"} << picture;
+    QTest::newRow("rgb565 with a mask, aligned to 3")
+        << QStringList {"--format", "rgb565", "--alpha", "mask", "--stride-align", "3"} << picture;
     QTest::newRow("index4, few colours") << QStringList {"--format", "index4"} << picture.copy(0, 0, 3, 4);
     QTest::newRow("index4, many colours") << QStringList {"--format", "index4"} << picture;
     QTest::newRow("index4, 16 colours, as many as it holds")
@@ -1052,6 +1074,26 @@ void TestCli::encodesForSmallDisplays()
                     mix(qBlue(pm), background.blue()));
     };
     const bool invert = options.contains("--invert");
+    // Rows padded with zeros to a multiple of --stride-align bytes (and of 2 for 16-bit values).
+    const int align
+        = options.contains("--stride-align") ? options[options.indexOf("--stride-align") + 1].toInt() : 1;
+    const auto strideOf = [&](int rowBytes, int unit = 1) {
+        const int multiple = std::lcm(align, unit);
+        return (rowBytes + multiple - 1) / multiple * multiple;
+    };
+    const auto checkPadding = [&](const QString &name, int rowBytes, int rows, int unit = 1) {
+        const QVector<quint32> &values = arrays.value(name).values;
+        const int stride = strideOf(rowBytes, unit) / unit;
+        QCOMPARE(values.size(), stride * rows);
+        for (int y = 0; y < rows; ++y)
+            for (int x = rowBytes / unit; x < stride; ++x)
+                QCOMPARE(values[y * stride + x], 0u);
+        if (align > 1)
+            QVERIFY2(text.contains(QString("#define %1_stride %2\n").arg(name).arg(stride * unit)),
+                     qPrintable(text));
+        else
+            QVERIFY(!text.contains("_stride"));
+    };
     // --threshold N or --threshold=N
     const QString thresholdOption = options.filter("--threshold").value(0);
     const int threshold = thresholdOption.isEmpty() ? 128
@@ -1067,23 +1109,23 @@ void TestCli::encodesForSmallDisplays()
             int stored = 0;
             if (format == "mono" || format == "xbm" || format == "pages") {
                 const int bit = format == "mono"
-                    ? int(pixels.values[y * ((w + 7) / 8) + x / 8] >> (7 - x % 8) & 1)
-                    : format == "xbm" ? int(pixels.values[y * ((w + 7) / 8) + x / 8] >> (x % 8) & 1)
-                                      : int(pixels.values[(y / 8) * w + x] >> (y % 8) & 1);
+                    ? int(pixels.values[y * strideOf((w + 7) / 8) + x / 8] >> (7 - x % 8) & 1)
+                    : format == "xbm" ? int(pixels.values[y * strideOf((w + 7) / 8) + x / 8] >> (x % 8) & 1)
+                                      : int(pixels.values[(y / 8) * strideOf(w) + x] >> (y % 8) & 1);
                 QCOMPARE(bit, int(lit != invert));
                 display.setPixel(x, y, bit ? qRgb(255, 255, 255) : qRgb(0, 0, 0)); // 1: lit, white
             } else if (format == "gray8") {
-                stored = int(pixels.values[y * w + x]);
+                stored = int(pixels.values[y * strideOf(w) + x]);
                 QCOMPARE(stored, invert ? 255 - level : level);
                 display.setPixel(x, y, qRgb(stored, stored, stored));
             } else if (format == "gray4") {
-                stored = int(pixels.values[y * ((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
+                stored = int(pixels.values[y * strideOf((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
                 QCOMPARE(stored, invert ? 15 - (level * 15 + 127) / 255 : (level * 15 + 127) / 255);
                 display.setPixel(x, y, qRgb(stored * 17, stored * 17, stored * 17));
             } else if (format.startsWith("index")) {
                 const int index = format == "index8"
-                    ? int(pixels.values[y * w + x])
-                    : int(pixels.values[y * ((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
+                    ? int(pixels.values[y * strideOf(w) + x])
+                    : int(pixels.values[y * strideOf((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
                 quint16 entry = quint16(arrays.value("pic_palette").values[index]);
                 if (options.contains("--swap-bytes"))
                     entry = quint16(entry << 8 | entry >> 8);
@@ -1099,20 +1141,34 @@ void TestCli::encodesForSmallDisplays()
                 display.setPixel(x, y, got);
             } else { // rgb565
                 const bool opaque = qAlpha(picture.pixel(x, y)) >= 128;
-                const quint16 value = quint16(pixels.values[y * w + x]);
+                const quint16 value = quint16(pixels.values[y * strideOf(2 * w, 2) / 2 + x]);
                 if (options.contains("--transparent")) {
                     const quint16 key = rgb565(QColor(options.last()).rgb());
                     const quint16 own = rgb565(colour);
                     QCOMPARE(value, !opaque ? key : own == key ? quint16(key + 0x20) : own);
                 } else {
                     QCOMPARE(value, rgb565(colour));
-                    const quint32 maskByte = arrays.value("pic_mask").values[y * ((w + 7) / 8) + x / 8];
+                    const quint32 maskByte
+                        = arrays.value("pic_mask").values[y * strideOf((w + 7) / 8) + x / 8];
                     QCOMPARE(int(maskByte >> (7 - x % 8) & 1), int(opaque));
                 }
                 display.setPixel(x, y, shown(value));
             }
         }
     }
+    if (format == "mono" || format == "xbm")
+        checkPadding("pic", (w + 7) / 8, h);
+    else if (format == "pages")
+        checkPadding("pic", w, (h + 7) / 8);
+    else if (format == "gray8" || format == "index8")
+        checkPadding("pic", w, h);
+    else if (format == "gray4" || format == "index4")
+        checkPadding("pic", (w + 1) / 2, h);
+    else if (format == "rgb565")
+        checkPadding("pic", 2 * w, h, 2);
+    if (options.contains("mask"))
+        checkPadding("pic_mask", (w + 7) / 8, h);
+
     // A picture of no more colours than its palette holds: each of them, in increasing order.
     if (format.startsWith("index") && w * h <= 16) {
         const QVector<quint32> &palette = arrays.value("pic_palette").values;

@@ -86,20 +86,27 @@ QVector<DefinedNames> definedNames(bool progmem, bool lvgl)
     return names;
 }
 
+// The value given last to an option that takes a word, a number, a size or a colour, read alike
+// whatever spaces surround it.
+QString lastValue(const QCommandLineParser &parser, const QCommandLineOption &option)
+{
+    return parser.values(option).constLast().trimmed();
+}
+
 // Reads LVGL's options into `encoding`; tells what is wrong with them otherwise.
 QString lvglProblem(const QCommandLineParser &parser, const QCommandLineOption &colourFormat,
                     const QCommandLineOption &version, const QCommandLineOption &strideAlign,
                     const QCommandLineOption &compress, EncodingOptions *encoding)
 {
     if (parser.isSet(version)) {
-        const QString value = parser.values(version).constLast();
+        const QString value = lastValue(parser, version);
         if (value != QLatin1String("8") && value != QLatin1String("9"))
             return QString::fromUtf8("--lvgl-version : « %1 » inconnue (8 ou 9)").arg(value);
         encoding->lvglVersion = value.toInt();
     }
     const bool lvgl8 = encoding->lvglVersion == 8;
     if (parser.isSet(colourFormat)) {
-        const QByteArray value = parser.values(colourFormat).constLast().toLatin1();
+        const QByteArray value = lastValue(parser, colourFormat).toLatin1();
         if (!isLvglColourFormat(value, encoding->lvglVersion))
             return QString::fromUtf8("--lvgl-cf : « %1 » inconnu pour LVGL %2 (%3)")
                 .arg(QString::fromLatin1(value))
@@ -119,7 +126,7 @@ QString lvglProblem(const QCommandLineParser &parser, const QCommandLineOption &
     if (parser.isSet(strideAlign) && lvgl8)
         return QString::fromUtf8("--stride-align ne s'emploie pas avec LVGL 8");
     if (parser.isSet(compress)) {
-        const QString value = parser.values(compress).constLast();
+        const QString value = lastValue(parser, compress);
         if (value == QLatin1String("rle"))
             encoding->compression = EncodingOptions::Rle;
         else if (value == QLatin1String("lz4"))
@@ -223,7 +230,7 @@ Options parseOptions(const QStringList &arguments)
     }
     options.header.progmem = parser.isSet(progmem);
     if (parser.isSet(format)) {
-        const QString value = parser.values(format).constLast();
+        const QString value = lastValue(parser, format);
         options.format = findDisplayFormat(value.toLatin1());
         if (!options.format && value != QLatin1String("bmp")) {
             QStringList names {"bmp"};
@@ -283,9 +290,16 @@ Options parseOptions(const QStringList &arguments)
             return usageError(
                 QString::fromUtf8("--progmem ne s'emploie pas avec --format lvgl : LVGL lit ses "
                                   "images en mémoire ordinaire"));
+        // Only LVGL's black and white and grey formats light pixels by a threshold or reverse them.
+        const QByteArray &colourFormat = encoding.lvglColourFormat;
+        if (parser.isSet(threshold) && colourFormat != "I1")
+            return usageError(QString::fromUtf8("--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1"));
+        if (parser.isSet(invert) && colourFormat != "I1" && colourFormat != "L8")
+            return usageError(
+                QString::fromUtf8("--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8"));
     }
     if (parser.isSet(strideAlign)) {
-        const QString value = parser.values(strideAlign).constLast();
+        const QString value = lastValue(parser, strideAlign);
         bool isNumber = false;
         encoding.strideAlign = value.toInt(&isNumber);
         if (!isNumber || encoding.strideAlign < 1 || encoding.strideAlign > 1024 || value.startsWith('+'))
@@ -294,7 +308,7 @@ Options parseOptions(const QStringList &arguments)
                     .arg(value));
     }
     if (parser.isSet(threshold)) {
-        const QString value = parser.values(threshold).constLast();
+        const QString value = lastValue(parser, threshold);
         bool isNumber = false;
         encoding.threshold = value.toInt(&isNumber);
         if (!isNumber || encoding.threshold < 0 || encoding.threshold > 255 || value.startsWith('+'))
@@ -302,18 +316,18 @@ Options parseOptions(const QStringList &arguments)
                 QString::fromUtf8("--threshold : « %1 » n'est pas un seuil de 0 à 255").arg(value));
     }
     if (parser.isSet(alpha)) {
-        const QString value = parser.values(alpha).constLast();
+        const QString value = lastValue(parser, alpha);
         if (value != QLatin1String("mask"))
             return usageError(QString::fromUtf8("--alpha : « %1 » inconnu (mask seulement)").arg(value));
         encoding.alphaMask = true;
     }
     if (parser.isSet(transparent)) {
-        const QString problem = colourProblem(parser.values(transparent).constLast(), &encoding.transparent);
+        const QString problem = colourProblem(lastValue(parser, transparent), &encoding.transparent);
         if (!problem.isEmpty())
             return usageError(QString::fromUtf8("--transparent : %1").arg(problem));
     }
     if (parser.isSet(fit)) {
-        const QString value = parser.values(fit).constLast();
+        const QString value = lastValue(parser, fit);
         const QRegularExpressionMatch size
             = QRegularExpression("\\A([0-9]{1,5})x([0-9]{1,5})\\z").match(value);
         options.display.fit
@@ -326,8 +340,7 @@ Options parseOptions(const QStringList &arguments)
     options.display.dither = parser.isSet(dither);
     encoding.dither = options.display.dither;
     if (parser.isSet(background)) {
-        const QString problem
-            = colourProblem(parser.values(background).constLast(), &options.display.background);
+        const QString problem = colourProblem(lastValue(parser, background), &options.display.background);
         if (!problem.isEmpty())
             return usageError(QString::fromUtf8("--background : %1").arg(problem));
     }

@@ -534,6 +534,31 @@ void TestCli::answersUsageErrors_data()
         << "--threshold ne s'emploie qu'avec --format mono, xbm, pages ou lvgl";
     QTest::newRow("threshold above 255") << QStringList {"--format", "mono", "--threshold", "256", "a.png"}
                                          << "--threshold : « 256 » n'est pas un seuil de 0 à 255";
+    QTest::newRow("fit of six digits")
+        << QStringList {"--fit", "128x640000", "a.png"}
+        << "--fit : « 128x640000 » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)";
+    QTest::newRow("fit in pixels") << QStringList {
+        "--fit", "64x32px",
+        "a.png"} << "--fit : « 64x32px » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)";
+    QTest::newRow("stride of the window's BMP")
+        << QStringList {"--stride-align", "4", "a.png"}
+        << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
+           "xbm, pages, gray8, gray4, index4, index8 ou lvgl";
+    QTest::newRow("stride above 1024")
+        << QStringList {"--format", "mono", "--stride-align", "1025", "a.png"}
+        << "--stride-align : « 1025 » n'est pas un alignement de 1 à 1024 octets";
+    QTest::newRow("threshold with LVGL in colour")
+        << QStringList {"--format", "lvgl", "--threshold", "100", "a.png"}
+        << "--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1";
+    QTest::newRow("threshold with LVGL in grey")
+        << QStringList {"--format", "lvgl", "--lvgl-cf", "L8", "--threshold", "100", "a.png"}
+        << "--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1";
+    QTest::newRow("invert with LVGL in colour")
+        << QStringList {"--format", "lvgl", "--invert", "a.png"}
+        << "--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8";
+    QTest::newRow("invert with LVGL's palettes")
+        << QStringList {"--format", "lvgl", "--lvgl-cf", "I4", "--invert", "a.png"}
+        << "--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8";
     QTest::newRow("threshold below 0") << QStringList {"--format", "xbm", "--threshold=-1", "a.png"}
                                        << "--threshold : « -1 » n'est pas un seuil de 0 à 255";
     QTest::newRow("invert in colour")
@@ -999,6 +1024,10 @@ void TestCli::encodesForSmallDisplays_data()
     QTest::newRow("mono") << QStringList {"--format", "mono"} << picture;
     QTest::newRow("mono, threshold 90") << QStringList {"--format", "mono", "--threshold", "90"} << picture;
     QTest::newRow("mono, inverted") << QStringList {"--format", "mono", "--invert"} << picture;
+    QTest::newRow("mono, threshold 255, spaces around")
+        << QStringList {"--format", " mono", "--threshold", " 255 "} << picture;
+    QTest::newRow("xbm, threshold 0, aligned with spaces around")
+        << QStringList {"--format", "xbm", "--threshold=0", "--stride-align", "4 "} << picture;
     QTest::newRow("xbm") << QStringList {"--format", "xbm", "--threshold=200"} << picture;
     QTest::newRow("pages") << QStringList {"--format", "pages"} << picture;
     QTest::newRow("pages of 9 rows") << QStringList {"--format", "pages"} << picture.copy(0, 0, 5, 9);
@@ -1051,7 +1080,7 @@ void TestCli::encodesForSmallDisplays()
     QCOMPARE(run.exitCode, 0);
     const QString text = QString::fromUtf8(readFile(path("command/pic.h")));
     const QHash<QString, HeaderArray> arrays = parseArrays(text);
-    const QString format = options[options.indexOf("--format") + 1];
+    const QString format = options[options.indexOf("--format") + 1].trimmed();
     const int w = picture.width(), h = picture.height();
     QCOMPARE(sizeMacros(text, "pic"), picture.size());
     QVERIFY(text.contains("#include <stdint.h>\n"));

@@ -1061,6 +1061,26 @@ void TestCli::encodesForSmallDisplays_data()
     QTest::newRow("index4, 16 colours, as many as it holds")
         << QStringList {"--format", "index4"} << picture.copy(0, 0, 4, 4);
     QTest::newRow("index8, swapped") << QStringList {"--format", "index8", "--swap-bytes"} << picture;
+    // Red on each side of the mask's limit, 16 pixels: rows of exactly 2 bytes.
+    QImage halfway(16, 2, QImage::Format_ARGB32);
+    for (int x = 0; x < 16; ++x)
+        for (int y = 0; y < 2; ++y)
+            halfway.setPixel(x, y, qRgba(255, 0, 0, QVector<int> {127, 128, 129, 255}[(x + y) % 4]));
+    QTest::newRow("rgb565 with a mask, alpha 127 to 129, 16 pixels")
+        << QStringList {"--format", "rgb565", "--alpha", "mask"} << halfway;
+    QTest::newRow("mono, 16 pixels") << QStringList {"--format", "mono"} << picture.scaled(16, 2);
+    QTest::newRow("xbm, 16 pixels") << QStringList {"--format", "xbm"} << picture.scaled(16, 2);
+    // Pure green as the key: an opaque pure green goes one step of green down, not into red.
+    QImage green = patternPicture(5, 3, true);
+    green.setPixel(4, 0, qRgb(0, 255, 0));
+    QTest::newRow("rgb565 with pure green as the key, the picture has it")
+        << QStringList {"--format", "rgb565", "--transparent", "#00ff00"} << green;
+    // 17 colours in 16 entries: pure blue stays pure, rounded, not cut, in its box.
+    QImage seventeen(17, 1, QImage::Format_RGB32);
+    for (int x = 0; x < 16; ++x)
+        seventeen.setPixel(x, 0, qRgb(x * 16, 255 - x * 16, x % 2 ? 255 : 0));
+    seventeen.setPixel(16, 0, qRgb(0, 0, 255));
+    QTest::newRow("index4, 17 colours") << QStringList {"--format", "index4"} << seventeen;
     QTest::newRow("rgb565 with a mask") << QStringList {"--format", "rgb565", "--alpha", "mask"} << picture;
     QTest::newRow("rgb565 with a key colour")
         << QStringList {"--format", "rgb565", "--transparent", "#00f800"} << picture;
@@ -1130,6 +1150,7 @@ void TestCli::encodesForSmallDisplays()
                                                     : options[options.indexOf(thresholdOption) + 1].toInt();
     QImage display(w, h, QImage::Format_RGB32);
     const HeaderArray &pixels = arrays.value("pic");
+    int exactEntries = 0; // palette pictures: pixels whose entry is their own colour
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const QRgb colour = colourAt(x, y);
@@ -1162,6 +1183,7 @@ void TestCli::encodesForSmallDisplays()
                 const quint16 exact = rgb565(colour);
                 if (w * h <= 16)
                     QCOMPARE(entry, exact);
+                exactEntries += entry == exact ? 1 : 0;
                 const QRgb got = shown(entry), want = shown(exact);
                 QVERIFY2(qAbs(qRed(got) - qRed(want)) + qAbs(qGreen(got) - qGreen(want))
                                  + qAbs(qBlue(got) - qBlue(want))
@@ -1174,7 +1196,8 @@ void TestCli::encodesForSmallDisplays()
                 if (options.contains("--transparent")) {
                     const quint16 key = rgb565(QColor(options.last()).rgb());
                     const quint16 own = rgb565(colour);
-                    QCOMPARE(value, !opaque ? key : own == key ? quint16(key + 0x20) : own);
+                    const quint16 stepped = quint16((key >> 5 & 0x3f) == 0x3f ? key - 0x20 : key + 0x20);
+                    QCOMPARE(value, !opaque ? key : own == key ? stepped : own);
                 } else {
                     QCOMPARE(value, rgb565(colour));
                     const quint32 maskByte
@@ -1198,6 +1221,9 @@ void TestCli::encodesForSmallDisplays()
     if (options.contains("mask"))
         checkPadding("pic_mask", (w + 7) / 8, h);
 
+    // One colour more than the palette holds: all but the two that share an entry kept exactly.
+    if (format == "index4" && w * h == 17)
+        QVERIFY2(exactEntries >= 15, qPrintable(QString::number(exactEntries)));
     // A picture of no more colours than its palette holds: each of them, in increasing order.
     if (format.startsWith("index") && w * h <= 16) {
         const QVector<quint32> &palette = arrays.value("pic_palette").values;
@@ -1304,6 +1330,9 @@ void TestCli::encodesLvglImages_data()
     row("I8", {"--lvgl-cf", "I8"}, "LV_COLOR_FORMAT_I8");
     row("RLE", {"--compress", "rle"}, "LV_COLOR_FORMAT_RGB565A8");
     row("RLE of RGB888", {"--compress", "rle", "--lvgl-cf", "RGB888"}, "LV_COLOR_FORMAT_RGB888");
+    row("RLE of I1", {"--compress", "rle", "--lvgl-cf", "I1"}, "LV_COLOR_FORMAT_I1");
+    row("RLE of I2", {"--compress", "rle", "--lvgl-cf", "I2"}, "LV_COLOR_FORMAT_I2");
+    row("RLE of I4", {"--compress", "rle", "--lvgl-cf", "I4"}, "LV_COLOR_FORMAT_I4");
     row("LZ4", {"--compress", "lz4", "--lvgl-cf", "ARGB8888"}, "LV_COLOR_FORMAT_ARGB8888");
     row("LVGL 8, true colour", {"--lvgl-version", "8"}, "LV_IMG_CF_TRUE_COLOR", false);
     row("LVGL 8, true colour and alpha", {"--lvgl-version", "8"}, "LV_IMG_CF_TRUE_COLOR_ALPHA");
@@ -1526,6 +1555,10 @@ void TestCli::compressesAsLvglDoes_data()
     const QByteArray three = QByteArray::fromHex("143c50");
     QTest::newRow("10 repeats, then 3 others")
         << QByteArray(10, '\x64') + three << QByteArray::fromHex("8d") + QByteArray(10, '\x64') + three;
+    QTest::newRow("16 repeats, the shortest run counted, then 3 others")
+        << QByteArray(16, '\x64') + three << QByteArray::fromHex("106483") + three;
+    QTest::newRow("15 repeats, copied, then 3 others")
+        << QByteArray(15, '\x64') + three << QByteArray::fromHex("92") + QByteArray(15, '\x64') + three;
     QTest::newRow("20 repeats, then 3 others")
         << QByteArray(20, '\x64') + three << QByteArray::fromHex("146483") + three;
     QTest::newRow("130 repeats") << QByteArray(130, '\x64')

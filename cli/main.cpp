@@ -2,6 +2,7 @@
 //
 //     quillon-convert [OPTION]... PICTURE...
 
+#include "child_decoder.h"
 #include "options.h"
 #include "output_paths.h"
 #include "picture_job.h"
@@ -136,6 +137,8 @@ void stopCleanlyOnInterruption()
 
 int main(int argc, char *argv[])
 {
+    if (isDecoderChild(argc, argv))
+        return runDecoderChild(argc, argv);
     stopCleanlyOnInterruption();
 #ifdef SIGXFSZ
     // Past a file-size limit a write then fails like on a full disk: reported, and the

@@ -138,7 +138,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
     if (!job.force && !existing().isEmpty())
         return skipped(existing());
 
-    DecodedPicture decoded = decodePicture(job.picturePath, job.display.fit);
+    DecodedPicture decoded = decodePicture(job.picturePath, job.display.fit, job.interrupted);
     switch (decoded.status) {
     case DecodedPicture::NotAPicture:
         return failed(QString::fromUtf8("ce fichier ne semble pas être une image"));
@@ -150,6 +150,10 @@ PictureOutcome runPictureJob(const PictureJob &job)
                           .arg(maxJpegScans));
     case DecodedPicture::Unreadable:
         return failed(QString::fromUtf8("lecture impossible : %1").arg(causeOf(decoded.systemError)));
+    case DecodedPicture::Hostile:
+        if (job.interrupted && job.interrupted->load())
+            return interruptedOutcome();
+        return failed(QString::fromUtf8("image illisible ou trop coûteuse à décoder"));
     case DecodedPicture::Decoded:
         break;
     }

@@ -1,10 +1,12 @@
 #include "conversion.h"
 
 #include "atomic_file_writer.h"
+#include "child_decoder.h"
 #include "decoded_size.h"
 #include "display_preparation.h"
 #include "fresh_memory.h"
 #include "header_generator.h"
+#include "picture_format.h"
 #include "picture_source.h"
 #include "qimage16.h"
 
@@ -20,6 +22,7 @@ bool readPicture(PictureSource &source, const QByteArray &format, QImage *image,
     source.seek(0);
     source.resetRanPastEnd();
     QImageReader reader(&source, format);
+    reader.setAutoDetectImageFormat(false); // that reader only: the others' plugins stay unloaded
     if (scaledSize.isValid())
         reader.setScaledSize(scaledSize);
     return reader.read(image) && !image->isNull();
@@ -61,7 +64,30 @@ QSize jpegScaledSize(QSize size, QSize bounds)
 
 } // namespace
 
-DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
+DecodedPicture decodePicture(const QString &filePath, QSize fitWithin, const std::atomic<int> *interrupted)
+{
+    PictureSource source(filePath);
+    switch (source.openRegularFile()) {
+    case PictureSource::NotARegularFile:
+        return {DecodedPicture::NotAPicture, QImage(), 0};
+    case PictureSource::Unreadable:
+        return {DecodedPicture::Unreadable, QImage(), source.systemError()};
+    case PictureSource::Opened:
+        break;
+    }
+    QByteArray format = pictureFormatOf(source.peek(pictureSignatureBytes), filePath);
+    if (format.isEmpty()) // a signature not known here: every reader is asked
+        format = QImageReader(&source).format();
+    if (format.isEmpty())
+        return {DecodedPicture::NotAPicture, QImage(), 0};
+    source.close();
+    if (!isQtOwnFormat(format))
+        return decodeInChild(filePath, format, fitWithin, interrupted);
+    return decodeInProcess(filePath, format, fitWithin, FreshMemoryCheck::DecodeTwice);
+}
+
+DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format, QSize fitWithin,
+                               FreshMemoryCheck check)
 {
     PictureSource source(filePath);
     switch (source.openRegularFile()) {
@@ -73,10 +99,8 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
         break;
     }
 
-    QImageReader reader(&source);
-    const QByteArray format = reader.format();
-    if (format.isEmpty())
-        return {DecodedPicture::NotAPicture, QImage(), 0};
+    QImageReader reader(&source, format);
+    reader.setAutoDetectImageFormat(false);
     const QSize announced = reader.size();
     // A reader that could not read its header may announce any value at all.
     QImage::Format pixelFormat = reader.imageFormat();
@@ -118,7 +142,8 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
     if (cost.kind == DecodingCost::Unknown
         && decodedPictureBytes(image.size(), image.format()) > maxDecodedBytes)
         return {DecodedPicture::TooLarge, QImage(), 0};
-    if (image.constBits() != given && FreshMemoryFill::available() && !decodesAlike(source, format, image))
+    if (check == FreshMemoryCheck::DecodeTwice && image.constBits() != given && FreshMemoryFill::available()
+        && !decodesAlike(source, format, image))
         return {DecodedPicture::NotAPicture, QImage(), 0};
     return {DecodedPicture::Decoded, std::move(image), 0};
 }

@@ -27,7 +27,8 @@ constexpr qint64 maxJpegScanBytes = qint64(12) << 30; // scans x decoding bytes,
 
 struct DecodedPicture
 {
-    enum Status { Decoded, NotAPicture, TooLarge, TooComplex, Unreadable };
+    // Hostile: its reader, run in a child process, crashed or went over a limit.
+    enum Status { Decoded, NotAPicture, TooLarge, TooComplex, Unreadable, Hostile };
     Status status = NotAPicture;
     QImage image;
     int systemError = 0; // why an Unreadable file could not be opened (errno)
@@ -44,7 +45,19 @@ struct DecodedPicture
 // A picture that will be fitted within `fitWithin` may be decoded smaller: a JPEG decoder scales
 // by 1/2, 1/4 or 1/8 as it decodes, far faster than decoding it whole, so it is decoded at the
 // smallest of those scales that stays at least twice the fitted size.
-DecodedPicture decodePicture(const QString &filePath, QSize fitWithin = QSize());
+//
+// The readers that come with Qt decode here; any other reader, in a child process (see
+// child_decoder.h). The reader is named from the file's first bytes, so that only its plugin
+// is loaded. `interrupted` is polled while a child decodes.
+DecodedPicture decodePicture(const QString &filePath, QSize fitWithin = QSize(),
+                             const std::atomic<int> *interrupted = nullptr);
+
+// Whether a picture whose reader makes its own is decoded a second time under another fill of
+// fresh memory (see above); a child's memory has one fixed fill, which makes that needless.
+enum class FreshMemoryCheck { None, DecodeTwice };
+// Decodes the picture in this process with the reader named.
+DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format, QSize fitWithin,
+                               FreshMemoryCheck check);
 
 // The picture as 16-bit 5-6-5 pixels. Colours are taken as a display shows them: a picture with
 // an alpha channel is first blended onto black (premultiplied), as QPixmap does, so fully

@@ -7,6 +7,7 @@
 // "loaded" or "refused". With a destination, it then presses "Convertir" and prints the status
 // bar's message and the cursor.
 
+#include "child_decoder.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -21,6 +22,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (isDecoderChild(argc, argv))
+        return runDecoderChild(argc, argv);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     std::signal(SIGXFSZ, SIG_IGN); // past a file-size limit, writes fail instead of killing us
     QApplication app(argc, argv);

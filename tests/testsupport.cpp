@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "child_decoder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -9,6 +11,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace {
+
+// A test runner does not decode as a child: the probe program, which does, is started instead.
+const bool decoderProgramSet = [] {
+    setDecoderProgram(QStringLiteral(QUILLON_JOB_PROBE));
+    return true;
+}();
+
+} // namespace
+
 namespace TestSupport {
 
 QByteArray readFile(const QString &path)
@@ -17,6 +29,12 @@ QByteArray readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         qFatal("cannot read %s", qPrintable(path));
     return file.readAll();
+}
+
+QByteArray readFileIfAny(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)

@@ -9,6 +9,8 @@
 namespace TestSupport {
 
 QByteArray readFile(const QString &path);
+// The file's bytes, or none when it cannot be read (or is not there yet).
+QByteArray readFileIfAny(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
 
 // Every name in a folder, hidden files included: shows temporary files left behind.

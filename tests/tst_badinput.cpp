@@ -40,6 +40,8 @@ private slots:
     void refusesHugePicturesWithoutTakingTheMemory();
     void givesTheSameBytesWhateverFreshMemoryHolds_data();
     void givesTheSameBytesWhateverFreshMemoryHolds();
+    void survivesReadersThatMisbehave_data();
+    void survivesReadersThatMisbehave();
 
 private:
     enum Outcome { Refused, Converted };
@@ -450,8 +452,9 @@ void TestBadInput::givesTheSameBytesWhateverFreshMemoryHolds_data()
                                                                               "00"
                                                                               "3b")
                                                        << int(Converted) << QImage();
-    // A reader that makes its own picture and writes none of it: refused, the same on every run.
-    QTest::newRow("picture left unset by its reader") << QByteArray("UNSET") << int(Refused) << QImage();
+    // A reader that makes its own picture and writes none of it: not Qt's, so it decodes in a
+    // child whose fresh memory has one fill, whatever the parent's: the same on every run.
+    QTest::newRow("picture left unset by its reader") << QByteArray("UNSET") << int(Converted) << QImage();
     // Plugins' readers that allocate their own pictures, on damaged files: one bit flipped, at
     // places spread over the file (HEIF decoders leave parts of a damaged picture unset).
     QTemporaryDir scratch;
@@ -525,6 +528,28 @@ void TestBadInput::givesTheSameBytesWhateverFreshMemoryHolds()
         QCOMPARE(int(outputs[0].isEmpty() ? Refused : Converted), outcome);
     if (!expected.isNull())
         QCOMPARE(outputs[0], expectedBmp(expected));
+}
+
+void TestBadInput::survivesReadersThatMisbehave_data()
+{
+    QTest::addColumn<QByteArray>("file"); // read by one of the test's misbehaving readers
+    QTest::newRow("crash") << QByteArray("CRASH");
+#if !defined(__SANITIZE_ADDRESS__) // whose shadow memory no address-space limit leaves room for
+    QTest::newRow("2 GiB of memory") << QByteArray("HOG");
+#endif
+}
+
+void TestBadInput::survivesReadersThatMisbehave()
+{
+    QFETCH(QByteArray, file);
+    const QString path = m_dir->filePath("bad.picture");
+    writeFile(path, file);
+    const QByteArray printed
+        = runJobProbe({"/usr/bin/env", QString("QT_PLUGIN_PATH=%1").arg(QUILLON_TEST_PLUGINS)},
+                      {path, m_dir->filePath("out")});
+    QVERIFY2(printed.contains("box: Cette image est illisible ou trop coûteuse à décoder.\nrefused\n"),
+             printed.constData());
+    QVERIFY(entryNames(m_dir->filePath("out")).isEmpty());
 }
 
 QTEST_MAIN(TestBadInput)

@@ -61,6 +61,8 @@ private slots:
     void keepsExistingFilesWithoutForce();
     void reportsAFullDisk();
     void keepsEachPairWhole();
+    void endsReadersThatMisbehave_data();
+    void endsReadersThatMisbehave();
     void answersUsageErrors_data();
     void answersUsageErrors();
     void helpsAndTellsItsVersion();
@@ -455,6 +457,61 @@ void TestCli::keepsEachPairWhole()
         }
     }
     QVERIFY(interrupted > 0);
+}
+
+void TestCli::endsReadersThatMisbehave_data()
+{
+    QTest::addColumn<QByteArray>("file"); // read by one of the test's misbehaving readers
+    QTest::addColumn<int>("signal"); // sent once the reader has started a program; 0: none
+
+    QTest::newRow("crash") << QByteArray("CRASH") << 0;
+    QTest::newRow("2 GiB of memory") << QByteArray("HOG") << 0;
+    QTest::newRow("endless work") << QByteArray("SPIN") << 0;
+    QTest::newRow("a program of its own, SIGTERM") << QByteArray("SPAWN") << int(SIGTERM);
+    QTest::newRow("a program of its own, SIGINT") << QByteArray("SPAWN") << int(SIGINT);
+}
+
+void TestCli::endsReadersThatMisbehave()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, signal);
+#if defined(__SANITIZE_ADDRESS__)
+    if (file == "HOG")
+        QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
+#endif
+    const QString started = path("started.pid"); // the program the reader started
+    writeFile(path("bad.picture"), file + ' ' + started.toLocal8Bit());
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
+    run.setProcessEnvironment(environment);
+    run.start(QUILLON_CONVERT, {"-o", path("command"), path("bad.picture")});
+    QVERIFY(run.waitForStarted());
+    pid_t program = 0;
+    if (signal) {
+        QVERIFY(QTest::qWaitFor([&] { return !readFileIfAny(started).isEmpty(); }, 30000));
+        program = pid_t(readFileIfAny(started).toInt());
+        ::kill(pid_t(run.processId()), signal);
+        // The reader's process group ends at once: the run does not wait for the reader.
+        QVERIFY(run.waitForFinished(3000));
+        QCOMPARE(run.exitCode(), 128 + signal);
+        QCOMPARE(run.readAllStandardError(), QByteArray("quillon-convert: interrompu\n"));
+    } else {
+        QVERIFY(run.waitForFinished(60000));
+        QCOMPARE(run.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(run.readAllStandardError()),
+                 "quillon-convert: " + path("bad.picture")
+                     + " : image illisible ou trop coûteuse à décoder\n");
+    }
+    // Nothing written, the lock released, and nothing the reader started left running.
+    QCOMPARE(entryNames(path("command")), QStringList());
+    if (program > 0) {
+        const auto ended = [&] {
+            const QByteArray stat = readFileIfAny(QString("/proc/%1/stat").arg(program));
+            return stat.isEmpty() || stat.mid(stat.lastIndexOf(')') + 1).trimmed().startsWith('Z');
+        };
+        QVERIFY(QTest::qWaitFor(ended, 3000));
+    }
 }
 
 void TestCli::answersUsageErrors_data()

@@ -92,6 +92,9 @@ bool MainWindow::loadImage(const QString &filePath)
     case DecodedPicture::TooComplex:
         refuseSource(QString::fromUtf8("Cette image JPEG compte trop de passes pour être convertie."));
         return false;
+    case DecodedPicture::Hostile:
+        refuseSource(QString::fromUtf8("Cette image est illisible ou trop coûteuse à décoder."));
+        return false;
     case DecodedPicture::NotAPicture:
     case DecodedPicture::Unreadable:
         refuseSource(QString::fromUtf8("Ce fichier ne sempble pas être une image."));

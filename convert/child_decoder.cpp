@@ -1,0 +1,348 @@
+#include "child_decoder.h"
+
+#include "decoded_size.h"
+#include "fresh_memory.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+const char childArgument[] = "--quillon-decode-child";
+
+// The child's limits.
+constexpr rlim_t addressSpaceLimit = rlim_t(768) << 20;
+constexpr rlim_t processorSeconds = 10;
+constexpr auto wallClockLimit = std::chrono::seconds(30);
+// What fresh memory holds in the child: any fixed byte makes unset pixels the same on every run.
+constexpr int childMemoryFill = 0xa5;
+
+// The picture's description that precedes its bytes on the pipe, in the machine's own order:
+// both ends are the same program.
+struct PictureHeader
+{
+    quint32 magic;
+    qint32 status;
+    qint32 systemError;
+    qint32 width;
+    qint32 height;
+    qint32 format;
+    qint64 bytesPerLine;
+    qint32 colourCount;
+};
+constexpr quint32 headerMagic = 0x51444331; // "QDC1"
+
+std::mutex programLock;
+QString &decoderProgram()
+{
+    static QString program;
+    return program;
+}
+
+QString programToStart()
+{
+    const std::lock_guard<std::mutex> lock(programLock);
+    if (!decoderProgram().isEmpty())
+        return decoderProgram();
+    return QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+}
+
+bool writeAll(int fd, const void *data, size_t size)
+{
+    const char *at = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(fd, at, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        at += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+// Reads from the child's pipe, giving up at the deadline or when the run is interrupted.
+class ChildPipe
+{
+public:
+    ChildPipe(int fd, std::chrono::steady_clock::time_point deadline, const std::atomic<int> *interrupted)
+        : m_fd(fd)
+        , m_deadline(deadline)
+        , m_interrupted(interrupted)
+    { }
+
+    bool read(void *data, size_t size)
+    {
+        char *at = static_cast<char *>(data);
+        while (size > 0) {
+            if (m_interrupted && m_interrupted->load())
+                return false;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                m_deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            pollfd ready {m_fd, POLLIN, 0};
+            // Woken at least every 100 ms to notice an interruption.
+            const int polled = ::poll(&ready, 1, int(std::min<qint64>(left.count(), 100)));
+            if (polled < 0 && errno != EINTR)
+                return false;
+            if (polled <= 0)
+                continue;
+            const ssize_t got = ::read(m_fd, at, size);
+            if (got < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (got <= 0)
+                return false;
+            at += got;
+            size -= size_t(got);
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+    std::chrono::steady_clock::time_point m_deadline;
+    const std::atomic<int> *m_interrupted;
+};
+
+// The picture the child sent, or a null image when what came is not one.
+DecodedPicture receivePicture(ChildPipe &pipe)
+{
+    PictureHeader header {};
+    if (!pipe.read(&header, sizeof header) || header.magic != headerMagic)
+        return {DecodedPicture::Hostile, QImage(), 0};
+    const auto status = DecodedPicture::Status(header.status);
+    if (status != DecodedPicture::Decoded)
+        return {status, QImage(), header.systemError};
+    const QImage::Format format = QImage::Format(header.format);
+    if (format <= QImage::Format_Invalid || format >= QImage::NImageFormats || header.width <= 0
+        || header.height <= 0 || header.colourCount < 0 || header.colourCount > 256)
+        return {DecodedPicture::Hostile, QImage(), 0};
+    // The child decoded no more than the limits let it; the parent holds no more either.
+    if (decodedPictureBytes(QSize(header.width, header.height), format) > maxDecodedBytes)
+        return {DecodedPicture::TooLarge, QImage(), 0};
+    QImage image(header.width, header.height, format);
+    if (image.isNull() || image.bytesPerLine() != header.bytesPerLine)
+        return {DecodedPicture::Hostile, QImage(), 0};
+    QVector<QRgb> colours(header.colourCount);
+    if (!pipe.read(colours.data(), size_t(colours.size()) * sizeof(QRgb))
+        || !pipe.read(image.bits(), size_t(image.sizeInBytes())))
+        return {DecodedPicture::Hostile, QImage(), 0};
+    if (!colours.isEmpty())
+        image.setColorTable(colours);
+    return {DecodedPicture::Decoded, std::move(image), 0};
+}
+
+// What runs between fork() and exec() in the child: system calls only, no allocation, since the
+// parent's other threads may hold any lock at the time of the fork.
+[[noreturn]] void becomeChild(int pictureFd, int resultFd, int nullFd, pid_t parent, const char *program,
+                              char *const *arguments, char *const *environment)
+{
+    ::setpgid(0, 0);
+    ::dup2(pictureFd, STDIN_FILENO);
+    ::dup2(resultFd, STDOUT_FILENO);
+    ::dup2(nullFd, STDERR_FILENO);
+    // When the parent dies, the child hears SIGTERM and kills its whole group.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent)
+        ::_exit(127);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGPIPE, SIGXCPU})
+        ::signal(signal, SIG_DFL);
+    const rlimit noCore {0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    const rlimit processor {processorSeconds, processorSeconds + 1};
+    ::setrlimit(RLIMIT_CPU, &processor);
+#if !defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer reserves terabytes of address space for its shadow memory.
+    const rlimit addressSpace {addressSpaceLimit, addressSpaceLimit};
+    ::setrlimit(RLIMIT_AS, &addressSpace);
+#endif
+    ::execve(program, arguments, environment);
+    ::_exit(127);
+}
+
+// Arguments and environment as exec() takes them, made before the fork.
+struct ExecStrings
+{
+    std::vector<std::string> strings;
+    std::vector<char *> pointers;
+
+    char *const *array()
+    {
+        pointers.clear();
+        for (std::string &string : strings)
+            pointers.push_back(string.data());
+        pointers.push_back(nullptr);
+        return pointers.data();
+    }
+};
+
+// The temporary folders of the children of runs that were killed: a folder is named after the
+// process that made it, and removed once that process is gone.
+void removeAbandonedTemporaries()
+{
+    QDir temporary(QDir::tempPath());
+    const QStringList names
+        = temporary.entryList({QStringLiteral("quillon-decode-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        bool isNumber = false;
+        const pid_t owner = pid_t(name.section(QLatin1Char('-'), 2, 2).toInt(&isNumber));
+        if (isNumber && owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH)
+            QDir(temporary.filePath(name)).removeRecursively();
+    }
+}
+
+void killGroup(pid_t child)
+{
+    ::kill(-child, SIGKILL);
+    ::kill(child, SIGKILL); // should it have died before making its group
+}
+
+// The child's SIGTERM: its parent died or asked it to stop; ends the child and every program it
+// started, at once.
+void endWholeGroup(int)
+{
+    ::kill(0, SIGKILL);
+}
+
+} // namespace
+
+void setDecoderProgram(const QString &program)
+{
+    const std::lock_guard<std::mutex> lock(programLock);
+    decoderProgram() = program;
+}
+
+DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format, QSize fitWithin,
+                             const std::atomic<int> *interrupted)
+{
+    const DecodedPicture hostile {DecodedPicture::Hostile, QImage(), 0};
+    const int pictureFd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (pictureFd < 0)
+        return {DecodedPicture::Unreadable, QImage(), errno};
+    const int nullFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    int result[2] = {-1, -1};
+    const auto closeAll = [&] {
+        for (int fd : {pictureFd, nullFd, result[0], result[1]}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    };
+    if (nullFd < 0 || ::pipe2(result, O_CLOEXEC) != 0) {
+        closeAll();
+        return hostile;
+    }
+    ::fcntl(result[0], F_SETPIPE_SZ, 1 << 20); // fewer wake-ups for a large picture
+
+    // Temporary files of the child's readers (ghostscript's among them) go where the parent
+    // removes them, whatever becomes of the child.
+    removeAbandonedTemporaries();
+    QTemporaryDir temporary(QDir::tempPath()
+                            + QStringLiteral("/quillon-decode-%1-XXXXXX").arg(qint64(::getpid())));
+    ExecStrings arguments, environment;
+    const QByteArray program = QFile::encodeName(programToStart());
+    arguments.strings = {program.toStdString(), childArgument, format.toStdString(),
+                         std::to_string(fitWithin.isValid() ? fitWithin.width() : 0),
+                         std::to_string(fitWithin.isValid() ? fitWithin.height() : 0)};
+    for (char **variable = environ; *variable; ++variable) {
+        if (std::strncmp(*variable, "TMPDIR=", 7) != 0)
+            environment.strings.emplace_back(*variable);
+    }
+    if (temporary.isValid())
+        environment.strings.push_back("TMPDIR=" + QFile::encodeName(temporary.path()).toStdString());
+    char *const *argv = arguments.array();
+    char *const *envp = environment.array();
+
+    const pid_t parent = ::getpid();
+    const pid_t child = ::fork();
+    if (child == 0)
+        becomeChild(pictureFd, result[1], nullFd, parent, program.constData(), argv, envp);
+    if (child < 0) {
+        closeAll();
+        return hostile;
+    }
+    ::setpgid(child, child); // also from here: the group exists whichever runs first
+    ::close(result[1]);
+    result[1] = -1;
+
+    ChildPipe pipe(result[0], std::chrono::steady_clock::now() + wallClockLimit, interrupted);
+    DecodedPicture decoded = receivePicture(pipe);
+    // Anything but a whole picture, or a child that lingers, ends the group.
+    char extra;
+    if (decoded.status != DecodedPicture::Decoded || ::read(result[0], &extra, 1) != 0)
+        killGroup(child);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) { }
+    ::kill(-child, SIGKILL); // whatever the child started and left behind
+    closeAll();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (decoded.status == DecodedPicture::Decoded || decoded.status == DecodedPicture::Hostile)
+            return hostile;
+    }
+    return decoded;
+}
+
+bool isDecoderChild(int argc, char **argv)
+{
+    return argc == 5 && std::strcmp(argv[1], childArgument) == 0;
+}
+
+int runDecoderChild(int argc, char **argv)
+{
+    if (!isDecoderChild(argc, argv))
+        return 2;
+    struct sigaction endGroup
+    {
+    };
+    endGroup.sa_handler = endWholeGroup;
+    ::sigaction(SIGTERM, &endGroup, nullptr);
+
+    const QByteArray format = argv[2];
+    const QSize fitWithin(std::atoi(argv[3]), std::atoi(argv[4]));
+    DecodedPicture decoded;
+    {
+        const FreshMemoryFill fill(childMemoryFill);
+        decoded = decodeInProcess(QStringLiteral("/proc/self/fd/0"), format,
+                                  fitWithin.isEmpty() ? QSize() : fitWithin, FreshMemoryCheck::None);
+    }
+    const QImage &image = decoded.image;
+    PictureHeader header {};
+    header.magic = headerMagic;
+    header.status = decoded.status;
+    header.systemError = decoded.systemError;
+    if (decoded.status == DecodedPicture::Decoded) {
+        header.width = image.width();
+        header.height = image.height();
+        header.format = image.format();
+        header.bytesPerLine = image.bytesPerLine();
+        header.colourCount = image.colorCount();
+    }
+    const QVector<QRgb> colours = image.colorTable();
+    const bool sent = writeAll(STDOUT_FILENO, &header, sizeof header)
+        && (decoded.status != DecodedPicture::Decoded
+            || (writeAll(STDOUT_FILENO, colours.constData(), size_t(colours.size()) * sizeof(QRgb))
+                && writeAll(STDOUT_FILENO, image.constBits(), size_t(image.sizeInBytes()))));
+    return sent ? 0 : 1;
+}

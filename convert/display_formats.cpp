@@ -19,14 +19,18 @@ QByteArray hex16(quint16 value)
 }
 
 // The header every format starts from: <stdint.h>, the size macros, and how to draw the array.
-CHeader startHeader(const QImage &picture, const EncodingOptions &options, const QVector<QByteArray> &drawing)
+// Arrays that the drawing libraries read with pgm_read_* go to AVR program memory without
+// --progmem.
+CHeader startHeader(const QImage &picture, const EncodingOptions &options, const QVector<QByteArray> &drawing,
+                    bool flashOnAvr = false)
 {
     const QByteArray &name = options.arrayName;
     CHeader header;
+    header.name = name;
     for (const QByteArray &line : drawing)
         header.commentLines << QByteArray(line).replace("NAME", name);
     header.includes << "<stdint.h>";
-    header.progmem = options.progmem;
+    header.progmem = options.progmem || flashOnAvr;
     header.macros << qMakePair(name + "_width", number(picture.width()))
                   << qMakePair(name + "_height", number(picture.height()));
     return header;
@@ -70,7 +74,7 @@ EncodedPicture encodeBitRows(const PreparedPicture &picture, const EncodingOptio
 {
     EncodedPicture encoded;
     const QVector<quint8> lit = litPixels(picture, options, &encoded.shown);
-    encoded.header = startHeader(picture.colours, options, drawing);
+    encoded.header = startHeader(picture.colours, options, drawing, true);
     encoded.header.arrays << byteArray(
         options.arrayName, packRows(lit, picture.colours.width(), picture.colours.height(), leftmostLowest));
     return encoded;
@@ -142,6 +146,7 @@ EncodedPicture encodeGray8(const PreparedPicture &picture, const EncodingOptions
     encoded.header
         = startHeader(picture.colours, options,
                       {"Adafruit GFX : canvas.drawGrayscaleBitmap(x, y, NAME, NAME_width, NAME_height);"});
+    encoded.header.progmem = true; // drawGrayscaleBitmap reads it with pgm_read_byte
     encoded.header.arrays << byteArray(options.arrayName, bytesOf(levels));
     return encoded;
 }
@@ -235,7 +240,7 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
         drawing << "TFT_eSPI : tft.pushImage(x, y, NAME_width, NAME_height, NAME, NAME_transparent);";
     else
         drawing << "Adafruit GFX : tft.drawRGBBitmap(x, y, NAME, NAME_width, NAME_height);";
-    encoded.header = startHeader(pixels, options, drawing);
+    encoded.header = startHeader(pixels, options, drawing, true);
     if (transparent)
         encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(stored(keyValue)));
     CArray array;
@@ -292,15 +297,15 @@ int luminance(QRgb colour)
 const QVector<DisplayFormat> &displayFormats()
 {
     static const QVector<DisplayFormat> formats = {
-        {"rgb565", DisplayFormat::AlphaWhenAsked, encodeRgb565},
-        {"mono", DisplayFormat::NoAlpha, encodeMono},
-        {"xbm", DisplayFormat::NoAlpha, encodeXbm},
-        {"pages", DisplayFormat::NoAlpha, encodePages},
-        {"gray8", DisplayFormat::NoAlpha, encodeGray8},
-        {"gray4", DisplayFormat::NoAlpha, encodeGray4},
-        {"index4", DisplayFormat::NoAlpha, encodeIndex4},
-        {"index8", DisplayFormat::NoAlpha, encodeIndex8},
-        {"lvgl", DisplayFormat::AlphaAlways, encodeLvgl, lvglSizeProblem},
+        {"rgb565", DisplayFormat::AlphaWhenAsked, true, encodeRgb565},
+        {"mono", DisplayFormat::NoAlpha, true, encodeMono},
+        {"xbm", DisplayFormat::NoAlpha, true, encodeXbm},
+        {"pages", DisplayFormat::NoAlpha, false, encodePages},
+        {"gray8", DisplayFormat::NoAlpha, true, encodeGray8},
+        {"gray4", DisplayFormat::NoAlpha, false, encodeGray4},
+        {"index4", DisplayFormat::NoAlpha, false, encodeIndex4},
+        {"index8", DisplayFormat::NoAlpha, false, encodeIndex8},
+        {"lvgl", DisplayFormat::AlphaAlways, false, encodeLvgl, lvglSizeProblem},
     };
     return formats;
 }

@@ -718,10 +718,10 @@ void TestCli::helpsAndTellsItsVersion()
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.startsWith("Utilisation : quillon-convert [OPTION]... IMAGE...\n"));
         // Every option is told, and the exit codes close the text.
-        for (const char *described :
-             {"-o, --output=DOSSIER", "-f, --force", "-n, --name=NOM", "--progmem", "--format=FORMAT",
-              "--swap-bytes", "--fit=LxH", "--dither", "--background=COULEUR", "--preview", "--threshold=N",
-              "--invert", "--alpha=mask", "--transparent=COULEUR", "-h, --help", "-V, --version"})
+        for (const char *described : {"-o, --output=DOSSIER", "-f, --force", "-n, --name=NOM", "--progmem",
+                                      "--split", "--format=FORMAT", "--swap-bytes", "--fit=LxH", "--dither",
+                                      "--background=COULEUR", "--preview", "--threshold=N", "--invert",
+                                      "--alpha=mask", "--transparent=COULEUR", "-h, --help", "-V, --version"})
             QVERIFY2(help.out.contains(QString::fromUtf8(described)), described);
         QVERIFY(help.out.endsWith(
             "2 si la ligne de commande est incorrecte, 130 ou 143 si elle a\nété interrompue.\n"));

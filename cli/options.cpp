@@ -60,9 +60,10 @@ const QSet<QString> &keywords()
     return words;
 }
 
-// The C library's functions that GCC and Clang know as built-ins: an array of that name is an
-// error with -Werror (GCC: "built-in function declared as non-function"), whatever the header
-// includes. GCC's list of ISO C90 and C99 built-ins, and the other library functions it knows.
+// The C library's functions that GCC and Clang know as built-ins: an array of that name does not
+// compile, static or not ("built-in function declared as non-function" with -Werror, or
+// "redeclared as different kind of symbol" beside <string.h>, <math.h>...). GCC's list of ISO C90
+// and C99 built-ins, and the other library functions it knows.
 const QSet<QString> &builtIns()
 {
     static const QSet<QString> words = [] {

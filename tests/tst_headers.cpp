@@ -20,15 +20,21 @@ class TestHeaders : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    void init() { m_dir.reset(new QTemporaryDir); }
     void compileEverywhere_data();
     void compileEverywhere();
     void monoArrayReadFromAvrFlash();
 
 private:
-    // One picture's files, `name`.h (and `name`.c when split); returns what the program must print
-    // of it.
-    QByteArray writePicture(const QString &name, const QString &variant, QSize size, bool split);
+    // What a program prints of a picture, and the C lines that print it.
+    struct Written
+    {
+        QByteArray expected;
+        QByteArray printing;
+    };
+    // Writes the files of the picture whose array is `name`: a row's format ("bmp", "lvgl8"...)
+    // and its options ("rgb565 mask", "lvgl 9.0", "lvgl big-endian"...).
+    Written writePicture(const QByteArray &name, const QString &variant, QSize size, bool split);
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
     QScopedPointer<QTemporaryDir> m_dir;
@@ -36,45 +42,17 @@ private:
 
 namespace {
 
-// A row's format: a --format name, "bmp", or "lvgl" with a variant ("lvgl8", "lvgl 9.0"...).
-struct Variant
+// The compiler's definitions of a row: the LVGL version, its byte order.
+QStringList definesOf(const QString &variant)
 {
-    const DisplayFormat *format = nullptr;
-    EncodingOptions options;
-    QStringList defines; // for the compiler: the LVGL version, its byte order
-    bool lvgl8 = false;
-};
-
-Variant variantOf(const QString &variant)
-{
-    Variant v;
-    const QString format = variant.section(' ', 0, 0);
-    v.format = findDisplayFormat(format == "lvgl8" ? "lvgl" : format.toLatin1());
-    if (variant.contains("mask"))
-        v.options.alphaMask = true;
-    if (variant.contains("transparent"))
-        v.options.transparent = QColor(Qt::black);
-    if (format == "lvgl8") {
-        v.options.lvglVersion = 8;
-        v.lvgl8 = true;
-    }
-    if (variant.contains("rle"))
-        v.options.compression = EncodingOptions::Rle;
-    if (variant.contains("9.0"))
-        v.defines << "-DLVGL_VERSION_MINOR=0";
-    if (variant.contains("9.2"))
-        v.defines << "-DLVGL_VERSION_MINOR=2";
+    QStringList defines;
+    if (variant.contains("9.0") || variant.contains("9.2"))
+        defines << "-DLVGL_VERSION_MINOR=" + variant.right(1);
     if (variant.contains("big-endian"))
-        v.defines << "-DLV_BIG_ENDIAN_SYSTEM=1";
-    return v;
+        defines << "-DLV_BIG_ENDIAN_SYSTEM=1";
+    return defines;
 }
 
-QByteArray hexOf(const QByteArray &bytes)
-{
-    return bytes.toHex();
-}
-
-// The C lines that print an array's bytes as the program holds them.
 QByteArray dumpLine(const QByteArray &label, const QByteArray &pointer, const QByteArray &size)
 {
     return "    dump(\"" + label + "\", " + pointer + ", " + size + ");\n";
@@ -82,54 +60,64 @@ QByteArray dumpLine(const QByteArray &label, const QByteArray &pointer, const QB
 
 } // namespace
 
-void TestHeaders::init()
+TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QString &variant, QSize size,
+                                               bool split)
 {
-    m_dir.reset(new QTemporaryDir);
-}
-
-QByteArray TestHeaders::writePicture(const QString &name, const QString &variant, QSize size, bool split)
-{
-    const Variant v = variantOf(variant);
-    const bool lvgl = v.format && QByteArray(v.format->name) == "lvgl";
+    const QString formatName = variant.section(' ', 0, 0);
+    const bool lvgl = formatName.startsWith("lvgl"), lvgl8 = formatName == "lvgl8";
+    const DisplayFormat *format = findDisplayFormat(lvgl ? "lvgl" : formatName.toLatin1());
+    EncodingOptions options;
+    options.arrayName = name;
+    options.alphaMask = variant.contains("mask");
+    options.transparent = variant.contains("transparent") ? QColor(Qt::black) : QColor();
+    options.lvglVersion = lvgl8 ? 8 : 9;
+    options.compression = variant.contains("rle") ? EncodingOptions::Rle : EncodingOptions::Uncompressed;
     // Opaque for LVGL, whose colour format then is RGB565; with transparency for the others.
     const QImage picture = patternPicture(size.width(), size.height(), !lvgl);
-    EncodingOptions options = v.options;
-    options.arrayName = name.toLatin1();
     OutputRequest request;
-    request.header.arrayName = options.arrayName;
+    request.header.arrayName = name;
     request.header.split = split;
     EncodedPicture encoded;
-    QImage16 image;
-    if (v.format) {
-        const bool keepAlpha = v.format->alpha == DisplayFormat::AlphaAlways
-            || (v.format->alpha == DisplayFormat::AlphaWhenAsked
-                && (options.alphaMask || options.transparent.isValid()));
-        encoded = v.format->encode(preparePicture(picture, DisplayOptions(), keepAlpha), options);
+    QImage16 image(toRgb565(picture));
+    if (format) {
+        encoded = format->encode(
+            preparePicture(picture, DisplayOptions(), format->alpha != DisplayFormat::NoAlpha), options);
         image = QImage16(encoded.shown.convertToFormat(QImage::Format_RGB16));
         request.pixels = &encoded.header;
-    } else {
-        image = QImage16(toRgb565(picture));
     }
     const OutputPaths paths = outputPaths(m_dir->path(), name + ".png");
     if (writeOutputFiles(image, paths, request) != WriteOutcome::Written)
-        qFatal("%s not written", qPrintable(name));
+        qFatal("%s not written", name.constData());
 
-    const QByteArray n = name.toLatin1();
-    QByteArray expected;
-    if (!v.format)
-        return n + ' ' + hexOf(readFile(paths.bmp)) + '\n';
+    if (!format)
+        return {name + ' ' + readFile(paths.bmp).toHex() + '\n', dumpLine(name, name, "sizeof " + name)};
+    const QByteArray sized
+        = name + ' ' + QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height());
     if (lvgl) {
-        expected
-            += n + ' ' + QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height()) + " cf 1";
-        if (!v.lvgl8)
-            expected += " magic 1 stride " + QByteArray::number(2 * size.width()) + " flags "
+        // The descriptor's fields, read by their names: right only in the declaration's order.
+        Written written {sized + " cf 1",
+                         "    printf(\"" + name + " %ux%u cf %d\", (unsigned)" + name
+                             + ".header.w, (unsigned)" + name + ".header.h, " + name + ".header.cf == "
+                             + (lvgl8 ? "LV_IMG_CF_TRUE_COLOR" : "LV_COLOR_FORMAT_RGB565") + ");\n"};
+        if (!lvgl8) {
+            written.expected += " magic 1 stride " + QByteArray::number(2 * size.width()) + " flags "
                 + (options.compression == EncodingOptions::Rle ? "8" : "0");
-        return expected + '\n' + n + "_map " + hexOf(encoded.header.arrays[0].data) + '\n';
+            written.printing += "    printf(\" magic %d stride %u flags %u\", " + name
+                + ".header.magic == LV_IMAGE_HEADER_MAGIC, (unsigned)" + name + ".header.stride, (unsigned)"
+                + name + ".header.flags);\n";
+        }
+        written.expected += '\n' + name + "_map " + encoded.header.arrays[0].data.toHex() + '\n';
+        written.printing
+            += "    printf(\"\\n\");\n" + dumpLine(name + "_map", name + ".data", name + ".data_size");
+        return written;
     }
-    expected += n + ' ' + QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height()) + '\n';
-    for (const CArray &array : encoded.header.arrays)
-        expected += array.name + ' ' + hexOf(array.data) + '\n';
-    return expected;
+    Written written {sized + '\n',
+                     "    printf(\"" + name + " %dx%d\\n\", " + name + "_width, " + name + "_height);\n"};
+    for (const CArray &array : encoded.header.arrays) {
+        written.expected += array.name + ' ' + array.data.toHex() + '\n';
+        written.printing += dumpLine(array.name, array.name, "sizeof " + array.name);
+    }
+    return written;
 }
 
 void TestHeaders::compileEverywhere_data()
@@ -181,52 +169,24 @@ void TestHeaders::compileEverywhere()
     if (compiler.isEmpty())
         QSKIP("gcc and g++ are needed");
 
-    // Two pictures of the row's format and, together, a third of another format.
-    const bool split = use == "split";
-    const bool together = use == "together";
+    // Together: a second picture of the row's format and a third of another, and the first
+    // header twice, as through two other headers (its guard keeps the second out).
+    const bool split = use == "split", together = use == "together", twoFiles = use == "two files" || split;
     const bool lvgl = variant.startsWith("lvgl");
-    QStringList names = {"first"};
-    QStringList variants = {variant};
-    QVector<QSize> sizes = {size};
+    QVector<Written> written = {writePicture("first", variant, size, split)};
+    QByteArray includes = "#include \"first.h\"\n";
     if (together) {
-        names << "second"
-              << "third";
-        variants << variant << (variant.startsWith("mono") ? "rgb565" : "mono");
-        sizes << QSize(9, 4) << QSize(5, 3);
+        written << writePicture("second", variant, QSize(9, 4), false)
+                << writePicture("third", variant.startsWith("mono") ? "rgb565" : "mono", QSize(5, 3), false);
+        includes += "#include \"second.h\"\n#include \"third.h\"\n";
+        if (variant != "bmp") // the window's header has no guard
+            includes += "#include \"first.h\"\n";
     }
-    QByteArray expected, includes, dumps;
-    for (int i = 0; i < names.size(); ++i) {
-        expected += writePicture(names[i], variants[i], sizes[i], split);
-        const QByteArray n = names[i].toLatin1();
-        includes += "#include \"" + n + ".h\"\n";
-        const Variant v = variantOf(variants[i]);
-        if (variants[i].startsWith("lvgl")) {
-            dumps += "    printf(\"" + n + " %ux%u cf %d\", (unsigned)" + n + ".header.w, (unsigned)" + n
-                + ".header.h, " + n
-                + ".header.cf == " + (v.lvgl8 ? "LV_IMG_CF_TRUE_COLOR" : "LV_COLOR_FORMAT_RGB565") + ");\n";
-            if (!v.lvgl8)
-                dumps += "    printf(\" magic %d stride %u flags %u\", " + n
-                    + ".header.magic == LV_IMAGE_HEADER_MAGIC, (unsigned)" + n + ".header.stride, (unsigned)"
-                    + n + ".header.flags);\n";
-            dumps += "    printf(\"\\n\");\n" + dumpLine(n + "_map", n + ".data", n + ".data_size");
-        } else if (!v.format) {
-            dumps += dumpLine(n, n, "sizeof " + n);
-        } else {
-            dumps += "    printf(\"" + n + " %dx%d\\n\", " + n + "_width, " + n + "_height);\n";
-            const QStringList arrays = QString::fromLatin1(readFile(path(names[i] + ".h")))
-                                           .split('\n')
-                                           .filter(QRegularExpression("^(static |extern )?const "));
-            for (const QString &line : arrays) {
-                const QByteArray array = QRegularExpression(" (\\w+)\\[").match(line).captured(1).toLatin1();
-                dumps += dumpLine(array, array, "sizeof " + array);
-            }
-        }
+    QByteArray expected, printing;
+    for (const Written &picture : written) {
+        expected += picture.expected;
+        printing += picture.printing;
     }
-    // The header twice, as through two other headers: its guard keeps the second out.
-    if (together && variant != "bmp")
-        includes += "#include \"first.h\"\n";
-    const QByteArray reference = lvgl ? "(int)(first.data_size * 0)" : "(int)(first[0] * 0)";
-    const bool twoFiles = use == "two files" || split;
     writeFile(path("main.c"),
               "#include <stdio.h>\n" + includes
                   + "static void dump(const char *name, const void *data, size_t size)\n"
@@ -238,38 +198,29 @@ void TestHeaders::compileEverywhere()
                     "        printf(\"%02x\", bytes[i]);\n"
                     "    printf(\"\\n\");\n"
                     "}\n"
-                  + (twoFiles ? "int other(void);\n" : "") + "int main(void)\n{\n" + dumps
-                  + (twoFiles ? "    return other();\n" : "    return 0;\n") + "}\n");
+                    "int other(void);\n"
+                    "int main(void)\n{\n"
+                  + printing + (twoFiles ? "    return other();\n" : "    return 0;\n") + "}\n");
+    // A second file of the program reads the first array too; a split LVGL descriptor is
+    // declared there as LVGL's own macro declares it.
+    const QByteArray declaration = !(split && lvgl) ? "#include \"first.h\"\n"
+        : variant.startsWith("lvgl8")               ? "#include \"lvgl.h\"\nLV_IMG_DECLARE(first);\n"
+                                                    : "#include \"lvgl.h\"\nLV_IMAGE_DECLARE(first);\n";
+    writeFile(path("other.c"),
+              declaration + "int other(void);\nint other(void)\n{\n    return "
+                  + (lvgl ? "(int)(first.data_size * 0)" : "(int)(first[0] * 0)") + ";\n}\n");
     QStringList sources = {path("main.c")};
-    if (twoFiles) {
-        writeFile(path("other.c"),
-                  "#include \"first.h\"\nint other(void);\nint other(void)\n{\n    return " + reference
-                      + ";\n}\n");
+    if (twoFiles)
         sources << path("other.c");
-    }
-    if (split) {
-        for (const QString &name : names)
-            sources << path(name + ".c");
-    }
+    if (split)
+        sources << path("first.c");
 
     QProcess build;
     build.setProcessChannelMode(QProcess::MergedChannels);
-    QStringList arguments = {"-std=" + standard,
-                             "-Wall",
-                             "-Wextra",
-                             "-Werror",
-                             "-DLV_LVGL_H_INCLUDE_SIMPLE",
-                             "-I",
-                             QUILLON_LVGL_STANDIN,
-                             "-I",
-                             m_dir->path(),
-                             "-o",
-                             path("program")};
-    arguments += variantOf(variant).defines;
-    if (cxx)
-        arguments << "-x"
-                  << "c++";
-    build.start(compiler, arguments + sources);
+    build.start(compiler,
+                QStringList {"-std=" + standard, "-Wall", "-Wextra", "-Werror", "-DLV_LVGL_H_INCLUDE_SIMPLE",
+                             "-I", QUILLON_LVGL_STANDIN, "-I", m_dir->path(), "-o", path("program")}
+                    + definesOf(variant) + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
     QVERIFY(build.waitForFinished(120000));
     QVERIFY2(build.exitCode() == 0, build.readAll().constData());
     QProcess program;
@@ -287,9 +238,7 @@ void TestHeaders::monoArrayReadFromAvrFlash()
     }
     // A default mono header, read as Adafruit GFX's drawBitmap reads it: pgm_read_byte, which
     // gives other bytes than the array's unless it is in program memory.
-    const QByteArray written = writePicture("logo", "mono", QSize(37, 20), false);
-    QCOMPARE(written.left(written.indexOf('\n')), QByteArray("logo 37x20"));
-    const QByteArray hex = written.split('\n')[1].mid(5); // after "logo "
+    const QByteArray hex = writePicture("logo", "mono", QSize(37, 20), false).expected.split('\n')[1].mid(5);
     QByteArray expected = "logo 37x20\n";
     for (int at = 0; at < hex.size(); at += 32)
         expected += hex.mid(at, 32) + '\n';

@@ -170,8 +170,11 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, c
     AtomicFileWriter pixelsSource(paths.source);
     AtomicFileWriter &header = request.pixels ? pixelsHeader : split ? declarations : bytesHeader.file();
     AtomicFileWriter *source = !split ? nullptr : request.pixels ? &pixelsSource : &bytesHeader.file();
-    bool headerWritten = request.pixels ? pixelsHeader.open() && (!split || pixelsSource.open())
-                                        : bytesHeader.open()
+    bool headerWritten = false;
+    if (request.pixels)
+        headerWritten = pixelsHeader.open() && (!split || pixelsSource.open());
+    else
+        headerWritten = bytesHeader.open()
             && (!split
                 || (declarations.open()
                     && declarations.write(bytesDeclarationHeader(bmpSize, bytesOptions))));

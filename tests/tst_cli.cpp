@@ -367,6 +367,18 @@ void TestCli::reportsAFullDisk()
         QCOMPARE(readFile(path("command/photo16bits.BMP")), QByteArray("earlier"));
         QCOMPARE(entryNames(path("command")), QStringList {"photo16bits.BMP"});
     }
+    // A split pair's C file, over three times as large as the BMP file's 1854 bytes, fails; nothing is
+    // replaced.
+    savePicture(patternPicture(30, 30), path("small.png"), "PNG");
+    for (const QStringList &format : {QStringList(), QStringList {"--format", "rgb565"}}) {
+        const Run run = quillonConvert(
+            format + QStringList {"--split", "--force", "-o", path("command"), path("small.png")},
+            {prlimit, "--fsize=5000", "--"});
+        QCOMPARE(run.err,
+                 "quillon-convert: " + path("small.png") + " : impossible d'écrire " + path("command/small.c")
+                     + " : disque plein\n");
+        QCOMPARE(entryNames(path("command")), QStringList {"photo16bits.BMP"});
+    }
 }
 
 void TestCli::keepsEachPairWhole()

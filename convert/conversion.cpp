@@ -162,11 +162,15 @@ const QByteArray journalEnd = "fin\n";
 // Writes the journal and waits until it is on the disk, with the names the folder now holds.
 bool writeJournal(const QString &path, const std::vector<AtomicFileWriter *> &files, int *systemError)
 {
-    const QDir folder = QFileInfo(path).dir();
+    // Names relative to the journal's folder, whichever folder the next run starts from.
+    const QDir folder = QFileInfo(path).absoluteDir();
+    const auto name = [&](const QString &file) {
+        return QFile::encodeName(folder.relativeFilePath(QFileInfo(file).absoluteFilePath()))
+            .toPercentEncoding();
+    };
     QByteArray text = journalStart;
     for (const AtomicFileWriter *file : files)
-        text += QFile::encodeName(folder.relativeFilePath(file->temporaryPath())).toPercentEncoding() + ' '
-            + QFile::encodeName(folder.relativeFilePath(file->targetPath())).toPercentEncoding() + '\n';
+        text += name(file->temporaryPath()) + ' ' + name(file->targetPath()) + '\n';
     text += journalEnd;
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
@@ -229,7 +233,7 @@ bool finishPendingReplacements(const QString &journal, int *systemError)
         ::close(fd);
     }
     if (text.startsWith(journalStart) && text.endsWith(journalEnd)) {
-        const QDir folder = QFileInfo(journal).dir();
+        const QDir folder = QFileInfo(journal).absoluteDir();
         const QList<QByteArray> lines
             = text.mid(journalStart.size(), text.size() - journalStart.size() - journalEnd.size())
                   .split('\n');

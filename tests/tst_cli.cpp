@@ -605,9 +605,11 @@ void TestCli::completesAPairAKilledRunLeft()
     environment.insert("QUILLON_PAUSE_IN", pauseIn);
     environment.insert("QUILLON_PAUSE_AT", QString::number(pauseAt));
     environment.insert("QUILLON_PAUSE_MARK", path("paused"));
+    // From another folder than the next run's, named relative to it.
     QProcess run;
     run.setProcessEnvironment(environment);
-    run.start(QUILLON_CONVERT, {"-f", "-o", path("command"), path("b/photo.png")});
+    run.setWorkingDirectory(m_dir->path());
+    run.start(QUILLON_CONVERT, {"-f", "-o", "command", "b/photo.png"});
     QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(path("paused")); }, 60000));
     for (int i = 0; i < sent.size(); ++i) {
         if (i > 0)

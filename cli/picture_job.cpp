@@ -108,7 +108,8 @@ public:
             *systemError = errno;
             return false;
         }
-        ::flock(m_fd, LOCK_EX | LOCK_NB);
+        // Another run that judges the new file holds it for an instant.
+        while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) { }
         const QByteArray owner = QByteArray::number(qint64(::getpid())) + "\nquillon-convert\n"
             + QSysInfo::machineHostName().toUtf8() + '\n';
         const ssize_t written = ::write(m_fd, owner.constData(), size_t(owner.size()));
@@ -122,33 +123,45 @@ public:
         return true;
     }
 
-    // What the lock file that stands there tells. One whose owner is dead is removed (Gone);
-    // one that is held natively or by a live process is Held. Only regular files are opened,
-    // and never so that open() could wait.
-    Verdict judge() const
+    // What the lock file that stands there tells. One whose owner is dead is removed (Gone), and
+    // so is one that tells nothing of its owner when `replaceUnjudged`; one that is held natively
+    // or by a live process is Held. Only regular files are opened, and never so that open()
+    // could wait. A file is removed only while it is still the one judged, and held by this run
+    // when it can be: two runs that judge it at once never remove the lock the other then took.
+    Verdict judge(bool replaceUnjudged) const
     {
         struct stat seen;
         if (::lstat(m_name.constData(), &seen) != 0)
             return Gone;
         if (S_ISDIR(seen.st_mode))
             return Folder;
-        if (!S_ISREG(seen.st_mode))
-            return Unjudged;
-        const int fd = ::open(m_name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            return errno == ENOENT ? Gone : Unjudged;
-        const Verdict verdict = judgeOpened(fd, seen);
-        ::close(fd);
+        bool stale = false;
+        Verdict verdict = Unjudged;
+        int fd = -1;
+        if (S_ISREG(seen.st_mode)) {
+            fd = ::open(m_name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0 && errno == ENOENT)
+                return Gone;
+            if (fd >= 0)
+                verdict = judgeOpened(fd, seen, &stale);
+        }
+        if (stale || (verdict == Unjudged && replaceUnjudged)) {
+            struct stat now;
+            if (::lstat(m_name.constData(), &now) == 0 && now.st_ino == seen.st_ino
+                && now.st_dev == seen.st_dev)
+                ::unlink(m_name.constData());
+            verdict = Gone;
+        }
+        if (fd >= 0)
+            ::close(fd);
         return verdict;
     }
-
-    // Removes a lock file that nobody could be judged to hold, without following it.
-    void remove() const { ::unlink(m_name.constData()); }
 
     QString path() const { return m_path; }
 
 private:
-    Verdict judgeOpened(int fd, const struct stat &seen) const
+    // Leaves the file locked by this run, unless another holds it.
+    Verdict judgeOpened(int fd, const struct stat &seen, bool *stale) const
     {
         struct stat opened;
         if (::fstat(fd, &opened) != 0 || opened.st_ino != seen.st_ino || opened.st_dev != seen.st_dev)
@@ -163,13 +176,9 @@ private:
         if (!isNumber || pid <= 0 || pid > std::numeric_limits<pid_t>::max() || lines.size() < 3
             || lines[2] != QSysInfo::machineHostName().toUtf8())
             return Unjudged;
-        if (::kill(pid_t(pid), 0) == 0 || errno == EPERM)
-            return Unjudged; // a live process that holds no lock: it is taking it, or is another
-        // Its owner died. Still the file judged, and locked by this run: nobody else removes it.
-        struct stat now;
-        if (::lstat(m_name.constData(), &now) == 0 && now.st_ino == seen.st_ino && now.st_dev == seen.st_dev)
-            ::unlink(m_name.constData());
-        return Gone;
+        // A live process that holds no lock is taking it this very instant, or is another one.
+        *stale = ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+        return Unjudged;
     }
 
     QString m_path;
@@ -193,8 +202,11 @@ Turn takeTurn(OutputLock &lock, const PictureJob &job, int *systemError)
             return Turn::Taken;
         if (*systemError != EEXIST)
             return Turn::Failed;
-        switch (lock.judge()) {
+        const bool waitedEnough
+            = unjudgedFor.isValid() && unjudgedFor.hasExpired(unjudgedLockWaitSeconds * 1000);
+        switch (lock.judge(waitedEnough)) {
         case OutputLock::Gone:
+            unjudgedFor.invalidate();
             continue;
         case OutputLock::Folder:
             *systemError = EISDIR;
@@ -212,11 +224,6 @@ Turn takeTurn(OutputLock &lock, const PictureJob &job, int *systemError)
                                .arg(lock.path())
                                .arg(unjudgedLockWaitSeconds));
                 told = true;
-            }
-            if (unjudgedFor.hasExpired(unjudgedLockWaitSeconds * 1000)) {
-                lock.remove();
-                unjudgedFor.invalidate();
-                continue;
             }
             break;
         }

@@ -81,9 +81,11 @@ bool AtomicFileWriter::open()
         }
     }
 
+    // An unnamed file is named later through /proc, which a chroot may lack.
     const QByteArray folder = encoded(info.path());
-    m_fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    if (m_fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
+    m_fd = procMounted ? ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1;
+    if (m_fd < 0 && (!procMounted || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         // No unnamed files here (vfat, NFSv3, many FUSE mounts): a named one from the start.
         QByteArray name = encoded(m_temporaryPrefix) + "XXXXXX";
         m_fd = ::mkostemp(name.data(), O_CLOEXEC);

@@ -166,8 +166,10 @@ private:
         struct stat opened;
         if (::fstat(fd, &opened) != 0 || opened.st_ino != seen.st_ino || opened.st_dev != seen.st_dev)
             return Gone; // replaced in the meantime: judged again
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-            return errno == EWOULDBLOCK ? Held : Unjudged;
+        // Where the file system has no such locks (some NFS mounts), the process number decides.
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if (!locked && errno == EWOULDBLOCK)
+            return Held;
         char text[512];
         const ssize_t size = ::read(fd, text, sizeof text);
         const QList<QByteArray> lines = QByteArray(text, int(qMax<ssize_t>(size, 0))).split('\n');
@@ -177,8 +179,9 @@ private:
             || lines[2] != QSysInfo::machineHostName().toUtf8())
             return Unjudged;
         // A live process that holds no lock is taking it this very instant, or is another one.
-        *stale = ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
-        return Unjudged;
+        const bool alive = ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+        *stale = !alive;
+        return alive && !locked ? Held : Unjudged;
     }
 
     QString m_path;

@@ -1,3 +1,4 @@
+#include "display_formats.h"
 #include "mainwindow.h"
 #include "picturesupport.h"
 #include "testsupport.h"
@@ -75,6 +76,12 @@ private slots:
     void dithersAGreyRampFaithfully();
     void encodesForSmallDisplays_data();
     void encodesForSmallDisplays();
+    void encodesForEpaperPanels_data();
+    void encodesForEpaperPanels();
+    void dithersToThePanelsColours_data();
+    void dithersToThePanelsColours();
+    void previewsShowThePanelsColours_data();
+    void previewsShowThePanelsColours();
     void encodesLvglImages_data();
     void encodesLvglImages();
     void compressesAsLvglDoes_data();
@@ -488,9 +495,11 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("swapped BMP bytes")
         << QStringList {"--swap-bytes", "a.png"}
         << "--swap-bytes ne s'emploie qu'avec --format rgb565, index4, index8 ou lvgl";
-    QTest::newRow("unknown format") << QStringList {"--format", "rgb555", "a.png"}
-                                    << "--format : format inconnu « rgb555 » (bmp, rgb565, mono, xbm, pages, "
-                                       "gray8, gray4, index4, index8 ou lvgl)";
+    QTest::newRow("unknown format")
+        << QStringList {"--format", "rgb555", "a.png"}
+        << "--format : format inconnu « rgb555 » (bmp, rgb565, mono, xbm, pages, "
+           "gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow ou "
+           "epd7)";
     const QString stdintName
         = "--name : le nom « %1 » est de ceux que définit <stdint.h>, que l'en-tête inclut";
     QTest::newRow("a type of stdint.h")
@@ -543,7 +552,12 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("stride of the window's BMP")
         << QStringList {"--stride-align", "4", "a.png"}
         << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
-           "xbm, pages, gray8, gray4, index4, index8 ou lvgl";
+           "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
+    // Zeros would be ink on e-paper panels.
+    QTest::newRow("stride of the ACeP panels")
+        << QStringList {"--format", "epd7", "--stride-align", "4", "a.png"}
+        << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
+           "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
     QTest::newRow("stride above 1024")
         << QStringList {"--format", "mono", "--stride-align", "1025", "a.png"}
         << "--stride-align : « 1025 » n'est pas un alignement de 1 à 1024 octets";
@@ -563,7 +577,22 @@ void TestCli::answersUsageErrors_data()
                                        << "--threshold : « -1 » n'est pas un seuil de 0 à 255";
     QTest::newRow("invert in colour")
         << QStringList {"--format", "rgb565", "--invert", "a.png"}
-        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4 ou lvgl";
+        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
+    QTest::newRow("invert on a black, white and red panel")
+        << QStringList {"--format", "epd-bw-red", "--invert", "a.png"}
+        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
+    QTest::newRow("threshold with four greys")
+        << QStringList {"--format", "gray2", "--threshold", "100", "a.png"}
+        << "--threshold ne s'emploie qu'avec --format mono, xbm, pages ou lvgl";
+    QTest::newRow("palette of a grey format")
+        << QStringList {"--format", "gray4", "--palette", "p.gpl", "a.png"}
+        << "--palette ne s'emploie qu'avec --format index4 ou index8";
+    QTest::newRow("palette of the ACeP panels")
+        << QStringList {"--format", "epd7", "--palette", "p.gpl", "a.png"}
+        << "--palette ne s'emploie qu'avec --format index4 ou index8";
+    QTest::newRow("palette missing") << QStringList {"--format", "index4", "--palette", "/nonexistent/p.gpl",
+                                                     "a.png"}
+                                     << "--palette : /nonexistent/p.gpl : fichier introuvable";
     QTest::newRow("mask without 5-6-5") << QStringList {"--format", "index8", "--alpha", "mask", "a.png"}
                                         << "--alpha ne s'emploie qu'avec --format rgb565";
     QTest::newRow("unknown alpha") << QStringList {"--format", "rgb565", "--alpha", "keep", "a.png"}
@@ -1035,6 +1064,15 @@ void TestCli::encodesForSmallDisplays_data()
     QTest::newRow("gray8, inverted") << QStringList {"--format", "gray8", "--invert"} << picture;
     QTest::newRow("gray4") << QStringList {"--format", "gray4", "--background", "white"} << picture;
     QTest::newRow("gray4, inverted") << QStringList {"--format", "gray4", "--invert"} << picture;
+    // Four greys: rows of 13, 12, 14 and 16 pixels, on each side of multiples of 2, 4 and 8.
+    QTest::newRow("gray2") << QStringList {"--format", "gray2"} << picture;
+    QTest::newRow("gray2, inverted") << QStringList {"--format", "gray2", "--invert"} << picture;
+    QTest::newRow("gray2, 12 pixels")
+        << QStringList {"--format", "gray2", "--background", "white"} << picture.scaled(12, 5);
+    QTest::newRow("gray2, 14 pixels, rows of 4 bytes")
+        << QStringList {"--format", "gray2", "--stride-align", "4"} << picture.scaled(14, 6);
+    QTest::newRow("gray2, 16 pixels, inverted")
+        << QStringList {"--format", "gray2", "--invert"} << picture.scaled(16, 3);
     // Rows padded to a multiple of the alignment: on each side of a multiple of 8 pixels, and
     // 16-bit rows to a multiple of 2 bytes as well.
     QTest::newRow("gray4, 13 pixels, rows of 8 bytes")
@@ -1172,6 +1210,13 @@ void TestCli::encodesForSmallDisplays()
                 stored = int(pixels.values[y * strideOf((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
                 QCOMPARE(stored, invert ? 15 - (level * 15 + 127) / 255 : (level * 15 + 127) / 255);
                 display.setPixel(x, y, qRgb(stored * 17, stored * 17, stored * 17));
+            } else if (format == "gray2") {
+                const int rowStart = y * strideOf((w + 3) / 4);
+                stored = int(pixels.values[rowStart + x / 4] >> (6 - 2 * (x % 4)) & 3);
+                QCOMPARE(stored, invert ? 3 - (level * 3 + 127) / 255 : (level * 3 + 127) / 255);
+                display.setPixel(x, y, qRgb(stored * 85, stored * 85, stored * 85));
+                if (x == w - 1) // the rest of the last byte is 0
+                    QCOMPARE(pixels.values[rowStart + x / 4] & (0xffu >> (2 + 2 * (x % 4))), 0u);
             } else if (format.startsWith("index")) {
                 const int index = format == "index8"
                     ? int(pixels.values[y * strideOf(w) + x])
@@ -1216,6 +1261,8 @@ void TestCli::encodesForSmallDisplays()
         checkPadding("pic", w, h);
     else if (format == "gray4" || format == "index4")
         checkPadding("pic", (w + 1) / 2, h);
+    else if (format == "gray2")
+        checkPadding("pic", (w + 3) / 4, h);
     else if (format == "rgb565")
         checkPadding("pic", 2 * w, h, 2);
     if (options.contains("mask"))
@@ -1235,10 +1282,236 @@ void TestCli::encodesForSmallDisplays()
                                   .arg(rgb565(QColor(options.last()).rgb()), 4, 16, QChar('0'))));
     // The preview and the BMP file show what the display will show.
     if (format.startsWith("index") || format == "rgb565" || format == "mono" || format == "pages"
-        || format == "xbm" || format == "gray4" || format == "gray8") {
+        || format == "xbm" || format == "gray4" || format == "gray8" || format == "gray2") {
         QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), display);
         QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(display));
     }
+}
+
+namespace {
+
+const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0), red = qRgb(255, 0, 0), green = qRgb(0, 255, 0),
+           blue = qRgb(0, 0, 255), yellow = qRgb(255, 255, 0);
+
+// The colours of a 7-colour ACeP panel by their codes, as Pimoroni measured them on its 5.65-inch
+// panel (SATURATED_PALETTE of the Inky library): black, white, green, blue, red, yellow, orange.
+const QVector<QRgb> acepColours
+    = {qRgb(57, 48, 57),  qRgb(255, 255, 255), qRgb(58, 91, 70),  qRgb(61, 59, 94),
+       qRgb(156, 72, 75), qRgb(208, 190, 71),  qRgb(177, 106, 73)};
+
+// An e-paper picture read back from its arrays, by name, as the panel shows it: from the two
+// planes, black where the black plane holds 0, the ink where the other does, white where both
+// hold 1; from the ACeP codes, the panel's colour of each. Bits and nibbles beyond the width
+// must be white, and no pixel both inks.
+void readPanel(const QByteArray &format, const QHash<QByteArray, QByteArray> &arrays, QSize size,
+               QImage *panel)
+{
+    const int w = size.width(), h = size.height();
+    *panel = QImage(size, QImage::Format_RGB32);
+    if (format == "epd7") {
+        const QByteArray codes = arrays.value("pic");
+        const int rowBytes = (w + 1) / 2;
+        QCOMPARE(codes.size(), rowBytes * h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < rowBytes * 2; ++x) {
+                const int code = quint8(codes[y * rowBytes + x / 2]) >> (x % 2 ? 0 : 4) & 0xf;
+                QVERIFY2(x < w ? code < 7 : code == 1,
+                         qPrintable(QString("pixel %1,%2: %3").arg(x).arg(y).arg(code)));
+                if (x < w)
+                    panel->setPixel(x, y, acepColours[code]);
+            }
+        }
+        return;
+    }
+    const QByteArray inkName = format.mid(7); // epd-bw-red, epd-bw-yellow
+    const QByteArray blackPlane = arrays.value("pic_black"), inkPlane = arrays.value("pic_" + inkName);
+    const int rowBytes = (w + 7) / 8;
+    QCOMPARE(blackPlane.size(), rowBytes * h);
+    QCOMPARE(inkPlane.size(), rowBytes * h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < rowBytes * 8; ++x) {
+            const int noBlack = quint8(blackPlane[y * rowBytes + x / 8]) >> (7 - x % 8) & 1;
+            const int noInk = quint8(inkPlane[y * rowBytes + x / 8]) >> (7 - x % 8) & 1;
+            QVERIFY2(noBlack || noInk, qPrintable(QString("pixel %1,%2 in both inks").arg(x).arg(y)));
+            if (x >= w) {
+                QVERIFY2(noBlack && noInk, qPrintable(QString("padding %1,%2 not white").arg(x).arg(y)));
+                continue;
+            }
+            panel->setPixel(x, y, !noBlack ? black : !noInk ? (inkName == "red" ? red : yellow) : white);
+        }
+    }
+}
+
+// A picture of `sources`, one a pixel, in an order that changes along rows and columns.
+QImage sourcesPicture(QSize size, const QVector<QRgb> &sources)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            picture.setPixel(x, y, sources[(x + 3 * y) % sources.size()]);
+    return picture;
+}
+
+QHash<QByteArray, QByteArray> arraysOf(const CHeader &header)
+{
+    QHash<QByteArray, QByteArray> arrays;
+    for (const CArray &array : header.arrays)
+        arrays.insert(array.name, array.data);
+    return arrays;
+}
+
+EncodedPicture encodeFor(const QByteArray &format, const QImage &picture, bool dither)
+{
+    EncodingOptions options;
+    options.arrayName = "pic";
+    options.dither = dither;
+    PreparedPicture prepared;
+    prepared.colours = picture;
+    return findDisplayFormat(format)->encode(prepared, options);
+}
+
+} // namespace
+
+void TestCli::encodesForEpaperPanels_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QVector<QRgb>>("sources");
+    QTest::addColumn<QVector<QRgb>>("shown"); // the panel's colour for each source
+
+    // White, black, red, near each of them, and what the panel has no ink for: dark blue and
+    // green to black, yellow to white.
+    const QVector<QRgb> forRed
+        = {white, black, red, qRgb(240, 240, 235), qRgb(30, 20, 40), qRgb(200, 30, 30), blue, green, yellow};
+    const QVector<QRgb> onRed = {white, black, red, white, black, red, black, black, white};
+    // Rows of 13, 8, 16 and 17 pixels: on each side of whole bytes.
+    QTest::newRow("black, white and red, 13 x 5")
+        << QByteArray("epd-bw-red") << QSize(13, 5) << forRed << onRed;
+    QTest::newRow("black, white and red, 8 x 3")
+        << QByteArray("epd-bw-red") << QSize(8, 3) << forRed << onRed;
+    QTest::newRow("black, white and red, 16 x 7")
+        << QByteArray("epd-bw-red") << QSize(16, 7) << forRed << onRed;
+    QTest::newRow("black, white and red, 17 x 2")
+        << QByteArray("epd-bw-red") << QSize(17, 2) << forRed << onRed;
+    // Green is light enough to go to yellow; red is too dark for it.
+    const QVector<QRgb> forYellow
+        = {white, black, yellow, qRgb(250, 220, 20), green, red, blue, qRgb(200, 200, 200)};
+    const QVector<QRgb> onYellow = {white, black, yellow, yellow, yellow, black, black, white};
+    QTest::newRow("black, white and yellow, 9 x 4")
+        << QByteArray("epd-bw-yellow") << QSize(9, 4) << forYellow << onYellow;
+    QTest::newRow("black, white and yellow, 24 x 11")
+        << QByteArray("epd-bw-yellow") << QSize(24, 11) << forYellow << onYellow;
+    // The panel's own colours to their codes; pure ones to the nearest the panel shows.
+    QVector<QRgb> forAcep = acepColours;
+    QVector<QRgb> onAcep = acepColours;
+    forAcep << white << black << red << green << blue << yellow;
+    onAcep << acepColours[1] << acepColours[0] << acepColours[4] << acepColours[2] << acepColours[3]
+           << acepColours[5];
+    QTest::newRow("seven colours, 7 x 3") << QByteArray("epd7") << QSize(7, 3) << forAcep << onAcep;
+    QTest::newRow("seven colours, 8 x 5") << QByteArray("epd7") << QSize(8, 5) << forAcep << onAcep;
+    QTest::newRow("seven colours, 13 x 14") << QByteArray("epd7") << QSize(13, 14) << forAcep << onAcep;
+    QTest::newRow("seven colours, 1 x 2") << QByteArray("epd7") << QSize(1, 2) << forAcep << onAcep;
+}
+
+void TestCli::encodesForEpaperPanels()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+    QFETCH(QVector<QRgb>, sources);
+    QFETCH(QVector<QRgb>, shown);
+    const EncodedPicture encoded = encodeFor(format, sourcesPicture(size, sources), false);
+    QImage panel;
+    readPanel(format, arraysOf(encoded.header), size, &panel);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(panel, sourcesPicture(size, shown));
+    QCOMPARE(encoded.shown.convertToFormat(QImage::Format_RGB32), panel); // the preview
+}
+
+void TestCli::dithersToThePanelsColours_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QRgb>("colour");
+    // Colours between the panel's: grey between black and white, pink between red and white,
+    // ochre between the ACeP panel's yellow, orange and grey.
+    QTest::newRow("grey on black, white and red") << QByteArray("epd-bw-red") << qRgb(128, 128, 128);
+    QTest::newRow("pink on black, white and red") << QByteArray("epd-bw-red") << qRgb(255, 128, 128);
+    QTest::newRow("light yellow on black, white and yellow")
+        << QByteArray("epd-bw-yellow") << qRgb(255, 255, 128);
+    QTest::newRow("grey on seven colours") << QByteArray("epd7") << qRgb(150, 140, 150);
+    QTest::newRow("ochre on seven colours") << QByteArray("epd7") << qRgb(190, 150, 80);
+}
+
+void TestCli::dithersToThePanelsColours()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QRgb, colour);
+    const QSize size(40, 30);
+    QImage flat(size, QImage::Format_RGB32);
+    flat.fill(colour);
+    // Cut, one colour throughout; dithered, the panel's colours average to it.
+    QImage panel;
+    readPanel(format, arraysOf(encodeFor(format, flat, false).header), size, &panel);
+    QImage uniform(size, QImage::Format_RGB32);
+    uniform.fill(panel.pixel(0, 0));
+    QCOMPARE(panel, uniform);
+    const EncodedPicture dithered = encodeFor(format, flat, true);
+    readPanel(format, arraysOf(dithered.header), size, &panel);
+    double sums[3] = {0, 0, 0};
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            sums[0] += qRed(panel.pixel(x, y));
+            sums[1] += qGreen(panel.pixel(x, y));
+            sums[2] += qBlue(panel.pixel(x, y));
+        }
+    }
+    const int pixels = size.width() * size.height();
+    const QString measured
+        = QString("%1 %2 %3").arg(sums[0] / pixels).arg(sums[1] / pixels).arg(sums[2] / pixels);
+    QVERIFY2(qAbs(sums[0] / pixels - qRed(colour)) < 8 && qAbs(sums[1] / pixels - qGreen(colour)) < 8
+                 && qAbs(sums[2] / pixels - qBlue(colour)) < 8,
+             qPrintable(measured));
+    QCOMPARE(dithered.shown.convertToFormat(QImage::Format_RGB32), panel);
+}
+
+void TestCli::previewsShowThePanelsColours_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("black, white and red") << QStringList {"--format", "epd-bw-red"} << QSize(13, 6);
+    QTest::newRow("black, white and yellow, in program memory")
+        << QStringList {"--format", "epd-bw-yellow", "--progmem"} << QSize(16, 3);
+    QTest::newRow("seven colours, dithered") << QStringList {"--format", "epd7", "--dither"} << QSize(9, 10);
+}
+
+void TestCli::previewsShowThePanelsColours()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QSize, size);
+    const QVector<QRgb> sources
+        = {white, black, red, green, blue, yellow, qRgb(128, 128, 128), qRgb(90, 40, 200)};
+    savePicture(sourcesPicture(size, sources), path("pic.png"), "PNG");
+    const Run run = quillonConvert(QStringList {"-n", "pic", "--preview", "-o", path("command")} + options
+                                   + QStringList {path("pic.png")});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    const QString text = QString::fromUtf8(readFile(path("command/pic.h")));
+    QCOMPARE(sizeMacros(text, "pic"), size);
+    QHash<QByteArray, QByteArray> arrays;
+    const QHash<QString, HeaderArray> parsed = parseArrays(text);
+    for (auto array = parsed.begin(); array != parsed.end(); ++array) {
+        QCOMPARE(array->type, QString("uint8_t"));
+        QCOMPARE(array->values.size(), array->size);
+        QByteArray &bytes = arrays[array.key().toLatin1()];
+        for (quint32 value : array->values)
+            bytes += char(value);
+    }
+    QImage panel;
+    readPanel(options[1].toLatin1(), arrays, size, &panel);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), panel);
+    QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(panel));
 }
 
 namespace {

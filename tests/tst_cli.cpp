@@ -82,6 +82,8 @@ private slots:
     void dithersToThePanelsColours();
     void previewsShowThePanelsColours_data();
     void previewsShowThePanelsColours();
+    void takesPaletteFiles_data();
+    void takesPaletteFiles();
     void encodesLvglImages_data();
     void encodesLvglImages();
     void compressesAsLvglDoes_data();
@@ -1512,6 +1514,104 @@ void TestCli::previewsShowThePanelsColours()
         return;
     QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), panel);
     QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(panel));
+}
+
+void TestCli::takesPaletteFiles_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QVector<QRgb>>("colours"); // the file's, in order
+    QTest::addColumn<QString>("error"); // FILE: the file's path; empty: none
+
+    const QVector<QRgb> six = {black, white, red, green, blue, qRgb(18, 52, 86)};
+    QTest::newRow("GIMP palette")
+        << "index4"
+        << QByteArray("GIMP Palette\nName: Six\nColumns: 3\n# black first\n  0   0   0\tBlack\n"
+                      "255 255 255 White\n255   0   0\n  0 255   0 Green\n0 0 255 Blue\n"
+                      "\n18 52 86 Slate\n")
+        << six << QString();
+    QTest::newRow("GIMP palette, byte order mark and Windows line ends")
+        << "index8" << QByteArray("\xef\xbb\xbfGIMP Palette\r\nName: Two\r\n#\r\n255 0 0\tRed\r\n0 0 255\r\n")
+        << QVector<QRgb> {red, blue} << QString();
+    QTest::newRow("plain list")
+        << "index4" << QByteArray("# mine\n\n#FF0000\n  #00ff00  \n## red, green\n#\n#0000ff\n\t#123456\n")
+        << QVector<QRgb> {red, green, blue, qRgb(0x12, 0x34, 0x56)} << QString();
+    QTest::newRow("plain list, a colour twice") << "index4" << QByteArray("#ff0000\n#ff0000\n#0000ff\n")
+                                                << QVector<QRgb> {red, red, blue} << QString();
+    // As many colours as the format holds, and one more.
+    QVector<QRgb> many;
+    QByteArray list;
+    for (int i = 0; i < 257; ++i) {
+        many << qRgb((i & 7) << 5, (i >> 3 & 7) << 5, (i >> 6) << 6);
+        list += QColor(many.last()).name().toLatin1() + '\n';
+    }
+    const QByteArray sixteen = list.left(16 * 8), seventeen = list.left(17 * 8);
+    QTest::newRow("16 colours, index4") << "index4" << sixteen << many.mid(0, 16) << QString();
+    QTest::newRow("17 colours, index4")
+        << "index4" << seventeen << QVector<QRgb>()
+        << "--palette : FILE a 17 couleurs, plus que les 16 que tient --format index4";
+    QTest::newRow("256 colours, index8") << "index8" << list.left(256 * 8) << many.mid(0, 256) << QString();
+    QTest::newRow("257 colours, index8")
+        << "index8" << list << QVector<QRgb>()
+        << "--palette : FILE a 257 couleurs, plus que les 256 que tient --format index8";
+    // Lines that are neither a colour nor a comment.
+    const QString neither = "n'est ni une couleur #rrvvbb ni un commentaire (# suivi d'une espace)";
+    QTest::newRow("five digits") << "index4" << QByteArray("#ff0000\n#ff00f\n") << QVector<QRgb>()
+                                 << "--palette : FILE, ligne 2 : « #ff00f » " + neither;
+    QTest::newRow("without #") << "index4" << QByteArray("ff0000\n") << QVector<QRgb>()
+                               << "--palette : FILE, ligne 1 : « ff0000 » " + neither;
+    QTest::newRow("with a name") << "index8" << QByteArray("# red\n#ff0000 rouge\n") << QVector<QRgb>()
+                                 << "--palette : FILE, ligne 2 : « #ff0000 rouge » " + neither;
+    QTest::newRow("GIMP component above 255")
+        << "index4" << QByteArray("GIMP Palette\n0 0 0\n256 0 0 Too red\n") << QVector<QRgb>()
+        << "--palette : FILE, ligne 3 : « 256 0 0 Too red » a une composante au-delà de 255";
+    QTest::newRow("GIMP, two numbers")
+        << "index4" << QByteArray("GIMP Palette\n12 34\n") << QVector<QRgb>()
+        << "--palette : FILE, ligne 2 : « 12 34 » n'est pas une couleur R V B (trois nombres de 0 à 255)";
+    QTest::newRow("comments only") << "index4" << QByteArray("# none\n\n#\n") << QVector<QRgb>()
+                                   << "--palette : FILE, aucune couleur";
+}
+
+void TestCli::takesPaletteFiles()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, file);
+    QFETCH(QVector<QRgb>, colours);
+    QFETCH(QString, error);
+    writeFile(path("colours.pal"), file);
+    // Each of the palette's colours and, for a colour given twice, its first entry.
+    const QSize size(7, 5);
+    savePicture(sourcesPicture(size, colours.isEmpty() ? QVector<QRgb> {red} : colours), path("pic.png"),
+                "PNG");
+    const Run run = quillonConvert({"-n", "pic", "--preview", "-o", path("command"), "--format", format,
+                                    "--palette", path("colours.pal"), path("pic.png")});
+    if (!error.isEmpty()) {
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.err.section('\n', 0, 0),
+                 "quillon-convert: " + error.replace("FILE", path("colours.pal")));
+        return;
+    }
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    const QHash<QString, HeaderArray> arrays
+        = parseArrays(QString::fromUtf8(readFile(path("command/pic.h"))));
+    const int entries = format == "index4" ? 16 : 256;
+    const QVector<quint32> &palette = arrays.value("pic_palette").values;
+    QCOMPARE(palette.size(), entries);
+    for (int i = 0; i < entries; ++i) // the file's colours, then 0x0000
+        QCOMPARE(palette[i], i < colours.size() ? quint32(rgb565(colours[i])) : 0u);
+    const QVector<quint32> &indices = arrays.value("pic").values;
+    const QImage preview = QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const int index = format == "index8"
+                ? int(indices[y * size.width() + x])
+                : int(indices[y * ((size.width() + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
+            const QRgb colour = colours[(x + 3 * y) % colours.size()];
+            QCOMPARE(index, colours.indexOf(colour));
+            QCOMPARE(preview.pixel(x, y), shown(rgb565(colour)));
+        }
+    }
 }
 
 namespace {

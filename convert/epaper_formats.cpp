@@ -169,7 +169,7 @@ EncodedPicture encodeEpd7(const PreparedPicture &picture, const EncodingOptions 
              + pgmArgument(options) + ");",
          "Waveshare 5,65 pouces (largeur paire) : EPD_5IN65F_Display_part(NAME, x, y, NAME_width, "
          "NAME_height);",
-         "Waveshare 7,3 pouces (image de 800 x 480) : EPD_7IN3F_Display(NAME);"});
+         "Waveshare 7,3 pouces (image de 800 x 480) : EPD_7IN3F_Display((UBYTE *)NAME);"});
     encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
     return encoded;
 }

@@ -84,6 +84,8 @@ private slots:
     void previewsShowThePanelsColours();
     void takesPaletteFiles_data();
     void takesPaletteFiles();
+    void drawsAsTheCommentSays_data();
+    void drawsAsTheCommentSays();
     void encodesLvglImages_data();
     void encodesLvglImages();
     void compressesAsLvglDoes_data();
@@ -1612,6 +1614,169 @@ void TestCli::takesPaletteFiles()
             QCOMPARE(preview.pixel(x, y), shown(rgb565(colour)));
         }
     }
+}
+
+namespace {
+
+// Stand-ins of the calls that the e-paper headers' comments give, their declarations copied
+// from GxEPD2 (GxEPD2_3C.h, GxEPD2_7C.h) and from Waveshare's e-Paper library, each drawing
+// on a screen of SCREEN_W x SCREEN_H letters what the panel shows: W white, K black, C the
+// colour plane's ink; the ACeP codes and the grey levels as digits. In each plane a bit 0 puts
+// that ink (GxEPD2's drivers with invert false; Waveshare's, whose set-up reads the red memory
+// inverted); Waveshare's four greys are 3 white, 2 and 1 the light and dark greys, 0 black.
+const char epaperStandIn[] = R"(#include <stdint.h>
+#include <stdio.h>
+typedef uint8_t UBYTE;
+typedef uint16_t UWORD;
+static char screen[SCREEN_H][SCREEN_W];
+static int pgmUsed = -1;
+static void put(int x, int y, char c)
+{
+    if (x >= 0 && y >= 0 && x < SCREEN_W && y < SCREEN_H)
+        screen[y][x] = c;
+}
+struct GxEPD2_StandIn
+{
+    void drawImage(const uint8_t *black, const uint8_t *color, int16_t x, int16_t y, int16_t w, int16_t h,
+                   bool invert, bool mirror_y, bool pgm)
+    {
+        const int wb = (w + 7) / 8;
+        for (int i = 0; i < h; ++i)
+            for (int j = 0; j < w; ++j) {
+                const int at = (mirror_y ? h - 1 - i : i) * wb + j / 8, mask = 0x80 >> (j % 8);
+                const int b = (invert ? ~black[at] : black[at]) & mask, c = (invert ? ~color[at] : color[at]) & mask;
+                put(x + j, y + i, !b ? 'K' : !c ? 'C' : 'W');
+            }
+        pgmUsed = pgm;
+    }
+    void drawNative(const uint8_t *data1, const uint8_t *data2, int16_t x, int16_t y, int16_t w, int16_t h,
+                    bool invert, bool mirror_y, bool pgm)
+    {
+        (void)data2;
+        const int wb = (w + 1) / 2;
+        for (int i = 0; i < h; ++i)
+            for (int j = 0; j < w; ++j) {
+                const uint8_t d = data1[(mirror_y ? h - 1 - i : i) * wb + j / 2] ^ (invert ? 0xff : 0);
+                put(x + j, y + i, char('0' + (j % 2 ? d & 0xf : d >> 4)));
+            }
+        pgmUsed = pgm;
+    }
+};
+GxEPD2_StandIn display;
+void EPD_2IN13B_V4_Display(const UBYTE *blackImage, const UBYTE *redImage)
+{
+    const int wb = (SCREEN_W + 7) / 8;
+    for (int i = 0; i < SCREEN_H; ++i)
+        for (int j = 0; j < SCREEN_W; ++j) {
+            const int mask = 0x80 >> (j % 8);
+            put(j, i, !(blackImage[i * wb + j / 8] & mask) ? 'K' : !(redImage[i * wb + j / 8] & mask) ? 'C' : 'W');
+        }
+}
+void EPD_4IN2_4GrayDisplay(const UBYTE *Image)
+{
+    for (int i = 0; i < SCREEN_H; ++i)
+        for (int j = 0; j < SCREEN_W; ++j)
+            put(j, i, char('0' + (Image[i * (SCREEN_W / 4) + j / 4] >> (6 - 2 * (j % 4)) & 3)));
+}
+void EPD_5IN65F_Display_part(const UBYTE *image, UWORD xstart, UWORD ystart, UWORD image_width, UWORD image_heigh)
+{
+    for (int i = ystart; i < ystart + image_heigh; ++i)
+        for (int j = xstart / 2; j < (image_width + xstart) / 2; ++j) {
+            const UBYTE d = image[(j - xstart / 2) + (image_width / 2 * (i - ystart))];
+            put(2 * j, i, char('0' + (d >> 4)));
+            put(2 * j + 1, i, char('0' + (d & 0xf)));
+        }
+}
+void EPD_7IN3F_Display(UBYTE *Image)
+{
+    EPD_5IN65F_Display_part(Image, 0, 0, SCREEN_W, SCREEN_H);
+}
+)";
+
+} // namespace
+
+void TestCli::drawsAsTheCommentSays_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("library"); // how the comment line begins
+    QTest::newRow("GxEPD2, black, white and red")
+        << QStringList {"--format", "epd-bw-red"} << QSize(13, 5) << "GxEPD2";
+    QTest::newRow("GxEPD2, black, white and yellow, in program memory")
+        << QStringList {"--format", "epd-bw-yellow", "--progmem"} << QSize(16, 3) << "GxEPD2";
+    QTest::newRow("Waveshare, black, white and red")
+        << QStringList {"--format", "epd-bw-red"} << QSize(17, 4) << "Waveshare";
+    QTest::newRow("GxEPD2, seven colours") << QStringList {"--format", "epd7"} << QSize(9, 4) << "GxEPD2";
+    QTest::newRow("Waveshare 5.65 inches, seven colours")
+        << QStringList {"--format", "epd7"} << QSize(10, 3) << "Waveshare 5,65";
+    QTest::newRow("Waveshare 7.3 inches, seven colours")
+        << QStringList {"--format", "epd7"} << QSize(8, 6) << "Waveshare 7,3";
+    QTest::newRow("Waveshare, four greys")
+        << QStringList {"--format", "gray2"} << QSize(12, 5) << "Waveshare";
+}
+
+void TestCli::drawsAsTheCommentSays()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QSize, size);
+    QFETCH(QString, library);
+    const QString cxx = QStandardPaths::findExecutable("c++");
+    if (cxx.isEmpty())
+        QSKIP("no C++ compiler");
+    const QVector<QRgb> sources
+        = {white, black, red, green, blue, yellow, qRgb(100, 100, 100), qRgb(200, 120, 60)};
+    savePicture(sourcesPicture(size, sources), path("pic.png"), "PNG");
+    const Run run = quillonConvert(QStringList {"-n", "pic", "--preview", "-o", path("command")} + options
+                                   + QStringList {path("pic.png")});
+    QCOMPARE(run.exitCode, 0);
+    // The comment's line, pasted as it stands, x and y at 0.
+    const QString text = QString::fromUtf8(readFile(path("command/pic.h")));
+    const QString line
+        = QRegularExpression("\n// " + QRegularExpression::escape(library) + "[^:\n]*: ([^;\n]*;)")
+              .match(text)
+              .captured(1);
+    QVERIFY2(!line.isEmpty(), qPrintable(text));
+    writeFile(path("command/standin.h"), epaperStandIn);
+    QVERIFY(QDir().mkpath(path("command/avr")));
+    writeFile(path("command/avr/pgmspace.h"), "#define PROGMEM\n");
+    writeFile(
+        path("command/main.cpp"),
+        "#include \"standin.h\"\n#include \"pic.h\"\nint main()\n{\n    const int16_t x = 0, y = 0;\n"
+        "    (void)x;\n    (void)y;\n    "
+            + line.toUtf8()
+            + "\n    for (int i = 0; i < SCREEN_H; ++i)\n        printf(\"%.*s\\n\", SCREEN_W, screen[i]);\n"
+              "    printf(\"pgm %d\\n\", pgmUsed);\n    return 0;\n}\n");
+    QProcess compiler;
+    compiler.setProcessChannelMode(QProcess::MergedChannels);
+    compiler.start(cxx,
+                   {"-std=c++11", "-Wall", "-Wextra", "-Werror",
+                    "-DSCREEN_W=" + QString::number(size.width()),
+                    "-DSCREEN_H=" + QString::number(size.height()), "-I", path("command"), "-o",
+                    path("command/main"), path("command/main.cpp")});
+    QVERIFY(compiler.waitForFinished(60000));
+    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+    QProcess program;
+    program.start(path("command/main"), QStringList());
+    QVERIFY(program.waitForFinished(60000));
+
+    // What the preview shows, in the stand-in's letters.
+    const QImage preview = QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32);
+    QByteArray expected;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const QRgb colour = preview.pixel(x, y);
+            if (options[1] == "epd7")
+                expected += char('0' + acepColours.indexOf(colour));
+            else if (options[1] == "gray2")
+                expected += char('0' + qRed(colour) / 85);
+            else
+                expected += colour == white ? 'W' : colour == black ? 'K' : 'C';
+        }
+        expected += '\n';
+    }
+    const bool gxepd2 = library == "GxEPD2";
+    expected += QByteArray("pgm ") + (!gxepd2 ? "-1" : options.contains("--progmem") ? "1" : "0") + "\n";
+    QCOMPARE(program.readAllStandardOutput(), expected);
 }
 
 namespace {

@@ -993,6 +993,7 @@ void TestCli::dithersAGreyRampFaithfully_data()
     // ramp, within 2 % of the scale, where a threshold leaves a quarter of it.
     QTest::newRow("black and white") << QStringList {"--format", "mono"} << 256 << 0.02 * 255 << 0.2 * 255;
     QTest::newRow("16 greys") << QStringList {"--format", "gray4"} << 64 << 1.5 << 3.0;
+    QTest::newRow("4 greys") << QStringList {"--format", "gray2"} << 64 << 3.0 << 15.0;
 }
 
 void TestCli::dithersAGreyRampFaithfully()
@@ -2132,6 +2133,7 @@ void TestCli::dithersWithFloydSteinbergWeights_data()
     QTest::addColumn<QByteArray>("array");
     QTest::newRow("black and white") << "mono" << QByteArray::fromHex("1e68b2ca");
     QTest::newRow("16 greys") << "gray4" << QByteArray::fromHex("1368ace0579bd1308bdf2460ce1358a0");
+    QTest::newRow("4 greys") << "gray2" << QByteArray::fromHex("16ac5ac4ab14b168");
 }
 
 void TestCli::dithersWithFloydSteinbergWeights()

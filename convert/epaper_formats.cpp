@@ -61,8 +61,9 @@ QByteArray pgmArgument(const EncodingOptions &options)
 }
 
 // Black, white and a colour in two planes, 0 where the ink goes.
+// `waveshare`: the Display function of one of Waveshare's panels of that ink.
 EncodedPicture encodeTwoPlanes(const PreparedPicture &picture, const EncodingOptions &options, QRgb ink,
-                               const QByteArray &inkName)
+                               const QByteArray &inkName, const QByteArray &waveshare)
 {
     enum { White, Black, Ink };
     EncodedPicture encoded;
@@ -87,7 +88,7 @@ EncodedPicture encodeTwoPlanes(const PreparedPicture &picture, const EncodingOpt
         colours, options,
         {"GxEPD2 (GxEPD2_3C, x multiple de 8) : display.drawImage(NAME_black, " + plane
              + ", x, y, NAME_width, NAME_height, false, false, " + pgmArgument(options) + ");",
-         "Waveshare (image de la taille de l'écran) : EPD_2IN13B_V4_Display(NAME_black, " + plane
+         "Waveshare (image de la taille de l'écran) : " + waveshare + "(NAME_black, " + plane
              + "); ou la fonction Display de l'écran.",
          "Dans chaque plan, comme les attendent GxEPD2 et Waveshare : 0 où l'encre se pose, 1 blanc "
          "(et au-delà de la largeur)."});
@@ -123,12 +124,12 @@ EncodedPicture encodeGray2(const PreparedPicture &picture, const EncodingOptions
 
 EncodedPicture encodeEpdBlackWhiteRed(const PreparedPicture &picture, const EncodingOptions &options)
 {
-    return encodeTwoPlanes(picture, options, qRgb(255, 0, 0), "red");
+    return encodeTwoPlanes(picture, options, qRgb(255, 0, 0), "red", "EPD_2IN13B_V4_Display");
 }
 
 EncodedPicture encodeEpdBlackWhiteYellow(const PreparedPicture &picture, const EncodingOptions &options)
 {
-    return encodeTwoPlanes(picture, options, qRgb(255, 255, 0), "yellow");
+    return encodeTwoPlanes(picture, options, qRgb(255, 255, 0), "yellow", "EPD_2IN13BC_Display");
 }
 
 EncodedPicture encodeEpd7(const PreparedPicture &picture, const EncodingOptions &options)

@@ -1673,6 +1673,10 @@ void EPD_2IN13B_V4_Display(const UBYTE *blackImage, const UBYTE *redImage)
             put(j, i, !(blackImage[i * wb + j / 8] & mask) ? 'K' : !(redImage[i * wb + j / 8] & mask) ? 'C' : 'W');
         }
 }
+void EPD_2IN13BC_Display(const UBYTE *blackimage, const UBYTE *ryimage)
+{
+    EPD_2IN13B_V4_Display(blackimage, ryimage);
+}
 void EPD_4IN2_4GrayDisplay(const UBYTE *Image)
 {
     for (int i = 0; i < SCREEN_H; ++i)
@@ -1707,6 +1711,8 @@ void TestCli::drawsAsTheCommentSays_data()
         << QStringList {"--format", "epd-bw-yellow", "--progmem"} << QSize(16, 3) << "GxEPD2";
     QTest::newRow("Waveshare, black, white and red")
         << QStringList {"--format", "epd-bw-red"} << QSize(17, 4) << "Waveshare";
+    QTest::newRow("Waveshare, black, white and yellow")
+        << QStringList {"--format", "epd-bw-yellow"} << QSize(8, 2) << "Waveshare";
     QTest::newRow("GxEPD2, seven colours") << QStringList {"--format", "epd7"} << QSize(9, 4) << "GxEPD2";
     QTest::newRow("Waveshare 5.65 inches, seven colours")
         << QStringList {"--format", "epd7"} << QSize(10, 3) << "Waveshare 5,65";

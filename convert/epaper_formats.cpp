@@ -60,6 +60,13 @@ QByteArray pgmArgument(const EncodingOptions &options)
     return options.progmem ? "true" : "false";
 }
 
+// The lines of Waveshare's C library, whose functions read their images from ordinary memory:
+// none for arrays in program memory.
+QVector<QByteArray> waveshareLines(const EncodingOptions &options, const QVector<QByteArray> &lines)
+{
+    return options.progmem ? QVector<QByteArray>() : lines;
+}
+
 // Black, white and a colour in two planes, 0 where the ink goes.
 // `waveshare`: the Display function of one of Waveshare's panels of that ink.
 EncodedPicture encodeTwoPlanes(const PreparedPicture &picture, const EncodingOptions &options, QRgb ink,
@@ -86,12 +93,14 @@ EncodedPicture encodeTwoPlanes(const PreparedPicture &picture, const EncodingOpt
     const QByteArray plane = "NAME_" + inkName;
     encoded.header = startDisplayHeader(
         colours, options,
-        {"GxEPD2 (GxEPD2_3C, x multiple de 8) : display.drawImage(NAME_black, " + plane
-             + ", x, y, NAME_width, NAME_height, false, false, " + pgmArgument(options) + ");",
-         "Waveshare (image de la taille de l'écran) : " + waveshare + "(NAME_black, " + plane
-             + "); ou la fonction Display de l'écran.",
-         "Dans chaque plan, comme les attendent GxEPD2 et Waveshare : 0 où l'encre se pose, 1 blanc "
-         "(et au-delà de la largeur)."});
+        QVector<QByteArray> {
+            "Dans chaque plan, comme les attendent GxEPD2 et Waveshare : 0 où l'encre se pose, "
+            "1 blanc (et au-delà de la largeur).",
+            "GxEPD2 (GxEPD2_3C, x multiple de 8) : display.drawImage(NAME_black, " + plane
+                + ", x, y, NAME_width, NAME_height, false, false, " + pgmArgument(options) + ");"}
+            + waveshareLines(options,
+                             {"Waveshare (image de la taille de l'écran) : " + waveshare + "(NAME_black, "
+                              + plane + "); ou la fonction Display de l'écran."}));
     encoded.header.arrays << displayRowArray(options.arrayName + "_black", black, rowBytes, options,
                                              encoded.header)
                           << displayRowArray(options.arrayName + "_" + inkName, colour, rowBytes, options,
@@ -115,9 +124,12 @@ EncodedPicture encodeGray2(const PreparedPicture &picture, const EncodingOptions
     }
     encoded.header = startDisplayHeader(
         picture.colours, options,
-        {"Quatre pixels par octet, celui de gauche dans les 2 bits de poids fort ; "
-         "0 noir, 1 et 2 gris, 3 blanc.",
-         "Waveshare 4 gris (image de la taille de l'écran) : EPD_4IN2_4GrayDisplay(NAME);"});
+        QVector<QByteArray> {
+            QByteArray("Quatre pixels par octet, celui de gauche dans les 2 bits de poids fort ; ")
+            + (options.invert ? "0 blanc, 1 et 2 gris, 3 noir (--invert)." : "0 noir, 1 et 2 gris, 3 blanc.")}
+            + waveshareLines(
+                options,
+                {"Waveshare 4 gris (image de la taille de l'écran) : EPD_4IN2_4GrayDisplay(NAME);"}));
     encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
     return encoded;
 }
@@ -162,15 +174,18 @@ EncodedPicture encodeEpd7(const PreparedPicture &picture, const EncodingOptions 
     }
     encoded.header = startDisplayHeader(
         colours, options,
-        {"Deux pixels par octet, celui de gauche dans les 4 bits de poids fort : 0 noir, 1 blanc, 2 vert, "
-         "3 bleu, 4 rouge, 5 jaune, 6 orange ; en largeur impaire, chaque ligne finit par un blanc.",
-         "GxEPD2 (GxEPD2_7C, x pair) : display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, "
-         "false, "
-         "false, "
-             + pgmArgument(options) + ");",
-         "Waveshare 5,65 pouces (largeur paire) : EPD_5IN65F_Display_part(NAME, x, y, NAME_width, "
-         "NAME_height);",
-         "Waveshare 7,3 pouces (image de 800 x 480) : EPD_7IN3F_Display((UBYTE *)NAME);"});
+        QVector<QByteArray> {
+            "Deux pixels par octet, celui de gauche dans les 4 bits de poids fort : 0 noir, "
+            "1 blanc, 2 vert, 3 bleu, 4 rouge, 5 jaune, 6 orange ; en largeur impaire, chaque "
+            "ligne finit par un blanc.",
+            "GxEPD2 (GxEPD2_7C, x pair) : display.drawNative(NAME, nullptr, x, y, NAME_width, "
+            "NAME_height, false, false, "
+                + pgmArgument(options) + ");"}
+            + waveshareLines(options,
+                             {"Waveshare 5,65 pouces (largeur paire) : EPD_5IN65F_Display_part(NAME, x, "
+                              "y, NAME_width, NAME_height);",
+                              "Waveshare 7,3 pouces (image de 800 x 480) : EPD_7IN3F_Display((UBYTE "
+                              "*)NAME);"}));
     encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
     return encoded;
 }

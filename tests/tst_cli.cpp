@@ -1502,6 +1502,8 @@ void TestCli::previewsShowThePanelsColours()
     QCOMPARE(run.exitCode, 0);
     const QString text = QString::fromUtf8(readFile(path("command/pic.h")));
     QCOMPARE(sizeMacros(text, "pic"), size);
+    // Waveshare's C library reads its images from ordinary memory only.
+    QCOMPARE(text.contains("EPD_"), !options.contains("--progmem"));
     QHash<QByteArray, QByteArray> arrays;
     const QHash<QString, HeaderArray> parsed = parseArrays(text);
     for (auto array = parsed.begin(); array != parsed.end(); ++array) {

@@ -4,6 +4,7 @@
 #include "error_diffusion.h"
 
 #include <climits>
+#include <vector>
 
 namespace {
 
@@ -26,6 +27,10 @@ QVector<quint8> nearestPanelColours(const QImage &colours, const QVector<QRgb> &
     const int width = colours.width(), height = colours.height();
     QVector<quint8> result(width * height);
     *shown = QImage(colours.size(), QImage::Format_RGB32);
+    // The answers worked out so far, each in the slot its colour hashes to: the colour in the
+    // high 24 bits, its entry in the low 8. Photos repeat colours; a collision only costs a search.
+    constexpr quint32 empty = 0xffffffff; // no panel has 256 colours
+    std::vector<quint32> answers(1 << 16, empty);
     diffuseErrors<3>(
         width, height, dither,
         [&](int x, int y, int *values) {
@@ -35,13 +40,21 @@ QVector<quint8> nearestPanelColours(const QImage &colours, const QVector<QRgb> &
             values[2] = qBlue(colour);
         },
         [&](const int *values, int *shownValues) {
-            int best = 0, bestDistance = INT_MAX;
-            for (int i = 0; i < panel.size(); ++i) {
-                const int distance = colourDistance(values, panel[i]);
-                if (distance < bestDistance) {
-                    bestDistance = distance;
-                    best = i;
+            const quint32 key = quint32(values[0] << 16 | values[1] << 8 | values[2]);
+            quint32 &answer = answers[(key * 2654435761u) >> 16];
+            int best = 0;
+            if (answer >> 8 == key && answer != empty) {
+                best = int(answer & 0xff);
+            } else {
+                int bestDistance = INT_MAX;
+                for (int i = 0; i < panel.size(); ++i) {
+                    const int distance = colourDistance(values, panel[i]);
+                    if (distance < bestDistance) {
+                        bestDistance = distance;
+                        best = i;
+                    }
                 }
+                answer = key << 8 | quint32(best);
             }
             shownValues[0] = qRed(panel[best]);
             shownValues[1] = qGreen(panel[best]);

@@ -3,6 +3,8 @@
 #include "c_header.h"
 #include "lvgl_format.h"
 #include "output_paths.h"
+#include "palette.h"
+#include "palette_file.h"
 #include "product.h"
 
 #include <QColor>
@@ -284,10 +286,12 @@ Options parseOptions(const QStringList &arguments)
     const QCommandLineOption lvglVersion("lvgl-version", QString(), "8|9");
     const QCommandLineOption strideAlign("stride-align", QString(), "N");
     const QCommandLineOption compress("compress", QString(), "rle|lz4");
+    const QCommandLineOption paletteFile("palette", QString(), "FICHIER");
     parser.addOptions({help,        version,     output,    force, name,        progmem,
                        split,       format,      swapBytes, fit,   dither,      background,
                        preview,     threshold,   invert,    alpha, transparent, lvglColourFormat,
                        lvglVersion, strideAlign, compress});
+    parser.addOption(paletteFile);
     if (!parser.parse(arguments))
         return usageError(parserError(parser));
 
@@ -336,12 +340,12 @@ Options parseOptions(const QStringList &arguments)
     for (const QString &problem :
          {onlyWith(swapBytes, {"rgb565", "index4", "index8", "lvgl"}),
           onlyWith(threshold, {"mono", "xbm", "pages", "lvgl"}),
-          onlyWith(invert, {"mono", "xbm", "pages", "gray8", "gray4", "lvgl"}), onlyWith(alpha, {"rgb565"}),
-          onlyWith(transparent, {"rgb565"}), onlyWith(lvglColourFormat, {"lvgl"}),
-          onlyWith(lvglVersion, {"lvgl"}),
+          onlyWith(invert, {"mono", "xbm", "pages", "gray8", "gray4", "gray2", "lvgl"}),
+          onlyWith(alpha, {"rgb565"}), onlyWith(transparent, {"rgb565"}),
+          onlyWith(lvglColourFormat, {"lvgl"}), onlyWith(lvglVersion, {"lvgl"}),
           onlyWith(strideAlign,
-                   {"rgb565", "mono", "xbm", "pages", "gray8", "gray4", "index4", "index8", "lvgl"}),
-          onlyWith(compress, {"lvgl"})}) {
+                   {"rgb565", "mono", "xbm", "pages", "gray8", "gray4", "gray2", "index4", "index8", "lvgl"}),
+          onlyWith(compress, {"lvgl"}), onlyWith(paletteFile, {"index4", "index8"})}) {
         if (!problem.isEmpty())
             return usageError(problem);
     }
@@ -444,6 +448,23 @@ Options parseOptions(const QStringList &arguments)
                 QString::fromUtf8("--fit : « %1 » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)")
                     .arg(value));
     }
+    if (parser.isSet(paletteFile)) {
+        const QString path = parser.values(paletteFile).constLast();
+        QVector<QRgb> colours;
+        const QString problem = readPaletteFile(path, &colours);
+        if (!problem.isEmpty())
+            return usageError(QString::fromUtf8("--palette : %1").arg(problem));
+        const int room = formatName == "index4" ? 16 : 256;
+        if (colours.size() > room)
+            return usageError(QString::fromUtf8("--palette : %1 a %2 couleurs, plus que les %3 que tient "
+                                                "--format %4")
+                                  .arg(path)
+                                  .arg(colours.size())
+                                  .arg(room)
+                                  .arg(QLatin1String(formatName)));
+        for (QRgb colour : colours)
+            encoding.palette << cutTo565(qRed(colour), qGreen(colour), qBlue(colour));
+    }
     options.display.dither = parser.isSet(dither);
     encoding.dither = options.display.dither;
     if (parser.isSet(background)) {
@@ -487,16 +508,21 @@ QString helpText()
         "                        pages (pages de 8 lignes des SSD1306 et SH1106), gray8\n"
         "                        (un octet par pixel), gray4 (deux pixels par octet),\n"
         "                        index4 et index8 (palette 5-6-5 de 16 ou 256 couleurs) ;\n"
-        "                        lvgl, une image lv_image_dsc_t de LVGL\n"
+        "                        lvgl, une image lv_image_dsc_t de LVGL.\n"
+        "                        Pour les écrans à encre électronique : gray2 (4 gris,\n"
+        "                        quatre pixels par octet), epd-bw-red et epd-bw-yellow\n"
+        "                        (plans NOM_black et NOM_red ou NOM_yellow, 0 où va\n"
+        "                        l'encre), epd7 (les 7 couleurs des écrans ACeP, deux\n"
+        "                        pixels par octet)\n"
         "      --swap-bytes      avec rgb565, index4, index8 ou lvgl : échange les deux\n"
         "                        octets de chaque valeur 5-6-5, pour les écrans qui\n"
         "                        reçoivent l'octet fort d'abord\n"
         "      --threshold=N     avec mono, xbm, pages ou lvgl (I1) : allume les pixels\n"
         "                        dont la luminance (Rec. 601) vaut au moins N, de 0 à\n"
         "                        255 (par défaut 128)\n"
-        "      --invert          avec mono, xbm, pages, gray8, gray4 ou lvgl (L8, I1) :\n"
-        "                        échange pixels allumés et éteints, inverse les niveaux\n"
-        "                        de gris\n"
+        "      --invert          avec mono, xbm, pages, gray8, gray4, gray2 ou lvgl\n"
+        "                        (L8, I1) : échange pixels allumés et éteints, inverse\n"
+        "                        les niveaux de gris\n"
         "      --alpha=mask      avec rgb565 : ajoute NOM_mask, 1 bit par pixel, 1 où\n"
         "                        l'image est opaque (alpha de 128 ou plus)\n"
         "      --lvgl-cf=CF      avec lvgl : le format de couleur de l'image LVGL, RGB565\n"
@@ -506,6 +532,10 @@ QString helpText()
         "      --lvgl-version=8|9\n"
         "                        avec lvgl : lv_image_dsc_t de LVGL 9 (par défaut) ou\n"
         "                        lv_img_dsc_t de LVGL 8\n"
+        "      --palette=FICHIER avec index4 ou index8 : la palette de FICHIER au lieu\n"
+        "                        d'une palette choisie pour l'image ; une palette GIMP\n"
+        "                        (.gpl) ou une couleur #rrvvbb par ligne, les lignes\n"
+        "                        vides et les commentaires (# et une espace) permis\n"
         "      --stride-align=N  chaque ligne sur un multiple de N octets, complétée de zéros\n"
         "      --compress=rle|lz4\n"
         "                        avec lvgl : compresse l'image comme LVGL 9 la lit\n"

@@ -1,5 +1,7 @@
 #include "display_formats.h"
 
+#include "display_format_parts.h"
+#include "epaper_formats.h"
 #include "error_diffusion.h"
 #include "lvgl_format.h"
 #include "palette.h"
@@ -204,7 +206,9 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
 {
     const QImage &colours = picture.colours;
     const int width = colours.width(), height = colours.height();
-    IndexedPicture indexed = indexPicture(colours, paletteSize, options.dither);
+    IndexedPicture indexed = options.palette.isEmpty()
+        ? indexPicture(colours, paletteSize, options.dither)
+        : indexPicture(colours, options.palette, options.dither);
     QVector<quint16> &palette = indexed.palette;
     const QVector<quint8> &indices = indexed.indices;
     EncodedPicture encoded;
@@ -214,6 +218,12 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
     encoded.header = startHeader(colours, options,
                                  {QByteArray("TFT_eSPI : tft.pushImage(x, y, NAME_width, NAME_height, NAME, ")
                                   + (eightBits ? "true" : "false") + ", (uint16_t *)NAME_palette);"});
+    if (!options.palette.isEmpty())
+        encoded.header.commentLines << options.arrayName + "_palette : les " + number(options.palette.size())
+                + " couleurs données par --palette"
+                + (options.palette.size() < paletteSize
+                       ? ", suivies d'entrées 0x0000 qu'aucun pixel n'emploie."
+                       : ".");
     palette.resize(paletteSize);
     CArray paletteArray;
     paletteArray.type = CArray::Uint16;
@@ -339,6 +349,10 @@ const QVector<DisplayFormat> &displayFormats()
         {"index4", DisplayFormat::NoAlpha, false, encodeIndex4},
         {"index8", DisplayFormat::NoAlpha, false, encodeIndex8},
         {"lvgl", DisplayFormat::AlphaAlways, false, encodeLvgl, lvglSizeProblem},
+        {"gray2", DisplayFormat::NoAlpha, false, encodeGray2},
+        {"epd-bw-red", DisplayFormat::NoAlpha, false, encodeEpdBlackWhiteRed},
+        {"epd-bw-yellow", DisplayFormat::NoAlpha, false, encodeEpdBlackWhiteYellow},
+        {"epd7", DisplayFormat::NoAlpha, false, encodeEpd7},
     };
     return formats;
 }
@@ -350,4 +364,16 @@ const DisplayFormat *findDisplayFormat(const QByteArray &name)
             return &format;
     }
     return nullptr;
+}
+
+CHeader startDisplayHeader(const QImage &picture, const EncodingOptions &options,
+                           const QVector<QByteArray> &drawing)
+{
+    return startHeader(picture, options, drawing);
+}
+
+CArray displayRowArray(const QByteArray &name, const QByteArray &rows, int rowBytes,
+                       const EncodingOptions &options, CHeader &header)
+{
+    return rowArray(name, rows, rowBytes, options, header);
 }

@@ -23,6 +23,9 @@ struct EncodingOptions
     bool invert = false; // lit and unlit swapped, grey levels reversed
     bool alphaMask = false; // 5-6-5: a mask array, 1 where alpha is 128 or more
     QColor transparent; // 5-6-5: this colour where alpha is below 128; invalid: none
+    // index4, index8: the palette's entries (5-6-5), fixed instead of chosen for the picture;
+    // empty: chosen. No more than the format holds; the rest of the array is 0x0000.
+    QVector<quint16> palette;
 
     // LVGL image descriptors.
     enum Compression { Uncompressed, Rle, Lz4 };

@@ -152,9 +152,14 @@ int NearestColour::indexOf(quint16 rgb565)
 
 IndexedPicture indexPicture(const QImage &colours, int paletteSize, bool dither)
 {
+    return indexPicture(colours, choosePalette(colours, paletteSize), dither);
+}
+
+IndexedPicture indexPicture(const QImage &colours, const QVector<quint16> &palette, bool dither)
+{
     const int width = colours.width(), height = colours.height();
     IndexedPicture indexed;
-    indexed.palette = choosePalette(colours, paletteSize);
+    indexed.palette = palette;
     NearestColour nearest(indexed.palette);
     indexed.indices.resize(width * height);
     indexed.shown = QImage(colours.size(), QImage::Format_RGB16); // the palette's 5-6-5 colours

@@ -34,6 +34,8 @@ struct IndexedPicture
     QImage shown; // Format_RGB16
 };
 IndexedPicture indexPicture(const QImage &colours, int paletteSize, bool dither);
+// The same with a palette given, not chosen: each pixel the nearest of its entries.
+IndexedPicture indexPicture(const QImage &colours, const QVector<quint16> &palette, bool dither);
 
 // The 8-bit colour a display shows for a 5-6-5 value: each channel's bits repeated.
 QRgb shownColour(quint16 rgb565);

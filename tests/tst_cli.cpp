@@ -1,3 +1,4 @@
+#include "display_formats.h"
 #include "mainwindow.h"
 #include "output_paths.h"
 #include "picturesupport.h"
@@ -93,6 +94,14 @@ private slots:
     void dithersAGreyRampFaithfully();
     void encodesForSmallDisplays_data();
     void encodesForSmallDisplays();
+    void encodesForEpaperPanels_data();
+    void encodesForEpaperPanels();
+    void dithersToThePanelsColours_data();
+    void dithersToThePanelsColours();
+    void takesPaletteFiles_data();
+    void takesPaletteFiles();
+    void drawsAsTheCommentSays_data();
+    void drawsAsTheCommentSays();
     void encodesLvglImages_data();
     void encodesLvglImages();
     void compressesAsLvglDoes_data();
@@ -844,9 +853,11 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("swapped BMP bytes")
         << QStringList {"--swap-bytes", "a.png"}
         << "--swap-bytes ne s'emploie qu'avec --format rgb565, index4, index8 ou lvgl";
-    QTest::newRow("unknown format") << QStringList {"--format", "rgb555", "a.png"}
-                                    << "--format : format inconnu « rgb555 » (bmp, rgb565, mono, xbm, pages, "
-                                       "gray8, gray4, index4, index8 ou lvgl)";
+    QTest::newRow("unknown format")
+        << QStringList {"--format", "rgb555", "a.png"}
+        << "--format : format inconnu « rgb555 » (bmp, rgb565, mono, xbm, pages, "
+           "gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow ou "
+           "epd7)";
     const QString stdintName
         = "--name : le nom « %1 » est de ceux que définit <stdint.h>, que l'en-tête inclut";
     QTest::newRow("a type of stdint.h")
@@ -899,7 +910,12 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("stride of the window's BMP")
         << QStringList {"--stride-align", "4", "a.png"}
         << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
-           "xbm, pages, gray8, gray4, index4, index8 ou lvgl";
+           "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
+    // Zeros would be ink on e-paper panels.
+    QTest::newRow("stride of the ACeP panels")
+        << QStringList {"--format", "epd7", "--stride-align", "4", "a.png"}
+        << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
+           "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
     QTest::newRow("stride above 1024")
         << QStringList {"--format", "mono", "--stride-align", "1025", "a.png"}
         << "--stride-align : « 1025 » n'est pas un alignement de 1 à 1024 octets";
@@ -919,7 +935,22 @@ void TestCli::answersUsageErrors_data()
                                        << "--threshold : « -1 » n'est pas un seuil de 0 à 255";
     QTest::newRow("invert in colour")
         << QStringList {"--format", "rgb565", "--invert", "a.png"}
-        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4 ou lvgl";
+        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
+    QTest::newRow("invert on a black, white and red panel")
+        << QStringList {"--format", "epd-bw-red", "--invert", "a.png"}
+        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
+    QTest::newRow("threshold with four greys")
+        << QStringList {"--format", "gray2", "--threshold", "100", "a.png"}
+        << "--threshold ne s'emploie qu'avec --format mono, xbm, pages ou lvgl";
+    QTest::newRow("palette of a grey format")
+        << QStringList {"--format", "gray4", "--palette", "p.gpl", "a.png"}
+        << "--palette ne s'emploie qu'avec --format index4 ou index8";
+    QTest::newRow("palette of the ACeP panels")
+        << QStringList {"--format", "epd7", "--palette", "p.gpl", "a.png"}
+        << "--palette ne s'emploie qu'avec --format index4 ou index8";
+    QTest::newRow("palette missing") << QStringList {"--format", "index4", "--palette", "/nonexistent/p.gpl",
+                                                     "a.png"}
+                                     << "--palette : /nonexistent/p.gpl : fichier introuvable";
     QTest::newRow("mask without 5-6-5") << QStringList {"--format", "index8", "--alpha", "mask", "a.png"}
                                         << "--alpha ne s'emploie qu'avec --format rgb565";
     QTest::newRow("unknown alpha") << QStringList {"--format", "rgb565", "--alpha", "keep", "a.png"}
@@ -1421,6 +1452,7 @@ void TestCli::dithersAGreyRampFaithfully_data()
     // ramp, within 2 % of the scale, where a threshold leaves a quarter of it.
     QTest::newRow("black and white") << QStringList {"--format", "mono"} << 256 << 0.02 * 255 << 0.2 * 255;
     QTest::newRow("16 greys") << QStringList {"--format", "gray4"} << 64 << 1.5 << 3.0;
+    QTest::newRow("4 greys") << QStringList {"--format", "gray2"} << 64 << 3.0 << 15.0;
 }
 
 void TestCli::dithersAGreyRampFaithfully()
@@ -1496,6 +1528,15 @@ void TestCli::encodesForSmallDisplays_data()
     QTest::newRow("gray8, inverted") << QStringList {"--format", "gray8", "--invert"} << picture;
     QTest::newRow("gray4") << QStringList {"--format", "gray4", "--background", "white"} << picture;
     QTest::newRow("gray4, inverted") << QStringList {"--format", "gray4", "--invert"} << picture;
+    // Four greys: rows of 13, 12, 14 and 16 pixels, on each side of multiples of 2, 4 and 8.
+    QTest::newRow("gray2") << QStringList {"--format", "gray2"} << picture;
+    QTest::newRow("gray2, inverted") << QStringList {"--format", "gray2", "--invert"} << picture;
+    QTest::newRow("gray2, 12 pixels")
+        << QStringList {"--format", "gray2", "--background", "white"} << picture.scaled(12, 5);
+    QTest::newRow("gray2, 14 pixels, rows of 4 bytes")
+        << QStringList {"--format", "gray2", "--stride-align", "4"} << picture.scaled(14, 6);
+    QTest::newRow("gray2, 16 pixels, inverted")
+        << QStringList {"--format", "gray2", "--invert"} << picture.scaled(16, 3);
     // Rows padded to a multiple of the alignment: on each side of a multiple of 8 pixels, and
     // 16-bit rows to a multiple of 2 bytes as well.
     QTest::newRow("gray4, 13 pixels, rows of 8 bytes")
@@ -1633,6 +1674,13 @@ void TestCli::encodesForSmallDisplays()
                 stored = int(pixels.values[y * strideOf((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
                 QCOMPARE(stored, invert ? 15 - (level * 15 + 127) / 255 : (level * 15 + 127) / 255);
                 display.setPixel(x, y, qRgb(stored * 17, stored * 17, stored * 17));
+            } else if (format == "gray2") {
+                const int rowStart = y * strideOf((w + 3) / 4);
+                stored = int(pixels.values[rowStart + x / 4] >> (6 - 2 * (x % 4)) & 3);
+                QCOMPARE(stored, invert ? 3 - (level * 3 + 127) / 255 : (level * 3 + 127) / 255);
+                display.setPixel(x, y, qRgb(stored * 85, stored * 85, stored * 85));
+                if (x == w - 1) // the rest of the last byte is 0
+                    QCOMPARE(pixels.values[rowStart + x / 4] & (0xffu >> (2 + 2 * (x % 4))), 0u);
             } else if (format.startsWith("index")) {
                 const int index = format == "index8"
                     ? int(pixels.values[y * strideOf(w) + x])
@@ -1677,6 +1725,8 @@ void TestCli::encodesForSmallDisplays()
         checkPadding("pic", w, h);
     else if (format == "gray4" || format == "index4")
         checkPadding("pic", (w + 1) / 2, h);
+    else if (format == "gray2")
+        checkPadding("pic", (w + 3) / 4, h);
     else if (format == "rgb565")
         checkPadding("pic", 2 * w, h, 2);
     if (options.contains("mask"))
@@ -1696,10 +1746,469 @@ void TestCli::encodesForSmallDisplays()
                                   .arg(rgb565(QColor(options.last()).rgb()), 4, 16, QChar('0'))));
     // The preview and the BMP file show what the display will show.
     if (format.startsWith("index") || format == "rgb565" || format == "mono" || format == "pages"
-        || format == "xbm" || format == "gray4" || format == "gray8") {
+        || format == "xbm" || format == "gray4" || format == "gray8" || format == "gray2") {
         QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), display);
         QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(display));
     }
+}
+
+namespace {
+
+const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0), red = qRgb(255, 0, 0), green = qRgb(0, 255, 0),
+           blue = qRgb(0, 0, 255), yellow = qRgb(255, 255, 0);
+
+// The colours of a 7-colour ACeP panel by their codes, as Pimoroni measured them on its 5.65-inch
+// panel (SATURATED_PALETTE of the Inky library): black, white, green, blue, red, yellow, orange.
+const QVector<QRgb> acepColours
+    = {qRgb(57, 48, 57),  qRgb(255, 255, 255), qRgb(58, 91, 70),  qRgb(61, 59, 94),
+       qRgb(156, 72, 75), qRgb(208, 190, 71),  qRgb(177, 106, 73)};
+
+// An e-paper picture read back from its arrays, by name, as the panel shows it: from the two
+// planes, black where the black plane holds 0, the ink where the other does, white where both
+// hold 1; from the ACeP codes, the panel's colour of each. Bits and nibbles beyond the width
+// must be white, and no pixel both inks.
+void readPanel(const QByteArray &format, const QHash<QByteArray, QByteArray> &arrays, QSize size,
+               QImage *panel)
+{
+    const int w = size.width(), h = size.height();
+    *panel = QImage(size, QImage::Format_RGB32);
+    if (format == "epd7") {
+        const QByteArray codes = arrays.value("pic");
+        const int rowBytes = (w + 1) / 2;
+        QCOMPARE(codes.size(), rowBytes * h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < rowBytes * 2; ++x) {
+                const int code = quint8(codes[y * rowBytes + x / 2]) >> (x % 2 ? 0 : 4) & 0xf;
+                QVERIFY2(x < w ? code < 7 : code == 1,
+                         qPrintable(QString("pixel %1,%2: %3").arg(x).arg(y).arg(code)));
+                if (x < w)
+                    panel->setPixel(x, y, acepColours[code]);
+            }
+        }
+        return;
+    }
+    const QByteArray inkName = format.mid(7); // epd-bw-red, epd-bw-yellow
+    const QByteArray blackPlane = arrays.value("pic_black"), inkPlane = arrays.value("pic_" + inkName);
+    const int rowBytes = (w + 7) / 8;
+    QCOMPARE(blackPlane.size(), rowBytes * h);
+    QCOMPARE(inkPlane.size(), rowBytes * h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < rowBytes * 8; ++x) {
+            const int noBlack = quint8(blackPlane[y * rowBytes + x / 8]) >> (7 - x % 8) & 1;
+            const int noInk = quint8(inkPlane[y * rowBytes + x / 8]) >> (7 - x % 8) & 1;
+            QVERIFY2(noBlack || noInk, qPrintable(QString("pixel %1,%2 in both inks").arg(x).arg(y)));
+            if (x >= w) {
+                QVERIFY2(noBlack && noInk, qPrintable(QString("padding %1,%2 not white").arg(x).arg(y)));
+                continue;
+            }
+            panel->setPixel(x, y, !noBlack ? black : !noInk ? (inkName == "red" ? red : yellow) : white);
+        }
+    }
+}
+
+// A picture of `sources`, one a pixel, in an order that changes along rows and columns.
+QImage sourcesPicture(QSize size, const QVector<QRgb> &sources)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            picture.setPixel(x, y, sources[(x + 3 * y) % sources.size()]);
+    return picture;
+}
+
+QHash<QByteArray, QByteArray> arraysOf(const CHeader &header)
+{
+    QHash<QByteArray, QByteArray> arrays;
+    for (const CArray &array : header.arrays)
+        arrays.insert(array.name, array.data);
+    return arrays;
+}
+
+EncodedPicture encodeFor(const QByteArray &format, const QImage &picture, bool dither)
+{
+    EncodingOptions options;
+    options.arrayName = "pic";
+    options.dither = dither;
+    PreparedPicture prepared;
+    prepared.colours = picture;
+    return findDisplayFormat(format)->encode(prepared, options);
+}
+
+} // namespace
+
+void TestCli::encodesForEpaperPanels_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QVector<QRgb>>("sources");
+    QTest::addColumn<QVector<QRgb>>("shown"); // the panel's colour for each source
+
+    // White, black, red, near each of them, and what the panel has no ink for: dark blue and
+    // green to black, yellow to white.
+    const QVector<QRgb> forRed
+        = {white, black, red, qRgb(240, 240, 235), qRgb(30, 20, 40), qRgb(200, 30, 30), blue, green, yellow};
+    const QVector<QRgb> onRed = {white, black, red, white, black, red, black, black, white};
+    // Rows of 13, 8, 16 and 17 pixels: on each side of whole bytes.
+    QTest::newRow("black, white and red, 13 x 5")
+        << QByteArray("epd-bw-red") << QSize(13, 5) << forRed << onRed;
+    QTest::newRow("black, white and red, 8 x 3")
+        << QByteArray("epd-bw-red") << QSize(8, 3) << forRed << onRed;
+    QTest::newRow("black, white and red, 16 x 7")
+        << QByteArray("epd-bw-red") << QSize(16, 7) << forRed << onRed;
+    QTest::newRow("black, white and red, 17 x 2")
+        << QByteArray("epd-bw-red") << QSize(17, 2) << forRed << onRed;
+    // Green is light enough to go to yellow; red is too dark for it.
+    const QVector<QRgb> forYellow
+        = {white, black, yellow, qRgb(250, 220, 20), green, red, blue, qRgb(200, 200, 200)};
+    const QVector<QRgb> onYellow = {white, black, yellow, yellow, yellow, black, black, white};
+    QTest::newRow("black, white and yellow, 9 x 4")
+        << QByteArray("epd-bw-yellow") << QSize(9, 4) << forYellow << onYellow;
+    QTest::newRow("black, white and yellow, 24 x 11")
+        << QByteArray("epd-bw-yellow") << QSize(24, 11) << forYellow << onYellow;
+    // The panel's own colours to their codes; pure ones to the nearest the panel shows.
+    QVector<QRgb> forAcep = acepColours;
+    QVector<QRgb> onAcep = acepColours;
+    forAcep << white << black << red << green << blue << yellow;
+    onAcep << acepColours[1] << acepColours[0] << acepColours[4] << acepColours[2] << acepColours[3]
+           << acepColours[5];
+    QTest::newRow("seven colours, 7 x 3") << QByteArray("epd7") << QSize(7, 3) << forAcep << onAcep;
+    QTest::newRow("seven colours, 8 x 5") << QByteArray("epd7") << QSize(8, 5) << forAcep << onAcep;
+    QTest::newRow("seven colours, 13 x 14") << QByteArray("epd7") << QSize(13, 14) << forAcep << onAcep;
+    QTest::newRow("seven colours, 1 x 2") << QByteArray("epd7") << QSize(1, 2) << forAcep << onAcep;
+}
+
+void TestCli::encodesForEpaperPanels()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+    QFETCH(QVector<QRgb>, sources);
+    QFETCH(QVector<QRgb>, shown);
+    const EncodedPicture encoded = encodeFor(format, sourcesPicture(size, sources), false);
+    QImage panel;
+    readPanel(format, arraysOf(encoded.header), size, &panel);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(panel, sourcesPicture(size, shown));
+    QCOMPARE(encoded.shown.convertToFormat(QImage::Format_RGB32), panel); // the preview
+}
+
+void TestCli::dithersToThePanelsColours_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QRgb>("colour");
+    // Colours between the panel's: grey between black and white, pink between red and white,
+    // ochre between the ACeP panel's yellow, orange and grey.
+    QTest::newRow("grey on black, white and red") << QByteArray("epd-bw-red") << qRgb(128, 128, 128);
+    QTest::newRow("pink on black, white and red") << QByteArray("epd-bw-red") << qRgb(255, 128, 128);
+    QTest::newRow("light yellow on black, white and yellow")
+        << QByteArray("epd-bw-yellow") << qRgb(255, 255, 128);
+    QTest::newRow("grey on seven colours") << QByteArray("epd7") << qRgb(150, 140, 150);
+    QTest::newRow("ochre on seven colours") << QByteArray("epd7") << qRgb(190, 150, 80);
+}
+
+void TestCli::dithersToThePanelsColours()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QRgb, colour);
+    const QSize size(40, 30);
+    QImage flat(size, QImage::Format_RGB32);
+    flat.fill(colour);
+    // Cut, one colour throughout; dithered, the panel's colours average to it.
+    QImage panel;
+    readPanel(format, arraysOf(encodeFor(format, flat, false).header), size, &panel);
+    QImage uniform(size, QImage::Format_RGB32);
+    uniform.fill(panel.pixel(0, 0));
+    QCOMPARE(panel, uniform);
+    const EncodedPicture dithered = encodeFor(format, flat, true);
+    readPanel(format, arraysOf(dithered.header), size, &panel);
+    double sums[3] = {0, 0, 0};
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            sums[0] += qRed(panel.pixel(x, y));
+            sums[1] += qGreen(panel.pixel(x, y));
+            sums[2] += qBlue(panel.pixel(x, y));
+        }
+    }
+    const int pixels = size.width() * size.height();
+    const QString measured
+        = QString("%1 %2 %3").arg(sums[0] / pixels).arg(sums[1] / pixels).arg(sums[2] / pixels);
+    QVERIFY2(qAbs(sums[0] / pixels - qRed(colour)) < 8 && qAbs(sums[1] / pixels - qGreen(colour)) < 8
+                 && qAbs(sums[2] / pixels - qBlue(colour)) < 8,
+             qPrintable(measured));
+    QCOMPARE(dithered.shown.convertToFormat(QImage::Format_RGB32), panel);
+}
+
+void TestCli::takesPaletteFiles_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QVector<QRgb>>("colours"); // the file's, in order
+    QTest::addColumn<QString>("error"); // FILE: the file's path; empty: none
+
+    const QVector<QRgb> six = {black, white, red, green, blue, qRgb(18, 52, 86)};
+    QTest::newRow("GIMP palette")
+        << "index4"
+        << QByteArray("GIMP Palette\nName: Six\nColumns: 3\n# black first\n  0   0   0\tBlack\n"
+                      "255 255 255 White\n255   0   0\n  0 255   0 Green\n0 0 255 Blue\n"
+                      "\n18 52 86 Slate\n")
+        << six << QString();
+    QTest::newRow("GIMP palette, byte order mark and Windows line ends")
+        << "index8" << QByteArray("\xef\xbb\xbfGIMP Palette\r\nName: Two\r\n#\r\n255 0 0\tRed\r\n0 0 255\r\n")
+        << QVector<QRgb> {red, blue} << QString();
+    QTest::newRow("plain list")
+        << "index4" << QByteArray("# mine\n\n#FF0000\n  #00ff00  \n## red, green\n#\n#0000ff\n\t#123456\n")
+        << QVector<QRgb> {red, green, blue, qRgb(0x12, 0x34, 0x56)} << QString();
+    QTest::newRow("plain list, a colour twice") << "index4" << QByteArray("#ff0000\n#ff0000\n#0000ff\n")
+                                                << QVector<QRgb> {red, red, blue} << QString();
+    // As many colours as the format holds, and one more.
+    QVector<QRgb> many;
+    QByteArray list;
+    for (int i = 0; i < 257; ++i) {
+        many << qRgb((i & 7) << 5, (i >> 3 & 7) << 5, (i >> 6) << 6);
+        list += QColor(many.last()).name().toLatin1() + '\n';
+    }
+    const QByteArray sixteen = list.left(16 * 8), seventeen = list.left(17 * 8);
+    QTest::newRow("16 colours, index4") << "index4" << sixteen << many.mid(0, 16) << QString();
+    QTest::newRow("17 colours, index4")
+        << "index4" << seventeen << QVector<QRgb>()
+        << "--palette : FILE a 17 couleurs, plus que les 16 que tient --format index4";
+    QTest::newRow("256 colours, index8") << "index8" << list.left(256 * 8) << many.mid(0, 256) << QString();
+    QTest::newRow("257 colours, index8")
+        << "index8" << list << QVector<QRgb>()
+        << "--palette : FILE a 257 couleurs, plus que les 256 que tient --format index8";
+    // Lines that are neither a colour nor a comment.
+    const QString neither = "n'est ni une couleur #rrvvbb ni un commentaire (# suivi d'une espace)";
+    QTest::newRow("five digits") << "index4" << QByteArray("#ff0000\n#ff00f\n") << QVector<QRgb>()
+                                 << "--palette : FILE, ligne 2 : « #ff00f » " + neither;
+    QTest::newRow("without #") << "index4" << QByteArray("ff0000\n") << QVector<QRgb>()
+                               << "--palette : FILE, ligne 1 : « ff0000 » " + neither;
+    QTest::newRow("with a name") << "index8" << QByteArray("# red\n#ff0000 rouge\n") << QVector<QRgb>()
+                                 << "--palette : FILE, ligne 2 : « #ff0000 rouge » " + neither;
+    QTest::newRow("GIMP component above 255")
+        << "index4" << QByteArray("GIMP Palette\n0 0 0\n256 0 0 Too red\n") << QVector<QRgb>()
+        << "--palette : FILE, ligne 3 : « 256 0 0 Too red » a une composante au-delà de 255";
+    QTest::newRow("GIMP, two numbers")
+        << "index4" << QByteArray("GIMP Palette\n12 34\n") << QVector<QRgb>()
+        << "--palette : FILE, ligne 2 : « 12 34 » n'est pas une couleur R V B (trois nombres de 0 à 255)";
+    QTest::newRow("comments only") << "index4" << QByteArray("# none\n\n#\n") << QVector<QRgb>()
+                                   << "--palette : FILE, aucune couleur";
+}
+
+void TestCli::takesPaletteFiles()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, file);
+    QFETCH(QVector<QRgb>, colours);
+    QFETCH(QString, error);
+    writeFile(path("colours.pal"), file);
+    // Each of the palette's colours and, for a colour given twice, its first entry.
+    const QSize size(7, 5);
+    savePicture(sourcesPicture(size, colours.isEmpty() ? QVector<QRgb> {red} : colours), path("pic.png"),
+                "PNG");
+    const Run run = quillonConvert({"-n", "pic", "--preview", "-o", path("command"), "--format", format,
+                                    "--palette", path("colours.pal"), path("pic.png")});
+    if (!error.isEmpty()) {
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.err.section('\n', 0, 0),
+                 "quillon-convert: " + error.replace("FILE", path("colours.pal")));
+        return;
+    }
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    const QHash<QString, HeaderArray> arrays
+        = parseArrays(QString::fromUtf8(readFile(path("command/pic.h"))));
+    const int entries = format == "index4" ? 16 : 256;
+    const QVector<quint32> &palette = arrays.value("pic_palette").values;
+    QCOMPARE(palette.size(), entries);
+    for (int i = 0; i < entries; ++i) // the file's colours, then 0x0000
+        QCOMPARE(palette[i], i < colours.size() ? quint32(rgb565(colours[i])) : 0u);
+    const QVector<quint32> &indices = arrays.value("pic").values;
+    const QImage preview = QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const int index = format == "index8"
+                ? int(indices[y * size.width() + x])
+                : int(indices[y * ((size.width() + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
+            const QRgb colour = colours[(x + 3 * y) % colours.size()];
+            QCOMPARE(index, colours.indexOf(colour));
+            QCOMPARE(preview.pixel(x, y), shown(rgb565(colour)));
+        }
+    }
+}
+
+namespace {
+
+// Stand-ins of the calls that the e-paper headers' comments give, their declarations copied
+// from GxEPD2 (GxEPD2_3C.h, GxEPD2_7C.h) and from Waveshare's e-Paper library, each drawing
+// on a screen of SCREEN_W x SCREEN_H letters what the panel shows: W white, K black, C the
+// colour plane's ink; the ACeP codes and the grey levels as digits. In each plane a bit 0 puts
+// that ink (GxEPD2's drivers with invert false; Waveshare's, whose set-up reads the red memory
+// inverted); Waveshare's four greys are 3 white, 2 and 1 the light and dark greys, 0 black.
+const char epaperStandIn[] = R"(#include <stdint.h>
+#include <stdio.h>
+typedef uint8_t UBYTE;
+typedef uint16_t UWORD;
+static char screen[SCREEN_H][SCREEN_W];
+static int pgmUsed = -1;
+static void put(int x, int y, char c)
+{
+    if (x >= 0 && y >= 0 && x < SCREEN_W && y < SCREEN_H)
+        screen[y][x] = c;
+}
+struct GxEPD2_StandIn
+{
+    void drawImage(const uint8_t *black, const uint8_t *color, int16_t x, int16_t y, int16_t w, int16_t h,
+                   bool invert, bool mirror_y, bool pgm)
+    {
+        const int wb = (w + 7) / 8;
+        for (int i = 0; i < h; ++i)
+            for (int j = 0; j < w; ++j) {
+                const int at = (mirror_y ? h - 1 - i : i) * wb + j / 8, mask = 0x80 >> (j % 8);
+                const int b = (invert ? ~black[at] : black[at]) & mask, c = (invert ? ~color[at] : color[at]) & mask;
+                put(x + j, y + i, !b ? 'K' : !c ? 'C' : 'W');
+            }
+        pgmUsed = pgm;
+    }
+    void drawNative(const uint8_t *data1, const uint8_t *data2, int16_t x, int16_t y, int16_t w, int16_t h,
+                    bool invert, bool mirror_y, bool pgm)
+    {
+        (void)data2;
+        const int wb = (w + 1) / 2;
+        for (int i = 0; i < h; ++i)
+            for (int j = 0; j < w; ++j) {
+                const uint8_t d = data1[(mirror_y ? h - 1 - i : i) * wb + j / 2] ^ (invert ? 0xff : 0);
+                put(x + j, y + i, char('0' + (j % 2 ? d & 0xf : d >> 4)));
+            }
+        pgmUsed = pgm;
+    }
+};
+GxEPD2_StandIn display;
+void EPD_2IN13B_V4_Display(const UBYTE *blackImage, const UBYTE *redImage)
+{
+    const int wb = (SCREEN_W + 7) / 8;
+    for (int i = 0; i < SCREEN_H; ++i)
+        for (int j = 0; j < SCREEN_W; ++j) {
+            const int mask = 0x80 >> (j % 8);
+            put(j, i, !(blackImage[i * wb + j / 8] & mask) ? 'K' : !(redImage[i * wb + j / 8] & mask) ? 'C' : 'W');
+        }
+}
+void EPD_2IN13BC_Display(const UBYTE *blackimage, const UBYTE *ryimage)
+{
+    EPD_2IN13B_V4_Display(blackimage, ryimage);
+}
+void EPD_4IN2_4GrayDisplay(const UBYTE *Image)
+{
+    for (int i = 0; i < SCREEN_H; ++i)
+        for (int j = 0; j < SCREEN_W; ++j)
+            put(j, i, char('0' + (Image[i * (SCREEN_W / 4) + j / 4] >> (6 - 2 * (j % 4)) & 3)));
+}
+void EPD_5IN65F_Display_part(const UBYTE *image, UWORD xstart, UWORD ystart, UWORD image_width, UWORD image_heigh)
+{
+    for (int i = ystart; i < ystart + image_heigh; ++i)
+        for (int j = xstart / 2; j < (image_width + xstart) / 2; ++j) {
+            const UBYTE d = image[(j - xstart / 2) + (image_width / 2 * (i - ystart))];
+            put(2 * j, i, char('0' + (d >> 4)));
+            put(2 * j + 1, i, char('0' + (d & 0xf)));
+        }
+}
+void EPD_7IN3F_Display(UBYTE *Image)
+{
+    EPD_5IN65F_Display_part(Image, 0, 0, SCREEN_W, SCREEN_H);
+}
+)";
+
+} // namespace
+
+void TestCli::drawsAsTheCommentSays_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("library"); // how the comment line begins
+    QTest::newRow("GxEPD2, black, white and red")
+        << QStringList {"--format", "epd-bw-red"} << QSize(13, 5) << "GxEPD2";
+    QTest::newRow("GxEPD2, black, white and yellow, in program memory")
+        << QStringList {"--format", "epd-bw-yellow", "--progmem"} << QSize(16, 3) << "GxEPD2";
+    QTest::newRow("Waveshare, black, white and red")
+        << QStringList {"--format", "epd-bw-red"} << QSize(17, 4) << "Waveshare";
+    QTest::newRow("Waveshare, black, white and yellow")
+        << QStringList {"--format", "epd-bw-yellow"} << QSize(8, 2) << "Waveshare";
+    QTest::newRow("GxEPD2, seven colours") << QStringList {"--format", "epd7"} << QSize(9, 4) << "GxEPD2";
+    QTest::newRow("Waveshare 5.65 inches, seven colours")
+        << QStringList {"--format", "epd7"} << QSize(10, 3) << "Waveshare 5,65";
+    QTest::newRow("Waveshare 7.3 inches, seven colours")
+        << QStringList {"--format", "epd7"} << QSize(8, 6) << "Waveshare 7,3";
+    QTest::newRow("Waveshare, four greys")
+        << QStringList {"--format", "gray2"} << QSize(12, 5) << "Waveshare";
+}
+
+void TestCli::drawsAsTheCommentSays()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QSize, size);
+    QFETCH(QString, library);
+    const QString cxx = QStandardPaths::findExecutable("c++");
+    if (cxx.isEmpty())
+        QSKIP("no C++ compiler");
+    const QVector<QRgb> sources
+        = {white, black, red, green, blue, yellow, qRgb(100, 100, 100), qRgb(200, 120, 60)};
+    savePicture(sourcesPicture(size, sources), path("pic.png"), "PNG");
+    const Run run = quillonConvert(QStringList {"-n", "pic", "--preview", "-o", path("command")} + options
+                                   + QStringList {path("pic.png")});
+    QCOMPARE(run.exitCode, 0);
+    // The comment's line, pasted as it stands, x and y at 0.
+    const QString text = QString::fromUtf8(readFile(path("command/pic.h")));
+    const QString line
+        = QRegularExpression("\n// " + QRegularExpression::escape(library) + "[^:\n]*: ([^;\n]*;)")
+              .match(text)
+              .captured(1);
+    QVERIFY2(!line.isEmpty(), qPrintable(text));
+    // Waveshare's C library reads its images from ordinary memory only.
+    QCOMPARE(text.contains("EPD_"), !options.contains("--progmem"));
+    writeFile(path("command/standin.h"), epaperStandIn);
+    QVERIFY(QDir().mkpath(path("command/avr")));
+    writeFile(path("command/avr/pgmspace.h"), "#define PROGMEM\n");
+    writeFile(
+        path("command/main.cpp"),
+        "#include \"standin.h\"\n#include \"pic.h\"\nint main()\n{\n    const int16_t x = 0, y = 0;\n"
+        "    (void)x;\n    (void)y;\n    "
+            + line.toUtf8()
+            + "\n    for (int i = 0; i < SCREEN_H; ++i)\n        printf(\"%.*s\\n\", SCREEN_W, screen[i]);\n"
+              "    printf(\"pgm %d\\n\", pgmUsed);\n    return 0;\n}\n");
+    QProcess compiler;
+    compiler.setProcessChannelMode(QProcess::MergedChannels);
+    compiler.start(cxx,
+                   {"-std=c++11", "-Wall", "-Wextra", "-Werror",
+                    "-DSCREEN_W=" + QString::number(size.width()),
+                    "-DSCREEN_H=" + QString::number(size.height()), "-I", path("command"), "-o",
+                    path("command/main"), path("command/main.cpp")});
+    QVERIFY(compiler.waitForFinished(60000));
+    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+    QProcess program;
+    program.start(path("command/main"), QStringList());
+    QVERIFY(program.waitForFinished(60000));
+
+    // What the preview shows, in the stand-in's letters: only the panel's colours.
+    const QImage preview = QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(preview));
+    const QRgb ink = options[1] == "epd-bw-red" ? red : yellow;
+    QByteArray expected;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const QRgb colour = preview.pixel(x, y);
+            if (options[1] == "epd7")
+                expected += acepColours.contains(colour) ? char('0' + acepColours.indexOf(colour)) : '?';
+            else if (options[1] == "gray2")
+                expected += qGray(colour) % 85 || colour != qRgb(qRed(colour), qRed(colour), qRed(colour))
+                    ? '?'
+                    : char('0' + qRed(colour) / 85);
+            else
+                expected += colour == white ? 'W' : colour == black ? 'K' : colour == ink ? 'C' : '?';
+        }
+        expected += '\n';
+    }
+    const bool gxepd2 = library == "GxEPD2";
+    expected += QByteArray("pgm ") + (!gxepd2 ? "-1" : options.contains("--progmem") ? "1" : "0") + "\n";
+    QCOMPARE(program.readAllStandardOutput(), expected);
 }
 
 namespace {
@@ -2029,6 +2538,7 @@ void TestCli::dithersWithFloydSteinbergWeights_data()
     QTest::addColumn<QByteArray>("array");
     QTest::newRow("black and white") << "mono" << QByteArray::fromHex("1e68b2ca");
     QTest::newRow("16 greys") << "gray4" << QByteArray::fromHex("1368ace0579bd1308bdf2460ce1358a0");
+    QTest::newRow("4 greys") << "gray2" << QByteArray::fromHex("16ac5ac4ab14b168");
 }
 
 void TestCli::dithersWithFloydSteinbergWeights()

@@ -1,0 +1,204 @@
+#include "epaper_formats.h"
+
+#include "display_format_parts.h"
+#include "error_diffusion.h"
+
+#include <climits>
+#include <vector>
+
+namespace {
+
+// The "redmean" distance: squared differences of red, green and blue weighed as the eye
+// tells them apart, red counting more among reds and blue among blues. Cheap, and nearer to
+// what is seen than plain RGB distance, which finds dark blues and greens too near black.
+int colourDistance(const int *wanted, QRgb candidate)
+{
+    const int meanRed = (wanted[0] + qRed(candidate)) / 2;
+    const int dr = wanted[0] - qRed(candidate), dg = wanted[1] - qGreen(candidate),
+              db = wanted[2] - qBlue(candidate);
+    return ((512 + meanRed) * dr * dr >> 8) + 4 * dg * dg + ((767 - meanRed) * db * db >> 8);
+}
+
+// Each pixel, rows top first, the index of its nearest panel colour, the error diffused or
+// not; `shown` receives the panel's colours.
+QVector<quint8> nearestPanelColours(const QImage &colours, const QVector<QRgb> &panel, bool dither,
+                                    QImage *shown)
+{
+    const int width = colours.width(), height = colours.height();
+    QVector<quint8> result(width * height);
+    *shown = QImage(colours.size(), QImage::Format_RGB32);
+    // The answers worked out so far, each in the slot its colour hashes to: the colour in the
+    // high 24 bits, its entry in the low 8. Photos repeat colours; a collision only costs a search.
+    constexpr quint32 empty = 0xffffffff; // no panel has 256 colours
+    std::vector<quint32> answers(1 << 16, empty);
+    diffuseErrors<3>(
+        width, height, dither,
+        [&](int x, int y, int *values) {
+            const QRgb colour = reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x];
+            values[0] = qRed(colour);
+            values[1] = qGreen(colour);
+            values[2] = qBlue(colour);
+        },
+        [&](const int *values, int *shownValues) {
+            const quint32 key = quint32(values[0] << 16 | values[1] << 8 | values[2]);
+            quint32 &answer = answers[(key * 2654435761u) >> 16];
+            int best = 0;
+            if (answer >> 8 == key && answer != empty) {
+                best = int(answer & 0xff);
+            } else {
+                int bestDistance = INT_MAX;
+                for (int i = 0; i < panel.size(); ++i) {
+                    const int distance = colourDistance(values, panel[i]);
+                    if (distance < bestDistance) {
+                        bestDistance = distance;
+                        best = i;
+                    }
+                }
+                answer = key << 8 | quint32(best);
+            }
+            shownValues[0] = qRed(panel[best]);
+            shownValues[1] = qGreen(panel[best]);
+            shownValues[2] = qBlue(panel[best]);
+            return best;
+        },
+        [&](int x, int y, int index) {
+            result[y * width + x] = quint8(index);
+            reinterpret_cast<QRgb *>(shown->scanLine(y))[x] = panel[index];
+        });
+    return result;
+}
+
+QByteArray pgmArgument(const EncodingOptions &options)
+{
+    return options.progmem ? "true" : "false";
+}
+
+// The lines of Waveshare's C library, whose functions read their images from ordinary memory:
+// none for arrays in program memory.
+QVector<QByteArray> waveshareLines(const EncodingOptions &options, const QVector<QByteArray> &lines)
+{
+    return options.progmem ? QVector<QByteArray>() : lines;
+}
+
+// Black, white and a colour in two planes, 0 where the ink goes.
+// `waveshare`: the Display function of one of Waveshare's panels of that ink.
+EncodedPicture encodeTwoPlanes(const PreparedPicture &picture, const EncodingOptions &options, QRgb ink,
+                               const QByteArray &inkName, const QByteArray &waveshare)
+{
+    enum { White, Black, Ink };
+    EncodedPicture encoded;
+    const QImage &colours = picture.colours;
+    const int width = colours.width(), height = colours.height();
+    const QVector<quint8> chosen = nearestPanelColours(colours, {qRgb(255, 255, 255), qRgb(0, 0, 0), ink},
+                                                       options.dither, &encoded.shown);
+    const int rowBytes = (width + 7) / 8;
+    QByteArray black(rowBytes * height, char(0xff)), colour(rowBytes * height, char(0xff));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int at = y * rowBytes + x / 8;
+            const char bit = char(0x80 >> (x % 8));
+            if (chosen[y * width + x] == Black)
+                black[at] = char(black[at] & ~bit);
+            else if (chosen[y * width + x] == Ink)
+                colour[at] = char(colour[at] & ~bit);
+        }
+    }
+    const QByteArray plane = "NAME_" + inkName;
+    encoded.header = startDisplayHeader(
+        colours, options,
+        QVector<QByteArray> {
+            "Dans chaque plan, comme les attendent GxEPD2 et Waveshare : 0 où l'encre se pose, "
+            "1 blanc (et au-delà de la largeur).",
+            "GxEPD2 (GxEPD2_3C, x multiple de 8) : display.drawImage(NAME_black, " + plane
+                + ", x, y, NAME_width, NAME_height, false, false, " + pgmArgument(options) + ");"}
+            + waveshareLines(options,
+                             {"Waveshare (image de la taille de l'écran) : " + waveshare + "(NAME_black, "
+                              + plane + "); ou la fonction Display de l'écran."}));
+    encoded.header.arrays << displayRowArray(options.arrayName + "_black", black, rowBytes, options,
+                                             encoded.header)
+                          << displayRowArray(options.arrayName + "_" + inkName, colour, rowBytes, options,
+                                             encoded.header);
+    return encoded;
+}
+
+} // namespace
+
+EncodedPicture encodeGray2(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    EncodedPicture encoded;
+    const QVector<quint8> levels = greyLevels(picture.colours, 4, 0, options, &encoded.shown);
+    const int width = picture.colours.width(), height = picture.colours.height();
+    const int rowBytes = (width + 3) / 4;
+    QByteArray bytes(rowBytes * height, '\0');
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            bytes[y * rowBytes + x / 4]
+                = char(bytes[y * rowBytes + x / 4] | levels[y * width + x] << (6 - 2 * (x % 4)));
+    }
+    encoded.header = startDisplayHeader(
+        picture.colours, options,
+        QVector<QByteArray> {
+            QByteArray("Quatre pixels par octet, celui de gauche dans les 2 bits de poids fort ; ")
+            + (options.invert ? "0 blanc, 1 et 2 gris, 3 noir (--invert)." : "0 noir, 1 et 2 gris, 3 blanc.")}
+            + waveshareLines(
+                options,
+                {"Waveshare 4 gris (image de la taille de l'écran) : EPD_4IN2_4GrayDisplay(NAME);"}));
+    encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
+    return encoded;
+}
+
+EncodedPicture encodeEpdBlackWhiteRed(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    return encodeTwoPlanes(picture, options, qRgb(255, 0, 0), "red", "EPD_2IN13B_V4_Display");
+}
+
+EncodedPicture encodeEpdBlackWhiteYellow(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    return encodeTwoPlanes(picture, options, qRgb(255, 255, 0), "yellow", "EPD_2IN13BC_Display");
+}
+
+EncodedPicture encodeEpd7(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    // The colours an ACeP panel shows, in the order of its codes: those measured on the 5.65-inch
+    // 600 x 448 panel (UC8159) by Pimoroni, SATURATED_PALETTE of their Inky library
+    // (inky_uc8159.py). Pure RGB colours would send most of a photo to black and white.
+    static const QVector<QRgb> measured = {
+        qRgb(57, 48, 57), // 0 black
+        qRgb(255, 255, 255), // 1 white
+        qRgb(58, 91, 70), // 2 green
+        qRgb(61, 59, 94), // 3 blue
+        qRgb(156, 72, 75), // 4 red
+        qRgb(208, 190, 71), // 5 yellow
+        qRgb(177, 106, 73), // 6 orange
+    };
+    constexpr int white = 1;
+    EncodedPicture encoded;
+    const QImage &colours = picture.colours;
+    const int width = colours.width(), height = colours.height();
+    const QVector<quint8> codes = nearestPanelColours(colours, measured, options.dither, &encoded.shown);
+    const int rowBytes = (width + 1) / 2;
+    QByteArray bytes(rowBytes * height, char(white << 4 | white));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int at = y * rowBytes + x / 2;
+            bytes[at] = char(x % 2 ? (bytes[at] & 0xf0) | codes[y * width + x]
+                                   : (bytes[at] & 0x0f) | codes[y * width + x] << 4);
+        }
+    }
+    encoded.header = startDisplayHeader(
+        colours, options,
+        QVector<QByteArray> {
+            "Deux pixels par octet, celui de gauche dans les 4 bits de poids fort : 0 noir, "
+            "1 blanc, 2 vert, 3 bleu, 4 rouge, 5 jaune, 6 orange ; en largeur impaire, chaque "
+            "ligne finit par un blanc.",
+            "GxEPD2 (GxEPD2_7C, x pair) : display.drawNative(NAME, nullptr, x, y, NAME_width, "
+            "NAME_height, false, false, "
+                + pgmArgument(options) + ");"}
+            + waveshareLines(options,
+                             {"Waveshare 5,65 pouces (largeur paire) : EPD_5IN65F_Display_part(NAME, x, "
+                              "y, NAME_width, NAME_height);",
+                              "Waveshare 7,3 pouces (image de 800 x 480) : EPD_7IN3F_Display((UBYTE "
+                              "*)NAME);"}));
+    encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
+    return encoded;
+}

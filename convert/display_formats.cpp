@@ -112,9 +112,10 @@ EncodedPicture encodeBitRows(const PreparedPicture &picture, const EncodingOptio
 
 EncodedPicture encodeMono(const PreparedPicture &picture, const EncodingOptions &options)
 {
+    // Not u8g2_DrawBitmap: it reads RAM, where an AVR has no such array, and draws each row's
+    // padding bits too; u8g2 reads --format xbm from flash.
     return encodeBitRows(picture, options, false,
-                         {"Adafruit GFX : display.drawBitmap(x, y, NAME, NAME_width, NAME_height, 1);",
-                          "u8g2 : u8g2_DrawBitmap(&u8g2, x, y, (NAME_width + 7) / 8, NAME_height, NAME);"});
+                         {"Adafruit GFX : display.drawBitmap(x, y, NAME, NAME_width, NAME_height, 1);"});
 }
 
 EncodedPicture encodeXbm(const PreparedPicture &picture, const EncodingOptions &options)
@@ -137,9 +138,22 @@ EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions
                 bytes[(y / 8) * width + x] = char(bytes[(y / 8) * width + x] | 1 << (y % 8));
         }
     }
-    encoded.header = startHeader(picture.colours, options,
-                                 {"Adafruit_SSD1306 : memcpy(display.getBuffer(), NAME, sizeof NAME);",
-                                  "u8g2 : memcpy(u8g2_GetBufferPtr(&u8g2), NAME, sizeof NAME);"});
+    // Each page row of the picture goes into the display's own at column x, the rows below it
+    // in its last page cleared; read from flash on AVR with --progmem.
+    const QByteArray copy = options.progmem ? "memcpy_P" : "memcpy";
+    QVector<QByteArray> drawing {
+        "Adafruit_SSD1306 : for (int16_t p = 0; p < (NAME_height + 7) / 8; p++) " + copy
+        + "(display.getBuffer() + (y / 8 + p) * display.width() + x, NAME + p * NAME_width, NAME_width);"};
+    drawing << QByteArray("u8g2 : for (int p = 0; p < (NAME_height + 7) / 8; p++) ")
+            + (options.progmem
+                   ? "for (int c = 0; c < NAME_width; c++) u8g2_GetBufferPtr(&u8g2)[(y / 8 + p) * "
+                     "u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = u8x8_pgm_read(NAME + p * "
+                     "NAME_width + c);"
+                   : "memcpy(u8g2_GetBufferPtr(&u8g2) + (y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) "
+                     "* 8 + x, NAME + p * NAME_width, NAME_width);")
+            << "y multiple de 8, image entièrement dans l'écran (rotation 0, tampon complet de u8g2)."
+            << "Les lignes sous l'image dans sa dernière page sont effacées.";
+    encoded.header = startHeader(picture.colours, options, drawing);
     encoded.header.arrays << rowArray(options.arrayName, bytes, width, options, encoded.header);
     return encoded;
 }
@@ -185,9 +199,17 @@ EncodedPicture encodeGray4(const PreparedPicture &picture, const EncodingOptions
 {
     EncodedPicture encoded;
     const QVector<quint8> levels = greyLevels(picture.colours, 16, 0, options, &encoded.shown);
-    encoded.header = startHeader(picture.colours, options,
-                                 {"SSD1322, SSD1327 : les octets vont tels quels dans la mémoire de l'écran, "
-                                  "deux pixels par octet, celui de gauche dans les 4 bits de poids fort."});
+    // Each row goes into the SSD1327's buffer, two pixels a byte as there, from x (even).
+    encoded.header = startHeader(
+        picture.colours, options,
+        {"Adafruit_SSD1327 : for (int16_t r = 0; r < NAME_height; r++) "
+             + QByteArray(options.progmem ? "memcpy_P" : "memcpy")
+             + "(display.getBuffer() + (y + r) * (display.width() / 2) + x / 2, NAME + r * ((NAME_width + 1) "
+               "/ 2), "
+               "(NAME_width + 1) / 2);",
+         "x pair, image entièrement dans l'écran (rotation 0) ; d'une largeur impaire, le pixel à droite de "
+         "chaque ligne est effacé.",
+         "SSD1322, SSD1327 : deux pixels par octet, celui de gauche dans les 4 bits de poids fort."});
     const int width = picture.colours.width();
     encoded.header.arrays << rowArray(options.arrayName, packNibbles(levels, width, picture.colours.height()),
                                       (width + 1) / 2, options, encoded.header);
@@ -205,17 +227,28 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
     EncodedPicture encoded;
     encoded.shown = std::move(indexed.shown);
 
+    // TFT_eSPI's 4-bit pushImage sends each palette entry high byte first itself: the palette
+    // stays in the firmware's order, whatever --swap-bytes. Its 8-bit one reads RGB332 and no
+    // palette: each index is looked up here and pushed as pushImage pushes 5-6-5 values.
     const bool eightBits = paletteSize == 256;
-    encoded.header = startHeader(colours, options,
-                                 {QByteArray("TFT_eSPI : tft.pushImage(x, y, NAME_width, NAME_height, NAME, ")
-                                  + (eightBits ? "true" : "false") + ", (uint16_t *)NAME_palette);"});
+    const bool swapped = eightBits && options.swapBytes;
+    encoded.header = startHeader(
+        colours, options,
+        {eightBits
+             ? QByteArray("TFT_eSPI : tft.setSwapBytes(") + (swapped ? "false" : "true")
+                 + "); tft.startWrite(); tft.setAddrWindow(x, y, NAME_width, NAME_height); for (int32_t i = "
+                   "0; "
+                   "i < NAME_width * NAME_height; i++) tft.pushPixels(&NAME_palette[NAME[i]], 1); "
+                   "tft.endWrite();"
+             : QByteArray("TFT_eSPI : tft.pushImage(x, y, NAME_width, NAME_height, NAME, false, (uint16_t "
+                          "*)NAME_palette);")});
     palette.resize(paletteSize);
     CArray paletteArray;
     paletteArray.type = CArray::Uint16;
     paletteArray.name = options.arrayName + "_palette";
     paletteArray.size = number(paletteSize);
     for (quint16 colour : palette)
-        append565(paletteArray.data, colour, options.swapBytes);
+        append565(paletteArray.data, colour, swapped);
     encoded.header.arrays << paletteArray
                           << rowArray(options.arrayName,
                                       eightBits ? bytesOf(indices) : packNibbles(indices, width, height),
@@ -262,19 +295,29 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
             qToLittleEndian(stored, values.data() + 2 * (y * width + x));
         }
     }
-    const auto stored
-        = [&](quint16 value) { return options.swapBytes ? quint16(value << 8 | value >> 8) : value; };
-
+    // Adafruit GFX draws values in the firmware's order. TFT_eSPI sends them high byte first
+    // when told to swap, as they are when told not to; it compares its key, given in the
+    // firmware's order, to the values as they are stored, swapping the key when told not to swap.
+    const QByteArray swapFirst
+        = QByteArray("TFT_eSPI : tft.setSwapBytes(") + (options.swapBytes ? "false" : "true") + "); ";
     QVector<QByteArray> drawing;
-    if (options.alphaMask)
-        drawing << "Adafruit GFX : tft.drawRGBBitmap(x, y, NAME, NAME_mask, NAME_width, NAME_height);";
-    else if (transparent)
-        drawing << "TFT_eSPI : tft.pushImage(x, y, NAME_width, NAME_height, NAME, NAME_transparent);";
-    else
-        drawing << "Adafruit GFX : tft.drawRGBBitmap(x, y, NAME, NAME_width, NAME_height);";
+    if (options.alphaMask) {
+        if (!options.swapBytes)
+            drawing << "Adafruit GFX : tft.drawRGBBitmap(x, y, NAME, NAME_mask, NAME_width, NAME_height);";
+        drawing << swapFirst
+                + "tft.pushMaskedImage(x, y, NAME_width, NAME_height, (uint16_t *)NAME, (uint8_t "
+                  "*)NAME_mask);";
+    }
+    if (transparent)
+        drawing << swapFirst + "tft.pushImage(x, y, NAME_width, NAME_height, NAME, NAME_transparent);";
+    if (!options.alphaMask && !transparent) {
+        if (!options.swapBytes)
+            drawing << "Adafruit GFX : tft.drawRGBBitmap(x, y, NAME, NAME_width, NAME_height);";
+        drawing << swapFirst + "tft.pushImage(x, y, NAME_width, NAME_height, NAME);";
+    }
     encoded.header = startHeader(pixels, options, drawing);
     if (transparent)
-        encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(stored(keyValue)));
+        encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(keyValue));
     encoded.header.arrays << rowArray(options.arrayName, values, width * 2, options, encoded.header,
                                       CArray::Uint16);
     if (options.alphaMask) {

@@ -77,6 +77,8 @@ private slots:
     void dithersAGreyRampFaithfully();
     void encodesForSmallDisplays_data();
     void encodesForSmallDisplays();
+    void drawsAsItsCommentSays_data();
+    void drawsAsItsCommentSays();
     void encodesLvglImages_data();
     void encodesLvglImages();
     void compressesAsLvglDoes_data();
@@ -1298,6 +1300,114 @@ void TestCli::encodesForSmallDisplays()
     }
 }
 
+void TestCli::drawsAsItsCommentSays_data()
+{
+    QTest::addColumn<QStringList>("options");
+    const auto row = [](const char *name, const QStringList &options) { QTest::newRow(name) << options; };
+    row("mono", {"--format", "mono"});
+    row("xbm", {"--format", "xbm"});
+    row("pages, narrower than the display", {"--format", "pages"});
+    row("pages in flash", {"--format", "pages", "--progmem"});
+    row("gray8", {"--format", "gray8"});
+    row("gray4", {"--format", "gray4"});
+    row("gray4 in flash", {"--format", "gray4", "--progmem"});
+    row("index4", {"--format", "index4"});
+    row("index4, swapped", {"--format", "index4", "--swap-bytes"});
+    row("index8", {"--format", "index8"});
+    row("index8, swapped", {"--format", "index8", "--swap-bytes"});
+    row("rgb565", {"--format", "rgb565"});
+    row("rgb565 in flash", {"--format", "rgb565", "--progmem"});
+    row("rgb565, swapped", {"--format", "rgb565", "--swap-bytes"});
+    row("rgb565, key colour", {"--format", "rgb565", "--transparent", "#102030"});
+    row("rgb565, key colour, swapped", {"--format", "rgb565", "--transparent", "#102030", "--swap-bytes"});
+    row("rgb565, mask", {"--format", "rgb565", "--alpha", "mask"});
+    row("rgb565, mask, swapped", {"--format", "rgb565", "--alpha", "mask", "--swap-bytes"});
+}
+
+// Each line a header's comment gives, compiled as it stands against a stand-in of its library,
+// warnings as errors, and run: the picture lands on a 128 x 64 screen at (6, 8) as the preview
+// shows it, and nothing else is drawn.
+void TestCli::drawsAsItsCommentSays()
+{
+    QFETCH(QStringList, options);
+    const QString cc = QStandardPaths::findExecutable("cc"), cxx = QStandardPaths::findExecutable("c++");
+    if (cc.isEmpty() || cxx.isEmpty())
+        QSKIP("no C or C++ compiler");
+    // 37 x 13, one page row and a part; its top right corner transparent.
+    QImage picture(37, 13, QImage::Format_ARGB32);
+    for (int y = 0; y < 13; ++y)
+        for (int x = 0; x < 37; ++x)
+            picture.setPixel(x, y, qRgba(x * 7, y * 19, (x * y * 5) % 256, x > 30 && y < 4 ? 0 : 255));
+    savePicture(picture, path("pic.png"), "PNG");
+    const Run run = quillonConvert(QStringList {"-n", "pic", "--preview", "-o", path("command")} + options
+                                   + QStringList {path("pic.png")});
+    QCOMPARE(run.exitCode, 0);
+    const QString format = options[options.indexOf("--format") + 1];
+    const QImage shown(path("command/pic16bits.png"));
+    const bool colour = format == "rgb565" || format.startsWith("index");
+    const bool keyed = options.contains("--transparent") || options.contains("--alpha");
+    QVector<quint32> expected(128 * 64, 0);
+    for (int y = 0; y < 13; ++y) {
+        for (int x = 0; x < 37; ++x) {
+            const QRgb pixel = shown.pixel(x, y);
+            expected[(y + 8) * 128 + x + 6] = colour
+                ? (keyed && qAlpha(picture.pixel(x, y)) < 128) ? 0 : 0x10000 | rgb565(pixel)
+                : format == "gray8" ? qRed(pixel)
+                : format == "gray4" ? qRed(pixel) / 17
+                                    : qRed(pixel) == 255;
+        }
+    }
+
+    const QString text = QString::fromUtf8(readFile(path("command/pic.h")));
+    QRegularExpressionMatchIterator lines
+        = QRegularExpression("^// (Adafruit GFX|Adafruit_SSD1306|Adafruit_SSD1327|TFT_eSPI|u8g2) : (.*)$",
+                             QRegularExpression::MultilineOption)
+              .globalMatch(text);
+    QVERIFY2(lines.hasNext(), qPrintable(text));
+    while (lines.hasNext()) {
+        const QRegularExpressionMatch line = lines.next();
+        const QString library = line.captured(1), code = line.captured(2);
+        const bool c = library == "u8g2";
+        const QString object = library == "Adafruit GFX"
+            ? "Adafruit_GFX tft(128, 64), display(128, 64), canvas(128, 64);"
+            : library == "TFT_eSPI" ? "TFT_eSPI tft;"
+            : c                     ? ""
+                                    : library + " display(128, 64);";
+        writeFile(path("command/main." + QString(c ? "c" : "cpp")),
+                  (c ? "#include <u8g2.h>\n#include \"pic.h\"\nint main(void)\n{\n    u8g2_t u8g2;\n"
+                       "    standin_setup(&u8g2);\n    u8g2_uint_t x = 6, y = 8;\n    (void)x, (void)y;\n    "
+                     : "#include <displays.h>\n#include \"pic.h\"\n" + object
+                           + "\nint main(void)\n{\n    int16_t x = 6, y = 8;\n    (void)x, (void)y;\n    ")
+                          .toUtf8()
+                      + code.toUtf8() + (c ? "\n    standin_dump(&u8g2);\n" : "\n    standin::dump();\n")
+                      + "    return 0;\n}\n");
+        QProcess compiler;
+        compiler.setProcessChannelMode(QProcess::MergedChannels);
+        compiler.start(c ? cc : cxx,
+                       {c ? "-std=c99" : "-std=c++11", "-Wall", "-Wextra", "-Werror", "-I",
+                        QUILLON_DISPLAY_STANDINS, "-I", path("command"), "-o", path("command/main"),
+                        path(c ? "command/main.c" : "command/main.cpp")});
+        QVERIFY(compiler.waitForFinished(60000));
+        QVERIFY2(compiler.exitCode() == 0, qPrintable(code + "\n" + compiler.readAll()));
+        QProcess program;
+        program.start(path("command/main"), QStringList());
+        QVERIFY(program.waitForFinished(60000));
+        const QStringList values = QString::fromLatin1(program.readAllStandardOutput())
+                                       .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+        QCOMPARE(values.size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            const quint32 got = values[i].toUInt(nullptr, 16);
+            if ((colour ? got : got & 0xffff) != expected[i])
+                QFAIL(qPrintable(QString("%1\npixel %2,%3: %4 instead of %5")
+                                     .arg(code)
+                                     .arg(i % 128)
+                                     .arg(i / 128)
+                                     .arg(got, 0, 16)
+                                     .arg(expected[i], 0, 16)));
+        }
+    }
+}
+
 namespace {
 
 // LVGL's run-length coding undone, as lv_rle.c reads it.
@@ -1355,6 +1465,13 @@ typedef enum {
 } lv_img_cf_t;
 typedef struct { uint32_t cf : 5; uint32_t always_zero : 3; uint32_t reserved : 2; uint32_t w : 11; uint32_t h : 11; } lv_img_header_t;
 typedef struct { lv_img_header_t header; uint32_t data_size; const uint8_t *data; } lv_img_dsc_t;
+typedef struct _lv_obj_t lv_obj_t;
+lv_obj_t *lv_screen_active(void);
+lv_obj_t *lv_image_create(lv_obj_t *parent);
+void lv_image_set_src(lv_obj_t *obj, const void *src);
+lv_obj_t *lv_scr_act(void);
+lv_obj_t *lv_img_create(lv_obj_t *parent);
+void lv_img_set_src(lv_obj_t *obj, const void *src);
 )";
 
 } // namespace
@@ -1580,10 +1697,23 @@ void TestCli::encodesLvglImages()
     if (cc.isEmpty())
         QSKIP("no C compiler");
     writeFile(path("command/lvgl.h"), lvglStandIn);
+    // The map is printed as the image that the comment's line shows reaches LVGL.
+    const QString line = QRegularExpression("^// LVGL \\d : (.*)$", QRegularExpression::MultilineOption)
+                             .match(text)
+                             .captured(1);
+    const QByteArray descriptor = lvgl8 ? "lv_img_dsc_t" : "lv_image_dsc_t";
     writeFile(path("command/main.c"),
-              "#include <stdio.h>\n#include \"pic.h\"\nint main(void)\n{\n"
-              "    for (size_t i = 0; i < pic.data_size; ++i)\n"
-              "        putchar(pic.data[i]);\n    return 0;\n}\n");
+              "#include <stdio.h>\n#include \"pic.h\"\nstatic const void *shown;\n"
+              "lv_obj_t *lv_screen_active(void) { return NULL; }\n"
+              "lv_obj_t *lv_image_create(lv_obj_t *parent) { return parent; }\n"
+              "void lv_image_set_src(lv_obj_t *obj, const void *src) { (void)obj; shown = src; }\n"
+              "lv_obj_t *lv_scr_act(void) { return NULL; }\n"
+              "lv_obj_t *lv_img_create(lv_obj_t *parent) { return parent; }\n"
+              "void lv_img_set_src(lv_obj_t *obj, const void *src) { (void)obj; shown = src; }\n"
+              "int main(void)\n{\n    "
+                  + line.toUtf8() + "\n    const " + descriptor + " *image = shown;\n"
+                  + "    for (size_t i = 0; shown && i < image->data_size; ++i)\n"
+                    "        putchar(image->data[i]);\n    return 0;\n}\n");
     for (const QByteArray &swap : {QByteArray("0"), QByteArray("1")}) {
         if (swap == "1" && swapped.isEmpty())
             continue;

@@ -773,31 +773,35 @@ void TestCli::convertsAtBuildTimeFromCMake()
     QVERIFY(!output.contains("Converting my.logo.png"));
     QCOMPARE(dump(), expected());
 
-    // The README's firmware, as it stands, for an Arduino Uno. That it links shows both arrays in
-    // flash: their 16 KB would overflow its 2 KB of RAM.
+    // The firmware examples as a fresh clone holds them, each built with its README's commands.
+    // That the Uno's links shows both arrays in flash: their 16 KB would overflow its 2 KB of RAM.
     if (QStandardPaths::findExecutable("avr-gcc").isEmpty())
         QSKIP("avr-gcc (Debian package gcc-avr) is not installed");
-    const QString firmware = path("firmware");
-    QVERIFY(QDir().mkpath(firmware + "/images"));
-    for (const char *file : {"CMakeLists.txt", "main.c", "avr-atmega328p.cmake"})
-        QVERIFY(QFile::copy(QUILLON_FIRMWARE_PROJECT "/" + QString(file), firmware + "/" + file));
-    savePicture(patternPicture(64, 32), firmware + "/images/logo.png", "PNG");
-    savePicture(patternPicture(96, 64), firmware + "/images/splash-screen.jpg", "JPEG");
-    QVERIFY(run({cmake, "-S", firmware, "-B", firmware + "/build", "-DCMAKE_PREFIX_PATH=" + prefix,
-                 "-DCMAKE_TOOLCHAIN_FILE=" + firmware + "/avr-atmega328p.cmake"}));
-    QVERIFY(run({cmake, "--build", firmware + "/build"}, &output));
+    const QString examples = QUILLON_FIRMWARE_PROJECT "/..";
+    QProcess git;
+    git.start("git", {"-C", examples, "ls-files", "-z", "project", "ssd1306"});
+    git.waitForFinished();
+    const QList<QByteArray> files = git.readAllStandardOutput().split('\0');
+    if (git.exitCode() != 0 || files.size() < 2)
+        QSKIP("the examples are not in a git work tree");
+    for (const QByteArray &file : files) {
+        const QString name = QString::fromUtf8(file);
+        QVERIFY(name.isEmpty() || QDir().mkpath(QFileInfo(path("examples/" + name)).path()));
+        QVERIFY(name.isEmpty() || QFile::copy(examples + "/" + name, path("examples/" + name)));
+    }
+    const auto readme = [&](const QString &example, const QString &toolchain) {
+        const QString commands = "cmake -S . -B build -DCMAKE_TOOLCHAIN_FILE=" + toolchain
+            + " -DCMAKE_PREFIX_PATH=\"$0\" && cmake --build build";
+        return run({"/bin/sh", "-c", "cd '" + path("examples/" + example) + "' && " + commands, prefix},
+                   &output);
+    };
+    QVERIFY(readme("project", "avr-atmega328p.cmake"));
     QVERIFY(output.contains("(array splash_screen)"));
-    QVERIFY(QFileInfo::exists(firmware + "/build/firmware"));
+    QVERIFY(QFileInfo::exists(path("examples/project/build/firmware")));
 
     // The SSD1306 example: a 200 x 90 logo fitted to 128 x 57, in eight pages of 128 columns.
-    const QString oled = path("ssd1306");
-    QVERIFY(QDir().mkpath(oled + "/images"));
-    for (const char *file : {"CMakeLists.txt", "main.c"})
-        QVERIFY(QFile::copy(QUILLON_FIRMWARE_PROJECT "/../ssd1306/" + QString(file), oled + "/" + file));
-    savePicture(patternPicture(200, 90), oled + "/images/logo.png", "PNG");
-    QVERIFY(run({cmake, "-S", oled, "-B", oled + "/build", "-DCMAKE_PREFIX_PATH=" + prefix,
-                 "-DCMAKE_TOOLCHAIN_FILE=" + firmware + "/avr-atmega328p.cmake"}));
-    QVERIFY(run({cmake, "--build", oled + "/build"}, &output));
+    QVERIFY(readme("ssd1306", "../project/avr-atmega328p.cmake"));
+    const QString oled = path("examples/ssd1306");
     QVERIFY(QFileInfo::exists(oled + "/build/ssd1306_logo"));
     const QByteArray header = readFile(oled + "/build/pictures/logo.h");
     QVERIFY2(header.contains("#define logo_width 128\n#define logo_height 57\n"), header.constData());

@@ -1330,13 +1330,16 @@ void TestCli::drawsAsItsCommentSays_data()
 
 // Each line a header's comment gives, compiled as it stands against a stand-in of its library,
 // warnings as errors, and run: the picture lands on a 128 x 64 screen at (6, 8) as the preview
-// shows it, and nothing else is drawn.
+// shows it, and nothing else is drawn. Lines that read arrays in flash, or that AVR boards run
+// and whose arrays stay in RAM there, also run on a simulated ATmega2560, on a 48 x 24 screen.
 void TestCli::drawsAsItsCommentSays()
 {
     QFETCH(QStringList, options);
     const QString cc = QStandardPaths::findExecutable("cc"), cxx = QStandardPaths::findExecutable("c++");
     if (cc.isEmpty() || cxx.isEmpty())
         QSKIP("no C or C++ compiler");
+    const bool avr = !QStandardPaths::findExecutable("avr-g++").isEmpty()
+        && !QStandardPaths::findExecutable("simavr").isEmpty();
     // 37 x 13, one page row and a part; its top right corner transparent.
     QImage picture(37, 13, QImage::Format_ARGB32);
     for (int y = 0; y < 13; ++y)
@@ -1350,17 +1353,20 @@ void TestCli::drawsAsItsCommentSays()
     const QImage shown(path("command/pic16bits.png"));
     const bool colour = format == "rgb565" || format.startsWith("index");
     const bool keyed = options.contains("--transparent") || options.contains("--alpha");
-    QVector<quint32> expected(128 * 64, 0);
-    for (int y = 0; y < 13; ++y) {
-        for (int x = 0; x < 37; ++x) {
-            const QRgb pixel = shown.pixel(x, y);
-            expected[(y + 8) * 128 + x + 6] = colour
-                ? (keyed && qAlpha(picture.pixel(x, y)) < 128) ? 0 : 0x10000 | rgb565(pixel)
-                : format == "gray8" ? qRed(pixel)
-                : format == "gray4" ? qRed(pixel) / 17
-                                    : qRed(pixel) == 255;
+    const auto expected = [&](int width, int height) {
+        QVector<quint32> screen(width * height, 0);
+        for (int y = 0; y < 13; ++y) {
+            for (int x = 0; x < 37; ++x) {
+                const QRgb pixel = shown.pixel(x, y);
+                screen[(y + 8) * width + x + 6] = colour
+                    ? (keyed && qAlpha(picture.pixel(x, y)) < 128) ? 0 : 0x10000 | rgb565(pixel)
+                    : format == "gray8" ? qRed(pixel)
+                    : format == "gray4" ? qRed(pixel) / 17
+                                        : qRed(pixel) == 255;
+            }
         }
-    }
+        return screen;
+    };
 
     const QString text = QString::fromUtf8(readFile(path("command/pic.h")));
     QRegularExpressionMatchIterator lines
@@ -1372,12 +1378,14 @@ void TestCli::drawsAsItsCommentSays()
         const QRegularExpressionMatch line = lines.next();
         const QString library = line.captured(1), code = line.captured(2);
         const bool c = library == "u8g2";
+        const QString size = "(STANDIN_WIDTH, STANDIN_HEIGHT)";
         const QString object = library == "Adafruit GFX"
-            ? "Adafruit_GFX tft(128, 64), display(128, 64), canvas(128, 64);"
+            ? "Adafruit_GFX tft" + size + ", display" + size + ", canvas" + size + ";"
             : library == "TFT_eSPI" ? "TFT_eSPI tft;"
             : c                     ? ""
-                                    : library + " display(128, 64);";
-        writeFile(path("command/main." + QString(c ? "c" : "cpp")),
+                                    : library + " display" + size + ";";
+        const QString source = path(c ? "command/main.c" : "command/main.cpp");
+        writeFile(source,
                   (c ? "#include <u8g2.h>\n#include \"pic.h\"\nint main(void)\n{\n    u8g2_t u8g2;\n"
                        "    standin_setup(&u8g2);\n    u8g2_uint_t x = 6, y = 8;\n    (void)x, (void)y;\n    "
                      : "#include <displays.h>\n#include \"pic.h\"\n" + object
@@ -1385,30 +1393,60 @@ void TestCli::drawsAsItsCommentSays()
                           .toUtf8()
                       + code.toUtf8() + (c ? "\n    standin_dump(&u8g2);\n" : "\n    standin::dump();\n")
                       + "    return 0;\n}\n");
-        QProcess compiler;
-        compiler.setProcessChannelMode(QProcess::MergedChannels);
-        compiler.start(c ? cc : cxx,
-                       {c ? "-std=c99" : "-std=c++11", "-Wall", "-Wextra", "-Werror", "-I",
-                        QUILLON_DISPLAY_STANDINS, "-I", path("command"), "-o", path("command/main"),
-                        path(c ? "command/main.c" : "command/main.cpp")});
-        QVERIFY(compiler.waitForFinished(60000));
-        QVERIFY2(compiler.exitCode() == 0, qPrintable(code + "\n" + compiler.readAll()));
-        QProcess program;
-        program.start(path("command/main"), QStringList());
-        QVERIFY(program.waitForFinished(60000));
-        const QStringList values = QString::fromLatin1(program.readAllStandardOutput())
-                                       .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
-        QCOMPARE(values.size(), expected.size());
-        for (int i = 0; i < expected.size(); ++i) {
-            const quint32 got = values[i].toUInt(nullptr, 16);
-            if ((colour ? got : got & 0xffff) != expected[i])
-                QFAIL(qPrintable(QString("%1\npixel %2,%3: %4 instead of %5")
-                                     .arg(code)
-                                     .arg(i % 128)
-                                     .arg(i / 128)
-                                     .arg(got, 0, 16)
-                                     .arg(expected[i], 0, 16)));
-        }
+        const QStringList flags = {c ? "-std=c99" : "-std=c++11", "-Wall", "-Wextra",      "-Werror", "-I",
+                                   QUILLON_DISPLAY_STANDINS,      "-I",    path("command")};
+        const auto drawn = [&](const QStringList &build, const QStringList &start, int width, int height) {
+            QProcess compiler;
+            compiler.setProcessChannelMode(QProcess::MergedChannels);
+            compiler.start(build.first(), build.mid(1));
+            if (!compiler.waitForFinished(60000) || compiler.exitCode() != 0)
+                return code + "\n" + compiler.readAll();
+            QProcess program;
+            program.setProcessChannelMode(QProcess::MergedChannels);
+            program.start(start.first(), start.mid(1));
+            program.waitForFinished(60000);
+            // simavr colours each line of the serial output and ends it with a dot.
+            QStringList values;
+            for (QString row : QString::fromLatin1(program.readAll()).split('\n')) {
+                row.remove(QRegularExpression("\\x1b\\[[0-9;]*m")).remove(QRegularExpression("\\.$"));
+                const QStringList pixels = row.split(' ', Qt::SkipEmptyParts);
+                if (pixels.size() == width)
+                    values += pixels;
+            }
+            const QVector<quint32> wanted = expected(width, height);
+            if (values.size() != wanted.size())
+                return QString("%1\n%2 pixels instead of %3").arg(code).arg(values.size()).arg(wanted.size());
+            for (int i = 0; i < wanted.size(); ++i) {
+                const quint32 got = values[i].toUInt(nullptr, 16);
+                if ((colour ? got : got & 0xffff) != wanted[i])
+                    return QString("%1\npixel %2,%3 of %4 x %5: %6 instead of %7")
+                        .arg(code)
+                        .arg(i % width)
+                        .arg(i / width)
+                        .arg(width)
+                        .arg(height)
+                        .arg(got, 0, 16)
+                        .arg(wanted[i], 0, 16);
+            }
+            return QString();
+        };
+        QString problem
+            = drawn(QStringList {c ? cc : cxx} + flags + QStringList {"-o", path("command/main"), source},
+                    {path("command/main")}, 128, 64);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        if (!avr || library == "TFT_eSPI"
+            || !(options.contains("--progmem") || format == "pages" || format == "gray4"))
+            continue;
+        const QStringList chip = {"-mmcu=atmega2560", "-Os", "-DSTANDIN_WIDTH=48", "-DSTANDIN_HEIGHT=24"};
+        QProcess board;
+        board.start(
+            "avr-gcc",
+            chip + QStringList {"-c", FIRMWARE_TEST_DIR "/avr_board.c", "-o", path("command/board.o")});
+        QVERIFY(board.waitForFinished(60000) && board.exitCode() == 0);
+        problem = drawn(QStringList {c ? "avr-gcc" : "avr-g++"} + chip + flags
+                            + QStringList {"-o", path("command/main.elf"), source, path("command/board.o")},
+                        {"simavr", "-m", "atmega2560", "-f", "16000000", path("command/main.elf")}, 48, 24);
+        QVERIFY2(problem.isEmpty(), qPrintable("ATmega2560: " + problem));
     }
 }
 

@@ -1,17 +1,18 @@
 // Stand-ins of the C++ display libraries that the headers' comments name: their declarations as
 // TFT_eSPI.h, Adafruit_GFX.h, Adafruit_SSD1306.h and Adafruit_GrayOLED.h give them, and what
-// they do to a 128 x 64 screen. standin::dump() prints the screen, a value a pixel: what a 16-bit
-// display was sent (plus 0x10000, so that a pixel sent black differs from one left alone), or
-// the bits or levels of a display's buffer.
+// they do to a screen of STANDIN_WIDTH x STANDIN_HEIGHT. standin::dump() prints the screen, a value
+// a pixel: what a 16-bit display was sent (plus 0x10000, so that a pixel sent black differs from
+// one left alone), or the bits or levels of a display's buffer.
 #pragma once
+
+#include "screen.h"
 
 #include <avr/pgmspace.h> // as Arduino.h includes it
 #include <stdint.h>
-#include <stdio.h>
 #include <string.h>
 
 namespace standin {
-const int width = 128, height = 64;
+const int width = STANDIN_WIDTH, height = STANDIN_HEIGHT;
 inline uint32_t *screen()
 {
     static uint32_t pixels[width * height];
@@ -35,14 +36,16 @@ struct Buffered
         return display;
     }
     Buffered() { last() = this; }
-    virtual void show() = 0;
+    virtual void show() {}
 };
 inline void dump()
 {
     if (Buffered::last())
         Buffered::last()->show();
+    board_start();
     for (int i = 0; i < width * height; ++i)
-        printf("%x%c", unsigned(screen()[i]), i % width == width - 1 ? '\n' : ' ');
+        standin_print(screen()[i], i % width);
+    board_stop();
 }
 } // namespace standin
 
@@ -50,7 +53,6 @@ class Adafruit_GFX
 {
 public:
     Adafruit_GFX(int16_t w, int16_t h) : WIDTH(w), HEIGHT(h) {}
-    virtual ~Adafruit_GFX() {}
     virtual void drawPixel(int16_t x, int16_t y, uint16_t color) { standin::put(x, y, 0x10000u | color); }
     void drawBitmap(int16_t x, int16_t y, const uint8_t bitmap[], int16_t w, int16_t h, uint16_t color)
     {

@@ -242,6 +242,9 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
                    "tft.endWrite();"
              : QByteArray("TFT_eSPI : tft.pushImage(x, y, NAME_width, NAME_height, NAME, false, (uint16_t "
                           "*)NAME_palette);")});
+    if (!eightBits && options.swapBytes)
+        encoded.header.commentLines << "La palette reste dans l'ordre du microcontrôleur : TFT_eSPI l'envoie "
+                                       "lui-même octet fort d'abord.";
     palette.resize(paletteSize);
     CArray paletteArray;
     paletteArray.type = CArray::Uint16;

@@ -21,13 +21,29 @@ QByteArray hex16(quint16 value)
     return "0x" + QByteArray::number(value, 16).rightJustified(4, '0');
 }
 
+// A drawing line with its picture's rows: whole, or one at a time when --stride-align pads them,
+// each from its own stride. {rows} stands for the loop over the rows, {y} and {h} for the rows
+// drawn, {NAME}, {NAME16} and {NAME_mask} for the first of them in an array of bytes, of 16-bit
+// values and in the mask, {i} for the pixel i of a single loop over them all.
+QByteArray rowsOf(QByteArray line, const EncodingOptions &options)
+{
+    const bool padded = options.strideAlign > 1;
+    return line.replace("{rows}", padded ? "for (int r = 0; r < NAME_height; r++) " : "")
+        .replace("{y}", padded ? "y + r" : "y")
+        .replace("{h}", padded ? "1" : "NAME_height")
+        .replace("{NAME}", padded ? "NAME + r * NAME_stride" : "NAME")
+        .replace("{NAME16}", padded ? "NAME + r * (NAME_stride / 2)" : "NAME")
+        .replace("{NAME_mask}", padded ? "NAME_mask + r * NAME_mask_stride" : "NAME_mask")
+        .replace("{i}", padded ? "i / NAME_width * NAME_stride + i % NAME_width" : "i");
+}
+
 // The header every format starts from: <stdint.h>, the size macros, and how to draw the array.
 CHeader startHeader(const QImage &picture, const EncodingOptions &options, const QVector<QByteArray> &drawing)
 {
     const QByteArray &name = options.arrayName;
     CHeader header;
     for (const QByteArray &line : drawing)
-        header.commentLines << QByteArray(line).replace("NAME", name);
+        header.commentLines << rowsOf(line, options).replace("NAME", name);
     header.includes << "<stdint.h>";
     header.progmem = options.progmem;
     header.macros << qMakePair(name + "_width", number(picture.width()))
@@ -115,14 +131,14 @@ EncodedPicture encodeMono(const PreparedPicture &picture, const EncodingOptions 
     // Not u8g2_DrawBitmap: it reads RAM, where an AVR has no such array, and draws each row's
     // padding bits too; u8g2 reads --format xbm from flash.
     return encodeBitRows(picture, options, false,
-                         {"Adafruit GFX : display.drawBitmap(x, y, NAME, NAME_width, NAME_height, 1);"});
+                         {"Adafruit GFX : {rows}display.drawBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
 }
 
 EncodedPicture encodeXbm(const PreparedPicture &picture, const EncodingOptions &options)
 {
     return encodeBitRows(picture, options, true,
-                         {"u8g2 : u8g2_DrawXBMP(&u8g2, x, y, NAME_width, NAME_height, NAME);",
-                          "Adafruit GFX : display.drawXBitmap(x, y, NAME, NAME_width, NAME_height, 1);"});
+                         {"u8g2 : {rows}u8g2_DrawXBMP(&u8g2, x, {y}, NAME_width, {h}, {NAME});",
+                          "Adafruit GFX : {rows}display.drawXBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
 }
 
 // SSD1306 pages: 8 rows a byte, bit 0 at the top, the byte of page p and column x at p * W + x.
@@ -141,16 +157,18 @@ EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions
     // Each page row of the picture goes into the display's own at column x, the rows below it
     // in its last page cleared; read from flash on AVR with --progmem.
     const QByteArray copy = options.progmem ? "memcpy_P" : "memcpy";
-    QVector<QByteArray> drawing {
-        "Adafruit_SSD1306 : for (int16_t p = 0; p < (NAME_height + 7) / 8; p++) " + copy
-        + "(display.getBuffer() + (y / 8 + p) * display.width() + x, NAME + p * NAME_width, NAME_width);"};
-    drawing << QByteArray("u8g2 : for (int p = 0; p < (NAME_height + 7) / 8; p++) ")
+    const QByteArray pageRow = options.strideAlign > 1 ? "NAME + p * NAME_stride" : "NAME + p * NAME_width";
+    QVector<QByteArray> drawing {"Adafruit_SSD1306 : for (int16_t p = 0; p < (NAME_height + 7) / 8; p++) "
+                                 + copy + "(display.getBuffer() + (y / 8 + p) * display.width() + x, "
+                                 + pageRow + ", NAME_width);"};
+    drawing << "u8g2 : for (int p = 0; p < (NAME_height + 7) / 8; p++) "
             + (options.progmem
                    ? "for (int c = 0; c < NAME_width; c++) u8g2_GetBufferPtr(&u8g2)[(y / 8 + p) * "
-                     "u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = u8x8_pgm_read(NAME + p * "
-                     "NAME_width + c);"
+                     "u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = u8x8_pgm_read("
+                       + pageRow + " + c);"
                    : "memcpy(u8g2_GetBufferPtr(&u8g2) + (y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) "
-                     "* 8 + x, NAME + p * NAME_width, NAME_width);")
+                     "* 8 + x, "
+                       + pageRow + ", NAME_width);")
             << "y multiple de 8, image entièrement dans l'écran (rotation 0, tampon complet de u8g2)."
             << "Les lignes sous l'image dans sa dernière page sont effacées.";
     encoded.header = startHeader(picture.colours, options, drawing);
@@ -189,7 +207,7 @@ EncodedPicture encodeGray8(const PreparedPicture &picture, const EncodingOptions
     const QVector<quint8> levels = greyLevels(picture.colours, 256, 0, options, &encoded.shown);
     encoded.header
         = startHeader(picture.colours, options,
-                      {"Adafruit GFX : canvas.drawGrayscaleBitmap(x, y, NAME, NAME_width, NAME_height);"});
+                      {"Adafruit GFX : {rows}canvas.drawGrayscaleBitmap(x, {y}, {NAME}, NAME_width, {h});"});
     encoded.header.arrays << rowArray(options.arrayName, bytesOf(levels), picture.colours.width(), options,
                                       encoded.header);
     return encoded;
@@ -204,9 +222,9 @@ EncodedPicture encodeGray4(const PreparedPicture &picture, const EncodingOptions
         picture.colours, options,
         {"Adafruit_SSD1327 : for (int16_t r = 0; r < NAME_height; r++) "
              + QByteArray(options.progmem ? "memcpy_P" : "memcpy")
-             + "(display.getBuffer() + (y + r) * (display.width() / 2) + x / 2, NAME + r * ((NAME_width + 1) "
-               "/ 2), "
-               "(NAME_width + 1) / 2);",
+             + "(display.getBuffer() + (y + r) * (display.width() / 2) + x / 2, NAME + r * "
+             + (options.strideAlign > 1 ? "NAME_stride" : "((NAME_width + 1) / 2)")
+             + ", (NAME_width + 1) / 2);",
          "x pair, image entièrement dans l'écran (rotation 0) ; d'une largeur impaire, le pixel à droite de "
          "chaque ligne est effacé.",
          "SSD1322, SSD1327 : deux pixels par octet, celui de gauche dans les 4 bits de poids fort."});
@@ -238,9 +256,9 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
              ? QByteArray("TFT_eSPI : tft.setSwapBytes(") + (swapped ? "false" : "true")
                  + "); tft.startWrite(); tft.setAddrWindow(x, y, NAME_width, NAME_height); for (int32_t i = "
                    "0; "
-                   "i < NAME_width * NAME_height; i++) tft.pushPixels(&NAME_palette[NAME[i]], 1); "
+                   "i < NAME_width * NAME_height; i++) tft.pushPixels(&NAME_palette[NAME[{i}]], 1); "
                    "tft.endWrite();"
-             : QByteArray("TFT_eSPI : tft.pushImage(x, y, NAME_width, NAME_height, NAME, false, (uint16_t "
+             : QByteArray("TFT_eSPI : {rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME}, false, (uint16_t "
                           "*)NAME_palette);")});
     if (!eightBits && options.swapBytes)
         encoded.header.commentLines << "La palette reste dans l'ordre du microcontrôleur : TFT_eSPI l'envoie "
@@ -306,17 +324,18 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
     QVector<QByteArray> drawing;
     if (options.alphaMask) {
         if (!options.swapBytes)
-            drawing << "Adafruit GFX : tft.drawRGBBitmap(x, y, NAME, NAME_mask, NAME_width, NAME_height);";
+            drawing
+                << "Adafruit GFX : {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, {NAME_mask}, NAME_width, {h});";
         drawing << swapFirst
-                + "tft.pushMaskedImage(x, y, NAME_width, NAME_height, (uint16_t *)NAME, (uint8_t "
-                  "*)NAME_mask);";
+                + "{rows}tft.pushMaskedImage(x, {y}, NAME_width, {h}, (uint16_t *){NAME16}, (uint8_t "
+                  "*){NAME_mask});";
     }
     if (transparent)
-        drawing << swapFirst + "tft.pushImage(x, y, NAME_width, NAME_height, NAME, NAME_transparent);";
+        drawing << swapFirst + "{rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16}, NAME_transparent);";
     if (!options.alphaMask && !transparent) {
         if (!options.swapBytes)
-            drawing << "Adafruit GFX : tft.drawRGBBitmap(x, y, NAME, NAME_width, NAME_height);";
-        drawing << swapFirst + "tft.pushImage(x, y, NAME_width, NAME_height, NAME);";
+            drawing << "Adafruit GFX : {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, NAME_width, {h});";
+        drawing << swapFirst + "{rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16});";
     }
     encoded.header = startHeader(pixels, options, drawing);
     if (transparent)

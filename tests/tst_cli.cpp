@@ -1329,6 +1329,14 @@ void TestCli::drawsAsItsCommentSays_data()
     row("rgb565, key colour, swapped", {"--format", "rgb565", "--transparent", "#102030", "--swap-bytes"});
     row("rgb565, mask", {"--format", "rgb565", "--alpha", "mask"});
     row("rgb565, mask, swapped", {"--format", "rgb565", "--alpha", "mask", "--swap-bytes"});
+    // Rows padded to 8 bytes: drawn one at a time.
+    for (const char *format : {"mono", "xbm", "pages", "gray8", "gray4", "index4", "index8", "rgb565"})
+        QTest::newRow(qPrintable(QString("%1, rows of 8 bytes").arg(format)))
+            << QStringList {"--format", format, "--stride-align", "8"};
+    row("pages in flash, rows of 8 bytes", {"--format", "pages", "--progmem", "--stride-align", "8"});
+    row("rgb565, key colour, rows of 8 bytes",
+        {"--format", "rgb565", "--transparent", "#102030", "--stride-align", "8"});
+    row("rgb565, mask, rows of 8 bytes", {"--format", "rgb565", "--alpha", "mask", "--stride-align", "8"});
 }
 
 // Each line a header's comment gives, compiled as it stands against a stand-in of its library,

@@ -157,18 +157,15 @@ EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions
     // Each page row of the picture goes into the display's own at column x, the rows below it
     // in its last page cleared; read from flash on AVR with --progmem.
     const QByteArray copy = options.progmem ? "memcpy_P" : "memcpy";
-    const QByteArray pageRow = options.strideAlign > 1 ? "NAME + p * NAME_stride" : "NAME + p * NAME_width";
+    const QByteArray pageStart = options.strideAlign > 1 ? "p * NAME_stride" : "p * NAME_width";
     QVector<QByteArray> drawing {"Adafruit_SSD1306 : for (int16_t p = 0; p < (NAME_height + 7) / 8; p++) "
-                                 + copy + "(display.getBuffer() + (y / 8 + p) * display.width() + x, "
-                                 + pageRow + ", NAME_width);"};
-    drawing << "u8g2 : for (int p = 0; p < (NAME_height + 7) / 8; p++) "
-            + (options.progmem
-                   ? "for (int c = 0; c < NAME_width; c++) u8g2_GetBufferPtr(&u8g2)[(y / 8 + p) * "
-                     "u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = u8x8_pgm_read("
-                       + pageRow + " + c);"
-                   : "memcpy(u8g2_GetBufferPtr(&u8g2) + (y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) "
-                     "* 8 + x, "
-                       + pageRow + ", NAME_width);")
+                                 + copy + "(display.getBuffer() + (y / 8 + p) * display.width() + x, NAME + "
+                                 + pageStart + ", NAME_width);"};
+    // u8g2.h brings no memcpy.
+    drawing << "u8g2 : for (int p = 0; p < (NAME_height + 7) / 8; p++) for (int c = 0; c < NAME_width; c++) "
+               "u8g2_GetBufferPtr(&u8g2)[(y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = "
+            + (options.progmem ? "u8x8_pgm_read(NAME + " + pageStart + " + c);"
+                               : "NAME[" + pageStart + " + c];")
             << "y multiple de 8, image entièrement dans l'écran (rotation 0, tampon complet de u8g2)."
             << "Les lignes sous l'image dans sa dernière page sont effacées.";
     encoded.header = startHeader(picture.colours, options, drawing);

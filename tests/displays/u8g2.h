@@ -7,7 +7,6 @@
 #include "screen.h"
 
 #include <stdint.h>
-#include <string.h>
 
 #if defined(__AVR__)
 #include <avr/pgmspace.h>
@@ -56,8 +55,8 @@ static inline void standin_setup(u8g2_t *u8g2)
 {
     static const u8x8_display_info_t info = {STANDIN_WIDTH / 8, STANDIN_HEIGHT / 8};
     static uint8_t buffer[STANDIN_WIDTH * STANDIN_HEIGHT / 8];
-    memset(u8g2, 0, sizeof *u8g2);
     u8g2->u8x8.display_info = &info;
+    u8g2->bitmap_transparency = 0;
     u8g2->tile_buf_ptr = buffer;
     u8g2->tile_buf_height = STANDIN_HEIGHT / 8;
 }

@@ -36,7 +36,7 @@ struct Buffered
         return display;
     }
     Buffered() { last() = this; }
-    virtual void show() {}
+    virtual void show() { }
 };
 inline void dump()
 {
@@ -52,7 +52,10 @@ inline void dump()
 class Adafruit_GFX
 {
 public:
-    Adafruit_GFX(int16_t w, int16_t h) : WIDTH(w), HEIGHT(h) {}
+    Adafruit_GFX(int16_t w, int16_t h)
+        : WIDTH(w)
+        , HEIGHT(h)
+    { }
     virtual void drawPixel(int16_t x, int16_t y, uint16_t color) { standin::put(x, y, 0x10000u | color); }
     void drawBitmap(int16_t x, int16_t y, const uint8_t bitmap[], int16_t w, int16_t h, uint16_t color)
     {
@@ -86,7 +89,8 @@ public:
                 drawPixel(x + i, y + j, pgm_read_word(&bitmap[j * w + i]));
     }
     void drawRGBBitmap(int16_t x, int16_t y, uint16_t *bitmap, int16_t w, int16_t h);
-    void drawRGBBitmap(int16_t x, int16_t y, const uint16_t bitmap[], const uint8_t mask[], int16_t w, int16_t h)
+    void drawRGBBitmap(int16_t x, int16_t y, const uint16_t bitmap[], const uint8_t mask[], int16_t w,
+                       int16_t h)
     {
         for (int16_t j = 0; j < h; j++)
             for (int16_t i = 0; i < w; i++)
@@ -104,7 +108,11 @@ protected:
 class Adafruit_SSD1306 : public Adafruit_GFX, standin::Buffered
 {
 public:
-    Adafruit_SSD1306(uint8_t w, uint8_t h) : Adafruit_GFX(w, h) { memset(buffer, 0, sizeof buffer); }
+    Adafruit_SSD1306(uint8_t w, uint8_t h)
+        : Adafruit_GFX(w, h)
+    {
+        memset(buffer, 0, sizeof buffer);
+    }
     uint8_t *getBuffer(void) { return buffer; }
     void show() override
     {
@@ -120,7 +128,8 @@ private:
 class Adafruit_SSD1327 : public Adafruit_GFX, standin::Buffered
 {
 public:
-    Adafruit_SSD1327(uint16_t w, uint16_t h) : Adafruit_GFX(int16_t(w), int16_t(h))
+    Adafruit_SSD1327(uint16_t w, uint16_t h)
+        : Adafruit_GFX(int16_t(w), int16_t(h))
     {
         memset(buffer, 0, sizeof buffer);
     }
@@ -140,8 +149,8 @@ class TFT_eSPI
 {
 public:
     void setSwapBytes(bool swap) { _swapBytes = swap; }
-    void startWrite(void) {}
-    void endWrite(void) {}
+    void startWrite(void) { }
+    void endWrite(void) { }
     void setAddrWindow(int32_t xs, int32_t ys, int32_t w, int32_t h)
     {
         wx = xs, wy = ys, ww = w, wh = h, sent = 0;
@@ -163,7 +172,8 @@ public:
             transparent = standin::swapped(transparent);
         for (int32_t i = 0; i < w * h; i++)
             if (pgm_read_word(&data[i]) != transparent)
-                standin::put(x + i % w, y + i / w, 0x10000u | (_swapBytes ? data[i] : standin::swapped(data[i])));
+                standin::put(x + i % w, y + i / w,
+                             0x10000u | (_swapBytes ? data[i] : standin::swapped(data[i])));
     }
     void pushImage(int32_t x, int32_t y, int32_t w, int32_t h, const uint16_t *data)
     {

@@ -16,9 +16,22 @@ typedef uint8_t u8g2_uint_t;
 #define u8x8_pgm_read(adr) (*(const uint8_t *)(adr))
 typedef uint16_t u8g2_uint_t;
 #endif
-typedef struct { uint8_t tile_width; uint8_t tile_height; } u8x8_display_info_t;
-typedef struct { const u8x8_display_info_t *display_info; } u8x8_t;
-typedef struct { u8x8_t u8x8; uint8_t *tile_buf_ptr; uint8_t tile_buf_height; uint8_t bitmap_transparency; } u8g2_t;
+typedef struct
+{
+    uint8_t tile_width;
+    uint8_t tile_height;
+} u8x8_display_info_t;
+typedef struct
+{
+    const u8x8_display_info_t *display_info;
+} u8x8_t;
+typedef struct
+{
+    u8x8_t u8x8;
+    uint8_t *tile_buf_ptr;
+    uint8_t tile_buf_height;
+    uint8_t bitmap_transparency;
+} u8g2_t;
 
 #define u8g2_GetU8x8(u8g2) ((u8x8_t *)(u8g2))
 #define u8g2_GetBufferPtr(u8g2) ((u8g2)->tile_buf_ptr)
@@ -36,8 +49,10 @@ static inline void u8g2_SetBitmapMode(u8g2_t *u8g2, uint8_t is_transparent)
     u8g2->bitmap_transparency = is_transparent;
 }
 
-void u8g2_DrawBitmap(u8g2_t *u8g2, u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t cnt, u8g2_uint_t h, const uint8_t *bitmap);
-void u8g2_DrawXBM(u8g2_t *u8g2, u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t w, u8g2_uint_t h, const uint8_t *bitmap);
+void u8g2_DrawBitmap(u8g2_t *u8g2, u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t cnt, u8g2_uint_t h,
+                     const uint8_t *bitmap);
+void u8g2_DrawXBM(u8g2_t *u8g2, u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t w, u8g2_uint_t h,
+                  const uint8_t *bitmap);
 
 /* Reads the bitmap from flash on AVR; draws its 0 bits unlit unless the bitmap mode is transparent. */
 static inline void u8g2_DrawXBMP(u8g2_t *u8g2, u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t w, u8g2_uint_t h,
@@ -66,6 +81,7 @@ static inline void standin_dump(u8g2_t *u8g2)
     const int width = STANDIN_WIDTH;
     board_start();
     for (int i = 0; i < width * STANDIN_HEIGHT; ++i)
-        standin_print(u8g2->tile_buf_ptr[i % width + i / width / 8 * width] >> (i / width % 8) & 1, i % width);
+        standin_print(u8g2->tile_buf_ptr[i % width + i / width / 8 * width] >> (i / width % 8) & 1,
+                      i % width);
     board_stop();
 }

@@ -126,6 +126,9 @@ EncodedPicture encodeBitRows(const PreparedPicture &picture, const EncodingOptio
     return encoded;
 }
 
+// What the two u8g2 lines are for.
+const char u8g2Kinds[] = "(u8g2 : son API C ; U8g2lib : sa classe U8G2, sous Arduino.)";
+
 EncodedPicture encodeMono(const PreparedPicture &picture, const EncodingOptions &options)
 {
     // Not u8g2_DrawBitmap: it reads RAM, where an AVR has no such array, and draws each row's
@@ -138,6 +141,7 @@ EncodedPicture encodeXbm(const PreparedPicture &picture, const EncodingOptions &
 {
     return encodeBitRows(picture, options, true,
                          {"u8g2 : {rows}u8g2_DrawXBMP(&u8g2, x, {y}, NAME_width, {h}, {NAME});",
+                          "U8g2lib : {rows}u8g2.drawXBMP(x, {y}, NAME_width, {h}, {NAME});", u8g2Kinds,
                           "Adafruit GFX : {rows}display.drawXBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
 }
 
@@ -162,10 +166,15 @@ EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions
                                  + copy + "(display.getBuffer() + (y / 8 + p) * display.width() + x, NAME + "
                                  + pageStart + ", NAME_width);"};
     // u8g2.h brings no memcpy.
-    drawing << "u8g2 : for (int p = 0; p < (NAME_height + 7) / 8; p++) for (int c = 0; c < NAME_width; c++) "
-               "u8g2_GetBufferPtr(&u8g2)[(y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = "
-            + (options.progmem ? "u8x8_pgm_read(NAME + " + pageStart + " + c);"
-                               : "NAME[" + pageStart + " + c];")
+    const QByteArray read
+        = options.progmem ? "u8x8_pgm_read(NAME + " + pageStart + " + c);" : "NAME[" + pageStart + " + c];";
+    const QByteArray columns
+        = "for (int p = 0; p < (NAME_height + 7) / 8; p++) for (int c = 0; c < NAME_width; c++) ";
+    drawing << "u8g2 : " + columns
+            + "u8g2_GetBufferPtr(&u8g2)[(y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = " + read
+            << "U8g2lib : " + columns
+            + "u8g2.getBufferPtr()[(y / 8 + p) * u8g2.getBufferTileWidth() * 8 + x + c] = " + read
+            << u8g2Kinds
             << "y multiple de 8, image entièrement dans l'écran (rotation 0, tampon complet de u8g2)."
             << "Les lignes sous l'image dans sa dernière page sont effacées.";
     encoded.header = startHeader(picture.colours, options, drawing);

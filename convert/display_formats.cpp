@@ -24,7 +24,7 @@ QByteArray hex16(quint16 value)
 // A drawing line with its picture's rows: whole, or one at a time when --stride-align pads them,
 // each from its own stride. {rows} stands for the loop over the rows, {y} and {h} for the rows
 // drawn, {NAME}, {NAME16} and {NAME_mask} for the first of them in an array of bytes, of 16-bit
-// values and in the mask, {i} for the pixel i of a single loop over them all.
+// values and in the mask, {step} for the bytes from a row to the next.
 QByteArray rowsOf(QByteArray line, const EncodingOptions &options)
 {
     const bool padded = options.strideAlign > 1;
@@ -34,7 +34,7 @@ QByteArray rowsOf(QByteArray line, const EncodingOptions &options)
         .replace("{NAME}", padded ? "NAME + r * NAME_stride" : "NAME")
         .replace("{NAME16}", padded ? "NAME + r * (NAME_stride / 2)" : "NAME")
         .replace("{NAME_mask}", padded ? "NAME_mask + r * NAME_mask_stride" : "NAME_mask")
-        .replace("{i}", padded ? "i / NAME_width * NAME_stride + i % NAME_width" : "i");
+        .replace("{step}", padded ? "NAME_stride" : "NAME_width");
 }
 
 // The header every format starts from: <stdint.h>, the size macros, and how to draw the array.
@@ -253,16 +253,19 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
 
     // TFT_eSPI's 4-bit pushImage sends each palette entry high byte first itself: the palette
     // stays in the firmware's order, whatever --swap-bytes. Its 8-bit one reads RGB332 and no
-    // palette: each index is looked up here and pushed as pushImage pushes 5-6-5 values.
+    // palette: each row is looked up here into a row of 5-6-5 values, pushed as pushImage pushes
+    // its own.
     const bool eightBits = paletteSize == 256;
     const bool swapped = eightBits && options.swapBytes;
     encoded.header = startHeader(
         colours, options,
         {eightBits
              ? QByteArray("TFT_eSPI : tft.setSwapBytes(") + (swapped ? "false" : "true")
-                 + "); tft.startWrite(); tft.setAddrWindow(x, y, NAME_width, NAME_height); for (int32_t i = "
+                 + "); tft.startWrite(); tft.setAddrWindow(x, y, NAME_width, NAME_height); for (int32_t r = "
                    "0; "
-                   "i < NAME_width * NAME_height; i++) tft.pushPixels(&NAME_palette[NAME[{i}]], 1); "
+                   "r < NAME_height; r++) { uint16_t row[NAME_width]; for (int32_t c = 0; c < NAME_width; "
+                   "c++) "
+                   "row[c] = NAME_palette[NAME[r * {step} + c]]; tft.pushPixels(row, NAME_width); } "
                    "tft.endWrite();"
              : QByteArray("TFT_eSPI : {rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME}, false, (uint16_t "
                           "*)NAME_palette);")});

@@ -1390,27 +1390,26 @@ void TestCli::drawsAsItsCommentSays()
     while (lines.hasNext()) {
         const QRegularExpressionMatch line = lines.next();
         const QString library = line.captured(1), code = line.captured(2);
-        const bool c = library == "u8g2";
+        const bool c = library == "u8g2", arduinoU8g2 = library == "U8g2lib";
         const QString size = "(STANDIN_WIDTH, STANDIN_HEIGHT)";
         const QString object = library == "Adafruit GFX"
             ? "Adafruit_GFX tft" + size + ", display" + size + ", canvas" + size + ";"
             : library == "TFT_eSPI" ? "TFT_eSPI tft;"
-            : library == "U8g2lib"  ? "U8G2 u8g2;"
+            : arduinoU8g2           ? "U8G2 u8g2;"
             : c                     ? ""
                                     : library + " display" + size + ";";
         const QString source = path(c ? "command/main.c" : "command/main.cpp");
-        const bool arduinoU8g2 = library == "U8g2lib";
-        QString program = c
+        QString main = c
             ? "#include <u8g2.h>\n#include \"pic.h\"\nint main(void)\n{\n    u8g2_t u8g2;\n"
               "    standin_setup(&u8g2);\n    u8g2_uint_t x = 6, y = 8;\n"
             : QString("#include <%1>\n#include \"pic.h\"\n%2\nint main(void)\n{\n    int16_t x = 6, y = 8;\n")
                   .arg(arduinoU8g2 ? "U8g2lib.h" : "displays.h", object);
-        program += "    (void)x, (void)y;\n    " + code + "\n    "
+        main += "    (void)x, (void)y;\n    " + code + "\n    "
             + (c                 ? "standin_dump(&u8g2);"
                    : arduinoU8g2 ? "standin_dump(u8g2.getU8g2());"
                                  : "standin::dump();")
             + "\n    return 0;\n}\n";
-        writeFile(source, program.toUtf8());
+        writeFile(source, main.toUtf8());
         const QStringList flags = {c ? "-std=c99" : "-std=c++11", "-Wall", "-Wextra",      "-Werror", "-I",
                                    QUILLON_DISPLAY_STANDINS,      "-I",    path("command")};
         const auto drawn = [&](const QStringList &build, const QStringList &start, int width, int height) {

@@ -6,6 +6,7 @@
 #         PICTURES images/logo.png images/splash-screen.jpg
 #         [NAMES logo splash]              (the arrays' names; by default after the files)
 #         [PROGMEM]                        (the arrays go into AVR program memory)
+#         [SPLIT]                          (NAME.c holds the arrays, NAME.h declares them)
 #         [OPTIONS --dither ...]           (any other quillon-convert options, for every picture)
 #         [HEADERS_VARIABLE picture_headers])
 #
@@ -14,13 +15,15 @@
 # 8x8.png gives _8x8. A picture is converted again when it changes (or when quillon-convert or
 # the options do), and not otherwise. The target TARGET_NAME builds them all; the list of headers
 # is left in the variable named by HEADERS_VARIABLE when one is given, for add_executable() or
-# target_sources().
+# target_sources(). With SPLIT, each picture also gives NAME.c, the one definition of its arrays,
+# which NAME.h declares `extern`: the list then holds each header and its C file, so that the
+# target that takes the list compiles the C files into the program once.
 #
 # quillon-convert is the one installed with this package, or the one named by
 # QUILLON_CONVERT_EXECUTABLE, or else the one found on the PATH.
 
 function(quillon_convert_pictures target_name)
-    cmake_parse_arguments(ARG "PROGMEM" "OUTPUT_DIRECTORY;HEADERS_VARIABLE" "PICTURES;NAMES;OPTIONS" ${ARGN})
+    cmake_parse_arguments(ARG "PROGMEM;SPLIT" "OUTPUT_DIRECTORY;HEADERS_VARIABLE" "PICTURES;NAMES;OPTIONS" ${ARGN})
     if(NOT ARG_OUTPUT_DIRECTORY OR NOT ARG_PICTURES)
         message(FATAL_ERROR "quillon_convert_pictures: OUTPUT_DIRECTORY and PICTURES are required")
     endif()
@@ -35,6 +38,9 @@ function(quillon_convert_pictures target_name)
     set(options ${ARG_OPTIONS})
     if(ARG_PROGMEM)
         list(APPEND options --progmem)
+    endif()
+    if(ARG_SPLIT)
+        list(APPEND options --split)
     endif()
 
     set(headers "")
@@ -52,8 +58,12 @@ function(quillon_convert_pictures target_name)
         math(EXPR index "${index} + 1")
         set(bmp "${ARG_OUTPUT_DIRECTORY}/${base}16bits.BMP")
         set(header "${ARG_OUTPUT_DIRECTORY}/${base}.h")
+        set(outputs "${bmp}" "${header}")
+        if(ARG_SPLIT)
+            list(APPEND outputs "${ARG_OUTPUT_DIRECTORY}/${base}.c")
+        endif()
         add_custom_command(
-            OUTPUT "${bmp}" "${header}"
+            OUTPUT ${outputs}
             COMMAND "${CMAKE_COMMAND}" -E make_directory "${ARG_OUTPUT_DIRECTORY}"
             COMMAND "${QUILLON_CONVERT_EXECUTABLE}" --force --name "${array_name}" ${options}
                     -o "${ARG_OUTPUT_DIRECTORY}" -- "${picture}"
@@ -61,6 +71,9 @@ function(quillon_convert_pictures target_name)
             COMMENT "Converting ${file_name} to ${base}.h (array ${array_name})"
             VERBATIM)
         list(APPEND headers "${header}")
+        if(ARG_SPLIT)
+            list(APPEND headers "${ARG_OUTPUT_DIRECTORY}/${base}.c")
+        endif()
     endforeach()
 
     add_custom_target(${target_name} DEPENDS ${headers})

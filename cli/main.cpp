@@ -4,13 +4,10 @@
 
 #include "child_decoder.h"
 #include "options.h"
-#include "output_paths.h"
 #include "picture_job.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
-#include <QHash>
 #include <QThread>
 
 #include <atomic>
@@ -28,29 +25,6 @@ namespace {
 void print(std::FILE *stream, const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
-}
-
-// Pictures whose two files would land on the same paths: only the first of them is converted,
-// whatever the order in which the threads reach them.
-QHash<int, QString> findOutputClashes(const std::vector<PictureJob> &jobs)
-{
-    QHash<QString, int> firstUser;
-    QHash<int, QString> clashes;
-    for (int i = 0; i < int(jobs.size()); ++i) {
-        // The folder's real path, links followed: dir/ and a link to it are the same folder.
-        QString folder = QFileInfo(jobs[i].outputFolder).canonicalFilePath();
-        if (folder.isEmpty())
-            folder = QDir::cleanPath(QFileInfo(jobs[i].outputFolder).absoluteFilePath());
-        const QString bmp = outputPaths(folder, QFileInfo(jobs[i].picturePath).fileName()).bmp;
-        const auto first = firstUser.constFind(bmp);
-        if (first == firstUser.constEnd())
-            firstUser.insert(bmp, i);
-        else
-            clashes.insert(i,
-                           QString::fromUtf8("mêmes fichiers de sortie que %1, image ignorée")
-                               .arg(jobs[*first].picturePath));
-    }
-    return clashes;
 }
 
 // One line of standard error, rewritten as the pictures are done. A terminal that knows escape
@@ -166,14 +140,18 @@ int main(int argc, char *argv[])
         break;
     }
 
+    // Each picture under its own array name: two pictures that would write the same files have
+    // the same name, and were refused with it.
     std::vector<PictureJob> jobs;
-    for (const QString &picture : options.pictures) {
+    for (int i = 0; i < options.pictures.size(); ++i) {
+        const QString &picture = options.pictures[i];
         const QString folder
             = options.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.outputFolder;
         jobs.push_back({picture, folder, options.force, options.header, options.display, options.format,
                         options.encoding, options.preview, &interruption});
+        jobs.back().header.arrayName = options.arrayNames[i];
+        jobs.back().encoding.arrayName = options.arrayNames[i];
     }
-    const QHash<int, QString> clashes = findOutputClashes(jobs);
 
     // The pictures are independent: each thread takes the next one until none is left.
     std::vector<PictureOutcome> outcomes(jobs.size());
@@ -182,9 +160,7 @@ int main(int argc, char *argv[])
     ProgressLine progress(errors, jobs.size() > 1 && errorsOnTerminal);
     const auto work = [&] {
         for (int i = next++; i < int(jobs.size()) && !interruption; i = next++) {
-            outcomes[size_t(i)] = clashes.contains(i)
-                ? PictureOutcome {PictureOutcome::Skipped, clashes.value(i)}
-                : runPictureJob(jobs[size_t(i)]);
+            outcomes[size_t(i)] = runPictureJob(jobs[size_t(i)]);
             progress.show(QStringLiteral("[%1/%2] %3")
                               .arg(++done)
                               .arg(jobs.size())

@@ -1,10 +1,14 @@
 #include "options.h"
 
+#include "c_header.h"
 #include "lvgl_format.h"
+#include "output_paths.h"
 #include "product.h"
 
 #include <QColor>
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -56,6 +60,54 @@ const QSet<QString> &keywords()
     return words;
 }
 
+// The C library's functions that GCC and Clang know as built-ins: an array of that name does not
+// compile, static or not ("built-in function declared as non-function" with -Werror, or
+// "redeclared as different kind of symbol" beside <string.h>, <math.h>...). GCC's list of ISO C90
+// and C99 built-ins, and the other library functions it knows.
+const QSet<QString> &builtIns()
+{
+    static const QSet<QString> words = [] {
+        const QString list = QStringLiteral(
+            // ISO C90
+            "abort abs acos asin atan atan2 calloc ceil cos cosh exit exp fabs floor fmod fprintf fputs "
+            "free frexp fscanf isalnum isalpha iscntrl isdigit isgraph islower isprint ispunct isspace "
+            "isupper isxdigit tolower toupper labs ldexp log log10 malloc memchr memcmp memcpy memset "
+            "modf pow printf putchar puts realloc scanf sin sinh snprintf sprintf sqrt sscanf strcat "
+            "strchr strcmp strcpy strcspn strlen strncat strncmp strncpy strpbrk strrchr strspn strstr "
+            "tan tanh vfprintf vprintf vsprintf fputc fwrite memmove strftime "
+            // ISO C99
+            "_Exit acosf acosh acoshf acoshl acosl asinf asinh asinhf asinhl asinl atan2f atan2l atanf "
+            "atanh atanhf atanhl atanl cabs cabsf cabsl cacos cacosf cacosh cacoshf cacoshl cacosl carg "
+            "cargf cargl casin casinf casinh casinhf casinhl casinl catan catanf catanh catanhf catanhl "
+            "catanl cbrt cbrtf cbrtl ccos ccosf ccosh ccoshf ccoshl ccosl ceilf ceill cexp cexpf cexpl "
+            "cimag cimagf cimagl clog clogf clogl conj conjf conjl copysign copysignf copysignl cosf "
+            "coshf coshl cosl cpow cpowf cpowl cproj cprojf cprojl creal crealf creall csin csinf csinh "
+            "csinhf csinhl csinl csqrt csqrtf csqrtl ctan ctanf ctanh ctanhf ctanhl ctanl erf erfc erfcf "
+            "erfcl erff erfl exp2 exp2f exp2l expf expl expm1 expm1f expm1l fabsf fabsl fdim fdimf fdiml "
+            "floorf floorl fma fmaf fmal fmax fmaxf fmaxl fmin fminf fminl fmodf fmodl frexpf frexpl "
+            "hypot hypotf hypotl ilogb ilogbf ilogbl imaxabs isblank iswblank lgamma lgammaf lgammal "
+            "llabs llrint llrintf llrintl llround llroundf llroundl log1p log1pf log1pl log2 log2f log2l "
+            "logb logbf logbl logf logl lrint lrintf lrintl lround lroundf lroundl modff modfl nan nanf "
+            "nanl nearbyint nearbyintf nearbyintl nextafter nextafterf nextafterl nexttoward nexttowardf "
+            "nexttowardl powf powl remainder remainderf remainderl remquo remquof remquol rint rintf "
+            "rintl round roundf roundl scalbln scalblnf scalblnl scalbn scalbnf scalbnl sinf sinhf sinhl "
+            "sinl sqrtf sqrtl tanf tanhf tanhl tanl tgamma tgammaf tgammal trunc truncf truncl vfscanf "
+            "vscanf vsnprintf vsscanf "
+            // ISO C99 wide characters, C11 and others GCC knows
+            "iswalnum iswalpha iswcntrl iswdigit iswgraph iswlower iswprint iswpunct iswspace iswupper "
+            "iswxdigit towlower towupper aligned_alloc alloca bcmp bzero dcgettext dgettext drem dremf "
+            "dreml exp10 exp10f exp10l ffs ffsl ffsll fprintf_unlocked fputs_unlocked gamma gammaf gammal "
+            "gettext index isascii j0 j0f j0l j1 j1f j1l jn jnf jnl mempcpy pow10 pow10f pow10l "
+            "printf_unlocked rindex scalb scalbf scalbl signbit significand significandf significandl "
+            "sincos sincosf sincosl stpcpy stpncpy strcasecmp strdup strfmon strncasecmp strndup strnlen "
+            "toascii y0 y0f y0l y1 y1f y1l yn ynf ynl finite finitef finitel isinf isinff isinfl isnan "
+            "isnanf isnanl posix_memalign");
+        const QStringList split = list.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        return QSet<QString>(split.begin(), split.end());
+    }();
+    return words;
+}
+
 // Names that the header's own includes define, as patterns: what <stdint.h> defines, always
 // included by the pixel formats; and, for program memory, <avr/pgmspace.h> and what it includes
 // (<inttypes.h>, <avr/io.h> with every register, bit and interrupt vector of the chip, all in
@@ -81,8 +133,8 @@ QVector<DefinedNames> definedNames(bool progmem, bool lvgl)
              QRegularExpression("\\A([A-Z][A-Z0-9_]*|\\w+_vect(_num)?|(loop_until_)?bit_is_(set|clear))\\z")},
         };
     }
-    if (lvgl) // every name of LVGL's begins so
-        names += {{"lvgl.h", QRegularExpression("\\A_?(lv|LV)_\\w*\\z")}};
+    if (lvgl) // every name of LVGL's begins so, but for those of the C library's headers it includes
+        names += {{"lvgl.h", QRegularExpression("\\A(_?(lv|LV)_\\w*|LVGL\\w*|NULL|va_list)\\z")}};
     return names;
 }
 
@@ -153,6 +205,26 @@ QString colourProblem(const QString &value, QColor *colour)
 
 } // namespace
 
+QByteArray arrayNameOf(const QString &picturePath)
+{
+    QByteArray name = outputBaseName(QFileInfo(picturePath).fileName()).toUtf8();
+    for (char &c : name) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            c = '_';
+    }
+    if (!name.isEmpty() && name[0] >= '0' && name[0] <= '9')
+        name.prepend('_');
+    return name;
+}
+
+QByteArrayList definedIdentifiers(const QByteArray &arrayName)
+{
+    QByteArrayList names {arrayName, includeGuard(arrayName)};
+    for (const char *suffix : {"_width", "_height", "_palette", "_mask", "_map", "_transparent"})
+        names << arrayName + suffix;
+    return names;
+}
+
 QString arrayNameProblem(const QString &name, bool progmem, bool lvgl)
 {
     if (name.isEmpty())
@@ -166,6 +238,13 @@ QString arrayNameProblem(const QString &name, bool progmem, bool lvgl)
     }
     if (keywords().contains(name))
         return QString::fromUtf8("le nom « %1 » est un mot réservé du C ou du C++").arg(name);
+    if (builtIns().contains(name))
+        return QString::fromUtf8("le nom « %1 » est celui d'une fonction de la bibliothèque C que le "
+                                 "compilateur connaît")
+            .arg(name);
+    if (name.startsWith(QLatin1String("QUILLON_")))
+        return QString::fromUtf8("le nom « %1 » commence par QUILLON_, comme les macros des en-têtes")
+            .arg(name);
     if (name == QLatin1String("main"))
         return QString::fromUtf8("le nom « main » est celui de la fonction principale du programme");
     if (name.startsWith(QLatin1String("__")) || (name.size() > 1 && name[0] == '_' && name[1].isUpper()))
@@ -190,6 +269,7 @@ Options parseOptions(const QStringList &arguments)
     const QCommandLineOption force(QStringList {"f", "force"});
     const QCommandLineOption name(QStringList {"n", "name"}, QString(), "NOM");
     const QCommandLineOption progmem("progmem");
+    const QCommandLineOption split("split");
     const QCommandLineOption format("format", QString(), "FORMAT");
     const QCommandLineOption swapBytes("swap-bytes");
     const QCommandLineOption fit("fit", QString(), "LxH");
@@ -204,9 +284,10 @@ Options parseOptions(const QStringList &arguments)
     const QCommandLineOption lvglVersion("lvgl-version", QString(), "8|9");
     const QCommandLineOption strideAlign("stride-align", QString(), "N");
     const QCommandLineOption compress("compress", QString(), "rle|lz4");
-    parser.addOptions({help,      version,     output,           force,       name,        progmem,   format,
-                       swapBytes, fit,         dither,           background,  preview,     threshold, invert,
-                       alpha,     transparent, lvglColourFormat, lvglVersion, strideAlign, compress});
+    parser.addOptions({help,        version,     output,    force, name,        progmem,
+                       split,       format,      swapBytes, fit,   dither,      background,
+                       preview,     threshold,   invert,    alpha, transparent, lvglColourFormat,
+                       lvglVersion, strideAlign, compress});
     if (!parser.parse(arguments))
         return usageError(parserError(parser));
 
@@ -264,20 +345,46 @@ Options parseOptions(const QStringList &arguments)
         if (!problem.isEmpty())
             return usageError(problem);
     }
+    options.header.split = parser.isSet(split);
+    // The headers include <avr/pgmspace.h> on AVR with --progmem, and for the arrays that the
+    // drawing libraries read from program memory.
+    const bool flashOnAvr = options.header.progmem || (options.format && options.format->flashOnAvr);
+    const bool lvgl = formatName == "lvgl";
     if (parser.isSet(name)) {
         if (options.pictures.size() > 1)
             return usageError(QString::fromUtf8("--name ne nomme qu'une image : les tableaux de %1 images "
                                                 "porteraient le même nom")
                                   .arg(options.pictures.size()));
         const QString arrayName = parser.values(name).constLast();
-        const QString problem = arrayNameProblem(
-            arrayName, options.header.progmem, options.format && QByteArray(options.format->name) == "lvgl");
+        const QString problem = arrayNameProblem(arrayName, flashOnAvr, lvgl);
         if (!problem.isEmpty())
             return usageError(QString::fromUtf8("--name : %1").arg(problem));
-        options.header.arrayName = arrayName.toLatin1();
+        options.arrayNames = {arrayName.toLatin1()};
+    } else {
+        for (const QString &picture : options.pictures) {
+            options.arrayNames << arrayNameOf(picture);
+            const QString problem
+                = arrayNameProblem(QString::fromLatin1(options.arrayNames.last()), flashOnAvr, lvgl);
+            if (!problem.isEmpty())
+                return usageError(QString::fromUtf8("%1 : %2 ; renommez le fichier ou nommez son tableau "
+                                                    "avec --name")
+                                      .arg(picture, problem));
+        }
+    }
+    // Names that one header defines beside its array: each picture's must differ from the others'.
+    QHash<QByteArray, int> definedBy;
+    for (int i = 0; i < options.arrayNames.size(); ++i) {
+        for (const QByteArray &defined : definedIdentifiers(options.arrayNames[i])) {
+            const auto first = definedBy.constFind(defined);
+            if (first != definedBy.constEnd() && *first != i)
+                return usageError(
+                    QString::fromUtf8("les en-têtes de %1 et de %2 définiraient tous deux « %3 » : "
+                                      "renommez l'un des fichiers")
+                        .arg(options.pictures[*first], options.pictures[i], QString::fromLatin1(defined)));
+            definedBy.insert(defined, i);
+        }
     }
     EncodingOptions &encoding = options.encoding;
-    encoding.arrayName = options.header.arrayName;
     encoding.progmem = options.header.progmem;
     encoding.swapBytes = parser.isSet(swapBytes);
     encoding.invert = parser.isSet(invert);
@@ -354,14 +461,22 @@ QString helpText()
         "Utilisation : quillon-convert [OPTION]... IMAGE...\n"
         "Convertit chaque IMAGE (PNG, BMP, GIF, JPEG...) en une image BMP 16 bits (RVB 5-6-5)\n"
         "NOM16bits.BMP et en un fichier d'en-tête C NOM.h qui contient les octets de ce BMP,\n"
-        "exactement comme la fenêtre de Quillon.\n"
+        "exactement comme la fenêtre de Quillon. Chaque tableau porte le nom de son image,\n"
+        "fait identifiant C (« mon icône.png » donne mon_ic__ne, « 8x8.png » _8x8) ;\n"
+        "avec --name logo, les deux fichiers sont ceux de la fenêtre.\n"
         "\n"
         "  -o, --output=DOSSIER  écrit les fichiers dans DOSSIER\n"
         "                        (par défaut : le dossier de chaque image)\n"
         "  -f, --force           remplace les fichiers qui existent déjà\n"
-        "  -n, --name=NOM        nomme le tableau NOM au lieu de logo (un identifiant C)\n"
-        "      --progmem         place le tableau en mémoire programme AVR (PROGMEM) ;\n"
-        "                        32 767 octets au plus, environ 128 x 127 pixels\n"
+        "  -n, --name=NOM        nomme NOM le tableau de la seule image indiquée (un\n"
+        "                        identifiant C) ; deux images dont les en-têtes\n"
+        "                        définiraient un même nom sont refusées\n"
+        "      --progmem         place les tableaux en mémoire programme sur AVR\n"
+        "                        (PROGMEM, rien ailleurs) ; 32 767 octets au plus,\n"
+        "                        environ 128 x 127 pixels. mono, xbm, gray8 et rgb565,\n"
+        "                        lus avec pgm_read_byte, y vont sans cette option\n"
+        "      --split           écrit les tableaux dans NOM.c, à compiler avec le\n"
+        "                        programme, et les déclare extern dans NOM.h\n"
         "      --format=FORMAT   ce que contient le tableau : bmp (par défaut), les octets\n"
         "                        du fichier BMP, ou rgb565, les pixels en valeurs 16 bits\n"
         "                        de la ligne du haut à celle du bas, avec NOM_width et\n"
@@ -411,6 +526,9 @@ QString helpText()
         "                        l'affichera\n"
         "  -h, --help            affiche cette aide et quitte\n"
         "  -V, --version         affiche la version et quitte\n"
+        "\n"
+        "Hors bmp, chaque en-tête a une garde et des tableaux static const : il se\n"
+        "compile en C et en C++, dans plusieurs fichiers d'un programme.\n"
         "\n"
         "Plusieurs images sont converties en parallèle, sur tous les cœurs.\n"
         "\n"

@@ -4,6 +4,7 @@
 #include "display_preparation.h"
 #include "header_generator.h"
 
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
@@ -16,20 +17,31 @@ struct Options
     Action action = Convert;
     QString outputFolder; // empty: each picture's own folder
     bool force = false;
-    HeaderOptions header; // the array's name and place, whatever the format
+    HeaderOptions header; // the array's place and whether the pair is split, whatever the format
     DisplayOptions display;
     const DisplayFormat *format = nullptr; // nullptr: the BMP file's bytes
     EncodingOptions encoding;
     bool preview = false; // also write NAME16bits.png, the picture as the display shows it
     QStringList pictures;
+    QByteArrayList arrayNames; // each picture's, given by --name or after its file
     QString error; // what was wrong, for UsageError
 };
 
 Options parseOptions(const QStringList &arguments);
 
-// Why `name` cannot name a C array, in French; empty when it can. Names that the header's
-// includes define are refused too: <stdint.h>'s, and with `progmem` those of <avr/pgmspace.h>
-// and what it includes; for LVGL, lvgl.h's.
+// The array name of a picture without --name, by the CMake function's rule: its file name
+// without the last extension, each byte that is not an ASCII letter, digit or _ made a _, and a
+// leading digit prefixed with _ ("my icon.png" gives my_icon, "8x8.png" _8x8).
+QByteArray arrayNameOf(const QString &picturePath);
+
+// The identifiers that a picture's header may define for the array `arrayName`: the array, its
+// include guard, the size macros and the other arrays and macros of every format.
+QByteArrayList definedIdentifiers(const QByteArray &arrayName);
+
+// Why `name` cannot name a C array, in French; empty when it can. Keywords, the C library's
+// built-in functions and names that the header's includes define are refused: <stdint.h>'s,
+// and with `progmem` (the arrays in AVR program memory) those of <avr/pgmspace.h> and what it
+// includes; for LVGL, lvgl.h's.
 QString arrayNameProblem(const QString &name, bool progmem, bool lvgl);
 
 QString helpText();

@@ -108,6 +108,8 @@ PictureOutcome runPictureJob(const PictureJob &job)
     QStringList written = {paths.bmp, paths.header};
     if (job.preview)
         written << paths.preview;
+    if (job.header.split)
+        written << paths.source;
     const auto existing = [&]() -> QString {
         for (const QString &path : written) {
             if (QFileInfo::exists(path))
@@ -206,6 +208,9 @@ PictureOutcome runPictureJob(const PictureJob &job)
     case WriteOutcome::HeaderFailed:
         return failed(
             QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.header, causeOf(systemError)));
+    case WriteOutcome::SourceFailed:
+        return failed(
+            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.source, causeOf(systemError)));
     case WriteOutcome::PreviewFailed:
         return failed(
             QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.preview, causeOf(systemError)));

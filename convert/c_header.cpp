@@ -76,7 +76,28 @@ qint64 arrayBytes(const CArray &array)
     return array.data.size();
 }
 
-bool writeCHeader(AtomicFileWriter &file, const CHeader &header)
+QByteArray includeGuard(const QByteArray &name)
+{
+    return "QUILLON_" + name + "_H";
+}
+
+QByteArray progmemLines()
+{
+    return QByteArray("#ifndef QUILLON_PROGMEM\n"
+                      "#if defined(__AVR__)\n"
+                      "#include <avr/pgmspace.h>\n"
+                      "#define QUILLON_PROGMEM PROGMEM\n"
+                      "#else\n"
+                      "#define QUILLON_PROGMEM\n"
+                      "#endif\n"
+                      "#endif\n")
+        .replace("\n", headerNewline);
+}
+
+namespace {
+
+// The first lines of a header, up to its macros: the comments, the include guard, the includes.
+QByteArray headerTop(const CHeader &header)
 {
     const QByteArray nl = headerNewline;
     QByteArray text = headerFirstLines();
@@ -86,25 +107,45 @@ bool writeCHeader(AtomicFileWriter &file, const CHeader &header)
             text += "// " + line + nl;
         text += nl;
     }
+    const QByteArray guard = includeGuard(header.name);
+    text += "#ifndef " + guard + nl + "#define " + guard + nl + nl;
     text += header.preamble;
     for (const QByteArray &include : header.includes)
         text += "#include " + include + nl;
     if (header.progmem)
-        text += "#include <avr/pgmspace.h>" + nl;
+        text += progmemLines();
     if (!header.includes.isEmpty() || header.progmem)
         text += nl;
     for (const auto &macro : header.macros)
         text += "#define " + macro.first + ' ' + macro.second + nl;
     if (!header.macros.isEmpty())
         text += nl;
+    return text;
+}
+
+QByteArray headerBottom(const CHeader &header)
+{
+    const QByteArray nl = headerNewline;
+    return nl + "#endif /* " + includeGuard(header.name) + " */" + nl;
+}
+
+QByteArray arrayType(const CArray &array)
+{
+    return array.declaration.isEmpty() ? QByteArray("const ") + typeName(array.type) : array.declaration;
+}
+
+// The arrays' definitions, after `text`, then the trailer; static all, or only the internal ones.
+bool writeDefinitions(AtomicFileWriter &file, QByteArray text, const CHeader &header, bool allStatic,
+                      const QByteArray &trailer)
+{
+    const QByteArray nl = headerNewline;
+    text += header.definitionPreamble;
     for (int i = 0; i < header.arrays.size(); ++i) {
         const CArray &array = header.arrays[i];
         if (i > 0)
             text += nl + nl;
-        const QByteArray declaration
-            = array.declaration.isEmpty() ? QByteArray("const ") + typeName(array.type) : array.declaration;
-        text += declaration + ' ' + array.name + '[' + array.size + ']' + (header.progmem ? " PROGMEM" : "")
-            + " = " + nl + '{';
+        text += (allStatic || array.internal ? "static " : "") + arrayType(array) + ' ' + array.name + '['
+            + array.size + ']' + (header.progmem ? " QUILLON_PROGMEM" : "") + " = " + nl + '{';
         if (!array.alternativeCondition.isEmpty()) {
             if (!file.write(text + nl + "#if " + array.alternativeCondition)
                 || !writeValues(file, array.type, array.alternativeData) || !file.write(nl + "#else"))
@@ -116,5 +157,31 @@ bool writeCHeader(AtomicFileWriter &file, const CHeader &header)
         text = array.alternativeCondition.isEmpty() ? QByteArray() : nl + "#endif";
         text += nl + "};";
     }
-    return file.write(text + header.trailer);
+    return file.write(text + (trailer.isEmpty() ? nl : trailer));
+}
+
+} // namespace
+
+bool writeCHeader(AtomicFileWriter &file, const CHeader &header)
+{
+    return writeDefinitions(file, headerTop(header), header, true,
+                            header.singleTrailer.isEmpty() ? header.trailer : header.singleTrailer)
+        && file.write(headerBottom(header));
+}
+
+bool writeCSplit(AtomicFileWriter &headerFile, AtomicFileWriter &source, const CHeader &pixels,
+                 const QByteArray &headerName)
+{
+    const QByteArray nl = headerNewline;
+    QByteArray declarations = headerTop(pixels);
+    for (const CArray &array : pixels.arrays) {
+        if (!array.internal)
+            declarations += "extern " + arrayType(array) + ' ' + array.name + '[' + array.size + ']'
+                + (pixels.progmem ? " QUILLON_PROGMEM" : "") + ';' + nl;
+    }
+    declarations += pixels.trailerDeclaration;
+    if (!headerFile.write(declarations + headerBottom(pixels)))
+        return false;
+    return writeDefinitions(source, headerFirstLines() + "#include \"" + headerName + '"' + nl + nl, pixels,
+                            false, pixels.trailer);
 }

@@ -21,24 +21,53 @@ struct CArray
     // other byte order of a library's build option.
     QByteArray alternativeCondition;
     QByteArray alternativeData;
+    // Only read through what the header defines after it (LVGL's map, through its descriptor):
+    // static even in a split pair's source, and not declared in its header.
+    bool internal = false;
 };
 
 // The text of a header that holds pixels for a display library, written the same way whatever
 // the format: the product's comment line, what the comment tells of the picture and how to draw
-// it, the includes, the macros, then each array.
+// it, the include guard, the includes, the macros, then each array.
+//
+// Every array is `static const`: the header compiles in any number of C and C++ files of one
+// program, each file that reads an array holding its own copy (compilers drop the arrays a file
+// does not read). A split pair instead defines them once, in a C file of their own, that its
+// header declares `extern`.
 struct CHeader
 {
+    QByteArray name; // the picture's array name, which names the include guard
     QVector<QByteArray> commentLines; // each becomes a "// " line after the product's
     QByteArray preamble; // text before the includes, such as the choice of a library's header
     QVector<QByteArray> includes; // "<stdint.h>", "\"lvgl.h\""...
     QVector<QPair<QByteArray, QByteArray>> macros; // #define NAME VALUE
+    // Text before the arrays, where they are defined, such as a library's attributes.
+    QByteArray definitionPreamble;
     QVector<CArray> arrays;
-    bool progmem = false; // every array PROGMEM, after <avr/pgmspace.h>
+    // Every array in AVR program memory, through QUILLON_PROGMEM: PROGMEM after
+    // <avr/pgmspace.h> when compiled for AVR, nothing elsewhere.
+    bool progmem = false;
     QByteArray trailer; // text after the arrays, such as a descriptor that points at them
+    // What the header of a split pair declares of the trailer, such as the descriptor.
+    QByteArray trailerDeclaration;
+    // The trailer as a single header writes it, when it differs (a descriptor kept static).
+    QByteArray singleTrailer;
 };
+
+// The include guard of the header of the array `name`.
+QByteArray includeGuard(const QByteArray &name);
+
+// The lines that define QUILLON_PROGMEM, each ended by a newline: PROGMEM after
+// <avr/pgmspace.h> on AVR, nothing on every other chip and on the host.
+QByteArray progmemLines();
 
 // The bytes an array takes in the firmware.
 qint64 arrayBytes(const CArray &array);
 
 // Writes the whole header text into `file`; false when a write failed.
 bool writeCHeader(AtomicFileWriter &file, const CHeader &header);
+
+// Writes a split pair: into `header` the include guard, the includes, the macros and the
+// arrays' `extern` declarations; into `source` the definitions, after `#include "headerName"`.
+bool writeCSplit(AtomicFileWriter &header, AtomicFileWriter &source, const CHeader &pixels,
+                 const QByteArray &headerName);

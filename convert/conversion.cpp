@@ -11,6 +11,7 @@
 #include "qimage16.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QImageReader>
 
 namespace {
@@ -184,11 +185,24 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, c
         return WriteOutcome::BmpFailed;
     }
     // The header of the BMP file's bytes is written from the same blocks; one of pixel arrays
-    // on its own.
-    HeaderFileWriter bytesHeader(paths.header, bmpSize, request.header);
+    // on its own. A split pair's definitions go to the C file, the header then declaring them.
+    const bool split = request.header.split;
+    HeaderOptions bytesOptions = request.header;
+    bytesOptions.ownHeader = QFileInfo(paths.header).fileName().toUtf8();
+    HeaderFileWriter bytesHeader(split ? paths.source : paths.header, bmpSize, bytesOptions);
     AtomicFileWriter pixelsHeader(paths.header);
-    AtomicFileWriter &header = request.pixels ? pixelsHeader : bytesHeader.file();
-    bool headerWritten = request.pixels ? pixelsHeader.open() : bytesHeader.open();
+    AtomicFileWriter declarations(paths.header);
+    AtomicFileWriter pixelsSource(paths.source);
+    AtomicFileWriter &header = request.pixels ? pixelsHeader : split ? declarations : bytesHeader.file();
+    AtomicFileWriter *source = !split ? nullptr : request.pixels ? &pixelsSource : &bytesHeader.file();
+    bool headerWritten = false;
+    if (request.pixels)
+        headerWritten = pixelsHeader.open() && (!split || pixelsSource.open());
+    else
+        headerWritten = bytesHeader.open()
+            && (!split
+                || (declarations.open()
+                    && declarations.write(bytesDeclarationHeader(bmpSize, bytesOptions))));
     const bool bmpWritten = image.writeBmp16([&](const char *data, qint64 size) {
         if (interrupted() || !bmp.write(data, size))
             return false;
@@ -200,8 +214,12 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, c
         error = bmp.systemError();
         return interrupted() ? WriteOutcome::Interrupted : WriteOutcome::BmpFailed;
     }
-    headerWritten = headerWritten
-        && (request.pixels ? writeCHeader(pixelsHeader, *request.pixels) : bytesHeader.finish());
+    if (request.pixels)
+        headerWritten = headerWritten
+            && (split ? writeCSplit(pixelsHeader, pixelsSource, *request.pixels, bytesOptions.ownHeader)
+                      : writeCHeader(pixelsHeader, *request.pixels));
+    else
+        headerWritten = headerWritten && bytesHeader.finish();
 
     AtomicFileWriter preview(paths.preview);
     const bool previewWritten
@@ -214,9 +232,11 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, c
         error = bmp.systemError();
         return WriteOutcome::BmpFailed;
     }
-    if (!headerWritten || !header.syncToDisk()) {
-        error = header.systemError();
-        return WriteOutcome::HeaderFailed;
+    if (!headerWritten || !header.syncToDisk() || (source && !source->syncToDisk())) {
+        // Whichever of the pair failed; the header when neither tells.
+        error = header.systemError() ? header.systemError() : source ? source->systemError() : 0;
+        return source && !header.systemError() && source->systemError() ? WriteOutcome::SourceFailed
+                                                                        : WriteOutcome::HeaderFailed;
     }
     if (!previewWritten || (request.preview && !preview.syncToDisk())) {
         error = preview.systemError();
@@ -229,6 +249,10 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, c
     if (!header.commit()) {
         error = header.systemError();
         return WriteOutcome::HeaderFailed;
+    }
+    if (source && !source->commit()) {
+        error = source->systemError();
+        return WriteOutcome::SourceFailed;
     }
     if (request.preview && !preview.commit()) {
         error = preview.systemError();

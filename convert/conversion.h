@@ -67,7 +67,9 @@ QImage toRgb565(QImage picture);
 // What a conversion writes besides the BMP file.
 struct OutputRequest
 {
-    HeaderOptions header; // the header that holds the BMP file's bytes
+    // The header that holds the BMP file's bytes; with `split`, the C file of a split pair is
+    // written too, for the BMP file's bytes or the pixel arrays.
+    HeaderOptions header;
     const CHeader *pixels = nullptr; // when given, the header holds these arrays instead
     const QImage *preview = nullptr; // when given, also written as a PNG file
     // Polled while writing: once it is not 0, nothing is committed and the files are abandoned.
@@ -80,6 +82,6 @@ struct OutputRequest
 // new ones, never a mix and never a temporary file. A header of the BMP file's bytes is made
 // from the very bytes written to the BMP file, never read back from the disk. On failure,
 // `systemError` receives the system's error number (errno), or 0 when there is none.
-enum class WriteOutcome { Written, BmpFailed, HeaderFailed, PreviewFailed, Interrupted };
+enum class WriteOutcome { Written, BmpFailed, HeaderFailed, SourceFailed, PreviewFailed, Interrupted };
 WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
                               const OutputRequest &request = OutputRequest(), int *systemError = nullptr);

@@ -38,14 +38,18 @@ QByteArray rowsOf(QByteArray line, const EncodingOptions &options)
 }
 
 // The header every format starts from: <stdint.h>, the size macros, and how to draw the array.
-CHeader startHeader(const QImage &picture, const EncodingOptions &options, const QVector<QByteArray> &drawing)
+// Arrays that the drawing libraries read with pgm_read_* go to AVR program memory without
+// --progmem.
+CHeader startHeader(const QImage &picture, const EncodingOptions &options, const QVector<QByteArray> &drawing,
+                    bool flashOnAvr = false)
 {
     const QByteArray &name = options.arrayName;
     CHeader header;
+    header.name = name;
     for (const QByteArray &line : drawing)
         header.commentLines << rowsOf(line, options).replace("NAME", name);
     header.includes << "<stdint.h>";
-    header.progmem = options.progmem;
+    header.progmem = options.progmem || flashOnAvr;
     header.macros << qMakePair(name + "_width", number(picture.width()))
                   << qMakePair(name + "_height", number(picture.height()));
     return header;
@@ -119,7 +123,7 @@ EncodedPicture encodeBitRows(const PreparedPicture &picture, const EncodingOptio
     EncodedPicture encoded;
     const QVector<quint8> lit = litPixels(picture, options, &encoded.shown);
     const int width = picture.colours.width();
-    encoded.header = startHeader(picture.colours, options, drawing);
+    encoded.header = startHeader(picture.colours, options, drawing, true);
     encoded.header.arrays << rowArray(options.arrayName,
                                       packRows(lit, width, picture.colours.height(), leftmostLowest),
                                       (width + 7) / 8, options, encoded.header);
@@ -214,6 +218,7 @@ EncodedPicture encodeGray8(const PreparedPicture &picture, const EncodingOptions
     encoded.header
         = startHeader(picture.colours, options,
                       {"Adafruit GFX : {rows}canvas.drawGrayscaleBitmap(x, {y}, {NAME}, NAME_width, {h});"});
+    encoded.header.progmem = true; // drawGrayscaleBitmap reads it with pgm_read_byte
     encoded.header.arrays << rowArray(options.arrayName, bytesOf(levels), picture.colours.width(), options,
                                       encoded.header);
     return encoded;
@@ -346,7 +351,7 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
             drawing << "Adafruit GFX : {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, NAME_width, {h});";
         drawing << swapFirst + "{rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16});";
     }
-    encoded.header = startHeader(pixels, options, drawing);
+    encoded.header = startHeader(pixels, options, drawing, true);
     if (transparent)
         encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(keyValue));
     encoded.header.arrays << rowArray(options.arrayName, values, width * 2, options, encoded.header,
@@ -399,15 +404,15 @@ int luminance(QRgb colour)
 const QVector<DisplayFormat> &displayFormats()
 {
     static const QVector<DisplayFormat> formats = {
-        {"rgb565", DisplayFormat::AlphaWhenAsked, encodeRgb565},
-        {"mono", DisplayFormat::NoAlpha, encodeMono},
-        {"xbm", DisplayFormat::NoAlpha, encodeXbm},
-        {"pages", DisplayFormat::NoAlpha, encodePages},
-        {"gray8", DisplayFormat::NoAlpha, encodeGray8},
-        {"gray4", DisplayFormat::NoAlpha, encodeGray4},
-        {"index4", DisplayFormat::NoAlpha, encodeIndex4},
-        {"index8", DisplayFormat::NoAlpha, encodeIndex8},
-        {"lvgl", DisplayFormat::AlphaAlways, encodeLvgl, lvglSizeProblem},
+        {"rgb565", DisplayFormat::AlphaWhenAsked, true, encodeRgb565},
+        {"mono", DisplayFormat::NoAlpha, true, encodeMono},
+        {"xbm", DisplayFormat::NoAlpha, true, encodeXbm},
+        {"pages", DisplayFormat::NoAlpha, false, encodePages},
+        {"gray8", DisplayFormat::NoAlpha, true, encodeGray8},
+        {"gray4", DisplayFormat::NoAlpha, false, encodeGray4},
+        {"index4", DisplayFormat::NoAlpha, false, encodeIndex4},
+        {"index8", DisplayFormat::NoAlpha, false, encodeIndex8},
+        {"lvgl", DisplayFormat::AlphaAlways, false, encodeLvgl, lvglSizeProblem},
     };
     return formats;
 }

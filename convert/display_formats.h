@@ -16,7 +16,7 @@
 struct EncodingOptions
 {
     QByteArray arrayName = "logo";
-    bool progmem = false;
+    bool progmem = false; // every array in AVR program memory, whatever the format
     bool swapBytes = false; // 5-6-5 values high byte first
     bool dither = false; // Floyd-Steinberg to the format's own levels or palette
     int threshold = 128; // luminance at or above which a pixel is lit (mono formats)
@@ -45,6 +45,9 @@ struct DisplayFormat
     enum AlphaUse { NoAlpha, AlphaWhenAsked, AlphaAlways };
     const char *name; // as --format takes it
     AlphaUse alpha;
+    // Whether its arrays are read with pgm_read_* by the libraries that draw them (Adafruit GFX,
+    // u8g2), and so go to AVR program memory without --progmem.
+    bool flashOnAvr;
     EncodedPicture (*encode)(const PreparedPicture &picture, const EncodingOptions &options);
     // Why a picture of that size cannot be written in this format, in French; empty when it can.
     // nullptr: any size can.

@@ -1,6 +1,7 @@
 #include "header_generator.h"
 
 #include "atomic_file_writer.h"
+#include "c_header.h"
 #include "product.h"
 
 #include <QFile>
@@ -36,13 +37,20 @@ const std::array<std::array<char, 8>, 256> &separatedValues()
     return table;
 }
 
+QByteArray declaration(qint64 inputSize, const HeaderOptions &options)
+{
+    return "const unsigned char " + options.arrayName + '[' + QByteArray::number(inputSize) + ']'
+        + (options.progmem ? " QUILLON_PROGMEM" : "");
+}
+
 QByteArray prologue(qint64 inputSize, const HeaderOptions &options)
 {
     QByteArray text = headerFirstLines();
-    if (options.progmem)
-        text += QByteArray("#include <avr/pgmspace.h>") + newline + newline;
-    return text + "const unsigned char " + options.arrayName + '[' + QByteArray::number(inputSize) + ']'
-        + (options.progmem ? " PROGMEM" : "") + " = " + newline + '{';
+    if (options.split)
+        text += "#include \"" + options.ownHeader + '"' + newline + newline;
+    else if (options.progmem)
+        text += progmemLines() + newline;
+    return text + declaration(inputSize, options) + " = " + newline + '{';
 }
 
 // Formats `count` input bytes, the first of which is at `position` in the input, into `out` and
@@ -80,6 +88,16 @@ char *formatValues(const uchar *bytes, qint64 count, qint64 position, char *out)
 }
 
 } // namespace
+
+QByteArray bytesDeclarationHeader(qint64 inputSize, const HeaderOptions &options)
+{
+    const QByteArray nl = newline, guard = includeGuard(options.arrayName);
+    QByteArray text = headerFirstLines() + "#ifndef " + guard + nl + "#define " + guard + nl + nl;
+    if (options.progmem)
+        text += progmemLines() + nl;
+    return text + "extern " + declaration(inputSize, options) + ';' + nl + nl + "#endif /* " + guard + " */"
+        + nl;
+}
 
 QByteArray headerFirstLines()
 {

@@ -22,13 +22,21 @@
 // path before is kept as it was.
 bool generateHeaderFile(QString inputPath, QString headerPath);
 
-// What may differ from the window's header: the array's name, and whether it goes into AVR
-// program memory (it then includes <avr/pgmspace.h> and is declared PROGMEM).
+// What may differ from the window's header: the array's name; whether it goes into AVR
+// program memory (declared QUILLON_PROGMEM, which is PROGMEM after <avr/pgmspace.h> on AVR and
+// nothing elsewhere); whether the bytes go to a C file of their own, after `#include
+// "ownHeader"`, the header then declaring the array `extern`.
 struct HeaderOptions
 {
     QByteArray arrayName = "logo";
     bool progmem = false;
+    bool split = false;
+    QByteArray ownHeader; // the header's file name, with split
 };
+
+// The header of a split pair of a file's bytes: the include guard and the array's `extern`
+// declaration, of `inputSize` bytes.
+QByteArray bytesDeclarationHeader(qint64 inputSize, const HeaderOptions &options);
 // Header lines end with the platform's terminator.
 #ifdef Q_OS_WIN
 inline constexpr char headerNewline[] = "\r\n";

@@ -299,20 +299,21 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
     }
 
     const QByteArray attribute = "LV_ATTRIBUTE_" + name.toUpper();
-    header.preamble = includePreamble(options.lvglVersion) + "#ifndef LV_ATTRIBUTE_MEM_ALIGN" + nl
-        + "#define LV_ATTRIBUTE_MEM_ALIGN" + nl + "#endif" + nl + nl + "#ifndef " + attribute + nl
-        + "#define " + attribute + nl + "#endif" + nl + nl;
+    header.name = name;
+    header.preamble = includePreamble(options.lvglVersion);
+    header.definitionPreamble = "#ifndef LV_ATTRIBUTE_MEM_ALIGN" + nl + "#define LV_ATTRIBUTE_MEM_ALIGN" + nl
+        + "#endif" + nl + nl + "#ifndef " + attribute + nl + "#define " + attribute + nl + "#endif" + nl + nl;
     const bool trueColour = lvgl8 && format.bitsPerPixel == 16;
     if (trueColour)
-        header.preamble += "#if LV_COLOR_DEPTH != 16" + nl + "#error \"" + name
+        header.definitionPreamble += "#if LV_COLOR_DEPTH != 16" + nl + "#error \"" + name
             + " : ce tableau est fait pour LV_COLOR_DEPTH 16\"" + nl + "#endif" + nl + nl;
 
     CArray map;
     map.type = CArray::Uint8;
     map.name = name + "_map";
     map.size = QByteArray::number(pixels.data.size());
-    map.declaration = (lvgl8 ? "const" : "static const")
-        + QByteArray(" LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST ") + attribute + " uint8_t";
+    map.declaration = "const LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST " + attribute + " uint8_t";
+    map.internal = true; // read through the descriptor only
     map.data = pixels.data;
     if (trueColour) {
         map.alternativeCondition = "LV_COLOR_16_SWAP != 0";
@@ -320,21 +321,35 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
     }
     header.arrays << map;
 
+    // The descriptor's fields in the order of their declaration, which compiles as C and as C++
+    // (C++ takes designators only in that order, and not nested ones): the header's bit fields,
+    // whose order LVGL reverses on big-endian systems, then the data; LVGL 9.1 added one pointer
+    // after them, and 9.3 another.
     const QByteArray width = QByteArray::number(encoded.shown.width()),
                      height = QByteArray::number(encoded.shown.height());
+    const QByteArray type = lvgl8 ? "lv_img_dsc_t" : "lv_image_dsc_t";
+    QByteArray fields = "#if defined(LV_BIG_ENDIAN_SYSTEM) && LV_BIG_ENDIAN_SYSTEM" + nl;
     if (lvgl8) {
-        header.trailer = nl + nl + "const lv_img_dsc_t " + name + " = {" + nl
-            + "  .header.cf = " + format.lvgl8Name + "," + nl + "  .header.always_zero = 0," + nl
-            + "  .header.reserved = 0," + nl + "  .header.w = " + width + "," + nl + "  .header.h = " + height
-            + "," + nl + "  .data_size = sizeof(" + map.name + ")," + nl + "  .data = " + map.name + "," + nl
-            + "};" + nl;
+        fields += "  {" + height + ", " + width + ", 0, 0, " + format.lvgl8Name
+            + "}, /* h, w, reserved, always_zero, cf */" + nl + "#else" + nl + "  {" + format.lvgl8Name
+            + ", 0, 0, " + width + ", " + height + "}, /* cf, always_zero, reserved, w, h */" + nl;
     } else {
-        header.trailer = nl + nl + "const lv_image_dsc_t " + name + " = {" + nl
-            + "  .header.magic = LV_IMAGE_HEADER_MAGIC," + nl + "  .header.cf = LV_COLOR_FORMAT_"
-            + format.name + "," + nl + "  .header.flags = " + flags + "," + nl + "  .header.w = " + width
-            + "," + nl + "  .header.h = " + height + "," + nl
-            + "  .header.stride = " + QByteArray::number(pixels.stride) + "," + nl + "  .data_size = sizeof("
-            + map.name + ")," + nl + "  .data = " + map.name + "," + nl + "};" + nl;
+        const QByteArray cf = QByteArray("LV_COLOR_FORMAT_") + format.name,
+                         stride = QByteArray::number(pixels.stride);
+        fields += "  {0, " + stride + ", " + height + ", " + width + ", " + flags + ", " + cf
+            + ", LV_IMAGE_HEADER_MAGIC}, /* reserved_2, stride, h, w, flags, cf, magic */" + nl + "#else" + nl
+            + "  {LV_IMAGE_HEADER_MAGIC, " + cf + ", " + flags + ", " + width + ", " + height + ", " + stride
+            + ", 0}, /* magic, cf, flags, w, h, stride, reserved_2 */" + nl;
     }
+    fields += "#endif" + nl + "  sizeof(" + map.name + "), /* data_size */" + nl + "  " + map.name
+        + ", /* data */" + nl;
+    if (!lvgl8)
+        fields += "#if LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR == 0" + nl
+            + "#elif LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR <= 2" + nl + "  NULL, /* reserved */" + nl
+            + "#else" + nl + "  NULL, /* reserved */" + nl + "  NULL, /* reserved_2 */" + nl + "#endif" + nl;
+    const QByteArray descriptor = "const " + type + ' ' + name + " = {" + nl + fields + "};" + nl;
+    header.trailer = nl + nl + descriptor;
+    header.singleTrailer = nl + nl + "static " + descriptor;
+    header.trailerDeclaration = "extern const " + type + ' ' + name + ';' + nl;
     return encoded;
 }

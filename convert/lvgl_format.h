@@ -7,7 +7,9 @@
 // LVGL image descriptors: for LVGL 9, `const lv_image_dsc_t NAME` (magic, colour format, flags,
 // width, height, stride) over `NAME_map`, in any of the colour formats below, compressed with
 // RLE or LZ4 or not; for LVGL 8, `const lv_img_dsc_t NAME` (cf, always_zero, w, h), its 16-bit
-// colours in both byte orders under LV_COLOR_16_SWAP. Pixels are laid out as LVGL's own
+// colours in both byte orders under LV_COLOR_16_SWAP. The fields are given in the order of
+// their declaration, which C++ needs: the header's bit fields in both byte orders, and LVGL 9's
+// pointers after the data as 9.0, 9.1 and 9.3 declare them. Pixels are laid out as LVGL's own
 // converter lays them: rows of `stride` bytes; blue, green, red (and alpha) for 24 and 32 bits;
 // an RGB565A8 picture's alpha plane after its colours; an indexed picture's palette first, 4
 // bytes a colour (blue, green, red, alpha), then its indices, the leftmost pixel in the highest

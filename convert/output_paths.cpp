@@ -11,5 +11,5 @@ OutputPaths outputPaths(const QString &destinationFolder, const QString &sourceF
 {
     const QString stem = destinationFolder + QLatin1Char('/') + outputBaseName(sourceFileName);
     return {stem + QStringLiteral("16bits.BMP"), stem + QStringLiteral(".h"),
-            stem + QStringLiteral("16bits.png")};
+            stem + QStringLiteral("16bits.png"), stem + QStringLiteral(".c")};
 }

@@ -9,6 +9,7 @@ struct OutputPaths
     QString bmp;
     QString header;
     QString preview; // D:/out/photo16bits.png, written only when asked for
+    QString source; // D:/out/photo.c, the definitions of a split pair, written only when asked for
 };
 
 // The source's file name without its last "." and what follows ("my.photo.png" gives

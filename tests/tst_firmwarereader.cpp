@@ -29,7 +29,8 @@ private slots:
     void readsEveryPixelOnChips();
 
 private:
-    // Converts a picture into `name`.h in the work folder, with quillon-convert's `options`.
+    // Converts a picture into `name`.h in the work folder, with quillon-convert's `options`; its
+    // array is logo unless they name it.
     void convert(const QImage &picture, const QString &name, const QStringList &options = {});
     // Compiles the C files with the reader under the strictest warnings; returns the program.
     QString compile(const QString &compiler, const QStringList &sources, const QStringList &extra = {});
@@ -56,7 +57,9 @@ void TestFirmwareReader::convert(const QImage &picture, const QString &name, con
     const QString png = m_dir->filePath(name + ".png");
     savePicture(picture, png, "PNG");
     QProcess process;
-    process.start(QUILLON_CONVERT, options + QStringList {"--force", "-o", m_dir->path(), png});
+    // The array is logo, as the window names it, unless the options name it.
+    const QStringList naming = options.contains("--name") ? QStringList() : QStringList {"--name", "logo"};
+    process.start(QUILLON_CONVERT, naming + options + QStringList {"--force", "-o", m_dir->path(), png});
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
         qFatal("quillon-convert failed: %s", process.readAllStandardError().constData());
 }

@@ -108,13 +108,15 @@ void TestHeaderGenerator::writesTheExactText_data()
     row("17 bytes: a second line", sixteen + '\x7f', headerText(17, "\n\t" + line + ",\n\t0x7f"));
     row("32 bytes: two full lines", sixteen + sixteen, headerText(32, "\n\t" + line + ",\n\t" + line));
 
-    // Options of quillon-convert: the array's name, and AVR program memory.
+    // Options of quillon-convert: the array's name, and AVR program memory, only on AVR.
     const QByteArray one("\x01", 1);
     row("named array", one, headerText(1, "\n\t0x01").replace("char logo[", "char splash_2["), "splash_2");
     row("program memory", one,
         headerText(1, "\n\t0x01")
             .replace("\n\nconst unsigned char logo[1]",
-                     "\n\n#include <avr/pgmspace.h>\n\nconst unsigned char logo[1] PROGMEM"),
+                     "\n\n#ifndef QUILLON_PROGMEM\n#if defined(__AVR__)\n#include <avr/pgmspace.h>\n"
+                     "#define QUILLON_PROGMEM PROGMEM\n#else\n#define QUILLON_PROGMEM\n#endif\n#endif\n\n"
+                     "const unsigned char logo[1] QUILLON_PROGMEM"),
         "logo", true);
 }
 

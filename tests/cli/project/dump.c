@@ -5,8 +5,16 @@
 #include "my.logo.h"
 #include "splash-screen.h"
 
+#ifdef SPLIT_PICTURES
+size_t picture_bytes(void);
+#endif
+
 int main(void)
 {
+#ifdef SPLIT_PICTURES
+    if (picture_bytes() != sizeof my_logo + sizeof splash_screen)
+        return 1;
+#endif
     return fwrite(my_logo, 1, sizeof my_logo, stdout) > 0
             && fwrite(splash_screen, 1, sizeof splash_screen, stdout) > 0
         ? 0

@@ -1,0 +1,263 @@
+#include "conversion.h"
+#include "display_formats.h"
+#include "picturesupport.h"
+#include "qimage16.h"
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace TestSupport;
+
+// The headers of every format, written in-process as quillon-convert writes them, compiled with
+// warnings as errors as C and C++, alone, several in one file, in two files of one program and
+// as split pairs; each program prints what it holds, against what the encoder made.
+class TestHeaders : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_dir.reset(new QTemporaryDir); }
+    void compileEverywhere_data();
+    void compileEverywhere();
+    void monoArrayReadFromAvrFlash();
+
+private:
+    // What a program prints of a picture, and the C lines that print it.
+    struct Written
+    {
+        QByteArray expected;
+        QByteArray printing;
+    };
+    // Writes the files of the picture whose array is `name`: a row's format ("bmp", "lvgl8"...)
+    // and its options ("rgb565 mask", "lvgl 9.0", "lvgl big-endian"...).
+    Written writePicture(const QByteArray &name, const QString &variant, QSize size, bool split);
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+namespace {
+
+// The compiler's definitions of a row: the LVGL version, its byte order.
+QStringList definesOf(const QString &variant)
+{
+    QStringList defines;
+    if (variant.contains("9.0") || variant.contains("9.2"))
+        defines << "-DLVGL_VERSION_MINOR=" + variant.right(1);
+    if (variant.contains("big-endian"))
+        defines << "-DLV_BIG_ENDIAN_SYSTEM=1";
+    return defines;
+}
+
+QByteArray dumpLine(const QByteArray &label, const QByteArray &pointer, const QByteArray &size)
+{
+    return "    dump(\"" + label + "\", " + pointer + ", " + size + ");\n";
+}
+
+} // namespace
+
+TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QString &variant, QSize size,
+                                               bool split)
+{
+    const QString formatName = variant.section(' ', 0, 0);
+    const bool lvgl = formatName.startsWith("lvgl"), lvgl8 = formatName == "lvgl8";
+    const DisplayFormat *format = findDisplayFormat(lvgl ? "lvgl" : formatName.toLatin1());
+    EncodingOptions options;
+    options.arrayName = name;
+    options.alphaMask = variant.contains("mask");
+    options.transparent = variant.contains("transparent") ? QColor(Qt::black) : QColor();
+    options.lvglVersion = lvgl8 ? 8 : 9;
+    options.compression = variant.contains("rle") ? EncodingOptions::Rle : EncodingOptions::Uncompressed;
+    // Opaque for LVGL, whose colour format then is RGB565; with transparency for the others.
+    const QImage picture = patternPicture(size.width(), size.height(), !lvgl);
+    OutputRequest request;
+    request.header.arrayName = name;
+    request.header.split = split;
+    EncodedPicture encoded;
+    QImage16 image(toRgb565(picture));
+    if (format) {
+        encoded = format->encode(
+            preparePicture(picture, DisplayOptions(), format->alpha != DisplayFormat::NoAlpha), options);
+        image = QImage16(encoded.shown.convertToFormat(QImage::Format_RGB16));
+        request.pixels = &encoded.header;
+    }
+    const OutputPaths paths = outputPaths(m_dir->path(), name + ".png");
+    if (writeOutputFiles(image, paths, request) != WriteOutcome::Written)
+        qFatal("%s not written", name.constData());
+
+    if (!format)
+        return {name + ' ' + readFile(paths.bmp).toHex() + '\n', dumpLine(name, name, "sizeof " + name)};
+    const QByteArray sized
+        = name + ' ' + QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height());
+    if (lvgl) {
+        // The descriptor's fields, read by their names: right only in the declaration's order.
+        Written written {sized + " cf 1",
+                         "    printf(\"" + name + " %ux%u cf %d\", (unsigned)" + name
+                             + ".header.w, (unsigned)" + name + ".header.h, " + name + ".header.cf == "
+                             + (lvgl8 ? "LV_IMG_CF_TRUE_COLOR" : "LV_COLOR_FORMAT_RGB565") + ");\n"};
+        if (!lvgl8) {
+            written.expected += " magic 1 stride " + QByteArray::number(2 * size.width()) + " flags "
+                + (options.compression == EncodingOptions::Rle ? "8" : "0");
+            written.printing += "    printf(\" magic %d stride %u flags %u\", " + name
+                + ".header.magic == LV_IMAGE_HEADER_MAGIC, (unsigned)" + name + ".header.stride, (unsigned)"
+                + name + ".header.flags);\n";
+        }
+        written.expected += '\n' + name + "_map " + encoded.header.arrays[0].data.toHex() + '\n';
+        written.printing
+            += "    printf(\"\\n\");\n" + dumpLine(name + "_map", name + ".data", name + ".data_size");
+        return written;
+    }
+    Written written {sized + '\n',
+                     "    printf(\"" + name + " %dx%d\\n\", " + name + "_width, " + name + "_height);\n"};
+    for (const CArray &array : encoded.header.arrays) {
+        written.expected += array.name + ' ' + array.data.toHex() + '\n';
+        written.printing += dumpLine(array.name, array.name, "sizeof " + array.name);
+    }
+    return written;
+}
+
+void TestHeaders::compileEverywhere_data()
+{
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("standard");
+    QTest::addColumn<QString>("use"); // alone, together, two files, split
+    QTest::addColumn<QSize>("size");
+
+    const QStringList formats = {"bmp",   "rgb565 mask", "mono",   "xbm",  "pages", "gray8",
+                                 "gray4", "index4",      "index8", "lvgl", "lvgl8"};
+    const auto row
+        = [](const QString &variant, const QString &standard, const QString &use, QSize size = QSize(13, 6)) {
+              QTest::newRow(qPrintable(variant + ", " + standard + ", " + use))
+                  << variant << standard << use << size;
+          };
+    for (const QString &format : formats) {
+        for (const char *standard : {"c99", "c++17", "c++20"}) {
+            for (const char *use : {"alone", "together", "two files", "split"}) {
+                // The BMP file's header keeps the window's bytes: one file of a program only.
+                if (format != "bmp" || QByteArray(use) != "two files")
+                    row(format, standard, use);
+            }
+        }
+        for (const char *standard : {"c11", "c++11"})
+            row(format, standard, "together");
+    }
+    for (const char *standard : {"c99", "c++20"}) {
+        row("rgb565 transparent", standard, "alone");
+        row("lvgl 9.0", standard, "split");
+        row("lvgl 9.2", standard, "two files");
+        row("lvgl big-endian", standard, "alone");
+        row("lvgl rle", standard, "together");
+        row("lvgl8 big-endian", standard, "alone");
+    }
+    // More lines than the header writer formats at once (4,096).
+    row("gray8", "c99", "alone", QSize(256, 257));
+    row("gray8", "c++17", "split", QSize(256, 257));
+}
+
+void TestHeaders::compileEverywhere()
+{
+    QFETCH(QString, variant);
+    QFETCH(QString, standard);
+    QFETCH(QString, use);
+    QFETCH(QSize, size);
+    const bool cxx = standard.startsWith("c++");
+    const QString compiler = QStandardPaths::findExecutable(cxx ? "g++" : "gcc");
+    if (compiler.isEmpty())
+        QSKIP("gcc and g++ are needed");
+
+    // Together: a second picture of the row's format and a third of another, and the first
+    // header twice, as through two other headers (its guard keeps the second out).
+    const bool split = use == "split", together = use == "together", twoFiles = use == "two files" || split;
+    const bool lvgl = variant.startsWith("lvgl");
+    QVector<Written> written = {writePicture("first", variant, size, split)};
+    QByteArray includes = "#include \"first.h\"\n";
+    if (together) {
+        written << writePicture("second", variant, QSize(9, 4), false)
+                << writePicture("third", variant.startsWith("mono") ? "rgb565" : "mono", QSize(5, 3), false);
+        includes += "#include \"second.h\"\n#include \"third.h\"\n";
+        if (variant != "bmp") // the window's header has no guard
+            includes += "#include \"first.h\"\n";
+    }
+    QByteArray expected, printing;
+    for (const Written &picture : written) {
+        expected += picture.expected;
+        printing += picture.printing;
+    }
+    writeFile(path("main.c"),
+              "#include <stdio.h>\n" + includes
+                  + "static void dump(const char *name, const void *data, size_t size)\n"
+                    "{\n"
+                    "    const unsigned char *bytes = (const unsigned char *)data;\n"
+                    "    size_t i;\n"
+                    "    printf(\"%s \", name);\n"
+                    "    for (i = 0; i < size; ++i)\n"
+                    "        printf(\"%02x\", bytes[i]);\n"
+                    "    printf(\"\\n\");\n"
+                    "}\n"
+                    "int other(void);\n"
+                    "int main(void)\n{\n"
+                  + printing + (twoFiles ? "    return other();\n" : "    return 0;\n") + "}\n");
+    // A second file of the program reads the first array too; a split LVGL descriptor is
+    // declared there as LVGL's own macro declares it.
+    const QByteArray declaration = !(split && lvgl) ? "#include \"first.h\"\n"
+        : variant.startsWith("lvgl8")               ? "#include \"lvgl.h\"\nLV_IMG_DECLARE(first);\n"
+                                                    : "#include \"lvgl.h\"\nLV_IMAGE_DECLARE(first);\n";
+    writeFile(path("other.c"),
+              declaration + "int other(void);\nint other(void)\n{\n    return "
+                  + (lvgl ? "(int)(first.data_size * 0)" : "(int)(first[0] * 0)") + ";\n}\n");
+    QStringList sources = {path("main.c")};
+    if (twoFiles)
+        sources << path("other.c");
+    if (split)
+        sources << path("first.c");
+
+    QProcess build;
+    build.setProcessChannelMode(QProcess::MergedChannels);
+    build.start(compiler,
+                QStringList {"-std=" + standard, "-Wall", "-Wextra", "-Werror", "-DLV_LVGL_H_INCLUDE_SIMPLE",
+                             "-I", QUILLON_LVGL_STANDIN, "-I", m_dir->path(), "-o", path("program")}
+                    + definesOf(variant) + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
+    QVERIFY(build.waitForFinished(120000));
+    QVERIFY2(build.exitCode() == 0, build.readAll().constData());
+    QProcess program;
+    program.start(path("program"), QStringList());
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 0);
+    QCOMPARE(program.readAllStandardOutput(), expected);
+}
+
+void TestHeaders::monoArrayReadFromAvrFlash()
+{
+    for (const char *tool : {"avr-gcc", "simavr"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(QString(tool) + " is not installed (scripts/install-deps installs it)"));
+    }
+    // A default mono header, read as Adafruit GFX's drawBitmap reads it: pgm_read_byte, which
+    // gives other bytes than the array's unless it is in program memory.
+    const QByteArray hex = writePicture("logo", "mono", QSize(37, 20), false).expected.split('\n')[1].mid(5);
+    QByteArray expected = "logo 37x20\n";
+    for (int at = 0; at < hex.size(); at += 32)
+        expected += hex.mid(at, 32) + '\n';
+    QProcess build;
+    build.setProcessChannelMode(QProcess::MergedChannels);
+    build.start("avr-gcc",
+                {"-mmcu=atmega328p", "-Os", "-std=c99", "-Wall", "-Wextra", "-Werror", "-I", m_dir->path(),
+                 FIRMWARE_TEST_DIR "/avr_board.c", FIRMWARE_TEST_DIR "/mono_main.c", "-o", path("mono.elf")});
+    QVERIFY(build.waitForFinished(120000));
+    QVERIFY2(build.exitCode() == 0, build.readAll().constData());
+    QProcess chip;
+    chip.setProcessChannelMode(QProcess::MergedChannels);
+    chip.start("simavr", {"-m", "atmega328p", "-f", "16000000", path("mono.elf")});
+    QVERIFY(chip.waitForFinished(120000));
+    // simavr colours each line of the serial output and ends it with a dot.
+    QString output = QString::fromUtf8(chip.readAll()).remove(QRegularExpression("\\x1b\\[[0-9;]*m"));
+    output.remove(QRegularExpression("\\.$", QRegularExpression::MultilineOption));
+    QVERIFY2(output.contains(QString::fromLatin1(expected) + "end\n"), qPrintable(output));
+}
+
+QTEST_GUILESS_MAIN(TestHeaders)
+#include "tst_headers.moc"

@@ -784,7 +784,10 @@ void TestCli::namesAndPlacesArrays()
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
     const QByteArray header = readFile(path("command/" + outputBaseName(file) + ".h"));
-    QVERIFY2(header.contains(declared.toUtf8()) && header.count('[') == 1, header.constData());
+    // One array, whatever brackets the drawing lines of the comment hold.
+    const QString code = QString::fromUtf8(header).remove(
+        QRegularExpression("^//[^\n]*\n", QRegularExpression::MultilineOption));
+    QVERIFY2(header.contains(declared.toUtf8()) && code.count('[') == 1, header.constData());
 }
 
 void TestCli::helpsAndTellsItsVersion()

@@ -4,6 +4,7 @@
 //     bench_cli [FOLDER]      (default /dev/shm)
 
 #include "benchsupport.h"
+#include "child_decoder.h"
 #include "conversion.h"
 #include "display_formats.h"
 #include "display_preparation.h"
@@ -20,6 +21,7 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    setDecoderProgram(QStringLiteral(QUILLON_CONVERT)); // which decodes other readers' pictures
     const QString base = app.arguments().value(1, QStringLiteral("/dev/shm"));
     QTemporaryDir dir(base + QStringLiteral("/quillon-bench-XXXXXX"));
     if (!dir.isValid() || !QDir(dir.path()).mkdir("quillon") || !QDir(dir.path()).mkdir("magick"))
@@ -48,6 +50,32 @@ int main(int argc, char *argv[])
     std::printf("  ImageMagick RGB565 BMP, then xxd -i     %8.1f ms\n", magickSeconds * 1e3);
     Bench::reportGoal("quillon-convert speed / ImageMagick and xxd speed", magickSeconds / quillonSeconds, 5);
 
+    // Start-up: a small picture's job beside the program's least work. The reader is named from
+    // the file's signature, so that no other plugin loads.
+    const QString icon = dir.filePath(QStringLiteral("icon.png"));
+    if (!Bench::photoLike(32, 32).save(icon, "PNG"))
+        qFatal("cannot write %s", qPrintable(icon));
+    const double helpSeconds
+        = Bench::bestSeconds(20, [&] { Bench::runCommand(QUILLON_CONVERT, {"--help"}, "/dev/null"); });
+    const double iconSeconds = Bench::bestSeconds(
+        20, [&] { Bench::runCommand(QUILLON_CONVERT, {"--force", "-o", dir.filePath("quillon"), icon}); });
+    std::printf("  --help %.1f ms, a 32 x 32 PNG %.1f ms\n", helpSeconds * 1e3, iconSeconds * 1e3);
+    Bench::reportGoal("32 x 32 PNG job time above --help, ms", (iconSeconds - helpSeconds) * 1e3, 12, false);
+
+    // A reader that is not Qt's runs in a child process: its start and the picture's transfer
+    // against decoding the picture here.
+    const QString webp = dir.filePath(QStringLiteral("photo.webp"));
+    if (Bench::photoLike(2048, 2048).save(webp, "WEBP")) {
+        const double here = Bench::bestSeconds(
+            5, [&] { decodeInProcess(webp, "webp", QSize(), FreshMemoryCheck::None); });
+        const double inChild = Bench::bestSeconds(5, [&] { decodePicture(webp); });
+        std::printf("  2048 x 2048 WebP decoded here %.1f ms, in a child process %.1f ms\n", here * 1e3,
+                    inChild * 1e3);
+        Bench::reportGoal("WebP decoded in a child / decoded here", inChild / here, 1.2, false);
+    } else {
+        std::printf("  no WebP reader: the child process is not measured\n");
+    }
+
     // The peak memory of one large picture: the 32-bit picture is reduced to 5-6-5 in place, so
     // about 4 bytes a pixel and Qt's fixed cost.
     for (const auto &[side, goal] : {std::pair {4096, 90.0}, std::pair {8192, 290.0}}) {
@@ -70,6 +98,8 @@ int main(int argc, char *argv[])
             const double plain = job({});
             const double dithered = job({"--dither"});
             const double fitted = job({"--fit", "320x240"});
+            const double previewed = job({"--preview"});
+            Bench::reportGoal("--preview time / plain job time", previewed / plain, 1.3, false);
             std::printf("  4096 x 4096 PNG: plain %.1f ms, --dither %.1f ms, --fit 320x240 %.1f ms\n",
                         plain * 1e3, dithered * 1e3, fitted * 1e3);
             Bench::reportGoal("--dither time / plain job time", dithered / plain, 1.25, false);

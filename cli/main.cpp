@@ -7,6 +7,7 @@
 #include "picture_job.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QThread>
 
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -25,6 +27,55 @@ namespace {
 void print(std::FILE *stream, const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+// What names one file: its path with the folder's links resolved (the name itself is kept, for a
+// link is replaced, never followed), and for a file that stands there, its device and inode.
+QStringList fileKeys(const QString &path, bool followLink)
+{
+    const QFileInfo info(path);
+    QString folder = QFileInfo(info.path()).canonicalFilePath();
+    if (folder.isEmpty())
+        folder = QDir::cleanPath(QFileInfo(info.path()).absoluteFilePath());
+    QStringList keys = {folder + QLatin1Char('/') + info.fileName()};
+    struct stat status;
+    const QByteArray name = QFile::encodeName(path);
+    if ((followLink ? ::stat(name.constData(), &status) : ::lstat(name.constData(), &status)) == 0
+        && !S_ISLNK(status.st_mode))
+        keys << QStringLiteral("inode %1:%2").arg(status.st_dev).arg(status.st_ino);
+    if (followLink && !info.canonicalFilePath().isEmpty())
+        keys << info.canonicalFilePath();
+    return keys;
+}
+
+// Pictures of which one would write over another one of the call (or over itself): the whole
+// run is refused before anything is written, since which comes first is down to the threads.
+QStringList findOutputsThatAreInputs(const std::vector<PictureJob> &jobs)
+{
+    QHash<QString, int> inputs;
+    for (int i = 0; i < int(jobs.size()); ++i) {
+        for (const QString &key : fileKeys(jobs[size_t(i)].picturePath, true))
+            inputs.insert(key, i);
+    }
+    QStringList refusals;
+    for (const PictureJob &job : jobs) {
+        const OutputPaths paths = outputPaths(job.outputFolder, QFileInfo(job.picturePath).fileName());
+        QStringList written = {paths.bmp, paths.header};
+        if (job.preview)
+            written << paths.preview;
+        for (const QString &output : written) {
+            for (const QString &key : fileKeys(output, false)) {
+                const auto input = inputs.constFind(key);
+                if (input == inputs.constEnd())
+                    continue;
+                refusals << QString::fromUtf8("quillon-convert: %1 : %2, qu'elle écrirait, est l'image %3 "
+                                              "de la même commande ; rien n'a été écrit\n")
+                                .arg(job.picturePath, output, jobs[size_t(*input)].picturePath);
+                break;
+            }
+        }
+    }
+    return refusals;
 }
 
 // One line of standard error, rewritten as the pictures are done. A terminal that knows escape
@@ -147,10 +198,23 @@ int main(int argc, char *argv[])
         const QString &picture = options.pictures[i];
         const QString folder
             = options.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.outputFolder;
-        jobs.push_back({picture, folder, options.force, options.header, options.display, options.format,
-                        options.encoding, options.preview, &interruption});
+        jobs.push_back({picture,
+                        folder,
+                        options.force,
+                        options.header,
+                        options.display,
+                        options.format,
+                        options.encoding,
+                        options.preview,
+                        &interruption,
+                        {}});
         jobs.back().header.arrayName = options.arrayNames[i];
         jobs.back().encoding.arrayName = options.arrayNames[i];
+    }
+    const QStringList overwrittenInputs = findOutputsThatAreInputs(jobs);
+    if (!overwrittenInputs.isEmpty()) {
+        print(errors, overwrittenInputs.join(QString()));
+        return 1;
     }
 
     // The pictures are independent: each thread takes the next one until none is left.
@@ -158,6 +222,13 @@ int main(int argc, char *argv[])
     std::atomic<int> next {0};
     std::atomic<int> done {0};
     ProgressLine progress(errors, jobs.size() > 1 && errorsOnTerminal);
+    std::mutex noticeMutex;
+    for (PictureJob &job : jobs) {
+        job.notice = [&, picture = job.picturePath](const QString &text) {
+            const std::lock_guard<std::mutex> lock(noticeMutex);
+            print(errors, QStringLiteral("quillon-convert: %1 : %2\n").arg(picture, text));
+        };
+    }
     const auto work = [&] {
         for (int i = next++; i < int(jobs.size()) && !interruption; i = next++) {
             outcomes[size_t(i)] = runPictureJob(jobs[size_t(i)]);

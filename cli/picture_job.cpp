@@ -5,13 +5,25 @@
 #include "qimage16.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
+#include <QSysInfo>
 #include <QTextCodec>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <limits>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,25 +73,188 @@ PictureOutcome failed(const QString &message)
     return {PictureOutcome::Failed, message};
 }
 
-// A lock file beside the outputs, taken in turns by the runs that write them; a lock left by a
-// process that died is taken over. Waits, but gives up when the run is interrupted.
-bool takeTurn(QLockFile &lock, const std::atomic<int> *interrupted)
+// How long a lock file that tells nothing of its owner is waited for: the one case a live run
+// leaves one so is the instant between creating it and writing into it.
+constexpr int unjudgedLockWaitSeconds = 10;
+
+// A lock file beside the outputs, taken in turns by the runs that write them. Its owner holds
+// it with flock() and writes its process number, its name and its host into it, as QLockFile
+// does, so either kind of run waits for the other.
+class OutputLock
 {
-    lock.setStaleLockTime(0); // only a dead owner makes a lock stale, however long it is held
-    while (!lock.tryLock(100)) {
-        if (lock.error() != QLockFile::LockFailedError || (interrupted && interrupted->load()))
-            return false;
+public:
+    explicit OutputLock(const QString &path)
+        : m_path(path)
+        , m_name(QFile::encodeName(path))
+    { }
+    ~OutputLock()
+    {
+        if (m_fd >= 0) {
+            ::unlink(m_name.constData());
+            ::close(m_fd);
+        }
     }
-    return true;
+    OutputLock(const OutputLock &) = delete;
+    OutputLock &operator=(const OutputLock &) = delete;
+
+    enum Verdict { Held, Gone, Unjudged, Folder };
+
+    // Creates the lock file, or returns false with the system's error (EEXIST when it is there).
+    bool tryCreate(int *systemError)
+    {
+        m_fd = ::open(m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                      0644);
+        if (m_fd < 0) {
+            *systemError = errno;
+            return false;
+        }
+        // Another run that judges the new file holds it for an instant.
+        while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) { }
+        const QByteArray owner = QByteArray::number(qint64(::getpid())) + "\nquillon-convert\n"
+            + QSysInfo::machineHostName().toUtf8() + '\n';
+        const ssize_t written = ::write(m_fd, owner.constData(), size_t(owner.size()));
+        if (written != owner.size()) {
+            *systemError = written < 0 ? errno : ENOSPC;
+            ::unlink(m_name.constData());
+            ::close(m_fd);
+            m_fd = -1;
+            return false;
+        }
+        return true;
+    }
+
+    // What the lock file that stands there tells. One whose owner is dead is removed (Gone), and
+    // so is one that tells nothing of its owner when `replaceUnjudged`; one that is held natively
+    // or by a live process is Held. Only regular files are opened, and never so that open()
+    // could wait. A file is removed only while it is still the one judged, and held by this run
+    // when it can be: two runs that judge it at once never remove the lock the other then took.
+    Verdict judge(bool replaceUnjudged) const
+    {
+        struct stat seen;
+        if (::lstat(m_name.constData(), &seen) != 0)
+            return Gone;
+        if (S_ISDIR(seen.st_mode))
+            return Folder;
+        bool stale = false;
+        Verdict verdict = Unjudged;
+        int fd = -1;
+        if (S_ISREG(seen.st_mode)) {
+            fd = ::open(m_name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0 && errno == ENOENT)
+                return Gone;
+            if (fd >= 0)
+                verdict = judgeOpened(fd, seen, &stale);
+        }
+        if (stale || (verdict == Unjudged && replaceUnjudged)) {
+            struct stat now;
+            if (::lstat(m_name.constData(), &now) == 0 && now.st_ino == seen.st_ino
+                && now.st_dev == seen.st_dev)
+                ::unlink(m_name.constData());
+            verdict = Gone;
+        }
+        if (fd >= 0)
+            ::close(fd);
+        return verdict;
+    }
+
+    QString path() const { return m_path; }
+
+private:
+    // Leaves the file locked by this run, unless another holds it.
+    Verdict judgeOpened(int fd, const struct stat &seen, bool *stale) const
+    {
+        struct stat opened;
+        if (::fstat(fd, &opened) != 0 || opened.st_ino != seen.st_ino || opened.st_dev != seen.st_dev)
+            return Gone; // replaced in the meantime: judged again
+        // Where the file system has no such locks (some NFS mounts), the process number decides.
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if (!locked && errno == EWOULDBLOCK)
+            return Held;
+        char text[512];
+        const ssize_t size = ::read(fd, text, sizeof text);
+        const QList<QByteArray> lines = QByteArray(text, int(qMax<ssize_t>(size, 0))).split('\n');
+        bool isNumber = false;
+        const qint64 pid = lines.value(0).toLongLong(&isNumber);
+        if (!isNumber || pid <= 0 || pid > std::numeric_limits<pid_t>::max() || lines.size() < 3
+            || lines[2] != QSysInfo::machineHostName().toUtf8())
+            return Unjudged;
+        // A live process that holds no lock is taking it this very instant, or is another one.
+        const bool alive = ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+        *stale = !alive;
+        return alive && !locked ? Held : Unjudged;
+    }
+
+    QString m_path;
+    QByteArray m_name;
+    int m_fd = -1;
+};
+
+enum class Turn { Taken, Interrupted, Failed };
+
+// Waits for the lock as long as a live run holds it; one that tells nothing of its owner (empty,
+// damaged, from another host, or not a regular file) is waited for at most
+// unjudgedLockWaitSeconds, and then replaced. Gives up when the run is interrupted.
+Turn takeTurn(OutputLock &lock, const PictureJob &job, int *systemError)
+{
+    QElapsedTimer unjudgedFor;
+    bool told = false;
+    for (;;) {
+        if (job.interrupted && job.interrupted->load())
+            return Turn::Interrupted;
+        if (lock.tryCreate(systemError))
+            return Turn::Taken;
+        if (*systemError != EEXIST)
+            return Turn::Failed;
+        const bool waitedEnough
+            = unjudgedFor.isValid() && unjudgedFor.hasExpired(unjudgedLockWaitSeconds * 1000);
+        switch (lock.judge(waitedEnough)) {
+        case OutputLock::Gone:
+            unjudgedFor.invalidate();
+            continue;
+        case OutputLock::Folder:
+            *systemError = EISDIR;
+            return Turn::Failed;
+        case OutputLock::Held:
+            unjudgedFor.invalidate();
+            break;
+        case OutputLock::Unjudged:
+            if (!unjudgedFor.isValid())
+                unjudgedFor.start();
+            if (!told && job.notice) {
+                job.notice(QString::fromUtf8("le verrou %1 ne dit pas quel processus le tient (vide, "
+                                             "illisible, d'une autre machine ou pas un fichier "
+                                             "ordinaire) : attente de %2 s au plus avant de le remplacer")
+                               .arg(lock.path())
+                               .arg(unjudgedLockWaitSeconds));
+                told = true;
+            }
+            break;
+        }
+        QThread::msleep(100);
+    }
 }
 
-// Named after the outputs, but short whatever their names' length, and hidden.
-QString lockPath(const QString &folder, const OutputPaths &paths)
+// Named after the outputs, but short whatever their names' length, and hidden. The journal and
+// the temporary files of the outputs share the name.
+QString lockStem(const QString &folder, const OutputPaths &paths)
 {
     const QByteArray digest
         = QCryptographicHash::hash(QFileInfo(paths.header).fileName().toUtf8(), QCryptographicHash::Sha1);
-    return folder + QStringLiteral("/.quillon-") + QString::fromLatin1(digest.toHex().left(16))
-        + QStringLiteral(".lock");
+    return folder + QStringLiteral("/.quillon-") + QString::fromLatin1(digest.toHex().left(16));
+}
+
+// The temporary files that a killed run left on a file system without unnamed ones.
+void removeLeftTemporaries(const QString &prefix)
+{
+    const QFileInfo info(prefix);
+    const QString pattern = info.fileName() + QStringLiteral("??????");
+    const QDir folder = info.dir();
+    for (const QString &name : folder.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System)) {
+        const QByteArray path = QFile::encodeName(folder.filePath(name));
+        struct stat status;
+        if (::lstat(path.constData(), &status) == 0 && S_ISREG(status.st_mode))
+            ::unlink(path.constData());
+    }
 }
 
 PictureOutcome interruptedOutcome()
@@ -110,9 +285,12 @@ PictureOutcome runPictureJob(const PictureJob &job)
         written << paths.preview;
     if (job.header.split)
         written << paths.source;
-    const auto existing = [&]() -> QString {
+    // lstat(): a link counts, dangling or not, and is never followed.
+    const auto standing = [&](mode_t kind) -> QString {
         for (const QString &path : written) {
-            if (QFileInfo::exists(path))
+            struct stat status;
+            if (::lstat(QFile::encodeName(path).constData(), &status) == 0
+                && (kind == 0 || (status.st_mode & S_IFMT) == kind))
                 return path;
         }
         return QString();
@@ -122,23 +300,52 @@ PictureOutcome runPictureJob(const PictureJob &job)
             PictureOutcome::Skipped,
             QString::fromUtf8("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(path)};
     };
-    if (!job.force && !existing().isEmpty())
-        return skipped(existing());
-    for (const QString &path : written) {
-        if (QFileInfo(path).isDir())
-            return failed(QString::fromUtf8("impossible d'écrire %1 : c'est un dossier").arg(path));
-    }
-
-    QLockFile lock(lockPath(job.outputFolder, paths));
-    if (!takeTurn(lock, job.interrupted)) {
-        if (job.interrupted && job.interrupted->load())
-            return interruptedOutcome();
+    const auto skippedLink = [](const QString &path) {
+        return PictureOutcome {PictureOutcome::Skipped,
+                               QString::fromUtf8("%1 est un lien symbolique, image ignorée (--force pour "
+                                                 "remplacer le lien lui-même)")
+                                   .arg(path)};
+    };
+    const auto refusal = [&]() -> std::optional<PictureOutcome> {
+        if (!job.force && !standing(S_IFLNK).isEmpty())
+            return skippedLink(standing(S_IFLNK));
+        if (!job.force && !standing(0).isEmpty())
+            return skipped(standing(0));
+        if (!standing(S_IFDIR).isEmpty())
+            return failed(
+                QString::fromUtf8("impossible d'écrire %1 : c'est un dossier").arg(standing(S_IFDIR)));
+        return std::nullopt;
+    };
+    const QString stem = lockStem(job.outputFolder, paths);
+    OutputLock lock(stem + QStringLiteral(".lock"));
+    int lockError = 0;
+    switch (takeTurn(lock, job, &lockError)) {
+    case Turn::Interrupted:
+        return interruptedOutcome();
+    case Turn::Failed:
+        // A folder where nothing may be written holds nothing to set right either.
+        if (lockError == EACCES || lockError == EPERM || lockError == EROFS) {
+            if (const auto refused = refusal())
+                return *refused;
+        }
         return failed(QString::fromUtf8("impossible d'écrire %1 : %2")
-                          .arg(paths.bmp, causeOf(lock.error() == QLockFile::PermissionError ? EACCES : 0)));
+                          .arg(lockError == EISDIR ? lock.path() : paths.bmp, causeOf(lockError)));
+    case Turn::Taken:
+        break;
     }
-    // Another run may have written them while this one waited.
-    if (!job.force && !existing().isEmpty())
-        return skipped(existing());
+    // A run killed while it replaced these files left them to this one: first its renames are
+    // completed, then its temporary files removed.
+    const QString journal = stem + QStringLiteral(".journal");
+    int journalError = 0;
+    if (!finishPendingReplacements(journal, &journalError))
+        return failed(QString::fromUtf8("impossible de terminer le remplacement laissé par une conversion "
+                                        "interrompue (%1) : %2")
+                          .arg(journal, causeOf(journalError)));
+    const QString temporaryPrefix = stem + QLatin1Char('-');
+    removeLeftTemporaries(temporaryPrefix);
+    // Checked only now: another run may have written them while this one waited.
+    if (const auto refused = refusal())
+        return *refused;
 
     DecodedPicture decoded = decodePicture(job.picturePath, job.display.fit, job.interrupted);
     switch (decoded.status) {
@@ -201,6 +408,9 @@ PictureOutcome runPictureJob(const PictureJob &job)
     request.pixels = job.format ? &encoded.header : nullptr;
     request.preview = job.preview ? &encoded.shown : nullptr;
     request.interrupted = job.interrupted;
+    request.temporaryPrefix = temporaryPrefix;
+    request.journal = journal;
+    request.replaceLinks = true;
     int systemError = 0;
     switch (writeOutputFiles(image, paths, request, &systemError)) {
     case WriteOutcome::BmpFailed:

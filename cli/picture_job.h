@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 // One picture of a quillon-convert run: decoded, prepared for the display and written as the BMP
 // file and the header, through the very steps the window takes, so both give the same bytes.
@@ -24,6 +25,8 @@ struct PictureJob
     // Set to the signal's number when the run is interrupted: the job then stops, leaving the
     // earlier files or the new ones, and no temporary file.
     const std::atomic<int> *interrupted = nullptr;
+    // Told, in French, what the run waits for when it waits for a lock it cannot judge.
+    std::function<void(const QString &)> notice;
 };
 
 struct PictureOutcome

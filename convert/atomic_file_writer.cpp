@@ -1,32 +1,114 @@
 #include "atomic_file_writer.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
 #include <cerrno>
 
 #ifdef Q_OS_UNIX
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
-AtomicFileWriter::AtomicFileWriter(const QString &filePath)
-    : m_file(filePath)
+#ifdef Q_OS_UNIX
+
+namespace {
+
+// Read once, before any thread starts: umask() can only be read by setting it.
+const mode_t processUmask = [] {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}();
+
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+// The file a chain of symbolic links ends at, even when that file does not exist.
+QString linkTarget(QString path)
+{
+    for (int depth = 0; depth < 40 && QFileInfo(path).isSymLink(); ++depth)
+        path = QFileInfo(path).symLinkTarget();
+    return path;
+}
+
+} // namespace
+
+AtomicFileWriter::AtomicFileWriter(const QString &filePath, const QString &temporaryPrefix, bool replaceLink)
+    : m_target(filePath)
+    , m_temporaryPrefix(temporaryPrefix)
+    , m_replaceLink(replaceLink)
 { }
+
+AtomicFileWriter::~AtomicFileWriter()
+{
+    cancel();
+}
 
 bool AtomicFileWriter::open()
 {
-    errno = 0;
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        fail();
-    return !m_failed;
+    if (!m_replaceLink)
+        m_target = linkTarget(m_target);
+    if (m_temporaryPrefix.isEmpty())
+        m_temporaryPrefix = m_target + QLatin1Char('.');
+    const QByteArray target = encoded(m_target);
+    const QFileInfo info(m_target);
+    if (encoded(info.fileName()).size() > NAME_MAX) {
+        fail(ENAMETOOLONG);
+        return false;
+    }
+    // A new file gets the usual permissions; a replaced one keeps its own, and one that may not
+    // be written is not replaced either.
+    mode_t mode = 0666 & ~processUmask;
+    struct stat existing;
+    if (::lstat(target.constData(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) {
+            fail(EISDIR);
+            return false;
+        }
+        if (S_ISREG(existing.st_mode)) {
+            if (::access(target.constData(), W_OK) != 0) {
+                fail(errno);
+                return false;
+            }
+            mode = existing.st_mode & 07777;
+        }
+    }
+
+    // An unnamed file is named later through /proc, which a chroot may lack.
+    const QByteArray folder = encoded(info.path());
+    static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
+    m_fd = procMounted ? ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1;
+    if (m_fd < 0 && (!procMounted || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        // No unnamed files here (vfat, NFSv3, many FUSE mounts): a named one from the start.
+        QByteArray name = encoded(m_temporaryPrefix) + "XXXXXX";
+        m_fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (m_fd >= 0)
+            m_temporaryPath = QFile::decodeName(name);
+    }
+    if (m_fd < 0 || ::fchmod(m_fd, mode) != 0) {
+        fail(errno);
+        return false;
+    }
+    return true;
 }
 
 bool AtomicFileWriter::write(const char *data, qint64 size)
 {
-    if (m_failed)
+    if (m_failed || m_fd < 0)
         return false;
     while (size > 0) {
-        errno = 0;
-        const qint64 written = m_file.write(data, size);
+        const ssize_t written = ::write(m_fd, data, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
         if (written <= 0) {
-            fail();
+            fail(written < 0 ? errno : ENOSPC);
             return false;
         }
         data += written;
@@ -37,34 +119,146 @@ bool AtomicFileWriter::write(const char *data, qint64 size)
 
 bool AtomicFileWriter::syncToDisk()
 {
-    if (m_failed || !m_file.isOpen())
+    if (m_failed || m_fd < 0)
         return false;
-    errno = 0;
-    bool synced = m_file.flush();
-#ifdef Q_OS_UNIX
-    synced = synced && ::fsync(m_file.handle()) == 0;
-#endif
-    if (!synced)
-        fail();
-    return synced;
-}
-
-bool AtomicFileWriter::commit()
-{
-    if (m_failed || !m_file.isOpen())
-        return false;
-    errno = 0;
-    if (!m_file.flush() || !m_file.commit()) {
-        fail();
+    if (::fsync(m_fd) != 0) {
+        fail(errno);
         return false;
     }
     return true;
 }
 
-void AtomicFileWriter::fail()
+bool AtomicFileWriter::stage()
+{
+    if (m_failed || m_fd < 0)
+        return false;
+    if (!m_temporaryPath.isEmpty())
+        return true;
+    // An unnamed file is given a name through its entry in /proc, as linkat() wants.
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", m_fd);
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = encoded(m_temporaryPrefix);
+        for (int i = 0; i < 6; ++i)
+            name += letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
+        if (::linkat(AT_FDCWD, self, AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            m_temporaryPath = QFile::decodeName(name);
+            return true;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    fail(errno);
+    return false;
+}
+
+bool AtomicFileWriter::replaceTarget()
+{
+    if (m_failed || m_fd < 0 || m_temporaryPath.isEmpty())
+        return false;
+    if (::rename(encoded(m_temporaryPath).constData(), encoded(m_target).constData()) != 0) {
+        // The staged file stays until cancel() or leaveStaged().
+        m_systemError = errno;
+        m_failed = true;
+        return false;
+    }
+    m_temporaryPath.clear();
+    ::close(m_fd);
+    m_fd = -1;
+    return true;
+}
+
+void AtomicFileWriter::leaveStaged()
+{
+    m_temporaryPath.clear();
+    cancel();
+}
+
+void AtomicFileWriter::fail(int systemError)
 {
     if (!m_failed)
-        m_systemError = errno;
+        m_systemError = systemError;
+    cancel();
+}
+
+void AtomicFileWriter::cancel()
+{
+    if (m_fd < 0)
+        return;
+    m_failed = true;
+    if (!m_temporaryPath.isEmpty())
+        ::unlink(encoded(m_temporaryPath).constData());
+    m_temporaryPath.clear();
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+#else // Q_OS_UNIX
+
+AtomicFileWriter::AtomicFileWriter(const QString &filePath, const QString &temporaryPrefix, bool replaceLink)
+    : m_target(filePath)
+    , m_temporaryPrefix(temporaryPrefix)
+    , m_replaceLink(replaceLink)
+    , m_file(filePath)
+{ }
+
+AtomicFileWriter::~AtomicFileWriter()
+{
+    cancel();
+}
+
+bool AtomicFileWriter::open()
+{
+    errno = 0;
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail(errno);
+    return !m_failed;
+}
+
+bool AtomicFileWriter::write(const char *data, qint64 size)
+{
+    while (!m_failed && size > 0) {
+        errno = 0;
+        const qint64 written = m_file.write(data, size);
+        if (written <= 0)
+            fail(errno);
+        data += written;
+        size -= written;
+    }
+    return !m_failed;
+}
+
+bool AtomicFileWriter::syncToDisk()
+{
+    errno = 0;
+    if (!m_failed && !m_file.flush())
+        fail(errno);
+    return !m_failed;
+}
+
+bool AtomicFileWriter::stage()
+{
+    return !m_failed && m_file.isOpen();
+}
+
+bool AtomicFileWriter::replaceTarget()
+{
+    errno = 0;
+    if (!m_failed && !m_file.commit())
+        fail(errno);
+    return !m_failed;
+}
+
+void AtomicFileWriter::leaveStaged()
+{
+    m_failed = true;
+}
+
+void AtomicFileWriter::fail(int systemError)
+{
+    if (!m_failed)
+        m_systemError = systemError;
     cancel();
 }
 
@@ -72,9 +266,9 @@ void AtomicFileWriter::cancel()
 {
     m_failed = true;
     if (m_file.isOpen()) {
-        // A commit after cancelWriting() fails and removes the temporary file. Were it left to the
-        // destructor, the file would linger until the writer goes out of scope.
         m_file.cancelWriting();
         m_file.commit();
     }
 }
+
+#endif // Q_OS_UNIX

@@ -1,18 +1,27 @@
 #pragma once
 
-#include <QSaveFile>
+#include <QString>
 
-// Writes a file as a whole or not at all. The bytes go to a temporary file next to the target,
-// which replaces the target only when every write, the flush and the commit have succeeded; on
-// any failure the temporary file is removed and a file that stood at the path before is kept.
+#ifndef Q_OS_UNIX
+#include <QSaveFile>
+#endif
+
+// Writes a file as a whole or not at all. The bytes go to a temporary file in the target's
+// folder (an unnamed one where the file system has them), which replaces the target only when
+// every write, the flush and the commit have succeeded; on any failure the temporary file is
+// removed and a file that stood at the path before is kept.
 //
-// QSaveFile alone is not enough: a large write() that the system cuts short returns a short count
-// without setting an error, and commit() does not report a failed final flush. So every write is
-// checked against the length asked and the buffer is flushed before committing.
+// Every write is checked against the length asked, so that a write the system cuts short is a
+// failure, and the file is on the disk before it replaces anything.
 class AtomicFileWriter
 {
 public:
-    explicit AtomicFileWriter(const QString &filePath);
+    // `temporaryPrefix`: the temporary file's name, before six random characters; by default the
+    // target's path and a ".". A target that is a symbolic link is replaced by the file itself
+    // when `replaceLink`; otherwise the file the link names is replaced, as editors do.
+    explicit AtomicFileWriter(const QString &filePath, const QString &temporaryPrefix = QString(),
+                              bool replaceLink = false);
+    ~AtomicFileWriter();
 
     AtomicFileWriter(const AtomicFileWriter &) = delete;
     AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
@@ -21,11 +30,20 @@ public:
     // Returns false, and abandons the file, when the bytes could not all be written.
     bool write(const char *data, qint64 size);
     bool write(const QByteArray &data) { return write(data.constData(), data.size()); }
-    // Writes what is buffered and waits until the system has it on the disk, so that a commit
-    // right after it has little left to do; false when anything failed.
+    // Waits until the system has every byte on the disk, so that a commit right after it has
+    // little left to do; false when anything failed.
     bool syncToDisk();
+    // Gives the temporary file its name, temporaryPath(), if it has none yet: a run killed before
+    // replaceTarget() leaves it there under that name.
+    bool stage();
+    QString temporaryPath() const { return m_temporaryPath; }
+    QString targetPath() const { return m_target; }
+    // Puts the staged file in the target's place, in one rename. When that fails, the staged file
+    // stays until cancel() removes it or leaveStaged() leaves it for good.
+    bool replaceTarget();
+    void leaveStaged();
     // Replaces the target with what was written; false when anything failed.
-    bool commit();
+    bool commit() { return stage() && replaceTarget(); }
     // Abandons the file at once, removing the temporary file; the target stays as it was.
     void cancel();
 
@@ -34,9 +52,17 @@ public:
     int systemError() const { return m_systemError; }
 
 private:
-    void fail();
+    void fail(int systemError);
 
-    QSaveFile m_file;
+    QString m_target;
+    QString m_temporaryPrefix;
+    QString m_temporaryPath; // empty while the temporary file has no name
+    bool m_replaceLink = false;
     bool m_failed = false;
     int m_systemError = 0;
+#ifdef Q_OS_UNIX
+    int m_fd = -1;
+#else
+    QSaveFile m_file;
+#endif
 };

@@ -11,8 +11,17 @@
 #include "qimage16.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+
+#include <cerrno>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -157,16 +166,146 @@ QImage toRgb565(QImage picture)
 namespace {
 
 // The preview in a PNG file that every viewer shows right.
+// Compressed at zlib's fastest level (Qt's quality 80): a preview is looked at once, and the
+// default level spends eight times as long for a file 15 % smaller.
+constexpr int previewPngQuality = 80;
+
 QByteArray pngOf(const QImage &picture)
 {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    picture.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG");
+    picture.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG", previewPngQuality);
     return png;
 }
 
 } // namespace
+
+#ifdef Q_OS_UNIX
+
+namespace {
+
+const QByteArray journalStart = "quillon-journal 1\n";
+const QByteArray journalEnd = "fin\n";
+
+// Writes the journal and waits until it is on the disk, with the names the folder now holds.
+bool writeJournal(const QString &path, const std::vector<AtomicFileWriter *> &files, int *systemError)
+{
+    // Names relative to the journal's folder, whichever folder the next run starts from.
+    const QDir folder = QFileInfo(path).absoluteDir();
+    const auto name = [&](const QString &file) {
+        return QFile::encodeName(folder.relativeFilePath(QFileInfo(file).absoluteFilePath()))
+            .toPercentEncoding();
+    };
+    QByteArray text = journalStart;
+    for (const AtomicFileWriter *file : files)
+        text += name(file->temporaryPath()) + ' ' + name(file->targetPath()) + '\n';
+    text += journalEnd;
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *systemError = errno;
+        return false;
+    }
+    bool written = true;
+    for (qint64 done = 0; written && done < text.size();) {
+        const ssize_t count = ::write(fd, text.constData() + done, size_t(text.size() - done));
+        if (count < 0 && errno == EINTR)
+            continue;
+        written = count > 0;
+        *systemError = count < 0 ? errno : ENOSPC;
+        done += count;
+    }
+    written = written && ::fsync(fd) == 0;
+    if (!written && errno)
+        *systemError = errno;
+    ::close(fd);
+    if (!written) {
+        ::unlink(QFile::encodeName(path).constData());
+        return false;
+    }
+    // The folder's entries too: the temporary files' names and the journal's.
+    const int folderFd
+        = ::open(QFile::encodeName(folder.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
+    *systemError = 0;
+    return true;
+}
+
+} // namespace
+
+bool finishPendingReplacements(const QString &journal, int *systemError)
+{
+    int ignored = 0;
+    int &error = systemError ? *systemError : ignored;
+    error = 0;
+    const QByteArray journalName = QFile::encodeName(journal);
+    struct stat status;
+    if (::lstat(journalName.constData(), &status) != 0)
+        return true;
+    QByteArray text;
+    const int fd = S_ISREG(status.st_mode)
+        ? ::open(journalName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
+        : -1;
+    if (fd >= 0) {
+        char block[4096];
+        for (ssize_t count; (count = ::read(fd, block, sizeof block)) != 0 && text.size() < (1 << 20);) {
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count < 0)
+                break;
+            text.append(block, int(count));
+        }
+        ::close(fd);
+    }
+    if (text.startsWith(journalStart) && text.endsWith(journalEnd)) {
+        const QDir folder = QFileInfo(journal).absoluteDir();
+        const QList<QByteArray> lines
+            = text.mid(journalStart.size(), text.size() - journalStart.size() - journalEnd.size())
+                  .split('\n');
+        for (const QByteArray &line : lines) {
+            const QList<QByteArray> names = line.split(' ');
+            if (names.size() != 2)
+                continue;
+            const QByteArray staged = QFile::encodeName(
+                folder.filePath(QFile::decodeName(QByteArray::fromPercentEncoding(names[0]))));
+            const QByteArray target = QFile::encodeName(
+                folder.filePath(QFile::decodeName(QByteArray::fromPercentEncoding(names[1]))));
+            // A file no longer under its temporary name has already taken its place.
+            if (::lstat(staged.constData(), &status) == 0
+                && ::rename(staged.constData(), target.constData()) != 0) {
+                error = errno;
+                return false;
+            }
+        }
+    }
+    ::unlink(journalName.constData());
+    return true;
+}
+
+#else // Q_OS_UNIX
+
+namespace {
+
+// Elsewhere the files are replaced one after the other, without a journal.
+bool writeJournal(const QString &, const std::vector<AtomicFileWriter *> &, int *)
+{
+    return true;
+}
+
+} // namespace
+
+bool finishPendingReplacements(const QString &, int *systemError)
+{
+    if (systemError)
+        *systemError = 0;
+    return true;
+}
+
+#endif // Q_OS_UNIX
 
 WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, const OutputRequest &request,
                               int *systemError)
@@ -178,8 +317,10 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, c
     if (bmpSize < 0)
         return WriteOutcome::BmpFailed;
     const auto interrupted = [&] { return request.interrupted && request.interrupted->load() != 0; };
+    const QString &prefix = request.temporaryPrefix;
+    const bool links = request.replaceLinks;
 
-    AtomicFileWriter bmp(paths.bmp);
+    AtomicFileWriter bmp(paths.bmp, prefix, links);
     if (!bmp.open()) {
         error = bmp.systemError();
         return WriteOutcome::BmpFailed;
@@ -189,10 +330,10 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, c
     const bool split = request.header.split;
     HeaderOptions bytesOptions = request.header;
     bytesOptions.ownHeader = QFileInfo(paths.header).fileName().toUtf8();
-    HeaderFileWriter bytesHeader(split ? paths.source : paths.header, bmpSize, bytesOptions);
-    AtomicFileWriter pixelsHeader(paths.header);
-    AtomicFileWriter declarations(paths.header);
-    AtomicFileWriter pixelsSource(paths.source);
+    HeaderFileWriter bytesHeader(split ? paths.source : paths.header, bmpSize, bytesOptions, prefix, links);
+    AtomicFileWriter pixelsHeader(paths.header, prefix, links);
+    AtomicFileWriter declarations(paths.header, prefix, links);
+    AtomicFileWriter pixelsSource(paths.source, prefix, links);
     AtomicFileWriter &header = request.pixels ? pixelsHeader : split ? declarations : bytesHeader.file();
     AtomicFileWriter *source = !split ? nullptr : request.pixels ? &pixelsSource : &bytesHeader.file();
     bool headerWritten = false;
@@ -221,42 +362,53 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, c
     else
         headerWritten = headerWritten && bytesHeader.finish();
 
-    AtomicFileWriter preview(paths.preview);
+    AtomicFileWriter preview(paths.preview, prefix, links);
     const bool previewWritten
         = !request.preview || (preview.open() && preview.write(pngOf(*request.preview)));
     if (interrupted())
         return WriteOutcome::Interrupted;
 
-    // Every file on the disk first, so that the commits that follow are quick.
-    if (!bmp.syncToDisk()) {
+    // Every file on the disk and under a name first, so that the renames that follow are quick.
+    if (!bmp.syncToDisk() || !bmp.stage()) {
         error = bmp.systemError();
         return WriteOutcome::BmpFailed;
     }
-    if (!headerWritten || !header.syncToDisk() || (source && !source->syncToDisk())) {
+    if (!headerWritten || !header.syncToDisk() || !header.stage()
+        || (source && (!source->syncToDisk() || !source->stage()))) {
         // Whichever of the pair failed; the header when neither tells.
         error = header.systemError() ? header.systemError() : source ? source->systemError() : 0;
         return source && !header.systemError() && source->systemError() ? WriteOutcome::SourceFailed
                                                                         : WriteOutcome::HeaderFailed;
     }
-    if (!previewWritten || (request.preview && !preview.syncToDisk())) {
+    if (!previewWritten || (request.preview && (!preview.syncToDisk() || !preview.stage()))) {
         error = preview.systemError();
         return WriteOutcome::PreviewFailed;
     }
-    if (!bmp.commit()) {
-        error = bmp.systemError();
+    std::vector<std::pair<AtomicFileWriter *, WriteOutcome>> files
+        = {{&bmp, WriteOutcome::BmpFailed}, {&header, WriteOutcome::HeaderFailed}};
+    if (source)
+        files.push_back({source, WriteOutcome::SourceFailed});
+    if (request.preview)
+        files.push_back({&preview, WriteOutcome::PreviewFailed});
+    std::vector<AtomicFileWriter *> writers;
+    for (const auto &file : files)
+        writers.push_back(file.first);
+    if (!request.journal.isEmpty() && !writeJournal(request.journal, writers, &error))
         return WriteOutcome::BmpFailed;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!files[i].first->replaceTarget()) {
+            error = files[i].first->systemError();
+            // Once a file is replaced, the others are left to the journal, which completes them.
+            if (i > 0 && !request.journal.isEmpty()) {
+                for (size_t later = i; later < files.size(); ++later)
+                    files[later].first->leaveStaged();
+            } else if (!request.journal.isEmpty()) {
+                QFile::remove(request.journal);
+            }
+            return files[i].second;
+        }
     }
-    if (!header.commit()) {
-        error = header.systemError();
-        return WriteOutcome::HeaderFailed;
-    }
-    if (source && !source->commit()) {
-        error = source->systemError();
-        return WriteOutcome::SourceFailed;
-    }
-    if (request.preview && !preview.commit()) {
-        error = preview.systemError();
-        return WriteOutcome::PreviewFailed;
-    }
+    if (!request.journal.isEmpty())
+        QFile::remove(request.journal);
     return WriteOutcome::Written;
 }

@@ -74,6 +74,14 @@ struct OutputRequest
     const QImage *preview = nullptr; // when given, also written as a PNG file
     // Polled while writing: once it is not 0, nothing is committed and the files are abandoned.
     const std::atomic<int> *interrupted = nullptr;
+    // The temporary files' names, before six random characters; by default each target's path.
+    QString temporaryPrefix;
+    // When given, the renames that replace the files are listed there, on the disk, before the
+    // first of them, and the list is removed after the last: a run killed in between leaves it
+    // for finishPendingReplacements(). Only a caller that holds the files' lock may give one.
+    QString journal;
+    // Outputs that are symbolic links are replaced themselves, not the files they name.
+    bool replaceLinks = false;
 };
 
 // Writes the BMP file, the header and the preview when asked, and replaces the earlier ones only
@@ -85,3 +93,9 @@ struct OutputRequest
 enum class WriteOutcome { Written, BmpFailed, HeaderFailed, SourceFailed, PreviewFailed, Interrupted };
 WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
                               const OutputRequest &request = OutputRequest(), int *systemError = nullptr);
+
+// Completes the replacements that a journal left by writeOutputFiles() lists: each file still
+// waiting under its temporary name is put in its target's place, so that the outputs are the
+// new ones together. A journal cut short lists renames that never began: it is only removed.
+// Returns false, with the system's error number, when a rename failed; the journal then stays.
+bool finishPendingReplacements(const QString &journal, int *systemError = nullptr);

@@ -105,8 +105,9 @@ QByteArray headerFirstLines()
         + newline;
 }
 
-HeaderFileWriter::HeaderFileWriter(const QString &headerPath, qint64 inputSize, const HeaderOptions &options)
-    : m_file(headerPath)
+HeaderFileWriter::HeaderFileWriter(const QString &headerPath, qint64 inputSize, const HeaderOptions &options,
+                                   const QString &temporaryPrefix, bool replaceLink)
+    : m_file(headerPath, temporaryPrefix, replaceLink)
     , m_options(options)
     , m_inputSize(inputSize)
 { }

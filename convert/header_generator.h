@@ -59,7 +59,9 @@ bool generateHeaderFile(const QString &inputPath, const QString &headerPath, int
 class HeaderFileWriter
 {
 public:
-    HeaderFileWriter(const QString &headerPath, qint64 inputSize, const HeaderOptions &options = {});
+    // `temporaryPrefix` and `replaceLink` as for AtomicFileWriter.
+    HeaderFileWriter(const QString &headerPath, qint64 inputSize, const HeaderOptions &options = {},
+                     const QString &temporaryPrefix = QString(), bool replaceLink = false);
 
     bool open();
     bool append(const char *bytes, qint64 size);

@@ -89,6 +89,25 @@ QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel, i
         + chunk("IDAT", QByteArray::fromHex("789C030000000001")) + chunk("IEND", QByteArray());
 }
 
+QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries)
+{
+    const auto u16 = [](int value) { return littleEndian32(quint32(value)).left(2); };
+    QByteArray archive, directory;
+    for (const auto &[name, data] : entries) {
+        // Version 1.0, no flags, stored, no date; the same fields in the local and the central
+        // header.
+        const QByteArray fields = u16(10) + u16(0) + u16(0) + u16(0) + u16(0) + littleEndian32(crc32(data))
+            + littleEndian32(quint32(data.size())) + littleEndian32(quint32(data.size())) + u16(name.size())
+            + u16(0);
+        directory += littleEndian32(0x02014b50) + u16(10) + fields + u16(0) + u16(0) + u16(0)
+            + littleEndian32(0) + littleEndian32(quint32(archive.size())) + name;
+        archive += littleEndian32(0x04034b50) + fields + name + data;
+    }
+    return archive + directory + littleEndian32(0x06054b50) + u16(0) + u16(0) + u16(entries.size())
+        + u16(entries.size()) + littleEndian32(quint32(directory.size()))
+        + littleEndian32(quint32(archive.size())) + u16(0);
+}
+
 QByteArray bmpFile(int width, int height, int bitsPerPixel, int compression, const QByteArray &palette,
                    const QByteArray &pixels, qint64 pixelOffset, int infoSize)
 {

@@ -24,6 +24,10 @@ QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel = 
 // `infoSize` bytes (12 gives the OS/2 core header, anything above 40 is padded with zeros),
 // `palette` as 4-byte entries (3-byte ones with the core header), then `pixels` as given, whose
 // offset is `pixelOffset` or, when negative, right after the palette.
+// A ZIP archive of the entries given, in order, stored without compression: the container of
+// OpenRaster and Krita pictures.
+QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries);
+
 QByteArray bmpFile(int width, int height, int bitsPerPixel, int compression, const QByteArray &palette,
                    const QByteArray &pixels, qint64 pixelOffset = -1, int infoSize = 40);
 

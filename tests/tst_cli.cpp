@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -20,6 +21,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <numeric>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,6 +48,14 @@ Run quillonConvert(const QStringList &arguments, const QStringList &launcher = {
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// The lock file of the outputs whose header is `header`, beside them.
+QString lockName(const QByteArray &header)
+{
+    return ".quillon-"
+        + QString::fromLatin1(QCryptographicHash::hash(header, QCryptographicHash::Sha1).toHex().left(16))
+        + ".lock";
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -64,6 +74,9 @@ private slots:
     void keepsEachPairWhole();
     void endsReadersThatMisbehave_data();
     void endsReadersThatMisbehave();
+    void completesAPairAKilledRunLeft_data();
+    void completesAPairAKilledRunLeft();
+    void waitsBoundedlyForLocksItCannotJudge();
     void answersUsageErrors_data();
     void answersUsageErrors();
     void namesAndPlacesArrays_data();
@@ -292,14 +305,19 @@ void TestCli::reportsEachFailure()
     const QString setpriv = QStandardPaths::findExecutable("setpriv");
     if (geteuid() != 0 || !setpriv.isEmpty()) {
         QVERIFY(QDir().mkpath(path("locked")));
+        writeFile(path("locked/good.h"), "// mine");
         QVERIFY(QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::ExeOwner));
         const QStringList launcher = geteuid() == 0
             ? QStringList {setpriv, "--inh-caps=-all", "--bounding-set=-all", "--"}
             : QStringList();
-        const Run locked = quillonConvert({"-o", path("locked"), path("good.png")}, launcher);
+        const Run locked = quillonConvert({"-f", "-o", path("locked"), path("good.png")}, launcher);
         QCOMPARE(locked.exitCode, 1);
         QVERIFY2(locked.err.endsWith(" : accès refusé\n"), qPrintable(locked.err));
-        QVERIFY(entryNames(path("locked")).isEmpty());
+        // Without --force, the file there is the reason, as anywhere else.
+        const Run kept = quillonConvert({"-o", path("locked"), path("good.png")}, launcher);
+        QVERIFY2(kept.err.endsWith(" existe déjà, image ignorée (--force pour le remplacer)\n"),
+                 qPrintable(kept.err));
+        QCOMPARE(entryNames(path("locked")), QStringList {"good.h"});
     }
 
 #if !defined(__SANITIZE_ADDRESS__) // the sanitizers keep the libraries' standard error
@@ -308,6 +326,44 @@ void TestCli::reportsEachFailure()
     QCOMPARE(quillonConvert({"-o", path("command"), path("cut.png")}).err,
              "quillon-convert: " + path("cut.png") + " : ce fichier ne semble pas être une image\n");
 #endif
+
+    // One picture's output is another picture of the same call, or the same file under another
+    // name: nothing at all is written. Outputs beside an input of the same base name are not.
+    QVERIFY(QDir().mkpath(path("inputs")));
+    savePicture(patternPicture(8, 8), path("inputs/pic.png"), "PNG");
+    savePicture(patternPicture(9, 9), path("inputs/pic16bits.png"), "PNG");
+    savePicture(patternPicture(7, 7), path("inputs/other.png"), "PNG");
+    QVERIFY(::link(QFile::encodeName(path("inputs/other.png")).constData(),
+                   QFile::encodeName(path("inputs/linked.h")).constData())
+            == 0);
+    const QByteArray secondInput = readFile(path("inputs/pic16bits.png"));
+    const struct
+    {
+        QStringList arguments;
+        QString refusal; // empty: converted
+    } inputs[] = {
+        {{"-f", "--preview", path("inputs/pic.png"), path("inputs/pic16bits.png")},
+         "quillon-convert: " + path("inputs/pic.png") + " : " + path("inputs/pic16bits.png")
+             + ", qu'elle écrirait, est l'image " + path("inputs/pic16bits.png")
+             + " de la même commande ; rien n'a été écrit\n"},
+        {{"-f", "--preview", path("inputs/pic16bits.png"), path("sublink/../inputs/pic.png")},
+         "quillon-convert: " + path("sublink/../inputs/pic.png") + " : " + path("sublink/../inputs")
+             + "/pic16bits.png, qu'elle écrirait, est l'image " + path("inputs/pic16bits.png")
+             + " de la même commande ; rien n'a été écrit\n"},
+        {{"-f", path("inputs/other.png"), path("inputs/linked.png")},
+         "quillon-convert: " + path("inputs/linked.png") + " : " + path("inputs/linked.h")
+             + ", qu'elle écrirait, est l'image " + path("inputs/other.png")
+             + " de la même commande ; rien n'a été écrit\n"},
+        {{"-f", path("inputs/pic.png"), path("inputs/pic16bits.png")}, QString()},
+    };
+    savePicture(patternPicture(7, 7), path("inputs/linked.png"), "PNG");
+    for (const auto &row : inputs) {
+        const Run run = quillonConvert(row.arguments);
+        QCOMPARE(run.err, row.refusal);
+        QCOMPARE(run.exitCode, row.refusal.isEmpty() ? 0 : 1);
+        QCOMPARE(readFile(path("inputs/pic16bits.png")), secondInput);
+        QCOMPARE(QFileInfo::exists(path("inputs/pic.h")), row.refusal.isEmpty());
+    }
 
     const Run noFolder = quillonConvert({"-o", path("nowhere"), path("good.png")});
     QCOMPARE(noFolder.exitCode, 1);
@@ -345,6 +401,42 @@ void TestCli::keepsExistingFilesWithoutForce()
     QCOMPARE(readFile(path("command/photo.h")), QByteArray("// mine"));
     QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.png"}));
     QVERIFY(QDir(path("command/photo16bits.png")).removeRecursively());
+
+    // Outputs that are links: refused without --force, dangling or not; replaced themselves with
+    // it, the files they name left as they are.
+    QVERIFY(QDir().mkpath(path("outside")));
+    writeFile(path("outside/photo16bits.BMP"), "not mine to replace");
+    QVERIFY(QFile::remove(path("command/photo.h")));
+    const struct
+    {
+        bool force;
+        bool bmpLinked; // the header's link is always there, and dangling
+        QString refused;
+    } links[] = {
+        {false, false, path("command/photo.h")},
+        {false, true, path("command/photo16bits.BMP")},
+        {true, true, QString()},
+    };
+    for (const auto &row : links) {
+        QVERIFY(QFile::link(path("outside/photo.h"), path("command/photo.h")));
+        if (row.bmpLinked)
+            QVERIFY(QFile::link(path("outside/photo16bits.BMP"), path("command/photo16bits.BMP")));
+        const Run linked = quillonConvert(QStringList {"-o", path("command"), path("photo.png")}
+                                          + (row.force ? QStringList {"-f"} : QStringList()));
+        QCOMPARE(linked.err,
+                 row.force ? QString()
+                           : "quillon-convert: " + path("photo.png") + " : " + row.refused
+                         + " est un lien symbolique, image ignorée (--force pour remplacer le lien "
+                           "lui-même)\n");
+        QCOMPARE(entryNames(path("outside")), QStringList {"photo16bits.BMP"});
+        QCOMPARE(readFile(path("outside/photo16bits.BMP")), QByteArray("not mine to replace"));
+        QCOMPARE(QFileInfo(path("command/photo.h")).isSymLink(), !row.force);
+        QCOMPARE(entryNames(path("command")),
+                 row.bmpLinked ? (QStringList {"photo.h", "photo16bits.BMP"}) : QStringList {"photo.h"});
+        QCOMPARE(QFileInfo(path("command/photo16bits.BMP")).isSymLink(), row.bmpLinked && !row.force);
+        for (const QString &name : entryNames(path("command")))
+            QVERIFY(QFile::remove(path("command/" + name)));
+    }
 
     for (const QStringList &force : {QStringList {"--force"}, QStringList {"-f"}}) {
         const Run replaced
@@ -388,6 +480,36 @@ void TestCli::reportsAFullDisk()
                      + " : disque plein\n");
         QCOMPARE(entryNames(path("command")), QStringList {"photo16bits.BMP"});
     }
+    // Not a byte may be written, so the lock file's own lines are refused already; and a disk
+    // that reports an error when asked to keep the files on it.
+    QProcessEnvironment failingFsync = QProcessEnvironment::systemEnvironment();
+    failingFsync.insert("LD_PRELOAD", QUILLON_FAILING_FSYNC);
+    const struct
+    {
+        QStringList launcher;
+        bool failingFsync;
+        QString cause;
+    } limits[]
+        = { {{prlimit, "--fsize=0", "--"}, false, "disque plein"},
+#if !defined(__SANITIZE_ADDRESS__) // the sanitizers must be the first library loaded
+            {{}, true, "erreur d'entrée-sortie"},
+#endif
+          };
+    for (const auto &limit : limits) {
+        QProcess run;
+        if (limit.failingFsync)
+            run.setProcessEnvironment(failingFsync);
+        const QStringList command
+            = limit.launcher + QStringList {QUILLON_CONVERT, "-f", "-o", path("command"), path("photo.png")};
+        run.start(command.first(), command.mid(1));
+        QVERIFY(run.waitForFinished(60000));
+        QCOMPARE(run.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(run.readAllStandardError()),
+                 "quillon-convert: " + path("photo.png") + " : impossible d'écrire "
+                     + path("command/photo16bits.BMP") + " : " + limit.cause + "\n");
+        QCOMPARE(readFile(path("command/photo16bits.BMP")), QByteArray("earlier"));
+        QCOMPARE(entryNames(path("command")), QStringList {"photo16bits.BMP"});
+    }
 }
 
 void TestCli::keepsEachPairWhole()
@@ -417,8 +539,7 @@ void TestCli::keepsEachPairWhole()
     }
 
     // A run waits for its turn as long as another holds the lock, however long that is.
-    const QByteArray digest = QCryptographicHash::hash("photo.h", QCryptographicHash::Sha1).toHex().left(16);
-    QLockFile held(path("command/.quillon-" + QString::fromLatin1(digest) + ".lock"));
+    QLockFile held(path("command/" + lockName("photo.h")));
     QVERIFY(held.tryLock());
     QProcess waiting;
     waiting.start(QUILLON_CONVERT, {"-f", "-o", path("command"), path("a/photo.png")});
@@ -426,6 +547,7 @@ void TestCli::keepsEachPairWhole()
     held.unlock();
     QVERIFY(waiting.waitForFinished(60000));
     QCOMPARE(waiting.exitCode(), 0);
+    QCOMPARE(waiting.readAllStandardError(), QByteArray()); // a lock it knows is held: no word
     QCOMPARE(readFile(path("command/photo16bits.BMP")), bmps[0]);
 
     // Interrupted at any moment: the earlier pair or the new one, no temporary file, and the
@@ -528,6 +650,169 @@ void TestCli::endsReadersThatMisbehave()
         };
         QVERIFY(QTest::qWaitFor(ended, 3000));
     }
+}
+
+void TestCli::completesAPairAKilledRunLeft_data()
+{
+    QTest::addColumn<QByteArray>("pauseIn"); // where the run is held until it is signalled
+    QTest::addColumn<int>("pauseAt");
+    QTest::addColumn<bool>("withoutTmpfile");
+    QTest::addColumn<QList<int>>("sent");
+    QTest::addColumn<bool>("newPair"); // the new pair once the next run is done, or the earlier
+
+    const QList<int> killed = {SIGKILL};
+    QTest::newRow("killed between the BMP file and the header")
+        << QByteArray("rename") << 2 << false << killed << true;
+    QTest::newRow("killed before the first rename") << QByteArray("rename") << 1 << false << killed << true;
+    QTest::newRow("killed between them, named temporary files")
+        << QByteArray("rename") << 2 << true << killed << true;
+    QTest::newRow("killed while writing, named temporary files")
+        << QByteArray("fsync") << 1 << true << killed << false;
+    QTest::newRow("killed while writing") << QByteArray("fsync") << 1 << false << killed << false;
+    QTest::newRow("two SIGINTs 50 ms apart at a rename")
+        << QByteArray("rename") << 1 << false << QList<int> {SIGINT, SIGINT} << true;
+}
+
+void TestCli::completesAPairAKilledRunLeft()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    QFETCH(QByteArray, pauseIn);
+    QFETCH(int, pauseAt);
+    QFETCH(bool, withoutTmpfile);
+    QFETCH(QList<int>, sent);
+    QFETCH(bool, newPair);
+    QVERIFY(QDir().mkpath(path("a")));
+    QVERIFY(QDir().mkpath(path("b")));
+    savePicture(patternPicture(30, 20), path("a/photo.png"), "PNG");
+    savePicture(patternPicture(20, 30, true), path("b/photo.png"), "PNG");
+    QCOMPARE(quillonConvert({"-n", "logo", "-o", path("command"), path("a/photo.png")}).exitCode, 0);
+    const QByteArray earlier = readFile(path("command/photo16bits.BMP"));
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD",
+                       withoutTmpfile ? QString(QUILLON_PAUSED_CALL ":" QUILLON_NO_TMPFILE)
+                                      : QString(QUILLON_PAUSED_CALL));
+    environment.insert("QUILLON_PAUSE_IN", pauseIn);
+    environment.insert("QUILLON_PAUSE_AT", QString::number(pauseAt));
+    environment.insert("QUILLON_PAUSE_MARK", path("paused"));
+    // From another folder than the next run's, named relative to it.
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.setWorkingDirectory(m_dir->path());
+    run.start(QUILLON_CONVERT, {"-f", "-n", "logo", "-o", "command", "b/photo.png"});
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(path("paused")); }, 60000));
+    for (int i = 0; i < sent.size(); ++i) {
+        if (i > 0)
+            QTest::qWait(50);
+        ::kill(pid_t(run.processId()), sent[i]);
+    }
+    // Two SIGINTs: the second ends the run there and then, as SIGKILL would.
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitStatus(), QProcess::CrashExit);
+    QVERIFY(QFile::remove(path("paused")));
+
+    // The next run for the same files sets them right before anything else, even one that then
+    // leaves them as they are.
+    const Run next = quillonConvert({"-n", "logo", "-o", path("command"), path("a/photo.png")});
+    QCOMPARE(next.exitCode, 1);
+    QVERIFY2(next.err.endsWith(" existe déjà, image ignorée (--force pour le remplacer)\n"),
+             qPrintable(next.err));
+    const QByteArray bmp = readFile(path("command/photo16bits.BMP"));
+    QCOMPARE(bmp, newPair ? expectedBmp(QPixmap::fromImage(QImage(path("b/photo.png"))).toImage()) : earlier);
+    QCOMPARE(readFile(path("command/photo.h")), expectedHeader(bmp));
+    QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.BMP"}));
+}
+
+void TestCli::waitsBoundedlyForLocksItCannotJudge()
+{
+    // Lock files that name no live owner holding them: each waited for a stated time at most,
+    // then replaced, never followed nor opened so that it could block. Those of a dead process
+    // of this host are taken at once. All the runs at once, so that their waits overlap.
+    savePicture(patternPicture(8, 8), path("photo.png"), "PNG");
+    writeFile(path("victim"), "not a lock");
+    QProcess ended;
+    ended.start("/bin/sh", {"-c", "exit 0"});
+    QVERIFY(ended.waitForStarted());
+    const QByteArray deadPid = QByteArray::number(ended.processId());
+    QVERIFY(ended.waitForFinished());
+    const QByteArray host = QSysInfo::machineHostName().toUtf8();
+    const struct
+    {
+        const char *name;
+        std::function<bool(const QString &)> make;
+        bool waited;
+    } locks[] = {
+        {"empty", [](const QString &lock) { return QFile(lock).open(QIODevice::WriteOnly); }, true},
+        {"damaged",
+         [](const QString &lock) {
+             writeFile(lock, "\x01\x02 quillon");
+             return true;
+         },
+         true},
+        {"another host's",
+         [](const QString &lock) {
+             writeFile(lock, "1\nquillon-convert\nelsewhere.invalid\n");
+             return true;
+         },
+         true},
+        {"a live process's, not held",
+         [&](const QString &lock) {
+             writeFile(lock, QByteArray::number(::getpid()) + "\ntst_cli\n" + host + "\n");
+             return true;
+         },
+         true},
+        {"a link", [&](const QString &lock) { return QFile::link(path("victim"), lock); }, true},
+        {"a dangling link", [&](const QString &lock) { return QFile::link(path("nowhere"), lock); }, true},
+        {"a FIFO",
+         [](const QString &lock) { return ::mkfifo(QFile::encodeName(lock).constData(), 0600) == 0; }, true},
+        {"a dead process's",
+         [&](const QString &lock) {
+             writeFile(lock, deadPid + "\nquillon-convert\n" + host + "\n");
+             return true;
+         },
+         false},
+    };
+    const int count = int(sizeof locks / sizeof *locks);
+    QProcess runs[count];
+    for (int i = 0; i < count; ++i) {
+        const QString folder = path(QString("lock%1").arg(i));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY2(locks[i].make(folder + "/" + lockName("photo.h")), locks[i].name);
+        runs[i].start(QUILLON_CONVERT, {"-o", folder, path("photo.png")});
+    }
+    for (int i = 0; i < count; ++i) {
+        const QString folder = path(QString("lock%1").arg(i));
+        QVERIFY2(runs[i].waitForFinished(60000), locks[i].name);
+        QCOMPARE(runs[i].exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(runs[i].readAllStandardError()),
+                 locks[i].waited ? "quillon-convert: " + path("photo.png") + " : le verrou " + folder + "/"
+                         + lockName("photo.h")
+                         + " ne dit pas quel processus le tient (vide, illisible, d'une autre machine ou "
+                           "pas un fichier ordinaire) : attente de 10 s au plus avant de le remplacer\n"
+                                 : QString());
+        QCOMPARE(entryNames(folder), (QStringList {"photo.h", "photo16bits.BMP"}));
+    }
+    QCOMPARE(readFile(path("victim")), QByteArray("not a lock"));
+
+    // A folder in its place is no lock at all: refused at once.
+    QVERIFY(QDir().mkpath(path("command/" + lockName("photo.h"))));
+    const Run folder = quillonConvert({"-o", path("command"), path("photo.png")});
+    QCOMPARE(folder.exitCode, 1);
+    QCOMPARE(folder.err,
+             "quillon-convert: " + path("photo.png") + " : impossible d'écrire "
+                 + path("command/" + lockName("photo.h")) + " : c'est un dossier\n");
+
+    // Waiting on a FIFO, the run still stops when interrupted.
+    QVERIFY(::mkfifo(QFile::encodeName(path("window/" + lockName("photo.h"))).constData(), 0600) == 0);
+    QProcess interrupted;
+    interrupted.start(QUILLON_CONVERT, {"-o", path("window"), path("photo.png")});
+    QVERIFY(
+        QTest::qWaitFor([&] { return interrupted.readAllStandardError().contains("ne dit pas"); }, 60000));
+    ::kill(pid_t(interrupted.processId()), SIGINT);
+    QVERIFY(interrupted.waitForFinished(60000));
+    QCOMPARE(interrupted.exitCode(), 130);
 }
 
 void TestCli::answersUsageErrors_data()

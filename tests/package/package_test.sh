@@ -30,6 +30,13 @@ fail() { echo "package test: $*" >&2; exit 1; }
 deb=$(ls "$work"/package/quillon_*_*.deb)
 echo "built $(basename "$deb")"
 
+# The formats the README lists beyond Qt's own come with the plugin packages it recommends.
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for plugins in qt5-image-formats-plugins kimageformat-plugins; do
+    echo "$recommends" | tr ',' '\n' | sed 's/^ *//' | grep -qx "$plugins" ||
+        fail "Recommends: $recommends lacks $plugins"
+done
+
 # No errors; warnings and notes are printed for the record.
 lintian --fail-on error --display-info "$deb" || fail "lintian found errors"
 

@@ -1,0 +1,55 @@
+// Preloaded into a process, holds it still at one chosen call, so that a test can kill it or
+// signal it exactly there: QUILLON_PAUSE_IN names the call (rename or fsync), QUILLON_PAUSE_AT
+// which one of them (1 for the first), and QUILLON_PAUSE_MARK a file that is created when the
+// process stops there. The call goes on once the test removes that file, signals or not.
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+std::atomic<int> calls {0};
+
+void pauseIfChosen(const char *name)
+{
+    const char *chosen = std::getenv("QUILLON_PAUSE_IN");
+    const char *at = std::getenv("QUILLON_PAUSE_AT");
+    const char *mark = std::getenv("QUILLON_PAUSE_MARK");
+    if (!chosen || !at || !mark || std::strcmp(chosen, name) != 0 || ++calls != std::atoi(at))
+        return;
+    const int saved = errno;
+    const int file = open(mark, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (file >= 0)
+        close(file);
+    // A minute at most, so that a test that fails leaves no process behind for ever.
+    for (int wait = 0; wait < 6000 && access(mark, F_OK) == 0; ++wait) {
+        timespec step = {0, 10 * 1000 * 1000};
+        while (nanosleep(&step, &step) != 0 && errno == EINTR) { }
+    }
+    errno = saved;
+}
+
+} // namespace
+
+extern "C" {
+int rename(const char *from, const char *to)
+{
+    pauseIfChosen("rename");
+    using Rename = int (*)(const char *, const char *);
+    return reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"))(from, to);
+}
+
+int fsync(int file)
+{
+    pauseIfChosen("fsync");
+    using Fsync = int (*)(int);
+    return reinterpret_cast<Fsync>(dlsym(RTLD_NEXT, "fsync"))(file);
+}
+}

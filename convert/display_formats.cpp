@@ -23,6 +23,22 @@ QByteArray hex16(quint16 value)
     return "0x" + QByteArray::number(value, 16).rightJustified(4, '0');
 }
 
+// A drawing line with its picture's rows: whole, or one at a time when --stride-align pads them,
+// each from its own stride. {rows} stands for the loop over the rows, {y} and {h} for the rows
+// drawn, {NAME}, {NAME16} and {NAME_mask} for the first of them in an array of bytes, of 16-bit
+// values and in the mask, {step} for the bytes from a row to the next.
+QByteArray rowsOf(QByteArray line, const EncodingOptions &options)
+{
+    const bool padded = options.strideAlign > 1;
+    return line.replace("{rows}", padded ? "for (int r = 0; r < NAME_height; r++) " : "")
+        .replace("{y}", padded ? "y + r" : "y")
+        .replace("{h}", padded ? "1" : "NAME_height")
+        .replace("{NAME}", padded ? "NAME + r * NAME_stride" : "NAME")
+        .replace("{NAME16}", padded ? "NAME + r * (NAME_stride / 2)" : "NAME")
+        .replace("{NAME_mask}", padded ? "NAME_mask + r * NAME_mask_stride" : "NAME_mask")
+        .replace("{step}", padded ? "NAME_stride" : "NAME_width");
+}
+
 // The header every format starts from: <stdint.h>, the size macros, and how to draw the array.
 // Arrays that the drawing libraries read with pgm_read_* go to AVR program memory without
 // --progmem.
@@ -33,7 +49,7 @@ CHeader startHeader(const QImage &picture, const EncodingOptions &options, const
     CHeader header;
     header.name = name;
     for (const QByteArray &line : drawing)
-        header.commentLines << QByteArray(line).replace("NAME", name);
+        header.commentLines << rowsOf(line, options).replace("NAME", name);
     header.includes << "<stdint.h>";
     header.progmem = options.progmem || flashOnAvr;
     header.macros << qMakePair(name + "_width", number(picture.width()))
@@ -116,18 +132,23 @@ EncodedPicture encodeBitRows(const PreparedPicture &picture, const EncodingOptio
     return encoded;
 }
 
+// What the two u8g2 lines are for.
+const char u8g2Kinds[] = "(u8g2 : son API C ; U8g2lib : sa classe U8G2, sous Arduino.)";
+
 EncodedPicture encodeMono(const PreparedPicture &picture, const EncodingOptions &options)
 {
+    // Not u8g2_DrawBitmap: it reads RAM, where an AVR has no such array, and draws each row's
+    // padding bits too; u8g2 reads --format xbm from flash.
     return encodeBitRows(picture, options, false,
-                         {"Adafruit GFX : display.drawBitmap(x, y, NAME, NAME_width, NAME_height, 1);",
-                          "u8g2 : u8g2_DrawBitmap(&u8g2, x, y, (NAME_width + 7) / 8, NAME_height, NAME);"});
+                         {"Adafruit GFX : {rows}display.drawBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
 }
 
 EncodedPicture encodeXbm(const PreparedPicture &picture, const EncodingOptions &options)
 {
     return encodeBitRows(picture, options, true,
-                         {"u8g2 : u8g2_DrawXBMP(&u8g2, x, y, NAME_width, NAME_height, NAME);",
-                          "Adafruit GFX : display.drawXBitmap(x, y, NAME, NAME_width, NAME_height, 1);"});
+                         {"u8g2 : {rows}u8g2_DrawXBMP(&u8g2, x, {y}, NAME_width, {h}, {NAME});",
+                          "U8g2lib : {rows}u8g2.drawXBMP(x, {y}, NAME_width, {h}, {NAME});", u8g2Kinds,
+                          "Adafruit GFX : {rows}display.drawXBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
 }
 
 // SSD1306 pages: 8 rows a byte, bit 0 at the top, the byte of page p and column x at p * W + x.
@@ -143,9 +164,26 @@ EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions
                 bytes[(y / 8) * width + x] = char(bytes[(y / 8) * width + x] | 1 << (y % 8));
         }
     }
-    encoded.header = startHeader(picture.colours, options,
-                                 {"Adafruit_SSD1306 : memcpy(display.getBuffer(), NAME, sizeof NAME);",
-                                  "u8g2 : memcpy(u8g2_GetBufferPtr(&u8g2), NAME, sizeof NAME);"});
+    // Each page row of the picture goes into the display's own at column x, the rows below it
+    // in its last page cleared; read from flash on AVR with --progmem.
+    const QByteArray copy = options.progmem ? "memcpy_P" : "memcpy";
+    const QByteArray pageStart = options.strideAlign > 1 ? "p * NAME_stride" : "p * NAME_width";
+    QVector<QByteArray> drawing {"Adafruit_SSD1306 : for (int16_t p = 0; p < (NAME_height + 7) / 8; p++) "
+                                 + copy + "(display.getBuffer() + (y / 8 + p) * display.width() + x, NAME + "
+                                 + pageStart + ", NAME_width);"};
+    // u8g2.h brings no memcpy.
+    const QByteArray read
+        = options.progmem ? "u8x8_pgm_read(NAME + " + pageStart + " + c);" : "NAME[" + pageStart + " + c];";
+    const QByteArray columns
+        = "for (int p = 0; p < (NAME_height + 7) / 8; p++) for (int c = 0; c < NAME_width; c++) ";
+    drawing << "u8g2 : " + columns
+            + "u8g2_GetBufferPtr(&u8g2)[(y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = " + read
+            << "U8g2lib : " + columns
+            + "u8g2.getBufferPtr()[(y / 8 + p) * u8g2.getBufferTileWidth() * 8 + x + c] = " + read
+            << u8g2Kinds
+            << "y multiple de 8, image entièrement dans l'écran (rotation 0, tampon complet de u8g2)."
+            << "Les lignes sous l'image dans sa dernière page sont effacées.";
+    encoded.header = startHeader(picture.colours, options, drawing);
     encoded.header.arrays << rowArray(options.arrayName, bytes, width, options, encoded.header);
     return encoded;
 }
@@ -181,7 +219,7 @@ EncodedPicture encodeGray8(const PreparedPicture &picture, const EncodingOptions
     const QVector<quint8> levels = greyLevels(picture.colours, 256, 0, options, &encoded.shown);
     encoded.header
         = startHeader(picture.colours, options,
-                      {"Adafruit GFX : canvas.drawGrayscaleBitmap(x, y, NAME, NAME_width, NAME_height);"});
+                      {"Adafruit GFX : {rows}canvas.drawGrayscaleBitmap(x, {y}, {NAME}, NAME_width, {h});"});
     encoded.header.progmem = true; // drawGrayscaleBitmap reads it with pgm_read_byte
     encoded.header.arrays << rowArray(options.arrayName, bytesOf(levels), picture.colours.width(), options,
                                       encoded.header);
@@ -192,9 +230,17 @@ EncodedPicture encodeGray4(const PreparedPicture &picture, const EncodingOptions
 {
     EncodedPicture encoded;
     const QVector<quint8> levels = greyLevels(picture.colours, 16, 0, options, &encoded.shown);
-    encoded.header = startHeader(picture.colours, options,
-                                 {"SSD1322, SSD1327 : les octets vont tels quels dans la mémoire de l'écran, "
-                                  "deux pixels par octet, celui de gauche dans les 4 bits de poids fort."});
+    // Each row goes into the SSD1327's buffer, two pixels a byte as there, from x (even).
+    encoded.header = startHeader(
+        picture.colours, options,
+        {"Adafruit_SSD1327 : for (int16_t r = 0; r < NAME_height; r++) "
+             + QByteArray(options.progmem ? "memcpy_P" : "memcpy")
+             + "(display.getBuffer() + (y + r) * (display.width() / 2) + x / 2, NAME + r * "
+             + (options.strideAlign > 1 ? "NAME_stride" : "((NAME_width + 1) / 2)")
+             + ", (NAME_width + 1) / 2);",
+         "x pair, image entièrement dans l'écran (rotation 0) ; d'une largeur impaire, le pixel à droite de "
+         "chaque ligne est effacé.",
+         "SSD1322, SSD1327 : deux pixels par octet, celui de gauche dans les 4 bits de poids fort."});
     const int width = picture.colours.width();
     encoded.header.arrays << rowArray(options.arrayName, packNibbles(levels, width, picture.colours.height()),
                                       (width + 1) / 2, options, encoded.header);
@@ -214,10 +260,27 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
     EncodedPicture encoded;
     encoded.shown = std::move(indexed.shown);
 
+    // TFT_eSPI's 4-bit pushImage sends each palette entry high byte first itself: the palette
+    // stays in the firmware's order, whatever --swap-bytes. Its 8-bit one reads RGB332 and no
+    // palette: each row is looked up here into a row of 5-6-5 values, pushed as pushImage pushes
+    // its own.
     const bool eightBits = paletteSize == 256;
-    encoded.header = startHeader(colours, options,
-                                 {QByteArray("TFT_eSPI : tft.pushImage(x, y, NAME_width, NAME_height, NAME, ")
-                                  + (eightBits ? "true" : "false") + ", (uint16_t *)NAME_palette);"});
+    const bool swapped = eightBits && options.swapBytes;
+    encoded.header = startHeader(
+        colours, options,
+        {eightBits
+             ? QByteArray("TFT_eSPI : tft.setSwapBytes(") + (swapped ? "false" : "true")
+                 + "); tft.startWrite(); tft.setAddrWindow(x, y, NAME_width, NAME_height); for (int32_t r = "
+                   "0; "
+                   "r < NAME_height; r++) { uint16_t row[NAME_width]; for (int32_t c = 0; c < NAME_width; "
+                   "c++) "
+                   "row[c] = NAME_palette[NAME[r * {step} + c]]; tft.pushPixels(row, NAME_width); } "
+                   "tft.endWrite();"
+             : QByteArray("TFT_eSPI : {rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME}, false, (uint16_t "
+                          "*)NAME_palette);")});
+    if (!eightBits && options.swapBytes)
+        encoded.header.commentLines << "La palette reste dans l'ordre du microcontrôleur : TFT_eSPI l'envoie "
+                                       "lui-même octet fort d'abord.";
     if (!options.palette.isEmpty())
         encoded.header.commentLines << options.arrayName + "_palette : les " + number(options.palette.size())
                 + " couleurs données par --palette"
@@ -230,7 +293,7 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
     paletteArray.name = options.arrayName + "_palette";
     paletteArray.size = number(paletteSize);
     for (quint16 colour : palette)
-        append565(paletteArray.data, colour, options.swapBytes);
+        append565(paletteArray.data, colour, swapped);
     encoded.header.arrays << paletteArray
                           << rowArray(options.arrayName,
                                       eightBits ? bytesOf(indices) : packNibbles(indices, width, height),
@@ -277,19 +340,30 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
             qToLittleEndian(stored, values.data() + 2 * (y * width + x));
         }
     }
-    const auto stored
-        = [&](quint16 value) { return options.swapBytes ? quint16(value << 8 | value >> 8) : value; };
-
+    // Adafruit GFX draws values in the firmware's order. TFT_eSPI sends them high byte first
+    // when told to swap, as they are when told not to; it compares its key, given in the
+    // firmware's order, to the values as they are stored, swapping the key when told not to swap.
+    const QByteArray swapFirst
+        = QByteArray("TFT_eSPI : tft.setSwapBytes(") + (options.swapBytes ? "false" : "true") + "); ";
     QVector<QByteArray> drawing;
-    if (options.alphaMask)
-        drawing << "Adafruit GFX : tft.drawRGBBitmap(x, y, NAME, NAME_mask, NAME_width, NAME_height);";
-    else if (transparent)
-        drawing << "TFT_eSPI : tft.pushImage(x, y, NAME_width, NAME_height, NAME, NAME_transparent);";
-    else
-        drawing << "Adafruit GFX : tft.drawRGBBitmap(x, y, NAME, NAME_width, NAME_height);";
+    if (options.alphaMask) {
+        if (!options.swapBytes)
+            drawing
+                << "Adafruit GFX : {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, {NAME_mask}, NAME_width, {h});";
+        drawing << swapFirst
+                + "{rows}tft.pushMaskedImage(x, {y}, NAME_width, {h}, (uint16_t *){NAME16}, (uint8_t "
+                  "*){NAME_mask});";
+    }
+    if (transparent)
+        drawing << swapFirst + "{rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16}, NAME_transparent);";
+    if (!options.alphaMask && !transparent) {
+        if (!options.swapBytes)
+            drawing << "Adafruit GFX : {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, NAME_width, {h});";
+        drawing << swapFirst + "{rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16});";
+    }
     encoded.header = startHeader(pixels, options, drawing, true);
     if (transparent)
-        encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(stored(keyValue)));
+        encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(keyValue));
     encoded.header.arrays << rowArray(options.arrayName, values, width * 2, options, encoded.header,
                                       CArray::Uint16);
     if (options.alphaMask) {

@@ -277,8 +277,9 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
     EncodedPicture encoded;
     encoded.shown = std::move(pixels.shown);
     CHeader &header = encoded.header;
-    header.commentLines << (lvgl8 ? "LVGL 8 : lv_img_set_src(img, &" + name + ");"
-                                  : "LVGL 9 : lv_image_set_src(img, &" + name + ");");
+    header.commentLines << (lvgl8 ? "LVGL 8 : lv_img_set_src(lv_img_create(lv_scr_act()), &" + name + ");"
+                                  : "LVGL 9 : lv_image_set_src(lv_image_create(lv_screen_active()), &" + name
+                                    + ");");
     const qint64 rawSize = pixels.data.size();
     QByteArray flags = "0";
     if (options.compression != EncodingOptions::Uncompressed) {

@@ -102,6 +102,8 @@ private slots:
     void takesPaletteFiles();
     void drawsAsTheCommentSays_data();
     void drawsAsTheCommentSays();
+    void drawsAsItsCommentSays_data();
+    void drawsAsItsCommentSays();
     void encodesLvglImages_data();
     void encodesLvglImages();
     void compressesAsLvglDoes_data();
@@ -1098,7 +1100,10 @@ void TestCli::namesAndPlacesArrays()
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
     const QByteArray header = readFile(path("command/" + outputBaseName(file) + ".h"));
-    QVERIFY2(header.contains(declared.toUtf8()) && header.count('[') == 1, header.constData());
+    // One array, whatever brackets the drawing lines of the comment hold.
+    const QString code = QString::fromUtf8(header).remove(
+        QRegularExpression("^//[^\n]*\n", QRegularExpression::MultilineOption));
+    QVERIFY2(header.contains(declared.toUtf8()) && code.count('[') == 1, header.constData());
 }
 
 void TestCli::helpsAndTellsItsVersion()
@@ -1205,31 +1210,35 @@ void TestCli::convertsAtBuildTimeFromCMake()
     QCOMPARE(splitDump.exitCode(), 0);
     QCOMPARE(splitDump.readAllStandardOutput(), expected());
 
-    // The README's firmware, as it stands, for an Arduino Uno. That it links shows both arrays in
-    // flash: their 16 KB would overflow its 2 KB of RAM.
+    // The firmware examples as a fresh clone holds them, each built with its README's commands.
+    // That the Uno's links shows both arrays in flash: their 16 KB would overflow its 2 KB of RAM.
     if (QStandardPaths::findExecutable("avr-gcc").isEmpty())
         QSKIP("avr-gcc (Debian package gcc-avr) is not installed");
-    const QString firmware = path("firmware");
-    QVERIFY(QDir().mkpath(firmware + "/images"));
-    for (const char *file : {"CMakeLists.txt", "main.c", "avr-atmega328p.cmake"})
-        QVERIFY(QFile::copy(QUILLON_FIRMWARE_PROJECT "/" + QString(file), firmware + "/" + file));
-    savePicture(patternPicture(64, 32), firmware + "/images/logo.png", "PNG");
-    savePicture(patternPicture(96, 64), firmware + "/images/splash-screen.jpg", "JPEG");
-    QVERIFY(run({cmake, "-S", firmware, "-B", firmware + "/build", "-DCMAKE_PREFIX_PATH=" + prefix,
-                 "-DCMAKE_TOOLCHAIN_FILE=" + firmware + "/avr-atmega328p.cmake"}));
-    QVERIFY(run({cmake, "--build", firmware + "/build"}, &output));
+    const QString examples = QUILLON_FIRMWARE_PROJECT "/..";
+    QProcess git;
+    git.start("git", {"-C", examples, "ls-files", "-z", "project", "ssd1306"});
+    git.waitForFinished();
+    const QList<QByteArray> files = git.readAllStandardOutput().split('\0');
+    if (git.exitCode() != 0 || files.size() < 2)
+        QSKIP("the examples are not in a git work tree");
+    for (const QByteArray &file : files) {
+        const QString name = QString::fromUtf8(file);
+        QVERIFY(name.isEmpty() || QDir().mkpath(QFileInfo(path("examples/" + name)).path()));
+        QVERIFY(name.isEmpty() || QFile::copy(examples + "/" + name, path("examples/" + name)));
+    }
+    const auto readme = [&](const QString &example, const QString &toolchain) {
+        const QString commands = "cmake -S . -B build -DCMAKE_TOOLCHAIN_FILE=" + toolchain
+            + " -DCMAKE_PREFIX_PATH=\"$0\" && cmake --build build";
+        return run({"/bin/sh", "-c", "cd '" + path("examples/" + example) + "' && " + commands, prefix},
+                   &output);
+    };
+    QVERIFY(readme("project", "avr-atmega328p.cmake"));
     QVERIFY(output.contains("(array splash_screen)"));
-    QVERIFY(QFileInfo::exists(firmware + "/build/firmware"));
+    QVERIFY(QFileInfo::exists(path("examples/project/build/firmware")));
 
     // The SSD1306 example: a 200 x 90 logo fitted to 128 x 57, in eight pages of 128 columns.
-    const QString oled = path("ssd1306");
-    QVERIFY(QDir().mkpath(oled + "/images"));
-    for (const char *file : {"CMakeLists.txt", "main.c"})
-        QVERIFY(QFile::copy(QUILLON_FIRMWARE_PROJECT "/../ssd1306/" + QString(file), oled + "/" + file));
-    savePicture(patternPicture(200, 90), oled + "/images/logo.png", "PNG");
-    QVERIFY(run({cmake, "-S", oled, "-B", oled + "/build", "-DCMAKE_PREFIX_PATH=" + prefix,
-                 "-DCMAKE_TOOLCHAIN_FILE=" + firmware + "/avr-atmega328p.cmake"}));
-    QVERIFY(run({cmake, "--build", oled + "/build"}, &output));
+    QVERIFY(readme("ssd1306", "../project/avr-atmega328p.cmake"));
+    const QString oled = path("examples/ssd1306");
     QVERIFY(QFileInfo::exists(oled + "/build/ssd1306_logo"));
     const QByteArray header = readFile(oled + "/build/pictures/logo.h");
     QVERIFY2(header.contains("#define logo_width 128\n#define logo_height 57\n"), header.constData());
@@ -1749,6 +1758,169 @@ void TestCli::encodesForSmallDisplays()
         || format == "xbm" || format == "gray4" || format == "gray8" || format == "gray2") {
         QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), display);
         QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(display));
+    }
+}
+
+void TestCli::drawsAsItsCommentSays_data()
+{
+    QTest::addColumn<QStringList>("options");
+    const auto row = [](const char *name, const QStringList &options) { QTest::newRow(name) << options; };
+    row("mono", {"--format", "mono"});
+    row("mono in flash", {"--format", "mono", "--progmem"});
+    row("xbm", {"--format", "xbm"});
+    row("xbm in flash", {"--format", "xbm", "--progmem"});
+    row("pages, narrower than the display", {"--format", "pages"});
+    row("pages in flash", {"--format", "pages", "--progmem"});
+    row("gray8", {"--format", "gray8"});
+    row("gray8 in flash", {"--format", "gray8", "--progmem"});
+    row("gray4", {"--format", "gray4"});
+    row("gray4 in flash", {"--format", "gray4", "--progmem"});
+    row("index4", {"--format", "index4"});
+    row("index4, swapped", {"--format", "index4", "--swap-bytes"});
+    row("index8", {"--format", "index8"});
+    row("index8, swapped", {"--format", "index8", "--swap-bytes"});
+    row("rgb565", {"--format", "rgb565"});
+    row("rgb565 in flash", {"--format", "rgb565", "--progmem"});
+    row("rgb565, swapped", {"--format", "rgb565", "--swap-bytes"});
+    row("rgb565, key colour", {"--format", "rgb565", "--transparent", "#102030"});
+    row("rgb565, key colour, swapped", {"--format", "rgb565", "--transparent", "#102030", "--swap-bytes"});
+    row("rgb565, mask", {"--format", "rgb565", "--alpha", "mask"});
+    row("rgb565, mask, swapped", {"--format", "rgb565", "--alpha", "mask", "--swap-bytes"});
+    // Rows padded to 8 bytes: drawn one at a time.
+    for (const char *format : {"mono", "xbm", "pages", "gray8", "gray4", "index4", "index8", "rgb565"})
+        QTest::newRow(qPrintable(QString("%1, rows of 8 bytes").arg(format)))
+            << QStringList {"--format", format, "--stride-align", "8"};
+    row("pages in flash, rows of 8 bytes", {"--format", "pages", "--progmem", "--stride-align", "8"});
+    row("rgb565, key colour, rows of 8 bytes",
+        {"--format", "rgb565", "--transparent", "#102030", "--stride-align", "8"});
+    row("rgb565, mask, rows of 8 bytes", {"--format", "rgb565", "--alpha", "mask", "--stride-align", "8"});
+}
+
+// Each line a header's comment gives, compiled as it stands against a stand-in of its library,
+// warnings as errors, and run: the picture lands on a 128 x 64 screen at (6, 8) as the preview
+// shows it, and nothing else is drawn. The lines of AVR boards' libraries also run on a simulated
+// ATmega2560, on a 48 x 24 screen, where the header places its arrays in flash, and for pages and
+// gray4, whose arrays otherwise stay in RAM.
+void TestCli::drawsAsItsCommentSays()
+{
+    QFETCH(QStringList, options);
+    const QString cc = QStandardPaths::findExecutable("cc"), cxx = QStandardPaths::findExecutable("c++");
+    if (cc.isEmpty() || cxx.isEmpty())
+        QSKIP("no C or C++ compiler");
+    const bool avr = !QStandardPaths::findExecutable("avr-g++").isEmpty()
+        && !QStandardPaths::findExecutable("simavr").isEmpty();
+    // 37 x 13, one page row and a part; its top right corner transparent.
+    QImage picture(37, 13, QImage::Format_ARGB32);
+    for (int y = 0; y < 13; ++y)
+        for (int x = 0; x < 37; ++x)
+            picture.setPixel(x, y, qRgba(x * 7, y * 19, (x * y * 5) % 256, x > 30 && y < 4 ? 0 : 255));
+    savePicture(picture, path("pic.png"), "PNG");
+    const Run run = quillonConvert(QStringList {"-n", "pic", "--preview", "-o", path("command")} + options
+                                   + QStringList {path("pic.png")});
+    QCOMPARE(run.exitCode, 0);
+    const QString format = options[options.indexOf("--format") + 1];
+    const QImage shown(path("command/pic16bits.png"));
+    const bool colour = format == "rgb565" || format.startsWith("index");
+    const bool keyed = options.contains("--transparent") || options.contains("--alpha");
+    const auto expected = [&](int width, int height) {
+        QVector<quint32> screen(width * height, 0);
+        for (int y = 0; y < 13; ++y) {
+            for (int x = 0; x < 37; ++x) {
+                const QRgb pixel = shown.pixel(x, y);
+                screen[(y + 8) * width + x + 6] = colour
+                    ? (keyed && qAlpha(picture.pixel(x, y)) < 128) ? 0 : 0x10000 | rgb565(pixel)
+                    : format == "gray8" ? qRed(pixel)
+                    : format == "gray4" ? qRed(pixel) / 17
+                                        : qRed(pixel) == 255;
+            }
+        }
+        return screen;
+    };
+
+    const QString text = QString::fromUtf8(readFile(path("command/pic.h")));
+    QRegularExpressionMatchIterator lines
+        = QRegularExpression(
+              "^// (Adafruit GFX|Adafruit_SSD1306|Adafruit_SSD1327|TFT_eSPI|u8g2|U8g2lib) : (.*)$",
+              QRegularExpression::MultilineOption)
+              .globalMatch(text);
+    QVERIFY2(lines.hasNext(), qPrintable(text));
+    while (lines.hasNext()) {
+        const QRegularExpressionMatch line = lines.next();
+        const QString library = line.captured(1), code = line.captured(2);
+        const bool c = library == "u8g2", arduinoU8g2 = library == "U8g2lib";
+        const QString size = "(STANDIN_WIDTH, STANDIN_HEIGHT)";
+        const QString object = library == "Adafruit GFX"
+            ? "Adafruit_GFX tft" + size + ", display" + size + ", canvas" + size + ";"
+            : library == "TFT_eSPI" ? "TFT_eSPI tft;"
+            : arduinoU8g2           ? "U8G2 u8g2;"
+            : c                     ? ""
+                                    : library + " display" + size + ";";
+        const QString source = path(c ? "command/main.c" : "command/main.cpp");
+        QString main = c
+            ? "#include <u8g2.h>\n#include \"pic.h\"\nint main(void)\n{\n    u8g2_t u8g2;\n"
+              "    standin_setup(&u8g2);\n    u8g2_uint_t x = 6, y = 8;\n"
+            : QString("#include <%1>\n#include \"pic.h\"\n%2\nint main(void)\n{\n    int16_t x = 6, y = 8;\n")
+                  .arg(arduinoU8g2 ? "U8g2lib.h" : "displays.h", object);
+        main += "    (void)x, (void)y;\n    " + code + "\n    "
+            + (c                 ? "standin_dump(&u8g2);"
+                   : arduinoU8g2 ? "standin_dump(u8g2.getU8g2());"
+                                 : "standin::dump();")
+            + "\n    return 0;\n}\n";
+        writeFile(source, main.toUtf8());
+        const QStringList flags = {c ? "-std=c99" : "-std=c++11", "-Wall", "-Wextra",      "-Werror", "-I",
+                                   QUILLON_DISPLAY_STANDINS,      "-I",    path("command")};
+        const auto drawn = [&](const QStringList &build, const QStringList &start, int width, int height) {
+            QProcess compiler;
+            compiler.setProcessChannelMode(QProcess::MergedChannels);
+            compiler.start(build.first(), build.mid(1));
+            if (!compiler.waitForFinished(60000) || compiler.exitCode() != 0)
+                return code + "\n" + compiler.readAll();
+            QProcess program;
+            program.setProcessChannelMode(QProcess::MergedChannels);
+            program.start(start.first(), start.mid(1));
+            program.waitForFinished(60000);
+            // simavr colours each line of the serial output and ends it with a dot.
+            QStringList values;
+            for (QString row : QString::fromLatin1(program.readAll()).split('\n')) {
+                row.remove(QRegularExpression("\\x1b\\[[0-9;]*m")).remove(QRegularExpression("\\.$"));
+                const QStringList pixels = row.split(' ', Qt::SkipEmptyParts);
+                if (pixels.size() == width)
+                    values += pixels;
+            }
+            const QVector<quint32> wanted = expected(width, height);
+            if (values.size() != wanted.size())
+                return QString("%1\n%2 pixels instead of %3").arg(code).arg(values.size()).arg(wanted.size());
+            for (int i = 0; i < wanted.size(); ++i) {
+                const quint32 got = values[i].toUInt(nullptr, 16);
+                if ((colour ? got : got & 0xffff) != wanted[i])
+                    return QString("%1\npixel %2,%3 of %4 x %5: %6 instead of %7")
+                        .arg(code)
+                        .arg(i % width)
+                        .arg(i / width)
+                        .arg(width)
+                        .arg(height)
+                        .arg(got, 0, 16)
+                        .arg(wanted[i], 0, 16);
+            }
+            return QString();
+        };
+        QString problem
+            = drawn(QStringList {c ? cc : cxx} + flags + QStringList {"-o", path("command/main"), source},
+                    {path("command/main")}, 128, 64);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        if (!avr || library == "TFT_eSPI"
+            || !(text.contains("PROGMEM") || format == "pages" || format == "gray4"))
+            continue;
+        const QStringList chip = {"-mmcu=atmega2560", "-Os", "-DSTANDIN_WIDTH=48", "-DSTANDIN_HEIGHT=24"};
+        QProcess board;
+        board.start(
+            "avr-gcc",
+            chip + QStringList {"-c", FIRMWARE_TEST_DIR "/avr_board.c", "-o", path("command/board.o")});
+        QVERIFY(board.waitForFinished(60000) && board.exitCode() == 0);
+        problem = drawn(QStringList {c ? "avr-gcc" : "avr-g++"} + chip + flags
+                            + QStringList {"-o", path("command/main.elf"), source, path("command/board.o")},
+                        {"simavr", "-m", "atmega2560", "-f", "16000000", path("command/main.elf")}, 48, 24);
+        QVERIFY2(problem.isEmpty(), qPrintable("ATmega2560: " + problem));
     }
 }
 
@@ -2467,10 +2639,23 @@ void TestCli::encodesLvglImages()
     const QString cc = QStandardPaths::findExecutable("cc");
     if (cc.isEmpty())
         QSKIP("no C compiler");
+    // The map is printed as the image that the comment's line shows reaches LVGL.
+    const QString line = QRegularExpression("^// LVGL \\d : (.*)$", QRegularExpression::MultilineOption)
+                             .match(text)
+                             .captured(1);
+    const QByteArray descriptor = lvgl8 ? "lv_img_dsc_t" : "lv_image_dsc_t";
     writeFile(path("command/main.c"),
-              "#include <stdio.h>\n#include \"pic.h\"\nint main(void)\n{\n"
-              "    for (size_t i = 0; i < pic.data_size; ++i)\n"
-              "        putchar(pic.data[i]);\n    return 0;\n}\n");
+              "#include <stdio.h>\n#include \"pic.h\"\nstatic const void *shown;\n"
+              "lv_obj_t *lv_screen_active(void) { return NULL; }\n"
+              "lv_obj_t *lv_image_create(lv_obj_t *parent) { return parent; }\n"
+              "void lv_image_set_src(lv_obj_t *obj, const void *src) { (void)obj; shown = src; }\n"
+              "lv_obj_t *lv_scr_act(void) { return NULL; }\n"
+              "lv_obj_t *lv_img_create(lv_obj_t *parent) { return parent; }\n"
+              "void lv_img_set_src(lv_obj_t *obj, const void *src) { (void)obj; shown = src; }\n"
+              "int main(void)\n{\n    "
+                  + line.toUtf8() + "\n    const " + descriptor + " *image = shown;\n"
+                  + "    for (size_t i = 0; shown && i < image->data_size; ++i)\n"
+                    "        putchar(image->data[i]);\n    return 0;\n}\n");
     for (const QByteArray &swap : {QByteArray("0"), QByteArray("1")}) {
         if (swap == "1" && swapped.isEmpty())
             continue;

@@ -3,9 +3,13 @@
 //   folder-open.png   128 x 128, 8-bit palette with a transparent background: "Ouvrir"
 //   information.png   126 x 128, 8-bit palette with a transparent background: "A propos..."
 //   quillon.ico       the logo as a 100 x 100, 256-colour Windows icon without transparency
-// and, for the Linux desktop, the logo at 48, 64, 128 and 256 pixels (DESKTOP_FOLDER/icons/SIZE).
+// and, for the Linux desktop, the logo at 48, 64, 128 and 256 pixels (DESKTOP_FOLDER/icons/SIZE);
+// and the pictures of the firmware examples, in FIRMWARE_FOLDER:
+//   project/images/logo.png            64 x 32, the name on the logo's colours
+//   project/images/splash-screen.jpg   96 x 64, the name on a gradient
+//   ssd1306/images/logo.png            200 x 90, the name in white on black, for an OLED
 //
-//     quillon_make_images IMAGES_FOLDER DESKTOP_FOLDER
+//     quillon_make_images IMAGES_FOLDER DESKTOP_FOLDER FIRMWARE_FOLDER
 
 #include <QDataStream>
 #include <QDir>
@@ -58,6 +62,24 @@ QImage drawLogo(int size, const QString &family)
     painter.setPen(blue);
     painter.setFont(boldFont(family, 34));
     painter.drawText(QRectF(0, 46, 100, 44), Qt::AlignCenter, QStringLiteral("565"));
+    return image;
+}
+
+// Orange "Quillon" above blue "565" on a background, in a picture of any proportions.
+QImage drawBanner(QSize size, const QString &family, const QBrush &background, const QColor &text)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(image.rect(), background);
+    const qreal h = size.height();
+    painter.setPen(text.isValid() ? text : orange.darker(115));
+    painter.setFont(boldFont(family, h * 0.36));
+    painter.drawText(QRectF(0, 0, size.width(), h * 0.5), Qt::AlignCenter, QStringLiteral("Quillon"));
+    painter.setPen(text.isValid() ? text : blue);
+    painter.setFont(boldFont(family, h * 0.4));
+    painter.drawText(QRectF(0, h * 0.45, size.width(), h * 0.55), Qt::AlignCenter, QStringLiteral("565"));
     return image;
 }
 
@@ -206,8 +228,8 @@ void saveIco(const QImage &opaque, const QString &path)
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s IMAGES_FOLDER DESKTOP_FOLDER\n", argv[0]);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s IMAGES_FOLDER DESKTOP_FOLDER FIRMWARE_FOLDER\n", argv[0]);
         return 2;
     }
     const int fontId
@@ -230,5 +252,19 @@ int main(int argc, char *argv[])
             qFatal("cannot create %s", qPrintable(folder));
         save(drawLogo(size, family), folder + "/dev.quillon.Quillon.png");
     }
+
+    const QString firmware = QString::fromLocal8Bit(argv[3]);
+    for (const char *folder : {"/project/images", "/ssd1306/images"}) {
+        if (!QDir().mkpath(firmware + folder))
+            qFatal("cannot create %s", qPrintable(firmware + folder));
+    }
+    save(drawBanner(QSize(64, 32), family, lightGrey, QColor()), firmware + "/project/images/logo.png");
+    QLinearGradient sky(0, 0, 96, 64);
+    sky.setColorAt(0, lightGrey);
+    sky.setColorAt(1, grey);
+    if (!drawBanner(QSize(96, 64), family, sky, QColor())
+             .save(firmware + "/project/images/splash-screen.jpg", "JPEG", 90))
+        qFatal("cannot write the splash screen");
+    save(drawBanner(QSize(200, 90), family, Qt::black, Qt::white), firmware + "/ssd1306/images/logo.png");
     return 0;
 }

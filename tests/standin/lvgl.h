@@ -76,4 +76,13 @@ typedef struct {
 } lv_img_dsc_t;
 #define LV_IMG_DECLARE(var_name) extern const lv_img_dsc_t var_name
 
+/* What the headers' drawing lines call: an image object on the active screen, showing one. */
+typedef struct _lv_obj_t lv_obj_t;
+lv_obj_t *lv_screen_active(void);
+lv_obj_t *lv_image_create(lv_obj_t *parent);
+void lv_image_set_src(lv_obj_t *obj, const void *src);
+lv_obj_t *lv_scr_act(void);
+lv_obj_t *lv_img_create(lv_obj_t *parent);
+void lv_img_set_src(lv_obj_t *obj, const void *src);
+
 #endif

@@ -165,7 +165,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
     EncodedPicture encoded;
     if (job.format) {
         if (job.format->sizeProblem) {
-            const QString problem = job.format->sizeProblem(prepared.colours.size(), job.encoding);
+            const QString problem = job.format->sizeProblem(prepared, job.encoding);
             if (!problem.isEmpty())
                 return failed(problem);
         }

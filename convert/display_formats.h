@@ -46,9 +46,9 @@ struct DisplayFormat
     const char *name; // as --format takes it
     AlphaUse alpha;
     EncodedPicture (*encode)(const PreparedPicture &picture, const EncodingOptions &options);
-    // Why a picture of that size cannot be written in this format, in French; empty when it can.
-    // nullptr: any size can.
-    QString (*sizeProblem)(QSize size, const EncodingOptions &options) = nullptr;
+    // Why the prepared picture is too large for this format, in French; empty when it is not.
+    // nullptr: any size is written.
+    QString (*sizeProblem)(const PreparedPicture &picture, const EncodingOptions &options) = nullptr;
 };
 
 // Every format but bmp, the default, whose header holds the BMP file's bytes.

@@ -1,3 +1,4 @@
+#include "lvgl_format.h"
 #include "mainwindow.h"
 #include "picturesupport.h"
 #include "testsupport.h"
@@ -78,6 +79,8 @@ private slots:
     void encodesLvglImages();
     void compressesAsLvglDoes_data();
     void compressesAsLvglDoes();
+    void boundsLvglRowsInTheirColourFormat_data();
+    void boundsLvglRowsInTheirColourFormat();
 
 private:
     QScopedPointer<QTemporaryDir> m_dir;
@@ -1398,6 +1401,57 @@ void TestCli::encodesLvglImages()
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.readAllStandardOutput(), swap == "1" ? swapped : map);
     }
+}
+
+void TestCli::boundsLvglRowsInTheirColourFormat_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("translucent");
+    QTest::addColumn<QByteArray>("colourFormat"); // empty: the one chosen for the picture
+    QTest::addColumn<int>("strideAlign");
+    QTest::addColumn<bool>("refused");
+    // LVGL 9 holds a row's stride in 16 bits: 65,535 bytes at most, in the format written.
+    QTest::newRow("opaque, 20000 wide, RGB565 by default") << 20000 << false << QByteArray() << 1 << false;
+    QTest::newRow("opaque, 32767 wide, RGB565 by default") << 32767 << false << QByteArray() << 1 << false;
+    QTest::newRow("opaque, 32768 wide, RGB565 by default") << 32768 << false << QByteArray() << 1 << true;
+    QTest::newRow("translucent, 32767 wide, RGB565A8 by default")
+        << 32767 << true << QByteArray() << 1 << false;
+    QTest::newRow("translucent, 32768 wide, RGB565A8 by default")
+        << 32768 << true << QByteArray() << 1 << true;
+    QTest::newRow("RGB565 padded to 4 bytes") << 32767 << false << QByteArray() << 4 << true;
+    QTest::newRow("ARGB8888, 16383 wide") << 16383 << true << QByteArray("ARGB8888") << 1 << false;
+    QTest::newRow("ARGB8888, 16384 wide") << 16384 << true << QByteArray("ARGB8888") << 1 << true;
+    QTest::newRow("ARGB8888, opaque, 20000 wide") << 20000 << false << QByteArray("ARGB8888") << 1 << true;
+    QTest::newRow("RGB888, 21845 wide") << 21845 << false << QByteArray("RGB888") << 1 << false;
+    QTest::newRow("RGB888, 21846 wide") << 21846 << false << QByteArray("RGB888") << 1 << true;
+    QTest::newRow("I1, 65535 wide") << 65535 << false << QByteArray("I1") << 1 << false;
+    QTest::newRow("I1, 65536 wide") << 65536 << false << QByteArray("I1") << 1 << true;
+}
+
+void TestCli::boundsLvglRowsInTheirColourFormat()
+{
+    QFETCH(int, width);
+    QFETCH(bool, translucent);
+    QFETCH(QByteArray, colourFormat);
+    QFETCH(int, strideAlign);
+    QFETCH(bool, refused);
+    PreparedPicture picture;
+    picture.colours = QImage(width, 3, QImage::Format_RGB32);
+    picture.colours.fill(Qt::gray);
+    picture.alpha = QImage(width, 3, QImage::Format_Alpha8);
+    picture.alpha.fill(255);
+    if (translucent)
+        picture.alpha.setPixel(width - 1, 2, 128);
+    EncodingOptions options;
+    options.lvglColourFormat = colourFormat;
+    options.strideAlign = strideAlign;
+    const QString problem = lvglSizeProblem(picture, options);
+    QCOMPARE(!problem.isEmpty(), refused);
+    if (refused)
+        QCOMPARE(problem,
+                 QString::fromUtf8("image trop grande pour LVGL 9 : %1 x 3 pixels, 65535 au plus de côté "
+                                   "et 65 535 octets par ligne")
+                     .arg(width));
 }
 
 void TestCli::compressesAsLvglDoes_data()

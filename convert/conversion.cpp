@@ -37,7 +37,7 @@ bool decodesAlike(PictureSource &source, const QByteArray &format, const QImage 
 
 bool tooComplex(const DecodingCost &cost)
 {
-    return cost.scans > maxJpegScans || qint64(cost.scans) * (cost.bytes >> 10) > (maxJpegScanBytes >> 10);
+    return cost.scans > maxJpegScans || cost.scanBlocks > maxJpegScanBlocks;
 }
 
 } // namespace

@@ -169,6 +169,12 @@ void TestBadInput::refusesOrConvertsExactly_data()
     QTest::newRow("accents") << "été à Noël.png" << picture(QImage::Format_RGB32) << int(Converted);
     QTest::newRow("non-Latin letters")
         << "фото 写真 صورة.png" << picture(QImage::Format_RGB32) << int(Converted);
+    // Scans are bounded by their number, and by the blocks they go over in all: 500 scans of a
+    // colour picture of 1701 x 1699 go over 24 million blocks, which libjpeg decodes in a fraction
+    // of a second.
+    QTest::newRow("progressive JPEG of 500 scans") << "scans.jpg" << Maker([](const QString &path) {
+        writeFile(path, progressiveJpeg(1701, 1699, 500, 3));
+    }) << int(Converted);
     // Formats of Qt's and KDE's image plugins, made by ImageMagick.
     for (const char *format : {"tga", "pcx", "sgi", "sun", "mng", "tiff", "webp", "psd", "wbmp"}) {
         QTest::addRow("%s from ImageMagick", format)
@@ -331,9 +337,30 @@ void TestBadInput::refusesHugePicturesWithoutTakingTheMemory_data()
     QByteArray scans = QByteArray::fromHex("ffd8ffc2000b080010001001011100");
     for (int scan = 0; scan < 1000; ++scan)
         scans += QByteArray::fromHex("ffda0008010100000000");
-    QTest::newRow("JPEG of a thousand scans")
-        << scans + QByteArray::fromHex("ffd9")
-        << QString::fromUtf8("Cette image JPEG compte trop de passes pour être convertie.");
+    const QString tooComplex
+        = QString::fromUtf8("Cette image JPEG compte trop de passes pour être convertie.");
+    QTest::newRow("JPEG of a thousand scans") << scans + QByteArray::fromHex("ffd9") << tooComplex;
+    QTest::newRow("JPEG of 501 scans") << progressiveJpeg(37, 29, 501) << tooComplex;
+    // Markers are counted across the blocks the file is read in.
+    QTest::newRow("JPEG of 501 scans, the first one followed by 65535 bytes")
+        << progressiveJpeg(37, 29, 501, 1, 65535) << tooComplex;
+    QTest::newRow("JPEG of 501 scans, the first one followed by 65536 bytes")
+        << progressiveJpeg(37, 29, 501, 1, 65536) << tooComplex;
+    // 500 scans of a grey picture of 6000 x 5999 (216 MB decoded), each over every one of its
+    // 562,500 blocks: several seconds of decoding for a file of 1 MB.
+    QTest::newRow("JPEG of 500 scans over 281 million blocks")
+        << progressiveJpeg(6000, 5999, 500) << tooComplex;
+    // Their true costs: 8 bytes a pixel held beside the picture; 2 bytes a coefficient.
+    QTest::newRow("SGI of 5000 x 5000, 4 channels of 2 bytes")
+        << QByteArray::fromHex("01da01020003") + be16(5000) + be16(5000) + be16(4) + QByteArray(500, '\0')
+        << tooLarge;
+    QTest::newRow("progressive grey JPEG of 7000 x 7000")
+        << QByteArray::fromHex("ffd8"
+                               "ffc2000b081b581b580101110000"
+                               "ffda0008010100003f00"
+                               "0000"
+                               "ffd9")
+        << tooLarge;
 }
 
 void TestBadInput::refusesHugePicturesWithoutTakingTheMemory()

@@ -25,14 +25,18 @@ bool readPicture(PictureSource &source, const QByteArray &format, QImage *image,
     return reader.read(image) && !image->isNull();
 }
 
-// Whether the source decodes again to `image` under a fill of fresh memory that differs from
-// the one the first decoding had: a reader that reads memory it never wrote gives another picture.
+// Whether the source decodes again to `image` under two fills of fresh memory, each byte the
+// other's complement: a reader that reads memory it never wrote gives two different pictures,
+// whatever fill the first decoding had (the process's own, or one that another thread set).
 bool decodesAlike(PictureSource &source, const QByteArray &format, const QImage &image)
 {
-    const std::lock_guard<std::mutex> lock(FreshMemoryFill::lock());
-    const FreshMemoryFill fill(FreshMemoryFill::otherByte());
-    QImage again;
-    return readPicture(source, format, &again) && again == image;
+    for (int fillByte : {0x55, 0xaa}) {
+        const FreshMemoryFill fill(fillByte);
+        QImage again;
+        if (!readPicture(source, format, &again) || again != image)
+            return false;
+    }
+    return true;
 }
 
 bool tooComplex(const DecodingCost &cost)

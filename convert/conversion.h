@@ -41,8 +41,8 @@ struct DecodedPicture
 // without being read, and the file is opened only once. The result is the same on every run:
 // what a reader leaves unset, such as the pixels a run-length coded BMP skips, is black (or the
 // first colour of a palette), and a BMP file cut short is refused. A reader that makes its own
-// picture decodes it a second time under another fill of fresh memory: a damaged file that it
-// decodes from memory it never wrote comes out different, and is refused as not a picture.
+// picture decodes it twice more, under two different fills of fresh memory: a damaged file that
+// it decodes from memory it never wrote comes out different, and is refused as not a picture.
 //
 // A picture that will be fitted within `fitWithin` may be decoded smaller: a JPEG decoder scales
 // by 1/2, 1/4 or 1/8 as it decodes, far faster than decoding it whole, so it is decoded at the

@@ -57,6 +57,8 @@ private slots:
     void writesWhatTheWindowWrites_data();
     void writesWhatTheWindowWrites();
     void convertsSeveralPicturesAtOnce();
+    void refusesPicturesLeftUnsetAmongOthers_data();
+    void refusesPicturesLeftUnsetAmongOthers();
     void reportsEachFailure();
     void keepsExistingFilesWithoutForce();
     void reportsAFullDisk();
@@ -178,6 +180,48 @@ void TestCli::convertsSeveralPicturesAtOnce()
             QVERIFY2(readFile(path(file)) == readFile(path("command/" + file)), qPrintable(file));
         }
     }
+}
+
+void TestCli::refusesPicturesLeftUnsetAmongOthers_data()
+{
+    QTest::addColumn<QString>("environment");
+    QTest::newRow("the usual fill") << QString("MALLOC_PERTURB_=0");
+    QTest::newRow("the process's fill of 85") << QString("MALLOC_PERTURB_=85");
+    QTest::newRow("the process's fill of 170") << QString("MALLOC_PERTURB_=170");
+    QTest::newRow("no cache of small blocks") << QString("GLIBC_TUNABLES=glibc.malloc.tcache_count=0");
+}
+
+void TestCli::refusesPicturesLeftUnsetAmongOthers()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers' allocator does not take glibc's fill of fresh memory");
+#endif
+    QFETCH(QString, environment);
+    // Pictures that a reader leaves unset (tests/plugins) between GIF files, whose reader makes
+    // its own pictures too, all decoded on every core at once: each one refused, whatever the
+    // memory the others' decodings freed held.
+    QStringList pictures;
+    for (int i = 0; i < 20; ++i) {
+        pictures << path(QString("g%1.gif").arg(i)) << path(QString("u%1.unset").arg(i))
+                 << path(QString("v%1.unset").arg(i));
+        writeFile(pictures[pictures.size() - 3], gifFile(203, 151));
+        writeFile(pictures[pictures.size() - 2], "UNSET");
+        writeFile(pictures.last(), "UNSET");
+    }
+    const Run run = quillonConvert(
+        QStringList {"-o", path("command")} + pictures,
+        {"/usr/bin/env", QString("QT_PLUGIN_PATH=%1").arg(QUILLON_TEST_PLUGINS), environment});
+    QCOMPARE(run.exitCode, 1);
+    QStringList refused;
+    for (const QString &picture : pictures) {
+        if (picture.endsWith(".unset"))
+            refused << "quillon-convert: " + picture + " : ce fichier ne semble pas être une image";
+    }
+    QStringList reported = run.err.split('\n', Qt::SkipEmptyParts);
+    reported.sort();
+    refused.sort();
+    QCOMPARE(reported, refused);
+    QCOMPARE(entryNames(path("command")).size(), 40); // the GIF files' BMP files and headers
 }
 
 void TestCli::reportsEachFailure()

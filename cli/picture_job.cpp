@@ -161,7 +161,8 @@ PictureOutcome runPictureJob(const PictureJob &job)
         && (job.format->alpha == DisplayFormat::AlphaAlways
             || (job.format->alpha == DisplayFormat::AlphaWhenAsked
                 && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
-    PreparedPicture prepared = preparePicture(std::move(decoded.image), job.display, keepAlpha);
+    PreparedPicture prepared
+        = preparePicture(std::move(decoded.image), job.display, keepAlpha, decoded.fullSize);
     EncodedPicture encoded;
     if (job.format) {
         if (job.format->sizeProblem) {

@@ -28,15 +28,20 @@ bool readPicture(PictureSource &source, const QByteArray &format, QImage *image,
 // Whether the source decodes again to `image` under two fills of fresh memory, each byte the
 // other's complement: a reader that reads memory it never wrote gives two different pictures,
 // whatever fill the first decoding had (the process's own, or one that another thread set).
-bool decodesAlike(PictureSource &source, const QByteArray &format, const QImage &image)
+bool decodesAlike(PictureSource &source, const QByteArray &format, const QImage &image, QSize scaledSize)
 {
     for (int fillByte : {0x55, 0xaa}) {
         const FreshMemoryFill fill(fillByte);
         QImage again;
-        if (!readPicture(source, format, &again) || again != image)
+        if (!readPicture(source, format, &again, scaledSize) || again != image)
             return false;
     }
     return true;
+}
+
+DecodedPicture refused(DecodedPicture::Status status, int systemError = 0)
+{
+    return {status, QImage(), systemError, QSize()};
 }
 
 bool tooComplex(const DecodingCost &cost)
@@ -70,9 +75,9 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
     PictureSource source(filePath);
     switch (source.openRegularFile()) {
     case PictureSource::NotARegularFile:
-        return {DecodedPicture::NotAPicture, QImage(), 0};
+        return refused(DecodedPicture::NotAPicture);
     case PictureSource::Unreadable:
-        return {DecodedPicture::Unreadable, QImage(), source.systemError()};
+        return refused(DecodedPicture::Unreadable, source.systemError());
     case PictureSource::Opened:
         break;
     }
@@ -80,7 +85,7 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
     QImageReader reader(&source);
     const QByteArray format = reader.format();
     if (format.isEmpty())
-        return {DecodedPicture::NotAPicture, QImage(), 0};
+        return refused(DecodedPicture::NotAPicture);
     const QSize announced = reader.size();
     // A reader that could not read its header may announce any value at all.
     QImage::Format pixelFormat = reader.imageFormat();
@@ -91,12 +96,12 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
     const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source, scaledSize);
     switch (cost.kind) {
     case DecodingCost::Damaged:
-        return {DecodedPicture::NotAPicture, QImage(), 0};
+        return refused(DecodedPicture::NotAPicture);
     case DecodingCost::Known:
         if (cost.bytes > maxDecodedBytes)
-            return {DecodedPicture::TooLarge, QImage(), 0};
+            return refused(DecodedPicture::TooLarge);
         if (tooComplex(cost))
-            return {DecodedPicture::TooComplex, QImage(), 0};
+            return refused(DecodedPicture::TooComplex);
         break;
     case DecodingCost::Unknown:
         break;
@@ -110,21 +115,23 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
     if (size.isValid() && pixelFormat != QImage::Format_Invalid && format != "ico" && format != "cur") {
         image = QImage(scaledSize.isValid() ? scaledSize : size, pixelFormat);
         if (image.isNull())
-            return {DecodedPicture::TooLarge, QImage(), 0};
+            return refused(DecodedPicture::TooLarge);
         image.fill(0);
     }
     const uchar *const given = image.isNull() ? nullptr : image.constBits();
     if (!readPicture(source, format, &image, scaledSize))
-        return {DecodedPicture::NotAPicture, QImage(), 0};
+        return refused(DecodedPicture::NotAPicture);
     // Qt's BMP reader keeps a picture whose rows stop short of what the header announces.
     if (format == "bmp" && source.ranPastEnd())
-        return {DecodedPicture::NotAPicture, QImage(), 0};
+        return refused(DecodedPicture::NotAPicture);
     if (cost.kind == DecodingCost::Unknown
         && decodedPictureBytes(image.size(), image.format()) > maxDecodedBytes)
-        return {DecodedPicture::TooLarge, QImage(), 0};
-    if (image.constBits() != given && FreshMemoryFill::available() && !decodesAlike(source, format, image))
-        return {DecodedPicture::NotAPicture, QImage(), 0};
-    return {DecodedPicture::Decoded, std::move(image), 0};
+        return refused(DecodedPicture::TooLarge);
+    if (image.constBits() != given && FreshMemoryFill::available()
+        && !decodesAlike(source, format, image, scaledSize))
+        return refused(DecodedPicture::NotAPicture);
+    const QSize fullSize = scaledSize.isValid() ? size : image.size();
+    return {DecodedPicture::Decoded, std::move(image), 0, fullSize};
 }
 
 QImage toRgb565(QImage picture)

@@ -34,6 +34,7 @@ struct DecodedPicture
     Status status = NotAPicture;
     QImage image;
     int systemError = 0; // why an Unreadable file could not be opened (errno)
+    QSize fullSize; // the picture's own size: larger than `image` when that was decoded smaller
 };
 
 // Decodes any picture Qt's image readers know, whatever the file's extension; animated pictures
@@ -46,7 +47,8 @@ struct DecodedPicture
 //
 // A picture that will be fitted within `fitWithin` may be decoded smaller: a JPEG decoder scales
 // by 1/2, 1/4 or 1/8 as it decodes, far faster than decoding it whole, so it is decoded at the
-// smallest of those scales that stays at least twice the fitted size.
+// smallest of those scales that stays at least twice the fitted size. Its fitted size is still
+// the one of the picture's own size (`fullSize`), the same whatever the file's format.
 DecodedPicture decodePicture(const QString &filePath, QSize fitWithin = QSize());
 
 // The picture as 16-bit 5-6-5 pixels. Colours are taken as a display shows them: a picture with

@@ -130,11 +130,11 @@ QSize fittedSize(QSize size, QSize bounds)
     return size.scaled(bounds, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 
-PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha)
+PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha, QSize fullSize)
 {
     // Premultiplied in place before scaling, which would otherwise premultiply a copy of its own.
     picture.convertTo(picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    const QSize fitted = fittedSize(picture.size(), options.fit);
+    const QSize fitted = fittedSize(fullSize.isValid() ? fullSize : picture.size(), options.fit);
     if (fitted != picture.size())
         picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 

@@ -27,8 +27,10 @@ struct PreparedPicture
 };
 
 // Fits (smoothly) and lays the picture onto the background, as the options say. A picture that
-// is not shared is worked on in place.
-PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha = false);
+// is not shared is worked on in place. `fullSize`, when given, is the picture's own size, when it
+// was decoded smaller: the fitted size is the one of that size.
+PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha = false,
+                               QSize fullSize = QSize());
 
 // The prepared colours as 16-bit 5-6-5 pixels (QImage::Format_RGB16), dithered or cut; in place
 // when they are not shared.

@@ -1,3 +1,5 @@
+#include "conversion.h"
+#include "display_preparation.h"
 #include "lvgl_format.h"
 #include "mainwindow.h"
 #include "picturesupport.h"
@@ -71,6 +73,8 @@ private slots:
     void preparesPicturesForTheDisplay();
     void fitsPhotosDecodedSmaller_data();
     void fitsPhotosDecodedSmaller();
+    void fitsEveryFormatToTheSameSize_data();
+    void fitsEveryFormatToTheSameSize();
     void dithersWithFloydSteinbergWeights_data();
     void dithersWithFloydSteinbergWeights();
     void dithersAGreyRampFaithfully_data();
@@ -956,6 +960,65 @@ void TestCli::fitsPhotosDecodedSmaller()
                                 .convertToFormat(QImage::Format_RGB16)
                                 .convertToFormat(QImage::Format_RGB32);
     QCOMPARE(QImage(path("command/photo16bits.png")).convertToFormat(QImage::Format_RGB32), expected);
+}
+
+void TestCli::fitsEveryFormatToTheSameSize_data()
+{
+    QTest::addColumn<QSize>("photo");
+    QTest::addColumn<QSize>("fit");
+    QTest::addColumn<QSize>("fitted");
+    // Common photo and display sizes, and sizes that no scale of libjpeg's divides: the JPEG,
+    // decoded smaller, is fitted to the size its own size gives, the PNG's.
+    const auto row = [](QSize photo, QSize fit, QSize fitted) {
+        QTest::addRow("%dx%d in %dx%d", photo.width(), photo.height(), fit.width(), fit.height())
+            << photo << fit << fitted;
+    };
+    row({1080, 1350}, {128, 64}, {51, 64});
+    row({1599, 1066}, {320, 240}, {320, 213});
+    row({2000, 1333}, {320, 240}, {320, 213});
+    row({1333, 1000}, {240, 240}, {240, 180});
+    row({800, 533}, {128, 64}, {96, 64});
+    row({1366, 768}, {128, 64}, {113, 64});
+    row({1599, 1066}, {250, 125}, {187, 125}); // 187.5 wide: cut, as for every format
+    row({1366, 769}, {128, 64}, {113, 64});
+    row({1023, 767}, {320, 240}, {320, 240});
+    row({1921, 1081}, {240, 135}, {239, 135});
+    row({1281, 721}, {160, 128}, {160, 90});
+    row({1279, 853}, {128, 160}, {128, 85});
+    row({853, 1279}, {240, 320}, {213, 320});
+    row({2047, 1537}, {250, 122}, {162, 122});
+    row({1001, 1001}, {127, 63}, {63, 63});
+    row({3001, 2001}, {320, 170}, {254, 170});
+    row({641, 481}, {96, 64}, {85, 64});
+    row({1919, 1079}, {130, 130}, {130, 73});
+    row({719, 1283}, {200, 200}, {112, 200});
+    row({2593, 1945}, {480, 320}, {426, 320});
+    row({1705, 957}, {84, 48}, {84, 47});
+    row({1003, 1499}, {135, 240}, {135, 201});
+    row({333, 251}, {500, 300}, {333, 251}); // never enlarged
+}
+
+void TestCli::fitsEveryFormatToTheSameSize()
+{
+    QFETCH(QSize, photo);
+    QFETCH(QSize, fit);
+    QFETCH(QSize, fitted);
+    const QImage picture = patternPicture(photo.width(), photo.height());
+    for (const char *format : {"JPEG", "PNG"}) {
+        const QString file = path(QString("photo.%1").arg(QString(format).toLower()));
+        savePicture(picture, file, format);
+        DecodedPicture decoded = decodePicture(file, fit);
+        QCOMPARE(int(decoded.status), int(DecodedPicture::Decoded));
+        QCOMPARE(decoded.fullSize, photo);
+        // Decoded smaller where half its size is still twice the fitted one.
+        if (qstrcmp(format, "JPEG") == 0 && photo.width() >= 4 * fitted.width()
+            && photo.height() >= 4 * fitted.height())
+            QVERIFY(decoded.image.width() < photo.width());
+        DisplayOptions options;
+        options.fit = fit;
+        const QSize size = decoded.fullSize;
+        QCOMPARE(preparePicture(std::move(decoded.image), options, false, size).colours.size(), fitted);
+    }
 }
 
 void TestCli::dithersAGreyRampFaithfully_data()

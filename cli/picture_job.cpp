@@ -150,6 +150,8 @@ PictureOutcome runPictureJob(const PictureJob &job)
                           .arg(maxJpegScans));
     case DecodedPicture::Unreadable:
         return failed(QString::fromUtf8("lecture impossible : %1").arg(causeOf(decoded.systemError)));
+    case DecodedPicture::Truncated:
+        return failed(QString::fromUtf8("image incomplète : le fichier s'arrête avant la fin de l'image"));
     case DecodedPicture::Decoded:
         break;
     }

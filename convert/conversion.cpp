@@ -5,6 +5,7 @@
 #include "display_preparation.h"
 #include "fresh_memory.h"
 #include "header_generator.h"
+#include "picture_completeness.h"
 #include "picture_source.h"
 #include "qimage16.h"
 
@@ -93,10 +94,18 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
         pixelFormat = QImage::Format_Invalid;
     const QSize size(announced.width(), qAbs(announced.height())); // a top-down BMP's is negative
     const QSize scaledSize = format == "jpeg" && size.isValid() ? jpegScaledSize(size, fitWithin) : QSize();
+    // A file that does not decode, or that a reader would fill in, may simply have been cut short:
+    // those that read nothing beyond a whole file asked for bytes it did not have; the others'
+    // files stop before their end.
+    const auto undecoded = [&] {
+        return (readsWithinTheFile(format) && source.ranPastEnd()) || !reachesItsEnd(format, &source)
+            ? refused(DecodedPicture::Truncated)
+            : refused(DecodedPicture::NotAPicture);
+    };
     const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source, scaledSize);
     switch (cost.kind) {
     case DecodingCost::Damaged:
-        return refused(DecodedPicture::NotAPicture);
+        return undecoded();
     case DecodingCost::Known:
         if (cost.bytes > maxDecodedBytes)
             return refused(DecodedPicture::TooLarge);
@@ -119,11 +128,10 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin)
         image.fill(0);
     }
     const uchar *const given = image.isNull() ? nullptr : image.constBits();
-    if (!readPicture(source, format, &image, scaledSize))
-        return refused(DecodedPicture::NotAPicture);
-    // Qt's BMP reader keeps a picture whose rows stop short of what the header announces.
-    if (format == "bmp" && source.ranPastEnd())
-        return refused(DecodedPicture::NotAPicture);
+    const bool read = readPicture(source, format, &image, scaledSize);
+    const DecodedPicture notRead = undecoded(); // readers keep what they could decode of a file cut short
+    if (!read || notRead.status == DecodedPicture::Truncated)
+        return notRead;
     if (cost.kind == DecodingCost::Unknown
         && decodedPictureBytes(image.size(), image.format()) > maxDecodedBytes)
         return refused(DecodedPicture::TooLarge);

@@ -30,7 +30,7 @@ constexpr qint64 maxJpegScanBlocks = 250'000'000;
 
 struct DecodedPicture
 {
-    enum Status { Decoded, NotAPicture, TooLarge, TooComplex, Unreadable };
+    enum Status { Decoded, NotAPicture, TooLarge, TooComplex, Unreadable, Truncated };
     Status status = NotAPicture;
     QImage image;
     int systemError = 0; // why an Unreadable file could not be opened (errno)
@@ -41,9 +41,10 @@ struct DecodedPicture
 // give their first frame. Anything but a regular file (a FIFO, a socket, a device) is refused
 // without being read, and the file is opened only once. The result is the same on every run:
 // what a reader leaves unset, such as the pixels a run-length coded BMP skips, is black (or the
-// first colour of a palette), and a BMP file cut short is refused. A reader that makes its own
-// picture decodes it twice more, under two different fills of fresh memory: a damaged file that
-// it decodes from memory it never wrote comes out different, and is refused as not a picture.
+// first colour of a palette). A file cut short, whose reader would fill in what is missing, is
+// refused as Truncated (see picture_completeness.h). A reader that makes its own picture decodes
+// it twice more, under two different fills of fresh memory: a damaged file that it decodes from
+// memory it never wrote comes out different, and is refused as not a picture.
 //
 // A picture that will be fitted within `fitWithin` may be decoded smaller: a JPEG decoder scales
 // by 1/2, 1/4 or 1/8 as it decodes, far faster than decoding it whole, so it is decoded at the

@@ -344,10 +344,14 @@ void TestCli::reportsEachFailure()
     }
 
 #if !defined(__SANITIZE_ADDRESS__) // the sanitizers keep the libraries' standard error
-    // libpng's own English complaint about a cut PNG is not shown; the French line is.
+    // libpng's own English complaint about a cut PNG is not shown; the French line is, with the
+    // exit status of any picture that could not be read.
     writeFile(path("cut.png"), readFile(path("good.png")).left(60));
-    QCOMPARE(quillonConvert({"-o", path("command"), path("cut.png")}).err,
-             "quillon-convert: " + path("cut.png") + " : ce fichier ne semble pas être une image\n");
+    const Run cut = quillonConvert({"-o", path("command"), path("cut.png")});
+    QCOMPARE(cut.err,
+             "quillon-convert: " + path("cut.png")
+                 + " : image incomplète : le fichier s'arrête avant la fin de l'image\n");
+    QCOMPARE(cut.exitCode, 1);
 #endif
 
     const Run noFolder = quillonConvert({"-o", path("nowhere"), path("good.png")});

@@ -92,6 +92,9 @@ bool MainWindow::loadImage(const QString &filePath)
     case DecodedPicture::TooComplex:
         refuseSource(QString::fromUtf8("Cette image JPEG compte trop de passes pour être convertie."));
         return false;
+    case DecodedPicture::Truncated:
+        refuseSource(QString::fromUtf8("Image incomplète : le fichier s'arrête avant la fin de l'image."));
+        return false;
     case DecodedPicture::NotAPicture:
     case DecodedPicture::Unreadable:
         refuseSource(QString::fromUtf8("Ce fichier ne sempble pas être une image."));

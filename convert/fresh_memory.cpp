@@ -11,6 +11,7 @@
 #define QUILLON_HAS_M_PERTURB 1
 #endif
 
+#ifdef QUILLON_HAS_M_PERTURB
 namespace {
 
 // A setting of glibc's malloc, from GLIBC_TUNABLES (glibc.malloc.NAME=VALUE), or `otherwise`.
@@ -44,6 +45,11 @@ int largestCachedSize()
     return size;
 }
 
+} // namespace
+#endif
+
+namespace {
+
 std::mutex &fillLock()
 {
     static std::mutex mutex;
@@ -69,9 +75,9 @@ FreshMemoryFill::FreshMemoryFill([[maybe_unused]] int byte)
 
 FreshMemoryFill::~FreshMemoryFill()
 {
-#ifdef QUILLON_HAS_M_PERTURB
     for (void *block : m_cachedBlocks)
         std::free(block);
+#ifdef QUILLON_HAS_M_PERTURB
     mallopt(M_PERTURB, startingFill());
 #endif
 }

@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QDialog>
 #include <QDir>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -199,6 +200,18 @@ void TestBadInput::refusesOrConvertsExactly_data()
         QTest::addRow("%s, whole", format)
             << QString("whole.%1").arg(format) << cutFile(saved(format, size), 1) << int(Converted);
     }
+    // Radiance HDR, which no plugin writes: 13 x 7 flat RGBE pixels.
+    const auto radiance = [] {
+        if (!QImageReader::supportedImageFormats().contains("hdr"))
+            return QByteArray();
+        QByteArray hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 7 +X 13\n";
+        for (int i = 0; i < 13 * 7; ++i)
+            hdr += QByteArray(1, char(20 + i % 13 * 19)) + char(20 + i / 13 * 31) + char(100) + char(128);
+        return hdr;
+    };
+    QTest::newRow("hdr cut at half") << "cut.hdr" << cutFile(radiance, 0.5) << int(Incomplete);
+    QTest::newRow("hdr one byte short") << "short.hdr" << cutFile(radiance, 1, 1) << int(Incomplete);
+    QTest::newRow("hdr, whole") << "whole.hdr" << cutFile(radiance, 1) << int(Converted);
     // What follows the end, or a chunk no reader knows, is harmless.
     QTest::newRow("JPEG with bytes after its end") << "after.jpg" << Maker([](const QString &path) {
         savePicture(patternPicture(61, 43), path, "JPEG");

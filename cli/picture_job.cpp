@@ -363,6 +363,8 @@ PictureOutcome runPictureJob(const PictureJob &job)
         if (job.interrupted && job.interrupted->load())
             return interruptedOutcome();
         return failed(QString::fromUtf8("image illisible ou trop coûteuse à décoder"));
+    case DecodedPicture::Truncated:
+        return failed(QString::fromUtf8("image incomplète : le fichier s'arrête avant la fin de l'image"));
     case DecodedPicture::Decoded:
         break;
     }
@@ -374,11 +376,12 @@ PictureOutcome runPictureJob(const PictureJob &job)
         && (job.format->alpha == DisplayFormat::AlphaAlways
             || (job.format->alpha == DisplayFormat::AlphaWhenAsked
                 && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
-    PreparedPicture prepared = preparePicture(std::move(decoded.image), job.display, keepAlpha);
+    PreparedPicture prepared
+        = preparePicture(std::move(decoded.image), job.display, keepAlpha, decoded.fullSize);
     EncodedPicture encoded;
     if (job.format) {
         if (job.format->sizeProblem) {
-            const QString problem = job.format->sizeProblem(prepared.colours.size(), job.encoding);
+            const QString problem = job.format->sizeProblem(prepared, job.encoding);
             if (!problem.isEmpty())
                 return failed(problem);
         }

@@ -149,17 +149,17 @@ DecodedPicture receivePicture(ChildPipe &pipe, int pixelsFd)
 {
     PictureHeader header {};
     if (!pipe.read(&header, sizeof header) || header.magic != headerMagic)
-        return {DecodedPicture::Hostile, QImage(), 0};
+        return {DecodedPicture::Hostile, QImage(), 0, QSize()};
     const auto status = DecodedPicture::Status(header.status);
     if (status != DecodedPicture::Decoded)
-        return {status, QImage(), header.systemError};
+        return {status, QImage(), header.systemError, QSize()};
     const QImage::Format format = QImage::Format(header.format);
     if (format <= QImage::Format_Invalid || format >= QImage::NImageFormats || header.width <= 0
         || header.height <= 0 || header.colourCount < 0 || header.colourCount > 256)
-        return {DecodedPicture::Hostile, QImage(), 0};
+        return {DecodedPicture::Hostile, QImage(), 0, QSize()};
     // The child decoded no more than the limits let it; the parent holds no more either.
     if (decodedPictureBytes(QSize(header.width, header.height), format) > maxDecodedBytes)
-        return {DecodedPicture::TooLarge, QImage(), 0};
+        return {DecodedPicture::TooLarge, QImage(), 0, QSize()};
     // The picture's own rows, as QImage lays them out, were written to the memory file; they are
     // used where they are, copied only when first changed.
     const qint64 size = header.bytesPerLine * header.height;
@@ -168,15 +168,15 @@ DecodedPicture receivePicture(ChildPipe &pipe, int pixelsFd)
     if (header.bytesPerLine != QImage(header.width, 1, format).bytesPerLine()
         || !pipe.read(colours.data(), size_t(colours.size()) * sizeof(QRgb))
         || ::fstat(pixelsFd, &pixels) != 0 || pixels.st_size != size)
-        return {DecodedPicture::Hostile, QImage(), 0};
+        return {DecodedPicture::Hostile, QImage(), 0, QSize()};
     void *mapped = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_PRIVATE, pixelsFd, 0);
     if (mapped == MAP_FAILED)
-        return {DecodedPicture::Hostile, QImage(), 0};
+        return {DecodedPicture::Hostile, QImage(), 0, QSize()};
     QImage image(static_cast<uchar *>(mapped), header.width, header.height, int(header.bytesPerLine), format,
                  unmapPixels, new PixelsMapping {mapped, size_t(size)});
     if (!colours.isEmpty())
         image.setColorTable(colours);
-    return {DecodedPicture::Decoded, std::move(image), 0};
+    return {DecodedPicture::Decoded, std::move(image), 0, QSize(header.width, header.height)};
 }
 
 // What runs between fork() and exec() in the child: system calls only, no allocation, since the
@@ -266,10 +266,10 @@ void setDecoderProgram(const QString &program)
 DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format, QSize fitWithin,
                              const std::atomic<int> *interrupted)
 {
-    const DecodedPicture hostile {DecodedPicture::Hostile, QImage(), 0};
+    const DecodedPicture hostile {DecodedPicture::Hostile, QImage(), 0, QSize()};
     const int pictureFd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (pictureFd < 0)
-        return {DecodedPicture::Unreadable, QImage(), errno};
+        return {DecodedPicture::Unreadable, QImage(), errno, QSize()};
     const int nullFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     const int pixelsFd = ::memfd_create("quillon-picture", MFD_CLOEXEC);
     int result[2] = {-1, -1};
@@ -295,9 +295,15 @@ DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format, 
                          std::to_string(fitWithin.isValid() ? fitWithin.width() : 0),
                          std::to_string(fitWithin.isValid() ? fitWithin.height() : 0)};
     for (char **variable = environ; *variable; ++variable) {
-        if (std::strncmp(*variable, "TMPDIR=", 7) != 0)
+        if (std::strncmp(*variable, "TMPDIR=", 7) != 0 && std::strncmp(*variable, "GLIBC_TUNABLES=", 15) != 0
+            && std::strncmp(*variable, "MALLOC_PERTURB_=", 16) != 0)
             environment.strings.emplace_back(*variable);
     }
+    // Fresh memory filled from the child's first allocation on, and no cache of freed blocks,
+    // which glibc hands back without the fill: what a reader leaves unset is then the fill,
+    // whatever the file's name, the environment or the parent's own settings.
+    environment.strings.push_back("GLIBC_TUNABLES=glibc.malloc.perturb=" + std::to_string(childMemoryFill)
+                                  + ":glibc.malloc.tcache_count=0");
     if (temporary.isValid())
         environment.strings.push_back("TMPDIR=" + QFile::encodeName(temporary.path()).toStdString());
     char *const *argv = arguments.array();

@@ -6,6 +6,7 @@
 #include "display_preparation.h"
 #include "fresh_memory.h"
 #include "header_generator.h"
+#include "picture_completeness.h"
 #include "picture_format.h"
 #include "picture_source.h"
 #include "qimage16.h"
@@ -38,24 +39,29 @@ bool readPicture(PictureSource &source, const QByteArray &format, QImage *image,
     return reader.read(image) && !image->isNull();
 }
 
-// Whether the source decodes again to `image` under a fill of fresh memory that differs from
-// the one the first decoding had: a reader that reads memory it never wrote gives another picture.
-bool decodesAlike(PictureSource &source, const QByteArray &format, const QImage &image)
+// Whether the source decodes again to `image` under two fills of fresh memory, each byte the
+// other's complement: a reader that reads memory it never wrote gives two different pictures,
+// whatever fill the first decoding had (the process's own, or one that another thread set).
+bool decodesAlike(PictureSource &source, const QByteArray &format, const QImage &image, QSize scaledSize)
 {
-    const std::lock_guard<std::mutex> lock(FreshMemoryFill::lock());
-    const FreshMemoryFill fill(FreshMemoryFill::otherByte());
-    QImage again;
-    return readPicture(source, format, &again) && again == image;
+    for (int fillByte : {0x55, 0xaa}) {
+        const FreshMemoryFill fill(fillByte);
+        QImage again;
+        if (!readPicture(source, format, &again, scaledSize) || again != image)
+            return false;
+    }
+    return true;
+}
+
+DecodedPicture refused(DecodedPicture::Status status, int systemError = 0)
+{
+    return {status, QImage(), systemError, QSize()};
 }
 
 bool tooComplex(const DecodingCost &cost)
 {
-    return cost.scans > maxJpegScans || qint64(cost.scans) * (cost.bytes >> 10) > (maxJpegScanBytes >> 10);
+    return cost.scans > maxJpegScans || cost.scanBlocks > maxJpegScanBlocks;
 }
-
-} // namespace
-
-namespace {
 
 // The size a JPEG of `size` is decoded at to be fitted within `bounds`: scaled down by the
 // largest of 8, 4 and 2 that keeps it at least twice the fitted size (rounded up, as libjpeg
@@ -79,9 +85,9 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin, const std
     PictureSource source(filePath);
     switch (source.openRegularFile()) {
     case PictureSource::NotARegularFile:
-        return {DecodedPicture::NotAPicture, QImage(), 0};
+        return refused(DecodedPicture::NotAPicture);
     case PictureSource::Unreadable:
-        return {DecodedPicture::Unreadable, QImage(), source.systemError()};
+        return refused(DecodedPicture::Unreadable, source.systemError());
     case PictureSource::Opened:
         break;
     }
@@ -89,11 +95,11 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin, const std
     if (format.isEmpty()) // a signature not known here: every reader is asked
         format = QImageReader(&source).format();
     if (format.isEmpty())
-        return {DecodedPicture::NotAPicture, QImage(), 0};
+        return refused(DecodedPicture::NotAPicture);
     source.close();
     if (!isQtOwnFormat(format))
         return decodeInChild(filePath, format, fitWithin, interrupted);
-    return decodeInProcess(filePath, format, fitWithin, FreshMemoryCheck::DecodeTwice);
+    return decodeInProcess(filePath, format, fitWithin, FreshMemoryCheck::DecodeAgain);
 }
 
 DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format, QSize fitWithin,
@@ -102,9 +108,9 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
     PictureSource source(filePath);
     switch (source.openRegularFile()) {
     case PictureSource::NotARegularFile:
-        return {DecodedPicture::NotAPicture, QImage(), 0};
+        return refused(DecodedPicture::NotAPicture);
     case PictureSource::Unreadable:
-        return {DecodedPicture::Unreadable, QImage(), source.systemError()};
+        return refused(DecodedPicture::Unreadable, source.systemError());
     case PictureSource::Opened:
         break;
     }
@@ -118,15 +124,23 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
         pixelFormat = QImage::Format_Invalid;
     const QSize size(announced.width(), qAbs(announced.height())); // a top-down BMP's is negative
     const QSize scaledSize = format == "jpeg" && size.isValid() ? jpegScaledSize(size, fitWithin) : QSize();
+    // A file that does not decode, or that a reader would fill in, may simply have been cut short:
+    // those that read nothing beyond a whole file asked for bytes it did not have; the others'
+    // files stop before their end.
+    const auto undecoded = [&] {
+        return (readsWithinTheFile(format) && source.ranPastEnd()) || !reachesItsEnd(format, &source)
+            ? refused(DecodedPicture::Truncated)
+            : refused(DecodedPicture::NotAPicture);
+    };
     const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source, scaledSize);
     switch (cost.kind) {
     case DecodingCost::Damaged:
-        return {DecodedPicture::NotAPicture, QImage(), 0};
+        return undecoded();
     case DecodingCost::Known:
         if (cost.bytes > maxDecodedBytes)
-            return {DecodedPicture::TooLarge, QImage(), 0};
+            return refused(DecodedPicture::TooLarge);
         if (tooComplex(cost))
-            return {DecodedPicture::TooComplex, QImage(), 0};
+            return refused(DecodedPicture::TooComplex);
         break;
     case DecodingCost::Unknown:
         break;
@@ -140,22 +154,22 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
     if (size.isValid() && pixelFormat != QImage::Format_Invalid && format != "ico" && format != "cur") {
         image = QImage(scaledSize.isValid() ? scaledSize : size, pixelFormat);
         if (image.isNull())
-            return {DecodedPicture::TooLarge, QImage(), 0};
+            return refused(DecodedPicture::TooLarge);
         image.fill(0);
     }
     const uchar *const given = image.isNull() ? nullptr : image.constBits();
-    if (!readPicture(source, format, &image, scaledSize))
-        return {DecodedPicture::NotAPicture, QImage(), 0};
-    // Qt's BMP reader keeps a picture whose rows stop short of what the header announces.
-    if (format == "bmp" && source.ranPastEnd())
-        return {DecodedPicture::NotAPicture, QImage(), 0};
+    const bool read = readPicture(source, format, &image, scaledSize);
+    const DecodedPicture notRead = undecoded(); // readers keep what they could decode of a file cut short
+    if (!read || notRead.status == DecodedPicture::Truncated)
+        return notRead;
     if (cost.kind == DecodingCost::Unknown
         && decodedPictureBytes(image.size(), image.format()) > maxDecodedBytes)
-        return {DecodedPicture::TooLarge, QImage(), 0};
-    if (check == FreshMemoryCheck::DecodeTwice && image.constBits() != given && FreshMemoryFill::available()
-        && !decodesAlike(source, format, image))
-        return {DecodedPicture::NotAPicture, QImage(), 0};
-    return {DecodedPicture::Decoded, std::move(image), 0};
+        return refused(DecodedPicture::TooLarge);
+    if (check == FreshMemoryCheck::DecodeAgain && image.constBits() != given && FreshMemoryFill::available()
+        && !decodesAlike(source, format, image, scaledSize))
+        return refused(DecodedPicture::NotAPicture);
+    const QSize fullSize = scaledSize.isValid() ? size : image.size();
+    return {DecodedPicture::Decoded, std::move(image), 0, fullSize};
 }
 
 QImage toRgb565(QImage picture)

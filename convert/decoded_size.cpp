@@ -20,6 +20,7 @@ struct PictureHeader
     int minimumBytesPerPixel = workingBytesPerPixel;
     qint64 coefficientBytes = 0; // a progressive JPEG's coefficients
     int scans = 0;
+    qint64 scanBlocks = 0;
 };
 
 // Reads `size` bytes at `position`, leaving the device where it was.
@@ -265,13 +266,15 @@ public:
                 framed = true;
                 progressive = code == 0xc2 || code == 0xc6 || code == 0xca || code == 0xce;
             }
-            position += 2 + length;
             if (code == 0xda) {
                 ++header->scans;
                 if (!progressive)
                     return framed;
-                position = endOfEntropyCodedData(position);
+                header->scanBlocks += scanBlocks(position + 4, length - 2);
             }
+            position += 2 + length;
+            if (code == 0xda)
+                position = endOfEntropyCodedData(position);
         }
     }
 
@@ -302,9 +305,21 @@ private:
                 const qint64 count = (pixels * factor + maxFactor * 8 - 1) / (maxFactor * 8);
                 return (count + factor - 1) / factor * factor;
             };
-            header->coefficientBytes += blocks(width, h, maxH) * blocks(height, v, maxV) * 64 * 2;
+            const qint64 componentBlocks = blocks(width, h, maxH) * blocks(height, v, maxV);
+            m_componentBlocks[quint8(frame[6 + 3 * c])] = componentBlocks;
+            header->coefficientBytes += componentBlocks * 64 * 2;
         }
         return true;
+    }
+
+    // The blocks of the components a scan header names.
+    qint64 scanBlocks(qint64 position, qint64 length)
+    {
+        const QByteArray scan = readAt(m_device, position, int(qBound<qint64>(0, length, 1 + 4 * 2)));
+        qint64 blocks = 0;
+        for (int c = 0; !scan.isEmpty() && c < quint8(scan[0]) && 2 + 2 * c < scan.size(); ++c)
+            blocks += m_componentBlocks[quint8(scan[1 + 2 * c])];
+        return blocks;
     }
 
     // The position of the first marker after entropy-coded data, which holds 0xff only before 0
@@ -336,6 +351,7 @@ private:
     }
 
     QIODevice *m_device;
+    qint64 m_componentBlocks[256] = {};
 };
 
 bool readHeader(const QByteArray &format, QIODevice *device, PictureHeader *header, bool *known)
@@ -386,7 +402,7 @@ DecodingCost decodingCost(const QByteArray &readerFormat, QSize claimedSize, QIm
     const QSize claimed(claimedSize.width(), qAbs(claimedSize.height()));
     const QSize size = claimed.isValid() ? claimed.expandedTo(header.size) : header.size;
     if (!known && !claimed.isValid())
-        return {DecodingCost::Unknown, QSize(), 0, 0};
+        return {DecodingCost::Unknown, QSize(), 0, 0, 0};
     if (size.isEmpty())
         return {};
     const QSize decoded = decodedSize.isValid() ? decodedSize : size;
@@ -394,5 +410,5 @@ DecodingCost decodingCost(const QByteArray &readerFormat, QSize claimedSize, QIm
     const qint64 bytes
         = std::max(decodedPictureBytes(decoded, pixelFormat), pixels * header.minimumBytesPerPixel)
         + pixels * header.extraBytesPerPixel + header.coefficientBytes;
-    return {DecodingCost::Known, size, bytes, header.scans};
+    return {DecodingCost::Known, size, bytes, header.scans, header.scanBlocks};
 }

@@ -23,7 +23,7 @@ class QIODevice;
 struct DecodingCost
 {
     enum Kind {
-        Known, // `size`, `bytes` and `scans` are told
+        Known, // `size`, `bytes`, `scans` and `scanBlocks` are told
         Unknown, // a reader Quillon knows nothing of: only decoding tells
         Damaged // the file is too short, or its header impossible
     };
@@ -31,9 +31,9 @@ struct DecodingCost
     QSize size;
     qint64 bytes = 0;
     int scans = 0; // a JPEG's scans: decoding time grows with each
+    qint64 scanBlocks = 0; // the blocks a progressive JPEG's scans go over, all scans together
 };
 
-// `decodedSize`, when given, is the size the picture is decoded at, smaller than its own.
 // `decodedSize`, when given, is the size the picture is decoded at, smaller than its own.
 DecodingCost decodingCost(const QByteArray &readerFormat, QSize claimedSize, QImage::Format pixelFormat,
                           QIODevice *device, QSize decodedSize = QSize());

@@ -52,9 +52,9 @@ struct DisplayFormat
     // u8g2), and so go to AVR program memory without --progmem.
     bool flashOnAvr;
     EncodedPicture (*encode)(const PreparedPicture &picture, const EncodingOptions &options);
-    // Why a picture of that size cannot be written in this format, in French; empty when it can.
-    // nullptr: any size can.
-    QString (*sizeProblem)(QSize size, const EncodingOptions &options) = nullptr;
+    // Why the prepared picture is too large for this format, in French; empty when it is not.
+    // nullptr: any size is written.
+    QString (*sizeProblem)(const PreparedPicture &picture, const EncodingOptions &options) = nullptr;
 };
 
 // Every format but bmp, the default, whose header holds the BMP file's bytes.

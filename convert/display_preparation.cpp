@@ -143,9 +143,9 @@ QSize fittedSize(QSize size, QSize bounds)
     return size.scaled(bounds, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 
-PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha)
+PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha, QSize fullSize)
 {
-    const QSize fitted = fittedSize(picture.size(), options.fit);
+    const QSize fitted = fittedSize(fullSize.isValid() ? fullSize : picture.size(), options.fit);
     const bool scaled = fitted != picture.size();
     PreparedPicture prepared;
     if (!picture.hasAlphaChannel()) {

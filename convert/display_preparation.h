@@ -30,8 +30,10 @@ struct PreparedPicture
 };
 
 // Fits (smoothly) and lays the picture onto the background, as the options say. A picture that
-// is not shared is worked on in place.
-PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha = false);
+// is not shared is worked on in place. `fullSize`, when given, is the picture's own size, when it
+// was decoded smaller: the fitted size is the one of that size.
+PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha = false,
+                               QSize fullSize = QSize());
 
 // The prepared colours as a display without transparency shows them: straight colours laid onto
 // black as the window lays them, others as they are.

@@ -1,13 +1,16 @@
 #pragma once
 
 #include <mutex>
+#include <vector>
 
 // Fills the memory that malloc hands out with a byte of its own for as long as the object lives
 // (glibc's M_PERTURB), then gives back the fill the process had. A decoder that reads memory it
 // never wrote then shows it: the same file decoded under two fills comes out different.
 // Elsewhere than with glibc it does nothing, and available() is false.
 //
-// The fill is the whole process's: hold lock() around everything that must run under one.
+// The fill is the whole process's: one object lives at a time, the others wait. Blocks that
+// this thread freed into glibc's own cache of small blocks would come back unfilled, holding
+// what they held before, so the cache is emptied for as long as the object lives.
 class FreshMemoryFill
 {
 public:
@@ -17,7 +20,8 @@ public:
     FreshMemoryFill &operator=(const FreshMemoryFill &) = delete;
 
     static bool available();
-    static std::mutex &lock();
-    // A fill byte other than the one the process was started with.
-    static int otherByte();
+
+private:
+    std::unique_lock<std::mutex> m_lock;
+    std::vector<void *> m_cachedBlocks;
 };

@@ -58,6 +58,18 @@ bool opaque(const QImage &alpha)
     return true;
 }
 
+// The colour format the options name; without one, RGB565 for an opaque picture, RGB565A8 for
+// another; RGB565 with swapped bytes is LVGL 9's RGB565_SWAPPED.
+const LvglColourFormat &chosenColourFormat(const PreparedPicture &picture, const EncodingOptions &options)
+{
+    QByteArray chosen = options.lvglColourFormat;
+    if (chosen.isEmpty())
+        chosen = picture.alpha.isNull() || opaque(picture.alpha) ? "RGB565" : "RGB565A8";
+    if (chosen == "RGB565" && options.swapBytes && options.lvglVersion != 8)
+        chosen = "RGB565_SWAPPED";
+    return *findColourFormat(chosen);
+}
+
 // The pixels of one colour format, rows of `stride` bytes (LVGL 9) or packed tight (LVGL 8),
 // and the picture they show once laid onto black.
 struct LvglPixels
@@ -243,12 +255,12 @@ QByteArrayList lvglColourFormatNames(int version)
     return names;
 }
 
-QString lvglSizeProblem(QSize size, const EncodingOptions &options)
+QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &options)
 {
     const int largest = options.lvglVersion == 8 ? 2047 : 65535;
-    const LvglColourFormat *format
-        = findColourFormat(options.lvglColourFormat.isEmpty() ? "ARGB8888" : options.lvglColourFormat);
-    const qint64 stride = (qint64(size.width()) * format->bitsPerPixel + 7) / 8 + options.strideAlign - 1;
+    const QSize size = picture.colours.size();
+    const qint64 stride = (qint64(size.width()) * chosenColourFormat(picture, options).bitsPerPixel + 7) / 8
+        + options.strideAlign - 1;
     if (size.width() > largest || size.height() > largest || (options.lvglVersion == 9 && stride > 65535))
         return QString::fromUtf8("image trop grande pour LVGL %1 : %2 x %3 pixels, %4 au plus de côté%5")
             .arg(options.lvglVersion)
@@ -264,12 +276,7 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
     const QByteArray &name = options.arrayName;
     const QByteArray nl = headerNewline;
     const bool lvgl8 = options.lvglVersion == 8;
-    QByteArray chosen = options.lvglColourFormat;
-    if (chosen.isEmpty())
-        chosen = picture.alpha.isNull() || opaque(picture.alpha) ? "RGB565" : "RGB565A8";
-    if (chosen == "RGB565" && options.swapBytes && !lvgl8)
-        chosen = "RGB565_SWAPPED";
-    const LvglColourFormat &format = *findColourFormat(chosen);
+    const LvglColourFormat &format = chosenColourFormat(picture, options);
     // A format without transparency shows the picture as the window does, laid onto black.
     LvglPixels pixels = format.alpha ? lvglPixels(picture, format, options)
                                      : lvglPixels({opaqueColours(picture), QImage()}, format, options);

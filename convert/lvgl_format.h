@@ -24,5 +24,6 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
 QByteArrayList lvglColourFormatNames(int version);
 bool isLvglColourFormat(const QByteArray &name, int version);
 
-// LVGL 8's header holds widths and heights of 11 bits, LVGL 9's of 16, and its stride too.
-QString lvglSizeProblem(QSize size, const EncodingOptions &options);
+// LVGL 8's header holds widths and heights of 11 bits, LVGL 9's of 16, and its stride too, in
+// the colour format the picture is written in.
+QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &options);

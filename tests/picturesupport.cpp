@@ -5,6 +5,8 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace TestSupport {
 
 QImage patternPicture(int width, int height, bool withAlpha)
@@ -159,6 +161,137 @@ QByteArray expectedHeader(const QByteArray &bytes)
         text += "0x" + QByteArray::number(uchar(bytes[i]), 16).rightJustified(2, '0');
     }
     return text + "\n};";
+}
+
+namespace {
+
+// Bits gathered least significant first (GIF) or most significant first (JPEG).
+class BitWriter
+{
+public:
+    explicit BitWriter(bool mostSignificantFirst)
+        : m_msbFirst(mostSignificantFirst)
+    { }
+
+    void put(quint32 value, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            const int bit = m_msbFirst ? (value >> (count - 1 - i)) & 1 : (value >> i) & 1;
+            m_byte = m_msbFirst ? quint8(m_byte | bit << (7 - m_used)) : quint8(m_byte | bit << m_used);
+            if (++m_used == 8)
+                flush();
+        }
+    }
+
+    // The last byte completed with ones (JPEG) or zeros (GIF); a JPEG's 0xff bytes stuffed.
+    QByteArray finish()
+    {
+        while (m_used != 0)
+            put(m_msbFirst ? 1 : 0, 1);
+        return m_bytes;
+    }
+
+private:
+    void flush()
+    {
+        m_bytes += char(m_byte);
+        if (m_msbFirst && m_byte == 0xff)
+            m_bytes += '\0';
+        m_byte = 0;
+        m_used = 0;
+    }
+
+    const bool m_msbFirst;
+    QByteArray m_bytes;
+    quint8 m_byte = 0;
+    int m_used = 0;
+};
+
+QByteArray bigEndian16(int value)
+{
+    return QByteArray(1, char(value >> 8)) + char(value & 0xff);
+}
+
+} // namespace
+
+QByteArray gifFile(int width, int height)
+{
+    const auto le16 = [](int value) { return QByteArray(1, char(value & 0xff)) + char(value >> 8); };
+    QByteArray gif = "GIF89a" + le16(width) + le16(height) + QByteArray::fromHex("810000")
+        + QByteArray::fromHex("000000ff000000ff000000ff");
+    gif += "\x2c" + le16(0) + le16(0) + le16(width) + le16(height) + '\0';
+    // Codes of 3 bits: 4 clears the table, 5 ends; a clear before every two pixels keeps the
+    // table, and so the codes' width, as it is.
+    BitWriter codes(false);
+    for (int i = 0; i < width * height; ++i) {
+        if (i % 2 == 0)
+            codes.put(4, 3);
+        codes.put(quint32((i % width + i / width) % 4), 3);
+    }
+    codes.put(5, 3);
+    const QByteArray data = codes.finish();
+    gif += '\x02';
+    for (int at = 0; at < data.size(); at += 255) {
+        const QByteArray block = data.mid(at, 255);
+        gif += char(block.size()) + block;
+    }
+    return gif + '\0' + '\x3b';
+}
+
+QByteArray progressiveJpeg(int width, int height, int scans, int components, int extraBytes)
+{
+    const auto segment = [](int marker, const QByteArray &data) {
+        return QByteArray(1, '\xff') + char(marker) + bigEndian16(data.size() + 2) + data;
+    };
+    QByteArray jpeg = QByteArray::fromHex("ffd8") + segment(0xdb, '\0' + QByteArray(64, '\1'));
+    QByteArray frame = '\x08' + bigEndian16(height) + bigEndian16(width) + char(components);
+    for (int c = 1; c <= components; ++c)
+        frame += QByteArray(1, char(c)) + '\x11' + '\0';
+    jpeg += segment(0xc2, frame);
+    // Huffman tables: DC 0 holds one code, a difference of 0; AC 0 the end-of-band runs EOB0 to
+    // EOB14, four bits each.
+    QByteArray tables = QByteArray::fromHex("00"
+                                            "01000000000000000000000000000000"
+                                            "00");
+    tables += QByteArray::fromHex("10"
+                                  "000000"
+                                  "0f"
+                                  "000000000000000000000000");
+    for (int run = 0; run < 15; ++run)
+        tables += char(run << 4);
+    jpeg += segment(0xc4, tables);
+
+    const int blocks = (width + 7) / 8 * ((height + 7) / 8);
+    for (int scan = 0; scan < scans; ++scan) {
+        BitWriter data(true);
+        QByteArray header;
+        if (scan < 14) { // DC, first at 13 bits of approximation, then refined a bit at a time
+            header = QByteArray(1, char(components));
+            for (int c = 1; c <= components; ++c)
+                header += QByteArray(1, char(c)) + '\0';
+            header += QByteArray(2, '\0') + char(scan == 0 ? 13 : (14 - scan) << 4 | (13 - scan));
+            for (int block = 0; block < blocks * components; ++block)
+                data.put(0, 1); // a difference of 0; a refinement bit of 0
+        } else { // component, band, approximation
+            const int index = scan - 14, component = index / 882 + 1, band = index % 882 / 14 + 1,
+                      step = index % 14;
+            header = QByteArray(1, '\1') + char(component) + '\0' + char(band) + char(band)
+                + char(step == 0 ? 13 : (14 - step) << 4 | (13 - step));
+            for (int left = blocks; left > 0;) {
+                int bits = 0;
+                while (bits < 14 && (2 << bits) <= left)
+                    ++bits;
+                const int run = std::min(left, (2 << bits) - 1);
+                data.put(quint32(bits), 4);
+                data.put(quint32(run - (1 << bits)), bits);
+                left -= run;
+            }
+        }
+        jpeg += segment(0xda, header) + data.finish();
+        if (scan == 0)
+            jpeg += QByteArray(extraBytes, '\0');
+    }
+    return jpeg + QByteArray::fromHex("ffd9");
 }
 
 } // namespace TestSupport

@@ -31,6 +31,16 @@ QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries);
 QByteArray bmpFile(int width, int height, int bitsPerPixel, int compression, const QByteArray &palette,
                    const QByteArray &pixels, qint64 pixelOffset = -1, int infoSize = 40);
 
+// A GIF file of `width` x `height` pixels in four colours (black, red, green, blue by turns along
+// each row), its data spread over several sub-blocks: Qt cannot write GIF files.
+QByteArray gifFile(int width, int height);
+
+// A progressive JPEG file of a flat grey picture, in `scans` scans (up to 14 + 882 x `components`)
+// as libjpeg would decode them without a complaint: DC scans over every component at successive
+// approximations, then the AC coefficients of each component, one band at a time. The colour
+// components (3 or 1) are all of full size. `extraBytes` zero bytes follow the first scan's data.
+QByteArray progressiveJpeg(int width, int height, int scans, int components = 1, int extraBytes = 0);
+
 // What Quillon must write for a picture, built here from the formats' definitions and not
 // through the code under test: the 16-bit BMP file and the header text for any bytes.
 QByteArray expectedBmp(const QImage &picture);

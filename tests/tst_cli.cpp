@@ -1,4 +1,7 @@
+#include "conversion.h"
 #include "display_formats.h"
+#include "display_preparation.h"
+#include "lvgl_format.h"
 #include "mainwindow.h"
 #include "output_paths.h"
 #include "picturesupport.h"
@@ -69,6 +72,8 @@ private slots:
     void writesWhatTheWindowWrites_data();
     void writesWhatTheWindowWrites();
     void convertsSeveralPicturesAtOnce();
+    void decodesPicturesLeftUnsetAlikeAmongOthers_data();
+    void decodesPicturesLeftUnsetAlikeAmongOthers();
     void reportsEachFailure();
     void keepsExistingFilesWithoutForce();
     void reportsAFullDisk();
@@ -88,6 +93,8 @@ private slots:
     void preparesPicturesForTheDisplay();
     void fitsPhotosDecodedSmaller_data();
     void fitsPhotosDecodedSmaller();
+    void fitsEveryFormatToTheSameSize_data();
+    void fitsEveryFormatToTheSameSize();
     void dithersWithFloydSteinbergWeights_data();
     void dithersWithFloydSteinbergWeights();
     void dithersAGreyRampFaithfully_data();
@@ -108,6 +115,8 @@ private slots:
     void encodesLvglImages();
     void compressesAsLvglDoes_data();
     void compressesAsLvglDoes();
+    void boundsLvglRowsInTheirColourFormat_data();
+    void boundsLvglRowsInTheirColourFormat();
 
 private:
     QScopedPointer<QTemporaryDir> m_dir;
@@ -213,6 +222,49 @@ void TestCli::convertsSeveralPicturesAtOnce()
             const QString file = QString("p%1").arg(i) + suffix;
             QVERIFY2(readFile(path(file)) == readFile(path("command/" + file)), qPrintable(file));
         }
+    }
+}
+
+void TestCli::decodesPicturesLeftUnsetAlikeAmongOthers_data()
+{
+    QTest::addColumn<QString>("environment");
+    QTest::newRow("the usual fill") << QString("MALLOC_PERTURB_=0");
+    QTest::newRow("the process's fill of 85") << QString("MALLOC_PERTURB_=85");
+    QTest::newRow("the process's fill of 170") << QString("MALLOC_PERTURB_=170");
+    QTest::newRow("no cache of small blocks") << QString("GLIBC_TUNABLES=glibc.malloc.tcache_count=0");
+}
+
+void TestCli::decodesPicturesLeftUnsetAlikeAmongOthers()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers' allocator does not take glibc's fill of fresh memory");
+#endif
+    QFETCH(QString, environment);
+    // Pictures that a reader leaves unset (tests/plugins) between GIF files, whose reader makes
+    // its own pictures too, all decoded on every core at once. That reader is not Qt's: it
+    // decodes in a child process whose fresh memory has one fill, whatever the process's own
+    // fill and whatever memory the others' decodings freed, so every one comes out the same.
+    QStringList pictures;
+    for (int i = 0; i < 20; ++i) {
+        pictures << path(QString("g%1.gif").arg(i)) << path(QString("u%1.unset").arg(i))
+                 << path(QString("v%1.unset").arg(i));
+        writeFile(pictures[pictures.size() - 3], gifFile(203, 151));
+        writeFile(pictures[pictures.size() - 2], "UNSET");
+        writeFile(pictures.last(), "UNSET");
+    }
+    const Run run = quillonConvert(
+        QStringList {"-o", path("command")} + pictures,
+        {"/usr/bin/env", QString("QT_PLUGIN_PATH=%1").arg(QUILLON_TEST_PLUGINS), environment});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(entryNames(path("command")).size(), 120);
+    static QByteArray firstRun; // the unset picture's BMP file in the table's first row
+    if (firstRun.isEmpty())
+        firstRun = readFile(path("command/u016bits.BMP"));
+    for (const QString &picture : pictures) {
+        if (picture.endsWith(".unset"))
+            QCOMPARE(readFile(path("command/" + QFileInfo(picture).completeBaseName() + "16bits.BMP")),
+                     firstRun);
     }
 }
 
@@ -330,10 +382,14 @@ void TestCli::reportsEachFailure()
     }
 
 #if !defined(__SANITIZE_ADDRESS__) // the sanitizers keep the libraries' standard error
-    // libpng's own English complaint about a cut PNG is not shown; the French line is.
+    // libpng's own English complaint about a cut PNG is not shown; the French line is, with the
+    // exit status of any picture that could not be read.
     writeFile(path("cut.png"), readFile(path("good.png")).left(60));
-    QCOMPARE(quillonConvert({"-o", path("command"), path("cut.png")}).err,
-             "quillon-convert: " + path("cut.png") + " : ce fichier ne semble pas être une image\n");
+    const Run cut = quillonConvert({"-o", path("command"), path("cut.png")});
+    QCOMPARE(cut.err,
+             "quillon-convert: " + path("cut.png")
+                 + " : image incomplète : le fichier s'arrête avant la fin de l'image\n");
+    QCOMPARE(cut.exitCode, 1);
 #endif
 
     // One picture's output is another picture of the same call, or the same file under another
@@ -1447,6 +1503,65 @@ void TestCli::fitsPhotosDecodedSmaller()
                                 .convertToFormat(QImage::Format_RGB16)
                                 .convertToFormat(QImage::Format_RGB32);
     QCOMPARE(QImage(path("command/photo16bits.png")).convertToFormat(QImage::Format_RGB32), expected);
+}
+
+void TestCli::fitsEveryFormatToTheSameSize_data()
+{
+    QTest::addColumn<QSize>("photo");
+    QTest::addColumn<QSize>("fit");
+    QTest::addColumn<QSize>("fitted");
+    // Common photo and display sizes, and sizes that no scale of libjpeg's divides: the JPEG,
+    // decoded smaller, is fitted to the size its own size gives, the PNG's.
+    const auto row = [](QSize photo, QSize fit, QSize fitted) {
+        QTest::addRow("%dx%d in %dx%d", photo.width(), photo.height(), fit.width(), fit.height())
+            << photo << fit << fitted;
+    };
+    row({1080, 1350}, {128, 64}, {51, 64});
+    row({1599, 1066}, {320, 240}, {320, 213});
+    row({2000, 1333}, {320, 240}, {320, 213});
+    row({1333, 1000}, {240, 240}, {240, 180});
+    row({800, 533}, {128, 64}, {96, 64});
+    row({1366, 768}, {128, 64}, {113, 64});
+    row({1599, 1066}, {250, 125}, {187, 125}); // 187.5 wide: cut, as for every format
+    row({1366, 769}, {128, 64}, {113, 64});
+    row({1023, 767}, {320, 240}, {320, 240});
+    row({1921, 1081}, {240, 135}, {239, 135});
+    row({1281, 721}, {160, 128}, {160, 90});
+    row({1279, 853}, {128, 160}, {128, 85});
+    row({853, 1279}, {240, 320}, {213, 320});
+    row({2047, 1537}, {250, 122}, {162, 122});
+    row({1001, 1001}, {127, 63}, {63, 63});
+    row({3001, 2001}, {320, 170}, {254, 170});
+    row({641, 481}, {96, 64}, {85, 64});
+    row({1919, 1079}, {130, 130}, {130, 73});
+    row({719, 1283}, {200, 200}, {112, 200});
+    row({2593, 1945}, {480, 320}, {426, 320});
+    row({1705, 957}, {84, 48}, {84, 47});
+    row({1003, 1499}, {135, 240}, {135, 201});
+    row({333, 251}, {500, 300}, {333, 251}); // never enlarged
+}
+
+void TestCli::fitsEveryFormatToTheSameSize()
+{
+    QFETCH(QSize, photo);
+    QFETCH(QSize, fit);
+    QFETCH(QSize, fitted);
+    const QImage picture = patternPicture(photo.width(), photo.height());
+    for (const char *format : {"JPEG", "PNG"}) {
+        const QString file = path(QString("photo.%1").arg(QString(format).toLower()));
+        savePicture(picture, file, format);
+        DecodedPicture decoded = decodePicture(file, fit);
+        QCOMPARE(int(decoded.status), int(DecodedPicture::Decoded));
+        QCOMPARE(decoded.fullSize, photo);
+        // Decoded smaller where half its size is still twice the fitted one.
+        if (qstrcmp(format, "JPEG") == 0 && photo.width() >= 4 * fitted.width()
+            && photo.height() >= 4 * fitted.height())
+            QVERIFY(decoded.image.width() < photo.width());
+        DisplayOptions options;
+        options.fit = fit;
+        const QSize size = decoded.fullSize;
+        QCOMPARE(preparePicture(std::move(decoded.image), options, false, size).colours.size(), fitted);
+    }
 }
 
 void TestCli::dithersAGreyRampFaithfully_data()
@@ -2672,6 +2787,57 @@ void TestCli::encodesLvglImages()
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.readAllStandardOutput(), swap == "1" ? swapped : map);
     }
+}
+
+void TestCli::boundsLvglRowsInTheirColourFormat_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("translucent");
+    QTest::addColumn<QByteArray>("colourFormat"); // empty: the one chosen for the picture
+    QTest::addColumn<int>("strideAlign");
+    QTest::addColumn<bool>("refused");
+    // LVGL 9 holds a row's stride in 16 bits: 65,535 bytes at most, in the format written.
+    QTest::newRow("opaque, 20000 wide, RGB565 by default") << 20000 << false << QByteArray() << 1 << false;
+    QTest::newRow("opaque, 32767 wide, RGB565 by default") << 32767 << false << QByteArray() << 1 << false;
+    QTest::newRow("opaque, 32768 wide, RGB565 by default") << 32768 << false << QByteArray() << 1 << true;
+    QTest::newRow("translucent, 32767 wide, RGB565A8 by default")
+        << 32767 << true << QByteArray() << 1 << false;
+    QTest::newRow("translucent, 32768 wide, RGB565A8 by default")
+        << 32768 << true << QByteArray() << 1 << true;
+    QTest::newRow("RGB565 padded to 4 bytes") << 32767 << false << QByteArray() << 4 << true;
+    QTest::newRow("ARGB8888, 16383 wide") << 16383 << true << QByteArray("ARGB8888") << 1 << false;
+    QTest::newRow("ARGB8888, 16384 wide") << 16384 << true << QByteArray("ARGB8888") << 1 << true;
+    QTest::newRow("ARGB8888, opaque, 20000 wide") << 20000 << false << QByteArray("ARGB8888") << 1 << true;
+    QTest::newRow("RGB888, 21845 wide") << 21845 << false << QByteArray("RGB888") << 1 << false;
+    QTest::newRow("RGB888, 21846 wide") << 21846 << false << QByteArray("RGB888") << 1 << true;
+    QTest::newRow("I1, 65535 wide") << 65535 << false << QByteArray("I1") << 1 << false;
+    QTest::newRow("I1, 65536 wide") << 65536 << false << QByteArray("I1") << 1 << true;
+}
+
+void TestCli::boundsLvglRowsInTheirColourFormat()
+{
+    QFETCH(int, width);
+    QFETCH(bool, translucent);
+    QFETCH(QByteArray, colourFormat);
+    QFETCH(int, strideAlign);
+    QFETCH(bool, refused);
+    PreparedPicture picture;
+    picture.colours = QImage(width, 3, QImage::Format_RGB32);
+    picture.colours.fill(Qt::gray);
+    picture.alpha = QImage(width, 3, QImage::Format_Alpha8);
+    picture.alpha.fill(255);
+    if (translucent)
+        picture.alpha.setPixel(width - 1, 2, 128);
+    EncodingOptions options;
+    options.lvglColourFormat = colourFormat;
+    options.strideAlign = strideAlign;
+    const QString problem = lvglSizeProblem(picture, options);
+    QCOMPARE(!problem.isEmpty(), refused);
+    if (refused)
+        QCOMPARE(problem,
+                 QString::fromUtf8("image trop grande pour LVGL 9 : %1 x 3 pixels, 65535 au plus de côté "
+                                   "et 65 535 octets par ligne")
+                     .arg(width));
 }
 
 void TestCli::compressesAsLvglDoes_data()

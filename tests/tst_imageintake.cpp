@@ -229,17 +229,22 @@ void TestImageIntake::refusesWhatDoesNotDecode_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
 
-    QTest::newRow("text named .png") << "x.png" << QByteArray("this is not a picture\n");
-    QTest::newRow("empty file") << "empty.jpg" << QByteArray();
-    QTest::newRow("folder") << "folder.png" << QByteArray();
-    QTest::newRow("truncated PNG") << "cut.png" << QByteArray();
+    const QString notAPicture = QString::fromUtf8("Ce fichier ne sempble pas être une image.");
+    const QString incomplete
+        = QString::fromUtf8("Image incomplète : le fichier s'arrête avant la fin de l'image.");
+    QTest::newRow("text named .png") << "x.png" << QByteArray("this is not a picture\n") << notAPicture;
+    QTest::newRow("empty file") << "empty.jpg" << QByteArray() << notAPicture;
+    QTest::newRow("folder") << "folder.png" << QByteArray() << notAPicture;
+    QTest::newRow("truncated PNG") << "cut.png" << QByteArray() << incomplete;
 }
 
 void TestImageIntake::refusesWhatDoesNotDecode()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, content);
+    QFETCH(QString, message);
 
     // A picture is loaded first: a refused file must not leave it half in place.
     drop({QUrl::fromLocalFile(picture("earlier.png", "PNG"))});
@@ -260,7 +265,7 @@ void TestImageIntake::refusesWhatDoesNotDecode()
     drop({QUrl::fromLocalFile(path)});
     QVERIFY(box.shown);
     QCOMPARE(box.title, QString("Erreur"));
-    QCOMPARE(box.text, QString("Ce fichier ne sempble pas être une image."));
+    QCOMPARE(box.text, message);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(box.icon, QMessageBox::Critical);
     verifyStartingState();

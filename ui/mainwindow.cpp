@@ -95,6 +95,9 @@ bool MainWindow::loadImage(const QString &filePath)
     case DecodedPicture::Hostile:
         refuseSource(QString::fromUtf8("Cette image est illisible ou trop coûteuse à décoder."));
         return false;
+    case DecodedPicture::Truncated:
+        refuseSource(QString::fromUtf8("Image incomplète : le fichier s'arrête avant la fin de l'image."));
+        return false;
     case DecodedPicture::NotAPicture:
     case DecodedPicture::Unreadable:
         refuseSource(QString::fromUtf8("Ce fichier ne sempble pas être une image."));

@@ -8,10 +8,13 @@
 #include "header_generator.h"
 #include "qimage16.h"
 
+#include "atomic_file_writer.h"
 #include "benchsupport.h"
+#include "c_header.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -93,11 +96,43 @@ int main(int argc, char *argv[])
         jobHeaderSeconds
             = qMin(jobHeaderSeconds, Bench::bestSeconds(1, [&] { writeHeaderFromBytes(headerPath, bmp); }));
     }
+    const double mib = 1024.0 * 1024.0;
+    // The display formats' C writer on the same bytes, as one array of bytes and one of 16-bit
+    // values: the time each output character takes, against the BMP header's.
+    const auto pixelsHeaderSeconds = [&](CArray::ValueType type, qint64 *characters) {
+        CHeader pixels;
+        CArray array;
+        array.type = type;
+        array.name = "bench";
+        array.size = QByteArray::number(bmp.size() / (type == CArray::Uint8 ? 1 : 2));
+        array.data = bmp;
+        pixels.arrays << array;
+        const QString path = dir.filePath("pixels.h");
+        const double seconds = Bench::bestSeconds(runs, [&] {
+            AtomicFileWriter file(path);
+            if (!file.open() || !writeCHeader(file, pixels) || !file.commit())
+                qFatal("cannot write %s", qPrintable(path));
+        });
+        *characters = QFileInfo(path).size();
+        return seconds;
+    };
+    qint64 byteCharacters = 0, valueCharacters = 0;
+    const double byteArraySeconds = pixelsHeaderSeconds(CArray::Uint8, &byteCharacters);
+    const double valueArraySeconds = pixelsHeaderSeconds(CArray::Uint16, &valueCharacters);
+    const double perCharacter = jobHeaderSeconds / text.size();
+    std::printf("  C writer, bytes       %7.1f ms  %8.1f MiB/s of text\n", byteArraySeconds * 1e3,
+                byteCharacters / mib / byteArraySeconds);
+    std::printf("  C writer, 16-bit      %7.1f ms  %8.1f MiB/s of text\n", valueArraySeconds * 1e3,
+                valueCharacters / mib / valueArraySeconds);
+    Bench::reportGoal("C writer time a character (bytes) / the job's header's",
+                      byteArraySeconds / byteCharacters / perCharacter, 1.15, false);
+    Bench::reportGoal("C writer time a character (16-bit) / the job's header's",
+                      valueArraySeconds / valueCharacters / perCharacter, 1.15, false);
+
     const double xxdSeconds = Bench::bestSeconds(3, [&] {
         Bench::runCommand("xxd", {"-i", bmpPath}, dir.filePath("xxd.h"));
     });
 
-    const double mib = 1024.0 * 1024.0;
     std::printf("Engine on a 4096 x 4096 picture in %s (best of %d runs)\n", qPrintable(base), runs);
     std::printf("  saveBmp16             %7.1f ms  %8.1f MiB/s of BMP\n", bmpSeconds * 1e3,
                 bmp.size() / mib / bmpSeconds);

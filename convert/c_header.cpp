@@ -4,6 +4,7 @@
 #include "header_generator.h"
 
 #include <array>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -24,23 +25,36 @@ const char *typeName(CArray::ValueType type)
     return "";
 }
 
-int hexDigits(CArray::ValueType type)
+// Each byte's two lower-case hexadecimal digits.
+const std::array<std::array<char, 2>, 256> &byteDigits()
 {
-    return type == CArray::Uint8 ? 2 : type == CArray::Uint16 ? 4 : 8;
+    static const std::array<std::array<char, 2>, 256> table = [] {
+        constexpr char hex[] = "0123456789abcdef";
+        std::array<std::array<char, 2>, 256> digits {};
+        for (int byte = 0; byte < 256; ++byte)
+            digits[size_t(byte)] = {hex[byte >> 4], hex[byte & 0xf]};
+        return digits;
+    }();
+    return table;
+}
+
+// One value as "0x" and its digits, its bytes stored low byte first and written high byte first.
+template<int bytesPerValue> char *putValue(char *out, const uchar *value)
+{
+    const auto &digits = byteDigits();
+    *out++ = '0';
+    *out++ = 'x';
+    for (int k = bytesPerValue - 1; k >= 0; --k) {
+        std::memcpy(out, digits[value[k]].data(), 2);
+        out += 2;
+    }
+    return out;
 }
 
 // The values, 16 to a line after a newline and a tab, separated by commas. Formatted a block
-// of lines at a time, each byte through a table of its two digits.
-bool writeValues(AtomicFileWriter &file, CArray::ValueType type, const QByteArray &data)
+// of lines at a time, a line at a time within it, so that nothing is decided value by value.
+template<int bytesPerValue> bool writeValuesOf(AtomicFileWriter &file, const QByteArray &data)
 {
-    static const auto digits = [] {
-        constexpr char hex[] = "0123456789abcdef";
-        std::array<std::array<char, 2>, 256> table {};
-        for (int byte = 0; byte < 256; ++byte)
-            table[size_t(byte)] = {hex[byte >> 4], hex[byte & 0xf]};
-        return table;
-    }();
-    const int bytesPerValue = hexDigits(type) / 2;
     const size_t newline = sizeof(headerNewline) - 1;
     const qint64 count = data.size() / bytesPerValue;
     const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
@@ -48,25 +62,35 @@ bool writeValues(AtomicFileWriter &file, CArray::ValueType type, const QByteArra
     for (qint64 first = 0; first < count; first += qint64(lineBlock) * valuesPerLine) {
         const qint64 last = qMin(count, first + qint64(lineBlock) * valuesPerLine);
         char *out = text.data();
-        for (qint64 i = first; i < last; ++i) {
-            if (i > 0)
+        for (qint64 line = first; line < last; line += valuesPerLine) {
+            if (line > 0)
                 *out++ = ',';
-            if (i % valuesPerLine == 0) {
-                out = std::copy(headerNewline, headerNewline + newline, out);
-                *out++ = '\t';
-            }
-            *out++ = '0';
-            *out++ = 'x';
-            for (int k = bytesPerValue - 1; k >= 0; --k) { // the high byte's digits first
-                const auto &pair = digits[bytes[i * bytesPerValue + k]];
-                *out++ = pair[0];
-                *out++ = pair[1];
+            out = std::copy(headerNewline, headerNewline + newline, out);
+            *out++ = '\t';
+            out = putValue<bytesPerValue>(out, bytes + line * bytesPerValue);
+            const qint64 end = qMin(last, line + valuesPerLine);
+            for (qint64 i = line + 1; i < end; ++i) {
+                *out++ = ',';
+                out = putValue<bytesPerValue>(out, bytes + i * bytesPerValue);
             }
         }
         if (!file.write(text.data(), out - text.data()))
             return false;
     }
     return true;
+}
+
+bool writeValues(AtomicFileWriter &file, CArray::ValueType type, const QByteArray &data)
+{
+    switch (type) {
+    case CArray::Uint8:
+        return writeValuesOf<1>(file, data);
+    case CArray::Uint16:
+        return writeValuesOf<2>(file, data);
+    case CArray::Uint32:
+        return writeValuesOf<4>(file, data);
+    }
+    return false;
 }
 
 } // namespace

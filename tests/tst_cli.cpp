@@ -1699,6 +1699,11 @@ void TestCli::encodesForSmallDisplays_data()
     // Pure green as the key: an opaque pure green goes one step of green down, not into red.
     QImage green = patternPicture(5, 3, true);
     green.setPixel(4, 0, qRgb(0, 255, 0));
+    // Half green (0x1f of 0x3f) as the key: an opaque pixel of it goes one step up.
+    QImage halfGreen = patternPicture(5, 3, true);
+    halfGreen.setPixel(4, 0, qRgb(0, 0x7c, 0));
+    QTest::newRow("rgb565 with half green as the key, the picture has it")
+        << QStringList {"--format", "rgb565", "--transparent", "#007c00"} << halfGreen;
     QTest::newRow("rgb565 with pure green as the key, the picture has it")
         << QStringList {"--format", "rgb565", "--transparent", "#00ff00"} << green;
     // 17 colours in 16 entries: pure blue stays pure, rounded, not cut, in its box.

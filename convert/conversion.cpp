@@ -18,6 +18,7 @@
 #include <QImageReader>
 
 #include <cerrno>
+#include <optional>
 #include <vector>
 
 #include <fcntl.h>
@@ -58,6 +59,20 @@ DecodedPicture refused(DecodedPicture::Status status, int systemError = 0)
     return {status, QImage(), systemError, QSize()};
 }
 
+// Why the source cannot be opened as a regular file, if it cannot.
+std::optional<DecodedPicture> openRefusal(PictureSource &source)
+{
+    switch (source.openRegularFile()) {
+    case PictureSource::NotARegularFile:
+        return refused(DecodedPicture::NotAPicture);
+    case PictureSource::Unreadable:
+        return refused(DecodedPicture::Unreadable, source.systemError());
+    case PictureSource::Opened:
+        break;
+    }
+    return std::nullopt;
+}
+
 bool tooComplex(const DecodingCost &cost)
 {
     return cost.scans > maxJpegScans || cost.scanBlocks > maxJpegScanBlocks;
@@ -83,14 +98,8 @@ QSize jpegScaledSize(QSize size, QSize bounds)
 DecodedPicture decodePicture(const QString &filePath, QSize fitWithin, const std::atomic<int> *interrupted)
 {
     PictureSource source(filePath);
-    switch (source.openRegularFile()) {
-    case PictureSource::NotARegularFile:
-        return refused(DecodedPicture::NotAPicture);
-    case PictureSource::Unreadable:
-        return refused(DecodedPicture::Unreadable, source.systemError());
-    case PictureSource::Opened:
-        break;
-    }
+    if (const std::optional<DecodedPicture> refusal = openRefusal(source))
+        return *refusal;
     QByteArray format = pictureFormatOf(source.peek(pictureSignatureBytes), filePath);
     if (format.isEmpty()) // a signature not known here: every reader is asked
         format = QImageReader(&source).format();
@@ -106,14 +115,8 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
                                FreshMemoryCheck check)
 {
     PictureSource source(filePath);
-    switch (source.openRegularFile()) {
-    case PictureSource::NotARegularFile:
-        return refused(DecodedPicture::NotAPicture);
-    case PictureSource::Unreadable:
-        return refused(DecodedPicture::Unreadable, source.systemError());
-    case PictureSource::Opened:
-        break;
-    }
+    if (const std::optional<DecodedPicture> refusal = openRefusal(source))
+        return *refusal;
 
     QImageReader reader(&source, format);
     reader.setAutoDetectImageFormat(false);

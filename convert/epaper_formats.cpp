@@ -32,13 +32,7 @@ QVector<quint8> nearestPanelColours(const QImage &colours, const QVector<QRgb> &
     constexpr quint32 empty = 0xffffffff; // no panel has 256 colours
     std::vector<quint32> answers(1 << 16, empty);
     diffuseErrors<3>(
-        width, height, dither,
-        [&](int x, int y, int *values) {
-            const QRgb colour = reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x];
-            values[0] = qRed(colour);
-            values[1] = qGreen(colour);
-            values[2] = qBlue(colour);
-        },
+        width, height, dither, rgbChannelsOf(colours),
         [&](const int *values, int *shownValues) {
             const quint32 key = quint32(values[0] << 16 | values[1] << 8 | values[2]);
             quint32 &answer = answers[(key * 2654435761u) >> 16];

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QImage>
+
 #include <algorithm>
 #include <vector>
 
@@ -58,4 +60,15 @@ void diffuseErrors(int width, int height, bool dither, Wanted wanted, Choose cho
             }
         }
     }
+}
+
+// What diffuseErrors<3> wants of each pixel of a 32-bit picture: its red, green and blue.
+inline auto rgbChannelsOf(const QImage &colours)
+{
+    return [&colours](int x, int y, int *values) {
+        const QRgb colour = reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x];
+        values[0] = qRed(colour);
+        values[1] = qGreen(colour);
+        values[2] = qBlue(colour);
+    };
 }

@@ -164,13 +164,7 @@ IndexedPicture indexPicture(const QImage &colours, const QVector<quint16> &palet
     indexed.indices.resize(width * height);
     indexed.shown = QImage(colours.size(), QImage::Format_RGB16); // the palette's 5-6-5 colours
     diffuseErrors<3>(
-        width, height, dither,
-        [&](int x, int y, int *values) {
-            const QRgb colour = reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x];
-            values[0] = qRed(colour);
-            values[1] = qGreen(colour);
-            values[2] = qBlue(colour);
-        },
+        width, height, dither, rgbChannelsOf(colours),
         [&](const int *values, int *shown) {
             const int index = nearest.indexOf(cutTo565(values[0], values[1], values[2]));
             const QRgb colour = shownColour(indexed.palette[index]);

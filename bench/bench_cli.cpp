@@ -67,7 +67,7 @@ int main(int argc, char *argv[])
     const QString webp = dir.filePath(QStringLiteral("photo.webp"));
     if (Bench::photoLike(2048, 2048).save(webp, "WEBP")) {
         const double here = Bench::bestSeconds(
-            5, [&] { decodeInProcess(webp, "webp", QSize(), FreshMemoryCheck::None); });
+            5, [&] { decodeInProcess(webp, "webp", DisplayOptions(), FreshMemoryCheck::None); });
         const double inChild = Bench::bestSeconds(5, [&] { decodePicture(webp); });
         std::printf("  2048 x 2048 WebP decoded here %.1f ms, in a child process %.1f ms\n", here * 1e3,
                     inChild * 1e3);

@@ -147,6 +147,97 @@ QString lastValue(const QCommandLineParser &parser, const QCommandLineOption &op
     return parser.values(option).constLast().trimmed();
 }
 
+// A size written WIDTHxHEIGHT, of 1 to 5 digits each and not empty; QSize() otherwise.
+QSize sizeOf(const QString &value)
+{
+    const QRegularExpressionMatch size = QRegularExpression("\\A([0-9]{1,5})x([0-9]{1,5})\\z").match(value);
+    const QSize read = size.hasMatch() ? QSize(size.captured(1).toInt(), size.captured(2).toInt()) : QSize();
+    return read.isEmpty() ? QSize() : read;
+}
+
+// The options that shape the picture for its screen, in the order they are declared: --crop,
+// --rotate, --flip, --fit-mode, --upscale, --gravity, --canvas. Reads them into `display`;
+// tells what is wrong with them otherwise.
+QString geometryOptionsProblem(const QCommandLineParser &parser, const QList<QCommandLineOption> &shaping,
+                               DisplayOptions *display)
+{
+    const QCommandLineOption &crop = shaping[0], &rotate = shaping[1], &flip = shaping[2],
+                             &fitMode = shaping[3], &upscale = shaping[4], &gravity = shaping[5],
+                             &canvas = shaping[6];
+    if (parser.isSet(crop)) {
+        const QString value = lastValue(parser, crop);
+        const QRegularExpressionMatch rectangle
+            = QRegularExpression("\\A([0-9]{1,5}),([0-9]{1,5}),([0-9]{1,5}x[0-9]{1,5})\\z").match(value);
+        const QSize size = rectangle.hasMatch() ? sizeOf(rectangle.captured(3)) : QSize();
+        if (!size.isValid())
+            return QString::fromUtf8(
+                       "--crop : « %1 » n'est pas un rectangle X,Y,LARGEURxHAUTEUR (par exemple "
+                       "10,20,128x64)")
+                .arg(value);
+        display->crop = QRect(rectangle.captured(1).toInt(), rectangle.captured(2).toInt(), size.width(),
+                              size.height());
+    }
+    if (parser.isSet(rotate)) {
+        const QString value = lastValue(parser, rotate);
+        if (value != QLatin1String("90") && value != QLatin1String("180") && value != QLatin1String("270"))
+            return QString::fromUtf8("--rotate : « %1 » n'est pas un quart de tour (90, 180 ou 270)")
+                .arg(value);
+        display->rotation = value.toInt();
+    }
+    for (const QString &given : parser.values(flip)) {
+        const QString value = given.trimmed();
+        if (value == QLatin1String("h"))
+            display->flipHorizontal = true;
+        else if (value == QLatin1String("v"))
+            display->flipVertical = true;
+        else
+            return QString::fromUtf8("--flip : « %1 » inconnu (h ou v)").arg(value);
+    }
+    if ((parser.isSet(fitMode) || parser.isSet(upscale)) && !display->fit.isValid())
+        return QString::fromUtf8("--%1 ne s'emploie qu'avec --fit")
+            .arg(parser.isSet(fitMode) ? QStringLiteral("fit-mode") : QStringLiteral("upscale"));
+    if (parser.isSet(fitMode)) {
+        const QString value = lastValue(parser, fitMode);
+        if (value == QLatin1String("cover"))
+            display->fitMode = FitMode::Cover;
+        else if (value == QLatin1String("stretch"))
+            display->fitMode = FitMode::Stretch;
+        else if (value != QLatin1String("contain"))
+            return QString::fromUtf8("--fit-mode : « %1 » inconnu (contain, cover ou stretch)").arg(value);
+    }
+    display->upscale = parser.isSet(upscale);
+    if (parser.isSet(canvas)) {
+        display->canvas = sizeOf(lastValue(parser, canvas));
+        if (!display->canvas.isValid())
+            return QString::fromUtf8(
+                       "--canvas : « %1 » n'est pas une taille LARGEURxHAUTEUR (par exemple 320x240)")
+                .arg(lastValue(parser, canvas));
+    }
+    if (parser.isSet(gravity)) {
+        if (display->fitMode != FitMode::Cover && !display->canvas.isValid())
+            return QString::fromUtf8("--gravity ne s'emploie qu'avec --fit-mode cover ou --canvas");
+        const QString value = lastValue(parser, gravity);
+        const QHash<QString, Qt::Alignment> gravities = {
+            {"center", Qt::AlignCenter},
+            {"north", Qt::AlignTop | Qt::AlignHCenter},
+            {"south", Qt::AlignBottom | Qt::AlignHCenter},
+            {"east", Qt::AlignRight | Qt::AlignVCenter},
+            {"west", Qt::AlignLeft | Qt::AlignVCenter},
+            {"north-east", Qt::AlignTop | Qt::AlignRight},
+            {"north-west", Qt::AlignTop | Qt::AlignLeft},
+            {"south-east", Qt::AlignBottom | Qt::AlignRight},
+            {"south-west", Qt::AlignBottom | Qt::AlignLeft},
+        };
+        if (!gravities.contains(value))
+            return QString::fromUtf8(
+                       "--gravity : « %1 » inconnue (center, north, south, east, west, north-east, "
+                       "north-west, south-east ou south-west)")
+                .arg(value);
+        display->gravity = gravities.value(value);
+    }
+    return QString();
+}
+
 // Reads LVGL's options into `encoding`; tells what is wrong with them otherwise.
 QString lvglProblem(const QCommandLineParser &parser, const QCommandLineOption &colourFormat,
                     const QCommandLineOption &version, const QCommandLineOption &strideAlign,
@@ -287,11 +378,19 @@ Options parseOptions(const QStringList &arguments)
     const QCommandLineOption strideAlign("stride-align", QString(), "N");
     const QCommandLineOption compress("compress", QString(), "rle|lz4");
     const QCommandLineOption paletteFile("palette", QString(), "FICHIER");
+    const QCommandLineOption crop("crop", QString(), "X,Y,LxH");
+    const QCommandLineOption rotate("rotate", QString(), "90|180|270");
+    const QCommandLineOption flip("flip", QString(), "h|v");
+    const QCommandLineOption fitMode("fit-mode", QString(), "contain|cover|stretch");
+    const QCommandLineOption upscale("upscale");
+    const QCommandLineOption gravity("gravity", QString(), "GRAVITE");
+    const QCommandLineOption canvas("canvas", QString(), "LxH");
     parser.addOptions({help,        version,     output,    force, name,        progmem,
                        split,       format,      swapBytes, fit,   dither,      background,
                        preview,     threshold,   invert,    alpha, transparent, lvglColourFormat,
                        lvglVersion, strideAlign, compress});
     parser.addOption(paletteFile);
+    parser.addOptions({crop, rotate, flip, fitMode, upscale, gravity, canvas});
     if (!parser.parse(arguments))
         return usageError(parserError(parser));
 
@@ -448,6 +547,10 @@ Options parseOptions(const QStringList &arguments)
                 QString::fromUtf8("--fit : « %1 » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)")
                     .arg(value));
     }
+    const QString shapeProblem = geometryOptionsProblem(
+        parser, {crop, rotate, flip, fitMode, upscale, gravity, canvas}, &options.display);
+    if (!shapeProblem.isEmpty())
+        return usageError(shapeProblem);
     if (parser.isSet(paletteFile)) {
         const QString path = parser.values(paletteFile).constLast();
         QVector<QRgb> colours;
@@ -544,8 +647,25 @@ QString helpText()
         "                        avec rgb565 : écrit COULEUR pour les pixels transparents\n"
         "                        (alpha sous 128) et la donne dans NOM_transparent,\n"
         "                        dans l'ordre que TFT_eSPI compare\n"
+        "      --crop=X,Y,LxH    ne garde que ce rectangle de l'image\n"
+        "      --rotate=90|180|270\n"
+        "                        tourne l'image d'autant de degrés, dans le sens horaire\n"
+        "      --flip=h|v        retourne l'image de gauche à droite (h) ou de haut en\n"
+        "                        bas (v) ; les deux si l'option est donnée deux fois\n"
         "      --fit=LxH         réduit l'image (sans jamais l'agrandir) pour qu'elle tienne\n"
         "                        dans L x H pixels, en gardant ses proportions\n"
+        "      --fit-mode=contain|cover|stretch\n"
+        "                        avec --fit : dedans (par défaut), couvrant tout L x H\n"
+        "                        et coupant ce qui dépasse autour de --gravity, ou\n"
+        "                        exactement L x H sans garder les proportions\n"
+        "      --upscale         avec --fit : agrandit aussi une image plus petite\n"
+        "      --canvas=LxH      pose l'image sur un fond de L x H pixels exactement, de\n"
+        "                        la couleur de --background (noir par défaut)\n"
+        "      --gravity=GRAVITE avec cover ou --canvas : center (par défaut), north,\n"
+        "                        south, east, west, north-east, north-west, south-east\n"
+        "                        ou south-west\n"
+        "                        (appliquées dans cet ordre : --crop, --rotate, --flip,\n"
+        "                        --fit, --canvas)\n"
         "      --dither          diffuse l'erreur (Floyd-Steinberg) vers les niveaux du\n"
         "                        format au lieu de tronquer chaque couleur\n"
         "      --background=COULEUR\n"

@@ -347,7 +347,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
     if (const auto refused = refusal())
         return *refused;
 
-    DecodedPicture decoded = decodePicture(job.picturePath, job.display.fit, job.interrupted);
+    DecodedPicture decoded = decodePicture(job.picturePath, job.display, job.interrupted);
     switch (decoded.status) {
     case DecodedPicture::NotAPicture:
         return failed(QString::fromUtf8("ce fichier ne semble pas être une image"));
@@ -370,6 +370,10 @@ PictureOutcome runPictureJob(const PictureJob &job)
     }
     if (job.interrupted && job.interrupted->load())
         return interruptedOutcome();
+    const QString shapeProblem = geometryProblem(
+        decoded.fullSize.isValid() ? decoded.fullSize : decoded.image.size(), job.display);
+    if (!shapeProblem.isEmpty())
+        return failed(shapeProblem);
 
     // Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
     const bool keepAlpha = job.format

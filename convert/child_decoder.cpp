@@ -263,7 +263,7 @@ void setDecoderProgram(const QString &program)
     decoderProgram() = program;
 }
 
-DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format, QSize fitWithin,
+DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
                              const std::atomic<int> *interrupted)
 {
     const DecodedPicture hostile {DecodedPicture::Hostile, QImage(), 0, QSize()};
@@ -291,9 +291,7 @@ DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format, 
                             + QStringLiteral("/quillon-decode-%1-XXXXXX").arg(qint64(::getpid())));
     ExecStrings arguments, environment;
     const QByteArray program = QFile::encodeName(programToStart());
-    arguments.strings = {program.toStdString(), childArgument, format.toStdString(),
-                         std::to_string(fitWithin.isValid() ? fitWithin.width() : 0),
-                         std::to_string(fitWithin.isValid() ? fitWithin.height() : 0)};
+    arguments.strings = {program.toStdString(), childArgument, format.toStdString()};
     for (char **variable = environ; *variable; ++variable) {
         if (std::strncmp(*variable, "TMPDIR=", 7) != 0 && std::strncmp(*variable, "GLIBC_TUNABLES=", 15) != 0
             && std::strncmp(*variable, "MALLOC_PERTURB_=", 16) != 0)
@@ -340,7 +338,7 @@ DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format, 
 
 bool isDecoderChild(int argc, char **argv)
 {
-    return argc == 5 && std::strcmp(argv[1], childArgument) == 0;
+    return argc == 3 && std::strcmp(argv[1], childArgument) == 0;
 }
 
 int runDecoderChild(int argc, char **argv)
@@ -354,12 +352,11 @@ int runDecoderChild(int argc, char **argv)
     ::sigaction(SIGTERM, &endGroup, nullptr);
 
     const QByteArray format = argv[2];
-    const QSize fitWithin(std::atoi(argv[3]), std::atoi(argv[4]));
     DecodedPicture decoded;
     {
         const FreshMemoryFill fill(childMemoryFill);
-        decoded = decodeInProcess(QStringLiteral("/proc/self/fd/0"), format,
-                                  fitWithin.isEmpty() ? QSize() : fitWithin, FreshMemoryCheck::None);
+        decoded = decodeInProcess(QStringLiteral("/proc/self/fd/0"), format, DisplayOptions(),
+                                  FreshMemoryCheck::None);
     }
     const QImage &image = decoded.image;
     PictureHeader header {};

@@ -22,7 +22,7 @@
 
 // Decodes the picture in `filePath`, which the parent has already checked to be a regular file,
 // in a child process. `format` names the reader.
-DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format, QSize fitWithin,
+DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
                              const std::atomic<int> *interrupted = nullptr);
 
 // The program started as the child: by default the running program itself (/proc/self/exe).

@@ -78,12 +78,14 @@ bool tooComplex(const DecodingCost &cost)
     return cost.scans > maxJpegScans || cost.scanBlocks > maxJpegScanBlocks;
 }
 
-// The size a JPEG of `size` is decoded at to be fitted within `bounds`: scaled down by the
-// largest of 8, 4 and 2 that keeps it at least twice the fitted size (rounded up, as libjpeg
-// does); QSize() when it is best decoded whole.
-QSize jpegScaledSize(QSize size, QSize bounds)
+// The size a JPEG of `size` is decoded at to be shaped as the options say: scaled down by the
+// largest of 8, 4 and 2 that keeps it at least twice the size it is scaled to (rounded up, as
+// libjpeg does); QSize() when it is best decoded whole.
+QSize jpegScaledSize(QSize size, const DisplayOptions &display)
 {
-    const QSize fitted = fittedSize(size, bounds);
+    const QSize fitted = wholeScaledSize(size, display);
+    if (!fitted.isValid())
+        return QSize();
     for (int denominator : {8, 4, 2}) {
         const QSize scaled((size.width() + denominator - 1) / denominator,
                            (size.height() + denominator - 1) / denominator);
@@ -97,6 +99,14 @@ QSize jpegScaledSize(QSize size, QSize bounds)
 
 DecodedPicture decodePicture(const QString &filePath, QSize fitWithin, const std::atomic<int> *interrupted)
 {
+    DisplayOptions display;
+    display.fit = fitWithin;
+    return decodePicture(filePath, display, interrupted);
+}
+
+DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &display,
+                             const std::atomic<int> *interrupted)
+{
     PictureSource source(filePath);
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
         return *refusal;
@@ -107,12 +117,12 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin, const std
         return refused(DecodedPicture::NotAPicture);
     source.close();
     if (!isQtOwnFormat(format))
-        return decodeInChild(filePath, format, fitWithin, interrupted);
-    return decodeInProcess(filePath, format, fitWithin, FreshMemoryCheck::DecodeAgain);
+        return decodeInChild(filePath, format, interrupted);
+    return decodeInProcess(filePath, format, display, FreshMemoryCheck::DecodeAgain);
 }
 
-DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format, QSize fitWithin,
-                               FreshMemoryCheck check)
+DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format,
+                               const DisplayOptions &display, FreshMemoryCheck check)
 {
     PictureSource source(filePath);
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
@@ -126,7 +136,7 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
     if (pixelFormat <= QImage::Format_Invalid || pixelFormat >= QImage::NImageFormats)
         pixelFormat = QImage::Format_Invalid;
     const QSize size(announced.width(), qAbs(announced.height())); // a top-down BMP's is negative
-    const QSize scaledSize = format == "jpeg" && size.isValid() ? jpegScaledSize(size, fitWithin) : QSize();
+    const QSize scaledSize = format == "jpeg" && size.isValid() ? jpegScaledSize(size, display) : QSize();
     // A file that does not decode, or that a reader would fill in, may simply have been cut short:
     // those that read nothing beyond a whole file asked for bytes it did not have; the others'
     // files stop before their end.

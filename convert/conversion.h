@@ -1,6 +1,7 @@
 #pragma once
 
 #include "c_header.h"
+#include "display_preparation.h"
 #include "header_generator.h"
 #include "output_paths.h"
 
@@ -57,13 +58,17 @@ struct DecodedPicture
 // is loaded. `interrupted` is polled while a child decodes.
 DecodedPicture decodePicture(const QString &filePath, QSize fitWithin = QSize(),
                              const std::atomic<int> *interrupted = nullptr);
+// The same for a picture shaped as the options say: a JPEG is decoded smaller when it is scaled
+// down as a whole (not when a rectangle is cut out of it, in its own pixels).
+DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &display,
+                             const std::atomic<int> *interrupted = nullptr);
 
 // Whether a picture whose reader makes its own is decoded again under other fills of fresh
 // memory (see above); a child's memory has one fixed fill, which makes that needless.
 enum class FreshMemoryCheck { None, DecodeAgain };
 // Decodes the picture in this process with the reader named.
-DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format, QSize fitWithin,
-                               FreshMemoryCheck check);
+DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format,
+                               const DisplayOptions &display, FreshMemoryCheck check);
 
 // The picture as 16-bit 5-6-5 pixels. Colours are taken as a display shows them: a picture with
 // an alpha channel is first blended onto black (premultiplied), as QPixmap does, so fully

@@ -143,15 +143,18 @@ QSize fittedSize(QSize size, QSize bounds)
     return size.scaled(bounds, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 
-PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha, QSize fullSize)
+namespace {
+
+// The picture's colours and alpha fitted to `scaled` and laid onto the background, as the
+// options say.
+PreparedPicture scaledAndLaid(QImage picture, const DisplayOptions &options, bool keepAlpha, QSize scaled)
 {
-    const QSize fitted = fittedSize(fullSize.isValid() ? fullSize : picture.size(), options.fit);
-    const bool scaled = fitted != picture.size();
+    const bool scaling = scaled != picture.size();
     PreparedPicture prepared;
     if (!picture.hasAlphaChannel()) {
         picture.convertTo(QImage::Format_RGB32);
-        if (scaled)
-            picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (scaling)
+            picture = picture.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         prepared.colours = std::move(picture);
         return prepared;
     }
@@ -160,9 +163,9 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
         // The alpha goes apart, so each pixel keeps its own colour: untouched when the picture
         // keeps its size, scaled premultiplied on 16 bits a channel and then divided back, which
         // rounds each colour as well as 8 bits allow, otherwise.
-        if (scaled) {
+        if (scaling) {
             picture.convertTo(QImage::Format_RGBA64_Premultiplied);
-            picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            picture = picture.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         }
         picture.convertTo(QImage::Format_ARGB32);
         prepared.alpha = picture.convertToFormat(QImage::Format_Alpha8);
@@ -174,8 +177,8 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
 
     // Premultiplied in place before scaling, which would otherwise premultiply a copy of its own.
     picture.convertTo(QImage::Format_ARGB32_Premultiplied);
-    if (scaled)
-        picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (scaling)
+        picture = picture.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (keepAlpha)
         prepared.alpha = picture.convertToFormat(QImage::Format_Alpha8);
     if (options.background.isValid())
@@ -184,6 +187,51 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
         unpremultiply(picture);
     picture.reinterpretAsFormat(QImage::Format_RGB32);
     prepared.colours = std::move(picture);
+    return prepared;
+}
+
+// `picture` placed on a picture of `size` filled with `fill`, at the gravity; what overflows
+// is cut.
+QImage placedOn(const QImage &picture, QSize size, QImage::Format format, uint fill, Qt::Alignment gravity)
+{
+    QImage canvas(size, format);
+    canvas.fill(fill);
+    const QPoint at = placedAt(picture.size(), size, gravity);
+    const QRect target = QRect(at, picture.size()).intersected(canvas.rect());
+    const int bytesPerPixel = canvas.depth() / 8;
+    for (int y = target.top(); y <= target.bottom(); ++y)
+        std::copy_n(picture.constScanLine(y - at.y()) + (target.left() - at.x()) * bytesPerPixel,
+                    target.width() * bytesPerPixel, canvas.scanLine(y) + target.left() * bytesPerPixel);
+    return canvas;
+}
+
+} // namespace
+
+PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha, QSize fullSize)
+{
+    // A picture decoded smaller than its own size is scaled to what its own size gives.
+    const QSize own = orientedSize(fullSize.isValid() ? fullSize : picture.size(), options);
+    const bool shaped
+        = options.crop.isValid() || options.rotation != 0 || options.flipHorizontal || options.flipVertical;
+    if (shaped)
+        picture = cutTurnedAndMirrored(std::move(picture), options);
+    const QSize scaled = scaledSize(own, options);
+    PreparedPicture prepared = scaledAndLaid(std::move(picture), options, keepAlpha, scaled);
+
+    const QRect kept = keptPart(scaled, options);
+    if (kept.size() != scaled) {
+        prepared.colours = prepared.colours.copy(kept);
+        if (!prepared.alpha.isNull())
+            prepared.alpha = prepared.alpha.copy(kept);
+    }
+    if (options.canvas.isValid() && options.canvas != prepared.colours.size()) {
+        const QRgb fill = options.background.isValid() ? options.background.rgb() : qRgb(0, 0, 0);
+        prepared.colours
+            = placedOn(prepared.colours, options.canvas, QImage::Format_RGB32, fill, options.gravity);
+        if (!prepared.alpha.isNull())
+            prepared.alpha
+                = placedOn(prepared.alpha, options.canvas, QImage::Format_Alpha8, 0xff, options.gravity);
+    }
     return prepared;
 }
 

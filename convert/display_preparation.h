@@ -1,15 +1,26 @@
 #pragma once
 
+#include "picture_geometry.h"
+
 #include <QColor>
 #include <QImage>
+#include <QRect>
 #include <QSize>
 
-// How a picture is made ready for a small display before its reduction to 5-6-5: scaled down
-// to fit it, laid onto a background, and dithered. The defaults change nothing: the result is
-// then the window's.
+// How a picture is made ready for a small display before its reduction to 5-6-5: shaped for
+// the screen (picture_geometry.h), laid onto a background, and dithered. The defaults change
+// nothing: the result is then the window's.
 struct DisplayOptions
 {
-    QSize fit; // scaled down (never up), keeping its proportions, to fit within this; invalid: kept
+    QRect crop; // the part of the picture kept; invalid: all of it
+    int rotation = 0; // clockwise: 0, 90, 180 or 270 degrees
+    bool flipHorizontal = false;
+    bool flipVertical = false;
+    QSize fit; // scaled to fit this as fitMode says; invalid: kept
+    FitMode fitMode = FitMode::Contain;
+    bool upscale = false; // Contain and Cover may enlarge a smaller picture
+    Qt::Alignment gravity = Qt::AlignCenter; // where Cover cuts and the canvas places
+    QSize canvas; // the picture placed on a canvas of exactly this size; invalid: none
     // What transparent and translucent pixels are blended onto. Without one (invalid), they are
     // taken as the window shows them: transparent ones black, translucent ones at their own
     // colour, rounded as premultiplied.
@@ -29,7 +40,7 @@ struct PreparedPicture
     bool straight = false;
 };
 
-// Fits (smoothly) and lays the picture onto the background, as the options say. A picture that
+// Shapes (fitting smoothly) and lays the picture onto the background, as the options say. A picture that
 // is not shared is worked on in place. `fullSize`, when given, is the picture's own size, when it
 // was decoded smaller: the fitted size is the one of that size.
 PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha = false,

@@ -62,6 +62,8 @@ QString lockName(const QByteArray &header)
 
 } // namespace
 
+Q_DECLARE_METATYPE(DisplayOptions)
+
 class TestCli : public QObject
 {
     Q_OBJECT
@@ -91,6 +93,10 @@ private slots:
     void convertsAtBuildTimeFromCMake();
     void preparesPicturesForTheDisplay_data();
     void preparesPicturesForTheDisplay();
+    void shapesPicturesForTheScreen_data();
+    void shapesPicturesForTheScreen();
+    void decodesPhotosAsSmallAsTheirShapeAllows_data();
+    void decodesPhotosAsSmallAsTheirShapeAllows();
     void fitsPhotosDecodedSmaller_data();
     void fitsPhotosDecodedSmaller();
     void fitsEveryFormatToTheSameSize_data();
@@ -989,6 +995,31 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("invert with LVGL's palettes")
         << QStringList {"--format", "lvgl", "--lvgl-cf", "I4", "--invert", "a.png"}
         << "--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8";
+    QTest::newRow("cut of no size") << QStringList {"--crop", "1,2,0x5", "a.png"}
+                                    << "--crop : « 1,2,0x5 » n'est pas un rectangle X,Y,LARGEURxHAUTEUR (par "
+                                       "exemple 10,20,128x64)";
+    QTest::newRow("cut of a negative corner")
+        << QStringList {"--crop=-1,2,3x5", "a.png"}
+        << "--crop : « -1,2,3x5 » n'est pas un rectangle X,Y,LARGEURxHAUTEUR (par exemple 10,20,128x64)";
+    QTest::newRow("turned by 45 degrees") << QStringList {"--rotate", "45", "a.png"}
+                                          << "--rotate : « 45 » n'est pas un quart de tour (90, 180 ou 270)";
+    QTest::newRow("mirrored across") << QStringList {"--flip", "x", "a.png"}
+                                     << "--flip : « x » inconnu (h ou v)";
+    QTest::newRow("fit mode without a fit")
+        << QStringList {"--fit-mode", "cover", "a.png"} << "--fit-mode ne s'emploie qu'avec --fit";
+    QTest::newRow("enlarged without a fit")
+        << QStringList {"--upscale", "a.png"} << "--upscale ne s'emploie qu'avec --fit";
+    QTest::newRow("unknown fit mode") << QStringList {"--fit", "9x9", "--fit-mode", "fill", "a.png"}
+                                      << "--fit-mode : « fill » inconnu (contain, cover ou stretch)";
+    QTest::newRow("gravity to nothing") << QStringList {"--fit", "9x9", "--gravity", "north", "a.png"}
+                                        << "--gravity ne s'emploie qu'avec --fit-mode cover ou --canvas";
+    QTest::newRow("unknown gravity") << QStringList {"--canvas", "9x9", "--gravity", "up", "a.png"}
+                                     << "--gravity : « up » inconnue (center, north, south, east, west, "
+                                        "north-east, north-west, south-east "
+                                        "ou south-west)";
+    QTest::newRow("canvas of no size")
+        << QStringList {"--canvas", "9x0", "a.png"}
+        << "--canvas : « 9x0 » n'est pas une taille LARGEURxHAUTEUR (par exemple 320x240)";
     QTest::newRow("threshold below 0") << QStringList {"--format", "xbm", "--threshold=-1", "a.png"}
                                        << "--threshold : « -1 » n'est pas un seuil de 0 à 255";
     QTest::newRow("invert in colour")
@@ -1429,6 +1460,206 @@ void TestCli::preparesPicturesForTheDisplay_data()
     QTest::newRow("background by name")
         << QStringList {"--background", "white"} << holes << onBackground(qRgb(255, 255, 255)) << false;
     QTest::newRow("black by default") << QStringList() << holes << onBackground(qRgb(0, 0, 0)) << false;
+}
+
+namespace {
+
+// The pixel of `picture` that lands at (x, y) once turned `quarterTurns` times clockwise.
+QRgb turnedPixel(const QImage &picture, int quarterTurns, int x, int y)
+{
+    const int w = picture.width(), h = picture.height();
+    switch (quarterTurns % 4) {
+    case 1:
+        return picture.pixel(y, h - 1 - x);
+    case 2:
+        return picture.pixel(w - 1 - x, h - 1 - y);
+    case 3:
+        return picture.pixel(w - 1 - y, x);
+    default:
+        return picture.pixel(x, y);
+    }
+}
+
+QImage turned(const QImage &picture, int quarterTurns)
+{
+    const QSize size = quarterTurns % 2 ? picture.size().transposed() : picture.size();
+    QImage result(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            result.setPixel(x, y, turnedPixel(picture, quarterTurns, x, y));
+    return result;
+}
+
+QImage mirroredBy(const QImage &picture, bool horizontally, bool vertically)
+{
+    QImage result(picture.size(), QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            result.setPixel(x, y,
+                            picture.pixel(horizontally ? picture.width() - 1 - x : x,
+                                          vertically ? picture.height() - 1 - y : y));
+    return result;
+}
+
+// `picture` on a black picture of `size`, its top left corner at `at`.
+QImage onBlack(const QImage &picture, QSize size, QPoint at)
+{
+    QImage result(size, QImage::Format_RGB32);
+    result.fill(qRgb(0, 0, 0));
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            if (picture.rect().contains(x - at.x(), y - at.y()))
+                result.setPixel(x, y, picture.pixel(x - at.x(), y - at.y()));
+    return result;
+}
+
+QImage smooth(const QImage &picture, QSize size)
+{
+    return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+void TestCli::shapesPicturesForTheScreen_data()
+{
+    QTest::addColumn<QImage>("source");
+    QTest::addColumn<DisplayOptions>("options");
+    QTest::addColumn<QImage>("expected");
+    // 7 x 5 and 40 x 20, every pixel of its own colour: a pixel out of place shows.
+    const QImage small = patternPicture(7, 5).convertToFormat(QImage::Format_RGB32);
+    const QImage wide = patternPicture(40, 20).convertToFormat(QImage::Format_RGB32);
+    const auto with = [](const std::function<void(DisplayOptions &)> &set) {
+        DisplayOptions options;
+        set(options);
+        return options;
+    };
+    QTest::newRow("cut") << small << with([](DisplayOptions &o) { o.crop = QRect(2, 1, 3, 4); })
+                         << small.copy(2, 1, 3, 4);
+    QTest::newRow("cut one pixel too wide")
+        << small << with([](DisplayOptions &o) { o.crop = QRect(1, 0, 7, 5); }) << QImage();
+    QTest::newRow("cut one pixel too low")
+        << small << with([](DisplayOptions &o) { o.crop = QRect(0, 1, 7, 5); }) << QImage();
+    QTest::newRow("cut at the corner, whole width")
+        << small << with([](DisplayOptions &o) { o.crop = QRect(0, 4, 7, 1); }) << small.copy(0, 4, 7, 1);
+    for (int turns = 1; turns < 4; ++turns)
+        QTest::addRow("turned %d degrees", turns * 90)
+            << small << with([turns](DisplayOptions &o) { o.rotation = turns * 90; }) << turned(small, turns);
+    QTest::newRow("mirrored left to right")
+        << small << with([](DisplayOptions &o) { o.flipHorizontal = true; })
+        << mirroredBy(small, true, false);
+    QTest::newRow("mirrored top to bottom")
+        << small << with([](DisplayOptions &o) { o.flipVertical = true; }) << mirroredBy(small, false, true);
+    QTest::newRow("cut, then turned, then mirrored") << small << with([](DisplayOptions &o) {
+        o.crop = QRect(1, 0, 5, 4);
+        o.rotation = 90;
+        o.flipVertical = true;
+    }) << mirroredBy(turned(small.copy(1, 0, 5, 4), 1), false, true);
+    QTest::newRow("stretched") << wide << with([](DisplayOptions &o) {
+        o.fit = QSize(10, 10);
+        o.fitMode = FitMode::Stretch;
+    }) << smooth(wide, QSize(10, 10));
+    QTest::newRow("covering, the middle kept") << wide << with([](DisplayOptions &o) {
+        o.fit = QSize(10, 10);
+        o.fitMode = FitMode::Cover;
+    }) << smooth(wide, QSize(20, 10)).copy(5, 0, 10, 10);
+    QTest::newRow("covering, the east kept") << wide << with([](DisplayOptions &o) {
+        o.fit = QSize(10, 10);
+        o.fitMode = FitMode::Cover;
+        o.gravity = Qt::AlignRight | Qt::AlignVCenter;
+    }) << smooth(wide, QSize(20, 10)).copy(10, 0, 10, 10);
+    QTest::newRow("covering a taller box, the north-west kept") << wide << with([](DisplayOptions &o) {
+        o.fit = QSize(9, 16);
+        o.fitMode = FitMode::Cover;
+        o.gravity = Qt::AlignLeft | Qt::AlignTop;
+    }) << smooth(wide, QSize(32, 16)).copy(0, 0, 9, 16);
+    QTest::newRow("covering, never enlarged: only cut") << small << with([](DisplayOptions &o) {
+        o.fit = QSize(5, 9);
+        o.fitMode = FitMode::Cover;
+    }) << small.copy(1, 0, 5, 5);
+    // 7 x 5 covering 14 x 14: 19.6 x 14, its width cut to 19 as fitting within cuts it.
+    QTest::newRow("covering, enlarged") << small << with([](DisplayOptions &o) {
+        o.fit = QSize(14, 14);
+        o.fitMode = FitMode::Cover;
+        o.upscale = true;
+    }) << smooth(small, QSize(19, 14)).copy(2, 0, 14, 14);
+    QTest::newRow("contained, never enlarged")
+        << small << with([](DisplayOptions &o) { o.fit = QSize(70, 70); }) << small;
+    QTest::newRow("contained, enlarged") << small << with([](DisplayOptions &o) {
+        o.fit = QSize(70, 70);
+        o.upscale = true;
+    }) << smooth(small, QSize(70, 50));
+    QTest::newRow("on a canvas, centred") << small << with([](DisplayOptions &o) { o.canvas = QSize(12, 8); })
+                                          << onBlack(small, QSize(12, 8), QPoint(2, 1));
+    QTest::newRow("on a canvas, south-east") << small << with([](DisplayOptions &o) {
+        o.canvas = QSize(12, 8);
+        o.gravity = Qt::AlignRight | Qt::AlignBottom;
+    }) << onBlack(small, QSize(12, 8), QPoint(5, 3));
+    QTest::newRow("on a smaller canvas, cut around the middle")
+        << small << with([](DisplayOptions &o) { o.canvas = QSize(4, 3); }) << small.copy(1, 1, 4, 3);
+    QTest::newRow("turned, fitted, then on a canvas") << wide << with([](DisplayOptions &o) {
+        o.rotation = 270;
+        o.fit = QSize(10, 10);
+        o.canvas = QSize(16, 12);
+    }) << onBlack(smooth(turned(wide, 3), QSize(5, 10)), QSize(16, 12), QPoint(5, 1));
+}
+
+void TestCli::shapesPicturesForTheScreen()
+{
+    QFETCH(QImage, source);
+    QFETCH(DisplayOptions, options);
+    QFETCH(QImage, expected);
+    if (expected.isNull()) { // a rectangle that leaves the picture
+        QVERIFY(geometryProblem(source.size(), options).contains("sort de l'image"));
+        return;
+    }
+    QCOMPARE(geometryProblem(source.size(), options), QString());
+    const QImage shaped = preparePicture(source, options).colours.convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shaped.size(), expected.size());
+    QCOMPARE(shaped, expected);
+}
+
+void TestCli::decodesPhotosAsSmallAsTheirShapeAllows_data()
+{
+    QTest::addColumn<DisplayOptions>("options");
+    QTest::addColumn<QSize>("decoded"); // of a 1600 x 800 JPEG
+    const auto with = [](const std::function<void(DisplayOptions &)> &set) {
+        DisplayOptions options;
+        set(options);
+        return options;
+    };
+    // Covering 100 x 100 takes 200 x 100: 1/4 is the smallest scale at least twice as large.
+    QTest::newRow("covering") << with([](DisplayOptions &o) {
+        o.fit = QSize(100, 100);
+        o.fitMode = FitMode::Cover;
+    }) << QSize(400, 200);
+    QTest::newRow("stretched") << with([](DisplayOptions &o) {
+        o.fit = QSize(100, 40);
+        o.fitMode = FitMode::Stretch;
+    }) << QSize(200, 100);
+    // Turned, 50 x 100 takes 100 x 50 of the picture as it is stored: 1/8.
+    QTest::newRow("turned") << with([](DisplayOptions &o) {
+        o.rotation = 90;
+        o.fit = QSize(50, 100);
+    }) << QSize(200, 100);
+    QTest::newRow("cut: decoded whole") << with([](DisplayOptions &o) {
+        o.crop = QRect(0, 0, 800, 800);
+        o.fit = QSize(50, 50);
+    }) << QSize(1600, 800);
+    QTest::newRow("enlarged: decoded whole") << with([](DisplayOptions &o) {
+        o.fit = QSize(3200, 3200);
+        o.upscale = true;
+    }) << QSize(1600, 800);
+}
+
+void TestCli::decodesPhotosAsSmallAsTheirShapeAllows()
+{
+    QFETCH(DisplayOptions, options);
+    QFETCH(QSize, decoded);
+    savePicture(patternPicture(1600, 800), path("photo.jpg"), "JPEG");
+    const DecodedPicture picture = decodePicture(path("photo.jpg"), options);
+    QCOMPARE(picture.status, DecodedPicture::Decoded);
+    QCOMPARE(picture.image.size(), decoded);
+    QCOMPARE(picture.fullSize, QSize(1600, 800));
 }
 
 void TestCli::preparesPicturesForTheDisplay()
@@ -2279,6 +2510,16 @@ void TestCli::takesPaletteFiles_data()
     QTest::newRow("GIMP component above 255")
         << "index4" << QByteArray("GIMP Palette\n0 0 0\n256 0 0 Too red\n") << QVector<QRgb>()
         << "--palette : FILE, ligne 3 : « 256 0 0 Too red » a une composante au-delà de 255";
+    QTest::newRow("GIMP blue above 255")
+        << "index4" << QByteArray("GIMP Palette\n0 0 256 Too blue\n") << QVector<QRgb>()
+        << "--palette : FILE, ligne 2 : « 0 0 256 Too blue » a une composante au-delà de 255";
+    // A palette file of 1 MiB at most: exactly that is read, a byte more refused.
+    const QByteArray padding = "#ff0000\n";
+    QByteArray mebibyte = padding + QByteArray((1 << 20) - padding.size() - 1, '#') + '\n';
+    QTest::newRow("1 MiB of comments") << "index4" << mebibyte << QVector<QRgb> {red} << QString();
+    QTest::newRow("1 MiB and a byte")
+        << "index4" << mebibyte + '\n'
+        << QVector<QRgb>() << "--palette : FILE : fichier trop grand pour une palette";
     QTest::newRow("GIMP, two numbers")
         << "index4" << QByteArray("GIMP Palette\n12 34\n") << QVector<QRgb>()
         << "--palette : FILE, ligne 2 : « 12 34 » n'est pas une couleur R V B (trois nombres de 0 à 255)";

@@ -31,6 +31,7 @@ private:
     {
         QByteArray expected;
         QByteArray printing;
+        QByteArray firstArray; // the name of the header's first array
     };
     // Writes the files of the picture whose array is `name`: a row's format ("bmp", "lvgl8"...)
     // and its options ("rgb565 mask", "lvgl 9.0", "lvgl big-endian"...).
@@ -90,7 +91,8 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
         qFatal("%s not written", name.constData());
 
     if (!format)
-        return {name + ' ' + readFile(paths.bmp).toHex() + '\n', dumpLine(name, name, "sizeof " + name)};
+        return {name + ' ' + readFile(paths.bmp).toHex() + '\n', dumpLine(name, name, "sizeof " + name),
+                name};
     const QByteArray sized
         = name + ' ' + QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height());
     if (lvgl) {
@@ -98,7 +100,8 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
         Written written {sized + " cf 1",
                          "    printf(\"" + name + " %ux%u cf %d\", (unsigned)" + name
                              + ".header.w, (unsigned)" + name + ".header.h, " + name + ".header.cf == "
-                             + (lvgl8 ? "LV_IMG_CF_TRUE_COLOR" : "LV_COLOR_FORMAT_RGB565") + ");\n"};
+                             + (lvgl8 ? "LV_IMG_CF_TRUE_COLOR" : "LV_COLOR_FORMAT_RGB565") + ");\n",
+                         name};
         if (!lvgl8) {
             written.expected += " magic 1 stride " + QByteArray::number(2 * size.width()) + " flags "
                 + (options.compression == EncodingOptions::Rle ? "8" : "0");
@@ -112,7 +115,8 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
         return written;
     }
     Written written {sized + '\n',
-                     "    printf(\"" + name + " %dx%d\\n\", " + name + "_width, " + name + "_height);\n"};
+                     "    printf(\"" + name + " %dx%d\\n\", " + name + "_width, " + name + "_height);\n",
+                     encoded.header.arrays.first().name};
     for (const CArray &array : encoded.header.arrays) {
         written.expected += array.name + ' ' + array.data.toHex() + '\n';
         written.printing += dumpLine(array.name, array.name, "sizeof " + array.name);
@@ -127,8 +131,14 @@ void TestHeaders::compileEverywhere_data()
     QTest::addColumn<QString>("use"); // alone, together, two files, split
     QTest::addColumn<QSize>("size");
 
-    const QStringList formats = {"bmp",   "rgb565 mask", "mono",   "xbm",  "pages", "gray8",
-                                 "gray4", "index4",      "index8", "lvgl", "lvgl8"};
+    // The window's format and every display format, LVGL in both versions.
+    QStringList formats = {"bmp"};
+    for (const DisplayFormat &format : displayFormats()) {
+        const QString name = QString::fromLatin1(format.name);
+        formats << (name == "rgb565"     ? QStringList {"rgb565 mask"}
+                        : name == "lvgl" ? QStringList {"lvgl", "lvgl8"}
+                                         : QStringList {name});
+    }
     const auto row
         = [](const QString &variant, const QString &standard, const QString &use, QSize size = QSize(13, 6)) {
               QTest::newRow(qPrintable(variant + ", " + standard + ", " + use))
@@ -208,7 +218,9 @@ void TestHeaders::compileEverywhere()
                                                     : "#include \"lvgl.h\"\nLV_IMAGE_DECLARE(first);\n";
     writeFile(path("other.c"),
               declaration + "int other(void);\nint other(void)\n{\n    return "
-                  + (lvgl ? "(int)(first.data_size * 0)" : "(int)(first[0] * 0)") + ";\n}\n");
+                  + (lvgl ? QByteArray("(int)(first.data_size * 0)")
+                          : "(int)(" + written[0].firstArray + "[0] * 0)")
+                  + ";\n}\n");
     QStringList sources = {path("main.c")};
     if (twoFiles)
         sources << path("other.c");

@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "picture_format.h"
 #include "picturesupport.h"
 #include "testsupport.h"
 #include "windowtestsupport.h"
@@ -45,6 +46,8 @@ private slots:
     void givesTheSameBytesWhateverFreshMemoryHolds();
     void survivesReadersThatMisbehave_data();
     void survivesReadersThatMisbehave();
+    void namesReadersFromTheirSignatures_data();
+    void namesReadersFromTheirSignatures();
 
 private:
     enum Outcome { Refused, Converted, Incomplete };
@@ -270,6 +273,22 @@ void TestBadInput::refusesOrConvertsExactly_data()
     QTest::newRow("accents") << "été à Noël.png" << picture(QImage::Format_RGB32) << int(Converted);
     QTest::newRow("non-Latin letters")
         << "фото 写真 صورة.png" << picture(QImage::Format_RGB32) << int(Converted);
+    // A palette of all 256 colours, and one of 2, handed back by a reader run apart.
+    for (const int colours : {256, 2}) {
+        QTest::addRow("TIFF of a palette of %d colours", colours)
+            << QString("palette%1.tiff").arg(colours) << Maker([colours](const QString &path) {
+                   QImage indexed(17, 9, QImage::Format_Indexed8);
+                   QVector<QRgb> table;
+                   for (int i = 0; i < colours; ++i)
+                       table << qRgb(i, 255 - i, (i * 7) & 0xff);
+                   indexed.setColorTable(table);
+                   for (int y = 0; y < 9; ++y)
+                       for (int x = 0; x < 17; ++x)
+                           indexed.setPixel(x, y, (x * 9 + y) % colours);
+                   indexed.save(path, "TIFF");
+               })
+            << int(Converted);
+    }
     // Containers whose reader takes their merged picture, the first in a ZIP archive.
     for (const auto &container :
          {std::pair {"ora", "image/openraster"}, std::pair {"kra", "application/x-krita"}}) {
@@ -708,6 +727,86 @@ void TestBadInput::survivesReadersThatMisbehave()
     QVERIFY2(printed.contains("box: Cette image est illisible ou trop coûteuse à décoder.\nrefused\n"),
              printed.constData());
     QVERIFY(entryNames(m_dir->filePath("out")).isEmpty());
+}
+
+void TestBadInput::namesReadersFromTheirSignatures_data()
+{
+    QTest::addColumn<QByteArray>("head"); // a file's first bytes
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format"); // empty: every reader is asked
+    const auto hex = [](const char *digits) { return QByteArray::fromHex(digits); };
+    const auto row
+        = [](const char *tag, const QByteArray &head, const char *format, const QString &name = "f") {
+              QTest::newRow(tag) << head << name << QByteArray(format);
+          };
+    row("PNG", hex("89504e470d0a1a0a0000"), "png");
+    row("PNG, one byte wrong", hex("89504e470d0a1a0b0000"), "");
+    row("JPEG", hex("ffd8ffe0"), "jpeg");
+    row("GIF87a", "GIF87a..", "gif");
+    row("GIF89a", "GIF89a..", "gif");
+    row("BMP", "BM6\x10", "bmp");
+    row("ICO of one picture", hex("000001000100"), "ico");
+    row("CUR of two pictures", hex("000002000200"), "cur");
+    row("icon directory of no picture: not an icon", hex("000001000000"), "");
+    // An uncompressed true-colour TGA starts as a cursor of no picture would.
+    row("TGA, by its suffix", hex("000002000000000000000000"), "tga", "picture.tga");
+    row("TGA, by its suffix in capitals", hex("000002000000000000000000"), "tga", "PICTURE.TGA");
+    row("TGA without its suffix", hex("000002000000000000000000"), "", "picture.img");
+    row("WBMP, by its suffix", hex("00000a0a"), "wbmp", "p.wbmp");
+    row("PBM", "P1\n", "pbm");
+    row("PBM, binary", "P4 ", "pbm");
+    row("PGM", "P2\t", "pgm");
+    row("PGM, binary", "P5\r", "pgm");
+    row("PPM", "P3 ", "ppm");
+    row("PPM, binary", "P6\n", "ppm");
+    row("P7 is no anymap of Qt's", "P7\n", "");
+    row("P6 then a digit", "P66", "");
+    row("XPM", "/* XPM */", "xpm");
+    row("XBM", "#define w 8", "xbm");
+    row("TIFF, little-endian", hex("49492a00"), "tiff");
+    row("TIFF, big-endian", hex("4d4d002a"), "tiff");
+    row("BigTIFF", hex("49492b00"), "tiff");
+    row("WebP", QByteArray("RIFF\x10\0\0\0WEBPVP8 ", 16), "webp");
+    row("animated cursor", QByteArray("RIFF\x10\0\0\0ACONanih", 16), "ani");
+    row("RIFF of sound", QByteArray("RIFF\x10\0\0\0WAVEfmt ", 16), "");
+    row("Radiance HDR", "#?RADIANCE\n", "hdr");
+    row("Radiance HDR, RGBE", "#?RGBE\n", "hdr");
+    row("PSD", "8BPS\0\1", "psd");
+    row("XCF", "gimp xcf v011", "xcf");
+    row("JPEG XL codestream", hex("ff0a"), "jxl");
+    row("JPEG XL container", hex("0000000c4a584c200d0a870a"), "jxl");
+    row("OpenEXR", hex("762f3101"), "exr");
+    row("MNG", hex("8a4d4e470d0a1a0a"), "mng");
+    row("ICNS", "icns", "icns");
+    row("SGI", hex("01da0001"), "rgb");
+    row("Sun raster", hex("59a66a95"), "ras");
+    row("Softimage", hex("5380f634"), "pic");
+    row("QOI", "qoif", "qoi");
+    row("DDS", "DDS |", "dds");
+    row("JPEG 2000", hex("0000000c6a5020200d0a870a"), "jp2");
+    row("EPS", "%!PS-Adobe-3.0 EPSF", "eps");
+    row("EPS with a preview", hex("c5d0d3c6"), "eps");
+    row("Krita", "PK\3\4" + QByteArray(26, '\0') + "mimetypeapplication/x-krita", "kra");
+    row("OpenRaster", "PK\3\4" + QByteArray(26, '\0') + "mimetypeimage/openraster", "ora");
+    row("ZIP of something else", "PK\3\4" + QByteArray(26, '\0') + "mimetypetext/plain", "");
+    row("HEIC", hex("00000018") + "ftypheic", "heif");
+    row("HEIF image", hex("00000018") + "ftypmif1", "heif");
+    row("AVIF", hex("0000001c") + "ftypavif", "avif");
+    row("MP4 video", hex("00000018") + "ftypisom", "");
+    for (int version : {0, 2, 3, 4, 5})
+        row(qPrintable(QString("PCX version %1").arg(version)), hex("0a") + char(version) + hex("0108"),
+            "pcx"); // its manufacturer, its version, run-length encoding, 8 bits
+    row("PCX of a version that never was", hex("0a010108"), "");
+    row("PCX of 3 bits", hex("0a050103"), "");
+    row("too short for any", "B", "");
+}
+
+void TestBadInput::namesReadersFromTheirSignatures()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    QCOMPARE(pictureFormatOf(head, name), format);
 }
 
 QTEST_MAIN(TestBadInput)

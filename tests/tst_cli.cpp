@@ -1149,6 +1149,8 @@ void TestCli::namesAndPlacesArrays_data()
     row("a dash, a JPEG", {}, "splash-screen.jpg", "const unsigned char splash_screen[");
     row("two dots", {}, "my.logo.png", "const unsigned char my_logo[");
     row("a leading digit", {}, "8x8.png", "const unsigned char _8x8[");
+    row("a leading 0", {}, "0start.png", "const unsigned char _0start[");
+    row("a leading 9", {}, "9lives.png", "const unsigned char _9lives[");
     row("no extension", {}, "logo", "const unsigned char logo[");
     row("not ASCII: a _ a byte", {}, "café.png", "const unsigned char caf__[");
     row("--name", {"-n", "splash"}, "my icon.png", "const unsigned char splash[");

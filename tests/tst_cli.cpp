@@ -1095,7 +1095,9 @@ void TestCli::answersUsageErrors_data()
            "tableau avec --name";
     const QString builtIn
         = "le nom « %1 » est celui d'une fonction de la bibliothèque C que le compilateur connaît";
-    for (const char *function : {"memcpy", "abs", "malloc", "exit", "sin", "sqrtf"})
+    for (const char *function :
+         {"memcpy", "abs", "malloc", "exit", "sin", "sqrtf", "index", "rindex", "bzero", "isascii", "toascii",
+          "gettext", "strdup", "ffs", "alloca", "cabsf"})
         QTest::newRow(function) << QStringList {"-n", function, "a.png"}
                                 << "--name : " + builtIn.arg(function);
     QTest::newRow("a name after a built-in") << QStringList {"printf.png"}
@@ -1904,6 +1906,8 @@ void TestCli::encodesForSmallDisplays_data()
         << QStringList {"--format", "mono", "--stride-align", "2"} << picture.scaled(16, 6);
     QTest::newRow("mono, 17 pixels, rows of 4 bytes")
         << QStringList {"--format", "mono", "--stride-align", "2"} << picture.scaled(17, 6);
+    QTest::newRow("mono, aligned to 1024, the most")
+        << QStringList {"--format", "mono", "--stride-align", "1024"} << picture.copy(0, 0, 13, 2);
     QTest::newRow("xbm, aligned to 3") << QStringList {"--format", "xbm", "--stride-align", "3"} << picture;
     QTest::newRow("pages, aligned to 4")
         << QStringList {"--format", "pages", "--stride-align", "4"} << picture;

@@ -3,6 +3,7 @@
 #include "decoded_size.h"
 #include "fresh_memory.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -67,7 +68,9 @@ QString programToStart()
     const std::lock_guard<std::mutex> lock(programLock);
     if (!decoderProgram().isEmpty())
         return decoderProgram();
-    return QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    const QString running = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    return running.isEmpty() && QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
+                                                             : running;
 }
 
 bool writeAll(int fd, const void *data, size_t size)

@@ -822,9 +822,9 @@ void TestCli::waitsBoundedlyForLocksItCannotJudge()
              return true;
          },
          true},
-        {"another host's",
-         [](const QString &lock) {
-             writeFile(lock, "1\nquillon-convert\nelsewhere.invalid\n");
+        {"another host's, a number dead here",
+         [&](const QString &lock) {
+             writeFile(lock, deadPid + "\nquillon-convert\nelsewhere.invalid\n");
              return true;
          },
          true},
@@ -853,9 +853,14 @@ void TestCli::waitsBoundedlyForLocksItCannotJudge()
         QVERIFY2(locks[i].make(folder + "/" + lockName("photo.h")), locks[i].name);
         runs[i].start(QUILLON_CONVERT, {"-o", folder, path("photo.png")});
     }
+    // The stated time is waited, not less: those runs are still waiting after half of it.
+    QTest::qWait(5000);
+    for (int i = 0; i < count; ++i)
+        QVERIFY2(runs[i].state() == (locks[i].waited ? QProcess::Running : QProcess::NotRunning),
+                 locks[i].name);
     for (int i = 0; i < count; ++i) {
         const QString folder = path(QString("lock%1").arg(i));
-        QVERIFY2(runs[i].waitForFinished(60000), locks[i].name);
+        QVERIFY2(runs[i].state() == QProcess::NotRunning || runs[i].waitForFinished(60000), locks[i].name);
         QCOMPARE(runs[i].exitCode(), 0);
         QCOMPARE(QString::fromUtf8(runs[i].readAllStandardError()),
                  locks[i].waited ? "quillon-convert: " + path("photo.png") + " : le verrou " + folder + "/"

@@ -792,6 +792,7 @@ void TestBadInput::namesReadersFromTheirSignatures_data()
     row("HEIC", hex("00000018") + "ftypheic", "heif");
     row("HEIF image", hex("00000018") + "ftypmif1", "heif");
     row("AVIF", hex("0000001c") + "ftypavif", "avif");
+    row("AVIF sequence", hex("0000001c") + "ftypavis", "avif");
     row("MP4 video", hex("00000018") + "ftypisom", "");
     for (int version : {0, 2, 3, 4, 5})
         row(qPrintable(QString("PCX version %1").arg(version)), hex("0a") + char(version) + hex("0108"),

@@ -1447,6 +1447,9 @@ void TestCli::preparesPicturesForTheDisplay_data()
     QTest::newRow("nearly transparent, mask kept, fitted")
         << QStringList {"--alpha", "mask", "--fit", "3x2"} << filled(qRgba(200, 100, 40, 3), 6, 4)
         << filled(qRgb(200, 100, 40), 3, 2) << false;
+    QTest::newRow("translucent, mask kept, on blue")
+        << QStringList {"--alpha", "mask", "--background", "#0000ff"} << filled(qRgba(255, 0, 0, 200), 3, 2)
+        << filled(qRgb(200, 0, 55), 3, 2) << false;
     QTest::newRow("translucent on black")
         << QStringList {"--background", "black"} << halfRed << filled(qRgb(128, 0, 0), 3, 2) << false;
     QTest::newRow("translucent on nearly black")
@@ -2153,6 +2156,7 @@ void TestCli::drawsAsItsCommentSays_data()
         QTest::newRow(qPrintable(QString("%1, rows of 8 bytes").arg(format)))
             << QStringList {"--format", format, "--stride-align", "8"};
     row("pages in flash, rows of 8 bytes", {"--format", "pages", "--progmem", "--stride-align", "8"});
+    row("pages, rows of 2 bytes", {"--format", "pages", "--stride-align", "2"});
     row("rgb565, key colour, rows of 8 bytes",
         {"--format", "rgb565", "--transparent", "#102030", "--stride-align", "8"});
     row("rgb565, mask, rows of 8 bytes", {"--format", "rgb565", "--alpha", "mask", "--stride-align", "8"});
@@ -2391,6 +2395,10 @@ void TestCli::encodesForEpaperPanels_data()
         << QByteArray("epd-bw-red") << QSize(16, 7) << forRed << onRed;
     QTest::newRow("black, white and red, 17 x 2")
         << QByteArray("epd-bw-red") << QSize(17, 2) << forRed << onRed;
+    // A colour as near white as black goes to the first of the panel's colours, white.
+    QTest::newRow("a tie between white and black")
+        << QByteArray("epd-bw-red") << QSize(3, 2) << QVector<QRgb> {qRgb(9, 158, 185)}
+        << QVector<QRgb> {white};
     // Green is light enough to go to yellow; red is too dark for it.
     const QVector<QRgb> forYellow
         = {white, black, yellow, qRgb(250, 220, 20), green, red, blue, qRgb(200, 200, 200)};

@@ -159,6 +159,7 @@ void TestHeaders::compileEverywhere_data()
     for (const char *standard : {"c99", "c++20"}) {
         row("bmp progmem", standard, "alone");
         row("bmp progmem", standard, "together");
+        row("bmp progmem", standard, "split");
         row("rgb565 transparent", standard, "alone");
         row("lvgl 9.0", standard, "split");
         row("lvgl 9.2", standard, "two files");

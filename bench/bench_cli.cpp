@@ -57,8 +57,9 @@ int main(int argc, char *argv[])
         qFatal("cannot write %s", qPrintable(icon));
     const double helpSeconds
         = Bench::bestSeconds(20, [&] { Bench::runCommand(QUILLON_CONVERT, {"--help"}, "/dev/null"); });
-    const double iconSeconds = Bench::bestSeconds(
-        20, [&] { Bench::runCommand(QUILLON_CONVERT, {"--force", "-o", dir.filePath("quillon"), icon}); });
+    const double iconSeconds = Bench::bestSeconds(20, [&] {
+        Bench::runCommand(QUILLON_CONVERT, {"--force", "-o", dir.filePath("quillon"), icon});
+    });
     std::printf("  --help %.1f ms, a 32 x 32 PNG %.1f ms\n", helpSeconds * 1e3, iconSeconds * 1e3);
     Bench::reportGoal("32 x 32 PNG job time above --help, ms", (iconSeconds - helpSeconds) * 1e3, 12, false);
 

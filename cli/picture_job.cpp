@@ -370,8 +370,8 @@ PictureOutcome runPictureJob(const PictureJob &job)
     }
     if (job.interrupted && job.interrupted->load())
         return interruptedOutcome();
-    const QString shapeProblem = geometryProblem(
-        decoded.fullSize.isValid() ? decoded.fullSize : decoded.image.size(), job.display);
+    const QString shapeProblem
+        = geometryProblem(decoded.fullSize.isValid() ? decoded.fullSize : decoded.image.size(), job.display);
     if (!shapeProblem.isEmpty())
         return failed(shapeProblem);
 

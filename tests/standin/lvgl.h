@@ -24,24 +24,45 @@
 
 enum { LV_IMAGE_FLAGS_COMPRESSED = 0x0008 };
 typedef enum {
-    LV_COLOR_FORMAT_L8 = 0x06, LV_COLOR_FORMAT_I1 = 0x07, LV_COLOR_FORMAT_I2 = 0x08, LV_COLOR_FORMAT_I4 = 0x09,
-    LV_COLOR_FORMAT_I8 = 0x0A, LV_COLOR_FORMAT_A8 = 0x0E, LV_COLOR_FORMAT_RGB888 = 0x0F,
-    LV_COLOR_FORMAT_ARGB8888 = 0x10, LV_COLOR_FORMAT_XRGB8888 = 0x11, LV_COLOR_FORMAT_RGB565 = 0x12,
-    LV_COLOR_FORMAT_RGB565A8 = 0x14, LV_COLOR_FORMAT_RGB565_SWAPPED = 0x1B
+    LV_COLOR_FORMAT_L8 = 0x06,
+    LV_COLOR_FORMAT_I1 = 0x07,
+    LV_COLOR_FORMAT_I2 = 0x08,
+    LV_COLOR_FORMAT_I4 = 0x09,
+    LV_COLOR_FORMAT_I8 = 0x0A,
+    LV_COLOR_FORMAT_A8 = 0x0E,
+    LV_COLOR_FORMAT_RGB888 = 0x0F,
+    LV_COLOR_FORMAT_ARGB8888 = 0x10,
+    LV_COLOR_FORMAT_XRGB8888 = 0x11,
+    LV_COLOR_FORMAT_RGB565 = 0x12,
+    LV_COLOR_FORMAT_RGB565A8 = 0x14,
+    LV_COLOR_FORMAT_RGB565_SWAPPED = 0x1B
 } lv_color_format_t;
 
 #if LV_BIG_ENDIAN_SYSTEM
-typedef struct {
-    uint32_t reserved_2 : 16; uint32_t stride : 16; uint32_t h : 16; uint32_t w : 16;
-    uint32_t flags : 16; uint32_t cf : 8; uint32_t magic : 8;
+typedef struct
+{
+    uint32_t reserved_2 : 16;
+    uint32_t stride : 16;
+    uint32_t h : 16;
+    uint32_t w : 16;
+    uint32_t flags : 16;
+    uint32_t cf : 8;
+    uint32_t magic : 8;
 } lv_image_header_t;
 #else
-typedef struct {
-    uint32_t magic : 8; uint32_t cf : 8; uint32_t flags : 16;
-    uint32_t w : 16; uint32_t h : 16; uint32_t stride : 16; uint32_t reserved_2 : 16;
+typedef struct
+{
+    uint32_t magic : 8;
+    uint32_t cf : 8;
+    uint32_t flags : 16;
+    uint32_t w : 16;
+    uint32_t h : 16;
+    uint32_t stride : 16;
+    uint32_t reserved_2 : 16;
 } lv_image_header_t;
 #endif
-typedef struct {
+typedef struct
+{
     lv_image_header_t header;
     uint32_t data_size;
     const uint8_t *data;
@@ -55,21 +76,36 @@ typedef struct {
 #define LV_IMAGE_DECLARE(var_name) extern const lv_image_dsc_t var_name
 
 enum {
-    LV_IMG_CF_TRUE_COLOR = 4, LV_IMG_CF_TRUE_COLOR_ALPHA = 5, LV_IMG_CF_INDEXED_1BIT = 7,
-    LV_IMG_CF_INDEXED_2BIT = 8, LV_IMG_CF_INDEXED_4BIT = 9, LV_IMG_CF_INDEXED_8BIT = 10,
+    LV_IMG_CF_TRUE_COLOR = 4,
+    LV_IMG_CF_TRUE_COLOR_ALPHA = 5,
+    LV_IMG_CF_INDEXED_1BIT = 7,
+    LV_IMG_CF_INDEXED_2BIT = 8,
+    LV_IMG_CF_INDEXED_4BIT = 9,
+    LV_IMG_CF_INDEXED_8BIT = 10,
     LV_IMG_CF_ALPHA_8BIT = 14
 };
 typedef uint8_t lv_img_cf_t;
 #if LV_BIG_ENDIAN_SYSTEM
-typedef struct {
-    uint32_t h : 11; uint32_t w : 11; uint32_t reserved : 2; uint32_t always_zero : 3; uint32_t cf : 5;
+typedef struct
+{
+    uint32_t h : 11;
+    uint32_t w : 11;
+    uint32_t reserved : 2;
+    uint32_t always_zero : 3;
+    uint32_t cf : 5;
 } lv_img_header_t;
 #else
-typedef struct {
-    uint32_t cf : 5; uint32_t always_zero : 3; uint32_t reserved : 2; uint32_t w : 11; uint32_t h : 11;
+typedef struct
+{
+    uint32_t cf : 5;
+    uint32_t always_zero : 3;
+    uint32_t reserved : 2;
+    uint32_t w : 11;
+    uint32_t h : 11;
 } lv_img_header_t;
 #endif
-typedef struct {
+typedef struct
+{
     lv_img_header_t header;
     uint32_t data_size;
     const uint8_t *data;

@@ -1,7 +1,6 @@
 #include "child_decoder.h"
 
 #include "decoded_size.h"
-#include "fresh_memory.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -355,12 +354,9 @@ int runDecoderChild(int argc, char **argv)
     ::sigaction(SIGTERM, &endGroup, nullptr);
 
     const QByteArray format = argv[2];
-    DecodedPicture decoded;
-    {
-        const FreshMemoryFill fill(childMemoryFill);
-        decoded = decodeInProcess(QStringLiteral("/proc/self/fd/0"), format, DisplayOptions(),
-                                  FreshMemoryCheck::None);
-    }
+    // Its fresh memory is filled from the start, by the tunables its parent set.
+    const DecodedPicture decoded = decodeInProcess(QStringLiteral("/proc/self/fd/0"), format,
+                                                   DisplayOptions(), FreshMemoryCheck::None);
     const QImage &image = decoded.image;
     PictureHeader header {};
     header.magic = headerMagic;

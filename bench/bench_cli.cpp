@@ -5,7 +5,8 @@
 
 #include "benchsupport.h"
 #include "child_decoder.h"
-#include "conversion.h"
+#include "output_files.h"
+#include "picture_decoding.h"
 #include "display_formats.h"
 #include "display_preparation.h"
 

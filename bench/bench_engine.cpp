@@ -10,7 +10,7 @@
 
 #include "atomic_file_writer.h"
 #include "benchsupport.h"
-#include "c_header.h"
+#include "display_header.h"
 
 #include <QCoreApplication>
 #include <QFile>

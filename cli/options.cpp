@@ -1,6 +1,6 @@
 #include "options.h"
 
-#include "c_header.h"
+#include "display_header.h"
 #include "lvgl_format.h"
 #include "output_paths.h"
 #include "palette.h"

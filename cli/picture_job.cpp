@@ -1,7 +1,8 @@
 #include "picture_job.h"
 
 #include "atomic_file_writer.h"
-#include "conversion.h"
+#include "output_files.h"
+#include "picture_decoding.h"
 #include "qimage16.h"
 
 #include <QCryptographicHash>

@@ -1,7 +1,7 @@
 #include "header_generator.h"
 
 #include "atomic_file_writer.h"
-#include "c_header.h"
+#include "display_header.h"
 #include "product.h"
 
 #include <QFile>

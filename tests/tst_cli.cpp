@@ -1,4 +1,5 @@
-#include "conversion.h"
+#include "output_files.h"
+#include "picture_decoding.h"
 #include "display_formats.h"
 #include "display_preparation.h"
 #include "lvgl_format.h"

@@ -1,4 +1,5 @@
-#include "conversion.h"
+#include "output_files.h"
+#include "picture_decoding.h"
 #include "display_formats.h"
 #include "picturesupport.h"
 #include "qimage16.h"

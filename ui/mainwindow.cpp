@@ -1,7 +1,8 @@
 #include "mainwindow.h"
 
 #include "about_text.h"
-#include "conversion.h"
+#include "output_files.h"
+#include "picture_decoding.h"
 #include "mainwindow_form.h"
 #include "product.h"
 

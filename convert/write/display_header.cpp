@@ -1,4 +1,4 @@
-#include "c_header.h"
+#include "display_header.h"
 
 #include "atomic_file_writer.h"
 #include "header_generator.h"

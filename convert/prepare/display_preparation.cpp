@@ -261,3 +261,8 @@ QImage prepareForDisplay(QImage picture, const DisplayOptions &options)
 {
     return reduceTo565(preparePicture(std::move(picture), options).colours, options.dither);
 }
+
+QImage toRgb565(QImage picture)
+{
+    return prepareForDisplay(std::move(picture), DisplayOptions());
+}

@@ -1,19 +1,15 @@
 #pragma once
 
-#include "c_header.h"
 #include "display_preparation.h"
-#include "header_generator.h"
-#include "output_paths.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
 #include <atomic>
 
-class QImage16;
-
-// The steps of a conversion that the window and any other front end share, so that they cannot
-// drift apart: decode the source picture, reduce it to 5-6-5, write the BMP file and the header.
+// The first step of a conversion, shared by the window and any other front end so that they
+// cannot drift apart: the source picture decoded, or why it is refused.
 
 // Pictures whose decoding would take more than 256 MiB are refused before they are decoded: a
 // small compressed file can otherwise claim gigabytes of memory, and its output files with it.
@@ -69,44 +65,3 @@ enum class FreshMemoryCheck { None, DecodeAgain };
 // Decodes the picture in this process with the reader named.
 DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format,
                                const DisplayOptions &display, FreshMemoryCheck check);
-
-// The picture as 16-bit 5-6-5 pixels. Colours are taken as a display shows them: a picture with
-// an alpha channel is first blended onto black (premultiplied), as QPixmap does, so fully
-// transparent areas come out black. A picture that is not shared is converted in place.
-QImage toRgb565(QImage picture);
-
-// What a conversion writes besides the BMP file.
-struct OutputRequest
-{
-    // The header that holds the BMP file's bytes; with `split`, the C file of a split pair is
-    // written too, for the BMP file's bytes or the pixel arrays.
-    HeaderOptions header;
-    const CHeader *pixels = nullptr; // when given, the header holds these arrays instead
-    const QImage *preview = nullptr; // when given, also written as a PNG file
-    // Polled while writing: once it is not 0, nothing is committed and the files are abandoned.
-    const std::atomic<int> *interrupted = nullptr;
-    // The temporary files' names, before six random characters; by default each target's path.
-    QString temporaryPrefix;
-    // When given, the renames that replace the files are listed there, on the disk, before the
-    // first of them, and the list is removed after the last: a run killed in between leaves it
-    // for finishPendingReplacements(). Only a caller that holds the files' lock may give one.
-    QString journal;
-    // Outputs that are symbolic links are replaced themselves, not the files they name.
-    bool replaceLinks = false;
-};
-
-// Writes the BMP file, the header and the preview when asked, and replaces the earlier ones only
-// once every one of them is written completely and on the disk: then they are committed one
-// right after the other, so that a failure or an interruption leaves the earlier files or the
-// new ones, never a mix and never a temporary file. A header of the BMP file's bytes is made
-// from the very bytes written to the BMP file, never read back from the disk. On failure,
-// `systemError` receives the system's error number (errno), or 0 when there is none.
-enum class WriteOutcome { Written, BmpFailed, HeaderFailed, SourceFailed, PreviewFailed, Interrupted };
-WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
-                              const OutputRequest &request = OutputRequest(), int *systemError = nullptr);
-
-// Completes the replacements that a journal left by writeOutputFiles() lists: each file still
-// waiting under its temporary name is put in its target's place, so that the outputs are the
-// new ones together. A journal cut short lists renames that never began: it is only removed.
-// Returns false, with the system's error number, when a rename failed; the journal then stays.
-bool finishPendingReplacements(const QString &journal, int *systemError = nullptr);

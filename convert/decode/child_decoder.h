@@ -1,6 +1,7 @@
 #pragma once
 
-#include "conversion.h"
+#include "output_files.h"
+#include "picture_decoding.h"
 
 #include <QByteArray>
 #include <QSize>

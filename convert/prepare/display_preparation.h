@@ -60,3 +60,8 @@ QSize fittedSize(QSize size, QSize bounds);
 
 // Both steps: the picture as 16-bit 5-6-5 pixels.
 QImage prepareForDisplay(QImage picture, const DisplayOptions &options);
+
+// The picture as 16-bit 5-6-5 pixels. Colours are taken as a display shows them: a picture with
+// an alpha channel is first blended onto black (premultiplied), as QPixmap does, so fully
+// transparent areas come out black. A picture that is not shared is converted in place.
+QImage toRgb565(QImage picture);

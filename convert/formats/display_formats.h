@@ -1,6 +1,6 @@
 #pragma once
 
-#include "c_header.h"
+#include "display_header.h"
 #include "display_preparation.h"
 
 #include <QColor>

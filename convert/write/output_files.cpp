@@ -1,194 +1,20 @@
-#include "conversion.h"
+#include "output_files.h"
 
 #include "atomic_file_writer.h"
-#include "child_decoder.h"
-#include "decoded_size.h"
-#include "display_preparation.h"
-#include "fresh_memory.h"
 #include "header_generator.h"
-#include "picture_completeness.h"
-#include "picture_format.h"
-#include "picture_source.h"
 #include "qimage16.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 
 #include <cerrno>
-#include <optional>
 #include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-// Decodes the source from its start into `image`, which the reader reuses when it is of the
-// size and format announced.
-bool readPicture(PictureSource &source, const QByteArray &format, QImage *image, QSize scaledSize = QSize())
-{
-    source.seek(0);
-    source.resetRanPastEnd();
-    QImageReader reader(&source, format);
-    reader.setAutoDetectImageFormat(false); // that reader only: the others' plugins stay unloaded
-    if (scaledSize.isValid())
-        reader.setScaledSize(scaledSize);
-    return reader.read(image) && !image->isNull();
-}
-
-// Whether the source decodes again to `image` under two fills of fresh memory, each byte the
-// other's complement: a reader that reads memory it never wrote gives two different pictures,
-// whatever fill the first decoding had (the process's own, or one that another thread set).
-bool decodesAlike(PictureSource &source, const QByteArray &format, const QImage &image, QSize scaledSize)
-{
-    for (int fillByte : {0x55, 0xaa}) {
-        const FreshMemoryFill fill(fillByte);
-        QImage again;
-        if (!readPicture(source, format, &again, scaledSize) || again != image)
-            return false;
-    }
-    return true;
-}
-
-DecodedPicture refused(DecodedPicture::Status status, int systemError = 0)
-{
-    return {status, QImage(), systemError, QSize()};
-}
-
-// Why the source cannot be opened as a regular file, if it cannot.
-std::optional<DecodedPicture> openRefusal(PictureSource &source)
-{
-    switch (source.openRegularFile()) {
-    case PictureSource::NotARegularFile:
-        return refused(DecodedPicture::NotAPicture);
-    case PictureSource::Unreadable:
-        return refused(DecodedPicture::Unreadable, source.systemError());
-    case PictureSource::Opened:
-        break;
-    }
-    return std::nullopt;
-}
-
-bool tooComplex(const DecodingCost &cost)
-{
-    return cost.scans > maxJpegScans || cost.scanBlocks > maxJpegScanBlocks;
-}
-
-// The size a JPEG of `size` is decoded at to be shaped as the options say: scaled down by the
-// largest of 8, 4 and 2 that keeps it at least twice the size it is scaled to (rounded up, as
-// libjpeg does); QSize() when it is best decoded whole.
-QSize jpegScaledSize(QSize size, const DisplayOptions &display)
-{
-    const QSize fitted = wholeScaledSize(size, display);
-    if (!fitted.isValid())
-        return QSize();
-    for (int denominator : {8, 4, 2}) {
-        const QSize scaled((size.width() + denominator - 1) / denominator,
-                           (size.height() + denominator - 1) / denominator);
-        if (scaled.width() >= 2 * fitted.width() && scaled.height() >= 2 * fitted.height())
-            return scaled;
-    }
-    return QSize();
-}
-
-} // namespace
-
-DecodedPicture decodePicture(const QString &filePath, QSize fitWithin, const std::atomic<int> *interrupted)
-{
-    DisplayOptions display;
-    display.fit = fitWithin;
-    return decodePicture(filePath, display, interrupted);
-}
-
-DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &display,
-                             const std::atomic<int> *interrupted)
-{
-    PictureSource source(filePath);
-    if (const std::optional<DecodedPicture> refusal = openRefusal(source))
-        return *refusal;
-    QByteArray format = pictureFormatOf(source.peek(pictureSignatureBytes), filePath);
-    if (format.isEmpty()) // a signature not known here: every reader is asked
-        format = QImageReader(&source).format();
-    if (format.isEmpty())
-        return refused(DecodedPicture::NotAPicture);
-    source.close();
-    if (!isQtOwnFormat(format))
-        return decodeInChild(filePath, format, interrupted);
-    return decodeInProcess(filePath, format, display, FreshMemoryCheck::DecodeAgain);
-}
-
-DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format,
-                               const DisplayOptions &display, FreshMemoryCheck check)
-{
-    PictureSource source(filePath);
-    if (const std::optional<DecodedPicture> refusal = openRefusal(source))
-        return *refusal;
-
-    QImageReader reader(&source, format);
-    reader.setAutoDetectImageFormat(false);
-    const QSize announced = reader.size();
-    // A reader that could not read its header may announce any value at all.
-    QImage::Format pixelFormat = reader.imageFormat();
-    if (pixelFormat <= QImage::Format_Invalid || pixelFormat >= QImage::NImageFormats)
-        pixelFormat = QImage::Format_Invalid;
-    const QSize size(announced.width(), qAbs(announced.height())); // a top-down BMP's is negative
-    const QSize scaledSize = format == "jpeg" && size.isValid() ? jpegScaledSize(size, display) : QSize();
-    // A file that does not decode, or that a reader would fill in, may simply have been cut short:
-    // those that read nothing beyond a whole file asked for bytes it did not have; the others'
-    // files stop before their end.
-    const auto undecoded = [&] {
-        return (readsWithinTheFile(format) && source.ranPastEnd()) || !reachesItsEnd(format, &source)
-            ? refused(DecodedPicture::Truncated)
-            : refused(DecodedPicture::NotAPicture);
-    };
-    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source, scaledSize);
-    switch (cost.kind) {
-    case DecodingCost::Damaged:
-        return undecoded();
-    case DecodingCost::Known:
-        if (cost.bytes > maxDecodedBytes)
-            return refused(DecodedPicture::TooLarge);
-        if (tooComplex(cost))
-            return refused(DecodedPicture::TooComplex);
-        break;
-    case DecodingCost::Unknown:
-        break;
-    }
-
-    // Qt's readers decode into the image they are given when its size and format are the ones
-    // they announced (a top-down BMP's height counted positive; the icon reader, which makes its
-    // own, aside). Handing them a zero-filled one makes every pixel they leave unset black, or
-    // the palette's first colour.
-    QImage image;
-    if (size.isValid() && pixelFormat != QImage::Format_Invalid && format != "ico" && format != "cur") {
-        image = QImage(scaledSize.isValid() ? scaledSize : size, pixelFormat);
-        if (image.isNull())
-            return refused(DecodedPicture::TooLarge);
-        image.fill(0);
-    }
-    const uchar *const given = image.isNull() ? nullptr : image.constBits();
-    const bool read = readPicture(source, format, &image, scaledSize);
-    const DecodedPicture notRead = undecoded(); // readers keep what they could decode of a file cut short
-    if (!read || notRead.status == DecodedPicture::Truncated)
-        return notRead;
-    if (cost.kind == DecodingCost::Unknown
-        && decodedPictureBytes(image.size(), image.format()) > maxDecodedBytes)
-        return refused(DecodedPicture::TooLarge);
-    if (check == FreshMemoryCheck::DecodeAgain && image.constBits() != given && FreshMemoryFill::available()
-        && !decodesAlike(source, format, image, scaledSize))
-        return refused(DecodedPicture::NotAPicture);
-    const QSize fullSize = scaledSize.isValid() ? size : image.size();
-    return {DecodedPicture::Decoded, std::move(image), 0, fullSize};
-}
-
-QImage toRgb565(QImage picture)
-{
-    return prepareForDisplay(std::move(picture), DisplayOptions());
-}
 
 namespace {
 

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "display_header.h"
+#include "header_generator.h"
+#include "output_paths.h"
+
+#include <QImage>
+#include <QString>
+
+#include <atomic>
+
+class QImage16;
+
+// The last step of a conversion, shared by the window and any other front end: the BMP file, its
+// header or the pixel arrays, and the preview, replaced together.
+
+// What a conversion writes besides the BMP file.
+struct OutputRequest
+{
+    // The header that holds the BMP file's bytes; with `split`, the C file of a split pair is
+    // written too, for the BMP file's bytes or the pixel arrays.
+    HeaderOptions header;
+    const CHeader *pixels = nullptr; // when given, the header holds these arrays instead
+    const QImage *preview = nullptr; // when given, also written as a PNG file
+    // Polled while writing: once it is not 0, nothing is committed and the files are abandoned.
+    const std::atomic<int> *interrupted = nullptr;
+    // The temporary files' names, before six random characters; by default each target's path.
+    QString temporaryPrefix;
+    // When given, the renames that replace the files are listed there, on the disk, before the
+    // first of them, and the list is removed after the last: a run killed in between leaves it
+    // for finishPendingReplacements(). Only a caller that holds the files' lock may give one.
+    QString journal;
+    // Outputs that are symbolic links are replaced themselves, not the files they name.
+    bool replaceLinks = false;
+};
+
+// Writes the BMP file, the header and the preview when asked, and replaces the earlier ones only
+// once every one of them is written completely and on the disk: then they are committed one
+// right after the other, so that a failure or an interruption leaves the earlier files or the
+// new ones, never a mix and never a temporary file. A header of the BMP file's bytes is made
+// from the very bytes written to the BMP file, never read back from the disk. On failure,
+// `systemError` receives the system's error number (errno), or 0 when there is none.
+enum class WriteOutcome { Written, BmpFailed, HeaderFailed, SourceFailed, PreviewFailed, Interrupted };
+WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
+                              const OutputRequest &request = OutputRequest(), int *systemError = nullptr);
+
+// Completes the replacements that a journal left by writeOutputFiles() lists: each file still
+// waiting under its temporary name is put in its target's place, so that the outputs are the
+// new ones together. A journal cut short lists renames that never began: it is only removed.
+// Returns false, with the system's error number, when a rename failed; the journal then stays.
+bool finishPendingReplacements(const QString &journal, int *systemError = nullptr);

@@ -207,9 +207,11 @@ int main(int argc, char *argv[])
                         options.encoding,
                         options.preview,
                         &interruption,
+                        {},
                         {}});
         jobs.back().header.arrayName = options.arrayNames[i];
         jobs.back().encoding.arrayName = options.arrayNames[i];
+        jobs.back().frames = options.frames;
     }
     const QStringList overwrittenInputs = findOutputsThatAreInputs(jobs);
     if (!overwrittenInputs.isEmpty()) {

@@ -155,6 +155,31 @@ QSize sizeOf(const QString &value)
     return read.isEmpty() ? QSize() : read;
 }
 
+// The frames --frames asks for: all, A-B or A, numbered from 1.
+QString frameRangeProblem(const QString &value, FrameRange *range)
+{
+    const QRegularExpressionMatch match
+        = QRegularExpression("\\A([0-9]{1,9})(?:-([0-9]{1,9}))?\\z").match(value);
+    range->asked = true;
+    if (value == QLatin1String("all"))
+        return QString();
+    if (!match.hasMatch())
+        return QString::fromUtf8("--frames : « %1 » n'est ni all ni des images A-B (par exemple 1-10, "
+                                 "numérotées à partir de 1)")
+            .arg(value);
+    range->first = match.captured(1).toInt();
+    range->last = match.captured(2).isEmpty() ? range->first : match.captured(2).toInt();
+    if (range->first < 1)
+        return QString::fromUtf8("--frames : « %1 » : les images sont numérotées à partir de 1").arg(value);
+    if (range->last < range->first)
+        return QString::fromUtf8("--frames : « %1 » finit avant de commencer").arg(value);
+    if (range->last - range->first + 1 > maxAnimationFrames)
+        return QString::fromUtf8("--frames : « %1 » demande plus de %2 images")
+            .arg(value)
+            .arg(maxAnimationFrames);
+    return QString();
+}
+
 // The options that shape the picture for its screen, in the order they are declared: --crop,
 // --rotate, --flip, --fit-mode, --upscale, --gravity, --canvas. Reads them into `display`;
 // tells what is wrong with them otherwise.
@@ -385,12 +410,14 @@ Options parseOptions(const QStringList &arguments)
     const QCommandLineOption upscale("upscale");
     const QCommandLineOption gravity("gravity", QString(), "GRAVITE");
     const QCommandLineOption canvas("canvas", QString(), "LxH");
+    const QCommandLineOption frames("frames", QString(), "all|A-B");
     parser.addOptions({help,        version,     output,    force, name,        progmem,
                        split,       format,      swapBytes, fit,   dither,      background,
                        preview,     threshold,   invert,    alpha, transparent, lvglColourFormat,
                        lvglVersion, strideAlign, compress});
     parser.addOption(paletteFile);
     parser.addOptions({crop, rotate, flip, fitMode, upscale, gravity, canvas});
+    parser.addOption(frames);
     if (!parser.parse(arguments))
         return usageError(parserError(parser));
 
@@ -576,6 +603,16 @@ Options parseOptions(const QStringList &arguments)
             return usageError(QString::fromUtf8("--background : %1").arg(problem));
     }
     options.preview = parser.isSet(preview);
+    if (parser.isSet(frames)) {
+        const QString problem = frameRangeProblem(lastValue(parser, frames), &options.frames);
+        if (!problem.isEmpty())
+            return usageError(problem);
+        if (!options.format)
+            return usageError(
+                QString::fromUtf8("--frames ne s'emploie pas avec --format bmp : le fichier BMP "
+                                  "ne tient qu'une image ; choisissez un format d'écran (rgb565, "
+                                  "mono, lvgl...)"));
+    }
     return options;
 }
 
@@ -666,6 +703,11 @@ QString helpText()
         "                        ou south-west\n"
         "                        (appliquées dans cet ordre : --crop, --rotate, --flip,\n"
         "                        --fit, --canvas)\n"
+        "      --frames=all|A-B  chaque image d'une animation (GIF), ou celles de A à B\n"
+        "                        (numérotées à partir de 1, B comprise), chacune dans\n"
+        "                        son tableau NOM_frame0, NOM_frame1... avec NOM_frames[],\n"
+        "                        NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un\n"
+        "                        descripteur par image ; pas avec --format bmp\n"
         "      --dither          diffuse l'erreur (Floyd-Steinberg) vers les niveaux du\n"
         "                        format au lieu de tronquer chaque couleur\n"
         "      --background=COULEUR\n"

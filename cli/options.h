@@ -1,5 +1,6 @@
 #pragma once
 
+#include "animation_decoding.h"
 #include "display_formats.h"
 #include "display_preparation.h"
 #include "header_generator.h"
@@ -22,6 +23,7 @@ struct Options
     const DisplayFormat *format = nullptr; // nullptr: the BMP file's bytes
     EncodingOptions encoding;
     bool preview = false; // also write NAME16bits.png, the picture as the display shows it
+    FrameRange frames; // --frames all or A-B
     QStringList pictures;
     QByteArrayList arrayNames; // each picture's, given by --name or after its file
     QString error; // what was wrong, for UsageError

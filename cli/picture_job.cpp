@@ -1,6 +1,7 @@
 #include "picture_job.h"
 
 #include "atomic_file_writer.h"
+#include "frame_table.h"
 #include "output_files.h"
 #include "picture_decoding.h"
 #include "qimage16.h"
@@ -348,12 +349,26 @@ PictureOutcome runPictureJob(const PictureJob &job)
     if (const auto refused = refusal())
         return *refused;
 
-    DecodedPicture decoded = decodePicture(job.picturePath, job.display, job.interrupted);
+    const bool animated = job.frames.asked;
+    DecodedPicture decoded;
+    DecodedAnimation animation;
+    if (animated) {
+        animation = decodeAnimation(job.picturePath, job.display, job.frames, job.interrupted);
+        decoded.status = animation.status;
+        decoded.systemError = animation.systemError;
+        decoded.fullSize = animation.fullSize;
+    } else {
+        decoded = decodePicture(job.picturePath, job.display, job.interrupted);
+    }
     switch (decoded.status) {
     case DecodedPicture::NotAPicture:
         return failed(QString::fromUtf8("ce fichier ne semble pas être une image"));
     case DecodedPicture::TooLarge:
-        return failed(QString::fromUtf8("image trop grande pour être convertie"));
+        return failed(animated
+                          ? QString::fromUtf8("animation trop grande pour être convertie : ses images "
+                                              "prendraient plus de %1 Mio (choisissez-en avec --frames A-B)")
+                                .arg(maxDecodedBytes >> 20)
+                          : QString::fromUtf8("image trop grande pour être convertie"));
     case DecodedPicture::TooComplex:
         return failed(QString::fromUtf8("image JPEG de trop de passes (plus de %1, ou trop longues à "
                                         "décoder), refusée")
@@ -369,31 +384,53 @@ PictureOutcome runPictureJob(const PictureJob &job)
     case DecodedPicture::Decoded:
         break;
     }
+    if (!animation.problem.isEmpty())
+        return failed(animation.problem);
     if (job.interrupted && job.interrupted->load())
         return interruptedOutcome();
     const QString shapeProblem
         = geometryProblem(decoded.fullSize.isValid() ? decoded.fullSize : decoded.image.size(), job.display);
     if (!shapeProblem.isEmpty())
         return failed(shapeProblem);
+    if (!animated && decoded.frameCount > 1 && job.notice)
+        job.notice(QString::fromUtf8("image animée : seule la première de ses %1 images est convertie "
+                                     "(--frames all pour toutes)")
+                       .arg(decoded.frameCount));
 
     // Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
     const bool keepAlpha = job.format
         && (job.format->alpha == DisplayFormat::AlphaAlways
             || (job.format->alpha == DisplayFormat::AlphaWhenAsked
                 && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
-    PreparedPicture prepared
-        = preparePicture(std::move(decoded.image), job.display, keepAlpha, decoded.fullSize);
     EncodedPicture encoded;
-    if (job.format) {
-        if (job.format->sizeProblem) {
-            const QString problem = job.format->sizeProblem(prepared, job.encoding);
-            if (!problem.isEmpty())
-                return failed(problem);
+    if (animated) {
+        // Every frame shaped the same way: only a picture decoded smaller has a size of its own.
+        QVector<PreparedPicture> frames;
+        const QSize fullSize = animation.frames.size() == 1 ? animation.fullSize : QSize();
+        for (QImage &frame : animation.frames) {
+            frames << preparePicture(std::move(frame), job.display, keepAlpha, fullSize);
+            frame = QImage();
+            if (job.format->sizeProblem) {
+                const QString problem = job.format->sizeProblem(frames.last(), job.encoding);
+                if (!problem.isEmpty())
+                    return failed(problem);
+            }
         }
-        encoded = job.format->encode(prepared, job.encoding);
-        prepared = PreparedPicture();
+        encoded = encodeFrames(*job.format, frames, animation.delaysMs, job.encoding);
     } else {
-        encoded.shown = reduceTo565(std::move(prepared.colours), job.display.dither);
+        PreparedPicture prepared
+            = preparePicture(std::move(decoded.image), job.display, keepAlpha, decoded.fullSize);
+        if (job.format) {
+            if (job.format->sizeProblem) {
+                const QString problem = job.format->sizeProblem(prepared, job.encoding);
+                if (!problem.isEmpty())
+                    return failed(problem);
+            }
+            encoded = job.format->encode(prepared, job.encoding);
+            prepared = PreparedPicture();
+        } else {
+            encoded.shown = reduceTo565(std::move(prepared.colours), job.display.dither);
+        }
     }
     const QImage16 image(encoded.shown.format() == QImage::Format_RGB16
                              ? encoded.shown

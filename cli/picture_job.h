@@ -1,5 +1,6 @@
 #pragma once
 
+#include "animation_decoding.h"
 #include "display_formats.h"
 #include "display_preparation.h"
 #include "header_generator.h"
@@ -27,6 +28,9 @@ struct PictureJob
     const std::atomic<int> *interrupted = nullptr;
     // Told, in French, what the run waits for when it waits for a lock it cannot judge.
     std::function<void(const QString &)> notice;
+    // The frames of an animation that go into the header, each array apart (see frame_table.h);
+    // not asked: the first, as for any picture, and a word through `notice` when there are more.
+    FrameRange frames;
 };
 
 struct PictureOutcome

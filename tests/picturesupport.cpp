@@ -238,6 +238,50 @@ QByteArray gifFile(int width, int height)
     return gif + '\0' + '\x3b';
 }
 
+QByteArray animatedGifFile(const QVector<QImage> &frames, const QVector<int> &delaysCs, QSize screen)
+{
+    const auto le16 = [](int value) { return QByteArray(1, char(value & 0xff)) + char(value >> 8 & 0xff); };
+    QVector<QRgb> colours;
+    for (const QImage &frame : frames) {
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x)
+                if (!colours.contains(frame.pixel(x, y) | 0xff000000))
+                    colours << (frame.pixel(x, y) | 0xff000000);
+    }
+    Q_ASSERT(colours.size() <= 256);
+    const QSize size = frames.first().size();
+    if (!screen.isValid())
+        screen = size;
+    QByteArray gif = "GIF89a" + le16(screen.width()) + le16(screen.height()) + '\xf7' + '\0' + '\0';
+    for (int i = 0; i < 256; ++i) {
+        const QRgb colour = colours.value(i);
+        gif += char(qRed(colour)) + QByteArray(1, char(qGreen(colour))) + char(qBlue(colour));
+    }
+    gif += QByteArray::fromHex("21ff0b") + "NETSCAPE2.0" + QByteArray::fromHex("0301000000");
+    for (int f = 0; f < frames.size(); ++f) {
+        if (delaysCs.value(f) > 0)
+            gif += QByteArray::fromHex("21f90404") + le16(delaysCs[f]) + '\0' + '\0';
+        gif += '\x2c' + le16(0) + le16(0) + le16(size.width()) + le16(size.height()) + '\0' + '\x08';
+        BitWriter codes(false);
+        int sinceClear = 0;
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                if (sinceClear++ % 200 == 0)
+                    codes.put(256, 9);
+                codes.put(quint32(colours.indexOf(frames[f].pixel(x, y) | 0xff000000)), 9);
+            }
+        }
+        codes.put(257, 9);
+        const QByteArray data = codes.finish();
+        for (int at = 0; at < data.size(); at += 255) {
+            const QByteArray block = data.mid(at, 255);
+            gif += char(block.size()) + block;
+        }
+        gif += '\0';
+    }
+    return gif + '\x3b';
+}
+
 QByteArray progressiveJpeg(int width, int height, int scans, int components, int extraBytes)
 {
     const auto segment = [](int marker, const QByteArray &data) {

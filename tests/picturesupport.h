@@ -35,6 +35,14 @@ QByteArray bmpFile(int width, int height, int bitsPerPixel, int compression, con
 // each row), its data spread over several sub-blocks: Qt cannot write GIF files.
 QByteArray gifFile(int width, int height);
 
+// An animated GIF file of the frames, all of the first one's size, in a global table of the
+// colours they have (256 at most), each frame whole, drawn over the last, after a delay of
+// `delayCs` hundredths of a second (0: no graphic control block). Its data is written in codes
+// of 9 bits, the table cleared before it grows; `screen`, when valid, replaces the logical
+// screen's size.
+QByteArray animatedGifFile(const QVector<QImage> &frames, const QVector<int> &delaysCs,
+                           QSize screen = QSize());
+
 // A progressive JPEG file of a flat grey picture, in `scans` scans (up to 14 + 882 x `components`)
 // as libjpeg would decode them without a complaint: DC scans over every component at successive
 // approximations, then the AC coefficients of each component, one band at a time. The colour

@@ -52,6 +52,7 @@ struct PictureHeader
     qint32 format;
     qint64 bytesPerLine;
     qint32 colourCount;
+    qint32 frameCount;
 };
 constexpr quint32 headerMagic = 0x51444331; // "QDC1"
 
@@ -178,7 +179,8 @@ DecodedPicture receivePicture(ChildPipe &pipe, int pixelsFd)
                  unmapPixels, new PixelsMapping {mapped, size_t(size)});
     if (!colours.isEmpty())
         image.setColorTable(colours);
-    return {DecodedPicture::Decoded, std::move(image), 0, QSize(header.width, header.height)};
+    return {DecodedPicture::Decoded, std::move(image), 0, QSize(header.width, header.height),
+            qMax(1, header.frameCount)};
 }
 
 // What runs between fork() and exec() in the child: system calls only, no allocation, since the
@@ -368,6 +370,7 @@ int runDecoderChild(int argc, char **argv)
         header.format = image.format();
         header.bytesPerLine = image.bytesPerLine();
         header.colourCount = image.colorCount();
+        header.frameCount = decoded.frameCount;
     }
     const QVector<QRgb> colours = image.colorTable();
     // The bytes first: once the description is read, they are all there.

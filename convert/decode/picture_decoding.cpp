@@ -158,6 +158,8 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
         image.fill(0);
     }
     const uchar *const given = image.isNull() ? nullptr : image.constBits();
+    // Counted before the first picture is read: a GIF's blocks are followed without decoding them.
+    const int frameCount = reader.supportsAnimation() ? qMax(1, reader.imageCount()) : 1;
     const bool read = readPicture(source, format, &image, scaledSize);
     const DecodedPicture notRead = undecoded(); // readers keep what they could decode of a file cut short
     if (!read || notRead.status == DecodedPicture::Truncated)
@@ -169,5 +171,5 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
         && !decodesAlike(source, format, image, scaledSize))
         return refused(DecodedPicture::NotAPicture);
     const QSize fullSize = scaledSize.isValid() ? size : image.size();
-    return {DecodedPicture::Decoded, std::move(image), 0, fullSize};
+    return {DecodedPicture::Decoded, std::move(image), 0, fullSize, frameCount};
 }

@@ -33,6 +33,9 @@ struct DecodedPicture
     QImage image;
     int systemError = 0; // why an Unreadable file could not be opened (errno)
     QSize fullSize; // the picture's own size: larger than `image` when that was decoded smaller
+    // The pictures of an animation (GIF, WebP, MNG) as its reader counts them; 1 for any other
+    // picture, or when the reader cannot tell. `image` is the first.
+    int frameCount = 1;
 };
 
 // Decodes any picture Qt's image readers know, whatever the file's extension; animated pictures

@@ -281,7 +281,11 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
     if (!eightBits && options.swapBytes)
         encoded.header.commentLines << "La palette reste dans l'ordre du microcontrôleur : TFT_eSPI l'envoie "
                                        "lui-même octet fort d'abord.";
-    if (!options.palette.isEmpty())
+    if (options.paletteOfFrames)
+        encoded.header.commentLines << options.arrayName
+                + "_palette : une palette choisie pour toutes les "
+                  "images de l'animation.";
+    else if (!options.palette.isEmpty())
         encoded.header.commentLines << options.arrayName + "_palette : les " + number(options.palette.size())
                 + " couleurs données par --palette"
                 + (options.palette.size() < paletteSize

@@ -26,6 +26,8 @@ struct EncodingOptions
     // index4, index8: the palette's entries (5-6-5), fixed instead of chosen for the picture;
     // empty: chosen. No more than the format holds; the rest of the array is 0x0000.
     QVector<quint16> palette;
+    // Whether `palette` was chosen here for every frame of an animation, not given by --palette.
+    bool paletteOfFrames = false;
 
     // LVGL image descriptors.
     enum Compression { Uncompressed, Rle, Lz4 };

@@ -176,7 +176,8 @@ bool writeDefinitions(AtomicFileWriter &file, QByteArray text, const CHeader &he
                 return false;
             text.clear();
         }
-        if (!file.write(text) || !writeValues(file, array.type, array.data))
+        if (!file.write(text + array.valuesText)
+            || (array.valuesText.isEmpty() && !writeValues(file, array.type, array.data)))
             return false;
         text = array.alternativeCondition.isEmpty() ? QByteArray() : nl + "#endif";
         text += nl + "};";

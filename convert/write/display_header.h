@@ -21,6 +21,9 @@ struct CArray
     // other byte order of a library's build option.
     QByteArray alternativeCondition;
     QByteArray alternativeData;
+    // The values as C text, standing instead of `data`: the names of other arrays, for a table
+    // that points at them. Written as it is, after the opening brace.
+    QByteArray valuesText;
     // Only read through what the header defines after it (LVGL's map, through its descriptor):
     // static even in a split pair's source, and not declared in its header.
     bool internal = false;

@@ -121,4 +121,13 @@ lv_obj_t *lv_scr_act(void);
 lv_obj_t *lv_img_create(lv_obj_t *parent);
 void lv_img_set_src(lv_obj_t *obj, const void *src);
 
+/* An animation of images, as LVGL 9 declares it (LVGL 8.1 to 8.4 take the same array, and a
+   uint8_t count): the array is kept, not copied. */
+#define LV_ANIM_REPEAT_INFINITE 0xFFFFFFFF
+lv_obj_t *lv_animimg_create(lv_obj_t *parent);
+void lv_animimg_set_src(lv_obj_t *obj, const void *dsc[], size_t num);
+void lv_animimg_set_duration(lv_obj_t *obj, uint32_t duration);
+void lv_animimg_set_repeat_count(lv_obj_t *obj, uint32_t count);
+void lv_animimg_start(lv_obj_t *obj);
+
 #endif

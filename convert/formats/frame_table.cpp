@@ -1,0 +1,215 @@
+#include "frame_table.h"
+
+#include "header_generator.h"
+#include "palette.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+
+namespace {
+
+QByteArray frameName(const QByteArray &name, int frame)
+{
+    return name + "_frame" + QByteArray::number(frame);
+}
+
+// The table of the frames' arrays of suffix `suffix`: NAME_frames, NAME_mask_frames...
+QByteArray tableName(const QByteArray &name, const QByteArray &suffix)
+{
+    return name + suffix + "_frames";
+}
+
+bool sharedAcrossFrames(const QByteArray &suffix)
+{
+    return suffix == "_palette";
+}
+
+// The frames' colours one under the other, for a palette that serves them all.
+QImage stacked(const QVector<PreparedPicture> &frames)
+{
+    const QImage &first = frames.first().colours;
+    QImage all(first.width(), first.height() * frames.size(), QImage::Format_RGB32);
+    for (int i = 0; i < frames.size(); ++i) {
+        const QImage colours = frames[i].colours.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < colours.height(); ++y)
+            std::copy_n(colours.constScanLine(y), colours.bytesPerLine(),
+                        all.scanLine(i * first.height() + y));
+    }
+    return all;
+}
+
+const char *valueTypeName(CArray::ValueType type)
+{
+    switch (type) {
+    case CArray::Uint8:
+        return "uint8_t";
+    case CArray::Uint16:
+        return "uint16_t";
+    case CArray::Uint32:
+        return "uint32_t";
+    }
+    return "";
+}
+
+// The names as a table's values, four to a line.
+QByteArray tableValues(const QVector<QByteArray> &names)
+{
+    const QByteArray nl = headerNewline;
+    QByteArray text;
+    for (int i = 0; i < names.size(); ++i) {
+        text += i == 0 ? nl + '\t' : i % 4 == 0 ? ',' + nl + '\t' : QByteArray(", ");
+        text += names[i];
+    }
+    return text;
+}
+
+// The first frame's lines of how to draw it, made to draw frame i: its macros under the
+// animation's names, each of its arrays read from its table.
+QVector<QByteArray> frameDrawing(const CHeader &first, const QByteArray &name, const QByteArray &firstName,
+                                 bool flash)
+{
+    QVector<QPair<QByteArray, QByteArray>> replacements;
+    for (const auto &macro : first.macros)
+        replacements << qMakePair(macro.first, name + macro.first.mid(firstName.size()));
+    for (const CArray &array : first.arrays) {
+        const QByteArray suffix = array.name.mid(firstName.size());
+        const QByteArray entry = tableName(name, suffix) + "[i]";
+        replacements << qMakePair(array.name,
+                                  sharedAcrossFrames(suffix) ? name + suffix
+                                      : flash ? "((const " + QByteArray(valueTypeName(array.type))
+                                          + " *)pgm_read_ptr(&" + entry + "))"
+                                              : entry);
+    }
+    // The longest names first: NAME_frame0_mask before NAME_frame0.
+    std::sort(replacements.begin(), replacements.end(),
+              [](const auto &a, const auto &b) { return a.first.size() > b.first.size(); });
+    QVector<QByteArray> lines;
+    for (QByteArray line : first.commentLines) {
+        for (const auto &replacement : replacements)
+            line.replace(replacement.first, replacement.second);
+        lines << line;
+    }
+    return lines;
+}
+
+} // namespace
+
+EncodedPicture encodeFrames(const DisplayFormat &format, const QVector<PreparedPicture> &frames,
+                            const QVector<int> &delaysMs, const EncodingOptions &options)
+{
+    const QByteArray &name = options.arrayName;
+    const QByteArray nl = headerNewline;
+    const bool lvgl = qstrcmp(format.name, "lvgl") == 0;
+    const bool lvgl8 = lvgl && options.lvglVersion == 8;
+    EncodingOptions common = options;
+    const int paletteSize = qstrcmp(format.name, "index4") == 0 ? 16
+        : qstrcmp(format.name, "index8") == 0                   ? 256
+                                                                : 0;
+    if (paletteSize && options.palette.isEmpty()) {
+        common.palette = choosePalette(stacked(frames), paletteSize);
+        common.paletteOfFrames = true;
+    }
+
+    QVector<CHeader> headers;
+    EncodedPicture result;
+    for (int i = 0; i < frames.size(); ++i) {
+        EncodingOptions frameOptions = common;
+        frameOptions.arrayName = frameName(name, i);
+        EncodedPicture encoded = format.encode(frames[i], frameOptions);
+        if (i == 0)
+            result.shown = std::move(encoded.shown);
+        headers << std::move(encoded.header);
+    }
+
+    const CHeader &first = headers.first();
+    const QByteArray firstName = frameName(name, 0);
+    CHeader &header = result.header;
+    header.name = name;
+    header.preamble = first.preamble;
+    header.includes = first.includes;
+    header.progmem = first.progmem;
+    for (const auto &macro : first.macros)
+        header.macros << qMakePair(name + macro.first.mid(firstName.size()), macro.second);
+    const QByteArray count = QByteArray::number(frames.size());
+    header.macros << qMakePair(name + "_frame_count", count);
+
+    qint64 totalMs = 0;
+    for (int delay : delaysMs)
+        totalMs += delay;
+    if (lvgl) {
+        const QByteArray created
+            = lvgl8 ? "lv_animimg_create(lv_scr_act())" : "lv_animimg_create(lv_screen_active())";
+        header.commentLines << QByteArray(lvgl8 ? "LVGL 8" : "LVGL 9") + " : lv_obj_t *anim = " + created
+                + "; lv_animimg_set_src(anim, (const void **)" + name + "_frames, " + name
+                + "_frame_count); lv_animimg_set_duration(anim, " + QByteArray::number(totalMs)
+                + "); lv_animimg_set_repeat_count(anim, LV_ANIM_REPEAT_INFINITE); lv_animimg_start(anim);"
+                            << "lv_animimg montre chaque image le même temps : la durée de l'animation "
+                               "divisée par leur nombre ; "
+                + name + "_delays_ms garde celui de chacune.";
+    } else {
+        header.commentLines = frameDrawing(first, name, firstName, header.progmem);
+    }
+    header.commentLines << "Animation : " + name + "_frame_count images, l'image i (de 0 à " + name
+            + "_frame_count - 1) dans " + name + "_frames[i], montrée " + name + "_delays_ms[i] ms.";
+    if (header.progmem && !lvgl)
+        header.commentLines << "Sur AVR, les tables sont en mémoire programme : pgm_read_ptr(&" + name
+                + "_frames[i]), pgm_read_word(&" + name + "_delays_ms[i]).";
+
+    // Shared arrays first, then each frame's, then the tables.
+    QVector<CArray> tables;
+    for (const CArray &array : first.arrays) {
+        const QByteArray suffix = array.name.mid(firstName.size());
+        if (sharedAcrossFrames(suffix)) {
+            CArray shared = array;
+            shared.name = name + suffix;
+            header.arrays << shared;
+        } else if (!array.internal) {
+            CArray table;
+            table.name = tableName(name, suffix);
+            table.size = count;
+            table.declaration = "const " + QByteArray(valueTypeName(array.type)) + " *const";
+            QVector<QByteArray> names;
+            for (int i = 0; i < frames.size(); ++i)
+                names << frameName(name, i) + suffix;
+            table.valuesText = tableValues(names);
+            tables << table;
+        }
+    }
+    for (int i = 0; i < headers.size(); ++i) {
+        const QByteArray prefix = frameName(name, i);
+        for (const CArray &array : headers[i].arrays) {
+            if (!sharedAcrossFrames(array.name.mid(prefix.size())))
+                header.arrays << array;
+        }
+        header.definitionPreamble += headers[i].definitionPreamble;
+        header.trailer += headers[i].trailer;
+        header.singleTrailer += headers[i].singleTrailer;
+        header.trailerDeclaration += headers[i].trailerDeclaration;
+    }
+    CArray delays;
+    delays.type = CArray::Uint16;
+    delays.name = name + "_delays_ms";
+    delays.size = count;
+    for (int delay : delaysMs) {
+        char bytes[2];
+        qToLittleEndian(quint16(qBound(0, delay, 65535)), bytes);
+        delays.data.append(bytes, 2);
+    }
+    header.arrays << delays << tables;
+
+    if (lvgl) {
+        // After the descriptors it points at.
+        const QByteArray type = lvgl8 ? "lv_img_dsc_t" : "lv_image_dsc_t";
+        QVector<QByteArray> addresses;
+        for (int i = 0; i < frames.size(); ++i)
+            addresses << '&' + frameName(name, i);
+        const QByteArray table = "const " + type + " *const " + name + "_frames[" + count + "] = {"
+            + tableValues(addresses) + nl + "};" + nl;
+        header.trailer += nl + table;
+        header.singleTrailer += nl + "static " + table;
+        header.trailerDeclaration
+            += "extern const " + type + " *const " + name + "_frames[" + count + "];" + nl;
+    }
+    return result;
+}

@@ -1,0 +1,355 @@
+#include "animation_decoding.h"
+#include "display_formats.h"
+#include "frame_table.h"
+#include "output_files.h"
+#include "picturesupport.h"
+#include "qimage16.h"
+#include "testsupport.h"
+
+#include <QBuffer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace TestSupport;
+
+// Every frame of an animation: the frames decoded as Qt's reader composes them, within the bounds
+// of one picture; their header compiled as C and C++ and walked through its tables, on the host
+// and from an ATmega2560's flash; the command line's words and refusals.
+class TestFrames : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_dir.reset(new QTemporaryDir); }
+    void decodesFramesWithinBounds_data();
+    void decodesFramesWithinBounds();
+    void headerWalkedThroughItsTables_data();
+    void headerWalkedThroughItsTables();
+    void frameTableReadFromAvrFlash();
+    void commandLine_data();
+    void commandLine();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    // Writes the header of the frames in `format` (a row's variant: "rgb565 mask", "lvgl8"...)
+    // and returns what a program that walks its tables prints.
+    QByteArray writeFrames(const QString &variant, bool split, bool progmem, QByteArray *printing);
+
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+namespace {
+
+// Three frames of 5 x 3 whose pixels differ from frame to frame in red, green and blue apart.
+QVector<QImage> threeFrames(bool withAlpha = false)
+{
+    QVector<QImage> frames;
+    for (int f = 0; f < 3; ++f) {
+        QImage frame(5, 3, withAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x)
+                frame.setPixel(x, y,
+                               qRgba(40 * x + 8 * f, 90 * y + 16 * f, 200 - 50 * f + x,
+                                     withAlpha ? (x + y + f) % 3 * 120 : 255));
+        frames << frame;
+    }
+    return frames;
+}
+
+QByteArray onePixelFrames(int count)
+{
+    QVector<QImage> frames;
+    QImage pixel(1, 1, QImage::Format_RGB32);
+    pixel.fill(Qt::red);
+    frames.fill(pixel, count);
+    return animatedGifFile(frames, {});
+}
+
+// A GIF of `count` frames on a screen of `side` x `side`, each frame a whole screen announced by
+// its descriptor, with no pixel data: refused before any is decoded, or it would take the memory.
+QByteArray hugeFrames(int side, int count)
+{
+    const auto le16 = [](int value) { return QByteArray(1, char(value & 0xff)) + char(value >> 8); };
+    QByteArray gif = "GIF89a" + le16(side) + le16(side) + QByteArray::fromHex("800000000000ffffff");
+    for (int f = 0; f < count; ++f)
+        gif += '\x2c' + le16(0) + le16(0) + le16(side) + le16(side)
+            + QByteArray::fromHex("0002024401"
+                                  "00");
+    return gif + '\x3b';
+}
+
+FrameRange rangeOf(const QString &text)
+{
+    FrameRange range;
+    range.asked = true;
+    if (text != "all") {
+        range.first = text.section('-', 0, 0).toInt();
+        range.last = text.section('-', 1, 1).toInt();
+    }
+    return range;
+}
+
+QByteArray dumpLine(const QByteArray &pointer, const QByteArray &size)
+{
+    return "        dump(" + pointer + ", " + size + ");\n";
+}
+
+const char dumpFunction[] = "#include <stdio.h>\n"
+                            "static void dump(const void *data, size_t size)\n"
+                            "{\n"
+                            "    const unsigned char *bytes = (const unsigned char *)data;\n"
+                            "    size_t i;\n"
+                            "    for (i = 0; i < size; ++i)\n"
+                            "        printf(\"%02x\", bytes[i]);\n"
+                            "    printf(\"\\n\");\n"
+                            "}\n";
+
+} // namespace
+
+void TestFrames::decodesFramesWithinBounds_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("range");
+    QTest::addColumn<int>("status"); // DecodedPicture::Status
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<int>("firstFrame"); // of threeFrames(), compared pixel by pixel; 0: not
+    QTest::addColumn<QString>("delays"); // of the frames given
+
+    // Delays under 2 hundredths are 100 ms in Qt's reader, as in browsers.
+    const QByteArray three = animatedGifFile(threeFrames(), {5, 20, 1});
+    const int decoded = DecodedPicture::Decoded, tooLarge = DecodedPicture::TooLarge;
+    QTest::newRow("3 frames, all") << three << "all" << decoded << "" << 1 << "50,200,100";
+    QTest::newRow("3 frames, 2-3") << three << "2-3" << decoded << "" << 2 << "200,100";
+    QTest::newRow("3 frames, 3-3") << three << "3-3" << decoded << "" << 3 << "100";
+    QTest::newRow("3 frames, 1-1") << three << "1-1" << decoded << "" << 1 << "50";
+    QTest::newRow("3 frames, 3-4") << three << "3-4" << decoded << "--frames 3-4 : cette image n'en a que 3"
+                                   << 0 << "";
+    QTest::newRow("3 frames, 4-4") << three << "4-4" << decoded << "--frames 4-4 : cette image n'en a que 3"
+                                   << 0 << "";
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        threeFrames()[0].save(&buffer, "PNG");
+    }
+    QTest::newRow("PNG, all") << png << "all" << decoded << "" << 1 << "0";
+    QTest::newRow("PNG, 1-2") << png << "1-2" << decoded << "--frames 1-2 : cette image n'en a qu'une" << 0
+                              << "";
+    // The frames read: at most 1,000.
+    QTest::newRow("1000 frames of 1 x 1") << onePixelFrames(1000) << "all" << decoded << "" << 0 << "";
+    QTest::newRow("1001 frames of 1 x 1")
+        << onePixelFrames(1001) << "all" << decoded
+        << QString::fromUtf8(
+               "animation de 1001 images, refusée : 1000 au plus (choisissez-en avec --frames A-B)")
+        << 0 << "";
+    const QByteArray tenThousand = onePixelFrames(10000);
+    QTest::newRow("10000 frames of 1 x 1")
+        << tenThousand << "all" << decoded
+        << QString::fromUtf8(
+               "animation de 10000 images, refusée : 1000 au plus (choisissez-en avec --frames A-B)")
+        << 0 << "";
+    QTest::newRow("10000 frames of 1 x 1, 2-3") << tenThousand << "2-3" << decoded << "" << 0 << "";
+    // Each frame a whole canvas of 4 bytes a pixel, against 256 MiB: 2 x 5793 x 5793 x 4 is
+    // just above, 8000 x 8000 alone just below.
+    QTest::newRow("2 frames of 8000 x 8000") << hugeFrames(8000, 2) << "all" << tooLarge << "" << 0 << "";
+    QTest::newRow("2 frames of 5793 x 5793") << hugeFrames(5793, 2) << "all" << tooLarge << "" << 0 << "";
+    QTest::newRow("3 frames of 5000 x 5000, 1-3")
+        << hugeFrames(5000, 3) << "1-3" << tooLarge << "" << 0 << "";
+}
+
+void TestFrames::decodesFramesWithinBounds()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, range);
+    QFETCH(int, status);
+    QFETCH(QString, problem);
+    QFETCH(int, firstFrame);
+    QFETCH(QString, delays);
+    writeFile(path("animation"), file);
+    const DecodedAnimation animation = decodeAnimation(path("animation"), DisplayOptions(), rangeOf(range));
+    QCOMPARE(int(animation.status), status);
+    QCOMPARE(animation.problem, problem);
+    if (status != DecodedPicture::Decoded || !problem.isEmpty()) {
+        QVERIFY(animation.frames.isEmpty());
+        return;
+    }
+    const FrameRange asked = rangeOf(range);
+    const int expectedCount = (asked.last ? asked.last : animation.frameCount) - asked.first + 1;
+    QCOMPARE(animation.frames.size(), expectedCount);
+    QCOMPARE(animation.delaysMs.size(), expectedCount);
+    if (!delays.isEmpty()) {
+        QStringList given;
+        for (int delay : animation.delaysMs)
+            given << QString::number(delay);
+        QCOMPARE(given.join(','), delays);
+    }
+    if (firstFrame > 0) {
+        const QVector<QImage> source = threeFrames();
+        for (int i = 0; i < animation.frames.size(); ++i)
+            QCOMPARE(animation.frames[i].convertToFormat(QImage::Format_RGB32), source[firstFrame - 1 + i]);
+    }
+}
+
+QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool progmem, QByteArray *printing)
+{
+    const QString formatName = variant.section(' ', 0, 0);
+    const bool lvgl = formatName.startsWith("lvgl");
+    const DisplayFormat *format = findDisplayFormat(lvgl ? "lvgl" : formatName.toLatin1());
+    EncodingOptions options;
+    options.arrayName = "anim";
+    options.alphaMask = variant.contains("mask");
+    options.lvglVersion = formatName == "lvgl8" ? 8 : 9;
+    options.progmem = progmem;
+    QVector<PreparedPicture> frames;
+    for (const QImage &frame : threeFrames(options.alphaMask))
+        frames << preparePicture(frame, DisplayOptions(), format->alpha != DisplayFormat::NoAlpha);
+    const QVector<int> delays = {50, 200, 70000};
+    const EncodedPicture encoded = encodeFrames(*format, frames, delays, options);
+
+    OutputRequest request;
+    request.header.arrayName = "anim";
+    request.header.split = split;
+    request.header.progmem = progmem;
+    request.pixels = &encoded.header;
+    const OutputPaths paths = outputPaths(m_dir->path(), "anim.gif");
+    if (writeOutputFiles(QImage16(encoded.shown.convertToFormat(QImage::Format_RGB16)), paths, request)
+        != WriteOutcome::Written)
+        qFatal("anim not written");
+
+    // What each frame holds, encoded alone, with the palette that the frames share.
+    EncodingOptions alone = options;
+    alone.arrayName = "one";
+    for (const CArray &array : encoded.header.arrays) {
+        if (array.name == "anim_palette") {
+            for (int i = 0; i < array.data.size(); i += 2)
+                alone.palette << quint16(uchar(array.data[i]) | uchar(array.data[i + 1]) << 8);
+        }
+    }
+    QByteArray expected;
+    if (lvgl) {
+        printing->clear(); // the header's own line walks the frames
+        for (int i = 0; i < frames.size(); ++i) {
+            const CArray map = format->encode(frames[i], alone).header.arrays.first();
+            expected += "5x3 " + map.data.toHex() + '\n';
+        }
+        return expected;
+    }
+    expected = "3 5x3\n";
+    *printing = "    printf(\"%d %dx%d\\n\", anim_frame_count, anim_width, anim_height);\n"
+                "    for (i = 0; i < anim_frame_count; ++i) {\n"
+                "        printf(\"%u\\n\", (unsigned)anim_delays_ms[i]);\n";
+    QByteArrayList tables;
+    for (int i = 0; i < frames.size(); ++i) {
+        expected += QByteArray::number(qMin(delays[i], 65535)) + '\n';
+        for (const CArray &array : format->encode(frames[i], alone).header.arrays) {
+            const QByteArray suffix = array.name.mid(3);
+            if (suffix == "_palette")
+                continue;
+            expected += array.data.toHex() + '\n';
+            if (i == 0)
+                *printing += dumpLine("anim" + suffix + "_frames[i]", "sizeof anim_frame0" + suffix);
+        }
+    }
+    *printing += "    }\n";
+    return expected;
+}
+
+void TestFrames::headerWalkedThroughItsTables_data()
+{
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("standard");
+    QTest::addColumn<bool>("split");
+    QTest::addColumn<bool>("progmem");
+    for (const char *variant :
+         {"rgb565 mask", "mono", "pages", "index4", "index8", "epd-bw-red", "lvgl", "lvgl8"}) {
+        for (const char *standard : {"c99", "c++17"}) {
+            QTest::newRow(qPrintable(QString("%1, %2").arg(variant, standard)))
+                << variant << standard << false << false;
+            QTest::newRow(qPrintable(QString("%1, %2, split").arg(variant, standard)))
+                << variant << standard << true << false;
+        }
+    }
+    for (const char *variant : {"rgb565", "index4"}) {
+        QTest::newRow(qPrintable(QString("%1, c99, progmem").arg(variant)))
+            << variant << "c99" << false << true;
+        QTest::newRow(qPrintable(QString("%1, c++17, progmem split").arg(variant)))
+            << variant << "c++17" << true << true;
+    }
+}
+
+void TestFrames::headerWalkedThroughItsTables()
+{
+    QFETCH(QString, variant);
+    QFETCH(QString, standard);
+    QFETCH(bool, split);
+    QFETCH(bool, progmem);
+    const bool cxx = standard.startsWith("c++");
+    const QString compiler = QStandardPaths::findExecutable(cxx ? "g++" : "gcc");
+    if (compiler.isEmpty())
+        QSKIP("gcc and g++ are needed");
+    QByteArray printing;
+    const QByteArray expected = writeFrames(variant, split, progmem, &printing);
+    QByteArray program = dumpFunction + QByteArray("#include \"anim.h\"\n");
+    if (variant.startsWith("lvgl")) {
+        // The header's own drawing line, pasted as it stands, against the stand-in's declarations.
+        const QByteArray header = readFile(path("anim.h"));
+        const QRegularExpressionMatch line
+            = QRegularExpression("// LVGL [89] : (.*)\\n").match(QString::fromUtf8(header));
+        QVERIFY(line.hasMatch());
+        program
+            += "lv_obj_t *lv_screen_active(void) { return 0; }\n"
+               "lv_obj_t *lv_scr_act(void) { return 0; }\n"
+               "lv_obj_t *lv_animimg_create(lv_obj_t *parent) { (void)parent; return 0; }\n"
+               "void lv_animimg_set_duration(lv_obj_t *obj, uint32_t duration)\n"
+               "{ (void)obj; printf(\"%u ms\\n\", (unsigned)duration); }\n"
+               "void lv_animimg_set_repeat_count(lv_obj_t *obj, uint32_t count) { (void)obj; (void)count; }\n"
+               "void lv_animimg_start(lv_obj_t *obj) { (void)obj; }\n"
+               "void lv_animimg_set_src(lv_obj_t *obj, const void *dsc[], size_t num)\n"
+               "{\n"
+               "    size_t i;\n"
+               "    (void)obj;\n"
+               "    for (i = 0; i < num; ++i) {\n"
+               "        const "
+            + QByteArray(variant == "lvgl8" ? "lv_img_dsc_t" : "lv_image_dsc_t") + " *d = (const "
+            + QByteArray(variant == "lvgl8" ? "lv_img_dsc_t" : "lv_image_dsc_t")
+            + " *)dsc[i];\n"
+              "        printf(\"%ux%u \", (unsigned)d->header.w, (unsigned)d->header.h);\n"
+              "        dump(d->data, d->data_size);\n"
+              "    }\n"
+              "}\n"
+              "int main(void)\n{\n"
+            + printing + "    " + line.captured(1).toUtf8() + "\n    return 0;\n}\n";
+    } else {
+        program += "int main(void)\n{\n    int i;\n" + printing + "    return 0;\n}\n";
+    }
+    writeFile(path("main.c"), program);
+    QStringList sources = {path("main.c")};
+    if (split)
+        sources << path("anim.c");
+    QProcess build;
+    build.setProcessChannelMode(QProcess::MergedChannels);
+    build.start(compiler,
+                QStringList {"-std=" + standard, "-Wall", "-Wextra", "-Werror", "-DLV_LVGL_H_INCLUDE_SIMPLE",
+                             "-I", QUILLON_LVGL_STANDIN, "-I", m_dir->path(), "-o", path("program")}
+                    + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
+    QVERIFY(build.waitForFinished(120000));
+    QVERIFY2(build.exitCode() == 0, build.readAll().constData());
+    QProcess run;
+    run.start(path("program"), QStringList());
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitCode(), 0);
+    const QByteArray lvglDuration = variant.startsWith("lvgl") ? "70250 ms\n" : "";
+    QCOMPARE(run.readAllStandardOutput(), expected + lvglDuration);
+}
+
+void TestFrames::frameTableReadFromAvrFlash() { }
+
+void TestFrames::commandLine_data() { }
+
+void TestFrames::commandLine() { }
+
+QTEST_GUILESS_MAIN(TestFrames)
+#include "tst_frames.moc"

@@ -345,11 +345,172 @@ void TestFrames::headerWalkedThroughItsTables()
     QCOMPARE(run.readAllStandardOutput(), expected + lvglDuration);
 }
 
-void TestFrames::frameTableReadFromAvrFlash() { }
+void TestFrames::frameTableReadFromAvrFlash()
+{
+    for (const char *tool : {"avr-gcc", "simavr"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(QString(tool) + " is not installed (scripts/install-deps installs it)"));
+    }
+    // The frames' tables walked in program memory as a firmware walks them, with pgm_read_ptr
+    // and pgm_read_word: a table left in RAM gives other pointers, and other sums.
+    QByteArray printing;
+    const QList<QByteArray> lines = writeFrames("rgb565 mask", false, true, &printing).split('\n');
+    const auto fletcher = [](const QByteArray &bytes) {
+        int low = 0, high = 0;
+        for (char byte : bytes) {
+            low = (low + uchar(byte)) % 255;
+            high = (high + low) % 255;
+        }
+        return QByteArray::number(high << 8 | low, 16).rightJustified(4, '0');
+    };
+    QByteArray expected = "3 5x3\n";
+    for (int frame = 0; frame < 3; ++frame)
+        expected += lines[1 + 3 * frame] + ' ' + fletcher(QByteArray::fromHex(lines[2 + 3 * frame])) + ' '
+            + fletcher(QByteArray::fromHex(lines[3 + 3 * frame])) + '\n';
+    writeFile(path("frames_main.c"),
+              "#include <avr/pgmspace.h>\n"
+              "#include \"anim.h\"\n"
+              "void board_start(void);\n"
+              "void board_putc(char c);\n"
+              "void board_stop(void);\n"
+              "static void put_number(uint32_t value, uint8_t base, uint8_t digits)\n"
+              "{\n"
+              "    char text[12];\n"
+              "    uint8_t n = 0;\n"
+              "    do {\n"
+              "        text[n++] = \"0123456789abcdef\"[value % base];\n"
+              "        value /= base;\n"
+              "    } while (value || n < digits);\n"
+              "    while (n)\n"
+              "        board_putc(text[--n]);\n"
+              "}\n"
+              "static uint16_t fletcher(const uint8_t *bytes, uint16_t size)\n"
+              "{\n"
+              "    uint16_t low = 0, high = 0;\n"
+              "    while (size--) {\n"
+              "        low = (low + pgm_read_byte(bytes++)) % 255;\n"
+              "        high = (high + low) % 255;\n"
+              "    }\n"
+              "    return high << 8 | low;\n"
+              "}\n"
+              "int main(void)\n"
+              "{\n"
+              "    uint8_t i;\n"
+              "    board_start();\n"
+              "    put_number(anim_frame_count, 10, 1);\n"
+              "    board_putc(' ');\n"
+              "    put_number(anim_width, 10, 1);\n"
+              "    board_putc('x');\n"
+              "    put_number(anim_height, 10, 1);\n"
+              "    board_putc('\\n');\n"
+              "    for (i = 0; i < anim_frame_count; ++i) {\n"
+              "        put_number(pgm_read_word(&anim_delays_ms[i]), 10, 1);\n"
+              "        board_putc(' ');\n"
+              "        put_number(fletcher((const uint8_t *)pgm_read_ptr(&anim_frames[i]), sizeof "
+              "anim_frame0), 16, "
+              "4);\n"
+              "        board_putc(' ');\n"
+              "        put_number(fletcher((const uint8_t *)pgm_read_ptr(&anim_mask_frames[i]), sizeof "
+              "anim_frame0_mask), 16, 4);\n"
+              "        board_putc('\\n');\n"
+              "    }\n"
+              "    board_putc('e');\n"
+              "    board_putc('n');\n"
+              "    board_putc('d');\n"
+              "    board_putc('\\n');\n"
+              "    board_stop();\n"
+              "    return 0;\n"
+              "}\n");
+    QProcess build;
+    build.setProcessChannelMode(QProcess::MergedChannels);
+    build.start("avr-gcc",
+                {"-mmcu=atmega2560", "-Os", "-std=c99", "-Wall", "-Wextra", "-Werror", "-I", m_dir->path(),
+                 FIRMWARE_TEST_DIR "/avr_board.c", path("frames_main.c"), "-o", path("frames.elf")});
+    QVERIFY(build.waitForFinished(120000));
+    QVERIFY2(build.exitCode() == 0, build.readAll().constData());
+    QProcess chip;
+    chip.setProcessChannelMode(QProcess::MergedChannels);
+    chip.start("simavr", {"-m", "atmega2560", "-f", "16000000", path("frames.elf")});
+    QVERIFY(chip.waitForFinished(120000));
+    // simavr colours each line of the serial output and ends it with a dot.
+    QString output = QString::fromUtf8(chip.readAll()).remove(QRegularExpression("\\x1b\\[[0-9;]*m"));
+    output.remove(QRegularExpression("\\.$", QRegularExpression::MultilineOption));
+    QVERIFY2(output.contains(QString::fromLatin1(expected) + "end\n"), qPrintable(output));
+}
 
-void TestFrames::commandLine_data() { }
+void TestFrames::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error"); // standard error after "quillon-convert: "
+    QTest::addColumn<QString>("arrays"); // the header's arrays of pixels, in order
 
-void TestFrames::commandLine() { }
+    const QString usage = "\nEssayez « quillon-convert --help » pour plus d'informations.\n";
+    const QString gif = "anim.gif";
+    // Without --frames, the first frame as before, and a word.
+    QTest::newRow("animation without --frames") << QStringList {"--format", "mono", gif} << 0
+                                                << gif
+            + " : image animée : seule la première de ses 3 images est convertie (--frames all pour toutes)\n"
+                                                << "anim";
+    QTest::newRow("a single frame without --frames") << QStringList {"--format", "mono", "one.gif"} << 0 << ""
+                                                     << "one";
+    QTest::newRow("--frames all") << QStringList {"--format", "mono", "--frames", "all", gif} << 0 << ""
+                                  << "anim_frame0 anim_frame1 anim_frame2 anim_delays_ms anim_frames";
+    QTest::newRow("--frames 2-3") << QStringList {"--format", "mono", "--frames", "2-3", gif} << 0 << ""
+                                  << "anim_frame0 anim_frame1 anim_delays_ms anim_frames";
+    QTest::newRow("--frames 3") << QStringList {"--format", "mono", "--frames", "3", gif} << 0 << ""
+                                << "anim_frame0 anim_delays_ms anim_frames";
+    QTest::newRow("--frames 2-4") << QStringList {"--format", "mono", "--frames", "2-4", gif} << 1
+                                  << gif + " : --frames 2-4 : cette image n'en a que 3\n"
+                                  << "";
+    QTest::newRow("--frames 0-2") << QStringList {"--format", "mono", "--frames", "0-2", gif} << 2
+                                  << "--frames : « 0-2 » : les images sont numérotées à partir de 1" + usage
+                                  << "";
+    QTest::newRow("--frames 3-2") << QStringList {"--format", "mono", "--frames", "3-2", gif} << 2
+                                  << "--frames : « 3-2 » finit avant de commencer" + usage << "";
+    QTest::newRow("--frames 1-1000") << QStringList {"--format", "mono", "--frames", "1-1000", gif} << 1
+                                     << gif + " : --frames 1-1000 : cette image n'en a que 3\n"
+                                     << "";
+    QTest::newRow("--frames 1-1001") << QStringList {"--format", "mono", "--frames", "1-1001", gif} << 2
+                                     << "--frames : « 1-1001 » demande plus de 1000 images" + usage << "";
+    QTest::newRow("--frames first")
+        << QStringList {"--format", "mono", "--frames", "first", gif} << 2
+        << "--frames : « first » n'est ni all ni des images A-B (par exemple 1-10, "
+           "numérotées à partir de 1)"
+            + usage
+        << "";
+    QTest::newRow("--frames with bmp")
+        << QStringList {"--frames", "all", gif} << 2
+        << "--frames ne s'emploie pas avec --format bmp : le fichier BMP ne tient "
+           "qu'une image ; choisissez un format d'écran (rgb565, mono, lvgl...)"
+            + usage
+        << "";
+}
+
+void TestFrames::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    QFETCH(QString, arrays);
+    writeFile(path("anim.gif"), animatedGifFile(threeFrames(), {5, 20, 1}));
+    writeFile(path("one.gif"), animatedGifFile({threeFrames()[1]}, {5}));
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QUILLON_CONVERT, arguments);
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), exitCode);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+             error.isEmpty() ? error : "quillon-convert: " + error);
+    if (arrays.isEmpty())
+        return;
+    const QString stem = arguments.constLast().section('.', 0, 0);
+    QStringList names;
+    const QRegularExpression array("static const \\w+ \\*?(?:const )?(\\w+)\\[");
+    for (auto it = array.globalMatch(QString::fromUtf8(readFile(path(stem + ".h")))); it.hasNext();)
+        names << it.next().captured(1);
+    QCOMPARE(names.join(' '), arrays);
+}
 
 QTEST_GUILESS_MAIN(TestFrames)
 #include "tst_frames.moc"

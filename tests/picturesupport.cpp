@@ -249,9 +249,8 @@ QByteArray animatedGifFile(const QVector<QImage> &frames, const QVector<int> &de
                     colours << (frame.pixel(x, y) | 0xff000000);
     }
     Q_ASSERT(colours.size() <= 256);
-    const QSize size = frames.first().size();
     if (!screen.isValid())
-        screen = size;
+        screen = frames.first().size();
     QByteArray gif = "GIF89a" + le16(screen.width()) + le16(screen.height()) + '\xf7' + '\0' + '\0';
     for (int i = 0; i < 256; ++i) {
         const QRgb colour = colours.value(i);
@@ -261,7 +260,10 @@ QByteArray animatedGifFile(const QVector<QImage> &frames, const QVector<int> &de
     for (int f = 0; f < frames.size(); ++f) {
         if (delaysCs.value(f) > 0)
             gif += QByteArray::fromHex("21f90404") + le16(delaysCs[f]) + '\0' + '\0';
-        gif += '\x2c' + le16(0) + le16(0) + le16(size.width()) + le16(size.height()) + '\0' + '\x08';
+        const QPoint place = frames[f].offset();
+        const QSize size = frames[f].size();
+        gif += '\x2c' + le16(place.x()) + le16(place.y()) + le16(size.width()) + le16(size.height()) + '\0'
+            + '\x08';
         BitWriter codes(false);
         int sinceClear = 0;
         for (int y = 0; y < size.height(); ++y) {

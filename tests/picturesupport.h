@@ -35,11 +35,10 @@ QByteArray bmpFile(int width, int height, int bitsPerPixel, int compression, con
 // each row), its data spread over several sub-blocks: Qt cannot write GIF files.
 QByteArray gifFile(int width, int height);
 
-// An animated GIF file of the frames, all of the first one's size, in a global table of the
-// colours they have (256 at most), each frame whole, drawn over the last, after a delay of
-// `delayCs` hundredths of a second (0: no graphic control block). Its data is written in codes
-// of 9 bits, the table cleared before it grows; `screen`, when valid, replaces the logical
-// screen's size.
+// An animated GIF file of the frames in a global table of the colours they have (256 at most),
+// each frame at its offset(), drawn over what the last left, after a delay of `delayCs`
+// hundredths of a second (0: no graphic control block). Its data is written in codes of 9 bits,
+// the table cleared before it grows. The logical screen is `screen`, or the first frame's size.
 QByteArray animatedGifFile(const QVector<QImage> &frames, const QVector<int> &delaysCs,
                            QSize screen = QSize());
 

@@ -29,13 +29,13 @@ QByteArray animatedGif(const QVector<QImage> &frames)
 {
     const auto le16 = [](int value) { return QByteArray(1, char(value & 0xff)) + char(value >> 8 & 0xff); };
     const QSize size = frames.first().size();
-    QByteArray gif = "GIF89a" + le16(size.width()) + le16(size.height()) + "\xf7\x00\x00";
+    QByteArray gif = "GIF89a" + le16(size.width()) + le16(size.height()) + QByteArray::fromHex("f70000");
     for (int i = 0; i < 256; ++i)
         gif += QByteArray(1, char((i >> 5) * 255 / 7)) + char((i >> 2 & 7) * 255 / 7)
             + char((i & 3) * 255 / 3);
     gif += QByteArray::fromHex("21ff0b") + "NETSCAPE2.0" + QByteArray::fromHex("0301000000");
     for (const QImage &frame : frames) {
-        gif += QByteArray::fromHex("21f904040400000000") + '\x2c' + le16(0) + le16(0) + le16(size.width())
+        gif += QByteArray::fromHex("21f9040404000000") + '\x2c' + le16(0) + le16(0) + le16(size.width())
             + le16(size.height()) + '\0' + '\x08';
         QByteArray data;
         quint32 bits = 0;

@@ -17,10 +17,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
+#include <deque>
 #include <limits>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -264,6 +268,120 @@ PictureOutcome interruptedOutcome()
     return {PictureOutcome::Interrupted, QString::fromUtf8("interrompu")};
 }
 
+// The frames of an animation prepared, and encoded when they share no palette chosen from all of
+// them, on other threads while the next ones decode: as each frame comes, the one picture's
+// steps, in order, over every core.
+class FramePipeline
+{
+public:
+    FramePipeline(const PictureJob &job, bool keepAlpha)
+        : m_job(job)
+        , m_keepAlpha(keepAlpha)
+        , m_encodeEach(!framesShareAChosenPalette(*job.format, job.encoding))
+    {
+        const int helpers = qMax(1, QThread::idealThreadCount() - 1);
+        for (int i = 0; i < helpers; ++i)
+            m_threads.emplace_back([this] { work(); });
+    }
+    ~FramePipeline() { finish(); }
+    FramePipeline(const FramePipeline &) = delete;
+    FramePipeline &operator=(const FramePipeline &) = delete;
+
+    // The frames come whole and of one size: the first one tells whether the options fit them.
+    // `fullSize`: the picture's own size, when it was decoded smaller.
+    void add(QImage &&frame, QSize fullSize)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_next == 0)
+            m_problem = geometryProblem(fullSize.isValid() ? fullSize : frame.size(), m_job.display);
+        if (m_problem.isEmpty())
+            m_waiting.push_back({m_next++, std::move(frame), fullSize});
+        m_wake.notify_one();
+    }
+
+    // Once every frame has come: waits for them all, then encodes them when they share a palette.
+    // Returns why they cannot be encoded, in French, or an empty text.
+    QString finish()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_done)
+                return m_problem;
+            m_done = true;
+        }
+        m_wake.notify_all();
+        for (std::thread &thread : m_threads)
+            thread.join();
+        m_threads.clear();
+        if (m_problem.isEmpty() && !m_encodeEach) {
+            const EncodingOptions common = frameOptions(*m_job.format, m_prepared, m_job.encoding);
+            for (int i = 0; i < m_prepared.size(); ++i) {
+                m_encoded[i] = encodeFrame(*m_job.format, m_prepared[i], common, i);
+                m_prepared[i] = PreparedPicture();
+            }
+        }
+        return m_problem;
+    }
+
+    QVector<EncodedPicture> takeEncoded() { return std::move(m_encoded); }
+
+private:
+    struct Waiting
+    {
+        int index;
+        QImage frame;
+        QSize fullSize;
+    };
+
+    void work()
+    {
+        for (;;) {
+            Waiting next;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_wake.wait(lock, [this] { return m_done || !m_waiting.empty(); });
+                if (m_waiting.empty())
+                    return;
+                next = std::move(m_waiting.front());
+                m_waiting.pop_front();
+                if (!m_problem.isEmpty())
+                    continue;
+            }
+            PreparedPicture prepared
+                = preparePicture(std::move(next.frame), m_job.display, m_keepAlpha, next.fullSize);
+            QString problem
+                = m_job.format->sizeProblem ? m_job.format->sizeProblem(prepared, m_job.encoding) : QString();
+            EncodedPicture encoded;
+            if (problem.isEmpty() && m_encodeEach) {
+                encoded = encodeFrame(*m_job.format, prepared, m_job.encoding, next.index);
+                prepared = PreparedPicture();
+            }
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_problem.isEmpty())
+                m_problem = problem;
+            if (m_encoded.size() <= next.index) {
+                m_encoded.resize(next.index + 1);
+                m_prepared.resize(next.index + 1);
+            }
+            m_encoded[next.index] = std::move(encoded);
+            m_prepared[next.index] = std::move(prepared);
+        }
+    }
+
+    const PictureJob &m_job;
+    const bool m_keepAlpha;
+    const bool m_encodeEach;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Waiting> m_waiting;
+    int m_next = 0;
+    bool m_done = false;
+    QString m_problem;
+    QVector<PreparedPicture> m_prepared;
+    QVector<EncodedPicture> m_encoded;
+    std::vector<std::thread> m_threads;
+};
+
 } // namespace
 
 PictureOutcome runPictureJob(const PictureJob &job)
@@ -350,10 +468,21 @@ PictureOutcome runPictureJob(const PictureJob &job)
         return *refused;
 
     const bool animated = job.frames.asked;
+    // Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
+    const bool keepAlpha = job.format
+        && (job.format->alpha == DisplayFormat::AlphaAlways
+            || (job.format->alpha == DisplayFormat::AlphaWhenAsked
+                && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
     DecodedPicture decoded;
     DecodedAnimation animation;
+    std::optional<FramePipeline> pipeline;
     if (animated) {
-        animation = decodeAnimation(job.picturePath, job.display, job.frames, job.interrupted);
+        pipeline.emplace(job, keepAlpha);
+        animation = decodeAnimation(
+            job.picturePath, job.display, job.frames, job.interrupted,
+            [&](QImage &&frame, QSize fullSize) { pipeline->add(std::move(frame), fullSize); });
+        if (animation.problem.isEmpty() && animation.status == DecodedPicture::Decoded)
+            animation.problem = pipeline->finish();
         decoded.status = animation.status;
         decoded.systemError = animation.systemError;
         decoded.fullSize = animation.fullSize;
@@ -386,6 +515,11 @@ PictureOutcome runPictureJob(const PictureJob &job)
     }
     if (!animation.problem.isEmpty())
         return failed(animation.problem);
+    if (animated && job.encoding.lvglVersion == 8 && qstrcmp(job.format->name, "lvgl") == 0
+        && animation.delaysMs.size() > 255)
+        return failed(
+            QString::fromUtf8("LVGL 8 n'anime que 255 images au plus (lv_animimg_set_src en prend le "
+                              "nombre en uint8_t) : choisissez-en avec --frames A-B"));
     if (job.interrupted && job.interrupted->load())
         return interruptedOutcome();
     const QString shapeProblem
@@ -393,30 +527,15 @@ PictureOutcome runPictureJob(const PictureJob &job)
     if (!shapeProblem.isEmpty())
         return failed(shapeProblem);
     if (!animated && decoded.frameCount > 1 && job.notice)
-        job.notice(QString::fromUtf8("image animée : seule la première de ses %1 images est convertie "
-                                     "(--frames all pour toutes)")
-                       .arg(decoded.frameCount));
+        job.notice(QString::fromUtf8("image animée : seule la première de ses %1 images est convertie (%2)")
+                       .arg(decoded.frameCount)
+                       .arg(decoded.everyFrameReadable
+                                ? QString::fromUtf8("--frames all pour toutes")
+                                : QString::fromUtf8("--frames ne lit les autres que d'un GIF")));
 
-    // Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
-    const bool keepAlpha = job.format
-        && (job.format->alpha == DisplayFormat::AlphaAlways
-            || (job.format->alpha == DisplayFormat::AlphaWhenAsked
-                && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
     EncodedPicture encoded;
     if (animated) {
-        // Every frame shaped the same way: only a picture decoded smaller has a size of its own.
-        QVector<PreparedPicture> frames;
-        const QSize fullSize = animation.frames.size() == 1 ? animation.fullSize : QSize();
-        for (QImage &frame : animation.frames) {
-            frames << preparePicture(std::move(frame), job.display, keepAlpha, fullSize);
-            frame = QImage();
-            if (job.format->sizeProblem) {
-                const QString problem = job.format->sizeProblem(frames.last(), job.encoding);
-                if (!problem.isEmpty())
-                    return failed(problem);
-            }
-        }
-        encoded = encodeFrames(*job.format, frames, animation.delaysMs, job.encoding);
+        encoded = assembleFrames(*job.format, pipeline->takeEncoded(), animation.delaysMs, job.encoding);
     } else {
         PreparedPicture prepared
             = preparePicture(std::move(decoded.image), job.display, keepAlpha, decoded.fullSize);

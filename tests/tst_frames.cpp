@@ -471,6 +471,28 @@ void TestFrames::commandLine_data()
     QTest::newRow("--frames 2-4") << QStringList {"--format", "mono", "--frames", "2-4", gif} << 1
                                   << gif + " : --frames 2-4 : cette image n'en a que 3\n"
                                   << "";
+    // Every frame shaped as one picture, the options checked against the first.
+    QTest::newRow("--frames all --crop outside")
+        << QStringList {"--format", "mono", "--frames", "all", "--crop", "2,1,4x2", gif} << 1
+        << gif + " : --crop 2,1,4x2 sort de l'image, de 5 x 3 pixels\n"
+        << "";
+    QTest::newRow("--frames all --crop --rotate")
+        << QStringList {"--format", "index4", "--frames", "all", "--crop", "1,1,4x2", "--rotate", "90", gif}
+        << 0 << ""
+        << "anim_palette anim_frame0 anim_frame1 anim_frame2 anim_delays_ms anim_frames";
+    // LVGL 8's lv_animimg_set_src() counts them in a uint8_t.
+    QTest::newRow("LVGL 8, 256 frames")
+        << QStringList {"--format", "lvgl", "--lvgl-version", "8", "--frames", "all", "many.gif"} << 1
+        << "many.gif : LVGL 8 n'anime que 255 images au plus (lv_animimg_set_src en prend le nombre en "
+           "uint8_t) "
+           ": choisissez-en avec --frames A-B\n"
+        << "";
+    QTest::newRow("LVGL 8, 255 frames")
+        << QStringList {"--format", "lvgl", "--lvgl-version", "8", "--frames", "2-256", "many.gif"} << 0 << ""
+        << "";
+    QTest::newRow("LVGL 9, 256 frames")
+        << QStringList {"--format", "lvgl", "--frames", "all", "many.gif"} << 0 << ""
+        << "";
     QTest::newRow("--frames 0-2") << QStringList {"--format", "mono", "--frames", "0-2", gif} << 2
                                   << "--frames : « 0-2 » : les images sont numérotées à partir de 1" + usage
                                   << "";
@@ -503,6 +525,7 @@ void TestFrames::commandLine()
     QFETCH(QString, arrays);
     writeFile(path("anim.gif"), animatedGifFile(threeFrames(), {5, 20, 1}));
     writeFile(path("one.gif"), animatedGifFile({threeFrames()[1]}, {5}));
+    writeFile(path("many.gif"), onePixelFrames(256));
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
     process.start(QUILLON_CONVERT, arguments);
@@ -513,6 +536,8 @@ void TestFrames::commandLine()
     if (arrays.isEmpty())
         return;
     const QString stem = arguments.constLast().section('.', 0, 0);
+    if (arguments.contains("--rotate")) // 4 x 2 turned: 2 x 4
+        QVERIFY(readFile(path(stem + ".h")).contains("#define anim_width 2\n#define anim_height 4\n"));
     QStringList names;
     const QRegularExpression array("static const \\w+ \\*?(?:const )?(\\w+)\\[");
     for (auto it = array.globalMatch(QString::fromUtf8(readFile(path(stem + ".h")))); it.hasNext();)

@@ -51,7 +51,8 @@ QString tooManyFrames(int frames)
 // A picture of any other format: one frame, decoded as any picture.
 DecodedAnimation singlePicture(const QString &filePath, const QByteArray &format,
                                const DisplayOptions &display, const FrameRange &range,
-                               const std::atomic<int> *interrupted)
+                               const std::atomic<int> *interrupted,
+                               const std::function<void(QImage &&, QSize)> &takeFrame)
 {
     DecodedPicture decoded = decodePicture(filePath, display, interrupted);
     if (decoded.status != DecodedPicture::Decoded)
@@ -69,15 +70,19 @@ DecodedAnimation singlePicture(const QString &filePath, const QByteArray &format
     animation.status = DecodedPicture::Decoded;
     animation.frameCount = 1;
     animation.fullSize = decoded.fullSize;
-    animation.frames << std::move(decoded.image);
     animation.delaysMs << 0;
+    if (takeFrame)
+        takeFrame(std::move(decoded.image), decoded.fullSize);
+    else
+        animation.frames << std::move(decoded.image);
     return animation;
 }
 
 } // namespace
 
 DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &display,
-                                 const FrameRange &range, const std::atomic<int> *interrupted)
+                                 const FrameRange &range, const std::atomic<int> *interrupted,
+                                 const std::function<void(QImage &&, QSize)> &takeFrame)
 {
     PictureSource source(filePath);
     switch (source.openRegularFile()) {
@@ -91,7 +96,7 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
     const QByteArray format = pictureFormatOf(source.peek(pictureSignatureBytes), filePath);
     if (format != "gif") {
         source.close();
-        return singlePicture(filePath, format, display, range, interrupted);
+        return singlePicture(filePath, format, display, range, interrupted, takeFrame);
     }
 
     // Qt's GIF reader draws every frame on a canvas that it hands over shared and copies before
@@ -141,11 +146,16 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
         if (number < range.first)
             continue;
         animation.delaysMs << frames.nextImageDelay();
-        animation.frames << std::move(frame);
+        if (!animation.fullSize.isValid())
+            animation.fullSize = frame.size();
+        if (takeFrame)
+            takeFrame(std::move(frame), QSize());
+        else
+            animation.frames << std::move(frame);
     }
     if (!reachesItsEnd(format, &source))
         return refused(DecodedPicture::Truncated);
     animation.status = DecodedPicture::Decoded;
-    animation.fullSize = animation.frames.first().size();
+
     return animation;
 }

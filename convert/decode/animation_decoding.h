@@ -7,6 +7,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 
 // Every picture of an animation, or a range of them, decoded as Qt's reader composes them: each
 // read in turn by QImageReader, on the canvas its predecessors left as their disposal says, with
@@ -39,11 +40,15 @@ struct DecodedAnimation
     int systemError = 0; // why an Unreadable file could not be opened (errno)
     // Why the frames asked for cannot be given, in French, when the file itself is fine.
     QString problem;
-    QVector<QImage> frames; // those asked for, in order
+    QVector<QImage> frames; // those asked for, in order (none when handed to `takeFrame`)
     QVector<int> delaysMs; // each frame's, as QImageReader::nextImageDelay() gives it
     int frameCount = 0; // the animation's, all of them
     QSize fullSize; // the first frame's own size, larger when a JPEG was decoded smaller
 };
 
+// `takeFrame`, when given, is handed each frame as soon as it is decoded, instead of `frames`,
+// with the picture's own size when it was decoded smaller (else QSize()): another thread may then
+// work on it while the next one decodes.
 DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &display,
-                                 const FrameRange &range, const std::atomic<int> *interrupted = nullptr);
+                                 const FrameRange &range, const std::atomic<int> *interrupted = nullptr,
+                                 const std::function<void(QImage &&, QSize)> &takeFrame = {});

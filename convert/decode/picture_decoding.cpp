@@ -171,5 +171,5 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
         && !decodesAlike(source, format, image, scaledSize))
         return refused(DecodedPicture::NotAPicture);
     const QSize fullSize = scaledSize.isValid() ? size : image.size();
-    return {DecodedPicture::Decoded, std::move(image), 0, fullSize, frameCount};
+    return {DecodedPicture::Decoded, std::move(image), 0, fullSize, frameCount, format == "gif"};
 }

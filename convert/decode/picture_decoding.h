@@ -36,6 +36,8 @@ struct DecodedPicture
     // The pictures of an animation (GIF, WebP, MNG) as its reader counts them; 1 for any other
     // picture, or when the reader cannot tell. `image` is the first.
     int frameCount = 1;
+    // Whether decodeAnimation() reads every frame of this format (GIF's, read here by Qt's reader).
+    bool everyFrameReadable = false;
 };
 
 // Decodes any picture Qt's image readers know, whatever the file's extension; animated pictures

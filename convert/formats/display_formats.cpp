@@ -108,11 +108,12 @@ QByteArray packRows(const QVector<quint8> &bits, int width, int height, bool lef
 {
     const int rowBytes = (width + 7) / 8;
     QByteArray bytes(rowBytes * height, '\0');
+    const quint8 *lit = bits.constData();
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (bits[y * width + x])
-                bytes[y * rowBytes + x / 8]
-                    = char(bytes[y * rowBytes + x / 8] | (leftmostLowest ? 1 << (x % 8) : 0x80 >> (x % 8)));
+        auto *row = reinterpret_cast<uchar *>(bytes.data()) + y * rowBytes;
+        for (int x = 0; x < width; ++x, ++lit) {
+            if (*lit)
+                row[x / 8] = uchar(row[x / 8] | (leftmostLowest ? 1 << (x % 8) : 0x80 >> (x % 8)));
         }
     }
     return bytes;
@@ -391,10 +392,18 @@ QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, con
     QVector<quint8> result(width * height);
     *shown = QImage(colours.size(), QImage::Format_Grayscale8); // greys, one byte each
     const int top = levels - 1;
+    // Each row's pixels found once, not at every pixel.
+    const QRgb *row = nullptr;
+    uchar *shownRow = nullptr;
+    int rowY = -1, shownY = -1;
     diffuseErrors<1>(
         width, height, options.dither,
         [&](int x, int y, int *values) {
-            values[0] = luminance(reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x]);
+            if (y != rowY) {
+                row = reinterpret_cast<const QRgb *>(colours.constScanLine(y));
+                rowY = y;
+            }
+            values[0] = luminance(row[x]);
         },
         [&](const int *values, int *intensity) {
             // Two levels split at the threshold; more, at the nearest level.
@@ -405,14 +414,13 @@ QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, con
         [&](int x, int y, int level) {
             const int stored = options.invert ? top - level : level;
             result[y * width + x] = quint8(stored);
-            shown->scanLine(y)[x] = uchar(stored * 255 / top); // as the panel lights it
+            if (y != shownY) {
+                shownRow = shown->scanLine(y);
+                shownY = y;
+            }
+            shownRow[x] = uchar(stored * 255 / top); // as the panel lights it
         });
     return result;
-}
-
-int luminance(QRgb colour)
-{
-    return (299 * qRed(colour) + 587 * qGreen(colour) + 114 * qBlue(colour) + 500) / 1000;
 }
 
 const QVector<DisplayFormat> &displayFormats()

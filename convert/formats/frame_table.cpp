@@ -93,34 +93,62 @@ QVector<QByteArray> frameDrawing(const CHeader &first, const QByteArray &name, c
     return lines;
 }
 
+int chosenPaletteSize(const DisplayFormat &format, const EncodingOptions &options)
+{
+    if (!options.palette.isEmpty())
+        return 0;
+    return qstrcmp(format.name, "index4") == 0 ? 16 : qstrcmp(format.name, "index8") == 0 ? 256 : 0;
+}
+
 } // namespace
+
+bool framesShareAChosenPalette(const DisplayFormat &format, const EncodingOptions &options)
+{
+    return chosenPaletteSize(format, options) > 0;
+}
+
+EncodingOptions frameOptions(const DisplayFormat &format, const QVector<PreparedPicture> &frames,
+                             const EncodingOptions &options)
+{
+    EncodingOptions common = options;
+    if (const int paletteSize = chosenPaletteSize(format, options)) {
+        common.palette = choosePalette(stacked(frames), paletteSize);
+        common.paletteOfFrames = true;
+    }
+    return common;
+}
+
+EncodedPicture encodeFrame(const DisplayFormat &format, const PreparedPicture &frame,
+                           const EncodingOptions &common, int index)
+{
+    EncodingOptions options = common;
+    options.arrayName = frameName(common.arrayName, index);
+    return format.encode(frame, options);
+}
 
 EncodedPicture encodeFrames(const DisplayFormat &format, const QVector<PreparedPicture> &frames,
                             const QVector<int> &delaysMs, const EncodingOptions &options)
+{
+    const EncodingOptions common = frameOptions(format, frames, options);
+    QVector<EncodedPicture> encoded;
+    for (int i = 0; i < frames.size(); ++i)
+        encoded << encodeFrame(format, frames[i], common, i);
+    return assembleFrames(format, std::move(encoded), delaysMs, options);
+}
+
+EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPicture> frames,
+                              const QVector<int> &delaysMs, const EncodingOptions &options)
 {
     const QByteArray &name = options.arrayName;
     const QByteArray nl = headerNewline;
     const bool lvgl = qstrcmp(format.name, "lvgl") == 0;
     const bool lvgl8 = lvgl && options.lvglVersion == 8;
-    EncodingOptions common = options;
-    const int paletteSize = qstrcmp(format.name, "index4") == 0 ? 16
-        : qstrcmp(format.name, "index8") == 0                   ? 256
-                                                                : 0;
-    if (paletteSize && options.palette.isEmpty()) {
-        common.palette = choosePalette(stacked(frames), paletteSize);
-        common.paletteOfFrames = true;
-    }
-
-    QVector<CHeader> headers;
     EncodedPicture result;
-    for (int i = 0; i < frames.size(); ++i) {
-        EncodingOptions frameOptions = common;
-        frameOptions.arrayName = frameName(name, i);
-        EncodedPicture encoded = format.encode(frames[i], frameOptions);
-        if (i == 0)
-            result.shown = std::move(encoded.shown);
-        headers << std::move(encoded.header);
-    }
+    result.shown = std::move(frames.first().shown);
+    QVector<CHeader> headers;
+    for (EncodedPicture &frame : frames)
+        headers << std::move(frame.header);
+    frames.clear();
 
     const CHeader &first = headers.first();
     const QByteArray firstName = frameName(name, 0);
@@ -131,7 +159,7 @@ EncodedPicture encodeFrames(const DisplayFormat &format, const QVector<PreparedP
     header.progmem = first.progmem;
     for (const auto &macro : first.macros)
         header.macros << qMakePair(name + macro.first.mid(firstName.size()), macro.second);
-    const QByteArray count = QByteArray::number(frames.size());
+    const QByteArray count = QByteArray::number(headers.size());
     header.macros << qMakePair(name + "_frame_count", count);
 
     qint64 totalMs = 0;
@@ -170,7 +198,7 @@ EncodedPicture encodeFrames(const DisplayFormat &format, const QVector<PreparedP
             table.size = count;
             table.declaration = "const " + QByteArray(valueTypeName(array.type)) + " *const";
             QVector<QByteArray> names;
-            for (int i = 0; i < frames.size(); ++i)
+            for (int i = 0; i < headers.size(); ++i)
                 names << frameName(name, i) + suffix;
             table.valuesText = tableValues(names);
             tables << table;
@@ -202,7 +230,7 @@ EncodedPicture encodeFrames(const DisplayFormat &format, const QVector<PreparedP
         // After the descriptors it points at.
         const QByteArray type = lvgl8 ? "lv_img_dsc_t" : "lv_image_dsc_t";
         QVector<QByteArray> addresses;
-        for (int i = 0; i < frames.size(); ++i)
+        for (int i = 0; i < headers.size(); ++i)
             addresses << '&' + frameName(name, i);
         const QByteArray table = "const " + type + " *const " + name + "_frames[" + count + "] = {"
             + tableValues(addresses) + nl + "};" + nl;

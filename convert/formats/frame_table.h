@@ -18,3 +18,16 @@
 // pgm_read_ptr() and pgm_read_word(). `shown` is the first frame's.
 EncodedPicture encodeFrames(const DisplayFormat &format, const QVector<PreparedPicture> &frames,
                             const QVector<int> &delaysMs, const EncodingOptions &options);
+
+// The same in steps, for frames prepared and encoded apart, on other threads:
+// whether the frames share a palette chosen from all of them, which must then be chosen first;
+bool framesShareAChosenPalette(const DisplayFormat &format, const EncodingOptions &options);
+// the options every frame is encoded with: that palette, when they share one;
+EncodingOptions frameOptions(const DisplayFormat &format, const QVector<PreparedPicture> &frames,
+                             const EncodingOptions &options);
+// frame `index` encoded alone with them;
+EncodedPicture encodeFrame(const DisplayFormat &format, const PreparedPicture &frame,
+                           const EncodingOptions &common, int index);
+// then the header of them all, in order.
+EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPicture> frames,
+                              const QVector<int> &delaysMs, const EncodingOptions &options);

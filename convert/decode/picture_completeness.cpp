@@ -89,12 +89,21 @@ bool pngReachesItsEnd(QIODevice *device)
 // ends first.
 qint64 afterGifSubBlocks(QIODevice *device, qint64 position)
 {
+    // Read 64 KiB at a time: a frame's data comes in sub-blocks of 255 bytes at most.
+    QByteArray window;
+    qint64 windowStart = 0;
     for (;;) {
-        const QByteArray length = readAt(device, position, 1);
-        if (length.isEmpty())
-            return -1;
-        position += 1 + quint8(length[0]);
-        if (quint8(length[0]) == 0)
+        if (position < windowStart || position >= windowStart + window.size()) {
+            if (position < 0 || !device->seek(position))
+                return -1;
+            window = device->read(1 << 16);
+            windowStart = position;
+            if (window.isEmpty())
+                return -1;
+        }
+        const quint8 length = quint8(window[int(position - windowStart)]);
+        position += 1 + length;
+        if (length == 0)
             return position;
     }
 }

@@ -31,6 +31,8 @@ private slots:
     void headerWalkedThroughItsTables_data();
     void headerWalkedThroughItsTables();
     void frameTableReadFromAvrFlash();
+    void sharesOnePaletteChosenFromEveryFrame_data();
+    void sharesOnePaletteChosenFromEveryFrame();
     void commandLine_data();
     void commandLine();
 
@@ -444,6 +446,57 @@ void TestFrames::frameTableReadFromAvrFlash()
     QString output = QString::fromUtf8(chip.readAll()).remove(QRegularExpression("\\x1b\\[[0-9;]*m"));
     output.remove(QRegularExpression("\\.$", QRegularExpression::MultilineOption));
     QVERIFY2(output.contains(QString::fromLatin1(expected) + "end\n"), qPrintable(output));
+}
+
+void TestFrames::sharesOnePaletteChosenFromEveryFrame_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<int>("colours"); // each frame's, none in another frame
+    // Within the palette: every colour of every frame kept exactly. Beyond: the nearest.
+    QTest::newRow("index4, 2 x 8 colours") << QByteArray("index4") << 8;
+    QTest::newRow("index8, 2 x 128 colours") << QByteArray("index8") << 128;
+}
+
+void TestFrames::sharesOnePaletteChosenFromEveryFrame()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(int, colours);
+    // Two frames of `colours` colours each, 5-6-5 exactly, red in one, green and blue in the other.
+    QVector<PreparedPicture> frames(2);
+    for (int f = 0; f < 2; ++f) {
+        frames[f].colours = QImage(colours, 3, QImage::Format_RGB32);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < colours; ++x)
+                frames[f].colours.setPixel(
+                    x, y, f == 0 ? qRgb(x * 8 % 256, 0, x / 32 * 8) : qRgb(0, x * 4 % 256, 248));
+    }
+    EncodingOptions options;
+    options.arrayName = "anim";
+    const CHeader header = encodeFrames(*findDisplayFormat(format), frames, {10, 10}, options).header;
+    QByteArray palette, indices[2];
+    for (const CArray &array : header.arrays) {
+        if (array.name == "anim_palette")
+            palette = array.data;
+        if (array.name == "anim_frame0" || array.name == "anim_frame1")
+            indices[array.name.endsWith('1')] = array.data;
+    }
+    QCOMPARE(palette.size(), format == "index4" ? 32 : 512);
+    const bool nibbles = format == "index4";
+    for (int f = 0; f < 2; ++f) {
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < colours; ++x) {
+                const int at = nibbles ? y * ((colours + 1) / 2) + x / 2 : y * colours + x;
+                const int index
+                    = nibbles ? (uchar(indices[f][at]) >> (x % 2 ? 0 : 4)) & 15 : uchar(indices[f][at]);
+                const quint16 stored
+                    = quint16(uchar(palette[2 * index]) | uchar(palette[2 * index + 1]) << 8);
+                const QRgb wanted = frames[f].colours.pixel(x, y);
+                QCOMPARE(
+                    stored,
+                    quint16((qRed(wanted) >> 3) << 11 | (qGreen(wanted) >> 2) << 5 | qBlue(wanted) >> 3));
+            }
+        }
+    }
 }
 
 void TestFrames::commandLine_data()

@@ -526,9 +526,10 @@ PictureOutcome runPictureJob(const PictureJob &job)
         = geometryProblem(decoded.fullSize.isValid() ? decoded.fullSize : decoded.image.size(), job.display);
     if (!shapeProblem.isEmpty())
         return failed(shapeProblem);
-    if (!animated && decoded.frameCount > 1 && job.notice)
-        job.notice(QString::fromUtf8("image animée : seule la première de ses %1 images est convertie (%2)")
-                       .arg(decoded.frameCount)
+    if (!animated && decoded.frameCount != 1 && job.notice)
+        job.notice(QString::fromUtf8("image animée : seule la première de ses %1 est convertie (%2)")
+                       .arg(decoded.frameCount > 1 ? QString::fromUtf8("%1 images").arg(decoded.frameCount)
+                                                   : QString::fromUtf8("images"))
                        .arg(decoded.everyFrameReadable
                                 ? QString::fromUtf8("--frames all pour toutes")
                                 : QString::fromUtf8("--frames ne lit les autres que d'un GIF")));

@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <QBuffer>
+#include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -83,6 +84,37 @@ QByteArray hugeFrames(int side, int count)
             + QByteArray::fromHex("0002024401"
                                   "00");
     return gif + '\x3b';
+}
+
+// An MNG of the frames, each a whole PNG stream after the header: Qt cannot write MNG files.
+QByteArray animatedMng(const QVector<QImage> &frames)
+{
+    const auto be32 = [](quint32 value) {
+        return QByteArray(1, char(value >> 24)) + char(value >> 16 & 0xff) + char(value >> 8 & 0xff)
+            + char(value & 0xff);
+    };
+    const auto chunk = [&](const QByteArray &type, const QByteArray &data) {
+        quint32 crc = 0xffffffff;
+        for (char byte : type + data) {
+            crc ^= uchar(byte);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = crc & 1 ? (crc >> 1) ^ 0xedb88320 : crc >> 1;
+        }
+        return be32(quint32(data.size())) + type + data + be32(~crc);
+    };
+    const QSize size = frames.first().size();
+    QByteArray mng = QByteArray::fromHex("8a4d4e470d0a1a0a")
+        + chunk("MHDR",
+                be32(quint32(size.width())) + be32(quint32(size.height())) + be32(100) + QByteArray(12, '\0')
+                    + be32(1));
+    for (const QImage &frame : frames) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        frame.save(&buffer, "PNG");
+        mng += png.mid(8); // its chunks, IHDR to IEND
+    }
+    return mng + chunk("MEND", {});
 }
 
 FrameRange rangeOf(const QString &text)
@@ -533,6 +565,23 @@ void TestFrames::commandLine_data()
         << QStringList {"--format", "index4", "--frames", "all", "--crop", "1,1,4x2", "--rotate", "90", gif}
         << 0 << ""
         << "anim_palette anim_frame0 anim_frame1 anim_frame2 anim_delays_ms anim_frames";
+    // Decoded in a child process that hands back the first frame only; Qt's MNG reader does not
+    // count frames.
+    QTest::newRow("MNG without --frames")
+        << QStringList {"--format", "mono", "anim.mng"} << 0
+        << QString::fromUtf8(
+               "anim.mng : image animée : seule la première de ses images est convertie (--frames ne "
+               "lit les autres que d'un GIF)\n")
+        << "anim";
+    QTest::newRow("MNG, --frames all")
+        << QStringList {"--format", "mono", "--frames", "all", "anim.mng"} << 1
+        << QString::fromUtf8("anim.mng : --frames : cette animation MNG de plusieurs "
+                             "images est décodée à part, qui n'en rend que la "
+                             "première ; sans --frames, elle seule est convertie\n")
+        << "";
+    QTest::newRow("MNG of one frame, --frames all")
+        << QStringList {"--format", "mono", "--frames", "all", "one.mng"} << 0 << ""
+        << "one_frame0 one_delays_ms one_frames";
     // LVGL 8's lv_animimg_set_src() counts them in a uint8_t.
     QTest::newRow("LVGL 8, 256 frames")
         << QStringList {"--format", "lvgl", "--lvgl-version", "8", "--frames", "all", "many.gif"} << 1
@@ -579,6 +628,10 @@ void TestFrames::commandLine()
     writeFile(path("anim.gif"), animatedGifFile(threeFrames(), {5, 20, 1}));
     writeFile(path("one.gif"), animatedGifFile({threeFrames()[1]}, {5}));
     writeFile(path("many.gif"), onePixelFrames(256));
+    if (arguments.constLast().endsWith(".mng") && !QImageReader::supportedImageFormats().contains("mng"))
+        QSKIP("no MNG reader (qt5-image-formats-plugins)");
+    writeFile(path("anim.mng"), animatedMng(threeFrames()));
+    writeFile(path("one.mng"), animatedMng({threeFrames()[2]}));
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
     process.start(QUILLON_CONVERT, arguments);

@@ -57,12 +57,13 @@ DecodedAnimation singlePicture(const QString &filePath, const QByteArray &format
     DecodedPicture decoded = decodePicture(filePath, display, interrupted);
     if (decoded.status != DecodedPicture::Decoded)
         return refused(decoded.status, decoded.systemError);
-    if (decoded.frameCount > 1)
-        return withProblem(QString::fromUtf8("--frames : cette animation %1 de %2 images est décodée à part, "
-                                             "qui n'en rend que la première ; sans --frames, elle seule est "
-                                             "convertie")
-                               .arg(QString::fromLatin1(format.toUpper()))
-                               .arg(decoded.frameCount));
+    if (decoded.frameCount != 1)
+        return withProblem(
+            QString::fromUtf8("--frames : cette animation %1 %2 est décodée à part, qui n'en rend "
+                              "que la première ; sans --frames, elle seule est convertie")
+                .arg(QString::fromLatin1(format.toUpper()))
+                .arg(decoded.frameCount > 1 ? QString::fromUtf8("de %1 images").arg(decoded.frameCount)
+                                            : QString::fromUtf8("de plusieurs images")));
     const QString problem = rangeProblem(range, 1);
     if (!problem.isEmpty())
         return withProblem(problem);

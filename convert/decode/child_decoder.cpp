@@ -180,7 +180,7 @@ DecodedPicture receivePicture(ChildPipe &pipe, int pixelsFd)
     if (!colours.isEmpty())
         image.setColorTable(colours);
     return {DecodedPicture::Decoded, std::move(image), 0, QSize(header.width, header.height),
-            qMax(1, header.frameCount)};
+            qMax(0, header.frameCount)};
 }
 
 // What runs between fork() and exec() in the child: system calls only, no allocation, since the

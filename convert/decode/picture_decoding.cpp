@@ -159,7 +159,7 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
     }
     const uchar *const given = image.isNull() ? nullptr : image.constBits();
     // Counted before the first picture is read: a GIF's blocks are followed without decoding them.
-    const int frameCount = reader.supportsAnimation() ? qMax(1, reader.imageCount()) : 1;
+    const int counted = reader.supportsAnimation() ? reader.imageCount() : 1;
     const bool read = readPicture(source, format, &image, scaledSize);
     const DecodedPicture notRead = undecoded(); // readers keep what they could decode of a file cut short
     if (!read || notRead.status == DecodedPicture::Truncated)
@@ -171,5 +171,15 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
         && !decodesAlike(source, format, image, scaledSize))
         return refused(DecodedPicture::NotAPicture);
     const QSize fullSize = scaledSize.isValid() ? size : image.size();
+    // A reader that cannot count (MNG's) tells whether a second picture follows the first.
+    int frameCount = qMax(1, counted);
+    if (counted <= 0) {
+        source.seek(0);
+        QImageReader frames(&source, format);
+        frames.setAutoDetectImageFormat(false);
+        QImage frame;
+        if (frames.read(&frame) && frames.read(&frame))
+            frameCount = 0;
+    }
     return {DecodedPicture::Decoded, std::move(image), 0, fullSize, frameCount, format == "gif"};
 }

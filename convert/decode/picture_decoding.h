@@ -32,9 +32,11 @@ struct DecodedPicture
     Status status = NotAPicture;
     QImage image;
     int systemError = 0; // why an Unreadable file could not be opened (errno)
-    QSize fullSize; // the picture's own size: larger than `image` when that was decoded smaller
-    // The pictures of an animation (GIF, WebP, MNG) as its reader counts them; 1 for any other
-    // picture, or when the reader cannot tell. `image` is the first.
+    QSize
+        fullSize; // the picture's own size: larger than `image` when that was decoded smaller
+                  // The pictures of an animation (GIF, WebP, MNG) as its reader counts them; 1 for any other
+    // picture; 0 for an animation of more than one whose reader does not count them (MNG's).
+    // `image` is the first.
     int frameCount = 1;
     // Whether decodeAnimation() reads every frame of this format (GIF's, read here by Qt's reader).
     bool everyFrameReadable = false;

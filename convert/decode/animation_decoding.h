@@ -15,7 +15,7 @@
 //
 // Only Qt's own animation reader, GIF's, runs here. A picture of another format is decoded as
 // decodePicture() decodes it, and counts as one frame; one whose reader, run in a child process,
-// counts more than one (an animated WebP or MNG) is refused: the child hands back its first
+// finds more than one (an animated WebP or MNG) is refused: the child hands back its first
 // picture only. Qt 5's PNG reader reads an APNG's default picture only, a single frame.
 //
 // Bounded as one picture is: the frames read, each counted at the size of the canvas Qt draws

@@ -283,7 +283,15 @@ public:
         for (int i = 0; i < helpers; ++i)
             m_threads.emplace_back([this] { work(); });
     }
-    ~FramePipeline() { finish(); }
+    // A job that stops early leaves the frames still waiting undone.
+    ~FramePipeline()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_waiting.clear();
+        }
+        finish();
+    }
     FramePipeline(const FramePipeline &) = delete;
     FramePipeline &operator=(const FramePipeline &) = delete;
 

@@ -289,8 +289,11 @@ public:
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_waiting.clear();
+            m_done = true;
         }
-        finish();
+        m_wake.notify_all();
+        for (std::thread &thread : m_threads)
+            thread.join();
     }
     FramePipeline(const FramePipeline &) = delete;
     FramePipeline &operator=(const FramePipeline &) = delete;

@@ -60,10 +60,7 @@ QStringList findOutputsThatAreInputs(const std::vector<PictureJob> &jobs)
     QStringList refusals;
     for (const PictureJob &job : jobs) {
         const OutputPaths paths = outputPaths(job.outputFolder, QFileInfo(job.picturePath).fileName());
-        QStringList written = {paths.bmp, paths.header};
-        if (job.preview)
-            written << paths.preview;
-        for (const QString &output : written) {
+        for (const QString &output : plannedOutputs(job, paths)) {
             for (const QString &key : fileKeys(output, false)) {
                 const auto input = inputs.constFind(key);
                 if (input == inputs.constEnd())
@@ -139,6 +136,27 @@ std::FILE *ownStandardError()
 #endif
 }
 
+// The last line of a batch: how many pictures were converted, skipped (files that stood there,
+// without --force) and failed, « 198 images converties, 1 ignorée, 1 en échec ».
+QString batchSummary(const std::vector<PictureOutcome> &outcomes)
+{
+    int counts[3] = {0, 0, 0};
+    for (const PictureOutcome &outcome : outcomes) {
+        if (outcome.status == PictureOutcome::Converted || outcome.status == PictureOutcome::Skipped)
+            ++counts[outcome.status];
+        else
+            ++counts[2];
+    }
+    // French puts 0 and 1 in the singular.
+    const auto plural = [](int count) { return count > 1 ? QStringLiteral("s") : QString(); };
+    return QString::fromUtf8("%1 image%2 convertie%2, %3 ignorée%4, %5 en échec\n")
+        .arg(counts[0])
+        .arg(plural(counts[0]))
+        .arg(counts[1])
+        .arg(plural(counts[1]))
+        .arg(counts[2]);
+}
+
 // SIGINT and SIGTERM: the jobs are told, stop writing and leave no temporary file, and the run
 // ends with 128 + the signal's number. A second signal ends it at once, as usual.
 std::atomic<int> interruption {0};
@@ -191,6 +209,14 @@ int main(int argc, char *argv[])
         break;
     }
 
+    if (!options.outputFolder.isEmpty() && !QFileInfo(options.outputFolder).isDir()
+        && !QDir().mkpath(options.outputFolder)) {
+        print(errors,
+              QString::fromUtf8("quillon-convert: impossible de créer le dossier de destination %1\n")
+                  .arg(options.outputFolder));
+        return 1;
+    }
+
     // Each picture under its own array name: two pictures that would write the same files have
     // the same name, and were refused with it.
     std::vector<PictureJob> jobs;
@@ -210,6 +236,8 @@ int main(int argc, char *argv[])
                         {}});
         jobs.back().header.arrayName = options.arrayNames[i];
         jobs.back().encoding.arrayName = options.arrayNames[i];
+        jobs.back().bmp = options.bmp;
+        jobs.back().binary = options.binary;
     }
     const QStringList overwrittenInputs = findOutputsThatAreInputs(jobs);
     if (!overwrittenInputs.isEmpty()) {
@@ -259,5 +287,7 @@ int main(int argc, char *argv[])
         print(errors,
               QStringLiteral("quillon-convert: %1 : %2\n").arg(jobs[i].picturePath, outcomes[i].message));
     }
+    if (jobs.size() > 1)
+        print(errors, batchSummary(outcomes));
     return exitCode;
 }

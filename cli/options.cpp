@@ -385,12 +385,13 @@ Options parseOptions(const QStringList &arguments)
     const QCommandLineOption upscale("upscale");
     const QCommandLineOption gravity("gravity", QString(), "GRAVITE");
     const QCommandLineOption canvas("canvas", QString(), "LxH");
+    const QCommandLineOption bmpFile("bmp"), binary("binary");
     parser.addOptions({help,        version,     output,    force, name,        progmem,
                        split,       format,      swapBytes, fit,   dither,      background,
                        preview,     threshold,   invert,    alpha, transparent, lvglColourFormat,
                        lvglVersion, strideAlign, compress});
     parser.addOption(paletteFile);
-    parser.addOptions({crop, rotate, flip, fitMode, upscale, gravity, canvas});
+    parser.addOptions({crop, rotate, flip, fitMode, upscale, gravity, canvas, bmpFile, binary});
     if (!parser.parse(arguments))
         return usageError(parserError(parser));
 
@@ -576,6 +577,11 @@ Options parseOptions(const QStringList &arguments)
             return usageError(QString::fromUtf8("--background : %1").arg(problem));
     }
     options.preview = parser.isSet(preview);
+    options.bmp = parser.isSet(bmpFile);
+    options.binary = parser.isSet(binary);
+    if (options.binary && !options.format)
+        return usageError(QString::fromUtf8("--binary ne s'emploie pas avec --format bmp : NOM16bits.BMP est "
+                                            "déjà le fichier des octets de son tableau"));
     return options;
 }
 
@@ -589,7 +595,7 @@ QString helpText()
         "fait identifiant C (« mon icône.png » donne mon_ic__ne, « 8x8.png » _8x8) ;\n"
         "avec --name logo, les deux fichiers sont ceux de la fenêtre.\n"
         "\n"
-        "  -o, --output=DOSSIER  écrit les fichiers dans DOSSIER\n"
+        "  -o, --output=DOSSIER  écrit les fichiers dans DOSSIER, créé s'il manque\n"
         "                        (par défaut : le dossier de chaque image)\n"
         "  -f, --force           remplace les fichiers qui existent déjà (un lien\n"
         "                        symbolique est remplacé lui-même, jamais sa cible)\n"
@@ -673,13 +679,19 @@ QString helpText()
         "                        un nom de couleur) au lieu du noir\n"
         "      --preview         écrit aussi NOM16bits.png, l'image telle que l'écran\n"
         "                        l'affichera\n"
+        "      --bmp             hors bmp : écrit aussi NOM16bits.BMP (sans cette option,\n"
+        "                        seul --format bmp l'écrit)\n"
+        "      --binary          hors bmp : écrit aussi chaque tableau tel quel, en\n"
+        "                        petit-boutiste, dans NOM.bin, NOM_mask.bin... ; avec\n"
+        "                        lvgl, NOM.bin est l'image que LVGL charge d'un fichier\n"
         "  -h, --help            affiche cette aide et quitte\n"
         "  -V, --version         affiche la version et quitte\n"
         "\n"
         "Hors bmp, chaque en-tête a une garde et des tableaux static const : il se\n"
         "compile en C et en C++, dans plusieurs fichiers d'un programme.\n"
         "\n"
-        "Plusieurs images sont converties en parallèle, sur tous les cœurs.\n"
+        "Plusieurs images sont converties en parallèle, sur tous les cœurs ; une dernière\n"
+        "ligne compte alors les images converties, ignorées et en échec.\n"
         "\n"
         "Code de sortie : 0 si toutes les images ont été converties, 1 si l'une d'elles\n"
         "ne l'a pas été, 2 si la ligne de commande est incorrecte, 130 ou 143 si elle a\n"

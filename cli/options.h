@@ -22,6 +22,8 @@ struct Options
     const DisplayFormat *format = nullptr; // nullptr: the BMP file's bytes
     EncodingOptions encoding;
     bool preview = false; // also write NAME16bits.png, the picture as the display shows it
+    bool bmp = false; // also write NAME16bits.BMP in a display format
+    bool binary = false; // also write the arrays as raw files, NAME.bin...
     QStringList pictures;
     QByteArrayList arrayNames; // each picture's, given by --name or after its file
     QString error; // what was wrong, for UsageError

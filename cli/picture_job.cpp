@@ -263,11 +263,14 @@ PictureOutcome interruptedOutcome()
     return {PictureOutcome::Interrupted, QString::fromUtf8("interrompu")};
 }
 
-} // namespace
-
-PictureOutcome runPictureJob(const PictureJob &job)
+bool isInterrupted(const PictureJob &job)
 {
-    const QFileInfo picture(job.picturePath);
+    return job.interrupted && job.interrupted->load();
+}
+
+// The picture is there, and so is the folder its files go to.
+std::optional<PictureOutcome> placesProblem(const PictureJob &job, const QFileInfo &picture)
+{
     if (!picture.exists()) {
         // Qt decodes file names as UTF-8 (or the locale's encoding); bytes that are not valid
         // there become U+FFFD, and the name then names no file.
@@ -279,14 +282,14 @@ PictureOutcome runPictureJob(const PictureJob &job)
     }
     if (!QFileInfo(job.outputFolder).isDir())
         return failed(QString::fromUtf8("dossier de destination introuvable : %1").arg(job.outputFolder));
+    return std::nullopt;
+}
 
-    const OutputPaths paths = outputPaths(job.outputFolder, picture.fileName());
-    QStringList written = {paths.bmp, paths.header};
-    if (job.preview)
-        written << paths.preview;
-    if (job.header.split)
-        written << paths.source;
-    // lstat(): a link counts, dangling or not, and is never followed.
+// What stands where the job would write: without --force an existing file or link skips the
+// picture; a folder fails it, forced or not. lstat(): a link counts, dangling or not, and is
+// never followed.
+std::optional<PictureOutcome> standingOutputs(const QStringList &written, bool force)
+{
     const auto standing = [&](mode_t kind) -> QString {
         for (const QString &path : written) {
             struct stat status;
@@ -296,29 +299,25 @@ PictureOutcome runPictureJob(const PictureJob &job)
         }
         return QString();
     };
-    const auto skipped = [](const QString &path) {
-        return PictureOutcome {
-            PictureOutcome::Skipped,
-            QString::fromUtf8("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(path)};
-    };
-    const auto skippedLink = [](const QString &path) {
+    if (!force && !standing(S_IFLNK).isEmpty())
         return PictureOutcome {PictureOutcome::Skipped,
                                QString::fromUtf8("%1 est un lien symbolique, image ignorée (--force pour "
                                                  "remplacer le lien lui-même)")
-                                   .arg(path)};
-    };
-    const auto refusal = [&]() -> std::optional<PictureOutcome> {
-        if (!job.force && !standing(S_IFLNK).isEmpty())
-            return skippedLink(standing(S_IFLNK));
-        if (!job.force && !standing(0).isEmpty())
-            return skipped(standing(0));
-        if (!standing(S_IFDIR).isEmpty())
-            return failed(
-                QString::fromUtf8("impossible d'écrire %1 : c'est un dossier").arg(standing(S_IFDIR)));
-        return std::nullopt;
-    };
-    const QString stem = lockStem(job.outputFolder, paths);
-    OutputLock lock(stem + QStringLiteral(".lock"));
+                                   .arg(standing(S_IFLNK))};
+    if (!force && !standing(0).isEmpty())
+        return PictureOutcome {
+            PictureOutcome::Skipped,
+            QString::fromUtf8("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(standing(0))};
+    if (!standing(S_IFDIR).isEmpty())
+        return failed(QString::fromUtf8("impossible d'écrire %1 : c'est un dossier").arg(standing(S_IFDIR)));
+    return std::nullopt;
+}
+
+// The job's turn at its outputs: the lock beside them taken, then the renames that a run killed
+// while it replaced these files left completed, and its temporary files removed.
+std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &job, const QStringList &written,
+                                          const QString &stem)
+{
     int lockError = 0;
     switch (takeTurn(lock, job, &lockError)) {
     case Turn::Interrupted:
@@ -326,30 +325,30 @@ PictureOutcome runPictureJob(const PictureJob &job)
     case Turn::Failed:
         // A folder where nothing may be written holds nothing to set right either.
         if (lockError == EACCES || lockError == EPERM || lockError == EROFS) {
-            if (const auto refused = refusal())
-                return *refused;
+            if (const auto refused = standingOutputs(written, job.force))
+                return refused;
         }
         return failed(QString::fromUtf8("impossible d'écrire %1 : %2")
-                          .arg(lockError == EISDIR ? lock.path() : paths.bmp, causeOf(lockError)));
+                          .arg(lockError == EISDIR ? lock.path() : written.first(), causeOf(lockError)));
     case Turn::Taken:
         break;
     }
-    // A run killed while it replaced these files left them to this one: first its renames are
-    // completed, then its temporary files removed.
     const QString journal = stem + QStringLiteral(".journal");
     int journalError = 0;
     if (!finishPendingReplacements(journal, &journalError))
         return failed(QString::fromUtf8("impossible de terminer le remplacement laissé par une conversion "
                                         "interrompue (%1) : %2")
                           .arg(journal, causeOf(journalError)));
-    const QString temporaryPrefix = stem + QLatin1Char('-');
-    removeLeftTemporaries(temporaryPrefix);
+    removeLeftTemporaries(stem + QLatin1Char('-'));
     // Checked only now: another run may have written them while this one waited.
-    if (const auto refused = refusal())
-        return *refused;
+    return standingOutputs(written, job.force);
+}
 
-    DecodedPicture decoded = decodePicture(job.picturePath, job.display, job.interrupted);
-    switch (decoded.status) {
+// The picture decoded, and its size checked against the options that shape it.
+std::optional<PictureOutcome> decode(const PictureJob &job, DecodedPicture *decoded)
+{
+    *decoded = decodePicture(job.picturePath, job.display, job.interrupted);
+    switch (decoded->status) {
     case DecodedPicture::NotAPicture:
         return failed(QString::fromUtf8("ce fichier ne semble pas être une image"));
     case DecodedPicture::TooLarge:
@@ -359,9 +358,9 @@ PictureOutcome runPictureJob(const PictureJob &job)
                                         "décoder), refusée")
                           .arg(maxJpegScans));
     case DecodedPicture::Unreadable:
-        return failed(QString::fromUtf8("lecture impossible : %1").arg(causeOf(decoded.systemError)));
+        return failed(QString::fromUtf8("lecture impossible : %1").arg(causeOf(decoded->systemError)));
     case DecodedPicture::Hostile:
-        if (job.interrupted && job.interrupted->load())
+        if (isInterrupted(job))
             return interruptedOutcome();
         return failed(QString::fromUtf8("image illisible ou trop coûteuse à décoder"));
     case DecodedPicture::Truncated:
@@ -369,73 +368,129 @@ PictureOutcome runPictureJob(const PictureJob &job)
     case DecodedPicture::Decoded:
         break;
     }
-    if (job.interrupted && job.interrupted->load())
+    if (isInterrupted(job))
         return interruptedOutcome();
-    const QString shapeProblem
-        = geometryProblem(decoded.fullSize.isValid() ? decoded.fullSize : decoded.image.size(), job.display);
+    const QString shapeProblem = geometryProblem(
+        decoded->fullSize.isValid() ? decoded->fullSize : decoded->image.size(), job.display);
     if (!shapeProblem.isEmpty())
         return failed(shapeProblem);
+    return std::nullopt;
+}
 
-    // Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
+// The picture prepared for the display and encoded in the job's format; for bmp, only reduced to
+// 5-6-5. Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
+std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&decoded, EncodedPicture *encoded)
+{
     const bool keepAlpha = job.format
         && (job.format->alpha == DisplayFormat::AlphaAlways
             || (job.format->alpha == DisplayFormat::AlphaWhenAsked
                 && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
     PreparedPicture prepared
         = preparePicture(std::move(decoded.image), job.display, keepAlpha, decoded.fullSize);
-    EncodedPicture encoded;
-    if (job.format) {
-        if (job.format->sizeProblem) {
-            const QString problem = job.format->sizeProblem(prepared, job.encoding);
-            if (!problem.isEmpty())
-                return failed(problem);
-        }
-        encoded = job.format->encode(prepared, job.encoding);
-        prepared = PreparedPicture();
-    } else {
-        encoded.shown = reduceTo565(std::move(prepared.colours), job.display.dither);
+    if (!job.format) {
+        encoded->shown = reduceTo565(std::move(prepared.colours), job.display.dither);
+        return std::nullopt;
     }
-    const QImage16 image(encoded.shown.format() == QImage::Format_RGB16
-                             ? encoded.shown
-                             : encoded.shown.convertToFormat(QImage::Format_RGB16));
-    if (job.header.progmem) {
-        QVector<qint64> sizes;
-        for (const CArray &array : encoded.header.arrays)
-            sizes << arrayBytes(array);
-        if (!job.format)
-            sizes << image.bmp16FileSize();
-        const qint64 largest = *std::max_element(sizes.begin(), sizes.end());
-        if (largest > maxProgmemArrayBytes)
-            return failed(QString::fromUtf8("image trop grande pour --progmem : le tableau ferait %1 octets, "
-                                            "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
-                              .arg(largest));
+    if (job.format->sizeProblem) {
+        const QString problem = job.format->sizeProblem(prepared, job.encoding);
+        if (!problem.isEmpty())
+            return failed(problem);
     }
+    *encoded = job.format->encode(prepared, job.encoding);
+    return std::nullopt;
+}
 
+// avr-gcc's limit on each array, with --progmem.
+std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const EncodedPicture &encoded,
+                                             const QImage16 &image)
+{
+    if (!job.header.progmem)
+        return std::nullopt;
+    QVector<qint64> sizes;
+    for (const CArray &array : encoded.header.arrays)
+        sizes << arrayBytes(array);
+    if (!job.format)
+        sizes << image.bmp16FileSize();
+    const qint64 largest = *std::max_element(sizes.begin(), sizes.end());
+    if (largest > maxProgmemArrayBytes)
+        return failed(QString::fromUtf8("image trop grande pour --progmem : le tableau ferait %1 octets, "
+                                        "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
+                          .arg(largest));
+    return std::nullopt;
+}
+
+// Every output written, replacing the earlier ones together.
+PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const EncodedPicture &encoded,
+                     const QImage16 &image, const QVector<RawFile> &rawFiles, const QString &stem)
+{
     OutputRequest request;
+    request.bmp = !job.format || job.bmp;
     request.header = job.header;
     request.pixels = job.format ? &encoded.header : nullptr;
     request.preview = job.preview ? &encoded.shown : nullptr;
+    request.rawFiles = rawFiles;
     request.interrupted = job.interrupted;
-    request.temporaryPrefix = temporaryPrefix;
-    request.journal = journal;
+    request.temporaryPrefix = stem + QLatin1Char('-');
+    request.journal = stem + QStringLiteral(".journal");
     request.replaceLinks = true;
     int systemError = 0;
-    switch (writeOutputFiles(image, paths, request, &systemError)) {
-    case WriteOutcome::BmpFailed:
-        return failed(QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.bmp, causeOf(systemError)));
-    case WriteOutcome::HeaderFailed:
-        return failed(
-            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.header, causeOf(systemError)));
-    case WriteOutcome::SourceFailed:
-        return failed(
-            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.source, causeOf(systemError)));
-    case WriteOutcome::PreviewFailed:
-        return failed(
-            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.preview, causeOf(systemError)));
+    QString failedPath;
+    switch (writeOutputFiles(image, paths, request, &systemError, &failedPath)) {
     case WriteOutcome::Interrupted:
         return interruptedOutcome();
     case WriteOutcome::Written:
-        break;
+        return {PictureOutcome::Converted, QString()};
+    default:
+        return failed(QString::fromUtf8("impossible d'écrire %1 : %2").arg(failedPath, causeOf(systemError)));
     }
-    return {PictureOutcome::Converted, QString()};
+}
+
+} // namespace
+
+QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths)
+{
+    QStringList written;
+    if (!job.format || job.bmp)
+        written << paths.bmp;
+    written << paths.header;
+    if (job.preview)
+        written << paths.preview;
+    if (job.header.split)
+        written << paths.source;
+    return written;
+}
+
+PictureOutcome runPictureJob(const PictureJob &job)
+{
+    const QFileInfo picture(job.picturePath);
+    if (const auto problem = placesProblem(job, picture))
+        return *problem;
+    const OutputPaths paths = outputPaths(job.outputFolder, picture.fileName());
+    const QStringList written = plannedOutputs(job, paths);
+    const QString stem = lockStem(job.outputFolder, paths);
+    OutputLock lock(stem + QStringLiteral(".lock"));
+    if (const auto problem = takeOutputs(lock, job, written, stem))
+        return *problem;
+
+    DecodedPicture decoded;
+    if (const auto problem = decode(job, &decoded))
+        return *problem;
+    EncodedPicture encoded;
+    if (const auto problem = encode(job, std::move(decoded), &encoded))
+        return *problem;
+    const QImage16 image(encoded.shown.format() == QImage::Format_RGB16
+                             ? encoded.shown
+                             : encoded.shown.convertToFormat(QImage::Format_RGB16));
+    if (const auto problem = progmemProblem(job, encoded, image))
+        return *problem;
+    // The raw files' names come with the arrays: checked once these are known.
+    const QVector<RawFile> rawFiles = job.binary && job.format
+        ? rawArrayFiles(paths.header, encoded.header, encoded.imageFileHeader)
+        : QVector<RawFile>();
+    QStringList rawPaths;
+    for (const RawFile &raw : rawFiles)
+        rawPaths << raw.path;
+    if (const auto problem = standingOutputs(rawPaths, job.force))
+        return *problem;
+    return write(job, paths, encoded, image, rawFiles, stem);
 }

@@ -3,14 +3,17 @@
 #include "display_formats.h"
 #include "display_preparation.h"
 #include "header_generator.h"
+#include "output_paths.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
 
 // One picture of a quillon-convert run: decoded, prepared for the display and written as the BMP
-// file and the header, through the very steps the window takes, so both give the same bytes.
+// file and the header, through the very steps the window takes, so both give the same bytes; in
+// a display format, as the header of its arrays, with the BMP file only when asked.
 // Two runs that would write the same files take turns: each holds a lock beside them.
 struct PictureJob
 {
@@ -27,6 +30,8 @@ struct PictureJob
     const std::atomic<int> *interrupted = nullptr;
     // Told, in French, what the run waits for when it waits for a lock it cannot judge.
     std::function<void(const QString &)> notice;
+    bool bmp = false; // in a display format, also write the BMP file
+    bool binary = false; // in a display format, also write each array as a raw file (LVGL: its .bin image)
 };
 
 struct PictureOutcome
@@ -37,3 +42,7 @@ struct PictureOutcome
 };
 
 PictureOutcome runPictureJob(const PictureJob &job);
+
+// The files the job writes at `paths` whatever its picture holds: the BMP file when it is
+// written, the header, the preview and the C file when asked; the raw files come on top.
+QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths);

@@ -39,6 +39,9 @@ struct EncodedPicture
 {
     QImage shown; // what the display will show, for the BMP file and the preview
     CHeader header;
+    // What comes before the internal array's bytes in the file that the library loads by itself
+    // (LVGL's .bin image); empty when it has none.
+    QByteArray imageFileHeader;
 };
 
 struct DisplayFormat

@@ -16,25 +16,27 @@ namespace {
 struct LvglColourFormat
 {
     const char *name;
+    int number; // in LVGL 9's lv_color_format_t
     int bitsPerPixel;
     int paletteSize; // 0: not indexed
     bool alpha; // whether it keeps transparency
     const char *lvgl8Name; // its LVGL 8 lv_img_cf_t, or nullptr where LVGL 8 has none
+    int lvgl8Number; // and its number there
 };
 
 const LvglColourFormat colourFormats[] = {
-    {"RGB565", 16, 0, false, "LV_IMG_CF_TRUE_COLOR"},
-    {"RGB565A8", 16, 0, true, "LV_IMG_CF_TRUE_COLOR_ALPHA"},
-    {"RGB565_SWAPPED", 16, 0, false, nullptr},
-    {"RGB888", 24, 0, false, nullptr},
-    {"XRGB8888", 32, 0, false, nullptr},
-    {"ARGB8888", 32, 0, true, nullptr},
-    {"L8", 8, 0, false, nullptr},
-    {"A8", 8, 0, true, "LV_IMG_CF_ALPHA_8BIT"},
-    {"I1", 1, 2, false, "LV_IMG_CF_INDEXED_1BIT"},
-    {"I2", 2, 4, false, "LV_IMG_CF_INDEXED_2BIT"},
-    {"I4", 4, 16, false, "LV_IMG_CF_INDEXED_4BIT"},
-    {"I8", 8, 256, false, "LV_IMG_CF_INDEXED_8BIT"},
+    {"RGB565", 0x12, 16, 0, false, "LV_IMG_CF_TRUE_COLOR", 4},
+    {"RGB565A8", 0x14, 16, 0, true, "LV_IMG_CF_TRUE_COLOR_ALPHA", 5},
+    {"RGB565_SWAPPED", 0x1B, 16, 0, false, nullptr, 0},
+    {"RGB888", 0x0F, 24, 0, false, nullptr, 0},
+    {"XRGB8888", 0x11, 32, 0, false, nullptr, 0},
+    {"ARGB8888", 0x10, 32, 0, true, nullptr, 0},
+    {"L8", 0x06, 8, 0, false, nullptr, 0},
+    {"A8", 0x0E, 8, 0, true, "LV_IMG_CF_ALPHA_8BIT", 14},
+    {"I1", 0x07, 1, 2, false, "LV_IMG_CF_INDEXED_1BIT", 7},
+    {"I2", 0x08, 2, 4, false, "LV_IMG_CF_INDEXED_2BIT", 8},
+    {"I4", 0x09, 4, 16, false, "LV_IMG_CF_INDEXED_4BIT", 9},
+    {"I8", 0x0A, 8, 256, false, "LV_IMG_CF_INDEXED_8BIT", 10},
 };
 
 const LvglColourFormat *findColourFormat(const QByteArray &name)
@@ -237,6 +239,32 @@ QByteArray includePreamble(int version)
     return QByteArray(includeLines(version)).replace("\n", headerNewline);
 }
 
+// The image header of LVGL 9's .bin files, lv_image_header_t as a little-endian system lays it
+// out: the magic, the colour format, the flags, then the width, the height and the stride, 16
+// bits each, and 16 reserved bits.
+QByteArray lvgl9FileHeader(const LvglColourFormat &format, bool compressed, QSize size, int stride)
+{
+    QByteArray header(12, '\0');
+    header[0] = char(0x19); // LV_IMAGE_HEADER_MAGIC
+    header[1] = char(format.number);
+    qToLittleEndian<quint16>(compressed ? 0x0008 : 0, header.data() + 2); // LV_IMAGE_FLAGS_COMPRESSED
+    qToLittleEndian<quint16>(quint16(size.width()), header.data() + 4);
+    qToLittleEndian<quint16>(quint16(size.height()), header.data() + 6);
+    qToLittleEndian<quint16>(quint16(stride), header.data() + 8);
+    return header;
+}
+
+// LVGL 8's lv_img_header_t, 32 bits: the colour format in the lowest 5, then 3 always zero and
+// 2 reserved, the width in 11 bits and the height in the highest 11.
+QByteArray lvgl8FileHeader(const LvglColourFormat &format, QSize size)
+{
+    QByteArray header(4, '\0');
+    qToLittleEndian<quint32>(quint32(format.lvgl8Number) | quint32(size.width()) << 10
+                                 | quint32(size.height()) << 21,
+                             header.data());
+    return header;
+}
+
 } // namespace
 
 bool isLvglColourFormat(const QByteArray &name, int version)
@@ -354,6 +382,9 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
         fields += "#if LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR == 0" + nl
             + "#elif LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR <= 2" + nl + "  NULL, /* reserved */" + nl
             + "#else" + nl + "  NULL, /* reserved */" + nl + "  NULL, /* reserved_2 */" + nl + "#endif" + nl;
+    encoded.imageFileHeader = lvgl8
+        ? lvgl8FileHeader(format, encoded.shown.size())
+        : lvgl9FileHeader(format, flags != "0", encoded.shown.size(), pixels.stride);
     const QByteArray descriptor = "const " + type + ' ' + name + " = {" + nl + fields + "};" + nl;
     header.trailer = nl + nl + descriptor;
     header.singleTrailer = nl + nl + "static " + descriptor;

@@ -209,14 +209,6 @@ int main(int argc, char *argv[])
         break;
     }
 
-    if (!options.outputFolder.isEmpty() && !QFileInfo(options.outputFolder).isDir()
-        && !QDir().mkpath(options.outputFolder)) {
-        print(errors,
-              QString::fromUtf8("quillon-convert: impossible de créer le dossier de destination %1\n")
-                  .arg(options.outputFolder));
-        return 1;
-    }
-
     // Each picture under its own array name: two pictures that would write the same files have
     // the same name, and were refused with it.
     std::vector<PictureJob> jobs;
@@ -242,6 +234,14 @@ int main(int argc, char *argv[])
     const QStringList overwrittenInputs = findOutputsThatAreInputs(jobs);
     if (!overwrittenInputs.isEmpty()) {
         print(errors, overwrittenInputs.join(QString()));
+        return 1;
+    }
+    // A missing output folder is made, with its parents, once nothing stands in the way.
+    if (!options.outputFolder.isEmpty() && !QFileInfo(options.outputFolder).isDir()
+        && !QDir().mkpath(options.outputFolder)) {
+        print(errors,
+              QString::fromUtf8("quillon-convert: impossible de créer le dossier de destination %1\n")
+                  .arg(options.outputFolder));
         return 1;
     }
 

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
+#include <QTranslator>
 
 #include <atomic>
 #include <csignal>
@@ -68,8 +69,8 @@ QStringList findOutputsThatAreInputs(const std::vector<PictureJob> &jobs)
                 const auto input = inputs.constFind(key);
                 if (input == inputs.constEnd())
                     continue;
-                refusals << QString::fromUtf8("quillon-convert: %1 : %2, qu'elle écrirait, est l'image %3 "
-                                              "de la même commande ; rien n'a été écrit\n")
+                refusals << Options::tr("quillon-convert: %1 : %2, qu'elle écrirait, est l'image %3 "
+                                        "de la même commande ; rien n'a été écrit\n")
                                 .arg(job.picturePath, output, jobs[size_t(*input)].picturePath);
                 break;
             }
@@ -158,6 +159,18 @@ void stopCleanlyOnInterruption()
         sigaction(signal, &action, nullptr);
 }
 
+// The messages' language, as the C library chooses it: LC_ALL, else LC_MESSAGES, else LANG.
+// French when it is French, English otherwise, "C" included.
+bool messagesInFrench()
+{
+    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QByteArray value = qgetenv(variable);
+        if (!value.isEmpty())
+            return value.startsWith("fr");
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -173,6 +186,10 @@ int main(int argc, char *argv[])
     const bool errorsOnTerminal = isatty(STDERR_FILENO);
     std::FILE *const errors = ownStandardError();
     QCoreApplication app(argc, argv);
+    // The messages are written in French; what the headers hold is the same in every language.
+    QTranslator english;
+    if (!messagesInFrench() && english.load(QStringLiteral(":/translations/quillon-convert_en.qm")))
+        QCoreApplication::installTranslator(&english);
     const Options options = parseOptions(QCoreApplication::arguments());
     switch (options.action) {
     case Options::ShowHelp:
@@ -183,8 +200,8 @@ int main(int argc, char *argv[])
         return 0;
     case Options::UsageError:
         print(errors,
-              QString::fromUtf8("quillon-convert: %1\nEssayez « quillon-convert --help » pour plus "
-                                "d'informations.\n")
+              Options::tr("quillon-convert: %1\nEssayez « quillon-convert --help » pour plus "
+                          "d'informations.\n")
                   .arg(options.error));
         return 2;
     case Options::Convert:
@@ -248,7 +265,7 @@ int main(int argc, char *argv[])
     progress.show(QString());
 
     if (const int signal = interruption) {
-        print(errors, QString::fromUtf8("quillon-convert: interrompu\n"));
+        print(errors, Options::tr("quillon-convert: interrompu\n"));
         return 128 + signal;
     }
     int exitCode = 0;

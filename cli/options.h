@@ -5,6 +5,7 @@
 #include "header_generator.h"
 
 #include <QByteArrayList>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,8 @@ struct Options
     QStringList pictures;
     QByteArrayList arrayNames; // each picture's, given by --name or after its file
     QString error; // what was wrong, for UsageError
+
+    Q_DECLARE_TR_FUNCTIONS(Options) // the messages and the help, in French, translated
 };
 
 Options parseOptions(const QStringList &arguments);
@@ -41,8 +44,31 @@ QByteArrayList definedIdentifiers(const QByteArray &arrayName);
 // Why `name` cannot name a C array, in French; empty when it can. Keywords, the C library's
 // built-in functions and names that the header's includes define are refused: <stdint.h>'s,
 // and with `progmem` (the arrays in AVR program memory) those of <avr/pgmspace.h> and what it
-// includes; for LVGL, lvgl.h's.
-QString arrayNameProblem(const QString &name, bool progmem, bool lvgl);
+// includes; those that the format's own includes define (lvgl.h's for LVGL).
+QString arrayNameProblem(const QString &name, bool progmem, const DisplayFormat *format);
+
+// One option of quillon-convert, declared once: the parser, --help and the manual pages' check
+// read it.
+struct OptionDeclaration
+{
+    const char *name; // its long name
+    char shortName; // its one-letter name, 0 for none
+    const char *valueName; // what it takes, nullptr for nothing
+    // What it does, in French; valueName and help are translated in the context "Options".
+    const char *help;
+    // The setting of the formats it gives (DisplayFormat::Setting), refused with the formats that
+    // do not read it; 0 for an option of every format.
+    int setting;
+};
+const QVector<OptionDeclaration> &optionTable();
+
+// "-o, --output=DOSSIER", as the help and the manual pages show an option, translated.
+QString optionSynopsis(const OptionDeclaration &option);
+// What the help says of an option, translated: its text, after "avec " and the formats that
+// take it when only some do.
+QString optionHelp(const OptionDeclaration &option);
+// The format's line of help, translated; nullptr: bmp's.
+QString formatHelp(const DisplayFormat *format);
 
 QString helpText();
 QString versionText();

@@ -35,37 +35,37 @@ QString causeOf(int systemError)
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-        return QString::fromUtf8("disque plein");
+        return PictureJob::tr("disque plein");
     case EACCES:
     case EPERM:
-        return QString::fromUtf8("accès refusé");
+        return PictureJob::tr("accès refusé");
     case EROFS:
-        return QString::fromUtf8("système de fichiers en lecture seule");
+        return PictureJob::tr("système de fichiers en lecture seule");
     case ENOENT:
     case ENOTDIR:
-        return QString::fromUtf8("dossier introuvable");
+        return PictureJob::tr("dossier introuvable");
     case ENAMETOOLONG:
-        return QString::fromUtf8("nom de fichier trop long");
+        return PictureJob::tr("nom de fichier trop long");
     case EISDIR:
-        return QString::fromUtf8("c'est un dossier");
+        return PictureJob::tr("c'est un dossier");
     case ELOOP:
-        return QString::fromUtf8("trop de liens symboliques");
+        return PictureJob::tr("trop de liens symboliques");
     case EIO:
-        return QString::fromUtf8("erreur d'entrée-sortie");
+        return PictureJob::tr("erreur d'entrée-sortie");
     case EMFILE:
     case ENFILE:
-        return QString::fromUtf8("trop de fichiers ouverts");
+        return PictureJob::tr("trop de fichiers ouverts");
     case ENOMEM:
-        return QString::fromUtf8("mémoire insuffisante");
+        return PictureJob::tr("mémoire insuffisante");
     case EBUSY:
     case ETXTBSY:
-        return QString::fromUtf8("fichier occupé");
+        return PictureJob::tr("fichier occupé");
     case EXDEV:
-        return QString::fromUtf8("déplacement impossible entre deux systèmes de fichiers");
+        return PictureJob::tr("déplacement impossible entre deux systèmes de fichiers");
     case 0:
-        return QString::fromUtf8("écriture impossible");
+        return PictureJob::tr("écriture impossible");
     default:
-        return QString::fromUtf8("erreur système %1").arg(systemError);
+        return PictureJob::tr("erreur système %1").arg(systemError);
     }
 }
 
@@ -222,9 +222,9 @@ Turn takeTurn(OutputLock &lock, const PictureJob &job, int *systemError)
             if (!unjudgedFor.isValid())
                 unjudgedFor.start();
             if (!told && job.notice) {
-                job.notice(QString::fromUtf8("le verrou %1 ne dit pas quel processus le tient (vide, "
-                                             "illisible, d'une autre machine ou pas un fichier "
-                                             "ordinaire) : attente de %2 s au plus avant de le remplacer")
+                job.notice(PictureJob::tr("le verrou %1 ne dit pas quel processus le tient (vide, "
+                                          "illisible, d'une autre machine ou pas un fichier "
+                                          "ordinaire) : attente de %2 s au plus avant de le remplacer")
                                .arg(lock.path())
                                .arg(unjudgedLockWaitSeconds));
                 told = true;
@@ -260,7 +260,7 @@ void removeLeftTemporaries(const QString &prefix)
 
 PictureOutcome interruptedOutcome()
 {
-    return {PictureOutcome::Interrupted, QString::fromUtf8("interrompu")};
+    return {PictureOutcome::Interrupted, PictureJob::tr("interrompu")};
 }
 
 } // namespace
@@ -273,12 +273,12 @@ PictureOutcome runPictureJob(const PictureJob &job)
         // there become U+FFFD, and the name then names no file.
         if (job.picturePath.contains(QChar::ReplacementCharacter))
             return failed(
-                QString::fromUtf8("nom de fichier illisible : il n'est pas codé en %1, renommez le fichier")
+                PictureJob::tr("nom de fichier illisible : il n'est pas codé en %1, renommez le fichier")
                     .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
-        return failed(QString::fromUtf8("fichier introuvable"));
+        return failed(PictureJob::tr("fichier introuvable"));
     }
     if (!QFileInfo(job.outputFolder).isDir())
-        return failed(QString::fromUtf8("dossier de destination introuvable : %1").arg(job.outputFolder));
+        return failed(PictureJob::tr("dossier de destination introuvable : %1").arg(job.outputFolder));
 
     const OutputPaths paths = outputPaths(job.outputFolder, picture.fileName());
     QStringList written = {paths.bmp, paths.header};
@@ -299,12 +299,12 @@ PictureOutcome runPictureJob(const PictureJob &job)
     const auto skipped = [](const QString &path) {
         return PictureOutcome {
             PictureOutcome::Skipped,
-            QString::fromUtf8("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(path)};
+            PictureJob::tr("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(path)};
     };
     const auto skippedLink = [](const QString &path) {
         return PictureOutcome {PictureOutcome::Skipped,
-                               QString::fromUtf8("%1 est un lien symbolique, image ignorée (--force pour "
-                                                 "remplacer le lien lui-même)")
+                               PictureJob::tr("%1 est un lien symbolique, image ignorée (--force pour "
+                                              "remplacer le lien lui-même)")
                                    .arg(path)};
     };
     const auto refusal = [&]() -> std::optional<PictureOutcome> {
@@ -313,8 +313,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
         if (!job.force && !standing(0).isEmpty())
             return skipped(standing(0));
         if (!standing(S_IFDIR).isEmpty())
-            return failed(
-                QString::fromUtf8("impossible d'écrire %1 : c'est un dossier").arg(standing(S_IFDIR)));
+            return failed(PictureJob::tr("impossible d'écrire %1 : c'est un dossier").arg(standing(S_IFDIR)));
         return std::nullopt;
     };
     const QString stem = lockStem(job.outputFolder, paths);
@@ -329,7 +328,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
             if (const auto refused = refusal())
                 return *refused;
         }
-        return failed(QString::fromUtf8("impossible d'écrire %1 : %2")
+        return failed(PictureJob::tr("impossible d'écrire %1 : %2")
                           .arg(lockError == EISDIR ? lock.path() : paths.bmp, causeOf(lockError)));
     case Turn::Taken:
         break;
@@ -339,8 +338,8 @@ PictureOutcome runPictureJob(const PictureJob &job)
     const QString journal = stem + QStringLiteral(".journal");
     int journalError = 0;
     if (!finishPendingReplacements(journal, &journalError))
-        return failed(QString::fromUtf8("impossible de terminer le remplacement laissé par une conversion "
-                                        "interrompue (%1) : %2")
+        return failed(PictureJob::tr("impossible de terminer le remplacement laissé par une conversion "
+                                     "interrompue (%1) : %2")
                           .arg(journal, causeOf(journalError)));
     const QString temporaryPrefix = stem + QLatin1Char('-');
     removeLeftTemporaries(temporaryPrefix);
@@ -351,21 +350,21 @@ PictureOutcome runPictureJob(const PictureJob &job)
     DecodedPicture decoded = decodePicture(job.picturePath, job.display, job.interrupted);
     switch (decoded.status) {
     case DecodedPicture::NotAPicture:
-        return failed(QString::fromUtf8("ce fichier ne semble pas être une image"));
+        return failed(PictureJob::tr("ce fichier ne semble pas être une image"));
     case DecodedPicture::TooLarge:
-        return failed(QString::fromUtf8("image trop grande pour être convertie"));
+        return failed(PictureJob::tr("image trop grande pour être convertie"));
     case DecodedPicture::TooComplex:
-        return failed(QString::fromUtf8("image JPEG de trop de passes (plus de %1, ou trop longues à "
-                                        "décoder), refusée")
+        return failed(PictureJob::tr("image JPEG de trop de passes (plus de %1, ou trop longues à "
+                                     "décoder), refusée")
                           .arg(maxJpegScans));
     case DecodedPicture::Unreadable:
-        return failed(QString::fromUtf8("lecture impossible : %1").arg(causeOf(decoded.systemError)));
+        return failed(PictureJob::tr("lecture impossible : %1").arg(causeOf(decoded.systemError)));
     case DecodedPicture::Hostile:
         if (job.interrupted && job.interrupted->load())
             return interruptedOutcome();
-        return failed(QString::fromUtf8("image illisible ou trop coûteuse à décoder"));
+        return failed(PictureJob::tr("image illisible ou trop coûteuse à décoder"));
     case DecodedPicture::Truncated:
-        return failed(QString::fromUtf8("image incomplète : le fichier s'arrête avant la fin de l'image"));
+        return failed(PictureJob::tr("image incomplète : le fichier s'arrête avant la fin de l'image"));
     case DecodedPicture::Decoded:
         break;
     }
@@ -406,8 +405,8 @@ PictureOutcome runPictureJob(const PictureJob &job)
             sizes << image.bmp16FileSize();
         const qint64 largest = *std::max_element(sizes.begin(), sizes.end());
         if (largest > maxProgmemArrayBytes)
-            return failed(QString::fromUtf8("image trop grande pour --progmem : le tableau ferait %1 octets, "
-                                            "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
+            return failed(PictureJob::tr("image trop grande pour --progmem : le tableau ferait %1 octets, "
+                                         "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
                               .arg(largest));
     }
 
@@ -422,16 +421,13 @@ PictureOutcome runPictureJob(const PictureJob &job)
     int systemError = 0;
     switch (writeOutputFiles(image, paths, request, &systemError)) {
     case WriteOutcome::BmpFailed:
-        return failed(QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.bmp, causeOf(systemError)));
+        return failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(paths.bmp, causeOf(systemError)));
     case WriteOutcome::HeaderFailed:
-        return failed(
-            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.header, causeOf(systemError)));
+        return failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(paths.header, causeOf(systemError)));
     case WriteOutcome::SourceFailed:
-        return failed(
-            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.source, causeOf(systemError)));
+        return failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(paths.source, causeOf(systemError)));
     case WriteOutcome::PreviewFailed:
-        return failed(
-            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.preview, causeOf(systemError)));
+        return failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(paths.preview, causeOf(systemError)));
     case WriteOutcome::Interrupted:
         return interruptedOutcome();
     case WriteOutcome::Written:

@@ -4,6 +4,7 @@
 #include "display_preparation.h"
 #include "header_generator.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <atomic>
@@ -27,6 +28,8 @@ struct PictureJob
     const std::atomic<int> *interrupted = nullptr;
     // Told, in French, what the run waits for when it waits for a lock it cannot judge.
     std::function<void(const QString &)> notice;
+
+    Q_DECLARE_TR_FUNCTIONS(PictureJob) // its messages, in French, translated
 };
 
 struct PictureOutcome

@@ -243,7 +243,7 @@ int main(int argc, char *argv[])
     for (PictureJob &job : jobs) {
         job.notice = [&, picture = job.picturePath](const QString &text) {
             const std::lock_guard<std::mutex> lock(noticeMutex);
-            print(errors, QStringLiteral("quillon-convert: %1 : %2\n").arg(picture, text));
+            print(errors, Options::tr("quillon-convert: %1 : %2\n").arg(picture, text));
         };
     }
     const auto work = [&] {
@@ -274,7 +274,7 @@ int main(int argc, char *argv[])
             continue;
         exitCode = 1;
         print(errors,
-              QStringLiteral("quillon-convert: %1 : %2\n").arg(jobs[i].picturePath, outcomes[i].message));
+              Options::tr("quillon-convert: %1 : %2\n").arg(jobs[i].picturePath, outcomes[i].message));
     }
     return exitCode;
 }

@@ -505,6 +505,12 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <source>%1 et %2</source>
         <translation>%1 and %2</translation>
     </message>
+    <message>
+        <source>quillon-convert: %1 : %2
+</source>
+        <translation>quillon-convert: %1: %2
+</translation>
+    </message>
 </context>
 <context>
     <name>PaletteFile</name>

@@ -213,20 +213,13 @@ int main(int argc, char *argv[])
     std::vector<PictureJob> jobs;
     for (int i = 0; i < options.pictures.size(); ++i) {
         const QString &picture = options.pictures[i];
-        const QString folder
-            = options.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.outputFolder;
-        jobs.push_back({picture,
-                        folder,
-                        options.force,
-                        options.header,
-                        options.display,
-                        options.format,
-                        options.encoding,
-                        options.preview,
-                        &interruption,
-                        {}});
-        jobs.back().header.arrayName = options.arrayNames[i];
-        jobs.back().encoding.arrayName = options.arrayNames[i];
+        jobs.push_back(options.job);
+        PictureJob &job = jobs.back();
+        job.picturePath = picture;
+        job.outputFolder
+            = options.job.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.job.outputFolder;
+        job.interrupted = &interruption;
+        job.encoding.arrayName = options.arrayNames[i];
     }
     const QStringList overwrittenInputs = findOutputsThatAreInputs(jobs);
     if (!overwrittenInputs.isEmpty()) {

@@ -512,6 +512,8 @@ Options parseOptions(const QStringList &arguments)
         return usageError(parserError(parser));
 
     Options options;
+    PictureJob &job = options.job;
+    EncodingOptions &encoding = job.encoding;
     if (parser.isSet(QStringLiteral("help"))) {
         options.action = Options::ShowHelp;
         return options;
@@ -522,20 +524,20 @@ Options parseOptions(const QStringList &arguments)
     }
     const auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };
     const auto lastOf = [&](const char *name) { return lastValue(parser, QLatin1String(name)); };
-    options.force = isSet("force");
+    job.force = isSet("force");
     options.pictures = parser.positionalArguments();
     if (options.pictures.isEmpty())
         return usageError(Options::tr("aucune image indiquée"));
     if (isSet("output")) {
-        options.outputFolder = parser.values(QStringLiteral("output")).constLast();
-        if (options.outputFolder.isEmpty())
+        job.outputFolder = parser.values(QStringLiteral("output")).constLast();
+        if (job.outputFolder.isEmpty())
             return usageError(Options::tr("le dossier de destination est vide"));
     }
-    options.header.progmem = isSet("progmem");
+    encoding.progmem = isSet("progmem");
     if (isSet("format")) {
         const QString value = lastOf("format");
-        options.format = findDisplayFormat(value.toLatin1());
-        if (!options.format && value != QLatin1String("bmp")) {
+        job.format = findDisplayFormat(value.toLatin1());
+        if (!job.format && value != QLatin1String("bmp")) {
             QStringList names {"bmp"};
             for (const DisplayFormat &known : displayFormats())
                 names << QLatin1String(known.name);
@@ -543,7 +545,7 @@ Options parseOptions(const QStringList &arguments)
                 Options::tr("--format : format inconnu « %1 » (%2)").arg(value, joinedWithOr(names)));
         }
     }
-    const QByteArray formatName = options.format ? options.format->name : "bmp";
+    const QByteArray formatName = job.format ? job.format->name : "bmp";
     // The options that only some formats take, and the values of every option given, for the
     // format's own check.
     QHash<QString, QString> given;
@@ -552,14 +554,14 @@ Options parseOptions(const QStringList &arguments)
         if (!parser.isSet(name))
             continue;
         given.insert(name, declared.valueName ? parser.values(name).constLast() : QString());
-        if (declared.setting && !(options.format && (options.format->settings & declared.setting)))
+        if (declared.setting && !(job.format && (job.format->settings & declared.setting)))
             return usageError(Options::tr("--%1 ne s'emploie qu'avec --format %2")
                                   .arg(name, joinedWithOr(optionFormats(declared))));
     }
-    options.header.split = isSet("split");
+    encoding.split = isSet("split");
     // The headers include <avr/pgmspace.h> on AVR with --progmem, and for the arrays that the
     // drawing libraries read from program memory.
-    const bool flashOnAvr = options.header.progmem || (options.format && options.format->flashOnAvr);
+    const bool flashOnAvr = encoding.progmem || (job.format && job.format->flashOnAvr);
     if (isSet("name")) {
         if (options.pictures.size() > 1)
             return usageError(
@@ -567,15 +569,15 @@ Options parseOptions(const QStringList &arguments)
                     "--name ne nomme qu'une image : les tableaux de %1 images porteraient le même nom")
                     .arg(options.pictures.size()));
         const QString arrayName = parser.values(QStringLiteral("name")).constLast();
-        const QString problem = arrayNameProblem(arrayName, flashOnAvr, options.format);
+        const QString problem = arrayNameProblem(arrayName, flashOnAvr, job.format);
         if (!problem.isEmpty())
             return usageError(Options::tr("--name : %1").arg(problem));
         options.arrayNames = {arrayName.toLatin1()};
     } else {
         for (const QString &picture : options.pictures) {
             options.arrayNames << arrayNameOf(picture);
-            const QString problem = arrayNameProblem(QString::fromLatin1(options.arrayNames.last()),
-                                                     flashOnAvr, options.format);
+            const QString problem
+                = arrayNameProblem(QString::fromLatin1(options.arrayNames.last()), flashOnAvr, job.format);
             if (!problem.isEmpty())
                 return usageError(
                     Options::tr("%1 : %2 ; renommez le fichier ou nommez son tableau avec --name")
@@ -595,12 +597,10 @@ Options parseOptions(const QStringList &arguments)
             definedBy.insert(defined, i);
         }
     }
-    EncodingOptions &encoding = options.encoding;
-    encoding.progmem = options.header.progmem;
     encoding.swapBytes = isSet("swap-bytes");
     encoding.invert = isSet("invert");
-    if (options.format && options.format->optionsProblem) {
-        const QString problem = options.format->optionsProblem(given, &encoding);
+    if (job.format && job.format->optionsProblem) {
+        const QString problem = job.format->optionsProblem(given, &encoding);
         if (!problem.isEmpty())
             return usageError(problem);
     }
@@ -634,14 +634,13 @@ Options parseOptions(const QStringList &arguments)
         const QString value = lastOf("fit");
         const QRegularExpressionMatch size
             = QRegularExpression("\\A([0-9]{1,5})x([0-9]{1,5})\\z").match(value);
-        options.display.fit
-            = size.hasMatch() ? QSize(size.captured(1).toInt(), size.captured(2).toInt()) : QSize();
-        if (options.display.fit.isEmpty())
+        encoding.fit = size.hasMatch() ? QSize(size.captured(1).toInt(), size.captured(2).toInt()) : QSize();
+        if (encoding.fit.isEmpty())
             return usageError(
                 Options::tr("--fit : « %1 » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)")
                     .arg(value));
     }
-    const QString shapeProblem = geometryOptionsProblem(parser, &options.display);
+    const QString shapeProblem = geometryOptionsProblem(parser, &encoding);
     if (!shapeProblem.isEmpty())
         return usageError(shapeProblem);
     if (isSet("palette")) {
@@ -650,7 +649,7 @@ Options parseOptions(const QStringList &arguments)
         const QString problem = readPaletteFile(path, &colours);
         if (!problem.isEmpty())
             return usageError(Options::tr("--palette : %1").arg(problem));
-        const int room = options.format->paletteColours;
+        const int room = job.format->paletteColours;
         if (colours.size() > room)
             return usageError(
                 Options::tr("--palette : %1 a %2 couleurs, plus que les %3 que tient --format %4")
@@ -661,14 +660,13 @@ Options parseOptions(const QStringList &arguments)
         for (QRgb colour : colours)
             encoding.palette << cutTo565(qRed(colour), qGreen(colour), qBlue(colour));
     }
-    options.display.dither = isSet("dither");
-    encoding.dither = options.display.dither;
+    encoding.dither = isSet("dither");
     if (isSet("background")) {
-        const QString problem = colourProblem(lastOf("background"), &options.display.background);
+        const QString problem = colourProblem(lastOf("background"), &encoding.background);
         if (!problem.isEmpty())
             return usageError(Options::tr("--background : %1").arg(problem));
     }
-    options.preview = isSet("preview");
+    job.preview = isSet("preview");
     return options;
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "display_formats.h"
-#include "display_preparation.h"
-#include "header_generator.h"
+#include "picture_job.h"
 
 #include <QByteArrayList>
 #include <QCoreApplication>
@@ -16,13 +15,9 @@ struct Options
 {
     enum Action { Convert, ShowHelp, ShowVersion, UsageError };
     Action action = Convert;
-    QString outputFolder; // empty: each picture's own folder
-    bool force = false;
-    HeaderOptions header; // the array's place and whether the pair is split, whatever the format
-    DisplayOptions display;
-    const DisplayFormat *format = nullptr; // nullptr: the BMP file's bytes
-    EncodingOptions encoding;
-    bool preview = false; // also write NAME16bits.png, the picture as the display shows it
+    // What every picture's job shares: the folder of -o (empty: each picture's own) and every
+    // setting; the picture, its array's name and its folder are each job's.
+    PictureJob job;
     QStringList pictures;
     QByteArrayList arrayNames; // each picture's, given by --name or after its file
     QString error; // what was wrong, for UsageError

@@ -284,7 +284,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
     QStringList written = {paths.bmp, paths.header};
     if (job.preview)
         written << paths.preview;
-    if (job.header.split)
+    if (job.encoding.split)
         written << paths.source;
     // lstat(): a link counts, dangling or not, and is never followed.
     const auto standing = [&](mode_t kind) -> QString {
@@ -347,7 +347,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
     if (const auto refused = refusal())
         return *refused;
 
-    DecodedPicture decoded = decodePicture(job.picturePath, job.display, job.interrupted);
+    DecodedPicture decoded = decodePicture(job.picturePath, job.encoding, job.interrupted);
     switch (decoded.status) {
     case DecodedPicture::NotAPicture:
         return failed(PictureJob::tr("ce fichier ne semble pas être une image"));
@@ -371,7 +371,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
     if (job.interrupted && job.interrupted->load())
         return interruptedOutcome();
     const QString shapeProblem
-        = geometryProblem(decoded.fullSize.isValid() ? decoded.fullSize : decoded.image.size(), job.display);
+        = geometryProblem(decoded.fullSize.isValid() ? decoded.fullSize : decoded.image.size(), job.encoding);
     if (!shapeProblem.isEmpty())
         return failed(shapeProblem);
 
@@ -381,7 +381,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
             || (job.format->alpha == DisplayFormat::AlphaWhenAsked
                 && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
     PreparedPicture prepared
-        = preparePicture(std::move(decoded.image), job.display, keepAlpha, decoded.fullSize);
+        = preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
     EncodedPicture encoded;
     if (job.format) {
         if (job.format->sizeProblem) {
@@ -392,12 +392,12 @@ PictureOutcome runPictureJob(const PictureJob &job)
         encoded = job.format->encode(prepared, job.encoding);
         prepared = PreparedPicture();
     } else {
-        encoded.shown = reduceTo565(std::move(prepared.colours), job.display.dither);
+        encoded.shown = reduceTo565(std::move(prepared.colours), job.encoding.dither);
     }
     const QImage16 image(encoded.shown.format() == QImage::Format_RGB16
                              ? encoded.shown
                              : encoded.shown.convertToFormat(QImage::Format_RGB16));
-    if (job.header.progmem) {
+    if (job.encoding.progmem) {
         QVector<qint64> sizes;
         for (const CArray &array : encoded.header.arrays)
             sizes << arrayBytes(array);
@@ -411,7 +411,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
     }
 
     OutputRequest request;
-    request.header = job.header;
+    request.header = job.encoding;
     request.pixels = job.format ? &encoded.header : nullptr;
     request.preview = job.preview ? &encoded.shown : nullptr;
     request.interrupted = job.interrupted;

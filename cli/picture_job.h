@@ -1,8 +1,6 @@
 #pragma once
 
 #include "display_formats.h"
-#include "display_preparation.h"
-#include "header_generator.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -18,9 +16,8 @@ struct PictureJob
     QString picturePath;
     QString outputFolder; // where both files go
     bool force = false; // replace files that already exist
-    HeaderOptions header;
-    DisplayOptions display;
     const DisplayFormat *format = nullptr; // nullptr: the header holds the BMP file's bytes
+    // Every setting: the array's name and place, the shaping for the display, the format's own.
     EncodingOptions encoding;
     bool preview = false; // also write the picture as the display shows it, as a PNG file
     // Set to the signal's number when the run is interrupted: the job then stops, leaving the

@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <QImage>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -41,12 +42,13 @@ Run quillonConvert(const QStringList &locale, const QStringList &arguments)
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-// The options of a manual page's OPTIONS section as it shows them ("-o, --output=DOSSIER"),
-// and every word it sets in bold.
-void readManualPage(const QString &path, QStringList *options, QSet<QString> *boldWords)
+// The options of a manual page's OPTIONS section as it shows them ("-o, --output=DOSSIER"), each
+// with the text of its entry, and every word the page sets in bold.
+void readManualPage(const QString &path, QMap<QString, QString> *options, QSet<QString> *boldWords)
 {
     const QStringList lines = QString::fromUtf8(TestSupport::readFile(path)).split('\n');
     bool inOptions = false;
+    QString option;
     for (int i = 0; i < lines.size(); ++i) {
         QString plain = lines[i];
         plain.remove(QRegularExpression("\\\\f[BIRP]")).replace(QLatin1String("\\-"), QLatin1String("-"));
@@ -54,11 +56,16 @@ void readManualPage(const QString &path, QStringList *options, QSet<QString> *bo
             inOptions = plain == QLatin1String(".SH OPTIONS");
         if (plain.startsWith(QLatin1String(".B ")) || plain.startsWith(QLatin1String(".BR ")))
             boldWords->insert(plain.section(' ', 1, 1).remove(QRegularExpression("[\",]")));
-        if (!inOptions || lines[i] != QLatin1String(".TP") || i + 1 >= lines.size())
-            continue;
-        QString option = lines[i + 1];
-        option.remove(QRegularExpression("\\A\\.BR? |\\\\f[BIRP]|[\" ]")).replace(QLatin1String("\\-"), "-");
-        *options << option;
+        if (!inOptions || plain.startsWith(QLatin1String(".SH")) || plain.startsWith(QLatin1String(".PP"))) {
+            option.clear();
+        } else if (lines[i] == QLatin1String(".TP") && i + 1 < lines.size()) {
+            option = lines[++i];
+            option.remove(QRegularExpression("\\A\\.BR? |\\\\f[BIRP]|[\" ]"))
+                .replace(QLatin1String("\\-"), "-");
+            options->insert(option, QString());
+        } else if (!option.isEmpty()) {
+            (*options)[option] += plain.remove(QRegularExpression("\\A\\.[A-Z]+ ")) + QLatin1Char(' ');
+        }
     }
 }
 
@@ -207,16 +214,29 @@ void TestMessages::manualPagesListTheOptions()
         QCoreApplication::installTranslator(&translator);
     }
     QStringList expected;
-    for (const OptionDeclaration &option : optionTable())
-        expected << optionSynopsis(option).remove(' ');
+    QHash<QString, QStringList> takenBy; // the formats that take an option, when only some do
+    for (const OptionDeclaration &option : optionTable()) {
+        const QString shown = optionSynopsis(option).remove(' ');
+        expected << shown;
+        if (option.setting) {
+            for (const QByteArray &format : formatsReading(DisplayFormat::Setting(option.setting)))
+                takenBy[shown] << QString::fromLatin1(format);
+        }
+    }
     QCoreApplication::removeTranslator(&translator);
 
-    QStringList listed;
+    QMap<QString, QString> listed;
     QSet<QString> boldWords;
     readManualPage(page, &listed, &boldWords);
     expected.sort();
-    listed.sort();
-    QCOMPARE(listed, expected);
+    QCOMPARE(listed.keys(), expected);
+    // An option of some formats names each of them.
+    for (auto option = takenBy.cbegin(); option != takenBy.cend(); ++option) {
+        for (const QString &format : option.value()) {
+            QVERIFY2(listed.value(option.key()).contains(QRegularExpression("(^|[ (])" + format + "\\b")),
+                     qPrintable(option.key() + " does not name " + format));
+        }
+    }
     QVERIFY(boldWords.contains("bmp"));
     for (const DisplayFormat &format : displayFormats())
         QVERIFY2(boldWords.contains(QLatin1String(format.name)), format.name);

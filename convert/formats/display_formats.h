@@ -2,6 +2,7 @@
 
 #include "display_header.h"
 #include "display_preparation.h"
+#include "header_generator.h"
 
 #include <QByteArrayList>
 #include <QColor>
@@ -15,12 +16,12 @@
 //
 // Light and dark are told by luminance, Rec. 601 weights (0.299 R + 0.587 G + 0.114 B).
 
-struct EncodingOptions
+// Every setting of a conversion, each held once: the array's name, its place and whether the
+// pair is split (HeaderOptions), how the picture is shaped for the display (DisplayOptions, whose
+// dither the encoders follow too), and below, what only the display formats read.
+struct EncodingOptions : HeaderOptions, DisplayOptions
 {
-    QByteArray arrayName = "logo";
-    bool progmem = false; // every array in AVR program memory, whatever the format
     bool swapBytes = false; // 5-6-5 values high byte first
-    bool dither = false; // Floyd-Steinberg to the format's own levels or palette
     int threshold = 128; // luminance at or above which a pixel is lit (mono formats)
     bool invert = false; // lit and unlit swapped, grey levels reversed
     bool alphaMask = false; // 5-6-5: a mask array, 1 where alpha is 128 or more

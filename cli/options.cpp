@@ -1,7 +1,6 @@
 #include "options.h"
 
 #include "display_header.h"
-#include "lvgl_format.h"
 #include "output_paths.h"
 #include "palette.h"
 #include "palette_file.h"

@@ -223,6 +223,17 @@ void TestMessages::manualPagesListTheOptions()
                 takenBy[shown] << QString::fromLatin1(format);
         }
     }
+    // The help, in the same language, has a line for each option and each format.
+    const QString help = helpText();
+    for (const OptionDeclaration &option : optionTable()) {
+        const QString shown = optionSynopsis(option);
+        QVERIFY2(
+            help.contains(QRegularExpression("\\n {2,6}" + QRegularExpression::escape(shown) + "[ \\n]")),
+            qPrintable(shown));
+    }
+    QVERIFY(help.contains("\n  bmp  "));
+    for (const DisplayFormat &format : displayFormats())
+        QVERIFY2(help.contains("\n  " + QLatin1String(format.name) + "  "), format.name);
     QCoreApplication::removeTranslator(&translator);
 
     QMap<QString, QString> listed;

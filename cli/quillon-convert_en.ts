@@ -511,6 +511,15 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <translation>quillon-convert: %1: %2
 </translation>
     </message>
+    <message>
+        <source> :</source>
+        <comment>before what follows a list in the manual</comment>
+        <translation>:</translation>
+    </message>
+    <message>
+        <source>ou</source>
+        <translation>or</translation>
+    </message>
 </context>
 <context>
     <name>PaletteFile</name>

@@ -199,8 +199,8 @@ void TestMessages::manualPagesListTheOptions_data()
 {
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("translation");
-    QTest::newRow("French") << QUILLON_SOURCE_DIR "/cli/quillon-convert.1" << QString();
-    QTest::newRow("English") << QUILLON_SOURCE_DIR "/cli/quillon-convert.en.1"
+    QTest::newRow("French") << QUILLON_MANUAL_DIR "/fr/quillon-convert.1" << QString();
+    QTest::newRow("English") << QUILLON_MANUAL_DIR "/en/quillon-convert.1"
                              << QUILLON_CLI_TRANSLATIONS_DIR "/quillon-convert_en.qm";
 }
 

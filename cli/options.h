@@ -42,8 +42,9 @@ QByteArrayList definedIdentifiers(const QByteArray &arrayName);
 // includes; those that the format's own includes define (lvgl.h's for LVGL).
 QString arrayNameProblem(const QString &name, bool progmem, const DisplayFormat *format);
 
-// One option of quillon-convert, declared once: the parser, --help and the manual pages' check
-// read it.
+// One option of quillon-convert, declared once: the parser, --help and the manual pages read it.
+// parseOptions() reads what it sets, in a fixed order, so that the first of several mistakes is
+// the one told.
 struct OptionDeclaration
 {
     const char *name; // its long name

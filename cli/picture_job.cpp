@@ -35,37 +35,37 @@ QString causeOf(int systemError)
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-        return QString::fromUtf8("disque plein");
+        return PictureJob::tr("disque plein");
     case EACCES:
     case EPERM:
-        return QString::fromUtf8("accès refusé");
+        return PictureJob::tr("accès refusé");
     case EROFS:
-        return QString::fromUtf8("système de fichiers en lecture seule");
+        return PictureJob::tr("système de fichiers en lecture seule");
     case ENOENT:
     case ENOTDIR:
-        return QString::fromUtf8("dossier introuvable");
+        return PictureJob::tr("dossier introuvable");
     case ENAMETOOLONG:
-        return QString::fromUtf8("nom de fichier trop long");
+        return PictureJob::tr("nom de fichier trop long");
     case EISDIR:
-        return QString::fromUtf8("c'est un dossier");
+        return PictureJob::tr("c'est un dossier");
     case ELOOP:
-        return QString::fromUtf8("trop de liens symboliques");
+        return PictureJob::tr("trop de liens symboliques");
     case EIO:
-        return QString::fromUtf8("erreur d'entrée-sortie");
+        return PictureJob::tr("erreur d'entrée-sortie");
     case EMFILE:
     case ENFILE:
-        return QString::fromUtf8("trop de fichiers ouverts");
+        return PictureJob::tr("trop de fichiers ouverts");
     case ENOMEM:
-        return QString::fromUtf8("mémoire insuffisante");
+        return PictureJob::tr("mémoire insuffisante");
     case EBUSY:
     case ETXTBSY:
-        return QString::fromUtf8("fichier occupé");
+        return PictureJob::tr("fichier occupé");
     case EXDEV:
-        return QString::fromUtf8("déplacement impossible entre deux systèmes de fichiers");
+        return PictureJob::tr("déplacement impossible entre deux systèmes de fichiers");
     case 0:
-        return QString::fromUtf8("écriture impossible");
+        return PictureJob::tr("écriture impossible");
     default:
-        return QString::fromUtf8("erreur système %1").arg(systemError);
+        return PictureJob::tr("erreur système %1").arg(systemError);
     }
 }
 
@@ -222,9 +222,9 @@ Turn takeTurn(OutputLock &lock, const PictureJob &job, int *systemError)
             if (!unjudgedFor.isValid())
                 unjudgedFor.start();
             if (!told && job.notice) {
-                job.notice(QString::fromUtf8("le verrou %1 ne dit pas quel processus le tient (vide, "
-                                             "illisible, d'une autre machine ou pas un fichier "
-                                             "ordinaire) : attente de %2 s au plus avant de le remplacer")
+                job.notice(PictureJob::tr("le verrou %1 ne dit pas quel processus le tient (vide, "
+                                          "illisible, d'une autre machine ou pas un fichier "
+                                          "ordinaire) : attente de %2 s au plus avant de le remplacer")
                                .arg(lock.path())
                                .arg(unjudgedLockWaitSeconds));
                 told = true;
@@ -260,7 +260,7 @@ void removeLeftTemporaries(const QString &prefix)
 
 PictureOutcome interruptedOutcome()
 {
-    return {PictureOutcome::Interrupted, QString::fromUtf8("interrompu")};
+    return {PictureOutcome::Interrupted, PictureJob::tr("interrompu")};
 }
 
 bool isInterrupted(const PictureJob &job)
@@ -276,12 +276,12 @@ std::optional<PictureOutcome> placesProblem(const PictureJob &job, const QFileIn
         // there become U+FFFD, and the name then names no file.
         if (job.picturePath.contains(QChar::ReplacementCharacter))
             return failed(
-                QString::fromUtf8("nom de fichier illisible : il n'est pas codé en %1, renommez le fichier")
+                PictureJob::tr("nom de fichier illisible : il n'est pas codé en %1, renommez le fichier")
                     .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
-        return failed(QString::fromUtf8("fichier introuvable"));
+        return failed(PictureJob::tr("fichier introuvable"));
     }
     if (!QFileInfo(job.outputFolder).isDir())
-        return failed(QString::fromUtf8("dossier de destination introuvable : %1").arg(job.outputFolder));
+        return failed(PictureJob::tr("dossier de destination introuvable : %1").arg(job.outputFolder));
     return std::nullopt;
 }
 
@@ -301,15 +301,15 @@ std::optional<PictureOutcome> standingOutputs(const QStringList &written, bool f
     };
     if (!force && !standing(S_IFLNK).isEmpty())
         return PictureOutcome {PictureOutcome::Skipped,
-                               QString::fromUtf8("%1 est un lien symbolique, image ignorée (--force pour "
-                                                 "remplacer le lien lui-même)")
+                               PictureJob::tr("%1 est un lien symbolique, image ignorée (--force pour "
+                                              "remplacer le lien lui-même)")
                                    .arg(standing(S_IFLNK))};
     if (!force && !standing(0).isEmpty())
         return PictureOutcome {
             PictureOutcome::Skipped,
-            QString::fromUtf8("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(standing(0))};
+            PictureJob::tr("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(standing(0))};
     if (!standing(S_IFDIR).isEmpty())
-        return failed(QString::fromUtf8("impossible d'écrire %1 : c'est un dossier").arg(standing(S_IFDIR)));
+        return failed(PictureJob::tr("impossible d'écrire %1 : c'est un dossier").arg(standing(S_IFDIR)));
     return std::nullopt;
 }
 
@@ -328,7 +328,7 @@ std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &jo
             if (const auto refused = standingOutputs(written, job.force))
                 return refused;
         }
-        return failed(QString::fromUtf8("impossible d'écrire %1 : %2")
+        return failed(PictureJob::tr("impossible d'écrire %1 : %2")
                           .arg(lockError == EISDIR ? lock.path() : written.first(), causeOf(lockError)));
     case Turn::Taken:
         break;
@@ -336,8 +336,8 @@ std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &jo
     const QString journal = stem + QStringLiteral(".journal");
     int journalError = 0;
     if (!finishPendingReplacements(journal, &journalError))
-        return failed(QString::fromUtf8("impossible de terminer le remplacement laissé par une conversion "
-                                        "interrompue (%1) : %2")
+        return failed(PictureJob::tr("impossible de terminer le remplacement laissé par une conversion "
+                                     "interrompue (%1) : %2")
                           .arg(journal, causeOf(journalError)));
     removeLeftTemporaries(stem + QLatin1Char('-'));
     // Checked only now: another run may have written them while this one waited.
@@ -347,31 +347,31 @@ std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &jo
 // The picture decoded, and its size checked against the options that shape it.
 std::optional<PictureOutcome> decode(const PictureJob &job, DecodedPicture *decoded)
 {
-    *decoded = decodePicture(job.picturePath, job.display, job.interrupted);
+    *decoded = decodePicture(job.picturePath, job.encoding, job.interrupted);
     switch (decoded->status) {
     case DecodedPicture::NotAPicture:
-        return failed(QString::fromUtf8("ce fichier ne semble pas être une image"));
+        return failed(PictureJob::tr("ce fichier ne semble pas être une image"));
     case DecodedPicture::TooLarge:
-        return failed(QString::fromUtf8("image trop grande pour être convertie"));
+        return failed(PictureJob::tr("image trop grande pour être convertie"));
     case DecodedPicture::TooComplex:
-        return failed(QString::fromUtf8("image JPEG de trop de passes (plus de %1, ou trop longues à "
-                                        "décoder), refusée")
+        return failed(PictureJob::tr("image JPEG de trop de passes (plus de %1, ou trop longues à "
+                                     "décoder), refusée")
                           .arg(maxJpegScans));
     case DecodedPicture::Unreadable:
-        return failed(QString::fromUtf8("lecture impossible : %1").arg(causeOf(decoded->systemError)));
+        return failed(PictureJob::tr("lecture impossible : %1").arg(causeOf(decoded->systemError)));
     case DecodedPicture::Hostile:
         if (isInterrupted(job))
             return interruptedOutcome();
-        return failed(QString::fromUtf8("image illisible ou trop coûteuse à décoder"));
+        return failed(PictureJob::tr("image illisible ou trop coûteuse à décoder"));
     case DecodedPicture::Truncated:
-        return failed(QString::fromUtf8("image incomplète : le fichier s'arrête avant la fin de l'image"));
+        return failed(PictureJob::tr("image incomplète : le fichier s'arrête avant la fin de l'image"));
     case DecodedPicture::Decoded:
         break;
     }
     if (isInterrupted(job))
         return interruptedOutcome();
     const QString shapeProblem = geometryProblem(
-        decoded->fullSize.isValid() ? decoded->fullSize : decoded->image.size(), job.display);
+        decoded->fullSize.isValid() ? decoded->fullSize : decoded->image.size(), job.encoding);
     if (!shapeProblem.isEmpty())
         return failed(shapeProblem);
     return std::nullopt;
@@ -386,9 +386,9 @@ std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&dec
             || (job.format->alpha == DisplayFormat::AlphaWhenAsked
                 && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
     PreparedPicture prepared
-        = preparePicture(std::move(decoded.image), job.display, keepAlpha, decoded.fullSize);
+        = preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
     if (!job.format) {
-        encoded->shown = reduceTo565(std::move(prepared.colours), job.display.dither);
+        encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.dither);
         return std::nullopt;
     }
     if (job.format->sizeProblem) {
@@ -404,7 +404,7 @@ std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&dec
 std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const EncodedPicture &encoded,
                                              const QImage16 &image)
 {
-    if (!job.header.progmem)
+    if (!job.encoding.progmem)
         return std::nullopt;
     QVector<qint64> sizes;
     for (const CArray &array : encoded.header.arrays)
@@ -413,8 +413,8 @@ std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const Encode
         sizes << image.bmp16FileSize();
     const qint64 largest = *std::max_element(sizes.begin(), sizes.end());
     if (largest > maxProgmemArrayBytes)
-        return failed(QString::fromUtf8("image trop grande pour --progmem : le tableau ferait %1 octets, "
-                                        "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
+        return failed(PictureJob::tr("image trop grande pour --progmem : le tableau ferait %1 octets, "
+                                     "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
                           .arg(largest));
     return std::nullopt;
 }
@@ -425,7 +425,7 @@ PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const Enco
 {
     OutputRequest request;
     request.bmp = !job.format || job.bmp;
-    request.header = job.header;
+    request.header = job.encoding;
     request.pixels = job.format ? &encoded.header : nullptr;
     request.preview = job.preview ? &encoded.shown : nullptr;
     request.rawFiles = rawFiles;
@@ -441,7 +441,7 @@ PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const Enco
     case WriteOutcome::Written:
         return {PictureOutcome::Converted, QString()};
     default:
-        return failed(QString::fromUtf8("impossible d'écrire %1 : %2").arg(failedPath, causeOf(systemError)));
+        return failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(failedPath, causeOf(systemError)));
     }
 }
 
@@ -455,7 +455,7 @@ QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths)
     written << paths.header;
     if (job.preview)
         written << paths.preview;
-    if (job.header.split)
+    if (job.encoding.split)
         written << paths.source;
     return written;
 }

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "display_formats.h"
-#include "display_preparation.h"
-#include "header_generator.h"
 #include "output_paths.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -20,9 +19,8 @@ struct PictureJob
     QString picturePath;
     QString outputFolder; // where both files go
     bool force = false; // replace files that already exist
-    HeaderOptions header;
-    DisplayOptions display;
     const DisplayFormat *format = nullptr; // nullptr: the header holds the BMP file's bytes
+    // Every setting: the array's name and place, the shaping for the display, the format's own.
     EncodingOptions encoding;
     bool preview = false; // also write the picture as the display shows it, as a PNG file
     // Set to the signal's number when the run is interrupted: the job then stops, leaving the
@@ -32,6 +30,8 @@ struct PictureJob
     std::function<void(const QString &)> notice;
     bool bmp = false; // in a display format, also write the BMP file
     bool binary = false; // in a display format, also write each array as a raw file (LVGL: its .bin image)
+
+    Q_DECLARE_TR_FUNCTIONS(PictureJob) // its messages, in French, translated
 };
 
 struct PictureOutcome

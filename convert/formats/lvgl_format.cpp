@@ -7,6 +7,7 @@
 #include "lvgl_compression.h"
 #include "palette.h"
 
+#include <QCoreApplication>
 #include <QtEndian>
 
 namespace {
@@ -290,12 +291,15 @@ QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &o
     const qint64 stride = (qint64(size.width()) * chosenColourFormat(picture, options).bitsPerPixel + 7) / 8
         + options.strideAlign - 1;
     if (size.width() > largest || size.height() > largest || (options.lvglVersion == 9 && stride > 65535))
-        return QString::fromUtf8("image trop grande pour LVGL %1 : %2 x %3 pixels, %4 au plus de côté%5")
+        return QCoreApplication::translate(
+                   "DisplayFormat", "image trop grande pour LVGL %1 : %2 x %3 pixels, %4 au plus de côté%5")
             .arg(options.lvglVersion)
             .arg(size.width())
             .arg(size.height())
             .arg(largest)
-            .arg(options.lvglVersion == 9 ? QString::fromUtf8(" et 65 535 octets par ligne") : QString());
+            .arg(options.lvglVersion == 9
+                     ? QCoreApplication::translate("DisplayFormat", " et 65 535 octets par ligne")
+                     : QString());
     return QString();
 }
 
@@ -390,4 +394,66 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
     header.singleTrailer = nl + nl + "static " + descriptor;
     header.trailerDeclaration = "extern const " + type + ' ' + name + ';' + nl;
     return encoded;
+}
+
+QString lvglOptionsProblem(const QHash<QString, QString> &given, EncodingOptions *options)
+{
+    if (given.contains(QStringLiteral("lvgl-version"))) {
+        const QString value = given.value(QStringLiteral("lvgl-version")).trimmed();
+        if (value != QLatin1String("8") && value != QLatin1String("9"))
+            return QCoreApplication::translate("DisplayFormat", "--lvgl-version : « %1 » inconnue (8 ou 9)")
+                .arg(value);
+        options->lvglVersion = value.toInt();
+    }
+    const bool lvgl8 = options->lvglVersion == 8;
+    if (given.contains(QStringLiteral("lvgl-cf"))) {
+        const QByteArray value = given.value(QStringLiteral("lvgl-cf")).trimmed().toLatin1();
+        if (!isLvglColourFormat(value, options->lvglVersion))
+            return QCoreApplication::translate("DisplayFormat",
+                                               "--lvgl-cf : « %1 » inconnu pour LVGL %2 (%3)")
+                .arg(QString::fromLatin1(value))
+                .arg(options->lvglVersion)
+                .arg(QString::fromLatin1(lvglColourFormatNames(options->lvglVersion).join(", ")));
+        options->lvglColourFormat = value;
+    }
+    if (options->swapBytes) {
+        if (lvgl8)
+            return QCoreApplication::translate("DisplayFormat",
+                                               "--swap-bytes ne s'emploie pas avec LVGL 8 : ses tableaux ont "
+                                               "les deux ordres, que choisit LV_COLOR_16_SWAP");
+        if (!options->lvglColourFormat.isEmpty() && options->lvglColourFormat != "RGB565"
+            && options->lvglColourFormat != "RGB565_SWAPPED")
+            return QCoreApplication::translate("DisplayFormat",
+                                               "--swap-bytes ne s'emploie avec LVGL qu'en RGB565");
+        options->lvglColourFormat = "RGB565_SWAPPED";
+    }
+    if (given.contains(QStringLiteral("stride-align")) && lvgl8)
+        return QCoreApplication::translate("DisplayFormat", "--stride-align ne s'emploie pas avec LVGL 8");
+    if (given.contains(QStringLiteral("compress"))) {
+        const QString value = given.value(QStringLiteral("compress")).trimmed();
+        if (value == QLatin1String("rle"))
+            options->compression = EncodingOptions::Rle;
+        else if (value == QLatin1String("lz4"))
+            options->compression = EncodingOptions::Lz4;
+        else
+            return QCoreApplication::translate("DisplayFormat", "--compress : « %1 » inconnu (rle ou lz4)")
+                .arg(value);
+        if (lvgl8)
+            return QCoreApplication::translate(
+                "DisplayFormat",
+                "--compress ne s'emploie pas avec LVGL 8, qui ne lit pas d'image compressée");
+    }
+    if (options->progmem)
+        return QCoreApplication::translate("DisplayFormat",
+                                           "--progmem ne s'emploie pas avec --format lvgl : LVGL lit ses "
+                                           "images en mémoire ordinaire");
+    // Only LVGL's black and white and grey formats light pixels by a threshold or reverse them.
+    const QByteArray &colourFormat = options->lvglColourFormat;
+    if (given.contains(QStringLiteral("threshold")) && colourFormat != "I1")
+        return QCoreApplication::translate("DisplayFormat",
+                                           "--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1");
+    if (given.contains(QStringLiteral("invert")) && colourFormat != "I1" && colourFormat != "L8")
+        return QCoreApplication::translate("DisplayFormat",
+                                           "--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8");
+    return QString();
 }

@@ -591,9 +591,12 @@ DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
     const bool sent = decoderServer().send(request, {pictureFd, pixelsFd, channel[1]});
     ::close(channel[1]);
     channel[1] = -1;
-    ChildPipe pipe(channel[0], std::chrono::steady_clock::now() + wallClockLimit, interrupted);
+    // The child's number comes first, at once: waited for even when the run is interrupted, so
+    // that the child can be ended.
+    const auto deadline = std::chrono::steady_clock::now() + wallClockLimit;
+    ChildPipe start(channel[0], deadline, nullptr), pipe(channel[0], deadline, interrupted);
     qint32 child = 0;
-    if (!sent || !pipe.read(&child, sizeof child) || child <= 0) {
+    if (!sent || !start.read(&child, sizeof child) || child <= 0) {
         closeAll();
         return hostile;
     }

@@ -162,6 +162,26 @@ void unmapPixels(void *info)
     delete mapping;
 }
 
+// The pages of a picture copied from a child, kept once it is gone for the next one (64 MiB at
+// most): like the memory glibc hands out again to a picture decoded here, they cost no second
+// first use.
+std::mutex sparePagesLock;
+PixelsMapping sparePages {nullptr, 0};
+constexpr size_t maxSpareBytes = size_t(64) << 20;
+
+void keepOrUnmapPixels(void *info)
+{
+    auto *mapping = static_cast<PixelsMapping *>(info);
+    {
+        const std::lock_guard<std::mutex> lock(sparePagesLock);
+        if (!sparePages.data && mapping->size <= maxSpareBytes)
+            std::swap(sparePages, *mapping);
+    }
+    if (mapping->data)
+        ::munmap(mapping->data, mapping->size);
+    delete mapping;
+}
+
 // The picture's bytes copied straight from the child's memory, into pages of 2 MiB where the
 // system has them: a fresh page of 4 KiB costs microseconds at its first use, more than its
 // copy. A null image when the system does not let one process read another's memory.
@@ -169,21 +189,28 @@ QImage copiedFromChild(pid_t child, quint64 address, QSize size, qint64 bytesPer
 {
     constexpr size_t hugePage = size_t(2) << 20;
     const size_t bytes = size_t(bytesPerLine) * size_t(size.height());
-    const size_t mappedSize = bytes + hugePage;
-    void *mapped = ::mmap(nullptr, mappedSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED)
-        return QImage();
-    const auto aligned = reinterpret_cast<char *>((reinterpret_cast<quintptr>(mapped) + hugePage - 1)
+    PixelsMapping pages {nullptr, bytes + hugePage};
+    {
+        const std::lock_guard<std::mutex> lock(sparePagesLock);
+        if (sparePages.data && sparePages.size >= pages.size)
+            std::swap(pages, sparePages);
+    }
+    if (!pages.data) {
+        pages.data = ::mmap(nullptr, pages.size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (pages.data == MAP_FAILED)
+            return QImage();
+    }
+    const auto aligned = reinterpret_cast<char *>((reinterpret_cast<quintptr>(pages.data) + hugePage - 1)
                                                   & ~quintptr(hugePage - 1));
     ::madvise(aligned, bytes, MADV_HUGEPAGE);
     const iovec here {aligned, bytes};
     const iovec there {reinterpret_cast<void *>(quintptr(address)), bytes};
     if (::process_vm_readv(child, &here, 1, &there, 1, 0) != ssize_t(bytes)) {
-        ::munmap(mapped, mappedSize);
+        keepOrUnmapPixels(new PixelsMapping(pages));
         return QImage();
     }
     return QImage(reinterpret_cast<uchar *>(aligned), size.width(), size.height(), int(bytesPerLine), format,
-                  unmapPixels, new PixelsMapping {mapped, mappedSize});
+                  keepOrUnmapPixels, new PixelsMapping(pages));
 }
 
 // The picture's bytes as the child wrote them to the memory file when asked: used where they are,

@@ -35,8 +35,7 @@ namespace {
 
 const char serverArgument[] = "--quillon-decode-server";
 // The server's end of the socket it is asked on, and the child's descriptor of the memory file
-// that receives the picture's bytes: a pipe carries them at a quarter of the speed of one copy
-// into memory both processes see.
+// that receives the picture's bytes where the parent cannot copy them from the child's memory.
 constexpr int serverDescriptor = 3;
 constexpr int pixelsDescriptor = 3;
 
@@ -48,7 +47,7 @@ constexpr auto wallClockLimit = std::chrono::seconds(30);
 constexpr int childMemoryFill = 0xa5;
 
 // What the server is asked for a picture, beside the descriptors of the picture's file, the
-// memory file and the pipe the child answers on.
+// memory file and the socket the child answers on (its channel).
 struct DecodeRequest
 {
     char format[64]; // the reader's name
@@ -56,7 +55,7 @@ struct DecodeRequest
 };
 constexpr int requestDescriptors = 3;
 
-// The picture's description that precedes its bytes on the pipe, in the machine's own order:
+// The picture's description, which the child sends on its channel in the machine's own order:
 // both ends are the same program.
 struct PictureHeader
 {
@@ -104,7 +103,7 @@ bool writeAll(int fd, const void *data, size_t size)
     return true;
 }
 
-// Reads from the child's pipe, giving up at the deadline or when the run is interrupted.
+// Reads from the child's channel, giving up at the deadline or when the run is interrupted.
 class ChildPipe
 {
 public:
@@ -162,12 +161,12 @@ void unmapPixels(void *info)
     delete mapping;
 }
 
-// The pages of a picture copied from a child, kept once it is gone for the next one (64 MiB at
+// The pages of a picture copied from a child, kept once it is gone for the next one (32 MiB at
 // most): like the memory glibc hands out again to a picture decoded here, they cost no second
 // first use.
 std::mutex sparePagesLock;
 PixelsMapping sparePages {nullptr, 0};
-constexpr size_t maxSpareBytes = size_t(64) << 20;
+constexpr size_t maxSpareBytes = size_t(32) << 20;
 
 void keepOrUnmapPixels(void *info)
 {

@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -111,15 +112,22 @@ int main(int argc, char *argv[])
     std::printf("  --help %.1f ms, a 32 x 32 PNG %.1f ms\n", helpSeconds * 1e3, iconSeconds * 1e3);
     Bench::reportGoal("32 x 32 PNG job time above --help, ms", (iconSeconds - helpSeconds) * 1e3, 12, false);
 
-    // A reader that is not Qt's runs in a child process: its start and the picture's transfer
-    // against decoding the picture here.
+    // A reader that is not Qt's runs in a child process, forked by a decoding server that the
+    // first such picture starts: the child's start and the picture's transfer against decoding
+    // the picture here.
     const QString webp = dir.filePath(QStringLiteral("photo.webp"));
     if (Bench::photoLike(2048, 2048).save(webp, "WEBP")) {
+        QElapsedTimer first;
+        first.start();
+        decodePicture(webp);
+        const double firstSeconds = first.nsecsElapsed() / 1e9;
         const double here = Bench::bestSeconds(
-            5, [&] { decodeInProcess(webp, "webp", DisplayOptions(), FreshMemoryCheck::None); });
-        const double inChild = Bench::bestSeconds(5, [&] { decodePicture(webp); });
-        std::printf("  2048 x 2048 WebP decoded here %.1f ms, in a child process %.1f ms\n", here * 1e3,
-                    inChild * 1e3);
+            9, [&] { decodeInProcess(webp, "webp", DisplayOptions(), FreshMemoryCheck::None); });
+        const double inChild = Bench::bestSeconds(9, [&] { decodePicture(webp); });
+        std::printf(
+            "  2048 x 2048 WebP decoded here %.1f ms, in a child process %.1f ms (the first one, which "
+            "starts the decoding server, %.1f ms)\n",
+            here * 1e3, inChild * 1e3, firstSeconds * 1e3);
         Bench::reportGoal("WebP decoded in a child / decoded here", inChild / here, 1.2, false);
     } else {
         std::printf("  no WebP reader: the child process is not measured\n");

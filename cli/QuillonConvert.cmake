@@ -10,7 +10,8 @@
 #         [OPTIONS --dither ...]           (any other quillon-convert options, for every picture)
 #         [HEADERS_VARIABLE picture_headers])
 #
-# Each picture gives NAME16bits.BMP and NAME.h in OUTPUT_DIRECTORY. Its array is named after its
+# Each picture gives NAME.h in OUTPUT_DIRECTORY, and NAME16bits.BMP with the default format (or
+# with --bmp among the OPTIONS of another one). Its array is named after its
 # file, made a C identifier: images/logo.png gives logo, splash-screen.jpg gives splash_screen,
 # 8x8.png gives _8x8. A picture is converted again when it changes (or when quillon-convert or
 # the options do), and not otherwise. The target TARGET_NAME builds them all; the list of headers
@@ -43,6 +44,33 @@ function(quillon_convert_pictures target_name)
         list(APPEND options --split)
     endif()
 
+    # A display format (--format mono, --format=lvgl...) writes the BMP file only with --bmp.
+    set(writes_bmp TRUE)
+    set(format_follows FALSE)
+    unset(format)
+    foreach(option IN LISTS options)
+        if(format_follows)
+            set(format "${option}")
+        elseif(option MATCHES "^--format=(.*)$")
+            set(format "${CMAKE_MATCH_1}")
+        endif()
+        if(DEFINED format)
+            set(writes_bmp FALSE)
+            if(format STREQUAL "bmp")
+                set(writes_bmp TRUE)
+            endif()
+            unset(format)
+        endif()
+        set(format_follows FALSE)
+        if(option STREQUAL "--format")
+            set(format_follows TRUE)
+        endif()
+    endforeach()
+    list(FIND options --bmp bmp_option)
+    if(NOT bmp_option EQUAL -1)
+        set(writes_bmp TRUE)
+    endif()
+
     set(headers "")
     set(index 0)
     foreach(picture IN LISTS ARG_PICTURES)
@@ -56,9 +84,11 @@ function(quillon_convert_pictures target_name)
             string(MAKE_C_IDENTIFIER "${base}" array_name)
         endif()
         math(EXPR index "${index} + 1")
-        set(bmp "${ARG_OUTPUT_DIRECTORY}/${base}16bits.BMP")
         set(header "${ARG_OUTPUT_DIRECTORY}/${base}.h")
-        set(outputs "${bmp}" "${header}")
+        set(outputs "${header}")
+        if(writes_bmp)
+            list(APPEND outputs "${ARG_OUTPUT_DIRECTORY}/${base}16bits.BMP")
+        endif()
         if(ARG_SPLIT)
             list(APPEND outputs "${ARG_OUTPUT_DIRECTORY}/${base}.c")
         endif()

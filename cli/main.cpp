@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
+#include <QTranslator>
 
 #include <atomic>
 #include <csignal>
@@ -60,16 +61,13 @@ QStringList findOutputsThatAreInputs(const std::vector<PictureJob> &jobs)
     QStringList refusals;
     for (const PictureJob &job : jobs) {
         const OutputPaths paths = outputPaths(job.outputFolder, QFileInfo(job.picturePath).fileName());
-        QStringList written = {paths.bmp, paths.header};
-        if (job.preview)
-            written << paths.preview;
-        for (const QString &output : written) {
+        for (const QString &output : plannedOutputs(job, paths)) {
             for (const QString &key : fileKeys(output, false)) {
                 const auto input = inputs.constFind(key);
                 if (input == inputs.constEnd())
                     continue;
-                refusals << QString::fromUtf8("quillon-convert: %1 : %2, qu'elle écrirait, est l'image %3 "
-                                              "de la même commande ; rien n'a été écrit\n")
+                refusals << Options::tr("quillon-convert: %1 : %2, qu'elle écrirait, est l'image %3 "
+                                        "de la même commande ; rien n'a été écrit\n")
                                 .arg(job.picturePath, output, jobs[size_t(*input)].picturePath);
                 break;
             }
@@ -139,6 +137,28 @@ std::FILE *ownStandardError()
 #endif
 }
 
+// The last line of a batch: how many pictures were converted, skipped (files that stood there,
+// without --force) and failed, « 198 images converties, 1 ignorée, 1 en échec ».
+QString batchSummary(const std::vector<PictureOutcome> &outcomes)
+{
+    int counts[3] = {0, 0, 0};
+    for (const PictureOutcome &outcome : outcomes) {
+        if (outcome.status == PictureOutcome::Converted || outcome.status == PictureOutcome::Skipped)
+            ++counts[outcome.status];
+        else
+            ++counts[2];
+    }
+    // French puts 0 and 1 in the singular, English only 1: zero has a message of its own.
+    const QString converted = counts[0] == 0 ? Options::tr("%1 image convertie", "none")
+        : counts[0] == 1                     ? Options::tr("%1 image convertie")
+                                             : Options::tr("%1 images converties");
+    const QString skipped = counts[1] == 0 ? Options::tr("%1 ignorée", "none")
+        : counts[1] == 1                   ? Options::tr("%1 ignorée")
+                                           : Options::tr("%1 ignorées");
+    return QStringLiteral("%1, %2, %3\n")
+        .arg(converted.arg(counts[0]), skipped.arg(counts[1]), Options::tr("%1 en échec").arg(counts[2]));
+}
+
 // SIGINT and SIGTERM: the jobs are told, stop writing and leave no temporary file, and the run
 // ends with 128 + the signal's number. A second signal ends it at once, as usual.
 std::atomic<int> interruption {0};
@@ -158,6 +178,18 @@ void stopCleanlyOnInterruption()
         sigaction(signal, &action, nullptr);
 }
 
+// The messages' language, as the C library chooses it: LC_ALL, else LC_MESSAGES, else LANG.
+// French when it is French, English otherwise, "C" included.
+bool messagesInFrench()
+{
+    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QByteArray value = qgetenv(variable);
+        if (!value.isEmpty())
+            return value.startsWith("fr");
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -173,6 +205,10 @@ int main(int argc, char *argv[])
     const bool errorsOnTerminal = isatty(STDERR_FILENO);
     std::FILE *const errors = ownStandardError();
     QCoreApplication app(argc, argv);
+    // The messages are written in French; what the headers hold is the same in every language.
+    QTranslator english;
+    if (!messagesInFrench() && english.load(QStringLiteral(":/translations/quillon-convert_en.qm")))
+        QCoreApplication::installTranslator(&english);
     const Options options = parseOptions(QCoreApplication::arguments());
     switch (options.action) {
     case Options::ShowHelp:
@@ -183,8 +219,8 @@ int main(int argc, char *argv[])
         return 0;
     case Options::UsageError:
         print(errors,
-              QString::fromUtf8("quillon-convert: %1\nEssayez « quillon-convert --help » pour plus "
-                                "d'informations.\n")
+              Options::tr("quillon-convert: %1\nEssayez « quillon-convert --help » pour plus "
+                          "d'informations.\n")
                   .arg(options.error));
         return 2;
     case Options::Convert:
@@ -196,26 +232,25 @@ int main(int argc, char *argv[])
     std::vector<PictureJob> jobs;
     for (int i = 0; i < options.pictures.size(); ++i) {
         const QString &picture = options.pictures[i];
-        const QString folder
-            = options.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.outputFolder;
-        jobs.push_back({picture,
-                        folder,
-                        options.force,
-                        options.header,
-                        options.display,
-                        options.format,
-                        options.encoding,
-                        options.preview,
-                        &interruption,
-                        {},
-                        {}});
-        jobs.back().header.arrayName = options.arrayNames[i];
-        jobs.back().encoding.arrayName = options.arrayNames[i];
-        jobs.back().frames = options.frames;
+        jobs.push_back(options.job);
+        PictureJob &job = jobs.back();
+        job.picturePath = picture;
+        job.outputFolder
+            = options.job.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.job.outputFolder;
+        job.interrupted = &interruption;
+        job.encoding.arrayName = options.arrayNames[i];
     }
     const QStringList overwrittenInputs = findOutputsThatAreInputs(jobs);
     if (!overwrittenInputs.isEmpty()) {
         print(errors, overwrittenInputs.join(QString()));
+        return 1;
+    }
+    // A missing output folder is made, with its parents, once nothing stands in the way.
+    if (!options.job.outputFolder.isEmpty() && !QFileInfo(options.job.outputFolder).isDir()
+        && !QDir().mkpath(options.job.outputFolder)) {
+        print(errors,
+              Options::tr("quillon-convert: impossible de créer le dossier de destination %1\n")
+                  .arg(options.job.outputFolder));
         return 1;
     }
 
@@ -228,7 +263,7 @@ int main(int argc, char *argv[])
     for (PictureJob &job : jobs) {
         job.notice = [&, picture = job.picturePath](const QString &text) {
             const std::lock_guard<std::mutex> lock(noticeMutex);
-            print(errors, QStringLiteral("quillon-convert: %1 : %2\n").arg(picture, text));
+            print(errors, Options::tr("quillon-convert: %1 : %2\n").arg(picture, text));
         };
     }
     const auto work = [&] {
@@ -250,7 +285,7 @@ int main(int argc, char *argv[])
     progress.show(QString());
 
     if (const int signal = interruption) {
-        print(errors, QString::fromUtf8("quillon-convert: interrompu\n"));
+        print(errors, Options::tr("quillon-convert: interrompu\n"));
         return 128 + signal;
     }
     int exitCode = 0;
@@ -259,7 +294,9 @@ int main(int argc, char *argv[])
             continue;
         exitCode = 1;
         print(errors,
-              QStringLiteral("quillon-convert: %1 : %2\n").arg(jobs[i].picturePath, outcomes[i].message));
+              Options::tr("quillon-convert: %1 : %2\n").arg(jobs[i].picturePath, outcomes[i].message));
     }
+    if (jobs.size() > 1)
+        print(errors, batchSummary(outcomes));
     return exitCode;
 }

@@ -1,7 +1,6 @@
 #include "options.h"
 
 #include "display_header.h"
-#include "lvgl_format.h"
 #include "output_paths.h"
 #include "palette.h"
 #include "palette_file.h"
@@ -29,16 +28,16 @@ QString parserError(const QCommandLineParser &parser)
 {
     if (!parser.unknownOptionNames().isEmpty()) {
         const QString name = parser.unknownOptionNames().first();
-        return QString::fromUtf8("option inconnue « %1%2 »").arg(name.size() == 1 ? "-" : "--", name);
+        return Options::tr("option inconnue « %1%2 »").arg(name.size() == 1 ? "-" : "--", name);
     }
     // "Missing value after '-o'.", "Unexpected value after '--force'."
     const QString option = QRegularExpression("'([^']*)'").match(parser.errorText()).captured(1);
     if (parser.errorText().startsWith(QLatin1String("Unexpected value")))
-        return QString::fromUtf8("l'option « %1 » n'attend pas de valeur").arg(option);
-    const QString what = option == "-o" || option == "--output" ? QString::fromUtf8("un dossier")
-        : option == "-n" || option == "--name"                  ? QString::fromUtf8("un nom")
-                                                                : QString::fromUtf8("une valeur");
-    return QString::fromUtf8("l'option « %1 » attend %2").arg(option, what);
+        return Options::tr("l'option « %1 » n'attend pas de valeur").arg(option);
+    const QString what = option == "-o" || option == "--output" ? Options::tr("un dossier")
+        : option == "-n" || option == "--name"                  ? Options::tr("un nom")
+                                                                : Options::tr("une valeur");
+    return Options::tr("l'option « %1 » attend %2").arg(option, what);
 }
 
 // The keywords of C (up to C23) and C++ (up to C++20), which cannot name an array.
@@ -111,16 +110,16 @@ const QSet<QString> &builtIns()
 }
 
 // Names that the header's own includes define, as patterns: what <stdint.h> defines, always
-// included by the pixel formats; and, for program memory, <avr/pgmspace.h> and what it includes
+// included by the pixel formats; for program memory, <avr/pgmspace.h> and what it includes
 // (<inttypes.h>, <avr/io.h> with every register, bit and interrupt vector of the chip, all in
-// capitals).
+// capitals); and what the format's own includes define.
 struct DefinedNames
 {
     const char *header;
     QRegularExpression pattern;
 };
 
-QVector<DefinedNames> definedNames(bool progmem, bool lvgl)
+QVector<DefinedNames> definedNames(bool progmem, const DisplayFormat *format)
 {
     QVector<DefinedNames> names = {
         {"<stdint.h>",
@@ -135,14 +134,14 @@ QVector<DefinedNames> definedNames(bool progmem, bool lvgl)
              QRegularExpression("\\A([A-Z][A-Z0-9_]*|\\w+_vect(_num)?|(loop_until_)?bit_is_(set|clear))\\z")},
         };
     }
-    if (lvgl) // every name of LVGL's begins so, but for those of the C library's headers it includes
-        names += {{"lvgl.h", QRegularExpression("\\A(_?(lv|LV)_\\w*|LVGL\\w*|NULL|va_list)\\z")}};
+    if (format && format->includedFile)
+        names += {{format->includedFile, QRegularExpression(QLatin1String(format->includedNames))}};
     return names;
 }
 
 // The value given last to an option that takes a word, a number, a size or a colour, read alike
 // whatever spaces surround it.
-QString lastValue(const QCommandLineParser &parser, const QCommandLineOption &option)
+QString lastValue(const QCommandLineParser &parser, const QString &option)
 {
     return parser.values(option).constLast().trimmed();
 }
@@ -164,40 +163,37 @@ QString frameRangeProblem(const QString &value, FrameRange *range)
     if (value == QLatin1String("all"))
         return QString();
     if (!match.hasMatch())
-        return QString::fromUtf8("--frames : « %1 » n'est ni all ni des images A-B (par exemple 1-10, "
-                                 "numérotées à partir de 1)")
+        return Options::tr("--frames : « %1 » n'est ni all ni des images A-B (par exemple 1-10, numérotées à "
+                           "partir de 1)")
             .arg(value);
     range->first = match.captured(1).toInt();
     range->last = match.captured(2).isEmpty() ? range->first : match.captured(2).toInt();
     if (range->first < 1)
-        return QString::fromUtf8("--frames : « %1 » : les images sont numérotées à partir de 1").arg(value);
+        return Options::tr("--frames : « %1 » : les images sont numérotées à partir de 1").arg(value);
     if (range->last < range->first)
-        return QString::fromUtf8("--frames : « %1 » finit avant de commencer").arg(value);
+        return Options::tr("--frames : « %1 » finit avant de commencer").arg(value);
     if (range->last - range->first + 1 > maxAnimationFrames)
-        return QString::fromUtf8("--frames : « %1 » demande plus de %2 images")
-            .arg(value)
-            .arg(maxAnimationFrames);
+        return Options::tr("--frames : « %1 » demande plus de %2 images").arg(value).arg(maxAnimationFrames);
     return QString();
 }
 
-// The options that shape the picture for its screen, in the order they are declared: --crop,
-// --rotate, --flip, --fit-mode, --upscale, --gravity, --canvas. Reads them into `display`;
-// tells what is wrong with them otherwise.
-QString geometryOptionsProblem(const QCommandLineParser &parser, const QList<QCommandLineOption> &shaping,
-                               DisplayOptions *display)
+// The options that shape the picture for its screen: --crop, --rotate, --flip, --fit-mode,
+// --upscale, --gravity, --canvas. Reads them into `display`; tells what is wrong with them
+// otherwise.
+QString geometryOptionsProblem(const QCommandLineParser &parser, DisplayOptions *display)
 {
-    const QCommandLineOption &crop = shaping[0], &rotate = shaping[1], &flip = shaping[2],
-                             &fitMode = shaping[3], &upscale = shaping[4], &gravity = shaping[5],
-                             &canvas = shaping[6];
+    const QString crop = QStringLiteral("crop"), rotate = QStringLiteral("rotate"),
+                  flip = QStringLiteral("flip"), fitMode = QStringLiteral("fit-mode"),
+                  upscale = QStringLiteral("upscale"), gravity = QStringLiteral("gravity"),
+                  canvas = QStringLiteral("canvas");
     if (parser.isSet(crop)) {
         const QString value = lastValue(parser, crop);
         const QRegularExpressionMatch rectangle
             = QRegularExpression("\\A([0-9]{1,5}),([0-9]{1,5}),([0-9]{1,5}x[0-9]{1,5})\\z").match(value);
         const QSize size = rectangle.hasMatch() ? sizeOf(rectangle.captured(3)) : QSize();
         if (!size.isValid())
-            return QString::fromUtf8(
-                       "--crop : « %1 » n'est pas un rectangle X,Y,LARGEURxHAUTEUR (par exemple "
-                       "10,20,128x64)")
+            return Options::tr("--crop : « %1 » n'est pas un rectangle X,Y,LARGEURxHAUTEUR (par exemple "
+                               "10,20,128x64)")
                 .arg(value);
         display->crop = QRect(rectangle.captured(1).toInt(), rectangle.captured(2).toInt(), size.width(),
                               size.height());
@@ -205,8 +201,7 @@ QString geometryOptionsProblem(const QCommandLineParser &parser, const QList<QCo
     if (parser.isSet(rotate)) {
         const QString value = lastValue(parser, rotate);
         if (value != QLatin1String("90") && value != QLatin1String("180") && value != QLatin1String("270"))
-            return QString::fromUtf8("--rotate : « %1 » n'est pas un quart de tour (90, 180 ou 270)")
-                .arg(value);
+            return Options::tr("--rotate : « %1 » n'est pas un quart de tour (90, 180 ou 270)").arg(value);
         display->rotation = value.toInt();
     }
     for (const QString &given : parser.values(flip)) {
@@ -216,10 +211,10 @@ QString geometryOptionsProblem(const QCommandLineParser &parser, const QList<QCo
         else if (value == QLatin1String("v"))
             display->flipVertical = true;
         else
-            return QString::fromUtf8("--flip : « %1 » inconnu (h ou v)").arg(value);
+            return Options::tr("--flip : « %1 » inconnu (h ou v)").arg(value);
     }
     if ((parser.isSet(fitMode) || parser.isSet(upscale)) && !display->fit.isValid())
-        return QString::fromUtf8("--%1 ne s'emploie qu'avec --fit")
+        return Options::tr("--%1 ne s'emploie qu'avec --fit")
             .arg(parser.isSet(fitMode) ? QStringLiteral("fit-mode") : QStringLiteral("upscale"));
     if (parser.isSet(fitMode)) {
         const QString value = lastValue(parser, fitMode);
@@ -228,19 +223,18 @@ QString geometryOptionsProblem(const QCommandLineParser &parser, const QList<QCo
         else if (value == QLatin1String("stretch"))
             display->fitMode = FitMode::Stretch;
         else if (value != QLatin1String("contain"))
-            return QString::fromUtf8("--fit-mode : « %1 » inconnu (contain, cover ou stretch)").arg(value);
+            return Options::tr("--fit-mode : « %1 » inconnu (contain, cover ou stretch)").arg(value);
     }
     display->upscale = parser.isSet(upscale);
     if (parser.isSet(canvas)) {
         display->canvas = sizeOf(lastValue(parser, canvas));
         if (!display->canvas.isValid())
-            return QString::fromUtf8(
-                       "--canvas : « %1 » n'est pas une taille LARGEURxHAUTEUR (par exemple 320x240)")
+            return Options::tr("--canvas : « %1 » n'est pas une taille LARGEURxHAUTEUR (par exemple 320x240)")
                 .arg(lastValue(parser, canvas));
     }
     if (parser.isSet(gravity)) {
         if (display->fitMode != FitMode::Cover && !display->canvas.isValid())
-            return QString::fromUtf8("--gravity ne s'emploie qu'avec --fit-mode cover ou --canvas");
+            return Options::tr("--gravity ne s'emploie qu'avec --fit-mode cover ou --canvas");
         const QString value = lastValue(parser, gravity);
         const QHash<QString, Qt::Alignment> gravities = {
             {"center", Qt::AlignCenter},
@@ -254,58 +248,10 @@ QString geometryOptionsProblem(const QCommandLineParser &parser, const QList<QCo
             {"south-west", Qt::AlignBottom | Qt::AlignLeft},
         };
         if (!gravities.contains(value))
-            return QString::fromUtf8(
-                       "--gravity : « %1 » inconnue (center, north, south, east, west, north-east, "
-                       "north-west, south-east ou south-west)")
+            return Options::tr("--gravity : « %1 » inconnue (center, north, south, east, west, north-east, "
+                               "north-west, south-east ou south-west)")
                 .arg(value);
         display->gravity = gravities.value(value);
-    }
-    return QString();
-}
-
-// Reads LVGL's options into `encoding`; tells what is wrong with them otherwise.
-QString lvglProblem(const QCommandLineParser &parser, const QCommandLineOption &colourFormat,
-                    const QCommandLineOption &version, const QCommandLineOption &strideAlign,
-                    const QCommandLineOption &compress, EncodingOptions *encoding)
-{
-    if (parser.isSet(version)) {
-        const QString value = lastValue(parser, version);
-        if (value != QLatin1String("8") && value != QLatin1String("9"))
-            return QString::fromUtf8("--lvgl-version : « %1 » inconnue (8 ou 9)").arg(value);
-        encoding->lvglVersion = value.toInt();
-    }
-    const bool lvgl8 = encoding->lvglVersion == 8;
-    if (parser.isSet(colourFormat)) {
-        const QByteArray value = lastValue(parser, colourFormat).toLatin1();
-        if (!isLvglColourFormat(value, encoding->lvglVersion))
-            return QString::fromUtf8("--lvgl-cf : « %1 » inconnu pour LVGL %2 (%3)")
-                .arg(QString::fromLatin1(value))
-                .arg(encoding->lvglVersion)
-                .arg(QString::fromLatin1(lvglColourFormatNames(encoding->lvglVersion).join(", ")));
-        encoding->lvglColourFormat = value;
-    }
-    if (encoding->swapBytes) {
-        if (lvgl8)
-            return QString::fromUtf8("--swap-bytes ne s'emploie pas avec LVGL 8 : ses tableaux ont les deux "
-                                     "ordres, que choisit LV_COLOR_16_SWAP");
-        if (!encoding->lvglColourFormat.isEmpty() && encoding->lvglColourFormat != "RGB565"
-            && encoding->lvglColourFormat != "RGB565_SWAPPED")
-            return QString::fromUtf8("--swap-bytes ne s'emploie avec LVGL qu'en RGB565");
-        encoding->lvglColourFormat = "RGB565_SWAPPED";
-    }
-    if (parser.isSet(strideAlign) && lvgl8)
-        return QString::fromUtf8("--stride-align ne s'emploie pas avec LVGL 8");
-    if (parser.isSet(compress)) {
-        const QString value = lastValue(parser, compress);
-        if (value == QLatin1String("rle"))
-            encoding->compression = EncodingOptions::Rle;
-        else if (value == QLatin1String("lz4"))
-            encoding->compression = EncodingOptions::Lz4;
-        else
-            return QString::fromUtf8("--compress : « %1 » inconnu (rle ou lz4)").arg(value);
-        if (lvgl8)
-            return QString::fromUtf8(
-                "--compress ne s'emploie pas avec LVGL 8, qui ne lit pas d'image compressée");
     }
     return QString();
 }
@@ -315,9 +261,9 @@ QString colourProblem(const QString &value, QColor *colour)
 {
     *colour = QColor(value);
     if (!QColor::isValidColor(value))
-        return QString::fromUtf8("couleur inconnue « %1 » (#rrvvbb ou un nom de couleur)").arg(value);
+        return Options::tr("couleur inconnue « %1 » (#rrvvbb ou un nom de couleur)").arg(value);
     if (colour->alpha() != 255)
-        return QString::fromUtf8("la couleur « %1 » doit être opaque").arg(value);
+        return Options::tr("la couleur « %1 » doit être opaque").arg(value);
     return QString();
 }
 
@@ -343,162 +289,340 @@ QByteArrayList definedIdentifiers(const QByteArray &arrayName)
     return names;
 }
 
-QString arrayNameProblem(const QString &name, bool progmem, bool lvgl)
+QString arrayNameProblem(const QString &name, bool progmem, const DisplayFormat *format)
 {
     if (name.isEmpty())
-        return QString::fromUtf8("le nom du tableau est vide");
+        return Options::tr("le nom du tableau est vide");
     if (!QRegularExpression("\\A[A-Za-z_][A-Za-z0-9_]*\\z").match(name).hasMatch()) {
         return name.front().isDigit()
-            ? QString::fromUtf8("le nom « %1 » commence par un chiffre").arg(name)
-            : QString::fromUtf8("le nom « %1 » n'est pas un identifiant C (lettres ASCII, "
-                                "chiffres et _ seulement)")
+            ? Options::tr("le nom « %1 » commence par un chiffre").arg(name)
+            : Options::tr("le nom « %1 » n'est pas un identifiant C (lettres ASCII, "
+                          "chiffres et _ seulement)")
                   .arg(name);
     }
     if (keywords().contains(name))
-        return QString::fromUtf8("le nom « %1 » est un mot réservé du C ou du C++").arg(name);
+        return Options::tr("le nom « %1 » est un mot réservé du C ou du C++").arg(name);
     if (builtIns().contains(name))
-        return QString::fromUtf8("le nom « %1 » est celui d'une fonction de la bibliothèque C que le "
-                                 "compilateur connaît")
+        return Options::tr("le nom « %1 » est celui d'une fonction de la bibliothèque C que le "
+                           "compilateur connaît")
             .arg(name);
     if (name.startsWith(QLatin1String("QUILLON_")))
-        return QString::fromUtf8("le nom « %1 » commence par QUILLON_, comme les macros des en-têtes")
-            .arg(name);
+        return Options::tr("le nom « %1 » commence par QUILLON_, comme les macros des en-têtes").arg(name);
     if (name == QLatin1String("main"))
-        return QString::fromUtf8("le nom « main » est celui de la fonction principale du programme");
+        return Options::tr("le nom « main » est celui de la fonction principale du programme");
     if (name.startsWith(QLatin1String("__")) || (name.size() > 1 && name[0] == '_' && name[1].isUpper()))
-        return QString::fromUtf8("le nom « %1 » est réservé au compilateur (il commence par __ ou par _ "
-                                 "et une majuscule)")
+        return Options::tr("le nom « %1 » est réservé au compilateur (il commence par __ ou par _ "
+                           "et une majuscule)")
             .arg(name);
-    for (const DefinedNames &defined : definedNames(progmem, lvgl)) {
+    for (const DefinedNames &defined : definedNames(progmem, format)) {
         if (defined.pattern.match(name).hasMatch())
-            return QString::fromUtf8("le nom « %1 » est de ceux que définit %2, que l'en-tête inclut")
+            return Options::tr("le nom « %1 » est de ceux que définit %2, que l'en-tête inclut")
                 .arg(name, QLatin1String(defined.header));
     }
     return QString();
+}
+
+const QVector<OptionDeclaration> &optionTable()
+{
+    using F = DisplayFormat;
+    // In the order of the help; the options that only some formats take in the order they are
+    // checked.
+    static const QVector<OptionDeclaration> options = {
+        {"output", 'o', QT_TRANSLATE_NOOP("Options", "DOSSIER"),
+         QT_TRANSLATE_NOOP("Options",
+                           "écrit les fichiers dans DOSSIER, créé s'il manque (par défaut : le dossier "
+                           "de chaque image)"),
+         0},
+        {"force", 'f', nullptr,
+         QT_TRANSLATE_NOOP("Options",
+                           "remplace les fichiers qui existent déjà (un lien symbolique est remplacé "
+                           "lui-même, jamais sa cible)"),
+         0},
+        {"name", 'n', QT_TRANSLATE_NOOP("Options", "NOM"),
+         QT_TRANSLATE_NOOP("Options",
+                           "nomme NOM le tableau de la seule image indiquée (un identifiant C) ; deux "
+                           "images dont les en-têtes définiraient un même nom sont refusées"),
+         0},
+        {"progmem", 0, nullptr,
+         QT_TRANSLATE_NOOP("Options",
+                           "place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs) ; "
+                           "32 767 octets au plus, environ 128 x 127 pixels. %1, lus avec "
+                           "pgm_read_byte, y vont sans cette option"),
+         0},
+        {"split", 0, nullptr,
+         QT_TRANSLATE_NOOP("Options",
+                           "écrit les tableaux dans NOM.c, à compiler avec le programme, et les "
+                           "déclare extern dans NOM.h"),
+         0},
+        {"format", 0, QT_TRANSLATE_NOOP("Options", "FORMAT"),
+         QT_TRANSLATE_NOOP("Options",
+                           "ce que contient le tableau, l'un des formats ci-dessous (bmp par défaut)"),
+         0},
+        {"swap-bytes", 0, nullptr,
+         QT_TRANSLATE_NOOP("Options",
+                           "échange les deux octets de chaque valeur 5-6-5, pour les écrans qui "
+                           "reçoivent l'octet fort d'abord (la palette d'index4 reste telle que "
+                           "TFT_eSPI l'envoie)"),
+         F::SwapBytes},
+        {"threshold", 0, "N",
+         QT_TRANSLATE_NOOP("Options",
+                           "allume les pixels dont la luminance (Rec. 601) vaut au moins N, de 0 à 255 "
+                           "(par défaut 128) ; en I1 seulement avec lvgl"),
+         F::Threshold},
+        {"invert", 0, nullptr,
+         QT_TRANSLATE_NOOP("Options",
+                           "échange pixels allumés et éteints, inverse les niveaux de gris ; en L8 et "
+                           "I1 seulement avec lvgl"),
+         F::Invert},
+        {"alpha", 0, "mask",
+         QT_TRANSLATE_NOOP("Options",
+                           "ajoute NOM_mask, 1 bit par pixel, 1 où l'image est opaque (alpha de 128 ou "
+                           "plus)"),
+         F::AlphaMask},
+        {"transparent", 0, QT_TRANSLATE_NOOP("Options", "COULEUR"),
+         QT_TRANSLATE_NOOP("Options",
+                           "écrit COULEUR pour les pixels transparents (alpha sous 128) et la donne "
+                           "dans NOM_transparent, dans l'ordre que TFT_eSPI compare"),
+         F::Transparent},
+        {"lvgl-cf", 0, "CF",
+         QT_TRANSLATE_NOOP("Options",
+                           "le format de couleur de l'image LVGL : RGB565 (par défaut, RGB565A8 si "
+                           "l'image n'est pas opaque), RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, "
+                           "ARGB8888, L8, A8, I1, I2, I4 ou I8"),
+         F::LvglSettings},
+        {"lvgl-version", 0, "8|9",
+         QT_TRANSLATE_NOOP("Options", "lv_image_dsc_t de LVGL 9 (par défaut) ou lv_img_dsc_t de LVGL 8"),
+         F::LvglSettings},
+        {"stride-align", 0, "N",
+         QT_TRANSLATE_NOOP("Options", "chaque ligne sur un multiple de N octets, complétée de zéros"),
+         F::StrideAlign},
+        {"compress", 0, "rle|lz4", QT_TRANSLATE_NOOP("Options", "compresse l'image comme LVGL 9 la lit"),
+         F::LvglSettings},
+        {"palette", 0, QT_TRANSLATE_NOOP("Options", "FICHIER"),
+         QT_TRANSLATE_NOOP("Options",
+                           "la palette de FICHIER au lieu d'une palette choisie pour l'image ; une "
+                           "palette GIMP (.gpl) ou une couleur #rrvvbb par ligne, les lignes vides et "
+                           "les commentaires (# et une espace) permis"),
+         F::Palette},
+        {"crop", 0, QT_TRANSLATE_NOOP("Options", "X,Y,LxH"),
+         QT_TRANSLATE_NOOP("Options", "ne garde que ce rectangle de l'image"), 0},
+        {"rotate", 0, "90|180|270",
+         QT_TRANSLATE_NOOP("Options", "tourne l'image d'autant de degrés, dans le sens horaire"), 0},
+        {"flip", 0, "h|v",
+         QT_TRANSLATE_NOOP("Options",
+                           "retourne l'image de gauche à droite (h) ou de haut en bas (v) ; les deux si "
+                           "l'option est donnée deux fois"),
+         0},
+        {"fit", 0, QT_TRANSLATE_NOOP("Options", "LxH"),
+         QT_TRANSLATE_NOOP("Options",
+                           "réduit l'image (sans jamais l'agrandir) pour qu'elle tienne dans L x H "
+                           "pixels, en gardant ses proportions"),
+         0},
+        {"fit-mode", 0, "contain|cover|stretch",
+         QT_TRANSLATE_NOOP("Options",
+                           "avec --fit : dedans (par défaut), couvrant tout L x H et coupant ce qui "
+                           "dépasse autour de --gravity, ou exactement L x H sans garder les "
+                           "proportions"),
+         0},
+        {"upscale", 0, nullptr,
+         QT_TRANSLATE_NOOP("Options", "avec --fit : agrandit aussi une image plus petite"), 0},
+        {"canvas", 0, QT_TRANSLATE_NOOP("Options", "LxH"),
+         QT_TRANSLATE_NOOP("Options",
+                           "pose l'image sur un fond de L x H pixels exactement, de la couleur de "
+                           "--background (noir par défaut)"),
+         0},
+        {"gravity", 0, QT_TRANSLATE_NOOP("Options", "GRAVITE"),
+         QT_TRANSLATE_NOOP("Options",
+                           "avec cover ou --canvas : center (par défaut), north, south, east, west, "
+                           "north-east, north-west, south-east ou south-west"),
+         0},
+        {"dither", 0, nullptr,
+         QT_TRANSLATE_NOOP("Options",
+                           "diffuse l'erreur (Floyd-Steinberg) vers les niveaux du format au lieu de "
+                           "tronquer chaque couleur"),
+         0},
+        {"background", 0, QT_TRANSLATE_NOOP("Options", "COULEUR"),
+         QT_TRANSLATE_NOOP("Options",
+                           "pose les pixels transparents sur COULEUR (#rrvvbb ou un nom de couleur) au "
+                           "lieu du noir"),
+         0},
+        {"frames", 0, "all|A-B",
+         QT_TRANSLATE_NOOP("Options",
+                           "chaque image d'une animation (GIF), ou celles de A à B (numérotées à partir "
+                           "de 1, B comprise), chacune dans son tableau NOM_frame0, NOM_frame1... avec "
+                           "NOM_frames[], NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un descripteur "
+                           "par image ; pas avec --format bmp"),
+         0},
+        {"preview", 0, nullptr,
+         QT_TRANSLATE_NOOP("Options", "écrit aussi NOM16bits.png, l'image telle que l'écran l'affichera"), 0},
+        {"bmp", 0, nullptr,
+         QT_TRANSLATE_NOOP("Options",
+                           "hors bmp : écrit aussi NOM16bits.BMP (sans cette option, seul --format bmp "
+                           "l'écrit)"),
+         0},
+        {"binary", 0, nullptr,
+         QT_TRANSLATE_NOOP("Options",
+                           "hors bmp : écrit aussi chaque tableau tel quel, en petit-boutiste, dans "
+                           "NOM.bin, NOM_mask.bin... ; avec lvgl, NOM.bin est l'image que LVGL charge "
+                           "d'un fichier"),
+         0},
+        {"help", 'h', nullptr, QT_TRANSLATE_NOOP("Options", "affiche cette aide et quitte"), 0},
+        {"version", 'V', nullptr, QT_TRANSLATE_NOOP("Options", "affiche la version et quitte"), 0},
+    };
+    return options;
+}
+
+namespace {
+
+// "a, b ou c" with `lastTwo` "%1 ou %2".
+QString joined(const QStringList &words, const QString &lastTwo)
+{
+    if (words.size() < 2)
+        return words.join(QString());
+    return lastTwo.arg(words.mid(0, words.size() - 1).join(QStringLiteral(", ")), words.constLast());
+}
+
+QString joinedWithOr(const QStringList &words)
+{
+    return joined(words, Options::tr("%1 ou %2"));
+}
+
+} // namespace
+
+QString optionSynopsis(const OptionDeclaration &option)
+{
+    QString synopsis
+        = option.shortName ? QStringLiteral("-%1, ").arg(QLatin1Char(option.shortName)) : QString();
+    synopsis += QStringLiteral("--") + QLatin1String(option.name);
+    if (option.valueName)
+        synopsis += QLatin1Char('=') + QCoreApplication::translate("Options", option.valueName);
+    return synopsis;
+}
+
+namespace {
+
+// The formats that take the option, when only some do.
+QStringList optionFormats(const OptionDeclaration &option)
+{
+    QStringList names;
+    if (option.setting) {
+        for (const QByteArray &name : formatsReading(DisplayFormat::Setting(option.setting)))
+            names << QLatin1String(name);
+    }
+    return names;
+}
+
+} // namespace
+
+QString optionHelp(const OptionDeclaration &option)
+{
+    QString help = QCoreApplication::translate("Options", option.help);
+    if (qstrcmp(option.name, "progmem") == 0) {
+        QStringList read;
+        for (const DisplayFormat &format : displayFormats()) {
+            if (format.flashOnAvr)
+                read << QLatin1String(format.name);
+        }
+        help = help.arg(joined(read, Options::tr("%1 et %2")));
+    }
+    const QStringList formats = optionFormats(option);
+    if (!formats.isEmpty())
+        help = Options::tr("avec %1 : %2").arg(joinedWithOr(formats), help);
+    return help;
+}
+
+QString formatHelp(const DisplayFormat *format)
+{
+    return format ? QCoreApplication::translate("DisplayFormat", format->help)
+                  : Options::tr("les octets du fichier BMP, comme la fenêtre (par défaut)");
 }
 
 Options parseOptions(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    const QCommandLineOption help(QStringList {"h", "help"});
-    const QCommandLineOption version(QStringList {"V", "version"});
-    const QCommandLineOption output(QStringList {"o", "output"}, QString(), "DOSSIER");
-    const QCommandLineOption force(QStringList {"f", "force"});
-    const QCommandLineOption name(QStringList {"n", "name"}, QString(), "NOM");
-    const QCommandLineOption progmem("progmem");
-    const QCommandLineOption split("split");
-    const QCommandLineOption format("format", QString(), "FORMAT");
-    const QCommandLineOption swapBytes("swap-bytes");
-    const QCommandLineOption fit("fit", QString(), "LxH");
-    const QCommandLineOption dither("dither");
-    const QCommandLineOption background("background", QString(), "COULEUR");
-    const QCommandLineOption preview("preview");
-    const QCommandLineOption threshold("threshold", QString(), "N");
-    const QCommandLineOption invert("invert");
-    const QCommandLineOption alpha("alpha", QString(), "mask");
-    const QCommandLineOption transparent("transparent", QString(), "COULEUR");
-    const QCommandLineOption lvglColourFormat("lvgl-cf", QString(), "CF");
-    const QCommandLineOption lvglVersion("lvgl-version", QString(), "8|9");
-    const QCommandLineOption strideAlign("stride-align", QString(), "N");
-    const QCommandLineOption compress("compress", QString(), "rle|lz4");
-    const QCommandLineOption paletteFile("palette", QString(), "FICHIER");
-    const QCommandLineOption crop("crop", QString(), "X,Y,LxH");
-    const QCommandLineOption rotate("rotate", QString(), "90|180|270");
-    const QCommandLineOption flip("flip", QString(), "h|v");
-    const QCommandLineOption fitMode("fit-mode", QString(), "contain|cover|stretch");
-    const QCommandLineOption upscale("upscale");
-    const QCommandLineOption gravity("gravity", QString(), "GRAVITE");
-    const QCommandLineOption canvas("canvas", QString(), "LxH");
-    const QCommandLineOption frames("frames", QString(), "all|A-B");
-    parser.addOptions({help,        version,     output,    force, name,        progmem,
-                       split,       format,      swapBytes, fit,   dither,      background,
-                       preview,     threshold,   invert,    alpha, transparent, lvglColourFormat,
-                       lvglVersion, strideAlign, compress});
-    parser.addOption(paletteFile);
-    parser.addOptions({crop, rotate, flip, fitMode, upscale, gravity, canvas});
-    parser.addOption(frames);
+    for (const OptionDeclaration &declared : optionTable()) {
+        QStringList names;
+        if (declared.shortName)
+            names << QString(QLatin1Char(declared.shortName));
+        names << QLatin1String(declared.name);
+        parser.addOption(QCommandLineOption(
+            names, QString(), declared.valueName ? QLatin1String(declared.valueName) : QString()));
+    }
     if (!parser.parse(arguments))
         return usageError(parserError(parser));
 
     Options options;
-    if (parser.isSet(help)) {
+    PictureJob &job = options.job;
+    EncodingOptions &encoding = job.encoding;
+    if (parser.isSet(QStringLiteral("help"))) {
         options.action = Options::ShowHelp;
         return options;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(QStringLiteral("version"))) {
         options.action = Options::ShowVersion;
         return options;
     }
-    options.force = parser.isSet(force);
+    const auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };
+    const auto lastOf = [&](const char *name) { return lastValue(parser, QLatin1String(name)); };
+    job.force = isSet("force");
     options.pictures = parser.positionalArguments();
     if (options.pictures.isEmpty())
-        return usageError(QString::fromUtf8("aucune image indiquée"));
-    if (parser.isSet(output)) {
-        options.outputFolder = parser.values(output).constLast();
-        if (options.outputFolder.isEmpty())
-            return usageError(QString::fromUtf8("le dossier de destination est vide"));
+        return usageError(Options::tr("aucune image indiquée"));
+    if (isSet("output")) {
+        job.outputFolder = parser.values(QStringLiteral("output")).constLast();
+        if (job.outputFolder.isEmpty())
+            return usageError(Options::tr("le dossier de destination est vide"));
     }
-    options.header.progmem = parser.isSet(progmem);
-    if (parser.isSet(format)) {
-        const QString value = lastValue(parser, format);
-        options.format = findDisplayFormat(value.toLatin1());
-        if (!options.format && value != QLatin1String("bmp")) {
+    encoding.progmem = isSet("progmem");
+    if (isSet("format")) {
+        const QString value = lastOf("format");
+        job.format = findDisplayFormat(value.toLatin1());
+        if (!job.format && value != QLatin1String("bmp")) {
             QStringList names {"bmp"};
             for (const DisplayFormat &known : displayFormats())
                 names << QLatin1String(known.name);
-            return usageError(QString::fromUtf8("--format : format inconnu « %1 » (%2 ou %3)")
-                                  .arg(value, names.mid(0, names.size() - 1).join(", "), names.constLast()));
+            return usageError(
+                Options::tr("--format : format inconnu « %1 » (%2)").arg(value, joinedWithOr(names)));
         }
     }
-    const QByteArray formatName = options.format ? options.format->name : "bmp";
-    const auto onlyWith = [&](const QCommandLineOption &option, const QByteArrayList &formats) {
-        if (!parser.isSet(option) || formats.contains(formatName))
-            return QString();
-        QStringList names;
-        for (const QByteArray &name : formats)
-            names << QLatin1String(name);
-        return QString::fromUtf8("--%1 ne s'emploie qu'avec --format %2")
-            .arg(option.names().constLast(),
-                 names.size() == 1 ? names[0]
-                                   : names.mid(0, names.size() - 1).join(", ") + " ou " + names.constLast());
-    };
-    for (const QString &problem :
-         {onlyWith(swapBytes, {"rgb565", "index4", "index8", "lvgl"}),
-          onlyWith(threshold, {"mono", "xbm", "pages", "lvgl"}),
-          onlyWith(invert, {"mono", "xbm", "pages", "gray8", "gray4", "gray2", "lvgl"}),
-          onlyWith(alpha, {"rgb565"}), onlyWith(transparent, {"rgb565"}),
-          onlyWith(lvglColourFormat, {"lvgl"}), onlyWith(lvglVersion, {"lvgl"}),
-          onlyWith(strideAlign,
-                   {"rgb565", "mono", "xbm", "pages", "gray8", "gray4", "gray2", "index4", "index8", "lvgl"}),
-          onlyWith(compress, {"lvgl"}), onlyWith(paletteFile, {"index4", "index8"})}) {
-        if (!problem.isEmpty())
-            return usageError(problem);
+    const QByteArray formatName = job.format ? job.format->name : "bmp";
+    // The options that only some formats take, and the values of every option given, for the
+    // format's own check.
+    QHash<QString, QString> given;
+    for (const OptionDeclaration &declared : optionTable()) {
+        const QString name = QLatin1String(declared.name);
+        if (!parser.isSet(name))
+            continue;
+        given.insert(name, declared.valueName ? parser.values(name).constLast() : QString());
+        if (declared.setting && !(job.format && (job.format->settings & declared.setting)))
+            return usageError(Options::tr("--%1 ne s'emploie qu'avec --format %2")
+                                  .arg(name, joinedWithOr(optionFormats(declared))));
     }
-    options.header.split = parser.isSet(split);
+    encoding.split = isSet("split");
     // The headers include <avr/pgmspace.h> on AVR with --progmem, and for the arrays that the
     // drawing libraries read from program memory.
-    const bool flashOnAvr = options.header.progmem || (options.format && options.format->flashOnAvr);
-    const bool lvgl = formatName == "lvgl";
-    if (parser.isSet(name)) {
+    const bool flashOnAvr = encoding.progmem || (job.format && job.format->flashOnAvr);
+    if (isSet("name")) {
         if (options.pictures.size() > 1)
-            return usageError(QString::fromUtf8("--name ne nomme qu'une image : les tableaux de %1 images "
-                                                "porteraient le même nom")
-                                  .arg(options.pictures.size()));
-        const QString arrayName = parser.values(name).constLast();
-        const QString problem = arrayNameProblem(arrayName, flashOnAvr, lvgl);
+            return usageError(
+                Options::tr(
+                    "--name ne nomme qu'une image : les tableaux de %1 images porteraient le même nom")
+                    .arg(options.pictures.size()));
+        const QString arrayName = parser.values(QStringLiteral("name")).constLast();
+        const QString problem = arrayNameProblem(arrayName, flashOnAvr, job.format);
         if (!problem.isEmpty())
-            return usageError(QString::fromUtf8("--name : %1").arg(problem));
+            return usageError(Options::tr("--name : %1").arg(problem));
         options.arrayNames = {arrayName.toLatin1()};
     } else {
         for (const QString &picture : options.pictures) {
             options.arrayNames << arrayNameOf(picture);
             const QString problem
-                = arrayNameProblem(QString::fromLatin1(options.arrayNames.last()), flashOnAvr, lvgl);
+                = arrayNameProblem(QString::fromLatin1(options.arrayNames.last()), flashOnAvr, job.format);
             if (!problem.isEmpty())
-                return usageError(QString::fromUtf8("%1 : %2 ; renommez le fichier ou nommez son tableau "
-                                                    "avec --name")
-                                      .arg(picture, problem));
+                return usageError(
+                    Options::tr("%1 : %2 ; renommez le fichier ou nommez son tableau avec --name")
+                        .arg(picture, problem));
         }
     }
     // Names that one header defines beside its array: each picture's must differ from the others'.
@@ -508,224 +632,168 @@ Options parseOptions(const QStringList &arguments)
             const auto first = definedBy.constFind(defined);
             if (first != definedBy.constEnd() && *first != i)
                 return usageError(
-                    QString::fromUtf8("les en-têtes de %1 et de %2 définiraient tous deux « %3 » : "
-                                      "renommez l'un des fichiers")
+                    Options::tr("les en-têtes de %1 et de %2 définiraient tous deux « %3 » : renommez l'un "
+                                "des fichiers")
                         .arg(options.pictures[*first], options.pictures[i], QString::fromLatin1(defined)));
             definedBy.insert(defined, i);
         }
     }
-    EncodingOptions &encoding = options.encoding;
-    encoding.progmem = options.header.progmem;
-    encoding.swapBytes = parser.isSet(swapBytes);
-    encoding.invert = parser.isSet(invert);
-    if (formatName == "lvgl") {
-        const QString problem
-            = lvglProblem(parser, lvglColourFormat, lvglVersion, strideAlign, compress, &encoding);
+    encoding.swapBytes = isSet("swap-bytes");
+    encoding.invert = isSet("invert");
+    if (job.format && job.format->optionsProblem) {
+        const QString problem = job.format->optionsProblem(given, &encoding);
         if (!problem.isEmpty())
             return usageError(problem);
-        if (encoding.progmem)
-            return usageError(
-                QString::fromUtf8("--progmem ne s'emploie pas avec --format lvgl : LVGL lit ses "
-                                  "images en mémoire ordinaire"));
-        // Only LVGL's black and white and grey formats light pixels by a threshold or reverse them.
-        const QByteArray &colourFormat = encoding.lvglColourFormat;
-        if (parser.isSet(threshold) && colourFormat != "I1")
-            return usageError(QString::fromUtf8("--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1"));
-        if (parser.isSet(invert) && colourFormat != "I1" && colourFormat != "L8")
-            return usageError(
-                QString::fromUtf8("--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8"));
     }
-    if (parser.isSet(strideAlign)) {
-        const QString value = lastValue(parser, strideAlign);
+    if (isSet("stride-align")) {
+        const QString value = lastOf("stride-align");
         bool isNumber = false;
         encoding.strideAlign = value.toInt(&isNumber);
         if (!isNumber || encoding.strideAlign < 1 || encoding.strideAlign > 1024 || value.startsWith('+'))
             return usageError(
-                QString::fromUtf8("--stride-align : « %1 » n'est pas un alignement de 1 à 1024 octets")
-                    .arg(value));
+                Options::tr("--stride-align : « %1 » n'est pas un alignement de 1 à 1024 octets").arg(value));
     }
-    if (parser.isSet(threshold)) {
-        const QString value = lastValue(parser, threshold);
+    if (isSet("threshold")) {
+        const QString value = lastOf("threshold");
         bool isNumber = false;
         encoding.threshold = value.toInt(&isNumber);
         if (!isNumber || encoding.threshold < 0 || encoding.threshold > 255 || value.startsWith('+'))
-            return usageError(
-                QString::fromUtf8("--threshold : « %1 » n'est pas un seuil de 0 à 255").arg(value));
+            return usageError(Options::tr("--threshold : « %1 » n'est pas un seuil de 0 à 255").arg(value));
     }
-    if (parser.isSet(alpha)) {
-        const QString value = lastValue(parser, alpha);
+    if (isSet("alpha")) {
+        const QString value = lastOf("alpha");
         if (value != QLatin1String("mask"))
-            return usageError(QString::fromUtf8("--alpha : « %1 » inconnu (mask seulement)").arg(value));
+            return usageError(Options::tr("--alpha : « %1 » inconnu (mask seulement)").arg(value));
         encoding.alphaMask = true;
     }
-    if (parser.isSet(transparent)) {
-        const QString problem = colourProblem(lastValue(parser, transparent), &encoding.transparent);
+    if (isSet("transparent")) {
+        const QString problem = colourProblem(lastOf("transparent"), &encoding.transparent);
         if (!problem.isEmpty())
-            return usageError(QString::fromUtf8("--transparent : %1").arg(problem));
+            return usageError(Options::tr("--transparent : %1").arg(problem));
     }
-    if (parser.isSet(fit)) {
-        const QString value = lastValue(parser, fit);
+    if (isSet("fit")) {
+        const QString value = lastOf("fit");
         const QRegularExpressionMatch size
             = QRegularExpression("\\A([0-9]{1,5})x([0-9]{1,5})\\z").match(value);
-        options.display.fit
-            = size.hasMatch() ? QSize(size.captured(1).toInt(), size.captured(2).toInt()) : QSize();
-        if (options.display.fit.isEmpty())
+        encoding.fit = size.hasMatch() ? QSize(size.captured(1).toInt(), size.captured(2).toInt()) : QSize();
+        if (encoding.fit.isEmpty())
             return usageError(
-                QString::fromUtf8("--fit : « %1 » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)")
+                Options::tr("--fit : « %1 » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)")
                     .arg(value));
     }
-    const QString shapeProblem = geometryOptionsProblem(
-        parser, {crop, rotate, flip, fitMode, upscale, gravity, canvas}, &options.display);
+    const QString shapeProblem = geometryOptionsProblem(parser, &encoding);
     if (!shapeProblem.isEmpty())
         return usageError(shapeProblem);
-    if (parser.isSet(paletteFile)) {
-        const QString path = parser.values(paletteFile).constLast();
+    if (isSet("palette")) {
+        const QString path = parser.values(QStringLiteral("palette")).constLast();
         QVector<QRgb> colours;
         const QString problem = readPaletteFile(path, &colours);
         if (!problem.isEmpty())
-            return usageError(QString::fromUtf8("--palette : %1").arg(problem));
-        const int room = formatName == "index4" ? 16 : 256;
+            return usageError(Options::tr("--palette : %1").arg(problem));
+        const int room = job.format->paletteColours;
         if (colours.size() > room)
-            return usageError(QString::fromUtf8("--palette : %1 a %2 couleurs, plus que les %3 que tient "
-                                                "--format %4")
-                                  .arg(path)
-                                  .arg(colours.size())
-                                  .arg(room)
-                                  .arg(QLatin1String(formatName)));
+            return usageError(
+                Options::tr("--palette : %1 a %2 couleurs, plus que les %3 que tient --format %4")
+                    .arg(path)
+                    .arg(colours.size())
+                    .arg(room)
+                    .arg(QLatin1String(formatName)));
         for (QRgb colour : colours)
             encoding.palette << cutTo565(qRed(colour), qGreen(colour), qBlue(colour));
     }
-    options.display.dither = parser.isSet(dither);
-    encoding.dither = options.display.dither;
-    if (parser.isSet(background)) {
-        const QString problem = colourProblem(lastValue(parser, background), &options.display.background);
+    encoding.dither = isSet("dither");
+    if (isSet("background")) {
+        const QString problem = colourProblem(lastOf("background"), &encoding.background);
         if (!problem.isEmpty())
-            return usageError(QString::fromUtf8("--background : %1").arg(problem));
+            return usageError(Options::tr("--background : %1").arg(problem));
     }
-    options.preview = parser.isSet(preview);
-    if (parser.isSet(frames)) {
-        const QString problem = frameRangeProblem(lastValue(parser, frames), &options.frames);
+    job.preview = isSet("preview");
+    job.bmp = isSet("bmp");
+    job.binary = isSet("binary");
+    if (job.binary && !job.format)
+        return usageError(Options::tr("--binary ne s'emploie pas avec --format bmp : NOM16bits.BMP est "
+                                      "déjà le fichier des octets de son tableau"));
+    if (isSet("frames")) {
+        const QString problem = frameRangeProblem(lastOf("frames"), &job.frames);
         if (!problem.isEmpty())
             return usageError(problem);
-        if (!options.format)
-            return usageError(
-                QString::fromUtf8("--frames ne s'emploie pas avec --format bmp : le fichier BMP "
-                                  "ne tient qu'une image ; choisissez un format d'écran (rgb565, "
-                                  "mono, lvgl...)"));
+        if (!job.format)
+            return usageError(Options::tr("--frames ne s'emploie pas avec --format bmp : le fichier BMP ne "
+                                          "tient qu'une image ; choisissez un format d'écran (rgb565, mono, "
+                                          "lvgl...)"));
     }
     return options;
 }
 
+namespace {
+
+// `text` broken into lines of at most `width` columns, each after `indent` spaces; the first
+// line follows `first` when it leaves room, else has one of its own. A word longer than a line
+// stays whole.
+QString wrapped(const QString &first, const QString &text, int indent, int width)
+{
+    const QString margin(indent, QLatin1Char(' '));
+    QString out;
+    QString line = margin;
+    if (first.size() < indent)
+        line = first.leftJustified(indent, QLatin1Char(' '));
+    else
+        out = first + QLatin1Char('\n');
+    bool empty = true;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!empty && line.size() + 1 + word.size() > width) {
+            out += line + QLatin1Char('\n');
+            line = margin;
+            empty = true;
+        }
+        if (!empty)
+            line += QLatin1Char(' ');
+        line += word;
+        empty = false;
+    }
+    return out + line + QLatin1Char('\n');
+}
+
+} // namespace
+
 QString helpText()
 {
-    return QString::fromUtf8(
-        "Utilisation : quillon-convert [OPTION]... IMAGE...\n"
-        "Convertit chaque IMAGE (PNG, BMP, GIF, JPEG...) en une image BMP 16 bits (RVB 5-6-5)\n"
-        "NOM16bits.BMP et en un fichier d'en-tête C NOM.h qui contient les octets de ce BMP,\n"
-        "exactement comme la fenêtre de Quillon. Chaque tableau porte le nom de son image,\n"
-        "fait identifiant C (« mon icône.png » donne mon_ic__ne, « 8x8.png » _8x8) ;\n"
-        "avec --name logo, les deux fichiers sont ceux de la fenêtre.\n"
-        "\n"
-        "  -o, --output=DOSSIER  écrit les fichiers dans DOSSIER\n"
-        "                        (par défaut : le dossier de chaque image)\n"
-        "  -f, --force           remplace les fichiers qui existent déjà (un lien\n"
-        "                        symbolique est remplacé lui-même, jamais sa cible)\n"
-        "  -n, --name=NOM        nomme NOM le tableau de la seule image indiquée (un\n"
-        "                        identifiant C) ; deux images dont les en-têtes\n"
-        "                        définiraient un même nom sont refusées\n"
-        "      --progmem         place les tableaux en mémoire programme sur AVR\n"
-        "                        (PROGMEM, rien ailleurs) ; 32 767 octets au plus,\n"
-        "                        environ 128 x 127 pixels. mono, xbm, gray8 et rgb565,\n"
-        "                        lus avec pgm_read_byte, y vont sans cette option\n"
-        "      --split           écrit les tableaux dans NOM.c, à compiler avec le\n"
-        "                        programme, et les déclare extern dans NOM.h\n"
-        "      --format=FORMAT   ce que contient le tableau : bmp (par défaut), les octets\n"
-        "                        du fichier BMP, ou rgb565, les pixels en valeurs 16 bits\n"
-        "                        de la ligne du haut à celle du bas, avec NOM_width et\n"
-        "                        NOM_height.\n"
-        "                        Pour les petits écrans : mono (1 bit par pixel, ligne\n"
-        "                        par ligne, bit fort à gauche), xbm (bit faible à gauche),\n"
-        "                        pages (pages de 8 lignes des SSD1306 et SH1106), gray8\n"
-        "                        (un octet par pixel), gray4 (deux pixels par octet),\n"
-        "                        index4 et index8 (palette 5-6-5 de 16 ou 256 couleurs) ;\n"
-        "                        lvgl, une image lv_image_dsc_t de LVGL.\n"
-        "                        Pour les écrans à encre électronique : gray2 (4 gris,\n"
-        "                        quatre pixels par octet), epd-bw-red et epd-bw-yellow\n"
-        "                        (plans NOM_black et NOM_red ou NOM_yellow, 0 où va\n"
-        "                        l'encre), epd7 (les 7 couleurs des écrans ACeP, deux\n"
-        "                        pixels par octet)\n"
-        "      --swap-bytes      avec rgb565, index4, index8 ou lvgl : échange les deux\n"
-        "                        octets de chaque valeur 5-6-5, pour les écrans qui\n"
-        "                        reçoivent l'octet fort d'abord (la palette d'index4\n"
-        "                        reste telle que TFT_eSPI l'envoie)\n"
-        "      --threshold=N     avec mono, xbm, pages ou lvgl (I1) : allume les pixels\n"
-        "                        dont la luminance (Rec. 601) vaut au moins N, de 0 à\n"
-        "                        255 (par défaut 128)\n"
-        "      --invert          avec mono, xbm, pages, gray8, gray4, gray2 ou lvgl\n"
-        "                        (L8, I1) : échange pixels allumés et éteints, inverse\n"
-        "                        les niveaux de gris\n"
-        "      --alpha=mask      avec rgb565 : ajoute NOM_mask, 1 bit par pixel, 1 où\n"
-        "                        l'image est opaque (alpha de 128 ou plus)\n"
-        "      --lvgl-cf=CF      avec lvgl : le format de couleur de l'image LVGL, RGB565\n"
-        "                        (par défaut, RGB565A8 si l'image n'est pas opaque),\n"
-        "                        RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888,\n"
-        "                        L8, A8, I1, I2, I4 ou I8\n"
-        "      --lvgl-version=8|9\n"
-        "                        avec lvgl : lv_image_dsc_t de LVGL 9 (par défaut) ou\n"
-        "                        lv_img_dsc_t de LVGL 8\n"
-        "      --palette=FICHIER avec index4 ou index8 : la palette de FICHIER au lieu\n"
-        "                        d'une palette choisie pour l'image ; une palette GIMP\n"
-        "                        (.gpl) ou une couleur #rrvvbb par ligne, les lignes\n"
-        "                        vides et les commentaires (# et une espace) permis\n"
-        "      --stride-align=N  chaque ligne sur un multiple de N octets, complétée de zéros\n"
-        "      --compress=rle|lz4\n"
-        "                        avec lvgl : compresse l'image comme LVGL 9 la lit\n"
-        "      --transparent=COULEUR\n"
-        "                        avec rgb565 : écrit COULEUR pour les pixels transparents\n"
-        "                        (alpha sous 128) et la donne dans NOM_transparent,\n"
-        "                        dans l'ordre que TFT_eSPI compare\n"
-        "      --crop=X,Y,LxH    ne garde que ce rectangle de l'image\n"
-        "      --rotate=90|180|270\n"
-        "                        tourne l'image d'autant de degrés, dans le sens horaire\n"
-        "      --flip=h|v        retourne l'image de gauche à droite (h) ou de haut en\n"
-        "                        bas (v) ; les deux si l'option est donnée deux fois\n"
-        "      --fit=LxH         réduit l'image (sans jamais l'agrandir) pour qu'elle tienne\n"
-        "                        dans L x H pixels, en gardant ses proportions\n"
-        "      --fit-mode=contain|cover|stretch\n"
-        "                        avec --fit : dedans (par défaut), couvrant tout L x H\n"
-        "                        et coupant ce qui dépasse autour de --gravity, ou\n"
-        "                        exactement L x H sans garder les proportions\n"
-        "      --upscale         avec --fit : agrandit aussi une image plus petite\n"
-        "      --canvas=LxH      pose l'image sur un fond de L x H pixels exactement, de\n"
-        "                        la couleur de --background (noir par défaut)\n"
-        "      --gravity=GRAVITE avec cover ou --canvas : center (par défaut), north,\n"
-        "                        south, east, west, north-east, north-west, south-east\n"
-        "                        ou south-west\n"
-        "                        (appliquées dans cet ordre : --crop, --rotate, --flip,\n"
-        "                        --fit, --canvas)\n"
-        "      --frames=all|A-B  chaque image d'une animation (GIF), ou celles de A à B\n"
-        "                        (numérotées à partir de 1, B comprise), chacune dans\n"
-        "                        son tableau NOM_frame0, NOM_frame1... avec NOM_frames[],\n"
-        "                        NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un\n"
-        "                        descripteur par image ; pas avec --format bmp\n"
-        "      --dither          diffuse l'erreur (Floyd-Steinberg) vers les niveaux du\n"
-        "                        format au lieu de tronquer chaque couleur\n"
-        "      --background=COULEUR\n"
-        "                        pose les pixels transparents sur COULEUR (#rrvvbb ou\n"
-        "                        un nom de couleur) au lieu du noir\n"
-        "      --preview         écrit aussi NOM16bits.png, l'image telle que l'écran\n"
-        "                        l'affichera\n"
-        "  -h, --help            affiche cette aide et quitte\n"
-        "  -V, --version         affiche la version et quitte\n"
-        "\n"
-        "Hors bmp, chaque en-tête a une garde et des tableaux static const : il se\n"
-        "compile en C et en C++, dans plusieurs fichiers d'un programme.\n"
-        "\n"
-        "Plusieurs images sont converties en parallèle, sur tous les cœurs.\n"
-        "\n"
-        "Code de sortie : 0 si toutes les images ont été converties, 1 si l'une d'elles\n"
-        "ne l'a pas été, 2 si la ligne de commande est incorrecte, 130 ou 143 si elle a\n"
-        "été interrompue.\n");
+    constexpr int width = 79;
+    QString text
+        = Options::tr("Utilisation : quillon-convert [OPTION]... IMAGE...\n"
+                      "Convertit chaque IMAGE (PNG, BMP, GIF, JPEG...) en une image BMP 16 bits (RVB 5-6-5)\n"
+                      "NOM16bits.BMP et en un fichier d'en-tête C NOM.h qui contient les octets de ce BMP,\n"
+                      "exactement comme la fenêtre de Quillon. Chaque tableau porte le nom de son image,\n"
+                      "fait identifiant C (« mon icône.png » donne mon_ic__ne, « 8x8.png » _8x8) ;\n"
+                      "avec --name logo, les deux fichiers sont ceux de la fenêtre.\n"
+                      "\n");
+    for (const OptionDeclaration &option : optionTable()) {
+        const QString synopsis
+            = (option.shortName ? QStringLiteral("  ") : QStringLiteral("      ")) + optionSynopsis(option);
+        text += wrapped(synopsis, optionHelp(option), 24, width);
+    }
+    text += Options::tr("\nFormats de --format :\n");
+    QVector<const DisplayFormat *> formats {nullptr};
+    for (const DisplayFormat &format : displayFormats())
+        formats << &format;
+    std::stable_sort(formats.begin() + 1, formats.end(),
+                     [](const DisplayFormat *a, const DisplayFormat *b) { return a->family < b->family; });
+    for (const DisplayFormat *format : formats)
+        text += wrapped(QStringLiteral("  ") + QLatin1String(format ? format->name : "bmp"),
+                        formatHelp(format), 17, width);
+    text += Options::tr("\n"
+                        "L'image est façonnée dans cet ordre : --crop, --rotate, --flip, --fit, --canvas.\n"
+                        "\n"
+                        "Hors bmp, chaque en-tête a une garde et des tableaux static const : il se\n"
+                        "compile en C et en C++, dans plusieurs fichiers d'un programme.\n"
+                        "\n"
+                        "Plusieurs images sont converties en parallèle, sur tous les cœurs ; une dernière\n"
+                        "ligne compte alors les images converties, ignorées et en échec.\n"
+                        "\n"
+                        "Code de sortie : 0 si toutes les images ont été converties, 1 si l'une d'elles\n"
+                        "ne l'a pas été, 2 si la ligne de commande est incorrecte, 130 ou 143 si elle a\n"
+                        "été interrompue.\n");
+    return text;
 }
 
 QString versionText()

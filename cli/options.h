@@ -1,11 +1,10 @@
 #pragma once
 
-#include "animation_decoding.h"
 #include "display_formats.h"
-#include "display_preparation.h"
-#include "header_generator.h"
+#include "picture_job.h"
 
 #include <QByteArrayList>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -16,17 +15,14 @@ struct Options
 {
     enum Action { Convert, ShowHelp, ShowVersion, UsageError };
     Action action = Convert;
-    QString outputFolder; // empty: each picture's own folder
-    bool force = false;
-    HeaderOptions header; // the array's place and whether the pair is split, whatever the format
-    DisplayOptions display;
-    const DisplayFormat *format = nullptr; // nullptr: the BMP file's bytes
-    EncodingOptions encoding;
-    bool preview = false; // also write NAME16bits.png, the picture as the display shows it
-    FrameRange frames; // --frames all or A-B
+    // What every picture's job shares: the folder of -o (empty: each picture's own) and every
+    // setting; the picture, its array's name and its folder are each job's.
+    PictureJob job;
     QStringList pictures;
     QByteArrayList arrayNames; // each picture's, given by --name or after its file
     QString error; // what was wrong, for UsageError
+
+    Q_DECLARE_TR_FUNCTIONS(Options) // the messages and the help, in French, translated
 };
 
 Options parseOptions(const QStringList &arguments);
@@ -43,8 +39,32 @@ QByteArrayList definedIdentifiers(const QByteArray &arrayName);
 // Why `name` cannot name a C array, in French; empty when it can. Keywords, the C library's
 // built-in functions and names that the header's includes define are refused: <stdint.h>'s,
 // and with `progmem` (the arrays in AVR program memory) those of <avr/pgmspace.h> and what it
-// includes; for LVGL, lvgl.h's.
-QString arrayNameProblem(const QString &name, bool progmem, bool lvgl);
+// includes; those that the format's own includes define (lvgl.h's for LVGL).
+QString arrayNameProblem(const QString &name, bool progmem, const DisplayFormat *format);
+
+// One option of quillon-convert, declared once: the parser, --help and the manual pages read it.
+// parseOptions() reads what it sets, in a fixed order, so that the first of several mistakes is
+// the one told.
+struct OptionDeclaration
+{
+    const char *name; // its long name
+    char shortName; // its one-letter name, 0 for none
+    const char *valueName; // what it takes, nullptr for nothing
+    // What it does, in French; valueName and help are translated in the context "Options".
+    const char *help;
+    // The setting of the formats it gives (DisplayFormat::Setting), refused with the formats that
+    // do not read it; 0 for an option of every format.
+    int setting;
+};
+const QVector<OptionDeclaration> &optionTable();
+
+// "-o, --output=DOSSIER", as the help and the manual pages show an option, translated.
+QString optionSynopsis(const OptionDeclaration &option);
+// What the help says of an option, translated: its text, after "avec " and the formats that
+// take it when only some do.
+QString optionHelp(const OptionDeclaration &option);
+// The format's line of help, translated; nullptr: bmp's.
+QString formatHelp(const DisplayFormat *format);
 
 QString helpText();
 QString versionText();

@@ -40,37 +40,37 @@ QString causeOf(int systemError)
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-        return QString::fromUtf8("disque plein");
+        return PictureJob::tr("disque plein");
     case EACCES:
     case EPERM:
-        return QString::fromUtf8("accès refusé");
+        return PictureJob::tr("accès refusé");
     case EROFS:
-        return QString::fromUtf8("système de fichiers en lecture seule");
+        return PictureJob::tr("système de fichiers en lecture seule");
     case ENOENT:
     case ENOTDIR:
-        return QString::fromUtf8("dossier introuvable");
+        return PictureJob::tr("dossier introuvable");
     case ENAMETOOLONG:
-        return QString::fromUtf8("nom de fichier trop long");
+        return PictureJob::tr("nom de fichier trop long");
     case EISDIR:
-        return QString::fromUtf8("c'est un dossier");
+        return PictureJob::tr("c'est un dossier");
     case ELOOP:
-        return QString::fromUtf8("trop de liens symboliques");
+        return PictureJob::tr("trop de liens symboliques");
     case EIO:
-        return QString::fromUtf8("erreur d'entrée-sortie");
+        return PictureJob::tr("erreur d'entrée-sortie");
     case EMFILE:
     case ENFILE:
-        return QString::fromUtf8("trop de fichiers ouverts");
+        return PictureJob::tr("trop de fichiers ouverts");
     case ENOMEM:
-        return QString::fromUtf8("mémoire insuffisante");
+        return PictureJob::tr("mémoire insuffisante");
     case EBUSY:
     case ETXTBSY:
-        return QString::fromUtf8("fichier occupé");
+        return PictureJob::tr("fichier occupé");
     case EXDEV:
-        return QString::fromUtf8("déplacement impossible entre deux systèmes de fichiers");
+        return PictureJob::tr("déplacement impossible entre deux systèmes de fichiers");
     case 0:
-        return QString::fromUtf8("écriture impossible");
+        return PictureJob::tr("écriture impossible");
     default:
-        return QString::fromUtf8("erreur système %1").arg(systemError);
+        return PictureJob::tr("erreur système %1").arg(systemError);
     }
 }
 
@@ -227,9 +227,9 @@ Turn takeTurn(OutputLock &lock, const PictureJob &job, int *systemError)
             if (!unjudgedFor.isValid())
                 unjudgedFor.start();
             if (!told && job.notice) {
-                job.notice(QString::fromUtf8("le verrou %1 ne dit pas quel processus le tient (vide, "
-                                             "illisible, d'une autre machine ou pas un fichier "
-                                             "ordinaire) : attente de %2 s au plus avant de le remplacer")
+                job.notice(PictureJob::tr("le verrou %1 ne dit pas quel processus le tient (vide, "
+                                          "illisible, d'une autre machine ou pas un fichier "
+                                          "ordinaire) : attente de %2 s au plus avant de le remplacer")
                                .arg(lock.path())
                                .arg(unjudgedLockWaitSeconds));
                 told = true;
@@ -265,7 +265,150 @@ void removeLeftTemporaries(const QString &prefix)
 
 PictureOutcome interruptedOutcome()
 {
-    return {PictureOutcome::Interrupted, QString::fromUtf8("interrompu")};
+    return {PictureOutcome::Interrupted, PictureJob::tr("interrompu")};
+}
+
+bool isInterrupted(const PictureJob &job)
+{
+    return job.interrupted && job.interrupted->load();
+}
+
+// The picture is there, and so is the folder its files go to.
+std::optional<PictureOutcome> placesProblem(const PictureJob &job, const QFileInfo &picture)
+{
+    if (!picture.exists()) {
+        // Qt decodes file names as UTF-8 (or the locale's encoding); bytes that are not valid
+        // there become U+FFFD, and the name then names no file.
+        if (job.picturePath.contains(QChar::ReplacementCharacter))
+            return failed(
+                PictureJob::tr("nom de fichier illisible : il n'est pas codé en %1, renommez le fichier")
+                    .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
+        return failed(PictureJob::tr("fichier introuvable"));
+    }
+    if (!QFileInfo(job.outputFolder).isDir())
+        return failed(PictureJob::tr("dossier de destination introuvable : %1").arg(job.outputFolder));
+    return std::nullopt;
+}
+
+// What stands where the job would write: without --force an existing file or link skips the
+// picture; a folder fails it, forced or not. lstat(): a link counts, dangling or not, and is
+// never followed.
+std::optional<PictureOutcome> standingOutputs(const QStringList &written, bool force)
+{
+    const auto standing = [&](mode_t kind) -> QString {
+        for (const QString &path : written) {
+            struct stat status;
+            if (::lstat(QFile::encodeName(path).constData(), &status) == 0
+                && (kind == 0 || (status.st_mode & S_IFMT) == kind))
+                return path;
+        }
+        return QString();
+    };
+    if (!force && !standing(S_IFLNK).isEmpty())
+        return PictureOutcome {PictureOutcome::Skipped,
+                               PictureJob::tr("%1 est un lien symbolique, image ignorée (--force pour "
+                                              "remplacer le lien lui-même)")
+                                   .arg(standing(S_IFLNK))};
+    if (!force && !standing(0).isEmpty())
+        return PictureOutcome {
+            PictureOutcome::Skipped,
+            PictureJob::tr("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(standing(0))};
+    if (!standing(S_IFDIR).isEmpty())
+        return failed(PictureJob::tr("impossible d'écrire %1 : c'est un dossier").arg(standing(S_IFDIR)));
+    return std::nullopt;
+}
+
+// The job's turn at its outputs: the lock beside them taken, then the renames that a run killed
+// while it replaced these files left completed, and its temporary files removed.
+std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &job, const QStringList &written,
+                                          const QString &stem)
+{
+    int lockError = 0;
+    switch (takeTurn(lock, job, &lockError)) {
+    case Turn::Interrupted:
+        return interruptedOutcome();
+    case Turn::Failed:
+        // A folder where nothing may be written holds nothing to set right either.
+        if (lockError == EACCES || lockError == EPERM || lockError == EROFS) {
+            if (const auto refused = standingOutputs(written, job.force))
+                return refused;
+        }
+        return failed(PictureJob::tr("impossible d'écrire %1 : %2")
+                          .arg(lockError == EISDIR ? lock.path() : written.first(), causeOf(lockError)));
+    case Turn::Taken:
+        break;
+    }
+    const QString journal = stem + QStringLiteral(".journal");
+    int journalError = 0;
+    if (!finishPendingReplacements(journal, &journalError))
+        return failed(PictureJob::tr("impossible de terminer le remplacement laissé par une conversion "
+                                     "interrompue (%1) : %2")
+                          .arg(journal, causeOf(journalError)));
+    removeLeftTemporaries(stem + QLatin1Char('-'));
+    // Checked only now: another run may have written them while this one waited.
+    return standingOutputs(written, job.force);
+}
+
+// The picture decoded, and its size checked against the options that shape it.
+// Whether the format is handed the picture's alpha plane.
+bool keepsAlpha(const PictureJob &job)
+{
+    return job.format
+        && (job.format->alpha == DisplayFormat::AlphaAlways
+            || (job.format->alpha == DisplayFormat::AlphaWhenAsked
+                && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
+}
+
+// Why a picture whose decoding ended so is not converted; nothing when it was decoded.
+std::optional<PictureOutcome> decodingProblem(const PictureJob &job, DecodedPicture::Status status,
+                                              int systemError)
+{
+    switch (status) {
+    case DecodedPicture::NotAPicture:
+        return failed(PictureJob::tr("ce fichier ne semble pas être une image"));
+    case DecodedPicture::TooLarge:
+        if (job.frames.asked)
+            return failed(PictureJob::tr("animation trop grande pour être convertie : ses images prendraient "
+                                         "plus de %1 Mio (choisissez-en avec --frames A-B)")
+                              .arg(maxDecodedBytes >> 20));
+        return failed(PictureJob::tr("image trop grande pour être convertie"));
+    case DecodedPicture::TooComplex:
+        return failed(PictureJob::tr("image JPEG de trop de passes (plus de %1, ou trop longues à "
+                                     "décoder), refusée")
+                          .arg(maxJpegScans));
+    case DecodedPicture::Unreadable:
+        return failed(PictureJob::tr("lecture impossible : %1").arg(causeOf(systemError)));
+    case DecodedPicture::Hostile:
+        if (isInterrupted(job))
+            return interruptedOutcome();
+        return failed(PictureJob::tr("image illisible ou trop coûteuse à décoder"));
+    case DecodedPicture::Truncated:
+        return failed(PictureJob::tr("image incomplète : le fichier s'arrête avant la fin de l'image"));
+    case DecodedPicture::Decoded:
+        break;
+    }
+    if (isInterrupted(job))
+        return interruptedOutcome();
+    return std::nullopt;
+}
+
+std::optional<PictureOutcome> decode(const PictureJob &job, DecodedPicture *decoded)
+{
+    *decoded = decodePicture(job.picturePath, job.encoding, job.interrupted);
+    if (const auto problem = decodingProblem(job, decoded->status, decoded->systemError))
+        return problem;
+    const QString shapeProblem = geometryProblem(
+        decoded->fullSize.isValid() ? decoded->fullSize : decoded->image.size(), job.encoding);
+    if (!shapeProblem.isEmpty())
+        return failed(shapeProblem);
+    if (decoded->frameCount != 1 && job.notice)
+        job.notice(PictureJob::tr("image animée : seule la première de ses %1 est convertie (%2)")
+                       .arg(decoded->frameCount > 1 ? PictureJob::tr("%1 images").arg(decoded->frameCount)
+                                                    : PictureJob::tr("images"))
+                       .arg(decoded->everyFrameReadable
+                                ? PictureJob::tr("--frames all pour toutes")
+                                : PictureJob::tr("--frames ne lit les autres que d'un GIF")));
+    return std::nullopt;
 }
 
 // The frames of an animation prepared, and encoded when they share no palette chosen from all of
@@ -304,7 +447,7 @@ public:
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (m_next == 0)
-            m_problem = geometryProblem(fullSize.isValid() ? fullSize : frame.size(), m_job.display);
+            m_problem = geometryProblem(fullSize.isValid() ? fullSize : frame.size(), m_job.encoding);
         if (m_problem.isEmpty())
             m_waiting.push_back({m_next++, std::move(frame), fullSize});
         m_wake.notify_one();
@@ -359,7 +502,7 @@ private:
                     continue;
             }
             PreparedPicture prepared
-                = preparePicture(std::move(next.frame), m_job.display, m_keepAlpha, next.fullSize);
+                = preparePicture(std::move(next.frame), m_job.encoding, m_keepAlpha, next.fullSize);
             QString problem
                 = m_job.format->sizeProblem ? m_job.format->sizeProblem(prepared, m_job.encoding) : QString();
             EncodedPicture encoded;
@@ -393,217 +536,142 @@ private:
     std::vector<std::thread> m_threads;
 };
 
+// Every frame asked for, decoded, prepared and encoded with the job's settings, into one header.
+std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, EncodedPicture *encoded)
+{
+    FramePipeline pipeline(job, keepsAlpha(job));
+    const DecodedAnimation animation
+        = decodeAnimation(job.picturePath, job.encoding, job.frames, job.interrupted,
+                          [&](QImage &&frame, QSize fullSize) { pipeline.add(std::move(frame), fullSize); });
+    if (const auto problem = decodingProblem(job, animation.status, animation.systemError))
+        return problem;
+    QString problem = animation.problem.isEmpty() ? pipeline.finish() : animation.problem;
+    if (problem.isEmpty() && job.encoding.lvglVersion == 8 && qstrcmp(job.format->name, "lvgl") == 0
+        && animation.delaysMs.size() > 255)
+        problem = PictureJob::tr("LVGL 8 n'anime que 255 images au plus (lv_animimg_set_src en prend le "
+                                 "nombre en uint8_t) : choisissez-en avec --frames A-B");
+    if (!problem.isEmpty())
+        return failed(problem);
+    *encoded = assembleFrames(*job.format, pipeline.takeEncoded(), animation.delaysMs, job.encoding);
+    return std::nullopt;
+}
+
+// The picture prepared for the display and encoded in the job's format; for bmp, only reduced to
+// 5-6-5. Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
+std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&decoded, EncodedPicture *encoded)
+{
+    const bool keepAlpha = keepsAlpha(job);
+    PreparedPicture prepared
+        = preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
+    if (!job.format) {
+        encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.dither);
+        return std::nullopt;
+    }
+    if (job.format->sizeProblem) {
+        const QString problem = job.format->sizeProblem(prepared, job.encoding);
+        if (!problem.isEmpty())
+            return failed(problem);
+    }
+    *encoded = job.format->encode(prepared, job.encoding);
+    return std::nullopt;
+}
+
+// avr-gcc's limit on each array, with --progmem.
+std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const EncodedPicture &encoded,
+                                             const QImage16 &image)
+{
+    if (!job.encoding.progmem)
+        return std::nullopt;
+    QVector<qint64> sizes;
+    for (const CArray &array : encoded.header.arrays)
+        sizes << arrayBytes(array);
+    if (!job.format)
+        sizes << image.bmp16FileSize();
+    const qint64 largest = *std::max_element(sizes.begin(), sizes.end());
+    if (largest > maxProgmemArrayBytes)
+        return failed(PictureJob::tr("image trop grande pour --progmem : le tableau ferait %1 octets, "
+                                     "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
+                          .arg(largest));
+    return std::nullopt;
+}
+
+// Every output written, replacing the earlier ones together.
+PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const EncodedPicture &encoded,
+                     const QImage16 &image, const QVector<RawFile> &rawFiles, const QString &stem)
+{
+    OutputRequest request;
+    request.bmp = !job.format || job.bmp;
+    request.header = job.encoding;
+    request.pixels = job.format ? &encoded.header : nullptr;
+    request.preview = job.preview ? &encoded.shown : nullptr;
+    request.rawFiles = rawFiles;
+    request.interrupted = job.interrupted;
+    request.temporaryPrefix = stem + QLatin1Char('-');
+    request.journal = stem + QStringLiteral(".journal");
+    request.replaceLinks = true;
+    int systemError = 0;
+    QString failedPath;
+    switch (writeOutputFiles(image, paths, request, &systemError, &failedPath)) {
+    case WriteOutcome::Interrupted:
+        return interruptedOutcome();
+    case WriteOutcome::Written:
+        return {PictureOutcome::Converted, QString()};
+    default:
+        return failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(failedPath, causeOf(systemError)));
+    }
+}
+
 } // namespace
+
+QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths)
+{
+    QStringList written;
+    if (!job.format || job.bmp)
+        written << paths.bmp;
+    written << paths.header;
+    if (job.preview)
+        written << paths.preview;
+    if (job.encoding.split)
+        written << paths.source;
+    return written;
+}
 
 PictureOutcome runPictureJob(const PictureJob &job)
 {
     const QFileInfo picture(job.picturePath);
-    if (!picture.exists()) {
-        // Qt decodes file names as UTF-8 (or the locale's encoding); bytes that are not valid
-        // there become U+FFFD, and the name then names no file.
-        if (job.picturePath.contains(QChar::ReplacementCharacter))
-            return failed(
-                QString::fromUtf8("nom de fichier illisible : il n'est pas codé en %1, renommez le fichier")
-                    .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
-        return failed(QString::fromUtf8("fichier introuvable"));
-    }
-    if (!QFileInfo(job.outputFolder).isDir())
-        return failed(QString::fromUtf8("dossier de destination introuvable : %1").arg(job.outputFolder));
-
+    if (const auto problem = placesProblem(job, picture))
+        return *problem;
     const OutputPaths paths = outputPaths(job.outputFolder, picture.fileName());
-    QStringList written = {paths.bmp, paths.header};
-    if (job.preview)
-        written << paths.preview;
-    if (job.header.split)
-        written << paths.source;
-    // lstat(): a link counts, dangling or not, and is never followed.
-    const auto standing = [&](mode_t kind) -> QString {
-        for (const QString &path : written) {
-            struct stat status;
-            if (::lstat(QFile::encodeName(path).constData(), &status) == 0
-                && (kind == 0 || (status.st_mode & S_IFMT) == kind))
-                return path;
-        }
-        return QString();
-    };
-    const auto skipped = [](const QString &path) {
-        return PictureOutcome {
-            PictureOutcome::Skipped,
-            QString::fromUtf8("%1 existe déjà, image ignorée (--force pour le remplacer)").arg(path)};
-    };
-    const auto skippedLink = [](const QString &path) {
-        return PictureOutcome {PictureOutcome::Skipped,
-                               QString::fromUtf8("%1 est un lien symbolique, image ignorée (--force pour "
-                                                 "remplacer le lien lui-même)")
-                                   .arg(path)};
-    };
-    const auto refusal = [&]() -> std::optional<PictureOutcome> {
-        if (!job.force && !standing(S_IFLNK).isEmpty())
-            return skippedLink(standing(S_IFLNK));
-        if (!job.force && !standing(0).isEmpty())
-            return skipped(standing(0));
-        if (!standing(S_IFDIR).isEmpty())
-            return failed(
-                QString::fromUtf8("impossible d'écrire %1 : c'est un dossier").arg(standing(S_IFDIR)));
-        return std::nullopt;
-    };
+    const QStringList written = plannedOutputs(job, paths);
     const QString stem = lockStem(job.outputFolder, paths);
     OutputLock lock(stem + QStringLiteral(".lock"));
-    int lockError = 0;
-    switch (takeTurn(lock, job, &lockError)) {
-    case Turn::Interrupted:
-        return interruptedOutcome();
-    case Turn::Failed:
-        // A folder where nothing may be written holds nothing to set right either.
-        if (lockError == EACCES || lockError == EPERM || lockError == EROFS) {
-            if (const auto refused = refusal())
-                return *refused;
-        }
-        return failed(QString::fromUtf8("impossible d'écrire %1 : %2")
-                          .arg(lockError == EISDIR ? lock.path() : paths.bmp, causeOf(lockError)));
-    case Turn::Taken:
-        break;
-    }
-    // A run killed while it replaced these files left them to this one: first its renames are
-    // completed, then its temporary files removed.
-    const QString journal = stem + QStringLiteral(".journal");
-    int journalError = 0;
-    if (!finishPendingReplacements(journal, &journalError))
-        return failed(QString::fromUtf8("impossible de terminer le remplacement laissé par une conversion "
-                                        "interrompue (%1) : %2")
-                          .arg(journal, causeOf(journalError)));
-    const QString temporaryPrefix = stem + QLatin1Char('-');
-    removeLeftTemporaries(temporaryPrefix);
-    // Checked only now: another run may have written them while this one waited.
-    if (const auto refused = refusal())
-        return *refused;
-
-    const bool animated = job.frames.asked;
-    // Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
-    const bool keepAlpha = job.format
-        && (job.format->alpha == DisplayFormat::AlphaAlways
-            || (job.format->alpha == DisplayFormat::AlphaWhenAsked
-                && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
-    DecodedPicture decoded;
-    DecodedAnimation animation;
-    std::optional<FramePipeline> pipeline;
-    if (animated) {
-        pipeline.emplace(job, keepAlpha);
-        animation = decodeAnimation(
-            job.picturePath, job.display, job.frames, job.interrupted,
-            [&](QImage &&frame, QSize fullSize) { pipeline->add(std::move(frame), fullSize); });
-        if (animation.problem.isEmpty() && animation.status == DecodedPicture::Decoded)
-            animation.problem = pipeline->finish();
-        decoded.status = animation.status;
-        decoded.systemError = animation.systemError;
-        decoded.fullSize = animation.fullSize;
-    } else {
-        decoded = decodePicture(job.picturePath, job.display, job.interrupted);
-    }
-    switch (decoded.status) {
-    case DecodedPicture::NotAPicture:
-        return failed(QString::fromUtf8("ce fichier ne semble pas être une image"));
-    case DecodedPicture::TooLarge:
-        return failed(animated
-                          ? QString::fromUtf8("animation trop grande pour être convertie : ses images "
-                                              "prendraient plus de %1 Mio (choisissez-en avec --frames A-B)")
-                                .arg(maxDecodedBytes >> 20)
-                          : QString::fromUtf8("image trop grande pour être convertie"));
-    case DecodedPicture::TooComplex:
-        return failed(QString::fromUtf8("image JPEG de trop de passes (plus de %1, ou trop longues à "
-                                        "décoder), refusée")
-                          .arg(maxJpegScans));
-    case DecodedPicture::Unreadable:
-        return failed(QString::fromUtf8("lecture impossible : %1").arg(causeOf(decoded.systemError)));
-    case DecodedPicture::Hostile:
-        if (job.interrupted && job.interrupted->load())
-            return interruptedOutcome();
-        return failed(QString::fromUtf8("image illisible ou trop coûteuse à décoder"));
-    case DecodedPicture::Truncated:
-        return failed(QString::fromUtf8("image incomplète : le fichier s'arrête avant la fin de l'image"));
-    case DecodedPicture::Decoded:
-        break;
-    }
-    if (!animation.problem.isEmpty())
-        return failed(animation.problem);
-    if (animated && job.encoding.lvglVersion == 8 && qstrcmp(job.format->name, "lvgl") == 0
-        && animation.delaysMs.size() > 255)
-        return failed(
-            QString::fromUtf8("LVGL 8 n'anime que 255 images au plus (lv_animimg_set_src en prend le "
-                              "nombre en uint8_t) : choisissez-en avec --frames A-B"));
-    if (job.interrupted && job.interrupted->load())
-        return interruptedOutcome();
-    const QString shapeProblem
-        = geometryProblem(decoded.fullSize.isValid() ? decoded.fullSize : decoded.image.size(), job.display);
-    if (!shapeProblem.isEmpty())
-        return failed(shapeProblem);
-    if (!animated && decoded.frameCount != 1 && job.notice)
-        job.notice(QString::fromUtf8("image animée : seule la première de ses %1 est convertie (%2)")
-                       .arg(decoded.frameCount > 1 ? QString::fromUtf8("%1 images").arg(decoded.frameCount)
-                                                   : QString::fromUtf8("images"))
-                       .arg(decoded.everyFrameReadable
-                                ? QString::fromUtf8("--frames all pour toutes")
-                                : QString::fromUtf8("--frames ne lit les autres que d'un GIF")));
+    if (const auto problem = takeOutputs(lock, job, written, stem))
+        return *problem;
 
     EncodedPicture encoded;
-    if (animated) {
-        encoded = assembleFrames(*job.format, pipeline->takeEncoded(), animation.delaysMs, job.encoding);
+    if (job.frames.asked) {
+        if (const auto problem = decodeAndEncodeFrames(job, &encoded))
+            return *problem;
     } else {
-        PreparedPicture prepared
-            = preparePicture(std::move(decoded.image), job.display, keepAlpha, decoded.fullSize);
-        if (job.format) {
-            if (job.format->sizeProblem) {
-                const QString problem = job.format->sizeProblem(prepared, job.encoding);
-                if (!problem.isEmpty())
-                    return failed(problem);
-            }
-            encoded = job.format->encode(prepared, job.encoding);
-            prepared = PreparedPicture();
-        } else {
-            encoded.shown = reduceTo565(std::move(prepared.colours), job.display.dither);
-        }
+        DecodedPicture decoded;
+        if (const auto problem = decode(job, &decoded))
+            return *problem;
+        if (const auto problem = encode(job, std::move(decoded), &encoded))
+            return *problem;
     }
     const QImage16 image(encoded.shown.format() == QImage::Format_RGB16
                              ? encoded.shown
                              : encoded.shown.convertToFormat(QImage::Format_RGB16));
-    if (job.header.progmem) {
-        QVector<qint64> sizes;
-        for (const CArray &array : encoded.header.arrays)
-            sizes << arrayBytes(array);
-        if (!job.format)
-            sizes << image.bmp16FileSize();
-        const qint64 largest = *std::max_element(sizes.begin(), sizes.end());
-        if (largest > maxProgmemArrayBytes)
-            return failed(QString::fromUtf8("image trop grande pour --progmem : le tableau ferait %1 octets, "
-                                            "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
-                              .arg(largest));
-    }
-
-    OutputRequest request;
-    request.header = job.header;
-    request.pixels = job.format ? &encoded.header : nullptr;
-    request.preview = job.preview ? &encoded.shown : nullptr;
-    request.interrupted = job.interrupted;
-    request.temporaryPrefix = temporaryPrefix;
-    request.journal = journal;
-    request.replaceLinks = true;
-    int systemError = 0;
-    switch (writeOutputFiles(image, paths, request, &systemError)) {
-    case WriteOutcome::BmpFailed:
-        return failed(QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.bmp, causeOf(systemError)));
-    case WriteOutcome::HeaderFailed:
-        return failed(
-            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.header, causeOf(systemError)));
-    case WriteOutcome::SourceFailed:
-        return failed(
-            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.source, causeOf(systemError)));
-    case WriteOutcome::PreviewFailed:
-        return failed(
-            QString::fromUtf8("impossible d'écrire %1 : %2").arg(paths.preview, causeOf(systemError)));
-    case WriteOutcome::Interrupted:
-        return interruptedOutcome();
-    case WriteOutcome::Written:
-        break;
-    }
-    return {PictureOutcome::Converted, QString()};
+    if (const auto problem = progmemProblem(job, encoded, image))
+        return *problem;
+    // The raw files' names come with the arrays: checked once these are known.
+    const QVector<RawFile> rawFiles = job.binary && job.format
+        ? rawArrayFiles(paths.header, encoded.header, encoded.imageFileHeader)
+        : QVector<RawFile>();
+    QStringList rawPaths;
+    for (const RawFile &raw : rawFiles)
+        rawPaths << raw.path;
+    if (const auto problem = standingOutputs(rawPaths, job.force))
+        return *problem;
+    return write(job, paths, encoded, image, rawFiles, stem);
 }

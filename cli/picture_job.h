@@ -2,25 +2,26 @@
 
 #include "animation_decoding.h"
 #include "display_formats.h"
-#include "display_preparation.h"
-#include "header_generator.h"
+#include "output_paths.h"
 
+#include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
 
 // One picture of a quillon-convert run: decoded, prepared for the display and written as the BMP
-// file and the header, through the very steps the window takes, so both give the same bytes.
+// file and the header, through the very steps the window takes, so both give the same bytes; in
+// a display format, as the header of its arrays, with the BMP file only when asked.
 // Two runs that would write the same files take turns: each holds a lock beside them.
 struct PictureJob
 {
     QString picturePath;
     QString outputFolder; // where both files go
     bool force = false; // replace files that already exist
-    HeaderOptions header;
-    DisplayOptions display;
     const DisplayFormat *format = nullptr; // nullptr: the header holds the BMP file's bytes
+    // Every setting: the array's name and place, the shaping for the display, the format's own.
     EncodingOptions encoding;
     bool preview = false; // also write the picture as the display shows it, as a PNG file
     // Set to the signal's number when the run is interrupted: the job then stops, leaving the
@@ -31,6 +32,10 @@ struct PictureJob
     // The frames of an animation that go into the header, each array apart (see frame_table.h);
     // not asked: the first, as for any picture, and a word through `notice` when there are more.
     FrameRange frames;
+    bool bmp = false; // in a display format, also write the BMP file
+    bool binary = false; // in a display format, also write each array as a raw file (LVGL: its .bin image)
+
+    Q_DECLARE_TR_FUNCTIONS(PictureJob) // its messages, in French, translated
 };
 
 struct PictureOutcome
@@ -41,3 +46,7 @@ struct PictureOutcome
 };
 
 PictureOutcome runPictureJob(const PictureJob &job);
+
+// The files the job writes at `paths` whatever its picture holds: the BMP file when it is
+// written, the header, the preview and the C file when asked; the raw files come on top.
+QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths);

@@ -13,6 +13,17 @@
 
 namespace {
 
+// quillon-convert speaks the language of LC_ALL, else LC_MESSAGES, else LANG: the programs the
+// tests start speak French, as the tests expect them to, and keep the C library's UTF-8 for the
+// rest. A test of another language gives it in the child's environment.
+const bool frenchMessages = [] {
+    qunsetenv("LC_ALL");
+    if (qEnvironmentVariableIsEmpty("LANG"))
+        qputenv("LANG", "C.UTF-8");
+    qputenv("LC_MESSAGES", "fr_FR.UTF-8");
+    return true;
+}();
+
 // A test runner does not decode as a child: the probe program, which does, is started instead.
 const bool decoderProgramSet = [] {
     setDecoderProgram(QStringLiteral(QUILLON_JOB_PROBE));

@@ -5,6 +5,7 @@
 #include "picture_format.h"
 #include "picture_source.h"
 
+#include <QCoreApplication>
 #include <QImageReader>
 
 namespace {
@@ -37,13 +38,18 @@ QString rangeProblem(const FrameRange &range, int frameCount)
     if (range.first <= frameCount && range.last <= frameCount)
         return QString();
     return frameCount == 1
-        ? QString::fromUtf8("--frames %1 : cette image n'en a qu'une").arg(rangeText(range))
-        : QString::fromUtf8("--frames %1 : cette image n'en a que %2").arg(rangeText(range)).arg(frameCount);
+        ? QCoreApplication::translate("AnimationDecoding", "--frames %1 : cette image n'en a qu'une")
+              .arg(rangeText(range))
+        : QCoreApplication::translate("AnimationDecoding", "--frames %1 : cette image n'en a que %2")
+              .arg(rangeText(range))
+              .arg(frameCount);
 }
 
 QString tooManyFrames(int frames)
 {
-    return QString::fromUtf8("animation de %1 images, refusée : %2 au plus (choisissez-en avec --frames A-B)")
+    return QCoreApplication::translate(
+               "AnimationDecoding",
+               "animation de %1 images, refusée : %2 au plus (choisissez-en avec --frames A-B)")
         .arg(frames)
         .arg(maxAnimationFrames);
 }
@@ -59,11 +65,14 @@ DecodedAnimation singlePicture(const QString &filePath, const QByteArray &format
         return refused(decoded.status, decoded.systemError);
     if (decoded.frameCount != 1)
         return withProblem(
-            QString::fromUtf8("--frames : cette animation %1 %2 est décodée à part, qui n'en rend "
-                              "que la première ; sans --frames, elle seule est convertie")
+            QCoreApplication::translate("AnimationDecoding",
+                                        "--frames : cette animation %1 %2 est décodée à part, qui n'en rend "
+                                        "que la première ; sans --frames, elle seule est convertie")
                 .arg(QString::fromLatin1(format.toUpper()))
-                .arg(decoded.frameCount > 1 ? QString::fromUtf8("de %1 images").arg(decoded.frameCount)
-                                            : QString::fromUtf8("de plusieurs images")));
+                .arg(decoded.frameCount > 1
+                         ? QCoreApplication::translate("AnimationDecoding", "de %1 images")
+                               .arg(decoded.frameCount)
+                         : QCoreApplication::translate("AnimationDecoding", "de plusieurs images")));
     const QString problem = rangeProblem(range, 1);
     if (!problem.isEmpty())
         return withProblem(problem);

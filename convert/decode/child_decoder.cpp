@@ -2,8 +2,10 @@
 
 #include "decoded_size.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -12,6 +14,7 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,9 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,9 +33,10 @@ extern char **environ;
 
 namespace {
 
-const char childArgument[] = "--quillon-decode-child";
-// The child's descriptor of the memory file that receives the picture's bytes: a pipe carries
-// them at a quarter of the speed of one copy into memory both processes see.
+const char serverArgument[] = "--quillon-decode-server";
+// The server's end of the socket it is asked on, and the child's descriptor of the memory file
+// that receives the picture's bytes where the parent cannot copy them from the child's memory.
+constexpr int serverDescriptor = 3;
 constexpr int pixelsDescriptor = 3;
 
 // The child's limits.
@@ -40,7 +46,16 @@ constexpr auto wallClockLimit = std::chrono::seconds(30);
 // What fresh memory holds in the child: any fixed byte makes unset pixels the same on every run.
 constexpr int childMemoryFill = 0xa5;
 
-// The picture's description that precedes its bytes on the pipe, in the machine's own order:
+// What the server is asked for a picture, beside the descriptors of the picture's file, the
+// memory file and the socket the child answers on (its channel).
+struct DecodeRequest
+{
+    char format[64]; // the reader's name
+    char temporary[4096]; // the child's folder of temporary files, or nothing
+};
+constexpr int requestDescriptors = 3;
+
+// The picture's description, which the child sends on its channel in the machine's own order:
 // both ends are the same program.
 struct PictureHeader
 {
@@ -52,6 +67,7 @@ struct PictureHeader
     qint32 format;
     qint64 bytesPerLine;
     qint32 colourCount;
+    quint64 pixelsAddress; // where the bytes are in the child's memory
     qint32 frameCount;
 };
 constexpr quint32 headerMagic = 0x51444331; // "QDC1"
@@ -88,7 +104,7 @@ bool writeAll(int fd, const void *data, size_t size)
     return true;
 }
 
-// Reads from the child's pipe, giving up at the deadline or when the run is interrupted.
+// Reads from the child's channel, giving up at the deadline or when the run is interrupted.
 class ChildPipe
 {
 public:
@@ -132,7 +148,7 @@ private:
     const std::atomic<int> *m_interrupted;
 };
 
-// The memory file's pages, mapped for as long as the picture that uses them lives.
+// The pages that hold a picture's bytes, mapped for as long as the picture that uses them lives.
 struct PixelsMapping
 {
     void *data;
@@ -146,9 +162,77 @@ void unmapPixels(void *info)
     delete mapping;
 }
 
-// The picture the child described on the pipe, its bytes taken from the memory file it filled,
-// or a null image when what came is not one.
-DecodedPicture receivePicture(ChildPipe &pipe, int pixelsFd)
+// The pages of a picture copied from a child, kept once it is gone for the next one (32 MiB at
+// most): like the memory glibc hands out again to a picture decoded here, they cost no second
+// first use.
+std::mutex sparePagesLock;
+PixelsMapping sparePages {nullptr, 0};
+constexpr size_t maxSpareBytes = size_t(32) << 20;
+
+void keepOrUnmapPixels(void *info)
+{
+    auto *mapping = static_cast<PixelsMapping *>(info);
+    {
+        const std::lock_guard<std::mutex> lock(sparePagesLock);
+        if (!sparePages.data && mapping->size <= maxSpareBytes)
+            std::swap(sparePages, *mapping);
+    }
+    if (mapping->data)
+        ::munmap(mapping->data, mapping->size);
+    delete mapping;
+}
+
+// The picture's bytes copied straight from the child's memory, into pages of 2 MiB where the
+// system has them: a fresh page of 4 KiB costs microseconds at its first use, more than its
+// copy. A null image when the system does not let one process read another's memory.
+QImage copiedFromChild(pid_t child, quint64 address, QSize size, qint64 bytesPerLine, QImage::Format format)
+{
+    constexpr size_t hugePage = size_t(2) << 20;
+    const size_t bytes = size_t(bytesPerLine) * size_t(size.height());
+    PixelsMapping pages {nullptr, bytes + hugePage};
+    {
+        const std::lock_guard<std::mutex> lock(sparePagesLock);
+        if (sparePages.data && sparePages.size >= pages.size)
+            std::swap(pages, sparePages);
+    }
+    if (!pages.data) {
+        pages.data = ::mmap(nullptr, pages.size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (pages.data == MAP_FAILED)
+            return QImage();
+    }
+    const auto aligned = reinterpret_cast<char *>((reinterpret_cast<quintptr>(pages.data) + hugePage - 1)
+                                                  & ~quintptr(hugePage - 1));
+    ::madvise(aligned, bytes, MADV_HUGEPAGE);
+    const iovec here {aligned, bytes};
+    const iovec there {reinterpret_cast<void *>(quintptr(address)), bytes};
+    if (::process_vm_readv(child, &here, 1, &there, 1, 0) != ssize_t(bytes)) {
+        keepOrUnmapPixels(new PixelsMapping(pages));
+        return QImage();
+    }
+    return QImage(reinterpret_cast<uchar *>(aligned), size.width(), size.height(), int(bytesPerLine), format,
+                  keepOrUnmapPixels, new PixelsMapping(pages));
+}
+
+// The picture's bytes as the child wrote them to the memory file when asked: used where they are,
+// copied only when first changed.
+QImage mappedFromFile(ChildPipe &pipe, int channelFd, int pixelsFd, QSize size, qint64 bytesPerLine,
+                      QImage::Format format)
+{
+    const qint64 bytes = bytesPerLine * size.height();
+    char done = 0;
+    struct stat pixels;
+    if (::send(channelFd, "w", 1, MSG_NOSIGNAL) != 1 || !pipe.read(&done, 1) || done != 'd'
+        || ::fstat(pixelsFd, &pixels) != 0 || pixels.st_size != bytes)
+        return QImage();
+    void *mapped = ::mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE, pixelsFd, 0);
+    if (mapped == MAP_FAILED)
+        return QImage();
+    return QImage(static_cast<uchar *>(mapped), size.width(), size.height(), int(bytesPerLine), format,
+                  unmapPixels, new PixelsMapping {mapped, size_t(bytes)});
+}
+
+// The picture the child described on its channel, or a null image when what came is not one.
+DecodedPicture receivePicture(ChildPipe &pipe, int channelFd, int pixelsFd, pid_t child)
 {
     PictureHeader header {};
     if (!pipe.read(&header, sizeof header) || header.magic != headerMagic)
@@ -160,59 +244,23 @@ DecodedPicture receivePicture(ChildPipe &pipe, int pixelsFd)
     if (format <= QImage::Format_Invalid || format >= QImage::NImageFormats || header.width <= 0
         || header.height <= 0 || header.colourCount < 0 || header.colourCount > 256)
         return {DecodedPicture::Hostile, QImage(), 0, QSize()};
+    const QSize size(header.width, header.height);
     // The child decoded no more than the limits let it; the parent holds no more either.
-    if (decodedPictureBytes(QSize(header.width, header.height), format) > maxDecodedBytes)
+    if (decodedPictureBytes(size, format) > maxDecodedBytes)
         return {DecodedPicture::TooLarge, QImage(), 0, QSize()};
-    // The picture's own rows, as QImage lays them out, were written to the memory file; they are
-    // used where they are, copied only when first changed.
-    const qint64 size = header.bytesPerLine * header.height;
     QVector<QRgb> colours(header.colourCount);
-    struct stat pixels;
     if (header.bytesPerLine != QImage(header.width, 1, format).bytesPerLine()
-        || !pipe.read(colours.data(), size_t(colours.size()) * sizeof(QRgb))
-        || ::fstat(pixelsFd, &pixels) != 0 || pixels.st_size != size)
+        || !pipe.read(colours.data(), size_t(colours.size()) * sizeof(QRgb)))
         return {DecodedPicture::Hostile, QImage(), 0, QSize()};
-    void *mapped = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_PRIVATE, pixelsFd, 0);
-    if (mapped == MAP_FAILED)
+    // The picture's own rows, as QImage lays them out.
+    QImage image = copiedFromChild(child, header.pixelsAddress, size, header.bytesPerLine, format);
+    if (image.isNull())
+        image = mappedFromFile(pipe, channelFd, pixelsFd, size, header.bytesPerLine, format);
+    if (image.isNull())
         return {DecodedPicture::Hostile, QImage(), 0, QSize()};
-    QImage image(static_cast<uchar *>(mapped), header.width, header.height, int(header.bytesPerLine), format,
-                 unmapPixels, new PixelsMapping {mapped, size_t(size)});
     if (!colours.isEmpty())
         image.setColorTable(colours);
-    return {DecodedPicture::Decoded, std::move(image), 0, QSize(header.width, header.height),
-            qMax(0, header.frameCount)};
-}
-
-// What runs between fork() and exec() in the child: system calls only, no allocation, since the
-// parent's other threads may hold any lock at the time of the fork.
-[[noreturn]] void becomeChild(int pictureFd, int resultFd, int pixelsFd, int nullFd, pid_t parent,
-                              const char *program, char *const *arguments, char *const *environment)
-{
-    ::setpgid(0, 0);
-    ::dup2(pictureFd, STDIN_FILENO);
-    ::dup2(resultFd, STDOUT_FILENO);
-    ::dup2(nullFd, STDERR_FILENO);
-    ::dup2(pixelsFd, pixelsDescriptor);
-    // When the parent dies, the child hears SIGTERM and kills its whole group.
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (::getppid() != parent)
-        ::_exit(127);
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    for (int signal : {SIGINT, SIGTERM, SIGPIPE, SIGXCPU})
-        ::signal(signal, SIG_DFL);
-    const rlimit noCore {0, 0};
-    ::setrlimit(RLIMIT_CORE, &noCore);
-    const rlimit processor {processorSeconds, processorSeconds + 1};
-    ::setrlimit(RLIMIT_CPU, &processor);
-#if !defined(__SANITIZE_ADDRESS__)
-    // AddressSanitizer reserves terabytes of address space for its shadow memory.
-    const rlimit addressSpace {addressSpaceLimit, addressSpaceLimit};
-    ::setrlimit(RLIMIT_AS, &addressSpace);
-#endif
-    ::execve(program, arguments, environment);
-    ::_exit(127);
+    return {DecodedPicture::Decoded, std::move(image), 0, size, qMax(0, header.frameCount)};
 }
 
 // Arguments and environment as exec() takes them, made before the fork.
@@ -231,6 +279,136 @@ struct ExecStrings
     }
 };
 
+// What runs between fork() and exec() in the server: system calls only, no allocation, since
+// the parent's other threads may hold any lock at the time of the fork.
+[[noreturn]] void becomeServer(int socketFd, int nullFd, const char *program, char *const *arguments,
+                               char *const *environment)
+{
+    // A group of its own: a terminal's Ctrl+C reaches the parent, which decides.
+    ::setpgid(0, 0);
+    ::dup2(nullFd, STDIN_FILENO);
+    ::dup2(nullFd, STDOUT_FILENO);
+    ::dup2(nullFd, STDERR_FILENO);
+    ::dup2(socketFd, serverDescriptor);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGPIPE, SIGCHLD})
+        ::signal(signal, SIG_DFL);
+    const rlimit noCore {0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    ::execve(program, arguments, environment);
+    ::_exit(127);
+}
+
+// The decoding server: this program again, started once with a hidden argument the first time a
+// picture needs it, with Qt's libraries loaded and its readers' list read. It forks a child for
+// each picture, which costs a fraction of a millisecond where starting a program costs ten. It
+// ends when the parent closes its socket, or dies.
+class DecoderServer
+{
+public:
+    // Sends the request, starting the server (again) when none answers.
+    bool send(const DecodeRequest &request, const int (&descriptors)[requestDescriptors])
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        const QString program = programToStart();
+        if (program != m_program)
+            stop();
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (m_socket < 0 && !start(program))
+                return false;
+            if (sendTo(m_socket, request, descriptors))
+                return true;
+            stop(); // it died: started again once
+        }
+        return false;
+    }
+
+    ~DecoderServer() { stop(); }
+
+private:
+    static bool sendTo(int socketFd, const DecodeRequest &request,
+                       const int (&descriptors)[requestDescriptors])
+    {
+        iovec data {const_cast<DecodeRequest *>(&request), sizeof request};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof descriptors)] = {};
+        msghdr message {};
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr *rights = CMSG_FIRSTHDR(&message);
+        rights->cmsg_level = SOL_SOCKET;
+        rights->cmsg_type = SCM_RIGHTS;
+        rights->cmsg_len = CMSG_LEN(sizeof descriptors);
+        std::memcpy(CMSG_DATA(rights), descriptors, sizeof descriptors);
+        ssize_t sent;
+        while ((sent = ::sendmsg(socketFd, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) { }
+        return sent == ssize_t(sizeof request);
+    }
+
+    bool start(const QString &program)
+    {
+        ExecStrings arguments, environment;
+        const QByteArray programName = QFile::encodeName(program);
+        arguments.strings = {programName.toStdString(), serverArgument};
+        for (char **variable = environ; *variable; ++variable) {
+            if (std::strncmp(*variable, "GLIBC_TUNABLES=", 15) != 0
+                && std::strncmp(*variable, "MALLOC_PERTURB_=", 16) != 0)
+                environment.strings.emplace_back(*variable);
+        }
+        // Fresh memory filled from the first allocation on, and no cache of freed blocks, which
+        // glibc hands back without the fill: what a reader leaves unset is then the fill,
+        // whatever the file's name, the environment or the parent's own settings. The children
+        // inherit it with the rest of the server's memory, which it leaves alone between them.
+        // Large blocks in pages of 2 MiB: a picture's first writes fault once a page.
+        environment.strings.push_back("GLIBC_TUNABLES=glibc.malloc.perturb=" + std::to_string(childMemoryFill)
+                                      + ":glibc.malloc.tcache_count=0:glibc.malloc.hugetlb=1");
+        char *const *argv = arguments.array();
+        char *const *envp = environment.array();
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
+            return false;
+        const int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        const pid_t server = nullFd < 0 ? -1 : ::fork();
+        if (server == 0)
+            becomeServer(ends[1], nullFd, programName.constData(), argv, envp);
+        ::close(ends[1]);
+        if (nullFd >= 0)
+            ::close(nullFd);
+        if (server < 0) {
+            ::close(ends[0]);
+            return false;
+        }
+        m_socket = ends[0];
+        m_server = server;
+        m_program = program;
+        return true;
+    }
+
+    void stop()
+    {
+        if (m_socket < 0)
+            return;
+        ::close(m_socket); // the server ends when it reads the end of its socket
+        m_socket = -1;
+        while (::waitpid(m_server, nullptr, 0) < 0 && errno == EINTR) { }
+        m_program.clear();
+    }
+
+    std::mutex m_lock;
+    int m_socket = -1;
+    pid_t m_server = -1;
+    QString m_program;
+};
+
+DecoderServer &decoderServer()
+{
+    static DecoderServer server;
+    return server;
+}
+
 // The temporary folders of the children of runs that were killed: a folder is named after the
 // process that made it, and removed once that process is gone.
 void removeAbandonedTemporaries()
@@ -246,117 +424,54 @@ void removeAbandonedTemporaries()
     }
 }
 
-void killGroup(pid_t child)
-{
-    ::kill(-child, SIGKILL);
-    ::kill(child, SIGKILL); // should it have died before making its group
-}
-
-// The child's SIGTERM: its parent died or asked it to stop; ends the child and every program it
-// started, at once.
+// The child's SIGTERM: the server died or it was asked to stop; ends the child and every
+// program it started, at once.
 void endWholeGroup(int)
 {
     ::kill(0, SIGKILL);
 }
 
-} // namespace
-
-void setDecoderProgram(const QString &program)
+// The child of the server for one picture: it decodes the picture and hands it back, under the
+// kernel's limits, in a process group of its own. It is single-threaded, as the server is.
+[[noreturn]] void decodeRequested(const DecodeRequest &request, const int (&descriptors)[requestDescriptors],
+                                  pid_t server)
 {
-    const std::lock_guard<std::mutex> lock(programLock);
-    decoderProgram() = program;
-}
-
-DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
-                             const std::atomic<int> *interrupted)
-{
-    const DecodedPicture hostile {DecodedPicture::Hostile, QImage(), 0, QSize()};
-    const int pictureFd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (pictureFd < 0)
-        return {DecodedPicture::Unreadable, QImage(), errno, QSize()};
-    const int nullFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const int pixelsFd = ::memfd_create("quillon-picture", MFD_CLOEXEC);
-    int result[2] = {-1, -1};
-    const auto closeAll = [&] {
-        for (int fd : {pictureFd, nullFd, pixelsFd, result[0], result[1]}) {
-            if (fd >= 0)
-                ::close(fd);
-        }
-    };
-    if (nullFd < 0 || pixelsFd < 0 || ::pipe2(result, O_CLOEXEC) != 0) {
-        closeAll();
-        return hostile;
-    }
-
-    // Temporary files of the child's readers (ghostscript's among them) go where the parent
-    // removes them, whatever becomes of the child.
-    removeAbandonedTemporaries();
-    QTemporaryDir temporary(QDir::tempPath()
-                            + QStringLiteral("/quillon-decode-%1-XXXXXX").arg(qint64(::getpid())));
-    ExecStrings arguments, environment;
-    const QByteArray program = QFile::encodeName(programToStart());
-    arguments.strings = {program.toStdString(), childArgument, format.toStdString()};
-    for (char **variable = environ; *variable; ++variable) {
-        if (std::strncmp(*variable, "TMPDIR=", 7) != 0 && std::strncmp(*variable, "GLIBC_TUNABLES=", 15) != 0
-            && std::strncmp(*variable, "MALLOC_PERTURB_=", 16) != 0)
-            environment.strings.emplace_back(*variable);
-    }
-    // Fresh memory filled from the child's first allocation on, and no cache of freed blocks,
-    // which glibc hands back without the fill: what a reader leaves unset is then the fill,
-    // whatever the file's name, the environment or the parent's own settings.
-    environment.strings.push_back("GLIBC_TUNABLES=glibc.malloc.perturb=" + std::to_string(childMemoryFill)
-                                  + ":glibc.malloc.tcache_count=0");
-    if (temporary.isValid())
-        environment.strings.push_back("TMPDIR=" + QFile::encodeName(temporary.path()).toStdString());
-    char *const *argv = arguments.array();
-    char *const *envp = environment.array();
-
-    const pid_t parent = ::getpid();
-    const pid_t child = ::fork();
-    if (child == 0)
-        becomeChild(pictureFd, result[1], pixelsFd, nullFd, parent, program.constData(), argv, envp);
-    if (child < 0) {
-        closeAll();
-        return hostile;
-    }
-    ::setpgid(child, child); // also from here: the group exists whichever runs first
-    ::close(result[1]);
-    result[1] = -1;
-
-    ChildPipe pipe(result[0], std::chrono::steady_clock::now() + wallClockLimit, interrupted);
-    DecodedPicture decoded = receivePicture(pipe, pixelsFd);
-    // Anything but a whole picture, or a child that lingers, ends the group.
-    char extra;
-    if (decoded.status != DecodedPicture::Decoded || ::read(result[0], &extra, 1) != 0)
-        killGroup(child);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) { }
-    ::kill(-child, SIGKILL); // whatever the child started and left behind
-    closeAll();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        if (decoded.status == DecodedPicture::Decoded || decoded.status == DecodedPicture::Hostile)
-            return hostile;
-    }
-    return decoded;
-}
-
-bool isDecoderChild(int argc, char **argv)
-{
-    return argc == 3 && std::strcmp(argv[1], childArgument) == 0;
-}
-
-int runDecoderChild(int argc, char **argv)
-{
-    if (!isDecoderChild(argc, argv))
-        return 2;
+    ::setpgid(0, 0);
+    // When the server dies (as it does when the parent dies), the child hears SIGTERM and kills
+    // its whole group.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != server)
+        ::_exit(127);
+    ::close(serverDescriptor);
+    ::dup2(descriptors[0], STDIN_FILENO);
+    ::dup2(descriptors[1], pixelsDescriptor);
+    ::dup2(descriptors[2], STDOUT_FILENO);
+    for (int fd : descriptors)
+        ::close(fd);
+    for (int signal : {SIGINT, SIGPIPE, SIGXCPU, SIGCHLD})
+        ::signal(signal, SIG_DFL);
     struct sigaction endGroup
     {
     };
     endGroup.sa_handler = endWholeGroup;
     ::sigaction(SIGTERM, &endGroup, nullptr);
+    const rlimit processor {processorSeconds, processorSeconds + 1};
+    ::setrlimit(RLIMIT_CPU, &processor);
+#if !defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer reserves terabytes of address space for its shadow memory.
+    const rlimit addressSpace {addressSpaceLimit, addressSpaceLimit};
+    ::setrlimit(RLIMIT_AS, &addressSpace);
+#endif
+    // Temporary files of the readers (ghostscript's among them) go where the parent removes
+    // them, whatever becomes of the child.
+    if (request.temporary[0])
+        ::setenv("TMPDIR", request.temporary, 1);
+    // Its number first, so that the parent can end its group.
+    const qint32 self = qint32(::getpid());
+    if (!writeAll(STDOUT_FILENO, &self, sizeof self))
+        ::_exit(1);
 
-    const QByteArray format = argv[2];
-    // Its fresh memory is filled from the start, by the tunables its parent set.
+    const QByteArray format(request.format);
     const DecodedPicture decoded = decodeInProcess(QStringLiteral("/proc/self/fd/0"), format,
                                                    DisplayOptions(), FreshMemoryCheck::None);
     const QImage &image = decoded.image;
@@ -371,15 +486,163 @@ int runDecoderChild(int argc, char **argv)
         header.bytesPerLine = image.bytesPerLine();
         header.colourCount = image.colorCount();
         header.frameCount = decoded.frameCount;
+        header.pixelsAddress = quint64(quintptr(image.constBits()));
     }
     const QVector<QRgb> colours = image.colorTable();
-    // The bytes first: once the description is read, they are all there.
-    const bool sent = (decoded.status != DecodedPicture::Decoded
-                       || writeAll(pixelsDescriptor, image.constBits(), size_t(image.sizeInBytes())))
-        && writeAll(STDOUT_FILENO, &header, sizeof header)
-        && (decoded.status != DecodedPicture::Decoded
-            || writeAll(STDOUT_FILENO, colours.constData(), size_t(colours.size()) * sizeof(QRgb)));
+    const bool sent = writeAll(STDOUT_FILENO, &header, sizeof header)
+        && writeAll(STDOUT_FILENO, colours.constData(), size_t(colours.size()) * sizeof(QRgb));
+    // The parent copies the bytes from here, then ends the child. Where it cannot, it asks for
+    // them in the memory file.
+    char asked = 0;
+    while (sent && decoded.status == DecodedPicture::Decoded) {
+        const ssize_t got = ::read(STDOUT_FILENO, &asked, 1);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got != 1)
+            break;
+        const char done
+            = writeAll(pixelsDescriptor, image.constBits(), size_t(image.sizeInBytes())) ? 'd' : 'f';
+        if (!writeAll(STDOUT_FILENO, &done, 1))
+            break;
+    }
     // Ended at once: no destructor of a reader's plugin runs, nor a leak check of the sanitizers,
     // whose report would turn a picture sent whole into a failure.
     ::_exit(sent ? 0 : 1);
+}
+
+// Receives one request; false when the parent has closed its socket.
+bool receiveRequest(DecodeRequest *request, int (&descriptors)[requestDescriptors])
+{
+    for (;;) {
+        iovec data {request, sizeof *request};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof descriptors)] = {};
+        msghdr message {};
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t got = ::recvmsg(serverDescriptor, &message, MSG_CMSG_CLOEXEC);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        int received = 0;
+        const cmsghdr *rights = CMSG_FIRSTHDR(&message);
+        if (rights && rights->cmsg_level == SOL_SOCKET && rights->cmsg_type == SCM_RIGHTS) {
+            received = int((rights->cmsg_len - CMSG_LEN(0)) / sizeof(int));
+            std::memcpy(descriptors, CMSG_DATA(rights),
+                        size_t(std::min(received, requestDescriptors)) * sizeof(int));
+        }
+        if (got == ssize_t(sizeof *request) && received == requestDescriptors
+            && !(message.msg_flags & (MSG_TRUNC | MSG_CTRUNC))) {
+            request->format[sizeof request->format - 1] = '\0';
+            request->temporary[sizeof request->temporary - 1] = '\0';
+            return true;
+        }
+        for (int i = 0; i < std::min(received, requestDescriptors); ++i)
+            ::close(descriptors[i]);
+    }
+}
+
+// Asks for the reader of `format` on no bytes at all: Qt reads its list of readers the first time,
+// and loads the plugin of that reader, if there is one.
+void loadReader(const char *format)
+{
+    QBuffer nothing;
+    nothing.open(QIODevice::ReadOnly);
+    QImageReader reader(&nothing, format);
+    reader.setAutoDetectImageFormat(false);
+    reader.canRead();
+}
+
+[[noreturn]] void runServer()
+{
+    // Its children are reaped as they end: the parent learns how each went from its channel.
+    ::signal(SIGCHLD, SIG_IGN);
+    // The list of readers, read once here rather than in every child.
+    loadReader("quillon-none");
+    const pid_t server = ::getpid();
+    // Each reader's plugin is loaded here the first time it is asked for, so that the children
+    // find it loaded; nothing else is allocated between two children.
+    std::set<std::string> loaded;
+    DecodeRequest request;
+    int descriptors[requestDescriptors];
+    while (receiveRequest(&request, descriptors)) {
+        if (loaded.insert(request.format).second)
+            loadReader(request.format);
+        if (::fork() == 0)
+            decodeRequested(request, descriptors, server);
+        for (int fd : descriptors)
+            ::close(fd);
+    }
+    ::_exit(0);
+}
+
+} // namespace
+
+void setDecoderProgram(const QString &program)
+{
+    const std::lock_guard<std::mutex> lock(programLock);
+    decoderProgram() = program;
+}
+
+DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
+                             const std::atomic<int> *interrupted)
+{
+    const DecodedPicture hostile {DecodedPicture::Hostile, QImage(), 0, QSize()};
+    DecodeRequest request {};
+    if (format.size() >= int(sizeof request.format))
+        return hostile;
+    std::memcpy(request.format, format.constData(), size_t(format.size()));
+    const int pictureFd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (pictureFd < 0)
+        return {DecodedPicture::Unreadable, QImage(), errno, QSize()};
+    const int pixelsFd = ::memfd_create("quillon-picture", MFD_CLOEXEC);
+    int channel[2] = {-1, -1};
+    const auto closeAll = [&] {
+        for (int fd : {pictureFd, pixelsFd, channel[0], channel[1]}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    };
+    if (pixelsFd < 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, channel) != 0) {
+        closeAll();
+        return hostile;
+    }
+
+    removeAbandonedTemporaries();
+    QTemporaryDir temporary(QDir::tempPath()
+                            + QStringLiteral("/quillon-decode-%1-XXXXXX").arg(qint64(::getpid())));
+    const QByteArray temporaryPath = QFile::encodeName(temporary.path());
+    if (temporary.isValid() && temporaryPath.size() < int(sizeof request.temporary))
+        std::memcpy(request.temporary, temporaryPath.constData(), size_t(temporaryPath.size()));
+    const bool sent = decoderServer().send(request, {pictureFd, pixelsFd, channel[1]});
+    ::close(channel[1]);
+    channel[1] = -1;
+    // The child's number comes first, at once: waited for even when the run is interrupted, so
+    // that the child can be ended.
+    const auto deadline = std::chrono::steady_clock::now() + wallClockLimit;
+    ChildPipe start(channel[0], deadline, nullptr), pipe(channel[0], deadline, interrupted);
+    qint32 child = 0;
+    if (!sent || !start.read(&child, sizeof child) || child <= 0) {
+        closeAll();
+        return hostile;
+    }
+    const DecodedPicture decoded = receivePicture(pipe, channel[0], pixelsFd, pid_t(child));
+    // Its work is done, or it failed: the child ends, with whatever it started.
+    ::kill(-child, SIGKILL);
+    closeAll();
+    return decoded;
+}
+
+bool isDecoderChild(int argc, char **argv)
+{
+    return argc == 2 && std::strcmp(argv[1], serverArgument) == 0;
+}
+
+int runDecoderChild(int argc, char **argv)
+{
+    if (!isDecoderChild(argc, argv))
+        return 2;
+    runServer();
 }

@@ -13,25 +13,29 @@
 // EPS...) are decoded in a child process started for the picture: a reader that crashes, runs
 // away with memory or time, or starts programs of its own (ghostscript) hurts only the child.
 //
-// The child is this program again, started with a hidden first argument. It runs under limits
-// the kernel enforces: 768 MiB of address space, 10 s of processor time, no core file, 30 s in
-// all; in a process group of its own, which is killed whole when the run is interrupted, the
-// time is up, or the parent dies. Its fresh memory is filled with a fixed byte, so a reader that
-// leaves pixels unset gives the same picture on every run. It hands back the decoded picture
-// (its size, format, colour table and bytes) through a pipe. A crash, a limit or a time-out
-// gives DecodedPicture::Hostile.
+// The children come from a decoding server: this program again, started with a hidden argument
+// the first time a picture needs it, which forks one child a picture (a fraction of a
+// millisecond, where starting a program costs ten) and ends with its parent. A child runs under
+// limits the kernel enforces: 768 MiB of address space, 10 s of processor time, no core file,
+// 30 s in all; in a process group of its own, which is killed whole when the run is interrupted,
+// the time is up, or the parent dies. Its fresh memory is filled with a fixed byte, so a reader
+// that leaves pixels unset gives the same picture on every run. It hands back the decoded
+// picture's description (its size, format and colour table) on a socket; the parent copies its
+// bytes straight from the child's memory, or where the system does not allow that, maps the
+// memory file the child writes them to. A crash, a limit or a time-out gives
+// DecodedPicture::Hostile.
 
 // Decodes the picture in `filePath`, which the parent has already checked to be a regular file,
 // in a child process. `format` names the reader.
 DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
                              const std::atomic<int> *interrupted = nullptr);
 
-// The program started as the child: by default the running program itself (/proc/self/exe).
-// Programs whose main() does not hand the child's arguments to runDecoderChild(), such as test
-// runners, name one that does.
+// The program started as the decoding server: by default the running program itself
+// (/proc/self/exe). Programs whose main() does not hand the server's arguments to
+// runDecoderChild(), such as test runners, name one that does.
 void setDecoderProgram(const QString &program);
 
-// Whether the program was started as a decoding child; its main() then returns
+// Whether the program was started as the decoding server; its main() then returns
 // runDecoderChild() before doing anything else.
 bool isDecoderChild(int argc, char **argv);
 int runDecoderChild(int argc, char **argv);

@@ -12,6 +12,8 @@
 
 #include <optional>
 
+#include <sys/mman.h>
+
 namespace {
 
 // Decodes the source from its start into `image`, which the reader reuses when it is of the
@@ -82,6 +84,31 @@ QSize jpegScaledSize(QSize size, const DisplayOptions &display)
     return QSize();
 }
 
+// A picture over zero-filled pages of its own, in pages of 2 MiB where the system has them.
+QImage zeroPagesPicture(QSize size, QImage::Format format)
+{
+    struct Pages
+    {
+        void *data;
+        size_t size;
+    };
+    const int bytesPerLine = QImage(size.width(), 1, format).bytesPerLine();
+    const size_t bytes = size_t(bytesPerLine) * size_t(size.height());
+    if (bytesPerLine <= 0)
+        return QImage();
+    void *data = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (data == MAP_FAILED)
+        return QImage();
+    ::madvise(data, bytes, MADV_HUGEPAGE);
+    const auto unmap = [](void *info) {
+        auto *pages = static_cast<Pages *>(info);
+        ::munmap(pages->data, pages->size);
+        delete pages;
+    };
+    return QImage(static_cast<uchar *>(data), size.width(), size.height(), bytesPerLine, format, unmap,
+                  new Pages {data, bytes});
+}
+
 } // namespace
 
 DecodedPicture decodePicture(const QString &filePath, QSize fitWithin, const std::atomic<int> *interrupted)
@@ -150,12 +177,18 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
     // they announced (a top-down BMP's height counted positive; the icon reader, which makes its
     // own, aside). Handing them a zero-filled one makes every pixel they leave unset black, or
     // the palette's first colour.
+    // In a child process, it is made of zero pages from the system, used only where written: a
+    // reader that makes its own picture leaves them untouched, where filling them would cost as
+    // much again as the first use of the reader's own.
     QImage image;
     if (size.isValid() && pixelFormat != QImage::Format_Invalid && format != "ico" && format != "cur") {
-        image = QImage(scaledSize.isValid() ? scaledSize : size, pixelFormat);
+        const QSize given = scaledSize.isValid() ? scaledSize : size;
+        image = check == FreshMemoryCheck::None ? zeroPagesPicture(given, pixelFormat)
+                                                : QImage(given, pixelFormat);
         if (image.isNull())
             return refused(DecodedPicture::TooLarge);
-        image.fill(0);
+        if (check != FreshMemoryCheck::None)
+            image.fill(0);
     }
     const uchar *const given = image.isNull() ? nullptr : image.constBits();
     // Counted before the first picture is read: a GIF's blocks are followed without decoding them.

@@ -425,22 +425,69 @@ QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, con
 
 const QVector<DisplayFormat> &displayFormats()
 {
+    using F = DisplayFormat;
     static const QVector<DisplayFormat> formats = {
-        {"rgb565", DisplayFormat::AlphaWhenAsked, true, encodeRgb565},
-        {"mono", DisplayFormat::NoAlpha, true, encodeMono},
-        {"xbm", DisplayFormat::NoAlpha, true, encodeXbm},
-        {"pages", DisplayFormat::NoAlpha, false, encodePages},
-        {"gray8", DisplayFormat::NoAlpha, true, encodeGray8},
-        {"gray4", DisplayFormat::NoAlpha, false, encodeGray4},
-        {"index4", DisplayFormat::NoAlpha, false, encodeIndex4},
-        {"index8", DisplayFormat::NoAlpha, false, encodeIndex8},
-        {"lvgl", DisplayFormat::AlphaAlways, false, encodeLvgl, lvglSizeProblem},
-        {"gray2", DisplayFormat::NoAlpha, false, encodeGray2},
-        {"epd-bw-red", DisplayFormat::NoAlpha, false, encodeEpdBlackWhiteRed},
-        {"epd-bw-yellow", DisplayFormat::NoAlpha, false, encodeEpdBlackWhiteYellow},
-        {"epd7", DisplayFormat::NoAlpha, false, encodeEpd7},
+        {"rgb565", F::AlphaWhenAsked, true, encodeRgb565, nullptr,
+         F::SwapBytes | F::AlphaMask | F::Transparent | F::StrideAlign, F::Colour565,
+         QT_TRANSLATE_NOOP("DisplayFormat",
+                           "les pixels en valeurs 16 bits 5-6-5, de la ligne du haut à celle du bas"),
+         nullptr, nullptr},
+        {"mono", F::NoAlpha, true, encodeMono, nullptr, F::Threshold | F::Invert | F::StrideAlign, F::OneBit,
+         QT_TRANSLATE_NOOP("DisplayFormat", "1 bit par pixel, ligne par ligne, bit fort à gauche"), nullptr,
+         nullptr},
+        {"xbm", F::NoAlpha, true, encodeXbm, nullptr, F::Threshold | F::Invert | F::StrideAlign, F::OneBit,
+         QT_TRANSLATE_NOOP("DisplayFormat", "1 bit par pixel, ligne par ligne, bit faible à gauche"), nullptr,
+         nullptr},
+        {"pages", F::NoAlpha, false, encodePages, nullptr, F::Threshold | F::Invert | F::StrideAlign,
+         F::OneBit, QT_TRANSLATE_NOOP("DisplayFormat", "pages de 8 lignes des SSD1306 et SH1106"), nullptr,
+         nullptr},
+        {"gray8", F::NoAlpha, true, encodeGray8, nullptr, F::Invert | F::StrideAlign, F::Grey,
+         QT_TRANSLATE_NOOP("DisplayFormat", "256 gris, un octet par pixel"), nullptr, nullptr},
+        {"gray4", F::NoAlpha, false, encodeGray4, nullptr, F::Invert | F::StrideAlign, F::Grey,
+         QT_TRANSLATE_NOOP("DisplayFormat", "16 gris, deux pixels par octet"), nullptr, nullptr},
+        {"index4", F::NoAlpha, false, encodeIndex4, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
+         F::Indexed,
+         QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 16 couleurs, deux pixels par octet"), nullptr,
+         nullptr, nullptr, 16},
+        {"index8", F::NoAlpha, false, encodeIndex8, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
+         F::Indexed, QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 256 couleurs, un octet par pixel"),
+         nullptr, nullptr, nullptr, 256},
+        // Every name of LVGL's begins so, but for those of the C library's headers it includes.
+        {"lvgl", F::AlphaAlways, false, encodeLvgl, lvglSizeProblem,
+         F::SwapBytes | F::Threshold | F::Invert | F::StrideAlign | F::LvglSettings, F::Lvgl,
+         QT_TRANSLATE_NOOP("DisplayFormat", "une image lv_image_dsc_t de LVGL (lv_img_dsc_t de LVGL 8)"),
+         "lvgl.h", "\\A(_?(lv|LV)_\\w*|LVGL\\w*|NULL|va_list)\\z", lvglOptionsProblem},
+        {"gray2", F::NoAlpha, false, encodeGray2, nullptr, F::Invert | F::StrideAlign, F::Grey,
+         QT_TRANSLATE_NOOP("DisplayFormat", "4 gris de l'encre électronique, quatre pixels par octet"),
+         nullptr, nullptr},
+        {"epd-bw-red", F::NoAlpha, false, encodeEpdBlackWhiteRed, nullptr, 0, F::Epaper,
+         QT_TRANSLATE_NOOP("DisplayFormat",
+                           "encre noire et rouge : plans NOM_black et NOM_red, 0 où va l'encre"),
+         nullptr, nullptr},
+        {"epd-bw-yellow", F::NoAlpha, false, encodeEpdBlackWhiteYellow, nullptr, 0, F::Epaper,
+         QT_TRANSLATE_NOOP("DisplayFormat",
+                           "encre noire et jaune : plans NOM_black et NOM_yellow, 0 où va l'encre"),
+         nullptr, nullptr},
+        {"epd7", F::NoAlpha, false, encodeEpd7, nullptr, 0, F::Epaper,
+         QT_TRANSLATE_NOOP("DisplayFormat", "les 7 couleurs des écrans ACeP, deux pixels par octet"), nullptr,
+         nullptr},
     };
     return formats;
+}
+
+QByteArrayList formatsReading(DisplayFormat::Setting setting)
+{
+    QVector<const DisplayFormat *> reading;
+    for (const DisplayFormat &format : displayFormats()) {
+        if (format.settings & setting)
+            reading << &format;
+    }
+    std::stable_sort(reading.begin(), reading.end(),
+                     [](const DisplayFormat *a, const DisplayFormat *b) { return a->family < b->family; });
+    QByteArrayList names;
+    for (const DisplayFormat *format : reading)
+        names << format->name;
+    return names;
 }
 
 const DisplayFormat *findDisplayFormat(const QByteArray &name)

@@ -2,8 +2,11 @@
 
 #include "display_header.h"
 #include "display_preparation.h"
+#include "header_generator.h"
 
+#include <QByteArrayList>
 #include <QColor>
+#include <QHash>
 #include <QImage>
 #include <QVector>
 
@@ -13,12 +16,12 @@
 //
 // Light and dark are told by luminance, Rec. 601 weights (0.299 R + 0.587 G + 0.114 B).
 
-struct EncodingOptions
+// Every setting of a conversion, each held once: the array's name, its place and whether the
+// pair is split (HeaderOptions), how the picture is shaped for the display (DisplayOptions, whose
+// dither the encoders follow too), and below, what only the display formats read.
+struct EncodingOptions : HeaderOptions, DisplayOptions
 {
-    QByteArray arrayName = "logo";
-    bool progmem = false; // every array in AVR program memory, whatever the format
     bool swapBytes = false; // 5-6-5 values high byte first
-    bool dither = false; // Floyd-Steinberg to the format's own levels or palette
     int threshold = 128; // luminance at or above which a pixel is lit (mono formats)
     bool invert = false; // lit and unlit swapped, grey levels reversed
     bool alphaMask = false; // 5-6-5: a mask array, 1 where alpha is 128 or more
@@ -41,6 +44,9 @@ struct EncodedPicture
 {
     QImage shown; // what the display will show, for the BMP file and the preview
     CHeader header;
+    // What comes before the internal array's bytes in the file that the library loads by itself
+    // (LVGL's .bin image); empty when it has none.
+    QByteArray imageFileHeader;
 };
 
 struct DisplayFormat
@@ -56,8 +62,46 @@ struct DisplayFormat
     EncodedPicture (*encode)(const PreparedPicture &picture, const EncodingOptions &options);
     // Why the prepared picture is too large for this format, in French; empty when it is not.
     // nullptr: any size is written.
-    QString (*sizeProblem)(const PreparedPicture &picture, const EncodingOptions &options) = nullptr;
+    QString (*sizeProblem)(const PreparedPicture &picture, const EncodingOptions &options);
+
+    // What the format is beyond its encoder: the command line, its help and the name checks read
+    // it here, so that a new format is its encoder and its row.
+
+    // The settings of EncodingOptions that only some formats read: the options that give one the
+    // format does not read are refused with it.
+    enum Setting {
+        SwapBytes = 1 << 0,
+        Threshold = 1 << 1,
+        Invert = 1 << 2,
+        AlphaMask = 1 << 3,
+        Transparent = 1 << 4,
+        Palette = 1 << 5,
+        StrideAlign = 1 << 6,
+        LvglSettings = 1 << 7, // colour format, version, compression
+    };
+    int settings; // the Settings it reads
+    // Families of formats, in the order the help and the messages list them.
+    enum Family { Colour565, OneBit, Grey, Indexed, Lvgl, Epaper };
+    Family family;
+    // Its line in the help's list of formats and in the manual's, in French; the command line
+    // translates it in the context "DisplayFormat".
+    const char *help;
+    // What the header's includes define beyond <stdint.h>, which every header includes: the
+    // included file and a pattern of the names it defines; nullptr: nothing more.
+    const char *includedFile;
+    const char *includedNames;
+    // Checks the format's own options once every option is read: `given` holds each option
+    // given, by its long name, with its last value. Reads them into `options`, or tells what is
+    // wrong with them, in French (translated in the context "DisplayFormat"); nullptr: nothing to
+    // check.
+    QString (*optionsProblem)(const QHash<QString, QString> &given, EncodingOptions *options) = nullptr;
+    // Index formats: the colours its palette holds, 0 for the others.
+    int paletteColours = 0;
 };
+
+// The formats of a family that read `setting`, in the order of the families: what the messages
+// about an option list.
+QByteArrayList formatsReading(DisplayFormat::Setting setting);
 
 // Every format but bmp, the default, whose header holds the BMP file's bytes.
 const QVector<DisplayFormat> &displayFormats();

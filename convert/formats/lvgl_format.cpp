@@ -7,6 +7,7 @@
 #include "lvgl_compression.h"
 #include "palette.h"
 
+#include <QCoreApplication>
 #include <QtEndian>
 
 namespace {
@@ -16,25 +17,27 @@ namespace {
 struct LvglColourFormat
 {
     const char *name;
+    int number; // in LVGL 9's lv_color_format_t
     int bitsPerPixel;
     int paletteSize; // 0: not indexed
     bool alpha; // whether it keeps transparency
     const char *lvgl8Name; // its LVGL 8 lv_img_cf_t, or nullptr where LVGL 8 has none
+    int lvgl8Number; // and its number there
 };
 
 const LvglColourFormat colourFormats[] = {
-    {"RGB565", 16, 0, false, "LV_IMG_CF_TRUE_COLOR"},
-    {"RGB565A8", 16, 0, true, "LV_IMG_CF_TRUE_COLOR_ALPHA"},
-    {"RGB565_SWAPPED", 16, 0, false, nullptr},
-    {"RGB888", 24, 0, false, nullptr},
-    {"XRGB8888", 32, 0, false, nullptr},
-    {"ARGB8888", 32, 0, true, nullptr},
-    {"L8", 8, 0, false, nullptr},
-    {"A8", 8, 0, true, "LV_IMG_CF_ALPHA_8BIT"},
-    {"I1", 1, 2, false, "LV_IMG_CF_INDEXED_1BIT"},
-    {"I2", 2, 4, false, "LV_IMG_CF_INDEXED_2BIT"},
-    {"I4", 4, 16, false, "LV_IMG_CF_INDEXED_4BIT"},
-    {"I8", 8, 256, false, "LV_IMG_CF_INDEXED_8BIT"},
+    {"RGB565", 0x12, 16, 0, false, "LV_IMG_CF_TRUE_COLOR", 4},
+    {"RGB565A8", 0x14, 16, 0, true, "LV_IMG_CF_TRUE_COLOR_ALPHA", 5},
+    {"RGB565_SWAPPED", 0x1B, 16, 0, false, nullptr, 0},
+    {"RGB888", 0x0F, 24, 0, false, nullptr, 0},
+    {"XRGB8888", 0x11, 32, 0, false, nullptr, 0},
+    {"ARGB8888", 0x10, 32, 0, true, nullptr, 0},
+    {"L8", 0x06, 8, 0, false, nullptr, 0},
+    {"A8", 0x0E, 8, 0, true, "LV_IMG_CF_ALPHA_8BIT", 14},
+    {"I1", 0x07, 1, 2, false, "LV_IMG_CF_INDEXED_1BIT", 7},
+    {"I2", 0x08, 2, 4, false, "LV_IMG_CF_INDEXED_2BIT", 8},
+    {"I4", 0x09, 4, 16, false, "LV_IMG_CF_INDEXED_4BIT", 9},
+    {"I8", 0x0A, 8, 256, false, "LV_IMG_CF_INDEXED_8BIT", 10},
 };
 
 const LvglColourFormat *findColourFormat(const QByteArray &name)
@@ -237,6 +240,32 @@ QByteArray includePreamble(int version)
     return QByteArray(includeLines(version)).replace("\n", headerNewline);
 }
 
+// The image header of LVGL 9's .bin files, lv_image_header_t as a little-endian system lays it
+// out: the magic, the colour format, the flags, then the width, the height and the stride, 16
+// bits each, and 16 reserved bits.
+QByteArray lvgl9FileHeader(const LvglColourFormat &format, bool compressed, QSize size, int stride)
+{
+    QByteArray header(12, '\0');
+    header[0] = char(0x19); // LV_IMAGE_HEADER_MAGIC
+    header[1] = char(format.number);
+    qToLittleEndian<quint16>(compressed ? 0x0008 : 0, header.data() + 2); // LV_IMAGE_FLAGS_COMPRESSED
+    qToLittleEndian<quint16>(quint16(size.width()), header.data() + 4);
+    qToLittleEndian<quint16>(quint16(size.height()), header.data() + 6);
+    qToLittleEndian<quint16>(quint16(stride), header.data() + 8);
+    return header;
+}
+
+// LVGL 8's lv_img_header_t, 32 bits: the colour format in the lowest 5, then 3 always zero and
+// 2 reserved, the width in 11 bits and the height in the highest 11.
+QByteArray lvgl8FileHeader(const LvglColourFormat &format, QSize size)
+{
+    QByteArray header(4, '\0');
+    qToLittleEndian<quint32>(quint32(format.lvgl8Number) | quint32(size.width()) << 10
+                                 | quint32(size.height()) << 21,
+                             header.data());
+    return header;
+}
+
 } // namespace
 
 bool isLvglColourFormat(const QByteArray &name, int version)
@@ -262,12 +291,15 @@ QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &o
     const qint64 stride = (qint64(size.width()) * chosenColourFormat(picture, options).bitsPerPixel + 7) / 8
         + options.strideAlign - 1;
     if (size.width() > largest || size.height() > largest || (options.lvglVersion == 9 && stride > 65535))
-        return QString::fromUtf8("image trop grande pour LVGL %1 : %2 x %3 pixels, %4 au plus de côté%5")
+        return QCoreApplication::translate(
+                   "DisplayFormat", "image trop grande pour LVGL %1 : %2 x %3 pixels, %4 au plus de côté%5")
             .arg(options.lvglVersion)
             .arg(size.width())
             .arg(size.height())
             .arg(largest)
-            .arg(options.lvglVersion == 9 ? QString::fromUtf8(" et 65 535 octets par ligne") : QString());
+            .arg(options.lvglVersion == 9
+                     ? QCoreApplication::translate("DisplayFormat", " et 65 535 octets par ligne")
+                     : QString());
     return QString();
 }
 
@@ -354,9 +386,74 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
         fields += "#if LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR == 0" + nl
             + "#elif LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR <= 2" + nl + "  NULL, /* reserved */" + nl
             + "#else" + nl + "  NULL, /* reserved */" + nl + "  NULL, /* reserved_2 */" + nl + "#endif" + nl;
+    encoded.imageFileHeader = lvgl8
+        ? lvgl8FileHeader(format, encoded.shown.size())
+        : lvgl9FileHeader(format, flags != "0", encoded.shown.size(), pixels.stride);
     const QByteArray descriptor = "const " + type + ' ' + name + " = {" + nl + fields + "};" + nl;
     header.trailer = nl + nl + descriptor;
     header.singleTrailer = nl + nl + "static " + descriptor;
     header.trailerDeclaration = "extern const " + type + ' ' + name + ';' + nl;
     return encoded;
+}
+
+QString lvglOptionsProblem(const QHash<QString, QString> &given, EncodingOptions *options)
+{
+    if (given.contains(QStringLiteral("lvgl-version"))) {
+        const QString value = given.value(QStringLiteral("lvgl-version")).trimmed();
+        if (value != QLatin1String("8") && value != QLatin1String("9"))
+            return QCoreApplication::translate("DisplayFormat", "--lvgl-version : « %1 » inconnue (8 ou 9)")
+                .arg(value);
+        options->lvglVersion = value.toInt();
+    }
+    const bool lvgl8 = options->lvglVersion == 8;
+    if (given.contains(QStringLiteral("lvgl-cf"))) {
+        const QByteArray value = given.value(QStringLiteral("lvgl-cf")).trimmed().toLatin1();
+        if (!isLvglColourFormat(value, options->lvglVersion))
+            return QCoreApplication::translate("DisplayFormat",
+                                               "--lvgl-cf : « %1 » inconnu pour LVGL %2 (%3)")
+                .arg(QString::fromLatin1(value))
+                .arg(options->lvglVersion)
+                .arg(QString::fromLatin1(lvglColourFormatNames(options->lvglVersion).join(", ")));
+        options->lvglColourFormat = value;
+    }
+    if (options->swapBytes) {
+        if (lvgl8)
+            return QCoreApplication::translate("DisplayFormat",
+                                               "--swap-bytes ne s'emploie pas avec LVGL 8 : ses tableaux ont "
+                                               "les deux ordres, que choisit LV_COLOR_16_SWAP");
+        if (!options->lvglColourFormat.isEmpty() && options->lvglColourFormat != "RGB565"
+            && options->lvglColourFormat != "RGB565_SWAPPED")
+            return QCoreApplication::translate("DisplayFormat",
+                                               "--swap-bytes ne s'emploie avec LVGL qu'en RGB565");
+        options->lvglColourFormat = "RGB565_SWAPPED";
+    }
+    if (given.contains(QStringLiteral("stride-align")) && lvgl8)
+        return QCoreApplication::translate("DisplayFormat", "--stride-align ne s'emploie pas avec LVGL 8");
+    if (given.contains(QStringLiteral("compress"))) {
+        const QString value = given.value(QStringLiteral("compress")).trimmed();
+        if (value == QLatin1String("rle"))
+            options->compression = EncodingOptions::Rle;
+        else if (value == QLatin1String("lz4"))
+            options->compression = EncodingOptions::Lz4;
+        else
+            return QCoreApplication::translate("DisplayFormat", "--compress : « %1 » inconnu (rle ou lz4)")
+                .arg(value);
+        if (lvgl8)
+            return QCoreApplication::translate(
+                "DisplayFormat",
+                "--compress ne s'emploie pas avec LVGL 8, qui ne lit pas d'image compressée");
+    }
+    if (options->progmem)
+        return QCoreApplication::translate("DisplayFormat",
+                                           "--progmem ne s'emploie pas avec --format lvgl : LVGL lit ses "
+                                           "images en mémoire ordinaire");
+    // Only LVGL's black and white and grey formats light pixels by a threshold or reverse them.
+    const QByteArray &colourFormat = options->lvglColourFormat;
+    if (given.contains(QStringLiteral("threshold")) && colourFormat != "I1")
+        return QCoreApplication::translate("DisplayFormat",
+                                           "--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1");
+    if (given.contains(QStringLiteral("invert")) && colourFormat != "I1" && colourFormat != "L8")
+        return QCoreApplication::translate("DisplayFormat",
+                                           "--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8");
+    return QString();
 }

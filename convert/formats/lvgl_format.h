@@ -27,3 +27,9 @@ bool isLvglColourFormat(const QByteArray &name, int version);
 // LVGL 8's header holds widths and heights of 11 bits, LVGL 9's of 16, and its stride too, in
 // the colour format the picture is written in.
 QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &options);
+
+// LVGL's own options, read into `options` once every option is: --lvgl-version, --lvgl-cf and
+// --compress from `given` (each option given, by its long name, with its last value), and how
+// --swap-bytes, --stride-align, --threshold, --invert and --progmem go with them. Tells what is
+// wrong in French, translated in the context "DisplayFormat"; empty when nothing is.
+QString lvglOptionsProblem(const QHash<QString, QString> &given, EncodingOptions *options);

@@ -1,5 +1,6 @@
 #include "palette_file.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -18,9 +19,9 @@ QString parsePalette(const QByteArray &text, QVector<QRgb> *colours)
     for (int number = gimp ? 1 : 0; number < lines.size(); ++number) {
         const QString line = QString::fromUtf8(lines[number].trimmed());
         const auto problem = [&](const char *what) {
-            return QString::fromUtf8("ligne %1 : « %2 » %3")
+            return QCoreApplication::translate("PaletteFile", "ligne %1 : « %2 » %3")
                 .arg(number + 1)
-                .arg(line, QString::fromUtf8(what));
+                .arg(line, QCoreApplication::translate("PaletteFile", what));
         };
         if (line.isEmpty())
             continue;
@@ -29,23 +30,25 @@ QString parsePalette(const QByteArray &text, QVector<QRgb> *colours)
                 continue;
             const QRegularExpressionMatch match = gimpColour.match(line);
             if (!match.hasMatch())
-                return problem("n'est pas une couleur R V B (trois nombres de 0 à 255)");
+                return problem(QT_TRANSLATE_NOOP("PaletteFile",
+                                                 "n'est pas une couleur R V B (trois nombres de 0 à 255)"));
             const int red = match.captured(1).toInt(), green = match.captured(2).toInt(),
                       blue = match.captured(3).toInt();
             if (red > 255 || green > 255 || blue > 255)
-                return problem("a une composante au-delà de 255");
+                return problem(QT_TRANSLATE_NOOP("PaletteFile", "a une composante au-delà de 255"));
             *colours << qRgb(red, green, blue);
         } else {
             if (comment.match(line).hasMatch())
                 continue;
             const QRegularExpressionMatch match = hexColour.match(line);
             if (!match.hasMatch())
-                return problem("n'est ni une couleur #rrvvbb ni un commentaire (# suivi d'une espace)");
+                return problem(QT_TRANSLATE_NOOP(
+                    "PaletteFile", "n'est ni une couleur #rrvvbb ni un commentaire (# suivi d'une espace)"));
             *colours << (0xff000000 | match.captured(1).toUInt(nullptr, 16));
         }
     }
     if (colours->isEmpty())
-        return QString::fromUtf8("aucune couleur");
+        return QCoreApplication::translate("PaletteFile", "aucune couleur");
     return QString();
 }
 
@@ -56,14 +59,16 @@ QString readPaletteFile(const QString &path, QVector<QRgb> *colours)
     constexpr qint64 largest = 1 << 20;
     const QFileInfo info(path);
     if (!info.exists())
-        return QString::fromUtf8("%1 : fichier introuvable").arg(path);
+        return QCoreApplication::translate("PaletteFile", "%1 : fichier introuvable").arg(path);
     if (info.isDir())
-        return QString::fromUtf8("%1 : c'est un dossier").arg(path);
+        return QCoreApplication::translate("PaletteFile", "%1 : c'est un dossier").arg(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QString::fromUtf8("%1 : lecture impossible").arg(path);
+        return QCoreApplication::translate("PaletteFile", "%1 : lecture impossible").arg(path);
     const QByteArray text = file.read(largest + 1);
     if (text.size() > largest)
-        return QString::fromUtf8("%1 : fichier trop grand pour une palette").arg(path);
+        return QCoreApplication::translate("PaletteFile", "%1 : fichier trop grand pour une palette")
+            .arg(path);
     const QString problem = parsePalette(text, colours);
-    return problem.isEmpty() ? problem : QString::fromUtf8("%1, %2").arg(path, problem);
+    return problem.isEmpty() ? problem
+                             : QCoreApplication::translate("PaletteFile", "%1, %2").arg(path, problem);
 }

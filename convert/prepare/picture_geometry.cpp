@@ -2,6 +2,7 @@
 
 #include "display_preparation.h"
 
+#include <QCoreApplication>
 #include <QTransform>
 
 #include <algorithm>
@@ -26,7 +27,8 @@ QSize proportional(QSize size, QSize bounds, bool cover)
 QString geometryProblem(QSize size, const DisplayOptions &options)
 {
     if (options.crop.isValid() && !QRect(QPoint(0, 0), size).contains(options.crop))
-        return QString::fromUtf8("--crop %1,%2,%3x%4 sort de l'image, de %5 x %6 pixels")
+        return QCoreApplication::translate("PictureGeometry",
+                                           "--crop %1,%2,%3x%4 sort de l'image, de %5 x %6 pixels")
             .arg(options.crop.x())
             .arg(options.crop.y())
             .arg(options.crop.width())

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <memory>
 #include <vector>
 
 #include <fcntl.h>
@@ -160,108 +161,244 @@ bool finishPendingReplacements(const QString &, int *systemError)
 
 #endif // Q_OS_UNIX
 
-WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, const OutputRequest &request,
-                              int *systemError)
+namespace {
+
+// Every file of one conversion, written under temporary names, put on the disk and given a name
+// there, then put in the targets' places together.
+class OutputFiles
 {
-    int ignored = 0;
-    int &error = systemError ? *systemError : ignored;
-    error = 0;
-    const qint64 bmpSize = image.bmp16FileSize();
-    if (bmpSize < 0)
-        return WriteOutcome::BmpFailed;
-    const auto interrupted = [&] { return request.interrupted && request.interrupted->load() != 0; };
-    const QString &prefix = request.temporaryPrefix;
-    const bool links = request.replaceLinks;
+public:
+    OutputFiles(const QImage16 &image, const OutputPaths &paths, const OutputRequest &request)
+        : m_image(image)
+        , m_paths(paths)
+        , m_request(request)
+        , m_bmpSize(writesBmp() ? image.bmp16FileSize() : 0)
+        , m_bytesOptions(bytesOptionsOf(paths, request.header))
+        , m_bmp(paths.bmp, request.temporaryPrefix, request.replaceLinks)
+        , m_bytesHeader(request.header.split ? paths.source : paths.header, m_bmpSize, m_bytesOptions,
+                        request.temporaryPrefix, request.replaceLinks)
+        , m_pixelsHeader(paths.header, request.temporaryPrefix, request.replaceLinks)
+        , m_declarations(paths.header, request.temporaryPrefix, request.replaceLinks)
+        , m_pixelsSource(paths.source, request.temporaryPrefix, request.replaceLinks)
+        , m_preview(paths.preview, request.temporaryPrefix, request.replaceLinks)
+    {
+        for (const RawFile &raw : request.rawFiles)
+            m_raw.push_back(
+                std::make_unique<AtomicFileWriter>(raw.path, request.temporaryPrefix, request.replaceLinks));
+    }
 
-    AtomicFileWriter bmp(paths.bmp, prefix, links);
-    if (!bmp.open()) {
-        error = bmp.systemError();
-        return WriteOutcome::BmpFailed;
-    }
-    // The header of the BMP file's bytes is written from the same blocks; one of pixel arrays
-    // on its own. A split pair's definitions go to the C file, the header then declaring them.
-    const bool split = request.header.split;
-    HeaderOptions bytesOptions = request.header;
-    bytesOptions.ownHeader = QFileInfo(paths.header).fileName().toUtf8();
-    HeaderFileWriter bytesHeader(split ? paths.source : paths.header, bmpSize, bytesOptions, prefix, links);
-    AtomicFileWriter pixelsHeader(paths.header, prefix, links);
-    AtomicFileWriter declarations(paths.header, prefix, links);
-    AtomicFileWriter pixelsSource(paths.source, prefix, links);
-    AtomicFileWriter &header = request.pixels ? pixelsHeader : split ? declarations : bytesHeader.file();
-    AtomicFileWriter *source = !split ? nullptr : request.pixels ? &pixelsSource : &bytesHeader.file();
-    bool headerWritten = false;
-    if (request.pixels)
-        headerWritten = pixelsHeader.open() && (!split || pixelsSource.open());
-    else
-        headerWritten = bytesHeader.open()
-            && (!split
-                || (declarations.open()
-                    && declarations.write(bytesDeclarationHeader(bmpSize, bytesOptions))));
-    const bool bmpWritten = image.writeBmp16([&](const char *data, qint64 size) {
-        if (interrupted() || !bmp.write(data, size))
-            return false;
-        if (!request.pixels)
-            headerWritten = headerWritten && bytesHeader.append(data, size);
-        return true;
-    });
-    if (!bmpWritten) {
-        error = bmp.systemError();
-        return interrupted() ? WriteOutcome::Interrupted : WriteOutcome::BmpFailed;
-    }
-    if (request.pixels)
-        headerWritten = headerWritten
-            && (split ? writeCSplit(pixelsHeader, pixelsSource, *request.pixels, bytesOptions.ownHeader)
-                      : writeCHeader(pixelsHeader, *request.pixels));
-    else
-        headerWritten = headerWritten && bytesHeader.finish();
-
-    AtomicFileWriter preview(paths.preview, prefix, links);
-    const bool previewWritten
-        = !request.preview || (preview.open() && preview.write(pngOf(*request.preview)));
-    if (interrupted())
-        return WriteOutcome::Interrupted;
-
-    // Every file on the disk and under a name first, so that the renames that follow are quick.
-    if (!bmp.syncToDisk() || !bmp.stage()) {
-        error = bmp.systemError();
-        return WriteOutcome::BmpFailed;
-    }
-    if (!headerWritten || !header.syncToDisk() || !header.stage()
-        || (source && (!source->syncToDisk() || !source->stage()))) {
-        // Whichever of the pair failed; the header when neither tells.
-        error = header.systemError() ? header.systemError() : source ? source->systemError() : 0;
-        return source && !header.systemError() && source->systemError() ? WriteOutcome::SourceFailed
-                                                                        : WriteOutcome::HeaderFailed;
-    }
-    if (!previewWritten || (request.preview && (!preview.syncToDisk() || !preview.stage()))) {
-        error = preview.systemError();
-        return WriteOutcome::PreviewFailed;
-    }
-    std::vector<std::pair<AtomicFileWriter *, WriteOutcome>> files
-        = {{&bmp, WriteOutcome::BmpFailed}, {&header, WriteOutcome::HeaderFailed}};
-    if (source)
-        files.push_back({source, WriteOutcome::SourceFailed});
-    if (request.preview)
-        files.push_back({&preview, WriteOutcome::PreviewFailed});
-    std::vector<AtomicFileWriter *> writers;
-    for (const auto &file : files)
-        writers.push_back(file.first);
-    if (!request.journal.isEmpty() && !writeJournal(request.journal, writers, &error))
-        return WriteOutcome::BmpFailed;
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (!files[i].first->replaceTarget()) {
-            error = files[i].first->systemError();
-            // Once a file is replaced, the others are left to the journal, which completes them.
-            if (i > 0 && !request.journal.isEmpty()) {
-                for (size_t later = i; later < files.size(); ++later)
-                    files[later].first->leaveStaged();
-            } else if (!request.journal.isEmpty()) {
-                QFile::remove(request.journal);
-            }
-            return files[i].second;
+    // The BMP file, and the header of its bytes from the very same blocks, never read back from
+    // the disk. A split pair's definitions go to the C file, the header then declaring them.
+    WriteOutcome writeBmp(int *error)
+    {
+        if (!writesBmp())
+            return WriteOutcome::Written;
+        if (m_bmpSize < 0)
+            return WriteOutcome::BmpFailed;
+        if (!m_bmp.open()) {
+            *error = m_bmp.systemError();
+            return WriteOutcome::BmpFailed;
         }
+        const bool bytes = !m_request.pixels;
+        if (bytes)
+            m_headerWritten = m_bytesHeader.open()
+                && (!split()
+                    || (m_declarations.open()
+                        && m_declarations.write(bytesDeclarationHeader(m_bmpSize, m_bytesOptions))));
+        const bool written = m_image.writeBmp16([&](const char *data, qint64 size) {
+            if (interrupted() || !m_bmp.write(data, size))
+                return false;
+            if (bytes)
+                m_headerWritten = m_headerWritten && m_bytesHeader.append(data, size);
+            return true;
+        });
+        if (!written) {
+            *error = m_bmp.systemError();
+            return interrupted() ? WriteOutcome::Interrupted : WriteOutcome::BmpFailed;
+        }
+        if (bytes)
+            m_headerWritten = m_headerWritten && m_bytesHeader.finish();
+        return WriteOutcome::Written;
     }
-    if (!request.journal.isEmpty())
-        QFile::remove(request.journal);
-    return WriteOutcome::Written;
+
+    // The header of the pixel arrays, with its C file when split; its failure is told once the
+    // files before it are staged.
+    void writePixelsHeader()
+    {
+        if (!m_request.pixels)
+            return;
+        m_headerWritten = m_pixelsHeader.open() && (!split() || m_pixelsSource.open())
+            && (split()
+                    ? writeCSplit(m_pixelsHeader, m_pixelsSource, *m_request.pixels, m_bytesOptions.ownHeader)
+                    : writeCHeader(m_pixelsHeader, *m_request.pixels));
+    }
+
+    void writePreviewAndRawFiles()
+    {
+        m_previewWritten
+            = !m_request.preview || (m_preview.open() && m_preview.write(pngOf(*m_request.preview)));
+        for (size_t i = 0; i < m_raw.size(); ++i)
+            m_rawWritten.push_back(m_raw[i]->open() && m_raw[i]->write(m_request.rawFiles[int(i)].bytes));
+    }
+
+    bool interrupted() const { return m_request.interrupted && m_request.interrupted->load() != 0; }
+
+    // Every file on the disk and under a name, so that the renames that follow are quick.
+    WriteOutcome stage(int *error, QString *failedPath)
+    {
+        if (writesBmp() && (!m_bmp.syncToDisk() || !m_bmp.stage())) {
+            *error = m_bmp.systemError();
+            *failedPath = m_paths.bmp;
+            return WriteOutcome::BmpFailed;
+        }
+        AtomicFileWriter &header = this->header();
+        AtomicFileWriter *source = this->source();
+        if (!m_headerWritten || !header.syncToDisk() || !header.stage()
+            || (source && (!source->syncToDisk() || !source->stage()))) {
+            // Whichever of the pair failed; the header when neither tells.
+            *error = header.systemError() ? header.systemError() : source ? source->systemError() : 0;
+            const bool sourceFailed = source && !header.systemError() && source->systemError();
+            *failedPath = sourceFailed ? m_paths.source : m_paths.header;
+            return sourceFailed ? WriteOutcome::SourceFailed : WriteOutcome::HeaderFailed;
+        }
+        if (!m_previewWritten || (m_request.preview && (!m_preview.syncToDisk() || !m_preview.stage()))) {
+            *error = m_preview.systemError();
+            *failedPath = m_paths.preview;
+            return WriteOutcome::PreviewFailed;
+        }
+        for (size_t i = 0; i < m_raw.size(); ++i) {
+            if (!m_rawWritten[i] || !m_raw[i]->syncToDisk() || !m_raw[i]->stage()) {
+                *error = m_raw[i]->systemError();
+                *failedPath = m_request.rawFiles[int(i)].path;
+                return WriteOutcome::RawFileFailed;
+            }
+        }
+        return WriteOutcome::Written;
+    }
+
+    // The staged files in their targets' places, one right after the other, listed first in the
+    // journal when there is one.
+    WriteOutcome replaceTargets(int *error, QString *failedPath)
+    {
+        struct Staged
+        {
+            AtomicFileWriter *file;
+            WriteOutcome failure;
+        };
+        std::vector<Staged> files;
+        if (writesBmp())
+            files.push_back({&m_bmp, WriteOutcome::BmpFailed});
+        files.push_back({&header(), WriteOutcome::HeaderFailed});
+        if (source())
+            files.push_back({source(), WriteOutcome::SourceFailed});
+        if (m_request.preview)
+            files.push_back({&m_preview, WriteOutcome::PreviewFailed});
+        for (const auto &raw : m_raw)
+            files.push_back({raw.get(), WriteOutcome::RawFileFailed});
+        std::vector<AtomicFileWriter *> writers;
+        for (const Staged &file : files)
+            writers.push_back(file.file);
+        const QString &journal = m_request.journal;
+        if (!journal.isEmpty() && !writeJournal(journal, writers, error)) {
+            *failedPath = files[0].file->targetPath();
+            return files[0].failure;
+        }
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (!files[i].file->replaceTarget()) {
+                *error = files[i].file->systemError();
+                *failedPath = files[i].file->targetPath();
+                // Once a file is replaced, the others are left to the journal, which completes them.
+                if (i > 0 && !journal.isEmpty()) {
+                    for (size_t later = i; later < files.size(); ++later)
+                        files[later].file->leaveStaged();
+                } else if (!journal.isEmpty()) {
+                    QFile::remove(journal);
+                }
+                return files[i].failure;
+            }
+        }
+        if (!journal.isEmpty())
+            QFile::remove(journal);
+        return WriteOutcome::Written;
+    }
+
+private:
+    static HeaderOptions bytesOptionsOf(const OutputPaths &paths, HeaderOptions options)
+    {
+        options.ownHeader = QFileInfo(paths.header).fileName().toUtf8();
+        return options;
+    }
+    // The header of the BMP file's bytes is always written with the BMP file.
+    bool writesBmp() const { return m_request.bmp || !m_request.pixels; }
+    bool split() const { return m_request.header.split; }
+    AtomicFileWriter &header()
+    {
+        return m_request.pixels ? m_pixelsHeader : split() ? m_declarations : m_bytesHeader.file();
+    }
+    AtomicFileWriter *source()
+    {
+        return !split() ? nullptr : m_request.pixels ? &m_pixelsSource : &m_bytesHeader.file();
+    }
+
+    const QImage16 &m_image;
+    const OutputPaths &m_paths;
+    const OutputRequest &m_request;
+    const qint64 m_bmpSize;
+    const HeaderOptions m_bytesOptions;
+    AtomicFileWriter m_bmp;
+    HeaderFileWriter m_bytesHeader;
+    AtomicFileWriter m_pixelsHeader;
+    AtomicFileWriter m_declarations;
+    AtomicFileWriter m_pixelsSource;
+    AtomicFileWriter m_preview;
+    std::vector<std::unique_ptr<AtomicFileWriter>> m_raw;
+    bool m_headerWritten = false;
+    bool m_previewWritten = false;
+    std::vector<bool> m_rawWritten;
+};
+
+} // namespace
+
+WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, const OutputRequest &request,
+                              int *systemError, QString *failedPath)
+{
+    int ignoredError = 0;
+    int &error = systemError ? *systemError : ignoredError;
+    error = 0;
+    QString ignoredPath;
+    QString &failed = failedPath ? *failedPath : ignoredPath;
+    failed.clear();
+
+    OutputFiles files(image, paths, request);
+    WriteOutcome outcome = files.writeBmp(&error);
+    if (outcome != WriteOutcome::Written) {
+        failed = paths.bmp;
+        return outcome;
+    }
+    files.writePixelsHeader();
+    files.writePreviewAndRawFiles();
+    if (files.interrupted())
+        return WriteOutcome::Interrupted;
+    outcome = files.stage(&error, &failed);
+    if (outcome != WriteOutcome::Written)
+        return outcome;
+    return files.replaceTargets(&error, &failed);
+}
+
+QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,
+                               const QByteArray &imageFileHeader)
+{
+    const QString stem = headerPath.left(headerPath.size() - QFileInfo(headerPath).suffix().size() - 1);
+    QVector<RawFile> files;
+    for (const CArray &array : pixels.arrays) {
+        if (array.internal && imageFileHeader.isEmpty())
+            continue;
+        // The array's name beyond the picture's: NAME_mask gives STEM_mask.bin.
+        const QByteArray suffix = array.internal ? QByteArray()
+            : array.name.startsWith(pixels.name) ? array.name.mid(pixels.name.size())
+                                                 : '_' + array.name;
+        files.push_back({stem + QString::fromLatin1(suffix) + QStringLiteral(".bin"),
+                         array.internal ? imageFileHeader + array.data : array.data});
+    }
+    return files;
 }

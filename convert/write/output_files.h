@@ -6,22 +6,34 @@
 
 #include <QImage>
 #include <QString>
+#include <QVector>
 
 #include <atomic>
 
 class QImage16;
 
 // The last step of a conversion, shared by the window and any other front end: the BMP file, its
-// header or the pixel arrays, and the preview, replaced together.
+// header or the pixel arrays, the preview and raw files, replaced together.
+
+// A file written as it is, such as an array's bytes for a firmware's file system.
+struct RawFile
+{
+    QString path;
+    QByteArray bytes;
+};
 
 // What a conversion writes besides the BMP file.
 struct OutputRequest
 {
+    // Whether the BMP file is written beside a header of pixel arrays; a header of the BMP file's
+    // bytes always comes with the BMP file.
+    bool bmp = true;
     // The header that holds the BMP file's bytes; with `split`, the C file of a split pair is
     // written too, for the BMP file's bytes or the pixel arrays.
     HeaderOptions header;
     const CHeader *pixels = nullptr; // when given, the header holds these arrays instead
     const QImage *preview = nullptr; // when given, also written as a PNG file
+    QVector<RawFile> rawFiles; // also written, after the preview
     // Polled while writing: once it is not 0, nothing is committed and the files are abandoned.
     const std::atomic<int> *interrupted = nullptr;
     // The temporary files' names, before six random characters; by default each target's path.
@@ -34,15 +46,32 @@ struct OutputRequest
     bool replaceLinks = false;
 };
 
-// Writes the BMP file, the header and the preview when asked, and replaces the earlier ones only
-// once every one of them is written completely and on the disk: then they are committed one
-// right after the other, so that a failure or an interruption leaves the earlier files or the
-// new ones, never a mix and never a temporary file. A header of the BMP file's bytes is made
-// from the very bytes written to the BMP file, never read back from the disk. On failure,
-// `systemError` receives the system's error number (errno), or 0 when there is none.
-enum class WriteOutcome { Written, BmpFailed, HeaderFailed, SourceFailed, PreviewFailed, Interrupted };
+// Writes the BMP file, the header, the preview and the raw files when asked, and replaces the earlier ones
+// only once every one of them is written completely and on the disk: then they are committed one right after
+// the other, so that a failure or an interruption leaves the earlier files or the new ones, never a mix and
+// never a temporary file. A header of the BMP file's bytes is made from the very bytes written to the BMP
+// file, never read back from the disk. On failure, `systemError` receives the system's error number (errno),
+// or 0 when there is none, and `failedPath` the path of the file that failed.
+enum class WriteOutcome {
+    Written,
+    BmpFailed,
+    HeaderFailed,
+    SourceFailed,
+    PreviewFailed,
+    RawFileFailed,
+    Interrupted
+};
 WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
-                              const OutputRequest &request = OutputRequest(), int *systemError = nullptr);
+                              const OutputRequest &request = OutputRequest(), int *systemError = nullptr,
+                              QString *failedPath = nullptr);
+
+// The arrays of `pixels` as raw files beside the header at `headerPath`, each holding the bytes
+// of its C array as a little-endian firmware holds them, named after it: for photo.h, the array
+// NAME in photo.bin, NAME_mask in photo_mask.bin. Arrays read only through another (internal)
+// are left out, unless `imageFileHeader` is given: the library then loads the picture from a file
+// of its own, photo.bin, that header followed by the internal array's bytes.
+QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,
+                               const QByteArray &imageFileHeader);
 
 // Completes the replacements that a journal left by writeOutputFiles() lists: each file still
 // waiting under its temporary name is put in its target's place, so that the outputs are the

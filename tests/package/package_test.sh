@@ -47,15 +47,18 @@ for file in /usr/bin/quillon /usr/bin/quillon-convert /usr/share/cmake/Quillon/Q
     [ -e "$file" ] || fail "$file was not installed"
 done
 # Minimal images may tell dpkg to leave manual pages out: then they must at least be packaged.
+# quillon-convert's page is English under man1 and French under fr/man1.
 if grep -qs "path-exclude=/usr/share/man" /etc/dpkg/dpkg.cfg.d/*; then
-    for page in quillon.1.gz quillon-convert.1.gz; do
-        dpkg-deb -c "$deb" | grep -q "usr/share/man/man1/$page" || fail "$page is not packaged"
+    for page in man1/quillon.1.gz man1/quillon-convert.1.gz fr/man1/quillon-convert.1.gz; do
+        dpkg-deb -c "$deb" | grep -q "usr/share/man/$page" || fail "$page is not packaged"
     done
 else
-    for page in quillon quillon-convert; do
-        LC_ALL=C.UTF-8 man -E UTF-8 "$page" 2>/dev/null | grep -Eq "^ +$page +- +convertit" ||
-            fail "man $page does not show its manual page"
-    done
+    LC_ALL=C.UTF-8 man -E UTF-8 quillon 2>/dev/null | grep -Eq "^ +quillon +- +convertit" ||
+        fail "man quillon does not show its manual page"
+    LC_ALL=C.UTF-8 man -E UTF-8 quillon-convert 2>/dev/null | grep -Eq "^ +quillon-convert +- +converts" ||
+        fail "man quillon-convert does not show its English manual page"
+    LC_ALL=C.UTF-8 man -E UTF-8 -L fr quillon-convert 2>/dev/null | grep -Eq "^ +quillon-convert +- +convertit" ||
+        fail "man -L fr quillon-convert does not show its French manual page"
 fi
 
 # The installed command line writes what the build's writes.

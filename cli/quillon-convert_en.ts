@@ -1,0 +1,830 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="fr_FR">
+<context>
+    <name>AnimationDecoding</name>
+    <message>
+        <source>--frames %1 : cette image n&apos;en a qu&apos;une</source>
+        <translation>--frames %1: this picture has only one</translation>
+    </message>
+    <message>
+        <source>--frames %1 : cette image n&apos;en a que %2</source>
+        <translation>--frames %1: this picture has only %2</translation>
+    </message>
+    <message>
+        <source>animation de %1 images, refusée : %2 au plus (choisissez-en avec --frames A-B)</source>
+        <translation>animation of %1 frames, refused: %2 at most (choose some with --frames A-B)</translation>
+    </message>
+    <message>
+        <source>--frames : cette animation %1 %2 est décodée à part, qui n&apos;en rend que la première ; sans --frames, elle seule est convertie</source>
+        <translation>--frames: this %1 animation %2 is decoded apart, which gives back its first frame only; without --frames, that one alone is converted</translation>
+    </message>
+    <message>
+        <source>de %1 images</source>
+        <translation>of %1 frames</translation>
+    </message>
+    <message>
+        <source>de plusieurs images</source>
+        <translation>of several frames</translation>
+    </message>
+</context>
+<context>
+    <name>DisplayFormat</name>
+    <message>
+        <source>les pixels en valeurs 16 bits 5-6-5, de la ligne du haut à celle du bas</source>
+        <translation>the pixels as 16-bit 5-6-5 values, from the top row to the bottom one</translation>
+    </message>
+    <message>
+        <source>1 bit par pixel, ligne par ligne, bit fort à gauche</source>
+        <translation>1 bit per pixel, row by row, most significant bit leftmost</translation>
+    </message>
+    <message>
+        <source>1 bit par pixel, ligne par ligne, bit faible à gauche</source>
+        <translation>1 bit per pixel, row by row, least significant bit leftmost</translation>
+    </message>
+    <message>
+        <source>pages de 8 lignes des SSD1306 et SH1106</source>
+        <translation>pages of 8 rows, as SSD1306 and SH1106 take them</translation>
+    </message>
+    <message>
+        <source>256 gris, un octet par pixel</source>
+        <translation>256 greys, one byte per pixel</translation>
+    </message>
+    <message>
+        <source>16 gris, deux pixels par octet</source>
+        <translation>16 greys, two pixels per byte</translation>
+    </message>
+    <message>
+        <source>palette 5-6-5 de 16 couleurs, deux pixels par octet</source>
+        <translation>a 5-6-5 palette of 16 colours, two pixels per byte</translation>
+    </message>
+    <message>
+        <source>palette 5-6-5 de 256 couleurs, un octet par pixel</source>
+        <translation>a 5-6-5 palette of 256 colours, one byte per pixel</translation>
+    </message>
+    <message>
+        <source>une image lv_image_dsc_t de LVGL (lv_img_dsc_t de LVGL 8)</source>
+        <translation>an LVGL lv_image_dsc_t picture (LVGL 8&apos;s lv_img_dsc_t)</translation>
+    </message>
+    <message>
+        <source>4 gris de l&apos;encre électronique, quatre pixels par octet</source>
+        <translation>4 greys of electronic ink, four pixels per byte</translation>
+    </message>
+    <message>
+        <source>encre noire et rouge : plans NOM_black et NOM_red, 0 où va l&apos;encre</source>
+        <translation>black and red ink: planes NAME_black and NAME_red, 0 where the ink goes</translation>
+    </message>
+    <message>
+        <source>encre noire et jaune : plans NOM_black et NOM_yellow, 0 où va l&apos;encre</source>
+        <translation>black and yellow ink: planes NAME_black and NAME_yellow, 0 where the ink goes</translation>
+    </message>
+    <message>
+        <source>les 7 couleurs des écrans ACeP, deux pixels par octet</source>
+        <translation>the 7 colours of ACeP panels, two pixels per byte</translation>
+    </message>
+    <message>
+        <source>image trop grande pour LVGL %1 : %2 x %3 pixels, %4 au plus de côté%5</source>
+        <translation>picture too large for LVGL %1: %2 x %3 pixels, at most %4 a side%5</translation>
+    </message>
+    <message>
+        <source> et 65 535 octets par ligne</source>
+        <translation> and 65,535 bytes a row</translation>
+    </message>
+    <message>
+        <source>--lvgl-version : « %1 » inconnue (8 ou 9)</source>
+        <translation>--lvgl-version: unknown &apos;%1&apos; (8 or 9)</translation>
+    </message>
+    <message>
+        <source>--lvgl-cf : « %1 » inconnu pour LVGL %2 (%3)</source>
+        <translation>--lvgl-cf: &apos;%1&apos; unknown to LVGL %2 (%3)</translation>
+    </message>
+    <message>
+        <source>--swap-bytes ne s&apos;emploie pas avec LVGL 8 : ses tableaux ont les deux ordres, que choisit LV_COLOR_16_SWAP</source>
+        <translation>--swap-bytes does not go with LVGL 8: its arrays hold both byte orders, chosen by LV_COLOR_16_SWAP</translation>
+    </message>
+    <message>
+        <source>--swap-bytes ne s&apos;emploie avec LVGL qu&apos;en RGB565</source>
+        <translation>--swap-bytes goes with LVGL in RGB565 only</translation>
+    </message>
+    <message>
+        <source>--stride-align ne s&apos;emploie pas avec LVGL 8</source>
+        <translation>--stride-align does not go with LVGL 8</translation>
+    </message>
+    <message>
+        <source>--compress : « %1 » inconnu (rle ou lz4)</source>
+        <translation>--compress: unknown &apos;%1&apos; (rle or lz4)</translation>
+    </message>
+    <message>
+        <source>--compress ne s&apos;emploie pas avec LVGL 8, qui ne lit pas d&apos;image compressée</source>
+        <translation>--compress does not go with LVGL 8, which reads no compressed picture</translation>
+    </message>
+    <message>
+        <source>--progmem ne s&apos;emploie pas avec --format lvgl : LVGL lit ses images en mémoire ordinaire</source>
+        <translation>--progmem does not go with --format lvgl: LVGL reads its pictures from ordinary memory</translation>
+    </message>
+    <message>
+        <source>--threshold ne s&apos;emploie avec LVGL qu&apos;avec --lvgl-cf I1</source>
+        <translation>--threshold goes with LVGL only with --lvgl-cf I1</translation>
+    </message>
+    <message>
+        <source>--invert ne s&apos;emploie avec LVGL qu&apos;avec --lvgl-cf I1 ou L8</source>
+        <translation>--invert goes with LVGL only with --lvgl-cf I1 or L8</translation>
+    </message>
+</context>
+<context>
+    <name>Options</name>
+    <message>
+        <source>quillon-convert: %1 : %2, qu&apos;elle écrirait, est l&apos;image %3 de la même commande ; rien n&apos;a été écrit
+</source>
+        <translation>quillon-convert: %1: %2, which it would write, is the picture %3 of the same command; nothing was written
+</translation>
+    </message>
+    <message>
+        <source>quillon-convert: %1
+Essayez « quillon-convert --help » pour plus d&apos;informations.
+</source>
+        <translation>quillon-convert: %1
+Try &apos;quillon-convert --help&apos; for more information.
+</translation>
+    </message>
+    <message>
+        <source>quillon-convert: interrompu
+</source>
+        <translation>quillon-convert: interrupted
+</translation>
+    </message>
+    <message>
+        <source>option inconnue « %1%2 »</source>
+        <translation>unknown option &apos;%1%2&apos;</translation>
+    </message>
+    <message>
+        <source>l&apos;option « %1 » n&apos;attend pas de valeur</source>
+        <translation>option &apos;%1&apos; takes no value</translation>
+    </message>
+    <message>
+        <source>un dossier</source>
+        <translation>a folder</translation>
+    </message>
+    <message>
+        <source>un nom</source>
+        <translation>a name</translation>
+    </message>
+    <message>
+        <source>une valeur</source>
+        <translation>a value</translation>
+    </message>
+    <message>
+        <source>l&apos;option « %1 » attend %2</source>
+        <translation>option &apos;%1&apos; needs %2</translation>
+    </message>
+    <message>
+        <source>--crop : « %1 » n&apos;est pas un rectangle X,Y,LARGEURxHAUTEUR (par exemple 10,20,128x64)</source>
+        <translation>--crop: &apos;%1&apos; is not a rectangle X,Y,WIDTHxHEIGHT (for example 10,20,128x64)</translation>
+    </message>
+    <message>
+        <source>--rotate : « %1 » n&apos;est pas un quart de tour (90, 180 ou 270)</source>
+        <translation>--rotate: &apos;%1&apos; is not a quarter turn (90, 180 or 270)</translation>
+    </message>
+    <message>
+        <source>--flip : « %1 » inconnu (h ou v)</source>
+        <translation>--flip: unknown &apos;%1&apos; (h or v)</translation>
+    </message>
+    <message>
+        <source>--%1 ne s&apos;emploie qu&apos;avec --fit</source>
+        <translation>--%1 goes only with --fit</translation>
+    </message>
+    <message>
+        <source>--fit-mode : « %1 » inconnu (contain, cover ou stretch)</source>
+        <translation>--fit-mode: unknown &apos;%1&apos; (contain, cover or stretch)</translation>
+    </message>
+    <message>
+        <source>--canvas : « %1 » n&apos;est pas une taille LARGEURxHAUTEUR (par exemple 320x240)</source>
+        <translation>--canvas: &apos;%1&apos; is not a size WIDTHxHEIGHT (for example 320x240)</translation>
+    </message>
+    <message>
+        <source>--gravity ne s&apos;emploie qu&apos;avec --fit-mode cover ou --canvas</source>
+        <translation>--gravity goes only with --fit-mode cover or --canvas</translation>
+    </message>
+    <message>
+        <source>--gravity : « %1 » inconnue (center, north, south, east, west, north-east, north-west, south-east ou south-west)</source>
+        <translation>--gravity: unknown &apos;%1&apos; (center, north, south, east, west, north-east, north-west, south-east or south-west)</translation>
+    </message>
+    <message>
+        <source>couleur inconnue « %1 » (#rrvvbb ou un nom de couleur)</source>
+        <translation>unknown colour &apos;%1&apos; (#rrggbb or a colour name)</translation>
+    </message>
+    <message>
+        <source>la couleur « %1 » doit être opaque</source>
+        <translation>the colour &apos;%1&apos; must be opaque</translation>
+    </message>
+    <message>
+        <source>le nom du tableau est vide</source>
+        <translation>the array&apos;s name is empty</translation>
+    </message>
+    <message>
+        <source>le nom « %1 » commence par un chiffre</source>
+        <translation>the name &apos;%1&apos; begins with a digit</translation>
+    </message>
+    <message>
+        <source>le nom « %1 » n&apos;est pas un identifiant C (lettres ASCII, chiffres et _ seulement)</source>
+        <translation>the name &apos;%1&apos; is not a C identifier (ASCII letters, digits and _ only)</translation>
+    </message>
+    <message>
+        <source>le nom « %1 » est un mot réservé du C ou du C++</source>
+        <translation>the name &apos;%1&apos; is a keyword of C or C++</translation>
+    </message>
+    <message>
+        <source>le nom « %1 » est celui d&apos;une fonction de la bibliothèque C que le compilateur connaît</source>
+        <translation>the name &apos;%1&apos; is that of a C library function the compiler knows</translation>
+    </message>
+    <message>
+        <source>le nom « %1 » commence par QUILLON_, comme les macros des en-têtes</source>
+        <translation>the name &apos;%1&apos; begins with QUILLON_, as the headers&apos; macros do</translation>
+    </message>
+    <message>
+        <source>le nom « main » est celui de la fonction principale du programme</source>
+        <translation>the name &apos;main&apos; is that of the program&apos;s main function</translation>
+    </message>
+    <message>
+        <source>le nom « %1 » est réservé au compilateur (il commence par __ ou par _ et une majuscule)</source>
+        <translation>the name &apos;%1&apos; is reserved to the compiler (it begins with __ or with _ and a capital)</translation>
+    </message>
+    <message>
+        <source>le nom « %1 » est de ceux que définit %2, que l&apos;en-tête inclut</source>
+        <translation>the name &apos;%1&apos; is one of those defined by %2, which the header includes</translation>
+    </message>
+    <message>
+        <source>DOSSIER</source>
+        <translation>DIR</translation>
+    </message>
+    <message>
+        <source>remplace les fichiers qui existent déjà (un lien symbolique est remplacé lui-même, jamais sa cible)</source>
+        <translation>replaces the files that already exist (a symbolic link is replaced itself, never its target)</translation>
+    </message>
+    <message>
+        <source>NOM</source>
+        <translation>NAME</translation>
+    </message>
+    <message>
+        <source>nomme NOM le tableau de la seule image indiquée (un identifiant C) ; deux images dont les en-têtes définiraient un même nom sont refusées</source>
+        <translation>names NAME the array of the one picture given (a C identifier); two pictures whose headers would define the same name are refused</translation>
+    </message>
+    <message>
+        <source>place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs) ; 32 767 octets au plus, environ 128 x 127 pixels. %1, lus avec pgm_read_byte, y vont sans cette option</source>
+        <translation>puts the arrays in program memory on AVR (PROGMEM, nothing elsewhere); 32,767 bytes at most, about 128 x 127 pixels. %1, read with pgm_read_byte, go there without this option</translation>
+    </message>
+    <message>
+        <source>écrit les tableaux dans NOM.c, à compiler avec le programme, et les déclare extern dans NOM.h</source>
+        <translation>writes the arrays in NAME.c, to compile with the program, and declares them extern in NAME.h</translation>
+    </message>
+    <message>
+        <source>FORMAT</source>
+        <translation>FORMAT</translation>
+    </message>
+    <message>
+        <source>ce que contient le tableau, l&apos;un des formats ci-dessous (bmp par défaut)</source>
+        <translation>what the array holds, one of the formats below (bmp by default)</translation>
+    </message>
+    <message>
+        <source>échange les deux octets de chaque valeur 5-6-5, pour les écrans qui reçoivent l&apos;octet fort d&apos;abord (la palette d&apos;index4 reste telle que TFT_eSPI l&apos;envoie)</source>
+        <translation>swaps the two bytes of each 5-6-5 value, for displays that take the high byte first (index4&apos;s palette stays as TFT_eSPI sends it)</translation>
+    </message>
+    <message>
+        <source>allume les pixels dont la luminance (Rec. 601) vaut au moins N, de 0 à 255 (par défaut 128) ; en I1 seulement avec lvgl</source>
+        <translation>lights the pixels whose luminance (Rec. 601) is at least N, from 0 to 255 (128 by default); in I1 only with lvgl</translation>
+    </message>
+    <message>
+        <source>échange pixels allumés et éteints, inverse les niveaux de gris ; en L8 et I1 seulement avec lvgl</source>
+        <translation>swaps lit and unlit pixels, reverses the grey levels; in L8 and I1 only with lvgl</translation>
+    </message>
+    <message>
+        <source>ajoute NOM_mask, 1 bit par pixel, 1 où l&apos;image est opaque (alpha de 128 ou plus)</source>
+        <translation>adds NAME_mask, 1 bit per pixel, 1 where the picture is opaque (alpha of 128 or more)</translation>
+    </message>
+    <message>
+        <source>COULEUR</source>
+        <translation>COLOUR</translation>
+    </message>
+    <message>
+        <source>écrit COULEUR pour les pixels transparents (alpha sous 128) et la donne dans NOM_transparent, dans l&apos;ordre que TFT_eSPI compare</source>
+        <translation>writes COLOUR for the transparent pixels (alpha below 128) and gives it in NAME_transparent, in the byte order TFT_eSPI compares</translation>
+    </message>
+    <message>
+        <source>le format de couleur de l&apos;image LVGL : RGB565 (par défaut, RGB565A8 si l&apos;image n&apos;est pas opaque), RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888, L8, A8, I1, I2, I4 ou I8</source>
+        <translation>the LVGL picture&apos;s colour format: RGB565 (by default, RGB565A8 when the picture is not opaque), RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888, L8, A8, I1, I2, I4 or I8</translation>
+    </message>
+    <message>
+        <source>lv_image_dsc_t de LVGL 9 (par défaut) ou lv_img_dsc_t de LVGL 8</source>
+        <translation>LVGL 9&apos;s lv_image_dsc_t (by default) or LVGL 8&apos;s lv_img_dsc_t</translation>
+    </message>
+    <message>
+        <source>chaque ligne sur un multiple de N octets, complétée de zéros</source>
+        <translation>each row on a multiple of N bytes, padded with zeros</translation>
+    </message>
+    <message>
+        <source>compresse l&apos;image comme LVGL 9 la lit</source>
+        <translation>compresses the picture as LVGL 9 reads it</translation>
+    </message>
+    <message>
+        <source>FICHIER</source>
+        <translation>FILE</translation>
+    </message>
+    <message>
+        <source>la palette de FICHIER au lieu d&apos;une palette choisie pour l&apos;image ; une palette GIMP (.gpl) ou une couleur #rrvvbb par ligne, les lignes vides et les commentaires (# et une espace) permis</source>
+        <translation>the palette of FILE instead of one chosen for the picture; a GIMP palette (.gpl) or one #rrggbb colour a line, empty lines and comments (# and a space) allowed</translation>
+    </message>
+    <message>
+        <source>X,Y,LxH</source>
+        <translation>X,Y,WxH</translation>
+    </message>
+    <message>
+        <source>ne garde que ce rectangle de l&apos;image</source>
+        <translation>keeps only this rectangle of the picture</translation>
+    </message>
+    <message>
+        <source>tourne l&apos;image d&apos;autant de degrés, dans le sens horaire</source>
+        <translation>turns the picture by so many degrees, clockwise</translation>
+    </message>
+    <message>
+        <source>retourne l&apos;image de gauche à droite (h) ou de haut en bas (v) ; les deux si l&apos;option est donnée deux fois</source>
+        <translation>mirrors the picture left to right (h) or top to bottom (v); both when the option is given twice</translation>
+    </message>
+    <message>
+        <source>LxH</source>
+        <translation>WxH</translation>
+    </message>
+    <message>
+        <source>réduit l&apos;image (sans jamais l&apos;agrandir) pour qu&apos;elle tienne dans L x H pixels, en gardant ses proportions</source>
+        <translation>shrinks the picture (never enlarging it) to fit in W x H pixels, keeping its proportions</translation>
+    </message>
+    <message>
+        <source>avec --fit : dedans (par défaut), couvrant tout L x H et coupant ce qui dépasse autour de --gravity, ou exactement L x H sans garder les proportions</source>
+        <translation>with --fit: inside (by default), covering all of W x H and cutting what overflows around --gravity, or exactly W x H without keeping the proportions</translation>
+    </message>
+    <message>
+        <source>avec --fit : agrandit aussi une image plus petite</source>
+        <translation>with --fit: also enlarges a smaller picture</translation>
+    </message>
+    <message>
+        <source>pose l&apos;image sur un fond de L x H pixels exactement, de la couleur de --background (noir par défaut)</source>
+        <translation>lays the picture on a background of exactly W x H pixels, of the colour of --background (black by default)</translation>
+    </message>
+    <message>
+        <source>GRAVITE</source>
+        <translation>GRAVITY</translation>
+    </message>
+    <message>
+        <source>avec cover ou --canvas : center (par défaut), north, south, east, west, north-east, north-west, south-east ou south-west</source>
+        <translation>with cover or --canvas: center (by default), north, south, east, west, north-east, north-west, south-east or south-west</translation>
+    </message>
+    <message>
+        <source>diffuse l&apos;erreur (Floyd-Steinberg) vers les niveaux du format au lieu de tronquer chaque couleur</source>
+        <translation>diffuses the error (Floyd-Steinberg) to the format&apos;s levels instead of truncating each colour</translation>
+    </message>
+    <message>
+        <source>pose les pixels transparents sur COULEUR (#rrvvbb ou un nom de couleur) au lieu du noir</source>
+        <translation>lays the transparent pixels on COLOUR (#rrggbb or a colour name) instead of black</translation>
+    </message>
+    <message>
+        <source>écrit aussi NOM16bits.png, l&apos;image telle que l&apos;écran l&apos;affichera</source>
+        <translation>also writes NAME16bits.png, the picture as the display will show it</translation>
+    </message>
+    <message>
+        <source>affiche cette aide et quitte</source>
+        <translation>shows this help and exits</translation>
+    </message>
+    <message>
+        <source>affiche la version et quitte</source>
+        <translation>shows the version and exits</translation>
+    </message>
+    <message>
+        <source>%1 ou %2</source>
+        <translation>%1 or %2</translation>
+    </message>
+    <message>
+        <source>avec %1 : %2</source>
+        <translation>with %1: %2</translation>
+    </message>
+    <message>
+        <source>les octets du fichier BMP, comme la fenêtre (par défaut)</source>
+        <translation>the BMP file&apos;s bytes, as the window writes them (by default)</translation>
+    </message>
+    <message>
+        <source>aucune image indiquée</source>
+        <translation>no picture given</translation>
+    </message>
+    <message>
+        <source>le dossier de destination est vide</source>
+        <translation>the destination folder is empty</translation>
+    </message>
+    <message>
+        <source>--format : format inconnu « %1 » (%2)</source>
+        <translation>--format: unknown format &apos;%1&apos; (%2)</translation>
+    </message>
+    <message>
+        <source>--%1 ne s&apos;emploie qu&apos;avec --format %2</source>
+        <translation>--%1 goes only with --format %2</translation>
+    </message>
+    <message>
+        <source>--name ne nomme qu&apos;une image : les tableaux de %1 images porteraient le même nom</source>
+        <translation>--name names one picture only: the arrays of %1 pictures would have the same name</translation>
+    </message>
+    <message>
+        <source>--name : %1</source>
+        <translation>--name: %1</translation>
+    </message>
+    <message>
+        <source>%1 : %2 ; renommez le fichier ou nommez son tableau avec --name</source>
+        <translation>%1: %2; rename the file or name its array with --name</translation>
+    </message>
+    <message>
+        <source>les en-têtes de %1 et de %2 définiraient tous deux « %3 » : renommez l&apos;un des fichiers</source>
+        <translation>the headers of %1 and %2 would both define &apos;%3&apos;: rename one of the files</translation>
+    </message>
+    <message>
+        <source>--stride-align : « %1 » n&apos;est pas un alignement de 1 à 1024 octets</source>
+        <translation>--stride-align: &apos;%1&apos; is not an alignment of 1 to 1024 bytes</translation>
+    </message>
+    <message>
+        <source>--threshold : « %1 » n&apos;est pas un seuil de 0 à 255</source>
+        <translation>--threshold: &apos;%1&apos; is not a threshold from 0 to 255</translation>
+    </message>
+    <message>
+        <source>--alpha : « %1 » inconnu (mask seulement)</source>
+        <translation>--alpha: unknown &apos;%1&apos; (mask only)</translation>
+    </message>
+    <message>
+        <source>--transparent : %1</source>
+        <translation>--transparent: %1</translation>
+    </message>
+    <message>
+        <source>--fit : « %1 » n&apos;est pas une taille LARGEURxHAUTEUR (par exemple 128x64)</source>
+        <translation>--fit: &apos;%1&apos; is not a size WIDTHxHEIGHT (for example 128x64)</translation>
+    </message>
+    <message>
+        <source>--palette : %1</source>
+        <translation>--palette: %1</translation>
+    </message>
+    <message>
+        <source>--palette : %1 a %2 couleurs, plus que les %3 que tient --format %4</source>
+        <translation>--palette: %1 has %2 colours, more than the %3 that --format %4 holds</translation>
+    </message>
+    <message>
+        <source>--background : %1</source>
+        <translation>--background: %1</translation>
+    </message>
+    <message>
+        <source>Utilisation : quillon-convert [OPTION]... IMAGE...
+Convertit chaque IMAGE (PNG, BMP, GIF, JPEG...) en une image BMP 16 bits (RVB 5-6-5)
+NOM16bits.BMP et en un fichier d&apos;en-tête C NOM.h qui contient les octets de ce BMP,
+exactement comme la fenêtre de Quillon. Chaque tableau porte le nom de son image,
+fait identifiant C (« mon icône.png » donne mon_ic__ne, « 8x8.png » _8x8) ;
+avec --name logo, les deux fichiers sont ceux de la fenêtre.
+
+</source>
+        <translation>Usage: quillon-convert [OPTION]... PICTURE...
+Converts each PICTURE (PNG, BMP, GIF, JPEG...) into a 16-bit BMP picture (RGB 5-6-5)
+NAME16bits.BMP and a C header file NAME.h that holds the bytes of that BMP,
+exactly as Quillon&apos;s window does. Each array is named after its picture,
+made a C identifier (&apos;my icon.png&apos; gives my_icon, &apos;8x8.png&apos; _8x8);
+with --name logo, both files are the window&apos;s.
+
+</translation>
+    </message>
+    <message>
+        <source>
+Formats de --format :
+</source>
+        <translation>
+Formats of --format:
+</translation>
+    </message>
+    <message>
+        <source>%1 et %2</source>
+        <translation>%1 and %2</translation>
+    </message>
+    <message>
+        <source>quillon-convert: %1 : %2
+</source>
+        <translation>quillon-convert: %1: %2
+</translation>
+    </message>
+    <message>
+        <source> :</source>
+        <comment>before what follows a list in the manual</comment>
+        <translation>:</translation>
+    </message>
+    <message>
+        <source>ou</source>
+        <translation>or</translation>
+    </message>
+    <message>
+        <source>%1 image convertie</source>
+        <comment>none</comment>
+        <translation>%1 pictures converted</translation>
+    </message>
+    <message>
+        <source>%1 image convertie</source>
+        <translation>%1 picture converted</translation>
+    </message>
+    <message>
+        <source>%1 images converties</source>
+        <translation>%1 pictures converted</translation>
+    </message>
+    <message>
+        <source>%1 ignorée</source>
+        <comment>none</comment>
+        <translation>%1 skipped</translation>
+    </message>
+    <message>
+        <source>%1 ignorée</source>
+        <translation>%1 skipped</translation>
+    </message>
+    <message>
+        <source>%1 ignorées</source>
+        <translation>%1 skipped</translation>
+    </message>
+    <message>
+        <source>%1 en échec</source>
+        <translation>%1 failed</translation>
+    </message>
+    <message>
+        <source>quillon-convert: impossible de créer le dossier de destination %1
+</source>
+        <translation>quillon-convert: cannot create the output folder %1
+</translation>
+    </message>
+    <message>
+        <source>écrit les fichiers dans DOSSIER, créé s&apos;il manque (par défaut : le dossier de chaque image)</source>
+        <translation>writes the files in DIR, created when missing (by default: each picture&apos;s folder)</translation>
+    </message>
+    <message>
+        <source>hors bmp : écrit aussi NOM16bits.BMP (sans cette option, seul --format bmp l&apos;écrit)</source>
+        <translation>but for bmp: also writes NAME16bits.BMP (without this option, only --format bmp writes it)</translation>
+    </message>
+    <message>
+        <source>hors bmp : écrit aussi chaque tableau tel quel, en petit-boutiste, dans NOM.bin, NOM_mask.bin... ; avec lvgl, NOM.bin est l&apos;image que LVGL charge d&apos;un fichier</source>
+        <translation>but for bmp: also writes each array as it is, little-endian, in NAME.bin, NAME_mask.bin...; with lvgl, NAME.bin is the image file LVGL loads</translation>
+    </message>
+    <message>
+        <source>--binary ne s&apos;emploie pas avec --format bmp : NOM16bits.BMP est déjà le fichier des octets de son tableau</source>
+        <translation>--binary does not go with --format bmp: NAME16bits.BMP already is the file of its array&apos;s bytes</translation>
+    </message>
+    <message>
+        <source>
+L&apos;image est façonnée dans cet ordre : --crop, --rotate, --flip, --fit, --canvas.
+
+Hors bmp, chaque en-tête a une garde et des tableaux static const : il se
+compile en C et en C++, dans plusieurs fichiers d&apos;un programme.
+
+Plusieurs images sont converties en parallèle, sur tous les cœurs ; une dernière
+ligne compte alors les images converties, ignorées et en échec.
+
+Code de sortie : 0 si toutes les images ont été converties, 1 si l&apos;une d&apos;elles
+ne l&apos;a pas été, 2 si la ligne de commande est incorrecte, 130 ou 143 si elle a
+été interrompue.
+</source>
+        <translation>
+The picture is shaped in this order: --crop, --rotate, --flip, --fit, --canvas.
+
+But for bmp, each header has a guard and static const arrays: it compiles
+as C and as C++, in several files of a program.
+
+Several pictures are converted in parallel, on every core; a last line then
+counts the pictures converted, skipped and failed.
+
+Exit status: 0 if every picture was converted, 1 if one of them was not,
+2 if the command line is wrong, 130 or 143 if it was interrupted.
+</translation>
+    </message>
+    <message>
+        <source>--frames : « %1 » n&apos;est ni all ni des images A-B (par exemple 1-10, numérotées à partir de 1)</source>
+        <translation>--frames: &apos;%1&apos; is neither all nor frames A-B (for example 1-10, numbered from 1)</translation>
+    </message>
+    <message>
+        <source>--frames : « %1 » : les images sont numérotées à partir de 1</source>
+        <translation>--frames: &apos;%1&apos;: frames are numbered from 1</translation>
+    </message>
+    <message>
+        <source>--frames : « %1 » finit avant de commencer</source>
+        <translation>--frames: &apos;%1&apos; ends before it begins</translation>
+    </message>
+    <message>
+        <source>--frames : « %1 » demande plus de %2 images</source>
+        <translation>--frames: &apos;%1&apos; asks for more than %2 frames</translation>
+    </message>
+    <message>
+        <source>chaque image d&apos;une animation (GIF), ou celles de A à B (numérotées à partir de 1, B comprise), chacune dans son tableau NOM_frame0, NOM_frame1... avec NOM_frames[], NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un descripteur par image ; pas avec --format bmp</source>
+        <translation>every frame of an animation (GIF), or those from A to B (numbered from 1, B included), each in its array NAME_frame0, NAME_frame1... with NAME_frames[], NAME_frame_count and NAME_delays_ms[]; for lvgl, one descriptor a frame; not with --format bmp</translation>
+    </message>
+    <message>
+        <source>--frames ne s&apos;emploie pas avec --format bmp : le fichier BMP ne tient qu&apos;une image ; choisissez un format d&apos;écran (rgb565, mono, lvgl...)</source>
+        <translation>--frames does not go with --format bmp: the BMP file holds one picture only; choose a display format (rgb565, mono, lvgl...)</translation>
+    </message>
+</context>
+<context>
+    <name>PaletteFile</name>
+    <message>
+        <source>ligne %1 : « %2 » %3</source>
+        <translation>line %1: &apos;%2&apos; %3</translation>
+    </message>
+    <message>
+        <source>n&apos;est pas une couleur R V B (trois nombres de 0 à 255)</source>
+        <translation>is not an R G B colour (three numbers from 0 to 255)</translation>
+    </message>
+    <message>
+        <source>a une composante au-delà de 255</source>
+        <translation>has a component above 255</translation>
+    </message>
+    <message>
+        <source>n&apos;est ni une couleur #rrvvbb ni un commentaire (# suivi d&apos;une espace)</source>
+        <translation>is neither a #rrggbb colour nor a comment (# followed by a space)</translation>
+    </message>
+    <message>
+        <source>aucune couleur</source>
+        <translation>no colour</translation>
+    </message>
+    <message>
+        <source>%1 : fichier introuvable</source>
+        <translation>%1: no such file</translation>
+    </message>
+    <message>
+        <source>%1 : c&apos;est un dossier</source>
+        <translation>%1: it is a folder</translation>
+    </message>
+    <message>
+        <source>%1 : lecture impossible</source>
+        <translation>%1: cannot be read</translation>
+    </message>
+    <message>
+        <source>%1 : fichier trop grand pour une palette</source>
+        <translation>%1: file too large for a palette</translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
+</context>
+<context>
+    <name>PictureGeometry</name>
+    <message>
+        <source>--crop %1,%2,%3x%4 sort de l&apos;image, de %5 x %6 pixels</source>
+        <translation>--crop %1,%2,%3x%4 goes out of the picture, of %5 x %6 pixels</translation>
+    </message>
+</context>
+<context>
+    <name>PictureJob</name>
+    <message>
+        <source>disque plein</source>
+        <translation>disk full</translation>
+    </message>
+    <message>
+        <source>accès refusé</source>
+        <translation>permission denied</translation>
+    </message>
+    <message>
+        <source>système de fichiers en lecture seule</source>
+        <translation>read-only file system</translation>
+    </message>
+    <message>
+        <source>dossier introuvable</source>
+        <translation>no such folder</translation>
+    </message>
+    <message>
+        <source>nom de fichier trop long</source>
+        <translation>file name too long</translation>
+    </message>
+    <message>
+        <source>c&apos;est un dossier</source>
+        <translation>it is a folder</translation>
+    </message>
+    <message>
+        <source>trop de liens symboliques</source>
+        <translation>too many symbolic links</translation>
+    </message>
+    <message>
+        <source>erreur d&apos;entrée-sortie</source>
+        <translation>input/output error</translation>
+    </message>
+    <message>
+        <source>trop de fichiers ouverts</source>
+        <translation>too many open files</translation>
+    </message>
+    <message>
+        <source>mémoire insuffisante</source>
+        <translation>out of memory</translation>
+    </message>
+    <message>
+        <source>fichier occupé</source>
+        <translation>file busy</translation>
+    </message>
+    <message>
+        <source>déplacement impossible entre deux systèmes de fichiers</source>
+        <translation>cannot move between two file systems</translation>
+    </message>
+    <message>
+        <source>écriture impossible</source>
+        <translation>cannot write</translation>
+    </message>
+    <message>
+        <source>erreur système %1</source>
+        <translation>system error %1</translation>
+    </message>
+    <message>
+        <source>le verrou %1 ne dit pas quel processus le tient (vide, illisible, d&apos;une autre machine ou pas un fichier ordinaire) : attente de %2 s au plus avant de le remplacer</source>
+        <translation>the lock %1 does not tell which process holds it (empty, unreadable, of another machine or not a regular file): waiting %2 s at most before replacing it</translation>
+    </message>
+    <message>
+        <source>interrompu</source>
+        <translation>interrupted</translation>
+    </message>
+    <message>
+        <source>nom de fichier illisible : il n&apos;est pas codé en %1, renommez le fichier</source>
+        <translation>unreadable file name: it is not encoded in %1, rename the file</translation>
+    </message>
+    <message>
+        <source>fichier introuvable</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>dossier de destination introuvable : %1</source>
+        <translation>no such destination folder: %1</translation>
+    </message>
+    <message>
+        <source>%1 existe déjà, image ignorée (--force pour le remplacer)</source>
+        <translation>%1 already exists, picture skipped (--force to replace it)</translation>
+    </message>
+    <message>
+        <source>%1 est un lien symbolique, image ignorée (--force pour remplacer le lien lui-même)</source>
+        <translation>%1 is a symbolic link, picture skipped (--force to replace the link itself)</translation>
+    </message>
+    <message>
+        <source>impossible d&apos;écrire %1 : c&apos;est un dossier</source>
+        <translation>cannot write %1: it is a folder</translation>
+    </message>
+    <message>
+        <source>impossible d&apos;écrire %1 : %2</source>
+        <translation>cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>impossible de terminer le remplacement laissé par une conversion interrompue (%1) : %2</source>
+        <translation>cannot finish the replacement left by an interrupted conversion (%1): %2</translation>
+    </message>
+    <message>
+        <source>ce fichier ne semble pas être une image</source>
+        <translation>this file does not seem to be a picture</translation>
+    </message>
+    <message>
+        <source>image trop grande pour être convertie</source>
+        <translation>picture too large to be converted</translation>
+    </message>
+    <message>
+        <source>image JPEG de trop de passes (plus de %1, ou trop longues à décoder), refusée</source>
+        <translation>JPEG picture of too many scans (more than %1, or too long to decode), refused</translation>
+    </message>
+    <message>
+        <source>lecture impossible : %1</source>
+        <translation>cannot read: %1</translation>
+    </message>
+    <message>
+        <source>image illisible ou trop coûteuse à décoder</source>
+        <translation>picture unreadable or too costly to decode</translation>
+    </message>
+    <message>
+        <source>image incomplète : le fichier s&apos;arrête avant la fin de l&apos;image</source>
+        <translation>incomplete picture: the file ends before the end of the picture</translation>
+    </message>
+    <message>
+        <source>image trop grande pour --progmem : le tableau ferait %1 octets, avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)</source>
+        <translation>picture too large for --progmem: the array would be %1 bytes, avr-gcc takes 32,767 at most (about 128 x 127 pixels)</translation>
+    </message>
+    <message>
+        <source>animation trop grande pour être convertie : ses images prendraient plus de %1 Mio (choisissez-en avec --frames A-B)</source>
+        <translation>animation too large to convert: its frames would take more than %1 MiB (choose some with --frames A-B)</translation>
+    </message>
+    <message>
+        <source>image animée : seule la première de ses %1 est convertie (%2)</source>
+        <translation>animated picture: only the first of its %1 is converted (%2)</translation>
+    </message>
+    <message>
+        <source>%1 images</source>
+        <translation>%1 frames</translation>
+    </message>
+    <message>
+        <source>images</source>
+        <translation>frames</translation>
+    </message>
+    <message>
+        <source>--frames all pour toutes</source>
+        <translation>--frames all for all of them</translation>
+    </message>
+    <message>
+        <source>--frames ne lit les autres que d&apos;un GIF</source>
+        <translation>--frames reads the others of a GIF only</translation>
+    </message>
+    <message>
+        <source>LVGL 8 n&apos;anime que 255 images au plus (lv_animimg_set_src en prend le nombre en uint8_t) : choisissez-en avec --frames A-B</source>
+        <translation>LVGL 8 animates 255 frames at most (lv_animimg_set_src takes their number as a uint8_t): choose some with --frames A-B</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,344 @@
+#include "mainwindow.h"
+#include "picture_decoding.h"
+#include "picture_format.h"
+#include "picturesupport.h"
+#include "testsupport.h"
+#include "windowtestsupport.h"
+
+#include <QBuffer>
+#include <QDialog>
+#include <QDir>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <cerrno>
+#include <csignal>
+
+#include <sys/syscall.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+using namespace TestSupport;
+
+// Makes a file's bytes, given a scratch folder; none when the machine cannot make it.
+using FileMaker = std::function<QByteArray(const QString &)>;
+Q_DECLARE_METATYPE(FileMaker)
+
+namespace {
+
+// Whether this process is refused the reading of another one's memory, as some systems refuse
+// it: a child's picture then comes through a memory file.
+bool processMemoryRefused = false;
+
+QByteArray be32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray le32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+// A Radiance HDR file whose old-style run lengths add up, 8 bits more at each run, to far more
+// than its row: the third run repeats a pixel 255 << 16 times in a row of 32768.
+QByteArray damagedRadiance()
+{
+    return QByteArray("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 32768\n")
+        + QByteArray::fromHex("0a141e80"
+                              "01010101"
+                              "01010101"
+                              "010101ff")
+        + QByteArray(64, '\x33');
+}
+
+// An animated cursor whose header, and its one frame's directory, announce 16 x 16, and whose
+// frame is the PNG given.
+QByteArray animatedCursor(const QByteArray &png)
+{
+    const QByteArray cursor = QByteArray::fromHex("000002000100"
+                                                  "10100000"
+                                                  "00000000")
+        + le32(quint32(png.size())) + le32(22) + png;
+    QByteArray header;
+    for (quint32 value : {36, 1, 1, 16, 16, 32, 1, 10, 1}) // its size, frames, steps, 16 x 16...
+        header += le32(value);
+    const QByteArray frames = "fram" + QByteArray("icon") + le32(quint32(cursor.size())) + cursor;
+    const QByteArray body
+        = "ACON" + QByteArray("anih") + le32(36) + header + "LIST" + le32(quint32(frames.size())) + frames;
+    return "RIFF" + le32(quint32(body.size())) + body;
+}
+
+QByteArray greyPng(int width, int height)
+{
+    QImage grey(width, height, QImage::Format_Grayscale8);
+    grey.fill(0x40);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    grey.save(&buffer, "PNG");
+    return png;
+}
+
+// A GIMP picture of 16 x 16 with one RGB layer of the size given, whose pixels are left
+// transparent (a level without tiles).
+QByteArray gimpPicture(quint32 layerWidth, quint32 layerHeight)
+{
+    QByteArray xcf = QByteArray("gimp xcf file", 14) + be32(16) + be32(16) + be32(0) // RGB
+        + be32(0) + be32(0) // no property
+        + be32(42) + be32(0); // one layer, at 42
+    xcf += be32(layerWidth) + be32(layerHeight) + be32(0) + be32(0) // RGB, no name
+        + be32(0) + be32(0) // no property: visible
+        + be32(74) + be32(0); // its hierarchy at 74, no mask
+    xcf += be32(layerWidth) + be32(layerHeight) + be32(3) + be32(94) + be32(0); // one level, at 94
+    return xcf + be32(layerWidth) + be32(layerHeight) + be32(0); // no tile
+}
+
+} // namespace
+
+// The engine linked into this test calls this one, which is the C library's unless refused.
+extern "C" ssize_t process_vm_readv(pid_t pid, const iovec *local, unsigned long localCount,
+                                    const iovec *remote, unsigned long remoteCount,
+                                    unsigned long flags) noexcept
+{
+    if (processMemoryRefused) {
+        errno = EPERM;
+        return -1;
+    }
+    return syscall(SYS_process_vm_readv, pid, local, localCount, remote, remoteCount, flags);
+}
+
+// Files that make other packages' readers crash, or take far more than they announce: the
+// reader runs in a child process, which alone pays for it.
+class TestHostileFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void handsPicturesBackWhole_data();
+    void handsPicturesBackWhole();
+    void refusesWhatHurtsItsReader_data();
+    void refusesWhatHurtsItsReader();
+    void windowStaysUpAfterADamagedFile();
+    void endsTheReaderWithItsParent_data();
+    void endsTheReaderWithItsParent();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+void TestHostileFiles::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(QDir(m_dir->path()).mkdir("out"));
+}
+
+void TestHostileFiles::cleanup()
+{
+    processMemoryRefused = false;
+}
+
+void TestHostileFiles::handsPicturesBackWhole_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("memoryRefused");
+    for (const bool refused : {false, true}) {
+        const char *way = refused ? "through a memory file" : "from the child's memory";
+        QTest::addRow("TIFF of 61 x 43, %s", way) << QByteArray("tiff") << QSize(61, 43) << refused;
+        // More than a page of 2 MiB, and an odd width.
+        QTest::addRow("WebP of 1031 x 517, %s", way) << QByteArray("webp") << QSize(1031, 517) << refused;
+        QTest::addRow("TGA of 1 x 1, %s", way) << QByteArray("tga") << QSize(1, 1) << refused;
+    }
+}
+
+void TestHostileFiles::handsPicturesBackWhole()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+    QFETCH(bool, memoryRefused);
+    if (!QImageReader::supportedImageFormats().contains(format))
+        QSKIP("no reader of this format (qt5-image-formats-plugins, kimageformat-plugins)");
+    const QString picture = path("picture." + format);
+    savePicture(patternPicture(size.width(), size.height(), true), picture, format.constData());
+    QVERIFY(!isQtOwnFormat(format));
+
+    processMemoryRefused = memoryRefused;
+    const DecodedPicture decoded = decodePicture(picture);
+    QCOMPARE(int(decoded.status), int(DecodedPicture::Decoded));
+    QCOMPARE(decoded.fullSize, size);
+    // The same picture as the reader gives here, and twice in a row: the child, forked anew for
+    // each, starts from the same memory.
+    const QImage here = QImageReader(picture, format).read();
+    QCOMPARE(decoded.image.format(), here.format());
+    QCOMPARE(decoded.image, here);
+    QCOMPARE(decodePicture(picture).image, here);
+}
+
+void TestHostileFiles::refusesWhatHurtsItsReader_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<FileMaker>("make");
+    QTest::addColumn<QStringList>("boxes"); // those that may tell the refusal; none: converted
+
+    const QString hostile = QString::fromUtf8("Cette image est illisible ou trop coûteuse à décoder.");
+    const QString tooLarge = QString::fromUtf8("Cette image est trop grande pour être convertie.");
+    const QString notAPicture = QString::fromUtf8("Ce fichier ne sempble pas être une image.");
+    using Maker = FileMaker;
+    const auto bytes = [](const QByteArray &file) { return Maker([file](const QString &) { return file; }); };
+
+    // Its reader writes far beyond its row: the reader's process dies of it.
+    QTest::newRow("damaged Radiance HDR")
+        << "damaged.hdr" << bytes(damagedRadiance()) << QStringList {hostile};
+    // Size announced 16 x 16: the picture held is one row over the limit, or as announced.
+    QTest::newRow("ANI of 16 x 16 holding a PNG of 8192 x 8193")
+        << "large.ani" << bytes(animatedCursor(greyPng(8192, 8193))) << QStringList {tooLarge};
+    QTest::newRow("ANI of 16 x 16 holding a PNG of 16 x 16")
+        << "small.ani" << bytes(animatedCursor(greyPng(16, 16))) << QStringList();
+    // A layer of 30000 x 29999 on a canvas of 16 x 16: 3.5 GB of tiles, refused by the kernel's
+    // limit on the child; one of 13 x 11 fits.
+    QTest::newRow("XCF of a layer larger than its canvas")
+        << "layer.xcf" << bytes(gimpPicture(30000, 29999)) << QStringList {notAPicture, hostile};
+    QTest::newRow("XCF of a layer within its canvas")
+        << "fits.xcf" << bytes(gimpPicture(13, 11)) << QStringList();
+    // A few kilobytes of flat 16-bit JPEG XL: gigabytes once decoded, whatever the reader does.
+    QTest::newRow("16-bit JPEG XL of 8192 x 8192") << "deep.jxl" << Maker([](const QString &scratch) {
+        const QString encoder = QStandardPaths::findExecutable("cjxl");
+        if (encoder.isEmpty())
+            return QByteArray();
+        QImage deep(8192, 8192, QImage::Format_RGBA64);
+        deep.fill(QColor(20, 200, 90));
+        const QString source = scratch + "/deep.png", made = scratch + "/deep.jxl";
+        savePicture(deep, source, "PNG");
+        QProcess::execute(encoder, {source, made, "-e", "1", "-d", "0"});
+        return readFileIfAny(made);
+    }) << QStringList {hostile, tooLarge, notAPicture};
+}
+
+void TestHostileFiles::refusesWhatHurtsItsReader()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
+#endif
+    QFETCH(QString, name);
+    QFETCH(FileMaker, make);
+    QFETCH(QStringList, boxes);
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty())
+        QSKIP("prlimit (util-linux) is not installed");
+    const QByteArray file = make(m_dir->path());
+    if (file.isEmpty())
+        QSKIP("no program to make this file (cjxl, Debian package libjxl-tools)");
+    const QByteArray format = pictureFormatOf(file, name);
+    if (!QImageReader::supportedImageFormats().contains(format))
+        QSKIP("no reader of this format (Debian package kimageformat-plugins)");
+    writeFile(path(name), file);
+
+    // The window's job, held to 1 GiB, which the file's reader alone would go past.
+    const QByteArray printed = runJobProbe({prlimit, "--as=1073741824", "--"}, {path(name), path("out")});
+    if (boxes.isEmpty()) {
+        QVERIFY2(printed.contains("status: Convertion terminée avec succès.\n"), printed.constData());
+        const QByteArray bmp = readFile(path("out/" + name.section('.', 0, 0) + "16bits.BMP"));
+        QCOMPARE(bmp, expectedBmp(QPixmap::fromImage(QImage(path(name))).toImage()));
+        return;
+    }
+    bool told = false;
+    for (const QString &box : boxes)
+        told = told || printed.contains("box: " + box.toUtf8() + "\nrefused\n");
+    QVERIFY2(told, printed.constData());
+    QCOMPARE(entryNames(path("out")), QStringList());
+}
+
+void TestHostileFiles::windowStaysUpAfterADamagedFile()
+{
+    if (!QImageReader::supportedImageFormats().contains("hdr"))
+        QSKIP("no reader of Radiance HDR (Debian package kimageformat-plugins)");
+    writeFile(path("damaged.hdr"), damagedRadiance());
+    savePicture(patternPicture(23, 17), path("after.png"), "PNG");
+    MainWindow window;
+    window.show();
+    childOf<QLineEdit>(&window, "dstPath")->setText(path("out"));
+    QString boxText;
+    {
+        ModalWatcher watcher([&](QWidget *modal) {
+            boxText = qobject_cast<QMessageBox *>(modal)->text();
+            static_cast<QDialog *>(modal)->accept();
+        });
+        QVERIFY(!window.loadImage(path("damaged.hdr")));
+    }
+    QCOMPARE(boxText, QString::fromUtf8("Cette image est illisible ou trop coûteuse à décoder."));
+    QCOMPARE(entryNames(path("out")), QStringList());
+
+    // Still up, and converting.
+    QVERIFY(window.isVisible());
+    QVERIFY(window.loadImage(path("after.png")));
+    childOf<QPushButton>(&window, "btConvertir")->click();
+    QCOMPARE(window.statusBar()->currentMessage(), QString::fromUtf8("Convertion terminée avec succès."));
+    QCOMPARE(readFile(path("out/after16bits.BMP")), expectedBmp(patternPicture(23, 17)));
+}
+
+void TestHostileFiles::endsTheReaderWithItsParent_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM, which quillon-convert handles") << int(SIGTERM);
+    QTest::newRow("SIGKILL, which it cannot") << int(SIGKILL);
+}
+
+void TestHostileFiles::endsTheReaderWithItsParent()
+{
+    QFETCH(int, signal);
+    // A reader that starts a program of its own, as ghostscript's does, then waits for ever.
+    const QString started = path("started.pid");
+    writeFile(path("bad.picture"), "SPAWN " + started.toLocal8Bit());
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
+    run.setProcessEnvironment(environment);
+    run.start(QUILLON_CONVERT, {"-o", path("out"), path("bad.picture")});
+    QVERIFY(run.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return !readFileIfAny(started).isEmpty(); }, 30000));
+    const QByteArray program = readFileIfAny(started);
+    const auto statusOf = [](const QByteArray &pid) {
+        const QByteArray stat = readFileIfAny("/proc/" + pid + "/stat");
+        return stat.mid(stat.lastIndexOf(')') + 2).split(' '); // its state, then its parent
+    };
+    const QByteArray reader = statusOf(program).value(1); // the reader's process
+    QVERIFY(!reader.isEmpty() && reader != "1");
+    const auto ended = [&](const QByteArray &pid) {
+        const QList<QByteArray> status = statusOf(pid);
+        return status.isEmpty() || status.first().isEmpty() || status.first() == "Z";
+    };
+    QVERIFY(!ended(reader));
+
+    ::kill(pid_t(run.processId()), signal);
+    // The reader's process and the program it started end within a second, whatever the
+    // reader was doing.
+    QVERIFY(QTest::qWaitFor([&] { return ended(reader) && ended(program); }, 1000));
+    QVERIFY(run.state() == QProcess::NotRunning || run.waitForFinished(10000));
+    // Nothing written; a run killed outright leaves its lock file, which the next one takes over.
+    if (signal == SIGTERM) {
+        QCOMPARE(run.exitCode(), 128 + SIGTERM);
+        QCOMPARE(entryNames(path("out")), QStringList());
+    } else {
+        QCOMPARE(QDir(path("out")).entryList(QDir::Files), QStringList());
+    }
+}
+
+QTEST_MAIN(TestHostileFiles)
+#include "tst_hostilefiles.moc"

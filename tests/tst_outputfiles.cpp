@@ -1,0 +1,394 @@
+#include "display_formats.h"
+#include "output_files.h"
+#include "picturesupport.h"
+#include "qimage16.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+using namespace TestSupport;
+
+// The files a build uses besides the header: the raw arrays and LVGL's image file (--binary), the
+// BMP file only when asked for in a display format (--bmp), the output folder made when missing,
+// and the line that counts a batch.
+class TestOutputFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_dir.reset(new QTemporaryDir); }
+    void rawFilesHoldTheArrays_data();
+    void rawFilesHoldTheArrays();
+    void lvglImageFileFollowsLvglsLayout_data();
+    void lvglImageFileFollowsLvglsLayout();
+    void commandLineWritesWhatItIsAskedFor_data();
+    void commandLineWritesWhatItIsAskedFor();
+    void cmakeFunctionExpectsTheFilesWritten_data();
+    void cmakeFunctionExpectsTheFilesWritten();
+
+private:
+    // Encodes the picture in-process as quillon-convert does with --binary, and writes the
+    // header and the raw files into the temporary folder, as pic.h, pic.bin...
+    void writeBinary(const QImage &picture, const QByteArray &format, const EncodingOptions &options);
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+namespace {
+
+// Each array of a header, read from its C text alone: the values as a little-endian firmware
+// holds them, each as wide as its hexadecimal digits say. Where a preprocessor condition offers
+// two sets of values, the one taken by default (after #else).
+QHash<QByteArray, QByteArray> readArrays(const QByteArray &text)
+{
+    QHash<QByteArray, QByteArray> arrays;
+    const QRegularExpression array("(\\w+)\\[[^\\]]*\\][^=;]*=\\s*\\{([^}]*)\\}");
+    for (auto match = array.globalMatch(QString::fromUtf8(text)); match.hasNext();) {
+        const QRegularExpressionMatch found = match.next();
+        QString body = found.captured(2);
+        if (body.contains("#else"))
+            body = body.section("#else", 1).section("#endif", 0, 0);
+        QByteArray bytes;
+        for (auto value = QRegularExpression("0x([0-9a-fA-F]+)").globalMatch(body); value.hasNext();) {
+            const QString digits = value.next().captured(1);
+            const quint64 number = digits.toULongLong(nullptr, 16);
+            for (int i = 0; i < digits.size() / 2; ++i)
+                bytes += char(number >> (8 * i));
+        }
+        arrays.insert(found.captured(1).toLatin1(), bytes);
+    }
+    return arrays;
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QString err;
+};
+
+Run quillonConvert(const QStringList &arguments, const QString &folder)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(QUILLON_CONVERT, arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        qFatal("quillon-convert did not finish");
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+// Every file under `folder`, by its path from there, the temporary and hidden ones included.
+QStringList filesUnder(const QString &folder)
+{
+    QStringList files;
+    const QDir root(folder);
+    for (const QString &name : root.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        files << name;
+    for (const QString &name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        for (const QString &inner : filesUnder(root.filePath(name)))
+            files << name + '/' + inner;
+    }
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+void TestOutputFiles::writeBinary(const QImage &picture, const QByteArray &format,
+                                  const EncodingOptions &options)
+{
+    const DisplayFormat *displayFormat = findDisplayFormat(format);
+    QVERIFY(displayFormat);
+    const bool keepAlpha = displayFormat->alpha == DisplayFormat::AlphaAlways
+        || (displayFormat->alpha == DisplayFormat::AlphaWhenAsked && options.alphaMask);
+    const EncodedPicture encoded
+        = displayFormat->encode(preparePicture(picture, DisplayOptions(), keepAlpha), options);
+    const OutputPaths paths = outputPaths(m_dir->path(), "pic.png");
+    OutputRequest request;
+    request.bmp = false;
+    request.header.arrayName = options.arrayName;
+    request.pixels = &encoded.header;
+    request.rawFiles = rawArrayFiles(paths.header, encoded.header, encoded.imageFileHeader);
+    QCOMPARE(writeOutputFiles(QImage16(encoded.shown.convertToFormat(QImage::Format_RGB16)), paths, request),
+             WriteOutcome::Written);
+}
+
+void TestOutputFiles::rawFilesHoldTheArrays_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("files"); // besides pic.h, each named after its array
+    QTest::newRow("mono, 13 wide") << QByteArray("mono") << QSize(13, 7) << QStringList()
+                                   << QStringList {"pic.bin"};
+    QTest::newRow("rgb565 and its mask") << QByteArray("rgb565") << QSize(5, 3) << QStringList {"mask"}
+                                         << QStringList {"pic.bin", "pic_mask.bin"};
+    QTest::newRow("rgb565 swapped") << QByteArray("rgb565") << QSize(4, 2) << QStringList {"swap"}
+                                    << QStringList {"pic.bin"};
+    QTest::newRow("index4 and its palette")
+        << QByteArray("index4") << QSize(7, 3) << QStringList() << QStringList {"pic.bin", "pic_palette.bin"};
+    QTest::newRow("black and red planes") << QByteArray("epd-bw-red") << QSize(9, 4) << QStringList()
+                                          << QStringList {"pic_black.bin", "pic_red.bin"};
+}
+
+void TestOutputFiles::rawFilesHoldTheArrays()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, files);
+    EncodingOptions encoding;
+    encoding.arrayName = "pic";
+    encoding.alphaMask = options.contains("mask");
+    encoding.swapBytes = options.contains("swap");
+    writeBinary(patternPicture(size.width(), size.height(), encoding.alphaMask), format, encoding);
+    if (QTest::currentTestFailed())
+        return;
+
+    // No BMP file: only the header and one file an array.
+    QStringList written = QStringList {"pic.h"} + files;
+    written.sort();
+    QCOMPARE(filesUnder(m_dir->path()), written);
+    const QHash<QByteArray, QByteArray> arrays = readArrays(readFile(path("pic.h")));
+    QCOMPARE(arrays.size(), files.size());
+    for (const QString &file : files) {
+        const QByteArray array = file.chopped(4).toLatin1();
+        QVERIFY2(arrays.contains(array), array.constData());
+        QVERIFY(!arrays[array].isEmpty());
+        QCOMPARE(readFile(path(file)), arrays[array]);
+    }
+}
+
+void TestOutputFiles::lvglImageFileFollowsLvglsLayout_data()
+{
+    QTest::addColumn<QByteArray>("colourFormat");
+    QTest::addColumn<QByteArray>("enumerator"); // the stand-in's
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("strideAlign");
+    QTest::addColumn<int>("compression");
+    QTest::addColumn<int>("stride"); // LVGL 9's bytes a row
+    const QByteArray v9 = "LV_COLOR_FORMAT_";
+    QTest::newRow("RGB565") << QByteArray("RGB565") << v9 + "RGB565" << 9 << QSize(5, 3) << 1 << 0 << 10;
+    QTest::newRow("RGB565, rows of 4 bytes")
+        << QByteArray("RGB565") << v9 + "RGB565" << 9 << QSize(5, 3) << 4 << 0 << 12;
+    QTest::newRow("RGB565A8") << QByteArray("RGB565A8") << v9 + "RGB565A8" << 9 << QSize(3, 4) << 1 << 0 << 6;
+    QTest::newRow("I1, 9 wide") << QByteArray("I1") << v9 + "I1" << 9 << QSize(9, 2) << 1 << 0 << 2;
+    QTest::newRow("I1, 8 wide") << QByteArray("I1") << v9 + "I1" << 9 << QSize(8, 3) << 1 << 0 << 1;
+    QTest::newRow("I4, palette first") << QByteArray("I4") << v9 + "I4" << 9 << QSize(5, 2) << 1 << 0 << 3;
+    QTest::newRow("RGB565, RLE") << QByteArray("RGB565") << v9 + "RGB565" << 9 << QSize(6, 5) << 1
+                                 << int(EncodingOptions::Rle) << 12;
+    QTest::newRow("I8, LZ4") << QByteArray("I8") << v9 + "I8" << 9 << QSize(7, 2) << 1
+                             << int(EncodingOptions::Lz4) << 7;
+    QTest::newRow("LVGL 8, RGB565") << QByteArray("RGB565") << QByteArray("LV_IMG_CF_TRUE_COLOR") << 8
+                                    << QSize(1030, 2) << 1 << 0 << 0;
+    QTest::newRow("LVGL 8, I2") << QByteArray("I2") << QByteArray("LV_IMG_CF_INDEXED_2BIT") << 8
+                                << QSize(5, 1025) << 1 << 0 << 0;
+}
+
+void TestOutputFiles::lvglImageFileFollowsLvglsLayout()
+{
+    QFETCH(QByteArray, colourFormat);
+    QFETCH(QByteArray, enumerator);
+    QFETCH(int, version);
+    QFETCH(QSize, size);
+    QFETCH(int, strideAlign);
+    QFETCH(int, compression);
+    QFETCH(int, stride);
+    const QString cc = QStandardPaths::findExecutable("cc");
+    if (cc.isEmpty())
+        QSKIP("a C compiler is needed");
+    EncodingOptions encoding;
+    encoding.arrayName = "pic";
+    encoding.lvglColourFormat = colourFormat;
+    encoding.lvglVersion = version;
+    encoding.strideAlign = strideAlign;
+    encoding.compression = EncodingOptions::Compression(compression);
+    writeBinary(patternPicture(size.width(), size.height(), true), "lvgl", encoding);
+    if (QTest::currentTestFailed())
+        return;
+    // One file, the picture's: its map is only read through the descriptor.
+    QCOMPARE(filesUnder(m_dir->path()), (QStringList {"pic.bin", "pic.h"}));
+
+    // The header as LVGL's structures read it, through the stand-in of its declarations, then
+    // the values of the stand-in's enumerator and compression flag.
+    const QByteArray fields = version == 8
+        ? "lv_img_header_t h;\n    memcpy(&h, bytes, 4);\n    printf(\"4 %u %u %u %u\", h.cf, h.w, h.h, "
+          "h.always_zero);\n"
+        : "lv_image_header_t h;\n    memcpy(&h, bytes, 12);\n    printf(\"%d %u %u %u %u %u %u %u\", "
+          "(int)sizeof h, h.magic, h.cf, h.flags, h.w, h.h, h.stride, h.reserved_2);\n";
+    writeFile(
+        path("fields.c"),
+        "#include <stdio.h>\n#include <string.h>\n#include \"lvgl.h\"\nint main(int argc, char **argv)\n{\n"
+        "    unsigned char bytes[12];\n    FILE *file = argc > 1 ? fopen(argv[1], \"rb\") : NULL;\n"
+        "    if (!file || fread(bytes, 1, 12, file) != 12)\n        return 1;\n    "
+            + fields + "    printf(\" %d %d\\n\", (int)" + enumerator
+            + ", (int)LV_IMAGE_FLAGS_COMPRESSED);\n    return 0;\n}\n");
+    QProcess compiler;
+    compiler.setProcessChannelMode(QProcess::MergedChannels);
+    compiler.start(
+        cc,
+        {"-std=c99", "-Wall", "-Werror", "-I", QUILLON_LVGL_STANDIN, "-o", path("fields"), path("fields.c")});
+    QVERIFY(compiler.waitForFinished(60000));
+    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+    QProcess reader;
+    reader.start(path("fields"), {path("pic.bin")});
+    QVERIFY(reader.waitForFinished(60000));
+    QCOMPARE(reader.exitCode(), 0);
+    QList<QByteArray> read = reader.readAllStandardOutput().trimmed().split(' ');
+    const QByteArray compressedFlag = read.takeLast(), cf = read.takeLast();
+    const QByteArray w = QByteArray::number(size.width()), h = QByteArray::number(size.height());
+    const QList<QByteArray> expected = version == 8
+        ? QList<QByteArray> {"4", cf, w, h, "0"}
+        : QList<QByteArray> {
+            "12", "25", cf, compression ? compressedFlag : "0", w, h, QByteArray::number(stride), "0"};
+    QCOMPARE(read, expected);
+    // Then the data as the descriptor's map holds it.
+    const QByteArray file = readFile(path("pic.bin")),
+                     map = readArrays(readFile(path("pic.h"))).value("pic_map");
+    QVERIFY(!map.isEmpty());
+    QCOMPARE(file.mid(read[0].toInt()), map);
+    if (compression) {
+        // lv_image_compressed_header_t: the method, then both sizes, before the compressed data.
+        const auto *compressed = reinterpret_cast<const uchar *>(map.constData());
+        QCOMPARE(qFromLittleEndian<quint32>(compressed) & 0xf, quint32(compression));
+        QCOMPARE(qint64(qFromLittleEndian<quint32>(compressed + 4)), qint64(map.size() - 12));
+        const int paletteBytes = colourFormat == "I8" ? 256 * 4 : 0;
+        QCOMPARE(qint64(qFromLittleEndian<quint32>(compressed + 8)),
+                 qint64(paletteBytes + stride * size.height()));
+    }
+}
+
+void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // pictures: good*.png a picture, bad.png not one
+    QTest::addColumn<QStringList>("standing"); // files in out/ before the run
+    QTest::addColumn<QStringList>("files"); // every file afterwards
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("lastLine"); // of standard error
+    const QStringList one = {"-o", "out", "good.png"};
+    QTest::newRow("bmp: the window's pair")
+        << one << QStringList() << QStringList {"good.png", "out/good.h", "out/good16bits.BMP"} << 0 << "";
+    QTest::newRow("mono: the header alone") << QStringList {"--format", "mono"} + one << QStringList()
+                                            << QStringList {"good.png", "out/good.h"} << 0 << "";
+    QTest::newRow("mono --bmp") << QStringList {"--format=mono", "--bmp"} + one << QStringList()
+                                << QStringList {"good.png", "out/good.h", "out/good16bits.BMP"} << 0 << "";
+    QTest::newRow("lvgl --binary") << QStringList {"--format", "lvgl", "--binary"} + one << QStringList()
+                                   << QStringList {"good.png", "out/good.bin", "out/good.h"} << 0 << "";
+    QTest::newRow("epd-bw-yellow --binary --bmp")
+        << QStringList {"--format", "epd-bw-yellow", "--binary", "--bmp"} + one << QStringList()
+        << QStringList {"good.png", "out/good.h", "out/good16bits.BMP", "out/good_black.bin",
+                        "out/good_yellow.bin"}
+        << 0 << "";
+    QTest::newRow("index8 --binary --split")
+        << QStringList {"--format", "index8", "--binary", "--split"} + one << QStringList()
+        << QStringList {"good.png", "out/good.bin", "out/good.c", "out/good.h", "out/good_palette.bin"} << 0
+        << "";
+    QTest::newRow("a raw file that stands there skips the picture")
+        << QStringList {"--format", "gray8", "--binary"} + one << QStringList {"good.bin"}
+        << QStringList {"good.png", "out/good.bin"} << 1
+        << "quillon-convert: good.png : out/good.bin existe déjà, image ignorée (--force pour le remplacer)";
+    QTest::newRow("--binary refused with bmp")
+        << QStringList {"--binary"} + one << QStringList() << QStringList {"good.png"} << 2
+        << QString::fromUtf8("Essayez « quillon-convert --help » pour plus d'informations.");
+    QTest::newRow("-o makes the missing folders")
+        << QStringList {"--format", "xbm", "-o", "out/a/b", "good.png"} << QStringList()
+        << QStringList {"good.png", "out/a/b/good.h"} << 0 << "";
+    QTest::newRow("-o naming a file")
+        << QStringList {"-o", "good.png/sub", "good.png"} << QStringList() << QStringList {"good.png"} << 1
+        << "quillon-convert: impossible de créer le dossier de destination good.png/sub";
+    QTest::newRow("a batch converted, skipped and failed")
+        << QStringList {"-o", "out", "good.png", "good2.png", "bad.png"} << QStringList {"good2.h"}
+        << QStringList {"bad.png", "good.png", "good2.png", "out/good.h", "out/good16bits.BMP", "out/good2.h"}
+        << 1 << QString::fromUtf8("1 image convertie, 1 ignorée, 1 en échec");
+    QTest::newRow("a batch of failures")
+        << QStringList {"-o", "out", "bad.png", "bad2.png", "good.png", "good2.png"}
+        << QStringList {"good.h", "good2.h"}
+        << QStringList {"bad.png", "bad2.png", "good.png", "good2.png", "out/good.h", "out/good2.h"} << 1
+        << QString::fromUtf8("0 image convertie, 2 ignorées, 2 en échec");
+}
+
+void TestOutputFiles::commandLineWritesWhatItIsAskedFor()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, standing);
+    QFETCH(QStringList, files);
+    QFETCH(int, exitCode);
+    QFETCH(QString, lastLine);
+    const QStringList pictures = arguments.filter(QRegularExpression("\\A(good|bad)\\d?\\.png\\z"));
+    for (const QString &picture : pictures) {
+        if (picture.startsWith("good"))
+            savePicture(patternPicture(11, 6), path(picture), "PNG");
+        else
+            writeFile(path(picture), "not a picture");
+    }
+    for (const QString &file : standing) {
+        QVERIFY(QDir().mkpath(path("out")));
+        writeFile(path("out/" + file), "earlier");
+    }
+    const Run run = quillonConvert(arguments, m_dir->path());
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.err.section('\n', -2, -2), lastLine);
+    // A single picture's run ends with its own message, if any: no count.
+    if (pictures.size() < 2)
+        QVERIFY2(!run.err.contains(QString::fromUtf8(" en échec")), qPrintable(run.err));
+    QCOMPARE(filesUnder(m_dir->path()), files);
+    for (const QString &file : standing)
+        QCOMPARE(readFile(path("out/" + file)), QByteArray("earlier"));
+}
+
+void TestOutputFiles::cmakeFunctionExpectsTheFilesWritten_data()
+{
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<bool>("bmp");
+    QTest::newRow("bmp") << QString() << true;
+    QTest::newRow("--format mono") << "--format mono" << false;
+    QTest::newRow("--format=pages --bmp") << "--format=pages --bmp" << true;
+    QTest::newRow("--format mono --format bmp") << "--format mono --format bmp" << true;
+}
+
+// Each output the function declares is written, so that a build after an unchanged picture
+// converts nothing again.
+void TestOutputFiles::cmakeFunctionExpectsTheFilesWritten()
+{
+    QFETCH(QString, options);
+    QFETCH(bool, bmp);
+    const QString cmake = QStandardPaths::findExecutable("cmake");
+    if (cmake.isEmpty())
+        QSKIP("cmake is needed");
+    savePicture(patternPicture(5, 9), path("pic.png"), "PNG");
+    QVERIFY(QDir().mkpath(path("project")));
+    writeFile(path("project/CMakeLists.txt"),
+              "cmake_minimum_required(VERSION 3.16)\nproject(pictures NONE)\n"
+              "set(QUILLON_CONVERT_EXECUTABLE \"" QUILLON_CONVERT "\")\n"
+              "include(\"" QUILLON_CMAKE_FUNCTION "\")\n"
+              "quillon_convert_pictures(pictures OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/out\n"
+              "    PICTURES \""
+                  + path("pic.png").toUtf8() + "\" OPTIONS " + options.toUtf8()
+                  + ")\nadd_custom_target(everything ALL)\nadd_dependencies(everything pictures)\n");
+    const auto run = [&](const QStringList &arguments) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(cmake, arguments);
+        process.waitForFinished(120000);
+        const QString output = QString::fromUtf8(process.readAll());
+        if (process.exitCode() != 0)
+            qWarning("%s", qPrintable(output));
+        return output;
+    };
+    run({"-S", path("project"), "-B", path("build")});
+    QVERIFY(run({"--build", path("build")}).contains("Converting pic.png"));
+    QVERIFY(QFileInfo::exists(path("build/out/pic.h")));
+    QCOMPARE(QFileInfo::exists(path("build/out/pic16bits.BMP")), bmp);
+    const QString again = run({"--build", path("build")});
+    QVERIFY2(!again.contains("Converting"), qPrintable(again));
+}
+
+QTEST_GUILESS_MAIN(TestOutputFiles)
+#include "tst_outputfiles.moc"

@@ -5,8 +5,7 @@
 #include "error_diffusion.h"
 #include "lvgl_format.h"
 #include "palette.h"
-
-#include <QtEndian>
+#include "pixel_packing.h"
 
 #include <algorithm>
 #include <numeric>
@@ -104,18 +103,9 @@ QVector<quint8> litPixels(const PreparedPicture &picture, const EncodingOptions 
 
 // Rows of bits, each row starting on a new byte, the leftmost pixel in the highest bit or, for
 // XBM, the lowest.
-QByteArray packRows(const QVector<quint8> &bits, int width, int height, bool leftmostLowest)
+QByteArray packBits(const QVector<quint8> &bits, int width, int height, bool leftmostLowest)
 {
-    const int rowBytes = (width + 7) / 8;
-    QByteArray bytes(rowBytes * height, '\0');
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (bits[y * width + x])
-                bytes[y * rowBytes + x / 8]
-                    = char(bytes[y * rowBytes + x / 8] | (leftmostLowest ? 1 << (x % 8) : 0x80 >> (x % 8)));
-        }
-    }
-    return bytes;
+    return packRows(bits.constData(), width, width, height, {1, leftmostLowest});
 }
 
 // Rows of lit bits, drawn by the libraries' bitmap functions.
@@ -127,7 +117,7 @@ EncodedPicture encodeBitRows(const PreparedPicture &picture, const EncodingOptio
     const int width = picture.colours.width();
     encoded.header = startHeader(picture.colours, options, drawing, true);
     encoded.header.arrays << rowArray(options.arrayName,
-                                      packRows(lit, width, picture.colours.height(), leftmostLowest),
+                                      packBits(lit, width, picture.colours.height(), leftmostLowest),
                                       (width + 7) / 8, options, encoded.header);
     return encoded;
 }
@@ -191,26 +181,12 @@ EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions
 // Two pixels a byte, the left one in the high nibble, each row starting on a new byte.
 QByteArray packNibbles(const QVector<quint8> &values, int width, int height)
 {
-    const int rowBytes = (width + 1) / 2;
-    QByteArray bytes(rowBytes * height, '\0');
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            bytes[y * rowBytes + x / 2]
-                = char(bytes[y * rowBytes + x / 2] | values[y * width + x] << (x % 2 ? 0 : 4));
-    }
-    return bytes;
+    return packRows(values.constData(), width, width, height, {4});
 }
 
 QByteArray bytesOf(const QVector<quint8> &values)
 {
     return QByteArray(reinterpret_cast<const char *>(values.constData()), values.size());
-}
-
-// 5-6-5 values as a little-endian firmware keeps them, or high byte first.
-void append565(QByteArray &data, quint16 value, bool highFirst)
-{
-    data += char(highFirst ? value >> 8 : value & 0xff);
-    data += char(highFirst ? value & 0xff : value >> 8);
 }
 
 EncodedPicture encodeGray8(const PreparedPicture &picture, const EncodingOptions &options)
@@ -292,8 +268,8 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
     paletteArray.type = CArray::Uint16;
     paletteArray.name = options.arrayName + "_palette";
     paletteArray.size = number(paletteSize);
-    for (quint16 colour : palette)
-        append565(paletteArray.data, colour, swapped);
+    paletteArray.data = QByteArray(paletteSize * 2, Qt::Uninitialized);
+    put565Row(palette.constData(), paletteSize, swapped, paletteArray.data.data());
     encoded.header.arrays << paletteArray
                           << rowArray(options.arrayName,
                                       eightBits ? bytesOf(indices) : packNibbles(indices, width, height),
@@ -336,8 +312,7 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
                     value = quint16((value >> 5 & 0x3f) == 0x3f ? value - 0x20 : value + 0x20);
                 line[x] = value;
             }
-            const quint16 stored = options.swapBytes ? quint16(value << 8 | value >> 8) : value;
-            qToLittleEndian(stored, values.data() + 2 * (y * width + x));
+            put565(values.data() + 2 * (qsizetype(y) * width + x), value, options.swapBytes);
         }
     }
     // Adafruit GFX draws values in the firmware's order. TFT_eSPI sends them high byte first
@@ -371,7 +346,7 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 mask[y * width + x] = opaque(x, y) ? 1 : 0;
-        encoded.header.arrays << rowArray(options.arrayName + "_mask", packRows(mask, width, height, false),
+        encoded.header.arrays << rowArray(options.arrayName + "_mask", packBits(mask, width, height, false),
                                           (width + 7) / 8, options, encoded.header);
     }
     encoded.shown = std::move(pixels);

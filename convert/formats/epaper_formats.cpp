@@ -2,6 +2,7 @@
 
 #include "display_format_parts.h"
 #include "error_diffusion.h"
+#include "pixel_packing.h"
 
 #include <climits>
 #include <vector>
@@ -85,17 +86,17 @@ EncodedPicture encodeTwoPlanes(const PreparedPicture &picture, const EncodingOpt
     const int width = colours.width(), height = colours.height();
     const QVector<quint8> chosen = nearestPanelColours(colours, {qRgb(255, 255, 255), qRgb(0, 0, 0), ink},
                                                        options.dither, &encoded.shown);
-    const int rowBytes = (width + 7) / 8;
-    QByteArray black(rowBytes * height, char(0xff)), colour(rowBytes * height, char(0xff));
+    // 0 where the ink goes, 1 elsewhere and past the width.
+    const int rowBytes = packedRowBytes(width, 1);
+    QByteArray black(rowBytes * height, Qt::Uninitialized), colour(rowBytes * height, Qt::Uninitialized);
+    std::vector<uchar> blackRow(static_cast<size_t>(width)), colourRow(static_cast<size_t>(width));
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const int at = y * rowBytes + x / 8;
-            const char bit = char(0x80 >> (x % 8));
-            if (chosen[y * width + x] == Black)
-                black[at] = char(black[at] & ~bit);
-            else if (chosen[y * width + x] == Ink)
-                colour[at] = char(colour[at] & ~bit);
+            blackRow[size_t(x)] = chosen[y * width + x] == Black ? 0 : 1;
+            colourRow[size_t(x)] = chosen[y * width + x] == Ink ? 0 : 1;
         }
+        packRow(blackRow.data(), width, {1, false, 1}, black.data() + y * rowBytes);
+        packRow(colourRow.data(), width, {1, false, 1}, colour.data() + y * rowBytes);
     }
     const QByteArray plane = "NAME_" + inkName;
     encoded.header = startDisplayHeader(
@@ -122,13 +123,8 @@ EncodedPicture encodeGray2(const PreparedPicture &picture, const EncodingOptions
     EncodedPicture encoded;
     const QVector<quint8> levels = greyLevels(picture.colours, 4, 0, options, &encoded.shown);
     const int width = picture.colours.width(), height = picture.colours.height();
-    const int rowBytes = (width + 3) / 4;
-    QByteArray bytes(rowBytes * height, '\0');
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            bytes[y * rowBytes + x / 4]
-                = char(bytes[y * rowBytes + x / 4] | levels[y * width + x] << (6 - 2 * (x % 4)));
-    }
+    const int rowBytes = packedRowBytes(width, 2);
+    const QByteArray bytes = packRows(levels.constData(), width, width, height, {2});
     encoded.header = startDisplayHeader(
         picture.colours, options,
         QVector<QByteArray> {
@@ -170,15 +166,9 @@ EncodedPicture encodeEpd7(const PreparedPicture &picture, const EncodingOptions 
     const QImage &colours = picture.colours;
     const int width = colours.width(), height = colours.height();
     const QVector<quint8> codes = nearestPanelColours(colours, measured, options.dither, &encoded.shown);
-    const int rowBytes = (width + 1) / 2;
-    QByteArray bytes(rowBytes * height, char(white << 4 | white));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const int at = y * rowBytes + x / 2;
-            bytes[at] = char(x % 2 ? (bytes[at] & 0xf0) | codes[y * width + x]
-                                   : (bytes[at] & 0x0f) | codes[y * width + x] << 4);
-        }
-    }
+    const int rowBytes = packedRowBytes(width, 4);
+    // An odd width's rows end in white.
+    const QByteArray bytes = packRows(codes.constData(), width, width, height, {4, false, white});
     encoded.header = startDisplayHeader(
         colours, options,
         QVector<QByteArray> {

@@ -6,6 +6,7 @@
 #include "header_generator.h"
 #include "lvgl_compression.h"
 #include "palette.h"
+#include "pixel_packing.h"
 
 #include <QtEndian>
 
@@ -128,17 +129,9 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
             pixels.data += char(qRed(colour));
             pixels.data += char(0xff);
         }
-        const int perByte = 8 / format.bitsPerPixel;
-        for (int y = 0; y < height; ++y) {
-            QByteArray row(pixels.stride, '\0'); // padded with zeros
-            for (int x = 0; x < width; ++x) {
-                const int index = indexed.indices[y * width + x];
-                // The leftmost pixel in the highest bits.
-                row[x / perByte]
-                    = char(row[x / perByte] | index << (8 - format.bitsPerPixel * (x % perByte + 1)));
-            }
-            pixels.data += row;
-        }
+        // The leftmost pixel in the highest bits, rows padded with zeros.
+        pixels.data += packRows(indexed.indices.constData(), width, width, height, {format.bitsPerPixel},
+                                pixels.stride);
         pixels.shown = indexed.shown;
         return pixels;
     }
@@ -170,12 +163,9 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
             const int alpha = alphas ? alphas[x] : 255;
             if (fiveSixFive) {
                 const quint16 value = line565[x];
-                *out++ = char(swapped ? value >> 8 : value & 0xff);
-                *out++ = char(swapped ? value & 0xff : value >> 8);
-                if (other) {
-                    *other++ = char(value >> 8);
-                    *other++ = char(value & 0xff);
-                }
+                out = put565(out, value, swapped);
+                if (other)
+                    other = put565(other, value, true);
                 if (withAlphaPlane) {
                     if (lvgl8) { // LVGL 8 keeps each pixel's alpha right after its colour
                         *out++ = char(alpha);

@@ -390,11 +390,16 @@ PictureOutcome runPictureJob(const PictureJob &job)
             if (!problem.isEmpty())
                 return failed(problem);
         }
-        encoded = job.format->encode(prepared, job.encoding);
-        prepared = PreparedPicture();
+        EncodingOptions encoding = job.encoding;
+        encoding.fullColourShown = job.preview;
+        encoded = job.format->encode(std::move(prepared), encoding);
     } else {
         encoded.shown = reduceTo565(std::move(prepared.colours), job.display.dither);
     }
+    // Without a preview, what the display shows is only needed as the BMP file's 5-6-5 pixels:
+    // reduced in place.
+    if (!job.preview)
+        encoded.shown.convertTo(QImage::Format_RGB16);
     const QImage16 image(encoded.shown.format() == QImage::Format_RGB16
                              ? encoded.shown
                              : encoded.shown.convertToFormat(QImage::Format_RGB16));

@@ -40,10 +40,19 @@ QByteArray packRows(const uchar *values, qsizetype valueStride, int width, int h
     const int rowBytes = packedRowBytes(width, packing.bitsPerPixel);
     if (stride == 0)
         stride = rowBytes;
-    QByteArray rows(qsizetype(stride) * height, '\0');
-    for (int y = 0; y < height; ++y)
-        packRow(values + y * valueStride, width, packing, rows.data() + qsizetype(y) * stride);
+    QByteArray rows(qsizetype(stride) * height, Qt::Uninitialized);
+    packRowsInto(values, valueStride, width, height, packing, stride, rows.data());
     return rows;
+}
+
+void packRowsInto(const uchar *values, qsizetype valueStride, int width, int height,
+                  const BitPacking &packing, int stride, char *out)
+{
+    const int rowBytes = packedRowBytes(width, packing.bitsPerPixel);
+    for (int y = 0; y < height; ++y, out += stride) {
+        packRow(values + y * valueStride, width, packing, out);
+        std::memset(out + rowBytes, 0, size_t(stride - rowBytes));
+    }
 }
 
 char *put565Row(const quint16 *values, int width, bool highFirst, char *out)

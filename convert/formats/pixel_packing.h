@@ -28,6 +28,9 @@ void packRow(const uchar *values, int width, const BitPacking &packing, char *ou
 // rows of `stride` bytes (packedRowBytes() when 0), zeros after each row's packed bytes.
 QByteArray packRows(const uchar *values, qsizetype valueStride, int width, int height,
                     const BitPacking &packing, int stride = 0);
+// The same into `out`, which holds `height` rows of `stride` bytes.
+void packRowsInto(const uchar *values, qsizetype valueStride, int width, int height,
+                  const BitPacking &packing, int stride, char *out);
 
 // A 5-6-5 value as a little-endian firmware keeps it (low byte first), or high byte first, as
 // displays that take the high byte first receive it. Returns the byte after it.

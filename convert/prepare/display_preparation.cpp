@@ -235,11 +235,11 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
     return prepared;
 }
 
-QImage opaqueColours(const PreparedPicture &picture)
+QImage opaqueColours(PreparedPicture picture)
 {
     if (!picture.straight)
-        return picture.colours;
-    QImage colours = picture.colours;
+        return std::move(picture.colours);
+    QImage colours = std::move(picture.colours); // in place when not shared
     for (int y = 0; y < colours.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(colours.scanLine(y));
         const uchar *alphas = picture.alpha.constScanLine(y);

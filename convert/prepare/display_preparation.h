@@ -48,7 +48,7 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
 
 // The prepared colours as a display without transparency shows them: straight colours laid onto
 // black as the window lays them, others as they are.
-QImage opaqueColours(const PreparedPicture &picture);
+QImage opaqueColours(PreparedPicture picture);
 
 // The prepared colours as 16-bit 5-6-5 pixels (QImage::Format_RGB16), dithered or cut; in place
 // when they are not shared.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <vector>
 
 namespace {
 
@@ -335,14 +336,17 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
         encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(keyValue));
     encoded.header.arrays << rowArray(options.arrayName, values, width * 2, options, encoded.header,
                                       CArray::Uint16);
-    if (options.alphaMask) {
-        QVector<quint8> mask(width * height);
-        for (int y = 0; y < height; ++y)
+    if (options.alphaMask) { // 1 where opaque, packed a row at a time
+        const int rowBytes = packedRowBytes(width, 1);
+        QByteArray mask(qsizetype(rowBytes) * height, Qt::Uninitialized);
+        std::vector<uchar> row(static_cast<size_t>(width));
+        for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x)
-                mask[y * width + x] = opaque(x, y) ? 1 : 0;
-        encoded.header.arrays << rowArray(options.arrayName + "_mask",
-                                          packRows(mask.constData(), width, width, height, {1}),
-                                          (width + 7) / 8, options, encoded.header);
+                row[size_t(x)] = opaque(x, y) ? 1 : 0;
+            packRow(row.data(), width, {1}, mask.data() + qsizetype(y) * rowBytes);
+        }
+        encoded.header.arrays << rowArray(options.arrayName + "_mask", mask, rowBytes, options,
+                                          encoded.header);
     }
     encoded.shown = std::move(pixels);
     return encoded;

@@ -394,7 +394,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
         encoding.fullColourShown = job.preview;
         encoded = job.format->encode(std::move(prepared), encoding);
     } else {
-        encoded.shown = reduceTo565(std::move(prepared.colours), job.display.dither);
+        encoded.shown = reduceTo565(std::move(prepared.colours), job.display.dither, !job.preview);
     }
     // Without a preview, what the display shows is only needed as the BMP file's 5-6-5 pixels:
     // reduced in place.

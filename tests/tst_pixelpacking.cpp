@@ -126,19 +126,27 @@ void TestPixelPacking::encodersLeaveTheCallersPicture_data()
     QTest::addColumn<QByteArray>("colourFormat"); // LVGL's
     QTest::addColumn<int>("strideAlign");
     QTest::addColumn<bool>("alphaMask");
+    QTest::addColumn<bool>("dither");
     for (const DisplayFormat &format : displayFormats())
-        QTest::newRow(format.name) << QByteArray(format.name) << QByteArray() << 1 << false;
-    QTest::newRow("rgb565 with a mask, rows of 8 bytes") << QByteArray("rgb565") << QByteArray() << 8 << true;
+        QTest::newRow(format.name) << QByteArray(format.name) << QByteArray() << 1 << false << false;
+    QTest::newRow("rgb565 with a mask, rows of 8 bytes")
+        << QByteArray("rgb565") << QByteArray() << 8 << true << false;
     for (const QByteArray &colourFormat : lvglColourFormatNames(9))
         QTest::newRow(("lvgl " + colourFormat).constData())
-            << QByteArray("lvgl") << colourFormat << 1 << false;
+            << QByteArray("lvgl") << colourFormat << 1 << false << false;
     // 24 and 32 bits a pixel padded beyond the picture's own rows: not written over them.
     QTest::newRow("lvgl RGB888, rows of 16 bytes")
-        << QByteArray("lvgl") << QByteArray("RGB888") << 16 << false;
+        << QByteArray("lvgl") << QByteArray("RGB888") << 16 << false << false;
     QTest::newRow("lvgl ARGB8888, rows of 8 bytes")
-        << QByteArray("lvgl") << QByteArray("ARGB8888") << 8 << false;
-    QTest::newRow("lvgl ARGB8888, rle") << QByteArray("lvgl") << QByteArray("ARGB8888:rle") << 1 << false;
-    QTest::newRow("lvgl RGB888, lz4") << QByteArray("lvgl") << QByteArray("RGB888:lz4") << 1 << false;
+        << QByteArray("lvgl") << QByteArray("ARGB8888") << 8 << false << false;
+    QTest::newRow("lvgl ARGB8888, rle")
+        << QByteArray("lvgl") << QByteArray("ARGB8888:rle") << 1 << false << false;
+    QTest::newRow("lvgl RGB888, lz4")
+        << QByteArray("lvgl") << QByteArray("RGB888:lz4") << 1 << false << false;
+    // Dithered in the picture's own memory when only 5-6-5 is kept of what is shown.
+    QTest::newRow("rgb565 dithered") << QByteArray("rgb565") << QByteArray() << 1 << false << true;
+    QTest::newRow("lvgl RGB565A8 dithered")
+        << QByteArray("lvgl") << QByteArray("RGB565A8") << 1 << false << true;
 }
 
 void TestPixelPacking::encodersLeaveTheCallersPicture()
@@ -147,6 +155,7 @@ void TestPixelPacking::encodersLeaveTheCallersPicture()
     QFETCH(QByteArray, colourFormat);
     QFETCH(int, strideAlign);
     QFETCH(bool, alphaMask);
+    QFETCH(bool, dither);
     const DisplayFormat *encoder = findDisplayFormat(format);
     QVERIFY(encoder);
     EncodingOptions options;
@@ -156,6 +165,7 @@ void TestPixelPacking::encodersLeaveTheCallersPicture()
                                                         : EncodingOptions::Uncompressed;
     options.strideAlign = strideAlign;
     options.alphaMask = alphaMask;
+    options.dither = dither;
     // Odd width, W != H, every pixel apart, translucent pixels.
     const PreparedPicture kept = preparePicture(patternPicture(7, 5, true), DisplayOptions(),
                                                 encoder->alpha != DisplayFormat::NoAlpha);

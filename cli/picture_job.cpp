@@ -400,9 +400,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
     // reduced in place.
     if (!job.preview)
         encoded.shown.convertTo(QImage::Format_RGB16);
-    const QImage16 image(encoded.shown.format() == QImage::Format_RGB16
-                             ? encoded.shown
-                             : encoded.shown.convertToFormat(QImage::Format_RGB16));
+    const QImage16 image(encoded.shown); // reduced to 5-6-5 a row at a time as it is written
     if (job.header.progmem) {
         QVector<qint64> sizes;
         for (const CArray &array : encoded.header.arrays)

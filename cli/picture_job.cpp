@@ -388,7 +388,7 @@ std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&dec
     PreparedPicture prepared
         = preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
     if (!job.format) {
-        encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.dither);
+        encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.dither, !job.preview);
         return std::nullopt;
     }
     if (job.format->sizeProblem) {
@@ -396,7 +396,9 @@ std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&dec
         if (!problem.isEmpty())
             return failed(problem);
     }
-    *encoded = job.format->encode(prepared, job.encoding);
+    EncodingOptions encoding = job.encoding;
+    encoding.fullColourShown = job.preview;
+    *encoded = job.format->encode(std::move(prepared), encoding);
     return std::nullopt;
 }
 
@@ -478,9 +480,11 @@ PictureOutcome runPictureJob(const PictureJob &job)
     EncodedPicture encoded;
     if (const auto problem = encode(job, std::move(decoded), &encoded))
         return *problem;
-    const QImage16 image(encoded.shown.format() == QImage::Format_RGB16
-                             ? encoded.shown
-                             : encoded.shown.convertToFormat(QImage::Format_RGB16));
+    // Without a preview, what the display shows is only needed as the BMP file's 5-6-5 pixels:
+    // reduced in place.
+    if (!job.preview)
+        encoded.shown.convertTo(QImage::Format_RGB16);
+    const QImage16 image(encoded.shown); // reduced to 5-6-5 a row at a time as it is written
     if (const auto problem = progmemProblem(job, encoded, image))
         return *problem;
     // The raw files' names come with the arrays: checked once these are known.

@@ -176,6 +176,62 @@ int main(int argc, char *argv[])
         QFile::remove(picture);
     }
 
+    // The peak memory of every format and of the options that cost the most, in bytes a pixel above
+    // the fixed part: the growth of the peak from a 2048 x 2048 picture to a 4096 x 4096 one, which
+    // leaves out what any job costs whatever its picture. Half-transparent pictures for the
+    // options that keep transparency.
+    {
+        QImage translucent = Bench::photoLike(4096, 4096).convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < translucent.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(translucent.scanLine(y));
+            for (int x = 0; x < translucent.width(); ++x)
+                line[x] = (line[x] & 0xffffff) | uint((x + y) * 255 / 8190) << 24;
+        }
+        const QStringList sizes = {QStringLiteral("2048"), QStringLiteral("4096")};
+        for (const QString &side : sizes) {
+            const int length = side.toInt();
+            if (!Bench::photoLike(length, length).save(dir.filePath("opaque" + side + ".png"), "PNG")
+                || !translucent.scaled(length, length)
+                        .save(dir.filePath("translucent" + side + ".png"), "PNG"))
+                qFatal("cannot write the pictures of %s pixels a side", qPrintable(side));
+        }
+        QList<QPair<QString, QStringList>> jobs = {
+            {"opaque", {}},
+            {"opaque", {"--preview"}},
+            {"opaque", {"--dither"}},
+            {"translucent", {"--format", "rgb565", "--alpha=mask"}},
+            {"translucent", {"--format", "rgb565", "--transparent=#ff00ff"}},
+            {"translucent", {"--format", "lvgl"}},
+            {"translucent", {"--format", "lvgl", "--lvgl-cf=ARGB8888"}},
+            {"opaque", {"--format", "lvgl", "--lvgl-cf=RGB888"}},
+            {"opaque", {"--format", "lvgl", "--lvgl-cf=I8"}},
+            {"opaque", {"--format", "lvgl", "--lvgl-cf=ARGB8888", "--compress=rle"}},
+            {"opaque", {"--format", "lvgl", "--lvgl-cf=ARGB8888", "--compress=lz4"}},
+            {"opaque", {"--format", "lvgl", "--lvgl-cf=ARGB8888", "--preview"}},
+            {"opaque", {"--format", "epd7", "--dither"}},
+        };
+        int at = 3; // every format after the default job's rows
+        for (const DisplayFormat &format : displayFormats())
+            jobs.insert(at++, {"opaque", {"--format", QString::fromLatin1(format.name)}});
+        for (const auto &[picture, options] : jobs) {
+            double peaks[2];
+            for (int i = 0; i < 2; ++i)
+                peaks[i]
+                    = Bench::peakMemoryMiB(QUILLON_CONVERT,
+                                           options
+                                               + QStringList {"--force", "-o", dir.filePath("quillon"),
+                                                              dir.filePath(picture + sizes[i] + ".png")});
+            const double bytesPerPixel
+                = (peaks[1] - peaks[0]) * 1024 * 1024 / (4096.0 * 4096 - 2048.0 * 2048);
+            const QString name = options.isEmpty() ? QStringLiteral("--format bmp") : options.join(' ');
+            Bench::reportGoal(QStringLiteral("%1, bytes a pixel").arg(name), bytesPerPixel, 6, false);
+        }
+        for (const QString &side : sizes) {
+            QFile::remove(dir.filePath("opaque" + side + ".png"));
+            QFile::remove(dir.filePath("translucent" + side + ".png"));
+        }
+    }
+
     // A camera photo fitted to a small display: the JPEG decoded scaled down, against decoding it
     // whole, as before, and then fitting it the same way.
     const QString photo = dir.filePath(QStringLiteral("photo.jpg"));

@@ -470,7 +470,7 @@ public:
         if (m_problem.isEmpty() && !m_encodeEach) {
             const EncodingOptions common = frameOptions(*m_job.format, m_prepared, m_job.encoding);
             for (int i = 0; i < m_prepared.size(); ++i) {
-                m_encoded[i] = encodeFrame(*m_job.format, m_prepared[i], common, i);
+                m_encoded[i] = encodeFrame(*m_job.format, std::move(m_prepared[i]), common, i);
                 m_prepared[i] = PreparedPicture();
             }
         }
@@ -507,7 +507,7 @@ private:
                 = m_job.format->sizeProblem ? m_job.format->sizeProblem(prepared, m_job.encoding) : QString();
             EncodedPicture encoded;
             if (problem.isEmpty() && m_encodeEach) {
-                encoded = encodeFrame(*m_job.format, prepared, m_job.encoding, next.index);
+                encoded = encodeFrame(*m_job.format, std::move(prepared), m_job.encoding, next.index);
                 prepared = PreparedPicture();
             }
             const std::lock_guard<std::mutex> lock(m_mutex);
@@ -564,7 +564,7 @@ std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&dec
     PreparedPicture prepared
         = preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
     if (!job.format) {
-        encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.dither);
+        encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.dither, !job.preview);
         return std::nullopt;
     }
     if (job.format->sizeProblem) {
@@ -572,7 +572,9 @@ std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&dec
         if (!problem.isEmpty())
             return failed(problem);
     }
-    *encoded = job.format->encode(prepared, job.encoding);
+    EncodingOptions encoding = job.encoding;
+    encoding.fullColourShown = job.preview;
+    *encoded = job.format->encode(std::move(prepared), encoding);
     return std::nullopt;
 }
 
@@ -659,9 +661,11 @@ PictureOutcome runPictureJob(const PictureJob &job)
         if (const auto problem = encode(job, std::move(decoded), &encoded))
             return *problem;
     }
-    const QImage16 image(encoded.shown.format() == QImage::Format_RGB16
-                             ? encoded.shown
-                             : encoded.shown.convertToFormat(QImage::Format_RGB16));
+    // Without a preview, what the display shows is only needed as the BMP file's 5-6-5 pixels:
+    // reduced in place.
+    if (!job.preview)
+        encoded.shown.convertTo(QImage::Format_RGB16);
+    const QImage16 image(encoded.shown); // reduced to 5-6-5 a row at a time as it is written
     if (const auto problem = progmemProblem(job, encoded, image))
         return *problem;
     // The raw files' names come with the arrays: checked once these are known.

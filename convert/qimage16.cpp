@@ -94,11 +94,21 @@ bool QImage16::writeBmp16(const ByteSink &write) const
     if (fileSize < 0)
         return false;
 
-    // The rows must hold 5-6-5 pixels whatever the caller gave us.
+    // The rows must hold 5-6-5 pixels whatever the caller gave us: 32-bit and grey pictures are
+    // reduced a row at a time, as Qt reduces them whole, other formats whole.
+    QImage reducedRow;
+    const bool byRows = format() == QImage::Format_RGB32 || format() == QImage::Format_Grayscale8;
     const QImage image
-        = format() == QImage::Format_RGB16 ? QImage(*this) : convertToFormat(QImage::Format_RGB16);
-    const qint64 stride = image.bytesPerLine();
+        = format() == QImage::Format_RGB16 || byRows ? QImage(*this) : convertToFormat(QImage::Format_RGB16);
+    const auto rowOf = [&](int y) {
+        if (!byRows)
+            return image.constScanLine(y);
+        reducedRow = QImage(image.constScanLine(y), image.width(), 1, image.format())
+                         .convertToFormat(QImage::Format_RGB16);
+        return reducedRow.constScanLine(0);
+    };
     const size_t pixelBytes = size_t(image.width()) * 2;
+    const qint64 stride = qint64(pixelBytes + 3) / 4 * 4;
     const BmpHeader header = bmpHeader(image.width(), image.height(), quint32(fileSize - bmpHeaderSize));
     if (!write(header.data(), header.size()))
         return false;
@@ -114,7 +124,7 @@ bool QImage16::writeBmp16(const ByteSink &write) const
         int rowsInBlock = 0;
         for (; rowsInBlock < rowsPerBlock && y >= 0; ++rowsInBlock, --y) {
             char *row = block.data() + rowsInBlock * stride;
-            std::memcpy(row, image.constScanLine(y), pixelBytes);
+            std::memcpy(row, rowOf(y), pixelBytes);
             std::memset(row + pixelBytes, 0, size_t(stride) - pixelBytes);
         }
         if (!write(block.data(), rowsInBlock * stride))

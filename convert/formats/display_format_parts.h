@@ -1,6 +1,9 @@
 #pragma once
 
 #include "display_formats.h"
+#include "pixel_packing.h"
+
+#include <vector>
 
 // The pieces every format's encoder builds its header from, for the encoders kept in files of
 // their own.
@@ -14,3 +17,29 @@ CHeader startDisplayHeader(const QImage &picture, const EncodingOptions &options
 // then told by a macro and a comment line of `header`.
 CArray displayRowArray(const QByteArray &name, const QByteArray &rows, int rowBytes,
                        const EncodingOptions &options, CHeader &header);
+
+// greyLevels() in steps, so that the colours can be let go once the levels are known: the values
+// stored, one byte a pixel (Format_Grayscale8); then, once they are packed, the picture they show,
+// made of them in place.
+QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options);
+void showGreyLevels(QImage &stored, int levels);
+
+// What the display shows, a row at a time: whole (Format_RGB32) when the options want every
+// colour, otherwise only the 5-6-5 pixels the BMP file takes (Format_RGB16), each row reduced
+// as Qt reduces a whole picture.
+class ShownRows
+{
+public:
+    ShownRows(QSize size, bool fullColour);
+    // Row y to fill, to hand back with done(y) before the next.
+    QRgb *row(int y);
+    void done(int y);
+    QImage take() { return std::move(m_picture); }
+
+private:
+    QImage m_picture;
+    std::vector<QRgb> m_row; // the row being filled, when reduced
+};
+
+// The rows of a picture of one byte a pixel, packed.
+QByteArray packLevels(const QImage &stored, const BitPacking &packing);

@@ -5,11 +5,11 @@
 #include "error_diffusion.h"
 #include "lvgl_format.h"
 #include "palette.h"
-
-#include <QtEndian>
+#include "pixel_packing.h"
 
 #include <algorithm>
 #include <numeric>
+#include <vector>
 
 namespace {
 
@@ -96,72 +96,58 @@ CArray rowArray(const QByteArray &name, const QByteArray &rows, int rowBytes, co
     return array;
 }
 
-// Lit pixels, one byte each: 1 when lit.
-QVector<quint8> litPixels(const PreparedPicture &picture, const EncodingOptions &options, QImage *shown)
+// Lit pixels, one byte each: 1 when lit. The colours are let go.
+QImage litPixels(PreparedPicture &picture, const EncodingOptions &options)
 {
-    return greyLevels(picture.colours, 2, options.threshold, options, shown);
-}
-
-// Rows of bits, each row starting on a new byte, the leftmost pixel in the highest bit or, for
-// XBM, the lowest.
-QByteArray packRows(const QVector<quint8> &bits, int width, int height, bool leftmostLowest)
-{
-    const int rowBytes = (width + 7) / 8;
-    QByteArray bytes(rowBytes * height, '\0');
-    const quint8 *lit = bits.constData();
-    for (int y = 0; y < height; ++y) {
-        auto *row = reinterpret_cast<uchar *>(bytes.data()) + y * rowBytes;
-        for (int x = 0; x < width; ++x, ++lit) {
-            if (*lit)
-                row[x / 8] = uchar(row[x / 8] | (leftmostLowest ? 1 << (x % 8) : 0x80 >> (x % 8)));
-        }
-    }
-    return bytes;
+    QImage lit = storedGreyLevels(picture.colours, 2, options.threshold, options);
+    picture = PreparedPicture();
+    return lit;
 }
 
 // Rows of lit bits, drawn by the libraries' bitmap functions.
-EncodedPicture encodeBitRows(const PreparedPicture &picture, const EncodingOptions &options,
-                             bool leftmostLowest, const QVector<QByteArray> &drawing)
+EncodedPicture encodeBitRows(PreparedPicture picture, const EncodingOptions &options, bool leftmostLowest,
+                             const QVector<QByteArray> &drawing)
 {
     EncodedPicture encoded;
-    const QVector<quint8> lit = litPixels(picture, options, &encoded.shown);
-    const int width = picture.colours.width();
-    encoded.header = startHeader(picture.colours, options, drawing, true);
-    encoded.header.arrays << rowArray(options.arrayName,
-                                      packRows(lit, width, picture.colours.height(), leftmostLowest),
-                                      (width + 7) / 8, options, encoded.header);
+    QImage lit = litPixels(picture, options);
+    encoded.header = startHeader(lit, options, drawing, true);
+    encoded.header.arrays << rowArray(options.arrayName, packLevels(lit, {1, leftmostLowest}),
+                                      (lit.width() + 7) / 8, options, encoded.header);
+    showGreyLevels(lit, 2);
+    encoded.shown = std::move(lit);
     return encoded;
 }
 
 // What the two u8g2 lines are for.
 const char u8g2Kinds[] = "(u8g2 : son API C ; U8g2lib : sa classe U8G2, sous Arduino.)";
 
-EncodedPicture encodeMono(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeMono(PreparedPicture picture, const EncodingOptions &options)
 {
     // Not u8g2_DrawBitmap: it reads RAM, where an AVR has no such array, and draws each row's
     // padding bits too; u8g2 reads --format xbm from flash.
-    return encodeBitRows(picture, options, false,
+    return encodeBitRows(std::move(picture), options, false,
                          {"Adafruit GFX : {rows}display.drawBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
 }
 
-EncodedPicture encodeXbm(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeXbm(PreparedPicture picture, const EncodingOptions &options)
 {
-    return encodeBitRows(picture, options, true,
+    return encodeBitRows(std::move(picture), options, true,
                          {"u8g2 : {rows}u8g2_DrawXBMP(&u8g2, x, {y}, NAME_width, {h}, {NAME});",
                           "U8g2lib : {rows}u8g2.drawXBMP(x, {y}, NAME_width, {h}, {NAME});", u8g2Kinds,
                           "Adafruit GFX : {rows}display.drawXBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
 }
 
 // SSD1306 pages: 8 rows a byte, bit 0 at the top, the byte of page p and column x at p * W + x.
-EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodePages(PreparedPicture picture, const EncodingOptions &options)
 {
     EncodedPicture encoded;
-    const QVector<quint8> lit = litPixels(picture, options, &encoded.shown);
-    const int width = picture.colours.width(), height = picture.colours.height();
+    QImage lit = litPixels(picture, options);
+    const int width = lit.width(), height = lit.height();
     QByteArray bytes(width * ((height + 7) / 8), '\0');
     for (int y = 0; y < height; ++y) {
+        const uchar *line = lit.constScanLine(y);
         for (int x = 0; x < width; ++x) {
-            if (lit[y * width + x])
+            if (line[x])
                 bytes[(y / 8) * width + x] = char(bytes[(y / 8) * width + x] | 1 << (y % 8));
         }
     }
@@ -184,56 +170,37 @@ EncodedPicture encodePages(const PreparedPicture &picture, const EncodingOptions
             << u8g2Kinds
             << "y multiple de 8, image entièrement dans l'écran (rotation 0, tampon complet de u8g2)."
             << "Les lignes sous l'image dans sa dernière page sont effacées.";
-    encoded.header = startHeader(picture.colours, options, drawing);
+    encoded.header = startHeader(lit, options, drawing);
     encoded.header.arrays << rowArray(options.arrayName, bytes, width, options, encoded.header);
+    showGreyLevels(lit, 2);
+    encoded.shown = std::move(lit);
     return encoded;
 }
 
-// Two pixels a byte, the left one in the high nibble, each row starting on a new byte.
-QByteArray packNibbles(const QVector<quint8> &values, int width, int height)
-{
-    const int rowBytes = (width + 1) / 2;
-    QByteArray bytes(rowBytes * height, '\0');
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            bytes[y * rowBytes + x / 2]
-                = char(bytes[y * rowBytes + x / 2] | values[y * width + x] << (x % 2 ? 0 : 4));
-    }
-    return bytes;
-}
-
-QByteArray bytesOf(const QVector<quint8> &values)
-{
-    return QByteArray(reinterpret_cast<const char *>(values.constData()), values.size());
-}
-
-// 5-6-5 values as a little-endian firmware keeps them, or high byte first.
-void append565(QByteArray &data, quint16 value, bool highFirst)
-{
-    data += char(highFirst ? value >> 8 : value & 0xff);
-    data += char(highFirst ? value & 0xff : value >> 8);
-}
-
-EncodedPicture encodeGray8(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeGray8(PreparedPicture picture, const EncodingOptions &options)
 {
     EncodedPicture encoded;
-    const QVector<quint8> levels = greyLevels(picture.colours, 256, 0, options, &encoded.shown);
+    QImage levels = storedGreyLevels(picture.colours, 256, 0, options);
+    picture = PreparedPicture();
     encoded.header
-        = startHeader(picture.colours, options,
+        = startHeader(levels, options,
                       {"Adafruit GFX : {rows}canvas.drawGrayscaleBitmap(x, {y}, {NAME}, NAME_width, {h});"});
     encoded.header.progmem = true; // drawGrayscaleBitmap reads it with pgm_read_byte
-    encoded.header.arrays << rowArray(options.arrayName, bytesOf(levels), picture.colours.width(), options,
+    encoded.header.arrays << rowArray(options.arrayName, packLevels(levels, {8}), levels.width(), options,
                                       encoded.header);
+    showGreyLevels(levels, 256);
+    encoded.shown = std::move(levels);
     return encoded;
 }
 
-EncodedPicture encodeGray4(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeGray4(PreparedPicture picture, const EncodingOptions &options)
 {
     EncodedPicture encoded;
-    const QVector<quint8> levels = greyLevels(picture.colours, 16, 0, options, &encoded.shown);
+    QImage levels = storedGreyLevels(picture.colours, 16, 0, options);
+    picture = PreparedPicture();
     // Each row goes into the SSD1327's buffer, two pixels a byte as there, from x (even).
     encoded.header = startHeader(
-        picture.colours, options,
+        levels, options,
         {"Adafruit_SSD1327 : for (int16_t r = 0; r < NAME_height; r++) "
              + QByteArray(options.progmem ? "memcpy_P" : "memcpy")
              + "(display.getBuffer() + (y + r) * (display.width() / 2) + x / 2, NAME + r * "
@@ -242,24 +209,26 @@ EncodedPicture encodeGray4(const PreparedPicture &picture, const EncodingOptions
          "x pair, image entièrement dans l'écran (rotation 0) ; d'une largeur impaire, le pixel à droite de "
          "chaque ligne est effacé.",
          "SSD1322, SSD1327 : deux pixels par octet, celui de gauche dans les 4 bits de poids fort."});
-    const int width = picture.colours.width();
-    encoded.header.arrays << rowArray(options.arrayName, packNibbles(levels, width, picture.colours.height()),
-                                      (width + 1) / 2, options, encoded.header);
+    encoded.header.arrays << rowArray(options.arrayName, packLevels(levels, {4}), (levels.width() + 1) / 2,
+                                      options, encoded.header);
+    showGreyLevels(levels, 16);
+    encoded.shown = std::move(levels);
     return encoded;
 }
 
 // Palette pictures: the palette chosen for the picture, each pixel its nearest entry.
-EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptions &options, int paletteSize)
+EncodedPicture encodeIndexed(PreparedPicture picture, const EncodingOptions &options, int paletteSize)
 {
-    const QImage &colours = picture.colours;
-    const int width = colours.width(), height = colours.height();
-    IndexedPicture indexed = options.palette.isEmpty()
-        ? indexPicture(colours, paletteSize, options.dither)
-        : indexPicture(colours, options.palette, options.dither);
+    const int width = picture.colours.width(), height = picture.colours.height();
+    IndexedPicture indexed = indexPixels(
+        picture.colours,
+        options.palette.isEmpty() ? choosePalette(picture.colours, paletteSize) : options.palette,
+        options.dither);
+    picture = PreparedPicture(); // the indices are all that is needed now
     QVector<quint16> &palette = indexed.palette;
     const QVector<quint8> &indices = indexed.indices;
     EncodedPicture encoded;
-    encoded.shown = std::move(indexed.shown);
+    encoded.shown = paletteColours(indexed, QSize(width, height));
 
     // TFT_eSPI's 4-bit pushImage sends each palette entry high byte first itself: the palette
     // stays in the firmware's order, whatever --swap-bytes. Its 8-bit one reads RGB332 and no
@@ -268,7 +237,7 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
     const bool eightBits = paletteSize == 256;
     const bool swapped = eightBits && options.swapBytes;
     encoded.header = startHeader(
-        colours, options,
+        encoded.shown, options,
         {eightBits
              ? QByteArray("TFT_eSPI : tft.setSwapBytes(") + (swapped ? "false" : "true")
                  + "); tft.startWrite(); tft.setAddrWindow(x, y, NAME_width, NAME_height); for (int32_t r = "
@@ -283,9 +252,8 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
         encoded.header.commentLines << "La palette reste dans l'ordre du microcontrôleur : TFT_eSPI l'envoie "
                                        "lui-même octet fort d'abord.";
     if (options.paletteOfFrames)
-        encoded.header.commentLines << options.arrayName
-                + "_palette : une palette choisie pour toutes les "
-                  "images de l'animation.";
+        encoded.header.commentLines << options.arrayName + "_palette : une palette choisie pour toutes les "
+                                                           "images de l'animation.";
     else if (!options.palette.isEmpty())
         encoded.header.commentLines << options.arrayName + "_palette : les " + number(options.palette.size())
                 + " couleurs données par --palette"
@@ -297,31 +265,32 @@ EncodedPicture encodeIndexed(const PreparedPicture &picture, const EncodingOptio
     paletteArray.type = CArray::Uint16;
     paletteArray.name = options.arrayName + "_palette";
     paletteArray.size = number(paletteSize);
-    for (quint16 colour : palette)
-        append565(paletteArray.data, colour, swapped);
+    paletteArray.data = QByteArray(paletteSize * 2, Qt::Uninitialized);
+    put565Row(palette.constData(), paletteSize, swapped, paletteArray.data.data());
     encoded.header.arrays << paletteArray
-                          << rowArray(options.arrayName,
-                                      eightBits ? bytesOf(indices) : packNibbles(indices, width, height),
-                                      eightBits ? width : (width + 1) / 2, options, encoded.header);
+                          << rowArray(
+                                 options.arrayName,
+                                 packRows(indices.constData(), width, width, height, {eightBits ? 8 : 4}),
+                                 eightBits ? width : (width + 1) / 2, options, encoded.header);
     return encoded;
 }
 
-EncodedPicture encodeIndex4(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeIndex4(PreparedPicture picture, const EncodingOptions &options)
 {
-    return encodeIndexed(picture, options, 16);
+    return encodeIndexed(std::move(picture), options, 16);
 }
 
-EncodedPicture encodeIndex8(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeIndex8(PreparedPicture picture, const EncodingOptions &options)
 {
-    return encodeIndexed(picture, options, 256);
+    return encodeIndexed(std::move(picture), options, 256);
 }
 
 // 5-6-5 pixels, top row first; with a mask of the opaque pixels, or a colour that stands for the
 // transparent ones.
-EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &options)
 {
     EncodedPicture encoded;
-    QImage pixels = reduceTo565(picture.colours, options.dither);
+    QImage pixels = reduceTo565(std::move(picture.colours), options.dither, !options.fullColourShown);
     const int width = pixels.width(), height = pixels.height();
     const bool transparent = options.transparent.isValid();
     const QRgb key = options.transparent.rgb();
@@ -341,8 +310,7 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
                     value = quint16((value >> 5 & 0x3f) == 0x3f ? value - 0x20 : value + 0x20);
                 line[x] = value;
             }
-            const quint16 stored = options.swapBytes ? quint16(value << 8 | value >> 8) : value;
-            qToLittleEndian(stored, values.data() + 2 * (y * width + x));
+            put565(values.data() + 2 * (qsizetype(y) * width + x), value, options.swapBytes);
         }
     }
     // Adafruit GFX draws values in the firmware's order. TFT_eSPI sends them high byte first
@@ -371,13 +339,17 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
         encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(keyValue));
     encoded.header.arrays << rowArray(options.arrayName, values, width * 2, options, encoded.header,
                                       CArray::Uint16);
-    if (options.alphaMask) {
-        QVector<quint8> mask(width * height);
-        for (int y = 0; y < height; ++y)
+    if (options.alphaMask) { // 1 where opaque, packed a row at a time
+        const int rowBytes = packedRowBytes(width, 1);
+        QByteArray mask(qsizetype(rowBytes) * height, Qt::Uninitialized);
+        std::vector<uchar> row(static_cast<size_t>(width));
+        for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x)
-                mask[y * width + x] = opaque(x, y) ? 1 : 0;
-        encoded.header.arrays << rowArray(options.arrayName + "_mask", packRows(mask, width, height, false),
-                                          (width + 7) / 8, options, encoded.header);
+                row[size_t(x)] = opaque(x, y) ? 1 : 0;
+            packRow(row.data(), width, {1}, mask.data() + qsizetype(y) * rowBytes);
+        }
+        encoded.header.arrays << rowArray(options.arrayName + "_mask", mask, rowBytes, options,
+                                          encoded.header);
     }
     encoded.shown = std::move(pixels);
     return encoded;
@@ -388,22 +360,27 @@ EncodedPicture encodeRgb565(const PreparedPicture &picture, const EncodingOption
 QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options,
                            QImage *shown)
 {
+    QImage stored = storedGreyLevels(colours, levels, threshold, options);
     const int width = colours.width(), height = colours.height();
     QVector<quint8> result(width * height);
-    *shown = QImage(colours.size(), QImage::Format_Grayscale8); // greys, one byte each
+    for (int y = 0; y < height; ++y)
+        std::copy_n(stored.constScanLine(y), width, result.data() + y * width);
+    showGreyLevels(stored, levels);
+    *shown = std::move(stored);
+    return result;
+}
+
+QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options)
+{
+    const int width = colours.width(), height = colours.height();
+    QImage stored(colours.size(), QImage::Format_Grayscale8);
+    uchar *bits = stored.bits();
+    const qsizetype bytesPerLine = stored.bytesPerLine();
     const int top = levels - 1;
-    // Each row's pixels found once, not at every pixel.
-    const QRgb *row = nullptr;
-    uchar *shownRow = nullptr;
-    int rowY = -1, shownY = -1;
     diffuseErrors<1>(
         width, height, options.dither,
         [&](int x, int y, int *values) {
-            if (y != rowY) {
-                row = reinterpret_cast<const QRgb *>(colours.constScanLine(y));
-                rowY = y;
-            }
-            values[0] = luminance(row[x]);
+            values[0] = luminance(reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x]);
         },
         [&](const int *values, int *intensity) {
             // Two levels split at the threshold; more, at the nearest level.
@@ -412,15 +389,52 @@ QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, con
             return level;
         },
         [&](int x, int y, int level) {
-            const int stored = options.invert ? top - level : level;
-            result[y * width + x] = quint8(stored);
-            if (y != shownY) {
-                shownRow = shown->scanLine(y);
-                shownY = y;
-            }
-            shownRow[x] = uchar(stored * 255 / top); // as the panel lights it
+            bits[y * bytesPerLine + x] = uchar(options.invert ? top - level : level);
         });
-    return result;
+    return stored;
+}
+
+void showGreyLevels(QImage &stored, int levels)
+{
+    const int top = levels - 1;
+    uchar lit[256];
+    for (int level = 0; level < levels; ++level)
+        lit[level] = uchar(level * 255 / top); // as the panel lights it
+    for (int y = 0; y < stored.height(); ++y) {
+        uchar *line = stored.scanLine(y);
+        for (int x = 0; x < stored.width(); ++x)
+            line[x] = lit[line[x]];
+    }
+}
+
+ShownRows::ShownRows(QSize size, bool fullColour)
+    : m_picture(size, fullColour ? QImage::Format_RGB32 : QImage::Format_RGB16)
+    , m_row(fullColour ? 0 : size_t(size.width()))
+{ }
+
+QRgb *ShownRows::row(int y)
+{
+    return m_row.empty() ? reinterpret_cast<QRgb *>(m_picture.scanLine(y)) : m_row.data();
+}
+
+void ShownRows::done(int y)
+{
+    if (m_row.empty())
+        return;
+    const QImage whole(reinterpret_cast<const uchar *>(m_row.data()), m_picture.width(), 1,
+                       QImage::Format_RGB32);
+    const QImage reduced = whole.convertToFormat(QImage::Format_RGB16);
+    std::copy_n(reduced.constScanLine(0), m_picture.width() * 2, m_picture.scanLine(y));
+}
+
+QByteArray packLevels(const QImage &stored, const BitPacking &packing)
+{
+    return packRows(stored.constBits(), stored.bytesPerLine(), stored.width(), stored.height(), packing);
+}
+
+int luminance(QRgb colour)
+{
+    return (299 * qRed(colour) + 587 * qGreen(colour) + 114 * qBlue(colour) + 500) / 1000;
 }
 
 const QVector<DisplayFormat> &displayFormats()

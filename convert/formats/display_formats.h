@@ -38,6 +38,11 @@ struct EncodingOptions : HeaderOptions, DisplayOptions
     int lvglVersion = 9; // 8 writes lv_img_dsc_t
     int strideAlign = 1; // rows padded to a multiple of this many bytes
     Compression compression = Uncompressed;
+
+    // Whether `shown` is wanted in every colour the display shows, for a preview; otherwise an
+    // encoder may give only its 5-6-5 reduction (Format_RGB16), all the BMP file takes, in less
+    // memory.
+    bool fullColourShown = true;
 };
 
 struct EncodedPicture
@@ -59,7 +64,8 @@ struct DisplayFormat
     // Whether its arrays are read with pgm_read_* by the libraries that draw them (Adafruit GFX,
     // u8g2), and so go to AVR program memory without --progmem.
     bool flashOnAvr;
-    EncodedPicture (*encode)(const PreparedPicture &picture, const EncodingOptions &options);
+    // The picture is handed over: an encoder works in its memory and lets it go as soon as it can.
+    EncodedPicture (*encode)(PreparedPicture picture, const EncodingOptions &options);
     // Why the prepared picture is too large for this format, in French; empty when it is not.
     // nullptr: any size is written.
     QString (*sizeProblem)(const PreparedPicture &picture, const EncodingOptions &options);
@@ -109,10 +115,7 @@ const QVector<DisplayFormat> &displayFormats();
 const DisplayFormat *findDisplayFormat(const QByteArray &name);
 
 // Rec. 601 luminance of an 8-bit colour, rounded.
-inline int luminance(QRgb colour)
-{
-    return (299 * qRed(colour) + 587 * qGreen(colour) + 114 * qBlue(colour) + 500) / 1000;
-}
+int luminance(QRgb colour);
 
 // One level of `levels` (2 to 256) a pixel, by luminance, dithered or not: two levels split at
 // `threshold`, more at the nearest level; reversed with --invert. `shown` receives the picture

@@ -2,6 +2,7 @@
 
 #include "display_format_parts.h"
 #include "error_diffusion.h"
+#include "pixel_packing.h"
 
 #include <climits>
 #include <vector>
@@ -20,13 +21,11 @@ int colourDistance(const int *wanted, QRgb candidate)
 }
 
 // Each pixel, rows top first, the index of its nearest panel colour, the error diffused or
-// not; `shown` receives the panel's colours.
-QVector<quint8> nearestPanelColours(const QImage &colours, const QVector<QRgb> &panel, bool dither,
-                                    QImage *shown)
+// not. The colours are let go once read; `shown` then receives the panel's colours.
+QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, bool dither, QImage *shown)
 {
     const int width = colours.width(), height = colours.height();
     QVector<quint8> result(width * height);
-    *shown = QImage(colours.size(), QImage::Format_RGB32);
     // The answers worked out so far, each in the slot its colour hashes to: the colour in the
     // high 24 bits, its entry in the low 8. Photos repeat colours; a collision only costs a search.
     constexpr quint32 empty = 0xffffffff; // no panel has 256 colours
@@ -55,10 +54,15 @@ QVector<quint8> nearestPanelColours(const QImage &colours, const QVector<QRgb> &
             shownValues[2] = qBlue(panel[best]);
             return best;
         },
-        [&](int x, int y, int index) {
-            result[y * width + x] = quint8(index);
-            reinterpret_cast<QRgb *>(shown->scanLine(y))[x] = panel[index];
-        });
+        [&](int x, int y, int index) { result[y * width + x] = quint8(index); });
+    colours = QImage();
+    *shown = QImage(width, height, QImage::Format_RGB32);
+    const quint8 *index = result.constData();
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(shown->scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = panel[*index++];
+    }
     return result;
 }
 
@@ -76,30 +80,30 @@ QVector<QByteArray> waveshareLines(const EncodingOptions &options, const QVector
 
 // Black, white and a colour in two planes, 0 where the ink goes.
 // `waveshare`: the Display function of one of Waveshare's panels of that ink.
-EncodedPicture encodeTwoPlanes(const PreparedPicture &picture, const EncodingOptions &options, QRgb ink,
+EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &options, QRgb ink,
                                const QByteArray &inkName, const QByteArray &waveshare)
 {
     enum { White, Black, Ink };
     EncodedPicture encoded;
-    const QImage &colours = picture.colours;
-    const int width = colours.width(), height = colours.height();
-    const QVector<quint8> chosen = nearestPanelColours(colours, {qRgb(255, 255, 255), qRgb(0, 0, 0), ink},
-                                                       options.dither, &encoded.shown);
-    const int rowBytes = (width + 7) / 8;
-    QByteArray black(rowBytes * height, char(0xff)), colour(rowBytes * height, char(0xff));
+    const int width = picture.colours.width(), height = picture.colours.height();
+    const QVector<quint8> chosen
+        = nearestPanelColours(std::move(picture.colours), {qRgb(255, 255, 255), qRgb(0, 0, 0), ink},
+                              options.dither, &encoded.shown);
+    // 0 where the ink goes, 1 elsewhere and past the width.
+    const int rowBytes = packedRowBytes(width, 1);
+    QByteArray black(rowBytes * height, Qt::Uninitialized), colour(rowBytes * height, Qt::Uninitialized);
+    std::vector<uchar> blackRow(static_cast<size_t>(width)), colourRow(static_cast<size_t>(width));
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const int at = y * rowBytes + x / 8;
-            const char bit = char(0x80 >> (x % 8));
-            if (chosen[y * width + x] == Black)
-                black[at] = char(black[at] & ~bit);
-            else if (chosen[y * width + x] == Ink)
-                colour[at] = char(colour[at] & ~bit);
+            blackRow[size_t(x)] = chosen[y * width + x] == Black ? 0 : 1;
+            colourRow[size_t(x)] = chosen[y * width + x] == Ink ? 0 : 1;
         }
+        packRow(blackRow.data(), width, {1, false, 1}, black.data() + y * rowBytes);
+        packRow(colourRow.data(), width, {1, false, 1}, colour.data() + y * rowBytes);
     }
     const QByteArray plane = "NAME_" + inkName;
     encoded.header = startDisplayHeader(
-        colours, options,
+        encoded.shown, options,
         QVector<QByteArray> {
             "Dans chaque plan, comme les attendent GxEPD2 et Waveshare : 0 où l'encre se pose, "
             "1 blanc (et au-delà de la largeur).",
@@ -117,20 +121,15 @@ EncodedPicture encodeTwoPlanes(const PreparedPicture &picture, const EncodingOpt
 
 } // namespace
 
-EncodedPicture encodeGray2(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeGray2(PreparedPicture picture, const EncodingOptions &options)
 {
     EncodedPicture encoded;
-    const QVector<quint8> levels = greyLevels(picture.colours, 4, 0, options, &encoded.shown);
-    const int width = picture.colours.width(), height = picture.colours.height();
-    const int rowBytes = (width + 3) / 4;
-    QByteArray bytes(rowBytes * height, '\0');
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            bytes[y * rowBytes + x / 4]
-                = char(bytes[y * rowBytes + x / 4] | levels[y * width + x] << (6 - 2 * (x % 4)));
-    }
+    QImage levels = storedGreyLevels(picture.colours, 4, 0, options);
+    picture = PreparedPicture();
+    const int rowBytes = packedRowBytes(levels.width(), 2);
+    const QByteArray bytes = packLevels(levels, {2});
     encoded.header = startDisplayHeader(
-        picture.colours, options,
+        levels, options,
         QVector<QByteArray> {
             QByteArray("Quatre pixels par octet, celui de gauche dans les 2 bits de poids fort ; ")
             + (options.invert ? "0 blanc, 1 et 2 gris, 3 noir (--invert)." : "0 noir, 1 et 2 gris, 3 blanc.")}
@@ -138,20 +137,22 @@ EncodedPicture encodeGray2(const PreparedPicture &picture, const EncodingOptions
                 options,
                 {"Waveshare 4 gris (image de la taille de l'écran) : EPD_4IN2_4GrayDisplay(NAME);"}));
     encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
+    showGreyLevels(levels, 4);
+    encoded.shown = std::move(levels);
     return encoded;
 }
 
-EncodedPicture encodeEpdBlackWhiteRed(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeEpdBlackWhiteRed(PreparedPicture picture, const EncodingOptions &options)
 {
-    return encodeTwoPlanes(picture, options, qRgb(255, 0, 0), "red", "EPD_2IN13B_V4_Display");
+    return encodeTwoPlanes(std::move(picture), options, qRgb(255, 0, 0), "red", "EPD_2IN13B_V4_Display");
 }
 
-EncodedPicture encodeEpdBlackWhiteYellow(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeEpdBlackWhiteYellow(PreparedPicture picture, const EncodingOptions &options)
 {
-    return encodeTwoPlanes(picture, options, qRgb(255, 255, 0), "yellow", "EPD_2IN13BC_Display");
+    return encodeTwoPlanes(std::move(picture), options, qRgb(255, 255, 0), "yellow", "EPD_2IN13BC_Display");
 }
 
-EncodedPicture encodeEpd7(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeEpd7(PreparedPicture picture, const EncodingOptions &options)
 {
     // The colours an ACeP panel shows, in the order of its codes: those measured on the 5.65-inch
     // 600 x 448 panel (UC8159) by Pimoroni, SATURATED_PALETTE of their Inky library
@@ -167,20 +168,14 @@ EncodedPicture encodeEpd7(const PreparedPicture &picture, const EncodingOptions 
     };
     constexpr int white = 1;
     EncodedPicture encoded;
-    const QImage &colours = picture.colours;
-    const int width = colours.width(), height = colours.height();
-    const QVector<quint8> codes = nearestPanelColours(colours, measured, options.dither, &encoded.shown);
-    const int rowBytes = (width + 1) / 2;
-    QByteArray bytes(rowBytes * height, char(white << 4 | white));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const int at = y * rowBytes + x / 2;
-            bytes[at] = char(x % 2 ? (bytes[at] & 0xf0) | codes[y * width + x]
-                                   : (bytes[at] & 0x0f) | codes[y * width + x] << 4);
-        }
-    }
+    const int width = picture.colours.width(), height = picture.colours.height();
+    const QVector<quint8> codes
+        = nearestPanelColours(std::move(picture.colours), measured, options.dither, &encoded.shown);
+    const int rowBytes = packedRowBytes(width, 4);
+    // An odd width's rows end in white.
+    const QByteArray bytes = packRows(codes.constData(), width, width, height, {4, false, white});
     encoded.header = startDisplayHeader(
-        colours, options,
+        encoded.shown, options,
         QVector<QByteArray> {
             "Deux pixels par octet, celui de gauche dans les 4 bits de poids fort : 0 noir, "
             "1 blanc, 2 vert, 3 bleu, 4 rouge, 5 jaune, 6 orange ; en largeur impaire, chaque "

@@ -8,15 +8,15 @@
 
 // Four greys by luminance, four pixels a byte, the leftmost in the two highest bits: 0 black
 // to 3 white, reversed with --invert.
-EncodedPicture encodeGray2(const PreparedPicture &picture, const EncodingOptions &options);
+EncodedPicture encodeGray2(PreparedPicture picture, const EncodingOptions &options);
 
 // Two planes laid out as `mono`, NAME_black and NAME_red (or NAME_yellow): in each, a bit 0
 // where the panel puts that ink, 1 elsewhere (white), as GxEPD2's drawImage and Waveshare's
 // Display functions take them. Bits beyond the width are 1.
-EncodedPicture encodeEpdBlackWhiteRed(const PreparedPicture &picture, const EncodingOptions &options);
-EncodedPicture encodeEpdBlackWhiteYellow(const PreparedPicture &picture, const EncodingOptions &options);
+EncodedPicture encodeEpdBlackWhiteRed(PreparedPicture picture, const EncodingOptions &options);
+EncodedPicture encodeEpdBlackWhiteYellow(PreparedPicture picture, const EncodingOptions &options);
 
 // Seven-colour ACeP panels: two pixels a byte, the left one in the high nibble, each the
 // panel's code of its colour (0 black, 1 white, 2 green, 3 blue, 4 red, 5 yellow, 6 orange),
 // chosen by the colours the panel really shows. A row of odd width ends with a white nibble.
-EncodedPicture encodeEpd7(const PreparedPicture &picture, const EncodingOptions &options);
+EncodedPicture encodeEpd7(PreparedPicture picture, const EncodingOptions &options);

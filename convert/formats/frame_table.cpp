@@ -118,12 +118,12 @@ EncodingOptions frameOptions(const DisplayFormat &format, const QVector<Prepared
     return common;
 }
 
-EncodedPicture encodeFrame(const DisplayFormat &format, const PreparedPicture &frame,
-                           const EncodingOptions &common, int index)
+EncodedPicture encodeFrame(const DisplayFormat &format, PreparedPicture frame, const EncodingOptions &common,
+                           int index)
 {
     EncodingOptions options = common;
     options.arrayName = frameName(common.arrayName, index);
-    return format.encode(frame, options);
+    return format.encode(std::move(frame), options);
 }
 
 EncodedPicture encodeFrames(const DisplayFormat &format, const QVector<PreparedPicture> &frames,

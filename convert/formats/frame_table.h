@@ -26,8 +26,8 @@ bool framesShareAChosenPalette(const DisplayFormat &format, const EncodingOption
 EncodingOptions frameOptions(const DisplayFormat &format, const QVector<PreparedPicture> &frames,
                              const EncodingOptions &options);
 // frame `index` encoded alone with them;
-EncodedPicture encodeFrame(const DisplayFormat &format, const PreparedPicture &frame,
-                           const EncodingOptions &common, int index);
+EncodedPicture encodeFrame(const DisplayFormat &format, PreparedPicture frame, const EncodingOptions &common,
+                           int index);
 // then the header of them all, in order.
 EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPicture> frames,
                               const QVector<int> &delaysMs, const EncodingOptions &options);

@@ -54,12 +54,12 @@ int copyCount(const QByteArray &data, int at, int block)
 
 } // namespace
 
-QByteArray lvglRleCompress(const QByteArray &input, int block)
+QByteArray lvglRleCompress(const QByteArray &input, int block, int headerRoom)
 {
     QByteArray data = input;
     if (data.size() % block)
         data.append(QByteArray(block - data.size() % block, '\0'));
-    QByteArray out;
+    QByteArray out(headerRoom, '\0');
     int at = 0;
     while (at < data.size()) {
         const int repeats = repeatCount(data, at, block);
@@ -68,21 +68,23 @@ QByteArray lvglRleCompress(const QByteArray &input, int block)
         if (repeats < repeatThreshold) {
             const int copies = copyCount(data, at, block);
             out += char(copies | 0x80);
-            out += data.mid(at, copies * block);
+            out.append(data.constData() + at, copies * block);
             at += copies * block;
         } else {
             out += char(repeats);
-            out += data.mid(at, block);
+            out.append(data.constData() + at, block);
             at += repeats * block;
         }
     }
     return out;
 }
 
-QByteArray lz4Compress(const QByteArray &data)
+QByteArray lz4Compress(const QByteArray &data, int headerRoom)
 {
-    QByteArray out(LZ4_compressBound(data.size()), Qt::Uninitialized);
-    const int size = LZ4_compress_default(data.constData(), out.data(), data.size(), out.size());
-    out.resize(qMax(size, 0));
+    const int bound = LZ4_compressBound(data.size());
+    QByteArray out(headerRoom + bound, Qt::Uninitialized);
+    std::memset(out.data(), 0, size_t(headerRoom));
+    const int size = LZ4_compress_default(data.constData(), out.data() + headerRoom, data.size(), bound);
+    out.resize(headerRoom + qMax(size, 0));
     return out;
 }

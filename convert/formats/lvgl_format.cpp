@@ -3,9 +3,11 @@
 
 #include "lvgl_format.h"
 
+#include "display_format_parts.h"
 #include "header_generator.h"
 #include "lvgl_compression.h"
 #include "palette.h"
+#include "pixel_packing.h"
 
 #include <QCoreApplication>
 #include <QtEndian>
@@ -78,73 +80,81 @@ const LvglColourFormat &chosenColourFormat(const PreparedPicture &picture, const
 struct LvglPixels
 {
     QByteArray data; // the palette first, for indexed formats
+    QImage storage; // what holds data's bytes when they are the picture's own, encoded in place
     QByteArray swapped; // LVGL 8's 16-bit colours with their bytes swapped, for LV_COLOR_16_SWAP
     QImage shown;
     int stride = 0;
 };
-
-// Black and white by luminance, white where lit (at or above the threshold, or below it with
-// --invert).
-IndexedPicture blackAndWhite(const QImage &colours, const EncodingOptions &options)
-{
-    IndexedPicture indexed;
-    QImage ignored;
-    indexed.indices = greyLevels(colours, 2, options.threshold, options, &ignored);
-    indexed.palette = {0x0000, 0xffff};
-    indexed.shown = QImage(colours.size(), QImage::Format_RGB32);
-    for (int y = 0; y < colours.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(indexed.shown.scanLine(y));
-        for (int x = 0; x < colours.width(); ++x)
-            line[x] = indexed.indices[y * colours.width() + x] ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
-    }
-    return indexed;
-}
 
 QRgb overBlack(QRgb colour, int alpha)
 {
     return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
 }
 
-LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &format,
-                      const EncodingOptions &options)
+// Indexed formats: the palette, 4 bytes a colour, then the indices. I1 is LVGL's format for
+// monochrome displays: black and white by luminance, white where lit (at or above the threshold,
+// or below it with --invert); the others take the palette chosen for the picture.
+LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormat &format,
+                         const EncodingOptions &options, int stride)
 {
-    const QImage &colours = picture.colours;
-    const int width = colours.width(), height = colours.height();
-    const bool lvgl8 = options.lvglVersion == 8;
+    const QSize size = picture.colours.size();
+    const int width = size.width(), height = size.height();
+    IndexedPicture indexed;
+    QImage lit; // I1: 1 where lit, a byte a pixel
+    if (format.paletteSize == 2) {
+        lit = storedGreyLevels(picture.colours, 2, options.threshold, options);
+        indexed.palette = {0x0000, 0xffff};
+    } else {
+        indexed = indexPixels(picture.colours, choosePalette(picture.colours, format.paletteSize),
+                              options.dither);
+    }
+    picture = PreparedPicture(); // the indices are all that is needed now
     LvglPixels pixels;
-    const int tightStride = (width * format.bitsPerPixel + 7) / 8;
-    pixels.stride = lvgl8
-        ? tightStride
-        : (tightStride + options.strideAlign - 1) / options.strideAlign * options.strideAlign;
-    const QByteArray name = format.name;
-
-    if (format.paletteSize) {
-        // I1 is LVGL's format for monochrome displays: black and white, lit by luminance.
-        IndexedPicture indexed = format.paletteSize == 2
-            ? blackAndWhite(colours, options)
-            : indexPicture(colours, format.paletteSize, options.dither);
-        indexed.palette.resize(format.paletteSize);
-        for (quint16 entry : indexed.palette) { // lv_color32_t: blue, green, red, alpha
-            const QRgb colour = shownColour(entry);
-            pixels.data += char(qBlue(colour));
-            pixels.data += char(qGreen(colour));
-            pixels.data += char(qRed(colour));
-            pixels.data += char(0xff);
-        }
-        const int perByte = 8 / format.bitsPerPixel;
-        for (int y = 0; y < height; ++y) {
-            QByteArray row(pixels.stride, '\0'); // padded with zeros
-            for (int x = 0; x < width; ++x) {
-                const int index = indexed.indices[y * width + x];
-                // The leftmost pixel in the highest bits.
-                row[x / perByte]
-                    = char(row[x / perByte] | index << (8 - format.bitsPerPixel * (x % perByte + 1)));
-            }
-            pixels.data += row;
-        }
-        pixels.shown = indexed.shown;
+    pixels.stride = stride;
+    indexed.palette.resize(format.paletteSize);
+    pixels.data = QByteArray(4 * format.paletteSize + qsizetype(stride) * height, Qt::Uninitialized);
+    char *out = pixels.data.data();
+    for (quint16 entry : indexed.palette) { // lv_color32_t: blue, green, red, alpha
+        const QRgb colour = shownColour(entry);
+        *out++ = char(qBlue(colour));
+        *out++ = char(qGreen(colour));
+        *out++ = char(qRed(colour));
+        *out++ = char(0xff);
+    }
+    // The leftmost pixel in the highest bits, rows padded with zeros.
+    const BitPacking packing {format.bitsPerPixel};
+    if (lit.isNull()) {
+        packRowsInto(indexed.indices.constData(), width, width, height, packing, stride, out);
+        pixels.shown = paletteColours(indexed, size);
         return pixels;
     }
+    packRowsInto(lit.constBits(), lit.bytesPerLine(), width, height, packing, stride, out);
+    ShownRows shown(size, options.fullColourShown);
+    for (int y = 0; y < height; ++y) {
+        const uchar *line = lit.constScanLine(y);
+        QRgb *row = shown.row(y);
+        for (int x = 0; x < width; ++x)
+            row[x] = line[x] ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+        shown.done(y);
+    }
+    pixels.shown = shown.take();
+    return pixels;
+}
+
+LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, const EncodingOptions &options)
+{
+    const QSize size = picture.colours.size();
+    const int width = size.width(), height = size.height();
+    const bool lvgl8 = options.lvglVersion == 8;
+    const int tightStride = (width * format.bitsPerPixel + 7) / 8;
+    const int stride = lvgl8
+        ? tightStride
+        : (tightStride + options.strideAlign - 1) / options.strideAlign * options.strideAlign;
+    if (format.paletteSize)
+        return indexedPixels(std::move(picture), format, options, stride);
+    LvglPixels pixels;
+    pixels.stride = stride;
+    const QByteArray name = format.name;
 
     // The colour formats below, told apart once rather than at every pixel.
     const bool fiveSixFive = name.startsWith("RGB565"), swapped = name == "RGB565_SWAPPED",
@@ -153,32 +163,42 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
     const int bytesPerPixel = format.bitsPerPixel / 8 + (lvgl8 && withAlphaPlane ? 1 : 0);
     const int rowBytes = lvgl8 ? width * bytesPerPixel : pixels.stride;
     const int alphaStride = pixels.stride / 2; // the alpha plane's rows are half the colour rows
-    pixels.data = QByteArray(rowBytes * height + (withAlphaPlane && !lvgl8 ? alphaStride * height : 0), '\0');
-    if (lvgl8 && fiveSixFive)
-        pixels.swapped = QByteArray(pixels.data.size(), '\0');
-    QImage reduced = fiveSixFive ? reduceTo565(colours, options.dither) : QImage();
-    // Opaque 5-6-5 shows as it is; the others are drawn here.
-    const bool drawn = !fiveSixFive || withAlphaPlane;
-    pixels.shown = drawn ? QImage(colours.size(), QImage::Format_RGB32) : reduced;
+    // 24 and 32 bits a pixel are written over the picture's own colours, each pixel once read: the
+    // rows are no longer than the picture's.
+    const bool inPlace = !fiveSixFive && bytesPerPixel >= 3 && rowBytes <= picture.colours.bytesPerLine();
+    QImage reduced = fiveSixFive
+        ? reduceTo565(std::move(picture.colours), options.dither, !options.fullColourShown)
+        : QImage();
+    if (inPlace) {
+        pixels.storage = std::move(picture.colours);
+        uchar *bits = pixels.storage.bits();
+        pixels.data = QByteArray::fromRawData(reinterpret_cast<const char *>(bits), rowBytes * height);
+    } else {
+        pixels.data
+            = QByteArray(rowBytes * height + (withAlphaPlane && !lvgl8 ? alphaStride * height : 0), '\0');
+        if (lvgl8 && fiveSixFive)
+            pixels.swapped = QByteArray(pixels.data.size(), '\0');
+    }
+    const QImage &colours = inPlace ? pixels.storage : picture.colours;
     for (int y = 0; y < height; ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(colours.constScanLine(y));
+        const auto *line = fiveSixFive ? nullptr : reinterpret_cast<const QRgb *>(colours.constScanLine(y));
         const auto *line565
             = fiveSixFive ? reinterpret_cast<const quint16 *>(reduced.constScanLine(y)) : nullptr;
         const uchar *alphas = picture.alpha.isNull() ? nullptr : picture.alpha.constScanLine(y);
-        char *out = pixels.data.data() + y * rowBytes;
+        char *const rowStart = inPlace
+            ? reinterpret_cast<char *>(pixels.storage.bits()) + qsizetype(y) * rowBytes
+            : pixels.data.data() + qsizetype(y) * rowBytes;
+        char *out = rowStart;
         char *other = lvgl8 && fiveSixFive ? pixels.swapped.data() + y * rowBytes : nullptr;
-        char *alphaOut = pixels.data.data() + height * rowBytes + y * alphaStride;
-        auto *shown = drawn ? reinterpret_cast<QRgb *>(pixels.shown.scanLine(y)) : nullptr;
+        char *alphaOut
+            = withAlphaPlane && !lvgl8 ? pixels.data.data() + height * rowBytes + y * alphaStride : nullptr;
         for (int x = 0; x < width; ++x) {
             const int alpha = alphas ? alphas[x] : 255;
             if (fiveSixFive) {
                 const quint16 value = line565[x];
-                *out++ = char(swapped ? value >> 8 : value & 0xff);
-                *out++ = char(swapped ? value & 0xff : value >> 8);
-                if (other) {
-                    *other++ = char(value >> 8);
-                    *other++ = char(value & 0xff);
-                }
+                out = put565(out, value, swapped);
+                if (other)
+                    other = put565(other, value, true);
                 if (withAlphaPlane) {
                     if (lvgl8) { // LVGL 8 keeps each pixel's alpha right after its colour
                         *out++ = char(alpha);
@@ -187,26 +207,54 @@ LvglPixels lvglPixels(const PreparedPicture &picture, const LvglColourFormat &fo
                         alphaOut[x] = char(alpha);
                     }
                 }
-                if (drawn)
-                    shown[x] = overBlack(shownColour(value), alpha);
             } else if (grey) {
                 const int level = luminance(line[x]);
-                const int stored = options.invert ? 255 - level : level;
-                *out++ = char(stored);
-                shown[x] = qRgb(stored, stored, stored);
+                *out++ = char(options.invert ? 255 - level : level);
             } else if (alphaOnly) {
                 *out++ = char(alpha);
-                shown[x] = qRgb(alpha, alpha, alpha);
             } else { // RGB888, XRGB8888, ARGB8888: blue, green, red, then alpha
-                *out++ = char(qBlue(line[x]));
-                *out++ = char(qGreen(line[x]));
-                *out++ = char(qRed(line[x]));
+                const QRgb colour = line[x]; // read whole before its bytes are written over
+                *out++ = char(qBlue(colour));
+                *out++ = char(qGreen(colour));
+                *out++ = char(qRed(colour));
                 if (format.bitsPerPixel == 32)
                     *out++ = char(argb ? alpha : 0xff);
-                shown[x] = argb ? overBlack(line[x], alpha) : (line[x] | 0xff000000);
             }
         }
+        if (inPlace) // the row's padding
+            std::fill(out, rowStart + rowBytes, '\0');
     }
+
+    // Opaque 5-6-5 shows as it is; the others are drawn from the pixels written, the picture
+    // let go first.
+    picture = PreparedPicture();
+    if (fiveSixFive && !withAlphaPlane) {
+        pixels.shown = std::move(reduced);
+        return pixels;
+    }
+    reduced = QImage();
+    ShownRows shown(size, options.fullColourShown);
+    const auto *data = reinterpret_cast<const uchar *>(pixels.data.constData());
+    for (int y = 0; y < height; ++y) {
+        const uchar *in = data + qsizetype(y) * rowBytes;
+        const uchar *alphaIn = data + qsizetype(height) * rowBytes + qsizetype(y) * alphaStride;
+        QRgb *row = shown.row(y);
+        for (int x = 0; x < width; ++x) {
+            if (fiveSixFive) {
+                const int alpha = lvgl8 ? in[2] : alphaIn[x];
+                row[x] = overBlack(shownColour(quint16(in[0] | in[1] << 8)), alpha);
+                in += lvgl8 ? 3 : 2;
+            } else if (grey || alphaOnly) {
+                row[x] = qRgb(in[x], in[x], in[x]);
+            } else {
+                const QRgb colour = qRgb(in[2], in[1], in[0]);
+                row[x] = argb ? overBlack(colour, in[3]) : colour;
+                in += format.bitsPerPixel / 8;
+            }
+        }
+        shown.done(y);
+    }
+    pixels.shown = shown.take();
     return pixels;
 }
 
@@ -303,15 +351,16 @@ QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &o
     return QString();
 }
 
-EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions &options)
+EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &options)
 {
     const QByteArray &name = options.arrayName;
     const QByteArray nl = headerNewline;
     const bool lvgl8 = options.lvglVersion == 8;
     const LvglColourFormat &format = chosenColourFormat(picture, options);
     // A format without transparency shows the picture as the window does, laid onto black.
-    LvglPixels pixels = format.alpha ? lvglPixels(picture, format, options)
-                                     : lvglPixels({opaqueColours(picture), QImage()}, format, options);
+    LvglPixels pixels = format.alpha
+        ? lvglPixels(std::move(picture), format, options)
+        : lvglPixels({opaqueColours(std::move(picture)), QImage()}, format, options);
 
     EncodedPicture encoded;
     encoded.shown = std::move(pixels.shown);
@@ -323,13 +372,16 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
     QByteArray flags = "0";
     if (options.compression != EncodingOptions::Uncompressed) {
         const bool rle = options.compression == EncodingOptions::Rle;
-        const QByteArray compressed
-            = rle ? lvglRleCompress(pixels.data, (format.bitsPerPixel + 7) / 8) : lz4Compress(pixels.data);
-        QByteArray data(12, '\0');
+        // The compressed bytes after room for LVGL's 12-byte header: method, compressed size, size.
+        constexpr int headerBytes = 12;
+        QByteArray data = rle ? lvglRleCompress(pixels.data, (format.bitsPerPixel + 7) / 8, headerBytes)
+                              : lz4Compress(pixels.data, headerBytes);
+        pixels.data = QByteArray();
+        pixels.storage = QImage();
         qToLittleEndian<quint32>(rle ? 1 : 2, data.data());
-        qToLittleEndian<quint32>(quint32(compressed.size()), data.data() + 4);
+        qToLittleEndian<quint32>(quint32(data.size() - headerBytes), data.data() + 4);
         qToLittleEndian<quint32>(quint32(rawSize), data.data() + 8);
-        pixels.data = data + compressed;
+        pixels.data = std::move(data);
         flags += " | LV_IMAGE_FLAGS_COMPRESSED";
         header.commentLines << QByteArray(rle ? "Compression RLE" : "Compression LZ4") + " : "
                 + QByteArray::number(pixels.data.size()) + " octets au lieu de " + QByteArray::number(rawSize)
@@ -353,7 +405,8 @@ EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions 
     map.size = QByteArray::number(pixels.data.size());
     map.declaration = "const LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST " + attribute + " uint8_t";
     map.internal = true; // read through the descriptor only
-    map.data = pixels.data;
+    map.data = std::move(pixels.data);
+    map.storage = std::move(pixels.storage);
     if (trueColour) {
         map.alternativeCondition = "LV_COLOR_16_SWAP != 0";
         map.alternativeData = pixels.swapped;

@@ -15,7 +15,7 @@
 // bytes a colour (blue, green, red, alpha), then its indices, the leftmost pixel in the highest
 // bits. I1, LVGL's format for monochrome displays, is black and white by luminance; the other
 // indexed formats take the palette chosen for the picture.
-EncodedPicture encodeLvgl(const PreparedPicture &picture, const EncodingOptions &options);
+EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &options);
 
 // The colour formats of LVGL `version` (8 or 9) that encodeLvgl() writes, by their LVGL 9 names:
 // RGB565, RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888, L8, A8, I1, I2, I4, I8; for LVGL

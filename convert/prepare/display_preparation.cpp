@@ -114,24 +114,48 @@ void ditherRow(const QRgb *in, quint16 *out, int width, const int *above, int *b
 // Floyd-Steinberg error diffusion from 8 bits a channel to 5, 6 and 5. Rows are taken in turn
 // left to right and right to left, so that the errors of one row do not pile up in the same
 // columns as the row before's; the order is fixed, so the result is the same on every run.
-QImage ditherTo565(const QImage &picture)
+template<typename RowOut, typename RowDone>
+void ditherRowsTo565(const QImage &picture, RowOut rowOut, RowDone rowDone)
 {
     static const Quantizer five(5), six(6);
     const int width = picture.width();
-    QImage result(picture.size(), QImage::Format_RGB16);
     std::vector<int> errors[2]
         = {std::vector<int>(size_t(width + 2) * 3, 0), std::vector<int>(size_t(width + 2) * 3, 0)};
     for (int y = 0; y < picture.height(); ++y) {
         const std::vector<int> &above = errors[y % 2];
         std::vector<int> &below = errors[(y + 1) % 2];
         const auto *in = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
-        auto *out = reinterpret_cast<quint16 *>(result.scanLine(y));
+        quint16 *out = rowOut(y);
         if (y % 2 == 0)
             ditherRow<true>(in, out, width, above.data(), below.data(), five, six);
         else
             ditherRow<false>(in, out, width, above.data(), below.data(), five, six);
+        rowDone(y, out);
     }
+}
+
+QImage ditherTo565(const QImage &picture)
+{
+    QImage result(picture.size(), QImage::Format_RGB16);
+    ditherRowsTo565(
+        picture, [&](int y) { return reinterpret_cast<quint16 *>(result.scanLine(y)); },
+        [](int, quint16 *) {});
     return result;
+}
+
+// The same in the picture's own memory: each row's 5-6-5 values written back as the 32-bit
+// colours that Qt cuts to exactly them, for the picture to be reduced in place.
+void ditherInPlaceTo565(QImage &picture)
+{
+    std::vector<quint16> row(static_cast<size_t>(picture.width()));
+    ditherRowsTo565(
+        picture, [&](int) { return row.data(); },
+        [&](int y, const quint16 *values) {
+            auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+            for (int x = 0; x < picture.width(); ++x)
+                line[x] = 0xff000000 | uint(values[x] >> 11) << 19 | uint(values[x] >> 5 & 0x3f) << 10
+                    | uint(values[x] & 0x1f) << 3;
+        });
 }
 
 } // namespace
@@ -235,11 +259,11 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
     return prepared;
 }
 
-QImage opaqueColours(const PreparedPicture &picture)
+QImage opaqueColours(PreparedPicture picture)
 {
     if (!picture.straight)
-        return picture.colours;
-    QImage colours = picture.colours;
+        return std::move(picture.colours);
+    QImage colours = std::move(picture.colours); // in place when not shared
     for (int y = 0; y < colours.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(colours.scanLine(y));
         const uchar *alphas = picture.alpha.constScanLine(y);
@@ -249,10 +273,12 @@ QImage opaqueColours(const PreparedPicture &picture)
     return colours;
 }
 
-QImage reduceTo565(QImage colours, bool dither)
+QImage reduceTo565(QImage colours, bool dither, bool inPlace)
 {
-    if (dither)
+    if (dither && !inPlace)
         return ditherTo565(colours);
+    if (dither)
+        ditherInPlaceTo565(colours);
     colours.convertTo(QImage::Format_RGB16);
     return colours;
 }

@@ -48,11 +48,12 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
 
 // The prepared colours as a display without transparency shows them: straight colours laid onto
 // black as the window lays them, others as they are.
-QImage opaqueColours(const PreparedPicture &picture);
+QImage opaqueColours(PreparedPicture picture);
 
-// The prepared colours as 16-bit 5-6-5 pixels (QImage::Format_RGB16), dithered or cut; in place
-// when they are not shared.
-QImage reduceTo565(QImage colours, bool dither);
+// The prepared colours as 16-bit 5-6-5 pixels (QImage::Format_RGB16), dithered or cut; cut in
+// place when they are not shared, and dithered in place too when `inPlace`: the result then keeps
+// the picture's text and colour space, which a preview written of it would hold.
+QImage reduceTo565(QImage colours, bool dither, bool inPlace = false);
 
 // The size a picture of `size` takes once fitted within `bounds`: never larger than it was, and
 // never empty. An invalid `bounds` keeps it.

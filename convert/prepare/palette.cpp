@@ -157,12 +157,18 @@ IndexedPicture indexPicture(const QImage &colours, int paletteSize, bool dither)
 
 IndexedPicture indexPicture(const QImage &colours, const QVector<quint16> &palette, bool dither)
 {
+    IndexedPicture indexed = indexPixels(colours, palette, dither);
+    indexed.shown = paletteColours(indexed, colours.size());
+    return indexed;
+}
+
+IndexedPicture indexPixels(const QImage &colours, const QVector<quint16> &palette, bool dither)
+{
     const int width = colours.width(), height = colours.height();
     IndexedPicture indexed;
     indexed.palette = palette;
     NearestColour nearest(indexed.palette);
     indexed.indices.resize(width * height);
-    indexed.shown = QImage(colours.size(), QImage::Format_RGB16); // the palette's 5-6-5 colours
     diffuseErrors<3>(
         width, height, dither, rgbChannelsOf(colours),
         [&](const int *values, int *shown) {
@@ -173,9 +179,18 @@ IndexedPicture indexPicture(const QImage &colours, const QVector<quint16> &palet
             shown[2] = qBlue(colour);
             return index;
         },
-        [&](int x, int y, int index) {
-            indexed.indices[y * width + x] = quint8(index);
-            reinterpret_cast<quint16 *>(indexed.shown.scanLine(y))[x] = indexed.palette[index];
-        });
+        [&](int x, int y, int index) { indexed.indices[y * width + x] = quint8(index); });
     return indexed;
+}
+
+QImage paletteColours(const IndexedPicture &indexed, QSize size)
+{
+    QImage shown(size, QImage::Format_RGB16); // the palette's 5-6-5 colours
+    const quint8 *index = indexed.indices.constData();
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<quint16 *>(shown.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = indexed.palette[*index++];
+    }
+    return shown;
 }

@@ -36,6 +36,10 @@ struct IndexedPicture
 IndexedPicture indexPicture(const QImage &colours, int paletteSize, bool dither);
 // The same with a palette given, not chosen: each pixel the nearest of its entries.
 IndexedPicture indexPicture(const QImage &colours, const QVector<quint16> &palette, bool dither);
+// The same in two steps, so that the colours can be let go in between: the indices, `shown` left
+// null, then the picture they show.
+IndexedPicture indexPixels(const QImage &colours, const QVector<quint16> &palette, bool dither);
+QImage paletteColours(const IndexedPicture &indexed, QSize size);
 
 // The 8-bit colour a display shows for a 5-6-5 value: each channel's bits repeated.
 QRgb shownColour(quint16 rgb565);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QVector>
 
 class AtomicFileWriter;
@@ -15,6 +16,9 @@ struct CArray
     QByteArray name;
     QByteArray size; // what goes between the brackets: a number, or an expression of the macros
     QByteArray data; // the values one after the other, each little-endian
+    // What holds data's bytes when they are a picture's own memory, encoded in place
+    // (QByteArray::fromRawData); null otherwise.
+    QImage storage;
     // What comes before the name instead of `const TYPE`, such as a library's attributes.
     QByteArray declaration;
     // Values that stand instead of `data` where this preprocessor condition holds, such as the

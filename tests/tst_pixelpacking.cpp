@@ -1,0 +1,198 @@
+#include "display_formats.h"
+#include "display_preparation.h"
+#include "lvgl_format.h"
+#include "picturesupport.h"
+#include "pixel_packing.h"
+
+#include <QTest>
+
+using namespace TestSupport;
+
+// The one pixel-packing layer every format lays its bytes out with, read back by a decoder of
+// its own; and the encoders, which work in the memory of the picture they are handed, leaving a
+// picture their caller keeps as it was and giving the same bytes however little they keep.
+class TestPixelPacking : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void packRows_data();
+    void packRows();
+    void put565_data();
+    void put565();
+    void encodersLeaveTheCallersPicture_data();
+    void encodersLeaveTheCallersPicture();
+};
+
+void TestPixelPacking::packRows_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("bitsPerPixel");
+    QTest::addColumn<bool>("leftmostLowest");
+    QTest::addColumn<int>("filler");
+    QTest::addColumn<int>("stride"); // 0: the packed row's bytes
+    QTest::addColumn<QByteArray>("values"); // empty: made up for the size
+    QTest::addColumn<QByteArray>("expected"); // empty: only read back
+
+    const QByteArray nine("\1\0\1\1\0\0\0\1\1", 9);
+    QTest::newRow("1 bit, 9 wide, leftmost highest")
+        << 9 << 1 << 1 << false << 0 << 0 << nine << QByteArray("\xb1\x80", 2);
+    QTest::newRow("1 bit, 9 wide, leftmost lowest (XBM)")
+        << 9 << 1 << 1 << true << 0 << 0 << nine << QByteArray("\x8d\x01", 2);
+    QTest::newRow("2 bits, 5 wide") << 5 << 1 << 2 << false << 0 << 0 << QByteArray("\3\0\1\2\3", 5)
+                                    << QByteArray("\xc6\xc0", 2);
+    QTest::newRow("4 bits, 3 wide, 1 past the edge")
+        << 3 << 1 << 4 << false << 1 << 0 << QByteArray("\x0f\x02\x0a", 3) << QByteArray("\xf2\xa1", 2);
+    QTest::newRow("1 bit, 8 wide") << 8 << 3 << 1 << false << 0 << 0 << QByteArray() << QByteArray();
+    QTest::newRow("1 bit, 7 wide, lowest first")
+        << 7 << 3 << 1 << true << 0 << 0 << QByteArray() << QByteArray();
+    QTest::newRow("1 bit, 13 wide, 1s past the edge")
+        << 13 << 2 << 1 << false << 1 << 0 << QByteArray() << QByteArray();
+    QTest::newRow("1 bit, 10 wide, rows of 4 bytes")
+        << 10 << 3 << 1 << false << 0 << 4 << QByteArray() << QByteArray();
+    QTest::newRow("2 bits, 4 wide") << 4 << 2 << 2 << false << 0 << 0 << QByteArray() << QByteArray();
+    QTest::newRow("2 bits, 7 wide") << 7 << 2 << 2 << false << 0 << 0 << QByteArray() << QByteArray();
+    QTest::newRow("4 bits, 6 wide") << 6 << 2 << 4 << false << 0 << 0 << QByteArray() << QByteArray();
+    QTest::newRow("4 bits, 5 wide, rows of 8 bytes")
+        << 5 << 3 << 4 << false << 1 << 8 << QByteArray() << QByteArray();
+    QTest::newRow("8 bits, 5 wide, rows of 8 bytes")
+        << 5 << 3 << 8 << false << 0 << 8 << QByteArray() << QByteArray();
+}
+
+void TestPixelPacking::packRows()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, bitsPerPixel);
+    QFETCH(bool, leftmostLowest);
+    QFETCH(int, filler);
+    QFETCH(int, stride);
+    QFETCH(QByteArray, values);
+    QFETCH(QByteArray, expected);
+    const int mask = (1 << bitsPerPixel) - 1;
+    // Rows of values three bytes longer than the picture, those bytes all ones: never packed.
+    const int valueStride = width + 3;
+    QByteArray rows(valueStride * height, char(0xff));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            rows[y * valueStride + x] = values.isEmpty() ? char((x * 5 + y * 3 + 1) & mask) : values[x];
+
+    const QByteArray packed
+        = ::packRows(reinterpret_cast<const uchar *>(rows.constData()), valueStride, width, height,
+                     {bitsPerPixel, leftmostLowest, quint8(filler)}, stride);
+    if (!expected.isEmpty())
+        QCOMPARE(packed.toHex(), expected.toHex());
+    const int rowBytes = (width * bitsPerPixel + 7) / 8;
+    const int rowStride = stride ? stride : rowBytes;
+    QCOMPARE(packed.size(), rowStride * height);
+    for (int y = 0; y < height; ++y) {
+        // Every pixel of the row's bytes, those past the width too.
+        for (int x = 0; x < rowBytes * 8 / bitsPerPixel; ++x) {
+            const int bit = x * bitsPerPixel % 8;
+            const int shift = leftmostLowest ? bit : 8 - bitsPerPixel - bit;
+            const int value = uchar(packed[y * rowStride + x * bitsPerPixel / 8]) >> shift & mask;
+            const int wanted = x < width ? uchar(rows[y * valueStride + x]) : filler;
+            QVERIFY2(value == wanted, qPrintable(QStringLiteral("pixel %1, %2").arg(x).arg(y)));
+        }
+        for (int i = rowBytes; i < rowStride; ++i)
+            QCOMPARE(int(packed[y * rowStride + i]), 0);
+    }
+}
+
+void TestPixelPacking::put565_data()
+{
+    QTest::addColumn<bool>("highFirst");
+    QTest::addColumn<QByteArray>("expected");
+    // Red, green and blue apart: 0xf800, 0x07e0, 0x001f, then 0x1234.
+    QTest::newRow("low byte first") << false << QByteArray::fromHex("00f8e0071f003412");
+    QTest::newRow("high byte first") << true << QByteArray::fromHex("f80007e0001f1234");
+}
+
+void TestPixelPacking::put565()
+{
+    QFETCH(bool, highFirst);
+    QFETCH(QByteArray, expected);
+    const quint16 values[] = {0xf800, 0x07e0, 0x001f, 0x1234};
+    QByteArray bytes(8, '\0');
+    QCOMPARE(put565Row(values, 3, highFirst, bytes.data()), bytes.data() + 6);
+    QCOMPARE(::put565(bytes.data() + 6, values[3], highFirst), bytes.data() + 8);
+    QCOMPARE(bytes.toHex(), expected.toHex());
+}
+
+void TestPixelPacking::encodersLeaveTheCallersPicture_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QByteArray>("colourFormat"); // LVGL's
+    QTest::addColumn<int>("strideAlign");
+    QTest::addColumn<bool>("alphaMask");
+    QTest::addColumn<bool>("dither");
+    for (const DisplayFormat &format : displayFormats())
+        QTest::newRow(format.name) << QByteArray(format.name) << QByteArray() << 1 << false << false;
+    QTest::newRow("rgb565 with a mask, rows of 8 bytes")
+        << QByteArray("rgb565") << QByteArray() << 8 << true << false;
+    for (const QByteArray &colourFormat : lvglColourFormatNames(9))
+        QTest::newRow(("lvgl " + colourFormat).constData())
+            << QByteArray("lvgl") << colourFormat << 1 << false << false;
+    // 24 and 32 bits a pixel padded beyond the picture's own rows: not written over them.
+    QTest::newRow("lvgl RGB888, rows of 16 bytes")
+        << QByteArray("lvgl") << QByteArray("RGB888") << 16 << false << false;
+    QTest::newRow("lvgl ARGB8888, rows of 8 bytes")
+        << QByteArray("lvgl") << QByteArray("ARGB8888") << 8 << false << false;
+    QTest::newRow("lvgl ARGB8888, rle")
+        << QByteArray("lvgl") << QByteArray("ARGB8888:rle") << 1 << false << false;
+    QTest::newRow("lvgl RGB888, lz4")
+        << QByteArray("lvgl") << QByteArray("RGB888:lz4") << 1 << false << false;
+    // Dithered in the picture's own memory when only 5-6-5 is kept of what is shown.
+    QTest::newRow("rgb565 dithered") << QByteArray("rgb565") << QByteArray() << 1 << false << true;
+    QTest::newRow("lvgl RGB565A8 dithered")
+        << QByteArray("lvgl") << QByteArray("RGB565A8") << 1 << false << true;
+}
+
+void TestPixelPacking::encodersLeaveTheCallersPicture()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QByteArray, colourFormat);
+    QFETCH(int, strideAlign);
+    QFETCH(bool, alphaMask);
+    QFETCH(bool, dither);
+    const DisplayFormat *encoder = findDisplayFormat(format);
+    QVERIFY(encoder);
+    EncodingOptions options;
+    options.lvglColourFormat = colourFormat.split(':').first();
+    options.compression = colourFormat.endsWith(":rle") ? EncodingOptions::Rle
+        : colourFormat.endsWith(":lz4")                 ? EncodingOptions::Lz4
+                                                        : EncodingOptions::Uncompressed;
+    options.strideAlign = strideAlign;
+    options.alphaMask = alphaMask;
+    options.dither = dither;
+    // Odd width, W != H, every pixel apart, translucent pixels.
+    const PreparedPicture kept = preparePicture(patternPicture(7, 5, true), DisplayOptions(),
+                                                encoder->alpha != DisplayFormat::NoAlpha);
+    const QImage colours = kept.colours.copy(), alpha = kept.alpha.copy();
+
+    const EncodedPicture whole = encoder->encode(kept, options);
+    QCOMPARE(kept.colours, colours);
+    QCOMPARE(kept.alpha, alpha);
+    QCOMPARE(whole.shown.size(), QSize(7, 5));
+
+    // Handed over, and keeping only what the BMP file takes of what is shown: the same arrays, the
+    // same 5-6-5 pixels.
+    options.fullColourShown = false;
+    PreparedPicture handed = kept;
+    handed.colours.detach();
+    handed.alpha.detach();
+    const EncodedPicture reduced = encoder->encode(std::move(handed), options);
+    QCOMPARE(reduced.header.arrays.size(), whole.header.arrays.size());
+    for (int i = 0; i < whole.header.arrays.size(); ++i) {
+        QCOMPARE(reduced.header.arrays[i].name, whole.header.arrays[i].name);
+        QCOMPARE(reduced.header.arrays[i].data.toHex(), whole.header.arrays[i].data.toHex());
+        QCOMPARE(reduced.header.arrays[i].alternativeData.toHex(),
+                 whole.header.arrays[i].alternativeData.toHex());
+    }
+    QCOMPARE(reduced.shown.convertToFormat(QImage::Format_RGB16),
+             whole.shown.convertToFormat(QImage::Format_RGB16));
+}
+
+QTEST_GUILESS_MAIN(TestPixelPacking)
+#include "tst_pixelpacking.moc"

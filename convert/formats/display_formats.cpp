@@ -252,8 +252,9 @@ EncodedPicture encodeIndexed(PreparedPicture picture, const EncodingOptions &opt
         encoded.header.commentLines << "La palette reste dans l'ordre du microcontrôleur : TFT_eSPI l'envoie "
                                        "lui-même octet fort d'abord.";
     if (options.paletteOfFrames)
-        encoded.header.commentLines << options.arrayName + "_palette : une palette choisie pour toutes les "
-                                                           "images de l'animation.";
+        encoded.header.commentLines << options.arrayName
+                + "_palette : une palette choisie pour toutes les "
+                  "images de l'animation.";
     else if (!options.palette.isEmpty())
         encoded.header.commentLines << options.arrayName + "_palette : les " + number(options.palette.size())
                 + " couleurs données par --palette"

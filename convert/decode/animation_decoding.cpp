@@ -128,12 +128,12 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
     const qint64 frameBytes = cost.kind == DecodingCost::Known
         ? cost.bytes
         : decodedPictureBytes(announced, QImage::Format_ARGB32);
-    // The blocks followed from the start, none decoded.
+    // Counted as the size was read: the blocks followed from the start, none decoded.
+    const int frameCount = reader.imageCount();
     source.seek(0);
     source.resetRanPastEnd();
     QImageReader frames(&source, format);
     frames.setAutoDetectImageFormat(false);
-    const int frameCount = frames.imageCount();
     if (frameCount <= 0)
         return undecoded();
     const QString problem = rangeProblem(range, frameCount);

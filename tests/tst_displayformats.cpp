@@ -23,8 +23,16 @@ class TestDisplayFormats : public QObject
 private slots:
     void init();
 
-    void encodesForSmallDisplays_data();
-    void encodesForSmallDisplays();
+    void encodesOneBitRows_data();
+    void encodesOneBitRows();
+    void encodesPages_data();
+    void encodesPages();
+    void encodesGreyLevels_data();
+    void encodesGreyLevels();
+    void encodesPalettes_data();
+    void encodesPalettes();
+    void encodes565_data();
+    void encodes565();
     void drawsAsItsCommentSays_data();
     void drawsAsItsCommentSays();
     void takesPaletteFiles_data();
@@ -37,6 +45,7 @@ private slots:
     void drawsOnPanelsAsTheCommentSays();
 
 private:
+    void checkEncoded();
     QScopedPointer<QTemporaryDir> m_dir;
     QString path(const QString &name) const { return m_dir->filePath(name); }
 };
@@ -47,35 +56,70 @@ void TestDisplayFormats::init()
     QVERIFY(QDir().mkpath(path("command")));
 }
 
-void TestDisplayFormats::encodesForSmallDisplays_data()
+namespace {
+
+using Setting = std::function<void(EncodingOptions &)>;
+
+// The columns of each layout family's table, and a row of them.
+void encodingColumns()
 {
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<QImage>("picture");
     QTest::addColumn<EncodingOptions>("encoding");
     QTest::addColumn<QColor>("background"); // invalid: none
+}
 
-    const auto row
-        = [](const char *name, const char *format, const QImage &picture,
-             const std::function<void(EncodingOptions &)> &set = {}, const QColor &background = QColor()) {
-              EncodingOptions encoding;
-              encoding.arrayName = "pic";
-              if (set)
-                  set(encoding);
-              QTest::newRow(name) << QByteArray(format) << picture << encoding << background;
-          };
-    const auto threshold = [](int level) { return [level](EncodingOptions &o) { o.threshold = level; }; };
-    const auto aligned = [](int bytes) { return [bytes](EncodingOptions &o) { o.strideAlign = bytes; }; };
-    const auto inverted = [](EncodingOptions &o) { o.invert = true; };
-    const auto masked = [](EncodingOptions &o) { o.alphaMask = true; };
-    const auto key
-        = [](const char *colour) { return [colour](EncodingOptions &o) { o.transparent = colour; }; };
+void row(const char *name, const char *format, const QImage &picture, const Setting &set = {},
+         const QColor &background = QColor())
+{
+    EncodingOptions encoding;
+    encoding.arrayName = "pic";
+    if (set)
+        set(encoding);
+    QTest::newRow(name) << QByteArray(format) << picture << encoding << background;
+}
 
-    // 13 x 6: odd width, rows that do not fill a byte or a page; red, green and blue apart.
+Setting threshold(int level)
+{
+    return [level](EncodingOptions &o) { o.threshold = level; };
+}
+
+Setting aligned(int bytes)
+{
+    return [bytes](EncodingOptions &o) { o.strideAlign = bytes; };
+}
+
+void inverted(EncodingOptions &o)
+{
+    o.invert = true;
+}
+
+void masked(EncodingOptions &o)
+{
+    o.alphaMask = true;
+}
+
+Setting key(const char *colour)
+{
+    return [colour](EncodingOptions &o) { o.transparent = colour; };
+}
+
+// 13 x 6: odd width, rows that do not fill a byte or a page; red, green and blue apart.
+QImage smallPicture()
+{
     QImage picture(13, 6, QImage::Format_ARGB32);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 13; ++x)
             picture.setPixel(x, y, qRgba(x * 19, y * 47, (x * y * 13) % 256, x == 12 && y < 3 ? 40 : 255));
+    return picture;
+}
 
+} // namespace
+
+void TestDisplayFormats::encodesOneBitRows_data()
+{
+    encodingColumns();
+    const QImage picture = smallPicture();
     // 1-bit rows, high bit left (mono) or low bit left (xbm), on each side of the threshold.
     row("mono", "mono", picture);
     row("mono, threshold 90", "mono", picture, threshold(90));
@@ -92,10 +136,32 @@ void TestDisplayFormats::encodesForSmallDisplays_data()
     });
     row("xbm, aligned to 3", "xbm", picture, aligned(3));
     row("xbm, 16 pixels", "xbm", picture.scaled(16, 2));
+}
+
+void TestDisplayFormats::encodesOneBitRows()
+{
+    checkEncoded();
+}
+
+void TestDisplayFormats::encodesPages_data()
+{
+    encodingColumns();
+    const QImage picture = smallPicture();
     // Pages of 8 rows, a byte a column, low bit on top.
     row("pages", "pages", picture);
     row("pages of 9 rows", "pages", picture.copy(0, 0, 5, 9));
     row("pages, aligned to 4", "pages", picture, aligned(4));
+}
+
+void TestDisplayFormats::encodesPages()
+{
+    checkEncoded();
+}
+
+void TestDisplayFormats::encodesGreyLevels_data()
+{
+    encodingColumns();
+    const QImage picture = smallPicture();
     // Grey levels: 256, 16 and 4, two and four pixels a byte, high bits left.
     row("gray8", "gray8", picture);
     row("gray8, inverted", "gray8", picture, inverted);
@@ -111,6 +177,17 @@ void TestDisplayFormats::encodesForSmallDisplays_data()
     row("gray2, 12 pixels", "gray2", picture.scaled(12, 5), {}, Qt::white);
     row("gray2, 14 pixels, rows of 4 bytes", "gray2", picture.scaled(14, 6), aligned(4));
     row("gray2, 16 pixels, inverted", "gray2", picture.scaled(16, 3), inverted);
+}
+
+void TestDisplayFormats::encodesGreyLevels()
+{
+    checkEncoded();
+}
+
+void TestDisplayFormats::encodesPalettes_data()
+{
+    encodingColumns();
+    const QImage picture = smallPicture();
     // Palettes of 16 and 256 5-6-5 entries.
     row("index4, aligned to 4", "index4", picture, aligned(4));
     row("index8, aligned to 2", "index8", picture, aligned(2));
@@ -124,6 +201,17 @@ void TestDisplayFormats::encodesForSmallDisplays_data()
         seventeen.setPixel(x, 0, qRgb(x * 16, 255 - x * 16, x % 2 ? 255 : 0));
     seventeen.setPixel(16, 0, qRgb(0, 0, 255));
     row("index4, 17 colours", "index4", seventeen);
+}
+
+void TestDisplayFormats::encodesPalettes()
+{
+    checkEncoded();
+}
+
+void TestDisplayFormats::encodes565_data()
+{
+    encodingColumns();
+    const QImage picture = smallPicture();
     // 16-bit values, with a mask or a key colour; 16-bit rows to a multiple of 2 bytes as well.
     row("rgb565 with a mask", "rgb565", picture, masked);
     row("rgb565 with a mask, aligned to 3", "rgb565", picture, [](EncodingOptions &o) {
@@ -149,9 +237,14 @@ void TestDisplayFormats::encodesForSmallDisplays_data()
     row("rgb565 with a key colour the picture has", "rgb565", picture, key("black"));
 }
 
-// Each format's bytes read back to pixels by one decoder of its layout, against the picture as
-// the options make it; and the preview is what those bytes show.
-void TestDisplayFormats::encodesForSmallDisplays()
+void TestDisplayFormats::encodes565()
+{
+    checkEncoded();
+}
+
+// The bytes of a family's formats read back to pixels by the decoder of its layout, against the
+// picture as the options make it; and the preview is what those bytes show.
+void TestDisplayFormats::checkEncoded()
 {
     QFETCH(QByteArray, format);
     QFETCH(QImage, picture);

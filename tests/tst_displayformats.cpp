@@ -89,20 +89,13 @@ Setting aligned(int bytes)
     return [bytes](EncodingOptions &o) { o.strideAlign = bytes; };
 }
 
-void inverted(EncodingOptions &o)
-{
-    o.invert = true;
-}
-
-void masked(EncodingOptions &o)
-{
-    o.alphaMask = true;
-}
-
 Setting key(const char *colour)
 {
     return [colour](EncodingOptions &o) { o.transparent = colour; };
 }
+
+const Setting inverted = [](EncodingOptions &o) { o.invert = true; };
+const Setting masked = [](EncodingOptions &o) { o.alphaMask = true; };
 
 // 13 x 6: odd width, rows that do not fill a byte or a page; red, green and blue apart.
 QImage smallPicture()

@@ -94,8 +94,18 @@ Setting key(const char *colour)
     return [colour](EncodingOptions &o) { o.transparent = colour; };
 }
 
+Setting with(const Setting &first, const Setting &second)
+{
+    return [=](EncodingOptions &o) {
+        first(o);
+        second(o);
+    };
+}
+
 const Setting inverted = [](EncodingOptions &o) { o.invert = true; };
 const Setting masked = [](EncodingOptions &o) { o.alphaMask = true; };
+const Setting swapped = [](EncodingOptions &o) { o.swapBytes = true; };
+const Setting flash = [](EncodingOptions &o) { o.progmem = true; };
 
 // 13 x 6: odd width, rows that do not fill a byte or a page; red, green and blue apart.
 QImage smallPicture()
@@ -123,10 +133,7 @@ void TestDisplayFormats::encodesOneBitRows_data()
     row("mono, 17 pixels, rows of 4 bytes", "mono", picture.scaled(17, 6), aligned(2));
     row("mono, aligned to 1024, the most", "mono", picture.copy(0, 0, 13, 2), aligned(1024));
     row("xbm", "xbm", picture, threshold(200));
-    row("xbm, threshold 0, aligned to 4", "xbm", picture, [](EncodingOptions &o) {
-        o.threshold = 0;
-        o.strideAlign = 4;
-    });
+    row("xbm, threshold 0, aligned to 4", "xbm", picture, with(threshold(0), aligned(4)));
     row("xbm, aligned to 3", "xbm", picture, aligned(3));
     row("xbm, 16 pixels", "xbm", picture.scaled(16, 2));
 }
@@ -187,7 +194,7 @@ void TestDisplayFormats::encodesPalettes_data()
     row("index4, few colours", "index4", picture.copy(0, 0, 3, 4));
     row("index4, many colours", "index4", picture);
     row("index4, 16 colours, as many as it holds", "index4", picture.copy(0, 0, 4, 4));
-    row("index8, swapped", "index8", picture, [](EncodingOptions &o) { o.swapBytes = true; });
+    row("index8, swapped", "index8", picture, swapped);
     // 17 colours in 16 entries: pure blue stays pure, rounded, not cut, in its box.
     QImage seventeen(17, 1, QImage::Format_RGB32);
     for (int x = 0; x < 16; ++x)
@@ -207,10 +214,7 @@ void TestDisplayFormats::encodes565_data()
     const QImage picture = smallPicture();
     // 16-bit values, with a mask or a key colour; 16-bit rows to a multiple of 2 bytes as well.
     row("rgb565 with a mask", "rgb565", picture, masked);
-    row("rgb565 with a mask, aligned to 3", "rgb565", picture, [](EncodingOptions &o) {
-        o.alphaMask = true;
-        o.strideAlign = 3;
-    });
+    row("rgb565 with a mask, aligned to 3", "rgb565", picture, with(masked, aligned(3)));
     // Red on each side of the mask's limit, 16 pixels: rows of exactly 2 bytes.
     QImage halfway(16, 2, QImage::Format_ARGB32);
     for (int x = 0; x < 16; ++x)
@@ -388,56 +392,32 @@ void TestDisplayFormats::checkEncoded()
 
 void TestDisplayFormats::drawsAsItsCommentSays_data()
 {
-    QTest::addColumn<QByteArray>("format");
-    QTest::addColumn<EncodingOptions>("encoding");
-    const auto row
-        = [](const char *name, const char *format, const std::function<void(EncodingOptions &)> &set) {
-              EncodingOptions encoding;
-              encoding.arrayName = "pic";
-              set(encoding);
-              QTest::newRow(name) << QByteArray(format) << encoding;
-          };
-    const auto plain = [](EncodingOptions &) {};
-    const auto flash = [](EncodingOptions &o) { o.progmem = true; };
-    const auto swapped = [](EncodingOptions &o) { o.swapBytes = true; };
-    const auto key = [](EncodingOptions &o) { o.transparent = QColor("#102030"); };
-    const auto mask = [](EncodingOptions &o) { o.alphaMask = true; };
+    encodingColumns();
+    // 37 x 13, one page row and a part; its top right corner transparent.
+    QImage picture(37, 13, QImage::Format_ARGB32);
+    for (int y = 0; y < 13; ++y)
+        for (int x = 0; x < 37; ++x)
+            picture.setPixel(x, y, qRgba(x * 7, y * 19, (x * y * 5) % 256, x > 30 && y < 4 ? 0 : 255));
     for (const char *format : {"mono", "xbm", "pages", "gray8", "gray4", "rgb565"}) {
-        row(format, format, plain);
-        row(qPrintable(QString("%1 in flash").arg(format)), format, flash);
+        row(format, format, picture);
+        row(qPrintable(QString("%1 in flash").arg(format)), format, picture, flash);
     }
     for (const char *format : {"index4", "index8", "rgb565"}) {
         if (qstrcmp(format, "rgb565") != 0)
-            row(format, format, plain);
-        row(qPrintable(QString("%1, swapped").arg(format)), format, swapped);
+            row(format, format, picture);
+        row(qPrintable(QString("%1, swapped").arg(format)), format, picture, swapped);
     }
-    row("rgb565, key colour", "rgb565", key);
-    row("rgb565, key colour, swapped", "rgb565", [&](EncodingOptions &o) {
-        key(o);
-        swapped(o);
-    });
-    row("rgb565, mask", "rgb565", mask);
-    row("rgb565, mask, swapped", "rgb565", [&](EncodingOptions &o) {
-        mask(o);
-        swapped(o);
-    });
+    row("rgb565, key colour", "rgb565", picture, key("#102030"));
+    row("rgb565, key colour, swapped", "rgb565", picture, with(key("#102030"), swapped));
+    row("rgb565, mask", "rgb565", picture, masked);
+    row("rgb565, mask, swapped", "rgb565", picture, with(masked, swapped));
     // Rows padded to 8 bytes: drawn one at a time.
-    const auto aligned = [](int bytes) { return [bytes](EncodingOptions &o) { o.strideAlign = bytes; }; };
     for (const char *format : {"mono", "xbm", "pages", "gray8", "gray4", "index4", "index8", "rgb565"})
-        row(qPrintable(QString("%1, rows of 8 bytes").arg(format)), format, aligned(8));
-    row("pages in flash, rows of 8 bytes", "pages", [&](EncodingOptions &o) {
-        flash(o);
-        aligned(8)(o);
-    });
-    row("pages, rows of 2 bytes", "pages", aligned(2));
-    row("rgb565, key colour, rows of 8 bytes", "rgb565", [&](EncodingOptions &o) {
-        key(o);
-        aligned(8)(o);
-    });
-    row("rgb565, mask, rows of 8 bytes", "rgb565", [&](EncodingOptions &o) {
-        mask(o);
-        aligned(8)(o);
-    });
+        row(qPrintable(QString("%1, rows of 8 bytes").arg(format)), format, picture, aligned(8));
+    row("pages in flash, rows of 8 bytes", "pages", picture, with(flash, aligned(8)));
+    row("pages, rows of 2 bytes", "pages", picture, aligned(2));
+    row("rgb565, key colour, rows of 8 bytes", "rgb565", picture, with(key("#102030"), aligned(8)));
+    row("rgb565, mask, rows of 8 bytes", "rgb565", picture, with(masked, aligned(8)));
 }
 
 // Each line a header's comment gives, compiled as it stands against a stand-in of its library,
@@ -448,17 +428,13 @@ void TestDisplayFormats::drawsAsItsCommentSays_data()
 void TestDisplayFormats::drawsAsItsCommentSays()
 {
     QFETCH(QByteArray, format);
+    QFETCH(QImage, picture);
     QFETCH(EncodingOptions, encoding);
     const QString cc = QStandardPaths::findExecutable("cc"), cxx = QStandardPaths::findExecutable("c++");
     if (cc.isEmpty() || cxx.isEmpty())
         QSKIP("no C or C++ compiler");
     const bool avr = !QStandardPaths::findExecutable("avr-g++").isEmpty()
         && !QStandardPaths::findExecutable("simavr").isEmpty();
-    // 37 x 13, one page row and a part; its top right corner transparent.
-    QImage picture(37, 13, QImage::Format_ARGB32);
-    for (int y = 0; y < 13; ++y)
-        for (int x = 0; x < 37; ++x)
-            picture.setPixel(x, y, qRgba(x * 7, y * 19, (x * y * 5) % 256, x > 30 && y < 4 ? 0 : 255));
     const EncodedPicture encoded = encodedFor(picture, format, encoding);
     const QImage shown = encoded.shown.convertToFormat(QImage::Format_RGB32);
     const bool colour = format == "rgb565" || format.startsWith("index");

@@ -1,8 +1,10 @@
 #include "picturesupport.h"
 
+#include "atomic_file_writer.h"
 #include "product.h"
 #include "testsupport.h"
 
+#include <QTemporaryDir>
 #include <QtEndian>
 
 #include <algorithm>
@@ -338,6 +340,55 @@ QByteArray progressiveJpeg(int width, int height, int scans, int components, int
             jpeg += QByteArray(extraBytes, '\0');
     }
     return jpeg + QByteArray::fromHex("ffd9");
+}
+
+quint16 rgb565(QRgb colour)
+{
+    return quint16((qRed(colour) >> 3) << 11 | (qGreen(colour) >> 2) << 5 | qBlue(colour) >> 3);
+}
+
+QRgb shown(quint16 value)
+{
+    const int r = value >> 11, g = value >> 5 & 0x3f, b = value & 0x1f;
+    return qRgb(r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2);
+}
+
+int luma(QRgb c)
+{
+    return (299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c) + 500) / 1000;
+}
+
+QImage sourcesPicture(QSize size, const QVector<QRgb> &sources)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            picture.setPixel(x, y, sources[(x + 3 * y) % sources.size()]);
+    return picture;
+}
+
+EncodedPicture encodedFor(const QImage &picture, const QByteArray &format, const EncodingOptions &encoding,
+                          const DisplayOptions &display)
+{
+    const DisplayFormat *displayFormat = findDisplayFormat(format);
+    if (!displayFormat)
+        qFatal("no format %s", format.constData());
+    const bool keepAlpha = picture.hasAlphaChannel()
+        && (displayFormat->alpha == DisplayFormat::AlphaAlways
+            || (displayFormat->alpha == DisplayFormat::AlphaWhenAsked
+                && (encoding.alphaMask || encoding.transparent.isValid())));
+    DisplayOptions prepared = display;
+    prepared.dither = encoding.dither; // one --dither for both steps
+    return displayFormat->encode(preparePicture(picture, prepared, keepAlpha), encoding);
+}
+
+QString headerText(const CHeader &header)
+{
+    QTemporaryDir folder;
+    AtomicFileWriter file(folder.filePath("header.h"));
+    if (!file.open() || !writeCHeader(file, header) || !file.commit())
+        qFatal("cannot write a header in %s", qPrintable(folder.path()));
+    return QString::fromUtf8(readFile(folder.filePath("header.h")));
 }
 
 } // namespace TestSupport

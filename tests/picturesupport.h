@@ -1,8 +1,11 @@
 #pragma once
 
+#include "display_formats.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QVector>
 
 namespace TestSupport {
 
@@ -52,5 +55,25 @@ QByteArray progressiveJpeg(int width, int height, int scans, int components = 1,
 // through the code under test: the 16-bit BMP file and the header text for any bytes.
 QByteArray expectedBmp(const QImage &picture);
 QByteArray expectedHeader(const QByteArray &bytes);
+
+const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0), red = qRgb(255, 0, 0), green = qRgb(0, 255, 0),
+           blue = qRgb(0, 0, 255), yellow = qRgb(255, 255, 0);
+
+// The 5-6-5 value of an opaque 8-bit colour: each channel cut to its high bits.
+quint16 rgb565(QRgb colour);
+// The 8-bit colour a display shows for a 5-6-5 value: each channel's bits repeated.
+QRgb shown(quint16 value);
+// Rec. 601 luminance, rounded.
+int luma(QRgb colour);
+
+// A picture of `sources`, one a pixel, in an order that changes along rows and columns.
+QImage sourcesPicture(QSize size, const QVector<QRgb> &sources);
+
+// A picture prepared and encoded for a display format in this process, as quillon-convert
+// prepares and encodes it: the alpha kept apart only for the formats and options that use it.
+EncodedPicture encodedFor(const QImage &picture, const QByteArray &format, const EncodingOptions &encoding,
+                          const DisplayOptions &display = DisplayOptions());
+// The header's text as it is written to its file.
+QString headerText(const CHeader &header);
 
 } // namespace TestSupport

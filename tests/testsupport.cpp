@@ -1,10 +1,12 @@
 #include "testsupport.h"
 
 #include "child_decoder.h"
+#include "display_header.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -88,6 +90,59 @@ QByteArray runJobProbe(const QStringList &launcher, const QStringList &arguments
     if (!probe.waitForFinished(120000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
         qFatal("the job probe failed: %s", probe.readAll().constData());
     return probe.readAll();
+}
+
+Run runProgram(const QStringList &command)
+{
+    QProcess process;
+    process.start(command.first(), command.mid(1));
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        qFatal("%s did not finish", qPrintable(command.first()));
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QHash<QString, HeaderArray> parseArrays(const QString &text)
+{
+    QHash<QString, HeaderArray> arrays;
+    QRegularExpressionMatchIterator declarations
+        = QRegularExpression("const (\\w+) (\\w+)\\[(\\d+)\\][^{]*\\{([^}]*)\\}").globalMatch(text);
+    while (declarations.hasNext()) {
+        const QRegularExpressionMatch declaration = declarations.next();
+        HeaderArray &array = arrays[declaration.captured(2)];
+        array.type = declaration.captured(1);
+        array.size = declaration.captured(3).toInt();
+        QRegularExpressionMatchIterator values
+            = QRegularExpression("0x([0-9a-f]+)").globalMatch(declaration.captured(4));
+        while (values.hasNext())
+            array.values << values.next().captured(1).toUInt(nullptr, 16);
+    }
+    return arrays;
+}
+
+QSize sizeMacros(const QString &text, const QString &name)
+{
+    const auto number = [&](const QString &macro) {
+        return QRegularExpression("#define " + macro + " (\\d+)\n").match(text).captured(1).toInt();
+    };
+    return QSize(number(name + "_width"), number(name + "_height"));
+}
+
+QByteArray bytesOf(const QString &text)
+{
+    QByteArray bytes;
+    QRegularExpressionMatchIterator values = QRegularExpression("0x([0-9a-f]{2})\\b").globalMatch(text);
+    while (values.hasNext())
+        bytes += char(values.next().captured(1).toUInt(nullptr, 16));
+    return bytes;
+}
+
+QHash<QByteArray, QByteArray> arraysOf(const CHeader &header)
+{
+    QHash<QByteArray, QByteArray> arrays;
+    for (const CArray &array : header.arrays)
+        arrays.insert(array.name, array.data);
+    return arrays;
 }
 
 } // namespace TestSupport

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
+
+struct CHeader;
 
 namespace TestSupport {
 
@@ -25,5 +30,43 @@ bool runWithFileSizeLimit(qint64 maxFileSize, const std::function<bool()> &job);
 // `launcher` (prlimit, setpriv...) with `arguments`, and returns what it printed. Fails the
 // test when the process does not finish normally.
 QByteArray runJobProbe(const QStringList &launcher, const QStringList &arguments);
+
+// What a program exited with and printed.
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs `command` (the program, then its arguments) to its end; fails the test run when it does
+// not finish normally within two minutes.
+Run runProgram(const QStringList &command);
+
+#ifdef QUILLON_CONVERT
+// Runs quillon-convert, through `launcher` when given (prlimit, setpriv...).
+inline Run quillonConvert(const QStringList &arguments, const QStringList &launcher = {})
+{
+    return runProgram(launcher + QStringList {QStringLiteral(QUILLON_CONVERT)} + arguments);
+}
+#endif
+
+// Every array of a header's text, by name: its declared type, size and values.
+struct HeaderArray
+{
+    QString type;
+    int size = 0;
+    QVector<quint32> values;
+};
+QHash<QString, HeaderArray> parseArrays(const QString &text);
+
+// The picture's size as the header's NAME_width and NAME_height macros give it.
+QSize sizeMacros(const QString &text, const QString &name);
+
+// The bytes of the 0x.. values of a text, in order: a C array read back from between its braces.
+QByteArray bytesOf(const QString &text);
+
+// The arrays an encoder made, by name: their bytes, little-endian.
+QHash<QByteArray, QByteArray> arraysOf(const CHeader &header);
 
 } // namespace TestSupport

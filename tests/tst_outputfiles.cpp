@@ -67,13 +67,13 @@ QHash<QByteArray, QByteArray> readArrays(const QByteArray &text)
     return arrays;
 }
 
-struct Run
+struct RunInFolder
 {
     int exitCode = -1;
     QString err;
 };
 
-Run quillonConvert(const QStringList &arguments, const QString &folder)
+RunInFolder convertIn(const QStringList &arguments, const QString &folder)
 {
     QProcess process;
     process.setWorkingDirectory(folder);
@@ -332,7 +332,7 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor()
         QVERIFY(QDir().mkpath(path("out")));
         writeFile(path("out/" + file), "earlier");
     }
-    const Run run = quillonConvert(arguments, m_dir->path());
+    const RunInFolder run = convertIn(arguments, m_dir->path());
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.err.section('\n', -2, -2), lastLine);
     // A single picture's run ends with its own message, if any: no count.

@@ -1,0 +1,997 @@
+#include "display_formats.h"
+#include "picturesupport.h"
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+#include <numeric>
+
+using namespace TestSupport;
+
+Q_DECLARE_METATYPE(EncodingOptions)
+
+class TestDisplayFormats : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void encodesOneBitRows_data();
+    void encodesOneBitRows();
+    void encodesPages_data();
+    void encodesPages();
+    void encodesGreyLevels_data();
+    void encodesGreyLevels();
+    void encodesPalettes_data();
+    void encodesPalettes();
+    void encodes565_data();
+    void encodes565();
+    void drawsAsItsCommentSays_data();
+    void drawsAsItsCommentSays();
+    void takesPaletteFiles_data();
+    void takesPaletteFiles();
+    void encodesForEpaperPanels_data();
+    void encodesForEpaperPanels();
+    void dithersToThePanelsColours_data();
+    void dithersToThePanelsColours();
+    void drawsOnPanelsAsTheCommentSays_data();
+    void drawsOnPanelsAsTheCommentSays();
+
+private:
+    void checkEncoded();
+    QScopedPointer<QTemporaryDir> m_dir;
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+};
+
+void TestDisplayFormats::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(QDir().mkpath(path("command")));
+}
+
+namespace {
+
+using Setting = std::function<void(EncodingOptions &)>;
+
+// The columns of each layout family's table, and a row of them.
+void encodingColumns()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<EncodingOptions>("encoding");
+    QTest::addColumn<QColor>("background"); // invalid: none
+}
+
+void row(const char *name, const char *format, const QImage &picture, const Setting &set = {},
+         const QColor &background = QColor())
+{
+    EncodingOptions encoding;
+    encoding.arrayName = "pic";
+    if (set)
+        set(encoding);
+    QTest::newRow(name) << QByteArray(format) << picture << encoding << background;
+}
+
+Setting threshold(int level)
+{
+    return [level](EncodingOptions &o) { o.threshold = level; };
+}
+
+Setting aligned(int bytes)
+{
+    return [bytes](EncodingOptions &o) { o.strideAlign = bytes; };
+}
+
+Setting key(const char *colour)
+{
+    return [colour](EncodingOptions &o) { o.transparent = colour; };
+}
+
+Setting with(const Setting &first, const Setting &second)
+{
+    return [=](EncodingOptions &o) {
+        first(o);
+        second(o);
+    };
+}
+
+const Setting inverted = [](EncodingOptions &o) { o.invert = true; };
+const Setting masked = [](EncodingOptions &o) { o.alphaMask = true; };
+const Setting swapped = [](EncodingOptions &o) { o.swapBytes = true; };
+const Setting flash = [](EncodingOptions &o) { o.progmem = true; };
+
+// 13 x 6: odd width, rows that do not fill a byte or a page; red, green and blue apart.
+QImage smallPicture()
+{
+    QImage picture(13, 6, QImage::Format_ARGB32);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 13; ++x)
+            picture.setPixel(x, y, qRgba(x * 19, y * 47, (x * y * 13) % 256, x == 12 && y < 3 ? 40 : 255));
+    return picture;
+}
+
+} // namespace
+
+void TestDisplayFormats::encodesOneBitRows_data()
+{
+    encodingColumns();
+    const QImage picture = smallPicture();
+    // 1-bit rows, high bit left (mono) or low bit left (xbm), on each side of the threshold.
+    row("mono", "mono", picture);
+    row("mono, threshold 90", "mono", picture, threshold(90));
+    row("mono, inverted", "mono", picture, inverted);
+    row("mono, threshold 255", "mono", picture, threshold(255));
+    row("mono, 16 pixels", "mono", picture.scaled(16, 2));
+    row("mono, 16 pixels, rows of 2 bytes, no padding", "mono", picture.scaled(16, 6), aligned(2));
+    row("mono, 17 pixels, rows of 4 bytes", "mono", picture.scaled(17, 6), aligned(2));
+    row("mono, aligned to 1024, the most", "mono", picture.copy(0, 0, 13, 2), aligned(1024));
+    row("xbm", "xbm", picture, threshold(200));
+    row("xbm, threshold 0, aligned to 4", "xbm", picture, with(threshold(0), aligned(4)));
+    row("xbm, aligned to 3", "xbm", picture, aligned(3));
+    row("xbm, 16 pixels", "xbm", picture.scaled(16, 2));
+}
+
+void TestDisplayFormats::encodesOneBitRows()
+{
+    checkEncoded();
+}
+
+void TestDisplayFormats::encodesPages_data()
+{
+    encodingColumns();
+    const QImage picture = smallPicture();
+    // Pages of 8 rows, a byte a column, low bit on top.
+    row("pages", "pages", picture);
+    row("pages of 9 rows", "pages", picture.copy(0, 0, 5, 9));
+    row("pages, aligned to 4", "pages", picture, aligned(4));
+}
+
+void TestDisplayFormats::encodesPages()
+{
+    checkEncoded();
+}
+
+void TestDisplayFormats::encodesGreyLevels_data()
+{
+    encodingColumns();
+    const QImage picture = smallPicture();
+    // Grey levels: 256, 16 and 4, two and four pixels a byte, high bits left.
+    row("gray8", "gray8", picture);
+    row("gray8, inverted", "gray8", picture, inverted);
+    row("gray8, aligned to 16", "gray8", picture, aligned(16));
+    row("gray4", "gray4", picture, {}, Qt::white);
+    row("gray4, inverted", "gray4", picture, inverted);
+    // Rows padded to a multiple of the alignment: on each side of a multiple of 8 pixels.
+    row("gray4, 13 pixels, rows of 8 bytes", "gray4", picture, aligned(8));
+    row("gray4, 14 pixels, rows of 4 bytes", "gray4", picture.scaled(14, 6), aligned(4));
+    // Four greys: rows of 13, 12, 14 and 16 pixels, on each side of multiples of 2, 4 and 8.
+    row("gray2", "gray2", picture);
+    row("gray2, inverted", "gray2", picture, inverted);
+    row("gray2, 12 pixels", "gray2", picture.scaled(12, 5), {}, Qt::white);
+    row("gray2, 14 pixels, rows of 4 bytes", "gray2", picture.scaled(14, 6), aligned(4));
+    row("gray2, 16 pixels, inverted", "gray2", picture.scaled(16, 3), inverted);
+}
+
+void TestDisplayFormats::encodesGreyLevels()
+{
+    checkEncoded();
+}
+
+void TestDisplayFormats::encodesPalettes_data()
+{
+    encodingColumns();
+    const QImage picture = smallPicture();
+    // Palettes of 16 and 256 5-6-5 entries.
+    row("index4, aligned to 4", "index4", picture, aligned(4));
+    row("index8, aligned to 2", "index8", picture, aligned(2));
+    row("index4, few colours", "index4", picture.copy(0, 0, 3, 4));
+    row("index4, many colours", "index4", picture);
+    row("index4, 16 colours, as many as it holds", "index4", picture.copy(0, 0, 4, 4));
+    row("index8, swapped", "index8", picture, swapped);
+    // 17 colours in 16 entries: pure blue stays pure, rounded, not cut, in its box.
+    QImage seventeen(17, 1, QImage::Format_RGB32);
+    for (int x = 0; x < 16; ++x)
+        seventeen.setPixel(x, 0, qRgb(x * 16, 255 - x * 16, x % 2 ? 255 : 0));
+    seventeen.setPixel(16, 0, qRgb(0, 0, 255));
+    row("index4, 17 colours", "index4", seventeen);
+}
+
+void TestDisplayFormats::encodesPalettes()
+{
+    checkEncoded();
+}
+
+void TestDisplayFormats::encodes565_data()
+{
+    encodingColumns();
+    const QImage picture = smallPicture();
+    // 16-bit values, with a mask or a key colour; 16-bit rows to a multiple of 2 bytes as well.
+    row("rgb565 with a mask", "rgb565", picture, masked);
+    row("rgb565 with a mask, aligned to 3", "rgb565", picture, with(masked, aligned(3)));
+    // Red on each side of the mask's limit, 16 pixels: rows of exactly 2 bytes.
+    QImage halfway(16, 2, QImage::Format_ARGB32);
+    for (int x = 0; x < 16; ++x)
+        for (int y = 0; y < 2; ++y)
+            halfway.setPixel(x, y, qRgba(255, 0, 0, QVector<int> {127, 128, 129, 255}[(x + y) % 4]));
+    row("rgb565 with a mask, alpha 127 to 129, 16 pixels", "rgb565", halfway, masked);
+    // Pure green as the key: an opaque pure green goes one step of green down, not into red.
+    QImage green = patternPicture(5, 3, true);
+    green.setPixel(4, 0, qRgb(0, 255, 0));
+    // Half green (0x1f of 0x3f) as the key: an opaque pixel of it goes one step up.
+    QImage halfGreen = patternPicture(5, 3, true);
+    halfGreen.setPixel(4, 0, qRgb(0, 0x7c, 0));
+    row("rgb565 with half green as the key, the picture has it", "rgb565", halfGreen, key("#007c00"));
+    row("rgb565 with pure green as the key, the picture has it", "rgb565", green, key("#00ff00"));
+    row("rgb565 with a key colour", "rgb565", picture, key("#00f800"));
+    // Black is also the colour of an opaque pixel: that one moves a step of green away.
+    row("rgb565 with a key colour the picture has", "rgb565", picture, key("black"));
+}
+
+void TestDisplayFormats::encodes565()
+{
+    checkEncoded();
+}
+
+// The bytes of a family's formats read back to pixels by the decoder of its layout, against the
+// picture as the options make it; and the preview is what those bytes show.
+void TestDisplayFormats::checkEncoded()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QImage, picture);
+    QFETCH(EncodingOptions, encoding);
+    QFETCH(QColor, background);
+    DisplayOptions shaping;
+    shaping.background = background;
+    const EncodedPicture encoded = encodedFor(picture, format, encoding, shaping);
+    const QString text = headerText(encoded.header);
+    const QHash<QString, HeaderArray> arrays = parseArrays(text);
+    const int w = picture.width(), h = picture.height();
+    QCOMPARE(sizeMacros(text, "pic"), picture.size());
+    QVERIFY(text.contains("#include <stdint.h>\n"));
+    for (const HeaderArray &array : arrays)
+        QCOMPARE(array.values.size(), array.size);
+
+    // The pixels as the options make them: transparent ones onto the background, in colour.
+    // A 5-6-5 picture with a mask or a key colour keeps each pixel's own colour.
+    const bool keepsAlpha = encoding.transparent.isValid() || encoding.alphaMask;
+    const auto colourAt = [&](int x, int y) {
+        const QRgb p = picture.pixel(x, y);
+        if (!background.isValid()) // each pixel's own colour, or as the window shows it
+            return (keepsAlpha ? p : qUnpremultiply(qPremultiply(p))) | 0xff000000;
+        const QRgb pm = qPremultiply(p);
+        const int through = 255 - qAlpha(p);
+        const auto mix = [&](int own, int back) { return own + (back * through + 127) / 255; };
+        return qRgb(mix(qRed(pm), background.red()), mix(qGreen(pm), background.green()),
+                    mix(qBlue(pm), background.blue()));
+    };
+    const bool invert = encoding.invert;
+    // Rows padded with zeros to a multiple of the alignment (and of 2 for 16-bit values).
+    const int align = encoding.strideAlign;
+    const auto strideOf = [&](int rowBytes, int unit = 1) {
+        const int multiple = std::lcm(align, unit);
+        return (rowBytes + multiple - 1) / multiple * multiple;
+    };
+    const auto checkPadding = [&](const QString &name, int rowBytes, int rows, int unit = 1) {
+        const QVector<quint32> &values = arrays.value(name).values;
+        const int stride = strideOf(rowBytes, unit) / unit;
+        QCOMPARE(values.size(), stride * rows);
+        for (int y = 0; y < rows; ++y)
+            for (int x = rowBytes / unit; x < stride; ++x)
+                QCOMPARE(values[y * stride + x], 0u);
+        if (align > 1)
+            QVERIFY2(text.contains(QString("#define %1_stride %2\n").arg(name).arg(stride * unit)),
+                     qPrintable(text));
+        else
+            QVERIFY(!text.contains("_stride"));
+    };
+    const int threshold = encoding.threshold;
+    QImage display(w, h, QImage::Format_RGB32);
+    const HeaderArray &pixels = arrays.value("pic");
+    int exactEntries = 0; // palette pictures: pixels whose entry is their own colour
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const QRgb colour = colourAt(x, y);
+            const int level = luma(colour);
+            bool lit = level >= threshold;
+            int stored = 0;
+            if (format == "mono" || format == "xbm" || format == "pages") {
+                const int bit = format == "mono"
+                    ? int(pixels.values[y * strideOf((w + 7) / 8) + x / 8] >> (7 - x % 8) & 1)
+                    : format == "xbm" ? int(pixels.values[y * strideOf((w + 7) / 8) + x / 8] >> (x % 8) & 1)
+                                      : int(pixels.values[(y / 8) * strideOf(w) + x] >> (y % 8) & 1);
+                QCOMPARE(bit, int(lit != invert));
+                display.setPixel(x, y, bit ? qRgb(255, 255, 255) : qRgb(0, 0, 0)); // 1: lit, white
+            } else if (format == "gray8") {
+                stored = int(pixels.values[y * strideOf(w) + x]);
+                QCOMPARE(stored, invert ? 255 - level : level);
+                display.setPixel(x, y, qRgb(stored, stored, stored));
+            } else if (format == "gray4") {
+                stored = int(pixels.values[y * strideOf((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
+                QCOMPARE(stored, invert ? 15 - (level * 15 + 127) / 255 : (level * 15 + 127) / 255);
+                display.setPixel(x, y, qRgb(stored * 17, stored * 17, stored * 17));
+            } else if (format == "gray2") {
+                const int rowStart = y * strideOf((w + 3) / 4);
+                stored = int(pixels.values[rowStart + x / 4] >> (6 - 2 * (x % 4)) & 3);
+                QCOMPARE(stored, invert ? 3 - (level * 3 + 127) / 255 : (level * 3 + 127) / 255);
+                display.setPixel(x, y, qRgb(stored * 85, stored * 85, stored * 85));
+                if (x == w - 1) // the rest of the last byte is 0
+                    QCOMPARE(pixels.values[rowStart + x / 4] & (0xffu >> (2 + 2 * (x % 4))), 0u);
+            } else if (format.startsWith("index")) {
+                const int index = format == "index8"
+                    ? int(pixels.values[y * strideOf(w) + x])
+                    : int(pixels.values[y * strideOf((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
+                quint16 entry = quint16(arrays.value("pic_palette").values[index]);
+                if (encoding.swapBytes)
+                    entry = quint16(entry << 8 | entry >> 8);
+                // Few colours are kept exactly; many, within a palette's reach.
+                const quint16 exact = rgb565(colour);
+                if (w * h <= 16)
+                    QCOMPARE(entry, exact);
+                exactEntries += entry == exact ? 1 : 0;
+                const QRgb got = shown(entry), want = shown(exact);
+                QVERIFY2(qAbs(qRed(got) - qRed(want)) + qAbs(qGreen(got) - qGreen(want))
+                                 + qAbs(qBlue(got) - qBlue(want))
+                             < (format == "index8" ? 40 : 200),
+                         qPrintable(QString("pixel %1,%2").arg(x).arg(y)));
+                display.setPixel(x, y, got);
+            } else { // rgb565
+                const bool opaque = qAlpha(picture.pixel(x, y)) >= 128;
+                const quint16 value = quint16(pixels.values[y * strideOf(2 * w, 2) / 2 + x]);
+                if (encoding.transparent.isValid()) {
+                    const quint16 key = rgb565(encoding.transparent.rgb());
+                    const quint16 own = rgb565(colour);
+                    const quint16 stepped = quint16((key >> 5 & 0x3f) == 0x3f ? key - 0x20 : key + 0x20);
+                    QCOMPARE(value, !opaque ? key : own == key ? stepped : own);
+                } else {
+                    QCOMPARE(value, rgb565(colour));
+                    const quint32 maskByte
+                        = arrays.value("pic_mask").values[y * strideOf((w + 7) / 8) + x / 8];
+                    QCOMPARE(int(maskByte >> (7 - x % 8) & 1), int(opaque));
+                }
+                display.setPixel(x, y, shown(value));
+            }
+        }
+    }
+    if (format == "mono" || format == "xbm")
+        checkPadding("pic", (w + 7) / 8, h);
+    else if (format == "pages")
+        checkPadding("pic", w, (h + 7) / 8);
+    else if (format == "gray8" || format == "index8")
+        checkPadding("pic", w, h);
+    else if (format == "gray4" || format == "index4")
+        checkPadding("pic", (w + 1) / 2, h);
+    else if (format == "gray2")
+        checkPadding("pic", (w + 3) / 4, h);
+    else if (format == "rgb565")
+        checkPadding("pic", 2 * w, h, 2);
+    if (encoding.alphaMask)
+        checkPadding("pic_mask", (w + 7) / 8, h);
+
+    // One colour more than the palette holds: all but the two that share an entry kept exactly.
+    if (format == "index4" && w * h == 17)
+        QVERIFY2(exactEntries >= 15, qPrintable(QString::number(exactEntries)));
+    // A picture of no more colours than its palette holds: each of them, in increasing order.
+    if (format.startsWith("index") && w * h <= 16) {
+        const QVector<quint32> &palette = arrays.value("pic_palette").values;
+        for (int i = 1; i < w * h; ++i)
+            QVERIFY(palette[i - 1] < palette[i]);
+    }
+    if (format == "rgb565" && encoding.transparent.isValid())
+        QVERIFY(text.contains(QString("#define pic_transparent 0x%1\n")
+                                  .arg(rgb565(encoding.transparent.rgb()), 4, 16, QChar('0'))));
+    // The preview shows what the display will show.
+    QCOMPARE(encoded.shown.convertToFormat(QImage::Format_RGB32), display);
+}
+
+void TestDisplayFormats::drawsAsItsCommentSays_data()
+{
+    encodingColumns();
+    // 37 x 13, one page row and a part; its top right corner transparent.
+    QImage picture(37, 13, QImage::Format_ARGB32);
+    for (int y = 0; y < 13; ++y)
+        for (int x = 0; x < 37; ++x)
+            picture.setPixel(x, y, qRgba(x * 7, y * 19, (x * y * 5) % 256, x > 30 && y < 4 ? 0 : 255));
+    for (const char *format : {"mono", "xbm", "pages", "gray8", "gray4", "rgb565"}) {
+        row(format, format, picture);
+        row(qPrintable(QString("%1 in flash").arg(format)), format, picture, flash);
+    }
+    for (const char *format : {"index4", "index8", "rgb565"}) {
+        if (qstrcmp(format, "rgb565") != 0)
+            row(format, format, picture);
+        row(qPrintable(QString("%1, swapped").arg(format)), format, picture, swapped);
+    }
+    row("rgb565, key colour", "rgb565", picture, key("#102030"));
+    row("rgb565, key colour, swapped", "rgb565", picture, with(key("#102030"), swapped));
+    row("rgb565, mask", "rgb565", picture, masked);
+    row("rgb565, mask, swapped", "rgb565", picture, with(masked, swapped));
+    // Rows padded to 8 bytes: drawn one at a time.
+    for (const char *format : {"mono", "xbm", "pages", "gray8", "gray4", "index4", "index8", "rgb565"})
+        row(qPrintable(QString("%1, rows of 8 bytes").arg(format)), format, picture, aligned(8));
+    row("pages in flash, rows of 8 bytes", "pages", picture, with(flash, aligned(8)));
+    row("pages, rows of 2 bytes", "pages", picture, aligned(2));
+    row("rgb565, key colour, rows of 8 bytes", "rgb565", picture, with(key("#102030"), aligned(8)));
+    row("rgb565, mask, rows of 8 bytes", "rgb565", picture, with(masked, aligned(8)));
+}
+
+// Each line a header's comment gives, compiled as it stands against a stand-in of its library,
+// warnings as errors, and run: the picture lands on a 128 x 64 screen at (6, 8) as the preview
+// shows it, and nothing else is drawn. The lines of AVR boards' libraries also run on a simulated
+// ATmega2560, on a 48 x 24 screen, where the header places its arrays in flash, and for pages and
+// gray4, whose arrays otherwise stay in RAM.
+void TestDisplayFormats::drawsAsItsCommentSays()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QImage, picture);
+    QFETCH(EncodingOptions, encoding);
+    const QString cc = QStandardPaths::findExecutable("cc"), cxx = QStandardPaths::findExecutable("c++");
+    if (cc.isEmpty() || cxx.isEmpty())
+        QSKIP("no C or C++ compiler");
+    const bool avr = !QStandardPaths::findExecutable("avr-g++").isEmpty()
+        && !QStandardPaths::findExecutable("simavr").isEmpty();
+    const EncodedPicture encoded = encodedFor(picture, format, encoding);
+    const QImage shown = encoded.shown.convertToFormat(QImage::Format_RGB32);
+    const bool colour = format == "rgb565" || format.startsWith("index");
+    const bool keyed = encoding.transparent.isValid() || encoding.alphaMask;
+    const auto expected = [&](int width, int height) {
+        QVector<quint32> screen(width * height, 0);
+        for (int y = 0; y < 13; ++y) {
+            for (int x = 0; x < 37; ++x) {
+                const QRgb pixel = shown.pixel(x, y);
+                screen[(y + 8) * width + x + 6] = colour
+                    ? (keyed && qAlpha(picture.pixel(x, y)) < 128) ? 0 : 0x10000 | rgb565(pixel)
+                    : format == "gray8" ? qRed(pixel)
+                    : format == "gray4" ? qRed(pixel) / 17
+                                        : qRed(pixel) == 255;
+            }
+        }
+        return screen;
+    };
+
+    const QString text = headerText(encoded.header);
+    writeFile(path("command/pic.h"), text.toUtf8());
+    QRegularExpressionMatchIterator lines
+        = QRegularExpression(
+              "^// (Adafruit GFX|Adafruit_SSD1306|Adafruit_SSD1327|TFT_eSPI|u8g2|U8g2lib) : (.*)$",
+              QRegularExpression::MultilineOption)
+              .globalMatch(text);
+    QVERIFY2(lines.hasNext(), qPrintable(text));
+    while (lines.hasNext()) {
+        const QRegularExpressionMatch line = lines.next();
+        const QString library = line.captured(1), code = line.captured(2);
+        const bool c = library == "u8g2", arduinoU8g2 = library == "U8g2lib";
+        const QString size = "(STANDIN_WIDTH, STANDIN_HEIGHT)";
+        const QString object = library == "Adafruit GFX"
+            ? "Adafruit_GFX tft" + size + ", display" + size + ", canvas" + size + ";"
+            : library == "TFT_eSPI" ? "TFT_eSPI tft;"
+            : arduinoU8g2           ? "U8G2 u8g2;"
+            : c                     ? ""
+                                    : library + " display" + size + ";";
+        const QString source = path(c ? "command/main.c" : "command/main.cpp");
+        QString main = c
+            ? "#include <u8g2.h>\n#include \"pic.h\"\nint main(void)\n{\n    u8g2_t u8g2;\n"
+              "    standin_setup(&u8g2);\n    u8g2_uint_t x = 6, y = 8;\n"
+            : QString("#include <%1>\n#include \"pic.h\"\n%2\nint main(void)\n{\n    int16_t x = 6, y = 8;\n")
+                  .arg(arduinoU8g2 ? "U8g2lib.h" : "displays.h", object);
+        main += "    (void)x, (void)y;\n    " + code + "\n    "
+            + (c                 ? "standin_dump(&u8g2);"
+                   : arduinoU8g2 ? "standin_dump(u8g2.getU8g2());"
+                                 : "standin::dump();")
+            + "\n    return 0;\n}\n";
+        writeFile(source, main.toUtf8());
+        const QStringList flags = {c ? "-std=c99" : "-std=c++11", "-Wall", "-Wextra",      "-Werror", "-I",
+                                   QUILLON_DISPLAY_STANDINS,      "-I",    path("command")};
+        const auto drawn = [&](const QStringList &build, const QStringList &start, int width, int height) {
+            QProcess compiler;
+            compiler.setProcessChannelMode(QProcess::MergedChannels);
+            compiler.start(build.first(), build.mid(1));
+            if (!compiler.waitForFinished(60000) || compiler.exitCode() != 0)
+                return code + "\n" + compiler.readAll();
+            QProcess program;
+            program.setProcessChannelMode(QProcess::MergedChannels);
+            program.start(start.first(), start.mid(1));
+            program.waitForFinished(60000);
+            // simavr colours each line of the serial output and ends it with a dot.
+            QStringList values;
+            for (QString row : QString::fromLatin1(program.readAll()).split('\n')) {
+                row.remove(QRegularExpression("\\x1b\\[[0-9;]*m")).remove(QRegularExpression("\\.$"));
+                const QStringList pixels = row.split(' ', Qt::SkipEmptyParts);
+                if (pixels.size() == width)
+                    values += pixels;
+            }
+            const QVector<quint32> wanted = expected(width, height);
+            if (values.size() != wanted.size())
+                return QString("%1\n%2 pixels instead of %3").arg(code).arg(values.size()).arg(wanted.size());
+            for (int i = 0; i < wanted.size(); ++i) {
+                const quint32 got = values[i].toUInt(nullptr, 16);
+                if ((colour ? got : got & 0xffff) != wanted[i])
+                    return QString("%1\npixel %2,%3 of %4 x %5: %6 instead of %7")
+                        .arg(code)
+                        .arg(i % width)
+                        .arg(i / width)
+                        .arg(width)
+                        .arg(height)
+                        .arg(got, 0, 16)
+                        .arg(wanted[i], 0, 16);
+            }
+            return QString();
+        };
+        QString problem
+            = drawn(QStringList {c ? cc : cxx} + flags + QStringList {"-o", path("command/main"), source},
+                    {path("command/main")}, 128, 64);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        if (!avr || library == "TFT_eSPI"
+            || !(text.contains("PROGMEM") || format == "pages" || format == "gray4"))
+            continue;
+        const QStringList chip = {"-mmcu=atmega2560", "-Os", "-DSTANDIN_WIDTH=48", "-DSTANDIN_HEIGHT=24"};
+        QProcess board;
+        board.start(
+            "avr-gcc",
+            chip + QStringList {"-c", FIRMWARE_TEST_DIR "/avr_board.c", "-o", path("command/board.o")});
+        QVERIFY(board.waitForFinished(60000) && board.exitCode() == 0);
+        problem = drawn(QStringList {c ? "avr-gcc" : "avr-g++"} + chip + flags
+                            + QStringList {"-o", path("command/main.elf"), source, path("command/board.o")},
+                        {"simavr", "-m", "atmega2560", "-f", "16000000", path("command/main.elf")}, 48, 24);
+        QVERIFY2(problem.isEmpty(), qPrintable("ATmega2560: " + problem));
+    }
+}
+
+void TestDisplayFormats::takesPaletteFiles_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QVector<QRgb>>("colours"); // the file's, in order
+    QTest::addColumn<QString>("error"); // FILE: the file's path; empty: none
+
+    const QVector<QRgb> six = {black, white, red, green, blue, qRgb(18, 52, 86)};
+    QTest::newRow("GIMP palette")
+        << "index4"
+        << QByteArray("GIMP Palette\nName: Six\nColumns: 3\n# black first\n  0   0   0\tBlack\n"
+                      "255 255 255 White\n255   0   0\n  0 255   0 Green\n0 0 255 Blue\n"
+                      "\n18 52 86 Slate\n")
+        << six << QString();
+    QTest::newRow("GIMP palette, byte order mark and Windows line ends")
+        << "index8" << QByteArray("\xef\xbb\xbfGIMP Palette\r\nName: Two\r\n#\r\n255 0 0\tRed\r\n0 0 255\r\n")
+        << QVector<QRgb> {red, blue} << QString();
+    QTest::newRow("plain list")
+        << "index4" << QByteArray("# mine\n\n#FF0000\n  #00ff00  \n## red, green\n#\n#0000ff\n\t#123456\n")
+        << QVector<QRgb> {red, green, blue, qRgb(0x12, 0x34, 0x56)} << QString();
+    QTest::newRow("plain list, a colour twice") << "index4" << QByteArray("#ff0000\n#ff0000\n#0000ff\n")
+                                                << QVector<QRgb> {red, red, blue} << QString();
+    // As many colours as the format holds, and one more.
+    QVector<QRgb> many;
+    QByteArray list;
+    for (int i = 0; i < 257; ++i) {
+        many << qRgb((i & 7) << 5, (i >> 3 & 7) << 5, (i >> 6) << 6);
+        list += QColor(many.last()).name().toLatin1() + '\n';
+    }
+    const QByteArray sixteen = list.left(16 * 8), seventeen = list.left(17 * 8);
+    QTest::newRow("16 colours, index4") << "index4" << sixteen << many.mid(0, 16) << QString();
+    QTest::newRow("17 colours, index4")
+        << "index4" << seventeen << QVector<QRgb>()
+        << "--palette : FILE a 17 couleurs, plus que les 16 que tient --format index4";
+    QTest::newRow("256 colours, index8") << "index8" << list.left(256 * 8) << many.mid(0, 256) << QString();
+    QTest::newRow("257 colours, index8")
+        << "index8" << list << QVector<QRgb>()
+        << "--palette : FILE a 257 couleurs, plus que les 256 que tient --format index8";
+    // Lines that are neither a colour nor a comment.
+    const QString neither = "n'est ni une couleur #rrvvbb ni un commentaire (# suivi d'une espace)";
+    QTest::newRow("five digits") << "index4" << QByteArray("#ff0000\n#ff00f\n") << QVector<QRgb>()
+                                 << "--palette : FILE, ligne 2 : « #ff00f » " + neither;
+    QTest::newRow("without #") << "index4" << QByteArray("ff0000\n") << QVector<QRgb>()
+                               << "--palette : FILE, ligne 1 : « ff0000 » " + neither;
+    QTest::newRow("with a name") << "index8" << QByteArray("# red\n#ff0000 rouge\n") << QVector<QRgb>()
+                                 << "--palette : FILE, ligne 2 : « #ff0000 rouge » " + neither;
+    QTest::newRow("GIMP component above 255")
+        << "index4" << QByteArray("GIMP Palette\n0 0 0\n256 0 0 Too red\n") << QVector<QRgb>()
+        << "--palette : FILE, ligne 3 : « 256 0 0 Too red » a une composante au-delà de 255";
+    QTest::newRow("GIMP blue above 255")
+        << "index4" << QByteArray("GIMP Palette\n0 0 256 Too blue\n") << QVector<QRgb>()
+        << "--palette : FILE, ligne 2 : « 0 0 256 Too blue » a une composante au-delà de 255";
+    // A palette file of 1 MiB at most: exactly that is read, a byte more refused.
+    const QByteArray padding = "#ff0000\n";
+    QByteArray mebibyte = padding + QByteArray((1 << 20) - padding.size() - 1, '#') + '\n';
+    QTest::newRow("1 MiB of comments") << "index4" << mebibyte << QVector<QRgb> {red} << QString();
+    QTest::newRow("1 MiB and a byte")
+        << "index4" << mebibyte + '\n'
+        << QVector<QRgb>() << "--palette : FILE : fichier trop grand pour une palette";
+    QTest::newRow("GIMP, two numbers")
+        << "index4" << QByteArray("GIMP Palette\n12 34\n") << QVector<QRgb>()
+        << "--palette : FILE, ligne 2 : « 12 34 » n'est pas une couleur R V B (trois nombres de 0 à 255)";
+    QTest::newRow("comments only") << "index4" << QByteArray("# none\n\n#\n") << QVector<QRgb>()
+                                   << "--palette : FILE, aucune couleur";
+}
+
+void TestDisplayFormats::takesPaletteFiles()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, file);
+    QFETCH(QVector<QRgb>, colours);
+    QFETCH(QString, error);
+    writeFile(path("colours.pal"), file);
+    // Each of the palette's colours and, for a colour given twice, its first entry.
+    const QSize size(7, 5);
+    savePicture(sourcesPicture(size, colours.isEmpty() ? QVector<QRgb> {red} : colours), path("pic.png"),
+                "PNG");
+    const Run run = quillonConvert({"-n", "pic", "--preview", "-o", path("command"), "--format", format,
+                                    "--palette", path("colours.pal"), path("pic.png")});
+    if (!error.isEmpty()) {
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.err.section('\n', 0, 0),
+                 "quillon-convert: " + error.replace("FILE", path("colours.pal")));
+        return;
+    }
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    const QHash<QString, HeaderArray> arrays
+        = parseArrays(QString::fromUtf8(readFile(path("command/pic.h"))));
+    const int entries = format == "index4" ? 16 : 256;
+    const QVector<quint32> &palette = arrays.value("pic_palette").values;
+    QCOMPARE(palette.size(), entries);
+    for (int i = 0; i < entries; ++i) // the file's colours, then 0x0000
+        QCOMPARE(palette[i], i < colours.size() ? quint32(rgb565(colours[i])) : 0u);
+    const QVector<quint32> &indices = arrays.value("pic").values;
+    const QImage preview = QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const int index = format == "index8"
+                ? int(indices[y * size.width() + x])
+                : int(indices[y * ((size.width() + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
+            const QRgb colour = colours[(x + 3 * y) % colours.size()];
+            QCOMPARE(index, colours.indexOf(colour));
+            QCOMPARE(preview.pixel(x, y), shown(rgb565(colour)));
+        }
+    }
+}
+
+namespace {
+
+// The colours of a 7-colour ACeP panel by their codes, as Pimoroni measured them on its 5.65-inch
+// panel (SATURATED_PALETTE of the Inky library): black, white, green, blue, red, yellow, orange.
+const QVector<QRgb> acepColours
+    = {qRgb(57, 48, 57),  qRgb(255, 255, 255), qRgb(58, 91, 70),  qRgb(61, 59, 94),
+       qRgb(156, 72, 75), qRgb(208, 190, 71),  qRgb(177, 106, 73)};
+
+// An e-paper picture read back from its arrays, by name, as the panel shows it: from the two
+// planes, black where the black plane holds 0, the ink where the other does, white where both
+// hold 1; from the ACeP codes, the panel's colour of each. Bits and nibbles beyond the width
+// must be white, and no pixel both inks.
+void readPanel(const QByteArray &format, const QHash<QByteArray, QByteArray> &arrays, QSize size,
+               QImage *panel)
+{
+    const int w = size.width(), h = size.height();
+    *panel = QImage(size, QImage::Format_RGB32);
+    if (format == "epd7") {
+        const QByteArray codes = arrays.value("pic");
+        const int rowBytes = (w + 1) / 2;
+        QCOMPARE(codes.size(), rowBytes * h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < rowBytes * 2; ++x) {
+                const int code = quint8(codes[y * rowBytes + x / 2]) >> (x % 2 ? 0 : 4) & 0xf;
+                QVERIFY2(x < w ? code < 7 : code == 1,
+                         qPrintable(QString("pixel %1,%2: %3").arg(x).arg(y).arg(code)));
+                if (x < w)
+                    panel->setPixel(x, y, acepColours[code]);
+            }
+        }
+        return;
+    }
+    const QByteArray inkName = format.mid(7); // epd-bw-red, epd-bw-yellow
+    const QByteArray blackPlane = arrays.value("pic_black"), inkPlane = arrays.value("pic_" + inkName);
+    const int rowBytes = (w + 7) / 8;
+    QCOMPARE(blackPlane.size(), rowBytes * h);
+    QCOMPARE(inkPlane.size(), rowBytes * h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < rowBytes * 8; ++x) {
+            const int noBlack = quint8(blackPlane[y * rowBytes + x / 8]) >> (7 - x % 8) & 1;
+            const int noInk = quint8(inkPlane[y * rowBytes + x / 8]) >> (7 - x % 8) & 1;
+            QVERIFY2(noBlack || noInk, qPrintable(QString("pixel %1,%2 in both inks").arg(x).arg(y)));
+            if (x >= w) {
+                QVERIFY2(noBlack && noInk, qPrintable(QString("padding %1,%2 not white").arg(x).arg(y)));
+                continue;
+            }
+            panel->setPixel(x, y, !noBlack ? black : !noInk ? (inkName == "red" ? red : yellow) : white);
+        }
+    }
+}
+
+EncodedPicture encodeFor(const QByteArray &format, const QImage &picture, bool dither)
+{
+    EncodingOptions options;
+    options.arrayName = "pic";
+    options.dither = dither;
+    return encodedFor(picture, format, options);
+}
+
+} // namespace
+
+void TestDisplayFormats::encodesForEpaperPanels_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QVector<QRgb>>("sources");
+    QTest::addColumn<QVector<QRgb>>("shown"); // the panel's colour for each source
+
+    // White, black, red, near each of them, and what the panel has no ink for: dark blue and
+    // green to black, yellow to white.
+    const QVector<QRgb> forRed
+        = {white, black, red, qRgb(240, 240, 235), qRgb(30, 20, 40), qRgb(200, 30, 30), blue, green, yellow};
+    const QVector<QRgb> onRed = {white, black, red, white, black, red, black, black, white};
+    // Rows of 13, 8, 16 and 17 pixels: on each side of whole bytes.
+    QTest::newRow("black, white and red, 13 x 5")
+        << QByteArray("epd-bw-red") << QSize(13, 5) << forRed << onRed;
+    QTest::newRow("black, white and red, 8 x 3")
+        << QByteArray("epd-bw-red") << QSize(8, 3) << forRed << onRed;
+    QTest::newRow("black, white and red, 16 x 7")
+        << QByteArray("epd-bw-red") << QSize(16, 7) << forRed << onRed;
+    QTest::newRow("black, white and red, 17 x 2")
+        << QByteArray("epd-bw-red") << QSize(17, 2) << forRed << onRed;
+    // A colour as near white as black goes to the first of the panel's colours, white.
+    QTest::newRow("a tie between white and black")
+        << QByteArray("epd-bw-red") << QSize(3, 2) << QVector<QRgb> {qRgb(9, 158, 185)}
+        << QVector<QRgb> {white};
+    // Green is light enough to go to yellow; red is too dark for it.
+    const QVector<QRgb> forYellow
+        = {white, black, yellow, qRgb(250, 220, 20), green, red, blue, qRgb(200, 200, 200)};
+    const QVector<QRgb> onYellow = {white, black, yellow, yellow, yellow, black, black, white};
+    QTest::newRow("black, white and yellow, 9 x 4")
+        << QByteArray("epd-bw-yellow") << QSize(9, 4) << forYellow << onYellow;
+    QTest::newRow("black, white and yellow, 24 x 11")
+        << QByteArray("epd-bw-yellow") << QSize(24, 11) << forYellow << onYellow;
+    // The panel's own colours to their codes; pure ones to the nearest the panel shows.
+    QVector<QRgb> forAcep = acepColours;
+    QVector<QRgb> onAcep = acepColours;
+    forAcep << white << black << red << green << blue << yellow;
+    onAcep << acepColours[1] << acepColours[0] << acepColours[4] << acepColours[2] << acepColours[3]
+           << acepColours[5];
+    QTest::newRow("seven colours, 7 x 3") << QByteArray("epd7") << QSize(7, 3) << forAcep << onAcep;
+    QTest::newRow("seven colours, 8 x 5") << QByteArray("epd7") << QSize(8, 5) << forAcep << onAcep;
+    QTest::newRow("seven colours, 13 x 14") << QByteArray("epd7") << QSize(13, 14) << forAcep << onAcep;
+    QTest::newRow("seven colours, 1 x 2") << QByteArray("epd7") << QSize(1, 2) << forAcep << onAcep;
+}
+
+void TestDisplayFormats::encodesForEpaperPanels()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+    QFETCH(QVector<QRgb>, sources);
+    QFETCH(QVector<QRgb>, shown);
+    const EncodedPicture encoded = encodeFor(format, sourcesPicture(size, sources), false);
+    QImage panel;
+    readPanel(format, arraysOf(encoded.header), size, &panel);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(panel, sourcesPicture(size, shown));
+    QCOMPARE(encoded.shown.convertToFormat(QImage::Format_RGB32), panel); // the preview
+}
+
+void TestDisplayFormats::dithersToThePanelsColours_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QRgb>("colour");
+    // Colours between the panel's: grey between black and white, pink between red and white,
+    // ochre between the ACeP panel's yellow, orange and grey.
+    QTest::newRow("grey on black, white and red") << QByteArray("epd-bw-red") << qRgb(128, 128, 128);
+    QTest::newRow("pink on black, white and red") << QByteArray("epd-bw-red") << qRgb(255, 128, 128);
+    QTest::newRow("light yellow on black, white and yellow")
+        << QByteArray("epd-bw-yellow") << qRgb(255, 255, 128);
+    QTest::newRow("grey on seven colours") << QByteArray("epd7") << qRgb(150, 140, 150);
+    QTest::newRow("ochre on seven colours") << QByteArray("epd7") << qRgb(190, 150, 80);
+}
+
+void TestDisplayFormats::dithersToThePanelsColours()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QRgb, colour);
+    const QSize size(40, 30);
+    QImage flat(size, QImage::Format_RGB32);
+    flat.fill(colour);
+    // Cut, one colour throughout; dithered, the panel's colours average to it.
+    QImage panel;
+    readPanel(format, arraysOf(encodeFor(format, flat, false).header), size, &panel);
+    QImage uniform(size, QImage::Format_RGB32);
+    uniform.fill(panel.pixel(0, 0));
+    QCOMPARE(panel, uniform);
+    const EncodedPicture dithered = encodeFor(format, flat, true);
+    readPanel(format, arraysOf(dithered.header), size, &panel);
+    double sums[3] = {0, 0, 0};
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            sums[0] += qRed(panel.pixel(x, y));
+            sums[1] += qGreen(panel.pixel(x, y));
+            sums[2] += qBlue(panel.pixel(x, y));
+        }
+    }
+    const int pixels = size.width() * size.height();
+    const QString measured
+        = QString("%1 %2 %3").arg(sums[0] / pixels).arg(sums[1] / pixels).arg(sums[2] / pixels);
+    QVERIFY2(qAbs(sums[0] / pixels - qRed(colour)) < 8 && qAbs(sums[1] / pixels - qGreen(colour)) < 8
+                 && qAbs(sums[2] / pixels - qBlue(colour)) < 8,
+             qPrintable(measured));
+    QCOMPARE(dithered.shown.convertToFormat(QImage::Format_RGB32), panel);
+}
+
+namespace {
+
+// Stand-ins of the calls that the e-paper headers' comments give, their declarations copied
+// from GxEPD2 (GxEPD2_3C.h, GxEPD2_7C.h) and from Waveshare's e-Paper library, each drawing
+// on a screen of SCREEN_W x SCREEN_H letters what the panel shows: W white, K black, C the
+// colour plane's ink; the ACeP codes and the grey levels as digits. In each plane a bit 0 puts
+// that ink (GxEPD2's drivers with invert false; Waveshare's, whose set-up reads the red memory
+// inverted); Waveshare's four greys are 3 white, 2 and 1 the light and dark greys, 0 black.
+const char epaperStandIn[] = R"(#include <stdint.h>
+#include <stdio.h>
+typedef uint8_t UBYTE;
+typedef uint16_t UWORD;
+static char screen[SCREEN_H][SCREEN_W];
+static int pgmUsed = -1;
+static void put(int x, int y, char c)
+{
+    if (x >= 0 && y >= 0 && x < SCREEN_W && y < SCREEN_H)
+        screen[y][x] = c;
+}
+struct GxEPD2_StandIn
+{
+    void drawImage(const uint8_t *black, const uint8_t *color, int16_t x, int16_t y, int16_t w, int16_t h,
+                   bool invert, bool mirror_y, bool pgm)
+    {
+        const int wb = (w + 7) / 8;
+        for (int i = 0; i < h; ++i)
+            for (int j = 0; j < w; ++j) {
+                const int at = (mirror_y ? h - 1 - i : i) * wb + j / 8, mask = 0x80 >> (j % 8);
+                const int b = (invert ? ~black[at] : black[at]) & mask, c = (invert ? ~color[at] : color[at]) & mask;
+                put(x + j, y + i, !b ? 'K' : !c ? 'C' : 'W');
+            }
+        pgmUsed = pgm;
+    }
+    void drawNative(const uint8_t *data1, const uint8_t *data2, int16_t x, int16_t y, int16_t w, int16_t h,
+                    bool invert, bool mirror_y, bool pgm)
+    {
+        (void)data2;
+        const int wb = (w + 1) / 2;
+        for (int i = 0; i < h; ++i)
+            for (int j = 0; j < w; ++j) {
+                const uint8_t d = data1[(mirror_y ? h - 1 - i : i) * wb + j / 2] ^ (invert ? 0xff : 0);
+                put(x + j, y + i, char('0' + (j % 2 ? d & 0xf : d >> 4)));
+            }
+        pgmUsed = pgm;
+    }
+};
+GxEPD2_StandIn display;
+void EPD_2IN13B_V4_Display(const UBYTE *blackImage, const UBYTE *redImage)
+{
+    const int wb = (SCREEN_W + 7) / 8;
+    for (int i = 0; i < SCREEN_H; ++i)
+        for (int j = 0; j < SCREEN_W; ++j) {
+            const int mask = 0x80 >> (j % 8);
+            put(j, i, !(blackImage[i * wb + j / 8] & mask) ? 'K' : !(redImage[i * wb + j / 8] & mask) ? 'C' : 'W');
+        }
+}
+void EPD_2IN13BC_Display(const UBYTE *blackimage, const UBYTE *ryimage)
+{
+    EPD_2IN13B_V4_Display(blackimage, ryimage);
+}
+void EPD_4IN2_4GrayDisplay(const UBYTE *Image)
+{
+    for (int i = 0; i < SCREEN_H; ++i)
+        for (int j = 0; j < SCREEN_W; ++j)
+            put(j, i, char('0' + (Image[i * (SCREEN_W / 4) + j / 4] >> (6 - 2 * (j % 4)) & 3)));
+}
+void EPD_5IN65F_Display_part(const UBYTE *image, UWORD xstart, UWORD ystart, UWORD image_width, UWORD image_heigh)
+{
+    for (int i = ystart; i < ystart + image_heigh; ++i)
+        for (int j = xstart / 2; j < (image_width + xstart) / 2; ++j) {
+            const UBYTE d = image[(j - xstart / 2) + (image_width / 2 * (i - ystart))];
+            put(2 * j, i, char('0' + (d >> 4)));
+            put(2 * j + 1, i, char('0' + (d & 0xf)));
+        }
+}
+void EPD_7IN3F_Display(UBYTE *Image)
+{
+    EPD_5IN65F_Display_part(Image, 0, 0, SCREEN_W, SCREEN_H);
+}
+)";
+
+} // namespace
+
+void TestDisplayFormats::drawsOnPanelsAsTheCommentSays_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<bool>("progmem");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("library"); // how the comment line begins
+    QTest::newRow("GxEPD2, black, white and red")
+        << QByteArray("epd-bw-red") << false << QSize(13, 5) << "GxEPD2";
+    QTest::newRow("GxEPD2, black, white and yellow, in program memory")
+        << QByteArray("epd-bw-yellow") << true << QSize(16, 3) << "GxEPD2";
+    QTest::newRow("Waveshare, black, white and red")
+        << QByteArray("epd-bw-red") << false << QSize(17, 4) << "Waveshare";
+    QTest::newRow("Waveshare, black, white and yellow")
+        << QByteArray("epd-bw-yellow") << false << QSize(8, 2) << "Waveshare";
+    QTest::newRow("GxEPD2, seven colours") << QByteArray("epd7") << false << QSize(9, 4) << "GxEPD2";
+    QTest::newRow("Waveshare 5.65 inches, seven colours")
+        << QByteArray("epd7") << false << QSize(10, 3) << "Waveshare 5,65";
+    QTest::newRow("Waveshare 7.3 inches, seven colours")
+        << QByteArray("epd7") << false << QSize(8, 6) << "Waveshare 7,3";
+    QTest::newRow("Waveshare, four greys") << QByteArray("gray2") << false << QSize(12, 5) << "Waveshare";
+}
+
+void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(bool, progmem);
+    QFETCH(QSize, size);
+    QFETCH(QString, library);
+    const QString cxx = QStandardPaths::findExecutable("c++");
+    if (cxx.isEmpty())
+        QSKIP("no C++ compiler");
+    const QVector<QRgb> sources
+        = {white, black, red, green, blue, yellow, qRgb(100, 100, 100), qRgb(200, 120, 60)};
+    EncodingOptions options;
+    options.arrayName = "pic";
+    options.progmem = progmem;
+    const EncodedPicture encoded = encodedFor(sourcesPicture(size, sources), format, options);
+    // The comment's line, pasted as it stands, x and y at 0.
+    const QString text = headerText(encoded.header);
+    writeFile(path("command/pic.h"), text.toUtf8());
+    const QString line
+        = QRegularExpression("\n// " + QRegularExpression::escape(library) + "[^:\n]*: ([^;\n]*;)")
+              .match(text)
+              .captured(1);
+    QVERIFY2(!line.isEmpty(), qPrintable(text));
+    // Waveshare's C library reads its images from ordinary memory only.
+    QCOMPARE(text.contains("EPD_"), !progmem);
+    writeFile(path("command/standin.h"), epaperStandIn);
+    QVERIFY(QDir().mkpath(path("command/avr")));
+    writeFile(path("command/avr/pgmspace.h"), "#define PROGMEM\n");
+    writeFile(
+        path("command/main.cpp"),
+        "#include \"standin.h\"\n#include \"pic.h\"\nint main()\n{\n    const int16_t x = 0, y = 0;\n"
+        "    (void)x;\n    (void)y;\n    "
+            + line.toUtf8()
+            + "\n    for (int i = 0; i < SCREEN_H; ++i)\n        printf(\"%.*s\\n\", SCREEN_W, screen[i]);\n"
+              "    printf(\"pgm %d\\n\", pgmUsed);\n    return 0;\n}\n");
+    QProcess compiler;
+    compiler.setProcessChannelMode(QProcess::MergedChannels);
+    compiler.start(cxx,
+                   {"-std=c++11", "-Wall", "-Wextra", "-Werror",
+                    "-DSCREEN_W=" + QString::number(size.width()),
+                    "-DSCREEN_H=" + QString::number(size.height()), "-I", path("command"), "-o",
+                    path("command/main"), path("command/main.cpp")});
+    QVERIFY(compiler.waitForFinished(60000));
+    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+    QProcess program;
+    program.start(path("command/main"), QStringList());
+    QVERIFY(program.waitForFinished(60000));
+
+    // What the preview shows, in the stand-in's letters: only the panel's colours.
+    const QImage preview = encoded.shown.convertToFormat(QImage::Format_RGB32);
+    const QRgb ink = format == "epd-bw-red" ? red : yellow;
+    QByteArray expected;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const QRgb colour = preview.pixel(x, y);
+            if (format == "epd7")
+                expected += acepColours.contains(colour) ? char('0' + acepColours.indexOf(colour)) : '?';
+            else if (format == "gray2")
+                expected += qGray(colour) % 85 || colour != qRgb(qRed(colour), qRed(colour), qRed(colour))
+                    ? '?'
+                    : char('0' + qRed(colour) / 85);
+            else
+                expected += colour == white ? 'W' : colour == black ? 'K' : colour == ink ? 'C' : '?';
+        }
+        expected += '\n';
+    }
+    const bool gxepd2 = library == "GxEPD2";
+    expected += QByteArray("pgm ") + (!gxepd2 ? "-1" : progmem ? "1" : "0") + "\n";
+    QCOMPARE(program.readAllStandardOutput(), expected);
+}
+
+QTEST_GUILESS_MAIN(TestDisplayFormats)
+#include "tst_displayformats.moc"

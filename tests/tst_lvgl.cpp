@@ -1,0 +1,423 @@
+#include "display_formats.h"
+#include "lvgl_format.h"
+#include "picturesupport.h"
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <functional>
+
+#include <lz4.h>
+
+using namespace TestSupport;
+
+Q_DECLARE_METATYPE(EncodingOptions)
+
+class TestLvgl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void encodesLvglImages_data();
+    void encodesLvglImages();
+    void boundsLvglRowsInTheirColourFormat_data();
+    void boundsLvglRowsInTheirColourFormat();
+    void compressesAsLvglDoes_data();
+    void compressesAsLvglDoes();
+
+private:
+    QScopedPointer<QTemporaryDir> m_dir;
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+};
+
+void TestLvgl::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(QDir().mkpath(path("command")));
+}
+
+namespace {
+
+// LVGL's run-length coding undone, as lv_rle.c reads it.
+QByteArray rleDecoded(const QByteArray &in, int block)
+{
+    QByteArray out;
+    for (int at = 0; at < in.size();) {
+        const int control = quint8(in[at++]);
+        if (control & 0x80) {
+            out += in.mid(at, (control & 0x7f) * block);
+            at += (control & 0x7f) * block;
+        } else {
+            for (int i = 0; i < control; ++i)
+                out += in.mid(at, block);
+            at += block;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void TestLvgl::encodesLvglImages_data()
+{
+    QTest::addColumn<EncodingOptions>("options");
+    QTest::addColumn<QString>("colourFormat"); // as the descriptor names it
+    QTest::addColumn<bool>("translucent");
+
+    // The colour format asked for, then what else the options set.
+    const auto row = [](const char *name, const char *asked, const char *cf, bool translucent = true,
+                        const std::function<void(EncodingOptions &)> &set = {}) {
+        EncodingOptions options;
+        options.arrayName = "pic";
+        options.lvglColourFormat = asked;
+        if (set)
+            set(options);
+        QTest::newRow(name) << options << QString(cf) << translucent;
+    };
+    const auto aligned = [](int bytes) { return [bytes](EncodingOptions &o) { o.strideAlign = bytes; }; };
+    const auto rle = [](EncodingOptions &o) { o.compression = EncodingOptions::Rle; };
+    const auto lvgl8 = [](EncodingOptions &o) { o.lvglVersion = 8; };
+    row("opaque: RGB565", "", "LV_COLOR_FORMAT_RGB565", false);
+    row("translucent: RGB565A8", "", "LV_COLOR_FORMAT_RGB565A8");
+    row("RGB565A8 rows of 8 bytes", "", "LV_COLOR_FORMAT_RGB565A8", true, aligned(8));
+    row("swapped", "RGB565_SWAPPED", "LV_COLOR_FORMAT_RGB565_SWAPPED");
+    row("RGB888", "RGB888", "LV_COLOR_FORMAT_RGB888");
+    row("XRGB8888", "XRGB8888", "LV_COLOR_FORMAT_XRGB8888", true, aligned(64));
+    row("ARGB8888", "ARGB8888", "LV_COLOR_FORMAT_ARGB8888");
+    row("L8", "L8", "LV_COLOR_FORMAT_L8");
+    row("L8 inverted", "L8", "LV_COLOR_FORMAT_L8", true, [](EncodingOptions &o) { o.invert = true; });
+    row("A8", "A8", "LV_COLOR_FORMAT_A8");
+    row("I1", "I1", "LV_COLOR_FORMAT_I1");
+    row("I1, threshold 90, inverted", "I1", "LV_COLOR_FORMAT_I1", true, [](EncodingOptions &o) {
+        o.threshold = 90;
+        o.invert = true;
+    });
+    row("I2", "I2", "LV_COLOR_FORMAT_I2", true, aligned(4));
+    row("I4", "I4", "LV_COLOR_FORMAT_I4");
+    row("I8", "I8", "LV_COLOR_FORMAT_I8");
+    row("RLE", "", "LV_COLOR_FORMAT_RGB565A8", true, rle);
+    row("RLE of RGB888", "RGB888", "LV_COLOR_FORMAT_RGB888", true, rle);
+    row("RLE of I1", "I1", "LV_COLOR_FORMAT_I1", true, rle);
+    row("RLE of I2", "I2", "LV_COLOR_FORMAT_I2", true, rle);
+    row("RLE of I4", "I4", "LV_COLOR_FORMAT_I4", true, rle);
+    row("LZ4", "ARGB8888", "LV_COLOR_FORMAT_ARGB8888", true,
+        [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; });
+    row("LVGL 8, true colour", "", "LV_IMG_CF_TRUE_COLOR", false, lvgl8);
+    row("LVGL 8, true colour and alpha", "", "LV_IMG_CF_TRUE_COLOR_ALPHA", true, lvgl8);
+    row("LVGL 8, alpha", "A8", "LV_IMG_CF_ALPHA_8BIT", true, lvgl8);
+    row("LVGL 8, indexed 2 bits", "I2", "LV_IMG_CF_INDEXED_2BIT", true, lvgl8);
+    row("LVGL 8, indexed 8 bits", "I8", "LV_IMG_CF_INDEXED_8BIT", true, lvgl8);
+}
+
+void TestLvgl::encodesLvglImages()
+{
+    QFETCH(EncodingOptions, options);
+    QFETCH(QString, colourFormat);
+    QFETCH(bool, translucent);
+    // 13 x 6: rows of an odd number of pixels; red, green and blue apart; alpha at every level.
+    QImage picture(13, 6, QImage::Format_ARGB32);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 13; ++x)
+            picture.setPixel(x, y,
+                             qRgba(x * 19, y * 47, (x * y * 13) % 256, translucent ? (x * 21 + y * 3) : 255));
+    const EncodedPicture encoded = encodedFor(picture, "lvgl", options);
+    const QString text = headerText(encoded.header);
+    writeFile(path("command/pic.h"), text.toUtf8());
+
+    // A field of the descriptor, by the names its comments give: the header's bit fields, on the
+    // little-endian line, then each field on its own line.
+    const auto field = [&](const QString &name) {
+        const QRegularExpressionMatch header
+            = QRegularExpression("#else\n  \\{([^}]*)\\}, /\\* ([^*]*) \\*/\n").match(text);
+        if (name.startsWith("header."))
+            return header.captured(1).split(", ").value(header.captured(2).split(", ").indexOf(name.mid(7)));
+        return QRegularExpression("\n  ([^\n]+), /\\* " + name + " \\*/\n").match(text).captured(1);
+    };
+    const bool lvgl8 = colourFormat.startsWith("LV_IMG_CF");
+    QCOMPARE(field("header.cf"), colourFormat);
+    QCOMPARE(field("header.w"), QString("13"));
+    QCOMPARE(field("header.h"), QString("6"));
+    QCOMPARE(field("data_size"), QString("sizeof(pic_map)"));
+    QCOMPARE(field("data"), QString("pic_map"));
+    QVERIFY(text.contains(lvgl8 ? "const lv_img_dsc_t pic = {" : "const lv_image_dsc_t pic = {"));
+
+    // The map, its compression undone; LVGL 8's 16-bit colours in both orders.
+    const QString body = text.section("pic_map[", 1).section('{', 1).section("};", 0, 0);
+    QByteArray data = bytesOf(body.contains("#else") ? body.section("#else", 1) : body);
+    const QByteArray map = data;
+    const QByteArray swapped = body.contains("#else") ? bytesOf(body.section("#else", 0, 0)) : QByteArray();
+    QCOMPARE(text.section("pic_map[", 1).section(']', 0, 0).toInt(),
+             bytesOf(body.section("#else", 0, 0)).size());
+    const QString compress = options.compression == EncodingOptions::Rle ? "rle"
+        : options.compression == EncodingOptions::Lz4                    ? "lz4"
+                                                                         : "";
+    const int bits = QMap<QString, int> {
+        {"RGB565", 16},
+        {"RGB565A8", 16},
+        {"RGB565_SWAPPED", 16},
+        {"RGB888", 24},
+        {"XRGB8888", 32},
+        {"ARGB8888", 32},
+        {"L8", 8},
+        {"A8", 8},
+        {"I1", 1},
+        {"I2", 2},
+        {"I4", 4},
+        {"I8", 8},
+        {"TRUE_COLOR", 16},
+        {"TRUE_COLOR_ALPHA", 24},
+        {"ALPHA_8BIT", 8},
+        {"INDEXED_2BIT", 2},
+        {"INDEXED_8BIT",
+         8}}.value(colourFormat.section("LV_COLOR_FORMAT_", 1) + colourFormat.section("LV_IMG_CF_", 1));
+    QCOMPARE(field("header.flags"),
+             lvgl8                    ? QString()
+                 : compress.isEmpty() ? "0"
+                                      : "0 | LV_IMAGE_FLAGS_COMPRESSED");
+    if (!compress.isEmpty()) {
+        const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(data.constData() + at); };
+        QCOMPARE(u32(0), compress == "rle" ? 1u : 2u);
+        QCOMPARE(int(u32(4)), data.size() - 12);
+        QByteArray raw(int(u32(8)), '\0');
+        if (compress == "rle")
+            raw = rleDecoded(data.mid(12), (bits + 7) / 8).left(raw.size());
+        else
+            QCOMPARE(LZ4_decompress_safe(data.constData() + 12, raw.data(), data.size() - 12, raw.size()),
+                     raw.size());
+        QVERIFY2(text.contains(QString("octets au lieu de %1").arg(raw.size())), qPrintable(text));
+        data = raw;
+    }
+
+    // Each pixel, read back as LVGL reads it, against the picture.
+    const QString cf
+        = colourFormat.section('_', -1) == "SWAPPED" ? "RGB565_SWAPPED" : colourFormat.section("FORMAT_", 1);
+    // Formats that keep the alpha keep each pixel's own colour; the others show it laid onto
+    // black, as the window does.
+    const bool keepsAlpha = cf == "RGB565A8" || cf == "ARGB8888" || colourFormat.endsWith("TRUE_COLOR_ALPHA");
+    const auto colourAt = [&](int x, int y) {
+        const QRgb own = picture.pixel(x, y);
+        return keepsAlpha ? own | 0xff000000 : qUnpremultiply(qPremultiply(own)) | 0xff000000;
+    };
+    const int align = options.strideAlign;
+    const int tight = (13 * (lvgl8 && bits == 24 ? 24 : bits) + 7) / 8;
+    const int stride = lvgl8 ? tight : (tight + align - 1) / align * align;
+    if (!lvgl8)
+        QCOMPARE(field("header.stride").toInt(), stride);
+    const int paletteSize = colourFormat.contains("I1")                     ? 2
+        : colourFormat.contains("I2") || colourFormat.contains("INDEXED_2") ? 4
+        : colourFormat.contains("I4")                                       ? 16
+        : colourFormat.contains("I8") || colourFormat.contains("INDEXED_8") ? 256
+                                                                            : 0;
+    const int rows = paletteSize * 4;
+    int expectedSize = rows + stride * 6;
+    if (cf == "RGB565A8")
+        expectedSize += stride / 2 * 6;
+    QCOMPARE(data.size(), expectedSize);
+    const auto byteAt = [&](int at) { return int(quint8(data[at])); };
+    // What the panel shows, translucent pixels laid onto black.
+    QImage panel(13, 6, QImage::Format_RGB32);
+    const auto overBlack = [](QRgb colour, int alpha) {
+        return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
+    };
+    for (int y = 0; y < 6; ++y) {
+        for (int x = 0; x < 13; ++x) {
+            const QRgb colour = colourAt(x, y);
+            const int alpha = qAlpha(picture.pixel(x, y));
+            const quint16 value = rgb565(colour);
+            const int at = rows + y * stride + x * bits / 8;
+            panel.setPixel(x, y, shown(value));
+            if (colourFormat.endsWith("RGB565") || colourFormat.endsWith("TRUE_COLOR")) {
+                QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
+                if (lvgl8)
+                    QCOMPARE(int(quint8(swapped[at])) << 8 | int(quint8(swapped[at + 1])), int(value));
+            } else if (cf == "RGB565_SWAPPED") {
+                QCOMPARE(byteAt(at) << 8 | byteAt(at + 1), int(value));
+            } else if (cf == "RGB565A8") {
+                QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
+                QCOMPARE(byteAt(stride * 6 + y * stride / 2 + x), alpha);
+                panel.setPixel(x, y, overBlack(shown(value), alpha));
+            } else if (colourFormat.endsWith("TRUE_COLOR_ALPHA")) {
+                QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
+                QCOMPARE(byteAt(at + 2), alpha);
+                panel.setPixel(x, y, overBlack(shown(value), alpha));
+                QCOMPARE(int(quint8(swapped[at])) << 8 | int(quint8(swapped[at + 1])), int(value));
+            } else if (bits >= 24) {
+                QCOMPARE(qRgb(byteAt(at + 2), byteAt(at + 1), byteAt(at)), colour);
+                panel.setPixel(x, y, cf == "ARGB8888" ? overBlack(colour, alpha) : colour);
+                if (bits == 32)
+                    QCOMPARE(byteAt(at + 3), cf == "ARGB8888" ? alpha : 255);
+            } else if (cf == "L8") {
+                const int level = luma(colour);
+                QCOMPARE(byteAt(at), options.invert ? 255 - level : level);
+                panel.setPixel(x, y, qRgb(byteAt(at), byteAt(at), byteAt(at)));
+            } else if (cf == "A8" || colourFormat.endsWith("ALPHA_8BIT")) {
+                QCOMPARE(byteAt(at), alpha);
+                panel.setPixel(x, y, qRgb(alpha, alpha, alpha));
+            } else { // indexed: the nearest palette entry (blue, green, red, alpha), all opaque
+                const int perByte = 8 / bits;
+                const int index = byteAt(rows + y * stride + x / perByte) >> (8 - bits * (x % perByte + 1))
+                    & ((1 << bits) - 1);
+                const auto entry
+                    = [&](int i) { return qRgb(byteAt(i * 4 + 2), byteAt(i * 4 + 1), byteAt(i * 4)); };
+                const auto distance = [&](QRgb a, QRgb b) {
+                    return (qRed(a) - qRed(b)) * (qRed(a) - qRed(b))
+                        + (qGreen(a) - qGreen(b)) * (qGreen(a) - qGreen(b))
+                        + (qBlue(a) - qBlue(b)) * (qBlue(a) - qBlue(b));
+                };
+                const QRgb wanted = shown(value);
+                panel.setPixel(x, y, entry(index));
+                if (paletteSize == 2) { // LVGL's monochrome: black, then white where lit
+                    QCOMPARE(entry(0), qRgb(0, 0, 0));
+                    QCOMPARE(entry(1), qRgb(255, 255, 255));
+                    QCOMPARE(index, int((luma(colour) >= options.threshold) != options.invert));
+                    continue;
+                }
+                for (int i = 0; i < paletteSize; ++i) {
+                    QCOMPARE(byteAt(i * 4 + 3), 255);
+                    QVERIFY(distance(entry(index), wanted) <= distance(entry(i), wanted));
+                }
+                if (paletteSize == 256) // few enough colours: kept exactly
+                    QCOMPARE(entry(index), wanted);
+            }
+        }
+    }
+
+    QCOMPARE(encoded.shown.convertToFormat(QImage::Format_RGB32), panel);
+
+    // The header compiles against LVGL's types, warnings as errors, and holds the map read above;
+    // LVGL 8's swapped colours where LV_COLOR_16_SWAP is set.
+    const QString cc = QStandardPaths::findExecutable("cc");
+    if (cc.isEmpty())
+        QSKIP("no C compiler");
+    // The map is printed as the image that the comment's line shows reaches LVGL.
+    const QString line = QRegularExpression("^// LVGL \\d : (.*)$", QRegularExpression::MultilineOption)
+                             .match(text)
+                             .captured(1);
+    const QByteArray descriptor = lvgl8 ? "lv_img_dsc_t" : "lv_image_dsc_t";
+    writeFile(path("command/main.c"),
+              "#include <stdio.h>\n#include \"pic.h\"\nstatic const void *shown;\n"
+              "lv_obj_t *lv_screen_active(void) { return NULL; }\n"
+              "lv_obj_t *lv_image_create(lv_obj_t *parent) { return parent; }\n"
+              "void lv_image_set_src(lv_obj_t *obj, const void *src) { (void)obj; shown = src; }\n"
+              "lv_obj_t *lv_scr_act(void) { return NULL; }\n"
+              "lv_obj_t *lv_img_create(lv_obj_t *parent) { return parent; }\n"
+              "void lv_img_set_src(lv_obj_t *obj, const void *src) { (void)obj; shown = src; }\n"
+              "int main(void)\n{\n    "
+                  + line.toUtf8() + "\n    const " + descriptor + " *image = shown;\n"
+                  + "    for (size_t i = 0; shown && i < image->data_size; ++i)\n"
+                    "        putchar(image->data[i]);\n    return 0;\n}\n");
+    for (const QByteArray &swap : {QByteArray("0"), QByteArray("1")}) {
+        if (swap == "1" && swapped.isEmpty())
+            continue;
+        QProcess compiler;
+        compiler.setProcessChannelMode(QProcess::MergedChannels);
+        compiler.start(cc,
+                       {"-std=c99", "-Wall", "-Wextra", "-Werror", "-DLV_LVGL_H_INCLUDE_SIMPLE",
+                        "-DLV_COLOR_16_SWAP=" + swap, "-I", QUILLON_LVGL_STANDIN, "-I", path("command"), "-o",
+                        path("command/main"), path("command/main.c")});
+        QVERIFY(compiler.waitForFinished(60000));
+        QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+        QProcess program;
+        program.start(path("command/main"), QStringList());
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.readAllStandardOutput(), swap == "1" ? swapped : map);
+    }
+}
+
+void TestLvgl::boundsLvglRowsInTheirColourFormat_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("translucent");
+    QTest::addColumn<QByteArray>("colourFormat"); // empty: the one chosen for the picture
+    QTest::addColumn<int>("strideAlign");
+    QTest::addColumn<bool>("refused");
+    // LVGL 9 holds a row's stride in 16 bits: 65,535 bytes at most, in the format written.
+    QTest::newRow("opaque, 20000 wide, RGB565 by default") << 20000 << false << QByteArray() << 1 << false;
+    QTest::newRow("opaque, 32767 wide, RGB565 by default") << 32767 << false << QByteArray() << 1 << false;
+    QTest::newRow("opaque, 32768 wide, RGB565 by default") << 32768 << false << QByteArray() << 1 << true;
+    QTest::newRow("translucent, 32767 wide, RGB565A8 by default")
+        << 32767 << true << QByteArray() << 1 << false;
+    QTest::newRow("translucent, 32768 wide, RGB565A8 by default")
+        << 32768 << true << QByteArray() << 1 << true;
+    QTest::newRow("RGB565 padded to 4 bytes") << 32767 << false << QByteArray() << 4 << true;
+    QTest::newRow("ARGB8888, 16383 wide") << 16383 << true << QByteArray("ARGB8888") << 1 << false;
+    QTest::newRow("ARGB8888, 16384 wide") << 16384 << true << QByteArray("ARGB8888") << 1 << true;
+    QTest::newRow("ARGB8888, opaque, 20000 wide") << 20000 << false << QByteArray("ARGB8888") << 1 << true;
+    QTest::newRow("RGB888, 21845 wide") << 21845 << false << QByteArray("RGB888") << 1 << false;
+    QTest::newRow("RGB888, 21846 wide") << 21846 << false << QByteArray("RGB888") << 1 << true;
+    QTest::newRow("I1, 65535 wide") << 65535 << false << QByteArray("I1") << 1 << false;
+    QTest::newRow("I1, 65536 wide") << 65536 << false << QByteArray("I1") << 1 << true;
+}
+
+void TestLvgl::boundsLvglRowsInTheirColourFormat()
+{
+    QFETCH(int, width);
+    QFETCH(bool, translucent);
+    QFETCH(QByteArray, colourFormat);
+    QFETCH(int, strideAlign);
+    QFETCH(bool, refused);
+    PreparedPicture picture;
+    picture.colours = QImage(width, 3, QImage::Format_RGB32);
+    picture.colours.fill(Qt::gray);
+    picture.alpha = QImage(width, 3, QImage::Format_Alpha8);
+    picture.alpha.fill(255);
+    if (translucent)
+        picture.alpha.setPixel(width - 1, 2, 128);
+    EncodingOptions options;
+    options.lvglColourFormat = colourFormat;
+    options.strideAlign = strideAlign;
+    const QString problem = lvglSizeProblem(picture, options);
+    QCOMPARE(!problem.isEmpty(), refused);
+    if (refused)
+        QCOMPARE(problem,
+                 QString::fromUtf8("image trop grande pour LVGL 9 : %1 x 3 pixels, 65535 au plus de côté "
+                                   "et 65 535 octets par ligne")
+                     .arg(width));
+}
+
+void TestLvgl::compressesAsLvglDoes_data()
+{
+    // One row of greys (L8, a byte a pixel): repeats of fewer than 16 pixels are copied with
+    // what follows them, longer ones counted; a control byte before each run, its top bit set
+    // before copies.
+    QTest::addColumn<QByteArray>("greys");
+    QTest::addColumn<QByteArray>("compressed");
+    const QByteArray three = QByteArray::fromHex("143c50");
+    QTest::newRow("10 repeats, then 3 others")
+        << QByteArray(10, '\x64') + three << QByteArray::fromHex("8d") + QByteArray(10, '\x64') + three;
+    QTest::newRow("16 repeats, the shortest run counted, then 3 others")
+        << QByteArray(16, '\x64') + three << QByteArray::fromHex("106483") + three;
+    QTest::newRow("15 repeats, copied, then 3 others")
+        << QByteArray(15, '\x64') + three << QByteArray::fromHex("92") + QByteArray(15, '\x64') + three;
+    QTest::newRow("20 repeats, then 3 others")
+        << QByteArray(20, '\x64') + three << QByteArray::fromHex("146483") + three;
+    QTest::newRow("130 repeats") << QByteArray(130, '\x64')
+                                 << QByteArray::fromHex("7f648364") + QByteArray(2, '\x64');
+}
+
+void TestLvgl::compressesAsLvglDoes()
+{
+    QFETCH(QByteArray, greys);
+    QFETCH(QByteArray, compressed);
+    QImage row(greys.size(), 1, QImage::Format_RGB32);
+    for (int x = 0; x < greys.size(); ++x)
+        row.setPixel(x, 0, qRgb(quint8(greys[x]), quint8(greys[x]), quint8(greys[x])));
+    EncodingOptions options;
+    options.lvglColourFormat = "L8";
+    options.compression = EncodingOptions::Rle;
+    QByteArray expected(12, '\0');
+    qToLittleEndian<quint32>(1, expected.data());
+    qToLittleEndian<quint32>(quint32(compressed.size()), expected.data() + 4);
+    qToLittleEndian<quint32>(quint32(greys.size()), expected.data() + 8);
+    QCOMPARE(arraysOf(encodedFor(row, "lvgl", options).header).value("logo_map"), expected + compressed);
+}
+
+QTEST_GUILESS_MAIN(TestLvgl)
+#include "tst_lvgl.moc"

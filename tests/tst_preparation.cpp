@@ -1,0 +1,436 @@
+#include "display_formats.h"
+#include "display_preparation.h"
+#include "picture_decoding.h"
+#include "picturesupport.h"
+#include "testsupport.h"
+
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+using namespace TestSupport;
+
+Q_DECLARE_METATYPE(DisplayOptions)
+
+class TestPreparation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void shapesPicturesForTheScreen_data();
+    void shapesPicturesForTheScreen();
+    void decodesPhotosAsSmallAsTheirShapeAllows_data();
+    void decodesPhotosAsSmallAsTheirShapeAllows();
+    void fitsPhotosDecodedSmaller_data();
+    void fitsPhotosDecodedSmaller();
+    void fitsEveryFormatToTheSameSize_data();
+    void fitsEveryFormatToTheSameSize();
+    void dithersAGreyRampFaithfully_data();
+    void dithersAGreyRampFaithfully();
+    void dithersWithFloydSteinbergWeights_data();
+    void dithersWithFloydSteinbergWeights();
+
+private:
+    QScopedPointer<QTemporaryDir> m_dir;
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+};
+
+void TestPreparation::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(QDir().mkpath(path("command")));
+}
+
+namespace {
+
+// The pixel of `picture` that lands at (x, y) once turned `quarterTurns` times clockwise.
+QRgb turnedPixel(const QImage &picture, int quarterTurns, int x, int y)
+{
+    const int w = picture.width(), h = picture.height();
+    switch (quarterTurns % 4) {
+    case 1:
+        return picture.pixel(y, h - 1 - x);
+    case 2:
+        return picture.pixel(w - 1 - x, h - 1 - y);
+    case 3:
+        return picture.pixel(w - 1 - y, x);
+    default:
+        return picture.pixel(x, y);
+    }
+}
+
+QImage turned(const QImage &picture, int quarterTurns)
+{
+    const QSize size = quarterTurns % 2 ? picture.size().transposed() : picture.size();
+    QImage result(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            result.setPixel(x, y, turnedPixel(picture, quarterTurns, x, y));
+    return result;
+}
+
+QImage mirroredBy(const QImage &picture, bool horizontally, bool vertically)
+{
+    QImage result(picture.size(), QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            result.setPixel(x, y,
+                            picture.pixel(horizontally ? picture.width() - 1 - x : x,
+                                          vertically ? picture.height() - 1 - y : y));
+    return result;
+}
+
+// `picture` on a black picture of `size`, its top left corner at `at`.
+QImage onBlack(const QImage &picture, QSize size, QPoint at)
+{
+    QImage result(size, QImage::Format_RGB32);
+    result.fill(qRgb(0, 0, 0));
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            if (picture.rect().contains(x - at.x(), y - at.y()))
+                result.setPixel(x, y, picture.pixel(x - at.x(), y - at.y()));
+    return result;
+}
+
+QImage smooth(const QImage &picture, QSize size)
+{
+    return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+void TestPreparation::shapesPicturesForTheScreen_data()
+{
+    QTest::addColumn<QImage>("source");
+    QTest::addColumn<DisplayOptions>("options");
+    QTest::addColumn<QImage>("expected");
+    // 7 x 5 and 40 x 20, every pixel of its own colour: a pixel out of place shows.
+    const QImage small = patternPicture(7, 5).convertToFormat(QImage::Format_RGB32);
+    const QImage wide = patternPicture(40, 20).convertToFormat(QImage::Format_RGB32);
+    const auto with = [](const std::function<void(DisplayOptions &)> &set) {
+        DisplayOptions options;
+        set(options);
+        return options;
+    };
+    QTest::newRow("cut") << small << with([](DisplayOptions &o) { o.crop = QRect(2, 1, 3, 4); })
+                         << small.copy(2, 1, 3, 4);
+    QTest::newRow("cut one pixel too wide")
+        << small << with([](DisplayOptions &o) { o.crop = QRect(1, 0, 7, 5); }) << QImage();
+    QTest::newRow("cut one pixel too low")
+        << small << with([](DisplayOptions &o) { o.crop = QRect(0, 1, 7, 5); }) << QImage();
+    QTest::newRow("cut at the corner, whole width")
+        << small << with([](DisplayOptions &o) { o.crop = QRect(0, 4, 7, 1); }) << small.copy(0, 4, 7, 1);
+    for (int turns = 1; turns < 4; ++turns)
+        QTest::addRow("turned %d degrees", turns * 90)
+            << small << with([turns](DisplayOptions &o) { o.rotation = turns * 90; }) << turned(small, turns);
+    QTest::newRow("mirrored left to right")
+        << small << with([](DisplayOptions &o) { o.flipHorizontal = true; })
+        << mirroredBy(small, true, false);
+    QTest::newRow("mirrored top to bottom")
+        << small << with([](DisplayOptions &o) { o.flipVertical = true; }) << mirroredBy(small, false, true);
+    QTest::newRow("cut, then turned, then mirrored") << small << with([](DisplayOptions &o) {
+        o.crop = QRect(1, 0, 5, 4);
+        o.rotation = 90;
+        o.flipVertical = true;
+    }) << mirroredBy(turned(small.copy(1, 0, 5, 4), 1), false, true);
+    QTest::newRow("stretched") << wide << with([](DisplayOptions &o) {
+        o.fit = QSize(10, 10);
+        o.fitMode = FitMode::Stretch;
+    }) << smooth(wide, QSize(10, 10));
+    QTest::newRow("covering, the middle kept") << wide << with([](DisplayOptions &o) {
+        o.fit = QSize(10, 10);
+        o.fitMode = FitMode::Cover;
+    }) << smooth(wide, QSize(20, 10)).copy(5, 0, 10, 10);
+    QTest::newRow("covering, the east kept") << wide << with([](DisplayOptions &o) {
+        o.fit = QSize(10, 10);
+        o.fitMode = FitMode::Cover;
+        o.gravity = Qt::AlignRight | Qt::AlignVCenter;
+    }) << smooth(wide, QSize(20, 10)).copy(10, 0, 10, 10);
+    QTest::newRow("covering a taller box, the north-west kept") << wide << with([](DisplayOptions &o) {
+        o.fit = QSize(9, 16);
+        o.fitMode = FitMode::Cover;
+        o.gravity = Qt::AlignLeft | Qt::AlignTop;
+    }) << smooth(wide, QSize(32, 16)).copy(0, 0, 9, 16);
+    QTest::newRow("covering, never enlarged: only cut") << small << with([](DisplayOptions &o) {
+        o.fit = QSize(5, 9);
+        o.fitMode = FitMode::Cover;
+    }) << small.copy(1, 0, 5, 5);
+    // 7 x 5 covering 14 x 14: 19.6 x 14, its width cut to 19 as fitting within cuts it.
+    QTest::newRow("covering, enlarged") << small << with([](DisplayOptions &o) {
+        o.fit = QSize(14, 14);
+        o.fitMode = FitMode::Cover;
+        o.upscale = true;
+    }) << smooth(small, QSize(19, 14)).copy(2, 0, 14, 14);
+    QTest::newRow("contained, never enlarged")
+        << small << with([](DisplayOptions &o) { o.fit = QSize(70, 70); }) << small;
+    QTest::newRow("contained, enlarged") << small << with([](DisplayOptions &o) {
+        o.fit = QSize(70, 70);
+        o.upscale = true;
+    }) << smooth(small, QSize(70, 50));
+    QTest::newRow("on a canvas, centred") << small << with([](DisplayOptions &o) { o.canvas = QSize(12, 8); })
+                                          << onBlack(small, QSize(12, 8), QPoint(2, 1));
+    QTest::newRow("on a canvas, south-east") << small << with([](DisplayOptions &o) {
+        o.canvas = QSize(12, 8);
+        o.gravity = Qt::AlignRight | Qt::AlignBottom;
+    }) << onBlack(small, QSize(12, 8), QPoint(5, 3));
+    QTest::newRow("on a smaller canvas, cut around the middle")
+        << small << with([](DisplayOptions &o) { o.canvas = QSize(4, 3); }) << small.copy(1, 1, 4, 3);
+    QTest::newRow("turned, fitted, then on a canvas") << wide << with([](DisplayOptions &o) {
+        o.rotation = 270;
+        o.fit = QSize(10, 10);
+        o.canvas = QSize(16, 12);
+    }) << onBlack(smooth(turned(wide, 3), QSize(5, 10)), QSize(16, 12), QPoint(5, 1));
+}
+
+void TestPreparation::shapesPicturesForTheScreen()
+{
+    QFETCH(QImage, source);
+    QFETCH(DisplayOptions, options);
+    QFETCH(QImage, expected);
+    if (expected.isNull()) { // a rectangle that leaves the picture
+        QVERIFY(geometryProblem(source.size(), options).contains("sort de l'image"));
+        return;
+    }
+    QCOMPARE(geometryProblem(source.size(), options), QString());
+    const QImage shaped = preparePicture(source, options).colours.convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shaped.size(), expected.size());
+    QCOMPARE(shaped, expected);
+}
+
+void TestPreparation::decodesPhotosAsSmallAsTheirShapeAllows_data()
+{
+    QTest::addColumn<DisplayOptions>("options");
+    QTest::addColumn<QSize>("decoded"); // of a 1600 x 800 JPEG
+    const auto with = [](const std::function<void(DisplayOptions &)> &set) {
+        DisplayOptions options;
+        set(options);
+        return options;
+    };
+    // Covering 100 x 100 takes 200 x 100: 1/4 is the smallest scale at least twice as large.
+    QTest::newRow("covering") << with([](DisplayOptions &o) {
+        o.fit = QSize(100, 100);
+        o.fitMode = FitMode::Cover;
+    }) << QSize(400, 200);
+    QTest::newRow("stretched") << with([](DisplayOptions &o) {
+        o.fit = QSize(100, 40);
+        o.fitMode = FitMode::Stretch;
+    }) << QSize(200, 100);
+    // Turned, 50 x 100 takes 100 x 50 of the picture as it is stored: 1/8.
+    QTest::newRow("turned") << with([](DisplayOptions &o) {
+        o.rotation = 90;
+        o.fit = QSize(50, 100);
+    }) << QSize(200, 100);
+    QTest::newRow("cut: decoded whole") << with([](DisplayOptions &o) {
+        o.crop = QRect(0, 0, 800, 800);
+        o.fit = QSize(50, 50);
+    }) << QSize(1600, 800);
+    QTest::newRow("enlarged: decoded whole") << with([](DisplayOptions &o) {
+        o.fit = QSize(3200, 3200);
+        o.upscale = true;
+    }) << QSize(1600, 800);
+}
+
+void TestPreparation::decodesPhotosAsSmallAsTheirShapeAllows()
+{
+    QFETCH(DisplayOptions, options);
+    QFETCH(QSize, decoded);
+    savePicture(patternPicture(1600, 800), path("photo.jpg"), "JPEG");
+    const DecodedPicture picture = decodePicture(path("photo.jpg"), options);
+    QCOMPARE(picture.status, DecodedPicture::Decoded);
+    QCOMPARE(picture.image.size(), decoded);
+    QCOMPARE(picture.fullSize, QSize(1600, 800));
+}
+
+void TestPreparation::fitsPhotosDecodedSmaller_data()
+{
+    QTest::addColumn<QSize>("fit");
+    QTest::addColumn<QSize>("decoded"); // invalid: decoded whole
+    // A 1600 x 800 JPEG is decoded at the smallest of 1/8, 1/4 and 1/2 that stays at least twice
+    // the fitted size, then scaled smoothly.
+    QTest::newRow("1/8") << QSize(100, 50) << QSize(200, 100);
+    QTest::newRow("1/2, since 1/4 is less than twice") << QSize(250, 125) << QSize(800, 400);
+    QTest::newRow("whole") << QSize(500, 300) << QSize();
+}
+
+void TestPreparation::fitsPhotosDecodedSmaller()
+{
+    QFETCH(QSize, fit);
+    QFETCH(QSize, decoded);
+    savePicture(patternPicture(1600, 800), path("photo.jpg"), "JPEG");
+    DisplayOptions options;
+    options.fit = fit;
+    DecodedPicture picture = decodePicture(path("photo.jpg"), options);
+    QCOMPARE(picture.status, DecodedPicture::Decoded);
+    const QSize size = picture.fullSize;
+    const QImage fitted
+        = reduceTo565(preparePicture(std::move(picture.image), options, false, size).colours, false);
+    // The same steps through Qt's own reader.
+    QImageReader reader(path("photo.jpg"));
+    if (decoded.isValid())
+        reader.setScaledSize(decoded);
+    const QImage expected = reader.read()
+                                .scaled(QSize(1600, 800).scaled(fit, Qt::KeepAspectRatio),
+                                        Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                .convertToFormat(QImage::Format_RGB16)
+                                .convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(fitted.convertToFormat(QImage::Format_RGB32), expected);
+}
+
+void TestPreparation::fitsEveryFormatToTheSameSize_data()
+{
+    QTest::addColumn<QSize>("photo");
+    QTest::addColumn<QSize>("fit");
+    QTest::addColumn<QSize>("fitted");
+    // Common photo and display sizes, and sizes that no scale of libjpeg's divides: the JPEG,
+    // decoded smaller, is fitted to the size its own size gives, the PNG's.
+    const auto row = [](QSize photo, QSize fit, QSize fitted) {
+        QTest::addRow("%dx%d in %dx%d", photo.width(), photo.height(), fit.width(), fit.height())
+            << photo << fit << fitted;
+    };
+    row({1080, 1350}, {128, 64}, {51, 64});
+    row({1599, 1066}, {320, 240}, {320, 213});
+    row({2000, 1333}, {320, 240}, {320, 213});
+    row({1333, 1000}, {240, 240}, {240, 180});
+    row({800, 533}, {128, 64}, {96, 64});
+    row({1366, 768}, {128, 64}, {113, 64});
+    row({1599, 1066}, {250, 125}, {187, 125}); // 187.5 wide: cut, as for every format
+    row({1366, 769}, {128, 64}, {113, 64});
+    row({1023, 767}, {320, 240}, {320, 240});
+    row({1921, 1081}, {240, 135}, {239, 135});
+    row({1281, 721}, {160, 128}, {160, 90});
+    row({1279, 853}, {128, 160}, {128, 85});
+    row({853, 1279}, {240, 320}, {213, 320});
+    row({2047, 1537}, {250, 122}, {162, 122});
+    row({1001, 1001}, {127, 63}, {63, 63});
+    row({3001, 2001}, {320, 170}, {254, 170});
+    row({641, 481}, {96, 64}, {85, 64});
+    row({1919, 1079}, {130, 130}, {130, 73});
+    row({719, 1283}, {200, 200}, {112, 200});
+    row({2593, 1945}, {480, 320}, {426, 320});
+    row({1705, 957}, {84, 48}, {84, 47});
+    row({1003, 1499}, {135, 240}, {135, 201});
+    row({333, 251}, {500, 300}, {333, 251}); // never enlarged
+}
+
+void TestPreparation::fitsEveryFormatToTheSameSize()
+{
+    QFETCH(QSize, photo);
+    QFETCH(QSize, fit);
+    QFETCH(QSize, fitted);
+    const QImage picture = patternPicture(photo.width(), photo.height());
+    for (const char *format : {"JPEG", "PNG"}) {
+        const QString file = path(QString("photo.%1").arg(QString(format).toLower()));
+        savePicture(picture, file, format);
+        DecodedPicture decoded = decodePicture(file, fit);
+        QCOMPARE(int(decoded.status), int(DecodedPicture::Decoded));
+        QCOMPARE(decoded.fullSize, photo);
+        // Decoded smaller where half its size is still twice the fitted one.
+        if (qstrcmp(format, "JPEG") == 0 && photo.width() >= 4 * fitted.width()
+            && photo.height() >= 4 * fitted.height())
+            QVERIFY(decoded.image.width() < photo.width());
+        DisplayOptions options;
+        options.fit = fit;
+        const QSize size = decoded.fullSize;
+        QCOMPARE(preparePicture(std::move(decoded.image), options, false, size).colours.size(), fitted);
+    }
+}
+
+void TestPreparation::dithersAGreyRampFaithfully_data()
+{
+    QTest::addColumn<QByteArray>("format"); // empty: 5-6-5, bmp's
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<double>("mostDithered"); // the mean error at most, in levels
+    QTest::addColumn<double>("leastCut"); // and at least without dithering
+    // Cut to 5 bits, red and blue fall into bands of 8 levels.
+    QTest::newRow("5-6-5") << QByteArray() << 32 << 1.0 << 2.0;
+    // In black and white a column of 0 and 1 can only average in steps of a row's share: a tall
+    // ramp, within 2 % of the scale, where a threshold leaves a quarter of it.
+    QTest::newRow("black and white") << QByteArray("mono") << 256 << 0.02 * 255 << 0.2 * 255;
+    QTest::newRow("16 greys") << QByteArray("gray4") << 64 << 1.5 << 3.0;
+    QTest::newRow("4 greys") << QByteArray("gray2") << 64 << 3.0 << 15.0;
+}
+
+void TestPreparation::dithersAGreyRampFaithfully()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(int, rows);
+    QFETCH(double, mostDithered);
+    QFETCH(double, leastCut);
+    // A grey ramp, one level a column.
+    QImage ramp(256, rows, QImage::Format_RGB32);
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < ramp.width(); ++x)
+            ramp.setPixel(x, y, qRgb(x, x, x));
+
+    // What the display shows, and the bytes that make it.
+    const auto converted = [&](bool dither, QByteArray *bytes) {
+        if (format.isEmpty()) {
+            DisplayOptions options;
+            options.dither = dither;
+            const QImage pixels = reduceTo565(preparePicture(ramp, options).colours, dither);
+            *bytes
+                = QByteArray(reinterpret_cast<const char *>(pixels.constBits()), int(pixels.sizeInBytes()));
+            return pixels.convertToFormat(QImage::Format_RGB32);
+        }
+        EncodingOptions options;
+        options.dither = dither;
+        const EncodedPicture encoded = encodedFor(ramp, format, options);
+        *bytes = arraysOf(encoded.header).value("logo");
+        return encoded.shown.convertToFormat(QImage::Format_RGB32);
+    };
+    // How far each column's average, as the display shows it, lies from the source's level.
+    const auto columnError = [&](const QImage &shown) {
+        double error = 0;
+        for (int x = 0; x < 256; ++x) {
+            for (int shift : {16, 8, 0}) { // red, green, blue
+                double sum = 0;
+                for (int y = 0; y < rows; ++y)
+                    sum += shown.pixel(x, y) >> shift & 0xff;
+                error += qAbs(sum / rows - x);
+            }
+        }
+        return error / (256 * 3);
+    };
+    QByteArray bytes, again;
+    const double cut = columnError(converted(false, &bytes));
+    const double dithered = columnError(converted(true, &bytes));
+    const QString measured = QString("%1 levels cut, %2 dithered").arg(cut).arg(dithered);
+    QVERIFY2(dithered <= mostDithered && cut >= leastCut, qPrintable(measured));
+    converted(true, &again);
+    QVERIFY(!bytes.isEmpty());
+    QCOMPARE(again, bytes); // the same on every run
+}
+
+void TestPreparation::dithersWithFloydSteinbergWeights_data()
+{
+    // 7 x 4 greys, (37 x + 61 y + 20) mod 256. Worked out with Floyd and Steinberg's weights (7/16
+    // ahead, 3/16 behind below, 5/16 below, 1/16 ahead below), rows in turn left to right and
+    // right to left, each pixel taking what it is owed rounded to the nearest level.
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("array");
+    QTest::newRow("black and white") << "mono" << QByteArray::fromHex("1e68b2ca");
+    QTest::newRow("16 greys") << "gray4" << QByteArray::fromHex("1368ace0579bd1308bdf2460ce1358a0");
+    QTest::newRow("4 greys") << "gray2" << QByteArray::fromHex("16ac5ac4ab14b168");
+}
+
+void TestPreparation::dithersWithFloydSteinbergWeights()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, array);
+    QImage greys(7, 4, QImage::Format_RGB32);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 7; ++x)
+            greys.setPixel(x, y,
+                           qRgb((x * 37 + y * 61 + 20) % 256, (x * 37 + y * 61 + 20) % 256,
+                                (x * 37 + y * 61 + 20) % 256));
+    EncodingOptions options;
+    options.dither = true;
+    QCOMPARE(arraysOf(encodedFor(greys, format.toLatin1(), options).header).value("logo"), array);
+}
+
+QTEST_GUILESS_MAIN(TestPreparation)
+#include "tst_preparation.moc"

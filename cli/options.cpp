@@ -474,11 +474,12 @@ const QVector<OptionDeclaration> &optionTable()
                            "lieu du noir"),
          0},
         {"frames", 0, "all|A-B",
-         QT_TRANSLATE_NOOP("Options",
-                           "chaque image d'une animation (GIF), ou celles de A à B (numérotées à partir "
-                           "de 1, B comprise), chacune dans son tableau NOM_frame0, NOM_frame1... avec "
-                           "NOM_frames[], NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un descripteur "
-                           "par image ; pas avec --format bmp"),
+         QT_TRANSLATE_NOOP(
+             "Options",
+             "chaque image d'une animation (GIF, WebP, MNG), ou celles de A à B (numérotées à partir "
+             "de 1, B comprise), chacune dans son tableau NOM_frame0, NOM_frame1... avec "
+             "NOM_frames[], NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un descripteur "
+             "par image ; pas avec --format bmp"),
          0},
         {"preview", 0, nullptr,
          QT_TRANSLATE_NOOP("Options", "écrit aussi NOM16bits.png, l'image telle que l'écran l'affichera"), 0},

@@ -610,8 +610,8 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <translation>--frames: &apos;%1&apos; asks for more than %2 frames</translation>
     </message>
     <message>
-        <source>chaque image d&apos;une animation (GIF), ou celles de A à B (numérotées à partir de 1, B comprise), chacune dans son tableau NOM_frame0, NOM_frame1... avec NOM_frames[], NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un descripteur par image ; pas avec --format bmp</source>
-        <translation>every frame of an animation (GIF), or those from A to B (numbered from 1, B included), each in its array NAME_frame0, NAME_frame1... with NAME_frames[], NAME_frame_count and NAME_delays_ms[]; for lvgl, one descriptor a frame; not with --format bmp</translation>
+        <source>chaque image d&apos;une animation (GIF, WebP, MNG), ou celles de A à B (numérotées à partir de 1, B comprise), chacune dans son tableau NOM_frame0, NOM_frame1... avec NOM_frames[], NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un descripteur par image ; pas avec --format bmp</source>
+        <translation>every frame of an animation (GIF, WebP, MNG), or those from A to B (numbered from 1, B included), each in its array NAME_frame0, NAME_frame1... with NAME_frames[], NAME_frame_count and NAME_delays_ms[]; for lvgl, one descriptor a frame; not with --format bmp</translation>
     </message>
     <message>
         <source>--frames ne s&apos;emploie pas avec --format bmp : le fichier BMP ne tient qu&apos;une image ; choisissez un format d&apos;écran (rgb565, mono, lvgl...)</source>

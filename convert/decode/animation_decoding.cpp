@@ -129,7 +129,7 @@ DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, con
     frames.setAutoDetectImageFormat(false);
     if (counted <= 0 && !uncounted)
         return undecoded();
-    if (frameBytes > maxDecodedBytes)
+    if (uncounted && frameBytes > maxDecodedBytes)
         return refused(DecodedPicture::TooLarge);
     // The range checked against the animation's frames, once they are counted.
     int last = range.last == 0 ? maxAnimationFrames + 1 : range.last; // one more tells too many
@@ -209,7 +209,9 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
     case PictureSource::Opened:
         break;
     }
-    const QByteArray format = pictureFormatOf(source.peek(pictureSignatureBytes), filePath);
+    QByteArray format = pictureFormatOf(source.peek(pictureSignatureBytes), filePath);
+    if (format.isEmpty()) // a signature not known here: every reader is asked, as decodePicture() asks
+        format = QImageReader(&source).format();
     DecodedAnimation animation;
     if (format == "gif") {
         animation = readFrames(source, format, range, interrupted, takeFrame);

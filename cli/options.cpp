@@ -281,12 +281,39 @@ QByteArray arrayNameOf(const QString &picturePath)
     return name;
 }
 
-QByteArrayList definedIdentifiers(const QByteArray &arrayName)
+// What follows NAME_frameN in the names of a header of frames' arrays, one set a frame.
+const char *const frameArraySuffixes[] = {"", "_mask", "_map", "_black", "_red", "_yellow"};
+
+QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames)
 {
     QByteArrayList names {arrayName, includeGuard(arrayName)};
     for (const char *suffix : {"_width", "_height", "_palette", "_mask", "_map", "_transparent"})
         names << arrayName + suffix;
+    if (frames) {
+        names << arrayName + "_frame_count" << arrayName + "_delays_ms";
+        for (const char *suffix : frameArraySuffixes)
+            names << arrayName + suffix + "_frames";
+    }
     return names;
+}
+
+bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName)
+{
+    const QByteArray prefix = arrayName + "_frame";
+    if (!identifier.startsWith(prefix))
+        return false;
+    int end = prefix.size();
+    while (end < identifier.size() && identifier[end] >= '0' && identifier[end] <= '9')
+        ++end;
+    const int digits = end - prefix.size();
+    // Frames numbered from 0, at most maxAnimationFrames (1000) of them.
+    if (digits < 1 || digits > 3 || (digits > 1 && identifier[prefix.size()] == '0'))
+        return false;
+    for (const char *suffix : frameArraySuffixes) {
+        if (identifier.mid(end) == suffix)
+            return true;
+    }
+    return false;
 }
 
 QString arrayNameProblem(const QString &name, bool progmem, const DisplayFormat *format)
@@ -447,11 +474,12 @@ const QVector<OptionDeclaration> &optionTable()
                            "lieu du noir"),
          0},
         {"frames", 0, "all|A-B",
-         QT_TRANSLATE_NOOP("Options",
-                           "chaque image d'une animation (GIF), ou celles de A à B (numérotées à partir "
-                           "de 1, B comprise), chacune dans son tableau NOM_frame0, NOM_frame1... avec "
-                           "NOM_frames[], NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un descripteur "
-                           "par image ; pas avec --format bmp"),
+         QT_TRANSLATE_NOOP(
+             "Options",
+             "chaque image d'une animation (GIF, WebP, MNG), ou celles de A à B (numérotées à partir "
+             "de 1, B comprise), chacune dans son tableau NOM_frame0, NOM_frame1... avec "
+             "NOM_frames[], NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un descripteur "
+             "par image ; pas avec --format bmp"),
          0},
         {"preview", 0, nullptr,
          QT_TRANSLATE_NOOP("Options", "écrit aussi NOM16bits.png, l'image telle que l'écran l'affichera"), 0},
@@ -626,16 +654,31 @@ Options parseOptions(const QStringList &arguments)
         }
     }
     // Names that one header defines beside its array: each picture's must differ from the others'.
+    // With --frames, each picture's also defines its frames' arrays: NAME_frame0, NAME_frame0_mask...
     QHash<QByteArray, int> definedBy;
+    const bool frames = isSet("frames");
+    const auto clash = [&](int first, int second, const QByteArray &defined) {
+        return usageError(
+            Options::tr("les en-têtes de %1 et de %2 définiraient tous deux « %3 » : renommez "
+                        "l'un des fichiers")
+                .arg(options.pictures[first], options.pictures[second], QString::fromLatin1(defined)));
+    };
     for (int i = 0; i < options.arrayNames.size(); ++i) {
-        for (const QByteArray &defined : definedIdentifiers(options.arrayNames[i])) {
+        for (const QByteArray &defined : definedIdentifiers(options.arrayNames[i], frames)) {
             const auto first = definedBy.constFind(defined);
             if (first != definedBy.constEnd() && *first != i)
-                return usageError(
-                    Options::tr("les en-têtes de %1 et de %2 définiraient tous deux « %3 » : renommez l'un "
-                                "des fichiers")
-                        .arg(options.pictures[*first], options.pictures[i], QString::fromLatin1(defined)));
+                return clash(*first, i, defined);
+            for (int j = 0; frames && j < i; ++j) {
+                if (isFrameArrayName(defined, options.arrayNames[j]))
+                    return clash(j, i, defined);
+            }
             definedBy.insert(defined, i);
+        }
+        for (int j = 0; frames && j < i; ++j) {
+            for (const QByteArray &defined : definedIdentifiers(options.arrayNames[j], frames)) {
+                if (isFrameArrayName(defined, options.arrayNames[i]))
+                    return clash(j, i, defined);
+            }
         }
     }
     encoding.swapBytes = isSet("swap-bytes");

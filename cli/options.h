@@ -33,8 +33,12 @@ Options parseOptions(const QStringList &arguments);
 QByteArray arrayNameOf(const QString &picturePath);
 
 // The identifiers that a picture's header may define for the array `arrayName`: the array, its
-// include guard, the size macros and the other arrays and macros of every format.
-QByteArrayList definedIdentifiers(const QByteArray &arrayName);
+// include guard, the size macros and the other arrays and macros of every format; with `frames`,
+// the tables and macros of a header of frames too.
+QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames = false);
+// Whether `identifier` is one of the arrays that a header of frames of `arrayName` defines for each
+// frame: NAME_frame0, NAME_frame12_mask... (numbered from 0 up to 999).
+bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName);
 
 // Why `name` cannot name a C array, in French; empty when it can. Keywords, the C library's
 // built-in functions and names that the header's includes define are refused: <stdint.h>'s,

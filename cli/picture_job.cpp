@@ -405,9 +405,10 @@ std::optional<PictureOutcome> decode(const PictureJob &job, DecodedPicture *deco
         job.notice(PictureJob::tr("image animée : seule la première de ses %1 est convertie (%2)")
                        .arg(decoded->frameCount > 1 ? PictureJob::tr("%1 images").arg(decoded->frameCount)
                                                     : PictureJob::tr("images"))
-                       .arg(decoded->everyFrameReadable
-                                ? PictureJob::tr("--frames all pour toutes")
-                                : PictureJob::tr("--frames ne lit les autres que d'un GIF")));
+                       .arg(PictureJob::tr("--frames all pour toutes")));
+    if (decoded->animatedPng && job.notice)
+        job.notice(PictureJob::tr("PNG animé (APNG) : seule son image par défaut est convertie, Qt 5 n'en "
+                                  "lit pas les autres images"));
     return std::nullopt;
 }
 

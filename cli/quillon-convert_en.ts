@@ -16,16 +16,12 @@
         <translation>animation of %1 frames, refused: %2 at most (choose some with --frames A-B)</translation>
     </message>
     <message>
-        <source>--frames : cette animation %1 %2 est décodée à part, qui n&apos;en rend que la première ; sans --frames, elle seule est convertie</source>
-        <translation>--frames: this %1 animation %2 is decoded apart, which gives back its first frame only; without --frames, that one alone is converted</translation>
+        <source>animation de plus de %1 images, refusée (choisissez-en avec --frames A-B)</source>
+        <translation>animation of more than %1 frames, refused (choose some with --frames A-B)</translation>
     </message>
     <message>
-        <source>de %1 images</source>
-        <translation>of %1 frames</translation>
-    </message>
-    <message>
-        <source>de plusieurs images</source>
-        <translation>of several frames</translation>
+        <source>--frames : cette image est un PNG animé (APNG), dont Qt 5 ne lit que l&apos;image par défaut ; sans --frames, elle seule est convertie</source>
+        <translation>--frames: this picture is an animated PNG (APNG), of which Qt 5 reads the default picture only; without --frames, that one alone is converted</translation>
     </message>
 </context>
 <context>
@@ -614,8 +610,8 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <translation>--frames: &apos;%1&apos; asks for more than %2 frames</translation>
     </message>
     <message>
-        <source>chaque image d&apos;une animation (GIF), ou celles de A à B (numérotées à partir de 1, B comprise), chacune dans son tableau NOM_frame0, NOM_frame1... avec NOM_frames[], NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un descripteur par image ; pas avec --format bmp</source>
-        <translation>every frame of an animation (GIF), or those from A to B (numbered from 1, B included), each in its array NAME_frame0, NAME_frame1... with NAME_frames[], NAME_frame_count and NAME_delays_ms[]; for lvgl, one descriptor a frame; not with --format bmp</translation>
+        <source>chaque image d&apos;une animation (GIF, WebP, MNG), ou celles de A à B (numérotées à partir de 1, B comprise), chacune dans son tableau NOM_frame0, NOM_frame1... avec NOM_frames[], NOM_frame_count et NOM_delays_ms[] ; pour lvgl, un descripteur par image ; pas avec --format bmp</source>
+        <translation>every frame of an animation (GIF, WebP, MNG), or those from A to B (numbered from 1, B included), each in its array NAME_frame0, NAME_frame1... with NAME_frames[], NAME_frame_count and NAME_delays_ms[]; for lvgl, one descriptor a frame; not with --format bmp</translation>
     </message>
     <message>
         <source>--frames ne s&apos;emploie pas avec --format bmp : le fichier BMP ne tient qu&apos;une image ; choisissez un format d&apos;écran (rgb565, mono, lvgl...)</source>
@@ -819,12 +815,12 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <translation>--frames all for all of them</translation>
     </message>
     <message>
-        <source>--frames ne lit les autres que d&apos;un GIF</source>
-        <translation>--frames reads the others of a GIF only</translation>
-    </message>
-    <message>
         <source>LVGL 8 n&apos;anime que 255 images au plus (lv_animimg_set_src en prend le nombre en uint8_t) : choisissez-en avec --frames A-B</source>
         <translation>LVGL 8 animates 255 frames at most (lv_animimg_set_src takes their number as a uint8_t): choose some with --frames A-B</translation>
+    </message>
+    <message>
+        <source>PNG animé (APNG) : seule son image par défaut est convertie, Qt 5 n&apos;en lit pas les autres images</source>
+        <translation>animated PNG (APNG): only its default picture is converted, Qt 5 does not read its other frames</translation>
     </message>
 </context>
 </TS>

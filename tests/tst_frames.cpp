@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 using namespace TestSupport;
 
@@ -117,6 +118,133 @@ QByteArray animatedMng(const QVector<QImage> &frames)
     return mng + chunk("MEND", {});
 }
 
+// Bits written from the least significant of the first byte on, as WebP's lossless format reads them.
+struct LosslessBits
+{
+    QByteArray bytes;
+    int used = 0;
+
+    void put(quint32 value, int count)
+    {
+        for (int i = 0; i < count; ++i, ++used) {
+            if (used % 8 == 0)
+                bytes += '\0';
+            if (value >> i & 1)
+                bytes[used / 8] = char(bytes[used / 8] | 1 << (used % 8));
+        }
+    }
+};
+
+// A WebP lossless picture (VP8L) with no transform, each of green, red, blue and alpha coded in
+// 8 bits with a prefix code of 256 symbols of length 8: its pixels' own bytes.
+QByteArray losslessWebp(const QImage &image)
+{
+    LosslessBits bits;
+    bits.put(0x2f, 8);
+    bits.put(quint32(image.width() - 1), 14);
+    bits.put(quint32(image.height() - 1), 14);
+    bits.put(1, 1); // alpha used
+    bits.put(0, 3); // version
+    bits.put(0, 3); // no transform, no colour cache, no meta prefix codes
+    for (int alphabet : {256 + 24, 256, 256, 256}) { // green with the lengths' codes, red, blue, alpha
+        bits.put(0, 1); // a normal code, whose lengths are themselves coded:
+        bits.put(12 - 4, 4); // the lengths of the lengths 17, 18, 0, 1, 2, 3, 4, 5, 16, 6, 7, 8
+        for (int i = 0; i < 12; ++i)
+            bits.put(i == 2 || i == 11 ? 1 : 0, 3); // 0 and 8 only, a bit each
+        bits.put(0, 1); // every symbol's length follows
+        for (int symbol = 0; symbol < alphabet; ++symbol)
+            bits.put(symbol < 256 ? 1 : 0, 1); // 8 or 0
+    }
+    bits.put(0b0001, 4); // distances: a simple code of one symbol, never read
+    const auto byte = [&](int value) {
+        for (int bit = 7; bit >= 0; --bit) // a prefix code's bits from its first
+            bits.put(quint32(value >> bit & 1), 1);
+    };
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            byte(qGreen(pixel));
+            byte(qRed(pixel));
+            byte(qBlue(pixel));
+            byte(qAlpha(pixel));
+        }
+    }
+    return bits.bytes;
+}
+
+// An animated WebP of the frames, each drawn at its offset (even) for its delay: Qt cannot write
+// one. The canvas is the first frame's size.
+QByteArray animatedWebp(const QVector<QImage> &frames, const QVector<int> &delays, QSize canvas = QSize())
+{
+    const auto le = [](quint32 value, int bytes) {
+        QByteArray data;
+        for (int i = 0; i < bytes; ++i)
+            data += char(value >> 8 * i & 0xff);
+        return data;
+    };
+    const auto chunk = [&](const QByteArray &type, const QByteArray &data) {
+        return type + le(quint32(data.size()), 4) + data + QByteArray(data.size() % 2, '\0');
+    };
+    const QSize size = canvas.isValid() ? canvas : frames.first().size();
+    QByteArray webp = "WEBP"
+        + chunk("VP8X", le(0x12, 4) + le(quint32(size.width() - 1), 3) + le(quint32(size.height() - 1), 3))
+        + chunk("ANIM", le(0, 6));
+    for (int i = 0; i < frames.size(); ++i) {
+        const QImage &frame = frames[i];
+        webp += chunk("ANMF",
+                      le(quint32(frame.offset().x() / 2), 3) + le(quint32(frame.offset().y() / 2), 3)
+                          + le(quint32(frame.width() - 1), 3) + le(quint32(frame.height() - 1), 3)
+                          + le(quint32(delays[i]), 3) + le(0x02, 1) + chunk("VP8L", losslessWebp(frame)));
+    }
+    return "RIFF" + le(quint32(webp.size()), 4) + webp;
+}
+
+QByteArray be32(quint32 value)
+{
+    return QByteArray(1, char(value >> 24)) + char(value >> 16 & 0xff) + char(value >> 8 & 0xff)
+        + char(value & 0xff);
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    quint32 crc = 0xffffffff;
+    for (char byte : type + data) {
+        crc ^= uchar(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 1 ? (crc >> 1) ^ 0xedb88320 : crc >> 1;
+    }
+    return be32(quint32(data.size())) + type + data + be32(~crc);
+}
+
+QByteArray pngFile(const QImage &image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+// An APNG of two frames, the first its default picture, as Qt's PNG writer writes each: with
+// `late`, its animation control chunk comes after the picture's data, which makes it a plain PNG.
+QByteArray animatedPng(const QImage &first, const QImage &second, bool late = false)
+{
+    const QByteArray png = pngFile(first), other = pngFile(second);
+    const int idat = png.indexOf("IDAT") - 4, otherIdat = other.indexOf("IDAT") - 4;
+    const QByteArray secondData
+        = other.mid(otherIdat + 8, int(qFromBigEndian<quint32>(other.constData() + otherIdat)));
+    const auto control = [&](quint32 sequence) {
+        return pngChunk("fcTL",
+                        be32(sequence) + be32(quint32(first.width())) + be32(quint32(first.height()))
+                            + be32(0) + be32(0) + QByteArray::fromHex("000a00640000"));
+    };
+    const QByteArray animation = pngChunk("acTL", be32(2) + be32(0));
+    const int iend = png.lastIndexOf("IEND") - 4;
+    return png.left(idat) + (late ? QByteArray() : animation + control(0)) + png.mid(idat, iend - idat)
+        + (late ? animation : QByteArray()) + control(1) + pngChunk("fdAT", be32(2) + secondData)
+        + png.mid(iend);
+}
+
 FrameRange rangeOf(const QString &text)
 {
     FrameRange range;
@@ -198,6 +326,51 @@ void TestFrames::decodesFramesWithinBounds_data()
     QTest::newRow("10000 frames of 1 x 1, 2-3") << tenThousand << "2-3" << decoded << "" << none << "";
     // Each frame a whole canvas of 4 bytes a pixel, against 256 MiB: 2 x 5793 x 5793 x 4 is
     // just above, 8000 x 8000 alone just below.
+    // Animated WebP, decoded in a child process that hands every frame back; MNG too, whose
+    // reader does not count its frames.
+    const QByteArray webp = animatedWebp(frames, {50, 200, 70});
+    QTest::newRow("WebP, all") << webp << "all" << decoded << "" << frames << "50,200,70";
+    QTest::newRow("WebP, 2-3") << webp << "2-3" << decoded << "" << frames.mid(1) << "200,70";
+    QTest::newRow("WebP, 3-4") << webp << "3-4" << decoded << "--frames 3-4 : cette image n'en a que 3"
+                               << none << "";
+    QImage webpPart = frames[1].copy(2, 0, 2, 2);
+    webpPart.setOffset(QPoint(2, 0));
+    QImage webpComposed = frames[0];
+    for (int y = 0; y < 2; ++y)
+        for (int x = 2; x < 4; ++x)
+            webpComposed.setPixel(x, y, frames[1].pixel(x, y));
+    QTest::newRow("WebP, a frame drawn over the first")
+        << animatedWebp({frames[0], webpPart}, {30, 40}) << "2-2" << decoded << ""
+        << QVector<QImage> {webpComposed} << "40";
+    QVector<QImage> pixels(1000, frames[0].copy(0, 0, 1, 1));
+    QTest::newRow("WebP, 1000 frames of 1 x 1")
+        << animatedWebp(pixels, QVector<int>(1000, 10)) << "all" << decoded << "" << none << "";
+    QTest::newRow("WebP, 1001 frames of 1 x 1")
+        << animatedWebp(pixels + pixels.mid(0, 1), QVector<int>(1001, 10)) << "all" << decoded
+        << QString::fromUtf8(
+               "animation de 1001 images, refusée : 1000 au plus (choisissez-en avec --frames A-B)")
+        << none << "";
+    QTest::newRow("WebP, 2 frames on 5793 x 5793")
+        << animatedWebp(pixels.mid(0, 2), {10, 10}, QSize(5793, 5793)) << "all" << tooLarge << "" << none
+        << "";
+    QTest::newRow("MNG, all") << animatedMng(frames) << "all" << decoded << "" << frames << "";
+    QTest::newRow("MNG, 2-2") << animatedMng(frames) << "2-2" << decoded << "" << frames.mid(1, 1) << "";
+    QTest::newRow("MNG, 2-4") << animatedMng(frames) << "2-4" << decoded
+                              << "--frames 2-4 : cette image n'en a que 3" << none << "";
+    QTest::newRow("MNG, 1000 frames of 1 x 1") << animatedMng(pixels) << "all" << decoded << "" << none << "";
+    QTest::newRow("MNG, 1001 frames of 1 x 1")
+        << animatedMng(pixels + pixels.mid(0, 1)) << "all" << decoded
+        << QString::fromUtf8("animation de plus de 1000 images, refusée (choisissez-en avec --frames A-B)")
+        << none << "";
+    // An APNG's other frames: Qt 5 does not read them. Its acTL chunk after IDAT: a plain PNG.
+    QTest::newRow("APNG, all") << animatedPng(frames[0], frames[1]) << "all" << decoded
+                               << QString::fromUtf8(
+                                      "--frames : cette image est un PNG animé (APNG), dont Qt 5 "
+                                      "ne lit que l'image par défaut ; sans --frames, elle seule "
+                                      "est convertie")
+                               << none << "";
+    QTest::newRow("PNG, acTL after IDAT, all")
+        << animatedPng(frames[0], frames[1], true) << "all" << decoded << "" << frames.mid(0, 1) << "0";
     QTest::newRow("2 frames of 8000 x 8000") << hugeFrames(8000, 2) << "all" << tooLarge << "" << none << "";
     QTest::newRow("2 frames of 5793 x 5793") << hugeFrames(5793, 2) << "all" << tooLarge << "" << none << "";
     QTest::newRow("3 frames of 5000 x 5000, 1-3")
@@ -212,6 +385,9 @@ void TestFrames::decodesFramesWithinBounds()
     QFETCH(QString, problem);
     QFETCH(QVector<QImage>, expected);
     QFETCH(QString, delays);
+    const QByteArray reader = file.startsWith("RIFF") ? "webp" : file.startsWith("\x8aMNG") ? "mng" : "";
+    if (!reader.isEmpty() && !QImageReader::supportedImageFormats().contains(reader))
+        QSKIP("no WebP or MNG reader (qt5-image-formats-plugins)");
     writeFile(path("animation"), file);
     const DecodedAnimation animation = decodeAnimation(path("animation"), DisplayOptions(), rangeOf(range));
     QCOMPARE(int(animation.status), status);
@@ -564,19 +740,58 @@ void TestFrames::commandLine_data()
         << QStringList {"--format", "index4", "--frames", "all", "--crop", "1,1,4x2", "--rotate", "90", gif}
         << 0 << ""
         << "anim_palette anim_frame0 anim_frame1 anim_frame2 anim_delays_ms anim_frames";
-    // Decoded in a child process that hands back the first frame only; Qt's MNG reader does not
-    // count frames.
+    // Decoded in a child process, which hands back the first frame only without --frames, every
+    // frame with it; Qt's MNG and WebP readers do not count frames before reading the first.
     QTest::newRow("MNG without --frames")
         << QStringList {"--format", "mono", "anim.mng"} << 0
         << QString::fromUtf8(
-               "anim.mng : image animée : seule la première de ses images est convertie (--frames ne "
-               "lit les autres que d'un GIF)\n")
+               "anim.mng : image animée : seule la première de ses images est convertie (--frames all "
+               "pour toutes)\n")
         << "anim";
     QTest::newRow("MNG, --frames all")
-        << QStringList {"--format", "mono", "--frames", "all", "anim.mng"} << 1
-        << QString::fromUtf8("anim.mng : --frames : cette animation MNG de plusieurs "
-                             "images est décodée à part, qui n'en rend que la "
-                             "première ; sans --frames, elle seule est convertie\n")
+        << QStringList {"--format", "mono", "--frames", "all", "anim.mng"} << 0 << ""
+        << "anim_frame0 anim_frame1 anim_frame2 anim_delays_ms anim_frames";
+    QTest::newRow("WebP without --frames")
+        << QStringList {"--format", "mono", "anim.webp"} << 0
+        << QString::fromUtf8(
+               "anim.webp : image animée : seule la première de ses 3 images est convertie (--frames all "
+               "pour toutes)\n")
+        << "anim";
+    QTest::newRow("WebP, --frames 2-3 --format index4")
+        << QStringList {"--format", "index4", "--frames", "2-3", "anim.webp"} << 0 << ""
+        << "anim_palette anim_frame0 anim_frame1 anim_delays_ms anim_frames";
+    // Qt 5 reads an APNG's default picture only.
+    QTest::newRow("APNG without --frames")
+        << QStringList {"--format", "mono", "anim.png"} << 0
+        << QString::fromUtf8("anim.png : PNG animé (APNG) : seule son image par défaut est convertie, Qt 5 "
+                             "n'en lit pas les autres images\n")
+        << "anim";
+    QTest::newRow("APNG, --frames all")
+        << QStringList {"--format", "mono", "--frames", "all", "anim.png"} << 1
+        << QString::fromUtf8(
+               "anim.png : --frames : cette image est un PNG animé (APNG), dont Qt 5 ne lit que "
+               "l'image par défaut ; sans --frames, elle seule est convertie\n")
+        << "";
+    // Two pictures whose headers of frames would define the same names.
+    const QString clash = QString::fromUtf8("les en-têtes de %1 et de %2 définiraient tous deux « %3 » : "
+                                            "renommez l'un des fichiers")
+        + usage;
+    QTest::newRow("--frames, anim and anim_frame1")
+        << QStringList {"--format", "mono", "--frames", "all", gif, "anim_frame1.gif"} << 2
+        << clash.arg(gif, "anim_frame1.gif", "anim_frame1") << "";
+    QTest::newRow("--frames, anim_frame1 and anim")
+        << QStringList {"--format", "mono", "--frames", "all", "anim_frame1.gif", gif} << 2
+        << clash.arg("anim_frame1.gif", gif, "anim_frame1") << "";
+    QTest::newRow("--frames, anim and anim_delays_ms")
+        << QStringList {"--format", "mono", "--frames", "all", gif, "anim_delays_ms.gif"} << 2
+        << clash.arg(gif, "anim_delays_ms.gif", "anim_delays_ms") << "";
+    QTest::newRow("--frames, anim and anim_frame1000: no clash")
+        << QStringList {"--format", "mono", "--frames", "all", gif, "anim_frame1000.gif"} << 0 << ""
+        << "";
+    QTest::newRow("anim and anim_frame1 without --frames")
+        << QStringList {"--format", "mono", gif, "anim_frame1.gif"} << 0
+        << gif
+            + " : image animée : seule la première de ses 3 images est convertie (--frames all pour toutes)\n"
         << "";
     QTest::newRow("MNG of one frame, --frames all")
         << QStringList {"--format", "mono", "--frames", "all", "one.mng"} << 0 << ""
@@ -624,17 +839,26 @@ void TestFrames::commandLine()
     writeFile(path("anim.gif"), animatedGifFile(threeFrames(), {5, 20, 1}));
     writeFile(path("one.gif"), animatedGifFile({threeFrames()[1]}, {5}));
     writeFile(path("many.gif"), onePixelFrames(256));
-    if (arguments.constLast().endsWith(".mng") && !QImageReader::supportedImageFormats().contains("mng"))
-        QSKIP("no MNG reader (qt5-image-formats-plugins)");
+    const QByteArray reader = arguments.constLast().section('.', -1).toLatin1();
+    if ((reader == "mng" || reader == "webp") && !QImageReader::supportedImageFormats().contains(reader))
+        QSKIP("no MNG or WebP reader (qt5-image-formats-plugins)");
     writeFile(path("anim.mng"), animatedMng(threeFrames()));
+    writeFile(path("anim.webp"), animatedWebp(threeFrames(), {50, 200, 70}));
+    writeFile(path("anim.png"), animatedPng(threeFrames()[0], threeFrames()[1]));
+    for (const char *name : {"anim_frame1.gif", "anim_delays_ms.gif", "anim_frame1000.gif"})
+        writeFile(path(name), animatedGifFile({threeFrames()[1]}, {5}));
     writeFile(path("one.mng"), animatedMng({threeFrames()[2]}));
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
     process.start(QUILLON_CONVERT, arguments);
     QVERIFY(process.waitForFinished(120000));
     QCOMPARE(process.exitCode(), exitCode);
-    QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
-             error.isEmpty() ? error : "quillon-convert: " + error);
+    // Without a batch's last line, which counts its pictures.
+    QCOMPARE(
+        QString::fromUtf8(process.readAllStandardError())
+            .remove(QRegularExpression(QString::fromUtf8("^2 images converties, 0 ignorée, 0 en échec\n"),
+                                       QRegularExpression::MultilineOption)),
+        error.isEmpty() ? error : "quillon-convert: " + error);
     if (arrays.isEmpty())
         return;
     const QString stem = arguments.constLast().section('.', 0, 0);

@@ -1,5 +1,6 @@
 #include "animation_decoding.h"
 
+#include "child_decoder.h"
 #include "decoded_size.h"
 #include "picture_completeness.h"
 #include "picture_format.h"
@@ -7,6 +8,8 @@
 
 #include <QCoreApplication>
 #include <QImageReader>
+
+#include <optional>
 
 namespace {
 
@@ -18,11 +21,12 @@ DecodedAnimation refused(DecodedPicture::Status status, int systemError = 0)
     return animation;
 }
 
-DecodedAnimation withProblem(const QString &problem)
+DecodedAnimation withProblem(FrameProblem problem, int frameCount)
 {
     DecodedAnimation animation;
     animation.status = DecodedPicture::Decoded;
-    animation.problem = problem;
+    animation.problemKind = problem;
+    animation.frameCount = frameCount;
     return animation;
 }
 
@@ -32,50 +36,53 @@ QString rangeText(const FrameRange &range)
                            : QStringLiteral("%1-%2").arg(range.first).arg(range.last);
 }
 
-// Why the range asks for frames the animation does not have; empty when it does not.
-QString rangeProblem(const FrameRange &range, int frameCount)
+// Whether the range asks for frames an animation of `frameCount` frames does not have.
+bool beyondTheLast(const FrameRange &range, int frameCount)
 {
-    if (range.first <= frameCount && range.last <= frameCount)
-        return QString();
-    return frameCount == 1
-        ? QCoreApplication::translate("AnimationDecoding", "--frames %1 : cette image n'en a qu'une")
-              .arg(rangeText(range))
-        : QCoreApplication::translate("AnimationDecoding", "--frames %1 : cette image n'en a que %2")
-              .arg(rangeText(range))
-              .arg(frameCount);
+    return range.first > frameCount || range.last > frameCount;
 }
 
-QString tooManyFrames(int frames)
+// The problem in French.
+QString problemText(const DecodedAnimation &animation, const FrameRange &range)
 {
-    return QCoreApplication::translate(
-               "AnimationDecoding",
-               "animation de %1 images, refusée : %2 au plus (choisissez-en avec --frames A-B)")
-        .arg(frames)
-        .arg(maxAnimationFrames);
+    switch (animation.problemKind) {
+    case FrameProblem::None:
+        break;
+    case FrameProblem::BeyondTheLast:
+        return animation.frameCount == 1
+            ? QCoreApplication::translate("AnimationDecoding", "--frames %1 : cette image n'en a qu'une")
+                  .arg(rangeText(range))
+            : QCoreApplication::translate("AnimationDecoding", "--frames %1 : cette image n'en a que %2")
+                  .arg(rangeText(range))
+                  .arg(animation.frameCount);
+    case FrameProblem::TooMany:
+        return QCoreApplication::translate(
+                   "AnimationDecoding",
+                   "animation de %1 images, refusée : %2 au plus (choisissez-en avec --frames A-B)")
+            .arg(animation.frameCount)
+            .arg(maxAnimationFrames);
+    case FrameProblem::TooManyUncounted:
+        return QCoreApplication::translate(
+                   "AnimationDecoding",
+                   "animation de plus de %1 images, refusée (choisissez-en avec --frames A-B)")
+            .arg(maxAnimationFrames);
+    case FrameProblem::AnimatedPng:
+        return QCoreApplication::translate(
+            "AnimationDecoding",
+            "--frames : cette image est un PNG animé (APNG), dont Qt 5 ne lit que l'image par défaut ; "
+            "sans --frames, elle seule est convertie");
+    }
+    return QString();
 }
 
 // A picture of any other format: one frame, decoded as any picture.
-DecodedAnimation singlePicture(const QString &filePath, const QByteArray &format,
-                               const DisplayOptions &display, const FrameRange &range,
-                               const std::atomic<int> *interrupted,
+DecodedAnimation singlePicture(DecodedPicture &&decoded, const FrameRange &range,
                                const std::function<void(QImage &&, QSize)> &takeFrame)
 {
-    DecodedPicture decoded = decodePicture(filePath, display, interrupted);
     if (decoded.status != DecodedPicture::Decoded)
         return refused(decoded.status, decoded.systemError);
-    if (decoded.frameCount != 1)
-        return withProblem(
-            QCoreApplication::translate("AnimationDecoding",
-                                        "--frames : cette animation %1 %2 est décodée à part, qui n'en rend "
-                                        "que la première ; sans --frames, elle seule est convertie")
-                .arg(QString::fromLatin1(format.toUpper()))
-                .arg(decoded.frameCount > 1
-                         ? QCoreApplication::translate("AnimationDecoding", "de %1 images")
-                               .arg(decoded.frameCount)
-                         : QCoreApplication::translate("AnimationDecoding", "de plusieurs images")));
-    const QString problem = rangeProblem(range, 1);
-    if (!problem.isEmpty())
-        return withProblem(problem);
+    if (beyondTheLast(range, 1))
+        return withProblem(FrameProblem::BeyondTheLast, 1);
     DecodedAnimation animation;
     animation.status = DecodedPicture::Decoded;
     animation.frameCount = 1;
@@ -85,6 +92,105 @@ DecodedAnimation singlePicture(const QString &filePath, const QByteArray &format
         takeFrame(std::move(decoded.image), decoded.fullSize);
     else
         animation.frames << std::move(decoded.image);
+    return animation;
+}
+
+// The frames of an animation read by `format`'s reader in this process. Qt's readers draw every
+// frame on a canvas that they hand over shared and copy before they draw the next one: the frames
+// kept hold one canvas each, and nothing more is held.
+DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, const FrameRange &range,
+                            const std::atomic<int> *interrupted,
+                            const std::function<void(QImage &&, QSize)> &takeFrame)
+{
+    QImageReader reader(&source, format);
+    reader.setAutoDetectImageFormat(false);
+    const QSize announced = reader.size();
+    QImage::Format pixelFormat = reader.imageFormat();
+    if (pixelFormat <= QImage::Format_Invalid || pixelFormat >= QImage::NImageFormats)
+        pixelFormat = QImage::Format_Invalid;
+    const auto undecoded = [&] {
+        return (readsWithinTheFile(format) && source.ranPastEnd()) || !reachesItsEnd(format, &source)
+            ? refused(DecodedPicture::Truncated)
+            : refused(DecodedPicture::NotAPicture);
+    };
+    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source);
+    if (cost.kind == DecodingCost::Damaged)
+        return undecoded();
+    const qint64 frameBytes = cost.kind == DecodingCost::Known
+        ? cost.bytes
+        : decodedPictureBytes(announced, QImage::Format_ARGB32);
+    // Counted before any is decoded: a GIF's blocks followed from the start. WebP's reader
+    // counts them once it has read the first; MNG's, never: they are counted as they come.
+    int counted = reader.imageCount();
+    bool uncounted = counted <= 0 && format != "gif";
+    source.seek(0);
+    source.resetRanPastEnd();
+    QImageReader frames(&source, format);
+    frames.setAutoDetectImageFormat(false);
+    if (counted <= 0 && !uncounted)
+        return undecoded();
+    if (uncounted && frameBytes > maxDecodedBytes)
+        return refused(DecodedPicture::TooLarge);
+    // The range checked against the animation's frames, once they are counted.
+    int last = range.last == 0 ? maxAnimationFrames + 1 : range.last; // one more tells too many
+    const auto countedProblem = [&]() -> std::optional<DecodedAnimation> {
+        if (beyondTheLast(range, counted))
+            return withProblem(FrameProblem::BeyondTheLast, counted);
+        last = range.last == 0 ? counted : range.last;
+        if (last > maxAnimationFrames)
+            return withProblem(FrameProblem::TooMany, last);
+        if (qint64(last - range.first + 1) * frameBytes > maxDecodedBytes)
+            return refused(DecodedPicture::TooLarge);
+        return std::nullopt;
+    };
+    if (!uncounted) {
+        if (const auto problem = countedProblem())
+            return *problem;
+    } else if (range.last != 0 && qint64(last - range.first + 1) * frameBytes > maxDecodedBytes) {
+        return refused(DecodedPicture::TooLarge);
+    }
+
+    DecodedAnimation animation;
+    animation.frameCount = uncounted ? 0 : counted;
+    qint64 held = 0;
+    for (int number = 1; number <= last; ++number) {
+        if (interrupted && interrupted->load())
+            return refused(DecodedPicture::Hostile);
+        QImage frame;
+        if (!frames.read(&frame) || frame.isNull()) {
+            if (!uncounted || number == 1)
+                return undecoded();
+            // The end of an animation whose reader does not count its frames.
+            if (beyondTheLast(range, number - 1))
+                return withProblem(FrameProblem::BeyondTheLast, number - 1);
+            animation.frameCount = number - 1;
+            break;
+        }
+        if (uncounted && number == 1 && frames.imageCount() > 0) {
+            counted = frames.imageCount();
+            uncounted = false;
+            animation.frameCount = counted;
+            if (const auto problem = countedProblem())
+                return *problem;
+        }
+        if (number > maxAnimationFrames)
+            return withProblem(FrameProblem::TooManyUncounted, 0);
+        if (number < range.first)
+            continue;
+        held += std::max(frameBytes, decodedPictureBytes(frame.size(), frame.format()));
+        if (held > maxDecodedBytes)
+            return refused(DecodedPicture::TooLarge);
+        animation.delaysMs << frames.nextImageDelay();
+        if (!animation.fullSize.isValid())
+            animation.fullSize = frame.size();
+        if (takeFrame)
+            takeFrame(std::move(frame), QSize());
+        else
+            animation.frames << std::move(frame);
+    }
+    if (!reachesItsEnd(format, &source))
+        return refused(DecodedPicture::Truncated);
+    animation.status = DecodedPicture::Decoded;
     return animation;
 }
 
@@ -103,69 +209,45 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
     case PictureSource::Opened:
         break;
     }
-    const QByteArray format = pictureFormatOf(source.peek(pictureSignatureBytes), filePath);
-    if (format != "gif") {
-        source.close();
-        return singlePicture(filePath, format, display, range, interrupted, takeFrame);
-    }
-
-    // Qt's GIF reader draws every frame on a canvas that it hands over shared and copies before
-    // it draws the next one: the frames kept hold one canvas each, and nothing more is held.
-    QImageReader reader(&source, format);
-    reader.setAutoDetectImageFormat(false);
-    const QSize announced = reader.size();
-    QImage::Format pixelFormat = reader.imageFormat();
-    if (pixelFormat <= QImage::Format_Invalid || pixelFormat >= QImage::NImageFormats)
-        pixelFormat = QImage::Format_Invalid;
-    const auto undecoded = [&] {
-        return (readsWithinTheFile(format) && source.ranPastEnd()) || !reachesItsEnd(format, &source)
-            ? refused(DecodedPicture::Truncated)
-            : refused(DecodedPicture::NotAPicture);
-    };
-    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source);
-    if (cost.kind == DecodingCost::Damaged)
-        return undecoded();
-    const qint64 frameBytes = cost.kind == DecodingCost::Known
-        ? cost.bytes
-        : decodedPictureBytes(announced, QImage::Format_ARGB32);
-    // Counted as the size was read: the blocks followed from the start, none decoded.
-    const int frameCount = reader.imageCount();
-    source.seek(0);
-    source.resetRanPastEnd();
-    QImageReader frames(&source, format);
-    frames.setAutoDetectImageFormat(false);
-    if (frameCount <= 0)
-        return undecoded();
-    const QString problem = rangeProblem(range, frameCount);
-    if (!problem.isEmpty())
-        return withProblem(problem);
-    const int last = range.last == 0 ? frameCount : range.last;
-    if (last > maxAnimationFrames)
-        return withProblem(tooManyFrames(last));
-    if (qint64(last - range.first + 1) * frameBytes > maxDecodedBytes)
-        return refused(DecodedPicture::TooLarge);
-
+    QByteArray format = pictureFormatOf(source.peek(pictureSignatureBytes), filePath);
+    if (format.isEmpty()) // a signature not known here: every reader is asked, as decodePicture() asks
+        format = QImageReader(&source).format();
     DecodedAnimation animation;
-    animation.frameCount = frameCount;
-    for (int number = 1; number <= last; ++number) {
-        if (interrupted && interrupted->load())
-            return refused(DecodedPicture::Hostile);
-        QImage frame;
-        if (!frames.read(&frame) || frame.isNull())
-            return undecoded();
-        if (number < range.first)
-            continue;
-        animation.delaysMs << frames.nextImageDelay();
-        if (!animation.fullSize.isValid())
-            animation.fullSize = frame.size();
-        if (takeFrame)
-            takeFrame(std::move(frame), QSize());
-        else
-            animation.frames << std::move(frame);
+    if (format == "gif") {
+        animation = readFrames(source, format, range, interrupted, takeFrame);
+    } else if (format == "png" && isAnimatedPng(&source)) {
+        animation = withProblem(FrameProblem::AnimatedPng, 0);
+    } else if (!format.isEmpty() && !isQtOwnFormat(format)) {
+        source.close();
+        animation = decodeFramesInChild(filePath, format, range, interrupted, takeFrame);
+    } else {
+        source.close();
+        animation = singlePicture(decodePicture(filePath, display, interrupted), range, takeFrame);
     }
-    if (!reachesItsEnd(format, &source))
-        return refused(DecodedPicture::Truncated);
-    animation.status = DecodedPicture::Decoded;
-
+    animation.problem = problemText(animation, range);
     return animation;
+}
+
+DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray &format,
+                                       const FrameRange &range,
+                                       const std::function<void(QImage &&, QSize)> &takeFrame)
+{
+    PictureSource source(filePath);
+    switch (source.openRegularFile()) {
+    case PictureSource::NotARegularFile:
+        return refused(DecodedPicture::NotAPicture);
+    case PictureSource::Unreadable:
+        return refused(DecodedPicture::Unreadable, source.systemError());
+    case PictureSource::Opened:
+        break;
+    }
+    {
+        QImageReader reader(&source, format);
+        reader.setAutoDetectImageFormat(false);
+        if (reader.supportsAnimation())
+            return readFrames(source, format, range, nullptr, takeFrame);
+    }
+    source.close();
+    return singlePicture(decodeInProcess(filePath, format, DisplayOptions(), FreshMemoryCheck::None), range,
+                         takeFrame);
 }

@@ -13,15 +13,16 @@
 // read in turn by QImageReader, on the canvas its predecessors left as their disposal says, with
 // the delay the reader gives before the next one.
 //
-// Only Qt's own animation reader, GIF's, runs here. A picture of another format is decoded as
-// decodePicture() decodes it, and counts as one frame; one whose reader, run in a child process,
-// finds more than one (an animated WebP or MNG) is refused: the child hands back its first
-// picture only. Qt 5's PNG reader reads an APNG's default picture only, a single frame.
+// Qt's own animation reader, GIF's, runs here; the readers of other packages (WebP's, MNG's) run
+// in a child process (see child_decoder.h), which hands every frame back. A picture of any other
+// format is decoded as decodePicture() decodes it, and counts as one frame. Qt 5's PNG reader
+// reads an APNG's default picture only: an APNG is refused.
 //
 // Bounded as one picture is: the frames read, each counted at the size of the canvas Qt draws
 // them on, take no more than maxDecodedBytes together, and no more than maxAnimationFrames are
-// read. A GIF's frames are counted from its blocks before any is decoded, so that a file that
-// goes over either bound is refused without decoding anything.
+// read. A GIF's or a WebP's frames are counted before any is decoded, so that a file that goes
+// over either bound is refused without decoding anything; an MNG's, whose reader does not count
+// them, as they are decoded.
 
 // More frames than any display's firmware plays from its flash.
 constexpr int maxAnimationFrames = 1000;
@@ -34,6 +35,16 @@ struct FrameRange
     int last = 0;
 };
 
+// Why the frames asked for cannot be given, told without words so that a child process can hand
+// it back; decodeAnimation() words it in `problem`.
+enum class FrameProblem {
+    None,
+    BeyondTheLast, // the range goes beyond the animation's `frameCount` frames
+    TooMany, // the range asks for `frameCount` frames, more than maxAnimationFrames
+    TooManyUncounted, // the reader does not count them, and there are more than maxAnimationFrames
+    AnimatedPng // Qt 5 reads an APNG's default picture only
+};
+
 struct DecodedAnimation
 {
     DecodedPicture::Status status = DecodedPicture::NotAPicture;
@@ -42,7 +53,8 @@ struct DecodedAnimation
     QString problem;
     QVector<QImage> frames; // those asked for, in order (none when handed to `takeFrame`)
     QVector<int> delaysMs; // each frame's, as QImageReader::nextImageDelay() gives it
-    int frameCount = 0; // the animation's, all of them
+    FrameProblem problemKind = FrameProblem::None;
+    int frameCount = 0; // the animation's, all of them; 0 when its reader stopped before knowing
     QSize fullSize; // the first frame's own size, larger when a JPEG was decoded smaller
 };
 
@@ -52,3 +64,10 @@ struct DecodedAnimation
 DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &display,
                                  const FrameRange &range, const std::atomic<int> *interrupted = nullptr,
                                  const std::function<void(QImage &&, QSize)> &takeFrame = {});
+
+// The frames of the picture in `filePath` read in this process with the reader named: what a
+// child process runs for decodeAnimation(). A reader that reads no animation gives its one
+// picture as decodeInProcess() decodes it. `problem` is left unworded.
+DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray &format,
+                                       const FrameRange &range,
+                                       const std::function<void(QImage &&, QSize)> &takeFrame);

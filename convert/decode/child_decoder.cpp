@@ -1,5 +1,6 @@
 #include "child_decoder.h"
 
+#include "animation_decoding.h"
 #include "decoded_size.h"
 
 #include <QBuffer>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -52,6 +54,10 @@ struct DecodeRequest
 {
     char format[64]; // the reader's name
     char temporary[4096]; // the child's folder of temporary files, or nothing
+    // The frames asked for (see FrameRange), handed back as an animation; else the first picture.
+    qint32 framesAsked;
+    qint32 firstFrame;
+    qint32 lastFrame;
 };
 constexpr int requestDescriptors = 3;
 
@@ -71,6 +77,38 @@ struct PictureHeader
     qint32 frameCount;
 };
 constexpr quint32 headerMagic = 0x51444331; // "QDC1"
+
+// The frames of an animation, described the same way: the header, then a table of one entry a
+// frame, then each frame's colours, if it has any. Their bytes are in the memory file, one frame
+// after another, each from the start of a page, so that the parent maps each frame apart.
+struct AnimationHeader
+{
+    quint32 magic;
+    qint32 status;
+    qint32 systemError;
+    qint32 problem; // FrameProblem
+    qint32 frameCount;
+    qint32 frames; // the entries that follow
+};
+constexpr quint32 animationMagic = 0x51444131; // "QDA1"
+
+struct FrameEntry
+{
+    qint32 width;
+    qint32 height;
+    qint32 format;
+    qint32 colourCount;
+    qint64 bytesPerLine;
+    qint32 delayMs;
+    qint32 unused;
+};
+
+// Where the frame after one that ends at `end` starts in the memory file.
+qint64 nextFrameStart(qint64 end)
+{
+    const qint64 page = ::sysconf(_SC_PAGESIZE);
+    return (end + page - 1) / page * page;
+}
 
 std::mutex programLock;
 QString &decoderProgram()
@@ -431,6 +469,63 @@ void endWholeGroup(int)
     ::kill(0, SIGKILL);
 }
 
+bool writeAllAt(int fd, const void *data, size_t size, qint64 offset)
+{
+    const char *at = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t written = ::pwrite(fd, at, size, off_t(offset));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        at += written;
+        offset += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+// The child's work when frames are asked for: each frame's bytes written to the memory file as
+// soon as it is decoded, so that the child holds one canvas at a time, then their description.
+[[noreturn]] void sendFrames(const DecodeRequest &request)
+{
+    FrameRange range;
+    range.asked = true;
+    range.first = request.firstFrame;
+    range.last = request.lastFrame;
+    std::vector<FrameEntry> entries;
+    QVector<QRgb> colours;
+    qint64 offset = 0;
+    bool written = true;
+    const DecodedAnimation animation = decodeFramesInProcess(
+        QStringLiteral("/proc/self/fd/0"), QByteArray(request.format), range, [&](QImage &&frame, QSize) {
+            entries.push_back({frame.width(), frame.height(), qint32(frame.format()), frame.colorCount(),
+                               frame.bytesPerLine(), 0, 0});
+            colours += frame.colorTable();
+            written = written
+                && writeAllAt(pixelsDescriptor, frame.constBits(), size_t(frame.sizeInBytes()), offset);
+            offset = nextFrameStart(offset + frame.sizeInBytes());
+        });
+    AnimationHeader header {};
+    header.magic = animationMagic;
+    header.status = written ? animation.status : DecodedPicture::Hostile;
+    header.systemError = animation.systemError;
+    header.problem = qint32(animation.problemKind);
+    header.frameCount = animation.frameCount;
+    if (header.status != DecodedPicture::Decoded || animation.problemKind != FrameProblem::None
+        || animation.delaysMs.size() != int(entries.size())) {
+        entries.clear();
+        colours.clear();
+    }
+    header.frames = qint32(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        entries[i].delayMs = animation.delaysMs[int(i)];
+    const bool sent = writeAll(STDOUT_FILENO, &header, sizeof header)
+        && writeAll(STDOUT_FILENO, entries.data(), entries.size() * sizeof(FrameEntry))
+        && writeAll(STDOUT_FILENO, colours.constData(), size_t(colours.size()) * sizeof(QRgb));
+    ::_exit(sent ? 0 : 1);
+}
+
 // The child of the server for one picture: it decodes the picture and hands it back, under the
 // kernel's limits, in a process group of its own. It is single-threaded, as the server is.
 [[noreturn]] void decodeRequested(const DecodeRequest &request, const int (&descriptors)[requestDescriptors],
@@ -470,6 +565,8 @@ void endWholeGroup(int)
     const qint32 self = qint32(::getpid());
     if (!writeAll(STDOUT_FILENO, &self, sizeof self))
         ::_exit(1);
+    if (request.framesAsked)
+        sendFrames(request);
 
     const QByteArray format(request.format);
     const DecodedPicture decoded = decodeInProcess(QStringLiteral("/proc/self/fd/0"), format,
@@ -586,53 +683,211 @@ void setDecoderProgram(const QString &program)
     decoderProgram() = program;
 }
 
+namespace {
+
+// A child started for a picture: its channel and its memory file, and the child ended, with
+// whatever it started, once the picture is received.
+class PictureChild
+{
+public:
+    enum Start { Started, Unreadable, Failed };
+
+    PictureChild(const QString &filePath, DecodeRequest &request, const std::atomic<int> *interrupted)
+    {
+        m_pictureFd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (m_pictureFd < 0) {
+            m_start = Unreadable;
+            m_systemError = errno;
+            return;
+        }
+        m_pixelsFd = ::memfd_create("quillon-picture", MFD_CLOEXEC);
+        if (m_pixelsFd < 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_channel) != 0)
+            return;
+
+        removeAbandonedTemporaries();
+        m_temporary.reset(new QTemporaryDir(
+            QDir::tempPath() + QStringLiteral("/quillon-decode-%1-XXXXXX").arg(qint64(::getpid()))));
+        const QByteArray temporaryPath = QFile::encodeName(m_temporary->path());
+        if (m_temporary->isValid() && temporaryPath.size() < int(sizeof request.temporary))
+            std::memcpy(request.temporary, temporaryPath.constData(), size_t(temporaryPath.size()));
+        const bool sent = decoderServer().send(request, {m_pictureFd, m_pixelsFd, m_channel[1]});
+        ::close(m_channel[1]);
+        m_channel[1] = -1;
+        // The child's number comes first, at once: waited for even when the run is interrupted, so
+        // that the child can be ended.
+        const auto deadline = std::chrono::steady_clock::now() + wallClockLimit;
+        ChildPipe start(m_channel[0], deadline, nullptr);
+        qint32 child = 0;
+        if (!sent || !start.read(&child, sizeof child) || child <= 0)
+            return;
+        m_child = pid_t(child);
+        m_pipe.reset(new ChildPipe(m_channel[0], deadline, interrupted));
+        m_start = Started;
+    }
+
+    ~PictureChild()
+    {
+        // Its work is done, or it failed: the child ends, with whatever it started.
+        if (m_child > 0)
+            ::kill(-m_child, SIGKILL);
+        for (int fd : {m_pictureFd, m_pixelsFd, m_channel[0], m_channel[1]}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+
+    PictureChild(const PictureChild &) = delete;
+    PictureChild &operator=(const PictureChild &) = delete;
+
+    Start start() const { return m_start; }
+    int systemError() const { return m_systemError; }
+    ChildPipe &pipe() { return *m_pipe; }
+    int channelFd() const { return m_channel[0]; }
+    int pixelsFd() const { return m_pixelsFd; }
+    pid_t child() const { return m_child; }
+
+private:
+    Start m_start = Failed;
+    int m_systemError = 0;
+    int m_pictureFd = -1;
+    int m_pixelsFd = -1;
+    int m_channel[2] = {-1, -1};
+    pid_t m_child = 0;
+    std::unique_ptr<QTemporaryDir> m_temporary;
+    std::unique_ptr<ChildPipe> m_pipe;
+};
+
+// The request for a picture read by the reader `format`; false when no reader has so long a name.
+bool requestFor(const QByteArray &format, DecodeRequest *request)
+{
+    if (format.size() >= int(sizeof request->format))
+        return false;
+    std::memcpy(request->format, format.constData(), size_t(format.size()));
+    return true;
+}
+
+// The frames the child described on its channel, handed to `takeFrame` or kept, each over its own
+// pages of the memory file.
+DecodedAnimation receiveFrames(PictureChild &child, const std::function<void(QImage &&, QSize)> &takeFrame)
+{
+    DecodedAnimation animation;
+    animation.status = DecodedPicture::Hostile;
+    AnimationHeader header {};
+    if (!child.pipe().read(&header, sizeof header) || header.magic != animationMagic)
+        return animation;
+    const auto problem = FrameProblem(header.problem);
+    if (header.status < DecodedPicture::Decoded || header.status > DecodedPicture::Hostile
+        || problem < FrameProblem::None || problem > FrameProblem::AnimatedPng || header.frames < 0
+        || header.frames > maxAnimationFrames)
+        return animation;
+    if (header.status != DecodedPicture::Decoded) {
+        animation.status = DecodedPicture::Status(header.status);
+        animation.systemError = header.systemError;
+        return animation;
+    }
+    if (problem != FrameProblem::None) {
+        animation.status = DecodedPicture::Decoded;
+        animation.problemKind = problem;
+        animation.frameCount = header.frameCount;
+        return animation;
+    }
+    std::vector<FrameEntry> entries(size_t(header.frames));
+    if (!child.pipe().read(entries.data(), entries.size() * sizeof(FrameEntry)))
+        return animation;
+    // Every frame checked, and their bytes counted, before any is mapped.
+    qint64 held = 0, end = 0;
+    std::vector<qint64> starts;
+    std::vector<QVector<QRgb>> colours;
+    for (const FrameEntry &entry : entries) {
+        const QImage::Format format = QImage::Format(entry.format);
+        if (format <= QImage::Format_Invalid || format >= QImage::NImageFormats || entry.width <= 0
+            || entry.height <= 0 || entry.colourCount < 0 || entry.colourCount > 256
+            || entry.bytesPerLine != QImage(entry.width, 1, format).bytesPerLine())
+            return animation;
+        held += decodedPictureBytes(QSize(entry.width, entry.height), format);
+        // The child decoded no more than the limits let it; the parent holds no more either.
+        if (held > maxDecodedBytes) {
+            animation.status = DecodedPicture::TooLarge;
+            return animation;
+        }
+        colours.emplace_back(entry.colourCount);
+        if (!child.pipe().read(colours.back().data(), size_t(entry.colourCount) * sizeof(QRgb)))
+            return animation;
+        starts.push_back(end == 0 ? 0 : nextFrameStart(end));
+        end = starts.back() + entry.bytesPerLine * entry.height;
+    }
+    struct stat pixels;
+    if (::fstat(child.pixelsFd(), &pixels) != 0 || pixels.st_size != end)
+        return animation;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const FrameEntry &entry = entries[i];
+        const size_t bytes = size_t(entry.bytesPerLine) * size_t(entry.height);
+        void *mapped
+            = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE, child.pixelsFd(), off_t(starts[i]));
+        if (mapped == MAP_FAILED)
+            return animation;
+        QImage frame(static_cast<uchar *>(mapped), entry.width, entry.height, int(entry.bytesPerLine),
+                     QImage::Format(entry.format), unmapPixels, new PixelsMapping {mapped, bytes});
+        if (!colours[i].isEmpty())
+            frame.setColorTable(colours[i]);
+        animation.delaysMs << entry.delayMs;
+        if (!animation.fullSize.isValid())
+            animation.fullSize = frame.size();
+        if (takeFrame)
+            takeFrame(std::move(frame), QSize());
+        else
+            animation.frames << std::move(frame);
+    }
+    animation.status = DecodedPicture::Decoded;
+    animation.frameCount = header.frameCount;
+    return animation;
+}
+
+} // namespace
+
 DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
                              const std::atomic<int> *interrupted)
 {
     const DecodedPicture hostile {DecodedPicture::Hostile, QImage(), 0, QSize()};
     DecodeRequest request {};
-    if (format.size() >= int(sizeof request.format))
+    if (!requestFor(format, &request))
         return hostile;
-    std::memcpy(request.format, format.constData(), size_t(format.size()));
-    const int pictureFd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (pictureFd < 0)
-        return {DecodedPicture::Unreadable, QImage(), errno, QSize()};
-    const int pixelsFd = ::memfd_create("quillon-picture", MFD_CLOEXEC);
-    int channel[2] = {-1, -1};
-    const auto closeAll = [&] {
-        for (int fd : {pictureFd, pixelsFd, channel[0], channel[1]}) {
-            if (fd >= 0)
-                ::close(fd);
-        }
-    };
-    if (pixelsFd < 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, channel) != 0) {
-        closeAll();
+    PictureChild child(filePath, request, interrupted);
+    switch (child.start()) {
+    case PictureChild::Unreadable:
+        return {DecodedPicture::Unreadable, QImage(), child.systemError(), QSize()};
+    case PictureChild::Failed:
         return hostile;
+    case PictureChild::Started:
+        break;
     }
+    return receivePicture(child.pipe(), child.channelFd(), child.pixelsFd(), child.child());
+}
 
-    removeAbandonedTemporaries();
-    QTemporaryDir temporary(QDir::tempPath()
-                            + QStringLiteral("/quillon-decode-%1-XXXXXX").arg(qint64(::getpid())));
-    const QByteArray temporaryPath = QFile::encodeName(temporary.path());
-    if (temporary.isValid() && temporaryPath.size() < int(sizeof request.temporary))
-        std::memcpy(request.temporary, temporaryPath.constData(), size_t(temporaryPath.size()));
-    const bool sent = decoderServer().send(request, {pictureFd, pixelsFd, channel[1]});
-    ::close(channel[1]);
-    channel[1] = -1;
-    // The child's number comes first, at once: waited for even when the run is interrupted, so
-    // that the child can be ended.
-    const auto deadline = std::chrono::steady_clock::now() + wallClockLimit;
-    ChildPipe start(channel[0], deadline, nullptr), pipe(channel[0], deadline, interrupted);
-    qint32 child = 0;
-    if (!sent || !start.read(&child, sizeof child) || child <= 0) {
-        closeAll();
-        return hostile;
+DecodedAnimation decodeFramesInChild(const QString &filePath, const QByteArray &format,
+                                     const FrameRange &range, const std::atomic<int> *interrupted,
+                                     const std::function<void(QImage &&, QSize)> &takeFrame)
+{
+    DecodedAnimation animation;
+    animation.status = DecodedPicture::Hostile;
+    DecodeRequest request {};
+    if (!requestFor(format, &request))
+        return animation;
+    request.framesAsked = 1;
+    request.firstFrame = range.first;
+    request.lastFrame = range.last;
+    PictureChild child(filePath, request, interrupted);
+    switch (child.start()) {
+    case PictureChild::Unreadable:
+        animation.status = DecodedPicture::Unreadable;
+        animation.systemError = child.systemError();
+        return animation;
+    case PictureChild::Failed:
+        return animation;
+    case PictureChild::Started:
+        break;
     }
-    const DecodedPicture decoded = receivePicture(pipe, channel[0], pixelsFd, pid_t(child));
-    // Its work is done, or it failed: the child ends, with whatever it started.
-    ::kill(-child, SIGKILL);
-    closeAll();
-    return decoded;
+    return receiveFrames(child, takeFrame);
 }
 
 bool isDecoderChild(int argc, char **argv)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "animation_decoding.h"
 #include "output_files.h"
 #include "picture_decoding.h"
 
@@ -29,6 +30,14 @@
 // in a child process. `format` names the reader.
 DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
                              const std::atomic<int> *interrupted = nullptr);
+
+// The frames asked for of the animation in `filePath`, decoded in a child process as
+// decodeAnimation() decodes a GIF's (see animation_decoding.h) and handed back together: their
+// bytes one after another in the memory file, their sizes, formats and delays on the socket. A
+// reader that reads no animation gives its one picture. `problem` is left unworded.
+DecodedAnimation decodeFramesInChild(const QString &filePath, const QByteArray &format,
+                                     const FrameRange &range, const std::atomic<int> *interrupted = nullptr,
+                                     const std::function<void(QImage &&, QSize)> &takeFrame = {});
 
 // The program started as the decoding server: by default the running program itself
 // (/proc/self/exe). Programs whose main() does not hand the server's arguments to

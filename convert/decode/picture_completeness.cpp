@@ -67,8 +67,9 @@ bool jpegReachesItsEnd(QIODevice *device)
     }
 }
 
-// Chunk after chunk up to IEND, each whole.
-bool pngReachesItsEnd(QIODevice *device)
+// Chunk after chunk, each whole, handing each one's type to `goOn` until it says to stop: false
+// when the file ends first.
+template<typename GoOn> bool walkPngChunks(QIODevice *device, GoOn goOn)
 {
     const qint64 size = device->size();
     qint64 position = 8; // after the signature
@@ -79,10 +80,16 @@ bool pngReachesItsEnd(QIODevice *device)
         const qint64 end = position + 12 + qFromBigEndian<quint32>(head.constData());
         if (end > size)
             return false;
-        if (head.mid(4) == "IEND")
+        if (!goOn(head.mid(4)))
             return true;
         position = end;
     }
+}
+
+// Chunk after chunk up to IEND, each whole.
+bool pngReachesItsEnd(QIODevice *device)
+{
+    return walkPngChunks(device, [](const QByteArray &type) { return type != "IEND"; });
 }
 
 // The sub-blocks that follow an extension or a picture, up to the empty one; -1 when the file
@@ -181,4 +188,16 @@ bool readsWithinTheFile(const QByteArray &readerFormat)
 {
     return readerFormat == "bmp" || readerFormat == "tga" || readerFormat == "tiff" || readerFormat == "hdr"
         || readerFormat == "pcx";
+}
+
+bool isAnimatedPng(QIODevice *device)
+{
+    const qint64 before = device->pos();
+    bool animated = false;
+    walkPngChunks(device, [&](const QByteArray &type) {
+        animated = type == "acTL";
+        return !animated && type != "IDAT" && type != "IEND";
+    });
+    device->seek(before);
+    return animated;
 }

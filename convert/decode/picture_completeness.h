@@ -16,3 +16,7 @@ bool reachesItsEnd(const QByteArray &readerFormat, QIODevice *device);
 // The formats whose readers read nothing beyond the end of a whole file: one that does was cut
 // short.
 bool readsWithinTheFile(const QByteArray &readerFormat);
+
+// Whether a PNG is an animated one (APNG): an acTL chunk comes before its first IDAT. Qt 5's
+// reader reads its default picture only.
+bool isAnimatedPng(QIODevice *device);

@@ -214,5 +214,6 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
         if (frames.read(&frame) && frames.read(&frame))
             frameCount = 0;
     }
-    return {DecodedPicture::Decoded, std::move(image), 0, fullSize, frameCount, format == "gif"};
+    const bool animatedPng = format == "png" && isAnimatedPng(&source);
+    return {DecodedPicture::Decoded, std::move(image), 0, fullSize, frameCount, animatedPng};
 }

@@ -38,8 +38,8 @@ struct DecodedPicture
     // picture; 0 for an animation of more than one whose reader does not count them (MNG's).
     // `image` is the first.
     int frameCount = 1;
-    // Whether decodeAnimation() reads every frame of this format (GIF's, read here by Qt's reader).
-    bool everyFrameReadable = false;
+    // An animated PNG (APNG), whose other frames Qt 5's reader does not read.
+    bool animatedPng = false;
 };
 
 // Decodes any picture Qt's image readers know, whatever the file's extension; animated pictures

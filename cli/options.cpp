@@ -287,7 +287,11 @@ const char *const frameArraySuffixes[] = {"", "_mask", "_map", "_black", "_red",
 QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames)
 {
     QByteArrayList names {arrayName, includeGuard(arrayName)};
-    for (const char *suffix : {"_width", "_height", "_palette", "_mask", "_map", "_transparent"})
+    // The macros and arrays of every format: sizes, palette, mask, LVGL's pixel map, key colour, the
+    // e-paper planes, and each row array's stride when rows are padded.
+    for (const char *suffix :
+         {"_width", "_height", "_palette", "_mask", "_map", "_transparent", "_black", "_red", "_yellow",
+          "_stride", "_mask_stride", "_black_stride", "_red_stride", "_yellow_stride"})
         names << arrayName + suffix;
     if (frames) {
         names << arrayName + "_frame_count" << arrayName + "_delays_ms";

@@ -1056,7 +1056,7 @@ void TestCli::answersUsageErrors_data()
                                                  << clash.arg("my icon.png", "my_icon.png", "my_icon");
     QTest::newRow("a size macro") << QStringList {"logo.png", "logo_width.png"}
                                   << clash.arg("logo.png", "logo_width.png", "logo_width");
-    for (const char *suffix : {"_palette", "_mask", "_map", "_transparent"})
+    for (const char *suffix : {"_palette", "_mask", "_map", "_transparent", "_red", "_mask_stride"})
         QTest::newRow(suffix) << QStringList {"pic" + QString(suffix) + ".png", "pic.png"}
                               << clash.arg("pic" + QString(suffix) + ".png", "pic.png",
                                            "pic" + QString(suffix));

@@ -31,6 +31,8 @@ private slots:
     void commandLineWritesWhatItIsAskedFor();
     void cmakeFunctionExpectsTheFilesWritten_data();
     void cmakeFunctionExpectsTheFilesWritten();
+    void previewShowsThePicture_data();
+    void previewShowsThePicture();
 
 private:
     // Encodes the picture in-process as quillon-convert does with --binary, and writes the
@@ -388,6 +390,36 @@ void TestOutputFiles::cmakeFunctionExpectsTheFilesWritten()
     QCOMPARE(QFileInfo::exists(path("build/out/pic16bits.BMP")), bmp);
     const QString again = run({"--build", path("build")});
     QVERIFY2(!again.contains("Converting"), qPrintable(again));
+}
+
+void TestOutputFiles::previewShowsThePicture_data()
+{
+    QTest::addColumn<QImage>("picture");
+    QImage every565(256, 256, QImage::Format_RGB16); // each 5-6-5 value once
+    for (int y = 0; y < 256; ++y) {
+        auto *line = reinterpret_cast<quint16 *>(every565.scanLine(y));
+        for (int x = 0; x < 256; ++x)
+            line[x] = quint16(y << 8 | x);
+    }
+    QTest::newRow("every 5-6-5 value") << every565;
+    QTest::newRow("5-6-5, 13 x 7") << patternPicture(13, 7).convertToFormat(QImage::Format_RGB16);
+    QTest::newRow("32-bit, 8 x 3") << patternPicture(8, 3).convertToFormat(QImage::Format_RGB32);
+    QTest::newRow("32-bit, 1 x 1") << patternPicture(1, 1).convertToFormat(QImage::Format_RGB32);
+    QTest::newRow("grey, 9 x 4") << patternPicture(9, 4).convertToFormat(QImage::Format_Grayscale8);
+}
+
+// The preview read back shows each pixel as Qt shows the picture it was given.
+void TestOutputFiles::previewShowsThePicture()
+{
+    QFETCH(QImage, picture);
+    const OutputPaths paths = outputPaths(m_dir->path(), "pic.png");
+    OutputRequest request;
+    request.preview = &picture;
+    QCOMPARE(writeOutputFiles(QImage16(picture.convertToFormat(QImage::Format_RGB16)), paths, request),
+             WriteOutcome::Written);
+    const QImage preview(paths.preview, "PNG");
+    QVERIFY(!preview.isNull());
+    QCOMPARE(preview.convertToFormat(QImage::Format_RGB32), picture.convertToFormat(QImage::Format_RGB32));
 }
 
 QTEST_GUILESS_MAIN(TestOutputFiles)

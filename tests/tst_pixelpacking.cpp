@@ -1,10 +1,13 @@
 #include "display_formats.h"
 #include "display_preparation.h"
+#include "lvgl_compression.h"
 #include "lvgl_format.h"
 #include "picturesupport.h"
 #include "pixel_packing.h"
 
 #include <QTest>
+
+#include <lz4.h>
 
 using namespace TestSupport;
 
@@ -22,6 +25,8 @@ private slots:
     void put565();
     void encodersLeaveTheCallersPicture_data();
     void encodersLeaveTheCallersPicture();
+    void compressesInThePixelsMemory_data();
+    void compressesInThePixelsMemory();
 };
 
 void TestPixelPacking::packRows_data()
@@ -192,6 +197,86 @@ void TestPixelPacking::encodersLeaveTheCallersPicture()
     }
     QCOMPARE(reduced.shown.convertToFormat(QImage::Format_RGB16),
              whole.shown.convertToFormat(QImage::Format_RGB16));
+}
+
+namespace {
+
+// LVGL's run-length coding undone, as lv_rle.c reads it.
+QByteArray rleDecoded(const QByteArray &in, int block)
+{
+    QByteArray out;
+    for (int at = 0; at < in.size();) {
+        const int control = quint8(in[at++]);
+        const int count = control & 0x7f;
+        for (int i = 0; i < ((control & 0x80) ? 1 : count); ++i)
+            out += in.mid(at, (control & 0x80) ? count * block : block);
+        at += (control & 0x80) ? count * block : block;
+    }
+    return out;
+}
+
+// Bytes none of which equals the one before it.
+QByteArray unrepeated(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(1 + i % 251);
+    return bytes;
+}
+
+} // namespace
+
+void TestPixelPacking::compressesInThePixelsMemory_data()
+{
+    QTest::addColumn<int>("block"); // LVGL's RLE blocks; 0 for LZ4
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("expectedSize"); // after the 12 bytes of header room; LZ4's as liblz4 gives
+    QTest::newRow("RLE, 15 repeats copied") << 4 << QByteArray(60, 'a') << 1 + 60;
+    QTest::newRow("RLE, 16 repeats counted") << 4 << QByteArray(64, 'a') << 1 + 4;
+    QTest::newRow("RLE, 128 repeats: 127, then 1 copied") << 2 << QByteArray(256, 'b') << 3 + 3;
+    QTest::newRow("RLE, 3 runs of 127 copies and 1") << 1 << unrepeated(127 * 3 + 1) << 4 + 127 * 3 + 1;
+    QTest::newRow("RLE, 10 bytes in blocks of 3, padded") << 3 << unrepeated(10) << 1 + 12;
+    QTest::newRow("RLE, 600 000 bytes, nothing repeated")
+        << 4 << unrepeated(600000) << 600000 + (150000 + 126) / 127;
+    QTest::newRow("RLE, nothing") << 4 << QByteArray() << 0;
+    QTest::newRow("LZ4, nothing") << 0 << QByteArray() << -1;
+    QTest::newRow("LZ4, 1 byte") << 0 << QByteArray(1, 'x') << -1;
+    QTest::newRow("LZ4, repeats") << 0 << QByteArray(100000, 'r') << -1;
+    // Beyond LZ4's window of 64 KiB, and larger once compressed.
+    QByteArray noise(300000, Qt::Uninitialized);
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char(quint32(i) * 2654435761u >> 13);
+    QTest::newRow("LZ4, 300 000 bytes of noise") << 0 << noise << -1;
+}
+
+// The pixels given up to the compression, compressed into a buffer that held them: the bytes an
+// ordinary compression gives, which LVGL's decoders undo.
+void TestPixelPacking::compressesInThePixelsMemory()
+{
+    QFETCH(int, block);
+    QFETCH(QByteArray, input);
+    QFETCH(int, expectedSize);
+    constexpr int room = 12;
+    QByteArray given = input;
+    given.detach();
+    const QByteArray compressed = block ? lvglRleCompress(given.data(), given.size(), block, room)
+                                        : lz4Compress(given.data(), given.size(), room);
+    QCOMPARE(compressed.left(room), QByteArray(room, '\0'));
+    const QByteArray body = compressed.mid(room);
+    if (block) {
+        QCOMPARE(body.size(), expectedSize);
+        QByteArray padded = input;
+        padded.append(QByteArray((block - input.size() % block) % block, '\0'));
+        QCOMPARE(rleDecoded(body, block).toHex(), padded.toHex());
+        return;
+    }
+    QByteArray ordinary(LZ4_compressBound(input.size()), Qt::Uninitialized);
+    ordinary.resize(LZ4_compress_default(input.constData(), ordinary.data(), input.size(), ordinary.size()));
+    QCOMPARE(body.toHex(), ordinary.toHex());
+    QByteArray decoded(input.size(), Qt::Uninitialized);
+    QCOMPARE(LZ4_decompress_safe(body.constData(), decoded.data(), body.size(), decoded.size()),
+             input.size());
+    QCOMPARE(decoded, input);
 }
 
 QTEST_GUILESS_MAIN(TestPixelPacking)

@@ -1,8 +1,15 @@
 #include "lvgl_compression.h"
 
+#define LZ4_STATIC_LINKING_ONLY // for LZ4_COMPRESS_INPLACE_MARGIN, a macro only
 #include <lz4.h>
 
+#include <cstdint>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -15,11 +22,11 @@ bool sameBlock(const char *a, const char *b, int size)
 }
 
 // How many blocks from `at` repeat the first one, up to 127.
-int repeatCount(const QByteArray &data, int at, int block)
+int repeatCount(const char *data, qint64 size, qint64 at, int block)
 {
     int count = 0;
-    for (int i = at; i + block <= data.size() && count < maxRun; i += block) {
-        if (!sameBlock(data.constData() + at, data.constData() + i, block))
+    for (qint64 i = at; i + block <= size && count < maxRun; i += block) {
+        if (!sameBlock(data + at, data + i, block))
             break;
         ++count;
     }
@@ -28,12 +35,12 @@ int repeatCount(const QByteArray &data, int at, int block)
 
 // How many blocks from `at` to copy as they are: up to a repeat longer than the threshold, or
 // 127 blocks.
-int copyCount(const QByteArray &data, int at, int block)
+int copyCount(const char *data, qint64 size, qint64 at, int block)
 {
     int count = 0, repeats = 0;
-    const char *previous = data.constData() + at;
-    for (int i = at;; i += block) {
-        const char *value = data.constData() + i;
+    const char *previous = data + at;
+    for (qint64 i = at;; i += block) {
+        const char *value = data + i;
         if (sameBlock(value, previous, block)) {
             if (++repeats > repeatThreshold)
                 break;
@@ -44,7 +51,7 @@ int copyCount(const QByteArray &data, int at, int block)
             if (count >= maxRun)
                 return maxRun;
         }
-        if (i + block >= data.size()) {
+        if (i + block >= size) {
             count += repeats;
             break;
         }
@@ -52,39 +59,79 @@ int copyCount(const QByteArray &data, int at, int block)
     return qMin(count, maxRun);
 }
 
+// A buffer of `room` bytes, then the `size` bytes of `source`, whose pages are handed back to the
+// system as they are copied (the source is never read again), then `padding` zeros.
+QByteArray movedAfter(qint64 room, char *source, qint64 size, qint64 padding = 0)
+{
+    QByteArray buffer(int(room + size + padding), Qt::Uninitialized);
+    std::memset(buffer.data() + room + size, 0, size_t(padding));
+    char *to = buffer.data() + room;
+#ifdef Q_OS_UNIX
+    const auto page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    std::uintptr_t released = (std::uintptr_t(source) + page - 1) / page * page; // the first whole page
+#endif
+    constexpr qint64 chunk = 1 << 20;
+    for (qint64 done = 0; done < size; done += chunk) {
+        const qint64 count = qMin(chunk, size - done);
+        std::memcpy(to + done, source + done, size_t(count));
+#ifdef Q_OS_UNIX
+        const std::uintptr_t end = (std::uintptr_t(source + done + count)) / page * page;
+        if (end > released) {
+            ::madvise(reinterpret_cast<void *>(released), end - released, MADV_DONTNEED);
+            released = end;
+        }
+#endif
+    }
+    return buffer;
+}
+
 } // namespace
 
-QByteArray lvglRleCompress(const QByteArray &input, int block, int headerRoom)
+QByteArray lvglRleCompress(char *source, qint64 sourceSize, int block, int headerRoom)
 {
-    QByteArray data = input;
-    if (data.size() % block)
-        data.append(QByteArray(block - data.size() % block, '\0'));
-    QByteArray out(headerRoom, '\0');
-    int at = 0;
-    while (at < data.size()) {
-        const int repeats = repeatCount(data, at, block);
+    // The input after a margin that the output, written from the start, never catches up on: the
+    // header, then one control byte more than the blocks it stands before for each run of 127
+    // copied blocks, fewer for any other run.
+    const qint64 size = (sourceSize + block - 1) / block * block;
+    const qint64 margin = headerRoom + size / block / maxRun + 2;
+    QByteArray buffer = movedAfter(margin, source, sourceSize, size - sourceSize);
+    std::memset(buffer.data(), 0, size_t(headerRoom));
+    char *const data = buffer.data() + margin;
+    char *out = buffer.data() + headerRoom;
+    qint64 at = 0;
+    while (at < size) {
+        const int repeats = repeatCount(data, size, at, block);
         if (repeats == 0)
             break;
         if (repeats < repeatThreshold) {
-            const int copies = copyCount(data, at, block);
-            out += char(copies | 0x80);
-            out.append(data.constData() + at, copies * block);
-            at += copies * block;
+            const int copies = copyCount(data, size, at, block);
+            *out++ = char(copies | 0x80);
+            std::memmove(out, data + at, size_t(copies) * size_t(block));
+            out += qsizetype(copies) * block;
+            at += qsizetype(copies) * block;
         } else {
-            out += char(repeats);
-            out.append(data.constData() + at, block);
-            at += repeats * block;
+            *out++ = char(repeats);
+            std::memmove(out, data + at, size_t(block));
+            out += block;
+            at += qsizetype(repeats) * block;
         }
     }
-    return out;
+    buffer.resize(int(out - buffer.constData()));
+    buffer.squeeze();
+    return buffer;
 }
 
-QByteArray lz4Compress(const QByteArray &data, int headerRoom)
+QByteArray lz4Compress(char *source, qint64 size, int headerRoom)
 {
-    const int bound = LZ4_compressBound(data.size());
-    QByteArray out(headerRoom + bound, Qt::Uninitialized);
-    std::memset(out.data(), 0, size_t(headerRoom));
-    const int size = LZ4_compress_default(data.constData(), out.data() + headerRoom, data.size(), bound);
-    out.resize(headerRoom + qMax(size, 0));
-    return out;
+    // The input at the end of a buffer of the largest output and LZ4's margin, the output written
+    // from its start.
+    const int bound = LZ4_compressBound(int(size));
+    const qint64 room = headerRoom + bound + LZ4_COMPRESS_INPLACE_MARGIN - size;
+    QByteArray buffer = movedAfter(room, source, size);
+    std::memset(buffer.data(), 0, size_t(headerRoom));
+    const int written
+        = LZ4_compress_default(buffer.constData() + room, buffer.data() + headerRoom, int(size), bound);
+    buffer.resize(headerRoom + qMax(written, 0));
+    buffer.squeeze();
+    return buffer;
 }

@@ -374,8 +374,12 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
         const bool rle = options.compression == EncodingOptions::Rle;
         // The compressed bytes after room for LVGL's 12-byte header: method, compressed size, size.
         constexpr int headerBytes = 12;
-        QByteArray data = rle ? lvglRleCompress(pixels.data, (format.bitsPerPixel + 7) / 8, headerBytes)
-                              : lz4Compress(pixels.data, headerBytes);
+        // The pixels given up to the compression, which holds them once: the picture's own memory
+        // when they were encoded in place.
+        char *raw
+            = pixels.storage.isNull() ? pixels.data.data() : reinterpret_cast<char *>(pixels.storage.bits());
+        QByteArray data = rle ? lvglRleCompress(raw, rawSize, (format.bitsPerPixel + 7) / 8, headerBytes)
+                              : lz4Compress(raw, rawSize, headerBytes);
         pixels.data = QByteArray();
         pixels.storage = QImage();
         qToLittleEndian<quint32>(rle ? 1 : 2, data.data());

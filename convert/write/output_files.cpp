@@ -7,11 +7,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
 
 #include <cerrno>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
+
+#include <png.h>
+#include <zlib.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,39 +23,92 @@
 
 namespace {
 
-// The preview in a PNG file that every viewer shows right.
-// Compressed at zlib's fastest level (Qt's quality 80): a preview is looked at once, and the
-// default level spends eight times as long for a file 15 % smaller.
-constexpr int previewPngQuality = 80;
+// The preview in a PNG file that every viewer shows right, written by libpng as fast as it
+// goes: a preview is looked at once. Its rows are stored unfiltered and uncompressed, 3 bytes a
+// pixel: zlib's fastest level and adaptive filtering, as Qt writes it, took four times as long
+// as the rest of the job on a 4096 x 4096 photo, for a file 40 % of the size.
+constexpr int previewCompressionLevel = 0;
+constexpr size_t previewWriteSize = 256 * 1024; // what libpng hands the file at a time
 
-// What Qt's PNG writer writes, handed on to the file as it comes, so that the PNG file is never
-// whole in memory.
-class FileDevice : public QIODevice
+struct PngOutput
 {
-public:
-    explicit FileDevice(AtomicFileWriter &file)
-        : m_file(file)
-    {
-        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    }
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *data, qint64 size) override { return m_file.write(data, size) ? size : -1; }
-
-private:
-    AtomicFileWriter &m_file;
+    AtomicFileWriter *file;
+    bool failed;
 };
+
+void writePngBytes(png_structp png, png_bytep data, size_t size)
+{
+    auto *output = static_cast<PngOutput *>(png_get_io_ptr(png));
+    if (!output->failed && !output->file->write(reinterpret_cast<const char *>(data), qint64(size)))
+        output->failed = true;
+}
+
+void flushPng(png_structp) { }
+
+// Errors end the file through longjmp, without a word on the standard error; warnings say nothing.
+[[noreturn]] void failPng(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+void ignorePngWarning(png_structp, png_const_charp) { }
+
+// The PNG file of 8-bit red, green and blue rows, each made in `row` from the picture's, a 5-6-5
+// or a 32-bit one, colours widened as Qt widens them. No C++ object lives here but in the
+// caller's frame, since libpng reports its errors with longjmp.
+bool writePngRows(png_structp png, png_infop info, const QImage &picture, uchar *row, PngOutput *output)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    const int width = picture.width(), height = picture.height();
+    png_set_write_fn(png, output, writePngBytes, flushPng);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_compression_level(png, previewCompressionLevel);
+    png_set_compression_buffer_size(png, previewWriteSize);
+    png_write_info(png, info);
+    const bool fiveSixFive = picture.format() == QImage::Format_RGB16;
+    for (int y = 0; y < height && !output->failed; ++y) {
+        uchar *out = row;
+        if (fiveSixFive) {
+            const auto *in = reinterpret_cast<const quint16 *>(picture.constScanLine(y));
+            for (int x = 0; x < width; ++x) {
+                const uint c = in[x];
+                *out++ = uchar((c >> 8 & 0xf8) | (c >> 13 & 0x07));
+                *out++ = uchar((c >> 3 & 0xfc) | (c >> 9 & 0x03));
+                *out++ = uchar((c << 3 & 0xf8) | (c >> 2 & 0x07));
+            }
+        } else {
+            const auto *in = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
+            for (int x = 0; x < width; ++x) {
+                *out++ = uchar(qRed(in[x]));
+                *out++ = uchar(qGreen(in[x]));
+                *out++ = uchar(qBlue(in[x]));
+            }
+        }
+        png_write_row(png, row);
+    }
+    png_write_end(png, info);
+    return !output->failed;
+}
 
 bool writePng(AtomicFileWriter &file, const QImage &picture)
 {
-    FileDevice device(file);
-    QImageWriter writer(&device, "PNG");
-    writer.setQuality(previewPngQuality);
-    // 5-6-5 pictures are written as Qt writes their 32-bit colours, a row at a time; pictures of
-    // other formats (grey) would be written as such, and are first made 32-bit.
+    // 5-6-5 and 32-bit pictures are read as they are; pictures of other formats (grey) are first
+    // made 32-bit.
     const bool asItIs = picture.format() == QImage::Format_RGB16 || picture.format() == QImage::Format_RGB32;
-    return writer.write(asItIs ? picture : picture.convertToFormat(QImage::Format_RGB32));
+    const QImage converted = asItIs ? QImage() : picture.convertToFormat(QImage::Format_RGB32);
+    const QImage &rows = asItIs ? picture : converted;
+    if (rows.isNull())
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, failPng, ignorePngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<uchar> row(size_t(rows.width()) * 3);
+    PngOutput output {&file, false};
+    const bool written = info && writePngRows(png, info, rows, row.data(), &output);
+    png_destroy_write_struct(&png, &info);
+    return written;
 }
 
 } // namespace
@@ -254,10 +311,31 @@ public:
                     : writeCHeader(m_pixelsHeader, *m_request.pixels));
     }
 
+    ~OutputFiles() { finishPreview(); }
+
+    // The preview, written in a thread of its own while the BMP file and the header are.
+    void startPreview()
+    {
+        if (!m_request.preview)
+            return;
+        const auto write
+            = [this] { m_previewWritten = m_preview.open() && writePng(m_preview, *m_request.preview); };
+        try {
+            m_previewThread = std::thread(write);
+        } catch (const std::system_error &) { // no thread to be had: written here, first
+            write();
+        }
+    }
+
+    void finishPreview()
+    {
+        if (m_previewThread.joinable())
+            m_previewThread.join();
+    }
+
     void writePreviewAndRawFiles()
     {
-        m_previewWritten
-            = !m_request.preview || (m_preview.open() && writePng(m_preview, *m_request.preview));
+        finishPreview();
         for (size_t i = 0; i < m_raw.size(); ++i)
             m_rawWritten.push_back(m_raw[i]->open() && m_raw[i]->write(m_request.rawFiles[int(i)].bytes));
     }
@@ -374,7 +452,8 @@ private:
     AtomicFileWriter m_preview;
     std::vector<std::unique_ptr<AtomicFileWriter>> m_raw;
     bool m_headerWritten = false;
-    bool m_previewWritten = false;
+    bool m_previewWritten = true;
+    std::thread m_previewThread;
     std::vector<bool> m_rawWritten;
 };
 
@@ -391,6 +470,7 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, c
     failed.clear();
 
     OutputFiles files(image, paths, request);
+    files.startPreview();
     WriteOutcome outcome = files.writeBmp(&error);
     if (outcome != WriteOutcome::Written) {
         failed = paths.bmp;

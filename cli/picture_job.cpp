@@ -565,7 +565,7 @@ std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&dec
     PreparedPicture prepared
         = preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
     if (!job.format) {
-        encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.dither, !job.preview);
+        encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.dither);
         return std::nullopt;
     }
     if (job.format->sizeProblem) {

@@ -291,7 +291,7 @@ EncodedPicture encodeIndex8(PreparedPicture picture, const EncodingOptions &opti
 EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &options)
 {
     EncodedPicture encoded;
-    QImage pixels = reduceTo565(std::move(picture.colours), options.dither, !options.fullColourShown);
+    QImage pixels = reduceTo565(std::move(picture.colours), options.dither);
     const int width = pixels.width(), height = pixels.height();
     const bool transparent = options.transparent.isValid();
     const QRgb key = options.transparent.rgb();

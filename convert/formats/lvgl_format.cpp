@@ -166,9 +166,7 @@ LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, c
     // 24 and 32 bits a pixel are written over the picture's own colours, each pixel once read: the
     // rows are no longer than the picture's.
     const bool inPlace = !fiveSixFive && bytesPerPixel >= 3 && rowBytes <= picture.colours.bytesPerLine();
-    QImage reduced = fiveSixFive
-        ? reduceTo565(std::move(picture.colours), options.dither, !options.fullColourShown)
-        : QImage();
+    QImage reduced = fiveSixFive ? reduceTo565(std::move(picture.colours), options.dither) : QImage();
     if (inPlace) {
         pixels.storage = std::move(picture.colours);
         uchar *bits = pixels.storage.bits();

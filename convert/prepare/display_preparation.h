@@ -51,9 +51,8 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
 QImage opaqueColours(PreparedPicture picture);
 
 // The prepared colours as 16-bit 5-6-5 pixels (QImage::Format_RGB16), dithered or cut; cut in
-// place when they are not shared, and dithered in place too when `inPlace`: the result then keeps
-// the picture's text and colour space, which a preview written of it would hold.
-QImage reduceTo565(QImage colours, bool dither, bool inPlace = false);
+// place when they are not shared.
+QImage reduceTo565(QImage colours, bool dither);
 
 // The size a picture of `size` takes once fitted within `bounds`: never larger than it was, and
 // never empty. An invalid `bounds` keeps it.

@@ -378,10 +378,12 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
     uchar *bits = stored.bits();
     const qsizetype bytesPerLine = stored.bytesPerLine();
     const int top = levels - 1;
+    const uchar *source = colours.constBits();
+    const qsizetype sourceLine = colours.bytesPerLine();
     diffuseErrors<1>(
         width, height, options.dither,
         [&](int x, int y, int *values) {
-            values[0] = luminance(reinterpret_cast<const QRgb *>(colours.constScanLine(y))[x]);
+            values[0] = luminance(reinterpret_cast<const QRgb *>(source + y * sourceLine)[x]);
         },
         [&](const int *values, int *intensity) {
             // Two levels split at the threshold; more, at the nearest level.
@@ -401,9 +403,10 @@ void showGreyLevels(QImage &stored, int levels)
     uchar lit[256];
     for (int level = 0; level < levels; ++level)
         lit[level] = uchar(level * 255 / top); // as the panel lights it
-    for (int y = 0; y < stored.height(); ++y) {
+    const int width = stored.width(), height = stored.height();
+    for (int y = 0; y < height; ++y) {
         uchar *line = stored.scanLine(y);
-        for (int x = 0; x < stored.width(); ++x)
+        for (int x = 0; x < width; ++x)
             line[x] = lit[line[x]];
     }
 }
@@ -431,11 +434,6 @@ void ShownRows::done(int y)
 QByteArray packLevels(const QImage &stored, const BitPacking &packing)
 {
     return packRows(stored.constBits(), stored.bytesPerLine(), stored.width(), stored.height(), packing);
-}
-
-int luminance(QRgb colour)
-{
-    return (299 * qRed(colour) + 587 * qGreen(colour) + 114 * qBlue(colour) + 500) / 1000;
 }
 
 const QVector<DisplayFormat> &displayFormats()

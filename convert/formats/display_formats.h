@@ -115,7 +115,10 @@ const QVector<DisplayFormat> &displayFormats();
 const DisplayFormat *findDisplayFormat(const QByteArray &name);
 
 // Rec. 601 luminance of an 8-bit colour, rounded.
-int luminance(QRgb colour);
+inline int luminance(QRgb colour)
+{
+    return (299 * qRed(colour) + 587 * qGreen(colour) + 114 * qBlue(colour) + 500) / 1000;
+}
 
 // One level of `levels` (2 to 256) a pixel, by luminance, dithered or not: two levels split at
 // `threshold`, more at the nearest level; reversed with --invert. `shown` receives the picture

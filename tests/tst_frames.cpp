@@ -169,6 +169,15 @@ void TestFrames::decodesFramesWithinBounds_data()
             composed.setPixel(x, y, frames[1].pixel(x, y));
     QTest::newRow("a frame drawn over the first") << animatedGifFile({frames[0], part}, {5, 5}) << "2-2"
                                                   << decoded << "" << QVector<QImage> {composed} << "50";
+    // Its data in more than 256 sub-blocks: past the first 64 KiB that the file's walk reads.
+    QImage large(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x)
+            large.setPixel(x, y, qRgb(x * y % 7 * 40, y % 5 * 60, x % 3 * 120));
+    QTest::newRow("a frame of 67 KB")
+        << animatedGifFile({large}, {5}) << "all" << decoded << "" << QVector<QImage> {large} << "50";
+    QTest::newRow("a frame of 67 KB, cut short") << animatedGifFile({large}, {5}).chopped(100) << "all"
+                                                 << int(DecodedPicture::Truncated) << "" << none << "";
     QTest::newRow("3 frames, 3-4") << three << "3-4" << decoded << "--frames 3-4 : cette image n'en a que 3"
                                    << none << "";
     QTest::newRow("3 frames, 4-4") << three << "4-4" << decoded << "--frames 4-4 : cette image n'en a que 3"

@@ -1378,6 +1378,11 @@ void TestCli::writesWhatTheEngineEncodes_data()
             e.threshold = 90;
             e.invert = true;
         });
+    row("lvgl, L8 inverted", {"--format", "lvgl", "--lvgl-cf", "L8", "--invert"}, "lvgl",
+        [](EncodingOptions &e, DisplayOptions &) {
+            e.lvglColourFormat = "L8";
+            e.invert = true;
+        });
     row("lvgl, LZ4", {"--format", "lvgl", "--lvgl-cf=ARGB8888", "--compress", "lz4"}, "lvgl",
         [](EncodingOptions &e, DisplayOptions &) {
             e.lvglColourFormat = "ARGB8888";

@@ -297,6 +297,15 @@ void TestFrames::decodesFramesWithinBounds_data()
             composed.setPixel(x, y, frames[1].pixel(x, y));
     QTest::newRow("a frame drawn over the first") << animatedGifFile({frames[0], part}, {5, 5}) << "2-2"
                                                   << decoded << "" << QVector<QImage> {composed} << "50";
+    // Its data in more than 256 sub-blocks: past the first 64 KiB that the file's walk reads.
+    QImage large(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x)
+            large.setPixel(x, y, qRgb(x * y % 7 * 40, y % 5 * 60, x % 3 * 120));
+    QTest::newRow("a frame of 67 KB")
+        << animatedGifFile({large}, {5}) << "all" << decoded << "" << QVector<QImage> {large} << "50";
+    QTest::newRow("a frame of 67 KB, cut short") << animatedGifFile({large}, {5}).chopped(100) << "all"
+                                                 << int(DecodedPicture::Truncated) << "" << none << "";
     QTest::newRow("3 frames, 3-4") << three << "3-4" << decoded << "--frames 3-4 : cette image n'en a que 3"
                                    << none << "";
     QTest::newRow("3 frames, 4-4") << three << "4-4" << decoded << "--frames 4-4 : cette image n'en a que 3"
@@ -540,7 +549,29 @@ void TestFrames::headerWalkedThroughItsTables()
               "int main(void)\n{\n"
             + printing + "    " + line.captured(1).toUtf8() + "\n    return 0;\n}\n";
     } else {
-        program += "int main(void)\n{\n    int i;\n" + printing + "    return 0;\n}\n";
+        // In C++, each drawing line of the C++ libraries, as it stands, against their stand-ins,
+        // for every frame.
+        QByteArray drawing;
+        const QRegularExpression drawingLine("^// (Adafruit GFX|TFT_eSPI) : (.*)$",
+                                             QRegularExpression::MultilineOption);
+        for (auto it = drawingLine.globalMatch(QString::fromUtf8(readFile(path("anim.h"))));
+             cxx && it.hasNext();) {
+            const QRegularExpressionMatch line = it.next();
+            drawing
+                += "        {\n            "
+                + QByteArray(
+                       line.captured(1) == "TFT_eSPI"
+                           ? "TFT_eSPI tft;"
+                           : "Adafruit_GFX tft(STANDIN_WIDTH, STANDIN_HEIGHT), "
+                             "display(STANDIN_WIDTH, STANDIN_HEIGHT), canvas(STANDIN_WIDTH, STANDIN_HEIGHT);")
+                + "\n            int16_t x = 0, y = 0;\n            " + line.captured(2).toUtf8()
+                + "\n        }\n";
+        }
+        if (!drawing.isEmpty())
+            program = "#include <displays.h>\n" + program + "static void draw(void)\n{\n    int i;\n"
+                + "    for (i = 0; i < anim_frame_count; ++i) {\n" + drawing + "    }\n}\n";
+        program += "int main(void)\n{\n    int i;\n" + printing + (drawing.isEmpty() ? "" : "    draw();\n")
+            + "    return 0;\n}\n";
     }
     writeFile(path("main.c"), program);
     QStringList sources = {path("main.c")};
@@ -550,7 +581,8 @@ void TestFrames::headerWalkedThroughItsTables()
     build.setProcessChannelMode(QProcess::MergedChannels);
     build.start(compiler,
                 QStringList {"-std=" + standard, "-Wall", "-Wextra", "-Werror", "-DLV_LVGL_H_INCLUDE_SIMPLE",
-                             "-I", QUILLON_LVGL_STANDIN, "-I", m_dir->path(), "-o", path("program")}
+                             "-I", QUILLON_LVGL_STANDIN, "-I", QUILLON_DISPLAY_STANDINS, "-I", m_dir->path(),
+                             "-o", path("program")}
                     + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
     QVERIFY(build.waitForFinished(120000));
     QVERIFY2(build.exitCode() == 0, build.readAll().constData());

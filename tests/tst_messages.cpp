@@ -241,12 +241,21 @@ void TestMessages::manualPagesListTheOptions()
     readManualPage(page, &listed, &boldWords);
     expected.sort();
     QCOMPARE(listed.keys(), expected);
-    // An option of some formats names each of them.
+    // An option of some formats names each of them: "a, b or c".
     for (auto option = takenBy.cbegin(); option != takenBy.cend(); ++option) {
         for (const QString &format : option.value()) {
             QVERIFY2(listed.value(option.key()).contains(QRegularExpression("(^|[ (])" + format + "\\b")),
                      qPrintable(option.key() + " does not name " + format));
         }
+        const QStringList &names = option.value();
+        QString list;
+        for (int i = 0; i < names.size(); ++i)
+            list += QRegularExpression::escape(names[i])
+                + (i < names.size() - 2        ? " ?, "
+                       : i == names.size() - 2 ? " (ou|or) "
+                                               : "");
+        QVERIFY2(listed.value(option.key()).contains(QRegularExpression("(^| )" + list + "[ :]")),
+                 qPrintable(option.key() + ": " + listed.value(option.key())));
     }
     QVERIFY(boldWords.contains("bmp"));
     for (const DisplayFormat &format : displayFormats())

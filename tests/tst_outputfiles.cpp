@@ -296,6 +296,11 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
         << QStringList {"--format", "gray8", "--binary"} + one << QStringList {"good.bin"}
         << QStringList {"good.png", "out/good.bin"} << 1
         << "quillon-convert: good.png : out/good.bin existe déjà, image ignorée (--force pour le remplacer)";
+    QTest::newRow("a BMP file that stands there skips the picture with --bmp")
+        << QStringList {"--format", "mono", "--bmp"} + one << QStringList {"good16bits.BMP"}
+        << QStringList {"good.png", "out/good16bits.BMP"} << 1
+        << "quillon-convert: good.png : out/good16bits.BMP existe déjà, image ignorée (--force pour le "
+           "remplacer)";
     QTest::newRow("--binary refused with bmp")
         << QStringList {"--binary"} + one << QStringList() << QStringList {"good.png"} << 2
         << QString::fromUtf8("Essayez « quillon-convert --help » pour plus d'informations.");
@@ -390,6 +395,12 @@ void TestOutputFiles::cmakeFunctionExpectsTheFilesWritten()
     QCOMPARE(QFileInfo::exists(path("build/out/pic16bits.BMP")), bmp);
     const QString again = run({"--build", path("build")});
     QVERIFY2(!again.contains("Converting"), qPrintable(again));
+    // A BMP file removed is written again: the build knows it as one of its outputs.
+    if (bmp) {
+        QVERIFY(QFile::remove(path("build/out/pic16bits.BMP")));
+        QVERIFY(run({"--build", path("build")}).contains("Converting pic.png"));
+        QVERIFY(QFileInfo::exists(path("build/out/pic16bits.BMP")));
+    }
 }
 
 void TestOutputFiles::previewShowsThePicture_data()

@@ -194,13 +194,9 @@ DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, con
     return animation;
 }
 
-} // namespace
-
-DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &display,
-                                 const FrameRange &range, const std::atomic<int> *interrupted,
-                                 const std::function<void(QImage &&, QSize)> &takeFrame)
+// Why the source cannot be opened as a regular file, if it cannot.
+std::optional<DecodedAnimation> openRefusal(PictureSource &source)
 {
-    PictureSource source(filePath);
     switch (source.openRegularFile()) {
     case PictureSource::NotARegularFile:
         return refused(DecodedPicture::NotAPicture);
@@ -209,6 +205,18 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
     case PictureSource::Opened:
         break;
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &display,
+                                 const FrameRange &range, const std::atomic<int> *interrupted,
+                                 const std::function<void(QImage &&, QSize)> &takeFrame)
+{
+    PictureSource source(filePath);
+    if (const auto refusal = openRefusal(source))
+        return *refusal;
     QByteArray format = pictureFormatOf(source.peek(pictureSignatureBytes), filePath);
     if (format.isEmpty()) // a signature not known here: every reader is asked, as decodePicture() asks
         format = QImageReader(&source).format();
@@ -233,14 +241,8 @@ DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray
                                        const std::function<void(QImage &&, QSize)> &takeFrame)
 {
     PictureSource source(filePath);
-    switch (source.openRegularFile()) {
-    case PictureSource::NotARegularFile:
-        return refused(DecodedPicture::NotAPicture);
-    case PictureSource::Unreadable:
-        return refused(DecodedPicture::Unreadable, source.systemError());
-    case PictureSource::Opened:
-        break;
-    }
+    if (const auto refusal = openRefusal(source))
+        return *refusal;
     {
         QImageReader reader(&source, format);
         reader.setAutoDetectImageFormat(false);

@@ -176,7 +176,7 @@ QByteArray losslessWebp(const QImage &image)
 // one. The canvas is the first frame's size.
 QByteArray animatedWebp(const QVector<QImage> &frames, const QVector<int> &delays, QSize canvas = QSize())
 {
-    const auto le = [](quint32 value, int bytes) {
+    const auto le = [](quint64 value, int bytes) {
         QByteArray data;
         for (int i = 0; i < bytes; ++i)
             data += char(value >> 8 * i & 0xff);

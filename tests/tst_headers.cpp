@@ -1,6 +1,6 @@
+#include "display_formats.h"
 #include "output_files.h"
 #include "picture_decoding.h"
-#include "display_formats.h"
 #include "picturesupport.h"
 #include "qimage16.h"
 #include "testsupport.h"

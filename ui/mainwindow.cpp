@@ -1,9 +1,9 @@
 #include "mainwindow.h"
 
 #include "about_text.h"
+#include "mainwindow_form.h"
 #include "output_files.h"
 #include "picture_decoding.h"
-#include "mainwindow_form.h"
 #include "product.h"
 
 #include <QDesktopServices>

@@ -39,19 +39,6 @@ QImage stacked(const QVector<PreparedPicture> &frames)
     return all;
 }
 
-const char *valueTypeName(CArray::ValueType type)
-{
-    switch (type) {
-    case CArray::Uint8:
-        return "uint8_t";
-    case CArray::Uint16:
-        return "uint16_t";
-    case CArray::Uint32:
-        return "uint32_t";
-    }
-    return "";
-}
-
 // The names as a table's values, four to a line.
 QByteArray tableValues(const QVector<QByteArray> &names)
 {

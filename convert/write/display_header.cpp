@@ -12,19 +12,6 @@ namespace {
 constexpr int valuesPerLine = 16;
 constexpr int lineBlock = 4096; // lines formatted before each write
 
-const char *typeName(CArray::ValueType type)
-{
-    switch (type) {
-    case CArray::Uint8:
-        return "uint8_t";
-    case CArray::Uint16:
-        return "uint16_t";
-    case CArray::Uint32:
-        return "uint32_t";
-    }
-    return "";
-}
-
 // Each byte's two lower-case hexadecimal digits.
 const std::array<std::array<char, 2>, 256> &byteDigits()
 {
@@ -155,7 +142,7 @@ QByteArray headerBottom(const CHeader &header)
 
 QByteArray arrayType(const CArray &array)
 {
-    return array.declaration.isEmpty() ? QByteArray("const ") + typeName(array.type) : array.declaration;
+    return array.declaration.isEmpty() ? QByteArray("const ") + valueTypeName(array.type) : array.declaration;
 }
 
 // The arrays' definitions, after `text`, then the trailer; static all, or only the internal ones.
@@ -209,4 +196,17 @@ bool writeCSplit(AtomicFileWriter &headerFile, AtomicFileWriter &source, const C
         return false;
     return writeDefinitions(source, headerFirstLines() + "#include \"" + headerName + '"' + nl + nl, pixels,
                             false, pixels.trailer);
+}
+
+const char *valueTypeName(CArray::ValueType type)
+{
+    switch (type) {
+    case CArray::Uint8:
+        return "uint8_t";
+    case CArray::Uint16:
+        return "uint16_t";
+    case CArray::Uint32:
+        return "uint32_t";
+    }
+    return "";
 }

@@ -68,6 +68,9 @@ QByteArray includeGuard(const QByteArray &name);
 // <avr/pgmspace.h> on AVR, nothing on every other chip and on the host.
 QByteArray progmemLines();
 
+// The C type of an array's values: uint8_t, uint16_t or uint32_t.
+const char *valueTypeName(CArray::ValueType type);
+
 // The bytes an array takes in the firmware.
 qint64 arrayBytes(const CArray &array);
 

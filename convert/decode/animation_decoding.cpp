@@ -180,13 +180,7 @@ DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, con
         held += std::max(frameBytes, decodedPictureBytes(frame.size(), frame.format()));
         if (held > maxDecodedBytes)
             return refused(DecodedPicture::TooLarge);
-        animation.delaysMs << frames.nextImageDelay();
-        if (!animation.fullSize.isValid())
-            animation.fullSize = frame.size();
-        if (takeFrame)
-            takeFrame(std::move(frame), QSize());
-        else
-            animation.frames << std::move(frame);
+        keepFrame(animation, std::move(frame), frames.nextImageDelay(), takeFrame);
     }
     if (!reachesItsEnd(format, &source))
         return refused(DecodedPicture::Truncated);
@@ -252,4 +246,16 @@ DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray
     source.close();
     return singlePicture(decodeInProcess(filePath, format, DisplayOptions(), FreshMemoryCheck::None), range,
                          takeFrame);
+}
+
+void keepFrame(DecodedAnimation &animation, QImage &&frame, int delayMs,
+               const std::function<void(QImage &&, QSize)> &takeFrame)
+{
+    animation.delaysMs << delayMs;
+    if (!animation.fullSize.isValid())
+        animation.fullSize = frame.size();
+    if (takeFrame)
+        takeFrame(std::move(frame), QSize());
+    else
+        animation.frames << std::move(frame);
 }

@@ -71,3 +71,7 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
 DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray &format,
                                        const FrameRange &range,
                                        const std::function<void(QImage &&, QSize)> &takeFrame);
+
+// A frame just decoded, with its delay: handed to `takeFrame` when given, else kept in `frames`.
+void keepFrame(DecodedAnimation &animation, QImage &&frame, int delayMs,
+               const std::function<void(QImage &&, QSize)> &takeFrame);

@@ -830,13 +830,7 @@ DecodedAnimation receiveFrames(PictureChild &child, const std::function<void(QIm
                      QImage::Format(entry.format), unmapPixels, new PixelsMapping {mapped, bytes});
         if (!colours[i].isEmpty())
             frame.setColorTable(colours[i]);
-        animation.delaysMs << entry.delayMs;
-        if (!animation.fullSize.isValid())
-            animation.fullSize = frame.size();
-        if (takeFrame)
-            takeFrame(std::move(frame), QSize());
-        else
-            animation.frames << std::move(frame);
+        keepFrame(animation, std::move(frame), entry.delayMs, takeFrame);
     }
     animation.status = DecodedPicture::Decoded;
     animation.frameCount = header.frameCount;

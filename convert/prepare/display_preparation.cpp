@@ -114,33 +114,35 @@ void ditherRow(const QRgb *in, quint16 *out, int width, const int *above, int *b
 // Floyd-Steinberg error diffusion from 8 bits a channel to 5, 6 and 5. Rows are taken in turn
 // left to right and right to left, so that the errors of one row do not pile up in the same
 // columns as the row before's; the order is fixed, so the result is the same on every run.
-template<typename RowOut, typename RowDone>
-void ditherRowsTo565(const QImage &picture, RowOut rowOut, RowDone rowDone)
+//
+// The 5-6-5 rows are written over the picture's own memory, from its start: each 32-bit row is
+// first copied aside, since the 5-6-5 row of a right-to-left pass can reach bytes of its own
+// 32-bit row not yet read. The job then needs no second picture.
+QImage ditherTo565(QImage picture)
 {
     static const Quantizer five(5), six(6);
-    const int width = picture.width();
+    const int width = picture.width(), height = picture.height();
+    uchar *bits = picture.bits(); // the picture's own memory: a shared one is copied first
+    if (!bits)
+        return QImage();
+    const qsizetype stride = (qsizetype(width) * 2 + 3) / 4 * 4; // Qt's 5-6-5 rows, 32-bit aligned
+    std::vector<QRgb> row(static_cast<size_t>(width));
     std::vector<int> errors[2]
         = {std::vector<int>(size_t(width + 2) * 3, 0), std::vector<int>(size_t(width + 2) * 3, 0)};
-    for (int y = 0; y < picture.height(); ++y) {
+    for (int y = 0; y < height; ++y) {
         const std::vector<int> &above = errors[y % 2];
         std::vector<int> &below = errors[(y + 1) % 2];
-        const auto *in = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
-        quint16 *out = rowOut(y);
+        std::copy_n(reinterpret_cast<const QRgb *>(picture.constScanLine(y)), width, row.data());
+        auto *out = reinterpret_cast<quint16 *>(bits + y * stride);
         if (y % 2 == 0)
-            ditherRow<true>(in, out, width, above.data(), below.data(), five, six);
+            ditherRow<true>(row.data(), out, width, above.data(), below.data(), five, six);
         else
-            ditherRow<false>(in, out, width, above.data(), below.data(), five, six);
-        rowDone(y, out);
+            ditherRow<false>(row.data(), out, width, above.data(), below.data(), five, six);
     }
-}
-
-QImage ditherTo565(const QImage &picture)
-{
-    QImage result(picture.size(), QImage::Format_RGB16);
-    ditherRowsTo565(
-        picture, [&](int y) { return reinterpret_cast<quint16 *>(result.scanLine(y)); },
-        [](int, quint16 *) {});
-    return result;
+    // The 5-6-5 picture keeps the 32-bit one's memory alive until it is itself let go.
+    return QImage(
+        bits, width, height, stride, QImage::Format_RGB16,
+        [](void *holder) { delete static_cast<QImage *>(holder); }, new QImage(std::move(picture)));
 }
 
 } // namespace
@@ -260,10 +262,8 @@ QImage opaqueColours(PreparedPicture picture)
 
 QImage reduceTo565(QImage colours, bool dither)
 {
-    // Error diffusion writes a picture of its own: doing it in place, by way of 32-bit colours cut to
-    // 5-6-5, cost a quarter more time for memory that the job's bound did not need.
     if (dither)
-        return ditherTo565(colours);
+        return ditherTo565(std::move(colours));
     colours.convertTo(QImage::Format_RGB16);
     return colours;
 }

@@ -756,6 +756,9 @@ Options parseOptions(const QStringList &arguments)
     }
     job.preview = isSet("preview");
     job.bmp = isSet("bmp");
+    job.encoding.shown = job.preview ? EncodingOptions::ShownInFullColour
+        : job.bmp                    ? EncodingOptions::Shown565
+                                     : EncodingOptions::NotShown;
     job.binary = isSet("binary");
     if (job.binary && !job.format)
         return usageError(Options::tr("--binary ne s'emploie pas avec --format bmp : NOM16bits.BMP est "

@@ -573,10 +573,24 @@ std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&dec
         if (!problem.isEmpty())
             return failed(problem);
     }
-    EncodingOptions encoding = job.encoding;
-    encoding.fullColourShown = job.preview;
-    *encoded = job.format->encode(std::move(prepared), encoding);
+    *encoded = job.format->encode(std::move(prepared), job.encoding);
     return std::nullopt;
+}
+
+// What the BMP file shows, when it is written: what the display shows, reduced in place when no
+// preview needs every colour, or drawn in 5-6-5 when the encoder draws it from its pixels.
+QImage bmpPixels(const PictureJob &job, EncodedPicture &encoded)
+{
+    if (job.format && !job.bmp) {
+        if (!job.preview)
+            encoded.shown = QImage();
+        return QImage();
+    }
+    if (encoded.shown.isNull())
+        return encoded.drawnShown.picture(QImage::Format_RGB16);
+    if (!job.preview)
+        encoded.shown.convertTo(QImage::Format_RGB16);
+    return encoded.shown;
 }
 
 // avr-gcc's limit on each array, with --progmem.
@@ -606,7 +620,8 @@ PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const Enco
     request.bmp = !job.format || job.bmp;
     request.header = job.encoding;
     request.pixels = job.format ? &encoded.header : nullptr;
-    request.preview = job.preview ? &encoded.shown : nullptr;
+    if (job.preview)
+        request.preview = encoded.drawnShown.isNull() ? PictureRows(encoded.shown) : encoded.drawnShown;
     request.rawFiles = rawFiles;
     request.interrupted = job.interrupted;
     request.temporaryPrefix = stem + QLatin1Char('-');
@@ -662,11 +677,7 @@ PictureOutcome runPictureJob(const PictureJob &job)
         if (const auto problem = encode(job, std::move(decoded), &encoded))
             return *problem;
     }
-    // Without a preview, what the display shows is only needed as the BMP file's 5-6-5 pixels:
-    // reduced in place.
-    if (!job.preview)
-        encoded.shown.convertTo(QImage::Format_RGB16);
-    const QImage16 image(encoded.shown); // reduced to 5-6-5 a row at a time as it is written
+    const QImage16 image(bmpPixels(job, encoded)); // reduced to 5-6-5 a row at a time as it is written
     if (const auto problem = progmemProblem(job, encoded, image))
         return *problem;
     // The raw files' names come with the arrays: checked once these are known.

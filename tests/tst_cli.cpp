@@ -1328,14 +1328,16 @@ void TestCli::writesWhatTheEngineEncodes_data()
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<EncodingOptions>("encoding");
     QTest::addColumn<DisplayOptions>("display");
-    const auto row = [](const char *name, const QStringList &options, const char *format,
-                        const std::function<void(EncodingOptions &, DisplayOptions &)> &set) {
-        EncodingOptions encoding;
-        encoding.arrayName = "pic";
-        DisplayOptions display;
-        set(encoding, display);
-        QTest::newRow(name) << options << QByteArray(format) << encoding << display;
-    };
+    QTest::addColumn<bool>("bmp");
+    const auto row
+        = [](const char *name, const QStringList &options, const char *format,
+             const std::function<void(EncodingOptions &, DisplayOptions &)> &set, bool bmp = true) {
+              EncodingOptions encoding;
+              encoding.arrayName = "pic";
+              DisplayOptions display;
+              set(encoding, display);
+              QTest::newRow(name) << options << QByteArray(format) << encoding << display << bmp;
+          };
     // Values read alike whatever spaces surround them.
     row("mono, threshold 255, spaces around", {"--format", " mono", "--threshold", " 255 "}, "mono",
         [](EncodingOptions &e, DisplayOptions &) { e.threshold = 255; });
@@ -1388,6 +1390,16 @@ void TestCli::writesWhatTheEngineEncodes_data()
             e.lvglColourFormat = "ARGB8888";
             e.compression = EncodingOptions::Lz4;
         });
+    // The preview drawn from the pixels kept for the header, with no second picture: its own, the
+    // BMP file's then drawn from it, or the array's rows, padded.
+    row(
+        "lvgl, ARGB8888, no BMP file", {"--format", "lvgl", "--lvgl-cf", "ARGB8888"}, "lvgl",
+        [](EncodingOptions &e, DisplayOptions &) { e.lvglColourFormat = "ARGB8888"; }, false);
+    row("lvgl, RGB888", {"--format", "lvgl", "--lvgl-cf", "RGB888"}, "lvgl",
+        [](EncodingOptions &e, DisplayOptions &) { e.lvglColourFormat = "RGB888"; });
+    row(
+        "lvgl, RGB565A8 in rows of 4 bytes, no BMP file", {"--format", "lvgl", "--stride-align", "4"}, "lvgl",
+        [](EncodingOptions &e, DisplayOptions &) { e.strideAlign = 4; }, false);
     row("lvgl 8, I2", {"--format", "lvgl", "--lvgl-version", "8", "--lvgl-cf", "I2"}, "lvgl",
         [](EncodingOptions &e, DisplayOptions &) {
             e.lvglVersion = 8;
@@ -1405,21 +1417,26 @@ void TestCli::writesWhatTheEngineEncodes()
     QFETCH(QByteArray, format);
     QFETCH(EncodingOptions, encoding);
     QFETCH(DisplayOptions, display);
+    QFETCH(bool, bmp);
     // 13 x 6, translucent at its top right.
     QImage picture(13, 6, QImage::Format_ARGB32);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 13; ++x)
             picture.setPixel(x, y, qRgba(x * 19, y * 47, (x * y * 13) % 256, x == 12 && y < 3 ? 40 : 255));
     savePicture(picture, path("pic.png"), "PNG");
-    const Run run = quillonConvert(QStringList {"-n", "pic", "--preview", "--bmp", "-o", path("command")}
-                                   + options + QStringList {path("pic.png")});
+    const Run run = quillonConvert(QStringList {"-n", "pic", "--preview", "-o", path("command")}
+                                   + (bmp ? QStringList {"--bmp"} : QStringList()) + options
+                                   + QStringList {path("pic.png")});
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
     const EncodedPicture encoded = encodedFor(picture, format, encoding, display);
     QCOMPARE(QString::fromUtf8(readFile(path("command/pic.h"))), headerText(encoded.header));
-    const QImage shown = encoded.shown.convertToFormat(QImage::Format_RGB32);
+    const QImage shown = encoded.shownPicture();
     QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), shown);
-    QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(shown));
+    if (bmp)
+        QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(shown));
+    else
+        QVERIFY(!QFileInfo::exists(path("command/pic16bits.BMP")));
 }
 
 QTEST_MAIN(TestCli)

@@ -387,7 +387,7 @@ void TestDisplayFormats::checkEncoded()
         QVERIFY(text.contains(QString("#define pic_transparent 0x%1\n")
                                   .arg(rgb565(encoding.transparent.rgb()), 4, 16, QChar('0'))));
     // The preview shows what the display will show.
-    QCOMPARE(encoded.shown.convertToFormat(QImage::Format_RGB32), display);
+    QCOMPARE(encoded.shownPicture(), display);
 }
 
 void TestDisplayFormats::drawsAsItsCommentSays_data()
@@ -436,7 +436,7 @@ void TestDisplayFormats::drawsAsItsCommentSays()
     const bool avr = !QStandardPaths::findExecutable("avr-g++").isEmpty()
         && !QStandardPaths::findExecutable("simavr").isEmpty();
     const EncodedPicture encoded = encodedFor(picture, format, encoding);
-    const QImage shown = encoded.shown.convertToFormat(QImage::Format_RGB32);
+    const QImage shown = encoded.shownPicture();
     const bool colour = format == "rgb565" || format.startsWith("index");
     const bool keyed = encoding.transparent.isValid() || encoding.alphaMask;
     const auto expected = [&](int width, int height) {
@@ -768,7 +768,7 @@ void TestDisplayFormats::encodesForEpaperPanels()
     if (QTest::currentTestFailed())
         return;
     QCOMPARE(panel, sourcesPicture(size, shown));
-    QCOMPARE(encoded.shown.convertToFormat(QImage::Format_RGB32), panel); // the preview
+    QCOMPARE(encoded.shownPicture(), panel); // the preview
 }
 
 void TestDisplayFormats::dithersToThePanelsColours_data()
@@ -814,7 +814,7 @@ void TestDisplayFormats::dithersToThePanelsColours()
     QVERIFY2(qAbs(sums[0] / pixels - qRed(colour)) < 8 && qAbs(sums[1] / pixels - qGreen(colour)) < 8
                  && qAbs(sums[2] / pixels - qBlue(colour)) < 8,
              qPrintable(measured));
-    QCOMPARE(dithered.shown.convertToFormat(QImage::Format_RGB32), panel);
+    QCOMPARE(dithered.shownPicture(), panel);
 }
 
 namespace {
@@ -971,7 +971,7 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
     QVERIFY(program.waitForFinished(60000));
 
     // What the preview shows, in the stand-in's letters: only the panel's colours.
-    const QImage preview = encoded.shown.convertToFormat(QImage::Format_RGB32);
+    const QImage preview = encoded.shownPicture();
     const QRgb ink = format == "epd-bw-red" ? red : yellow;
     QByteArray expected;
     for (int y = 0; y < size.height(); ++y) {

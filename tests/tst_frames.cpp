@@ -441,7 +441,7 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
     request.header.progmem = progmem;
     request.pixels = &encoded.header;
     const OutputPaths paths = outputPaths(m_dir->path(), "anim.gif");
-    if (writeOutputFiles(QImage16(encoded.shown.convertToFormat(QImage::Format_RGB16)), paths, request)
+    if (writeOutputFiles(QImage16(encoded.shownPicture(QImage::Format_RGB16)), paths, request)
         != WriteOutcome::Written)
         qFatal("anim not written");
 

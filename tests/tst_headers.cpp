@@ -85,7 +85,7 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
     if (format) {
         encoded = format->encode(
             preparePicture(picture, DisplayOptions(), format->alpha != DisplayFormat::NoAlpha), options);
-        image = QImage16(encoded.shown.convertToFormat(QImage::Format_RGB16));
+        image = QImage16(encoded.shownPicture(QImage::Format_RGB16));
         request.pixels = &encoded.header;
     }
     const OutputPaths paths = outputPaths(m_dir->path(), name + ".png");

@@ -117,7 +117,7 @@ void TestOutputFiles::writeBinary(const QImage &picture, const QByteArray &forma
     request.header.arrayName = options.arrayName;
     request.pixels = &encoded.header;
     request.rawFiles = rawArrayFiles(paths.header, encoded.header, encoded.imageFileHeader);
-    QCOMPARE(writeOutputFiles(QImage16(encoded.shown.convertToFormat(QImage::Format_RGB16)), paths, request),
+    QCOMPARE(writeOutputFiles(QImage16(encoded.shownPicture(QImage::Format_RGB16)), paths, request),
              WriteOutcome::Written);
 }
 
@@ -417,6 +417,7 @@ void TestOutputFiles::previewShowsThePicture_data()
     QTest::newRow("32-bit, 8 x 3") << patternPicture(8, 3).convertToFormat(QImage::Format_RGB32);
     QTest::newRow("32-bit, 1 x 1") << patternPicture(1, 1).convertToFormat(QImage::Format_RGB32);
     QTest::newRow("grey, 9 x 4") << patternPicture(9, 4).convertToFormat(QImage::Format_Grayscale8);
+    QTest::newRow("24-bit, 7 x 5, through Qt") << patternPicture(7, 5).convertToFormat(QImage::Format_RGB888);
 }
 
 // The preview read back shows each pixel as Qt shows the picture it was given.
@@ -425,12 +426,16 @@ void TestOutputFiles::previewShowsThePicture()
     QFETCH(QImage, picture);
     const OutputPaths paths = outputPaths(m_dir->path(), "pic.png");
     OutputRequest request;
-    request.preview = &picture;
+    request.preview = PictureRows(picture);
     QCOMPARE(writeOutputFiles(QImage16(picture.convertToFormat(QImage::Format_RGB16)), paths, request),
              WriteOutcome::Written);
     const QImage preview(paths.preview, "PNG");
     QVERIFY(!preview.isNull());
-    QCOMPARE(preview.convertToFormat(QImage::Format_RGB32), picture.convertToFormat(QImage::Format_RGB32));
+    const QImage colours = picture.convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(preview.convertToFormat(QImage::Format_RGB32), colours);
+    // Made whole from its rows, as the BMP file takes it when an encoder only draws them.
+    QCOMPARE(request.preview.picture(), colours);
+    QCOMPARE(request.preview.picture(QImage::Format_RGB16), colours.convertToFormat(QImage::Format_RGB16));
 }
 
 QTEST_GUILESS_MAIN(TestOutputFiles)

@@ -380,7 +380,7 @@ void TestPreparation::dithersAGreyRampFaithfully()
         options.dither = dither;
         const EncodedPicture encoded = encodedFor(ramp, format, options);
         *bytes = arraysOf(encoded.header).value("logo");
-        return encoded.shown.convertToFormat(QImage::Format_RGB32);
+        return encoded.shownPicture();
     };
     // How far each column's average, as the display shows it, lies from the source's level.
     const auto columnError = [&](const QImage &shown) {

@@ -24,22 +24,5 @@ CArray displayRowArray(const QByteArray &name, const QByteArray &rows, int rowBy
 QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options);
 void showGreyLevels(QImage &stored, int levels);
 
-// What the display shows, a row at a time: whole (Format_RGB32) when the options want every
-// colour, otherwise only the 5-6-5 pixels the BMP file takes (Format_RGB16), each row reduced
-// as Qt reduces a whole picture.
-class ShownRows
-{
-public:
-    ShownRows(QSize size, bool fullColour);
-    // Row y to fill, to hand back with done(y) before the next.
-    QRgb *row(int y);
-    void done(int y);
-    QImage take() { return std::move(m_picture); }
-
-private:
-    QImage m_picture;
-    std::vector<QRgb> m_row; // the row being filled, when reduced
-};
-
 // The rows of a picture of one byte a pixel, packed.
 QByteArray packLevels(const QImage &stored, const BitPacking &packing);

@@ -411,24 +411,9 @@ void showGreyLevels(QImage &stored, int levels)
     }
 }
 
-ShownRows::ShownRows(QSize size, bool fullColour)
-    : m_picture(size, fullColour ? QImage::Format_RGB32 : QImage::Format_RGB16)
-    , m_row(fullColour ? 0 : size_t(size.width()))
-{ }
-
-QRgb *ShownRows::row(int y)
+QImage EncodedPicture::shownPicture(QImage::Format format) const
 {
-    return m_row.empty() ? reinterpret_cast<QRgb *>(m_picture.scanLine(y)) : m_row.data();
-}
-
-void ShownRows::done(int y)
-{
-    if (m_row.empty())
-        return;
-    const QImage whole(reinterpret_cast<const uchar *>(m_row.data()), m_picture.width(), 1,
-                       QImage::Format_RGB32);
-    const QImage reduced = whole.convertToFormat(QImage::Format_RGB16);
-    std::copy_n(reduced.constScanLine(0), m_picture.width() * 2, m_picture.scanLine(y));
+    return shown.isNull() ? drawnShown.picture(format) : shown.convertToFormat(format);
 }
 
 QByteArray packLevels(const QImage &stored, const BitPacking &packing)

@@ -3,6 +3,7 @@
 #include "display_header.h"
 #include "display_preparation.h"
 #include "header_generator.h"
+#include "picture_rows.h"
 
 #include <QByteArrayList>
 #include <QColor>
@@ -39,15 +40,23 @@ struct EncodingOptions : HeaderOptions, DisplayOptions
     int strideAlign = 1; // rows padded to a multiple of this many bytes
     Compression compression = Uncompressed;
 
-    // Whether `shown` is wanted in every colour the display shows, for a preview; otherwise an
-    // encoder may give only its 5-6-5 reduction (Format_RGB16), all the BMP file takes, in less
-    // memory.
-    bool fullColourShown = true;
+    // How much of what the display shows the job's files need, for the encoder's `shown`: every
+    // colour, for a preview; only the 5-6-5 pixels the BMP file takes (Format_RGB16), in less
+    // memory; or nothing, when neither file is written, so that no picture is made for it.
+    enum Shown { ShownInFullColour, Shown565, NotShown };
+    Shown shown = ShownInFullColour;
 };
 
 struct EncodedPicture
 {
     QImage shown; // what the display will show, for the BMP file and the preview
+    // The same drawn a row at a time from the header's pixels, where an encoder draws it so rather
+    // than hold a second picture beside them; `shown` is then null.
+    PictureRows drawnShown;
+
+    // What the display shows as a whole picture, in Format_RGB32 or Format_RGB16: `shown`
+    // converted, or drawn.
+    QImage shownPicture(QImage::Format format = QImage::Format_RGB32) const;
     CHeader header;
     // What comes before the internal array's bytes in the file that the library loads by itself
     // (LVGL's .bin image); empty when it has none.

@@ -110,6 +110,8 @@ EncodedPicture encodeFrame(const DisplayFormat &format, PreparedPicture frame, c
 {
     EncodingOptions options = common;
     options.arrayName = frameName(common.arrayName, index);
+    if (index > 0) // the first frame stands for the animation in the BMP file and the preview
+        options.shown = EncodingOptions::NotShown;
     return format.encode(std::move(frame), options);
 }
 
@@ -132,6 +134,7 @@ EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPictur
     const bool lvgl8 = lvgl && options.lvglVersion == 8;
     EncodedPicture result;
     result.shown = std::move(frames.first().shown);
+    result.drawnShown = std::move(frames.first().drawnShown);
     QVector<CHeader> headers;
     for (EncodedPicture &frame : frames)
         headers << std::move(frame.header);

@@ -83,6 +83,7 @@ struct LvglPixels
     QImage storage; // what holds data's bytes when they are the picture's own, encoded in place
     QByteArray swapped; // LVGL 8's 16-bit colours with their bytes swapped, for LV_COLOR_16_SWAP
     QImage shown;
+    PictureRows drawnShown; // instead of `shown`, drawn from `storage`
     int stride = 0;
 };
 
@@ -123,23 +124,53 @@ LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormat &format
     }
     // The leftmost pixel in the highest bits, rows padded with zeros.
     const BitPacking packing {format.bitsPerPixel};
+    const bool shown = options.shown != EncodingOptions::NotShown;
     if (lit.isNull()) {
         packRowsInto(indexed.indices.constData(), width, width, height, packing, stride, out);
-        pixels.shown = paletteColours(indexed, size);
+        if (shown)
+            pixels.shown = paletteColours(indexed, size);
         return pixels;
     }
     packRowsInto(lit.constBits(), lit.bytesPerLine(), width, height, packing, stride, out);
-    ShownRows shown(size, options.fullColourShown);
-    for (int y = 0; y < height; ++y) {
-        const uchar *line = lit.constScanLine(y);
-        QRgb *row = shown.row(y);
-        for (int x = 0; x < width; ++x)
-            row[x] = line[x] ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
-        shown.done(y);
+    if (shown) { // black and white
+        showGreyLevels(lit, 2);
+        pixels.shown = std::move(lit);
     }
-    pixels.shown = shown.take();
     return pixels;
 }
+
+// What the display shows of LVGL's direct colour formats, drawn from the pixels written: rows of
+// `rowBytes`, then, for RGB565A8, the alpha plane's rows of `alphaStride`. Pixels with alpha are
+// laid onto black.
+struct DirectPixelsShown
+{
+    // Whichever holds the memory of `data`, shared, when the rows are drawn on demand: the
+    // picture's own, or the array's.
+    QImage storage;
+    QByteArray bytes;
+    const uchar *data;
+    int width, height, rowBytes, alphaStride, bytesPerPixel;
+    bool fiveSixFive, lvgl8, greyOrAlpha, argb;
+
+    void operator()(int y, QRgb *row) const
+    {
+        const uchar *in = data + qsizetype(y) * rowBytes;
+        const uchar *alphaIn = data + qsizetype(height) * rowBytes + qsizetype(y) * alphaStride;
+        for (int x = 0; x < width; ++x) {
+            if (fiveSixFive) {
+                const int alpha = lvgl8 ? in[2] : alphaIn[x];
+                row[x] = overBlack(shownColour(quint16(in[0] | in[1] << 8)), alpha);
+                in += lvgl8 ? 3 : 2;
+            } else if (greyOrAlpha) {
+                row[x] = qRgb(in[x], in[x], in[x]);
+            } else {
+                const QRgb colour = qRgb(in[2], in[1], in[0]);
+                row[x] = argb ? overBlack(colour, in[3]) : colour;
+                in += bytesPerPixel;
+            }
+        }
+    }
+};
 
 LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, const EncodingOptions &options)
 {
@@ -226,33 +257,37 @@ LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, c
     // Opaque 5-6-5 shows as it is; the others are drawn from the pixels written, the picture
     // let go first.
     picture = PreparedPicture();
+    if (options.shown == EncodingOptions::NotShown)
+        return pixels;
     if (fiveSixFive && !withAlphaPlane) {
         pixels.shown = std::move(reduced);
         return pixels;
     }
     reduced = QImage();
-    ShownRows shown(size, options.fullColourShown);
-    const auto *data = reinterpret_cast<const uchar *>(pixels.data.constData());
-    for (int y = 0; y < height; ++y) {
-        const uchar *in = data + qsizetype(y) * rowBytes;
-        const uchar *alphaIn = data + qsizetype(height) * rowBytes + qsizetype(y) * alphaStride;
-        QRgb *row = shown.row(y);
-        for (int x = 0; x < width; ++x) {
-            if (fiveSixFive) {
-                const int alpha = lvgl8 ? in[2] : alphaIn[x];
-                row[x] = overBlack(shownColour(quint16(in[0] | in[1] << 8)), alpha);
-                in += lvgl8 ? 3 : 2;
-            } else if (grey || alphaOnly) {
-                row[x] = qRgb(in[x], in[x], in[x]);
-            } else {
-                const QRgb colour = qRgb(in[2], in[1], in[0]);
-                row[x] = argb ? overBlack(colour, in[3]) : colour;
-                in += format.bitsPerPixel / 8;
-            }
-        }
-        shown.done(y);
+    DirectPixelsShown draw {QImage(),
+                            QByteArray(),
+                            reinterpret_cast<const uchar *>(pixels.data.constData()),
+                            width,
+                            height,
+                            rowBytes,
+                            alphaStride,
+                            format.bitsPerPixel / 8,
+                            fiveSixFive,
+                            lvgl8,
+                            grey || alphaOnly,
+                            argb};
+    // Pixels kept as they are written stay the preview's only copy: its rows are drawn from them
+    // as it is written. Compressed ones are gone by then.
+    if (options.shown == EncodingOptions::ShownInFullColour
+        && options.compression == EncodingOptions::Uncompressed) {
+        draw.storage = pixels.storage;
+        draw.bytes = pixels.data;
+        pixels.drawnShown = PictureRows(size, draw);
+        return pixels;
     }
-    pixels.shown = shown.take();
+    pixels.shown = PictureRows(size, draw)
+                       .picture(options.shown == EncodingOptions::Shown565 ? QImage::Format_RGB16
+                                                                           : QImage::Format_RGB32);
     return pixels;
 }
 
@@ -355,6 +390,7 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
     const QByteArray nl = headerNewline;
     const bool lvgl8 = options.lvglVersion == 8;
     const LvglColourFormat &format = chosenColourFormat(picture, options);
+    const QSize size = picture.colours.size();
     // A format without transparency shows the picture as the window does, laid onto black.
     LvglPixels pixels = format.alpha
         ? lvglPixels(std::move(picture), format, options)
@@ -362,6 +398,7 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
 
     EncodedPicture encoded;
     encoded.shown = std::move(pixels.shown);
+    encoded.drawnShown = std::move(pixels.drawnShown);
     CHeader &header = encoded.header;
     header.commentLines << (lvgl8 ? "LVGL 8 : lv_img_set_src(lv_img_create(lv_scr_act()), &" + name + ");"
                                   : "LVGL 9 : lv_image_set_src(lv_image_create(lv_screen_active()), &" + name
@@ -419,8 +456,7 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
     // (C++ takes designators only in that order, and not nested ones): the header's bit fields,
     // whose order LVGL reverses on big-endian systems, then the data; LVGL 9.1 added one pointer
     // after them, and 9.3 another.
-    const QByteArray width = QByteArray::number(encoded.shown.width()),
-                     height = QByteArray::number(encoded.shown.height());
+    const QByteArray width = QByteArray::number(size.width()), height = QByteArray::number(size.height());
     const QByteArray type = lvgl8 ? "lv_img_dsc_t" : "lv_image_dsc_t";
     QByteArray fields = "#if defined(LV_BIG_ENDIAN_SYSTEM) && LV_BIG_ENDIAN_SYSTEM" + nl;
     if (lvgl8) {
@@ -441,9 +477,8 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
         fields += "#if LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR == 0" + nl
             + "#elif LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR <= 2" + nl + "  NULL, /* reserved */" + nl
             + "#else" + nl + "  NULL, /* reserved */" + nl + "  NULL, /* reserved_2 */" + nl + "#endif" + nl;
-    encoded.imageFileHeader = lvgl8
-        ? lvgl8FileHeader(format, encoded.shown.size())
-        : lvgl9FileHeader(format, flags != "0", encoded.shown.size(), pixels.stride);
+    encoded.imageFileHeader
+        = lvgl8 ? lvgl8FileHeader(format, size) : lvgl9FileHeader(format, flags != "0", size, pixels.stride);
     const QByteArray descriptor = "const " + type + ' ' + name + " = {" + nl + fields + "};" + nl;
     header.trailer = nl + nl + descriptor;
     header.singleTrailer = nl + nl + "static " + descriptor;

@@ -53,14 +53,15 @@ void flushPng(png_structp) { }
 
 void ignorePngWarning(png_structp, png_const_charp) { }
 
-// The PNG file of 8-bit red, green and blue rows, each made in `row` from the picture's, a 5-6-5
-// or a 32-bit one, colours widened as Qt widens them. No C++ object lives here but in the
-// caller's frame, since libpng reports its errors with longjmp.
-bool writePngRows(png_structp png, png_infop info, const QImage &picture, uchar *row, PngOutput *output)
+// The PNG file of 8-bit red, green and blue rows, each drawn in `colours` and spread in `row`.
+// No C++ object lives here but in the caller's frame, since libpng reports its errors with
+// longjmp.
+bool writePngRows(png_structp png, png_infop info, const PictureRows &picture, QRgb *colours, uchar *row,
+                  PngOutput *output)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    const int width = picture.width(), height = picture.height();
+    const int width = picture.size().width(), height = picture.size().height();
     png_set_write_fn(png, output, writePngBytes, flushPng);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -68,24 +69,13 @@ bool writePngRows(png_structp png, png_infop info, const QImage &picture, uchar 
     png_set_compression_level(png, previewCompressionLevel);
     png_set_compression_buffer_size(png, previewWriteSize);
     png_write_info(png, info);
-    const bool fiveSixFive = picture.format() == QImage::Format_RGB16;
     for (int y = 0; y < height && !output->failed; ++y) {
+        picture.row(y, colours);
         uchar *out = row;
-        if (fiveSixFive) {
-            const auto *in = reinterpret_cast<const quint16 *>(picture.constScanLine(y));
-            for (int x = 0; x < width; ++x) {
-                const uint c = in[x];
-                *out++ = uchar((c >> 8 & 0xf8) | (c >> 13 & 0x07));
-                *out++ = uchar((c >> 3 & 0xfc) | (c >> 9 & 0x03));
-                *out++ = uchar((c << 3 & 0xf8) | (c >> 2 & 0x07));
-            }
-        } else {
-            const auto *in = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
-            for (int x = 0; x < width; ++x) {
-                *out++ = uchar(qRed(in[x]));
-                *out++ = uchar(qGreen(in[x]));
-                *out++ = uchar(qBlue(in[x]));
-            }
+        for (int x = 0; x < width; ++x) {
+            *out++ = uchar(qRed(colours[x]));
+            *out++ = uchar(qGreen(colours[x]));
+            *out++ = uchar(qBlue(colours[x]));
         }
         png_write_row(png, row);
     }
@@ -93,20 +83,16 @@ bool writePngRows(png_structp png, png_infop info, const QImage &picture, uchar 
     return !output->failed;
 }
 
-bool writePng(AtomicFileWriter &file, const QImage &picture)
+bool writePng(AtomicFileWriter &file, const PictureRows &picture)
 {
-    // 5-6-5 and 32-bit pictures are read as they are; pictures of other formats (grey) are first
-    // made 32-bit.
-    const bool asItIs = picture.format() == QImage::Format_RGB16 || picture.format() == QImage::Format_RGB32;
-    const QImage converted = asItIs ? QImage() : picture.convertToFormat(QImage::Format_RGB32);
-    const QImage &rows = asItIs ? picture : converted;
-    if (rows.isNull())
+    if (picture.isNull() || picture.size().isEmpty())
         return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, failPng, ignorePngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
-    std::vector<uchar> row(size_t(rows.width()) * 3);
+    std::vector<QRgb> colours(size_t(picture.size().width()));
+    std::vector<uchar> row(size_t(picture.size().width()) * 3);
     PngOutput output {&file, false};
-    const bool written = info && writePngRows(png, info, rows, row.data(), &output);
+    const bool written = info && writePngRows(png, info, picture, colours.data(), row.data(), &output);
     png_destroy_write_struct(&png, &info);
     return written;
 }
@@ -316,10 +302,10 @@ public:
     // The preview, written in a thread of its own while the BMP file and the header are.
     void startPreview()
     {
-        if (!m_request.preview)
+        if (m_request.preview.isNull())
             return;
         const auto write
-            = [this] { m_previewWritten = m_preview.open() && writePng(m_preview, *m_request.preview); };
+            = [this] { m_previewWritten = m_preview.open() && writePng(m_preview, m_request.preview); };
         try {
             m_previewThread = std::thread(write);
         } catch (const std::system_error &) { // no thread to be had: written here, first
@@ -360,7 +346,8 @@ public:
             *failedPath = sourceFailed ? m_paths.source : m_paths.header;
             return sourceFailed ? WriteOutcome::SourceFailed : WriteOutcome::HeaderFailed;
         }
-        if (!m_previewWritten || (m_request.preview && (!m_preview.syncToDisk() || !m_preview.stage()))) {
+        if (!m_previewWritten
+            || (!m_request.preview.isNull() && (!m_preview.syncToDisk() || !m_preview.stage()))) {
             *error = m_preview.systemError();
             *failedPath = m_paths.preview;
             return WriteOutcome::PreviewFailed;
@@ -390,7 +377,7 @@ public:
         files.push_back({&header(), WriteOutcome::HeaderFailed});
         if (source())
             files.push_back({source(), WriteOutcome::SourceFailed});
-        if (m_request.preview)
+        if (!m_request.preview.isNull())
             files.push_back({&m_preview, WriteOutcome::PreviewFailed});
         for (const auto &raw : m_raw)
             files.push_back({raw.get(), WriteOutcome::RawFileFailed});

@@ -3,6 +3,7 @@
 #include "display_header.h"
 #include "header_generator.h"
 #include "output_paths.h"
+#include "picture_rows.h"
 
 #include <QImage>
 #include <QString>
@@ -32,7 +33,7 @@ struct OutputRequest
     // written too, for the BMP file's bytes or the pixel arrays.
     HeaderOptions header;
     const CHeader *pixels = nullptr; // when given, the header holds these arrays instead
-    const QImage *preview = nullptr; // when given, also written as a PNG file
+    PictureRows preview; // when not null, also written as a PNG file
     QVector<RawFile> rawFiles; // also written, after the preview
     // Polled while writing: once it is not 0, nothing is committed and the files are abandoned.
     const std::atomic<int> *interrupted = nullptr;

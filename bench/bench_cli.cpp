@@ -202,6 +202,7 @@ int main(int argc, char *argv[])
             {"translucent", {"--format", "rgb565", "--alpha=mask"}},
             {"translucent", {"--format", "rgb565", "--transparent=#ff00ff"}},
             {"translucent", {"--format", "lvgl"}},
+            {"translucent", {"--format", "lvgl", "--preview"}},
             {"translucent", {"--format", "lvgl", "--lvgl-cf=ARGB8888"}},
             {"opaque", {"--format", "lvgl", "--lvgl-cf=RGB888"}},
             {"opaque", {"--format", "lvgl", "--lvgl-cf=I8"}},

@@ -70,16 +70,17 @@ void TestLvgl::encodesLvglImages_data()
     QTest::addColumn<EncodingOptions>("options");
     QTest::addColumn<QString>("colourFormat"); // as the descriptor names it
     QTest::addColumn<bool>("translucent");
+    QTest::addColumn<QSize>("size");
 
     // The colour format asked for, then what else the options set.
     const auto row = [](const char *name, const char *asked, const char *cf, bool translucent = true,
-                        const std::function<void(EncodingOptions &)> &set = {}) {
+                        const std::function<void(EncodingOptions &)> &set = {}, QSize size = QSize(13, 6)) {
         EncodingOptions options;
         options.arrayName = "pic";
         options.lvglColourFormat = asked;
         if (set)
             set(options);
-        QTest::newRow(name) << options << QString(cf) << translucent;
+        QTest::newRow(name) << options << QString(cf) << translucent << size;
     };
     const auto aligned = [](int bytes) { return [bytes](EncodingOptions &o) { o.strideAlign = bytes; }; };
     const auto rle = [](EncodingOptions &o) { o.compression = EncodingOptions::Rle; };
@@ -114,6 +115,18 @@ void TestLvgl::encodesLvglImages_data()
     row("LVGL 8, alpha", "A8", "LV_IMG_CF_ALPHA_8BIT", true, lvgl8);
     row("LVGL 8, indexed 2 bits", "I2", "LV_IMG_CF_INDEXED_2BIT", true, lvgl8);
     row("LVGL 8, indexed 8 bits", "I8", "LV_IMG_CF_INDEXED_8BIT", true, lvgl8);
+    // Pictures of several pages: the memory read for the last time goes back to the system as the
+    // rows are written, but not the 5-6-5 picture shown as it is.
+    const QSize pages(131, 53);
+    const auto none = [](EncodingOptions &) {};
+    row("RGB565, 131 x 53", "", "LV_COLOR_FORMAT_RGB565", false, none, pages);
+    row("RGB565A8, 131 x 53", "", "LV_COLOR_FORMAT_RGB565A8", true, none, pages);
+    row("ARGB8888, 131 x 53", "ARGB8888", "LV_COLOR_FORMAT_ARGB8888", true, none, pages);
+    row("RGB888 rows of 1024 bytes, 131 x 53", "RGB888", "LV_COLOR_FORMAT_RGB888", true, aligned(1024),
+        pages);
+    row("L8 rows of 64 bytes, 131 x 53", "L8", "LV_COLOR_FORMAT_L8", true, aligned(64), pages);
+    row("A8, 131 x 53", "A8", "LV_COLOR_FORMAT_A8", true, none, pages);
+    row("LVGL 8, true colour and alpha, 131 x 53", "", "LV_IMG_CF_TRUE_COLOR_ALPHA", true, lvgl8, pages);
 }
 
 void TestLvgl::encodesLvglImages()
@@ -121,10 +134,12 @@ void TestLvgl::encodesLvglImages()
     QFETCH(EncodingOptions, options);
     QFETCH(QString, colourFormat);
     QFETCH(bool, translucent);
-    // 13 x 6: rows of an odd number of pixels; red, green and blue apart; alpha at every level.
-    QImage picture(13, 6, QImage::Format_ARGB32);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 13; ++x)
+    QFETCH(QSize, size);
+    const int width = size.width(), height = size.height();
+    // Rows of an odd number of pixels; red, green and blue apart; alpha at every level.
+    QImage picture(size, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
             picture.setPixel(x, y,
                              qRgba(x * 19, y * 47, (x * y * 13) % 256, translucent ? (x * 21 + y * 3) : 255));
     const EncodedPicture encoded = encodedFor(picture, "lvgl", options);
@@ -142,8 +157,8 @@ void TestLvgl::encodesLvglImages()
     };
     const bool lvgl8 = colourFormat.startsWith("LV_IMG_CF");
     QCOMPARE(field("header.cf"), colourFormat);
-    QCOMPARE(field("header.w"), QString("13"));
-    QCOMPARE(field("header.h"), QString("6"));
+    QCOMPARE(field("header.w"), QString::number(width));
+    QCOMPARE(field("header.h"), QString::number(height));
     QCOMPARE(field("data_size"), QString("sizeof(pic_map)"));
     QCOMPARE(field("data"), QString("pic_map"));
     QVERIFY(text.contains(lvgl8 ? "const lv_img_dsc_t pic = {" : "const lv_image_dsc_t pic = {"));
@@ -206,7 +221,7 @@ void TestLvgl::encodesLvglImages()
         return keepsAlpha ? own | 0xff000000 : qUnpremultiply(qPremultiply(own)) | 0xff000000;
     };
     const int align = options.strideAlign;
-    const int tight = (13 * (lvgl8 && bits == 24 ? 24 : bits) + 7) / 8;
+    const int tight = (width * (lvgl8 && bits == 24 ? 24 : bits) + 7) / 8;
     const int stride = lvgl8 ? tight : (tight + align - 1) / align * align;
     if (!lvgl8)
         QCOMPARE(field("header.stride").toInt(), stride);
@@ -216,18 +231,18 @@ void TestLvgl::encodesLvglImages()
         : colourFormat.contains("I8") || colourFormat.contains("INDEXED_8") ? 256
                                                                             : 0;
     const int rows = paletteSize * 4;
-    int expectedSize = rows + stride * 6;
+    int expectedSize = rows + stride * height;
     if (cf == "RGB565A8")
-        expectedSize += stride / 2 * 6;
+        expectedSize += stride / 2 * height;
     QCOMPARE(data.size(), expectedSize);
     const auto byteAt = [&](int at) { return int(quint8(data[at])); };
     // What the panel shows, translucent pixels laid onto black.
-    QImage panel(13, 6, QImage::Format_RGB32);
+    QImage panel(size, QImage::Format_RGB32);
     const auto overBlack = [](QRgb colour, int alpha) {
         return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
     };
-    for (int y = 0; y < 6; ++y) {
-        for (int x = 0; x < 13; ++x) {
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
             const QRgb colour = colourAt(x, y);
             const int alpha = qAlpha(picture.pixel(x, y));
             const quint16 value = rgb565(colour);
@@ -241,7 +256,7 @@ void TestLvgl::encodesLvglImages()
                 QCOMPARE(byteAt(at) << 8 | byteAt(at + 1), int(value));
             } else if (cf == "RGB565A8") {
                 QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
-                QCOMPARE(byteAt(stride * 6 + y * stride / 2 + x), alpha);
+                QCOMPARE(byteAt(stride * height + y * stride / 2 + x), alpha);
                 panel.setPixel(x, y, overBlack(shown(value), alpha));
             } else if (colourFormat.endsWith("TRUE_COLOR_ALPHA")) {
                 QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
@@ -289,6 +304,13 @@ void TestLvgl::encodesLvglImages()
         }
     }
 
+    // Zeros pad the rows, in the colours and in the alpha plane.
+    for (int y = 0; y < height; ++y) {
+        for (int i = tight; i < stride; ++i)
+            QCOMPARE(byteAt(rows + y * stride + i), 0);
+        for (int i = width; cf == "RGB565A8" && i < stride / 2; ++i)
+            QCOMPARE(byteAt(stride * height + y * stride / 2 + i), 0);
+    }
     QCOMPARE(encoded.shownPicture(), panel);
 
     // The header compiles against LVGL's types, warnings as errors, and holds the map read above;

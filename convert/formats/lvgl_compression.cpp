@@ -1,15 +1,11 @@
 #include "lvgl_compression.h"
 
+#include "released_memory.h"
+
 #define LZ4_STATIC_LINKING_ONLY // for LZ4_COMPRESS_INPLACE_MARGIN, a macro only
 #include <lz4.h>
 
-#include <cstdint>
 #include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -66,21 +62,12 @@ QByteArray movedAfter(qint64 room, char *source, qint64 size, qint64 padding = 0
     QByteArray buffer(int(room + size + padding), Qt::Uninitialized);
     std::memset(buffer.data() + room + size, 0, size_t(padding));
     char *to = buffer.data() + room;
-#ifdef Q_OS_UNIX
-    const auto page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
-    std::uintptr_t released = (std::uintptr_t(source) + page - 1) / page * page; // the first whole page
-#endif
+    ReleasedMemory copied(source, size);
     constexpr qint64 chunk = 1 << 20;
     for (qint64 done = 0; done < size; done += chunk) {
         const qint64 count = qMin(chunk, size - done);
         std::memcpy(to + done, source + done, size_t(count));
-#ifdef Q_OS_UNIX
-        const std::uintptr_t end = (std::uintptr_t(source + done + count)) / page * page;
-        if (end > released) {
-            ::madvise(reinterpret_cast<void *>(released), end - released, MADV_DONTNEED);
-            released = end;
-        }
-#endif
+        copied.readUpTo(source + done + count);
     }
     return buffer;
 }

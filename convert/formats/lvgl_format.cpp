@@ -8,6 +8,7 @@
 #include "lvgl_compression.h"
 #include "palette.h"
 #include "pixel_packing.h"
+#include "released_memory.h"
 
 #include <QCoreApplication>
 #include <QtEndian>
@@ -172,6 +173,16 @@ struct DirectPixelsShown
     }
 };
 
+// A picture of the encoder's own, to be read once from its top row: made its own first when it is
+// shared, so that no one else sees its memory go.
+ReleasedMemory releasedAsRead(QImage &picture)
+{
+    if (picture.isNull())
+        return ReleasedMemory();
+    const uchar *bits = picture.bits();
+    return ReleasedMemory(bits, picture.sizeInBytes());
+}
+
 LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, const EncodingOptions &options)
 {
     const QSize size = picture.colours.size();
@@ -203,12 +214,20 @@ LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, c
         uchar *bits = pixels.storage.bits();
         pixels.data = QByteArray::fromRawData(reinterpret_cast<const char *>(bits), rowBytes * height);
     } else {
-        pixels.data
-            = QByteArray(rowBytes * height + (withAlphaPlane && !lvgl8 ? alphaStride * height : 0), '\0');
+        // Each byte written once, the rows' padding included, so that the array's pages are only
+        // taken as the rows come.
+        pixels.data = QByteArray(rowBytes * height + (withAlphaPlane && !lvgl8 ? alphaStride * height : 0),
+                                 Qt::Uninitialized);
         if (lvgl8 && fiveSixFive)
-            pixels.swapped = QByteArray(pixels.data.size(), '\0');
+            pixels.swapped = QByteArray(pixels.data.size(), Qt::Uninitialized);
     }
     const QImage &colours = inPlace ? pixels.storage : picture.colours;
+    // The pictures the rows are made of are read once, top row first: their memory goes back to the
+    // system as the array's rows are written. Not the 5-6-5 picture that is then shown as it is.
+    const bool reducedShown = fiveSixFive && !withAlphaPlane && options.shown != EncodingOptions::NotShown;
+    QImage &readColours = fiveSixFive ? reduced : picture.colours;
+    ReleasedMemory coloursRead = inPlace || reducedShown ? ReleasedMemory() : releasedAsRead(readColours);
+    ReleasedMemory alphaRead = releasedAsRead(picture.alpha);
     for (int y = 0; y < height; ++y) {
         const auto *line = fiveSixFive ? nullptr : reinterpret_cast<const QRgb *>(colours.constScanLine(y));
         const auto *line565
@@ -250,8 +269,13 @@ LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, c
                     *out++ = char(argb ? alpha : 0xff);
             }
         }
-        if (inPlace) // the row's padding
-            std::fill(out, rowStart + rowBytes, '\0');
+        std::fill(out, rowStart + rowBytes, '\0'); // the row's padding
+        if (alphaOut)
+            std::fill(alphaOut + width, alphaOut + alphaStride, '\0');
+        if (!inPlace && !reducedShown)
+            coloursRead.readUpTo(readColours.constScanLine(y) + readColours.bytesPerLine());
+        if (alphas)
+            alphaRead.readUpTo(alphas + picture.alpha.bytesPerLine());
     }
 
     // Opaque 5-6-5 shows as it is; the others are drawn from the pixels written, the picture

@@ -10,8 +10,7 @@
 
 // The header a format starts from: <stdint.h>, NAME_width and NAME_height, and the lines that
 // draw the arrays, "NAME" in them replaced by the array's name.
-CHeader startDisplayHeader(const QImage &picture, const EncodingOptions &options,
-                           const QVector<QByteArray> &drawing);
+CHeader startDisplayHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing);
 
 // An array of rows of `rowBytes` bytes, padded with zeros as --stride-align asks, the stride
 // then told by a macro and a comment line of `header`.

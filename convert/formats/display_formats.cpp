@@ -42,7 +42,7 @@ QByteArray rowsOf(QByteArray line, const EncodingOptions &options)
 // The header every format starts from: <stdint.h>, the size macros, and how to draw the array.
 // Arrays that the drawing libraries read with pgm_read_* go to AVR program memory without
 // --progmem.
-CHeader startHeader(const QImage &picture, const EncodingOptions &options, const QVector<QByteArray> &drawing,
+CHeader startHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing,
                     bool flashOnAvr = false)
 {
     const QByteArray &name = options.arrayName;
@@ -52,8 +52,8 @@ CHeader startHeader(const QImage &picture, const EncodingOptions &options, const
         header.commentLines << rowsOf(line, options).replace("NAME", name);
     header.includes << "<stdint.h>";
     header.progmem = options.progmem || flashOnAvr;
-    header.macros << qMakePair(name + "_width", number(picture.width()))
-                  << qMakePair(name + "_height", number(picture.height()));
+    header.macros << qMakePair(name + "_width", number(size.width()))
+                  << qMakePair(name + "_height", number(size.height()));
     return header;
 }
 
@@ -110,7 +110,7 @@ EncodedPicture encodeBitRows(PreparedPicture picture, const EncodingOptions &opt
 {
     EncodedPicture encoded;
     QImage lit = litPixels(picture, options);
-    encoded.header = startHeader(lit, options, drawing, true);
+    encoded.header = startHeader(lit.size(), options, drawing, true);
     encoded.header.arrays << rowArray(options.arrayName, packLevels(lit, {1, leftmostLowest}),
                                       (lit.width() + 7) / 8, options, encoded.header);
     showGreyLevels(lit, 2);
@@ -170,7 +170,7 @@ EncodedPicture encodePages(PreparedPicture picture, const EncodingOptions &optio
             << u8g2Kinds
             << "y multiple de 8, image entièrement dans l'écran (rotation 0, tampon complet de u8g2)."
             << "Les lignes sous l'image dans sa dernière page sont effacées.";
-    encoded.header = startHeader(lit, options, drawing);
+    encoded.header = startHeader(lit.size(), options, drawing);
     encoded.header.arrays << rowArray(options.arrayName, bytes, width, options, encoded.header);
     showGreyLevels(lit, 2);
     encoded.shown = std::move(lit);
@@ -183,7 +183,7 @@ EncodedPicture encodeGray8(PreparedPicture picture, const EncodingOptions &optio
     QImage levels = storedGreyLevels(picture.colours, 256, 0, options);
     picture = PreparedPicture();
     encoded.header
-        = startHeader(levels, options,
+        = startHeader(levels.size(), options,
                       {"Adafruit GFX : {rows}canvas.drawGrayscaleBitmap(x, {y}, {NAME}, NAME_width, {h});"});
     encoded.header.progmem = true; // drawGrayscaleBitmap reads it with pgm_read_byte
     encoded.header.arrays << rowArray(options.arrayName, packLevels(levels, {8}), levels.width(), options,
@@ -200,7 +200,7 @@ EncodedPicture encodeGray4(PreparedPicture picture, const EncodingOptions &optio
     picture = PreparedPicture();
     // Each row goes into the SSD1327's buffer, two pixels a byte as there, from x (even).
     encoded.header = startHeader(
-        levels, options,
+        levels.size(), options,
         {"Adafruit_SSD1327 : for (int16_t r = 0; r < NAME_height; r++) "
              + QByteArray(options.progmem ? "memcpy_P" : "memcpy")
              + "(display.getBuffer() + (y + r) * (display.width() / 2) + x / 2, NAME + r * "
@@ -228,7 +228,8 @@ EncodedPicture encodeIndexed(PreparedPicture picture, const EncodingOptions &opt
     QVector<quint16> &palette = indexed.palette;
     const QVector<quint8> &indices = indexed.indices;
     EncodedPicture encoded;
-    encoded.shown = paletteColours(indexed, QSize(width, height));
+    if (options.shown != EncodingOptions::NotShown)
+        encoded.shown = paletteColours(indexed, QSize(width, height));
 
     // TFT_eSPI's 4-bit pushImage sends each palette entry high byte first itself: the palette
     // stays in the firmware's order, whatever --swap-bytes. Its 8-bit one reads RGB332 and no
@@ -237,7 +238,7 @@ EncodedPicture encodeIndexed(PreparedPicture picture, const EncodingOptions &opt
     const bool eightBits = paletteSize == 256;
     const bool swapped = eightBits && options.swapBytes;
     encoded.header = startHeader(
-        encoded.shown, options,
+        QSize(width, height), options,
         {eightBits
              ? QByteArray("TFT_eSPI : tft.setSwapBytes(") + (swapped ? "false" : "true")
                  + "); tft.startWrite(); tft.setAddrWindow(x, y, NAME_width, NAME_height); for (int32_t r = "
@@ -335,7 +336,7 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
             drawing << "Adafruit GFX : {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, NAME_width, {h});";
         drawing << swapFirst + "{rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16});";
     }
-    encoded.header = startHeader(pixels, options, drawing, true);
+    encoded.header = startHeader(pixels.size(), options, drawing, true);
     if (transparent)
         encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(keyValue));
     encoded.header.arrays << rowArray(options.arrayName, values, width * 2, options, encoded.header,
@@ -497,10 +498,9 @@ const DisplayFormat *findDisplayFormat(const QByteArray &name)
     return nullptr;
 }
 
-CHeader startDisplayHeader(const QImage &picture, const EncodingOptions &options,
-                           const QVector<QByteArray> &drawing)
+CHeader startDisplayHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing)
 {
-    return startHeader(picture, options, drawing);
+    return startHeader(size, options, drawing);
 }
 
 CArray displayRowArray(const QByteArray &name, const QByteArray &rows, int rowBytes,

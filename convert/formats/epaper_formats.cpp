@@ -21,7 +21,7 @@ int colourDistance(const int *wanted, QRgb candidate)
 }
 
 // Each pixel, rows top first, the index of its nearest panel colour, the error diffused or
-// not. The colours are let go once read; `shown` then receives the panel's colours.
+// not. The colours are let go once read; `shown`, when given, then receives the panel's colours.
 QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, bool dither, QImage *shown)
 {
     const int width = colours.width(), height = colours.height();
@@ -56,6 +56,8 @@ QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, 
         },
         [&](int x, int y, int index) { result[y * width + x] = quint8(index); });
     colours = QImage();
+    if (!shown)
+        return result;
     *shown = QImage(width, height, QImage::Format_RGB32);
     const quint8 *index = result.constData();
     for (int y = 0; y < height; ++y) {
@@ -64,6 +66,12 @@ QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, 
             line[x] = panel[*index++];
     }
     return result;
+}
+
+// Where an encoder's `shown` goes, or nowhere when the job's files need none.
+QImage *shownOrNull(const EncodingOptions &options, EncodedPicture *encoded)
+{
+    return options.shown == EncodingOptions::NotShown ? nullptr : &encoded->shown;
 }
 
 QByteArray pgmArgument(const EncodingOptions &options)
@@ -88,7 +96,7 @@ EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &o
     const int width = picture.colours.width(), height = picture.colours.height();
     const QVector<quint8> chosen
         = nearestPanelColours(std::move(picture.colours), {qRgb(255, 255, 255), qRgb(0, 0, 0), ink},
-                              options.dither, &encoded.shown);
+                              options.dither, shownOrNull(options, &encoded));
     // 0 where the ink goes, 1 elsewhere and past the width.
     const int rowBytes = packedRowBytes(width, 1);
     QByteArray black(rowBytes * height, Qt::Uninitialized), colour(rowBytes * height, Qt::Uninitialized);
@@ -103,7 +111,7 @@ EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &o
     }
     const QByteArray plane = "NAME_" + inkName;
     encoded.header = startDisplayHeader(
-        encoded.shown, options,
+        QSize(width, height), options,
         QVector<QByteArray> {
             "Dans chaque plan, comme les attendent GxEPD2 et Waveshare : 0 où l'encre se pose, "
             "1 blanc (et au-delà de la largeur).",
@@ -129,7 +137,7 @@ EncodedPicture encodeGray2(PreparedPicture picture, const EncodingOptions &optio
     const int rowBytes = packedRowBytes(levels.width(), 2);
     const QByteArray bytes = packLevels(levels, {2});
     encoded.header = startDisplayHeader(
-        levels, options,
+        levels.size(), options,
         QVector<QByteArray> {
             QByteArray("Quatre pixels par octet, celui de gauche dans les 2 bits de poids fort ; ")
             + (options.invert ? "0 blanc, 1 et 2 gris, 3 noir (--invert)." : "0 noir, 1 et 2 gris, 3 blanc.")}
@@ -169,13 +177,13 @@ EncodedPicture encodeEpd7(PreparedPicture picture, const EncodingOptions &option
     constexpr int white = 1;
     EncodedPicture encoded;
     const int width = picture.colours.width(), height = picture.colours.height();
-    const QVector<quint8> codes
-        = nearestPanelColours(std::move(picture.colours), measured, options.dither, &encoded.shown);
+    const QVector<quint8> codes = nearestPanelColours(std::move(picture.colours), measured, options.dither,
+                                                      shownOrNull(options, &encoded));
     const int rowBytes = packedRowBytes(width, 4);
     // An odd width's rows end in white.
     const QByteArray bytes = packRows(codes.constData(), width, width, height, {4, false, white});
     encoded.header = startDisplayHeader(
-        encoded.shown, options,
+        QSize(width, height), options,
         QVector<QByteArray> {
             "Deux pixels par octet, celui de gauche dans les 4 bits de poids fort : 0 noir, "
             "1 blanc, 2 vert, 3 bleu, 4 rouge, 5 jaune, 6 orange ; en largeur impaire, chaque "

@@ -69,9 +69,10 @@ quint16 meanColour(const Box &box, const std::vector<Colour> &colours)
 QVector<quint16> choosePalette(const QImage &picture, int size)
 {
     std::vector<quint32> histogram(65536, 0);
+    const int width = picture.width();
     for (int y = 0; y < picture.height(); ++y) {
         const auto *line = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
-        for (int x = 0; x < picture.width(); ++x)
+        for (int x = 0; x < width; ++x)
             ++histogram[cutTo565(qRed(line[x]), qGreen(line[x]), qBlue(line[x]))];
     }
     std::vector<Colour> colours;
@@ -128,11 +129,8 @@ NearestColour::NearestColour(const QVector<quint16> &palette)
     , m_cache(65536, -1)
 { }
 
-int NearestColour::indexOf(quint16 rgb565)
+int NearestColour::search(quint16 rgb565)
 {
-    qint16 &cached = m_cache[rgb565];
-    if (cached >= 0)
-        return cached;
     const QRgb wanted = shownColour(rgb565);
     int best = 0;
     int bestDistance = INT_MAX;
@@ -146,7 +144,7 @@ int NearestColour::indexOf(quint16 rgb565)
             best = i;
         }
     }
-    cached = qint16(best);
+    m_cache[rgb565] = qint16(best);
     return best;
 }
 
@@ -169,6 +167,16 @@ IndexedPicture indexPixels(const QImage &colours, const QVector<quint16> &palett
     indexed.palette = palette;
     NearestColour nearest(indexed.palette);
     indexed.indices.resize(width * height);
+    if (!dither) { // each pixel its nearest entry, rows read straight
+        quint8 *index = indexed.indices.data();
+        for (int y = 0; y < height; ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(colours.constScanLine(y));
+            for (int x = 0; x < width; ++x)
+                *index++ = quint8(nearest.indexOf(cutTo565(qRed(line[x]), qGreen(line[x]), qBlue(line[x]))));
+        }
+        return indexed;
+    }
+    quint8 *const indices = indexed.indices.data();
     diffuseErrors<3>(
         width, height, dither, rgbChannelsOf(colours),
         [&](const int *values, int *shown) {
@@ -179,7 +187,7 @@ IndexedPicture indexPixels(const QImage &colours, const QVector<quint16> &palett
             shown[2] = qBlue(colour);
             return index;
         },
-        [&](int x, int y, int index) { indexed.indices[y * width + x] = quint8(index); });
+        [&](int x, int y, int index) { indices[y * width + x] = quint8(index); });
     return indexed;
 }
 

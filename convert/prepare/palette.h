@@ -18,9 +18,15 @@ class NearestColour
 {
 public:
     explicit NearestColour(const QVector<quint16> &palette);
-    int indexOf(quint16 rgb565);
+    int indexOf(quint16 rgb565)
+    {
+        const int cached = m_cache[rgb565];
+        return cached >= 0 ? cached : search(rgb565);
+    }
 
 private:
+    int search(quint16 rgb565); // worked out once for each colour, then kept
+
     QVector<quint16> m_palette;
     std::vector<qint16> m_cache; // -1: not worked out yet
 };

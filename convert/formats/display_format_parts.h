@@ -22,6 +22,8 @@ CArray displayRowArray(const QByteArray &name, const QByteArray &rows, int rowBy
 // made of them in place.
 QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options);
 void showGreyLevels(QImage &stored, int levels);
+// The same, given over, for an encoder's `shown`: none when the job's files show nothing.
+QImage shownGreyLevels(QImage stored, int levels, const EncodingOptions &options);
 
 // The rows of a picture of one byte a pixel, packed.
 QByteArray packLevels(const QImage &stored, const BitPacking &packing);

@@ -113,8 +113,7 @@ EncodedPicture encodeBitRows(PreparedPicture picture, const EncodingOptions &opt
     encoded.header = startHeader(lit.size(), options, drawing, true);
     encoded.header.arrays << rowArray(options.arrayName, packLevels(lit, {1, leftmostLowest}),
                                       (lit.width() + 7) / 8, options, encoded.header);
-    showGreyLevels(lit, 2);
-    encoded.shown = std::move(lit);
+    encoded.shown = shownGreyLevels(std::move(lit), 2, options);
     return encoded;
 }
 
@@ -172,8 +171,7 @@ EncodedPicture encodePages(PreparedPicture picture, const EncodingOptions &optio
             << "Les lignes sous l'image dans sa dernière page sont effacées.";
     encoded.header = startHeader(lit.size(), options, drawing);
     encoded.header.arrays << rowArray(options.arrayName, bytes, width, options, encoded.header);
-    showGreyLevels(lit, 2);
-    encoded.shown = std::move(lit);
+    encoded.shown = shownGreyLevels(std::move(lit), 2, options);
     return encoded;
 }
 
@@ -188,8 +186,7 @@ EncodedPicture encodeGray8(PreparedPicture picture, const EncodingOptions &optio
     encoded.header.progmem = true; // drawGrayscaleBitmap reads it with pgm_read_byte
     encoded.header.arrays << rowArray(options.arrayName, packLevels(levels, {8}), levels.width(), options,
                                       encoded.header);
-    showGreyLevels(levels, 256);
-    encoded.shown = std::move(levels);
+    encoded.shown = shownGreyLevels(std::move(levels), 256, options);
     return encoded;
 }
 
@@ -211,8 +208,7 @@ EncodedPicture encodeGray4(PreparedPicture picture, const EncodingOptions &optio
          "SSD1322, SSD1327 : deux pixels par octet, celui de gauche dans les 4 bits de poids fort."});
     encoded.header.arrays << rowArray(options.arrayName, packLevels(levels, {4}), (levels.width() + 1) / 2,
                                       options, encoded.header);
-    showGreyLevels(levels, 16);
-    encoded.shown = std::move(levels);
+    encoded.shown = shownGreyLevels(std::move(levels), 16, options);
     return encoded;
 }
 
@@ -381,20 +377,42 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
     const int top = levels - 1;
     const uchar *source = colours.constBits();
     const qsizetype sourceLine = colours.bytesPerLine();
+    // Two levels split at the threshold; more, at the nearest level.
+    const auto levelOf
+        = [&](int light) { return levels == 2 ? (light >= threshold ? 1 : 0) : (light * top + 127) / 255; };
+    if (!options.dither) { // each pixel on its own: a look-up of its luminance, rows read straight
+        uchar valueOf[256];
+        for (int light = 0; light < 256; ++light)
+            valueOf[light] = uchar(options.invert ? top - levelOf(light) : levelOf(light));
+        for (int y = 0; y < height; ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(source + y * sourceLine);
+            uchar *out = bits + y * bytesPerLine;
+            for (int x = 0; x < width; ++x)
+                out[x] = valueOf[luminance(line[x])];
+        }
+        return stored;
+    }
     diffuseErrors<1>(
         width, height, options.dither,
         [&](int x, int y, int *values) {
             values[0] = luminance(reinterpret_cast<const QRgb *>(source + y * sourceLine)[x]);
         },
         [&](const int *values, int *intensity) {
-            // Two levels split at the threshold; more, at the nearest level.
-            const int level = levels == 2 ? (values[0] >= threshold ? 1 : 0) : (values[0] * top + 127) / 255;
+            const int level = levelOf(values[0]);
             intensity[0] = level * 255 / top;
             return level;
         },
         [&](int x, int y, int level) {
             bits[y * bytesPerLine + x] = uchar(options.invert ? top - level : level);
         });
+    return stored;
+}
+
+QImage shownGreyLevels(QImage stored, int levels, const EncodingOptions &options)
+{
+    if (options.shown == EncodingOptions::NotShown)
+        return QImage();
+    showGreyLevels(stored, levels);
     return stored;
 }
 

@@ -145,8 +145,7 @@ EncodedPicture encodeGray2(PreparedPicture picture, const EncodingOptions &optio
                 options,
                 {"Waveshare 4 gris (image de la taille de l'écran) : EPD_4IN2_4GrayDisplay(NAME);"}));
     encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
-    showGreyLevels(levels, 4);
-    encoded.shown = std::move(levels);
+    encoded.shown = shownGreyLevels(std::move(levels), 4, options);
     return encoded;
 }
 

@@ -125,18 +125,14 @@ LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormat &format
     }
     // The leftmost pixel in the highest bits, rows padded with zeros.
     const BitPacking packing {format.bitsPerPixel};
-    const bool shown = options.shown != EncodingOptions::NotShown;
     if (lit.isNull()) {
         packRowsInto(indexed.indices.constData(), width, width, height, packing, stride, out);
-        if (shown)
+        if (options.shown != EncodingOptions::NotShown)
             pixels.shown = paletteColours(indexed, size);
         return pixels;
     }
     packRowsInto(lit.constBits(), lit.bytesPerLine(), width, height, packing, stride, out);
-    if (shown) { // black and white
-        showGreyLevels(lit, 2);
-        pixels.shown = std::move(lit);
-    }
+    pixels.shown = shownGreyLevels(std::move(lit), 2, options); // black and white
     return pixels;
 }
 

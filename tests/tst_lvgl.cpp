@@ -127,6 +127,10 @@ void TestLvgl::encodesLvglImages_data()
     row("L8 rows of 64 bytes, 131 x 53", "L8", "LV_COLOR_FORMAT_L8", true, aligned(64), pages);
     row("A8, 131 x 53", "A8", "LV_COLOR_FORMAT_A8", true, none, pages);
     row("LVGL 8, true colour and alpha, 131 x 53", "", "LV_IMG_CF_TRUE_COLOR_ALPHA", true, lvgl8, pages);
+    // Shown from the compressed bytes read back: the alpha plane beyond LZ4's window of 64 KiB.
+    row(
+        "RGB565A8, LZ4, 211 x 107", "", "LV_COLOR_FORMAT_RGB565A8", true,
+        [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; }, QSize(211, 107));
 }
 
 void TestLvgl::encodesLvglImages()

@@ -236,6 +236,32 @@ QByteArray unrepeated(int size)
     return bytes;
 }
 
+// Bytes with no run and no repeat that LZ4 would find.
+QByteArray noise(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(quint32(i) * 2654435761u >> 13);
+    return bytes;
+}
+
+// What was compressed, read back by a stream in uneven pieces, as the rows of a preview read it;
+// not a byte more.
+void compareReadBack(const QByteArray &compressed, int start, int block, const QByteArray &expected)
+{
+    DecompressedStream stream(compressed, start, block ? DecompressedStream::Rle : DecompressedStream::Lz4,
+                              qMax(block, 1));
+    QByteArray again;
+    for (int piece = 1; again.size() < expected.size(); piece = piece * 7 % 70001) {
+        QByteArray part(qMin(piece, int(expected.size() - again.size())), Qt::Uninitialized);
+        QVERIFY(stream.read(part.data(), part.size()));
+        again += part;
+    }
+    QCOMPARE(again.toHex(), expected.toHex());
+    char beyond = 0;
+    QVERIFY(!stream.read(&beyond, 1));
+}
+
 } // namespace
 
 void TestPixelPacking::compressesInThePixelsMemory_data()
@@ -255,10 +281,9 @@ void TestPixelPacking::compressesInThePixelsMemory_data()
     QTest::newRow("LZ4, 1 byte") << 0 << QByteArray(1, 'x') << -1;
     QTest::newRow("LZ4, repeats") << 0 << QByteArray(100000, 'r') << -1;
     // Beyond LZ4's window of 64 KiB, and larger once compressed.
-    QByteArray noise(300000, Qt::Uninitialized);
-    for (int i = 0; i < noise.size(); ++i)
-        noise[i] = char(quint32(i) * 2654435761u >> 13);
-    QTest::newRow("LZ4, 300 000 bytes of noise") << 0 << noise << -1;
+    QTest::newRow("LZ4, 300 000 bytes of noise") << 0 << noise(300000) << -1;
+    QTest::newRow("LZ4, a match 65 000 bytes back")
+        << 0 << noise(65000) + noise(65000) + QByteArray(9, 'e') << -1;
 }
 
 // The pixels given up to the compression, compressed into a buffer that held them: the bytes an
@@ -280,6 +305,7 @@ void TestPixelPacking::compressesInThePixelsMemory()
         QByteArray padded = input;
         padded.append(QByteArray((block - input.size() % block) % block, '\0'));
         QCOMPARE(rleDecoded(body, block).toHex(), padded.toHex());
+        compareReadBack(compressed, room, block, padded);
         return;
     }
     QByteArray ordinary(LZ4_compressBound(input.size()), Qt::Uninitialized);
@@ -289,6 +315,7 @@ void TestPixelPacking::compressesInThePixelsMemory()
     QCOMPARE(LZ4_decompress_safe(body.constData(), decoded.data(), body.size(), decoded.size()),
              input.size());
     QCOMPARE(decoded, input);
+    compareReadBack(compressed, room, 0, input);
 }
 
 QTEST_GUILESS_MAIN(TestPixelPacking)

@@ -122,3 +122,144 @@ QByteArray lz4Compress(char *source, qint64 size, int headerRoom)
     buffer.squeeze();
     return buffer;
 }
+
+namespace {
+
+constexpr qint64 lz4Window = 1 << 16; // how far back a match reaches, at most 65,535 bytes
+constexpr int lz4MinimumMatch = 4;
+
+} // namespace
+
+DecompressedStream::DecompressedStream(const QByteArray &data, qint64 start, Method method, int blockSize)
+    : m_data(data)
+    , m_in(reinterpret_cast<const uchar *>(m_data.constData()))
+    , m_at(start)
+    , m_end(m_data.size())
+    , m_method(method)
+    , m_blockSize(blockSize)
+    , m_window(method == Lz4 ? size_t(lz4Window) : 0)
+{ }
+
+bool DecompressedStream::read(char *out, qint64 size)
+{
+    return m_method == Rle ? readRle(out, size) : readLz4(out, size);
+}
+
+bool DecompressedStream::readRle(char *out, qint64 size)
+{
+    while (size > 0) {
+        if (m_runLeft == 0) { // the next control byte: a count of blocks copied or repeated
+            if (m_at >= m_end)
+                return false;
+            const int control = m_in[m_at++];
+            m_copied = control & 0x80;
+            m_runLeft = qint64(control & 0x7f) * m_blockSize;
+            if (m_runLeft == 0)
+                return false;
+            if (!m_copied) {
+                m_block = m_at;
+                m_inBlock = 0;
+                m_at += m_blockSize;
+                if (m_at > m_end)
+                    return false;
+            }
+        }
+        const qint64 count = qMin(size, m_runLeft);
+        if (m_copied) {
+            if (m_at + count > m_end)
+                return false;
+            std::memcpy(out, m_in + m_at, size_t(count));
+            m_at += count;
+        } else {
+            for (qint64 i = 0; i < count; ++i) {
+                out[i] = char(m_in[m_block + m_inBlock]);
+                m_inBlock = m_inBlock + 1 == m_blockSize ? 0 : m_inBlock + 1;
+            }
+        }
+        out += count;
+        size -= count;
+        m_runLeft -= count;
+    }
+    return true;
+}
+
+bool DecompressedStream::lz4Length(qint64 *length)
+{
+    int byte = 255;
+    while (byte == 255) {
+        if (m_at >= m_end)
+            return false;
+        byte = m_in[m_at++];
+        *length += byte;
+    }
+    return true;
+}
+
+void DecompressedStream::remember(const char *bytes, qint64 size)
+{
+    if (size > lz4Window) { // only the last 64 KiB can be reached
+        m_written += quint64(size - lz4Window);
+        bytes += size - lz4Window;
+        size = lz4Window;
+    }
+    while (size > 0) {
+        const qint64 at = qint64(m_written % quint64(lz4Window));
+        const qint64 count = qMin(size, lz4Window - at);
+        std::memcpy(m_window.data() + at, bytes, size_t(count));
+        bytes += count;
+        size -= count;
+        m_written += quint64(count);
+    }
+}
+
+// LZ4's block format: sequences of a token (the literals' length in its high 4 bits, the match's
+// less 4 in its low 4 bits, 15 meaning more bytes follow), the literals, then a match's 16-bit
+// little-endian offset and its length's further bytes; the last sequence holds literals only.
+bool DecompressedStream::readLz4(char *out, qint64 size)
+{
+    while (size > 0) {
+        if (m_literals > 0) {
+            const qint64 count = qMin(size, m_literals);
+            if (m_at + count > m_end)
+                return false;
+            std::memcpy(out, m_in + m_at, size_t(count));
+            remember(out, count);
+            m_at += count;
+            m_literals -= count;
+            out += count;
+            size -= count;
+        } else if (m_match > 0) {
+            const qint64 count = qMin(size, m_match);
+            for (qint64 i = 0; i < count; ++i) { // byte by byte: a match may overlap what it writes
+                const char byte = m_window[size_t((m_written - quint64(m_offset)) % quint64(lz4Window))];
+                m_window[size_t(m_written % quint64(lz4Window))] = byte;
+                ++m_written;
+                out[i] = byte;
+            }
+            m_match -= count;
+            out += count;
+            size -= count;
+        } else if (m_matchNext) {
+            if (m_at + 2 > m_end)
+                return false;
+            m_offset = m_in[m_at] | m_in[m_at + 1] << 8;
+            m_at += 2;
+            if (m_offset == 0 || quint64(m_offset) > m_written)
+                return false;
+            m_match = m_token & 15;
+            if (m_match == 15 && !lz4Length(&m_match))
+                return false;
+            m_match += lz4MinimumMatch;
+            m_matchNext = false;
+        } else {
+            if (m_at >= m_end)
+                return false;
+            m_token = m_in[m_at++];
+            m_literals = m_token >> 4;
+            if (m_literals == 15 && !lz4Length(&m_literals))
+                return false;
+            m_matchNext = true;
+        }
+    }
+    return true;
+}

@@ -13,6 +13,9 @@
 #include <QCoreApplication>
 #include <QtEndian>
 
+#include <memory>
+#include <optional>
+
 namespace {
 
 // What LVGL 9 knows of each colour format it is given here: its number in lv_color_format_t,
@@ -76,6 +79,115 @@ const LvglColourFormat &chosenColourFormat(const PreparedPicture &picture, const
     return *findColourFormat(chosen);
 }
 
+QRgb overBlack(QRgb colour, int alpha)
+{
+    return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
+}
+
+// What the display shows of LVGL's direct colour formats, drawn from the pixels written: rows of
+// `rowBytes`, then, for RGB565A8, the alpha plane's rows of `alphaStride`. Pixels with alpha are
+// laid onto black.
+struct DirectPixelsShown
+{
+    // Whichever holds the memory of `data`, shared, when the rows are drawn on demand: the
+    // picture's own, or the array's.
+    QImage storage;
+    QByteArray bytes;
+    const uchar *data = nullptr;
+    int width = 0, height = 0, rowBytes = 0, alphaStride = 0, bytesPerPixel = 0;
+    bool fiveSixFive = false, lvgl8 = false, greyOrAlpha = false, argb = false;
+
+    void operator()(int y, QRgb *row) const
+    {
+        drawRow(data + qsizetype(y) * rowBytes,
+                data + qsizetype(height) * rowBytes + qsizetype(y) * alphaStride, row);
+    }
+
+    // One row from its bytes and, for RGB565A8, its row of the alpha plane.
+    void drawRow(const uchar *in, const uchar *alphaIn, QRgb *row) const
+    {
+        for (int x = 0; x < width; ++x) {
+            if (fiveSixFive) {
+                const int alpha = lvgl8 ? in[2] : alphaIn[x];
+                row[x] = overBlack(shownColour(quint16(in[0] | in[1] << 8)), alpha);
+                in += lvgl8 ? 3 : 2;
+            } else if (greyOrAlpha) {
+                row[x] = qRgb(in[x], in[x], in[x]);
+            } else {
+                const QRgb colour = qRgb(in[2], in[1], in[0]);
+                row[x] = argb ? overBlack(colour, in[3]) : colour;
+                in += bytesPerPixel;
+            }
+        }
+    }
+};
+
+// The same drawn from the compressed pixels, read back in order: one stream for the rows and, for
+// RGB565A8, one for the alpha plane after them. Rows asked out of order start the reading over.
+class CompressedPixelsShown
+{
+public:
+    CompressedPixelsShown(const DirectPixelsShown &draw, const QByteArray &compressed, int headerBytes,
+                          DecompressedStream::Method method, int blockSize, bool alphaPlane)
+        : m_draw(draw)
+        , m_reading(std::make_shared<Reading>())
+    {
+        m_reading->compressed = compressed;
+        m_reading->start = headerBytes;
+        m_reading->method = method;
+        m_reading->blockSize = blockSize;
+        m_reading->alphaPlane = alphaPlane;
+    }
+
+    void operator()(int y, QRgb *row) const
+    {
+        Reading &reading = *m_reading;
+        const qint64 rowBytes = m_draw.rowBytes, alphaBytes = reading.alphaPlane ? m_draw.alphaStride : 0;
+        if (!reading.colours || y != reading.next) {
+            reading.colours.emplace(reading.compressed, reading.start, reading.method, reading.blockSize);
+            reading.alpha.reset();
+            if (alphaBytes) {
+                reading.alpha.emplace(reading.compressed, reading.start, reading.method, reading.blockSize);
+                skip(*reading.alpha, rowBytes * m_draw.height);
+            }
+            skip(*reading.colours, rowBytes * y);
+            if (reading.alpha)
+                skip(*reading.alpha, alphaBytes * y);
+            reading.row.assign(size_t(rowBytes + alphaBytes), '\0');
+        }
+        char *colours = reading.row.data(), *alphas = colours + rowBytes;
+        if (!reading.colours->read(colours, rowBytes)
+            || (reading.alpha && !reading.alpha->read(alphas, alphaBytes)))
+            std::fill(reading.row.begin(), reading.row.end(), '\0'); // damaged: black
+        reading.next = y + 1;
+        m_draw.drawRow(reinterpret_cast<const uchar *>(colours), reinterpret_cast<const uchar *>(alphas),
+                       row);
+    }
+
+private:
+    struct Reading
+    {
+        QByteArray compressed;
+        qint64 start = 0;
+        DecompressedStream::Method method = DecompressedStream::Rle;
+        int blockSize = 1;
+        bool alphaPlane = false;
+        std::optional<DecompressedStream> colours, alpha;
+        int next = 0;
+        std::vector<char> row;
+    };
+
+    static void skip(DecompressedStream &stream, qint64 size)
+    {
+        std::vector<char> passed(size_t(qMin<qint64>(size, 1 << 16)));
+        for (qint64 left = size; left > 0; left -= qint64(passed.size()))
+            stream.read(passed.data(), qMin(left, qint64(passed.size())));
+    }
+
+    DirectPixelsShown m_draw;
+    std::shared_ptr<Reading> m_reading; // shared by the copies, which one thread at a time reads
+};
+
 // The pixels of one colour format, rows of `stride` bytes (LVGL 9) or packed tight (LVGL 8),
 // and the picture they show once laid onto black.
 struct LvglPixels
@@ -84,14 +196,10 @@ struct LvglPixels
     QImage storage; // what holds data's bytes when they are the picture's own, encoded in place
     QByteArray swapped; // LVGL 8's 16-bit colours with their bytes swapped, for LV_COLOR_16_SWAP
     QImage shown;
-    PictureRows drawnShown; // instead of `shown`, drawn from `storage`
+    PictureRows drawnShown; // instead of `shown`, drawn from `storage` or `data`
+    DirectPixelsShown draw; // how a row of a direct colour format shows, for rows drawn later
     int stride = 0;
 };
-
-QRgb overBlack(QRgb colour, int alpha)
-{
-    return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
-}
 
 // Indexed formats: the palette, 4 bytes a colour, then the indices. I1 is LVGL's format for
 // monochrome displays: black and white by luminance, white where lit (at or above the threshold,
@@ -135,39 +243,6 @@ LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormat &format
     pixels.shown = shownGreyLevels(std::move(lit), 2, options); // black and white
     return pixels;
 }
-
-// What the display shows of LVGL's direct colour formats, drawn from the pixels written: rows of
-// `rowBytes`, then, for RGB565A8, the alpha plane's rows of `alphaStride`. Pixels with alpha are
-// laid onto black.
-struct DirectPixelsShown
-{
-    // Whichever holds the memory of `data`, shared, when the rows are drawn on demand: the
-    // picture's own, or the array's.
-    QImage storage;
-    QByteArray bytes;
-    const uchar *data;
-    int width, height, rowBytes, alphaStride, bytesPerPixel;
-    bool fiveSixFive, lvgl8, greyOrAlpha, argb;
-
-    void operator()(int y, QRgb *row) const
-    {
-        const uchar *in = data + qsizetype(y) * rowBytes;
-        const uchar *alphaIn = data + qsizetype(height) * rowBytes + qsizetype(y) * alphaStride;
-        for (int x = 0; x < width; ++x) {
-            if (fiveSixFive) {
-                const int alpha = lvgl8 ? in[2] : alphaIn[x];
-                row[x] = overBlack(shownColour(quint16(in[0] | in[1] << 8)), alpha);
-                in += lvgl8 ? 3 : 2;
-            } else if (greyOrAlpha) {
-                row[x] = qRgb(in[x], in[x], in[x]);
-            } else {
-                const QRgb colour = qRgb(in[2], in[1], in[0]);
-                row[x] = argb ? overBlack(colour, in[3]) : colour;
-                in += bytesPerPixel;
-            }
-        }
-    }
-};
 
 // A picture of the encoder's own, to be read once from its top row: made its own first when it is
 // shared, so that no one else sees its memory go.
@@ -284,30 +359,22 @@ LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, c
         return pixels;
     }
     reduced = QImage();
-    DirectPixelsShown draw {QImage(),
-                            QByteArray(),
-                            reinterpret_cast<const uchar *>(pixels.data.constData()),
-                            width,
-                            height,
-                            rowBytes,
-                            alphaStride,
-                            format.bitsPerPixel / 8,
-                            fiveSixFive,
-                            lvgl8,
-                            grey || alphaOnly,
-                            argb};
-    // Pixels kept as they are written stay the preview's only copy: its rows are drawn from them
-    // as it is written. Compressed ones are gone by then.
-    if (options.shown == EncodingOptions::ShownInFullColour
-        && options.compression == EncodingOptions::Uncompressed) {
-        draw.storage = pixels.storage;
-        draw.bytes = pixels.data;
-        pixels.drawnShown = PictureRows(size, draw);
-        return pixels;
-    }
-    pixels.shown = PictureRows(size, draw)
-                       .picture(options.shown == EncodingOptions::Shown565 ? QImage::Format_RGB16
-                                                                           : QImage::Format_RGB32);
+    pixels.draw = {QImage(),
+                   QByteArray(),
+                   reinterpret_cast<const uchar *>(pixels.data.constData()),
+                   width,
+                   height,
+                   rowBytes,
+                   alphaStride,
+                   format.bitsPerPixel / 8,
+                   fiveSixFive,
+                   lvgl8,
+                   grey || alphaOnly,
+                   argb};
+    // For a preview, the rows are drawn from the array as it is written (see encodeLvgl); the BMP
+    // file's 5-6-5 pixels are made now.
+    if (options.shown == EncodingOptions::Shown565)
+        pixels.shown = PictureRows(size, pixels.draw).picture(QImage::Format_RGB16);
     return pixels;
 }
 
@@ -418,7 +485,15 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
 
     EncodedPicture encoded;
     encoded.shown = std::move(pixels.shown);
-    encoded.drawnShown = std::move(pixels.drawnShown);
+    // A preview of a direct colour format is drawn from the array, whole or compressed, as it is
+    // written: no second picture is held.
+    const bool drawnFromArray = options.shown == EncodingOptions::ShownInFullColour && pixels.draw.data;
+    if (drawnFromArray && options.compression == EncodingOptions::Uncompressed) {
+        DirectPixelsShown draw = pixels.draw;
+        draw.storage = pixels.storage;
+        draw.bytes = pixels.data;
+        encoded.drawnShown = PictureRows(size, draw);
+    }
     CHeader &header = encoded.header;
     header.commentLines << (lvgl8 ? "LVGL 8 : lv_img_set_src(lv_img_create(lv_scr_act()), &" + name + ");"
                                   : "LVGL 9 : lv_image_set_src(lv_image_create(lv_screen_active()), &" + name
@@ -441,6 +516,13 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
         qToLittleEndian<quint32>(quint32(data.size() - headerBytes), data.data() + 4);
         qToLittleEndian<quint32>(quint32(rawSize), data.data() + 8);
         pixels.data = std::move(data);
+        if (drawnFromArray)
+            encoded.drawnShown
+                = PictureRows(size,
+                              CompressedPixelsShown(pixels.draw, pixels.data, headerBytes,
+                                                    rle ? DecompressedStream::Rle : DecompressedStream::Lz4,
+                                                    (format.bitsPerPixel + 7) / 8,
+                                                    format.name == QByteArray("RGB565A8") && !lvgl8));
         flags += " | LV_IMAGE_FLAGS_COMPRESSED";
         header.commentLines << QByteArray(rle ? "Compression RLE" : "Compression LZ4") + " : "
                 + QByteArray::number(pixels.data.size()) + " octets au lieu de " + QByteArray::number(rawSize)

@@ -236,12 +236,17 @@ QByteArray unrepeated(int size)
     return bytes;
 }
 
-// Bytes with no run and no repeat that LZ4 would find.
+// Bytes with no run and no repeat that LZ4 would find: a xorshift generator's, the same each time.
 QByteArray noise(int size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(quint32(i) * 2654435761u >> 13);
+    quint32 state = 2463534242u;
+    for (int i = 0; i < size; ++i) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        bytes[i] = char(state >> 24);
+    }
     return bytes;
 }
 
@@ -271,6 +276,8 @@ void TestPixelPacking::compressesInThePixelsMemory_data()
     QTest::addColumn<int>("expectedSize"); // after the 12 bytes of header room; LZ4's as liblz4 gives
     QTest::newRow("RLE, 15 repeats copied") << 4 << QByteArray(60, 'a') << 1 + 60;
     QTest::newRow("RLE, 16 repeats counted") << 4 << QByteArray(64, 'a') << 1 + 4;
+    QTest::newRow("RLE, 20 repeats of a block of 3 bytes apart")
+        << 3 << QByteArray("xyz").repeated(20) << 1 + 3;
     QTest::newRow("RLE, 128 repeats: 127, then 1 copied") << 2 << QByteArray(256, 'b') << 3 + 3;
     QTest::newRow("RLE, 3 runs of 127 copies and 1") << 1 << unrepeated(127 * 3 + 1) << 4 + 127 * 3 + 1;
     QTest::newRow("RLE, 10 bytes in blocks of 3, padded") << 3 << unrepeated(10) << 1 + 12;

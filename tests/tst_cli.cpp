@@ -1329,15 +1329,16 @@ void TestCli::writesWhatTheEngineEncodes_data()
     QTest::addColumn<EncodingOptions>("encoding");
     QTest::addColumn<DisplayOptions>("display");
     QTest::addColumn<bool>("bmp");
-    const auto row
-        = [](const char *name, const QStringList &options, const char *format,
-             const std::function<void(EncodingOptions &, DisplayOptions &)> &set, bool bmp = true) {
-              EncodingOptions encoding;
-              encoding.arrayName = "pic";
-              DisplayOptions display;
-              set(encoding, display);
-              QTest::newRow(name) << options << QByteArray(format) << encoding << display << bmp;
-          };
+    QTest::addColumn<bool>("preview");
+    const auto row = [](const char *name, const QStringList &options, const char *format,
+                        const std::function<void(EncodingOptions &, DisplayOptions &)> &set, bool bmp = true,
+                        bool preview = true) {
+        EncodingOptions encoding;
+        encoding.arrayName = "pic";
+        DisplayOptions display;
+        set(encoding, display);
+        QTest::newRow(name) << options << QByteArray(format) << encoding << display << bmp << preview;
+    };
     // Values read alike whatever spaces surround them.
     row("mono, threshold 255, spaces around", {"--format", " mono", "--threshold", " 255 "}, "mono",
         [](EncodingOptions &e, DisplayOptions &) { e.threshold = 255; });
@@ -1400,6 +1401,12 @@ void TestCli::writesWhatTheEngineEncodes_data()
     row(
         "lvgl, RGB565A8 in rows of 4 bytes, no BMP file", {"--format", "lvgl", "--stride-align", "4"}, "lvgl",
         [](EncodingOptions &e, DisplayOptions &) { e.strideAlign = 4; }, false);
+    row(
+        "lvgl, RGB888, BMP file and no preview", {"--format", "lvgl", "--lvgl-cf", "RGB888"}, "lvgl",
+        [](EncodingOptions &e, DisplayOptions &) { e.lvglColourFormat = "RGB888"; }, true, false);
+    row(
+        "gray4, no BMP file", {"--format", "gray4"}, "gray4", [](EncodingOptions &, DisplayOptions &) {},
+        false);
     row("lvgl 8, I2", {"--format", "lvgl", "--lvgl-version", "8", "--lvgl-cf", "I2"}, "lvgl",
         [](EncodingOptions &e, DisplayOptions &) {
             e.lvglVersion = 8;
@@ -1418,13 +1425,15 @@ void TestCli::writesWhatTheEngineEncodes()
     QFETCH(EncodingOptions, encoding);
     QFETCH(DisplayOptions, display);
     QFETCH(bool, bmp);
+    QFETCH(bool, preview);
     // 13 x 6, translucent at its top right.
     QImage picture(13, 6, QImage::Format_ARGB32);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 13; ++x)
             picture.setPixel(x, y, qRgba(x * 19, y * 47, (x * y * 13) % 256, x == 12 && y < 3 ? 40 : 255));
     savePicture(picture, path("pic.png"), "PNG");
-    const Run run = quillonConvert(QStringList {"-n", "pic", "--preview", "-o", path("command")}
+    const Run run = quillonConvert(QStringList {"-n", "pic", "-o", path("command")}
+                                   + (preview ? QStringList {"--preview"} : QStringList())
                                    + (bmp ? QStringList {"--bmp"} : QStringList()) + options
                                    + QStringList {path("pic.png")});
     QCOMPARE(run.err, QString());
@@ -1432,7 +1441,10 @@ void TestCli::writesWhatTheEngineEncodes()
     const EncodedPicture encoded = encodedFor(picture, format, encoding, display);
     QCOMPARE(QString::fromUtf8(readFile(path("command/pic.h"))), headerText(encoded.header));
     const QImage shown = encoded.shownPicture();
-    QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), shown);
+    if (preview)
+        QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), shown);
+    else
+        QVERIFY(!QFileInfo::exists(path("command/pic16bits.png")));
     if (bmp)
         QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(shown));
     else

@@ -428,6 +428,8 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
     options.arrayName = "anim";
     options.alphaMask = variant.contains("mask");
     options.lvglVersion = formatName == "lvgl8" ? 8 : 9;
+    if (lvgl) // "lvgl RGB888": a colour format whose picture shown is drawn from its pixels
+        options.lvglColourFormat = variant.section(' ', 1, 1).toLatin1();
     options.progmem = progmem;
     QVector<PreparedPicture> frames;
     for (const QImage &frame : threeFrames(options.alphaMask))
@@ -454,6 +456,9 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
                 alone.palette << quint16(uchar(array.data[i]) | uchar(array.data[i + 1]) << 8);
         }
     }
+    // The first frame stands for the animation in the BMP file and the preview.
+    if (encoded.shownPicture() != format->encode(frames.first(), alone).shownPicture())
+        qFatal("anim not shown as its first frame");
     QByteArray expected;
     if (lvgl) {
         printing->clear(); // the header's own line walks the frames
@@ -490,7 +495,7 @@ void TestFrames::headerWalkedThroughItsTables_data()
     QTest::addColumn<bool>("split");
     QTest::addColumn<bool>("progmem");
     for (const char *variant :
-         {"rgb565 mask", "mono", "pages", "index4", "index8", "epd-bw-red", "lvgl", "lvgl8"}) {
+         {"rgb565 mask", "mono", "pages", "index4", "index8", "epd-bw-red", "lvgl", "lvgl RGB888", "lvgl8"}) {
         for (const char *standard : {"c99", "c++17"}) {
             QTest::newRow(qPrintable(QString("%1, %2").arg(variant, standard)))
                 << variant << standard << false << false;

@@ -424,6 +424,13 @@ void TestLvgl::compressesAsLvglDoes_data()
         << QByteArray(15, '\x64') + three << QByteArray::fromHex("92") + QByteArray(15, '\x64') + three;
     QTest::newRow("20 repeats, then 3 others")
         << QByteArray(20, '\x64') + three << QByteArray::fromHex("146483") + three;
+    // After other pixels, a repeat is counted only from 18 pixels on, as LVGL's script counts it:
+    // more than 16 repeats of the first.
+    const QByteArray seventeen(17, '\x64');
+    QTest::newRow("3 others, 17 repeats copied with them, then 3 others")
+        << three + seventeen + three << QByteArray::fromHex("97") + three + seventeen + three;
+    QTest::newRow("3 others, 18 repeats, then 3 others")
+        << three + seventeen + '\x64' + three << QByteArray::fromHex("84143c5064116483143c50");
     QTest::newRow("130 repeats") << QByteArray(130, '\x64')
                                  << QByteArray::fromHex("7f648364") + QByteArray(2, '\x64');
 }

@@ -415,6 +415,11 @@ void TestPreparation::dithersWithFloydSteinbergWeights_data()
     QTest::newRow("black and white") << "mono" << QByteArray::fromHex("1e68b2ca");
     QTest::newRow("16 greys") << "gray4" << QByteArray::fromHex("1368ace0579bd1308bdf2460ce1358a0");
     QTest::newRow("4 greys") << "gray2" << QByteArray::fromHex("16ac5ac4ab14b168");
+    // 5-6-5, the picture's own memory written over: red and blue to 32 levels, green to 64.
+    QTest::newRow("5-6-5") << "rgb565"
+                           << QByteArray::fromHex(
+                                  "a210c739ec62108454a559ce9def8a52ae73f39cf7bd3ce741088631718c96b5bad6ffff"
+                                  "0421494a6d6b59ce9defa318c7390b5b108455ad");
 }
 
 void TestPreparation::dithersWithFloydSteinbergWeights()

@@ -3,6 +3,7 @@
 #include "child_decoder.h"
 #include "decoded_size.h"
 #include "picture_completeness.h"
+#include "picture_decoding.h"
 #include "picture_format.h"
 #include "picture_source.h"
 
@@ -188,20 +189,6 @@ DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, con
     return animation;
 }
 
-// Why the source cannot be opened as a regular file, if it cannot.
-std::optional<DecodedAnimation> openRefusal(PictureSource &source)
-{
-    switch (source.openRegularFile()) {
-    case PictureSource::NotARegularFile:
-        return refused(DecodedPicture::NotAPicture);
-    case PictureSource::Unreadable:
-        return refused(DecodedPicture::Unreadable, source.systemError());
-    case PictureSource::Opened:
-        break;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &display,
@@ -209,8 +196,8 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
                                  const std::function<void(QImage &&, QSize)> &takeFrame)
 {
     PictureSource source(filePath);
-    if (const auto refusal = openRefusal(source))
-        return *refusal;
+    if (const std::optional<DecodedPicture> refusal = openRefusal(source))
+        return refused(refusal->status, refusal->systemError);
     QByteArray format = pictureFormatOf(source.peek(pictureSignatureBytes), filePath);
     if (format.isEmpty()) // a signature not known here: every reader is asked, as decodePicture() asks
         format = QImageReader(&source).format();
@@ -235,8 +222,8 @@ DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray
                                        const std::function<void(QImage &&, QSize)> &takeFrame)
 {
     PictureSource source(filePath);
-    if (const auto refusal = openRefusal(source))
-        return *refusal;
+    if (const std::optional<DecodedPicture> refusal = openRefusal(source))
+        return refused(refusal->status, refusal->systemError);
     {
         QImageReader reader(&source, format);
         reader.setAutoDetectImageFormat(false);

@@ -48,20 +48,6 @@ DecodedPicture refused(DecodedPicture::Status status, int systemError = 0)
     return {status, QImage(), systemError, QSize()};
 }
 
-// Why the source cannot be opened as a regular file, if it cannot.
-std::optional<DecodedPicture> openRefusal(PictureSource &source)
-{
-    switch (source.openRegularFile()) {
-    case PictureSource::NotARegularFile:
-        return refused(DecodedPicture::NotAPicture);
-    case PictureSource::Unreadable:
-        return refused(DecodedPicture::Unreadable, source.systemError());
-    case PictureSource::Opened:
-        break;
-    }
-    return std::nullopt;
-}
-
 bool tooComplex(const DecodingCost &cost)
 {
     return cost.scans > maxJpegScans || cost.scanBlocks > maxJpegScanBlocks;
@@ -110,6 +96,19 @@ QImage zeroPagesPicture(QSize size, QImage::Format format)
 }
 
 } // namespace
+
+std::optional<DecodedPicture> openRefusal(PictureSource &source)
+{
+    switch (source.openRegularFile()) {
+    case PictureSource::NotARegularFile:
+        return refused(DecodedPicture::NotAPicture);
+    case PictureSource::Unreadable:
+        return refused(DecodedPicture::Unreadable, source.systemError());
+    case PictureSource::Opened:
+        break;
+    }
+    return std::nullopt;
+}
 
 DecodedPicture decodePicture(const QString &filePath, QSize fitWithin, const std::atomic<int> *interrupted)
 {

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <optional>
 
 // The first step of a conversion, shared by the window and any other front end so that they
 // cannot drift apart: the source picture decoded, or why it is refused.
@@ -69,6 +70,10 @@ DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &disp
 // Whether a picture whose reader makes its own is decoded again under other fills of fresh
 // memory (see above); a child's memory has one fixed fill, which makes that needless.
 enum class FreshMemoryCheck { None, DecodeAgain };
+class PictureSource;
+// Why the source cannot be opened as a regular file, if it cannot; opened otherwise.
+std::optional<DecodedPicture> openRefusal(PictureSource &source);
+
 // Decodes the picture in this process with the reader named.
 DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format,
                                const DisplayOptions &display, FreshMemoryCheck check);

@@ -106,14 +106,8 @@ DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, con
     QImageReader reader(&source, format);
     reader.setAutoDetectImageFormat(false);
     const QSize announced = reader.size();
-    QImage::Format pixelFormat = reader.imageFormat();
-    if (pixelFormat <= QImage::Format_Invalid || pixelFormat >= QImage::NImageFormats)
-        pixelFormat = QImage::Format_Invalid;
-    const auto undecoded = [&] {
-        return (readsWithinTheFile(format) && source.ranPastEnd()) || !reachesItsEnd(format, &source)
-            ? refused(DecodedPicture::Truncated)
-            : refused(DecodedPicture::NotAPicture);
-    };
+    const QImage::Format pixelFormat = announcedPixelFormat(reader);
+    const auto undecoded = [&] { return refused(undecodedStatus(format, &source)); };
     const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source);
     if (cost.kind == DecodingCost::Damaged)
         return undecoded();

@@ -110,6 +110,21 @@ std::optional<DecodedPicture> openRefusal(PictureSource &source)
     return std::nullopt;
 }
 
+QImage::Format announcedPixelFormat(const QImageReader &reader)
+{
+    // A reader that could not read its header may announce any value at all.
+    const QImage::Format format = reader.imageFormat();
+    return format <= QImage::Format_Invalid || format >= QImage::NImageFormats ? QImage::Format_Invalid
+                                                                               : format;
+}
+
+DecodedPicture::Status undecodedStatus(const QByteArray &format, PictureSource *source)
+{
+    return (readsWithinTheFile(format) && source->ranPastEnd()) || !reachesItsEnd(format, source)
+        ? DecodedPicture::Truncated
+        : DecodedPicture::NotAPicture;
+}
+
 DecodedPicture decodePicture(const QString &filePath, QSize fitWithin, const std::atomic<int> *interrupted)
 {
     DisplayOptions display;
@@ -144,20 +159,10 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
     QImageReader reader(&source, format);
     reader.setAutoDetectImageFormat(false);
     const QSize announced = reader.size();
-    // A reader that could not read its header may announce any value at all.
-    QImage::Format pixelFormat = reader.imageFormat();
-    if (pixelFormat <= QImage::Format_Invalid || pixelFormat >= QImage::NImageFormats)
-        pixelFormat = QImage::Format_Invalid;
+    const QImage::Format pixelFormat = announcedPixelFormat(reader);
     const QSize size(announced.width(), qAbs(announced.height())); // a top-down BMP's is negative
     const QSize scaledSize = format == "jpeg" && size.isValid() ? jpegScaledSize(size, display) : QSize();
-    // A file that does not decode, or that a reader would fill in, may simply have been cut short:
-    // those that read nothing beyond a whole file asked for bytes it did not have; the others'
-    // files stop before their end.
-    const auto undecoded = [&] {
-        return (readsWithinTheFile(format) && source.ranPastEnd()) || !reachesItsEnd(format, &source)
-            ? refused(DecodedPicture::Truncated)
-            : refused(DecodedPicture::NotAPicture);
-    };
+    const auto undecoded = [&] { return refused(undecodedStatus(format, &source)); };
     const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source, scaledSize);
     switch (cost.kind) {
     case DecodingCost::Damaged:

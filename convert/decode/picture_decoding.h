@@ -71,8 +71,15 @@ DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &disp
 // memory (see above); a child's memory has one fixed fill, which makes that needless.
 enum class FreshMemoryCheck { None, DecodeAgain };
 class PictureSource;
+class QImageReader;
 // Why the source cannot be opened as a regular file, if it cannot; opened otherwise.
 std::optional<DecodedPicture> openRefusal(PictureSource &source);
+// The pixel format the reader announces; Format_Invalid when it announces none that Qt has.
+QImage::Format announcedPixelFormat(const QImageReader &reader);
+// Why a file of `format` that did not decode, or that a reader would fill in, is refused: cut
+// short when its reader, which reads nothing beyond a whole file, asked for bytes it did not
+// have, or when it stops before its end; otherwise not a picture.
+DecodedPicture::Status undecodedStatus(const QByteArray &format, PictureSource *source);
 
 // Decodes the picture in this process with the reader named.
 DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format,

@@ -587,7 +587,7 @@ QImage bmpPixels(const PictureJob &job, EncodedPicture &encoded)
         return QImage();
     }
     if (encoded.shown.isNull())
-        return encoded.drawnShown.picture(QImage::Format_RGB16);
+        return encoded.shownPicture(QImage::Format_RGB16);
     if (!job.preview)
         encoded.shown.convertTo(QImage::Format_RGB16);
     return encoded.shown;

@@ -403,11 +403,9 @@ void TestDisplayFormats::drawsAsItsCommentSays()
         const QStringList flags = {c ? "-std=c99" : "-std=c++11", "-Wall", "-Wextra",      "-Werror", "-I",
                                    QUILLON_DISPLAY_STANDINS,      "-I",    path("command")};
         const auto drawn = [&](const QStringList &build, const QStringList &start, int width, int height) {
-            QProcess compiler;
-            compiler.setProcessChannelMode(QProcess::MergedChannels);
-            compiler.start(build.first(), build.mid(1));
-            if (!compiler.waitForFinished(60000) || compiler.exitCode() != 0)
-                return code + "\n" + compiler.readAll();
+            const Run built = runProgram(build);
+            if (built.exitCode != 0)
+                return code + "\n" + built.out + built.err;
             QProcess program;
             program.setProcessChannelMode(QProcess::MergedChannels);
             program.start(start.first(), start.mid(1));
@@ -440,11 +438,11 @@ void TestDisplayFormats::drawsAsItsCommentSays()
             || !(text.contains("PROGMEM") || format == "pages" || format == "gray4"))
             continue;
         const QStringList chip = {"-mmcu=atmega2560", "-Os", "-DSTANDIN_WIDTH=48", "-DSTANDIN_HEIGHT=24"};
-        QProcess board;
-        board.start(
-            "avr-gcc",
-            chip + QStringList {"-c", FIRMWARE_TEST_DIR "/avr_board.c", "-o", path("command/board.o")});
-        QVERIFY(board.waitForFinished(60000) && board.exitCode() == 0);
+        QCOMPARE(
+            runProgram(QStringList {"avr-gcc"} + chip
+                       + QStringList {"-c", FIRMWARE_TEST_DIR "/avr_board.c", "-o", path("command/board.o")})
+                .exitCode,
+            0);
         problem = drawn(QStringList {c ? "avr-gcc" : "avr-g++"} + chip + flags
                             + QStringList {"-o", path("command/main.elf"), source, path("command/board.o")},
                         {"simavr", "-m", "atmega2560", "-f", "16000000", path("command/main.elf")}, 48, 24);
@@ -856,18 +854,12 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
             + line.toUtf8()
             + "\n    for (int i = 0; i < SCREEN_H; ++i)\n        printf(\"%.*s\\n\", SCREEN_W, screen[i]);\n"
               "    printf(\"pgm %d\\n\", pgmUsed);\n    return 0;\n}\n");
-    QProcess compiler;
-    compiler.setProcessChannelMode(QProcess::MergedChannels);
-    compiler.start(cxx,
-                   {"-std=c++11", "-Wall", "-Wextra", "-Werror",
-                    "-DSCREEN_W=" + QString::number(size.width()),
-                    "-DSCREEN_H=" + QString::number(size.height()), "-I", path("command"), "-o",
-                    path("command/main"), path("command/main.cpp")});
-    QVERIFY(compiler.waitForFinished(60000));
-    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
-    QProcess program;
-    program.start(path("command/main"), QStringList());
-    QVERIFY(program.waitForFinished(60000));
+    const Run built = runProgram({cxx, "-std=c++11", "-Wall", "-Wextra", "-Werror",
+                                  "-DSCREEN_W=" + QString::number(size.width()),
+                                  "-DSCREEN_H=" + QString::number(size.height()), "-I", path("command"), "-o",
+                                  path("command/main"), path("command/main.cpp")});
+    QVERIFY2(built.exitCode == 0, qPrintable(built.out + built.err));
+    const Run program = runProgram({path("command/main")});
 
     // What the preview shows, in the stand-in's letters: only the panel's colours.
     const QImage preview = encoded.shownPicture();
@@ -889,7 +881,7 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
     }
     const bool gxepd2 = library == "GxEPD2";
     expected += QByteArray("pgm ") + (!gxepd2 ? "-1" : progmem ? "1" : "0") + "\n";
-    QCOMPARE(program.readAllStandardOutput(), expected);
+    QCOMPARE(program.out.toUtf8(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestDisplayFormats)

@@ -23,16 +23,8 @@ class TestDisplayFormats : public QObject
 private slots:
     void init();
 
-    void encodesOneBitRows_data();
-    void encodesOneBitRows();
-    void encodesPages_data();
-    void encodesPages();
-    void encodesGreyLevels_data();
-    void encodesGreyLevels();
-    void encodesPalettes_data();
-    void encodesPalettes();
-    void encodes565_data();
-    void encodes565();
+    void encodes_data();
+    void encodes();
     void drawsAsItsCommentSays_data();
     void drawsAsItsCommentSays();
     void takesPaletteFiles_data();
@@ -45,7 +37,6 @@ private slots:
     void drawsOnPanelsAsTheCommentSays();
 
 private:
-    void checkEncoded();
     QScopedPointer<QTemporaryDir> m_dir;
     QString path(const QString &name) const { return m_dir->filePath(name); }
 };
@@ -79,28 +70,13 @@ void row(const char *name, const char *format, const QImage &picture, const Sett
     QTest::newRow(name) << QByteArray(format) << picture << encoding << background;
 }
 
-Setting threshold(int level)
-{
-    return [level](EncodingOptions &o) { o.threshold = level; };
-}
-
-Setting aligned(int bytes)
-{
-    return [bytes](EncodingOptions &o) { o.strideAlign = bytes; };
-}
-
-Setting key(const char *colour)
-{
-    return [colour](EncodingOptions &o) { o.transparent = colour; };
-}
-
-Setting with(const Setting &first, const Setting &second)
-{
-    return [=](EncodingOptions &o) {
-        first(o);
-        second(o);
-    };
-}
+const auto threshold = [](int level) -> Setting { return [=](EncodingOptions &o) { o.threshold = level; }; };
+const auto aligned = [](int bytes) -> Setting { return [=](EncodingOptions &o) { o.strideAlign = bytes; }; };
+const auto key
+    = [](const char *colour) -> Setting { return [=](EncodingOptions &o) { o.transparent = colour; }; };
+const auto with = [](const Setting &first, const Setting &second) -> Setting {
+    return [=](EncodingOptions &o) { first(o), second(o); };
+};
 
 const Setting inverted = [](EncodingOptions &o) { o.invert = true; };
 const Setting masked = [](EncodingOptions &o) { o.alphaMask = true; };
@@ -119,7 +95,7 @@ QImage smallPicture()
 
 } // namespace
 
-void TestDisplayFormats::encodesOneBitRows_data()
+void TestDisplayFormats::encodes_data()
 {
     encodingColumns();
     const QImage picture = smallPicture();
@@ -136,32 +112,10 @@ void TestDisplayFormats::encodesOneBitRows_data()
     row("xbm, threshold 0, aligned to 4", "xbm", picture, with(threshold(0), aligned(4)));
     row("xbm, aligned to 3", "xbm", picture, aligned(3));
     row("xbm, 16 pixels", "xbm", picture.scaled(16, 2));
-}
-
-void TestDisplayFormats::encodesOneBitRows()
-{
-    checkEncoded();
-}
-
-void TestDisplayFormats::encodesPages_data()
-{
-    encodingColumns();
-    const QImage picture = smallPicture();
     // Pages of 8 rows, a byte a column, low bit on top.
     row("pages", "pages", picture);
     row("pages of 9 rows", "pages", picture.copy(0, 0, 5, 9));
     row("pages, aligned to 4", "pages", picture, aligned(4));
-}
-
-void TestDisplayFormats::encodesPages()
-{
-    checkEncoded();
-}
-
-void TestDisplayFormats::encodesGreyLevels_data()
-{
-    encodingColumns();
-    const QImage picture = smallPicture();
     // Grey levels: 256, 16 and 4, two and four pixels a byte, high bits left.
     row("gray8", "gray8", picture);
     row("gray8, inverted", "gray8", picture, inverted);
@@ -177,17 +131,6 @@ void TestDisplayFormats::encodesGreyLevels_data()
     row("gray2, 12 pixels", "gray2", picture.scaled(12, 5), {}, Qt::white);
     row("gray2, 14 pixels, rows of 4 bytes", "gray2", picture.scaled(14, 6), aligned(4));
     row("gray2, 16 pixels, inverted", "gray2", picture.scaled(16, 3), inverted);
-}
-
-void TestDisplayFormats::encodesGreyLevels()
-{
-    checkEncoded();
-}
-
-void TestDisplayFormats::encodesPalettes_data()
-{
-    encodingColumns();
-    const QImage picture = smallPicture();
     // Palettes of 16 and 256 5-6-5 entries.
     row("index4, aligned to 4", "index4", picture, aligned(4));
     row("index8, aligned to 2", "index8", picture, aligned(2));
@@ -201,17 +144,6 @@ void TestDisplayFormats::encodesPalettes_data()
         seventeen.setPixel(x, 0, qRgb(x * 16, 255 - x * 16, x % 2 ? 255 : 0));
     seventeen.setPixel(16, 0, qRgb(0, 0, 255));
     row("index4, 17 colours", "index4", seventeen);
-}
-
-void TestDisplayFormats::encodesPalettes()
-{
-    checkEncoded();
-}
-
-void TestDisplayFormats::encodes565_data()
-{
-    encodingColumns();
-    const QImage picture = smallPicture();
     // 16-bit values, with a mask or a key colour; 16-bit rows to a multiple of 2 bytes as well.
     row("rgb565 with a mask", "rgb565", picture, masked);
     row("rgb565 with a mask, aligned to 3", "rgb565", picture, with(masked, aligned(3)));
@@ -234,14 +166,9 @@ void TestDisplayFormats::encodes565_data()
     row("rgb565 with a key colour the picture has", "rgb565", picture, key("black"));
 }
 
-void TestDisplayFormats::encodes565()
-{
-    checkEncoded();
-}
-
 // The bytes of a family's formats read back to pixels by the decoder of its layout, against the
 // picture as the options make it; and the preview is what those bytes show.
-void TestDisplayFormats::checkEncoded()
+void TestDisplayFormats::encodes()
 {
     QFETCH(QByteArray, format);
     QFETCH(QImage, picture);
@@ -308,20 +235,13 @@ void TestDisplayFormats::checkEncoded()
                                       : int(pixels.values[(y / 8) * strideOf(w) + x] >> (y % 8) & 1);
                 QCOMPARE(bit, int(lit != invert));
                 display.setPixel(x, y, bit ? qRgb(255, 255, 255) : qRgb(0, 0, 0)); // 1: lit, white
-            } else if (format == "gray8") {
-                stored = int(pixels.values[y * strideOf(w) + x]);
-                QCOMPARE(stored, invert ? 255 - level : level);
-                display.setPixel(x, y, qRgb(stored, stored, stored));
-            } else if (format == "gray4") {
-                stored = int(pixels.values[y * strideOf((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
-                QCOMPARE(stored, invert ? 15 - (level * 15 + 127) / 255 : (level * 15 + 127) / 255);
-                display.setPixel(x, y, qRgb(stored * 17, stored * 17, stored * 17));
-            } else if (format == "gray2") {
-                const int rowStart = y * strideOf((w + 3) / 4);
-                stored = int(pixels.values[rowStart + x / 4] >> (6 - 2 * (x % 4)) & 3);
-                QCOMPARE(stored, invert ? 3 - (level * 3 + 127) / 255 : (level * 3 + 127) / 255);
-                display.setPixel(x, y, qRgb(stored * 85, stored * 85, stored * 85));
-                if (x == w - 1) // the rest of the last byte is 0
+            } else if (format.startsWith("gray")) { // 8, 4 or 2 bits a pixel, high bits left
+                const int bits = format.mid(4).toInt(), top = (1 << bits) - 1, perByte = 8 / bits;
+                const int rowStart = y * strideOf((w + perByte - 1) / perByte);
+                stored = int(pixels.values[rowStart + x / perByte] >> (8 - bits * (x % perByte + 1)) & top);
+                QCOMPARE(stored, invert ? top - (level * top + 127) / 255 : (level * top + 127) / 255);
+                display.setPixel(x, y, qRgb(stored * 255 / top, stored * 255 / top, stored * 255 / top));
+                if (bits == 2 && x == w - 1) // the rest of the last byte is 0
                     QCOMPARE(pixels.values[rowStart + x / 4] & (0xffu >> (2 + 2 * (x % 4))), 0u);
             } else if (format.startsWith("index")) {
                 const int index = format == "index8"
@@ -359,18 +279,13 @@ void TestDisplayFormats::checkEncoded()
             }
         }
     }
-    if (format == "mono" || format == "xbm")
-        checkPadding("pic", (w + 7) / 8, h);
-    else if (format == "pages")
-        checkPadding("pic", w, (h + 7) / 8);
-    else if (format == "gray8" || format == "index8")
-        checkPadding("pic", w, h);
-    else if (format == "gray4" || format == "index4")
-        checkPadding("pic", (w + 1) / 2, h);
-    else if (format == "gray2")
-        checkPadding("pic", (w + 3) / 4, h);
-    else if (format == "rgb565")
-        checkPadding("pic", 2 * w, h, 2);
+    // Bytes a row: 1, 8, 4, 2 and 16 bits a pixel; pages of 8 rows, a byte a column.
+    const int rowBytes = format == "rgb565"         ? 2 * w
+        : format == "pages" || format.endsWith('8') ? w
+        : format.endsWith('4')                      ? (w + 1) / 2
+        : format == "gray2"                         ? (w + 3) / 4
+                                                    : (w + 7) / 8;
+    checkPadding("pic", rowBytes, format == "pages" ? (h + 7) / 8 : h, format == "rgb565" ? 2 : 1);
     if (encoding.alphaMask)
         checkPadding("pic_mask", (w + 7) / 8, h);
 
@@ -488,11 +403,9 @@ void TestDisplayFormats::drawsAsItsCommentSays()
         const QStringList flags = {c ? "-std=c99" : "-std=c++11", "-Wall", "-Wextra",      "-Werror", "-I",
                                    QUILLON_DISPLAY_STANDINS,      "-I",    path("command")};
         const auto drawn = [&](const QStringList &build, const QStringList &start, int width, int height) {
-            QProcess compiler;
-            compiler.setProcessChannelMode(QProcess::MergedChannels);
-            compiler.start(build.first(), build.mid(1));
-            if (!compiler.waitForFinished(60000) || compiler.exitCode() != 0)
-                return code + "\n" + compiler.readAll();
+            const Run built = runProgram(build);
+            if (built.exitCode != 0)
+                return code + "\n" + built.out + built.err;
             QProcess program;
             program.setProcessChannelMode(QProcess::MergedChannels);
             program.start(start.first(), start.mid(1));
@@ -511,14 +424,9 @@ void TestDisplayFormats::drawsAsItsCommentSays()
             for (int i = 0; i < wanted.size(); ++i) {
                 const quint32 got = values[i].toUInt(nullptr, 16);
                 if ((colour ? got : got & 0xffff) != wanted[i])
-                    return QString("%1\npixel %2,%3 of %4 x %5: %6 instead of %7")
-                        .arg(code)
-                        .arg(i % width)
-                        .arg(i / width)
-                        .arg(width)
-                        .arg(height)
-                        .arg(got, 0, 16)
-                        .arg(wanted[i], 0, 16);
+                    return code
+                        + QString::asprintf("\npixel %d,%d of %d x %d: %x instead of %x", i % width,
+                                            i / width, width, height, got, wanted[i]);
             }
             return QString();
         };
@@ -530,11 +438,11 @@ void TestDisplayFormats::drawsAsItsCommentSays()
             || !(text.contains("PROGMEM") || format == "pages" || format == "gray4"))
             continue;
         const QStringList chip = {"-mmcu=atmega2560", "-Os", "-DSTANDIN_WIDTH=48", "-DSTANDIN_HEIGHT=24"};
-        QProcess board;
-        board.start(
-            "avr-gcc",
-            chip + QStringList {"-c", FIRMWARE_TEST_DIR "/avr_board.c", "-o", path("command/board.o")});
-        QVERIFY(board.waitForFinished(60000) && board.exitCode() == 0);
+        QCOMPARE(
+            runProgram(QStringList {"avr-gcc"} + chip
+                       + QStringList {"-c", FIRMWARE_TEST_DIR "/avr_board.c", "-o", path("command/board.o")})
+                .exitCode,
+            0);
         problem = drawn(QStringList {c ? "avr-gcc" : "avr-g++"} + chip + flags
                             + QStringList {"-o", path("command/main.elf"), source, path("command/board.o")},
                         {"simavr", "-m", "atmega2560", "-f", "16000000", path("command/main.elf")}, 48, 24);
@@ -724,14 +632,9 @@ void TestDisplayFormats::encodesForEpaperPanels_data()
         = {white, black, red, qRgb(240, 240, 235), qRgb(30, 20, 40), qRgb(200, 30, 30), blue, green, yellow};
     const QVector<QRgb> onRed = {white, black, red, white, black, red, black, black, white};
     // Rows of 13, 8, 16 and 17 pixels: on each side of whole bytes.
-    QTest::newRow("black, white and red, 13 x 5")
-        << QByteArray("epd-bw-red") << QSize(13, 5) << forRed << onRed;
-    QTest::newRow("black, white and red, 8 x 3")
-        << QByteArray("epd-bw-red") << QSize(8, 3) << forRed << onRed;
-    QTest::newRow("black, white and red, 16 x 7")
-        << QByteArray("epd-bw-red") << QSize(16, 7) << forRed << onRed;
-    QTest::newRow("black, white and red, 17 x 2")
-        << QByteArray("epd-bw-red") << QSize(17, 2) << forRed << onRed;
+    for (const QSize size : {QSize(13, 5), QSize(8, 3), QSize(16, 7), QSize(17, 2)})
+        QTest::addRow("black, white and red, %d x %d", size.width(), size.height())
+            << QByteArray("epd-bw-red") << size << forRed << onRed;
     // A colour as near white as black goes to the first of the panel's colours, white.
     QTest::newRow("a tie between white and black")
         << QByteArray("epd-bw-red") << QSize(3, 2) << QVector<QRgb> {qRgb(9, 158, 185)}
@@ -740,20 +643,18 @@ void TestDisplayFormats::encodesForEpaperPanels_data()
     const QVector<QRgb> forYellow
         = {white, black, yellow, qRgb(250, 220, 20), green, red, blue, qRgb(200, 200, 200)};
     const QVector<QRgb> onYellow = {white, black, yellow, yellow, yellow, black, black, white};
-    QTest::newRow("black, white and yellow, 9 x 4")
-        << QByteArray("epd-bw-yellow") << QSize(9, 4) << forYellow << onYellow;
-    QTest::newRow("black, white and yellow, 24 x 11")
-        << QByteArray("epd-bw-yellow") << QSize(24, 11) << forYellow << onYellow;
+    for (const QSize size : {QSize(9, 4), QSize(24, 11)})
+        QTest::addRow("black, white and yellow, %d x %d", size.width(), size.height())
+            << QByteArray("epd-bw-yellow") << size << forYellow << onYellow;
     // The panel's own colours to their codes; pure ones to the nearest the panel shows.
     QVector<QRgb> forAcep = acepColours;
     QVector<QRgb> onAcep = acepColours;
     forAcep << white << black << red << green << blue << yellow;
     onAcep << acepColours[1] << acepColours[0] << acepColours[4] << acepColours[2] << acepColours[3]
            << acepColours[5];
-    QTest::newRow("seven colours, 7 x 3") << QByteArray("epd7") << QSize(7, 3) << forAcep << onAcep;
-    QTest::newRow("seven colours, 8 x 5") << QByteArray("epd7") << QSize(8, 5) << forAcep << onAcep;
-    QTest::newRow("seven colours, 13 x 14") << QByteArray("epd7") << QSize(13, 14) << forAcep << onAcep;
-    QTest::newRow("seven colours, 1 x 2") << QByteArray("epd7") << QSize(1, 2) << forAcep << onAcep;
+    for (const QSize size : {QSize(7, 3), QSize(8, 5), QSize(13, 14), QSize(1, 2)})
+        QTest::addRow("seven colours, %d x %d", size.width(), size.height())
+            << QByteArray("epd7") << size << forAcep << onAcep;
 }
 
 void TestDisplayFormats::encodesForEpaperPanels()
@@ -801,13 +702,9 @@ void TestDisplayFormats::dithersToThePanelsColours()
     const EncodedPicture dithered = encodeFor(format, flat, true);
     readPanel(format, arraysOf(dithered.header), size, &panel);
     double sums[3] = {0, 0, 0};
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            sums[0] += qRed(panel.pixel(x, y));
-            sums[1] += qGreen(panel.pixel(x, y));
-            sums[2] += qBlue(panel.pixel(x, y));
-        }
-    }
+    for (int i = 0; i < size.width() * size.height(); ++i)
+        for (int c = 0; c < 3; ++c)
+            sums[c] += panel.pixel(i % size.width(), i / size.width()) >> (16 - 8 * c) & 0xff;
     const int pixels = size.width() * size.height();
     const QString measured
         = QString("%1 %2 %3").arg(sums[0] / pixels).arg(sums[1] / pixels).arg(sums[2] / pixels);
@@ -957,18 +854,12 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
             + line.toUtf8()
             + "\n    for (int i = 0; i < SCREEN_H; ++i)\n        printf(\"%.*s\\n\", SCREEN_W, screen[i]);\n"
               "    printf(\"pgm %d\\n\", pgmUsed);\n    return 0;\n}\n");
-    QProcess compiler;
-    compiler.setProcessChannelMode(QProcess::MergedChannels);
-    compiler.start(cxx,
-                   {"-std=c++11", "-Wall", "-Wextra", "-Werror",
-                    "-DSCREEN_W=" + QString::number(size.width()),
-                    "-DSCREEN_H=" + QString::number(size.height()), "-I", path("command"), "-o",
-                    path("command/main"), path("command/main.cpp")});
-    QVERIFY(compiler.waitForFinished(60000));
-    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
-    QProcess program;
-    program.start(path("command/main"), QStringList());
-    QVERIFY(program.waitForFinished(60000));
+    const Run built = runProgram({cxx, "-std=c++11", "-Wall", "-Wextra", "-Werror",
+                                  "-DSCREEN_W=" + QString::number(size.width()),
+                                  "-DSCREEN_H=" + QString::number(size.height()), "-I", path("command"), "-o",
+                                  path("command/main"), path("command/main.cpp")});
+    QVERIFY2(built.exitCode == 0, qPrintable(built.out + built.err));
+    const Run program = runProgram({path("command/main")});
 
     // What the preview shows, in the stand-in's letters: only the panel's colours.
     const QImage preview = encoded.shownPicture();
@@ -990,7 +881,7 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
     }
     const bool gxepd2 = library == "GxEPD2";
     expected += QByteArray("pgm ") + (!gxepd2 ? "-1" : progmem ? "1" : "0") + "\n";
-    QCOMPARE(program.readAllStandardOutput(), expected);
+    QCOMPARE(program.out.toUtf8(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestDisplayFormats)

@@ -17,29 +17,12 @@
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 // quillon-convert with only the locale variables `locale` ("LANG=C"...) of those that choose
 // the messages' language.
-Run quillonConvert(const QStringList &locale, const QStringList &arguments)
+TestSupport::Run quillonConvert(const QStringList &locale, const QStringList &arguments)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"})
-        environment.remove(QLatin1String(variable));
-    for (const QString &setting : locale)
-        environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(QUILLON_CONVERT), arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        qFatal("quillon-convert did not finish");
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    const QStringList unset = {"env", "-u", "LC_ALL", "-u", "LC_MESSAGES", "-u", "LANG", "-u", "LANGUAGE"};
+    return TestSupport::quillonConvert(arguments, unset + locale);
 }
 
 // The options of a manual page's OPTIONS section as it shows them ("-o, --output=DOSSIER"), each
@@ -89,42 +72,36 @@ void TestMessages::speaksTheLocalesLanguage_data()
     QTest::addColumn<QStringList>("locale");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
 
-    const QStringList swapped {"--swap-bytes", "a.png"};
+    const QStringList swapped {"--swap-bytes", "a.png"}, c {"LANG=C"}, fr {"LANG=fr_FR.UTF-8"};
+    const QString tryHelp = "Try 'quillon-convert --help' for more information.\n";
     const QString french = QString::fromUtf8(
         "quillon-convert: --swap-bytes ne s'emploie qu'avec --format rgb565, index4, index8 ou lvgl\n"
         "Essayez « quillon-convert --help » pour plus d'informations.\n");
     const QString english
-        = "quillon-convert: --swap-bytes goes only with --format rgb565, index4, index8 or lvgl\n"
-          "Try 'quillon-convert --help' for more information.\n";
-    QTest::newRow("LANG French") << QStringList {"LANG=fr_FR.UTF-8"} << swapped << 2 << QString() << french;
-    QTest::newRow("LANG C") << QStringList {"LANG=C"} << swapped << 2 << QString() << english;
-    QTest::newRow("nothing set") << QStringList() << swapped << 2 << QString() << english;
+        = "quillon-convert: --swap-bytes goes only with --format rgb565, index4, index8 or lvgl\n" + tryHelp;
+    QTest::newRow("LANG French") << fr << swapped << 2 << french;
+    QTest::newRow("LANG C") << c << swapped << 2 << english;
+    QTest::newRow("nothing set") << QStringList() << swapped << 2 << english;
     QTest::newRow("LC_MESSAGES French over LANG English")
-        << QStringList {"LANG=en_GB.UTF-8", "LC_MESSAGES=fr_CA.UTF-8"} << swapped << 2 << QString() << french;
+        << QStringList {"LANG=en_GB.UTF-8", "LC_MESSAGES=fr_CA.UTF-8"} << swapped << 2 << french;
     QTest::newRow("LC_ALL C over LC_MESSAGES French")
-        << QStringList {"LC_ALL=C.UTF-8", "LC_MESSAGES=fr_FR.UTF-8"} << swapped << 2 << QString() << english;
+        << QStringList {"LC_ALL=C.UTF-8", "LC_MESSAGES=fr_FR.UTF-8"} << swapped << 2 << english;
     QTest::newRow("LC_ALL French over LANG C")
-        << QStringList {"LC_ALL=fr_FR.UTF-8", "LANG=C"} << swapped << 2 << QString() << french;
+        << QStringList {"LC_ALL=fr_FR.UTF-8", "LANG=C"} << swapped << 2 << french;
     // The format's own check, in the engine, and a message of the job.
     QTest::newRow("LVGL's check in English")
-        << QStringList {"LANG=C"} << QStringList {"--format", "lvgl", "--lvgl-version", "7", "a.png"} << 2
-        << QString()
-        << "quillon-convert: --lvgl-version: unknown '7' (8 or 9)\n"
-           "Try 'quillon-convert --help' for more information.\n";
-    QTest::newRow("a missing picture in English")
-        << QStringList {"LANG=C"} << QStringList {"/nonexistent/a.png"} << 1 << QString()
-        << "quillon-convert: /nonexistent/a.png: no such file\n";
+        << c << QStringList {"--format", "lvgl", "--lvgl-version", "7", "a.png"} << 2
+        << "quillon-convert: --lvgl-version: unknown '7' (8 or 9)\n" + tryHelp;
+    QTest::newRow("a missing picture in English") << c << QStringList {"/nonexistent/a.png"} << 1
+                                                  << "quillon-convert: /nonexistent/a.png: no such file\n";
     QTest::newRow("a missing picture in French")
-        << QStringList {"LANG=fr_FR.UTF-8"} << QStringList {"/nonexistent/a.png"} << 1 << QString()
+        << fr << QStringList {"/nonexistent/a.png"} << 1
         << "quillon-convert: /nonexistent/a.png : fichier introuvable\n";
     QTest::newRow("a missing palette in English")
-        << QStringList {"LANG=C"}
-        << QStringList {"--format", "index4", "--palette", "/nonexistent/p.gpl", "a.png"} << 2 << QString()
-        << "quillon-convert: --palette: /nonexistent/p.gpl: no such file\n"
-           "Try 'quillon-convert --help' for more information.\n";
+        << c << QStringList {"--format", "index4", "--palette", "/nonexistent/p.gpl", "a.png"} << 2
+        << "quillon-convert: --palette: /nonexistent/p.gpl: no such file\n" + tryHelp;
 }
 
 void TestMessages::speaksTheLocalesLanguage()
@@ -132,15 +109,14 @@ void TestMessages::speaksTheLocalesLanguage()
     QFETCH(QStringList, locale);
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
-    QFETCH(QString, out);
     QFETCH(QString, err);
-    const Run run = quillonConvert(locale, arguments);
+    const TestSupport::Run run = quillonConvert(locale, arguments);
     QCOMPARE(run.err, err);
-    QCOMPARE(run.out, out);
+    QCOMPARE(run.out, QString());
     QCOMPARE(run.exitCode, exitCode);
 
     // The help too, from the same table in both languages.
-    const Run help = quillonConvert(locale, {"--help"});
+    const TestSupport::Run help = quillonConvert(locale, {"--help"});
     const bool inFrench = err.contains(QString::fromUtf8("Essayez")) || err.contains("introuvable");
     QVERIFY(help.out.startsWith(inFrench ? "Utilisation : quillon-convert [OPTION]... IMAGE...\n"
                                          : "Usage: quillon-convert [OPTION]... PICTURE...\n"));
@@ -150,21 +126,19 @@ void TestMessages::speaksTheLocalesLanguage()
 void TestMessages::writesTheSameHeadersInEveryLanguage()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     QImage picture(5, 3, QImage::Format_ARGB32);
-    for (int y = 0; y < 3; ++y) {
+    for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x)
             picture.setPixel(x, y, qRgba(40 * x, 80 * y, 200 - 30 * x, x == 4 ? 0 : 255));
-    }
     QVERIFY(picture.save(dir.filePath("logo.png")));
     for (const char *format : {"bmp", "mono", "lvgl"}) {
         QByteArrayList headers;
         for (const char *language : {"LANG=C", "LANG=fr_FR.UTF-8"}) {
             const QString folder = dir.filePath(QString("%1-%2").arg(format, language));
             QVERIFY(QDir().mkpath(folder));
-            QCOMPARE(quillonConvert({language}, {"--format", format, "-o", folder, dir.filePath("logo.png")})
-                         .exitCode,
-                     0);
+            const auto run
+                = quillonConvert({language}, {"--format", format, "-o", folder, dir.filePath("logo.png")});
+            QCOMPARE(run.exitCode, 0);
             headers << TestSupport::readFile(folder + "/logo.h");
         }
         QCOMPARE(headers[0], headers[1]);
@@ -178,17 +152,14 @@ void TestMessages::translatesEveryMessage()
     if (lupdate.isEmpty() || QProcess::execute(lupdate, {"-version"}) != 0)
         QSKIP("lupdate is not installed");
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QString copy = dir.filePath("quillon-convert_en.ts");
     TestSupport::writeFile(copy, TestSupport::readFile(QUILLON_SOURCE_DIR "/cli/quillon-convert_en.ts"));
-    QProcess update;
-    update.setProcessChannelMode(QProcess::MergedChannels);
-    update.start(lupdate,
-                 {"-locations", "none", "-no-obsolete", "-source-language", "fr_FR", "-target-language", "en",
-                  QUILLON_SOURCE_DIR "/cli", QUILLON_SOURCE_DIR "/convert", "-ts", copy});
-    QVERIFY(update.waitForFinished(120000));
-    QCOMPARE(update.exitCode(), 0);
-    QVERIFY2(update.readAll().contains("(0 new and"), "a message is missing from cli/quillon-convert_en.ts");
+    const TestSupport::Run update = TestSupport::runProgram(
+        {lupdate, "-locations", "none", "-no-obsolete", "-source-language", "fr_FR", "-target-language", "en",
+         QUILLON_SOURCE_DIR "/cli", QUILLON_SOURCE_DIR "/convert", "-ts", copy});
+    QCOMPARE(update.exitCode, 0);
+    QVERIFY2((update.out + update.err).contains("(0 new and"),
+             "a message is missing from cli/quillon-convert_en.ts");
     const QByteArray updated = TestSupport::readFile(copy);
     QVERIFY2(!updated.contains("type=\"unfinished\""),
              "a message of cli/quillon-convert_en.ts is not translated");
@@ -213,53 +184,42 @@ void TestMessages::manualPagesListTheOptions()
         QVERIFY(translator.load(translation));
         QCoreApplication::installTranslator(&translator);
     }
-    QStringList expected;
-    QHash<QString, QStringList> takenBy; // the formats that take an option, when only some do
-    for (const OptionDeclaration &option : optionTable()) {
-        const QString shown = optionSynopsis(option).remove(' ');
-        expected << shown;
-        if (option.setting) {
-            for (const QByteArray &format : formatsReading(DisplayFormat::Setting(option.setting)))
-                takenBy[shown] << QString::fromLatin1(format);
-        }
-    }
-    // The help, in the same language, has a line for each option and each format.
+    QMap<QString, QString> listed;
+    QSet<QString> boldWords;
+    readManualPage(page, &listed, &boldWords);
+    // The help, in the same language, and the page have an entry for each option; an option of
+    // some formats names each of them on the page: "a, b or c".
     const QString help = helpText();
+    QStringList expected;
     for (const OptionDeclaration &option : optionTable()) {
         const QString shown = optionSynopsis(option);
         QVERIFY2(
             help.contains(QRegularExpression("\\n {2,6}" + QRegularExpression::escape(shown) + "[ \\n]")),
             qPrintable(shown));
+        expected << QString(shown).remove(' ');
+        const QByteArrayList names
+            = option.setting ? formatsReading(DisplayFormat::Setting(option.setting)) : QByteArrayList();
+        if (names.isEmpty())
+            continue;
+        QString list = QRegularExpression::escape(names.last());
+        for (int i = names.size() - 2; i >= 0; --i)
+            list.prepend(QRegularExpression::escape(names[i])
+                         + (i == names.size() - 2 ? " (ou|or) " : " ?, "));
+        const QString entry = listed.value(expected.last());
+        QVERIFY2(entry.contains(QRegularExpression("(^| )" + list + "[ :]")),
+                 qPrintable(expected.last() + ": " + entry));
     }
-    QVERIFY(help.contains("\n  bmp  "));
-    for (const DisplayFormat &format : displayFormats())
-        QVERIFY2(help.contains("\n  " + QLatin1String(format.name) + "  "), format.name);
     QCoreApplication::removeTranslator(&translator);
-
-    QMap<QString, QString> listed;
-    QSet<QString> boldWords;
-    readManualPage(page, &listed, &boldWords);
     expected.sort();
     QCOMPARE(listed.keys(), expected);
-    // An option of some formats names each of them: "a, b or c".
-    for (auto option = takenBy.cbegin(); option != takenBy.cend(); ++option) {
-        for (const QString &format : option.value()) {
-            QVERIFY2(listed.value(option.key()).contains(QRegularExpression("(^|[ (])" + format + "\\b")),
-                     qPrintable(option.key() + " does not name " + format));
-        }
-        const QStringList &names = option.value();
-        QString list;
-        for (int i = 0; i < names.size(); ++i)
-            list += QRegularExpression::escape(names[i])
-                + (i < names.size() - 2        ? " ?, "
-                       : i == names.size() - 2 ? " (ou|or) "
-                                               : "");
-        QVERIFY2(listed.value(option.key()).contains(QRegularExpression("(^| )" + list + "[ :]")),
-                 qPrintable(option.key() + ": " + listed.value(option.key())));
-    }
-    QVERIFY(boldWords.contains("bmp"));
+    // Every format, in the help and in bold on the page.
+    QByteArrayList formats {"bmp"};
     for (const DisplayFormat &format : displayFormats())
-        QVERIFY2(boldWords.contains(QLatin1String(format.name)), format.name);
+        formats << format.name;
+    for (const QByteArray &format : formats) {
+        QVERIFY2(help.contains("\n  " + QLatin1String(format) + "  "), format.constData());
+        QVERIFY2(boldWords.contains(QLatin1String(format)), format.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMessages)

@@ -4,6 +4,7 @@
 #include "product.h"
 #include "testsupport.h"
 
+#include <QBuffer>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -76,6 +77,15 @@ QByteArray littleEndian32(quint32 value)
     QByteArray bytes(4, '\0');
     qToLittleEndian(value, bytes.data());
     return bytes;
+}
+
+QByteArray pngFile(const QImage &picture)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return png;
 }
 
 QByteArray pngChunk(const QByteArray &type, const QByteArray &data)

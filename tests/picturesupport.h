@@ -22,6 +22,8 @@ void savePicture(const QImage &picture, const QString &path, const char *format)
 // The value's 4 bytes, most or least significant first.
 QByteArray bigEndian32(quint32 value);
 QByteArray littleEndian32(quint32 value);
+// The picture saved as a PNG file.
+QByteArray pngFile(const QImage &picture);
 // A PNG (or MNG) chunk: its size, type, data and CRC.
 QByteArray pngChunk(const QByteArray &type, const QByteArray &data);
 

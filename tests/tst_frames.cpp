@@ -6,7 +6,6 @@
 #include "qimage16.h"
 #include "testsupport.h"
 
-#include <QBuffer>
 #include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
@@ -83,15 +82,6 @@ QByteArray hugeFrames(int side, int count)
             + QByteArray::fromHex("0002024401"
                                   "00");
     return gif + '\x3b';
-}
-
-QByteArray pngFile(const QImage &image)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
 }
 
 // An MNG of the frames, each a whole PNG stream after the header: Qt cannot write MNG files.

@@ -4,6 +4,7 @@
 #include "product.h"
 #include "testsupport.h"
 
+#include <QBuffer>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -62,6 +63,8 @@ quint32 crc32(const QByteArray &bytes)
     return ~crc;
 }
 
+} // namespace
+
 QByteArray bigEndian32(quint32 value)
 {
     QByteArray bytes(4, '\0');
@@ -76,21 +79,30 @@ QByteArray littleEndian32(quint32 value)
     return bytes;
 }
 
-} // namespace
+QByteArray pngFile(const QImage &picture)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return png;
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crc32(type + data));
+}
 
 QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel, int colourType)
 {
-    const auto chunk = [](const QByteArray &type, const QByteArray &data) {
-        return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crc32(type + data));
-    };
     // An RGB picture whose image data is one empty compressed block: its size can be read,
     // its pixels cannot.
     return QByteArray::fromHex("89504E470D0A1A0A")
-        + chunk("IHDR",
-                bigEndian32(width) + bigEndian32(height) + char(bitsPerChannel) + char(colourType)
-                    + QByteArray::fromHex("000000"))
-        + (colourType == 3 ? chunk("PLTE", QByteArray::fromHex("ff000000ff000000ff")) : QByteArray())
-        + chunk("IDAT", QByteArray::fromHex("789C030000000001")) + chunk("IEND", QByteArray());
+        + pngChunk("IHDR",
+                   bigEndian32(width) + bigEndian32(height) + char(bitsPerChannel) + char(colourType)
+                       + QByteArray::fromHex("000000"))
+        + (colourType == 3 ? pngChunk("PLTE", QByteArray::fromHex("ff000000ff000000ff")) : QByteArray())
+        + pngChunk("IDAT", QByteArray::fromHex("789C030000000001")) + pngChunk("IEND", QByteArray());
 }
 
 QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries)

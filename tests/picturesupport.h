@@ -19,6 +19,14 @@ QImage alphaRampPicture();
 // since Qt cannot write GIF files).
 void savePicture(const QImage &picture, const QString &path, const char *format);
 
+// The value's 4 bytes, most or least significant first.
+QByteArray bigEndian32(quint32 value);
+QByteArray littleEndian32(quint32 value);
+// The picture saved as a PNG file.
+QByteArray pngFile(const QImage &picture);
+// A PNG (or MNG) chunk: its size, type, data and CRC.
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data);
+
 // A small PNG file that announces a size but holds no pixels: enough for a reader to tell the
 // size without decoding anything, as a huge but well-compressed picture would.
 QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel = 8, int colourType = 2);

@@ -6,7 +6,6 @@
 #include "qimage16.h"
 #include "testsupport.h"
 
-#include <QBuffer>
 #include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
@@ -67,11 +66,9 @@ QVector<QImage> threeFrames(bool withAlpha = false)
 
 QByteArray onePixelFrames(int count)
 {
-    QVector<QImage> frames;
     QImage pixel(1, 1, QImage::Format_RGB32);
     pixel.fill(Qt::red);
-    frames.fill(pixel, count);
-    return animatedGifFile(frames, {});
+    return animatedGifFile(QVector<QImage>(count, pixel), {});
 }
 
 // A GIF of `count` frames on a screen of `side` x `side`, each frame a whole screen announced by
@@ -90,32 +87,14 @@ QByteArray hugeFrames(int side, int count)
 // An MNG of the frames, each a whole PNG stream after the header: Qt cannot write MNG files.
 QByteArray animatedMng(const QVector<QImage> &frames)
 {
-    const auto be32 = [](quint32 value) {
-        return QByteArray(1, char(value >> 24)) + char(value >> 16 & 0xff) + char(value >> 8 & 0xff)
-            + char(value & 0xff);
-    };
-    const auto chunk = [&](const QByteArray &type, const QByteArray &data) {
-        quint32 crc = 0xffffffff;
-        for (char byte : type + data) {
-            crc ^= uchar(byte);
-            for (int bit = 0; bit < 8; ++bit)
-                crc = crc & 1 ? (crc >> 1) ^ 0xedb88320 : crc >> 1;
-        }
-        return be32(quint32(data.size())) + type + data + be32(~crc);
-    };
     const QSize size = frames.first().size();
     QByteArray mng = QByteArray::fromHex("8a4d4e470d0a1a0a")
-        + chunk("MHDR",
-                be32(quint32(size.width())) + be32(quint32(size.height())) + be32(100) + QByteArray(12, '\0')
-                    + be32(1));
-    for (const QImage &frame : frames) {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        frame.save(&buffer, "PNG");
-        mng += png.mid(8); // its chunks, IHDR to IEND
-    }
-    return mng + chunk("MEND", {});
+        + pngChunk("MHDR",
+                   bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height())) + bigEndian32(100)
+                       + QByteArray(12, '\0') + bigEndian32(1));
+    for (const QImage &frame : frames)
+        mng += pngFile(frame).mid(8); // its chunks, IHDR to IEND
+    return mng + pngChunk("MEND", {});
 }
 
 // Bits written from the least significant of the first byte on, as WebP's lossless format reads them.
@@ -199,32 +178,6 @@ QByteArray animatedWebp(const QVector<QImage> &frames, const QVector<int> &delay
     return "RIFF" + le(quint32(webp.size()), 4) + webp;
 }
 
-QByteArray be32(quint32 value)
-{
-    return QByteArray(1, char(value >> 24)) + char(value >> 16 & 0xff) + char(value >> 8 & 0xff)
-        + char(value & 0xff);
-}
-
-QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
-{
-    quint32 crc = 0xffffffff;
-    for (char byte : type + data) {
-        crc ^= uchar(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = crc & 1 ? (crc >> 1) ^ 0xedb88320 : crc >> 1;
-    }
-    return be32(quint32(data.size())) + type + data + be32(~crc);
-}
-
-QByteArray pngFile(const QImage &image)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
-}
-
 // An APNG of two frames, the first its default picture, as Qt's PNG writer writes each: with
 // `late`, its animation control chunk comes after the picture's data, which makes it a plain PNG.
 QByteArray animatedPng(const QImage &first, const QImage &second, bool late = false)
@@ -235,14 +188,27 @@ QByteArray animatedPng(const QImage &first, const QImage &second, bool late = fa
         = other.mid(otherIdat + 8, int(qFromBigEndian<quint32>(other.constData() + otherIdat)));
     const auto control = [&](quint32 sequence) {
         return pngChunk("fcTL",
-                        be32(sequence) + be32(quint32(first.width())) + be32(quint32(first.height()))
-                            + be32(0) + be32(0) + QByteArray::fromHex("000a00640000"));
+                        bigEndian32(sequence) + bigEndian32(quint32(first.width()))
+                            + bigEndian32(quint32(first.height())) + bigEndian32(0) + bigEndian32(0)
+                            + QByteArray::fromHex("000a00640000"));
     };
-    const QByteArray animation = pngChunk("acTL", be32(2) + be32(0));
+    const QByteArray animation = pngChunk("acTL", bigEndian32(2) + bigEndian32(0));
     const int iend = png.lastIndexOf("IEND") - 4;
     return png.left(idat) + (late ? QByteArray() : animation + control(0)) + png.mid(idat, iend - idat)
-        + (late ? animation : QByteArray()) + control(1) + pngChunk("fdAT", be32(2) + secondData)
+        + (late ? animation : QByteArray()) + control(1) + pngChunk("fdAT", bigEndian32(2) + secondData)
         + png.mid(iend);
+}
+
+// A part of the second frame at `rect`, and the second frame as Qt composes that part drawn over
+// the first.
+QPair<QImage, QImage> drawnOverFirst(const QVector<QImage> &frames, const QRect &rect)
+{
+    QImage part = frames[1].copy(rect), composed = frames[0];
+    part.setOffset(rect.topLeft());
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            composed.setPixel(x, y, frames[1].pixel(x, y));
+    return {part, composed};
 }
 
 FrameRange rangeOf(const QString &text)
@@ -256,20 +222,13 @@ FrameRange rangeOf(const QString &text)
     return range;
 }
 
-QByteArray dumpLine(const QByteArray &pointer, const QByteArray &size)
-{
-    return "        dump(" + pointer + ", " + size + ");\n";
-}
+const char apngRefused[] = "--frames : cette image est un PNG animé (APNG), dont Qt 5 ne lit que l'image par "
+                           "défaut ; sans --frames, elle seule est convertie";
 
-const char dumpFunction[] = "#include <stdio.h>\n"
-                            "static void dump(const void *data, size_t size)\n"
-                            "{\n"
-                            "    const unsigned char *bytes = (const unsigned char *)data;\n"
-                            "    size_t i;\n"
-                            "    for (i = 0; i < size; ++i)\n"
-                            "        printf(\"%02x\", bytes[i]);\n"
-                            "    printf(\"\\n\");\n"
-                            "}\n";
+const char dumpFunction[] = "#include <stdio.h>\nstatic void dump(const void *data, size_t size)\n{\n"
+                            "    const unsigned char *bytes = (const unsigned char *)data;\n    size_t i;\n"
+                            "    for (i = 0; i < size; ++i)\n        printf(\"%02x\", bytes[i]);\n"
+                            "    printf(\"\\n\");\n}\n";
 
 } // namespace
 
@@ -286,17 +245,21 @@ void TestFrames::decodesFramesWithinBounds_data()
     const QVector<QImage> frames = threeFrames(), none;
     const QByteArray three = animatedGifFile(frames, {5, 20, 1});
     const int decoded = DecodedPicture::Decoded, tooLarge = DecodedPicture::TooLarge;
+    const auto tooMany = [](int count) {
+        return QString::fromUtf8(
+                   "animation de %1 images, refusée : 1000 au plus (choisissez-en avec --frames A-B)")
+            .arg(count);
+    };
+    const auto onlyThree
+        = [](const char *range) { return QString("--frames %1 : cette image n'en a que 3").arg(range); };
     QTest::newRow("3 frames, all") << three << "all" << decoded << "" << frames << "50,200,100";
     QTest::newRow("3 frames, 2-3") << three << "2-3" << decoded << "" << frames.mid(1) << "200,100";
     QTest::newRow("3 frames, 3-3") << three << "3-3" << decoded << "" << frames.mid(2) << "100";
     // A frame of 2 x 2 at (2, 1), drawn over the first: the second frame as Qt composes it.
-    QImage part = frames[1].copy(2, 1, 2, 2), composed = frames[0];
-    part.setOffset(QPoint(2, 1));
-    for (int y = 1; y < 3; ++y)
-        for (int x = 2; x < 4; ++x)
-            composed.setPixel(x, y, frames[1].pixel(x, y));
-    QTest::newRow("a frame drawn over the first") << animatedGifFile({frames[0], part}, {5, 5}) << "2-2"
-                                                  << decoded << "" << QVector<QImage> {composed} << "50";
+    const auto gifPart = drawnOverFirst(frames, QRect(2, 1, 2, 2));
+    QTest::newRow("a frame drawn over the first")
+        << animatedGifFile({frames[0], gifPart.first}, {5, 5}) << "2-2" << decoded << ""
+        << QVector<QImage> {gifPart.second} << "50";
     // Its data in more than 256 sub-blocks: past the first 64 KiB that the file's walk reads.
     QImage large(300, 200, QImage::Format_RGB32);
     for (int y = 0; y < 200; ++y)
@@ -306,32 +269,18 @@ void TestFrames::decodesFramesWithinBounds_data()
         << animatedGifFile({large}, {5}) << "all" << decoded << "" << QVector<QImage> {large} << "50";
     QTest::newRow("a frame of 67 KB, cut short") << animatedGifFile({large}, {5}).chopped(100) << "all"
                                                  << int(DecodedPicture::Truncated) << "" << none << "";
-    QTest::newRow("3 frames, 3-4") << three << "3-4" << decoded << "--frames 3-4 : cette image n'en a que 3"
-                                   << none << "";
-    QTest::newRow("3 frames, 4-4") << three << "4-4" << decoded << "--frames 4-4 : cette image n'en a que 3"
-                                   << none << "";
-    QByteArray png;
-    {
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        threeFrames()[0].save(&buffer, "PNG");
-    }
+    QTest::newRow("3 frames, 3-4") << three << "3-4" << decoded << onlyThree("3-4") << none << "";
+    QTest::newRow("3 frames, 4-4") << three << "4-4" << decoded << onlyThree("4-4") << none << "";
+    const QByteArray png = pngFile(frames[0]);
     QTest::newRow("PNG, all") << png << "all" << decoded << "" << frames.mid(0, 1) << "0";
     QTest::newRow("PNG, 1-2") << png << "1-2" << decoded << "--frames 1-2 : cette image n'en a qu'une" << none
                               << "";
     // The frames read: at most 1,000.
     QTest::newRow("1000 frames of 1 x 1") << onePixelFrames(1000) << "all" << decoded << "" << none << "";
     QTest::newRow("1001 frames of 1 x 1")
-        << onePixelFrames(1001) << "all" << decoded
-        << QString::fromUtf8(
-               "animation de 1001 images, refusée : 1000 au plus (choisissez-en avec --frames A-B)")
-        << none << "";
+        << onePixelFrames(1001) << "all" << decoded << tooMany(1001) << none << "";
     const QByteArray tenThousand = onePixelFrames(10000);
-    QTest::newRow("10000 frames of 1 x 1")
-        << tenThousand << "all" << decoded
-        << QString::fromUtf8(
-               "animation de 10000 images, refusée : 1000 au plus (choisissez-en avec --frames A-B)")
-        << none << "";
+    QTest::newRow("10000 frames of 1 x 1") << tenThousand << "all" << decoded << tooMany(10000) << none << "";
     QTest::newRow("10000 frames of 1 x 1, 2-3") << tenThousand << "2-3" << decoded << "" << none << "";
     // Each frame a whole canvas of 4 bytes a pixel, against 256 MiB: 2 x 5793 x 5793 x 4 is
     // just above, 8000 x 8000 alone just below.
@@ -340,32 +289,23 @@ void TestFrames::decodesFramesWithinBounds_data()
     const QByteArray webp = animatedWebp(frames, {50, 200, 70});
     QTest::newRow("WebP, all") << webp << "all" << decoded << "" << frames << "50,200,70";
     QTest::newRow("WebP, 2-3") << webp << "2-3" << decoded << "" << frames.mid(1) << "200,70";
-    QTest::newRow("WebP, 3-4") << webp << "3-4" << decoded << "--frames 3-4 : cette image n'en a que 3"
-                               << none << "";
-    QImage webpPart = frames[1].copy(2, 0, 2, 2);
-    webpPart.setOffset(QPoint(2, 0));
-    QImage webpComposed = frames[0];
-    for (int y = 0; y < 2; ++y)
-        for (int x = 2; x < 4; ++x)
-            webpComposed.setPixel(x, y, frames[1].pixel(x, y));
+    QTest::newRow("WebP, 3-4") << webp << "3-4" << decoded << onlyThree("3-4") << none << "";
+    const auto webpPart = drawnOverFirst(frames, QRect(2, 0, 2, 2));
     QTest::newRow("WebP, a frame drawn over the first")
-        << animatedWebp({frames[0], webpPart}, {30, 40}) << "2-2" << decoded << ""
-        << QVector<QImage> {webpComposed} << "40";
+        << animatedWebp({frames[0], webpPart.first}, {30, 40}) << "2-2" << decoded << ""
+        << QVector<QImage> {webpPart.second} << "40";
     QVector<QImage> pixels(1000, frames[0].copy(0, 0, 1, 1));
     QTest::newRow("WebP, 1000 frames of 1 x 1")
         << animatedWebp(pixels, QVector<int>(1000, 10)) << "all" << decoded << "" << none << "";
     QTest::newRow("WebP, 1001 frames of 1 x 1")
         << animatedWebp(pixels + pixels.mid(0, 1), QVector<int>(1001, 10)) << "all" << decoded
-        << QString::fromUtf8(
-               "animation de 1001 images, refusée : 1000 au plus (choisissez-en avec --frames A-B)")
-        << none << "";
+        << tooMany(1001) << none << "";
     QTest::newRow("WebP, 2 frames on 5793 x 5793")
         << animatedWebp(pixels.mid(0, 2), {10, 10}, QSize(5793, 5793)) << "all" << tooLarge << "" << none
         << "";
     QTest::newRow("MNG, all") << animatedMng(frames) << "all" << decoded << "" << frames << "";
     QTest::newRow("MNG, 2-2") << animatedMng(frames) << "2-2" << decoded << "" << frames.mid(1, 1) << "";
-    QTest::newRow("MNG, 2-4") << animatedMng(frames) << "2-4" << decoded
-                              << "--frames 2-4 : cette image n'en a que 3" << none << "";
+    QTest::newRow("MNG, 2-4") << animatedMng(frames) << "2-4" << decoded << onlyThree("2-4") << none << "";
     QTest::newRow("MNG, 1000 frames of 1 x 1") << animatedMng(pixels) << "all" << decoded << "" << none << "";
     QTest::newRow("MNG, 1001 frames of 1 x 1")
         << animatedMng(pixels + pixels.mid(0, 1)) << "all" << decoded
@@ -373,11 +313,7 @@ void TestFrames::decodesFramesWithinBounds_data()
         << none << "";
     // An APNG's other frames: Qt 5 does not read them. Its acTL chunk after IDAT: a plain PNG.
     QTest::newRow("APNG, all") << animatedPng(frames[0], frames[1]) << "all" << decoded
-                               << QString::fromUtf8(
-                                      "--frames : cette image est un PNG animé (APNG), dont Qt 5 "
-                                      "ne lit que l'image par défaut ; sans --frames, elle seule "
-                                      "est convertie")
-                               << none << "";
+                               << QString::fromUtf8(apngRefused) << none << "";
     QTest::newRow("PNG, acTL after IDAT, all")
         << animatedPng(frames[0], frames[1], true) << "all" << decoded << "" << frames.mid(0, 1) << "0";
     QTest::newRow("2 frames of 8000 x 8000") << hugeFrames(8000, 2) << "all" << tooLarge << "" << none << "";
@@ -450,12 +386,9 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
     // What each frame holds, encoded alone, with the palette that the frames share.
     EncodingOptions alone = options;
     alone.arrayName = "one";
-    for (const CArray &array : encoded.header.arrays) {
-        if (array.name == "anim_palette") {
-            for (int i = 0; i < array.data.size(); i += 2)
-                alone.palette << quint16(uchar(array.data[i]) | uchar(array.data[i + 1]) << 8);
-        }
-    }
+    const QByteArray palette = arraysOf(encoded.header).value("anim_palette");
+    for (int i = 0; i < palette.size(); i += 2)
+        alone.palette << quint16(uchar(palette[i]) | uchar(palette[i + 1]) << 8);
     // The first frame stands for the animation in the BMP file and the preview.
     if (encoded.shownPicture() != format->encode(frames.first(), alone).shownPicture())
         qFatal("anim not shown as its first frame");
@@ -481,7 +414,8 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
                 continue;
             expected += array.data.toHex() + '\n';
             if (i == 0)
-                *printing += dumpLine("anim" + suffix + "_frames[i]", "sizeof anim_frame0" + suffix);
+                *printing
+                    += "        dump(anim" + suffix + "_frames[i], sizeof anim_frame0" + suffix + ");\n";
         }
     }
     *printing += "    }\n";
@@ -495,19 +429,14 @@ void TestFrames::headerWalkedThroughItsTables_data()
     QTest::addColumn<bool>("split");
     QTest::addColumn<bool>("progmem");
     for (const char *variant :
-         {"rgb565 mask", "mono", "pages", "index4", "index8", "epd-bw-red", "lvgl", "lvgl RGB888", "lvgl8"}) {
-        for (const char *standard : {"c99", "c++17"}) {
-            QTest::newRow(qPrintable(QString("%1, %2").arg(variant, standard)))
-                << variant << standard << false << false;
-            QTest::newRow(qPrintable(QString("%1, %2, split").arg(variant, standard)))
-                << variant << standard << true << false;
-        }
-    }
+         {"rgb565 mask", "mono", "pages", "index4", "index8", "epd-bw-red", "lvgl", "lvgl RGB888", "lvgl8"})
+        for (const char *standard : {"c99", "c++17"})
+            for (const bool split : {false, true})
+                QTest::addRow("%s, %s%s", variant, standard, split ? ", split" : "")
+                    << variant << standard << split << false;
     for (const char *variant : {"rgb565", "index4"}) {
-        QTest::newRow(qPrintable(QString("%1, c99, progmem").arg(variant)))
-            << variant << "c99" << false << true;
-        QTest::newRow(qPrintable(QString("%1, c++17, progmem split").arg(variant)))
-            << variant << "c++17" << true << true;
+        QTest::addRow("%s, c99, progmem", variant) << variant << "c99" << false << true;
+        QTest::addRow("%s, c++17, progmem split", variant) << variant << "c++17" << true << true;
     }
 }
 
@@ -526,32 +455,22 @@ void TestFrames::headerWalkedThroughItsTables()
     QByteArray program = dumpFunction + QByteArray("#include \"anim.h\"\n");
     if (variant.startsWith("lvgl")) {
         // The header's own drawing line, pasted as it stands, against the stand-in's declarations.
-        const QByteArray header = readFile(path("anim.h"));
         const QRegularExpressionMatch line
-            = QRegularExpression("// LVGL [89] : (.*)\\n").match(QString::fromUtf8(header));
+            = QRegularExpression("// LVGL [89] : (.*)\\n").match(QString::fromUtf8(readFile(path("anim.h"))));
         QVERIFY(line.hasMatch());
+        const QByteArray descriptor = variant == "lvgl8" ? "lv_img_dsc_t" : "lv_image_dsc_t";
         program
-            += "lv_obj_t *lv_screen_active(void) { return 0; }\n"
-               "lv_obj_t *lv_scr_act(void) { return 0; }\n"
+            += "lv_obj_t *lv_screen_active(void) { return 0; }\nlv_obj_t *lv_scr_act(void) { return 0; }\n"
                "lv_obj_t *lv_animimg_create(lv_obj_t *parent) { (void)parent; return 0; }\n"
                "void lv_animimg_set_duration(lv_obj_t *obj, uint32_t duration)\n"
                "{ (void)obj; printf(\"%u ms\\n\", (unsigned)duration); }\n"
                "void lv_animimg_set_repeat_count(lv_obj_t *obj, uint32_t count) { (void)obj; (void)count; }\n"
                "void lv_animimg_start(lv_obj_t *obj) { (void)obj; }\n"
-               "void lv_animimg_set_src(lv_obj_t *obj, const void *dsc[], size_t num)\n"
-               "{\n"
-               "    size_t i;\n"
-               "    (void)obj;\n"
-               "    for (i = 0; i < num; ++i) {\n"
-               "        const "
-            + QByteArray(variant == "lvgl8" ? "lv_img_dsc_t" : "lv_image_dsc_t") + " *d = (const "
-            + QByteArray(variant == "lvgl8" ? "lv_img_dsc_t" : "lv_image_dsc_t")
-            + " *)dsc[i];\n"
-              "        printf(\"%ux%u \", (unsigned)d->header.w, (unsigned)d->header.h);\n"
-              "        dump(d->data, d->data_size);\n"
-              "    }\n"
-              "}\n"
-              "int main(void)\n{\n"
+               "void lv_animimg_set_src(lv_obj_t *obj, const void *dsc[], size_t num)\n{\n"
+               "    size_t i;\n    (void)obj;\n    for (i = 0; i < num; ++i) {\n        const "
+            + descriptor + " *d = (const " + descriptor + " *)dsc[i];\n"
+            + "        printf(\"%ux%u \", (unsigned)d->header.w, (unsigned)d->header.h);\n"
+              "        dump(d->data, d->data_size);\n    }\n}\nint main(void)\n{\n"
             + printing + "    " + line.captured(1).toUtf8() + "\n    return 0;\n}\n";
     } else {
         // In C++, each drawing line of the C++ libraries, as it stands, against their stand-ins,
@@ -582,21 +501,16 @@ void TestFrames::headerWalkedThroughItsTables()
     QStringList sources = {path("main.c")};
     if (split)
         sources << path("anim.c");
-    QProcess build;
-    build.setProcessChannelMode(QProcess::MergedChannels);
-    build.start(compiler,
-                QStringList {"-std=" + standard, "-Wall", "-Wextra", "-Werror", "-DLV_LVGL_H_INCLUDE_SIMPLE",
-                             "-I", QUILLON_LVGL_STANDIN, "-I", QUILLON_DISPLAY_STANDINS, "-I", m_dir->path(),
-                             "-o", path("program")}
-                    + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
-    QVERIFY(build.waitForFinished(120000));
-    QVERIFY2(build.exitCode() == 0, build.readAll().constData());
-    QProcess run;
-    run.start(path("program"), QStringList());
-    QVERIFY(run.waitForFinished(60000));
-    QCOMPARE(run.exitCode(), 0);
+    const Run built
+        = runProgram(QStringList {compiler, "-std=" + standard, "-Wall", "-Wextra", "-Werror",
+                                  "-DLV_LVGL_H_INCLUDE_SIMPLE", "-I", QUILLON_LVGL_STANDIN, "-I",
+                                  QUILLON_DISPLAY_STANDINS, "-I", m_dir->path(), "-o", path("program")}
+                     + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
+    QVERIFY2(built.exitCode == 0, qPrintable(built.out + built.err));
+    const Run ran = runProgram({path("program")});
+    QCOMPARE(ran.exitCode, 0);
     const QByteArray lvglDuration = variant.startsWith("lvgl") ? "70250 ms\n" : "";
-    QCOMPARE(run.readAllStandardOutput(), expected + lvglDuration);
+    QCOMPARE(ran.out.toUtf8(), expected + lvglDuration);
 }
 
 void TestFrames::frameTableReadFromAvrFlash()
@@ -621,73 +535,36 @@ void TestFrames::frameTableReadFromAvrFlash()
     for (int frame = 0; frame < 3; ++frame)
         expected += lines[1 + 3 * frame] + ' ' + fletcher(QByteArray::fromHex(lines[2 + 3 * frame])) + ' '
             + fletcher(QByteArray::fromHex(lines[3 + 3 * frame])) + '\n';
-    writeFile(path("frames_main.c"),
-              "#include <avr/pgmspace.h>\n"
-              "#include \"anim.h\"\n"
-              "void board_start(void);\n"
-              "void board_putc(char c);\n"
-              "void board_stop(void);\n"
-              "static void put_number(uint32_t value, uint8_t base, uint8_t digits)\n"
-              "{\n"
-              "    char text[12];\n"
-              "    uint8_t n = 0;\n"
-              "    do {\n"
-              "        text[n++] = \"0123456789abcdef\"[value % base];\n"
-              "        value /= base;\n"
-              "    } while (value || n < digits);\n"
-              "    while (n)\n"
-              "        board_putc(text[--n]);\n"
-              "}\n"
-              "static uint16_t fletcher(const uint8_t *bytes, uint16_t size)\n"
-              "{\n"
-              "    uint16_t low = 0, high = 0;\n"
-              "    while (size--) {\n"
-              "        low = (low + pgm_read_byte(bytes++)) % 255;\n"
-              "        high = (high + low) % 255;\n"
-              "    }\n"
-              "    return high << 8 | low;\n"
-              "}\n"
-              "int main(void)\n"
-              "{\n"
-              "    uint8_t i;\n"
-              "    board_start();\n"
-              "    put_number(anim_frame_count, 10, 1);\n"
-              "    board_putc(' ');\n"
-              "    put_number(anim_width, 10, 1);\n"
-              "    board_putc('x');\n"
-              "    put_number(anim_height, 10, 1);\n"
-              "    board_putc('\\n');\n"
-              "    for (i = 0; i < anim_frame_count; ++i) {\n"
-              "        put_number(pgm_read_word(&anim_delays_ms[i]), 10, 1);\n"
-              "        board_putc(' ');\n"
-              "        put_number(fletcher((const uint8_t *)pgm_read_ptr(&anim_frames[i]), sizeof "
-              "anim_frame0), 16, "
-              "4);\n"
-              "        board_putc(' ');\n"
-              "        put_number(fletcher((const uint8_t *)pgm_read_ptr(&anim_mask_frames[i]), sizeof "
-              "anim_frame0_mask), 16, 4);\n"
-              "        board_putc('\\n');\n"
-              "    }\n"
-              "    board_putc('e');\n"
-              "    board_putc('n');\n"
-              "    board_putc('d');\n"
-              "    board_putc('\\n');\n"
-              "    board_stop();\n"
-              "    return 0;\n"
-              "}\n");
-    QProcess build;
-    build.setProcessChannelMode(QProcess::MergedChannels);
-    build.start("avr-gcc",
-                {"-mmcu=atmega2560", "-Os", "-std=c99", "-Wall", "-Wextra", "-Werror", "-I", m_dir->path(),
-                 FIRMWARE_TEST_DIR "/avr_board.c", path("frames_main.c"), "-o", path("frames.elf")});
-    QVERIFY(build.waitForFinished(120000));
-    QVERIFY2(build.exitCode() == 0, build.readAll().constData());
-    QProcess chip;
-    chip.setProcessChannelMode(QProcess::MergedChannels);
-    chip.start("simavr", {"-m", "atmega2560", "-f", "16000000", path("frames.elf")});
-    QVERIFY(chip.waitForFinished(120000));
+    writeFile(
+        path("frames_main.c"),
+        "#include <avr/pgmspace.h>\n#include \"anim.h\"\n"
+        "void board_start(void);\nvoid board_putc(char c);\nvoid board_stop(void);\n"
+        "static void put_number(uint32_t value, uint8_t base, uint8_t digits, char after)\n{\n"
+        "    char text[12];\n    uint8_t n = 0;\n    do {\n"
+        "        text[n++] = \"0123456789abcdef\"[value % base];\n        value /= base;\n"
+        "    } while (value || n < digits);\n    while (n)\n        board_putc(text[--n]);\n"
+        "    board_putc(after);\n}\n"
+        "static uint16_t fletcher(const uint8_t *bytes, uint16_t size)\n{\n"
+        "    uint16_t low = 0, high = 0;\n    while (size--) {\n"
+        "        low = (low + pgm_read_byte(bytes++)) % 255;\n        high = (high + low) % 255;\n"
+        "    }\n    return high << 8 | low;\n}\n"
+        "int main(void)\n{\n    uint8_t i;\n    board_start();\n"
+        "    put_number(anim_frame_count, 10, 1, ' ');\n    put_number(anim_width, 10, 1, 'x');\n"
+        "    put_number(anim_height, 10, 1, '\\n');\n    for (i = 0; i < anim_frame_count; ++i) {\n"
+        "        put_number(pgm_read_word(&anim_delays_ms[i]), 10, 1, ' ');\n"
+        "        put_number(fletcher((const uint8_t *)pgm_read_ptr(&anim_frames[i]), sizeof anim_frame0),\n"
+        "                   16, 4, ' ');\n"
+        "        put_number(fletcher((const uint8_t *)pgm_read_ptr(&anim_mask_frames[i]),\n"
+        "                            sizeof anim_frame0_mask), 16, 4, '\\n');\n"
+        "    }\n    board_putc('e');\n    board_putc('n');\n    board_putc('d');\n    board_putc('\\n');\n"
+        "    board_stop();\n    return 0;\n}\n");
+    const Run built = runProgram({"avr-gcc", "-mmcu=atmega2560", "-Os", "-std=c99", "-Wall", "-Wextra",
+                                  "-Werror", "-I", m_dir->path(), FIRMWARE_TEST_DIR "/avr_board.c",
+                                  path("frames_main.c"), "-o", path("frames.elf")});
+    QVERIFY2(built.exitCode == 0, qPrintable(built.out + built.err));
+    const Run chip = runProgram({"simavr", "-m", "atmega2560", "-f", "16000000", path("frames.elf")});
     // simavr colours each line of the serial output and ends it with a dot.
-    QString output = QString::fromUtf8(chip.readAll()).remove(QRegularExpression("\\x1b\\[[0-9;]*m"));
+    QString output = QString(chip.out + chip.err).remove(QRegularExpression("\\x1b\\[[0-9;]*m"));
     output.remove(QRegularExpression("\\.$", QRegularExpression::MultilineOption));
     QVERIFY2(output.contains(QString::fromLatin1(expected) + "end\n"), qPrintable(output));
 }
@@ -716,14 +593,9 @@ void TestFrames::sharesOnePaletteChosenFromEveryFrame()
     }
     EncodingOptions options;
     options.arrayName = "anim";
-    const CHeader header = encodeFrames(*findDisplayFormat(format), frames, {10, 10}, options).header;
-    QByteArray palette, indices[2];
-    for (const CArray &array : header.arrays) {
-        if (array.name == "anim_palette")
-            palette = array.data;
-        if (array.name == "anim_frame0" || array.name == "anim_frame1")
-            indices[array.name.endsWith('1')] = array.data;
-    }
+    const auto arrays = arraysOf(encodeFrames(*findDisplayFormat(format), frames, {10, 10}, options).header);
+    const QByteArray palette = arrays["anim_palette"],
+                     indices[2] = {arrays["anim_frame0"], arrays["anim_frame1"]};
     QCOMPARE(palette.size(), format == "index4" ? 32 : 512);
     const bool nibbles = format == "index4";
     for (int f = 0; f < 2; ++f) {
@@ -734,10 +606,7 @@ void TestFrames::sharesOnePaletteChosenFromEveryFrame()
                     = nibbles ? (uchar(indices[f][at]) >> (x % 2 ? 0 : 4)) & 15 : uchar(indices[f][at]);
                 const quint16 stored
                     = quint16(uchar(palette[2 * index]) | uchar(palette[2 * index + 1]) << 8);
-                const QRgb wanted = frames[f].colours.pixel(x, y);
-                QCOMPARE(
-                    stored,
-                    quint16((qRed(wanted) >> 3) << 11 | (qGreen(wanted) >> 2) << 5 | qBlue(wanted) >> 3));
+                QCOMPARE(stored, rgb565(frames[f].colours.pixel(x, y)));
             }
         }
     }
@@ -752,25 +621,28 @@ void TestFrames::commandLine_data()
 
     const QString usage = "\nEssayez « quillon-convert --help » pour plus d'informations.\n";
     const QString gif = "anim.gif";
+    const auto mono = [](const QStringList &rest) { return QStringList {"--format", "mono"} + rest; };
+    const auto firstOnly = [](const QString &name) {
+        return name
+            + " : image animée : seule la première de ses 3 images est convertie (--frames all pour "
+              "toutes)\n";
+    };
+    const QString allFrames = "anim_frame0 anim_frame1 anim_frame2 anim_delays_ms anim_frames";
     // Without --frames, the first frame as before, and a word.
-    QTest::newRow("animation without --frames") << QStringList {"--format", "mono", gif} << 0
-                                                << gif
-            + " : image animée : seule la première de ses 3 images est convertie (--frames all pour toutes)\n"
-                                                << "anim";
-    QTest::newRow("a single frame without --frames") << QStringList {"--format", "mono", "one.gif"} << 0 << ""
+    QTest::newRow("animation without --frames") << mono({gif}) << 0 << firstOnly(gif) << "anim";
+    QTest::newRow("a single frame without --frames") << mono({"one.gif"}) << 0 << ""
                                                      << "one";
-    QTest::newRow("--frames all") << QStringList {"--format", "mono", "--frames", "all", gif} << 0 << ""
-                                  << "anim_frame0 anim_frame1 anim_frame2 anim_delays_ms anim_frames";
-    QTest::newRow("--frames 2-3") << QStringList {"--format", "mono", "--frames", "2-3", gif} << 0 << ""
+    QTest::newRow("--frames all") << mono({"--frames", "all", gif}) << 0 << "" << allFrames;
+    QTest::newRow("--frames 2-3") << mono({"--frames", "2-3", gif}) << 0 << ""
                                   << "anim_frame0 anim_frame1 anim_delays_ms anim_frames";
-    QTest::newRow("--frames 3") << QStringList {"--format", "mono", "--frames", "3", gif} << 0 << ""
+    QTest::newRow("--frames 3") << mono({"--frames", "3", gif}) << 0 << ""
                                 << "anim_frame0 anim_delays_ms anim_frames";
-    QTest::newRow("--frames 2-4") << QStringList {"--format", "mono", "--frames", "2-4", gif} << 1
+    QTest::newRow("--frames 2-4") << mono({"--frames", "2-4", gif}) << 1
                                   << gif + " : --frames 2-4 : cette image n'en a que 3\n"
                                   << "";
     // Every frame shaped as one picture, the options checked against the first.
     QTest::newRow("--frames all --crop outside")
-        << QStringList {"--format", "mono", "--frames", "all", "--crop", "2,1,4x2", gif} << 1
+        << mono({"--frames", "all", "--crop", "2,1,4x2", gif}) << 1
         << gif + " : --crop 2,1,4x2 sort de l'image, de 5 x 3 pixels\n"
         << "";
     QTest::newRow("--frames all --crop --rotate")
@@ -780,89 +652,71 @@ void TestFrames::commandLine_data()
     // Decoded in a child process, which hands back the first frame only without --frames, every
     // frame with it; Qt's MNG and WebP readers do not count frames before reading the first.
     QTest::newRow("MNG without --frames")
-        << QStringList {"--format", "mono", "anim.mng"} << 0
+        << mono({"anim.mng"}) << 0
         << QString::fromUtf8(
                "anim.mng : image animée : seule la première de ses images est convertie (--frames all "
                "pour toutes)\n")
         << "anim";
-    QTest::newRow("MNG, --frames all")
-        << QStringList {"--format", "mono", "--frames", "all", "anim.mng"} << 0 << ""
-        << "anim_frame0 anim_frame1 anim_frame2 anim_delays_ms anim_frames";
-    QTest::newRow("WebP without --frames")
-        << QStringList {"--format", "mono", "anim.webp"} << 0
-        << QString::fromUtf8(
-               "anim.webp : image animée : seule la première de ses 3 images est convertie (--frames all "
-               "pour toutes)\n")
-        << "anim";
+    QTest::newRow("MNG, --frames all") << mono({"--frames", "all", "anim.mng"}) << 0 << "" << allFrames;
+    QTest::newRow("WebP without --frames") << mono({"anim.webp"}) << 0 << firstOnly("anim.webp") << "anim";
     QTest::newRow("WebP, --frames 2-3 --format index4")
         << QStringList {"--format", "index4", "--frames", "2-3", "anim.webp"} << 0 << ""
         << "anim_palette anim_frame0 anim_frame1 anim_delays_ms anim_frames";
     // Qt 5 reads an APNG's default picture only.
     QTest::newRow("APNG without --frames")
-        << QStringList {"--format", "mono", "anim.png"} << 0
+        << mono({"anim.png"}) << 0
         << QString::fromUtf8("anim.png : PNG animé (APNG) : seule son image par défaut est convertie, Qt 5 "
                              "n'en lit pas les autres images\n")
         << "anim";
     QTest::newRow("APNG, --frames all")
-        << QStringList {"--format", "mono", "--frames", "all", "anim.png"} << 1
-        << QString::fromUtf8(
-               "anim.png : --frames : cette image est un PNG animé (APNG), dont Qt 5 ne lit que "
-               "l'image par défaut ; sans --frames, elle seule est convertie\n")
+        << mono({"--frames", "all", "anim.png"}) << 1 << "anim.png : " + QString::fromUtf8(apngRefused) + "\n"
         << "";
     // Two pictures whose headers of frames would define the same names.
     const QString clash = QString::fromUtf8("les en-têtes de %1 et de %2 définiraient tous deux « %3 » : "
                                             "renommez l'un des fichiers")
         + usage;
-    QTest::newRow("--frames, anim and anim_frame1")
-        << QStringList {"--format", "mono", "--frames", "all", gif, "anim_frame1.gif"} << 2
-        << clash.arg(gif, "anim_frame1.gif", "anim_frame1") << "";
-    QTest::newRow("--frames, anim_frame1 and anim")
-        << QStringList {"--format", "mono", "--frames", "all", "anim_frame1.gif", gif} << 2
-        << clash.arg("anim_frame1.gif", gif, "anim_frame1") << "";
+    QTest::newRow("--frames, anim and anim_frame1") << mono({"--frames", "all", gif, "anim_frame1.gif"}) << 2
+                                                    << clash.arg(gif, "anim_frame1.gif", "anim_frame1") << "";
+    QTest::newRow("--frames, anim_frame1 and anim") << mono({"--frames", "all", "anim_frame1.gif", gif}) << 2
+                                                    << clash.arg("anim_frame1.gif", gif, "anim_frame1") << "";
     QTest::newRow("--frames, anim and anim_delays_ms")
-        << QStringList {"--format", "mono", "--frames", "all", gif, "anim_delays_ms.gif"} << 2
+        << mono({"--frames", "all", gif, "anim_delays_ms.gif"}) << 2
         << clash.arg(gif, "anim_delays_ms.gif", "anim_delays_ms") << "";
     QTest::newRow("--frames, anim and anim_frame1000: no clash")
-        << QStringList {"--format", "mono", "--frames", "all", gif, "anim_frame1000.gif"} << 0 << ""
+        << mono({"--frames", "all", gif, "anim_frame1000.gif"}) << 0 << ""
         << "";
     QTest::newRow("anim and anim_frame1 without --frames")
-        << QStringList {"--format", "mono", gif, "anim_frame1.gif"} << 0
-        << gif
-            + " : image animée : seule la première de ses 3 images est convertie (--frames all pour toutes)\n"
-        << "";
-    QTest::newRow("MNG of one frame, --frames all")
-        << QStringList {"--format", "mono", "--frames", "all", "one.mng"} << 0 << ""
-        << "one_frame0 one_delays_ms one_frames";
+        << mono({gif, "anim_frame1.gif"}) << 0 << firstOnly(gif) << "";
+    QTest::newRow("MNG of one frame, --frames all") << mono({"--frames", "all", "one.mng"}) << 0 << ""
+                                                    << "one_frame0 one_delays_ms one_frames";
     // LVGL 8's lv_animimg_set_src() counts them in a uint8_t.
     QTest::newRow("LVGL 8, 256 frames")
         << QStringList {"--format", "lvgl", "--lvgl-version", "8", "--frames", "all", "many.gif"} << 1
         << "many.gif : LVGL 8 n'anime que 255 images au plus (lv_animimg_set_src en prend le nombre en "
-           "uint8_t) "
-           ": choisissez-en avec --frames A-B\n"
+           "uint8_t) : choisissez-en avec --frames A-B\n"
         << "";
     QTest::newRow("LVGL 8, 255 frames")
         << QStringList {"--format", "lvgl", "--lvgl-version", "8", "--frames", "2-256", "many.gif"} << 0 << ""
         << "";
-    QTest::newRow("--frames 0-2") << QStringList {"--format", "mono", "--frames", "0-2", gif} << 2
+    QTest::newRow("--frames 0-2") << mono({"--frames", "0-2", gif}) << 2
                                   << "--frames : « 0-2 » : les images sont numérotées à partir de 1" + usage
                                   << "";
-    QTest::newRow("--frames 3-2") << QStringList {"--format", "mono", "--frames", "3-2", gif} << 2
+    QTest::newRow("--frames 3-2") << mono({"--frames", "3-2", gif}) << 2
                                   << "--frames : « 3-2 » finit avant de commencer" + usage << "";
-    QTest::newRow("--frames 1-1000") << QStringList {"--format", "mono", "--frames", "1-1000", gif} << 1
+    QTest::newRow("--frames 1-1000") << mono({"--frames", "1-1000", gif}) << 1
                                      << gif + " : --frames 1-1000 : cette image n'en a que 3\n"
                                      << "";
-    QTest::newRow("--frames 1-1001") << QStringList {"--format", "mono", "--frames", "1-1001", gif} << 2
+    QTest::newRow("--frames 1-1001") << mono({"--frames", "1-1001", gif}) << 2
                                      << "--frames : « 1-1001 » demande plus de 1000 images" + usage << "";
     QTest::newRow("--frames first")
-        << QStringList {"--format", "mono", "--frames", "first", gif} << 2
-        << "--frames : « first » n'est ni all ni des images A-B (par exemple 1-10, "
-           "numérotées à partir de 1)"
+        << mono({"--frames", "first", gif}) << 2
+        << "--frames : « first » n'est ni all ni des images A-B (par exemple 1-10, numérotées à partir de 1)"
             + usage
         << "";
     QTest::newRow("--frames with bmp")
         << QStringList {"--frames", "all", gif} << 2
-        << "--frames ne s'emploie pas avec --format bmp : le fichier BMP ne tient "
-           "qu'une image ; choisissez un format d'écran (rgb565, mono, lvgl...)"
+        << "--frames ne s'emploie pas avec --format bmp : le fichier BMP ne tient qu'une image ; "
+           "choisissez un format d'écran (rgb565, mono, lvgl...)"
             + usage
         << "";
 }
@@ -874,7 +728,6 @@ void TestFrames::commandLine()
     QFETCH(QString, error);
     QFETCH(QString, arrays);
     writeFile(path("anim.gif"), animatedGifFile(threeFrames(), {5, 20, 1}));
-    writeFile(path("one.gif"), animatedGifFile({threeFrames()[1]}, {5}));
     writeFile(path("many.gif"), onePixelFrames(256));
     const QByteArray reader = arguments.constLast().section('.', -1).toLatin1();
     if ((reader == "mng" || reader == "webp") && !QImageReader::supportedImageFormats().contains(reader))
@@ -882,7 +735,7 @@ void TestFrames::commandLine()
     writeFile(path("anim.mng"), animatedMng(threeFrames()));
     writeFile(path("anim.webp"), animatedWebp(threeFrames(), {50, 200, 70}));
     writeFile(path("anim.png"), animatedPng(threeFrames()[0], threeFrames()[1]));
-    for (const char *name : {"anim_frame1.gif", "anim_delays_ms.gif", "anim_frame1000.gif"})
+    for (const char *name : {"one.gif", "anim_frame1.gif", "anim_delays_ms.gif", "anim_frame1000.gif"})
         writeFile(path(name), animatedGifFile({threeFrames()[1]}, {5}));
     writeFile(path("one.mng"), animatedMng({threeFrames()[2]}));
     QProcess process;
@@ -898,12 +751,12 @@ void TestFrames::commandLine()
         error.isEmpty() ? error : "quillon-convert: " + error);
     if (arrays.isEmpty())
         return;
-    const QString stem = arguments.constLast().section('.', 0, 0);
+    const QByteArray header = readFile(path(arguments.constLast().section('.', 0, 0) + ".h"));
     if (arguments.contains("--rotate")) // 4 x 2 turned: 2 x 4
-        QVERIFY(readFile(path(stem + ".h")).contains("#define anim_width 2\n#define anim_height 4\n"));
+        QVERIFY(header.contains("#define anim_width 2\n#define anim_height 4\n"));
     QStringList names;
     const QRegularExpression array("static const \\w+ \\*?(?:const )?(\\w+)\\[");
-    for (auto it = array.globalMatch(QString::fromUtf8(readFile(path(stem + ".h")))); it.hasNext();)
+    for (auto it = array.globalMatch(QString::fromUtf8(header)); it.hasNext();)
         names << it.next().captured(1);
     QCOMPARE(names.join(' '), arrays);
 }

@@ -5,7 +5,6 @@
 #include "testsupport.h"
 #include "windowtestsupport.h"
 
-#include <QBuffer>
 #include <QDialog>
 #include <QDir>
 #include <QImageReader>
@@ -16,7 +15,6 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QtEndian>
 
 #include <cerrno>
 #include <csignal>
@@ -37,40 +35,24 @@ namespace {
 // it: a child's picture then comes through a memory file.
 bool processMemoryRefused = false;
 
-QByteArray be32(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
+const char hostileMessage[] = "Cette image est illisible ou trop coûteuse à décoder.";
 
-QByteArray le32(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToLittleEndian(value, bytes.data());
-    return bytes;
-}
+const auto be32 = bigEndian32, le32 = littleEndian32;
 
 // A Radiance HDR file whose old-style run lengths add up, 8 bits more at each run, to far more
 // than its row: the third run repeats a pixel 255 << 16 times in a row of 32768.
 QByteArray damagedRadiance()
 {
     return QByteArray("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 32768\n")
-        + QByteArray::fromHex("0a141e80"
-                              "01010101"
-                              "01010101"
-                              "010101ff")
-        + QByteArray(64, '\x33');
+        + QByteArray::fromHex("0a141e80 01010101 01010101 010101ff") + QByteArray(64, '\x33');
 }
 
 // An animated cursor whose header, and its one frame's directory, announce 16 x 16, and whose
 // frame is the PNG given.
 QByteArray animatedCursor(const QByteArray &png)
 {
-    const QByteArray cursor = QByteArray::fromHex("000002000100"
-                                                  "10100000"
-                                                  "00000000")
-        + le32(quint32(png.size())) + le32(22) + png;
+    const QByteArray cursor
+        = QByteArray::fromHex("000002000100 10100000 00000000") + le32(quint32(png.size())) + le32(22) + png;
     QByteArray header;
     for (quint32 value : {36, 1, 1, 16, 16, 32, 1, 10, 1}) // its size, frames, steps, 16 x 16...
         header += le32(value);
@@ -84,11 +66,7 @@ QByteArray greyPng(int width, int height)
 {
     QImage grey(width, height, QImage::Format_Grayscale8);
     grey.fill(0x40);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    grey.save(&buffer, "PNG");
-    return png;
+    return pngFile(grey);
 }
 
 // A GIMP picture of 16 x 16 with one RGB layer of the size given, whose pixels are left
@@ -126,9 +104,12 @@ class TestHostileFiles : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
+    void init()
+    {
+        m_dir.reset(new QTemporaryDir);
+        QVERIFY(QDir(m_dir->path()).mkdir("out"));
+    }
+    void cleanup() { processMemoryRefused = false; }
     void handsPicturesBackWhole_data();
     void handsPicturesBackWhole();
     void refusesWhatHurtsItsReader_data();
@@ -142,17 +123,6 @@ private:
 
     QScopedPointer<QTemporaryDir> m_dir;
 };
-
-void TestHostileFiles::init()
-{
-    m_dir.reset(new QTemporaryDir);
-    QVERIFY(QDir(m_dir->path()).mkdir("out"));
-}
-
-void TestHostileFiles::cleanup()
-{
-    processMemoryRefused = false;
-}
 
 void TestHostileFiles::handsPicturesBackWhole_data()
 {
@@ -197,11 +167,11 @@ void TestHostileFiles::refusesWhatHurtsItsReader_data()
     QTest::addColumn<FileMaker>("make");
     QTest::addColumn<QStringList>("boxes"); // those that may tell the refusal; none: converted
 
-    const QString hostile = QString::fromUtf8("Cette image est illisible ou trop coûteuse à décoder.");
+    const QString hostile = QString::fromUtf8(hostileMessage);
     const QString tooLarge = QString::fromUtf8("Cette image est trop grande pour être convertie.");
     const QString notAPicture = QString::fromUtf8("Ce fichier ne sempble pas être une image.");
-    using Maker = FileMaker;
-    const auto bytes = [](const QByteArray &file) { return Maker([file](const QString &) { return file; }); };
+    const auto bytes
+        = [](const QByteArray &file) { return FileMaker([file](const QString &) { return file; }); };
 
     // Its reader writes far beyond its row: the reader's process dies of it.
     QTest::newRow("damaged Radiance HDR")
@@ -218,7 +188,7 @@ void TestHostileFiles::refusesWhatHurtsItsReader_data()
     QTest::newRow("XCF of a layer within its canvas")
         << "fits.xcf" << bytes(gimpPicture(13, 11)) << QStringList();
     // A few kilobytes of flat 16-bit JPEG XL: gigabytes once decoded, whatever the reader does.
-    QTest::newRow("16-bit JPEG XL of 8192 x 8192") << "deep.jxl" << Maker([](const QString &scratch) {
+    QTest::newRow("16-bit JPEG XL of 8192 x 8192") << "deep.jxl" << FileMaker([](const QString &scratch) {
         const QString encoder = QStandardPaths::findExecutable("cjxl");
         if (encoder.isEmpty())
             return QByteArray();
@@ -282,7 +252,7 @@ void TestHostileFiles::windowStaysUpAfterADamagedFile()
         });
         QVERIFY(!window.loadImage(path("damaged.hdr")));
     }
-    QCOMPARE(boxText, QString::fromUtf8("Cette image est illisible ou trop coûteuse à décoder."));
+    QCOMPARE(boxText, QString::fromUtf8(hostileMessage));
     QCOMPARE(entryNames(path("out")), QStringList());
 
     // Still up, and converting.

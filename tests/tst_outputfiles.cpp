@@ -5,12 +5,14 @@
 #include "testsupport.h"
 
 #include <QDir>
-#include <QProcess>
+#include <QDirIterator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+
+#include <numeric>
 
 using namespace TestSupport;
 
@@ -22,7 +24,11 @@ class TestOutputFiles : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { m_dir.reset(new QTemporaryDir); }
+    void init() // each test in a folder of its own, where quillon-convert runs too
+    {
+        m_dir.reset(new QTemporaryDir);
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+    }
     void rawFilesHoldTheArrays_data();
     void rawFilesHoldTheArrays();
     void lvglImageFileFollowsLvglsLayout_data();
@@ -36,8 +42,8 @@ private slots:
 
 private:
     // Encodes the picture in-process as quillon-convert does with --binary, and writes the
-    // header and the raw files into the temporary folder, as pic.h, pic.bin...
-    void writeBinary(const QImage &picture, const QByteArray &format, const EncodingOptions &options);
+    // header and the raw files into the temporary folder, as pic.h, pic.bin...: whether written.
+    bool writeBinary(const QImage &picture, const QByteArray &format, EncodingOptions options);
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
     QScopedPointer<QTemporaryDir> m_dir;
@@ -54,9 +60,9 @@ QHash<QByteArray, QByteArray> readArrays(const QByteArray &text)
     const QRegularExpression array("(\\w+)\\[[^\\]]*\\][^=;]*=\\s*\\{([^}]*)\\}");
     for (auto match = array.globalMatch(QString::fromUtf8(text)); match.hasNext();) {
         const QRegularExpressionMatch found = match.next();
-        QString body = found.captured(2);
-        if (body.contains("#else"))
-            body = body.section("#else", 1).section("#endif", 0, 0);
+        const QString body = found.captured(2).contains("#else")
+            ? found.captured(2).section("#else", 1).section("#endif", 0, 0)
+            : found.captured(2);
         QByteArray bytes;
         for (auto value = QRegularExpression("0x([0-9a-fA-F]+)").globalMatch(body); value.hasNext();) {
             const QString digits = value.next().captured(1);
@@ -69,44 +75,25 @@ QHash<QByteArray, QByteArray> readArrays(const QByteArray &text)
     return arrays;
 }
 
-struct RunInFolder
-{
-    int exitCode = -1;
-    QString err;
-};
-
-RunInFolder convertIn(const QStringList &arguments, const QString &folder)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(QUILLON_CONVERT, arguments);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        qFatal("quillon-convert did not finish");
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
-}
-
 // Every file under `folder`, by its path from there, the temporary and hidden ones included.
 QStringList filesUnder(const QString &folder)
 {
     QStringList files;
-    const QDir root(folder);
-    for (const QString &name : root.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        files << name;
-    for (const QString &name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
-        for (const QString &inner : filesUnder(root.filePath(name)))
-            files << name + '/' + inner;
-    }
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+         it.hasNext();)
+        files << QDir(folder).relativeFilePath(it.next());
     files.sort();
     return files;
 }
 
 } // namespace
 
-void TestOutputFiles::writeBinary(const QImage &picture, const QByteArray &format,
-                                  const EncodingOptions &options)
+bool TestOutputFiles::writeBinary(const QImage &picture, const QByteArray &format, EncodingOptions options)
 {
     const DisplayFormat *displayFormat = findDisplayFormat(format);
-    QVERIFY(displayFormat);
+    if (!displayFormat)
+        return false;
+    options.arrayName = "pic";
     const bool keepAlpha = displayFormat->alpha == DisplayFormat::AlphaAlways
         || (displayFormat->alpha == DisplayFormat::AlphaWhenAsked && options.alphaMask);
     const EncodedPicture encoded
@@ -117,52 +104,46 @@ void TestOutputFiles::writeBinary(const QImage &picture, const QByteArray &forma
     request.header.arrayName = options.arrayName;
     request.pixels = &encoded.header;
     request.rawFiles = rawArrayFiles(paths.header, encoded.header, encoded.imageFileHeader);
-    QCOMPARE(writeOutputFiles(QImage16(encoded.shownPicture(QImage::Format_RGB16)), paths, request),
-             WriteOutcome::Written);
+    return writeOutputFiles(QImage16(encoded.shownPicture(QImage::Format_RGB16)), paths, request)
+        == WriteOutcome::Written;
 }
 
 void TestOutputFiles::rawFilesHoldTheArrays_data()
 {
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<QSize>("size");
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QStringList>("files"); // besides pic.h, each named after its array
-    QTest::newRow("mono, 13 wide") << QByteArray("mono") << QSize(13, 7) << QStringList()
-                                   << QStringList {"pic.bin"};
-    QTest::newRow("rgb565 and its mask") << QByteArray("rgb565") << QSize(5, 3) << QStringList {"mask"}
-                                         << QStringList {"pic.bin", "pic_mask.bin"};
-    QTest::newRow("rgb565 swapped") << QByteArray("rgb565") << QSize(4, 2) << QStringList {"swap"}
-                                    << QStringList {"pic.bin"};
+    QTest::addColumn<QString>("option"); // mask, swap
+    QTest::addColumn<QStringList>("files"); // every file written: pic.h and one an array, named after it
+    QTest::newRow("mono, 13 wide") << QByteArray("mono") << QSize(13, 7) << ""
+                                   << QStringList {"pic.bin", "pic.h"};
+    QTest::newRow("rgb565 and its mask")
+        << QByteArray("rgb565") << QSize(5, 3) << "mask" << QStringList {"pic.bin", "pic.h", "pic_mask.bin"};
+    QTest::newRow("rgb565 swapped") << QByteArray("rgb565") << QSize(4, 2) << "swap"
+                                    << QStringList {"pic.bin", "pic.h"};
     QTest::newRow("index4 and its palette")
-        << QByteArray("index4") << QSize(7, 3) << QStringList() << QStringList {"pic.bin", "pic_palette.bin"};
-    QTest::newRow("black and red planes") << QByteArray("epd-bw-red") << QSize(9, 4) << QStringList()
-                                          << QStringList {"pic_black.bin", "pic_red.bin"};
+        << QByteArray("index4") << QSize(7, 3) << "" << QStringList {"pic.bin", "pic.h", "pic_palette.bin"};
+    QTest::newRow("black and red planes") << QByteArray("epd-bw-red") << QSize(9, 4) << ""
+                                          << QStringList {"pic.h", "pic_black.bin", "pic_red.bin"};
 }
 
 void TestOutputFiles::rawFilesHoldTheArrays()
 {
     QFETCH(QByteArray, format);
     QFETCH(QSize, size);
-    QFETCH(QStringList, options);
+    QFETCH(QString, option);
     QFETCH(QStringList, files);
     EncodingOptions encoding;
-    encoding.arrayName = "pic";
-    encoding.alphaMask = options.contains("mask");
-    encoding.swapBytes = options.contains("swap");
-    writeBinary(patternPicture(size.width(), size.height(), encoding.alphaMask), format, encoding);
-    if (QTest::currentTestFailed())
-        return;
+    encoding.alphaMask = option == "mask";
+    encoding.swapBytes = option == "swap";
+    QVERIFY(writeBinary(patternPicture(size.width(), size.height(), encoding.alphaMask), format, encoding));
 
     // No BMP file: only the header and one file an array.
-    QStringList written = QStringList {"pic.h"} + files;
-    written.sort();
-    QCOMPARE(filesUnder(m_dir->path()), written);
+    QCOMPARE(filesUnder(m_dir->path()), files);
     const QHash<QByteArray, QByteArray> arrays = readArrays(readFile(path("pic.h")));
-    QCOMPARE(arrays.size(), files.size());
-    for (const QString &file : files) {
+    QCOMPARE(arrays.size(), files.size() - 1);
+    for (const QString &file : files.filter(".bin")) {
         const QByteArray array = file.chopped(4).toLatin1();
-        QVERIFY2(arrays.contains(array), array.constData());
-        QVERIFY(!arrays[array].isEmpty());
+        QVERIFY2(!arrays.value(array).isEmpty(), array.constData());
         QCOMPARE(readFile(path(file)), arrays[array]);
     }
 }
@@ -207,14 +188,11 @@ void TestOutputFiles::lvglImageFileFollowsLvglsLayout()
     if (cc.isEmpty())
         QSKIP("a C compiler is needed");
     EncodingOptions encoding;
-    encoding.arrayName = "pic";
     encoding.lvglColourFormat = colourFormat;
     encoding.lvglVersion = version;
     encoding.strideAlign = strideAlign;
     encoding.compression = EncodingOptions::Compression(compression);
-    writeBinary(patternPicture(size.width(), size.height(), true), "lvgl", encoding);
-    if (QTest::currentTestFailed())
-        return;
+    QVERIFY(writeBinary(patternPicture(size.width(), size.height(), true), "lvgl", encoding));
     // One file, the picture's: its map is only read through the descriptor.
     QCOMPARE(filesUnder(m_dir->path()), (QStringList {"pic.bin", "pic.h"}));
 
@@ -232,18 +210,12 @@ void TestOutputFiles::lvglImageFileFollowsLvglsLayout()
         "    if (!file || fread(bytes, 1, 12, file) != 12)\n        return 1;\n    "
             + fields + "    printf(\" %d %d\\n\", (int)" + enumerator
             + ", (int)LV_IMAGE_FLAGS_COMPRESSED);\n    return 0;\n}\n");
-    QProcess compiler;
-    compiler.setProcessChannelMode(QProcess::MergedChannels);
-    compiler.start(
-        cc,
-        {"-std=c99", "-Wall", "-Werror", "-I", QUILLON_LVGL_STANDIN, "-o", path("fields"), path("fields.c")});
-    QVERIFY(compiler.waitForFinished(60000));
-    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
-    QProcess reader;
-    reader.start(path("fields"), {path("pic.bin")});
-    QVERIFY(reader.waitForFinished(60000));
-    QCOMPARE(reader.exitCode(), 0);
-    QList<QByteArray> read = reader.readAllStandardOutput().trimmed().split(' ');
+    const Run built = runProgram({cc, "-std=c99", "-Wall", "-Werror", "-I", QUILLON_LVGL_STANDIN, "-o",
+                                  path("fields"), path("fields.c")});
+    QVERIFY2(built.exitCode == 0, qPrintable(built.out + built.err));
+    const Run reader = runProgram({path("fields"), path("pic.bin")});
+    QCOMPARE(reader.exitCode, 0);
+    QList<QByteArray> read = reader.out.toUtf8().trimmed().split(' ');
     const QByteArray compressedFlag = read.takeLast(), cf = read.takeLast();
     const QByteArray w = QByteArray::number(size.width()), h = QByteArray::number(size.height());
     const QList<QByteArray> expected = version == 8
@@ -271,54 +243,46 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
 {
     QTest::addColumn<QStringList>("arguments"); // pictures: good*.png a picture, bad.png not one
     QTest::addColumn<QStringList>("standing"); // files in out/ before the run
-    QTest::addColumn<QStringList>("files"); // every file afterwards
+    QTest::addColumn<QStringList>("files"); // every file in out/ afterwards
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("lastLine"); // of standard error
-    const QStringList one = {"-o", "out", "good.png"};
+    const auto words = [](const char *text) { return QString(text).split(' ', Qt::SkipEmptyParts); };
     QTest::newRow("bmp: the window's pair")
-        << one << QStringList() << QStringList {"good.png", "out/good.h", "out/good16bits.BMP"} << 0 << "";
-    QTest::newRow("mono: the header alone") << QStringList {"--format", "mono"} + one << QStringList()
-                                            << QStringList {"good.png", "out/good.h"} << 0 << "";
-    QTest::newRow("mono --bmp") << QStringList {"--format=mono", "--bmp"} + one << QStringList()
-                                << QStringList {"good.png", "out/good.h", "out/good16bits.BMP"} << 0 << "";
-    QTest::newRow("lvgl --binary") << QStringList {"--format", "lvgl", "--binary"} + one << QStringList()
-                                   << QStringList {"good.png", "out/good.bin", "out/good.h"} << 0 << "";
+        << words("-o out good.png") << words("") << words("good.h good16bits.BMP") << 0 << "";
+    QTest::newRow("mono: the header alone")
+        << words("--format mono -o out good.png") << words("") << words("good.h") << 0 << "";
+    QTest::newRow("mono --bmp") << words("--format=mono --bmp -o out good.png") << words("")
+                                << words("good.h good16bits.BMP") << 0 << "";
+    QTest::newRow("lvgl --binary") << words("--format lvgl --binary -o out good.png") << words("")
+                                   << words("good.bin good.h") << 0 << "";
     QTest::newRow("epd-bw-yellow --binary --bmp")
-        << QStringList {"--format", "epd-bw-yellow", "--binary", "--bmp"} + one << QStringList()
-        << QStringList {"good.png", "out/good.h", "out/good16bits.BMP", "out/good_black.bin",
-                        "out/good_yellow.bin"}
-        << 0 << "";
+        << words("--format epd-bw-yellow --binary --bmp -o out good.png") << words("")
+        << words("good.h good16bits.BMP good_black.bin good_yellow.bin") << 0 << "";
     QTest::newRow("index8 --binary --split")
-        << QStringList {"--format", "index8", "--binary", "--split"} + one << QStringList()
-        << QStringList {"good.png", "out/good.bin", "out/good.c", "out/good.h", "out/good_palette.bin"} << 0
-        << "";
+        << words("--format index8 --binary --split -o out good.png") << words("")
+        << words("good.bin good.c good.h good_palette.bin") << 0 << "";
     QTest::newRow("a raw file that stands there skips the picture")
-        << QStringList {"--format", "gray8", "--binary"} + one << QStringList {"good.bin"}
-        << QStringList {"good.png", "out/good.bin"} << 1
+        << words("--format gray8 --binary -o out good.png") << words("good.bin") << words("good.bin") << 1
         << "quillon-convert: good.png : out/good.bin existe déjà, image ignorée (--force pour le remplacer)";
     QTest::newRow("a BMP file that stands there skips the picture with --bmp")
-        << QStringList {"--format", "mono", "--bmp"} + one << QStringList {"good16bits.BMP"}
-        << QStringList {"good.png", "out/good16bits.BMP"} << 1
+        << words("--format mono --bmp -o out good.png") << words("good16bits.BMP") << words("good16bits.BMP")
+        << 1
         << "quillon-convert: good.png : out/good16bits.BMP existe déjà, image ignorée (--force pour le "
            "remplacer)";
     QTest::newRow("--binary refused with bmp")
-        << QStringList {"--binary"} + one << QStringList() << QStringList {"good.png"} << 2
-        << QString::fromUtf8("Essayez « quillon-convert --help » pour plus d'informations.");
+        << words("--binary -o out good.png") << words("") << words("") << 2
+        << "Essayez « quillon-convert --help » pour plus d'informations.";
     QTest::newRow("-o makes the missing folders")
-        << QStringList {"--format", "xbm", "-o", "out/a/b", "good.png"} << QStringList()
-        << QStringList {"good.png", "out/a/b/good.h"} << 0 << "";
+        << words("--format xbm -o out/a/b good.png") << words("") << words("a/b/good.h") << 0 << "";
     QTest::newRow("-o naming a file")
-        << QStringList {"-o", "good.png/sub", "good.png"} << QStringList() << QStringList {"good.png"} << 1
+        << words("-o good.png/sub good.png") << words("") << words("") << 1
         << "quillon-convert: impossible de créer le dossier de destination good.png/sub";
     QTest::newRow("a batch converted, skipped and failed")
-        << QStringList {"-o", "out", "good.png", "good2.png", "bad.png"} << QStringList {"good2.h"}
-        << QStringList {"bad.png", "good.png", "good2.png", "out/good.h", "out/good16bits.BMP", "out/good2.h"}
-        << 1 << QString::fromUtf8("1 image convertie, 1 ignorée, 1 en échec");
+        << words("-o out good.png good2.png bad.png") << words("good2.h")
+        << words("good.h good16bits.BMP good2.h") << 1 << "1 image convertie, 1 ignorée, 1 en échec";
     QTest::newRow("a batch of failures")
-        << QStringList {"-o", "out", "bad.png", "bad2.png", "good.png", "good2.png"}
-        << QStringList {"good.h", "good2.h"}
-        << QStringList {"bad.png", "bad2.png", "good.png", "good2.png", "out/good.h", "out/good2.h"} << 1
-        << QString::fromUtf8("0 image convertie, 2 ignorées, 2 en échec");
+        << words("-o out bad.png bad2.png good.png good2.png") << words("good.h good2.h")
+        << words("good.h good2.h") << 1 << "0 image convertie, 2 ignorées, 2 en échec";
 }
 
 void TestOutputFiles::commandLineWritesWhatItIsAskedFor()
@@ -339,13 +303,17 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor()
         QVERIFY(QDir().mkpath(path("out")));
         writeFile(path("out/" + file), "earlier");
     }
-    const RunInFolder run = convertIn(arguments, m_dir->path());
+    const Run run = quillonConvert(arguments);
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.err.section('\n', -2, -2), lastLine);
     // A single picture's run ends with its own message, if any: no count.
     if (pictures.size() < 2)
         QVERIFY2(!run.err.contains(QString::fromUtf8(" en échec")), qPrintable(run.err));
-    QCOMPARE(filesUnder(m_dir->path()), files);
+    QStringList expected = pictures;
+    for (const QString &file : files)
+        expected << "out/" + file;
+    expected.sort();
+    QCOMPARE(filesUnder(m_dir->path()), expected);
     for (const QString &file : standing)
         QCOMPARE(readFile(path("out/" + file)), QByteArray("earlier"));
 }
@@ -372,22 +340,17 @@ void TestOutputFiles::cmakeFunctionExpectsTheFilesWritten()
     savePicture(patternPicture(5, 9), path("pic.png"), "PNG");
     QVERIFY(QDir().mkpath(path("project")));
     writeFile(path("project/CMakeLists.txt"),
-              "cmake_minimum_required(VERSION 3.16)\nproject(pictures NONE)\n"
-              "set(QUILLON_CONVERT_EXECUTABLE \"" QUILLON_CONVERT "\")\n"
-              "include(\"" QUILLON_CMAKE_FUNCTION "\")\n"
+              "cmake_minimum_required(VERSION 3.16)\nproject(pictures NONE)\nset(QUILLON_CONVERT_EXECUTABLE "
+              "\"" QUILLON_CONVERT "\")\ninclude(\"" QUILLON_CMAKE_FUNCTION "\")\n"
               "quillon_convert_pictures(pictures OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/out\n"
               "    PICTURES \""
                   + path("pic.png").toUtf8() + "\" OPTIONS " + options.toUtf8()
                   + ")\nadd_custom_target(everything ALL)\nadd_dependencies(everything pictures)\n");
     const auto run = [&](const QStringList &arguments) {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(cmake, arguments);
-        process.waitForFinished(120000);
-        const QString output = QString::fromUtf8(process.readAll());
-        if (process.exitCode() != 0)
-            qWarning("%s", qPrintable(output));
-        return output;
+        const Run ran = runProgram(QStringList {cmake} + arguments);
+        if (ran.exitCode != 0)
+            qWarning("%s", qPrintable(ran.out + ran.err));
+        return ran.out + ran.err;
     };
     run({"-S", path("project"), "-B", path("build")});
     QVERIFY(run({"--build", path("build")}).contains("Converting pic.png"));
@@ -406,13 +369,10 @@ void TestOutputFiles::cmakeFunctionExpectsTheFilesWritten()
 void TestOutputFiles::previewShowsThePicture_data()
 {
     QTest::addColumn<QImage>("picture");
-    QImage every565(256, 256, QImage::Format_RGB16); // each 5-6-5 value once
-    for (int y = 0; y < 256; ++y) {
-        auto *line = reinterpret_cast<quint16 *>(every565.scanLine(y));
-        for (int x = 0; x < 256; ++x)
-            line[x] = quint16(y << 8 | x);
-    }
-    QTest::newRow("every 5-6-5 value") << every565;
+    QVector<quint16> values(65536); // each 5-6-5 value once
+    std::iota(values.begin(), values.end(), quint16(0));
+    QTest::newRow("every 5-6-5 value")
+        << QImage(reinterpret_cast<const uchar *>(values.constData()), 256, 256, QImage::Format_RGB16).copy();
     QTest::newRow("5-6-5, 13 x 7") << patternPicture(13, 7).convertToFormat(QImage::Format_RGB16);
     QTest::newRow("32-bit, 8 x 3") << patternPicture(8, 3).convertToFormat(QImage::Format_RGB32);
     QTest::newRow("32-bit, 1 x 1") << patternPicture(1, 1).convertToFormat(QImage::Format_RGB32);

@@ -373,7 +373,7 @@ void TestDisplayFormats::drawsAsItsCommentSays()
     writeFile(path("command/pic.h"), text.toUtf8());
     QRegularExpressionMatchIterator lines
         = QRegularExpression(
-              "^// (Adafruit GFX|Adafruit_SSD1306|Adafruit_SSD1327|TFT_eSPI|u8g2|U8g2lib) : (.*)$",
+              "^// (Adafruit GFX|Adafruit_SSD1306|Adafruit_SSD1327|TFT_eSPI|u8g2|U8g2lib): (.*)$",
               QRegularExpression::MultilineOption)
               .globalMatch(text);
     QVERIFY2(lines.hasNext(), qPrintable(text));
@@ -813,9 +813,9 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays_data()
         << QByteArray("epd-bw-yellow") << false << QSize(8, 2) << "Waveshare";
     QTest::newRow("GxEPD2, seven colours") << QByteArray("epd7") << false << QSize(9, 4) << "GxEPD2";
     QTest::newRow("Waveshare 5.65 inches, seven colours")
-        << QByteArray("epd7") << false << QSize(10, 3) << "Waveshare 5,65";
+        << QByteArray("epd7") << false << QSize(10, 3) << "Waveshare 5.65";
     QTest::newRow("Waveshare 7.3 inches, seven colours")
-        << QByteArray("epd7") << false << QSize(8, 6) << "Waveshare 7,3";
+        << QByteArray("epd7") << false << QSize(8, 6) << "Waveshare 7.3";
     QTest::newRow("Waveshare, four greys") << QByteArray("gray2") << false << QSize(12, 5) << "Waveshare";
 }
 

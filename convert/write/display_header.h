@@ -61,6 +61,11 @@ struct CHeader
     QByteArray singleTrailer;
 };
 
+// The line that names the product at the top of these headers and their C files, in English as
+// firmware code is, then an empty line. The window's header of a BMP file's bytes keeps its own
+// (headerFirstLines()).
+QByteArray pixelsHeaderFirstLines();
+
 // The include guard of the header of the array `name`.
 QByteArray includeGuard(const QByteArray &name);
 

@@ -286,7 +286,7 @@ const char *const frameArraySuffixes[] = {"", "_mask", "_map", "_black", "_red",
 
 QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames)
 {
-    QByteArrayList names {arrayName, includeGuard(arrayName)};
+    QByteArrayList names {arrayName};
     // The macros and arrays of every format: sizes, palette, mask, LVGL's pixel map, key colour, the
     // e-paper planes, and each row array's stride when rows are padded.
     for (const char *suffix :

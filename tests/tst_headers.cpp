@@ -25,6 +25,8 @@ private slots:
     void compileEverywhere_data();
     void compileEverywhere();
     void monoArrayReadFromAvrFlash();
+    void namesItsGuardAfterItsFile_data();
+    void namesItsGuardAfterItsFile();
 
 private:
     // What a program prints of a picture, and the C lines that print it.
@@ -276,6 +278,62 @@ void TestHeaders::monoArrayReadFromAvrFlash()
     QString output = QString::fromUtf8(chip.readAll()).remove(QRegularExpression("\\x1b\\[[0-9;]*m"));
     output.remove(QRegularExpression("\\.$", QRegularExpression::MultilineOption));
     QVERIFY2(output.contains(QString::fromLatin1(expected) + "end\n"), qPrintable(output));
+}
+
+void TestHeaders::namesItsGuardAfterItsFile_data()
+{
+    QTest::addColumn<QString>("file"); // the picture's, without its suffix
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QByteArray>("guard");
+    QTest::newRow("a name") << "logo"
+                            << "mono" << QByteArray("QUILLON_logo_H");
+    QTest::newRow("underscores") << "splash_screen"
+                                 << "mono" << QByteArray("QUILLON_splash_screen_H");
+    QTest::newRow("a leading digit") << "8x8"
+                                     << "rgb565 mask" << QByteArray("QUILLON_8x8_H");
+    // a-b.h and a_b.h, from separate calls, each guarded apart.
+    QTest::newRow("a dash") << "a-b"
+                            << "mono" << QByteArray("QUILLON_a_b_H_2D");
+    QTest::newRow("an underscore") << "a_b"
+                                   << "mono" << QByteArray("QUILLON_a_b_H");
+    QTest::newRow("an underscore, then a dash, split") << "a_b-c"
+                                                       << "gray4 split" << QByteArray("QUILLON_a_b_c_H_5F2D");
+    QTest::newRow("a dash, then an underscore") << "a-b_c"
+                                                << "lvgl" << QByteArray("QUILLON_a_b_c_H_2D5F");
+    QTest::newRow("a space and a letter of two bytes")
+        << QString::fromUtf8("mon ic\xC3\xB4ne") << "mono" << QByteArray("QUILLON_mon_ic__ne_H_20C3B4");
+    QTest::newRow("the BMP file's bytes, split") << "a-b"
+                                                 << "bmp split" << QByteArray("QUILLON_a_b_H_2D");
+}
+
+// The include guard is named after the header's file, so that two headers of one folder never
+// share one, whatever their arrays are named (here always "pic").
+void TestHeaders::namesItsGuardAfterItsFile()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, variant);
+    QFETCH(QByteArray, guard);
+    const DisplayFormat *format = findDisplayFormat(variant.section(' ', 0, 0).toLatin1());
+    EncodingOptions options;
+    options.arrayName = "pic";
+    options.alphaMask = variant.contains("mask");
+    const QImage picture = patternPicture(5, 3);
+    OutputRequest request;
+    request.header.arrayName = "pic";
+    request.header.split = variant.contains("split");
+    EncodedPicture encoded;
+    QImage16 image(toRgb565(picture));
+    if (format) {
+        encoded = format->encode(
+            preparePicture(picture, DisplayOptions(), format->alpha != DisplayFormat::NoAlpha), options);
+        image = QImage16(encoded.shownPicture(QImage::Format_RGB16));
+        request.pixels = &encoded.header;
+    }
+    const OutputPaths paths = outputPaths(m_dir->path(), file + ".png");
+    QCOMPARE(writeOutputFiles(image, paths, request), WriteOutcome::Written);
+    const QByteArray text = readFile(paths.header);
+    QVERIFY2(text.contains("\n#ifndef " + guard + "\n#define " + guard + "\n"), text.constData());
+    QVERIFY2(text.endsWith("\n#endif /* " + guard + " */\n"), text.constData());
 }
 
 QTEST_GUILESS_MAIN(TestHeaders)

@@ -4,6 +4,9 @@
 #include "header_generator.h"
 #include "product.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <array>
 #include <cstring>
 #include <vector>
@@ -88,9 +91,22 @@ qint64 arrayBytes(const CArray &array)
     return array.data.size();
 }
 
-QByteArray includeGuard(const QByteArray &name)
+QByteArray includeGuard(const QByteArray &headerFileName)
 {
-    return "QUILLON_" + name + "_H";
+    QByteArray stem = headerFileName.endsWith(".h") ? headerFileName.chopped(2) : headerFileName;
+    // Each underscore of the identifier, by the byte of the name it stands for.
+    QByteArray underscores;
+    bool replaced = false;
+    for (char &byte : stem) {
+        const bool kept
+            = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
+        if (kept)
+            continue;
+        underscores += QByteArray::number(uchar(byte), 16).toUpper().rightJustified(2, '0');
+        replaced = replaced || byte != '_';
+        byte = '_';
+    }
+    return "QUILLON_" + stem + "_H" + (replaced ? '_' + underscores : QByteArray());
 }
 
 QByteArray progmemLines()
@@ -114,8 +130,14 @@ QByteArray pixelsHeaderFirstLines()
 
 namespace {
 
+// The include guard of the header that `file` writes.
+QByteArray guardOf(const AtomicFileWriter &file)
+{
+    return includeGuard(QFile::encodeName(QFileInfo(file.targetPath()).fileName()));
+}
+
 // The first lines of a header, up to its macros: the comments, the include guard, the includes.
-QByteArray headerTop(const CHeader &header)
+QByteArray headerTop(const CHeader &header, const QByteArray &guard)
 {
     const QByteArray nl = headerNewline;
     QByteArray text = pixelsHeaderFirstLines();
@@ -125,7 +147,6 @@ QByteArray headerTop(const CHeader &header)
             text += "// " + line + nl;
         text += nl;
     }
-    const QByteArray guard = includeGuard(header.name);
     text += "#ifndef " + guard + nl + "#define " + guard + nl + nl;
     text += header.preamble;
     for (const QByteArray &include : header.includes)
@@ -141,10 +162,10 @@ QByteArray headerTop(const CHeader &header)
     return text;
 }
 
-QByteArray headerBottom(const CHeader &header)
+QByteArray headerBottom(const QByteArray &guard)
 {
     const QByteArray nl = headerNewline;
-    return nl + "#endif /* " + includeGuard(header.name) + " */" + nl;
+    return nl + "#endif /* " + guard + " */" + nl;
 }
 
 QByteArray arrayType(const CArray &array)
@@ -183,23 +204,25 @@ bool writeDefinitions(AtomicFileWriter &file, QByteArray text, const CHeader &he
 
 bool writeCHeader(AtomicFileWriter &file, const CHeader &header)
 {
-    return writeDefinitions(file, headerTop(header), header, true,
+    const QByteArray guard = guardOf(file);
+    return writeDefinitions(file, headerTop(header, guard), header, true,
                             header.singleTrailer.isEmpty() ? header.trailer : header.singleTrailer)
-        && file.write(headerBottom(header));
+        && file.write(headerBottom(guard));
 }
 
 bool writeCSplit(AtomicFileWriter &headerFile, AtomicFileWriter &source, const CHeader &pixels,
                  const QByteArray &headerName)
 {
     const QByteArray nl = headerNewline;
-    QByteArray declarations = headerTop(pixels);
+    const QByteArray guard = guardOf(headerFile);
+    QByteArray declarations = headerTop(pixels, guard);
     for (const CArray &array : pixels.arrays) {
         if (!array.internal)
             declarations += "extern " + arrayType(array) + ' ' + array.name + '[' + array.size + ']'
                 + (pixels.progmem ? " QUILLON_PROGMEM" : "") + ';' + nl;
     }
     declarations += pixels.trailerDeclaration;
-    if (!headerFile.write(declarations + headerBottom(pixels)))
+    if (!headerFile.write(declarations + headerBottom(guard)))
         return false;
     return writeDefinitions(source, pixelsHeaderFirstLines() + "#include \"" + headerName + '"' + nl + nl,
                             pixels, false, pixels.trailer);

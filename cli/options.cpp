@@ -376,9 +376,10 @@ const QVector<OptionDeclaration> &optionTable()
          0},
         {"progmem", 0, nullptr,
          QT_TRANSLATE_NOOP("Options",
-                           "place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs) ; "
-                           "32 767 octets au plus, environ 128 x 127 pixels. %1, lus avec "
-                           "pgm_read_byte, y vont sans cette option"),
+                           "place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs), ceux "
+                           "de bmp compris, et refuse ceux de plus de 32 767 octets (environ 128 x 127 "
+                           "pixels) ; ceux des formats d'écran, hors %1, y vont sans cette option, sans "
+                           "limite"),
          0},
         {"split", 0, nullptr,
          QT_TRANSLATE_NOOP("Options",
@@ -550,12 +551,12 @@ QString optionHelp(const OptionDeclaration &option)
 {
     QString help = QCoreApplication::translate("Options", option.help);
     if (qstrcmp(option.name, "progmem") == 0) {
-        QStringList read;
+        QStringList ordinaryMemory;
         for (const DisplayFormat &format : displayFormats()) {
-            if (format.flashOnAvr)
-                read << QLatin1String(format.name);
+            if (!format.flashOnAvr)
+                ordinaryMemory << QLatin1String(format.name);
         }
-        help = help.arg(joined(read, Options::tr("%1 et %2")));
+        help = help.arg(joined(ordinaryMemory, Options::tr("%1 et %2")));
     }
     const QStringList formats = optionFormats(option);
     if (!formats.isEmpty())

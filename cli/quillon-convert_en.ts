@@ -266,8 +266,8 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>names NAME the array of the one picture given (a C identifier); two pictures whose headers would define the same name are refused</translation>
     </message>
     <message>
-        <source>place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs) ; 32 767 octets au plus, environ 128 x 127 pixels. %1, lus avec pgm_read_byte, y vont sans cette option</source>
-        <translation>puts the arrays in program memory on AVR (PROGMEM, nothing elsewhere); 32,767 bytes at most, about 128 x 127 pixels. %1, read with pgm_read_byte, go there without this option</translation>
+        <source>place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs), ceux de bmp compris, et refuse ceux de plus de 32 767 octets (environ 128 x 127 pixels) ; ceux des formats d&apos;écran, hors %1, y vont sans cette option, sans limite</source>
+        <translation>puts the arrays in program memory on AVR (PROGMEM, nothing elsewhere), those of bmp included, and refuses those of more than 32,767 bytes (about 128 x 127 pixels); those of the display formats but %1 go there without this option, with no limit</translation>
     </message>
     <message>
         <source>écrit les tableaux dans NOM.c, à compiler avec le programme, et les déclare extern dans NOM.h</source>

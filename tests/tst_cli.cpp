@@ -910,6 +910,13 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("a register of avr/io.h")
         << QStringList {"--progmem", "-n", "PORTB", "a.png"}
         << "--name : le nom « PORTB » est de ceux que définit <avr/io.h>, que l'en-tête inclut";
+    // Every display format's arrays but LVGL's are in program memory on AVR, after <avr/io.h>.
+    QTest::newRow("a register of avr/io.h, pages")
+        << QStringList {"--format", "pages", "-n", "OCR1A", "a.png"}
+        << "--name : le nom « OCR1A » est de ceux que définit <avr/io.h>, que l'en-tête inclut";
+    QTest::newRow("a register of avr/io.h, e-paper")
+        << QStringList {"--format", "epd-bw-red", "-n", "SREG", "a.png"}
+        << "--name : le nom « SREG » est de ceux que définit <avr/io.h>, que l'en-tête inclut";
     QTest::newRow("main") << QStringList {"-n", "main", "a.png"}
                           << "--name : le nom « main » est celui de la fonction principale du programme";
     QTest::newRow("reserved")
@@ -1127,9 +1134,9 @@ void TestCli::namesAndPlacesArrays_data()
     row("no extension", {}, "logo", "const unsigned char logo[");
     row("not ASCII: a _ a byte", {}, "café.png", "const unsigned char caf__[");
     row("--name", {"-n", "splash"}, "my icon.png", "const unsigned char splash[");
-    // Names of <avr/io.h> and lvgl.h where these are not included.
-    row("a register's name, pages", {"--format", "pages", "-n", "OCR1A"}, "a.png", "const uint8_t OCR1A[");
-    row("LVGL_H without LVGL", {"--format", "gray4", "-n", "LVGL_H"}, "a.png", "const uint8_t LVGL_H[");
+    // Names of <avr/io.h> and lvgl.h where these are not included: the window's header, in RAM.
+    row("a register's name, bmp", {"-n", "OCR1A"}, "a.png", "const unsigned char OCR1A[");
+    row("LVGL_H without LVGL", {"--format", "bmp", "-n", "LVGL_H"}, "a.png", "const unsigned char LVGL_H[");
     // avr-gcc takes arrays of 32,767 bytes at most: 151 x 217 grey bytes, not 256 x 128. In
     // flash on AVR by default, but checked only when asked: other chips take larger arrays.
     const QStringList grey = {"--progmem", "--format", "gray8"};

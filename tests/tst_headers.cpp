@@ -25,6 +25,7 @@ private slots:
     void compileEverywhere_data();
     void compileEverywhere();
     void monoArrayReadFromAvrFlash();
+    void epaperPlanesFitAnUno();
     void namesItsGuardAfterItsFile_data();
     void namesItsGuardAfterItsFile();
 
@@ -278,6 +279,23 @@ void TestHeaders::monoArrayReadFromAvrFlash()
     QString output = QString::fromUtf8(chip.readAll()).remove(QRegularExpression("\\x1b\\[[0-9;]*m"));
     output.remove(QRegularExpression("\\.$", QRegularExpression::MultilineOption));
     QVERIFY2(output.contains(QString::fromLatin1(expected) + "end\n"), qPrintable(output));
+}
+
+// The two planes of a 2.13-inch panel of 104 x 212 pixels, 2,756 bytes each, as a default header
+// holds them, link for an Arduino Uno: in its 2 KB of RAM they would not.
+void TestHeaders::epaperPlanesFitAnUno()
+{
+    if (QStandardPaths::findExecutable("avr-gcc").isEmpty())
+        QSKIP("avr-gcc is not installed (scripts/install-deps installs it)");
+    writePicture("panel", "epd-bw-red", QSize(104, 212), false);
+    writeFile(path("uno.c"),
+              "#include <avr/pgmspace.h>\n#include \"panel.h\"\nvolatile uint8_t sink;\nint main(void)\n{\n"
+              "    unsigned i;\n    for (i = 0; i < sizeof panel_black; ++i)\n"
+              "        sink ^= pgm_read_byte(&panel_black[i]) ^ pgm_read_byte(&panel_red[i]);\n"
+              "    return 0;\n}\n");
+    const Run built = runProgram({"avr-gcc", "-mmcu=atmega328p", "-Os", "-std=c99", "-Wall", "-Wextra",
+                                  "-Werror", "-I", m_dir->path(), "-o", path("uno.elf"), path("uno.c")});
+    QVERIFY2(built.exitCode == 0, qPrintable(built.out + built.err));
 }
 
 void TestHeaders::namesItsGuardAfterItsFile_data()

@@ -40,10 +40,9 @@ QByteArray rowsOf(QByteArray line, const EncodingOptions &options)
 }
 
 // The header every format starts from: <stdint.h>, the size macros, and how to draw the array.
-// Arrays that the drawing libraries read with pgm_read_* go to AVR program memory without
-// --progmem.
-CHeader startHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing,
-                    bool flashOnAvr = false)
+// Its arrays go to AVR program memory, where the drawing lines read them, with or without
+// --progmem (QUILLON_PROGMEM is nothing on every other chip).
+CHeader startHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing)
 {
     const QByteArray &name = options.arrayName;
     CHeader header;
@@ -51,7 +50,7 @@ CHeader startHeader(QSize size, const EncodingOptions &options, const QVector<QB
     for (const QByteArray &line : drawing)
         header.commentLines << rowsOf(line, options).replace("NAME", name);
     header.includes << "<stdint.h>";
-    header.progmem = options.progmem || flashOnAvr;
+    header.progmem = true;
     header.macros << qMakePair(name + "_width", number(size.width()))
                   << qMakePair(name + "_height", number(size.height()));
     return header;
@@ -110,7 +109,7 @@ EncodedPicture encodeBitRows(PreparedPicture picture, const EncodingOptions &opt
 {
     EncodedPicture encoded;
     QImage lit = litPixels(picture, options);
-    encoded.header = startHeader(lit.size(), options, drawing, true);
+    encoded.header = startHeader(lit.size(), options, drawing);
     encoded.header.arrays << rowArray(options.arrayName, packLevels(lit, {1, leftmostLowest}),
                                       (lit.width() + 7) / 8, options, encoded.header);
     encoded.shown = shownGreyLevels(std::move(lit), 2, options);
@@ -151,15 +150,15 @@ EncodedPicture encodePages(PreparedPicture picture, const EncodingOptions &optio
         }
     }
     // Each page row of the picture goes into the display's own at column x, the rows below it
-    // in its last page cleared; read from flash on AVR with --progmem.
-    const QByteArray copy = options.progmem ? "memcpy_P" : "memcpy";
+    // in its last page cleared; read from flash on AVR (memcpy_P and u8x8_pgm_read are plain
+    // reads elsewhere).
+    const QByteArray copy = "memcpy_P";
     const QByteArray pageStart = options.strideAlign > 1 ? "p * NAME_stride" : "p * NAME_width";
     QVector<QByteArray> drawing {"Adafruit_SSD1306: for (int16_t p = 0; p < (NAME_height + 7) / 8; p++) "
                                  + copy + "(display.getBuffer() + (y / 8 + p) * display.width() + x, NAME + "
                                  + pageStart + ", NAME_width);"};
     // u8g2.h brings no memcpy.
-    const QByteArray read
-        = options.progmem ? "u8x8_pgm_read(NAME + " + pageStart + " + c);" : "NAME[" + pageStart + " + c];";
+    const QByteArray read = "u8x8_pgm_read(NAME + " + pageStart + " + c);";
     const QByteArray columns
         = "for (int p = 0; p < (NAME_height + 7) / 8; p++) for (int c = 0; c < NAME_width; c++) ";
     drawing << "u8g2: " + columns
@@ -183,7 +182,6 @@ EncodedPicture encodeGray8(PreparedPicture picture, const EncodingOptions &optio
     encoded.header
         = startHeader(levels.size(), options,
                       {"Adafruit GFX: {rows}canvas.drawGrayscaleBitmap(x, {y}, {NAME}, NAME_width, {h});"});
-    encoded.header.progmem = true; // drawGrayscaleBitmap reads it with pgm_read_byte
     encoded.header.arrays << rowArray(options.arrayName, packLevels(levels, {8}), levels.width(), options,
                                       encoded.header);
     encoded.shown = shownGreyLevels(std::move(levels), 256, options);
@@ -198,8 +196,7 @@ EncodedPicture encodeGray4(PreparedPicture picture, const EncodingOptions &optio
     // Each row goes into the SSD1327's buffer, two pixels a byte as there, from x (even).
     encoded.header = startHeader(
         levels.size(), options,
-        {"Adafruit_SSD1327: for (int16_t r = 0; r < NAME_height; r++) "
-             + QByteArray(options.progmem ? "memcpy_P" : "memcpy")
+        {"Adafruit_SSD1327: for (int16_t r = 0; r < NAME_height; r++) " + QByteArray("memcpy_P")
              + "(display.getBuffer() + (y + r) * (display.width() / 2) + x / 2, NAME + r * "
              + (options.strideAlign > 1 ? "NAME_stride" : "((NAME_width + 1) / 2)")
              + ", (NAME_width + 1) / 2);",
@@ -330,7 +327,7 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
             drawing << "Adafruit GFX: {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, NAME_width, {h});";
         drawing << swapFirst + "{rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16});";
     }
-    encoded.header = startHeader(pixels.size(), options, drawing, true);
+    encoded.header = startHeader(pixels.size(), options, drawing);
     if (transparent)
         encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(keyValue));
     encoded.header.arrays << rowArray(options.arrayName, values, width * 2, options, encoded.header,
@@ -453,18 +450,18 @@ const QVector<DisplayFormat> &displayFormats()
         {"xbm", F::NoAlpha, true, encodeXbm, nullptr, F::Threshold | F::Invert | F::StrideAlign, F::OneBit,
          QT_TRANSLATE_NOOP("DisplayFormat", "1 bit par pixel, ligne par ligne, bit faible à gauche"), nullptr,
          nullptr},
-        {"pages", F::NoAlpha, false, encodePages, nullptr, F::Threshold | F::Invert | F::StrideAlign,
+        {"pages", F::NoAlpha, true, encodePages, nullptr, F::Threshold | F::Invert | F::StrideAlign,
          F::OneBit, QT_TRANSLATE_NOOP("DisplayFormat", "pages de 8 lignes des SSD1306 et SH1106"), nullptr,
          nullptr},
         {"gray8", F::NoAlpha, true, encodeGray8, nullptr, F::Invert | F::StrideAlign, F::Grey,
          QT_TRANSLATE_NOOP("DisplayFormat", "256 gris, un octet par pixel"), nullptr, nullptr},
-        {"gray4", F::NoAlpha, false, encodeGray4, nullptr, F::Invert | F::StrideAlign, F::Grey,
+        {"gray4", F::NoAlpha, true, encodeGray4, nullptr, F::Invert | F::StrideAlign, F::Grey,
          QT_TRANSLATE_NOOP("DisplayFormat", "16 gris, deux pixels par octet"), nullptr, nullptr},
-        {"index4", F::NoAlpha, false, encodeIndex4, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
+        {"index4", F::NoAlpha, true, encodeIndex4, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
          F::Indexed,
          QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 16 couleurs, deux pixels par octet"), nullptr,
          nullptr, nullptr, 16},
-        {"index8", F::NoAlpha, false, encodeIndex8, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
+        {"index8", F::NoAlpha, true, encodeIndex8, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
          F::Indexed, QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 256 couleurs, un octet par pixel"),
          nullptr, nullptr, nullptr, 256},
         // Every name of LVGL's begins so, but for those of the C library's headers it includes.
@@ -472,18 +469,18 @@ const QVector<DisplayFormat> &displayFormats()
          F::SwapBytes | F::Threshold | F::Invert | F::StrideAlign | F::LvglSettings, F::Lvgl,
          QT_TRANSLATE_NOOP("DisplayFormat", "une image lv_image_dsc_t de LVGL (lv_img_dsc_t de LVGL 8)"),
          "lvgl.h", "\\A(_?(lv|LV)_\\w*|LVGL\\w*|NULL|va_list)\\z", lvglOptionsProblem},
-        {"gray2", F::NoAlpha, false, encodeGray2, nullptr, F::Invert | F::StrideAlign, F::Grey,
+        {"gray2", F::NoAlpha, true, encodeGray2, nullptr, F::Invert | F::StrideAlign, F::Grey,
          QT_TRANSLATE_NOOP("DisplayFormat", "4 gris de l'encre électronique, quatre pixels par octet"),
          nullptr, nullptr},
-        {"epd-bw-red", F::NoAlpha, false, encodeEpdBlackWhiteRed, nullptr, 0, F::Epaper,
+        {"epd-bw-red", F::NoAlpha, true, encodeEpdBlackWhiteRed, nullptr, 0, F::Epaper,
          QT_TRANSLATE_NOOP("DisplayFormat",
                            "encre noire et rouge : plans NOM_black et NOM_red, 0 où va l'encre"),
          nullptr, nullptr},
-        {"epd-bw-yellow", F::NoAlpha, false, encodeEpdBlackWhiteYellow, nullptr, 0, F::Epaper,
+        {"epd-bw-yellow", F::NoAlpha, true, encodeEpdBlackWhiteYellow, nullptr, 0, F::Epaper,
          QT_TRANSLATE_NOOP("DisplayFormat",
                            "encre noire et jaune : plans NOM_black et NOM_yellow, 0 où va l'encre"),
          nullptr, nullptr},
-        {"epd7", F::NoAlpha, false, encodeEpd7, nullptr, 0, F::Epaper,
+        {"epd7", F::NoAlpha, true, encodeEpd7, nullptr, 0, F::Epaper,
          QT_TRANSLATE_NOOP("DisplayFormat", "les 7 couleurs des écrans ACeP, deux pixels par octet"), nullptr,
          nullptr},
     };

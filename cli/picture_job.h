@@ -47,6 +47,10 @@ struct PictureOutcome
 
 PictureOutcome runPictureJob(const PictureJob &job);
 
+// What the system's error number means, in French (the C library's own texts follow its locale,
+// not the messages'): "disque plein", "accès refusé"...
+QString systemErrorText(int systemError);
+
 // The files the job writes at `paths` whatever its picture holds: the BMP file when it is
 // written, the header, the preview and the C file when asked; the raw files come on top.
 QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths);

@@ -154,6 +154,10 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>unknown option &apos;%1%2&apos;</translation>
     </message>
     <message>
+        <source>option inconnue « %1 » ; vouliez-vous dire « --%2 » ?</source>
+        <translation>unknown option &apos;%1&apos;; did you mean &apos;--%2&apos;?</translation>
+    </message>
+    <message>
         <source>l&apos;option « %1 » n&apos;attend pas de valeur</source>
         <translation>option &apos;%1&apos; takes no value</translation>
     </message>
@@ -248,6 +252,10 @@ Try &apos;quillon-convert --help&apos; for more information.
     <message>
         <source>le nom « %1 » est de ceux que définit %2, que l&apos;en-tête inclut</source>
         <translation>the name &apos;%1&apos; is one of those defined by %2, which the header includes</translation>
+    </message>
+    <message>
+        <source>le nom « %1 » finit par _t, que POSIX réserve aux noms de types</source>
+        <translation>the name &apos;%1&apos; ends in _t, which POSIX reserves for the names of types</translation>
     </message>
     <message>
         <source>DOSSIER</source>
@@ -545,10 +553,14 @@ Formats of --format:
         <translation>%1 failed</translation>
     </message>
     <message>
-        <source>quillon-convert: impossible de créer le dossier de destination %1
+        <source>quillon-convert: impossible de créer le dossier de destination %1 : %2
 </source>
-        <translation>quillon-convert: cannot create the output folder %1
+        <translation>quillon-convert: cannot create the output folder %1: %2
 </translation>
+    </message>
+    <message>
+        <source>%1 existe et n&apos;est pas un dossier</source>
+        <translation>%1 exists and is not a folder</translation>
     </message>
     <message>
         <source>écrit les fichiers dans DOSSIER, créé s&apos;il manque (par défaut : le dossier de chaque image)</source>
@@ -717,6 +729,10 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
     <message>
         <source>déplacement impossible entre deux systèmes de fichiers</source>
         <translation>cannot move between two file systems</translation>
+    </message>
+    <message>
+        <source>trop grand pour un fichier BMP (4 Gio au plus)</source>
+        <translation>too large for a BMP file (4 GiB at most)</translation>
     </message>
     <message>
         <source>écriture impossible</source>

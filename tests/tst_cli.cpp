@@ -863,6 +863,21 @@ void TestCli::answersUsageErrors_data()
     QTest::addColumn<QString>("error");
     QTest::newRow("no picture") << QStringList() << "aucune image indiquée";
     QTest::newRow("unknown option") << QStringList {"--colour", "a.png"} << "option inconnue « --colour »";
+    // A slip of the fingers: the option nearest to it, or the one it begins with or alone begins.
+    const QString meant = "option inconnue « %1 » ; vouliez-vous dire « %2 » ?";
+    QTest::newRow("two letters swapped")
+        << QStringList {"--fromat", "mono", "a.png"} << meant.arg("--fromat", "--format");
+    QTest::newRow("a letter missing, with its value")
+        << QStringList {"--outpt=out", "a.png"} << meant.arg("--outpt", "--output");
+    QTest::newRow("two slips") << QStringList {"--bakcgrond", "white", "a.png"}
+                               << meant.arg("--bakcgrond", "--background");
+    QTest::newRow("an option and more")
+        << QStringList {"--dithering", "a.png"} << meant.arg("--dithering", "--dither");
+    QTest::newRow("the beginning of one option")
+        << QStringList {"--prog", "a.png"} << meant.arg("--prog", "--progmem");
+    QTest::newRow("the beginning of several")
+        << QStringList {"--for", "a.png"} << "option inconnue « --for »";
+    QTest::newRow("a short option") << QStringList {"-x", "a.png"} << "option inconnue « -x »";
     QTest::newRow("folder missing") << QStringList {"a.png", "-o"} << "l'option « -o » attend un dossier";
     QTest::newRow("empty folder") << QStringList {"--output=", "a.png"}
                                   << "le dossier de destination est vide";
@@ -901,6 +916,16 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"-n", "INT8_MAX", "a.png"} << stdintName.arg("INT8_MAX");
     QTest::newRow("a constant macro of stdint.h")
         << QStringList {"-n", "UINT64_C", "a.png"} << stdintName.arg("UINT64_C");
+    QTest::newRow("a least type of stdint.h")
+        << QStringList {"-n", "int_least8_t", "--format", "mono", "a.png"} << stdintName.arg("int_least8_t");
+    // Any other name ending in _t: POSIX reserves them, the system's headers may define one.
+    QTest::newRow("a name ending in _t")
+        << QStringList {"-n", "sprite_t", "--format", "mono", "a.png"}
+        << "--name : le nom « sprite_t » finit par _t, que POSIX réserve aux noms de types";
+    QTest::newRow("a file's name ending in _t")
+        << QStringList {"--format", "xbm", "icon_t.png"}
+        << "icon_t.png : le nom « icon_t » finit par _t, que POSIX réserve aux noms de types ; renommez le "
+           "fichier ou nommez son tableau avec --name";
     QTest::newRow("PROGMEM itself")
         << QStringList {"--progmem", "-n", "PROGMEM", "a.png"}
         << "--name : le nom « PROGMEM » est de ceux que définit <avr/pgmspace.h>, que l'en-tête inclut";

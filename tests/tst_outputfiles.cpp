@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <cerrno>
+
 #include <numeric>
 
 using namespace TestSupport;
@@ -39,6 +41,7 @@ private slots:
     void cmakeFunctionExpectsTheFilesWritten();
     void previewShowsThePicture_data();
     void previewShowsThePicture();
+    void bmpFileWithoutMemoryForItsPixels();
 
 private:
     // Encodes the picture in-process as quillon-convert does with --binary, and writes the
@@ -274,9 +277,14 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
         << "Essayez « quillon-convert --help » pour plus d'informations.";
     QTest::newRow("-o makes the missing folders")
         << words("--format xbm -o out/a/b good.png") << words("") << words("a/b/good.h") << 0 << "";
-    QTest::newRow("-o naming a file")
+    QTest::newRow("-o in a file")
         << words("-o good.png/sub good.png") << words("") << words("") << 1
-        << "quillon-convert: impossible de créer le dossier de destination good.png/sub";
+        << "quillon-convert: impossible de créer le dossier de destination good.png/sub : good.png existe et "
+           "n'est pas un dossier";
+    QTest::newRow("-o naming a file")
+        << words("-o good.png good2.png") << words("") << words("") << 1
+        << "quillon-convert: impossible de créer le dossier de destination good.png : good.png existe et "
+           "n'est pas un dossier";
     QTest::newRow("a batch converted, skipped and failed")
         << words("-o out good.png good2.png bad.png") << words("good2.h")
         << words("good.h good16bits.BMP good2.h") << 1 << "1 image convertie, 1 ignorée, 1 en échec";
@@ -396,6 +404,20 @@ void TestOutputFiles::previewShowsThePicture()
     // Made whole from its rows, as the BMP file takes it when an encoder only draws them.
     QCOMPARE(request.preview.picture(), colours);
     QCOMPARE(request.preview.picture(QImage::Format_RGB16), colours.convertToFormat(QImage::Format_RGB16));
+}
+
+// A picture whose 5-6-5 pixels could not be had (a null one) is not written, for want of memory:
+// not a failure without a cause.
+void TestOutputFiles::bmpFileWithoutMemoryForItsPixels()
+{
+    const OutputPaths paths = outputPaths(m_dir->path(), "pic.png");
+    int error = 0;
+    QString failedPath;
+    QCOMPARE(writeOutputFiles(QImage16(), paths, OutputRequest(), &error, &failedPath),
+             WriteOutcome::BmpFailed);
+    QCOMPARE(error, ENOMEM);
+    QCOMPARE(failedPath, paths.bmp);
+    QCOMPARE(filesUnder(m_dir->path()), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestOutputFiles)

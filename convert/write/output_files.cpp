@@ -257,8 +257,11 @@ public:
     {
         if (!writesBmp())
             return WriteOutcome::Written;
-        if (m_bmpSize < 0)
+        if (m_bmpSize < 0) {
+            // No picture: there was no memory for its 5-6-5 pixels. Or one of more than 4 GiB.
+            *error = m_image.isNull() ? ENOMEM : EOVERFLOW;
             return WriteOutcome::BmpFailed;
+        }
         if (!m_bmp.open()) {
             *error = m_bmp.systemError();
             return WriteOutcome::BmpFailed;
@@ -277,8 +280,11 @@ public:
             return true;
         });
         if (!written) {
-            *error = m_bmp.systemError();
-            return interrupted() ? WriteOutcome::Interrupted : WriteOutcome::BmpFailed;
+            if (interrupted())
+                return WriteOutcome::Interrupted;
+            // The file took every block it was given: the pixels' rows could not be made.
+            *error = m_bmp.systemError() ? m_bmp.systemError() : ENOMEM;
+            return WriteOutcome::BmpFailed;
         }
         if (bytes)
             m_headerWritten = m_headerWritten && m_bytesHeader.finish();

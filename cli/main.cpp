@@ -310,6 +310,14 @@ int main(int argc, char *argv[])
         thread.join();
     progress.show(QString());
 
+    // With --verbose, every file put in place, picture after picture, an interrupted run's too.
+    for (size_t i = 0; options.verbose && i < jobs.size(); ++i) {
+        for (const QString &file : outcomes[i].written)
+            print(errors, Options::tr("quillon-convert: %1 : écrit\n").arg(file));
+        for (const QString &file : outcomes[i].unchanged)
+            print(errors, Options::tr("quillon-convert: %1 : inchangé, laissé tel quel\n").arg(file));
+    }
+
     if (const int signal = interruption) {
         print(errors, Options::tr("quillon-convert: interrompu\n"));
         return 128 + signal;

@@ -553,6 +553,11 @@ const QVector<OptionDeclaration> &optionTable()
                            "NOM.bin, NOM_mask.bin... ; avec lvgl, NOM.bin est l'image que LVGL charge "
                            "d'un fichier"),
          0},
+        {"verbose", 'v', nullptr,
+         QT_TRANSLATE_NOOP("Options",
+                           "dit sur la sortie d'erreur chaque fichier écrit (sans cette option, une "
+                           "conversion réussie ne dit rien)"),
+         0},
         {"help", 'h', nullptr, QT_TRANSLATE_NOOP("Options", "affiche cette aide et quitte"), 0},
         {"version", 'V', nullptr, QT_TRANSLATE_NOOP("Options", "affiche la version et quitte"), 0},
     };
@@ -653,6 +658,7 @@ Options parseOptions(const QStringList &arguments)
     const auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };
     const auto lastOf = [&](const char *name) { return lastValue(parser, QLatin1String(name)); };
     job.force = isSet("force");
+    options.verbose = isSet("verbose");
     options.pictures = parser.positionalArguments();
     if (options.pictures.isEmpty())
         return usageError(Options::tr("aucune image indiquée"));

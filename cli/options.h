@@ -20,6 +20,7 @@ struct Options
     PictureJob job;
     QStringList pictures;
     QByteArrayList arrayNames; // each picture's, given by --name or after its file
+    bool verbose = false; // each file written told on standard error
     QString error; // what was wrong, for UsageError
 
     Q_DECLARE_TR_FUNCTIONS(Options) // the messages and the help, in French, translated

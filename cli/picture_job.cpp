@@ -639,14 +639,22 @@ PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const Enco
     request.replaceLinks = true;
     int systemError = 0;
     QString failedPath;
-    switch (writeOutputFiles(image, paths, request, &systemError, &failedPath)) {
+    WrittenFiles files;
+    PictureOutcome outcome;
+    switch (writeOutputFiles(image, paths, request, &systemError, &failedPath, &files)) {
     case WriteOutcome::Interrupted:
-        return interruptedOutcome();
+        outcome = interruptedOutcome();
+        break;
     case WriteOutcome::Written:
-        return {PictureOutcome::Converted, QString()};
+        outcome = {PictureOutcome::Converted, QString()};
+        break;
     default:
-        return failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(failedPath, causeOf(systemError)));
+        outcome = failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(failedPath, causeOf(systemError)));
+        break;
     }
+    outcome.written = files.written;
+    outcome.unchanged = files.unchanged;
+    return outcome;
 }
 
 } // namespace

@@ -41,8 +41,16 @@ struct PictureJob
 struct PictureOutcome
 {
     enum Status { Converted, Skipped, Failed, Interrupted };
+    PictureOutcome() = default;
+    PictureOutcome(Status status, const QString &message)
+        : status(status)
+        , message(message)
+    { }
     Status status = Failed;
     QString message; // why it was skipped or failed, in French
+    // The files put in place, in order: those written, and those left as they stood.
+    QStringList written;
+    QStringList unchanged;
 };
 
 PictureOutcome runPictureJob(const PictureJob &job);

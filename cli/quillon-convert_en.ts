@@ -394,6 +394,10 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>also writes NAME16bits.png, the picture as the display will show it</translation>
     </message>
     <message>
+        <source>dit sur la sortie d&apos;erreur chaque fichier écrit (sans cette option, une conversion réussie ne dit rien)</source>
+        <translation>tells each file written on standard error (without it, a successful conversion says nothing)</translation>
+    </message>
+    <message>
         <source>affiche cette aide et quitte</source>
         <translation>shows this help and exits</translation>
     </message>
@@ -561,6 +565,18 @@ Formats of --format:
     <message>
         <source>%1 existe et n&apos;est pas un dossier</source>
         <translation>%1 exists and is not a folder</translation>
+    </message>
+    <message>
+        <source>quillon-convert: %1 : écrit
+</source>
+        <translation>quillon-convert: %1: written
+</translation>
+    </message>
+    <message>
+        <source>quillon-convert: %1 : inchangé, laissé tel quel
+</source>
+        <translation>quillon-convert: %1: unchanged, left as it was
+</translation>
     </message>
     <message>
         <source>écrit les fichiers dans DOSSIER, créé s&apos;il manque (par défaut : le dossier de chaque image)</source>

@@ -41,6 +41,8 @@ private slots:
     void cmakeFunctionExpectsTheFilesWritten();
     void previewShowsThePicture_data();
     void previewShowsThePicture();
+    void verboseListsTheFilesWritten_data();
+    void verboseListsTheFilesWritten();
     void bmpFileWithoutMemoryForItsPixels();
 
 private:
@@ -404,6 +406,47 @@ void TestOutputFiles::previewShowsThePicture()
     // Made whole from its rows, as the BMP file takes it when an encoder only draws them.
     QCOMPARE(request.preview.picture(), colours);
     QCOMPARE(request.preview.picture(QImage::Format_RGB16), colours.convertToFormat(QImage::Format_RGB16));
+}
+
+void TestOutputFiles::verboseListsTheFilesWritten_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // pictures: good*.png a picture, bad.png not one
+    QTest::addColumn<QString>("err"); // all of standard error; out/good.h stands there before
+    const auto words = [](const char *text) { return QString(text).split(' ', Qt::SkipEmptyParts); };
+    QTest::newRow("silent without -v") << words("-o out good2.png") << "";
+    QTest::newRow("-v, the window's pair") << words("-v -o out good2.png")
+                                           << "quillon-convert: out/good216bits.BMP : écrit\n"
+                                              "quillon-convert: out/good2.h : écrit\n";
+    // In the order they are put in place: header, C file, preview, raw files.
+    QTest::newRow("--verbose, every file of a display format")
+        << words("--verbose --format index4 --split --preview --binary -o out good2.png")
+        << "quillon-convert: out/good2.h : écrit\nquillon-convert: out/good2.c : écrit\n"
+           "quillon-convert: out/good216bits.png : écrit\nquillon-convert: out/good2_palette.bin : écrit\n"
+           "quillon-convert: out/good2.bin : écrit\n";
+    QTest::newRow("-v, a batch: nothing of a skipped or failed picture")
+        << words("-v --format mono -o out good.png bad.png good2.png")
+        << "quillon-convert: out/good2.h : écrit\n"
+           "quillon-convert: good.png : out/good.h existe déjà, image ignorée (--force pour le remplacer)\n"
+           "quillon-convert: bad.png : ce fichier ne semble pas être une image\n"
+           "1 image convertie, 1 ignorée, 1 en échec\n";
+}
+
+// -v tells each file put in place on standard error, a line each; a run says nothing without it.
+void TestOutputFiles::verboseListsTheFilesWritten()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, err);
+    for (const QString &picture : arguments.filter(QRegularExpression("\\A(good|bad)\\d?\\.png\\z"))) {
+        if (picture.startsWith("good"))
+            savePicture(patternPicture(7, 3), path(picture), "PNG");
+        else
+            writeFile(path(picture), "not a picture");
+    }
+    QVERIFY(QDir().mkpath(path("out")));
+    writeFile(path("out/good.h"), "earlier");
+    const Run run = quillonConvert(arguments);
+    QCOMPARE(run.err, err);
+    QCOMPARE(run.exitCode, err.contains("en échec") ? 1 : 0);
 }
 
 // A picture whose 5-6-5 pixels could not be had (a null one) is not written, for want of memory:

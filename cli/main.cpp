@@ -8,11 +8,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <QTranslator>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <mutex>
@@ -190,6 +192,28 @@ bool messagesInFrench()
     return false;
 }
 
+// Makes `folder` with its parents, as mkdir -p does; returns why it could not, in French, or an
+// empty text.
+QString folderProblem(const QString &folder)
+{
+    const QByteArray path = QFile::encodeName(QDir::cleanPath(folder));
+    for (int end = 1; end <= path.size(); ++end) {
+        if (end < path.size() && path[end] != '/')
+            continue;
+        const QByteArray made = path.left(end);
+        if (::mkdir(made.constData(), 0777) == 0)
+            continue;
+        const int error = errno;
+        struct stat status;
+        if (::stat(made.constData(), &status) == 0 && S_ISDIR(status.st_mode))
+            continue;
+        if (error == EEXIST || error == ENOTDIR)
+            return Options::tr("%1 existe et n'est pas un dossier").arg(QFile::decodeName(made));
+        return systemErrorText(error);
+    }
+    return QString();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -246,12 +270,14 @@ int main(int argc, char *argv[])
         return 1;
     }
     // A missing output folder is made, with its parents, once nothing stands in the way.
-    if (!options.job.outputFolder.isEmpty() && !QFileInfo(options.job.outputFolder).isDir()
-        && !QDir().mkpath(options.job.outputFolder)) {
-        print(errors,
-              Options::tr("quillon-convert: impossible de créer le dossier de destination %1\n")
-                  .arg(options.job.outputFolder));
-        return 1;
+    if (!options.job.outputFolder.isEmpty() && !QFileInfo(options.job.outputFolder).isDir()) {
+        const QString problem = folderProblem(options.job.outputFolder);
+        if (!problem.isEmpty()) {
+            print(errors,
+                  Options::tr("quillon-convert: impossible de créer le dossier de destination %1 : %2\n")
+                      .arg(options.job.outputFolder, problem));
+            return 1;
+        }
     }
 
     // The pictures are independent: each thread takes the next one until none is left.
@@ -283,6 +309,14 @@ int main(int argc, char *argv[])
     for (std::thread &thread : threads)
         thread.join();
     progress.show(QString());
+
+    // With --verbose, every file put in place, picture after picture, an interrupted run's too.
+    for (size_t i = 0; options.verbose && i < jobs.size(); ++i) {
+        for (const QString &file : outcomes[i].written)
+            print(errors, Options::tr("quillon-convert: %1 : écrit\n").arg(file));
+        for (const QString &file : outcomes[i].unchanged)
+            print(errors, Options::tr("quillon-convert: %1 : inchangé, laissé tel quel\n").arg(file));
+    }
 
     if (const int signal = interruption) {
         print(errors, Options::tr("quillon-convert: interrompu\n"));

@@ -23,11 +23,61 @@ Options usageError(const QString &message)
     return options;
 }
 
+// The number of single letters inserted, deleted, replaced or swapped with their neighbour that
+// turn `a` into `b` (the optimal string alignment distance).
+int editDistance(const QString &a, const QString &b)
+{
+    const int m = a.size(), n = b.size();
+    QVector<QVector<int>> d(m + 1, QVector<int>(n + 1));
+    for (int i = 0; i <= m; ++i)
+        d[i][0] = i;
+    for (int j = 0; j <= n; ++j)
+        d[0][j] = j;
+    for (int i = 1; i <= m; ++i) {
+        for (int j = 1; j <= n; ++j) {
+            d[i][j] = qMin(qMin(d[i - 1][j] + 1, d[i][j - 1] + 1),
+                           d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1));
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = qMin(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[m][n];
+}
+
+// The long option that `name` (given without its dashes) was most likely meant to be: the nearest
+// by a slip or two of the fingers (one for names of 4 letters or fewer), or the one it begins with
+// or alone begins; empty when none is near enough.
+QString nearestOption(const QString &name)
+{
+    QString nearest;
+    int best = name.size() <= 4 ? 2 : 3;
+    QStringList prefixed;
+    for (const OptionDeclaration &option : optionTable()) {
+        const QString known = QLatin1String(option.name);
+        const int distance = editDistance(name, known);
+        if (distance < best) {
+            best = distance;
+            nearest = known;
+        }
+        if (name.size() >= 3 && known.startsWith(name))
+            prefixed << known;
+        if (known.size() >= 4 && name.startsWith(known) && nearest.isEmpty())
+            nearest = known;
+    }
+    if (nearest.isEmpty() && prefixed.size() == 1)
+        nearest = prefixed.first();
+    return nearest;
+}
+
 // What QCommandLineParser reports in English, said in French.
 QString parserError(const QCommandLineParser &parser)
 {
     if (!parser.unknownOptionNames().isEmpty()) {
         const QString name = parser.unknownOptionNames().first();
+        const QString given = (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        const QString meant = name.size() == 1 ? QString() : nearestOption(name);
+        if (!meant.isEmpty())
+            return Options::tr("option inconnue « %1 » ; vouliez-vous dire « --%2 » ?").arg(given, meant);
         return Options::tr("option inconnue « %1%2 »").arg(name.size() == 1 ? "-" : "--", name);
     }
     // "Missing value after '-o'.", "Unexpected value after '--force'."
@@ -123,8 +173,9 @@ QVector<DefinedNames> definedNames(bool progmem, const DisplayFormat *format)
 {
     QVector<DefinedNames> names = {
         {"<stdint.h>",
-         QRegularExpression("\\A(\\w+_t|U?INT\\w*_(MAX|MIN|WIDTH|C)|(PTRDIFF|SIZE|SIG_ATOMIC|WCHAR|WINT)_("
-                            "MAX|MIN|WIDTH))\\z")},
+         QRegularExpression(
+             "\\A(u?int(_least|_fast)?(8|16|32|64)_t|u?int(ptr|max)_t|U?INT\\w*_(MAX|MIN|WIDTH|C)|("
+             "PTRDIFF|SIZE|SIG_ATOMIC|WCHAR|WINT)_(MAX|MIN|WIDTH))\\z")},
     };
     if (progmem) {
         names += {
@@ -286,7 +337,7 @@ const char *const frameArraySuffixes[] = {"", "_mask", "_map", "_black", "_red",
 
 QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames)
 {
-    QByteArrayList names {arrayName, includeGuard(arrayName)};
+    QByteArrayList names {arrayName};
     // The macros and arrays of every format: sizes, palette, mask, LVGL's pixel map, key colour, the
     // e-paper planes, and each row array's stride when rows are padded.
     for (const char *suffix :
@@ -350,6 +401,9 @@ QString arrayNameProblem(const QString &name, bool progmem, const DisplayFormat 
             return Options::tr("le nom « %1 » est de ceux que définit %2, que l'en-tête inclut")
                 .arg(name, QLatin1String(defined.header));
     }
+    // The system's headers that a firmware includes beside this one may define any of them.
+    if (name.endsWith(QLatin1String("_t")))
+        return Options::tr("le nom « %1 » finit par _t, que POSIX réserve aux noms de types").arg(name);
     return QString();
 }
 
@@ -376,9 +430,10 @@ const QVector<OptionDeclaration> &optionTable()
          0},
         {"progmem", 0, nullptr,
          QT_TRANSLATE_NOOP("Options",
-                           "place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs) ; "
-                           "32 767 octets au plus, environ 128 x 127 pixels. %1, lus avec "
-                           "pgm_read_byte, y vont sans cette option"),
+                           "place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs), ceux "
+                           "de bmp compris, et refuse ceux de plus de 32 767 octets (environ 128 x 127 "
+                           "pixels) ; ceux des formats d'écran, hors %1, y vont sans cette option, sans "
+                           "limite"),
          0},
         {"split", 0, nullptr,
          QT_TRANSLATE_NOOP("Options",
@@ -498,6 +553,11 @@ const QVector<OptionDeclaration> &optionTable()
                            "NOM.bin, NOM_mask.bin... ; avec lvgl, NOM.bin est l'image que LVGL charge "
                            "d'un fichier"),
          0},
+        {"verbose", 'v', nullptr,
+         QT_TRANSLATE_NOOP("Options",
+                           "dit sur la sortie d'erreur chaque fichier écrit (sans cette option, une "
+                           "conversion réussie ne dit rien)"),
+         0},
         {"help", 'h', nullptr, QT_TRANSLATE_NOOP("Options", "affiche cette aide et quitte"), 0},
         {"version", 'V', nullptr, QT_TRANSLATE_NOOP("Options", "affiche la version et quitte"), 0},
     };
@@ -550,12 +610,12 @@ QString optionHelp(const OptionDeclaration &option)
 {
     QString help = QCoreApplication::translate("Options", option.help);
     if (qstrcmp(option.name, "progmem") == 0) {
-        QStringList read;
+        QStringList ordinaryMemory;
         for (const DisplayFormat &format : displayFormats()) {
-            if (format.flashOnAvr)
-                read << QLatin1String(format.name);
+            if (!format.flashOnAvr)
+                ordinaryMemory << QLatin1String(format.name);
         }
-        help = help.arg(joined(read, Options::tr("%1 et %2")));
+        help = help.arg(joined(ordinaryMemory, Options::tr("%1 et %2")));
     }
     const QStringList formats = optionFormats(option);
     if (!formats.isEmpty())
@@ -598,6 +658,7 @@ Options parseOptions(const QStringList &arguments)
     const auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };
     const auto lastOf = [&](const char *name) { return lastValue(parser, QLatin1String(name)); };
     job.force = isSet("force");
+    options.verbose = isSet("verbose");
     options.pictures = parser.positionalArguments();
     if (options.pictures.isEmpty())
         return usageError(Options::tr("aucune image indiquée"));

@@ -20,6 +20,7 @@ struct Options
     PictureJob job;
     QStringList pictures;
     QByteArrayList arrayNames; // each picture's, given by --name or after its file
+    bool verbose = false; // each file written told on standard error
     QString error; // what was wrong, for UsageError
 
     Q_DECLARE_TR_FUNCTIONS(Options) // the messages and the help, in French, translated
@@ -32,9 +33,10 @@ Options parseOptions(const QStringList &arguments);
 // leading digit prefixed with _ ("my icon.png" gives my_icon, "8x8.png" _8x8).
 QByteArray arrayNameOf(const QString &picturePath);
 
-// The identifiers that a picture's header may define for the array `arrayName`: the array, its
-// include guard, the size macros and the other arrays and macros of every format; with `frames`,
-// the tables and macros of a header of frames too.
+// The identifiers that a picture's header may define for the array `arrayName`: the array, the size
+// macros and the other arrays and macros of every format; with `frames`, the tables and macros of
+// a header of frames too. (Its include guard, named after its file, begins with QUILLON_, which no
+// array name does.)
 QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames = false);
 // Whether `identifier` is one of the arrays that a header of frames of `arrayName` defines for each
 // frame: NAME_frame0, NAME_frame12_mask... (numbered from 0 up to 999).

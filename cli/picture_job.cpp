@@ -33,8 +33,19 @@
 
 namespace {
 
-// The system's errors in French: the C library's own texts would follow its locale, not ours.
 QString causeOf(int systemError)
+{
+    return systemErrorText(systemError);
+}
+
+PictureOutcome failed(const QString &message)
+{
+    return {PictureOutcome::Failed, message};
+}
+
+} // namespace
+
+QString systemErrorText(int systemError)
 {
     switch (systemError) {
     case ENOSPC:
@@ -67,6 +78,8 @@ QString causeOf(int systemError)
         return PictureJob::tr("fichier occupé");
     case EXDEV:
         return PictureJob::tr("déplacement impossible entre deux systèmes de fichiers");
+    case EOVERFLOW:
+        return PictureJob::tr("trop grand pour un fichier BMP (4 Gio au plus)");
     case 0:
         return PictureJob::tr("écriture impossible");
     default:
@@ -74,10 +87,7 @@ QString causeOf(int systemError)
     }
 }
 
-PictureOutcome failed(const QString &message)
-{
-    return {PictureOutcome::Failed, message};
-}
+namespace {
 
 // How long a lock file that tells nothing of its owner is waited for: the one case a live run
 // leaves one so is the instant between creating it and writing into it.
@@ -629,14 +639,22 @@ PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const Enco
     request.replaceLinks = true;
     int systemError = 0;
     QString failedPath;
-    switch (writeOutputFiles(image, paths, request, &systemError, &failedPath)) {
+    WrittenFiles files;
+    PictureOutcome outcome;
+    switch (writeOutputFiles(image, paths, request, &systemError, &failedPath, &files)) {
     case WriteOutcome::Interrupted:
-        return interruptedOutcome();
+        outcome = interruptedOutcome();
+        break;
     case WriteOutcome::Written:
-        return {PictureOutcome::Converted, QString()};
+        outcome = {PictureOutcome::Converted, QString()};
+        break;
     default:
-        return failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(failedPath, causeOf(systemError)));
+        outcome = failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(failedPath, causeOf(systemError)));
+        break;
     }
+    outcome.written = files.written;
+    outcome.unchanged = files.unchanged;
+    return outcome;
 }
 
 } // namespace

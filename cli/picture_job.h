@@ -41,11 +41,23 @@ struct PictureJob
 struct PictureOutcome
 {
     enum Status { Converted, Skipped, Failed, Interrupted };
+    PictureOutcome() = default;
+    PictureOutcome(Status status, const QString &message)
+        : status(status)
+        , message(message)
+    { }
     Status status = Failed;
     QString message; // why it was skipped or failed, in French
+    // The files put in place, in order: those written, and those left as they stood.
+    QStringList written;
+    QStringList unchanged;
 };
 
 PictureOutcome runPictureJob(const PictureJob &job);
+
+// What the system's error number means, in French (the C library's own texts follow its locale,
+// not the messages'): "disque plein", "accès refusé"...
+QString systemErrorText(int systemError);
 
 // The files the job writes at `paths` whatever its picture holds: the BMP file when it is
 // written, the header, the preview and the C file when asked; the raw files come on top.

@@ -154,6 +154,10 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>unknown option &apos;%1%2&apos;</translation>
     </message>
     <message>
+        <source>option inconnue « %1 » ; vouliez-vous dire « --%2 » ?</source>
+        <translation>unknown option &apos;%1&apos;; did you mean &apos;--%2&apos;?</translation>
+    </message>
+    <message>
         <source>l&apos;option « %1 » n&apos;attend pas de valeur</source>
         <translation>option &apos;%1&apos; takes no value</translation>
     </message>
@@ -250,6 +254,10 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>the name &apos;%1&apos; is one of those defined by %2, which the header includes</translation>
     </message>
     <message>
+        <source>le nom « %1 » finit par _t, que POSIX réserve aux noms de types</source>
+        <translation>the name &apos;%1&apos; ends in _t, which POSIX reserves for the names of types</translation>
+    </message>
+    <message>
         <source>DOSSIER</source>
         <translation>DIR</translation>
     </message>
@@ -266,8 +274,8 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>names NAME the array of the one picture given (a C identifier); two pictures whose headers would define the same name are refused</translation>
     </message>
     <message>
-        <source>place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs) ; 32 767 octets au plus, environ 128 x 127 pixels. %1, lus avec pgm_read_byte, y vont sans cette option</source>
-        <translation>puts the arrays in program memory on AVR (PROGMEM, nothing elsewhere); 32,767 bytes at most, about 128 x 127 pixels. %1, read with pgm_read_byte, go there without this option</translation>
+        <source>place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs), ceux de bmp compris, et refuse ceux de plus de 32 767 octets (environ 128 x 127 pixels) ; ceux des formats d&apos;écran, hors %1, y vont sans cette option, sans limite</source>
+        <translation>puts the arrays in program memory on AVR (PROGMEM, nothing elsewhere), those of bmp included, and refuses those of more than 32,767 bytes (about 128 x 127 pixels); those of the display formats but %1 go there without this option, with no limit</translation>
     </message>
     <message>
         <source>écrit les tableaux dans NOM.c, à compiler avec le programme, et les déclare extern dans NOM.h</source>
@@ -384,6 +392,10 @@ Try &apos;quillon-convert --help&apos; for more information.
     <message>
         <source>écrit aussi NOM16bits.png, l&apos;image telle que l&apos;écran l&apos;affichera</source>
         <translation>also writes NAME16bits.png, the picture as the display will show it</translation>
+    </message>
+    <message>
+        <source>dit sur la sortie d&apos;erreur chaque fichier écrit (sans cette option, une conversion réussie ne dit rien)</source>
+        <translation>tells each file written on standard error (without it, a successful conversion says nothing)</translation>
     </message>
     <message>
         <source>affiche cette aide et quitte</source>
@@ -545,9 +557,25 @@ Formats of --format:
         <translation>%1 failed</translation>
     </message>
     <message>
-        <source>quillon-convert: impossible de créer le dossier de destination %1
+        <source>quillon-convert: impossible de créer le dossier de destination %1 : %2
 </source>
-        <translation>quillon-convert: cannot create the output folder %1
+        <translation>quillon-convert: cannot create the output folder %1: %2
+</translation>
+    </message>
+    <message>
+        <source>%1 existe et n&apos;est pas un dossier</source>
+        <translation>%1 exists and is not a folder</translation>
+    </message>
+    <message>
+        <source>quillon-convert: %1 : écrit
+</source>
+        <translation>quillon-convert: %1: written
+</translation>
+    </message>
+    <message>
+        <source>quillon-convert: %1 : inchangé, laissé tel quel
+</source>
+        <translation>quillon-convert: %1: unchanged, left as it was
 </translation>
     </message>
     <message>
@@ -717,6 +745,10 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
     <message>
         <source>déplacement impossible entre deux systèmes de fichiers</source>
         <translation>cannot move between two file systems</translation>
+    </message>
+    <message>
+        <source>trop grand pour un fichier BMP (4 Gio au plus)</source>
+        <translation>too large for a BMP file (4 GiB at most)</translation>
     </message>
     <message>
         <source>écriture impossible</source>

@@ -91,7 +91,7 @@ char *formatValues(const uchar *bytes, qint64 count, qint64 position, char *out)
 
 QByteArray bytesDeclarationHeader(qint64 inputSize, const HeaderOptions &options)
 {
-    const QByteArray nl = newline, guard = includeGuard(options.arrayName);
+    const QByteArray nl = newline, guard = includeGuard(options.ownHeader);
     QByteArray text = headerFirstLines() + "#ifndef " + guard + nl + "#define " + guard + nl + nl;
     if (options.progmem)
         text += progmemLines() + nl;

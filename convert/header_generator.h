@@ -31,7 +31,7 @@ struct HeaderOptions
     QByteArray arrayName = "logo";
     bool progmem = false;
     bool split = false;
-    QByteArray ownHeader; // the header's file name, with split
+    QByteArray ownHeader; // the header's file name, with split; it names the include guard
 };
 
 // The header of a split pair of a file's bytes: the include guard and the array's `extern`

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <vector>
 
 namespace {
@@ -100,12 +101,14 @@ bool QImage16::writeBmp16(const ByteSink &write) const
     const bool byRows = format() == QImage::Format_RGB32 || format() == QImage::Format_Grayscale8;
     const QImage image
         = format() == QImage::Format_RGB16 || byRows ? QImage(*this) : convertToFormat(QImage::Format_RGB16);
-    const auto rowOf = [&](int y) {
+    if (image.isNull()) // no memory for the 5-6-5 copy
+        return false;
+    const auto rowOf = [&](int y) -> const uchar * {
         if (!byRows)
             return image.constScanLine(y);
         reducedRow = QImage(image.constScanLine(y), image.width(), 1, image.format())
                          .convertToFormat(QImage::Format_RGB16);
-        return reducedRow.constScanLine(0);
+        return reducedRow.isNull() ? nullptr : reducedRow.constScanLine(0);
     };
     const size_t pixelBytes = size_t(image.width()) * 2;
     const qint64 stride = qint64(pixelBytes + 3) / 4 * 4;
@@ -119,12 +122,19 @@ bool QImage16::writeBmp16(const ByteSink &write) const
     // would cost a third of the write.
     const int rowsPerBlock = int(qBound<qint64>(1, rowBlockSize / stride, image.height()));
     thread_local std::vector<char> block;
-    block.resize(std::max(block.size(), size_t(stride) * size_t(rowsPerBlock)));
+    try {
+        block.resize(std::max(block.size(), size_t(stride) * size_t(rowsPerBlock)));
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
     for (int y = image.height() - 1; y >= 0;) {
         int rowsInBlock = 0;
         for (; rowsInBlock < rowsPerBlock && y >= 0; ++rowsInBlock, --y) {
             char *row = block.data() + rowsInBlock * stride;
-            std::memcpy(row, rowOf(y), pixelBytes);
+            const uchar *pixels = rowOf(y);
+            if (!pixels)
+                return false;
+            std::memcpy(row, pixels, pixelBytes);
             std::memset(row + pixelBytes, 0, size_t(stride) - pixelBytes);
         }
         if (!write(block.data(), rowsInBlock * stride))

@@ -31,7 +31,8 @@ public:
     // The length of the BMP file, or -1 when the picture is null or too large for the format.
     qint64 bmp16FileSize() const;
     // Hands the BMP file's bytes, in order, to `write` in blocks of about 1 MiB, and stops at the
-    // first block it refuses. False when the picture cannot be written or a block was refused.
+    // first block it refuses. False when the picture cannot be written, memory for its rows ran
+    // out or a block was refused.
     using ByteSink = std::function<bool(const char *data, qint64 size)>;
     bool writeBmp16(const ByteSink &write) const;
 };

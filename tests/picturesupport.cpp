@@ -397,10 +397,11 @@ EncodedPicture encodedFor(const QImage &picture, const QByteArray &format, const
 QString headerText(const CHeader &header)
 {
     QTemporaryDir folder;
-    AtomicFileWriter file(folder.filePath("header.h"));
+    const QString path = folder.filePath(QString::fromLatin1(header.name) + ".h");
+    AtomicFileWriter file(path);
     if (!file.open() || !writeCHeader(file, header) || !file.commit())
         qFatal("cannot write a header in %s", qPrintable(folder.path()));
-    return QString::fromUtf8(readFile(folder.filePath("header.h")));
+    return QString::fromUtf8(readFile(path));
 }
 
 } // namespace TestSupport

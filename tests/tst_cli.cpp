@@ -863,6 +863,18 @@ void TestCli::answersUsageErrors_data()
     QTest::addColumn<QString>("error");
     QTest::newRow("no picture") << QStringList() << "aucune image indiquée";
     QTest::newRow("unknown option") << QStringList {"--colour", "a.png"} << "option inconnue « --colour »";
+    // A slip of the fingers: the option nearest to it, or the one it begins with or alone begins.
+    const QString meant = "option inconnue « %1 » ; vouliez-vous dire « %2 » ?";
+    QTest::newRow("two letters swapped")
+        << QStringList {"--fromat", "mono", "a.png"} << meant.arg("--fromat", "--format");
+    QTest::newRow("a letter missing, with its value")
+        << QStringList {"--outpt=out", "a.png"} << meant.arg("--outpt", "--output");
+    QTest::newRow("two slips") << QStringList {"--bakcgrond", "white", "a.png"}
+                               << meant.arg("--bakcgrond", "--background");
+    QTest::newRow("an option and more")
+        << QStringList {"--dithering", "a.png"} << meant.arg("--dithering", "--dither");
+    QTest::newRow("the beginning of one option")
+        << QStringList {"--prog", "a.png"} << meant.arg("--prog", "--progmem");
     QTest::newRow("folder missing") << QStringList {"a.png", "-o"} << "l'option « -o » attend un dossier";
     QTest::newRow("empty folder") << QStringList {"--output=", "a.png"}
                                   << "le dossier de destination est vide";
@@ -901,6 +913,14 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"-n", "INT8_MAX", "a.png"} << stdintName.arg("INT8_MAX");
     QTest::newRow("a constant macro of stdint.h")
         << QStringList {"-n", "UINT64_C", "a.png"} << stdintName.arg("UINT64_C");
+    // Any other name ending in _t: POSIX reserves them, the system's headers may define one.
+    QTest::newRow("a name ending in _t")
+        << QStringList {"-n", "sprite_t", "--format", "mono", "a.png"}
+        << "--name : le nom « sprite_t » finit par _t, que POSIX réserve aux noms de types";
+    QTest::newRow("a file's name ending in _t")
+        << QStringList {"--format", "xbm", "icon_t.png"}
+        << "icon_t.png : le nom « icon_t » finit par _t, que POSIX réserve aux noms de types ; renommez le "
+           "fichier ou nommez son tableau avec --name";
     QTest::newRow("PROGMEM itself")
         << QStringList {"--progmem", "-n", "PROGMEM", "a.png"}
         << "--name : le nom « PROGMEM » est de ceux que définit <avr/pgmspace.h>, que l'en-tête inclut";
@@ -910,6 +930,13 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("a register of avr/io.h")
         << QStringList {"--progmem", "-n", "PORTB", "a.png"}
         << "--name : le nom « PORTB » est de ceux que définit <avr/io.h>, que l'en-tête inclut";
+    // Every display format's arrays but LVGL's are in program memory on AVR, after <avr/io.h>.
+    QTest::newRow("a register of avr/io.h, pages")
+        << QStringList {"--format", "pages", "-n", "OCR1A", "a.png"}
+        << "--name : le nom « OCR1A » est de ceux que définit <avr/io.h>, que l'en-tête inclut";
+    QTest::newRow("a register of avr/io.h, e-paper")
+        << QStringList {"--format", "epd-bw-red", "-n", "SREG", "a.png"}
+        << "--name : le nom « SREG » est de ceux que définit <avr/io.h>, que l'en-tête inclut";
     QTest::newRow("main") << QStringList {"-n", "main", "a.png"}
                           << "--name : le nom « main » est celui de la fonction principale du programme";
     QTest::newRow("reserved")
@@ -1127,9 +1154,9 @@ void TestCli::namesAndPlacesArrays_data()
     row("no extension", {}, "logo", "const unsigned char logo[");
     row("not ASCII: a _ a byte", {}, "café.png", "const unsigned char caf__[");
     row("--name", {"-n", "splash"}, "my icon.png", "const unsigned char splash[");
-    // Names of <avr/io.h> and lvgl.h where these are not included.
-    row("a register's name, pages", {"--format", "pages", "-n", "OCR1A"}, "a.png", "const uint8_t OCR1A[");
-    row("LVGL_H without LVGL", {"--format", "gray4", "-n", "LVGL_H"}, "a.png", "const uint8_t LVGL_H[");
+    // Names of <avr/io.h> and lvgl.h where these are not included: the window's header, in RAM.
+    row("a register's name, bmp", {"-n", "OCR1A"}, "a.png", "const unsigned char OCR1A[");
+    row("LVGL_H without LVGL", {"--format", "bmp", "-n", "LVGL_H"}, "a.png", "const unsigned char LVGL_H[");
     // avr-gcc takes arrays of 32,767 bytes at most: 151 x 217 grey bytes, not 256 x 128. In
     // flash on AVR by default, but checked only when asked: other chips take larger arrays.
     const QStringList grey = {"--progmem", "--format", "gray8"};

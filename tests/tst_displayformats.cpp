@@ -27,6 +27,8 @@ private slots:
     void encodes();
     void drawsAsItsCommentSays_data();
     void drawsAsItsCommentSays();
+    void placesArraysWhereItsLinesReadThem_data();
+    void placesArraysWhereItsLinesReadThem();
     void takesPaletteFiles_data();
     void takesPaletteFiles();
     void encodesForEpaperPanels_data();
@@ -313,10 +315,8 @@ void TestDisplayFormats::drawsAsItsCommentSays_data()
     for (int y = 0; y < 13; ++y)
         for (int x = 0; x < 37; ++x)
             picture.setPixel(x, y, qRgba(x * 7, y * 19, (x * y * 5) % 256, x > 30 && y < 4 ? 0 : 255));
-    for (const char *format : {"mono", "xbm", "pages", "gray8", "gray4", "rgb565"}) {
+    for (const char *format : {"mono", "xbm", "pages", "gray8", "gray4", "rgb565"})
         row(format, format, picture);
-        row(qPrintable(QString("%1 in flash").arg(format)), format, picture, flash);
-    }
     for (const char *format : {"index4", "index8", "rgb565"}) {
         if (qstrcmp(format, "rgb565") != 0)
             row(format, format, picture);
@@ -329,7 +329,6 @@ void TestDisplayFormats::drawsAsItsCommentSays_data()
     // Rows padded to 8 bytes: drawn one at a time.
     for (const char *format : {"mono", "xbm", "pages", "gray8", "gray4", "index4", "index8", "rgb565"})
         row(qPrintable(QString("%1, rows of 8 bytes").arg(format)), format, picture, aligned(8));
-    row("pages in flash, rows of 8 bytes", "pages", picture, with(flash, aligned(8)));
     row("pages, rows of 2 bytes", "pages", picture, aligned(2));
     row("rgb565, key colour, rows of 8 bytes", "rgb565", picture, with(key("#102030"), aligned(8)));
     row("rgb565, mask, rows of 8 bytes", "rgb565", picture, with(masked, aligned(8)));
@@ -338,8 +337,7 @@ void TestDisplayFormats::drawsAsItsCommentSays_data()
 // Each line a header's comment gives, compiled as it stands against a stand-in of its library,
 // warnings as errors, and run: the picture lands on a 128 x 64 screen at (6, 8) as the preview
 // shows it, and nothing else is drawn. The lines of AVR boards' libraries also run on a simulated
-// ATmega2560, on a 48 x 24 screen, where the header places its arrays in flash, and for pages and
-// gray4, whose arrays otherwise stay in RAM.
+// ATmega2560, on a 48 x 24 screen, where the header places its arrays in flash.
 void TestDisplayFormats::drawsAsItsCommentSays()
 {
     QFETCH(QByteArray, format);
@@ -373,7 +371,7 @@ void TestDisplayFormats::drawsAsItsCommentSays()
     writeFile(path("command/pic.h"), text.toUtf8());
     QRegularExpressionMatchIterator lines
         = QRegularExpression(
-              "^// (Adafruit GFX|Adafruit_SSD1306|Adafruit_SSD1327|TFT_eSPI|u8g2|U8g2lib) : (.*)$",
+              "^// (Adafruit GFX|Adafruit_SSD1306|Adafruit_SSD1327|TFT_eSPI|u8g2|U8g2lib): (.*)$",
               QRegularExpression::MultilineOption)
               .globalMatch(text);
     QVERIFY2(lines.hasNext(), qPrintable(text));
@@ -434,8 +432,7 @@ void TestDisplayFormats::drawsAsItsCommentSays()
             = drawn(QStringList {c ? cc : cxx} + flags + QStringList {"-o", path("command/main"), source},
                     {path("command/main")}, 128, 64);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        if (!avr || library == "TFT_eSPI"
-            || !(text.contains("PROGMEM") || format == "pages" || format == "gray4"))
+        if (!avr || library == "TFT_eSPI")
             continue;
         const QStringList chip = {"-mmcu=atmega2560", "-Os", "-DSTANDIN_WIDTH=48", "-DSTANDIN_HEIGHT=24"};
         QCOMPARE(
@@ -448,6 +445,29 @@ void TestDisplayFormats::drawsAsItsCommentSays()
                         {"simavr", "-m", "atmega2560", "-f", "16000000", path("command/main.elf")}, 48, 24);
         QVERIFY2(problem.isEmpty(), qPrintable("ATmega2560: " + problem));
     }
+}
+
+void TestDisplayFormats::placesArraysWhereItsLinesReadThem_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    for (const DisplayFormat &format : displayFormats())
+        QTest::newRow(format.name) << QByteArray(format.name);
+}
+
+// Every format's arrays but LVGL's go to an AVR's program memory, as its row says, where the lines
+// of its comment read them: --progmem changes nothing in them.
+void TestDisplayFormats::placesArraysWhereItsLinesReadThem()
+{
+    QFETCH(QByteArray, format);
+    EncodingOptions options;
+    options.arrayName = "pic";
+    const EncodedPicture plain = encodedFor(smallPicture(), format, options);
+    QCOMPARE(plain.header.progmem, findDisplayFormat(format)->flashOnAvr);
+    QCOMPARE(plain.header.progmem, format != "lvgl");
+    if (format == "lvgl") // which refuses --progmem
+        return;
+    flash(options);
+    QCOMPARE(headerText(encodedFor(smallPicture(), format, options).header), headerText(plain.header));
 }
 
 void TestDisplayFormats::takesPaletteFiles_data()
@@ -714,115 +734,45 @@ void TestDisplayFormats::dithersToThePanelsColours()
     QCOMPARE(dithered.shownPicture(), panel);
 }
 
-namespace {
-
-// Stand-ins of the calls that the e-paper headers' comments give, their declarations copied
-// from GxEPD2 (GxEPD2_3C.h, GxEPD2_7C.h) and from Waveshare's e-Paper library, each drawing
-// on a screen of SCREEN_W x SCREEN_H letters what the panel shows: W white, K black, C the
-// colour plane's ink; the ACeP codes and the grey levels as digits. In each plane a bit 0 puts
-// that ink (GxEPD2's drivers with invert false; Waveshare's, whose set-up reads the red memory
-// inverted); Waveshare's four greys are 3 white, 2 and 1 the light and dark greys, 0 black.
-const char epaperStandIn[] = R"(#include <stdint.h>
-#include <stdio.h>
-typedef uint8_t UBYTE;
-typedef uint16_t UWORD;
-static char screen[SCREEN_H][SCREEN_W];
-static int pgmUsed = -1;
-static void put(int x, int y, char c)
-{
-    if (x >= 0 && y >= 0 && x < SCREEN_W && y < SCREEN_H)
-        screen[y][x] = c;
-}
-struct GxEPD2_StandIn
-{
-    void drawImage(const uint8_t *black, const uint8_t *color, int16_t x, int16_t y, int16_t w, int16_t h,
-                   bool invert, bool mirror_y, bool pgm)
-    {
-        const int wb = (w + 7) / 8;
-        for (int i = 0; i < h; ++i)
-            for (int j = 0; j < w; ++j) {
-                const int at = (mirror_y ? h - 1 - i : i) * wb + j / 8, mask = 0x80 >> (j % 8);
-                const int b = (invert ? ~black[at] : black[at]) & mask, c = (invert ? ~color[at] : color[at]) & mask;
-                put(x + j, y + i, !b ? 'K' : !c ? 'C' : 'W');
-            }
-        pgmUsed = pgm;
-    }
-    void drawNative(const uint8_t *data1, const uint8_t *data2, int16_t x, int16_t y, int16_t w, int16_t h,
-                    bool invert, bool mirror_y, bool pgm)
-    {
-        (void)data2;
-        const int wb = (w + 1) / 2;
-        for (int i = 0; i < h; ++i)
-            for (int j = 0; j < w; ++j) {
-                const uint8_t d = data1[(mirror_y ? h - 1 - i : i) * wb + j / 2] ^ (invert ? 0xff : 0);
-                put(x + j, y + i, char('0' + (j % 2 ? d & 0xf : d >> 4)));
-            }
-        pgmUsed = pgm;
-    }
-};
-GxEPD2_StandIn display;
-void EPD_2IN13B_V4_Display(const UBYTE *blackImage, const UBYTE *redImage)
-{
-    const int wb = (SCREEN_W + 7) / 8;
-    for (int i = 0; i < SCREEN_H; ++i)
-        for (int j = 0; j < SCREEN_W; ++j) {
-            const int mask = 0x80 >> (j % 8);
-            put(j, i, !(blackImage[i * wb + j / 8] & mask) ? 'K' : !(redImage[i * wb + j / 8] & mask) ? 'C' : 'W');
-        }
-}
-void EPD_2IN13BC_Display(const UBYTE *blackimage, const UBYTE *ryimage)
-{
-    EPD_2IN13B_V4_Display(blackimage, ryimage);
-}
-void EPD_4IN2_4GrayDisplay(const UBYTE *Image)
-{
-    for (int i = 0; i < SCREEN_H; ++i)
-        for (int j = 0; j < SCREEN_W; ++j)
-            put(j, i, char('0' + (Image[i * (SCREEN_W / 4) + j / 4] >> (6 - 2 * (j % 4)) & 3)));
-}
-void EPD_5IN65F_Display_part(const UBYTE *image, UWORD xstart, UWORD ystart, UWORD image_width, UWORD image_heigh)
-{
-    for (int i = ystart; i < ystart + image_heigh; ++i)
-        for (int j = xstart / 2; j < (image_width + xstart) / 2; ++j) {
-            const UBYTE d = image[(j - xstart / 2) + (image_width / 2 * (i - ystart))];
-            put(2 * j, i, char('0' + (d >> 4)));
-            put(2 * j + 1, i, char('0' + (d & 0xf)));
-        }
-}
-void EPD_7IN3F_Display(UBYTE *Image)
-{
-    EPD_5IN65F_Display_part(Image, 0, 0, SCREEN_W, SCREEN_H);
-}
-)";
-
-} // namespace
-
 void TestDisplayFormats::drawsOnPanelsAsTheCommentSays_data()
 {
     QTest::addColumn<QByteArray>("format");
-    QTest::addColumn<bool>("progmem");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QString>("library"); // how the comment line begins
-    QTest::newRow("GxEPD2, black, white and red")
-        << QByteArray("epd-bw-red") << false << QSize(13, 5) << "GxEPD2";
-    QTest::newRow("GxEPD2, black, white and yellow, in program memory")
-        << QByteArray("epd-bw-yellow") << true << QSize(16, 3) << "GxEPD2";
-    QTest::newRow("Waveshare, black, white and red")
-        << QByteArray("epd-bw-red") << false << QSize(17, 4) << "Waveshare";
-    QTest::newRow("Waveshare, black, white and yellow")
-        << QByteArray("epd-bw-yellow") << false << QSize(8, 2) << "Waveshare";
-    QTest::newRow("GxEPD2, seven colours") << QByteArray("epd7") << false << QSize(9, 4) << "GxEPD2";
-    QTest::newRow("Waveshare 5.65 inches, seven colours")
-        << QByteArray("epd7") << false << QSize(10, 3) << "Waveshare 5,65";
-    QTest::newRow("Waveshare 7.3 inches, seven colours")
-        << QByteArray("epd7") << false << QSize(8, 6) << "Waveshare 7,3";
-    QTest::newRow("Waveshare, four greys") << QByteArray("gray2") << false << QSize(12, 5) << "Waveshare";
+    QTest::newRow("GxEPD2, black, white and red") << QByteArray("epd-bw-red") << QSize(13, 5) << "GxEPD2";
+    QTest::newRow("GxEPD2, black, white and yellow")
+        << QByteArray("epd-bw-yellow") << QSize(16, 3) << "GxEPD2";
+    QTest::newRow("Waveshare's C library, black, white and red")
+        << QByteArray("epd-bw-red") << QSize(17, 4) << "Waveshare C library";
+    QTest::newRow("Waveshare's C library, black, white and yellow")
+        << QByteArray("epd-bw-yellow") << QSize(8, 2) << "Waveshare C library";
+    QTest::newRow("Waveshare's Arduino class, black, white and red")
+        << QByteArray("epd-bw-red") << QSize(11, 3) << "Waveshare Arduino";
+    QTest::newRow("Waveshare's Arduino class, black, white and yellow")
+        << QByteArray("epd-bw-yellow") << QSize(9, 2) << "Waveshare Arduino";
+    QTest::newRow("GxEPD2, seven colours") << QByteArray("epd7") << QSize(9, 4) << "GxEPD2";
+    QTest::newRow("Waveshare's C library, 5.65 inches, seven colours")
+        << QByteArray("epd7") << QSize(10, 3) << "Waveshare C library 5.65";
+    QTest::newRow("Waveshare's C library, 7.3 inches, seven colours")
+        << QByteArray("epd7") << QSize(8, 6) << "Waveshare C library 7.3";
+    QTest::newRow("Waveshare's Arduino class, 5.65 inches, seven colours")
+        << QByteArray("epd7") << QSize(6, 3) << "Waveshare Arduino 5.65";
+    QTest::newRow("Waveshare's Arduino class, 7.3 inches, seven colours")
+        << QByteArray("epd7") << QSize(12, 2) << "Waveshare Arduino 7.3";
+    QTest::newRow("Waveshare's C library, four greys")
+        << QByteArray("gray2") << QSize(12, 5) << "Waveshare C library, 4 greys";
+    QTest::newRow("Waveshare's Arduino class, four greys")
+        << QByteArray("gray2") << QSize(16, 3) << "Waveshare Arduino 4.2";
 }
 
+// Each e-paper line of a header's comment, pasted as it stands at x = y = 0, compiled against
+// the stand-ins of its library (tests/displays/epaper.h), warnings as errors, and run on a screen
+// of the picture's size: what it draws is what the preview shows. The arrays are in an AVR's
+// program memory: GxEPD2's lines and those of Waveshare's Arduino classes also run on a
+// simulated ATmega2560, where only what reads program memory draws right.
 void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
 {
     QFETCH(QByteArray, format);
-    QFETCH(bool, progmem);
     QFETCH(QSize, size);
     QFETCH(QString, library);
     const QString cxx = QStandardPaths::findExecutable("c++");
@@ -832,9 +782,7 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
         = {white, black, red, green, blue, yellow, qRgb(100, 100, 100), qRgb(200, 120, 60)};
     EncodingOptions options;
     options.arrayName = "pic";
-    options.progmem = progmem;
     const EncodedPicture encoded = encodedFor(sourcesPicture(size, sources), format, options);
-    // The comment's line, pasted as it stands, x and y at 0.
     const QString text = headerText(encoded.header);
     writeFile(path("command/pic.h"), text.toUtf8());
     const QString line
@@ -842,46 +790,67 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
               .match(text)
               .captured(1);
     QVERIFY2(!line.isEmpty(), qPrintable(text));
-    // Waveshare's C library reads its images from ordinary memory only.
-    QCOMPARE(text.contains("EPD_"), !progmem);
-    writeFile(path("command/standin.h"), epaperStandIn);
-    QVERIFY(QDir().mkpath(path("command/avr")));
-    writeFile(path("command/avr/pgmspace.h"), "#define PROGMEM\n");
-    writeFile(
-        path("command/main.cpp"),
-        "#include \"standin.h\"\n#include \"pic.h\"\nint main()\n{\n    const int16_t x = 0, y = 0;\n"
-        "    (void)x;\n    (void)y;\n    "
-            + line.toUtf8()
-            + "\n    for (int i = 0; i < SCREEN_H; ++i)\n        printf(\"%.*s\\n\", SCREEN_W, screen[i]);\n"
-              "    printf(\"pgm %d\\n\", pgmUsed);\n    return 0;\n}\n");
-    const Run built = runProgram({cxx, "-std=c++11", "-Wall", "-Wextra", "-Werror",
-                                  "-DSCREEN_W=" + QString::number(size.width()),
-                                  "-DSCREEN_H=" + QString::number(size.height()), "-I", path("command"), "-o",
-                                  path("command/main"), path("command/main.cpp")});
-    QVERIFY2(built.exitCode == 0, qPrintable(built.out + built.err));
-    const Run program = runProgram({path("command/main")});
+    writeFile(path("command/main.cpp"),
+              "#include <epaper.h>\n#include \"pic.h\"\nGxEPD2_StandIn display;\nEpd epd;\nint main()\n{\n"
+              "    const int16_t x = 0, y = 0;\n    (void)x, (void)y;\n    "
+                  + line.toUtf8() + "\n    epaper_dump();\n    return 0;\n}\n");
 
     // What the preview shows, in the stand-in's letters: only the panel's colours.
     const QImage preview = encoded.shownPicture();
     const QRgb ink = format == "epd-bw-red" ? red : yellow;
-    QByteArray expected;
+    QString expected;
     for (int y = 0; y < size.height(); ++y) {
         for (int x = 0; x < size.width(); ++x) {
             const QRgb colour = preview.pixel(x, y);
             if (format == "epd7")
-                expected += acepColours.contains(colour) ? char('0' + acepColours.indexOf(colour)) : '?';
+                expected += acepColours.contains(colour) ? QChar('0' + acepColours.indexOf(colour)) : '?';
             else if (format == "gray2")
                 expected += qGray(colour) % 85 || colour != qRgb(qRed(colour), qRed(colour), qRed(colour))
-                    ? '?'
-                    : char('0' + qRed(colour) / 85);
+                    ? QChar('?')
+                    : QChar('0' + qRed(colour) / 85);
             else
                 expected += colour == white ? 'W' : colour == black ? 'K' : colour == ink ? 'C' : '?';
         }
         expected += '\n';
     }
-    const bool gxepd2 = library == "GxEPD2";
-    expected += QByteArray("pgm ") + (!gxepd2 ? "-1" : progmem ? "1" : "0") + "\n";
-    QCOMPARE(program.out.toUtf8(), expected);
+    expected += library == "GxEPD2" ? "pgm 1\n" : "pgm -1\n";
+
+    const QStringList flags = {"-std=c++11",
+                               "-Wall",
+                               "-Wextra",
+                               "-Werror",
+                               "-DSTANDIN_WIDTH=" + QString::number(size.width()),
+                               "-DSTANDIN_HEIGHT=" + QString::number(size.height()),
+                               "-I",
+                               QUILLON_DISPLAY_STANDINS,
+                               "-I",
+                               path("command")};
+    const Run built = runProgram(QStringList {cxx} + flags
+                                 + QStringList {"-o", path("command/main"), path("command/main.cpp")});
+    QVERIFY2(built.exitCode == 0, qPrintable(line + "\n" + built.out + built.err));
+    QCOMPARE(runProgram({path("command/main")}).out, expected);
+
+    const bool readsFlash = library == "GxEPD2" || library.startsWith("Waveshare Arduino");
+    if (!readsFlash || QStandardPaths::findExecutable("avr-g++").isEmpty()
+        || QStandardPaths::findExecutable("simavr").isEmpty())
+        return;
+    const QStringList chip = {"-mmcu=atmega2560", "-Os"};
+    QCOMPARE(runProgram(QStringList {"avr-gcc"} + chip
+                        + QStringList {"-c", FIRMWARE_TEST_DIR "/avr_board.c", "-o", path("command/board.o")})
+                 .exitCode,
+             0);
+    const Run avrBuilt = runProgram(
+        QStringList {"avr-g++"} + chip + flags
+        + QStringList {"-o", path("command/main.elf"), path("command/main.cpp"), path("command/board.o")});
+    QVERIFY2(avrBuilt.exitCode == 0, qPrintable(line + "\n" + avrBuilt.out + avrBuilt.err));
+    // simavr colours each line of the serial output and ends it with a dot.
+    QProcess chip2560;
+    chip2560.setProcessChannelMode(QProcess::MergedChannels);
+    chip2560.start("simavr", {"-m", "atmega2560", "-f", "16000000", path("command/main.elf")});
+    QVERIFY(chip2560.waitForFinished(60000));
+    QString drawn = QString::fromLatin1(chip2560.readAll()).remove(QRegularExpression("\\x1b\\[[0-9;]*m"));
+    drawn.remove(QRegularExpression("\\.$", QRegularExpression::MultilineOption));
+    QVERIFY2(drawn.contains(expected), qPrintable("ATmega2560: " + line + "\n" + drawn));
 }
 
 QTEST_GUILESS_MAIN(TestDisplayFormats)

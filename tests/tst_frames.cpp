@@ -456,7 +456,7 @@ void TestFrames::headerWalkedThroughItsTables()
     if (variant.startsWith("lvgl")) {
         // The header's own drawing line, pasted as it stands, against the stand-in's declarations.
         const QRegularExpressionMatch line
-            = QRegularExpression("// LVGL [89] : (.*)\\n").match(QString::fromUtf8(readFile(path("anim.h"))));
+            = QRegularExpression("// LVGL [89]: (.*)\\n").match(QString::fromUtf8(readFile(path("anim.h"))));
         QVERIFY(line.hasMatch());
         const QByteArray descriptor = variant == "lvgl8" ? "lv_img_dsc_t" : "lv_image_dsc_t";
         program
@@ -476,7 +476,7 @@ void TestFrames::headerWalkedThroughItsTables()
         // In C++, each drawing line of the C++ libraries, as it stands, against their stand-ins,
         // for every frame.
         QByteArray drawing;
-        const QRegularExpression drawingLine("^// (Adafruit GFX|TFT_eSPI) : (.*)$",
+        const QRegularExpression drawingLine("^// (Adafruit GFX|TFT_eSPI): (.*)$",
                                              QRegularExpression::MultilineOption);
         for (auto it = drawingLine.globalMatch(QString::fromUtf8(readFile(path("anim.h"))));
              cxx && it.hasNext();) {

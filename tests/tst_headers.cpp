@@ -25,6 +25,9 @@ private slots:
     void compileEverywhere_data();
     void compileEverywhere();
     void monoArrayReadFromAvrFlash();
+    void epaperPlanesFitAnUno();
+    void namesItsGuardAfterItsFile_data();
+    void namesItsGuardAfterItsFile();
 
 private:
     // What a program prints of a picture, and the C lines that print it.
@@ -35,8 +38,10 @@ private:
         QByteArray firstArray; // the name of the header's first array
     };
     // Writes the files of the picture whose array is `name`: a row's format ("bmp", "lvgl8"...)
-    // and its options ("rgb565 mask", "lvgl 9.0", "lvgl big-endian"...).
-    Written writePicture(const QByteArray &name, const QString &variant, QSize size, bool split);
+    // and its options ("rgb565 mask", "lvgl 9.0", "lvgl big-endian"...), named after the array or
+    // after `file`.
+    Written writePicture(const QByteArray &name, const QString &variant, QSize size, bool split,
+                         const QString &file = QString());
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
     QScopedPointer<QTemporaryDir> m_dir;
@@ -63,7 +68,7 @@ QByteArray dumpLine(const QByteArray &label, const QByteArray &pointer, const QB
 } // namespace
 
 TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QString &variant, QSize size,
-                                               bool split)
+                                               bool split, const QString &file)
 {
     const QString formatName = variant.section(' ', 0, 0);
     const bool lvgl = formatName.startsWith("lvgl"), lvgl8 = formatName == "lvgl8";
@@ -88,7 +93,7 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
         image = QImage16(encoded.shownPicture(QImage::Format_RGB16));
         request.pixels = &encoded.header;
     }
-    const OutputPaths paths = outputPaths(m_dir->path(), name + ".png");
+    const OutputPaths paths = outputPaths(m_dir->path(), (file.isEmpty() ? QString(name) : file) + ".png");
     if (writeOutputFiles(image, paths, request) != WriteOutcome::Written)
         qFatal("%s not written", name.constData());
 
@@ -276,6 +281,56 @@ void TestHeaders::monoArrayReadFromAvrFlash()
     QString output = QString::fromUtf8(chip.readAll()).remove(QRegularExpression("\\x1b\\[[0-9;]*m"));
     output.remove(QRegularExpression("\\.$", QRegularExpression::MultilineOption));
     QVERIFY2(output.contains(QString::fromLatin1(expected) + "end\n"), qPrintable(output));
+}
+
+// The two planes of a 2.13-inch panel of 104 x 212 pixels, 2,756 bytes each, as a default header
+// holds them, link for an Arduino Uno: in its 2 KB of RAM they would not.
+void TestHeaders::epaperPlanesFitAnUno()
+{
+    if (QStandardPaths::findExecutable("avr-gcc").isEmpty())
+        QSKIP("avr-gcc is not installed (scripts/install-deps installs it)");
+    writePicture("panel", "epd-bw-red", QSize(104, 212), false);
+    writeFile(path("uno.c"),
+              "#include <avr/pgmspace.h>\n#include \"panel.h\"\nvolatile uint8_t sink;\nint main(void)\n{\n"
+              "    unsigned i;\n    for (i = 0; i < sizeof panel_black; ++i)\n"
+              "        sink ^= pgm_read_byte(&panel_black[i]) ^ pgm_read_byte(&panel_red[i]);\n"
+              "    return 0;\n}\n");
+    const Run built = runProgram({"avr-gcc", "-mmcu=atmega328p", "-Os", "-std=c99", "-Wall", "-Wextra",
+                                  "-Werror", "-I", m_dir->path(), "-o", path("uno.elf"), path("uno.c")});
+    QVERIFY2(built.exitCode == 0, qPrintable(built.out + built.err));
+}
+
+void TestHeaders::namesItsGuardAfterItsFile_data()
+{
+    QTest::addColumn<QString>("file"); // the picture's, without its suffix
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QByteArray>("guard");
+    QTest::newRow("a name") << "logo"
+                            << "mono" << QByteArray("QUILLON_logo_H");
+    // a-b.h and a_b.h, from separate calls, each guarded apart.
+    QTest::newRow("a dash") << "a-b"
+                            << "mono" << QByteArray("QUILLON_a_b_H_2D");
+    QTest::newRow("an underscore") << "a_b"
+                                   << "rgb565 mask" << QByteArray("QUILLON_a_b_H");
+    QTest::newRow("an underscore, then a dash, split") << "a_b-c"
+                                                       << "gray4 split" << QByteArray("QUILLON_a_b_c_H_5F2D");
+    QTest::newRow("a space and a letter of two bytes")
+        << QString::fromUtf8("mon ic\xC3\xB4ne") << "lvgl" << QByteArray("QUILLON_mon_ic__ne_H_20C3B4");
+    QTest::newRow("the BMP file's bytes, split") << "a-b"
+                                                 << "bmp split" << QByteArray("QUILLON_a_b_H_2D");
+}
+
+// The include guard is named after the header's file, so that two headers of one folder never
+// share one, whatever their arrays are named (here always "pic").
+void TestHeaders::namesItsGuardAfterItsFile()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, variant);
+    QFETCH(QByteArray, guard);
+    writePicture("pic", variant, QSize(5, 3), variant.contains("split"), file);
+    const QByteArray text = readFile(path(file + ".h"));
+    QVERIFY2(text.contains("\n#ifndef " + guard + "\n#define " + guard + "\n"), text.constData());
+    QVERIFY2(text.endsWith("\n#endif /* " + guard + " */\n"), text.constData());
 }
 
 QTEST_GUILESS_MAIN(TestHeaders)

@@ -210,7 +210,7 @@ void TestLvgl::encodesLvglImages()
         else
             QCOMPARE(LZ4_decompress_safe(data.constData() + 12, raw.data(), data.size() - 12, raw.size()),
                      raw.size());
-        QVERIFY2(text.contains(QString("octets au lieu de %1").arg(raw.size())), qPrintable(text));
+        QVERIFY2(text.contains(QString("bytes instead of %1").arg(raw.size())), qPrintable(text));
         data = raw;
     }
 
@@ -323,7 +323,7 @@ void TestLvgl::encodesLvglImages()
     if (cc.isEmpty())
         QSKIP("no C compiler");
     // The map is printed as the image that the comment's line shows reaches LVGL.
-    const QString line = QRegularExpression("^// LVGL \\d : (.*)$", QRegularExpression::MultilineOption)
+    const QString line = QRegularExpression("^// LVGL \\d: (.*)$", QRegularExpression::MultilineOption)
                              .match(text)
                              .captured(1);
     const QByteArray descriptor = lvgl8 ? "lv_img_dsc_t" : "lv_image_dsc_t";

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <cerrno>
+
 #include <numeric>
 
 using namespace TestSupport;
@@ -39,6 +41,9 @@ private slots:
     void cmakeFunctionExpectsTheFilesWritten();
     void previewShowsThePicture_data();
     void previewShowsThePicture();
+    void verboseListsTheFilesWritten_data();
+    void verboseListsTheFilesWritten();
+    void bmpFileWithoutMemoryForItsPixels();
 
 private:
     // Encodes the picture in-process as quillon-convert does with --binary, and writes the
@@ -274,9 +279,14 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
         << "Essayez « quillon-convert --help » pour plus d'informations.";
     QTest::newRow("-o makes the missing folders")
         << words("--format xbm -o out/a/b good.png") << words("") << words("a/b/good.h") << 0 << "";
-    QTest::newRow("-o naming a file")
+    QTest::newRow("-o in a file")
         << words("-o good.png/sub good.png") << words("") << words("") << 1
-        << "quillon-convert: impossible de créer le dossier de destination good.png/sub";
+        << "quillon-convert: impossible de créer le dossier de destination good.png/sub : good.png existe et "
+           "n'est pas un dossier";
+    QTest::newRow("-o naming a file")
+        << words("-o good.png good2.png") << words("") << words("") << 1
+        << "quillon-convert: impossible de créer le dossier de destination good.png : good.png existe et "
+           "n'est pas un dossier";
     QTest::newRow("a batch converted, skipped and failed")
         << words("-o out good.png good2.png bad.png") << words("good2.h")
         << words("good.h good16bits.BMP good2.h") << 1 << "1 image convertie, 1 ignorée, 1 en échec";
@@ -396,6 +406,60 @@ void TestOutputFiles::previewShowsThePicture()
     // Made whole from its rows, as the BMP file takes it when an encoder only draws them.
     QCOMPARE(request.preview.picture(), colours);
     QCOMPARE(request.preview.picture(QImage::Format_RGB16), colours.convertToFormat(QImage::Format_RGB16));
+}
+
+void TestOutputFiles::verboseListsTheFilesWritten_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // pictures: good*.png a picture, bad.png not one
+    QTest::addColumn<QString>("err"); // all of standard error; out/good.h stands there before
+    const auto words = [](const char *text) { return QString(text).split(' ', Qt::SkipEmptyParts); };
+    QTest::newRow("-v, the window's pair") << words("-v -o out good2.png")
+                                           << "quillon-convert: out/good216bits.BMP : écrit\n"
+                                              "quillon-convert: out/good2.h : écrit\n";
+    // In the order they are put in place: header, C file, preview, raw files.
+    QTest::newRow("--verbose, every file of a display format")
+        << words("--verbose --format index4 --split --preview --binary -o out good2.png")
+        << "quillon-convert: out/good2.h : écrit\nquillon-convert: out/good2.c : écrit\n"
+           "quillon-convert: out/good216bits.png : écrit\nquillon-convert: out/good2_palette.bin : écrit\n"
+           "quillon-convert: out/good2.bin : écrit\n";
+    QTest::newRow("-v, a batch: nothing of a skipped or failed picture")
+        << words("-v --format mono -o out good.png bad.png good2.png")
+        << "quillon-convert: out/good2.h : écrit\n"
+           "quillon-convert: good.png : out/good.h existe déjà, image ignorée (--force pour le remplacer)\n"
+           "quillon-convert: bad.png : ce fichier ne semble pas être une image\n"
+           "1 image convertie, 1 ignorée, 1 en échec\n";
+}
+
+// -v tells each file put in place on standard error, a line each; a run says nothing without it.
+void TestOutputFiles::verboseListsTheFilesWritten()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, err);
+    for (const QString &picture : arguments.filter(QRegularExpression("\\A(good|bad)\\d?\\.png\\z"))) {
+        if (picture.startsWith("good"))
+            savePicture(patternPicture(7, 3), path(picture), "PNG");
+        else
+            writeFile(path(picture), "not a picture");
+    }
+    QVERIFY(QDir().mkpath(path("out")));
+    writeFile(path("out/good.h"), "earlier");
+    const Run run = quillonConvert(arguments);
+    QCOMPARE(run.err, err);
+    QCOMPARE(run.exitCode, err.contains("en échec") ? 1 : 0);
+}
+
+// A picture whose 5-6-5 pixels could not be had (a null one) is not written, for want of memory:
+// not a failure without a cause.
+void TestOutputFiles::bmpFileWithoutMemoryForItsPixels()
+{
+    const OutputPaths paths = outputPaths(m_dir->path(), "pic.png");
+    int error = 0;
+    QString failedPath;
+    QCOMPARE(writeOutputFiles(QImage16(), paths, OutputRequest(), &error, &failedPath),
+             WriteOutcome::BmpFailed);
+    QCOMPARE(error, ENOMEM);
+    QCOMPARE(failedPath, paths.bmp);
+    QCOMPARE(filesUnder(m_dir->path()), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestOutputFiles)

@@ -40,10 +40,9 @@ QByteArray rowsOf(QByteArray line, const EncodingOptions &options)
 }
 
 // The header every format starts from: <stdint.h>, the size macros, and how to draw the array.
-// Arrays that the drawing libraries read with pgm_read_* go to AVR program memory without
-// --progmem.
-CHeader startHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing,
-                    bool flashOnAvr = false)
+// Its arrays go to AVR program memory, where the drawing lines read them, with or without
+// --progmem (QUILLON_PROGMEM is nothing on every other chip).
+CHeader startHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing)
 {
     const QByteArray &name = options.arrayName;
     CHeader header;
@@ -51,7 +50,7 @@ CHeader startHeader(QSize size, const EncodingOptions &options, const QVector<QB
     for (const QByteArray &line : drawing)
         header.commentLines << rowsOf(line, options).replace("NAME", name);
     header.includes << "<stdint.h>";
-    header.progmem = options.progmem || flashOnAvr;
+    header.progmem = true;
     header.macros << qMakePair(name + "_width", number(size.width()))
                   << qMakePair(name + "_height", number(size.height()));
     return header;
@@ -85,8 +84,8 @@ CArray rowArray(const QByteArray &name, const QByteArray &rows, int rowBytes, co
     const int stride = rowStride(rowBytes, options, unit);
     if (options.strideAlign > 1) {
         header.macros << qMakePair(name + "_stride", number(stride));
-        header.commentLines << name + " : lignes de " + number(stride) + " octets (--stride-align "
-                + number(options.strideAlign) + "), octets de remplissage à 0.";
+        header.commentLines << name + ": rows of " + number(stride) + " bytes (--stride-align "
+                + number(options.strideAlign) + "), padded with zeros.";
     }
     CArray array;
     array.type = type;
@@ -110,7 +109,7 @@ EncodedPicture encodeBitRows(PreparedPicture picture, const EncodingOptions &opt
 {
     EncodedPicture encoded;
     QImage lit = litPixels(picture, options);
-    encoded.header = startHeader(lit.size(), options, drawing, true);
+    encoded.header = startHeader(lit.size(), options, drawing);
     encoded.header.arrays << rowArray(options.arrayName, packLevels(lit, {1, leftmostLowest}),
                                       (lit.width() + 7) / 8, options, encoded.header);
     encoded.shown = shownGreyLevels(std::move(lit), 2, options);
@@ -118,22 +117,22 @@ EncodedPicture encodeBitRows(PreparedPicture picture, const EncodingOptions &opt
 }
 
 // What the two u8g2 lines are for.
-const char u8g2Kinds[] = "(u8g2 : son API C ; U8g2lib : sa classe U8G2, sous Arduino.)";
+const char u8g2Kinds[] = "(u8g2: its C API; U8g2lib: its U8G2 class, on Arduino.)";
 
 EncodedPicture encodeMono(PreparedPicture picture, const EncodingOptions &options)
 {
     // Not u8g2_DrawBitmap: it reads RAM, where an AVR has no such array, and draws each row's
     // padding bits too; u8g2 reads --format xbm from flash.
     return encodeBitRows(std::move(picture), options, false,
-                         {"Adafruit GFX : {rows}display.drawBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
+                         {"Adafruit GFX: {rows}display.drawBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
 }
 
 EncodedPicture encodeXbm(PreparedPicture picture, const EncodingOptions &options)
 {
     return encodeBitRows(std::move(picture), options, true,
-                         {"u8g2 : {rows}u8g2_DrawXBMP(&u8g2, x, {y}, NAME_width, {h}, {NAME});",
-                          "U8g2lib : {rows}u8g2.drawXBMP(x, {y}, NAME_width, {h}, {NAME});", u8g2Kinds,
-                          "Adafruit GFX : {rows}display.drawXBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
+                         {"u8g2: {rows}u8g2_DrawXBMP(&u8g2, x, {y}, NAME_width, {h}, {NAME});",
+                          "U8g2lib: {rows}u8g2.drawXBMP(x, {y}, NAME_width, {h}, {NAME});", u8g2Kinds,
+                          "Adafruit GFX: {rows}display.drawXBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
 }
 
 // SSD1306 pages: 8 rows a byte, bit 0 at the top, the byte of page p and column x at p * W + x.
@@ -151,24 +150,24 @@ EncodedPicture encodePages(PreparedPicture picture, const EncodingOptions &optio
         }
     }
     // Each page row of the picture goes into the display's own at column x, the rows below it
-    // in its last page cleared; read from flash on AVR with --progmem.
-    const QByteArray copy = options.progmem ? "memcpy_P" : "memcpy";
+    // in its last page cleared; read from flash on AVR (memcpy_P and u8x8_pgm_read are plain
+    // reads elsewhere).
+    const QByteArray copy = "memcpy_P";
     const QByteArray pageStart = options.strideAlign > 1 ? "p * NAME_stride" : "p * NAME_width";
-    QVector<QByteArray> drawing {"Adafruit_SSD1306 : for (int16_t p = 0; p < (NAME_height + 7) / 8; p++) "
+    QVector<QByteArray> drawing {"Adafruit_SSD1306: for (int16_t p = 0; p < (NAME_height + 7) / 8; p++) "
                                  + copy + "(display.getBuffer() + (y / 8 + p) * display.width() + x, NAME + "
                                  + pageStart + ", NAME_width);"};
     // u8g2.h brings no memcpy.
-    const QByteArray read
-        = options.progmem ? "u8x8_pgm_read(NAME + " + pageStart + " + c);" : "NAME[" + pageStart + " + c];";
+    const QByteArray read = "u8x8_pgm_read(NAME + " + pageStart + " + c);";
     const QByteArray columns
         = "for (int p = 0; p < (NAME_height + 7) / 8; p++) for (int c = 0; c < NAME_width; c++) ";
-    drawing << "u8g2 : " + columns
+    drawing << "u8g2: " + columns
             + "u8g2_GetBufferPtr(&u8g2)[(y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = " + read
-            << "U8g2lib : " + columns
+            << "U8g2lib: " + columns
             + "u8g2.getBufferPtr()[(y / 8 + p) * u8g2.getBufferTileWidth() * 8 + x + c] = " + read
             << u8g2Kinds
-            << "y multiple de 8, image entièrement dans l'écran (rotation 0, tampon complet de u8g2)."
-            << "Les lignes sous l'image dans sa dernière page sont effacées.";
+            << "y a multiple of 8, the picture wholly on the screen (rotation 0, u8g2's full buffer)."
+            << "The rows under the picture in its last page are cleared.";
     encoded.header = startHeader(lit.size(), options, drawing);
     encoded.header.arrays << rowArray(options.arrayName, bytes, width, options, encoded.header);
     encoded.shown = shownGreyLevels(std::move(lit), 2, options);
@@ -182,8 +181,7 @@ EncodedPicture encodeGray8(PreparedPicture picture, const EncodingOptions &optio
     picture = PreparedPicture();
     encoded.header
         = startHeader(levels.size(), options,
-                      {"Adafruit GFX : {rows}canvas.drawGrayscaleBitmap(x, {y}, {NAME}, NAME_width, {h});"});
-    encoded.header.progmem = true; // drawGrayscaleBitmap reads it with pgm_read_byte
+                      {"Adafruit GFX: {rows}canvas.drawGrayscaleBitmap(x, {y}, {NAME}, NAME_width, {h});"});
     encoded.header.arrays << rowArray(options.arrayName, packLevels(levels, {8}), levels.width(), options,
                                       encoded.header);
     encoded.shown = shownGreyLevels(std::move(levels), 256, options);
@@ -198,14 +196,13 @@ EncodedPicture encodeGray4(PreparedPicture picture, const EncodingOptions &optio
     // Each row goes into the SSD1327's buffer, two pixels a byte as there, from x (even).
     encoded.header = startHeader(
         levels.size(), options,
-        {"Adafruit_SSD1327 : for (int16_t r = 0; r < NAME_height; r++) "
-             + QByteArray(options.progmem ? "memcpy_P" : "memcpy")
+        {"Adafruit_SSD1327: for (int16_t r = 0; r < NAME_height; r++) " + QByteArray("memcpy_P")
              + "(display.getBuffer() + (y + r) * (display.width() / 2) + x / 2, NAME + r * "
              + (options.strideAlign > 1 ? "NAME_stride" : "((NAME_width + 1) / 2)")
              + ", (NAME_width + 1) / 2);",
-         "x pair, image entièrement dans l'écran (rotation 0) ; d'une largeur impaire, le pixel à droite de "
-         "chaque ligne est effacé.",
-         "SSD1322, SSD1327 : deux pixels par octet, celui de gauche dans les 4 bits de poids fort."});
+         "x even, the picture wholly on the screen (rotation 0); with an odd width, the pixel right of "
+         "each row is cleared.",
+         "SSD1322, SSD1327: two pixels a byte, the left one in the high 4 bits."});
     encoded.header.arrays << rowArray(options.arrayName, packLevels(levels, {4}), (levels.width() + 1) / 2,
                                       options, encoded.header);
     encoded.shown = shownGreyLevels(std::move(levels), 16, options);
@@ -236,28 +233,26 @@ EncodedPicture encodeIndexed(PreparedPicture picture, const EncodingOptions &opt
     encoded.header = startHeader(
         QSize(width, height), options,
         {eightBits
-             ? QByteArray("TFT_eSPI : tft.setSwapBytes(") + (swapped ? "false" : "true")
+             ? QByteArray("TFT_eSPI: tft.setSwapBytes(") + (swapped ? "false" : "true")
                  + "); tft.startWrite(); tft.setAddrWindow(x, y, NAME_width, NAME_height); for (int32_t r = "
                    "0; "
                    "r < NAME_height; r++) { uint16_t row[NAME_width]; for (int32_t c = 0; c < NAME_width; "
                    "c++) "
                    "row[c] = NAME_palette[NAME[r * {step} + c]]; tft.pushPixels(row, NAME_width); } "
                    "tft.endWrite();"
-             : QByteArray("TFT_eSPI : {rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME}, false, (uint16_t "
+             : QByteArray("TFT_eSPI: {rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME}, false, (uint16_t "
                           "*)NAME_palette);")});
     if (!eightBits && options.swapBytes)
-        encoded.header.commentLines << "La palette reste dans l'ordre du microcontrôleur : TFT_eSPI l'envoie "
-                                       "lui-même octet fort d'abord.";
+        encoded.header.commentLines << "The palette stays in the microcontroller's order: TFT_eSPI sends it "
+                                       "high byte first itself.";
     if (options.paletteOfFrames)
         encoded.header.commentLines << options.arrayName
-                + "_palette : une palette choisie pour toutes les "
-                  "images de l'animation.";
+                + "_palette: one palette chosen for all the frames of the animation.";
     else if (!options.palette.isEmpty())
-        encoded.header.commentLines << options.arrayName + "_palette : les " + number(options.palette.size())
-                + " couleurs données par --palette"
-                + (options.palette.size() < paletteSize
-                       ? ", suivies d'entrées 0x0000 qu'aucun pixel n'emploie."
-                       : ".");
+        encoded.header.commentLines << options.arrayName + "_palette: the " + number(options.palette.size())
+                + " colours given by --palette"
+                + (options.palette.size() < paletteSize ? ", followed by 0x0000 entries that no pixel uses."
+                                                        : ".");
     palette.resize(paletteSize);
     CArray paletteArray;
     paletteArray.type = CArray::Uint16;
@@ -315,12 +310,12 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
     // when told to swap, as they are when told not to; it compares its key, given in the
     // firmware's order, to the values as they are stored, swapping the key when told not to swap.
     const QByteArray swapFirst
-        = QByteArray("TFT_eSPI : tft.setSwapBytes(") + (options.swapBytes ? "false" : "true") + "); ";
+        = QByteArray("TFT_eSPI: tft.setSwapBytes(") + (options.swapBytes ? "false" : "true") + "); ";
     QVector<QByteArray> drawing;
     if (options.alphaMask) {
         if (!options.swapBytes)
             drawing
-                << "Adafruit GFX : {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, {NAME_mask}, NAME_width, {h});";
+                << "Adafruit GFX: {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, {NAME_mask}, NAME_width, {h});";
         drawing << swapFirst
                 + "{rows}tft.pushMaskedImage(x, {y}, NAME_width, {h}, (uint16_t *){NAME16}, (uint8_t "
                   "*){NAME_mask});";
@@ -329,10 +324,10 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
         drawing << swapFirst + "{rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16}, NAME_transparent);";
     if (!options.alphaMask && !transparent) {
         if (!options.swapBytes)
-            drawing << "Adafruit GFX : {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, NAME_width, {h});";
+            drawing << "Adafruit GFX: {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, NAME_width, {h});";
         drawing << swapFirst + "{rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16});";
     }
-    encoded.header = startHeader(pixels.size(), options, drawing, true);
+    encoded.header = startHeader(pixels.size(), options, drawing);
     if (transparent)
         encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(keyValue));
     encoded.header.arrays << rowArray(options.arrayName, values, width * 2, options, encoded.header,
@@ -455,18 +450,18 @@ const QVector<DisplayFormat> &displayFormats()
         {"xbm", F::NoAlpha, true, encodeXbm, nullptr, F::Threshold | F::Invert | F::StrideAlign, F::OneBit,
          QT_TRANSLATE_NOOP("DisplayFormat", "1 bit par pixel, ligne par ligne, bit faible à gauche"), nullptr,
          nullptr},
-        {"pages", F::NoAlpha, false, encodePages, nullptr, F::Threshold | F::Invert | F::StrideAlign,
+        {"pages", F::NoAlpha, true, encodePages, nullptr, F::Threshold | F::Invert | F::StrideAlign,
          F::OneBit, QT_TRANSLATE_NOOP("DisplayFormat", "pages de 8 lignes des SSD1306 et SH1106"), nullptr,
          nullptr},
         {"gray8", F::NoAlpha, true, encodeGray8, nullptr, F::Invert | F::StrideAlign, F::Grey,
          QT_TRANSLATE_NOOP("DisplayFormat", "256 gris, un octet par pixel"), nullptr, nullptr},
-        {"gray4", F::NoAlpha, false, encodeGray4, nullptr, F::Invert | F::StrideAlign, F::Grey,
+        {"gray4", F::NoAlpha, true, encodeGray4, nullptr, F::Invert | F::StrideAlign, F::Grey,
          QT_TRANSLATE_NOOP("DisplayFormat", "16 gris, deux pixels par octet"), nullptr, nullptr},
-        {"index4", F::NoAlpha, false, encodeIndex4, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
+        {"index4", F::NoAlpha, true, encodeIndex4, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
          F::Indexed,
          QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 16 couleurs, deux pixels par octet"), nullptr,
          nullptr, nullptr, 16},
-        {"index8", F::NoAlpha, false, encodeIndex8, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
+        {"index8", F::NoAlpha, true, encodeIndex8, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
          F::Indexed, QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 256 couleurs, un octet par pixel"),
          nullptr, nullptr, nullptr, 256},
         // Every name of LVGL's begins so, but for those of the C library's headers it includes.
@@ -474,18 +469,18 @@ const QVector<DisplayFormat> &displayFormats()
          F::SwapBytes | F::Threshold | F::Invert | F::StrideAlign | F::LvglSettings, F::Lvgl,
          QT_TRANSLATE_NOOP("DisplayFormat", "une image lv_image_dsc_t de LVGL (lv_img_dsc_t de LVGL 8)"),
          "lvgl.h", "\\A(_?(lv|LV)_\\w*|LVGL\\w*|NULL|va_list)\\z", lvglOptionsProblem},
-        {"gray2", F::NoAlpha, false, encodeGray2, nullptr, F::Invert | F::StrideAlign, F::Grey,
+        {"gray2", F::NoAlpha, true, encodeGray2, nullptr, F::Invert | F::StrideAlign, F::Grey,
          QT_TRANSLATE_NOOP("DisplayFormat", "4 gris de l'encre électronique, quatre pixels par octet"),
          nullptr, nullptr},
-        {"epd-bw-red", F::NoAlpha, false, encodeEpdBlackWhiteRed, nullptr, 0, F::Epaper,
+        {"epd-bw-red", F::NoAlpha, true, encodeEpdBlackWhiteRed, nullptr, 0, F::Epaper,
          QT_TRANSLATE_NOOP("DisplayFormat",
                            "encre noire et rouge : plans NOM_black et NOM_red, 0 où va l'encre"),
          nullptr, nullptr},
-        {"epd-bw-yellow", F::NoAlpha, false, encodeEpdBlackWhiteYellow, nullptr, 0, F::Epaper,
+        {"epd-bw-yellow", F::NoAlpha, true, encodeEpdBlackWhiteYellow, nullptr, 0, F::Epaper,
          QT_TRANSLATE_NOOP("DisplayFormat",
                            "encre noire et jaune : plans NOM_black et NOM_yellow, 0 où va l'encre"),
          nullptr, nullptr},
-        {"epd7", F::NoAlpha, false, encodeEpd7, nullptr, 0, F::Epaper,
+        {"epd7", F::NoAlpha, true, encodeEpd7, nullptr, 0, F::Epaper,
          QT_TRANSLATE_NOOP("DisplayFormat", "les 7 couleurs des écrans ACeP, deux pixels par octet"), nullptr,
          nullptr},
     };

@@ -70,8 +70,9 @@ struct DisplayFormat
     enum AlphaUse { NoAlpha, AlphaWhenAsked, AlphaAlways };
     const char *name; // as --format takes it
     AlphaUse alpha;
-    // Whether its arrays are read with pgm_read_* by the libraries that draw them (Adafruit GFX,
-    // u8g2), and so go to AVR program memory without --progmem.
+    // Whether its arrays go to AVR program memory without --progmem, where the lines of its
+    // header's comment read them (pgm_read_*, memcpy_P, GxEPD2's pgm flag...): every format but
+    // LVGL's, whose library reads ordinary memory and does not run on AVR.
     bool flashOnAvr;
     // The picture is handed over: an encoder works in its memory and lets it go as soon as it can.
     EncodedPicture (*encode)(PreparedPicture picture, const EncodingOptions &options);

@@ -74,17 +74,15 @@ QImage *shownOrNull(const EncodingOptions &options, EncodedPicture *encoded)
     return options.shown == EncodingOptions::NotShown ? nullptr : &encoded->shown;
 }
 
-QByteArray pgmArgument(const EncodingOptions &options)
-{
-    return options.progmem ? "true" : "false";
-}
+// The arrays are in an AVR's program memory: GxEPD2 reads them there with its pgm flag (and
+// reads plain memory with it where the chip has no such memory).
+const char gxepd2Flags[] = "false, false, true";
 
-// The lines of Waveshare's C library, whose functions read their images from ordinary memory:
-// none for arrays in program memory.
-QVector<QByteArray> waveshareLines(const EncodingOptions &options, const QVector<QByteArray> &lines)
-{
-    return options.progmem ? QVector<QByteArray>() : lines;
-}
+// Waveshare's C library reads its images through plain pointers, which reach a 32-bit board's
+// flash but not an AVR's program memory; its Arduino classes read program memory, through an
+// object of their class Epd.
+const char waveshareMemory[] = "Waveshare's C library reads plain memory, where 32-bit boards keep these "
+                               "arrays; on an AVR, its Arduino classes read program memory (Epd epd;).";
 
 // Black, white and a colour in two planes, 0 where the ink goes.
 // `waveshare`: the Display function of one of Waveshare's panels of that ink.
@@ -113,13 +111,15 @@ EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &o
     encoded.header = startDisplayHeader(
         QSize(width, height), options,
         QVector<QByteArray> {
-            "Dans chaque plan, comme les attendent GxEPD2 et Waveshare : 0 où l'encre se pose, "
-            "1 blanc (et au-delà de la largeur).",
-            "GxEPD2 (GxEPD2_3C, x multiple de 8) : display.drawImage(NAME_black, " + plane
-                + ", x, y, NAME_width, NAME_height, false, false, " + pgmArgument(options) + ");"}
-            + waveshareLines(options,
-                             {"Waveshare (image de la taille de l'écran) : " + waveshare + "(NAME_black, "
-                              + plane + "); ou la fonction Display de l'écran."}));
+            "In each plane, as GxEPD2 and Waveshare expect them: 0 where the ink goes, 1 white (and "
+            "beyond the width).",
+            "GxEPD2 (GxEPD2_3C, x a multiple of 8): display.drawImage(NAME_black, " + plane
+                + ", x, y, NAME_width, NAME_height, " + gxepd2Flags + ");",
+            "Waveshare C library (a picture of the screen's size): " + waveshare + "(NAME_black, " + plane
+                + "); or the screen's own Display function.",
+            "Waveshare Arduino (a picture of the screen's size): epd.DisplayFrame(NAME_black, " + plane
+                + ");",
+            waveshareMemory});
     encoded.header.arrays << displayRowArray(options.arrayName + "_black", black, rowBytes, options,
                                              encoded.header)
                           << displayRowArray(options.arrayName + "_" + inkName, colour, rowBytes, options,
@@ -136,14 +136,16 @@ EncodedPicture encodeGray2(PreparedPicture picture, const EncodingOptions &optio
     picture = PreparedPicture();
     const int rowBytes = packedRowBytes(levels.width(), 2);
     const QByteArray bytes = packLevels(levels, {2});
-    encoded.header = startDisplayHeader(
-        levels.size(), options,
-        QVector<QByteArray> {
-            QByteArray("Quatre pixels par octet, celui de gauche dans les 2 bits de poids fort ; ")
-            + (options.invert ? "0 blanc, 1 et 2 gris, 3 noir (--invert)." : "0 noir, 1 et 2 gris, 3 blanc.")}
-            + waveshareLines(
-                options,
-                {"Waveshare 4 gris (image de la taille de l'écran) : EPD_4IN2_4GrayDisplay(NAME);"}));
+    QVector<QByteArray> lines {
+        QByteArray("Four pixels a byte, the leftmost in the high 2 bits; ")
+            + (options.invert ? "0 white, 1 and 2 grey, 3 black (--invert)."
+                              : "0 black, 1 and 2 grey, 3 white."),
+        "Waveshare C library, 4 greys (a picture of the screen's size): EPD_4IN2_4GrayDisplay(NAME);"};
+    // The Arduino class reads the rows one right after the other, 8 pixels at a time.
+    if (options.strideAlign == 1)
+        lines << "Waveshare Arduino 4.2 inches, 4 greys (x and the width multiples of 8): "
+                 "epd.Set_4GrayDisplay((const char *)NAME, x, y, NAME_width, NAME_height);";
+    encoded.header = startDisplayHeader(levels.size(), options, lines << waveshareMemory);
     encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
     encoded.shown = shownGreyLevels(std::move(levels), 4, options);
     return encoded;
@@ -184,17 +186,18 @@ EncodedPicture encodeEpd7(PreparedPicture picture, const EncodingOptions &option
     encoded.header = startDisplayHeader(
         QSize(width, height), options,
         QVector<QByteArray> {
-            "Deux pixels par octet, celui de gauche dans les 4 bits de poids fort : 0 noir, "
-            "1 blanc, 2 vert, 3 bleu, 4 rouge, 5 jaune, 6 orange ; en largeur impaire, chaque "
-            "ligne finit par un blanc.",
-            "GxEPD2 (GxEPD2_7C, x pair) : display.drawNative(NAME, nullptr, x, y, NAME_width, "
-            "NAME_height, false, false, "
-                + pgmArgument(options) + ");"}
-            + waveshareLines(options,
-                             {"Waveshare 5,65 pouces (largeur paire) : EPD_5IN65F_Display_part(NAME, x, "
-                              "y, NAME_width, NAME_height);",
-                              "Waveshare 7,3 pouces (image de 800 x 480) : EPD_7IN3F_Display((UBYTE "
-                              "*)NAME);"}));
+            "Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 green, 3 blue, "
+            "4 red, 5 yellow, 6 orange; with an odd width, each row ends with a white.",
+            "GxEPD2 (GxEPD2_7C, x even): display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, "
+                + QByteArray(gxepd2Flags) + ");",
+            "Waveshare C library 5.65 inches (an even width): "
+            "EPD_5IN65F_Display_part(NAME, x, y, NAME_width, NAME_height);",
+            "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3F_Display((UBYTE *)NAME);",
+            "Waveshare Arduino 5.65 inches (an even width): epd.EPD_5IN65F_Display_part(NAME, x, y, "
+            "NAME_width, NAME_height);",
+            "Waveshare Arduino 7.3 inches (an even width): epd.EPD_7IN3F_Display_part(NAME, x, y, "
+            "NAME_width, NAME_height);",
+            waveshareMemory});
     encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
     return encoded;
 }

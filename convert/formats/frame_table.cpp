@@ -158,20 +158,20 @@ EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPictur
     if (lvgl) {
         const QByteArray created
             = lvgl8 ? "lv_animimg_create(lv_scr_act())" : "lv_animimg_create(lv_screen_active())";
-        header.commentLines << QByteArray(lvgl8 ? "LVGL 8" : "LVGL 9") + " : lv_obj_t *anim = " + created
+        header.commentLines << QByteArray(lvgl8 ? "LVGL 8" : "LVGL 9") + ": lv_obj_t *anim = " + created
                 + "; lv_animimg_set_src(anim, (const void **)" + name + "_frames, " + name
                 + "_frame_count); lv_animimg_set_duration(anim, " + QByteArray::number(totalMs)
                 + "); lv_animimg_set_repeat_count(anim, LV_ANIM_REPEAT_INFINITE); lv_animimg_start(anim);"
-                            << "lv_animimg montre chaque image le même temps : la durée de l'animation "
-                               "divisée par leur nombre ; "
-                + name + "_delays_ms garde celui de chacune.";
+                            << "lv_animimg shows each frame for the same time, the animation's duration "
+                               "divided by their number; "
+                + name + "_delays_ms keeps each one's own.";
     } else {
         header.commentLines = frameDrawing(first, name, firstName, header.progmem);
     }
-    header.commentLines << "Animation : " + name + "_frame_count images, l'image i (de 0 à " + name
-            + "_frame_count - 1) dans " + name + "_frames[i], montrée " + name + "_delays_ms[i] ms.";
+    header.commentLines << "Animation: " + name + "_frame_count frames, frame i (0 to " + name
+            + "_frame_count - 1) in " + name + "_frames[i], shown " + name + "_delays_ms[i] ms.";
     if (header.progmem && !lvgl)
-        header.commentLines << "Sur AVR, les tables sont en mémoire programme : pgm_read_ptr(&" + name
+        header.commentLines << "On AVR, the tables are in program memory: pgm_read_ptr(&" + name
                 + "_frames[i]), pgm_read_word(&" + name + "_delays_ms[i]).";
 
     // Shared arrays first, then each frame's, then the tables.

@@ -495,8 +495,8 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
         encoded.drawnShown = PictureRows(size, draw);
     }
     CHeader &header = encoded.header;
-    header.commentLines << (lvgl8 ? "LVGL 8 : lv_img_set_src(lv_img_create(lv_scr_act()), &" + name + ");"
-                                  : "LVGL 9 : lv_image_set_src(lv_image_create(lv_screen_active()), &" + name
+    header.commentLines << (lvgl8 ? "LVGL 8: lv_img_set_src(lv_img_create(lv_scr_act()), &" + name + ");"
+                                  : "LVGL 9: lv_image_set_src(lv_image_create(lv_screen_active()), &" + name
                                     + ");");
     const qint64 rawSize = pixels.data.size();
     QByteArray flags = "0";
@@ -524,10 +524,10 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
                                                     (format.bitsPerPixel + 7) / 8,
                                                     format.name == QByteArray("RGB565A8") && !lvgl8));
         flags += " | LV_IMAGE_FLAGS_COMPRESSED";
-        header.commentLines << QByteArray(rle ? "Compression RLE" : "Compression LZ4") + " : "
-                + QByteArray::number(pixels.data.size()) + " octets au lieu de " + QByteArray::number(rawSize)
+        header.commentLines << QByteArray(rle ? "RLE compression" : "LZ4 compression") + ": "
+                + QByteArray::number(pixels.data.size()) + " bytes instead of " + QByteArray::number(rawSize)
                 + " (" + QByteArray::number(qRound(100.0 * pixels.data.size() / qMax<qint64>(rawSize, 1)))
-                + " %).";
+                + "%).";
     }
 
     const QByteArray attribute = "LV_ATTRIBUTE_" + name.toUpper();
@@ -538,7 +538,7 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
     const bool trueColour = lvgl8 && format.bitsPerPixel == 16;
     if (trueColour)
         header.definitionPreamble += "#if LV_COLOR_DEPTH != 16" + nl + "#error \"" + name
-            + " : ce tableau est fait pour LV_COLOR_DEPTH 16\"" + nl + "#endif" + nl + nl;
+            + ": this array is made for LV_COLOR_DEPTH 16\"" + nl + "#endif" + nl + nl;
 
     CArray map;
     map.type = CArray::Uint8;

@@ -43,7 +43,7 @@ struct CArray
 // header declares `extern`.
 struct CHeader
 {
-    QByteArray name; // the picture's array name, which names the include guard
+    QByteArray name; // the picture's array name; the include guard is named after the header's file
     QVector<QByteArray> commentLines; // each becomes a "// " line after the product's
     QByteArray preamble; // text before the includes, such as the choice of a library's header
     QVector<QByteArray> includes; // "<stdint.h>", "\"lvgl.h\""...
@@ -61,8 +61,18 @@ struct CHeader
     QByteArray singleTrailer;
 };
 
-// The include guard of the header of the array `name`.
-QByteArray includeGuard(const QByteArray &name);
+// The line that names the product at the top of these headers and their C files, in English as
+// firmware code is, then an empty line. The window's header of a BMP file's bytes keeps its own
+// (headerFirstLines()).
+QByteArray pixelsHeaderFirstLines();
+
+// The include guard of the header named `headerFileName` (its bytes, as the file system holds
+// them), so that two headers of one folder never share one, whatever their arrays: QUILLON_, the
+// name without its ".h", each byte that is not an ASCII letter or digit made a _, then _H
+// (logo.h gives QUILLON_logo_H, splash_screen.h QUILLON_splash_screen_H). When a byte other than _
+// was made a _, there follow a _ and, for each _, the byte it stands for in two hexadecimal digits:
+// a-b.h gives QUILLON_a_b_H_2D, a_b.h QUILLON_a_b_H.
+QByteArray includeGuard(const QByteArray &headerFileName);
 
 // The lines that define QUILLON_PROGMEM, each ended by a newline: PROGMEM after
 // <avr/pgmspace.h> on AVR, nothing on every other chip and on the host.

@@ -257,8 +257,11 @@ public:
     {
         if (!writesBmp())
             return WriteOutcome::Written;
-        if (m_bmpSize < 0)
+        if (m_bmpSize < 0) {
+            // No picture: there was no memory for its 5-6-5 pixels. Or one of more than 4 GiB.
+            *error = m_image.isNull() ? ENOMEM : EOVERFLOW;
             return WriteOutcome::BmpFailed;
+        }
         if (!m_bmp.open()) {
             *error = m_bmp.systemError();
             return WriteOutcome::BmpFailed;
@@ -277,8 +280,11 @@ public:
             return true;
         });
         if (!written) {
-            *error = m_bmp.systemError();
-            return interrupted() ? WriteOutcome::Interrupted : WriteOutcome::BmpFailed;
+            if (interrupted())
+                return WriteOutcome::Interrupted;
+            // The file took every block it was given: the pixels' rows could not be made.
+            *error = m_bmp.systemError() ? m_bmp.systemError() : ENOMEM;
+            return WriteOutcome::BmpFailed;
         }
         if (bytes)
             m_headerWritten = m_headerWritten && m_bytesHeader.finish();
@@ -364,7 +370,7 @@ public:
 
     // The staged files in their targets' places, one right after the other, listed first in the
     // journal when there is one.
-    WriteOutcome replaceTargets(int *error, QString *failedPath)
+    WriteOutcome replaceTargets(int *error, QString *failedPath, WrittenFiles *placed)
     {
         struct Staged
         {
@@ -390,7 +396,9 @@ public:
             return files[0].failure;
         }
         for (size_t i = 0; i < files.size(); ++i) {
-            if (!files[i].file->replaceTarget()) {
+            if (files[i].file->replaceTarget()) {
+                placed->written << files[i].file->targetPath();
+            } else {
                 *error = files[i].file->systemError();
                 *failedPath = files[i].file->targetPath();
                 // Once a file is replaced, the others are left to the journal, which completes them.
@@ -447,8 +455,11 @@ private:
 } // namespace
 
 WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, const OutputRequest &request,
-                              int *systemError, QString *failedPath)
+                              int *systemError, QString *failedPath, WrittenFiles *files)
 {
+    WrittenFiles ignoredFiles;
+    WrittenFiles &placed = files ? *files : ignoredFiles;
+    placed = WrittenFiles();
     int ignoredError = 0;
     int &error = systemError ? *systemError : ignoredError;
     error = 0;
@@ -456,21 +467,21 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, c
     QString &failed = failedPath ? *failedPath : ignoredPath;
     failed.clear();
 
-    OutputFiles files(image, paths, request);
-    files.startPreview();
-    WriteOutcome outcome = files.writeBmp(&error);
+    OutputFiles output(image, paths, request);
+    output.startPreview();
+    WriteOutcome outcome = output.writeBmp(&error);
     if (outcome != WriteOutcome::Written) {
         failed = paths.bmp;
         return outcome;
     }
-    files.writePixelsHeader();
-    files.writePreviewAndRawFiles();
-    if (files.interrupted())
+    output.writePixelsHeader();
+    output.writePreviewAndRawFiles();
+    if (output.interrupted())
         return WriteOutcome::Interrupted;
-    outcome = files.stage(&error, &failed);
+    outcome = output.stage(&error, &failed);
     if (outcome != WriteOutcome::Written)
         return outcome;
-    return files.replaceTargets(&error, &failed);
+    return output.replaceTargets(&error, &failed, &placed);
 }
 
 QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,

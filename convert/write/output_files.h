@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <atomic>
@@ -47,12 +48,22 @@ struct OutputRequest
     bool replaceLinks = false;
 };
 
+// The files a conversion put in place, in the order it put them there: `written` the outputs whose
+// new bytes replaced what stood at their path (or took an empty place), `unchanged` those left
+// as they stood.
+struct WrittenFiles
+{
+    QStringList written;
+    QStringList unchanged;
+};
+
 // Writes the BMP file, the header, the preview and the raw files when asked, and replaces the earlier ones
 // only once every one of them is written completely and on the disk: then they are committed one right after
 // the other, so that a failure or an interruption leaves the earlier files or the new ones, never a mix and
 // never a temporary file. A header of the BMP file's bytes is made from the very bytes written to the BMP
 // file, never read back from the disk. On failure, `systemError` receives the system's error number (errno),
-// or 0 when there is none, and `failedPath` the path of the file that failed.
+// or 0 when there is none, and `failedPath` the path of the file that failed. `files`, when given,
+// receives the files put in place, also when a later one failed.
 enum class WriteOutcome {
     Written,
     BmpFailed,
@@ -64,7 +75,7 @@ enum class WriteOutcome {
 };
 WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
                               const OutputRequest &request = OutputRequest(), int *systemError = nullptr,
-                              QString *failedPath = nullptr);
+                              QString *failedPath = nullptr, WrittenFiles *files = nullptr);
 
 // The arrays of `pixels` as raw files beside the header at `headerPath`, each holding the bytes
 // of its C array as a little-endian firmware holds them, named after it: for photo.h, the array

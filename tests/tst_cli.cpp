@@ -875,6 +875,9 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--dithering", "a.png"} << meant.arg("--dithering", "--dither");
     QTest::newRow("the beginning of one option")
         << QStringList {"--prog", "a.png"} << meant.arg("--prog", "--progmem");
+    QTest::newRow("the beginning of several")
+        << QStringList {"--for", "a.png"} << "option inconnue « --for »";
+    QTest::newRow("a short option") << QStringList {"-x", "a.png"} << "option inconnue « -x »";
     QTest::newRow("folder missing") << QStringList {"a.png", "-o"} << "l'option « -o » attend un dossier";
     QTest::newRow("empty folder") << QStringList {"--output=", "a.png"}
                                   << "le dossier de destination est vide";
@@ -913,6 +916,8 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"-n", "INT8_MAX", "a.png"} << stdintName.arg("INT8_MAX");
     QTest::newRow("a constant macro of stdint.h")
         << QStringList {"-n", "UINT64_C", "a.png"} << stdintName.arg("UINT64_C");
+    QTest::newRow("a least type of stdint.h")
+        << QStringList {"-n", "int_least8_t", "--format", "mono", "a.png"} << stdintName.arg("int_least8_t");
     // Any other name ending in _t: POSIX reserves them, the system's headers may define one.
     QTest::newRow("a name ending in _t")
         << QStringList {"-n", "sprite_t", "--format", "mono", "a.png"}

@@ -413,6 +413,7 @@ void TestOutputFiles::verboseListsTheFilesWritten_data()
     QTest::addColumn<QStringList>("arguments"); // pictures: good*.png a picture, bad.png not one
     QTest::addColumn<QString>("err"); // all of standard error; out/good.h stands there before
     const auto words = [](const char *text) { return QString(text).split(' ', Qt::SkipEmptyParts); };
+    QTest::newRow("silent without -v") << words("-o out good2.png") << "";
     QTest::newRow("-v, the window's pair") << words("-v -o out good2.png")
                                            << "quillon-convert: out/good216bits.BMP : écrit\n"
                                               "quillon-convert: out/good2.h : écrit\n";

@@ -69,6 +69,27 @@ QString nearestOption(const QString &name)
     return nearest;
 }
 
+// A long option written with one dash, "-format mono": parsed the GNU way, it would be -f -o rmat
+// and write into a folder named rmat. Refused, naming the option meant; arguments after "--" are
+// pictures.
+QString singleDashProblem(const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            break;
+        if (argument.size() < 3 || argument[0] != QLatin1Char('-') || argument[1] == QLatin1Char('-'))
+            continue;
+        const QString word = argument.mid(1).section(QLatin1Char('='), 0, 0);
+        for (const OptionDeclaration &option : optionTable()) {
+            if (word == QLatin1String(option.name))
+                return Options::tr(
+                           "« %1 » : une option longue prend deux tirets ; vouliez-vous dire « --%2 » ?")
+                    .arg(argument, word);
+        }
+    }
+    return QString();
+}
+
 // What QCommandLineParser reports in English, said in French.
 QString parserError(const QCommandLineParser &parser)
 {
@@ -643,6 +664,8 @@ Options parseOptions(const QStringList &arguments)
     }
     if (!parser.parse(arguments))
         return usageError(parserError(parser));
+    if (const QString problem = singleDashProblem(arguments); !problem.isEmpty())
+        return usageError(problem);
 
     Options options;
     PictureJob &job = options.job;

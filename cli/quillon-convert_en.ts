@@ -158,6 +158,10 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>unknown option &apos;%1&apos;; did you mean &apos;--%2&apos;?</translation>
     </message>
     <message>
+        <source>« %1 » : une option longue prend deux tirets ; vouliez-vous dire « --%2 » ?</source>
+        <translation>&apos;%1&apos;: a long option takes two dashes; did you mean &apos;--%2&apos;?</translation>
+    </message>
+    <message>
         <source>l&apos;option « %1 » n&apos;attend pas de valeur</source>
         <translation>option &apos;%1&apos; takes no value</translation>
     </message>

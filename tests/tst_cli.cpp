@@ -875,6 +875,13 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--dithering", "a.png"} << meant.arg("--dithering", "--dither");
     QTest::newRow("the beginning of one option")
         << QStringList {"--prog", "a.png"} << meant.arg("--prog", "--progmem");
+    const QString twoDashes = "« %1 » : une option longue prend deux tirets ; vouliez-vous dire « --%2 » ?";
+    QTest::newRow("a long option with one dash")
+        << QStringList {"-format", "mono", "a.png"} << twoDashes.arg("-format", "format");
+    QTest::newRow("a long option with one dash and its value")
+        << QStringList {"a.png", "-output=out"} << twoDashes.arg("-output=out", "output");
+    QTest::newRow("bundled short options that spell no option")
+        << QStringList {"-fo", "", "a.png"} << "le dossier de destination est vide";
     QTest::newRow("the beginning of several")
         << QStringList {"--for", "a.png"} << "option inconnue « --for »";
     QTest::newRow("a short option") << QStringList {"-x", "a.png"} << "option inconnue « -x »";

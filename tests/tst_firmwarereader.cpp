@@ -196,10 +196,12 @@ void TestFirmwareReader::buildsForAnEightBitBoard()
 
 void TestFirmwareReader::compilesTheRgb565HeaderOnItsOwn()
 {
-    // The header alone, under the strictest warnings, in C and C++; its sizes are constants.
-    convert(patternPicture(13, 5), "pic", {"--format", "rgb565", "--name", "pic"});
+    // The header alone, under the strictest warnings, in C and C++; its sizes are constants. The
+    // picture's name, BMP, gives it the guard QUILLON_BMP_H, which must not be the reader's.
+    convert(patternPicture(13, 5), "BMP", {"--format", "rgb565", "--name", "pic"});
     writeFile(m_dir->filePath("check.c"),
-              "#include \"pic.h\"\n"
+              "#include \"quillon_bmp.h\"\n"
+              "#include \"BMP.h\"\n"
               "typedef char sizes_are_constants[pic_width * pic_height == 65 ? 1 : -1];\n"
               "typedef char array_holds_them[sizeof pic == 65 * 2 ? 1 : -1];\n");
     const QString cxx = QStandardPaths::findExecutable("c++");
@@ -211,7 +213,7 @@ void TestFirmwareReader::compilesTheRgb565HeaderOnItsOwn()
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(compiler.first(),
                       compiler.mid(1)
-                          + QStringList {"-Wall", "-Wextra", "-pedantic", "-Werror", "-c",
+                          + QStringList {"-Wall", "-Wextra", "-pedantic", "-Werror", "-I", FIRMWARE_DIR, "-c",
                                          m_dir->filePath("check.c"), "-o", m_dir->filePath("check.o")});
         QVERIFY(process.waitForFinished(60000));
         QVERIFY2(process.exitCode() == 0, process.readAll().constData());

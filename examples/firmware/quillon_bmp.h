@@ -17,8 +17,9 @@
  *   placed above the first 64 KB reads right.
  * - Anywhere else (an external memory): define QUILLON_READ_BYTE(address) to read one byte.
  */
-#ifndef QUILLON_BMP_H
-#define QUILLON_BMP_H
+/* A guard no header of quillon-convert's can have: theirs end in _H (BMP.png gives QUILLON_BMP_H). */
+#ifndef QUILLON_BMP_READER_INCLUDED
+#define QUILLON_BMP_READER_INCLUDED
 
 #include <stddef.h>
 #include <stdint.h>
@@ -89,4 +90,4 @@ void quillon_bmp_draw(const quillon_bmp *bmp, int32_t left, int32_t top,
 }
 #endif
 
-#endif /* QUILLON_BMP_H */
+#endif /* QUILLON_BMP_READER_INCLUDED */

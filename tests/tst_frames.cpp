@@ -788,6 +788,10 @@ void TestFrames::commandLine_data()
     QTest::newRow("WebP, --frames 2-3 --format index4")
         << QStringList {"--format", "index4", "--frames", "2-3", "anim.webp"} << 0 << ""
         << "anim_palette anim_frame0 anim_frame1 anim_delays_ms anim_frames";
+    // A still picture too large: not an animation.
+    QTest::newRow("--frames all, a still picture too large")
+        << mono({"--frames", "all", "huge.png"}) << 1
+        << QString::fromUtf8("huge.png : image trop grande pour être convertie\n") << "";
     // Qt 5 reads an APNG's default picture only.
     QTest::newRow("APNG without --frames")
         << mono({"anim.png"}) << 0
@@ -864,6 +868,7 @@ void TestFrames::commandLine()
     for (const char *name : {"one.gif", "anim_frame1.gif", "anim_delays_ms.gif", "anim_frame1000.gif"})
         writeFile(path(name), animatedGifFile({threeFrames()[1]}, {5}));
     writeFile(path("one.mng"), animatedMng({threeFrames()[2]}));
+    writeFile(path("huge.png"), pngWithoutPixels(30000, 30000));
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
     process.start(QUILLON_CONVERT, arguments);

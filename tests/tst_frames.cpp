@@ -85,16 +85,23 @@ QByteArray hugeFrames(int side, int count)
     return gif + '\x3b';
 }
 
-// An MNG of the frames, each a whole PNG stream after the header: Qt cannot write MNG files.
-QByteArray animatedMng(const QVector<QImage> &frames)
+// An MNG of the frames, each a whole PNG stream after the header, at 100 ticks a second: Qt cannot
+// write MNG files. A frame's FRAM delay in ticks, when given: from then on, or when negative, for
+// that frame only.
+QByteArray animatedMng(const QVector<QImage> &frames, const QVector<int> &framTicks = {})
 {
     const QSize size = frames.first().size();
     QByteArray mng = QByteArray::fromHex("8a4d4e470d0a1a0a")
         + pngChunk("MHDR",
                    bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height())) + bigEndian32(100)
                        + QByteArray(12, '\0') + bigEndian32(1));
-    for (const QImage &frame : frames)
-        mng += pngFile(frame).mid(8); // its chunks, IHDR to IEND
+    for (int f = 0; f < frames.size(); ++f) {
+        if (const int ticks = framTicks.value(f)) // framing mode 1, no name, the delay changed
+            mng += pngChunk("FRAM",
+                            QByteArray::fromHex("0100") + char(ticks > 0 ? 2 : 1) + QByteArray(3, '\0')
+                                + bigEndian32(quint32(qAbs(ticks))));
+        mng += pngFile(frames[f]).mid(8); // its chunks, IHDR to IEND
+    }
     return mng + pngChunk("MEND", {});
 }
 
@@ -370,7 +377,13 @@ void TestFrames::decodesFramesWithinBounds_data()
     QTest::newRow("WebP, 2 frames on 5793 x 5793")
         << animatedWebp(pixels.mid(0, 2), {10, 10}, QSize(5793, 5793)) << "all" << tooLarge << "" << none
         << "";
-    QTest::newRow("MNG, all") << animatedMng(frames) << "all" << decoded << "" << frames << "";
+    // Delays as the chunks give them: 1 tick by default; a FRAM's for the frames after it, or for
+    // the next one only.
+    QTest::newRow("MNG, all") << animatedMng(frames) << "all" << decoded << "" << frames << "10,10,10";
+    QTest::newRow("MNG, FRAM delays of 10, 30 and 50 ticks")
+        << animatedMng(frames, {10, 30, 50}) << "all" << decoded << "" << frames << "100,300,500";
+    QTest::newRow("MNG, a FRAM delay for one frame only")
+        << animatedMng(frames, {10, -30}) << "all" << decoded << "" << frames << "100,300,100";
     QTest::newRow("MNG, 2-2") << animatedMng(frames) << "2-2" << decoded << "" << frames.mid(1, 1) << "";
     QTest::newRow("MNG, 2-4") << animatedMng(frames) << "2-4" << decoded << onlyThree("2-4") << none << "";
     QTest::newRow("MNG, 1000 frames of 1 x 1") << animatedMng(pixels) << "all" << decoded << "" << none << "";

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QImageReader>
+#include <QtEndian>
 
 #include <climits>
 #include <optional>
@@ -124,6 +125,62 @@ public:
     virtual bool whole() = 0;
 };
 
+// Each frame's delay in milliseconds, as an MNG's own chunks give it: its header's ticks a second,
+// and each FRAM chunk's interframe delay, for the next frame only or from then on (1 tick until
+// one says otherwise). Qt's reader hands libmng a clock that moves a millisecond each time it is
+// read, and gives every delay a millisecond short, and the last one as 1 ms. Only for an MNG whose
+// frames are its pictures one after another (framing modes 1 and 3, no delay of 0, no loop, no
+// object shown again or pasted, no delta picture), where they are sure to be libmng's frames:
+// nothing for another.
+QVector<int> mngDelays(QIODevice *device)
+{
+    const auto readAt = [&](qint64 position, int size) {
+        return device->seek(position) ? device->read(size) : QByteArray();
+    };
+    QVector<int> delays;
+    qint64 ticksPerSecond = 0;
+    qint64 defaultTicks = 1, nextTicks = 1;
+    for (qint64 position = 8; delays.size() <= maxAnimationFrames;) {
+        const QByteArray head = readAt(position, 8);
+        if (head.size() < 8)
+            return {};
+        const quint32 length = qFromBigEndian<quint32>(head.constData());
+        const QByteArray type = head.mid(4);
+        const QByteArray data = type == "MHDR" || type == "FRAM"
+            ? readAt(position + 8, int(qMin<quint32>(length, 1024)))
+            : QByteArray();
+        position += 12 + qint64(length);
+        if (type == "MEND")
+            return delays;
+        if (type == "MHDR") {
+            if (data.size() < 12)
+                return {};
+            ticksPerSecond = qFromBigEndian<quint32>(data.constData() + 8);
+        } else if (type == "FRAM") {
+            const int mode = data.isEmpty() ? 0 : uchar(data[0]);
+            if (mode != 0 && mode != 1 && mode != 3)
+                return {};
+            const int separator = data.indexOf('\0', 1);
+            if (separator > 0 && data.size() >= separator + 5 && data[separator + 1] != 0) {
+                if (data.size() < separator + 9)
+                    return {};
+                nextTicks = qFromBigEndian<quint32>(data.constData() + separator + 5);
+                if (data[separator + 1] == 2)
+                    defaultTicks = nextTicks;
+            }
+        } else if (type == "IHDR" || type == "JHDR") {
+            if (ticksPerSecond <= 0 || nextTicks <= 0)
+                return {};
+            delays << int(qMin<qint64>(nextTicks * 1000 / ticksPerSecond, INT_MAX));
+            nextTicks = defaultTicks;
+        } else if (type == "LOOP" || type == "ENDL" || type == "SHOW" || type == "CLON" || type == "PAST"
+                   || type == "DHDR" || type == "BASI" || type == "SEEK" || type == "MAGN") {
+            return {};
+        }
+    }
+    return {};
+}
+
 // The frames as `format`'s reader composes them in this process. Qt's readers draw every frame
 // on a canvas that they hand over shared and copy before they draw the next one: the frames kept
 // hold one canvas each, and nothing more is held.
@@ -147,6 +204,8 @@ public:
                                                       : decodedPictureBytes(announced, QImage::Format_ARGB32);
         // WebP's reader counts them once it has read the first; MNG's, never.
         counted = qMax(0, reader.imageCount());
+        if (format == "mng")
+            m_delays = mngDelays(&source);
         source.seek(0);
         source.resetRanPastEnd();
         m_frames.emplace(&source, format);
@@ -157,7 +216,7 @@ public:
     {
         if (!m_frames->read(frame) || frame->isNull())
             return false;
-        *delayMs = m_frames->nextImageDelay();
+        *delayMs = m_delays.value(m_read++, m_frames->nextImageDelay());
         return true;
     }
     int countedAfterTheFirst() override { return m_frames->imageCount(); }
@@ -168,6 +227,8 @@ private:
     PictureSource &m_source;
     const QByteArray m_format;
     std::optional<QImageReader> m_frames;
+    QVector<int> m_delays; // an MNG's, from its chunks
+    int m_read = 0;
 };
 
 // A GIF's frames, composed here (see gif_frames.h).

@@ -420,6 +420,36 @@ QByteArray progressiveJpeg(int width, int height, int scans, int components, int
     return jpeg + QByteArray::fromHex("ffd9");
 }
 
+QByteArray restartJpeg(int width, int height)
+{
+    const auto segment = [](int marker, const QByteArray &data) {
+        return QByteArray(1, '\xff') + char(marker) + bigEndian16(data.size() + 2) + data;
+    };
+    QByteArray jpeg = QByteArray::fromHex("ffd8") + segment(0xdb, '\0' + QByteArray(64, '\1'));
+    jpeg
+        += segment(0xc0, '\x08' + bigEndian16(height) + bigEndian16(width) + QByteArray::fromHex("01011100"));
+    // Huffman tables of one code each, a bit long: DC a difference of 0, AC the end of the block.
+    jpeg += segment(0xc4,
+                    QByteArray::fromHex("00"
+                                        "01000000000000000000000000000000"
+                                        "00"
+                                        "10"
+                                        "01000000000000000000000000000000"
+                                        "00"));
+    const int columns = (width + 7) / 8, rows = (height + 7) / 8;
+    jpeg += segment(0xdd, bigEndian16(columns)); // the restart interval, in blocks
+    jpeg += segment(0xda, QByteArray::fromHex("010100003f00"));
+    for (int row = 0; row < rows; ++row) {
+        BitWriter data(true);
+        for (int column = 0; column < columns; ++column)
+            data.put(0, 2); // a DC difference of 0, then the end of the block
+        jpeg += data.finish();
+        if (row + 1 < rows)
+            jpeg += QByteArray(1, '\xff') + char(0xd0 + row % 8);
+    }
+    return jpeg + QByteArray::fromHex("ffd9");
+}
+
 quint16 rgb565(QRgb colour)
 {
     return quint16((qRed(colour) >> 3) << 11 | (qGreen(colour) >> 2) << 5 | qBlue(colour) >> 3);

@@ -78,6 +78,10 @@ QByteArray gifOfFrames(const QVector<GifFrame> &frames, QSize screen = QSize(),
 // components (3 or 1) are all of full size. `extraBytes` zero bytes follow the first scan's data.
 QByteArray progressiveJpeg(int width, int height, int scans, int components = 1, int extraBytes = 0);
 
+// A baseline JPEG file of a flat grey picture, a restart marker (RST0 to RST7 in turn) after each
+// row of blocks, as `cjpeg -restart 1` writes them.
+QByteArray restartJpeg(int width, int height);
+
 // What Quillon must write for a picture, built here from the formats' definitions and not
 // through the code under test: the 16-bit BMP file and the header text for any bytes.
 QByteArray expectedBmp(const QImage &picture);

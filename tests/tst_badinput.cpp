@@ -185,6 +185,17 @@ void TestBadInput::refusesOrConvertsExactly_data()
     QTest::newRow("progressive JPEG cut in its last scan")
         << "proglast.jpg" << cutFile(progressive, 1, 20) << int(Incomplete);
     QTest::newRow("progressive JPEG, whole") << "progwhole.jpg" << cutFile(progressive, 1) << int(Converted);
+    // Restart markers in its scan, as many cameras write them.
+    const auto restarts = [] { return restartJpeg(61, 43); };
+    QTest::newRow("JPEG with restart markers, whole") << "rst.jpg" << cutFile(restarts, 1) << int(Converted);
+    QTest::newRow("JPEG with restart markers cut in its scan")
+        << "rstcut.jpg" << cutFile(restarts, 1, 3) << int(Incomplete);
+    QTest::newRow("JPEG with restart markers cut after one")
+        << "rstend.jpg" << Maker([](const QString &path) {
+               const QByteArray whole = restartJpeg(61, 43);
+               writeFile(path, whole.left(whole.indexOf("\xff\xd2") + 2));
+           })
+        << int(Incomplete);
     QTest::newRow("truncated GIF") << "cut.gif" << Maker([](const QString &path) {
         savePicture(QImage(), path, "GIF");
         writeFile(path, readFile(path).left(20));

@@ -354,6 +354,8 @@ bool GifFrames::draw(const Frame &frame)
     if (pixels == 0 || visible.isEmpty())
         return true;
     const QVector<int> rows = rowOrder(frame.place.height(), frame.interlaced);
+    uchar *const canvas = m_canvas.bits(); // the canvas's own, once: not a call a run
+    const qsizetype bytesPerLine = m_canvas.bytesPerLine();
     const auto rowVisible = [&](qint64 row) {
         const int y = frame.place.y() + rows[int(row)];
         return y >= visible.top() && y <= visible.bottom();
@@ -373,7 +375,8 @@ bool GifFrames::draw(const Frame &frame)
             const int column = int(at % width);
             const int run = std::min(length, int(width - column));
             if (rowVisible(row)) {
-                QRgb *line = reinterpret_cast<QRgb *>(m_canvas.scanLine(frame.place.y() + rows[int(row)]));
+                QRgb *line
+                    = reinterpret_cast<QRgb *>(canvas + (frame.place.y() + rows[int(row)]) * bytesPerLine);
                 const int x = frame.place.x() + column;
                 for (int i = std::max(0, visible.left() - x); i < run && x + i <= visible.right(); ++i) {
                     if (const QRgb colour = colours[indices[i]])

@@ -562,7 +562,10 @@ const QVector<OptionDeclaration> &optionTable()
              "par image ; pas avec --format bmp"),
          0},
         {"preview", 0, nullptr,
-         QT_TRANSLATE_NOOP("Options", "écrit aussi NOM16bits.png, l'image telle que l'écran l'affichera"), 0},
+         QT_TRANSLATE_NOOP("Options",
+                           "écrit aussi NOM16bits.png, l'image telle que l'écran l'affichera ; avec "
+                           "--frames, une par image : NOM16bits_frame0.png, NOM16bits_frame1.png..."),
+         0},
         {"bmp", 0, nullptr,
          QT_TRANSLATE_NOOP("Options",
                            "hors bmp : écrit aussi NOM16bits.BMP (sans cette option, seul --format bmp "

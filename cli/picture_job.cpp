@@ -370,14 +370,16 @@ bool keepsAlpha(const PictureJob &job)
 }
 
 // Why a picture whose decoding ended so is not converted; nothing when it was decoded.
+// `frameCount`: the picture's frames, when its frames were asked for (1 for a still picture, 0
+// when they are not known).
 std::optional<PictureOutcome> decodingProblem(const PictureJob &job, DecodedPicture::Status status,
-                                              int systemError)
+                                              int systemError, int frameCount = 1)
 {
     switch (status) {
     case DecodedPicture::NotAPicture:
         return failed(PictureJob::tr("ce fichier ne semble pas être une image"));
     case DecodedPicture::TooLarge:
-        if (job.frames.asked)
+        if (job.frames.asked && frameCount != 1)
             return failed(PictureJob::tr("animation trop grande pour être convertie : ses images prendraient "
                                          "plus de %1 Mio (choisissez-en avec --frames A-B)")
                               .arg(maxDecodedBytes >> 20));
@@ -432,6 +434,7 @@ public:
         : m_job(job)
         , m_keepAlpha(keepAlpha)
         , m_encodeEach(!framesShareAChosenPalette(*job.format, job.encoding))
+        , m_eachShown(job.preview)
     {
         const int helpers = qMax(1, QThread::idealThreadCount() - 1);
         for (int i = 0; i < helpers; ++i)
@@ -481,7 +484,7 @@ public:
         if (m_problem.isEmpty() && !m_encodeEach) {
             const EncodingOptions common = frameOptions(*m_job.format, m_prepared, m_job.encoding);
             for (int i = 0; i < m_prepared.size(); ++i) {
-                m_encoded[i] = encodeFrame(*m_job.format, std::move(m_prepared[i]), common, i);
+                m_encoded[i] = encodeFrame(*m_job.format, std::move(m_prepared[i]), common, i, m_eachShown);
                 m_prepared[i] = PreparedPicture();
             }
         }
@@ -518,7 +521,8 @@ private:
                 = m_job.format->sizeProblem ? m_job.format->sizeProblem(prepared, m_job.encoding) : QString();
             EncodedPicture encoded;
             if (problem.isEmpty() && m_encodeEach) {
-                encoded = encodeFrame(*m_job.format, std::move(prepared), m_job.encoding, next.index);
+                encoded = encodeFrame(*m_job.format, std::move(prepared), m_job.encoding, next.index,
+                                      m_eachShown);
                 prepared = PreparedPicture();
             }
             const std::lock_guard<std::mutex> lock(m_mutex);
@@ -536,6 +540,7 @@ private:
     const PictureJob &m_job;
     const bool m_keepAlpha;
     const bool m_encodeEach;
+    const bool m_eachShown; // each frame's preview is written
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<Waiting> m_waiting;
@@ -547,14 +552,17 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-// Every frame asked for, decoded, prepared and encoded with the job's settings, into one header.
-std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, EncodedPicture *encoded)
+// Every frame asked for, decoded, prepared and encoded with the job's settings, into one header;
+// with a preview, what each frame shows, in `previews`.
+std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, EncodedPicture *encoded,
+                                                    QVector<PictureRows> *previews)
 {
     FramePipeline pipeline(job, keepsAlpha(job));
     const DecodedAnimation animation
         = decodeAnimation(job.picturePath, job.encoding, job.frames, job.interrupted,
                           [&](QImage &&frame, QSize fullSize) { pipeline.add(std::move(frame), fullSize); });
-    if (const auto problem = decodingProblem(job, animation.status, animation.systemError))
+    if (const auto problem
+        = decodingProblem(job, animation.status, animation.systemError, animation.frameCount))
         return problem;
     QString problem = animation.problem.isEmpty() ? pipeline.finish() : animation.problem;
     if (problem.isEmpty() && job.encoding.lvglVersion == 8 && qstrcmp(job.format->name, "lvgl") == 0
@@ -563,7 +571,12 @@ std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, Encod
                                  "nombre en uint8_t) : choisissez-en avec --frames A-B");
     if (!problem.isEmpty())
         return failed(problem);
-    *encoded = assembleFrames(*job.format, pipeline.takeEncoded(), animation.delaysMs, job.encoding);
+    QVector<EncodedPicture> frames = pipeline.takeEncoded();
+    for (const EncodedPicture &frame : frames) {
+        if (job.preview)
+            *previews << (frame.drawnShown.isNull() ? PictureRows(frame.shown) : frame.drawnShown);
+    }
+    *encoded = assembleFrames(*job.format, std::move(frames), animation.delaysMs, job.encoding);
     return std::nullopt;
 }
 
@@ -630,7 +643,7 @@ PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const Enco
     request.bmp = !job.format || job.bmp;
     request.header = job.encoding;
     request.pixels = job.format ? &encoded.header : nullptr;
-    if (job.preview)
+    if (job.preview && !job.frames.asked) // an animation's frames have a preview each, among the raw files
         request.preview = encoded.drawnShown.isNull() ? PictureRows(encoded.shown) : encoded.drawnShown;
     request.rawFiles = rawFiles;
     request.interrupted = job.interrupted;
@@ -665,8 +678,14 @@ QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths)
     if (!job.format || job.bmp)
         written << paths.bmp;
     written << paths.header;
-    if (job.preview)
+    if (job.preview && !job.frames.asked)
         written << paths.preview;
+    // An animation's previews, one a frame, when the range tells how many; those of all of them
+    // are checked once they are known, as the raw files are.
+    for (int frame = 0; job.preview && job.frames.asked && job.frames.last > 0
+         && frame <= job.frames.last - job.frames.first;
+         ++frame)
+        written << framePreviewPath(paths, frame);
     if (job.encoding.split)
         written << paths.source;
     return written;
@@ -685,8 +704,9 @@ PictureOutcome runPictureJob(const PictureJob &job)
         return *problem;
 
     EncodedPicture encoded;
+    QVector<PictureRows> framePreviews;
     if (job.frames.asked) {
-        if (const auto problem = decodeAndEncodeFrames(job, &encoded))
+        if (const auto problem = decodeAndEncodeFrames(job, &encoded, &framePreviews))
             return *problem;
     } else {
         DecodedPicture decoded;
@@ -698,10 +718,13 @@ PictureOutcome runPictureJob(const PictureJob &job)
     const QImage16 image(bmpPixels(job, encoded)); // reduced to 5-6-5 a row at a time as it is written
     if (const auto problem = progmemProblem(job, encoded, image))
         return *problem;
-    // The raw files' names come with the arrays: checked once these are known.
-    const QVector<RawFile> rawFiles = job.binary && job.format
+    // The raw files' names come with the arrays, the frames' previews with the frames: checked once
+    // these are known.
+    QVector<RawFile> rawFiles = job.binary && job.format
         ? rawArrayFiles(paths.header, encoded.header, encoded.imageFileHeader)
         : QVector<RawFile>();
+    for (int frame = 0; frame < framePreviews.size(); ++frame)
+        rawFiles.push_back({framePreviewPath(paths, frame), QByteArray(), framePreviews[frame]});
     QStringList rawPaths;
     for (const RawFile &raw : rawFiles)
         rawPaths << raw.path;

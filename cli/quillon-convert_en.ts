@@ -394,8 +394,8 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>lays the transparent pixels on COLOUR (#rrggbb or a colour name) instead of black</translation>
     </message>
     <message>
-        <source>écrit aussi NOM16bits.png, l&apos;image telle que l&apos;écran l&apos;affichera</source>
-        <translation>also writes NAME16bits.png, the picture as the display will show it</translation>
+        <source>écrit aussi NOM16bits.png, l&apos;image telle que l&apos;écran l&apos;affichera ; avec --frames, une par image : NOM16bits_frame0.png, NOM16bits_frame1.png...</source>
+        <translation>also writes NAME16bits.png, the picture as the display will show it; with --frames, one a frame: NAME16bits_frame0.png, NAME16bits_frame1.png...</translation>
     </message>
     <message>
         <source>dit sur la sortie d&apos;erreur chaque fichier écrit (sans cette option, une conversion réussie ne dit rien)</source>

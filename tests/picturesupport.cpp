@@ -254,40 +254,106 @@ QByteArray gifFile(int width, int height)
 
 QByteArray animatedGifFile(const QVector<QImage> &frames, const QVector<int> &delaysCs, QSize screen)
 {
+    QVector<GifFrame> gifFrames;
+    for (int f = 0; f < frames.size(); ++f)
+        gifFrames.push_back({frames[f], 0, false, delaysCs.value(f)});
+    return gifOfFrames(gifFrames, screen, GifCoding::Literals);
+}
+
+QByteArray gifOfFrames(const QVector<GifFrame> &frames, QSize screen, GifCoding coding)
+{
     const auto le16 = [](int value) { return QByteArray(1, char(value & 0xff)) + char(value >> 8 & 0xff); };
     QVector<QRgb> colours;
-    for (const QImage &frame : frames) {
-        for (int y = 0; y < frame.height(); ++y)
-            for (int x = 0; x < frame.width(); ++x)
-                if (!colours.contains(frame.pixel(x, y) | 0xff000000))
-                    colours << (frame.pixel(x, y) | 0xff000000);
+    bool transparency = false;
+    for (const GifFrame &frame : frames) {
+        for (int y = 0; y < frame.picture.height(); ++y) {
+            for (int x = 0; x < frame.picture.width(); ++x) {
+                const QRgb pixel = frame.picture.pixel(x, y);
+                if (qAlpha(pixel) == 0)
+                    transparency = true;
+                else if (!colours.contains(pixel | 0xff000000))
+                    colours << (pixel | 0xff000000);
+            }
+        }
     }
-    Q_ASSERT(colours.size() <= 256);
+    const int transparent = colours.size(); // the index after the colours, when a frame has any
+    Q_ASSERT(colours.size() + (transparency ? 1 : 0) <= 256);
     if (!screen.isValid())
-        screen = frames.first().size();
+        screen = frames.first().picture.size();
     QByteArray gif = "GIF89a" + le16(screen.width()) + le16(screen.height()) + '\xf7' + '\0' + '\0';
     for (int i = 0; i < 256; ++i) {
         const QRgb colour = colours.value(i);
         gif += char(qRed(colour)) + QByteArray(1, char(qGreen(colour))) + char(qBlue(colour));
     }
     gif += QByteArray::fromHex("21ff0b") + "NETSCAPE2.0" + QByteArray::fromHex("0301000000");
-    for (int f = 0; f < frames.size(); ++f) {
-        if (delaysCs.value(f) > 0)
-            gif += QByteArray::fromHex("21f90404") + le16(delaysCs[f]) + '\0' + '\0';
-        const QPoint place = frames[f].offset();
-        const QSize size = frames[f].size();
-        gif += '\x2c' + le16(place.x()) + le16(place.y()) + le16(size.width()) + le16(size.height()) + '\0'
-            + '\x08';
+    for (const GifFrame &frame : frames) {
+        const QImage &picture = frame.picture;
+        bool hasTransparent = false;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                hasTransparent = hasTransparent || qAlpha(picture.pixel(x, y)) == 0;
+        if (frame.delayCs > 0 || frame.disposal != 0 || hasTransparent)
+            gif += QByteArray::fromHex("21f904") + char(frame.disposal << 2 | (hasTransparent ? 1 : 0))
+                + le16(frame.delayCs) + char(hasTransparent ? transparent : 0) + '\0';
+        const QPoint place = picture.offset();
+        gif += '\x2c' + le16(place.x()) + le16(place.y()) + le16(picture.width()) + le16(picture.height())
+            + char(frame.interlaced ? 0x40 : 0) + '\x08';
+        // The rows in the order the frame stores them: interlaced, in four passes.
+        QVector<int> rows;
+        for (const auto &pass : frame.interlaced ? QVector<QPair<int, int>> {{0, 8}, {4, 8}, {2, 4}, {1, 2}}
+                                                 : QVector<QPair<int, int>> {{0, 1}})
+            for (int y = pass.first; y < picture.height(); y += pass.second)
+                rows << y;
+        QVector<int> indices;
+        for (int y : rows)
+            for (int x = 0; x < picture.width(); ++x)
+                indices << (qAlpha(picture.pixel(x, y)) == 0
+                                ? transparent
+                                : colours.indexOf(picture.pixel(x, y) | 0xff000000));
         BitWriter codes(false);
-        int sinceClear = 0;
-        for (int y = 0; y < size.height(); ++y) {
-            for (int x = 0; x < size.width(); ++x) {
-                if (sinceClear++ % 200 == 0)
+        if (coding == GifCoding::Literals) {
+            // Codes of 9 bits, each an index: a clear before every 200 keeps the table from growing.
+            for (int i = 0; i < indices.size(); ++i) {
+                if (i % 200 == 0)
                     codes.put(256, 9);
-                codes.put(quint32(colours.indexOf(frames[f].pixel(x, y) | 0xff000000)), 9);
+                codes.put(quint32(indices[i]), 9);
             }
+            codes.put(257, 9);
+        } else {
+            // LZW: each string seen gets the next code, and the codes widen as the table grows.
+            QHash<quint32, int> table;
+            int codeSize = 9, next = 258, prefix = -1;
+            codes.put(256, codeSize);
+            for (int index : indices) {
+                if (prefix < 0) {
+                    prefix = index;
+                    continue;
+                }
+                const quint32 key = quint32(prefix) << 8 | quint32(index);
+                if (table.contains(key)) {
+                    prefix = table.value(key);
+                    continue;
+                }
+                codes.put(quint32(prefix), codeSize);
+                prefix = index;
+                if (next < 4096) {
+                    table.insert(key, next++);
+                    if (next > 1 << codeSize && codeSize < 12)
+                        ++codeSize;
+                }
+                if (next == 4096 && coding == GifCoding::LzwClearedWhenFull) {
+                    codes.put(256, codeSize);
+                    table.clear();
+                    codeSize = 9;
+                    next = 258;
+                }
+            }
+            if (prefix >= 0)
+                codes.put(quint32(prefix), codeSize);
+            if (prefix >= 0 && next < 4096 && next >= 1 << codeSize && codeSize < 12)
+                ++codeSize; // the decoder adds one more string as it reads the last code
+            codes.put(257, codeSize);
         }
-        codes.put(257, 9);
         const QByteArray data = codes.finish();
         for (int at = 0; at < data.size(); at += 255) {
             const QByteArray block = data.mid(at, 255);
@@ -350,6 +416,36 @@ QByteArray progressiveJpeg(int width, int height, int scans, int components, int
         jpeg += segment(0xda, header) + data.finish();
         if (scan == 0)
             jpeg += QByteArray(extraBytes, '\0');
+    }
+    return jpeg + QByteArray::fromHex("ffd9");
+}
+
+QByteArray restartJpeg(int width, int height)
+{
+    const auto segment = [](int marker, const QByteArray &data) {
+        return QByteArray(1, '\xff') + char(marker) + bigEndian16(data.size() + 2) + data;
+    };
+    QByteArray jpeg = QByteArray::fromHex("ffd8") + segment(0xdb, '\0' + QByteArray(64, '\1'));
+    jpeg
+        += segment(0xc0, '\x08' + bigEndian16(height) + bigEndian16(width) + QByteArray::fromHex("01011100"));
+    // Huffman tables of one code each, a bit long: DC a difference of 0, AC the end of the block.
+    jpeg += segment(0xc4,
+                    QByteArray::fromHex("00"
+                                        "01000000000000000000000000000000"
+                                        "00"
+                                        "10"
+                                        "01000000000000000000000000000000"
+                                        "00"));
+    const int columns = (width + 7) / 8, rows = (height + 7) / 8;
+    jpeg += segment(0xdd, bigEndian16(columns)); // the restart interval, in blocks
+    jpeg += segment(0xda, QByteArray::fromHex("010100003f00"));
+    for (int row = 0; row < rows; ++row) {
+        BitWriter data(true);
+        for (int column = 0; column < columns; ++column)
+            data.put(0, 2); // a DC difference of 0, then the end of the block
+        jpeg += data.finish();
+        if (row + 1 < rows)
+            jpeg += QByteArray(1, '\xff') + char(0xd0 + row % 8);
     }
     return jpeg + QByteArray::fromHex("ffd9");
 }

@@ -53,11 +53,34 @@ QByteArray gifFile(int width, int height);
 QByteArray animatedGifFile(const QVector<QImage> &frames, const QVector<int> &delaysCs,
                            QSize screen = QSize());
 
+// A frame of gifOfFrames(): its picture at its offset(), its pixels of alpha 0 in the transparent
+// colour; what is done with its place before the next frame (2: cleared to the background, 3:
+// given back what it held); its rows interlaced; its delay (0 and no other of these: no graphic
+// control block).
+struct GifFrame
+{
+    QImage picture;
+    int disposal = 0;
+    bool interlaced = false;
+    int delayCs = 0;
+};
+// How a frame's indices are coded: one index a code of 9 bits; or LZW as encoders code them, its
+// codes widening up to 12 bits, the table cleared once full, or kept full without a clear.
+enum class GifCoding { Literals, LzwClearedWhenFull, LzwKeptFull };
+// An animated GIF of the frames, in a global table of their colours and one more index for the
+// transparent pixels.
+QByteArray gifOfFrames(const QVector<GifFrame> &frames, QSize screen = QSize(),
+                       GifCoding coding = GifCoding::LzwClearedWhenFull);
+
 // A progressive JPEG file of a flat grey picture, in `scans` scans (up to 14 + 882 x `components`)
 // as libjpeg would decode them without a complaint: DC scans over every component at successive
 // approximations, then the AC coefficients of each component, one band at a time. The colour
 // components (3 or 1) are all of full size. `extraBytes` zero bytes follow the first scan's data.
 QByteArray progressiveJpeg(int width, int height, int scans, int components = 1, int extraBytes = 0);
+
+// A baseline JPEG file of a flat grey picture, a restart marker (RST0 to RST7 in turn) after each
+// row of blocks, as `cjpeg -restart 1` writes them.
+QByteArray restartJpeg(int width, int height);
 
 // What Quillon must write for a picture, built here from the formats' definitions and not
 // through the code under test: the 16-bit BMP file and the header text for any bytes.

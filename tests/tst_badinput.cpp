@@ -185,6 +185,17 @@ void TestBadInput::refusesOrConvertsExactly_data()
     QTest::newRow("progressive JPEG cut in its last scan")
         << "proglast.jpg" << cutFile(progressive, 1, 20) << int(Incomplete);
     QTest::newRow("progressive JPEG, whole") << "progwhole.jpg" << cutFile(progressive, 1) << int(Converted);
+    // Restart markers in its scan, as many cameras write them.
+    const auto restarts = [] { return restartJpeg(61, 43); };
+    QTest::newRow("JPEG with restart markers, whole") << "rst.jpg" << cutFile(restarts, 1) << int(Converted);
+    QTest::newRow("JPEG with restart markers cut in its scan")
+        << "rstcut.jpg" << cutFile(restarts, 1, 3) << int(Incomplete);
+    QTest::newRow("JPEG with restart markers cut after one")
+        << "rstend.jpg" << Maker([](const QString &path) {
+               const QByteArray whole = restartJpeg(61, 43);
+               writeFile(path, whole.left(whole.indexOf("\xff\xd2") + 2));
+           })
+        << int(Incomplete);
     QTest::newRow("truncated GIF") << "cut.gif" << Maker([](const QString &path) {
         savePicture(QImage(), path, "GIF");
         writeFile(path, readFile(path).left(20));
@@ -307,10 +318,11 @@ void TestBadInput::refusesOrConvertsExactly_data()
             << int(Converted);
     }
     // Scans are bounded by their number, and by the blocks they go over in all: 500 scans of a
-    // colour picture of 1701 x 1699 go over 24 million blocks, which libjpeg decodes in a fraction
-    // of a second.
+    // colour picture are let through (501 are not, below). Small, so that the window's conversion
+    // stays quick under the sanitizers, whose every allocation unwinds the stack there: a picture
+    // of 1701 x 1699 took five minutes of a busy machine.
     QTest::newRow("progressive JPEG of 500 scans") << "scans.jpg" << Maker([](const QString &path) {
-        writeFile(path, progressiveJpeg(1701, 1699, 500, 3));
+        writeFile(path, progressiveJpeg(171, 169, 500, 3));
     }) << int(Converted);
     // Formats of Qt's and KDE's image plugins, made by ImageMagick.
     for (const char *format : {"tga", "pcx", "sgi", "sun", "mng", "tiff", "webp", "psd", "wbmp"}) {

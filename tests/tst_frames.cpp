@@ -1,6 +1,7 @@
 #include "animation_decoding.h"
 #include "display_formats.h"
 #include "frame_table.h"
+#include "fresh_memory.h"
 #include "output_files.h"
 #include "picturesupport.h"
 #include "qimage16.h"
@@ -84,16 +85,23 @@ QByteArray hugeFrames(int side, int count)
     return gif + '\x3b';
 }
 
-// An MNG of the frames, each a whole PNG stream after the header: Qt cannot write MNG files.
-QByteArray animatedMng(const QVector<QImage> &frames)
+// An MNG of the frames, each a whole PNG stream after the header, at 100 ticks a second: Qt cannot
+// write MNG files. A frame's FRAM delay in ticks, when given: from then on, or when negative, for
+// that frame only.
+QByteArray animatedMng(const QVector<QImage> &frames, const QVector<int> &framTicks = {})
 {
     const QSize size = frames.first().size();
     QByteArray mng = QByteArray::fromHex("8a4d4e470d0a1a0a")
         + pngChunk("MHDR",
                    bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height())) + bigEndian32(100)
                        + QByteArray(12, '\0') + bigEndian32(1));
-    for (const QImage &frame : frames)
-        mng += pngFile(frame).mid(8); // its chunks, IHDR to IEND
+    for (int f = 0; f < frames.size(); ++f) {
+        if (const int ticks = framTicks.value(f)) // framing mode 1, no name, the delay changed
+            mng += pngChunk("FRAM",
+                            QByteArray::fromHex("0100") + char(ticks > 0 ? 2 : 1) + QByteArray(3, '\0')
+                                + bigEndian32(quint32(qAbs(ticks))));
+        mng += pngFile(frames[f]).mid(8); // its chunks, IHDR to IEND
+    }
     return mng + pngChunk("MEND", {});
 }
 
@@ -122,7 +130,7 @@ QByteArray losslessWebp(const QImage &image)
     bits.put(0x2f, 8);
     bits.put(quint32(image.width() - 1), 14);
     bits.put(quint32(image.height() - 1), 14);
-    bits.put(1, 1); // alpha used
+    bits.put(image.hasAlphaChannel() ? 1 : 0, 1); // alpha used
     bits.put(0, 3); // version
     bits.put(0, 3); // no transform, no colour cache, no meta prefix codes
     for (int alphabet : {256 + 24, 256, 256, 256}) { // green with the lengths' codes, red, blue, alpha
@@ -151,9 +159,10 @@ QByteArray losslessWebp(const QImage &image)
     return bits.bytes;
 }
 
-// An animated WebP of the frames, each drawn at its offset (even) for its delay: Qt cannot write
-// one. The canvas is the first frame's size.
-QByteArray animatedWebp(const QVector<QImage> &frames, const QVector<int> &delays, QSize canvas = QSize())
+// An animated WebP of the frames, each drawn at its offset (even) for its delay, its place cleared
+// afterwards where `disposed` says so: Qt cannot write one. The canvas is the first frame's size.
+QByteArray animatedWebp(const QVector<QImage> &frames, const QVector<int> &delays, QSize canvas = QSize(),
+                        const QVector<bool> &disposed = {})
 {
     const auto le = [](quint64 value, int bytes) {
         QByteArray data;
@@ -165,15 +174,21 @@ QByteArray animatedWebp(const QVector<QImage> &frames, const QVector<int> &delay
         return type + le(quint32(data.size()), 4) + data + QByteArray(data.size() % 2, '\0');
     };
     const QSize size = canvas.isValid() ? canvas : frames.first().size();
+    bool alpha = false; // the animation flag, and alpha's when a frame has it
+    for (const QImage &frame : frames)
+        alpha = alpha || frame.hasAlphaChannel();
     QByteArray webp = "WEBP"
-        + chunk("VP8X", le(0x12, 4) + le(quint32(size.width() - 1), 3) + le(quint32(size.height() - 1), 3))
+        + chunk("VP8X",
+                le(alpha ? 0x12 : 0x02, 4) + le(quint32(size.width() - 1), 3)
+                    + le(quint32(size.height() - 1), 3))
         + chunk("ANIM", le(0, 6));
     for (int i = 0; i < frames.size(); ++i) {
         const QImage &frame = frames[i];
         webp += chunk("ANMF",
                       le(quint32(frame.offset().x() / 2), 3) + le(quint32(frame.offset().y() / 2), 3)
                           + le(quint32(frame.width() - 1), 3) + le(quint32(frame.height() - 1), 3)
-                          + le(quint32(delays[i]), 3) + le(0x02, 1) + chunk("VP8L", losslessWebp(frame)));
+                          + le(quint32(delays[i]), 3) + le(disposed.value(i) ? 0x03 : 0x02, 1)
+                          + chunk("VP8L", losslessWebp(frame)));
     }
     return "RIFF" + le(quint32(webp.size()), 4) + webp;
 }
@@ -209,6 +224,52 @@ QPair<QImage, QImage> drawnOverFirst(const QVector<QImage> &frames, const QRect 
         for (int x = rect.left(); x <= rect.right(); ++x)
             composed.setPixel(x, y, frames[1].pixel(x, y));
     return {part, composed};
+}
+
+// The frames as browsers show them: a transparent canvas, the screen enlarged to hold the first
+// frame; each frame's opaque pixels drawn at its place, then its place cleared (disposal 2) or given
+// back what it held (3 and 4).
+QVector<QImage> composedAsBrowsers(const QVector<GifFrame> &frames, QSize screen)
+{
+    const QImage &first = frames.first().picture;
+    QImage canvas(
+        screen.expandedTo(QSize(first.offset().x() + first.width(), first.offset().y() + first.height())),
+        QImage::Format_ARGB32);
+    canvas.fill(0);
+    QVector<QImage> shown;
+    for (const GifFrame &frame : frames) {
+        const QImage before = canvas;
+        const QRect place(frame.picture.offset(), frame.picture.size());
+        for (int y = 0; y < place.height(); ++y)
+            for (int x = 0; x < place.width(); ++x)
+                if (qAlpha(frame.picture.pixel(x, y)) != 0
+                    && canvas.rect().contains(place.topLeft() + QPoint(x, y)))
+                    canvas.setPixel(place.topLeft() + QPoint(x, y), frame.picture.pixel(x, y));
+        shown << canvas;
+        if (frame.disposal == 2)
+            for (int y = place.top(); y <= place.bottom(); ++y)
+                for (int x = place.left(); x <= place.right(); ++x)
+                    if (canvas.rect().contains(x, y))
+                        canvas.setPixel(x, y, 0);
+        if (frame.disposal == 3 || frame.disposal == 4)
+            canvas = before;
+    }
+    return shown;
+}
+
+// A part of a frame at (x, y), its colours shaded apart from another part's; with `holes`, every
+// third pixel transparent.
+QImage partAt(int x, int y, int width, int height, int shade, bool holes = false)
+{
+    QImage part(width, height, QImage::Format_ARGB32);
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column)
+            part.setPixel(column, row,
+                          holes && (row * width + column) % 3 == 1
+                              ? 0
+                              : qRgb(30 * column + shade, 40 * row + 2 * shade, 250 - 20 * column - shade));
+    part.setOffset(QPoint(x, y));
+    return part;
 }
 
 FrameRange rangeOf(const QString &text)
@@ -294,6 +355,19 @@ void TestFrames::decodesFramesWithinBounds_data()
     QTest::newRow("WebP, a frame drawn over the first")
         << animatedWebp({frames[0], webpPart.first}, {30, 40}) << "2-2" << decoded << ""
         << QVector<QImage> {webpPart.second} << "40";
+    // An opaque frame disposed to the background: its place cleared to transparency, as libwebp's
+    // own composition clears it.
+    QImage cleared(5, 3, QImage::Format_ARGB32);
+    cleared.fill(0);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 2; x < 4; ++x)
+            cleared.setPixel(x, y, frames[1].pixel(x, y));
+    QTest::newRow("WebP, an opaque frame disposed to the background")
+        << animatedWebp({frames[0], webpPart.first}, {30, 40}, QSize(), {true, false}) << "all" << decoded
+        << "" << QVector<QImage> {frames[0].convertToFormat(QImage::Format_ARGB32), cleared} << "30,40";
+    QTest::newRow("WebP, an opaque first frame smaller than the canvas")
+        << animatedWebp({webpPart.first, frames[1]}, {30, 40}, QSize(5, 3)) << "all" << decoded << ""
+        << QVector<QImage> {cleared, frames[1].convertToFormat(QImage::Format_ARGB32)} << "30,40";
     QVector<QImage> pixels(1000, frames[0].copy(0, 0, 1, 1));
     QTest::newRow("WebP, 1000 frames of 1 x 1")
         << animatedWebp(pixels, QVector<int>(1000, 10)) << "all" << decoded << "" << none << "";
@@ -303,7 +377,13 @@ void TestFrames::decodesFramesWithinBounds_data()
     QTest::newRow("WebP, 2 frames on 5793 x 5793")
         << animatedWebp(pixels.mid(0, 2), {10, 10}, QSize(5793, 5793)) << "all" << tooLarge << "" << none
         << "";
-    QTest::newRow("MNG, all") << animatedMng(frames) << "all" << decoded << "" << frames << "";
+    // Delays as the chunks give them: 1 tick by default; a FRAM's for the frames after it, or for
+    // the next one only.
+    QTest::newRow("MNG, all") << animatedMng(frames) << "all" << decoded << "" << frames << "10,10,10";
+    QTest::newRow("MNG, FRAM delays of 10, 30 and 50 ticks")
+        << animatedMng(frames, {10, 30, 50}) << "all" << decoded << "" << frames << "100,300,500";
+    QTest::newRow("MNG, a FRAM delay for one frame only")
+        << animatedMng(frames, {10, -30}) << "all" << decoded << "" << frames << "100,300,100";
     QTest::newRow("MNG, 2-2") << animatedMng(frames) << "2-2" << decoded << "" << frames.mid(1, 1) << "";
     QTest::newRow("MNG, 2-4") << animatedMng(frames) << "2-4" << decoded << onlyThree("2-4") << none << "";
     QTest::newRow("MNG, 1000 frames of 1 x 1") << animatedMng(pixels) << "all" << decoded << "" << none << "";
@@ -316,6 +396,50 @@ void TestFrames::decodesFramesWithinBounds_data()
                                << QString::fromUtf8(apngRefused) << none << "";
     QTest::newRow("PNG, acTL after IDAT, all")
         << animatedPng(frames[0], frames[1], true) << "all" << decoded << "" << frames.mid(0, 1) << "0";
+    // Composed as browsers compose them, on a screen of 7 x 5: frames smaller than it at odd places,
+    // each disposal, transparent and opaque first frames.
+    const auto composed = [&](const char *name, const QVector<GifFrame> &gifFrames, const char *gifDelays,
+                              QSize on = QSize(7, 5)) {
+        QTest::newRow(name) << gifOfFrames(gifFrames, on) << "all" << decoded << ""
+                            << composedAsBrowsers(gifFrames, on) << gifDelays;
+    };
+    const QImage whole = partAt(0, 0, 7, 5, 0);
+    composed(
+        "restored to the background after an opaque first frame",
+        {{whole, 0, false, 7}, {partAt(1, 2, 3, 2, 5), 2, false, 1}, {partAt(4, 1, 2, 3, 9), 0, false, 0}},
+        "70,100,100");
+    composed("restored to the previous", {{whole}, {partAt(1, 1, 3, 3, 5), 3}, {partAt(3, 2, 4, 3, 9)}},
+             "100,100,100");
+    composed("disposal 4 taken as 3", {{whole}, {partAt(1, 1, 3, 3, 5), 4}, {partAt(3, 2, 4, 3, 9)}}, "");
+    composed("transparent pixels leave what is there", {{whole}, {partAt(2, 1, 5, 4, 5, true), 0, false, 3}},
+             "100,30");
+    composed("an opaque first frame smaller than the screen",
+             {{partAt(1, 1, 5, 3, 0)}, {partAt(0, 0, 2, 2, 5)}}, "");
+    composed("a transparent first frame smaller than the screen, cleared",
+             {{partAt(2, 1, 3, 3, 0, true), 2}, {partAt(3, 3, 4, 2, 5, true)}}, "");
+    composed("a frame reaching beyond the screen", {{whole}, {partAt(5, 3, 4, 4, 5)}}, "");
+    // Browsers enlarge a screen that the first frame goes beyond, and keep one far larger than it.
+    composed("a first frame beyond the screen", {{partAt(2, 1, 5, 4, 0)}, {partAt(0, 0, 2, 2, 5)}}, "",
+             QSize(6, 3));
+    composed("a screen far larger than the first frame", {{partAt(1, 2, 3, 2, 0)}}, "", QSize(65, 31));
+    // Interlaced rows in four passes, for every height that the passes cut differently.
+    for (int height = 1; height <= 12; ++height)
+        composed(qPrintable(QString("interlaced, %1 rows").arg(height)),
+                 {{partAt(0, 0, 3, height, 0), 0, true}}, "", QSize(3, height));
+    // Codes as an encoder writes them: growing to 12 bits, the table cleared or kept full.
+    QImage noise(71, 59, QImage::Format_RGB32);
+    quint32 seed = 7;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) {
+            seed = seed * 1103515245 + 12345;
+            const int index = int(seed >> 16) % (x < 35 ? 200 : 3);
+            noise.setPixel(x, y, qRgb(index, 255 - index, index * 7 % 256));
+        }
+    QTest::newRow("LZW codes up to 12 bits, the table cleared when full")
+        << gifOfFrames({{noise}}) << "all" << decoded << "" << QVector<QImage> {noise} << "100";
+    QTest::newRow("LZW codes up to 12 bits, the table kept full")
+        << gifOfFrames({{noise}}, QSize(), GifCoding::LzwKeptFull) << "all" << decoded << ""
+        << QVector<QImage> {noise} << "100";
     QTest::newRow("2 frames of 8000 x 8000") << hugeFrames(8000, 2) << "all" << tooLarge << "" << none << "";
     QTest::newRow("2 frames of 5793 x 5793") << hugeFrames(5793, 2) << "all" << tooLarge << "" << none << "";
     QTest::newRow("3 frames of 5000 x 5000, 1-3")
@@ -352,7 +476,22 @@ void TestFrames::decodesFramesWithinBounds()
         QCOMPARE(given.join(','), delays);
     }
     for (int i = 0; i < expected.size(); ++i)
-        QCOMPARE(animation.frames[i].convertToFormat(QImage::Format_RGB32), expected[i]);
+        QCOMPARE(animation.frames[i].convertToFormat(expected[i].format()), expected[i]);
+    if (expected.isEmpty())
+        return;
+    // The same on every run, whatever fresh memory holds; and the first frame, without --frames.
+    if (reader.isEmpty() && FreshMemoryFill::available()) {
+        const FreshMemoryFill fill(0x5a);
+        const DecodedAnimation again = decodeAnimation(path("animation"), DisplayOptions(), rangeOf(range));
+        QCOMPARE(again.frames, animation.frames);
+    }
+    if (asked.first == 1) {
+        const DecodedPicture first = decodePicture(path("animation"));
+        QCOMPARE(int(first.status), int(DecodedPicture::Decoded));
+        QCOMPARE(first.image, animation.frames.first());
+        if (reader != "mng") // whose reader does not count its frames
+            QCOMPARE(first.frameCount, animation.frameCount);
+    }
 }
 
 QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool progmem, QByteArray *printing)
@@ -662,6 +801,10 @@ void TestFrames::commandLine_data()
     QTest::newRow("WebP, --frames 2-3 --format index4")
         << QStringList {"--format", "index4", "--frames", "2-3", "anim.webp"} << 0 << ""
         << "anim_palette anim_frame0 anim_frame1 anim_delays_ms anim_frames";
+    // A still picture too large: not an animation.
+    QTest::newRow("--frames all, a still picture too large")
+        << mono({"--frames", "all", "huge.png"}) << 1
+        << QString::fromUtf8("huge.png : image trop grande pour être convertie\n") << "";
     // Qt 5 reads an APNG's default picture only.
     QTest::newRow("APNG without --frames")
         << mono({"anim.png"}) << 0
@@ -738,6 +881,7 @@ void TestFrames::commandLine()
     for (const char *name : {"one.gif", "anim_frame1.gif", "anim_delays_ms.gif", "anim_frame1000.gif"})
         writeFile(path(name), animatedGifFile({threeFrames()[1]}, {5}));
     writeFile(path("one.mng"), animatedMng({threeFrames()[2]}));
+    writeFile(path("huge.png"), pngWithoutPixels(30000, 30000));
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
     process.start(QUILLON_CONVERT, arguments);

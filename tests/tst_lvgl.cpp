@@ -69,10 +69,11 @@ void TestLvgl::encodesLvglImages_data()
 {
     QTest::addColumn<EncodingOptions>("options");
     QTest::addColumn<QString>("colourFormat"); // as the descriptor names it
-    QTest::addColumn<bool>("translucent");
+    QTest::addColumn<int>("alpha"); // every pixel's, or -1: every level from pixel to pixel
     QTest::addColumn<QSize>("size");
 
     // The colour format asked for, then what else the options set.
+    const bool translucent = true, opaque = false;
     const auto row = [](const char *name, const char *asked, const char *cf, bool translucent = true,
                         const std::function<void(EncodingOptions &)> &set = {}, QSize size = QSize(13, 6)) {
         EncodingOptions options;
@@ -80,13 +81,17 @@ void TestLvgl::encodesLvglImages_data()
         options.lvglColourFormat = asked;
         if (set)
             set(options);
-        QTest::newRow(name) << options << QString(cf) << translucent << size;
+        QTest::newRow(name) << options << QString(cf) << (translucent ? -1 : 255) << size;
     };
     const auto aligned = [](int bytes) { return [bytes](EncodingOptions &o) { o.strideAlign = bytes; }; };
     const auto rle = [](EncodingOptions &o) { o.compression = EncodingOptions::Rle; };
     const auto lvgl8 = [](EncodingOptions &o) { o.lvglVersion = 8; };
-    row("opaque: RGB565", "", "LV_COLOR_FORMAT_RGB565", false);
-    row("translucent: RGB565A8", "", "LV_COLOR_FORMAT_RGB565A8");
+    row("opaque: RGB565", "", "LV_COLOR_FORMAT_RGB565", opaque);
+    row("translucent: RGB565A8", "", "LV_COLOR_FORMAT_RGB565A8", translucent);
+    EncodingOptions halfAlpha;
+    halfAlpha.arrayName = "pic";
+    QTest::newRow("every pixel at alpha 128: RGB565A8")
+        << halfAlpha << QString("LV_COLOR_FORMAT_RGB565A8") << 128 << QSize(13, 6);
     row("RGB565A8 rows of 8 bytes", "", "LV_COLOR_FORMAT_RGB565A8", true, aligned(8));
     row("swapped", "RGB565_SWAPPED", "LV_COLOR_FORMAT_RGB565_SWAPPED");
     row("RGB888", "RGB888", "LV_COLOR_FORMAT_RGB888");
@@ -110,7 +115,7 @@ void TestLvgl::encodesLvglImages_data()
     row("RLE of I4", "I4", "LV_COLOR_FORMAT_I4", true, rle);
     row("LZ4", "ARGB8888", "LV_COLOR_FORMAT_ARGB8888", true,
         [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; });
-    row("LVGL 8, true colour", "", "LV_IMG_CF_TRUE_COLOR", false, lvgl8);
+    row("LVGL 8, true colour", "", "LV_IMG_CF_TRUE_COLOR", opaque, lvgl8);
     row("LVGL 8, true colour and alpha", "", "LV_IMG_CF_TRUE_COLOR_ALPHA", true, lvgl8);
     row("LVGL 8, alpha", "A8", "LV_IMG_CF_ALPHA_8BIT", true, lvgl8);
     row("LVGL 8, indexed 2 bits", "I2", "LV_IMG_CF_INDEXED_2BIT", true, lvgl8);
@@ -119,7 +124,7 @@ void TestLvgl::encodesLvglImages_data()
     // rows are written, but not the 5-6-5 picture shown as it is.
     const QSize pages(131, 53);
     const auto none = [](EncodingOptions &) {};
-    row("RGB565, 131 x 53", "", "LV_COLOR_FORMAT_RGB565", false, none, pages);
+    row("RGB565, 131 x 53", "", "LV_COLOR_FORMAT_RGB565", opaque, none, pages);
     row("RGB565A8, 131 x 53", "", "LV_COLOR_FORMAT_RGB565A8", true, none, pages);
     row("ARGB8888, 131 x 53", "ARGB8888", "LV_COLOR_FORMAT_ARGB8888", true, none, pages);
     row("RGB888 rows of 1024 bytes, 131 x 53", "RGB888", "LV_COLOR_FORMAT_RGB888", true, aligned(1024),
@@ -137,7 +142,7 @@ void TestLvgl::encodesLvglImages()
 {
     QFETCH(EncodingOptions, options);
     QFETCH(QString, colourFormat);
-    QFETCH(bool, translucent);
+    QFETCH(int, alpha);
     QFETCH(QSize, size);
     const int width = size.width(), height = size.height();
     // Rows of an odd number of pixels; red, green and blue apart; alpha at every level.
@@ -145,7 +150,7 @@ void TestLvgl::encodesLvglImages()
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             picture.setPixel(x, y,
-                             qRgba(x * 19, y * 47, (x * y * 13) % 256, translucent ? (x * 21 + y * 3) : 255));
+                             qRgba(x * 19, y * 47, (x * y * 13) % 256, alpha < 0 ? (x * 21 + y * 3) : alpha));
     const EncodedPicture encoded = encodedFor(picture, "lvgl", options);
     const QString text = headerText(encoded.header);
     writeFile(path("command/pic.h"), text.toUtf8());

@@ -246,7 +246,8 @@ void TestOutputFiles::lvglImageFileFollowsLvglsLayout()
 
 void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
 {
-    QTest::addColumn<QStringList>("arguments"); // pictures: good*.png a picture, bad.png not one
+    // pictures: good*.png a picture, bad.png not one, anim.gif three frames
+    QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("standing"); // files in out/ before the run
     QTest::addColumn<QStringList>("files"); // every file in out/ afterwards
     QTest::addColumn<int>("exitCode");
@@ -273,6 +274,26 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
         << words("--format mono --bmp -o out good.png") << words("good16bits.BMP") << words("good16bits.BMP")
         << 1
         << "quillon-convert: good.png : out/good16bits.BMP existe déjà, image ignorée (--force pour le "
+           "remplacer)";
+    // An animation's raw files: each frame's arrays and the delays; its tables of pointers hold no
+    // bytes. Its previews: one a frame, numbered as its arrays are.
+    QTest::newRow("--frames all --binary")
+        << words("--format mono --frames all --binary -o out anim.gif") << words("")
+        << words("anim.h anim_delays_ms.bin anim_frame0.bin anim_frame1.bin anim_frame2.bin") << 0 << "";
+    QTest::newRow("--frames all --preview")
+        << words("--format rgb565 --frames all --preview -o out anim.gif") << words("")
+        << words("anim.h anim16bits_frame0.png anim16bits_frame1.png anim16bits_frame2.png") << 0 << "";
+    QTest::newRow("--frames 2-3 --preview, a frame's preview standing there")
+        << words("--format rgb565 --frames 2-3 --preview -o out anim.gif") << words("anim16bits_frame1.png")
+        << words("anim16bits_frame1.png") << 1
+        << "quillon-convert: anim.gif : out/anim16bits_frame1.png existe déjà, image ignorée (--force pour "
+           "le "
+           "remplacer)";
+    QTest::newRow("--frames all --preview, a frame's preview standing there")
+        << words("--format rgb565 --frames all --preview -o out anim.gif") << words("anim16bits_frame2.png")
+        << words("anim16bits_frame2.png") << 1
+        << "quillon-convert: anim.gif : out/anim16bits_frame2.png existe déjà, image ignorée (--force pour "
+           "le "
            "remplacer)";
     QTest::newRow("--binary refused with bmp")
         << words("--binary -o out good.png") << words("") << words("") << 2
@@ -302,9 +323,16 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor()
     QFETCH(QStringList, files);
     QFETCH(int, exitCode);
     QFETCH(QString, lastLine);
-    const QStringList pictures = arguments.filter(QRegularExpression("\\A(good|bad)\\d?\\.png\\z"));
+    const QStringList pictures
+        = arguments.filter(QRegularExpression("\\A((good|bad)\\d?\\.png|anim\\.gif)\\z"));
+    // Three frames of 5 x 3, each of one colour, red, green and blue apart.
+    QVector<QImage> frames(3, QImage(5, 3, QImage::Format_RGB32));
+    for (int f = 0; f < 3; ++f)
+        frames[f].fill(qRgb(200 - 90 * f, 40 + 100 * f, 16 + 8 * f));
     for (const QString &picture : pictures) {
-        if (picture.startsWith("good"))
+        if (picture == "anim.gif")
+            writeFile(path(picture), animatedGifFile(frames, {5, 5, 5}));
+        else if (picture.startsWith("good"))
             savePicture(patternPicture(11, 6), path(picture), "PNG");
         else
             writeFile(path(picture), "not a picture");
@@ -326,6 +354,15 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor()
     QCOMPARE(filesUnder(m_dir->path()), expected);
     for (const QString &file : standing)
         QCOMPARE(readFile(path("out/" + file)), QByteArray("earlier"));
+    // Each frame's preview written shows that frame.
+    for (const QString &file : files.filter("16bits_frame")) {
+        if (standing.contains(file))
+            continue;
+        const int frame = file.section("_frame", 1).section('.', 0, 0).toInt();
+        const QImage preview(path("out/" + file));
+        QCOMPARE(preview.size(), QSize(5, 3));
+        QCOMPARE(preview.pixel(4, 2), shown(rgb565(frames[frame].pixel(4, 2))));
+    }
 }
 
 void TestOutputFiles::cmakeFunctionExpectsTheFilesWritten_data()

@@ -2,6 +2,7 @@
 
 #include "child_decoder.h"
 #include "decoded_size.h"
+#include "gif_frames.h"
 #include "picture_completeness.h"
 #include "picture_decoding.h"
 #include "picture_format.h"
@@ -9,8 +10,13 @@
 
 #include <QCoreApplication>
 #include <QImageReader>
+#include <QtEndian>
 
+#include <climits>
 #include <optional>
+
+#include <webp/decode.h>
+#include <webp/demux.h>
 
 namespace {
 
@@ -80,8 +86,11 @@ QString problemText(const DecodedAnimation &animation, const FrameRange &range)
 DecodedAnimation singlePicture(DecodedPicture &&decoded, const FrameRange &range,
                                const std::function<void(QImage &&, QSize)> &takeFrame)
 {
-    if (decoded.status != DecodedPicture::Decoded)
-        return refused(decoded.status, decoded.systemError);
+    if (decoded.status != DecodedPicture::Decoded) {
+        DecodedAnimation animation = refused(decoded.status, decoded.systemError);
+        animation.frameCount = 1;
+        return animation;
+    }
     if (beyondTheLast(range, 1))
         return withProblem(FrameProblem::BeyondTheLast, 1);
     DecodedAnimation animation;
@@ -96,36 +105,251 @@ DecodedAnimation singlePicture(DecodedPicture &&decoded, const FrameRange &range
     return animation;
 }
 
-// The frames of an animation read by `format`'s reader in this process. Qt's readers draw every
-// frame on a canvas that they hand over shared and copy before they draw the next one: the frames
-// kept hold one canvas each, and nothing more is held.
-DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, const FrameRange &range,
-                            const std::atomic<int> *interrupted,
+// An animation's frames as its reader gives them, one after another, and what is known of them
+// before any is read.
+class FrameSource
+{
+public:
+    virtual ~FrameSource() = default;
+    // Why the file is refused before any frame is read; Decoded when it is not.
+    DecodedPicture::Status refusal = DecodedPicture::Decoded;
+    qint64 frameBytes = 0; // what each frame takes: the canvas it is drawn on
+    int counted = 0; // the frames, counted before any is read; 0 when the reader has not
+    // The next frame and its delay; false at the end, or when the frame could not be read.
+    virtual bool read(QImage *frame, int *delayMs) = 0;
+    // The frames counted once the first one has been read; 0 when the reader does not count them.
+    virtual int countedAfterTheFirst() { return counted; }
+    // Why a file whose frame could not be read is refused.
+    virtual DecodedPicture::Status unread() = 0;
+    // Whether the file goes on to its end (see picture_completeness.h).
+    virtual bool whole() = 0;
+};
+
+// Each frame's delay in milliseconds, as an MNG's own chunks give it: its header's ticks a second,
+// and each FRAM chunk's interframe delay, for the next frame only or from then on (1 tick until
+// one says otherwise). Qt's reader hands libmng a clock that moves a millisecond each time it is
+// read, and gives every delay a millisecond short, and the last one as 1 ms. Only for an MNG whose
+// frames are its pictures one after another (framing modes 1 and 3, no delay of 0, no loop, no
+// object shown again or pasted, no delta picture), where they are sure to be libmng's frames:
+// nothing for another.
+QVector<int> mngDelays(QIODevice *device)
+{
+    const auto readAt = [&](qint64 position, int size) {
+        return device->seek(position) ? device->read(size) : QByteArray();
+    };
+    QVector<int> delays;
+    qint64 ticksPerSecond = 0;
+    qint64 defaultTicks = 1, nextTicks = 1;
+    for (qint64 position = 8; delays.size() <= maxAnimationFrames;) {
+        const QByteArray head = readAt(position, 8);
+        if (head.size() < 8)
+            return {};
+        const quint32 length = qFromBigEndian<quint32>(head.constData());
+        const QByteArray type = head.mid(4);
+        const QByteArray data = type == "MHDR" || type == "FRAM"
+            ? readAt(position + 8, int(qMin<quint32>(length, 1024)))
+            : QByteArray();
+        position += 12 + qint64(length);
+        if (type == "MEND")
+            return delays;
+        if (type == "MHDR") {
+            if (data.size() < 12)
+                return {};
+            ticksPerSecond = qFromBigEndian<quint32>(data.constData() + 8);
+        } else if (type == "FRAM") {
+            const int mode = data.isEmpty() ? 0 : uchar(data[0]);
+            if (mode != 0 && mode != 1 && mode != 3)
+                return {};
+            const int separator = data.indexOf('\0', 1);
+            if (separator > 0 && data.size() >= separator + 5 && data[separator + 1] != 0) {
+                if (data.size() < separator + 9)
+                    return {};
+                nextTicks = qFromBigEndian<quint32>(data.constData() + separator + 5);
+                if (data[separator + 1] == 2)
+                    defaultTicks = nextTicks;
+            }
+        } else if (type == "IHDR" || type == "JHDR") {
+            if (ticksPerSecond <= 0 || nextTicks <= 0)
+                return {};
+            delays << int(qMin<qint64>(nextTicks * 1000 / ticksPerSecond, INT_MAX));
+            nextTicks = defaultTicks;
+        } else if (type == "LOOP" || type == "ENDL" || type == "SHOW" || type == "CLON" || type == "PAST"
+                   || type == "DHDR" || type == "BASI" || type == "SEEK" || type == "MAGN") {
+            return {};
+        }
+    }
+    return {};
+}
+
+// The frames as `format`'s reader composes them in this process. Qt's readers draw every frame
+// on a canvas that they hand over shared and copy before they draw the next one: the frames kept
+// hold one canvas each, and nothing more is held.
+class ReaderFrames : public FrameSource
+{
+public:
+    ReaderFrames(PictureSource &source, const QByteArray &format)
+        : m_source(source)
+        , m_format(format)
+    {
+        QImageReader reader(&source, format);
+        reader.setAutoDetectImageFormat(false);
+        const QSize announced = reader.size();
+        const QImage::Format pixelFormat = announcedPixelFormat(reader);
+        const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source);
+        if (cost.kind == DecodingCost::Damaged) {
+            refusal = unread();
+            return;
+        }
+        frameBytes = cost.kind == DecodingCost::Known ? cost.bytes
+                                                      : decodedPictureBytes(announced, QImage::Format_ARGB32);
+        // WebP's reader counts them once it has read the first; MNG's, never.
+        counted = qMax(0, reader.imageCount());
+        if (format == "mng")
+            m_delays = mngDelays(&source);
+        source.seek(0);
+        source.resetRanPastEnd();
+        m_frames.emplace(&source, format);
+        m_frames->setAutoDetectImageFormat(false);
+    }
+
+    bool read(QImage *frame, int *delayMs) override
+    {
+        if (!m_frames->read(frame) || frame->isNull())
+            return false;
+        *delayMs = m_delays.value(m_read++, m_frames->nextImageDelay());
+        return true;
+    }
+    int countedAfterTheFirst() override { return m_frames->imageCount(); }
+    DecodedPicture::Status unread() override { return undecodedStatus(m_format, &m_source); }
+    bool whole() override { return reachesItsEnd(m_format, &m_source); }
+
+private:
+    PictureSource &m_source;
+    const QByteArray m_format;
+    std::optional<QImageReader> m_frames;
+    QVector<int> m_delays; // an MNG's, from its chunks
+    int m_read = 0;
+};
+
+// A GIF's frames, composed here (see gif_frames.h).
+class ComposedGifFrames : public FrameSource
+{
+public:
+    explicit ComposedGifFrames(PictureSource &source)
+        : m_gif(&source)
+    {
+        switch (m_gif.state()) {
+        case GifFrames::NotAGif:
+            refusal = DecodedPicture::NotAPicture;
+            return;
+        case GifFrames::Truncated:
+            refusal = DecodedPicture::Truncated;
+            return;
+        case GifFrames::Whole:
+            break;
+        }
+        frameBytes = decodedPictureBytes(m_gif.canvasSize(), QImage::Format_ARGB32);
+        counted = m_gif.frameCount();
+        if (frameBytes <= 0)
+            refusal = DecodedPicture::NotAPicture;
+    }
+
+    bool read(QImage *frame, int *delayMs) override { return m_gif.readNext(frame, delayMs); }
+    DecodedPicture::Status unread() override { return DecodedPicture::NotAPicture; }
+    bool whole() override { return true; } // judged before any frame was read
+
+private:
+    GifFrames m_gif;
+};
+
+// An animated WebP's frames, composed by libwebp's own animation decoder: Qt's reader leaves a
+// frame that disposes to the background where it was, unless it has alpha.
+class ComposedWebpFrames : public FrameSource
+{
+public:
+    explicit ComposedWebpFrames(PictureSource &source)
+        : m_source(source)
+    {
+        source.seek(0);
+        m_file = source.readAll();
+        const WebPData data {reinterpret_cast<const uint8_t *>(m_file.constData()), size_t(m_file.size())};
+        WebPAnimDecoderOptions options;
+        if (!WebPAnimDecoderOptionsInit(&options)) {
+            refusal = DecodedPicture::NotAPicture;
+            return;
+        }
+        options.color_mode = littleEndian ? MODE_BGRA : MODE_RGBA;
+        options.use_threads = 0;
+        m_decoder = WebPAnimDecoderNew(&data, &options);
+        WebPAnimInfo info;
+        if (!m_decoder || !WebPAnimDecoderGetInfo(m_decoder, &info)) {
+            refusal = unread();
+            return;
+        }
+        m_size = QSize(int(info.canvas_width), int(info.canvas_height));
+        frameBytes = decodedPictureBytes(m_size, QImage::Format_ARGB32);
+        counted = int(qMin<uint32_t>(info.frame_count, INT_MAX));
+    }
+    ~ComposedWebpFrames() override { WebPAnimDecoderDelete(m_decoder); }
+    ComposedWebpFrames(const ComposedWebpFrames &) = delete;
+    ComposedWebpFrames &operator=(const ComposedWebpFrames &) = delete;
+
+    // Whether the WebP in `source` is an animation.
+    static bool animated(PictureSource &source)
+    {
+        source.seek(0);
+        const QByteArray head = source.read(64);
+        WebPBitstreamFeatures features;
+        return WebPGetFeatures(reinterpret_cast<const uint8_t *>(head.constData()), size_t(head.size()),
+                               &features)
+            == VP8_STATUS_OK
+            && features.has_animation;
+    }
+
+    bool read(QImage *frame, int *delayMs) override
+    {
+        uint8_t *canvas = nullptr;
+        int timestamp = 0;
+        if (!WebPAnimDecoderHasMoreFrames(m_decoder)
+            || !WebPAnimDecoderGetNext(m_decoder, &canvas, &timestamp))
+            return false;
+        // The decoder's canvas is its own, drawn over by the next frame: copied.
+        const QImage drawn(canvas, m_size.width(), m_size.height(), m_size.width() * 4,
+                           littleEndian ? QImage::Format_ARGB32 : QImage::Format_RGBA8888);
+        *frame = littleEndian ? drawn.copy() : drawn.convertToFormat(QImage::Format_ARGB32);
+        *delayMs = timestamp - m_timestamp;
+        m_timestamp = timestamp;
+        return !frame->isNull();
+    }
+    DecodedPicture::Status unread() override { return undecodedStatus("webp", &m_source); }
+    bool whole() override { return reachesItsEnd("webp", &m_source); }
+
+private:
+    static constexpr bool littleEndian = Q_BYTE_ORDER == Q_LITTLE_ENDIAN;
+    PictureSource &m_source;
+    QByteArray m_file; // the decoder reads it as long as it lives
+    WebPAnimDecoder *m_decoder = nullptr;
+    QSize m_size;
+    int m_timestamp = 0;
+};
+
+// The frames asked for, read from `frames` within the bounds of one picture.
+DecodedAnimation readFrames(FrameSource &frames, const FrameRange &range, const std::atomic<int> *interrupted,
                             const std::function<void(QImage &&, QSize)> &takeFrame)
 {
-    QImageReader reader(&source, format);
-    reader.setAutoDetectImageFormat(false);
-    const QSize announced = reader.size();
-    const QImage::Format pixelFormat = announcedPixelFormat(reader);
-    const auto undecoded = [&] { return refused(undecodedStatus(format, &source)); };
-    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source);
-    if (cost.kind == DecodingCost::Damaged)
-        return undecoded();
-    const qint64 frameBytes = cost.kind == DecodingCost::Known
-        ? cost.bytes
-        : decodedPictureBytes(announced, QImage::Format_ARGB32);
-    // Counted before any is decoded: a GIF's blocks followed from the start. WebP's reader
-    // counts them once it has read the first; MNG's, never: they are counted as they come.
-    int counted = reader.imageCount();
-    bool uncounted = counted <= 0 && format != "gif";
-    source.seek(0);
-    source.resetRanPastEnd();
-    QImageReader frames(&source, format);
-    frames.setAutoDetectImageFormat(false);
-    if (counted <= 0 && !uncounted)
-        return undecoded();
+    if (frames.refusal != DecodedPicture::Decoded)
+        return refused(frames.refusal);
+    const qint64 frameBytes = frames.frameBytes;
+    int counted = frames.counted;
+    bool uncounted = counted <= 0;
+    // Too large: told with the frames, when they are counted.
+    const auto tooLarge = [&] {
+        DecodedAnimation animation = refused(DecodedPicture::TooLarge);
+        animation.frameCount = uncounted ? 0 : counted;
+        return animation;
+    };
     if (uncounted && frameBytes > maxDecodedBytes)
-        return refused(DecodedPicture::TooLarge);
+        return tooLarge();
     // The range checked against the animation's frames, once they are counted.
     int last = range.last == 0 ? maxAnimationFrames + 1 : range.last; // one more tells too many
     const auto countedProblem = [&]() -> std::optional<DecodedAnimation> {
@@ -135,14 +359,14 @@ DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, con
         if (last > maxAnimationFrames)
             return withProblem(FrameProblem::TooMany, last);
         if (qint64(last - range.first + 1) * frameBytes > maxDecodedBytes)
-            return refused(DecodedPicture::TooLarge);
+            return tooLarge();
         return std::nullopt;
     };
     if (!uncounted) {
         if (const auto problem = countedProblem())
             return *problem;
     } else if (range.last != 0 && qint64(last - range.first + 1) * frameBytes > maxDecodedBytes) {
-        return refused(DecodedPicture::TooLarge);
+        return tooLarge();
     }
 
     DecodedAnimation animation;
@@ -152,17 +376,18 @@ DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, con
         if (interrupted && interrupted->load())
             return refused(DecodedPicture::Hostile);
         QImage frame;
-        if (!frames.read(&frame) || frame.isNull()) {
+        int delayMs = 0;
+        if (!frames.read(&frame, &delayMs)) {
             if (!uncounted || number == 1)
-                return undecoded();
+                return refused(frames.unread());
             // The end of an animation whose reader does not count its frames.
             if (beyondTheLast(range, number - 1))
                 return withProblem(FrameProblem::BeyondTheLast, number - 1);
             animation.frameCount = number - 1;
             break;
         }
-        if (uncounted && number == 1 && frames.imageCount() > 0) {
-            counted = frames.imageCount();
+        if (uncounted && number == 1 && frames.countedAfterTheFirst() > 0) {
+            counted = frames.countedAfterTheFirst();
             uncounted = false;
             animation.frameCount = counted;
             if (const auto problem = countedProblem())
@@ -174,13 +399,29 @@ DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, con
             continue;
         held += std::max(frameBytes, decodedPictureBytes(frame.size(), frame.format()));
         if (held > maxDecodedBytes)
-            return refused(DecodedPicture::TooLarge);
-        keepFrame(animation, std::move(frame), frames.nextImageDelay(), takeFrame);
+            return tooLarge();
+        keepFrame(animation, std::move(frame), delayMs, takeFrame);
     }
-    if (!reachesItsEnd(format, &source))
+    if (!frames.whole())
         return refused(DecodedPicture::Truncated);
     animation.status = DecodedPicture::Decoded;
     return animation;
+}
+
+// The first frame of an animation, as decodePicture() gives a picture.
+DecodedPicture firstFrame(FrameSource &frames)
+{
+    FrameRange first;
+    first.last = 1;
+    DecodedAnimation animation = readFrames(frames, first, nullptr, {});
+    DecodedPicture decoded;
+    decoded.status = animation.status;
+    if (animation.status != DecodedPicture::Decoded)
+        return decoded;
+    decoded.image = std::move(animation.frames.first());
+    decoded.fullSize = decoded.image.size();
+    decoded.frameCount = animation.frameCount;
+    return decoded;
 }
 
 } // namespace
@@ -197,7 +438,8 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
         format = QImageReader(&source).format();
     DecodedAnimation animation;
     if (format == "gif") {
-        animation = readFrames(source, format, range, interrupted, takeFrame);
+        ComposedGifFrames frames(source);
+        animation = readFrames(frames, range, interrupted, takeFrame);
     } else if (format == "png" && isAnimatedPng(&source)) {
         animation = withProblem(FrameProblem::AnimatedPng, 0);
     } else if (!format.isEmpty() && !isQtOwnFormat(format)) {
@@ -218,15 +460,39 @@ DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray
     PictureSource source(filePath);
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
         return refused(refusal->status, refusal->systemError);
-    {
-        QImageReader reader(&source, format);
-        reader.setAutoDetectImageFormat(false);
-        if (reader.supportsAnimation())
-            return readFrames(source, format, range, nullptr, takeFrame);
+    if (format == "webp" && ComposedWebpFrames::animated(source)) {
+        ComposedWebpFrames frames(source);
+        return readFrames(frames, range, nullptr, takeFrame);
+    }
+    if (format == "gif") {
+        ComposedGifFrames frames(source);
+        return readFrames(frames, range, nullptr, takeFrame);
+    }
+    if (QImageReader(&source, format).supportsAnimation()) {
+        source.seek(0);
+        ReaderFrames frames(source, format);
+        return readFrames(frames, range, nullptr, takeFrame);
     }
     source.close();
     return singlePicture(decodeInProcess(filePath, format, DisplayOptions(), FreshMemoryCheck::None), range,
                          takeFrame);
+}
+
+std::optional<DecodedPicture> composedFirstFrame(const QString &filePath, const QByteArray &format)
+{
+    if (format != "gif" && format != "webp")
+        return std::nullopt;
+    PictureSource source(filePath);
+    if (const std::optional<DecodedPicture> refusal = openRefusal(source))
+        return refusal;
+    if (format == "gif") {
+        ComposedGifFrames frames(source);
+        return firstFrame(frames);
+    }
+    if (!ComposedWebpFrames::animated(source))
+        return std::nullopt;
+    ComposedWebpFrames frames(source);
+    return firstFrame(frames);
 }
 
 void keepFrame(DecodedAnimation &animation, QImage &&frame, int delayMs,

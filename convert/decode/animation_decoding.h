@@ -8,18 +8,21 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 
-// Every picture of an animation, or a range of them, decoded as Qt's reader composes them: each
-// read in turn by QImageReader, on the canvas its predecessors left as their disposal says, with
-// the delay the reader gives before the next one.
+// Every picture of an animation, or a range of them, decoded and composed as browsers compose
+// them: each drawn on the canvas its predecessors left as their disposal says, with its delay
+// before the next one.
 //
-// Qt's own animation reader, GIF's, runs here; the readers of other packages (WebP's, MNG's) run
-// in a child process (see child_decoder.h), which hands every frame back. A picture of any other
-// format is decoded as decodePicture() decodes it, and counts as one frame. Qt 5's PNG reader
-// reads an APNG's default picture only: an APNG is refused.
+// A GIF's frames are composed here, from its blocks (see gif_frames.h), in this process; an
+// animated WebP's by libwebp's own animation decoder, in a child process (see child_decoder.h),
+// which hands every frame back; the readers of other packages that read animations (MNG's), in a
+// child process too, as they compose them. A picture of any other format is decoded as
+// decodePicture() decodes it, and counts as one frame. Qt 5's PNG reader reads an APNG's default
+// picture only: an APNG is refused.
 //
-// Bounded as one picture is: the frames read, each counted at the size of the canvas Qt draws
-// them on, take no more than maxDecodedBytes together, and no more than maxAnimationFrames are
+// Bounded as one picture is: the frames read, each counted at the size of the canvas they are
+// drawn on, take no more than maxDecodedBytes together, and no more than maxAnimationFrames are
 // read. A GIF's or a WebP's frames are counted before any is decoded, so that a file that goes
 // over either bound is refused without decoding anything; an MNG's, whose reader does not count
 // them, as they are decoded.
@@ -54,7 +57,9 @@ struct DecodedAnimation
     QVector<QImage> frames; // those asked for, in order (none when handed to `takeFrame`)
     QVector<int> delaysMs; // each frame's, as QImageReader::nextImageDelay() gives it
     FrameProblem problemKind = FrameProblem::None;
-    int frameCount = 0; // the animation's, all of them; 0 when its reader stopped before knowing
+    // The animation's, all of them; 0 when its reader stopped before knowing. Also told when the
+    // file is refused as too large, when it is known.
+    int frameCount = 0;
     QSize fullSize; // the first frame's own size, larger when a JPEG was decoded smaller
 };
 
@@ -71,6 +76,11 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
 DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray &format,
                                        const FrameRange &range,
                                        const std::function<void(QImage &&, QSize)> &takeFrame);
+
+// The first frame of a picture whose frames are composed here (a GIF, an animated WebP), as
+// decodePicture() gives a picture, with the animation's frames counted; nothing for any other
+// picture. WebP's is read by libwebp, which runs in a child process only.
+std::optional<DecodedPicture> composedFirstFrame(const QString &filePath, const QByteArray &format);
 
 // A frame just decoded, with its delay: handed to `takeFrame` when given, else kept in `frames`.
 void keepFrame(DecodedAnimation &animation, QImage &&frame, int delayMs,

@@ -569,8 +569,11 @@ bool writeAllAt(int fd, const void *data, size_t size, qint64 offset)
         sendFrames(request);
 
     const QByteArray format(request.format);
-    const DecodedPicture decoded = decodeInProcess(QStringLiteral("/proc/self/fd/0"), format,
-                                                   DisplayOptions(), FreshMemoryCheck::None);
+    // An animated WebP's first frame composed as its other frames are.
+    std::optional<DecodedPicture> composed = composedFirstFrame(QStringLiteral("/proc/self/fd/0"), format);
+    const DecodedPicture decoded = composed ? std::move(*composed)
+                                            : decodeInProcess(QStringLiteral("/proc/self/fd/0"), format,
+                                                              DisplayOptions(), FreshMemoryCheck::None);
     const QImage &image = decoded.image;
     PictureHeader header {};
     header.magic = headerMagic;
@@ -783,6 +786,7 @@ DecodedAnimation receiveFrames(PictureChild &child, const std::function<void(QIm
     if (header.status != DecodedPicture::Decoded) {
         animation.status = DecodedPicture::Status(header.status);
         animation.systemError = header.systemError;
+        animation.frameCount = qMax(0, header.frameCount);
         return animation;
     }
     if (problem != FrameProblem::None) {

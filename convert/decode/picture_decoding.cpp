@@ -1,5 +1,6 @@
 #include "picture_decoding.h"
 
+#include "animation_decoding.h"
 #include "child_decoder.h"
 #include "decoded_size.h"
 #include "display_preparation.h"
@@ -144,6 +145,8 @@ DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &disp
     if (format.isEmpty())
         return refused(DecodedPicture::NotAPicture);
     source.close();
+    if (format == "gif") // composed here as its other frames are
+        return *composedFirstFrame(filePath, format);
     if (!isQtOwnFormat(format))
         return decodeInChild(filePath, format, interrupted);
     return decodeInProcess(filePath, format, display, FreshMemoryCheck::DecodeAgain);

@@ -106,11 +106,11 @@ EncodingOptions frameOptions(const DisplayFormat &format, const QVector<Prepared
 }
 
 EncodedPicture encodeFrame(const DisplayFormat &format, PreparedPicture frame, const EncodingOptions &common,
-                           int index)
+                           int index, bool eachShown)
 {
     EncodingOptions options = common;
     options.arrayName = frameName(common.arrayName, index);
-    if (index > 0) // the first frame stands for the animation in the BMP file and the preview
+    if (index > 0 && !eachShown) // the first frame stands for the animation in the BMP file
         options.shown = EncodingOptions::NotShown;
     return format.encode(std::move(frame), options);
 }

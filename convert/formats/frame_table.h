@@ -25,9 +25,10 @@ bool framesShareAChosenPalette(const DisplayFormat &format, const EncodingOption
 // the options every frame is encoded with: that palette, when they share one;
 EncodingOptions frameOptions(const DisplayFormat &format, const QVector<PreparedPicture> &frames,
                              const EncodingOptions &options);
-// frame `index` encoded alone with them;
+// frame `index` encoded alone with them, what it shows kept for every frame when `eachShown`
+// (one preview a frame), else for the first only;
 EncodedPicture encodeFrame(const DisplayFormat &format, PreparedPicture frame, const EncodingOptions &common,
-                           int index);
+                           int index, bool eachShown = false);
 // then the header of them all, in order.
 EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPicture> frames,
                               const QVector<int> &delaysMs, const EncodingOptions &options);

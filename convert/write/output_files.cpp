@@ -329,7 +329,10 @@ public:
     {
         finishPreview();
         for (size_t i = 0; i < m_raw.size(); ++i)
-            m_rawWritten.push_back(m_raw[i]->open() && m_raw[i]->write(m_request.rawFiles[int(i)].bytes));
+            m_rawWritten.push_back(m_raw[i]->open()
+                                   && (m_request.rawFiles[int(i)].picture.isNull()
+                                           ? m_raw[i]->write(m_request.rawFiles[int(i)].bytes)
+                                           : writePng(*m_raw[i], m_request.rawFiles[int(i)].picture)));
     }
 
     bool interrupted() const { return m_request.interrupted && m_request.interrupted->load() != 0; }
@@ -490,14 +493,14 @@ QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,
     const QString stem = headerPath.left(headerPath.size() - QFileInfo(headerPath).suffix().size() - 1);
     QVector<RawFile> files;
     for (const CArray &array : pixels.arrays) {
-        if (array.internal && imageFileHeader.isEmpty())
-            continue;
+        if ((array.internal && imageFileHeader.isEmpty()) || !array.valuesText.isEmpty())
+            continue; // an array of names (a table of pointers) has no bytes to store
         // The array's name beyond the picture's: NAME_mask gives STEM_mask.bin.
         const QByteArray suffix = array.internal ? QByteArray()
             : array.name.startsWith(pixels.name) ? array.name.mid(pixels.name.size())
                                                  : '_' + array.name;
         files.push_back({stem + QString::fromLatin1(suffix) + QStringLiteral(".bin"),
-                         array.internal ? imageFileHeader + array.data : array.data});
+                         array.internal ? imageFileHeader + array.data : array.data, PictureRows()});
     }
     return files;
 }

@@ -17,11 +17,13 @@ class QImage16;
 // The last step of a conversion, shared by the window and any other front end: the BMP file, its
 // header or the pixel arrays, the preview and raw files, replaced together.
 
-// A file written as it is, such as an array's bytes for a firmware's file system.
+// A file written as it is, such as an array's bytes for a firmware's file system; or, when
+// `picture` is not null, a picture written as the preview is (a frame's own preview).
 struct RawFile
 {
     QString path;
     QByteArray bytes;
+    PictureRows picture;
 };
 
 // What a conversion writes besides the BMP file.
@@ -80,7 +82,8 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
 // The arrays of `pixels` as raw files beside the header at `headerPath`, each holding the bytes
 // of its C array as a little-endian firmware holds them, named after it: for photo.h, the array
 // NAME in photo.bin, NAME_mask in photo_mask.bin. Arrays read only through another (internal)
-// are left out, unless `imageFileHeader` is given: the library then loads the picture from a file
+// are left out, unless `imageFileHeader` is given, and so are tables of pointers (an animation's
+// NAME_frames), which hold no bytes: the library then loads the picture from a file
 // of its own, photo.bin, that header followed by the internal array's bytes.
 QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,
                                const QByteArray &imageFileHeader);

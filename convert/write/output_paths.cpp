@@ -7,6 +7,11 @@ QString outputBaseName(const QString &sourceFileName)
     return sourceFileName.section(QLatin1Char('.'), 0, -2);
 }
 
+QString framePreviewPath(const OutputPaths &paths, int frame)
+{
+    return paths.preview.chopped(4) + QStringLiteral("_frame%1.png").arg(frame);
+}
+
 OutputPaths outputPaths(const QString &destinationFolder, const QString &sourceFileName)
 {
     const QString stem = destinationFolder + QLatin1Char('/') + outputBaseName(sourceFileName);

@@ -17,5 +17,9 @@ struct OutputPaths
 // logo.h rather than the hidden files 16bits.BMP and .h.
 QString outputBaseName(const QString &sourceFileName);
 
+// The preview of an animation's frame `frame`, numbered from 0 as the header's arrays are:
+// D:/out/photo16bits_frame0.png. No other output's name ends so.
+QString framePreviewPath(const OutputPaths &paths, int frame);
+
 // The destination folder is used as it stands: "/" is always added before the file name.
 OutputPaths outputPaths(const QString &destinationFolder, const QString &sourceFileName);

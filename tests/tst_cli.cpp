@@ -465,6 +465,15 @@ void TestCli::keepsExistingFilesWithoutForce()
             QVERIFY(QFile::remove(path("command/" + name)));
     }
 
+    // Replaced with --force; a file whose bytes would not change is left as it is, inode and
+    // time, so that a build does not compile again what includes it.
+    const auto identity = [&](const QString &name) {
+        struct stat status;
+        if (::lstat(QFile::encodeName(path("command/" + name)).constData(), &status) != 0)
+            return QString();
+        return QString("%1 %2.%3").arg(status.st_ino).arg(status.st_mtim.tv_sec).arg(status.st_mtim.tv_nsec);
+    };
+    QString bmpIdentity, headerIdentity;
     for (const QStringList &force : {QStringList {"--force"}, QStringList {"-f"}}) {
         const Run replaced
             = quillonConvert(force + QStringList {"--output=" + path("command"), path("photo.png")});
@@ -472,7 +481,19 @@ void TestCli::keepsExistingFilesWithoutForce()
         const QByteArray bmp = readFile(path("command/photo16bits.BMP"));
         QCOMPARE(bmp, expectedBmp(QImage(path("photo.png"))));
         QCOMPARE(readFile(path("command/photo.h")), expectedHeader(bmp).replace("char logo[", "char photo["));
+        if (!bmpIdentity.isEmpty()) {
+            QCOMPARE(identity("photo16bits.BMP"), bmpIdentity);
+            QCOMPARE(identity("photo.h"), headerIdentity);
+        }
+        bmpIdentity = identity("photo16bits.BMP");
+        headerIdentity = identity("photo.h");
     }
+    // Another name changes the header alone: it alone is replaced.
+    QCOMPARE(quillonConvert({"-f", "-n", "logo", "-o", path("command"), path("photo.png")}).err, QString());
+    QCOMPARE(identity("photo16bits.BMP"), bmpIdentity);
+    QVERIFY(identity("photo.h") != headerIdentity);
+    QCOMPARE(readFile(path("command/photo.h")), expectedHeader(readFile(path("command/photo16bits.BMP"))));
+    QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.BMP"}));
 }
 
 void TestCli::reportsAFullDisk()

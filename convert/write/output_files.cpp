@@ -204,7 +204,8 @@ public:
 
     bool interrupted() const { return m_request.interrupted && m_request.interrupted->load() != 0; }
 
-    // Every file on the disk and under a name, so that the renames that follow are quick.
+    // Every file on the disk and under a name, so that the renames that follow are quick; a file
+    // whose target already holds the very same bytes is abandoned, and that target left as it is.
     WriteOutcome stage(int *error, QString *failedPath)
     {
         AtomicFileWriter &header = this->header();
@@ -220,6 +221,11 @@ public:
             m_outputs.push_back({m_raw[i].get(), WriteOutcome::RawFileFailed, m_request.rawFiles[int(i)].path,
                                  m_rawWritten[i]});
         for (Output &output : m_outputs) {
+            if (output.written && output.file->matchesTarget()) {
+                output.file->cancel();
+                output.unchanged = true;
+                continue;
+            }
             if (output.written && output.file->syncToDisk() && output.file->stage())
                 continue;
             *error = output.file->systemError();
@@ -246,9 +252,13 @@ public:
         std::vector<Output *> changed;
         QVector<JournalEntry> entries;
         for (Output &output : m_outputs) {
+            if (output.unchanged)
+                continue;
             changed.push_back(&output);
             entries.push_back({output.file->temporaryPath(), output.file->targetPath()});
         }
+        if (changed.empty())
+            return WriteOutcome::Written;
         const QString journal = m_journaled ? m_request.journal : QString();
         if (!journal.isEmpty() && !writeJournal(journal, entries, error)) {
             *failedPath = changed[0]->path;
@@ -330,6 +340,7 @@ private:
         WriteOutcome failure;
         QString path;
         bool written;
+        bool unchanged = false;
     };
     std::vector<Output> m_outputs; // once staged
 };

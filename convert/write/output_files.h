@@ -52,7 +52,8 @@ struct OutputRequest
 // Writes the BMP file, the header, the preview and the raw files when asked, and replaces the earlier ones
 // only once every one of them is written completely and on the disk: then they are committed one right after
 // the other, so that a failure or an interruption leaves the earlier files or the new ones, never a mix and
-// never a temporary file. A header of the BMP file's
+// never a temporary file. A file that already holds the very bytes written is left as it is (its inode and
+// times kept, for the builds that depend on it); the others are replaced together. A header of the BMP file's
 // bytes is made from the very bytes written to the BMP file, never read back from the disk. On failure,
 // `systemError` receives the system's error number (errno), or 0 when there is none, and `failedPath` the
 // path of the file that failed.

@@ -1012,6 +1012,17 @@ void TestCli::leavesAloneWhatOthersLeave_data()
     QTest::newRow("another user's journal") << true << journal << true << false << "planted" << true;
     QTest::newRow("one's own journal naming files elsewhere")
         << false << journal << false << false << "planted" << false;
+    // The temporary folder of a run that ended, as a killed run leaves it.
+    const QString link = "ln -s \"$VICTIM\" \"$SHARED/quillon-decode-$DEAD-abcdef\"";
+    QTest::newRow("another user's link among the temporary folders")
+        << true << link << false << true << "quillon-decode-$DEAD-abcdef" << false;
+    QTest::newRow("one's own link among the temporary folders")
+        << false << link << false << true << "quillon-decode-$DEAD-abcdef" << false;
+    QTest::newRow("another user's folder among the temporary folders")
+        << true
+        << "mkdir \"$SHARED/quillon-decode-$DEAD-abcdef\" && echo kept > "
+           "\"$SHARED/quillon-decode-$DEAD-abcdef/file\""
+        << false << true << "quillon-decode-$DEAD-abcdef/file" << false;
 }
 
 void TestCli::leavesAloneWhatOthersLeave()

@@ -1,3 +1,4 @@
+#include "child_decoder.h"
 #include "mainwindow.h"
 #include "picture_decoding.h"
 #include "picture_format.h"
@@ -30,6 +31,12 @@ using FileMaker = std::function<QByteArray(const QString &)>;
 Q_DECLARE_METATYPE(FileMaker)
 
 namespace {
+
+// The test's misbehaving readers, for this process and the decoding server it starts.
+const bool testReaders = [] {
+    qputenv("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
+    return true;
+}();
 
 // Whether this process is refused the reading of another one's memory, as some systems refuse
 // it: a child's picture then comes through a memory file.
@@ -117,6 +124,8 @@ private slots:
     void windowStaysUpAfterADamagedFile();
     void endsTheReaderWithItsParent_data();
     void endsTheReaderWithItsParent();
+    void keepsThePictureItsReaderShrinks();
+    void signalsOnlyItsOwnReaders();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -308,6 +317,48 @@ void TestHostileFiles::endsTheReaderWithItsParent()
     } else {
         QCOMPARE(QDir(path("out")).entryList(QDir::Files), QStringList());
     }
+}
+
+void TestHostileFiles::keepsThePictureItsReaderShrinks()
+{
+    // A reader whose program, out of its process group, shrinks the memory file the picture came
+    // through once this process has mapped it: sealed before, the file keeps its size and bytes,
+    // and the picture reads whole.
+    processMemoryRefused = true;
+    const QString mark = path("shrunk");
+    writeFile(path("bad.picture"), "SHRINK " + mark.toLocal8Bit());
+    const DecodedPicture decoded = decodePicture(path("bad.picture"));
+    QCOMPARE(int(decoded.status), int(DecodedPicture::Decoded));
+    QVERIFY(QTest::qWaitFor([&] { return !readFileIfAny(mark).isEmpty(); }, 60000));
+    QCOMPARE(readFileIfAny(mark), QByteArray("refused"));
+    QImage expected(7, 5, QImage::Format_RGB32);
+    expected.fill(qRgb(10, 200, 30));
+    QCOMPARE(decoded.image, expected);
+}
+
+void TestHostileFiles::signalsOnlyItsOwnReaders()
+{
+    // A child that answers another process's number as its own, here one that leads a process
+    // group of its own: that group is never signalled, and the picture is refused.
+    if (!QImageReader::supportedImageFormats().contains("tiff"))
+        QSKIP("no reader of TIFF (Debian package qt5-image-formats-plugins)");
+    if (QStandardPaths::findExecutable("setsid").isEmpty())
+        QSKIP("setsid (util-linux) is not installed");
+    savePicture(patternPicture(5, 3), path("picture.tiff"), "tiff");
+    QProcess other;
+    other.start("setsid", {"sleep", "60"});
+    QVERIFY(other.waitForStarted());
+    const pid_t pid = pid_t(other.processId());
+    QVERIFY(QTest::qWaitFor([&] { return ::getpgid(pid) == pid; }, 10000));
+    qputenv("QUILLON_FAKE_CHILD", QByteArray::number(pid));
+    setDecoderProgram(QUILLON_FAKE_DECODER_SERVER);
+    const DecodedPicture decoded = decodePicture(path("picture.tiff"));
+    setDecoderProgram(QUILLON_JOB_PROBE);
+    qunsetenv("QUILLON_FAKE_CHILD");
+    QCOMPARE(int(decoded.status), int(DecodedPicture::Hostile));
+    QVERIFY(!other.waitForFinished(1000));
+    other.kill();
+    QVERIFY(other.waitForFinished());
 }
 
 QTEST_MAIN(TestHostileFiles)

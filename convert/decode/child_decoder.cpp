@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -981,5 +982,11 @@ int runDecoderChild(int argc, char **argv)
 {
     if (!isDecoderChild(argc, argv))
         return 2;
+    // Qt's application object, which some readers need: EPS's starts ghostscript through
+    // QProcess, and its plugin reads nothing without one. The server makes its own, however it
+    // was started, before any reader is loaded. Numbers are read the C library's way whatever the
+    // locale, as in every run.
+    QCoreApplication application(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
     runServer();
 }

@@ -1,5 +1,6 @@
 #include "picture_job.h"
 
+#include "child_decoder.h"
 #include "frame_table.h"
 #include "output_files.h"
 #include "output_journal.h"
@@ -208,6 +209,10 @@ std::optional<PictureOutcome> decodingProblem(const PictureJob &job, DecodedPict
 {
     switch (status) {
     case DecodedPicture::NotAPicture:
+        if (systemError == ENOMEM)
+            return failed(PictureJob::tr("le lecteur de ce format a manqué de mémoire : il a atteint la "
+                                         "limite de %1 Mio de son processus, image refusée")
+                              .arg(readerMemoryMiB));
         return failed(PictureJob::tr("ce fichier ne semble pas être une image"));
     case DecodedPicture::TooLarge:
         if (job.frames.asked)

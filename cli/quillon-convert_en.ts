@@ -838,5 +838,9 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <source>%1 a changé depuis la conversion interrompue qui devait le remplacer : laissé tel quel</source>
         <translation>%1 has changed since the interrupted conversion that was to replace it: left as it is</translation>
     </message>
+    <message>
+        <source>le lecteur de ce format a manqué de mémoire : il a atteint la limite de %1 Mio de son processus, image refusée</source>
+        <translation>the reader of this format ran out of memory: it reached its process&apos;s limit of %1 MiB, picture refused</translation>
+    </message>
 </context>
 </TS>

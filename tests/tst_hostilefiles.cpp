@@ -175,6 +175,7 @@ void TestHostileFiles::refusesWhatHurtsItsReader_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<FileMaker>("make");
     QTest::addColumn<QStringList>("boxes"); // those that may tell the refusal; none: converted
+    QTest::addColumn<QString>("told"); // what quillon-convert tells of it, when checked
 
     const QString hostile = QString::fromUtf8(hostileMessage);
     const QString tooLarge = QString::fromUtf8("Cette image est trop grande pour être convertie.");
@@ -184,18 +185,21 @@ void TestHostileFiles::refusesWhatHurtsItsReader_data()
 
     // Its reader writes far beyond its row: the reader's process dies of it.
     QTest::newRow("damaged Radiance HDR")
-        << "damaged.hdr" << bytes(damagedRadiance()) << QStringList {hostile};
+        << "damaged.hdr" << bytes(damagedRadiance()) << QStringList {hostile} << QString();
     // Size announced 16 x 16: the picture held is one row over the limit, or as announced.
     QTest::newRow("ANI of 16 x 16 holding a PNG of 8192 x 8193")
-        << "large.ani" << bytes(animatedCursor(greyPng(8192, 8193))) << QStringList {tooLarge};
+        << "large.ani" << bytes(animatedCursor(greyPng(8192, 8193))) << QStringList {tooLarge} << QString();
     QTest::newRow("ANI of 16 x 16 holding a PNG of 16 x 16")
-        << "small.ani" << bytes(animatedCursor(greyPng(16, 16))) << QStringList();
+        << "small.ani" << bytes(animatedCursor(greyPng(16, 16))) << QStringList() << QString();
     // A layer of 30000 x 29999 on a canvas of 16 x 16: 3.5 GB of tiles, refused by the kernel's
-    // limit on the child; one of 13 x 11 fits.
+    // limit on the child, which quillon-convert tells; one of 13 x 11 fits.
     QTest::newRow("XCF of a layer larger than its canvas")
-        << "layer.xcf" << bytes(gimpPicture(30000, 29999)) << QStringList {notAPicture, hostile};
+        << "layer.xcf" << bytes(gimpPicture(30000, 29999)) << QStringList {notAPicture, hostile}
+        << QString::fromUtf8(
+               "le lecteur de ce format a manqué de mémoire : il a atteint la limite de 768 Mio "
+               "de son processus, image refusée");
     QTest::newRow("XCF of a layer within its canvas")
-        << "fits.xcf" << bytes(gimpPicture(13, 11)) << QStringList();
+        << "fits.xcf" << bytes(gimpPicture(13, 11)) << QStringList() << QString();
     // A few kilobytes of flat 16-bit JPEG XL: gigabytes once decoded, whatever the reader does.
     QTest::newRow("16-bit JPEG XL of 8192 x 8192") << "deep.jxl" << FileMaker([](const QString &scratch) {
         const QString encoder = QStandardPaths::findExecutable("cjxl");
@@ -207,7 +211,8 @@ void TestHostileFiles::refusesWhatHurtsItsReader_data()
         savePicture(deep, source, "PNG");
         QProcess::execute(encoder, {source, made, "-e", "1", "-d", "0"});
         return readFileIfAny(made);
-    }) << QStringList {hostile, tooLarge, notAPicture};
+    }) << QStringList {hostile, tooLarge, notAPicture}
+                                                   << QString();
 }
 
 void TestHostileFiles::refusesWhatHurtsItsReader()
@@ -218,6 +223,7 @@ void TestHostileFiles::refusesWhatHurtsItsReader()
     QFETCH(QString, name);
     QFETCH(FileMaker, make);
     QFETCH(QStringList, boxes);
+    QFETCH(QString, told);
     const QString prlimit = QStandardPaths::findExecutable("prlimit");
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is not installed");
@@ -237,11 +243,16 @@ void TestHostileFiles::refusesWhatHurtsItsReader()
         QCOMPARE(bmp, expectedBmp(QPixmap::fromImage(QImage(path(name))).toImage()));
         return;
     }
-    bool told = false;
+    bool shown = false;
     for (const QString &box : boxes)
-        told = told || printed.contains("box: " + box.toUtf8() + "\nrefused\n");
-    QVERIFY2(told, printed.constData());
+        shown = shown || printed.contains("box: " + box.toUtf8() + "\nrefused\n");
+    QVERIFY2(shown, printed.constData());
     QCOMPARE(entryNames(path("out")), QStringList());
+    if (!told.isEmpty()) {
+        const Run run = quillonConvert({"-o", path("out"), path(name)});
+        QCOMPARE(run.err, "quillon-convert: " + path(name) + " : " + told + "\n");
+        QCOMPARE(run.exitCode, 1);
+    }
 }
 
 void TestHostileFiles::windowStaysUpAfterADamagedFile()

@@ -45,7 +45,7 @@ constexpr int serverDescriptor = 3;
 constexpr int pixelsDescriptor = 3;
 
 // The child's limits.
-constexpr rlim_t addressSpaceLimit = rlim_t(768) << 20;
+constexpr rlim_t addressSpaceLimit = rlim_t(readerMemoryMiB) << 20;
 constexpr rlim_t processorSeconds = 10;
 constexpr auto wallClockLimit = std::chrono::seconds(30);
 // What fresh memory holds in the child: any fixed byte makes unset pixels the same on every run.
@@ -553,6 +553,38 @@ bool writeAllAt(int fd, const void *data, size_t size, qint64 offset)
     return true;
 }
 
+// Whether a reader that failed ran out of memory: an allocation failed last (errno, as it was
+// when the reader returned), or the child came within 64 MiB of its limit of address space.
+bool ranOutOfMemory(int readerErrno)
+{
+    if (readerErrno == ENOMEM)
+        return true;
+#if defined(__SANITIZE_ADDRESS__)
+    return false; // no limit of address space under AddressSanitizer
+#else
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmPeak:"))
+            return (line.mid(7).trimmed().split(' ').value(0).toLongLong() << 10)
+                >= qint64(addressSpaceLimit) - (qint64(64) << 20);
+    }
+    return false;
+#endif
+}
+
+// How a picture or animation that did not decode is told: as not a picture, with ENOMEM, when
+// its reader ran out of memory (see DecodedPicture::systemError).
+void tellMemoryExhaustion(qint32 *status, qint32 *systemError, int readerErrno)
+{
+    if ((*status == DecodedPicture::NotAPicture || *status == DecodedPicture::Truncated)
+        && ranOutOfMemory(readerErrno)) {
+        *status = DecodedPicture::NotAPicture;
+        *systemError = ENOMEM;
+    }
+}
+
 // The child's work when frames are asked for: each frame's bytes written to the memory file as
 // soon as it is decoded, so that the child holds one canvas at a time, then their description.
 [[noreturn]] void sendFrames(const DecodeRequest &request)
@@ -565,6 +597,7 @@ bool writeAllAt(int fd, const void *data, size_t size, qint64 offset)
     QVector<QRgb> colours;
     qint64 offset = 0;
     bool written = true;
+    errno = 0;
     const DecodedAnimation animation = decodeFramesInProcess(
         QStringLiteral("/proc/self/fd/0"), QByteArray(request.format), range, [&](QImage &&frame, QSize) {
             entries.push_back({frame.width(), frame.height(), qint32(frame.format()), frame.colorCount(),
@@ -574,10 +607,12 @@ bool writeAllAt(int fd, const void *data, size_t size, qint64 offset)
                 && writeAllAt(pixelsDescriptor, frame.constBits(), size_t(frame.sizeInBytes()), offset);
             offset = nextFrameStart(offset + frame.sizeInBytes());
         });
+    const int readerErrno = errno;
     AnimationHeader header {};
     header.magic = animationMagic;
     header.status = written ? animation.status : DecodedPicture::Hostile;
     header.systemError = animation.systemError;
+    tellMemoryExhaustion(&header.status, &header.systemError, readerErrno);
     header.problem = qint32(animation.problemKind);
     header.frameCount = animation.frameCount;
     if (header.status != DecodedPicture::Decoded || animation.problemKind != FrameProblem::None
@@ -640,13 +675,16 @@ bool writeAllAt(int fd, const void *data, size_t size, qint64 offset)
         sendFrames(request);
 
     const QByteArray format(request.format);
+    errno = 0;
     const DecodedPicture decoded = decodeInProcess(QStringLiteral("/proc/self/fd/0"), format,
                                                    DisplayOptions(), FreshMemoryCheck::None);
+    const int readerErrno = errno;
     const QImage &image = decoded.image;
     PictureHeader header {};
     header.magic = headerMagic;
     header.status = decoded.status;
     header.systemError = decoded.systemError;
+    tellMemoryExhaustion(&header.status, &header.systemError, readerErrno);
     if (decoded.status == DecodedPicture::Decoded) {
         header.width = image.width();
         header.height = image.height();

@@ -477,6 +477,15 @@ void TestCli::keepsExistingFilesWithoutForce()
             QVERIFY(QFile::remove(path("command/" + name)));
     }
 
+    // A split pair's C file counts among the outputs.
+    writeFile(path("command/photo.c"), "// mine");
+    const Run splitKept = quillonConvert({"--split", "-o", path("command"), path("photo.png")});
+    QCOMPARE(splitKept.err,
+             "quillon-convert: " + path("photo.png") + " : " + path("command/photo.c")
+                 + " existe déjà, image ignorée (--force pour le remplacer)\n");
+    QCOMPARE(entryNames(path("command")), QStringList {"photo.c"});
+    QVERIFY(QFile::remove(path("command/photo.c")));
+
     // Replaced with --force; a file whose bytes would not change is left as it is, inode and
     // time, so that a build does not compile again what includes it.
     const auto identity = [&](const QString &name) {
@@ -736,6 +745,8 @@ void TestCli::completesAPairAKilledRunLeft_data()
         << QByteArray("fsync") << 1 << false << killed << 0 << QString() << false;
     QTest::newRow("two SIGINTs 50 ms apart at a rename")
         << QByteArray("rename") << 1 << false << QList<int> {SIGINT, SIGINT} << 0 << QString() << true;
+    QTest::newRow("the header's rename failing")
+        << QByteArray("rename") << 2 << false << QList<int>() << int(EIO) << QString() << true;
     // The header written by hand after the run was killed stays; the BMP file is completed.
     QTest::newRow("killed between them, the header then written by hand")
         << QByteArray("rename") << 2 << false << killed << 0 << QString("hand") << true;

@@ -15,6 +15,8 @@
 namespace {
 
 const QByteArray journalStart = "quillon-journal 2\n";
+// An earlier version's journal, which records no target's state: its renames are completed.
+const QByteArray earlierJournalStart = "quillon-journal 1\n";
 const QByteArray journalEnd = "fin\n";
 constexpr int maxJournalBytes = 1 << 20;
 
@@ -241,14 +243,15 @@ PendingReplacements finishPendingReplacements(const OutputPlaces &places, const 
     case Journal::Own:
         break;
     }
-    if (text.startsWith(journalStart) && text.endsWith(journalEnd)) {
+    const bool earlier = text.startsWith(earlierJournalStart);
+    if ((earlier || text.startsWith(journalStart)) && text.endsWith(journalEnd)) {
         const QList<QByteArray> lines
             = text.mid(journalStart.size(), text.size() - journalStart.size() - journalEnd.size())
                   .split('\n');
         bool renamed = false;
         for (const QByteArray &line : lines) {
             const QList<QByteArray> fields = line.split(' ');
-            if (fields.size() != 3)
+            if (fields.size() != (earlier ? 2 : 3))
                 continue;
             const QByteArray staged = QByteArray::fromPercentEncoding(fields[0]);
             const QByteArray target = QByteArray::fromPercentEncoding(fields[1]);
@@ -258,7 +261,7 @@ PendingReplacements finishPendingReplacements(const OutputPlaces &places, const 
                 || ::fstatat(folder.fd, staged.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0
                 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid())
                 continue;
-            if (stateAt(folder.fd, target) != fields[2]) {
+            if (!earlier && stateAt(folder.fd, target) != fields[2]) {
                 ::unlinkat(folder.fd, staged.constData(), 0);
                 outcome.keptTargets << QFileInfo(paths.header).path() + QLatin1Char('/')
                         + QFile::decodeName(target);

@@ -16,7 +16,8 @@
 //
 // Each line of the journal names a temporary file, its target, and what the target was when the
 // journal was written (its inode, size and times, or that there was none): a target that has
-// changed since, written by hand or by another program, is left as it is.
+// changed since, written by hand or by another program, is left as it is. A journal of an earlier
+// version, which records no state, is completed as it was.
 //
 // Only a journal of the user running is read, and only for names that a conversion of these
 // outputs gives: its temporary files (OutputPlaces::temporaryPrefix and six letters or digits)

@@ -1,35 +1,27 @@
 #include "picture_job.h"
 
-#include "atomic_file_writer.h"
+#include "child_decoder.h"
 #include "frame_table.h"
 #include "output_files.h"
+#include "output_journal.h"
+#include "output_lock.h"
 #include "picture_decoding.h"
 #include "qimage16.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSysInfo>
 #include <QTextCodec>
 #include <QThread>
 
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
-#include <csignal>
-#include <cstring>
 #include <deque>
-#include <limits>
 #include <mutex>
 #include <optional>
 #include <thread>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -89,190 +81,6 @@ QString systemErrorText(int systemError)
 
 namespace {
 
-// How long a lock file that tells nothing of its owner is waited for: the one case a live run
-// leaves one so is the instant between creating it and writing into it.
-constexpr int unjudgedLockWaitSeconds = 10;
-
-// A lock file beside the outputs, taken in turns by the runs that write them. Its owner holds
-// it with flock() and writes its process number, its name and its host into it, as QLockFile
-// does, so either kind of run waits for the other.
-class OutputLock
-{
-public:
-    explicit OutputLock(const QString &path)
-        : m_path(path)
-        , m_name(QFile::encodeName(path))
-    { }
-    ~OutputLock()
-    {
-        if (m_fd >= 0) {
-            ::unlink(m_name.constData());
-            ::close(m_fd);
-        }
-    }
-    OutputLock(const OutputLock &) = delete;
-    OutputLock &operator=(const OutputLock &) = delete;
-
-    enum Verdict { Held, Gone, Unjudged, Folder };
-
-    // Creates the lock file, or returns false with the system's error (EEXIST when it is there).
-    bool tryCreate(int *systemError)
-    {
-        m_fd = ::open(m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                      0644);
-        if (m_fd < 0) {
-            *systemError = errno;
-            return false;
-        }
-        // Another run that judges the new file holds it for an instant.
-        while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) { }
-        const QByteArray owner = QByteArray::number(qint64(::getpid())) + "\nquillon-convert\n"
-            + QSysInfo::machineHostName().toUtf8() + '\n';
-        const ssize_t written = ::write(m_fd, owner.constData(), size_t(owner.size()));
-        if (written != owner.size()) {
-            *systemError = written < 0 ? errno : ENOSPC;
-            ::unlink(m_name.constData());
-            ::close(m_fd);
-            m_fd = -1;
-            return false;
-        }
-        return true;
-    }
-
-    // What the lock file that stands there tells. One whose owner is dead is removed (Gone), and
-    // so is one that tells nothing of its owner when `replaceUnjudged`; one that is held natively
-    // or by a live process is Held. Only regular files are opened, and never so that open()
-    // could wait. A file is removed only while it is still the one judged, and held by this run
-    // when it can be: two runs that judge it at once never remove the lock the other then took.
-    Verdict judge(bool replaceUnjudged) const
-    {
-        struct stat seen;
-        if (::lstat(m_name.constData(), &seen) != 0)
-            return Gone;
-        if (S_ISDIR(seen.st_mode))
-            return Folder;
-        bool stale = false;
-        Verdict verdict = Unjudged;
-        int fd = -1;
-        if (S_ISREG(seen.st_mode)) {
-            fd = ::open(m_name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-            if (fd < 0 && errno == ENOENT)
-                return Gone;
-            if (fd >= 0)
-                verdict = judgeOpened(fd, seen, &stale);
-        }
-        if (stale || (verdict == Unjudged && replaceUnjudged)) {
-            struct stat now;
-            if (::lstat(m_name.constData(), &now) == 0 && now.st_ino == seen.st_ino
-                && now.st_dev == seen.st_dev)
-                ::unlink(m_name.constData());
-            verdict = Gone;
-        }
-        if (fd >= 0)
-            ::close(fd);
-        return verdict;
-    }
-
-    QString path() const { return m_path; }
-
-private:
-    // Leaves the file locked by this run, unless another holds it.
-    Verdict judgeOpened(int fd, const struct stat &seen, bool *stale) const
-    {
-        struct stat opened;
-        if (::fstat(fd, &opened) != 0 || opened.st_ino != seen.st_ino || opened.st_dev != seen.st_dev)
-            return Gone; // replaced in the meantime: judged again
-        // Where the file system has no such locks (some NFS mounts), the process number decides.
-        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-        if (!locked && errno == EWOULDBLOCK)
-            return Held;
-        char text[512];
-        const ssize_t size = ::read(fd, text, sizeof text);
-        const QList<QByteArray> lines = QByteArray(text, int(qMax<ssize_t>(size, 0))).split('\n');
-        bool isNumber = false;
-        const qint64 pid = lines.value(0).toLongLong(&isNumber);
-        if (!isNumber || pid <= 0 || pid > std::numeric_limits<pid_t>::max() || lines.size() < 3
-            || lines[2] != QSysInfo::machineHostName().toUtf8())
-            return Unjudged;
-        // A live process that holds no lock is taking it this very instant, or is another one.
-        const bool alive = ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
-        *stale = !alive;
-        return alive && !locked ? Held : Unjudged;
-    }
-
-    QString m_path;
-    QByteArray m_name;
-    int m_fd = -1;
-};
-
-enum class Turn { Taken, Interrupted, Failed };
-
-// Waits for the lock as long as a live run holds it; one that tells nothing of its owner (empty,
-// damaged, from another host, or not a regular file) is waited for at most
-// unjudgedLockWaitSeconds, and then replaced. Gives up when the run is interrupted.
-Turn takeTurn(OutputLock &lock, const PictureJob &job, int *systemError)
-{
-    QElapsedTimer unjudgedFor;
-    bool told = false;
-    for (;;) {
-        if (job.interrupted && job.interrupted->load())
-            return Turn::Interrupted;
-        if (lock.tryCreate(systemError))
-            return Turn::Taken;
-        if (*systemError != EEXIST)
-            return Turn::Failed;
-        const bool waitedEnough
-            = unjudgedFor.isValid() && unjudgedFor.hasExpired(unjudgedLockWaitSeconds * 1000);
-        switch (lock.judge(waitedEnough)) {
-        case OutputLock::Gone:
-            unjudgedFor.invalidate();
-            continue;
-        case OutputLock::Folder:
-            *systemError = EISDIR;
-            return Turn::Failed;
-        case OutputLock::Held:
-            unjudgedFor.invalidate();
-            break;
-        case OutputLock::Unjudged:
-            if (!unjudgedFor.isValid())
-                unjudgedFor.start();
-            if (!told && job.notice) {
-                job.notice(PictureJob::tr("le verrou %1 ne dit pas quel processus le tient (vide, "
-                                          "illisible, d'une autre machine ou pas un fichier "
-                                          "ordinaire) : attente de %2 s au plus avant de le remplacer")
-                               .arg(lock.path())
-                               .arg(unjudgedLockWaitSeconds));
-                told = true;
-            }
-            break;
-        }
-        QThread::msleep(100);
-    }
-}
-
-// Named after the outputs, but short whatever their names' length, and hidden. The journal and
-// the temporary files of the outputs share the name.
-QString lockStem(const QString &folder, const OutputPaths &paths)
-{
-    const QByteArray digest
-        = QCryptographicHash::hash(QFileInfo(paths.header).fileName().toUtf8(), QCryptographicHash::Sha1);
-    return folder + QStringLiteral("/.quillon-") + QString::fromLatin1(digest.toHex().left(16));
-}
-
-// The temporary files that a killed run left on a file system without unnamed ones.
-void removeLeftTemporaries(const QString &prefix)
-{
-    const QFileInfo info(prefix);
-    const QString pattern = info.fileName() + QStringLiteral("??????");
-    const QDir folder = info.dir();
-    for (const QString &name : folder.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System)) {
-        const QByteArray path = QFile::encodeName(folder.filePath(name));
-        struct stat status;
-        if (::lstat(path.constData(), &status) == 0 && S_ISREG(status.st_mode))
-            ::unlink(path.constData());
-    }
-}
-
 PictureOutcome interruptedOutcome()
 {
     return {PictureOutcome::Interrupted, PictureJob::tr("interrompu")};
@@ -331,30 +139,66 @@ std::optional<PictureOutcome> standingOutputs(const QStringList &written, bool f
 // The job's turn at its outputs: the lock beside them taken, then the renames that a run killed
 // while it replaced these files left completed, and its temporary files removed.
 std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &job, const QStringList &written,
-                                          const QString &stem)
+                                          const OutputPlaces &places, const OutputPaths &paths)
 {
-    int lockError = 0;
-    switch (takeTurn(lock, job, &lockError)) {
-    case Turn::Interrupted:
+    OutputLock::Waiting waiting;
+    waiting.interrupted = job.interrupted;
+    waiting.told = [&](OutputLock::Wait wait) {
+        if (!job.notice)
+            return;
+        if (wait == OutputLock::Wait::Foreign)
+            job.notice(PictureJob::tr("le verrou %1 appartient à l'utilisateur %2 : attente de %3 s au plus "
+                                      "qu'il soit retiré")
+                           .arg(lock.path(), userName(lock.owner()))
+                           .arg(unjudgedLockWaitSeconds));
+        else
+            job.notice(PictureJob::tr("le verrou %1 ne dit pas quel processus le tient (vide, "
+                                      "illisible, d'une autre machine ou pas un fichier "
+                                      "ordinaire) : attente de %2 s au plus avant de le remplacer")
+                           .arg(lock.path())
+                           .arg(unjudgedLockWaitSeconds));
+    };
+    switch (lock.take(waiting)) {
+    case OutputLock::Interrupted:
         return interruptedOutcome();
-    case Turn::Failed:
+    case OutputLock::Refused:
+        return failed(PictureJob::tr("le verrou %1, de l'utilisateur %2, est resté en place %3 s : seul "
+                                     "son propriétaire peut le retirer, rien n'a été écrit")
+                          .arg(lock.path(), userName(lock.owner()))
+                          .arg(unjudgedLockWaitSeconds));
+    case OutputLock::Failed: {
         // A folder where nothing may be written holds nothing to set right either.
+        const int lockError = lock.systemError();
         if (lockError == EACCES || lockError == EPERM || lockError == EROFS) {
             if (const auto refused = standingOutputs(written, job.force))
                 return refused;
         }
         return failed(PictureJob::tr("impossible d'écrire %1 : %2")
                           .arg(lockError == EISDIR ? lock.path() : written.first(), causeOf(lockError)));
-    case Turn::Taken:
+    }
+    case OutputLock::Taken:
         break;
     }
-    const QString journal = stem + QStringLiteral(".journal");
-    int journalError = 0;
-    if (!finishPendingReplacements(journal, &journalError))
+    const PendingReplacements pending = finishPendingReplacements(places, paths);
+    switch (pending.status) {
+    case PendingReplacements::Foreign:
+        return failed(PictureJob::tr("le journal %1 appartient à l'utilisateur %2 : il n'est pas suivi, et "
+                                     "rien n'a été écrit")
+                          .arg(places.journal, userName(pending.owner)));
+    case PendingReplacements::Failed:
         return failed(PictureJob::tr("impossible de terminer le remplacement laissé par une conversion "
                                      "interrompue (%1) : %2")
-                          .arg(journal, causeOf(journalError)));
-    removeLeftTemporaries(stem + QLatin1Char('-'));
+                          .arg(places.journal, causeOf(pending.systemError)));
+    case PendingReplacements::Completed:
+        break;
+    }
+    for (const QString &kept : pending.keptTargets) {
+        if (job.notice)
+            job.notice(
+                PictureJob::tr("%1 a changé depuis la conversion interrompue qui devait le remplacer : "
+                               "laissé tel quel")
+                    .arg(kept));
+    }
     // Checked only now: another run may have written them while this one waited.
     return standingOutputs(written, job.force);
 }
@@ -377,6 +221,10 @@ std::optional<PictureOutcome> decodingProblem(const PictureJob &job, DecodedPict
 {
     switch (status) {
     case DecodedPicture::NotAPicture:
+        if (systemError == ENOMEM)
+            return failed(PictureJob::tr("le lecteur de ce format a manqué de mémoire : il a atteint la "
+                                         "limite de %1 Mio de son processus, image refusée")
+                              .arg(readerMemoryMiB));
         return failed(PictureJob::tr("ce fichier ne semble pas être une image"));
     case DecodedPicture::TooLarge:
         if (job.frames.asked && frameCount != 1)
@@ -637,7 +485,7 @@ std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const Encode
 
 // Every output written, replacing the earlier ones together.
 PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const EncodedPicture &encoded,
-                     const QImage16 &image, const QVector<RawFile> &rawFiles, const QString &stem)
+                     const QImage16 &image, const QVector<RawFile> &rawFiles, const OutputPlaces &places)
 {
     OutputRequest request;
     request.bmp = !job.format || job.bmp;
@@ -647,8 +495,8 @@ PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const Enco
         request.preview = encoded.drawnShown.isNull() ? PictureRows(encoded.shown) : encoded.drawnShown;
     request.rawFiles = rawFiles;
     request.interrupted = job.interrupted;
-    request.temporaryPrefix = stem + QLatin1Char('-');
-    request.journal = stem + QStringLiteral(".journal");
+    request.temporaryPrefix = places.temporaryPrefix;
+    request.journal = places.journal;
     request.replaceLinks = true;
     int systemError = 0;
     QString failedPath;
@@ -698,9 +546,9 @@ PictureOutcome runPictureJob(const PictureJob &job)
         return *problem;
     const OutputPaths paths = outputPaths(job.outputFolder, picture.fileName());
     const QStringList written = plannedOutputs(job, paths);
-    const QString stem = lockStem(job.outputFolder, paths);
-    OutputLock lock(stem + QStringLiteral(".lock"));
-    if (const auto problem = takeOutputs(lock, job, written, stem))
+    const OutputPlaces places = outputPlaces(paths);
+    OutputLock lock(places.lock, "quillon-convert");
+    if (const auto problem = takeOutputs(lock, job, written, places, paths))
         return *problem;
 
     EncodedPicture encoded;
@@ -730,5 +578,5 @@ PictureOutcome runPictureJob(const PictureJob &job)
         rawPaths << raw.path;
     if (const auto problem = standingOutputs(rawPaths, job.force))
         return *problem;
-    return write(job, paths, encoded, image, rawFiles, stem);
+    return write(job, paths, encoded, image, rawFiles, places);
 }

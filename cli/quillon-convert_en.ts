@@ -858,5 +858,25 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <source>PNG animé (APNG) : seule son image par défaut est convertie, Qt 5 n&apos;en lit pas les autres images</source>
         <translation>animated PNG (APNG): only its default picture is converted, Qt 5 does not read its other frames</translation>
     </message>
+    <message>
+        <source>le verrou %1 appartient à l&apos;utilisateur %2 : attente de %3 s au plus qu&apos;il soit retiré</source>
+        <translation>the lock %1 belongs to the user %2: waiting %3 s at most for it to be removed</translation>
+    </message>
+    <message>
+        <source>le verrou %1, de l&apos;utilisateur %2, est resté en place %3 s : seul son propriétaire peut le retirer, rien n&apos;a été écrit</source>
+        <translation>the lock %1, of the user %2, stayed in place for %3 s: only its owner can remove it, nothing was written</translation>
+    </message>
+    <message>
+        <source>le journal %1 appartient à l&apos;utilisateur %2 : il n&apos;est pas suivi, et rien n&apos;a été écrit</source>
+        <translation>the journal %1 belongs to the user %2: it is not followed, and nothing was written</translation>
+    </message>
+    <message>
+        <source>%1 a changé depuis la conversion interrompue qui devait le remplacer : laissé tel quel</source>
+        <translation>%1 has changed since the interrupted conversion that was to replace it: left as it is</translation>
+    </message>
+    <message>
+        <source>le lecteur de ce format a manqué de mémoire : il a atteint la limite de %1 Mio de son processus, image refusée</source>
+        <translation>the reader of this format ran out of memory: it reached its process&apos;s limit of %1 MiB, picture refused</translation>
+    </message>
 </context>
 </TS>

@@ -46,6 +46,14 @@ void savePicture(const QImage &picture, const QString &path, const char *format)
                                       "3B"));
         return;
     }
+    if (qstrcmp(format, "EPS") == 0) {
+        // 7 x 5 points, drawn at one pixel a point: red, green and blue columns of 3, 2 and 2.
+        writeFile(path,
+                  "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 7 5\n"
+                  "1 0 0 setrgbcolor 0 0 3 5 rectfill\n0 0.5 0 setrgbcolor 3 0 2 5 rectfill\n"
+                  "0.2 0.4 1 setrgbcolor 5 0 2 5 rectfill\nshowpage\n");
+        return;
+    }
     if (!picture.save(path, format))
         qFatal("cannot write %s", qPrintable(path));
 }

@@ -16,7 +16,7 @@ QImage patternPicture(int width, int height, bool withAlpha = false);
 QImage alphaRampPicture();
 
 // Writes a picture in the given format ("PNG", "JPEG", "BMP"; "GIF" gives a fixed 1 x 1 GIF,
-// since Qt cannot write GIF files).
+// since Qt cannot write GIF files, and "EPS" a fixed drawing of 7 x 5 in three colours).
 void savePicture(const QImage &picture, const QString &path, const char *format);
 
 // The value's 4 bytes, most or least significant first.

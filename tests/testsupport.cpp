@@ -7,9 +7,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -90,6 +92,32 @@ QByteArray runJobProbe(const QStringList &launcher, const QStringList &arguments
     if (!probe.waitForFinished(120000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
         qFatal("the job probe failed: %s", probe.readAll().constData());
     return probe.readAll();
+}
+
+QStringList anotherUser()
+{
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        return {};
+    return {setpriv, QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+            QStringLiteral("--clear-groups"), QStringLiteral("--")};
+}
+
+SharedFolder::SharedFolder()
+    : m_dir(QStringLiteral("/tmp/quillon-shared-XXXXXX"))
+{
+    if (m_dir.isValid())
+        ::chmod(QFile::encodeName(m_dir.path()).constData(), 01777);
+}
+
+bool SharedFolder::isValid() const
+{
+    return m_dir.isValid();
+}
+
+QString SharedFolder::path(const QString &name) const
+{
+    return name.isEmpty() ? m_dir.path() : m_dir.filePath(name);
 }
 
 Run runProgram(const QStringList &command)

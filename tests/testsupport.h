@@ -5,6 +5,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVector>
 
 #include <functional>
@@ -30,6 +31,23 @@ bool runWithFileSizeLimit(qint64 maxFileSize, const std::function<bool()> &job);
 // `launcher` (prlimit, setpriv...) with `arguments`, and returns what it printed. Fails the
 // test when the process does not finish normally.
 QByteArray runJobProbe(const QStringList &launcher, const QStringList &arguments);
+
+// The launcher that runs a program as another user of the machine (nobody), as root does through
+// setpriv: empty when this test cannot (not root, or no setpriv), and should then skip.
+QStringList anotherUser();
+
+// A fresh folder under /tmp that every user may write into, sticky as /tmp is (mode 1777): where
+// other users leave files. Removed with the object.
+class SharedFolder
+{
+public:
+    SharedFolder();
+    bool isValid() const;
+    QString path(const QString &name = QString()) const;
+
+private:
+    QTemporaryDir m_dir;
+};
 
 // What a program exited with and printed.
 struct Run

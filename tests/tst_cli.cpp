@@ -7,6 +7,9 @@
 #include "windowtestsupport.h"
 
 #include <QCryptographicHash>
+#include <QDialog>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QProcess>
@@ -17,6 +20,7 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
@@ -61,6 +65,9 @@ private slots:
     void completesAPairAKilledRunLeft_data();
     void completesAPairAKilledRunLeft();
     void waitsBoundedlyForLocksItCannotJudge();
+    void refusesLocksOfAnotherUser();
+    void leavesAloneWhatOthersLeave_data();
+    void leavesAloneWhatOthersLeave();
     void answersUsageErrors_data();
     void answersUsageErrors();
     void namesAndPlacesArrays_data();
@@ -110,6 +117,7 @@ void TestCli::writesWhatTheWindowWrites_data()
     QTest::newRow("JPEG") << "photo.jpg" << patternPicture(40, 30) << QByteArray("JPEG");
     QTest::newRow("BMP") << "photo.bmp" << patternPicture(5, 3) << QByteArray("BMP");
     QTest::newRow("GIF") << "photo.gif" << QImage() << QByteArray("GIF");
+    QTest::newRow("EPS, drawn by ghostscript") << "drawing.eps" << QImage() << QByteArray("EPS");
 }
 
 void TestCli::writesWhatTheWindowWrites()
@@ -117,10 +125,19 @@ void TestCli::writesWhatTheWindowWrites()
     QFETCH(QString, name);
     QFETCH(QImage, picture);
     QFETCH(QByteArray, format);
+    if (format == "EPS"
+        && (QStandardPaths::findExecutable("gs").isEmpty()
+            || !QImageReader::supportedImageFormats().contains("eps")))
+        QSKIP("no EPS reader, or no ghostscript for it (kimageformat-plugins, ghostscript)");
     savePicture(picture, path(name), format.constData());
 
     MainWindow window;
-    QVERIFY(window.loadImage(path(name)));
+    {
+        // A box that refuses the picture is closed, so that the test fails rather than waits.
+        ModalWatcher refusal([](QWidget *modal) { static_cast<QDialog *>(modal)->reject(); });
+        QVERIFY(window.loadImage(path(name)));
+        QVERIFY(!refusal.handled());
+    }
     childOf<QLineEdit>(&window, "dstPath")->setText(path("window"));
     childOf<QPushButton>(&window, "btConvertir")->click();
     QCOMPARE(window.statusBar()->currentMessage(), QString("Convertion terminée avec succès."));
@@ -460,6 +477,24 @@ void TestCli::keepsExistingFilesWithoutForce()
             QVERIFY(QFile::remove(path("command/" + name)));
     }
 
+    // A split pair's C file counts among the outputs.
+    writeFile(path("command/photo.c"), "// mine");
+    const Run splitKept = quillonConvert({"--split", "-o", path("command"), path("photo.png")});
+    QCOMPARE(splitKept.err,
+             "quillon-convert: " + path("photo.png") + " : " + path("command/photo.c")
+                 + " existe déjà, image ignorée (--force pour le remplacer)\n");
+    QCOMPARE(entryNames(path("command")), QStringList {"photo.c"});
+    QVERIFY(QFile::remove(path("command/photo.c")));
+
+    // Replaced with --force; a file whose bytes would not change is left as it is, inode and
+    // time, so that a build does not compile again what includes it.
+    const auto identity = [&](const QString &name) {
+        struct stat status;
+        if (::lstat(QFile::encodeName(path("command/" + name)).constData(), &status) != 0)
+            return QString();
+        return QString("%1 %2.%3").arg(status.st_ino).arg(status.st_mtim.tv_sec).arg(status.st_mtim.tv_nsec);
+    };
+    QString bmpIdentity, headerIdentity;
     for (const QStringList &force : {QStringList {"--force"}, QStringList {"-f"}}) {
         const Run replaced
             = quillonConvert(force + QStringList {"--output=" + path("command"), path("photo.png")});
@@ -467,7 +502,19 @@ void TestCli::keepsExistingFilesWithoutForce()
         const QByteArray bmp = readFile(path("command/photo16bits.BMP"));
         QCOMPARE(bmp, expectedBmp(QImage(path("photo.png"))));
         QCOMPARE(readFile(path("command/photo.h")), expectedHeader(bmp).replace("char logo[", "char photo["));
+        if (!bmpIdentity.isEmpty()) {
+            QCOMPARE(identity("photo16bits.BMP"), bmpIdentity);
+            QCOMPARE(identity("photo.h"), headerIdentity);
+        }
+        bmpIdentity = identity("photo16bits.BMP");
+        headerIdentity = identity("photo.h");
     }
+    // Another name changes the header alone: it alone is replaced.
+    QCOMPARE(quillonConvert({"-f", "-n", "logo", "-o", path("command"), path("photo.png")}).err, QString());
+    QCOMPARE(identity("photo16bits.BMP"), bmpIdentity);
+    QVERIFY(identity("photo.h") != headerIdentity);
+    QCOMPARE(readFile(path("command/photo.h")), expectedHeader(readFile(path("command/photo16bits.BMP"))));
+    QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.BMP"}));
 }
 
 void TestCli::reportsAFullDisk()
@@ -681,19 +728,31 @@ void TestCli::completesAPairAKilledRunLeft_data()
     QTest::addColumn<int>("pauseAt");
     QTest::addColumn<bool>("withoutTmpfile");
     QTest::addColumn<QList<int>>("sent");
+    QTest::addColumn<int>("failure"); // the error the held call then fails with, instead of a signal
+    QTest::addColumn<QString>("between"); // what happens before the next run: "hand", "window"
     QTest::addColumn<bool>("newPair"); // the new pair once the next run is done, or the earlier
 
     const QList<int> killed = {SIGKILL};
     QTest::newRow("killed between the BMP file and the header")
-        << QByteArray("rename") << 2 << false << killed << true;
-    QTest::newRow("killed before the first rename") << QByteArray("rename") << 1 << false << killed << true;
+        << QByteArray("rename") << 2 << false << killed << 0 << QString() << true;
+    QTest::newRow("killed before the first rename")
+        << QByteArray("rename") << 1 << false << killed << 0 << QString() << true;
     QTest::newRow("killed between them, named temporary files")
-        << QByteArray("rename") << 2 << true << killed << true;
+        << QByteArray("rename") << 2 << true << killed << 0 << QString() << true;
     QTest::newRow("killed while writing, named temporary files")
-        << QByteArray("fsync") << 1 << true << killed << false;
-    QTest::newRow("killed while writing") << QByteArray("fsync") << 1 << false << killed << false;
+        << QByteArray("fsync") << 1 << true << killed << 0 << QString() << false;
+    QTest::newRow("killed while writing")
+        << QByteArray("fsync") << 1 << false << killed << 0 << QString() << false;
     QTest::newRow("two SIGINTs 50 ms apart at a rename")
-        << QByteArray("rename") << 1 << false << QList<int> {SIGINT, SIGINT} << true;
+        << QByteArray("rename") << 1 << false << QList<int> {SIGINT, SIGINT} << 0 << QString() << true;
+    QTest::newRow("the header's rename failing")
+        << QByteArray("rename") << 2 << false << QList<int>() << int(EIO) << QString() << true;
+    // The header written by hand after the run was killed stays; the BMP file is completed.
+    QTest::newRow("killed between them, the header then written by hand")
+        << QByteArray("rename") << 2 << false << killed << 0 << QString("hand") << true;
+    // The window takes the same turn: it completes the pair, then writes its own over it.
+    QTest::newRow("killed before the first rename, the window then writing the files")
+        << QByteArray("rename") << 1 << false << killed << 0 << QString("window") << true;
 }
 
 void TestCli::completesAPairAKilledRunLeft()
@@ -705,11 +764,14 @@ void TestCli::completesAPairAKilledRunLeft()
     QFETCH(int, pauseAt);
     QFETCH(bool, withoutTmpfile);
     QFETCH(QList<int>, sent);
+    QFETCH(int, failure);
+    QFETCH(QString, between);
     QFETCH(bool, newPair);
-    QVERIFY(QDir().mkpath(path("a")));
-    QVERIFY(QDir().mkpath(path("b")));
+    for (const char *folder : {"a", "b", "c"})
+        QVERIFY(QDir().mkpath(path(folder)));
     savePicture(patternPicture(30, 20), path("a/photo.png"), "PNG");
     savePicture(patternPicture(20, 30, true), path("b/photo.png"), "PNG");
+    savePicture(patternPicture(17, 9), path("c/photo.png"), "PNG");
     QCOMPARE(quillonConvert({"-n", "logo", "-o", path("command"), path("a/photo.png")}).exitCode, 0);
     const QByteArray earlier = readFile(path("command/photo16bits.BMP"));
 
@@ -720,6 +782,8 @@ void TestCli::completesAPairAKilledRunLeft()
     environment.insert("QUILLON_PAUSE_IN", pauseIn);
     environment.insert("QUILLON_PAUSE_AT", QString::number(pauseAt));
     environment.insert("QUILLON_PAUSE_MARK", path("paused"));
+    if (failure)
+        environment.insert("QUILLON_PAUSE_FAIL", QString::number(failure));
     // From another folder than the next run's, named relative to it.
     QProcess run;
     run.setProcessEnvironment(environment);
@@ -745,20 +809,46 @@ void TestCli::completesAPairAKilledRunLeft()
         }
         ::kill(pid_t(run.processId()), sent[i]);
     }
-    // Two SIGINTs: the second ends the run there and then, as SIGKILL would.
+    if (failure)
+        QVERIFY(QFile::remove(path("paused")));
+    // Two SIGINTs: the second ends the run there and then, as SIGKILL would. A rename that fails
+    // is reported, its journal kept.
     QVERIFY(run.waitForFinished(60000));
-    QCOMPARE(run.exitStatus(), QProcess::CrashExit);
-    QVERIFY(QFile::remove(path("paused")));
+    if (failure) {
+        QCOMPARE(run.exitCode(), 1);
+        QCOMPARE(
+            QString::fromUtf8(run.readAllStandardError()),
+            "quillon-convert: b/photo.png : impossible d'écrire command/photo.h : erreur d'entrée-sortie\n");
+    } else {
+        QCOMPARE(run.exitStatus(), QProcess::CrashExit);
+        QVERIFY(QFile::remove(path("paused")));
+    }
 
+    if (between == "hand") {
+        writeFile(path("command/photo.h"), "// mine");
+    } else if (between == "window") {
+        MainWindow window;
+        QVERIFY(window.loadImage(path("c/photo.png")));
+        childOf<QLineEdit>(&window, "dstPath")->setText(path("command"));
+        childOf<QPushButton>(&window, "btConvertir")->click();
+        QCOMPARE(window.statusBar()->currentMessage(), QString("Convertion terminée avec succès."));
+    }
     // The next run for the same files sets them right before anything else, even one that then
     // leaves them as they are.
     const Run next = quillonConvert({"-n", "logo", "-o", path("command"), path("a/photo.png")});
     QCOMPARE(next.exitCode, 1);
-    QVERIFY2(next.err.endsWith(" existe déjà, image ignorée (--force pour le remplacer)\n"),
-             qPrintable(next.err));
+    QCOMPARE(next.err,
+             (between == "hand" ? "quillon-convert: " + path("a/photo.png") + " : " + path("command/photo.h")
+                      + " a changé depuis la conversion interrompue qui devait le remplacer : laissé tel "
+                        "quel\n"
+                                : QString())
+                 + "quillon-convert: " + path("a/photo.png") + " : " + path("command/photo16bits.BMP")
+                 + " existe déjà, image ignorée (--force pour le remplacer)\n");
     const QByteArray bmp = readFile(path("command/photo16bits.BMP"));
-    QCOMPARE(bmp, newPair ? expectedBmp(QPixmap::fromImage(QImage(path("b/photo.png"))).toImage()) : earlier);
-    QCOMPARE(readFile(path("command/photo.h")), expectedHeader(bmp));
+    const QString shown = between == "window" ? "c/photo.png" : newPair ? "b/photo.png" : QString();
+    QCOMPARE(bmp, shown.isEmpty() ? earlier : expectedBmp(QPixmap::fromImage(QImage(path(shown))).toImage()));
+    QCOMPARE(readFile(path("command/photo.h")),
+             between == "hand" ? QByteArray("// mine") : expectedHeader(bmp));
     QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.BMP"}));
 }
 
@@ -824,6 +914,17 @@ void TestCli::waitsBoundedlyForLocksItCannotJudge()
     for (int i = 0; i < count; ++i)
         QVERIFY2(runs[i].state() == (locks[i].waited ? QProcess::Running : QProcess::NotRunning),
                  locks[i].name);
+    // The window takes the same lock, but waits no longer for a live run that holds it: it then
+    // fails, as for any write.
+    QLockFile held(path("window/" + lockName("photo.h")));
+    QVERIFY(held.tryLock());
+    MainWindow window;
+    QVERIFY(window.loadImage(path("photo.png")));
+    childOf<QLineEdit>(&window, "dstPath")->setText(path("window"));
+    childOf<QPushButton>(&window, "btConvertir")->click();
+    QCOMPARE(window.statusBar()->currentMessage(), QString("Echec de la convertion."));
+    QCOMPARE(entryNames(path("window")), QStringList {lockName("photo.h")});
+    held.unlock();
     for (int i = 0; i < count; ++i) {
         const QString folder = path(QString("lock%1").arg(i));
         QVERIFY2(runs[i].state() == QProcess::NotRunning || runs[i].waitForFinished(60000), locks[i].name);
@@ -855,6 +956,154 @@ void TestCli::waitsBoundedlyForLocksItCannotJudge()
     ::kill(pid_t(interrupted.processId()), SIGINT);
     QVERIFY(interrupted.waitForFinished(60000));
     QCOMPARE(interrupted.exitCode(), 130);
+}
+
+void TestCli::refusesLocksOfAnotherUser()
+{
+    // Locks that another user left in a shared folder, which only that user may remove, whatever
+    // they say: each waited for the stated time, never longer, then the picture is refused,
+    // naming the lock and its owner. All the runs at once, so that their waits overlap.
+    const QStringList nobody = anotherUser();
+    if (nobody.isEmpty())
+        QSKIP("only root can leave files as another user (setpriv)");
+    savePicture(patternPicture(8, 8), path("photo.png"), "PNG");
+    QProcess ended;
+    ended.start("/bin/sh", {"-c", "exit 0"});
+    QVERIFY(ended.waitForStarted());
+    const QString dead = QString::number(ended.processId()), host = QSysInfo::machineHostName();
+    QVERIFY(ended.waitForFinished());
+    const SharedFolder shared;
+    QVERIFY(shared.isValid());
+    const struct
+    {
+        const char *name;
+        QString script; // run as the other user, with the lock's path in $1
+    } locks[] = {
+        {"damaged", "printf '\\001\\002 quillon' > \"$1\""},
+        {"process 1's", "printf '1\\nquillon-convert\\n%s\\n' " + host + " > \"$1\""},
+        {"another host's", "printf '%s\\nquillon-convert\\nelsewhere.invalid\\n' " + dead + " > \"$1\""},
+        {"a dead process's", "printf '%s\\nquillon-convert\\n%s\\n' " + dead + " " + host + " > \"$1\""},
+        {"held by a live process", "exec flock \"$1\" sleep 60"},
+    };
+    const int count = int(sizeof locks / sizeof *locks);
+    QProcess holders[count], runs[count];
+    for (int i = 0; i < count; ++i) {
+        const QString folder = shared.path(QString::number(i)), lock = folder + "/" + lockName("photo.h");
+        QVERIFY(QDir().mkpath(folder) && ::chmod(QFile::encodeName(folder).constData(), 01777) == 0);
+        const QStringList command = nobody + QStringList {"/bin/sh", "-c", locks[i].script, "sh", lock};
+        holders[i].start(command.first(), command.mid(1));
+        QVERIFY2(QTest::qWaitFor([&] { return QFileInfo::exists(lock); }, 30000), locks[i].name);
+        runs[i].start(QUILLON_CONVERT, {"-o", folder, path("photo.png")});
+    }
+    QTest::qWait(5000);
+    for (int i = 0; i < count; ++i)
+        QVERIFY2(runs[i].state() == QProcess::Running, locks[i].name);
+    for (int i = 0; i < count; ++i) {
+        const QString folder = shared.path(QString::number(i)), lock = folder + "/" + lockName("photo.h");
+        QVERIFY2(runs[i].waitForFinished(60000), locks[i].name);
+        QCOMPARE(runs[i].exitCode(), 1);
+        const QString run = "quillon-convert: " + path("photo.png") + " : ";
+        QCOMPARE(QString::fromUtf8(runs[i].readAllStandardError()),
+                 run + "le verrou " + lock
+                     + " appartient à l'utilisateur nobody : attente de 10 s au plus qu'il soit retiré\n"
+                     + run + "le verrou " + lock
+                     + ", de l'utilisateur nobody, est resté en place 10 s : seul son propriétaire peut le "
+                       "retirer, "
+                       "rien n'a été écrit\n");
+        QCOMPARE(entryNames(folder), QStringList {lockName("photo.h")});
+        holders[i].kill();
+        holders[i].waitForFinished();
+    }
+}
+
+void TestCli::leavesAloneWhatOthersLeave_data()
+{
+    QTest::addColumn<bool>("byAnother"); // left by another user, or by the user running
+    // A script run where the files are left, in $SHARED, with $VICTIM the user's folder of
+    // a.txt, b.txt and sub/c.txt, $JOURNAL the journal of photo.h in $OUTPUT and $DEAD the number
+    // of a process that ended.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("sharedOutput"); // the output folder is $SHARED, else one of the user's
+    QTest::addColumn<bool>("sharedTemporaries"); // TMPDIR is $SHARED
+    QTest::addColumn<QString>("kept"); // left in $SHARED as it was
+    QTest::addColumn<bool>("refused"); // the journal refused, nothing written
+
+    // As a journal of an earlier version, whose lines a run followed wherever they led.
+    const QString journal = "printf 'quillon-journal 1\\n%s %s\\n%s %s\\n%s %s\\nfin\\n' \"$VICTIM/a.txt\" "
+                            "\"$VICTIM/b.txt\" \"$SHARED/planted\" \"$VICTIM/planted\" ../victim/b.txt "
+                            "../victim/sub/c.txt > \"$JOURNAL\" && echo planted > \"$SHARED/planted\"";
+    QTest::newRow("another user's journal") << true << journal << true << false << "planted" << true;
+    QTest::newRow("one's own journal naming files elsewhere")
+        << false << journal << false << false << "planted" << false;
+    // The temporary folder of a run that ended, as a killed run leaves it.
+    const QString link = "ln -s \"$VICTIM\" \"$SHARED/quillon-decode-$DEAD-abcdef\"";
+    QTest::newRow("another user's link among the temporary folders")
+        << true << link << false << true << "quillon-decode-$DEAD-abcdef" << false;
+    QTest::newRow("one's own link among the temporary folders")
+        << false << link << false << true << "quillon-decode-$DEAD-abcdef" << false;
+    QTest::newRow("another user's folder among the temporary folders")
+        << true
+        << "mkdir \"$SHARED/quillon-decode-$DEAD-abcdef\" && echo kept > "
+           "\"$SHARED/quillon-decode-$DEAD-abcdef/file\""
+        << false << true << "quillon-decode-$DEAD-abcdef/file" << false;
+}
+
+void TestCli::leavesAloneWhatOthersLeave()
+{
+    QFETCH(bool, byAnother);
+    QFETCH(QString, script);
+    QFETCH(bool, sharedOutput);
+    QFETCH(bool, sharedTemporaries);
+    QFETCH(QString, kept);
+    QFETCH(bool, refused);
+    const QStringList nobody = anotherUser();
+    if (byAnother && nobody.isEmpty())
+        QSKIP("only root can leave files as another user (setpriv)");
+    // Read by a reader in a child process, whose temporary folder goes to TMPDIR.
+    const QByteArray format = sharedTemporaries ? "tga" : "png";
+    if (!QImageWriter::supportedImageFormats().contains(format))
+        QSKIP("no TGA reader and writer (kimageformat-plugins)");
+    const QString picture = path("photo." + format);
+    savePicture(patternPicture(9, 7), picture, format.constData());
+    QVERIFY(QDir().mkpath(path("victim/sub")));
+    writeFile(path("victim/a.txt"), "A");
+    writeFile(path("victim/b.txt"), "B");
+    writeFile(path("victim/sub/c.txt"), "C");
+    QProcess ended;
+    ended.start("/bin/sh", {"-c", "exit 0"});
+    QVERIFY(ended.waitForStarted());
+    const QString dead = QString::number(ended.processId());
+    QVERIFY(ended.waitForFinished());
+    const SharedFolder shared;
+    QVERIFY(shared.isValid());
+    const QString output = sharedOutput ? shared.path() : path("command");
+    const QString journal = output + "/" + lockName("photo.h").replace(".lock", ".journal");
+    const QStringList environment = {"/usr/bin/env",
+                                     "SHARED=" + shared.path(),
+                                     "VICTIM=" + path("victim"),
+                                     "JOURNAL=" + journal,
+                                     "DEAD=" + dead,
+                                     "/bin/sh",
+                                     "-c",
+                                     script};
+    const Run left = runProgram((byAnother ? nobody : QStringList()) + environment);
+    QVERIFY2(left.exitCode == 0, qPrintable(left.err));
+
+    const Run run = quillonConvert({"-o", output, picture},
+                                   sharedTemporaries ? QStringList {"/usr/bin/env", "TMPDIR=" + shared.path()}
+                                                     : QStringList());
+    QCOMPARE(run.err,
+             refused ? "quillon-convert: " + picture + " : le journal " + journal
+                     + " appartient à l'utilisateur nobody : il n'est pas suivi, et rien n'a été écrit\n"
+                     : QString());
+    QCOMPARE(run.exitCode, refused ? 1 : 0);
+    QCOMPARE(QFileInfo::exists(output + "/photo.h"), !refused);
+    QCOMPARE(entryNames(path("victim")), (QStringList {"a.txt", "b.txt", "sub"}));
+    QCOMPARE(readFile(path("victim/a.txt")), QByteArray("A"));
+    QCOMPARE(readFile(path("victim/b.txt")), QByteArray("B"));
+    QCOMPARE(readFile(path("victim/sub/c.txt")), QByteArray("C"));
+    QVERIFY(QFileInfo(shared.path(QString(kept).replace("$DEAD", dead))).isSymLink()
+            || QFileInfo::exists(shared.path(QString(kept).replace("$DEAD", dead))));
 }
 
 void TestCli::answersUsageErrors_data()

@@ -1,3 +1,4 @@
+#include "child_decoder.h"
 #include "mainwindow.h"
 #include "picture_decoding.h"
 #include "picture_format.h"
@@ -30,6 +31,12 @@ using FileMaker = std::function<QByteArray(const QString &)>;
 Q_DECLARE_METATYPE(FileMaker)
 
 namespace {
+
+// The test's misbehaving readers, for this process and the decoding server it starts.
+const bool testReaders = [] {
+    qputenv("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
+    return true;
+}();
 
 // Whether this process is refused the reading of another one's memory, as some systems refuse
 // it: a child's picture then comes through a memory file.
@@ -117,6 +124,8 @@ private slots:
     void windowStaysUpAfterADamagedFile();
     void endsTheReaderWithItsParent_data();
     void endsTheReaderWithItsParent();
+    void keepsThePictureItsReaderShrinks();
+    void signalsOnlyItsOwnReaders();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -166,6 +175,7 @@ void TestHostileFiles::refusesWhatHurtsItsReader_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<FileMaker>("make");
     QTest::addColumn<QStringList>("boxes"); // those that may tell the refusal; none: converted
+    QTest::addColumn<QString>("told"); // what quillon-convert tells of it, when checked
 
     const QString hostile = QString::fromUtf8(hostileMessage);
     const QString tooLarge = QString::fromUtf8("Cette image est trop grande pour être convertie.");
@@ -175,18 +185,21 @@ void TestHostileFiles::refusesWhatHurtsItsReader_data()
 
     // Its reader writes far beyond its row: the reader's process dies of it.
     QTest::newRow("damaged Radiance HDR")
-        << "damaged.hdr" << bytes(damagedRadiance()) << QStringList {hostile};
+        << "damaged.hdr" << bytes(damagedRadiance()) << QStringList {hostile} << QString();
     // Size announced 16 x 16: the picture held is one row over the limit, or as announced.
     QTest::newRow("ANI of 16 x 16 holding a PNG of 8192 x 8193")
-        << "large.ani" << bytes(animatedCursor(greyPng(8192, 8193))) << QStringList {tooLarge};
+        << "large.ani" << bytes(animatedCursor(greyPng(8192, 8193))) << QStringList {tooLarge} << QString();
     QTest::newRow("ANI of 16 x 16 holding a PNG of 16 x 16")
-        << "small.ani" << bytes(animatedCursor(greyPng(16, 16))) << QStringList();
+        << "small.ani" << bytes(animatedCursor(greyPng(16, 16))) << QStringList() << QString();
     // A layer of 30000 x 29999 on a canvas of 16 x 16: 3.5 GB of tiles, refused by the kernel's
-    // limit on the child; one of 13 x 11 fits.
+    // limit on the child, which quillon-convert tells; one of 13 x 11 fits.
     QTest::newRow("XCF of a layer larger than its canvas")
-        << "layer.xcf" << bytes(gimpPicture(30000, 29999)) << QStringList {notAPicture, hostile};
+        << "layer.xcf" << bytes(gimpPicture(30000, 29999)) << QStringList {notAPicture, hostile}
+        << QString::fromUtf8(
+               "le lecteur de ce format a manqué de mémoire : il a atteint la limite de 768 Mio "
+               "de son processus, image refusée");
     QTest::newRow("XCF of a layer within its canvas")
-        << "fits.xcf" << bytes(gimpPicture(13, 11)) << QStringList();
+        << "fits.xcf" << bytes(gimpPicture(13, 11)) << QStringList() << QString();
     // A few kilobytes of flat 16-bit JPEG XL: gigabytes once decoded, whatever the reader does.
     QTest::newRow("16-bit JPEG XL of 8192 x 8192") << "deep.jxl" << FileMaker([](const QString &scratch) {
         const QString encoder = QStandardPaths::findExecutable("cjxl");
@@ -198,7 +211,8 @@ void TestHostileFiles::refusesWhatHurtsItsReader_data()
         savePicture(deep, source, "PNG");
         QProcess::execute(encoder, {source, made, "-e", "1", "-d", "0"});
         return readFileIfAny(made);
-    }) << QStringList {hostile, tooLarge, notAPicture};
+    }) << QStringList {hostile, tooLarge, notAPicture}
+                                                   << QString();
 }
 
 void TestHostileFiles::refusesWhatHurtsItsReader()
@@ -209,6 +223,7 @@ void TestHostileFiles::refusesWhatHurtsItsReader()
     QFETCH(QString, name);
     QFETCH(FileMaker, make);
     QFETCH(QStringList, boxes);
+    QFETCH(QString, told);
     const QString prlimit = QStandardPaths::findExecutable("prlimit");
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is not installed");
@@ -228,11 +243,16 @@ void TestHostileFiles::refusesWhatHurtsItsReader()
         QCOMPARE(bmp, expectedBmp(QPixmap::fromImage(QImage(path(name))).toImage()));
         return;
     }
-    bool told = false;
+    bool shown = false;
     for (const QString &box : boxes)
-        told = told || printed.contains("box: " + box.toUtf8() + "\nrefused\n");
-    QVERIFY2(told, printed.constData());
+        shown = shown || printed.contains("box: " + box.toUtf8() + "\nrefused\n");
+    QVERIFY2(shown, printed.constData());
     QCOMPARE(entryNames(path("out")), QStringList());
+    if (!told.isEmpty()) {
+        const Run run = quillonConvert({"-o", path("out"), path(name)});
+        QCOMPARE(run.err, "quillon-convert: " + path(name) + " : " + told + "\n");
+        QCOMPARE(run.exitCode, 1);
+    }
 }
 
 void TestHostileFiles::windowStaysUpAfterADamagedFile()
@@ -308,6 +328,48 @@ void TestHostileFiles::endsTheReaderWithItsParent()
     } else {
         QCOMPARE(QDir(path("out")).entryList(QDir::Files), QStringList());
     }
+}
+
+void TestHostileFiles::keepsThePictureItsReaderShrinks()
+{
+    // A reader whose program, out of its process group, shrinks the memory file the picture came
+    // through once this process has mapped it: sealed before, the file keeps its size and bytes,
+    // and the picture reads whole.
+    processMemoryRefused = true;
+    const QString mark = path("shrunk");
+    writeFile(path("bad.picture"), "SHRINK " + mark.toLocal8Bit());
+    const DecodedPicture decoded = decodePicture(path("bad.picture"));
+    QCOMPARE(int(decoded.status), int(DecodedPicture::Decoded));
+    QVERIFY(QTest::qWaitFor([&] { return !readFileIfAny(mark).isEmpty(); }, 60000));
+    QCOMPARE(readFileIfAny(mark), QByteArray("refused"));
+    QImage expected(7, 5, QImage::Format_RGB32);
+    expected.fill(qRgb(10, 200, 30));
+    QCOMPARE(decoded.image, expected);
+}
+
+void TestHostileFiles::signalsOnlyItsOwnReaders()
+{
+    // A child that answers another process's number as its own, here one that leads a process
+    // group of its own: that group is never signalled, and the picture is refused.
+    if (!QImageReader::supportedImageFormats().contains("tiff"))
+        QSKIP("no reader of TIFF (Debian package qt5-image-formats-plugins)");
+    if (QStandardPaths::findExecutable("setsid").isEmpty())
+        QSKIP("setsid (util-linux) is not installed");
+    savePicture(patternPicture(5, 3), path("picture.tiff"), "tiff");
+    QProcess other;
+    other.start("setsid", {"sleep", "60"});
+    QVERIFY(other.waitForStarted());
+    const pid_t pid = pid_t(other.processId());
+    QVERIFY(QTest::qWaitFor([&] { return ::getpgid(pid) == pid; }, 10000));
+    qputenv("QUILLON_FAKE_CHILD", QByteArray::number(pid));
+    setDecoderProgram(QUILLON_FAKE_DECODER_SERVER);
+    const DecodedPicture decoded = decodePicture(path("picture.tiff"));
+    setDecoderProgram(QUILLON_JOB_PROBE);
+    qunsetenv("QUILLON_FAKE_CHILD");
+    QCOMPARE(int(decoded.status), int(DecodedPicture::Hostile));
+    QVERIFY(!other.waitForFinished(1000));
+    other.kill();
+    QVERIFY(other.waitForFinished());
 }
 
 QTEST_MAIN(TestHostileFiles)

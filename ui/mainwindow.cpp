@@ -3,6 +3,8 @@
 #include "about_text.h"
 #include "mainwindow_form.h"
 #include "output_files.h"
+#include "output_journal.h"
+#include "output_lock.h"
 #include "picture_decoding.h"
 #include "product.h"
 
@@ -177,8 +179,20 @@ bool MainWindow::convertAndSave()
     const QString destination = ui->dstPath->text();
     if (destination.isEmpty())
         return false;
-    return writeOutputFiles(convertedImage, outputPaths(destination, sourceFileName))
-        == WriteOutcome::Written;
+    // The files' turn, as quillon-convert takes it: their lock, waited for a bounded time (even
+    // while a run holds it), then what a run killed while it replaced them left completed.
+    const OutputPaths paths = outputPaths(destination, sourceFileName);
+    const OutputPlaces places = outputPlaces(paths);
+    OutputLock lock(places.lock, "quillon");
+    OutputLock::Waiting waiting;
+    waiting.boundedWait = true;
+    if (lock.take(waiting) != OutputLock::Taken
+        || finishPendingReplacements(places, paths).status != PendingReplacements::Completed)
+        return false;
+    OutputRequest request;
+    request.temporaryPrefix = places.temporaryPrefix;
+    request.journal = places.journal;
+    return writeOutputFiles(convertedImage, paths, request) == WriteOutcome::Written;
 }
 
 void MainWindow::on_btParcourir_clicked()

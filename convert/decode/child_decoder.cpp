@@ -6,12 +6,14 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QtEndian>
 
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
@@ -42,7 +45,7 @@ constexpr int serverDescriptor = 3;
 constexpr int pixelsDescriptor = 3;
 
 // The child's limits.
-constexpr rlim_t addressSpaceLimit = rlim_t(768) << 20;
+constexpr rlim_t addressSpaceLimit = rlim_t(readerMemoryMiB) << 20;
 constexpr rlim_t processorSeconds = 10;
 constexpr auto wallClockLimit = std::chrono::seconds(30);
 // What fresh memory holds in the child: any fixed byte makes unset pixels the same on every run.
@@ -140,6 +143,14 @@ bool writeAll(int fd, const void *data, size_t size)
         size -= size_t(written);
     }
     return true;
+}
+
+// One read, taken again when a signal interrupts it.
+ssize_t readSome(int fd, void *data, size_t size)
+{
+    ssize_t got;
+    while ((got = ::read(fd, data, size)) < 0 && errno == EINTR) { }
+    return got;
 }
 
 // Reads from the child's channel, giving up at the deadline or when the run is interrupted.
@@ -251,6 +262,18 @@ QImage copiedFromChild(pid_t child, quint64 address, QSize size, qint64 bytesPer
                   keepOrUnmapPixels, new PixelsMapping(pages));
 }
 
+// The memory file's size once neither the child nor anything it started can change the file any
+// more, its size nor its bytes: a file shrunk under the parent's mapping would end the parent
+// with SIGBUS. -1 when it cannot be sealed so (a writable mapping of it is kept somewhere).
+qint64 sealedSize(int pixelsFd)
+{
+    struct stat pixels;
+    if (::fcntl(pixelsFd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0
+        || ::fstat(pixelsFd, &pixels) != 0)
+        return -1;
+    return pixels.st_size;
+}
+
 // The picture's bytes as the child wrote them to the memory file when asked: used where they are,
 // copied only when first changed.
 QImage mappedFromFile(ChildPipe &pipe, int channelFd, int pixelsFd, QSize size, qint64 bytesPerLine,
@@ -258,9 +281,8 @@ QImage mappedFromFile(ChildPipe &pipe, int channelFd, int pixelsFd, QSize size, 
 {
     const qint64 bytes = bytesPerLine * size.height();
     char done = 0;
-    struct stat pixels;
     if (::send(channelFd, "w", 1, MSG_NOSIGNAL) != 1 || !pipe.read(&done, 1) || done != 'd'
-        || ::fstat(pixelsFd, &pixels) != 0 || pixels.st_size != bytes)
+        || sealedSize(pixelsFd) != bytes)
         return QImage();
     void *mapped = ::mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE, pixelsFd, 0);
     if (mapped == MAP_FAILED)
@@ -346,8 +368,9 @@ struct ExecStrings
 class DecoderServer
 {
 public:
-    // Sends the request, starting the server (again) when none answers.
-    bool send(const DecodeRequest &request, const int (&descriptors)[requestDescriptors])
+    // Sends the request, starting the server (again) when none answers. Returns the process
+    // number of the server that took it, or -1.
+    pid_t send(const DecodeRequest &request, const int (&descriptors)[requestDescriptors])
     {
         const std::lock_guard<std::mutex> lock(m_lock);
         const QString program = programToStart();
@@ -355,12 +378,12 @@ public:
             stop();
         for (int attempt = 0; attempt < 2; ++attempt) {
             if (m_socket < 0 && !start(program))
-                return false;
+                return -1;
             if (sendTo(m_socket, request, descriptors))
-                return true;
+                return m_server;
             stop(); // it died: started again once
         }
-        return false;
+        return -1;
     }
 
     ~DecoderServer() { stop(); }
@@ -447,19 +470,64 @@ DecoderServer &decoderServer()
     return server;
 }
 
+// Removes a folder and what it holds, each entry relative to its folder's descriptor and never
+// through a link: a link is removed itself, whatever it names.
+void removeTree(int parent, const char *name, int depth = 0)
+{
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR *folder = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (fd >= 0 && !folder)
+        ::close(fd);
+    if (folder) {
+        std::vector<std::string> names;
+        while (const dirent *entry = ::readdir(folder)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                names.emplace_back(entry->d_name);
+        }
+        for (const std::string &entry : names) {
+            struct stat status;
+            if (::fstatat(fd, entry.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            if (S_ISDIR(status.st_mode) && depth < 64)
+                removeTree(fd, entry.c_str(), depth + 1);
+            else
+                ::unlinkat(fd, entry.c_str(), 0);
+        }
+        ::closedir(folder);
+    }
+    ::unlinkat(parent, name, AT_REMOVEDIR);
+}
+
 // The temporary folders of the children of runs that were killed: a folder is named after the
-// process that made it, and removed once that process is gone.
+// process that made it, and removed once that process is gone. In a temporary folder that other
+// users share, only real folders of the user's own are removed: never a link, never through one.
 void removeAbandonedTemporaries()
 {
-    QDir temporary(QDir::tempPath());
-    const QStringList names
-        = temporary.entryList({QStringLiteral("quillon-decode-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &name : names) {
-        bool isNumber = false;
-        const pid_t owner = pid_t(name.section(QLatin1Char('-'), 2, 2).toInt(&isNumber));
-        if (isNumber && owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH)
-            QDir(temporary.filePath(name)).removeRecursively();
+    const int temporary
+        = ::open(QFile::encodeName(QDir::tempPath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *entries = temporary >= 0 ? ::fdopendir(::fcntl(temporary, F_DUPFD_CLOEXEC, 0)) : nullptr;
+    if (!entries) {
+        if (temporary >= 0)
+            ::close(temporary);
+        return;
     }
+    std::vector<std::string> abandoned;
+    while (const dirent *entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
+        if (!name.startsWith("quillon-decode-"))
+            continue;
+        bool isNumber = false;
+        const pid_t owner = pid_t(name.split('-').value(2).toInt(&isNumber));
+        struct stat status;
+        if (isNumber && owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH
+            && ::fstatat(temporary, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISDIR(status.st_mode) && status.st_uid == ::geteuid())
+            abandoned.emplace_back(entry->d_name);
+    }
+    ::closedir(entries);
+    for (const std::string &name : abandoned)
+        removeTree(temporary, name.c_str());
+    ::close(temporary);
 }
 
 // The child's SIGTERM: the server died or it was asked to stop; ends the child and every
@@ -485,6 +553,38 @@ bool writeAllAt(int fd, const void *data, size_t size, qint64 offset)
     return true;
 }
 
+// Whether a reader that failed ran out of memory: an allocation failed last (errno, as it was
+// when the reader returned), or the child came within 64 MiB of its limit of address space.
+bool ranOutOfMemory(int readerErrno)
+{
+    if (readerErrno == ENOMEM)
+        return true;
+#if defined(__SANITIZE_ADDRESS__)
+    return false; // no limit of address space under AddressSanitizer
+#else
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmPeak:"))
+            return (line.mid(7).trimmed().split(' ').value(0).toLongLong() << 10)
+                >= qint64(addressSpaceLimit) - (qint64(64) << 20);
+    }
+    return false;
+#endif
+}
+
+// How a picture or animation that did not decode is told: as not a picture, with ENOMEM, when
+// its reader ran out of memory (see DecodedPicture::systemError).
+void tellMemoryExhaustion(qint32 *status, qint32 *systemError, int readerErrno)
+{
+    if ((*status == DecodedPicture::NotAPicture || *status == DecodedPicture::Truncated)
+        && ranOutOfMemory(readerErrno)) {
+        *status = DecodedPicture::NotAPicture;
+        *systemError = ENOMEM;
+    }
+}
+
 // The child's work when frames are asked for: each frame's bytes written to the memory file as
 // soon as it is decoded, so that the child holds one canvas at a time, then their description.
 [[noreturn]] void sendFrames(const DecodeRequest &request)
@@ -497,6 +597,7 @@ bool writeAllAt(int fd, const void *data, size_t size, qint64 offset)
     QVector<QRgb> colours;
     qint64 offset = 0;
     bool written = true;
+    errno = 0;
     const DecodedAnimation animation = decodeFramesInProcess(
         QStringLiteral("/proc/self/fd/0"), QByteArray(request.format), range, [&](QImage &&frame, QSize) {
             entries.push_back({frame.width(), frame.height(), qint32(frame.format()), frame.colorCount(),
@@ -506,10 +607,12 @@ bool writeAllAt(int fd, const void *data, size_t size, qint64 offset)
                 && writeAllAt(pixelsDescriptor, frame.constBits(), size_t(frame.sizeInBytes()), offset);
             offset = nextFrameStart(offset + frame.sizeInBytes());
         });
+    const int readerErrno = errno;
     AnimationHeader header {};
     header.magic = animationMagic;
     header.status = written ? animation.status : DecodedPicture::Hostile;
     header.systemError = animation.systemError;
+    tellMemoryExhaustion(&header.status, &header.systemError, readerErrno);
     header.problem = qint32(animation.problemKind);
     header.frameCount = animation.frameCount;
     if (header.status != DecodedPicture::Decoded || animation.problemKind != FrameProblem::None
@@ -561,24 +664,30 @@ bool writeAllAt(int fd, const void *data, size_t size, qint64 offset)
     // them, whatever becomes of the child.
     if (request.temporary[0])
         ::setenv("TMPDIR", request.temporary, 1);
-    // Its number first, so that the parent can end its group.
+    // Its number first, so that the parent can end its group; then it waits until the parent has
+    // checked that number against the living process, before anything can end it.
     const qint32 self = qint32(::getpid());
-    if (!writeAll(STDOUT_FILENO, &self, sizeof self))
+    char checked = 0;
+    if (!writeAll(STDOUT_FILENO, &self, sizeof self) || readSome(STDOUT_FILENO, &checked, 1) != 1
+        || checked != 'g')
         ::_exit(1);
     if (request.framesAsked)
         sendFrames(request);
 
     const QByteArray format(request.format);
     // An animated WebP's first frame composed as its other frames are.
+    errno = 0;
     std::optional<DecodedPicture> composed = composedFirstFrame(QStringLiteral("/proc/self/fd/0"), format);
     const DecodedPicture decoded = composed ? std::move(*composed)
                                             : decodeInProcess(QStringLiteral("/proc/self/fd/0"), format,
                                                               DisplayOptions(), FreshMemoryCheck::None);
+    const int readerErrno = errno;
     const QImage &image = decoded.image;
     PictureHeader header {};
     header.magic = headerMagic;
     header.status = decoded.status;
     header.systemError = decoded.systemError;
+    tellMemoryExhaustion(&header.status, &header.systemError, readerErrno);
     if (decoded.status == DecodedPicture::Decoded) {
         header.width = image.width();
         header.height = image.height();
@@ -688,6 +797,24 @@ void setDecoderProgram(const QString &program)
 
 namespace {
 
+// Whether the process number a child answered is the server's child that leads a process group
+// of its own, as each child makes itself before it answers: only such a group is ever killed,
+// whatever number a child that misbehaves answers. Where /proc is not mounted, the group's
+// leader is looked for in this session.
+bool isServerChild(pid_t child, pid_t server)
+{
+    if (child <= 1 || child == ::getpid())
+        return false;
+    QFile status(QStringLiteral("/proc/%1/stat").arg(child));
+    if (!status.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return ::access("/proc/self/stat", F_OK) != 0 && ::getpgid(child) == child
+            && ::getsid(child) == ::getsid(0);
+    const QByteArray line = status.read(1024);
+    // pid (name) state ppid pgrp ...: the name may hold anything but the last ')'.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 2 && fields[1].toLongLong() == server && fields[2].toLongLong() == child;
+}
+
 // A child started for a picture: its channel and its memory file, and the child ended, with
 // whatever it started, once the picture is received.
 class PictureChild
@@ -703,7 +830,7 @@ public:
             m_systemError = errno;
             return;
         }
-        m_pixelsFd = ::memfd_create("quillon-picture", MFD_CLOEXEC);
+        m_pixelsFd = ::memfd_create("quillon-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
         if (m_pixelsFd < 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_channel) != 0)
             return;
 
@@ -713,7 +840,7 @@ public:
         const QByteArray temporaryPath = QFile::encodeName(m_temporary->path());
         if (m_temporary->isValid() && temporaryPath.size() < int(sizeof request.temporary))
             std::memcpy(request.temporary, temporaryPath.constData(), size_t(temporaryPath.size()));
-        const bool sent = decoderServer().send(request, {m_pictureFd, m_pixelsFd, m_channel[1]});
+        const pid_t server = decoderServer().send(request, {m_pictureFd, m_pixelsFd, m_channel[1]});
         ::close(m_channel[1]);
         m_channel[1] = -1;
         // The child's number comes first, at once: waited for even when the run is interrupted, so
@@ -721,7 +848,8 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + wallClockLimit;
         ChildPipe start(m_channel[0], deadline, nullptr);
         qint32 child = 0;
-        if (!sent || !start.read(&child, sizeof child) || child <= 0)
+        if (server <= 0 || !start.read(&child, sizeof child) || !isServerChild(pid_t(child), server)
+            || ::send(m_channel[0], "g", 1, MSG_NOSIGNAL) != 1)
             return;
         m_child = pid_t(child);
         m_pipe.reset(new ChildPipe(m_channel[0], deadline, interrupted));
@@ -820,8 +948,7 @@ DecodedAnimation receiveFrames(PictureChild &child, const std::function<void(QIm
         starts.push_back(end == 0 ? 0 : nextFrameStart(end));
         end = starts.back() + entry.bytesPerLine * entry.height;
     }
-    struct stat pixels;
-    if (::fstat(child.pixelsFd(), &pixels) != 0 || pixels.st_size != end)
+    if (sealedSize(child.pixelsFd()) != end)
         return animation;
     for (size_t i = 0; i < entries.size(); ++i) {
         const FrameEntry &entry = entries[i];
@@ -897,5 +1024,11 @@ int runDecoderChild(int argc, char **argv)
 {
     if (!isDecoderChild(argc, argv))
         return 2;
+    // Qt's application object, which some readers need: EPS's starts ghostscript through
+    // QProcess, and its plugin reads nothing without one. The server makes its own, however it
+    // was started, before any reader is loaded. Numbers are read the C library's way whatever the
+    // locale, as in every run.
+    QCoreApplication application(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
     runServer();
 }

@@ -23,8 +23,14 @@
 // that leaves pixels unset gives the same picture on every run. It hands back the decoded
 // picture's description (its size, format and colour table) on a socket; the parent copies its
 // bytes straight from the child's memory, or where the system does not allow that, maps the
-// memory file the child writes them to. A crash, a limit or a time-out gives
-// DecodedPicture::Hostile.
+// memory file the child writes them to, once sealed against any change of its size or bytes.
+// The child's process group is killed only when the number the child answers is the server's
+// child that leads its own group; a program that leaves the group (setsid()) escapes it. A crash,
+// a limit or a time-out gives DecodedPicture::Hostile; a reader that fails once its child ran out
+// of memory gives DecodedPicture::NotAPicture with the system error ENOMEM.
+
+// The address space a child may take, in MiB.
+constexpr int readerMemoryMiB = 768;
 
 // Decodes the picture in `filePath`, which the parent has already checked to be a regular file,
 // in a child process. `format` names the reader.

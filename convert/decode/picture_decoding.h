@@ -32,7 +32,9 @@ struct DecodedPicture
     enum Status { Decoded, NotAPicture, TooLarge, TooComplex, Unreadable, Truncated, Hostile };
     Status status = NotAPicture;
     QImage image;
-    int systemError = 0; // why an Unreadable file could not be opened (errno)
+    // Why an Unreadable file could not be opened (errno); ENOMEM for a NotAPicture whose reader, in
+    // a child process, ran out of memory.
+    int systemError = 0;
     QSize
         fullSize; // the picture's own size: larger than `image` when that was decoded smaller
                   // The pictures of an animation (GIF, WebP, MNG) as its reader counts them; 1 for any other

@@ -9,9 +9,11 @@
 #ifdef Q_OS_UNIX
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 #endif
 
 #ifdef Q_OS_UNIX
@@ -84,7 +86,8 @@ bool AtomicFileWriter::open()
     // An unnamed file is named later through /proc, which a chroot may lack.
     const QByteArray folder = encoded(info.path());
     static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
-    m_fd = procMounted ? ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1;
+    // Read and write: matchesTarget() reads it back.
+    m_fd = procMounted ? ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode) : -1;
     if (m_fd < 0 && (!procMounted || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         // No unnamed files here (vfat, NFSv3, many FUSE mounts): a named one from the start.
         QByteArray name = encoded(m_temporaryPrefix) + "XXXXXX";
@@ -126,6 +129,31 @@ bool AtomicFileWriter::syncToDisk()
         return false;
     }
     return true;
+}
+
+bool AtomicFileWriter::matchesTarget() const
+{
+    if (m_failed || m_fd < 0)
+        return false;
+    const int target = ::open(encoded(m_target).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (target < 0)
+        return false;
+    struct stat written, existing;
+    bool same = ::fstat(m_fd, &written) == 0 && ::fstat(target, &existing) == 0 && S_ISREG(existing.st_mode)
+        && existing.st_size == written.st_size;
+    // Both read block by block, from the start; a short read of either ends the comparison.
+    constexpr size_t blockSize = 64 * 1024;
+    std::vector<char> blocks(same ? 2 * blockSize : 0);
+    for (off_t offset = 0; same && offset < written.st_size;) {
+        const size_t wanted = size_t(qMin<off_t>(off_t(blockSize), written.st_size - offset));
+        char *const ours = blocks.data(), *const theirs = blocks.data() + blockSize;
+        same = ::pread(m_fd, ours, wanted, offset) == ssize_t(wanted)
+            && ::pread(target, theirs, wanted, offset) == ssize_t(wanted)
+            && std::memcmp(ours, theirs, wanted) == 0;
+        offset += off_t(wanted);
+    }
+    ::close(target);
+    return same;
 }
 
 bool AtomicFileWriter::stage()
@@ -248,6 +276,11 @@ bool AtomicFileWriter::replaceTarget()
     if (!m_failed && !m_file.commit())
         fail(errno);
     return !m_failed;
+}
+
+bool AtomicFileWriter::matchesTarget() const
+{
+    return false;
 }
 
 void AtomicFileWriter::leaveStaged()

@@ -33,6 +33,10 @@ public:
     // Waits until the system has every byte on the disk, so that a commit right after it has
     // little left to do; false when anything failed.
     bool syncToDisk();
+    // Whether the target is a regular file (not a link) that holds exactly the bytes written so
+    // far: a caller may then cancel() rather than replace it with the same bytes, so that its
+    // inode and times stay and a build that depends on it sees no change.
+    bool matchesTarget() const;
     // Gives the temporary file its name, temporaryPath(), if it has none yet: a run killed before
     // replaceTarget() leaves it there under that name.
     bool stage();

@@ -2,6 +2,7 @@
 
 #include "atomic_file_writer.h"
 #include "header_generator.h"
+#include "output_journal.h"
 #include "qimage16.h"
 
 #include <QDir>
@@ -99,132 +100,6 @@ bool writePng(AtomicFileWriter &file, const PictureRows &picture)
 
 } // namespace
 
-#ifdef Q_OS_UNIX
-
-namespace {
-
-const QByteArray journalStart = "quillon-journal 1\n";
-const QByteArray journalEnd = "fin\n";
-
-// Writes the journal and waits until it is on the disk, with the names the folder now holds.
-bool writeJournal(const QString &path, const std::vector<AtomicFileWriter *> &files, int *systemError)
-{
-    // Names relative to the journal's folder, whichever folder the next run starts from.
-    const QDir folder = QFileInfo(path).absoluteDir();
-    const auto name = [&](const QString &file) {
-        return QFile::encodeName(folder.relativeFilePath(QFileInfo(file).absoluteFilePath()))
-            .toPercentEncoding();
-    };
-    QByteArray text = journalStart;
-    for (const AtomicFileWriter *file : files)
-        text += name(file->temporaryPath()) + ' ' + name(file->targetPath()) + '\n';
-    text += journalEnd;
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        *systemError = errno;
-        return false;
-    }
-    bool written = true;
-    for (qint64 done = 0; written && done < text.size();) {
-        const ssize_t count = ::write(fd, text.constData() + done, size_t(text.size() - done));
-        if (count < 0 && errno == EINTR)
-            continue;
-        written = count > 0;
-        *systemError = count < 0 ? errno : ENOSPC;
-        done += count;
-    }
-    written = written && ::fsync(fd) == 0;
-    if (!written && errno)
-        *systemError = errno;
-    ::close(fd);
-    if (!written) {
-        ::unlink(QFile::encodeName(path).constData());
-        return false;
-    }
-    // The folder's entries too: the temporary files' names and the journal's.
-    const int folderFd
-        = ::open(QFile::encodeName(folder.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
-    *systemError = 0;
-    return true;
-}
-
-} // namespace
-
-bool finishPendingReplacements(const QString &journal, int *systemError)
-{
-    int ignored = 0;
-    int &error = systemError ? *systemError : ignored;
-    error = 0;
-    const QByteArray journalName = QFile::encodeName(journal);
-    struct stat status;
-    if (::lstat(journalName.constData(), &status) != 0)
-        return true;
-    QByteArray text;
-    const int fd = S_ISREG(status.st_mode)
-        ? ::open(journalName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
-        : -1;
-    if (fd >= 0) {
-        char block[4096];
-        for (ssize_t count; (count = ::read(fd, block, sizeof block)) != 0 && text.size() < (1 << 20);) {
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count < 0)
-                break;
-            text.append(block, int(count));
-        }
-        ::close(fd);
-    }
-    if (text.startsWith(journalStart) && text.endsWith(journalEnd)) {
-        const QDir folder = QFileInfo(journal).absoluteDir();
-        const QList<QByteArray> lines
-            = text.mid(journalStart.size(), text.size() - journalStart.size() - journalEnd.size())
-                  .split('\n');
-        for (const QByteArray &line : lines) {
-            const QList<QByteArray> names = line.split(' ');
-            if (names.size() != 2)
-                continue;
-            const QByteArray staged = QFile::encodeName(
-                folder.filePath(QFile::decodeName(QByteArray::fromPercentEncoding(names[0]))));
-            const QByteArray target = QFile::encodeName(
-                folder.filePath(QFile::decodeName(QByteArray::fromPercentEncoding(names[1]))));
-            // A file no longer under its temporary name has already taken its place.
-            if (::lstat(staged.constData(), &status) == 0
-                && ::rename(staged.constData(), target.constData()) != 0) {
-                error = errno;
-                return false;
-            }
-        }
-    }
-    ::unlink(journalName.constData());
-    return true;
-}
-
-#else // Q_OS_UNIX
-
-namespace {
-
-// Elsewhere the files are replaced one after the other, without a journal.
-bool writeJournal(const QString &, const std::vector<AtomicFileWriter *> &, int *)
-{
-    return true;
-}
-
-} // namespace
-
-bool finishPendingReplacements(const QString &, int *systemError)
-{
-    if (systemError)
-        *systemError = 0;
-    return true;
-}
-
-#endif // Q_OS_UNIX
-
 namespace {
 
 // Every file of one conversion, written under temporary names, put on the disk and given a name
@@ -238,17 +113,18 @@ public:
         , m_request(request)
         , m_bmpSize(writesBmp() ? image.bmp16FileSize() : 0)
         , m_bytesOptions(bytesOptionsOf(paths, request.header))
-        , m_bmp(paths.bmp, request.temporaryPrefix, request.replaceLinks)
+        , m_journaled(journaled(paths, request))
+        , m_prefix(m_journaled ? request.temporaryPrefix : QString())
+        , m_bmp(paths.bmp, m_prefix, request.replaceLinks)
         , m_bytesHeader(request.header.split ? paths.source : paths.header, m_bmpSize, m_bytesOptions,
-                        request.temporaryPrefix, request.replaceLinks)
-        , m_pixelsHeader(paths.header, request.temporaryPrefix, request.replaceLinks)
-        , m_declarations(paths.header, request.temporaryPrefix, request.replaceLinks)
-        , m_pixelsSource(paths.source, request.temporaryPrefix, request.replaceLinks)
-        , m_preview(paths.preview, request.temporaryPrefix, request.replaceLinks)
+                        m_prefix, request.replaceLinks)
+        , m_pixelsHeader(paths.header, m_prefix, request.replaceLinks)
+        , m_declarations(paths.header, m_prefix, request.replaceLinks)
+        , m_pixelsSource(paths.source, m_prefix, request.replaceLinks)
+        , m_preview(paths.preview, m_prefix, request.replaceLinks)
     {
         for (const RawFile &raw : request.rawFiles)
-            m_raw.push_back(
-                std::make_unique<AtomicFileWriter>(raw.path, request.temporaryPrefix, request.replaceLinks));
+            m_raw.push_back(std::make_unique<AtomicFileWriter>(raw.path, m_prefix, request.replaceLinks));
     }
 
     // The BMP file, and the header of its bytes from the very same blocks, never read back from
@@ -337,36 +213,43 @@ public:
 
     bool interrupted() const { return m_request.interrupted && m_request.interrupted->load() != 0; }
 
-    // Every file on the disk and under a name, so that the renames that follow are quick.
+    // Every file on the disk and under a name, so that the renames that follow are quick; a file
+    // whose target already holds the very same bytes is abandoned, and that target left as it is.
     WriteOutcome stage(int *error, QString *failedPath)
     {
-        if (writesBmp() && (!m_bmp.syncToDisk() || !m_bmp.stage())) {
-            *error = m_bmp.systemError();
-            *failedPath = m_paths.bmp;
-            return WriteOutcome::BmpFailed;
-        }
         AtomicFileWriter &header = this->header();
         AtomicFileWriter *source = this->source();
-        if (!m_headerWritten || !header.syncToDisk() || !header.stage()
-            || (source && (!source->syncToDisk() || !source->stage()))) {
-            // Whichever of the pair failed; the header when neither tells.
-            *error = header.systemError() ? header.systemError() : source ? source->systemError() : 0;
-            const bool sourceFailed = source && !header.systemError() && source->systemError();
-            *failedPath = sourceFailed ? m_paths.source : m_paths.header;
-            return sourceFailed ? WriteOutcome::SourceFailed : WriteOutcome::HeaderFailed;
-        }
-        if (!m_previewWritten
-            || (!m_request.preview.isNull() && (!m_preview.syncToDisk() || !m_preview.stage()))) {
-            *error = m_preview.systemError();
-            *failedPath = m_paths.preview;
-            return WriteOutcome::PreviewFailed;
-        }
-        for (size_t i = 0; i < m_raw.size(); ++i) {
-            if (!m_rawWritten[i] || !m_raw[i]->syncToDisk() || !m_raw[i]->stage()) {
-                *error = m_raw[i]->systemError();
-                *failedPath = m_request.rawFiles[int(i)].path;
-                return WriteOutcome::RawFileFailed;
+        if (writesBmp())
+            m_outputs.push_back({&m_bmp, WriteOutcome::BmpFailed, m_paths.bmp, true});
+        m_outputs.push_back({&header, WriteOutcome::HeaderFailed, m_paths.header, m_headerWritten});
+        if (source)
+            m_outputs.push_back({source, WriteOutcome::SourceFailed, m_paths.source, m_headerWritten});
+        if (!m_request.preview.isNull())
+            m_outputs.push_back({&m_preview, WriteOutcome::PreviewFailed, m_paths.preview, m_previewWritten});
+        for (size_t i = 0; i < m_raw.size(); ++i)
+            m_outputs.push_back({m_raw[i].get(), WriteOutcome::RawFileFailed, m_request.rawFiles[int(i)].path,
+                                 m_rawWritten[i]});
+        for (Output &output : m_outputs) {
+            if (output.written && output.file->matchesTarget()) {
+                output.file->cancel();
+                output.unchanged = true;
+                continue;
             }
+            if (output.written && output.file->syncToDisk() && output.file->stage())
+                continue;
+            *error = output.file->systemError();
+            *failedPath = output.path;
+            if (output.failure != WriteOutcome::HeaderFailed && output.failure != WriteOutcome::SourceFailed)
+                return output.failure;
+            // Whichever of the pair failed; the header when neither tells.
+            if (!header.systemError() && source && source->systemError()) {
+                *error = source->systemError();
+                *failedPath = m_paths.source;
+                return WriteOutcome::SourceFailed;
+            }
+            *error = header.systemError();
+            *failedPath = m_paths.header;
+            return WriteOutcome::HeaderFailed;
         }
         return WriteOutcome::Written;
     }
@@ -375,43 +258,37 @@ public:
     // journal when there is one.
     WriteOutcome replaceTargets(int *error, QString *failedPath, WrittenFiles *placed)
     {
-        struct Staged
-        {
-            AtomicFileWriter *file;
-            WriteOutcome failure;
-        };
-        std::vector<Staged> files;
-        if (writesBmp())
-            files.push_back({&m_bmp, WriteOutcome::BmpFailed});
-        files.push_back({&header(), WriteOutcome::HeaderFailed});
-        if (source())
-            files.push_back({source(), WriteOutcome::SourceFailed});
-        if (!m_request.preview.isNull())
-            files.push_back({&m_preview, WriteOutcome::PreviewFailed});
-        for (const auto &raw : m_raw)
-            files.push_back({raw.get(), WriteOutcome::RawFileFailed});
-        std::vector<AtomicFileWriter *> writers;
-        for (const Staged &file : files)
-            writers.push_back(file.file);
-        const QString &journal = m_request.journal;
-        if (!journal.isEmpty() && !writeJournal(journal, writers, error)) {
-            *failedPath = files[0].file->targetPath();
-            return files[0].failure;
+        std::vector<Output *> changed;
+        QVector<JournalEntry> entries;
+        for (Output &output : m_outputs) {
+            if (output.unchanged) {
+                placed->unchanged << output.file->targetPath();
+                continue;
+            }
+            changed.push_back(&output);
+            entries.push_back({output.file->temporaryPath(), output.file->targetPath()});
         }
-        for (size_t i = 0; i < files.size(); ++i) {
-            if (files[i].file->replaceTarget()) {
-                placed->written << files[i].file->targetPath();
+        if (changed.empty())
+            return WriteOutcome::Written;
+        const QString journal = m_journaled ? m_request.journal : QString();
+        if (!journal.isEmpty() && !writeJournal(journal, entries, error)) {
+            *failedPath = changed[0]->path;
+            return changed[0]->failure;
+        }
+        for (size_t i = 0; i < changed.size(); ++i) {
+            if (changed[i]->file->replaceTarget()) {
+                placed->written << changed[i]->file->targetPath();
             } else {
-                *error = files[i].file->systemError();
-                *failedPath = files[i].file->targetPath();
+                *error = changed[i]->file->systemError();
+                *failedPath = changed[i]->file->targetPath();
                 // Once a file is replaced, the others are left to the journal, which completes them.
                 if (i > 0 && !journal.isEmpty()) {
-                    for (size_t later = i; later < files.size(); ++later)
-                        files[later].file->leaveStaged();
+                    for (size_t later = i; later < changed.size(); ++later)
+                        changed[later]->file->leaveStaged();
                 } else if (!journal.isEmpty()) {
                     QFile::remove(journal);
                 }
-                return files[i].failure;
+                return changed[i]->failure;
             }
         }
         if (!journal.isEmpty())
@@ -424,6 +301,21 @@ private:
     {
         options.ownHeader = QFileInfo(paths.header).fileName().toUtf8();
         return options;
+    }
+    // A journal names files in its own folder: where an output is a link whose file is replaced
+    // (the window's way), the files are replaced without one, each beside its target.
+    static bool journaled(const OutputPaths &paths, const OutputRequest &request)
+    {
+        if (request.journal.isEmpty() || request.replaceLinks)
+            return !request.journal.isEmpty();
+        QStringList outputs = {paths.bmp, paths.header, paths.preview, paths.source};
+        for (const RawFile &raw : request.rawFiles)
+            outputs << raw.path;
+        for (const QString &output : outputs) {
+            if (QFileInfo(output).isSymLink())
+                return false;
+        }
+        return true;
     }
     // The header of the BMP file's bytes is always written with the BMP file.
     bool writesBmp() const { return m_request.bmp || !m_request.pixels; }
@@ -442,6 +334,8 @@ private:
     const OutputRequest &m_request;
     const qint64 m_bmpSize;
     const HeaderOptions m_bytesOptions;
+    const bool m_journaled;
+    const QString m_prefix;
     AtomicFileWriter m_bmp;
     HeaderFileWriter m_bytesHeader;
     AtomicFileWriter m_pixelsHeader;
@@ -453,6 +347,15 @@ private:
     bool m_previewWritten = true;
     std::thread m_previewThread;
     std::vector<bool> m_rawWritten;
+    struct Output
+    {
+        AtomicFileWriter *file;
+        WriteOutcome failure;
+        QString path;
+        bool written;
+        bool unchanged = false;
+    };
+    std::vector<Output> m_outputs; // once staged
 };
 
 } // namespace

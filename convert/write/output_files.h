@@ -44,7 +44,9 @@ struct OutputRequest
     QString temporaryPrefix;
     // When given, the renames that replace the files are listed there, on the disk, before the
     // first of them, and the list is removed after the last: a run killed in between leaves it
-    // for finishPendingReplacements(). Only a caller that holds the files' lock may give one.
+    // for finishPendingReplacements() (output_journal.h). Only a caller that holds the files'
+    // lock may give one, with the places outputPlaces() gives. Where an output is a link and
+    // `replaceLinks` is not set, neither the journal nor the prefix is used.
     QString journal;
     // Outputs that are symbolic links are replaced themselves, not the files they name.
     bool replaceLinks = false;
@@ -62,10 +64,12 @@ struct WrittenFiles
 // Writes the BMP file, the header, the preview and the raw files when asked, and replaces the earlier ones
 // only once every one of them is written completely and on the disk: then they are committed one right after
 // the other, so that a failure or an interruption leaves the earlier files or the new ones, never a mix and
-// never a temporary file. A header of the BMP file's bytes is made from the very bytes written to the BMP
-// file, never read back from the disk. On failure, `systemError` receives the system's error number (errno),
-// or 0 when there is none, and `failedPath` the path of the file that failed. `files`, when given,
-// receives the files put in place, also when a later one failed.
+// never a temporary file. A file that already holds the very bytes written is left as it is (its inode and
+// times kept, for the builds that depend on it); the others are replaced together. A header of the BMP file's
+// bytes is made from the very bytes written to the BMP file, never read back from the disk. On failure,
+// `systemError` receives the system's error number (errno), or 0 when there is none, and `failedPath` the
+// path of the file that failed. `files`, when given, receives the files put in place and those left
+// unchanged, also when a later one failed.
 enum class WriteOutcome {
     Written,
     BmpFailed,
@@ -87,9 +91,3 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
 // of its own, photo.bin, that header followed by the internal array's bytes.
 QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,
                                const QByteArray &imageFileHeader);
-
-// Completes the replacements that a journal left by writeOutputFiles() lists: each file still
-// waiting under its temporary name is put in its target's place, so that the outputs are the
-// new ones together. A journal cut short lists renames that never began: it is only removed.
-// Returns false, with the system's error number, when a rename failed; the journal then stays.
-bool finishPendingReplacements(const QString &journal, int *systemError = nullptr);

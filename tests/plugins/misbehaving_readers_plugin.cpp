@@ -6,7 +6,11 @@
 // - HOG takes 2 GiB of memory;
 // - SPIN never returns, working all the while;
 // - SPAWN starts a program of its own that outlives it (as ghostscript does), writes that
-//   program's process number to the file named after the word, then waits for ever.
+//   program's process number to the file named after the word, then waits for ever;
+// - SHRINK hands over a 7 x 5 picture, and starts a program of its own, out of its process
+//   group, that waits until the process that asked for the picture has mapped the memory file
+//   it comes through, then shrinks that file to nothing, and writes "shrunk" to the file named
+//   after the word ("refused" when it could not).
 
 #include <QFile>
 #include <QImage>
@@ -20,18 +24,46 @@
 
 namespace {
 
-const QByteArrayList magicWords = {"UNSET", "CRASH", "HOG", "SPIN", "SPAWN"};
+const QByteArrayList magicWords = {"UNSET", "CRASH", "HOG", "SPIN", "SPAWN", "SHRINK"};
 
 QByteArray magicOf(QIODevice *device)
 {
     if (!device || !device->isReadable())
         return QByteArray();
-    const QByteArray head = device->peek(5);
+    const QByteArray head = device->peek(6);
     for (const QByteArray &word : magicWords) {
         if (head.startsWith(word))
             return word;
     }
     return QByteArray();
+}
+
+// The parent of a process, as /proc tells it.
+pid_t parentOf(pid_t process)
+{
+    QFile status(QStringLiteral("/proc/%1/stat").arg(process));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = status.readAll();
+    return pid_t(line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toInt());
+}
+
+// SHRINK's program: `asking` maps the picture's memory file, descriptor 3 here.
+[[noreturn]] void shrinkOnceMapped(pid_t asking, const QString &mark)
+{
+    bool mapped = false;
+    for (int wait = 0; wait < 6000 && !mapped; ++wait) {
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(asking));
+        mapped = maps.open(QIODevice::ReadOnly) && maps.readAll().contains("quillon-picture");
+        if (!mapped)
+            usleep(10000);
+    }
+    const bool shrunk = mapped && ftruncate(3, 0) == 0;
+    QFile told(mark);
+    if (told.open(QIODevice::WriteOnly))
+        told.write(shrunk ? "shrunk" : "refused");
+    told.close();
+    _exit(0);
 }
 
 class MisbehavingHandler : public QImageIOHandler
@@ -73,6 +105,28 @@ public:
             pidFile.close();
             for (;;)
                 pause();
+        } else if (file.startsWith("SHRINK")) {
+            // Out of the group, so that the end of the reader's group does not end it; the
+            // picture handed over only once it is.
+            int started[2];
+            if (pipe(started) != 0)
+                return false;
+            if (fork() == 0) {
+                setsid();
+                // This reader's process was forked by the decoding server, itself the child of
+                // the process that asked for the picture.
+                const pid_t asking = parentOf(parentOf(getppid()));
+                const char ready = 1;
+                if (::write(started[1], &ready, 1) == 1)
+                    shrinkOnceMapped(asking, QString::fromLocal8Bit(file.mid(7).trimmed()));
+                _exit(1);
+            }
+            char ready = 0;
+            if (::read(started[0], &ready, 1) != 1)
+                return false;
+            *image = QImage(7, 5, QImage::Format_RGB32);
+            image->fill(qRgb(10, 200, 30));
+            return true;
         }
         *image = QImage(7, 5, QImage::Format_RGB32); // its pixels left as they are, on purpose
         return true;

@@ -1,7 +1,8 @@
 // Preloaded into a process, holds it still at one chosen call, so that a test can kill it or
 // signal it exactly there: QUILLON_PAUSE_IN names the call (rename or fsync), QUILLON_PAUSE_AT
 // which one of them (1 for the first), and QUILLON_PAUSE_MARK a file that is created when the
-// process stops there. The call goes on once the test removes that file, signals or not.
+// process stops there. The call goes on once the test removes that file, signals or not; with
+// QUILLON_PAUSE_FAIL, it then fails with that error number instead of being made.
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -17,13 +18,14 @@ namespace {
 
 std::atomic<int> calls {0};
 
-void pauseIfChosen(const char *name)
+// The error number the chosen call fails with once it goes on, or 0 when it is made.
+int pauseIfChosen(const char *name)
 {
     const char *chosen = std::getenv("QUILLON_PAUSE_IN");
     const char *at = std::getenv("QUILLON_PAUSE_AT");
     const char *mark = std::getenv("QUILLON_PAUSE_MARK");
     if (!chosen || !at || !mark || std::strcmp(chosen, name) != 0 || ++calls != std::atoi(at))
-        return;
+        return 0;
     const int saved = errno;
     const int file = open(mark, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (file >= 0)
@@ -34,6 +36,8 @@ void pauseIfChosen(const char *name)
         while (nanosleep(&step, &step) != 0 && errno == EINTR) { }
     }
     errno = saved;
+    const char *failure = std::getenv("QUILLON_PAUSE_FAIL");
+    return failure ? std::atoi(failure) : 0;
 }
 
 } // namespace
@@ -41,14 +45,20 @@ void pauseIfChosen(const char *name)
 extern "C" {
 int rename(const char *from, const char *to)
 {
-    pauseIfChosen("rename");
+    if (const int failure = pauseIfChosen("rename")) {
+        errno = failure;
+        return -1;
+    }
     using Rename = int (*)(const char *, const char *);
     return reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"))(from, to);
 }
 
 int fsync(int file)
 {
-    pauseIfChosen("fsync");
+    if (const int failure = pauseIfChosen("fsync")) {
+        errno = failure;
+        return -1;
+    }
     using Fsync = int (*)(int);
     return reinterpret_cast<Fsync>(dlsym(RTLD_NEXT, "fsync"))(file);
 }

@@ -40,13 +40,17 @@
 extern "C" {
 #endif
 
+/* Where the next coded byte lies: a 32-bit flash address (or a RAM address) where plain pointers
+   reach only the first 64 KB of flash, a pointer elsewhere. */
+#if defined(QUILLON_RLE_FAR)
+typedef uint32_t quillon_rle_address_;
+#else
+typedef const uint8_t *quillon_rle_address_;
+#endif
+
 typedef struct
 {
-#if defined(QUILLON_RLE_FAR)
-    uint32_t at; /* the next coded byte: a 32-bit flash address, or a RAM address */
-#else
-    const uint8_t *at; /* the next coded byte */
-#endif
+    quillon_rle_address_ at; /* the next coded byte */
     uint16_t left; /* bytes left in the packet being read */
     uint8_t unit; /* bytes a unit, 1 to 3; 0 for an array stored as it is */
     uint8_t run; /* nonzero: the packet repeats value */
@@ -57,16 +61,13 @@ typedef struct
 
 /* The coded byte at `at`, and `n` coded bytes from `at` copied to `out`, where the array lies. */
 #if defined(QUILLON_RLE_FAR)
-typedef uint32_t quillon_rle_address_;
 #define QUILLON_RLE_BYTE_(r, at) ((r)->ram ? *(const uint8_t *)(uintptr_t)(at) : pgm_read_byte_far(at))
 #define QUILLON_RLE_COPY_(r, out, at, n)                                                                   \
     ((r)->ram ? memcpy((out), (const void *)(uintptr_t)(at), (n)) : memcpy_PF((out), (at), (n)))
 #elif defined(__AVR__)
-typedef const uint8_t *quillon_rle_address_;
 #define QUILLON_RLE_BYTE_(r, at) ((r)->ram ? *(at) : pgm_read_byte(at))
 #define QUILLON_RLE_COPY_(r, out, at, n) ((r)->ram ? memcpy((out), (at), (n)) : memcpy_P((out), (at), (n)))
 #else
-typedef const uint8_t *quillon_rle_address_;
 #define QUILLON_RLE_BYTE_(r, at) (*(at))
 #define QUILLON_RLE_COPY_(r, out, at, n) memcpy((out), (at), (n))
 #endif

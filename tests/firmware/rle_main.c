@@ -9,6 +9,8 @@
  * X(array, size, piece, name): the bytes the array gives once read, and how many to read at a
  * time, or 0 for uneven pieces (1, 7, 64, 129 and 200 bytes in turn), across the packets' bounds.
  *
+ * It first reads a coded array held in RAM through quillon_rle_init_ram() and prints its bytes.
+ *
  * The board's file gives board_start(), board_putc(), board_ticks() and board_stop().
  */
 #include "quillon_rle.h"
@@ -74,10 +76,19 @@ static void read_all(const char *name, quillon_rle_t *r, uint32_t size, uint16_t
     print("\n");
 }
 
+/* A coded array in RAM, not in flash (on AVR, a const array without PROGMEM): "aaabc". */
+static const uint8_t in_ram[] = {1, 0x82, 'a', 0x01, 'b', 'c'};
+
 int main(void)
 {
     quillon_rle_t r;
     board_start();
+    quillon_rle_init_ram(&r, in_ram);
+    quillon_rle_read(&r, buffer, 5);
+    buffer[5] = 0;
+    print("in RAM: ");
+    print((const char *)buffer);
+    print("\n");
 #define X(array, size, piece, name)                                                                        \
     quillon_rle_init(&r, array);                                                                           \
     read_all(name, &r, size, piece, ABOVE_64K(array));

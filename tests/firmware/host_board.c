@@ -8,18 +8,6 @@ uint32_t board_ticks(void);
 void board_stop(void);
 
 void board_start(void) { }
-
-void board_putc(char c)
-{
-    putchar(c);
-}
-
-uint32_t board_ticks(void)
-{
-    return 0;
-}
-
-void board_stop(void)
-{
-    fflush(stdout);
-}
+void board_putc(char c) { putchar(c); }
+uint32_t board_ticks(void) { return 0; }
+void board_stop(void) { fflush(stdout); }

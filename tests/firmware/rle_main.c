@@ -1,17 +1,12 @@
 /*
- * Runs on a simulated or emulated chip: reads each coded array of rle_arrays.h through
- * quillon_rle.h, from flash, and prints "NAME: bytes B checksum C ticks T": the checksum over
- * every byte read (c = c * 31 + byte), which the test computes on the host from the uncompressed
- * array, and the timer ticks that quillon_rle_read() took on AVR (CPU cycles / 256; 0 elsewhere),
- * then " above 64 KB" when the array lies there, on chips of more than 64 KB of flash.
- *
- * rle_arrays.h, written by the test or the benchmark, defines the arrays and ARRAYS, a list of
- * X(array, size, piece, name): the bytes the array gives once read, and how many to read at a
- * time, or 0 for uneven pieces (1, 7, 64, 129 and 200 bytes in turn), across the packets' bounds.
- *
- * It first reads a coded array held in RAM through quillon_rle_init_ram() and prints its bytes.
- *
- * The board's file gives board_start(), board_putc(), board_ticks() and board_stop().
+ * Runs on a chip, simulated or emulated, or on the host: reads a coded array from RAM, then each
+ * coded array of rle_arrays.h from flash through quillon_rle.h, and prints for each
+ * "NAME: bytes B checksum C ticks T", the checksum over every byte read (c = c * 31 + byte), the
+ * Timer1 ticks (CPU cycles / 256) that quillon_rle_read() took on AVR, and " above 64 KB" when the
+ * array lies there. rle_arrays.h, written by the test or the benchmark, defines the arrays and
+ * ARRAYS, a list of X(array, size, piece, name): how many bytes to read, and how many at a time
+ * (0: 1, 7, 64, 129 and 200 in turn, across the packets' bounds). The board's file gives
+ * board_start(), board_putc(), board_ticks() and board_stop().
  */
 #include "quillon_rle.h"
 #include "rle_arrays.h"

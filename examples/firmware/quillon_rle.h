@@ -62,7 +62,7 @@ typedef struct
 /* The coded byte at `at`, and `n` coded bytes from `at` copied to `out`, where the array lies. */
 #if defined(QUILLON_RLE_FAR)
 #define QUILLON_RLE_BYTE_(r, at) ((r)->ram ? *(const uint8_t *)(uintptr_t)(at) : pgm_read_byte_far(at))
-#define QUILLON_RLE_COPY_(r, out, at, n)                                                                   \
+#define QUILLON_RLE_COPY_(r, out, at, n)                                                                     \
     ((r)->ram ? memcpy((out), (const void *)(uintptr_t)(at), (n)) : memcpy_PF((out), (at), (n)))
 #elif defined(__AVR__)
 #define QUILLON_RLE_BYTE_(r, at) ((r)->ram ? *(at) : pgm_read_byte(at))

@@ -22,8 +22,9 @@
  *   quillon_rle_init_ram() reads a coded array that is in RAM instead;
  * - on every other chip and on the host, in plain memory (a const array stays in flash there).
  */
-#ifndef QUILLON_RLE_H
-#define QUILLON_RLE_H
+/* A guard no header of quillon-convert's can have: theirs end in _H (RLE.png gives QUILLON_RLE_H). */
+#ifndef QUILLON_RLE_READER_INCLUDED
+#define QUILLON_RLE_READER_INCLUDED
 
 #include <stddef.h>
 #include <stdint.h>
@@ -152,4 +153,4 @@ static inline void quillon_rle_read(quillon_rle_t *r, uint8_t *buffer, size_t n)
 }
 #endif
 
-#endif /* QUILLON_RLE_H */
+#endif /* QUILLON_RLE_READER_INCLUDED */

@@ -442,13 +442,17 @@ public:
     FramePipeline(const FramePipeline &) = delete;
     FramePipeline &operator=(const FramePipeline &) = delete;
 
-    // The frames come whole and of one size: the first one tells whether the options fit them.
-    // `fullSize`: the picture's own size, when it was decoded smaller.
-    void add(QImage &&frame, QSize fullSize)
+    // The frames come whole and of one size: the first one tells whether the options fit them,
+    // and what shaping all of them would take when the decoder counted them (`frames`), before
+    // any is shaped; otherwise the frames are counted as they come. `fullSize`: the picture's own
+    // size, when it was decoded smaller.
+    void add(QImage &&frame, QSize fullSize, int frames)
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (m_next == 0)
-            m_problem = geometryProblem(fullSize.isValid() ? fullSize : frame.size(), m_job.encoding);
+            m_size = fullSize.isValid() ? fullSize : frame.size();
+        if (m_problem.isEmpty() && (m_next == 0 || frames == 0))
+            m_problem = geometryProblem(m_size, m_job.encoding, frames > 0 ? frames : m_next + 1);
         if (m_problem.isEmpty())
             m_waiting.push_back({m_next++, std::move(frame), fullSize});
         m_wake.notify_one();
@@ -530,6 +534,7 @@ private:
     std::condition_variable m_wake;
     std::deque<Waiting> m_waiting;
     int m_next = 0;
+    QSize m_size; // the frames' own
     bool m_done = false;
     QString m_problem;
     QVector<PreparedPicture> m_prepared;
@@ -543,7 +548,9 @@ std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, Encod
     FramePipeline pipeline(job, keepsAlpha(job));
     const DecodedAnimation animation
         = decodeAnimation(job.picturePath, job.encoding, job.frames, job.interrupted,
-                          [&](QImage &&frame, QSize fullSize) { pipeline.add(std::move(frame), fullSize); });
+                          [&](QImage &&frame, QSize fullSize, int frames) {
+                              pipeline.add(std::move(frame), fullSize, frames);
+                          });
     if (const auto problem = decodingProblem(job, animation.status, animation.systemError))
         return problem;
     QString problem = animation.problem.isEmpty() ? pipeline.finish() : animation.problem;

@@ -277,6 +277,18 @@ void TestCli::reportsEachFailure()
              qPrintable(encoding.err));
     QVERIFY(::unlink(latin1Name.constData()) == 0); // a name QTemporaryDir could not remove
 
+    // A small picture on a huge canvas is refused before it is shaped, with the option that makes
+    // it so large.
+    const Run canvas
+        = quillonConvert({"-f", "--canvas", "65536x16384", "-o", path("command"), path("good.png")});
+    QCOMPARE(canvas.exitCode, 1);
+    QCOMPARE(
+        canvas.err,
+        "quillon-convert: " + path("good.png")
+            + QString::fromUtf8(" : image trop grande une fois façonnée : avec --canvas 65536x16384, elle "
+                                "passe par 65536 x 16384 pixels, soit 4096 Mio, plus que les 256 Mio "
+                                "permis\n"));
+
     // avr-gcc takes no array over 32,767 bytes: 128 x 128 needs 32,822.
     savePicture(patternPicture(128, 128), path("square.png"), "PNG");
     const Run progmem = quillonConvert({"--progmem", "-o", path("command"), path("square.png")});
@@ -1226,6 +1238,27 @@ void TestCli::preparesPicturesForTheDisplay_data()
                                   << line.scaled(10, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                   << false;
     QTest::newRow("in program memory") << QStringList {"--progmem"} << pattern << pattern << false;
+    // Each gravity by its name: 7 x 5 on 12 x 8, the larger half of the margins left and at the top.
+    const auto onBlack = [&](QPoint at) {
+        QImage canvas(12, 8, QImage::Format_RGB32);
+        canvas.fill(Qt::black);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x)
+                canvas.setPixel(at.x() + x, at.y() + y, pattern.pixel(x, y));
+        return canvas;
+    };
+    const QVector<QPair<const char *, QPoint>> gravities
+        = {{"north-west", {0, 0}}, {"north", {3, 0}},  {"north-east", {5, 0}},
+           {"west", {0, 2}},       {"center", {3, 2}}, {"east", {5, 2}},
+           {"south-west", {0, 3}}, {"south", {3, 3}},  {"south-east", {5, 3}}};
+    for (const auto &[gravity, at] : gravities)
+        QTest::addRow("on a canvas, %s", gravity)
+            << QStringList {"--canvas", "12x8", "--gravity", gravity} << pattern << onBlack(at) << false;
+    // Covering all of 30 x 30, though 40 x 24 is smaller: 50 x 30, 10 columns cut on each side.
+    const QImage small = patternPicture(40, 24);
+    QTest::newRow("40 x 24 covering 30 x 30")
+        << QStringList {"--fit", "30x30", "--fit-mode", "cover"} << small
+        << small.scaled(50, 30, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).copy(10, 0, 30, 30) << false;
 
     // Colours a display shows exactly leave nothing to diffuse: red stays red, blue blue.
     QImage exact(5, 3, QImage::Format_RGB32);

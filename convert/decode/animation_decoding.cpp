@@ -78,7 +78,7 @@ QString problemText(const DecodedAnimation &animation, const FrameRange &range)
 
 // A picture of any other format: one frame, decoded as any picture.
 DecodedAnimation singlePicture(DecodedPicture &&decoded, const FrameRange &range,
-                               const std::function<void(QImage &&, QSize)> &takeFrame)
+                               const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     if (decoded.status != DecodedPicture::Decoded)
         return refused(decoded.status, decoded.systemError);
@@ -90,7 +90,7 @@ DecodedAnimation singlePicture(DecodedPicture &&decoded, const FrameRange &range
     animation.fullSize = decoded.fullSize;
     animation.delaysMs << 0;
     if (takeFrame)
-        takeFrame(std::move(decoded.image), decoded.fullSize);
+        takeFrame(std::move(decoded.image), decoded.fullSize, 1);
     else
         animation.frames << std::move(decoded.image);
     return animation;
@@ -101,7 +101,7 @@ DecodedAnimation singlePicture(DecodedPicture &&decoded, const FrameRange &range
 // kept hold one canvas each, and nothing more is held.
 DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, const FrameRange &range,
                             const std::atomic<int> *interrupted,
-                            const std::function<void(QImage &&, QSize)> &takeFrame)
+                            const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     QImageReader reader(&source, format);
     reader.setAutoDetectImageFormat(false);
@@ -175,7 +175,8 @@ DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, con
         held += std::max(frameBytes, decodedPictureBytes(frame.size(), frame.format()));
         if (held > maxDecodedBytes)
             return refused(DecodedPicture::TooLarge);
-        keepFrame(animation, std::move(frame), frames.nextImageDelay(), takeFrame);
+        keepFrame(animation, std::move(frame), frames.nextImageDelay(),
+                  uncounted ? 0 : last - range.first + 1, takeFrame);
     }
     if (!reachesItsEnd(format, &source))
         return refused(DecodedPicture::Truncated);
@@ -187,7 +188,7 @@ DecodedAnimation readFrames(PictureSource &source, const QByteArray &format, con
 
 DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &display,
                                  const FrameRange &range, const std::atomic<int> *interrupted,
-                                 const std::function<void(QImage &&, QSize)> &takeFrame)
+                                 const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     PictureSource source(filePath);
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
@@ -213,7 +214,7 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
 
 DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray &format,
                                        const FrameRange &range,
-                                       const std::function<void(QImage &&, QSize)> &takeFrame)
+                                       const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     PictureSource source(filePath);
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
@@ -229,14 +230,14 @@ DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray
                          takeFrame);
 }
 
-void keepFrame(DecodedAnimation &animation, QImage &&frame, int delayMs,
-               const std::function<void(QImage &&, QSize)> &takeFrame)
+void keepFrame(DecodedAnimation &animation, QImage &&frame, int delayMs, int frames,
+               const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     animation.delaysMs << delayMs;
     if (!animation.fullSize.isValid())
         animation.fullSize = frame.size();
     if (takeFrame)
-        takeFrame(std::move(frame), QSize());
+        takeFrame(std::move(frame), QSize(), frames);
     else
         animation.frames << std::move(frame);
 }

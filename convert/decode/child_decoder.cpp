@@ -498,7 +498,8 @@ bool writeAllAt(int fd, const void *data, size_t size, qint64 offset)
     qint64 offset = 0;
     bool written = true;
     const DecodedAnimation animation = decodeFramesInProcess(
-        QStringLiteral("/proc/self/fd/0"), QByteArray(request.format), range, [&](QImage &&frame, QSize) {
+        QStringLiteral("/proc/self/fd/0"), QByteArray(request.format), range,
+        [&](QImage &&frame, QSize, int) {
             entries.push_back({frame.width(), frame.height(), qint32(frame.format()), frame.colorCount(),
                                frame.bytesPerLine(), 0, 0});
             colours += frame.colorTable();
@@ -768,7 +769,8 @@ bool requestFor(const QByteArray &format, DecodeRequest *request)
 
 // The frames the child described on its channel, handed to `takeFrame` or kept, each over its own
 // pages of the memory file.
-DecodedAnimation receiveFrames(PictureChild &child, const std::function<void(QImage &&, QSize)> &takeFrame)
+DecodedAnimation receiveFrames(PictureChild &child,
+                               const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     DecodedAnimation animation;
     animation.status = DecodedPicture::Hostile;
@@ -830,7 +832,7 @@ DecodedAnimation receiveFrames(PictureChild &child, const std::function<void(QIm
                      QImage::Format(entry.format), unmapPixels, new PixelsMapping {mapped, bytes});
         if (!colours[i].isEmpty())
             frame.setColorTable(colours[i]);
-        keepFrame(animation, std::move(frame), entry.delayMs, takeFrame);
+        keepFrame(animation, std::move(frame), entry.delayMs, int(entries.size()), takeFrame);
     }
     animation.status = DecodedPicture::Decoded;
     animation.frameCount = header.frameCount;
@@ -860,7 +862,7 @@ DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
 
 DecodedAnimation decodeFramesInChild(const QString &filePath, const QByteArray &format,
                                      const FrameRange &range, const std::atomic<int> *interrupted,
-                                     const std::function<void(QImage &&, QSize)> &takeFrame)
+                                     const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     DecodedAnimation animation;
     animation.status = DecodedPicture::Hostile;

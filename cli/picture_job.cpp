@@ -23,6 +23,7 @@
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <thread>
 
@@ -506,14 +507,21 @@ private:
                 if (!m_problem.isEmpty())
                     continue;
             }
-            PreparedPicture prepared
-                = preparePicture(std::move(next.frame), m_job.encoding, m_keepAlpha, next.fullSize);
-            QString problem
-                = m_job.format->sizeProblem ? m_job.format->sizeProblem(prepared, m_job.encoding) : QString();
+            PreparedPicture prepared;
+            QString problem;
             EncodedPicture encoded;
-            if (problem.isEmpty() && m_encodeEach) {
-                encoded = encodeFrame(*m_job.format, std::move(prepared), m_job.encoding, next.index);
+            try {
+                prepared = preparePicture(std::move(next.frame), m_job.encoding, m_keepAlpha, next.fullSize);
+                problem = m_job.format->sizeProblem ? m_job.format->sizeProblem(prepared, m_job.encoding)
+                                                    : QString();
+                if (problem.isEmpty() && m_encodeEach) {
+                    encoded = encodeFrame(*m_job.format, std::move(prepared), m_job.encoding, next.index);
+                    prepared = PreparedPicture();
+                }
+            } catch (const std::bad_alloc &) {
+                problem = causeOf(ENOMEM);
                 prepared = PreparedPicture();
+                encoded = EncodedPicture();
             }
             const std::lock_guard<std::mutex> lock(m_mutex);
             if (m_problem.isEmpty())
@@ -595,8 +603,10 @@ QImage bmpPixels(const PictureJob &job, EncodedPicture &encoded)
     }
     if (encoded.shown.isNull())
         return encoded.shownPicture(QImage::Format_RGB16);
-    if (!job.preview)
+    if (!job.preview) {
         encoded.shown.convertTo(QImage::Format_RGB16);
+        checkAllocated(encoded.shown);
+    }
     return encoded.shown;
 }
 
@@ -646,6 +656,35 @@ PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const Enco
     }
 }
 
+// The picture decoded, shaped, encoded and written, once the job holds its outputs.
+PictureOutcome convertAndWrite(const PictureJob &job, const OutputPaths &paths, const QString &stem)
+{
+    EncodedPicture encoded;
+    if (job.frames.asked) {
+        if (const auto problem = decodeAndEncodeFrames(job, &encoded))
+            return *problem;
+    } else {
+        DecodedPicture decoded;
+        if (const auto problem = decode(job, &decoded))
+            return *problem;
+        if (const auto problem = encode(job, std::move(decoded), &encoded))
+            return *problem;
+    }
+    const QImage16 image(bmpPixels(job, encoded)); // reduced to 5-6-5 a row at a time as it is written
+    if (const auto problem = progmemProblem(job, encoded, image))
+        return *problem;
+    // The raw files' names come with the arrays: checked once these are known.
+    const QVector<RawFile> rawFiles = job.binary && job.format
+        ? rawArrayFiles(paths.header, encoded.header, encoded.imageFileHeader)
+        : QVector<RawFile>();
+    QStringList rawPaths;
+    for (const RawFile &raw : rawFiles)
+        rawPaths << raw.path;
+    if (const auto problem = standingOutputs(rawPaths, job.force))
+        return *problem;
+    return write(job, paths, encoded, image, rawFiles, stem);
+}
+
 } // namespace
 
 QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths)
@@ -672,29 +711,10 @@ PictureOutcome runPictureJob(const PictureJob &job)
     OutputLock lock(stem + QStringLiteral(".lock"));
     if (const auto problem = takeOutputs(lock, job, written, stem))
         return *problem;
-
-    EncodedPicture encoded;
-    if (job.frames.asked) {
-        if (const auto problem = decodeAndEncodeFrames(job, &encoded))
-            return *problem;
-    } else {
-        DecodedPicture decoded;
-        if (const auto problem = decode(job, &decoded))
-            return *problem;
-        if (const auto problem = encode(job, std::move(decoded), &encoded))
-            return *problem;
+    // Any step that cannot have its memory refuses the picture, which is never written in part.
+    try {
+        return convertAndWrite(job, paths, stem);
+    } catch (const std::bad_alloc &) {
+        return failed(causeOf(ENOMEM));
     }
-    const QImage16 image(bmpPixels(job, encoded)); // reduced to 5-6-5 a row at a time as it is written
-    if (const auto problem = progmemProblem(job, encoded, image))
-        return *problem;
-    // The raw files' names come with the arrays: checked once these are known.
-    const QVector<RawFile> rawFiles = job.binary && job.format
-        ? rawArrayFiles(paths.header, encoded.header, encoded.imageFileHeader)
-        : QVector<RawFile>();
-    QStringList rawPaths;
-    for (const RawFile &raw : rawFiles)
-        rawPaths << raw.path;
-    if (const auto problem = standingOutputs(rawPaths, job.force))
-        return *problem;
-    return write(job, paths, encoded, image, rawFiles, stem);
 }

@@ -55,6 +55,8 @@ private slots:
     void reportsEachFailure();
     void keepsExistingFilesWithoutForce();
     void reportsAFullDisk();
+    void refusesWhatMemoryCannotHold_data();
+    void refusesWhatMemoryCannotHold();
     void keepsEachPairWhole();
     void endsReadersThatMisbehave_data();
     void endsReadersThatMisbehave();
@@ -544,6 +546,56 @@ void TestCli::reportsAFullDisk()
         QCOMPARE(readFile(path("command/photo16bits.BMP")), QByteArray("earlier"));
         QCOMPARE(entryNames(path("command")), QStringList {"photo16bits.BMP"});
     }
+}
+
+void TestCli::refusesWhatMemoryCannotHold_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("picture");
+    // 40 x 40 on 8000 x 8000 or enlarged to it: 244 MiB, within the bound of what shaping may
+    // take, beyond the 150 MiB of address space the program is given.
+    const QStringList canvas {"--canvas", "8000x8000"};
+    QTest::newRow("bmp on a canvas") << canvas << "pic.png";
+    QTest::newRow("rgb565 on a canvas") << QStringList {"--format", "rgb565"} + canvas << "pic.png";
+    QTest::newRow("gray8 enlarged") << QStringList {"--format", "gray8", "--fit", "8000x8000", "--upscale"}
+                                    << "pic.png";
+    QTest::newRow("index8 on a canvas") << QStringList {"--format", "index8"} + canvas << "pic.png";
+    QTest::newRow("LVGL and its image file on a canvas")
+        << QStringList {"--format", "lvgl", "--binary"} + canvas << "pic.png";
+    QTest::newRow("mono covering") << QStringList {"--format",  "mono",       "--fit",
+                                                   "8000x8000", "--fit-mode", "cover"}
+                                   << "pic.png";
+    QTest::newRow("e-paper stretched")
+        << QStringList {"--format", "epd-bw-red", "--fit", "8000x8000", "--fit-mode", "stretch"} << "pic.png";
+    // Two frames of 5500 x 5500, 115 MiB each.
+    QTest::newRow("frames on a canvas")
+        << QStringList {"--format", "rgb565", "--frames", "all", "--canvas", "5500x5500"} << "pic.gif";
+}
+
+// A shape that the system cannot give memory for refuses the picture and writes nothing: no
+// empty array, no file in part.
+void TestCli::refusesWhatMemoryCannotHold()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
+#endif
+    QFETCH(QStringList, options);
+    QFETCH(QString, picture);
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty())
+        QSKIP("prlimit (util-linux) is not installed");
+    savePicture(patternPicture(40, 40), path("pic.png"), "PNG");
+    writeFile(path("pic.gif"),
+              animatedGifFile({patternPicture(5, 3), patternPicture(5, 3).mirrored()}, {5, 5}));
+    writeFile(path("command/pic.h"), "earlier");
+    // Threads' stacks of 1 MiB, so that the frames' helpers fit however many cores there are.
+    const Run run
+        = quillonConvert(QStringList {"-f", "-o", path("command")} + options + QStringList {path(picture)},
+                         {prlimit, "--as=157286400", "--stack=1048576", "--"});
+    QCOMPARE(run.err, "quillon-convert: " + path(picture) + " : mémoire insuffisante\n");
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(entryNames(path("command")), QStringList {"pic.h"});
+    QCOMPARE(readFile(path("command/pic.h")), QByteArray("earlier"));
 }
 
 void TestCli::keepsEachPairWhole()

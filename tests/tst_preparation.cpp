@@ -27,6 +27,8 @@ private slots:
     void shapesTheAlphaWithTheColours();
     void boundsWhatShapingTakes_data();
     void boundsWhatShapingTakes();
+    void refusesWhatMemoryCannotHold_data();
+    void refusesWhatMemoryCannotHold();
     void decodesPhotosAsSmallAsTheirShapeAllows_data();
     void decodesPhotosAsSmallAsTheirShapeAllows();
     void fitsEveryFormatToTheSameSize_data();
@@ -369,6 +371,31 @@ void TestPreparation::boundsWhatShapingTakes()
     QFETCH(int, frames);
     QFETCH(QString, problem);
     QCOMPARE(geometryProblem(size, options, frames), problem);
+}
+
+void TestPreparation::refusesWhatMemoryCannotHold_data()
+{
+    QTest::addColumn<DisplayOptions>("options");
+    // QImage refuses rows of 2^31 bits or more at once, without asking the system: 2^26 pixels of
+    // 32 bits. (Its scaling asks for tables of the size first, which the system gives: the
+    // command line's tests refuse those under a limit of the address space.)
+    QTest::newRow("on a canvas") << with([](DisplayOptions &o) { o.canvas = QSize(1 << 26, 1); });
+    QTest::newRow("turned, then on a canvas") << with([](DisplayOptions &o) {
+        o.rotation = 90;
+        o.canvas = QSize(1 << 26, 2);
+    });
+}
+
+// A step that cannot have its memory throws, never gives a null or empty picture.
+void TestPreparation::refusesWhatMemoryCannotHold()
+{
+    QFETCH(DisplayOptions, options);
+    for (const bool keepAlpha : {false, true}) {
+        for (const bool alpha : {false, true}) {
+            QVERIFY_EXCEPTION_THROWN(preparePicture(patternPicture(4, 3, alpha), options, keepAlpha),
+                                     std::bad_alloc);
+        }
+    }
 }
 
 void TestPreparation::decodesPhotosAsSmallAsTheirShapeAllows_data()

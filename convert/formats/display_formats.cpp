@@ -371,7 +371,7 @@ QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, con
 QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options)
 {
     const int width = colours.width(), height = colours.height();
-    QImage stored(colours.size(), QImage::Format_Grayscale8);
+    QImage stored = allocated(QImage(colours.size(), QImage::Format_Grayscale8));
     uchar *bits = stored.bits();
     const qsizetype bytesPerLine = stored.bytesPerLine();
     const int top = levels - 1;
@@ -432,7 +432,7 @@ void showGreyLevels(QImage &stored, int levels)
 
 QImage EncodedPicture::shownPicture(QImage::Format format) const
 {
-    return shown.isNull() ? drawnShown.picture(format) : shown.convertToFormat(format);
+    return shown.isNull() ? drawnShown.picture(format) : allocated(shown.convertToFormat(format));
 }
 
 QByteArray packLevels(const QImage &stored, const BitPacking &packing)

@@ -58,7 +58,7 @@ QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, 
     colours = QImage();
     if (!shown)
         return result;
-    *shown = QImage(width, height, QImage::Format_RGB32);
+    *shown = allocated(QImage(width, height, QImage::Format_RGB32));
     const quint8 *index = result.constData();
     for (int y = 0; y < height; ++y) {
         auto *line = reinterpret_cast<QRgb *>(shown->scanLine(y));

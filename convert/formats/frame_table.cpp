@@ -29,9 +29,9 @@ bool sharedAcrossFrames(const QByteArray &suffix)
 QImage stacked(const QVector<PreparedPicture> &frames)
 {
     const QImage &first = frames.first().colours;
-    QImage all(first.width(), first.height() * frames.size(), QImage::Format_RGB32);
+    QImage all = allocated(QImage(first.width(), first.height() * frames.size(), QImage::Format_RGB32));
     for (int i = 0; i < frames.size(); ++i) {
-        const QImage colours = frames[i].colours.convertToFormat(QImage::Format_RGB32);
+        const QImage colours = allocated(frames[i].colours.convertToFormat(QImage::Format_RGB32));
         for (int y = 0; y < colours.height(); ++y)
             std::copy_n(colours.constScanLine(y), colours.bytesPerLine(),
                         all.scanLine(i * first.height() + y));

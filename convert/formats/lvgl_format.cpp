@@ -14,6 +14,7 @@
 #include <QtEndian>
 
 #include <memory>
+#include <new>
 #include <optional>
 
 namespace {
@@ -283,6 +284,8 @@ LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, c
     if (inPlace) {
         pixels.storage = std::move(picture.colours);
         uchar *bits = pixels.storage.bits();
+        if (!bits) // a shared picture, which could not be copied
+            throw std::bad_alloc();
         pixels.data = QByteArray::fromRawData(reinterpret_cast<const char *>(bits), rowBytes * height);
     } else {
         // Each byte written once, the rows' padding included, so that the array's pages are only

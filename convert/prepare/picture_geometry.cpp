@@ -122,11 +122,11 @@ QString geometryProblem(QSize size, const DisplayOptions &options, int frames)
 QImage cutTurnedAndMirrored(QImage picture, const DisplayOptions &options)
 {
     if (options.crop.isValid())
-        picture = picture.copy(options.crop);
+        picture = allocated(picture.copy(options.crop));
     if (options.rotation != 0)
-        picture = picture.transformed(QTransform().rotate(options.rotation));
+        picture = allocated(picture.transformed(QTransform().rotate(options.rotation)));
     if (options.flipHorizontal || options.flipVertical)
-        picture = std::move(picture).mirrored(options.flipHorizontal, options.flipVertical);
+        picture = allocated(std::move(picture).mirrored(options.flipHorizontal, options.flipVertical));
     return picture;
 }
 

@@ -28,7 +28,7 @@ constexpr qint64 maxShapedBytes = qint64(256) << 20;
 // so large; empty when they can.
 QString geometryProblem(QSize size, const DisplayOptions &options, int frames = 1);
 
-// The picture cut, turned and mirrored as the options say.
+// The picture cut, turned and mirrored as the options say; std::bad_alloc when memory is short.
 QImage cutTurnedAndMirrored(QImage picture, const DisplayOptions &options);
 
 // The size of a picture of `size` once cut and turned.

@@ -656,6 +656,41 @@ PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const Enco
     }
 }
 
+// The warning of an array whose pixels are all alike, in French.
+QString uniformWarning(const UniformArray &array, const EncodingOptions &options)
+{
+    const QString name = QString::fromLatin1(array.name);
+    const QString bits = array.lit ? PictureJob::tr("allumés (1)") : PictureJob::tr("éteints (0)");
+    switch (array.cause) {
+    case UniformArray::AllDark:
+        return PictureJob::tr(
+                   "%1 : tous ses pixels sont %2 : l'image est partout plus sombre que le seuil %3 "
+                   "(essayez --threshold N avec N plus bas)")
+            .arg(name, bits)
+            .arg(options.threshold);
+    case UniformArray::DarkOnTransparency:
+        return PictureJob::tr(
+                   "%1 : tous ses pixels sont %2 : l'image est partout plus sombre que le seuil %3, "
+                   "ses pixels transparents posés sur du noir (une icône sombre sur fond "
+                   "transparent ? essayez --background white --invert, sinon --threshold N avec N "
+                   "plus bas)")
+            .arg(name, bits)
+            .arg(options.threshold);
+    case UniformArray::AllLight:
+        return PictureJob::tr(
+                   "%1 : tous ses pixels sont %2 : l'image est partout au moins aussi claire que le "
+                   "seuil %3 (essayez --threshold N avec N plus haut)")
+            .arg(name, bits)
+            .arg(options.threshold);
+    case UniformArray::NoInk:
+        break;
+    }
+    return PictureJob::tr(
+               "%1 : plan tout blanc, aucun pixel n'étant plus près de son encre que du blanc ou de "
+               "l'autre encre (--dither répartit l'encre des teintes intermédiaires)")
+        .arg(name);
+}
+
 // The picture decoded, shaped, encoded and written, once the job holds its outputs.
 PictureOutcome convertAndWrite(const PictureJob &job, const OutputPaths &paths, const QString &stem)
 {
@@ -682,7 +717,12 @@ PictureOutcome convertAndWrite(const PictureJob &job, const OutputPaths &paths, 
         rawPaths << raw.path;
     if (const auto problem = standingOutputs(rawPaths, job.force))
         return *problem;
-    return write(job, paths, encoded, image, rawFiles, stem);
+    const PictureOutcome outcome = write(job, paths, encoded, image, rawFiles, stem);
+    if (outcome.status == PictureOutcome::Converted && job.notice) {
+        for (const UniformArray &array : encoded.uniform)
+            job.notice(uniformWarning(array, job.encoding));
+    }
+    return outcome;
 }
 
 } // namespace

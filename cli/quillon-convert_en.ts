@@ -830,5 +830,29 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <source>PNG animé (APNG) : seule son image par défaut est convertie, Qt 5 n&apos;en lit pas les autres images</source>
         <translation>animated PNG (APNG): only its default picture is converted, Qt 5 does not read its other frames</translation>
     </message>
+    <message>
+        <source>allumés (1)</source>
+        <translation>lit (1)</translation>
+    </message>
+    <message>
+        <source>éteints (0)</source>
+        <translation>unlit (0)</translation>
+    </message>
+    <message>
+        <source>%1 : tous ses pixels sont %2 : l&apos;image est partout plus sombre que le seuil %3 (essayez --threshold N avec N plus bas)</source>
+        <translation>%1: every pixel is %2: the picture is darker than the threshold %3 everywhere (try --threshold N with a lower N)</translation>
+    </message>
+    <message>
+        <source>%1 : tous ses pixels sont %2 : l&apos;image est partout plus sombre que le seuil %3, ses pixels transparents posés sur du noir (une icône sombre sur fond transparent ? essayez --background white --invert, sinon --threshold N avec N plus bas)</source>
+        <translation>%1: every pixel is %2: the picture is darker than the threshold %3 everywhere, its transparent pixels laid onto black (a dark icon on transparency? try --background white --invert, else --threshold N with a lower N)</translation>
+    </message>
+    <message>
+        <source>%1 : tous ses pixels sont %2 : l&apos;image est partout au moins aussi claire que le seuil %3 (essayez --threshold N avec N plus haut)</source>
+        <translation>%1: every pixel is %2: the picture is at least as light as the threshold %3 everywhere (try --threshold N with a higher N)</translation>
+    </message>
+    <message>
+        <source>%1 : plan tout blanc, aucun pixel n&apos;étant plus près de son encre que du blanc ou de l&apos;autre encre (--dither répartit l&apos;encre des teintes intermédiaires)</source>
+        <translation>%1: plane all white, no pixel being nearer its ink than white or the other ink (--dither spreads the ink of the shades in between)</translation>
+    </message>
 </context>
 </TS>

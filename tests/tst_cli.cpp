@@ -1415,23 +1415,45 @@ void TestCli::writesWhatTheEngineEncodes_data()
     QTest::addColumn<DisplayOptions>("display");
     QTest::addColumn<bool>("bmp");
     QTest::addColumn<bool>("preview");
-    const auto row = [](const char *name, const QStringList &options, const char *format,
-                        const std::function<void(EncodingOptions &, DisplayOptions &)> &set, bool bmp = true,
-                        bool preview = true) {
+    QTest::addColumn<QString>("warning"); // on standard error, after the picture's name
+    QString warning;
+    const auto row = [&warning](const char *name, const QStringList &options, const char *format,
+                                const std::function<void(EncodingOptions &, DisplayOptions &)> &set,
+                                bool bmp = true, bool preview = true) {
         EncodingOptions encoding;
         encoding.arrayName = "pic";
         DisplayOptions display;
         set(encoding, display);
-        QTest::newRow(name) << options << QByteArray(format) << encoding << display << bmp << preview;
+        QTest::newRow(name) << options << QByteArray(format) << encoding << display << bmp << preview
+                            << warning;
+        warning.clear();
     };
-    // Values read alike whatever spaces surround them.
+    // Values read alike whatever spaces surround them. A 1-bit array all unlit or all lit is
+    // written and told, with what likely made it so: here, the threshold.
+    warning
+        = QString::fromUtf8("pic : tous ses pixels sont éteints (0) : l'image est partout plus sombre que le "
+                            "seuil 255, ses pixels transparents posés sur du noir (une icône sombre sur "
+                            "fond transparent ? essayez --background white --invert, sinon --threshold N "
+                            "avec N plus bas)");
     row("mono, threshold 255, spaces around", {"--format", " mono", "--threshold", " 255 "}, "mono",
         [](EncodingOptions &e, DisplayOptions &) { e.threshold = 255; });
+    warning = QString::fromUtf8("pic : tous ses pixels sont allumés (1) : l'image est partout au moins aussi "
+                                "claire que le seuil 0 (essayez --threshold N avec N plus haut)");
     row("xbm, threshold 0, aligned with spaces around",
         {"--format", "xbm", "--threshold=0", "--stride-align", "4 "}, "xbm",
         [](EncodingOptions &e, DisplayOptions &) {
             e.threshold = 0;
             e.strideAlign = 4;
+        });
+    warning
+        = QString::fromUtf8("pic : tous ses pixels sont allumés (1) : l'image est partout plus sombre que le "
+                            "seuil 255, ses pixels transparents posés sur du noir (une icône sombre sur "
+                            "fond transparent ? essayez --background white --invert, sinon --threshold N "
+                            "avec N plus bas)");
+    row("pages, threshold 255, inverted", {"--format", "pages", "--threshold", "255", "--invert"}, "pages",
+        [](EncodingOptions &e, DisplayOptions &) {
+            e.threshold = 255;
+            e.invert = true;
         });
     // The alpha handed to the encoder only when a mask or a key colour asks for it.
     row("rgb565 with a mask, swapped", {"--format", "rgb565", "--alpha", "mask", "--swap-bytes"}, "rgb565",
@@ -1499,6 +1521,13 @@ void TestCli::writesWhatTheEngineEncodes_data()
         });
     row("e-paper in program memory", {"--format", "epd-bw-red", "--progmem"}, "epd-bw-red",
         [](EncodingOptions &e, DisplayOptions &) { e.progmem = true; });
+    // Its two left columns, blue and green, have no red; what has no ink is told plane by plane.
+    warning
+        = QString::fromUtf8("pic_red : plan tout blanc, aucun pixel n'étant plus près de son encre que du "
+                            "blanc ou de l'autre encre (--dither répartit l'encre des teintes "
+                            "intermédiaires)");
+    row("e-paper, no red", {"--format", "epd-bw-red", "--crop", "0,0,2x6"}, "epd-bw-red",
+        [](EncodingOptions &, DisplayOptions &d) { d.crop = QRect(0, 0, 2, 6); });
 }
 
 // The command line reads its options into the engine's and writes the engine's header, the BMP
@@ -1511,6 +1540,7 @@ void TestCli::writesWhatTheEngineEncodes()
     QFETCH(DisplayOptions, display);
     QFETCH(bool, bmp);
     QFETCH(bool, preview);
+    QFETCH(QString, warning);
     // 13 x 6, translucent at its top right.
     QImage picture(13, 6, QImage::Format_ARGB32);
     for (int y = 0; y < 6; ++y)
@@ -1521,7 +1551,8 @@ void TestCli::writesWhatTheEngineEncodes()
                                    + (preview ? QStringList {"--preview"} : QStringList())
                                    + (bmp ? QStringList {"--bmp"} : QStringList()) + options
                                    + QStringList {path("pic.png")});
-    QCOMPARE(run.err, QString());
+    QCOMPARE(run.err,
+             warning.isEmpty() ? warning : "quillon-convert: " + path("pic.png") + " : " + warning + "\n");
     QCOMPARE(run.exitCode, 0);
     const EncodedPicture encoded = encodedFor(picture, format, encoding, display);
     QCOMPARE(QString::fromUtf8(readFile(path("command/pic.h"))), headerText(encoded.header));

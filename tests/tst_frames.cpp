@@ -660,6 +660,17 @@ void TestFrames::commandLine_data()
     QTest::newRow("WebP, --frames all --canvas 5000x5000")
         << mono({"--frames", "all", "--canvas", "5000x5000", "anim.webp"}) << 1
         << "anim.webp" + shapedTooLarge << "";
+    // A 1-bit array all unlit in every frame is told once: the lightest pixel of the last frame
+    // has a luminance of 189.
+    QTest::newRow("--frames all --threshold 190")
+        << mono({"--frames", "all", "--threshold", "190", gif}) << 0
+        << gif
+            + QString::fromUtf8(
+                " : anim : tous ses pixels sont éteints (0) : l'image est partout plus sombre "
+                "que le seuil 190 (essayez --threshold N avec N plus bas)\n")
+        << allFrames;
+    QTest::newRow("--frames all --threshold 189")
+        << mono({"--frames", "all", "--threshold", "189", gif}) << 0 << "" << allFrames;
     // Decoded in a child process, which hands back the first frame only without --frames, every
     // frame with it; Qt's MNG and WebP readers do not count frames before reading the first.
     QTest::newRow("MNG without --frames")

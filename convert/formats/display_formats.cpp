@@ -96,10 +96,12 @@ CArray rowArray(const QByteArray &name, const QByteArray &rows, int rowBytes, co
     return array;
 }
 
-// Lit pixels, one byte each: 1 when lit. The colours are let go.
-QImage litPixels(PreparedPicture &picture, const EncodingOptions &options)
+// Lit pixels, one byte each: 1 when lit, noted in `encoded` when they are all alike. The colours
+// are let go.
+QImage litPixels(PreparedPicture &picture, const EncodingOptions &options, EncodedPicture &encoded)
 {
     QImage lit = storedGreyLevels(picture.colours, 2, options.threshold, options);
+    noteUniformBits(lit, picture.transparentOnBlack, options, &encoded.uniform);
     picture = PreparedPicture();
     return lit;
 }
@@ -109,7 +111,7 @@ EncodedPicture encodeBitRows(PreparedPicture picture, const EncodingOptions &opt
                              const QVector<QByteArray> &drawing)
 {
     EncodedPicture encoded;
-    QImage lit = litPixels(picture, options);
+    QImage lit = litPixels(picture, options, encoded);
     encoded.header = startHeader(lit.size(), options, drawing, true);
     encoded.header.arrays << rowArray(options.arrayName, packLevels(lit, {1, leftmostLowest}),
                                       (lit.width() + 7) / 8, options, encoded.header);
@@ -140,7 +142,7 @@ EncodedPicture encodeXbm(PreparedPicture picture, const EncodingOptions &options
 EncodedPicture encodePages(PreparedPicture picture, const EncodingOptions &options)
 {
     EncodedPicture encoded;
-    QImage lit = litPixels(picture, options);
+    QImage lit = litPixels(picture, options, encoded);
     const int width = lit.width(), height = lit.height();
     QByteArray bytes(width * ((height + 7) / 8), '\0');
     for (int y = 0; y < height; ++y) {
@@ -406,6 +408,22 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
             bits[y * bytesPerLine + x] = uchar(options.invert ? top - level : level);
         });
     return stored;
+}
+
+void noteUniformBits(const QImage &stored, bool transparentOnBlack, const EncodingOptions &options,
+                     QVector<UniformArray> *uniform)
+{
+    const uchar first = *stored.constBits();
+    for (int y = 0; y < stored.height(); ++y) {
+        const uchar *line = stored.constScanLine(y);
+        if (std::any_of(line, line + stored.width(), [first](uchar bit) { return bit != first; }))
+            return;
+    }
+    const bool lit = first == 1, dark = lit == options.invert;
+    const UniformArray::Cause cause = !dark ? UniformArray::AllLight
+        : transparentOnBlack                ? UniformArray::DarkOnTransparency
+                                            : UniformArray::AllDark;
+    *uniform << UniformArray {options.arrayName, cause, lit};
 }
 
 QImage shownGreyLevels(QImage stored, int levels, const EncodingOptions &options)

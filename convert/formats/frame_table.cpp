@@ -39,6 +39,26 @@ QImage stacked(const QVector<PreparedPicture> &frames)
     return all;
 }
 
+// The arrays whose pixels are all alike in every frame, all lit or all unlit in each, named
+// without the frames' numbers; each as the first frame tells it.
+QVector<UniformArray> uniformInEveryFrame(const QVector<EncodedPicture> &frames, const QByteArray &name)
+{
+    QVector<UniformArray> every;
+    for (const UniformArray &first : frames.first().uniform) {
+        const QByteArray suffix = first.name.mid(frameName(name, 0).size());
+        bool inEach = true;
+        for (int i = 1; i < frames.size() && inEach; ++i) {
+            const QVector<UniformArray> &own = frames[i].uniform;
+            inEach = std::any_of(own.begin(), own.end(), [&](const UniformArray &array) {
+                return array.name == frameName(name, i) + suffix && array.lit == first.lit;
+            });
+        }
+        if (inEach)
+            every << UniformArray {name + suffix, first.cause, first.lit};
+    }
+    return every;
+}
+
 // The names as a table's values, four to a line.
 QByteArray tableValues(const QVector<QByteArray> &names)
 {
@@ -133,6 +153,7 @@ EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPictur
     const bool lvgl = qstrcmp(format.name, "lvgl") == 0;
     const bool lvgl8 = lvgl && options.lvglVersion == 8;
     EncodedPicture result;
+    result.uniform = uniformInEveryFrame(frames, name);
     result.shown = std::move(frames.first().shown);
     result.drawnShown = std::move(frames.first().drawnShown);
     QVector<CHeader> headers;

@@ -34,15 +34,31 @@ void blendOnto(QImage &picture, QRgb background)
 // A premultiplied picture as a display shows it, opaque: what no pixel lets through is black,
 // the rest keeps its colour. Each pixel is divided back by qUnpremultiply, whose rounding is the
 // one QImage's conversion of a premultiplied picture to 5-6-5 uses; QImage's own conversion to
-// 32 bits rounds otherwise, depending on the processor's instructions.
-void unpremultiply(QImage &picture)
+// 32 bits rounds otherwise, depending on the processor's instructions. Returns whether a pixel was
+// not opaque.
+bool unpremultiply(QImage &picture)
 {
     detached(picture);
+    QRgb all = 0xffffffff; // the bits every pixel has
     for (int y = 0; y < picture.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-        for (int x = 0; x < picture.width(); ++x)
+        for (int x = 0; x < picture.width(); ++x) {
+            all &= line[x];
             line[x] = qUnpremultiply(line[x]) | 0xff000000;
+        }
     }
+    return qAlpha(all) != 255;
+}
+
+// Whether an alpha plane (Format_Alpha8) has a pixel that is not opaque.
+bool anyTransparent(const QImage &alpha)
+{
+    for (int y = 0; y < alpha.height(); ++y) {
+        const uchar *line = alpha.constScanLine(y);
+        if (std::any_of(line, line + alpha.width(), [](uchar value) { return value != 255; }))
+            return true;
+    }
+    return false;
 }
 
 // For each value a pixel may want once the errors are added to it (a little below 0 to a little
@@ -210,6 +226,7 @@ PreparedPicture scaledAndLaid(QImage picture, const DisplayOptions &options, boo
         }
         converted(QImage::Format_ARGB32);
         prepared.alpha = allocated(picture.convertToFormat(QImage::Format_Alpha8));
+        prepared.transparentOnBlack = anyTransparent(prepared.alpha);
         picture.reinterpretAsFormat(QImage::Format_RGB32);
         prepared.colours = allocated(std::move(picture));
         prepared.straight = true;
@@ -225,7 +242,7 @@ PreparedPicture scaledAndLaid(QImage picture, const DisplayOptions &options, boo
     if (options.background.isValid())
         blendOnto(picture, options.background.rgb());
     else
-        unpremultiply(picture);
+        prepared.transparentOnBlack = unpremultiply(picture);
     picture.reinterpretAsFormat(QImage::Format_RGB32);
     prepared.colours = allocated(std::move(picture));
     return prepared;

@@ -45,6 +45,9 @@ struct PreparedPicture
     // Whether `colours` are each pixel's own, laid onto nothing: the alpha was kept and no
     // background asked for.
     bool straight = false;
+    // Whether pixels that were not opaque are, or will be shown, laid onto black, no background
+    // being asked for: what likely made a dark icon on transparency all dark.
+    bool transparentOnBlack = false;
 };
 
 // Shapes (fitting smoothly) and lays the picture onto the background, as the options say. A picture that

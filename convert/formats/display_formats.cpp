@@ -413,6 +413,8 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
 void noteUniformBits(const QImage &stored, bool transparentOnBlack, const EncodingOptions &options,
                      QVector<UniformArray> *uniform)
 {
+    if (stored.isNull())
+        return;
     const uchar first = *stored.constBits();
     for (int y = 0; y < stored.height(); ++y) {
         const uchar *line = stored.constScanLine(y);

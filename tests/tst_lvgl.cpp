@@ -326,19 +326,14 @@ void TestLvgl::encodesLvglImages()
     }
     QCOMPARE(encoded.shownPicture(), panel);
     // I1 all lit or all unlit is told, as for the other 1-bit formats.
-    QVector<UniformArray> uniform;
-    if (paletteSize == 2 && (lightPixels == 0 || lightPixels == width * height))
-        uniform << UniformArray {"pic",
-                                 lightPixels       ? UniformArray::AllLight
-                                     : translucent ? UniformArray::DarkOnTransparency
-                                                   : UniformArray::AllDark,
-                                 (lightPixels > 0) != options.invert};
-    QCOMPARE(encoded.uniform.size(), uniform.size());
-    for (int i = 0; i < uniform.size(); ++i) {
-        QCOMPARE(encoded.uniform[i].name, uniform[i].name);
-        QCOMPARE(int(encoded.uniform[i].cause), int(uniform[i].cause));
-        QCOMPARE(encoded.uniform[i].lit, uniform[i].lit);
-    }
+    const bool uniform = paletteSize == 2 && (lightPixels == 0 || lightPixels == width * height);
+    const int cause = lightPixels ? UniformArray::AllLight
+        : translucent             ? UniformArray::DarkOnTransparency
+                                  : UniformArray::AllDark;
+    QCOMPARE(encoded.uniform.size(), uniform ? 1 : 0);
+    for (const UniformArray &array : encoded.uniform)
+        QVERIFY(array.name == "pic" && int(array.cause) == cause
+                && array.lit == ((lightPixels > 0) != options.invert));
 
     // The header compiles against LVGL's types, warnings as errors, and holds the map read above;
     // LVGL 8's swapped colours where LV_COLOR_16_SWAP is set.

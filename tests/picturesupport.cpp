@@ -474,6 +474,17 @@ int luma(QRgb c)
     return (299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c) + 500) / 1000;
 }
 
+QImage onBlack(const QImage &picture, QSize size, QPoint at)
+{
+    QImage result(size, QImage::Format_RGB32);
+    result.fill(Qt::black);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            if (picture.rect().contains(QPoint(x, y) - at))
+                result.setPixel(x, y, picture.pixel(QPoint(x, y) - at));
+    return result;
+}
+
 QImage sourcesPicture(QSize size, const QVector<QRgb> &sources)
 {
     QImage picture(size, QImage::Format_RGB32);

@@ -97,6 +97,9 @@ QRgb shown(quint16 value);
 // Rec. 601 luminance, rounded.
 int luma(QRgb colour);
 
+// `picture` on a black picture of `size`, its top left corner at `at`; what overflows cut.
+QImage onBlack(const QImage &picture, QSize size, QPoint at);
+
 // A picture of `sources`, one a pixel, in an order that changes along rows and columns.
 QImage sourcesPicture(QSize size, const QVector<QRgb> &sources);
 

@@ -59,6 +59,8 @@ private slots:
     void reportsEachFailure();
     void keepsExistingFilesWithoutForce();
     void reportsAFullDisk();
+    void refusesWhatMemoryCannotHold_data();
+    void refusesWhatMemoryCannotHold();
     void keepsEachPairWhole();
     void endsReadersThatMisbehave_data();
     void endsReadersThatMisbehave();
@@ -293,6 +295,14 @@ void TestCli::reportsEachFailure()
                  " : nom de fichier illisible : il n'est pas codé en UTF-8, renommez le fichier\n"),
              qPrintable(encoding.err));
     QVERIFY(::unlink(latin1Name.constData()) == 0); // a name QTemporaryDir could not remove
+
+    // A small picture on a huge canvas is refused before it is shaped, naming the option.
+    const Run canvas
+        = quillonConvert({"-f", "--canvas", "65536x16384", "-o", path("command"), path("good.png")});
+    QCOMPARE(canvas.exitCode, 1);
+    QVERIFY2(canvas.err.contains(QString::fromUtf8(" : image trop grande une fois façonnée : avec --canvas "
+                                                   "65536x16384, elle passe par 65536 x 16384 pixels")),
+             qPrintable(canvas.err));
 
     // avr-gcc takes no array over 32,767 bytes: 128 x 128 needs 32,822.
     savePicture(patternPicture(128, 128), path("square.png"), "PNG");
@@ -579,6 +589,50 @@ void TestCli::reportsAFullDisk()
         QCOMPARE(readFile(path("command/photo16bits.BMP")), QByteArray("earlier"));
         QCOMPARE(entryNames(path("command")), QStringList {"photo16bits.BMP"});
     }
+}
+
+void TestCli::refusesWhatMemoryCannotHold_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("picture");
+    // 40 x 40 on 8000 x 8000 or enlarged to it: 244 MiB, within the bound of what shaping may
+    // take, beyond the 150 MiB of address space the program is given.
+    const QStringList canvas {"--canvas", "8000x8000"};
+    QTest::newRow("bmp on a canvas") << canvas << "pic.png";
+    QTest::newRow("gray8 enlarged") << QStringList {"--format", "gray8", "--fit", "8000x8000", "--upscale"}
+                                    << "pic.png";
+    QTest::newRow("index8 on a canvas") << QStringList {"--format", "index8"} + canvas << "pic.png";
+    QTest::newRow("LVGL and its image file on a canvas")
+        << QStringList {"--format", "lvgl", "--binary"} + canvas << "pic.png";
+    // Two frames of 5500 x 5500, 115 MiB each.
+    QTest::newRow("frames on a canvas")
+        << QStringList {"--format", "rgb565", "--frames", "all", "--canvas", "5500x5500"} << "pic.gif";
+}
+
+// A shape that the system cannot give memory for refuses the picture and writes nothing: no
+// empty array, no file in part.
+void TestCli::refusesWhatMemoryCannotHold()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
+#endif
+    QFETCH(QStringList, options);
+    QFETCH(QString, picture);
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty())
+        QSKIP("prlimit (util-linux) is not installed");
+    savePicture(patternPicture(40, 40), path("pic.png"), "PNG");
+    writeFile(path("pic.gif"),
+              animatedGifFile({patternPicture(5, 3), patternPicture(5, 3).mirrored()}, {5, 5}));
+    writeFile(path("command/pic.h"), "earlier");
+    // Threads' stacks of 1 MiB, so that the frames' helpers fit however many cores there are.
+    const Run run
+        = quillonConvert(QStringList {"-f", "-o", path("command")} + options + QStringList {path(picture)},
+                         {prlimit, "--as=157286400", "--stack=1048576", "--"});
+    QCOMPARE(run.err, "quillon-convert: " + path(picture) + " : mémoire insuffisante\n");
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(entryNames(path("command")), QStringList {"pic.h"});
+    QCOMPARE(readFile(path("command/pic.h")), QByteArray("earlier"));
 }
 
 void TestCli::keepsEachPairWhole()
@@ -1514,6 +1568,14 @@ void TestCli::preparesPicturesForTheDisplay_data()
                                   << line.scaled(10, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                   << false;
     QTest::newRow("in program memory") << QStringList {"--progmem"} << pattern << pattern << false;
+    // Each gravity by its name: 7 x 5 on 12 x 8, the larger half of the margins left and at the top.
+    const QVector<QPair<const char *, QPoint>> gravities
+        = {{"north-west", {0, 0}}, {"north", {3, 0}},  {"north-east", {5, 0}},
+           {"west", {0, 2}},       {"center", {3, 2}}, {"east", {5, 2}},
+           {"south-west", {0, 3}}, {"south", {3, 3}},  {"south-east", {5, 3}}};
+    for (const auto &[gravity, at] : gravities)
+        QTest::addRow("on a canvas, %s", gravity) << QStringList {"--canvas", "12x8", "--gravity", gravity}
+                                                  << pattern << onBlack(pattern, QSize(12, 8), at) << false;
 
     // Colours a display shows exactly leave nothing to diffuse: red stays red, blue blue.
     QImage exact(5, 3, QImage::Format_RGB32);
@@ -1618,18 +1680,30 @@ void TestCli::writesWhatTheEngineEncodes_data()
     QTest::addColumn<DisplayOptions>("display");
     QTest::addColumn<bool>("bmp");
     QTest::addColumn<bool>("preview");
-    const auto row = [](const char *name, const QStringList &options, const char *format,
-                        const std::function<void(EncodingOptions &, DisplayOptions &)> &set, bool bmp = true,
-                        bool preview = true) {
+    QTest::addColumn<QString>("warning"); // on standard error, after the picture's name
+    QString warning;
+    const auto row = [&warning](const char *name, const QStringList &options, const char *format,
+                                const std::function<void(EncodingOptions &, DisplayOptions &)> &set,
+                                bool bmp = true, bool preview = true) {
         EncodingOptions encoding;
         encoding.arrayName = "pic";
         DisplayOptions display;
         set(encoding, display);
-        QTest::newRow(name) << options << QByteArray(format) << encoding << display << bmp << preview;
+        QTest::newRow(name) << options << QByteArray(format) << encoding << display << bmp << preview
+                            << warning;
+        warning.clear();
     };
-    // Values read alike whatever spaces surround them.
+    // Values read alike whatever spaces surround them. A 1-bit array all unlit or all lit is
+    // written and told, with what likely made it so: here, the threshold.
+    warning
+        = QString::fromUtf8("pic : tous ses pixels sont éteints (0) : l'image est partout plus sombre que le "
+                            "seuil 255, ses pixels transparents posés sur du noir (une icône sombre sur "
+                            "fond transparent ? essayez --background white --invert, sinon --threshold N "
+                            "avec N plus bas)");
     row("mono, threshold 255, spaces around", {"--format", " mono", "--threshold", " 255 "}, "mono",
         [](EncodingOptions &e, DisplayOptions &) { e.threshold = 255; });
+    warning = QString::fromUtf8("pic : tous ses pixels sont allumés (1) : l'image est partout au moins aussi "
+                                "claire que le seuil 0 (essayez --threshold N avec N plus haut)");
     row("xbm, threshold 0, aligned with spaces around",
         {"--format", "xbm", "--threshold=0", "--stride-align", "4 "}, "xbm",
         [](EncodingOptions &e, DisplayOptions &) {
@@ -1702,6 +1776,13 @@ void TestCli::writesWhatTheEngineEncodes_data()
         });
     row("e-paper in program memory", {"--format", "epd-bw-red", "--progmem"}, "epd-bw-red",
         [](EncodingOptions &e, DisplayOptions &) { e.progmem = true; });
+    // Its two left columns, blue and green, have no red; what has no ink is told plane by plane.
+    warning
+        = QString::fromUtf8("pic_red : plan tout blanc, aucun pixel n'étant plus près de son encre que du "
+                            "blanc ou de l'autre encre (--dither répartit l'encre des teintes "
+                            "intermédiaires)");
+    row("e-paper, no red", {"--format", "epd-bw-red", "--crop", "0,0,2x6"}, "epd-bw-red",
+        [](EncodingOptions &, DisplayOptions &d) { d.crop = QRect(0, 0, 2, 6); });
 }
 
 // The command line reads its options into the engine's and writes the engine's header, the BMP
@@ -1714,6 +1795,7 @@ void TestCli::writesWhatTheEngineEncodes()
     QFETCH(DisplayOptions, display);
     QFETCH(bool, bmp);
     QFETCH(bool, preview);
+    QFETCH(QString, warning);
     // 13 x 6, translucent at its top right.
     QImage picture(13, 6, QImage::Format_ARGB32);
     for (int y = 0; y < 6; ++y)
@@ -1724,7 +1806,8 @@ void TestCli::writesWhatTheEngineEncodes()
                                    + (preview ? QStringList {"--preview"} : QStringList())
                                    + (bmp ? QStringList {"--bmp"} : QStringList()) + options
                                    + QStringList {path("pic.png")});
-    QCOMPARE(run.err, QString());
+    QCOMPARE(run.err,
+             warning.isEmpty() ? warning : "quillon-convert: " + path("pic.png") + " : " + warning + "\n");
     QCOMPARE(run.exitCode, 0);
     const EncodedPicture encoded = encodedFor(picture, format, encoding, display);
     QCOMPARE(QString::fromUtf8(readFile(path("command/pic.h"))), headerText(encoded.header));

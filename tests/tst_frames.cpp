@@ -788,6 +788,28 @@ void TestFrames::commandLine_data()
         << QStringList {"--format", "index4", "--frames", "all", "--crop", "1,1,4x2", "--rotate", "90", gif}
         << 0 << ""
         << "anim_palette anim_frame0 anim_frame1 anim_frame2 anim_delays_ms anim_frames";
+    // What shaping the frames takes, bounded before any is shaped once they are counted: a GIF's
+    // before any is decoded, a WebP's as the child hands them back. Three frames of 95.4 MiB.
+    const QString shapedTooLarge = QString::fromUtf8(
+        " : animation trop grande une fois façonnée : avec --canvas 5000x5000, ses 3 images passent chacune "
+        "par 5000 x 5000 pixels, soit 287 Mio en tout, plus que les 256 Mio permis (2 images au plus : "
+        "choisissez-les avec --frames A-B)\n");
+    QTest::newRow("--frames all --canvas 5000x5000")
+        << mono({"--frames", "all", "--canvas", "5000x5000", gif}) << 1 << gif + shapedTooLarge << "";
+    QTest::newRow("WebP, --frames all --canvas 5000x5000")
+        << mono({"--frames", "all", "--canvas", "5000x5000", "anim.webp"}) << 1
+        << "anim.webp" + shapedTooLarge << "";
+    // A 1-bit array all unlit in every frame is told once: the lightest pixel of the last frame
+    // has a luminance of 189.
+    QTest::newRow("--frames all --threshold 190")
+        << mono({"--frames", "all", "--threshold", "190", gif}) << 0
+        << gif
+            + QString::fromUtf8(
+                " : anim : tous ses pixels sont éteints (0) : l'image est partout plus sombre "
+                "que le seuil 190 (essayez --threshold N avec N plus bas)\n")
+        << allFrames;
+    QTest::newRow("--frames all --threshold 189")
+        << mono({"--frames", "all", "--threshold", "189", gif}) << 0 << "" << allFrames;
     // Decoded in a child process, which hands back the first frame only without --frames, every
     // frame with it; Qt's MNG and WebP readers do not count frames before reading the first.
     QTest::newRow("MNG without --frames")

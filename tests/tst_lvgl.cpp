@@ -105,6 +105,13 @@ void TestLvgl::encodesLvglImages_data()
         o.threshold = 90;
         o.invert = true;
     });
+    // No pixel is white: all dark at 255, so all lit inverted; all light at 0.
+    row("I1, threshold 255, inverted", "I1", "LV_COLOR_FORMAT_I1", true, [](EncodingOptions &o) {
+        o.threshold = 255;
+        o.invert = true;
+    });
+    row("I1, opaque, threshold 0", "I1", "LV_COLOR_FORMAT_I1", false,
+        [](EncodingOptions &o) { o.threshold = 0; });
     row("I2", "I2", "LV_COLOR_FORMAT_I2", true, aligned(4));
     row("I4", "I4", "LV_COLOR_FORMAT_I4");
     row("I8", "I8", "LV_COLOR_FORMAT_I8");
@@ -250,6 +257,7 @@ void TestLvgl::encodesLvglImages()
     const auto overBlack = [](QRgb colour, int alpha) {
         return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
     };
+    int lightPixels = 0; // I1's
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const QRgb colour = colourAt(x, y);
@@ -301,6 +309,7 @@ void TestLvgl::encodesLvglImages()
                     QCOMPARE(entry(0), qRgb(0, 0, 0));
                     QCOMPARE(entry(1), qRgb(255, 255, 255));
                     QCOMPARE(index, int((luma(colour) >= options.threshold) != options.invert));
+                    lightPixels += luma(colour) >= options.threshold ? 1 : 0;
                     continue;
                 }
                 for (int i = 0; i < paletteSize; ++i) {
@@ -321,6 +330,15 @@ void TestLvgl::encodesLvglImages()
             QCOMPARE(byteAt(stride * height + y * stride / 2 + i), 0);
     }
     QCOMPARE(encoded.shownPicture(), panel);
+    // I1 all lit or all unlit is told, as for the other 1-bit formats.
+    const bool uniform = paletteSize == 2 && (lightPixels == 0 || lightPixels == width * height);
+    const int cause = lightPixels ? UniformArray::AllLight
+        : translucent             ? UniformArray::DarkOnTransparency
+                                  : UniformArray::AllDark;
+    QCOMPARE(encoded.uniform.size(), uniform ? 1 : 0);
+    for (const UniformArray &array : encoded.uniform)
+        QVERIFY(array.name == "pic" && int(array.cause) == cause
+                && array.lit == ((lightPixels > 0) != options.invert));
 
     // The header compiles against LVGL's types, warnings as errors, and holds the map read above;
     // LVGL 8's swapped colours where LV_COLOR_16_SWAP is set.

@@ -29,14 +29,34 @@ bool sharedAcrossFrames(const QByteArray &suffix)
 QImage stacked(const QVector<PreparedPicture> &frames)
 {
     const QImage &first = frames.first().colours;
-    QImage all(first.width(), first.height() * frames.size(), QImage::Format_RGB32);
+    QImage all = allocated(QImage(first.width(), first.height() * frames.size(), QImage::Format_RGB32));
     for (int i = 0; i < frames.size(); ++i) {
-        const QImage colours = frames[i].colours.convertToFormat(QImage::Format_RGB32);
+        const QImage colours = allocated(frames[i].colours.convertToFormat(QImage::Format_RGB32));
         for (int y = 0; y < colours.height(); ++y)
             std::copy_n(colours.constScanLine(y), colours.bytesPerLine(),
                         all.scanLine(i * first.height() + y));
     }
     return all;
+}
+
+// The arrays whose pixels are all alike in every frame, all lit or all unlit in each, named
+// without the frames' numbers; each as the first frame tells it.
+QVector<UniformArray> uniformInEveryFrame(const QVector<EncodedPicture> &frames, const QByteArray &name)
+{
+    QVector<UniformArray> every;
+    for (const UniformArray &first : frames.first().uniform) {
+        const QByteArray suffix = first.name.mid(frameName(name, 0).size());
+        bool inEach = true;
+        for (int i = 1; i < frames.size() && inEach; ++i) {
+            const QVector<UniformArray> &own = frames[i].uniform;
+            inEach = std::any_of(own.begin(), own.end(), [&](const UniformArray &array) {
+                return array.name == frameName(name, i) + suffix && array.lit == first.lit;
+            });
+        }
+        if (inEach)
+            every << UniformArray {name + suffix, first.cause, first.lit};
+    }
+    return every;
 }
 
 // The names as a table's values, four to a line.
@@ -133,6 +153,7 @@ EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPictur
     const bool lvgl = qstrcmp(format.name, "lvgl") == 0;
     const bool lvgl8 = lvgl && options.lvglVersion == 8;
     EncodedPicture result;
+    result.uniform = uniformInEveryFrame(frames, name);
     result.shown = std::move(frames.first().shown);
     result.drawnShown = std::move(frames.first().drawnShown);
     QVector<CHeader> headers;

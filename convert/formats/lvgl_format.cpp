@@ -14,6 +14,7 @@
 #include <QtEndian>
 
 #include <memory>
+#include <new>
 #include <optional>
 
 namespace {
@@ -199,6 +200,7 @@ struct LvglPixels
     PictureRows drawnShown; // instead of `shown`, drawn from `storage` or `data`
     DirectPixelsShown draw; // how a row of a direct colour format shows, for rows drawn later
     int stride = 0;
+    QVector<UniformArray> uniform; // I1's pixels when they are all alike
 };
 
 // Indexed formats: the palette, 4 bytes a colour, then the indices. I1 is LVGL's format for
@@ -211,8 +213,10 @@ LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormat &format
     const int width = size.width(), height = size.height();
     IndexedPicture indexed;
     QImage lit; // I1: 1 where lit, a byte a pixel
+    QVector<UniformArray> uniform;
     if (format.paletteSize == 2) {
         lit = storedGreyLevels(picture.colours, 2, options.threshold, options);
+        noteUniformBits(lit, picture.transparentOnBlack, options, &uniform);
         indexed.palette = {0x0000, 0xffff};
     } else {
         indexed = indexPixels(picture.colours, choosePalette(picture.colours, format.paletteSize),
@@ -221,6 +225,7 @@ LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormat &format
     picture = PreparedPicture(); // the indices are all that is needed now
     LvglPixels pixels;
     pixels.stride = stride;
+    pixels.uniform = std::move(uniform);
     indexed.palette.resize(format.paletteSize);
     pixels.data = QByteArray(4 * format.paletteSize + qsizetype(stride) * height, Qt::Uninitialized);
     char *out = pixels.data.data();
@@ -283,6 +288,8 @@ LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, c
     if (inPlace) {
         pixels.storage = std::move(picture.colours);
         uchar *bits = pixels.storage.bits();
+        if (!bits) // a shared picture, which could not be copied
+            throw std::bad_alloc();
         pixels.data = QByteArray::fromRawData(reinterpret_cast<const char *>(bits), rowBytes * height);
     } else {
         // Each byte written once, the rows' padding included, so that the array's pages are only
@@ -479,11 +486,14 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
     const LvglColourFormat &format = chosenColourFormat(picture, options);
     const QSize size = picture.colours.size();
     // A format without transparency shows the picture as the window does, laid onto black.
+    const bool transparentOnBlack = picture.transparentOnBlack;
     LvglPixels pixels = format.alpha
         ? lvglPixels(std::move(picture), format, options)
-        : lvglPixels({opaqueColours(std::move(picture)), QImage()}, format, options);
+        : lvglPixels({opaqueColours(std::move(picture)), QImage(), false, transparentOnBlack}, format,
+                     options);
 
     EncodedPicture encoded;
+    encoded.uniform = pixels.uniform;
     encoded.shown = std::move(pixels.shown);
     // A preview of a direct colour format is drawn from the array, whole or compressed, as it is
     // written: no second picture is held.

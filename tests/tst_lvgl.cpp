@@ -333,7 +333,7 @@ void TestLvgl::encodesLvglImages()
     // I1 all lit or all unlit is told, as for the other 1-bit formats.
     const bool uniform = paletteSize == 2 && (lightPixels == 0 || lightPixels == width * height);
     const int cause = lightPixels ? UniformArray::AllLight
-        : translucent             ? UniformArray::DarkOnTransparency
+        : alpha != 255            ? UniformArray::DarkOnTransparency
                                   : UniformArray::AllDark;
     QCOMPARE(encoded.uniform.size(), uniform ? 1 : 0);
     for (const UniformArray &array : encoded.uniform)

@@ -2,6 +2,7 @@
 #include "display_preparation.h"
 #include "picture_decoding.h"
 #include "picturesupport.h"
+#include "streaming_scaler.h"
 #include "testsupport.h"
 
 #include <QImageReader>
@@ -27,6 +28,8 @@ private slots:
     void decodesPhotosAsSmallAsTheirShapeAllows();
     void fitsEveryFormatToTheSameSize_data();
     void fitsEveryFormatToTheSameSize();
+    void scalesRowByRowAsQtScales_data();
+    void scalesRowByRowAsQtScales();
     void dithersAGreyRampFaithfully_data();
     void dithersAGreyRampFaithfully();
     void dithersWithFloydSteinbergWeights_data();
@@ -285,6 +288,92 @@ void TestPreparation::fitsEveryFormatToTheSameSize()
             QVERIFY(decoded.image.width() < photo.width());
         QCOMPARE(preparePicture(std::move(decoded.image), fitIn(fit), false, photo).colours.size(), fitted);
     }
+}
+
+void TestPreparation::scalesRowByRowAsQtScales_data()
+{
+    QTest::addColumn<QSize>("source");
+    QTest::addColumn<QSize>("scaled");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<DisplayOptions>("options");
+    // Down, up, and one axis down while the other grows or keeps its size, each way; 1-pixel
+    // sides, odd sizes, a band of 150 rows, and no scaling at all.
+    const QList<QPair<QSize, QSize>> sizes = {
+        {{40, 30}, {7, 5}},   {{7, 5}, {40, 31}},   {{41, 5}, {7, 9}},  {{5, 41}, {9, 7}},
+        {{1, 1}, {3, 2}},     {{33, 1}, {1, 1}},    {{1, 17}, {1, 4}},  {{97, 61}, {96, 61}},
+        {{63, 64}, {63, 63}}, {{13, 11}, {13, 11}}, {{301, 7}, {2, 7}}, {{3, 451}, {5, 3}},
+    };
+    const QList<QPair<const char *, DisplayOptions>> shapes = {
+        {"", {}},
+        {", mirrored left to right", with([](DisplayOptions &o) { o.flipHorizontal = true; })},
+        {", mirrored top to bottom", with([](DisplayOptions &o) { o.flipVertical = true; })},
+        {", turned 90 degrees", with([](DisplayOptions &o) { o.rotation = 90; })},
+        {", turned 180 degrees, mirrored left to right", with([](DisplayOptions &o) {
+             o.rotation = 180;
+             o.flipHorizontal = true;
+         })},
+        {", cut, turned 270 degrees, mirrored both ways", with([](DisplayOptions &o) {
+             o.crop = QRect(0, 0, 1, 1); // made to fit each size below
+             o.rotation = 270;
+             o.flipHorizontal = o.flipVertical = true;
+         })},
+        {", cut, turned 90 degrees, mirrored top to bottom", with([](DisplayOptions &o) {
+             o.crop = QRect(0, 0, 1, 1);
+             o.rotation = 90;
+             o.flipVertical = true;
+         })},
+    };
+    const QList<QPair<const char *, QImage::Format>> formats = {
+        {"RGB32", QImage::Format_RGB32},
+        {"ARGB32 premultiplied", QImage::Format_ARGB32_Premultiplied},
+        {"RGBA64 premultiplied", QImage::Format_RGBA64_Premultiplied},
+    };
+    for (const auto &[source, scaled] : sizes) {
+        for (const auto &[shape, shaping] : shapes) {
+            DisplayOptions options = shaping;
+            if (options.crop.isValid()) { // a pixel off each side, where there are more than two
+                const auto cut = [](int side) { return side > 2 ? 1 : 0; };
+                options.crop = QRect(cut(source.width()), cut(source.height()),
+                                     source.width() - 2 * cut(source.width()),
+                                     source.height() - 2 * cut(source.height()));
+            }
+            const QSize oriented = orientedSize(source, options);
+            const QSize target = options.rotation % 180 ? scaled.transposed() : scaled;
+            for (const auto &[name, format] : formats)
+                QTest::addRow("%dx%d to %dx%d%s, %s", oriented.width(), oriented.height(), target.width(),
+                              target.height(), shape, name)
+                    << source << target << int(format) << options;
+        }
+    }
+}
+
+void TestPreparation::scalesRowByRowAsQtScales()
+{
+    QFETCH(QSize, source);
+    QFETCH(QSize, scaled);
+    QFETCH(int, format);
+    QFETCH(DisplayOptions, options);
+    // Every channel of its own, alpha included, at 8 and 16 bits: a weight or a rounding off by one
+    // shows.
+    QImage picture(source, QImage::Format_RGBA64);
+    for (int y = 0; y < source.height(); ++y) {
+        auto *line = reinterpret_cast<QRgba64 *>(picture.scanLine(y));
+        for (int x = 0; x < source.width(); ++x)
+            line[x]
+                = qRgba64(quint16(x * 9973 + y * 311), quint16(y * 7919 + x * 13), quint16(x * y * 4099 + 77),
+                          quint16((x * 40503 + y * 6007) | (x % 5 == 0 ? 0xff00 : 0)));
+    }
+    picture = picture.convertToFormat(QImage::Format(format));
+    const QImage expected = cutTurnedAndMirrored(picture, options)
+                                .scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+
+    StreamingScaler scaler(source, options, scaled, QImage::Format(format));
+    QVERIFY(scaler.heldBytes() - expected.sizeInBytes() < 64 * 1024); // never the source
+    QVERIFY(scaler.start());
+    for (int y = 0; y < source.height(); ++y)
+        scaler.addRow(picture.constScanLine(y));
+    QCOMPARE(scaler.result().format(), expected.format());
+    QCOMPARE(scaler.result(), expected);
 }
 
 void TestPreparation::dithersAGreyRampFaithfully_data()

@@ -1,0 +1,374 @@
+#include "row_decoding.h"
+
+#include "display_preparation.h"
+#include "picture_completeness.h"
+#include "picture_source.h"
+#include "streaming_scaler.h"
+
+#include <QIODevice>
+
+#include <png.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr qint64 batchBytes = 1 << 20; // rows converted to the scaling's format at a time
+
+// What libpng is asked for, as Qt's PNG reader asks it, and the picture that makes.
+struct PngPlan
+{
+    QIODevice *device = nullptr;
+    int width = 0;
+    int height = 0;
+    int passes = 1;
+    size_t rowBytes = 0;
+    QImage::Format format = QImage::Format_Invalid;
+    // The colour table as Qt's reader fills it: its size, then each entry it sets, in order.
+    int colourCount = 0;
+    int coloursSet = 0;
+    int colourIndex[512] = {};
+    QRgb colourValue[512] = {};
+    bool paletteIndices = false; // indices beyond the table are 0, as Qt's reader makes them
+
+    // Where each row of the pass goes, and what is done once a row of a picture read in one
+    // pass is there: false stops the reading.
+    uchar *(*rowFor)(void *context, int y) = nullptr;
+    bool (*rowRead)(void *context, int y) = nullptr;
+    void *context = nullptr;
+};
+
+void readPngBytes(png_structp png, png_bytep data, size_t size)
+{
+    auto *plan = static_cast<PngPlan *>(png_get_io_ptr(png));
+    while (size > 0) {
+        const qint64 got = plan->device->read(reinterpret_cast<char *>(data), qint64(size));
+        if (got <= 0)
+            png_error(png, "Read Error");
+        data += got;
+        size -= size_t(got);
+    }
+}
+
+[[noreturn]] void failPng(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+void ignorePngWarning(png_structp, png_const_charp) { }
+
+void setColour(PngPlan *plan, int index, QRgb value)
+{
+    if (plan->coloursSet < 512) {
+        plan->colourIndex[plan->coloursSet] = index;
+        plan->colourValue[plan->coloursSet++] = value;
+    }
+}
+
+// The transformations Qt's PNG reader sets (qpnghandler.cpp, setup_qt), on a little-endian
+// machine, and the pixel format and colour table of the picture it makes.
+void planLikeQt(png_structp png, png_infop info, PngPlan *plan)
+{
+    png_uint_32 width = 0, height = 0;
+    int depth = 0, type = 0, interlace = 0;
+    png_get_IHDR(png, info, &width, &height, &depth, &type, &interlace, nullptr, nullptr);
+    plan->width = int(width);
+    plan->height = int(height);
+    plan->passes = png_set_interlace_handling(png);
+    const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS);
+    png_bytep transparentAlpha = nullptr;
+    int transparentCount = 0;
+    png_color_16p transparentColour = nullptr;
+    const bool transparentEntries
+        = png_get_tRNS(png, info, &transparentAlpha, &transparentCount, &transparentColour) != 0;
+    png_colorp palette = nullptr;
+    int paletteSize = 0;
+    if (type == PNG_COLOR_TYPE_GRAY) {
+        if (depth == 1 && png_get_channels(png, info) == 1) {
+            png_set_invert_mono(png);
+            png_read_update_info(png, info);
+            plan->format = QImage::Format_Mono;
+            plan->colourCount = 2;
+            setColour(plan, 1, qRgb(0, 0, 0));
+            setColour(plan, 0, qRgb(255, 255, 255));
+            if (transparentEntries && transparentColour) {
+                if (transparentColour->gray == 0)
+                    setColour(plan, 1, qRgba(0, 0, 0, 0));
+                else if (transparentColour->gray == 1)
+                    setColour(plan, 0, qRgba(255, 255, 255, 0));
+            }
+        } else if (depth == 16 && png_get_channels(png, info) == 1 && !transparency) {
+            plan->format = QImage::Format_Grayscale16;
+            png_read_update_info(png, info);
+            png_set_swap(png);
+        } else if (depth == 16) {
+            if (!transparency)
+                png_set_filler(png, 0xffff, PNG_FILLER_AFTER);
+            else
+                png_set_expand(png);
+            png_set_gray_to_rgb(png);
+            plan->format = transparency ? QImage::Format_RGBA64 : QImage::Format_RGBX64;
+            png_read_update_info(png, info);
+            png_set_swap(png);
+        } else if (depth == 8 && !transparency) {
+            png_set_expand(png);
+            plan->format = QImage::Format_Grayscale8;
+            png_read_update_info(png, info);
+        } else {
+            if (depth < 8)
+                png_set_packing(png);
+            const int levels = depth < 8 ? 1 << depth : 256;
+            png_read_update_info(png, info);
+            plan->format = QImage::Format_Indexed8;
+            plan->colourCount = levels;
+            for (int i = 0; i < levels; ++i) {
+                const int grey = i * 255 / (levels - 1);
+                setColour(plan, i, qRgba(grey, grey, grey, 0xff));
+            }
+            if (transparentEntries && transparentColour && transparentColour->gray < levels)
+                setColour(plan, transparentColour->gray, 0);
+        }
+    } else if (type == PNG_COLOR_TYPE_PALETTE && png_get_PLTE(png, info, &palette, &paletteSize)
+               && paletteSize <= 256) {
+        if (depth != 1)
+            png_set_packing(png);
+        png_read_update_info(png, info);
+        png_get_IHDR(png, info, &width, &height, &depth, &type, nullptr, nullptr, nullptr);
+        plan->format = depth == 1 ? QImage::Format_Mono : QImage::Format_Indexed8;
+        plan->colourCount = plan->format == QImage::Format_Mono ? 2 : paletteSize;
+        png_get_PLTE(png, info, &palette, &paletteSize);
+        int i = 0;
+        if (transparentEntries && transparentAlpha) {
+            for (; i < transparentCount; ++i)
+                setColour(plan, i,
+                          qRgba(palette[i].red, palette[i].green, palette[i].blue, transparentAlpha[i]));
+        }
+        for (; i < paletteSize; ++i)
+            setColour(plan, i, qRgba(palette[i].red, palette[i].green, palette[i].blue, 0xff));
+        png_set_bgr(png);
+        plan->paletteIndices = plan->format == QImage::Format_Indexed8;
+    } else if (depth == 16 && !(type & PNG_COLOR_MASK_PALETTE)) {
+        plan->format = QImage::Format_RGBA64;
+        if (!(type & PNG_COLOR_MASK_ALPHA) && !transparency) {
+            png_set_filler(png, 0xffff, PNG_FILLER_AFTER);
+            plan->format = QImage::Format_RGBX64;
+        }
+        if (!(type & PNG_COLOR_MASK_COLOR))
+            png_set_gray_to_rgb(png);
+        png_read_update_info(png, info);
+        png_set_swap(png);
+    } else {
+        if (depth == 16)
+            png_set_strip_16(png);
+        png_set_expand(png);
+        if (type == PNG_COLOR_TYPE_GRAY_ALPHA)
+            png_set_gray_to_rgb(png);
+        plan->format = QImage::Format_ARGB32;
+        if (!(type & PNG_COLOR_MASK_ALPHA) && !transparency) {
+            png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+            plan->format = QImage::Format_RGB32;
+        }
+        png_set_bgr(png);
+        png_read_update_info(png, info);
+    }
+    plan->rowBytes = png_get_rowbytes(png, info);
+}
+
+// Reads the PNG from the device's start, every pass over every row, then its end, as Qt's reader
+// does; with no rows to read (rowFor not given), only its header. No C++ object lives here but
+// in the caller's frame, since libpng reports its errors with longjmp.
+bool readPng(png_structp png, png_infop info, PngPlan *plan)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_option(png, PNG_MAXIMUM_INFLATE_WINDOW, PNG_OPTION_ON);
+    png_set_read_fn(png, plan, readPngBytes);
+    png_read_info(png, info);
+    planLikeQt(png, info, plan);
+    if (plan->format == QImage::Format_Invalid || !plan->rowFor)
+        return plan->format != QImage::Format_Invalid;
+    for (int pass = 0; pass < plan->passes; ++pass) {
+        for (int y = 0; y < plan->height; ++y) {
+            png_read_row(png, plan->rowFor(plan->context, y), nullptr);
+            if (plan->passes == 1 && !plan->rowRead(plan->context, y))
+                return false;
+        }
+    }
+    png_read_end(png, info);
+    return true;
+}
+
+bool runPng(PngPlan *plan)
+{
+    if (!plan->device->seek(0))
+        return false;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failPng, ignorePngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    const bool read = info && readPng(png, info, plan);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return read;
+}
+
+// A picture of the plan's format and colour table, `rows` high, its colours set in the order Qt's
+// reader sets them (which tells whether it has an alpha channel).
+QImage planned(const PngPlan &plan, int rows)
+{
+    QImage picture(plan.width, rows, plan.format);
+    if (picture.isNull())
+        return picture;
+    picture.fill(0);
+    if (plan.colourCount > 0) {
+        picture.setColorCount(plan.colourCount);
+        for (int i = 0; i < plan.coloursSet; ++i)
+            picture.setColor(plan.colourIndex[i], plan.colourValue[i]);
+    }
+    return picture;
+}
+
+// The rows as they come: gathered in the picture's own format, converted to the scaling's a few
+// at a time, and handed to the scaler.
+struct RowFeed
+{
+    const PngPlan *plan;
+    StreamingScaler *scaler;
+    QImage::Format scaling;
+    QImage batch; // the plan's format
+    int first = 0; // the row the batch starts at
+    std::vector<uchar> spare; // where rows outside the band go, in a pass of an interlaced picture
+    const std::atomic<int> *interrupted;
+
+    void feed(int count)
+    {
+        if (plan->paletteIndices) {
+            for (int y = 0; y < count; ++y) {
+                uchar *index = batch.scanLine(y);
+                for (int x = 0; x < plan->width; ++x) {
+                    if (index[x] >= plan->colourCount)
+                        index[x] = 0;
+                }
+            }
+        }
+        const QImage converted = batch.convertToFormat(scaling);
+        for (int y = 0; y < count; ++y)
+            scaler->addRow(converted.constScanLine(y));
+    }
+    bool stopped() const { return interrupted && interrupted->load() != 0; }
+};
+
+uchar *batchRow(void *context, int y)
+{
+    auto *feed = static_cast<RowFeed *>(context);
+    const int at = y - feed->first;
+    return at >= 0 && at < feed->batch.height() ? feed->batch.scanLine(at) : feed->spare.data();
+}
+
+bool batchRowRead(void *context, int y)
+{
+    auto *feed = static_cast<RowFeed *>(context);
+    if (y - feed->first + 1 < feed->batch.height() && y + 1 < feed->plan->height)
+        return true;
+    feed->feed(y - feed->first + 1);
+    feed->first = y + 1;
+    return !feed->stopped();
+}
+
+DecodedPicture refused(DecodedPicture::Status status)
+{
+    DecodedPicture picture;
+    picture.status = status;
+    return picture;
+}
+
+} // namespace
+
+bool decodesByRows(const QByteArray &format)
+{
+    return format == "png";
+}
+
+DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSize size,
+                            const DisplayOptions &display, const RowFitting &rows)
+{
+    if (!geometryProblem(size, display).isEmpty()) { // refused by the caller, from the size alone
+        DecodedPicture picture;
+        picture.status = DecodedPicture::Decoded;
+        picture.fullSize = size;
+        picture.fitted = true;
+        return picture;
+    }
+    PngPlan plan;
+    plan.device = &source;
+    source.resetRanPastEnd();
+    if (!runPng(&plan) || QSize(plan.width, plan.height) != size)
+        return refused(undecodedStatus(format, &source));
+
+    // Scaled in the form the whole picture would be (see display_preparation.cpp): opaque on 8
+    // bits, premultiplied on 8 bits, or premultiplied on 16 bits when the alpha is kept apart.
+    const QImage sample = planned(plan, 1);
+    if (sample.isNull())
+        return refused(DecodedPicture::TooLarge);
+    // A picture kept at its size (only cut) keeps its own colours when the alpha is kept apart.
+    const QSize scaled = scaledSize(orientedSize(size, display), display);
+    const bool straight = rows.keepAlpha && !display.background.isValid();
+    const QImage::Format scaling = !sample.hasAlphaChannel() ? QImage::Format_RGB32
+        : !straight                                          ? QImage::Format_ARGB32_Premultiplied
+        : scaled == orientedSize(size, display)              ? QImage::Format_ARGB32
+                                                             : QImage::Format_RGBA64_Premultiplied;
+    StreamingScaler scaler(size, display, scaled, scaling);
+
+    // What is held: the scaler's, a batch of rows in both formats, libpng's rows, and, for an
+    // interlaced picture, the band of rows its passes fill.
+    const qint64 rowBytes = qMax<qint64>(sample.bytesPerLine(), qint64(plan.rowBytes));
+    const qint64 scalingRowBytes = qint64(size.width()) * (scaling == QImage::Format_RGB32 ? 4 : 8);
+    const int batchRows = int(qBound<qint64>(1, batchBytes / rowBytes, 64));
+    const qint64 fixed = scaler.heldBytes() + batchRows * (rowBytes + scalingRowBytes) + 4 * rowBytes;
+    int bandRows = batchRows;
+    if (plan.passes > 1) {
+        bandRows = rows.bandRows > 0 ? rows.bandRows
+                                     : int(qMin<qint64>(size.height(), (maxDecodedBytes - fixed) / rowBytes));
+        bandRows = qMin(bandRows, size.height());
+    }
+    if (bandRows < 1 || fixed + (plan.passes > 1 ? bandRows * rowBytes : 0) > maxDecodedBytes)
+        return refused(DecodedPicture::TooLarge);
+    if (!scaler.start())
+        return refused(DecodedPicture::TooLarge);
+
+    RowFeed feed {
+        &plan,           &scaler, scaling, planned(plan, bandRows), 0, std::vector<uchar>(size_t(rowBytes)),
+        rows.interrupted};
+    if (feed.batch.isNull())
+        return refused(DecodedPicture::TooLarge);
+    plan.rowFor = batchRow;
+    plan.rowRead = batchRowRead;
+    plan.context = &feed;
+    // In one pass, each batch is handed over as it fills; interlaced, the file is read once a band.
+    for (int band = 0; band < size.height(); band += bandRows) {
+        feed.first = band;
+        source.resetRanPastEnd();
+        if (!runPng(&plan)) {
+            if (feed.stopped())
+                return refused(DecodedPicture::Hostile); // interrupted: the caller says so
+            return refused(undecodedStatus(format, &source));
+        }
+        if (plan.passes > 1)
+            feed.feed(qMin(bandRows, size.height() - band));
+        if (feed.stopped())
+            return refused(DecodedPicture::Hostile);
+        if (plan.passes == 1)
+            break;
+    }
+    if (!reachesItsEnd(format, &source))
+        return refused(DecodedPicture::Truncated);
+
+    DecodedPicture picture;
+    picture.status = DecodedPicture::Decoded;
+    picture.image = scaler.result();
+    const QRect kept = keptPart(scaled, display);
+    if (kept.size() != scaled)
+        picture.image = picture.image.copy(kept);
+    picture.fullSize = size;
+    picture.animatedPng = isAnimatedPng(&source);
+    picture.fitted = true;
+    return picture;
+}

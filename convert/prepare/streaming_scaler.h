@@ -66,6 +66,7 @@ private:
     template<typename Pixel> void rowCame(const Pixel *row);
     template<typename Pixel> void lineCame(int at, const Pixel *pixels);
     template<typename Pixel> void reduce(const Pixel *pixels, qint64 *sums) const;
+    template<typename Pixel> void reduceEach(const Pixel *pixels, qint64 *sums) const;
     void put(int i1, int i2, const qint64 *sums);
 
     QImage::Format m_format;

@@ -10,6 +10,10 @@
 #include <png.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -67,7 +71,8 @@ void setColour(PngPlan *plan, int index, QRgb value)
 }
 
 // The transformations Qt's PNG reader sets (qpnghandler.cpp, setup_qt), on a little-endian
-// machine, and the pixel format and colour table of the picture it makes.
+// machine, and the pixel format and colour table of the picture it makes (or, for 8-bit RGB,
+// of rows that convert to it).
 void planLikeQt(png_structp png, png_infop info, PngPlan *plan)
 {
     png_uint_32 width = 0, height = 0;
@@ -158,6 +163,12 @@ void planLikeQt(png_structp png, png_infop info, PngPlan *plan)
             png_set_gray_to_rgb(png);
         png_read_update_info(png, info);
         png_set_swap(png);
+    } else if (type == PNG_COLOR_TYPE_RGB && depth == 8 && !transparency) {
+        // Qt's reader has libpng add an opaque alpha and put blue first (Format_RGB32); the rows
+        // are taken as they come (Format_RGB888), which converts to the very same pixels, on the
+        // scaling thread rather than libpng's.
+        png_read_update_info(png, info);
+        plan->format = QImage::Format_RGB888;
     } else {
         if (depth == 16)
             png_set_strip_16(png);
@@ -226,13 +237,99 @@ QImage planned(const PngPlan &plan, int rows)
     return picture;
 }
 
-// The rows as they come: gathered in the picture's own format, converted to the scaling's a few
-// at a time, and handed to the scaler.
+// Batches of rows converted to the scaling's format and scaled on a thread of their own while
+// libpng decodes the next ones: the decoding (zlib's, mostly) and the scaling then take the time
+// of the longer one. At most `waiting` batches wait.
+class ScalingThread
+{
+public:
+    ScalingThread(StreamingScaler *scaler, QImage::Format scaling)
+        : m_scaler(scaler)
+        , m_scaling(scaling)
+        , m_thread([this] { run(); })
+    { }
+    ~ScalingThread()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_batches.clear();
+            m_ended = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    ScalingThread(const ScalingThread &) = delete;
+    ScalingThread &operator=(const ScalingThread &) = delete;
+
+    void push(QImage batch, int count)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_batches.size() < waiting; });
+        m_batches.push_back({std::move(batch), count});
+        m_changed.notify_all();
+    }
+    // Returns once every batch pushed is scaled, and let go.
+    void drain()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_batches.empty() && !m_busy; });
+    }
+    // Every batch pushed scaled, then the thread ended.
+    void finish()
+    {
+        drain();
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_ended = true;
+        }
+        m_changed.notify_all();
+    }
+
+    static constexpr size_t waiting = 3;
+
+private:
+    void run()
+    {
+        for (;;) {
+            std::pair<QImage, int> next;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_ended || !m_batches.empty(); });
+                if (m_batches.empty())
+                    return;
+                next = std::move(m_batches.front());
+                m_batches.pop_front();
+                m_busy = true;
+            }
+            m_changed.notify_all();
+            {
+                const QImage converted = next.first.convertToFormat(m_scaling);
+                next.first = QImage();
+                for (int y = 0; y < next.second; ++y)
+                    m_scaler->addRow(converted.constScanLine(y));
+            }
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_busy = false;
+            m_changed.notify_all();
+        }
+    }
+
+    StreamingScaler *m_scaler;
+    const QImage::Format m_scaling;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::pair<QImage, int>> m_batches;
+    bool m_busy = false;
+    bool m_ended = false;
+    std::thread m_thread;
+};
+
+// The rows as they come, gathered in the picture's own format a batch (or, interlaced, a band)
+// at a time and handed to the scaling thread.
 struct RowFeed
 {
     const PngPlan *plan;
-    StreamingScaler *scaler;
-    QImage::Format scaling;
+    ScalingThread *scaling;
     QImage batch; // the plan's format
     int first = 0; // the row the batch starts at
     std::vector<uchar> spare; // where rows outside the band go, in a pass of an interlaced picture
@@ -249,9 +346,14 @@ struct RowFeed
                 }
             }
         }
-        const QImage converted = batch.convertToFormat(scaling);
-        for (int y = 0; y < count; ++y)
-            scaler->addRow(converted.constScanLine(y));
+        if (plan->passes > 1) { // the band is filled again by the next reading: scaled first
+            scaling->push(batch, count);
+            scaling->drain();
+            return;
+        }
+        const int rows = batch.height();
+        scaling->push(std::move(batch), count);
+        batch = planned(*plan, rows);
     }
     bool stopped() const { return interrupted && interrupted->load() != 0; }
 };
@@ -322,7 +424,9 @@ DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSi
     const qint64 rowBytes = qMax<qint64>(sample.bytesPerLine(), qint64(plan.rowBytes));
     const qint64 scalingRowBytes = qint64(size.width()) * (scaling == QImage::Format_RGB32 ? 4 : 8);
     const int batchRows = int(qBound<qint64>(1, batchBytes / rowBytes, 64));
-    const qint64 fixed = scaler.heldBytes() + batchRows * (rowBytes + scalingRowBytes) + 4 * rowBytes;
+    // Batches: the one filling, those waiting, the one scaled and its converted rows.
+    const qint64 fixed = scaler.heldBytes() + batchRows * rowBytes * qint64(ScalingThread::waiting + 2)
+        + batchRows * scalingRowBytes + 4 * rowBytes;
     int bandRows = batchRows;
     if (plan.passes > 1) {
         bandRows = rows.bandRows > 0 ? rows.bandRows
@@ -334,9 +438,9 @@ DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSi
     if (!scaler.start())
         return refused(DecodedPicture::TooLarge);
 
-    RowFeed feed {
-        &plan,           &scaler, scaling, planned(plan, bandRows), 0, std::vector<uchar>(size_t(rowBytes)),
-        rows.interrupted};
+    ScalingThread thread(&scaler, scaling);
+    RowFeed feed {&plan,           &thread, planned(plan, bandRows), 0, std::vector<uchar>(size_t(rowBytes)),
+                  rows.interrupted};
     if (feed.batch.isNull())
         return refused(DecodedPicture::TooLarge);
     plan.rowFor = batchRow;
@@ -358,6 +462,7 @@ DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSi
         if (plan.passes == 1)
             break;
     }
+    thread.finish(); // every batch scaled
     if (!reachesItsEnd(format, &source))
         return refused(DecodedPicture::Truncated);
 

@@ -425,7 +425,10 @@ void TestCli::fitsPicturesTooLargeToHoldByRows_data()
     // its size.
     QTest::newRow("ending before its rows") << png(100) << QStringList {"--fit", "320x320"}
                                             << QString::fromUtf8("ce fichier ne semble pas être une image");
-    // Not fitted, or not a PNG: held whole, refused.
+    // Fitted larger than the bound (8193 x 8193 pixels of 4 bytes), not fitted, or not a PNG:
+    // refused.
+    QTest::newRow("fitted too large to hold") << whole << QStringList {"--fit", "8193x8193"}
+                                              << QString::fromUtf8("image trop grande pour être convertie");
     QTest::newRow("not fitted") << whole << QStringList()
                                 << QString::fromUtf8("image trop grande pour être convertie");
     QTest::newRow("BMP") << bmpFile(12000, 12000, 1, 0, QByteArray::fromHex("00000000ffffff00"),

@@ -78,6 +78,7 @@ void planLikeQt(png_structp png, png_infop info, PngPlan *plan)
     png_uint_32 width = 0, height = 0;
     int depth = 0, type = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &depth, &type, &interlace, nullptr, nullptr);
+    plan->coloursSet = 0; // the file is read again for each band of an interlaced picture
     plan->width = int(width);
     plan->height = int(height);
     plan->passes = png_set_interlace_handling(png);
@@ -333,7 +334,7 @@ struct RowFeed
     QImage batch; // the plan's format
     int first = 0; // the row the batch starts at
     std::vector<uchar> spare; // where rows outside the band go, in a pass of an interlaced picture
-    const std::atomic<int> *interrupted;
+    const std::atomic<int> *interrupted = nullptr;
 
     void feed(int count)
     {
@@ -406,11 +407,11 @@ DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSi
         return refused(undecodedStatus(format, &source));
 
     // Scaled in the form the whole picture would be (see display_preparation.cpp): opaque on 8
-    // bits, premultiplied on 8 bits, or premultiplied on 16 bits when the alpha is kept apart.
+    // bits, premultiplied on 8 bits, or premultiplied on 16 bits when the alpha is kept apart,
+    // unless the picture keeps its size (only cut): then its own colours.
     const QImage sample = planned(plan, 1);
     if (sample.isNull())
         return refused(DecodedPicture::TooLarge);
-    // A picture kept at its size (only cut) keeps its own colours when the alpha is kept apart.
     const QSize scaled = scaledSize(orientedSize(size, display), display);
     const bool straight = rows.keepAlpha && !display.background.isValid();
     const QImage::Format scaling = !sample.hasAlphaChannel() ? QImage::Format_RGB32
@@ -419,28 +420,29 @@ DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSi
                                                              : QImage::Format_RGBA64_Premultiplied;
     StreamingScaler scaler(size, display, scaled, scaling);
 
-    // What is held: the scaler's, a batch of rows in both formats, libpng's rows, and, for an
-    // interlaced picture, the band of rows its passes fill.
+    // What is held: the scaler's, libpng's rows, and the batches of rows (the one filling, those
+    // waiting, the one scaled and its rows converted); or, for an interlaced picture, the band of
+    // rows its passes fill, and its rows converted.
     const qint64 rowBytes = qMax<qint64>(sample.bytesPerLine(), qint64(plan.rowBytes));
-    const qint64 scalingRowBytes = qint64(size.width()) * (scaling == QImage::Format_RGB32 ? 4 : 8);
-    const int batchRows = int(qBound<qint64>(1, batchBytes / rowBytes, 64));
-    // Batches: the one filling, those waiting, the one scaled and its converted rows.
-    const qint64 fixed = scaler.heldBytes() + batchRows * rowBytes * qint64(ScalingThread::waiting + 2)
-        + batchRows * scalingRowBytes + 4 * rowBytes;
-    int bandRows = batchRows;
+    const qint64 scalingRowBytes
+        = qint64(size.width()) * (scaling == QImage::Format_RGBA64_Premultiplied ? 8 : 4);
+    const qint64 fixed = scaler.heldBytes() + 4 * rowBytes;
+    int bandRows = int(qBound<qint64>(1, batchBytes / rowBytes, 64));
+    qint64 held = fixed + bandRows * (rowBytes * qint64(ScalingThread::waiting + 2) + scalingRowBytes);
     if (plan.passes > 1) {
-        bandRows = rows.bandRows > 0 ? rows.bandRows
-                                     : int(qMin<qint64>(size.height(), (maxDecodedBytes - fixed) / rowBytes));
-        bandRows = qMin(bandRows, size.height());
+        const qint64 most = (maxDecodedBytes - fixed) / (rowBytes + scalingRowBytes);
+        bandRows = int(qMin<qint64>(rows.bandRows > 0 ? rows.bandRows : most, size.height()));
+        held = fixed + bandRows * (rowBytes + scalingRowBytes);
     }
-    if (bandRows < 1 || fixed + (plan.passes > 1 ? bandRows * rowBytes : 0) > maxDecodedBytes)
+    if (bandRows < 1 || held > maxDecodedBytes)
         return refused(DecodedPicture::TooLarge);
     if (!scaler.start())
         return refused(DecodedPicture::TooLarge);
 
     ScalingThread thread(&scaler, scaling);
-    RowFeed feed {&plan,           &thread, planned(plan, bandRows), 0, std::vector<uchar>(size_t(rowBytes)),
-                  rows.interrupted};
+    RowFeed feed {&plan, &thread, planned(plan, bandRows)};
+    feed.spare.resize(size_t(rowBytes));
+    feed.interrupted = rows.interrupted;
     if (feed.batch.isNull())
         return refused(DecodedPicture::TooLarge);
     plan.rowFor = batchRow;

@@ -238,6 +238,12 @@ QImage planned(const PngPlan &plan, int rows)
     return picture;
 }
 
+// The rows converted to the scaling's format at a time: about 1 MiB of them.
+int sliceRows(qint64 rowBytes)
+{
+    return int(qBound<qint64>(1, batchBytes / rowBytes, 64));
+}
+
 // Batches of rows converted to the scaling's format and scaled on a thread of their own while
 // libpng decodes the next ones: the decoding (zlib's, mostly) and the scaling then take the time
 // of the longer one. At most `waiting` batches wait.
@@ -303,12 +309,18 @@ private:
                 m_busy = true;
             }
             m_changed.notify_all();
-            {
-                const QImage converted = next.first.convertToFormat(m_scaling);
-                next.first = QImage();
-                for (int y = 0; y < next.second; ++y)
+            // A band is converted a slice of rows at a time, as a batch is.
+            const int slice = sliceRows(next.first.bytesPerLine());
+            for (int top = 0; top < next.second; top += slice) {
+                const int count = qMin(slice, next.second - top);
+                const QImage rows = top == 0 && count == next.first.height()
+                    ? next.first
+                    : next.first.copy(0, top, next.first.width(), count);
+                const QImage converted = rows.convertToFormat(m_scaling);
+                for (int y = 0; y < count; ++y)
                     m_scaler->addRow(converted.constScanLine(y));
             }
+            next.first = QImage();
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_busy = false;
             m_changed.notify_all();
@@ -329,12 +341,21 @@ private:
 // at a time and handed to the scaling thread.
 struct RowFeed
 {
+    RowFeed(const PngPlan *plan, ScalingThread *scaling, QImage batch, size_t rowBytes,
+            const std::atomic<int> *interrupted)
+        : plan(plan)
+        , scaling(scaling)
+        , batch(std::move(batch))
+        , spare(rowBytes)
+        , interrupted(interrupted)
+    { }
+
     const PngPlan *plan;
     ScalingThread *scaling;
     QImage batch; // the plan's format
     int first = 0; // the row the batch starts at
     std::vector<uchar> spare; // where rows outside the band go, in a pass of an interlaced picture
-    const std::atomic<int> *interrupted = nullptr;
+    const std::atomic<int> *interrupted;
 
     void feed(int count)
     {
@@ -420,19 +441,20 @@ DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSi
                                                              : QImage::Format_RGBA64_Premultiplied;
     StreamingScaler scaler(size, display, scaled, scaling);
 
-    // What is held: the scaler's, libpng's rows, and the batches of rows (the one filling, those
-    // waiting, the one scaled and its rows converted); or, for an interlaced picture, the band of
-    // rows its passes fill, and its rows converted.
+    // What is held: the scaler's, libpng's rows, a slice of rows being converted and its rows
+    // converted, and the batches of rows (the one filling and those waiting) or, for an
+    // interlaced picture, the band of rows its passes fill.
     const qint64 rowBytes = qMax<qint64>(sample.bytesPerLine(), qint64(plan.rowBytes));
     const qint64 scalingRowBytes
         = qint64(size.width()) * (scaling == QImage::Format_RGBA64_Premultiplied ? 8 : 4);
-    const qint64 fixed = scaler.heldBytes() + 4 * rowBytes;
-    int bandRows = int(qBound<qint64>(1, batchBytes / rowBytes, 64));
-    qint64 held = fixed + bandRows * (rowBytes * qint64(ScalingThread::waiting + 2) + scalingRowBytes);
+    const qint64 fixed
+        = scaler.heldBytes() + 4 * rowBytes + sliceRows(rowBytes) * (rowBytes + scalingRowBytes);
+    int bandRows = sliceRows(rowBytes);
+    qint64 held = fixed + bandRows * rowBytes * qint64(ScalingThread::waiting + 1);
     if (plan.passes > 1) {
-        const qint64 most = (maxDecodedBytes - fixed) / (rowBytes + scalingRowBytes);
+        const qint64 most = (maxDecodedBytes - fixed) / rowBytes;
         bandRows = int(qMin<qint64>(rows.bandRows > 0 ? rows.bandRows : most, size.height()));
-        held = fixed + bandRows * (rowBytes + scalingRowBytes);
+        held = fixed + bandRows * rowBytes;
     }
     if (bandRows < 1 || held > maxDecodedBytes)
         return refused(DecodedPicture::TooLarge);
@@ -440,9 +462,7 @@ DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSi
         return refused(DecodedPicture::TooLarge);
 
     ScalingThread thread(&scaler, scaling);
-    RowFeed feed {&plan, &thread, planned(plan, bandRows)};
-    feed.spare.resize(size_t(rowBytes));
-    feed.interrupted = rows.interrupted;
+    RowFeed feed(&plan, &thread, planned(plan, bandRows), size_t(rowBytes), rows.interrupted);
     if (feed.batch.isNull())
         return refused(DecodedPicture::TooLarge);
     plan.rowFor = batchRow;

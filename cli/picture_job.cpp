@@ -7,6 +7,7 @@
 #include "output_lock.h"
 #include "picture_decoding.h"
 #include "qimage16.h"
+#include "streaming_scaler.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -255,7 +256,12 @@ std::optional<PictureOutcome> decodingProblem(const PictureJob &job, DecodedPict
 
 std::optional<PictureOutcome> decode(const PictureJob &job, DecodedPicture *decoded)
 {
-    *decoded = decodePicture(job.picturePath, job.encoding, job.interrupted);
+    // A PNG too large to be decoded whole is decoded by rows and fitted as they come.
+    RowFitting rows;
+    rows.allowed = true;
+    rows.keepAlpha = keepsAlpha(job);
+    rows.interrupted = job.interrupted;
+    *decoded = decodePicture(job.picturePath, job.encoding, job.interrupted, rows);
     if (const auto problem = decodingProblem(job, decoded->status, decoded->systemError))
         return problem;
     const QString shapeProblem = geometryProblem(
@@ -448,8 +454,9 @@ std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, Encod
 std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&decoded, EncodedPicture *encoded)
 {
     const bool keepAlpha = keepsAlpha(job);
-    PreparedPicture prepared
-        = preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
+    PreparedPicture prepared = decoded.fitted
+        ? preparePicture(std::move(decoded.image), optionsAfterFitting(job.encoding), keepAlpha)
+        : preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
     if (!job.format) {
         encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.dither);
         return std::nullopt;

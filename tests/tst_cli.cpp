@@ -57,6 +57,8 @@ private slots:
     void decodesPicturesLeftUnsetAlikeAmongOthers_data();
     void decodesPicturesLeftUnsetAlikeAmongOthers();
     void reportsEachFailure();
+    void fitsPicturesTooLargeToHoldByRows_data();
+    void fitsPicturesTooLargeToHoldByRows();
     void keepsExistingFilesWithoutForce();
     void reportsAFullDisk();
     void refusesWhatMemoryCannotHold_data();
@@ -420,6 +422,92 @@ void TestCli::reportsEachFailure()
     QCOMPARE(noFolder.exitCode, 0);
     QCOMPARE(noFolder.err, QString());
     QVERIFY(QFileInfo::exists(path("nowhere/good.h")));
+}
+
+void TestCli::fitsPicturesTooLargeToHoldByRows_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("problem"); // empty: converted
+    // 12000 x 12000 of 1 bit (549 MiB at 4 bytes a pixel, 18 MB of rows): black and white bands
+    // of 1500 columns and 3000 rows, 40 and 80 pixels once fitted in 320 x 320.
+    const auto png = [](int rows) {
+        return pngOfSamples(
+            QSize(12000, 12000), 1, 0, [](int x, int y, int) { return (x / 1500 + y / 3000) % 2; }, false, {},
+            rows);
+    };
+    const QByteArray whole = png(-1);
+    const QString incomplete
+        = QString::fromUtf8("image incomplète : le fichier s'arrête avant la fin de l'image");
+    QTest::newRow("fitted") << whole << QStringList {"--fit", "320x320"} << QString();
+    QTest::newRow("turned, fitted") << whole << QStringList {"--rotate", "90", "--fit", "320x320"}
+                                    << QString();
+    QTest::newRow("cut, fitted") << whole << QStringList {"--crop", "1500,3000,6000x3000", "--fit", "320x320"}
+                                 << QString();
+    QTest::newRow("cut in the middle of its rows")
+        << whole.left(whole.size() / 2) << QStringList {"--fit", "320x320"} << incomplete;
+    QTest::newRow("cut just before its end")
+        << whole.left(whole.size() - 1) << QStringList {"--fit", "320x320"} << incomplete;
+    // A file whole, whose data ends after 100 of its rows: what a file of that kind is, whatever
+    // its size.
+    QTest::newRow("ending before its rows") << png(100) << QStringList {"--fit", "320x320"}
+                                            << QString::fromUtf8("ce fichier ne semble pas être une image");
+    // Fitted larger than the bound (8193 x 8193 pixels of 4 bytes), not fitted, or not a PNG:
+    // refused.
+    QTest::newRow("fitted too large to hold") << whole << QStringList {"--fit", "8193x8193"}
+                                              << QString::fromUtf8("image trop grande pour être convertie");
+    QTest::newRow("not fitted") << whole << QStringList()
+                                << QString::fromUtf8("image trop grande pour être convertie");
+    QTest::newRow("BMP") << bmpFile(12000, 12000, 1, 0, QByteArray::fromHex("00000000ffffff00"),
+                                    QByteArray(64, '\0'))
+                         << QStringList {"--fit", "320x320"}
+                         << QString::fromUtf8("image trop grande pour être convertie");
+}
+
+void TestCli::fitsPicturesTooLargeToHoldByRows()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, options);
+    QFETCH(QString, problem);
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
+#endif
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty())
+        QSKIP("prlimit (util-linux) is not installed");
+    const QString picture = path(file.startsWith("BM") ? "huge.bmp" : "huge.png");
+    writeFile(picture, file);
+    // 512 MiB of address space: the picture decoded whole would not fit in it.
+    const Run run = quillonConvert(options + QStringList {"-o", path("command"), picture},
+                                   {prlimit, "--as=536870912", "--"});
+    if (!problem.isEmpty()) {
+        QCOMPARE(run.err, "quillon-convert: " + picture + " : " + problem + "\n");
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(entryNames(path("command")), QStringList());
+        return;
+    }
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    // Each pixel of the bands, black or white, as the options shape them.
+    const QByteArray bmp = readFile(path("command/huge16bits.BMP"));
+    const bool turned = options.contains("--rotate"), cut = options.contains("--crop");
+    const QSize size = cut ? QSize(320, 160) : QSize(320, 320);
+    QCOMPARE(bmp.size(), 54 + size.width() * size.height() * 2);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            // Where the pixel lies in the picture fitted whole in 320 x 320, whose bands are 40
+            // columns and 80 rows: cut from (1500, 3000), it is at half that scale.
+            QPoint fitted(x, y);
+            if (turned)
+                fitted = QPoint(y, 319 - x);
+            else if (cut)
+                fitted = QPoint(x / 2 + 40, y / 2 + 80);
+            const quint16 expected = (fitted.x() / 40 + fitted.y() / 80) % 2 ? 0xffff : 0x0000;
+            const int at = 54 + ((size.height() - 1 - y) * size.width() + x) * 2;
+            if (quint16(quint8(bmp[at]) | quint8(bmp[at + 1]) << 8) != expected)
+                QFAIL(qPrintable(QString("pixel (%1, %2) is not the band's colour").arg(x).arg(y)));
+        }
+    }
 }
 
 void TestCli::keepsExistingFilesWithoutForce()

@@ -2,6 +2,7 @@
 #include "display_preparation.h"
 #include "picture_decoding.h"
 #include "picturesupport.h"
+#include "streaming_scaler.h"
 #include "testsupport.h"
 
 #include <QImageReader>
@@ -32,6 +33,10 @@ private slots:
     void decodesPhotosAsSmallAsTheirShapeAllows();
     void fitsEveryFormatToTheSameSize_data();
     void fitsEveryFormatToTheSameSize();
+    void scalesRowByRowAsQtScales_data();
+    void scalesRowByRowAsQtScales();
+    void fitsPngsByRowsAsWhole_data();
+    void fitsPngsByRowsAsWhole();
     void dithersAGreyRampFaithfully_data();
     void dithersAGreyRampFaithfully();
     void dithersWithFloydSteinbergWeights_data();
@@ -424,6 +429,214 @@ void TestPreparation::fitsEveryFormatToTheSameSize()
             QVERIFY(decoded.image.width() < photo.width());
         QCOMPARE(preparePicture(std::move(decoded.image), fitIn(fit), false, photo).colours.size(), fitted);
     }
+}
+
+void TestPreparation::scalesRowByRowAsQtScales_data()
+{
+    QTest::addColumn<QSize>("source");
+    QTest::addColumn<QSize>("scaled");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<DisplayOptions>("options");
+    // Down, up, and one axis down while the other grows or keeps its size, each way; 1-pixel
+    // sides, odd sizes, a band of 150 rows, and no scaling at all.
+    const QList<QPair<QSize, QSize>> sizes = {
+        {{40, 30}, {7, 5}},   {{7, 5}, {40, 31}},   {{41, 5}, {7, 9}},  {{5, 41}, {9, 7}},
+        {{1, 1}, {3, 2}},     {{33, 1}, {1, 1}},    {{1, 17}, {1, 4}},  {{97, 61}, {96, 61}},
+        {{63, 64}, {63, 63}}, {{13, 11}, {13, 11}}, {{301, 7}, {2, 7}}, {{3, 451}, {5, 3}},
+    };
+    const QList<QPair<const char *, DisplayOptions>> shapes = {
+        {"", {}},
+        {", mirrored left to right", with([](DisplayOptions &o) { o.flipHorizontal = true; })},
+        {", mirrored top to bottom", with([](DisplayOptions &o) { o.flipVertical = true; })},
+        {", turned 90 degrees", with([](DisplayOptions &o) { o.rotation = 90; })},
+        {", turned 180 degrees, mirrored left to right", with([](DisplayOptions &o) {
+             o.rotation = 180;
+             o.flipHorizontal = true;
+         })},
+        {", cut, turned 270 degrees, mirrored both ways", with([](DisplayOptions &o) {
+             o.crop = QRect(0, 0, 1, 1); // made to fit each size below
+             o.rotation = 270;
+             o.flipHorizontal = o.flipVertical = true;
+         })},
+        {", cut, turned 90 degrees, mirrored top to bottom", with([](DisplayOptions &o) {
+             o.crop = QRect(0, 0, 1, 1);
+             o.rotation = 90;
+             o.flipVertical = true;
+         })},
+    };
+    const QList<QPair<const char *, QImage::Format>> formats = {
+        {"RGB32", QImage::Format_RGB32},
+        {"ARGB32 premultiplied", QImage::Format_ARGB32_Premultiplied},
+        {"RGBA64 premultiplied", QImage::Format_RGBA64_Premultiplied},
+    };
+    for (const auto &[source, scaled] : sizes) {
+        for (const auto &[shape, shaping] : shapes) {
+            DisplayOptions options = shaping;
+            if (options.crop.isValid()) { // a pixel off each side, where there are more than two
+                const auto cut = [](int side) { return side > 2 ? 1 : 0; };
+                options.crop = QRect(cut(source.width()), cut(source.height()),
+                                     source.width() - 2 * cut(source.width()),
+                                     source.height() - 2 * cut(source.height()));
+            }
+            const QSize oriented = orientedSize(source, options);
+            const QSize target = options.rotation % 180 ? scaled.transposed() : scaled;
+            for (const auto &[name, format] : formats)
+                QTest::addRow("%dx%d to %dx%d%s, %s", oriented.width(), oriented.height(), target.width(),
+                              target.height(), shape, name)
+                    << source << target << int(format) << options;
+        }
+    }
+}
+
+void TestPreparation::scalesRowByRowAsQtScales()
+{
+    QFETCH(QSize, source);
+    QFETCH(QSize, scaled);
+    QFETCH(int, format);
+    QFETCH(DisplayOptions, options);
+    // Every channel of its own, alpha included, at 8 and 16 bits: a weight or a rounding off by one
+    // shows.
+    QImage picture(source, QImage::Format_RGBA64);
+    for (int y = 0; y < source.height(); ++y) {
+        auto *line = reinterpret_cast<QRgba64 *>(picture.scanLine(y));
+        for (int x = 0; x < source.width(); ++x)
+            line[x]
+                = qRgba64(quint16(x * 9973 + y * 311), quint16(y * 7919 + x * 13), quint16(x * y * 4099 + 77),
+                          quint16((x * 40503 + y * 6007) | (x % 5 == 0 ? 0xff00 : 0)));
+    }
+    picture = picture.convertToFormat(QImage::Format(format));
+    const QImage expected = cutTurnedAndMirrored(picture, options)
+                                .scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+
+    StreamingScaler scaler(source, options, scaled, QImage::Format(format));
+    QVERIFY(scaler.heldBytes() - expected.sizeInBytes() < 64 * 1024); // never the source
+    QVERIFY(scaler.start());
+    for (int y = 0; y < source.height(); ++y)
+        scaler.addRow(picture.constScanLine(y));
+    QCOMPARE(scaler.result().format(), expected.format());
+    QCOMPARE(scaler.result(), expected);
+}
+
+void TestPreparation::fitsPngsByRowsAsWhole_data()
+{
+    QTest::addColumn<QByteArray>("png");
+    QTest::addColumn<DisplayOptions>("options");
+    QTest::addColumn<bool>("keepAlpha");
+    // 37 x 23: every sample of its own, red, green and blue apart, some pixels see-through.
+    const QSize size(37, 23);
+    const auto samples = [](int depth) {
+        return [depth](int x, int y, int c) {
+            const int top = (1 << depth) - 1;
+            return c == 3 || (c == 1 && depth == 8 && x % 3 == 0)
+                ? (x * 23 + y * 7) % (top + 1)
+                : (x * 5 + y * 3 + c * 11) * (top / 15 + 1) % (top + 1);
+        };
+    };
+    const auto png = [&](int depth, int type, bool interlaced = false, const QByteArray &chunks = {}) {
+        return pngOfSamples(size, depth, type, samples(depth), interlaced, chunks);
+    };
+    const auto be16 = [](int value) { return QByteArray(1, char(value >> 8)) + char(value & 0xff); };
+    // 200 colours, fewer than 8-bit indices reach; 16 and 2 for 4 and 1 bit.
+    QByteArray palette;
+    for (int i = 0; i < 200; ++i)
+        palette += QByteArray(1, char(i * 37)) + char(255 - i) + char(i * 11);
+    const auto plte = [&](int colours) { return pngChunk("PLTE", palette.left(3 * colours)); };
+    const QByteArray alphas = pngChunk("tRNS", QByteArray::fromHex("ff4080"));
+    const QList<QPair<const char *, QByteArray>> kinds = {
+        {"RGB", png(8, 2)},
+        {"RGB, a colour transparent", png(8, 2, false, pngChunk("tRNS", be16(5) + be16(3) + be16(11)))},
+        {"RGBA", png(8, 6)},
+        {"grey", png(8, 0)},
+        {"grey, a level transparent", png(8, 0, false, pngChunk("tRNS", be16(8)))},
+        {"grey of 1 bit, white transparent", png(1, 0, false, pngChunk("tRNS", be16(1)))},
+        {"grey of 2 bits", png(2, 0)},
+        {"grey of 4 bits", png(4, 0)},
+        {"grey and alpha", png(8, 4)},
+        {"grey of 16 bits", png(16, 0)},
+        {"grey of 16 bits, a level transparent", png(16, 0, false, pngChunk("tRNS", be16(2064)))},
+        {"grey and alpha of 16 bits", png(16, 4)},
+        {"RGB of 16 bits", png(16, 2)},
+        {"RGBA of 16 bits", png(16, 6)},
+        {"palette of 8 bits, indices beyond it, some alpha", png(8, 3, false, plte(200) + alphas)},
+        {"palette of 4 bits", png(4, 3, false, plte(16))},
+        {"palette of 1 bit, some alpha",
+         png(1, 3, false, plte(2) + pngChunk("tRNS", QByteArray(1, char(0x40))))},
+        {"interlaced RGBA", png(8, 6, true)},
+        {"interlaced RGB of 16 bits", png(16, 2, true)},
+        {"interlaced palette of 4 bits", png(4, 3, true, plte(16) + alphas)},
+        {"interlaced grey of 1 bit", png(1, 0, true)},
+    };
+    const DisplayOptions contain = fitIn({16, 16});
+    // Scaled down and up, each axis alone, cut, turned and mirrored, on a background or a canvas.
+    const QList<QPair<const char *, DisplayOptions>> fits = {
+        {"kept", {}},
+        {"contained in 16 x 16", contain},
+        {"covering 16 x 16, north-east", fitIn({16, 16}, FitMode::Cover, Qt::AlignTop | Qt::AlignRight)},
+        {"stretched to 50 x 9", fitIn({50, 9}, FitMode::Stretch)},
+        {"stretched to 9 x 23", fitIn({9, 23}, FitMode::Stretch)},
+        {"contained in 80 x 80, never enlarged", fitIn({80, 80})},
+        {"contained in 80 x 80, enlarged", fitIn({80, 80}, FitMode::Contain, Qt::AlignCenter, true)},
+        {"covering 80 x 30, enlarged", fitIn({80, 30}, FitMode::Cover, Qt::AlignBottom, true)},
+        {"cut, turned 90 degrees, mirrored top to bottom, in 9 x 9",
+         with(
+             [](DisplayOptions &o) {
+                 o.crop = QRect(3, 2, 30, 17);
+                 o.rotation = 90;
+                 o.flipVertical = true;
+             },
+             fitIn({9, 9}))},
+        {"turned 270 degrees, mirrored left to right, stretched to 7 x 40",
+         with(
+             [](DisplayOptions &o) {
+                 o.rotation = 270;
+                 o.flipHorizontal = true;
+             },
+             fitIn({7, 40}, FitMode::Stretch))},
+        {"turned 180 degrees, covering 20 x 8",
+         with([](DisplayOptions &o) { o.rotation = 180; }, fitIn({20, 8}, FitMode::Cover))},
+        {"on a background", with([](DisplayOptions &o) { o.background = QColor(32, 64, 128); }, contain)},
+        {"on a canvas", with([](DisplayOptions &o) { o.canvas = QSize(20, 21); }, contain)},
+    };
+    for (const auto &[kind, file] : kinds) {
+        const bool every = QByteArray(kind).contains("RGBA") || QByteArray(kind).startsWith("palette of 8");
+        for (const auto &[fit, options] : fits) {
+            // Every kind is kept, contained, and cut, turned and mirrored.
+            if (!every && fit != fits[0].first && fit != fits[1].first && !QByteArray(fit).startsWith("cut"))
+                continue;
+            for (const bool keepAlpha : {false, true})
+                QTest::addRow("%s, %s%s", kind, fit, keepAlpha ? ", alpha kept" : "")
+                    << file << options << keepAlpha;
+        }
+    }
+}
+
+void TestPreparation::fitsPngsByRowsAsWhole()
+{
+    QFETCH(QByteArray, png);
+    QFETCH(DisplayOptions, options);
+    QFETCH(bool, keepAlpha);
+    writeFile(path("rows.png"), png);
+    if (QByteArray(QTest::currentDataTag()).contains("beyond")) // Qt's reader says so, then takes 0
+        QTest::ignoreMessage(QtWarningMsg, "libpng warning: IDAT: Read palette index exceeding num_palette");
+    DecodedPicture whole = decodePicture(path("rows.png"), options);
+    QCOMPARE(int(whole.status), int(DecodedPicture::Decoded));
+    QVERIFY(!whole.fitted);
+    const PreparedPicture expected = preparePicture(whole.image, options, keepAlpha, whole.fullSize);
+
+    // Decoded by rows, an interlaced picture in bands of 5 rows: the same colours and alpha.
+    RowFitting rows;
+    rows.allowed = true;
+    rows.keepAlpha = keepAlpha;
+    rows.wholeLimit = 0;
+    rows.bandRows = 5;
+    DecodedPicture byRows = decodePicture(path("rows.png"), options, nullptr, rows);
+    QCOMPARE(int(byRows.status), int(DecodedPicture::Decoded));
+    QVERIFY(byRows.fitted);
+    QCOMPARE(byRows.fullSize, whole.image.size());
+    const PreparedPicture prepared = preparePicture(byRows.image, optionsAfterFitting(options), keepAlpha);
+    QCOMPARE(prepared.colours, expected.colours);
+    QCOMPARE(prepared.alpha, expected.alpha);
+    QCOMPARE(prepared.straight, expected.straight);
 }
 
 void TestPreparation::dithersAGreyRampFaithfully_data()

@@ -454,8 +454,10 @@ void TestCli::fitsPicturesTooLargeToHoldByRows_data()
                                             << QString::fromUtf8("ce fichier ne semble pas être une image");
     // Fitted larger than the bound (8193 x 8193 pixels of 4 bytes), not fitted, or not a PNG:
     // refused.
-    QTest::newRow("fitted too large to hold") << whole << QStringList {"--fit", "8193x8193"}
-                                              << QString::fromUtf8("image trop grande pour être convertie");
+    QTest::newRow("fitted too large to hold")
+        << whole << QStringList {"--fit", "8193x8193"}
+        << QString::fromUtf8("image trop grande une fois façonnée : avec --fit 8193x8193, elle passe par "
+                             "8193 x 8193 pixels, soit 257 Mio, plus que les 256 Mio permis");
     QTest::newRow("not fitted") << whole << QStringList()
                                 << QString::fromUtf8("image trop grande pour être convertie");
     QTest::newRow("BMP") << bmpFile(12000, 12000, 1, 0, QByteArray::fromHex("00000000ffffff00"),

@@ -4,8 +4,8 @@
 #include "lvgl_format.h"
 
 #include "display_format_parts.h"
-#include "header_generator.h"
 #include "lvgl_compression.h"
+#include "lvgl_descriptor.h"
 #include "palette.h"
 #include "pixel_packing.h"
 #include "released_memory.h"
@@ -385,62 +385,6 @@ LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, c
     return pixels;
 }
 
-QByteArray includeLines(int version)
-{
-    const QByteArray simple = "#if defined(LV_LVGL_H_INCLUDE_SIMPLE)\n"
-                              "#include \"lvgl.h\"\n";
-    if (version == 8)
-        return "#ifdef __has_include\n"
-               "#if __has_include(\"lvgl.h\")\n"
-               "#ifndef LV_LVGL_H_INCLUDE_SIMPLE\n"
-               "#define LV_LVGL_H_INCLUDE_SIMPLE\n"
-               "#endif\n"
-               "#endif\n"
-               "#endif\n\n"
-            + simple
-            + "#else\n"
-              "#include \"lvgl/lvgl.h\"\n"
-              "#endif\n\n";
-    return simple
-        + "#elif defined(LV_LVGL_H_INCLUDE_SYSTEM)\n"
-          "#include <lvgl.h>\n"
-          "#else\n"
-          "#include \"lvgl/lvgl.h\"\n"
-          "#endif\n\n";
-}
-
-// The choice of LVGL's header, as LVGL's own converter writes it.
-QByteArray includePreamble(int version)
-{
-    return QByteArray(includeLines(version)).replace("\n", headerNewline);
-}
-
-// The image header of LVGL 9's .bin files, lv_image_header_t as a little-endian system lays it
-// out: the magic, the colour format, the flags, then the width, the height and the stride, 16
-// bits each, and 16 reserved bits.
-QByteArray lvgl9FileHeader(const LvglColourFormat &format, bool compressed, QSize size, int stride)
-{
-    QByteArray header(12, '\0');
-    header[0] = char(0x19); // LV_IMAGE_HEADER_MAGIC
-    header[1] = char(format.number);
-    qToLittleEndian<quint16>(compressed ? 0x0008 : 0, header.data() + 2); // LV_IMAGE_FLAGS_COMPRESSED
-    qToLittleEndian<quint16>(quint16(size.width()), header.data() + 4);
-    qToLittleEndian<quint16>(quint16(size.height()), header.data() + 6);
-    qToLittleEndian<quint16>(quint16(stride), header.data() + 8);
-    return header;
-}
-
-// LVGL 8's lv_img_header_t, 32 bits: the colour format in the lowest 5, then 3 always zero and
-// 2 reserved, the width in 11 bits and the height in the highest 11.
-QByteArray lvgl8FileHeader(const LvglColourFormat &format, QSize size)
-{
-    QByteArray header(4, '\0');
-    qToLittleEndian<quint32>(quint32(format.lvgl8Number) | quint32(size.width()) << 10
-                                 | quint32(size.height()) << 21,
-                             header.data());
-    return header;
-}
-
 } // namespace
 
 bool isLvglColourFormat(const QByteArray &name, int version)
@@ -480,8 +424,6 @@ QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &o
 
 EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &options)
 {
-    const QByteArray &name = options.arrayName;
-    const QByteArray nl = headerNewline;
     const bool lvgl8 = options.lvglVersion == 8;
     const LvglColourFormat &format = chosenColourFormat(picture, options);
     const QSize size = picture.colours.size();
@@ -491,26 +433,32 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
         ? lvglPixels(std::move(picture), format, options)
         : lvglPixels({opaqueColours(std::move(picture)), QImage(), false, transparentOnBlack}, format,
                      options);
+    LvglImage image;
+    image.name = options.arrayName;
+    image.version = options.lvglVersion;
+    image.colourFormat = lvgl8 ? QByteArray(format.lvgl8Name) : "LV_COLOR_FORMAT_" + QByteArray(format.name);
+    image.colourFormatNumber = lvgl8 ? format.lvgl8Number : format.number;
+    image.size = size;
+    image.stride = pixels.stride;
+    image.compressed = options.compression != EncodingOptions::Uncompressed;
+    image.trueColour = lvgl8 && format.bitsPerPixel == 16;
 
     EncodedPicture encoded;
+    encoded.header = lvglHeader(image);
+    encoded.imageFileHeader = lvglFileHeader(image);
     encoded.uniform = pixels.uniform;
     encoded.shown = std::move(pixels.shown);
     // A preview of a direct colour format is drawn from the array, whole or compressed, as it is
     // written: no second picture is held.
     const bool drawnFromArray = options.shown == EncodingOptions::ShownInFullColour && pixels.draw.data;
-    if (drawnFromArray && options.compression == EncodingOptions::Uncompressed) {
+    if (drawnFromArray && !image.compressed) {
         DirectPixelsShown draw = pixels.draw;
         draw.storage = pixels.storage;
         draw.bytes = pixels.data;
         encoded.drawnShown = PictureRows(size, draw);
     }
-    CHeader &header = encoded.header;
-    header.commentLines << (lvgl8 ? "LVGL 8: lv_img_set_src(lv_img_create(lv_scr_act()), &" + name + ");"
-                                  : "LVGL 9: lv_image_set_src(lv_image_create(lv_screen_active()), &" + name
-                                    + ");");
     const qint64 rawSize = pixels.data.size();
-    QByteArray flags = "0";
-    if (options.compression != EncodingOptions::Uncompressed) {
+    if (image.compressed) {
         const bool rle = options.compression == EncodingOptions::Rle;
         // The compressed bytes after room for LVGL's 12-byte header: method, compressed size, size.
         constexpr int headerBytes = 12;
@@ -533,68 +481,13 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
                                                     rle ? DecompressedStream::Rle : DecompressedStream::Lz4,
                                                     (format.bitsPerPixel + 7) / 8,
                                                     format.name == QByteArray("RGB565A8") && !lvgl8));
-        flags += " | LV_IMAGE_FLAGS_COMPRESSED";
-        header.commentLines << QByteArray(rle ? "RLE compression" : "LZ4 compression") + ": "
+        encoded.header.commentLines << QByteArray(rle ? "RLE compression" : "LZ4 compression") + ": "
                 + QByteArray::number(pixels.data.size()) + " bytes instead of " + QByteArray::number(rawSize)
                 + " (" + QByteArray::number(qRound(100.0 * pixels.data.size() / qMax<qint64>(rawSize, 1)))
                 + "%).";
     }
-
-    const QByteArray attribute = "LV_ATTRIBUTE_" + name.toUpper();
-    header.name = name;
-    header.preamble = includePreamble(options.lvglVersion);
-    header.definitionPreamble = "#ifndef LV_ATTRIBUTE_MEM_ALIGN" + nl + "#define LV_ATTRIBUTE_MEM_ALIGN" + nl
-        + "#endif" + nl + nl + "#ifndef " + attribute + nl + "#define " + attribute + nl + "#endif" + nl + nl;
-    const bool trueColour = lvgl8 && format.bitsPerPixel == 16;
-    if (trueColour)
-        header.definitionPreamble += "#if LV_COLOR_DEPTH != 16" + nl + "#error \"" + name
-            + ": this array is made for LV_COLOR_DEPTH 16\"" + nl + "#endif" + nl + nl;
-
-    CArray map;
-    map.type = CArray::Uint8;
-    map.name = name + "_map";
-    map.size = QByteArray::number(pixels.data.size());
-    map.declaration = "const LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST " + attribute + " uint8_t";
-    map.internal = true; // read through the descriptor only
-    map.data = std::move(pixels.data);
-    map.storage = std::move(pixels.storage);
-    if (trueColour) {
-        map.alternativeCondition = "LV_COLOR_16_SWAP != 0";
-        map.alternativeData = pixels.swapped;
-    }
-    header.arrays << map;
-
-    // The descriptor's fields in the order of their declaration, which compiles as C and as C++
-    // (C++ takes designators only in that order, and not nested ones): the header's bit fields,
-    // whose order LVGL reverses on big-endian systems, then the data; LVGL 9.1 added one pointer
-    // after them, and 9.3 another.
-    const QByteArray width = QByteArray::number(size.width()), height = QByteArray::number(size.height());
-    const QByteArray type = lvgl8 ? "lv_img_dsc_t" : "lv_image_dsc_t";
-    QByteArray fields = "#if defined(LV_BIG_ENDIAN_SYSTEM) && LV_BIG_ENDIAN_SYSTEM" + nl;
-    if (lvgl8) {
-        fields += "  {" + height + ", " + width + ", 0, 0, " + format.lvgl8Name
-            + "}, /* h, w, reserved, always_zero, cf */" + nl + "#else" + nl + "  {" + format.lvgl8Name
-            + ", 0, 0, " + width + ", " + height + "}, /* cf, always_zero, reserved, w, h */" + nl;
-    } else {
-        const QByteArray cf = QByteArray("LV_COLOR_FORMAT_") + format.name,
-                         stride = QByteArray::number(pixels.stride);
-        fields += "  {0, " + stride + ", " + height + ", " + width + ", " + flags + ", " + cf
-            + ", LV_IMAGE_HEADER_MAGIC}, /* reserved_2, stride, h, w, flags, cf, magic */" + nl + "#else" + nl
-            + "  {LV_IMAGE_HEADER_MAGIC, " + cf + ", " + flags + ", " + width + ", " + height + ", " + stride
-            + ", 0}, /* magic, cf, flags, w, h, stride, reserved_2 */" + nl;
-    }
-    fields += "#endif" + nl + "  sizeof(" + map.name + "), /* data_size */" + nl + "  " + map.name
-        + ", /* data */" + nl;
-    if (!lvgl8)
-        fields += "#if LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR == 0" + nl
-            + "#elif LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR <= 2" + nl + "  NULL, /* reserved */" + nl
-            + "#else" + nl + "  NULL, /* reserved */" + nl + "  NULL, /* reserved_2 */" + nl + "#endif" + nl;
-    encoded.imageFileHeader
-        = lvgl8 ? lvgl8FileHeader(format, size) : lvgl9FileHeader(format, flags != "0", size, pixels.stride);
-    const QByteArray descriptor = "const " + type + ' ' + name + " = {" + nl + fields + "};" + nl;
-    header.trailer = nl + nl + descriptor;
-    header.singleTrailer = nl + nl + "static " + descriptor;
-    header.trailerDeclaration = "extern const " + type + ' ' + name + ';' + nl;
+    encoded.header.arrays << lvglMap(image, std::move(pixels.data), std::move(pixels.storage),
+                                     std::move(pixels.swapped));
     return encoded;
 }
 

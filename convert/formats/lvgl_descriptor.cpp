@@ -139,19 +139,25 @@ using Fields = std::vector<std::pair<const char *, QByteArray>>;
 QByteArray filled(const char *text, const Fields &fields)
 {
     QByteArray out;
-    for (const char *at = text; *at; ++at) {
+    for (const char *at = text; *at;) {
+        const char *plain = at + std::strcspn(at, "$\n"); // the text up to a field or a line's end
+        out.append(at, int(plain - at));
+        at = plain;
         const char *end = at[0] == '$' && at[1] == '{' ? std::strchr(at, '}') : nullptr;
-        if (!end) {
-            out += *at == '\n' ? QByteArray(headerNewline) : QByteArray(1, *at);
-            continue;
+        if (end) {
+            const QByteArray field(at + 2, int(end - at - 2));
+            const auto found = std::find_if(fields.begin(), fields.end(),
+                                            [&](const auto &named) { return field == named.first; });
+            Q_ASSERT_X(found != fields.end(), "filled", "a field the template names is not given");
+            if (found != fields.end())
+                out += found->second;
+            at = end + 1;
+        } else if (*at == '\n') {
+            out += headerNewline;
+            ++at;
+        } else if (*at) { // a $ of the text itself
+            out += *at++;
         }
-        const QByteArray field(at + 2, int(end - at - 2));
-        const auto found = std::find_if(fields.begin(), fields.end(),
-                                        [&](const auto &named) { return field == named.first; });
-        Q_ASSERT_X(found != fields.end(), "filled", "a field the template names is not given");
-        if (found != fields.end())
-            out += found->second;
-        at = end;
     }
     return out;
 }

@@ -5,6 +5,8 @@
 #include "palette.h"
 #include "palette_file.h"
 #include "product.h"
+#include "rle_arrays.h"
+#include "rle_coding.h"
 
 #include <QColor>
 #include <QCommandLineParser>
@@ -356,7 +358,10 @@ QByteArray arrayNameOf(const QString &picturePath)
 // What follows NAME_frameN in the names of a header of frames' arrays, one set a frame.
 const char *const frameArraySuffixes[] = {"", "_mask", "_map", "_black", "_red", "_yellow"};
 
-QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames)
+// The arrays of a picture's pixels, which are coded by run length with --compress rle.
+const char *const pixelArraySuffixes[] = {"", "_mask", "_black", "_red", "_yellow"};
+
+QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames, bool coded)
 {
     QByteArrayList names {arrayName};
     // The macros and arrays of every format: sizes, palette, mask, LVGL's pixel map, key colour, the
@@ -365,6 +370,11 @@ QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames)
          {"_width", "_height", "_palette", "_mask", "_map", "_transparent", "_black", "_red", "_yellow",
           "_stride", "_mask_stride", "_black_stride", "_red_stride", "_yellow_stride"})
         names << arrayName + suffix;
+    // Each coded array and the size of what it codes.
+    for (const char *suffix : pixelArraySuffixes) {
+        if (coded)
+            names << arrayName + suffix + "_rle" << arrayName + suffix + "_size";
+    }
     if (frames) {
         names << arrayName + "_frame_count" << arrayName + "_delays_ms";
         for (const char *suffix : frameArraySuffixes)
@@ -373,7 +383,7 @@ QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames)
     return names;
 }
 
-bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName)
+bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName, bool coded)
 {
     const QByteArray prefix = arrayName + "_frame";
     if (!identifier.startsWith(prefix))
@@ -387,6 +397,10 @@ bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName)
         return false;
     for (const char *suffix : frameArraySuffixes) {
         if (identifier.mid(end) == suffix)
+            return true;
+    }
+    for (const char *suffix : pixelArraySuffixes) {
+        if (coded && identifier.mid(end) == suffix + QByteArray("_rle"))
             return true;
     }
     return false;
@@ -503,8 +517,12 @@ const QVector<OptionDeclaration> &optionTable()
         {"stride-align", 0, "N",
          QT_TRANSLATE_NOOP("Options", "chaque ligne sur un multiple de N octets, complétée de zéros"),
          F::StrideAlign},
-        {"compress", 0, "rle|lz4", QT_TRANSLATE_NOOP("Options", "compresse l'image comme LVGL 9 la lit"),
-         F::LvglSettings},
+        {"compress", 0, "rle|lz4",
+         QT_TRANSLATE_NOOP("Options",
+                           "code les tableaux par plages (rle) : NOM_rle et NOM_size au lieu de NOM, que "
+                           "quillon_rle.h, écrit à côté de l'en-tête, relit ligne par ligne ; avec lvgl, "
+                           "compresse l'image comme LVGL 9 la lit (rle ou lz4) ; pas avec bmp"),
+         0},
         {"palette", 0, QT_TRANSLATE_NOOP("Options", "FICHIER"),
          QT_TRANSLATE_NOOP("Options",
                            "la palette de FICHIER au lieu d'une palette choisie pour l'image ; une "
@@ -580,8 +598,9 @@ const QVector<OptionDeclaration> &optionTable()
         {"binary", 0, nullptr,
          QT_TRANSLATE_NOOP("Options",
                            "hors bmp : écrit aussi chaque tableau tel quel, en petit-boutiste, dans "
-                           "NOM.bin, NOM_mask.bin... ; avec lvgl, NOM.bin est l'image que LVGL charge "
-                           "d'un fichier"),
+                           "NOM.bin, NOM_mask.bin... (codés avec --compress rle : NOM_rle.bin, que lit "
+                           "quillon_rle_init_ram) ; avec lvgl, NOM.bin est l'image que LVGL charge d'un "
+                           "fichier"),
          0},
         {"verbose", 'v', nullptr,
          QT_TRANSLATE_NOOP("Options",
@@ -724,6 +743,23 @@ Options parseOptions(const QStringList &arguments)
             return usageError(Options::tr("--%1 ne s'emploie qu'avec --format %2")
                                   .arg(name, joinedWithOr(optionFormats(declared))));
     }
+    // --compress: for LVGL, its own compression, which its check reads; for the other formats, the
+    // run-length coding of their arrays.
+    if (isSet("compress") && !(job.format && (job.format->settings & DisplayFormat::LvglSettings))) {
+        const QString value = lastOf("compress");
+        if (!job.format)
+            return usageError(
+                Options::tr("--compress ne s'emploie pas avec --format bmp, dont l'en-tête tient "
+                            "les octets du fichier BMP ; choisissez un format d'écran (rgb565, "
+                            "mono...)"));
+        if (value == QLatin1String("lz4"))
+            return usageError(Options::tr("--compress lz4 ne s'emploie qu'avec --format lvgl ; rle code les "
+                                          "tableaux des autres formats"));
+        if (value != QLatin1String("rle"))
+            return usageError(Options::tr("--compress : « %1 » inconnu (rle)").arg(value));
+        encoding.compression = EncodingOptions::Rle;
+    }
+    const bool coded = job.format && codesByRunLength(*job.format, encoding);
     encoding.split = isSet("split");
     // The headers include <avr/pgmspace.h> on AVR with --progmem, and for the arrays that the
     // drawing libraries read from program memory.
@@ -750,6 +786,16 @@ Options parseOptions(const QStringList &arguments)
                         .arg(picture, problem));
         }
     }
+    // The reader of coded arrays goes beside the headers, under its own name: no header may have it.
+    for (int i = 0; coded && i < options.pictures.size(); ++i) {
+        const QString header
+            = outputBaseName(QFileInfo(options.pictures[i]).fileName()) + QStringLiteral(".h");
+        if (header.compare(QLatin1String(QuillonRle::readerFileName), Qt::CaseInsensitive) == 0)
+            return usageError(
+                Options::tr("%1 : son en-tête serait %2, le nom du lecteur des tableaux codés que "
+                            "--compress rle écrit à côté des en-têtes ; renommez le fichier")
+                    .arg(options.pictures[i], header));
+    }
     // Names that one header defines beside its array: each picture's must differ from the others'.
     // With --frames, each picture's also defines its frames' arrays: NAME_frame0, NAME_frame0_mask...
     QHash<QByteArray, int> definedBy;
@@ -761,19 +807,19 @@ Options parseOptions(const QStringList &arguments)
                 .arg(options.pictures[first], options.pictures[second], QString::fromLatin1(defined)));
     };
     for (int i = 0; i < options.arrayNames.size(); ++i) {
-        for (const QByteArray &defined : definedIdentifiers(options.arrayNames[i], frames)) {
+        for (const QByteArray &defined : definedIdentifiers(options.arrayNames[i], frames, coded)) {
             const auto first = definedBy.constFind(defined);
             if (first != definedBy.constEnd() && *first != i)
                 return clash(*first, i, defined);
             for (int j = 0; frames && j < i; ++j) {
-                if (isFrameArrayName(defined, options.arrayNames[j]))
+                if (isFrameArrayName(defined, options.arrayNames[j], coded))
                     return clash(j, i, defined);
             }
             definedBy.insert(defined, i);
         }
         for (int j = 0; frames && j < i; ++j) {
-            for (const QByteArray &defined : definedIdentifiers(options.arrayNames[j], frames)) {
-                if (isFrameArrayName(defined, options.arrayNames[i]))
+            for (const QByteArray &defined : definedIdentifiers(options.arrayNames[j], frames, coded)) {
+                if (isFrameArrayName(defined, options.arrayNames[i], coded))
                     return clash(j, i, defined);
             }
         }

@@ -98,7 +98,7 @@ QVector<QByteArray> frameDrawing(const CHeader &first, const QByteArray &name, c
         for (const auto &replacement : replacements)
             line.replace(replacement.first, replacement.second);
         // A coded frame is found through a pointer of its table, which the reader takes so.
-        lines << line;
+        lines << line.replace("quillon_rle_init(", "quillon_rle_init_near(");
     }
     return lines;
 }

@@ -520,7 +520,7 @@ const QVector<OptionDeclaration> &optionTable()
         {"compress", 0, "rle|lz4",
          QT_TRANSLATE_NOOP("Options",
                            "code les tableaux par plages (rle) : NOM_rle et NOM_size au lieu de NOM, que "
-                           "quillon_rle.h, écrit à côté de l'en-tête, relit ligne par ligne ; avec lvgl, "
+                           "quillon_rle.h, écrit à côté de l'en-tête, relit morceau par morceau ; avec lvgl, "
                            "compresse l'image comme LVGL 9 la lit (rle ou lz4) ; pas avec bmp"),
          0},
         {"palette", 0, QT_TRANSLATE_NOOP("Options", "FICHIER"),

@@ -330,8 +330,8 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>each row on a multiple of N bytes, padded with zeros</translation>
     </message>
     <message>
-        <source>code les tableaux par plages (rle) : NOM_rle et NOM_size au lieu de NOM, que quillon_rle.h, écrit à côté de l&apos;en-tête, relit ligne par ligne ; avec lvgl, compresse l&apos;image comme LVGL 9 la lit (rle ou lz4) ; pas avec bmp</source>
-        <translation>codes the arrays by runs (rle): NAME_rle and NAME_size instead of NAME, which quillon_rle.h, written beside the header, reads back row by row; with lvgl, compresses the picture as LVGL 9 reads it (rle or lz4); not with bmp</translation>
+        <source>code les tableaux par plages (rle) : NOM_rle et NOM_size au lieu de NOM, que quillon_rle.h, écrit à côté de l&apos;en-tête, relit morceau par morceau ; avec lvgl, compresse l&apos;image comme LVGL 9 la lit (rle ou lz4) ; pas avec bmp</source>
+        <translation>codes the arrays by runs (rle): NAME_rle and NAME_size instead of NAME, which quillon_rle.h, written beside the header, reads back a piece at a time; with lvgl, compresses the picture as LVGL 9 reads it (rle or lz4); not with bmp</translation>
     </message>
     <message>
         <source>FICHIER</source>

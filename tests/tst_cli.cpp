@@ -1469,6 +1469,11 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("palette missing") << QStringList {"--format", "index4", "--palette", "/nonexistent/p.gpl",
                                                      "a.png"}
                                      << "--palette : /nonexistent/p.gpl : fichier introuvable";
+    QTest::newRow("palette a FIFO, which would wait for a writer for ever")
+        << QStringList {"--format", "index4", "--palette", "fifo.gpl", "a.png"}
+        << "--palette : fifo.gpl : pas un fichier ordinaire";
+    QTest::newRow("palette a device") << QStringList {"--format", "index8", "--palette", "/dev/zero", "a.png"}
+                                      << "--palette : /dev/zero : pas un fichier ordinaire";
     QTest::newRow("mask without 5-6-5") << QStringList {"--format", "index8", "--alpha", "mask", "a.png"}
                                         << "--alpha ne s'emploie qu'avec --format rgb565";
     QTest::newRow("unknown alpha") << QStringList {"--format", "rgb565", "--alpha", "keep", "a.png"}
@@ -1557,7 +1562,9 @@ void TestCli::answersUsageErrors()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, error);
-    const Run run = quillonConvert(arguments);
+    // Run in a folder of its own, which holds a FIFO.
+    QVERIFY(::mkfifo(QFile::encodeName(path("fifo.gpl")).constData(), 0600) == 0);
+    const Run run = quillonConvert(arguments, {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", path("")});
     QCOMPARE(run.exitCode, 2);
     QCOMPARE(run.err,
              "quillon-convert: " + error

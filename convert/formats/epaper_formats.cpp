@@ -147,6 +147,27 @@ EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &o
     return encoded;
 }
 
+// Each pixel the code of the panel's nearest ink, `colours` the inks as the panel shows them and
+// `codes` their codes, packed `bitsPerPixel` to a byte, the leftmost pixel highest, each row
+// ending with white (code 1 on the panels) up to a whole byte. `drawing`: the header's lines.
+EncodedPicture encodeInkCodes(PreparedPicture picture, const EncodingOptions &options,
+                              const QVector<QRgb> &colours, const QVector<quint8> &codes, int bitsPerPixel,
+                              const QVector<QByteArray> &drawing)
+{
+    EncodedPicture encoded;
+    const int width = picture.colours.width(), height = picture.colours.height();
+    QVector<quint8> chosen = nearestPanelColours(std::move(picture.colours), colours, options.dither,
+                                                 shownOrNull(options, &encoded));
+    for (quint8 &ink : chosen)
+        ink = codes[ink];
+    constexpr quint8 white = 1; // the code of white on every such panel
+    const QByteArray bytes = packRows(chosen.constData(), width, width, height, {bitsPerPixel, false, white});
+    encoded.header = startDisplayHeader(QSize(width, height), options, drawing);
+    encoded.header.arrays << displayRowArray(options.arrayName, bytes, packedRowBytes(width, bitsPerPixel),
+                                             options, encoded.header);
+    return encoded;
+}
+
 } // namespace
 
 EncodedPicture encodeGray2(PreparedPicture picture, const EncodingOptions &options)
@@ -195,29 +216,18 @@ EncodedPicture encodeEpd7(PreparedPicture picture, const EncodingOptions &option
         qRgb(208, 190, 71), // 5 yellow
         qRgb(177, 106, 73), // 6 orange
     };
-    constexpr int white = 1;
-    EncodedPicture encoded;
-    const int width = picture.colours.width(), height = picture.colours.height();
-    const QVector<quint8> codes = nearestPanelColours(std::move(picture.colours), measured, options.dither,
-                                                      shownOrNull(options, &encoded));
-    const int rowBytes = packedRowBytes(width, 4);
-    // An odd width's rows end in white.
-    const QByteArray bytes = packRows(codes.constData(), width, width, height, {4, false, white});
-    encoded.header = startDisplayHeader(
-        QSize(width, height), options,
-        QVector<QByteArray> {
-            "Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 green, 3 blue, "
-            "4 red, 5 yellow, 6 orange; with an odd width, each row ends with a white.",
-            "GxEPD2 (GxEPD2_7C, x even): display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, "
-                + QByteArray(gxepd2Flags) + ");",
-            "Waveshare C library 5.65 inches (an even width): "
-            "EPD_5IN65F_Display_part(NAME, x, y, NAME_width, NAME_height);",
-            "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3F_Display((UBYTE *)NAME);",
-            "Waveshare Arduino 5.65 inches (an even width): epd.EPD_5IN65F_Display_part(NAME, x, y, "
-            "NAME_width, NAME_height);",
-            "Waveshare Arduino 7.3 inches (an even width): epd.EPD_7IN3F_Display_part(NAME, x, y, "
-            "NAME_width, NAME_height);",
-            waveshareMemory});
-    encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
-    return encoded;
+    return encodeInkCodes(
+        std::move(picture), options, measured, {0, 1, 2, 3, 4, 5, 6}, 4,
+        {"Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 green, 3 blue, "
+         "4 red, 5 yellow, 6 orange; with an odd width, each row ends with a white.",
+         "GxEPD2 (GxEPD2_7C, x even): display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, "
+             + QByteArray(gxepd2Flags) + ");",
+         "Waveshare C library 5.65 inches (an even width): "
+         "EPD_5IN65F_Display_part(NAME, x, y, NAME_width, NAME_height);",
+         "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3F_Display((UBYTE *)NAME);",
+         "Waveshare Arduino 5.65 inches (an even width): epd.EPD_5IN65F_Display_part(NAME, x, y, "
+         "NAME_width, NAME_height);",
+         "Waveshare Arduino 7.3 inches (an even width): epd.EPD_7IN3F_Display_part(NAME, x, y, "
+         "NAME_width, NAME_height);",
+         waveshareMemory});
 }

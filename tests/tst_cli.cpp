@@ -1332,8 +1332,8 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("unknown format")
         << QStringList {"--format", "rgb555", "a.png"}
         << "--format : format inconnu « rgb555 » (bmp, rgb565, mono, xbm, pages, "
-           "gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow ou "
-           "epd7)";
+           "gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow, epd7, "
+           "epd-bwry ou epd-spectra6)";
     const QString stdintName
         = "--name : le nom « %1 » est de ceux que définit <stdint.h>, que l'en-tête inclut";
     QTest::newRow("a type of stdint.h")

@@ -1332,8 +1332,8 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("unknown format")
         << QStringList {"--format", "rgb555", "a.png"}
         << "--format : format inconnu « rgb555 » (bmp, rgb565, mono, xbm, pages, "
-           "gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow ou "
-           "epd7)";
+           "gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow, epd7, "
+           "epd-bwry ou epd-spectra6)";
     const QString stdintName
         = "--name : le nom « %1 » est de ceux que définit <stdint.h>, que l'en-tête inclut";
     QTest::newRow("a type of stdint.h")
@@ -1409,6 +1409,10 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--format", "epd7", "--stride-align", "4", "a.png"}
         << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
            "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
+    QTest::newRow("stride of the four-ink panels")
+        << QStringList {"--format", "epd-bwry", "--stride-align", "2", "a.png"}
+        << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
+           "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
     QTest::newRow("stride above 1024")
         << QStringList {"--format", "mono", "--stride-align", "1025", "a.png"}
         << "--stride-align : « 1025 » n'est pas un alignement de 1 à 1024 octets";
@@ -1456,6 +1460,9 @@ void TestCli::answersUsageErrors_data()
         << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
     QTest::newRow("invert on a black, white and red panel")
         << QStringList {"--format", "epd-bw-red", "--invert", "a.png"}
+        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
+    QTest::newRow("invert on a Spectra 6 panel")
+        << QStringList {"--format", "epd-spectra6", "--invert", "a.png"}
         << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
     QTest::newRow("threshold with four greys")
         << QStringList {"--format", "gray2", "--threshold", "100", "a.png"}
@@ -1899,6 +1906,10 @@ void TestCli::writesWhatTheEngineEncodes_data()
         });
     row("e-paper in program memory", {"--format", "epd-bw-red", "--progmem"}, "epd-bw-red",
         [](EncodingOptions &e, DisplayOptions &) { e.progmem = true; });
+    row("four inks, dithered", {"--format", "epd-bwry", "--dither"}, "epd-bwry",
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = true; });
+    row("six inks, fitted", {"--format", "epd-spectra6", "--fit", "7x5"}, "epd-spectra6",
+        [](EncodingOptions &, DisplayOptions &d) { d.fit = QSize(7, 5); });
     // Its two left columns, blue and green, have no red; what has no ink is told plane by plane.
     warning
         = QString::fromUtf8("pic_red : plan tout blanc, aucun pixel n'étant plus près de son encre que du "

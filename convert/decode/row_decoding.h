@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QSize>
 
+#include <optional>
+
 class PictureSource;
 
 // A picture too large to be decoded whole, decoded row by row and shaped and fitted as its rows
@@ -22,6 +24,7 @@ bool decodesByRows(const QByteArray &format);
 
 // The picture of `source` (of `format`, announcing `size`) decoded by rows, then shaped and
 // fitted as `display` says, its alpha in the form `rows` asks; refused as too large when what it
-// would hold goes over the bound. Its `fullSize` is `size`, and `fitted` is set.
-DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSize size,
-                            const DisplayOptions &display, const RowFitting &rows);
+// would hold goes over the bound. Its `fullSize` is its own size, and `fitted` is set. Nothing
+// when the reader leaves a picture of this kind to be decoded whole.
+std::optional<DecodedPicture> decodeByRows(PictureSource &source, const QByteArray &format, QSize size,
+                                           const DisplayOptions &display, const RowFitting &rows);

@@ -149,7 +149,7 @@ DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &disp
     if (format == "gif") // composed here as its other frames are
         return *composedFirstFrame(filePath, format);
     if (!isQtOwnFormat(format))
-        return decodeInChild(filePath, format, interrupted);
+        return decodeInChild(filePath, format, interrupted, display, rows);
     return decodeInProcess(filePath, format, display, FreshMemoryCheck::DecodeAgain, rows);
 }
 

@@ -80,7 +80,8 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin = QSize(),
                              const std::atomic<int> *interrupted = nullptr);
 // The same for a picture shaped as the options say: a JPEG is decoded smaller when it is scaled
 // down as a whole (not when a rectangle is cut out of it, in its own pixels); with `rows`
-// allowed, a PNG too large to be decoded whole is decoded by rows and fitted as they come.
+// allowed, a PNG or a TIFF too large to be decoded whole is decoded by rows and fitted as they
+// come (a TIFF in its child process).
 DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &display,
                              const std::atomic<int> *interrupted = nullptr, const RowFitting &rows = {});
 

@@ -5,6 +5,7 @@
 #include "picture_source.h"
 #include "row_scaling.h"
 #include "streaming_scaler.h"
+#include "tiff_rows.h"
 
 #include <QIODevice>
 
@@ -368,11 +369,57 @@ DecodedPicture decodePngByRows(PictureSource &source, const QByteArray &format, 
 
 bool decodesByRows(const QByteArray &format)
 {
-    return format == "png";
+    return format == "png" || format == "tiff";
 }
 
 std::optional<DecodedPicture> decodeByRows(PictureSource &source, const QByteArray &format, QSize size,
                                            const DisplayOptions &display, const RowFitting &rows)
 {
+    if (format == "tiff")
+        return decodeTiffByRows(source, format, size, display, rows);
     return decodePngByRows(source, format, size, display, rows);
+}
+
+FittingRequest fittingRequest(const DisplayOptions &display, const RowFitting &rows)
+{
+    const QRect crop = display.crop.isValid() ? display.crop : QRect();
+    return {rows.allowed,
+            rows.keepAlpha,
+            rows.wholeLimit,
+            rows.bandRows,
+            {crop.x(), crop.y(), crop.width(), crop.height()},
+            display.rotation,
+            display.flipHorizontal,
+            display.flipVertical,
+            {display.fit.width(), display.fit.height()},
+            qint32(display.fitMode),
+            display.upscale,
+            qint32(display.gravity),
+            {display.canvas.width(), display.canvas.height()},
+            display.background.isValid(),
+            display.background.isValid() ? display.background.rgba() : 0,
+            display.dither};
+}
+
+void fittingAsked(const FittingRequest &request, DisplayOptions *display, RowFitting *rows)
+{
+    rows->allowed = request.allowed != 0;
+    rows->keepAlpha = request.keepAlpha != 0;
+    rows->wholeLimit = qMax<qint64>(0, request.wholeLimit);
+    rows->bandRows = qMax(0, request.bandRows);
+    if (request.crop[2] > 0 && request.crop[3] > 0)
+        display->crop = QRect(request.crop[0], request.crop[1], request.crop[2], request.crop[3]);
+    display->rotation
+        = request.rotation == 90 || request.rotation == 180 || request.rotation == 270 ? request.rotation : 0;
+    display->flipHorizontal = request.flipHorizontal != 0;
+    display->flipVertical = request.flipVertical != 0;
+    display->fit = QSize(request.fit[0], request.fit[1]);
+    display->fitMode = request.fitMode == int(FitMode::Cover) ? FitMode::Cover
+        : request.fitMode == int(FitMode::Stretch)            ? FitMode::Stretch
+                                                              : FitMode::Contain;
+    display->upscale = request.upscale != 0;
+    display->gravity = Qt::Alignment(request.gravity);
+    display->canvas = QSize(request.canvas[0], request.canvas[1]);
+    display->background = request.backgroundGiven ? QColor::fromRgba(request.background) : QColor();
+    display->dither = request.dither != 0;
 }

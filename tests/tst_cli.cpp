@@ -464,6 +464,83 @@ void TestCli::fitsPicturesTooLargeToHoldByRows_data()
                                     QByteArray(64, '\0'))
                          << QStringList {"--fit", "320x320"}
                          << QString::fromUtf8("image trop grande pour être convertie");
+
+    // TIFF, read by rows in its child process: the same bands, uncompressed in one strip (which
+    // libtiff reads a few rows at a time), its directory first so that a file cut short keeps it.
+    const auto bandRow = [](int parity) {
+        QByteArray row(1500, '\0');
+        for (int x = 0; x < 12000; ++x) {
+            if ((x / 1500 + parity) % 2)
+                row[x / 8] = char(row[x / 8] | 0x80 >> x % 8);
+        }
+        return row;
+    };
+    const QByteArray bandRows[2] = {bandRow(0), bandRow(1)};
+    QByteArray pixels;
+    pixels.reserve(1500 * 12000);
+    for (int y = 0; y < 12000; ++y)
+        pixels += bandRows[y / 3000 % 2];
+    const QByteArray strip = tiffByHand({{256, 12000},
+                                         {257, 12000},
+                                         {258, 1},
+                                         {259, 1},
+                                         {262, 1},
+                                         {273, 0},
+                                         {277, 1},
+                                         {278, 12000},
+                                         {279, 1500 * 12000}},
+                                        pixels);
+    const auto tiff = [](const std::function<void(TiffLayout &)> &set, int rows = -1) {
+        TiffLayout layout;
+        layout.bits = 1;
+        layout.samples = 1;
+        layout.photometric = 1; // black first
+        layout.compression = 8; // Deflate
+        set(layout);
+        return tiffOfSamples(
+            QSize(12000, 12000), layout, [](int x, int y, int) { return (x / 1500 + y / 3000) % 2; }, rows);
+    };
+    const QString tooLarge = QString::fromUtf8("image trop grande pour être convertie");
+    QTest::newRow("TIFF fitted") << strip << QStringList {"--fit", "320x320"} << QString();
+    QTest::newRow("TIFF in tiles, turned by its file, fitted") << tiff([](TiffLayout &l) {
+        l.tile = QSize(1024, 1024);
+        l.orientation = 6; // a quarter turn clockwise
+    }) << QStringList {"--fit", "320x320"} << QString();
+    // A rectangle that leaves the picture: told from the size the child hands back.
+    QTest::newRow("TIFF cut beyond its edge")
+        << strip << QStringList {"--crop", "11000,0,2000x100", "--fit", "320x320"}
+        << QString("--crop 11000,0,2000x100 sort de l'image, de 12000 x 12000 pixels");
+    QTest::newRow("TIFF cut in the middle of its strips")
+        << strip.left(strip.size() / 2) << QStringList {"--fit", "320x320"} << incomplete;
+    QTest::newRow("TIFF cut just before its end")
+        << strip.left(strip.size() - 1) << QStringList {"--fit", "320x320"} << incomplete;
+    QTest::newRow("TIFF ending before its rows")
+        << tiff([](TiffLayout &) {}, 100) << QStringList {"--fit", "320x320"}
+        << QString::fromUtf8("ce fichier ne semble pas être une image");
+    // A strip or a tile that alone would take more than the bound, though not more than the
+    // child's memory (through libtiff's RGBA reader, a band of 6000 rows of 4 bytes a pixel: 275
+    // MiB; a tile of 65536 x 65536), or a kind left to the whole picture: refused, before any
+    // pixel is read.
+    const auto grey = [](int height, int bits, const QList<QPair<int, quint32>> &layout) {
+        return tiffByHand(
+            QList<QPair<int, quint32>> {
+                {256, 12000}, {257, quint32(height)}, {258, quint32(bits)}, {259, 8}, {262, 1}, {277, 1}}
+                + layout,
+            QByteArray(16, '\0'));
+    };
+    QTest::newRow("TIFF of a strip too large to hold")
+        << grey(6000, 4, {{273, 0}, {278, 6000}, {279, 16}}) << QStringList {"--fit", "320x320"} << tooLarge;
+    QTest::newRow("TIFF of a tile too large to hold")
+        << grey(12000, 8, {{322, 65536}, {323, 65536}, {324, 0}, {325, 16}})
+        << QStringList {"--fit", "320x320"} << tooLarge;
+    QTest::newRow("TIFF of 16-bit RGB in planes apart") << tiff(
+        [](TiffLayout &l) {
+            l.bits = 16;
+            l.samples = 3;
+            l.photometric = 2;
+            l.planesApart = true;
+        },
+        1) << QStringList {"--fit", "320x320"} << tooLarge;
 }
 
 void TestCli::fitsPicturesTooLargeToHoldByRows()
@@ -477,7 +554,10 @@ void TestCli::fitsPicturesTooLargeToHoldByRows()
     const QString prlimit = QStandardPaths::findExecutable("prlimit");
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is not installed");
-    const QString picture = path(file.startsWith("BM") ? "huge.bmp" : "huge.png");
+    const bool tiff = file.startsWith("II");
+    if (tiff && !QImageReader::supportedImageFormats().contains("tiff"))
+        QSKIP("no reader of TIFF (Debian package qt5-image-formats-plugins)");
+    const QString picture = path(file.startsWith("BM") ? "huge.bmp" : tiff ? "huge.tif" : "huge.png");
     writeFile(picture, file);
     // 512 MiB of address space: the picture decoded whole would not fit in it.
     const Run run = quillonConvert(options + QStringList {"-o", path("command"), picture},
@@ -492,7 +572,9 @@ void TestCli::fitsPicturesTooLargeToHoldByRows()
     QCOMPARE(run.exitCode, 0);
     // Each pixel of the bands, black or white, as the options shape them.
     const QByteArray bmp = readFile(path("command/huge16bits.BMP"));
-    const bool turned = options.contains("--rotate"), cut = options.contains("--crop");
+    const bool turned
+        = options.contains("--rotate") || QByteArray(QTest::currentDataTag()).contains("turned by"),
+        cut = options.contains("--crop");
     const QSize size = cut ? QSize(320, 160) : QSize(320, 320);
     QCOMPARE(bmp.size(), 54 + size.width() * size.height() * 2);
     for (int y = 0; y < size.height(); ++y) {

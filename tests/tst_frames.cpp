@@ -85,6 +85,28 @@ QByteArray hugeFrames(int side, int count)
     return gif + '\x3b';
 }
 
+// A GIF of one frame of 3 x 2 in red, green, blue and white, its data the codes given, of 3 bits
+// (4 clears the table, 5 ends the data), in one sub-block.
+QByteArray gifOfCodes(const QVector<int> &codes)
+{
+    QByteArray data;
+    int bits = 0, used = 0;
+    for (int code : codes)
+        for (bits |= code << used, used += 3; used >= 8; bits >>= 8, used -= 8)
+            data += char(bits & 0xff);
+    if (used > 0)
+        data += char(bits);
+    return QByteArray::fromHex("474946383961"
+                               "03000200"
+                               "810000"
+                               "ff000000ff000000ffffffff"
+                               "2c"
+                               "0000000003000200"
+                               "00"
+                               "02")
+        + char(data.size()) + data + '\0' + '\x3b';
+}
+
 // An MNG of the frames, each a whole PNG stream after the header, at 100 ticks a second: Qt cannot
 // write MNG files. A frame's FRAM delay in ticks, when given: from then on, or when negative, for
 // that frame only.
@@ -440,6 +462,22 @@ void TestFrames::decodesFramesWithinBounds_data()
     QTest::newRow("LZW codes up to 12 bits, the table kept full")
         << gifOfFrames({{noise}}, QSize(), GifCoding::LzwKeptFull) << "all" << decoded << ""
         << QVector<QImage> {noise} << "100";
+    // Data that ends before the frame's last pixel, by its end code or its last sub-block: the
+    // pixels it reaches drawn, the rest left as it was; damaged data refused.
+    const auto reached = [](int pixels) {
+        QImage frame(3, 2, QImage::Format_RGB32);
+        frame.fill(Qt::black);
+        for (int i = 0; i < pixels; ++i)
+            frame.setPixel(i % 3, i / 3,
+                           QVector<QRgb> {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}[i % 4]);
+        return QVector<QImage> {frame};
+    };
+    QTest::newRow("an end code in the second row")
+        << gifOfCodes({4, 0, 1, 4, 2, 3, 5}) << "all" << decoded << "" << reached(4) << "100";
+    QTest::newRow("sub-blocks that end in the second row")
+        << gifOfCodes({4, 0, 1, 4, 2, 3, 4, 0}) << "all" << decoded << "" << reached(5) << "100";
+    QTest::newRow("a first code that is no colour")
+        << gifOfCodes({4, 6, 5}) << "all" << int(DecodedPicture::NotAPicture) << "" << none << "";
     QTest::newRow("2 frames of 8000 x 8000") << hugeFrames(8000, 2) << "all" << tooLarge << "" << none << "";
     QTest::newRow("2 frames of 5793 x 5793") << hugeFrames(5793, 2) << "all" << tooLarge << "" << none << "";
     QTest::newRow("3 frames of 5000 x 5000, 1-3")

@@ -45,6 +45,9 @@ void TestLvgl::init()
 
 namespace {
 
+// A picture of Format_RGB32, whose pixels setPixel() makes opaque.
+constexpr int noAlphaChannel = -2;
+
 // LVGL's run-length coding undone, as lv_rle.c reads it.
 QByteArray rleDecoded(const QByteArray &in, int block)
 {
@@ -69,7 +72,8 @@ void TestLvgl::encodesLvglImages_data()
 {
     QTest::addColumn<EncodingOptions>("options");
     QTest::addColumn<QString>("colourFormat"); // as the descriptor names it
-    QTest::addColumn<int>("alpha"); // every pixel's, or -1: every level from pixel to pixel
+    // Every pixel's alpha, or -1: every level from pixel to pixel, or noAlphaChannel.
+    QTest::addColumn<int>("alpha");
     QTest::addColumn<QSize>("size");
 
     // The colour format asked for, then what else the options set.
@@ -92,6 +96,15 @@ void TestLvgl::encodesLvglImages_data()
     halfAlpha.arrayName = "pic";
     QTest::newRow("every pixel at alpha 128: RGB565A8")
         << halfAlpha << QString("LV_COLOR_FORMAT_RGB565A8") << 128 << QSize(13, 6);
+    // Formats that keep alpha, of a picture that has none: every pixel opaque.
+    EncodingOptions argb = halfAlpha;
+    argb.lvglColourFormat = "ARGB8888";
+    QTest::newRow("ARGB8888, no alpha channel")
+        << argb << QString("LV_COLOR_FORMAT_ARGB8888") << noAlphaChannel << QSize(13, 6);
+    argb.lvglColourFormat = "RGB565A8";
+    argb.lvglVersion = 8;
+    QTest::newRow("LVGL 8, true colour and alpha, no alpha channel")
+        << argb << QString("LV_IMG_CF_TRUE_COLOR_ALPHA") << noAlphaChannel << QSize(13, 6);
     row("RGB565A8 rows of 8 bytes", "", "LV_COLOR_FORMAT_RGB565A8", true, aligned(8));
     row("swapped", "RGB565_SWAPPED", "LV_COLOR_FORMAT_RGB565_SWAPPED");
     row("RGB888", "RGB888", "LV_COLOR_FORMAT_RGB888");
@@ -117,6 +130,11 @@ void TestLvgl::encodesLvglImages_data()
     row("I8", "I8", "LV_COLOR_FORMAT_I8");
     row("RLE", "", "LV_COLOR_FORMAT_RGB565A8", true, rle);
     row("RLE of RGB888", "RGB888", "LV_COLOR_FORMAT_RGB888", true, rle);
+    // Rows of 40 bytes, written over the picture's own rows of 52, padding and all, then compressed.
+    row("RLE of RGB888 rows of 4 bytes", "RGB888", "LV_COLOR_FORMAT_RGB888", true, [](EncodingOptions &o) {
+        o.strideAlign = 4;
+        o.compression = EncodingOptions::Rle;
+    });
     row("RLE of I1", "I1", "LV_COLOR_FORMAT_I1", true, rle);
     row("RLE of I2", "I2", "LV_COLOR_FORMAT_I2", true, rle);
     row("RLE of I4", "I4", "LV_COLOR_FORMAT_I4", true, rle);
@@ -153,7 +171,7 @@ void TestLvgl::encodesLvglImages()
     QFETCH(QSize, size);
     const int width = size.width(), height = size.height();
     // Rows of an odd number of pixels; red, green and blue apart; alpha at every level.
-    QImage picture(size, QImage::Format_ARGB32);
+    QImage picture(size, alpha == noAlphaChannel ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             picture.setPixel(x, y,

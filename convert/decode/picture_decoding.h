@@ -55,7 +55,9 @@ struct RowFitting
     bool allowed = false;
     bool keepAlpha = false; // the alpha is kept apart, as preparePicture() keeps it
     qint64 wholeLimit = maxDecodedBytes; // what a picture decoded whole may cost, lower in tests
-    int bandRows = 0; // an interlaced picture's rows decoded at a time; 0: as many as the bound allows
+    // An interlaced PNG's rows decoded at a time, a TIFF's at most (whole strips or rows of tiles);
+    // 0: as many as the bound allows.
+    int bandRows = 0;
     const std::atomic<int> *interrupted = nullptr; // polled as the rows come
 };
 

@@ -330,8 +330,10 @@ public:
         , m_rowBytes(QImage(kind.size.width(), 1, kind.format).bytesPerLine())
     { }
 
-    // Gets ready to read; false when the plugin would fail on this file before reading a row.
-    bool open(qint64 fileBytes)
+    // Gets ready to read, bands of whole strips or rows of tiles of about 1 MiB, and of no more
+    // than `mostRows` rows when they are that many (0: no such limit); false when the plugin would
+    // fail on this file before reading a row.
+    bool open(qint64 fileBytes, int mostRows)
     {
         const int width = m_kind.size.width();
         const int height = m_kind.size.height();
@@ -381,7 +383,10 @@ public:
         }
         m_libtiffBytes += decoderBytes;
         const qint64 unitBytes = qint64(m_unitRows) * m_rowBytes;
-        m_bandRows = int(qMin<qint64>(qMax<qint64>(1, bandBytes / unitBytes) * m_unitRows, height));
+        qint64 units = qMax<qint64>(1, bandBytes / unitBytes);
+        if (mostRows > 0)
+            units = qMin(units, qMax<qint64>(1, mostRows / m_unitRows));
+        m_bandRows = int(qMin<qint64>(units * m_unitRows, height));
         return width > 0 && height > 0;
     }
 
@@ -533,7 +538,7 @@ std::optional<DecodedPicture> decodeTiffByRows(PictureSource &source, const QByt
     StreamingScaler scaler(size, storedShaping(display, kind.turn, size), scaled, scaling);
 
     TiffRows reader(tiff, kind, colours);
-    if (!reader.open(source.size()))
+    if (!reader.open(source.size(), rows.bandRows))
         return undecoded();
     // What is held: the scaler's, what libtiff holds, a slice of rows converted and its rows
     // converted, and the bands in flight: three waiting while others are scaled when they are

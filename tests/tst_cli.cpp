@@ -497,8 +497,10 @@ void TestCli::fitsPicturesTooLargeToHoldByRows_data()
         layout.photometric = 1; // black first
         layout.compression = 8; // Deflate
         set(layout);
+        const int white = (1 << layout.bits) - 1;
         return tiffOfSamples(
-            QSize(12000, 12000), layout, [](int x, int y, int) { return (x / 1500 + y / 3000) % 2; }, rows);
+            QSize(12000, 12000), layout, [=](int x, int y, int) { return (x / 1500 + y / 3000) % 2 * white; },
+            rows);
     };
     const QString tooLarge = QString::fromUtf8("image trop grande pour être convertie");
     QTest::newRow("TIFF fitted") << strip << QStringList {"--fit", "320x320"} << QString();
@@ -507,6 +509,12 @@ void TestCli::fitsPicturesTooLargeToHoldByRows_data()
         l.orientation = 6; // a quarter turn clockwise
     }) << QStringList {"--fit", "320x320"} << QString();
     // A rectangle that leaves the picture: told from the size the child hands back.
+    // Grey of 4 bits, read through libtiff's RGBA reader a strip at a time: a band of 4000 rows of
+    // 4 bytes a pixel (183 MiB) is held, scaled before the next is read.
+    QTest::newRow("TIFF in strips of 4000 rows") << tiff([](TiffLayout &l) {
+        l.bits = 4;
+        l.rowsPerStrip = 4000;
+    }) << QStringList {"--fit", "320x320"} << QString();
     QTest::newRow("TIFF cut beyond its edge")
         << strip << QStringList {"--crop", "11000,0,2000x100", "--fit", "320x320"}
         << QString("--crop 11000,0,2000x100 sort de l'image, de 12000 x 12000 pixels");

@@ -63,6 +63,7 @@ private slots:
     void reportsAFullDisk();
     void refusesWhatMemoryCannotHold_data();
     void refusesWhatMemoryCannotHold();
+    void convertsAnimationsWithoutThreads();
     void keepsEachPairWhole();
     void endsReadersThatMisbehave_data();
     void endsReadersThatMisbehave();
@@ -813,6 +814,31 @@ void TestCli::refusesWhatMemoryCannotHold()
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(entryNames(path("command")), QStringList {"pic.h"});
     QCOMPARE(readFile(path("command/pic.h")), QByteArray("earlier"));
+}
+
+// A process that may start no thread (a process or user limit reached) still converts an
+// animation, on its own thread, into the same bytes.
+void TestCli::convertsAnimationsWithoutThreads()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    writeFile(path("anim.gif"),
+              animatedGifFile({patternPicture(7, 3), patternPicture(7, 3).mirrored()}, {5, 9}));
+    const QStringList options {"--format", "rgb565", "--frames", "all", "--preview", path("anim.gif")};
+    QCOMPARE(quillonConvert(QStringList {"-o", path("threads")} + options).exitCode, 0);
+    QProcess run;
+    QProcessEnvironment noThreads = QProcessEnvironment::systemEnvironment();
+    noThreads.insert("LD_PRELOAD", QUILLON_NO_THREADS);
+    run.setProcessEnvironment(noThreads);
+    run.start(QUILLON_CONVERT, QStringList {"-o", path("alone")} + options);
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.exitCode(), 0);
+    const QStringList files = entryNames(path("threads"));
+    QCOMPARE(entryNames(path("alone")), files);
+    for (const QString &file : files)
+        QCOMPARE(readFile(path("alone/" + file)), readFile(path("threads/" + file)));
 }
 
 void TestCli::keepsEachPairWhole()

@@ -3,6 +3,8 @@
 #include "display_preparation.h"
 #include "streaming_scaler.h"
 
+#include <system_error>
+
 namespace {
 
 constexpr qint64 sliceBytes = 1 << 20; // rows converted to the scaling's format at a time
@@ -29,8 +31,13 @@ ScalingThread::ScalingThread(StreamingScaler *scaler, QImage::Format scaling, in
     , m_scaling(scaling)
     , m_waiting(size_t(qMax(0, waiting)))
 {
-    if (m_waiting > 0)
+    if (m_waiting == 0)
+        return;
+    try {
         m_thread = std::thread([this] { run(); });
+    } catch (const std::system_error &) {
+        m_waiting = 0; // out of threads (a process or user limit): each band scaled as it comes
+    }
 }
 
 ScalingThread::~ScalingThread()

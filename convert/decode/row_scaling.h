@@ -30,8 +30,8 @@ QImage::Format rowScalingFormat(bool alpha, QSize oriented, QSize scaled, const 
 
 // Bands of rows converted to the scaling's format and scaled on a thread of their own while the
 // reader decodes the next ones: the decoding and the scaling then take the time of the longer
-// one. At most `waiting` bands wait; with none, each band is scaled as it is handed over, on the
-// reader's thread.
+// one. At most `waiting` bands wait; with none, or when no thread may start, each band is scaled
+// as it is handed over, on the reader's thread.
 class ScalingThread
 {
 public:
@@ -55,7 +55,7 @@ private:
 
     StreamingScaler *m_scaler;
     const QImage::Format m_scaling;
-    const size_t m_waiting;
+    size_t m_waiting;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::pair<QImage, int>> m_bands;

@@ -63,7 +63,8 @@ private slots:
     void reportsAFullDisk();
     void refusesWhatMemoryCannotHold_data();
     void refusesWhatMemoryCannotHold();
-    void convertsAnimationsWithoutThreads();
+    void convertsWithoutThreads_data();
+    void convertsWithoutThreads();
     void keepsEachPairWhole();
     void endsReadersThatMisbehave_data();
     void endsReadersThatMisbehave();
@@ -817,15 +818,59 @@ void TestCli::refusesWhatMemoryCannotHold()
 }
 
 // A process that may start no thread (a process or user limit reached) still converts an
-// animation, on its own thread, into the same bytes.
-void TestCli::convertsAnimationsWithoutThreads()
+// animation, and a picture fitted by rows, on its own thread, into the same bytes.
+void TestCli::convertsWithoutThreads_data()
 {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("animation") << "anim.gif"
+                               << animatedGifFile({patternPicture(7, 3), patternPicture(7, 3).mirrored()},
+                                                  {5, 9})
+                               << QStringList {"--format", "rgb565", "--frames", "all", "--preview"};
+    // 8193 x 8193 of 1 bit, 257 MiB decoded whole: black and white squares of 1024 pixels.
+    const auto white = [](int x, int y) { return (x / 1024 + y / 1024) % 2; };
+    QByteArray rows[2];
+    for (int parity : {0, 1}) {
+        rows[parity] = QByteArray(1025, '\0');
+        for (int x = 0; x < 8193; ++x) {
+            if (white(x, parity * 1024))
+                rows[parity][x / 8] = char(rows[parity][x / 8] | 0x80 >> x % 8);
+        }
+    }
+    QByteArray pixels;
+    for (int y = 0; y < 8193; ++y)
+        pixels += rows[y / 1024 % 2];
+    // Fitted small: Qt converts a picture of more than 64 KiB on threads of its own, and waits for
+    // them forever when none may start.
+    const QStringList fit {"--fit", "96x64"};
+    QTest::newRow("PNG fitted by rows")
+        << "big.png" << pngOfSamples(QSize(8193, 8193), 1, 0, [&](int x, int y, int) { return white(x, y); })
+        << fit;
+    QTest::newRow("TIFF fitted by rows") << "big.tif"
+                                         << tiffByHand({{256, 8193},
+                                                        {257, 8193},
+                                                        {258, 1},
+                                                        {259, 1},
+                                                        {262, 1},
+                                                        {273, 0},
+                                                        {277, 1},
+                                                        {278, 8193},
+                                                        {279, quint32(pixels.size())}},
+                                                       pixels)
+                                         << fit;
+}
+
+void TestCli::convertsWithoutThreads()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, options);
 #if defined(__SANITIZE_ADDRESS__)
     QSKIP("the sanitizers must be the first library loaded");
 #endif
-    writeFile(path("anim.gif"),
-              animatedGifFile({patternPicture(7, 3), patternPicture(7, 3).mirrored()}, {5, 9}));
-    const QStringList options {"--format", "rgb565", "--frames", "all", "--preview", path("anim.gif")};
+    writeFile(path(name), file);
+    options << path(name);
     QCOMPARE(quillonConvert(QStringList {"-o", path("threads")} + options).exitCode, 0);
     QProcess run;
     QProcessEnvironment noThreads = QProcessEnvironment::systemEnvironment();
@@ -834,6 +879,7 @@ void TestCli::convertsAnimationsWithoutThreads()
     run.start(QUILLON_CONVERT, QStringList {"-o", path("alone")} + options);
     QVERIFY(run.waitForFinished(60000));
     QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.readAllStandardError(), QByteArray());
     QCOMPARE(run.exitCode(), 0);
     const QStringList files = entryNames(path("threads"));
     QCOMPARE(entryNames(path("alone")), files);

@@ -33,38 +33,54 @@ void print(std::FILE *stream, const QString &text)
 }
 
 // What names one file: its path with the folder's links resolved (the name itself is kept, for a
-// link is replaced, never followed), and for a file that stands there, its device and inode.
-QStringList fileKeys(const QString &path, bool followLink)
+// link is replaced, never followed), and for a file that stands there, its device and inode. Each
+// folder is resolved once, in `folders`, however many files it holds.
+QStringList fileKeys(const QString &path, bool followLink, QHash<QString, QString> *folders)
 {
-    const QFileInfo info(path);
-    QString folder = QFileInfo(info.path()).canonicalFilePath();
-    if (folder.isEmpty())
-        folder = QDir::cleanPath(QFileInfo(info.path()).absoluteFilePath());
-    QStringList keys = {folder + QLatin1Char('/') + info.fileName()};
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folderPath = slash < 0 ? QStringLiteral(".")
+        : slash == 0                     ? QStringLiteral("/")
+                                         : path.left(slash);
+    auto folder = folders->find(folderPath);
+    if (folder == folders->end()) {
+        QString resolved = QFileInfo(folderPath).canonicalFilePath();
+        if (resolved.isEmpty())
+            resolved = QDir::cleanPath(QFileInfo(folderPath).absoluteFilePath());
+        folder = folders->insert(folderPath, resolved);
+    }
+    QStringList keys = {*folder + QLatin1Char('/') + path.mid(slash + 1)};
     struct stat status;
     const QByteArray name = QFile::encodeName(path);
-    if ((followLink ? ::stat(name.constData(), &status) : ::lstat(name.constData(), &status)) == 0
-        && !S_ISLNK(status.st_mode))
-        keys << QStringLiteral("inode %1:%2").arg(status.st_dev).arg(status.st_ino);
-    if (followLink && !info.canonicalFilePath().isEmpty())
-        keys << info.canonicalFilePath();
+    if (::lstat(name.constData(), &status) != 0)
+        return keys;
+    if (S_ISLNK(status.st_mode)) {
+        // A link is itself when it is replaced; a picture is what it names.
+        if (!followLink || ::stat(name.constData(), &status) != 0)
+            return keys;
+        const QString target = QFileInfo(path).canonicalFilePath();
+        if (!target.isEmpty())
+            keys << target;
+    }
+    keys << QStringLiteral("inode %1:%2").arg(status.st_dev).arg(status.st_ino);
     return keys;
 }
 
 // Pictures of which one would write over another one of the call (or over itself): the whole
-// run is refused before anything is written, since which comes first is down to the threads.
+// run is refused before anything is written, since which comes first is down to the threads. One
+// pass over the pictures, then one over their outputs.
 QStringList findOutputsThatAreInputs(const std::vector<PictureJob> &jobs)
 {
+    QHash<QString, QString> folders;
     QHash<QString, int> inputs;
     for (int i = 0; i < int(jobs.size()); ++i) {
-        for (const QString &key : fileKeys(jobs[size_t(i)].picturePath, true))
+        for (const QString &key : fileKeys(jobs[size_t(i)].picturePath, true, &folders))
             inputs.insert(key, i);
     }
     QStringList refusals;
     for (const PictureJob &job : jobs) {
         const OutputPaths paths = outputPaths(job.outputFolder, QFileInfo(job.picturePath).fileName());
         for (const QString &output : plannedOutputs(job, paths)) {
-            for (const QString &key : fileKeys(output, false)) {
+            for (const QString &key : fileKeys(output, false, &folders)) {
                 const auto input = inputs.constFind(key);
                 if (input == inputs.constEnd())
                     continue;

@@ -4,6 +4,7 @@
 
 #include "child_decoder.h"
 #include "options.h"
+#include "output_batch.h"
 #include "picture_job.h"
 
 #include <QCoreApplication>
@@ -308,9 +309,11 @@ int main(int argc, char *argv[])
             print(errors, Options::tr("quillon-convert: %1 : %2\n").arg(picture, text));
         };
     }
+    // Their files committed together, as they come (output_batch.h).
+    OutputBatch batch;
     const auto work = [&] {
         for (int i = next++; i < int(jobs.size()) && !interruption; i = next++) {
-            outcomes[size_t(i)] = runPictureJob(jobs[size_t(i)]);
+            runPictureJob(jobs[size_t(i)], &batch, &outcomes[size_t(i)]);
             progress.show(QStringLiteral("[%1/%2] %3")
                               .arg(++done)
                               .arg(jobs.size())
@@ -324,6 +327,7 @@ int main(int argc, char *argv[])
     work();
     for (std::thread &thread : threads)
         thread.join();
+    batch.finish();
     progress.show(QString());
 
     // With --verbose, every file put in place, picture after picture, an interrupted run's too.

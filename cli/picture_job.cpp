@@ -2,6 +2,7 @@
 
 #include "child_decoder.h"
 #include "frame_table.h"
+#include "output_batch.h"
 #include "output_files.h"
 #include "output_journal.h"
 #include "output_lock.h"
@@ -139,7 +140,8 @@ std::optional<PictureOutcome> standingOutputs(const QStringList &written, bool f
 // The job's turn at its outputs: the lock beside them taken, then the renames that a run killed
 // while it replaced these files left completed, and its temporary files removed.
 std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &job, const QStringList &written,
-                                          const OutputPlaces &places, const OutputPaths &paths)
+                                          const OutputPlaces &places, const OutputPaths &paths,
+                                          OutputBatch *batch)
 {
     OutputLock::Waiting waiting;
     waiting.interrupted = job.interrupted;
@@ -179,7 +181,8 @@ std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &jo
     case OutputLock::Taken:
         break;
     }
-    const PendingReplacements pending = finishPendingReplacements(places, paths);
+    const PendingReplacements pending
+        = finishPendingReplacements(places, paths, batch ? &batch->temporaryFileNames() : nullptr);
     switch (pending.status) {
     case PendingReplacements::Foreign:
         return failed(PictureJob::tr("le journal %1 appartient à l'utilisateur %2 : il n'est pas suivi, et "
@@ -483,9 +486,32 @@ std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const Encode
     return std::nullopt;
 }
 
-// Every output written, replacing the earlier ones together.
-PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const EncodedPicture &encoded,
-                     const QImage16 &image, const QVector<RawFile> &rawFiles, const OutputPlaces &places)
+// How writing the files went, as the job tells it.
+PictureOutcome writtenOutcome(WriteOutcome written, int systemError, const QString &failedPath,
+                              const WrittenFiles &files)
+{
+    PictureOutcome outcome;
+    switch (written) {
+    case WriteOutcome::Interrupted:
+        outcome = interruptedOutcome();
+        break;
+    case WriteOutcome::Written:
+        outcome = {PictureOutcome::Converted, QString()};
+        break;
+    default:
+        outcome = failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(failedPath, causeOf(systemError)));
+        break;
+    }
+    outcome.written = files.written;
+    outcome.unchanged = files.unchanged;
+    return outcome;
+}
+
+// Every output written, replacing the earlier ones together: at once, or with a batch's other
+// pictures, the lock then held until they are committed.
+void write(const PictureJob &job, const OutputPaths &paths, const EncodedPicture &encoded,
+           const QImage16 &image, const QVector<RawFile> &rawFiles, const OutputPlaces &places,
+           std::unique_ptr<OutputLock> lock, OutputBatch *batch, PictureOutcome *outcome)
 {
     OutputRequest request;
     request.bmp = !job.format || job.bmp;
@@ -500,22 +526,23 @@ PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const Enco
     request.replaceLinks = true;
     int systemError = 0;
     QString failedPath;
-    WrittenFiles files;
-    PictureOutcome outcome;
-    switch (writeOutputFiles(image, paths, request, &systemError, &failedPath, &files)) {
-    case WriteOutcome::Interrupted:
-        outcome = interruptedOutcome();
-        break;
-    case WriteOutcome::Written:
-        outcome = {PictureOutcome::Converted, QString()};
-        break;
-    default:
-        outcome = failed(PictureJob::tr("impossible d'écrire %1 : %2").arg(failedPath, causeOf(systemError)));
-        break;
+    if (!batch) {
+        WrittenFiles files;
+        const WriteOutcome written
+            = writeOutputFiles(image, paths, request, &systemError, &failedPath, &files);
+        *outcome = writtenOutcome(written, systemError, failedPath, files);
+        return;
     }
-    outcome.written = files.written;
-    outcome.unchanged = files.unchanged;
-    return outcome;
+    StagedOutputs staged;
+    const WriteOutcome written = stageOutputFiles(image, paths, request, &staged, &systemError, &failedPath);
+    if (written != WriteOutcome::Written) {
+        *outcome = writtenOutcome(written, systemError, failedPath, WrittenFiles());
+        return;
+    }
+    batch->commit(std::move(staged), std::move(lock), [outcome](const CommitOutcome &committed) {
+        *outcome
+            = writtenOutcome(committed.outcome, committed.systemError, committed.failedPath, committed.files);
+    });
 }
 
 } // namespace
@@ -539,7 +566,9 @@ QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths)
     return written;
 }
 
-PictureOutcome runPictureJob(const PictureJob &job)
+namespace {
+
+std::optional<PictureOutcome> convert(const PictureJob &job, OutputBatch *batch, PictureOutcome *outcome)
 {
     const QFileInfo picture(job.picturePath);
     if (const auto problem = placesProblem(job, picture))
@@ -547,8 +576,8 @@ PictureOutcome runPictureJob(const PictureJob &job)
     const OutputPaths paths = outputPaths(job.outputFolder, picture.fileName());
     const QStringList written = plannedOutputs(job, paths);
     const OutputPlaces places = outputPlaces(paths);
-    OutputLock lock(places.lock, "quillon-convert");
-    if (const auto problem = takeOutputs(lock, job, written, places, paths))
+    auto lock = std::make_unique<OutputLock>(places.lock, "quillon-convert");
+    if (const auto problem = takeOutputs(*lock, job, written, places, paths, batch))
         return *problem;
 
     EncodedPicture encoded;
@@ -578,5 +607,14 @@ PictureOutcome runPictureJob(const PictureJob &job)
         rawPaths << raw.path;
     if (const auto problem = standingOutputs(rawPaths, job.force))
         return *problem;
-    return write(job, paths, encoded, image, rawFiles, places);
+    write(job, paths, encoded, image, rawFiles, places, std::move(lock), batch, outcome);
+    return std::nullopt;
+}
+
+} // namespace
+
+void runPictureJob(const PictureJob &job, OutputBatch *batch, PictureOutcome *outcome)
+{
+    if (const auto problem = convert(job, batch, outcome))
+        *outcome = *problem;
 }

@@ -740,9 +740,15 @@ void TestCli::completesAPairAKilledRunLeft_data()
     QTest::newRow("killed between them, named temporary files")
         << QByteArray("rename") << 2 << true << killed << 0 << QString() << true;
     QTest::newRow("killed while writing, named temporary files")
-        << QByteArray("fsync") << 1 << true << killed << 0 << QString() << false;
+        << QByteArray("fdatasync") << 1 << true << killed << 0 << QString() << false;
     QTest::newRow("killed while writing")
+        << QByteArray("fdatasync") << 1 << false << killed << 0 << QString() << false;
+    // The files' names synced, then the journal's: only once it is named does the next run
+    // complete the pair.
+    QTest::newRow("killed before the journal is named")
         << QByteArray("fsync") << 1 << false << killed << 0 << QString() << false;
+    QTest::newRow("killed once the journal is named")
+        << QByteArray("fsync") << 2 << false << killed << 0 << QString() << true;
     QTest::newRow("two SIGINTs 50 ms apart at a rename")
         << QByteArray("rename") << 1 << false << QList<int> {SIGINT, SIGINT} << 0 << QString() << true;
     QTest::newRow("the header's rename failing")

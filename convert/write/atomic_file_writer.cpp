@@ -182,9 +182,10 @@ void AtomicFileWriter::startWriteBack()
 
 StagedFile AtomicFileWriter::handOver()
 {
-    StagedFile staged {m_fd, m_temporaryPath, m_target};
+    const StagedFile staged {m_temporaryPath, m_target};
     if (m_failed || m_fd < 0 || m_temporaryPath.isEmpty())
         return StagedFile();
+    ::close(m_fd);
     m_fd = -1;
     m_temporaryPath.clear();
     m_failed = true;
@@ -266,7 +267,7 @@ StagedFile AtomicFileWriter::handOver()
     // QSaveFile names its file itself: it is put in its place here.
     if (!replaceTarget())
         return StagedFile();
-    return {-1, QString(), m_target};
+    return {QString(), m_target};
 }
 
 bool AtomicFileWriter::stage()

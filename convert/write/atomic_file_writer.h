@@ -6,12 +6,11 @@
 #include <QSaveFile>
 #endif
 
-// A file written under a temporary name, handed over by its writer to whoever puts it in its
-// target's place (output_batch.h): its descriptor, still open so that it can be synced, and its
-// names. An empty temporaryPath with a target: the file is already in its place.
+// A file written under a temporary name, closed and handed over by its writer to whoever puts
+// it in its target's place (output_batch.h). An empty temporaryPath with a target: the file is
+// already in its place.
 struct StagedFile
 {
-    int fd = -1;
     QString temporaryPath;
     QString targetPath;
 };
@@ -49,7 +48,7 @@ public:
     // replaceTarget() leaves it there under that name. The system starts writing its bytes to the
     // disk meanwhile, so that a sync of it later has little left to wait for.
     bool stage();
-    // The staged file, handed over: the writer is then empty and removes nothing.
+    // The staged file, handed over and closed: the writer is then empty and removes nothing.
     StagedFile handOver();
     QString temporaryPath() const { return m_temporaryPath; }
     QString targetPath() const { return m_target; }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -19,13 +20,6 @@ namespace {
 QByteArray encoded(const QString &path)
 {
     return QFile::encodeName(path);
-}
-
-void closeFile(StagedFile &file)
-{
-    if (file.fd >= 0)
-        ::close(file.fd);
-    file.fd = -1;
 }
 
 // The threads that sync a round's files at once: the file system merges what they ask into a few
@@ -36,19 +30,36 @@ struct Sync
 {
     size_t conversion;
     size_t file; // the conversion's file; its count of files for its journal
-    int fd;
+    QString path;
     int error = 0;
 };
+
+// Syncs a staged file's bytes, opened again by its name: a regular file of this user's, which
+// nobody else may replace in a shared folder (it is sticky) and the outputs' lock keeps from runs
+// of this user.
+int syncBytes(const QString &path)
+{
+    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat status;
+    int error = ::fstat(fd, &status) != 0                          ? errno
+        : !S_ISREG(status.st_mode) || status.st_uid != ::geteuid() ? EPERM
+                                                                   : 0;
+    while (!error && ::fdatasync(fd) != 0) {
+        if (errno != EINTR)
+            error = errno;
+    }
+    ::close(fd);
+    return error;
+}
 
 void syncEach(std::vector<Sync> &syncs)
 {
     std::atomic<size_t> next {0};
     const auto work = [&] {
-        for (size_t i; (i = next++) < syncs.size();) {
-            int result;
-            while ((result = ::fdatasync(syncs[i].fd)) != 0 && errno == EINTR) { }
-            syncs[i].error = result == 0 ? 0 : errno;
-        }
+        for (size_t i; (i = next++) < syncs.size();)
+            syncs[i].error = syncBytes(syncs[i].path);
     };
     std::vector<std::thread> helpers;
     for (size_t t = 1; t < std::min(syncThreads, syncs.size()); ++t) {
@@ -119,23 +130,13 @@ StagedOutputs &StagedOutputs::operator=(StagedOutputs &&other) noexcept
 void StagedOutputs::abandon()
 {
     for (File &file : files) {
-        closeFile(file.staged);
         if (!file.staged.temporaryPath.isEmpty())
             ::unlink(encoded(file.staged.temporaryPath).constData());
         file.staged.temporaryPath.clear();
     }
-    closeFile(stagedJournal);
     if (!stagedJournal.temporaryPath.isEmpty())
         ::unlink(encoded(stagedJournal.temporaryPath).constData());
     stagedJournal.temporaryPath.clear();
-}
-
-int StagedOutputs::openFiles() const
-{
-    int count = stagedJournal.fd >= 0 ? 1 : 0;
-    for (const File &file : files)
-        count += file.staged.fd >= 0 ? 1 : 0;
-    return count;
 }
 
 std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &round)
@@ -170,11 +171,11 @@ std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &ro
         for (size_t file = 0; file < staged.files.size(); ++file) {
             if (staged.files[file].staged.temporaryPath.isEmpty())
                 continue; // already in its place
-            syncs.push_back({i, file, staged.files[file].staged.fd});
+            syncs.push_back({i, file, staged.files[file].staged.temporaryPath});
             stagedFolders << folderOf(staged.files[file].staged.temporaryPath);
         }
-        if (staged.stagedJournal.fd >= 0)
-            syncs.push_back({i, staged.files.size(), staged.stagedJournal.fd});
+        if (!staged.stagedJournal.temporaryPath.isEmpty())
+            syncs.push_back({i, staged.files.size(), staged.stagedJournal.temporaryPath});
     }
     syncEach(syncs);
     for (const Sync &sync : syncs) {
@@ -201,7 +202,6 @@ std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &ro
             fail(i, error, 0);
             continue;
         }
-        closeFile(staged.stagedJournal);
         staged.stagedJournal.temporaryPath.clear();
         journalPlaced[i] = true;
         journalFolders << folderOf(staged.journal);
@@ -227,15 +227,12 @@ std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &ro
                 // Once a file is replaced, the others are left to the journal, which completes them.
                 if (file > 0 && journalPlaced[i]) {
                     journalKept[i] = true;
-                    for (size_t later = file; later < files.size(); ++later) {
-                        closeFile(files[later].staged);
+                    for (size_t later = file; later < files.size(); ++later)
                         files[later].staged.temporaryPath.clear();
-                    }
                 }
                 fail(i, error, file);
                 break;
             }
-            closeFile(staged);
             staged.temporaryPath.clear();
             outcomes[i].files.written << staged.targetPath;
             targetFolders << folderOf(staged.targetPath);
@@ -268,7 +265,6 @@ struct OutputBatch::State
     std::condition_variable work; // the batch's thread: conversions wait, or the batch ends
     std::condition_variable room; // the others: files were taken for a round, or a round ended
     std::vector<Waiting> waiting;
-    int waitingFiles = 0;
     size_t inRound = 0;
     bool ending = false;
     std::thread thread;
@@ -307,12 +303,9 @@ void OutputBatch::commit(StagedOutputs &&staged, std::unique_ptr<OutputLock> loc
         conversion.committed(outcome);
         return;
     }
-    const int files = conversion.staged.openFiles() + 1; // its lock's too
     std::unique_lock<std::mutex> state(m_state->mutex);
-    m_state->room.wait(
-        state, [&] { return m_state->waitingFiles == 0 || m_state->waitingFiles + files <= maxOpenFiles; });
+    m_state->room.wait(state, [&] { return int(m_state->waiting.size()) < maxWaiting; });
     m_state->waiting.push_back(std::move(conversion));
-    m_state->waitingFiles += files;
     state.unlock();
     m_state->work.notify_one();
 }
@@ -333,7 +326,6 @@ void OutputBatch::commitRounds()
             if (m_state->waiting.empty())
                 return;
             round.swap(m_state->waiting);
-            m_state->waitingFiles = 0;
             m_state->inRound = round.size();
         }
         m_state->room.notify_all();

@@ -18,8 +18,9 @@
 // holding its outputs' lock, until a round commits every one that waits:
 //
 //   1. every staged file and journal is synced (fdatasync, all of them at once, from a few
-//      threads, so that the disk's cache is emptied a few times a round, not once a file), then
-//      each folder that holds them (fsync), so that their names are on the disk too;
+//      threads, so that the disk's cache is emptied a few times a round, not once a file; the
+//      system started writing each as soon as it was staged), then each folder that holds them
+//      (fsync), so that their names are on the disk too;
 //   2. each journal is given its name, then each folder synced again: from here a killed run's
 //      next run completes the replacement;
 //   3. the files take their targets' places, one rename each, a conversion's right after each
@@ -56,11 +57,8 @@ public:
     // Polled before the commit: once it is not 0, the files are abandoned.
     const std::atomic<int> *interrupted = nullptr;
 
-    // Closes every file and removes those still under their temporary names, but those left for
-    // the journal.
+    // Removes the files still under their temporary names, but those left for the journal.
     void abandon();
-    // The descriptors this holds.
-    int openFiles() const;
 };
 
 // How a commit went for one conversion: as writeOutputFiles() tells it.
@@ -89,7 +87,7 @@ public:
 
     // Takes over a conversion's staged files and the lock that keeps its outputs; `committed` is
     // told how it went, on the batch's thread, once they are in place or abandoned, and then the
-    // lock is released. Waits while the conversions that wait hold too many open files.
+    // lock is released. Waits while maxWaiting conversions wait already.
     void commit(StagedOutputs &&staged, std::unique_ptr<OutputLock> lock,
                 std::function<void(const CommitOutcome &)> committed);
     // Returns once every conversion handed over is committed and told.
@@ -97,9 +95,9 @@ public:
 
     TemporaryFileNames &temporaryFileNames() { return m_temporaryFileNames; }
 
-    // The descriptors that the conversions waiting for a round may hold together; one conversion
-    // that holds more waits alone.
-    static constexpr int maxOpenFiles = 256;
+    // The conversions that may wait for a round, each holding its lock open: a quarter of the
+    // 1024 files a process may usually open.
+    static constexpr int maxWaiting = 256;
 
 private:
     struct Waiting;

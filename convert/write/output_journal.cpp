@@ -287,7 +287,8 @@ bool stageJournal(const QString &path, const QString &temporaryPrefix, const QVe
 #ifdef Q_OS_LINUX
     ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
-    *stagedJournal = {fd, QFile::decodeName(name), path};
+    ::close(fd);
+    *stagedJournal = {QFile::decodeName(name), path};
     *systemError = 0;
     return true;
 }

@@ -37,7 +37,7 @@ struct JournalEntry
 };
 
 // Writes the journal under a temporary name of its own (OutputPlaces::temporaryPrefix and six
-// letters or digits, removed as any temporary file when a run is killed), open in
+// letters or digits, removed as any temporary file when a run is killed), told in
 // `stagedJournal`: the next run follows it only once placeJournal() gives it its name, after it
 // and the files it lists are on the disk. False, with the system's error number, when it could
 // not; EXDEV when a file is not in the journal's folder.

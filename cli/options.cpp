@@ -13,6 +13,9 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <map>
+#include <mutex>
+
 namespace {
 
 Options usageError(const QString &message)
@@ -193,49 +196,33 @@ struct DefinedNames
 
 const QVector<DefinedNames> &definedNames(bool progmem, const DisplayFormat *format)
 {
-    const auto compiled = [](const char *pattern) {
-        QRegularExpression expression {QString::fromLatin1(pattern)};
-        expression.optimize();
-        return expression;
+    // Each list made the first time its format and placement are asked for, and kept.
+    static std::mutex mutex;
+    static std::map<QByteArray, QVector<DefinedNames>> lists;
+    const QByteArray key = QByteArray(progmem ? "1" : "0")
+        + (format && format->includedFile ? QByteArray(format->includedFile) + '\0' + format->includedNames
+                                          : QByteArray());
+    const std::lock_guard<std::mutex> lock(mutex);
+    const auto listed = lists.find(key);
+    if (listed != lists.end())
+        return listed->second;
+    QVector<DefinedNames> names = {
+        {"<stdint.h>",
+         QRegularExpression(
+             "\\A(u?int(_least|_fast)?(8|16|32|64)_t|u?int(ptr|max)_t|U?INT\\w*_(MAX|MIN|WIDTH|C)|("
+             "PTRDIFF|SIZE|SIG_ATOMIC|WCHAR|WINT)_(MAX|MIN|WIDTH))\\z")},
     };
-    const auto withProgmem = [&](QVector<DefinedNames> names) {
+    if (progmem) {
         names += {
-            {"<avr/pgmspace.h>", compiled("\\A(pgm_\\w+|PGM_\\w+|PROGMEM|PSTR|\\w+_PF?)\\z")},
-            {"<inttypes.h>", compiled("\\A(imaxabs|imaxdiv|strtoimax|strtoumax)\\z")},
+            {"<avr/pgmspace.h>", QRegularExpression("\\A(pgm_\\w+|PGM_\\w+|PROGMEM|PSTR|\\w+_PF?)\\z")},
+            {"<inttypes.h>", QRegularExpression("\\A(imaxabs|imaxdiv|strtoimax|strtoumax)\\z")},
             {"<avr/io.h>",
-             compiled("\\A([A-Z][A-Z0-9_]*|\\w+_vect(_num)?|(loop_until_)?bit_is_(set|clear))\\z")},
+             QRegularExpression("\\A([A-Z][A-Z0-9_]*|\\w+_vect(_num)?|(loop_until_)?bit_is_(set|clear))\\z")},
         };
-        return names;
-    };
-    // For each format (and bmp, at the end), without program memory and with it.
-    static const QVector<QVector<DefinedNames>> lists = [&] {
-        const QVector<DefinedNames> always = {
-            {"<stdint.h>",
-             compiled("\\A(u?int(_least|_fast)?(8|16|32|64)_t|u?int(ptr|max)_t|U?INT\\w*_(MAX|MIN|WIDTH|C)|("
-                      "PTRDIFF|SIZE|SIG_ATOMIC|WCHAR|WINT)_(MAX|MIN|WIDTH))\\z")},
-        };
-        QVector<QVector<DefinedNames>> made;
-        for (const DisplayFormat &known : displayFormats()) {
-            for (QVector<DefinedNames> names : {always, withProgmem(always)}) {
-                if (known.includedFile)
-                    names.append(DefinedNames {known.includedFile, compiled(known.includedNames)});
-                made << names;
-            }
-        }
-        made << always << withProgmem(always);
-        return made;
-    }();
-    const QVector<DisplayFormat> &formats = displayFormats();
-    if (format && (format < formats.data() || format >= formats.data() + formats.size())) {
-        // A format of no table: its own pattern compiled for this call.
-        thread_local QVector<DefinedNames> ownFormat;
-        ownFormat = lists[lists.size() - 2 + (progmem ? 1 : 0)];
-        if (format->includedFile)
-            ownFormat.append(DefinedNames {format->includedFile, compiled(format->includedNames)});
-        return ownFormat;
     }
-    const int index = format ? int(format - formats.data()) : formats.size();
-    return lists[2 * index + (progmem ? 1 : 0)];
+    if (format && format->includedFile)
+        names += {{format->includedFile, QRegularExpression(QLatin1String(format->includedNames))}};
+    return lists.emplace(key, names).first->second;
 }
 
 // The value given last to an option that takes a word, a number, a size or a colour, read alike

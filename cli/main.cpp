@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -281,6 +282,17 @@ int main(int argc, char *argv[])
         job.interrupted = &interruption;
         job.encoding.arrayName = options.arrayNames[i];
     }
+    // Other packages' readers decode in children of a server forked now, while this process has
+    // one thread, when one of the first pictures needs one; a later picture starts it as a
+    // program.
+    constexpr size_t sniffedPictures = 64;
+    for (size_t i = 0; i < qMin(jobs.size(), sniffedPictures); ++i) {
+        const QByteArray reader = readerApartOf(jobs[i].picturePath);
+        if (!reader.isEmpty()) {
+            forkDecoderServer(reader == "?" ? QByteArray() : reader);
+            break;
+        }
+    }
     const QStringList overwrittenInputs = findOutputsThatAreInputs(jobs);
     if (!overwrittenInputs.isEmpty()) {
         print(errors, overwrittenInputs.join(QString()));
@@ -309,11 +321,11 @@ int main(int argc, char *argv[])
             print(errors, Options::tr("quillon-convert: %1 : %2\n").arg(picture, text));
         };
     }
-    // Their files committed together, as they come (output_batch.h).
-    OutputBatch batch;
+    // A batch's files committed together, as they come (output_batch.h).
+    std::unique_ptr<OutputBatch> batch(jobs.size() > 1 ? new OutputBatch : nullptr);
     const auto work = [&] {
         for (int i = next++; i < int(jobs.size()) && !interruption; i = next++) {
-            runPictureJob(jobs[size_t(i)], &batch, &outcomes[size_t(i)]);
+            runPictureJob(jobs[size_t(i)], batch.get(), &outcomes[size_t(i)]);
             progress.show(QStringLiteral("[%1/%2] %3")
                               .arg(++done)
                               .arg(jobs.size())
@@ -327,7 +339,8 @@ int main(int argc, char *argv[])
     work();
     for (std::thread &thread : threads)
         thread.join();
-    batch.finish();
+    if (batch)
+        batch->finish();
     progress.show(QString());
 
     // With --verbose, every file put in place, picture after picture, an interrupted run's too.

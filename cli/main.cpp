@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -179,6 +180,29 @@ QString batchSummary(const std::vector<PictureOutcome> &outcomes)
         .arg(converted.arg(counts[0]), skipped.arg(counts[1]), Options::tr("%1 en échec").arg(counts[2]));
 }
 
+// The reader of another package that one of the first pictures of the command line needs, as its
+// first bytes tell, looked for before the command line is parsed: among the first 64 arguments that
+// are not options (an option's value is looked at too, and names no picture but a palette), or
+// nothing.
+QByteArray readerApartAmong(int argc, char **argv)
+{
+    constexpr int lookedAt = 64;
+    bool options = true;
+    for (int i = 1, looked = 0; i < argc && looked < lookedAt; ++i) {
+        if (options && std::strcmp(argv[i], "--") == 0) {
+            options = false;
+            continue;
+        }
+        if (options && argv[i][0] == '-')
+            continue;
+        ++looked;
+        const QByteArray reader = readerApartOf(argv[i]);
+        if (!reader.isEmpty())
+            return reader;
+    }
+    return QByteArray();
+}
+
 // SIGINT and SIGTERM: the jobs are told, stop writing and leave no temporary file, and the run
 // ends with 128 + the signal's number. A second signal ends it at once, as usual.
 std::atomic<int> interruption {0};
@@ -238,6 +262,12 @@ int main(int argc, char *argv[])
 {
     if (isDecoderChild(argc, argv))
         return runDecoderChild(argc, argv);
+    // Other packages' readers decode in children of a server forked now, while this process has
+    // one thread and nothing of Qt's made, when one of the first pictures needs one; a later
+    // picture starts it as a program.
+    const QByteArray reader = readerApartAmong(argc, argv);
+    if (!reader.isEmpty())
+        forkDecoderServer(reader == "?" ? QByteArray() : reader);
     stopCleanlyOnInterruption();
 #ifdef SIGXFSZ
     // Past a file-size limit a write then fails like on a full disk: reported, and the
@@ -281,17 +311,6 @@ int main(int argc, char *argv[])
             = options.job.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.job.outputFolder;
         job.interrupted = &interruption;
         job.encoding.arrayName = options.arrayNames[i];
-    }
-    // Other packages' readers decode in children of a server forked now, while this process has
-    // one thread, when one of the first pictures needs one; a later picture starts it as a
-    // program.
-    constexpr size_t sniffedPictures = 64;
-    for (size_t i = 0; i < qMin(jobs.size(), sniffedPictures); ++i) {
-        const QByteArray reader = readerApartOf(jobs[i].picturePath);
-        if (!reader.isEmpty()) {
-            forkDecoderServer(reader == "?" ? QByteArray() : reader);
-            break;
-        }
     }
     const QStringList overwrittenInputs = findOutputsThatAreInputs(jobs);
     if (!overwrittenInputs.isEmpty()) {

@@ -891,14 +891,12 @@ void loadReader(const char *format)
     fillAllocationsFromNowOn(childMemoryFill ^ 0xff);
     ::unsetenv("MALLOC_PERTURB_");
     ::setenv("GLIBC_TUNABLES", childTunables().c_str(), 1);
-    // Qt's application object, which some readers need (see runDecoderChild()): the parent's, or
-    // one made as a server started as a program makes it.
-    if (!QCoreApplication::instance()) {
-        static int argc = 2;
-        static char program[] = "quillon-convert", argument[] = "--quillon-decode-server";
-        static char *argv[] = {program, argument, nullptr};
-        new QCoreApplication(argc, argv);
-    }
+    // Qt's application object, which some readers need (see runDecoderChild()), made as a server
+    // started as a program makes it.
+    static int argc = 2;
+    static char program[] = "quillon-convert", argument[] = "--quillon-decode-server";
+    static char *argv[] = {program, argument, nullptr};
+    new QCoreApplication(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     runServer(reader);
 }
@@ -1150,9 +1148,9 @@ void forkDecoderServer(const QByteArray &reader)
     decoderServer().forkNow(reader);
 }
 
-QByteArray readerApartOf(const QString &filePath)
+QByteArray readerApartOf(const QByteArray &filePath)
 {
-    const int fd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(filePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return QByteArray();
     struct stat status;
@@ -1162,6 +1160,7 @@ QByteArray readerApartOf(const QString &filePath)
     ::close(fd);
     if (got < 0)
         return QByteArray();
-    const QByteArray format = pictureFormatOf(QByteArray(head, int(got)), filePath);
+    // The name only for its suffix (TGA and WBMP have no signature): any decoding of its bytes does.
+    const QByteArray format = pictureFormatOf(QByteArray(head, int(got)), QString::fromLatin1(filePath));
     return format.isEmpty() ? QByteArrayLiteral("?") : isQtOwnFormat(format) ? QByteArray() : format;
 }

@@ -52,19 +52,18 @@ DecodedAnimation decodeFramesInChild(const QString &filePath, const QByteArray &
 // runDecoderChild(), such as test runners, name one that does.
 void setDecoderProgram(const QString &program);
 
-// Forks the decoding server from this process, now: called in main() while the process has one
-// thread and has loaded no reader, when a picture will need it, it spares that picture a second
-// start of the program (its libraries loaded and linked again, some ten milliseconds). The
-// server reads the list of readers and loads `reader` (readerApartOf()) at once, while this
-// process goes on; it uses Qt's application object of this process, or makes its own, and ends
-// with this process.
+// Forks the decoding server from this process, now: called first in main(), while the process has
+// one thread and nothing of Qt's made, when a picture will need it, it spares that picture a
+// second start of the program (its libraries loaded and linked again, some ten milliseconds).
+// The server makes its Qt application object, reads the list of readers and loads `reader`
+// (readerApartOf()) at once, while this process goes on; it ends with this process.
 void forkDecoderServer(const QByteArray &reader = QByteArray());
 
-// The reader of another package that the picture in `filePath` needs, decoded in a child process,
-// as its first bytes tell; "?" when they tell no format (the readers are then asked in turn). Empty
-// when one of Qt's readers or Quillon's decodes it, or when it is no regular file that can be
-// read.
-QByteArray readerApartOf(const QString &filePath);
+// The reader of another package that the picture in the file `filePath` (in the system's
+// encoding) needs, decoded in a child process, as its first bytes tell; "?" when they tell no
+// format (the readers are then asked in turn). Empty when one of Qt's readers or Quillon's
+// decodes it, or when it is no regular file that can be read.
+QByteArray readerApartOf(const QByteArray &filePath);
 
 // Whether the program was started as the decoding server; its main() then returns
 // runDecoderChild() before doing anything else.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -266,6 +267,7 @@ struct OutputBatch::State
     std::condition_variable room; // the others: files were taken for a round, or a round ended
     std::vector<Waiting> waiting;
     size_t inRound = 0;
+    bool finishing = false; // no more conversions come before finish() returns
     bool ending = false;
     std::thread thread;
 };
@@ -293,6 +295,11 @@ OutputBatch::~OutputBatch()
     }
 }
 
+// A round begins once this many conversions wait, or the first of them has waited so long, or no
+// more come.
+constexpr size_t roundSize = 128;
+constexpr auto roundDelay = std::chrono::seconds(1);
+
 void OutputBatch::commit(StagedOutputs &&staged, std::unique_ptr<OutputLock> lock,
                          std::function<void(const CommitOutcome &)> committed)
 {
@@ -306,14 +313,20 @@ void OutputBatch::commit(StagedOutputs &&staged, std::unique_ptr<OutputLock> loc
     std::unique_lock<std::mutex> state(m_state->mutex);
     m_state->room.wait(state, [&] { return int(m_state->waiting.size()) < maxWaiting; });
     m_state->waiting.push_back(std::move(conversion));
+    // The batch's thread counts its delay from the first, and wakes when there are enough.
+    const bool told = m_state->waiting.size() == 1 || m_state->waiting.size() >= roundSize;
     state.unlock();
-    m_state->work.notify_one();
+    if (told)
+        m_state->work.notify_one();
 }
 
 void OutputBatch::finish()
 {
     std::unique_lock<std::mutex> lock(m_state->mutex);
+    m_state->finishing = true;
+    m_state->work.notify_all();
     m_state->room.wait(lock, [&] { return m_state->waiting.empty() && m_state->inRound == 0; });
+    m_state->finishing = false;
 }
 
 void OutputBatch::commitRounds()
@@ -322,7 +335,15 @@ void OutputBatch::commitRounds()
         std::vector<Waiting> round;
         {
             std::unique_lock<std::mutex> lock(m_state->mutex);
-            m_state->work.wait(lock, [&] { return m_state->ending || !m_state->waiting.empty(); });
+            // A round waits for others to join it: every round syncs each folder three times,
+            // however few files it holds.
+            const auto due = [&] {
+                return m_state->ending || (!m_state->waiting.empty() && m_state->finishing)
+                    || m_state->waiting.size() >= roundSize;
+            };
+            m_state->work.wait(lock, [&] { return due() || !m_state->waiting.empty(); });
+            if (!due())
+                m_state->work.wait_for(lock, roundDelay, due);
             if (m_state->waiting.empty())
                 return;
             round.swap(m_state->waiting);

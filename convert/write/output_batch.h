@@ -75,7 +75,10 @@ std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &ro
 
 // The conversions of one call (a batch of pictures) committed as they come: a thread of the
 // batch commits in one round every conversion that waits, while the others are being converted.
-// Also lists each folder's temporary files once for all of the call's conversions.
+// A round begins once 128 conversions wait, or the first of them has waited a second, or
+// finish() says that no more come: each round syncs each folder three times and empties the
+// disk's cache a few times, however few files it holds. Also lists each folder's temporary files
+// once for all of the call's conversions.
 class OutputBatch
 {
 public:
@@ -90,7 +93,8 @@ public:
     // lock is released. Waits while maxWaiting conversions wait already.
     void commit(StagedOutputs &&staged, std::unique_ptr<OutputLock> lock,
                 std::function<void(const CommitOutcome &)> committed);
-    // Returns once every conversion handed over is committed and told.
+    // Commits what waits at once, and returns once every conversion handed over is committed and
+    // told: no other is handed over meanwhile.
     void finish();
 
     TemporaryFileNames &temporaryFileNames() { return m_temporaryFileNames; }

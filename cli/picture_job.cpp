@@ -181,8 +181,8 @@ std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &jo
     case OutputLock::Taken:
         break;
     }
-    const PendingReplacements pending
-        = finishPendingReplacements(places, paths, batch ? &batch->temporaryFileNames() : nullptr);
+    const PendingReplacements pending = finishPendingReplacements(
+        places, paths, batch ? &batch->temporaryFileNames() : nullptr, lock.foundStanding());
     switch (pending.status) {
     case PendingReplacements::Foreign:
         return failed(PictureJob::tr("le journal %1 appartient à l'utilisateur %2 : il n'est pas suivi, et "

@@ -870,9 +870,15 @@ void TestCli::completesAPairAKilledRunLeft()
 
 void TestCli::convertsABatchAmongOtherFiles()
 {
-    // Pictures in two folders, written beside them, among files of others and the temporary files
-    // that killed runs left there: for some of the batch's outputs, which go, and for outputs of
-    // no picture of the batch, which stay.
+    // Pictures in two folders, written beside them, among files of others and what killed runs
+    // left there: the locks and temporary files of some of the batch's outputs, which go, and a
+    // temporary file of outputs of no picture of the batch, which stays.
+    QProcess ended;
+    ended.start("/bin/sh", {"-c", "exit 0"});
+    QVERIFY(ended.waitForStarted());
+    const QByteArray deadLock = QByteArray::number(ended.processId()) + "\nquillon-convert\n"
+        + QSysInfo::machineHostName().toUtf8() + "\n";
+    QVERIFY(ended.waitForFinished());
     QStringList pictures, expected[2];
     for (int f = 0; f < 2; ++f) {
         const QString folder = path(f ? "b" : "a");
@@ -886,9 +892,11 @@ void TestCli::convertsABatchAmongOtherFiles()
             pictures << folder + "/" + name + ".png";
             savePicture(patternPicture(7 + 4 * i, 5 + f + i, i % 2), pictures.last(), "PNG");
             expected[f] << name + ".png" << name + ".h" << name + "16bits.BMP";
+            if (i % 2) {
+                writeFile(folder + "/" + lockName((name + ".h").toUtf8()), deadLock);
+                writeFile(folder + "/" + temporaryName(name + ".h"), "left");
+            }
         }
-        writeFile(folder + "/" + temporaryName(QString("p%1%2.h").arg(f).arg(1)), "left");
-        writeFile(folder + "/" + temporaryName(QString("p%1%2.h").arg(f).arg(3)), "left");
         writeFile(folder + "/" + temporaryName("q.h"), "left");
         expected[f] << temporaryName("q.h");
         std::sort(expected[f].begin(), expected[f].end());

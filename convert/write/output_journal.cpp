@@ -308,7 +308,7 @@ bool placeJournal(const StagedFile &stagedJournal, const QString &path, int *sys
 }
 
 PendingReplacements finishPendingReplacements(const OutputPlaces &places, const OutputPaths &paths,
-                                              TemporaryFileNames *listed)
+                                              TemporaryFileNames *listed, bool lockStood)
 {
     PendingReplacements outcome;
     const Folder folder(QFileInfo(places.journal).path());
@@ -319,9 +319,10 @@ PendingReplacements finishPendingReplacements(const OutputPlaces &places, const 
     }
     const OwnNames names(places, paths);
     const std::unique_ptr<QByteArrayList> candidates(
-        listed ? new QByteArrayList(
-            listed->startingWith(folder.fd, QFileInfo(places.journal).path(), names.temporaryPrefix()))
-               : nullptr);
+        !lockStood   ? new QByteArrayList()
+            : listed ? new QByteArrayList(
+                  listed->startingWith(folder.fd, QFileInfo(places.journal).path(), names.temporaryPrefix()))
+                     : nullptr);
     const QByteArray journalName = encoded(QFileInfo(places.journal).fileName());
     QByteArray text;
     uid_t owner = 0;

@@ -85,7 +85,8 @@ private:
 // `paths`: each file still waiting under its temporary name is put in its target's place, so that
 // the outputs are the new ones together. A journal cut short lists renames that never began: it
 // is only removed. Then the temporary files that a killed run left are removed: those of
-// `listed`, when given, else those the folder holds now, which it lists. Only the holder of the
-// outputs' lock may call it.
+// `listed`, when given, else those the folder holds now, which it lists; none when
+// `lockStood` is false (see OutputLock::foundStanding()). Only the holder of the outputs' lock may
+// call it.
 PendingReplacements finishPendingReplacements(const OutputPlaces &places, const OutputPaths &paths,
-                                              TemporaryFileNames *listed = nullptr);
+                                              TemporaryFileNames *listed = nullptr, bool lockStood = true);

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -447,6 +448,34 @@ int main(int argc, char *argv[])
                 containSeconds * 1e3, coverSeconds * 1e3);
     Bench::reportGoal("JPEG --fit-mode cover time / contain time", coverSeconds / containSeconds, 1.05,
                       false);
+
+    // A PNG too large to be decoded whole (16000 x 12000: 732 MiB at 4 bytes a pixel), fitted in
+    // 320 x 240 as its rows are decoded, against libvips's thumbnailer, which also reads a PNG
+    // row after row (Debian's libvips-tools; its column is left out when it is not installed).
+    {
+        const QString big = dir.filePath(QStringLiteral("big.png"));
+        if (!Bench::writeLargePhotoPng(big, 16000, 12000))
+            qFatal("cannot write %s", qPrintable(big));
+        const QStringList fit = {"--force", "--fit", "320x240", "-o", dir.filePath("quillon"), big};
+        const double rowsSeconds = Bench::bestSeconds(3, [&] { Bench::runCommand(QUILLON_CONVERT, fit); });
+        const double rowsPeakMB = Bench::peakMemoryMiB(QUILLON_CONVERT, fit) * 1.048576;
+        std::printf("  16000 x 12000 PNG fitted in 320 x 240 by rows: %.0f ms, %.1f MB at most\n",
+                    rowsSeconds * 1e3, rowsPeakMB);
+        Bench::reportGoal("PNG of 16000 x 12000 --fit 320x240: peak memory, MB", rowsPeakMB, 160, false);
+        const QString vips = QStandardPaths::findExecutable(QStringLiteral("vipsthumbnail"));
+        if (!vips.isEmpty()) {
+            const QStringList thumbnail = {big, "--size", "320x240", "-o", dir.filePath("vips.png")};
+            const double vipsSeconds = Bench::bestSeconds(3, [&] { Bench::runCommand(vips, thumbnail); });
+            const double vipsPeakMB = Bench::peakMemoryMiB(vips, thumbnail) * 1.048576;
+            std::printf("  the same with vipsthumbnail: %.0f ms, %.1f MB at most\n", vipsSeconds * 1e3,
+                        vipsPeakMB);
+            Bench::reportGoal("PNG of 16000 x 12000 --fit 320x240: time / vipsthumbnail's",
+                              rowsSeconds / vipsSeconds, 1.0, false);
+        } else {
+            std::printf("  vipsthumbnail (Debian package libvips-tools) is not installed: not compared\n");
+        }
+        QFile::remove(big);
+    }
 
     // Every frame of a 100-frame animation of 320 x 240 against decoding its frames with Qt.
     const QString animation = dir.filePath(QStringLiteral("animation.gif"));

@@ -6,6 +6,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryFile>
 
+#include <png.h>
+
 #include <cstdio>
 #include <limits>
 #include <vector>
@@ -72,6 +74,49 @@ QImage photoLike(int width, int height)
         }
     }
     return picture;
+}
+
+namespace {
+
+// No C++ object lives here but in the caller's frame, since libpng reports its errors with
+// longjmp.
+bool writePngRows(png_structp png, png_infop info, FILE *file, int width, int height, uchar *row)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_init_io(png, file);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 1);
+    png_write_info(png, info);
+    quint32 random = quint32(width) * 7919u + quint32(height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            random = random * 1664525u + 1013904223u;
+            const int noise = int(random >> 28);
+            row[3 * x] = uchar((x * 255 / width + noise) & 0xff);
+            row[3 * x + 1] = uchar((y * 255 / height + noise) & 0xff);
+            row[3 * x + 2] = uchar(((x + y) * 127 / (width + height) * 2 + noise) & 0xff);
+        }
+        png_write_row(png, row);
+    }
+    png_write_end(png, info);
+    return true;
+}
+
+} // namespace
+
+bool writeLargePhotoPng(const QString &path, int width, int height)
+{
+    FILE *file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<uchar> row(size_t(width) * 3);
+    const bool written = info && writePngRows(png, info, file, width, height, row.data());
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0 && written;
 }
 
 void reportGoal(const QString &what, double measured, double goal, bool higherIsBetter)

@@ -21,6 +21,9 @@ double peakMemoryMiB(const QString &program, const QStringList &arguments);
 // A photograph-like picture: smooth gradients with a little noise, so that it compresses the
 // way real pictures do.
 QImage photoLike(int width, int height);
+// The same picture written as an 8-bit RGB PNG file row by row, for pictures too large to be held
+// (zlib's fastest level, libpng's adaptive filters); false when it cannot be written.
+bool writeLargePhotoPng(const QString &path, int width, int height);
 
 // Prints one line of the report and remembers whether the goal was met.
 void reportGoal(const QString &what, double measured, double goal, bool higherIsBetter = true);

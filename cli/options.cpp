@@ -542,12 +542,16 @@ const QVector<OptionDeclaration> &optionTable()
          0},
         {"fit-mode", 0, "contain|cover|stretch",
          QT_TRANSLATE_NOOP("Options",
-                           "avec --fit : dedans (par défaut), couvrant tout L x H et coupant ce qui "
-                           "dépasse autour de --gravity, ou exactement L x H sans garder les "
+                           "avec --fit : dedans (par défaut) ; cover, exactement L x H, couverts en "
+                           "gardant les proportions, l'image agrandie s'il le faut et ce qui dépasse "
+                           "coupé autour de --gravity ; stretch, exactement L x H sans garder les "
                            "proportions"),
          0},
         {"upscale", 0, nullptr,
-         QT_TRANSLATE_NOOP("Options", "avec --fit : agrandit aussi une image plus petite"), 0},
+         QT_TRANSLATE_NOOP("Options",
+                           "avec --fit en contain : agrandit aussi une image plus petite (cover et "
+                           "stretch agrandissent toujours ce qu'il faut)"),
+         0},
         {"canvas", 0, QT_TRANSLATE_NOOP("Options", "LxH"),
          QT_TRANSLATE_NOOP("Options",
                            "pose l'image sur un fond de L x H pixels exactement, de la couleur de "
@@ -556,7 +560,9 @@ const QVector<OptionDeclaration> &optionTable()
         {"gravity", 0, QT_TRANSLATE_NOOP("Options", "GRAVITE"),
          QT_TRANSLATE_NOOP("Options",
                            "avec cover ou --canvas : center (par défaut), north, south, east, west, "
-                           "north-east, north-west, south-east ou south-west"),
+                           "north-east, north-west, south-east ou south-west ; centrée, l'image laisse "
+                           "le pixel impair d'une marge, ou de ce qui est coupé, à gauche et en haut, "
+                           "comme -gravity center -extent d'ImageMagick"),
          0},
         {"dither", 0, nullptr,
          QT_TRANSLATE_NOOP("Options",

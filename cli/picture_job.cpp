@@ -8,6 +8,7 @@
 #include "output_lock.h"
 #include "picture_decoding.h"
 #include "qimage16.h"
+#include "streaming_scaler.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <thread>
 
@@ -257,7 +259,12 @@ std::optional<PictureOutcome> decodingProblem(const PictureJob &job, DecodedPict
 
 std::optional<PictureOutcome> decode(const PictureJob &job, DecodedPicture *decoded)
 {
-    *decoded = decodePicture(job.picturePath, job.encoding, job.interrupted);
+    // A PNG too large to be decoded whole is decoded by rows and fitted as they come.
+    RowFitting rows;
+    rows.allowed = true;
+    rows.keepAlpha = keepsAlpha(job);
+    rows.interrupted = job.interrupted;
+    *decoded = decodePicture(job.picturePath, job.encoding, job.interrupted, rows);
     if (const auto problem = decodingProblem(job, decoded->status, decoded->systemError))
         return problem;
     const QString shapeProblem = geometryProblem(
@@ -306,13 +313,17 @@ public:
     FramePipeline(const FramePipeline &) = delete;
     FramePipeline &operator=(const FramePipeline &) = delete;
 
-    // The frames come whole and of one size: the first one tells whether the options fit them.
-    // `fullSize`: the picture's own size, when it was decoded smaller.
-    void add(QImage &&frame, QSize fullSize)
+    // The frames come whole and of one size: the first one tells whether the options fit them,
+    // and what shaping all of them would take when the decoder counted them (`frames`), before
+    // any is shaped; otherwise the frames are counted as they come. `fullSize`: the picture's own
+    // size, when it was decoded smaller.
+    void add(QImage &&frame, QSize fullSize, int frames)
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (m_next == 0)
-            m_problem = geometryProblem(fullSize.isValid() ? fullSize : frame.size(), m_job.encoding);
+            m_size = fullSize.isValid() ? fullSize : frame.size();
+        if (m_problem.isEmpty() && (m_next == 0 || frames == 0))
+            m_problem = geometryProblem(m_size, m_job.encoding, frames > 0 ? frames : m_next + 1);
         if (m_problem.isEmpty())
             m_waiting.push_back({m_next++, std::move(frame), fullSize});
         m_wake.notify_one();
@@ -366,15 +377,22 @@ private:
                 if (!m_problem.isEmpty())
                     continue;
             }
-            PreparedPicture prepared
-                = preparePicture(std::move(next.frame), m_job.encoding, m_keepAlpha, next.fullSize);
-            QString problem
-                = m_job.format->sizeProblem ? m_job.format->sizeProblem(prepared, m_job.encoding) : QString();
+            PreparedPicture prepared;
+            QString problem;
             EncodedPicture encoded;
-            if (problem.isEmpty() && m_encodeEach) {
-                encoded = encodeFrame(*m_job.format, std::move(prepared), m_job.encoding, next.index,
-                                      m_eachShown);
+            try {
+                prepared = preparePicture(std::move(next.frame), m_job.encoding, m_keepAlpha, next.fullSize);
+                problem = m_job.format->sizeProblem ? m_job.format->sizeProblem(prepared, m_job.encoding)
+                                                    : QString();
+                if (problem.isEmpty() && m_encodeEach) {
+                    encoded = encodeFrame(*m_job.format, std::move(prepared), m_job.encoding, next.index,
+                                          m_eachShown);
+                    prepared = PreparedPicture();
+                }
+            } catch (const std::bad_alloc &) {
+                problem = causeOf(ENOMEM);
                 prepared = PreparedPicture();
+                encoded = EncodedPicture();
             }
             const std::lock_guard<std::mutex> lock(m_mutex);
             if (m_problem.isEmpty())
@@ -396,6 +414,7 @@ private:
     std::condition_variable m_wake;
     std::deque<Waiting> m_waiting;
     int m_next = 0;
+    QSize m_size; // the frames' own
     bool m_done = false;
     QString m_problem;
     QVector<PreparedPicture> m_prepared;
@@ -411,7 +430,9 @@ std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, Encod
     FramePipeline pipeline(job, keepsAlpha(job));
     const DecodedAnimation animation
         = decodeAnimation(job.picturePath, job.encoding, job.frames, job.interrupted,
-                          [&](QImage &&frame, QSize fullSize) { pipeline.add(std::move(frame), fullSize); });
+                          [&](QImage &&frame, QSize fullSize, int frames) {
+                              pipeline.add(std::move(frame), fullSize, frames);
+                          });
     if (const auto problem
         = decodingProblem(job, animation.status, animation.systemError, animation.frameCount))
         return problem;
@@ -436,8 +457,9 @@ std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, Encod
 std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&decoded, EncodedPicture *encoded)
 {
     const bool keepAlpha = keepsAlpha(job);
-    PreparedPicture prepared
-        = preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
+    PreparedPicture prepared = decoded.fitted
+        ? preparePicture(std::move(decoded.image), optionsAfterFitting(job.encoding), keepAlpha)
+        : preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
     if (!job.format) {
         encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.dither);
         return std::nullopt;
@@ -462,8 +484,10 @@ QImage bmpPixels(const PictureJob &job, EncodedPicture &encoded)
     }
     if (encoded.shown.isNull())
         return encoded.shownPicture(QImage::Format_RGB16);
-    if (!job.preview)
+    if (!job.preview) {
         encoded.shown.convertTo(QImage::Format_RGB16);
+        checkAllocated(encoded.shown);
+    }
     return encoded.shown;
 }
 
@@ -507,6 +531,53 @@ PictureOutcome writtenOutcome(WriteOutcome written, int systemError, const QStri
     return outcome;
 }
 
+// The warning of an array whose pixels are all alike, in French.
+QString uniformWarning(const UniformArray &array, const EncodingOptions &options)
+{
+    const QString name = QString::fromLatin1(array.name);
+    const QString bits = array.lit ? PictureJob::tr("allumés (1)") : PictureJob::tr("éteints (0)");
+    switch (array.cause) {
+    case UniformArray::AllDark:
+        return PictureJob::tr(
+                   "%1 : tous ses pixels sont %2 : l'image est partout plus sombre que le seuil %3 "
+                   "(essayez --threshold N avec N plus bas)")
+            .arg(name, bits)
+            .arg(options.threshold);
+    case UniformArray::DarkOnTransparency:
+        return PictureJob::tr(
+                   "%1 : tous ses pixels sont %2 : l'image est partout plus sombre que le seuil %3, "
+                   "ses pixels transparents posés sur du noir (une icône sombre sur fond "
+                   "transparent ? essayez --background white --invert, sinon --threshold N avec N "
+                   "plus bas)")
+            .arg(name, bits)
+            .arg(options.threshold);
+    case UniformArray::AllLight:
+        return PictureJob::tr(
+                   "%1 : tous ses pixels sont %2 : l'image est partout au moins aussi claire que le "
+                   "seuil %3 (essayez --threshold N avec N plus haut)")
+            .arg(name, bits)
+            .arg(options.threshold);
+    case UniformArray::NoInk:
+        break;
+    }
+    return PictureJob::tr(
+               "%1 : plan tout blanc, aucun pixel n'étant plus près de son encre que du blanc ou de "
+               "l'autre encre (--dither répartit l'encre des teintes intermédiaires)")
+        .arg(name);
+}
+
+// The job's outcome, once its files are written: the warnings of its arrays whose pixels are all
+// alike told when it is converted.
+void tellWritten(const PictureJob &job, const QVector<UniformArray> &uniform, PictureOutcome *outcome,
+                 const PictureOutcome &written)
+{
+    *outcome = written;
+    if (written.status == PictureOutcome::Converted && job.notice) {
+        for (const UniformArray &array : uniform)
+            job.notice(uniformWarning(array, job.encoding));
+    }
+}
+
 // Every output written, replacing the earlier ones together: at once, or with a batch's other
 // pictures, the lock then held until they are committed.
 void write(const PictureJob &job, const OutputPaths &paths, const EncodedPicture &encoded,
@@ -530,7 +601,7 @@ void write(const PictureJob &job, const OutputPaths &paths, const EncodedPicture
         WrittenFiles files;
         const WriteOutcome written
             = writeOutputFiles(image, paths, request, &systemError, &failedPath, &files);
-        *outcome = writtenOutcome(written, systemError, failedPath, files);
+        tellWritten(job, encoded.uniform, outcome, writtenOutcome(written, systemError, failedPath, files));
         return;
     }
     StagedOutputs staged;
@@ -539,10 +610,49 @@ void write(const PictureJob &job, const OutputPaths &paths, const EncodedPicture
         *outcome = writtenOutcome(written, systemError, failedPath, WrittenFiles());
         return;
     }
-    batch->commit(std::move(staged), std::move(lock), [outcome](const CommitOutcome &committed) {
-        *outcome
-            = writtenOutcome(committed.outcome, committed.systemError, committed.failedPath, committed.files);
-    });
+    batch->commit(std::move(staged), std::move(lock),
+                  [&job, uniform = encoded.uniform, outcome](const CommitOutcome &committed) {
+                      tellWritten(job, uniform, outcome,
+                                  writtenOutcome(committed.outcome, committed.systemError,
+                                                 committed.failedPath, committed.files));
+                  });
+}
+
+// The picture decoded, shaped, encoded and written, once the job holds its outputs: its outcome
+// returned when it is known at once, or set in `*outcome` once its files are written.
+std::optional<PictureOutcome> convertAndWrite(const PictureJob &job, const OutputPaths &paths,
+                                              const OutputPlaces &places, std::unique_ptr<OutputLock> lock,
+                                              OutputBatch *batch, PictureOutcome *outcome)
+{
+    EncodedPicture encoded;
+    QVector<PictureRows> framePreviews;
+    if (job.frames.asked) {
+        if (const auto problem = decodeAndEncodeFrames(job, &encoded, &framePreviews))
+            return *problem;
+    } else {
+        DecodedPicture decoded;
+        if (const auto problem = decode(job, &decoded))
+            return *problem;
+        if (const auto problem = encode(job, std::move(decoded), &encoded))
+            return *problem;
+    }
+    const QImage16 image(bmpPixels(job, encoded)); // reduced to 5-6-5 a row at a time as it is written
+    if (const auto problem = progmemProblem(job, encoded, image))
+        return *problem;
+    // The raw files' names come with the arrays, the frames' previews with the frames: checked once
+    // these are known.
+    QVector<RawFile> rawFiles = job.binary && job.format
+        ? rawArrayFiles(paths.header, encoded.header, encoded.imageFileHeader)
+        : QVector<RawFile>();
+    for (int frame = 0; frame < framePreviews.size(); ++frame)
+        rawFiles.push_back({framePreviewPath(paths, frame), QByteArray(), framePreviews[frame]});
+    QStringList rawPaths;
+    for (const RawFile &raw : rawFiles)
+        rawPaths << raw.path;
+    if (const auto problem = standingOutputs(rawPaths, job.force))
+        return *problem;
+    write(job, paths, encoded, image, rawFiles, places, std::move(lock), batch, outcome);
+    return std::nullopt;
 }
 
 } // namespace
@@ -579,36 +689,12 @@ std::optional<PictureOutcome> convert(const PictureJob &job, OutputBatch *batch,
     auto lock = std::make_unique<OutputLock>(places.lock, "quillon-convert");
     if (const auto problem = takeOutputs(*lock, job, written, places, paths, batch))
         return *problem;
-
-    EncodedPicture encoded;
-    QVector<PictureRows> framePreviews;
-    if (job.frames.asked) {
-        if (const auto problem = decodeAndEncodeFrames(job, &encoded, &framePreviews))
-            return *problem;
-    } else {
-        DecodedPicture decoded;
-        if (const auto problem = decode(job, &decoded))
-            return *problem;
-        if (const auto problem = encode(job, std::move(decoded), &encoded))
-            return *problem;
+    // Any step that cannot have its memory refuses the picture, which is never written in part.
+    try {
+        return convertAndWrite(job, paths, places, std::move(lock), batch, outcome);
+    } catch (const std::bad_alloc &) {
+        return failed(causeOf(ENOMEM));
     }
-    const QImage16 image(bmpPixels(job, encoded)); // reduced to 5-6-5 a row at a time as it is written
-    if (const auto problem = progmemProblem(job, encoded, image))
-        return *problem;
-    // The raw files' names come with the arrays, the frames' previews with the frames: checked once
-    // these are known.
-    QVector<RawFile> rawFiles = job.binary && job.format
-        ? rawArrayFiles(paths.header, encoded.header, encoded.imageFileHeader)
-        : QVector<RawFile>();
-    for (int frame = 0; frame < framePreviews.size(); ++frame)
-        rawFiles.push_back({framePreviewPath(paths, frame), QByteArray(), framePreviews[frame]});
-    QStringList rawPaths;
-    for (const RawFile &raw : rawFiles)
-        rawPaths << raw.path;
-    if (const auto problem = standingOutputs(rawPaths, job.force))
-        return *problem;
-    write(job, paths, encoded, image, rawFiles, places, std::move(lock), batch, outcome);
-    return std::nullopt;
 }
 
 } // namespace

@@ -366,12 +366,12 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>shrinks the picture (never enlarging it) to fit in W x H pixels, keeping its proportions</translation>
     </message>
     <message>
-        <source>avec --fit : dedans (par défaut), couvrant tout L x H et coupant ce qui dépasse autour de --gravity, ou exactement L x H sans garder les proportions</source>
-        <translation>with --fit: inside (by default), covering all of W x H and cutting what overflows around --gravity, or exactly W x H without keeping the proportions</translation>
+        <source>avec --fit : dedans (par défaut) ; cover, exactement L x H, couverts en gardant les proportions, l&apos;image agrandie s&apos;il le faut et ce qui dépasse coupé autour de --gravity ; stretch, exactement L x H sans garder les proportions</source>
+        <translation>with --fit: inside (by default); cover, exactly W x H, covered keeping the proportions, the picture enlarged if it must be and what overflows cut around --gravity; stretch, exactly W x H without keeping the proportions</translation>
     </message>
     <message>
-        <source>avec --fit : agrandit aussi une image plus petite</source>
-        <translation>with --fit: also enlarges a smaller picture</translation>
+        <source>avec --fit en contain : agrandit aussi une image plus petite (cover et stretch agrandissent toujours ce qu&apos;il faut)</source>
+        <translation>with --fit in contain: also enlarges a smaller picture (cover and stretch always enlarge as they must)</translation>
     </message>
     <message>
         <source>pose l&apos;image sur un fond de L x H pixels exactement, de la couleur de --background (noir par défaut)</source>
@@ -382,8 +382,8 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>GRAVITY</translation>
     </message>
     <message>
-        <source>avec cover ou --canvas : center (par défaut), north, south, east, west, north-east, north-west, south-east ou south-west</source>
-        <translation>with cover or --canvas: center (by default), north, south, east, west, north-east, north-west, south-east or south-west</translation>
+        <source>avec cover ou --canvas : center (par défaut), north, south, east, west, north-east, north-west, south-east ou south-west ; centrée, l&apos;image laisse le pixel impair d&apos;une marge, ou de ce qui est coupé, à gauche et en haut, comme -gravity center -extent d&apos;ImageMagick</source>
+        <translation>with cover or --canvas: center (by default), north, south, east, west, north-east, north-west, south-east or south-west; centred, the picture leaves the odd pixel of a margin, or of what is cut, on the left and at the top, as ImageMagick&apos;s -gravity center -extent does</translation>
     </message>
     <message>
         <source>diffuse l&apos;erreur (Floyd-Steinberg) vers les niveaux du format au lieu de tronquer chaque couleur</source>
@@ -699,6 +699,14 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <source>--crop %1,%2,%3x%4 sort de l&apos;image, de %5 x %6 pixels</source>
         <translation>--crop %1,%2,%3x%4 goes out of the picture, of %5 x %6 pixels</translation>
     </message>
+    <message>
+        <source>image trop grande une fois façonnée : avec %1, elle passe par %2 x %3 pixels, soit %4 Mio, plus que les %5 Mio permis</source>
+        <translation>picture too large once shaped: with %1, it goes through %2 x %3 pixels, %4 MiB, more than the %5 MiB allowed</translation>
+    </message>
+    <message>
+        <source>animation trop grande une fois façonnée : avec %1, ses %2 images passent chacune par %3 x %4 pixels, soit %5 Mio en tout, plus que les %6 Mio permis (%7 images au plus : choisissez-les avec --frames A-B)</source>
+        <translation>animation too large once shaped: with %1, its %2 frames each go through %3 x %4 pixels, %5 MiB in all, more than the %6 MiB allowed (%7 frames at most: choose them with --frames A-B)</translation>
+    </message>
 </context>
 <context>
     <name>PictureJob</name>
@@ -877,6 +885,30 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
     <message>
         <source>le lecteur de ce format a manqué de mémoire : il a atteint la limite de %1 Mio de son processus, image refusée</source>
         <translation>the reader of this format ran out of memory: it reached its process&apos;s limit of %1 MiB, picture refused</translation>
+    </message>
+    <message>
+        <source>allumés (1)</source>
+        <translation>lit (1)</translation>
+    </message>
+    <message>
+        <source>éteints (0)</source>
+        <translation>unlit (0)</translation>
+    </message>
+    <message>
+        <source>%1 : tous ses pixels sont %2 : l&apos;image est partout plus sombre que le seuil %3 (essayez --threshold N avec N plus bas)</source>
+        <translation>%1: every pixel is %2: the picture is darker than the threshold %3 everywhere (try --threshold N with a lower N)</translation>
+    </message>
+    <message>
+        <source>%1 : tous ses pixels sont %2 : l&apos;image est partout plus sombre que le seuil %3, ses pixels transparents posés sur du noir (une icône sombre sur fond transparent ? essayez --background white --invert, sinon --threshold N avec N plus bas)</source>
+        <translation>%1: every pixel is %2: the picture is darker than the threshold %3 everywhere, its transparent pixels laid onto black (a dark icon on transparency? try --background white --invert, else --threshold N with a lower N)</translation>
+    </message>
+    <message>
+        <source>%1 : tous ses pixels sont %2 : l&apos;image est partout au moins aussi claire que le seuil %3 (essayez --threshold N avec N plus haut)</source>
+        <translation>%1: every pixel is %2: the picture is at least as light as the threshold %3 everywhere (try --threshold N with a higher N)</translation>
+    </message>
+    <message>
+        <source>%1 : plan tout blanc, aucun pixel n&apos;étant plus près de son encre que du blanc ou de l&apos;autre encre (--dither répartit l&apos;encre des teintes intermédiaires)</source>
+        <translation>%1: plane all white, no pixel being nearer its ink than white or the other ink (--dither spreads the ink of the shades in between)</translation>
     </message>
 </context>
 </TS>

@@ -9,6 +9,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
 
 namespace TestSupport {
 
@@ -111,6 +112,45 @@ QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel, i
                        + QByteArray::fromHex("000000"))
         + (colourType == 3 ? pngChunk("PLTE", QByteArray::fromHex("ff000000ff000000ff")) : QByteArray())
         + pngChunk("IDAT", QByteArray::fromHex("789C030000000001")) + pngChunk("IEND", QByteArray());
+}
+
+QByteArray pngOfSamples(QSize size, int depth, int colourType,
+                        const std::function<int(int x, int y, int channel)> &sample, bool interlaced,
+                        const QByteArray &chunks, int rows)
+{
+    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    // Adam7's passes: where each starts and how far apart its pixels lie, across and down.
+    const QVector<std::array<int, 4>> passes = interlaced
+        ? QVector<std::array<int, 4>> {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                       {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
+        : QVector<std::array<int, 4>> {{0, 0, 1, 1}};
+    const int lastRow = rows < 0 ? size.height() : rows;
+    QByteArray data;
+    for (const auto &[x0, y0, dx, dy] : passes) {
+        if (x0 >= size.width())
+            continue;
+        for (int y = y0; y < lastRow; y += dy) {
+            data += '\0'; // no filter
+            QByteArray row;
+            quint32 bits = 0;
+            int used = 0;
+            for (int x = x0; x < size.width(); x += dx) {
+                for (int c = 0; c < channels; ++c) {
+                    bits = bits << depth | quint32(sample(x, y, c) & ((1 << depth) - 1));
+                    for (used += depth; used >= 8; used -= 8)
+                        row += char(bits >> (used - 8) & 0xff);
+                }
+            }
+            if (used > 0)
+                row += char(bits << (8 - used) & 0xff);
+            data += row;
+        }
+    }
+    return QByteArray::fromHex("89504E470D0A1A0A")
+        + pngChunk("IHDR",
+                   bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height())) + char(depth)
+                       + char(colourType) + QByteArray::fromHex("0000") + char(interlaced ? 1 : 0))
+        + chunks + pngChunk("IDAT", qCompress(data).mid(4)) + pngChunk("IEND", QByteArray());
 }
 
 QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries)
@@ -472,6 +512,17 @@ QRgb shown(quint16 value)
 int luma(QRgb c)
 {
     return (299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c) + 500) / 1000;
+}
+
+QImage onBlack(const QImage &picture, QSize size, QPoint at)
+{
+    QImage result(size, QImage::Format_RGB32);
+    result.fill(Qt::black);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            if (picture.rect().contains(QPoint(x, y) - at))
+                result.setPixel(x, y, picture.pixel(QPoint(x, y) - at));
+    return result;
 }
 
 QImage sourcesPicture(QSize size, const QVector<QRgb> &sources)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 namespace TestSupport {
 
 // A picture with a different colour at every pixel, so that misplaced rows or pixels show.
@@ -30,6 +32,13 @@ QByteArray pngChunk(const QByteArray &type, const QByteArray &data);
 // A small PNG file that announces a size but holds no pixels: enough for a reader to tell the
 // size without decoding anything, as a huge but well-compressed picture would.
 QByteArray pngWithoutPixels(quint32 width, quint32 height, int bitsPerChannel = 8, int colourType = 2);
+// A PNG file written sample by sample, `sample(x, y, channel)` for each channel of the colour
+// type, packed at `depth` bits, its rows unfiltered, Adam7-interlaced when asked; `chunks` (PLTE,
+// tRNS...) go before the pixels. Only its first `rows` rows are compressed when fewer are asked
+// for: a file whose data ends before its rows.
+QByteArray pngOfSamples(QSize size, int depth, int colourType,
+                        const std::function<int(int x, int y, int channel)> &sample, bool interlaced = false,
+                        const QByteArray &chunks = {}, int rows = -1);
 
 // A BMP file made by hand, for the variants Qt cannot write: an information header of
 // `infoSize` bytes (12 gives the OS/2 core header, anything above 40 is padded with zeros),
@@ -96,6 +105,9 @@ quint16 rgb565(QRgb colour);
 QRgb shown(quint16 value);
 // Rec. 601 luminance, rounded.
 int luma(QRgb colour);
+
+// `picture` on a black picture of `size`, its top left corner at `at`; what overflows cut.
+QImage onBlack(const QImage &picture, QSize size, QPoint at);
 
 // A picture of `sources`, one a pixel, in an order that changes along rows and columns.
 QImage sourcesPicture(QSize size, const QVector<QRgb> &sources);

@@ -63,8 +63,12 @@ private slots:
     void decodesPicturesLeftUnsetAlikeAmongOthers_data();
     void decodesPicturesLeftUnsetAlikeAmongOthers();
     void reportsEachFailure();
+    void fitsPicturesTooLargeToHoldByRows_data();
+    void fitsPicturesTooLargeToHoldByRows();
     void keepsExistingFilesWithoutForce();
     void reportsAFullDisk();
+    void refusesWhatMemoryCannotHold_data();
+    void refusesWhatMemoryCannotHold();
     void keepsEachPairWhole();
     void endsReadersThatMisbehave_data();
     void endsReadersThatMisbehave();
@@ -304,6 +308,14 @@ void TestCli::reportsEachFailure()
              qPrintable(encoding.err));
     QVERIFY(::unlink(latin1Name.constData()) == 0); // a name QTemporaryDir could not remove
 
+    // A small picture on a huge canvas is refused before it is shaped, naming the option.
+    const Run canvas
+        = quillonConvert({"-f", "--canvas", "65536x16384", "-o", path("command"), path("good.png")});
+    QCOMPARE(canvas.exitCode, 1);
+    QVERIFY2(canvas.err.contains(QString::fromUtf8(" : image trop grande une fois façonnée : avec --canvas "
+                                                   "65536x16384, elle passe par 65536 x 16384 pixels")),
+             qPrintable(canvas.err));
+
     // avr-gcc takes no array over 32,767 bytes: 128 x 128 needs 32,822.
     savePicture(patternPicture(128, 128), path("square.png"), "PNG");
     const Run progmem = quillonConvert({"--progmem", "-o", path("command"), path("square.png")});
@@ -420,6 +432,94 @@ void TestCli::reportsEachFailure()
     QCOMPARE(noFolder.exitCode, 0);
     QCOMPARE(noFolder.err, QString());
     QVERIFY(QFileInfo::exists(path("nowhere/good.h")));
+}
+
+void TestCli::fitsPicturesTooLargeToHoldByRows_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("problem"); // empty: converted
+    // 12000 x 12000 of 1 bit (549 MiB at 4 bytes a pixel, 18 MB of rows): black and white bands
+    // of 1500 columns and 3000 rows, 40 and 80 pixels once fitted in 320 x 320.
+    const auto png = [](int rows) {
+        return pngOfSamples(
+            QSize(12000, 12000), 1, 0, [](int x, int y, int) { return (x / 1500 + y / 3000) % 2; }, false, {},
+            rows);
+    };
+    const QByteArray whole = png(-1);
+    const QString incomplete
+        = QString::fromUtf8("image incomplète : le fichier s'arrête avant la fin de l'image");
+    QTest::newRow("fitted") << whole << QStringList {"--fit", "320x320"} << QString();
+    QTest::newRow("turned, fitted") << whole << QStringList {"--rotate", "90", "--fit", "320x320"}
+                                    << QString();
+    QTest::newRow("cut, fitted") << whole << QStringList {"--crop", "1500,3000,6000x3000", "--fit", "320x320"}
+                                 << QString();
+    QTest::newRow("cut in the middle of its rows")
+        << whole.left(whole.size() / 2) << QStringList {"--fit", "320x320"} << incomplete;
+    QTest::newRow("cut just before its end")
+        << whole.left(whole.size() - 1) << QStringList {"--fit", "320x320"} << incomplete;
+    // A file whole, whose data ends after 100 of its rows: what a file of that kind is, whatever
+    // its size.
+    QTest::newRow("ending before its rows") << png(100) << QStringList {"--fit", "320x320"}
+                                            << QString::fromUtf8("ce fichier ne semble pas être une image");
+    // Fitted larger than the bound (8193 x 8193 pixels of 4 bytes), not fitted, or not a PNG:
+    // refused.
+    QTest::newRow("fitted too large to hold")
+        << whole << QStringList {"--fit", "8193x8193"}
+        << QString::fromUtf8("image trop grande une fois façonnée : avec --fit 8193x8193, elle passe par "
+                             "8193 x 8193 pixels, soit 257 Mio, plus que les 256 Mio permis");
+    QTest::newRow("not fitted") << whole << QStringList()
+                                << QString::fromUtf8("image trop grande pour être convertie");
+    QTest::newRow("BMP") << bmpFile(12000, 12000, 1, 0, QByteArray::fromHex("00000000ffffff00"),
+                                    QByteArray(64, '\0'))
+                         << QStringList {"--fit", "320x320"}
+                         << QString::fromUtf8("image trop grande pour être convertie");
+}
+
+void TestCli::fitsPicturesTooLargeToHoldByRows()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, options);
+    QFETCH(QString, problem);
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
+#endif
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty())
+        QSKIP("prlimit (util-linux) is not installed");
+    const QString picture = path(file.startsWith("BM") ? "huge.bmp" : "huge.png");
+    writeFile(picture, file);
+    // 512 MiB of address space: the picture decoded whole would not fit in it.
+    const Run run = quillonConvert(options + QStringList {"-o", path("command"), picture},
+                                   {prlimit, "--as=536870912", "--"});
+    if (!problem.isEmpty()) {
+        QCOMPARE(run.err, "quillon-convert: " + picture + " : " + problem + "\n");
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(entryNames(path("command")), QStringList());
+        return;
+    }
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    // Each pixel of the bands, black or white, as the options shape them.
+    const QByteArray bmp = readFile(path("command/huge16bits.BMP"));
+    const bool turned = options.contains("--rotate"), cut = options.contains("--crop");
+    const QSize size = cut ? QSize(320, 160) : QSize(320, 320);
+    QCOMPARE(bmp.size(), 54 + size.width() * size.height() * 2);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            // Where the pixel lies in the picture fitted whole in 320 x 320, whose bands are 40
+            // columns and 80 rows: cut from (1500, 3000), it is at half that scale.
+            QPoint fitted(x, y);
+            if (turned)
+                fitted = QPoint(y, 319 - x);
+            else if (cut)
+                fitted = QPoint(x / 2 + 40, y / 2 + 80);
+            const quint16 expected = (fitted.x() / 40 + fitted.y() / 80) % 2 ? 0xffff : 0x0000;
+            const int at = 54 + ((size.height() - 1 - y) * size.width() + x) * 2;
+            if (quint16(quint8(bmp[at]) | quint8(bmp[at + 1]) << 8) != expected)
+                QFAIL(qPrintable(QString("pixel (%1, %2) is not the band's colour").arg(x).arg(y)));
+        }
+    }
 }
 
 void TestCli::keepsExistingFilesWithoutForce()
@@ -589,6 +689,50 @@ void TestCli::reportsAFullDisk()
         QCOMPARE(readFile(path("command/photo16bits.BMP")), QByteArray("earlier"));
         QCOMPARE(entryNames(path("command")), QStringList {"photo16bits.BMP"});
     }
+}
+
+void TestCli::refusesWhatMemoryCannotHold_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("picture");
+    // 40 x 40 on 8000 x 8000 or enlarged to it: 244 MiB, within the bound of what shaping may
+    // take, beyond the 150 MiB of address space the program is given.
+    const QStringList canvas {"--canvas", "8000x8000"};
+    QTest::newRow("bmp on a canvas") << canvas << "pic.png";
+    QTest::newRow("gray8 enlarged") << QStringList {"--format", "gray8", "--fit", "8000x8000", "--upscale"}
+                                    << "pic.png";
+    QTest::newRow("index8 on a canvas") << QStringList {"--format", "index8"} + canvas << "pic.png";
+    QTest::newRow("LVGL and its image file on a canvas")
+        << QStringList {"--format", "lvgl", "--binary"} + canvas << "pic.png";
+    // Two frames of 5500 x 5500, 115 MiB each.
+    QTest::newRow("frames on a canvas")
+        << QStringList {"--format", "rgb565", "--frames", "all", "--canvas", "5500x5500"} << "pic.gif";
+}
+
+// A shape that the system cannot give memory for refuses the picture and writes nothing: no
+// empty array, no file in part.
+void TestCli::refusesWhatMemoryCannotHold()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
+#endif
+    QFETCH(QStringList, options);
+    QFETCH(QString, picture);
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty())
+        QSKIP("prlimit (util-linux) is not installed");
+    savePicture(patternPicture(40, 40), path("pic.png"), "PNG");
+    writeFile(path("pic.gif"),
+              animatedGifFile({patternPicture(5, 3), patternPicture(5, 3).mirrored()}, {5, 5}));
+    writeFile(path("command/pic.h"), "earlier");
+    // Threads' stacks of 1 MiB, so that the frames' helpers fit however many cores there are.
+    const Run run
+        = quillonConvert(QStringList {"-f", "-o", path("command")} + options + QStringList {path(picture)},
+                         {prlimit, "--as=157286400", "--stack=1048576", "--"});
+    QCOMPARE(run.err, "quillon-convert: " + path(picture) + " : mémoire insuffisante\n");
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(entryNames(path("command")), QStringList {"pic.h"});
+    QCOMPARE(readFile(path("command/pic.h")), QByteArray("earlier"));
 }
 
 void TestCli::keepsEachPairWhole()
@@ -1699,6 +1843,14 @@ void TestCli::preparesPicturesForTheDisplay_data()
                                   << line.scaled(10, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                   << false;
     QTest::newRow("in program memory") << QStringList {"--progmem"} << pattern << pattern << false;
+    // Each gravity by its name: 7 x 5 on 12 x 8, the larger half of the margins left and at the top.
+    const QVector<QPair<const char *, QPoint>> gravities
+        = {{"north-west", {0, 0}}, {"north", {3, 0}},  {"north-east", {5, 0}},
+           {"west", {0, 2}},       {"center", {3, 2}}, {"east", {5, 2}},
+           {"south-west", {0, 3}}, {"south", {3, 3}},  {"south-east", {5, 3}}};
+    for (const auto &[gravity, at] : gravities)
+        QTest::addRow("on a canvas, %s", gravity) << QStringList {"--canvas", "12x8", "--gravity", gravity}
+                                                  << pattern << onBlack(pattern, QSize(12, 8), at) << false;
 
     // Colours a display shows exactly leave nothing to diffuse: red stays red, blue blue.
     QImage exact(5, 3, QImage::Format_RGB32);
@@ -1803,18 +1955,30 @@ void TestCli::writesWhatTheEngineEncodes_data()
     QTest::addColumn<DisplayOptions>("display");
     QTest::addColumn<bool>("bmp");
     QTest::addColumn<bool>("preview");
-    const auto row = [](const char *name, const QStringList &options, const char *format,
-                        const std::function<void(EncodingOptions &, DisplayOptions &)> &set, bool bmp = true,
-                        bool preview = true) {
+    QTest::addColumn<QString>("warning"); // on standard error, after the picture's name
+    QString warning;
+    const auto row = [&warning](const char *name, const QStringList &options, const char *format,
+                                const std::function<void(EncodingOptions &, DisplayOptions &)> &set,
+                                bool bmp = true, bool preview = true) {
         EncodingOptions encoding;
         encoding.arrayName = "pic";
         DisplayOptions display;
         set(encoding, display);
-        QTest::newRow(name) << options << QByteArray(format) << encoding << display << bmp << preview;
+        QTest::newRow(name) << options << QByteArray(format) << encoding << display << bmp << preview
+                            << warning;
+        warning.clear();
     };
-    // Values read alike whatever spaces surround them.
+    // Values read alike whatever spaces surround them. A 1-bit array all unlit or all lit is
+    // written and told, with what likely made it so: here, the threshold.
+    warning
+        = QString::fromUtf8("pic : tous ses pixels sont éteints (0) : l'image est partout plus sombre que le "
+                            "seuil 255, ses pixels transparents posés sur du noir (une icône sombre sur "
+                            "fond transparent ? essayez --background white --invert, sinon --threshold N "
+                            "avec N plus bas)");
     row("mono, threshold 255, spaces around", {"--format", " mono", "--threshold", " 255 "}, "mono",
         [](EncodingOptions &e, DisplayOptions &) { e.threshold = 255; });
+    warning = QString::fromUtf8("pic : tous ses pixels sont allumés (1) : l'image est partout au moins aussi "
+                                "claire que le seuil 0 (essayez --threshold N avec N plus haut)");
     row("xbm, threshold 0, aligned with spaces around",
         {"--format", "xbm", "--threshold=0", "--stride-align", "4 "}, "xbm",
         [](EncodingOptions &e, DisplayOptions &) {
@@ -1887,6 +2051,13 @@ void TestCli::writesWhatTheEngineEncodes_data()
         });
     row("e-paper in program memory", {"--format", "epd-bw-red", "--progmem"}, "epd-bw-red",
         [](EncodingOptions &e, DisplayOptions &) { e.progmem = true; });
+    // Its two left columns, blue and green, have no red; what has no ink is told plane by plane.
+    warning
+        = QString::fromUtf8("pic_red : plan tout blanc, aucun pixel n'étant plus près de son encre que du "
+                            "blanc ou de l'autre encre (--dither répartit l'encre des teintes "
+                            "intermédiaires)");
+    row("e-paper, no red", {"--format", "epd-bw-red", "--crop", "0,0,2x6"}, "epd-bw-red",
+        [](EncodingOptions &, DisplayOptions &d) { d.crop = QRect(0, 0, 2, 6); });
 }
 
 // The command line reads its options into the engine's and writes the engine's header, the BMP
@@ -1899,6 +2070,7 @@ void TestCli::writesWhatTheEngineEncodes()
     QFETCH(DisplayOptions, display);
     QFETCH(bool, bmp);
     QFETCH(bool, preview);
+    QFETCH(QString, warning);
     // 13 x 6, translucent at its top right.
     QImage picture(13, 6, QImage::Format_ARGB32);
     for (int y = 0; y < 6; ++y)
@@ -1909,7 +2081,8 @@ void TestCli::writesWhatTheEngineEncodes()
                                    + (preview ? QStringList {"--preview"} : QStringList())
                                    + (bmp ? QStringList {"--bmp"} : QStringList()) + options
                                    + QStringList {path("pic.png")});
-    QCOMPARE(run.err, QString());
+    QCOMPARE(run.err,
+             warning.isEmpty() ? warning : "quillon-convert: " + path("pic.png") + " : " + warning + "\n");
     QCOMPARE(run.exitCode, 0);
     const EncodedPicture encoded = encodedFor(picture, format, encoding, display);
     QCOMPARE(QString::fromUtf8(readFile(path("command/pic.h"))), headerText(encoded.header));

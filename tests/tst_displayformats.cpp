@@ -110,6 +110,19 @@ void TestDisplayFormats::encodes_data()
     row("mono, 16 pixels, rows of 2 bytes, no padding", "mono", picture.scaled(16, 6), aligned(2));
     row("mono, 17 pixels, rows of 4 bytes", "mono", picture.scaled(17, 6), aligned(2));
     row("mono, aligned to 1024, the most", "mono", picture.copy(0, 0, 13, 2), aligned(1024));
+    // All unlit or all lit, on each side of the lightest and the darkest pixel of the opaque rows.
+    const QImage opaque = picture.copy(0, 3, 13, 3);
+    QVector<int> levels;
+    for (int i = 0; i < 13 * 3; ++i)
+        levels << luma(opaque.pixel(i % 13, i / 13));
+    const int lightest = *std::max_element(levels.begin(), levels.end()),
+              darkest = *std::min_element(levels.begin(), levels.end());
+    row("mono, opaque, threshold at the lightest pixel", "mono", opaque, threshold(lightest));
+    row("mono, opaque, threshold above the lightest pixel", "mono", opaque, threshold(lightest + 1));
+    row("xbm, opaque, threshold above the lightest pixel, inverted", "xbm", opaque,
+        with(threshold(lightest + 1), inverted));
+    row("pages, opaque, threshold at the darkest pixel", "pages", opaque, threshold(darkest));
+    row("pages, opaque, threshold above the darkest pixel", "pages", opaque, threshold(darkest + 1));
     row("xbm", "xbm", picture, threshold(200));
     row("xbm, threshold 0, aligned to 4", "xbm", picture, with(threshold(0), aligned(4)));
     row("xbm, aligned to 3", "xbm", picture, aligned(3));
@@ -221,6 +234,7 @@ void TestDisplayFormats::encodes()
             QVERIFY(!text.contains("_stride"));
     };
     const int threshold = encoding.threshold;
+    int bitsLit = 0, bitsUnlit = 0, lightPixels = 0;
     QImage display(w, h, QImage::Format_RGB32);
     const HeaderArray &pixels = arrays.value("pic");
     int exactEntries = 0; // palette pictures: pixels whose entry is their own colour
@@ -236,6 +250,8 @@ void TestDisplayFormats::encodes()
                     : format == "xbm" ? int(pixels.values[y * strideOf((w + 7) / 8) + x / 8] >> (x % 8) & 1)
                                       : int(pixels.values[(y / 8) * strideOf(w) + x] >> (y % 8) & 1);
                 QCOMPARE(bit, int(lit != invert));
+                (bit ? bitsLit : bitsUnlit) += 1;
+                lightPixels += lit ? 1 : 0;
                 display.setPixel(x, y, bit ? qRgb(255, 255, 255) : qRgb(0, 0, 0)); // 1: lit, white
             } else if (format.startsWith("gray")) { // 8, 4 or 2 bits a pixel, high bits left
                 const int bits = format.mid(4).toInt(), top = (1 << bits) - 1, perByte = 8 / bits;
@@ -303,6 +319,19 @@ void TestDisplayFormats::encodes()
     if (format == "rgb565" && encoding.transparent.isValid())
         QVERIFY(text.contains(QString("#define pic_transparent 0x%1\n")
                                   .arg(rgb565(encoding.transparent.rgb()), 4, 16, QChar('0'))));
+    // A 1-bit array all lit or all unlit is told, with the likeliest cause: every pixel dark or
+    // light at the threshold, transparent ones laid onto black among the dark.
+    const bool oneBit = format == "mono" || format == "xbm" || format == "pages";
+    bool transparent = false;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            transparent = transparent || qAlpha(picture.pixel(x, y)) < 255;
+    const int cause = lightPixels              ? UniformArray::AllLight
+        : transparent && !background.isValid() ? UniformArray::DarkOnTransparency
+                                               : UniformArray::AllDark;
+    QCOMPARE(encoded.uniform.size(), oneBit && (bitsLit == 0 || bitsUnlit == 0) ? 1 : 0);
+    for (const UniformArray &array : encoded.uniform)
+        QVERIFY(array.name == "pic" && array.lit == (bitsLit > 0) && int(array.cause) == cause);
     // The preview shows what the display will show.
     QCOMPARE(encoded.shownPicture(), display);
 }
@@ -659,6 +688,16 @@ void TestDisplayFormats::encodesForEpaperPanels_data()
     QTest::newRow("a tie between white and black")
         << QByteArray("epd-bw-red") << QSize(3, 2) << QVector<QRgb> {qRgb(9, 158, 185)}
         << QVector<QRgb> {white};
+    // A plane without ink is told when the picture is not all white.
+    QTest::newRow("all white") << QByteArray("epd-bw-red") << QSize(3, 2) << QVector<QRgb> {white}
+                               << QVector<QRgb> {white};
+    QTest::newRow("nearly white, no ink")
+        << QByteArray("epd-bw-red") << QSize(3, 2) << QVector<QRgb> {white, qRgb(254, 255, 255)}
+        << QVector<QRgb> {white, white};
+    QTest::newRow("black and white, no red") << QByteArray("epd-bw-red") << QSize(5, 3)
+                                             << QVector<QRgb> {white, black} << QVector<QRgb> {white, black};
+    QTest::newRow("black, no yellow")
+        << QByteArray("epd-bw-yellow") << QSize(2, 2) << QVector<QRgb> {black} << QVector<QRgb> {black};
     // Green is light enough to go to yellow; red is too dark for it.
     const QVector<QRgb> forYellow
         = {white, black, yellow, qRgb(250, 220, 20), green, red, blue, qRgb(200, 200, 200)};
@@ -690,6 +729,17 @@ void TestDisplayFormats::encodesForEpaperPanels()
         return;
     QCOMPARE(panel, sourcesPicture(size, shown));
     QCOMPARE(encoded.shownPicture(), panel); // the preview
+    // Each plane that no pixel inks, in a picture not all white.
+    const QRgb ink = format == "epd-bw-red" ? red : yellow;
+    QByteArrayList told, expected;
+    for (const UniformArray &array : encoded.uniform)
+        told << array.name + (array.cause == UniformArray::NoInk && array.lit ? "" : " wrongly");
+    if (format != "epd7" && std::any_of(sources.begin(), sources.end(), [](QRgb c) { return c != white; })) {
+        for (const QRgb plane : {black, ink})
+            if (!shown.contains(plane))
+                expected << (plane == black ? "pic_black" : ink == red ? "pic_red" : "pic_yellow");
+    }
+    QCOMPARE(told, expected);
 }
 
 void TestDisplayFormats::dithersToThePanelsColours_data()

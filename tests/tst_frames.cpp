@@ -85,6 +85,28 @@ QByteArray hugeFrames(int side, int count)
     return gif + '\x3b';
 }
 
+// A GIF of one frame of 3 x 2 in red, green, blue and white, its data the codes given, of 3 bits
+// (4 clears the table, 5 ends the data), in one sub-block.
+QByteArray gifOfCodes(const QVector<int> &codes)
+{
+    QByteArray data;
+    int bits = 0, used = 0;
+    for (int code : codes)
+        for (bits |= code << used, used += 3; used >= 8; bits >>= 8, used -= 8)
+            data += char(bits & 0xff);
+    if (used > 0)
+        data += char(bits);
+    return QByteArray::fromHex("474946383961"
+                               "03000200"
+                               "810000"
+                               "ff000000ff000000ffffffff"
+                               "2c"
+                               "0000000003000200"
+                               "00"
+                               "02")
+        + char(data.size()) + data + '\0' + '\x3b';
+}
+
 // An MNG of the frames, each a whole PNG stream after the header, at 100 ticks a second: Qt cannot
 // write MNG files. A frame's FRAM delay in ticks, when given: from then on, or when negative, for
 // that frame only.
@@ -440,6 +462,22 @@ void TestFrames::decodesFramesWithinBounds_data()
     QTest::newRow("LZW codes up to 12 bits, the table kept full")
         << gifOfFrames({{noise}}, QSize(), GifCoding::LzwKeptFull) << "all" << decoded << ""
         << QVector<QImage> {noise} << "100";
+    // Data that ends before the frame's last pixel, by its end code or its last sub-block: the
+    // pixels it reaches drawn, the rest left as it was; damaged data refused.
+    const auto reached = [](int pixels) {
+        QImage frame(3, 2, QImage::Format_RGB32);
+        frame.fill(Qt::black);
+        for (int i = 0; i < pixels; ++i)
+            frame.setPixel(i % 3, i / 3,
+                           QVector<QRgb> {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}[i % 4]);
+        return QVector<QImage> {frame};
+    };
+    QTest::newRow("an end code in the second row")
+        << gifOfCodes({4, 0, 1, 4, 2, 3, 5}) << "all" << decoded << "" << reached(4) << "100";
+    QTest::newRow("sub-blocks that end in the second row")
+        << gifOfCodes({4, 0, 1, 4, 2, 3, 4, 0}) << "all" << decoded << "" << reached(5) << "100";
+    QTest::newRow("a first code that is no colour")
+        << gifOfCodes({4, 6, 5}) << "all" << int(DecodedPicture::NotAPicture) << "" << none << "";
     QTest::newRow("2 frames of 8000 x 8000") << hugeFrames(8000, 2) << "all" << tooLarge << "" << none << "";
     QTest::newRow("2 frames of 5793 x 5793") << hugeFrames(5793, 2) << "all" << tooLarge << "" << none << "";
     QTest::newRow("3 frames of 5000 x 5000, 1-3")
@@ -788,6 +826,28 @@ void TestFrames::commandLine_data()
         << QStringList {"--format", "index4", "--frames", "all", "--crop", "1,1,4x2", "--rotate", "90", gif}
         << 0 << ""
         << "anim_palette anim_frame0 anim_frame1 anim_frame2 anim_delays_ms anim_frames";
+    // What shaping the frames takes, bounded before any is shaped once they are counted: a GIF's
+    // before any is decoded, a WebP's as the child hands them back. Three frames of 95.4 MiB.
+    const QString shapedTooLarge = QString::fromUtf8(
+        " : animation trop grande une fois façonnée : avec --canvas 5000x5000, ses 3 images passent chacune "
+        "par 5000 x 5000 pixels, soit 287 Mio en tout, plus que les 256 Mio permis (2 images au plus : "
+        "choisissez-les avec --frames A-B)\n");
+    QTest::newRow("--frames all --canvas 5000x5000")
+        << mono({"--frames", "all", "--canvas", "5000x5000", gif}) << 1 << gif + shapedTooLarge << "";
+    QTest::newRow("WebP, --frames all --canvas 5000x5000")
+        << mono({"--frames", "all", "--canvas", "5000x5000", "anim.webp"}) << 1
+        << "anim.webp" + shapedTooLarge << "";
+    // A 1-bit array all unlit in every frame is told once: the lightest pixel of the last frame
+    // has a luminance of 189.
+    QTest::newRow("--frames all --threshold 190")
+        << mono({"--frames", "all", "--threshold", "190", gif}) << 0
+        << gif
+            + QString::fromUtf8(
+                " : anim : tous ses pixels sont éteints (0) : l'image est partout plus sombre "
+                "que le seuil 190 (essayez --threshold N avec N plus bas)\n")
+        << allFrames;
+    QTest::newRow("--frames all --threshold 189")
+        << mono({"--frames", "all", "--threshold", "189", gif}) << 0 << "" << allFrames;
     // Decoded in a child process, which hands back the first frame only without --frames, every
     // frame with it; Qt's MNG and WebP readers do not count frames before reading the first.
     QTest::newRow("MNG without --frames")

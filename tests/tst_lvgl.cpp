@@ -45,6 +45,9 @@ void TestLvgl::init()
 
 namespace {
 
+// A picture of Format_RGB32, whose pixels setPixel() makes opaque.
+constexpr int noAlphaChannel = -2;
+
 // LVGL's run-length coding undone, as lv_rle.c reads it.
 QByteArray rleDecoded(const QByteArray &in, int block)
 {
@@ -69,7 +72,8 @@ void TestLvgl::encodesLvglImages_data()
 {
     QTest::addColumn<EncodingOptions>("options");
     QTest::addColumn<QString>("colourFormat"); // as the descriptor names it
-    QTest::addColumn<int>("alpha"); // every pixel's, or -1: every level from pixel to pixel
+    // Every pixel's alpha, or -1: every level from pixel to pixel, or noAlphaChannel.
+    QTest::addColumn<int>("alpha");
     QTest::addColumn<QSize>("size");
 
     // The colour format asked for, then what else the options set.
@@ -92,6 +96,15 @@ void TestLvgl::encodesLvglImages_data()
     halfAlpha.arrayName = "pic";
     QTest::newRow("every pixel at alpha 128: RGB565A8")
         << halfAlpha << QString("LV_COLOR_FORMAT_RGB565A8") << 128 << QSize(13, 6);
+    // Formats that keep alpha, of a picture that has none: every pixel opaque.
+    EncodingOptions argb = halfAlpha;
+    argb.lvglColourFormat = "ARGB8888";
+    QTest::newRow("ARGB8888, no alpha channel")
+        << argb << QString("LV_COLOR_FORMAT_ARGB8888") << noAlphaChannel << QSize(13, 6);
+    argb.lvglColourFormat = "RGB565A8";
+    argb.lvglVersion = 8;
+    QTest::newRow("LVGL 8, true colour and alpha, no alpha channel")
+        << argb << QString("LV_IMG_CF_TRUE_COLOR_ALPHA") << noAlphaChannel << QSize(13, 6);
     row("RGB565A8 rows of 8 bytes", "", "LV_COLOR_FORMAT_RGB565A8", true, aligned(8));
     row("swapped", "RGB565_SWAPPED", "LV_COLOR_FORMAT_RGB565_SWAPPED");
     row("RGB888", "RGB888", "LV_COLOR_FORMAT_RGB888");
@@ -105,11 +118,23 @@ void TestLvgl::encodesLvglImages_data()
         o.threshold = 90;
         o.invert = true;
     });
+    // No pixel is white: all dark at 255, so all lit inverted; all light at 0.
+    row("I1, threshold 255, inverted", "I1", "LV_COLOR_FORMAT_I1", true, [](EncodingOptions &o) {
+        o.threshold = 255;
+        o.invert = true;
+    });
+    row("I1, opaque, threshold 0", "I1", "LV_COLOR_FORMAT_I1", false,
+        [](EncodingOptions &o) { o.threshold = 0; });
     row("I2", "I2", "LV_COLOR_FORMAT_I2", true, aligned(4));
     row("I4", "I4", "LV_COLOR_FORMAT_I4");
     row("I8", "I8", "LV_COLOR_FORMAT_I8");
     row("RLE", "", "LV_COLOR_FORMAT_RGB565A8", true, rle);
     row("RLE of RGB888", "RGB888", "LV_COLOR_FORMAT_RGB888", true, rle);
+    // Rows of 40 bytes, written over the picture's own rows of 52, padding and all, then compressed.
+    row("RLE of RGB888 rows of 4 bytes", "RGB888", "LV_COLOR_FORMAT_RGB888", true, [](EncodingOptions &o) {
+        o.strideAlign = 4;
+        o.compression = EncodingOptions::Rle;
+    });
     row("RLE of I1", "I1", "LV_COLOR_FORMAT_I1", true, rle);
     row("RLE of I2", "I2", "LV_COLOR_FORMAT_I2", true, rle);
     row("RLE of I4", "I4", "LV_COLOR_FORMAT_I4", true, rle);
@@ -146,7 +171,7 @@ void TestLvgl::encodesLvglImages()
     QFETCH(QSize, size);
     const int width = size.width(), height = size.height();
     // Rows of an odd number of pixels; red, green and blue apart; alpha at every level.
-    QImage picture(size, QImage::Format_ARGB32);
+    QImage picture(size, alpha == noAlphaChannel ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             picture.setPixel(x, y,
@@ -250,6 +275,7 @@ void TestLvgl::encodesLvglImages()
     const auto overBlack = [](QRgb colour, int alpha) {
         return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
     };
+    int lightPixels = 0; // I1's
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const QRgb colour = colourAt(x, y);
@@ -301,6 +327,7 @@ void TestLvgl::encodesLvglImages()
                     QCOMPARE(entry(0), qRgb(0, 0, 0));
                     QCOMPARE(entry(1), qRgb(255, 255, 255));
                     QCOMPARE(index, int((luma(colour) >= options.threshold) != options.invert));
+                    lightPixels += luma(colour) >= options.threshold ? 1 : 0;
                     continue;
                 }
                 for (int i = 0; i < paletteSize; ++i) {
@@ -321,6 +348,15 @@ void TestLvgl::encodesLvglImages()
             QCOMPARE(byteAt(stride * height + y * stride / 2 + i), 0);
     }
     QCOMPARE(encoded.shownPicture(), panel);
+    // I1 all lit or all unlit is told, as for the other 1-bit formats.
+    const bool uniform = paletteSize == 2 && (lightPixels == 0 || lightPixels == width * height);
+    const int cause = lightPixels ? UniformArray::AllLight
+        : alpha != 255            ? UniformArray::DarkOnTransparency
+                                  : UniformArray::AllDark;
+    QCOMPARE(encoded.uniform.size(), uniform ? 1 : 0);
+    for (const UniformArray &array : encoded.uniform)
+        QVERIFY(array.name == "pic" && int(array.cause) == cause
+                && array.lit == ((lightPixels > 0) != options.invert));
 
     // The header compiles against LVGL's types, warnings as errors, and holds the map read above;
     // LVGL 8's swapped colours where LV_COLOR_16_SWAP is set.

@@ -84,7 +84,7 @@ QString problemText(const DecodedAnimation &animation, const FrameRange &range)
 
 // A picture of any other format: one frame, decoded as any picture.
 DecodedAnimation singlePicture(DecodedPicture &&decoded, const FrameRange &range,
-                               const std::function<void(QImage &&, QSize)> &takeFrame)
+                               const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     if (decoded.status != DecodedPicture::Decoded) {
         DecodedAnimation animation = refused(decoded.status, decoded.systemError);
@@ -99,7 +99,7 @@ DecodedAnimation singlePicture(DecodedPicture &&decoded, const FrameRange &range
     animation.fullSize = decoded.fullSize;
     animation.delaysMs << 0;
     if (takeFrame)
-        takeFrame(std::move(decoded.image), decoded.fullSize);
+        takeFrame(std::move(decoded.image), decoded.fullSize, 1);
     else
         animation.frames << std::move(decoded.image);
     return animation;
@@ -335,7 +335,7 @@ private:
 
 // The frames asked for, read from `frames` within the bounds of one picture.
 DecodedAnimation readFrames(FrameSource &frames, const FrameRange &range, const std::atomic<int> *interrupted,
-                            const std::function<void(QImage &&, QSize)> &takeFrame)
+                            const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     if (frames.refusal != DecodedPicture::Decoded)
         return refused(frames.refusal);
@@ -400,7 +400,7 @@ DecodedAnimation readFrames(FrameSource &frames, const FrameRange &range, const 
         held += std::max(frameBytes, decodedPictureBytes(frame.size(), frame.format()));
         if (held > maxDecodedBytes)
             return tooLarge();
-        keepFrame(animation, std::move(frame), delayMs, takeFrame);
+        keepFrame(animation, std::move(frame), delayMs, uncounted ? 0 : last - range.first + 1, takeFrame);
     }
     if (!frames.whole())
         return refused(DecodedPicture::Truncated);
@@ -428,7 +428,7 @@ DecodedPicture firstFrame(FrameSource &frames)
 
 DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &display,
                                  const FrameRange &range, const std::atomic<int> *interrupted,
-                                 const std::function<void(QImage &&, QSize)> &takeFrame)
+                                 const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     PictureSource source(filePath);
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
@@ -455,7 +455,7 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
 
 DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray &format,
                                        const FrameRange &range,
-                                       const std::function<void(QImage &&, QSize)> &takeFrame)
+                                       const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     PictureSource source(filePath);
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
@@ -495,14 +495,14 @@ std::optional<DecodedPicture> composedFirstFrame(const QString &filePath, const 
     return firstFrame(frames);
 }
 
-void keepFrame(DecodedAnimation &animation, QImage &&frame, int delayMs,
-               const std::function<void(QImage &&, QSize)> &takeFrame)
+void keepFrame(DecodedAnimation &animation, QImage &&frame, int delayMs, int frames,
+               const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     animation.delaysMs << delayMs;
     if (!animation.fullSize.isValid())
         animation.fullSize = frame.size();
     if (takeFrame)
-        takeFrame(std::move(frame), QSize());
+        takeFrame(std::move(frame), QSize(), frames);
     else
         animation.frames << std::move(frame);
 }

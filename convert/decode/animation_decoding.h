@@ -64,24 +64,26 @@ struct DecodedAnimation
 };
 
 // `takeFrame`, when given, is handed each frame as soon as it is decoded, instead of `frames`,
-// with the picture's own size when it was decoded smaller (else QSize()): another thread may then
-// work on it while the next one decodes.
+// with the picture's own size when it was decoded smaller (else QSize()) and the number of frames
+// it will be handed in all (0 while the reader has not counted them): another thread may then
+// work on it while the next one decodes, and the frames' work be bounded before any is done.
 DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &display,
                                  const FrameRange &range, const std::atomic<int> *interrupted = nullptr,
-                                 const std::function<void(QImage &&, QSize)> &takeFrame = {});
+                                 const std::function<void(QImage &&, QSize, int)> &takeFrame = {});
 
 // The frames of the picture in `filePath` read in this process with the reader named: what a
 // child process runs for decodeAnimation(). A reader that reads no animation gives its one
 // picture as decodeInProcess() decodes it. `problem` is left unworded.
 DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray &format,
                                        const FrameRange &range,
-                                       const std::function<void(QImage &&, QSize)> &takeFrame);
+                                       const std::function<void(QImage &&, QSize, int)> &takeFrame);
 
 // The first frame of a picture whose frames are composed here (a GIF, an animated WebP), as
 // decodePicture() gives a picture, with the animation's frames counted; nothing for any other
 // picture. WebP's is read by libwebp, which runs in a child process only.
 std::optional<DecodedPicture> composedFirstFrame(const QString &filePath, const QByteArray &format);
 
-// A frame just decoded, with its delay: handed to `takeFrame` when given, else kept in `frames`.
-void keepFrame(DecodedAnimation &animation, QImage &&frame, int delayMs,
-               const std::function<void(QImage &&, QSize)> &takeFrame);
+// A frame just decoded, with its delay: handed to `takeFrame` when given, with the number of
+// frames handed in all (0: not counted), else kept in `frames`.
+void keepFrame(DecodedAnimation &animation, QImage &&frame, int delayMs, int frames,
+               const std::function<void(QImage &&, QSize, int)> &takeFrame);

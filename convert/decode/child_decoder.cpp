@@ -681,7 +681,8 @@ void tellMemoryExhaustion(qint32 *status, qint32 *systemError, int readerErrno)
     bool written = true;
     errno = 0;
     const DecodedAnimation animation = decodeFramesInProcess(
-        QStringLiteral("/proc/self/fd/0"), QByteArray(request.format), range, [&](QImage &&frame, QSize) {
+        QStringLiteral("/proc/self/fd/0"), QByteArray(request.format), range,
+        [&](QImage &&frame, QSize, int) {
             entries.push_back({frame.width(), frame.height(), qint32(frame.format()), frame.colorCount(),
                                frame.bytesPerLine(), 0, 0});
             colours += frame.colorTable();
@@ -1009,7 +1010,8 @@ bool requestFor(const QByteArray &format, DecodeRequest *request)
 
 // The frames the child described on its channel, handed to `takeFrame` or kept, each over its own
 // pages of the memory file.
-DecodedAnimation receiveFrames(PictureChild &child, const std::function<void(QImage &&, QSize)> &takeFrame)
+DecodedAnimation receiveFrames(PictureChild &child,
+                               const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     DecodedAnimation animation;
     animation.status = DecodedPicture::Hostile;
@@ -1071,7 +1073,7 @@ DecodedAnimation receiveFrames(PictureChild &child, const std::function<void(QIm
                      QImage::Format(entry.format), unmapPixels, new PixelsMapping {mapped, bytes});
         if (!colours[i].isEmpty())
             frame.setColorTable(colours[i]);
-        keepFrame(animation, std::move(frame), entry.delayMs, takeFrame);
+        keepFrame(animation, std::move(frame), entry.delayMs, int(entries.size()), takeFrame);
     }
     animation.status = DecodedPicture::Decoded;
     animation.frameCount = header.frameCount;
@@ -1101,7 +1103,7 @@ DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
 
 DecodedAnimation decodeFramesInChild(const QString &filePath, const QByteArray &format,
                                      const FrameRange &range, const std::atomic<int> *interrupted,
-                                     const std::function<void(QImage &&, QSize)> &takeFrame)
+                                     const std::function<void(QImage &&, QSize, int)> &takeFrame)
 {
     DecodedAnimation animation;
     animation.status = DecodedPicture::Hostile;

@@ -45,7 +45,7 @@ DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
 // reader that reads no animation gives its one picture. `problem` is left unworded.
 DecodedAnimation decodeFramesInChild(const QString &filePath, const QByteArray &format,
                                      const FrameRange &range, const std::atomic<int> *interrupted = nullptr,
-                                     const std::function<void(QImage &&, QSize)> &takeFrame = {});
+                                     const std::function<void(QImage &&, QSize, int)> &takeFrame = {});
 
 // The program started as the decoding server: by default the running program itself
 // (/proc/self/exe). Programs whose main() does not hand the server's arguments to

@@ -2,11 +2,15 @@
 
 #include <QIODevice>
 
+#include <gif_lib.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
-// The bytes of the file, read through a window of 64 KiB: blocks come a few bytes at a time.
+// The bytes of the file as giflib asks for them, through a window of 64 KiB: blocks come a few
+// bytes at a time.
 class GifFrames::Bytes
 {
 public:
@@ -16,66 +20,46 @@ public:
 
     qint64 position() const { return m_position; }
     void seek(qint64 position) { m_position = position; }
-    void skip(qint64 count) { m_position += count; }
+    // Whether giflib asked for bytes beyond the end of the file: a file cut short.
+    bool ranOut() const { return m_ranOut; }
 
-    // The next byte; -1 at the end of the file.
-    int next()
+    // giflib's input function: up to `count` bytes, fewer at the end of the file.
+    static int read(GifFileType *gif, GifByteType *to, int count)
     {
-        if (!available(1))
-            return -1;
-        return uchar(m_window[int(m_position++ - m_start)]);
-    }
-
-    bool read(uchar *to, int count)
-    {
-        if (!available(count))
-            return false;
-        std::memcpy(to, m_window.constData() + (m_position - m_start), size_t(count));
-        m_position += count;
-        return true;
-    }
-
-    // Sub-blocks up to the empty one, skipped; false when the file ends first.
-    bool skipSubBlocks()
-    {
-        for (;;) {
-            const int size = next();
-            if (size <= 0)
-                return size == 0;
-            skip(size);
-        }
+        return static_cast<Bytes *>(gif->UserData)->take(to, count);
     }
 
 private:
-    bool available(int count)
+    int take(uchar *to, int count)
     {
-        if (m_position >= m_start && m_position + count <= m_start + m_window.size())
-            return true;
-        if (m_position < 0 || !m_device->seek(m_position))
-            return false;
-        m_window = m_device->read(std::max(count, 1 << 16));
-        m_start = m_position;
-        return m_window.size() >= count;
+        if (m_position < m_start || m_position + count > m_start + m_window.size()) {
+            if (m_position < 0 || !m_device->seek(m_position)) {
+                m_ranOut = true;
+                return 0;
+            }
+            m_window = m_device->read(std::max(count, 1 << 16));
+            m_start = m_position;
+        }
+        const int got = int(std::min<qint64>(count, m_start + m_window.size() - m_position));
+        std::memcpy(to, m_window.constData() + (m_position - m_start), size_t(got));
+        m_position += got;
+        m_ranOut = m_ranOut || got < count;
+        return got;
     }
 
     QIODevice *m_device;
     QByteArray m_window;
     qint64 m_start = 0;
     qint64 m_position = 0;
+    bool m_ranOut = false;
 };
 
+void GifFrames::Closer::operator()(GifFileType *gif) const
+{
+    DGifCloseFile(gif, nullptr);
+}
+
 namespace {
-
-int littleEndian16(const uchar *bytes)
-{
-    return bytes[0] | bytes[1] << 8;
-}
-
-// The size of a colour table whose block's flags are `flags`: none without the flag of one.
-int tableColours(uchar flags)
-{
-    return flags & 0x80 ? 2 << (flags & 7) : 0;
-}
 
 // The canvas is the logical screen, enlarged to hold the first frame, as browsers take it.
 int canvasSide(int screen, int offset, int frame)
@@ -83,105 +67,16 @@ int canvasSide(int screen, int offset, int frame)
     return std::max(screen, offset + frame);
 }
 
-constexpr int maxCodes = 4096;
-
-// The codes of a frame's data undone into colour indices, as GIF's variant of LZW codes them:
-// codes one bit wider than the least code size to start with, growing as the table fills up to
-// 12 bits, where it stays until a clear code. Each string of indices is handed to `draw` with
-// its length; strings that fall where nothing is drawn are only counted, not spelt out.
-class CodeReader
+// The sub-blocks after `block` (none when it is null), up to the empty one, passed over with
+// `next`; false when the file ends first.
+bool passSubBlocks(GifFileType *gif, GifByteType *block, int (*next)(GifFileType *, GifByteType **))
 {
-public:
-    explicit CodeReader(int leastCodeSize)
-        : m_clear(1 << leastCodeSize)
-        , m_leastCodeSize(leastCodeSize)
-    {
-        for (int code = 0; code < m_clear; ++code) {
-            m_suffix[size_t(code)] = uchar(code);
-            m_first[size_t(code)] = uchar(code);
-            m_length[size_t(code)] = 1;
-        }
-        reset();
+    while (block) {
+        if (next(gif, &block) == GIF_ERROR)
+            return false;
     }
-
-    enum Outcome { GoOn, Ended, Damaged };
-
-    // One byte of data; `visible(length)` tells whether the next `length` indices may be drawn,
-    // `draw(indices, length)` takes them, `skip(length)` passes them by.
-    template<typename Visible, typename Draw, typename Skip>
-    Outcome take(uchar byte, Visible visible, Draw draw, Skip skip)
-    {
-        m_bits |= quint32(byte) << m_bitCount;
-        m_bitCount += 8;
-        while (m_bitCount >= m_codeSize) {
-            const int code = int(m_bits & ((1u << m_codeSize) - 1));
-            m_bits >>= m_codeSize;
-            m_bitCount -= m_codeSize;
-            if (code == m_clear) {
-                reset();
-                continue;
-            }
-            if (code == m_clear + 1)
-                return Ended;
-            if (m_previous < 0) {
-                if (code > m_clear)
-                    return Damaged;
-            } else if (code < m_next) {
-                add(m_first[size_t(code)]);
-            } else if (code == m_next && m_next < maxCodes) {
-                add(m_first[size_t(m_previous)]);
-            } else {
-                return Damaged;
-            }
-            m_previous = code;
-            const int length = m_length[size_t(code)];
-            if (!visible(length)) {
-                skip(length);
-                continue;
-            }
-            uchar *end = m_string.data() + length;
-            for (int at = code; end != m_string.data(); at = m_prefix[size_t(at)])
-                *--end = m_suffix[size_t(at)];
-            draw(m_string.data(), length);
-        }
-        return GoOn;
-    }
-
-private:
-    void reset()
-    {
-        m_codeSize = m_leastCodeSize + 1;
-        m_next = m_clear + 2;
-        m_previous = -1;
-    }
-
-    // A new string: the previous one and `last`.
-    void add(uchar last)
-    {
-        if (m_next >= maxCodes)
-            return;
-        const size_t code = size_t(m_next++);
-        m_prefix[code] = quint16(m_previous);
-        m_suffix[code] = last;
-        m_first[code] = m_first[size_t(m_previous)];
-        m_length[code] = quint16(m_length[size_t(m_previous)] + 1);
-        if (m_next == 1 << m_codeSize && m_codeSize < 12)
-            ++m_codeSize;
-    }
-
-    const int m_clear;
-    const int m_leastCodeSize;
-    int m_codeSize = 0;
-    int m_next = 0;
-    int m_previous = -1;
-    quint32 m_bits = 0;
-    int m_bitCount = 0;
-    std::array<quint16, maxCodes> m_prefix {};
-    std::array<uchar, maxCodes> m_suffix {};
-    std::array<uchar, maxCodes> m_first {};
-    std::array<quint16, maxCodes> m_length {};
-    std::array<uchar, maxCodes> m_string {};
-};
+    return true;
+}
 
 // The rows of a frame in the order its data gives them: interlaced, every eighth row from the
 // first, every eighth from the fifth, every fourth from the third, then every second from the
@@ -207,75 +102,52 @@ QVector<int> rowOrder(int height, bool interlaced)
 GifFrames::GifFrames(QIODevice *device)
     : m_bytes(new Bytes(device))
 {
-    uchar head[13];
-    if (!m_bytes->read(head, sizeof head)) {
-        m_state = Truncated;
+    m_gif.reset(DGifOpen(m_bytes.get(), Bytes::read, nullptr));
+    if (!m_gif) { // no header, or a file that ends within it
+        m_state = m_bytes->ranOut() ? Truncated : NotAGif;
         return;
     }
-    if (std::memcmp(head, "GIF8", 4) != 0)
-        return;
-    const QSize screen(littleEndian16(head + 6), littleEndian16(head + 8));
-    if (const int colours = tableColours(head[10])) {
-        m_globalColours = colourTable(m_bytes->position(), colours);
-        if (m_globalColours.isEmpty()) {
-            m_state = Truncated;
-            return;
-        }
-    }
+    GifFileType *const gif = m_gif.get();
     Frame control; // what the last graphic control block says of the frame after it
-    for (;;) {
-        const int introducer = m_bytes->next();
-        if (introducer == 0x21) { // an extension: its label, then its sub-blocks
-            const int label = m_bytes->next();
-            const int size = m_bytes->next();
-            uchar fields[255];
-            if (label < 0 || size < 0 || !m_bytes->read(fields, size)) {
-                m_state = Truncated;
-                return;
+    GifRecordType record = UNDEFINED_RECORD_TYPE;
+    while (DGifGetRecordType(gif, &record) == GIF_OK && record != TERMINATE_RECORD_TYPE) {
+        GifByteType *block = nullptr;
+        if (record == EXTENSION_RECORD_TYPE) { // its label, then its sub-blocks
+            int label = 0;
+            if (DGifGetExtension(gif, &label, &block) == GIF_ERROR)
+                break;
+            if (label == GRAPHICS_EXT_FUNC_CODE && block) {
+                const int size = block[0];
+                control.disposal = block[1] >> 2 & 7;
+                control.delayCs = size >= 3 ? block[2] | block[3] << 8 : 0;
+                control.transparent = size >= 4 && block[1] & 1 ? block[4] : -1;
             }
-            if (label == 0xf9 && size >= 1) {
-                control.disposal = fields[0] >> 2 & 7;
-                control.delayCs = size >= 3 ? littleEndian16(fields + 1) : 0;
-                control.transparent = size >= 4 && fields[0] & 1 ? fields[3] : -1;
-            }
-            if (size > 0 && !m_bytes->skipSubBlocks()) {
-                m_state = Truncated;
-                return;
-            }
-        } else if (introducer == 0x2c) { // a picture: its descriptor, colour table, code size, data
-            uchar descriptor[9];
-            if (!m_bytes->read(descriptor, sizeof descriptor)) {
-                m_state = Truncated;
-                return;
-            }
-            Frame frame = control;
-            control = Frame();
-            frame.place = QRect(littleEndian16(descriptor), littleEndian16(descriptor + 2),
-                                littleEndian16(descriptor + 4), littleEndian16(descriptor + 6));
-            frame.interlaced = descriptor[8] & 0x40;
-            frame.colours = tableColours(descriptor[8]);
-            if (frame.colours) {
-                frame.colourTable = m_bytes->position();
-                m_bytes->skip(3 * frame.colours);
-            }
-            frame.data = m_bytes->position();
-            if (m_bytes->next() < 0 || !m_bytes->skipSubBlocks()) {
-                m_state = Truncated;
-                return;
-            }
-            if (m_frameCount == 0)
-                m_canvasSize = QSize(canvasSide(screen.width(), frame.place.x(), frame.place.width()),
-                                     canvasSide(screen.height(), frame.place.y(), frame.place.height()));
-            if (m_frameCount < maxKeptFrames)
-                m_frames << frame;
-            ++m_frameCount;
-        } else {
-            // The trailer, or bytes that are no block: damage, where reading stops, as Qt's reader
-            // stops. The end of the file is a file cut short.
-            m_state = introducer < 0 ? Truncated : m_frameCount > 0 ? Whole : NotAGif;
-            break;
+            if (!passSubBlocks(gif, block, DGifGetExtensionNext))
+                break;
+            continue;
         }
+        // A picture: its descriptor, colour table and code size, then its data, passed over
+        // (DGifGetImageDesc would keep a copy of every frame's descriptor). A code size that
+        // giflib refuses is damage, met when the frame is decoded.
+        Frame frame = control;
+        control = Frame();
+        frame.descriptor = m_bytes->position();
+        if ((DGifGetImageHeader(gif) == GIF_ERROR && m_bytes->ranOut())
+            || DGifGetCodeNext(gif, &block) == GIF_ERROR || !passSubBlocks(gif, block, DGifGetCodeNext))
+            break;
+        frame.end = m_bytes->position();
+        frame.place = QRect(gif->Image.Left, gif->Image.Top, gif->Image.Width, gif->Image.Height);
+        frame.interlaced = gif->Image.Interlace;
+        if (m_frameCount == 0)
+            m_canvasSize = QSize(canvasSide(gif->SWidth, frame.place.x(), frame.place.width()),
+                                 canvasSide(gif->SHeight, frame.place.y(), frame.place.height()));
+        if (m_frameCount < maxKeptFrames)
+            m_frames << frame;
+        ++m_frameCount;
     }
+    // The trailer, or bytes that are no block: damage, where reading stops, as Qt's reader stops.
+    // The end of the file is a file cut short.
+    m_state = m_bytes->ranOut() ? Truncated : m_frameCount > 0 ? Whole : NotAGif;
     if (m_frames.isEmpty())
         return;
     const QRect canvas(QPoint(0, 0), m_canvasSize);
@@ -286,18 +158,6 @@ GifFrames::GifFrames(QIODevice *device)
 }
 
 GifFrames::~GifFrames() = default;
-
-QVector<QRgb> GifFrames::colourTable(qint64 position, int colours)
-{
-    uchar bytes[3 * 256];
-    m_bytes->seek(position);
-    if (!m_bytes->read(bytes, 3 * colours))
-        return {};
-    QVector<QRgb> table(colours);
-    for (int i = 0; i < colours; ++i)
-        table[i] = qRgb(bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]);
-    return table;
-}
 
 bool GifFrames::readNext(QImage *frame, int *delayMs)
 {
@@ -335,78 +195,58 @@ bool GifFrames::readNext(QImage *frame, int *delayMs)
 
 bool GifFrames::draw(const Frame &frame)
 {
+    GifFileType *const gif = m_gif.get();
+    m_bytes->seek(frame.descriptor);
+    if (DGifGetImageHeader(gif) == GIF_ERROR)
+        return false;
     // Each index's colour, 0 (transparent) for those that leave the canvas as it is.
     std::array<QRgb, 256> colours {};
-    const QVector<QRgb> table
-        = frame.colourTable >= 0 ? colourTable(frame.colourTable, frame.colours) : m_globalColours;
-    if (frame.colourTable >= 0 && table.isEmpty())
-        return false;
-    for (int i = 0; i < table.size(); ++i)
-        colours[size_t(i)] = i == frame.transparent ? 0 : table[i];
-
-    m_bytes->seek(frame.data);
-    const int leastCodeSize = m_bytes->next();
-    if (leastCodeSize < 1 || leastCodeSize > 11)
-        return false;
-    const qint64 width = frame.place.width();
-    const qint64 pixels = width * frame.place.height();
-    const QRect visible = frame.place & m_canvas.rect();
-    if (pixels == 0 || visible.isEmpty())
-        return true;
-    const QVector<int> rows = rowOrder(frame.place.height(), frame.interlaced);
-    uchar *const canvas = m_canvas.bits(); // the canvas's own, once: not a call a run
-    const qsizetype bytesPerLine = m_canvas.bytesPerLine();
-    const auto rowVisible = [&](qint64 row) {
-        const int y = frame.place.y() + rows[int(row)];
-        return y >= visible.top() && y <= visible.bottom();
-    };
-    qint64 at = 0; // the next index's place in the frame, in the order its data gives them
-    const auto visibleRun = [&](int length) {
-        const qint64 last = std::min(at + length, pixels) - 1;
-        for (qint64 row = at / width; row <= last / width; ++row)
-            if (rowVisible(row))
-                return true;
-        return false;
-    };
-    const auto drawRun = [&](const uchar *indices, int length) {
-        length = int(std::min<qint64>(length, pixels - at));
-        while (length > 0) {
-            const qint64 row = at / width;
-            const int column = int(at % width);
-            const int run = std::min(length, int(width - column));
-            if (rowVisible(row)) {
-                QRgb *line
-                    = reinterpret_cast<QRgb *>(canvas + (frame.place.y() + rows[int(row)]) * bytesPerLine);
-                const int x = frame.place.x() + column;
-                for (int i = std::max(0, visible.left() - x); i < run && x + i <= visible.right(); ++i) {
-                    if (const QRgb colour = colours[indices[i]])
-                        line[x + i] = colour;
-                }
-            }
-            at += run;
-            indices += run;
-            length -= run;
+    if (const ColorMapObject *table = gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap) {
+        for (int i = 0; i < table->ColorCount; ++i) {
+            const GifColorType &colour = table->Colors[i];
+            colours[size_t(i)] = i == frame.transparent ? 0 : qRgb(colour.Red, colour.Green, colour.Blue);
         }
-    };
-    const auto skipRun = [&](int length) { at += length; };
-
-    CodeReader codes(leastCodeSize);
-    uchar block[255];
-    for (;;) {
-        const int size = m_bytes->next();
-        if (size <= 0 || !m_bytes->read(block, size))
-            return true; // the data ends: what it did not reach stays as it was
-        for (int i = 0; i < size && at < pixels; ++i) {
-            switch (codes.take(block[i], visibleRun, drawRun, skipRun)) {
-            case CodeReader::GoOn:
-                break;
-            case CodeReader::Ended:
-                return true;
-            case CodeReader::Damaged:
-                return false;
-            }
-        }
-        if (at >= pixels)
-            return true; // more indices than the frame has pixels: the rest is not drawn
     }
+    const QRect visible = frame.place & m_canvas.rect();
+    if (visible.isEmpty())
+        return true;
+    const int width = frame.place.width();
+    const QVector<int> rows = rowOrder(frame.place.height(), frame.interlaced);
+    std::vector<GifPixelType> row(size_t(width), 0);
+    GifPixelType *const indices = row.data();
+    uchar *const canvas = m_canvas.bits(); // the canvas's own, once: not a call a row
+    const qsizetype bytesPerLine = m_canvas.bytesPerLine();
+    // The first `count` indices of the frame's row `at` (in the order its data gives them).
+    const auto drawRow = [&](int at, int count) {
+        const int y = frame.place.y() + rows[at];
+        if (y < visible.top() || y > visible.bottom())
+            return;
+        QRgb *const line = reinterpret_cast<QRgb *>(canvas + y * bytesPerLine) + frame.place.x();
+        const int end = std::min(count, visible.right() + 1 - frame.place.x());
+        for (int x = visible.left() - frame.place.x(); x < end; ++x) {
+            if (const QRgb colour = colours[indices[x]])
+                line[x] = colour;
+        }
+    };
+    for (int at = 0; at < rows.size(); ++at) {
+        if (DGifGetLine(gif, indices, width) == GIF_OK) {
+            drawRow(at, width);
+            continue;
+        }
+        if (gif->Error != D_GIF_ERR_EOF_TOO_SOON && m_bytes->position() < frame.end)
+            return false; // damaged, short of the data's end
+        // The data ends (its end code, or its last sub-block) before the frame's last pixel: what
+        // it did not reach stays as it was. giflib does not tell how far into this row it went:
+        // the frame is decoded again up to the row, then one pixel at a time.
+        m_bytes->seek(frame.descriptor);
+        DGifGetImageHeader(gif);
+        for (int before = 0; before < at; ++before)
+            DGifGetLine(gif, indices, width);
+        int reached = 0;
+        while (reached < width && DGifGetLine(gif, indices + reached, 1) == GIF_OK)
+            ++reached;
+        drawRow(at, reached);
+        return true;
+    }
+    return true;
 }

@@ -7,12 +7,13 @@
 #include <memory>
 
 class QIODevice;
+struct GifFileType;
 
 // A GIF's frames composed as browsers (and ImageMagick's -coalesce) compose them, from the
-// file's own blocks; Qt's reader composes some of them wrong (a frame restored to the
-// background became an opaque box of the background colour; interlaced frames of 3 or 4 rows
-// had their rows misplaced; the screen a smaller first frame left uncovered was memory never
-// written). Here:
+// file's blocks and codes as giflib reads them; Qt's reader composes some of them wrong (a frame
+// restored to the background became an opaque box of the background colour; interlaced frames of
+// 3 or 4 rows had their rows misplaced; the screen a smaller first frame left uncovered was memory
+// never written). Here:
 // - the canvas is the logical screen, enlarged where the first frame goes beyond it (Qt's reader
 //   shrank a screen more than ten times larger than the first frame to it; browsers do not); it
 //   starts transparent;
@@ -27,7 +28,8 @@ class QIODevice;
 // - each frame's delay is its graphic control's, in hundredths of a second, 100 ms below 2 (as in
 //   browsers) or without one.
 // The blocks are followed once, up to the trailer, before any frame is decoded: the frames are
-// counted and the file's end judged without decoding anything.
+// counted and the file's end judged without decoding anything. Each frame is then decoded by
+// giflib a row at a time, from its descriptor on, into the canvas's own rows.
 class GifFrames
 {
 public:
@@ -47,8 +49,12 @@ public:
     // Every frame of the file, also beyond the maxKeptFrames whose places are kept.
     int frameCount() const { return m_frameCount; }
 
-    // The next frame on the canvas, and its delay; false when its data is damaged (a code that
-    // its table does not hold yet), when there is none left, or when the canvas cannot be had.
+    // The next frame on the canvas, and its delay; false when giflib finds its data damaged (a
+    // code size above 8 bits; a first code, or the first after a clear, that is no colour), when
+    // there is none left, or when the canvas cannot be had. giflib takes a later code that its
+    // table does not hold yet as the next one, with an index of its own, rather than refuse it.
+    // Data that ends before the frame's last pixel (its end code, or its last sub-block) leaves
+    // what it did not reach as it was.
     bool readNext(QImage *frame, int *delayMs);
 
     // The frames that can be read: the first maxKeptFrames.
@@ -59,24 +65,26 @@ private:
     {
         QRect place;
         bool interlaced = false;
-        qint64 colourTable = -1; // where its own table starts in the file, if it has one
-        int colours = 0; // in its own table
-        qint64 data = 0; // where its code size and data start
+        qint64 descriptor = 0; // where its descriptor starts, after its separator
+        qint64 end = 0; // where its data ends, after its last sub-block
         int disposal = 0;
         int transparent = -1;
         int delayCs = -1; // none: no graphic control block
     };
     class Bytes;
+    struct Closer
+    {
+        void operator()(GifFileType *gif) const;
+    };
 
     bool draw(const Frame &frame);
-    QVector<QRgb> colourTable(qint64 position, int colours);
 
     std::unique_ptr<Bytes> m_bytes;
+    std::unique_ptr<GifFileType, Closer> m_gif;
     State m_state = NotAGif;
     QSize m_canvasSize;
     int m_frameCount = 0;
     QVector<Frame> m_frames;
-    QVector<QRgb> m_globalColours;
     bool m_opaque = true;
     int m_next = 0;
     QImage m_canvas;

@@ -8,6 +8,7 @@
 #include "picture_completeness.h"
 #include "picture_format.h"
 #include "picture_source.h"
+#include "row_decoding.h"
 
 #include <QImageReader>
 
@@ -134,7 +135,7 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin, const std
 }
 
 DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &display,
-                             const std::atomic<int> *interrupted)
+                             const std::atomic<int> *interrupted, const RowFitting &rows)
 {
     PictureSource source(filePath);
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
@@ -149,11 +150,11 @@ DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &disp
         return *composedFirstFrame(filePath, format);
     if (!isQtOwnFormat(format))
         return decodeInChild(filePath, format, interrupted);
-    return decodeInProcess(filePath, format, display, FreshMemoryCheck::DecodeAgain);
+    return decodeInProcess(filePath, format, display, FreshMemoryCheck::DecodeAgain, rows);
 }
 
 DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format,
-                               const DisplayOptions &display, FreshMemoryCheck check)
+                               const DisplayOptions &display, FreshMemoryCheck check, const RowFitting &rows)
 {
     PictureSource source(filePath);
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
@@ -171,6 +172,8 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
     case DecodingCost::Damaged:
         return undecoded();
     case DecodingCost::Known:
+        if (cost.bytes > rows.wholeLimit && rows.allowed && decodesByRows(format))
+            return decodeByRows(source, format, size, display, rows);
         if (cost.bytes > maxDecodedBytes)
             return refused(DecodedPicture::TooLarge);
         if (tooComplex(cost))

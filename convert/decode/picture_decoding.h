@@ -43,6 +43,20 @@ struct DecodedPicture
     int frameCount = 1;
     // An animated PNG (APNG), whose other frames Qt 5's reader does not read.
     bool animatedPng = false;
+    // Decoded by rows, too large to be held whole: `image` is already cut, turned, mirrored and
+    // fitted (what Cover cuts away, cut too), as optionsAfterFitting() says.
+    bool fitted = false;
+};
+
+// A picture too large to be decoded whole may still be fitted as its rows are decoded (see
+// row_decoding.h), for a caller that takes such a picture (DecodedPicture::fitted).
+struct RowFitting
+{
+    bool allowed = false;
+    bool keepAlpha = false; // the alpha is kept apart, as preparePicture() keeps it
+    qint64 wholeLimit = maxDecodedBytes; // what a picture decoded whole may cost, lower in tests
+    int bandRows = 0; // an interlaced picture's rows decoded at a time; 0: as many as the bound allows
+    const std::atomic<int> *interrupted = nullptr; // polled as the rows come
 };
 
 // Decodes any picture Qt's image readers know, whatever the file's extension; animated pictures
@@ -65,9 +79,10 @@ struct DecodedPicture
 DecodedPicture decodePicture(const QString &filePath, QSize fitWithin = QSize(),
                              const std::atomic<int> *interrupted = nullptr);
 // The same for a picture shaped as the options say: a JPEG is decoded smaller when it is scaled
-// down as a whole (not when a rectangle is cut out of it, in its own pixels).
+// down as a whole (not when a rectangle is cut out of it, in its own pixels); with `rows`
+// allowed, a PNG too large to be decoded whole is decoded by rows and fitted as they come.
 DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &display,
-                             const std::atomic<int> *interrupted = nullptr);
+                             const std::atomic<int> *interrupted = nullptr, const RowFitting &rows = {});
 
 // Whether a picture whose reader makes its own is decoded again under other fills of fresh
 // memory (see above); a child's memory has one fixed fill, which makes that needless.
@@ -85,4 +100,5 @@ DecodedPicture::Status undecodedStatus(const QByteArray &format, PictureSource *
 
 // Decodes the picture in this process with the reader named.
 DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format,
-                               const DisplayOptions &display, FreshMemoryCheck check);
+                               const DisplayOptions &display, FreshMemoryCheck check,
+                               const RowFitting &rows = {});

@@ -25,5 +25,10 @@ void showGreyLevels(QImage &stored, int levels);
 // The same, given over, for an encoder's `shown`: none when the job's files show nothing.
 QImage shownGreyLevels(QImage stored, int levels, const EncodingOptions &options);
 
+// Notes a 1-bit array in `uniform` when its stored bits (`stored`, a byte a pixel, 0 or 1) are all
+// alike; `transparentOnBlack` as the prepared picture tells it.
+void noteUniformBits(const QImage &stored, bool transparentOnBlack, const EncodingOptions &options,
+                     QVector<UniformArray> *uniform);
+
 // The rows of a picture of one byte a pixel, packed.
 QByteArray packLevels(const QImage &stored, const BitPacking &packing);

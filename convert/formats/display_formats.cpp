@@ -95,10 +95,12 @@ CArray rowArray(const QByteArray &name, const QByteArray &rows, int rowBytes, co
     return array;
 }
 
-// Lit pixels, one byte each: 1 when lit. The colours are let go.
-QImage litPixels(PreparedPicture &picture, const EncodingOptions &options)
+// Lit pixels, one byte each: 1 when lit, noted in `encoded` when they are all alike. The colours
+// are let go.
+QImage litPixels(PreparedPicture &picture, const EncodingOptions &options, EncodedPicture &encoded)
 {
     QImage lit = storedGreyLevels(picture.colours, 2, options.threshold, options);
+    noteUniformBits(lit, picture.transparentOnBlack, options, &encoded.uniform);
     picture = PreparedPicture();
     return lit;
 }
@@ -108,7 +110,7 @@ EncodedPicture encodeBitRows(PreparedPicture picture, const EncodingOptions &opt
                              const QVector<QByteArray> &drawing)
 {
     EncodedPicture encoded;
-    QImage lit = litPixels(picture, options);
+    QImage lit = litPixels(picture, options, encoded);
     encoded.header = startHeader(lit.size(), options, drawing);
     encoded.header.arrays << rowArray(options.arrayName, packLevels(lit, {1, leftmostLowest}),
                                       (lit.width() + 7) / 8, options, encoded.header);
@@ -139,7 +141,7 @@ EncodedPicture encodeXbm(PreparedPicture picture, const EncodingOptions &options
 EncodedPicture encodePages(PreparedPicture picture, const EncodingOptions &options)
 {
     EncodedPicture encoded;
-    QImage lit = litPixels(picture, options);
+    QImage lit = litPixels(picture, options, encoded);
     const int width = lit.width(), height = lit.height();
     QByteArray bytes(width * ((height + 7) / 8), '\0');
     for (int y = 0; y < height; ++y) {
@@ -366,7 +368,7 @@ QVector<quint8> greyLevels(const QImage &colours, int levels, int threshold, con
 QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const EncodingOptions &options)
 {
     const int width = colours.width(), height = colours.height();
-    QImage stored(colours.size(), QImage::Format_Grayscale8);
+    QImage stored = allocated(QImage(colours.size(), QImage::Format_Grayscale8));
     uchar *bits = stored.bits();
     const qsizetype bytesPerLine = stored.bytesPerLine();
     const int top = levels - 1;
@@ -403,6 +405,24 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
     return stored;
 }
 
+void noteUniformBits(const QImage &stored, bool transparentOnBlack, const EncodingOptions &options,
+                     QVector<UniformArray> *uniform)
+{
+    if (stored.isNull())
+        return;
+    const uchar first = *stored.constBits();
+    for (int y = 0; y < stored.height(); ++y) {
+        const uchar *line = stored.constScanLine(y);
+        if (std::any_of(line, line + stored.width(), [first](uchar bit) { return bit != first; }))
+            return;
+    }
+    const bool lit = first == 1, dark = lit == options.invert;
+    const UniformArray::Cause cause = !dark ? UniformArray::AllLight
+        : transparentOnBlack                ? UniformArray::DarkOnTransparency
+                                            : UniformArray::AllDark;
+    *uniform << UniformArray {options.arrayName, cause, lit};
+}
+
 QImage shownGreyLevels(QImage stored, int levels, const EncodingOptions &options)
 {
     if (options.shown == EncodingOptions::NotShown)
@@ -427,7 +447,7 @@ void showGreyLevels(QImage &stored, int levels)
 
 QImage EncodedPicture::shownPicture(QImage::Format format) const
 {
-    return shown.isNull() ? drawnShown.picture(format) : shown.convertToFormat(format);
+    return shown.isNull() ? drawnShown.picture(format) : allocated(shown.convertToFormat(format));
 }
 
 QByteArray packLevels(const QImage &stored, const BitPacking &packing)

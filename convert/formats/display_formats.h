@@ -47,6 +47,26 @@ struct EncodingOptions : HeaderOptions, DisplayOptions
     Shown shown = ShownInFullColour;
 };
 
+// An array whose pixels are all alike: what the options ask for, and seldom what a user wants,
+// such as a dark icon on transparency in a blank mono array. A front end warns of it (the command
+// line with a line on standard error).
+struct UniformArray
+{
+    enum Cause {
+        AllDark, // a 1-bit array: every pixel darker than the threshold
+        // The same, pixels that were not opaque among them laid onto black, no background being
+        // asked for: a dark icon on transparency, most likely.
+        DarkOnTransparency,
+        AllLight, // a 1-bit array: every pixel at the threshold or lighter
+        // An e-paper plane all white, in a picture that is not: no pixel is nearer its ink than
+        // the panel's other colours.
+        NoInk
+    };
+    QByteArray name; // the array's (for an animation, the frames' without their number)
+    Cause cause;
+    bool lit; // every bit 1: lit (--invert swaps them), or white for a plane; else every bit 0
+};
+
 struct EncodedPicture
 {
     QImage shown; // what the display will show, for the BMP file and the preview
@@ -61,6 +81,8 @@ struct EncodedPicture
     // What comes before the internal array's bytes in the file that the library loads by itself
     // (LVGL's .bin image); empty when it has none.
     QByteArray imageFileHeader;
+    // The arrays whose pixels are all alike, in an animation in every frame.
+    QVector<UniformArray> uniform;
 };
 
 struct DisplayFormat

@@ -4,6 +4,7 @@
 #include "error_diffusion.h"
 #include "pixel_packing.h"
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -58,7 +59,7 @@ QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, 
     colours = QImage();
     if (!shown)
         return result;
-    *shown = QImage(width, height, QImage::Format_RGB32);
+    *shown = allocated(QImage(width, height, QImage::Format_RGB32));
     const quint8 *index = result.constData();
     for (int y = 0; y < height; ++y) {
         auto *line = reinterpret_cast<QRgb *>(shown->scanLine(y));
@@ -66,6 +67,18 @@ QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, 
             line[x] = panel[*index++];
     }
     return result;
+}
+
+// Whether every pixel of the picture is white (Format_RGB32).
+bool allWhite(const QImage &colours)
+{
+    for (int y = 0; y < colours.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(colours.constScanLine(y));
+        if (std::any_of(line, line + colours.width(),
+                        [](QRgb pixel) { return (pixel & 0xffffff) != 0xffffff; }))
+            return false;
+    }
+    return true;
 }
 
 // Where an encoder's `shown` goes, or nowhere when the job's files need none.
@@ -92,6 +105,7 @@ EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &o
     enum { White, Black, Ink };
     EncodedPicture encoded;
     const int width = picture.colours.width(), height = picture.colours.height();
+    const bool white = allWhite(picture.colours);
     const QVector<quint8> chosen
         = nearestPanelColours(std::move(picture.colours), {qRgb(255, 255, 255), qRgb(0, 0, 0), ink},
                               options.dither, shownOrNull(options, &encoded));
@@ -124,6 +138,12 @@ EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &o
                                              encoded.header)
                           << displayRowArray(options.arrayName + "_" + inkName, colour, rowBytes, options,
                                              encoded.header);
+    // A plane without ink, in a picture that is not all white.
+    const std::pair<quint8, QByteArray> planes[] = {{Black, "_black"}, {Ink, "_" + inkName}};
+    for (const auto &[plane, suffix] : planes) {
+        if (!white && !chosen.contains(plane))
+            encoded.uniform << UniformArray {options.arrayName + suffix, UniformArray::NoInk, true};
+    }
     return encoded;
 }
 

@@ -1,6 +1,7 @@
 #include "frame_table.h"
 
 #include "header_generator.h"
+#include "lvgl_descriptor.h"
 #include "palette.h"
 
 #include <QtEndian>
@@ -29,14 +30,34 @@ bool sharedAcrossFrames(const QByteArray &suffix)
 QImage stacked(const QVector<PreparedPicture> &frames)
 {
     const QImage &first = frames.first().colours;
-    QImage all(first.width(), first.height() * frames.size(), QImage::Format_RGB32);
+    QImage all = allocated(QImage(first.width(), first.height() * frames.size(), QImage::Format_RGB32));
     for (int i = 0; i < frames.size(); ++i) {
-        const QImage colours = frames[i].colours.convertToFormat(QImage::Format_RGB32);
+        const QImage colours = allocated(frames[i].colours.convertToFormat(QImage::Format_RGB32));
         for (int y = 0; y < colours.height(); ++y)
             std::copy_n(colours.constScanLine(y), colours.bytesPerLine(),
                         all.scanLine(i * first.height() + y));
     }
     return all;
+}
+
+// The arrays whose pixels are all alike in every frame, all lit or all unlit in each, named
+// without the frames' numbers; each as the first frame tells it.
+QVector<UniformArray> uniformInEveryFrame(const QVector<EncodedPicture> &frames, const QByteArray &name)
+{
+    QVector<UniformArray> every;
+    for (const UniformArray &first : frames.first().uniform) {
+        const QByteArray suffix = first.name.mid(frameName(name, 0).size());
+        bool inEach = true;
+        for (int i = 1; i < frames.size() && inEach; ++i) {
+            const QVector<UniformArray> &own = frames[i].uniform;
+            inEach = std::any_of(own.begin(), own.end(), [&](const UniformArray &array) {
+                return array.name == frameName(name, i) + suffix && array.lit == first.lit;
+            });
+        }
+        if (inEach)
+            every << UniformArray {name + suffix, first.cause, first.lit};
+    }
+    return every;
 }
 
 // The names as a table's values, four to a line.
@@ -129,10 +150,9 @@ EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPictur
                               const QVector<int> &delaysMs, const EncodingOptions &options)
 {
     const QByteArray &name = options.arrayName;
-    const QByteArray nl = headerNewline;
     const bool lvgl = qstrcmp(format.name, "lvgl") == 0;
-    const bool lvgl8 = lvgl && options.lvglVersion == 8;
     EncodedPicture result;
+    result.uniform = uniformInEveryFrame(frames, name);
     result.shown = std::move(frames.first().shown);
     result.drawnShown = std::move(frames.first().drawnShown);
     QVector<CHeader> headers;
@@ -155,19 +175,8 @@ EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPictur
     qint64 totalMs = 0;
     for (int delay : delaysMs)
         totalMs += delay;
-    if (lvgl) {
-        const QByteArray created
-            = lvgl8 ? "lv_animimg_create(lv_scr_act())" : "lv_animimg_create(lv_screen_active())";
-        header.commentLines << QByteArray(lvgl8 ? "LVGL 8" : "LVGL 9") + ": lv_obj_t *anim = " + created
-                + "; lv_animimg_set_src(anim, (const void **)" + name + "_frames, " + name
-                + "_frame_count); lv_animimg_set_duration(anim, " + QByteArray::number(totalMs)
-                + "); lv_animimg_set_repeat_count(anim, LV_ANIM_REPEAT_INFINITE); lv_animimg_start(anim);"
-                            << "lv_animimg shows each frame for the same time, the animation's duration "
-                               "divided by their number; "
-                + name + "_delays_ms keeps each one's own.";
-    } else {
-        header.commentLines = frameDrawing(first, name, firstName, header.progmem);
-    }
+    header.commentLines = lvgl ? lvglAnimationLines(options.lvglVersion, name, totalMs)
+                               : frameDrawing(first, name, firstName, header.progmem);
     header.commentLines << "Animation: " + name + "_frame_count frames, frame i (0 to " + name
             + "_frame_count - 1) in " + name + "_frames[i], shown " + name + "_delays_ms[i] ms.";
     if (header.progmem && !lvgl)
@@ -216,18 +225,11 @@ EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPictur
     }
     header.arrays << delays << tables;
 
-    if (lvgl) {
-        // After the descriptors it points at.
-        const QByteArray type = lvgl8 ? "lv_img_dsc_t" : "lv_image_dsc_t";
+    if (lvgl) { // after the descriptors it points at
         QVector<QByteArray> addresses;
         for (int i = 0; i < headers.size(); ++i)
             addresses << '&' + frameName(name, i);
-        const QByteArray table = "const " + type + " *const " + name + "_frames[" + count + "] = {"
-            + tableValues(addresses) + nl + "};" + nl;
-        header.trailer += nl + table;
-        header.singleTrailer += nl + "static " + table;
-        header.trailerDeclaration
-            += "extern const " + type + " *const " + name + "_frames[" + count + "];" + nl;
+        addLvglFrameTable(options.lvglVersion, name, headers.size(), tableValues(addresses), &header);
     }
     return result;
 }

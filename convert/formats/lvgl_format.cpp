@@ -1,36 +1,24 @@
-// LVGL image descriptors: the pixels in one of LVGL's colour formats, laid out as LVGL's own
-// converter (scripts/LVGLImage.py) lays them out, behind the descriptor LVGL draws.
+// LVGL image descriptors: the colour format chosen, the pixels laid out in it (lvgl_pixels), and
+// compressed when asked, behind the descriptor LVGL draws (lvgl_descriptor).
 
 #include "lvgl_format.h"
 
-#include "display_format_parts.h"
-#include "header_generator.h"
 #include "lvgl_compression.h"
-#include "palette.h"
-#include "pixel_packing.h"
-#include "released_memory.h"
+#include "lvgl_descriptor.h"
+#include "lvgl_pixels.h"
 
 #include <QCoreApplication>
 #include <QtEndian>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace {
 
-// What LVGL 9 knows of each colour format it is given here: its number in lv_color_format_t,
-// its bits a pixel, and its palette's size.
-struct LvglColourFormat
-{
-    const char *name;
-    int number; // in LVGL 9's lv_color_format_t
-    int bitsPerPixel;
-    int paletteSize; // 0: not indexed
-    bool alpha; // whether it keeps transparency
-    const char *lvgl8Name; // its LVGL 8 lv_img_cf_t, or nullptr where LVGL 8 has none
-    int lvgl8Number; // and its number there
-};
-
+// Every colour format, as LvglColourFormat tells it: its name and number in LVGL 9, its bits a
+// pixel, its palette's size, whether it keeps transparency, its name and number in LVGL 8.
 const LvglColourFormat colourFormats[] = {
     {"RGB565", 0x12, 16, 0, false, "LV_IMG_CF_TRUE_COLOR", 4},
     {"RGB565A8", 0x14, 16, 0, true, "LV_IMG_CF_TRUE_COLOR_ALPHA", 5},
@@ -79,51 +67,9 @@ const LvglColourFormat &chosenColourFormat(const PreparedPicture &picture, const
     return *findColourFormat(chosen);
 }
 
-QRgb overBlack(QRgb colour, int alpha)
-{
-    return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
-}
-
-// What the display shows of LVGL's direct colour formats, drawn from the pixels written: rows of
-// `rowBytes`, then, for RGB565A8, the alpha plane's rows of `alphaStride`. Pixels with alpha are
-// laid onto black.
-struct DirectPixelsShown
-{
-    // Whichever holds the memory of `data`, shared, when the rows are drawn on demand: the
-    // picture's own, or the array's.
-    QImage storage;
-    QByteArray bytes;
-    const uchar *data = nullptr;
-    int width = 0, height = 0, rowBytes = 0, alphaStride = 0, bytesPerPixel = 0;
-    bool fiveSixFive = false, lvgl8 = false, greyOrAlpha = false, argb = false;
-
-    void operator()(int y, QRgb *row) const
-    {
-        drawRow(data + qsizetype(y) * rowBytes,
-                data + qsizetype(height) * rowBytes + qsizetype(y) * alphaStride, row);
-    }
-
-    // One row from its bytes and, for RGB565A8, its row of the alpha plane.
-    void drawRow(const uchar *in, const uchar *alphaIn, QRgb *row) const
-    {
-        for (int x = 0; x < width; ++x) {
-            if (fiveSixFive) {
-                const int alpha = lvgl8 ? in[2] : alphaIn[x];
-                row[x] = overBlack(shownColour(quint16(in[0] | in[1] << 8)), alpha);
-                in += lvgl8 ? 3 : 2;
-            } else if (greyOrAlpha) {
-                row[x] = qRgb(in[x], in[x], in[x]);
-            } else {
-                const QRgb colour = qRgb(in[2], in[1], in[0]);
-                row[x] = argb ? overBlack(colour, in[3]) : colour;
-                in += bytesPerPixel;
-            }
-        }
-    }
-};
-
-// The same drawn from the compressed pixels, read back in order: one stream for the rows and, for
-// RGB565A8, one for the alpha plane after them. Rows asked out of order start the reading over.
+// What the display shows of a direct colour format, drawn as DirectPixelsShown draws it from the
+// compressed pixels read back in order: one stream for the rows and, for RGB565A8, one for the
+// alpha plane after them. Rows asked out of order start the reading over.
 class CompressedPixelsShown
 {
 public:
@@ -188,250 +134,37 @@ private:
     std::shared_ptr<Reading> m_reading; // shared by the copies, which one thread at a time reads
 };
 
-// The pixels of one colour format, rows of `stride` bytes (LVGL 9) or packed tight (LVGL 8),
-// and the picture they show once laid onto black.
-struct LvglPixels
+// The pixels compressed as LVGL 9 reads them, after LVGL's 12-byte header: the method, the
+// compressed size, the size. They are given up to the compression, which holds them once: the
+// picture's own memory when they were encoded in place. Adds the comment's line that tells the
+// ratio to `encoded`, and what the display shows, drawn from the compressed pixels, when `drawn`.
+void compress(LvglPixels &pixels, const LvglColourFormat &format, const EncodingOptions &options, bool drawn,
+              EncodedPicture &encoded)
 {
-    QByteArray data; // the palette first, for indexed formats
-    QImage storage; // what holds data's bytes when they are the picture's own, encoded in place
-    QByteArray swapped; // LVGL 8's 16-bit colours with their bytes swapped, for LV_COLOR_16_SWAP
-    QImage shown;
-    PictureRows drawnShown; // instead of `shown`, drawn from `storage` or `data`
-    DirectPixelsShown draw; // how a row of a direct colour format shows, for rows drawn later
-    int stride = 0;
-};
-
-// Indexed formats: the palette, 4 bytes a colour, then the indices. I1 is LVGL's format for
-// monochrome displays: black and white by luminance, white where lit (at or above the threshold,
-// or below it with --invert); the others take the palette chosen for the picture.
-LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormat &format,
-                         const EncodingOptions &options, int stride)
-{
-    const QSize size = picture.colours.size();
-    const int width = size.width(), height = size.height();
-    IndexedPicture indexed;
-    QImage lit; // I1: 1 where lit, a byte a pixel
-    if (format.paletteSize == 2) {
-        lit = storedGreyLevels(picture.colours, 2, options.threshold, options);
-        indexed.palette = {0x0000, 0xffff};
-    } else {
-        indexed = indexPixels(picture.colours, choosePalette(picture.colours, format.paletteSize),
-                              options.dither);
-    }
-    picture = PreparedPicture(); // the indices are all that is needed now
-    LvglPixels pixels;
-    pixels.stride = stride;
-    indexed.palette.resize(format.paletteSize);
-    pixels.data = QByteArray(4 * format.paletteSize + qsizetype(stride) * height, Qt::Uninitialized);
-    char *out = pixels.data.data();
-    for (quint16 entry : indexed.palette) { // lv_color32_t: blue, green, red, alpha
-        const QRgb colour = shownColour(entry);
-        *out++ = char(qBlue(colour));
-        *out++ = char(qGreen(colour));
-        *out++ = char(qRed(colour));
-        *out++ = char(0xff);
-    }
-    // The leftmost pixel in the highest bits, rows padded with zeros.
-    const BitPacking packing {format.bitsPerPixel};
-    if (lit.isNull()) {
-        packRowsInto(indexed.indices.constData(), width, width, height, packing, stride, out);
-        if (options.shown != EncodingOptions::NotShown)
-            pixels.shown = paletteColours(indexed, size);
-        return pixels;
-    }
-    packRowsInto(lit.constBits(), lit.bytesPerLine(), width, height, packing, stride, out);
-    pixels.shown = shownGreyLevels(std::move(lit), 2, options); // black and white
-    return pixels;
-}
-
-// A picture of the encoder's own, to be read once from its top row: made its own first when it is
-// shared, so that no one else sees its memory go.
-ReleasedMemory releasedAsRead(QImage &picture)
-{
-    if (picture.isNull())
-        return ReleasedMemory();
-    const uchar *bits = picture.bits();
-    return ReleasedMemory(bits, picture.sizeInBytes());
-}
-
-LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, const EncodingOptions &options)
-{
-    const QSize size = picture.colours.size();
-    const int width = size.width(), height = size.height();
-    const bool lvgl8 = options.lvglVersion == 8;
-    const int tightStride = (width * format.bitsPerPixel + 7) / 8;
-    const int stride = lvgl8
-        ? tightStride
-        : (tightStride + options.strideAlign - 1) / options.strideAlign * options.strideAlign;
-    if (format.paletteSize)
-        return indexedPixels(std::move(picture), format, options, stride);
-    LvglPixels pixels;
-    pixels.stride = stride;
-    const QByteArray name = format.name;
-
-    // The colour formats below, told apart once rather than at every pixel.
-    const bool fiveSixFive = name.startsWith("RGB565"), swapped = name == "RGB565_SWAPPED",
-               withAlphaPlane = name == "RGB565A8", grey = name == "L8", alphaOnly = name == "A8",
-               argb = name == "ARGB8888";
-    const int bytesPerPixel = format.bitsPerPixel / 8 + (lvgl8 && withAlphaPlane ? 1 : 0);
-    const int rowBytes = lvgl8 ? width * bytesPerPixel : pixels.stride;
-    const int alphaStride = pixels.stride / 2; // the alpha plane's rows are half the colour rows
-    // 24 and 32 bits a pixel are written over the picture's own colours, each pixel once read: the
-    // rows are no longer than the picture's.
-    const bool inPlace = !fiveSixFive && bytesPerPixel >= 3 && rowBytes <= picture.colours.bytesPerLine();
-    QImage reduced = fiveSixFive ? reduceTo565(std::move(picture.colours), options.dither) : QImage();
-    if (inPlace) {
-        pixels.storage = std::move(picture.colours);
-        uchar *bits = pixels.storage.bits();
-        pixels.data = QByteArray::fromRawData(reinterpret_cast<const char *>(bits), rowBytes * height);
-    } else {
-        // Each byte written once, the rows' padding included, so that the array's pages are only
-        // taken as the rows come.
-        pixels.data = QByteArray(rowBytes * height + (withAlphaPlane && !lvgl8 ? alphaStride * height : 0),
-                                 Qt::Uninitialized);
-        if (lvgl8 && fiveSixFive)
-            pixels.swapped = QByteArray(pixels.data.size(), Qt::Uninitialized);
-    }
-    const QImage &colours = inPlace ? pixels.storage : picture.colours;
-    // The pictures the rows are made of are read once, top row first: their memory goes back to the
-    // system as the array's rows are written. Not the 5-6-5 picture that is then shown as it is.
-    const bool reducedShown = fiveSixFive && !withAlphaPlane && options.shown != EncodingOptions::NotShown;
-    QImage &readColours = fiveSixFive ? reduced : picture.colours;
-    ReleasedMemory coloursRead = inPlace || reducedShown ? ReleasedMemory() : releasedAsRead(readColours);
-    ReleasedMemory alphaRead = releasedAsRead(picture.alpha);
-    for (int y = 0; y < height; ++y) {
-        const auto *line = fiveSixFive ? nullptr : reinterpret_cast<const QRgb *>(colours.constScanLine(y));
-        const auto *line565
-            = fiveSixFive ? reinterpret_cast<const quint16 *>(reduced.constScanLine(y)) : nullptr;
-        const uchar *alphas = picture.alpha.isNull() ? nullptr : picture.alpha.constScanLine(y);
-        char *const rowStart = inPlace
-            ? reinterpret_cast<char *>(pixels.storage.bits()) + qsizetype(y) * rowBytes
-            : pixels.data.data() + qsizetype(y) * rowBytes;
-        char *out = rowStart;
-        char *other = lvgl8 && fiveSixFive ? pixels.swapped.data() + y * rowBytes : nullptr;
-        char *alphaOut
-            = withAlphaPlane && !lvgl8 ? pixels.data.data() + height * rowBytes + y * alphaStride : nullptr;
-        for (int x = 0; x < width; ++x) {
-            const int alpha = alphas ? alphas[x] : 255;
-            if (fiveSixFive) {
-                const quint16 value = line565[x];
-                out = put565(out, value, swapped);
-                if (other)
-                    other = put565(other, value, true);
-                if (withAlphaPlane) {
-                    if (lvgl8) { // LVGL 8 keeps each pixel's alpha right after its colour
-                        *out++ = char(alpha);
-                        *other++ = char(alpha);
-                    } else {
-                        alphaOut[x] = char(alpha);
-                    }
-                }
-            } else if (grey) {
-                const int level = luminance(line[x]);
-                *out++ = char(options.invert ? 255 - level : level);
-            } else if (alphaOnly) {
-                *out++ = char(alpha);
-            } else { // RGB888, XRGB8888, ARGB8888: blue, green, red, then alpha
-                const QRgb colour = line[x]; // read whole before its bytes are written over
-                *out++ = char(qBlue(colour));
-                *out++ = char(qGreen(colour));
-                *out++ = char(qRed(colour));
-                if (format.bitsPerPixel == 32)
-                    *out++ = char(argb ? alpha : 0xff);
-            }
-        }
-        std::fill(out, rowStart + rowBytes, '\0'); // the row's padding
-        if (alphaOut)
-            std::fill(alphaOut + width, alphaOut + alphaStride, '\0');
-        if (!inPlace && !reducedShown)
-            coloursRead.readUpTo(readColours.constScanLine(y) + readColours.bytesPerLine());
-        if (alphas)
-            alphaRead.readUpTo(alphas + picture.alpha.bytesPerLine());
-    }
-
-    // Opaque 5-6-5 shows as it is; the others are drawn from the pixels written, the picture
-    // let go first.
-    picture = PreparedPicture();
-    if (options.shown == EncodingOptions::NotShown)
-        return pixels;
-    if (fiveSixFive && !withAlphaPlane) {
-        pixels.shown = std::move(reduced);
-        return pixels;
-    }
-    reduced = QImage();
-    pixels.draw = {QImage(),
-                   QByteArray(),
-                   reinterpret_cast<const uchar *>(pixels.data.constData()),
-                   width,
-                   height,
-                   rowBytes,
-                   alphaStride,
-                   format.bitsPerPixel / 8,
-                   fiveSixFive,
-                   lvgl8,
-                   grey || alphaOnly,
-                   argb};
-    // For a preview, the rows are drawn from the array as it is written (see encodeLvgl); the BMP
-    // file's 5-6-5 pixels are made now.
-    if (options.shown == EncodingOptions::Shown565)
-        pixels.shown = PictureRows(size, pixels.draw).picture(QImage::Format_RGB16);
-    return pixels;
-}
-
-QByteArray includeLines(int version)
-{
-    const QByteArray simple = "#if defined(LV_LVGL_H_INCLUDE_SIMPLE)\n"
-                              "#include \"lvgl.h\"\n";
-    if (version == 8)
-        return "#ifdef __has_include\n"
-               "#if __has_include(\"lvgl.h\")\n"
-               "#ifndef LV_LVGL_H_INCLUDE_SIMPLE\n"
-               "#define LV_LVGL_H_INCLUDE_SIMPLE\n"
-               "#endif\n"
-               "#endif\n"
-               "#endif\n\n"
-            + simple
-            + "#else\n"
-              "#include \"lvgl/lvgl.h\"\n"
-              "#endif\n\n";
-    return simple
-        + "#elif defined(LV_LVGL_H_INCLUDE_SYSTEM)\n"
-          "#include <lvgl.h>\n"
-          "#else\n"
-          "#include \"lvgl/lvgl.h\"\n"
-          "#endif\n\n";
-}
-
-// The choice of LVGL's header, as LVGL's own converter writes it.
-QByteArray includePreamble(int version)
-{
-    return QByteArray(includeLines(version)).replace("\n", headerNewline);
-}
-
-// The image header of LVGL 9's .bin files, lv_image_header_t as a little-endian system lays it
-// out: the magic, the colour format, the flags, then the width, the height and the stride, 16
-// bits each, and 16 reserved bits.
-QByteArray lvgl9FileHeader(const LvglColourFormat &format, bool compressed, QSize size, int stride)
-{
-    QByteArray header(12, '\0');
-    header[0] = char(0x19); // LV_IMAGE_HEADER_MAGIC
-    header[1] = char(format.number);
-    qToLittleEndian<quint16>(compressed ? 0x0008 : 0, header.data() + 2); // LV_IMAGE_FLAGS_COMPRESSED
-    qToLittleEndian<quint16>(quint16(size.width()), header.data() + 4);
-    qToLittleEndian<quint16>(quint16(size.height()), header.data() + 6);
-    qToLittleEndian<quint16>(quint16(stride), header.data() + 8);
-    return header;
-}
-
-// LVGL 8's lv_img_header_t, 32 bits: the colour format in the lowest 5, then 3 always zero and
-// 2 reserved, the width in 11 bits and the height in the highest 11.
-QByteArray lvgl8FileHeader(const LvglColourFormat &format, QSize size)
-{
-    QByteArray header(4, '\0');
-    qToLittleEndian<quint32>(quint32(format.lvgl8Number) | quint32(size.width()) << 10
-                                 | quint32(size.height()) << 21,
-                             header.data());
-    return header;
+    const bool rle = options.compression == EncodingOptions::Rle;
+    const int blockSize = (format.bitsPerPixel + 7) / 8;
+    constexpr int headerBytes = 12;
+    const qint64 rawSize = pixels.data.size();
+    char *raw
+        = pixels.storage.isNull() ? pixels.data.data() : reinterpret_cast<char *>(pixels.storage.bits());
+    QByteArray data = rle ? lvglRleCompress(raw, rawSize, blockSize, headerBytes)
+                          : lz4Compress(raw, rawSize, headerBytes);
+    pixels.data = QByteArray();
+    pixels.storage = QImage();
+    qToLittleEndian<quint32>(rle ? 1 : 2, data.data());
+    qToLittleEndian<quint32>(quint32(data.size() - headerBytes), data.data() + 4);
+    qToLittleEndian<quint32>(quint32(rawSize), data.data() + 8);
+    pixels.data = std::move(data);
+    if (drawn)
+        encoded.drawnShown = PictureRows(
+            QSize(pixels.draw.width, pixels.draw.height),
+            CompressedPixelsShown(pixels.draw, pixels.data, headerBytes,
+                                  rle ? DecompressedStream::Rle : DecompressedStream::Lz4, blockSize,
+                                  format.name == QByteArray("RGB565A8") && options.lvglVersion != 8));
+    encoded.header.commentLines << QByteArray(rle ? "RLE compression" : "LZ4 compression") + ": "
+            + QByteArray::number(pixels.data.size()) + " bytes instead of " + QByteArray::number(rawSize)
+            + " (" + QByteArray::number(qRound(100.0 * pixels.data.size() / qMax<qint64>(rawSize, 1)))
+            + "%).";
 }
 
 } // namespace
@@ -473,118 +206,37 @@ QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &o
 
 EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &options)
 {
-    const QByteArray &name = options.arrayName;
-    const QByteArray nl = headerNewline;
-    const bool lvgl8 = options.lvglVersion == 8;
     const LvglColourFormat &format = chosenColourFormat(picture, options);
-    const QSize size = picture.colours.size();
-    // A format without transparency shows the picture as the window does, laid onto black.
-    LvglPixels pixels = format.alpha
-        ? lvglPixels(std::move(picture), format, options)
-        : lvglPixels({opaqueColours(std::move(picture)), QImage()}, format, options);
+    const bool lvgl8 = options.lvglVersion == 8;
+    LvglImage image;
+    image.name = options.arrayName;
+    image.version = options.lvglVersion;
+    image.colourFormat = lvgl8 ? QByteArray(format.lvgl8Name) : "LV_COLOR_FORMAT_" + QByteArray(format.name);
+    image.colourFormatNumber = lvgl8 ? format.lvgl8Number : format.number;
+    image.size = picture.colours.size();
+    image.compressed = options.compression != EncodingOptions::Uncompressed;
+    image.trueColour = lvgl8 && format.bitsPerPixel == 16;
+    LvglPixels pixels = lvglPixels(std::move(picture), format, options);
+    image.stride = pixels.stride;
 
     EncodedPicture encoded;
+    encoded.header = lvglHeader(image);
+    encoded.imageFileHeader = lvglFileHeader(image);
+    encoded.uniform = pixels.uniform;
     encoded.shown = std::move(pixels.shown);
     // A preview of a direct colour format is drawn from the array, whole or compressed, as it is
     // written: no second picture is held.
     const bool drawnFromArray = options.shown == EncodingOptions::ShownInFullColour && pixels.draw.data;
-    if (drawnFromArray && options.compression == EncodingOptions::Uncompressed) {
+    if (image.compressed) {
+        compress(pixels, format, options, drawnFromArray, encoded);
+    } else if (drawnFromArray) {
         DirectPixelsShown draw = pixels.draw;
         draw.storage = pixels.storage;
         draw.bytes = pixels.data;
-        encoded.drawnShown = PictureRows(size, draw);
+        encoded.drawnShown = PictureRows(image.size, draw);
     }
-    CHeader &header = encoded.header;
-    header.commentLines << (lvgl8 ? "LVGL 8: lv_img_set_src(lv_img_create(lv_scr_act()), &" + name + ");"
-                                  : "LVGL 9: lv_image_set_src(lv_image_create(lv_screen_active()), &" + name
-                                    + ");");
-    const qint64 rawSize = pixels.data.size();
-    QByteArray flags = "0";
-    if (options.compression != EncodingOptions::Uncompressed) {
-        const bool rle = options.compression == EncodingOptions::Rle;
-        // The compressed bytes after room for LVGL's 12-byte header: method, compressed size, size.
-        constexpr int headerBytes = 12;
-        // The pixels given up to the compression, which holds them once: the picture's own memory
-        // when they were encoded in place.
-        char *raw
-            = pixels.storage.isNull() ? pixels.data.data() : reinterpret_cast<char *>(pixels.storage.bits());
-        QByteArray data = rle ? lvglRleCompress(raw, rawSize, (format.bitsPerPixel + 7) / 8, headerBytes)
-                              : lz4Compress(raw, rawSize, headerBytes);
-        pixels.data = QByteArray();
-        pixels.storage = QImage();
-        qToLittleEndian<quint32>(rle ? 1 : 2, data.data());
-        qToLittleEndian<quint32>(quint32(data.size() - headerBytes), data.data() + 4);
-        qToLittleEndian<quint32>(quint32(rawSize), data.data() + 8);
-        pixels.data = std::move(data);
-        if (drawnFromArray)
-            encoded.drawnShown
-                = PictureRows(size,
-                              CompressedPixelsShown(pixels.draw, pixels.data, headerBytes,
-                                                    rle ? DecompressedStream::Rle : DecompressedStream::Lz4,
-                                                    (format.bitsPerPixel + 7) / 8,
-                                                    format.name == QByteArray("RGB565A8") && !lvgl8));
-        flags += " | LV_IMAGE_FLAGS_COMPRESSED";
-        header.commentLines << QByteArray(rle ? "RLE compression" : "LZ4 compression") + ": "
-                + QByteArray::number(pixels.data.size()) + " bytes instead of " + QByteArray::number(rawSize)
-                + " (" + QByteArray::number(qRound(100.0 * pixels.data.size() / qMax<qint64>(rawSize, 1)))
-                + "%).";
-    }
-
-    const QByteArray attribute = "LV_ATTRIBUTE_" + name.toUpper();
-    header.name = name;
-    header.preamble = includePreamble(options.lvglVersion);
-    header.definitionPreamble = "#ifndef LV_ATTRIBUTE_MEM_ALIGN" + nl + "#define LV_ATTRIBUTE_MEM_ALIGN" + nl
-        + "#endif" + nl + nl + "#ifndef " + attribute + nl + "#define " + attribute + nl + "#endif" + nl + nl;
-    const bool trueColour = lvgl8 && format.bitsPerPixel == 16;
-    if (trueColour)
-        header.definitionPreamble += "#if LV_COLOR_DEPTH != 16" + nl + "#error \"" + name
-            + ": this array is made for LV_COLOR_DEPTH 16\"" + nl + "#endif" + nl + nl;
-
-    CArray map;
-    map.type = CArray::Uint8;
-    map.name = name + "_map";
-    map.size = QByteArray::number(pixels.data.size());
-    map.declaration = "const LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST " + attribute + " uint8_t";
-    map.internal = true; // read through the descriptor only
-    map.data = std::move(pixels.data);
-    map.storage = std::move(pixels.storage);
-    if (trueColour) {
-        map.alternativeCondition = "LV_COLOR_16_SWAP != 0";
-        map.alternativeData = pixels.swapped;
-    }
-    header.arrays << map;
-
-    // The descriptor's fields in the order of their declaration, which compiles as C and as C++
-    // (C++ takes designators only in that order, and not nested ones): the header's bit fields,
-    // whose order LVGL reverses on big-endian systems, then the data; LVGL 9.1 added one pointer
-    // after them, and 9.3 another.
-    const QByteArray width = QByteArray::number(size.width()), height = QByteArray::number(size.height());
-    const QByteArray type = lvgl8 ? "lv_img_dsc_t" : "lv_image_dsc_t";
-    QByteArray fields = "#if defined(LV_BIG_ENDIAN_SYSTEM) && LV_BIG_ENDIAN_SYSTEM" + nl;
-    if (lvgl8) {
-        fields += "  {" + height + ", " + width + ", 0, 0, " + format.lvgl8Name
-            + "}, /* h, w, reserved, always_zero, cf */" + nl + "#else" + nl + "  {" + format.lvgl8Name
-            + ", 0, 0, " + width + ", " + height + "}, /* cf, always_zero, reserved, w, h */" + nl;
-    } else {
-        const QByteArray cf = QByteArray("LV_COLOR_FORMAT_") + format.name,
-                         stride = QByteArray::number(pixels.stride);
-        fields += "  {0, " + stride + ", " + height + ", " + width + ", " + flags + ", " + cf
-            + ", LV_IMAGE_HEADER_MAGIC}, /* reserved_2, stride, h, w, flags, cf, magic */" + nl + "#else" + nl
-            + "  {LV_IMAGE_HEADER_MAGIC, " + cf + ", " + flags + ", " + width + ", " + height + ", " + stride
-            + ", 0}, /* magic, cf, flags, w, h, stride, reserved_2 */" + nl;
-    }
-    fields += "#endif" + nl + "  sizeof(" + map.name + "), /* data_size */" + nl + "  " + map.name
-        + ", /* data */" + nl;
-    if (!lvgl8)
-        fields += "#if LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR == 0" + nl
-            + "#elif LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR <= 2" + nl + "  NULL, /* reserved */" + nl
-            + "#else" + nl + "  NULL, /* reserved */" + nl + "  NULL, /* reserved_2 */" + nl + "#endif" + nl;
-    encoded.imageFileHeader
-        = lvgl8 ? lvgl8FileHeader(format, size) : lvgl9FileHeader(format, flags != "0", size, pixels.stride);
-    const QByteArray descriptor = "const " + type + ' ' + name + " = {" + nl + fields + "};" + nl;
-    header.trailer = nl + nl + descriptor;
-    header.singleTrailer = nl + nl + "static " + descriptor;
-    header.trailerDeclaration = "extern const " + type + ' ' + name + ';' + nl;
+    encoded.header.arrays << lvglMap(image, std::move(pixels.data), std::move(pixels.storage),
+                                     std::move(pixels.swapped));
     return encoded;
 }
 

@@ -1,14 +1,23 @@
 #include "display_preparation.h"
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 namespace {
+
+// Makes the picture's memory its own, copied when it is shared, so that its rows can be written.
+void detached(QImage &picture)
+{
+    if (!picture.bits())
+        throw std::bad_alloc();
+}
 
 // Lays a premultiplied picture onto an opaque background: each channel keeps its own share and
 // takes the background's for what the pixel lets through.
 void blendOnto(QImage &picture, QRgb background)
 {
+    detached(picture);
     const int channels[3] = {qRed(background), qGreen(background), qBlue(background)};
     for (int y = 0; y < picture.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
@@ -25,14 +34,31 @@ void blendOnto(QImage &picture, QRgb background)
 // A premultiplied picture as a display shows it, opaque: what no pixel lets through is black,
 // the rest keeps its colour. Each pixel is divided back by qUnpremultiply, whose rounding is the
 // one QImage's conversion of a premultiplied picture to 5-6-5 uses; QImage's own conversion to
-// 32 bits rounds otherwise, depending on the processor's instructions.
-void unpremultiply(QImage &picture)
+// 32 bits rounds otherwise, depending on the processor's instructions. Returns whether a pixel was
+// not opaque.
+bool unpremultiply(QImage &picture)
 {
+    detached(picture);
+    QRgb all = 0xffffffff; // the bits every pixel has
     for (int y = 0; y < picture.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-        for (int x = 0; x < picture.width(); ++x)
+        for (int x = 0; x < picture.width(); ++x) {
+            all &= line[x];
             line[x] = qUnpremultiply(line[x]) | 0xff000000;
+        }
     }
+    return qAlpha(all) != 255;
+}
+
+// Whether an alpha plane (Format_Alpha8) has a pixel that is not opaque.
+bool anyTransparent(const QImage &alpha)
+{
+    for (int y = 0; y < alpha.height(); ++y) {
+        const uchar *line = alpha.constScanLine(y);
+        if (std::any_of(line, line + alpha.width(), [](uchar value) { return value != 255; }))
+            return true;
+    }
+    return false;
 }
 
 // For each value a pixel may want once the errors are added to it (a little below 0 to a little
@@ -124,7 +150,7 @@ QImage ditherTo565(QImage picture)
     const int width = picture.width(), height = picture.height();
     uchar *bits = picture.bits(); // the picture's own memory: a shared one is copied first
     if (!bits)
-        return QImage();
+        throw std::bad_alloc();
     const qsizetype stride = (qsizetype(width) * 2 + 3) / 4 * 4; // Qt's 5-6-5 rows, 32-bit aligned
     std::vector<QRgb> row(static_cast<size_t>(width));
     std::vector<int> errors[2]
@@ -147,6 +173,18 @@ QImage ditherTo565(QImage picture)
 
 } // namespace
 
+QImage allocated(QImage picture)
+{
+    checkAllocated(picture);
+    return picture;
+}
+
+void checkAllocated(const QImage &picture)
+{
+    if (picture.isNull())
+        throw std::bad_alloc();
+}
+
 QSize fittedSize(QSize size, QSize bounds)
 {
     if (!bounds.isValid() || (size.width() <= bounds.width() && size.height() <= bounds.height()))
@@ -161,11 +199,19 @@ namespace {
 PreparedPicture scaledAndLaid(QImage picture, const DisplayOptions &options, bool keepAlpha, QSize scaled)
 {
     const bool scaling = scaled != picture.size();
+    // Each step checked: one that cannot have its memory leaves a null picture.
+    const auto scaledPicture = [&] {
+        picture = allocated(picture.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    };
+    const auto converted = [&](QImage::Format format) {
+        picture.convertTo(format);
+        checkAllocated(picture);
+    };
     PreparedPicture prepared;
     if (!picture.hasAlphaChannel()) {
-        picture.convertTo(QImage::Format_RGB32);
+        converted(QImage::Format_RGB32);
         if (scaling)
-            picture = picture.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            scaledPicture();
         prepared.colours = std::move(picture);
         return prepared;
     }
@@ -175,29 +221,30 @@ PreparedPicture scaledAndLaid(QImage picture, const DisplayOptions &options, boo
         // keeps its size, scaled premultiplied on 16 bits a channel and then divided back, which
         // rounds each colour as well as 8 bits allow, otherwise.
         if (scaling) {
-            picture.convertTo(QImage::Format_RGBA64_Premultiplied);
-            picture = picture.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            converted(QImage::Format_RGBA64_Premultiplied);
+            scaledPicture();
         }
-        picture.convertTo(QImage::Format_ARGB32);
-        prepared.alpha = picture.convertToFormat(QImage::Format_Alpha8);
+        converted(QImage::Format_ARGB32);
+        prepared.alpha = allocated(picture.convertToFormat(QImage::Format_Alpha8));
+        prepared.transparentOnBlack = anyTransparent(prepared.alpha);
         picture.reinterpretAsFormat(QImage::Format_RGB32);
-        prepared.colours = std::move(picture);
+        prepared.colours = allocated(std::move(picture));
         prepared.straight = true;
         return prepared;
     }
 
     // Premultiplied in place before scaling, which would otherwise premultiply a copy of its own.
-    picture.convertTo(QImage::Format_ARGB32_Premultiplied);
+    converted(QImage::Format_ARGB32_Premultiplied);
     if (scaling)
-        picture = picture.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        scaledPicture();
     if (keepAlpha)
-        prepared.alpha = picture.convertToFormat(QImage::Format_Alpha8);
+        prepared.alpha = allocated(picture.convertToFormat(QImage::Format_Alpha8));
     if (options.background.isValid())
         blendOnto(picture, options.background.rgb());
     else
-        unpremultiply(picture);
+        prepared.transparentOnBlack = unpremultiply(picture);
     picture.reinterpretAsFormat(QImage::Format_RGB32);
-    prepared.colours = std::move(picture);
+    prepared.colours = allocated(std::move(picture));
     return prepared;
 }
 
@@ -205,7 +252,7 @@ PreparedPicture scaledAndLaid(QImage picture, const DisplayOptions &options, boo
 // is cut.
 QImage placedOn(const QImage &picture, QSize size, QImage::Format format, uint fill, Qt::Alignment gravity)
 {
-    QImage canvas(size, format);
+    QImage canvas = allocated(QImage(size, format));
     canvas.fill(fill);
     const QPoint at = placedAt(picture.size(), size, gravity);
     const QRect target = QRect(at, picture.size()).intersected(canvas.rect());
@@ -231,9 +278,9 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
 
     const QRect kept = keptPart(scaled, options);
     if (kept.size() != scaled) {
-        prepared.colours = prepared.colours.copy(kept);
+        prepared.colours = allocated(prepared.colours.copy(kept));
         if (!prepared.alpha.isNull())
-            prepared.alpha = prepared.alpha.copy(kept);
+            prepared.alpha = allocated(prepared.alpha.copy(kept));
     }
     if (options.canvas.isValid() && options.canvas != prepared.colours.size()) {
         const QRgb fill = options.background.isValid() ? options.background.rgb() : qRgb(0, 0, 0);
@@ -251,6 +298,7 @@ QImage opaqueColours(PreparedPicture picture)
     if (!picture.straight)
         return std::move(picture.colours);
     QImage colours = std::move(picture.colours); // in place when not shared
+    detached(colours);
     for (int y = 0; y < colours.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(colours.scanLine(y));
         const uchar *alphas = picture.alpha.constScanLine(y);
@@ -265,7 +313,7 @@ QImage reduceTo565(QImage colours, bool dither)
     if (dither)
         return ditherTo565(std::move(colours));
     colours.convertTo(QImage::Format_RGB16);
-    return colours;
+    return allocated(std::move(colours));
 }
 
 QImage prepareForDisplay(QImage picture, const DisplayOptions &options)
@@ -275,5 +323,9 @@ QImage prepareForDisplay(QImage picture, const DisplayOptions &options)
 
 QImage toRgb565(QImage picture)
 {
-    return prepareForDisplay(std::move(picture), DisplayOptions());
+    try {
+        return prepareForDisplay(std::move(picture), DisplayOptions());
+    } catch (const std::bad_alloc &) {
+        return QImage();
+    }
 }

@@ -28,6 +28,13 @@ struct DisplayOptions
     bool dither = false; // Floyd-Steinberg error diffusion instead of cutting the low bits
 };
 
+// An allocation that fails throws std::bad_alloc, as Qt's containers and the standard library's
+// do, through every step of the shaping and the encoding: a front end catches it once and tells
+// that memory was short, rather than write what a null picture gives (empty arrays). A QImage that
+// cannot be had is null instead: these throw for it.
+QImage allocated(QImage picture);
+void checkAllocated(const QImage &picture);
+
 // A picture fitted and laid onto its background, before any reduction: its colours, opaque
 // (Format_RGB32), and, when it had an alpha channel and it was asked for, that alpha apart
 // (Format_Alpha8), for formats that keep transparency.
@@ -38,11 +45,15 @@ struct PreparedPicture
     // Whether `colours` are each pixel's own, laid onto nothing: the alpha was kept and no
     // background asked for.
     bool straight = false;
+    // Whether pixels that were not opaque are, or will be shown, laid onto black, no background
+    // being asked for: what likely made a dark icon on transparency all dark.
+    bool transparentOnBlack = false;
 };
 
 // Shapes (fitting smoothly) and lays the picture onto the background, as the options say. A picture that
-// is not shared is worked on in place. `fullSize`, when given, is the picture's own size, when it
-// was decoded smaller: the fitted size is the one of that size.
+// is not shared is worked on in place. Throws std::bad_alloc when memory is short; the options'
+// geometryProblem() bounds what it takes beforehand. `fullSize`, when given, is the picture's own size, when
+// it was decoded smaller: the fitted size is the one of that size.
 PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha = false,
                                QSize fullSize = QSize());
 
@@ -63,5 +74,6 @@ QImage prepareForDisplay(QImage picture, const DisplayOptions &options);
 
 // The picture as 16-bit 5-6-5 pixels. Colours are taken as a display shows them: a picture with
 // an alpha channel is first blended onto black (premultiplied), as QPixmap does, so fully
-// transparent areas come out black. A picture that is not shared is converted in place.
+// transparent areas come out black. A picture that is not shared is converted in place. A null
+// picture when memory is short, as the window has always taken it.
 QImage toRgb565(QImage picture);

@@ -1,5 +1,6 @@
 #include "palette.h"
 
+#include "display_preparation.h"
 #include "error_diffusion.h"
 
 #include <algorithm>
@@ -193,7 +194,7 @@ IndexedPicture indexPixels(const QImage &colours, const QVector<quint16> &palett
 
 QImage paletteColours(const IndexedPicture &indexed, QSize size)
 {
-    QImage shown(size, QImage::Format_RGB16); // the palette's 5-6-5 colours
+    QImage shown = allocated(QImage(size, QImage::Format_RGB16)); // the palette's 5-6-5 colours
     const quint8 *index = indexed.indices.constData();
     for (int y = 0; y < size.height(); ++y) {
         auto *line = reinterpret_cast<quint16 *>(shown.scanLine(y));

@@ -13,15 +13,22 @@ struct DisplayOptions;
 
 enum class FitMode {
     Contain, // within the size, keeping the proportions
-    Cover, // over the whole size, keeping the proportions, what overflows cut at the gravity
+    Cover, // exactly the size, enlarged or reduced to cover it, what overflows cut at the gravity
     Stretch // to the size exactly
 };
 
-// Why the options cannot shape a picture of `size` (a rectangle that leaves it), in French;
-// empty when they can.
-QString geometryProblem(QSize size, const DisplayOptions &options);
+// The most that shaping may take: the shaped picture at 4 bytes a pixel (the 32-bit colours every
+// picture passes through), or the larger one Cover scales to before it cuts, times the frames of
+// an animation. The decoded picture's bound (maxDecodedBytes): a small picture on a huge canvas,
+// or enlarged to a huge size, may not claim gigabytes either.
+constexpr qint64 maxShapedBytes = qint64(256) << 20;
 
-// The picture cut, turned and mirrored as the options say.
+// Why the options cannot shape `frames` pictures of `size`, in French: a rectangle that leaves
+// it, or a shape that would take more than maxShapedBytes, told with the option that makes it
+// so large; empty when they can.
+QString geometryProblem(QSize size, const DisplayOptions &options, int frames = 1);
+
+// The picture cut, turned and mirrored as the options say; std::bad_alloc when memory is short.
 QImage cutTurnedAndMirrored(QImage picture, const DisplayOptions &options);
 
 // The size of a picture of `size` once cut and turned.
@@ -34,8 +41,13 @@ QSize scaledSize(QSize size, const DisplayOptions &options);
 // around the gravity in Cover mode; all of it otherwise.
 QRect keptPart(QSize scaled, const DisplayOptions &options);
 
-// Where a picture of `inner` size goes in one of `outer` size, at the gravity.
+// Where a picture of `inner` size goes in one of `outer` size, at the gravity. Where it is
+// centred, the margin left over, or what overflows and is cut, is split evenly, its odd pixel on
+// the left or at the top, as ImageMagick's -gravity center -extent splits it.
 QPoint placedAt(QSize inner, QSize outer, Qt::Alignment gravity);
+
+// The size of a picture of `size` once shaped: cut, turned, fitted and on its canvas.
+QSize shapedSize(QSize size, const DisplayOptions &options);
 
 // The size a picture of `size` (as decoded, before any cut or turn) is scaled to as a whole,
 // for decoders that can decode smaller; QSize() when it is not scaled down, or when a rectangle

@@ -1,6 +1,7 @@
 #include "picture_rows.h"
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 PictureRows::PictureRows(const QImage &picture)
@@ -52,7 +53,7 @@ QImage PictureRows::picture(QImage::Format format) const
         return QImage();
     QImage whole(m_size, format == QImage::Format_RGB16 ? QImage::Format_RGB16 : QImage::Format_RGB32);
     if (whole.isNull())
-        return QImage();
+        throw std::bad_alloc();
     const int width = m_size.width();
     std::vector<QRgb> colours(format == QImage::Format_RGB16 ? size_t(width) : 0);
     for (int y = 0; y < m_size.height(); ++y) {
@@ -64,6 +65,8 @@ QImage PictureRows::picture(QImage::Format format) const
         const QImage reduced
             = QImage(reinterpret_cast<const uchar *>(colours.data()), width, 1, QImage::Format_RGB32)
                   .convertToFormat(QImage::Format_RGB16);
+        if (reduced.isNull())
+            throw std::bad_alloc();
         std::copy_n(reduced.constScanLine(0), width * 2, whole.scanLine(y));
     }
     return whole;

@@ -23,7 +23,7 @@ public:
     void row(int y, QRgb *colours) const { m_draw(y, colours); }
 
     // The whole picture, in 32 bits (Format_RGB32), or in 5-6-5 (Format_RGB16) with each row
-    // reduced as Qt reduces a whole picture.
+    // reduced as Qt reduces a whole picture; std::bad_alloc when memory is short.
     QImage picture(QImage::Format format = QImage::Format_RGB32) const;
 
 private:

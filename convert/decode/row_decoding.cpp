@@ -1,0 +1,501 @@
+#include "row_decoding.h"
+
+#include "display_preparation.h"
+#include "picture_completeness.h"
+#include "picture_source.h"
+#include "streaming_scaler.h"
+
+#include <QIODevice>
+
+#include <png.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr qint64 batchBytes = 1 << 20; // rows converted to the scaling's format at a time
+
+// What libpng is asked for, as Qt's PNG reader asks it, and the picture that makes.
+struct PngPlan
+{
+    QIODevice *device = nullptr;
+    int width = 0;
+    int height = 0;
+    int passes = 1;
+    size_t rowBytes = 0;
+    QImage::Format format = QImage::Format_Invalid;
+    // The colour table as Qt's reader fills it: its size, then each entry it sets, in order.
+    int colourCount = 0;
+    int coloursSet = 0;
+    int colourIndex[512] = {};
+    QRgb colourValue[512] = {};
+    bool paletteIndices = false; // indices beyond the table are 0, as Qt's reader makes them
+
+    // Where each row of the pass goes, and what is done once a row of a picture read in one
+    // pass is there: false stops the reading.
+    uchar *(*rowFor)(void *context, int y) = nullptr;
+    bool (*rowRead)(void *context, int y) = nullptr;
+    void *context = nullptr;
+};
+
+void readPngBytes(png_structp png, png_bytep data, size_t size)
+{
+    auto *plan = static_cast<PngPlan *>(png_get_io_ptr(png));
+    while (size > 0) {
+        const qint64 got = plan->device->read(reinterpret_cast<char *>(data), qint64(size));
+        if (got <= 0)
+            png_error(png, "Read Error");
+        data += got;
+        size -= size_t(got);
+    }
+}
+
+[[noreturn]] void failPng(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+void ignorePngWarning(png_structp, png_const_charp) { }
+
+void setColour(PngPlan *plan, int index, QRgb value)
+{
+    if (plan->coloursSet < 512) {
+        plan->colourIndex[plan->coloursSet] = index;
+        plan->colourValue[plan->coloursSet++] = value;
+    }
+}
+
+// The transformations Qt's PNG reader sets (qpnghandler.cpp, setup_qt), on a little-endian
+// machine, and the pixel format and colour table of the picture it makes (or, for 8-bit RGB,
+// of rows that convert to it).
+void planLikeQt(png_structp png, png_infop info, PngPlan *plan)
+{
+    png_uint_32 width = 0, height = 0;
+    int depth = 0, type = 0, interlace = 0;
+    png_get_IHDR(png, info, &width, &height, &depth, &type, &interlace, nullptr, nullptr);
+    plan->coloursSet = 0; // the file is read again for each band of an interlaced picture
+    plan->width = int(width);
+    plan->height = int(height);
+    plan->passes = png_set_interlace_handling(png);
+    const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS);
+    png_bytep transparentAlpha = nullptr;
+    int transparentCount = 0;
+    png_color_16p transparentColour = nullptr;
+    const bool transparentEntries
+        = png_get_tRNS(png, info, &transparentAlpha, &transparentCount, &transparentColour) != 0;
+    png_colorp palette = nullptr;
+    int paletteSize = 0;
+    if (type == PNG_COLOR_TYPE_GRAY) {
+        if (depth == 1 && png_get_channels(png, info) == 1) {
+            png_set_invert_mono(png);
+            png_read_update_info(png, info);
+            plan->format = QImage::Format_Mono;
+            plan->colourCount = 2;
+            setColour(plan, 1, qRgb(0, 0, 0));
+            setColour(plan, 0, qRgb(255, 255, 255));
+            if (transparentEntries && transparentColour) {
+                if (transparentColour->gray == 0)
+                    setColour(plan, 1, qRgba(0, 0, 0, 0));
+                else if (transparentColour->gray == 1)
+                    setColour(plan, 0, qRgba(255, 255, 255, 0));
+            }
+        } else if (depth == 16 && png_get_channels(png, info) == 1 && !transparency) {
+            plan->format = QImage::Format_Grayscale16;
+            png_read_update_info(png, info);
+            png_set_swap(png);
+        } else if (depth == 16) {
+            if (!transparency)
+                png_set_filler(png, 0xffff, PNG_FILLER_AFTER);
+            else
+                png_set_expand(png);
+            png_set_gray_to_rgb(png);
+            plan->format = transparency ? QImage::Format_RGBA64 : QImage::Format_RGBX64;
+            png_read_update_info(png, info);
+            png_set_swap(png);
+        } else if (depth == 8 && !transparency) {
+            png_set_expand(png);
+            plan->format = QImage::Format_Grayscale8;
+            png_read_update_info(png, info);
+        } else {
+            if (depth < 8)
+                png_set_packing(png);
+            const int levels = depth < 8 ? 1 << depth : 256;
+            png_read_update_info(png, info);
+            plan->format = QImage::Format_Indexed8;
+            plan->colourCount = levels;
+            for (int i = 0; i < levels; ++i) {
+                const int grey = i * 255 / (levels - 1);
+                setColour(plan, i, qRgba(grey, grey, grey, 0xff));
+            }
+            if (transparentEntries && transparentColour && transparentColour->gray < levels)
+                setColour(plan, transparentColour->gray, 0);
+        }
+    } else if (type == PNG_COLOR_TYPE_PALETTE && png_get_PLTE(png, info, &palette, &paletteSize)
+               && paletteSize <= 256) {
+        if (depth != 1)
+            png_set_packing(png);
+        png_read_update_info(png, info);
+        png_get_IHDR(png, info, &width, &height, &depth, &type, nullptr, nullptr, nullptr);
+        plan->format = depth == 1 ? QImage::Format_Mono : QImage::Format_Indexed8;
+        plan->colourCount = plan->format == QImage::Format_Mono ? 2 : paletteSize;
+        png_get_PLTE(png, info, &palette, &paletteSize);
+        int i = 0;
+        if (transparentEntries && transparentAlpha) {
+            for (; i < transparentCount; ++i)
+                setColour(plan, i,
+                          qRgba(palette[i].red, palette[i].green, palette[i].blue, transparentAlpha[i]));
+        }
+        for (; i < paletteSize; ++i)
+            setColour(plan, i, qRgba(palette[i].red, palette[i].green, palette[i].blue, 0xff));
+        png_set_bgr(png);
+        plan->paletteIndices = plan->format == QImage::Format_Indexed8;
+    } else if (depth == 16 && !(type & PNG_COLOR_MASK_PALETTE)) {
+        plan->format = QImage::Format_RGBA64;
+        if (!(type & PNG_COLOR_MASK_ALPHA) && !transparency) {
+            png_set_filler(png, 0xffff, PNG_FILLER_AFTER);
+            plan->format = QImage::Format_RGBX64;
+        }
+        if (!(type & PNG_COLOR_MASK_COLOR))
+            png_set_gray_to_rgb(png);
+        png_read_update_info(png, info);
+        png_set_swap(png);
+    } else if (type == PNG_COLOR_TYPE_RGB && depth == 8 && !transparency) {
+        // Qt's reader has libpng add an opaque alpha and put blue first (Format_RGB32); the rows
+        // are taken as they come (Format_RGB888), which converts to the very same pixels, on the
+        // scaling thread rather than libpng's.
+        png_read_update_info(png, info);
+        plan->format = QImage::Format_RGB888;
+    } else {
+        if (depth == 16)
+            png_set_strip_16(png);
+        png_set_expand(png);
+        if (type == PNG_COLOR_TYPE_GRAY_ALPHA)
+            png_set_gray_to_rgb(png);
+        plan->format = QImage::Format_ARGB32;
+        if (!(type & PNG_COLOR_MASK_ALPHA) && !transparency) {
+            png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+            plan->format = QImage::Format_RGB32;
+        }
+        png_set_bgr(png);
+        png_read_update_info(png, info);
+    }
+    plan->rowBytes = png_get_rowbytes(png, info);
+}
+
+// Reads the PNG from the device's start, every pass over every row, then its end, as Qt's reader
+// does; with no rows to read (rowFor not given), only its header. No C++ object lives here but
+// in the caller's frame, since libpng reports its errors with longjmp.
+bool readPng(png_structp png, png_infop info, PngPlan *plan)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_option(png, PNG_MAXIMUM_INFLATE_WINDOW, PNG_OPTION_ON);
+    png_set_read_fn(png, plan, readPngBytes);
+    png_read_info(png, info);
+    planLikeQt(png, info, plan);
+    if (plan->format == QImage::Format_Invalid || !plan->rowFor)
+        return plan->format != QImage::Format_Invalid;
+    for (int pass = 0; pass < plan->passes; ++pass) {
+        for (int y = 0; y < plan->height; ++y) {
+            png_read_row(png, plan->rowFor(plan->context, y), nullptr);
+            if (plan->passes == 1 && !plan->rowRead(plan->context, y))
+                return false;
+        }
+    }
+    png_read_end(png, info);
+    return true;
+}
+
+bool runPng(PngPlan *plan)
+{
+    if (!plan->device->seek(0))
+        return false;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failPng, ignorePngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    const bool read = info && readPng(png, info, plan);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return read;
+}
+
+// A picture of the plan's format and colour table, `rows` high, its colours set in the order Qt's
+// reader sets them (which tells whether it has an alpha channel).
+QImage planned(const PngPlan &plan, int rows)
+{
+    QImage picture(plan.width, rows, plan.format);
+    if (picture.isNull())
+        return picture;
+    picture.fill(0);
+    if (plan.colourCount > 0) {
+        picture.setColorCount(plan.colourCount);
+        for (int i = 0; i < plan.coloursSet; ++i)
+            picture.setColor(plan.colourIndex[i], plan.colourValue[i]);
+    }
+    return picture;
+}
+
+// The rows converted to the scaling's format at a time: about 1 MiB of them.
+int sliceRows(qint64 rowBytes)
+{
+    return int(qBound<qint64>(1, batchBytes / rowBytes, 64));
+}
+
+// Batches of rows converted to the scaling's format and scaled on a thread of their own while
+// libpng decodes the next ones: the decoding (zlib's, mostly) and the scaling then take the time
+// of the longer one. At most `waiting` batches wait.
+class ScalingThread
+{
+public:
+    ScalingThread(StreamingScaler *scaler, QImage::Format scaling)
+        : m_scaler(scaler)
+        , m_scaling(scaling)
+        , m_thread([this] { run(); })
+    { }
+    ~ScalingThread()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_batches.clear();
+            m_ended = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    ScalingThread(const ScalingThread &) = delete;
+    ScalingThread &operator=(const ScalingThread &) = delete;
+
+    void push(QImage batch, int count)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_batches.size() < waiting; });
+        m_batches.push_back({std::move(batch), count});
+        m_changed.notify_all();
+    }
+    // Returns once every batch pushed is scaled, and let go.
+    void drain()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_batches.empty() && !m_busy; });
+    }
+    // Every batch pushed scaled, then the thread ended.
+    void finish()
+    {
+        drain();
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_ended = true;
+        }
+        m_changed.notify_all();
+    }
+
+    static constexpr size_t waiting = 3;
+
+private:
+    void run()
+    {
+        for (;;) {
+            std::pair<QImage, int> next;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_ended || !m_batches.empty(); });
+                if (m_batches.empty())
+                    return;
+                next = std::move(m_batches.front());
+                m_batches.pop_front();
+                m_busy = true;
+            }
+            m_changed.notify_all();
+            // A band is converted a slice of rows at a time, as a batch is.
+            const int slice = sliceRows(next.first.bytesPerLine());
+            for (int top = 0; top < next.second; top += slice) {
+                const int count = qMin(slice, next.second - top);
+                const QImage rows = top == 0 && count == next.first.height()
+                    ? next.first
+                    : next.first.copy(0, top, next.first.width(), count);
+                const QImage converted = rows.convertToFormat(m_scaling);
+                for (int y = 0; y < count; ++y)
+                    m_scaler->addRow(converted.constScanLine(y));
+            }
+            next.first = QImage();
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_busy = false;
+            m_changed.notify_all();
+        }
+    }
+
+    StreamingScaler *m_scaler;
+    const QImage::Format m_scaling;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::pair<QImage, int>> m_batches;
+    bool m_busy = false;
+    bool m_ended = false;
+    std::thread m_thread;
+};
+
+// The rows as they come, gathered in the picture's own format a batch (or, interlaced, a band)
+// at a time and handed to the scaling thread.
+struct RowFeed
+{
+    RowFeed(const PngPlan *plan, ScalingThread *scaling, QImage batch, size_t rowBytes,
+            const std::atomic<int> *interrupted)
+        : plan(plan)
+        , scaling(scaling)
+        , batch(std::move(batch))
+        , spare(rowBytes)
+        , interrupted(interrupted)
+    { }
+
+    const PngPlan *plan;
+    ScalingThread *scaling;
+    QImage batch; // the plan's format
+    int first = 0; // the row the batch starts at
+    std::vector<uchar> spare; // where rows outside the band go, in a pass of an interlaced picture
+    const std::atomic<int> *interrupted;
+
+    void feed(int count)
+    {
+        if (plan->paletteIndices) {
+            for (int y = 0; y < count; ++y) {
+                uchar *index = batch.scanLine(y);
+                for (int x = 0; x < plan->width; ++x) {
+                    if (index[x] >= plan->colourCount)
+                        index[x] = 0;
+                }
+            }
+        }
+        if (plan->passes > 1) { // the band is filled again by the next reading: scaled first
+            scaling->push(batch, count);
+            scaling->drain();
+            return;
+        }
+        const int rows = batch.height();
+        scaling->push(std::move(batch), count);
+        batch = planned(*plan, rows);
+    }
+    bool stopped() const { return interrupted && interrupted->load() != 0; }
+};
+
+uchar *batchRow(void *context, int y)
+{
+    auto *feed = static_cast<RowFeed *>(context);
+    const int at = y - feed->first;
+    return at >= 0 && at < feed->batch.height() ? feed->batch.scanLine(at) : feed->spare.data();
+}
+
+bool batchRowRead(void *context, int y)
+{
+    auto *feed = static_cast<RowFeed *>(context);
+    if (y - feed->first + 1 < feed->batch.height() && y + 1 < feed->plan->height)
+        return true;
+    feed->feed(y - feed->first + 1);
+    feed->first = y + 1;
+    return !feed->stopped();
+}
+
+DecodedPicture refused(DecodedPicture::Status status)
+{
+    DecodedPicture picture;
+    picture.status = status;
+    return picture;
+}
+
+} // namespace
+
+bool decodesByRows(const QByteArray &format)
+{
+    return format == "png";
+}
+
+DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSize size,
+                            const DisplayOptions &display, const RowFitting &rows)
+{
+    if (!geometryProblem(size, display).isEmpty()) { // refused by the caller, from the size alone
+        DecodedPicture picture;
+        picture.status = DecodedPicture::Decoded;
+        picture.fullSize = size;
+        picture.fitted = true;
+        return picture;
+    }
+    PngPlan plan;
+    plan.device = &source;
+    source.resetRanPastEnd();
+    if (!runPng(&plan) || QSize(plan.width, plan.height) != size)
+        return refused(undecodedStatus(format, &source));
+
+    // Scaled in the form the whole picture would be (see display_preparation.cpp): opaque on 8
+    // bits, premultiplied on 8 bits, or premultiplied on 16 bits when the alpha is kept apart,
+    // unless the picture keeps its size (only cut): then its own colours.
+    const QImage sample = planned(plan, 1);
+    if (sample.isNull())
+        return refused(DecodedPicture::TooLarge);
+    const QSize scaled = scaledSize(orientedSize(size, display), display);
+    const bool straight = rows.keepAlpha && !display.background.isValid();
+    const QImage::Format scaling = !sample.hasAlphaChannel() ? QImage::Format_RGB32
+        : !straight                                          ? QImage::Format_ARGB32_Premultiplied
+        : scaled == orientedSize(size, display)              ? QImage::Format_ARGB32
+                                                             : QImage::Format_RGBA64_Premultiplied;
+    StreamingScaler scaler(size, display, scaled, scaling);
+
+    // What is held: the scaler's, libpng's rows, a slice of rows being converted and its rows
+    // converted, and the batches of rows (the one filling and those waiting) or, for an
+    // interlaced picture, the band of rows its passes fill.
+    const qint64 rowBytes = qMax<qint64>(sample.bytesPerLine(), qint64(plan.rowBytes));
+    const qint64 scalingRowBytes
+        = qint64(size.width()) * (scaling == QImage::Format_RGBA64_Premultiplied ? 8 : 4);
+    const qint64 fixed
+        = scaler.heldBytes() + 4 * rowBytes + sliceRows(rowBytes) * (rowBytes + scalingRowBytes);
+    int bandRows = sliceRows(rowBytes);
+    qint64 held = fixed + bandRows * rowBytes * qint64(ScalingThread::waiting + 1);
+    if (plan.passes > 1) {
+        const qint64 most = (maxDecodedBytes - fixed) / rowBytes;
+        bandRows = int(qMin<qint64>(rows.bandRows > 0 ? rows.bandRows : most, size.height()));
+        held = fixed + bandRows * rowBytes;
+    }
+    if (bandRows < 1 || held > maxDecodedBytes)
+        return refused(DecodedPicture::TooLarge);
+    if (!scaler.start())
+        return refused(DecodedPicture::TooLarge);
+
+    ScalingThread thread(&scaler, scaling);
+    RowFeed feed(&plan, &thread, planned(plan, bandRows), size_t(rowBytes), rows.interrupted);
+    if (feed.batch.isNull())
+        return refused(DecodedPicture::TooLarge);
+    plan.rowFor = batchRow;
+    plan.rowRead = batchRowRead;
+    plan.context = &feed;
+    // In one pass, each batch is handed over as it fills; interlaced, the file is read once a band.
+    for (int band = 0; band < size.height(); band += bandRows) {
+        feed.first = band;
+        source.resetRanPastEnd();
+        if (!runPng(&plan)) {
+            if (feed.stopped())
+                return refused(DecodedPicture::Hostile); // interrupted: the caller says so
+            return refused(undecodedStatus(format, &source));
+        }
+        if (plan.passes > 1)
+            feed.feed(qMin(bandRows, size.height() - band));
+        if (feed.stopped())
+            return refused(DecodedPicture::Hostile);
+        if (plan.passes == 1)
+            break;
+    }
+    thread.finish(); // every batch scaled
+    if (!reachesItsEnd(format, &source))
+        return refused(DecodedPicture::Truncated);
+
+    DecodedPicture picture;
+    picture.status = DecodedPicture::Decoded;
+    picture.image = scaler.result();
+    const QRect kept = keptPart(scaled, display);
+    if (kept.size() != scaled)
+        picture.image = picture.image.copy(kept);
+    picture.fullSize = size;
+    picture.animatedPng = isAnimatedPng(&source);
+    picture.fitted = true;
+    return picture;
+}

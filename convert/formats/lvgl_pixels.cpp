@@ -1,0 +1,369 @@
+#include "lvgl_pixels.h"
+
+#include "display_format_parts.h"
+#include "palette.h"
+#include "pixel_packing.h"
+#include "released_memory.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// A row as a writer reads it: its pixels, 5-6-5 values (quint16) for the RGB565 formats and
+// colours (QRgb) for the others, and their alphas, 255 each in an opaque picture.
+struct RowIn
+{
+    const uchar *pixels;
+    const uchar *alphas;
+};
+
+// Where a writer writes the row: its bytes; LVGL 8's 16-bit colours in the other byte order;
+// LVGL 9's RGB565A8 alpha plane's row. Those a format does not have are null.
+struct RowOut
+{
+    char *bytes;
+    char *swapped;
+    char *alphas;
+};
+
+using RowWriter = void (*)(const RowIn &in, int width, const RowOut &out);
+using RowDrawer = DirectPixelsShown::RowDrawer;
+
+const quint16 *values565(const RowIn &in)
+{
+    return reinterpret_cast<const quint16 *>(in.pixels);
+}
+
+void writeRgb565(const RowIn &in, int width, const RowOut &out)
+{
+    put565Row(values565(in), width, false, out.bytes);
+}
+
+void writeRgb565Swapped(const RowIn &in, int width, const RowOut &out)
+{
+    put565Row(values565(in), width, true, out.bytes);
+}
+
+void writeRgb565A8(const RowIn &in, int width, const RowOut &out)
+{
+    put565Row(values565(in), width, false, out.bytes);
+    std::memcpy(out.alphas, in.alphas, size_t(width));
+}
+
+// LVGL 8's true colour, in both byte orders.
+void writeTrueColour(const RowIn &in, int width, const RowOut &out)
+{
+    put565Row(values565(in), width, false, out.bytes);
+    put565Row(values565(in), width, true, out.swapped);
+}
+
+// LVGL 8's true colour with alpha: each pixel's alpha right after its colour, in both orders.
+void writeTrueColourAlpha(const RowIn &in, int width, const RowOut &out)
+{
+    const quint16 *values = values565(in);
+    char *bytes = out.bytes, *swapped = out.swapped;
+    for (int x = 0; x < width; ++x) {
+        bytes = put565(bytes, values[x], false);
+        *bytes++ = char(in.alphas[x]);
+        swapped = put565(swapped, values[x], true);
+        *swapped++ = char(in.alphas[x]);
+    }
+}
+
+// RGB888, XRGB8888 and ARGB8888: blue, green, red, then for 32 bits the alpha, or 0xff. Each
+// colour is read whole before its bytes are written, over it when the row is the picture's own.
+template<int bytesPerPixel, bool withAlpha> void writeBgr(const RowIn &in, int width, const RowOut &out)
+{
+    const auto *colours = reinterpret_cast<const QRgb *>(in.pixels);
+    char *bytes = out.bytes;
+    for (int x = 0; x < width; ++x) {
+        const QRgb colour = colours[x];
+        *bytes++ = char(qBlue(colour));
+        *bytes++ = char(qGreen(colour));
+        *bytes++ = char(qRed(colour));
+        if constexpr (bytesPerPixel == 4)
+            *bytes++ = char(withAlpha ? in.alphas[x] : 0xff);
+    }
+}
+
+// Luminance, reversed with --invert.
+template<bool inverted> void writeL8(const RowIn &in, int width, const RowOut &out)
+{
+    const auto *colours = reinterpret_cast<const QRgb *>(in.pixels);
+    for (int x = 0; x < width; ++x) {
+        const int level = luminance(colours[x]);
+        out.bytes[x] = char(inverted ? 255 - level : level);
+    }
+}
+
+void writeA8(const RowIn &in, int width, const RowOut &out)
+{
+    std::memcpy(out.bytes, in.alphas, size_t(width));
+}
+
+QRgb overBlack(QRgb colour, int alpha)
+{
+    return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
+}
+
+void drawRgb565A8(const uchar *in, const uchar *alphaIn, int width, QRgb *row)
+{
+    for (int x = 0; x < width; ++x, in += 2)
+        row[x] = overBlack(shownColour(quint16(in[0] | in[1] << 8)), alphaIn[x]);
+}
+
+void drawTrueColourAlpha(const uchar *in, const uchar *, int width, QRgb *row)
+{
+    for (int x = 0; x < width; ++x, in += 3)
+        row[x] = overBlack(shownColour(quint16(in[0] | in[1] << 8)), in[2]);
+}
+
+template<int bytesPerPixel, bool withAlpha> void drawBgr(const uchar *in, const uchar *, int width, QRgb *row)
+{
+    for (int x = 0; x < width; ++x, in += bytesPerPixel) {
+        const QRgb colour = qRgb(in[2], in[1], in[0]);
+        if constexpr (withAlpha)
+            row[x] = overBlack(colour, in[3]);
+        else
+            row[x] = colour;
+    }
+}
+
+void drawLevels(const uchar *in, const uchar *, int width, QRgb *row)
+{
+    for (int x = 0; x < width; ++x)
+        row[x] = qRgb(in[x], in[x], in[x]);
+}
+
+// How a direct colour format's rows are written, and drawn again for what the display shows:
+// no drawer for RGB565 and RGB565_SWAPPED, which show as the 5-6-5 picture they are made of.
+struct RowCoding
+{
+    RowWriter write;
+    RowDrawer draw;
+};
+
+// Chosen once for a picture, as LVGLImage.py chooses its packing function by the colour format.
+RowCoding rowCoding(const QByteArray &format, bool lvgl8, bool invert)
+{
+    if (format == "RGB565")
+        return {lvgl8 ? writeTrueColour : writeRgb565, nullptr};
+    if (format == "RGB565_SWAPPED")
+        return {writeRgb565Swapped, nullptr};
+    if (format == "RGB565A8")
+        return lvgl8 ? RowCoding {writeTrueColourAlpha, drawTrueColourAlpha}
+                     : RowCoding {writeRgb565A8, drawRgb565A8};
+    if (format == "RGB888")
+        return {writeBgr<3, false>, drawBgr<3, false>};
+    if (format == "XRGB8888")
+        return {writeBgr<4, false>, drawBgr<4, false>};
+    if (format == "ARGB8888")
+        return {writeBgr<4, true>, drawBgr<4, true>};
+    if (format == "L8")
+        return {invert ? writeL8<true> : writeL8<false>, drawLevels};
+    return {writeA8, drawLevels};
+}
+
+// How a direct colour format's rows are laid out, and written.
+struct DirectLayout
+{
+    RowCoding coding;
+    bool fiveSixFive; // written from the picture reduced to 5-6-5
+    bool bothOrders; // LVGL 8's 16-bit colours
+    bool alphaPlane; // LVGL 9's RGB565A8: the alphas after the rows
+    int bytesPerPixel;
+    int rowBytes; // a row's, its padding included
+    int alphaStride; // the alpha plane's rows are half the colour rows
+};
+
+DirectLayout directLayout(const LvglColourFormat &format, const EncodingOptions &options, int width,
+                          int stride)
+{
+    const QByteArray name = format.name;
+    const bool lvgl8 = options.lvglVersion == 8;
+    DirectLayout layout;
+    layout.coding = rowCoding(name, lvgl8, options.invert);
+    layout.fiveSixFive = name.startsWith("RGB565");
+    layout.bothOrders = lvgl8 && layout.fiveSixFive;
+    layout.alphaPlane = !lvgl8 && name == "RGB565A8";
+    // LVGL 8 keeps RGB565A8's alphas after each pixel's colour.
+    layout.bytesPerPixel = format.bitsPerPixel / 8 + (lvgl8 && name == "RGB565A8" ? 1 : 0);
+    layout.rowBytes = lvgl8 ? width * layout.bytesPerPixel : stride;
+    layout.alphaStride = stride / 2;
+    return layout;
+}
+
+// A picture of the encoder's own, to be read once from its top row: made its own first when it is
+// shared, so that no one else sees its memory go.
+ReleasedMemory releasedAsRead(QImage &picture)
+{
+    if (picture.isNull())
+        return ReleasedMemory();
+    const uchar *bits = picture.bits();
+    return ReleasedMemory(bits, picture.sizeInBytes());
+}
+
+// Where the rows go: `rows` of layout.rowBytes, the alpha plane after them; LVGL 8's other byte
+// order into `swapped`, when it has one.
+struct RowsOut
+{
+    char *rows;
+    char *swapped;
+};
+
+// Each row of `source` (5-6-5 values or colours) and of `alpha` (null: opaque) written, then
+// its padding; the pictures' memory handed back as it is read (`sourceRead`, and the alpha's).
+void writeRows(const DirectLayout &layout, const QImage &source, QImage &alpha, const RowsOut &out,
+               ReleasedMemory &sourceRead)
+{
+    const int width = source.width(), height = source.height();
+    const std::vector<uchar> opaque(alpha.isNull() ? size_t(width) : 0, 255);
+    ReleasedMemory alphaRead = releasedAsRead(alpha);
+    char *const alphaPlane = layout.alphaPlane ? out.rows + qsizetype(height) * layout.rowBytes : nullptr;
+    const int pixelBytes = width * layout.bytesPerPixel;
+    for (int y = 0; y < height; ++y) {
+        const uchar *line = source.constScanLine(y);
+        const uchar *alphas = alpha.isNull() ? opaque.data() : alpha.constScanLine(y);
+        char *const row = out.rows + qsizetype(y) * layout.rowBytes;
+        char *const alphaRow = alphaPlane ? alphaPlane + qsizetype(y) * layout.alphaStride : nullptr;
+        layout.coding.write(
+            {line, alphas}, width,
+            {row, out.swapped ? out.swapped + qsizetype(y) * layout.rowBytes : nullptr, alphaRow});
+        std::fill(row + pixelBytes, row + layout.rowBytes, '\0'); // the row's padding
+        if (alphaRow)
+            std::fill(alphaRow + width, alphaRow + layout.alphaStride, '\0');
+        sourceRead.readUpTo(line + source.bytesPerLine());
+        alphaRead.readUpTo(alphas + alpha.bytesPerLine());
+    }
+}
+
+// Direct colour formats.
+LvglPixels directPixels(PreparedPicture picture, const LvglColourFormat &format,
+                        const EncodingOptions &options, int stride)
+{
+    const QSize size = picture.colours.size();
+    const int height = size.height();
+    const DirectLayout layout = directLayout(format, options, size.width(), stride);
+    LvglPixels pixels;
+    pixels.stride = stride;
+    // 24 and 32 bits a pixel are written over the picture's own colours, each pixel once read: the
+    // rows are no longer than the picture's.
+    const bool inPlace = !layout.fiveSixFive && layout.bytesPerPixel >= 3
+        && layout.rowBytes <= picture.colours.bytesPerLine();
+    QImage reduced = layout.fiveSixFive ? reduceTo565(std::move(picture.colours), options.dither) : QImage();
+    RowsOut out {nullptr, nullptr};
+    if (inPlace) {
+        pixels.storage = std::move(picture.colours);
+        uchar *bits = pixels.storage.bits();
+        if (!bits) // a shared picture, which could not be copied
+            throw std::bad_alloc();
+        pixels.data = QByteArray::fromRawData(reinterpret_cast<const char *>(bits), layout.rowBytes * height);
+        out.rows = reinterpret_cast<char *>(bits);
+    } else {
+        // Each byte written once, the rows' padding included, so that the array's pages are only
+        // taken as the rows come.
+        pixels.data
+            = QByteArray(layout.rowBytes * height + (layout.alphaPlane ? layout.alphaStride * height : 0),
+                         Qt::Uninitialized);
+        out.rows = pixels.data.data();
+        if (layout.bothOrders) {
+            pixels.swapped = QByteArray(pixels.data.size(), Qt::Uninitialized);
+            out.swapped = pixels.swapped.data();
+        }
+    }
+    // The pictures the rows are made of are read once, top row first: their memory goes back to the
+    // system as the array's rows are written. Not the 5-6-5 picture that is then shown as it is.
+    QImage &source = layout.fiveSixFive ? reduced : inPlace ? pixels.storage : picture.colours;
+    const bool reducedShown = !layout.coding.draw && options.shown != EncodingOptions::NotShown;
+    ReleasedMemory sourceRead = inPlace || reducedShown ? ReleasedMemory() : releasedAsRead(source);
+    writeRows(layout, source, picture.alpha, out, sourceRead);
+
+    // Opaque 5-6-5 shows as it is; the others are drawn from the pixels written, the picture
+    // let go first.
+    picture = PreparedPicture();
+    if (options.shown == EncodingOptions::NotShown)
+        return pixels;
+    if (!layout.coding.draw) {
+        pixels.shown = std::move(reduced);
+        return pixels;
+    }
+    reduced = QImage();
+    pixels.draw.data = reinterpret_cast<const uchar *>(pixels.data.constData());
+    pixels.draw.width = size.width();
+    pixels.draw.height = height;
+    pixels.draw.rowBytes = layout.rowBytes;
+    pixels.draw.alphaStride = layout.alphaStride;
+    pixels.draw.drawer = layout.coding.draw;
+    // For a preview, the rows are drawn from the array as it is written (see encodeLvgl); the BMP
+    // file's 5-6-5 pixels are made now.
+    if (options.shown == EncodingOptions::Shown565)
+        pixels.shown = PictureRows(size, pixels.draw).picture(QImage::Format_RGB16);
+    return pixels;
+}
+
+// Indexed formats: the palette, 4 bytes a colour, then the indices. I1 is LVGL's format for
+// monochrome displays: black and white by luminance, white where lit (at or above the threshold,
+// or below it with --invert); the others take the palette chosen for the picture.
+LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormat &format,
+                         const EncodingOptions &options, int stride)
+{
+    const QSize size = picture.colours.size();
+    const int width = size.width(), height = size.height();
+    IndexedPicture indexed;
+    QImage lit; // I1: 1 where lit, a byte a pixel
+    QVector<UniformArray> uniform;
+    if (format.paletteSize == 2) {
+        lit = storedGreyLevels(picture.colours, 2, options.threshold, options);
+        noteUniformBits(lit, picture.transparentOnBlack, options, &uniform);
+        indexed.palette = {0x0000, 0xffff};
+    } else {
+        indexed = indexPixels(picture.colours, choosePalette(picture.colours, format.paletteSize),
+                              options.dither);
+    }
+    picture = PreparedPicture(); // the indices are all that is needed now
+    LvglPixels pixels;
+    pixels.stride = stride;
+    pixels.uniform = std::move(uniform);
+    indexed.palette.resize(format.paletteSize);
+    pixels.data = QByteArray(4 * format.paletteSize + qsizetype(stride) * height, Qt::Uninitialized);
+    char *out = pixels.data.data();
+    for (quint16 entry : indexed.palette) { // lv_color32_t: blue, green, red, alpha
+        const QRgb colour = shownColour(entry);
+        *out++ = char(qBlue(colour));
+        *out++ = char(qGreen(colour));
+        *out++ = char(qRed(colour));
+        *out++ = char(0xff);
+    }
+    // The leftmost pixel in the highest bits, rows padded with zeros.
+    const BitPacking packing {format.bitsPerPixel};
+    if (lit.isNull()) {
+        packRowsInto(indexed.indices.constData(), width, width, height, packing, stride, out);
+        if (options.shown != EncodingOptions::NotShown)
+            pixels.shown = paletteColours(indexed, size);
+        return pixels;
+    }
+    packRowsInto(lit.constBits(), lit.bytesPerLine(), width, height, packing, stride, out);
+    pixels.shown = shownGreyLevels(std::move(lit), 2, options); // black and white
+    return pixels;
+}
+
+} // namespace
+
+LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, const EncodingOptions &options)
+{
+    if (!format.alpha) { // shown as the window shows a picture, laid onto black
+        const bool transparentOnBlack = picture.transparentOnBlack;
+        picture = PreparedPicture {opaqueColours(std::move(picture)), QImage(), false, transparentOnBlack};
+    }
+    const int width = picture.colours.width();
+    const int tightStride = (width * format.bitsPerPixel + 7) / 8;
+    const int stride = options.lvglVersion == 8
+        ? tightStride
+        : (tightStride + options.strideAlign - 1) / options.strideAlign * options.strideAlign;
+    if (format.paletteSize)
+        return indexedPixels(std::move(picture), format, options, stride);
+    return directPixels(std::move(picture), format, options, stride);
+}

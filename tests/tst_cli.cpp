@@ -12,6 +12,7 @@
 #include <QImageWriter>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QMap>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -20,6 +21,7 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -1069,15 +1071,23 @@ void TestCli::convertsABatchAmongOtherFiles()
 
 void TestCli::leavesEachPictureOfAKilledBatchWhole_data()
 {
+    QTest::addColumn<QStringList>("options"); // what each picture writes: its pair by default
     QTest::addColumn<QByteArray>("pauseIn"); // where the batch's commit is held, then killed
     QTest::addColumn<int>("pauseAt");
-    QTest::addColumn<bool>("someNew"); // some pictures have their new pair once the next run is done
+    QTest::addColumn<bool>("journals"); // journals stand where it is held
+    QTest::addColumn<bool>("someNew"); // some pictures have their new files once the next run is done
 
-    QTest::newRow("while the batch's files are synced") << QByteArray("fdatasync") << 1 << false;
-    QTest::newRow("once the staged files' names are synced") << QByteArray("fsync") << 1 << false;
-    QTest::newRow("once the journals are named") << QByteArray("fsync") << 2 << true;
-    QTest::newRow("at the batch's first rename") << QByteArray("rename") << 1 << true;
-    QTest::newRow("at the batch's fifth rename") << QByteArray("rename") << 5 << true;
+    const QStringList pair, single = {"--format", "rgb565"};
+    QTest::newRow("while the batch's files are synced")
+        << pair << QByteArray("fdatasync") << 1 << false << false;
+    QTest::newRow("once the staged files' names are synced")
+        << pair << QByteArray("fsync") << 1 << false << false;
+    QTest::newRow("once the journals are named") << pair << QByteArray("fsync") << 2 << true << true;
+    QTest::newRow("at the batch's first rename") << pair << QByteArray("rename") << 1 << true << true;
+    QTest::newRow("at the batch's fifth rename") << pair << QByteArray("rename") << 5 << true << true;
+    // A single file each: one rename, which leaves it old or new, and no journal.
+    QTest::newRow("a file each, at the batch's third rename")
+        << single << QByteArray("rename") << 3 << false << true;
 }
 
 void TestCli::leavesEachPictureOfAKilledBatchWhole()
@@ -1085,26 +1095,28 @@ void TestCli::leavesEachPictureOfAKilledBatchWhole()
 #if defined(__SANITIZE_ADDRESS__)
     QSKIP("the sanitizers must be the first library loaded");
 #endif
+    QFETCH(QStringList, options);
     QFETCH(QByteArray, pauseIn);
     QFETCH(int, pauseAt);
+    QFETCH(bool, journals);
     QFETCH(bool, someNew);
     // Six pictures converted from a/, then from b/ (other pictures, of the same names) by a run
-    // killed while it commits its batch.
-    QStringList earlier, later, names;
-    QByteArray earlierBmps[6], laterBmps[6];
+    // killed while it commits its batch; the files of each, as runs that end write them.
+    QStringList earlier, later;
     QVERIFY(QDir().mkpath(path("a")) && QDir().mkpath(path("b")));
     for (int i = 0; i < 6; ++i) {
-        const QString name = QString("p%1").arg(i);
-        earlier << path("a/" + name + ".png");
-        later << path("b/" + name + ".png");
+        const QString name = QString("p%1.png").arg(i);
+        earlier << path("a/" + name);
+        later << path("b/" + name);
         savePicture(patternPicture(9 + 2 * i, 7), earlier.last(), "PNG");
         savePicture(patternPicture(7, 9 + 2 * i, true), later.last(), "PNG");
-        earlierBmps[i] = expectedBmp(QPixmap::fromImage(QImage(earlier.last())).toImage());
-        laterBmps[i] = expectedBmp(QPixmap::fromImage(QImage(later.last())).toImage());
-        names << name + ".h" << name + "16bits.BMP";
     }
-    std::sort(names.begin(), names.end());
-    QCOMPARE(quillonConvert(QStringList {"-o", path("command")} + earlier).exitCode, 0);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("earlier")} + options + earlier).exitCode, 0);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("later")} + options + later).exitCode, 0);
+    const QStringList names = entryNames(path("earlier"));
+    QCOMPARE(names.size(), options.isEmpty() ? 12 : 6);
+    QCOMPARE(entryNames(path("later")), names);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("command")} + options + earlier).exitCode, 0);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LD_PRELOAD", QUILLON_PAUSED_CALL);
@@ -1113,33 +1125,37 @@ void TestCli::leavesEachPictureOfAKilledBatchWhole()
     environment.insert("QUILLON_PAUSE_MARK", path("paused"));
     QProcess run;
     run.setProcessEnvironment(environment);
-    run.start(QUILLON_CONVERT, QStringList {"-f", "-o", path("command")} + later);
+    run.start(QUILLON_CONVERT, QStringList {"-f", "-o", path("command")} + options + later);
     QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(path("paused")); }, 60000));
+    const QStringList held = entryNames(path("command"));
     ::kill(pid_t(run.processId()), SIGKILL);
     QVERIFY(run.waitForFinished(60000));
     QVERIFY(QFile::remove(path("paused")));
+    QCOMPARE(!held.filter(".journal").isEmpty(), journals);
 
-    // Each picture's pair whole, its earlier files or its new ones: the number of new pairs, or -1.
-    const auto newPairs = [&] {
-        int fresh = 0;
-        for (int i = 0; i < 6; ++i) {
-            const QString stem = path(QString("command/p%1").arg(i));
-            const QByteArray bmp = readFile(stem + "16bits.BMP");
-            if ((bmp != earlierBmps[i] && bmp != laterBmps[i])
-                || readFile(stem + ".h")
-                    != expectedHeader(bmp).replace("char logo[", QString("char p%1[").arg(i).toLatin1()))
+    // Each picture's files whole, all of them its earlier ones or all its new ones: the number of
+    // pictures with new files, or -1.
+    const auto newPictures = [&] {
+        QMap<QString, int> sides; // of each picture: 0 earlier, 1 new
+        for (const QString &name : names) {
+            const QByteArray bytes = readFile(path("command/" + name));
+            const int side = bytes == readFile(path("earlier/" + name)) ? 0
+                : bytes == readFile(path("later/" + name))              ? 1
+                                                                        : -1;
+            const QString picture = name.left(2);
+            if (side < 0 || sides.value(picture, side) != side)
                 return -1;
-            fresh += bmp == laterBmps[i] ? 1 : 0;
+            sides.insert(picture, side);
         }
-        return fresh;
+        return int(std::count(sides.begin(), sides.end(), 1));
     };
-    QVERIFY(newPairs() >= 0);
+    QVERIFY(newPictures() >= 0);
     // The next run for the same files, without --force: it completes what the journals list, then
     // leaves the files as they stand. Nothing else is left.
-    const Run next = quillonConvert(QStringList {"-o", path("command")} + earlier);
+    const Run next = quillonConvert(QStringList {"-o", path("command")} + options + earlier);
     QCOMPARE(next.exitCode, 1);
     QVERIFY(next.err.endsWith("0 image convertie, 6 ignorées, 0 en échec\n"));
-    const int fresh = newPairs();
+    const int fresh = newPictures();
     QVERIFY(fresh >= 0);
     QCOMPARE(fresh > 0, someNew);
     QCOMPARE(entryNames(path("command")), names);

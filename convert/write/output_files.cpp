@@ -264,7 +264,9 @@ public:
             staged->files.push_back({output.file->handOver(), output.path, output.failure});
         }
         staged->interrupted = m_request.interrupted;
-        if (!m_journaled || staged->files.empty())
+        // A single file takes its place in one rename, which a killed run cannot leave halfway:
+        // nothing for a journal to complete.
+        if (!m_journaled || staged->files.size() < 2)
             return WriteOutcome::Written;
         staged->journal = m_request.journal;
         if (!stageJournal(m_request.journal, m_prefix, entries, &staged->stagedJournal, error)) {

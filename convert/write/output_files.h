@@ -47,7 +47,8 @@ struct OutputRequest
     // first of them, and the list is removed after the last: a run killed in between leaves it
     // for finishPendingReplacements() (output_journal.h). Only a caller that holds the files'
     // lock may give one, with the places outputPlaces() gives. Where an output is a link and
-    // `replaceLinks` is not set, neither the journal nor the prefix is used.
+    // `replaceLinks` is not set, neither the journal nor the prefix is used; where a single file
+    // is replaced, no journal is written.
     QString journal;
     // Outputs that are symbolic links are replaced themselves, not the files they name.
     bool replaceLinks = false;

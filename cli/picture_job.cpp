@@ -22,6 +22,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include <sys/stat.h>
@@ -295,8 +296,13 @@ public:
         , m_eachShown(job.preview)
     {
         const int helpers = qMax(1, QThread::idealThreadCount() - 1);
-        for (int i = 0; i < helpers; ++i)
-            m_threads.emplace_back([this] { work(); });
+        try {
+            for (int i = 0; i < helpers; ++i)
+                m_threads.emplace_back([this] { work(); });
+        } catch (const std::system_error &) {
+            // Out of threads (a process or user limit): the helpers started do the work, or, if
+            // none did, finish() does it on the calling thread.
+        }
     }
     // A job that stops early leaves the frames still waiting undone.
     ~FramePipeline()
@@ -340,6 +346,8 @@ public:
             m_done = true;
         }
         m_wake.notify_all();
+        if (m_threads.empty())
+            work();
         for (std::thread &thread : m_threads)
             thread.join();
         m_threads.clear();

@@ -681,6 +681,10 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <translation>%1: it is a folder</translation>
     </message>
     <message>
+        <source>%1 : pas un fichier ordinaire</source>
+        <translation>%1: not a regular file</translation>
+    </message>
+    <message>
         <source>%1 : lecture impossible</source>
         <translation>%1: cannot be read</translation>
     </message>

@@ -71,6 +71,7 @@ private slots:
     void reportsAFullDisk();
     void refusesWhatMemoryCannotHold_data();
     void refusesWhatMemoryCannotHold();
+    void convertsAnimationsWithoutThreads();
     void keepsEachPairWhole();
     void endsReadersThatMisbehave_data();
     void endsReadersThatMisbehave();
@@ -735,6 +736,31 @@ void TestCli::refusesWhatMemoryCannotHold()
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(entryNames(path("command")), QStringList {"pic.h"});
     QCOMPARE(readFile(path("command/pic.h")), QByteArray("earlier"));
+}
+
+// A process that may start no thread (a process or user limit reached) still converts an
+// animation, on its own thread, into the same bytes.
+void TestCli::convertsAnimationsWithoutThreads()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    writeFile(path("anim.gif"),
+              animatedGifFile({patternPicture(7, 3), patternPicture(7, 3).mirrored()}, {5, 9}));
+    const QStringList options {"--format", "rgb565", "--frames", "all", "--preview", path("anim.gif")};
+    QCOMPARE(quillonConvert(QStringList {"-o", path("threads")} + options).exitCode, 0);
+    QProcess run;
+    QProcessEnvironment noThreads = QProcessEnvironment::systemEnvironment();
+    noThreads.insert("LD_PRELOAD", QUILLON_NO_THREADS);
+    run.setProcessEnvironment(noThreads);
+    run.start(QUILLON_CONVERT, QStringList {"-o", path("alone")} + options);
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.exitCode(), 0);
+    const QStringList files = entryNames(path("threads"));
+    QCOMPARE(entryNames(path("alone")), files);
+    for (const QString &file : files)
+        QCOMPARE(readFile(path("alone/" + file)), readFile(path("threads/" + file)));
 }
 
 void TestCli::keepsEachPairWhole()
@@ -1644,6 +1670,11 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("palette missing") << QStringList {"--format", "index4", "--palette", "/nonexistent/p.gpl",
                                                      "a.png"}
                                      << "--palette : /nonexistent/p.gpl : fichier introuvable";
+    QTest::newRow("palette a FIFO, which would wait for a writer for ever")
+        << QStringList {"--format", "index4", "--palette", "fifo.gpl", "a.png"}
+        << "--palette : fifo.gpl : pas un fichier ordinaire";
+    QTest::newRow("palette a device") << QStringList {"--format", "index8", "--palette", "/dev/zero", "a.png"}
+                                      << "--palette : /dev/zero : pas un fichier ordinaire";
     QTest::newRow("mask without 5-6-5") << QStringList {"--format", "index8", "--alpha", "mask", "a.png"}
                                         << "--alpha ne s'emploie qu'avec --format rgb565";
     QTest::newRow("unknown alpha") << QStringList {"--format", "rgb565", "--alpha", "keep", "a.png"}
@@ -1732,7 +1763,9 @@ void TestCli::answersUsageErrors()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, error);
-    const Run run = quillonConvert(arguments);
+    // Run in a folder of its own, which holds a FIFO.
+    QVERIFY(::mkfifo(QFile::encodeName(path("fifo.gpl")).constData(), 0600) == 0);
+    const Run run = quillonConvert(arguments, {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", path("")});
     QCOMPARE(run.exitCode, 2);
     QCOMPARE(run.err,
              "quillon-convert: " + error

@@ -280,6 +280,9 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
     QTest::newRow("--frames all --binary")
         << words("--format mono --frames all --binary -o out anim.gif") << words("")
         << words("anim.h anim_delays_ms.bin anim_frame0.bin anim_frame1.bin anim_frame2.bin") << 0 << "";
+    QTest::newRow("lvgl --frames all --binary: an image file a frame")
+        << words("--format lvgl --frames all --binary -o out anim.gif") << words("")
+        << words("anim.h anim_delays_ms.bin anim_frame0.bin anim_frame1.bin anim_frame2.bin") << 0 << "";
     QTest::newRow("--frames all --preview")
         << words("--format rgb565 --frames all --preview -o out anim.gif") << words("")
         << words("anim.h anim16bits_frame0.png anim16bits_frame1.png anim16bits_frame2.png") << 0 << "";

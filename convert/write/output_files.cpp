@@ -394,10 +394,13 @@ QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,
     for (const CArray &array : pixels.arrays) {
         if ((array.internal && imageFileHeader.isEmpty()) || !array.valuesText.isEmpty())
             continue; // an array of names (a table of pointers) has no bytes to store
-        // The array's name beyond the picture's: NAME_mask gives STEM_mask.bin.
-        const QByteArray suffix = array.internal ? QByteArray()
-            : array.name.startsWith(pixels.name) ? array.name.mid(pixels.name.size())
-                                                 : '_' + array.name;
+        // The array's name beyond the picture's: NAME_mask gives STEM_mask.bin. An image file is
+        // named after its picture: NAME_map gives STEM.bin, an animation's NAME_frame2_map
+        // STEM_frame2.bin.
+        QByteArray suffix
+            = array.name.startsWith(pixels.name) ? array.name.mid(pixels.name.size()) : '_' + array.name;
+        if (array.internal && suffix.endsWith("_map"))
+            suffix.chop(4);
         files.push_back({stem + QString::fromLatin1(suffix) + QStringLiteral(".bin"),
                          array.internal ? imageFileHeader + array.data : array.data, PictureRows()});
     }

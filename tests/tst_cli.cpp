@@ -719,6 +719,11 @@ void TestCli::keepsExistingFilesWithoutForce()
     QVERIFY(identity("photo.h") != headerIdentity);
     QCOMPARE(readFile(path("command/photo.h")), expectedHeader(readFile(path("command/photo16bits.BMP"))));
     QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.BMP"}));
+    // A file that holds the very same bytes and one more is replaced.
+    const QByteArray bmp = readFile(path("command/photo16bits.BMP"));
+    writeFile(path("command/photo16bits.BMP"), bmp + '\0');
+    QCOMPARE(quillonConvert({"-f", "-n", "logo", "-o", path("command"), path("photo.png")}).err, QString());
+    QCOMPARE(readFile(path("command/photo16bits.BMP")), bmp);
 }
 
 void TestCli::reportsAFullDisk()
@@ -1528,11 +1533,11 @@ void TestCli::leavesAloneWhatOthersLeave_data()
     QTest::addColumn<bool>("byAnother"); // left by another user, or by the user running
     // A script run where the files are left, in $SHARED, with $VICTIM the user's folder of
     // a.txt, b.txt and sub/c.txt, $JOURNAL the journal of photo.h in $OUTPUT and $DEAD the number
-    // of a process that ended.
+    // of a process that ended; as root when it gives a file to another user (chown).
     QTest::addColumn<QString>("script");
     QTest::addColumn<bool>("sharedOutput"); // the output folder is $SHARED, else one of the user's
     QTest::addColumn<bool>("sharedTemporaries"); // TMPDIR is $SHARED
-    QTest::addColumn<QString>("kept"); // left in $SHARED as it was
+    QTest::addColumn<QString>("kept"); // left in $SHARED as it was ($STAGED: a temporary file's name)
     QTest::addColumn<bool>("refused"); // the journal refused, nothing written
 
     // As a journal of an earlier version, whose lines a run followed wherever they led.
@@ -1542,6 +1547,22 @@ void TestCli::leavesAloneWhatOthersLeave_data()
     QTest::newRow("another user's journal") << true << journal << true << false << "planted" << true;
     QTest::newRow("one's own journal naming files elsewhere")
         << false << journal << false << false << "planted" << false;
+    // One's own journal whose lines name a file elsewhere for an output, and one of this run's
+    // temporary names for a file elsewhere: neither is followed.
+    const QString staged = "STAGED=\"${JOURNAL%.journal}-abcdef\" && ";
+    const QString elsewhere = staged
+        + "echo staged > \"$STAGED\" && printf 'quillon-journal 1\\n%s %s\\n%s %s\\nfin\\n' "
+          "\"$VICTIM/a.txt\" photo.h \"$(basename \"$STAGED\")\" \"$VICTIM/b.txt\" > \"$JOURNAL\" "
+          "&& echo planted > \"$SHARED/planted\"";
+    QTest::newRow("one's own journal naming files elsewhere as an output's and a temporary one's")
+        << false << elsewhere << false << false << "planted" << false;
+    // One's own journal naming, as a temporary file, a file of that name another user left.
+    QTest::newRow("one's own journal naming another user's file as a temporary one")
+        << false
+        << staged
+            + "echo theirs > \"$STAGED\" && chown nobody:nogroup \"$STAGED\" && printf "
+              "'quillon-journal 1\\n%s photo.h\\nfin\\n' \"$(basename \"$STAGED\")\" > \"$JOURNAL\""
+        << true << false << "$STAGED" << false;
     // The temporary folder of a run that ended, as a killed run leaves it.
     const QString link = "ln -s \"$VICTIM\" \"$SHARED/quillon-decode-$DEAD-abcdef\"";
     QTest::newRow("another user's link among the temporary folders")
@@ -1564,8 +1585,8 @@ void TestCli::leavesAloneWhatOthersLeave()
     QFETCH(QString, kept);
     QFETCH(bool, refused);
     const QStringList nobody = anotherUser();
-    if (byAnother && nobody.isEmpty())
-        QSKIP("only root can leave files as another user (setpriv)");
+    if ((byAnother || script.contains("chown")) && nobody.isEmpty())
+        QSKIP("only root can leave files as another user (setpriv, chown)");
     // Read by a reader in a child process, whose temporary folder goes to TMPDIR.
     const QByteArray format = sharedTemporaries ? "tga" : "png";
     if (!QImageWriter::supportedImageFormats().contains(format))
@@ -1609,8 +1630,11 @@ void TestCli::leavesAloneWhatOthersLeave()
     QCOMPARE(readFile(path("victim/a.txt")), QByteArray("A"));
     QCOMPARE(readFile(path("victim/b.txt")), QByteArray("B"));
     QCOMPARE(readFile(path("victim/sub/c.txt")), QByteArray("C"));
-    QVERIFY(QFileInfo(shared.path(QString(kept).replace("$DEAD", dead))).isSymLink()
-            || QFileInfo::exists(shared.path(QString(kept).replace("$DEAD", dead))));
+    const QString keptPath
+        = shared.path(QString(kept)
+                          .replace("$DEAD", dead)
+                          .replace("$STAGED", QFileInfo(journal).completeBaseName() + "-abcdef"));
+    QVERIFY(QFileInfo(keptPath).isSymLink() || QFileInfo::exists(keptPath));
 }
 
 void TestCli::answersUsageErrors_data()
@@ -1631,6 +1655,17 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--dithering", "a.png"} << meant.arg("--dithering", "--dither");
     QTest::newRow("the beginning of one option")
         << QStringList {"--prog", "a.png"} << meant.arg("--prog", "--progmem");
+    // One slip at most in a name of 4 letters or fewer, two in a longer one.
+    QTest::newRow("a slip in 4 letters") << QStringList {"--nmae", "a.png"} << meant.arg("--nmae", "--name");
+    QTest::newRow("two slips in 4 letters")
+        << QStringList {"--xrox", "a.png"} << "option inconnue « --xrox »";
+    QTest::newRow("two slips in 5 letters")
+        << QStringList {"--cnavs", "9x9", "a.png"} << meant.arg("--cnavs", "--canvas");
+    // The beginning of an option counts from 3 letters on.
+    QTest::newRow("the first 2 letters of one option")
+        << QStringList {"--sp", "a.png"} << "option inconnue « --sp »";
+    QTest::newRow("the first 3 letters of one option")
+        << QStringList {"--spl", "a.png"} << meant.arg("--spl", "--split");
     const QString twoDashes = "« %1 » : une option longue prend deux tirets ; vouliez-vous dire « --%2 » ?";
     QTest::newRow("a long option with one dash")
         << QStringList {"-format", "mono", "a.png"} << twoDashes.arg("-format", "format");

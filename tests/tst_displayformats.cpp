@@ -123,6 +123,11 @@ void TestDisplayFormats::encodes_data()
         with(threshold(lightest + 1), inverted));
     row("pages, opaque, threshold at the darkest pixel", "pages", opaque, threshold(darkest));
     row("pages, opaque, threshold above the darkest pixel", "pages", opaque, threshold(darkest + 1));
+    // One pixel apart, the last of a row: the array is not all alike.
+    QImage lastLit(13, 3, QImage::Format_RGB32);
+    lastLit.fill(Qt::black);
+    lastLit.setPixel(12, 1, qRgb(255, 255, 255));
+    row("mono, one pixel lit, the last of its row", "mono", lastLit);
     row("xbm", "xbm", picture, threshold(200));
     row("xbm, threshold 0, aligned to 4", "xbm", picture, with(threshold(0), aligned(4)));
     row("xbm, aligned to 3", "xbm", picture, aligned(3));

@@ -163,6 +163,9 @@ void TestPreparation::shapesPicturesForTheScreen_data()
         QTest::addRow("covering a larger box, %s", upscale ? "--upscale" : "without --upscale")
             << small << fitIn({14, 14}, cover, Qt::AlignCenter, upscale)
             << smooth(small, QSize(19, 14)).copy(3, 0, 14, 14);
+    // 7 x 5 covering 4 x 3 is 4.2 x 3: its width rounded down to the box's, which it still covers.
+    QTest::newRow("covering a box its width rounds down to")
+        << small << fitIn({4, 3}, cover) << smooth(small, QSize(4, 3));
     QTest::newRow("contained, never enlarged") << small << fitIn({70, 70}) << small;
     QTest::newRow("contained, enlarged")
         << small << fitIn({70, 70}, FitMode::Contain, Qt::AlignCenter, true) << smooth(small, QSize(70, 50));

@@ -80,6 +80,8 @@ private slots:
     void convertsABatchAmongOtherFiles();
     void leavesEachPictureOfAKilledBatchWhole_data();
     void leavesEachPictureOfAKilledBatchWhole();
+    void keepsThePicturesWhoseSyncFails_data();
+    void keepsThePicturesWhoseSyncFails();
     void reapsTheChildrenOfItsReaders();
     void waitsBoundedlyForLocksItCannotJudge();
     void refusesLocksOfAnotherUser();
@@ -1185,6 +1187,72 @@ void TestCli::leavesEachPictureOfAKilledBatchWhole()
     QVERIFY(fresh >= 0);
     QCOMPARE(fresh > 0, someNew);
     QCOMPARE(entryNames(path("command")), names);
+}
+
+void TestCli::keepsThePicturesWhoseSyncFails_data()
+{
+    QTest::addColumn<QByteArray>("failing"); // the call of the batch's commit that fails
+    QTest::addColumn<int>("at");
+    QTest::addColumn<int>("failed"); // pictures that keep their earlier files
+
+    QTest::newRow("a file's bytes not on the disk") << QByteArray("fdatasync") << 3 << 1;
+    QTest::newRow("the folder's names not on the disk") << QByteArray("fsync") << 1 << 6;
+}
+
+void TestCli::keepsThePicturesWhoseSyncFails()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    QFETCH(QByteArray, failing);
+    QFETCH(int, at);
+    QFETCH(int, failed);
+    // Six pictures converted from a/, then from b/ by a batch whose commit meets a disk error: the
+    // pictures it touches are refused and keep their earlier files, the others have their new ones.
+    QStringList earlier, later;
+    QVERIFY(QDir().mkpath(path("a")) && QDir().mkpath(path("b")));
+    for (int i = 0; i < 6; ++i) {
+        earlier << path(QString("a/p%1.png").arg(i));
+        later << path(QString("b/p%1.png").arg(i));
+        savePicture(patternPicture(9 + 2 * i, 7), earlier.last(), "PNG");
+        savePicture(patternPicture(7, 9 + 2 * i, true), later.last(), "PNG");
+    }
+    QCOMPARE(quillonConvert(QStringList {"-o", path("earlier")} + earlier).exitCode, 0);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("later")} + later).exitCode, 0);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("command")} + earlier).exitCode, 0);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", QUILLON_PAUSED_CALL);
+    environment.insert("QUILLON_PAUSE_IN", failing);
+    environment.insert("QUILLON_PAUSE_AT", QString::number(at));
+    environment.insert("QUILLON_PAUSE_MARK", path("paused"));
+    environment.insert("QUILLON_PAUSE_FAIL", QString::number(EIO));
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.start(QUILLON_CONVERT, QStringList {"-f", "-o", path("command")} + later);
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(path("paused")); }, 60000));
+    QVERIFY(QFile::remove(path("paused")));
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitCode(), 1);
+    QStringList lines = QString::fromUtf8(run.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.takeLast(),
+             failed == 6 ? QString("0 image convertie, 0 ignorée, 6 en échec")
+                         : QString("5 images converties, 0 ignorée, 1 en échec"));
+    QCOMPARE(lines.size(), failed);
+    const QRegularExpression refusal("^quillon-convert: (.*) : impossible d'écrire " + path("command/")
+                                     + "\\S+ : erreur d'entrée-sortie$");
+    QStringList refused;
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = refusal.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line));
+        refused << match.captured(1);
+    }
+    for (int i = 0; i < 6; ++i) {
+        const QString side = refused.contains(later[i]) ? "earlier/" : "later/";
+        for (const QString &name : {QString("p%1.h").arg(i), QString("p%1").arg(i) + "16bits.BMP"})
+            QCOMPARE(readFile(path("command/" + name)), readFile(path(side + name)));
+    }
+    QCOMPARE(entryNames(path("command")), entryNames(path("earlier")));
 }
 
 void TestCli::reapsTheChildrenOfItsReaders()

@@ -83,6 +83,8 @@ private slots:
     void keepsThePicturesWhoseSyncFails_data();
     void keepsThePicturesWhoseSyncFails();
     void reapsTheChildrenOfItsReaders();
+    void forksTheDecodingServerAtItsStart_data();
+    void forksTheDecodingServerAtItsStart();
     void waitsBoundedlyForLocksItCannotJudge();
     void refusesLocksOfAnotherUser();
     void leavesAloneWhatOthersLeave_data();
@@ -1289,6 +1291,71 @@ void TestCli::reapsTheChildrenOfItsReaders()
     QCOMPARE(run.exitCode(), 0);
     QVERIFY(children >= 1); // the waiting reader's, at least
     QVERIFY2(unreaped <= 2, qPrintable(QString("%1 children ended and not reaped").arg(unreaped)));
+}
+
+void TestCli::forksTheDecodingServerAtItsStart_data()
+{
+    // After "-o out" and `pngs` PNGs, in a folder that holds a.png, p.gpl (a palette) and u.unset
+    // and -u.unset (pictures of no signature, which the readers of other packages are asked for).
+    QTest::addColumn<int>("pngs");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("atStart"); // the decoding server forked before any picture's turn
+
+    QTest::newRow("a PNG") << 0 << QStringList {"a.png"} << false;
+    QTest::newRow("a palette, then a PNG")
+        << 0 << QStringList {"--format", "index4", "--palette", "p.gpl", "a.png"} << false;
+    QTest::newRow("a picture of no signature") << 0 << QStringList {"u.unset"} << true;
+    QTest::newRow("after --, a picture named as an option") << 0 << QStringList {"--", "-u.unset"} << true;
+    // The first 64 arguments that are no option are looked at, the output folder the first of
+    // them; a later picture starts the server as a program.
+    QTest::newRow("the 64th looked at") << 62 << QStringList {"u.unset"} << true;
+    QTest::newRow("the 65th") << 63 << QStringList {"u.unset"} << false;
+}
+
+void TestCli::forksTheDecodingServerAtItsStart()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    QFETCH(int, pngs);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, atStart);
+    QVERIFY(QDir().mkpath(path("out")));
+    savePicture(patternPicture(7, 5), path("a.png"), "PNG");
+    writeFile(path("p.gpl"), "GIMP Palette\n0 0 0\n255 255 255\n");
+    writeFile(path("u.unset"), "UNSET");
+    writeFile(path("-u.unset"), "UNSET");
+    QStringList pictures;
+    for (int i = 0; i < pngs; ++i) {
+        pictures << QString("i%1.png").arg(i);
+        QVERIFY(QFile::copy(path("a.png"), path(pictures.last())));
+    }
+    // Held at its first fork(): the server's, forked at the start or started as a program once a
+    // picture that needs it holds its lock.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", QUILLON_PAUSED_CALL);
+    environment.insert("QUILLON_PAUSE_IN", "fork");
+    environment.insert("QUILLON_PAUSE_AT", "1");
+    environment.insert("QUILLON_PAUSE_MARK", path("paused"));
+    environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.setWorkingDirectory(m_dir->path());
+    run.start(QUILLON_CONVERT, QStringList {"-o", "out"} + pictures + arguments);
+    // A server started as a program is held at its own first fork(), let go too.
+    bool forked = false, locked = false;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            if (QFileInfo::exists(path("paused"))) {
+                locked = locked || (!forked && !entryNames(path("out")).filter(".lock").isEmpty());
+                forked = true;
+                QFile::remove(path("paused"));
+            }
+            return run.state() == QProcess::NotRunning;
+        },
+        60000));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(forked && !locked, atStart);
 }
 
 void TestCli::waitsBoundedlyForLocksItCannotJudge()

@@ -528,6 +528,36 @@ int main(int argc, char *argv[])
         QFile::remove(big);
     }
 
+    // A TIFF too large to be decoded whole (16000 x 12000, LZW, in strips of a row), fitted in
+    // 320 x 240 as its strips are decoded, in the decoding server's child, against vipsthumbnail,
+    // which also reads a TIFF strip after strip. The memory is that of every process of the run:
+    // quillon-convert, its decoding server and the child, whose peaks GNU time does not see.
+    {
+        const QString big = dir.filePath(QStringLiteral("big.tif"));
+        if (!Bench::writeLargePhotoTiff(big, 16000, 12000))
+            qFatal("cannot write %s", qPrintable(big));
+        const QStringList fit = {"--force", "--fit", "320x240", "-o", dir.filePath("quillon"), big};
+        const double rowsSeconds = Bench::bestSeconds(3, [&] { Bench::runCommand(QUILLON_CONVERT, fit); });
+        const double rowsPeakMB = Bench::peakTreeMemoryMiB(QUILLON_CONVERT, fit) * 1.048576;
+        std::printf("  16000 x 12000 TIFF fitted in 320 x 240 by rows: %.0f ms, %.1f MB at most (its "
+                    "processes together)\n",
+                    rowsSeconds * 1e3, rowsPeakMB);
+        Bench::reportGoal("TIFF of 16000 x 12000 --fit 320x240: peak memory, MB", rowsPeakMB, 160, false);
+        const QString vips = QStandardPaths::findExecutable(QStringLiteral("vipsthumbnail"));
+        if (!vips.isEmpty()) {
+            const QStringList thumbnail = {big, "--size", "320x240", "-o", dir.filePath("vips.png")};
+            const double vipsSeconds = Bench::bestSeconds(3, [&] { Bench::runCommand(vips, thumbnail); });
+            const double vipsPeakMB = Bench::peakMemoryMiB(vips, thumbnail) * 1.048576;
+            std::printf("  the same with vipsthumbnail: %.0f ms, %.1f MB at most\n", vipsSeconds * 1e3,
+                        vipsPeakMB);
+            Bench::reportGoal("TIFF of 16000 x 12000 --fit 320x240: time / vipsthumbnail's",
+                              rowsSeconds / vipsSeconds, 1.0, false);
+        } else {
+            std::printf("  vipsthumbnail (Debian package libvips-tools) is not installed: not compared\n");
+        }
+        QFile::remove(big);
+    }
+
     // Every frame of a 100-frame animation of 320 x 240 against decoding its frames with Qt.
     const QString animation = dir.filePath(QStringLiteral("animation.gif"));
     {

@@ -260,7 +260,7 @@ std::optional<PictureOutcome> decodingProblem(const PictureJob &job, DecodedPict
 
 std::optional<PictureOutcome> decode(const PictureJob &job, DecodedPicture *decoded)
 {
-    // A PNG too large to be decoded whole is decoded by rows and fitted as they come.
+    // A PNG or a TIFF too large to be decoded whole is decoded by rows and fitted as they come.
     RowFitting rows;
     rows.allowed = true;
     rows.keepAlpha = keepsAlpha(job);

@@ -71,7 +71,8 @@ private slots:
     void reportsAFullDisk();
     void refusesWhatMemoryCannotHold_data();
     void refusesWhatMemoryCannotHold();
-    void convertsAnimationsWithoutThreads();
+    void convertsWithoutThreads_data();
+    void convertsWithoutThreads();
     void keepsEachPairWhole();
     void endsReadersThatMisbehave_data();
     void endsReadersThatMisbehave();
@@ -481,6 +482,91 @@ void TestCli::fitsPicturesTooLargeToHoldByRows_data()
                                     QByteArray(64, '\0'))
                          << QStringList {"--fit", "320x320"}
                          << QString::fromUtf8("image trop grande pour être convertie");
+
+    // TIFF, read by rows in its child process: the same bands, uncompressed in one strip (which
+    // libtiff reads a few rows at a time), its directory first so that a file cut short keeps it.
+    const auto bandRow = [](int parity) {
+        QByteArray row(1500, '\0');
+        for (int x = 0; x < 12000; ++x) {
+            if ((x / 1500 + parity) % 2)
+                row[x / 8] = char(row[x / 8] | 0x80 >> x % 8);
+        }
+        return row;
+    };
+    const QByteArray bandRows[2] = {bandRow(0), bandRow(1)};
+    QByteArray pixels;
+    pixels.reserve(1500 * 12000);
+    for (int y = 0; y < 12000; ++y)
+        pixels += bandRows[y / 3000 % 2];
+    const QByteArray strip = tiffByHand({{256, 12000},
+                                         {257, 12000},
+                                         {258, 1},
+                                         {259, 1},
+                                         {262, 1},
+                                         {273, 0},
+                                         {277, 1},
+                                         {278, 12000},
+                                         {279, 1500 * 12000}},
+                                        pixels);
+    const auto tiff = [](const std::function<void(TiffLayout &)> &set, int rows = -1) {
+        TiffLayout layout;
+        layout.bits = 1;
+        layout.samples = 1;
+        layout.photometric = 1; // black first
+        layout.compression = 8; // Deflate
+        set(layout);
+        const int white = (1 << layout.bits) - 1;
+        return tiffOfSamples(
+            QSize(12000, 12000), layout, [=](int x, int y, int) { return (x / 1500 + y / 3000) % 2 * white; },
+            rows);
+    };
+    const QString tooLarge = QString::fromUtf8("image trop grande pour être convertie");
+    QTest::newRow("TIFF fitted") << strip << QStringList {"--fit", "320x320"} << QString();
+    QTest::newRow("TIFF in tiles, turned by its file, fitted") << tiff([](TiffLayout &l) {
+        l.tile = QSize(1024, 1024);
+        l.orientation = 6; // a quarter turn clockwise
+    }) << QStringList {"--fit", "320x320"} << QString();
+    // A rectangle that leaves the picture: told from the size the child hands back.
+    // Grey of 4 bits, read through libtiff's RGBA reader a strip at a time: a band of 4000 rows of
+    // 4 bytes a pixel (183 MiB) is held, scaled before the next is read.
+    QTest::newRow("TIFF in strips of 4000 rows") << tiff([](TiffLayout &l) {
+        l.bits = 4;
+        l.rowsPerStrip = 4000;
+    }) << QStringList {"--fit", "320x320"} << QString();
+    QTest::newRow("TIFF cut beyond its edge")
+        << strip << QStringList {"--crop", "11000,0,2000x100", "--fit", "320x320"}
+        << QString("--crop 11000,0,2000x100 sort de l'image, de 12000 x 12000 pixels");
+    QTest::newRow("TIFF cut in the middle of its strips")
+        << strip.left(strip.size() / 2) << QStringList {"--fit", "320x320"} << incomplete;
+    QTest::newRow("TIFF cut just before its end")
+        << strip.left(strip.size() - 1) << QStringList {"--fit", "320x320"} << incomplete;
+    QTest::newRow("TIFF ending before its rows")
+        << tiff([](TiffLayout &) {}, 100) << QStringList {"--fit", "320x320"}
+        << QString::fromUtf8("ce fichier ne semble pas être une image");
+    // A strip or a tile that alone would take more than the bound, though not more than the
+    // child's memory (through libtiff's RGBA reader, a band of 6000 rows of 4 bytes a pixel: 275
+    // MiB; a tile of 65536 x 65536), or a kind left to the whole picture: refused, before any
+    // pixel is read.
+    const auto grey = [](int height, int bits, const QList<QPair<int, quint32>> &layout) {
+        return tiffByHand(
+            QList<QPair<int, quint32>> {
+                {256, 12000}, {257, quint32(height)}, {258, quint32(bits)}, {259, 8}, {262, 1}, {277, 1}}
+                + layout,
+            QByteArray(16, '\0'));
+    };
+    QTest::newRow("TIFF of a strip too large to hold")
+        << grey(6000, 4, {{273, 0}, {278, 6000}, {279, 16}}) << QStringList {"--fit", "320x320"} << tooLarge;
+    QTest::newRow("TIFF of a tile too large to hold")
+        << grey(12000, 8, {{322, 65536}, {323, 65536}, {324, 0}, {325, 16}})
+        << QStringList {"--fit", "320x320"} << tooLarge;
+    QTest::newRow("TIFF of 16-bit RGB in planes apart") << tiff(
+        [](TiffLayout &l) {
+            l.bits = 16;
+            l.samples = 3;
+            l.photometric = 2;
+            l.planesApart = true;
+        },
+        1) << QStringList {"--fit", "320x320"} << tooLarge;
 }
 
 void TestCli::fitsPicturesTooLargeToHoldByRows()
@@ -494,7 +580,10 @@ void TestCli::fitsPicturesTooLargeToHoldByRows()
     const QString prlimit = QStandardPaths::findExecutable("prlimit");
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is not installed");
-    const QString picture = path(file.startsWith("BM") ? "huge.bmp" : "huge.png");
+    const bool tiff = file.startsWith("II");
+    if (tiff && !QImageReader::supportedImageFormats().contains("tiff"))
+        QSKIP("no reader of TIFF (Debian package qt5-image-formats-plugins)");
+    const QString picture = path(file.startsWith("BM") ? "huge.bmp" : tiff ? "huge.tif" : "huge.png");
     writeFile(picture, file);
     // 512 MiB of address space: the picture decoded whole would not fit in it.
     const Run run = quillonConvert(options + QStringList {"-o", path("command"), picture},
@@ -509,7 +598,9 @@ void TestCli::fitsPicturesTooLargeToHoldByRows()
     QCOMPARE(run.exitCode, 0);
     // Each pixel of the bands, black or white, as the options shape them.
     const QByteArray bmp = readFile(path("command/huge16bits.BMP"));
-    const bool turned = options.contains("--rotate"), cut = options.contains("--crop");
+    const bool turned
+        = options.contains("--rotate") || QByteArray(QTest::currentDataTag()).contains("turned by"),
+        cut = options.contains("--crop");
     const QSize size = cut ? QSize(320, 160) : QSize(320, 320);
     QCOMPARE(bmp.size(), 54 + size.width() * size.height() * 2);
     for (int y = 0; y < size.height(); ++y) {
@@ -743,15 +834,59 @@ void TestCli::refusesWhatMemoryCannotHold()
 }
 
 // A process that may start no thread (a process or user limit reached) still converts an
-// animation, on its own thread, into the same bytes.
-void TestCli::convertsAnimationsWithoutThreads()
+// animation, and a picture fitted by rows, on its own thread, into the same bytes.
+void TestCli::convertsWithoutThreads_data()
 {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("animation") << "anim.gif"
+                               << animatedGifFile({patternPicture(7, 3), patternPicture(7, 3).mirrored()},
+                                                  {5, 9})
+                               << QStringList {"--format", "rgb565", "--frames", "all", "--preview"};
+    // 8193 x 8193 of 1 bit, 257 MiB decoded whole: black and white squares of 1024 pixels.
+    const auto white = [](int x, int y) { return (x / 1024 + y / 1024) % 2; };
+    QByteArray rows[2];
+    for (int parity : {0, 1}) {
+        rows[parity] = QByteArray(1025, '\0');
+        for (int x = 0; x < 8193; ++x) {
+            if (white(x, parity * 1024))
+                rows[parity][x / 8] = char(rows[parity][x / 8] | 0x80 >> x % 8);
+        }
+    }
+    QByteArray pixels;
+    for (int y = 0; y < 8193; ++y)
+        pixels += rows[y / 1024 % 2];
+    // Fitted small: Qt converts a picture of more than 64 KiB on threads of its own, and waits for
+    // them forever when none may start.
+    const QStringList fit {"--fit", "96x64"};
+    QTest::newRow("PNG fitted by rows")
+        << "big.png" << pngOfSamples(QSize(8193, 8193), 1, 0, [&](int x, int y, int) { return white(x, y); })
+        << fit;
+    QTest::newRow("TIFF fitted by rows") << "big.tif"
+                                         << tiffByHand({{256, 8193},
+                                                        {257, 8193},
+                                                        {258, 1},
+                                                        {259, 1},
+                                                        {262, 1},
+                                                        {273, 0},
+                                                        {277, 1},
+                                                        {278, 8193},
+                                                        {279, quint32(pixels.size())}},
+                                                       pixels)
+                                         << fit;
+}
+
+void TestCli::convertsWithoutThreads()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, options);
 #if defined(__SANITIZE_ADDRESS__)
     QSKIP("the sanitizers must be the first library loaded");
 #endif
-    writeFile(path("anim.gif"),
-              animatedGifFile({patternPicture(7, 3), patternPicture(7, 3).mirrored()}, {5, 9}));
-    const QStringList options {"--format", "rgb565", "--frames", "all", "--preview", path("anim.gif")};
+    writeFile(path(name), file);
+    options << path(name);
     QCOMPARE(quillonConvert(QStringList {"-o", path("threads")} + options).exitCode, 0);
     QProcess run;
     QProcessEnvironment noThreads = QProcessEnvironment::systemEnvironment();
@@ -760,6 +895,7 @@ void TestCli::convertsAnimationsWithoutThreads()
     run.start(QUILLON_CONVERT, QStringList {"-o", path("alone")} + options);
     QVERIFY(run.waitForFinished(60000));
     QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.readAllStandardError(), QByteArray());
     QCOMPARE(run.exitCode(), 0);
     const QStringList files = entryNames(path("threads"));
     QCOMPARE(entryNames(path("alone")), files);
@@ -1668,8 +1804,8 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("unknown format")
         << QStringList {"--format", "rgb555", "a.png"}
         << "--format : format inconnu « rgb555 » (bmp, rgb565, mono, xbm, pages, "
-           "gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow ou "
-           "epd7)";
+           "gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow, epd7, "
+           "epd-bwry ou epd-spectra6)";
     const QString stdintName
         = "--name : le nom « %1 » est de ceux que définit <stdint.h>, que l'en-tête inclut";
     QTest::newRow("a type of stdint.h")
@@ -1745,6 +1881,10 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--format", "epd7", "--stride-align", "4", "a.png"}
         << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
            "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
+    QTest::newRow("stride of the four-ink panels")
+        << QStringList {"--format", "epd-bwry", "--stride-align", "2", "a.png"}
+        << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
+           "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
     QTest::newRow("stride above 1024")
         << QStringList {"--format", "mono", "--stride-align", "1025", "a.png"}
         << "--stride-align : « 1025 » n'est pas un alignement de 1 à 1024 octets";
@@ -1792,6 +1932,9 @@ void TestCli::answersUsageErrors_data()
         << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
     QTest::newRow("invert on a black, white and red panel")
         << QStringList {"--format", "epd-bw-red", "--invert", "a.png"}
+        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
+    QTest::newRow("invert on a Spectra 6 panel")
+        << QStringList {"--format", "epd-spectra6", "--invert", "a.png"}
         << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
     QTest::newRow("threshold with four greys")
         << QStringList {"--format", "gray2", "--threshold", "100", "a.png"}
@@ -2235,6 +2378,10 @@ void TestCli::writesWhatTheEngineEncodes_data()
         });
     row("e-paper in program memory", {"--format", "epd-bw-red", "--progmem"}, "epd-bw-red",
         [](EncodingOptions &e, DisplayOptions &) { e.progmem = true; });
+    row("four inks, dithered", {"--format", "epd-bwry", "--dither"}, "epd-bwry",
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = true; });
+    row("six inks, fitted", {"--format", "epd-spectra6", "--fit", "7x5"}, "epd-spectra6",
+        [](EncodingOptions &, DisplayOptions &d) { d.fit = QSize(7, 5); });
     // Its two left columns, blue and green, have no red; what has no ink is told plane by plane.
     warning
         = QString::fromUtf8("pic_red : plan tout blanc, aucun pixel n'étant plus près de son encre que du "

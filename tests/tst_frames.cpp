@@ -605,8 +605,8 @@ void TestFrames::headerWalkedThroughItsTables_data()
     QTest::addColumn<QString>("standard");
     QTest::addColumn<bool>("split");
     QTest::addColumn<bool>("progmem");
-    for (const char *variant :
-         {"rgb565 mask", "mono", "pages", "index4", "index8", "epd-bw-red", "lvgl", "lvgl RGB888", "lvgl8"})
+    for (const char *variant : {"rgb565 mask", "mono", "pages", "index4", "index8", "epd-bw-red",
+                                "epd-spectra6", "lvgl", "lvgl RGB888", "lvgl8"})
         for (const char *standard : {"c99", "c++17"})
             for (const bool split : {false, true})
                 QTest::addRow("%s, %s%s", variant, standard, split ? ", split" : "")

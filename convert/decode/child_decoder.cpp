@@ -4,6 +4,7 @@
 #include "decoded_size.h"
 #include "fresh_memory.h"
 #include "picture_format.h"
+#include "row_decoding.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -74,6 +75,8 @@ struct DecodeRequest
     qint32 framesAsked;
     qint32 firstFrame;
     qint32 lastFrame;
+    // The shaping a picture too large to be decoded whole is fitted with as its rows come.
+    FittingRequest fitting;
 };
 constexpr int requestDescriptors = 3;
 
@@ -91,6 +94,11 @@ struct PictureHeader
     qint32 colourCount;
     quint64 pixelsAddress; // where the bytes are in the child's memory
     qint32 frameCount;
+    // Decoded by rows and fitted (DecodedPicture::fitted): the picture's own size; no pixels when
+    // the options cannot shape a picture of that size.
+    qint32 fitted;
+    qint32 fullWidth;
+    qint32 fullHeight;
 };
 constexpr quint32 headerMagic = 0x51444331; // "QDC1"
 
@@ -313,6 +321,14 @@ DecodedPicture receivePicture(ChildPipe &pipe, int channelFd, int pixelsFd, pid_
     const auto status = DecodedPicture::Status(header.status);
     if (status != DecodedPicture::Decoded)
         return {status, QImage(), header.systemError, QSize()};
+    const QSize fullSize(header.fullWidth, header.fullHeight);
+    if (header.fitted && (fullSize.width() <= 0 || fullSize.height() <= 0))
+        return {DecodedPicture::Hostile, QImage(), 0, QSize()};
+    if (header.fitted && header.width == 0 && header.height == 0) {
+        DecodedPicture unshaped {DecodedPicture::Decoded, QImage(), 0, fullSize};
+        unshaped.fitted = true;
+        return unshaped;
+    }
     const QImage::Format format = QImage::Format(header.format);
     if (format <= QImage::Format_Invalid || format >= QImage::NImageFormats || header.width <= 0
         || header.height <= 0 || header.colourCount < 0 || header.colourCount > 256)
@@ -333,7 +349,10 @@ DecodedPicture receivePicture(ChildPipe &pipe, int channelFd, int pixelsFd, pid_
         return {DecodedPicture::Hostile, QImage(), 0, QSize()};
     if (!colours.isEmpty())
         image.setColorTable(colours);
-    return {DecodedPicture::Decoded, std::move(image), 0, size, qMax(0, header.frameCount)};
+    DecodedPicture picture {DecodedPicture::Decoded, std::move(image), 0, header.fitted ? fullSize : size,
+                            qMax(0, header.frameCount)};
+    picture.fitted = header.fitted != 0;
+    return picture;
 }
 
 // Arguments and environment as exec() takes them, made before the fork.
@@ -758,12 +777,16 @@ void tellMemoryExhaustion(qint32 *status, qint32 *systemError, int readerErrno)
         sendFrames(request);
 
     const QByteArray format(request.format);
-    // An animated WebP's first frame composed as its other frames are.
+    // An animated WebP's first frame composed as its other frames are; a picture too large to be
+    // decoded whole fitted as its rows come, when its reader reads by rows.
+    DisplayOptions display;
+    RowFitting rows;
+    fittingAsked(request.fitting, &display, &rows);
     errno = 0;
     std::optional<DecodedPicture> composed = composedFirstFrame(QStringLiteral("/proc/self/fd/0"), format);
-    const DecodedPicture decoded = composed ? std::move(*composed)
-                                            : decodeInProcess(QStringLiteral("/proc/self/fd/0"), format,
-                                                              DisplayOptions(), FreshMemoryCheck::None);
+    const DecodedPicture decoded = composed
+        ? std::move(*composed)
+        : decodeInProcess(QStringLiteral("/proc/self/fd/0"), format, display, FreshMemoryCheck::None, rows);
     const int readerErrno = errno;
     const QImage &image = decoded.image;
     PictureHeader header {};
@@ -779,6 +802,9 @@ void tellMemoryExhaustion(qint32 *status, qint32 *systemError, int readerErrno)
         header.colourCount = image.colorCount();
         header.frameCount = decoded.frameCount;
         header.pixelsAddress = quint64(quintptr(image.constBits()));
+        header.fitted = decoded.fitted;
+        header.fullWidth = decoded.fullSize.width();
+        header.fullHeight = decoded.fullSize.height();
     }
     const QVector<QRgb> colours = image.colorTable();
     const bool sent = writeAll(STDOUT_FILENO, &header, sizeof header)
@@ -1083,12 +1109,14 @@ DecodedAnimation receiveFrames(PictureChild &child,
 } // namespace
 
 DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
-                             const std::atomic<int> *interrupted)
+                             const std::atomic<int> *interrupted, const DisplayOptions &display,
+                             const RowFitting &rows)
 {
     const DecodedPicture hostile {DecodedPicture::Hostile, QImage(), 0, QSize()};
     DecodeRequest request {};
     if (!requestFor(format, &request))
         return hostile;
+    request.fitting = fittingRequest(display, rows);
     PictureChild child(filePath, request, interrupted);
     switch (child.start()) {
     case PictureChild::Unreadable:

@@ -35,9 +35,12 @@
 constexpr int readerMemoryMiB = 768;
 
 // Decodes the picture in `filePath`, which the parent has already checked to be a regular file,
-// in a child process. `format` names the reader.
+// in a child process. `format` names the reader. With `rows` allowed, a picture too large to be
+// decoded whole, of a reader that reads by rows (TIFF's), is decoded by rows and fitted as
+// `display` says in the child, which hands back the fitted picture only (see row_decoding.h).
 DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
-                             const std::atomic<int> *interrupted = nullptr);
+                             const std::atomic<int> *interrupted = nullptr,
+                             const DisplayOptions &display = DisplayOptions(), const RowFitting &rows = {});
 
 // The frames asked for of the animation in `filePath`, decoded in a child process as
 // decodeAnimation() decodes a GIF's (see animation_decoding.h) and handed back together: their

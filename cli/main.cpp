@@ -182,8 +182,8 @@ QString batchSummary(const std::vector<PictureOutcome> &outcomes)
 
 // The reader of another package that one of the first pictures of the command line needs, as its
 // first bytes tell, looked for before the command line is parsed: among the first 64 arguments that
-// are not options (an option's value is looked at too, and names no picture but a palette), or
-// nothing.
+// are not options, or nothing. An option's value is looked at too, and names no picture, but
+// --palette's, a file whose bytes ask for no reader, is passed over.
 QByteArray readerApartAmong(int argc, char **argv)
 {
     constexpr int lookedAt = 64;
@@ -191,6 +191,10 @@ QByteArray readerApartAmong(int argc, char **argv)
     for (int i = 1, looked = 0; i < argc && looked < lookedAt; ++i) {
         if (options && std::strcmp(argv[i], "--") == 0) {
             options = false;
+            continue;
+        }
+        if (options && std::strcmp(argv[i], "--palette") == 0) {
+            ++i; // and its value
             continue;
         }
         if (options && argv[i][0] == '-')

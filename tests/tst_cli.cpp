@@ -81,7 +81,11 @@ private slots:
     void convertsABatchAmongOtherFiles();
     void leavesEachPictureOfAKilledBatchWhole_data();
     void leavesEachPictureOfAKilledBatchWhole();
+    void keepsThePicturesWhoseSyncFails_data();
+    void keepsThePicturesWhoseSyncFails();
     void reapsTheChildrenOfItsReaders();
+    void forksTheDecodingServerAtItsStart_data();
+    void forksTheDecodingServerAtItsStart();
     void waitsBoundedlyForLocksItCannotJudge();
     void refusesLocksOfAnotherUser();
     void leavesAloneWhatOthersLeave_data();
@@ -1328,6 +1332,72 @@ void TestCli::leavesEachPictureOfAKilledBatchWhole()
     QCOMPARE(entryNames(path("command")), names);
 }
 
+void TestCli::keepsThePicturesWhoseSyncFails_data()
+{
+    QTest::addColumn<QByteArray>("failing"); // the call of the batch's commit that fails
+    QTest::addColumn<int>("at");
+    QTest::addColumn<int>("failed"); // pictures that keep their earlier files
+
+    QTest::newRow("a file's bytes not on the disk") << QByteArray("fdatasync") << 3 << 1;
+    QTest::newRow("the folder's names not on the disk") << QByteArray("fsync") << 1 << 6;
+}
+
+void TestCli::keepsThePicturesWhoseSyncFails()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    QFETCH(QByteArray, failing);
+    QFETCH(int, at);
+    QFETCH(int, failed);
+    // Six pictures converted from a/, then from b/ by a batch whose commit meets a disk error: the
+    // pictures it touches are refused and keep their earlier files, the others have their new ones.
+    QStringList earlier, later;
+    QVERIFY(QDir().mkpath(path("a")) && QDir().mkpath(path("b")));
+    for (int i = 0; i < 6; ++i) {
+        earlier << path(QString("a/p%1.png").arg(i));
+        later << path(QString("b/p%1.png").arg(i));
+        savePicture(patternPicture(9 + 2 * i, 7), earlier.last(), "PNG");
+        savePicture(patternPicture(7, 9 + 2 * i, true), later.last(), "PNG");
+    }
+    QCOMPARE(quillonConvert(QStringList {"-o", path("earlier")} + earlier).exitCode, 0);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("later")} + later).exitCode, 0);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("command")} + earlier).exitCode, 0);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", QUILLON_PAUSED_CALL);
+    environment.insert("QUILLON_PAUSE_IN", failing);
+    environment.insert("QUILLON_PAUSE_AT", QString::number(at));
+    environment.insert("QUILLON_PAUSE_MARK", path("paused"));
+    environment.insert("QUILLON_PAUSE_FAIL", QString::number(EIO));
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.start(QUILLON_CONVERT, QStringList {"-f", "-o", path("command")} + later);
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(path("paused")); }, 60000));
+    QVERIFY(QFile::remove(path("paused")));
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitCode(), 1);
+    QStringList lines = QString::fromUtf8(run.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.takeLast(),
+             failed == 6 ? QString("0 image convertie, 0 ignorée, 6 en échec")
+                         : QString("5 images converties, 0 ignorée, 1 en échec"));
+    QCOMPARE(lines.size(), failed);
+    const QRegularExpression refusal("^quillon-convert: (.*) : impossible d'écrire " + path("command/")
+                                     + "\\S+ : erreur d'entrée-sortie$");
+    QStringList refused;
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = refusal.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line));
+        refused << match.captured(1);
+    }
+    for (int i = 0; i < 6; ++i) {
+        const QString side = refused.contains(later[i]) ? "earlier/" : "later/";
+        for (const QString &name : {QString("p%1.h").arg(i), QString("p%1").arg(i) + "16bits.BMP"})
+            QCOMPARE(readFile(path("command/" + name)), readFile(path(side + name)));
+    }
+    QCOMPARE(entryNames(path("command")), entryNames(path("earlier")));
+}
+
 void TestCli::reapsTheChildrenOfItsReaders()
 {
     // Pictures that a reader of another package decodes, each in a child of the decoding server;
@@ -1362,6 +1432,71 @@ void TestCli::reapsTheChildrenOfItsReaders()
     QCOMPARE(run.exitCode(), 0);
     QVERIFY(children >= 1); // the waiting reader's, at least
     QVERIFY2(unreaped <= 2, qPrintable(QString("%1 children ended and not reaped").arg(unreaped)));
+}
+
+void TestCli::forksTheDecodingServerAtItsStart_data()
+{
+    // After "-o out" and `pngs` PNGs, in a folder that holds a.png, p.gpl (a palette) and u.unset
+    // and -u.unset (pictures of no signature, which the readers of other packages are asked for).
+    QTest::addColumn<int>("pngs");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("atStart"); // the decoding server forked before any picture's turn
+
+    QTest::newRow("a PNG") << 0 << QStringList {"a.png"} << false;
+    QTest::newRow("a palette, then a PNG")
+        << 0 << QStringList {"--format", "index4", "--palette", "p.gpl", "a.png"} << false;
+    QTest::newRow("a picture of no signature") << 0 << QStringList {"u.unset"} << true;
+    QTest::newRow("after --, a picture named as an option") << 0 << QStringList {"--", "-u.unset"} << true;
+    // The first 64 arguments that are no option are looked at, the output folder the first of
+    // them; a later picture starts the server as a program.
+    QTest::newRow("the 64th looked at") << 62 << QStringList {"u.unset"} << true;
+    QTest::newRow("the 65th") << 63 << QStringList {"u.unset"} << false;
+}
+
+void TestCli::forksTheDecodingServerAtItsStart()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    QFETCH(int, pngs);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, atStart);
+    QVERIFY(QDir().mkpath(path("out")));
+    savePicture(patternPicture(7, 5), path("a.png"), "PNG");
+    writeFile(path("p.gpl"), "GIMP Palette\n0 0 0\n255 255 255\n");
+    writeFile(path("u.unset"), "UNSET");
+    writeFile(path("-u.unset"), "UNSET");
+    QStringList pictures;
+    for (int i = 0; i < pngs; ++i) {
+        pictures << QString("i%1.png").arg(i);
+        QVERIFY(QFile::copy(path("a.png"), path(pictures.last())));
+    }
+    // Held at its first fork(): the server's, forked at the start or started as a program once a
+    // picture that needs it holds its lock.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", QUILLON_PAUSED_CALL);
+    environment.insert("QUILLON_PAUSE_IN", "fork");
+    environment.insert("QUILLON_PAUSE_AT", "1");
+    environment.insert("QUILLON_PAUSE_MARK", path("paused"));
+    environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.setWorkingDirectory(m_dir->path());
+    run.start(QUILLON_CONVERT, QStringList {"-o", "out"} + pictures + arguments);
+    // A server started as a program is held at its own first fork(), let go too.
+    bool forked = false, locked = false;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            if (QFileInfo::exists(path("paused"))) {
+                locked = locked || (!forked && !entryNames(path("out")).filter(".lock").isEmpty());
+                forked = true;
+                QFile::remove(path("paused"));
+            }
+            return run.state() == QProcess::NotRunning;
+        },
+        60000));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(forked && !locked, atStart);
 }
 
 void TestCli::waitsBoundedlyForLocksItCannotJudge()

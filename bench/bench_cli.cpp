@@ -24,6 +24,7 @@
 #include <functional>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -115,20 +116,19 @@ void emptyFolder(const QString &folder)
     QDir().mkpath(folder);
 }
 
-// The best runs of two calls, A and B, taken in turn, so that a change in the machine's load meets
-// both.
-std::pair<Timing, Timing> bestPair(int runs, const std::function<void()> &prepareA, const QStringList &a,
-                                   const std::function<void()> &prepareB, const QStringList &b)
+// Two calls, A and B, run in turn `runs` times, so that a change in the machine's load meets both:
+// the pair of runs whose ratio A / B is the median of theirs, which one lucky or unlucky run does
+// not move.
+std::pair<Timing, Timing> medianPair(int runs, const std::function<void()> &prepareA, const QStringList &a,
+                                     const std::function<void()> &prepareB, const QStringList &b)
 {
-    std::pair<Timing, Timing> best;
-    for (int run = 0; run < runs; ++run) {
-        const Timing timedA = bestRun(1, prepareA, a), timedB = bestRun(1, prepareB, b);
-        if (run == 0 || timedA.seconds < best.first.seconds)
-            best.first = timedA;
-        if (run == 0 || timedB.seconds < best.second.seconds)
-            best.second = timedB;
-    }
-    return best;
+    std::vector<std::pair<Timing, Timing>> pairs;
+    for (int run = 0; run < runs; ++run)
+        pairs.emplace_back(bestRun(1, prepareA, a), bestRun(1, prepareB, b));
+    std::sort(pairs.begin(), pairs.end(), [](const auto &one, const auto &other) {
+        return one.first.seconds / one.second.seconds < other.first.seconds / other.second.seconds;
+    });
+    return pairs[pairs.size() / 2];
 }
 
 // The least time that 200 icons' files take in `folder` without a sync, as a conversion makes
@@ -213,8 +213,8 @@ void batches(const QTemporaryDir &dir, const QString &base)
     };
     const QStringList hundred = icons.mid(0, 100);
     const auto [intoCrowded, intoEmpty]
-        = bestPair(5, removeOutputs(crowded), QStringList {"-o", crowded} + hundred, removeOutputs(empty),
-                   QStringList {"-o", empty} + hundred);
+        = medianPair(7, removeOutputs(crowded), QStringList {"-o", crowded} + hundred, removeOutputs(empty),
+                     QStringList {"-o", empty} + hundred);
     std::printf("  100 icons of 32 x 32 into a folder of 20,000 files %.1f ms, into an empty one %.1f ms\n",
                 intoCrowded.seconds * 1e3, intoEmpty.seconds * 1e3);
     Bench::reportGoal("100 icons: into 20,000 files / into an empty folder",
@@ -246,8 +246,8 @@ void batches(const QTemporaryDir &dir, const QString &base)
         const QString onDisk = disk.filePath(QStringLiteral("out")),
                       inMemory = dir.filePath(QStringLiteral("out"));
         const QStringList options = {"--format", "rgb565", "-o"};
-        const auto [disked, memoried] = bestPair(
-            5, [&] { emptyFolder(onDisk); }, options + QStringList {onDisk} + twoHundred,
+        const auto [disked, memoried] = medianPair(
+            7, [&] { emptyFolder(onDisk); }, options + QStringList {onDisk} + twoHundred,
             [&] { emptyFolder(inMemory); }, options + QStringList {inMemory} + twoHundred);
         std::printf("  200 icons in rgb565 on the disk of %s %.1f ms, in memory %.1f ms\n",
                     qPrintable(disk.path()), disked.seconds * 1e3, memoried.seconds * 1e3);
@@ -270,13 +270,13 @@ void batches(const QTemporaryDir &dir, const QString &base)
     }
     const QStringList tiffs = copies(tiff, dir.filePath(QStringLiteral("tiffs")), 200);
     const QString out = dir.filePath(QStringLiteral("quillon"));
-    const auto [oneTiff, onePng] = bestPair(
-        20, [] {}, {"--force", "-o", out, tiff}, [] {}, {"--force", "-o", out, icon});
+    const auto [oneTiff, onePng] = medianPair(
+        21, [] {}, {"--force", "-o", out, tiff}, [] {}, {"--force", "-o", out, icon});
     std::printf("  a 32 x 32 TIFF %.1f ms, a 32 x 32 PNG %.1f ms\n", oneTiff.seconds * 1e3,
                 onePng.seconds * 1e3);
     Bench::reportGoal("a 32 x 32 TIFF / a 32 x 32 PNG", oneTiff.seconds / onePng.seconds, 1.5, false);
-    const auto [manyTiffs, manyPngs] = bestPair(
-        5, [] {}, QStringList {"--force", "-o", out} + tiffs, [] {},
+    const auto [manyTiffs, manyPngs] = medianPair(
+        7, [] {}, QStringList {"--force", "-o", out} + tiffs, [] {},
         QStringList {"--force", "-o", out} + twoHundred);
     std::printf("  200 TIFF icons %.1f ms, 200 PNG icons %.1f ms\n", manyTiffs.seconds * 1e3,
                 manyPngs.seconds * 1e3);

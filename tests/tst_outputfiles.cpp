@@ -47,6 +47,8 @@ private slots:
     void verboseListsTheFilesWritten();
     void readerStandsBesideTheHeaders_data();
     void readerStandsBesideTheHeaders();
+    void readerWrittenOnceAFolder_data();
+    void readerWrittenOnceAFolder();
     void bmpFileWithoutMemoryForItsPixels();
 
 private:
@@ -590,6 +592,52 @@ void TestOutputFiles::readerStandsBesideTheHeaders()
     QVERIFY(!after.isSymLink());
     QCOMPARE(readFile(path("out/quillon_rle.h")), reader);
     QCOMPARE(inode(path("out/quillon_rle.h")) == inodeBefore, standing == "reader");
+}
+
+void TestOutputFiles::readerWrittenOnceAFolder_data()
+{
+    QTest::addColumn<QStringList>("pictures"); // a/*.png, b/*.png; *.gif an animation of 3 frames
+    QTest::addColumn<QStringList>("options"); // beside -v --compress rle
+    QTest::newRow("three pictures of a folder")
+        << QStringList {"a/p1.png", "a/p2.png", "a/p3.png"} << QStringList {"--format", "mono"};
+    QTest::newRow("two folders, with -o none")
+        << QStringList {"a/p1.png", "b/p2.png", "a/p3.png", "b/p4.png"} << QStringList {"--format", "rgb565"};
+    QTest::newRow("split, with raw files") << QStringList {"a/p1.png", "a/p2.png"}
+                                           << QStringList {"--format", "epd-bwry", "--split", "--binary"};
+    QTest::newRow("animations' frames")
+        << QStringList {"a/g1.gif", "a/g2.gif", "b/g3.gif"}
+        << QStringList {"--format", "epd-spectra6", "--frames", "all", "--binary", "--preview"};
+}
+
+// The pictures of one call that share a folder share its reader: it is put in place once, by one
+// of them, the others told it stands there unchanged, and no copy of it is left behind.
+void TestOutputFiles::readerWrittenOnceAFolder()
+{
+    QFETCH(QStringList, pictures);
+    QFETCH(QStringList, options);
+    QVERIFY(QDir().mkpath(path("a")) && QDir().mkpath(path("b")));
+    for (int i = 0; i < pictures.size(); ++i) {
+        const QImage picture = patternPicture(5 + 2 * i, 3 + i);
+        if (pictures[i].endsWith(".gif"))
+            writeFile(path(pictures[i]),
+                      animatedGifFile({picture, picture.mirrored(true, false), picture.mirrored(false, true)},
+                                      {10, 20, 30}));
+        else
+            savePicture(picture, path(pictures[i]), "PNG");
+    }
+    const Run run = quillonConvert(QStringList {"-v", "--compress", "rle"} + options + pictures);
+    QCOMPARE(run.exitCode, 0);
+    for (const QString folder : {"a", "b"}) {
+        const int held = pictures.filter(QRegularExpression("\\A" + folder + "/")).size();
+        QCOMPARE(run.err.count(QString("quillon-convert: %1/quillon_rle.h : écrit\n").arg(folder)),
+                 held ? 1 : 0);
+        QCOMPARE(run.err.count(
+                     QString("quillon-convert: %1/quillon_rle.h : inchangé, laissé tel quel\n").arg(folder)),
+                 qMax(held - 1, 0));
+        if (held)
+            QCOMPARE(readFile(path(folder + "/quillon_rle.h")), readFile(FIRMWARE_DIR "/quillon_rle.h"));
+        QCOMPARE(QDir(path(folder)).entryList({".quillon-*"}, QDir::Hidden | QDir::Files), QStringList());
+    }
 }
 
 // A picture whose 5-6-5 pixels could not be had (a null one) is not written, for want of memory:

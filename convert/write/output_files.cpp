@@ -263,7 +263,10 @@ public:
                 continue;
             }
             entries.push_back({output.file->temporaryPath(), output.file->targetPath()});
-            staged->files.push_back({output.file->handOver(), output.path, output.failure});
+            // The reader of coded arrays holds the same bytes for every header of its folder: a batch
+            // puts it in place once.
+            staged->files.push_back(
+                {output.file->handOver(), output.path, output.failure, output.path == m_paths.reader});
         }
         staged->interrupted = m_request.interrupted;
         // A single file takes its place in one rename, which a killed run cannot leave halfway:

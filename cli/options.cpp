@@ -578,9 +578,9 @@ const QVector<OptionDeclaration> &optionTable()
         {"gravity", 0, QT_TRANSLATE_NOOP("Options", "GRAVITE"),
          QT_TRANSLATE_NOOP("Options",
                            "avec cover ou --canvas : center (par défaut), north, south, east, west, "
-                           "north-east, north-west, south-east ou south-west ; centrée, l'image laisse "
-                           "le pixel impair d'une marge, ou de ce qui est coupé, à gauche et en haut, "
-                           "comme -gravity center -extent d'ImageMagick"),
+                           "north-east, north-west, south-east ou south-west ; centrée, le milieu de "
+                           "l'image, arrondi vers le bas, va sur celui du fond, comme avec -gravity "
+                           "center -extent d'ImageMagick"),
          0},
         {"dither", 0, nullptr,
          QT_TRANSLATE_NOOP("Options",

@@ -390,8 +390,8 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>GRAVITY</translation>
     </message>
     <message>
-        <source>avec cover ou --canvas : center (par défaut), north, south, east, west, north-east, north-west, south-east ou south-west ; centrée, l&apos;image laisse le pixel impair d&apos;une marge, ou de ce qui est coupé, à gauche et en haut, comme -gravity center -extent d&apos;ImageMagick</source>
-        <translation>with cover or --canvas: center (by default), north, south, east, west, north-east, north-west, south-east or south-west; centred, the picture leaves the odd pixel of a margin, or of what is cut, on the left and at the top, as ImageMagick&apos;s -gravity center -extent does</translation>
+        <source>avec cover ou --canvas : center (par défaut), north, south, east, west, north-east, north-west, south-east ou south-west ; centrée, le milieu de l&apos;image, arrondi vers le bas, va sur celui du fond, comme avec -gravity center -extent d&apos;ImageMagick</source>
+        <translation>with cover or --canvas: center (by default), north, south, east, west, north-east, north-west, south-east or south-west; centred, the picture&apos;s middle, rounded down, goes on the canvas&apos;s, as with ImageMagick&apos;s -gravity center -extent</translation>
     </message>
     <message>
         <source>diffuse l&apos;erreur (Floyd-Steinberg) vers les niveaux du format au lieu de tronquer chaque couleur</source>

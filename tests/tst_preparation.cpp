@@ -147,7 +147,7 @@ void TestPreparation::shapesPicturesForTheScreen_data()
     QTest::newRow("covering a taller box, the north-west kept")
         << wide << fitIn({9, 16}, cover, Qt::AlignLeft | Qt::AlignTop)
         << smooth(wide, QSize(32, 16)).copy(0, 0, 9, 16);
-    // What overflows split around the middle, its odd column or row cut on the left or at the top.
+    // Centred, the middles meet, each rounded down: 32 columns cut to 9 lose 12 on the left.
     QTest::newRow("covering a taller box, south, centred across")
         << wide << fitIn({9, 16}, cover, Qt::AlignBottom | Qt::AlignHCenter)
         << smooth(wide, QSize(32, 16)).copy(12, 0, 9, 16);
@@ -158,19 +158,22 @@ void TestPreparation::shapesPicturesForTheScreen_data()
     // 7 x 5 covering 5 x 9 is 12.6 x 9, cut to 12 as fitting within cuts it.
     QTest::newRow("covering a box taller than the picture")
         << small << fitIn({5, 9}, cover) << smooth(small, QSize(12, 9)).copy(4, 0, 5, 9);
-    // 7 x 5 covering 14 x 14: 19.6 x 14, its width cut to 19.
+    // 7 x 5 covering 14 x 14: 19.6 x 14, its width cut to 19, of which 19 / 2 - 14 / 2 = 2 columns
+    // go on the left and 3 on the right.
     for (const bool upscale : {false, true})
         QTest::addRow("covering a larger box, %s", upscale ? "--upscale" : "without --upscale")
             << small << fitIn({14, 14}, cover, Qt::AlignCenter, upscale)
-            << smooth(small, QSize(19, 14)).copy(3, 0, 14, 14);
+            << smooth(small, QSize(19, 14)).copy(2, 0, 14, 14);
     // 7 x 5 covering 4 x 3 is 4.2 x 3: its width rounded down to the box's, which it still covers.
     QTest::newRow("covering a box its width rounds down to")
         << small << fitIn({4, 3}, cover) << smooth(small, QSize(4, 3));
     QTest::newRow("contained, never enlarged") << small << fitIn({70, 70}) << small;
     QTest::newRow("contained, enlarged")
         << small << fitIn({70, 70}, FitMode::Contain, Qt::AlignCenter, true) << smooth(small, QSize(70, 50));
-    // Centred, the larger half of an odd margin, or of what is cut, goes left and at the top: 7 x 5
-    // on 12 x 8 leaves 5 columns and 3 rows; on 4 x 3, 3 columns and 2 rows are cut.
+    // Centred, the middles meet as ImageMagick's -gravity center -extent makes them, each rounded
+    // down: 7 x 5 on 12 x 8 is placed at (6 - 3, 4 - 2); on 4 x 3, at (2 - 3, 1 - 2), 1 column cut
+    // on the left and 2 on the right; 4 x 2 on 7 x 5 at (3 - 2, 2 - 1), its odd margins on the
+    // right and at the bottom.
     QTest::newRow("on a canvas, centred") << small << with([](DisplayOptions &o) { o.canvas = QSize(12, 8); })
                                           << onBlack(small, QSize(12, 8), QPoint(3, 2));
     QTest::newRow("on a canvas, south-east") << small << with([](DisplayOptions &o) {
@@ -178,7 +181,10 @@ void TestPreparation::shapesPicturesForTheScreen_data()
         o.gravity = Qt::AlignRight | Qt::AlignBottom;
     }) << onBlack(small, QSize(12, 8), QPoint(5, 3));
     QTest::newRow("on a smaller canvas, cut around the middle")
-        << small << with([](DisplayOptions &o) { o.canvas = QSize(4, 3); }) << small.copy(2, 1, 4, 3);
+        << small << with([](DisplayOptions &o) { o.canvas = QSize(4, 3); }) << small.copy(1, 1, 4, 3);
+    QTest::newRow("on a canvas, an even picture centred on odd margins")
+        << small.copy(0, 0, 4, 2) << with([](DisplayOptions &o) { o.canvas = QSize(7, 5); })
+        << onBlack(small.copy(0, 0, 4, 2), QSize(7, 5), QPoint(1, 1));
     QTest::newRow("on a canvas, even margins")
         << small << with([](DisplayOptions &o) { o.canvas = QSize(11, 7); })
         << onBlack(small, QSize(11, 7), QPoint(2, 1));
@@ -228,9 +234,9 @@ void TestPreparation::shapesTheAlphaWithTheColours_data()
     for (int y = 0; y < 5; ++y)
         std::copy_n(alphas({7, 5}, 0).constScanLine(y), 7, placed.scanLine(y + 2) + 3);
     QTest::newRow("translucent, on a wider canvas") << withAlphas(7, 5, 0) << onCanvas << placed;
-    // Cut with the colours: 17 x 10 covering 10 x 10 is not scaled, and keeps columns 4 to 13.
+    // Cut with the colours: 17 x 10 covering 10 x 10 is not scaled, and keeps columns 3 to 12.
     QTest::newRow("covering, 7 columns cut")
-        << withAlphas(17, 10, 0) << fitIn({10, 10}, FitMode::Cover) << alphas({10, 10}, 4);
+        << withAlphas(17, 10, 0) << fitIn({10, 10}, FitMode::Cover) << alphas({10, 10}, 3);
 }
 
 // The alpha a format keeps goes where the colours go, and the mask of 5-6-5 pixels is made of it.

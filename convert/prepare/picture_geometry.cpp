@@ -167,12 +167,17 @@ QRect keptPart(QSize scaled, const DisplayOptions &options)
 
 QPoint placedAt(QSize inner, QSize outer, Qt::Alignment gravity)
 {
-    // Half of what is spare, rounded away from zero: the larger half of a margin, or of what is
-    // cut, goes left.
-    const auto half = [](int spare) { return spare >= 0 ? (spare + 1) / 2 : (spare - 1) / 2; };
+    // Centred, the middles meet as ImageMagick's -gravity center -extent makes them meet: each
+    // half rounded down apart, so an odd margin, or an odd cut, falls to one side or the other as
+    // the two lengths' parities say (4 on 7 is placed at 1, 5 on 10 at 3, 7 on 4 at -1).
+    const auto middle = [](int innerLength, int outerLength) { return outerLength / 2 - innerLength / 2; };
     const int spareWidth = outer.width() - inner.width(), spareHeight = outer.height() - inner.height();
-    const int x = gravity & Qt::AlignLeft ? 0 : gravity & Qt::AlignRight ? spareWidth : half(spareWidth);
-    const int y = gravity & Qt::AlignTop ? 0 : gravity & Qt::AlignBottom ? spareHeight : half(spareHeight);
+    const int x = gravity & Qt::AlignLeft ? 0
+        : gravity & Qt::AlignRight        ? spareWidth
+                                          : middle(inner.width(), outer.width());
+    const int y = gravity & Qt::AlignTop ? 0
+        : gravity & Qt::AlignBottom      ? spareHeight
+                                         : middle(inner.height(), outer.height());
     return QPoint(x, y);
 }
 

@@ -42,8 +42,9 @@ QSize scaledSize(QSize size, const DisplayOptions &options);
 QRect keptPart(QSize scaled, const DisplayOptions &options);
 
 // Where a picture of `inner` size goes in one of `outer` size, at the gravity. Where it is
-// centred, the margin left over, or what overflows and is cut, is split evenly, its odd pixel on
-// the left or at the top, as ImageMagick's -gravity center -extent splits it.
+// centred, the middle of the one is put on the middle of the other, each rounded down, as
+// ImageMagick's -gravity center -extent puts it: an odd margin, or an odd cut, falls left or right
+// as the two lengths' parities say.
 QPoint placedAt(QSize inner, QSize outer, Qt::Alignment gravity);
 
 // The size of a picture of `size` once shaped: cut, turned, fitted and on its canvas.

@@ -38,8 +38,9 @@ namespace {
 
 // Each display format with the bytes its arrays repeat by: a 5-6-5 value, or one byte.
 const QVector<QPair<QByteArray, int>> formatUnits = {
-    {"rgb565", 2}, {"mono", 1},   {"xbm", 1},    {"pages", 1},      {"gray2", 1}, {"gray4", 1},
-    {"gray8", 1},  {"index4", 1}, {"index8", 1}, {"epd-bw-red", 1}, {"epd7", 1},  {"epd-bw-yellow", 1},
+    {"rgb565", 2}, {"mono", 1},          {"xbm", 1},      {"pages", 1},        {"gray2", 1},
+    {"gray4", 1},  {"gray8", 1},         {"index4", 1},   {"index8", 1},       {"epd-bw-red", 1},
+    {"epd7", 1},   {"epd-bw-yellow", 1}, {"epd-bwry", 1}, {"epd-spectra6", 1},
 };
 
 // The first `size` bytes that the reader gives from `coded`, read `pieces` bytes at a time in turn.

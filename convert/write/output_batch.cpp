@@ -1,5 +1,6 @@
 #include "output_batch.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -100,6 +101,12 @@ QString folderOf(const QString &path)
     return QFileInfo(path).path();
 }
 
+// A file's path as every conversion names it, however its picture was named (a/x.png, ./a/y.png).
+QString placeOf(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 } // namespace
 
 StagedOutputs::~StagedOutputs()
@@ -166,7 +173,8 @@ std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &ro
     QSet<QString> &placed = placedShared ? *placedShared : placedHere;
     // A shared file that an earlier conversion put in its place is left out, its copy removed.
     const auto leaveOut = [&](size_t i, StagedOutputs::File &file) {
-        if (!file.shared || file.staged.temporaryPath.isEmpty() || !placed.contains(file.staged.targetPath))
+        if (!file.shared || file.staged.temporaryPath.isEmpty()
+            || !placed.contains(placeOf(file.staged.targetPath)))
             return false;
         ::unlink(encoded(file.staged.temporaryPath).constData());
         file.staged.temporaryPath.clear();
@@ -255,7 +263,7 @@ std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &ro
                 break;
             }
             if (!staged.temporaryPath.isEmpty() && files[file].shared)
-                placed.insert(staged.targetPath);
+                placed.insert(placeOf(staged.targetPath));
             staged.temporaryPath.clear();
             outcomes[i].files.written << staged.targetPath;
             targetFolders << folderOf(staged.targetPath);

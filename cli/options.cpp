@@ -5,6 +5,8 @@
 #include "palette.h"
 #include "palette_file.h"
 #include "product.h"
+#include "rle_arrays.h"
+#include "rle_coding.h"
 
 #include <QColor>
 #include <QCommandLineParser>
@@ -370,7 +372,10 @@ QByteArray arrayNameOf(const QString &picturePath)
 // What follows NAME_frameN in the names of a header of frames' arrays, one set a frame.
 const char *const frameArraySuffixes[] = {"", "_mask", "_map", "_black", "_red", "_yellow"};
 
-QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames)
+// The arrays of a picture's pixels, which are coded by run length with --compress rle.
+const char *const pixelArraySuffixes[] = {"", "_mask", "_black", "_red", "_yellow"};
+
+QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames, bool coded)
 {
     QByteArrayList names {arrayName};
     // The macros and arrays of every format: sizes, palette, mask, LVGL's pixel map, key colour, the
@@ -379,6 +384,11 @@ QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames)
          {"_width", "_height", "_palette", "_mask", "_map", "_transparent", "_black", "_red", "_yellow",
           "_stride", "_mask_stride", "_black_stride", "_red_stride", "_yellow_stride"})
         names << arrayName + suffix;
+    // Each coded array and the size of what it codes.
+    for (const char *suffix : pixelArraySuffixes) {
+        if (coded)
+            names << arrayName + suffix + "_rle" << arrayName + suffix + "_size";
+    }
     if (frames) {
         names << arrayName + "_frame_count" << arrayName + "_delays_ms";
         for (const char *suffix : frameArraySuffixes)
@@ -387,7 +397,7 @@ QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames)
     return names;
 }
 
-bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName)
+bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName, bool coded)
 {
     const QByteArray prefix = arrayName + "_frame";
     if (!identifier.startsWith(prefix))
@@ -401,6 +411,10 @@ bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName)
         return false;
     for (const char *suffix : frameArraySuffixes) {
         if (identifier.mid(end) == suffix)
+            return true;
+    }
+    for (const char *suffix : pixelArraySuffixes) {
+        if (coded && identifier.mid(end) == suffix + QByteArray("_rle"))
             return true;
     }
     return false;
@@ -518,8 +532,12 @@ const QVector<OptionDeclaration> &optionTable()
         {"stride-align", 0, "N",
          QT_TRANSLATE_NOOP("Options", "chaque ligne sur un multiple de N octets, complétée de zéros"),
          F::StrideAlign},
-        {"compress", 0, "rle|lz4", QT_TRANSLATE_NOOP("Options", "compresse l'image comme LVGL 9 la lit"),
-         F::LvglSettings},
+        {"compress", 0, "rle|lz4",
+         QT_TRANSLATE_NOOP("Options",
+                           "code les tableaux par plages (rle) : NOM_rle et NOM_size au lieu de NOM, que "
+                           "quillon_rle.h, écrit à côté de l'en-tête, relit morceau par morceau ; avec lvgl, "
+                           "compresse l'image comme LVGL 9 la lit (rle ou lz4) ; pas avec bmp"),
+         0},
         {"palette", 0, QT_TRANSLATE_NOOP("Options", "FICHIER"),
          QT_TRANSLATE_NOOP("Options",
                            "la palette de FICHIER au lieu d'une palette choisie pour l'image ; une "
@@ -595,8 +613,9 @@ const QVector<OptionDeclaration> &optionTable()
         {"binary", 0, nullptr,
          QT_TRANSLATE_NOOP("Options",
                            "hors bmp : écrit aussi chaque tableau tel quel, en petit-boutiste, dans "
-                           "NOM.bin, NOM_mask.bin... ; avec lvgl, NOM.bin est l'image que LVGL charge "
-                           "d'un fichier"),
+                           "NOM.bin, NOM_mask.bin... (codés avec --compress rle : NOM_rle.bin, que lit "
+                           "quillon_rle_init_ram) ; avec lvgl, NOM.bin est l'image que LVGL charge d'un "
+                           "fichier"),
          0},
         {"verbose", 'v', nullptr,
          QT_TRANSLATE_NOOP("Options",
@@ -739,6 +758,23 @@ Options parseOptions(const QStringList &arguments)
             return usageError(Options::tr("--%1 ne s'emploie qu'avec --format %2")
                                   .arg(name, joinedWithOr(optionFormats(declared))));
     }
+    // --compress: for LVGL, its own compression, which its check reads; for the other formats, the
+    // run-length coding of their arrays.
+    if (isSet("compress") && !(job.format && (job.format->settings & DisplayFormat::LvglSettings))) {
+        const QString value = lastOf("compress");
+        if (!job.format)
+            return usageError(
+                Options::tr("--compress ne s'emploie pas avec --format bmp, dont l'en-tête tient "
+                            "les octets du fichier BMP ; choisissez un format d'écran (rgb565, "
+                            "mono...)"));
+        if (value == QLatin1String("lz4"))
+            return usageError(Options::tr("--compress lz4 ne s'emploie qu'avec --format lvgl ; rle code les "
+                                          "tableaux des autres formats"));
+        if (value != QLatin1String("rle"))
+            return usageError(Options::tr("--compress : « %1 » inconnu (rle)").arg(value));
+        encoding.compression = EncodingOptions::Rle;
+    }
+    const bool coded = job.format && codesByRunLength(*job.format, encoding);
     encoding.split = isSet("split");
     // The headers include <avr/pgmspace.h> on AVR with --progmem, and for the arrays that the
     // drawing libraries read from program memory.
@@ -765,6 +801,16 @@ Options parseOptions(const QStringList &arguments)
                         .arg(picture, problem));
         }
     }
+    // The reader of coded arrays goes beside the headers, under its own name: no header may have it.
+    for (int i = 0; coded && i < options.pictures.size(); ++i) {
+        const QString header
+            = outputBaseName(QFileInfo(options.pictures[i]).fileName()) + QStringLiteral(".h");
+        if (header.compare(QLatin1String(QuillonRle::readerFileName), Qt::CaseInsensitive) == 0)
+            return usageError(
+                Options::tr("%1 : son en-tête serait %2, le nom du lecteur des tableaux codés que "
+                            "--compress rle écrit à côté des en-têtes ; renommez le fichier")
+                    .arg(options.pictures[i], header));
+    }
     // Names that one header defines beside its array: each picture's must differ from the others'.
     // With --frames, each picture's also defines its frames' arrays: NAME_frame0, NAME_frame0_mask...
     // One pass over the pictures, each name looked up: the first clash told is that of the
@@ -783,17 +829,17 @@ Options parseOptions(const QStringList &arguments)
     QHash<QByteArray, QPair<int, QByteArray>> framesOf;
     // The array names that `identifier` would be a frame's array of: what comes before each
     // "_frame" in it.
-    const auto frameOwners = [](const QByteArray &identifier) {
+    const auto frameOwners = [coded](const QByteArray &identifier) {
         QByteArrayList owners;
         for (int at = identifier.indexOf("_frame"); at > 0; at = identifier.indexOf("_frame", at + 1)) {
-            if (isFrameArrayName(identifier, identifier.left(at)))
+            if (isFrameArrayName(identifier, identifier.left(at), coded))
                 owners << identifier.left(at);
         }
         return owners;
     };
     for (int i = 0; i < options.arrayNames.size(); ++i) {
         const QByteArray &name = options.arrayNames[i];
-        const QByteArrayList defined = definedIdentifiers(name, frames);
+        const QByteArrayList defined = definedIdentifiers(name, frames, coded);
         for (const QByteArray &identifier : defined) {
             const auto first = definedBy.constFind(identifier);
             if (first != definedBy.constEnd() && *first != i)

@@ -35,12 +35,14 @@ QByteArray arrayNameOf(const QString &picturePath);
 
 // The identifiers that a picture's header may define for the array `arrayName`: the array, the size
 // macros and the other arrays and macros of every format; with `frames`, the tables and macros of
-// a header of frames too. (Its include guard, named after its file, begins with QUILLON_, which no
-// array name does.)
-QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames = false);
+// a header of frames too; with `coded` (--compress rle), the coded arrays and their sizes
+// (NAME_rle, NAME_size, NAME_mask_rle...). (Its include guard, named after its file, begins with
+// QUILLON_, which no array name does.)
+QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames = false, bool coded = false);
 // Whether `identifier` is one of the arrays that a header of frames of `arrayName` defines for each
-// frame: NAME_frame0, NAME_frame12_mask... (numbered from 0 up to 999).
-bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName);
+// frame: NAME_frame0, NAME_frame12_mask... (numbered from 0 up to 999), NAME_frame0_rle... when
+// `coded`.
+bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName, bool coded = false);
 
 // Why `name` cannot name a C array, in French; empty when it can. Keywords, the C library's
 // built-in functions and names that the header's includes define are refused: <stdint.h>'s,

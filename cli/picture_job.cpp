@@ -8,6 +8,7 @@
 #include "output_lock.h"
 #include "picture_decoding.h"
 #include "qimage16.h"
+#include "rle_arrays.h"
 #include "streaming_scaler.h"
 
 #include <QFile>
@@ -114,14 +115,15 @@ std::optional<PictureOutcome> placesProblem(const PictureJob &job, const QFileIn
 
 // What stands where the job would write: without --force an existing file or link skips the
 // picture; a folder fails it, forced or not. lstat(): a link counts, dangling or not, and is
-// never followed.
+// never followed. The reader of coded arrays that every header of the folder shares stands in no
+// one's way as it is.
 std::optional<PictureOutcome> standingOutputs(const QStringList &written, bool force)
 {
     const auto standing = [&](mode_t kind) -> QString {
         for (const QString &path : written) {
             struct stat status;
             if (::lstat(QFile::encodeName(path).constData(), &status) == 0
-                && (kind == 0 || (status.st_mode & S_IFMT) == kind))
+                && (kind == 0 || (status.st_mode & S_IFMT) == kind) && !holdsRunLengthReader(path))
                 return path;
         }
         return QString();
@@ -681,6 +683,8 @@ QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths)
         written << framePreviewPath(paths, frame);
     if (job.encoding.split)
         written << paths.source;
+    if (job.format && codesByRunLength(*job.format, job.encoding))
+        written << paths.reader;
     return written;
 }
 

@@ -65,5 +65,6 @@ void runPictureJob(const PictureJob &job, OutputBatch *batch, PictureOutcome *ou
 QString systemErrorText(int systemError);
 
 // The files the job writes at `paths` whatever its picture holds: the BMP file when it is
-// written, the header, the preview and the C file when asked; the raw files come on top.
+// written, the header, the preview and the C file when asked, the reader of coded arrays; the raw
+// files come on top.
 QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths);

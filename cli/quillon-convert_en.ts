@@ -338,8 +338,8 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>each row on a multiple of N bytes, padded with zeros</translation>
     </message>
     <message>
-        <source>compresse l&apos;image comme LVGL 9 la lit</source>
-        <translation>compresses the picture as LVGL 9 reads it</translation>
+        <source>code les tableaux par plages (rle) : NOM_rle et NOM_size au lieu de NOM, que quillon_rle.h, écrit à côté de l&apos;en-tête, relit morceau par morceau ; avec lvgl, compresse l&apos;image comme LVGL 9 la lit (rle ou lz4) ; pas avec bmp</source>
+        <translation>codes the arrays by runs (rle): NAME_rle and NAME_size instead of NAME, which quillon_rle.h, written beside the header, reads back a piece at a time; with lvgl, compresses the picture as LVGL 9 reads it (rle or lz4); not with bmp</translation>
     </message>
     <message>
         <source>FICHIER</source>
@@ -446,6 +446,18 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>--%1 goes only with --format %2</translation>
     </message>
     <message>
+        <source>--compress ne s&apos;emploie pas avec --format bmp, dont l&apos;en-tête tient les octets du fichier BMP ; choisissez un format d&apos;écran (rgb565, mono...)</source>
+        <translation>--compress does not go with --format bmp, whose header holds the BMP file&apos;s bytes; choose a display format (rgb565, mono...)</translation>
+    </message>
+    <message>
+        <source>--compress lz4 ne s&apos;emploie qu&apos;avec --format lvgl ; rle code les tableaux des autres formats</source>
+        <translation>--compress lz4 goes only with --format lvgl; rle codes the arrays of the other formats</translation>
+    </message>
+    <message>
+        <source>--compress : « %1 » inconnu (rle)</source>
+        <translation>--compress: unknown &apos;%1&apos; (rle)</translation>
+    </message>
+    <message>
         <source>--name ne nomme qu&apos;une image : les tableaux de %1 images porteraient le même nom</source>
         <translation>--name names one picture only: the arrays of %1 pictures would have the same name</translation>
     </message>
@@ -456,6 +468,10 @@ Try &apos;quillon-convert --help&apos; for more information.
     <message>
         <source>%1 : %2 ; renommez le fichier ou nommez son tableau avec --name</source>
         <translation>%1: %2; rename the file or name its array with --name</translation>
+    </message>
+    <message>
+        <source>%1 : son en-tête serait %2, le nom du lecteur des tableaux codés que --compress rle écrit à côté des en-têtes ; renommez le fichier</source>
+        <translation>%1: its header would be %2, the name of the reader of coded arrays that --compress rle writes beside the headers; rename the file</translation>
     </message>
     <message>
         <source>les en-têtes de %1 et de %2 définiraient tous deux « %3 » : renommez l&apos;un des fichiers</source>
@@ -599,8 +615,8 @@ Formats of --format:
         <translation>but for bmp: also writes NAME16bits.BMP (without this option, only --format bmp writes it)</translation>
     </message>
     <message>
-        <source>hors bmp : écrit aussi chaque tableau tel quel, en petit-boutiste, dans NOM.bin, NOM_mask.bin... ; avec lvgl, NOM.bin est l&apos;image que LVGL charge d&apos;un fichier</source>
-        <translation>but for bmp: also writes each array as it is, little-endian, in NAME.bin, NAME_mask.bin...; with lvgl, NAME.bin is the image file LVGL loads</translation>
+        <source>hors bmp : écrit aussi chaque tableau tel quel, en petit-boutiste, dans NOM.bin, NOM_mask.bin... (codés avec --compress rle : NOM_rle.bin, que lit quillon_rle_init_ram) ; avec lvgl, NOM.bin est l&apos;image que LVGL charge d&apos;un fichier</source>
+        <translation>but for bmp: also writes each array as it is, little-endian, in NAME.bin, NAME_mask.bin... (coded with --compress rle: NAME_rle.bin, which quillon_rle_init_ram reads); with lvgl, NAME.bin is the image file LVGL loads</translation>
     </message>
     <message>
         <source>--binary ne s&apos;emploie pas avec --format bmp : NOM16bits.BMP est déjà le fichier des octets de son tableau</source>

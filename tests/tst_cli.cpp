@@ -404,6 +404,9 @@ void TestCli::reportsEachFailure()
     QVERIFY(::link(QFile::encodeName(path("inputs/other.png")).constData(),
                    QFile::encodeName(path("inputs/linked.h")).constData())
             == 0);
+    QVERIFY(::link(QFile::encodeName(path("inputs/other.png")).constData(),
+                   QFile::encodeName(path("inputs/quillon_rle.h")).constData())
+            == 0);
     const QByteArray secondInput = readFile(path("inputs/pic16bits.png"));
     const struct
     {
@@ -422,6 +425,13 @@ void TestCli::reportsEachFailure()
          "quillon-convert: " + path("inputs/linked.png") + " : " + path("inputs/linked.h")
              + ", qu'elle écrirait, est l'image " + path("inputs/other.png")
              + " de la même commande ; rien n'a été écrit\n"},
+        // The reader that coded arrays take, written beside them, is one of the outputs.
+        {{"-f", "--format", "mono", "--compress", "rle", path("inputs/pic.png"), path("inputs/other.png")},
+         "quillon-convert: " + path("inputs/pic.png") + " : " + path("inputs/quillon_rle.h")
+             + ", qu'elle écrirait, est l'image " + path("inputs/other.png")
+             + " de la même commande ; rien n'a été écrit\n" + "quillon-convert: " + path("inputs/other.png")
+             + " : " + path("inputs/quillon_rle.h") + ", qu'elle écrirait, est l'image "
+             + path("inputs/other.png") + " de la même commande ; rien n'a été écrit\n"},
         {{"-f", path("inputs/pic.png"), path("inputs/pic16bits.png")}, QString()},
     };
     savePicture(patternPicture(7, 7), path("inputs/linked.png"), "PNG");
@@ -2065,8 +2075,35 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("LVGL's own name") << QStringList {"--format", "lvgl", "-n", "lv_logo", "a.png"}
                                      << "--name : le nom « lv_logo » est de ceux que définit lvgl.h, que "
                                         "l'en-tête inclut";
-    QTest::newRow("compression without LVGL")
-        << QStringList {"--compress", "lz4", "a.png"} << "--compress ne s'emploie qu'avec --format lvgl";
+    // --compress rle codes every display format's arrays but LVGL's, which LVGL compresses itself.
+    QTest::newRow("LZ4 without LVGL") << QStringList {"--format", "mono", "--compress", "lz4", "a.png"}
+                                      << "--compress lz4 ne s'emploie qu'avec --format lvgl ; rle code les "
+                                         "tableaux des autres formats";
+    QTest::newRow("compression of the BMP file's bytes")
+        << QStringList {"--compress", "rle", "a.png"}
+        << "--compress ne s'emploie pas avec --format bmp, dont l'en-tête tient les octets du fichier BMP ; "
+           "choisissez un format d'écran (rgb565, mono...)";
+    QTest::newRow("unknown coding") << QStringList {"--format", "gray4", "--compress", "zip", "a.png"}
+                                    << "--compress : « zip » inconnu (rle)";
+    // The reader goes beside the headers, under its own name; a header's names beside its arrays'.
+    const QString reader = "%1 : son en-tête serait %2, le nom du lecteur des tableaux codés que --compress "
+                           "rle écrit à côté des en-têtes ; renommez le fichier";
+    QTest::newRow("a picture named as the reader")
+        << QStringList {"--format", "mono", "--compress", "rle", "b.png", "quillon_rle.png"}
+        << reader.arg("quillon_rle.png", "quillon_rle.h");
+    QTest::newRow("a picture named as the reader, in other letters")
+        << QStringList {"--format", "epd7", "--compress", "rle", "sub/Quillon_RLE.jpg"}
+        << reader.arg("sub/Quillon_RLE.jpg", "Quillon_RLE.h");
+    QTest::newRow("a coded array's size")
+        << QStringList {"--format", "rgb565", "--compress", "rle", "pic.png", "pic_size.png"}
+        << clash.arg("pic.png", "pic_size.png", "pic_size");
+    QTest::newRow("a coded mask") << QStringList {"--format", "rgb565",           "--compress",
+                                                  "rle",      "pic_mask_rle.png", "pic.png"}
+                                  << clash.arg("pic_mask_rle.png", "pic.png", "pic_mask_rle");
+    QTest::newRow("a frame's coded array")
+        << QStringList {"--format", "mono", "--compress", "rle",
+                        "--frames", "all",  "a.gif",      "a_frame2_rle.gif"}
+        << clash.arg("a.gif", "a_frame2_rle.gif", "a_frame2_rle");
     QTest::newRow("translucent key colour")
         << QStringList {"--format", "rgb565", "--transparent", "transparent", "a.png"}
         << "--transparent : la couleur « transparent » doit être opaque";
@@ -2109,6 +2146,11 @@ void TestCli::namesAndPlacesArrays_data()
     // Names of <avr/io.h> and lvgl.h where these are not included: the window's header, in RAM.
     row("a register's name, bmp", {"-n", "OCR1A"}, "a.png", "const unsigned char OCR1A[");
     row("LVGL_H without LVGL", {"--format", "bmp", "-n", "LVGL_H"}, "a.png", "const unsigned char LVGL_H[");
+    // The reader's own name, a header's where nothing is coded; beside it, a name that is not it.
+    row("the reader's name, nothing coded", {"--format", "mono"}, "quillon_rle.png",
+        "static const uint8_t quillon_rle[");
+    row("a name that is not the reader's, coded", {"--format", "mono", "--compress", "rle"},
+        "quillon_rle_.png", "static const uint8_t quillon_rle__rle[");
     // avr-gcc takes arrays of 32,767 bytes at most: 151 x 217 grey bytes, not 256 x 128. In
     // flash on AVR by default, but checked only when asked: other chips take larger arrays.
     const QStringList grey = {"--progmem", "--format", "gray8"};
@@ -2417,6 +2459,20 @@ void TestCli::writesWhatTheEngineEncodes_data()
         [](EncodingOptions &e, DisplayOptions &) { e.dither = true; });
     row("six inks, fitted", {"--format", "epd-spectra6", "--fit", "7x5"}, "epd-spectra6",
         [](EncodingOptions &, DisplayOptions &d) { d.fit = QSize(7, 5); });
+    // Coded by run length, beside the reader.
+    row("rgb565 with a mask, coded", {"--format", "rgb565", "--alpha", "mask", "--compress", " rle "},
+        "rgb565", [](EncodingOptions &e, DisplayOptions &) {
+            e.alphaMask = true;
+            e.compression = EncodingOptions::Rle;
+        });
+    row(
+        "index8 in rows of 4 bytes, coded", {"--format", "index8", "--stride-align", "4", "--compress=rle"},
+        "index8",
+        [](EncodingOptions &e, DisplayOptions &) {
+            e.strideAlign = 4;
+            e.compression = EncodingOptions::Rle;
+        },
+        false, false);
     // Its two left columns, blue and green, have no red; what has no ink is told plane by plane.
     warning
         = QString::fromUtf8("pic_red : plan tout blanc, aucun pixel n'étant plus près de son encre que du "
@@ -2452,6 +2508,11 @@ void TestCli::writesWhatTheEngineEncodes()
     QCOMPARE(run.exitCode, 0);
     const EncodedPicture encoded = encodedFor(picture, format, encoding, display);
     QCOMPARE(QString::fromUtf8(readFile(path("command/pic.h"))), headerText(encoded.header));
+    // The reader of coded arrays beside the header that includes it, and only there.
+    if (encoding.compression == EncodingOptions::Rle && format != "lvgl")
+        QCOMPARE(readFile(path("command/quillon_rle.h")), readFile(FIRMWARE_DIR "/quillon_rle.h"));
+    else
+        QVERIFY(!QFileInfo::exists(path("command/quillon_rle.h")));
     const QImage shown = encoded.shownPicture();
     if (preview)
         QCOMPARE(QImage(path("command/pic16bits.png")).convertToFormat(QImage::Format_RGB32), shown);

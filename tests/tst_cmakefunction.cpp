@@ -50,6 +50,10 @@ void TestCMakeFunction::convertsAtBuildTimeFromCMake()
     // Quillon as a user installs it; projects find it with find_package() alone.
     const QString prefix = path("prefix");
     QVERIFY(run({cmake, "--install", QUILLON_BUILD_DIR, "--prefix", prefix}));
+    // The firmware's readers beside it: the BMP file's, and the one of the arrays coded by run length.
+    for (const char *reader : {"quillon_bmp.h", "quillon_bmp.c", "quillon_rle.h"})
+        QCOMPARE(readFile(prefix + "/share/quillon/firmware/" + reader),
+                 readFile(QUILLON_FIRMWARE_PROJECT "/../" + QString(reader)));
 
     QVERIFY(QDir().mkpath(path("pictures")));
     savePicture(patternPicture(13, 7), path("pictures/my.logo.png"), "PNG");

@@ -84,6 +84,7 @@ const Setting inverted = [](EncodingOptions &o) { o.invert = true; };
 const Setting masked = [](EncodingOptions &o) { o.alphaMask = true; };
 const Setting swapped = [](EncodingOptions &o) { o.swapBytes = true; };
 const Setting flash = [](EncodingOptions &o) { o.progmem = true; };
+const Setting coded = [](EncodingOptions &o) { o.compression = EncodingOptions::Rle; };
 
 // 13 x 6: odd width, rows that do not fill a byte or a page; red, green and blue apart.
 QImage smallPicture()
@@ -366,6 +367,16 @@ void TestDisplayFormats::drawsAsItsCommentSays_data()
     row("pages, rows of 2 bytes", "pages", picture, aligned(2));
     row("rgb565, key colour, rows of 8 bytes", "rgb565", picture, with(key("#102030"), aligned(8)));
     row("rgb565, mask, rows of 8 bytes", "rgb565", picture, with(masked, aligned(8)));
+    // Coded by run length: decoded a row, a page or a band at a time into memory, whose overloads
+    // of the libraries' calls then draw it.
+    for (const char *format : {"mono", "xbm", "pages", "gray8", "gray4", "index4", "index8", "rgb565"})
+        row(qPrintable(QString("%1, coded").arg(format)), format, picture, coded);
+    row("rgb565, key colour, swapped, coded", "rgb565", picture, with(with(key("#102030"), swapped), coded));
+    row("rgb565, mask, coded", "rgb565", picture, with(masked, coded));
+    for (const char *format : {"mono", "xbm", "pages", "gray4", "index4", "index8", "rgb565"})
+        row(qPrintable(QString("%1, rows of 8 bytes, coded").arg(format)), format, picture,
+            with(aligned(8), coded));
+    row("rgb565, mask, rows of 8 bytes, coded", "rgb565", picture, with(with(masked, aligned(8)), coded));
 }
 
 // Each line a header's comment gives, compiled as it stands against a stand-in of its library,
@@ -432,8 +443,9 @@ void TestDisplayFormats::drawsAsItsCommentSays()
                                  : "standin::dump();")
             + "\n    return 0;\n}\n";
         writeFile(source, main.toUtf8());
-        const QStringList flags = {c ? "-std=c99" : "-std=c++11", "-Wall", "-Wextra",      "-Werror", "-I",
-                                   QUILLON_DISPLAY_STANDINS,      "-I",    path("command")};
+        const QStringList flags
+            = {c ? "-std=c99" : "-std=c++11", "-Wall", "-Wextra",       "-Werror", "-I",
+               QUILLON_DISPLAY_STANDINS,      "-I",    path("command"), "-I",      FIRMWARE_DIR};
         const auto drawn = [&](const QStringList &build, const QStringList &start, int width, int height) {
             const Run built = runProgram(build);
             if (built.exitCode != 0)
@@ -870,42 +882,60 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays_data()
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QString>("library"); // how the comment line begins
-    QTest::newRow("GxEPD2, black, white and red") << QByteArray("epd-bw-red") << QSize(13, 5) << "GxEPD2";
-    QTest::newRow("GxEPD2, black, white and yellow")
-        << QByteArray("epd-bw-yellow") << QSize(16, 3) << "GxEPD2";
-    QTest::newRow("Waveshare's C library, black, white and red")
-        << QByteArray("epd-bw-red") << QSize(17, 4) << "Waveshare C library";
-    QTest::newRow("Waveshare's C library, black, white and yellow")
-        << QByteArray("epd-bw-yellow") << QSize(8, 2) << "Waveshare C library";
-    QTest::newRow("Waveshare's Arduino class, black, white and red")
-        << QByteArray("epd-bw-red") << QSize(11, 3) << "Waveshare Arduino";
-    QTest::newRow("Waveshare's Arduino class, black, white and yellow")
-        << QByteArray("epd-bw-yellow") << QSize(9, 2) << "Waveshare Arduino";
-    QTest::newRow("GxEPD2, seven colours") << QByteArray("epd7") << QSize(9, 4) << "GxEPD2";
-    QTest::newRow("Waveshare's C library, 5.65 inches, seven colours")
-        << QByteArray("epd7") << QSize(10, 3) << "Waveshare C library 5.65";
-    QTest::newRow("Waveshare's C library, 7.3 inches, seven colours")
-        << QByteArray("epd7") << QSize(8, 6) << "Waveshare C library 7.3";
-    QTest::newRow("Waveshare's Arduino class, 5.65 inches, seven colours")
-        << QByteArray("epd7") << QSize(6, 3) << "Waveshare Arduino 5.65";
-    QTest::newRow("Waveshare's Arduino class, 7.3 inches, seven colours")
-        << QByteArray("epd7") << QSize(12, 2) << "Waveshare Arduino 7.3";
-    QTest::newRow("GxEPD2, four inks") << QByteArray("epd-bwry") << QSize(9, 4) << "GxEPD2";
-    QTest::newRow("Waveshare's C library, 7.3 inches, four inks")
-        << QByteArray("epd-bwry") << QSize(7, 3) << "Waveshare C library 7.3 inches (";
-    QTest::newRow("Waveshare's C library, part of 7.3 inches, four inks")
-        << QByteArray("epd-bwry") << QSize(12, 3) << "Waveshare C library 7.3 inches, STM32";
-    QTest::newRow("Waveshare's Arduino class, four inks")
-        << QByteArray("epd-bwry") << QSize(8, 5) << "Waveshare Arduino 7.3";
-    QTest::newRow("GxEPD2, six inks") << QByteArray("epd-spectra6") << QSize(9, 4) << "GxEPD2";
-    QTest::newRow("Waveshare's C library, 7.3 inches, six inks")
-        << QByteArray("epd-spectra6") << QSize(7, 3) << "Waveshare C library 7.3 inches (";
-    QTest::newRow("Waveshare's C library, part of 7.3 inches, six inks")
-        << QByteArray("epd-spectra6") << QSize(10, 3) << "Waveshare C library 7.3 inches, STM32";
-    QTest::newRow("Waveshare's C library, four greys")
-        << QByteArray("gray2") << QSize(12, 5) << "Waveshare C library, 4 greys";
-    QTest::newRow("Waveshare's Arduino class, four greys")
-        << QByteArray("gray2") << QSize(16, 3) << "Waveshare Arduino 4.2";
+    QTest::addColumn<bool>("coded"); // --compress rle
+    const auto row
+        = [](const char *name, const char *format, QSize size, const char *library, bool coded = false) {
+              QTest::newRow(name) << QByteArray(format) << size << QString(library) << coded;
+          };
+    row("GxEPD2, black, white and red", "epd-bw-red", QSize(13, 5), "GxEPD2");
+    row("GxEPD2, black, white and yellow", "epd-bw-yellow", QSize(16, 3), "GxEPD2");
+    row("Waveshare's C library, black, white and red", "epd-bw-red", QSize(17, 4), "Waveshare C library");
+    row("Waveshare's C library, black, white and yellow", "epd-bw-yellow", QSize(8, 2),
+        "Waveshare C library");
+    row("Waveshare's Arduino class, black, white and red", "epd-bw-red", QSize(11, 3), "Waveshare Arduino");
+    row("Waveshare's Arduino class, black, white and yellow", "epd-bw-yellow", QSize(9, 2),
+        "Waveshare Arduino");
+    row("GxEPD2, seven colours", "epd7", QSize(9, 4), "GxEPD2");
+    row("Waveshare's C library, 5.65 inches, seven colours", "epd7", QSize(10, 3),
+        "Waveshare C library 5.65");
+    row("Waveshare's C library, 7.3 inches, seven colours", "epd7", QSize(8, 6), "Waveshare C library 7.3");
+    row("Waveshare's Arduino class, 5.65 inches, seven colours", "epd7", QSize(6, 3),
+        "Waveshare Arduino 5.65");
+    row("Waveshare's Arduino class, 7.3 inches, seven colours", "epd7", QSize(12, 2),
+        "Waveshare Arduino 7.3");
+    row("GxEPD2, four inks", "epd-bwry", QSize(9, 4), "GxEPD2");
+    row("Waveshare's C library, 7.3 inches, four inks", "epd-bwry", QSize(7, 3),
+        "Waveshare C library 7.3 inches (");
+    row("Waveshare's C library, part of 7.3 inches, four inks", "epd-bwry", QSize(12, 3),
+        "Waveshare C library 7.3 inches, STM32");
+    row("Waveshare's Arduino class, four inks", "epd-bwry", QSize(8, 5), "Waveshare Arduino 7.3");
+    row("GxEPD2, six inks", "epd-spectra6", QSize(9, 4), "GxEPD2");
+    row("Waveshare's C library, 7.3 inches, six inks", "epd-spectra6", QSize(7, 3),
+        "Waveshare C library 7.3 inches (");
+    row("Waveshare's C library, part of 7.3 inches, six inks", "epd-spectra6", QSize(10, 3),
+        "Waveshare C library 7.3 inches, STM32");
+    row("Waveshare's C library, four greys", "gray2", QSize(12, 5), "Waveshare C library, 4 greys");
+    row("Waveshare's Arduino class, four greys", "gray2", QSize(16, 3), "Waveshare Arduino 4.2");
+    // Coded by run length: GxEPD2 given bands of rows (more than one band, the last one short),
+    // then told to refresh; Waveshare's libraries given the whole picture decoded.
+    row("GxEPD2, black, white and red, coded", "epd-bw-red", QSize(13, 19), "GxEPD2", true);
+    row("GxEPD2, seven colours, coded", "epd7", QSize(9, 8), "GxEPD2", true);
+    row("Waveshare's C library, black, white and yellow, coded", "epd-bw-yellow", QSize(17, 4),
+        "Waveshare C library", true);
+    row("Waveshare's C library, 5.65 inches, coded", "epd7", QSize(10, 3), "Waveshare C library 5.65", true);
+    row("Waveshare's C library, 7.3 inches, coded", "epd7", QSize(8, 6), "Waveshare C library 7.3", true);
+    row("Waveshare's C library, four greys, coded", "gray2", QSize(12, 5), "Waveshare C library, 4 greys",
+        true);
+    row("GxEPD2, four inks, coded", "epd-bwry", QSize(11, 9), "GxEPD2", true);
+    row("Waveshare's C library, 7.3 inches, four inks, coded", "epd-bwry", QSize(7, 3),
+        "Waveshare C library 7.3 inches (", true);
+    row("Waveshare's C library, part of 7.3 inches, four inks, coded", "epd-bwry", QSize(12, 3),
+        "Waveshare C library 7.3 inches, STM32", true);
+    row("GxEPD2, six inks, coded", "epd-spectra6", QSize(9, 10), "GxEPD2", true);
+    row("Waveshare's C library, 7.3 inches, six inks, coded", "epd-spectra6", QSize(7, 3),
+        "Waveshare C library 7.3 inches (", true);
+    row("Waveshare's C library, part of 7.3 inches, six inks, coded", "epd-spectra6", QSize(10, 3),
+        "Waveshare C library 7.3 inches, STM32", true);
 }
 
 // Each e-paper line of a header's comment, pasted as it stands at x = y = 0, compiled against
@@ -918,6 +948,7 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
     QFETCH(QByteArray, format);
     QFETCH(QSize, size);
     QFETCH(QString, library);
+    QFETCH(bool, coded);
     const QString cxx = QStandardPaths::findExecutable("c++");
     if (cxx.isEmpty())
         QSKIP("no C++ compiler");
@@ -925,14 +956,19 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
         = {white, black, red, green, blue, yellow, qRgb(100, 100, 100), qRgb(200, 120, 60)};
     EncodingOptions options;
     options.arrayName = "pic";
+    options.compression = coded ? EncodingOptions::Rle : EncodingOptions::Uncompressed;
     const EncodedPicture encoded = encodedFor(sourcesPicture(size, sources), format, options);
     const QString text = headerText(encoded.header);
     writeFile(path("command/pic.h"), text.toUtf8());
-    const QString line
-        = QRegularExpression("\n// " + QRegularExpression::escape(library) + "[^:\n]*: ([^;\n]*;)")
-              .match(text)
-              .captured(1);
+    // A call, or a block of statements that decodes the arrays.
+    const QString line = QRegularExpression("\n// " + QRegularExpression::escape(library)
+                                            + "[^:\n]*: (\\{[^\n]*\\}|[^;\n]*;)")
+                             .match(text)
+                             .captured(1);
     QVERIFY2(!line.isEmpty(), qPrintable(text));
+    // Waveshare's Arduino classes read whole pictures from program memory only: no line for them.
+    if (coded)
+        QVERIFY2(!text.contains("\n// Waveshare Arduino"), qPrintable(text));
     writeFile(path("command/main.cpp"),
               "#include <epaper.h>\n#include \"pic.h\"\n"
                   + QByteArray(format == "epd-bwry"           ? "GxEPD2_4C_StandIn"
@@ -965,7 +1001,7 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
         }
         expected += '\n';
     }
-    expected += library == "GxEPD2" ? "pgm 1\n" : "pgm -1\n";
+    expected += library != "GxEPD2" ? "pgm -1\n" : coded ? "pgm 0\n" : "pgm 1\n";
 
     const QStringList flags = {"-std=c++11",
                                "-Wall",
@@ -976,7 +1012,9 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
                                "-I",
                                QUILLON_DISPLAY_STANDINS,
                                "-I",
-                               path("command")};
+                               path("command"),
+                               "-I",
+                               FIRMWARE_DIR};
     const Run built = runProgram(QStringList {cxx} + flags
                                  + QStringList {"-o", path("command/main"), path("command/main.cpp")});
     QVERIFY2(built.exitCode == 0, qPrintable(line + "\n" + built.out + built.err));

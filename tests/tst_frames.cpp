@@ -32,6 +32,7 @@ private slots:
     void decodesFramesWithinBounds();
     void headerWalkedThroughItsTables_data();
     void headerWalkedThroughItsTables();
+    void frameTableReadFromAvrFlash_data();
     void frameTableReadFromAvrFlash();
     void sharesOnePaletteChosenFromEveryFrame_data();
     void sharesOnePaletteChosenFromEveryFrame();
@@ -313,6 +314,13 @@ const char dumpFunction[] = "#include <stdio.h>\nstatic void dump(const void *da
                             "    for (i = 0; i < size; ++i)\n        printf(\"%02x\", bytes[i]);\n"
                             "    printf(\"\\n\");\n}\n";
 
+// A frame's coded array read back from its table's pointer, a byte at a time.
+const char decodeFunction[] = "static void decode(const uint8_t *coded, size_t size)\n{\n"
+                              "    quillon_rle_t r;\n    uint8_t byte;\n    size_t i;\n"
+                              "    quillon_rle_init_near(&r, coded);\n    for (i = 0; i < size; ++i) {\n"
+                              "        quillon_rle_read(&r, &byte, 1);\n        printf(\"%02x\", byte);\n"
+                              "    }\n    printf(\"\\n\");\n}\n";
+
 } // namespace
 
 void TestFrames::decodesFramesWithinBounds_data()
@@ -545,6 +553,7 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
     options.arrayName = "anim";
     options.alphaMask = variant.contains("mask");
     options.lvglVersion = formatName == "lvgl8" ? 8 : 9;
+    const bool coded = variant.contains("rle");
     if (lvgl) // "lvgl RGB888": a colour format whose picture shown is drawn from its pixels
         options.lvglColourFormat = variant.section(' ', 1, 1).toLatin1();
     options.progmem = progmem;
@@ -552,6 +561,8 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
     for (const QImage &frame : threeFrames(options.alphaMask))
         frames << preparePicture(frame, DisplayOptions(), format->alpha != DisplayFormat::NoAlpha);
     const QVector<int> delays = {50, 200, 70000};
+    if (coded)
+        options.compression = EncodingOptions::Rle;
     const EncodedPicture encoded = encodeFrames(*format, frames, delays, options);
 
     OutputRequest request;
@@ -565,8 +576,10 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
         qFatal("anim not written");
 
     // What each frame holds, encoded alone, with the palette that the frames share.
+    // Coded by run length, each frame's arrays read back as they are without.
     EncodingOptions alone = options;
     alone.arrayName = "one";
+    alone.compression = EncodingOptions::Uncompressed;
     const QByteArray palette = arraysOf(encoded.header).value("anim_palette");
     for (int i = 0; i < palette.size(); i += 2)
         alone.palette << quint16(uchar(palette[i]) | uchar(palette[i + 1]) << 8);
@@ -594,7 +607,9 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
             if (suffix == "_palette")
                 continue;
             expected += array.data.toHex() + '\n';
-            if (i == 0)
+            if (i == 0 && coded)
+                *printing += "        decode(anim" + suffix + "_frames[i], anim" + suffix + "_size);\n";
+            else if (i == 0)
                 *printing
                     += "        dump(anim" + suffix + "_frames[i], sizeof anim_frame0" + suffix + ");\n";
         }
@@ -619,6 +634,11 @@ void TestFrames::headerWalkedThroughItsTables_data()
         QTest::addRow("%s, c99, progmem", variant) << variant << "c99" << false << true;
         QTest::addRow("%s, c++17, progmem split", variant) << variant << "c++17" << true << true;
     }
+    // Coded by run length: the tables point at each frame's coded arrays.
+    for (const char *variant : {"rgb565 mask rle", "index8 rle", "epd-bw-red rle", "xbm rle"}) {
+        QTest::addRow("%s, c99", variant) << variant << "c99" << false << false;
+        QTest::addRow("%s, c++17, split", variant) << variant << "c++17" << true << false;
+    }
 }
 
 void TestFrames::headerWalkedThroughItsTables()
@@ -633,7 +653,8 @@ void TestFrames::headerWalkedThroughItsTables()
         QSKIP("gcc and g++ are needed");
     QByteArray printing;
     const QByteArray expected = writeFrames(variant, split, progmem, &printing);
-    QByteArray program = dumpFunction + QByteArray("#include \"anim.h\"\n");
+    QByteArray program = dumpFunction + QByteArray("#include \"anim.h\"\n")
+        + (variant.contains("rle") ? decodeFunction : "");
     if (variant.startsWith("lvgl")) {
         // The header's own drawing line, pasted as it stands, against the stand-in's declarations.
         const QRegularExpressionMatch line
@@ -675,8 +696,9 @@ void TestFrames::headerWalkedThroughItsTables()
         if (!drawing.isEmpty())
             program = "#include <displays.h>\n" + program + "static void draw(void)\n{\n    int i;\n"
                 + "    for (i = 0; i < anim_frame_count; ++i) {\n" + drawing + "    }\n}\n";
-        program += "int main(void)\n{\n    int i;\n" + printing + (drawing.isEmpty() ? "" : "    draw();\n")
-            + "    return 0;\n}\n";
+        program += QByteArray("int main(void)\n{\n    int i;\n")
+            + (variant.contains("rle") ? "    (void)dump;\n" : "") + printing
+            + (drawing.isEmpty() ? "" : "    draw();\n") + "    return 0;\n}\n";
     }
     writeFile(path("main.c"), program);
     QStringList sources = {path("main.c")};
@@ -692,10 +714,26 @@ void TestFrames::headerWalkedThroughItsTables()
     QCOMPARE(ran.exitCode, 0);
     const QByteArray lvglDuration = variant.startsWith("lvgl") ? "70250 ms\n" : "";
     QCOMPARE(ran.out.toUtf8(), expected + lvglDuration);
+    // The frames' coded arrays weighed together in the comment: 3 frames of one or two arrays.
+    if (variant.contains("rle")) {
+        const int arrays = variant.startsWith("rgb565") || variant.startsWith("epd") ? 6 : 3;
+        QVERIFY2(readFile(path("anim.h")).contains(QByteArray::number(arrays) + " arrays run-length coded: ")
+                     == (arrays > 4),
+                 readFile(path("anim.h")).constData());
+    }
+}
+
+void TestFrames::frameTableReadFromAvrFlash_data()
+{
+    QTest::addColumn<bool>("coded");
+    QTest::newRow("arrays") << false;
+    // Coded arrays read from their tables' pointers, on a chip of more than 64 KB of flash.
+    QTest::newRow("coded arrays") << true;
 }
 
 void TestFrames::frameTableReadFromAvrFlash()
 {
+    QFETCH(bool, coded);
     for (const char *tool : {"avr-gcc", "simavr"}) {
         if (QStandardPaths::findExecutable(tool).isEmpty())
             QSKIP(qPrintable(QString(tool) + " is not installed (scripts/install-deps installs it)"));
@@ -703,7 +741,11 @@ void TestFrames::frameTableReadFromAvrFlash()
     // The frames' tables walked in program memory as a firmware walks them, with pgm_read_ptr
     // and pgm_read_word: a table left in RAM gives other pointers, and other sums.
     QByteArray printing;
-    const QList<QByteArray> lines = writeFrames("rgb565 mask", false, true, &printing).split('\n');
+    const QList<QByteArray> lines
+        = writeFrames(coded ? "rgb565 mask rle" : "rgb565 mask", false, true, &printing).split('\n');
+    // Each frame's pixels and mask, read from flash, or decoded from there.
+    const QByteArray pixels = coded ? "anim_size" : "sizeof anim_frame0";
+    const QByteArray mask = coded ? "anim_mask_size" : "sizeof anim_frame0_mask";
     const auto fletcher = [](const QByteArray &bytes) {
         int low = 0, high = 0;
         for (char byte : bytes) {
@@ -726,19 +768,27 @@ void TestFrames::frameTableReadFromAvrFlash()
         "    } while (value || n < digits);\n    while (n)\n        board_putc(text[--n]);\n"
         "    board_putc(after);\n}\n"
         "static uint16_t fletcher(const uint8_t *bytes, uint16_t size)\n{\n"
-        "    uint16_t low = 0, high = 0;\n    while (size--) {\n"
-        "        low = (low + pgm_read_byte(bytes++)) % 255;\n        high = (high + low) % 255;\n"
-        "    }\n    return high << 8 | low;\n}\n"
-        "int main(void)\n{\n    uint8_t i;\n    board_start();\n"
-        "    put_number(anim_frame_count, 10, 1, ' ');\n    put_number(anim_width, 10, 1, 'x');\n"
-        "    put_number(anim_height, 10, 1, '\\n');\n    for (i = 0; i < anim_frame_count; ++i) {\n"
-        "        put_number(pgm_read_word(&anim_delays_ms[i]), 10, 1, ' ');\n"
-        "        put_number(fletcher((const uint8_t *)pgm_read_ptr(&anim_frames[i]), sizeof anim_frame0),\n"
-        "                   16, 4, ' ');\n"
-        "        put_number(fletcher((const uint8_t *)pgm_read_ptr(&anim_mask_frames[i]),\n"
-        "                            sizeof anim_frame0_mask), 16, 4, '\\n');\n"
-        "    }\n    board_putc('e');\n    board_putc('n');\n    board_putc('d');\n    board_putc('\\n');\n"
-        "    board_stop();\n    return 0;\n}\n");
+        "    uint16_t low = 0, high = 0;\n    uint8_t byte;\n"
+            + QByteArray(coded ? "    quillon_rle_t r;\n    quillon_rle_init_near(&r, bytes);\n" : "")
+            + "    while (size--) {\n"
+            + (coded ? "        quillon_rle_read(&r, &byte, 1);\n"
+                     : "        byte = pgm_read_byte(bytes++);\n")
+            + "        low = (low + byte) % 255;\n        high = (high + low) % 255;\n    }\n"
+              "    return high << 8 | low;\n}\n"
+            + "int main(void)\n{\n    uint8_t i;\n    board_start();\n"
+              "    put_number(anim_frame_count, 10, 1, ' ');\n    put_number(anim_width, 10, 1, 'x');\n"
+              "    put_number(anim_height, 10, 1, '\\n');\n    for (i = 0; i < anim_frame_count; ++i) {\n"
+              "        put_number(pgm_read_word(&anim_delays_ms[i]), 10, 1, ' ');\n"
+              "        put_number(fletcher((const uint8_t *)pgm_read_ptr(&anim_frames[i]), "
+            + pixels
+            + "),\n                   16, 4, ' ');\n"
+              "        put_number(fletcher((const uint8_t *)pgm_read_ptr(&anim_mask_frames[i]),\n"
+              "                            "
+            + mask
+            + "), 16, 4, '\\n');\n"
+              "    }\n    board_putc('e');\n    board_putc('n');\n    board_putc('d');\n    "
+              "board_putc('\\n');\n"
+              "    board_stop();\n    return 0;\n}\n");
     const Run built = runProgram({"avr-gcc", "-mmcu=atmega2560", "-Os", "-std=c99", "-Wall", "-Wextra",
                                   "-Werror", "-I", m_dir->path(), FIRMWARE_TEST_DIR "/avr_board.c",
                                   path("frames_main.c"), "-o", path("frames.elf")});
@@ -748,6 +798,24 @@ void TestFrames::frameTableReadFromAvrFlash()
     QString output = QString(chip.out + chip.err).remove(QRegularExpression("\\x1b\\[[0-9;]*m"));
     output.remove(QRegularExpression("\\.$", QRegularExpression::MultilineOption));
     QVERIFY2(output.contains(QString::fromLatin1(expected) + "end\n"), qPrintable(output));
+    if (!coded)
+        return;
+    // The header's own line for Adafruit GFX compiles there too: each frame's coded arrays read from
+    // their tables' pointers, which a chip of more than 64 KB of flash takes only as such.
+    const QRegularExpressionMatch line
+        = QRegularExpression("^// Adafruit GFX: (.*)$", QRegularExpression::MultilineOption)
+              .match(QString::fromUtf8(readFile(path("anim.h"))));
+    QVERIFY(line.hasMatch());
+    writeFile(path("draw.cpp"),
+              "#include <displays.h>\n#include \"anim.h\"\nvoid draw(void);\nvoid draw(void)\n{\n"
+              "    Adafruit_GFX tft(STANDIN_WIDTH, STANDIN_HEIGHT);\n    int16_t x = 0, y = 0;\n"
+              "    for (int i = 0; i < anim_frame_count; ++i) {\n        "
+                  + line.captured(1).toUtf8() + "\n    }\n}\n");
+    const Run drawing
+        = runProgram({"avr-g++", "-mmcu=atmega2560", "-Os", "-std=c++11", "-DSTANDIN_WIDTH=48",
+                      "-DSTANDIN_HEIGHT=24", "-Wall", "-Wextra", "-Werror", "-I", QUILLON_DISPLAY_STANDINS,
+                      "-I", m_dir->path(), "-c", path("draw.cpp"), "-o", path("draw.o")});
+    QVERIFY2(drawing.exitCode == 0, qPrintable(line.captured(1) + '\n' + drawing.out + drawing.err));
 }
 
 void TestFrames::sharesOnePaletteChosenFromEveryFrame_data()

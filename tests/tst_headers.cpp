@@ -14,8 +14,10 @@
 using namespace TestSupport;
 
 // The headers of every format, written in-process as quillon-convert writes them, compiled with
-// warnings as errors as C and C++, alone, several in one file, in two files of one program and
-// as split pairs; each program prints what it holds, against what the encoder made.
+// warnings as errors as C and C++, alone, several in one file, in two files of one program and as
+// split pairs; each program prints what it holds, against what the encoder made. Arrays coded by
+// run length are read back by the reader written beside them, against what the same call without
+// --compress writes.
 class TestHeaders : public QObject
 {
     Q_OBJECT
@@ -38,8 +40,8 @@ private:
         QByteArray firstArray; // the name of the header's first array
     };
     // Writes the files of the picture whose array is `name`: a row's format ("bmp", "lvgl8"...)
-    // and its options ("rgb565 mask", "lvgl 9.0", "lvgl big-endian"...), named after the array or
-    // after `file`.
+    // and its options ("rgb565 mask", "lvgl 9.0", "lvgl big-endian", "gray4 rle flat"...), named
+    // after the array or after `file`.
     Written writePicture(const QByteArray &name, const QString &variant, QSize size, bool split,
                          const QString &file = QString());
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -78,9 +80,20 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
     options.alphaMask = variant.contains("mask");
     options.transparent = variant.contains("transparent") ? QColor(Qt::black) : QColor();
     options.lvglVersion = lvgl8 ? 8 : 9;
+    // Opaque for LVGL, whose colour format then is RGB565; with transparency for the others. Flat:
+    // runs that go on across rows.
+    QImage picture = patternPicture(size.width(), size.height(), !lvgl);
+    if (variant.contains("flat"))
+        picture.fill(qRgba(40, 200, 90, 255));
+    // What the same call writes without --compress, for the coded arrays' bytes.
+    const QHash<QByteArray, QByteArray> uncoded = format && !lvgl && variant.contains("rle")
+        ? arraysOf(
+            format
+                ->encode(preparePicture(picture, DisplayOptions(), format->alpha != DisplayFormat::NoAlpha),
+                         options)
+                .header)
+        : QHash<QByteArray, QByteArray>();
     options.compression = variant.contains("rle") ? EncodingOptions::Rle : EncodingOptions::Uncompressed;
-    // Opaque for LVGL, whose colour format then is RGB565; with transparency for the others.
-    const QImage picture = patternPicture(size.width(), size.height(), !lvgl);
     OutputRequest request;
     request.header.arrayName = name;
     request.header.split = split;
@@ -125,8 +138,14 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
                      "    printf(\"" + name + " %dx%d\\n\", " + name + "_width, " + name + "_height);\n",
                      encoded.header.arrays.first().name};
     for (const CArray &array : encoded.header.arrays) {
-        written.expected += array.name + ' ' + array.data.toHex() + '\n';
-        written.printing += dumpLine(array.name, array.name, "sizeof " + array.name);
+        if (array.uncodedBytes == 0) {
+            written.expected += array.name + ' ' + array.data.toHex() + '\n';
+            written.printing += dumpLine(array.name, array.name, "sizeof " + array.name);
+            continue;
+        }
+        const QByteArray plain = array.name.chopped(4); // NAME_rle codes NAME
+        written.expected += plain + ' ' + uncoded.value(plain).toHex() + '\n';
+        written.printing += "    decode(\"" + plain + "\", " + array.name + ", " + plain + "_size);\n";
     }
     return written;
 }
@@ -176,6 +195,18 @@ void TestHeaders::compileEverywhere_data()
     // More lines than the header writer formats at once (4,096).
     row("gray8", "c99", "alone", QSize(256, 257));
     row("gray8", "c++17", "split", QSize(256, 257));
+    // Coded by run length, each display format but LVGL's: no runs at all, and a flat picture whose
+    // runs go on across rows; W != H, odd widths.
+    for (const DisplayFormat &format : displayFormats()) {
+        const QString name = QString::fromLatin1(format.name);
+        if (name == "lvgl")
+            continue;
+        row(name + " rle", "c99", "alone", QSize(13, 6));
+        row(name + " rle flat", "c++17", "split", QSize(29, 11));
+    }
+    row("rgb565 mask rle", "c99", "together");
+    row("rgb565 mask rle flat", "c++17", "two files", QSize(61, 40));
+    row("rgb565 transparent rle", "c++20", "alone");
 }
 
 void TestHeaders::compileEverywhere()
@@ -207,8 +238,24 @@ void TestHeaders::compileEverywhere()
         expected += picture.expected;
         printing += picture.printing;
     }
+    // Coded arrays read back a byte at a time, across the packets' bounds.
+    const QByteArray decode = !variant.contains("rle") || lvgl
+        ? QByteArray()
+        : "static void decode(const char *name, const uint8_t *coded, size_t size)\n"
+          "{\n"
+          "    quillon_rle_t reader;\n"
+          "    uint8_t byte;\n"
+          "    size_t i;\n"
+          "    quillon_rle_init(&reader, coded);\n"
+          "    printf(\"%s \", name);\n"
+          "    for (i = 0; i < size; ++i) {\n"
+          "        quillon_rle_read(&reader, &byte, 1);\n"
+          "        printf(\"%02x\", byte);\n"
+          "    }\n"
+          "    printf(\"\\n\");\n"
+          "}\n";
     writeFile(path("main.c"),
-              "#include <stdio.h>\n" + includes
+              "#include <stdio.h>\n" + includes + decode
                   + "static void dump(const char *name, const void *data, size_t size)\n"
                     "{\n"
                     "    const unsigned char *bytes = (const unsigned char *)data;\n"
@@ -220,7 +267,8 @@ void TestHeaders::compileEverywhere()
                     "}\n"
                     "int other(void);\n"
                     "int main(void)\n{\n"
-                  + printing + (twoFiles ? "    return other();\n" : "    return 0;\n") + "}\n");
+                  + (decode.isEmpty() ? "" : "    (void)dump;\n") + printing
+                  + (twoFiles ? "    return other();\n" : "    return 0;\n") + "}\n");
     // A second file of the program reads the first array too; a split LVGL descriptor is
     // declared there as LVGL's own macro declares it.
     // The pixels behind a split descriptor stay in its C file: a name of the program's own may be

@@ -14,13 +14,15 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+
 #include <numeric>
 
 using namespace TestSupport;
 
 // The files a build uses besides the header: the raw arrays and LVGL's image file (--binary), the
-// BMP file only when asked for in a display format (--bmp), the output folder made when missing,
-// and the line that counts a batch.
+// BMP file only when asked for in a display format (--bmp), the reader of coded arrays
+// (--compress rle), the output folder made when missing, and the line that counts a batch.
 class TestOutputFiles : public QObject
 {
     Q_OBJECT
@@ -43,6 +45,10 @@ private slots:
     void previewShowsThePicture();
     void verboseListsTheFilesWritten_data();
     void verboseListsTheFilesWritten();
+    void readerStandsBesideTheHeaders_data();
+    void readerStandsBesideTheHeaders();
+    void readerWrittenOnceAFolder_data();
+    void readerWrittenOnceAFolder();
     void bmpFileWithoutMemoryForItsPixels();
 
 private:
@@ -117,7 +123,7 @@ void TestOutputFiles::rawFilesHoldTheArrays_data()
 {
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<QSize>("size");
-    QTest::addColumn<QString>("option"); // mask, swap
+    QTest::addColumn<QString>("option"); // mask, swap, coded
     QTest::addColumn<QStringList>("files"); // every file written: pic.h and one an array, named after it
     QTest::newRow("mono, 13 wide") << QByteArray("mono") << QSize(13, 7) << ""
                                    << QStringList {"pic.bin", "pic.h"};
@@ -131,6 +137,13 @@ void TestOutputFiles::rawFilesHoldTheArrays_data()
                                           << QStringList {"pic.h", "pic_black.bin", "pic_red.bin"};
     QTest::newRow("four inks, 7 wide")
         << QByteArray("epd-bwry") << QSize(7, 3) << "" << QStringList {"pic.bin", "pic.h"};
+    // Coded arrays as they are, beside the reader; the palette as it is.
+    QTest::newRow("rgb565 and its mask, coded")
+        << QByteArray("rgb565") << QSize(5, 3) << "mask coded"
+        << QStringList {"pic.h", "pic_mask_rle.bin", "pic_rle.bin", "quillon_rle.h"};
+    QTest::newRow("index4, coded") << QByteArray("index4") << QSize(7, 3) << "coded"
+                                   << QStringList {"pic.h", "pic_palette.bin", "pic_rle.bin",
+                                                   "quillon_rle.h"};
 }
 
 void TestOutputFiles::rawFilesHoldTheArrays()
@@ -140,14 +153,15 @@ void TestOutputFiles::rawFilesHoldTheArrays()
     QFETCH(QString, option);
     QFETCH(QStringList, files);
     EncodingOptions encoding;
-    encoding.alphaMask = option == "mask";
+    encoding.alphaMask = option.contains("mask");
     encoding.swapBytes = option == "swap";
+    encoding.compression = option.contains("coded") ? EncodingOptions::Rle : EncodingOptions::Uncompressed;
     QVERIFY(writeBinary(patternPicture(size.width(), size.height(), encoding.alphaMask), format, encoding));
 
-    // No BMP file: only the header and one file an array.
+    // No BMP file: only the header, one file an array, and the reader of coded arrays.
     QCOMPARE(filesUnder(m_dir->path()), files);
     const QHash<QByteArray, QByteArray> arrays = readArrays(readFile(path("pic.h")));
-    QCOMPARE(arrays.size(), files.size() - 1);
+    QCOMPARE(arrays.size(), files.filter(".bin").size());
     for (const QString &file : files.filter(".bin")) {
         const QByteArray array = file.chopped(4).toLatin1();
         QVERIFY2(!arrays.value(array).isEmpty(), array.constData());
@@ -269,6 +283,23 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
     QTest::newRow("index8 --binary --split")
         << words("--format index8 --binary --split -o out good.png") << words("")
         << words("good.bin good.c good.h good_palette.bin") << 0 << "";
+    // Coded arrays: the reader beside the headers, one for them all; none for LVGL's own coding.
+    QTest::newRow("mono --compress rle: the header and the reader")
+        << words("--format mono --compress rle -o out good.png") << words("") << words("good.h quillon_rle.h")
+        << 0 << "";
+    QTest::newRow("rgb565 --compress rle --binary --split")
+        << words("--format rgb565 --alpha mask --compress rle --binary --split -o out good.png") << words("")
+        << words("good.c good.h good_mask_rle.bin good_rle.bin quillon_rle.h") << 0 << "";
+    QTest::newRow("a batch coded into one folder: one reader")
+        << words("--format gray4 --compress rle -o out good.png good2.png good3.png") << words("")
+        << words("good.h good2.h good3.h quillon_rle.h") << 0 << "3 images converties, 0 ignorée, 0 en échec";
+    QTest::newRow("lvgl --compress rle: LVGL's own, no reader")
+        << words("--format lvgl --compress rle -o out good.png") << words("") << words("good.h") << 0 << "";
+    QTest::newRow("another quillon_rle.h that stands there skips the picture")
+        << words("--format xbm --compress rle -o out good.png") << words("quillon_rle.h")
+        << words("quillon_rle.h") << 1
+        << "quillon-convert: good.png : out/quillon_rle.h existe déjà, image ignorée (--force pour le "
+           "remplacer)";
     QTest::newRow("a raw file that stands there skips the picture")
         << words("--format gray8 --binary -o out good.png") << words("good.bin") << words("good.bin") << 1
         << "quillon-convert: good.png : out/good.bin existe déjà, image ignorée (--force pour le remplacer)";
@@ -465,6 +496,10 @@ void TestOutputFiles::verboseListsTheFilesWritten_data()
         << "quillon-convert: out/good2.h : écrit\nquillon-convert: out/good2.c : écrit\n"
            "quillon-convert: out/good216bits.png : écrit\nquillon-convert: out/good2_palette.bin : écrit\n"
            "quillon-convert: out/good2.bin : écrit\n";
+    QTest::newRow("-v, a coded header, then its reader")
+        << words("-v --format pages --compress rle --split -o out good2.png")
+        << "quillon-convert: out/good2.h : écrit\nquillon-convert: out/good2.c : écrit\n"
+           "quillon-convert: out/quillon_rle.h : écrit\n";
     QTest::newRow("-v, a batch: nothing of a skipped or failed picture")
         << words("-v --format mono -o out good.png bad.png good2.png")
         << "quillon-convert: out/good2.h : écrit\n"
@@ -489,6 +524,125 @@ void TestOutputFiles::verboseListsTheFilesWritten()
     const Run run = quillonConvert(arguments);
     QCOMPARE(run.err, err);
     QCOMPARE(run.exitCode, err.contains("en échec") ? 1 : 0);
+}
+
+void TestOutputFiles::readerStandsBesideTheHeaders_data()
+{
+    QTest::addColumn<QString>("standing"); // at out/quillon_rle.h: the reader, a byte more or changed, a link
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<QString>("err"); // with -v
+    const QString skipped
+        = "quillon-convert: good.png : out/quillon_rle.h existe déjà, image ignorée (--force "
+          "pour le remplacer)\n";
+    const QString written
+        = "quillon-convert: out/good.h : écrit\nquillon-convert: out/quillon_rle.h : écrit\n";
+    QTest::newRow("the reader, left as it is") << "reader" << false
+                                               << "quillon-convert: out/good.h : écrit\nquillon-convert: "
+                                                  "out/quillon_rle.h : inchangé, laissé tel quel\n";
+    QTest::newRow("the reader and a byte more") << "longer" << false << skipped;
+    QTest::newRow("the reader, a byte changed") << "changed" << false << skipped;
+    QTest::newRow("the reader, a byte changed, --force") << "changed" << true << written;
+    QTest::newRow("a link to the reader") << "link" << false
+                                          << "quillon-convert: good.png : out/quillon_rle.h est un lien "
+                                             "symbolique, image ignorée (--force pour "
+                                             "remplacer le lien lui-même)\n";
+}
+
+// Every header of a folder that holds coded arrays shares one reader beside it: one that stands
+// there as it is stands in no picture's way and is left as it is; anything else there is another
+// file, replaced only with --force.
+void TestOutputFiles::readerStandsBesideTheHeaders()
+{
+    QFETCH(QString, standing);
+    QFETCH(bool, force);
+    QFETCH(QString, err);
+    const QByteArray reader = readFile(FIRMWARE_DIR "/quillon_rle.h");
+    savePicture(patternPicture(9, 5), path("good.png"), "PNG");
+    QVERIFY(QDir().mkpath(path("out")));
+    QByteArray stood = reader;
+    if (standing == "longer")
+        stood += '\n';
+    else if (standing == "changed")
+        stood[stood.size() / 2] = char(stood[stood.size() / 2] ^ 1);
+    if (standing == "link") {
+        writeFile(path("elsewhere.h"), reader);
+        QVERIFY(QFile::link(path("elsewhere.h"), path("out/quillon_rle.h")));
+    } else {
+        writeFile(path("out/quillon_rle.h"), stood);
+    }
+    const auto inode = [](const QString &file) {
+        struct stat status;
+        return ::lstat(QFile::encodeName(file).constData(), &status) == 0 ? status.st_ino : ino_t(0);
+    };
+    const ino_t inodeBefore = inode(path("out/quillon_rle.h"));
+
+    const Run run
+        = quillonConvert(QStringList {"-v", "--format", "mono", "--compress", "rle", "-o", "out"}
+                         + (force ? QStringList {"--force"} : QStringList()) + QStringList {"good.png"});
+    QCOMPARE(run.err, err);
+    const bool converted = err.contains("good.h : écrit");
+    QCOMPARE(run.exitCode, converted ? 0 : 1);
+    const QFileInfo after(path("out/quillon_rle.h"));
+    if (!converted) { // as it stood
+        QCOMPARE(after.isSymLink(), standing == "link");
+        QCOMPARE(readFile(path("out/quillon_rle.h")), stood);
+        QVERIFY(!QFileInfo::exists(path("out/good.h")));
+        return;
+    }
+    QVERIFY(!after.isSymLink());
+    QCOMPARE(readFile(path("out/quillon_rle.h")), reader);
+    QCOMPARE(inode(path("out/quillon_rle.h")) == inodeBefore, standing == "reader");
+}
+
+void TestOutputFiles::readerWrittenOnceAFolder_data()
+{
+    QTest::addColumn<QStringList>("pictures"); // a/*.png, b/*.png; *.gif an animation of 3 frames
+    QTest::addColumn<QStringList>("options"); // beside -v --compress rle
+    QTest::newRow("three pictures of a folder")
+        << QStringList {"a/p1.png", "a/p2.png", "a/p3.png"} << QStringList {"--format", "mono"};
+    QTest::newRow("two folders, with -o none")
+        << QStringList {"a/p1.png", "b/p2.png", "./a/p3.png", "b/../b/p4.png"}
+        << QStringList {"--format", "rgb565"};
+    QTest::newRow("split, with raw files") << QStringList {"a/p1.png", "a/p2.png"}
+                                           << QStringList {"--format", "epd-bwry", "--split", "--binary"};
+    QTest::newRow("animations' frames")
+        << QStringList {"a/g1.gif", "a/g2.gif", "b/g3.gif"}
+        << QStringList {"--format", "epd-spectra6", "--frames", "all", "--binary", "--preview"};
+}
+
+// The pictures of one call that share a folder share its reader: it is put in place once, by one
+// of them, the others told it stands there unchanged, and no copy of it is left behind.
+void TestOutputFiles::readerWrittenOnceAFolder()
+{
+    QFETCH(QStringList, pictures);
+    QFETCH(QStringList, options);
+    QVERIFY(QDir().mkpath(path("a")) && QDir().mkpath(path("b")));
+    for (int i = 0; i < pictures.size(); ++i) {
+        const QImage picture = patternPicture(5 + 2 * i, 3 + i);
+        if (pictures[i].endsWith(".gif"))
+            writeFile(path(pictures[i]),
+                      animatedGifFile({picture, picture.mirrored(true, false), picture.mirrored(false, true)},
+                                      {10, 20, 30}));
+        else
+            savePicture(picture, path(pictures[i]), "PNG");
+    }
+    const Run run = quillonConvert(QStringList {"-v", "--compress", "rle"} + options + pictures);
+    QCOMPARE(run.exitCode, 0);
+    for (const QString folder : {"a", "b"}) {
+        int held = 0;
+        for (const QString &picture : pictures)
+            held += QDir::cleanPath(picture).startsWith(folder + "/");
+        // The folder as its pictures name it: a/, ./a/, b/../b/
+        const auto told = [&](const char *what) {
+            return run.err.count(QRegularExpression("(^|\n)quillon-convert: (\\S*/)?" + folder
+                                                    + "/quillon_rle\\.h : " + what + "\n"));
+        };
+        QCOMPARE(told("écrit"), held ? 1 : 0);
+        QCOMPARE(told("inchangé, laissé tel quel"), qMax(held - 1, 0));
+        if (held)
+            QCOMPARE(readFile(path(folder + "/quillon_rle.h")), readFile(FIRMWARE_DIR "/quillon_rle.h"));
+        QCOMPARE(QDir(path(folder)).entryList({".quillon-*"}, QDir::Hidden | QDir::Files), QStringList());
+    }
 }
 
 // A picture whose 5-6-5 pixels could not be had (a null one) is not written, for want of memory:

@@ -14,10 +14,10 @@
 
 using namespace TestSupport;
 
-// The run-length coding of every display format's arrays, coded in this process and read back by
-// the firmware's reader, examples/firmware/quillon_rle.h, compiled into this test: on the host in
-// uneven pieces, and from flash on a simulated ATmega328P and ATmega2560 and an emulated
-// STM32F405.
+// The run-length coding of every display format's arrays, coded in this process as --compress rle
+// codes them in the header and read back by the firmware's reader, examples/firmware/quillon_rle.h,
+// compiled into this test: on the host in uneven pieces, and from flash on a simulated ATmega328P
+// and ATmega2560 and an emulated STM32F405, with a header that quillon-convert wrote.
 class TestRleCoding : public QObject
 {
     Q_OBJECT
@@ -38,8 +38,9 @@ namespace {
 
 // Each display format with the bytes its arrays repeat by: a 5-6-5 value, or one byte.
 const QVector<QPair<QByteArray, int>> formatUnits = {
-    {"rgb565", 2}, {"mono", 1},   {"xbm", 1},    {"pages", 1},      {"gray2", 1}, {"gray4", 1},
-    {"gray8", 1},  {"index4", 1}, {"index8", 1}, {"epd-bw-red", 1}, {"epd7", 1},  {"epd-bw-yellow", 1},
+    {"rgb565", 2}, {"mono", 1},          {"xbm", 1},      {"pages", 1},        {"gray2", 1},
+    {"gray4", 1},  {"gray8", 1},         {"index4", 1},   {"index8", 1},       {"epd-bw-red", 1},
+    {"epd7", 1},   {"epd-bw-yellow", 1}, {"epd-bwry", 1}, {"epd-spectra6", 1},
 };
 
 // The first `size` bytes that the reader gives from `coded`, read `pieces` bytes at a time in turn.
@@ -148,6 +149,8 @@ void TestRleCoding::readsEveryFormatBack_data()
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<int>("unit");
     QTest::addColumn<QImage>("picture");
+    QTest::addColumn<int>("strideAlign");
+    QTest::addColumn<bool>("mask"); // rgb565's, coded apart
     QTest::addColumn<bool>("shrinks"); // to a third or less
 
     // The formats whose rows run into one another: not those of a byte or less a row that end with
@@ -156,31 +159,74 @@ void TestRleCoding::readsEveryFormatBack_data()
         = {"rgb565", "pages", "gray4", "gray8", "index4", "index8", "epd-bw-red", "epd-bw-yellow"};
     for (const auto &[format, unit] : formatUnits) {
         QTest::addRow("%s, flat screen 61 x 40", format.constData())
-            << format << unit << flatScreen(61, 40) << flatShrinks.contains(format);
+            << format << unit << flatScreen(61, 40) << 1 << false << flatShrinks.contains(format);
         QTest::addRow("%s, a colour a pixel 37 x 23", format.constData())
-            << format << unit << patternPicture(37, 23) << false;
-        QTest::addRow("%s, 1 x 1", format.constData()) << format << unit << patternPicture(1, 1) << false;
+            << format << unit << patternPicture(37, 23) << 1 << false << false;
+        QTest::addRow("%s, 1 x 1", format.constData())
+            << format << unit << patternPicture(1, 1) << 1 << false << false;
     }
+    // Padded rows, coded with their padding; a mask beside the 5-6-5 values, coded a byte at a time.
+    QTest::newRow("rgb565, rows of 8 bytes, flat")
+        << QByteArray("rgb565") << 2 << flatScreen(61, 40) << 8 << false << true;
+    QTest::newRow("gray4, rows of 4 bytes, a colour a pixel")
+        << QByteArray("gray4") << 1 << patternPicture(37, 23) << 4 << false << false;
+    QTest::newRow("pages, rows of 2 bytes, flat")
+        << QByteArray("pages") << 1 << flatScreen(61, 40) << 2 << false << true;
+    QTest::newRow("rgb565 with a mask, a colour a pixel")
+        << QByteArray("rgb565") << 2 << patternPicture(37, 23, true) << 1 << true << false;
 }
 
+// Each array of a picture's pixels, as the header of --compress rle holds it: NAME_rle, coded in
+// the format's units (or stored, when that is no shorter), NAME_size its bytes, which the reader
+// gives back as the same call without --compress writes them; the palette as it is.
 void TestRleCoding::readsEveryFormatBack()
 {
     QFETCH(QByteArray, format);
     QFETCH(int, unit);
     QFETCH(QImage, picture);
+    QFETCH(int, strideAlign);
+    QFETCH(bool, mask);
     QFETCH(bool, shrinks);
 
     EncodingOptions options;
     options.arrayName = "pic";
     options.shown = EncodingOptions::NotShown;
+    options.strideAlign = strideAlign;
+    options.alphaMask = mask;
     const EncodedPicture encoded = encodedFor(picture, format, options);
+    options.compression = EncodingOptions::Rle;
+    const CHeader header = encodedFor(picture, format, options).header;
+    const QHash<QByteArray, QByteArray> arrays = arraysOf(header);
+    const QString text = headerText(header);
+    QCOMPARE(arrays.size(), encoded.header.arrays.size());
+    QVERIFY(header.includes.contains("\"quillon_rle.h\""));
     for (const CArray &array : encoded.header.arrays) {
-        if (array.name.endsWith("_palette")) // stays uncompressed
+        if (array.name.endsWith("_palette")) { // stays uncompressed
+            QCOMPARE(arrays.value(array.name), array.data);
             continue;
-        const QByteArray coded = QuillonRle::compress(array.data, unit);
+        }
+        const QByteArray coded = arrays.value(array.name + "_rle");
+        QVERIFY2(!coded.isEmpty(), array.name.constData());
         QVERIFY2(coded.size() <= array.data.size() + 1, array.name.constData());
+        const int arrayUnit = array.type == CArray::Uint16 ? unit : 1;
+        QVERIFY2(coded[0] == char(arrayUnit) || coded == char(0) + array.data, array.name.constData());
         if (shrinks)
             QVERIFY2(coded.size() * 3 <= array.data.size(), array.name.constData());
+        QVERIFY(
+            header.macros.contains(qMakePair(array.name + "_size", QByteArray::number(array.data.size()))));
+        // The comment weighs it against the array it codes.
+        const QString weighed = QString("%1 bytes instead of %2 (%3%).")
+                                    .arg(coded.size())
+                                    .arg(array.data.size())
+                                    .arg(qRound(100.0 * coded.size() / array.data.size()));
+        QVERIFY2(
+            text.contains("\n// " + array.name + "_rle: "
+                          + (coded.size() > array.data.size()
+                                 ? "stored as it is after a 0 byte, which coding it by runs would not make "
+                                   "smaller, "
+                                 : "run-length coded, ")
+                          + weighed + "\n"),
+            qPrintable(text));
         for (const QVector<int> &pieces : pieceSizes)
             QCOMPARE(readBack(coded, array.data.size(), pieces), array.data);
     }
@@ -228,7 +274,21 @@ void TestRleCoding::readsOnChips()
 
     // Every format's arrays of a flat screen and of a colour a pixel, coded, in flash; on the
     // ATmega2560 also a 200 x 200 rgb565 screen, 80,000 bytes once read.
-    QByteArray arrays, list, expected;
+    // A header that quillon-convert wrote, as the firmware includes it, beside its reader.
+    const QImage screen = flatScreen(61, 40);
+    savePicture(screen, m_dir.filePath("written.png"), "PNG");
+    const Run written = runProgram({QUILLON_CONVERT, "-f", "--format", "rgb565", "--compress", "rle", "-o",
+                                    m_dir.path(), m_dir.filePath("written.png")});
+    QVERIFY2(written.exitCode == 0, qPrintable(written.err));
+    EncodingOptions uncoded;
+    uncoded.arrayName = "written";
+    uncoded.shown = EncodingOptions::NotShown;
+    const QByteArray writtenArray = arraysOf(encodedFor(screen, "rgb565", uncoded).header).value("written");
+    QByteArray arrays = "#include \"written.h\"\n";
+    QByteArray list = " \\\n    X(written_rle, written_size, 0, \"quillon-convert rgb565 written\")";
+    QByteArray expected = "quillon-convert rgb565 written: bytes " + QByteArray::number(writtenArray.size())
+        + " checksum " + QByteArray::number(checksum(writtenArray), 16)
+        + (mega2560 ? " above 64 KB\n" : "\n");
     int count = 0;
     QVector<QPair<QImage, QByteArray>> pictures;
     for (const auto &[format, unit] : formatUnits) {

@@ -6,6 +6,7 @@
 #include "lvgl_format.h"
 #include "palette.h"
 #include "pixel_packing.h"
+#include "rle_arrays.h"
 
 #include <algorithm>
 #include <numeric>
@@ -24,13 +25,19 @@ QByteArray hex16(quint16 value)
 }
 
 // A drawing line with its picture's rows: whole, or one at a time when --stride-align pads them,
-// each from its own stride. {rows} stands for the loop over the rows, {y} and {h} for the rows
-// drawn, {NAME}, {NAME16} and {NAME_mask} for the first of them in an array of bytes, of 16-bit
-// values and in the mask, {step} for the bytes from a row to the next.
+// each from its own stride. {rows} stands for the loop over the rows ({bands} where the library
+// also takes blocks of rows), {y} and {h} for the rows drawn, {NAME}, {NAME16} and {NAME_mask} for
+// the first of them in an array of bytes, of 16-bit values and in the mask, {step} for the bytes
+// from a row to the next, {P} for the P of a library's function that reads flash. Coded by run
+// length, the rows are decoded a row or a band at a time (rle_arrays.h).
 QByteArray rowsOf(QByteArray line, const EncodingOptions &options)
 {
+    if (options.compression == EncodingOptions::Rle)
+        return codedRowsOf(line, options);
     const bool padded = options.strideAlign > 1;
-    return line.replace("{rows}", padded ? "for (int r = 0; r < NAME_height; r++) " : "")
+    return line.replace("{bands}", "{rows}")
+        .replace("{P}", "P")
+        .replace("{rows}", padded ? "for (int r = 0; r < NAME_height; r++) " : "")
         .replace("{y}", padded ? "y + r" : "y")
         .replace("{h}", padded ? "1" : "NAME_height")
         .replace("{NAME}", padded ? "NAME + r * NAME_stride" : "NAME")
@@ -76,17 +83,20 @@ QByteArray padRows(const QByteArray &rows, int rowBytes, int stride)
 }
 
 // An array of rows of `rowBytes` bytes, padded as --stride-align asks; the stride told by a
-// macro when the rows are padded on request.
+// macro when the rows are padded on request, or coded by run length (rle_arrays.h), as asked.
 CArray rowArray(const QByteArray &name, const QByteArray &rows, int rowBytes, const EncodingOptions &options,
                 CHeader &header, CArray::ValueType type = CArray::Uint8)
 {
     const int unit = type == CArray::Uint16 ? 2 : 1;
     const int stride = rowStride(rowBytes, options, unit);
-    if (options.strideAlign > 1) {
+    const bool coded = options.compression == EncodingOptions::Rle;
+    if (options.strideAlign > 1 || coded)
         header.macros << qMakePair(name + "_stride", number(stride));
+    if (options.strideAlign > 1)
         header.commentLines << name + ": rows of " + number(stride) + " bytes (--stride-align "
                 + number(options.strideAlign) + "), padded with zeros.";
-    }
+    if (coded)
+        return runLengthArray(name, padRows(rows, rowBytes, stride), unit, header);
     CArray array;
     array.type = type;
     array.name = name;
@@ -131,10 +141,16 @@ EncodedPicture encodeMono(PreparedPicture picture, const EncodingOptions &option
 
 EncodedPicture encodeXbm(PreparedPicture picture, const EncodingOptions &options)
 {
-    return encodeBitRows(std::move(picture), options, true,
-                         {"u8g2: {rows}u8g2_DrawXBMP(&u8g2, x, {y}, NAME_width, {h}, {NAME});",
-                          "U8g2lib: {rows}u8g2.drawXBMP(x, {y}, NAME_width, {h}, {NAME});", u8g2Kinds,
-                          "Adafruit GFX: {rows}display.drawXBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
+    QVector<QByteArray> drawing
+        = {"u8g2: {rows}u8g2_DrawXBM{P}(&u8g2, x, {y}, NAME_width, {h}, {NAME});",
+           "U8g2lib: {rows}u8g2.drawXBM{P}(x, {y}, NAME_width, {h}, {NAME});", u8g2Kinds};
+    // Adafruit GFX reads XBM rows from flash only, where decoded rows are not.
+    drawing
+        << (options.compression == EncodingOptions::Rle
+                ? "Adafruit GFX reads XBM rows from flash only (drawXBitmap): --format mono draws decoded "
+                  "rows with drawBitmap."
+                : "Adafruit GFX: {rows}display.drawXBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);");
+    return encodeBitRows(std::move(picture), options, true, drawing);
 }
 
 // SSD1306 pages: 8 rows a byte, bit 0 at the top, the byte of page p and column x at p * W + x.
@@ -153,21 +169,41 @@ EncodedPicture encodePages(PreparedPicture picture, const EncodingOptions &optio
     }
     // Each page row of the picture goes into the display's own at column x, the rows below it
     // in its last page cleared; read from flash on AVR (memcpy_P and u8x8_pgm_read are plain
-    // reads elsewhere).
+    // reads elsewhere), or decoded a page at a time.
     const QByteArray copy = "memcpy_P";
     const QByteArray pageStart = options.strideAlign > 1 ? "p * NAME_stride" : "p * NAME_width";
-    QVector<QByteArray> drawing {"Adafruit_SSD1306: for (int16_t p = 0; p < (NAME_height + 7) / 8; p++) "
-                                 + copy + "(display.getBuffer() + (y / 8 + p) * display.width() + x, NAME + "
-                                 + pageStart + ", NAME_width);"};
-    // u8g2.h brings no memcpy.
-    const QByteArray read = "u8x8_pgm_read(NAME + " + pageStart + " + c);";
-    const QByteArray columns
-        = "for (int p = 0; p < (NAME_height + 7) / 8; p++) for (int c = 0; c < NAME_width; c++) ";
-    drawing << "u8g2: " + columns
-            + "u8g2_GetBufferPtr(&u8g2)[(y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = " + read
-            << "U8g2lib: " + columns
-            + "u8g2.getBufferPtr()[(y / 8 + p) * u8g2.getBufferTileWidth() * 8 + x + c] = " + read
-            << u8g2Kinds
+    QVector<QByteArray> drawing;
+    if (options.compression == EncodingOptions::Rle) {
+        const QVector<CodedBuffer> page = {codedRow("page")};
+        const QByteArray pages = "for (int p = 0; p < (NAME_height + 7) / 8; p++) {";
+        drawing << "Adafruit_SSD1306: "
+                + codedReads(
+                       page, pages,
+                       "memcpy(display.getBuffer() + (y / 8 + p) * display.width() + x, page, NAME_width);")
+                << "u8g2: "
+                + codedReads(
+                       page, pages,
+                       "memcpy(u8g2_GetBufferPtr(&u8g2) + (y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) * 8 "
+                       "+ x, page, NAME_width);")
+                << "U8g2lib: "
+                + codedReads(page, pages,
+                             "memcpy(u8g2.getBufferPtr() + (y / 8 + p) * u8g2.getBufferTileWidth() * 8 + x, "
+                             "page, NAME_width);");
+    } else {
+        drawing << "Adafruit_SSD1306: for (int16_t p = 0; p < (NAME_height + 7) / 8; p++) " + copy
+                + "(display.getBuffer() + (y / 8 + p) * display.width() + x, NAME + " + pageStart
+                + ", NAME_width);";
+        // u8g2.h brings no memcpy.
+        const QByteArray read = "u8x8_pgm_read(NAME + " + pageStart + " + c);";
+        const QByteArray columns
+            = "for (int p = 0; p < (NAME_height + 7) / 8; p++) for (int c = 0; c < NAME_width; c++) ";
+        drawing << "u8g2: " + columns
+                + "u8g2_GetBufferPtr(&u8g2)[(y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = "
+                + read
+                << "U8g2lib: " + columns
+                + "u8g2.getBufferPtr()[(y / 8 + p) * u8g2.getBufferTileWidth() * 8 + x + c] = " + read;
+    }
+    drawing << u8g2Kinds
             << "y a multiple of 8, the picture wholly on the screen (rotation 0, u8g2's full buffer)."
             << "The rows under the picture in its last page are cleared.";
     encoded.header = startHeader(lit.size(), options, drawing);
@@ -196,12 +232,19 @@ EncodedPicture encodeGray4(PreparedPicture picture, const EncodingOptions &optio
     QImage levels = storedGreyLevels(picture.colours, 16, 0, options);
     picture = PreparedPicture();
     // Each row goes into the SSD1327's buffer, two pixels a byte as there, from x (even).
+    const QByteArray intoBuffer = "(display.getBuffer() + (y + r) * (display.width() / 2) + x / 2, ";
+    const QByteArray rows = "for (int16_t r = 0; r < NAME_height; r++) ";
+    QByteArray copy = "Adafruit_SSD1327: ";
+    if (options.compression == EncodingOptions::Rle)
+        copy += codedReads({codedRow("row")}, rows + '{',
+                           "memcpy" + intoBuffer + "row, (NAME_width + 1) / 2);");
+    else
+        copy += rows + "memcpy_P" + intoBuffer + "NAME + r * "
+            + (options.strideAlign > 1 ? "NAME_stride" : "((NAME_width + 1) / 2)")
+            + ", (NAME_width + 1) / 2);";
     encoded.header = startHeader(
         levels.size(), options,
-        {"Adafruit_SSD1327: for (int16_t r = 0; r < NAME_height; r++) " + QByteArray("memcpy_P")
-             + "(display.getBuffer() + (y + r) * (display.width() / 2) + x / 2, NAME + r * "
-             + (options.strideAlign > 1 ? "NAME_stride" : "((NAME_width + 1) / 2)")
-             + ", (NAME_width + 1) / 2);",
+        {copy,
          "x even, the picture wholly on the screen (rotation 0); with an odd width, the pixel right of "
          "each row is cleared.",
          "SSD1322, SSD1327: two pixels a byte, the left one in the high 4 bits."});
@@ -232,17 +275,20 @@ EncodedPicture encodeIndexed(PreparedPicture picture, const EncodingOptions &opt
     // its own.
     const bool eightBits = paletteSize == 256;
     const bool swapped = eightBits && options.swapBytes;
+    const QByteArray rows = "for (int32_t r = 0; r < NAME_height; r++) {";
+    const QByteArray lookUp = " uint16_t row[NAME_width]; for (int32_t c = 0; c < NAME_width; c++) row[c] = "
+                              "NAME_palette[";
+    const QByteArray push = "]; tft.pushPixels(row, NAME_width);";
+    const QByteArray eightBitRows = options.compression == EncodingOptions::Rle
+        ? codedReads({codedRow("indices")}, rows, lookUp.mid(1) + "indices[c]" + push)
+        : rows + lookUp + "NAME[r * {step} + c]" + push + " }";
     encoded.header = startHeader(
         QSize(width, height), options,
         {eightBits
              ? QByteArray("TFT_eSPI: tft.setSwapBytes(") + (swapped ? "false" : "true")
-                 + "); tft.startWrite(); tft.setAddrWindow(x, y, NAME_width, NAME_height); for (int32_t r = "
-                   "0; "
-                   "r < NAME_height; r++) { uint16_t row[NAME_width]; for (int32_t c = 0; c < NAME_width; "
-                   "c++) "
-                   "row[c] = NAME_palette[NAME[r * {step} + c]]; tft.pushPixels(row, NAME_width); } "
-                   "tft.endWrite();"
-             : QByteArray("TFT_eSPI: {rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME}, false, (uint16_t "
+                 + "); tft.startWrite(); tft.setAddrWindow(x, y, NAME_width, NAME_height); " + eightBitRows
+                 + " tft.endWrite();"
+             : QByteArray("TFT_eSPI: {bands}tft.pushImage(x, {y}, NAME_width, {h}, {NAME}, false, (uint16_t "
                           "*)NAME_palette);")});
     if (!eightBits && options.swapBytes)
         encoded.header.commentLines << "The palette stays in the microcontroller's order: TFT_eSPI sends it "
@@ -319,15 +365,15 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
             drawing
                 << "Adafruit GFX: {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, {NAME_mask}, NAME_width, {h});";
         drawing << swapFirst
-                + "{rows}tft.pushMaskedImage(x, {y}, NAME_width, {h}, (uint16_t *){NAME16}, (uint8_t "
+                + "{bands}tft.pushMaskedImage(x, {y}, NAME_width, {h}, (uint16_t *){NAME16}, (uint8_t "
                   "*){NAME_mask});";
     }
     if (transparent)
-        drawing << swapFirst + "{rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16}, NAME_transparent);";
+        drawing << swapFirst + "{bands}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16}, NAME_transparent);";
     if (!options.alphaMask && !transparent) {
         if (!options.swapBytes)
             drawing << "Adafruit GFX: {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, NAME_width, {h});";
-        drawing << swapFirst + "{rows}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16});";
+        drawing << swapFirst + "{bands}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16});";
     }
     encoded.header = startHeader(pixels.size(), options, drawing);
     if (transparent)

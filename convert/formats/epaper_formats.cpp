@@ -3,6 +3,7 @@
 #include "display_format_parts.h"
 #include "error_diffusion.h"
 #include "pixel_packing.h"
+#include "rle_arrays.h"
 
 #include <algorithm>
 #include <climits>
@@ -97,6 +98,29 @@ const char gxepd2Flags[] = "false, false, true";
 const char waveshareMemory[] = "Waveshare's C library reads plain memory, where 32-bit boards keep these "
                                "arrays; on an AVR, its Arduino classes read program memory (Epd epd;).";
 
+// Coded by run length, the arrays are decoded into memory: a band at a time for GxEPD2, which then
+// refreshes the panel once, whole for Waveshare's libraries, which take only whole pictures.
+const char waveshareCoded[] = "Waveshare's Arduino classes read whole pictures from program memory only, "
+                              "where coded arrays cannot be read: on an AVR, GxEPD2 draws them a band at a "
+                              "time.";
+const char gxepd2Refresh[] = "display.refresh(x, y, NAME_width, NAME_height);";
+
+bool coded(const EncodingOptions &options)
+{
+    return options.compression == EncodingOptions::Rle;
+}
+
+// A plane of rows, read a band at a time into `buffer`, or whole.
+CodedBuffer bandOf(const QByteArray &array, const QByteArray &buffer)
+{
+    return {array, "uint8_t " + buffer + '[' + array + "_stride * " + QByteArray::number(codedBandRows) + ']',
+            buffer, "n * " + array + "_stride"};
+}
+CodedBuffer wholeOf(const QByteArray &array, const QByteArray &buffer)
+{
+    return {array, "static UBYTE " + buffer + '[' + array + "_size]", buffer, "sizeof " + buffer};
+}
+
 // Black, white and a colour in two planes, 0 where the ink goes.
 // `waveshare`: the Display function of one of Waveshare's panels of that ink.
 EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &options, QRgb ink,
@@ -122,18 +146,33 @@ EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &o
         packRow(colourRow.data(), width, {1, false, 1}, colour.data() + y * rowBytes);
     }
     const QByteArray plane = "NAME_" + inkName;
-    encoded.header = startDisplayHeader(
-        QSize(width, height), options,
-        QVector<QByteArray> {
-            "In each plane, as GxEPD2 and Waveshare expect them: 0 where the ink goes, 1 white (and "
-            "beyond the width).",
+    const QVector<QByteArray> drawing = coded(options)
+        ? QVector<
+            QByteArray> {"GxEPD2 (GxEPD2_3C, x a multiple of 8): "
+                             + codedReads({bandOf("NAME_black", "black"), bandOf(plane, inkName)},
+                                          codedBandLoop,
+                                          "display.writeImage(black, " + inkName
+                                              + ", x, y + r, NAME_width, n, false, false, false);",
+                                          gxepd2Refresh),
+                         "Waveshare C library (a picture of the screen's size, decoded whole into RAM): "
+                             + codedReads({wholeOf("NAME_black", "black"), wholeOf(plane, inkName)}, "",
+                                          waveshare + "(black, " + inkName + ");")
+                             + " or the screen's own Display function.",
+                         waveshareCoded}
+        : QVector<QByteArray> {
             "GxEPD2 (GxEPD2_3C, x a multiple of 8): display.drawImage(NAME_black, " + plane
                 + ", x, y, NAME_width, NAME_height, " + gxepd2Flags + ");",
             "Waveshare C library (a picture of the screen's size): " + waveshare + "(NAME_black, " + plane
                 + "); or the screen's own Display function.",
             "Waveshare Arduino (a picture of the screen's size): epd.DisplayFrame(NAME_black, " + plane
                 + ");",
-            waveshareMemory});
+            waveshareMemory};
+    encoded.header = startDisplayHeader(
+        QSize(width, height), options,
+        QVector<QByteArray> {
+            "In each plane, as GxEPD2 and Waveshare expect them: 0 where the ink goes, 1 white "
+            "(and beyond the width)."}
+            + drawing);
     encoded.header.arrays << displayRowArray(options.arrayName + "_black", black, rowBytes, options,
                                              encoded.header)
                           << displayRowArray(options.arrayName + "_" + inkName, colour, rowBytes, options,
@@ -177,16 +216,23 @@ EncodedPicture encodeGray2(PreparedPicture picture, const EncodingOptions &optio
     picture = PreparedPicture();
     const int rowBytes = packedRowBytes(levels.width(), 2);
     const QByteArray bytes = packLevels(levels, {2});
-    QVector<QByteArray> lines {
-        QByteArray("Four pixels a byte, the leftmost in the high 2 bits; ")
-            + (options.invert ? "0 white, 1 and 2 grey, 3 black (--invert)."
-                              : "0 black, 1 and 2 grey, 3 white."),
-        "Waveshare C library, 4 greys (a picture of the screen's size): EPD_4IN2_4GrayDisplay(NAME);"};
-    // The Arduino class reads the rows one right after the other, 8 pixels at a time.
-    if (options.strideAlign == 1)
-        lines << "Waveshare Arduino 4.2 inches, 4 greys (x and the width multiples of 8): "
-                 "epd.Set_4GrayDisplay((const char *)NAME, x, y, NAME_width, NAME_height);";
-    encoded.header = startDisplayHeader(levels.size(), options, lines << waveshareMemory);
+    QVector<QByteArray> lines {QByteArray("Four pixels a byte, the leftmost in the high 2 bits; ")
+                               + (options.invert ? "0 white, 1 and 2 grey, 3 black (--invert)."
+                                                 : "0 black, 1 and 2 grey, 3 white.")};
+    if (coded(options)) {
+        lines << "Waveshare C library, 4 greys (a picture of the screen's size, decoded whole into RAM): "
+                + codedReads({wholeOf("NAME", "image")}, "", "EPD_4IN2_4GrayDisplay(image);")
+              << waveshareCoded;
+    } else {
+        lines
+            << "Waveshare C library, 4 greys (a picture of the screen's size): EPD_4IN2_4GrayDisplay(NAME);";
+        // The Arduino class reads the rows one right after the other, 8 pixels at a time.
+        if (options.strideAlign == 1)
+            lines << "Waveshare Arduino 4.2 inches, 4 greys (x and the width multiples of 8): "
+                     "epd.Set_4GrayDisplay((const char *)NAME, x, y, NAME_width, NAME_height);";
+        lines << waveshareMemory;
+    }
+    encoded.header = startDisplayHeader(levels.size(), options, lines);
     encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
     encoded.shown = shownGreyLevels(std::move(levels), 4, options);
     return encoded;
@@ -216,10 +262,27 @@ EncodedPicture encodeEpd7(PreparedPicture picture, const EncodingOptions &option
         qRgb(208, 190, 71), // 5 yellow
         qRgb(177, 106, 73), // 6 orange
     };
+    const QByteArray layout
+        = "Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 green, "
+          "3 blue, 4 red, 5 yellow, 6 orange; with an odd width, each row ends with a white.";
+    if (coded(options))
+        return encodeInkCodes(
+            std::move(picture), options, measured, {0, 1, 2, 3, 4, 5, 6}, 4,
+            {layout,
+             "GxEPD2 (GxEPD2_7C, x even): "
+                 + codedReads(
+                     {bandOf("NAME", "band")}, codedBandLoop,
+                     "display.writeNative(band, nullptr, x, y + r, NAME_width, n, false, false, false);",
+                     gxepd2Refresh),
+             "Waveshare C library 5.65 inches (an even width, decoded whole into RAM): "
+                 + codedReads({wholeOf("NAME", "image")}, "",
+                              "EPD_5IN65F_Display_part(image, x, y, NAME_width, NAME_height);"),
+             "Waveshare C library 7.3 inches (a picture of 800 x 480, decoded whole into RAM): "
+                 + codedReads({wholeOf("NAME", "image")}, "", "EPD_7IN3F_Display(image);"),
+             waveshareCoded});
     return encodeInkCodes(
         std::move(picture), options, measured, {0, 1, 2, 3, 4, 5, 6}, 4,
-        {"Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 green, 3 blue, "
-         "4 red, 5 yellow, 6 orange; with an odd width, each row ends with a white.",
+        {layout,
          "GxEPD2 (GxEPD2_7C, x even): display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, "
              + QByteArray(gxepd2Flags) + ");",
          "Waveshare C library 5.65 inches (an even width): "
@@ -246,10 +309,29 @@ EncodedPicture encodeEpdBlackWhiteYellowRed(PreparedPicture picture, const Encod
         qRgb(255, 223, 36), // 2 yellow
         qRgb(151, 47, 36), // 3 red
     };
+    const QByteArray layout
+        = "Four pixels a byte, the leftmost in the high 2 bits: 0 black, 1 white, 2 yellow, "
+          "3 red; each row ends with whites up to a whole byte.";
+    if (coded(options))
+        return encodeInkCodes(
+            std::move(picture), options, measured, {0, 1, 2, 3}, 2,
+            {layout,
+             "GxEPD2 (GxEPD2_4C, x a multiple of 4): "
+                 + codedReads(
+                     {bandOf("NAME", "band")}, codedBandLoop,
+                     "display.writeNative(band, nullptr, x, y + r, NAME_width, n, false, false, false);",
+                     gxepd2Refresh),
+             "Waveshare C library 7.3 inches (a picture of 800 x 480, decoded whole into RAM): "
+                 + codedReads({wholeOf("NAME", "image")}, "", "EPD_7IN3G_Display(image);")
+                 + " or the screen's own, EPD_2IN13G_Display, EPD_3IN0G_Display, EPD_4IN37G_Display...",
+             "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width multiples of 4, decoded "
+             "whole into RAM): "
+                 + codedReads({wholeOf("NAME", "image")}, "",
+                              "EPD_7IN3G_Display_part(image, x, y, NAME_width, NAME_height);"),
+             waveshareCoded});
     return encodeInkCodes(
         std::move(picture), options, measured, {0, 1, 2, 3}, 2,
-        {"Four pixels a byte, the leftmost in the high 2 bits: 0 black, 1 white, 2 yellow, 3 red; each "
-         "row ends with whites up to a whole byte.",
+        {layout,
          "GxEPD2 (GxEPD2_4C, x a multiple of 4): display.drawNative(NAME, nullptr, x, y, NAME_width, "
          "NAME_height, "
              + QByteArray(gxepd2Flags) + ");",
@@ -275,10 +357,29 @@ EncodedPicture encodeEpdSpectra6(PreparedPicture picture, const EncodingOptions 
         qRgb(33, 87, 186), // blue, 5
         qRgb(18, 95, 32), // green, 6
     };
+    const QByteArray layout
+        = "Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 yellow, "
+          "3 red, 5 blue, 6 green; with an odd width, each row ends with a white.";
+    if (coded(options))
+        return encodeInkCodes(
+            std::move(picture), options, measured, {0, 1, 2, 3, 5, 6}, 4,
+            {layout,
+             "GxEPD2 (GxEPD2_7C with GxEPD2_730c_GDEP073E01, x even; invert true sends the panel's codes "
+             "unchanged): "
+                 + codedReads(
+                     {bandOf("NAME", "band")}, codedBandLoop,
+                     "display.writeNative(band, nullptr, x, y + r, NAME_width, n, true, false, false);",
+                     gxepd2Refresh),
+             "Waveshare C library 7.3 inches (a picture of 800 x 480, decoded whole into RAM): "
+                 + codedReads({wholeOf("NAME", "image")}, "", "EPD_7IN3E_Display(image);")
+                 + " or the screen's own, EPD_4IN0E_Display, EPD_13IN3E_Display.",
+             "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width even, decoded whole into "
+             "RAM): "
+                 + codedReads({wholeOf("NAME", "image")}, "",
+                              "EPD_7IN3E_DisplayPart(image, x, y, NAME_width, NAME_height);")});
     return encodeInkCodes(
         std::move(picture), options, measured, {0, 1, 2, 3, 5, 6}, 4,
-        {"Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 yellow, 3 red, 5 blue, "
-         "6 green; with an odd width, each row ends with a white.",
+        {layout,
          // GDEP073E01's driver turns the codes of GxEPD2_7C's buffer (ACeP's) into the panel's
          // own unless told to invert: these are the panel's own.
          "GxEPD2 (GxEPD2_7C with GxEPD2_730c_GDEP073E01, x even; invert true sends the panel's codes "

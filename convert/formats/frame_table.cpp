@@ -15,10 +15,11 @@ QByteArray frameName(const QByteArray &name, int frame)
     return name + "_frame" + QByteArray::number(frame);
 }
 
-// The table of the frames' arrays of suffix `suffix`: NAME_frames, NAME_mask_frames...
+// The table of the frames' arrays of suffix `suffix`: NAME_frames, NAME_mask_frames... Coded
+// arrays keep their tables' names: NAME_frames holds the frames' NAME_frameN_rle.
 QByteArray tableName(const QByteArray &name, const QByteArray &suffix)
 {
-    return name + suffix + "_frames";
+    return name + (suffix.endsWith("_rle") ? suffix.chopped(4) : suffix) + "_frames";
 }
 
 bool sharedAcrossFrames(const QByteArray &suffix)
@@ -96,7 +97,8 @@ QVector<QByteArray> frameDrawing(const CHeader &first, const QByteArray &name, c
     for (QByteArray line : first.commentLines) {
         for (const auto &replacement : replacements)
             line.replace(replacement.first, replacement.second);
-        lines << line;
+        // A coded frame is found through a pointer of its table, which the reader takes so.
+        lines << line.replace("quillon_rle_init(", "quillon_rle_init_near(");
     }
     return lines;
 }

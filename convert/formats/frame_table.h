@@ -12,6 +12,8 @@
 // - a table of pointers for each kind of array, NAME_frames (NAME_mask_frames,
 //   NAME_black_frames...), NAME_delays_ms (uint16_t, each frame's delay, at most 65 535) and the
 //   macro NAME_frame_count; NAME_width, NAME_height and the other macros are the frames' own;
+//   coded by run length, each frame's NAME_frameN_rle, in the same tables, read from their pointers
+//   with quillon_rle_init_near();
 // - for LVGL, one descriptor a frame and NAME_frames, the descriptors' addresses as
 //   lv_animimg_set_src() takes them (`(const void **)NAME_frames`).
 // The tables go where the arrays go: in AVR program memory with them, read there with

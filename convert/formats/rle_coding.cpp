@@ -1,6 +1,14 @@
 #include "rle_coding.h"
 
+#include <QFile>
+
 #include <cstring>
+
+// The resources of a static library are registered by a call outside any namespace.
+static void registerFirmwareResources()
+{
+    Q_INIT_RESOURCE(quillon_firmware);
+}
 
 namespace QuillonRle {
 
@@ -62,6 +70,18 @@ QByteArray compress(const QByteArray &bytes, int unit)
     if (coded.size() > bytes.size()) // no smaller: stored after its marker
         return char(stored) + bytes;
     return coded;
+}
+
+const QByteArray &readerText()
+{
+    static const QByteArray text = [] {
+        registerFirmwareResources();
+        QFile file(QStringLiteral(":/firmware/quillon_rle.h"));
+        if (!file.open(QIODevice::ReadOnly))
+            qFatal("the firmware's reader is not built into the program");
+        return file.readAll();
+    }();
+    return text;
 }
 
 } // namespace QuillonRle

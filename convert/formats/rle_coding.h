@@ -25,4 +25,9 @@ constexpr int maxUnit = 3;
 // The coding of `bytes` in units of `unit` bytes (1 to 3): at most one byte more than `bytes`.
 QByteArray compress(const QByteArray &bytes, int unit);
 
+// The reader, written beside each header that includes it: its name, and its bytes as
+// examples/firmware/quillon_rle.h holds them (built into the program).
+constexpr char readerFileName[] = "quillon_rle.h";
+const QByteArray &readerText();
+
 } // namespace QuillonRle

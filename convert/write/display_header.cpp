@@ -3,6 +3,7 @@
 #include "atomic_file_writer.h"
 #include "header_generator.h"
 #include "product.h"
+#include "rle_coding.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -136,14 +137,50 @@ QByteArray guardOf(const AtomicFileWriter &file)
     return includeGuard(QFile::encodeName(QFileInfo(file.targetPath()).fileName()));
 }
 
+// "N bytes instead of M (P%)".
+QByteArray weighed(qint64 coded, qint64 uncoded)
+{
+    return QByteArray::number(coded) + " bytes instead of " + QByteArray::number(uncoded) + " ("
+        + QByteArray::number(qRound(100.0 * double(coded) / double(qMax<qint64>(uncoded, 1)))) + "%)";
+}
+
+// What the coded arrays take: each one's size against its array's, or, beyond a few (an
+// animation's), all together.
+QVector<QByteArray> codingLines(const CHeader &header)
+{
+    constexpr int toldApart = 4;
+    QVector<QByteArray> lines;
+    qint64 coded = 0, uncoded = 0;
+    int count = 0;
+    for (const CArray &array : header.arrays) {
+        if (array.uncodedBytes == 0)
+            continue;
+        ++count;
+        coded += arrayBytes(array);
+        uncoded += array.uncodedBytes;
+        lines << array.name
+                + (arrayBytes(array) > array.uncodedBytes
+                       ? ": stored as it is after a 0 byte, which coding it by runs would not make smaller, "
+                       : ": run-length coded, ")
+                + weighed(arrayBytes(array), array.uncodedBytes) + ".";
+    }
+    if (count > toldApart)
+        lines = {QByteArray::number(count) + " arrays run-length coded: " + weighed(coded, uncoded) + "."};
+    if (count > 0)
+        lines << QByteArray(QuillonRle::readerFileName) + ", written beside this header, reads "
+                + (count > 1 ? "them" : "it") + " back a piece at a time.";
+    return lines;
+}
+
 // The first lines of a header, up to its macros: the comments, the include guard, the includes.
 QByteArray headerTop(const CHeader &header, const QByteArray &guard)
 {
     const QByteArray nl = headerNewline;
     QByteArray text = pixelsHeaderFirstLines();
-    if (!header.commentLines.isEmpty()) {
+    const QVector<QByteArray> comment = header.commentLines + codingLines(header);
+    if (!comment.isEmpty()) {
         text.chop(nl.size()); // the comment goes on right under the product's line
-        for (const QByteArray &line : header.commentLines)
+        for (const QByteArray &line : comment)
             text += "// " + line + nl;
         text += nl;
     }
@@ -226,6 +263,16 @@ bool writeCSplit(AtomicFileWriter &headerFile, AtomicFileWriter &source, const C
         return false;
     return writeDefinitions(source, pixelsHeaderFirstLines() + "#include \"" + headerName + '"' + nl + nl,
                             pixels, false, pixels.trailer);
+}
+
+QByteArray runLengthReaderInclude()
+{
+    return '"' + QByteArray(QuillonRle::readerFileName) + '"';
+}
+
+bool includesRunLengthReader(const CHeader &header)
+{
+    return header.includes.contains(runLengthReaderInclude());
 }
 
 const char *valueTypeName(CArray::ValueType type)

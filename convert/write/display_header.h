@@ -31,11 +31,15 @@ struct CArray
     // Only read through what the header defines after it (LVGL's map, through its descriptor):
     // static even in a split pair's source, and not declared in its header.
     bool internal = false;
+    // Coded by run length (rle_arrays.h): the bytes of the array it codes, which the header's
+    // comment weighs it against; 0 when it is not coded.
+    qint64 uncodedBytes = 0;
 };
 
 // The text of a header that holds pixels for a display library, written the same way whatever
 // the format: the product's comment line, what the comment tells of the picture and how to draw
-// it, the include guard, the includes, the macros, then each array.
+// it (and how much its coded arrays take), the include guard, the includes, the macros, then each
+// array.
 //
 // Every array is `static const`: the header compiles in any number of C and C++ files of one
 // program, each file that reads an array holding its own copy (compilers drop the arrays a file
@@ -77,6 +81,11 @@ QByteArray includeGuard(const QByteArray &headerFileName);
 // The lines that define QUILLON_PROGMEM, each ended by a newline: PROGMEM after
 // <avr/pgmspace.h> on AVR, nothing on every other chip and on the host.
 QByteArray progmemLines();
+
+// The include of the reader of run-length coded arrays, "quillon_rle.h", and whether a header has
+// it: the reader is then written beside the header.
+QByteArray runLengthReaderInclude();
+bool includesRunLengthReader(const CHeader &header);
 
 // The C type of an array's values: uint8_t, uint16_t or uint32_t.
 const char *valueTypeName(CArray::ValueType type);

@@ -1,5 +1,6 @@
 #include "output_batch.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -100,6 +101,12 @@ QString folderOf(const QString &path)
     return QFileInfo(path).path();
 }
 
+// A file's path as every conversion names it, however its picture was named (a/x.png, ./a/y.png).
+QString placeOf(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 } // namespace
 
 StagedOutputs::~StagedOutputs()
@@ -140,7 +147,8 @@ void StagedOutputs::abandon()
     stagedJournal.temporaryPath.clear();
 }
 
-std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &round)
+std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &round,
+                                          QSet<QString> *placedShared)
 {
     const size_t count = round.size();
     std::vector<CommitOutcome> outcomes(count);
@@ -160,6 +168,24 @@ std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &ro
             outcomes[i].outcome = WriteOutcome::Interrupted;
         else
             going[i] = !round[i]->files.empty();
+    }
+    QSet<QString> placedHere;
+    QSet<QString> &placed = placedShared ? *placedShared : placedHere;
+    // A shared file that an earlier conversion put in its place is left out, its copy removed.
+    const auto leaveOut = [&](size_t i, StagedOutputs::File &file) {
+        if (!file.shared || file.staged.temporaryPath.isEmpty()
+            || !placed.contains(placeOf(file.staged.targetPath)))
+            return false;
+        ::unlink(encoded(file.staged.temporaryPath).constData());
+        file.staged.temporaryPath.clear();
+        outcomes[i].files.unchanged << file.staged.targetPath;
+        return true;
+    };
+    for (size_t i = 0; i < count; ++i) {
+        for (StagedOutputs::File &file : round[i]->files) {
+            if (going[i])
+                leaveOut(i, file);
+        }
     }
 
     // 1. Every staged file and journal on the disk, then their names.
@@ -221,6 +247,8 @@ std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &ro
         std::vector<StagedOutputs::File> &files = round[i]->files;
         for (size_t file = 0; file < files.size(); ++file) {
             StagedFile &staged = files[file].staged;
+            if (leaveOut(i, files[file]))
+                continue;
             if (!staged.temporaryPath.isEmpty()
                 && ::rename(encoded(staged.temporaryPath).constData(), encoded(staged.targetPath).constData())
                     != 0) {
@@ -234,6 +262,8 @@ std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &ro
                 fail(i, error, file);
                 break;
             }
+            if (!staged.temporaryPath.isEmpty() && files[file].shared)
+                placed.insert(placeOf(staged.targetPath));
             staged.temporaryPath.clear();
             outcomes[i].files.written << staged.targetPath;
             targetFolders << folderOf(staged.targetPath);
@@ -270,6 +300,7 @@ struct OutputBatch::State
     bool finishing = false; // no more conversions come before finish() returns
     bool ending = false;
     std::thread thread;
+    QSet<QString> placedShared; // read and written by the batch's thread only
 };
 
 OutputBatch::OutputBatch()
@@ -353,7 +384,7 @@ void OutputBatch::commitRounds()
         std::vector<StagedOutputs *> staged;
         for (Waiting &conversion : round)
             staged.push_back(&conversion.staged);
-        const std::vector<CommitOutcome> outcomes = commitTogether(staged);
+        const std::vector<CommitOutcome> outcomes = commitTogether(staged, &m_state->placedShared);
         for (size_t i = 0; i < round.size(); ++i) {
             round[i].committed(outcomes[i]);
             round[i].lock.reset();

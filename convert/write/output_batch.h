@@ -5,6 +5,7 @@
 #include "output_journal.h"
 #include "output_lock.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,9 @@ public:
         StagedFile staged;
         QString path; // the output, as the conversion names it in its messages
         WriteOutcome failure; // what its failure is told as
+        // The same bytes whichever conversion writes it (the reader of coded arrays beside the
+        // headers): once one has put it in place, the others' copies are left out.
+        bool shared = false;
     };
 
     StagedOutputs() = default;
@@ -70,15 +74,19 @@ struct CommitOutcome
     WrittenFiles files;
 };
 
-// Commits the conversions of `round` together, in the steps above; their outcomes, in order.
-std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &round);
+// Commits the conversions of `round` together, in the steps above; their outcomes, in order. A
+// shared file whose target is in `placedShared` (put there by an earlier round), or that another
+// conversion of the round puts in place, is left out and told unchanged; each one placed is added.
+std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &round,
+                                          QSet<QString> *placedShared = nullptr);
 
 // The conversions of one call (a batch of pictures) committed as they come: a thread of the
 // batch commits in one round every conversion that waits, while the others are being converted.
 // A round begins once 128 conversions wait, or the first of them has waited a second, or
 // finish() says that no more come: each round syncs each folder three times and empties the
 // disk's cache a few times, however few files it holds. Also lists each folder's temporary files
-// once for all of the call's conversions.
+// once for all of the call's conversions. A shared file (the reader beside coded headers) is put
+// in place once a call, by the first conversion committed that holds it.
 class OutputBatch
 {
 public:

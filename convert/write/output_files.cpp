@@ -5,6 +5,7 @@
 #include "output_batch.h"
 #include "output_journal.h"
 #include "qimage16.h"
+#include "rle_coding.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,9 +113,10 @@ public:
         : m_image(image)
         , m_paths(paths)
         , m_request(request)
+        , m_rawFiles(rawFilesOf(paths, request))
         , m_bmpSize(writesBmp() ? image.bmp16FileSize() : 0)
         , m_bytesOptions(bytesOptionsOf(paths, request.header))
-        , m_journaled(journaled(paths, request))
+        , m_journaled(journaled(paths, request, m_rawFiles))
         , m_prefix(m_journaled ? request.temporaryPrefix : QString())
         , m_bmp(paths.bmp, m_prefix, request.replaceLinks)
         , m_bytesHeader(request.header.split ? paths.source : paths.header, m_bmpSize, m_bytesOptions,
@@ -124,7 +126,7 @@ public:
         , m_pixelsSource(paths.source, m_prefix, request.replaceLinks)
         , m_preview(paths.preview, m_prefix, request.replaceLinks)
     {
-        for (const RawFile &raw : request.rawFiles)
+        for (const RawFile &raw : m_rawFiles)
             m_raw.push_back(std::make_unique<AtomicFileWriter>(raw.path, m_prefix, request.replaceLinks));
     }
 
@@ -207,9 +209,9 @@ public:
         finishPreview();
         for (size_t i = 0; i < m_raw.size(); ++i)
             m_rawWritten.push_back(m_raw[i]->open()
-                                   && (m_request.rawFiles[int(i)].picture.isNull()
-                                           ? m_raw[i]->write(m_request.rawFiles[int(i)].bytes)
-                                           : writePng(*m_raw[i], m_request.rawFiles[int(i)].picture)));
+                                   && (m_rawFiles[int(i)].picture.isNull()
+                                           ? m_raw[i]->write(m_rawFiles[int(i)].bytes)
+                                           : writePng(*m_raw[i], m_rawFiles[int(i)].picture)));
     }
 
     bool interrupted() const { return m_request.interrupted && m_request.interrupted->load() != 0; }
@@ -230,8 +232,8 @@ public:
         if (!m_request.preview.isNull())
             outputs.push_back({&m_preview, WriteOutcome::PreviewFailed, m_paths.preview, m_previewWritten});
         for (size_t i = 0; i < m_raw.size(); ++i)
-            outputs.push_back({m_raw[i].get(), WriteOutcome::RawFileFailed, m_request.rawFiles[int(i)].path,
-                               m_rawWritten[i]});
+            outputs.push_back(
+                {m_raw[i].get(), WriteOutcome::RawFileFailed, m_rawFiles[int(i)].path, m_rawWritten[i]});
         for (Output &output : outputs) {
             if (output.written && output.file->matchesTarget()) {
                 output.file->cancel();
@@ -261,7 +263,10 @@ public:
                 continue;
             }
             entries.push_back({output.file->temporaryPath(), output.file->targetPath()});
-            staged->files.push_back({output.file->handOver(), output.path, output.failure});
+            // The reader of coded arrays holds the same bytes for every header of its folder: a batch
+            // puts it in place once.
+            staged->files.push_back(
+                {output.file->handOver(), output.path, output.failure, output.path == m_paths.reader});
         }
         staged->interrupted = m_request.interrupted;
         // A single file takes its place in one rename, which a killed run cannot leave halfway:
@@ -282,14 +287,23 @@ private:
         options.ownHeader = QFileInfo(paths.header).fileName().toUtf8();
         return options;
     }
+    // The raw files asked for, then the reader of the header's coded arrays when it has some.
+    static QVector<RawFile> rawFilesOf(const OutputPaths &paths, const OutputRequest &request)
+    {
+        QVector<RawFile> files = request.rawFiles;
+        if (request.pixels && includesRunLengthReader(*request.pixels))
+            files.push_back({paths.reader, QuillonRle::readerText(), PictureRows()});
+        return files;
+    }
     // A journal names files in its own folder: where an output is a link whose file is replaced
     // (the window's way), the files are replaced without one, each beside its target.
-    static bool journaled(const OutputPaths &paths, const OutputRequest &request)
+    static bool journaled(const OutputPaths &paths, const OutputRequest &request,
+                          const QVector<RawFile> &rawFiles)
     {
         if (request.journal.isEmpty() || request.replaceLinks)
             return !request.journal.isEmpty();
         QStringList outputs = {paths.bmp, paths.header, paths.preview, paths.source};
-        for (const RawFile &raw : request.rawFiles)
+        for (const RawFile &raw : rawFiles)
             outputs << raw.path;
         for (const QString &output : outputs) {
             if (QFileInfo(output).isSymLink())
@@ -312,6 +326,7 @@ private:
     const QImage16 &m_image;
     const OutputPaths &m_paths;
     const OutputRequest &m_request;
+    const QVector<RawFile> m_rawFiles;
     const qint64 m_bmpSize;
     const HeaderOptions m_bytesOptions;
     const bool m_journaled;
@@ -405,4 +420,28 @@ QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,
                          array.internal ? imageFileHeader + array.data : array.data, PictureRows()});
     }
     return files;
+}
+
+bool holdsRunLengthReader(const QString &path)
+{
+    if (QFileInfo(path).fileName() != QLatin1String(QuillonRle::readerFileName))
+        return false;
+    const QByteArray &reader = QuillonRle::readerText();
+    const int fd
+        = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status;
+    QByteArray held(reader.size() + 1, Qt::Uninitialized);
+    qint64 read = 0;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size == reader.size()) {
+        for (ssize_t count; read < held.size()
+             && (count = ::read(fd, held.data() + read, size_t(held.size() - read))) != 0;) {
+            if (count < 0 && errno != EINTR)
+                break;
+            read += qMax<ssize_t>(count, 0);
+        }
+    }
+    ::close(fd);
+    return read == reader.size() && held.left(int(read)) == reader;
 }

@@ -101,3 +101,8 @@ WriteOutcome stageOutputFiles(const QImage16 &image, const OutputPaths &paths, c
 // of its own, photo.bin, that header followed by the internal array's bytes.
 QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,
                                const QByteArray &imageFileHeader);
+
+// Whether `path` is the reader of run-length coded arrays as a header that includes it needs it:
+// a regular file (not a link) named quillon_rle.h that holds exactly its bytes. Each header of a
+// folder that codes its arrays writes it; one that stands there so is no other file in the way.
+bool holdsRunLengthReader(const QString &path);

@@ -88,7 +88,7 @@ public:
     OwnNames(const OutputPlaces &places, const OutputPaths &paths)
         : m_temporary(encoded(QFileInfo(places.temporaryPrefix + QLatin1Char('X')).fileName()).chopped(1))
     {
-        for (const QString &path : {paths.bmp, paths.header, paths.preview, paths.source})
+        for (const QString &path : {paths.bmp, paths.header, paths.preview, paths.source, paths.reader})
             m_outputs << encoded(QFileInfo(path).fileName());
         const QFileInfo header(paths.header);
         m_rawStem = encoded(header.completeBaseName());
@@ -108,8 +108,8 @@ public:
         return true;
     }
 
-    // The BMP file, the header, the preview, the C file, or a raw file of an array (photo.bin,
-    // photo_mask.bin...).
+    // The BMP file, the header, the preview, the C file, the reader of coded arrays, or a raw file
+    // of an array (photo.bin, photo_mask.bin...).
     bool isOutput(const QByteArray &name) const
     {
         if (m_outputs.contains(name))

@@ -1,5 +1,7 @@
 #include "output_paths.h"
 
+#include "rle_coding.h"
+
 QString outputBaseName(const QString &sourceFileName)
 {
     if (!sourceFileName.contains(QLatin1Char('.')))
@@ -16,5 +18,6 @@ OutputPaths outputPaths(const QString &destinationFolder, const QString &sourceF
 {
     const QString stem = destinationFolder + QLatin1Char('/') + outputBaseName(sourceFileName);
     return {stem + QStringLiteral("16bits.BMP"), stem + QStringLiteral(".h"),
-            stem + QStringLiteral("16bits.png"), stem + QStringLiteral(".c")};
+            stem + QStringLiteral("16bits.png"), stem + QStringLiteral(".c"),
+            destinationFolder + QLatin1Char('/') + QLatin1String(QuillonRle::readerFileName)};
 }

@@ -10,6 +10,9 @@ struct OutputPaths
     QString header;
     QString preview; // D:/out/photo16bits.png, written only when asked for
     QString source; // D:/out/photo.c, the definitions of a split pair, written only when asked for
+    // D:/out/quillon_rle.h, the reader of run-length coded arrays, written with a header that
+    // includes it: one for every header of the folder.
+    QString reader;
 };
 
 // The source's file name without its last "." and what follows ("my.photo.png" gives

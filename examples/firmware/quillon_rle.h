@@ -93,6 +93,14 @@ static inline void quillon_rle_init(quillon_rle_t *r, const uint8_t *array)
 }
 #endif
 
+/* The same from a pointer to the array, such as one read from a table of frames with pgm_read_ptr():
+   on chips with more than 64 KB of flash, such a pointer reaches only the first 64 KB, where the
+   array must then lie (quillon_rle_init(), given the array itself, reaches it anywhere). */
+static inline void quillon_rle_init_near(quillon_rle_t *r, const uint8_t *array)
+{
+    quillon_rle_start_(r, (quillon_rle_address_)(uintptr_t)array, 0);
+}
+
 /* Starts reading a coded array held in RAM (a copy, or one received): only AVR tells them apart. */
 static inline void quillon_rle_init_ram(quillon_rle_t *r, const uint8_t *array)
 {

@@ -11,6 +11,10 @@ public:
     u8g2_t *getU8g2(void) { return &u8g2; }
     uint8_t *getBufferPtr(void) { return u8g2_GetBufferPtr(&u8g2); }
     uint8_t getBufferTileWidth(void) { return u8g2_GetBufferTileWidth(&u8g2); }
+    void drawXBM(u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t w, u8g2_uint_t h, const uint8_t *bitmap)
+    {
+        u8g2_DrawXBM(&u8g2, x, y, w, h, bitmap);
+    }
     void drawXBMP(u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t w, u8g2_uint_t h, const uint8_t *bitmap)
     {
         u8g2_DrawXBMP(&u8g2, x, y, w, h, bitmap);

@@ -1,6 +1,8 @@
 // Stand-ins of the C++ display libraries that the headers' comments name: their declarations as
 // TFT_eSPI.h, Adafruit_GFX.h, Adafruit_SSD1306.h and Adafruit_GrayOLED.h give them, and what
-// they do to a screen of STANDIN_WIDTH x STANDIN_HEIGHT. standin::dump() prints the screen, a value
+// they do to a screen of STANDIN_WIDTH x STANDIN_HEIGHT. The overloads for flash (const arrays)
+// read with pgm_read_*, those for memory (arrays that are not const) with plain reads, as the
+// libraries do: on AVR, the wrong one draws other bytes. standin::dump() prints the screen, a value
 // a pixel: what a 16-bit display was sent (plus 0x10000, so that a pixel sent black differs from
 // one left alone), or the bits or levels of a display's buffer.
 #pragma once
@@ -66,7 +68,13 @@ public:
     }
     void drawBitmap(int16_t x, int16_t y, const uint8_t bitmap[], int16_t w, int16_t h, uint16_t color,
                     uint16_t bg);
-    void drawBitmap(int16_t x, int16_t y, uint8_t *bitmap, int16_t w, int16_t h, uint16_t color);
+    void drawBitmap(int16_t x, int16_t y, uint8_t *bitmap, int16_t w, int16_t h, uint16_t color)
+    {
+        for (int16_t j = 0; j < h; j++)
+            for (int16_t i = 0; i < w; i++)
+                if (bitmap[j * ((w + 7) / 8) + i / 8] & (0x80 >> (i & 7)))
+                    drawPixel(x + i, y + j, color);
+    }
     void drawBitmap(int16_t x, int16_t y, uint8_t *bitmap, int16_t w, int16_t h, uint16_t color, uint16_t bg);
     void drawXBitmap(int16_t x, int16_t y, const uint8_t bitmap[], int16_t w, int16_t h, uint16_t color)
     {
@@ -81,14 +89,24 @@ public:
             for (int16_t i = 0; i < w; i++)
                 drawPixel(x + i, y + j, pgm_read_byte(&bitmap[j * w + i]));
     }
-    void drawGrayscaleBitmap(int16_t x, int16_t y, uint8_t *bitmap, int16_t w, int16_t h);
+    void drawGrayscaleBitmap(int16_t x, int16_t y, uint8_t *bitmap, int16_t w, int16_t h)
+    {
+        for (int16_t j = 0; j < h; j++)
+            for (int16_t i = 0; i < w; i++)
+                drawPixel(x + i, y + j, bitmap[j * w + i]);
+    }
     void drawRGBBitmap(int16_t x, int16_t y, const uint16_t bitmap[], int16_t w, int16_t h)
     {
         for (int16_t j = 0; j < h; j++)
             for (int16_t i = 0; i < w; i++)
                 drawPixel(x + i, y + j, pgm_read_word(&bitmap[j * w + i]));
     }
-    void drawRGBBitmap(int16_t x, int16_t y, uint16_t *bitmap, int16_t w, int16_t h);
+    void drawRGBBitmap(int16_t x, int16_t y, uint16_t *bitmap, int16_t w, int16_t h)
+    {
+        for (int16_t j = 0; j < h; j++)
+            for (int16_t i = 0; i < w; i++)
+                drawPixel(x + i, y + j, bitmap[j * w + i]);
+    }
     void drawRGBBitmap(int16_t x, int16_t y, const uint16_t bitmap[], const uint8_t mask[], int16_t w,
                        int16_t h)
     {
@@ -97,7 +115,13 @@ public:
                 if (pgm_read_byte(&mask[j * ((w + 7) / 8) + i / 8]) & (0x80 >> (i & 7)))
                     drawPixel(x + i, y + j, pgm_read_word(&bitmap[j * w + i]));
     }
-    void drawRGBBitmap(int16_t x, int16_t y, uint16_t *bitmap, uint8_t *mask, int16_t w, int16_t h);
+    void drawRGBBitmap(int16_t x, int16_t y, uint16_t *bitmap, uint8_t *mask, int16_t w, int16_t h)
+    {
+        for (int16_t j = 0; j < h; j++)
+            for (int16_t i = 0; i < w; i++)
+                if (mask[j * ((w + 7) / 8) + i / 8] & (0x80 >> (i & 7)))
+                    drawPixel(x + i, y + j, bitmap[j * w + i]);
+    }
     int16_t width(void) const { return WIDTH; }
 
 protected:
@@ -165,7 +189,10 @@ public:
     {
         pushImage(x, y, w, h, const_cast<const uint16_t *>(data));
     }
-    void pushImage(int32_t x, int32_t y, int32_t w, int32_t h, uint16_t *data, uint16_t transparent);
+    void pushImage(int32_t x, int32_t y, int32_t w, int32_t h, uint16_t *data, uint16_t transparent)
+    {
+        pushImage(x, y, w, h, const_cast<const uint16_t *>(data), transparent);
+    }
     void pushImage(int32_t x, int32_t y, int32_t w, int32_t h, const uint16_t *data, uint16_t transparent)
     {
         if (!_swapBytes) // as TFT_eSPI: the key is given in the firmware's order
@@ -181,7 +208,10 @@ public:
         pushPixels(data, uint32_t(w * h));
     }
     void pushImage(int32_t x, int32_t y, int32_t w, int32_t h, uint8_t *data, bool bpp8 = true,
-                   uint16_t *cmap = nullptr);
+                   uint16_t *cmap = nullptr)
+    {
+        pushImage(x, y, w, h, const_cast<const uint8_t *>(data), bpp8, cmap);
+    }
     void pushImage(int32_t x, int32_t y, int32_t w, int32_t h, uint8_t *data, uint8_t transparent,
                    bool bpp8 = true, uint16_t *cmap = nullptr);
     // 8 bits: RGB332, no palette; 4 bits: the palette's values sent high byte first.

@@ -11,7 +11,8 @@
 // are 3 white, 2 and 1 the light and dark greys, 0 black. They read memory as the libraries do:
 // GxEPD2 program memory when its pgm flag says so (pgm_read_byte, a plain read off AVR),
 // Waveshare's C library plain memory, its Arduino classes program memory. epaper_dump() prints
-// the screen, a row a line, then "pgm" and the last pgm flag GxEPD2 was given (-1: none).
+// the screen, a row a line, then "unrefreshed" when GxEPD2 was given pixels it was not told to
+// show, then "pgm" and the last pgm flag GxEPD2 was given (-1: none).
 #pragma once
 
 #include "screen.h"
@@ -33,6 +34,11 @@ inline int &pgmUsed()
 {
     static int used = -1;
     return used;
+}
+inline bool &unrefreshed()
+{
+    static bool written = false;
+    return written;
 }
 inline void put(int x, int y, char c)
 {
@@ -86,6 +92,8 @@ inline void epaper_dump()
             standin_putc('\n');
     }
     const int pgm = epaper::pgmUsed();
+    for (const char *c = epaper::unrefreshed() ? "unrefreshed\n" : ""; *c; ++c)
+        standin_putc(*c);
     standin_putc('p'), standin_putc('g'), standin_putc('m'), standin_putc(' ');
     if (pgm < 0)
         standin_putc('-');
@@ -113,6 +121,25 @@ public:
         epaper::codes(data1, x - x % 2, y, w, h, pgm);
         epaper::pgmUsed() = pgm;
     }
+    // Into the panel's memory only, which refresh() shows: here straight onto the screen, the
+    // screen told unrefreshed until then.
+    void writeImage(const uint8_t *black, const uint8_t *color, int16_t x, int16_t y, int16_t w, int16_t h,
+                    bool invert, bool mirror_y, bool pgm)
+    {
+        drawImage(black, color, x, y, w, h, invert, mirror_y, pgm);
+        epaper::unrefreshed() = true;
+    }
+    void writeNative(const uint8_t *data1, const uint8_t *data2, int16_t x, int16_t y, int16_t w, int16_t h,
+                     bool invert, bool mirror_y, bool pgm)
+    {
+        drawNative(data1, data2, x, y, w, h, invert, mirror_y, pgm);
+        epaper::unrefreshed() = true;
+    }
+    void refresh(int16_t x, int16_t y, int16_t w, int16_t h)
+    {
+        (void)x, (void)y, (void)w, (void)h;
+        epaper::unrefreshed() = false;
+    }
 };
 
 // GxEPD2_4C: the codes go to the panel's memory as they are, at x rounded down to a whole byte of
@@ -126,6 +153,17 @@ public:
         (void)data2, (void)invert, (void)mirror_y;
         epaper::greys(data1, x - x % 4, y, w, h, pgm);
         epaper::pgmUsed() = pgm;
+    }
+    void writeNative(const uint8_t *data1, const uint8_t *data2, int16_t x, int16_t y, int16_t w, int16_t h,
+                     bool invert, bool mirror_y, bool pgm)
+    {
+        drawNative(data1, data2, x, y, w, h, invert, mirror_y, pgm);
+        epaper::unrefreshed() = true;
+    }
+    void refresh(int16_t x, int16_t y, int16_t w, int16_t h)
+    {
+        (void)x, (void)y, (void)w, (void)h;
+        epaper::unrefreshed() = false;
     }
 };
 
@@ -142,6 +180,17 @@ public:
         static const uint8_t fromAcep[8] = {0, 1, 6, 5, 3, 2, 4, 7};
         epaper::codes(data1, x - x % 2, y, w, h, pgm, invert ? 0 : fromAcep);
         epaper::pgmUsed() = pgm;
+    }
+    void writeNative(const uint8_t *data1, const uint8_t *data2, int16_t x, int16_t y, int16_t w, int16_t h,
+                     bool invert, bool mirror_y, bool pgm)
+    {
+        drawNative(data1, data2, x, y, w, h, invert, mirror_y, pgm);
+        epaper::unrefreshed() = true;
+    }
+    void refresh(int16_t x, int16_t y, int16_t w, int16_t h)
+    {
+        (void)x, (void)y, (void)w, (void)h;
+        epaper::unrefreshed() = false;
     }
 };
 

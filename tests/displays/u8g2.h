@@ -51,19 +51,30 @@ static inline void u8g2_SetBitmapMode(u8g2_t *u8g2, uint8_t is_transparent)
 
 void u8g2_DrawBitmap(u8g2_t *u8g2, u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t cnt, u8g2_uint_t h,
                      const uint8_t *bitmap);
-void u8g2_DrawXBM(u8g2_t *u8g2, u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t w, u8g2_uint_t h,
-                  const uint8_t *bitmap);
-
-/* Reads the bitmap from flash on AVR; draws its 0 bits unlit unless the bitmap mode is transparent. */
-static inline void u8g2_DrawXBMP(u8g2_t *u8g2, u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t w, u8g2_uint_t h,
-                                 const uint8_t *bitmap)
+/* Draws its 0 bits unlit unless the bitmap mode is transparent; reads the bitmap from memory
+   (u8g2_DrawXBM) or from flash on AVR (u8g2_DrawXBMP). */
+static inline void standin_xbm(u8g2_t *u8g2, u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t w, u8g2_uint_t h,
+                               const uint8_t *bitmap, int flash)
 {
     for (u8g2_uint_t j = 0; j < h; j++)
         for (u8g2_uint_t i = 0; i < w; i++) {
-            const int on = u8x8_pgm_read(bitmap + j * ((w + 7) / 8) + i / 8) >> (i % 8) & 1;
+            const uint8_t *byte = bitmap + j * ((w + 7) / 8) + i / 8;
+            const int on = (flash ? u8x8_pgm_read(byte) : *byte) >> (i % 8) & 1;
             if (on || !u8g2->bitmap_transparency)
                 standin_pixel(u8g2, (u8g2_uint_t)(x + i), (u8g2_uint_t)(y + j), on);
         }
+}
+
+static inline void u8g2_DrawXBM(u8g2_t *u8g2, u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t w, u8g2_uint_t h,
+                                const uint8_t *bitmap)
+{
+    standin_xbm(u8g2, x, y, w, h, bitmap, 0);
+}
+
+static inline void u8g2_DrawXBMP(u8g2_t *u8g2, u8g2_uint_t x, u8g2_uint_t y, u8g2_uint_t w, u8g2_uint_t h,
+                                 const uint8_t *bitmap)
+{
+    standin_xbm(u8g2, x, y, w, h, bitmap, 1);
 }
 
 static inline void standin_setup(u8g2_t *u8g2)

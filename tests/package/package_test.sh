@@ -43,7 +43,8 @@ lintian --fail-on error --display-info "$deb" || fail "lintian found errors"
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq "$deb" >/dev/null || fail "apt-get could not install the package"
 installed=yes
-for file in /usr/bin/quillon /usr/bin/quillon-convert /usr/share/cmake/Quillon/QuillonConfig.cmake; do
+for file in /usr/bin/quillon /usr/bin/quillon-convert /usr/share/cmake/Quillon/QuillonConfig.cmake \
+    /usr/share/quillon/firmware/quillon_bmp.h /usr/share/quillon/firmware/quillon_rle.h; do
     [ -e "$file" ] || fail "$file was not installed"
 done
 # Minimal images may tell dpkg to leave manual pages out: then they must at least be packaged.

@@ -471,6 +471,12 @@ const QVector<OptionDeclaration> &optionTable()
                            "reçoivent l'octet fort d'abord (la palette d'index4 reste telle que "
                            "TFT_eSPI l'envoie)"),
          F::SwapBytes},
+        {"color-order", 0, "rgb|bgr",
+         QT_TRANSLATE_NOOP("Options",
+                           "l'ordre des couleurs de l'écran : rgb (par défaut) ou bgr, le rouge et le bleu "
+                           "échangés, pour les écrans câblés BGR (en rgb565, le rouge aux bits 4-0), dans "
+                           "les pixels comme dans les palettes"),
+         F::ColourOrder},
         {"threshold", 0, "N",
          QT_TRANSLATE_NOOP("Options",
                            "allume les pixels dont la luminance (Rec. 601) vaut au moins N, de 0 à 255 "
@@ -780,6 +786,12 @@ Options parseOptions(const QStringList &arguments)
     }
     encoding.swapBytes = isSet("swap-bytes");
     encoding.invert = isSet("invert");
+    if (isSet("color-order")) {
+        const QString value = lastOf("color-order");
+        if (value != QLatin1String("rgb") && value != QLatin1String("bgr"))
+            return usageError(Options::tr("--color-order : « %1 » inconnu (rgb ou bgr)").arg(value));
+        encoding.bgr = value == QLatin1String("bgr");
+    }
     if (job.format && job.format->optionsProblem) {
         const QString problem = job.format->optionsProblem(given, &encoding);
         if (!problem.isEmpty())

@@ -126,6 +126,26 @@
         <source>--invert ne s&apos;emploie avec LVGL qu&apos;avec --lvgl-cf I1 ou L8</source>
         <translation>--invert goes with LVGL only with --lvgl-cf I1 or L8</translation>
     </message>
+    <message>
+        <source>--dither ne s&apos;emploie pas avec --format rgb888, qui garde chaque couleur telle quelle</source>
+        <translation>--dither does not go with --format rgb888, which keeps each colour as it is</translation>
+    </message>
+    <message>
+        <source>3-3-2, un octet par pixel : rouge aux bits 7-5, vert aux bits 4-2, bleu aux bits 1-0</source>
+        <translation>3-3-2, one byte per pixel: red in bits 7-5, green in bits 4-2, blue in bits 1-0</translation>
+    </message>
+    <message>
+        <source>4-4-4 des ST7735 et ST7789 en couleurs 12 bits : deux pixels en trois octets, les lignes à la suite</source>
+        <translation>4-4-4 of ST7735 and ST7789 in 12-bit colour: two pixels in three bytes, the rows one after the other</translation>
+    </message>
+    <message>
+        <source>6-6-6 de l&apos;ILI9488 en SPI : trois octets par pixel, rouge, vert, bleu, chacun sur ses 6 bits forts</source>
+        <translation>6-6-6 of the ILI9488 over SPI: three bytes per pixel, red, green, blue, each in its 6 high bits</translation>
+    </message>
+    <message>
+        <source>8-8-8 : trois octets par pixel, rouge, vert, bleu</source>
+        <translation>8-8-8: three bytes per pixel, red, green, blue</translation>
+    </message>
 </context>
 <context>
     <name>Options</name>
@@ -648,6 +668,14 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
     <message>
         <source>--frames ne s&apos;emploie pas avec --format bmp : le fichier BMP ne tient qu&apos;une image ; choisissez un format d&apos;écran (rgb565, mono, lvgl...)</source>
         <translation>--frames does not go with --format bmp: the BMP file holds one picture only; choose a display format (rgb565, mono, lvgl...)</translation>
+    </message>
+    <message>
+        <source>l&apos;ordre des couleurs de l&apos;écran : rgb (par défaut) ou bgr, le rouge et le bleu échangés, pour les écrans câblés BGR (en rgb565, le rouge aux bits 4-0), dans les pixels comme dans les palettes</source>
+        <translation>the panel&apos;s colour order: rgb (the default) or bgr, red and blue exchanged, for panels wired BGR (in rgb565, red in bits 4-0), in the pixels as in the palettes</translation>
+    </message>
+    <message>
+        <source>--color-order : « %1 » inconnu (rgb ou bgr)</source>
+        <translation>--color-order: unknown &apos;%1&apos; (rgb or bgr)</translation>
     </message>
 </context>
 <context>

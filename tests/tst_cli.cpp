@@ -1305,9 +1305,8 @@ void TestCli::answersUsageErrors_data()
         << "--swap-bytes ne s'emploie qu'avec --format rgb565, index4, index8 ou lvgl";
     QTest::newRow("unknown format")
         << QStringList {"--format", "rgb555", "a.png"}
-        << "--format : format inconnu « rgb555 » (bmp, rgb565, mono, xbm, pages, "
-           "gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow ou "
-           "epd7)";
+        << "--format : format inconnu « rgb555 » (bmp, rgb565, rgb332, rgb444, rgb666, rgb888, mono, xbm, "
+           "pages, gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow ou epd7)";
     const QString stdintName
         = "--name : le nom « %1 » est de ceux que définit <stdint.h>, que l'en-tête inclut";
     QTest::newRow("a type of stdint.h")
@@ -1376,12 +1375,12 @@ void TestCli::answersUsageErrors_data()
         "a.png"} << "--fit : « 64x32px » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)";
     QTest::newRow("stride of the window's BMP")
         << QStringList {"--stride-align", "4", "a.png"}
-        << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
+        << "--stride-align ne s'emploie qu'avec --format rgb565, rgb332, rgb666, rgb888, mono, "
            "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
     // Zeros would be ink on e-paper panels.
     QTest::newRow("stride of the ACeP panels")
         << QStringList {"--format", "epd7", "--stride-align", "4", "a.png"}
-        << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
+        << "--stride-align ne s'emploie qu'avec --format rgb565, rgb332, rgb666, rgb888, mono, "
            "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
     QTest::newRow("stride above 1024")
         << QStringList {"--format", "mono", "--stride-align", "1025", "a.png"}

@@ -1382,6 +1382,18 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--format", "epd7", "--stride-align", "4", "a.png"}
         << "--stride-align ne s'emploie qu'avec --format rgb565, rgb332, rgb666, rgb888, mono, "
            "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
+    // Red and blue exchanged where pixels or palettes hold them, red first or blue first only; rgb888
+    // keeps every colour. (The lists above tell who takes --stride-align and --swap-bytes.)
+    QTest::newRow("colour order of a grey format")
+        << QStringList {"--format", "gray8", "--color-order", "bgr", "a.png"}
+        << "--color-order ne s'emploie qu'avec --format rgb565, rgb332, rgb444, rgb666, rgb888, index4 ou "
+           "index8";
+    QTest::newRow("unknown colour order")
+        << QStringList {"--format", "rgb565", "--color-order", "BGR", "a.png"}
+        << "--color-order : « BGR » inconnu (rgb ou bgr)";
+    QTest::newRow("24 bits dithered") << QStringList {"--format", "rgb888", "--dither", "a.png"}
+                                      << "--dither ne s'emploie pas avec --format rgb888, qui garde chaque "
+                                         "couleur telle quelle";
     QTest::newRow("stride above 1024")
         << QStringList {"--format", "mono", "--stride-align", "1025", "a.png"}
         << "--stride-align : « 1025 » n'est pas un alignement de 1 à 1024 octets";
@@ -1863,6 +1875,14 @@ void TestCli::writesWhatTheEngineEncodes_data()
             e.lvglVersion = 8;
             e.lvglColourFormat = "I2";
         });
+    // Red and blue exchanged or not; the colours dithered to the layout's bits, the BMP file's 5-6-5
+    // pixels drawn from the array's bytes.
+    row("index8, rgb order", {"--format", "index8", "--color-order", " rgb "}, "index8",
+        [](EncodingOptions &, DisplayOptions &) {});
+    row(
+        "rgb332, bgr, dithered, no preview", {"--format", "rgb332", "--color-order=bgr", "--dither"},
+        "rgb332", [](EncodingOptions &e, DisplayOptions &d) { e.bgr = e.dither = d.dither = true; }, true,
+        false);
     row("e-paper in program memory", {"--format", "epd-bw-red", "--progmem"}, "epd-bw-red",
         [](EncodingOptions &e, DisplayOptions &) { e.progmem = true; });
     // Its two left columns, blue and green, have no red; what has no ink is told plane by plane.

@@ -709,6 +709,9 @@ void TestPreparation::dithersWithFloydSteinbergWeights_data()
                            << QByteArray::fromHex(
                                   "a210c739ec62108454a559ce9def8a52ae73f39cf7bd3ce741088631718c96b5bad6ffff"
                                   "0421494a6d6b59ce9defa318c7390b5b108455ad");
+    // 3-3-2 blue first, of a picture whose red, green and blue differ (see below): red to 4 levels.
+    QTest::newRow("3-3-2, blue first")
+        << "rgb332 bgr" << QByteArray::fromHex("a0cdd5e6ee1a27254d5a467378698692beabb0ddc9ea17002935464e");
 }
 
 void TestPreparation::dithersWithFloydSteinbergWeights()
@@ -717,9 +720,19 @@ void TestPreparation::dithersWithFloydSteinbergWeights()
     QFETCH(QByteArray, array);
     const QImage greys = drawn(
         {7, 4}, [](int x, int y) { return qRgb(0, 0, 0) | 0x10101u * ((x * 37 + y * 61 + 20) % 256); });
+    // Red as the greys, green (91 x + 23 y + 7) mod 256, blue (13 x + 101 y + 200) mod 256.
+    const QImage colours = drawn({7, 4}, [](int x, int y) {
+        return qRgb((x * 37 + y * 61 + 20) % 256, (x * 91 + y * 23 + 7) % 256,
+                    (x * 13 + y * 101 + 200) % 256);
+    });
     EncodingOptions options;
     options.dither = true;
-    QCOMPARE(arraysOf(encodedFor(greys, format.toLatin1(), options).header).value("logo"), array);
+    options.bgr = format.endsWith(" bgr");
+    QCOMPARE(
+        arraysOf(
+            encodedFor(options.bgr ? colours : greys, format.section(' ', 0, 0).toLatin1(), options).header)
+            .value("logo"),
+        array);
 }
 
 QTEST_GUILESS_MAIN(TestPreparation)

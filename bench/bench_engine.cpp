@@ -161,7 +161,7 @@ int main(int argc, char *argv[])
             ramp.setPixel(x, y, qRgb(x, x, x));
     const auto columnError = [&](bool dither) {
         DisplayOptions options;
-        options.dither = dither;
+        options.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
         const QImage shown = prepareForDisplay(ramp, options).convertToFormat(QImage::Format_RGB32);
         double error = 0;
         for (int x = 0; x < ramp.width(); ++x) {
@@ -186,7 +186,7 @@ int main(int argc, char *argv[])
     QImage tallRamp = ramp.scaled(256, 256);
     const auto monoColumnError = [&](bool dither) {
         EncodingOptions options;
-        options.dither = dither;
+        options.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
         const QImage shown
             = findDisplayFormat("mono")->encode(preparePicture(tallRamp, DisplayOptions()), options).shown;
         double error = 0;

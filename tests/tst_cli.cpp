@@ -1839,7 +1839,7 @@ void TestCli::writesWhatTheEngineEncodes_data()
         {"--format", "gray4", "--background", "white", "--dither", "--invert"}, "gray4",
         [](EncodingOptions &e, DisplayOptions &d) {
             d.background = Qt::white;
-            e.dither = d.dither = true;
+            e.dither = d.dither = Dithering::FloydSteinberg;
             e.invert = true;
         });
     row("index8 turned and fitted", {"--format", "index8", "--rotate", "90", "--fit", "5x9"}, "index8",

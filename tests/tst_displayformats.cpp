@@ -658,7 +658,7 @@ void readPanel(const QByteArray &format, const QHash<QByteArray, QByteArray> &ar
     }
 }
 
-EncodedPicture encodeFor(const QByteArray &format, const QImage &picture, bool dither)
+EncodedPicture encodeFor(const QByteArray &format, const QImage &picture, Dithering dither)
 {
     EncodingOptions options;
     options.arrayName = "pic";
@@ -722,7 +722,7 @@ void TestDisplayFormats::encodesForEpaperPanels()
     QFETCH(QSize, size);
     QFETCH(QVector<QRgb>, sources);
     QFETCH(QVector<QRgb>, shown);
-    const EncodedPicture encoded = encodeFor(format, sourcesPicture(size, sources), false);
+    const EncodedPicture encoded = encodeFor(format, sourcesPicture(size, sources), Dithering::None);
     QImage panel;
     readPanel(format, arraysOf(encoded.header), size, &panel);
     if (QTest::currentTestFailed())
@@ -765,11 +765,11 @@ void TestDisplayFormats::dithersToThePanelsColours()
     flat.fill(colour);
     // Cut, one colour throughout; dithered, the panel's colours average to it.
     QImage panel;
-    readPanel(format, arraysOf(encodeFor(format, flat, false).header), size, &panel);
+    readPanel(format, arraysOf(encodeFor(format, flat, Dithering::None).header), size, &panel);
     QImage uniform(size, QImage::Format_RGB32);
     uniform.fill(panel.pixel(0, 0));
     QCOMPARE(panel, uniform);
-    const EncodedPicture dithered = encodeFor(format, flat, true);
+    const EncodedPicture dithered = encodeFor(format, flat, Dithering::FloydSteinberg);
     readPanel(format, arraysOf(dithered.header), size, &panel);
     double sums[3] = {0, 0, 0};
     for (int i = 0; i < size.width() * size.height(); ++i)

@@ -362,8 +362,8 @@ void TestPreparation::decodesPhotosAsSmallAsTheirShapeAllows()
     if (options.fitMode != FitMode::Contain || options.rotation || options.crop.isValid() || options.upscale)
         return;
     // Fitted within, as the same steps through Qt's own reader make it.
-    const QImage fitted
-        = reduceTo565(preparePicture(std::move(picture.image), options, false, full).colours, false);
+    const QImage fitted = reduceTo565(preparePicture(std::move(picture.image), options, false, full).colours,
+                                      Dithering::None);
     QImageReader reader(path("photo.jpg"));
     if (decoded != full)
         reader.setScaledSize(decoded);
@@ -666,7 +666,7 @@ void TestPreparation::dithersAGreyRampFaithfully()
     // What the display shows, and the bytes that make it.
     const auto converted = [&](bool dither, QByteArray *bytes) {
         EncodingOptions options;
-        options.dither = dither;
+        options.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
         const EncodedPicture encoded = encodedFor(ramp, format, options);
         *bytes = arraysOf(encoded.header).value("logo");
         return encoded.shownPicture();
@@ -718,7 +718,7 @@ void TestPreparation::dithersWithFloydSteinbergWeights()
     const QImage greys = drawn(
         {7, 4}, [](int x, int y) { return qRgb(0, 0, 0) | 0x10101u * ((x * 37 + y * 61 + 20) % 256); });
     EncodingOptions options;
-    options.dither = true;
+    options.dither = Dithering::FloydSteinberg;
     QCOMPARE(arraysOf(encodedFor(greys, format.toLatin1(), options).header).value("logo"), array);
 }
 

@@ -1,6 +1,7 @@
 #include "display_preparation.h"
 
 #include <algorithm>
+#include <array>
 #include <new>
 #include <vector>
 
@@ -290,6 +291,8 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
             prepared.alpha
                 = placedOn(prepared.alpha, options.canvas, QImage::Format_Alpha8, 0xff, options.gravity);
     }
+    if (!options.tone.changesNothing())
+        applyTone(prepared.colours, options.tone);
     return prepared;
 }
 
@@ -308,12 +311,58 @@ QImage opaqueColours(PreparedPicture picture)
     return colours;
 }
 
-QImage reduceTo565(QImage colours, bool dither)
+QImage reduceTo565(QImage colours, Dithering dither)
 {
-    if (dither)
+    if (dither == Dithering::None) {
+        colours.convertTo(QImage::Format_RGB16);
+        return allocated(std::move(colours));
+    }
+    if (dither == Dithering::FloydSteinberg)
         return ditherTo565(std::move(colours));
-    colours.convertTo(QImage::Format_RGB16);
-    return allocated(std::move(colours));
+    // Each channel to its nearest level of 5 or 6 bits, as ditherTo565 takes them: for each value,
+    // its level in place in the 5-6-5 value and the value a display shows for it.
+    struct Level
+    {
+        quint16 bits;
+        quint8 shown;
+    };
+    static const auto levels = [](int bits, int shift) {
+        std::array<Level, 256> table;
+        const int top = (1 << bits) - 1;
+        for (int value = 0; value < 256; ++value) {
+            const int level = (value * top + 127) / 255;
+            table[size_t(value)]
+                = {quint16(level << shift), quint8(level << (8 - bits) | level >> (2 * bits - 8))};
+        }
+        return table;
+    };
+    static const std::array<Level, 256> red = levels(5, 11), green = levels(6, 5), blue = levels(5, 0);
+    QImage reduced = allocated(QImage(colours.size(), QImage::Format_RGB16));
+    uchar *bits = reduced.bits();
+    const qsizetype bytesPerLine = reduced.bytesPerLine();
+    const uchar *source = colours.constBits();
+    const qsizetype sourceLine = colours.bytesPerLine();
+    reducePixels<3>(
+        colours.width(), colours.height(), dither,
+        {spreadBetweenLevels(32), spreadBetweenLevels(64), spreadBetweenLevels(32)},
+        [&](int x, int y, int *values) {
+            const QRgb colour = reinterpret_cast<const QRgb *>(source + y * sourceLine)[x];
+            values[0] = qRed(colour);
+            values[1] = qGreen(colour);
+            values[2] = qBlue(colour);
+        },
+        [](const int *values, int *shown) {
+            const Level &r = red[size_t(values[0])], &g = green[size_t(values[1])],
+                        &b = blue[size_t(values[2])];
+            shown[0] = r.shown;
+            shown[1] = g.shown;
+            shown[2] = b.shown;
+            return r.bits | g.bits | b.bits;
+        },
+        [&](int x, int y, int value) {
+            reinterpret_cast<quint16 *>(bits + y * bytesPerLine)[x] = quint16(value);
+        });
+    return reduced;
 }
 
 QImage prepareForDisplay(QImage picture, const DisplayOptions &options)

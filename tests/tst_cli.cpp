@@ -459,6 +459,10 @@ void TestCli::fitsPicturesTooLargeToHoldByRows_data()
         << whole << QStringList {"--fit", "8193x8193"}
         << QString::fromUtf8("image trop grande une fois façonnée : avec --fit 8193x8193, elle passe par "
                              "8193 x 8193 pixels, soit 257 Mio, plus que les 256 Mio permis");
+    // The tone changed once fitted, in the window's format too: a contrast of -100 leaves a grey
+    // of 128, 0x8410 in 5-6-5.
+    QTest::newRow("fitted, flattened")
+        << whole << QStringList {"--fit", "320x320", "--contrast", "-100"} << QString();
     QTest::newRow("not fitted") << whole << QStringList()
                                 << QString::fromUtf8("image trop grande pour être convertie");
     QTest::newRow("BMP") << bmpFile(12000, 12000, 1, 0, QByteArray::fromHex("00000000ffffff00"),
@@ -505,7 +509,9 @@ void TestCli::fitsPicturesTooLargeToHoldByRows()
                 fitted = QPoint(y, 319 - x);
             else if (cut)
                 fitted = QPoint(x / 2 + 40, y / 2 + 80);
-            const quint16 expected = (fitted.x() / 40 + fitted.y() / 80) % 2 ? 0xffff : 0x0000;
+            const quint16 expected = options.contains("--contrast") ? 0x8410
+                : (fitted.x() / 40 + fitted.y() / 80) % 2           ? 0xffff
+                                                                    : 0x0000;
             const int at = 54 + ((size.height() - 1 - y) * size.width() + x) * 2;
             if (quint16(quint8(bmp[at]) | quint8(bmp[at + 1]) << 8) != expected)
                 QFAIL(qPrintable(QString("pixel (%1, %2) is not the band's colour").arg(x).arg(y)));
@@ -1551,6 +1557,22 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("translucent key colour")
         << QStringList {"--format", "rgb565", "--transparent", "transparent", "a.png"}
         << "--transparent : la couleur « transparent » doit être opaque";
+    QTest::newRow("an unknown dither method")
+        << QStringList {"--dither-method", "floyd", "a.png"}
+        << "--dither-method : « floyd » inconnue (fs, atkinson ou bayer)";
+    // The tone's limits, each refused one step beyond.
+    const QString brightness = "--brightness : « %1 » n'est pas une luminosité de -100 à 100",
+                  contrast = "--contrast : « %1 » n'est pas un contraste de -100 à 100",
+                  gamma = "--gamma : « %1 » n'est pas un gamma de 0.1 à 10";
+    QTest::newRow("brightness below -100")
+        << QStringList {"--brightness", "-101", "a.png"} << brightness.arg("-101");
+    QTest::newRow("brightness above 100")
+        << QStringList {"--brightness=101", "a.png"} << brightness.arg("101");
+    QTest::newRow("contrast below -100") << QStringList {"--contrast=-101", "a.png"} << contrast.arg("-101");
+    QTest::newRow("contrast above 100") << QStringList {"--contrast", "101", "a.png"} << contrast.arg("101");
+    QTest::newRow("gamma below 0.1") << QStringList {"--gamma", "0.09", "a.png"} << gamma.arg("0.09");
+    QTest::newRow("gamma above 10") << QStringList {"--gamma=10.1", "a.png"} << gamma.arg("10.1");
+    QTest::newRow("gamma with an exponent") << QStringList {"--gamma=1e1", "a.png"} << gamma.arg("1e1");
 }
 
 void TestCli::answersUsageErrors()
@@ -1892,6 +1914,26 @@ void TestCli::writesWhatTheEngineEncodes_data()
         });
     row("e-paper in program memory", {"--format", "epd-bw-red", "--progmem"}, "epd-bw-red",
         [](EncodingOptions &e, DisplayOptions &) { e.progmem = true; });
+    // Each way of dithering, which --dither-method implies; fs is --dither's.
+    row("rgb565, fs", {"--format", "rgb565", "--dither-method", "fs"}, "rgb565",
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::FloydSteinberg; });
+    row("mono, Atkinson", {"--format", "mono", "--dither-method=atkinson"}, "mono",
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::Atkinson; });
+    row("epd7, Bayer, --dither given too", {"--format", "epd7", "--dither", "--dither-method", " bayer"},
+        "epd7", [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::Bayer; });
+    // The tone at each of its limits.
+    row("rgb565, brightness -100", {"--format", "rgb565", "--brightness", "-100"}, "rgb565",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -100; });
+    row("gray4, brightness 100", {"--format", "gray4", "--brightness=+100"}, "gray4",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = 100; });
+    row("index4, contrast -100", {"--format", "index4", "--contrast", "-100"}, "index4",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.contrast = -100; });
+    row("gray8, contrast 100", {"--format", "gray8", "--contrast", " 100 "}, "gray8",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.contrast = 100; });
+    row("lvgl, gamma 0.1", {"--format", "lvgl", "--gamma", "0.1"}, "lvgl",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.gamma = 0.1; });
+    row("rgb565, gamma 10", {"--format", "rgb565", "--gamma=10"}, "rgb565",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.gamma = 10; });
     // Its two left columns, blue and green, have no red; what has no ink is told plane by plane.
     warning
         = QString::fromUtf8("pic_red : plan tout blanc, aucun pixel n'étant plus près de son encre que du "

@@ -13,6 +13,9 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <map>
+#include <mutex>
+
 namespace {
 
 Options usageError(const QString &message)
@@ -183,15 +186,26 @@ const QSet<QString> &builtIns()
 // Names that the header's own includes define, as patterns: what <stdint.h> defines, always
 // included by the pixel formats; for program memory, <avr/pgmspace.h> and what it includes
 // (<inttypes.h>, <avr/io.h> with every register, bit and interrupt vector of the chip, all in
-// capitals); and what the format's own includes define.
+// capitals); and what the format's own includes define. Each pattern is compiled once, whatever
+// the number of pictures whose names it checks.
 struct DefinedNames
 {
     const char *header;
     QRegularExpression pattern;
 };
 
-QVector<DefinedNames> definedNames(bool progmem, const DisplayFormat *format)
+const QVector<DefinedNames> &definedNames(bool progmem, const DisplayFormat *format)
 {
+    // Each list made the first time its format and placement are asked for, and kept.
+    static std::mutex mutex;
+    static std::map<QByteArray, QVector<DefinedNames>> lists;
+    const QByteArray key = QByteArray(progmem ? "1" : "0")
+        + (format && format->includedFile ? QByteArray(format->includedFile) + '\0' + format->includedNames
+                                          : QByteArray());
+    const std::lock_guard<std::mutex> lock(mutex);
+    const auto listed = lists.find(key);
+    if (listed != lists.end())
+        return listed->second;
     QVector<DefinedNames> names = {
         {"<stdint.h>",
          QRegularExpression(
@@ -208,7 +222,7 @@ QVector<DefinedNames> definedNames(bool progmem, const DisplayFormat *format)
     }
     if (format && format->includedFile)
         names += {{format->includedFile, QRegularExpression(QLatin1String(format->includedNames))}};
-    return names;
+    return lists.emplace(key, names).first->second;
 }
 
 // The value given last to an option that takes a word, a number, a size or a colour, read alike
@@ -426,7 +440,8 @@ QString arrayNameProblem(const QString &name, bool progmem, const DisplayFormat 
 {
     if (name.isEmpty())
         return Options::tr("le nom du tableau est vide");
-    if (!QRegularExpression("\\A[A-Za-z_][A-Za-z0-9_]*\\z").match(name).hasMatch()) {
+    static const QRegularExpression identifier(QStringLiteral("\\A[A-Za-z_][A-Za-z0-9_]*\\z"));
+    if (!identifier.match(name).hasMatch()) {
         return name.front().isDigit()
             ? Options::tr("le nom « %1 » commence par un chiffre").arg(name)
             : Options::tr("le nom « %1 » n'est pas un identifiant C (lettres ASCII, "
@@ -811,6 +826,8 @@ Options parseOptions(const QStringList &arguments)
     }
     // Names that one header defines beside its array: each picture's must differ from the others'.
     // With --frames, each picture's also defines its frames' arrays: NAME_frame0, NAME_frame0_mask...
+    // One pass over the pictures, each name looked up: the first clash told is that of the
+    // earliest picture that meets an earlier one.
     QHash<QByteArray, int> definedBy;
     const bool frames = isSet("frames");
     const auto clash = [&](int first, int second, const QByteArray &defined) {
@@ -819,21 +836,45 @@ Options parseOptions(const QStringList &arguments)
                         "l'un des fichiers")
                 .arg(options.pictures[first], options.pictures[second], QString::fromLatin1(defined)));
     };
-    for (int i = 0; i < options.arrayNames.size(); ++i) {
-        for (const QByteArray &defined : definedIdentifiers(options.arrayNames[i], frames)) {
-            const auto first = definedBy.constFind(defined);
-            if (first != definedBy.constEnd() && *first != i)
-                return clash(*first, i, defined);
-            for (int j = 0; frames && j < i; ++j) {
-                if (isFrameArrayName(defined, options.arrayNames[j]))
-                    return clash(j, i, defined);
-            }
-            definedBy.insert(defined, i);
+    // With --frames: the array names of the pictures seen so far, and the names they define that
+    // read as another array's frame (NAME_frame3_mask is a frame's of NAME), by that array's name.
+    QHash<QByteArray, int> arrayOf;
+    QHash<QByteArray, QPair<int, QByteArray>> framesOf;
+    // The array names that `identifier` would be a frame's array of: what comes before each
+    // "_frame" in it.
+    const auto frameOwners = [](const QByteArray &identifier) {
+        QByteArrayList owners;
+        for (int at = identifier.indexOf("_frame"); at > 0; at = identifier.indexOf("_frame", at + 1)) {
+            if (isFrameArrayName(identifier, identifier.left(at)))
+                owners << identifier.left(at);
         }
-        for (int j = 0; frames && j < i; ++j) {
-            for (const QByteArray &defined : definedIdentifiers(options.arrayNames[j], frames)) {
-                if (isFrameArrayName(defined, options.arrayNames[i]))
-                    return clash(j, i, defined);
+        return owners;
+    };
+    for (int i = 0; i < options.arrayNames.size(); ++i) {
+        const QByteArray &name = options.arrayNames[i];
+        const QByteArrayList defined = definedIdentifiers(name, frames);
+        for (const QByteArray &identifier : defined) {
+            const auto first = definedBy.constFind(identifier);
+            if (first != definedBy.constEnd() && *first != i)
+                return clash(*first, i, identifier);
+            for (const QByteArray &owner : frames ? frameOwners(identifier) : QByteArrayList()) {
+                const auto earlier = arrayOf.constFind(owner);
+                if (earlier != arrayOf.constEnd() && *earlier != i)
+                    return clash(*earlier, i, identifier);
+            }
+            definedBy.insert(identifier, i);
+        }
+        if (!frames)
+            continue;
+        // An earlier picture's name that reads as a frame's array of this one.
+        const auto earlier = framesOf.constFind(name);
+        if (earlier != framesOf.constEnd() && earlier->first != i)
+            return clash(earlier->first, i, earlier->second);
+        arrayOf.insert(name, i);
+        for (const QByteArray &identifier : defined) {
+            for (const QByteArray &owner : frameOwners(identifier)) {
+                if (!framesOf.contains(owner))
+                    framesOf.insert(owner, {i, identifier});
             }
         }
     }

@@ -79,6 +79,14 @@
         <translation>the 7 colours of ACeP panels, two pixels per byte</translation>
     </message>
     <message>
+        <source>les 4 encres noire, blanche, jaune et rouge (Waveshare G), quatre pixels par octet</source>
+        <translation>the 4 inks black, white, yellow and red (Waveshare&apos;s G), four pixels per byte</translation>
+    </message>
+    <message>
+        <source>les 6 encres des écrans Spectra 6 (Waveshare E), deux pixels par octet</source>
+        <translation>the 6 inks of Spectra 6 panels (Waveshare&apos;s E), two pixels per byte</translation>
+    </message>
+    <message>
         <source>image trop grande pour LVGL %1 : %2 x %3 pixels, %4 au plus de côté%5</source>
         <translation>picture too large for LVGL %1: %2 x %3 pixels, at most %4 a side%5</translation>
     </message>
@@ -711,6 +719,10 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
     <message>
         <source>%1 : c&apos;est un dossier</source>
         <translation>%1: it is a folder</translation>
+    </message>
+    <message>
+        <source>%1 : pas un fichier ordinaire</source>
+        <translation>%1: not a regular file</translation>
     </message>
     <message>
         <source>%1 : lecture impossible</source>

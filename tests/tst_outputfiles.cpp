@@ -129,6 +129,8 @@ void TestOutputFiles::rawFilesHoldTheArrays_data()
         << QByteArray("index4") << QSize(7, 3) << "" << QStringList {"pic.bin", "pic.h", "pic_palette.bin"};
     QTest::newRow("black and red planes") << QByteArray("epd-bw-red") << QSize(9, 4) << ""
                                           << QStringList {"pic.h", "pic_black.bin", "pic_red.bin"};
+    QTest::newRow("four inks, 7 wide")
+        << QByteArray("epd-bwry") << QSize(7, 3) << "" << QStringList {"pic.bin", "pic.h"};
 }
 
 void TestOutputFiles::rawFilesHoldTheArrays()

@@ -38,8 +38,8 @@ private slots:
     void fitsEveryFormatToTheSameSize();
     void scalesRowByRowAsQtScales_data();
     void scalesRowByRowAsQtScales();
-    void fitsPngsByRowsAsWhole_data();
-    void fitsPngsByRowsAsWhole();
+    void fitsByRowsAsWhole_data();
+    void fitsByRowsAsWhole();
     void dithersAGreyRampFaithfully_data();
     void dithersAGreyRampFaithfully();
     void dithersWithFloydSteinbergWeights_data();
@@ -170,6 +170,9 @@ void TestPreparation::shapesPicturesForTheScreen_data()
         QTest::addRow("covering a larger box, %s", upscale ? "--upscale" : "without --upscale")
             << small << fitIn({14, 14}, cover, Qt::AlignCenter, upscale)
             << smooth(small, QSize(19, 14)).copy(3, 0, 14, 14);
+    // 7 x 5 covering 4 x 3 is 4.2 x 3: its width rounded down to the box's, which it still covers.
+    QTest::newRow("covering a box its width rounds down to")
+        << small << fitIn({4, 3}, cover) << smooth(small, QSize(4, 3));
     QTest::newRow("contained, never enlarged") << small << fitIn({70, 70}) << small;
     QTest::newRow("contained, enlarged")
         << small << fitIn({70, 70}, FitMode::Contain, Qt::AlignCenter, true) << smooth(small, QSize(70, 50));
@@ -538,11 +541,12 @@ void TestPreparation::scalesRowByRowAsQtScales()
     QCOMPARE(scaler.result(), expected);
 }
 
-void TestPreparation::fitsPngsByRowsAsWhole_data()
+void TestPreparation::fitsByRowsAsWhole_data()
 {
-    QTest::addColumn<QByteArray>("png");
+    QTest::addColumn<QByteArray>("file");
     QTest::addColumn<DisplayOptions>("options");
     QTest::addColumn<bool>("keepAlpha");
+    QTest::addColumn<bool>("byRows"); // false: its reader leaves it to be decoded whole
     // 37 x 23: every sample of its own, red, green and blue apart, some pixels see-through.
     const QSize size(37, 23);
     const auto samples = [](int depth) {
@@ -587,6 +591,191 @@ void TestPreparation::fitsPngsByRowsAsWhole_data()
         {"interlaced palette of 4 bits", png(4, 3, true, plte(16) + alphas)},
         {"interlaced grey of 1 bit", png(1, 0, true)},
     };
+    // TIFF: every kind Qt's plugin reads as stored and through libtiff's RGBA reader, in strips and
+    // tiles (16 x 16 and 32 x 16: some cut at the right and at the bottom), compressed or not,
+    // each orientation, the samples of a pixel together or in planes apart.
+    constexpr int whiteFirst = 0, blackFirst = 1, indexed = 3, ycbcr = 6;
+    constexpr int lzw = 5, deflate = 8, jpeg = 7;
+    constexpr int unspecified = 0, associated = 1, unassociated = 2;
+    const auto tiff = [&](const std::function<void(TiffLayout &)> &set) {
+        TiffLayout layout;
+        set(layout);
+        const int top = (1 << layout.bits) - 1;
+        const int alphaAt = layout.extraSample >= 0 ? layout.samples - 1 : -1;
+        return tiffOfSamples(size, layout, [=](int x, int y, int s) {
+            if (s == alphaAt) // opaque, transparent and in between
+                return x % 5 == 0 ? top : x % 7 == 3 ? 0 : (x * 23 + y * 7) * qMax(1, top / 255) % (top + 1);
+            return (x * 5 + y * 3 + s * 11) * (top / 15 + 1) % (top + 1);
+        });
+    };
+    QVector<QRgb> colours;
+    for (int i = 0; i < 200; ++i)
+        colours << qRgb(i * 37 % 256, 255 - i, i * 11 % 256);
+    const QList<QPair<const char *, QByteArray>> tiffs = {
+        {"TIFF RGB", tiff([](TiffLayout &) {})},
+        {"TIFF RGB, LZW with a predictor, strips of 5 rows", tiff([&](TiffLayout &l) {
+             l.compression = lzw;
+             l.predictor = 2;
+             l.rowsPerStrip = 5;
+         })},
+        {"TIFF RGB, Deflate, tiles of 32 x 16", tiff([&](TiffLayout &l) {
+             l.compression = deflate;
+             l.tile = QSize(32, 16);
+         })},
+        {"TIFF RGB, planes apart, tiles of 32 x 32", tiff([](TiffLayout &l) {
+             l.planesApart = true;
+             l.tile = QSize(32, 32);
+         })},
+        {"TIFF YCbCr, JPEG, strips of 16 rows", tiff([&](TiffLayout &l) {
+             l.photometric = ycbcr;
+             l.compression = jpeg;
+             l.rowsPerStrip = 16;
+         })},
+        {"TIFF RGBA, associated alpha", tiff([&](TiffLayout &l) {
+             l.samples = 4;
+             l.extraSample = associated;
+         })},
+        {"TIFF RGBA, unassociated alpha, LZW", tiff([&](TiffLayout &l) {
+             l.samples = 4;
+             l.extraSample = unassociated;
+             l.compression = lzw;
+         })},
+        {"TIFF RGBA, the alpha unspecified, tiles of 16 x 16", tiff([&](TiffLayout &l) {
+             l.samples = 4;
+             l.extraSample = unspecified;
+             l.tile = QSize(16, 16);
+         })},
+        {"TIFF RGBA, planes apart, strips of 4 rows", tiff([&](TiffLayout &l) {
+             l.samples = 4;
+             l.extraSample = unassociated;
+             l.planesApart = true;
+             l.rowsPerStrip = 4;
+         })},
+        {"TIFF RGB of 16 bits", tiff([](TiffLayout &l) { l.bits = 16; })},
+        {"TIFF RGB of 16 bits, big-endian, tiles of 32 x 16", tiff([](TiffLayout &l) {
+             l.bits = 16;
+             l.bigEndian = true;
+             l.tile = QSize(32, 16);
+         })},
+        {"TIFF RGBA of 16 bits, unassociated alpha, Deflate", tiff([&](TiffLayout &l) {
+             l.bits = 16;
+             l.samples = 4;
+             l.extraSample = unassociated;
+             l.compression = deflate;
+         })},
+        {"TIFF RGBA of 16 bits, associated alpha, tiles of 16 x 16", tiff([&](TiffLayout &l) {
+             l.bits = 16;
+             l.samples = 4;
+             l.extraSample = associated;
+             l.tile = QSize(16, 16);
+         })},
+        {"TIFF RGB of 16 bits in planes apart", tiff([](TiffLayout &l) {
+             l.bits = 16;
+             l.planesApart = true;
+         })},
+        {"TIFF grey", tiff([&](TiffLayout &l) {
+             l.samples = 1;
+             l.photometric = blackFirst;
+         })},
+        {"TIFF grey, white first, LZW", tiff([&](TiffLayout &l) {
+             l.samples = 1;
+             l.photometric = whiteFirst;
+             l.compression = lzw;
+         })},
+        {"TIFF grey, tiles of 16 x 16", tiff([&](TiffLayout &l) {
+             l.samples = 1;
+             l.photometric = blackFirst;
+             l.tile = QSize(16, 16);
+         })},
+        {"TIFF grey of 16 bits, big-endian, Deflate", tiff([&](TiffLayout &l) {
+             l.bits = 16;
+             l.samples = 1;
+             l.photometric = blackFirst;
+             l.bigEndian = true;
+             l.compression = deflate;
+         })},
+        {"TIFF grey of 4 bits", tiff([&](TiffLayout &l) {
+             l.bits = 4;
+             l.samples = 1;
+             l.photometric = blackFirst;
+         })},
+        {"TIFF grey of 2 bits, white first, Deflate, tiles of 16 x 16", tiff([&](TiffLayout &l) {
+             l.bits = 2;
+             l.samples = 1;
+             l.photometric = whiteFirst;
+             l.compression = deflate;
+             l.tile = QSize(16, 16);
+         })},
+        {"TIFF grey and alpha", tiff([&](TiffLayout &l) {
+             l.samples = 2;
+             l.photometric = blackFirst;
+             l.extraSample = unassociated;
+         })},
+        {"TIFF palette of 8 bits, indices beyond it", tiff([&](TiffLayout &l) {
+             l.samples = 1;
+             l.photometric = indexed;
+             l.palette = colours;
+         })},
+        {"TIFF palette of 4 bits, LZW, tiles of 16 x 16", tiff([&](TiffLayout &l) {
+             l.bits = 4;
+             l.samples = 1;
+             l.photometric = indexed;
+             l.palette = colours.mid(0, 16);
+             l.compression = lzw;
+             l.tile = QSize(16, 16);
+         })},
+        {"TIFF grey of 1 bit", tiff([&](TiffLayout &l) {
+             l.bits = 1;
+             l.samples = 1;
+             l.photometric = blackFirst;
+         })},
+        {"TIFF grey of 1 bit, white first, tiles of 16 x 16", tiff([&](TiffLayout &l) {
+             l.bits = 1;
+             l.samples = 1;
+             l.photometric = whiteFirst;
+             l.tile = QSize(16, 16);
+         })},
+        // Each orientation (2 to 8), on kinds read as stored and through the RGBA reader.
+        {"TIFF grey of 1 bit, mirrored by its file", tiff([&](TiffLayout &l) {
+             l.bits = 1;
+             l.samples = 1;
+             l.photometric = blackFirst;
+             l.orientation = 2;
+         })},
+        {"TIFF palette of 8 bits, turned 180 degrees by its file", tiff([&](TiffLayout &l) {
+             l.samples = 1;
+             l.photometric = indexed;
+             l.palette = colours;
+             l.orientation = 3;
+         })},
+        {"TIFF RGB, flipped by its file, strips of 5 rows", tiff([&](TiffLayout &l) {
+             l.orientation = 4;
+             l.rowsPerStrip = 5;
+         })},
+        {"TIFF RGBA, associated alpha, turned and flipped by its file, tiles of 16 x 16",
+         tiff([&](TiffLayout &l) {
+             l.samples = 4;
+             l.extraSample = associated;
+             l.orientation = 5;
+             l.tile = QSize(16, 16);
+         })},
+        {"TIFF grey, turned 90 degrees by its file", tiff([&](TiffLayout &l) {
+             l.samples = 1;
+             l.photometric = blackFirst;
+             l.orientation = 6;
+         })},
+        {"TIFF RGB of 16 bits, turned and mirrored by its file, tiles of 16 x 16", tiff([&](TiffLayout &l) {
+             l.bits = 16;
+             l.orientation = 7;
+             l.tile = QSize(16, 16);
+         })},
+        {"TIFF RGBA of 16 bits, unassociated alpha, turned 270 degrees by its file", tiff([&](TiffLayout &l) {
+             l.bits = 16;
+             l.samples = 4;
+             l.extraSample = unassociated;
+             l.orientation = 8;
+         })},
+    };
     const DisplayOptions contain = fitIn({16, 16});
     // Scaled down and up, each axis alone, cut, turned and mirrored, on a background or a canvas.
     const QList<QPair<const char *, DisplayOptions>> fits = {
@@ -598,10 +787,11 @@ void TestPreparation::fitsPngsByRowsAsWhole_data()
         {"contained in 80 x 80, never enlarged", fitIn({80, 80})},
         {"contained in 80 x 80, enlarged", fitIn({80, 80}, FitMode::Contain, Qt::AlignCenter, true)},
         {"covering 80 x 30, enlarged", fitIn({80, 30}, FitMode::Cover, Qt::AlignBottom, true)},
+        // The rectangle lies within the pictures that their file turns too (23 x 37).
         {"cut, turned 90 degrees, mirrored top to bottom, in 9 x 9",
          with(
              [](DisplayOptions &o) {
-                 o.crop = QRect(3, 2, 30, 17);
+                 o.crop = QRect(3, 2, 19, 17);
                  o.rotation = 90;
                  o.flipVertical = true;
              },
@@ -618,28 +808,41 @@ void TestPreparation::fitsPngsByRowsAsWhole_data()
         {"on a background", with([](DisplayOptions &o) { o.background = QColor(32, 64, 128); }, contain)},
         {"on a canvas", with([](DisplayOptions &o) { o.canvas = QSize(20, 21); }, contain)},
     };
-    for (const auto &[kind, file] : kinds) {
-        const bool every = QByteArray(kind).contains("RGBA") || QByteArray(kind).startsWith("palette of 8");
+    for (const auto &[kind, file] : kinds + tiffs) {
+        const QByteArray name(kind);
+        const bool every = name.startsWith("TIFF")
+            ? name.contains("turned and flipped") || name.contains("turned 90")
+            : name.contains("RGBA") || name.startsWith("palette of 8");
+        // Qt's plugin reads the first plane only: not read by rows.
+        const bool byRows = !name.contains("in planes apart");
         for (const auto &[fit, options] : fits) {
-            // Every kind is kept, contained, and cut, turned and mirrored.
+            // Every kind is kept, contained, and cut, turned and mirrored; one left whole, contained.
             if (!every && fit != fits[0].first && fit != fits[1].first && !QByteArray(fit).startsWith("cut"))
+                continue;
+            if (!byRows && fit != fits[1].first)
                 continue;
             for (const bool keepAlpha : {false, true})
                 QTest::addRow("%s, %s%s", kind, fit, keepAlpha ? ", alpha kept" : "")
-                    << file << options << keepAlpha;
+                    << file << options << keepAlpha << byRows;
         }
     }
 }
 
-void TestPreparation::fitsPngsByRowsAsWhole()
+void TestPreparation::fitsByRowsAsWhole()
 {
-    QFETCH(QByteArray, png);
+    QFETCH(QByteArray, file);
     QFETCH(DisplayOptions, options);
     QFETCH(bool, keepAlpha);
-    writeFile(path("rows.png"), png);
-    if (QByteArray(QTest::currentDataTag()).contains("beyond")) // Qt's reader says so, then takes 0
+    QFETCH(bool, byRows);
+    const bool tiff = file.startsWith("II") || file.startsWith("MM");
+    if (tiff && !QImageReader::supportedImageFormats().contains("tiff"))
+        QSKIP("no reader of TIFF (Debian package qt5-image-formats-plugins)");
+    const QString picture = path(tiff ? "rows.tif" : "rows.png");
+    writeFile(picture, file);
+    if (QByteArray(QTest::currentDataTag())
+            .startsWith("palette of 8 bits, indices beyond")) // Qt's reader says so, then takes 0
         QTest::ignoreMessage(QtWarningMsg, "libpng warning: IDAT: Read palette index exceeding num_palette");
-    DecodedPicture whole = decodePicture(path("rows.png"), options);
+    DecodedPicture whole = decodePicture(picture, options);
     QCOMPARE(int(whole.status), int(DecodedPicture::Decoded));
     QVERIFY(!whole.fitted);
     const PreparedPicture expected = preparePicture(whole.image, options, keepAlpha, whole.fullSize);
@@ -650,11 +853,15 @@ void TestPreparation::fitsPngsByRowsAsWhole()
     rows.keepAlpha = keepAlpha;
     rows.wholeLimit = 0;
     rows.bandRows = 5;
-    DecodedPicture byRows = decodePicture(path("rows.png"), options, nullptr, rows);
-    QCOMPARE(int(byRows.status), int(DecodedPicture::Decoded));
-    QVERIFY(byRows.fitted);
-    QCOMPARE(byRows.fullSize, whole.image.size());
-    const PreparedPicture prepared = preparePicture(byRows.image, optionsAfterFitting(options), keepAlpha);
+    const DecodedPicture fitted = decodePicture(picture, options, nullptr, rows);
+    QCOMPARE(int(fitted.status), int(DecodedPicture::Decoded));
+    QCOMPARE(fitted.fitted, byRows);
+    if (!byRows) {
+        QCOMPARE(fitted.image, whole.image);
+        return;
+    }
+    QCOMPARE(fitted.fullSize, whole.image.size());
+    const PreparedPicture prepared = preparePicture(fitted.image, optionsAfterFitting(options), keepAlpha);
     QCOMPARE(prepared.colours, expected.colours);
     QCOMPARE(prepared.alpha, expected.alpha);
     QCOMPARE(prepared.straight, expected.straight);

@@ -505,6 +505,15 @@ const QVector<DisplayFormat> &displayFormats()
         {"epd7", F::NoAlpha, true, encodeEpd7, nullptr, 0, F::Epaper,
          QT_TRANSLATE_NOOP("DisplayFormat", "les 7 couleurs des écrans ACeP, deux pixels par octet"), nullptr,
          nullptr},
+        {"epd-bwry", F::NoAlpha, true, encodeEpdBlackWhiteYellowRed, nullptr, 0, F::Epaper,
+         QT_TRANSLATE_NOOP(
+             "DisplayFormat",
+             "les 4 encres noire, blanche, jaune et rouge (Waveshare G), quatre pixels par octet"),
+         nullptr, nullptr},
+        {"epd-spectra6", F::NoAlpha, true, encodeEpdSpectra6, nullptr, 0, F::Epaper,
+         QT_TRANSLATE_NOOP("DisplayFormat",
+                           "les 6 encres des écrans Spectra 6 (Waveshare E), deux pixels par octet"),
+         nullptr, nullptr},
     };
     return formats;
 }

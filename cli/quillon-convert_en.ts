@@ -939,6 +939,10 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <translation>unlit (0)</translation>
     </message>
     <message>
+        <source>%1 : tous ses pixels sont %2 : --brightness %3 et --contrast %4 donnent le même niveau, %5, à chaque pixel de toute image, quel que soit le seuil (rapprochez-les de 0)</source>
+        <translation>%1: every pixel is %2: --brightness %3 and --contrast %4 give every pixel of any picture the same level, %5, whatever the threshold (bring them closer to 0)</translation>
+    </message>
+    <message>
         <source>%1 : tous ses pixels sont %2 : l&apos;image est partout plus sombre que le seuil %3 (essayez --threshold N avec N plus bas)</source>
         <translation>%1: every pixel is %2: the picture is darker than the threshold %3 everywhere (try --threshold N with a lower N)</translation>
     </message>

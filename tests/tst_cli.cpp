@@ -2455,6 +2455,29 @@ void TestCli::writesWhatTheEngineEncodes_data()
         [](EncodingOptions &e, DisplayOptions &) { e.tone.gamma = 0.1; });
     row("rgb565, gamma 10", {"--format", "rgb565", "--gamma=10"}, "rgb565",
         [](EncodingOptions &e, DisplayOptions &) { e.tone.gamma = 10; });
+    // A tone that gives every pixel one level: told so, no threshold would mend it.
+    warning = QString::fromUtf8("pic : tous ses pixels sont éteints (0) : --brightness -100 et --contrast 0 "
+                                "donnent le même niveau, 0, à chaque pixel de toute image, quel que soit le "
+                                "seuil (rapprochez-les de 0)");
+    row("mono, brightness -100", {"--format", "mono", "--brightness", "-100"}, "mono",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -100; });
+    warning
+        = QString::fromUtf8("pic : tous ses pixels sont allumés (1) : --brightness 40 et --contrast -100 "
+                            "donnent le même niveau, 179, à chaque pixel de toute image, quel que soit le "
+                            "seuil (rapprochez-les de 0)");
+    row("pages, contrast -100, lighter", {"--format", "pages", "--contrast", "-100", "--brightness", "40"},
+        "pages", [](EncodingOptions &e, DisplayOptions &) {
+            e.tone.contrast = -100;
+            e.tone.brightness = 40;
+        });
+    // One step short of flat, its lightest levels stay apart: a lower threshold mends it.
+    warning
+        = QString::fromUtf8("pic : tous ses pixels sont éteints (0) : l'image est partout plus sombre que le "
+                            "seuil 128, ses pixels transparents posés sur du noir (une icône sombre sur "
+                            "fond transparent ? essayez --background white --invert, sinon --threshold N "
+                            "avec N plus bas)");
+    row("mono, brightness -99", {"--format", "mono", "--brightness", "-99"}, "mono",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -99; });
     row("four inks, dithered", {"--format", "epd-bwry", "--dither"}, "epd-bwry",
         [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::FloydSteinberg; });
     row("six inks, fitted", {"--format", "epd-spectra6", "--fit", "7x5"}, "epd-spectra6",

@@ -620,17 +620,6 @@ const QVector<QRgb> acepColours
     = {qRgb(57, 48, 57),  qRgb(255, 255, 255), qRgb(58, 91, 70),  qRgb(61, 59, 94),
        qRgb(156, 72, 75), qRgb(208, 190, 71),  qRgb(177, 106, 73)};
 
-// The colours of a black, white, yellow and red panel by their codes, as Pimoroni measured them
-// on its 2.13-inch panel (SATURATED_PALETTE of the Inky library's JD79661), scaled to its white.
-const QVector<QRgb> bwryColours
-    = {qRgb(47, 47, 47), qRgb(255, 255, 255), qRgb(255, 223, 36), qRgb(151, 47, 36)};
-
-// The colours of a Spectra 6 panel by their codes (4 is none), as paperlesspaper measured them
-// (epdoptimize's "spectra6" palette): black, white, yellow, red, -, blue, green.
-const QVector<QRgb> spectra6Colours
-    = {qRgb(25, 30, 33), qRgb(232, 232, 232), qRgb(239, 222, 68), qRgb(178, 19, 24),
-       qRgb(1, 2, 3),    qRgb(33, 87, 186),   qRgb(18, 95, 32)};
-
 // An e-paper picture read back from its arrays, by name, as the panel shows it: from the two
 // planes, black where the black plane holds 0, the ink where the other does, white where both
 // hold 1; from the codes of the ACeP (4 bits), four-ink (2 bits) and Spectra 6 panels (4 bits, no

@@ -1006,16 +1006,34 @@ ReferenceLevels referenceLevels(const QByteArray &format, int threshold)
                 {66, 65, 66},
                 {66, 65, 66}};
     }
-    // epd-bw-red: the panel's nearest colour by the "redmean" distance; levels 0 and 255.
-    return {3,
-            nearestOf({white, black, red},
-                      [](const int *v, QRgb c) {
-                          const int mean = (v[0] + qRed(c)) / 2, dr = v[0] - qRed(c), dg = v[1] - qGreen(c),
-                                    db = v[2] - qBlue(c);
-                          return ((512 + mean) * dr * dr >> 8) + 4 * dg * dg + ((767 - mean) * db * db >> 8);
-                      }),
-            {127.5, 127.5, 127.5},
-            {127.5, 127.5, 127.5}};
+    // The e-paper panels: the nearest of the colours the panel shows by the "redmean" distance;
+    // Bayer's reach in each channel, half the widest gap between the values the colours give it.
+    QVector<QRgb> panel = {white, black, red};
+    if (format == "epd-bwry")
+        panel = bwryColours;
+    if (format == "epd-spectra6")
+        panel = spectra6Colours.mid(0, 4) + spectra6Colours.mid(5); // no code 4
+    ReferenceLevels reference {3,
+                               nearestOf(panel,
+                                         [](const int *v, QRgb c) {
+                                             const int mean = (v[0] + qRed(c)) / 2, dr = v[0] - qRed(c),
+                                                       dg = v[1] - qGreen(c), db = v[2] - qBlue(c);
+                                             return ((512 + mean) * dr * dr >> 8) + 4 * dg * dg
+                                                 + ((767 - mean) * db * db >> 8);
+                                         }),
+                               {},
+                               {}};
+    for (int c = 0; c < 3; ++c) {
+        QVector<int> values;
+        for (const QRgb colour : panel)
+            values << (c == 0 ? qRed(colour) : c == 1 ? qGreen(colour) : qBlue(colour));
+        std::sort(values.begin(), values.end());
+        int widest = 0;
+        for (int i = 1; i < values.size(); ++i)
+            widest = std::max(widest, values[i] - values[i - 1]);
+        reference.up[c] = reference.down[c] = widest / 2.0;
+    }
+    return reference;
 }
 
 // What a display shows of `picture` dithered by `method`, from each method's definition:
@@ -1087,6 +1105,8 @@ void TestPreparation::dithersAsEachMethodIsDefined_data()
         QTest::addRow("4 greys, %s", name) << QByteArray("gray2") << method << 128;
         QTest::addRow("16 colours, seven given, %s", name) << QByteArray("index4") << method << 128;
         QTest::addRow("black, white and red, %s", name) << QByteArray("epd-bw-red") << method << 128;
+        QTest::addRow("four inks, %s", name) << QByteArray("epd-bwry") << method << 128;
+        QTest::addRow("Spectra 6, %s", name) << QByteArray("epd-spectra6") << method << 128;
     }
     // Bayer's reach from each end to the threshold: black stays black, white white.
     QTest::newRow("black and white, threshold 1, Bayer") << QByteArray("mono") << Dithering::Bayer << 1;
@@ -1112,9 +1132,12 @@ void TestPreparation::dithersAsEachMethodIsDefined()
     options.threshold = threshold;
     options.palette = format == "index4" ? sevenEntries : QVector<quint16>();
     const QImage first = encodedFor(picture, format, options).shownPicture();
-    QCOMPARE(first, referenceDithering(picture, method, referenceLevels(format, threshold)));
-    QCOMPARE(first.pixel(0, 0), black);
-    QCOMPARE(first.pixel(18, 9), white);
+    const ReferenceLevels levels = referenceLevels(format, threshold);
+    QCOMPARE(first, referenceDithering(picture, method, levels));
+    // Black and white, at the start and the end, shown as the display's own black and white.
+    const int blackValues[3] = {0, 0, 0}, whiteValues[3] = {255, 255, 255};
+    QCOMPARE(first.pixel(0, 0), levels.nearest(blackValues) | 0xff000000u);
+    QCOMPARE(first.pixel(18, 9), levels.nearest(whiteValues) | 0xff000000u);
     if (method != Dithering::Bayer)
         return;
     const QRect corner(0, 0, 4, 3);

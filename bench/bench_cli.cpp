@@ -19,8 +19,18 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <limits>
 #include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/resource.h>
+#include <sys/vfs.h>
+#include <unistd.h>
 
 namespace {
 
@@ -64,6 +74,213 @@ QByteArray animatedGif(const QVector<QImage> &frames)
         gif += '\0';
     }
     return gif + '\x3b';
+}
+
+// The least wall-clock time of `runs` runs of quillon-convert with `arguments`, each after
+// `prepare`, which is not timed; and the processor time of that run, the program's and its
+// children's (not the decoding server's children, which the server reaps).
+struct Timing
+{
+    double seconds;
+    double cpuSeconds;
+};
+
+double childrenCpuSeconds()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+Timing bestRun(int runs, const std::function<void()> &prepare, const QStringList &arguments)
+{
+    Timing best {std::numeric_limits<double>::max(), 0};
+    for (int run = 0; run < runs; ++run) {
+        prepare();
+        const double cpu = childrenCpuSeconds();
+        QElapsedTimer timer;
+        timer.start();
+        Bench::runCommand(QUILLON_CONVERT, arguments);
+        const double seconds = timer.nsecsElapsed() / 1e9;
+        if (seconds < best.seconds)
+            best = {seconds, childrenCpuSeconds() - cpu};
+    }
+    return best;
+}
+
+// A folder emptied, or made.
+void emptyFolder(const QString &folder)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+}
+
+// Two calls, A and B, run in turn `runs` times, so that a change in the machine's load meets both:
+// the pair of runs whose ratio A / B is the median of theirs, which one lucky or unlucky run does
+// not move.
+std::pair<Timing, Timing> medianPair(int runs, const std::function<void()> &prepareA, const QStringList &a,
+                                     const std::function<void()> &prepareB, const QStringList &b)
+{
+    std::vector<std::pair<Timing, Timing>> pairs;
+    for (int run = 0; run < runs; ++run)
+        pairs.emplace_back(bestRun(1, prepareA, a), bestRun(1, prepareB, b));
+    std::sort(pairs.begin(), pairs.end(), [](const auto &one, const auto &other) {
+        return one.first.seconds / one.second.seconds < other.first.seconds / other.second.seconds;
+    });
+    return pairs[pairs.size() / 2];
+}
+
+// The least time that 200 icons' files take in `folder` without a sync, as a conversion makes
+// them: a lock made, an output of 10 kB written under a temporary name, renamed into its place,
+// the lock removed. What the disk itself costs, apart from Quillon.
+double plainFilesSeconds(const QString &folder)
+{
+    const QByteArray bytes(10 * 1024, 'x');
+    double best = std::numeric_limits<double>::max();
+    for (int run = 0; run < 5; ++run) {
+        emptyFolder(folder);
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 200; ++i) {
+            const QByteArray stem = QFile::encodeName(folder) + "/icon" + QByteArray::number(i);
+            const int lock = ::open(stem + ".lock", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            const int output = ::open(stem + ".tmp", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (lock < 0 || output < 0 || ::write(lock, "1\n", 2) != 2
+                || ::write(output, bytes.constData(), size_t(bytes.size())) != bytes.size()
+                || ::rename(stem + ".tmp", stem + ".h") != 0 || ::unlink(stem + ".lock") != 0)
+                qFatal("cannot write in %s", qPrintable(folder));
+            ::close(lock);
+            ::close(output);
+        }
+        best = std::min(best, timer.nsecsElapsed() / 1e9);
+    }
+    return best;
+}
+
+// `count` copies of the file `picture`, named NAME0000.SUFFIX... in `folder`.
+QStringList copies(const QString &picture, const QString &folder, int count)
+{
+    QStringList made;
+    QDir().mkpath(folder);
+    const QFileInfo info(picture);
+    for (int i = 0; i < count; ++i) {
+        made << QStringLiteral("%1/%2%3.%4")
+                    .arg(folder, info.baseName())
+                    .arg(i, 4, 10, QLatin1Char('0'))
+                    .arg(info.suffix());
+        if (!QFile::exists(made.last()) && !QFile::copy(picture, made.last()))
+            qFatal("cannot write %s", qPrintable(made.last()));
+    }
+    return made;
+}
+
+// Whether `folder` is in memory (tmpfs) rather than on a disk.
+bool inMemory(const QString &folder)
+{
+    struct statfs status;
+    return ::statfs(QFile::encodeName(folder).constData(), &status) == 0 && status.f_type == TMPFS_MAGIC;
+}
+
+// Many small pictures: a picture's cost whatever the folder and the batch, a disk's cost against
+// memory's, and other packages' readers against Qt's own.
+void batches(const QTemporaryDir &dir, const QString &base)
+{
+    const QString icon = dir.filePath(QStringLiteral("batch.png"));
+    if (!Bench::photoLike(32, 32).save(icon, "PNG"))
+        qFatal("cannot write %s", qPrintable(icon));
+    const QStringList icons = copies(icon, dir.filePath(QStringLiteral("icons")), 1000);
+
+    // 100 icons into a folder that holds 20,000 files, against the same into an empty folder,
+    // every file written anew each run.
+    const QString crowded = dir.filePath(QStringLiteral("crowded")),
+                  empty = dir.filePath(QStringLiteral("empty"));
+    emptyFolder(empty);
+    emptyFolder(crowded);
+    for (int i = 0; i < 20000; ++i) {
+        QFile other(QStringLiteral("%1/other%2.txt").arg(crowded).arg(i));
+        if (!other.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(other.fileName()));
+    }
+    const auto removeOutputs = [&](const QString &folder) {
+        return [&, folder] {
+            for (int i = 0; i < 100; ++i) {
+                const QString stem = QStringLiteral("%1/batch%2").arg(folder).arg(i, 4, 10, QLatin1Char('0'));
+                QFile::remove(stem + QStringLiteral(".h"));
+                QFile::remove(stem + QStringLiteral("16bits.BMP"));
+            }
+        };
+    };
+    const QStringList hundred = icons.mid(0, 100);
+    const auto [intoCrowded, intoEmpty]
+        = medianPair(7, removeOutputs(crowded), QStringList {"-o", crowded} + hundred, removeOutputs(empty),
+                     QStringList {"-o", empty} + hundred);
+    std::printf("  100 icons of 32 x 32 into a folder of 20,000 files %.1f ms, into an empty one %.1f ms\n",
+                intoCrowded.seconds * 1e3, intoEmpty.seconds * 1e3);
+    Bench::reportGoal("100 icons: into 20,000 files / into an empty folder",
+                      intoCrowded.seconds / intoEmpty.seconds, 1.3, false);
+
+    // The processor time a picture takes in a batch of 1,000 against one of 100, a run's fixed
+    // part (that of a batch of one) taken away, into a new folder each run.
+    const QString fresh = dir.filePath(QStringLiteral("fresh"));
+    const auto perPicture = [&](int count) {
+        const Timing one = bestRun(5, [&] { emptyFolder(fresh); }, {"-o", fresh, icons.first()});
+        const Timing many = bestRun(
+            3, [&] { emptyFolder(fresh); }, QStringList {"-o", fresh} + icons.mid(0, count));
+        return (many.cpuSeconds - one.cpuSeconds) / (count - 1);
+    };
+    const double inHundred = perPicture(100), inThousand = perPicture(1000);
+    std::printf("  processor time a picture: %.3f ms in a batch of 100, %.3f ms in a batch of 1,000\n",
+                inHundred * 1e3, inThousand * 1e3);
+    Bench::reportGoal("processor time a picture: batch of 1,000 / batch of 100", inThousand / inHundred, 1.3,
+                      false);
+    QDir(crowded).removeRecursively();
+
+    // 200 icons in rgb565 on a disk, each file then synced, against the same into memory.
+    QTemporaryDir disk(QCoreApplication::applicationDirPath() + QStringLiteral("/quillon-bench-XXXXXX"));
+    const QStringList twoHundred = icons.mid(0, 200);
+    if (!disk.isValid() || inMemory(disk.path()) || !inMemory(base)) {
+        std::printf("  no disk and memory apart here (%s, %s): the disk's cost is not measured\n",
+                    qPrintable(disk.path()), qPrintable(base));
+    } else {
+        const QString onDisk = disk.filePath(QStringLiteral("out")),
+                      inMemory = dir.filePath(QStringLiteral("out"));
+        const QStringList options = {"--format", "rgb565", "-o"};
+        const auto [disked, memoried] = medianPair(
+            7, [&] { emptyFolder(onDisk); }, options + QStringList {onDisk} + twoHundred,
+            [&] { emptyFolder(inMemory); }, options + QStringList {inMemory} + twoHundred);
+        std::printf("  200 icons in rgb565 on the disk of %s %.1f ms, in memory %.1f ms\n",
+                    qPrintable(disk.path()), disked.seconds * 1e3, memoried.seconds * 1e3);
+        Bench::reportGoal("200 icons: on a disk / in memory", disked.seconds / memoried.seconds, 1.5, false);
+        // What the disk's files cost without a sync, for the figure above: where they cost much
+        // more than in memory, the disk is busy.
+        const double plainOnDisk = plainFilesSeconds(onDisk), plainInMemory = plainFilesSeconds(inMemory);
+        std::printf("  their files alone, made, renamed and removed without a sync: on the disk %.1f ms, in "
+                    "memory %.1f ms\n",
+                    plainOnDisk * 1e3, plainInMemory * 1e3);
+    }
+
+    // TIFF, read by another package's reader in a child process of the decoding server, against PNG,
+    // read by Qt's own in the process: one icon, then 200.
+    const QString tiff = dir.filePath(QStringLiteral("batch.tiff"));
+    if (!Bench::photoLike(32, 32).save(tiff, "TIFF")) {
+        std::printf(
+            "  no TIFF writer (qt5-image-formats-plugins): other packages' readers are not measured\n");
+        return;
+    }
+    const QStringList tiffs = copies(tiff, dir.filePath(QStringLiteral("tiffs")), 200);
+    const QString out = dir.filePath(QStringLiteral("quillon"));
+    const auto [oneTiff, onePng] = medianPair(
+        21, [] {}, {"--force", "-o", out, tiff}, [] {}, {"--force", "-o", out, icon});
+    std::printf("  a 32 x 32 TIFF %.1f ms, a 32 x 32 PNG %.1f ms\n", oneTiff.seconds * 1e3,
+                onePng.seconds * 1e3);
+    Bench::reportGoal("a 32 x 32 TIFF / a 32 x 32 PNG", oneTiff.seconds / onePng.seconds, 1.5, false);
+    const auto [manyTiffs, manyPngs] = medianPair(
+        7, [] {}, QStringList {"--force", "-o", out} + tiffs, [] {},
+        QStringList {"--force", "-o", out} + twoHundred);
+    std::printf("  200 TIFF icons %.1f ms, 200 PNG icons %.1f ms\n", manyTiffs.seconds * 1e3,
+                manyPngs.seconds * 1e3);
+    Bench::reportGoal("200 TIFF icons / 200 PNG icons", manyTiffs.seconds / manyPngs.seconds, 1.5, false);
 }
 
 } // namespace
@@ -112,6 +329,8 @@ int main(int argc, char *argv[])
     });
     std::printf("  --help %.1f ms, a 32 x 32 PNG %.1f ms\n", helpSeconds * 1e3, iconSeconds * 1e3);
     Bench::reportGoal("32 x 32 PNG job time above --help, ms", (iconSeconds - helpSeconds) * 1e3, 12, false);
+
+    batches(dir, base);
 
     // A reader that is not Qt's runs in a child process, forked by a decoding server that the
     // first such picture starts: the child's start and the picture's transfer against decoding
@@ -305,6 +524,36 @@ int main(int argc, char *argv[])
             std::printf("  the same with vipsthumbnail: %.0f ms, %.1f MB at most\n", vipsSeconds * 1e3,
                         vipsPeakMB);
             Bench::reportGoal("PNG of 16000 x 12000 --fit 320x240: time / vipsthumbnail's",
+                              rowsSeconds / vipsSeconds, 1.0, false);
+        } else {
+            std::printf("  vipsthumbnail (Debian package libvips-tools) is not installed: not compared\n");
+        }
+        QFile::remove(big);
+    }
+
+    // A TIFF too large to be decoded whole (16000 x 12000, LZW, in strips of a row), fitted in
+    // 320 x 240 as its strips are decoded, in the decoding server's child, against vipsthumbnail,
+    // which also reads a TIFF strip after strip. The memory is that of every process of the run:
+    // quillon-convert, its decoding server and the child, whose peaks GNU time does not see.
+    {
+        const QString big = dir.filePath(QStringLiteral("big.tif"));
+        if (!Bench::writeLargePhotoTiff(big, 16000, 12000))
+            qFatal("cannot write %s", qPrintable(big));
+        const QStringList fit = {"--force", "--fit", "320x240", "-o", dir.filePath("quillon"), big};
+        const double rowsSeconds = Bench::bestSeconds(3, [&] { Bench::runCommand(QUILLON_CONVERT, fit); });
+        const double rowsPeakMB = Bench::peakTreeMemoryMiB(QUILLON_CONVERT, fit) * 1.048576;
+        std::printf("  16000 x 12000 TIFF fitted in 320 x 240 by rows: %.0f ms, %.1f MB at most (its "
+                    "processes together)\n",
+                    rowsSeconds * 1e3, rowsPeakMB);
+        Bench::reportGoal("TIFF of 16000 x 12000 --fit 320x240: peak memory, MB", rowsPeakMB, 160, false);
+        const QString vips = QStandardPaths::findExecutable(QStringLiteral("vipsthumbnail"));
+        if (!vips.isEmpty()) {
+            const QStringList thumbnail = {big, "--size", "320x240", "-o", dir.filePath("vips.png")};
+            const double vipsSeconds = Bench::bestSeconds(3, [&] { Bench::runCommand(vips, thumbnail); });
+            const double vipsPeakMB = Bench::peakMemoryMiB(vips, thumbnail) * 1.048576;
+            std::printf("  the same with vipsthumbnail: %.0f ms, %.1f MB at most\n", vipsSeconds * 1e3,
+                        vipsPeakMB);
+            Bench::reportGoal("TIFF of 16000 x 12000 --fit 320x240: time / vipsthumbnail's",
                               rowsSeconds / vipsSeconds, 1.0, false);
         } else {
             std::printf("  vipsthumbnail (Debian package libvips-tools) is not installed: not compared\n");

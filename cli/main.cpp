@@ -4,6 +4,7 @@
 
 #include "child_decoder.h"
 #include "options.h"
+#include "output_batch.h"
 #include "picture_job.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -33,38 +36,54 @@ void print(std::FILE *stream, const QString &text)
 }
 
 // What names one file: its path with the folder's links resolved (the name itself is kept, for a
-// link is replaced, never followed), and for a file that stands there, its device and inode.
-QStringList fileKeys(const QString &path, bool followLink)
+// link is replaced, never followed), and for a file that stands there, its device and inode. Each
+// folder is resolved once, in `folders`, however many files it holds.
+QStringList fileKeys(const QString &path, bool followLink, QHash<QString, QString> *folders)
 {
-    const QFileInfo info(path);
-    QString folder = QFileInfo(info.path()).canonicalFilePath();
-    if (folder.isEmpty())
-        folder = QDir::cleanPath(QFileInfo(info.path()).absoluteFilePath());
-    QStringList keys = {folder + QLatin1Char('/') + info.fileName()};
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folderPath = slash < 0 ? QStringLiteral(".")
+        : slash == 0                     ? QStringLiteral("/")
+                                         : path.left(slash);
+    auto folder = folders->find(folderPath);
+    if (folder == folders->end()) {
+        QString resolved = QFileInfo(folderPath).canonicalFilePath();
+        if (resolved.isEmpty())
+            resolved = QDir::cleanPath(QFileInfo(folderPath).absoluteFilePath());
+        folder = folders->insert(folderPath, resolved);
+    }
+    QStringList keys = {*folder + QLatin1Char('/') + path.mid(slash + 1)};
     struct stat status;
     const QByteArray name = QFile::encodeName(path);
-    if ((followLink ? ::stat(name.constData(), &status) : ::lstat(name.constData(), &status)) == 0
-        && !S_ISLNK(status.st_mode))
-        keys << QStringLiteral("inode %1:%2").arg(status.st_dev).arg(status.st_ino);
-    if (followLink && !info.canonicalFilePath().isEmpty())
-        keys << info.canonicalFilePath();
+    if (::lstat(name.constData(), &status) != 0)
+        return keys;
+    if (S_ISLNK(status.st_mode)) {
+        // A link is itself when it is replaced; a picture is what it names.
+        if (!followLink || ::stat(name.constData(), &status) != 0)
+            return keys;
+        const QString target = QFileInfo(path).canonicalFilePath();
+        if (!target.isEmpty())
+            keys << target;
+    }
+    keys << QStringLiteral("inode %1:%2").arg(status.st_dev).arg(status.st_ino);
     return keys;
 }
 
 // Pictures of which one would write over another one of the call (or over itself): the whole
-// run is refused before anything is written, since which comes first is down to the threads.
+// run is refused before anything is written, since which comes first is down to the threads. One
+// pass over the pictures, then one over their outputs.
 QStringList findOutputsThatAreInputs(const std::vector<PictureJob> &jobs)
 {
+    QHash<QString, QString> folders;
     QHash<QString, int> inputs;
     for (int i = 0; i < int(jobs.size()); ++i) {
-        for (const QString &key : fileKeys(jobs[size_t(i)].picturePath, true))
+        for (const QString &key : fileKeys(jobs[size_t(i)].picturePath, true, &folders))
             inputs.insert(key, i);
     }
     QStringList refusals;
     for (const PictureJob &job : jobs) {
         const OutputPaths paths = outputPaths(job.outputFolder, QFileInfo(job.picturePath).fileName());
         for (const QString &output : plannedOutputs(job, paths)) {
-            for (const QString &key : fileKeys(output, false)) {
+            for (const QString &key : fileKeys(output, false, &folders)) {
                 const auto input = inputs.constFind(key);
                 if (input == inputs.constEnd())
                     continue;
@@ -161,6 +180,33 @@ QString batchSummary(const std::vector<PictureOutcome> &outcomes)
         .arg(converted.arg(counts[0]), skipped.arg(counts[1]), Options::tr("%1 en échec").arg(counts[2]));
 }
 
+// The reader of another package that one of the first pictures of the command line needs, as its
+// first bytes tell, looked for before the command line is parsed: among the first 64 arguments that
+// are not options, or nothing. An option's value is looked at too, and names no picture, but
+// --palette's, a file whose bytes ask for no reader, is passed over.
+QByteArray readerApartAmong(int argc, char **argv)
+{
+    constexpr int lookedAt = 64;
+    bool options = true;
+    for (int i = 1, looked = 0; i < argc && looked < lookedAt; ++i) {
+        if (options && std::strcmp(argv[i], "--") == 0) {
+            options = false;
+            continue;
+        }
+        if (options && std::strcmp(argv[i], "--palette") == 0) {
+            ++i; // and its value
+            continue;
+        }
+        if (options && argv[i][0] == '-')
+            continue;
+        ++looked;
+        const QByteArray reader = readerApartOf(argv[i]);
+        if (!reader.isEmpty())
+            return reader;
+    }
+    return QByteArray();
+}
+
 // SIGINT and SIGTERM: the jobs are told, stop writing and leave no temporary file, and the run
 // ends with 128 + the signal's number. A second signal ends it at once, as usual.
 std::atomic<int> interruption {0};
@@ -220,6 +266,12 @@ int main(int argc, char *argv[])
 {
     if (isDecoderChild(argc, argv))
         return runDecoderChild(argc, argv);
+    // Other packages' readers decode in children of a server forked now, while this process has
+    // one thread and nothing of Qt's made, when one of the first pictures needs one; a later
+    // picture starts it as a program.
+    const QByteArray reader = readerApartAmong(argc, argv);
+    if (!reader.isEmpty())
+        forkDecoderServer(reader == "?" ? QByteArray() : reader);
     stopCleanlyOnInterruption();
 #ifdef SIGXFSZ
     // Past a file-size limit a write then fails like on a full disk: reported, and the
@@ -292,9 +344,11 @@ int main(int argc, char *argv[])
             print(errors, Options::tr("quillon-convert: %1 : %2\n").arg(picture, text));
         };
     }
+    // A batch's files committed together, as they come (output_batch.h).
+    std::unique_ptr<OutputBatch> batch(jobs.size() > 1 ? new OutputBatch : nullptr);
     const auto work = [&] {
         for (int i = next++; i < int(jobs.size()) && !interruption; i = next++) {
-            outcomes[size_t(i)] = runPictureJob(jobs[size_t(i)]);
+            runPictureJob(jobs[size_t(i)], batch.get(), &outcomes[size_t(i)]);
             progress.show(QStringLiteral("[%1/%2] %3")
                               .arg(++done)
                               .arg(jobs.size())
@@ -308,6 +362,8 @@ int main(int argc, char *argv[])
     work();
     for (std::thread &thread : threads)
         thread.join();
+    if (batch)
+        batch->finish();
     progress.show(QString());
 
     // With --verbose, every file put in place, picture after picture, an interrupted run's too.

@@ -13,6 +13,9 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <map>
+#include <mutex>
+
 namespace {
 
 Options usageError(const QString &message)
@@ -183,15 +186,26 @@ const QSet<QString> &builtIns()
 // Names that the header's own includes define, as patterns: what <stdint.h> defines, always
 // included by the pixel formats; for program memory, <avr/pgmspace.h> and what it includes
 // (<inttypes.h>, <avr/io.h> with every register, bit and interrupt vector of the chip, all in
-// capitals); and what the format's own includes define.
+// capitals); and what the format's own includes define. Each pattern is compiled once, whatever
+// the number of pictures whose names it checks.
 struct DefinedNames
 {
     const char *header;
     QRegularExpression pattern;
 };
 
-QVector<DefinedNames> definedNames(bool progmem, const DisplayFormat *format)
+const QVector<DefinedNames> &definedNames(bool progmem, const DisplayFormat *format)
 {
+    // Each list made the first time its format and placement are asked for, and kept.
+    static std::mutex mutex;
+    static std::map<QByteArray, QVector<DefinedNames>> lists;
+    const QByteArray key = QByteArray(progmem ? "1" : "0")
+        + (format && format->includedFile ? QByteArray(format->includedFile) + '\0' + format->includedNames
+                                          : QByteArray());
+    const std::lock_guard<std::mutex> lock(mutex);
+    const auto listed = lists.find(key);
+    if (listed != lists.end())
+        return listed->second;
     QVector<DefinedNames> names = {
         {"<stdint.h>",
          QRegularExpression(
@@ -208,7 +222,7 @@ QVector<DefinedNames> definedNames(bool progmem, const DisplayFormat *format)
     }
     if (format && format->includedFile)
         names += {{format->includedFile, QRegularExpression(QLatin1String(format->includedNames))}};
-    return names;
+    return lists.emplace(key, names).first->second;
 }
 
 // The value given last to an option that takes a word, a number, a size or a colour, read alike
@@ -328,6 +342,36 @@ QString geometryOptionsProblem(const QCommandLineParser &parser, DisplayOptions 
     return QString();
 }
 
+// Reads --brightness, --contrast and --gamma; tells what is wrong with them otherwise.
+QString toneOptionsProblem(const QCommandLineParser &parser, Tone *tone)
+{
+    // A whole number from -100 to 100, its sign given or not.
+    const auto level = [&](const char *name, int *value) {
+        const QString option = QLatin1String(name);
+        if (!parser.isSet(option))
+            return true;
+        bool isNumber = false;
+        *value = lastValue(parser, option).toInt(&isNumber);
+        return isNumber && *value >= -100 && *value <= 100;
+    };
+    if (!level("brightness", &tone->brightness))
+        return Options::tr("--brightness : « %1 » n'est pas une luminosité de -100 à 100")
+            .arg(lastValue(parser, QStringLiteral("brightness")));
+    if (!level("contrast", &tone->contrast))
+        return Options::tr("--contrast : « %1 » n'est pas un contraste de -100 à 100")
+            .arg(lastValue(parser, QStringLiteral("contrast")));
+    if (parser.isSet(QStringLiteral("gamma"))) {
+        const QString value = lastValue(parser, QStringLiteral("gamma"));
+        bool isNumber = false;
+        tone->gamma = value.toDouble(&isNumber);
+        // Written as a plain decimal number: no sign, exponent, infinity or NaN.
+        if (!isNumber || !QRegularExpression("\\A[0-9]*\\.?[0-9]*\\z").match(value).hasMatch()
+            || !(tone->gamma >= 0.1 && tone->gamma <= 10))
+            return Options::tr("--gamma : « %1 » n'est pas un gamma de 0.1 à 10").arg(value);
+    }
+    return QString();
+}
+
 // Reads an opaque colour, #rrggbb or a name; tells what is wrong with it otherwise.
 QString colourProblem(const QString &value, QColor *colour)
 {
@@ -396,7 +440,8 @@ QString arrayNameProblem(const QString &name, bool progmem, const DisplayFormat 
 {
     if (name.isEmpty())
         return Options::tr("le nom du tableau est vide");
-    if (!QRegularExpression("\\A[A-Za-z_][A-Za-z0-9_]*\\z").match(name).hasMatch()) {
+    static const QRegularExpression identifier(QStringLiteral("\\A[A-Za-z_][A-Za-z0-9_]*\\z"));
+    if (!identifier.match(name).hasMatch()) {
         return name.front().isDigit()
             ? Options::tr("le nom « %1 » commence par un chiffre").arg(name)
             : Options::tr("le nom « %1 » n'est pas un identifiant C (lettres ASCII, "
@@ -559,6 +604,35 @@ const QVector<OptionDeclaration> &optionTable()
          QT_TRANSLATE_NOOP("Options",
                            "diffuse l'erreur (Floyd-Steinberg) vers les niveaux du format au lieu de "
                            "tronquer chaque couleur"),
+         0},
+        {"dither-method", 0, "fs|atkinson|bayer",
+         QT_TRANSLATE_NOOP("Options",
+                           "la façon de tramer, qui implique --dither : fs, Floyd-Steinberg (par défaut), "
+                           "toute l'erreur diffusée, le plus fidèle aux dégradés et aux photos ; atkinson, "
+                           "1/8 de l'erreur à chacun de six voisins, le quart restant perdu : des aplats "
+                           "nets et contrastés, l'aspect classique des écrans 1 bit ; bayer, une matrice "
+                           "ordonnée de 8 x 8, chaque pixel à part : une couleur donne partout le même "
+                           "motif, qui ne grouille pas d'une image d'animation à l'autre et se compresse "
+                           "bien"),
+         0},
+        {"brightness", 0, "N",
+         QT_TRANSLATE_NOOP("Options",
+                           "de -100 à 100 (par défaut 0, qui ne change rien) : éclaircit ou assombrit "
+                           "l'image une fois façonnée, avant sa réduction au format ; avec --contrast C, "
+                           "comme -brightness-contrast NxC d'ImageMagick : chaque canal v (de 0 à 1) "
+                           "devient p (v - (1 - b)/2) + (1 + b)/2, ramené entre 0 et 1, où b = N/100 et "
+                           "p = tan(pi (C/100 + 1)/4)"),
+         0},
+        {"contrast", 0, "C",
+         QT_TRANSLATE_NOOP("Options",
+                           "de -100 à 100 (par défaut 0, qui ne change rien) : la pente p de "
+                           "--brightness ; 100 ne laisse que du noir et du blanc, -100 un gris uni"),
+         0},
+        {"gamma", 0, "G",
+         QT_TRANSLATE_NOOP("Options",
+                           "de 0.1 à 10 (par défaut 1, qui ne change rien), après --brightness et "
+                           "--contrast, comme -gamma d'ImageMagick : chaque canal v devient v^(1/G) ; "
+                           "G > 1 éclaircit"),
          0},
         {"background", 0, QT_TRANSLATE_NOOP("Options", "COULEUR"),
          QT_TRANSLATE_NOOP("Options",
@@ -758,6 +832,8 @@ Options parseOptions(const QStringList &arguments)
     }
     // Names that one header defines beside its array: each picture's must differ from the others'.
     // With --frames, each picture's also defines its frames' arrays: NAME_frame0, NAME_frame0_mask...
+    // One pass over the pictures, each name looked up: the first clash told is that of the
+    // earliest picture that meets an earlier one.
     QHash<QByteArray, int> definedBy;
     const bool frames = isSet("frames");
     const auto clash = [&](int first, int second, const QByteArray &defined) {
@@ -766,21 +842,45 @@ Options parseOptions(const QStringList &arguments)
                         "l'un des fichiers")
                 .arg(options.pictures[first], options.pictures[second], QString::fromLatin1(defined)));
     };
-    for (int i = 0; i < options.arrayNames.size(); ++i) {
-        for (const QByteArray &defined : definedIdentifiers(options.arrayNames[i], frames)) {
-            const auto first = definedBy.constFind(defined);
-            if (first != definedBy.constEnd() && *first != i)
-                return clash(*first, i, defined);
-            for (int j = 0; frames && j < i; ++j) {
-                if (isFrameArrayName(defined, options.arrayNames[j]))
-                    return clash(j, i, defined);
-            }
-            definedBy.insert(defined, i);
+    // With --frames: the array names of the pictures seen so far, and the names they define that
+    // read as another array's frame (NAME_frame3_mask is a frame's of NAME), by that array's name.
+    QHash<QByteArray, int> arrayOf;
+    QHash<QByteArray, QPair<int, QByteArray>> framesOf;
+    // The array names that `identifier` would be a frame's array of: what comes before each
+    // "_frame" in it.
+    const auto frameOwners = [](const QByteArray &identifier) {
+        QByteArrayList owners;
+        for (int at = identifier.indexOf("_frame"); at > 0; at = identifier.indexOf("_frame", at + 1)) {
+            if (isFrameArrayName(identifier, identifier.left(at)))
+                owners << identifier.left(at);
         }
-        for (int j = 0; frames && j < i; ++j) {
-            for (const QByteArray &defined : definedIdentifiers(options.arrayNames[j], frames)) {
-                if (isFrameArrayName(defined, options.arrayNames[i]))
-                    return clash(j, i, defined);
+        return owners;
+    };
+    for (int i = 0; i < options.arrayNames.size(); ++i) {
+        const QByteArray &name = options.arrayNames[i];
+        const QByteArrayList defined = definedIdentifiers(name, frames);
+        for (const QByteArray &identifier : defined) {
+            const auto first = definedBy.constFind(identifier);
+            if (first != definedBy.constEnd() && *first != i)
+                return clash(*first, i, identifier);
+            for (const QByteArray &owner : frames ? frameOwners(identifier) : QByteArrayList()) {
+                const auto earlier = arrayOf.constFind(owner);
+                if (earlier != arrayOf.constEnd() && *earlier != i)
+                    return clash(*earlier, i, identifier);
+            }
+            definedBy.insert(identifier, i);
+        }
+        if (!frames)
+            continue;
+        // An earlier picture's name that reads as a frame's array of this one.
+        const auto earlier = framesOf.constFind(name);
+        if (earlier != framesOf.constEnd() && earlier->first != i)
+            return clash(earlier->first, i, earlier->second);
+        arrayOf.insert(name, i);
+        for (const QByteArray &identifier : defined) {
+            for (const QByteArray &owner : frameOwners(identifier)) {
+                if (!framesOf.contains(owner))
+                    framesOf.insert(owner, {i, identifier});
             }
         }
     }
@@ -853,7 +953,20 @@ Options parseOptions(const QStringList &arguments)
         for (QRgb colour : colours)
             encoding.palette << cutTo565(qRed(colour), qGreen(colour), qBlue(colour));
     }
-    encoding.dither = isSet("dither");
+    encoding.dither = isSet("dither") ? Dithering::FloydSteinberg : Dithering::None;
+    if (isSet("dither-method")) {
+        const QString value = lastOf("dither-method");
+        const QHash<QString, Dithering> methods = {{"fs", Dithering::FloydSteinberg},
+                                                   {"atkinson", Dithering::Atkinson},
+                                                   {"bayer", Dithering::Bayer}};
+        if (!methods.contains(value))
+            return usageError(
+                Options::tr("--dither-method : « %1 » inconnue (fs, atkinson ou bayer)").arg(value));
+        encoding.dither = methods.value(value);
+    }
+    const QString toneProblem = toneOptionsProblem(parser, &encoding.tone);
+    if (!toneProblem.isEmpty())
+        return usageError(toneProblem);
     if (isSet("background")) {
         const QString problem = colourProblem(lastOf("background"), &encoding.background);
         if (!problem.isEmpty())

@@ -2,12 +2,14 @@
 
 #include "child_decoder.h"
 #include "frame_table.h"
+#include "output_batch.h"
 #include "output_files.h"
 #include "output_journal.h"
 #include "output_lock.h"
 #include "picture_decoding.h"
 #include "qimage16.h"
 #include "streaming_scaler.h"
+#include "tone.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,12 +17,14 @@
 #include <QThread>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include <sys/stat.h>
@@ -141,7 +145,8 @@ std::optional<PictureOutcome> standingOutputs(const QStringList &written, bool f
 // The job's turn at its outputs: the lock beside them taken, then the renames that a run killed
 // while it replaced these files left completed, and its temporary files removed.
 std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &job, const QStringList &written,
-                                          const OutputPlaces &places, const OutputPaths &paths)
+                                          const OutputPlaces &places, const OutputPaths &paths,
+                                          OutputBatch *batch)
 {
     OutputLock::Waiting waiting;
     waiting.interrupted = job.interrupted;
@@ -181,7 +186,8 @@ std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &jo
     case OutputLock::Taken:
         break;
     }
-    const PendingReplacements pending = finishPendingReplacements(places, paths);
+    const PendingReplacements pending = finishPendingReplacements(
+        places, paths, batch ? &batch->temporaryFileNames() : nullptr, lock.foundStanding());
     switch (pending.status) {
     case PendingReplacements::Foreign:
         return failed(PictureJob::tr("le journal %1 appartient à l'utilisateur %2 : il n'est pas suivi, et "
@@ -256,7 +262,7 @@ std::optional<PictureOutcome> decodingProblem(const PictureJob &job, DecodedPict
 
 std::optional<PictureOutcome> decode(const PictureJob &job, DecodedPicture *decoded)
 {
-    // A PNG too large to be decoded whole is decoded by rows and fitted as they come.
+    // A PNG or a TIFF too large to be decoded whole is decoded by rows and fitted as they come.
     RowFitting rows;
     rows.allowed = true;
     rows.keepAlpha = keepsAlpha(job);
@@ -292,8 +298,13 @@ public:
         , m_eachShown(job.preview)
     {
         const int helpers = qMax(1, QThread::idealThreadCount() - 1);
-        for (int i = 0; i < helpers; ++i)
-            m_threads.emplace_back([this] { work(); });
+        try {
+            for (int i = 0; i < helpers; ++i)
+                m_threads.emplace_back([this] { work(); });
+        } catch (const std::system_error &) {
+            // Out of threads (a process or user limit): the helpers started do the work, or, if
+            // none did, finish() does it on the calling thread.
+        }
     }
     // A job that stops early leaves the frames still waiting undone.
     ~FramePipeline()
@@ -337,6 +348,8 @@ public:
             m_done = true;
         }
         m_wake.notify_all();
+        if (m_threads.empty())
+            work();
         for (std::thread &thread : m_threads)
             thread.join();
         m_threads.clear();
@@ -507,26 +520,12 @@ std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const Encode
     return std::nullopt;
 }
 
-// Every output written, replacing the earlier ones together.
-PictureOutcome write(const PictureJob &job, const OutputPaths &paths, const EncodedPicture &encoded,
-                     const QImage16 &image, const QVector<RawFile> &rawFiles, const OutputPlaces &places)
+// How writing the files went, as the job tells it.
+PictureOutcome writtenOutcome(WriteOutcome written, int systemError, const QString &failedPath,
+                              const WrittenFiles &files)
 {
-    OutputRequest request;
-    request.bmp = !job.format || job.bmp;
-    request.header = job.encoding;
-    request.pixels = job.format ? &encoded.header : nullptr;
-    if (job.preview && !job.frames.asked) // an animation's frames have a preview each, among the raw files
-        request.preview = encoded.drawnShown.isNull() ? PictureRows(encoded.shown) : encoded.drawnShown;
-    request.rawFiles = rawFiles;
-    request.interrupted = job.interrupted;
-    request.temporaryPrefix = places.temporaryPrefix;
-    request.journal = places.journal;
-    request.replaceLinks = true;
-    int systemError = 0;
-    QString failedPath;
-    WrittenFiles files;
     PictureOutcome outcome;
-    switch (writeOutputFiles(image, paths, request, &systemError, &failedPath, &files)) {
+    switch (written) {
     case WriteOutcome::Interrupted:
         outcome = interruptedOutcome();
         break;
@@ -547,6 +546,18 @@ QString uniformWarning(const UniformArray &array, const EncodingOptions &options
 {
     const QString name = QString::fromLatin1(array.name);
     const QString bits = array.lit ? PictureJob::tr("allumés (1)") : PictureJob::tr("éteints (0)");
+    // A brightness of -100 or 100, or a contrast of -100, gives every pixel one level: no threshold
+    // then tells any two apart.
+    const std::array<uchar, 256> curve = toneCurve(options.tone);
+    if (array.cause != UniformArray::NoInk
+        && std::all_of(curve.begin(), curve.end(), [&](uchar level) { return level == curve[0]; }))
+        return PictureJob::tr("%1 : tous ses pixels sont %2 : --brightness %3 et --contrast %4 donnent le "
+                              "même niveau, %5, à chaque pixel de toute image, quel que soit le seuil "
+                              "(rapprochez-les de 0)")
+            .arg(name, bits)
+            .arg(options.tone.brightness)
+            .arg(options.tone.contrast)
+            .arg(curve[0]);
     switch (array.cause) {
     case UniformArray::AllDark:
         return PictureJob::tr(
@@ -577,8 +588,63 @@ QString uniformWarning(const UniformArray &array, const EncodingOptions &options
         .arg(name);
 }
 
-// The picture decoded, shaped, encoded and written, once the job holds its outputs.
-PictureOutcome convertAndWrite(const PictureJob &job, const OutputPaths &paths, const OutputPlaces &places)
+// The job's outcome, once its files are written: the warnings of its arrays whose pixels are all
+// alike told when it is converted.
+void tellWritten(const PictureJob &job, const QVector<UniformArray> &uniform, PictureOutcome *outcome,
+                 const PictureOutcome &written)
+{
+    *outcome = written;
+    if (written.status == PictureOutcome::Converted && job.notice) {
+        for (const UniformArray &array : uniform)
+            job.notice(uniformWarning(array, job.encoding));
+    }
+}
+
+// Every output written, replacing the earlier ones together: at once, or with a batch's other
+// pictures, the lock then held until they are committed.
+void write(const PictureJob &job, const OutputPaths &paths, const EncodedPicture &encoded,
+           const QImage16 &image, const QVector<RawFile> &rawFiles, const OutputPlaces &places,
+           std::unique_ptr<OutputLock> lock, OutputBatch *batch, PictureOutcome *outcome)
+{
+    OutputRequest request;
+    request.bmp = !job.format || job.bmp;
+    request.header = job.encoding;
+    request.pixels = job.format ? &encoded.header : nullptr;
+    if (job.preview && !job.frames.asked) // an animation's frames have a preview each, among the raw files
+        request.preview = encoded.drawnShown.isNull() ? PictureRows(encoded.shown) : encoded.drawnShown;
+    request.rawFiles = rawFiles;
+    request.interrupted = job.interrupted;
+    request.temporaryPrefix = places.temporaryPrefix;
+    request.journal = places.journal;
+    request.replaceLinks = true;
+    int systemError = 0;
+    QString failedPath;
+    if (!batch) {
+        WrittenFiles files;
+        const WriteOutcome written
+            = writeOutputFiles(image, paths, request, &systemError, &failedPath, &files);
+        tellWritten(job, encoded.uniform, outcome, writtenOutcome(written, systemError, failedPath, files));
+        return;
+    }
+    StagedOutputs staged;
+    const WriteOutcome written = stageOutputFiles(image, paths, request, &staged, &systemError, &failedPath);
+    if (written != WriteOutcome::Written) {
+        *outcome = writtenOutcome(written, systemError, failedPath, WrittenFiles());
+        return;
+    }
+    batch->commit(std::move(staged), std::move(lock),
+                  [&job, uniform = encoded.uniform, outcome](const CommitOutcome &committed) {
+                      tellWritten(job, uniform, outcome,
+                                  writtenOutcome(committed.outcome, committed.systemError,
+                                                 committed.failedPath, committed.files));
+                  });
+}
+
+// The picture decoded, shaped, encoded and written, once the job holds its outputs: its outcome
+// returned when it is known at once, or set in `*outcome` once its files are written.
+std::optional<PictureOutcome> convertAndWrite(const PictureJob &job, const OutputPaths &paths,
+                                              const OutputPlaces &places, std::unique_ptr<OutputLock> lock,
+                                              OutputBatch *batch, PictureOutcome *outcome)
 {
     EncodedPicture encoded;
     QVector<PictureRows> framePreviews;
@@ -607,12 +673,8 @@ PictureOutcome convertAndWrite(const PictureJob &job, const OutputPaths &paths, 
         rawPaths << raw.path;
     if (const auto problem = standingOutputs(rawPaths, job.force))
         return *problem;
-    const PictureOutcome outcome = write(job, paths, encoded, image, rawFiles, places);
-    if (outcome.status == PictureOutcome::Converted && job.notice) {
-        for (const UniformArray &array : encoded.uniform)
-            job.notice(uniformWarning(array, job.encoding));
-    }
-    return outcome;
+    write(job, paths, encoded, image, rawFiles, places, std::move(lock), batch, outcome);
+    return std::nullopt;
 }
 
 } // namespace
@@ -636,7 +698,9 @@ QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths)
     return written;
 }
 
-PictureOutcome runPictureJob(const PictureJob &job)
+namespace {
+
+std::optional<PictureOutcome> convert(const PictureJob &job, OutputBatch *batch, PictureOutcome *outcome)
 {
     const QFileInfo picture(job.picturePath);
     if (const auto problem = placesProblem(job, picture))
@@ -644,13 +708,21 @@ PictureOutcome runPictureJob(const PictureJob &job)
     const OutputPaths paths = outputPaths(job.outputFolder, picture.fileName());
     const QStringList written = plannedOutputs(job, paths);
     const OutputPlaces places = outputPlaces(paths);
-    OutputLock lock(places.lock, "quillon-convert");
-    if (const auto problem = takeOutputs(lock, job, written, places, paths))
+    auto lock = std::make_unique<OutputLock>(places.lock, "quillon-convert");
+    if (const auto problem = takeOutputs(*lock, job, written, places, paths, batch))
         return *problem;
     // Any step that cannot have its memory refuses the picture, which is never written in part.
     try {
-        return convertAndWrite(job, paths, places);
+        return convertAndWrite(job, paths, places, std::move(lock), batch, outcome);
     } catch (const std::bad_alloc &) {
         return failed(causeOf(ENOMEM));
     }
+}
+
+} // namespace
+
+void runPictureJob(const PictureJob &job, OutputBatch *batch, PictureOutcome *outcome)
+{
+    if (const auto problem = convert(job, batch, outcome))
+        *outcome = *problem;
 }

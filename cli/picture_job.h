@@ -53,7 +53,12 @@ struct PictureOutcome
     QStringList unchanged;
 };
 
-PictureOutcome runPictureJob(const PictureJob &job);
+class OutputBatch;
+
+// Runs the job; `*outcome` is set once its outcome is known: before it returns, or, when `batch`
+// is given and the picture's files wait for its next commit, once they are in place, before
+// batch->finish() returns. The lock of its outputs is held until then.
+void runPictureJob(const PictureJob &job, OutputBatch *batch, PictureOutcome *outcome);
 
 // What the system's error number means, in French (the C library's own texts follow its locale,
 // not the messages'): "disque plein", "accès refusé"...

@@ -6,10 +6,14 @@
 
 #include <QBuffer>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtEndian>
+
+#include <tiffio.h>
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace TestSupport {
 
@@ -151,6 +155,115 @@ QByteArray pngOfSamples(QSize size, int depth, int colourType,
                    bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height())) + char(depth)
                        + char(colourType) + QByteArray::fromHex("0000") + char(interlaced ? 1 : 0))
         + chunks + pngChunk("IDAT", qCompress(data).mid(4)) + pngChunk("IEND", QByteArray());
+}
+
+QByteArray tiffOfSamples(QSize size, const TiffLayout &layout,
+                         const std::function<int(int x, int y, int sample)> &sample, int rows)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        qFatal("cannot make a temporary file");
+    TIFF *tiff = TIFFOpen(QFile::encodeName(file.fileName()).constData(), layout.bigEndian ? "wb" : "wl");
+    if (!tiff)
+        qFatal("libtiff cannot write %s", qPrintable(file.fileName()));
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(size.width()));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(size.height()));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(layout.bits));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(layout.samples));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(layout.photometric));
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG,
+                 uint16_t(layout.planesApart ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, uint16_t(layout.compression));
+    if (layout.predictor != 1)
+        TIFFSetField(tiff, TIFFTAG_PREDICTOR, uint16_t(layout.predictor));
+    if (layout.extraSample >= 0) {
+        const uint16_t extra = uint16_t(layout.extraSample);
+        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, uint16_t(1), &extra);
+    }
+    if (layout.compression == COMPRESSION_JPEG && layout.photometric == PHOTOMETRIC_YCBCR)
+        TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB); // written as RGB, coded as YCbCr
+    if (layout.orientation > 0)
+        TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(layout.orientation));
+    if (layout.photometric == PHOTOMETRIC_PALETTE) {
+        std::vector<uint16_t> red(size_t(1) << layout.bits), green(red.size()), blue(red.size());
+        for (int i = 0; i < layout.palette.size() && i < int(red.size()); ++i) {
+            red[size_t(i)] = uint16_t(qRed(layout.palette[i]) * 257);
+            green[size_t(i)] = uint16_t(qGreen(layout.palette[i]) * 257);
+            blue[size_t(i)] = uint16_t(qBlue(layout.palette[i]) * 257);
+        }
+        TIFFSetField(tiff, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
+    }
+    const int planes = layout.planesApart ? layout.samples : 1;
+    const int perPixel = layout.planesApart ? 1 : layout.samples;
+    // `count` pixels from (x, y) of plane `plane`, packed at the samples' depth, the leftmost
+    // first and in the highest bits; past the picture's edge, zeros.
+    const auto pack = [&](uchar *to, int x, int y, int count, int plane) {
+        quint32 bits = 0;
+        int used = 0;
+        for (int i = 0; i < count; ++i) {
+            for (int s = 0; s < perPixel; ++s) {
+                const bool inside = x + i < size.width() && y < size.height();
+                const int value = inside ? sample(x + i, y, plane + s) : 0;
+                if (layout.bits == 16) {
+                    *reinterpret_cast<uint16_t *>(to) = uint16_t(value);
+                    to += 2;
+                    continue;
+                }
+                bits = bits << layout.bits | quint32(value & ((1 << layout.bits) - 1));
+                for (used += layout.bits; used >= 8; used -= 8)
+                    *to++ = uchar(bits >> (used - 8));
+            }
+        }
+        if (used > 0)
+            *to = uchar(bits << (8 - used));
+    };
+    bool written = true;
+    if (layout.tile.isValid()) {
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, uint32_t(layout.tile.width()));
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, uint32_t(layout.tile.height()));
+        std::vector<uchar> tile(size_t(TIFFTileSize(tiff)));
+        const tmsize_t rowBytes = TIFFTileRowSize(tiff);
+        for (int plane = 0; plane < planes; ++plane) {
+            for (int y = 0; y < size.height(); y += layout.tile.height()) {
+                for (int x = 0; x < size.width(); x += layout.tile.width()) {
+                    for (int i = 0; i < layout.tile.height(); ++i)
+                        pack(tile.data() + i * rowBytes, x, y + i, layout.tile.width(), plane);
+                    written = written
+                        && TIFFWriteTile(tiff, tile.data(), uint32_t(x), uint32_t(y), 0, uint16_t(plane))
+                            >= 0;
+                }
+            }
+        }
+    } else {
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP,
+                     layout.rowsPerStrip > 0 ? uint32_t(layout.rowsPerStrip) : TIFFDefaultStripSize(tiff, 0));
+        std::vector<uchar> row(size_t(TIFFScanlineSize(tiff)));
+        const int lastRow = rows < 0 ? size.height() : rows;
+        for (int plane = 0; plane < planes; ++plane) {
+            for (int y = 0; y < lastRow; ++y) {
+                pack(row.data(), 0, y, size.width(), plane);
+                written = written && TIFFWriteScanline(tiff, row.data(), uint32_t(y), uint16_t(plane)) >= 0;
+            }
+        }
+    }
+    TIFFClose(tiff);
+    if (!written)
+        qFatal("libtiff cannot write %s", qPrintable(file.fileName()));
+    return file.readAll();
+}
+
+QByteArray tiffByHand(const QList<QPair<int, quint32>> &tags, const QByteArray &data)
+{
+    const auto le16 = [](int value) { return littleEndian32(quint32(value)).left(2); };
+    QList<QPair<int, quint32>> sorted = tags;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    const quint32 dataAt = quint32(8 + 2 + 12 * tags.size() + 4);
+    QByteArray file = QByteArray("II*\0", 4) + littleEndian32(8) + le16(int(tags.size()));
+    for (const auto &[tag, value] : sorted)
+        file += le16(tag) + le16(4) + littleEndian32(1)
+            + littleEndian32(tag == 273 || tag == 324 ? dataAt : value);
+    return file + littleEndian32(0) + data;
 }
 
 QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries)
@@ -546,6 +659,7 @@ EncodedPicture encodedFor(const QImage &picture, const QByteArray &format, const
                 && (encoding.alphaMask || encoding.transparent.isValid())));
     DisplayOptions prepared = display;
     prepared.dither = encoding.dither; // one --dither for both steps
+    prepared.tone = encoding.tone; // and one tone
     return displayFormat->encode(preparePicture(picture, prepared, keepAlpha), encoding);
 }
 

@@ -40,6 +40,35 @@ QByteArray pngOfSamples(QSize size, int depth, int colourType,
                         const std::function<int(int x, int y, int channel)> &sample, bool interlaced = false,
                         const QByteArray &chunks = {}, int rows = -1);
 
+// How tiffOfSamples() lays a TIFF file out: its samples, their kind and their order, in strips
+// or tiles, compressed as libtiff compresses them (its codes: COMPRESSION_LZW 5, Deflate 8, JPEG
+// 7...), with the tags asked for.
+struct TiffLayout
+{
+    int bits = 8;
+    int samples = 3;
+    int photometric = 2; // PHOTOMETRIC_RGB; 0 and 1 grey, white or black first; 3 a palette
+    int extraSample = -1; // the kind of the last sample (EXTRASAMPLE_ASSOCALPHA 1...); -1: none
+    bool planesApart = false;
+    int compression = 1; // none
+    int predictor = 1; // none; 2: horizontal differences
+    bool bigEndian = false;
+    QSize tile; // tiles of that size; invalid: strips
+    int rowsPerStrip = 0; // 0: as libtiff chooses
+    int orientation = 0; // the Orientation tag; 0: none
+    QVector<QRgb> palette; // a palette's colours, each channel's 8 bits repeated in 16
+};
+// A TIFF file written by libtiff sample by sample, `sample(x, y, s)` for each sample of a pixel.
+// Only its first `rows` rows are written when fewer are asked for (strips only): a file that
+// holds no data for the others.
+QByteArray tiffOfSamples(QSize size, const TiffLayout &layout,
+                         const std::function<int(int x, int y, int sample)> &sample, int rows = -1);
+
+// A little-endian TIFF file made by hand, for what libtiff would not write: its directory first,
+// of the tags given (`tag`, one LONG value each) in the order of their numbers, then `data`, where
+// the offset of the one strip or tile (tag 273 or 324) points.
+QByteArray tiffByHand(const QList<QPair<int, quint32>> &tags, const QByteArray &data);
+
 // A BMP file made by hand, for the variants Qt cannot write: an information header of
 // `infoSize` bytes (12 gives the OS/2 core header, anything above 40 is padded with zeros),
 // `palette` as 4-byte entries (3-byte ones with the core header), then `pixels` as given, whose
@@ -98,6 +127,17 @@ QByteArray expectedHeader(const QByteArray &bytes);
 
 const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0), red = qRgb(255, 0, 0), green = qRgb(0, 255, 0),
            blue = qRgb(0, 0, 255), yellow = qRgb(255, 255, 0);
+
+// The colours of a black, white, yellow and red panel by their codes, as Pimoroni measured them
+// on its 2.13-inch panel (SATURATED_PALETTE of the Inky library's JD79661), scaled to its white.
+const QVector<QRgb> bwryColours
+    = {qRgb(47, 47, 47), qRgb(255, 255, 255), qRgb(255, 223, 36), qRgb(151, 47, 36)};
+
+// The colours of a Spectra 6 panel by their codes (4 is none), as paperlesspaper measured them
+// (epdoptimize's "spectra6" palette): black, white, yellow, red, -, blue, green.
+const QVector<QRgb> spectra6Colours
+    = {qRgb(25, 30, 33), qRgb(232, 232, 232), qRgb(239, 222, 68), qRgb(178, 19, 24),
+       qRgb(1, 2, 3),    qRgb(33, 87, 186),   qRgb(18, 95, 32)};
 
 // The 5-6-5 value of an opaque 8-bit colour: each channel cut to its high bits.
 quint16 rgb565(QRgb colour);

@@ -1,3 +1,4 @@
+#include "child_decoder.h"
 #include "mainwindow.h"
 #include "picture_format.h"
 #include "picturesupport.h"
@@ -19,6 +20,7 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -48,6 +50,8 @@ private slots:
     void survivesReadersThatMisbehave();
     void namesReadersFromTheirSignatures_data();
     void namesReadersFromTheirSignatures();
+    void looksForNoReaderInWhatIsNoFile_data();
+    void looksForNoReaderInWhatIsNoFile();
 
 private:
     enum Outcome { Refused, Converted, Incomplete };
@@ -746,41 +750,46 @@ void TestBadInput::namesReadersFromTheirSignatures_data()
     QTest::addColumn<QByteArray>("head"); // a file's first bytes
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("format"); // empty: every reader is asked
+    // The reader of another package that a file of these bytes needs, which quillon-convert's
+    // decoding server loads at its start: empty for Quillon's own, "?" when every reader is asked.
+    QTest::addColumn<QByteArray>("apart");
     const auto hex = [](const char *digits) { return QByteArray::fromHex(digits); };
-    const auto row
-        = [](const char *tag, const QByteArray &head, const char *format, const QString &name = "f") {
-              QTest::newRow(tag) << head << name << QByteArray(format);
-          };
-    row("PNG", hex("89504e470d0a1a0a0000"), "png");
-    row("PNG, one byte wrong", hex("89504e470d0a1a0b0000"), "");
-    row("ICO of one picture", hex("000001000100"), "ico");
-    row("CUR of two pictures", hex("000002000200"), "cur");
-    row("icon directory of no picture: not an icon", hex("000001000000"), "");
+    const auto row = [](const char *tag, const QByteArray &head, const char *format, const char *apart,
+                        const QString &name = "f") {
+        QTest::newRow(tag) << head << name << QByteArray(format) << QByteArray(apart);
+    };
+    row("PNG", hex("89504e470d0a1a0a0000"), "png", "");
+    row("PNG, one byte wrong", hex("89504e470d0a1a0b0000"), "", "?");
+    row("GIF", "GIF89a\x07\0\x05\0", "gif", "");
+    row("ICO of one picture", hex("000001000100"), "ico", "");
+    row("CUR of two pictures", hex("000002000200"), "cur", "");
+    row("icon directory of no picture: not an icon", hex("000001000000"), "", "?");
     // An uncompressed true-colour TGA starts as a cursor of no picture would.
-    row("TGA, by its suffix", hex("000002000000000000000000"), "tga", "picture.tga");
-    row("TGA, by its suffix in capitals", hex("000002000000000000000000"), "tga", "PICTURE.TGA");
-    row("TGA without its suffix", hex("000002000000000000000000"), "", "picture.img");
-    row("WBMP, by its suffix", hex("00000a0a"), "wbmp", "p.wbmp");
-    row("PBM", "P1\n", "pbm");
-    row("PPM, binary", "P6\n", "ppm");
-    row("P7 is no anymap of Qt's", "P7\n", "");
-    row("P6 then a digit", "P66", "");
-    row("TIFF, little-endian", hex("49492a00"), "tiff");
-    row("WebP", QByteArray("RIFF\x10\0\0\0WEBPVP8 ", 16), "webp");
-    row("animated cursor", QByteArray("RIFF\x10\0\0\0ACONanih", 16), "ani");
-    row("RIFF of sound", QByteArray("RIFF\x10\0\0\0WAVEfmt ", 16), "");
-    row("OpenRaster", "PK\3\4" + QByteArray(26, '\0') + "mimetypeimage/openraster", "ora");
-    row("ZIP of something else", "PK\3\4" + QByteArray(26, '\0') + "mimetypetext/plain", "");
-    row("HEIC", hex("00000018") + "ftypheic", "heif");
-    row("AVIF", hex("0000001c") + "ftypavif", "avif");
-    row("AVIF sequence", hex("0000001c") + "ftypavis", "avif");
-    row("MP4 video", hex("00000018") + "ftypisom", "");
+    row("TGA, by its suffix", hex("000002000000000000000000"), "tga", "tga", "picture.tga");
+    row("TGA, by its suffix in capitals", hex("000002000000000000000000"), "tga", "tga", "PICTURE.TGA");
+    row("TGA without its suffix", hex("000002000000000000000000"), "", "?", "picture.img");
+    row("WBMP, by its suffix", hex("00000a0a"), "wbmp", "wbmp", "p.wbmp");
+    row("PBM", "P1\n", "pbm", "");
+    row("PPM, binary", "P6\n", "ppm", "");
+    row("P7 is no anymap of Qt's", "P7\n", "", "?");
+    row("P6 then a digit", "P66", "", "?");
+    row("TIFF, little-endian", hex("49492a00"), "tiff", "tiff");
+    row("WebP", QByteArray("RIFF\x10\0\0\0WEBPVP8 ", 16), "webp", "webp");
+    row("animated cursor", QByteArray("RIFF\x10\0\0\0ACONanih", 16), "ani", "ani");
+    row("RIFF of sound", QByteArray("RIFF\x10\0\0\0WAVEfmt ", 16), "", "?");
+    row("OpenRaster", "PK\3\4" + QByteArray(26, '\0') + "mimetypeimage/openraster", "ora", "ora");
+    row("ZIP of something else", "PK\3\4" + QByteArray(26, '\0') + "mimetypetext/plain", "", "?");
+    row("HEIC", hex("00000018") + "ftypheic", "heif", "heif");
+    row("AVIF", hex("0000001c") + "ftypavif", "avif", "avif");
+    row("AVIF sequence", hex("0000001c") + "ftypavis", "avif", "avif");
+    row("MP4 video", hex("00000018") + "ftypisom", "", "?");
     for (int version : {0, 2, 3, 4, 5})
         row(qPrintable(QString("PCX version %1").arg(version)), hex("0a") + char(version) + hex("0108"),
+            "pcx",
             "pcx"); // its manufacturer, its version, run-length encoding, 8 bits
-    row("PCX of a version that never was", hex("0a010108"), "");
-    row("PCX of 3 bits", hex("0a050103"), "");
-    row("too short for any", "B", "");
+    row("PCX of a version that never was", hex("0a010108"), "", "?");
+    row("PCX of 3 bits", hex("0a050103"), "", "?");
+    row("too short for any", "B", "", "?");
 }
 
 void TestBadInput::namesReadersFromTheirSignatures()
@@ -788,7 +797,41 @@ void TestBadInput::namesReadersFromTheirSignatures()
     QFETCH(QByteArray, head);
     QFETCH(QString, name);
     QFETCH(QByteArray, format);
+    QFETCH(QByteArray, apart);
     QCOMPARE(pictureFormatOf(head, name), format);
+    writeFile(m_dir->filePath(name), head);
+    QCOMPARE(readerApartOf(QFile::encodeName(m_dir->filePath(name))), apart);
+}
+
+void TestBadInput::looksForNoReaderInWhatIsNoFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a FIFO without a writer, which a read would wait on for ever") << "fifo";
+    QTest::newRow("a folder") << "folder";
+    QTest::newRow("a device") << "device";
+    QTest::newRow("nothing") << "missing";
+    QTest::newRow("a file that may not be read") << "unreadable";
+}
+
+void TestBadInput::looksForNoReaderInWhatIsNoFile()
+{
+    // quillon-convert looks at its first pictures before it reads its options: anything named
+    // there is looked at without waiting, and asks for no reader.
+    QFETCH(QString, kind);
+    QString path = m_dir->filePath("picture.tiff");
+    if (kind == "fifo") {
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkdir(path));
+    } else if (kind == "device") {
+        path = "/dev/zero";
+    } else if (kind == "unreadable") {
+        if (::geteuid() == 0)
+            QSKIP("root reads any file");
+        writeFile(path, QByteArray::fromHex("49492a00"));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+    }
+    QCOMPARE(readerApartOf(QFile::encodeName(path)), QByteArray());
 }
 
 QTEST_MAIN(TestBadInput)

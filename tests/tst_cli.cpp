@@ -12,6 +12,7 @@
 #include <QImageWriter>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QMap>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -20,6 +21,7 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -37,6 +39,12 @@ QString lockName(const QByteArray &header)
     return ".quillon-"
         + QString::fromLatin1(QCryptographicHash::hash(header, QCryptographicHash::Sha1).toHex().left(16))
         + ".lock";
+}
+
+// A temporary file of those outputs, as a run killed while it wrote them leaves it.
+QString temporaryName(const QString &header)
+{
+    return lockName(header.toUtf8()).chopped(5) + "-Xq7Zp2";
 }
 
 } // namespace
@@ -63,11 +71,21 @@ private slots:
     void reportsAFullDisk();
     void refusesWhatMemoryCannotHold_data();
     void refusesWhatMemoryCannotHold();
+    void convertsWithoutThreads_data();
+    void convertsWithoutThreads();
     void keepsEachPairWhole();
     void endsReadersThatMisbehave_data();
     void endsReadersThatMisbehave();
     void completesAPairAKilledRunLeft_data();
     void completesAPairAKilledRunLeft();
+    void convertsABatchAmongOtherFiles();
+    void leavesEachPictureOfAKilledBatchWhole_data();
+    void leavesEachPictureOfAKilledBatchWhole();
+    void keepsThePicturesWhoseSyncFails_data();
+    void keepsThePicturesWhoseSyncFails();
+    void reapsTheChildrenOfItsReaders();
+    void forksTheDecodingServerAtItsStart_data();
+    void forksTheDecodingServerAtItsStart();
     void waitsBoundedlyForLocksItCannotJudge();
     void refusesLocksOfAnotherUser();
     void leavesAloneWhatOthersLeave_data();
@@ -458,12 +476,101 @@ void TestCli::fitsPicturesTooLargeToHoldByRows_data()
         << whole << QStringList {"--fit", "8193x8193"}
         << QString::fromUtf8("image trop grande une fois façonnée : avec --fit 8193x8193, elle passe par "
                              "8193 x 8193 pixels, soit 257 Mio, plus que les 256 Mio permis");
+    // The tone changed once fitted, in the window's format too: a contrast of -100 leaves a grey
+    // of 128, 0x8410 in 5-6-5.
+    QTest::newRow("fitted, flattened")
+        << whole << QStringList {"--fit", "320x320", "--contrast", "-100"} << QString();
     QTest::newRow("not fitted") << whole << QStringList()
                                 << QString::fromUtf8("image trop grande pour être convertie");
     QTest::newRow("BMP") << bmpFile(12000, 12000, 1, 0, QByteArray::fromHex("00000000ffffff00"),
                                     QByteArray(64, '\0'))
                          << QStringList {"--fit", "320x320"}
                          << QString::fromUtf8("image trop grande pour être convertie");
+
+    // TIFF, read by rows in its child process: the same bands, uncompressed in one strip (which
+    // libtiff reads a few rows at a time), its directory first so that a file cut short keeps it.
+    const auto bandRow = [](int parity) {
+        QByteArray row(1500, '\0');
+        for (int x = 0; x < 12000; ++x) {
+            if ((x / 1500 + parity) % 2)
+                row[x / 8] = char(row[x / 8] | 0x80 >> x % 8);
+        }
+        return row;
+    };
+    const QByteArray bandRows[2] = {bandRow(0), bandRow(1)};
+    QByteArray pixels;
+    pixels.reserve(1500 * 12000);
+    for (int y = 0; y < 12000; ++y)
+        pixels += bandRows[y / 3000 % 2];
+    const QByteArray strip = tiffByHand({{256, 12000},
+                                         {257, 12000},
+                                         {258, 1},
+                                         {259, 1},
+                                         {262, 1},
+                                         {273, 0},
+                                         {277, 1},
+                                         {278, 12000},
+                                         {279, 1500 * 12000}},
+                                        pixels);
+    const auto tiff = [](const std::function<void(TiffLayout &)> &set, int rows = -1) {
+        TiffLayout layout;
+        layout.bits = 1;
+        layout.samples = 1;
+        layout.photometric = 1; // black first
+        layout.compression = 8; // Deflate
+        set(layout);
+        const int white = (1 << layout.bits) - 1;
+        return tiffOfSamples(
+            QSize(12000, 12000), layout, [=](int x, int y, int) { return (x / 1500 + y / 3000) % 2 * white; },
+            rows);
+    };
+    const QString tooLarge = QString::fromUtf8("image trop grande pour être convertie");
+    QTest::newRow("TIFF fitted") << strip << QStringList {"--fit", "320x320"} << QString();
+    QTest::newRow("TIFF in tiles, turned by its file, fitted") << tiff([](TiffLayout &l) {
+        l.tile = QSize(1024, 1024);
+        l.orientation = 6; // a quarter turn clockwise
+    }) << QStringList {"--fit", "320x320"} << QString();
+    // A rectangle that leaves the picture: told from the size the child hands back.
+    // Grey of 4 bits, read through libtiff's RGBA reader a strip at a time: a band of 4000 rows of
+    // 4 bytes a pixel (183 MiB) is held, scaled before the next is read.
+    QTest::newRow("TIFF in strips of 4000 rows") << tiff([](TiffLayout &l) {
+        l.bits = 4;
+        l.rowsPerStrip = 4000;
+    }) << QStringList {"--fit", "320x320"} << QString();
+    QTest::newRow("TIFF cut beyond its edge")
+        << strip << QStringList {"--crop", "11000,0,2000x100", "--fit", "320x320"}
+        << QString("--crop 11000,0,2000x100 sort de l'image, de 12000 x 12000 pixels");
+    QTest::newRow("TIFF cut in the middle of its strips")
+        << strip.left(strip.size() / 2) << QStringList {"--fit", "320x320"} << incomplete;
+    QTest::newRow("TIFF cut just before its end")
+        << strip.left(strip.size() - 1) << QStringList {"--fit", "320x320"} << incomplete;
+    QTest::newRow("TIFF ending before its rows")
+        << tiff([](TiffLayout &) {}, 100) << QStringList {"--fit", "320x320"}
+        << QString::fromUtf8("ce fichier ne semble pas être une image");
+    // A strip or a tile that alone would take more than the bound, though not more than the
+    // child's memory (through libtiff's RGBA reader, a band of 6000 rows of 4 bytes a pixel: 275
+    // MiB; a tile of 65536 x 65536), or a kind left to the whole picture: refused, before any
+    // pixel is read.
+    const auto grey = [](int height, int bits, const QList<QPair<int, quint32>> &layout) {
+        return tiffByHand(
+            QList<QPair<int, quint32>> {
+                {256, 12000}, {257, quint32(height)}, {258, quint32(bits)}, {259, 8}, {262, 1}, {277, 1}}
+                + layout,
+            QByteArray(16, '\0'));
+    };
+    QTest::newRow("TIFF of a strip too large to hold")
+        << grey(6000, 4, {{273, 0}, {278, 6000}, {279, 16}}) << QStringList {"--fit", "320x320"} << tooLarge;
+    QTest::newRow("TIFF of a tile too large to hold")
+        << grey(12000, 8, {{322, 65536}, {323, 65536}, {324, 0}, {325, 16}})
+        << QStringList {"--fit", "320x320"} << tooLarge;
+    QTest::newRow("TIFF of 16-bit RGB in planes apart") << tiff(
+        [](TiffLayout &l) {
+            l.bits = 16;
+            l.samples = 3;
+            l.photometric = 2;
+            l.planesApart = true;
+        },
+        1) << QStringList {"--fit", "320x320"} << tooLarge;
 }
 
 void TestCli::fitsPicturesTooLargeToHoldByRows()
@@ -477,7 +584,10 @@ void TestCli::fitsPicturesTooLargeToHoldByRows()
     const QString prlimit = QStandardPaths::findExecutable("prlimit");
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is not installed");
-    const QString picture = path(file.startsWith("BM") ? "huge.bmp" : "huge.png");
+    const bool tiff = file.startsWith("II");
+    if (tiff && !QImageReader::supportedImageFormats().contains("tiff"))
+        QSKIP("no reader of TIFF (Debian package qt5-image-formats-plugins)");
+    const QString picture = path(file.startsWith("BM") ? "huge.bmp" : tiff ? "huge.tif" : "huge.png");
     writeFile(picture, file);
     // 512 MiB of address space: the picture decoded whole would not fit in it.
     const Run run = quillonConvert(options + QStringList {"-o", path("command"), picture},
@@ -492,7 +602,9 @@ void TestCli::fitsPicturesTooLargeToHoldByRows()
     QCOMPARE(run.exitCode, 0);
     // Each pixel of the bands, black or white, as the options shape them.
     const QByteArray bmp = readFile(path("command/huge16bits.BMP"));
-    const bool turned = options.contains("--rotate"), cut = options.contains("--crop");
+    const bool turned
+        = options.contains("--rotate") || QByteArray(QTest::currentDataTag()).contains("turned by"),
+        cut = options.contains("--crop");
     const QSize size = cut ? QSize(320, 160) : QSize(320, 320);
     QCOMPARE(bmp.size(), 54 + size.width() * size.height() * 2);
     for (int y = 0; y < size.height(); ++y) {
@@ -504,7 +616,9 @@ void TestCli::fitsPicturesTooLargeToHoldByRows()
                 fitted = QPoint(y, 319 - x);
             else if (cut)
                 fitted = QPoint(x / 2 + 40, y / 2 + 80);
-            const quint16 expected = (fitted.x() / 40 + fitted.y() / 80) % 2 ? 0xffff : 0x0000;
+            const quint16 expected = options.contains("--contrast") ? 0x8410
+                : (fitted.x() / 40 + fitted.y() / 80) % 2           ? 0xffff
+                                                                    : 0x0000;
             const int at = 54 + ((size.height() - 1 - y) * size.width() + x) * 2;
             if (quint16(quint8(bmp[at]) | quint8(bmp[at + 1]) << 8) != expected)
                 QFAIL(qPrintable(QString("pixel (%1, %2) is not the band's colour").arg(x).arg(y)));
@@ -615,6 +729,11 @@ void TestCli::keepsExistingFilesWithoutForce()
     QVERIFY(identity("photo.h") != headerIdentity);
     QCOMPARE(readFile(path("command/photo.h")), expectedHeader(readFile(path("command/photo16bits.BMP"))));
     QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.BMP"}));
+    // A file that holds the very same bytes and one more is replaced.
+    const QByteArray bmp = readFile(path("command/photo16bits.BMP"));
+    writeFile(path("command/photo16bits.BMP"), bmp + '\0');
+    QCOMPARE(quillonConvert({"-f", "-n", "logo", "-o", path("command"), path("photo.png")}).err, QString());
+    QCOMPARE(readFile(path("command/photo16bits.BMP")), bmp);
 }
 
 void TestCli::reportsAFullDisk()
@@ -723,6 +842,76 @@ void TestCli::refusesWhatMemoryCannotHold()
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(entryNames(path("command")), QStringList {"pic.h"});
     QCOMPARE(readFile(path("command/pic.h")), QByteArray("earlier"));
+}
+
+// A process that may start no thread (a process or user limit reached) still converts an
+// animation, and a picture fitted by rows, on its own thread, into the same bytes.
+void TestCli::convertsWithoutThreads_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("animation") << "anim.gif"
+                               << animatedGifFile({patternPicture(7, 3), patternPicture(7, 3).mirrored()},
+                                                  {5, 9})
+                               << QStringList {"--format", "rgb565", "--frames", "all", "--preview"};
+    // 8193 x 8193 of 1 bit, 257 MiB decoded whole: black and white squares of 1024 pixels.
+    const auto white = [](int x, int y) { return (x / 1024 + y / 1024) % 2; };
+    QByteArray rows[2];
+    for (int parity : {0, 1}) {
+        rows[parity] = QByteArray(1025, '\0');
+        for (int x = 0; x < 8193; ++x) {
+            if (white(x, parity * 1024))
+                rows[parity][x / 8] = char(rows[parity][x / 8] | 0x80 >> x % 8);
+        }
+    }
+    QByteArray pixels;
+    for (int y = 0; y < 8193; ++y)
+        pixels += rows[y / 1024 % 2];
+    // Fitted small: Qt converts a picture of more than 64 KiB on threads of its own, and waits for
+    // them forever when none may start.
+    const QStringList fit {"--fit", "96x64"};
+    QTest::newRow("PNG fitted by rows")
+        << "big.png" << pngOfSamples(QSize(8193, 8193), 1, 0, [&](int x, int y, int) { return white(x, y); })
+        << fit;
+    QTest::newRow("TIFF fitted by rows") << "big.tif"
+                                         << tiffByHand({{256, 8193},
+                                                        {257, 8193},
+                                                        {258, 1},
+                                                        {259, 1},
+                                                        {262, 1},
+                                                        {273, 0},
+                                                        {277, 1},
+                                                        {278, 8193},
+                                                        {279, quint32(pixels.size())}},
+                                                       pixels)
+                                         << fit;
+}
+
+void TestCli::convertsWithoutThreads()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, options);
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    writeFile(path(name), file);
+    options << path(name);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("threads")} + options).exitCode, 0);
+    QProcess run;
+    QProcessEnvironment noThreads = QProcessEnvironment::systemEnvironment();
+    noThreads.insert("LD_PRELOAD", QUILLON_NO_THREADS);
+    run.setProcessEnvironment(noThreads);
+    run.start(QUILLON_CONVERT, QStringList {"-o", path("alone")} + options);
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.readAllStandardError(), QByteArray());
+    QCOMPARE(run.exitCode(), 0);
+    const QStringList files = entryNames(path("threads"));
+    QCOMPARE(entryNames(path("alone")), files);
+    for (const QString &file : files)
+        QCOMPARE(readFile(path("alone/" + file)), readFile(path("threads/" + file)));
 }
 
 void TestCli::keepsEachPairWhole()
@@ -884,9 +1073,15 @@ void TestCli::completesAPairAKilledRunLeft_data()
     QTest::newRow("killed between them, named temporary files")
         << QByteArray("rename") << 2 << true << killed << 0 << QString() << true;
     QTest::newRow("killed while writing, named temporary files")
-        << QByteArray("fsync") << 1 << true << killed << 0 << QString() << false;
+        << QByteArray("fdatasync") << 1 << true << killed << 0 << QString() << false;
     QTest::newRow("killed while writing")
+        << QByteArray("fdatasync") << 1 << false << killed << 0 << QString() << false;
+    // The files' names synced, then the journal's: only once it is named does the next run
+    // complete the pair.
+    QTest::newRow("killed before the journal is named")
         << QByteArray("fsync") << 1 << false << killed << 0 << QString() << false;
+    QTest::newRow("killed once the journal is named")
+        << QByteArray("fsync") << 2 << false << killed << 0 << QString() << true;
     QTest::newRow("two SIGINTs 50 ms apart at a rename")
         << QByteArray("rename") << 1 << false << QList<int> {SIGINT, SIGINT} << 0 << QString() << true;
     QTest::newRow("the header's rename failing")
@@ -994,6 +1189,320 @@ void TestCli::completesAPairAKilledRunLeft()
     QCOMPARE(readFile(path("command/photo.h")),
              between == "hand" ? QByteArray("// mine") : expectedHeader(bmp));
     QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.BMP"}));
+}
+
+void TestCli::convertsABatchAmongOtherFiles()
+{
+    // Pictures in two folders, written beside them, among files of others and what killed runs
+    // left there: the locks and temporary files of some of the batch's outputs, which go, and a
+    // temporary file of outputs of no picture of the batch, which stays.
+    QProcess ended;
+    ended.start("/bin/sh", {"-c", "exit 0"});
+    QVERIFY(ended.waitForStarted());
+    const QByteArray deadLock = QByteArray::number(ended.processId()) + "\nquillon-convert\n"
+        + QSysInfo::machineHostName().toUtf8() + "\n";
+    QVERIFY(ended.waitForFinished());
+    QStringList pictures, expected[2];
+    for (int f = 0; f < 2; ++f) {
+        const QString folder = path(f ? "b" : "a");
+        QVERIFY(QDir().mkpath(folder));
+        for (int i = 0; i < 30; ++i) {
+            writeFile(folder + QString("/other%1.txt").arg(i), "other");
+            expected[f] << QString("other%1.txt").arg(i);
+        }
+        for (int i = 0; i < 4; ++i) {
+            const QString name = QString("p%1%2").arg(f).arg(i);
+            pictures << folder + "/" + name + ".png";
+            savePicture(patternPicture(7 + 4 * i, 5 + f + i, i % 2), pictures.last(), "PNG");
+            expected[f] << name + ".png" << name + ".h" << name + "16bits.BMP";
+            if (i % 2) {
+                writeFile(folder + "/" + lockName((name + ".h").toUtf8()), deadLock);
+                writeFile(folder + "/" + temporaryName(name + ".h"), "left");
+            }
+        }
+        writeFile(folder + "/" + temporaryName("q.h"), "left");
+        expected[f] << temporaryName("q.h");
+        std::sort(expected[f].begin(), expected[f].end());
+    }
+    const Run run = quillonConvert(QStringList {"-v"} + pictures);
+    QCOMPARE(run.exitCode, 0);
+    // Each picture converted once: its files written, once each, picture after picture.
+    QString written;
+    for (const QString &picture : pictures) {
+        const QString stem = picture.chopped(4);
+        written
+            += "quillon-convert: " + stem + "16bits.BMP : écrit\nquillon-convert: " + stem + ".h : écrit\n";
+    }
+    QCOMPARE(run.err, written + "8 images converties, 0 ignorée, 0 en échec\n");
+    for (const QString &picture : pictures) {
+        const QString stem = picture.chopped(4);
+        const QByteArray bmp = readFile(stem + "16bits.BMP");
+        QCOMPARE(bmp, expectedBmp(QPixmap::fromImage(QImage(picture)).toImage()));
+        QCOMPARE(
+            readFile(stem + ".h"),
+            expectedHeader(bmp).replace("char logo[", "char " + QFileInfo(stem).fileName().toLatin1() + "["));
+    }
+    QCOMPARE(entryNames(path("a")), expected[0]);
+    QCOMPARE(entryNames(path("b")), expected[1]);
+}
+
+void TestCli::leavesEachPictureOfAKilledBatchWhole_data()
+{
+    QTest::addColumn<QStringList>("options"); // what each picture writes: its pair by default
+    QTest::addColumn<QByteArray>("pauseIn"); // where the batch's commit is held, then killed
+    QTest::addColumn<int>("pauseAt");
+    QTest::addColumn<bool>("journals"); // journals stand where it is held
+    QTest::addColumn<bool>("someNew"); // some pictures have their new files once the next run is done
+
+    const QStringList pair, single = {"--format", "rgb565"};
+    QTest::newRow("while the batch's files are synced")
+        << pair << QByteArray("fdatasync") << 1 << false << false;
+    QTest::newRow("once the staged files' names are synced")
+        << pair << QByteArray("fsync") << 1 << false << false;
+    QTest::newRow("once the journals are named") << pair << QByteArray("fsync") << 2 << true << true;
+    QTest::newRow("at the batch's first rename") << pair << QByteArray("rename") << 1 << true << true;
+    QTest::newRow("at the batch's fifth rename") << pair << QByteArray("rename") << 5 << true << true;
+    // A single file each: one rename, which leaves it old or new, and no journal.
+    QTest::newRow("a file each, at the batch's third rename")
+        << single << QByteArray("rename") << 3 << false << true;
+}
+
+void TestCli::leavesEachPictureOfAKilledBatchWhole()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, pauseIn);
+    QFETCH(int, pauseAt);
+    QFETCH(bool, journals);
+    QFETCH(bool, someNew);
+    // Six pictures converted from a/, then from b/ (other pictures, of the same names) by a run
+    // killed while it commits its batch; the files of each, as runs that end write them.
+    QStringList earlier, later;
+    QVERIFY(QDir().mkpath(path("a")) && QDir().mkpath(path("b")));
+    for (int i = 0; i < 6; ++i) {
+        const QString name = QString("p%1.png").arg(i);
+        earlier << path("a/" + name);
+        later << path("b/" + name);
+        savePicture(patternPicture(9 + 2 * i, 7), earlier.last(), "PNG");
+        savePicture(patternPicture(7, 9 + 2 * i, true), later.last(), "PNG");
+    }
+    QCOMPARE(quillonConvert(QStringList {"-o", path("earlier")} + options + earlier).exitCode, 0);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("later")} + options + later).exitCode, 0);
+    const QStringList names = entryNames(path("earlier"));
+    QCOMPARE(names.size(), options.isEmpty() ? 12 : 6);
+    QCOMPARE(entryNames(path("later")), names);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("command")} + options + earlier).exitCode, 0);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", QUILLON_PAUSED_CALL);
+    environment.insert("QUILLON_PAUSE_IN", pauseIn);
+    environment.insert("QUILLON_PAUSE_AT", QString::number(pauseAt));
+    environment.insert("QUILLON_PAUSE_MARK", path("paused"));
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.start(QUILLON_CONVERT, QStringList {"-f", "-o", path("command")} + options + later);
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(path("paused")); }, 60000));
+    const QStringList held = entryNames(path("command"));
+    ::kill(pid_t(run.processId()), SIGKILL);
+    QVERIFY(run.waitForFinished(60000));
+    QVERIFY(QFile::remove(path("paused")));
+    QCOMPARE(!held.filter(".journal").isEmpty(), journals);
+
+    // Each picture's files whole, all of them its earlier ones or all its new ones: the number of
+    // pictures with new files, or -1.
+    const auto newPictures = [&] {
+        QMap<QString, int> sides; // of each picture: 0 earlier, 1 new
+        for (const QString &name : names) {
+            const QByteArray bytes = readFile(path("command/" + name));
+            const int side = bytes == readFile(path("earlier/" + name)) ? 0
+                : bytes == readFile(path("later/" + name))              ? 1
+                                                                        : -1;
+            const QString picture = name.left(2);
+            if (side < 0 || sides.value(picture, side) != side)
+                return -1;
+            sides.insert(picture, side);
+        }
+        return int(std::count(sides.begin(), sides.end(), 1));
+    };
+    QVERIFY(newPictures() >= 0);
+    // The next run for the same files, without --force: it completes what the journals list, then
+    // leaves the files as they stand. Nothing else is left.
+    const Run next = quillonConvert(QStringList {"-o", path("command")} + options + earlier);
+    QCOMPARE(next.exitCode, 1);
+    QVERIFY(next.err.endsWith("0 image convertie, 6 ignorées, 0 en échec\n"));
+    const int fresh = newPictures();
+    QVERIFY(fresh >= 0);
+    QCOMPARE(fresh > 0, someNew);
+    QCOMPARE(entryNames(path("command")), names);
+}
+
+void TestCli::keepsThePicturesWhoseSyncFails_data()
+{
+    QTest::addColumn<QByteArray>("failing"); // the call of the batch's commit that fails
+    QTest::addColumn<int>("at");
+    QTest::addColumn<int>("failed"); // pictures that keep their earlier files
+
+    QTest::newRow("a file's bytes not on the disk") << QByteArray("fdatasync") << 3 << 1;
+    QTest::newRow("the folder's names not on the disk") << QByteArray("fsync") << 1 << 6;
+}
+
+void TestCli::keepsThePicturesWhoseSyncFails()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    QFETCH(QByteArray, failing);
+    QFETCH(int, at);
+    QFETCH(int, failed);
+    // Six pictures converted from a/, then from b/ by a batch whose commit meets a disk error: the
+    // pictures it touches are refused and keep their earlier files, the others have their new ones.
+    QStringList earlier, later;
+    QVERIFY(QDir().mkpath(path("a")) && QDir().mkpath(path("b")));
+    for (int i = 0; i < 6; ++i) {
+        earlier << path(QString("a/p%1.png").arg(i));
+        later << path(QString("b/p%1.png").arg(i));
+        savePicture(patternPicture(9 + 2 * i, 7), earlier.last(), "PNG");
+        savePicture(patternPicture(7, 9 + 2 * i, true), later.last(), "PNG");
+    }
+    QCOMPARE(quillonConvert(QStringList {"-o", path("earlier")} + earlier).exitCode, 0);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("later")} + later).exitCode, 0);
+    QCOMPARE(quillonConvert(QStringList {"-o", path("command")} + earlier).exitCode, 0);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", QUILLON_PAUSED_CALL);
+    environment.insert("QUILLON_PAUSE_IN", failing);
+    environment.insert("QUILLON_PAUSE_AT", QString::number(at));
+    environment.insert("QUILLON_PAUSE_MARK", path("paused"));
+    environment.insert("QUILLON_PAUSE_FAIL", QString::number(EIO));
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.start(QUILLON_CONVERT, QStringList {"-f", "-o", path("command")} + later);
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(path("paused")); }, 60000));
+    QVERIFY(QFile::remove(path("paused")));
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitCode(), 1);
+    QStringList lines = QString::fromUtf8(run.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.takeLast(),
+             failed == 6 ? QString("0 image convertie, 0 ignorée, 6 en échec")
+                         : QString("5 images converties, 0 ignorée, 1 en échec"));
+    QCOMPARE(lines.size(), failed);
+    const QRegularExpression refusal("^quillon-convert: (.*) : impossible d'écrire " + path("command/")
+                                     + "\\S+ : erreur d'entrée-sortie$");
+    QStringList refused;
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = refusal.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line));
+        refused << match.captured(1);
+    }
+    for (int i = 0; i < 6; ++i) {
+        const QString side = refused.contains(later[i]) ? "earlier/" : "later/";
+        for (const QString &name : {QString("p%1.h").arg(i), QString("p%1").arg(i) + "16bits.BMP"})
+            QCOMPARE(readFile(path("command/" + name)), readFile(path(side + name)));
+    }
+    QCOMPARE(entryNames(path("command")), entryNames(path("earlier")));
+}
+
+void TestCli::reapsTheChildrenOfItsReaders()
+{
+    // Pictures that a reader of another package decodes, each in a child of the decoding server;
+    // the last one's reader waits, telling the server's number: the children that ended before it
+    // were reaped as they ended, not kept until the server ends.
+    QStringList pictures;
+    for (int i = 0; i < 12; ++i) {
+        pictures << path(QString("u%1.unset").arg(i));
+        writeFile(pictures.last(), "UNSET");
+    }
+    pictures << path("last.wait");
+    writeFile(pictures.last(), "WAIT " + path("waiting").toLocal8Bit());
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
+    run.setProcessEnvironment(environment);
+    run.start(QUILLON_CONVERT, QStringList {"-o", path("command")} + pictures);
+    QVERIFY(QTest::qWaitFor([&] { return !readFileIfAny(path("waiting")).isEmpty(); }, 60000));
+    const QByteArray server = readFile(path("waiting"));
+    int children = 0, unreaped = 0;
+    for (const QString &process : QDir("/proc").entryList(QDir::Dirs)) {
+        const QByteArray stat = readFileIfAny("/proc/" + process + "/stat");
+        // pid (name) state ppid ...
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == server) {
+            ++children;
+            unreaped += fields[0] == "Z" ? 1 : 0;
+        }
+    }
+    QVERIFY(QFile::remove(path("waiting")));
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitCode(), 0);
+    QVERIFY(children >= 1); // the waiting reader's, at least
+    QVERIFY2(unreaped <= 2, qPrintable(QString("%1 children ended and not reaped").arg(unreaped)));
+}
+
+void TestCli::forksTheDecodingServerAtItsStart_data()
+{
+    // After "-o out" and `pngs` PNGs, in a folder that holds a.png, p.gpl (a palette) and u.unset
+    // and -u.unset (pictures of no signature, which the readers of other packages are asked for).
+    QTest::addColumn<int>("pngs");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("atStart"); // the decoding server forked before any picture's turn
+
+    QTest::newRow("a PNG") << 0 << QStringList {"a.png"} << false;
+    QTest::newRow("a palette, then a PNG")
+        << 0 << QStringList {"--format", "index4", "--palette", "p.gpl", "a.png"} << false;
+    QTest::newRow("a picture of no signature") << 0 << QStringList {"u.unset"} << true;
+    QTest::newRow("after --, a picture named as an option") << 0 << QStringList {"--", "-u.unset"} << true;
+    // The first 64 arguments that are no option are looked at, the output folder the first of
+    // them; a later picture starts the server as a program.
+    QTest::newRow("the 64th looked at") << 62 << QStringList {"u.unset"} << true;
+    QTest::newRow("the 65th") << 63 << QStringList {"u.unset"} << false;
+}
+
+void TestCli::forksTheDecodingServerAtItsStart()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    QFETCH(int, pngs);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, atStart);
+    QVERIFY(QDir().mkpath(path("out")));
+    savePicture(patternPicture(7, 5), path("a.png"), "PNG");
+    writeFile(path("p.gpl"), "GIMP Palette\n0 0 0\n255 255 255\n");
+    writeFile(path("u.unset"), "UNSET");
+    writeFile(path("-u.unset"), "UNSET");
+    QStringList pictures;
+    for (int i = 0; i < pngs; ++i) {
+        pictures << QString("i%1.png").arg(i);
+        QVERIFY(QFile::copy(path("a.png"), path(pictures.last())));
+    }
+    // Held at its first fork(): the server's, forked at the start or started as a program once a
+    // picture that needs it holds its lock.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", QUILLON_PAUSED_CALL);
+    environment.insert("QUILLON_PAUSE_IN", "fork");
+    environment.insert("QUILLON_PAUSE_AT", "1");
+    environment.insert("QUILLON_PAUSE_MARK", path("paused"));
+    environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.setWorkingDirectory(m_dir->path());
+    run.start(QUILLON_CONVERT, QStringList {"-o", "out"} + pictures + arguments);
+    // A server started as a program is held at its own first fork(), let go too.
+    bool forked = false, locked = false;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            if (QFileInfo::exists(path("paused"))) {
+                locked = locked || (!forked && !entryNames(path("out")).filter(".lock").isEmpty());
+                forked = true;
+                QFile::remove(path("paused"));
+            }
+            return run.state() == QProcess::NotRunning;
+        },
+        60000));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(forked && !locked, atStart);
 }
 
 void TestCli::waitsBoundedlyForLocksItCannotJudge()
@@ -1165,11 +1674,11 @@ void TestCli::leavesAloneWhatOthersLeave_data()
     QTest::addColumn<bool>("byAnother"); // left by another user, or by the user running
     // A script run where the files are left, in $SHARED, with $VICTIM the user's folder of
     // a.txt, b.txt and sub/c.txt, $JOURNAL the journal of photo.h in $OUTPUT and $DEAD the number
-    // of a process that ended.
+    // of a process that ended; as root when it gives a file to another user (chown).
     QTest::addColumn<QString>("script");
     QTest::addColumn<bool>("sharedOutput"); // the output folder is $SHARED, else one of the user's
     QTest::addColumn<bool>("sharedTemporaries"); // TMPDIR is $SHARED
-    QTest::addColumn<QString>("kept"); // left in $SHARED as it was
+    QTest::addColumn<QString>("kept"); // left in $SHARED as it was ($STAGED: a temporary file's name)
     QTest::addColumn<bool>("refused"); // the journal refused, nothing written
 
     // As a journal of an earlier version, whose lines a run followed wherever they led.
@@ -1179,6 +1688,22 @@ void TestCli::leavesAloneWhatOthersLeave_data()
     QTest::newRow("another user's journal") << true << journal << true << false << "planted" << true;
     QTest::newRow("one's own journal naming files elsewhere")
         << false << journal << false << false << "planted" << false;
+    // One's own journal whose lines name a file elsewhere for an output, and one of this run's
+    // temporary names for a file elsewhere: neither is followed.
+    const QString staged = "STAGED=\"${JOURNAL%.journal}-abcdef\" && ";
+    const QString elsewhere = staged
+        + "echo staged > \"$STAGED\" && printf 'quillon-journal 1\\n%s %s\\n%s %s\\nfin\\n' "
+          "\"$VICTIM/a.txt\" photo.h \"$(basename \"$STAGED\")\" \"$VICTIM/b.txt\" > \"$JOURNAL\" "
+          "&& echo planted > \"$SHARED/planted\"";
+    QTest::newRow("one's own journal naming files elsewhere as an output's and a temporary one's")
+        << false << elsewhere << false << false << "planted" << false;
+    // One's own journal naming, as a temporary file, a file of that name another user left.
+    QTest::newRow("one's own journal naming another user's file as a temporary one")
+        << false
+        << staged
+            + "echo theirs > \"$STAGED\" && chown nobody:nogroup \"$STAGED\" && printf "
+              "'quillon-journal 1\\n%s photo.h\\nfin\\n' \"$(basename \"$STAGED\")\" > \"$JOURNAL\""
+        << true << false << "$STAGED" << false;
     // The temporary folder of a run that ended, as a killed run leaves it.
     const QString link = "ln -s \"$VICTIM\" \"$SHARED/quillon-decode-$DEAD-abcdef\"";
     QTest::newRow("another user's link among the temporary folders")
@@ -1201,8 +1726,8 @@ void TestCli::leavesAloneWhatOthersLeave()
     QFETCH(QString, kept);
     QFETCH(bool, refused);
     const QStringList nobody = anotherUser();
-    if (byAnother && nobody.isEmpty())
-        QSKIP("only root can leave files as another user (setpriv)");
+    if ((byAnother || script.contains("chown")) && nobody.isEmpty())
+        QSKIP("only root can leave files as another user (setpriv, chown)");
     // Read by a reader in a child process, whose temporary folder goes to TMPDIR.
     const QByteArray format = sharedTemporaries ? "tga" : "png";
     if (!QImageWriter::supportedImageFormats().contains(format))
@@ -1246,8 +1771,11 @@ void TestCli::leavesAloneWhatOthersLeave()
     QCOMPARE(readFile(path("victim/a.txt")), QByteArray("A"));
     QCOMPARE(readFile(path("victim/b.txt")), QByteArray("B"));
     QCOMPARE(readFile(path("victim/sub/c.txt")), QByteArray("C"));
-    QVERIFY(QFileInfo(shared.path(QString(kept).replace("$DEAD", dead))).isSymLink()
-            || QFileInfo::exists(shared.path(QString(kept).replace("$DEAD", dead))));
+    const QString keptPath
+        = shared.path(QString(kept)
+                          .replace("$DEAD", dead)
+                          .replace("$STAGED", QFileInfo(journal).completeBaseName() + "-abcdef"));
+    QVERIFY(QFileInfo(keptPath).isSymLink() || QFileInfo::exists(keptPath));
 }
 
 void TestCli::answersUsageErrors_data()
@@ -1268,6 +1796,17 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--dithering", "a.png"} << meant.arg("--dithering", "--dither");
     QTest::newRow("the beginning of one option")
         << QStringList {"--prog", "a.png"} << meant.arg("--prog", "--progmem");
+    // One slip at most in a name of 4 letters or fewer, two in a longer one.
+    QTest::newRow("a slip in 4 letters") << QStringList {"--nmae", "a.png"} << meant.arg("--nmae", "--name");
+    QTest::newRow("two slips in 4 letters")
+        << QStringList {"--xrox", "a.png"} << "option inconnue « --xrox »";
+    QTest::newRow("two slips in 5 letters")
+        << QStringList {"--cnavs", "9x9", "a.png"} << meant.arg("--cnavs", "--canvas");
+    // The beginning of an option counts from 3 letters on.
+    QTest::newRow("the first 2 letters of one option")
+        << QStringList {"--sp", "a.png"} << "option inconnue « --sp »";
+    QTest::newRow("the first 3 letters of one option")
+        << QStringList {"--spl", "a.png"} << meant.arg("--spl", "--split");
     const QString twoDashes = "« %1 » : une option longue prend deux tirets ; vouliez-vous dire « --%2 » ?";
     QTest::newRow("a long option with one dash")
         << QStringList {"-format", "mono", "a.png"} << twoDashes.arg("-format", "format");
@@ -1306,7 +1845,8 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("unknown format")
         << QStringList {"--format", "rgb555", "a.png"}
         << "--format : format inconnu « rgb555 » (bmp, rgb565, rgb332, rgb444, rgb666, rgb888, mono, xbm, "
-           "pages, gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow ou epd7)";
+           "pages, gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow, epd7, epd-bwry ou "
+           "epd-spectra6)";
     const QString stdintName
         = "--name : le nom « %1 » est de ceux que définit <stdint.h>, que l'en-tête inclut";
     QTest::newRow("a type of stdint.h")
@@ -1382,6 +1922,10 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--format", "epd7", "--stride-align", "4", "a.png"}
         << "--stride-align ne s'emploie qu'avec --format rgb565, rgb332, rgb666, rgb888, mono, "
            "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
+    QTest::newRow("stride of the four-ink panels")
+        << QStringList {"--format", "epd-bwry", "--stride-align", "2", "a.png"}
+        << "--stride-align ne s'emploie qu'avec --format rgb565, rgb332, rgb666, rgb888, mono, "
+           "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
     // Red and blue exchanged where pixels or palettes hold them, red first or blue first only; rgb888
     // keeps every colour. (The lists above tell who takes --stride-align and --swap-bytes.)
     QTest::newRow("colour order of a grey format")
@@ -1442,6 +1986,9 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("invert on a black, white and red panel")
         << QStringList {"--format", "epd-bw-red", "--invert", "a.png"}
         << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
+    QTest::newRow("invert on a Spectra 6 panel")
+        << QStringList {"--format", "epd-spectra6", "--invert", "a.png"}
+        << "--invert ne s'emploie qu'avec --format mono, xbm, pages, gray8, gray4, gray2 ou lvgl";
     QTest::newRow("threshold with four greys")
         << QStringList {"--format", "gray2", "--threshold", "100", "a.png"}
         << "--threshold ne s'emploie qu'avec --format mono, xbm, pages ou lvgl";
@@ -1454,6 +2001,11 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("palette missing") << QStringList {"--format", "index4", "--palette", "/nonexistent/p.gpl",
                                                      "a.png"}
                                      << "--palette : /nonexistent/p.gpl : fichier introuvable";
+    QTest::newRow("palette a FIFO, which would wait for a writer for ever")
+        << QStringList {"--format", "index4", "--palette", "fifo.gpl", "a.png"}
+        << "--palette : fifo.gpl : pas un fichier ordinaire";
+    QTest::newRow("palette a device") << QStringList {"--format", "index8", "--palette", "/dev/zero", "a.png"}
+                                      << "--palette : /dev/zero : pas un fichier ordinaire";
     QTest::newRow("mask without 5-6-5") << QStringList {"--format", "index8", "--alpha", "mask", "a.png"}
                                         << "--alpha ne s'emploie qu'avec --format rgb565";
     QTest::newRow("unknown alpha") << QStringList {"--format", "rgb565", "--alpha", "keep", "a.png"}
@@ -1536,13 +2088,31 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("translucent key colour")
         << QStringList {"--format", "rgb565", "--transparent", "transparent", "a.png"}
         << "--transparent : la couleur « transparent » doit être opaque";
+    QTest::newRow("an unknown dither method")
+        << QStringList {"--dither-method", "floyd", "a.png"}
+        << "--dither-method : « floyd » inconnue (fs, atkinson ou bayer)";
+    // The tone's limits, each refused one step beyond.
+    const QString brightness = "--brightness : « %1 » n'est pas une luminosité de -100 à 100",
+                  contrast = "--contrast : « %1 » n'est pas un contraste de -100 à 100",
+                  gamma = "--gamma : « %1 » n'est pas un gamma de 0.1 à 10";
+    QTest::newRow("brightness below -100")
+        << QStringList {"--brightness", "-101", "a.png"} << brightness.arg("-101");
+    QTest::newRow("brightness above 100")
+        << QStringList {"--brightness=101", "a.png"} << brightness.arg("101");
+    QTest::newRow("contrast below -100") << QStringList {"--contrast=-101", "a.png"} << contrast.arg("-101");
+    QTest::newRow("contrast above 100") << QStringList {"--contrast", "101", "a.png"} << contrast.arg("101");
+    QTest::newRow("gamma below 0.1") << QStringList {"--gamma", "0.09", "a.png"} << gamma.arg("0.09");
+    QTest::newRow("gamma above 10") << QStringList {"--gamma=10.1", "a.png"} << gamma.arg("10.1");
+    QTest::newRow("gamma with an exponent") << QStringList {"--gamma=1e1", "a.png"} << gamma.arg("1e1");
 }
 
 void TestCli::answersUsageErrors()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, error);
-    const Run run = quillonConvert(arguments);
+    // Run in a folder of its own, which holds a FIFO.
+    QVERIFY(::mkfifo(QFile::encodeName(path("fifo.gpl")).constData(), 0600) == 0);
+    const Run run = quillonConvert(arguments, {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", path("")});
     QCOMPARE(run.exitCode, 2);
     QCOMPARE(run.err,
              "quillon-convert: " + error
@@ -1824,7 +2394,7 @@ void TestCli::writesWhatTheEngineEncodes_data()
         {"--format", "gray4", "--background", "white", "--dither", "--invert"}, "gray4",
         [](EncodingOptions &e, DisplayOptions &d) {
             d.background = Qt::white;
-            e.dither = d.dither = true;
+            e.dither = d.dither = Dithering::FloydSteinberg;
             e.invert = true;
         });
     row("index8 turned and fitted", {"--format", "index8", "--rotate", "90", "--fit", "5x9"}, "index8",
@@ -1881,10 +2451,61 @@ void TestCli::writesWhatTheEngineEncodes_data()
         [](EncodingOptions &, DisplayOptions &) {});
     row(
         "rgb332, bgr, dithered, no preview", {"--format", "rgb332", "--color-order=bgr", "--dither"},
-        "rgb332", [](EncodingOptions &e, DisplayOptions &d) { e.bgr = e.dither = d.dither = true; }, true,
-        false);
+        "rgb332",
+        [](EncodingOptions &e, DisplayOptions &d) {
+            e.bgr = true;
+            e.dither = d.dither = Dithering::FloydSteinberg;
+        },
+        true, false);
     row("e-paper in program memory", {"--format", "epd-bw-red", "--progmem"}, "epd-bw-red",
         [](EncodingOptions &e, DisplayOptions &) { e.progmem = true; });
+    // Each way of dithering, which --dither-method implies; fs is --dither's.
+    row("rgb565, fs", {"--format", "rgb565", "--dither-method", "fs"}, "rgb565",
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::FloydSteinberg; });
+    row("mono, Atkinson", {"--format", "mono", "--dither-method=atkinson"}, "mono",
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::Atkinson; });
+    row("epd7, Bayer, --dither given too", {"--format", "epd7", "--dither", "--dither-method", " bayer"},
+        "epd7", [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::Bayer; });
+    // The tone at each of its limits.
+    row("rgb565, brightness -100", {"--format", "rgb565", "--brightness", "-100"}, "rgb565",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -100; });
+    row("gray4, brightness 100", {"--format", "gray4", "--brightness=+100"}, "gray4",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = 100; });
+    row("index4, contrast -100", {"--format", "index4", "--contrast", "-100"}, "index4",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.contrast = -100; });
+    row("gray8, contrast 100", {"--format", "gray8", "--contrast", " 100 "}, "gray8",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.contrast = 100; });
+    row("lvgl, gamma 0.1", {"--format", "lvgl", "--gamma", "0.1"}, "lvgl",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.gamma = 0.1; });
+    row("rgb565, gamma 10", {"--format", "rgb565", "--gamma=10"}, "rgb565",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.gamma = 10; });
+    // A tone that gives every pixel one level: told so, no threshold would mend it.
+    warning = QString::fromUtf8("pic : tous ses pixels sont éteints (0) : --brightness -100 et --contrast 0 "
+                                "donnent le même niveau, 0, à chaque pixel de toute image, quel que soit le "
+                                "seuil (rapprochez-les de 0)");
+    row("mono, brightness -100", {"--format", "mono", "--brightness", "-100"}, "mono",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -100; });
+    warning
+        = QString::fromUtf8("pic : tous ses pixels sont allumés (1) : --brightness 40 et --contrast -100 "
+                            "donnent le même niveau, 179, à chaque pixel de toute image, quel que soit le "
+                            "seuil (rapprochez-les de 0)");
+    row("pages, contrast -100, lighter", {"--format", "pages", "--contrast", "-100", "--brightness", "40"},
+        "pages", [](EncodingOptions &e, DisplayOptions &) {
+            e.tone.contrast = -100;
+            e.tone.brightness = 40;
+        });
+    // One step short of flat, its lightest levels stay apart: a lower threshold mends it.
+    warning
+        = QString::fromUtf8("pic : tous ses pixels sont éteints (0) : l'image est partout plus sombre que le "
+                            "seuil 128, ses pixels transparents posés sur du noir (une icône sombre sur "
+                            "fond transparent ? essayez --background white --invert, sinon --threshold N "
+                            "avec N plus bas)");
+    row("mono, brightness -99", {"--format", "mono", "--brightness", "-99"}, "mono",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -99; });
+    row("four inks, dithered", {"--format", "epd-bwry", "--dither"}, "epd-bwry",
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::FloydSteinberg; });
+    row("six inks, fitted", {"--format", "epd-spectra6", "--fit", "7x5"}, "epd-spectra6",
+        [](EncodingOptions &, DisplayOptions &d) { d.fit = QSize(7, 5); });
     // Its two left columns, blue and green, have no red; what has no ink is told plane by plane.
     warning
         = QString::fromUtf8("pic_red : plan tout blanc, aucun pixel n'étant plus près de son encre que du "

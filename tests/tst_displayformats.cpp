@@ -130,6 +130,11 @@ void TestDisplayFormats::encodes_data()
         with(threshold(lightest + 1), inverted));
     row("pages, opaque, threshold at the darkest pixel", "pages", opaque, threshold(darkest));
     row("pages, opaque, threshold above the darkest pixel", "pages", opaque, threshold(darkest + 1));
+    // One pixel apart, the last of a row: the array is not all alike.
+    QImage lastLit(13, 3, QImage::Format_RGB32);
+    lastLit.fill(Qt::black);
+    lastLit.setPixel(12, 1, qRgb(255, 255, 255));
+    row("mono, one pixel lit, the last of its row", "mono", lastLit);
     row("xbm", "xbm", picture, threshold(200));
     row("xbm, threshold 0, aligned to 4", "xbm", picture, with(threshold(0), aligned(4)));
     row("xbm, aligned to 3", "xbm", picture, aligned(3));
@@ -700,24 +705,31 @@ const QVector<QRgb> acepColours
 
 // An e-paper picture read back from its arrays, by name, as the panel shows it: from the two
 // planes, black where the black plane holds 0, the ink where the other does, white where both
-// hold 1; from the ACeP codes, the panel's colour of each. Bits and nibbles beyond the width
-// must be white, and no pixel both inks.
+// hold 1; from the codes of the ACeP (4 bits), four-ink (2 bits) and Spectra 6 panels (4 bits, no
+// code 4), the panel's colour of each, the leftmost pixel in the highest bits of its byte, each
+// row on whole bytes. Bits and codes beyond the width must be white, and no pixel both inks.
 void readPanel(const QByteArray &format, const QHash<QByteArray, QByteArray> &arrays, QSize size,
                QImage *panel)
 {
     const int w = size.width(), h = size.height();
     *panel = QImage(size, QImage::Format_RGB32);
-    if (format == "epd7") {
+    if (format == "epd7" || format == "epd-bwry" || format == "epd-spectra6") {
+        const int bits = format == "epd-bwry" ? 2 : 4, perByte = 8 / bits;
+        const QVector<QRgb> &colours = format == "epd7" ? acepColours
+            : format == "epd-bwry"                      ? bwryColours
+                                                        : spectra6Colours;
         const QByteArray codes = arrays.value("pic");
-        const int rowBytes = (w + 1) / 2;
+        const int rowBytes = (w + perByte - 1) / perByte;
         QCOMPARE(codes.size(), rowBytes * h);
         for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < rowBytes * 2; ++x) {
-                const int code = quint8(codes[y * rowBytes + x / 2]) >> (x % 2 ? 0 : 4) & 0xf;
-                QVERIFY2(x < w ? code < 7 : code == 1,
+            for (int x = 0; x < rowBytes * perByte; ++x) {
+                const int shift = 8 - bits * (x % perByte + 1);
+                const int code = quint8(codes[y * rowBytes + x / perByte]) >> shift & ((1 << bits) - 1);
+                const bool known = code < colours.size() && !(format == "epd-spectra6" && code == 4);
+                QVERIFY2(x < w ? known : code == 1,
                          qPrintable(QString("pixel %1,%2: %3").arg(x).arg(y).arg(code)));
                 if (x < w)
-                    panel->setPixel(x, y, acepColours[code]);
+                    panel->setPixel(x, y, colours[code]);
             }
         }
         return;
@@ -741,7 +753,7 @@ void readPanel(const QByteArray &format, const QHash<QByteArray, QByteArray> &ar
     }
 }
 
-EncodedPicture encodeFor(const QByteArray &format, const QImage &picture, bool dither)
+EncodedPicture encodeFor(const QByteArray &format, const QImage &picture, Dithering dither)
 {
     EncodingOptions options;
     options.arrayName = "pic";
@@ -797,6 +809,60 @@ void TestDisplayFormats::encodesForEpaperPanels_data()
     for (const QSize size : {QSize(7, 3), QSize(8, 5), QSize(13, 14), QSize(1, 2)})
         QTest::addRow("seven colours, %d x %d", size.width(), size.height())
             << QByteArray("epd7") << size << forAcep << onAcep;
+
+    // Four inks: the panel's own to their codes, pure ones to the nearest it shows (green is
+    // light enough for yellow, blue dark enough for black); rows of 5 to 8 pixels, one pixel, and
+    // 13: on each side of whole bytes.
+    QVector<QRgb> forBwry = bwryColours, onBwry = bwryColours;
+    forBwry << white << black << yellow << red << green << blue << qRgb(200, 120, 60);
+    onBwry << bwryColours[1] << bwryColours[0] << bwryColours[2] << bwryColours[3] << bwryColours[2]
+           << bwryColours[0] << bwryColours[3];
+    for (const QSize size : {QSize(5, 3), QSize(6, 4), QSize(7, 2), QSize(8, 3), QSize(1, 4), QSize(13, 5)})
+        QTest::addRow("four inks, %d x %d", size.width(), size.height())
+            << QByteArray("epd-bwry") << size << forBwry << onBwry;
+    // Six inks, codes 0 to 3, 5 and 6: the panel's own, then pure ones.
+    QVector<QRgb> forSpectra6, onSpectra6;
+    for (const int code : {0, 1, 2, 3, 5, 6})
+        forSpectra6 << spectra6Colours[code], onSpectra6 << spectra6Colours[code];
+    forSpectra6 << white << black << yellow << red << blue << green << qRgb(255, 128, 0);
+    onSpectra6 << spectra6Colours[1] << spectra6Colours[0] << spectra6Colours[2] << spectra6Colours[3]
+               << spectra6Colours[5] << spectra6Colours[6] << spectra6Colours[2];
+    for (const QSize size : {QSize(7, 3), QSize(8, 5), QSize(1, 2), QSize(14, 3)})
+        QTest::addRow("six inks, %d x %d", size.width(), size.height())
+            << QByteArray("epd-spectra6") << size << forSpectra6 << onSpectra6;
+
+    // A colour on each side of where the nearest ink changes, by the eye-weighted distance to the
+    // colours the panel shows: along the greys, reds, light yellows and oranges, and for six inks
+    // the blues and greens.
+    const auto grey = [](int v) { return qRgb(v, v, v); };
+    const QVector<QRgb> &k = bwryColours;
+    QTest::newRow("four inks, boundaries")
+        << QByteArray("epd-bwry") << QSize(14, 1)
+        << QVector<QRgb> {grey(105),           grey(106),           grey(153),       grey(154),
+                          grey(165),           grey(166),           qRgb(94, 0, 0),  qRgb(95, 0, 0),
+                          qRgb(255, 255, 140), qRgb(255, 255, 141), qRgb(0, 244, 0), qRgb(0, 245, 0),
+                          qRgb(255, 113, 0),   qRgb(255, 114, 0)}
+        << QVector<QRgb> {k[0], k[3], k[3], k[2], k[2], k[1], k[0], k[3], k[2], k[1], k[0], k[2], k[3], k[2]};
+    const QVector<QRgb> &s = spectra6Colours;
+    QTest::newRow("six inks, boundaries")
+        << QByteArray("epd-spectra6") << QSize(16, 1) << QVector<QRgb> {grey(65),
+                                                                        grey(66),
+                                                                        grey(103),
+                                                                        grey(104),
+                                                                        grey(153),
+                                                                        grey(154),
+                                                                        qRgb(98, 0, 0),
+                                                                        qRgb(99, 0, 0),
+                                                                        qRgb(255, 255, 148),
+                                                                        qRgb(255, 255, 149),
+                                                                        qRgb(0, 0, 140),
+                                                                        qRgb(0, 0, 141),
+                                                                        qRgb(0, 60, 0),
+                                                                        qRgb(0, 61, 0),
+                                                                        qRgb(255, 115, 0),
+                                                                        qRgb(255, 116, 0)}
+        << QVector<QRgb> {s[0], s[6], s[6], s[5], s[5], s[1], s[0], s[3],
+                          s[2], s[1], s[0], s[5], s[0], s[6], s[3], s[2]};
 }
 
 void TestDisplayFormats::encodesForEpaperPanels()
@@ -805,7 +871,7 @@ void TestDisplayFormats::encodesForEpaperPanels()
     QFETCH(QSize, size);
     QFETCH(QVector<QRgb>, sources);
     QFETCH(QVector<QRgb>, shown);
-    const EncodedPicture encoded = encodeFor(format, sourcesPicture(size, sources), false);
+    const EncodedPicture encoded = encodeFor(format, sourcesPicture(size, sources), Dithering::None);
     QImage panel;
     readPanel(format, arraysOf(encoded.header), size, &panel);
     if (QTest::currentTestFailed())
@@ -817,7 +883,8 @@ void TestDisplayFormats::encodesForEpaperPanels()
     QByteArrayList told, expected;
     for (const UniformArray &array : encoded.uniform)
         told << array.name + (array.cause == UniformArray::NoInk && array.lit ? "" : " wrongly");
-    if (format != "epd7" && std::any_of(sources.begin(), sources.end(), [](QRgb c) { return c != white; })) {
+    if (format.startsWith("epd-bw-")
+        && std::any_of(sources.begin(), sources.end(), [](QRgb c) { return c != white; })) {
         for (const QRgb plane : {black, ink})
             if (!shown.contains(plane))
                 expected << (plane == black ? "pic_black" : ink == red ? "pic_red" : "pic_yellow");
@@ -830,13 +897,16 @@ void TestDisplayFormats::dithersToThePanelsColours_data()
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<QRgb>("colour");
     // Colours between the panel's: grey between black and white, pink between red and white,
-    // ochre between the ACeP panel's yellow, orange and grey.
+    // ochre between the ACeP panel's yellow, orange and grey, teal between blue and green.
     QTest::newRow("grey on black, white and red") << QByteArray("epd-bw-red") << qRgb(128, 128, 128);
     QTest::newRow("pink on black, white and red") << QByteArray("epd-bw-red") << qRgb(255, 128, 128);
     QTest::newRow("light yellow on black, white and yellow")
         << QByteArray("epd-bw-yellow") << qRgb(255, 255, 128);
     QTest::newRow("grey on seven colours") << QByteArray("epd7") << qRgb(150, 140, 150);
     QTest::newRow("ochre on seven colours") << QByteArray("epd7") << qRgb(190, 150, 80);
+    QTest::newRow("grey on four inks") << QByteArray("epd-bwry") << qRgb(150, 150, 150);
+    // Within the inks' reach: two fifths each of blue and green, one of white.
+    QTest::newRow("teal on six inks") << QByteArray("epd-spectra6") << qRgb(67, 119, 134);
 }
 
 void TestDisplayFormats::dithersToThePanelsColours()
@@ -848,11 +918,11 @@ void TestDisplayFormats::dithersToThePanelsColours()
     flat.fill(colour);
     // Cut, one colour throughout; dithered, the panel's colours average to it.
     QImage panel;
-    readPanel(format, arraysOf(encodeFor(format, flat, false).header), size, &panel);
+    readPanel(format, arraysOf(encodeFor(format, flat, Dithering::None).header), size, &panel);
     QImage uniform(size, QImage::Format_RGB32);
     uniform.fill(panel.pixel(0, 0));
     QCOMPARE(panel, uniform);
-    const EncodedPicture dithered = encodeFor(format, flat, true);
+    const EncodedPicture dithered = encodeFor(format, flat, Dithering::FloydSteinberg);
     readPanel(format, arraysOf(dithered.header), size, &panel);
     double sums[3] = {0, 0, 0};
     for (int i = 0; i < size.width() * size.height(); ++i)
@@ -892,6 +962,18 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays_data()
         << QByteArray("epd7") << QSize(6, 3) << "Waveshare Arduino 5.65";
     QTest::newRow("Waveshare's Arduino class, 7.3 inches, seven colours")
         << QByteArray("epd7") << QSize(12, 2) << "Waveshare Arduino 7.3";
+    QTest::newRow("GxEPD2, four inks") << QByteArray("epd-bwry") << QSize(9, 4) << "GxEPD2";
+    QTest::newRow("Waveshare's C library, 7.3 inches, four inks")
+        << QByteArray("epd-bwry") << QSize(7, 3) << "Waveshare C library 7.3 inches (";
+    QTest::newRow("Waveshare's C library, part of 7.3 inches, four inks")
+        << QByteArray("epd-bwry") << QSize(12, 3) << "Waveshare C library 7.3 inches, STM32";
+    QTest::newRow("Waveshare's Arduino class, four inks")
+        << QByteArray("epd-bwry") << QSize(8, 5) << "Waveshare Arduino 7.3";
+    QTest::newRow("GxEPD2, six inks") << QByteArray("epd-spectra6") << QSize(9, 4) << "GxEPD2";
+    QTest::newRow("Waveshare's C library, 7.3 inches, six inks")
+        << QByteArray("epd-spectra6") << QSize(7, 3) << "Waveshare C library 7.3 inches (";
+    QTest::newRow("Waveshare's C library, part of 7.3 inches, six inks")
+        << QByteArray("epd-spectra6") << QSize(10, 3) << "Waveshare C library 7.3 inches, STM32";
     QTest::newRow("Waveshare's C library, four greys")
         << QByteArray("gray2") << QSize(12, 5) << "Waveshare C library, 4 greys";
     QTest::newRow("Waveshare's Arduino class, four greys")
@@ -924,8 +1006,12 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
               .captured(1);
     QVERIFY2(!line.isEmpty(), qPrintable(text));
     writeFile(path("command/main.cpp"),
-              "#include <epaper.h>\n#include \"pic.h\"\nGxEPD2_StandIn display;\nEpd epd;\nint main()\n{\n"
-              "    const int16_t x = 0, y = 0;\n    (void)x, (void)y;\n    "
+              "#include <epaper.h>\n#include \"pic.h\"\n"
+                  + QByteArray(format == "epd-bwry"           ? "GxEPD2_4C_StandIn"
+                                   : format == "epd-spectra6" ? "GxEPD2_Spectra6_StandIn"
+                                                              : "GxEPD2_StandIn")
+                  + " display;\nEpd epd;\nint main()\n{\n"
+                    "    const int16_t x = 0, y = 0;\n    (void)x, (void)y;\n    "
                   + line.toUtf8() + "\n    epaper_dump();\n    return 0;\n}\n");
 
     // What the preview shows, in the stand-in's letters: only the panel's colours.
@@ -937,6 +1023,11 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
             const QRgb colour = preview.pixel(x, y);
             if (format == "epd7")
                 expected += acepColours.contains(colour) ? QChar('0' + acepColours.indexOf(colour)) : '?';
+            else if (format == "epd-bwry")
+                expected += bwryColours.contains(colour) ? QChar('0' + bwryColours.indexOf(colour)) : '?';
+            else if (format == "epd-spectra6")
+                expected
+                    += spectra6Colours.contains(colour) ? QChar('0' + spectra6Colours.indexOf(colour)) : '?';
             else if (format == "gray2")
                 expected += qGray(colour) % 85 || colour != qRgb(qRed(colour), qRed(colour), qRed(colour))
                     ? QChar('?')

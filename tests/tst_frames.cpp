@@ -338,6 +338,10 @@ void TestFrames::decodesFramesWithinBounds_data()
     QTest::newRow("3 frames, all") << three << "all" << decoded << "" << frames << "50,200,100";
     QTest::newRow("3 frames, 2-3") << three << "2-3" << decoded << "" << frames.mid(1) << "200,100";
     QTest::newRow("3 frames, 3-3") << three << "3-3" << decoded << "" << frames.mid(2) << "100";
+    // 2 hundredths, the first kept as given; a delay past 255 hundredths, both of its bytes; a
+    // frame without a graphic control block, nothing of the block before it.
+    QTest::newRow("delays of 2 and 300 hundredths, then none")
+        << animatedGifFile(frames, {2, 300, 0}) << "all" << decoded << "" << frames << "20,3000,100";
     // A frame of 2 x 2 at (2, 1), drawn over the first: the second frame as Qt composes it.
     const auto gifPart = drawnOverFirst(frames, QRect(2, 1, 2, 2));
     QTest::newRow("a frame drawn over the first")
@@ -605,8 +609,8 @@ void TestFrames::headerWalkedThroughItsTables_data()
     QTest::addColumn<QString>("standard");
     QTest::addColumn<bool>("split");
     QTest::addColumn<bool>("progmem");
-    for (const char *variant :
-         {"rgb565 mask", "mono", "pages", "index4", "index8", "epd-bw-red", "lvgl", "lvgl RGB888", "lvgl8"})
+    for (const char *variant : {"rgb565 mask", "mono", "pages", "index4", "index8", "epd-bw-red",
+                                "epd-spectra6", "lvgl", "lvgl RGB888", "lvgl8"})
         for (const char *standard : {"c99", "c++17"})
             for (const bool split : {false, true})
                 QTest::addRow("%s, %s%s", variant, standard, split ? ", split" : "")
@@ -848,6 +852,10 @@ void TestFrames::commandLine_data()
         << allFrames;
     QTest::newRow("--frames all --threshold 189")
         << mono({"--frames", "all", "--threshold", "189", gif}) << 0 << "" << allFrames;
+    // Each frame's array all alike, but unlit in one and lit in the other: nothing to tell.
+    QTest::newRow("--frames all, a black frame and a white one")
+        << mono({"--frames", "all", "blackwhite.gif"}) << 0 << ""
+        << "blackwhite_frame0 blackwhite_frame1 blackwhite_delays_ms blackwhite_frames";
     // Decoded in a child process, which hands back the first frame only without --frames, every
     // frame with it; Qt's MNG and WebP readers do not count frames before reading the first.
     QTest::newRow("MNG without --frames")
@@ -941,6 +949,10 @@ void TestFrames::commandLine()
     for (const char *name : {"one.gif", "anim_frame1.gif", "anim_delays_ms.gif", "anim_frame1000.gif"})
         writeFile(path(name), animatedGifFile({threeFrames()[1]}, {5}));
     writeFile(path("one.mng"), animatedMng({threeFrames()[2]}));
+    QImage black(5, 3, QImage::Format_RGB32), white(5, 3, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    white.fill(Qt::white);
+    writeFile(path("blackwhite.gif"), animatedGifFile({black, white}, {5, 5}));
     writeFile(path("huge.png"), pngWithoutPixels(30000, 30000));
     QProcess process;
     process.setWorkingDirectory(m_dir->path());

@@ -316,6 +316,12 @@ void TestHeaders::namesItsGuardAfterItsFile_data()
                                                        << "gray4 split" << QByteArray("QUILLON_a_b_c_H_5F2D");
     QTest::newRow("a space and a letter of two bytes")
         << QString::fromUtf8("mon ic\xC3\xB4ne") << "lvgl" << QByteArray("QUILLON_mon_ic__ne_H_20C3B4");
+    // Letters and digits kept up to the last of each range; the bytes just beyond them replaced.
+    QTest::newRow("the first and last letters and digits") << "AZaz09"
+                                                           << "mono" << QByteArray("QUILLON_AZaz09_H");
+    QTest::newRow("the bytes beside the letters and digits")
+        << "a:b@c[d`e{f"
+        << "xbm" << QByteArray("QUILLON_a_b_c_d_e_f_H_3A405B607B");
     QTest::newRow("the BMP file's bytes, split") << "a-b"
                                                  << "bmp split" << QByteArray("QUILLON_a_b_H_2D");
 }

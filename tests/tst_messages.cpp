@@ -131,7 +131,8 @@ void TestMessages::writesTheSameHeadersInEveryLanguage()
         for (int x = 0; x < 5; ++x)
             picture.setPixel(x, y, qRgba(40 * x, 80 * y, 200 - 30 * x, x == 4 ? 0 : 255));
     QVERIFY(picture.save(dir.filePath("logo.png")));
-    for (const char *format : {"bmp", "mono", "lvgl", "pages", "gray2", "epd-bw-red", "epd7"}) {
+    for (const char *format :
+         {"bmp", "mono", "lvgl", "pages", "gray2", "epd-bw-red", "epd7", "epd-bwry", "epd-spectra6"}) {
         QByteArrayList headers;
         for (const char *language : {"LANG=C", "LANG=fr_FR.UTF-8"}) {
             const QString folder = dir.filePath(QString("%1-%2").arg(format, language));

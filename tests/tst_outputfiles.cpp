@@ -129,6 +129,8 @@ void TestOutputFiles::rawFilesHoldTheArrays_data()
         << QByteArray("index4") << QSize(7, 3) << "" << QStringList {"pic.bin", "pic.h", "pic_palette.bin"};
     QTest::newRow("black and red planes") << QByteArray("epd-bw-red") << QSize(9, 4) << ""
                                           << QStringList {"pic.h", "pic_black.bin", "pic_red.bin"};
+    QTest::newRow("four inks, 7 wide")
+        << QByteArray("epd-bwry") << QSize(7, 3) << "" << QStringList {"pic.bin", "pic.h"};
 }
 
 void TestOutputFiles::rawFilesHoldTheArrays()
@@ -279,6 +281,9 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
     // bytes. Its previews: one a frame, numbered as its arrays are.
     QTest::newRow("--frames all --binary")
         << words("--format mono --frames all --binary -o out anim.gif") << words("")
+        << words("anim.h anim_delays_ms.bin anim_frame0.bin anim_frame1.bin anim_frame2.bin") << 0 << "";
+    QTest::newRow("lvgl --frames all --binary: an image file a frame")
+        << words("--format lvgl --frames all --binary -o out anim.gif") << words("")
         << words("anim.h anim_delays_ms.bin anim_frame0.bin anim_frame1.bin anim_frame2.bin") << 0 << "";
     QTest::newRow("--frames all --preview")
         << words("--format rgb565 --frames all --preview -o out anim.gif") << words("")

@@ -2,13 +2,15 @@
 
 #include "animation_decoding.h"
 #include "decoded_size.h"
+#include "fresh_memory.h"
+#include "picture_format.h"
+#include "row_decoding.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
-#include <QTemporaryDir>
 #include <QtEndian>
 
 #include <cerrno>
@@ -16,6 +18,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -51,6 +54,17 @@ constexpr auto wallClockLimit = std::chrono::seconds(30);
 // What fresh memory holds in the child: any fixed byte makes unset pixels the same on every run.
 constexpr int childMemoryFill = 0xa5;
 
+// The settings of glibc's allocator in the server and its children: fresh memory filled from the
+// first allocation on, and no cache of freed blocks, which glibc hands back without the fill, so
+// that what a reader leaves unset is the fill whatever the file's name, the environment or the
+// parent's own settings; large blocks in pages of 2 MiB, so that a picture's first writes fault
+// once a page.
+std::string childTunables()
+{
+    return "glibc.malloc.perturb=" + std::to_string(childMemoryFill)
+        + ":glibc.malloc.tcache_count=0:glibc.malloc.hugetlb=1";
+}
+
 // What the server is asked for a picture, beside the descriptors of the picture's file, the
 // memory file and the socket the child answers on (its channel).
 struct DecodeRequest
@@ -61,6 +75,8 @@ struct DecodeRequest
     qint32 framesAsked;
     qint32 firstFrame;
     qint32 lastFrame;
+    // The shaping a picture too large to be decoded whole is fitted with as its rows come.
+    FittingRequest fitting;
 };
 constexpr int requestDescriptors = 3;
 
@@ -78,6 +94,11 @@ struct PictureHeader
     qint32 colourCount;
     quint64 pixelsAddress; // where the bytes are in the child's memory
     qint32 frameCount;
+    // Decoded by rows and fitted (DecodedPicture::fitted): the picture's own size; no pixels when
+    // the options cannot shape a picture of that size.
+    qint32 fitted;
+    qint32 fullWidth;
+    qint32 fullHeight;
 };
 constexpr quint32 headerMagic = 0x51444331; // "QDC1"
 
@@ -300,6 +321,14 @@ DecodedPicture receivePicture(ChildPipe &pipe, int channelFd, int pixelsFd, pid_
     const auto status = DecodedPicture::Status(header.status);
     if (status != DecodedPicture::Decoded)
         return {status, QImage(), header.systemError, QSize()};
+    const QSize fullSize(header.fullWidth, header.fullHeight);
+    if (header.fitted && (fullSize.width() <= 0 || fullSize.height() <= 0))
+        return {DecodedPicture::Hostile, QImage(), 0, QSize()};
+    if (header.fitted && header.width == 0 && header.height == 0) {
+        DecodedPicture unshaped {DecodedPicture::Decoded, QImage(), 0, fullSize};
+        unshaped.fitted = true;
+        return unshaped;
+    }
     const QImage::Format format = QImage::Format(header.format);
     if (format <= QImage::Format_Invalid || format >= QImage::NImageFormats || header.width <= 0
         || header.height <= 0 || header.colourCount < 0 || header.colourCount > 256)
@@ -320,7 +349,10 @@ DecodedPicture receivePicture(ChildPipe &pipe, int channelFd, int pixelsFd, pid_
         return {DecodedPicture::Hostile, QImage(), 0, QSize()};
     if (!colours.isEmpty())
         image.setColorTable(colours);
-    return {DecodedPicture::Decoded, std::move(image), 0, size, qMax(0, header.frameCount)};
+    DecodedPicture picture {DecodedPicture::Decoded, std::move(image), 0, header.fitted ? fullSize : size,
+                            qMax(0, header.frameCount)};
+    picture.fitted = header.fitted != 0;
+    return picture;
 }
 
 // Arguments and environment as exec() takes them, made before the fork.
@@ -339,10 +371,9 @@ struct ExecStrings
     }
 };
 
-// What runs between fork() and exec() in the server: system calls only, no allocation, since
-// the parent's other threads may hold any lock at the time of the fork.
-[[noreturn]] void becomeServer(int socketFd, int nullFd, const char *program, char *const *arguments,
-                               char *const *environment)
+// The server's first steps, however it is started: system calls only, no allocation, since after
+// a fork the parent's other threads may hold any lock.
+void detachServer(int socketFd, int nullFd)
 {
     // A group of its own: a terminal's Ctrl+C reaches the parent, which decides.
     ::setpgid(0, 0);
@@ -357,12 +388,22 @@ struct ExecStrings
         ::signal(signal, SIG_DFL);
     const rlimit noCore {0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
+}
+
+// What runs between fork() and exec() in a server started as a program.
+[[noreturn]] void becomeServer(int socketFd, int nullFd, const char *program, char *const *arguments,
+                               char *const *environment)
+{
+    detachServer(socketFd, nullFd);
     ::execve(program, arguments, environment);
     ::_exit(127);
 }
 
-// The decoding server: this program again, started once with a hidden argument the first time a
-// picture needs it, with Qt's libraries loaded and its readers' list read. It forks a child for
+// The server that was forked from this process (forkDecoderServer()), whose first steps run in it.
+[[noreturn]] void becomeForkedServer(int socketFd, int nullFd, const QByteArray &reader);
+
+// The decoding server: this program again, forked at its start (forkDecoderServer()) or started
+// with a hidden argument the first time a picture needs it, with Qt's libraries loaded. It forks a child for
 // each picture, which costs a fraction of a millisecond where starting a program costs ten. It
 // ends when the parent closes its socket, or dies.
 class DecoderServer
@@ -384,6 +425,31 @@ public:
             stop(); // it died: started again once
         }
         return -1;
+    }
+
+    // Forks the server from this process, now: see forkDecoderServer().
+    void forkNow(const QByteArray &reader)
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        if (m_socket >= 0)
+            return;
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
+            return;
+        const int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        const pid_t server = nullFd < 0 ? -1 : ::fork();
+        if (server == 0)
+            becomeForkedServer(ends[1], nullFd, reader);
+        ::close(ends[1]);
+        if (nullFd >= 0)
+            ::close(nullFd);
+        if (server < 0) {
+            ::close(ends[0]);
+            return;
+        }
+        m_socket = ends[0];
+        m_server = server;
+        m_program = programToStart();
     }
 
     ~DecoderServer() { stop(); }
@@ -419,13 +485,9 @@ private:
                 && std::strncmp(*variable, "MALLOC_PERTURB_=", 16) != 0)
                 environment.strings.emplace_back(*variable);
         }
-        // Fresh memory filled from the first allocation on, and no cache of freed blocks, which
-        // glibc hands back without the fill: what a reader leaves unset is then the fill,
-        // whatever the file's name, the environment or the parent's own settings. The children
-        // inherit it with the rest of the server's memory, which it leaves alone between them.
-        // Large blocks in pages of 2 MiB: a picture's first writes fault once a page.
-        environment.strings.push_back("GLIBC_TUNABLES=glibc.malloc.perturb=" + std::to_string(childMemoryFill)
-                                      + ":glibc.malloc.tcache_count=0:glibc.malloc.hugetlb=1");
+        // The children inherit these settings with the rest of the server's memory, which it
+        // leaves alone between them.
+        environment.strings.push_back("GLIBC_TUNABLES=" + childTunables());
         char *const *argv = arguments.array();
         char *const *envp = environment.array();
         int ends[2];
@@ -528,6 +590,45 @@ void removeAbandonedTemporaries()
     for (const std::string &name : abandoned)
         removeTree(temporary, name.c_str());
     ::close(temporary);
+}
+
+// The folder of the children's temporary files (ghostscript's among them), one for the process:
+// made when a child first needs it, the folders of killed runs removed then, and removed with
+// the process, whatever its children left there.
+class ChildTemporaries
+{
+public:
+    ~ChildTemporaries()
+    {
+        if (!m_path.empty())
+            removeTree(AT_FDCWD, m_path.c_str());
+    }
+
+    // Its path, or nothing when it could not be made.
+    std::string path()
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        if (m_made)
+            return m_path;
+        m_made = true;
+        removeAbandonedTemporaries();
+        std::string name = QFile::encodeName(QDir::tempPath()).toStdString() + "/quillon-decode-"
+            + std::to_string(::getpid()) + "-XXXXXX";
+        if (::mkdtemp(name.data()))
+            m_path = name;
+        return m_path;
+    }
+
+private:
+    std::mutex m_lock;
+    bool m_made = false;
+    std::string m_path;
+};
+
+ChildTemporaries &childTemporaries()
+{
+    static ChildTemporaries temporaries;
+    return temporaries;
 }
 
 // The child's SIGTERM: the server died or it was asked to stop; ends the child and every
@@ -676,12 +777,16 @@ void tellMemoryExhaustion(qint32 *status, qint32 *systemError, int readerErrno)
         sendFrames(request);
 
     const QByteArray format(request.format);
-    // An animated WebP's first frame composed as its other frames are.
+    // An animated WebP's first frame composed as its other frames are; a picture too large to be
+    // decoded whole fitted as its rows come, when its reader reads by rows.
+    DisplayOptions display;
+    RowFitting rows;
+    fittingAsked(request.fitting, &display, &rows);
     errno = 0;
     std::optional<DecodedPicture> composed = composedFirstFrame(QStringLiteral("/proc/self/fd/0"), format);
-    const DecodedPicture decoded = composed ? std::move(*composed)
-                                            : decodeInProcess(QStringLiteral("/proc/self/fd/0"), format,
-                                                              DisplayOptions(), FreshMemoryCheck::None);
+    const DecodedPicture decoded = composed
+        ? std::move(*composed)
+        : decodeInProcess(QStringLiteral("/proc/self/fd/0"), format, display, FreshMemoryCheck::None, rows);
     const int readerErrno = errno;
     const QImage &image = decoded.image;
     PictureHeader header {};
@@ -697,6 +802,9 @@ void tellMemoryExhaustion(qint32 *status, qint32 *systemError, int readerErrno)
         header.colourCount = image.colorCount();
         header.frameCount = decoded.frameCount;
         header.pixelsAddress = quint64(quintptr(image.constBits()));
+        header.fitted = decoded.fitted;
+        header.fullWidth = decoded.fullSize.width();
+        header.fullHeight = decoded.fullSize.height();
     }
     const QVector<QRgb> colours = image.colorTable();
     const bool sent = writeAll(STDOUT_FILENO, &header, sizeof header)
@@ -765,9 +873,12 @@ void loadReader(const char *format)
     reader.canRead();
 }
 
-[[noreturn]] void runServer()
+// Serves requests until the parent closes its socket; `reader`, when given, is loaded before the
+// first request comes.
+[[noreturn]] void runServer(const QByteArray &reader = QByteArray())
 {
-    // Its children are reaped as they end: the parent learns how each went from its channel.
+    // Its children are reaped as they end, by the system: the parent learns how each went from its
+    // channel, and none stays a zombie.
     ::signal(SIGCHLD, SIG_IGN);
     // The list of readers, read once here rather than in every child.
     loadReader("quillon-none");
@@ -775,6 +886,10 @@ void loadReader(const char *format)
     // Each reader's plugin is loaded here the first time it is asked for, so that the children
     // find it loaded; nothing else is allocated between two children.
     std::set<std::string> loaded;
+    if (!reader.isEmpty()) {
+        loaded.insert(reader.toStdString());
+        loadReader(reader.constData());
+    }
     DecodeRequest request;
     int descriptors[requestDescriptors];
     while (receiveRequest(&request, descriptors)) {
@@ -786,6 +901,31 @@ void loadReader(const char *format)
             ::close(fd);
     }
     ::_exit(0);
+}
+
+[[noreturn]] void becomeForkedServer(int socketFd, int nullFd, const QByteArray &reader)
+{
+    detachServer(socketFd, nullFd);
+    // Nothing of the parent's stays open: a pipe to the parent's standard error would otherwise
+    // outlive the parent.
+    if (::close_range(serverDescriptor + 1, ~0U, 0) != 0) {
+        for (int fd = serverDescriptor + 1; fd < 65536; ++fd)
+            ::close(fd);
+    }
+    // What GLIBC_TUNABLES gives a server started as a program: fresh memory holds one fill, the
+    // same whatever the blocks glibc keeps for reuse (fillAllocationsFromNowOn() emulates its cache
+    // turned off), and the programs its children start have the same settings.
+    fillAllocationsFromNowOn(childMemoryFill ^ 0xff);
+    ::unsetenv("MALLOC_PERTURB_");
+    ::setenv("GLIBC_TUNABLES", childTunables().c_str(), 1);
+    // Qt's application object, which some readers need (see runDecoderChild()), made as a server
+    // started as a program makes it.
+    static int argc = 2;
+    static char program[] = "quillon-convert", argument[] = "--quillon-decode-server";
+    static char *argv[] = {program, argument, nullptr};
+    new QCoreApplication(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    runServer(reader);
 }
 
 } // namespace
@@ -835,12 +975,9 @@ public:
         if (m_pixelsFd < 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_channel) != 0)
             return;
 
-        removeAbandonedTemporaries();
-        m_temporary.reset(new QTemporaryDir(
-            QDir::tempPath() + QStringLiteral("/quillon-decode-%1-XXXXXX").arg(qint64(::getpid()))));
-        const QByteArray temporaryPath = QFile::encodeName(m_temporary->path());
-        if (m_temporary->isValid() && temporaryPath.size() < int(sizeof request.temporary))
-            std::memcpy(request.temporary, temporaryPath.constData(), size_t(temporaryPath.size()));
+        const std::string temporaryPath = childTemporaries().path();
+        if (temporaryPath.size() < sizeof request.temporary)
+            std::memcpy(request.temporary, temporaryPath.data(), temporaryPath.size());
         const pid_t server = decoderServer().send(request, {m_pictureFd, m_pixelsFd, m_channel[1]});
         ::close(m_channel[1]);
         m_channel[1] = -1;
@@ -885,7 +1022,6 @@ private:
     int m_pixelsFd = -1;
     int m_channel[2] = {-1, -1};
     pid_t m_child = 0;
-    std::unique_ptr<QTemporaryDir> m_temporary;
     std::unique_ptr<ChildPipe> m_pipe;
 };
 
@@ -973,12 +1109,14 @@ DecodedAnimation receiveFrames(PictureChild &child,
 } // namespace
 
 DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
-                             const std::atomic<int> *interrupted)
+                             const std::atomic<int> *interrupted, const DisplayOptions &display,
+                             const RowFitting &rows)
 {
     const DecodedPicture hostile {DecodedPicture::Hostile, QImage(), 0, QSize()};
     DecodeRequest request {};
     if (!requestFor(format, &request))
         return hostile;
+    request.fitting = fittingRequest(display, rows);
     PictureChild child(filePath, request, interrupted);
     switch (child.start()) {
     case PictureChild::Unreadable:
@@ -1033,4 +1171,26 @@ int runDecoderChild(int argc, char **argv)
     QCoreApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     runServer();
+}
+
+void forkDecoderServer(const QByteArray &reader)
+{
+    decoderServer().forkNow(reader);
+}
+
+QByteArray readerApartOf(const QByteArray &filePath)
+{
+    const int fd = ::open(filePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QByteArray();
+    struct stat status;
+    char head[pictureSignatureBytes];
+    const ssize_t got
+        = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? readSome(fd, head, sizeof head) : -1;
+    ::close(fd);
+    if (got < 0)
+        return QByteArray();
+    // The name only for its suffix (TGA and WBMP have no signature): any decoding of its bytes does.
+    const QByteArray format = pictureFormatOf(QByteArray(head, int(got)), QString::fromLatin1(filePath));
+    return format.isEmpty() ? QByteArrayLiteral("?") : isQtOwnFormat(format) ? QByteArray() : format;
 }

@@ -14,9 +14,11 @@
 // EPS...) are decoded in a child process started for the picture: a reader that crashes, runs
 // away with memory or time, or starts programs of its own (ghostscript) hurts only the child.
 //
-// The children come from a decoding server: this program again, started with a hidden argument
-// the first time a picture needs it, which forks one child a picture (a fraction of a
-// millisecond, where starting a program costs ten) and ends with its parent. A child runs under
+// The children come from a decoding server, which forks one child a picture (a fraction of a
+// millisecond, where starting a program costs ten) and ends with its parent: a copy of the program
+// forked at its start, when its main() calls forkDecoderServer(), or else this program again,
+// started with a hidden argument the first time a picture needs it. The children's temporary files
+// go to one folder, removed with the parent. A child runs under
 // limits the kernel enforces: 768 MiB of address space, 10 s of processor time, no core file,
 // 30 s in all; in a process group of its own, which is killed whole when the run is interrupted,
 // the time is up, or the parent dies. Its fresh memory is filled with a fixed byte, so a reader
@@ -33,9 +35,12 @@
 constexpr int readerMemoryMiB = 768;
 
 // Decodes the picture in `filePath`, which the parent has already checked to be a regular file,
-// in a child process. `format` names the reader.
+// in a child process. `format` names the reader. With `rows` allowed, a picture too large to be
+// decoded whole, of a reader that reads by rows (TIFF's), is decoded by rows and fitted as
+// `display` says in the child, which hands back the fitted picture only (see row_decoding.h).
 DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
-                             const std::atomic<int> *interrupted = nullptr);
+                             const std::atomic<int> *interrupted = nullptr,
+                             const DisplayOptions &display = DisplayOptions(), const RowFitting &rows = {});
 
 // The frames asked for of the animation in `filePath`, decoded in a child process as
 // decodeAnimation() decodes a GIF's (see animation_decoding.h) and handed back together: their
@@ -49,6 +54,19 @@ DecodedAnimation decodeFramesInChild(const QString &filePath, const QByteArray &
 // (/proc/self/exe). Programs whose main() does not hand the server's arguments to
 // runDecoderChild(), such as test runners, name one that does.
 void setDecoderProgram(const QString &program);
+
+// Forks the decoding server from this process, now: called first in main(), while the process has
+// one thread and nothing of Qt's made, when a picture will need it, it spares that picture a
+// second start of the program (its libraries loaded and linked again, some ten milliseconds).
+// The server makes its Qt application object, reads the list of readers and loads `reader`
+// (readerApartOf()) at once, while this process goes on; it ends with this process.
+void forkDecoderServer(const QByteArray &reader = QByteArray());
+
+// The reader of another package that the picture in the file `filePath` (in the system's
+// encoding) needs, decoded in a child process, as its first bytes tell; "?" when they tell no
+// format (the readers are then asked in turn). Empty when one of Qt's readers or Quillon's
+// decodes it, or when it is no regular file that can be read.
+QByteArray readerApartOf(const QByteArray &filePath);
 
 // Whether the program was started as the decoding server; its main() then returns
 // runDecoderChild() before doing anything else.

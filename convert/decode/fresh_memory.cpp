@@ -6,8 +6,19 @@
 
 #include <cstdlib>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) && !defined(__SANITIZE_ADDRESS__)
+#define __SANITIZE_ADDRESS__ 1
+#endif
+#endif
+
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
 #include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #define QUILLON_HAS_M_PERTURB 1
 #endif
 
@@ -85,6 +96,111 @@ FreshMemoryFill::~FreshMemoryFill()
 bool FreshMemoryFill::available()
 {
 #ifdef QUILLON_HAS_M_PERTURB
+    return true;
+#else
+    return false;
+#endif
+}
+
+#ifdef QUILLON_HAS_M_PERTURB
+namespace {
+
+// The fill of every block handed out, or -1 for none.
+int allocationFill = -1;
+
+// Blocks of this size or more are asked to the system in pages of 2 MiB where it has them, as
+// glibc.malloc.hugetlb=1 has them: a picture's first writes then fault once a page.
+constexpr size_t largeBlock = size_t(2) << 20;
+
+void fillBlock(void *block, size_t from = 0)
+{
+    if (allocationFill < 0 || !block)
+        return;
+    const size_t size = malloc_usable_size(block);
+    if (size >= largeBlock) {
+        const quintptr page = quintptr(::sysconf(_SC_PAGESIZE));
+        const quintptr start = (quintptr(block) + page - 1) & ~(page - 1);
+        const quintptr end = (quintptr(block) + size) & ~(page - 1);
+        if (end > start)
+            ::madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
+    }
+    if (size > from)
+        std::memset(static_cast<char *>(block) + from, allocationFill, size - from);
+}
+
+} // namespace
+
+// glibc's own allocator, under the names it keeps for programs that wrap it.
+extern "C" {
+void *__libc_malloc(size_t size);
+void *__libc_realloc(void *block, size_t size);
+void *__libc_memalign(size_t alignment, size_t size);
+void *__libc_valloc(size_t size);
+void *__libc_pvalloc(size_t size);
+
+// These stand in for the C library's: the program's own are found first, by every library.
+void *malloc(size_t size) __THROW
+{
+    void *block = __libc_malloc(size);
+    fillBlock(block);
+    return block;
+}
+
+void *realloc(void *block, size_t size) __THROW
+{
+    const size_t kept = block && allocationFill >= 0 ? malloc_usable_size(block) : 0;
+    void *grown = __libc_realloc(block, size);
+    fillBlock(grown, kept);
+    return grown;
+}
+
+void *memalign(size_t alignment, size_t size) __THROW
+{
+    void *block = __libc_memalign(alignment, size);
+    fillBlock(block);
+    return block;
+}
+
+void *aligned_alloc(size_t alignment, size_t size) __THROW
+{
+    if (alignment == 0 || (alignment & (alignment - 1)) != 0) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return memalign(alignment, size);
+}
+
+int posix_memalign(void **block, size_t alignment, size_t size) __THROW
+{
+    if (alignment % sizeof(void *) != 0 || (alignment & (alignment - 1)) != 0 || alignment == 0)
+        return EINVAL;
+    void *made = memalign(alignment, size);
+    if (!made && size != 0)
+        return ENOMEM;
+    *block = made;
+    return 0;
+}
+
+void *valloc(size_t size) __THROW
+{
+    void *block = __libc_valloc(size);
+    fillBlock(block);
+    return block;
+}
+
+void *pvalloc(size_t size) __THROW
+{
+    void *block = __libc_pvalloc(size);
+    fillBlock(block);
+    return block;
+}
+}
+#endif
+
+bool fillAllocationsFromNowOn([[maybe_unused]] int byte)
+{
+#ifdef QUILLON_HAS_M_PERTURB
+    allocationFill = byte & 0xff;
     return true;
 #else
     return false;

@@ -25,3 +25,11 @@ private:
     std::unique_lock<std::mutex> m_lock;
     std::vector<void *> m_cachedBlocks;
 };
+
+// From now on, every block that malloc() and its kin (realloc's growth, the aligned ones) hand
+// out in this process holds `byte`, whatever glibc's cache of freed blocks holds: a process forked
+// from a program started with glibc's usual settings (the decoding server, child_decoder.h) so
+// gets the fill that GLIBC_TUNABLES gives a program started with its cache off and M_PERTURB set,
+// and what a reader leaves unset is the same on every run. With glibc only, and not under
+// AddressSanitizer, whose allocator fills as its options say; false where it does nothing.
+bool fillAllocationsFromNowOn(int byte);

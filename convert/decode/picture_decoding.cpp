@@ -149,7 +149,7 @@ DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &disp
     if (format == "gif") // composed here as its other frames are
         return *composedFirstFrame(filePath, format);
     if (!isQtOwnFormat(format))
-        return decodeInChild(filePath, format, interrupted);
+        return decodeInChild(filePath, format, interrupted, display, rows);
     return decodeInProcess(filePath, format, display, FreshMemoryCheck::DecodeAgain, rows);
 }
 
@@ -172,8 +172,10 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
     case DecodingCost::Damaged:
         return undecoded();
     case DecodingCost::Known:
-        if (cost.bytes > rows.wholeLimit && rows.allowed && decodesByRows(format))
-            return decodeByRows(source, format, size, display, rows);
+        if (cost.bytes > rows.wholeLimit && rows.allowed && decodesByRows(format)) {
+            if (std::optional<DecodedPicture> fitted = decodeByRows(source, format, size, display, rows))
+                return std::move(*fitted);
+        }
         if (cost.bytes > maxDecodedBytes)
             return refused(DecodedPicture::TooLarge);
         if (tooComplex(cost))

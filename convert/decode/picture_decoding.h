@@ -55,7 +55,9 @@ struct RowFitting
     bool allowed = false;
     bool keepAlpha = false; // the alpha is kept apart, as preparePicture() keeps it
     qint64 wholeLimit = maxDecodedBytes; // what a picture decoded whole may cost, lower in tests
-    int bandRows = 0; // an interlaced picture's rows decoded at a time; 0: as many as the bound allows
+    // An interlaced PNG's rows decoded at a time, a TIFF's at most (whole strips or rows of tiles);
+    // 0: as many as the bound allows.
+    int bandRows = 0;
     const std::atomic<int> *interrupted = nullptr; // polled as the rows come
 };
 
@@ -80,7 +82,8 @@ DecodedPicture decodePicture(const QString &filePath, QSize fitWithin = QSize(),
                              const std::atomic<int> *interrupted = nullptr);
 // The same for a picture shaped as the options say: a JPEG is decoded smaller when it is scaled
 // down as a whole (not when a rectangle is cut out of it, in its own pixels); with `rows`
-// allowed, a PNG too large to be decoded whole is decoded by rows and fitted as they come.
+// allowed, a PNG or a TIFF too large to be decoded whole is decoded by rows and fitted as they
+// come (a TIFF in its child process).
 DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &display,
                              const std::atomic<int> *interrupted = nullptr, const RowFitting &rows = {});
 

@@ -3,22 +3,17 @@
 #include "display_preparation.h"
 #include "picture_completeness.h"
 #include "picture_source.h"
+#include "row_scaling.h"
 #include "streaming_scaler.h"
+#include "tiff_rows.h"
 
 #include <QIODevice>
 
 #include <png.h>
 
-#include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace {
-
-constexpr qint64 batchBytes = 1 << 20; // rows converted to the scaling's format at a time
 
 // What libpng is asked for, as Qt's PNG reader asks it, and the picture that makes.
 struct PngPlan
@@ -238,105 +233,6 @@ QImage planned(const PngPlan &plan, int rows)
     return picture;
 }
 
-// The rows converted to the scaling's format at a time: about 1 MiB of them.
-int sliceRows(qint64 rowBytes)
-{
-    return int(qBound<qint64>(1, batchBytes / rowBytes, 64));
-}
-
-// Batches of rows converted to the scaling's format and scaled on a thread of their own while
-// libpng decodes the next ones: the decoding (zlib's, mostly) and the scaling then take the time
-// of the longer one. At most `waiting` batches wait.
-class ScalingThread
-{
-public:
-    ScalingThread(StreamingScaler *scaler, QImage::Format scaling)
-        : m_scaler(scaler)
-        , m_scaling(scaling)
-        , m_thread([this] { run(); })
-    { }
-    ~ScalingThread()
-    {
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_batches.clear();
-            m_ended = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    ScalingThread(const ScalingThread &) = delete;
-    ScalingThread &operator=(const ScalingThread &) = delete;
-
-    void push(QImage batch, int count)
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_batches.size() < waiting; });
-        m_batches.push_back({std::move(batch), count});
-        m_changed.notify_all();
-    }
-    // Returns once every batch pushed is scaled, and let go.
-    void drain()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_batches.empty() && !m_busy; });
-    }
-    // Every batch pushed scaled, then the thread ended.
-    void finish()
-    {
-        drain();
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_ended = true;
-        }
-        m_changed.notify_all();
-    }
-
-    static constexpr size_t waiting = 3;
-
-private:
-    void run()
-    {
-        for (;;) {
-            std::pair<QImage, int> next;
-            {
-                std::unique_lock<std::mutex> lock(m_mutex);
-                m_changed.wait(lock, [this] { return m_ended || !m_batches.empty(); });
-                if (m_batches.empty())
-                    return;
-                next = std::move(m_batches.front());
-                m_batches.pop_front();
-                m_busy = true;
-            }
-            m_changed.notify_all();
-            // A band is converted a slice of rows at a time, as a batch is.
-            const int slice = sliceRows(next.first.bytesPerLine());
-            for (int top = 0; top < next.second; top += slice) {
-                const int count = qMin(slice, next.second - top);
-                const QImage rows = top == 0 && count == next.first.height()
-                    ? next.first
-                    : next.first.copy(0, top, next.first.width(), count);
-                const QImage converted = rows.convertToFormat(m_scaling);
-                for (int y = 0; y < count; ++y)
-                    m_scaler->addRow(converted.constScanLine(y));
-            }
-            next.first = QImage();
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_busy = false;
-            m_changed.notify_all();
-        }
-    }
-
-    StreamingScaler *m_scaler;
-    const QImage::Format m_scaling;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<std::pair<QImage, int>> m_batches;
-    bool m_busy = false;
-    bool m_ended = false;
-    std::thread m_thread;
-};
-
 // The rows as they come, gathered in the picture's own format a batch (or, interlaced, a band)
 // at a time and handed to the scaling thread.
 struct RowFeed
@@ -397,52 +293,28 @@ bool batchRowRead(void *context, int y)
     return !feed->stopped();
 }
 
-DecodedPicture refused(DecodedPicture::Status status)
+DecodedPicture decodePngByRows(PictureSource &source, const QByteArray &format, QSize size,
+                               const DisplayOptions &display, const RowFitting &rows)
 {
-    DecodedPicture picture;
-    picture.status = status;
-    return picture;
-}
-
-} // namespace
-
-bool decodesByRows(const QByteArray &format)
-{
-    return format == "png";
-}
-
-DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSize size,
-                            const DisplayOptions &display, const RowFitting &rows)
-{
-    if (!geometryProblem(size, display).isEmpty()) { // refused by the caller, from the size alone
-        DecodedPicture picture;
-        picture.status = DecodedPicture::Decoded;
-        picture.fullSize = size;
-        picture.fitted = true;
-        return picture;
-    }
+    if (!geometryProblem(size, display).isEmpty()) // refused by the caller, from the size alone
+        return unshapedPicture(size);
     PngPlan plan;
     plan.device = &source;
     source.resetRanPastEnd();
     if (!runPng(&plan) || QSize(plan.width, plan.height) != size)
-        return refused(undecodedStatus(format, &source));
+        return refusedPicture(undecodedStatus(format, &source));
 
-    // Scaled in the form the whole picture would be (see display_preparation.cpp): opaque on 8
-    // bits, premultiplied on 8 bits, or premultiplied on 16 bits when the alpha is kept apart,
-    // unless the picture keeps its size (only cut): then its own colours.
+    // Scaled in the form the whole picture would be.
     const QImage sample = planned(plan, 1);
     if (sample.isNull())
-        return refused(DecodedPicture::TooLarge);
+        return refusedPicture(DecodedPicture::TooLarge);
     const QSize scaled = scaledSize(orientedSize(size, display), display);
-    const bool straight = rows.keepAlpha && !display.background.isValid();
-    const QImage::Format scaling = !sample.hasAlphaChannel() ? QImage::Format_RGB32
-        : !straight                                          ? QImage::Format_ARGB32_Premultiplied
-        : scaled == orientedSize(size, display)              ? QImage::Format_ARGB32
-                                                             : QImage::Format_RGBA64_Premultiplied;
+    const QImage::Format scaling
+        = rowScalingFormat(sample.hasAlphaChannel(), orientedSize(size, display), scaled, display, rows);
     StreamingScaler scaler(size, display, scaled, scaling);
 
     // What is held: the scaler's, libpng's rows, a slice of rows being converted and its rows
-    // converted, and the batches of rows (the one filling and those waiting) or, for an
+    // converted, and the batches of rows (the one filling, those waiting and the one scaled) or, for an
     // interlaced picture, the band of rows its passes fill.
     const qint64 rowBytes = qMax<qint64>(sample.bytesPerLine(), qint64(plan.rowBytes));
     const qint64 scalingRowBytes
@@ -450,21 +322,21 @@ DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSi
     const qint64 fixed
         = scaler.heldBytes() + 4 * rowBytes + sliceRows(rowBytes) * (rowBytes + scalingRowBytes);
     int bandRows = sliceRows(rowBytes);
-    qint64 held = fixed + bandRows * rowBytes * qint64(ScalingThread::waiting + 1);
+    qint64 held = fixed + bandRows * rowBytes * ScalingThread::bandsHeld(3);
     if (plan.passes > 1) {
         const qint64 most = (maxDecodedBytes - fixed) / rowBytes;
         bandRows = int(qMin<qint64>(rows.bandRows > 0 ? rows.bandRows : most, size.height()));
         held = fixed + bandRows * rowBytes;
     }
     if (bandRows < 1 || held > maxDecodedBytes)
-        return refused(DecodedPicture::TooLarge);
+        return refusedPicture(DecodedPicture::TooLarge);
     if (!scaler.start())
-        return refused(DecodedPicture::TooLarge);
+        return refusedPicture(DecodedPicture::TooLarge);
 
     ScalingThread thread(&scaler, scaling);
     RowFeed feed(&plan, &thread, planned(plan, bandRows), size_t(rowBytes), rows.interrupted);
     if (feed.batch.isNull())
-        return refused(DecodedPicture::TooLarge);
+        return refusedPicture(DecodedPicture::TooLarge);
     plan.rowFor = batchRow;
     plan.rowRead = batchRowRead;
     plan.context = &feed;
@@ -474,28 +346,83 @@ DecodedPicture decodeByRows(PictureSource &source, const QByteArray &format, QSi
         source.resetRanPastEnd();
         if (!runPng(&plan)) {
             if (feed.stopped())
-                return refused(DecodedPicture::Hostile); // interrupted: the caller says so
-            return refused(undecodedStatus(format, &source));
+                return refusedPicture(DecodedPicture::Hostile); // interrupted: the caller says so
+            return refusedPicture(undecodedStatus(format, &source));
         }
         if (plan.passes > 1)
             feed.feed(qMin(bandRows, size.height() - band));
         if (feed.stopped())
-            return refused(DecodedPicture::Hostile);
+            return refusedPicture(DecodedPicture::Hostile);
         if (plan.passes == 1)
             break;
     }
     thread.finish(); // every batch scaled
     if (!reachesItsEnd(format, &source))
-        return refused(DecodedPicture::Truncated);
+        return refusedPicture(DecodedPicture::Truncated);
 
-    DecodedPicture picture;
-    picture.status = DecodedPicture::Decoded;
-    picture.image = scaler.result();
-    const QRect kept = keptPart(scaled, display);
-    if (kept.size() != scaled)
-        picture.image = picture.image.copy(kept);
-    picture.fullSize = size;
+    DecodedPicture picture = fittedPicture(scaler, scaled, size, display);
     picture.animatedPng = isAnimatedPng(&source);
-    picture.fitted = true;
     return picture;
+}
+
+} // namespace
+
+bool decodesByRows(const QByteArray &format)
+{
+    return format == "png" || format == "tiff";
+}
+
+std::optional<DecodedPicture> decodeByRows(PictureSource &source, const QByteArray &format, QSize size,
+                                           const DisplayOptions &display, const RowFitting &rows)
+{
+    if (format == "tiff")
+        return decodeTiffByRows(source, format, size, display, rows);
+    return decodePngByRows(source, format, size, display, rows);
+}
+
+FittingRequest fittingRequest(const DisplayOptions &display, const RowFitting &rows)
+{
+    const QRect crop = display.crop.isValid() ? display.crop : QRect();
+    return {rows.allowed,
+            rows.keepAlpha,
+            rows.wholeLimit,
+            rows.bandRows,
+            {crop.x(), crop.y(), crop.width(), crop.height()},
+            display.rotation,
+            display.flipHorizontal,
+            display.flipVertical,
+            {display.fit.width(), display.fit.height()},
+            qint32(display.fitMode),
+            display.upscale,
+            qint32(display.gravity),
+            {display.canvas.width(), display.canvas.height()},
+            display.background.isValid(),
+            display.background.isValid() ? display.background.rgba() : 0,
+            qint32(display.dither)};
+}
+
+void fittingAsked(const FittingRequest &request, DisplayOptions *display, RowFitting *rows)
+{
+    rows->allowed = request.allowed != 0;
+    rows->keepAlpha = request.keepAlpha != 0;
+    rows->wholeLimit = qMax<qint64>(0, request.wholeLimit);
+    rows->bandRows = qMax(0, request.bandRows);
+    if (request.crop[2] > 0 && request.crop[3] > 0)
+        display->crop = QRect(request.crop[0], request.crop[1], request.crop[2], request.crop[3]);
+    display->rotation
+        = request.rotation == 90 || request.rotation == 180 || request.rotation == 270 ? request.rotation : 0;
+    display->flipHorizontal = request.flipHorizontal != 0;
+    display->flipVertical = request.flipVertical != 0;
+    display->fit = QSize(request.fit[0], request.fit[1]);
+    display->fitMode = request.fitMode == int(FitMode::Cover) ? FitMode::Cover
+        : request.fitMode == int(FitMode::Stretch)            ? FitMode::Stretch
+                                                              : FitMode::Contain;
+    display->upscale = request.upscale != 0;
+    display->gravity = Qt::Alignment(request.gravity);
+    display->canvas = QSize(request.canvas[0], request.canvas[1]);
+    display->background = request.backgroundGiven ? QColor::fromRgba(request.background) : QColor();
+    display->dither = request.dither == int(Dithering::FloydSteinberg) ? Dithering::FloydSteinberg
+        : request.dither == int(Dithering::Atkinson)                   ? Dithering::Atkinson
+        : request.dither == int(Dithering::Bayer)                      ? Dithering::Bayer
+                                                                       : Dithering::None;
 }

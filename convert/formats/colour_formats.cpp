@@ -1,7 +1,7 @@
 #include "colour_formats.h"
 
 #include "display_format_parts.h"
-#include "error_diffusion.h"
+#include "dithering.h"
 
 #include <QCoreApplication>
 
@@ -130,7 +130,7 @@ std::array<uchar, 256> shownTable(int bits)
 }
 
 // The picture's colours (Format_RGB32) made the layout's levels in place: cut to their high bits,
-// or, with --dither, the error diffused to the nearest levels.
+// or, dithered, reduced to the nearest levels in the way --dither-method says.
 void reduceInPlace(QImage &colours, const ColourLayout &layout, const EncodingOptions &options)
 {
     uchar *bits = colours.bits(); // the picture's own: a shared one is copied first
@@ -142,10 +142,11 @@ void reduceInPlace(QImage &colours, const ColourLayout &layout, const EncodingOp
         = [=](int x, int y) -> QRgb & { return reinterpret_cast<QRgb *>(bits + y * bytesPerLine)[x]; };
     // Where the channel each slot takes lies in a colour: red, or blue, first.
     const int shifts[3] = {options.bgr ? 0 : 16, 8, options.bgr ? 16 : 0};
+    const bool dithered = options.dither != Dithering::None;
     std::array<uchar, 256> levels[3];
     for (int c = 0; c < 3; ++c)
-        levels[c] = levelTable(layout.bits[c], options.dither);
-    if (!options.dither) {
+        levels[c] = levelTable(layout.bits[c], dithered);
+    if (!dithered) {
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
                 QRgb &pixel = pixelAt(x, y);
@@ -156,10 +157,13 @@ void reduceInPlace(QImage &colours, const ColourLayout &layout, const EncodingOp
         return;
     }
     std::array<uchar, 256> shown[3];
-    for (int c = 0; c < 3; ++c)
+    std::array<OrderedSpread, 3> spread; // rgb332's: 8, 8 and 4 levels, in the order of its slots
+    for (int c = 0; c < 3; ++c) {
         shown[c] = shownTable(layout.bits[c]);
-    diffuseErrors<3>(
-        width, height, true,
+        spread[size_t(c)] = spreadBetweenLevels(1 << layout.bits[c]);
+    }
+    reducePixels<3>(
+        width, height, options.dither, spread,
         [&](int x, int y, int *values) {
             const QRgb pixel = pixelAt(x, y);
             for (int c = 0; c < 3; ++c)

@@ -6,9 +6,10 @@
 #include <QString>
 
 // The colour layouts of 8, 12, 18 and 24 bits a pixel, beside 5-6-5: each pixel's red, green and
-// blue cut to the layout's high bits (or, with --dither, diffused to its nearest levels), then
-// laid out in the order the panel takes them, red first, or blue first with --color-order bgr
-// (the channel that comes first takes the first channel's bits, in rgb332 the three high ones).
+// blue cut to the layout's high bits (or, dithered, reduced to its nearest levels in the way
+// --dither-method says: Floyd-Steinberg, Atkinson or Bayer's matrix), then laid out in the order
+// the panel takes them, red first, or blue first with --color-order bgr (the channel that comes
+// first takes the first channel's bits, in rgb332 the three high ones).
 //
 //   rgb332  uint8_t NAME[W*H]: a byte a pixel, the first channel in bits 7-5, green in 4-2, the
 //           last in 1-0

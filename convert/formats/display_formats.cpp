@@ -2,8 +2,8 @@
 
 #include "colour_formats.h"
 #include "display_format_parts.h"
+#include "dithering.h"
 #include "epaper_formats.h"
-#include "error_diffusion.h"
 #include "lvgl_format.h"
 #include "palette.h"
 #include "pixel_packing.h"
@@ -377,7 +377,8 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
     // Two levels split at the threshold; more, at the nearest level.
     const auto levelOf
         = [&](int light) { return levels == 2 ? (light >= threshold ? 1 : 0) : (light * top + 127) / 255; };
-    if (!options.dither) { // each pixel on its own: a look-up of its luminance, rows read straight
+    // Each pixel on its own: a look-up of its luminance, rows read straight.
+    if (options.dither == Dithering::None) {
         uchar valueOf[256];
         for (int light = 0; light < 256; ++light)
             valueOf[light] = uchar(options.invert ? top - levelOf(light) : levelOf(light));
@@ -389,8 +390,9 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
         }
         return stored;
     }
-    diffuseErrors<1>(
+    reducePixels<1>(
         width, height, options.dither,
+        {levels == 2 ? spreadAroundThreshold(threshold) : spreadBetweenLevels(levels)},
         [&](int x, int y, int *values) {
             values[0] = luminance(reinterpret_cast<const QRgb *>(source + y * sourceLine)[x]);
         },
@@ -522,6 +524,15 @@ const QVector<DisplayFormat> &displayFormats()
         {"epd7", F::NoAlpha, true, encodeEpd7, nullptr, 0, F::Epaper,
          QT_TRANSLATE_NOOP("DisplayFormat", "les 7 couleurs des écrans ACeP, deux pixels par octet"), nullptr,
          nullptr},
+        {"epd-bwry", F::NoAlpha, true, encodeEpdBlackWhiteYellowRed, nullptr, 0, F::Epaper,
+         QT_TRANSLATE_NOOP(
+             "DisplayFormat",
+             "les 4 encres noire, blanche, jaune et rouge (Waveshare G), quatre pixels par octet"),
+         nullptr, nullptr},
+        {"epd-spectra6", F::NoAlpha, true, encodeEpdSpectra6, nullptr, 0, F::Epaper,
+         QT_TRANSLATE_NOOP("DisplayFormat",
+                           "les 6 encres des écrans Spectra 6 (Waveshare E), deux pixels par octet"),
+         nullptr, nullptr},
     };
     return formats;
 }

@@ -1,7 +1,7 @@
 #include "epaper_formats.h"
 
 #include "display_format_parts.h"
-#include "error_diffusion.h"
+#include "dithering.h"
 #include "pixel_packing.h"
 
 #include <algorithm>
@@ -23,7 +23,8 @@ int colourDistance(const int *wanted, QRgb candidate)
 
 // Each pixel, rows top first, the index of its nearest panel colour, the error diffused or
 // not. The colours are let go once read; `shown`, when given, then receives the panel's colours.
-QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, bool dither, QImage *shown)
+QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, Dithering dither,
+                                    QImage *shown)
 {
     const int width = colours.width(), height = colours.height();
     QVector<quint8> result(width * height);
@@ -31,8 +32,9 @@ QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, 
     // high 24 bits, its entry in the low 8. Photos repeat colours; a collision only costs a search.
     constexpr quint32 empty = 0xffffffff; // no panel has 256 colours
     std::vector<quint32> answers(1 << 16, empty);
-    diffuseErrors<3>(
-        width, height, dither, rgbChannelsOf(colours),
+    const std::array<OrderedSpread, 3> spread = spreadOfPalette(panel);
+    reducePixels<3>(
+        width, height, dither, spread, rgbChannelsOf(colours),
         [&](const int *values, int *shownValues) {
             const quint32 key = quint32(values[0] << 16 | values[1] << 8 | values[2]);
             quint32 &answer = answers[(key * 2654435761u) >> 16];
@@ -147,6 +149,27 @@ EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &o
     return encoded;
 }
 
+// Each pixel the code of the panel's nearest ink, `colours` the inks as the panel shows them and
+// `codes` their codes, packed `bitsPerPixel` to a byte, the leftmost pixel highest, each row
+// ending with white (code 1 on each of these panels) up to a whole byte. `drawing`: the header's lines.
+EncodedPicture encodeInkCodes(PreparedPicture picture, const EncodingOptions &options,
+                              const QVector<QRgb> &colours, const QVector<quint8> &codes, int bitsPerPixel,
+                              const QVector<QByteArray> &drawing)
+{
+    EncodedPicture encoded;
+    const int width = picture.colours.width(), height = picture.colours.height();
+    QVector<quint8> chosen = nearestPanelColours(std::move(picture.colours), colours, options.dither,
+                                                 shownOrNull(options, &encoded));
+    for (quint8 &ink : chosen)
+        ink = codes[ink];
+    constexpr quint8 white = 1; // the code of white on every such panel
+    const QByteArray bytes = packRows(chosen.constData(), width, width, height, {bitsPerPixel, false, white});
+    encoded.header = startDisplayHeader(QSize(width, height), options, drawing);
+    encoded.header.arrays << displayRowArray(options.arrayName, bytes, packedRowBytes(width, bitsPerPixel),
+                                             options, encoded.header);
+    return encoded;
+}
+
 } // namespace
 
 EncodedPicture encodeGray2(PreparedPicture picture, const EncodingOptions &options)
@@ -195,29 +218,76 @@ EncodedPicture encodeEpd7(PreparedPicture picture, const EncodingOptions &option
         qRgb(208, 190, 71), // 5 yellow
         qRgb(177, 106, 73), // 6 orange
     };
-    constexpr int white = 1;
-    EncodedPicture encoded;
-    const int width = picture.colours.width(), height = picture.colours.height();
-    const QVector<quint8> codes = nearestPanelColours(std::move(picture.colours), measured, options.dither,
-                                                      shownOrNull(options, &encoded));
-    const int rowBytes = packedRowBytes(width, 4);
-    // An odd width's rows end in white.
-    const QByteArray bytes = packRows(codes.constData(), width, width, height, {4, false, white});
-    encoded.header = startDisplayHeader(
-        QSize(width, height), options,
-        QVector<QByteArray> {
-            "Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 green, 3 blue, "
-            "4 red, 5 yellow, 6 orange; with an odd width, each row ends with a white.",
-            "GxEPD2 (GxEPD2_7C, x even): display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, "
-                + QByteArray(gxepd2Flags) + ");",
-            "Waveshare C library 5.65 inches (an even width): "
-            "EPD_5IN65F_Display_part(NAME, x, y, NAME_width, NAME_height);",
-            "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3F_Display((UBYTE *)NAME);",
-            "Waveshare Arduino 5.65 inches (an even width): epd.EPD_5IN65F_Display_part(NAME, x, y, "
-            "NAME_width, NAME_height);",
-            "Waveshare Arduino 7.3 inches (an even width): epd.EPD_7IN3F_Display_part(NAME, x, y, "
-            "NAME_width, NAME_height);",
-            waveshareMemory});
-    encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
-    return encoded;
+    return encodeInkCodes(
+        std::move(picture), options, measured, {0, 1, 2, 3, 4, 5, 6}, 4,
+        {"Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 green, 3 blue, "
+         "4 red, 5 yellow, 6 orange; with an odd width, each row ends with a white.",
+         "GxEPD2 (GxEPD2_7C, x even): display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, "
+             + QByteArray(gxepd2Flags) + ");",
+         "Waveshare C library 5.65 inches (an even width): "
+         "EPD_5IN65F_Display_part(NAME, x, y, NAME_width, NAME_height);",
+         "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3F_Display((UBYTE *)NAME);",
+         "Waveshare Arduino 5.65 inches (an even width): epd.EPD_5IN65F_Display_part(NAME, x, y, "
+         "NAME_width, NAME_height);",
+         "Waveshare Arduino 7.3 inches (an even width): epd.EPD_7IN3F_Display_part(NAME, x, y, "
+         "NAME_width, NAME_height);",
+         waveshareMemory});
+}
+
+EncodedPicture encodeEpdBlackWhiteYellowRed(PreparedPicture picture, const EncodingOptions &options)
+{
+    // The colours a black, white, yellow and red panel shows, in the order of its codes: those
+    // Pimoroni measured on its 2.13-inch 250 x 122 panel of these inks (JD79661, the size of
+    // Waveshare's 2.13-inch G), SATURATED_PALETTE of their Inky library (inky_jd79661.py): black
+    // 13, 13, 13, white 71, 71, 71, yellow 81, 62, 10 and red 42, 13, 10, taken in dim light;
+    // here each channel scaled by 255 / 71 so that the panel's white is white (at most 255),
+    // as the eye takes it.
+    static const QVector<QRgb> measured = {
+        qRgb(47, 47, 47), // 0 black
+        qRgb(255, 255, 255), // 1 white
+        qRgb(255, 223, 36), // 2 yellow
+        qRgb(151, 47, 36), // 3 red
+    };
+    return encodeInkCodes(
+        std::move(picture), options, measured, {0, 1, 2, 3}, 2,
+        {"Four pixels a byte, the leftmost in the high 2 bits: 0 black, 1 white, 2 yellow, 3 red; each "
+         "row ends with whites up to a whole byte.",
+         "GxEPD2 (GxEPD2_4C, x a multiple of 4): display.drawNative(NAME, nullptr, x, y, NAME_width, "
+         "NAME_height, "
+             + QByteArray(gxepd2Flags) + ");",
+         "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3G_Display((UBYTE *)NAME); or "
+         "the screen's own, EPD_2IN13G_Display, EPD_3IN0G_Display, EPD_4IN37G_Display...",
+         "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width multiples of 4): "
+         "EPD_7IN3G_Display_part((UBYTE *)NAME, x, y, NAME_width, NAME_height);",
+         "Waveshare Arduino 7.3, 4.37 and 3 inches (x and the width multiples of 4): "
+         "epd.Display_part((UBYTE *)NAME, x, y, NAME_width, NAME_height);",
+         waveshareMemory});
+}
+
+EncodedPicture encodeEpdSpectra6(PreparedPicture picture, const EncodingOptions &options)
+{
+    // The colours a Spectra 6 panel shows, in the order of its inks: the calibration that
+    // paperlesspaper measured for its 7.3-inch Spectra 6 frames, the "spectra6" palette of their
+    // epdoptimize library (default-palettes.json). The panel's codes skip 4, orange on ACeP panels.
+    static const QVector<QRgb> measured = {
+        qRgb(25, 30, 33), // black, code 0
+        qRgb(232, 232, 232), // white, 1
+        qRgb(239, 222, 68), // yellow, 2
+        qRgb(178, 19, 24), // red, 3
+        qRgb(33, 87, 186), // blue, 5
+        qRgb(18, 95, 32), // green, 6
+    };
+    return encodeInkCodes(
+        std::move(picture), options, measured, {0, 1, 2, 3, 5, 6}, 4,
+        {"Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 yellow, 3 red, 5 blue, "
+         "6 green; with an odd width, each row ends with a white.",
+         // GDEP073E01's driver turns the codes of GxEPD2_7C's buffer (ACeP's) into the panel's
+         // own unless told to invert: these are the panel's own.
+         "GxEPD2 (GxEPD2_7C with GxEPD2_730c_GDEP073E01, x even; invert true sends the panel's codes "
+         "unchanged): display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, true, false, true);",
+         "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3E_Display((UBYTE *)NAME); or "
+         "the screen's own, EPD_4IN0E_Display, EPD_13IN3E_Display.",
+         "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width even): "
+         "EPD_7IN3E_DisplayPart(NAME, x, y, NAME_width, NAME_height);",
+         "Waveshare's C library reads plain memory, where 32-bit boards keep these arrays."});
 }

@@ -155,6 +155,8 @@ EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPictur
     result.uniform = uniformInEveryFrame(frames, name);
     result.shown = std::move(frames.first().shown);
     result.drawnShown = std::move(frames.first().drawnShown);
+    // Frames share their size and colour format: LVGL loads each frame's file with the first's header.
+    result.imageFileHeader = frames.first().imageFileHeader;
     QVector<CHeader> headers;
     for (EncodedPicture &frame : frames)
         headers << std::move(frame.header);

@@ -1,7 +1,8 @@
 #include "palette_file.h"
 
+#include "picture_source.h"
+
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -54,7 +55,6 @@ QString parsePalette(const QByteArray &text, QVector<QRgb> *colours)
 
 QString readPaletteFile(const QString &path, QVector<QRgb> *colours)
 {
-    QFile file(path);
     // A palette is a few lines: anything much larger is no palette.
     constexpr qint64 largest = 1 << 20;
     const QFileInfo info(path);
@@ -62,8 +62,16 @@ QString readPaletteFile(const QString &path, QVector<QRgb> *colours)
         return QCoreApplication::translate("PaletteFile", "%1 : fichier introuvable").arg(path);
     if (info.isDir())
         return QCoreApplication::translate("PaletteFile", "%1 : c'est un dossier").arg(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened as pictures are: a FIFO or a device would wait for ever, or never end.
+    PictureSource file(path);
+    switch (file.openRegularFile()) {
+    case PictureSource::Opened:
+        break;
+    case PictureSource::NotARegularFile:
+        return QCoreApplication::translate("PaletteFile", "%1 : pas un fichier ordinaire").arg(path);
+    case PictureSource::Unreadable:
         return QCoreApplication::translate("PaletteFile", "%1 : lecture impossible").arg(path);
+    }
     const QByteArray text = file.read(largest + 1);
     if (text.size() > largest)
         return QCoreApplication::translate("PaletteFile", "%1 : fichier trop grand pour une palette")

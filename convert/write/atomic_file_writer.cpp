@@ -120,17 +120,6 @@ bool AtomicFileWriter::write(const char *data, qint64 size)
     return true;
 }
 
-bool AtomicFileWriter::syncToDisk()
-{
-    if (m_failed || m_fd < 0)
-        return false;
-    if (::fsync(m_fd) != 0) {
-        fail(errno);
-        return false;
-    }
-    return true;
-}
-
 bool AtomicFileWriter::matchesTarget() const
 {
     if (m_failed || m_fd < 0)
@@ -160,8 +149,10 @@ bool AtomicFileWriter::stage()
 {
     if (m_failed || m_fd < 0)
         return false;
-    if (!m_temporaryPath.isEmpty())
+    if (!m_temporaryPath.isEmpty()) {
+        startWriteBack();
         return true;
+    }
     // An unnamed file is given a name through its entry in /proc, as linkat() wants.
     char self[64];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", m_fd);
@@ -172,6 +163,7 @@ bool AtomicFileWriter::stage()
             name += letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
         if (::linkat(AT_FDCWD, self, AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
             m_temporaryPath = QFile::decodeName(name);
+            startWriteBack();
             return true;
         }
         if (errno != EEXIST)
@@ -181,12 +173,31 @@ bool AtomicFileWriter::stage()
     return false;
 }
 
+void AtomicFileWriter::startWriteBack()
+{
+#ifdef Q_OS_LINUX
+    ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
+StagedFile AtomicFileWriter::handOver()
+{
+    const StagedFile staged {m_temporaryPath, m_target};
+    if (m_failed || m_fd < 0 || m_temporaryPath.isEmpty())
+        return StagedFile();
+    ::close(m_fd);
+    m_fd = -1;
+    m_temporaryPath.clear();
+    m_failed = true;
+    return staged;
+}
+
 bool AtomicFileWriter::replaceTarget()
 {
     if (m_failed || m_fd < 0 || m_temporaryPath.isEmpty())
         return false;
     if (::rename(encoded(m_temporaryPath).constData(), encoded(m_target).constData()) != 0) {
-        // The staged file stays until cancel() or leaveStaged().
+        // The staged file stays until cancel().
         m_systemError = errno;
         m_failed = true;
         return false;
@@ -195,12 +206,6 @@ bool AtomicFileWriter::replaceTarget()
     ::close(m_fd);
     m_fd = -1;
     return true;
-}
-
-void AtomicFileWriter::leaveStaged()
-{
-    m_temporaryPath.clear();
-    cancel();
 }
 
 void AtomicFileWriter::fail(int systemError)
@@ -257,12 +262,12 @@ bool AtomicFileWriter::write(const char *data, qint64 size)
     return !m_failed;
 }
 
-bool AtomicFileWriter::syncToDisk()
+StagedFile AtomicFileWriter::handOver()
 {
-    errno = 0;
-    if (!m_failed && !m_file.flush())
-        fail(errno);
-    return !m_failed;
+    // QSaveFile names its file itself: it is put in its place here.
+    if (!replaceTarget())
+        return StagedFile();
+    return {QString(), m_target};
 }
 
 bool AtomicFileWriter::stage()
@@ -281,11 +286,6 @@ bool AtomicFileWriter::replaceTarget()
 bool AtomicFileWriter::matchesTarget() const
 {
     return false;
-}
-
-void AtomicFileWriter::leaveStaged()
-{
-    m_failed = true;
 }
 
 void AtomicFileWriter::fail(int systemError)

@@ -2,6 +2,7 @@
 
 #include "atomic_file_writer.h"
 #include "header_generator.h"
+#include "output_batch.h"
 #include "output_journal.h"
 #include "qimage16.h"
 
@@ -213,29 +214,31 @@ public:
 
     bool interrupted() const { return m_request.interrupted && m_request.interrupted->load() != 0; }
 
-    // Every file on the disk and under a name, so that the renames that follow are quick; a file
-    // whose target already holds the very same bytes is abandoned, and that target left as it is.
-    WriteOutcome stage(int *error, QString *failedPath)
+    // Every file under a name, on its way to the disk, handed over to `staged` with its journal
+    // when there is one; a file whose target already holds the very same bytes is abandoned, and
+    // that target left as it is.
+    WriteOutcome stage(int *error, QString *failedPath, StagedOutputs *staged)
     {
         AtomicFileWriter &header = this->header();
         AtomicFileWriter *source = this->source();
+        std::vector<Output> outputs;
         if (writesBmp())
-            m_outputs.push_back({&m_bmp, WriteOutcome::BmpFailed, m_paths.bmp, true});
-        m_outputs.push_back({&header, WriteOutcome::HeaderFailed, m_paths.header, m_headerWritten});
+            outputs.push_back({&m_bmp, WriteOutcome::BmpFailed, m_paths.bmp, true});
+        outputs.push_back({&header, WriteOutcome::HeaderFailed, m_paths.header, m_headerWritten});
         if (source)
-            m_outputs.push_back({source, WriteOutcome::SourceFailed, m_paths.source, m_headerWritten});
+            outputs.push_back({source, WriteOutcome::SourceFailed, m_paths.source, m_headerWritten});
         if (!m_request.preview.isNull())
-            m_outputs.push_back({&m_preview, WriteOutcome::PreviewFailed, m_paths.preview, m_previewWritten});
+            outputs.push_back({&m_preview, WriteOutcome::PreviewFailed, m_paths.preview, m_previewWritten});
         for (size_t i = 0; i < m_raw.size(); ++i)
-            m_outputs.push_back({m_raw[i].get(), WriteOutcome::RawFileFailed, m_request.rawFiles[int(i)].path,
-                                 m_rawWritten[i]});
-        for (Output &output : m_outputs) {
+            outputs.push_back({m_raw[i].get(), WriteOutcome::RawFileFailed, m_request.rawFiles[int(i)].path,
+                               m_rawWritten[i]});
+        for (Output &output : outputs) {
             if (output.written && output.file->matchesTarget()) {
                 output.file->cancel();
                 output.unchanged = true;
                 continue;
             }
-            if (output.written && output.file->syncToDisk() && output.file->stage())
+            if (output.written && output.file->stage())
                 continue;
             *error = output.file->systemError();
             *failedPath = output.path;
@@ -251,48 +254,25 @@ public:
             *failedPath = m_paths.header;
             return WriteOutcome::HeaderFailed;
         }
-        return WriteOutcome::Written;
-    }
-
-    // The staged files in their targets' places, one right after the other, listed first in the
-    // journal when there is one.
-    WriteOutcome replaceTargets(int *error, QString *failedPath, WrittenFiles *placed)
-    {
-        std::vector<Output *> changed;
         QVector<JournalEntry> entries;
-        for (Output &output : m_outputs) {
+        for (Output &output : outputs) {
             if (output.unchanged) {
-                placed->unchanged << output.file->targetPath();
+                staged->unchanged << output.file->targetPath();
                 continue;
             }
-            changed.push_back(&output);
             entries.push_back({output.file->temporaryPath(), output.file->targetPath()});
+            staged->files.push_back({output.file->handOver(), output.path, output.failure});
         }
-        if (changed.empty())
+        staged->interrupted = m_request.interrupted;
+        // A single file takes its place in one rename, which a killed run cannot leave halfway:
+        // nothing for a journal to complete.
+        if (!m_journaled || staged->files.size() < 2)
             return WriteOutcome::Written;
-        const QString journal = m_journaled ? m_request.journal : QString();
-        if (!journal.isEmpty() && !writeJournal(journal, entries, error)) {
-            *failedPath = changed[0]->path;
-            return changed[0]->failure;
+        staged->journal = m_request.journal;
+        if (!stageJournal(m_request.journal, m_prefix, entries, &staged->stagedJournal, error)) {
+            *failedPath = staged->files.front().path;
+            return staged->files.front().failure;
         }
-        for (size_t i = 0; i < changed.size(); ++i) {
-            if (changed[i]->file->replaceTarget()) {
-                placed->written << changed[i]->file->targetPath();
-            } else {
-                *error = changed[i]->file->systemError();
-                *failedPath = changed[i]->file->targetPath();
-                // Once a file is replaced, the others are left to the journal, which completes them.
-                if (i > 0 && !journal.isEmpty()) {
-                    for (size_t later = i; later < changed.size(); ++later)
-                        changed[later]->file->leaveStaged();
-                } else if (!journal.isEmpty()) {
-                    QFile::remove(journal);
-                }
-                return changed[i]->failure;
-            }
-        }
-        if (!journal.isEmpty())
-            QFile::remove(journal);
         return WriteOutcome::Written;
     }
 
@@ -355,23 +335,20 @@ private:
         bool written;
         bool unchanged = false;
     };
-    std::vector<Output> m_outputs; // once staged
 };
 
 } // namespace
 
-WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, const OutputRequest &request,
-                              int *systemError, QString *failedPath, WrittenFiles *files)
+WriteOutcome stageOutputFiles(const QImage16 &image, const OutputPaths &paths, const OutputRequest &request,
+                              StagedOutputs *staged, int *systemError, QString *failedPath)
 {
-    WrittenFiles ignoredFiles;
-    WrittenFiles &placed = files ? *files : ignoredFiles;
-    placed = WrittenFiles();
     int ignoredError = 0;
     int &error = systemError ? *systemError : ignoredError;
     error = 0;
     QString ignoredPath;
     QString &failed = failedPath ? *failedPath : ignoredPath;
     failed.clear();
+    *staged = StagedOutputs();
 
     OutputFiles output(image, paths, request);
     output.startPreview();
@@ -384,10 +361,29 @@ WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, c
     output.writePreviewAndRawFiles();
     if (output.interrupted())
         return WriteOutcome::Interrupted;
-    outcome = output.stage(&error, &failed);
+    outcome = output.stage(&error, &failed, staged);
+    if (outcome != WriteOutcome::Written)
+        *staged = StagedOutputs();
+    return outcome;
+}
+
+WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths, const OutputRequest &request,
+                              int *systemError, QString *failedPath, WrittenFiles *files)
+{
+    if (files)
+        *files = WrittenFiles();
+    StagedOutputs staged;
+    const WriteOutcome outcome = stageOutputFiles(image, paths, request, &staged, systemError, failedPath);
     if (outcome != WriteOutcome::Written)
         return outcome;
-    return output.replaceTargets(&error, &failed, &placed);
+    const CommitOutcome committed = commitTogether({&staged}).front();
+    if (systemError)
+        *systemError = committed.systemError;
+    if (failedPath)
+        *failedPath = committed.failedPath;
+    if (files)
+        *files = committed.files;
+    return committed.outcome;
 }
 
 QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,
@@ -398,10 +394,13 @@ QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,
     for (const CArray &array : pixels.arrays) {
         if ((array.internal && imageFileHeader.isEmpty()) || !array.valuesText.isEmpty())
             continue; // an array of names (a table of pointers) has no bytes to store
-        // The array's name beyond the picture's: NAME_mask gives STEM_mask.bin.
-        const QByteArray suffix = array.internal ? QByteArray()
-            : array.name.startsWith(pixels.name) ? array.name.mid(pixels.name.size())
-                                                 : '_' + array.name;
+        // The array's name beyond the picture's: NAME_mask gives STEM_mask.bin. An image file is
+        // named after its picture: NAME_map gives STEM.bin, an animation's NAME_frame2_map
+        // STEM_frame2.bin.
+        QByteArray suffix
+            = array.name.startsWith(pixels.name) ? array.name.mid(pixels.name.size()) : '_' + array.name;
+        if (array.internal && suffix.endsWith("_map"))
+            suffix.chop(4);
         files.push_back({stem + QString::fromLatin1(suffix) + QStringLiteral(".bin"),
                          array.internal ? imageFileHeader + array.data : array.data, PictureRows()});
     }

@@ -13,6 +13,7 @@
 #include <atomic>
 
 class QImage16;
+class StagedOutputs;
 
 // The last step of a conversion, shared by the window and any other front end: the BMP file, its
 // header or the pixel arrays, the preview and raw files, replaced together.
@@ -46,7 +47,8 @@ struct OutputRequest
     // first of them, and the list is removed after the last: a run killed in between leaves it
     // for finishPendingReplacements() (output_journal.h). Only a caller that holds the files'
     // lock may give one, with the places outputPlaces() gives. Where an output is a link and
-    // `replaceLinks` is not set, neither the journal nor the prefix is used.
+    // `replaceLinks` is not set, neither the journal nor the prefix is used; where a single file
+    // is replaced, no journal is written.
     QString journal;
     // Outputs that are symbolic links are replaced themselves, not the files they name.
     bool replaceLinks = false;
@@ -64,12 +66,12 @@ struct WrittenFiles
 // Writes the BMP file, the header, the preview and the raw files when asked, and replaces the earlier ones
 // only once every one of them is written completely and on the disk: then they are committed one right after
 // the other, so that a failure or an interruption leaves the earlier files or the new ones, never a mix and
-// never a temporary file. A file that already holds the very bytes written is left as it is (its inode and
-// times kept, for the builds that depend on it); the others are replaced together. A header of the BMP file's
-// bytes is made from the very bytes written to the BMP file, never read back from the disk. On failure,
-// `systemError` receives the system's error number (errno), or 0 when there is none, and `failedPath` the
-// path of the file that failed. `files`, when given, receives the files put in place and those left
-// unchanged, also when a later one failed.
+// never a temporary file (output_batch.h tells the steps, and what is synced at each). A file that already
+// holds the very bytes written is left as it is (its inode and times kept, for the builds that depend on it);
+// the others are replaced together. A header of the BMP file's bytes is made from the very bytes written to
+// the BMP file, never read back from the disk. On failure, `systemError` receives the system's error number
+// (errno), or 0 when there is none, and `failedPath` the path of the file that failed. `files`, when given,
+// receives the files put in place and those left unchanged, also when a later one failed.
 enum class WriteOutcome {
     Written,
     BmpFailed,
@@ -82,6 +84,14 @@ enum class WriteOutcome {
 WriteOutcome writeOutputFiles(const QImage16 &image, const OutputPaths &paths,
                               const OutputRequest &request = OutputRequest(), int *systemError = nullptr,
                               QString *failedPath = nullptr, WrittenFiles *files = nullptr);
+
+// Writes the files as writeOutputFiles() does, up to their commit: they wait in `staged`, under
+// their temporary names, for commitTogether() or an OutputBatch to put them in place with other
+// conversions' files (output_batch.h). Only a caller that holds the outputs' lock may give a
+// journal, and it holds the lock until they are committed. On failure `staged` holds nothing.
+WriteOutcome stageOutputFiles(const QImage16 &image, const OutputPaths &paths, const OutputRequest &request,
+                              StagedOutputs *staged, int *systemError = nullptr,
+                              QString *failedPath = nullptr);
 
 // The arrays of `pixels` as raw files beside the header at `headerPath`, each holding the bytes
 // of its C array as a little-endian firmware holds them, named after it: for photo.h, the array

@@ -2,10 +2,15 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QRandomGenerator>
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
+#include <mutex>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -89,6 +94,8 @@ public:
         m_rawStem = encoded(header.completeBaseName());
     }
 
+    QByteArray temporaryPrefix() const { return m_temporary; }
+
     // PREFIX and six letters or digits, as the temporary files are named.
     bool isTemporary(const QByteArray &name) const
     {
@@ -155,9 +162,21 @@ Journal readJournal(int folder, const QByteArray &name, QByteArray *text, uid_t 
     return Journal::Own;
 }
 
-// Removes the temporary files of these outputs that stand in the folder and are the user's own.
-void removeLeftTemporaries(int folder, const OwnNames &names)
+// Removes the temporary files of these outputs that stand in the folder and are the user's own:
+// among `candidates` when given, else among every name the folder holds.
+void removeLeftTemporaries(int folder, const OwnNames &names, const QByteArrayList *candidates)
 {
+    const auto removeIfLeft = [&](const char *entry) {
+        struct stat status;
+        if (names.isTemporary(entry) && ::fstatat(folder, entry, &status, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(status.st_mode) && status.st_uid == ::geteuid())
+            ::unlinkat(folder, entry, 0);
+    };
+    if (candidates) {
+        for (const QByteArray &name : *candidates)
+            removeIfLeft(name.constData());
+        return;
+    }
     const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR *entries = listed >= 0 ? ::fdopendir(listed) : nullptr;
     if (!entries) {
@@ -165,26 +184,79 @@ void removeLeftTemporaries(int folder, const OwnNames &names)
             ::close(listed);
         return;
     }
-    while (const dirent *entry = ::readdir(entries)) {
-        const QByteArray name(entry->d_name);
-        struct stat status;
-        if (names.isTemporary(name) && ::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
-            && S_ISREG(status.st_mode) && status.st_uid == ::geteuid())
-            ::unlinkat(folder, entry->d_name, 0);
-    }
+    while (const dirent *entry = ::readdir(entries))
+        removeIfLeft(entry->d_name);
     ::closedir(entries);
+}
+
+// The names of temporary files, journals and locks begin so, then come the 16 digits of their
+// outputs' name and a "-" (a temporary file) or a "." (a lock or a journal).
+const char ownNamesStart[] = ".quillon-";
+constexpr int ownStemSize = int(sizeof ownNamesStart) - 1 + 16 + 1;
+
+// `prefix` and six random letters or digits.
+QByteArray randomName(const QByteArray &prefix)
+{
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = prefix;
+    for (int i = 0; i < 6; ++i)
+        name += letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
+    return name;
 }
 
 } // namespace
 
-bool writeJournal(const QString &path, const QVector<JournalEntry> &entries, int *systemError)
+struct TemporaryFileNames::Listing
+{
+    std::mutex mutex;
+    // For each folder, its names that begin so, by their first ownStemSize bytes.
+    QHash<QString, QHash<QByteArray, QByteArrayList>> folders;
+};
+
+TemporaryFileNames::TemporaryFileNames()
+    : m_listing(new Listing)
+{ }
+
+TemporaryFileNames::~TemporaryFileNames() = default;
+
+QByteArrayList TemporaryFileNames::startingWith(int folder, const QString &folderPath,
+                                                const QByteArray &prefix)
+{
+    const std::lock_guard<std::mutex> lock(m_listing->mutex);
+    auto listed = m_listing->folders.find(folderPath);
+    if (listed == m_listing->folders.end()) {
+        listed = m_listing->folders.insert(folderPath, {});
+        const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR *entries = fd >= 0 ? ::fdopendir(fd) : nullptr;
+        if (fd >= 0 && !entries)
+            ::close(fd);
+        while (const dirent *entry = entries ? ::readdir(entries) : nullptr) {
+            if (std::strncmp(entry->d_name, ownNamesStart, sizeof ownNamesStart - 1) == 0) {
+                const QByteArray name(entry->d_name);
+                (*listed)[name.left(ownStemSize)] << name;
+            }
+        }
+        if (entries)
+            ::closedir(entries);
+    }
+    QByteArrayList names;
+    for (const QByteArray &name : listed->value(prefix.left(ownStemSize))) {
+        if (name.startsWith(prefix))
+            names << name;
+    }
+    return names;
+}
+
+bool stageJournal(const QString &path, const QString &temporaryPrefix, const QVector<JournalEntry> &entries,
+                  StagedFile *stagedJournal, int *systemError)
 {
     const QFileInfo journal(path);
     const QString folderPath = journal.absolutePath();
     QByteArray text = journalStart;
     for (const JournalEntry &entry : entries) {
         const QFileInfo staged(entry.staged), target(entry.target);
-        if (staged.absolutePath() != folderPath || target.absolutePath() != folderPath) {
+        if (staged.absolutePath() != folderPath || target.absolutePath() != folderPath
+            || QFileInfo(temporaryPrefix + QLatin1Char('X')).absolutePath() != folderPath) {
             *systemError = EXDEV;
             return false;
         }
@@ -194,32 +266,49 @@ bool writeJournal(const QString &path, const QVector<JournalEntry> &entries, int
             + encoded(target.fileName()).toPercentEncoding() + ' ' + stateOf(found, status) + '\n';
     }
     text += journalEnd;
-    const QByteArray name = encoded(path);
-    const int fd
-        = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    QByteArray name;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        name = randomName(encoded(temporaryPrefix));
+        fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                    0644);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
     if (fd < 0) {
         *systemError = errno;
         return false;
     }
-    bool written = writeAll(fd, text, systemError);
-    if (written && ::fsync(fd) != 0) {
-        *systemError = errno;
-        written = false;
-    }
-    ::close(fd);
-    if (!written) {
+    if (!writeAll(fd, text, systemError)) {
+        ::close(fd);
         ::unlink(name.constData());
         return false;
     }
-    // The folder's entries too: the temporary files' names and the journal's.
-    const Folder folder(folderPath);
-    if (folder.fd >= 0)
-        ::fsync(folder.fd);
+#ifdef Q_OS_LINUX
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+    ::close(fd);
+    *stagedJournal = {QFile::decodeName(name), path};
     *systemError = 0;
     return true;
 }
 
-PendingReplacements finishPendingReplacements(const OutputPlaces &places, const OutputPaths &paths)
+bool placeJournal(const StagedFile &stagedJournal, const QString &path, int *systemError)
+{
+    const QByteArray from = encoded(stagedJournal.temporaryPath), to = encoded(path);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    // A file system that cannot rename so: the place checked first, under the outputs' lock.
+    struct stat status;
+    if ((errno == EINVAL || errno == ENOSYS) && ::lstat(to.constData(), &status) != 0 && errno == ENOENT
+        && ::renameat(AT_FDCWD, from.constData(), AT_FDCWD, to.constData()) == 0)
+        return true;
+    *systemError = errno;
+    return false;
+}
+
+PendingReplacements finishPendingReplacements(const OutputPlaces &places, const OutputPaths &paths,
+                                              TemporaryFileNames *listed, bool lockStood)
 {
     PendingReplacements outcome;
     const Folder folder(QFileInfo(places.journal).path());
@@ -229,6 +318,11 @@ PendingReplacements finishPendingReplacements(const OutputPlaces &places, const 
         return outcome;
     }
     const OwnNames names(places, paths);
+    const std::unique_ptr<QByteArrayList> candidates(
+        !lockStood   ? new QByteArrayList()
+            : listed ? new QByteArrayList(
+                  listed->startingWith(folder.fd, QFileInfo(places.journal).path(), names.temporaryPrefix()))
+                     : nullptr);
     const QByteArray journalName = encoded(QFileInfo(places.journal).fileName());
     QByteArray text;
     uid_t owner = 0;
@@ -238,7 +332,7 @@ PendingReplacements finishPendingReplacements(const OutputPlaces &places, const 
         outcome.owner = owner;
         return outcome;
     case Journal::None:
-        removeLeftTemporaries(folder.fd, names);
+        removeLeftTemporaries(folder.fd, names, candidates.get());
         return outcome;
     case Journal::Own:
         break;
@@ -279,6 +373,6 @@ PendingReplacements finishPendingReplacements(const OutputPlaces &places, const 
             ::fsync(folder.fd);
     }
     ::unlinkat(folder.fd, journalName.constData(), 0);
-    removeLeftTemporaries(folder.fd, names);
+    removeLeftTemporaries(folder.fd, names, candidates.get());
     return outcome;
 }

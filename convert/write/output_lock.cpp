@@ -151,6 +151,7 @@ OutputLock::Turn OutputLock::take(const Waiting &waiting)
             return Taken;
         if (m_systemError != EEXIST)
             return Failed;
+        m_foundStanding = true;
         const bool waitedEnough = bounded.isValid() && bounded.hasExpired(unjudgedLockWaitSeconds * 1000);
         const Verdict verdict = judge(waitedEnough);
         switch (verdict) {

@@ -72,6 +72,10 @@ public:
 
     QString path() const { return m_path; }
     int systemError() const { return m_systemError; }
+    // Whether a lock stood there when take() began. A run that writes these outputs' temporary
+    // files holds their lock, and one killed meanwhile leaves its lock file behind: without one,
+    // no temporary file of theirs can stand there.
+    bool foundStanding() const { return m_foundStanding; }
     // The user that owns the lock waited for.
     uid_t owner() const { return m_owner; }
 
@@ -87,4 +91,5 @@ private:
     int m_fd = -1;
     int m_systemError = 0;
     uid_t m_owner = 0;
+    bool m_foundStanding = false;
 };

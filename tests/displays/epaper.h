@@ -1,15 +1,17 @@
 // Stand-ins of the e-paper libraries that the headers' comments name, their declarations as these
-// give them: GxEPD2's display classes (GxEPD2_3C.h, GxEPD2_7C.h), Waveshare's C library
-// (EPD_2in13b_V4.h, EPD_2in13bc.h, EPD_4in2.h, EPD_5in65f.h, EPD_7in3f.h) and Waveshare's Arduino
-// classes (epd2in13b_V4.h, epd2in13b.h, epd4in2.h, epd5in65f.h, epd7in3f.h, each a class Epd). Each
-// draws on a screen of STANDIN_WIDTH x STANDIN_HEIGHT letters what the panel shows: W white, K
-// black, C the colour plane's ink, the ACeP codes and the grey levels as digits. In each plane a
-// bit 0 puts that ink (GxEPD2's drivers with invert false; Waveshare's, whose set-up reads the
-// red memory inverted); Waveshare's four greys are 3 white, 2 and 1 the light and dark greys, 0
-// black. They read memory as the libraries do: GxEPD2 program memory when its pgm flag says so
-// (pgm_read_byte, a plain read off AVR), Waveshare's C library plain memory, its Arduino classes
-// program memory. epaper_dump() prints the screen, a row a line, then "pgm" and the last pgm
-// flag GxEPD2 was given (-1: none).
+// give them: GxEPD2's display classes (GxEPD2_3C.h, GxEPD2_4C.h, GxEPD2_7C.h, the last over an
+// ACeP panel's driver or over GxEPD2_730c_GDEP073E01, a Spectra 6 panel's), Waveshare's C library
+// (EPD_2in13b_V4.h, EPD_2in13bc.h, EPD_4in2.h, EPD_5in65f.h, EPD_7in3f.h, EPD_7in3g.h, EPD_7in3e.h,
+// the last two with their Display_part of the STM32 and Arduino R4 versions) and Waveshare's Arduino
+// classes (epd2in13b_V4.h, epd2in13b.h, epd4in2.h, epd5in65f.h, epd7in3f.h, epd7in3g.h, each a
+// class Epd). Each draws on a screen of STANDIN_WIDTH x STANDIN_HEIGHT letters what the panel
+// shows: W white, K black, C the colour plane's ink, the codes of the ACeP, four-ink and Spectra 6
+// panels and the grey levels as digits. In each plane a bit 0 puts that ink (GxEPD2's drivers with
+// invert false; Waveshare's, whose set-up reads the red memory inverted); Waveshare's four greys
+// are 3 white, 2 and 1 the light and dark greys, 0 black. They read memory as the libraries do:
+// GxEPD2 program memory when its pgm flag says so (pgm_read_byte, a plain read off AVR),
+// Waveshare's C library plain memory, its Arduino classes program memory. epaper_dump() prints
+// the screen, a row a line, then "pgm" and the last pgm flag GxEPD2 was given (-1: none).
 #pragma once
 
 #include "screen.h"
@@ -54,17 +56,18 @@ inline void planes(const uint8_t *black, const uint8_t *color, int x, int y, int
                                                       : 'W');
         }
 }
-// ACeP codes, two a byte, the left one in the high nibble, rows of (w + 1) / 2 bytes.
-inline void codes(const uint8_t *data, int x, int y, int w, int h, bool pgm)
+// Codes of four bits, two a byte, the left one in the high nibble, rows of (w + 1) / 2 bytes; each
+// turned into another when `native` is given (the code of code c at native[c]).
+inline void codes(const uint8_t *data, int x, int y, int w, int h, bool pgm, const uint8_t *native = 0)
 {
     const int wb = (w + 1) / 2;
     for (int i = 0; i < h; ++i)
         for (int j = 0; j < w; ++j) {
-            const uint8_t d = read(data + i * wb + j / 2, pgm);
-            put(x + j, y + i, char('0' + (j % 2 ? d & 0xf : d >> 4)));
+            const uint8_t d = read(data + i * wb + j / 2, pgm), code = j % 2 ? d & 0xf : d >> 4;
+            put(x + j, y + i, char('0' + (native ? native[code & 7] : code)));
         }
 }
-// Four greys, four pixels a byte, rows of (w + 3) / 4 bytes.
+// Four greys, or the four inks' codes, four pixels a byte, rows of (w + 3) / 4 bytes.
 inline void greys(const uint8_t *data, int x, int y, int w, int h, bool pgm)
 {
     const int wb = (w + 3) / 4;
@@ -112,6 +115,36 @@ public:
     }
 };
 
+// GxEPD2_4C: the codes go to the panel's memory as they are, at x rounded down to a whole byte of
+// four pixels.
+class GxEPD2_4C_StandIn
+{
+public:
+    void drawNative(const uint8_t *data1, const uint8_t *data2, int16_t x, int16_t y, int16_t w, int16_t h,
+                    bool invert, bool mirror_y, bool pgm)
+    {
+        (void)data2, (void)invert, (void)mirror_y;
+        epaper::greys(data1, x - x % 4, y, w, h, pgm);
+        epaper::pgmUsed() = pgm;
+    }
+};
+
+// GxEPD2_7C over GxEPD2_730c_GDEP073E01, a Spectra 6 panel: its driver takes the codes of
+// GxEPD2_7C's buffer, ACeP's, and turns them into the panel's own, unless invert is true, when
+// they go to the panel as they are.
+class GxEPD2_Spectra6_StandIn
+{
+public:
+    void drawNative(const uint8_t *data1, const uint8_t *data2, int16_t x, int16_t y, int16_t w, int16_t h,
+                    bool invert, bool mirror_y, bool pgm)
+    {
+        (void)data2, (void)mirror_y;
+        static const uint8_t fromAcep[8] = {0, 1, 6, 5, 3, 2, 4, 7};
+        epaper::codes(data1, x - x % 2, y, w, h, pgm, invert ? 0 : fromAcep);
+        epaper::pgmUsed() = pgm;
+    }
+};
+
 // Waveshare's C library: whole screens, or a part at x, y; plain reads.
 inline void EPD_2IN13B_V4_Display(const UBYTE *blackImage, const UBYTE *redImage)
 {
@@ -133,6 +166,26 @@ inline void EPD_5IN65F_Display_part(const UBYTE *image, UWORD xstart, UWORD ysta
 inline void EPD_7IN3F_Display(UBYTE *Image)
 {
     epaper::codes(Image, 0, 0, epaper::width, epaper::height, false);
+}
+inline void EPD_7IN3G_Display(UBYTE *Image)
+{
+    epaper::greys(Image, 0, 0, epaper::width, epaper::height, false);
+}
+// Rows of image_width / 4 bytes, at xstart and for image_width rounded down to multiples of 4.
+inline void EPD_7IN3G_Display_part(UBYTE *Image, UWORD xstart, UWORD ystart, UWORD image_width,
+                                   UWORD image_height)
+{
+    epaper::greys(Image, xstart / 4 * 4, ystart, image_width / 4 * 4, image_height, false);
+}
+inline void EPD_7IN3E_Display(UBYTE *Image)
+{
+    epaper::codes(Image, 0, 0, epaper::width, epaper::height, false);
+}
+// Rows of image_width / 2 bytes, at xstart and for image_width rounded down to even numbers.
+inline void EPD_7IN3E_DisplayPart(const UBYTE *Image, UWORD xstart, UWORD ystart, UWORD image_width,
+                                  UWORD image_heigh)
+{
+    epaper::codes(Image, xstart / 2 * 2, ystart, image_width / 2 * 2, image_heigh, false);
 }
 
 // Waveshare's Arduino classes, each panel's named Epd: their members that the headers name, which
@@ -158,5 +211,11 @@ public:
                                 UWORD image_heigh)
     {
         EPD_5IN65F_Display_part(image, xstart, ystart, image_width, image_heigh);
+    }
+    // epd7in3g.h, epd4in37g.h, epd3in0g.h: rows of image_width / 4 bytes, at xstart and for
+    // image_width rounded down to multiples of 4.
+    void Display_part(UBYTE *Image, UWORD xstart, UWORD ystart, UWORD image_width, UWORD image_height)
+    {
+        epaper::greys(Image, xstart / 4 * 4, ystart, image_width / 4 * 4, image_height, true);
     }
 };

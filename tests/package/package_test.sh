@@ -32,7 +32,7 @@ echo "built $(basename "$deb")"
 
 # The formats the README lists beyond Qt's own come with the plugin packages it recommends.
 recommends=$(dpkg-deb -f "$deb" Recommends)
-for plugins in qt5-image-formats-plugins kimageformat-plugins; do
+for plugins in qt5-image-formats-plugins kimageformat-plugins ghostscript; do
     echo "$recommends" | tr ',' '\n' | sed 's/^ *//' | grep -qx "$plugins" ||
         fail "Recommends: $recommends lacks $plugins"
 done

@@ -10,7 +10,10 @@
 // - SHRINK hands over a 7 x 5 picture, and starts a program of its own, out of its process
 //   group, that waits until the process that asked for the picture has mapped the memory file
 //   it comes through, then shrinks that file to nothing, and writes "shrunk" to the file named
-//   after the word ("refused" when it could not).
+//   after the word ("refused" when it could not);
+// - WAIT writes the number of the process that started its own (the decoding server) to the file
+//   named after the word, waits until that file is removed (a minute at most), then hands over a
+//   7 x 5 picture.
 
 #include <QFile>
 #include <QImage>
@@ -24,7 +27,7 @@
 
 namespace {
 
-const QByteArrayList magicWords = {"UNSET", "CRASH", "HOG", "SPIN", "SPAWN", "SHRINK"};
+const QByteArrayList magicWords = {"UNSET", "CRASH", "HOG", "SPIN", "SPAWN", "SHRINK", "WAIT"};
 
 QByteArray magicOf(QIODevice *device)
 {
@@ -126,6 +129,18 @@ public:
                 return false;
             *image = QImage(7, 5, QImage::Format_RGB32);
             image->fill(qRgb(10, 200, 30));
+            return true;
+        }
+        if (file.startsWith("WAIT")) {
+            const QString mark = QString::fromLocal8Bit(file.mid(5).trimmed());
+            QFile told(mark);
+            if (told.open(QIODevice::WriteOnly))
+                told.write(QByteArray::number(getppid()));
+            told.close();
+            for (int wait = 0; wait < 6000 && QFile::exists(mark); ++wait)
+                usleep(10000);
+            *image = QImage(7, 5, QImage::Format_RGB32);
+            image->fill(qRgb(200, 30, 10));
             return true;
         }
         *image = QImage(7, 5, QImage::Format_RGB32); // its pixels left as they are, on purpose

@@ -1,8 +1,9 @@
 // Preloaded into a process, holds it still at one chosen call, so that a test can kill it or
-// signal it exactly there: QUILLON_PAUSE_IN names the call (rename or fsync), QUILLON_PAUSE_AT
-// which one of them (1 for the first), and QUILLON_PAUSE_MARK a file that is created when the
-// process stops there. The call goes on once the test removes that file, signals or not; with
-// QUILLON_PAUSE_FAIL, it then fails with that error number instead of being made.
+// signal it exactly there: QUILLON_PAUSE_IN names the call (rename; fdatasync, which syncs a
+// file's bytes; fsync, a folder's names; or fork), QUILLON_PAUSE_AT which one of them (1 for the
+// first), and QUILLON_PAUSE_MARK a file that is created when the process stops there. The call goes on once
+// the test removes that file, signals or not; with QUILLON_PAUSE_FAIL, it then fails with that error number
+// instead of being made.
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -51,6 +52,26 @@ int rename(const char *from, const char *to)
     }
     using Rename = int (*)(const char *, const char *);
     return reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"))(from, to);
+}
+
+int fdatasync(int file)
+{
+    if (const int failure = pauseIfChosen("fdatasync")) {
+        errno = failure;
+        return -1;
+    }
+    using Fdatasync = int (*)(int);
+    return reinterpret_cast<Fdatasync>(dlsym(RTLD_NEXT, "fdatasync"))(file);
+}
+
+pid_t fork()
+{
+    if (const int failure = pauseIfChosen("fork")) {
+        errno = failure;
+        return -1;
+    }
+    using Fork = pid_t (*)();
+    return reinterpret_cast<Fork>(dlsym(RTLD_NEXT, "fork"))();
 }
 
 int fsync(int file)

@@ -135,8 +135,8 @@
         <translation>--invert goes with LVGL only with --lvgl-cf I1 or L8</translation>
     </message>
     <message>
-        <source>--dither ne s&apos;emploie pas avec --format rgb888, qui garde chaque couleur telle quelle</source>
-        <translation>--dither does not go with --format rgb888, which keeps each colour as it is</translation>
+        <source>--%1 ne s&apos;emploie pas avec --format rgb888, qui garde chaque couleur telle quelle</source>
+        <translation>--%1 does not go with --format rgb888, which keeps each colour as it is</translation>
     </message>
     <message>
         <source>3-3-2, un octet par pixel : rouge aux bits 7-5, vert aux bits 4-2, bleu aux bits 1-0</source>

@@ -352,9 +352,12 @@ EncodedPicture encodeRgb888(PreparedPicture picture, const EncodingOptions &opti
 
 QString rgb888OptionsProblem(const QHash<QString, QString> &given, EncodingOptions *)
 {
-    if (given.contains(QStringLiteral("dither")))
-        return QCoreApplication::translate("DisplayFormat",
-                                           "--dither ne s'emploie pas avec --format rgb888, qui garde chaque "
-                                           "couleur telle quelle");
+    for (const char *option : {"dither", "dither-method"}) {
+        if (given.contains(QLatin1String(option)))
+            return QCoreApplication::translate("DisplayFormat",
+                                               "--%1 ne s'emploie pas avec --format rgb888, qui garde chaque "
+                                               "couleur telle quelle")
+                .arg(QLatin1String(option));
+    }
     return QString();
 }

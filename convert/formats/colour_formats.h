@@ -27,5 +27,6 @@ EncodedPicture encodeRgb444(PreparedPicture picture, const EncodingOptions &opti
 EncodedPicture encodeRgb666(PreparedPicture picture, const EncodingOptions &options);
 EncodedPicture encodeRgb888(PreparedPicture picture, const EncodingOptions &options);
 
-// rgb888 keeps each colour as it is: --dither, which would have nothing to diffuse, is refused.
+// rgb888 keeps each colour as it is: --dither and --dither-method, which would have nothing to
+// reduce, are refused.
 QString rgb888OptionsProblem(const QHash<QString, QString> &given, EncodingOptions *options);

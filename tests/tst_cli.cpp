@@ -1932,12 +1932,25 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--format", "gray8", "--color-order", "bgr", "a.png"}
         << "--color-order ne s'emploie qu'avec --format rgb565, rgb332, rgb444, rgb666, rgb888, index4 ou "
            "index8";
+    QTest::newRow("colour order of LVGL, whose display driver orders them")
+        << QStringList {"--format", "lvgl", "--color-order", "rgb", "a.png"}
+        << "--color-order ne s'emploie qu'avec --format rgb565, rgb332, rgb444, rgb666, rgb888, index4 ou "
+           "index8";
+    QTest::newRow("stride of the 12-bit stream")
+        << QStringList {"--format", "rgb444", "--stride-align", "2", "a.png"}
+        << "--stride-align ne s'emploie qu'avec --format rgb565, rgb332, rgb666, rgb888, mono, "
+           "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
+    QTest::newRow("empty colour order") << QStringList {"--format", "rgb332", "--color-order=", "a.png"}
+                                        << "--color-order : «  » inconnu (rgb ou bgr)";
     QTest::newRow("unknown colour order")
         << QStringList {"--format", "rgb565", "--color-order", "BGR", "a.png"}
         << "--color-order : « BGR » inconnu (rgb ou bgr)";
     QTest::newRow("24 bits dithered") << QStringList {"--format", "rgb888", "--dither", "a.png"}
                                       << "--dither ne s'emploie pas avec --format rgb888, qui garde chaque "
                                          "couleur telle quelle";
+    QTest::newRow("24 bits dithered by Bayer's matrix")
+        << QStringList {"--format", "rgb888", "--dither-method", "bayer", "a.png"}
+        << "--dither-method ne s'emploie pas avec --format rgb888, qui garde chaque couleur telle quelle";
     QTest::newRow("stride above 1024")
         << QStringList {"--format", "mono", "--stride-align", "1025", "a.png"}
         << "--stride-align : « 1025 » n'est pas un alignement de 1 à 1024 octets";
@@ -2457,6 +2470,13 @@ void TestCli::writesWhatTheEngineEncodes_data()
             e.dither = d.dither = Dithering::FloydSteinberg;
         },
         true, false);
+    row("rgb444, Atkinson", {"--format", "rgb444", "--dither-method", "atkinson"}, "rgb444",
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::Atkinson; });
+    row("rgb666, bgr, Bayer", {"--format", "rgb666", "--color-order", "bgr", "--dither-method", "bayer"},
+        "rgb666", [](EncodingOptions &e, DisplayOptions &) {
+            e.bgr = true;
+            e.dither = Dithering::Bayer;
+        });
     row("e-paper in program memory", {"--format", "epd-bw-red", "--progmem"}, "epd-bw-red",
         [](EncodingOptions &e, DisplayOptions &) { e.progmem = true; });
     // Each way of dithering, which --dither-method implies; fs is --dither's.

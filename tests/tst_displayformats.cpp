@@ -205,6 +205,7 @@ void TestDisplayFormats::encodes_data()
     row("rgb332, rows of 52 bytes", "rgb332", picture, aligned(52));
     row("rgb332, rows of 53 bytes", "rgb332", picture, aligned(53));
     row("rgb444, 1 x 1", "rgb444", picture.copy(5, 4, 1, 1));
+    row("rgb444, 13 x 5, an odd number of pixels, bgr", "rgb444", picture.copy(0, 0, 13, 5), bgr);
 }
 
 // The bytes of a family's formats read back to pixels by the decoder of its layout, against the

@@ -997,6 +997,30 @@ ReferenceLevels referenceLevels(const QByteArray &format, int threshold)
                 },
                 {five, six, five},
                 {five, six, five}};
+    if (format.startsWith("rgb3") || format.startsWith("rgb4") || format.startsWith("rgb6")) {
+        // Each channel's nearest of its levels, the level shown with its bits repeated to fill 8
+        // (3 bits: abc as abcabcab); rgb332 gives the channel first, red or blue, 3 bits, the last 2.
+        const bool bgr = format.endsWith(" bgr");
+        const int first = format[3] - '0', last = format.startsWith("rgb332") ? 2 : format[5] - '0';
+        const int bits[3] = {bgr ? last : first, format[4] - '0', bgr ? first : last};
+        ReferenceLevels reference {3,
+                                   [=](const int *v) {
+                                       int shown[3];
+                                       for (int c = 0; c < 3; ++c) {
+                                           const int k = level(v[c], 1 << bits[c]);
+                                           int repeated = 0, filled = 0;
+                                           for (; filled < 8; filled += bits[c])
+                                               repeated = repeated << bits[c] | k;
+                                           shown[c] = repeated >> (filled - 8);
+                                       }
+                                       return qRgb(shown[0], shown[1], shown[2]);
+                                   },
+                                   {},
+                                   {}};
+        for (int c = 0; c < 3; ++c) // half a step between two levels
+            reference.up[c] = reference.down[c] = 255.0 / ((1 << bits[c]) - 1) / 2;
+        return reference;
+    }
     if (format == "gray2")
         return {1, [=](const int *v) { return qRgb(85, 85, 85) * uint(level(v[0], 4)); }, {42.5}, {42.5}};
     if (format == "mono") // lit at the threshold and above: the matrix reaches it from 0 and from 255
@@ -1119,6 +1143,10 @@ void TestPreparation::dithersAsEachMethodIsDefined_data()
         QTest::addRow("16 colours, seven given, %s", name) << QByteArray("index4") << method << 128;
         QTest::addRow("black, white and red, %s", name) << QByteArray("epd-bw-red") << method << 128;
         QTest::addRow("four inks, %s", name) << QByteArray("epd-bwry") << method << 128;
+        QTest::addRow("3-3-2, %s", name) << QByteArray("rgb332") << method << 128;
+        QTest::addRow("3-3-2, blue first, %s", name) << QByteArray("rgb332 bgr") << method << 128;
+        QTest::addRow("4-4-4, %s", name) << QByteArray("rgb444") << method << 128;
+        QTest::addRow("6-6-6, blue first, %s", name) << QByteArray("rgb666 bgr") << method << 128;
         QTest::addRow("Spectra 6, %s", name) << QByteArray("epd-spectra6") << method << 128;
     }
     // Bayer's reach from each end to the threshold: black stays black, white white.
@@ -1144,7 +1172,9 @@ void TestPreparation::dithersAsEachMethodIsDefined()
     options.dither = method;
     options.threshold = threshold;
     options.palette = format == "index4" ? sevenEntries : QVector<quint16>();
-    const QImage first = encodedFor(picture, format, options).shownPicture();
+    options.bgr = format.endsWith(" bgr");
+    const QByteArray encoder = format.split(' ').first();
+    const QImage first = encodedFor(picture, encoder, options).shownPicture();
     const ReferenceLevels levels = referenceLevels(format, threshold);
     QCOMPARE(first, referenceDithering(picture, method, levels));
     // Black and white, at the start and the end, shown as the display's own black and white.
@@ -1157,7 +1187,7 @@ void TestPreparation::dithersAsEachMethodIsDefined()
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x)
             picture.setPixel(x, y, ~picture.pixel(x, y) | 0xff000000); // the negative
-    const QImage second = encodedFor(picture, format, options).shownPicture();
+    const QImage second = encodedFor(picture, encoder, options).shownPicture();
     QVERIFY(first.copy(corner) != second.copy(corner));
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)

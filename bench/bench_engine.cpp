@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -161,7 +162,7 @@ int main(int argc, char *argv[])
             ramp.setPixel(x, y, qRgb(x, x, x));
     const auto columnError = [&](bool dither) {
         DisplayOptions options;
-        options.dither = dither;
+        options.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
         const QImage shown = prepareForDisplay(ramp, options).convertToFormat(QImage::Format_RGB32);
         double error = 0;
         for (int x = 0; x < ramp.width(); ++x) {
@@ -186,7 +187,7 @@ int main(int argc, char *argv[])
     QImage tallRamp = ramp.scaled(256, 256);
     const auto monoColumnError = [&](bool dither) {
         EncodingOptions options;
-        options.dither = dither;
+        options.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
         const QImage shown
             = findDisplayFormat("mono")->encode(preparePicture(tallRamp, DisplayOptions()), options).shown;
         double error = 0;
@@ -203,5 +204,41 @@ int main(int argc, char *argv[])
                 "with a threshold, %.1f %% dithered\n",
                 thresholdError, monoDitheredError);
     Bench::reportGoal("dithered black and white column error, % of the scale", monoDitheredError, 2, false);
+
+    // Each way of dithering on a photo-like 2048 x 2048 picture, to 5-6-5 and to black and white,
+    // against Floyd-Steinberg's time there (5-6-5's written apart for speed); and the tone against
+    // the whole 5-6-5 encoding. Each run on a copy of the picture, which every figure counts alike.
+    const QImage photo = Bench::photoLike(2048, 2048).convertToFormat(QImage::Format_RGB32);
+    const auto encodingSeconds = [&](Dithering method, const char *format) {
+        EncodingOptions options;
+        options.dither = method;
+        options.shown = EncodingOptions::NotShown;
+        return Bench::bestSeconds(5, [&] {
+            PreparedPicture prepared;
+            prepared.colours = photo.copy();
+            findDisplayFormat(format)->encode(std::move(prepared), options);
+        });
+    };
+    std::printf("  encoding a 2048 x 2048 photo, ms:         fs  atkinson  bayer\n");
+    double rgb565Seconds = 0;
+    for (const auto &[format, atkinsonGoal, bayerGoal] :
+         {std::tuple {"rgb565", 3.0, 1.5}, std::tuple {"mono", 1.5, 0.5}}) {
+        const double fs = encodingSeconds(Dithering::FloydSteinberg, format),
+                     atkinson = encodingSeconds(Dithering::Atkinson, format),
+                     bayer = encodingSeconds(Dithering::Bayer, format);
+        if (qstrcmp(format, "rgb565") == 0)
+            rgb565Seconds = fs;
+        std::printf("    %-6s %33.1f %9.1f %6.1f\n", format, fs * 1e3, atkinson * 1e3, bayer * 1e3);
+        Bench::reportGoal(QStringLiteral("%1: atkinson time / fs time").arg(format), atkinson / fs,
+                          atkinsonGoal, false);
+        Bench::reportGoal(QStringLiteral("%1: bayer time / fs time").arg(format), bayer / fs, bayerGoal,
+                          false);
+    }
+    DisplayOptions toned;
+    toned.tone = {10, 20, 1.8};
+    const double toneSeconds = Bench::bestSeconds(5, [&] { preparePicture(photo.copy(), toned); })
+        - Bench::bestSeconds(5, [&] { preparePicture(photo.copy(), DisplayOptions()); });
+    std::printf("  tone of a 2048 x 2048 photo: %.1f ms\n", toneSeconds * 1e3);
+    Bench::reportGoal("tone time / rgb565 fs encoding time", toneSeconds / rgb565Seconds, 0.5, false);
     return Bench::goalsExitCode();
 }

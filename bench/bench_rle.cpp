@@ -122,10 +122,10 @@ QVector<QByteArray> pixelArrays(const Picture &picture, const char *format)
     const DisplayFormat *displayFormat = findDisplayFormat(format);
     EncodingOptions options;
     options.arrayName = "pic";
-    options.dither = picture.dither;
+    options.dither = picture.dither ? Dithering::FloydSteinberg : Dithering::None;
     options.shown = EncodingOptions::NotShown;
     DisplayOptions display;
-    display.dither = picture.dither;
+    display.dither = options.dither;
     const EncodedPicture encoded = displayFormat->encode(preparePicture(picture.image, display), options);
     QVector<QByteArray> arrays;
     for (const CArray &array : encoded.header.arrays) {

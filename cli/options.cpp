@@ -344,6 +344,36 @@ QString geometryOptionsProblem(const QCommandLineParser &parser, DisplayOptions 
     return QString();
 }
 
+// Reads --brightness, --contrast and --gamma; tells what is wrong with them otherwise.
+QString toneOptionsProblem(const QCommandLineParser &parser, Tone *tone)
+{
+    // A whole number from -100 to 100, its sign given or not.
+    const auto level = [&](const char *name, int *value) {
+        const QString option = QLatin1String(name);
+        if (!parser.isSet(option))
+            return true;
+        bool isNumber = false;
+        *value = lastValue(parser, option).toInt(&isNumber);
+        return isNumber && *value >= -100 && *value <= 100;
+    };
+    if (!level("brightness", &tone->brightness))
+        return Options::tr("--brightness : « %1 » n'est pas une luminosité de -100 à 100")
+            .arg(lastValue(parser, QStringLiteral("brightness")));
+    if (!level("contrast", &tone->contrast))
+        return Options::tr("--contrast : « %1 » n'est pas un contraste de -100 à 100")
+            .arg(lastValue(parser, QStringLiteral("contrast")));
+    if (parser.isSet(QStringLiteral("gamma"))) {
+        const QString value = lastValue(parser, QStringLiteral("gamma"));
+        bool isNumber = false;
+        tone->gamma = value.toDouble(&isNumber);
+        // Written as a plain decimal number: no sign, exponent, infinity or NaN.
+        if (!isNumber || !QRegularExpression("\\A[0-9]*\\.?[0-9]*\\z").match(value).hasMatch()
+            || !(tone->gamma >= 0.1 && tone->gamma <= 10))
+            return Options::tr("--gamma : « %1 » n'est pas un gamma de 0.1 à 10").arg(value);
+    }
+    return QString();
+}
+
 // Reads an opaque colour, #rrggbb or a name; tells what is wrong with it otherwise.
 QString colourProblem(const QString &value, QColor *colour)
 {
@@ -500,6 +530,12 @@ const QVector<OptionDeclaration> &optionTable()
                            "reçoivent l'octet fort d'abord (la palette d'index4 reste telle que "
                            "TFT_eSPI l'envoie)"),
          F::SwapBytes},
+        {"color-order", 0, "rgb|bgr",
+         QT_TRANSLATE_NOOP("Options",
+                           "l'ordre des couleurs de l'écran : rgb (par défaut) ou bgr, le rouge et le bleu "
+                           "échangés, pour les écrans câblés BGR (en rgb565, le rouge aux bits 4-0), dans "
+                           "les pixels comme dans les palettes"),
+         F::ColourOrder},
         {"threshold", 0, "N",
          QT_TRANSLATE_NOOP("Options",
                            "allume les pixels dont la luminance (Rec. 601) vaut au moins N, de 0 à 255 "
@@ -586,6 +622,35 @@ const QVector<OptionDeclaration> &optionTable()
          QT_TRANSLATE_NOOP("Options",
                            "diffuse l'erreur (Floyd-Steinberg) vers les niveaux du format au lieu de "
                            "tronquer chaque couleur"),
+         0},
+        {"dither-method", 0, "fs|atkinson|bayer",
+         QT_TRANSLATE_NOOP("Options",
+                           "la façon de tramer, qui implique --dither : fs, Floyd-Steinberg (par défaut), "
+                           "toute l'erreur diffusée, le plus fidèle aux dégradés et aux photos ; atkinson, "
+                           "1/8 de l'erreur à chacun de six voisins, le quart restant perdu : des aplats "
+                           "nets et contrastés, l'aspect classique des écrans 1 bit ; bayer, une matrice "
+                           "ordonnée de 8 x 8, chaque pixel à part : une couleur donne partout le même "
+                           "motif, qui ne grouille pas d'une image d'animation à l'autre et se compresse "
+                           "bien"),
+         0},
+        {"brightness", 0, "N",
+         QT_TRANSLATE_NOOP("Options",
+                           "de -100 à 100 (par défaut 0, qui ne change rien) : éclaircit ou assombrit "
+                           "l'image une fois façonnée, avant sa réduction au format ; avec --contrast C, "
+                           "comme -brightness-contrast NxC d'ImageMagick : chaque canal v (de 0 à 1) "
+                           "devient p (v - (1 - b)/2) + (1 + b)/2, ramené entre 0 et 1, où b = N/100 et "
+                           "p = tan(pi (C/100 + 1)/4)"),
+         0},
+        {"contrast", 0, "C",
+         QT_TRANSLATE_NOOP("Options",
+                           "de -100 à 100 (par défaut 0, qui ne change rien) : la pente p de "
+                           "--brightness ; 100 ne laisse que du noir et du blanc, -100 un gris uni"),
+         0},
+        {"gamma", 0, "G",
+         QT_TRANSLATE_NOOP("Options",
+                           "de 0.1 à 10 (par défaut 1, qui ne change rien), après --brightness et "
+                           "--contrast, comme -gamma d'ImageMagick : chaque canal v devient v^(1/G) ; "
+                           "G > 1 éclaircit"),
          0},
         {"background", 0, QT_TRANSLATE_NOOP("Options", "COULEUR"),
          QT_TRANSLATE_NOOP("Options",
@@ -867,6 +932,12 @@ Options parseOptions(const QStringList &arguments)
     }
     encoding.swapBytes = isSet("swap-bytes");
     encoding.invert = isSet("invert");
+    if (isSet("color-order")) {
+        const QString value = lastOf("color-order");
+        if (value != QLatin1String("rgb") && value != QLatin1String("bgr"))
+            return usageError(Options::tr("--color-order : « %1 » inconnu (rgb ou bgr)").arg(value));
+        encoding.bgr = value == QLatin1String("bgr");
+    }
     if (job.format && job.format->optionsProblem) {
         const QString problem = job.format->optionsProblem(given, &encoding);
         if (!problem.isEmpty())
@@ -928,7 +999,20 @@ Options parseOptions(const QStringList &arguments)
         for (QRgb colour : colours)
             encoding.palette << cutTo565(qRed(colour), qGreen(colour), qBlue(colour));
     }
-    encoding.dither = isSet("dither");
+    encoding.dither = isSet("dither") ? Dithering::FloydSteinberg : Dithering::None;
+    if (isSet("dither-method")) {
+        const QString value = lastOf("dither-method");
+        const QHash<QString, Dithering> methods = {{"fs", Dithering::FloydSteinberg},
+                                                   {"atkinson", Dithering::Atkinson},
+                                                   {"bayer", Dithering::Bayer}};
+        if (!methods.contains(value))
+            return usageError(
+                Options::tr("--dither-method : « %1 » inconnue (fs, atkinson ou bayer)").arg(value));
+        encoding.dither = methods.value(value);
+    }
+    const QString toneProblem = toneOptionsProblem(parser, &encoding.tone);
+    if (!toneProblem.isEmpty())
+        return usageError(toneProblem);
     if (isSet("background")) {
         const QString problem = colourProblem(lastOf("background"), &encoding.background);
         if (!problem.isEmpty())

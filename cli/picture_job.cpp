@@ -10,6 +10,7 @@
 #include "qimage16.h"
 #include "rle_arrays.h"
 #include "streaming_scaler.h"
+#include "tone.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +18,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
@@ -546,6 +548,18 @@ QString uniformWarning(const UniformArray &array, const EncodingOptions &options
 {
     const QString name = QString::fromLatin1(array.name);
     const QString bits = array.lit ? PictureJob::tr("allumés (1)") : PictureJob::tr("éteints (0)");
+    // A brightness of -100 or 100, or a contrast of -100, gives every pixel one level: no threshold
+    // then tells any two apart.
+    const std::array<uchar, 256> curve = toneCurve(options.tone);
+    if (array.cause != UniformArray::NoInk
+        && std::all_of(curve.begin(), curve.end(), [&](uchar level) { return level == curve[0]; }))
+        return PictureJob::tr("%1 : tous ses pixels sont %2 : --brightness %3 et --contrast %4 donnent le "
+                              "même niveau, %5, à chaque pixel de toute image, quel que soit le seuil "
+                              "(rapprochez-les de 0)")
+            .arg(name, bits)
+            .arg(options.tone.brightness)
+            .arg(options.tone.contrast)
+            .arg(curve[0]);
     switch (array.cause) {
     case UniformArray::AllDark:
         return PictureJob::tr(

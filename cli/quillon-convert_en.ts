@@ -134,6 +134,26 @@
         <source>--invert ne s&apos;emploie avec LVGL qu&apos;avec --lvgl-cf I1 ou L8</source>
         <translation>--invert goes with LVGL only with --lvgl-cf I1 or L8</translation>
     </message>
+    <message>
+        <source>--%1 ne s&apos;emploie pas avec --format rgb888, qui garde chaque couleur telle quelle</source>
+        <translation>--%1 does not go with --format rgb888, which keeps each colour as it is</translation>
+    </message>
+    <message>
+        <source>3-3-2, un octet par pixel : rouge aux bits 7-5, vert aux bits 4-2, bleu aux bits 1-0</source>
+        <translation>3-3-2, one byte per pixel: red in bits 7-5, green in bits 4-2, blue in bits 1-0</translation>
+    </message>
+    <message>
+        <source>4-4-4 des ST7735 et ST7789 en couleurs 12 bits : deux pixels en trois octets, les lignes à la suite</source>
+        <translation>4-4-4 of ST7735 and ST7789 in 12-bit colour: two pixels in three bytes, the rows one after the other</translation>
+    </message>
+    <message>
+        <source>6-6-6 de l&apos;ILI9488 en SPI : trois octets par pixel, rouge, vert, bleu, chacun sur ses 6 bits forts</source>
+        <translation>6-6-6 of the ILI9488 over SPI: three bytes per pixel, red, green, blue, each in its 6 high bits</translation>
+    </message>
+    <message>
+        <source>8-8-8 : trois octets par pixel, rouge, vert, bleu</source>
+        <translation>8-8-8: three bytes per pixel, red, green, blue</translation>
+    </message>
 </context>
 <context>
     <name>Options</name>
@@ -220,6 +240,18 @@ Try &apos;quillon-convert --help&apos; for more information.
     <message>
         <source>--gravity : « %1 » inconnue (center, north, south, east, west, north-east, north-west, south-east ou south-west)</source>
         <translation>--gravity: unknown &apos;%1&apos; (center, north, south, east, west, north-east, north-west, south-east or south-west)</translation>
+    </message>
+    <message>
+        <source>--brightness : « %1 » n&apos;est pas une luminosité de -100 à 100</source>
+        <translation>--brightness: &apos;%1&apos; is not a brightness from -100 to 100</translation>
+    </message>
+    <message>
+        <source>--contrast : « %1 » n&apos;est pas un contraste de -100 à 100</source>
+        <translation>--contrast: &apos;%1&apos; is not a contrast from -100 to 100</translation>
+    </message>
+    <message>
+        <source>--gamma : « %1 » n&apos;est pas un gamma de 0.1 à 10</source>
+        <translation>--gamma: &apos;%1&apos; is not a gamma from 0.1 to 10</translation>
     </message>
     <message>
         <source>couleur inconnue « %1 » (#rrvvbb ou un nom de couleur)</source>
@@ -398,6 +430,22 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>diffuses the error (Floyd-Steinberg) to the format&apos;s levels instead of truncating each colour</translation>
     </message>
     <message>
+        <source>la façon de tramer, qui implique --dither : fs, Floyd-Steinberg (par défaut), toute l&apos;erreur diffusée, le plus fidèle aux dégradés et aux photos ; atkinson, 1/8 de l&apos;erreur à chacun de six voisins, le quart restant perdu : des aplats nets et contrastés, l&apos;aspect classique des écrans 1 bit ; bayer, une matrice ordonnée de 8 x 8, chaque pixel à part : une couleur donne partout le même motif, qui ne grouille pas d&apos;une image d&apos;animation à l&apos;autre et se compresse bien</source>
+        <translation>how to dither, which implies --dither: fs, Floyd-Steinberg (the default), all the error diffused, the most faithful to gradients and photos; atkinson, 1/8 of the error to each of six neighbours, the remaining quarter lost: clean, contrasted flat areas, the classic look of 1-bit screens; bayer, an ordered 8 x 8 matrix, each pixel on its own: a colour gives the same pattern everywhere, which does not crawl from one frame of an animation to the next and compresses well</translation>
+    </message>
+    <message>
+        <source>de -100 à 100 (par défaut 0, qui ne change rien) : éclaircit ou assombrit l&apos;image une fois façonnée, avant sa réduction au format ; avec --contrast C, comme -brightness-contrast NxC d&apos;ImageMagick : chaque canal v (de 0 à 1) devient p (v - (1 - b)/2) + (1 + b)/2, ramené entre 0 et 1, où b = N/100 et p = tan(pi (C/100 + 1)/4)</source>
+        <translation>from -100 to 100 (0 by default, which changes nothing): lightens or darkens the picture once shaped, before its reduction to the format; with --contrast C, as ImageMagick&apos;s -brightness-contrast NxC: each channel v (from 0 to 1) becomes p (v - (1 - b)/2) + (1 + b)/2, kept within 0 to 1, where b = N/100 and p = tan(pi (C/100 + 1)/4)</translation>
+    </message>
+    <message>
+        <source>de -100 à 100 (par défaut 0, qui ne change rien) : la pente p de --brightness ; 100 ne laisse que du noir et du blanc, -100 un gris uni</source>
+        <translation>from -100 to 100 (0 by default, which changes nothing): the slope p of --brightness; 100 leaves only black and white, -100 a flat grey</translation>
+    </message>
+    <message>
+        <source>de 0.1 à 10 (par défaut 1, qui ne change rien), après --brightness et --contrast, comme -gamma d&apos;ImageMagick : chaque canal v devient v^(1/G) ; G &gt; 1 éclaircit</source>
+        <translation>from 0.1 to 10 (1 by default, which changes nothing), after --brightness and --contrast, as ImageMagick&apos;s -gamma: each channel v becomes v^(1/G); G &gt; 1 lightens</translation>
+    </message>
+    <message>
         <source>pose les pixels transparents sur COULEUR (#rrvvbb ou un nom de couleur) au lieu du noir</source>
         <translation>lays the transparent pixels on COLOUR (#rrggbb or a colour name) instead of black</translation>
     </message>
@@ -504,6 +552,10 @@ Try &apos;quillon-convert --help&apos; for more information.
     <message>
         <source>--palette : %1 a %2 couleurs, plus que les %3 que tient --format %4</source>
         <translation>--palette: %1 has %2 colours, more than the %3 that --format %4 holds</translation>
+    </message>
+    <message>
+        <source>--dither-method : « %1 » inconnue (fs, atkinson ou bayer)</source>
+        <translation>--dither-method: unknown &apos;%1&apos; (fs, atkinson or bayer)</translation>
     </message>
     <message>
         <source>--background : %1</source>
@@ -672,6 +724,14 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
     <message>
         <source>--frames ne s&apos;emploie pas avec --format bmp : le fichier BMP ne tient qu&apos;une image ; choisissez un format d&apos;écran (rgb565, mono, lvgl...)</source>
         <translation>--frames does not go with --format bmp: the BMP file holds one picture only; choose a display format (rgb565, mono, lvgl...)</translation>
+    </message>
+    <message>
+        <source>l&apos;ordre des couleurs de l&apos;écran : rgb (par défaut) ou bgr, le rouge et le bleu échangés, pour les écrans câblés BGR (en rgb565, le rouge aux bits 4-0), dans les pixels comme dans les palettes</source>
+        <translation>the panel&apos;s colour order: rgb (the default) or bgr, red and blue exchanged, for panels wired BGR (in rgb565, red in bits 4-0), in the pixels as in the palettes</translation>
+    </message>
+    <message>
+        <source>--color-order : « %1 » inconnu (rgb ou bgr)</source>
+        <translation>--color-order: unknown &apos;%1&apos; (rgb or bgr)</translation>
     </message>
 </context>
 <context>
@@ -921,6 +981,10 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
     <message>
         <source>éteints (0)</source>
         <translation>unlit (0)</translation>
+    </message>
+    <message>
+        <source>%1 : tous ses pixels sont %2 : --brightness %3 et --contrast %4 donnent le même niveau, %5, à chaque pixel de toute image, quel que soit le seuil (rapprochez-les de 0)</source>
+        <translation>%1: every pixel is %2: --brightness %3 and --contrast %4 give every pixel of any picture the same level, %5, whatever the threshold (bring them closer to 0)</translation>
     </message>
     <message>
         <source>%1 : tous ses pixels sont %2 : l&apos;image est partout plus sombre que le seuil %3 (essayez --threshold N avec N plus bas)</source>

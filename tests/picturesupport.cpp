@@ -659,6 +659,7 @@ EncodedPicture encodedFor(const QImage &picture, const QByteArray &format, const
                 && (encoding.alphaMask || encoding.transparent.isValid())));
     DisplayOptions prepared = display;
     prepared.dither = encoding.dither; // one --dither for both steps
+    prepared.tone = encoding.tone; // and one tone
     return displayFormat->encode(preparePicture(picture, prepared, keepAlpha), encoding);
 }
 

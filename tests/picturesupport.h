@@ -128,6 +128,17 @@ QByteArray expectedHeader(const QByteArray &bytes);
 const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0), red = qRgb(255, 0, 0), green = qRgb(0, 255, 0),
            blue = qRgb(0, 0, 255), yellow = qRgb(255, 255, 0);
 
+// The colours of a black, white, yellow and red panel by their codes, as Pimoroni measured them
+// on its 2.13-inch panel (SATURATED_PALETTE of the Inky library's JD79661), scaled to its white.
+const QVector<QRgb> bwryColours
+    = {qRgb(47, 47, 47), qRgb(255, 255, 255), qRgb(255, 223, 36), qRgb(151, 47, 36)};
+
+// The colours of a Spectra 6 panel by their codes (4 is none), as paperlesspaper measured them
+// (epdoptimize's "spectra6" palette): black, white, yellow, red, -, blue, green.
+const QVector<QRgb> spectra6Colours
+    = {qRgb(25, 30, 33), qRgb(232, 232, 232), qRgb(239, 222, 68), qRgb(178, 19, 24),
+       qRgb(1, 2, 3),    qRgb(33, 87, 186),   qRgb(18, 95, 32)};
+
 // The 5-6-5 value of an opaque 8-bit colour: each channel cut to its high bits.
 quint16 rgb565(QRgb colour);
 // The 8-bit colour a display shows for a 5-6-5 value: each channel's bits repeated.

@@ -486,6 +486,10 @@ void TestCli::fitsPicturesTooLargeToHoldByRows_data()
         << whole << QStringList {"--fit", "8193x8193"}
         << QString::fromUtf8("image trop grande une fois façonnée : avec --fit 8193x8193, elle passe par "
                              "8193 x 8193 pixels, soit 257 Mio, plus que les 256 Mio permis");
+    // The tone changed once fitted, in the window's format too: a contrast of -100 leaves a grey
+    // of 128, 0x8410 in 5-6-5.
+    QTest::newRow("fitted, flattened")
+        << whole << QStringList {"--fit", "320x320", "--contrast", "-100"} << QString();
     QTest::newRow("not fitted") << whole << QStringList()
                                 << QString::fromUtf8("image trop grande pour être convertie");
     QTest::newRow("BMP") << bmpFile(12000, 12000, 1, 0, QByteArray::fromHex("00000000ffffff00"),
@@ -622,7 +626,9 @@ void TestCli::fitsPicturesTooLargeToHoldByRows()
                 fitted = QPoint(y, 319 - x);
             else if (cut)
                 fitted = QPoint(x / 2 + 40, y / 2 + 80);
-            const quint16 expected = (fitted.x() / 40 + fitted.y() / 80) % 2 ? 0xffff : 0x0000;
+            const quint16 expected = options.contains("--contrast") ? 0x8410
+                : (fitted.x() / 40 + fitted.y() / 80) % 2           ? 0xffff
+                                                                    : 0x0000;
             const int at = 54 + ((size.height() - 1 - y) * size.width() + x) * 2;
             if (quint16(quint8(bmp[at]) | quint8(bmp[at + 1]) << 8) != expected)
                 QFAIL(qPrintable(QString("pixel (%1, %2) is not the band's colour").arg(x).arg(y)));
@@ -1848,9 +1854,9 @@ void TestCli::answersUsageErrors_data()
         << "--swap-bytes ne s'emploie qu'avec --format rgb565, index4, index8 ou lvgl";
     QTest::newRow("unknown format")
         << QStringList {"--format", "rgb555", "a.png"}
-        << "--format : format inconnu « rgb555 » (bmp, rgb565, mono, xbm, pages, "
-           "gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow, epd7, "
-           "epd-bwry ou epd-spectra6)";
+        << "--format : format inconnu « rgb555 » (bmp, rgb565, rgb332, rgb444, rgb666, rgb888, mono, xbm, "
+           "pages, gray8, gray4, index4, index8, lvgl, gray2, epd-bw-red, epd-bw-yellow, epd7, epd-bwry ou "
+           "epd-spectra6)";
     const QString stdintName
         = "--name : le nom « %1 » est de ceux que définit <stdint.h>, que l'en-tête inclut";
     QTest::newRow("a type of stdint.h")
@@ -1919,17 +1925,42 @@ void TestCli::answersUsageErrors_data()
         "a.png"} << "--fit : « 64x32px » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)";
     QTest::newRow("stride of the window's BMP")
         << QStringList {"--stride-align", "4", "a.png"}
-        << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
+        << "--stride-align ne s'emploie qu'avec --format rgb565, rgb332, rgb666, rgb888, mono, "
            "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
     // Zeros would be ink on e-paper panels.
     QTest::newRow("stride of the ACeP panels")
         << QStringList {"--format", "epd7", "--stride-align", "4", "a.png"}
-        << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
+        << "--stride-align ne s'emploie qu'avec --format rgb565, rgb332, rgb666, rgb888, mono, "
            "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
     QTest::newRow("stride of the four-ink panels")
         << QStringList {"--format", "epd-bwry", "--stride-align", "2", "a.png"}
-        << "--stride-align ne s'emploie qu'avec --format rgb565, mono, "
+        << "--stride-align ne s'emploie qu'avec --format rgb565, rgb332, rgb666, rgb888, mono, "
            "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
+    // Red and blue exchanged where pixels or palettes hold them, red first or blue first only; rgb888
+    // keeps every colour. (The lists above tell who takes --stride-align and --swap-bytes.)
+    QTest::newRow("colour order of a grey format")
+        << QStringList {"--format", "gray8", "--color-order", "bgr", "a.png"}
+        << "--color-order ne s'emploie qu'avec --format rgb565, rgb332, rgb444, rgb666, rgb888, index4 ou "
+           "index8";
+    QTest::newRow("colour order of LVGL, whose display driver orders them")
+        << QStringList {"--format", "lvgl", "--color-order", "rgb", "a.png"}
+        << "--color-order ne s'emploie qu'avec --format rgb565, rgb332, rgb444, rgb666, rgb888, index4 ou "
+           "index8";
+    QTest::newRow("stride of the 12-bit stream")
+        << QStringList {"--format", "rgb444", "--stride-align", "2", "a.png"}
+        << "--stride-align ne s'emploie qu'avec --format rgb565, rgb332, rgb666, rgb888, mono, "
+           "xbm, pages, gray8, gray4, gray2, index4, index8 ou lvgl";
+    QTest::newRow("empty colour order") << QStringList {"--format", "rgb332", "--color-order=", "a.png"}
+                                        << "--color-order : «  » inconnu (rgb ou bgr)";
+    QTest::newRow("unknown colour order")
+        << QStringList {"--format", "rgb565", "--color-order", "BGR", "a.png"}
+        << "--color-order : « BGR » inconnu (rgb ou bgr)";
+    QTest::newRow("24 bits dithered") << QStringList {"--format", "rgb888", "--dither", "a.png"}
+                                      << "--dither ne s'emploie pas avec --format rgb888, qui garde chaque "
+                                         "couleur telle quelle";
+    QTest::newRow("24 bits dithered by Bayer's matrix")
+        << QStringList {"--format", "rgb888", "--dither-method", "bayer", "a.png"}
+        << "--dither-method ne s'emploie pas avec --format rgb888, qui garde chaque couleur telle quelle";
     QTest::newRow("stride above 1024")
         << QStringList {"--format", "mono", "--stride-align", "1025", "a.png"}
         << "--stride-align : « 1025 » n'est pas un alignement de 1 à 1024 octets";
@@ -2107,6 +2138,22 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("translucent key colour")
         << QStringList {"--format", "rgb565", "--transparent", "transparent", "a.png"}
         << "--transparent : la couleur « transparent » doit être opaque";
+    QTest::newRow("an unknown dither method")
+        << QStringList {"--dither-method", "floyd", "a.png"}
+        << "--dither-method : « floyd » inconnue (fs, atkinson ou bayer)";
+    // The tone's limits, each refused one step beyond.
+    const QString brightness = "--brightness : « %1 » n'est pas une luminosité de -100 à 100",
+                  contrast = "--contrast : « %1 » n'est pas un contraste de -100 à 100",
+                  gamma = "--gamma : « %1 » n'est pas un gamma de 0.1 à 10";
+    QTest::newRow("brightness below -100")
+        << QStringList {"--brightness", "-101", "a.png"} << brightness.arg("-101");
+    QTest::newRow("brightness above 100")
+        << QStringList {"--brightness=101", "a.png"} << brightness.arg("101");
+    QTest::newRow("contrast below -100") << QStringList {"--contrast=-101", "a.png"} << contrast.arg("-101");
+    QTest::newRow("contrast above 100") << QStringList {"--contrast", "101", "a.png"} << contrast.arg("101");
+    QTest::newRow("gamma below 0.1") << QStringList {"--gamma", "0.09", "a.png"} << gamma.arg("0.09");
+    QTest::newRow("gamma above 10") << QStringList {"--gamma=10.1", "a.png"} << gamma.arg("10.1");
+    QTest::newRow("gamma with an exponent") << QStringList {"--gamma=1e1", "a.png"} << gamma.arg("1e1");
 }
 
 void TestCli::answersUsageErrors()
@@ -2402,7 +2449,7 @@ void TestCli::writesWhatTheEngineEncodes_data()
         {"--format", "gray4", "--background", "white", "--dither", "--invert"}, "gray4",
         [](EncodingOptions &e, DisplayOptions &d) {
             d.background = Qt::white;
-            e.dither = d.dither = true;
+            e.dither = d.dither = Dithering::FloydSteinberg;
             e.invert = true;
         });
     row("index8 turned and fitted", {"--format", "index8", "--rotate", "90", "--fit", "5x9"}, "index8",
@@ -2453,10 +2500,72 @@ void TestCli::writesWhatTheEngineEncodes_data()
             e.lvglVersion = 8;
             e.lvglColourFormat = "I2";
         });
+    // Red and blue exchanged or not; the colours dithered to the layout's bits, the BMP file's 5-6-5
+    // pixels drawn from the array's bytes.
+    row("index8, rgb order", {"--format", "index8", "--color-order", " rgb "}, "index8",
+        [](EncodingOptions &, DisplayOptions &) {});
+    row(
+        "rgb332, bgr, dithered, no preview", {"--format", "rgb332", "--color-order=bgr", "--dither"},
+        "rgb332",
+        [](EncodingOptions &e, DisplayOptions &d) {
+            e.bgr = true;
+            e.dither = d.dither = Dithering::FloydSteinberg;
+        },
+        true, false);
+    row("rgb444, Atkinson", {"--format", "rgb444", "--dither-method", "atkinson"}, "rgb444",
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::Atkinson; });
+    row("rgb666, bgr, Bayer", {"--format", "rgb666", "--color-order", "bgr", "--dither-method", "bayer"},
+        "rgb666", [](EncodingOptions &e, DisplayOptions &) {
+            e.bgr = true;
+            e.dither = Dithering::Bayer;
+        });
     row("e-paper in program memory", {"--format", "epd-bw-red", "--progmem"}, "epd-bw-red",
         [](EncodingOptions &e, DisplayOptions &) { e.progmem = true; });
+    // Each way of dithering, which --dither-method implies; fs is --dither's.
+    row("rgb565, fs", {"--format", "rgb565", "--dither-method", "fs"}, "rgb565",
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::FloydSteinberg; });
+    row("mono, Atkinson", {"--format", "mono", "--dither-method=atkinson"}, "mono",
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::Atkinson; });
+    row("epd7, Bayer, --dither given too", {"--format", "epd7", "--dither", "--dither-method", " bayer"},
+        "epd7", [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::Bayer; });
+    // The tone at each of its limits.
+    row("rgb565, brightness -100", {"--format", "rgb565", "--brightness", "-100"}, "rgb565",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -100; });
+    row("gray4, brightness 100", {"--format", "gray4", "--brightness=+100"}, "gray4",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = 100; });
+    row("index4, contrast -100", {"--format", "index4", "--contrast", "-100"}, "index4",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.contrast = -100; });
+    row("gray8, contrast 100", {"--format", "gray8", "--contrast", " 100 "}, "gray8",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.contrast = 100; });
+    row("lvgl, gamma 0.1", {"--format", "lvgl", "--gamma", "0.1"}, "lvgl",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.gamma = 0.1; });
+    row("rgb565, gamma 10", {"--format", "rgb565", "--gamma=10"}, "rgb565",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.gamma = 10; });
+    // A tone that gives every pixel one level: told so, no threshold would mend it.
+    warning = QString::fromUtf8("pic : tous ses pixels sont éteints (0) : --brightness -100 et --contrast 0 "
+                                "donnent le même niveau, 0, à chaque pixel de toute image, quel que soit le "
+                                "seuil (rapprochez-les de 0)");
+    row("mono, brightness -100", {"--format", "mono", "--brightness", "-100"}, "mono",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -100; });
+    warning
+        = QString::fromUtf8("pic : tous ses pixels sont allumés (1) : --brightness 40 et --contrast -100 "
+                            "donnent le même niveau, 179, à chaque pixel de toute image, quel que soit le "
+                            "seuil (rapprochez-les de 0)");
+    row("pages, contrast -100, lighter", {"--format", "pages", "--contrast", "-100", "--brightness", "40"},
+        "pages", [](EncodingOptions &e, DisplayOptions &) {
+            e.tone.contrast = -100;
+            e.tone.brightness = 40;
+        });
+    // One step short of flat, its lightest levels stay apart: a lower threshold mends it.
+    warning
+        = QString::fromUtf8("pic : tous ses pixels sont éteints (0) : l'image est partout plus sombre que le "
+                            "seuil 128, ses pixels transparents posés sur du noir (une icône sombre sur "
+                            "fond transparent ? essayez --background white --invert, sinon --threshold N "
+                            "avec N plus bas)");
+    row("mono, brightness -99", {"--format", "mono", "--brightness", "-99"}, "mono",
+        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -99; });
     row("four inks, dithered", {"--format", "epd-bwry", "--dither"}, "epd-bwry",
-        [](EncodingOptions &e, DisplayOptions &) { e.dither = true; });
+        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::FloydSteinberg; });
     row("six inks, fitted", {"--format", "epd-spectra6", "--fit", "7x5"}, "epd-spectra6",
         [](EncodingOptions &, DisplayOptions &d) { d.fit = QSize(7, 5); });
     // Coded by run length, beside the reader.

@@ -85,6 +85,13 @@ const Setting masked = [](EncodingOptions &o) { o.alphaMask = true; };
 const Setting swapped = [](EncodingOptions &o) { o.swapBytes = true; };
 const Setting flash = [](EncodingOptions &o) { o.progmem = true; };
 const Setting coded = [](EncodingOptions &o) { o.compression = EncodingOptions::Rle; };
+const Setting bgr = [](EncodingOptions &o) { o.bgr = true; };
+
+// A 5-6-5 value with red and blue exchanged, as a panel wired BGR takes it.
+quint16 redBlueExchanged(quint16 value)
+{
+    return quint16((value & 0x1f) << 11 | (value & 0x7e0) | value >> 11);
+}
 
 // 13 x 6: odd width, rows that do not fill a byte or a page; red, green and blue apart.
 QImage smallPicture()
@@ -185,6 +192,21 @@ void TestDisplayFormats::encodes_data()
     row("rgb565 with a key colour", "rgb565", picture, key("#00f800"));
     // Black is also the colour of an opaque pixel: that one moves a step of green away.
     row("rgb565 with a key colour the picture has", "rgb565", picture, key("black"));
+    // Red and blue exchanged for a panel wired BGR: in the values, the key and the palettes.
+    row("rgb565 with a key colour, bgr, swapped", "rgb565", picture,
+        with(key("#f81040"), with(bgr, swapped)));
+    row("index8, bgr, swapped", "index8", picture, with(bgr, swapped));
+    // 8, 12, 18 and 24 bits a pixel, red or blue first, cut to each channel's high bits; rows padded
+    // as long as the picture's own (13 x 4 bytes), where the bytes are written over it, and a byte
+    // longer; 12 bits a pixel in a stream, of an even (13 x 6) and an odd number of pixels.
+    for (const char *format : {"rgb332", "rgb444", "rgb666", "rgb888"}) {
+        row(format, format, picture);
+        row(qPrintable(QString("%1, bgr").arg(format)), format, picture, bgr);
+    }
+    row("rgb332, rows of 52 bytes", "rgb332", picture, aligned(52));
+    row("rgb332, rows of 53 bytes", "rgb332", picture, aligned(53));
+    row("rgb444, 1 x 1", "rgb444", picture.copy(5, 4, 1, 1));
+    row("rgb444, 13 x 5, an odd number of pixels, bgr", "rgb444", picture.copy(0, 0, 13, 5), bgr);
 }
 
 // The bytes of a family's formats read back to pixels by the decoder of its layout, against the
@@ -274,6 +296,8 @@ void TestDisplayFormats::encodes()
                 quint16 entry = quint16(arrays.value("pic_palette").values[index]);
                 if (encoding.swapBytes)
                     entry = quint16(entry << 8 | entry >> 8);
+                if (encoding.bgr)
+                    entry = redBlueExchanged(entry);
                 // Few colours are kept exactly; many, within a palette's reach.
                 const quint16 exact = rgb565(colour);
                 if (w * h <= 16)
@@ -285,9 +309,36 @@ void TestDisplayFormats::encodes()
                              < (format == "index8" ? 40 : 200),
                          qPrintable(QString("pixel %1,%2").arg(x).arg(y)));
                 display.setPixel(x, y, got);
+            } else if (format != "rgb565") { // each channel's high bits, red first or blue first
+                const int bits[3] = {format == "rgb332" ? 3 : format[3] - '0', format[4] - '0',
+                                     format == "rgb332" ? 2 : format[5] - '0'};
+                const int wanted[3] = {encoding.bgr ? qBlue(colour) : qRed(colour), qGreen(colour),
+                                       encoding.bgr ? qRed(colour) : qBlue(colour)};
+                const QVector<quint32> &bytes = pixels.values;
+                const int i = y * w + x, at = format == "rgb444" ? i / 2 * 3 : y * strideOf(3 * w) + 3 * x;
+                const int byte = format == "rgb332" ? int(bytes[y * strideOf(w) + x]) : 0;
+                int sent[3];
+                for (int c = 0; c < 3; ++c) {
+                    const int nibble = 3 * (i % 2) + c; // rgb444: R0G0 B0R1 G1B1
+                    sent[c] = format == "rgb332" ? byte >> (c == 2 ? 0 : 5 - 3 * c) & (c < 2 ? 7 : 3)
+                        : format == "rgb444"     ? int(bytes[at + nibble / 2] >> (nibble % 2 ? 0 : 4) & 15)
+                                                 : int(bytes[at + c]); // a byte a channel
+                    if (bits[c] == 6) // its level in the high bits, the low two 0
+                        QCOMPARE(sent[c] & 3, 0);
+                    sent[c] >>= format.startsWith("rgb6") ? 2 : 0;
+                    QCOMPARE(sent[c], wanted[c] >> (8 - bits[c]));
+                    int shown = 0, filled = 0; // what the display shows: the level's bits repeated
+                    for (; filled < 8; filled += bits[c])
+                        shown = shown << bits[c] | sent[c];
+                    sent[c] = shown >> (filled - 8);
+                }
+                display.setPixel(
+                    x, y, encoding.bgr ? qRgb(sent[2], sent[1], sent[0]) : qRgb(sent[0], sent[1], sent[2]));
             } else { // rgb565
                 const bool opaque = qAlpha(picture.pixel(x, y)) >= 128;
-                const quint16 value = quint16(pixels.values[y * strideOf(2 * w, 2) / 2 + x]);
+                quint16 value = quint16(pixels.values[y * strideOf(2 * w, 2) / 2 + x]);
+                value = encoding.swapBytes ? quint16(value << 8 | value >> 8) : value;
+                value = encoding.bgr ? redBlueExchanged(value) : value;
                 if (encoding.transparent.isValid()) {
                     const quint16 key = rgb565(encoding.transparent.rgb());
                     const quint16 own = rgb565(colour);
@@ -303,13 +354,19 @@ void TestDisplayFormats::encodes()
             }
         }
     }
-    // Bytes a row: 1, 8, 4, 2 and 16 bits a pixel; pages of 8 rows, a byte a column.
+    // Bytes a row: 1, 8, 4, 2, 16 and 24 bits a pixel; pages of 8 rows, a byte a column; rgb444's
+    // pixels in one stream, an odd number of them ending with a zero nibble.
+    if (format == "rgb444" && w * h % 2)
+        QCOMPARE(pixels.values.last() & 15, 0u);
+    const int colourBytes = format == "rgb332" ? w : format == "rgb444" ? (w * h * 3 + 1) / 2 : 3 * w;
     const int rowBytes = format == "rgb565"         ? 2 * w
+        : format.startsWith("rgb")                  ? colourBytes
         : format == "pages" || format.endsWith('8') ? w
         : format.endsWith('4')                      ? (w + 1) / 2
         : format == "gray2"                         ? (w + 3) / 4
                                                     : (w + 7) / 8;
-    checkPadding("pic", rowBytes, format == "pages" ? (h + 7) / 8 : h, format == "rgb565" ? 2 : 1);
+    const int rows = format == "pages" ? (h + 7) / 8 : format == "rgb444" ? 1 : h;
+    checkPadding("pic", rowBytes, rows, format == "rgb565" ? 2 : 1);
     if (encoding.alphaMask)
         checkPadding("pic_mask", (w + 7) / 8, h);
 
@@ -322,9 +379,11 @@ void TestDisplayFormats::encodes()
         for (int i = 1; i < w * h; ++i)
             QVERIFY(palette[i - 1] < palette[i]);
     }
+    const quint16 keyValue = rgb565(encoding.transparent.rgb());
     if (format == "rgb565" && encoding.transparent.isValid())
-        QVERIFY(text.contains(QString("#define pic_transparent 0x%1\n")
-                                  .arg(rgb565(encoding.transparent.rgb()), 4, 16, QChar('0'))));
+        QVERIFY(
+            text.contains(QString("#define pic_transparent 0x%1\n")
+                              .arg(encoding.bgr ? redBlueExchanged(keyValue) : keyValue, 4, 16, QChar('0'))));
     // A 1-bit array all lit or all unlit is told, with the likeliest cause: every pixel dark or
     // light at the threshold, transparent ones laid onto black among the dark.
     const bool oneBit = format == "mono" || format == "xbm" || format == "pages";
@@ -377,6 +436,15 @@ void TestDisplayFormats::drawsAsItsCommentSays_data()
         row(qPrintable(QString("%1, rows of 8 bytes, coded").arg(format)), format, picture,
             with(aligned(8), coded));
     row("rgb565, mask, rows of 8 bytes, coded", "rgb565", picture, with(with(masked, aligned(8)), coded));
+    // Red and blue exchanged for a panel wired BGR; 8 bits through TFT_eSPI's 5-6-5; 12 and 18 bits
+    // sent as they are; 24 to a panel in 18-bit colour, which keeps the 6 high bits of each byte.
+    row("rgb565, mask, bgr, swapped", "rgb565", picture, with(masked, with(bgr, swapped)));
+    for (const char *format : {"rgb332", "rgb444", "rgb666", "rgb888"}) {
+        row(format, format, picture);
+        row(qPrintable(QString("%1, bgr").arg(format)), format, picture, bgr);
+    }
+    row("rgb332, rows of 8 bytes", "rgb332", picture, aligned(8));
+    row("rgb666, bgr, rows of 8 bytes", "rgb666", picture, with(bgr, aligned(8)));
 }
 
 // Each line a header's comment gives, compiled as it stands against a stand-in of its library,
@@ -395,15 +463,26 @@ void TestDisplayFormats::drawsAsItsCommentSays()
         && !QStandardPaths::findExecutable("simavr").isEmpty();
     const EncodedPicture encoded = encodedFor(picture, format, encoding);
     const QImage shown = encoded.shownPicture();
-    const bool colour = format == "rgb565" || format.startsWith("index");
+    const bool colour = format.startsWith("rgb") || format.startsWith("index");
     const bool keyed = encoding.transparent.isValid() || encoding.alphaMask;
+    // What a colour format's line sends for a pixel the preview shows, red or blue first: 5-6-5
+    // (TFT_eSPI's from 3-3-2 widens level 1 of 2 bits to 11), or 12 or 18 bits to a panel.
+    const auto sent = [&](QRgb pixel) -> quint32 {
+        const QRgb o = encoding.bgr ? qRgb(qBlue(pixel), qGreen(pixel), qRed(pixel)) : pixel; // as sent
+        const int bits = format == "rgb444" ? 4 : 6, cut = 8 - bits;
+        if (format == "rgb444" || format == "rgb666" || format == "rgb888")
+            return 0x40000u
+                | quint32(qRed(o) >> cut << 2 * bits | qGreen(o) >> cut << bits | qBlue(o) >> cut);
+        const quint16 value = rgb565(o);
+        return 0x10000u | (format == "rgb332" && (value & 0x1f) == 10 ? value + 1 : value);
+    };
     const auto expected = [&](int width, int height) {
         QVector<quint32> screen(width * height, 0);
         for (int y = 0; y < 13; ++y) {
             for (int x = 0; x < 37; ++x) {
                 const QRgb pixel = shown.pixel(x, y);
                 screen[(y + 8) * width + x + 6] = colour
-                    ? (keyed && qAlpha(picture.pixel(x, y)) < 128) ? 0 : 0x10000 | rgb565(pixel)
+                    ? (keyed && qAlpha(picture.pixel(x, y)) < 128) ? 0 : sent(pixel)
                     : format == "gray8" ? qRed(pixel)
                     : format == "gray4" ? qRed(pixel) / 17
                                         : qRed(pixel) == 255;
@@ -414,20 +493,24 @@ void TestDisplayFormats::drawsAsItsCommentSays()
 
     const QString text = headerText(encoded.header);
     writeFile(path("command/pic.h"), text.toUtf8());
+    // A line may name the setup of its library that it needs: TFT_eSPI (ILI9488_DRIVER).
     QRegularExpressionMatchIterator lines
         = QRegularExpression(
-              "^// (Adafruit GFX|Adafruit_SSD1306|Adafruit_SSD1327|TFT_eSPI|u8g2|U8g2lib): (.*)$",
+              "^// (Adafruit GFX|Adafruit_SSD1306|Adafruit_SSD1327|Adafruit_SPITFT|Adafruit_ST77xx|"
+              "TFT_eSPI|u8g2|U8g2lib)(?: \\((\\w+)\\))?: (.*)$",
               QRegularExpression::MultilineOption)
               .globalMatch(text);
     QVERIFY2(lines.hasNext(), qPrintable(text));
     while (lines.hasNext()) {
         const QRegularExpressionMatch line = lines.next();
-        const QString library = line.captured(1), code = line.captured(2);
+        const QString library = line.captured(1), setup = line.captured(2), code = line.captured(3);
         const bool c = library == "u8g2", arduinoU8g2 = library == "U8g2lib";
+        const bool spi = library == "Adafruit_SPITFT" || library == "Adafruit_ST77xx";
         const QString size = "(STANDIN_WIDTH, STANDIN_HEIGHT)";
         const QString object = library == "Adafruit GFX"
             ? "Adafruit_GFX tft" + size + ", display" + size + ", canvas" + size + ";"
             : library == "TFT_eSPI" ? "TFT_eSPI tft;"
+            : spi                   ? library + " tft" + size + ";"
             : arduinoU8g2           ? "U8G2 u8g2;"
             : c                     ? ""
                                     : library + " display" + size + ";";
@@ -446,6 +529,7 @@ void TestDisplayFormats::drawsAsItsCommentSays()
         const QStringList flags
             = {c ? "-std=c99" : "-std=c++11", "-Wall", "-Wextra",       "-Werror", "-I",
                QUILLON_DISPLAY_STANDINS,      "-I",    path("command"), "-I",      FIRMWARE_DIR};
+        const QStringList defined = setup.isEmpty() ? QStringList() : QStringList {"-D" + setup};
         const auto drawn = [&](const QStringList &build, const QStringList &start, int width, int height) {
             const Run built = runProgram(build);
             if (built.exitCode != 0)
@@ -474,9 +558,9 @@ void TestDisplayFormats::drawsAsItsCommentSays()
             }
             return QString();
         };
-        QString problem
-            = drawn(QStringList {c ? cc : cxx} + flags + QStringList {"-o", path("command/main"), source},
-                    {path("command/main")}, 128, 64);
+        QString problem = drawn(QStringList {c ? cc : cxx} + flags + defined
+                                    + QStringList {"-o", path("command/main"), source},
+                                {path("command/main")}, 128, 64);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
         if (!avr || library == "TFT_eSPI")
             continue;
@@ -632,17 +716,6 @@ const QVector<QRgb> acepColours
     = {qRgb(57, 48, 57),  qRgb(255, 255, 255), qRgb(58, 91, 70),  qRgb(61, 59, 94),
        qRgb(156, 72, 75), qRgb(208, 190, 71),  qRgb(177, 106, 73)};
 
-// The colours of a black, white, yellow and red panel by their codes, as Pimoroni measured them
-// on its 2.13-inch panel (SATURATED_PALETTE of the Inky library's JD79661), scaled to its white.
-const QVector<QRgb> bwryColours
-    = {qRgb(47, 47, 47), qRgb(255, 255, 255), qRgb(255, 223, 36), qRgb(151, 47, 36)};
-
-// The colours of a Spectra 6 panel by their codes (4 is none), as paperlesspaper measured them
-// (epdoptimize's "spectra6" palette): black, white, yellow, red, -, blue, green.
-const QVector<QRgb> spectra6Colours
-    = {qRgb(25, 30, 33), qRgb(232, 232, 232), qRgb(239, 222, 68), qRgb(178, 19, 24),
-       qRgb(1, 2, 3),    qRgb(33, 87, 186),   qRgb(18, 95, 32)};
-
 // An e-paper picture read back from its arrays, by name, as the panel shows it: from the two
 // planes, black where the black plane holds 0, the ink where the other does, white where both
 // hold 1; from the codes of the ACeP (4 bits), four-ink (2 bits) and Spectra 6 panels (4 bits, no
@@ -693,7 +766,7 @@ void readPanel(const QByteArray &format, const QHash<QByteArray, QByteArray> &ar
     }
 }
 
-EncodedPicture encodeFor(const QByteArray &format, const QImage &picture, bool dither)
+EncodedPicture encodeFor(const QByteArray &format, const QImage &picture, Dithering dither)
 {
     EncodingOptions options;
     options.arrayName = "pic";
@@ -811,7 +884,7 @@ void TestDisplayFormats::encodesForEpaperPanels()
     QFETCH(QSize, size);
     QFETCH(QVector<QRgb>, sources);
     QFETCH(QVector<QRgb>, shown);
-    const EncodedPicture encoded = encodeFor(format, sourcesPicture(size, sources), false);
+    const EncodedPicture encoded = encodeFor(format, sourcesPicture(size, sources), Dithering::None);
     QImage panel;
     readPanel(format, arraysOf(encoded.header), size, &panel);
     if (QTest::currentTestFailed())
@@ -858,11 +931,11 @@ void TestDisplayFormats::dithersToThePanelsColours()
     flat.fill(colour);
     // Cut, one colour throughout; dithered, the panel's colours average to it.
     QImage panel;
-    readPanel(format, arraysOf(encodeFor(format, flat, false).header), size, &panel);
+    readPanel(format, arraysOf(encodeFor(format, flat, Dithering::None).header), size, &panel);
     QImage uniform(size, QImage::Format_RGB32);
     uniform.fill(panel.pixel(0, 0));
     QCOMPARE(panel, uniform);
-    const EncodedPicture dithered = encodeFor(format, flat, true);
+    const EncodedPicture dithered = encodeFor(format, flat, Dithering::FloydSteinberg);
     readPanel(format, arraysOf(dithered.header), size, &panel);
     double sums[3] = {0, 0, 0};
     for (int i = 0; i < size.width() * size.height(); ++i)

@@ -170,7 +170,7 @@ void TestPixelPacking::encodersLeaveTheCallersPicture()
                                                         : EncodingOptions::Uncompressed;
     options.strideAlign = strideAlign;
     options.alphaMask = alphaMask;
-    options.dither = dither;
+    options.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
     // Odd width, W != H, every pixel apart, translucent pixels; then over several pages of memory,
     // which an encoder hands back to the system once read, but never the caller's.
     for (const QSize size : {QSize(7, 5), QSize(131, 53)}) {

@@ -9,11 +9,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <functional>
+#include <tuple>
 
 using namespace TestSupport;
 
 Q_DECLARE_METATYPE(DisplayOptions)
+Q_DECLARE_METATYPE(Dithering)
 
 class TestPreparation : public QObject
 {
@@ -41,6 +44,10 @@ private slots:
     void dithersAGreyRampFaithfully();
     void dithersWithFloydSteinbergWeights_data();
     void dithersWithFloydSteinbergWeights();
+    void dithersAsEachMethodIsDefined_data();
+    void dithersAsEachMethodIsDefined();
+    void changesTheToneAsImageMagickDoes_data();
+    void changesTheToneAsImageMagickDoes();
 
 private:
     QScopedPointer<QTemporaryDir> m_dir;
@@ -188,6 +195,20 @@ void TestPreparation::shapesPicturesForTheScreen_data()
     QTest::newRow("on a canvas, even margins")
         << small << with([](DisplayOptions &o) { o.canvas = QSize(11, 7); })
         << onBlack(small, QSize(11, 7), QPoint(2, 1));
+    // The tone changed last, margins and background too: a contrast of -100 leaves a flat grey, a
+    // brightness of -30 takes 76.5 from every level.
+    QTest::newRow("on a canvas, then flattened to grey") << small << with([](DisplayOptions &o) {
+        o.canvas = QSize(12, 8);
+        o.tone.contrast = -100;
+    }) << drawn({12, 8}, [](int, int) { return qRgb(128, 128, 128); });
+    const QImage holes = patternPicture(8, 6, true); // its left half transparent
+    QTest::newRow("on white, then darker") << holes << with([](DisplayOptions &o) {
+        o.background = Qt::white;
+        o.tone.brightness = -30;
+    }) << drawn({8, 6}, [&](int x, int y) {
+        const QRgb c = x < 4 ? 0xffffffff : holes.pixel(x, y);
+        return qRgb(std::max(0, qRed(c) - 76), std::max(0, qGreen(c) - 76), std::max(0, qBlue(c) - 76));
+    });
     QTest::newRow("turned, fitted, then on a canvas") << wide << with([](DisplayOptions &o) {
         o.rotation = 270;
         o.fit = QSize(10, 10);
@@ -371,8 +392,8 @@ void TestPreparation::decodesPhotosAsSmallAsTheirShapeAllows()
     if (options.fitMode != FitMode::Contain || options.rotation || options.crop.isValid() || options.upscale)
         return;
     // Fitted within, as the same steps through Qt's own reader make it.
-    const QImage fitted
-        = reduceTo565(preparePicture(std::move(picture.image), options, false, full).colours, false);
+    const QImage fitted = reduceTo565(preparePicture(std::move(picture.image), options, false, full).colours,
+                                      Dithering::None);
     QImageReader reader(path("photo.jpg"));
     if (decoded != full)
         reader.setScaledSize(decoded);
@@ -879,7 +900,7 @@ void TestPreparation::dithersAGreyRampFaithfully()
     // What the display shows, and the bytes that make it.
     const auto converted = [&](bool dither, QByteArray *bytes) {
         EncodingOptions options;
-        options.dither = dither;
+        options.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
         const EncodedPicture encoded = encodedFor(ramp, format, options);
         *bytes = arraysOf(encoded.header).value("logo");
         return encoded.shownPicture();
@@ -922,6 +943,9 @@ void TestPreparation::dithersWithFloydSteinbergWeights_data()
                            << QByteArray::fromHex(
                                   "a210c739ec62108454a559ce9def8a52ae73f39cf7bd3ce741088631718c96b5bad6ffff"
                                   "0421494a6d6b59ce9defa318c7390b5b108455ad");
+    // 3-3-2 blue first, of a picture whose red, green and blue differ (see below): red to 4 levels.
+    QTest::newRow("3-3-2, blue first")
+        << "rgb332 bgr" << QByteArray::fromHex("a0cdd5e6ee1a27254d5a467378698692beabb0ddc9ea17002935464e");
 }
 
 void TestPreparation::dithersWithFloydSteinbergWeights()
@@ -930,9 +954,296 @@ void TestPreparation::dithersWithFloydSteinbergWeights()
     QFETCH(QByteArray, array);
     const QImage greys = drawn(
         {7, 4}, [](int x, int y) { return qRgb(0, 0, 0) | 0x10101u * ((x * 37 + y * 61 + 20) % 256); });
+    // Red as the greys, green (91 x + 23 y + 7) mod 256, blue (13 x + 101 y + 200) mod 256.
+    const QImage colours = drawn({7, 4}, [](int x, int y) {
+        return qRgb((x * 37 + y * 61 + 20) % 256, (x * 91 + y * 23 + 7) % 256,
+                    (x * 13 + y * 101 + 200) % 256);
+    });
     EncodingOptions options;
-    options.dither = true;
-    QCOMPARE(arraysOf(encodedFor(greys, format.toLatin1(), options).header).value("logo"), array);
+    options.dither = Dithering::FloydSteinberg;
+    options.bgr = format.endsWith(" bgr");
+    QCOMPARE(
+        arraysOf(
+            encodedFor(options.bgr ? colours : greys, format.section(' ', 0, 0).toLatin1(), options).header)
+            .value("logo"),
+        array);
+}
+
+namespace {
+
+// A display's levels for the reference below: a pixel's values (red, green and blue, or its
+// luminance), the colour shown for values, how far Bayer's matrix moves each value up and down.
+struct ReferenceLevels
+{
+    int channels;
+    std::function<QRgb(const int *values)> nearest;
+    double up[3], down[3];
+};
+
+// index4's palette in the rows below: black, white, red, green, blue, a grey and an orange. Its
+// colours show red 0, 132 and 255, green 0, 130, 166 and 255, blue 0, 132 and 255.
+const QVector<quint16> sevenEntries = {0x0000, 0xffff, 0xf800, 0x07e0, 0x001f, 0x8410, 0xfd20};
+
+ReferenceLevels referenceLevels(const QByteArray &format, int threshold)
+{
+    // The nearest of `levels` levels spread evenly from 0 to 255 (there is never a tie).
+    const auto level = [](int value, int levels) { return int(std::lround(value * (levels - 1) / 255.0)); };
+    // The nearest of `colours` by `distance`, the first of a tie.
+    const auto nearestOf = [](QVector<QRgb> colours, std::function<int(const int *, QRgb)> distance) {
+        return [=](const int *v) {
+            return *std::min_element(colours.begin(), colours.end(),
+                                     [&](QRgb a, QRgb b) { return distance(v, a) < distance(v, b); });
+        };
+    };
+    const double five = 255 / 62.0, six = 255 / 126.0; // half the steps of 5 and 6 bits
+    if (format == "rgb565")
+        return {3,
+                [=](const int *v) {
+                    return shown(quint16(level(v[0], 32) << 11 | level(v[1], 64) << 5 | level(v[2], 32)));
+                },
+                {five, six, five},
+                {five, six, five}};
+    if (format.startsWith("rgb3") || format.startsWith("rgb4") || format.startsWith("rgb6")) {
+        // Each channel's nearest of its levels, the level shown with its bits repeated to fill 8
+        // (3 bits: abc as abcabcab); rgb332 gives the channel first, red or blue, 3 bits, the last 2.
+        const bool bgr = format.endsWith(" bgr");
+        const int first = format[3] - '0', last = format.startsWith("rgb332") ? 2 : format[5] - '0';
+        const int bits[3] = {bgr ? last : first, format[4] - '0', bgr ? first : last};
+        ReferenceLevels reference {3,
+                                   [=](const int *v) {
+                                       int shown[3];
+                                       for (int c = 0; c < 3; ++c) {
+                                           const int k = level(v[c], 1 << bits[c]);
+                                           int repeated = 0, filled = 0;
+                                           for (; filled < 8; filled += bits[c])
+                                               repeated = repeated << bits[c] | k;
+                                           shown[c] = repeated >> (filled - 8);
+                                       }
+                                       return qRgb(shown[0], shown[1], shown[2]);
+                                   },
+                                   {},
+                                   {}};
+        for (int c = 0; c < 3; ++c) // half a step between two levels
+            reference.up[c] = reference.down[c] = 255.0 / ((1 << bits[c]) - 1) / 2;
+        return reference;
+    }
+    if (format == "gray2")
+        return {1, [=](const int *v) { return qRgb(85, 85, 85) * uint(level(v[0], 4)); }, {42.5}, {42.5}};
+    if (format == "mono") // lit at the threshold and above: the matrix reaches it from 0 and from 255
+        return {1,
+                [=](const int *v) { return v[0] >= threshold ? white : black; },
+                {double(threshold)},
+                {255.0 - threshold}};
+    if (format == "index4") { // the entry nearest to the colour cut to 5-6-5, both as shown
+        QVector<QRgb> entries;
+        for (const quint16 entry : sevenEntries)
+            entries << shown(entry);
+        return {3,
+                nearestOf(entries,
+                          [](const int *v, QRgb c) {
+                              const QRgb w = shown(rgb565(qRgb(v[0], v[1], v[2])));
+                              const int dr = qRed(c) - qRed(w), dg = qGreen(c) - qGreen(w),
+                                        db = qBlue(c) - qBlue(w);
+                              return dr * dr + dg * dg + db * db;
+                          }),
+                {66, 65, 66},
+                {66, 65, 66}};
+    }
+    // The e-paper panels: the nearest of the colours the panel shows by the "redmean" distance;
+    // Bayer's reach in each channel, half the widest gap between the values the colours give it.
+    QVector<QRgb> panel = {white, black, red};
+    if (format == "epd-bwry")
+        panel = bwryColours;
+    if (format == "epd-spectra6")
+        panel = spectra6Colours.mid(0, 4) + spectra6Colours.mid(5); // no code 4
+    ReferenceLevels reference {3,
+                               nearestOf(panel,
+                                         [](const int *v, QRgb c) {
+                                             const int mean = (v[0] + qRed(c)) / 2, dr = v[0] - qRed(c),
+                                                       dg = v[1] - qGreen(c), db = v[2] - qBlue(c);
+                                             return ((512 + mean) * dr * dr >> 8) + 4 * dg * dg
+                                                 + ((767 - mean) * db * db >> 8);
+                                         }),
+                               {},
+                               {}};
+    for (int c = 0; c < 3; ++c) {
+        QVector<int> values;
+        for (const QRgb colour : panel)
+            values << (c == 0 ? qRed(colour) : c == 1 ? qGreen(colour) : qBlue(colour));
+        std::sort(values.begin(), values.end());
+        int widest = 0;
+        for (int i = 1; i < values.size(); ++i)
+            widest = std::max(widest, values[i] - values[i - 1]);
+        reference.up[c] = reference.down[c] = widest / 2.0;
+    }
+    return reference;
+}
+
+// What a display shows of `picture` dithered by `method`, from each method's definition:
+// - Floyd-Steinberg: 7/16 of a pixel's error to the next pixel of its row, 3/16, 5/16 and 1/16 to
+//   the three below it; Atkinson: 1/8 to the next two, the three below and the one two rows down.
+//   Rows in turn left to right and right to left; a pixel takes what it is owed rounded, halves
+//   away from 0, within 64 of 0 to 255, and the colour nearest to that clamped to 0 to 255.
+// - Bayer: each value moved by its cell of the 8 x 8 matrix, whose cell of order m adds
+//   (63 - 2m)/64 of the reach up (m < 32) or down, cut towards 0; then the nearest colour.
+QImage referenceDithering(const QImage &picture, Dithering method, const ReferenceLevels &levels)
+{
+    // Bayer's matrix as Bayer gave it (1973), the order in which its cells light.
+    static const int matrix[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+                                     {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
+                                     {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+                                     {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
+    using Share = std::tuple<int, int, double>; // columns ahead, rows below, part of the error
+    const QVector<Share> shares = method == Dithering::Atkinson
+        ? QVector<Share> {{1, 0, 1 / 8.0}, {2, 0, 1 / 8.0}, {-1, 1, 1 / 8.0},
+                          {0, 1, 1 / 8.0}, {1, 1, 1 / 8.0}, {0, 2, 1 / 8.0}}
+        : QVector<Share> {{1, 0, 7 / 16.0}, {-1, 1, 3 / 16.0}, {0, 1, 5 / 16.0}, {1, 1, 1 / 16.0}};
+    const int w = picture.width(), h = picture.height(), n = levels.channels;
+    std::vector<double> owed(size_t(w * h * n), 0.0);
+    QImage shownPicture(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        const int direction = y % 2 == 0 ? 1 : -1;
+        for (int i = 0; i < w; ++i) {
+            const int x = direction > 0 ? i : w - 1 - i, m = matrix[y % 8][x % 8];
+            const QRgb pixel = picture.pixel(x, y);
+            const int own[3] = {n == 1 ? luma(pixel) : qRed(pixel), qGreen(pixel), qBlue(pixel)};
+            int values[3], clamped[3];
+            for (int c = 0; c < n; ++c) {
+                values[c] = method == Dithering::Bayer
+                    ? std::clamp(
+                        own[c]
+                            + int(std::trunc((63 - 2 * m) / 64.0 * (m < 32 ? levels.up[c] : levels.down[c]))),
+                        0, 255)
+                    : std::clamp(own[c] + int(std::round(owed[size_t((y * w + x) * n + c)])), -64, 319);
+                clamped[c] = std::clamp(values[c], 0, 255);
+            }
+            const QRgb colour = levels.nearest(clamped);
+            shownPicture.setPixel(x, y, colour);
+            const int shownValues[3] = {qRed(colour), qGreen(colour), qBlue(colour)};
+            for (const auto &[ahead, below, part] : shares) {
+                const int tx = x + ahead * direction, ty = y + below;
+                for (int c = 0; c < n && method != Dithering::Bayer && tx >= 0 && tx < w && ty < h; ++c)
+                    owed[size_t((ty * w + tx) * n + c)] += (values[c] - shownValues[c]) * part;
+            }
+        }
+    }
+    return shownPicture;
+}
+
+} // namespace
+
+void TestPreparation::dithersAsEachMethodIsDefined_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<Dithering>("method");
+    QTest::addColumn<int>("threshold");
+    // 5-6-5's Floyd-Steinberg, written apart for speed, has its rows above.
+    const QVector<QPair<const char *, Dithering>> methods = {{"Floyd-Steinberg", Dithering::FloydSteinberg},
+                                                             {"Atkinson", Dithering::Atkinson},
+                                                             {"Bayer", Dithering::Bayer}};
+    for (const auto &[name, method] : methods) {
+        if (method != Dithering::FloydSteinberg)
+            QTest::addRow("5-6-5, %s", name) << QByteArray("rgb565") << method << 128;
+        QTest::addRow("black and white, threshold 100, %s", name) << QByteArray("mono") << method << 100;
+        QTest::addRow("4 greys, %s", name) << QByteArray("gray2") << method << 128;
+        QTest::addRow("16 colours, seven given, %s", name) << QByteArray("index4") << method << 128;
+        QTest::addRow("black, white and red, %s", name) << QByteArray("epd-bw-red") << method << 128;
+        QTest::addRow("four inks, %s", name) << QByteArray("epd-bwry") << method << 128;
+        QTest::addRow("3-3-2, %s", name) << QByteArray("rgb332") << method << 128;
+        QTest::addRow("3-3-2, blue first, %s", name) << QByteArray("rgb332 bgr") << method << 128;
+        QTest::addRow("4-4-4, %s", name) << QByteArray("rgb444") << method << 128;
+        QTest::addRow("6-6-6, blue first, %s", name) << QByteArray("rgb666 bgr") << method << 128;
+        QTest::addRow("Spectra 6, %s", name) << QByteArray("epd-spectra6") << method << 128;
+    }
+    // Bayer's reach from each end to the threshold: black stays black, white white.
+    QTest::newRow("black and white, threshold 1, Bayer") << QByteArray("mono") << Dithering::Bayer << 1;
+    QTest::newRow("black and white, threshold 255, Bayer") << QByteArray("mono") << Dithering::Bayer << 255;
+}
+
+// Over 19 x 10 pixels: an odd width, more than a matrix's 8 either way; red, green and blue apart,
+// wrapping round in steps that leave errors of every size. With Bayer's matrix, a second frame
+// that differs in its top left corner alone is shown alike everywhere else, where an error
+// diffused would carry the change along the rows and make an animation crawl.
+void TestPreparation::dithersAsEachMethodIsDefined()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(Dithering, method);
+    QFETCH(int, threshold);
+    QImage picture = drawn({19, 10}, [](int x, int y) {
+        return qRgb((x * 13 + y * 29 + 40) % 256, (x * 31 + y * 7 + 90) % 256, (x * 5 + y * 47 + 150) % 256);
+    });
+    picture.setPixel(0, 0, black);
+    picture.setPixel(18, 9, white);
+    EncodingOptions options;
+    options.dither = method;
+    options.threshold = threshold;
+    options.palette = format == "index4" ? sevenEntries : QVector<quint16>();
+    options.bgr = format.endsWith(" bgr");
+    const QByteArray encoder = format.split(' ').first();
+    const QImage first = encodedFor(picture, encoder, options).shownPicture();
+    const ReferenceLevels levels = referenceLevels(format, threshold);
+    QCOMPARE(first, referenceDithering(picture, method, levels));
+    // Black and white, at the start and the end, shown as the display's own black and white.
+    const int blackValues[3] = {0, 0, 0}, whiteValues[3] = {255, 255, 255};
+    QCOMPARE(first.pixel(0, 0), levels.nearest(blackValues) | 0xff000000u);
+    QCOMPARE(first.pixel(18, 9), levels.nearest(whiteValues) | 0xff000000u);
+    if (method != Dithering::Bayer)
+        return;
+    const QRect corner(0, 0, 4, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            picture.setPixel(x, y, ~picture.pixel(x, y) | 0xff000000); // the negative
+    const QImage second = encodedFor(picture, encoder, options).shownPicture();
+    QVERIFY(first.copy(corner) != second.copy(corner));
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            QVERIFY(corner.contains(x, y) || first.pixel(x, y) == second.pixel(x, y));
+}
+
+void TestPreparation::changesTheToneAsImageMagickDoes_data()
+{
+    QTest::addColumn<int>("brightness");
+    QTest::addColumn<int>("contrast");
+    QTest::addColumn<double>("gamma");
+    QTest::addColumn<QVector<int>>("levels"); // what 0, 1, 64, 100, 127, 128, 179, 200, 254 and 255 become
+    // Worked out from -brightness-contrast's line, s (v - (1 - b)/2) + (1 + b)/2 with s = tan(pi
+    // (C/100 + 1) / 4), then v^(1/G), and rounded, halves up.
+    // A brightness of 30 adds 76.5 to every level: 0 gives 77.
+    QTest::newRow("brightness 30") << 30 << 0 << 1.0
+                                   << QVector<int> {77, 78, 141, 177, 204, 205, 255, 255, 255, 255};
+    QTest::newRow("brightness 100, white") << 100 << 0 << 1.0 << QVector<int>(10, 255);
+    QTest::newRow("brightness -100, black") << -100 << 0 << 1.0 << QVector<int>(10, 0);
+    // Contrast turns the line about the middle, 127.5.
+    QTest::newRow("contrast 40") << 0 << 40 << 1.0
+                                 << QVector<int> {0, 0, 3, 74, 127, 128, 229, 255, 255, 255};
+    QTest::newRow("contrast 100, split at the middle")
+        << 0 << 100 << 1.0 << QVector<int> {0, 0, 0, 0, 0, 255, 255, 255, 255, 255};
+    QTest::newRow("contrast -100, flat") << 0 << -100 << 1.0 << QVector<int>(10, 128);
+    QTest::newRow("gamma 0.1") << 0 << 0 << 0.1 << QVector<int> {0, 0, 0, 0, 0, 0, 7, 22, 245, 255};
+    QTest::newRow("gamma 10") << 0 << 0 << 10.0
+                              << QVector<int> {0, 147, 222, 232, 238, 238, 246, 249, 255, 255};
+    // Brightness and contrast first, then gamma: the other way, 64 would give 145.
+    QTest::newRow("all three") << 10 << 20 << 1.8
+                               << QVector<int> {0, 0, 125, 168, 195, 196, 240, 255, 255, 255};
+}
+
+void TestPreparation::changesTheToneAsImageMagickDoes()
+{
+    QFETCH(int, brightness);
+    QFETCH(int, contrast);
+    QFETCH(double, gamma);
+    QFETCH(QVector<int>, levels);
+    const QVector<int> sources {0, 1, 64, 100, 127, 128, 179, 200, 254, 255};
+    DisplayOptions options;
+    options.tone = {brightness, contrast, gamma};
+    // Each of red, green and blue through the curve, in a picture of 10 x 3.
+    const QImage picture = drawn({10, 3}, [&](int x, int y) {
+        return qRgb(sources[x], sources[(x + y + 3) % 10], sources[(x + 2 * y + 7) % 10]);
+    });
+    const QImage expected = drawn({10, 3}, [&](int x, int y) {
+        return qRgb(levels[x], levels[(x + y + 3) % 10], levels[(x + 2 * y + 7) % 10]);
+    });
+    QCOMPARE(preparePicture(picture, options).colours.convertToFormat(QImage::Format_RGB32), expected);
 }
 
 QTEST_GUILESS_MAIN(TestPreparation)

@@ -398,7 +398,7 @@ FittingRequest fittingRequest(const DisplayOptions &display, const RowFitting &r
             {display.canvas.width(), display.canvas.height()},
             display.background.isValid(),
             display.background.isValid() ? display.background.rgba() : 0,
-            display.dither};
+            qint32(display.dither)};
 }
 
 void fittingAsked(const FittingRequest &request, DisplayOptions *display, RowFitting *rows)
@@ -421,5 +421,8 @@ void fittingAsked(const FittingRequest &request, DisplayOptions *display, RowFit
     display->gravity = Qt::Alignment(request.gravity);
     display->canvas = QSize(request.canvas[0], request.canvas[1]);
     display->background = request.backgroundGiven ? QColor::fromRgba(request.background) : QColor();
-    display->dither = request.dither != 0;
+    display->dither = request.dither == int(Dithering::FloydSteinberg) ? Dithering::FloydSteinberg
+        : request.dither == int(Dithering::Atkinson)                   ? Dithering::Atkinson
+        : request.dither == int(Dithering::Bayer)                      ? Dithering::Bayer
+                                                                       : Dithering::None;
 }

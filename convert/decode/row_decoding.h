@@ -52,7 +52,7 @@ struct FittingRequest
     qint32 canvas[2];
     qint32 backgroundGiven;
     quint32 background; // #AARRGGBB
-    qint32 dither;
+    qint32 dither; // a Dithering
 };
 FittingRequest fittingRequest(const DisplayOptions &display, const RowFitting &rows);
 // The options and the fitting the request tells, each value within its range.

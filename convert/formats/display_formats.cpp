@@ -1,8 +1,9 @@
 #include "display_formats.h"
 
+#include "colour_formats.h"
 #include "display_format_parts.h"
+#include "dithering.h"
 #include "epaper_formats.h"
-#include "error_diffusion.h"
 #include "lvgl_format.h"
 #include "palette.h"
 #include "pixel_packing.h"
@@ -88,14 +89,8 @@ CArray rowArray(const QByteArray &name, const QByteArray &rows, int rowBytes, co
                 CHeader &header, CArray::ValueType type = CArray::Uint8)
 {
     const int unit = type == CArray::Uint16 ? 2 : 1;
-    const int stride = rowStride(rowBytes, options, unit);
-    const bool coded = options.compression == EncodingOptions::Rle;
-    if (options.strideAlign > 1 || coded)
-        header.macros << qMakePair(name + "_stride", number(stride));
-    if (options.strideAlign > 1)
-        header.commentLines << name + ": rows of " + number(stride) + " bytes (--stride-align "
-                + number(options.strideAlign) + "), padded with zeros.";
-    if (coded)
+    const int stride = declaredRowStride(name, rowBytes, options, header, unit);
+    if (options.compression == EncodingOptions::Rle)
         return runLengthArray(name, padRows(rows, rowBytes, stride), unit, header);
     CArray array;
     array.type = type;
@@ -302,6 +297,8 @@ EncodedPicture encodeIndexed(PreparedPicture picture, const EncodingOptions &opt
                 + (options.palette.size() < paletteSize ? ", followed by 0x0000 entries that no pixel uses."
                                                         : ".");
     palette.resize(paletteSize);
+    if (options.bgr) // the colours shown stay as they are
+        std::transform(palette.begin(), palette.end(), palette.begin(), swapRedBlue565);
     CArray paletteArray;
     paletteArray.type = CArray::Uint16;
     paletteArray.name = options.arrayName + "_palette";
@@ -336,6 +333,8 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
     const bool transparent = options.transparent.isValid();
     const QRgb key = options.transparent.rgb();
     const quint16 keyValue = cutTo565(qRed(key), qGreen(key), qBlue(key));
+    // A panel wired BGR takes red and blue exchanged; the key is compared with the values stored.
+    const auto stored = [&options](quint16 value) { return options.bgr ? swapRedBlue565(value) : value; };
     const auto opaque
         = [&](int x, int y) { return picture.alpha.isNull() || picture.alpha.constScanLine(y)[x] >= 128; };
 
@@ -351,7 +350,7 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
                     value = quint16((value >> 5 & 0x3f) == 0x3f ? value - 0x20 : value + 0x20);
                 line[x] = value;
             }
-            put565(values.data() + 2 * (qsizetype(y) * width + x), value, options.swapBytes);
+            put565(values.data() + 2 * (qsizetype(y) * width + x), stored(value), options.swapBytes);
         }
     }
     // Adafruit GFX draws values in the firmware's order. TFT_eSPI sends them high byte first
@@ -377,7 +376,7 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
     }
     encoded.header = startHeader(pixels.size(), options, drawing);
     if (transparent)
-        encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(keyValue));
+        encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(stored(keyValue)));
     encoded.header.arrays << rowArray(options.arrayName, values, width * 2, options, encoded.header,
                                       CArray::Uint16);
     if (options.alphaMask) { // 1 where opaque, packed a row at a time
@@ -423,7 +422,8 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
     // Two levels split at the threshold; more, at the nearest level.
     const auto levelOf
         = [&](int light) { return levels == 2 ? (light >= threshold ? 1 : 0) : (light * top + 127) / 255; };
-    if (!options.dither) { // each pixel on its own: a look-up of its luminance, rows read straight
+    // Each pixel on its own: a look-up of its luminance, rows read straight.
+    if (options.dither == Dithering::None) {
         uchar valueOf[256];
         for (int light = 0; light < 256; ++light)
             valueOf[light] = uchar(options.invert ? top - levelOf(light) : levelOf(light));
@@ -435,8 +435,9 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
         }
         return stored;
     }
-    diffuseErrors<1>(
+    reducePixels<1>(
         width, height, options.dither,
+        {levels == 2 ? spreadAroundThreshold(threshold) : spreadBetweenLevels(levels)},
         [&](int x, int y, int *values) {
             values[0] = luminance(reinterpret_cast<const QRgb *>(source + y * sourceLine)[x]);
         },
@@ -506,10 +507,28 @@ const QVector<DisplayFormat> &displayFormats()
     using F = DisplayFormat;
     static const QVector<DisplayFormat> formats = {
         {"rgb565", F::AlphaWhenAsked, true, encodeRgb565, nullptr,
-         F::SwapBytes | F::AlphaMask | F::Transparent | F::StrideAlign, F::Colour565,
+         F::SwapBytes | F::AlphaMask | F::Transparent | F::StrideAlign | F::ColourOrder, F::Colour,
          QT_TRANSLATE_NOOP("DisplayFormat",
                            "les pixels en valeurs 16 bits 5-6-5, de la ligne du haut à celle du bas"),
          nullptr, nullptr},
+        {"rgb332", F::NoAlpha, true, encodeRgb332, nullptr, F::ColourOrder | F::StrideAlign, F::Colour,
+         QT_TRANSLATE_NOOP(
+             "DisplayFormat",
+             "3-3-2, un octet par pixel : rouge aux bits 7-5, vert aux bits 4-2, bleu aux bits 1-0"),
+         nullptr, nullptr},
+        {"rgb444", F::NoAlpha, true, encodeRgb444, nullptr, F::ColourOrder, F::Colour,
+         QT_TRANSLATE_NOOP("DisplayFormat",
+                           "4-4-4 des ST7735 et ST7789 en couleurs 12 bits : deux pixels en trois octets, "
+                           "les lignes à la suite"),
+         nullptr, nullptr},
+        {"rgb666", F::NoAlpha, true, encodeRgb666, nullptr, F::ColourOrder | F::StrideAlign, F::Colour,
+         QT_TRANSLATE_NOOP("DisplayFormat",
+                           "6-6-6 de l'ILI9488 en SPI : trois octets par pixel, rouge, vert, bleu, chacun "
+                           "sur ses 6 bits forts"),
+         nullptr, nullptr},
+        {"rgb888", F::NoAlpha, true, encodeRgb888, nullptr, F::ColourOrder | F::StrideAlign, F::Colour,
+         QT_TRANSLATE_NOOP("DisplayFormat", "8-8-8 : trois octets par pixel, rouge, vert, bleu"), nullptr,
+         nullptr, rgb888OptionsProblem},
         {"mono", F::NoAlpha, true, encodeMono, nullptr, F::Threshold | F::Invert | F::StrideAlign, F::OneBit,
          QT_TRANSLATE_NOOP("DisplayFormat", "1 bit par pixel, ligne par ligne, bit fort à gauche"), nullptr,
          nullptr},
@@ -523,13 +542,14 @@ const QVector<DisplayFormat> &displayFormats()
          QT_TRANSLATE_NOOP("DisplayFormat", "256 gris, un octet par pixel"), nullptr, nullptr},
         {"gray4", F::NoAlpha, true, encodeGray4, nullptr, F::Invert | F::StrideAlign, F::Grey,
          QT_TRANSLATE_NOOP("DisplayFormat", "16 gris, deux pixels par octet"), nullptr, nullptr},
-        {"index4", F::NoAlpha, true, encodeIndex4, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
-         F::Indexed,
+        {"index4", F::NoAlpha, true, encodeIndex4, nullptr,
+         F::SwapBytes | F::Palette | F::StrideAlign | F::ColourOrder, F::Indexed,
          QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 16 couleurs, deux pixels par octet"), nullptr,
          nullptr, nullptr, 16},
-        {"index8", F::NoAlpha, true, encodeIndex8, nullptr, F::SwapBytes | F::Palette | F::StrideAlign,
-         F::Indexed, QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 256 couleurs, un octet par pixel"),
-         nullptr, nullptr, nullptr, 256},
+        {"index8", F::NoAlpha, true, encodeIndex8, nullptr,
+         F::SwapBytes | F::Palette | F::StrideAlign | F::ColourOrder, F::Indexed,
+         QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 256 couleurs, un octet par pixel"), nullptr,
+         nullptr, nullptr, 256},
         // Every name of LVGL's begins so, but for those of the C library's headers it includes.
         {"lvgl", F::AlphaAlways, false, encodeLvgl, lvglSizeProblem,
          F::SwapBytes | F::Threshold | F::Invert | F::StrideAlign | F::LvglSettings, F::Lvgl,
@@ -589,6 +609,19 @@ const DisplayFormat *findDisplayFormat(const QByteArray &name)
 CHeader startDisplayHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing)
 {
     return startHeader(size, options, drawing);
+}
+
+int declaredRowStride(const QByteArray &name, int rowBytes, const EncodingOptions &options, CHeader &header,
+                      int unit)
+{
+    const int stride = rowStride(rowBytes, options, unit);
+    if (options.strideAlign > 1 || options.compression == EncodingOptions::Rle)
+        header.macros << qMakePair(name + "_stride", number(stride));
+    if (options.strideAlign > 1) {
+        header.commentLines << name + ": rows of " + number(stride) + " bytes (--stride-align "
+                + number(options.strideAlign) + "), padded with zeros.";
+    }
+    return stride;
 }
 
 CArray displayRowArray(const QByteArray &name, const QByteArray &rows, int rowBytes,

@@ -23,6 +23,9 @@
 struct EncodingOptions : HeaderOptions, DisplayOptions
 {
     bool swapBytes = false; // 5-6-5 values high byte first
+    // --color-order bgr: red and blue exchanged, as panels wired BGR take them (blue where red
+    // goes: in 5-6-5, bits 15-11), in the colour formats' pixels and the palettes' entries.
+    bool bgr = false;
     int threshold = 128; // luminance at or above which a pixel is lit (mono formats)
     bool invert = false; // lit and unlit swapped, grey levels reversed
     bool alphaMask = false; // 5-6-5: a mask array, 1 where alpha is 128 or more
@@ -116,10 +119,12 @@ struct DisplayFormat
         Palette = 1 << 5,
         StrideAlign = 1 << 6,
         LvglSettings = 1 << 7, // colour format, version, compression
+        ColourOrder = 1 << 8,
     };
     int settings; // the Settings it reads
     // Families of formats, in the order the help and the messages list them.
-    enum Family { Colour565, OneBit, Grey, Indexed, Lvgl, Epaper };
+    // Colour: red, green and blue in each pixel (5-6-5 and the other depths).
+    enum Family { Colour, OneBit, Grey, Indexed, Lvgl, Epaper };
     Family family;
     // Its line in the help's list of formats and in the manual's, in French; the command line
     // translates it in the context "DisplayFormat".

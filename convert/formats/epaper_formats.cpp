@@ -1,7 +1,7 @@
 #include "epaper_formats.h"
 
 #include "display_format_parts.h"
-#include "error_diffusion.h"
+#include "dithering.h"
 #include "pixel_packing.h"
 #include "rle_arrays.h"
 
@@ -24,7 +24,8 @@ int colourDistance(const int *wanted, QRgb candidate)
 
 // Each pixel, rows top first, the index of its nearest panel colour, the error diffused or
 // not. The colours are let go once read; `shown`, when given, then receives the panel's colours.
-QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, bool dither, QImage *shown)
+QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, Dithering dither,
+                                    QImage *shown)
 {
     const int width = colours.width(), height = colours.height();
     QVector<quint8> result(width * height);
@@ -32,8 +33,9 @@ QVector<quint8> nearestPanelColours(QImage colours, const QVector<QRgb> &panel, 
     // high 24 bits, its entry in the low 8. Photos repeat colours; a collision only costs a search.
     constexpr quint32 empty = 0xffffffff; // no panel has 256 colours
     std::vector<quint32> answers(1 << 16, empty);
-    diffuseErrors<3>(
-        width, height, dither, rgbChannelsOf(colours),
+    const std::array<OrderedSpread, 3> spread = spreadOfPalette(panel);
+    reducePixels<3>(
+        width, height, dither, spread, rgbChannelsOf(colours),
         [&](const int *values, int *shownValues) {
             const quint32 key = quint32(values[0] << 16 | values[1] << 8 | values[2]);
             quint32 &answer = answers[(key * 2654435761u) >> 16];

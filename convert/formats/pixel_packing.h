@@ -41,5 +41,12 @@ inline char *put565(char *out, quint16 value, bool highFirst)
     return out + 2;
 }
 
+// A 5-6-5 value with red and blue exchanged, as a panel wired BGR takes it: blue in bits 15-11,
+// red in bits 4-0.
+inline quint16 swapRedBlue565(quint16 value)
+{
+    return quint16((value & 0x07e0) | value >> 11 | (value & 0x1f) << 11);
+}
+
 // A row of `width` 5-6-5 values into `out`, in that byte order. Returns the byte after them.
 char *put565Row(const quint16 *values, int width, bool highFirst, char *out);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "dithering.h"
 #include "picture_geometry.h"
+#include "tone.h"
 
 #include <QColor>
 #include <QImage>
@@ -8,8 +10,8 @@
 #include <QSize>
 
 // How a picture is made ready for a small display before its reduction to 5-6-5: shaped for
-// the screen (picture_geometry.h), laid onto a background, and dithered. The defaults change
-// nothing: the result is then the window's.
+// the screen (picture_geometry.h), laid onto a background, its tone changed (tone.h), and
+// dithered. The defaults change nothing: the result is then the window's.
 struct DisplayOptions
 {
     QRect crop; // the part of the picture kept; invalid: all of it
@@ -25,7 +27,10 @@ struct DisplayOptions
     // taken as the window shows them: transparent ones black, translucent ones at their own
     // colour, rounded as premultiplied.
     QColor background;
-    bool dither = false; // Floyd-Steinberg error diffusion instead of cutting the low bits
+    Tone tone; // brightness, contrast and gamma, once shaped and laid onto the background
+    // How every reduction to the display's levels dithers (dithering.h): without, the low bits are
+    // cut in 5-6-5, each pixel takes its nearest level or colour elsewhere.
+    Dithering dither = Dithering::None;
 };
 
 // An allocation that fails throws std::bad_alloc, as Qt's containers and the standard library's
@@ -50,10 +55,10 @@ struct PreparedPicture
     bool transparentOnBlack = false;
 };
 
-// Shapes (fitting smoothly) and lays the picture onto the background, as the options say. A picture that
-// is not shared is worked on in place. Throws std::bad_alloc when memory is short; the options'
-// geometryProblem() bounds what it takes beforehand. `fullSize`, when given, is the picture's own size, when
-// it was decoded smaller: the fitted size is the one of that size.
+// Shapes (fitting smoothly) and lays the picture onto the background, then changes its tone, as the
+// options say. A picture that is not shared is worked on in place. Throws std::bad_alloc when memory
+// is short; the options' geometryProblem() bounds what it takes beforehand. `fullSize`, when given,
+// is the picture's own size, when it was decoded smaller: the fitted size is the one of that size.
 PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bool keepAlpha = false,
                                QSize fullSize = QSize());
 
@@ -61,9 +66,9 @@ PreparedPicture preparePicture(QImage picture, const DisplayOptions &options, bo
 // black as the window lays them, others as they are.
 QImage opaqueColours(PreparedPicture picture);
 
-// The prepared colours as 16-bit 5-6-5 pixels (QImage::Format_RGB16), dithered or cut; cut in
-// place when they are not shared.
-QImage reduceTo565(QImage colours, bool dither);
+// The prepared colours as 16-bit 5-6-5 pixels (QImage::Format_RGB16), dithered or cut; cut, or
+// dithered by Floyd-Steinberg, in place when they are not shared.
+QImage reduceTo565(QImage colours, Dithering dither);
 
 // The size a picture of `size` takes once fitted within `bounds`: never larger than it was, and
 // never empty. An invalid `bounds` keeps it.

@@ -1,7 +1,7 @@
 #include "palette.h"
 
 #include "display_preparation.h"
-#include "error_diffusion.h"
+#include "dithering.h"
 
 #include <algorithm>
 #include <array>
@@ -149,26 +149,26 @@ int NearestColour::search(quint16 rgb565)
     return best;
 }
 
-IndexedPicture indexPicture(const QImage &colours, int paletteSize, bool dither)
+IndexedPicture indexPicture(const QImage &colours, int paletteSize, Dithering dither)
 {
     return indexPicture(colours, choosePalette(colours, paletteSize), dither);
 }
 
-IndexedPicture indexPicture(const QImage &colours, const QVector<quint16> &palette, bool dither)
+IndexedPicture indexPicture(const QImage &colours, const QVector<quint16> &palette, Dithering dither)
 {
     IndexedPicture indexed = indexPixels(colours, palette, dither);
     indexed.shown = paletteColours(indexed, colours.size());
     return indexed;
 }
 
-IndexedPicture indexPixels(const QImage &colours, const QVector<quint16> &palette, bool dither)
+IndexedPicture indexPixels(const QImage &colours, const QVector<quint16> &palette, Dithering dither)
 {
     const int width = colours.width(), height = colours.height();
     IndexedPicture indexed;
     indexed.palette = palette;
     NearestColour nearest(indexed.palette);
     indexed.indices.resize(width * height);
-    if (!dither) { // each pixel its nearest entry, rows read straight
+    if (dither == Dithering::None) { // each pixel its nearest entry, rows read straight
         quint8 *index = indexed.indices.data();
         for (int y = 0; y < height; ++y) {
             const auto *line = reinterpret_cast<const QRgb *>(colours.constScanLine(y));
@@ -178,8 +178,12 @@ IndexedPicture indexPixels(const QImage &colours, const QVector<quint16> &palett
         return indexed;
     }
     quint8 *const indices = indexed.indices.data();
-    diffuseErrors<3>(
-        width, height, dither, rgbChannelsOf(colours),
+    QVector<QRgb> shownPalette;
+    for (const quint16 entry : indexed.palette)
+        shownPalette << shownColour(entry);
+    const std::array<OrderedSpread, 3> spread = spreadOfPalette(shownPalette);
+    reducePixels<3>(
+        width, height, dither, spread, rgbChannelsOf(colours),
         [&](const int *values, int *shown) {
             const int index = nearest.indexOf(cutTo565(values[0], values[1], values[2]));
             const QRgb colour = shownColour(indexed.palette[index]);

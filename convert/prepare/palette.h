@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dithering.h"
+
 #include <QImage>
 #include <QVector>
 
@@ -39,12 +41,12 @@ struct IndexedPicture
     QVector<quint8> indices; // one a pixel, rows top first
     QImage shown; // Format_RGB16
 };
-IndexedPicture indexPicture(const QImage &colours, int paletteSize, bool dither);
+IndexedPicture indexPicture(const QImage &colours, int paletteSize, Dithering dither);
 // The same with a palette given, not chosen: each pixel the nearest of its entries.
-IndexedPicture indexPicture(const QImage &colours, const QVector<quint16> &palette, bool dither);
+IndexedPicture indexPicture(const QImage &colours, const QVector<quint16> &palette, Dithering dither);
 // The same in two steps, so that the colours can be let go in between: the indices, `shown` left
 // null, then the picture they show.
-IndexedPicture indexPixels(const QImage &colours, const QVector<quint16> &palette, bool dither);
+IndexedPicture indexPixels(const QImage &colours, const QVector<quint16> &palette, Dithering dither);
 QImage paletteColours(const IndexedPicture &indexed, QSize size);
 
 // The 8-bit colour a display shows for a 5-6-5 value: each channel's bits repeated.

@@ -40,6 +40,35 @@ struct Buffered
     Buffered() { last() = this; }
     virtual void show() { }
 };
+// A panel's controller as ST7735, ST7789, ILI9341 and ILI9488 take bytes: once RAMWR (0x2C) has
+// opened a window, pixels in the colour mode COLMOD (0x3A) chose, 12 bits (two in three bytes, high
+// nibble first) or 18 (a byte a channel, in its 6 high bits), put on the screen plus 0x40000; 16-bit
+// ones are not drawn.
+struct Panel
+{
+    explicit Panel(int pixelBits)
+        : bits(pixelBits)
+    { }
+    int bits, last = 0, heldBits = 0;
+    int32_t wx = 0, wy = 0, ww = 1, sent = 0;
+    uint32_t held = 0;
+    void window(int32_t x, int32_t y, int32_t w) { wx = x, wy = y, ww = w, sent = 0, command(0x2c); }
+    void command(uint8_t c) { last = c, held = 0, heldBits = 0; }
+    void data(uint8_t d)
+    {
+        bits = last == 0x3a ? ((d & 7) == 3 ? 12 : (d & 7) == 6 ? 18 : 16) : bits;
+        held = held << 8 | d, heldBits += 8;
+        for (const int size = bits == 12 ? 12 : 24; last == 0x2c && bits != 16 && heldBits >= size; sent++) {
+            const uint32_t pixel = held >> (heldBits -= size);
+            put(wx + sent % ww, wy + sent / ww,
+                0x40000u
+                    | (bits == 12 ? pixel & 0xfff
+                                  : (pixel >> 18 & 63) << 12 | (pixel >> 10 & 63) << 6 | (pixel >> 2 & 63)));
+        }
+        held &= (uint32_t(1) << heldBits) - 1;
+    }
+};
+
 inline void dump()
 {
     if (Buffered::last())
@@ -178,7 +207,10 @@ public:
     void setAddrWindow(int32_t xs, int32_t ys, int32_t w, int32_t h)
     {
         wx = xs, wy = ys, ww = w, wh = h, sent = 0;
+        panel.window(xs, ys, w);
     }
+    void writecommand(uint8_t c) { panel.command(c); }
+    void writedata(uint8_t d) { panel.data(d); }
     void pushColor(uint16_t color) { send(color); }
     void pushPixels(const void *data_in, uint32_t len)
     {
@@ -244,4 +276,24 @@ private:
     }
     bool _swapBytes = false;
     int32_t wx = 0, wy = 0, ww = 1, wh = 1, sent = 0;
+#ifdef ILI9488_DRIVER // which TFT_eSPI runs in 18-bit colour over SPI
+    standin::Panel panel {18};
+#else
+    standin::Panel panel {16};
+#endif
 };
+
+// Adafruit's SPI panels, in 16-bit colour as their begin() leaves them; Adafruit_ST77xx is the
+// class of Adafruit_ST7735 and Adafruit_ST7789.
+struct Adafruit_SPITFT : standin::Panel
+{
+    Adafruit_SPITFT(int16_t, int16_t)
+        : standin::Panel(16)
+    { }
+    void setAddrWindow(uint16_t x, uint16_t y, uint16_t w, uint16_t) { window(x, y, w); }
+    void startWrite(void) { }
+    void endWrite(void) { }
+    void spiWrite(uint8_t b) { data(b); }
+    void writeCommand(uint8_t cmd) { command(cmd); }
+};
+typedef Adafruit_SPITFT Adafruit_ST77xx;

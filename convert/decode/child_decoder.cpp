@@ -856,20 +856,25 @@ bool armProcessorTimer(timer_t timer)
     return ::timer_settime(timer, 0, &limit, nullptr) == 0;
 }
 
-// A line's number in /proc/self/status ("VmPeak:", "VmSize:"), in bytes; -1 when unknown.
-qint64 statusBytes(const char *field)
+// The address space the process holds now and held at most, in bytes, from /proc/self/status;
+// false when unknown.
+bool heldAddressSpace(qint64 *size, qint64 *peak)
 {
     const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return -1;
+        return false;
     char text[4096];
     const ssize_t got = readSome(fd, text, sizeof text - 1);
     ::close(fd);
     if (got <= 0)
-        return -1;
+        return false;
     text[got] = '\0';
-    const char *line = std::strstr(text, field);
-    return line ? std::strtoll(line + std::strlen(field), nullptr, 10) << 10 : -1;
+    const char *sizeLine = std::strstr(text, "VmSize:"), *peakLine = std::strstr(text, "VmPeak:");
+    if (!sizeLine || !peakLine)
+        return false;
+    *size = std::strtoll(sizeLine + 7, nullptr, 10) << 10;
+    *peak = std::strtoll(peakLine + 7, nullptr, 10) << 10;
+    return true;
 }
 
 // Whether a child that decoded a picture may decode another one, as a child forked anew would: it
@@ -881,10 +886,10 @@ bool mayServeAgain(bool timed, qint64 startingSize)
 {
     timespec used {};
     siginfo_t child {};
-    const qint64 peak = statusBytes("VmPeak:"), size = statusBytes("VmSize:");
+    qint64 size = 0, peak = 0;
     return timed && ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used) == 0 && used.tv_sec < reuseSeconds
-        && ::waitid(P_ALL, 0, &child, WEXITED | WNOHANG | WNOWAIT) != 0 && errno == ECHILD && peak >= 0
-        && size >= 0 && startingSize >= 0 && peak < startingSize + reuseGrowth
+        && ::waitid(P_ALL, 0, &child, WEXITED | WNOHANG | WNOWAIT) != 0 && errno == ECHILD
+        && heldAddressSpace(&size, &peak) && startingSize >= 0 && peak < startingSize + reuseGrowth
         && size < startingSize + reuseSlack;
 }
 
@@ -1000,7 +1005,8 @@ bool decodeAndSend(const DecodeRequest &request)
         ::_exit(1);
     if (request.framesAsked)
         sendFrames(request);
-    const qint64 startingSize = statusBytes("VmSize:");
+    qint64 startingSize = -1, startingPeak = 0;
+    heldAddressSpace(&startingSize, &startingPeak);
     for (;;) {
         fillStack();
         if ((timed && !armProcessorTimer(timer)) || !decodeAndSend(request))

@@ -221,10 +221,14 @@ void TestCli::convertsSeveralPicturesAtOnce()
 void TestCli::decodesPicturesLeftUnsetAlikeAmongOthers_data()
 {
     QTest::addColumn<QString>("environment");
-    QTest::newRow("the usual fill") << QString("MALLOC_PERTURB_=0");
-    QTest::newRow("the process's fill of 85") << QString("MALLOC_PERTURB_=85");
-    QTest::newRow("the process's fill of 170") << QString("MALLOC_PERTURB_=170");
-    QTest::newRow("no cache of small blocks") << QString("GLIBC_TUNABLES=glibc.malloc.tcache_count=0");
+    QTest::addColumn<int>("crashes"); // pictures whose reader crashes, among the others
+    QTest::newRow("the usual fill") << QString("MALLOC_PERTURB_=0") << 0;
+    QTest::newRow("the process's fill of 85") << QString("MALLOC_PERTURB_=85") << 0;
+    QTest::newRow("the process's fill of 170") << QString("MALLOC_PERTURB_=170") << 0;
+    QTest::newRow("no cache of small blocks") << QString("GLIBC_TUNABLES=glibc.malloc.tcache_count=0") << 0;
+    // Each crash ends the child that decoded it, which had decoded others before: the pictures
+    // after it go to other children, and come out the same.
+    QTest::newRow("readers that crash among them") << QString("MALLOC_PERTURB_=0") << 4;
 }
 
 void TestCli::decodesPicturesLeftUnsetAlikeAmongOthers()
@@ -233,6 +237,7 @@ void TestCli::decodesPicturesLeftUnsetAlikeAmongOthers()
     QSKIP("the sanitizers' allocator does not take glibc's fill of fresh memory");
 #endif
     QFETCH(QString, environment);
+    QFETCH(int, crashes);
     // Pictures that a reader leaves unset (tests/plugins) between GIF files, whose reader makes
     // its own pictures too, all decoded on every core at once. That reader is not Qt's: it
     // decodes in a child process whose fresh memory has one fill, whatever the process's own
@@ -244,12 +249,24 @@ void TestCli::decodesPicturesLeftUnsetAlikeAmongOthers()
         writeFile(pictures[pictures.size() - 3], gifFile(203, 151));
         writeFile(pictures[pictures.size() - 2], "UNSET");
         writeFile(pictures.last(), "UNSET");
+        if (i % 5 == 2 && i / 5 < crashes) {
+            pictures << path(QString("c%1.crash").arg(i));
+            writeFile(pictures.last(), "CRASH");
+        }
     }
     const Run run = quillonConvert(
         QStringList {"-o", path("command")} + pictures,
         {"/usr/bin/env", QString("QT_PLUGIN_PATH=%1").arg(QUILLON_TEST_PLUGINS), environment});
-    QCOMPARE(run.err, QString::fromUtf8("60 images converties, 0 ignorée, 0 en échec\n"));
-    QCOMPARE(run.exitCode, 0);
+    QStringList told = run.err.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(told.takeLast(), QString::fromUtf8("60 images converties, 0 ignorée, %1 en échec").arg(crashes));
+    QStringList crashed;
+    for (int i = 2; i < 5 * crashes; i += 5)
+        crashed << QString::fromUtf8("quillon-convert: %1 : image illisible ou trop coûteuse à décoder")
+                       .arg(path(QString("c%1.crash").arg(i)));
+    told.sort();
+    crashed.sort();
+    QCOMPARE(told, crashed);
+    QCOMPARE(run.exitCode, crashes ? 1 : 0);
     QCOMPARE(entryNames(path("command")).size(), 120);
     static QByteArray firstRun; // the unset picture's BMP file in the table's first row
     if (firstRun.isEmpty())

@@ -126,6 +126,8 @@ private slots:
     void endsTheReaderWithItsParent();
     void keepsThePictureItsReaderShrinks();
     void signalsOnlyItsOwnReaders();
+    void decodesPicturesInTurn_data();
+    void decodesPicturesInTurn();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -370,6 +372,73 @@ void TestHostileFiles::signalsOnlyItsOwnReaders()
     QVERIFY(!other.waitForFinished(1000));
     other.kill();
     QVERIFY(other.waitForFinished());
+}
+
+void TestHostileFiles::decodesPicturesInTurn_data()
+{
+    // Pictures decoded one after another, as a worker of quillon-convert decodes them. Their readers
+    // (tests/plugins) tell which process they ran in, and LIMITS its limits.
+    QTest::addColumn<QByteArrayList>("words"); // each picture's magic word
+    QTest::addColumn<QList<int>>("statuses");
+    QTest::addColumn<QList<int>>("children"); // the child of each, numbered as they come; -1: untold
+
+    const int decoded = DecodedPicture::Decoded, hostile = DecodedPicture::Hostile;
+    QTest::newRow("three pictures, one child")
+        << QByteArrayList {"LIMITS", "LIMITS", "LIMITS"} << QList<int> {decoded, decoded, decoded}
+        << QList<int> {0, 0, 0};
+    // 600 ms of processor time taken by the first: the second has its 10 s whole.
+    QTest::newRow("a child's second picture has 10 s of its own")
+        << QByteArrayList {"BUSY", "LIMITS"} << QList<int> {decoded, decoded} << QList<int> {0, 0};
+    QTest::newRow("a crash between two pictures")
+        << QByteArrayList {"LIMITS", "CRASH", "LIMITS"} << QList<int> {decoded, hostile, decoded}
+        << QList<int> {0, -1, 1};
+    QTest::newRow("2 GiB asked by a child's second picture")
+        << QByteArrayList {"LIMITS", "HOG", "LIMITS"} << QList<int> {decoded, hostile, decoded}
+        << QList<int> {0, -1, 1};
+    // The crash makes the first STACK a new child's first picture; LIMITS then writes its stack.
+    QTest::newRow("a stack that another picture wrote")
+        << QByteArrayList {"CRASH", "STACK", "LIMITS", "STACK"}
+        << QList<int> {hostile, decoded, decoded, decoded} << QList<int> {-1, -1, 0, -1};
+}
+
+void TestHostileFiles::decodesPicturesInTurn()
+{
+    QFETCH(QByteArrayList, words);
+    QFETCH(QList<int>, statuses);
+    QFETCH(QList<int>, children);
+#if defined(__SANITIZE_ADDRESS__)
+    if (words.contains("HOG"))
+        QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
+#endif
+    QList<QByteArray> seen; // the children's process numbers, as they come
+    QImage stack; // the first STACK picture
+    for (int i = 0; i < words.size(); ++i) {
+        const QString mark = path(QString("told%1").arg(i)), picture = path(QString("p%1.picture").arg(i));
+        writeFile(picture, words[i] + ' ' + mark.toLocal8Bit());
+        const DecodedPicture decoded = decodePicture(picture);
+        QCOMPARE(int(decoded.status), statuses[i]);
+        const QList<QByteArray> told = readFileIfAny(mark).split(' ');
+        if (children[i] >= 0) {
+            if (!seen.contains(told.first()))
+                seen << told.first();
+            QCOMPARE(seen.indexOf(told.first()), children[i]);
+        }
+        if (words[i] == "LIMITS") {
+            QCOMPARE(told.size(), 5);
+#if !defined(__SANITIZE_ADDRESS__)
+            QCOMPARE(told[3].toLongLong(), 768LL << 20);
+#endif
+            // The timer started for this picture: 10 s less what the reader took to start.
+            const int left = told[4].toInt();
+            QVERIFY2(left > 9500 && left <= 10000, told[4].constData());
+            QVERIFY(told[1].toInt() >= 10 && told[2].toInt() > told[1].toInt());
+        }
+        if (words[i] == "STACK") {
+            if (stack.isNull())
+                stack = decoded.image;
+            QCOMPARE(decoded.image, stack);
+        }
+    }
 }
 
 QTEST_MAIN(TestHostileFiles)

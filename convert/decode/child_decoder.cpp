@@ -35,6 +35,7 @@
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 extern char **environ;
@@ -51,6 +52,12 @@ constexpr int pixelsDescriptor = 3;
 constexpr rlim_t addressSpaceLimit = rlim_t(readerMemoryMiB) << 20;
 constexpr rlim_t processorSeconds = 10;
 constexpr auto wallClockLimit = std::chrono::seconds(30);
+// A child serves another picture only while it used less processor time than this in all, and its
+// address space did not grow: by more than 256 MiB at its peak, by more than 16 MiB once the
+// picture is handed back.
+constexpr int reuseSeconds = 2;
+constexpr qint64 reuseGrowth = qint64(256) << 20;
+constexpr qint64 reuseSlack = qint64(16) << 20;
 // What fresh memory holds in the child: any fixed byte makes unset pixels the same on every run.
 constexpr int childMemoryFill = 0xa5;
 
@@ -390,6 +397,34 @@ void detachServer(int socketFd, int nullFd)
     ::setrlimit(RLIMIT_CORE, &noCore);
 }
 
+// Sends a request with its descriptors, on the server's socket or on a child's channel (a stream,
+// on which what one call did not send follows).
+bool sendRequest(int socketFd, const DecodeRequest &request, std::initializer_list<int> descriptors)
+{
+    iovec data {const_cast<DecodeRequest *>(&request), sizeof request};
+    alignas(cmsghdr) char control[CMSG_SPACE(requestDescriptors * sizeof(int))] = {};
+    msghdr message {};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = CMSG_SPACE(descriptors.size() * sizeof(int));
+    cmsghdr *rights = CMSG_FIRSTHDR(&message);
+    rights->cmsg_level = SOL_SOCKET;
+    rights->cmsg_type = SCM_RIGHTS;
+    rights->cmsg_len = CMSG_LEN(descriptors.size() * sizeof(int));
+    std::memcpy(CMSG_DATA(rights), descriptors.begin(), descriptors.size() * sizeof(int));
+    ssize_t sent;
+    while ((sent = ::sendmsg(socketFd, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) { }
+    for (ssize_t more = 1; sent > 0 && sent < ssize_t(sizeof request) && more > 0;
+         sent += std::max<ssize_t>(more, 0)) {
+        while ((more = ::send(socketFd, reinterpret_cast<const char *>(&request) + sent,
+                              sizeof request - size_t(sent), MSG_NOSIGNAL))
+                   < 0
+               && errno == EINTR) { }
+    }
+    return sent == ssize_t(sizeof request);
+}
+
 // What runs between fork() and exec() in a server started as a program.
 [[noreturn]] void becomeServer(int socketFd, int nullFd, const char *program, char *const *arguments,
                                char *const *environment)
@@ -411,7 +446,7 @@ class DecoderServer
 public:
     // Sends the request, starting the server (again) when none answers. Returns the process
     // number of the server that took it, or -1.
-    pid_t send(const DecodeRequest &request, const int (&descriptors)[requestDescriptors])
+    pid_t send(const DecodeRequest &request, std::initializer_list<int> descriptors)
     {
         const std::lock_guard<std::mutex> lock(m_lock);
         const QString program = programToStart();
@@ -420,7 +455,7 @@ public:
         for (int attempt = 0; attempt < 2; ++attempt) {
             if (m_socket < 0 && !start(program))
                 return -1;
-            if (sendTo(m_socket, request, descriptors))
+            if (sendRequest(m_socket, request, descriptors))
                 return m_server;
             stop(); // it died: started again once
         }
@@ -454,26 +489,48 @@ public:
 
     ~DecoderServer() { stop(); }
 
-private:
-    static bool sendTo(int socketFd, const DecodeRequest &request,
-                       const int (&descriptors)[requestDescriptors])
+    // A child that decoded a picture and waits for another one, on its channel.
+    struct IdleChild
     {
-        iovec data {const_cast<DecodeRequest *>(&request), sizeof request};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof descriptors)] = {};
-        msghdr message {};
-        message.msg_iov = &data;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        cmsghdr *rights = CMSG_FIRSTHDR(&message);
-        rights->cmsg_level = SOL_SOCKET;
-        rights->cmsg_type = SCM_RIGHTS;
-        rights->cmsg_len = CMSG_LEN(sizeof descriptors);
-        std::memcpy(CMSG_DATA(rights), descriptors, sizeof descriptors);
-        ssize_t sent;
-        while ((sent = ::sendmsg(socketFd, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) { }
-        return sent == ssize_t(sizeof request);
+        pid_t child;
+        int channel;
+        pid_t server;
+    };
+
+    // An idle child of the running server, taken out of the pool; false when none waits.
+    bool takeIdle(IdleChild *idle)
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        while (!m_idle.empty()) {
+            *idle = m_idle.back();
+            m_idle.pop_back();
+            if (idle->server == m_server && m_socket >= 0 && m_program == programToStart())
+                return true;
+            endChild(*idle);
+        }
+        return false;
     }
+
+    // Puts a child that is done with its picture back into the pool, or ends it when the pool is
+    // full or its server is gone.
+    void giveBack(const IdleChild &idle)
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        if (idle.server == m_server && m_socket >= 0 && m_idle.size() < maxIdleChildren)
+            m_idle.push_back(idle);
+        else
+            endChild(idle);
+    }
+
+    static void endChild(const IdleChild &idle)
+    {
+        ::kill(-idle.child, SIGKILL);
+        ::close(idle.channel);
+    }
+
+private:
+    // No more children wait than pictures are decoded at once, on every core.
+    static constexpr size_t maxIdleChildren = 16;
 
     bool start(const QString &program)
     {
@@ -512,6 +569,9 @@ private:
 
     void stop()
     {
+        for (const IdleChild &idle : m_idle)
+            endChild(idle);
+        m_idle.clear();
         if (m_socket < 0)
             return;
         ::close(m_socket); // the server ends when it reads the end of its socket
@@ -524,6 +584,7 @@ private:
     int m_socket = -1;
     pid_t m_server = -1;
     QString m_program;
+    std::vector<IdleChild> m_idle;
 };
 
 DecoderServer &decoderServer()
@@ -731,51 +792,112 @@ void tellMemoryExhaustion(qint32 *status, qint32 *systemError, int readerErrno)
     ::_exit(sent ? 0 : 1);
 }
 
-// The child of the server for one picture: it decodes the picture and hands it back, under the
-// kernel's limits, in a process group of its own. It is single-threaded, as the server is.
-[[noreturn]] void decodeRequested(const DecodeRequest &request, const int (&descriptors)[requestDescriptors],
-                                  pid_t server)
+// Receives a request and its descriptors on `socketFd`: `count` of them; false when the socket
+// ended or what came is not a request. On a stream socket, the rest of the request is read after
+// its first bytes, which carry the descriptors.
+bool receiveRequest(int socketFd, DecodeRequest *request, int *descriptors, int count)
 {
-    ::setpgid(0, 0);
-    // When the server dies (as it does when the parent dies), the child hears SIGTERM and kills
-    // its whole group.
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (::getppid() != server)
-        ::_exit(127);
-    ::close(serverDescriptor);
-    ::dup2(descriptors[0], STDIN_FILENO);
-    ::dup2(descriptors[1], pixelsDescriptor);
-    ::dup2(descriptors[2], STDOUT_FILENO);
-    for (int fd : descriptors)
-        ::close(fd);
-    for (int signal : {SIGINT, SIGPIPE, SIGXCPU, SIGCHLD})
-        ::signal(signal, SIG_DFL);
-    struct sigaction endGroup
-    {
-    };
-    endGroup.sa_handler = endWholeGroup;
-    ::sigaction(SIGTERM, &endGroup, nullptr);
-    const rlimit processor {processorSeconds, processorSeconds + 1};
-    ::setrlimit(RLIMIT_CPU, &processor);
-#if !defined(__SANITIZE_ADDRESS__)
-    // AddressSanitizer reserves terabytes of address space for its shadow memory.
-    const rlimit addressSpace {addressSpaceLimit, addressSpaceLimit};
-    ::setrlimit(RLIMIT_AS, &addressSpace);
-#endif
-    // Temporary files of the readers (ghostscript's among them) go where the parent removes
-    // them, whatever becomes of the child.
-    if (request.temporary[0])
-        ::setenv("TMPDIR", request.temporary, 1);
-    // Its number first, so that the parent can end its group; then it waits until the parent has
-    // checked that number against the living process, before anything can end it.
-    const qint32 self = qint32(::getpid());
-    char checked = 0;
-    if (!writeAll(STDOUT_FILENO, &self, sizeof self) || readSome(STDOUT_FILENO, &checked, 1) != 1
-        || checked != 'g')
-        ::_exit(1);
-    if (request.framesAsked)
-        sendFrames(request);
+    for (;;) {
+        iovec data {request, sizeof *request};
+        alignas(cmsghdr) char control[CMSG_SPACE(requestDescriptors * sizeof(int))] = {};
+        msghdr message {};
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = CMSG_SPACE(size_t(count) * sizeof(int));
+        ssize_t got = ::recvmsg(socketFd, &message, MSG_CMSG_CLOEXEC);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        int received = 0;
+        const cmsghdr *rights = CMSG_FIRSTHDR(&message);
+        if (rights && rights->cmsg_level == SOL_SOCKET && rights->cmsg_type == SCM_RIGHTS) {
+            received = int((rights->cmsg_len - CMSG_LEN(0)) / sizeof(int));
+            std::memcpy(descriptors, CMSG_DATA(rights), size_t(std::min(received, count)) * sizeof(int));
+        }
+        int type = 0;
+        socklen_t typeSize = sizeof type;
+        if (got < ssize_t(sizeof *request) && received == count
+            && ::getsockopt(socketFd, SOL_SOCKET, SO_TYPE, &type, &typeSize) == 0 && type == SOCK_STREAM) {
+            for (ssize_t more = 1; got < ssize_t(sizeof *request) && more > 0;
+                 got += std::max<ssize_t>(more, 0))
+                more = readSome(socketFd, reinterpret_cast<char *>(request) + got,
+                                sizeof *request - size_t(got));
+        }
+        if (got == ssize_t(sizeof *request) && received == count
+            && !(message.msg_flags & (MSG_TRUNC | MSG_CTRUNC))) {
+            request->format[sizeof request->format - 1] = '\0';
+            request->temporary[sizeof request->temporary - 1] = '\0';
+            return true;
+        }
+        for (int i = 0; i < std::min(received, count); ++i)
+            ::close(descriptors[i]);
+        if (type == SOCK_STREAM)
+            return false;
+    }
+}
 
+// The bytes below this frame of the stack, filled as fresh memory is: a reader that reads stack it
+// never wrote finds the fill, never what the previous picture's reader left there.
+[[gnu::noinline]] void fillStack()
+{
+    char area[128 * 1024];
+    std::memset(area, childMemoryFill, sizeof area);
+    asm volatile("" : : "r"(area) : "memory");
+}
+
+// The picture's processor time so far is measured from this moment on: the child is killed at
+// 10 s. False when the system has no such timer.
+bool armProcessorTimer(timer_t timer)
+{
+    itimerspec limit {};
+    limit.it_value.tv_sec = time_t(processorSeconds);
+    return ::timer_settime(timer, 0, &limit, nullptr) == 0;
+}
+
+// The address space the process holds now and held at most, in bytes, from /proc/self/status;
+// false when unknown.
+bool heldAddressSpace(qint64 *size, qint64 *peak)
+{
+    const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char text[4096];
+    const ssize_t got = readSome(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (got <= 0)
+        return false;
+    text[got] = '\0';
+    const char *sizeLine = std::strstr(text, "VmSize:"), *peakLine = std::strstr(text, "VmPeak:");
+    if (!sizeLine || !peakLine)
+        return false;
+    *size = std::strtoll(sizeLine + 7, nullptr, 10) << 10;
+    *peak = std::strtoll(peakLine + 7, nullptr, 10) << 10;
+    return true;
+}
+
+// Whether a child that decoded a picture may decode another one, as a child forked anew would: it
+// used little processor time in all, it started no program that still runs, and its address space
+// is what it was before its first picture, within a few MiB (so that the next picture finds the
+// room under the limit a new child finds, and a reader's failure is told as one of memory only when
+// that picture took it).
+bool mayServeAgain(bool timed, qint64 startingSize)
+{
+    timespec used {};
+    siginfo_t child {};
+    qint64 size = 0, peak = 0;
+    return timed && ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used) == 0 && used.tv_sec < reuseSeconds
+        && ::waitid(P_ALL, 0, &child, WEXITED | WNOHANG | WNOWAIT) != 0 && errno == ECHILD
+        && heldAddressSpace(&size, &peak) && startingSize >= 0 && peak < startingSize + reuseGrowth
+        && size < startingSize + reuseSlack;
+}
+
+// Decodes the picture on descriptor 0 and sends it on the channel (descriptor 1); then hands its
+// bytes through the memory file as often as the parent asks. True when the parent is done with a
+// decoded picture and may ask for another one, false when the child must end.
+bool decodeAndSend(const DecodeRequest &request)
+{
     const QByteArray format(request.format);
     // An animated WebP's first frame composed as its other frames are; a picture too large to be
     // decoded whole fitted as its rows come, when its reader reads by rows.
@@ -809,57 +931,103 @@ void tellMemoryExhaustion(qint32 *status, qint32 *systemError, int readerErrno)
     const QVector<QRgb> colours = image.colorTable();
     const bool sent = writeAll(STDOUT_FILENO, &header, sizeof header)
         && writeAll(STDOUT_FILENO, colours.constData(), size_t(colours.size()) * sizeof(QRgb));
-    // The parent copies the bytes from here, then ends the child. Where it cannot, it asks for
-    // them in the memory file.
+    // The parent copies the bytes from here, then says it is done ('n'). Where it cannot copy
+    // them, it asks for them in the memory file first.
     char asked = 0;
-    while (sent && decoded.status == DecodedPicture::Decoded) {
+    while (sent && header.status == DecodedPicture::Decoded) {
         const ssize_t got = ::read(STDOUT_FILENO, &asked, 1);
         if (got < 0 && errno == EINTR)
             continue;
         if (got != 1)
             break;
+        if (asked == 'n')
+            return true;
         const char done
             = writeAll(pixelsDescriptor, image.constBits(), size_t(image.sizeInBytes())) ? 'd' : 'f';
         if (!writeAll(STDOUT_FILENO, &done, 1))
             break;
     }
-    // Ended at once: no destructor of a reader's plugin runs, nor a leak check of the sanitizers,
-    // whose report would turn a picture sent whole into a failure.
-    ::_exit(sent ? 0 : 1);
+    return false;
 }
 
-// Receives one request; false when the parent has closed its socket.
-bool receiveRequest(DecodeRequest *request, int (&descriptors)[requestDescriptors])
+// The child of the server: it decodes the picture asked for and hands it back, under the kernel's
+// limits, in a process group of its own; then, while the parent asks and a child forked anew would
+// decode the same, the pictures it is sent on its channel, one at a time. It is single-threaded, as
+// the server is.
+[[noreturn]] void decodeRequested(DecodeRequest request, const int (&descriptors)[requestDescriptors],
+                                  pid_t server)
 {
+    ::setpgid(0, 0);
+    // When the server dies (as it does when the parent dies), the child hears SIGTERM and kills
+    // its whole group.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != server)
+        ::_exit(127);
+    ::close(serverDescriptor);
+    ::dup2(descriptors[0], STDIN_FILENO);
+    ::dup2(descriptors[1], pixelsDescriptor);
+    ::dup2(descriptors[2], STDOUT_FILENO);
+    for (int fd : descriptors)
+        ::close(fd);
+    for (int signal : {SIGINT, SIGPIPE, SIGXCPU, SIGCHLD})
+        ::signal(signal, SIG_DFL);
+    struct sigaction endGroup
+    {
+    };
+    endGroup.sa_handler = endWholeGroup;
+    ::sigaction(SIGTERM, &endGroup, nullptr);
+    // Each picture's processor time is held to 10 s by a timer that kills the child; the kernel's
+    // limit on the child's whole time backs it up. Without the timer, the child decodes one
+    // picture under the kernel's limit alone.
+    timer_t timer {};
+    sigevent killed {};
+    killed.sigev_notify = SIGEV_SIGNAL;
+    killed.sigev_signo = SIGKILL;
+    const bool timed = ::timer_create(CLOCK_PROCESS_CPUTIME_ID, &killed, &timer) == 0;
+    const rlim_t allowed = timed ? processorSeconds + rlim_t(reuseSeconds) : processorSeconds;
+    const rlimit processor {allowed, allowed + 1};
+    ::setrlimit(RLIMIT_CPU, &processor);
+#if !defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer reserves terabytes of address space for its shadow memory.
+    const rlimit addressSpace {addressSpaceLimit, addressSpaceLimit};
+    ::setrlimit(RLIMIT_AS, &addressSpace);
+#endif
+    // Temporary files of the readers (ghostscript's among them) go where the parent removes
+    // them, whatever becomes of the child.
+    if (request.temporary[0])
+        ::setenv("TMPDIR", request.temporary, 1);
+    // Its number first, so that the parent can end its group; then it waits until the parent has
+    // checked that number against the living process, before anything can end it.
+    const qint32 self = qint32(::getpid());
+    char checked = 0;
+    if (!writeAll(STDOUT_FILENO, &self, sizeof self) || readSome(STDOUT_FILENO, &checked, 1) != 1
+        || checked != 'g')
+        ::_exit(1);
+    if (request.framesAsked)
+        sendFrames(request);
+    qint64 startingSize = -1, startingPeak = 0;
+    heldAddressSpace(&startingSize, &startingPeak);
     for (;;) {
-        iovec data {request, sizeof *request};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof descriptors)] = {};
-        msghdr message {};
-        message.msg_iov = &data;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        const ssize_t got = ::recvmsg(serverDescriptor, &message, MSG_CMSG_CLOEXEC);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        int received = 0;
-        const cmsghdr *rights = CMSG_FIRSTHDR(&message);
-        if (rights && rights->cmsg_level == SOL_SOCKET && rights->cmsg_type == SCM_RIGHTS) {
-            received = int((rights->cmsg_len - CMSG_LEN(0)) / sizeof(int));
-            std::memcpy(descriptors, CMSG_DATA(rights),
-                        size_t(std::min(received, requestDescriptors)) * sizeof(int));
-        }
-        if (got == ssize_t(sizeof *request) && received == requestDescriptors
-            && !(message.msg_flags & (MSG_TRUNC | MSG_CTRUNC))) {
-            request->format[sizeof request->format - 1] = '\0';
-            request->temporary[sizeof request->temporary - 1] = '\0';
-            return true;
-        }
-        for (int i = 0; i < std::min(received, requestDescriptors); ++i)
-            ::close(descriptors[i]);
+        fillStack();
+        if ((timed && !armProcessorTimer(timer)) || !decodeAndSend(request))
+            ::_exit(1);
+        // The parent is done with the picture: the child says whether it takes another, and
+        // waits for it.
+        const bool again = mayServeAgain(timed, startingSize);
+        int next[2];
+        if (!writeAll(STDOUT_FILENO, again ? "r" : "x", 1) || !again
+            || !receiveRequest(STDOUT_FILENO, &request, next, 2))
+            ::_exit(0);
+        ::dup2(next[0], STDIN_FILENO);
+        ::dup2(next[1], pixelsDescriptor);
+        ::close(next[0]);
+        ::close(next[1]);
+        // Frames are asked of a child forked anew only.
+        if (request.framesAsked)
+            ::_exit(1);
     }
+    // Ended at once (::_exit()): no destructor of a reader's plugin runs, nor a leak check of the
+    // sanitizers, whose report would turn a picture sent whole into a failure.
 }
 
 // Asks for the reader of `format` on no bytes at all: Qt reads its list of readers the first time,
@@ -892,7 +1060,7 @@ void loadReader(const char *format)
     }
     DecodeRequest request;
     int descriptors[requestDescriptors];
-    while (receiveRequest(&request, descriptors)) {
+    while (receiveRequest(serverDescriptor, &request, descriptors, requestDescriptors)) {
         if (loaded.insert(request.format).second)
             loadReader(request.format);
         if (::fork() == 0)
@@ -972,9 +1140,29 @@ public:
             return;
         }
         m_pixelsFd = ::memfd_create("quillon-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-        if (m_pixelsFd < 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_channel) != 0)
+        if (m_pixelsFd < 0)
             return;
 
+        const auto deadline = std::chrono::steady_clock::now() + wallClockLimit;
+        // A child that decoded a picture before and takes another one, when one waits; frames
+        // are asked of a child forked anew.
+        DecoderServer::IdleChild idle;
+        while (!request.framesAsked && decoderServer().takeIdle(&idle)) {
+            ChildPipe ready(idle.channel, deadline, interrupted);
+            char answer = 0;
+            if (ready.read(&answer, 1) && answer == 'r'
+                && sendRequest(idle.channel, request, {m_pictureFd, m_pixelsFd})) {
+                m_channel[0] = idle.channel;
+                m_child = idle.child;
+                m_server = idle.server;
+                m_pipe.reset(new ChildPipe(m_channel[0], deadline, interrupted));
+                m_start = Started;
+                return;
+            }
+            DecoderServer::endChild(idle);
+        }
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_channel) != 0)
+            return;
         const std::string temporaryPath = childTemporaries().path();
         if (temporaryPath.size() < sizeof request.temporary)
             std::memcpy(request.temporary, temporaryPath.data(), temporaryPath.size());
@@ -983,15 +1171,26 @@ public:
         m_channel[1] = -1;
         // The child's number comes first, at once: waited for even when the run is interrupted, so
         // that the child can be ended.
-        const auto deadline = std::chrono::steady_clock::now() + wallClockLimit;
         ChildPipe start(m_channel[0], deadline, nullptr);
         qint32 child = 0;
         if (server <= 0 || !start.read(&child, sizeof child) || !isServerChild(pid_t(child), server)
             || ::send(m_channel[0], "g", 1, MSG_NOSIGNAL) != 1)
             return;
         m_child = pid_t(child);
+        m_server = server;
         m_pipe.reset(new ChildPipe(m_channel[0], deadline, interrupted));
         m_start = Started;
+    }
+
+    // The picture received whole: the child is told so, and waits in the pool for another one
+    // rather than being ended.
+    void release()
+    {
+        if (m_child <= 0 || ::send(m_channel[0], "n", 1, MSG_NOSIGNAL) != 1)
+            return;
+        decoderServer().giveBack({m_child, m_channel[0], m_server});
+        m_child = 0;
+        m_channel[0] = -1;
     }
 
     ~PictureChild()
@@ -1022,6 +1221,7 @@ private:
     int m_pixelsFd = -1;
     int m_channel[2] = {-1, -1};
     pid_t m_child = 0;
+    pid_t m_server = 0;
     std::unique_ptr<ChildPipe> m_pipe;
 };
 
@@ -1126,7 +1326,10 @@ DecodedPicture decodeInChild(const QString &filePath, const QByteArray &format,
     case PictureChild::Started:
         break;
     }
-    return receivePicture(child.pipe(), child.channelFd(), child.pixelsFd(), child.child());
+    DecodedPicture decoded = receivePicture(child.pipe(), child.channelFd(), child.pixelsFd(), child.child());
+    if (decoded.status == DecodedPicture::Decoded)
+        child.release();
+    return decoded;
 }
 
 DecodedAnimation decodeFramesInChild(const QString &filePath, const QByteArray &format,

@@ -11,25 +11,27 @@
 #include <atomic>
 
 // Pictures whose reader is another package's code (TIFF, WebP, HDR, PSD, XCF, HEIF, JXL, EXR,
-// EPS...) are decoded in a child process started for the picture: a reader that crashes, runs
-// away with memory or time, or starts programs of its own (ghostscript) hurts only the child.
+// EPS...) are decoded in a child process: a reader that crashes, runs away with memory or time, or
+// starts programs of its own (ghostscript) hurts only the child and its picture.
 //
-// The children come from a decoding server, which forks one child a picture (a fraction of a
-// millisecond, where starting a program costs ten) and ends with its parent: a copy of the program
-// forked at its start, when its main() calls forkDecoderServer(), or else this program again,
-// started with a hidden argument the first time a picture needs it. The children's temporary files
-// go to one folder, removed with the parent. A child runs under
-// limits the kernel enforces: 768 MiB of address space, 10 s of processor time, no core file,
-// 30 s in all; in a process group of its own, which is killed whole when the run is interrupted,
+// The children come from a decoding server, which forks them (a fraction of a millisecond, where
+// starting a program costs ten) and ends with its parent. A child decodes pictures one at a time:
+// once it has handed one back, it waits for the next one of any thread, while a child forked anew
+// would decode that picture the same (see mayServeAgain()); any failure ends it. The server is a
+// copy of the program forked at its start, when its main() calls forkDecoderServer(), or else this
+// program again, started with a hidden argument the first time a picture needs it. The children's
+// temporary files go to one folder, removed with the parent. A child runs under limits the kernel
+// enforces: 768 MiB of address space, 10 s of processor time a picture, no core file, 30 s a
+// picture in all; in a process group of its own, which is killed whole when the run is interrupted,
 // the time is up, or the parent dies. Its fresh memory is filled with a fixed byte, so a reader
-// that leaves pixels unset gives the same picture on every run. It hands back the decoded
-// picture's description (its size, format and colour table) on a socket; the parent copies its
-// bytes straight from the child's memory, or where the system does not allow that, maps the
-// memory file the child writes them to, once sealed against any change of its size or bytes.
-// The child's process group is killed only when the number the child answers is the server's
-// child that leads its own group; a program that leaves the group (setsid()) escapes it. A crash,
-// a limit or a time-out gives DecodedPicture::Hostile; a reader that fails once its child ran out
-// of memory gives DecodedPicture::NotAPicture with the system error ENOMEM.
+// that leaves pixels unset gives the same picture on every run. It hands back the decoded picture's
+// description (its size, format and colour table) on a socket; the parent copies its bytes straight
+// from the child's memory, or where the system does not allow that, maps the memory file the child
+// writes them to, once sealed against any change of its size or bytes. The child's process group is
+// killed only when the number the child answers is the server's child that leads its own group; a
+// program that leaves the group (setsid()) escapes it. A crash, a limit or a time-out gives
+// DecodedPicture::Hostile; a reader that fails once its child ran out of memory gives
+// DecodedPicture::NotAPicture with the system error ENOMEM.
 
 // The address space a child may take, in MiB.
 constexpr int readerMemoryMiB = 768;

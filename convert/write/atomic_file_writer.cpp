@@ -40,12 +40,23 @@ QString linkTarget(QString path)
     return path;
 }
 
+// Six letters or digits that end a temporary file's name.
+QByteArray randomLetters()
+{
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray chosen(6, Qt::Uninitialized);
+    for (char &letter : chosen)
+        letter = letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
+    return chosen;
+}
+
 } // namespace
 
 AtomicFileWriter::AtomicFileWriter(const QString &filePath, const QString &temporaryPrefix, bool replaceLink)
     : m_target(filePath)
     , m_temporaryPrefix(temporaryPrefix)
     , m_replaceLink(replaceLink)
+    , m_namedAtOnce(!temporaryPrefix.isEmpty())
 { }
 
 AtomicFileWriter::~AtomicFileWriter()
@@ -83,19 +94,30 @@ bool AtomicFileWriter::open()
         }
     }
 
-    // An unnamed file is named later through /proc, which a chroot may lack.
+    // A file whose temporary name runs look for (their own prefix, beside the lock) is created
+    // under it at once: one file made in the folder, where an unnamed one, named later, is made,
+    // then named, each a change of the file system's journal. Otherwise it stays unnamed until
+    // staged, so that a run killed meanwhile leaves nothing; it is named later through /proc,
+    // which a chroot may lack.
     const QByteArray folder = encoded(info.path());
     static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
     // Read and write: matchesTarget() reads it back.
-    m_fd = procMounted ? ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode) : -1;
-    if (m_fd < 0 && (!procMounted || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-        // No unnamed files here (vfat, NFSv3, many FUSE mounts): a named one from the start.
-        QByteArray name = encoded(m_temporaryPrefix) + "XXXXXX";
-        m_fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (m_fd >= 0)
-            m_temporaryPath = QFile::decodeName(name);
+    m_fd = procMounted && !m_namedAtOnce ? ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode)
+                                         : -1;
+    if (m_fd < 0
+        && (m_namedAtOnce || !procMounted || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        // Named from the start (and where there are no unnamed files: vfat, NFSv3, many FUSE mounts).
+        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            const QByteArray name = encoded(m_temporaryPrefix) + randomLetters();
+            m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            if (m_fd >= 0)
+                m_temporaryPath = QFile::decodeName(name);
+            else if (errno != EEXIST)
+                break;
+        }
     }
-    if (m_fd < 0 || ::fchmod(m_fd, mode) != 0) {
+    // The umask took bits from a replaced file's mode: given back.
+    if (m_fd < 0 || ((mode & processUmask) != 0 && ::fchmod(m_fd, mode) != 0)) {
         fail(errno);
         return false;
     }
@@ -156,11 +178,8 @@ bool AtomicFileWriter::stage()
     // An unnamed file is given a name through its entry in /proc, as linkat() wants.
     char self[64];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", m_fd);
-    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray name = encoded(m_temporaryPrefix);
-        for (int i = 0; i < 6; ++i)
-            name += letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
+        const QByteArray name = encoded(m_temporaryPrefix) + randomLetters();
         if (::linkat(AT_FDCWD, self, AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
             m_temporaryPath = QFile::decodeName(name);
             startWriteBack();

@@ -16,7 +16,8 @@ struct StagedFile
 };
 
 // Writes a file as a whole or not at all. The bytes go to a temporary file in the target's
-// folder (an unnamed one where the file system has them), which replaces the target only when
+// folder (named with `temporaryPrefix` from the start when one is given, since runs look for such
+// files, else an unnamed one where the file system has them), which replaces the target only when
 // every write, the flush and the commit have succeeded; on any failure the temporary file is
 // removed and a file that stood at the path before is kept.
 //
@@ -72,6 +73,7 @@ private:
     QString m_temporaryPrefix;
     QString m_temporaryPath; // empty while the temporary file has no name
     bool m_replaceLink = false;
+    bool m_namedAtOnce = false; // a prefix was given, whose files runs look for
     bool m_failed = false;
     int m_systemError = 0;
 #ifdef Q_OS_UNIX

@@ -14,6 +14,14 @@
 // - WAIT writes the number of the process that started its own (the decoding server) to the file
 //   named after the word, waits until that file is removed (a minute at most), then hands over a
 //   7 x 5 picture.
+// Three more hand over a 7 x 5 picture, to show what a process that decodes pictures in turn keeps
+// of one for the next:
+// - LIMITS writes its process number, its limits of processor time and address space, and the
+//   time left on the process's first timer of processor time, in milliseconds, to the file named
+//   after the word ("PID SOFT HARD ADDRESS-SPACE LEFT"), then leaves 64 KiB of its stack written;
+// - BUSY works for 600 ms of processor time, then writes its process number to the file named
+//   after the word;
+// - STACK hands over 140 bytes of its stack that it never wrote, as its pixels.
 
 #include <QFile>
 #include <QImage>
@@ -23,11 +31,16 @@
 #include <csignal>
 #include <cstring>
 
+#include <ctime>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 
-const QByteArrayList magicWords = {"UNSET", "CRASH", "HOG", "SPIN", "SPAWN", "SHRINK", "WAIT"};
+const QByteArrayList magicWords
+    = {"UNSET", "CRASH", "HOG", "SPIN", "SPAWN", "SHRINK", "WAIT", "LIMITS", "BUSY", "STACK"};
 
 QByteArray magicOf(QIODevice *device)
 {
@@ -49,6 +62,41 @@ pid_t parentOf(pid_t process)
         return 0;
     const QByteArray line = status.readAll();
     return pid_t(line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toInt());
+}
+
+void writeMark(const QByteArray &file, int skipped, const QByteArray &text)
+{
+    QFile mark(QString::fromLocal8Bit(file.mid(skipped).trimmed()));
+    if (mark.open(QIODevice::WriteOnly))
+        mark.write(text);
+}
+
+// LIMITS's report: see above. The first timer a process makes has the number 0.
+[[gnu::noinline]] QByteArray limitsReport()
+{
+    rlimit processor {}, addressSpace {};
+    getrlimit(RLIMIT_CPU, &processor);
+    getrlimit(RLIMIT_AS, &addressSpace);
+    itimerspec left {};
+    const long timer = syscall(SYS_timer_gettime, 0, &left) == 0
+        ? long(left.it_value.tv_sec * 1000 + left.it_value.tv_nsec / 1000000)
+        : -1;
+    QByteArray report = QByteArray::number(getpid()) + ' '
+        + QByteArray::number(qulonglong(processor.rlim_cur)) + ' '
+        + QByteArray::number(qulonglong(processor.rlim_max)) + ' '
+        + QByteArray::number(qulonglong(addressSpace.rlim_cur)) + ' ' + QByteArray::number(qlonglong(timer));
+    volatile char written[64 * 1024];
+    for (size_t i = 0; i < sizeof written; ++i)
+        written[i] = char(0x5a);
+    return report;
+}
+
+// STACK's pixels: bytes of the stack that nothing wrote here.
+[[gnu::noinline]] void unwrittenStack(uchar *pixels, size_t size)
+{
+    char area[4096];
+    asm volatile("" : : "r"(area) : "memory");
+    std::memcpy(pixels, area, size);
 }
 
 // SHRINK's program: `asking` maps the picture's memory file, descriptor 3 here.
@@ -129,6 +177,30 @@ public:
                 return false;
             *image = QImage(7, 5, QImage::Format_RGB32);
             image->fill(qRgb(10, 200, 30));
+            return true;
+        }
+        if (file.startsWith("LIMITS")) {
+            writeMark(file, 7, limitsReport());
+            *image = QImage(7, 5, QImage::Format_RGB32);
+            image->fill(qRgb(30, 10, 200));
+            return true;
+        }
+        if (file.startsWith("BUSY")) {
+            const auto used = [] {
+                timespec now {};
+                clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+                return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+            };
+            const qint64 start = used();
+            while (used() < start + 600) { }
+            writeMark(file, 5, QByteArray::number(getpid()));
+            *image = QImage(7, 5, QImage::Format_RGB32);
+            image->fill(qRgb(10, 30, 200));
+            return true;
+        }
+        if (file.startsWith("STACK")) {
+            *image = QImage(7, 5, QImage::Format_RGB32);
+            unwrittenStack(image->bits(), size_t(image->sizeInBytes()));
             return true;
         }
         if (file.startsWith("WAIT")) {

@@ -1119,6 +1119,9 @@ void TestCli::completesAPairAKilledRunLeft_data()
     // The window takes the same turn: it completes the pair, then writes its own over it.
     QTest::newRow("killed before the first rename, the window then writing the files")
         << QByteArray("rename") << 1 << false << killed << 0 << QString("window") << true;
+    // The next run held at its first sync of the folder: the pair completed, the journal still there.
+    QTest::newRow("killed before the first rename, the next run held at its sync")
+        << QByteArray("rename") << 1 << false << killed << 0 << QString("held") << true;
 }
 
 void TestCli::completesAPairAKilledRunLeft()
@@ -1201,7 +1204,25 @@ void TestCli::completesAPairAKilledRunLeft()
     }
     // The next run for the same files sets them right before anything else, even one that then
     // leaves them as they are.
-    const Run next = quillonConvert({"-n", "logo", "-o", path("command"), path("a/photo.png")});
+    const QStringList nextArguments = {"-n", "logo", "-o", path("command"), path("a/photo.png")};
+    Run next;
+    if (between == "held") {
+        environment.insert("QUILLON_PAUSE_IN", "fsync");
+        environment.insert("QUILLON_PAUSE_AT", "1");
+        environment.insert("LD_PRELOAD", QUILLON_PAUSED_CALL);
+        QProcess completing;
+        completing.setProcessEnvironment(environment);
+        completing.start(QUILLON_CONVERT, nextArguments);
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(path("paused")); }, 60000));
+        QCOMPARE(readFile(path("command/photo16bits.BMP")),
+                 expectedBmp(QPixmap::fromImage(QImage(path("b/photo.png"))).toImage()));
+        QCOMPARE(entryNames(path("command")).filter(".journal").size(), 1);
+        QVERIFY(QFile::remove(path("paused")));
+        QVERIFY(completing.waitForFinished(60000));
+        next = {completing.exitCode(), QString(), QString::fromUtf8(completing.readAllStandardError())};
+    } else {
+        next = quillonConvert(nextArguments);
+    }
     QCOMPARE(next.exitCode, 1);
     QCOMPARE(next.err,
              (between == "hand" ? "quillon-convert: " + path("a/photo.png") + " : " + path("command/photo.h")
@@ -1245,6 +1266,9 @@ void TestCli::convertsABatchAmongOtherFiles()
             if (i % 2) {
                 writeFile(folder + "/" + lockName((name + ".h").toUtf8()), deadLock);
                 writeFile(folder + "/" + temporaryName(name + ".h"), "left");
+                const QString link = lockName((name + ".h").toUtf8()).chopped(5) + "-Link00";
+                QVERIFY(QFile::link("other0.txt", folder + "/" + link));
+                expected[f] << link;
             }
         }
         writeFile(folder + "/" + temporaryName("q.h"), "left");
@@ -1288,6 +1312,8 @@ void TestCli::leavesEachPictureOfAKilledBatchWhole_data()
         << pair << QByteArray("fsync") << 1 << false << false;
     QTest::newRow("once the journals are named") << pair << QByteArray("fsync") << 2 << true << true;
     QTest::newRow("at the batch's first rename") << pair << QByteArray("rename") << 1 << true << true;
+    // The folder synced a third time once the files have their names, before the journals go.
+    QTest::newRow("once the renames are synced") << pair << QByteArray("fsync") << 3 << true << true;
     QTest::newRow("at the batch's fifth rename") << pair << QByteArray("rename") << 5 << true << true;
     // A single file each: one rename, which leaves it old or new, and no journal.
     QTest::newRow("a file each, at the batch's third rename")
@@ -1372,6 +1398,8 @@ void TestCli::keepsThePicturesWhoseSyncFails_data()
     QTest::addColumn<int>("failed"); // pictures that keep their earlier files
 
     QTest::newRow("a file's bytes not on the disk") << QByteArray("fdatasync") << 3 << 1;
+    // Six pairs and their journals: 18 files, each synced once before its name is given.
+    QTest::newRow("the last journal's bytes not on the disk") << QByteArray("fdatasync") << 18 << 1;
     QTest::newRow("the folder's names not on the disk") << QByteArray("fsync") << 1 << 6;
 }
 

@@ -37,6 +37,7 @@ private slots:
     void dropsTheAlphaChannel();
     void reportsProgressAndOutcome();
     void replacesTheFilesOfAnEarlierRun();
+    void replacesTheFilesItsOutputsLinkTo();
     void convertsThePictureHeldWhenItsFileIsGone();
 
     void failsWithoutADestinationFolder_data();
@@ -223,6 +224,27 @@ void TestConversionJob::replacesTheFilesOfAnEarlierRun()
     QCOMPARE(bmp.size(), 70);
     QCOMPARE(readFile(out + "/photo.h"), expectedHeader(bmp));
     QCOMPARE(entryNames(out), (QStringList {"photo.h", "photo16bits.BMP"}));
+}
+
+// Outputs that are links to files of another folder: those files are replaced, beside themselves
+// (a journal lists the files of its own folder only), and the links stay.
+void TestConversionJob::replacesTheFilesItsOutputsLinkTo()
+{
+    const QString source = m_dir->filePath("src/photo.png");
+    const QString out = m_dir->filePath("out"), elsewhere = m_dir->filePath("elsewhere");
+    QVERIFY(QDir().mkpath(elsewhere));
+    savePicture(patternPicture(5, 3), source, "PNG");
+    for (const QString name : {"photo.h", "photo16bits.BMP"}) {
+        writeFile(elsewhere + "/" + name, "earlier");
+        QVERIFY(QFile::link(elsewhere + "/" + name, out + "/" + name));
+    }
+    QCOMPARE(convert(source, out), (QStringList {working, succeeded}));
+    const QByteArray bmp = readFile(elsewhere + "/photo16bits.BMP");
+    QCOMPARE(bmp, expectedBmp(QPixmap::fromImage(QImage(source)).toImage()));
+    QCOMPARE(readFile(elsewhere + "/photo.h"), expectedHeader(bmp));
+    QVERIFY(QFileInfo(out + "/photo.h").isSymLink() && QFileInfo(out + "/photo16bits.BMP").isSymLink());
+    QCOMPARE(entryNames(out), (QStringList {"photo.h", "photo16bits.BMP"}));
+    QCOMPARE(entryNames(elsewhere), (QStringList {"photo.h", "photo16bits.BMP"}));
 }
 
 void TestConversionJob::convertsThePictureHeldWhenItsFileIsGone()

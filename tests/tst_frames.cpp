@@ -958,6 +958,8 @@ void TestFrames::commandLine_data()
                                                     << clash.arg(gif, "anim_frame1.gif", "anim_frame1") << "";
     QTest::newRow("--frames, anim_frame1 and anim") << mono({"--frames", "all", "anim_frame1.gif", gif}) << 2
                                                     << clash.arg("anim_frame1.gif", gif, "anim_frame1") << "";
+    QTest::newRow("--frames, a and a_frame1") << mono({"--frames", "all", "a.gif", "a_frame1.gif"}) << 2
+                                              << clash.arg("a.gif", "a_frame1.gif", "a_frame1") << "";
     QTest::newRow("--frames, anim and anim_delays_ms")
         << mono({"--frames", "all", gif, "anim_delays_ms.gif"}) << 2
         << clash.arg(gif, "anim_delays_ms.gif", "anim_delays_ms") << "";
@@ -1014,7 +1016,8 @@ void TestFrames::commandLine()
     writeFile(path("anim.mng"), animatedMng(threeFrames()));
     writeFile(path("anim.webp"), animatedWebp(threeFrames(), {50, 200, 70}));
     writeFile(path("anim.png"), animatedPng(threeFrames()[0], threeFrames()[1]));
-    for (const char *name : {"one.gif", "anim_frame1.gif", "anim_delays_ms.gif", "anim_frame1000.gif"})
+    for (const char *name :
+         {"one.gif", "anim_frame1.gif", "anim_delays_ms.gif", "anim_frame1000.gif", "a.gif", "a_frame1.gif"})
         writeFile(path(name), animatedGifFile({threeFrames()[1]}, {5}));
     writeFile(path("one.mng"), animatedMng({threeFrames()[2]}));
     QImage black(5, 3, QImage::Format_RGB32), white(5, 3, QImage::Format_RGB32);

@@ -553,6 +553,7 @@ void TestPreparation::fitsByRowsAsWhole_data()
     QTest::addColumn<DisplayOptions>("options");
     QTest::addColumn<bool>("keepAlpha");
     QTest::addColumn<bool>("byRows"); // false: its reader leaves it to be decoded whole
+    QTest::addColumn<int>("wholeLimit"); // what a picture decoded whole may cost
     // 37 x 23: every sample of its own, red, green and blue apart, some pixels see-through.
     const QSize size(37, 23);
     const auto samples = [](int depth) {
@@ -829,9 +830,14 @@ void TestPreparation::fitsByRowsAsWhole_data()
                 continue;
             for (const bool keepAlpha : {false, true})
                 QTest::addRow("%s, %s%s", kind, fit, keepAlpha ? ", alpha kept" : "")
-                    << file << options << keepAlpha << byRows;
+                    << file << options << keepAlpha << byRows << 0;
         }
     }
+    // 37 x 23 pixels of 4 bytes: 3404 bytes decoded whole.
+    QTest::newRow("RGB, contained in 16 x 16, costing what a picture decoded whole may")
+        << kinds[0].second << contain << false << false << 3404;
+    QTest::newRow("RGB, contained in 16 x 16, costing a byte more than a picture decoded whole may")
+        << kinds[0].second << contain << false << true << 3403;
 }
 
 void TestPreparation::fitsByRowsAsWhole()
@@ -840,6 +846,7 @@ void TestPreparation::fitsByRowsAsWhole()
     QFETCH(DisplayOptions, options);
     QFETCH(bool, keepAlpha);
     QFETCH(bool, byRows);
+    QFETCH(int, wholeLimit);
     const bool tiff = file.startsWith("II") || file.startsWith("MM");
     if (tiff && !QImageReader::supportedImageFormats().contains("tiff"))
         QSKIP("no reader of TIFF (Debian package qt5-image-formats-plugins)");
@@ -857,7 +864,7 @@ void TestPreparation::fitsByRowsAsWhole()
     RowFitting rows;
     rows.allowed = true;
     rows.keepAlpha = keepAlpha;
-    rows.wholeLimit = 0;
+    rows.wholeLimit = wholeLimit;
     rows.bandRows = 5;
     const DecodedPicture fitted = decodePicture(picture, options, nullptr, rows);
     QCOMPARE(int(fitted.status), int(DecodedPicture::Decoded));

@@ -19,8 +19,10 @@ fi
 
 work=$(mktemp -d)
 installed=
+# Another apt-get of this machine may hold dpkg's lock a while: wait for it rather than fail.
+apt=(apt-get -o DPkg::Lock::Timeout=600)
 cleanup() {
-    [ -n "$installed" ] && apt-get purge -y -qq quillon >/dev/null 2>&1 || true
+    [ -n "$installed" ] && "${apt[@]}" purge -y -qq quillon >/dev/null 2>&1 || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -41,7 +43,7 @@ done
 lintian --fail-on error --display-info "$deb" || fail "lintian found errors"
 
 export DEBIAN_FRONTEND=noninteractive
-apt-get install -y -qq "$deb" >/dev/null || fail "apt-get could not install the package"
+"${apt[@]}" install -y -qq "$deb" >/dev/null || fail "apt-get could not install the package"
 installed=yes
 for file in /usr/bin/quillon /usr/bin/quillon-convert /usr/share/cmake/Quillon/QuillonConfig.cmake \
     /usr/share/quillon/firmware/quillon_bmp.h /usr/share/quillon/firmware/quillon_rle.h; do

@@ -169,7 +169,8 @@ QHash<QByteArray, QByteArray> arraysOf(const CHeader &header)
 {
     QHash<QByteArray, QByteArray> arrays;
     for (const CArray &array : header.arrays)
-        arrays.insert(array.name, array.data);
+        // Copied: the bytes of an array encoded in place are its picture's, gone with the header.
+        arrays.insert(array.name, QByteArray(array.data.constData(), array.data.size()));
     return arrays;
 }
 

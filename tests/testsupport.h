@@ -84,7 +84,7 @@ QSize sizeMacros(const QString &text, const QString &name);
 // The bytes of the 0x.. values of a text, in order: a C array read back from between its braces.
 QByteArray bytesOf(const QString &text);
 
-// The arrays an encoder made, by name: their bytes, little-endian.
+// The arrays an encoder made, by name: their bytes, little-endian, copied (they outlive the header).
 QHash<QByteArray, QByteArray> arraysOf(const CHeader &header);
 
 } // namespace TestSupport

@@ -2619,6 +2619,8 @@ void TestCli::writesWhatTheEngineEncodes_data()
             e.alphaMask = true;
             e.compression = EncodingOptions::Rle;
         });
+    row("rgb666, coded", {"--format", "rgb666", "--compress", "rle"}, "rgb666",
+        [](EncodingOptions &e, DisplayOptions &) { e.compression = EncodingOptions::Rle; });
     row(
         "index8 in rows of 4 bytes, coded", {"--format", "index8", "--stride-align", "4", "--compress=rle"},
         "index8",

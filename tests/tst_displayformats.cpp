@@ -445,6 +445,13 @@ void TestDisplayFormats::drawsAsItsCommentSays_data()
     }
     row("rgb332, rows of 8 bytes", "rgb332", picture, aligned(8));
     row("rgb666, bgr, rows of 8 bytes", "rgb666", picture, with(bgr, aligned(8)));
+    // Coded: a row, or a piece of rgb444's stream, decoded at a time and sent as it is.
+    row("rgb332, coded", "rgb332", picture, coded);
+    row("rgb444, coded", "rgb444", picture, coded);
+    row("rgb666, bgr, coded", "rgb666", picture, with(bgr, coded));
+    row("rgb888, coded", "rgb888", picture, coded);
+    row("rgb332, rows of 8 bytes, coded", "rgb332", picture, with(aligned(8), coded));
+    row("rgb888, rows of 8 bytes, coded", "rgb888", picture, with(aligned(8), coded));
 }
 
 // Each line a header's comment gives, compiled as it stands against a stand-in of its library,
@@ -492,6 +499,9 @@ void TestDisplayFormats::drawsAsItsCommentSays()
     };
 
     const QString text = headerText(encoded.header);
+    // Coded, the array is written as NAME_rle alone, which the lines read.
+    if (encoding.compression == EncodingOptions::Rle)
+        QVERIFY2(text.contains(" pic_rle[") && !text.contains(" pic["), qPrintable(text));
     writeFile(path("command/pic.h"), text.toUtf8());
     // A line may name the setup of its library that it needs: TFT_eSPI (ILI9488_DRIVER).
     QRegularExpressionMatchIterator lines

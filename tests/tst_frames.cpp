@@ -635,7 +635,8 @@ void TestFrames::headerWalkedThroughItsTables_data()
         QTest::addRow("%s, c++17, progmem split", variant) << variant << "c++17" << true << true;
     }
     // Coded by run length: the tables point at each frame's coded arrays.
-    for (const char *variant : {"rgb565 mask rle", "index8 rle", "epd-bw-red rle", "xbm rle"}) {
+    for (const char *variant :
+         {"rgb565 mask rle", "index8 rle", "epd-bw-red rle", "xbm rle", "rgb332 rle", "rgb444 rle"}) {
         QTest::addRow("%s, c99", variant) << variant << "c99" << false << false;
         QTest::addRow("%s, c++17, split", variant) << variant << "c++17" << true << false;
     }

@@ -144,6 +144,8 @@ void TestOutputFiles::rawFilesHoldTheArrays_data()
     QTest::newRow("index4, coded") << QByteArray("index4") << QSize(7, 3) << "coded"
                                    << QStringList {"pic.h", "pic_palette.bin", "pic_rle.bin",
                                                    "quillon_rle.h"};
+    QTest::newRow("rgb444, coded") << QByteArray("rgb444") << QSize(7, 3) << "coded"
+                                   << QStringList {"pic.h", "pic_rle.bin", "quillon_rle.h"};
 }
 
 void TestOutputFiles::rawFilesHoldTheArrays()

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
 #include <vector>
 
 using namespace TestSupport;
@@ -36,11 +37,13 @@ private:
 
 namespace {
 
-// Each display format with the bytes its arrays repeat by: a 5-6-5 value, or one byte.
+// Each display format with the bytes its arrays repeat by: a 5-6-5 value, a pixel of three bytes
+// (two of rgb444's), or one byte.
 const QVector<QPair<QByteArray, int>> formatUnits = {
     {"rgb565", 2}, {"mono", 1},          {"xbm", 1},      {"pages", 1},        {"gray2", 1},
     {"gray4", 1},  {"gray8", 1},         {"index4", 1},   {"index8", 1},       {"epd-bw-red", 1},
-    {"epd7", 1},   {"epd-bw-yellow", 1}, {"epd-bwry", 1}, {"epd-spectra6", 1},
+    {"epd7", 1},   {"epd-bw-yellow", 1}, {"epd-bwry", 1}, {"epd-spectra6", 1}, {"rgb332", 1},
+    {"rgb444", 3}, {"rgb666", 3},        {"rgb888", 3},
 };
 
 // The first `size` bytes that the reader gives from `coded`, read `pieces` bytes at a time in turn.
@@ -151,29 +154,43 @@ void TestRleCoding::readsEveryFormatBack_data()
     QTest::addColumn<QImage>("picture");
     QTest::addColumn<int>("strideAlign");
     QTest::addColumn<bool>("mask"); // rgb565's, coded apart
+    QTest::addColumn<bool>("bgr"); // --color-order bgr
     QTest::addColumn<bool>("shrinks"); // to a third or less
 
     // The formats whose rows run into one another: not those of a byte or less a row that end with
     // a filler unlike the pixels before it.
     const QByteArrayList flatShrinks
-        = {"rgb565", "pages", "gray4", "gray8", "index4", "index8", "epd-bw-red", "epd-bw-yellow"};
+        = {"rgb565",     "pages",         "gray4",  "gray8",  "index4", "index8",
+           "epd-bw-red", "epd-bw-yellow", "rgb332", "rgb444", "rgb666", "rgb888"};
     for (const auto &[format, unit] : formatUnits) {
         QTest::addRow("%s, flat screen 61 x 40", format.constData())
-            << format << unit << flatScreen(61, 40) << 1 << false << flatShrinks.contains(format);
+            << format << unit << flatScreen(61, 40) << 1 << false << false << flatShrinks.contains(format);
         QTest::addRow("%s, a colour a pixel 37 x 23", format.constData())
-            << format << unit << patternPicture(37, 23) << 1 << false << false;
+            << format << unit << patternPicture(37, 23) << 1 << false << false << false;
         QTest::addRow("%s, 1 x 1", format.constData())
-            << format << unit << patternPicture(1, 1) << 1 << false << false;
+            << format << unit << patternPicture(1, 1) << 1 << false << false << false;
     }
     // Padded rows, coded with their padding; a mask beside the 5-6-5 values, coded a byte at a time.
     QTest::newRow("rgb565, rows of 8 bytes, flat")
-        << QByteArray("rgb565") << 2 << flatScreen(61, 40) << 8 << false << true;
+        << QByteArray("rgb565") << 2 << flatScreen(61, 40) << 8 << false << false << true;
     QTest::newRow("gray4, rows of 4 bytes, a colour a pixel")
-        << QByteArray("gray4") << 1 << patternPicture(37, 23) << 4 << false << false;
+        << QByteArray("gray4") << 1 << patternPicture(37, 23) << 4 << false << false << false;
     QTest::newRow("pages, rows of 2 bytes, flat")
-        << QByteArray("pages") << 1 << flatScreen(61, 40) << 2 << false << true;
+        << QByteArray("pages") << 1 << flatScreen(61, 40) << 2 << false << false << true;
     QTest::newRow("rgb565 with a mask, a colour a pixel")
-        << QByteArray("rgb565") << 2 << patternPicture(37, 23, true) << 1 << true << false;
+        << QByteArray("rgb565") << 2 << patternPicture(37, 23, true) << 1 << true << false << false;
+    // The colour layouts blue first, and in rows of 8 bytes: 61 x 3 bytes padded to 184, units of
+    // three bytes across the rows' ends.
+    for (const char *format : {"rgb332", "rgb444", "rgb666", "rgb888"}) {
+        const int unit = qstrcmp(format, "rgb332") == 0 ? 1 : 3;
+        QTest::addRow("%s, bgr, flat", format)
+            << QByteArray(format) << unit << flatScreen(61, 40) << 1 << false << true << true;
+        if (qstrcmp(format, "rgb444") != 0) // whose rows run into one another, unpadded
+            QTest::addRow("%s, bgr, rows of 8 bytes, a colour a pixel", format)
+                << QByteArray(format) << unit << patternPicture(37, 23) << 8 << false << true << false;
+    }
+    QTest::newRow("rgb888, rows of 8 bytes, flat")
+        << QByteArray("rgb888") << 3 << flatScreen(61, 40) << 8 << false << false << true;
 }
 
 // Each array of a picture's pixels, as the header of --compress rle holds it: NAME_rle, coded in
@@ -186,6 +203,7 @@ void TestRleCoding::readsEveryFormatBack()
     QFETCH(QImage, picture);
     QFETCH(int, strideAlign);
     QFETCH(bool, mask);
+    QFETCH(bool, bgr);
     QFETCH(bool, shrinks);
 
     EncodingOptions options;
@@ -193,6 +211,7 @@ void TestRleCoding::readsEveryFormatBack()
     options.shown = EncodingOptions::NotShown;
     options.strideAlign = strideAlign;
     options.alphaMask = mask;
+    options.bgr = bgr;
     const EncodedPicture encoded = encodedFor(picture, format, options);
     options.compression = EncodingOptions::Rle;
     const CHeader header = encodedFor(picture, format, options).header;
@@ -208,7 +227,7 @@ void TestRleCoding::readsEveryFormatBack()
         const QByteArray coded = arrays.value(array.name + "_rle");
         QVERIFY2(!coded.isEmpty(), array.name.constData());
         QVERIFY2(coded.size() <= array.data.size() + 1, array.name.constData());
-        const int arrayUnit = array.type == CArray::Uint16 ? unit : 1;
+        const int arrayUnit = array.name == options.arrayName ? unit : 1; // not the mask, nor planes
         QVERIFY2(coded[0] == char(arrayUnit) || coded == char(0) + array.data, array.name.constData());
         if (shrinks)
             QVERIFY2(coded.size() * 3 <= array.data.size(), array.name.constData());
@@ -290,15 +309,13 @@ void TestRleCoding::readsOnChips()
         + " checksum " + QByteArray::number(checksum(writtenArray), 16)
         + (mega2560 ? " above 64 KB\n" : "\n");
     int count = 0;
-    QVector<QPair<QImage, QByteArray>> pictures;
-    for (const auto &[format, unit] : formatUnits) {
-        Q_UNUSED(unit)
-        pictures << qMakePair(flatScreen(61, 40), format) << qMakePair(patternPicture(37, 23), format);
-    }
+    QVector<std::tuple<QImage, QByteArray, int>> pictures;
+    for (const auto &[format, unit] : formatUnits)
+        pictures << std::make_tuple(flatScreen(61, 40), format, unit)
+                 << std::make_tuple(patternPicture(37, 23), format, unit);
     if (mega2560)
-        pictures << qMakePair(flatScreen(200, 200), QByteArray("rgb565"));
-    for (const auto &[picture, format] : pictures) {
-        const int unit = format == "rgb565" ? 2 : 1;
+        pictures << std::make_tuple(flatScreen(200, 200), QByteArray("rgb565"), 2);
+    for (const auto &[picture, format, unit] : pictures) {
         EncodingOptions options;
         options.arrayName = "pic";
         options.shown = EncodingOptions::NotShown;
@@ -308,7 +325,10 @@ void TestRleCoding::readsOnChips()
             const QByteArray name = "coded" + QByteArray::number(count++);
             const QByteArray label = format + ' ' + array.name + ' ' + QByteArray::number(picture.width());
             arrays += "static const uint8_t " + name + "[] QUILLON_PROGMEM = {"
-                + QuillonRle::compress(array.data, unit).toHex(',').replace(",", ",0x").prepend("0x")
+                + QuillonRle::compress(array.data, array.name == "pic" ? unit : 1)
+                      .toHex(',')
+                      .replace(",", ",0x")
+                      .prepend("0x")
                 + "};\n";
             list += " \\\n    X(" + name + ", " + QByteArray::number(array.data.size()) + "u, 0, \"" + label
                 + "\")";

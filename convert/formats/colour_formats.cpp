@@ -2,6 +2,7 @@
 
 #include "display_format_parts.h"
 #include "dithering.h"
+#include "rle_arrays.h"
 
 #include <QCoreApplication>
 
@@ -24,6 +25,9 @@ struct ColourLayout
     int bits[3]; // each channel's, in the order the panel takes them
     // The rows one after the other in one stream of pixels, not each on bytes of its own (rgb444).
     bool stream;
+    // The bytes --compress rle codes as one unit: a pixel of rgb332, rgb666 and rgb888, two of
+    // rgb444, so that runs of a colour are runs of units.
+    int unit;
     qint64 (*bytesOf)(qint64 pixels);
     // The levels of `count` pixels packed into `out`. Each pixel is read before its bytes are
     // written, and its bytes go no further than it: `out` may be the levels' own memory.
@@ -96,13 +100,24 @@ template<int Shift> void unpackBytes(const uchar *bytes, qint64 first, int count
         *levels++ = levelsOf(byte[0] >> Shift, byte[1] >> Shift, byte[2] >> Shift);
 }
 
-const ColourLayout rgb332 {{3, 3, 2}, false, [](qint64 pixels) { return pixels; }, pack332, unpack332};
-const ColourLayout rgb444 {
-    {4, 4, 4}, true, [](qint64 pixels) { return (pixels * 3 + 1) / 2; }, pack444, unpack444};
-const ColourLayout rgb666 {
-    {6, 6, 6}, false, [](qint64 pixels) { return pixels * 3; }, packBytes<2>, unpackBytes<2>};
-const ColourLayout rgb888 {
-    {8, 8, 8}, false, [](qint64 pixels) { return pixels * 3; }, packBytes<0>, unpackBytes<0>};
+// A layout's bytes for a number of pixels.
+qint64 onePerPixel(qint64 pixels)
+{
+    return pixels;
+}
+qint64 threePerTwoPixels(qint64 pixels)
+{
+    return (pixels * 3 + 1) / 2;
+}
+qint64 threePerPixel(qint64 pixels)
+{
+    return pixels * 3;
+}
+
+const ColourLayout rgb332 {{3, 3, 2}, false, 1, onePerPixel, pack332, unpack332};
+const ColourLayout rgb444 {{4, 4, 4}, true, 3, threePerTwoPixels, pack444, unpack444};
+const ColourLayout rgb666 {{6, 6, 6}, false, 3, threePerPixel, packBytes<2>, unpackBytes<2>};
+const ColourLayout rgb888 {{8, 8, 8}, false, 3, threePerPixel, packBytes<0>, unpackBytes<0>};
 
 // The level of `bits` bits for each 8-bit value: its high bits, or, for the error diffusion, the
 // nearest level.
@@ -219,10 +234,16 @@ struct RawBytes
 const RawBytes tftEspiBytes {"tft.writecommand", "tft.writedata", "NAME[{i}]"};
 const RawBytes adafruitBytes {"tft.writeCommand", "tft.spiWrite", "pgm_read_byte(&NAME[{i}])"};
 
+// Coded by run length, rgb444's stream is decoded this many bytes at a time: whole pairs of
+// pixels (three bytes), as the panel takes them.
+constexpr int codedStreamPiece = 48;
+
 // The line that sends the array's bytes as they are into a window of the picture's size at x, y:
 // the panel first set to the colour mode `mode` (COLMOD, 0x3A), when one is given, and to 16-bit
-// colour (0x55) after. `rowBytes` and `bytes`: a row's bytes and the array's, unpadded, as C;
-// padded rows are sent one at a time, each from its own stride.
+// colour (0x55) after. `rowBytes` and `bytes`: a row's bytes and the array's, unpadded, as C (no
+// row's for a stream); padded rows are sent one at a time, each from its own stride. Coded by run
+// length, the rows (or pieces of a stream) are decoded one at a time into memory and sent from
+// there.
 QByteArray rawWrite(const RawBytes &library, const QByteArray &mode, const QByteArray &rowBytes,
                     const QByteArray &bytes, const EncodingOptions &options)
 {
@@ -230,13 +251,28 @@ QByteArray rawWrite(const RawBytes &library, const QByteArray &mode, const QByte
     const auto colourMode = [&](const QByteArray &value) {
         return library.command + QByteArray("(0x3A); ") + data + '(' + value + "); ";
     };
-    const bool padded = options.strideAlign > 1;
-    const QByteArray loop = padded
-        ? "for (int32_t r = 0; r < NAME_height; r++) for (int32_t n = 0; n < " + rowBytes + "; n++) "
-        : "for (uint32_t n = 0; n < " + bytes + "; n++) ";
-    const QByteArray byte = QByteArray(library.read).replace("{i}", padded ? "r * NAME_stride + n" : "n");
+    QByteArray send;
+    if (options.compression == EncodingOptions::Rle && rowBytes.isEmpty()) {
+        const QByteArray piece = "uint8_t piece[" + QByteArray::number(codedStreamPiece) + ']';
+        send = codedReads({{"NAME", piece, "piece", "n"}},
+                          "for (uint32_t at = 0; at < NAME_size; at += sizeof piece) { uint32_t n = "
+                          "NAME_size - at < sizeof piece ? NAME_size - at : sizeof piece;",
+                          "for (uint32_t i = 0; i < n; i++) " + data + "(piece[i]);")
+            + ' ';
+    } else if (options.compression == EncodingOptions::Rle) {
+        send = codedReads({codedRow("row")}, codedRowLoop,
+                          "for (int32_t n = 0; n < " + rowBytes + "; n++) " + data + "(row[n]);")
+            + ' ';
+    } else {
+        const bool padded = options.strideAlign > 1;
+        const QByteArray loop = padded
+            ? "for (int32_t r = 0; r < NAME_height; r++) for (int32_t n = 0; n < " + rowBytes + "; n++) "
+            : "for (uint32_t n = 0; n < " + bytes + "; n++) ";
+        const QByteArray byte = QByteArray(library.read).replace("{i}", padded ? "r * NAME_stride + n" : "n");
+        send = loop + data + '(' + byte + "); ";
+    }
     return "tft.startWrite(); " + (mode.isEmpty() ? QByteArray() : colourMode(mode))
-        + "tft.setAddrWindow(x, y, NAME_width, NAME_height); " + loop + data + '(' + byte + "); "
+        + "tft.setAddrWindow(x, y, NAME_width, NAME_height); " + send
         + (mode.isEmpty() ? QByteArray() : colourMode("0x55")) + "tft.endWrite();";
 }
 
@@ -291,7 +327,9 @@ EncodedPicture encodeColours(PreparedPicture picture, const EncodingOptions &opt
         else
             encoded.drawnShown = PictureRows(size, draw);
     }
-    encoded.header.arrays << array;
+    encoded.header.arrays << (options.compression == EncodingOptions::Rle
+                                  ? runLengthArray(array.name, array.data, layout.unit, encoded.header)
+                                  : array);
     return encoded;
 }
 

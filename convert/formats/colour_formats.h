@@ -22,6 +22,9 @@
 //
 // The levels are written over the prepared picture's own memory, then the array's bytes over
 // them; what the display shows is drawn from the array, so that no second picture is held.
+// With --compress rle, the array is coded by runs of pixels (of rgb332's bytes, of rgb444's pairs
+// of pixels, three bytes each) as NAME_rle (rle_arrays.h), and the drawing lines decode it a row,
+// or 48 bytes of rgb444's stream, at a time.
 EncodedPicture encodeRgb332(PreparedPicture picture, const EncodingOptions &options);
 EncodedPicture encodeRgb444(PreparedPicture picture, const EncodingOptions &options);
 EncodedPicture encodeRgb666(PreparedPicture picture, const EncodingOptions &options);

@@ -560,7 +560,8 @@ const QVector<OptionDeclaration> &optionTable()
          QT_TRANSLATE_NOOP("Options",
                            "le format de couleur de l'image LVGL : RGB565 (par défaut, RGB565A8 si "
                            "l'image n'est pas opaque), RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, "
-                           "ARGB8888, L8, A8, I1, I2, I4 ou I8"),
+                           "ARGB8888, ARGB8565 (LVGL 9.1), ARGB1555, ARGB4444 (LVGL 9.3), L8, AL88 "
+                           "(LVGL 9.2), A1, A2, A4, A8 (l'alpha seul), I1, I2, I4 ou I8"),
          F::LvglSettings},
         {"lvgl-version", 0, "8|9",
          QT_TRANSLATE_NOOP("Options", "lv_image_dsc_t de LVGL 9 (par défaut) ou lv_img_dsc_t de LVGL 8"),

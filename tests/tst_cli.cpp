@@ -2083,10 +2083,33 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("LVGL colour format unknown")
         << QStringList {"--format", "lvgl", "--lvgl-cf", "RGB555", "a.png"}
         << "--lvgl-cf : « RGB555 » inconnu pour LVGL 9 (RGB565, RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, "
-           "ARGB8888, L8, A8, I1, I2, I4, I8)";
+           "ARGB8888, ARGB8565, ARGB1555, ARGB4444, L8, AL88, A1, A2, A4, A8, I1, I2, I4, I8)";
     QTest::newRow("LVGL 8 colour format unknown")
         << QStringList {"--format", "lvgl", "--lvgl-version", "8", "--lvgl-cf", "RGB888", "a.png"}
-        << "--lvgl-cf : « RGB888 » inconnu pour LVGL 8 (RGB565, RGB565A8, A8, I1, I2, I4, I8)";
+        << "--lvgl-cf : « RGB888 » inconnu pour LVGL 8 (RGB565, RGB565A8, ARGB8565, A1, A2, A4, A8, I1, I2, "
+           "I4, I8)";
+    for (const char *lvgl9Only : {"ARGB1555", "ARGB4444", "AL88"})
+        QTest::newRow(qPrintable(QString("LVGL 8 has no %1").arg(lvgl9Only)))
+            << QStringList {"--format", "lvgl", "--lvgl-cf", lvgl9Only, "--lvgl-version", "8", "a.png"}
+            << QString("--lvgl-cf : « %1 » inconnu pour LVGL 8 (RGB565, RGB565A8, ARGB8565, A1, A2, A4, A8, "
+                       "I1, I2, I4, I8)")
+                   .arg(lvgl9Only);
+    QTest::newRow("ARGB1555 dithered")
+        << QStringList {"--format", "lvgl", "--lvgl-cf", "ARGB1555", "--dither", "a.png"}
+        << "--dither ne s'emploie pas avec --lvgl-cf ARGB1555, dont les couleurs sont coupées à leurs bits "
+           "de "
+           "poids fort";
+    QTest::newRow("ARGB4444 dithered")
+        << QStringList {"--format", "lvgl", "--dither", "--lvgl-cf=ARGB4444", "a.png"}
+        << "--dither ne s'emploie pas avec --lvgl-cf ARGB4444, dont les couleurs sont coupées à leurs bits "
+           "de "
+           "poids fort";
+    QTest::newRow("threshold with alpha only")
+        << QStringList {"--format", "lvgl", "--lvgl-cf", "A1", "--threshold", "100", "a.png"}
+        << "--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1";
+    QTest::newRow("invert with grey and alpha")
+        << QStringList {"--format", "lvgl", "--lvgl-cf", "AL88", "--invert", "a.png"}
+        << "--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8";
     QTest::newRow("LVGL version unknown") << QStringList {"--format", "lvgl", "--lvgl-version", "7", "a.png"}
                                           << "--lvgl-version : « 7 » inconnue (8 ou 9)";
     QTest::newRow("LVGL 8 compressed")

@@ -90,6 +90,7 @@ void TestLvgl::encodesLvglImages_data()
     const auto aligned = [](int bytes) { return [bytes](EncodingOptions &o) { o.strideAlign = bytes; }; };
     const auto rle = [](EncodingOptions &o) { o.compression = EncodingOptions::Rle; };
     const auto lvgl8 = [](EncodingOptions &o) { o.lvglVersion = 8; };
+    const auto none = [](EncodingOptions &) {};
     row("opaque: RGB565", "", "LV_COLOR_FORMAT_RGB565", opaque);
     row("translucent: RGB565A8", "", "LV_COLOR_FORMAT_RGB565A8", translucent);
     EncodingOptions halfAlpha;
@@ -113,6 +114,19 @@ void TestLvgl::encodesLvglImages_data()
     row("L8", "L8", "LV_COLOR_FORMAT_L8");
     row("L8 inverted", "L8", "LV_COLOR_FORMAT_L8", true, [](EncodingOptions &o) { o.invert = true; });
     row("A8", "A8", "LV_COLOR_FORMAT_A8");
+    // Alpha only in a few bits, rows of 13 pixels ending within a byte; AL88, ARGB8565, ARGB1555 and
+    // ARGB4444 keep each pixel's own colour.
+    row("A1", "A1", "LV_COLOR_FORMAT_A1");
+    row("A2 rows of 4 bytes", "A2", "LV_COLOR_FORMAT_A2", true, aligned(4));
+    row("A4", "A4", "LV_COLOR_FORMAT_A4");
+    row("A1, 9 x 14", "A1", "LV_COLOR_FORMAT_A1", true, none, QSize(9, 14));
+    row("A4, opaque", "A4", "LV_COLOR_FORMAT_A4", opaque);
+    row("AL88", "AL88", "LV_COLOR_FORMAT_AL88");
+    row("ARGB8565", "ARGB8565", "LV_COLOR_FORMAT_ARGB8565");
+    row("ARGB8565 rows of 8 bytes", "ARGB8565", "LV_COLOR_FORMAT_ARGB8565", true, aligned(8));
+    row("ARGB1555", "ARGB1555", "LV_COLOR_FORMAT_ARGB1555");
+    row("ARGB4444", "ARGB4444", "LV_COLOR_FORMAT_ARGB4444");
+    row("ARGB4444, 7 x 9", "ARGB4444", "LV_COLOR_FORMAT_ARGB4444", true, none, QSize(7, 9));
     row("I1", "I1", "LV_COLOR_FORMAT_I1");
     row("I1, threshold 90, inverted", "I1", "LV_COLOR_FORMAT_I1", true, [](EncodingOptions &o) {
         o.threshold = 90;
@@ -138,17 +152,24 @@ void TestLvgl::encodesLvglImages_data()
     row("RLE of I1", "I1", "LV_COLOR_FORMAT_I1", true, rle);
     row("RLE of I2", "I2", "LV_COLOR_FORMAT_I2", true, rle);
     row("RLE of I4", "I4", "LV_COLOR_FORMAT_I4", true, rle);
+    row("RLE of A2", "A2", "LV_COLOR_FORMAT_A2", true, rle);
+    row("RLE of ARGB8565", "ARGB8565", "LV_COLOR_FORMAT_ARGB8565", true, rle);
+    row("LZ4 of AL88", "AL88", "LV_COLOR_FORMAT_AL88", true,
+        [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; });
     row("LZ4", "ARGB8888", "LV_COLOR_FORMAT_ARGB8888", true,
         [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; });
     row("LVGL 8, true colour", "", "LV_IMG_CF_TRUE_COLOR", opaque, lvgl8);
     row("LVGL 8, true colour and alpha", "", "LV_IMG_CF_TRUE_COLOR_ALPHA", true, lvgl8);
     row("LVGL 8, alpha", "A8", "LV_IMG_CF_ALPHA_8BIT", true, lvgl8);
+    row("LVGL 8, alpha 1 bit", "A1", "LV_IMG_CF_ALPHA_1BIT", true, lvgl8);
+    row("LVGL 8, alpha 2 bits", "A2", "LV_IMG_CF_ALPHA_2BIT", true, lvgl8);
+    row("LVGL 8, alpha 4 bits, 7 x 9", "A4", "LV_IMG_CF_ALPHA_4BIT", true, lvgl8, QSize(7, 9));
+    row("LVGL 8, ARGB8565 as true colour and alpha", "ARGB8565", "LV_IMG_CF_TRUE_COLOR_ALPHA", true, lvgl8);
     row("LVGL 8, indexed 2 bits", "I2", "LV_IMG_CF_INDEXED_2BIT", true, lvgl8);
     row("LVGL 8, indexed 8 bits", "I8", "LV_IMG_CF_INDEXED_8BIT", true, lvgl8);
     // Pictures of several pages: the memory read for the last time goes back to the system as the
     // rows are written, but not the 5-6-5 picture shown as it is.
     const QSize pages(131, 53);
-    const auto none = [](EncodingOptions &) {};
     row("RGB565, 131 x 53", "", "LV_COLOR_FORMAT_RGB565", opaque, none, pages);
     row("RGB565A8, 131 x 53", "", "LV_COLOR_FORMAT_RGB565A8", true, none, pages);
     row("ARGB8888, 131 x 53", "ARGB8888", "LV_COLOR_FORMAT_ARGB8888", true, none, pages);
@@ -207,25 +228,17 @@ void TestLvgl::encodesLvglImages()
     const QString compress = options.compression == EncodingOptions::Rle ? "rle"
         : options.compression == EncodingOptions::Lz4                    ? "lz4"
                                                                          : "";
-    const int bits = QMap<QString, int> {
-        {"RGB565", 16},
-        {"RGB565A8", 16},
-        {"RGB565_SWAPPED", 16},
-        {"RGB888", 24},
-        {"XRGB8888", 32},
-        {"ARGB8888", 32},
-        {"L8", 8},
-        {"A8", 8},
-        {"I1", 1},
-        {"I2", 2},
-        {"I4", 4},
-        {"I8", 8},
-        {"TRUE_COLOR", 16},
-        {"TRUE_COLOR_ALPHA", 24},
-        {"ALPHA_8BIT", 8},
-        {"INDEXED_2BIT", 2},
-        {"INDEXED_8BIT",
-         8}}.value(colourFormat.section("LV_COLOR_FORMAT_", 1) + colourFormat.section("LV_IMG_CF_", 1));
+    const int bits
+        = QMap<QString, int> {{"RGB565", 16},    {"RGB565A8", 16},    {"RGB565_SWAPPED", 16},
+                              {"RGB888", 24},    {"XRGB8888", 32},    {"ARGB8888", 32},
+                              {"L8", 8},         {"A8", 8},           {"ARGB8565", 24},
+                              {"ARGB1555", 16},  {"ARGB4444", 16},    {"AL88", 16},
+                              {"A1", 1},         {"A2", 2},           {"A4", 4},
+                              {"ALPHA_1BIT", 1}, {"ALPHA_2BIT", 2},   {"ALPHA_4BIT", 4},
+                              {"I1", 1},         {"I2", 2},           {"I4", 4},
+                              {"I8", 8},         {"TRUE_COLOR", 16},  {"TRUE_COLOR_ALPHA", 24},
+                              {"ALPHA_8BIT", 8}, {"INDEXED_2BIT", 2}, {"INDEXED_8BIT", 8}}
+              .value(colourFormat.section("LV_COLOR_FORMAT_", 1) + colourFormat.section("LV_IMG_CF_", 1));
     QCOMPARE(field("header.flags"),
              lvgl8                    ? QString()
                  : compress.isEmpty() ? "0"
@@ -249,7 +262,8 @@ void TestLvgl::encodesLvglImages()
         = colourFormat.section('_', -1) == "SWAPPED" ? "RGB565_SWAPPED" : colourFormat.section("FORMAT_", 1);
     // Formats that keep the alpha keep each pixel's own colour; the others show it laid onto
     // black, as the window does.
-    const bool keepsAlpha = cf == "RGB565A8" || cf == "ARGB8888" || colourFormat.endsWith("TRUE_COLOR_ALPHA");
+    const bool keepsAlpha = cf == "RGB565A8" || cf == "ARGB8888" || cf == "ARGB8565" || cf == "ARGB1555"
+        || cf == "ARGB4444" || cf == "AL88" || colourFormat.endsWith("TRUE_COLOR_ALPHA");
     const auto colourAt = [&](int x, int y) {
         const QRgb own = picture.pixel(x, y);
         return keepsAlpha ? own | 0xff000000 : qUnpremultiply(qPremultiply(own)) | 0xff000000;
@@ -293,11 +307,37 @@ void TestLvgl::encodesLvglImages()
                 QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
                 QCOMPARE(byteAt(stride * height + y * stride / 2 + x), alpha);
                 panel.setPixel(x, y, overBlack(shown(value), alpha));
-            } else if (colourFormat.endsWith("TRUE_COLOR_ALPHA")) {
+            } else if (colourFormat.endsWith("TRUE_COLOR_ALPHA") || cf == "ARGB8565") {
                 QCOMPARE(byteAt(at) | byteAt(at + 1) << 8, int(value));
                 QCOMPARE(byteAt(at + 2), alpha);
                 panel.setPixel(x, y, overBlack(shown(value), alpha));
-                QCOMPARE(int(quint8(swapped[at])) << 8 | int(quint8(swapped[at + 1])), int(value));
+                if (lvgl8)
+                    QCOMPARE(int(quint8(swapped[at])) << 8 | int(quint8(swapped[at + 1])), int(value));
+            } else if (cf == "ARGB1555" || cf == "ARGB4444") {
+                // 16 bits, low byte first: the alpha's top bits at the top, then red, green, blue.
+                const int word = byteAt(at) | byteAt(at + 1) << 8;
+                const int channel = cf == "ARGB1555" ? 5 : 4, alphaBits = 16 - 3 * channel;
+                const auto widen = [channel](int v) { return channel == 5 ? v << 3 | v >> 2 : v * 17; };
+                QCOMPARE(word >> 3 * channel, alpha >> (8 - alphaBits));
+                const int r = word >> 2 * channel & ((1 << channel) - 1),
+                          g = word >> channel & ((1 << channel) - 1), b = word & ((1 << channel) - 1);
+                QCOMPARE(qRgb(r, g, b),
+                         qRgb(qRed(colour) >> (8 - channel), qGreen(colour) >> (8 - channel),
+                              qBlue(colour) >> (8 - channel)));
+                panel.setPixel(x, y,
+                               overBlack(qRgb(widen(r), widen(g), widen(b)),
+                                         (word >> 3 * channel) * 255 / ((1 << alphaBits) - 1)));
+            } else if (cf == "AL88") { // the luminance, then the alpha
+                QCOMPARE(byteAt(at), luma(colour));
+                QCOMPARE(byteAt(at + 1), alpha);
+                panel.setPixel(x, y, overBlack(qRgb(byteAt(at), byteAt(at), byteAt(at)), alpha));
+            } else if (cf == "A1" || cf == "A2" || cf == "A4"
+                       || (colourFormat.contains("ALPHA_") && bits < 8)) {
+                // The alpha's top bits, the leftmost pixel in a byte's highest; drawn in white.
+                const int perByte = 8 / bits, top = (1 << bits) - 1;
+                const int stored = byteAt(y * stride + x / perByte) >> (8 - bits * (x % perByte + 1)) & top;
+                QCOMPARE(stored, alpha >> (8 - bits));
+                panel.setPixel(x, y, qRgb(stored * 255 / top, stored * 255 / top, stored * 255 / top));
             } else if (bits >= 24) {
                 QCOMPARE(qRgb(byteAt(at + 2), byteAt(at + 1), byteAt(at)), colour);
                 panel.setPixel(x, y, cf == "ARGB8888" ? overBlack(colour, alpha) : colour);
@@ -344,6 +384,8 @@ void TestLvgl::encodesLvglImages()
     for (int y = 0; y < height; ++y) {
         for (int i = tight; i < stride; ++i)
             QCOMPARE(byteAt(rows + y * stride + i), 0);
+        if (width * bits % 8) // and the last byte's bits past the row
+            QCOMPARE(byteAt(rows + y * stride + tight - 1) & ((1 << (8 - width * bits % 8)) - 1), 0);
         for (int i = width; cf == "RGB565A8" && i < stride / 2; ++i)
             QCOMPARE(byteAt(stride * height + y * stride / 2 + i), 0);
     }

@@ -26,7 +26,15 @@ const LvglColourFormat colourFormats[] = {
     {"RGB888", 0x0F, 24, 0, false, nullptr, 0},
     {"XRGB8888", 0x11, 32, 0, false, nullptr, 0},
     {"ARGB8888", 0x10, 32, 0, true, nullptr, 0},
+    // LVGL 8's true colour with alpha has ARGB8565's bytes, under LV_COLOR_16_SWAP both orders.
+    {"ARGB8565", 0x13, 24, 0, true, "LV_IMG_CF_TRUE_COLOR_ALPHA", 5},
+    {"ARGB1555", 0x16, 16, 0, true, nullptr, 0},
+    {"ARGB4444", 0x17, 16, 0, true, nullptr, 0},
     {"L8", 0x06, 8, 0, false, nullptr, 0},
+    {"AL88", 0x15, 16, 0, true, nullptr, 0},
+    {"A1", 0x0B, 1, 0, true, "LV_IMG_CF_ALPHA_1BIT", 11},
+    {"A2", 0x0C, 2, 0, true, "LV_IMG_CF_ALPHA_2BIT", 12},
+    {"A4", 0x0D, 4, 0, true, "LV_IMG_CF_ALPHA_4BIT", 13},
     {"A8", 0x0E, 8, 0, true, "LV_IMG_CF_ALPHA_8BIT", 14},
     {"I1", 0x07, 1, 2, false, "LV_IMG_CF_INDEXED_1BIT", 7},
     {"I2", 0x08, 2, 4, false, "LV_IMG_CF_INDEXED_2BIT", 8},
@@ -56,12 +64,15 @@ bool opaque(const QImage &alpha)
 }
 
 // The colour format the options name; without one, RGB565 for an opaque picture, RGB565A8 for
-// another; RGB565 with swapped bytes is LVGL 9's RGB565_SWAPPED.
+// another; RGB565 with swapped bytes is LVGL 9's RGB565_SWAPPED; ARGB8565 in LVGL 8 is its true
+// colour with alpha, as RGB565A8 is.
 const LvglColourFormat &chosenColourFormat(const PreparedPicture &picture, const EncodingOptions &options)
 {
     QByteArray chosen = options.lvglColourFormat;
     if (chosen.isEmpty())
         chosen = picture.alpha.isNull() || opaque(picture.alpha) ? "RGB565" : "RGB565A8";
+    if (chosen == "ARGB8565" && options.lvglVersion == 8)
+        chosen = "RGB565A8";
     if (chosen == "RGB565" && options.swapBytes && options.lvglVersion != 8)
         chosen = "RGB565_SWAPPED";
     return *findColourFormat(chosen);
@@ -296,6 +307,13 @@ QString lvglOptionsProblem(const QHash<QString, QString> &given, EncodingOptions
     if (given.contains(QStringLiteral("threshold")) && colourFormat != "I1")
         return QCoreApplication::translate("DisplayFormat",
                                            "--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1");
+    // ARGB1555 and ARGB4444 are cut to their bits, not dithered.
+    if (given.contains(QStringLiteral("dither"))
+        && (colourFormat == "ARGB1555" || colourFormat == "ARGB4444"))
+        return QCoreApplication::translate("DisplayFormat",
+                                           "--dither ne s'emploie pas avec --lvgl-cf %1, dont les couleurs "
+                                           "sont coupées à leurs bits de poids fort")
+            .arg(QString::fromLatin1(colourFormat));
     if (given.contains(QStringLiteral("invert")) && colourFormat != "I1" && colourFormat != "L8")
         return QCoreApplication::translate("DisplayFormat",
                                            "--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8");

@@ -104,6 +104,58 @@ void writeA8(const RowIn &in, int width, const RowOut &out)
     std::memcpy(out.bytes, in.alphas, size_t(width));
 }
 
+// A1, A2 and A4: each alpha's highest bits, as LVGLImage.py keeps them, packed as I1 to I4 are,
+// the leftmost pixel in a byte's highest bits. A few pixels at a time, on whole bytes.
+template<int bits> void writeAlphaBits(const RowIn &in, int width, const RowOut &out)
+{
+    static const BitPacking packing {bits};
+    constexpr int piece = 256; // pixels, a multiple of 8
+    uchar values[piece];
+    for (int x = 0; x < width; x += piece) {
+        const int count = qMin(piece, width - x);
+        for (int i = 0; i < count; ++i)
+            values[i] = uchar(in.alphas[x + i] >> (8 - bits));
+        packRow(values, count, packing, out.bytes + x / 8 * bits);
+    }
+}
+
+// ARGB8565: the 5-6-5 value, low byte first, then the alpha (as LVGL 8's true colour with alpha).
+void writeArgb8565(const RowIn &in, int width, const RowOut &out)
+{
+    const quint16 *values = values565(in);
+    char *bytes = out.bytes;
+    for (int x = 0; x < width; ++x) {
+        bytes = put565(bytes, values[x], false);
+        *bytes++ = char(in.alphas[x]);
+    }
+}
+
+// ARGB1555 and ARGB4444: 16 bits, low byte first, the alpha's highest bits in the highest, then
+// red, green and blue, each cut to its highest `colourBits`.
+template<int colourBits, int alphaBits> void writeArgb16(const RowIn &in, int width, const RowOut &out)
+{
+    const auto *colours = reinterpret_cast<const QRgb *>(in.pixels);
+    constexpr int cut = 8 - colourBits;
+    for (int x = 0; x < width; ++x) {
+        const QRgb colour = colours[x];
+        const int value = in.alphas[x] >> (8 - alphaBits) << 3 * colourBits
+            | qRed(colour) >> cut << 2 * colourBits | qGreen(colour) >> cut << colourBits
+            | qBlue(colour) >> cut;
+        out.bytes[2 * x] = char(value & 0xff);
+        out.bytes[2 * x + 1] = char(value >> 8);
+    }
+}
+
+// AL88: the luminance of each pixel's own colour, then its alpha.
+void writeAl88(const RowIn &in, int width, const RowOut &out)
+{
+    const auto *colours = reinterpret_cast<const QRgb *>(in.pixels);
+    for (int x = 0; x < width; ++x) {
+        out.bytes[2 * x] = char(luminance(colours[x]));
+        out.bytes[2 * x + 1] = char(in.alphas[x]);
+    }
+}
+
 QRgb overBlack(QRgb colour, int alpha)
 {
     return qRgb(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255);
@@ -115,6 +167,7 @@ void drawRgb565A8(const uchar *in, const uchar *alphaIn, int width, QRgb *row)
         row[x] = overBlack(shownColour(quint16(in[0] | in[1] << 8)), alphaIn[x]);
 }
 
+// LVGL 8's true colour with alpha, and ARGB8565: the 5-6-5 value, then the alpha.
 void drawTrueColourAlpha(const uchar *in, const uchar *, int width, QRgb *row)
 {
     for (int x = 0; x < width; ++x, in += 3)
@@ -136,6 +189,45 @@ void drawLevels(const uchar *in, const uchar *, int width, QRgb *row)
 {
     for (int x = 0; x < width; ++x)
         row[x] = qRgb(in[x], in[x], in[x]);
+}
+
+// A value of `bits` widened to 8 as LVGL widens it, its highest bits repeated in the lowest: 1
+// bit to 0 or 255, 2 bits times 85, 4 bits times 17, 5 bits as a 5-6-5 value's red or blue.
+template<int bits> int widened(int value)
+{
+    int out = 0;
+    for (int shift = 8 - bits; shift > -bits; shift -= bits)
+        out |= shift >= 0 ? value << shift : value >> -shift;
+    return out;
+}
+
+// A1 to A4 as A8: drawn as LVGL draws an alpha-only image recoloured white, on black.
+template<int bits> void drawAlphaBits(const uchar *in, const uchar *, int width, QRgb *row)
+{
+    constexpr int perByte = 8 / bits;
+    for (int x = 0; x < width; ++x) {
+        const int alpha
+            = widened<bits>(in[x / perByte] >> (8 - bits * (x % perByte + 1)) & ((1 << bits) - 1));
+        row[x] = qRgb(alpha, alpha, alpha);
+    }
+}
+
+template<int colourBits, int alphaBits> void drawArgb16(const uchar *in, const uchar *, int width, QRgb *row)
+{
+    constexpr int mask = (1 << colourBits) - 1;
+    for (int x = 0; x < width; ++x, in += 2) {
+        const int value = in[0] | in[1] << 8;
+        row[x] = overBlack(qRgb(widened<colourBits>(value >> 2 * colourBits & mask),
+                                widened<colourBits>(value >> colourBits & mask),
+                                widened<colourBits>(value & mask)),
+                           widened<alphaBits>(value >> 3 * colourBits));
+    }
+}
+
+void drawAl88(const uchar *in, const uchar *, int width, QRgb *row)
+{
+    for (int x = 0; x < width; ++x, in += 2)
+        row[x] = overBlack(qRgb(in[0], in[0], in[0]), in[1]);
 }
 
 // How a direct colour format's rows are written, and drawn again for what the display shows:
@@ -162,8 +254,22 @@ RowCoding rowCoding(const QByteArray &format, bool lvgl8, bool invert)
         return {writeBgr<4, false>, drawBgr<4, false>};
     if (format == "ARGB8888")
         return {writeBgr<4, true>, drawBgr<4, true>};
+    if (format == "ARGB8565")
+        return {writeArgb8565, drawTrueColourAlpha};
+    if (format == "ARGB1555")
+        return {writeArgb16<5, 1>, drawArgb16<5, 1>};
+    if (format == "ARGB4444")
+        return {writeArgb16<4, 4>, drawArgb16<4, 4>};
     if (format == "L8")
         return {invert ? writeL8<true> : writeL8<false>, drawLevels};
+    if (format == "AL88")
+        return {writeAl88, drawAl88};
+    if (format == "A1")
+        return {writeAlphaBits<1>, drawAlphaBits<1>};
+    if (format == "A2")
+        return {writeAlphaBits<2>, drawAlphaBits<2>};
+    if (format == "A4")
+        return {writeAlphaBits<4>, drawAlphaBits<4>};
     return {writeA8, drawLevels};
 }
 
@@ -174,7 +280,8 @@ struct DirectLayout
     bool fiveSixFive; // written from the picture reduced to 5-6-5
     bool bothOrders; // LVGL 8's 16-bit colours
     bool alphaPlane; // LVGL 9's RGB565A8: the alphas after the rows
-    int bytesPerPixel;
+    int bytesPerPixel; // 0 for A1 to A4
+    int pixelBytes; // a row's pixels'
     int rowBytes; // a row's, its padding included
     int alphaStride; // the alpha plane's rows are half the colour rows
 };
@@ -186,12 +293,14 @@ DirectLayout directLayout(const LvglColourFormat &format, const EncodingOptions 
     const bool lvgl8 = options.lvglVersion == 8;
     DirectLayout layout;
     layout.coding = rowCoding(name, lvgl8, options.invert);
-    layout.fiveSixFive = name.startsWith("RGB565");
+    layout.fiveSixFive = name.startsWith("RGB565") || name == "ARGB8565";
     layout.bothOrders = lvgl8 && layout.fiveSixFive;
     layout.alphaPlane = !lvgl8 && name == "RGB565A8";
     // LVGL 8 keeps RGB565A8's alphas after each pixel's colour.
     layout.bytesPerPixel = format.bitsPerPixel / 8 + (lvgl8 && name == "RGB565A8" ? 1 : 0);
-    layout.rowBytes = lvgl8 ? width * layout.bytesPerPixel : stride;
+    layout.pixelBytes
+        = layout.bytesPerPixel ? width * layout.bytesPerPixel : (width * format.bitsPerPixel + 7) / 8;
+    layout.rowBytes = lvgl8 ? layout.pixelBytes : stride;
     layout.alphaStride = stride / 2;
     return layout;
 }
@@ -223,7 +332,7 @@ void writeRows(const DirectLayout &layout, const QImage &source, QImage &alpha, 
     const std::vector<uchar> opaque(alpha.isNull() ? size_t(width) : 0, 255);
     ReleasedMemory alphaRead = releasedAsRead(alpha);
     char *const alphaPlane = layout.alphaPlane ? out.rows + qsizetype(height) * layout.rowBytes : nullptr;
-    const int pixelBytes = width * layout.bytesPerPixel;
+    const int pixelBytes = layout.pixelBytes;
     for (int y = 0; y < height; ++y) {
         const uchar *line = source.constScanLine(y);
         const uchar *alphas = alpha.isNull() ? opaque.data() : alpha.constScanLine(y);

@@ -14,14 +14,19 @@
 // - WAIT writes the number of the process that started its own (the decoding server) to the file
 //   named after the word, waits until that file is removed (a minute at most), then hands over a
 //   7 x 5 picture.
-// Three more hand over a 7 x 5 picture, to show what a process that decodes pictures in turn keeps
+// Six more hand over a 7 x 5 picture, to show what a process that decodes pictures in turn keeps
 // of one for the next:
 // - LIMITS writes its process number, its limits of processor time and address space, and the
 //   time left on the process's first timer of processor time, in milliseconds, to the file named
 //   after the word ("PID SOFT HARD ADDRESS-SPACE LEFT"), then leaves 64 KiB of its stack written;
 // - BUSY works for 600 ms of processor time, then writes its process number to the file named
 //   after the word;
-// - STACK hands over 140 bytes of its stack that it never wrote, as its pixels.
+// - STACK hands over 140 bytes of its stack that it never wrote, as its pixels;
+// - PEAK takes the MiB of address space it is given ("PEAK 240 file"), gives them back, then
+//   writes its process number to the file named after the number;
+// - KEEP does the same, but keeps them;
+// - START starts a program that waits for ever, then writes its process number to the file named
+//   after the word.
 
 #include <QFile>
 #include <QImage>
@@ -33,14 +38,15 @@
 
 #include <ctime>
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 
-const QByteArrayList magicWords
-    = {"UNSET", "CRASH", "HOG", "SPIN", "SPAWN", "SHRINK", "WAIT", "LIMITS", "BUSY", "STACK"};
+const QByteArrayList magicWords = {"UNSET",  "CRASH", "HOG",   "SPIN", "SPAWN", "SHRINK", "WAIT",
+                                   "LIMITS", "BUSY",  "STACK", "PEAK", "KEEP",  "START"};
 
 QByteArray magicOf(QIODevice *device)
 {
@@ -196,6 +202,29 @@ public:
             writeMark(file, 5, QByteArray::number(getpid()));
             *image = QImage(7, 5, QImage::Format_RGB32);
             image->fill(qRgb(10, 30, 200));
+            return true;
+        }
+        if (file.startsWith("PEAK") || file.startsWith("KEEP")) {
+            const QList<QByteArray> words = file.split(' ');
+            const size_t size = size_t(words.value(1).toInt()) << 20;
+            void *taken = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (taken == MAP_FAILED)
+                return false;
+            if (file.startsWith("PEAK"))
+                munmap(taken, size);
+            writeMark(file, 6 + words.value(1).size(), QByteArray::number(getpid()));
+            *image = QImage(7, 5, QImage::Format_RGB32);
+            image->fill(qRgb(200, 10, 30));
+            return true;
+        }
+        if (file.startsWith("START")) {
+            if (fork() == 0) {
+                execlp("sleep", "sleep", "1000", static_cast<char *>(nullptr));
+                _exit(127);
+            }
+            writeMark(file, 6, QByteArray::number(getpid()));
+            *image = QImage(7, 5, QImage::Format_RGB32);
+            image->fill(qRgb(30, 200, 10));
             return true;
         }
         if (file.startsWith("STACK")) {

@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 
@@ -428,7 +429,10 @@ void TestHostileFiles::decodesPicturesInTurn()
     QFETCH(QList<int>, statuses);
     QFETCH(QList<int>, children);
 #if defined(__SANITIZE_ADDRESS__)
-    if (words.contains("HOG") || !words.filter("PEAK").isEmpty() || !words.filter("KEEP").isEmpty())
+    const auto asksAddressSpace = [](const QByteArray &word) {
+        return word == "HOG" || word.startsWith("PEAK") || word.startsWith("KEEP");
+    };
+    if (std::any_of(words.cbegin(), words.cend(), asksAddressSpace))
         QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
 #endif
     QList<QByteArray> seen; // the children's process numbers, as they come

@@ -11,6 +11,9 @@
 
 namespace {
 
+// The lines of a header's comment that say how to draw its arrays.
+using DrawingLines = QVector<QByteArray>;
+
 // The "redmean" distance: squared differences of red, green and blue weighed as the eye
 // tells them apart, red counting more among reds and blue among blues. Cheap, and nearer to
 // what is seen than plain RGB distance, which finds dark blues and greens too near black.
@@ -148,32 +151,29 @@ EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &o
         packRow(colourRow.data(), width, {1, false, 1}, colour.data() + y * rowBytes);
     }
     const QByteArray plane = "NAME_" + inkName;
-    const QVector<QByteArray> drawing = coded(options)
-        ? QVector<
-            QByteArray> {"GxEPD2 (GxEPD2_3C, x a multiple of 8): "
-                             + codedReads({bandOf("NAME_black", "black"), bandOf(plane, inkName)},
-                                          codedBandLoop,
-                                          "display.writeImage(black, " + inkName
-                                              + ", x, y + r, NAME_width, n, false, false, false);",
-                                          gxepd2Refresh),
-                         "Waveshare C library (a picture of the screen's size, decoded whole into RAM): "
-                             + codedReads({wholeOf("NAME_black", "black"), wholeOf(plane, inkName)}, "",
-                                          waveshare + "(black, " + inkName + ");")
-                             + " or the screen's own Display function.",
-                         waveshareCoded}
-        : QVector<QByteArray> {
-            "GxEPD2 (GxEPD2_3C, x a multiple of 8): display.drawImage(NAME_black, " + plane
-                + ", x, y, NAME_width, NAME_height, " + gxepd2Flags + ");",
-            "Waveshare C library (a picture of the screen's size): " + waveshare + "(NAME_black, " + plane
-                + "); or the screen's own Display function.",
-            "Waveshare Arduino (a picture of the screen's size): epd.DisplayFrame(NAME_black, " + plane
-                + ");",
-            waveshareMemory};
+    const DrawingLines drawing = coded(options)
+        ? DrawingLines {"GxEPD2 (GxEPD2_3C, x a multiple of 8): "
+                            + codedReads({bandOf("NAME_black", "black"), bandOf(plane, inkName)},
+                                         codedBandLoop,
+                                         "display.writeImage(black, " + inkName
+                                             + ", x, y + r, NAME_width, n, false, false, false);",
+                                         gxepd2Refresh),
+                        "Waveshare C library (a picture of the screen's size, decoded whole into RAM): "
+                            + codedReads({wholeOf("NAME_black", "black"), wholeOf(plane, inkName)}, "",
+                                         waveshare + "(black, " + inkName + ");")
+                            + " or the screen's own Display function.",
+                        waveshareCoded}
+        : DrawingLines {"GxEPD2 (GxEPD2_3C, x a multiple of 8): display.drawImage(NAME_black, " + plane
+                            + ", x, y, NAME_width, NAME_height, " + gxepd2Flags + ");",
+                        "Waveshare C library (a picture of the screen's size): " + waveshare + "(NAME_black, "
+                            + plane + "); or the screen's own Display function.",
+                        "Waveshare Arduino (a picture of the screen's size): epd.DisplayFrame(NAME_black, "
+                            + plane + ");",
+                        waveshareMemory};
     encoded.header = startDisplayHeader(
         QSize(width, height), options,
-        QVector<QByteArray> {
-            "In each plane, as GxEPD2 and Waveshare expect them: 0 where the ink goes, 1 white "
-            "(and beyond the width)."}
+        DrawingLines {"In each plane, as GxEPD2 and Waveshare expect them: 0 where the ink goes, 1 white "
+                      "(and beyond the width)."}
             + drawing);
     encoded.header.arrays << displayRowArray(options.arrayName + "_black", black, rowBytes, options,
                                              encoded.header)
@@ -267,34 +267,32 @@ EncodedPicture encodeEpd7(PreparedPicture picture, const EncodingOptions &option
     const QByteArray layout
         = "Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 green, "
           "3 blue, 4 red, 5 yellow, 6 orange; with an odd width, each row ends with a white.";
-    if (coded(options))
-        return encodeInkCodes(
-            std::move(picture), options, measured, {0, 1, 2, 3, 4, 5, 6}, 4,
-            {layout,
-             "GxEPD2 (GxEPD2_7C, x even): "
-                 + codedReads(
-                     {bandOf("NAME", "band")}, codedBandLoop,
-                     "display.writeNative(band, nullptr, x, y + r, NAME_width, n, false, false, false);",
-                     gxepd2Refresh),
-             "Waveshare C library 5.65 inches (an even width, decoded whole into RAM): "
-                 + codedReads({wholeOf("NAME", "image")}, "",
-                              "EPD_5IN65F_Display_part(image, x, y, NAME_width, NAME_height);"),
-             "Waveshare C library 7.3 inches (a picture of 800 x 480, decoded whole into RAM): "
-                 + codedReads({wholeOf("NAME", "image")}, "", "EPD_7IN3F_Display(image);"),
-             waveshareCoded});
-    return encodeInkCodes(
-        std::move(picture), options, measured, {0, 1, 2, 3, 4, 5, 6}, 4,
-        {layout,
-         "GxEPD2 (GxEPD2_7C, x even): display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, "
-             + QByteArray(gxepd2Flags) + ");",
-         "Waveshare C library 5.65 inches (an even width): "
-         "EPD_5IN65F_Display_part(NAME, x, y, NAME_width, NAME_height);",
-         "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3F_Display((UBYTE *)NAME);",
-         "Waveshare Arduino 5.65 inches (an even width): epd.EPD_5IN65F_Display_part(NAME, x, y, "
-         "NAME_width, NAME_height);",
-         "Waveshare Arduino 7.3 inches (an even width): epd.EPD_7IN3F_Display_part(NAME, x, y, "
-         "NAME_width, NAME_height);",
-         waveshareMemory});
+    const DrawingLines drawing = coded(options)
+        ? DrawingLines {layout,
+                        "GxEPD2 (GxEPD2_7C, x even): "
+                            + codedReads({bandOf("NAME", "band")}, codedBandLoop,
+                                         "display.writeNative(band, nullptr, x, y + r, NAME_width, n, "
+                                         "false, false, false);",
+                                         gxepd2Refresh),
+                        "Waveshare C library 5.65 inches (an even width, decoded whole into RAM): "
+                            + codedReads({wholeOf("NAME", "image")}, "",
+                                         "EPD_5IN65F_Display_part(image, x, y, NAME_width, NAME_height);"),
+                        "Waveshare C library 7.3 inches (a picture of 800 x 480, decoded whole into RAM): "
+                            + codedReads({wholeOf("NAME", "image")}, "", "EPD_7IN3F_Display(image);"),
+                        waveshareCoded}
+        : DrawingLines {
+            layout,
+            "GxEPD2 (GxEPD2_7C, x even): display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, "
+                + QByteArray(gxepd2Flags) + ");",
+            "Waveshare C library 5.65 inches (an even width): "
+            "EPD_5IN65F_Display_part(NAME, x, y, NAME_width, NAME_height);",
+            "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3F_Display((UBYTE *)NAME);",
+            "Waveshare Arduino 5.65 inches (an even width): epd.EPD_5IN65F_Display_part(NAME, x, y, "
+            "NAME_width, NAME_height);",
+            "Waveshare Arduino 7.3 inches (an even width): epd.EPD_7IN3F_Display_part(NAME, x, y, "
+            "NAME_width, NAME_height);",
+            waveshareMemory};
+    return encodeInkCodes(std::move(picture), options, measured, {0, 1, 2, 3, 4, 5, 6}, 4, drawing);
 }
 
 EncodedPicture encodeEpdBlackWhiteYellowRed(PreparedPicture picture, const EncodingOptions &options)
@@ -314,36 +312,36 @@ EncodedPicture encodeEpdBlackWhiteYellowRed(PreparedPicture picture, const Encod
     const QByteArray layout
         = "Four pixels a byte, the leftmost in the high 2 bits: 0 black, 1 white, 2 yellow, "
           "3 red; each row ends with whites up to a whole byte.";
-    if (coded(options))
-        return encodeInkCodes(
-            std::move(picture), options, measured, {0, 1, 2, 3}, 2,
-            {layout,
-             "GxEPD2 (GxEPD2_4C, x a multiple of 4): "
-                 + codedReads(
-                     {bandOf("NAME", "band")}, codedBandLoop,
-                     "display.writeNative(band, nullptr, x, y + r, NAME_width, n, false, false, false);",
-                     gxepd2Refresh),
-             "Waveshare C library 7.3 inches (a picture of 800 x 480, decoded whole into RAM): "
-                 + codedReads({wholeOf("NAME", "image")}, "", "EPD_7IN3G_Display(image);")
-                 + " or the screen's own, EPD_2IN13G_Display, EPD_3IN0G_Display, EPD_4IN37G_Display...",
-             "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width multiples of 4, decoded "
-             "whole into RAM): "
-                 + codedReads({wholeOf("NAME", "image")}, "",
-                              "EPD_7IN3G_Display_part(image, x, y, NAME_width, NAME_height);"),
-             waveshareCoded});
-    return encodeInkCodes(
-        std::move(picture), options, measured, {0, 1, 2, 3}, 2,
-        {layout,
-         "GxEPD2 (GxEPD2_4C, x a multiple of 4): display.drawNative(NAME, nullptr, x, y, NAME_width, "
-         "NAME_height, "
-             + QByteArray(gxepd2Flags) + ");",
-         "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3G_Display((UBYTE *)NAME); or "
-         "the screen's own, EPD_2IN13G_Display, EPD_3IN0G_Display, EPD_4IN37G_Display...",
-         "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width multiples of 4): "
-         "EPD_7IN3G_Display_part((UBYTE *)NAME, x, y, NAME_width, NAME_height);",
-         "Waveshare Arduino 7.3, 4.37 and 3 inches (x and the width multiples of 4): "
-         "epd.Display_part((UBYTE *)NAME, x, y, NAME_width, NAME_height);",
-         waveshareMemory});
+    const DrawingLines drawing = coded(options)
+        ? DrawingLines {layout,
+                        "GxEPD2 (GxEPD2_4C, x a multiple of 4): "
+                            + codedReads({bandOf("NAME", "band")}, codedBandLoop,
+                                         "display.writeNative(band, nullptr, x, y + r, NAME_width, n, "
+                                         "false, false, false);",
+                                         gxepd2Refresh),
+                        "Waveshare C library 7.3 inches (a picture of 800 x 480, decoded whole into RAM): "
+                            + codedReads({wholeOf("NAME", "image")}, "", "EPD_7IN3G_Display(image);")
+                            + " or the screen's own, EPD_2IN13G_Display, EPD_3IN0G_Display, "
+                              "EPD_4IN37G_Display...",
+                        "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width multiples of "
+                        "4, decoded "
+                        "whole into RAM): "
+                            + codedReads({wholeOf("NAME", "image")}, "",
+                                         "EPD_7IN3G_Display_part(image, x, y, NAME_width, NAME_height);"),
+                        waveshareCoded}
+        : DrawingLines {
+            layout,
+            "GxEPD2 (GxEPD2_4C, x a multiple of 4): display.drawNative(NAME, nullptr, x, y, NAME_width, "
+            "NAME_height, "
+                + QByteArray(gxepd2Flags) + ");",
+            "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3G_Display((UBYTE *)NAME); or "
+            "the screen's own, EPD_2IN13G_Display, EPD_3IN0G_Display, EPD_4IN37G_Display...",
+            "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width multiples of 4): "
+            "EPD_7IN3G_Display_part((UBYTE *)NAME, x, y, NAME_width, NAME_height);",
+            "Waveshare Arduino 7.3, 4.37 and 3 inches (x and the width multiples of 4): "
+            "epd.Display_part((UBYTE *)NAME, x, y, NAME_width, NAME_height);",
+            waveshareMemory};
+    return encodeInkCodes(std::move(picture), options, measured, {0, 1, 2, 3}, 2, drawing);
 }
 
 EncodedPicture encodeEpdSpectra6(PreparedPicture picture, const EncodingOptions &options)
@@ -362,33 +360,34 @@ EncodedPicture encodeEpdSpectra6(PreparedPicture picture, const EncodingOptions 
     const QByteArray layout
         = "Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 yellow, "
           "3 red, 5 blue, 6 green; with an odd width, each row ends with a white.";
-    if (coded(options))
-        return encodeInkCodes(
-            std::move(picture), options, measured, {0, 1, 2, 3, 5, 6}, 4,
-            {layout,
-             "GxEPD2 (GxEPD2_7C with GxEPD2_730c_GDEP073E01, x even; invert true sends the panel's codes "
-             "unchanged): "
-                 + codedReads(
-                     {bandOf("NAME", "band")}, codedBandLoop,
-                     "display.writeNative(band, nullptr, x, y + r, NAME_width, n, true, false, false);",
-                     gxepd2Refresh),
-             "Waveshare C library 7.3 inches (a picture of 800 x 480, decoded whole into RAM): "
-                 + codedReads({wholeOf("NAME", "image")}, "", "EPD_7IN3E_Display(image);")
-                 + " or the screen's own, EPD_4IN0E_Display, EPD_13IN3E_Display.",
-             "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width even, decoded whole into "
-             "RAM): "
-                 + codedReads({wholeOf("NAME", "image")}, "",
-                              "EPD_7IN3E_DisplayPart(image, x, y, NAME_width, NAME_height);")});
-    return encodeInkCodes(
-        std::move(picture), options, measured, {0, 1, 2, 3, 5, 6}, 4,
-        {layout,
-         // GDEP073E01's driver turns the codes of GxEPD2_7C's buffer (ACeP's) into the panel's
-         // own unless told to invert: these are the panel's own.
-         "GxEPD2 (GxEPD2_7C with GxEPD2_730c_GDEP073E01, x even; invert true sends the panel's codes "
-         "unchanged): display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, true, false, true);",
-         "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3E_Display((UBYTE *)NAME); or "
-         "the screen's own, EPD_4IN0E_Display, EPD_13IN3E_Display.",
-         "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width even): "
-         "EPD_7IN3E_DisplayPart(NAME, x, y, NAME_width, NAME_height);",
-         "Waveshare's C library reads plain memory, where 32-bit boards keep these arrays."});
+    const DrawingLines drawing = coded(options)
+        ? DrawingLines {layout,
+                        "GxEPD2 (GxEPD2_7C with GxEPD2_730c_GDEP073E01, x even; invert true sends the "
+                        "panel's codes "
+                        "unchanged): "
+                            + codedReads({bandOf("NAME", "band")}, codedBandLoop,
+                                         "display.writeNative(band, nullptr, x, y + r, NAME_width, n, true, "
+                                         "false, false);",
+                                         gxepd2Refresh),
+                        "Waveshare C library 7.3 inches (a picture of 800 x 480, decoded whole into RAM): "
+                            + codedReads({wholeOf("NAME", "image")}, "", "EPD_7IN3E_Display(image);")
+                            + " or the screen's own, EPD_4IN0E_Display, EPD_13IN3E_Display.",
+                        "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width even, "
+                        "decoded whole into "
+                        "RAM): "
+                            + codedReads({wholeOf("NAME", "image")}, "",
+                                         "EPD_7IN3E_DisplayPart(image, x, y, NAME_width, NAME_height);")}
+        : DrawingLines {
+            layout,
+            // GDEP073E01's driver turns the codes of GxEPD2_7C's buffer (ACeP's) into the panel's
+            // own unless told to invert: these are the panel's own.
+            "GxEPD2 (GxEPD2_7C with GxEPD2_730c_GDEP073E01, x even; invert true sends the panel's codes "
+            "unchanged): display.drawNative(NAME, nullptr, x, y, NAME_width, NAME_height, true, false, "
+            "true);",
+            "Waveshare C library 7.3 inches (a picture of 800 x 480): EPD_7IN3E_Display((UBYTE *)NAME); or "
+            "the screen's own, EPD_4IN0E_Display, EPD_13IN3E_Display.",
+            "Waveshare C library 7.3 inches, STM32 and Arduino R4 (x and the width even): "
+            "EPD_7IN3E_DisplayPart(NAME, x, y, NAME_width, NAME_height);",
+            "Waveshare's C library reads plain memory, where 32-bit boards keep these arrays."};
+    return encodeInkCodes(std::move(picture), options, measured, {0, 1, 2, 3, 5, 6}, 4, drawing);
 }

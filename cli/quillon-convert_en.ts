@@ -131,8 +131,8 @@
         <translation>--threshold goes with LVGL only with --lvgl-cf I1</translation>
     </message>
     <message>
-        <source>--dither ne s&apos;emploie pas avec --lvgl-cf %1, dont les couleurs sont coupées à leurs bits de poids fort</source>
-        <translation>--dither does not go with --lvgl-cf %1, whose colours are cut to their highest bits</translation>
+        <source>--%1 ne s&apos;emploie pas avec --lvgl-cf %2, dont les couleurs sont coupées à leurs bits de poids fort</source>
+        <translation>--%1 does not go with --lvgl-cf %2, whose colours are cut to their highest bits</translation>
     </message>
     <message>
         <source>--invert ne s&apos;emploie avec LVGL qu&apos;avec --lvgl-cf I1 ou L8</source>

@@ -2214,6 +2214,10 @@ void TestCli::answersUsageErrors_data()
         << "--dither ne s'emploie pas avec --lvgl-cf ARGB4444, dont les couleurs sont coupées à leurs bits "
            "de "
            "poids fort";
+    QTest::newRow("ARGB1555 dithered by Bayer")
+        << QStringList {"--format", "lvgl", "--lvgl-cf", "ARGB1555", "--dither-method", "bayer", "a.png"}
+        << "--dither-method ne s'emploie pas avec --lvgl-cf ARGB1555, dont les couleurs sont coupées à leurs "
+           "bits de poids fort";
     QTest::newRow("threshold with alpha only")
         << QStringList {"--format", "lvgl", "--lvgl-cf", "A1", "--threshold", "100", "a.png"}
         << "--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1";

@@ -120,6 +120,9 @@ void TestLvgl::encodesLvglImages_data()
     row("A2 rows of 4 bytes", "A2", "LV_COLOR_FORMAT_A2", true, aligned(4));
     row("A4", "A4", "LV_COLOR_FORMAT_A4");
     row("A1, 9 x 14", "A1", "LV_COLOR_FORMAT_A1", true, none, QSize(9, 14));
+    // Rows of more pixels than are packed at a time (256), and not a multiple of 8.
+    row("A2, 263 x 2", "A2", "LV_COLOR_FORMAT_A2", true, none, QSize(263, 2));
+    row("A4, 261 x 3", "A4", "LV_COLOR_FORMAT_A4", true, none, QSize(261, 3));
     row("A4, opaque", "A4", "LV_COLOR_FORMAT_A4", opaque);
     row("AL88", "AL88", "LV_COLOR_FORMAT_AL88");
     row("ARGB8565", "ARGB8565", "LV_COLOR_FORMAT_ARGB8565");

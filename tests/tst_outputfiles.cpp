@@ -192,6 +192,22 @@ void TestOutputFiles::lvglImageFileFollowsLvglsLayout_data()
                                  << int(EncodingOptions::Rle) << 12;
     QTest::newRow("I8, LZ4") << QByteArray("I8") << v9 + "I8" << 9 << QSize(7, 2) << 1
                              << int(EncodingOptions::Lz4) << 7;
+    // The colour formats each LVGL added, by their numbers in its enumerations; LVGL 8's files of
+    // 12 bytes at least, as the reader takes them.
+    QTest::newRow("ARGB1555") << QByteArray("ARGB1555") << v9 + "ARGB1555" << 9 << QSize(5, 3) << 1 << 0
+                              << 10;
+    QTest::newRow("ARGB4444") << QByteArray("ARGB4444") << v9 + "ARGB4444" << 9 << QSize(3, 2) << 1 << 0 << 6;
+    QTest::newRow("ARGB8565") << QByteArray("ARGB8565") << v9 + "ARGB8565" << 9 << QSize(3, 2) << 1 << 0 << 9;
+    QTest::newRow("AL88") << QByteArray("AL88") << v9 + "AL88" << 9 << QSize(3, 2) << 1 << 0 << 6;
+    QTest::newRow("A1, 9 wide") << QByteArray("A1") << v9 + "A1" << 9 << QSize(9, 2) << 1 << 0 << 2;
+    QTest::newRow("A2, 9 wide") << QByteArray("A2") << v9 + "A2" << 9 << QSize(9, 2) << 1 << 0 << 3;
+    QTest::newRow("A4, 5 wide") << QByteArray("A4") << v9 + "A4" << 9 << QSize(5, 2) << 1 << 0 << 3;
+    QTest::newRow("LVGL 8, A1") << QByteArray("A1") << QByteArray("LV_IMG_CF_ALPHA_1BIT") << 8 << QSize(9, 8)
+                                << 1 << 0 << 0;
+    QTest::newRow("LVGL 8, A2") << QByteArray("A2") << QByteArray("LV_IMG_CF_ALPHA_2BIT") << 8 << QSize(9, 4)
+                                << 1 << 0 << 0;
+    QTest::newRow("LVGL 8, A4") << QByteArray("A4") << QByteArray("LV_IMG_CF_ALPHA_4BIT") << 8 << QSize(5, 4)
+                                << 1 << 0 << 0;
     QTest::newRow("LVGL 8, RGB565") << QByteArray("RGB565") << QByteArray("LV_IMG_CF_TRUE_COLOR") << 8
                                     << QSize(1030, 2) << 1 << 0 << 0;
     QTest::newRow("LVGL 8, I2") << QByteArray("I2") << QByteArray("LV_IMG_CF_INDEXED_2BIT") << 8

@@ -1,5 +1,6 @@
 #include "display_formats.h"
 #include "display_preparation.h"
+#include "dithering.h"
 #include "picture_decoding.h"
 #include "picturesupport.h"
 #include "streaming_scaler.h"
@@ -46,6 +47,8 @@ private slots:
     void dithersWithFloydSteinbergWeights();
     void dithersAsEachMethodIsDefined_data();
     void dithersAsEachMethodIsDefined();
+    void movesEachCellOfBayersMatrix_data();
+    void movesEachCellOfBayersMatrix();
     void changesTheToneAsImageMagickDoes_data();
     void changesTheToneAsImageMagickDoes();
 
@@ -1205,6 +1208,29 @@ void TestPreparation::dithersAsEachMethodIsDefined()
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             QVERIFY(corner.contains(x, y) || first.pixel(x, y) == second.pixel(x, y));
+}
+
+void TestPreparation::movesEachCellOfBayersMatrix_data()
+{
+    QTest::addColumn<double>("up");
+    QTest::addColumn<double>("down");
+    QTest::addColumn<int>("order"); // the cell's, 0 to 63
+    QTest::addColumn<int>("offset");
+    // The cell of order m adds (63 - 2m)/64 of the reach up (m < 32) or down, cut towards 0: the
+    // reaches far apart, as a threshold far from the middle makes them, on each side of the middle.
+    QTest::newRow("order 0, the most up") << 100.0 << 0.0 << 0 << 98;
+    QTest::newRow("order 31, the last up") << 64.0 << 254.0 << 31 << 1;
+    QTest::newRow("order 32, the first down") << 254.0 << 64.0 << 32 << -1;
+    QTest::newRow("order 63, the most down") << 0.0 << 100.0 << 63 << -98;
+}
+
+void TestPreparation::movesEachCellOfBayersMatrix()
+{
+    QFETCH(double, up);
+    QFETCH(double, down);
+    QFETCH(int, order);
+    QFETCH(int, offset);
+    QCOMPARE(bayerOffsets({up, down})[size_t(order)], offset);
 }
 
 void TestPreparation::changesTheToneAsImageMagickDoes_data()

@@ -307,13 +307,15 @@ QString lvglOptionsProblem(const QHash<QString, QString> &given, EncodingOptions
     if (given.contains(QStringLiteral("threshold")) && colourFormat != "I1")
         return QCoreApplication::translate("DisplayFormat",
                                            "--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1");
-    // ARGB1555 and ARGB4444 are cut to their bits, not dithered.
-    if (given.contains(QStringLiteral("dither"))
-        && (colourFormat == "ARGB1555" || colourFormat == "ARGB4444"))
-        return QCoreApplication::translate("DisplayFormat",
-                                           "--dither ne s'emploie pas avec --lvgl-cf %1, dont les couleurs "
-                                           "sont coupées à leurs bits de poids fort")
-            .arg(QString::fromLatin1(colourFormat));
+    // ARGB1555 and ARGB4444 are cut to their bits, not dithered, in whatever way --dither-method says.
+    for (const char *option : {"dither", "dither-method"}) {
+        if (given.contains(QLatin1String(option))
+            && (colourFormat == "ARGB1555" || colourFormat == "ARGB4444"))
+            return QCoreApplication::translate("DisplayFormat",
+                                               "--%1 ne s'emploie pas avec --lvgl-cf %2, dont les couleurs "
+                                               "sont coupées à leurs bits de poids fort")
+                .arg(QLatin1String(option), QString::fromLatin1(colourFormat));
+    }
     if (given.contains(QStringLiteral("invert")) && colourFormat != "I1" && colourFormat != "L8")
         return QCoreApplication::translate("DisplayFormat",
                                            "--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8");

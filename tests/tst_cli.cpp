@@ -350,12 +350,14 @@ void TestCli::reportsEachFailure()
                  + " : image trop grande pour --progmem : le tableau ferait 32822 octets, avr-gcc en "
                    "accepte 32 767 au plus (environ 128 x 127 pixels)\n");
 
-    // Each array is checked: 200 x 100 5-6-5 pixels take 40,000 bytes.
-    savePicture(patternPicture(200, 100), path("wide.png"), "PNG");
+    // Each array of a display format is checked against the largest AVR's flash, in far pieces:
+    // 444 x 443 5-6-5 pixels take 393,384 bytes.
+    savePicture(patternPicture(444, 443), path("wide.png"), "PNG");
     const Run wide
         = quillonConvert({"--progmem", "--format", "rgb565", "-o", path("command"), path("wide.png")});
     QCOMPARE(wide.exitCode, 1);
-    QVERIFY2(wide.err.contains(" : image trop grande pour --progmem : le tableau ferait 40000 octets"),
+    QVERIFY2(wide.err.contains(" : image trop grande pour --progmem : le tableau ferait 393384 octets, plus "
+                               "que la mémoire programme de tout AVR (393 216 octets au plus"),
              qPrintable(wide.err));
     QVERIFY(!QFileInfo::exists(path("command/wide.h")));
 
@@ -2266,15 +2268,23 @@ void TestCli::namesAndPlacesArrays_data()
         "static const uint8_t quillon_rle[");
     row("a name that is not the reader's, coded", {"--format", "mono", "--compress", "rle"},
         "quillon_rle_.png", "static const uint8_t quillon_rle__rle[");
-    // avr-gcc takes arrays of 32,767 bytes at most: 151 x 217 grey bytes, not 256 x 128. In
-    // flash on AVR by default, but checked only when asked: other chips take larger arrays.
+    // avr-gcc takes objects of 32,767 bytes at most: 151 x 217 grey bytes are one array, 256 x 128
+    // go to far program memory in pieces; the largest AVR's flash takes 393,216 bytes (768 x 512),
+    // not 11 x 35,747. In flash on AVR by default, but checked only when asked: other chips take
+    // larger arrays.
     const QStringList grey = {"--progmem", "--format", "gray8"};
     row("gray8, 32,767 bytes", grey, "grey.png",
         "static const uint8_t grey[32767] QUILLON_PROGMEM = ", QSize(151, 217));
-    row("gray8, 32,768 bytes", grey, "grey.png", "", QSize(256, 128));
-    row("split, 32,768 bytes", grey + QStringList {"--split"}, "grey.png", "", QSize(256, 128));
-    row("gray8 without --progmem, 32,768 bytes", {"--format", "gray8"}, "grey.png",
-        "static const uint8_t grey[32768] QUILLON_PROGMEM = ", QSize(256, 128));
+    row("gray8, 32,768 bytes", grey, "grey.png",
+        "static const uint8_t grey[QUILLON_FAR_SIZE(32768, 32766)] QUILLON_FAR(grey) = ", QSize(256, 128));
+    row("split, 32,768 bytes", grey + QStringList {"--split"}, "grey.png",
+        "extern const uint8_t grey[QUILLON_FAR_SIZE(32768, 32766)] QUILLON_FAR_DECLARED(grey);",
+        QSize(256, 128));
+    row("gray8, 393,216 bytes", grey, "grey.png",
+        "static const uint8_t grey[QUILLON_FAR_SIZE(393216, 32766)] QUILLON_FAR(grey) = ", QSize(768, 512));
+    row("gray8, 393,217 bytes", grey, "grey.png", "", QSize(11, 35747));
+    row("gray8 without --progmem, 393,217 bytes", {"--format", "gray8"}, "grey.png",
+        "static const uint8_t grey[QUILLON_FAR_SIZE(393217, 32766)] QUILLON_FAR(grey) = ", QSize(11, 35747));
 }
 
 void TestCli::namesAndPlacesArrays()
@@ -2289,8 +2299,9 @@ void TestCli::namesAndPlacesArrays()
     if (declared.isEmpty()) {
         QCOMPARE(run.err,
                  "quillon-convert: " + path(file)
-                     + " : image trop grande pour --progmem : le tableau ferait 32768 octets, avr-gcc en "
-                       "accepte 32 767 au plus (environ 128 x 127 pixels)\n");
+                     + " : image trop grande pour --progmem : le tableau ferait 393217 octets, plus que la "
+                       "mémoire programme de tout AVR (393 216 octets au plus, ceux d'un ATxmega384C3 ; "
+                       "262 144 sur un ATmega2560)\n");
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(entryNames(path("command")), QStringList());
         return;
@@ -2298,9 +2309,9 @@ void TestCli::namesAndPlacesArrays()
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
     const QByteArray header = readFile(path("command/" + outputBaseName(file) + ".h"));
-    // One array, whatever brackets the drawing lines of the comment hold.
+    // One array, whatever brackets the drawing lines of the comment and the macros hold.
     const QString code = QString::fromUtf8(header).remove(
-        QRegularExpression("^//[^\n]*\n", QRegularExpression::MultilineOption));
+        QRegularExpression("^(//|#)[^\n]*\n", QRegularExpression::MultilineOption));
     QVERIFY2(header.contains(declared.toUtf8()) && code.count('[') == 1, header.constData());
 }
 
@@ -2442,8 +2453,10 @@ void TestCli::preparesPicturesForTheDisplay()
     const int count = shownBeforeTheCut.width() * shownBeforeTheCut.height();
     // In AVR program memory with or without --progmem, through a guard that other chips skip.
     QCOMPARE(text.count("#include <avr/pgmspace.h>\n"), 1);
-    QVERIFY(text.contains("#if defined(__AVR__)\n#include <avr/pgmspace.h>\n#define QUILLON_PROGMEM PROGMEM\n"
-                          "#else\n#define QUILLON_PROGMEM\n#endif\n"));
+    QVERIFY(
+        text.contains("#if defined(__AVR__)\n#include <avr/pgmspace.h>\n#define QUILLON_PROGMEM PROGMEM\n"
+                      "#elif defined(ARDUINO_ARCH_ESP8266)\n#include <pgmspace.h>\n#define QUILLON_PROGMEM "
+                      "PROGMEM\n#else\n#define QUILLON_PROGMEM\n#endif\n"));
     QVERIFY2(text.contains(QString("static const uint16_t _pic[%1] QUILLON_PROGMEM = \n{\n\t").arg(count)),
              qPrintable(text));
     // 16 values a line, whatever the rows' width.

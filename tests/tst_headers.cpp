@@ -64,6 +64,8 @@ QStringList definesOf(const QString &variant)
         defines << "-DLVGL_VERSION_MINOR=" + variant.right(1);
     if (variant.contains("big-endian"))
         defines << "-DLV_BIG_ENDIAN_SYSTEM=1";
+    if (variant.contains("esp8266")) // through the stand-in of its core's <pgmspace.h>
+        defines << "-DARDUINO_ARCH_ESP8266";
     return defines;
 }
 
@@ -259,6 +261,9 @@ void TestHeaders::compileEverywhere_data()
     row("rgb565 mask rle", "c99", "together");
     row("rgb565 mask rle flat", "c++17", "two files", QSize(61, 40));
     row("rgb565 transparent rle", "c++20", "alone");
+    // ESP8266: in flash, through its core's PROGMEM.
+    row("rgb565 esp8266", "c99", "alone");
+    row("mono esp8266", "c++17", "alone");
     // Five icons in one header, each table entry the icon's own pixels.
     for (const char *standard : {"c99", "c++17"}) {
         for (const char *use : {"bundle", "bundle split", "bundle two files"})
@@ -301,6 +306,13 @@ void TestHeaders::compileEverywhere()
     for (const Written &picture : written) {
         expected += picture.expected;
         printing += picture.printing;
+    }
+    // On ESP8266, in its flash, read there with pgm_read_byte.
+    if (variant.contains("esp8266")) {
+        expected += "esp8266 flash 1 byte 1 reads 1\n";
+        printing += "    {\n        uint8_t byte = QUILLON_READ_BYTE(first, 1);\n"
+                    "        printf(\"esp8266 flash %d byte %d reads %u\\n\", IN_ESP8266_FLASH(first), "
+                    "byte == ((const uint8_t *)first)[1], pgm_reads);\n    }\n";
     }
     // Coded arrays read back a byte at a time, across the packets' bounds.
     const QByteArray decode = !variant.contains("rle") || lvgl

@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QTranslator>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -316,6 +317,10 @@ int main(int argc, char *argv[])
         job.interrupted = &interruption;
         job.encoding.arrayName = options.arrayNames[i];
     }
+    // With --bundle, each picture's header waits here for the bundle's, written once they all are.
+    QVector<CHeader> bundled(options.bundle.isEmpty() ? 0 : int(jobs.size()));
+    for (int i = 0; i < bundled.size(); ++i)
+        jobs[size_t(i)].bundled = &bundled[i];
     const QStringList overwrittenInputs = findOutputsThatAreInputs(jobs);
     if (!overwrittenInputs.isEmpty()) {
         print(errors, overwrittenInputs.join(QString()));
@@ -365,6 +370,23 @@ int main(int argc, char *argv[])
     if (batch)
         batch->finish();
     progress.show(QString());
+    // The bundle's header, of every picture or of none.
+    PictureOutcome bundleOutcome {PictureOutcome::Converted, QString()};
+    PictureJob bundleJob = options.job;
+    bundleJob.outputFolder = jobs.front().outputFolder;
+    bundleJob.interrupted = &interruption;
+    bundleJob.notice = jobs.front().notice;
+    const QString bundleHeader
+        = QStringLiteral("%1/%2.h").arg(bundleJob.outputFolder, QLatin1String(options.bundle));
+    if (!options.bundle.isEmpty() && !interruption) {
+        if (std::all_of(outcomes.begin(), outcomes.end(), [](const PictureOutcome &outcome) {
+                return outcome.status == PictureOutcome::Converted;
+            }))
+            bundleOutcome = writeBundle(bundleJob, options.bundle, bundled);
+        else
+            bundleOutcome = {PictureOutcome::Failed,
+                             Options::tr("non écrit : une image du paquet n'a pas été convertie")};
+    }
 
     // With --verbose, every file put in place, picture after picture, an interrupted run's too.
     for (size_t i = 0; options.verbose && i < jobs.size(); ++i) {
@@ -373,6 +395,11 @@ int main(int argc, char *argv[])
         for (const QString &file : outcomes[i].unchanged)
             print(errors, Options::tr("quillon-convert: %1 : inchangé, laissé tel quel\n").arg(file));
     }
+
+    for (const QString &file : options.verbose ? bundleOutcome.written : QStringList())
+        print(errors, Options::tr("quillon-convert: %1 : écrit\n").arg(file));
+    for (const QString &file : options.verbose ? bundleOutcome.unchanged : QStringList())
+        print(errors, Options::tr("quillon-convert: %1 : inchangé, laissé tel quel\n").arg(file));
 
     if (const int signal = interruption) {
         print(errors, Options::tr("quillon-convert: interrompu\n"));
@@ -388,5 +415,9 @@ int main(int argc, char *argv[])
     }
     if (jobs.size() > 1)
         print(errors, batchSummary(outcomes));
+    if (bundleOutcome.status != PictureOutcome::Converted) {
+        print(errors, Options::tr("quillon-convert: %1 : %2\n").arg(bundleHeader, bundleOutcome.message));
+        exitCode = 1;
+    }
     return exitCode;
 }

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "bundle_table.h"
 #include "display_header.h"
 #include "output_paths.h"
 #include "palette.h"
@@ -487,6 +488,48 @@ QString arrayNameProblem(const QString &name, bool progmem, const DisplayFormat 
     return QString();
 }
 
+namespace {
+
+// Why --bundle cannot be given with the rest of the command line, in French; empty when it can.
+// `definedBy` holds what each picture's arrays define, by the picture's index.
+QString bundleProblem(const QCommandLineParser &parser, const Options &options, bool flashOnAvr, bool coded,
+                      const QHash<QByteArray, int> &definedBy)
+{
+    const QString name = parser.values(QStringLiteral("bundle")).constLast();
+    const DisplayFormat *format = options.job.format;
+    if (!format || format->family == DisplayFormat::Lvgl)
+        return Options::tr("--bundle ne s'emploie pas avec --format %1 : choisissez un format d'écran "
+                           "hors lvgl (rgb565, mono...)")
+            .arg(QLatin1String(format ? format->name : "bmp"));
+    for (const char *alone : {"frames", "bmp", "preview", "binary"}) {
+        if (parser.isSet(QLatin1String(alone)))
+            return Options::tr("--bundle ne s'emploie pas avec --%1 : le paquet n'écrit que son en-tête")
+                .arg(QLatin1String(alone));
+    }
+    const QString problem = arrayNameProblem(name, flashOnAvr, format);
+    if (!problem.isEmpty())
+        return Options::tr("--bundle : %1").arg(problem);
+    if (coded && name.compare(QLatin1String("quillon_rle"), Qt::CaseInsensitive) == 0)
+        return Options::tr("--bundle : l'en-tête serait %1.h, le nom du lecteur des tableaux codés que "
+                           "--compress rle écrit à côté des en-têtes")
+            .arg(name);
+    QSet<QByteArray> bundled;
+    for (const QByteArray &identifier : bundleIdentifiers(name.toLatin1(), options.arrayNames)) {
+        if (bundled.contains(identifier)) // a picture named count, widths, heights or images
+            return Options::tr("--bundle : le paquet %1 définirait deux fois « %2 » : renommez l'image")
+                .arg(name, QString::fromLatin1(identifier));
+        bundled.insert(identifier);
+        const auto picture = definedBy.constFind(identifier);
+        if (picture != definedBy.constEnd())
+            return Options::tr("--bundle : l'en-tête du paquet %1 et celui de %2 définiraient tous deux "
+                               "« %3 » : nommez le paquet autrement")
+                .arg(name, options.pictures[*picture], QString::fromLatin1(identifier));
+    }
+    return QString();
+}
+
+} // namespace
+
 const QVector<OptionDeclaration> &optionTable()
 {
     using F = DisplayFormat;
@@ -511,14 +554,22 @@ const QVector<OptionDeclaration> &optionTable()
         {"progmem", 0, nullptr,
          QT_TRANSLATE_NOOP("Options",
                            "place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs), ceux "
-                           "de bmp compris, et refuse ceux de plus de 32 767 octets (environ 128 x 127 "
-                           "pixels) ; ceux des formats d'écran, hors %1, y vont sans cette option, sans "
-                           "limite"),
+                           "de bmp compris, qu'elle limite à 32 767 octets (environ 128 x 127 pixels) ; "
+                           "ceux des formats d'écran, hors %1, y vont sans cette option, en mémoire "
+                           "lointaine au-delà de 32 767 octets, et elle refuse ceux de plus de 393 216 "
+                           "octets, la mémoire du plus grand AVR"),
          0},
         {"split", 0, nullptr,
          QT_TRANSLATE_NOOP("Options",
                            "écrit les tableaux dans NOM.c, à compiler avec le programme, et les "
                            "déclare extern dans NOM.h"),
+         0},
+        {"bundle", 0, QT_TRANSLATE_NOOP("Options", "NOM"),
+         QT_TRANSLATE_NOOP("Options",
+                           "écrit les tableaux de toutes les images dans un seul en-tête NOM.h, chacun "
+                           "tel que le définirait son propre en-tête, suivis de NOM_count, NOM_widths, "
+                           "NOM_heights, NOM_images (un pointeur vers les pixels de chaque image, dans "
+                           "l'ordre donné) et d'un enum NOM_IMAGE ; avec --split, NOM.c et NOM.h"),
          0},
         {"format", 0, QT_TRANSLATE_NOOP("Options", "FORMAT"),
          QT_TRANSLATE_NOOP("Options",
@@ -930,6 +981,12 @@ Options parseOptions(const QStringList &arguments)
                     framesOf.insert(owner, {i, identifier});
             }
         }
+    }
+    if (isSet("bundle")) {
+        const QString problem = bundleProblem(parser, options, flashOnAvr, coded, definedBy);
+        if (!problem.isEmpty())
+            return usageError(problem);
+        options.bundle = lastOf("bundle").toLatin1();
     }
     encoding.swapBytes = isSet("swap-bytes");
     encoding.invert = isSet("invert");

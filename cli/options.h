@@ -21,6 +21,9 @@ struct Options
     QStringList pictures;
     QByteArrayList arrayNames; // each picture's, given by --name or after its file
     bool verbose = false; // each file written told on standard error
+    // With --bundle: the name of the header that holds every picture (bundle_table.h); empty
+    // without it, each picture then in its own header.
+    QByteArray bundle;
     QString error; // what was wrong, for UsageError
 
     Q_DECLARE_TR_FUNCTIONS(Options) // the messages and the help, in French, translated

@@ -1,5 +1,6 @@
 #include "picture_job.h"
 
+#include "bundle_table.h"
 #include "child_decoder.h"
 #include "frame_table.h"
 #include "output_batch.h"
@@ -503,7 +504,8 @@ QImage bmpPixels(const PictureJob &job, EncodedPicture &encoded)
     return encoded.shown;
 }
 
-// avr-gcc's limit on each array, with --progmem.
+// The limit on each array, with --progmem: the largest AVR's flash, or for the BMP file's bytes
+// avr-gcc's on an object.
 std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const EncodedPicture &encoded,
                                              const QImage16 &image)
 {
@@ -515,7 +517,14 @@ std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const Encode
     if (!job.format)
         sizes << image.bmp16FileSize();
     const qint64 largest = *std::max_element(sizes.begin(), sizes.end());
-    if (largest > maxProgmemArrayBytes)
+    // A display format's arrays go to far program memory in pieces beyond avr-gcc's limit
+    // (display_header.h); the BMP file's bytes are written as they come, in one array.
+    if (job.format && largest > largestAvrFlashBytes)
+        return failed(PictureJob::tr("image trop grande pour --progmem : le tableau ferait %1 octets, plus "
+                                     "que la mémoire programme de tout AVR (393 216 octets au plus, ceux "
+                                     "d'un ATxmega384C3 ; 262 144 sur un ATmega2560)")
+                          .arg(largest));
+    if (!job.format && largest > maxProgmemArrayBytes)
         return failed(PictureJob::tr("image trop grande pour --progmem : le tableau ferait %1 octets, "
                                      "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
                           .arg(largest));
@@ -704,11 +713,44 @@ QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths)
 
 namespace {
 
+// A picture of a bundle: decoded and encoded, its header handed over; nothing written.
+std::optional<PictureOutcome> convertBundled(const PictureJob &job)
+{
+    EncodedPicture encoded;
+    DecodedPicture decoded;
+    if (const auto problem = decode(job, &decoded))
+        return *problem;
+    if (const auto problem = encode(job, std::move(decoded), &encoded))
+        return *problem;
+    if (const auto problem = progmemProblem(job, encoded, QImage16()))
+        return *problem;
+    // NAME_images holds 16-bit pointers on AVR, which reach no far array.
+    const CArray *pixels = bundledPixels(encoded.header);
+    if (pixels && liesFar(encoded.header, *pixels))
+        return failed(
+            PictureJob::tr("--bundle : le tableau %1 ferait %2 octets ; au-delà de 32 767, il irait "
+                           "sur AVR en mémoire programme lointaine, que les pointeurs d'un "
+                           "tableau ne peuvent désigner")
+                .arg(QString::fromLatin1(pixels->name))
+                .arg(arrayBytes(*pixels)));
+    *job.bundled = std::move(encoded.header);
+    PictureOutcome outcome {PictureOutcome::Converted, QString()};
+    tellWritten(job, encoded.uniform, &outcome, outcome);
+    return outcome;
+}
+
 std::optional<PictureOutcome> convert(const PictureJob &job, OutputBatch *batch, PictureOutcome *outcome)
 {
     const QFileInfo picture(job.picturePath);
     if (const auto problem = placesProblem(job, picture))
         return *problem;
+    if (job.bundled) {
+        try {
+            return convertBundled(job);
+        } catch (const std::bad_alloc &) {
+            return failed(causeOf(ENOMEM));
+        }
+    }
     const OutputPaths paths = outputPaths(job.outputFolder, picture.fileName());
     const QStringList written = plannedOutputs(job, paths);
     const OutputPlaces places = outputPlaces(paths);
@@ -729,4 +771,22 @@ void runPictureJob(const PictureJob &job, OutputBatch *batch, PictureOutcome *ou
 {
     if (const auto problem = convert(job, batch, outcome))
         *outcome = *problem;
+}
+
+PictureOutcome writeBundle(const PictureJob &job, const QByteArray &name, const QVector<CHeader> &pictures)
+{
+    const OutputPaths paths = outputPaths(job.outputFolder, QString::fromLatin1(name));
+    const OutputPlaces places = outputPlaces(paths);
+    auto lock = std::make_unique<OutputLock>(places.lock, "quillon-convert");
+    PictureOutcome outcome;
+    if (const auto problem = takeOutputs(*lock, job, plannedOutputs(job, paths), places, paths, nullptr))
+        return *problem;
+    try {
+        EncodedPicture encoded;
+        encoded.header = bundleHeader(name, pictures);
+        write(job, paths, encoded, QImage16(), {}, places, std::move(lock), nullptr, &outcome);
+    } catch (const std::bad_alloc &) {
+        return failed(causeOf(ENOMEM));
+    }
+    return outcome;
 }

@@ -34,6 +34,9 @@ struct PictureJob
     FrameRange frames;
     bool bmp = false; // in a display format, also write the BMP file
     bool binary = false; // in a display format, also write each array as a raw file (LVGL: its .bin image)
+    // With --bundle: the picture's header is handed over here, for the bundle's, instead of being
+    // written; nothing is written for the picture itself.
+    CHeader *bundled = nullptr;
 
     Q_DECLARE_TR_FUNCTIONS(PictureJob) // its messages, in French, translated
 };
@@ -68,3 +71,8 @@ QString systemErrorText(int systemError);
 // written, the header, the preview and the C file when asked, the reader of coded arrays; the raw
 // files come on top.
 QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths);
+
+// Writes the header of a bundle, `name`.h (with `name`.c when split), of the pictures' headers in
+// order, into the folder of `job`, which gives its settings, under the lock and the journal of
+// every header: its outcome.
+PictureOutcome writeBundle(const PictureJob &job, const QByteArray &name, const QVector<CHeader> &pictures);

@@ -322,12 +322,44 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>names NAME the array of the one picture given (a C identifier); two pictures whose headers would define the same name are refused</translation>
     </message>
     <message>
-        <source>place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs), ceux de bmp compris, et refuse ceux de plus de 32 767 octets (environ 128 x 127 pixels) ; ceux des formats d&apos;écran, hors %1, y vont sans cette option, sans limite</source>
-        <translation>puts the arrays in program memory on AVR (PROGMEM, nothing elsewhere), those of bmp included, and refuses those of more than 32,767 bytes (about 128 x 127 pixels); those of the display formats but %1 go there without this option, with no limit</translation>
+        <source>place les tableaux en mémoire programme sur AVR (PROGMEM, rien ailleurs), ceux de bmp compris, qu&apos;elle limite à 32 767 octets (environ 128 x 127 pixels) ; ceux des formats d&apos;écran, hors %1, y vont sans cette option, en mémoire lointaine au-delà de 32 767 octets, et elle refuse ceux de plus de 393 216 octets, la mémoire du plus grand AVR</source>
+        <translation>puts the arrays in program memory on AVR (PROGMEM, nothing elsewhere), those of bmp included, which it limits to 32,767 bytes (about 128 x 127 pixels); those of the display formats but %1 go there without this option, in far memory beyond 32,767 bytes, and it refuses those of more than 393,216 bytes, the memory of the largest AVR</translation>
     </message>
     <message>
         <source>écrit les tableaux dans NOM.c, à compiler avec le programme, et les déclare extern dans NOM.h</source>
         <translation>writes the arrays in NAME.c, to compile with the program, and declares them extern in NAME.h</translation>
+    </message>
+    <message>
+        <source>écrit les tableaux de toutes les images dans un seul en-tête NOM.h, chacun tel que le définirait son propre en-tête, suivis de NOM_count, NOM_widths, NOM_heights, NOM_images (un pointeur vers les pixels de chaque image, dans l&apos;ordre donné) et d&apos;un enum NOM_IMAGE ; avec --split, NOM.c et NOM.h</source>
+        <translation>writes the arrays of every picture into one header NAME.h, each as its own header would define it, followed by NAME_count, NAME_widths, NAME_heights, NAME_images (a pointer to each picture&apos;s pixels, in the order given) and an enum NAME_PICTURE; with --split, NAME.c and NAME.h</translation>
+    </message>
+    <message>
+        <source>--bundle ne s&apos;emploie pas avec --format %1 : choisissez un format d&apos;écran hors lvgl (rgb565, mono...)</source>
+        <translation>--bundle is not used with --format %1: choose a display format other than lvgl (rgb565, mono...)</translation>
+    </message>
+    <message>
+        <source>--bundle ne s&apos;emploie pas avec --%1 : le paquet n&apos;écrit que son en-tête</source>
+        <translation>--bundle is not used with --%1: the bundle writes its header only</translation>
+    </message>
+    <message>
+        <source>--bundle : %1</source>
+        <translation>--bundle: %1</translation>
+    </message>
+    <message>
+        <source>--bundle : l&apos;en-tête serait %1.h, le nom du lecteur des tableaux codés que --compress rle écrit à côté des en-têtes</source>
+        <translation>--bundle: the header would be %1.h, the name of the reader of coded arrays that --compress rle writes beside the headers</translation>
+    </message>
+    <message>
+        <source>--bundle : le paquet %1 définirait deux fois « %2 » : renommez l&apos;image</source>
+        <translation>--bundle: the bundle %1 would define &apos;%2&apos; twice: rename the picture</translation>
+    </message>
+    <message>
+        <source>--bundle : l&apos;en-tête du paquet %1 et celui de %2 définiraient tous deux « %3 » : nommez le paquet autrement</source>
+        <translation>--bundle: the header of the bundle %1 and that of %2 would both define &apos;%3&apos;: name the bundle otherwise</translation>
+    </message>
+    <message>
+        <source>non écrit : une image du paquet n&apos;a pas été convertie</source>
+        <translation>not written: a picture of the bundle was not converted</translation>
     </message>
     <message>
         <source>FORMAT</source>
@@ -927,6 +959,10 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
         <translation>incomplete picture: the file ends before the end of the picture</translation>
     </message>
     <message>
+        <source>image trop grande pour --progmem : le tableau ferait %1 octets, plus que la mémoire programme de tout AVR (393 216 octets au plus, ceux d&apos;un ATxmega384C3 ; 262 144 sur un ATmega2560)</source>
+        <translation>picture too large for --progmem: the array would be %1 bytes, more than the program memory of any AVR (393,216 bytes at most, an ATxmega384C3&apos;s; 262,144 on an ATmega2560)</translation>
+    </message>
+    <message>
         <source>image trop grande pour --progmem : le tableau ferait %1 octets, avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)</source>
         <translation>picture too large for --progmem: the array would be %1 bytes, avr-gcc takes 32,767 at most (about 128 x 127 pixels)</translation>
     </message>
@@ -1005,6 +1041,10 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
     <message>
         <source>%1 : plan tout blanc, aucun pixel n&apos;étant plus près de son encre que du blanc ou de l&apos;autre encre (--dither répartit l&apos;encre des teintes intermédiaires)</source>
         <translation>%1: plane all white, no pixel being nearer its ink than white or the other ink (--dither spreads the ink of the shades in between)</translation>
+    </message>
+    <message>
+        <source>--bundle : le tableau %1 ferait %2 octets ; au-delà de 32 767, il irait sur AVR en mémoire programme lointaine, que les pointeurs d&apos;un tableau ne peuvent désigner</source>
+        <translation>--bundle: the array %1 would be %2 bytes; beyond 32,767, it would go to far program memory on AVR, which the pointers of a table cannot point at</translation>
     </message>
 </context>
 </TS>

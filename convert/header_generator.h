@@ -49,6 +49,9 @@ QByteArray headerFirstLines();
 
 // avr-gcc refuses larger arrays: their size must fit a signed 16-bit integer.
 constexpr qint64 maxProgmemArrayBytes = 32767;
+// The flash of the largest AVR, ATxmega384C3 (384 KiB): no array of a display format larger than
+// that fits any AVR's program memory, even in far pieces.
+constexpr qint64 largestAvrFlashBytes = 393216;
 
 // The same, telling why it failed: the system's error number, or 0 when there is none.
 bool generateHeaderFile(const QString &inputPath, const QString &headerPath, int *systemError);

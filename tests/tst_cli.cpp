@@ -97,6 +97,7 @@ private slots:
     void namesAndPlacesArrays_data();
     void namesAndPlacesArrays();
     void helpsAndTellsItsVersion();
+    void bundlesThePictures();
     void preparesPicturesForTheDisplay_data();
     void preparesPicturesForTheDisplay();
     void writesWhatTheEngineEncodes_data();
@@ -352,12 +353,14 @@ void TestCli::reportsEachFailure()
                  + " : image trop grande pour --progmem : le tableau ferait 32822 octets, avr-gcc en "
                    "accepte 32 767 au plus (environ 128 x 127 pixels)\n");
 
-    // Each array is checked: 200 x 100 5-6-5 pixels take 40,000 bytes.
-    savePicture(patternPicture(200, 100), path("wide.png"), "PNG");
+    // Each array of a display format is checked against the largest AVR's flash, in far pieces:
+    // 444 x 443 5-6-5 pixels take 393,384 bytes.
+    savePicture(patternPicture(444, 443), path("wide.png"), "PNG");
     const Run wide
         = quillonConvert({"--progmem", "--format", "rgb565", "-o", path("command"), path("wide.png")});
     QCOMPARE(wide.exitCode, 1);
-    QVERIFY2(wide.err.contains(" : image trop grande pour --progmem : le tableau ferait 40000 octets"),
+    QVERIFY2(wide.err.contains(" : image trop grande pour --progmem : le tableau ferait 393384 octets, plus "
+                               "que la mémoire programme de tout AVR (393 216 octets au plus"),
              qPrintable(wide.err));
     QVERIFY(!QFileInfo::exists(path("command/wide.h")));
 
@@ -1845,14 +1848,19 @@ void TestCli::leavesAloneWhatOthersLeave_data()
     QTest::addColumn<bool>("sharedTemporaries"); // TMPDIR is $SHARED
     QTest::addColumn<QString>("kept"); // left in $SHARED as it was ($STAGED: a temporary file's name)
     QTest::addColumn<bool>("refused"); // the journal refused, nothing written
+    QTest::addColumn<QStringList>("options"); // of the call: --bundle photo writes photo.h too
 
     // As a journal of an earlier version, whose lines a run followed wherever they led.
     const QString journal = "printf 'quillon-journal 1\\n%s %s\\n%s %s\\n%s %s\\nfin\\n' \"$VICTIM/a.txt\" "
                             "\"$VICTIM/b.txt\" \"$SHARED/planted\" \"$VICTIM/planted\" ../victim/b.txt "
                             "../victim/sub/c.txt > \"$JOURNAL\" && echo planted > \"$SHARED/planted\"";
-    QTest::newRow("another user's journal") << true << journal << true << false << "planted" << true;
+    QTest::newRow("another user's journal")
+        << true << journal << true << false << "planted" << true << QStringList();
+    QTest::newRow("another user's journal, of a bundle's header")
+        << true << journal << true << false << "planted" << true
+        << QStringList {"--format", "mono", "--bundle", "photo"};
     QTest::newRow("one's own journal naming files elsewhere")
-        << false << journal << false << false << "planted" << false;
+        << false << journal << false << false << "planted" << false << QStringList();
     // One's own journal whose lines name a file elsewhere for an output, and one of this run's
     // temporary names for a file elsewhere: neither is followed.
     const QString staged = "STAGED=\"${JOURNAL%.journal}-abcdef\" && ";
@@ -1861,25 +1869,25 @@ void TestCli::leavesAloneWhatOthersLeave_data()
           "\"$VICTIM/a.txt\" photo.h \"$(basename \"$STAGED\")\" \"$VICTIM/b.txt\" > \"$JOURNAL\" "
           "&& echo planted > \"$SHARED/planted\"";
     QTest::newRow("one's own journal naming files elsewhere as an output's and a temporary one's")
-        << false << elsewhere << false << false << "planted" << false;
+        << false << elsewhere << false << false << "planted" << false << QStringList();
     // One's own journal naming, as a temporary file, a file of that name another user left.
     QTest::newRow("one's own journal naming another user's file as a temporary one")
         << false
         << staged
             + "echo theirs > \"$STAGED\" && chown nobody:nogroup \"$STAGED\" && printf "
               "'quillon-journal 1\\n%s photo.h\\nfin\\n' \"$(basename \"$STAGED\")\" > \"$JOURNAL\""
-        << true << false << "$STAGED" << false;
+        << true << false << "$STAGED" << false << QStringList();
     // The temporary folder of a run that ended, as a killed run leaves it.
     const QString link = "ln -s \"$VICTIM\" \"$SHARED/quillon-decode-$DEAD-abcdef\"";
     QTest::newRow("another user's link among the temporary folders")
-        << true << link << false << true << "quillon-decode-$DEAD-abcdef" << false;
+        << true << link << false << true << "quillon-decode-$DEAD-abcdef" << false << QStringList();
     QTest::newRow("one's own link among the temporary folders")
-        << false << link << false << true << "quillon-decode-$DEAD-abcdef" << false;
+        << false << link << false << true << "quillon-decode-$DEAD-abcdef" << false << QStringList();
     QTest::newRow("another user's folder among the temporary folders")
         << true
         << "mkdir \"$SHARED/quillon-decode-$DEAD-abcdef\" && echo kept > "
            "\"$SHARED/quillon-decode-$DEAD-abcdef/file\""
-        << false << true << "quillon-decode-$DEAD-abcdef/file" << false;
+        << false << true << "quillon-decode-$DEAD-abcdef/file" << false << QStringList();
 }
 
 void TestCli::leavesAloneWhatOthersLeave()
@@ -1890,6 +1898,7 @@ void TestCli::leavesAloneWhatOthersLeave()
     QFETCH(bool, sharedTemporaries);
     QFETCH(QString, kept);
     QFETCH(bool, refused);
+    QFETCH(QStringList, options);
     const QStringList nobody = anotherUser();
     if ((byAnother || script.contains("chown")) && nobody.isEmpty())
         QSKIP("only root can leave files as another user (setpriv, chown)");
@@ -1923,11 +1932,12 @@ void TestCli::leavesAloneWhatOthersLeave()
     const Run left = runProgram((byAnother ? nobody : QStringList()) + environment);
     QVERIFY2(left.exitCode == 0, qPrintable(left.err));
 
-    const Run run = quillonConvert({"-o", output, picture},
+    const Run run = quillonConvert(options + QStringList {"-o", output, picture},
                                    sharedTemporaries ? QStringList {"/usr/bin/env", "TMPDIR=" + shared.path()}
                                                      : QStringList());
     QCOMPARE(run.err,
-             refused ? "quillon-convert: " + picture + " : le journal " + journal
+             refused ? "quillon-convert: " + (options.isEmpty() ? picture : output + "/photo.h")
+                     + " : le journal " + journal
                      + " appartient à l'utilisateur nobody : il n'est pas suivi, et rien n'a été écrit\n"
                      : QString());
     QCOMPARE(run.exitCode, refused ? 1 : 0);
@@ -1948,6 +1958,35 @@ void TestCli::answersUsageErrors_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("error");
     QTest::newRow("no picture") << QStringList() << "aucune image indiquée";
+    // One header of display arrays for the call's pictures, and nothing else.
+    QTest::newRow("--bundle of bmp") << QStringList {"--bundle", "icons", "a.png"}
+                                     << "--bundle ne s'emploie pas avec --format bmp : choisissez un format "
+                                        "d'écran hors lvgl (rgb565, mono...)";
+    QTest::newRow("--bundle of lvgl")
+        << QStringList {"--format", "lvgl", "--bundle", "icons", "a.png"}
+        << "--bundle ne s'emploie pas avec --format lvgl : choisissez un format "
+           "d'écran hors lvgl (rgb565, mono...)";
+    QTest::newRow("--bundle with --frames")
+        << QStringList {"--format", "mono", "--frames", "all", "--bundle", "icons", "a.gif"}
+        << "--bundle ne s'emploie pas avec --frames : le paquet n'écrit que son en-tête";
+    QTest::newRow("--bundle with --preview")
+        << QStringList {"--format", "mono", "--preview", "--bundle", "icons", "a.png"}
+        << "--bundle ne s'emploie pas avec --preview : le paquet n'écrit que son en-tête";
+    QTest::newRow("--bundle of a leading digit")
+        << QStringList {"--format", "mono", "--bundle", "3icons", "a.png"}
+        << "--bundle : le nom « 3icons » commence par un chiffre";
+    QTest::newRow("--bundle named as the reader")
+        << QStringList {"--format", "mono", "--compress", "rle", "--bundle", "quillon_rle", "a.png"}
+        << "--bundle : l'en-tête serait quillon_rle.h, le nom du lecteur des tableaux codés que --compress "
+           "rle "
+           "écrit à côté des en-têtes";
+    QTest::newRow("--bundle defining a picture's name")
+        << QStringList {"--format", "mono", "--bundle", "a", "b.png", "a_count.png"}
+        << "--bundle : l'en-tête du paquet a et celui de a_count.png définiraient tous deux « a_count » : "
+           "nommez le paquet autrement";
+    QTest::newRow("--bundle defining one name twice")
+        << QStringList {"--format", "mono", "--bundle", "a", "b.png", "images.png"}
+        << "--bundle : le paquet a définirait deux fois « a_images » : renommez l'image";
     QTest::newRow("unknown option") << QStringList {"--colour", "a.png"} << "option inconnue « --colour »";
     // A slip of the fingers: the option nearest to it, or the one it begins with or alone begins.
     const QString meant = "option inconnue « %1 » ; vouliez-vous dire « %2 » ?";
@@ -2380,15 +2419,23 @@ void TestCli::namesAndPlacesArrays_data()
         "static const uint8_t quillon_rle[");
     row("a name that is not the reader's, coded", {"--format", "mono", "--compress", "rle"},
         "quillon_rle_.png", "static const uint8_t quillon_rle__rle[");
-    // avr-gcc takes arrays of 32,767 bytes at most: 151 x 217 grey bytes, not 256 x 128. In
-    // flash on AVR by default, but checked only when asked: other chips take larger arrays.
+    // avr-gcc takes objects of 32,767 bytes at most: 151 x 217 grey bytes are one array, 256 x 128
+    // go to far program memory in pieces; the largest AVR's flash takes 393,216 bytes (768 x 512),
+    // not 11 x 35,747. In flash on AVR by default, but checked only when asked: other chips take
+    // larger arrays.
     const QStringList grey = {"--progmem", "--format", "gray8"};
     row("gray8, 32,767 bytes", grey, "grey.png",
         "static const uint8_t grey[32767] QUILLON_PROGMEM = ", QSize(151, 217));
-    row("gray8, 32,768 bytes", grey, "grey.png", "", QSize(256, 128));
-    row("split, 32,768 bytes", grey + QStringList {"--split"}, "grey.png", "", QSize(256, 128));
-    row("gray8 without --progmem, 32,768 bytes", {"--format", "gray8"}, "grey.png",
-        "static const uint8_t grey[32768] QUILLON_PROGMEM = ", QSize(256, 128));
+    row("gray8, 32,768 bytes", grey, "grey.png",
+        "static const uint8_t grey[QUILLON_FAR_SIZE(32768, 32766)] QUILLON_FAR(grey) = ", QSize(256, 128));
+    row("split, 32,768 bytes", grey + QStringList {"--split"}, "grey.png",
+        "extern const uint8_t grey[QUILLON_FAR_SIZE(32768, 32766)] QUILLON_FAR_DECLARED(grey);",
+        QSize(256, 128));
+    row("gray8, 393,216 bytes", grey, "grey.png",
+        "static const uint8_t grey[QUILLON_FAR_SIZE(393216, 32766)] QUILLON_FAR(grey) = ", QSize(768, 512));
+    row("gray8, 393,217 bytes", grey, "grey.png", "", QSize(11, 35747));
+    row("gray8 without --progmem, 393,217 bytes", {"--format", "gray8"}, "grey.png",
+        "static const uint8_t grey[QUILLON_FAR_SIZE(393217, 32766)] QUILLON_FAR(grey) = ", QSize(11, 35747));
 }
 
 void TestCli::namesAndPlacesArrays()
@@ -2403,8 +2450,9 @@ void TestCli::namesAndPlacesArrays()
     if (declared.isEmpty()) {
         QCOMPARE(run.err,
                  "quillon-convert: " + path(file)
-                     + " : image trop grande pour --progmem : le tableau ferait 32768 octets, avr-gcc en "
-                       "accepte 32 767 au plus (environ 128 x 127 pixels)\n");
+                     + " : image trop grande pour --progmem : le tableau ferait 393217 octets, plus que la "
+                       "mémoire programme de tout AVR (393 216 octets au plus, ceux d'un ATxmega384C3 ; "
+                       "262 144 sur un ATmega2560)\n");
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(entryNames(path("command")), QStringList());
         return;
@@ -2412,10 +2460,55 @@ void TestCli::namesAndPlacesArrays()
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
     const QByteArray header = readFile(path("command/" + outputBaseName(file) + ".h"));
-    // One array, whatever brackets the drawing lines of the comment hold.
+    // One array, whatever brackets the drawing lines of the comment and the macros hold.
     const QString code = QString::fromUtf8(header).remove(
-        QRegularExpression("^//[^\n]*\n", QRegularExpression::MultilineOption));
+        QRegularExpression("^(//|#)[^\n]*\n", QRegularExpression::MultilineOption));
     QVERIFY2(header.contains(declared.toUtf8()) && code.count('[') == 1, header.constData());
+}
+
+// --bundle writes one header of the call's pictures and no file of theirs, or nothing when one of
+// them fails; an existing bundle is kept without --force, as any output.
+void TestCli::bundlesThePictures()
+{
+    const QStringList sizes = {"7x5", "16x9", "9x16", "13x13", "31x2"};
+    QStringList pictures;
+    for (const QString &size : sizes) {
+        pictures << path("i" + size + ".png");
+        savePicture(patternPicture(size.section('x', 0, 0).toInt(), size.section('x', 1).toInt()),
+                    pictures.last(), "PNG");
+    }
+    const QStringList call
+        = {"-v", "--format", "rgb565", "--split", "--progmem", "--bundle", "icons", "-o", path("out")};
+    const Run run = quillonConvert(call + pictures);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err,
+             "quillon-convert: " + path("out/icons.h") + " : écrit\nquillon-convert: " + path("out/icons.c")
+                 + " : écrit\n5 images converties, 0 ignorée, 0 en échec\n");
+    QCOMPARE(entryNames(path("out")), (QStringList {"icons.c", "icons.h"}));
+    const QByteArray header = readFile(path("out/icons.h"));
+    QVERIFY2(header.contains("#define icons_count 5\n")
+                 && header.contains("extern const uint16_t *const "
+                                    "icons_images[5] QUILLON_PROGMEM;\n"),
+             header.constData());
+    QVERIFY(readFile(path("out/icons.c"))
+                .contains("const uint16_t icons_widths[5] QUILLON_PROGMEM = \n{\n"
+                          "\t0x0007,0x0010,0x0009,0x000d,0x001f\n};"));
+
+    const Run again = quillonConvert(call + pictures);
+    QCOMPARE(again.exitCode, 1);
+    QVERIFY2(again.err.endsWith("quillon-convert: " + path("out/icons.h") + " : " + path("out/icons.h")
+                                + " existe déjà, image ignorée (--force pour le remplacer)\n"),
+             qPrintable(again.err));
+
+    const Run missing
+        = quillonConvert(QStringList {"--format", "rgb565", "--bundle", "icons", "-o", path("none")}
+                         + pictures + QStringList {path("missing.png")});
+    QCOMPARE(missing.exitCode, 1);
+    QCOMPARE(missing.err,
+             "quillon-convert: " + path("missing.png") + " : fichier introuvable\n"
+                 + "5 images converties, 0 ignorée, 1 en échec\nquillon-convert: " + path("none/icons.h")
+                 + " : non écrit : une image du paquet n'a pas été convertie\n");
+    QCOMPARE(entryNames(path("none")), QStringList());
 }
 
 void TestCli::helpsAndTellsItsVersion()
@@ -2556,8 +2649,10 @@ void TestCli::preparesPicturesForTheDisplay()
     const int count = shownBeforeTheCut.width() * shownBeforeTheCut.height();
     // In AVR program memory with or without --progmem, through a guard that other chips skip.
     QCOMPARE(text.count("#include <avr/pgmspace.h>\n"), 1);
-    QVERIFY(text.contains("#if defined(__AVR__)\n#include <avr/pgmspace.h>\n#define QUILLON_PROGMEM PROGMEM\n"
-                          "#else\n#define QUILLON_PROGMEM\n#endif\n"));
+    QVERIFY(
+        text.contains("#if defined(__AVR__)\n#include <avr/pgmspace.h>\n#define QUILLON_PROGMEM PROGMEM\n"
+                      "#elif defined(ARDUINO_ARCH_ESP8266)\n#include <pgmspace.h>\n#define QUILLON_PROGMEM "
+                      "PROGMEM\n#else\n#define QUILLON_PROGMEM\n#endif\n"));
     QVERIFY2(text.contains(QString("static const uint16_t _pic[%1] QUILLON_PROGMEM = \n{\n\t").arg(count)),
              qPrintable(text));
     // 16 values a line, whatever the rows' width.

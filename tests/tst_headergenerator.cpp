@@ -113,10 +113,18 @@ void TestHeaderGenerator::writesTheExactText_data()
     row("named array", one, headerText(1, "\n\t0x01").replace("char logo[", "char splash_2["), "splash_2");
     row("program memory", one,
         headerText(1, "\n\t0x01")
-            .replace("\n\nconst unsigned char logo[1]",
-                     "\n\n#ifndef QUILLON_PROGMEM\n#if defined(__AVR__)\n#include <avr/pgmspace.h>\n"
-                     "#define QUILLON_PROGMEM PROGMEM\n#else\n#define QUILLON_PROGMEM\n#endif\n#endif\n\n"
-                     "const unsigned char logo[1] QUILLON_PROGMEM"),
+            .replace(
+                "\n\nconst unsigned char logo[1]",
+                "\n\n#ifndef QUILLON_PROGMEM\n#if defined(__AVR__)\n#include <avr/pgmspace.h>\n"
+                "#define QUILLON_PROGMEM PROGMEM\n#elif defined(ARDUINO_ARCH_ESP8266)\n#include "
+                "<pgmspace.h>\n"
+                "#define QUILLON_PROGMEM PROGMEM\n#else\n#define QUILLON_PROGMEM\n#endif\n#endif\n"
+                "#ifndef QUILLON_READ_BYTE\n#if defined(__AVR__) && FLASHEND > 0xFFFF\n"
+                "#define QUILLON_READ_BYTE(array, i) pgm_read_byte_far(pgm_get_far_address(array) + "
+                "(uint32_t)(i))\n#elif defined(__AVR__) || defined(ARDUINO_ARCH_ESP8266)\n"
+                "#define QUILLON_READ_BYTE(array, i) pgm_read_byte((const uint8_t *)(array) + (i))\n#else\n"
+                "#define QUILLON_READ_BYTE(array, i) (*((const uint8_t *)(array) + (i)))\n#endif\n#endif\n\n"
+                "const unsigned char logo[1] QUILLON_PROGMEM"),
         "logo", true);
 }
 

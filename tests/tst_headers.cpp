@@ -1,3 +1,4 @@
+#include "bundle_table.h"
 #include "display_formats.h"
 #include "output_files.h"
 #include "picture_decoding.h"
@@ -43,7 +44,11 @@ private:
     // and its options ("rgb565 mask", "lvgl 9.0", "lvgl big-endian", "gray4 rle flat"...), named
     // after the array or after `file`.
     Written writePicture(const QByteArray &name, const QString &variant, QSize size, bool split,
-                         const QString &file = QString());
+                         const QString &file = QString(), CHeader *header = nullptr);
+    // Writes the bundle "icons" of five icons of the variant, each also in a header of its own
+    // (own_NAME.h): what the program prints of each icon's arrays, then of each entry of the
+    // bundle's tables, which must be the icon's own pixels.
+    Written writeBundle(const QString &variant, bool split);
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
     QScopedPointer<QTemporaryDir> m_dir;
@@ -59,6 +64,8 @@ QStringList definesOf(const QString &variant)
         defines << "-DLVGL_VERSION_MINOR=" + variant.right(1);
     if (variant.contains("big-endian"))
         defines << "-DLV_BIG_ENDIAN_SYSTEM=1";
+    if (variant.contains("esp8266")) // through the stand-in of its core's <pgmspace.h>
+        defines << "-DARDUINO_ARCH_ESP8266";
     return defines;
 }
 
@@ -70,7 +77,7 @@ QByteArray dumpLine(const QByteArray &label, const QByteArray &pointer, const QB
 } // namespace
 
 TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QString &variant, QSize size,
-                                               bool split, const QString &file)
+                                               bool split, const QString &file, CHeader *header)
 {
     const QString formatName = variant.section(' ', 0, 0);
     const bool lvgl = formatName.startsWith("lvgl"), lvgl8 = formatName == "lvgl8";
@@ -106,6 +113,8 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
         image = QImage16(encoded.shownPicture(QImage::Format_RGB16));
         request.pixels = &encoded.header;
     }
+    if (header)
+        *header = encoded.header;
     const OutputPaths paths = outputPaths(m_dir->path(), (file.isEmpty() ? QString(name) : file) + ".png");
     if (writeOutputFiles(image, paths, request) != WriteOutcome::Written)
         qFatal("%s not written", name.constData());
@@ -147,6 +156,51 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
         written.expected += plain + ' ' + uncoded.value(plain).toHex() + '\n';
         written.printing += "    decode(\"" + plain + "\", " + array.name + ", " + plain + "_size);\n";
     }
+    return written;
+}
+
+TestHeaders::Written TestHeaders::writeBundle(const QString &variant, bool split)
+{
+    const QVector<QPair<QByteArray, QSize>> icons
+        = {{"wifi", {7, 5}}, {"battery", {16, 9}}, {"bell", {9, 16}}, {"arrow", {13, 13}}, {"bar", {31, 2}}};
+    const bool coded = variant.contains("rle");
+    QVector<CHeader> headers(icons.size());
+    Written written;
+    QByteArray entries, entriesPrinting;
+    for (int i = 0; i < icons.size(); ++i) {
+        const QByteArray &name = icons[i].first;
+        const QSize size = icons[i].second;
+        const Written own = writePicture(name, variant, size, false, "own_" + name, &headers[i]);
+        written.expected += own.expected;
+        written.printing += own.printing;
+        // The entry points at the array named after the icon (or its first); its bytes are those
+        // that the icon's own program prints of it.
+        const QByteArray array = bundledPixels(headers[i])->name;
+        const QByteArray plain = coded ? array.chopped(4) : array;
+        QByteArray bytes;
+        for (const QByteArray &line : own.expected.split('\n')) {
+            if (line.startsWith(plain + ' '))
+                bytes = line.mid(plain.size() + 1);
+        }
+        entries += "entry" + QByteArray::number(i) + ' ' + QByteArray::number(size.width()) + 'x'
+            + QByteArray::number(size.height()) + "\nentry " + bytes + '\n';
+        const QByteArray index = "icons_" + name;
+        entriesPrinting += "    printf(\"entry%d %ux%u\\n\", (int)" + index + ", (unsigned)icons_widths["
+            + index + "], (unsigned)icons_heights[" + index + "]);\n"
+            + (coded ? "    decode(\"entry\", icons_images[" + index + "], " + plain + "_size);\n"
+                     : dumpLine("entry", "icons_images[" + index + "]", "sizeof " + array));
+    }
+    written.expected += entries + "count " + QByteArray::number(icons.size()) + '\n';
+    written.printing += entriesPrinting + "    printf(\"count %d\\n\", icons_count);\n";
+    written.firstArray = headers.first().arrays.first().name;
+    const CHeader bundle = bundleHeader("icons", headers);
+    OutputRequest request;
+    request.bmp = false;
+    request.header.arrayName = "icons";
+    request.header.split = split;
+    request.pixels = &bundle;
+    if (writeOutputFiles(QImage16(), outputPaths(m_dir->path(), "icons"), request) != WriteOutcome::Written)
+        qFatal("icons not written");
     return written;
 }
 
@@ -207,6 +261,17 @@ void TestHeaders::compileEverywhere_data()
     row("rgb565 mask rle", "c99", "together");
     row("rgb565 mask rle flat", "c++17", "two files", QSize(61, 40));
     row("rgb565 transparent rle", "c++20", "alone");
+    // ESP8266: in flash, through its core's PROGMEM.
+    row("rgb565 esp8266", "c99", "alone");
+    row("mono esp8266", "c++17", "alone");
+    // Five icons in one header, each table entry the icon's own pixels.
+    for (const char *standard : {"c99", "c++17"}) {
+        for (const char *use : {"bundle", "bundle split", "bundle two files"})
+            row("rgb565", standard, use);
+        row("mono rle", standard, "bundle");
+        row("index4 rle flat", standard, "bundle split");
+        row("epd-bw-red", standard, "bundle");
+    }
 }
 
 void TestHeaders::compileEverywhere()
@@ -222,10 +287,14 @@ void TestHeaders::compileEverywhere()
 
     // Together: a second picture of the row's format and a third of another, and the first
     // header twice, as through two other headers (its guard keeps the second out).
-    const bool split = use == "split", together = use == "together", twoFiles = use == "two files" || split;
+    const bool bundle = use.startsWith("bundle");
+    const bool split = use.endsWith("split"), together = use == "together",
+               twoFiles = use.endsWith("two files") || split;
     const bool lvgl = variant.startsWith("lvgl");
-    QVector<Written> written = {writePicture("first", variant, size, split)};
-    QByteArray includes = "#include \"first.h\"\n";
+    const QByteArray first = bundle ? "icons" : "first";
+    QVector<Written> written
+        = {bundle ? writeBundle(variant, split) : writePicture("first", variant, size, split)};
+    QByteArray includes = "#include \"" + first + ".h\"\n";
     if (together) {
         written << writePicture("second", variant, QSize(9, 4), false)
                 << writePicture("third", variant.startsWith("mono") ? "rgb565" : "mono", QSize(5, 3), false);
@@ -238,6 +307,13 @@ void TestHeaders::compileEverywhere()
         expected += picture.expected;
         printing += picture.printing;
     }
+    // On ESP8266, in its flash, read there with pgm_read_byte.
+    if (variant.contains("esp8266")) {
+        expected += "esp8266 flash 1 byte 1 reads 1\n";
+        printing += "    {\n        uint8_t byte = QUILLON_READ_BYTE(first, 1);\n"
+                    "        printf(\"esp8266 flash %d byte %d reads %u\\n\", IN_ESP8266_FLASH(first), "
+                    "byte == ((const uint8_t *)first)[1], pgm_reads);\n    }\n";
+    }
     // Coded arrays read back a byte at a time, across the packets' bounds.
     const QByteArray decode = !variant.contains("rle") || lvgl
         ? QByteArray()
@@ -246,14 +322,16 @@ void TestHeaders::compileEverywhere()
           "    quillon_rle_t reader;\n"
           "    uint8_t byte;\n"
           "    size_t i;\n"
-          "    quillon_rle_init(&reader, coded);\n"
-          "    printf(\"%s \", name);\n"
-          "    for (i = 0; i < size; ++i) {\n"
-          "        quillon_rle_read(&reader, &byte, 1);\n"
-          "        printf(\"%02x\", byte);\n"
-          "    }\n"
-          "    printf(\"\\n\");\n"
-          "}\n";
+          "    quillon_rle_init"
+            + QByteArray(bundle ? "_near" : "") // from a pointer, which the bundle's table holds
+            + "(&reader, coded);\n"
+              "    printf(\"%s \", name);\n"
+              "    for (i = 0; i < size; ++i) {\n"
+              "        quillon_rle_read(&reader, &byte, 1);\n"
+              "        printf(\"%02x\", byte);\n"
+              "    }\n"
+              "    printf(\"\\n\");\n"
+              "}\n";
     writeFile(path("main.c"),
               "#include <stdio.h>\n" + includes + decode
                   + "static void dump(const char *name, const void *data, size_t size)\n"
@@ -273,9 +351,10 @@ void TestHeaders::compileEverywhere()
     // declared there as LVGL's own macro declares it.
     // The pixels behind a split descriptor stay in its C file: a name of the program's own may be
     // the same.
-    const QByteArray declaration = !(split && lvgl) ? "#include \"first.h\"\n"
-        : variant.startsWith("lvgl8") ? "#include \"lvgl.h\"\nLV_IMG_DECLARE(first);\nint first_map = 1;\n"
-                                      : "#include \"lvgl.h\"\nLV_IMAGE_DECLARE(first);\nint first_map = 1;\n";
+    const QByteArray declaration = !(split && lvgl) ? "#include \"" + first + ".h\"\n"
+        : variant.startsWith("lvgl8")
+        ? QByteArray("#include \"lvgl.h\"\nLV_IMG_DECLARE(first);\nint first_map = 1;\n")
+        : QByteArray("#include \"lvgl.h\"\nLV_IMAGE_DECLARE(first);\nint first_map = 1;\n");
     writeFile(path("other.c"),
               declaration + "int other(void);\nint other(void)\n{\n    return "
                   + (lvgl ? QByteArray("(int)(first.data_size * 0)")
@@ -285,7 +364,7 @@ void TestHeaders::compileEverywhere()
     if (twoFiles)
         sources << path("other.c");
     if (split)
-        sources << path("first.c");
+        sources << path(first + ".c");
 
     QProcess build;
     build.setProcessChannelMode(QProcess::MergedChannels);
@@ -300,6 +379,18 @@ void TestHeaders::compileEverywhere()
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitCode(), 0);
     QCOMPARE(program.readAllStandardOutput(), expected);
+
+    // A bundle also compiles for an ATmega2560, its tables in program memory with the icons.
+    if (!bundle)
+        return;
+    const QString avr = QStandardPaths::findExecutable(cxx ? "avr-g++" : "avr-gcc");
+    if (avr.isEmpty())
+        QSKIP("avr-gcc is not installed (scripts/install-deps installs it): not compiled for AVR");
+    const Run chip
+        = runProgram(QStringList {avr, "-mmcu=atmega2560", "-Os", "-std=" + standard, "-Wall", "-Wextra",
+                                  "-Werror", "-I", m_dir->path(), "-o", path("chip.elf")}
+                     + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
+    QVERIFY2(chip.exitCode == 0, qPrintable(chip.out + chip.err));
 }
 
 void TestHeaders::monoArrayReadFromAvrFlash()

@@ -337,6 +337,46 @@ void TestRleCoding::readsOnChips()
                 + QByteArray::number(checksum(array.data), 16) + (mega2560 ? " above 64 KB\n" : "\n");
         }
     }
+    // On the ATmega2560, arrays over avr-gcc's 32,767 bytes in far program memory, in pieces: an
+    // rgb565 picture of 80,000 bytes read through QUILLON_READ_BYTE, against the 5-6-5 values
+    // of its pixels, low byte first; one of 40,000 bytes that does not shrink, coded, through the
+    // reader.
+    QByteArray byteList;
+    if (mega2560) {
+        const QImage big = patternPicture(250, 160), coded = patternPicture(200, 100);
+        savePicture(big, m_dir.filePath("big.png"), "PNG");
+        savePicture(coded, m_dir.filePath("bigcoded.png"), "PNG");
+        for (const QStringList &call :
+             {QStringList {"big.png"}, QStringList {"--compress", "rle", "bigcoded.png"}}) {
+            const Run far
+                = runProgram(QStringList {QUILLON_CONVERT, "-f", "--format", "rgb565", "-o", m_dir.path()}
+                             + call.mid(0, call.size() - 1) + QStringList {m_dir.filePath(call.last())});
+            QVERIFY2(far.exitCode == 0, qPrintable(far.err));
+        }
+        QVERIFY(readFile(m_dir.filePath("big.h"))
+                    .contains("big[QUILLON_FAR_SIZE(40000, 16383)] QUILLON_FAR(big)"));
+        QVERIFY(readFile(m_dir.filePath("bigcoded.h")).contains("QUILLON_FAR(bigcoded_rle)"));
+        const auto bytes565 = [](const QImage &picture) {
+            QByteArray bytes;
+            for (int y = 0; y < picture.height(); ++y) {
+                for (int x = 0; x < picture.width(); ++x) {
+                    const QRgb pixel = picture.pixel(x, y);
+                    const int value
+                        = (qRed(pixel) >> 3) << 11 | (qGreen(pixel) >> 2) << 5 | qBlue(pixel) >> 3;
+                    bytes += char(value & 0xff);
+                    bytes += char(value >> 8);
+                }
+            }
+            return bytes;
+        };
+        arrays += "#include \"big.h\"\n#include \"bigcoded.h\"\n";
+        list += " \\\n    X(bigcoded_rle, bigcoded_size, 0, \"far coded\")";
+        expected += "far coded: bytes 40000 checksum " + QByteArray::number(checksum(bytes565(coded)), 16)
+            + " above 64 KB\n";
+        byteList = "#define BYTE_ARRAYS Y(big, 80000u, \"far\")\n";
+        expected += "far: bytes 80000 checksum " + QByteArray::number(checksum(bytes565(big)), 16)
+            + " above 64 KB\n";
+    }
     // Flash filled ahead of the arrays on the ATmega2560 (avr-gcc places the later definitions
     // first), so that they lie above the first 64 KB.
     writeFile(m_dir.filePath("rle_arrays.h"),
@@ -347,8 +387,8 @@ void TestRleCoding::readsOnChips()
                   + "#ifdef PAST_64K\n"
                     "#define FILLER(name) __attribute__((used)) const uint8_t name[32000] PROGMEM = {1};\n"
                     "FILLER(filler1)\nFILLER(filler2)\nFILLER(filler3)\n"
-                    "#endif\n#define ARRAYS"
-                  + list + '\n');
+                    "#endif\n"
+                  + byteList + "#define ARRAYS" + list + '\n');
 
     const Run compiler
         = runProgram(build

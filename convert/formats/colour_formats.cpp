@@ -232,7 +232,7 @@ struct RawBytes
     const char *read;
 };
 const RawBytes tftEspiBytes {"tft.writecommand", "tft.writedata", "NAME[{i}]"};
-const RawBytes adafruitBytes {"tft.writeCommand", "tft.spiWrite", "pgm_read_byte(&NAME[{i}])"};
+const RawBytes adafruitBytes {"tft.writeCommand", "tft.spiWrite", "QUILLON_READ_BYTE(NAME, {i})"};
 
 // Coded by run length, rgb444's stream is decoded this many bytes at a time: whole pairs of
 // pixels (three bytes), as the panel takes them.

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -92,6 +93,11 @@ qint64 arrayBytes(const CArray &array)
     return array.data.size();
 }
 
+int valueBytes(CArray::ValueType type)
+{
+    return type == CArray::Uint32 ? 4 : type == CArray::Uint16 ? 2 : 1;
+}
+
 QByteArray includeGuard(const QByteArray &headerFileName)
 {
     QByteArray stem = headerFileName.endsWith(".h") ? headerFileName.chopped(2) : headerFileName;
@@ -116,11 +122,59 @@ QByteArray progmemLines()
                       "#if defined(__AVR__)\n"
                       "#include <avr/pgmspace.h>\n"
                       "#define QUILLON_PROGMEM PROGMEM\n"
+                      "#elif defined(ARDUINO_ARCH_ESP8266)\n"
+                      "#include <pgmspace.h>\n"
+                      "#define QUILLON_PROGMEM PROGMEM\n"
                       "#else\n"
                       "#define QUILLON_PROGMEM\n"
                       "#endif\n"
+                      "#endif\n"
+                      "#ifndef QUILLON_READ_BYTE\n"
+                      "#if defined(__AVR__) && FLASHEND > 0xFFFF\n"
+                      "#define QUILLON_READ_BYTE(array, i) pgm_read_byte_far(pgm_get_far_address(array) + "
+                      "(uint32_t)(i))\n"
+                      "#elif defined(__AVR__) || defined(ARDUINO_ARCH_ESP8266)\n"
+                      "#define QUILLON_READ_BYTE(array, i) pgm_read_byte((const uint8_t *)(array) + (i))\n"
+                      "#else\n"
+                      "#define QUILLON_READ_BYTE(array, i) (*((const uint8_t *)(array) + (i)))\n"
+                      "#endif\n"
                       "#endif\n")
         .replace("\n", headerNewline);
+}
+
+namespace {
+
+// The macros of arrays too large for one object of avr-gcc's (over 32,767 bytes), which go to far
+// program memory on AVR in pieces, one after the other in a section of their own (see
+// docs/internals.md), and are one array everywhere else.
+QByteArray farPieceLines()
+{
+    return QByteArray(
+               "#ifndef QUILLON_FAR\n"
+               "#if defined(__AVR__)\n"
+               "#define QUILLON_FAR(array) __attribute__((section(\".text.quillon_far.\" #array), "
+               "used, no_reorder))\n"
+               "#define QUILLON_FAR_DECLARED(array) __attribute__((section(\".text.quillon_far.\" #array)))\n"
+               "#define QUILLON_FAR_SIZE(whole, first) first\n"
+               "#define QUILLON_FAR_PIECE(array, type, k, n) }; static const type "
+               "array##_quillon_far##k[((n) * sizeof(type) + 1) / 2 * 2 / sizeof(type)] "
+               "QUILLON_FAR(array) = {\n"
+               "#else\n"
+               "#define QUILLON_FAR(array) QUILLON_PROGMEM\n"
+               "#define QUILLON_FAR_DECLARED(array) QUILLON_PROGMEM\n"
+               "#define QUILLON_FAR_SIZE(whole, first) whole\n"
+               "#define QUILLON_FAR_PIECE(array, type, k, n)\n"
+               "#endif\n"
+               "#endif\n")
+        .replace("\n", headerNewline);
+}
+
+} // namespace
+
+bool liesFar(const CHeader &header, const CArray &array)
+{
+    return header.progmem && arrayBytes(array) > maxProgmemArrayBytes && array.valuesText.isEmpty()
+        && array.alternativeCondition.isEmpty();
 }
 
 QByteArray pixelsHeaderFirstLines()
@@ -172,12 +226,26 @@ QVector<QByteArray> codingLines(const CHeader &header)
     return lines;
 }
 
+// The arrays that go to far program memory on AVR, and how to read them there.
+QVector<QByteArray> farLines(const CHeader &header)
+{
+    QVector<QByteArray> lines;
+    for (const CArray &array : header.arrays) {
+        if (liesFar(header, array))
+            lines << "On AVR, " + array.name + " (" + QByteArray::number(arrayBytes(array))
+                    + " bytes) lies in far program memory, in pieces one after the other: a chip with more "
+                      "than 64 KB of flash reads byte i with QUILLON_READ_BYTE("
+                    + array.name + ", i), not with calls that take a 16-bit address.";
+    }
+    return lines;
+}
+
 // The first lines of a header, up to its macros: the comments, the include guard, the includes.
 QByteArray headerTop(const CHeader &header, const QByteArray &guard)
 {
     const QByteArray nl = headerNewline;
     QByteArray text = pixelsHeaderFirstLines();
-    const QVector<QByteArray> comment = header.commentLines + codingLines(header);
+    const QVector<QByteArray> comment = header.commentLines + codingLines(header) + farLines(header);
     if (!comment.isEmpty()) {
         text.chop(nl.size()); // the comment goes on right under the product's line
         for (const QByteArray &line : comment)
@@ -190,6 +258,9 @@ QByteArray headerTop(const CHeader &header, const QByteArray &guard)
         text += "#include " + include + nl;
     if (header.progmem)
         text += progmemLines();
+    if (std::any_of(header.arrays.begin(), header.arrays.end(),
+                    [&](const CArray &array) { return liesFar(header, array); }))
+        text += farPieceLines();
     if (!header.includes.isEmpty() || header.progmem)
         text += nl;
     for (const auto &macro : header.macros)
@@ -203,6 +274,53 @@ QByteArray headerBottom(const QByteArray &guard)
 {
     const QByteArray nl = headerNewline;
     return nl + "#endif /* " + guard + " */" + nl;
+}
+
+// Bytes of values that a piece of a far array holds: as many whole values as avr-gcc's limit takes,
+// in an even number of bytes.
+qint64 farPieceBytes(const CArray &array)
+{
+    // An even number, as the last piece's size on AVR (QUILLON_FAR_PIECE), so that the code that
+    // follows the section lies at an even address.
+    const int unit = valueBytes(array.type);
+    return maxProgmemArrayBytes / unit * unit / 2 * 2;
+}
+
+// What stands between the brackets: the whole size, or on AVR the first piece's.
+QByteArray arraySize(const CHeader &header, const CArray &array)
+{
+    if (!liesFar(header, array))
+        return array.size;
+    return "QUILLON_FAR_SIZE(" + array.size + ", "
+        + QByteArray::number(farPieceBytes(array) / valueBytes(array.type)) + ')';
+}
+
+// Where the array goes: nowhere in particular, in AVR program memory, or far there (as it is
+// defined, or as a split pair's header declares it, which `used` and `no_reorder` do not concern).
+QByteArray placement(const CHeader &header, const CArray &array, bool declared = false)
+{
+    if (liesFar(header, array))
+        return (declared ? " QUILLON_FAR_DECLARED(" : " QUILLON_FAR(") + array.name + ')';
+    return header.progmem ? " QUILLON_PROGMEM" : "";
+}
+
+// A far array's values, each piece after the first opened by QUILLON_FAR_PIECE, which closes the
+// one before on AVR and is nothing elsewhere.
+bool writeFarPieces(AtomicFileWriter &file, const CArray &array)
+{
+    const QByteArray nl = headerNewline;
+    const qint64 piece = farPieceBytes(array);
+    for (qint64 at = 0, k = 0; at < array.data.size(); at += piece, ++k) {
+        const qint64 bytes = qMin(piece, array.data.size() - at);
+        if (k > 0
+            && !file.write(',' + nl + "\tQUILLON_FAR_PIECE(" + array.name + ", " + valueTypeName(array.type)
+                           + ", " + QByteArray::number(k) + ", "
+                           + QByteArray::number(bytes / valueBytes(array.type)) + ')'))
+            return false;
+        if (!writeValues(file, array.type, QByteArray::fromRawData(array.data.constData() + at, int(bytes))))
+            return false;
+    }
+    return true;
 }
 
 QByteArray arrayType(const CArray &array)
@@ -221,7 +339,13 @@ bool writeDefinitions(AtomicFileWriter &file, QByteArray text, const CHeader &he
         if (i > 0)
             text += nl + nl;
         text += (allStatic || array.internal ? "static " : "") + arrayType(array) + ' ' + array.name + '['
-            + array.size + ']' + (header.progmem ? " QUILLON_PROGMEM" : "") + " = " + nl + '{';
+            + arraySize(header, array) + ']' + placement(header, array) + " = " + nl + '{';
+        if (liesFar(header, array)) {
+            if (!file.write(text) || !writeFarPieces(file, array))
+                return false;
+            text = nl + "};";
+            continue;
+        }
         if (!array.alternativeCondition.isEmpty()) {
             if (!file.write(text + nl + "#if " + array.alternativeCondition)
                 || !writeValues(file, array.type, array.alternativeData) || !file.write(nl + "#else"))
@@ -255,8 +379,8 @@ bool writeCSplit(AtomicFileWriter &headerFile, AtomicFileWriter &source, const C
     QByteArray declarations = headerTop(pixels, guard);
     for (const CArray &array : pixels.arrays) {
         if (!array.internal)
-            declarations += "extern " + arrayType(array) + ' ' + array.name + '[' + array.size + ']'
-                + (pixels.progmem ? " QUILLON_PROGMEM" : "") + ';' + nl;
+            declarations += "extern " + arrayType(array) + ' ' + array.name + '[' + arraySize(pixels, array)
+                + ']' + placement(pixels, array, true) + ';' + nl;
     }
     declarations += pixels.trailerDeclaration;
     if (!headerFile.write(declarations + headerBottom(guard)))

@@ -79,8 +79,16 @@ QByteArray pixelsHeaderFirstLines();
 QByteArray includeGuard(const QByteArray &headerFileName);
 
 // The lines that define QUILLON_PROGMEM, each ended by a newline: PROGMEM after
-// <avr/pgmspace.h> on AVR, nothing on every other chip and on the host.
+// <avr/pgmspace.h> on AVR, after <pgmspace.h> on ESP8266, nothing on every other chip and on the
+// host; and QUILLON_READ_BYTE(array, i), byte i of an array wherever it lies: far from AVR flash
+// on chips of more than 64 KB (pgm_read_byte_far), near on the others and on ESP8266
+// (pgm_read_byte), from memory elsewhere.
 QByteArray progmemLines();
+
+// Whether the array goes to far program memory on AVR: in flash, and over avr-gcc's 32,767 bytes
+// an object. It is then written in pieces that AVR places one after the other (QUILLON_FAR_PIECE),
+// which QUILLON_READ_BYTE and quillon_rle.h read from the first's far address; one array elsewhere.
+bool liesFar(const CHeader &header, const CArray &array);
 
 // The include of the reader of run-length coded arrays, "quillon_rle.h", and whether a header has
 // it: the reader is then written beside the header.
@@ -89,6 +97,9 @@ bool includesRunLengthReader(const CHeader &header);
 
 // The C type of an array's values: uint8_t, uint16_t or uint32_t.
 const char *valueTypeName(CArray::ValueType type);
+
+// The bytes of one of the type's values.
+int valueBytes(CArray::ValueType type);
 
 // The bytes an array takes in the firmware.
 qint64 arrayBytes(const CArray &array);

@@ -19,7 +19,9 @@
  * - on AVR, in program memory, where Quillon's headers place it: with pgm_read_byte and
  *   memcpy_P, and on chips with more than 64 KB of flash (ATmega1280, ATmega2560) from the
  *   array's 32-bit address with pgm_read_byte_far and memcpy_PF, wherever the array lies;
- *   quillon_rle_init_ram() reads a coded array that is in RAM instead;
+ *   quillon_rle_init_ram() reads a coded array that is in RAM instead; an array over 32,767 bytes
+ *   lies there in pieces one after the other, read from the first's far address all the same;
+ * - on ESP8266, in flash, where Quillon's headers place it too: with pgm_read_byte and memcpy_P;
  * - on every other chip and on the host, in plain memory (a const array stays in flash there).
  */
 /* A guard no header of quillon-convert's can have: theirs end in _H (RLE.png gives QUILLON_RLE_H). */
@@ -35,6 +37,8 @@
 #if FLASHEND > 0xFFFF
 #define QUILLON_RLE_FAR 1
 #endif
+#elif defined(ARDUINO_ARCH_ESP8266)
+#include <pgmspace.h>
 #endif
 
 #ifdef __cplusplus
@@ -65,7 +69,7 @@ typedef struct
 #define QUILLON_RLE_BYTE_(r, at) ((r)->ram ? *(const uint8_t *)(uintptr_t)(at) : pgm_read_byte_far(at))
 #define QUILLON_RLE_COPY_(r, out, at, n)                                                                     \
     ((r)->ram ? memcpy((out), (const void *)(uintptr_t)(at), (n)) : memcpy_PF((out), (at), (n)))
-#elif defined(__AVR__)
+#elif defined(__AVR__) || defined(ARDUINO_ARCH_ESP8266)
 #define QUILLON_RLE_BYTE_(r, at) ((r)->ram ? *(at) : pgm_read_byte(at))
 #define QUILLON_RLE_COPY_(r, out, at, n) ((r)->ram ? memcpy((out), (at), (n)) : memcpy_P((out), (at), (n)))
 #else
@@ -101,7 +105,7 @@ static inline void quillon_rle_init_near(quillon_rle_t *r, const uint8_t *array)
     quillon_rle_start_(r, (quillon_rle_address_)(uintptr_t)array, 0);
 }
 
-/* Starts reading a coded array held in RAM (a copy, or one received): only AVR tells them apart. */
+/* Starts reading a coded array held in RAM (a copy, or one received): only AVR and ESP8266 tell them apart. */
 static inline void quillon_rle_init_ram(quillon_rle_t *r, const uint8_t *array)
 {
     quillon_rle_start_(r, (quillon_rle_address_)(uintptr_t)array, 1);

@@ -3,7 +3,8 @@
  * coded array of rle_arrays.h from flash through quillon_rle.h, and prints for each
  * "NAME: bytes B checksum C ticks T", the checksum over every byte read (c = c * 31 + byte), the
  * Timer1 ticks (CPU cycles / 256) that quillon_rle_read() took on AVR, and " above 64 KB" when the
- * array lies there. rle_arrays.h, written by the test or the benchmark, defines the arrays and
+ * array lies there; then "NAME: bytes B checksum C" for each array of BYTE_ARRAYS, read through
+ * QUILLON_READ_BYTE. rle_arrays.h, written by the test or the benchmark, defines the arrays and
  * ARRAYS, a list of X(array, size, piece, name): how many bytes to read, and how many at a time
  * (0: 1, 7, 64, 129 and 200 in turn, across the packets' bounds). The board's file gives
  * board_start(), board_putc(), board_ticks() and board_stop().
@@ -71,6 +72,21 @@ static void read_all(const char *name, quillon_rle_t *r, uint32_t size, uint16_t
     print("\n");
 }
 
+/* An array read byte by byte through QUILLON_READ_BYTE, which its header defines, wherever it lies
+   (BYTE_ARRAYS, a list of Y(array, size, name), when rle_arrays.h gives one). */
+#define READ_BYTES(array, size, name)                                                                      \
+    {                                                                                                      \
+        uint32_t i, checksum = 0;                                                                          \
+        for (i = 0; i < (size); ++i)                                                                       \
+            checksum = checksum * 31u + QUILLON_READ_BYTE(array, i);                                       \
+        print(name);                                                                                       \
+        print(": bytes ");                                                                                 \
+        print_number((size), 10);                                                                          \
+        print(" checksum ");                                                                               \
+        print_number(checksum, 16);                                                                        \
+        print(ABOVE_64K(array) ? " above 64 KB\n" : "\n");                                                 \
+    }
+
 /* A coded array in RAM, not in flash (on AVR, a const array without PROGMEM): "aaabc". */
 static const uint8_t in_ram[] = {1, 0x82, 'a', 0x01, 'b', 'c'};
 
@@ -89,6 +105,11 @@ int main(void)
     read_all(name, &r, size, piece, ABOVE_64K(array));
     ARRAYS
 #undef X
+#ifdef BYTE_ARRAYS
+#define Y(array, size, name) READ_BYTES(array, size, name)
+    BYTE_ARRAYS
+#undef Y
+#endif
     print("end\n");
     board_stop();
     return 0;

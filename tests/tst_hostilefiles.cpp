@@ -468,13 +468,16 @@ void TestHostileFiles::decodesPicturesInTurn()
             QCOMPARE(told[2].toInt(), 13);
         }
         if (words[i] == "STACK") {
-            // The stack filled with the same byte as fresh memory, 0xa5, before each picture.
+            // The stack filled with the same byte as fresh memory, 0xa5, before each picture
+            // (AddressSanitizer may give the reader's locals a stack of its own).
             if (stack.isNull()) {
                 stack = decoded.image;
+#if !defined(__SANITIZE_ADDRESS__)
                 for (int y = 0; y < stack.height(); ++y) {
                     for (int x = 0; x < stack.width(); ++x)
                         QCOMPARE(stack.pixel(x, y), qRgb(0xa5, 0xa5, 0xa5));
                 }
+#endif
             }
             QCOMPARE(decoded.image, stack);
         }

@@ -442,7 +442,7 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
         animation = readFrames(frames, range, interrupted, takeFrame);
     } else if (format == "png" && isAnimatedPng(&source)) {
         animation = withProblem(FrameProblem::AnimatedPng, 0);
-    } else if (!format.isEmpty() && !isQtOwnFormat(format)) {
+    } else if (!format.isEmpty() && !isQtOwnFormat(format) && format != "svg") {
         source.close();
         animation = decodeFramesInChild(filePath, format, range, interrupted, takeFrame);
     } else {

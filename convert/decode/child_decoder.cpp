@@ -5,6 +5,7 @@
 #include "fresh_memory.h"
 #include "picture_format.h"
 #include "row_decoding.h"
+#include "svg_rendering.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -906,8 +907,9 @@ bool decodeAndSend(const DecodeRequest &request)
     fittingAsked(request.fitting, &display, &rows);
     errno = 0;
     std::optional<DecodedPicture> composed = composedFirstFrame(QStringLiteral("/proc/self/fd/0"), format);
-    const DecodedPicture decoded = composed
-        ? std::move(*composed)
+    const DecodedPicture decoded = composed ? std::move(*composed)
+        : format == "svg"
+        ? renderSvg(QStringLiteral("/proc/self/fd/0"), display, rows)
         : decodeInProcess(QStringLiteral("/proc/self/fd/0"), format, display, FreshMemoryCheck::None, rows);
     const int readerErrno = errno;
     const QImage &image = decoded.image;

@@ -1,0 +1,127 @@
+#include "svg_rendering.h"
+
+#include "picture_geometry.h"
+#include "row_scaling.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QXmlStreamReader>
+
+namespace {
+
+// Whether an `href` names only a part of the picture itself or carries its data.
+bool staysWithin(QStringView reference)
+{
+    const QStringView trimmed = reference.trimmed();
+    return trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#'))
+        || trimmed.startsWith(QLatin1String("data:"), Qt::CaseInsensitive);
+}
+
+// Read as Qt SVG reads it (no namespace processing, the document's own entities expanded): why it
+// is refused before Qt SVG reads it, or Decoded.
+DecodedPicture::Status screened(const QByteArray &bytes)
+{
+    QXmlStreamReader xml(bytes);
+    xml.setNamespaceProcessing(false);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        // Qt SVG draws text with the fonts of a graphical application, which the decoding child
+        // is not: it would end there.
+        if (xml.name() == QLatin1String("text") || xml.name() == QLatin1String("textArea"))
+            return DecodedPicture::Hostile;
+        for (const QXmlStreamAttribute &attribute : xml.attributes()) {
+            const QStringView name = attribute.qualifiedName();
+            if ((name == QLatin1String("href") || name.endsWith(QLatin1String(":href")))
+                && !staysWithin(attribute.value()))
+                return DecodedPicture::Hostile;
+        }
+    }
+    return xml.hasError() ? DecodedPicture::NotAPicture : DecodedPicture::Decoded;
+}
+
+qint64 drawnBytes(QSize size)
+{
+    return qint64(size.width()) * size.height() * 4;
+}
+
+// The picture drawn over a transparent one of `size`, its own `own` pixels scaled by `scale` and
+// moved by `offset`.
+QImage drawn(QSvgRenderer &renderer, QSize size, QSize own, QPointF scale, QPointF offset)
+{
+    QImage picture(size, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull())
+        return picture;
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    renderer.render(&painter,
+                    QRectF(offset.x(), offset.y(), own.width() * scale.x(), own.height() * scale.y()));
+    painter.end();
+    picture.convertTo(QImage::Format_ARGB32); // straight colours, as a PNG's
+    return picture;
+}
+
+} // namespace
+
+bool looksLikeSvg(const QByteArray &head, const QString &fileName)
+{
+    if (QFileInfo(fileName).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0)
+        return true;
+    QByteArray text = head.startsWith("\xef\xbb\xbf") ? head.mid(3) : head;
+    text = text.trimmed();
+    return text.startsWith("<svg")
+        || ((text.startsWith("<?xml") || text.startsWith("<!"))
+            && (text.contains("<svg") || text.contains("<!DOCTYPE svg")));
+}
+
+DecodedPicture renderSvg(const QString &filePath, const DisplayOptions &display, const RowFitting &rows)
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return refusedPicture(DecodedPicture::NotAPicture);
+    const QByteArray bytes = file.read(maxSvgFileBytes + 1);
+    if (bytes.size() > maxSvgFileBytes)
+        return refusedPicture(DecodedPicture::TooLarge);
+    if (const DecodedPicture::Status status = screened(bytes); status != DecodedPicture::Decoded)
+        return refusedPicture(status);
+    QSvgRenderer renderer(bytes);
+    const QSize own = renderer.defaultSize();
+    if (!renderer.isValid() || own.width() <= 0 || own.height() <= 0)
+        return refusedPicture(DecodedPicture::NotAPicture);
+
+    if (!rows.allowed || !display.fit.isValid()) {
+        if (drawnBytes(own) > maxDecodedBytes)
+            return refusedPicture(DecodedPicture::TooLarge);
+        DecodedPicture picture {DecodedPicture::Decoded, drawn(renderer, own, own, {1, 1}, {0, 0}), 0, own};
+        if (picture.image.isNull())
+            return refusedPicture(DecodedPicture::TooLarge);
+        return picture;
+    }
+
+    // Drawn at the size the cut and turned picture is fitted to, enlarged as needed.
+    if (!geometryProblem(own, display).isEmpty())
+        return unshapedPicture(own); // refused by the caller from the size alone
+    DisplayOptions enlarged = display;
+    enlarged.upscale = true;
+    if (!geometryProblem(own, enlarged).isEmpty())
+        return refusedPicture(DecodedPicture::TooLarge);
+    const QRect part = display.crop.isValid() ? display.crop : QRect(QPoint(0, 0), own);
+    const QSize scaled = scaledSize(orientedSize(own, enlarged), enlarged);
+    const QSize unturned = display.rotation % 180 != 0 ? scaled.transposed() : scaled;
+    const QPointF scale(qreal(unturned.width()) / part.width(), qreal(unturned.height()) / part.height());
+    QImage picture
+        = drawn(renderer, unturned, own, scale, QPointF(-part.x() * scale.x(), -part.y() * scale.y()));
+    if (picture.isNull())
+        return refusedPicture(DecodedPicture::TooLarge);
+    DisplayOptions turning = display;
+    turning.crop = QRect();
+    picture = cutTurnedAndMirrored(std::move(picture), turning);
+    const QRect kept = keptPart(scaled, enlarged);
+    if (kept.size() != scaled)
+        picture = picture.copy(kept);
+    DecodedPicture fitted {DecodedPicture::Decoded, std::move(picture), 0, own};
+    fitted.fitted = true;
+    return fitted;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "picture_decoding.h"
+
+#include <QByteArray>
+#include <QString>
+
+// SVG pictures: drawn by Qt SVG (QSvgRenderer), straight at the size they are used, since they
+// have no pixels of their own to scale. Qt SVG is another parser of untrusted input: it runs in
+// the decoding child, under its limits of memory and time (see child_decoder.h), as the readers of
+// other packages do.
+//
+// A picture fitted by the options (`--fit`, with its mode, after `--crop` and `--rotate`) is drawn
+// at the fitted size, enlarged as needed whatever `--upscale`, then turned, mirrored and cut as
+// Cover cuts: the result is DecodedPicture::fitted, as a picture decoded by rows is. Without a
+// fitting size, or for a caller that takes no fitted picture (`rows.allowed` false: the window,
+// an animation's frames), it is drawn at its own size (its width and height, or its viewBox's).
+// Transparent areas stay transparent.
+//
+// Refused: a file that is not well-formed XML, that Qt SVG cannot read, or of no size, as not a
+// picture; one that names another file or an address (an `href` other than `#id` or `data:`),
+// which Qt SVG would read, or that holds text, which Qt SVG draws only in a graphical application
+// (the decoding child is not one), as Hostile; one whose drawing would take more than maxDecodedBytes
+// (maxShapedBytes once fitted), or of a file over maxSvgFileBytes, as too large.
+
+// The largest SVG file read.
+constexpr qint64 maxSvgFileBytes = qint64(32) << 20;
+
+// Whether a file starting with `head`, named `fileName`, is an SVG: its suffix (.svg), or an XML
+// declaration or a comment followed by `<svg`, or `<svg` itself, within its first bytes.
+bool looksLikeSvg(const QByteArray &head, const QString &fileName);
+
+// Draws the SVG picture in `filePath` as the options say.
+DecodedPicture renderSvg(const QString &filePath, const DisplayOptions &display, const RowFitting &rows);

@@ -328,6 +328,18 @@ void TestBadInput::refusesOrConvertsExactly_data()
     QTest::newRow("progressive JPEG of 500 scans") << "scans.jpg" << Maker([](const QString &path) {
         writeFile(path, progressiveJpeg(171, 169, 500, 3));
     }) << int(Converted);
+    // An SVG of 30 x 20 at its own size, drawn over transparency: the window shows what Qt SVG's own
+    // image plugin draws of it.
+    QTest::newRow("SVG of 30 x 20") << "shapes.svg" << Maker([](const QString &path) {
+        writeFile(path, R"(<svg xmlns="http://www.w3.org/2000/svg" width="30" height="20" viewBox="0 0 60 40">
+<rect x="3" y="3" width="21" height="15" fill="#f02010"/><circle cx="40" cy="18" r="11" fill="#10c030"/>
+<rect y="30" width="60" height="2" fill="#2040f0"/></svg>)");
+    }) << int(Converted);
+    QTest::newRow("SVG cut short") << "cut.svg" << Maker([](const QString &path) {
+        writeFile(
+            path,
+            R"(<svg xmlns="http://www.w3.org/2000/svg" width="30" height="20"><rect width="5" height="5")");
+    }) << int(Refused);
     // Formats of Qt's and KDE's image plugins, made by ImageMagick.
     for (const char *format : {"tga", "pcx", "sgi", "sun", "mng", "tiff", "webp", "psd", "wbmp"}) {
         QTest::addRow("%s from ImageMagick", format)
@@ -790,6 +802,12 @@ void TestBadInput::namesReadersFromTheirSignatures_data()
     row("PCX of a version that never was", hex("0a010108"), "", "?");
     row("PCX of 3 bits", hex("0a050103"), "", "?");
     row("too short for any", "B", "", "?");
+    // SVG, drawn by Qt SVG in the decoding child.
+    row("SVG", "<svg xmlns=\"http://www.w3.org/2000/svg\"", "svg", "svg");
+    row("SVG after a byte-order mark and spaces", "\xef\xbb\xbf \n<svg ", "svg", "svg");
+    row("SVG after an XML declaration", "<?xml version=\"1.0\"?>\n<svg ", "svg", "svg");
+    row("SVG by its suffix alone", "<?xml version=\"1.0\"?><!-- a long comment", "svg", "svg", "logo.SVG");
+    row("XML of something else", "<?xml version=\"1.0\"?>\n<html>", "", "?");
 }
 
 void TestBadInput::namesReadersFromTheirSignatures()

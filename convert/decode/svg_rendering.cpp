@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
@@ -19,28 +20,32 @@ bool staysWithin(QStringView reference)
         || trimmed.startsWith(QLatin1String("data:"), Qt::CaseInsensitive);
 }
 
-// Read as Qt SVG reads it (no namespace processing, the document's own entities expanded): why it
-// is refused before Qt SVG reads it, or Decoded.
-DecodedPicture::Status screened(const QByteArray &bytes)
+} // namespace
+
+SvgScreening screenSvg(const QByteArray &bytes)
 {
+    SvgScreening screening;
     QXmlStreamReader xml(bytes);
     xml.setNamespaceProcessing(false);
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
-        // Qt SVG draws text with the fonts of a graphical application, which the decoding child
-        // is not: it would end there.
         if (xml.name() == QLatin1String("text") || xml.name() == QLatin1String("textArea"))
-            return DecodedPicture::Hostile;
+            screening.holdsText = true;
         for (const QXmlStreamAttribute &attribute : xml.attributes()) {
             const QStringView name = attribute.qualifiedName();
             if ((name == QLatin1String("href") || name.endsWith(QLatin1String(":href")))
-                && !staysWithin(attribute.value()))
-                return DecodedPicture::Hostile;
+                && !staysWithin(attribute.value())) {
+                screening.status = DecodedPicture::Hostile;
+                return screening;
+            }
         }
     }
-    return xml.hasError() ? DecodedPicture::NotAPicture : DecodedPicture::Decoded;
+    screening.status = xml.hasError() ? DecodedPicture::NotAPicture : DecodedPicture::Decoded;
+    return screening;
 }
+
+namespace {
 
 qint64 drawnBytes(QSize size)
 {
@@ -76,7 +81,8 @@ bool looksLikeSvg(const QByteArray &head, const QString &fileName)
             && (text.contains("<svg") || text.contains("<!DOCTYPE svg")));
 }
 
-DecodedPicture renderSvg(const QString &filePath, const DisplayOptions &display, const RowFitting &rows)
+DecodedPicture renderSvg(const QString &filePath, const DisplayOptions &display, const RowFitting &rows,
+                         bool (*makeFontsAvailable)())
 {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
@@ -84,8 +90,14 @@ DecodedPicture renderSvg(const QString &filePath, const DisplayOptions &display,
     const QByteArray bytes = file.read(maxSvgFileBytes + 1);
     if (bytes.size() > maxSvgFileBytes)
         return refusedPicture(DecodedPicture::TooLarge);
-    if (const DecodedPicture::Status status = screened(bytes); status != DecodedPicture::Decoded)
-        return refusedPicture(status);
+    const SvgScreening screening = screenSvg(bytes);
+    if (screening.status != DecodedPicture::Decoded)
+        return refusedPicture(screening.status);
+    // Qt draws text only with the fonts of a graphical application's platform: without one, Qt SVG
+    // would end the process on its first letter.
+    if (screening.holdsText && !qobject_cast<QGuiApplication *>(QCoreApplication::instance())
+        && !(makeFontsAvailable && makeFontsAvailable()))
+        return refusedPicture(DecodedPicture::Hostile);
     QSvgRenderer renderer(bytes);
     const QSize own = renderer.defaultSize();
     if (!renderer.isValid() || own.width() <= 0 || own.height() <= 0)

@@ -19,9 +19,11 @@
 //
 // Refused: a file that is not well-formed XML, that Qt SVG cannot read, or of no size, as not a
 // picture; one that names another file or an address (an `href` other than `#id` or `data:`),
-// which Qt SVG would read, or that holds text, which Qt SVG draws only in a graphical application
-// (the decoding child is not one), as Hostile; one whose drawing would take more than maxDecodedBytes
-// (maxShapedBytes once fitted), or of a file over maxSvgFileBytes, as too large.
+// which Qt SVG would read, as Hostile; one whose drawing would take more than maxDecodedBytes
+// (maxShapedBytes once fitted), or of a file over maxSvgFileBytes, as too large. Qt draws text
+// only in a graphical application (with its platform's fonts): an SVG that holds text is drawn in
+// a process that has one, or that `makeFontsAvailable` makes one (the decoding child does,
+// see child_decoder.cpp); it is refused as Hostile elsewhere.
 
 // The largest SVG file read.
 constexpr qint64 maxSvgFileBytes = qint64(32) << 20;
@@ -30,5 +32,19 @@ constexpr qint64 maxSvgFileBytes = qint64(32) << 20;
 // declaration or a comment followed by `<svg`, or `<svg` itself, within its first bytes.
 bool looksLikeSvg(const QByteArray &head, const QString &fileName);
 
-// Draws the SVG picture in `filePath` as the options say.
-DecodedPicture renderSvg(const QString &filePath, const DisplayOptions &display, const RowFitting &rows);
+// What is seen of an SVG's bytes before Qt SVG reads them, read as Qt SVG reads them (no namespace
+// processing, the document's own entities expanded within Qt's XML reader's bounds): Decoded, or
+// why it is refused (NotAPicture: not well-formed; Hostile: it names another file or an address);
+// and whether it holds text.
+struct SvgScreening
+{
+    DecodedPicture::Status status = DecodedPicture::Decoded;
+    bool holdsText = false;
+};
+SvgScreening screenSvg(const QByteArray &bytes);
+
+// Draws the SVG picture in `filePath` as the options say. `makeFontsAvailable`, called before an
+// SVG that holds text is drawn in a process without a graphical application, answers whether it
+// made one.
+DecodedPicture renderSvg(const QString &filePath, const DisplayOptions &display, const RowFitting &rows,
+                         bool (*makeFontsAvailable)() = nullptr);

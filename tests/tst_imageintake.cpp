@@ -265,6 +265,24 @@ void TestImageIntake::refusesWhatDoesNotDecode_data()
                       .toLatin1();
     laughs += "]>\n" + svg + " width=\"9\" height=\"7\"><desc>&l9;</desc></svg>";
     QTest::newRow("SVG of a billion laughs") << "laughs.svg" << laughs << notAPicture;
+    // Gzip-compressed (.svgz), inflated in the child to 32 MiB at most: one byte more, a gzip
+    // bomb's case, is too large.
+    const QByteArray shapes
+        = svg + " width=\"9\" height=\"7\"><rect width=\"4\" height=\"3\" fill=\"#f02010\"/></svg>";
+    QTest::newRow("SVGZ of 32 MiB and a byte once inflated")
+        << "bomb.svgz" << gzipFile(shapes + QByteArray((32 << 20) + 1 - shapes.size(), ' ')) << tooLarge;
+    QTest::newRow("SVGZ cut short") << "cut.svgz" << gzipFile(shapes).chopped(5) << incomplete;
+    QByteArray damaged = gzipFile(shapes);
+    damaged[10] = char(0x07); // its first block of a type deflate has not (3)
+    QTest::newRow("SVGZ of a damaged block") << "damaged.svgz" << damaged << notAPicture;
+    // Named by Qt's own readers from its gzip header alone: drawn as any SVG, never by Qt SVG's
+    // plugin, which would read the file it names.
+    QTest::newRow("SVGZ named .bin, naming a picture of the disk")
+        << "logo.bin"
+        << gzipFile(svg
+                    + " width=\"9\" height=\"7\"><image width=\"9\" height=\"7\" "
+                      "xlink:href=\"earlier.png\"/></svg>")
+        << unreadable;
     QTest::newRow("SVG not well-formed")
         << "bad.svg" << svg + " width=\"9\" height=\"7\"><rect></svg>" << notAPicture;
 }

@@ -1310,6 +1310,13 @@ void TestPreparation::drawsSvgAtTheSizeItIsUsed_data()
         << svgDrawn(QSize(20, 31), QRectF(), 1);
     QTest::newRow("a caller that takes no fitted picture: its own size")
         << fitIn(QSize(61, 45)) << false << svgDrawn(QSize(30, 20));
+    // Gzip-compressed (.svgz), written by the test: inflated to 32 MiB at most, spaces after it
+    // included.
+    QTest::newRow("compressed, fitted within 61 x 45")
+        << fitIn(QSize(61, 45)) << true << svgDrawn(QSize(61, 40));
+    QTest::newRow("compressed, 32 MiB once inflated") << DisplayOptions() << true << svgDrawn(QSize(30, 20));
+    QTest::newRow("compressed in two members, as gzip writes two files given together")
+        << DisplayOptions() << true << svgDrawn(QSize(30, 20));
 }
 
 void TestPreparation::drawsSvgAtTheSizeItIsUsed()
@@ -1317,10 +1324,17 @@ void TestPreparation::drawsSvgAtTheSizeItIsUsed()
     QFETCH(DisplayOptions, options);
     QFETCH(bool, takesFitted);
     QFETCH(QImage, expected);
-    writeFile(path("shapes.svg"), shapesSvg);
+    const QByteArray tag = QTest::currentDataTag();
+    const QString file = path(tag.startsWith("compressed") ? "shapes.svgz" : "shapes.svg");
+    if (tag.contains("32 MiB"))
+        writeFile(file, gzipFile(shapesSvg + QByteArray((32 << 20) - shapesSvg.size(), ' ')));
+    else if (tag.contains("two members"))
+        writeFile(file, gzipFile(shapesSvg.left(101)) + gzipFile(shapesSvg.mid(101)));
+    else
+        writeFile(file, tag.startsWith("compressed") ? gzipFile(shapesSvg) : shapesSvg);
     RowFitting rows;
     rows.allowed = takesFitted;
-    const DecodedPicture picture = decodePicture(path("shapes.svg"), options, nullptr, rows);
+    const DecodedPicture picture = decodePicture(file, options, nullptr, rows);
     QCOMPARE(picture.status, DecodedPicture::Decoded);
     QCOMPARE(picture.fullSize, QSize(30, 20));
     QCOMPARE(picture.fitted, takesFitted && options.fit.isValid());

@@ -939,7 +939,7 @@ bool decodeAndSend(const DecodeRequest &request)
     errno = 0;
     std::optional<DecodedPicture> composed = composedFirstFrame(QStringLiteral("/proc/self/fd/0"), format);
     const DecodedPicture decoded = composed ? std::move(*composed)
-        : format == "svg"
+        : isSvgFormat(format)
         ? renderSvg(QStringLiteral("/proc/self/fd/0"), display, rows, makeFontsAvailable)
         : decodeInProcess(QStringLiteral("/proc/self/fd/0"), format, display, FreshMemoryCheck::None, rows);
     const int readerErrno = errno;

@@ -10,6 +10,8 @@
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 
+#include <zlib.h>
+
 namespace {
 
 // Whether an `href` names only a part of the picture itself or carries its data.
@@ -68,11 +70,45 @@ QImage drawn(QSvgRenderer &renderer, QSize size, QSize own, QPointF scale, QPoin
     return picture;
 }
 
+// The SVG held by the gzip members `compressed` (an .svgz file's), inflated into `svg`, at most
+// maxSvgFileBytes of it: Decoded, or why it is refused (TooLarge for more, a gzip bomb's
+// case, found once that much is inflated; Truncated for members that stop before their end).
+DecodedPicture::Status inflated(const QByteArray &compressed, QByteArray *svg)
+{
+    z_stream stream {};
+    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) // gzip's header and trailer
+        return DecodedPicture::NotAPicture;
+    QByteArray out(int(maxSvgFileBytes + 1), Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(compressed.constData()));
+    stream.avail_in = uInt(compressed.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    int result = inflate(&stream, Z_NO_FLUSH);
+    // Members one after another, as gzip writes files given together.
+    while (result == Z_STREAM_END && stream.avail_in > 0 && stream.avail_out > 0) {
+        inflateReset(&stream);
+        result = inflate(&stream, Z_NO_FLUSH);
+    }
+    const qint64 produced = out.size() - qint64(stream.avail_out);
+    inflateEnd(&stream);
+    if (produced > maxSvgFileBytes)
+        return DecodedPicture::TooLarge;
+    if (result == Z_OK || result == Z_BUF_ERROR) // all read, the member not ended
+        return DecodedPicture::Truncated;
+    if (result != Z_STREAM_END)
+        return DecodedPicture::NotAPicture;
+    out.truncate(int(produced));
+    *svg = std::move(out);
+    return DecodedPicture::Decoded;
+}
+
 } // namespace
 
 bool looksLikeSvg(const QByteArray &head, const QString &fileName)
 {
-    if (QFileInfo(fileName).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0)
+    const QString suffix = QFileInfo(fileName).suffix();
+    if (suffix.compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0
+        || suffix.compare(QLatin1String("svgz"), Qt::CaseInsensitive) == 0)
         return true;
     QByteArray text = head.startsWith("\xef\xbb\xbf") ? head.mid(3) : head;
     text = text.trimmed();
@@ -87,9 +123,15 @@ DecodedPicture renderSvg(const QString &filePath, const DisplayOptions &display,
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return refusedPicture(DecodedPicture::NotAPicture);
-    const QByteArray bytes = file.read(maxSvgFileBytes + 1);
+    QByteArray bytes = file.read(maxSvgFileBytes + 1);
     if (bytes.size() > maxSvgFileBytes)
         return refusedPicture(DecodedPicture::TooLarge);
+    if (bytes.startsWith("\x1f\x8b")) { // gzip's: an .svgz file
+        const QByteArray compressed = std::move(bytes);
+        if (const DecodedPicture::Status status = inflated(compressed, &bytes);
+            status != DecodedPicture::Decoded)
+            return refusedPicture(status);
+    }
     const SvgScreening screening = screenSvg(bytes);
     if (screening.status != DecodedPicture::Decoded)
         return refusedPicture(screening.status);

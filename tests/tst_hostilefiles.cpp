@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <mutex>
+#include <thread>
 
 #include <sys/syscall.h>
 #include <sys/uio.h>
@@ -129,6 +131,7 @@ private slots:
     void signalsOnlyItsOwnReaders();
     void decodesPicturesInTurn_data();
     void decodesPicturesInTurn();
+    void keepsNoMoreChildrenWaitingThanItDecodesAtOnce();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -436,6 +439,7 @@ void TestHostileFiles::decodesPicturesInTurn()
         QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
 #endif
     QList<QByteArray> seen; // the children's process numbers, as they come
+    QHash<QByteArray, int> descriptors; // the descriptors each child held open at its first LIMITS
     QImage stack; // the first STACK picture
     for (int i = 0; i < words.size(); ++i) {
         const QString mark = path(QString("told%1").arg(i)), picture = path(QString("p%1.picture").arg(i));
@@ -449,7 +453,10 @@ void TestHostileFiles::decodesPicturesInTurn()
             QCOMPARE(seen.indexOf(told.first()), children[i]);
         }
         if (words[i] == "LIMITS") {
-            QCOMPARE(told.size(), 5);
+            QCOMPARE(told.size(), 6);
+            // No descriptor of an earlier picture left open.
+            QCOMPARE(told[5].toInt(), descriptors.value(told.first(), told[5].toInt()));
+            descriptors.insert(told.first(), told[5].toInt());
 #if !defined(__SANITIZE_ADDRESS__)
             QCOMPARE(told[3].toLongLong(), 768LL << 20);
 #endif
@@ -461,11 +468,64 @@ void TestHostileFiles::decodesPicturesInTurn()
             QCOMPARE(told[2].toInt(), 13);
         }
         if (words[i] == "STACK") {
-            if (stack.isNull())
+            // The stack filled with the same byte as fresh memory, 0xa5, before each picture.
+            if (stack.isNull()) {
                 stack = decoded.image;
+                for (int y = 0; y < stack.height(); ++y) {
+                    for (int x = 0; x < stack.width(); ++x)
+                        QCOMPARE(stack.pixel(x, y), qRgb(0xa5, 0xa5, 0xa5));
+                }
+            }
             QCOMPARE(decoded.image, stack);
         }
     }
+}
+
+// Seventeen pictures decoded at once, each by a child of its own: sixteen wait for the next
+// pictures, and the seventeenth ends.
+void TestHostileFiles::keepsNoMoreChildrenWaitingThanItDecodesAtOnce()
+{
+    constexpr int atOnce = 17;
+    std::vector<std::thread> decoding;
+    QList<int> statuses;
+    std::mutex statusLock;
+    for (int i = 0; i < atOnce; ++i) {
+        const QString mark = path(QString("waiting%1").arg(i)), picture = path(QString("p%1.picture").arg(i));
+        writeFile(picture, "WAIT " + mark.toLocal8Bit());
+        decoding.emplace_back([&, picture] {
+            const int status = decodePicture(picture).status;
+            const std::lock_guard<std::mutex> lock(statusLock);
+            statuses << status;
+        });
+    }
+    const auto marks = [&] {
+        QStringList names = entryNames(m_dir->path()).filter("waiting");
+        // Each mark written whole, with the server's number.
+        for (const QString &name : names) {
+            if (readFileIfAny(path(name)).isEmpty())
+                names.removeOne(name);
+        }
+        return names;
+    };
+    QVERIFY(QTest::qWaitFor([&] { return marks().size() == atOnce; }, 60000));
+    const pid_t server = pid_t(readFileIfAny(path("waiting0")).toInt());
+    for (const QString &name : marks())
+        QVERIFY(QFile::remove(path(name)));
+    for (std::thread &thread : decoding)
+        thread.join();
+    QCOMPARE(statuses.count(int(DecodedPicture::Decoded)), atOnce);
+    // The server's living children (those killed are reaped by the server).
+    const auto waiting = [server] {
+        int children = 0;
+        for (const QString &process : QDir("/proc").entryList(QDir::Dirs)) {
+            const QByteArray stat = readFileIfAny("/proc/" + process + "/stat");
+            const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 1 && fields[0] != "Z" && fields[1].toInt() == server)
+                ++children;
+        }
+        return children;
+    };
+    QVERIFY(QTest::qWaitFor([&] { return waiting() == atOnce - 1; }, 30000));
 }
 
 QTEST_MAIN(TestHostileFiles)

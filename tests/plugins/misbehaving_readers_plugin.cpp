@@ -17,8 +17,9 @@
 // Six more hand over a 7 x 5 picture, to show what a process that decodes pictures in turn keeps
 // of one for the next:
 // - LIMITS writes its process number, its limits of processor time and address space, and the
-//   time left on the process's first timer of processor time, in milliseconds, to the file named
-//   after the word ("PID SOFT HARD ADDRESS-SPACE LEFT"), then leaves 64 KiB of its stack written;
+//   time left on the process's first timer of processor time, in milliseconds, and the number of
+//   descriptors it holds open, to the file named after the word ("PID SOFT HARD ADDRESS-SPACE LEFT
+//   DESCRIPTORS"), then leaves 64 KiB of its stack written;
 // - BUSY works for 600 ms of processor time, then writes its process number to the file named
 //   after the word;
 // - STACK hands over 140 bytes of its stack that it never wrote, as its pixels;
@@ -28,6 +29,7 @@
 // - START starts a program that waits for ever, then writes its process number to the file named
 //   after the word.
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageIOHandler>
@@ -87,10 +89,13 @@ void writeMark(const QByteArray &file, int skipped, const QByteArray &text)
     const long timer = syscall(SYS_timer_gettime, 0, &left) == 0
         ? long(left.it_value.tv_sec * 1000 + left.it_value.tv_nsec / 1000000)
         : -1;
-    QByteArray report = QByteArray::number(getpid()) + ' '
-        + QByteArray::number(qulonglong(processor.rlim_cur)) + ' '
+    QByteArray report
+        = QByteArray::number(getpid()) + ' ' + QByteArray::number(qulonglong(processor.rlim_cur)) + ' '
         + QByteArray::number(qulonglong(processor.rlim_max)) + ' '
-        + QByteArray::number(qulonglong(addressSpace.rlim_cur)) + ' ' + QByteArray::number(qlonglong(timer));
+        + QByteArray::number(qulonglong(addressSpace.rlim_cur)) + ' ' + QByteArray::number(qlonglong(timer))
+        + ' '
+        + QByteArray::number(
+              QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
     volatile char written[64 * 1024];
     for (size_t i = 0; i < sizeof written; ++i)
         written[i] = char(0x5a);

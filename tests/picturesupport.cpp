@@ -266,6 +266,14 @@ QByteArray tiffByHand(const QList<QPair<int, quint32>> &tags, const QByteArray &
     return file + littleEndian32(0) + data;
 }
 
+QByteArray gzipFile(const QByteArray &data)
+{
+    // qCompress(): the size (4 bytes), zlib's header (2), the blocks, Adler-32 (4).
+    const QByteArray zlib = qCompress(data);
+    return QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10) + zlib.mid(6, zlib.size() - 10)
+        + littleEndian32(crc32(data)) + littleEndian32(quint32(data.size()));
+}
+
 QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries)
 {
     const auto u16 = [](int value) { return littleEndian32(quint32(value)).left(2); };

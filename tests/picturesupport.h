@@ -73,6 +73,10 @@ QByteArray tiffByHand(const QList<QPair<int, quint32>> &tags, const QByteArray &
 // `infoSize` bytes (12 gives the OS/2 core header, anything above 40 is padded with zeros),
 // `palette` as 4-byte entries (3-byte ones with the core header), then `pixels` as given, whose
 // offset is `pixelOffset` or, when negative, right after the palette.
+// `data` in one gzip member (an .svgz file's layout): the 10-byte header, deflate's blocks (Qt's,
+// out of qCompress()'s zlib stream), the CRC-32 and the size.
+QByteArray gzipFile(const QByteArray &data);
+
 // A ZIP archive of the entries given, in order, stored without compression: the container of
 // OpenRaster and Krita pictures.
 QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries);

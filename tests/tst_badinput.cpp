@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QDialog>
 #include <QDir>
+#include <QFontDatabase>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QLineEdit>
@@ -328,6 +329,24 @@ void TestBadInput::refusesOrConvertsExactly_data()
     QTest::newRow("progressive JPEG of 500 scans") << "scans.jpg" << Maker([](const QString &path) {
         writeFile(path, progressiveJpeg(171, 169, 500, 3));
     }) << int(Converted);
+    // An SVG of 30 x 20 at its own size, drawn over transparency: the window shows what Qt SVG's own
+    // image plugin draws of it.
+    QTest::newRow("SVG of 30 x 20") << "shapes.svg" << Maker([](const QString &path) {
+        writeFile(path, R"(<svg xmlns="http://www.w3.org/2000/svg" width="30" height="20" viewBox="0 0 60 40">
+<rect x="3" y="3" width="21" height="15" fill="#f02010"/><circle cx="40" cy="18" r="11" fill="#10c030"/>
+<rect y="30" width="60" height="2" fill="#2040f0"/></svg>)");
+    }) << int(Converted);
+    // Text, drawn with the fonts the machine has (in the child as in this process): its red is
+    // looked for within its box below.
+    QTest::newRow("SVG holding text") << "text.svg" << Maker([](const QString &path) {
+        writeFile(path, R"(<svg xmlns="http://www.w3.org/2000/svg" width="41" height="17">
+<rect x="38" width="3" height="17" fill="#2040f0"/><text x="2" y="14" font-size="14" fill="#d02030">Hi!</text></svg>)");
+    }) << int(Converted);
+    QTest::newRow("SVG cut short") << "cut.svg" << Maker([](const QString &path) {
+        writeFile(
+            path,
+            R"(<svg xmlns="http://www.w3.org/2000/svg" width="30" height="20"><rect width="5" height="5")");
+    }) << int(Refused);
     // Formats of Qt's and KDE's image plugins, made by ImageMagick.
     for (const char *format : {"tga", "pcx", "sgi", "sun", "mng", "tiff", "webp", "psd", "wbmp"}) {
         QTest::addRow("%s from ImageMagick", format)
@@ -356,8 +375,24 @@ void TestBadInput::refusesOrConvertsExactly()
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         QSKIP("Qt cannot write this format: its image plugin (qt5-image-formats-plugins or "
               "kimageformat-plugins) is not installed");
+    if (name == "text.svg" && QFontDatabase().families().isEmpty())
+        QSKIP("no font at all on this machine: text draws nothing");
     QFile::remove(path + ".png");
     QCOMPARE(int(loadAndConvert(path, name.section('.', 0, -2))), outcome);
+    if (name == "text.svg") {
+        // The text was drawn (the window's picture is this one, compared above): some pixels of its
+        // red, mostly opaque, within its box (38 x 17 from the left).
+        const QImage drawn = QImage(path).convertToFormat(QImage::Format_ARGB32);
+        int red = 0;
+        for (int y = 0; y < 17; ++y) {
+            for (int x = 0; x < 38; ++x) {
+                const QRgb pixel = drawn.pixel(x, y);
+                red += qAlpha(pixel) >= 128 && qAbs(qRed(pixel) - 0xd0) <= 8
+                    && qAbs(qGreen(pixel) - 0x20) <= 8 && qAbs(qBlue(pixel) - 0x30) <= 8;
+            }
+        }
+        QVERIFY2(red >= 10, qPrintable(QString("%1 pixels of the text's red").arg(red)));
+    }
 }
 
 void TestBadInput::followsSymbolicLinks()
@@ -790,6 +825,12 @@ void TestBadInput::namesReadersFromTheirSignatures_data()
     row("PCX of a version that never was", hex("0a010108"), "", "?");
     row("PCX of 3 bits", hex("0a050103"), "", "?");
     row("too short for any", "B", "", "?");
+    // SVG, drawn by Qt SVG in the decoding child.
+    row("SVG", "<svg xmlns=\"http://www.w3.org/2000/svg\"", "svg", "svg");
+    row("SVG after a byte-order mark and spaces", "\xef\xbb\xbf \n<svg ", "svg", "svg");
+    row("SVG after an XML declaration", "<?xml version=\"1.0\"?>\n<svg ", "svg", "svg");
+    row("SVG by its suffix alone", "<?xml version=\"1.0\"?><!-- a long comment", "svg", "svg", "logo.SVG");
+    row("XML of something else", "<?xml version=\"1.0\"?>\n<html>", "", "?");
 }
 
 void TestBadInput::namesReadersFromTheirSignatures()

@@ -519,6 +519,37 @@ void TestCli::fitsPicturesTooLargeToHoldByRows_data()
                          << QStringList {"--fit", "320x320"}
                          << QString::fromUtf8("image trop grande pour être convertie");
 
+    // SVG, drawn in its child at the size it is used: the same bands, 12000 x 12000 by its own size,
+    // white rectangles on black; too large to draw whole, as a PNG of that size is to decode.
+    QByteArray bands = R"(<svg xmlns="http://www.w3.org/2000/svg" width="12000" height="12000">)"
+                       R"(<rect width="12000" height="12000" fill="#000"/>)";
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 1 - y % 2; x < 8; x += 2)
+            bands += QString(R"(<rect x="%1" y="%2" width="1500" height="3000" fill="#fff"/>)")
+                         .arg(x * 1500)
+                         .arg(y * 3000)
+                         .toLatin1();
+    }
+    bands += "</svg>";
+    QTest::newRow("SVG fitted") << bands << QStringList {"--fit", "320x320"} << QString();
+    QTest::newRow("SVG turned, fitted")
+        << bands << QStringList {"--rotate", "90", "--fit", "320x320"} << QString();
+    QTest::newRow("SVG cut, fitted") << bands
+                                     << QStringList {"--crop", "1500,3000,6000x3000", "--fit", "320x320"}
+                                     << QString();
+    QTest::newRow("SVG fitted too large to hold")
+        << bands << QStringList {"--fit", "8193x8193"}
+        << QString::fromUtf8("image trop grande une fois façonnée : avec --fit 8193x8193, elle passe par "
+                             "8193 x 8193 pixels, soit 257 Mio, plus que les 256 Mio permis");
+    QTest::newRow("SVG not fitted") << bands << QStringList()
+                                    << QString::fromUtf8("image trop grande pour être convertie");
+    QTest::newRow("SVG naming a file of the disk, fitted") << QByteArray(
+        R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" )"
+        R"(width="90" height="70"><image width="9" height="7" xlink:href="/etc/hostname"/></svg>)")
+                                                           << QStringList {"--fit", "320x320"}
+                                                           << QString::fromUtf8("image illisible ou trop "
+                                                                                "coûteuse à décoder");
+
     // TIFF, read by rows in its child process: the same bands, uncompressed in one strip (which
     // libtiff reads a few rows at a time), its directory first so that a file cut short keeps it.
     const auto bandRow = [](int parity) {
@@ -619,7 +650,10 @@ void TestCli::fitsPicturesTooLargeToHoldByRows()
     const bool tiff = file.startsWith("II");
     if (tiff && !QImageReader::supportedImageFormats().contains("tiff"))
         QSKIP("no reader of TIFF (Debian package qt5-image-formats-plugins)");
-    const QString picture = path(file.startsWith("BM") ? "huge.bmp" : tiff ? "huge.tif" : "huge.png");
+    const QString picture = path(file.startsWith("BM")         ? "huge.bmp"
+                                     : tiff                    ? "huge.tif"
+                                     : file.startsWith("<svg") ? "huge.svg"
+                                                               : "huge.png");
     writeFile(picture, file);
     // 512 MiB of address space: the picture decoded whole would not fit in it.
     const Run run = quillonConvert(options + QStringList {"-o", path("command"), picture},

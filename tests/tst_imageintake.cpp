@@ -238,6 +238,53 @@ void TestImageIntake::refusesWhatDoesNotDecode_data()
     QTest::newRow("empty file") << "empty.jpg" << QByteArray() << notAPicture;
     QTest::newRow("folder") << "folder.png" << QByteArray() << notAPicture;
     QTest::newRow("truncated PNG") << "cut.png" << QByteArray() << incomplete;
+    // SVG: Qt SVG, another parser of untrusted input, runs in the decoding child.
+    const QString unreadable = QString::fromUtf8("Cette image est illisible ou trop coûteuse à décoder.");
+    const QString tooLarge = QString::fromUtf8("Cette image est trop grande pour être convertie.");
+    const QByteArray svg
+        = "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\"";
+    QTest::newRow("SVG of 8193 x 8192")
+        << "huge.svg" << svg + " width=\"8193\" height=\"8192\"><rect width=\"10\" height=\"10\"/></svg>"
+        << tooLarge;
+    QTest::newRow("SVG of 100000 x 100000")
+        << "huger.svg" << svg + " width=\"100000\" height=\"100000\"/>" << tooLarge;
+    QTest::newRow("SVG naming a picture of the disk") << "file.svg"
+                                                      << svg
+            + " width=\"9\" height=\"7\"><image width=\"9\" height=\"7\" xlink:href=\"earlier.png\"/></svg>"
+                                                      << unreadable;
+    QTest::newRow("SVG naming an address") << "url.svg"
+                                           << svg
+            + " width=\"9\" height=\"7\"><image width=\"9\" height=\"7\" href=\" "
+              "http://127.0.0.1/p.png\"/></svg>"
+                                           << unreadable;
+    QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE svg [\n<!ENTITY l0 \"ha\">\n";
+    for (int level = 1; level <= 9; ++level)
+        laughs += QString("<!ENTITY l%1 \"%2\">\n")
+                      .arg(level)
+                      .arg(QString("&l%1;").arg(level - 1).repeated(10))
+                      .toLatin1();
+    laughs += "]>\n" + svg + " width=\"9\" height=\"7\"><desc>&l9;</desc></svg>";
+    QTest::newRow("SVG of a billion laughs") << "laughs.svg" << laughs << notAPicture;
+    // Gzip-compressed (.svgz), inflated in the child to 32 MiB at most: one byte more, a gzip
+    // bomb's case, is too large.
+    const QByteArray shapes
+        = svg + " width=\"9\" height=\"7\"><rect width=\"4\" height=\"3\" fill=\"#f02010\"/></svg>";
+    QTest::newRow("SVGZ of 32 MiB and a byte once inflated")
+        << "bomb.svgz" << gzipFile(shapes + QByteArray((32 << 20) + 1 - shapes.size(), ' ')) << tooLarge;
+    QTest::newRow("SVGZ cut short") << "cut.svgz" << gzipFile(shapes).chopped(5) << incomplete;
+    QByteArray damaged = gzipFile(shapes);
+    damaged[10] = char(0x07); // its first block of a type deflate has not (3)
+    QTest::newRow("SVGZ of a damaged block") << "damaged.svgz" << damaged << notAPicture;
+    // Named by Qt's own readers from its gzip header alone: drawn as any SVG, never by Qt SVG's
+    // plugin, which would read the file it names.
+    QTest::newRow("SVGZ named .bin, naming a picture of the disk")
+        << "logo.bin"
+        << gzipFile(svg
+                    + " width=\"9\" height=\"7\"><image width=\"9\" height=\"7\" "
+                      "xlink:href=\"earlier.png\"/></svg>")
+        << unreadable;
+    QTest::newRow("SVG not well-formed")
+        << "bad.svg" << svg + " width=\"9\" height=\"7\"><rect></svg>" << notAPicture;
 }
 
 void TestImageIntake::refusesWhatDoesNotDecode()

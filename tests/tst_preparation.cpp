@@ -7,6 +7,8 @@
 #include "testsupport.h"
 
 #include <QImageReader>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -51,6 +53,8 @@ private slots:
     void movesEachCellOfBayersMatrix();
     void changesTheToneAsImageMagickDoes_data();
     void changesTheToneAsImageMagickDoes();
+    void drawsSvgAtTheSizeItIsUsed_data();
+    void drawsSvgAtTheSizeItIsUsed();
 
 private:
     QScopedPointer<QTemporaryDir> m_dir;
@@ -1277,6 +1281,101 @@ void TestPreparation::changesTheToneAsImageMagickDoes()
         return qRgb(levels[x], levels[(x + y + 3) % 10], levels[(x + 2 * y + 7) % 10]);
     });
     QCOMPARE(preparePicture(picture, options).colours.convertToFormat(QImage::Format_RGB32), expected);
+}
+
+namespace {
+
+// 30 x 20: a red rectangle, a green disc and a blue line one pixel high across its row 15, on
+// transparency.
+const QByteArray shapesSvg
+    = R"(<svg xmlns="http://www.w3.org/2000/svg" width="30" height="20" viewBox="0 0 30 20">
+<rect x="2" y="2" width="10" height="8" fill="#f02010"/><circle cx="20" cy="9" r="6" fill="#10c030"/>
+<rect x="0" y="15" width="30" height="1" fill="#2040f0"/></svg>)";
+
+// The SVG drawn by Qt SVG over transparency at `size`, the part `viewBox` of it (all of it when
+// null), turned `quarterTurns` clockwise.
+QImage svgDrawn(QSize size, QRectF viewBox = QRectF(), int quarterTurns = 0)
+{
+    QSvgRenderer renderer(shapesSvg);
+    if (!viewBox.isNull())
+        renderer.setViewBox(viewBox);
+    QImage picture(quarterTurns % 2 ? size.transposed() : size, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    renderer.render(&painter);
+    painter.end();
+    picture = picture.convertToFormat(QImage::Format_ARGB32);
+    return quarterTurns ? picture.transformed(QTransform().rotate(90 * quarterTurns)) : picture;
+}
+
+} // namespace
+
+void TestPreparation::drawsSvgAtTheSizeItIsUsed_data()
+{
+    QTest::addColumn<DisplayOptions>("options");
+    QTest::addColumn<bool>("takesFitted"); // the caller takes a picture already fitted
+    QTest::addColumn<QImage>("expected");
+
+    QTest::newRow("at its own size") << DisplayOptions() << true << svgDrawn(QSize(30, 20));
+    QTest::newRow("fitted within 61 x 45, enlarged")
+        << fitIn(QSize(61, 45)) << true << svgDrawn(QSize(61, 40));
+    QTest::newRow("fitted 8 times larger") << fitIn(QSize(240, 161)) << true << svgDrawn(QSize(240, 160));
+    QTest::newRow("stretched to 17 x 9")
+        << fitIn(QSize(17, 9), FitMode::Stretch) << true << svgDrawn(QSize(17, 9));
+    // Sizes rounded down, as every picture's are: 30 x 20 within 61 x 45 is 61 x 40 (40.7); covering
+    // 45 x 45, 67 x 45 (67.5), cut at the middle: 33 - 22 = 11.
+    QTest::newRow("covering 45 x 45")
+        << fitIn(QSize(45, 45), FitMode::Cover) << true << svgDrawn(QSize(67, 45)).copy(11, 0, 45, 45);
+    QTest::newRow("covering 45 x 45 from the left") << fitIn(QSize(45, 45), FitMode::Cover, Qt::AlignLeft)
+                                                    << true << svgDrawn(QSize(67, 45)).copy(0, 0, 45, 45);
+    QTest::newRow("cut to its right 20 x 20, then fitted in 40 x 40")
+        << with([](DisplayOptions &o) { o.crop = QRect(10, 0, 20, 20); }, fitIn(QSize(40, 40))) << true
+        << svgDrawn(QSize(40, 40), QRectF(10, 0, 20, 20));
+    QTest::newRow("turned a quarter (20 x 30), fitted in 21 x 31")
+        << with([](DisplayOptions &o) { o.rotation = 90; }, fitIn(QSize(21, 31))) << true
+        << svgDrawn(QSize(20, 31), QRectF(), 1);
+    QTest::newRow("a caller that takes no fitted picture: its own size")
+        << fitIn(QSize(61, 45)) << false << svgDrawn(QSize(30, 20));
+    // Gzip-compressed (.svgz), written by the test: inflated to 32 MiB at most, spaces after it
+    // included.
+    QTest::newRow("compressed, fitted within 61 x 45")
+        << fitIn(QSize(61, 45)) << true << svgDrawn(QSize(61, 40));
+    QTest::newRow("compressed, 32 MiB once inflated") << DisplayOptions() << true << svgDrawn(QSize(30, 20));
+    QTest::newRow("compressed in two members, as gzip writes two files given together")
+        << DisplayOptions() << true << svgDrawn(QSize(30, 20));
+}
+
+void TestPreparation::drawsSvgAtTheSizeItIsUsed()
+{
+    QFETCH(DisplayOptions, options);
+    QFETCH(bool, takesFitted);
+    QFETCH(QImage, expected);
+    const QByteArray tag = QTest::currentDataTag();
+    const QString file = path(tag.startsWith("compressed") ? "shapes.svgz" : "shapes.svg");
+    if (tag.contains("32 MiB"))
+        writeFile(file, gzipFile(shapesSvg + QByteArray((32 << 20) - shapesSvg.size(), ' ')));
+    else if (tag.contains("two members"))
+        writeFile(file, gzipFile(shapesSvg.left(101)) + gzipFile(shapesSvg.mid(101)));
+    else
+        writeFile(file, tag.startsWith("compressed") ? gzipFile(shapesSvg) : shapesSvg);
+    RowFitting rows;
+    rows.allowed = takesFitted;
+    const DecodedPicture picture = decodePicture(file, options, nullptr, rows);
+    QCOMPARE(picture.status, DecodedPicture::Decoded);
+    QCOMPARE(picture.fullSize, QSize(30, 20));
+    QCOMPARE(picture.fitted, takesFitted && options.fit.isValid());
+    QCOMPARE(picture.image.size(), expected.size());
+    QCOMPARE(picture.image.convertToFormat(QImage::Format_ARGB32), expected);
+    QCOMPARE(qAlpha(picture.image.pixel(0, 0)), 0); // transparent stays so
+    if (picture.image.size() != QSize(240, 160))
+        return;
+    // Drawn, not a small picture enlarged: the line of one pixel is 8 rows of its own blue exactly,
+    // with nothing of it above or below.
+    for (int y = 119; y <= 128; ++y) {
+        const QRgb expectedColour = y >= 120 && y < 128 ? qRgb(0x20, 0x40, 0xf0) : qRgba(0, 0, 0, 0);
+        for (int x : {0, 100, 239})
+            QCOMPARE(picture.image.pixel(x, y), expectedColour);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPreparation)

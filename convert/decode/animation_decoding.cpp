@@ -7,6 +7,7 @@
 #include "picture_decoding.h"
 #include "picture_format.h"
 #include "picture_source.h"
+#include "svg_rendering.h"
 
 #include <QCoreApplication>
 #include <QImageReader>
@@ -442,7 +443,7 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
         animation = readFrames(frames, range, interrupted, takeFrame);
     } else if (format == "png" && isAnimatedPng(&source)) {
         animation = withProblem(FrameProblem::AnimatedPng, 0);
-    } else if (!format.isEmpty() && !isQtOwnFormat(format)) {
+    } else if (!format.isEmpty() && !isQtOwnFormat(format) && !isSvgFormat(format)) {
         source.close();
         animation = decodeFramesInChild(filePath, format, range, interrupted, takeFrame);
     } else {

@@ -5,11 +5,13 @@
 #include "fresh_memory.h"
 #include "picture_format.h"
 #include "row_decoding.h"
+#include "svg_rendering.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QtEndian>
 
@@ -877,6 +879,36 @@ bool heldAddressSpace(qint64 *size, qint64 *peak)
     return true;
 }
 
+// Whether this child traded its application object for a graphical one (makeFontsAvailable()).
+bool madeGraphical = false;
+
+// Fonts for an SVG's text, which Qt draws only with the fonts of a graphical application's
+// platform: the child trades the server's application object for a graphical one on Qt's
+// "offscreen" platform (libqt5gui5's, which opens no display and finds the fonts through
+// fontconfig, as a desktop's platforms do). Nothing of a display or desktop is reached: no
+// platform or theme named by the environment is loaded. Only a child that draws an SVG holding
+// text does this, and it decodes no other picture afterwards (mayServeAgain()): every other
+// reader runs in a process as the server made it. A platform that cannot be loaded ends the child,
+// whose picture is then refused as unreadable.
+bool makeFontsAvailable()
+{
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return true;
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORMTHEME", "QT_QPA_GENERIC_PLUGINS"})
+        ::unsetenv(name);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("QT_QPA_OFFSCREEN_NO_GLX", "1", 1);
+    madeGraphical = true;
+    // The server's object was made with new (becomeForkedServer(), runDecoderChild()).
+    delete QCoreApplication::instance();
+    static int argc = 1;
+    static char program[] = "quillon-convert";
+    static char *argv[] = {program, nullptr};
+    new QGuiApplication(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    return QGuiApplication::platformName() == QLatin1String("offscreen");
+}
+
 // Whether a child that decoded a picture may decode another one, as a child forked anew would: it
 // used little processor time in all, it started no program that still runs, and its address space
 // is what it was before its first picture, within a few MiB (so that the next picture finds the
@@ -887,10 +919,10 @@ bool mayServeAgain(bool timed, qint64 startingSize)
     timespec used {};
     siginfo_t child {};
     qint64 size = 0, peak = 0;
-    return timed && ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used) == 0 && used.tv_sec < reuseSeconds
-        && ::waitid(P_ALL, 0, &child, WEXITED | WNOHANG | WNOWAIT) != 0 && errno == ECHILD
-        && heldAddressSpace(&size, &peak) && startingSize >= 0 && peak < startingSize + reuseGrowth
-        && size < startingSize + reuseSlack;
+    return timed && !madeGraphical && ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used) == 0
+        && used.tv_sec < reuseSeconds && ::waitid(P_ALL, 0, &child, WEXITED | WNOHANG | WNOWAIT) != 0
+        && errno == ECHILD && heldAddressSpace(&size, &peak) && startingSize >= 0
+        && peak < startingSize + reuseGrowth && size < startingSize + reuseSlack;
 }
 
 // Decodes the picture on descriptor 0 and sends it on the channel (descriptor 1); then hands its
@@ -906,8 +938,9 @@ bool decodeAndSend(const DecodeRequest &request)
     fittingAsked(request.fitting, &display, &rows);
     errno = 0;
     std::optional<DecodedPicture> composed = composedFirstFrame(QStringLiteral("/proc/self/fd/0"), format);
-    const DecodedPicture decoded = composed
-        ? std::move(*composed)
+    const DecodedPicture decoded = composed ? std::move(*composed)
+        : isSvgFormat(format)
+        ? renderSvg(QStringLiteral("/proc/self/fd/0"), display, rows, makeFontsAvailable)
         : decodeInProcess(QStringLiteral("/proc/self/fd/0"), format, display, FreshMemoryCheck::None, rows);
     const int readerErrno = errno;
     const QImage &image = decoded.image;
@@ -1370,8 +1403,9 @@ int runDecoderChild(int argc, char **argv)
     // Qt's application object, which some readers need: EPS's starts ghostscript through
     // QProcess, and its plugin reads nothing without one. The server makes its own, however it
     // was started, before any reader is loaded. Numbers are read the C library's way whatever the
-    // locale, as in every run.
-    QCoreApplication application(argc, argv);
+    // locale, as in every run. Made with new, for a child that trades it for a graphical one
+    // (makeFontsAvailable()); the server ends with _exit().
+    new QCoreApplication(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     runServer();
 }

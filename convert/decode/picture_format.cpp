@@ -1,5 +1,7 @@
 #include "picture_format.h"
 
+#include "svg_rendering.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -117,6 +119,8 @@ QByteArray pictureFormatOf(const QByteArray &head, const QString &fileName)
     }
     if (isPcx(head))
         return "pcx";
+    if (looksLikeSvg(head, fileName))
+        return "svg";
     // TGA and WBMP files have no signature: their suffix tells.
     const QString suffix = QFileInfo(fileName).suffix().toLower();
     if (suffix == QLatin1String("tga") || suffix == QLatin1String("icb") || suffix == QLatin1String("vda")

@@ -433,6 +433,9 @@ bool readDecodingLine(const QByteArray &line, Reading *reading)
 QByteArray decodingLine(const DisplayFormat &format, const EncodingOptions &options)
 {
     QByteArray line = QByteArray(linePrefix) + " --format " + format.name;
+    // LVGL's descriptor names its colour format, RGB565_SWAPPED included.
+    if (format.family == DisplayFormat::Lvgl)
+        return line;
     if (options.swapBytes && (format.settings & DisplayFormat::SwapBytes))
         line += " --swap-bytes";
     if (options.bgr && (format.settings & DisplayFormat::ColourOrder))

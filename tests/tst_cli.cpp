@@ -79,6 +79,8 @@ private slots:
     void endsReadersThatMisbehave();
     void completesAPairAKilledRunLeft_data();
     void completesAPairAKilledRunLeft();
+    void namesItsTemporaryFilesWhereTheyAreLookedFor_data();
+    void namesItsTemporaryFilesWhereTheyAreLookedFor();
     void convertsABatchAmongOtherFiles();
     void leavesEachPictureOfAKilledBatchWhole_data();
     void leavesEachPictureOfAKilledBatchWhole();
@@ -1239,6 +1241,114 @@ void TestCli::completesAPairAKilledRunLeft()
     QCOMPARE(readFile(path("command/photo.h")),
              between == "hand" ? QByteArray("// mine") : expectedHeader(bmp));
     QCOMPARE(entryNames(path("command")), (QStringList {"photo.h", "photo16bits.BMP"}));
+}
+
+void TestCli::namesItsTemporaryFilesWhereTheyAreLookedFor_data()
+{
+    QTest::addColumn<bool>("window"); // the window writes, or the command line
+    QTest::addColumn<bool>("linked"); // the outputs are links to files of another folder
+    QTest::addColumn<bool>("withoutTmpfile");
+    QTest::addColumn<QByteArray>("pauseIn"); // the run held at the first of these calls, if it makes one
+    QTest::addColumn<bool>("paused");
+    // The files that stand in each folder there, but the outputs and the lock, their six random
+    // letters or digits shown as XXXXXX.
+    QTest::addColumn<QStringList>("inOutputs");
+    QTest::addColumn<QStringList>("elsewhere");
+
+    const QStringList none,
+        named = {lockName("photo.h").chopped(5) + "-XXXXXX", lockName("photo.h").chopped(5) + "-XXXXXX",
+                 lockName("photo.h").chopped(5) + "-XXXXXX"};
+    const QStringList beside = {"photo.h.XXXXXX", "photo16bits.BMP.XXXXXX"};
+    // A run that holds the outputs' lock names its files at once, as the next run looks for them:
+    // none is unnamed, then named.
+    QTest::newRow("the command line, at its first sync")
+        << false << false << false << QByteArray("fdatasync") << true << named << none;
+    QTest::newRow("the command line, no file named later")
+        << false << false << false << QByteArray("linkat") << false << none << none;
+    // The command line replaces the links themselves, with their journal, as it replaces files.
+    QTest::newRow("the command line through links, no file named later")
+        << false << true << false << QByteArray("linkat") << false << none << none;
+    QTest::newRow("the window, at its first sync")
+        << true << false << false << QByteArray("fdatasync") << true << named << none;
+    // The window replaces the files the links name, each beside itself and without a journal,
+    // unnamed until it is put in place (or named at once where files cannot be unnamed).
+    QTest::newRow("the window through links, before a file is named")
+        << true << true << false << QByteArray("linkat") << true << none << none;
+    QTest::newRow("the window through links, at its first sync")
+        << true << true << false << QByteArray("fdatasync") << true << none << beside;
+    QTest::newRow("the window through links without unnamed files, at its first sync")
+        << true << true << true << QByteArray("fdatasync") << true << none << beside;
+}
+
+// The temporary files of a run that holds the outputs' lock are named with the lock's prefix from
+// the start, where the next run finds what a killed one left; others stay unnamed until staged.
+void TestCli::namesItsTemporaryFilesWhereTheyAreLookedFor()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizers must be the first library loaded");
+#endif
+    QFETCH(bool, window);
+    QFETCH(bool, linked);
+    QFETCH(bool, withoutTmpfile);
+    QFETCH(QByteArray, pauseIn);
+    QFETCH(bool, paused);
+    QFETCH(QStringList, inOutputs);
+    QFETCH(QStringList, elsewhere);
+    QVERIFY(QDir().mkpath(path("a")) && QDir().mkpath(path("b")) && QDir().mkpath(path("elsewhere")));
+    savePicture(patternPicture(30, 20), path("a/photo.png"), "PNG");
+    savePicture(patternPicture(21, 30, true), path("b/photo.png"), "PNG");
+    const QStringList outputs = {"photo.h", "photo16bits.BMP"};
+    QCOMPARE(quillonConvert({"-n", "logo", "-o", path("elsewhere"), path("a/photo.png")}).exitCode, 0);
+    QVERIFY(QDir().mkpath(path("command")));
+    for (const QString &name : outputs) {
+        if (linked)
+            QVERIFY(QFile::link(path("elsewhere/" + name), path("command/" + name)));
+        else
+            QVERIFY(QFile::copy(path("elsewhere/" + name), path("command/" + name)));
+    }
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD",
+                       withoutTmpfile ? QString(QUILLON_PAUSED_CALL ":" QUILLON_NO_TMPFILE)
+                                      : QString(QUILLON_PAUSED_CALL));
+    environment.insert("QUILLON_PAUSE_IN", pauseIn);
+    environment.insert("QUILLON_PAUSE_AT", "1");
+    environment.insert("QUILLON_PAUSE_MARK", path("paused"));
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    if (window)
+        run.start(QUILLON_JOB_PROBE, {path("b/photo.png"), path("command")});
+    else
+        run.start(QUILLON_CONVERT, {"-f", "-n", "logo", "-o", path("command"), path("b/photo.png")});
+    QVERIFY(QTest::qWaitFor(
+        [&] { return QFileInfo::exists(path("paused")) || run.state() == QProcess::NotRunning; }, 60000));
+    const auto temporaries = [&](const QString &folder) {
+        QStringList names;
+        for (const QString &name : entryNames(folder)) {
+            if (!outputs.contains(name) && name != lockName("photo.h"))
+                names << name.chopped(6) + "XXXXXX";
+        }
+        return names;
+    };
+    const QStringList heldInOutputs = temporaries(path("command")),
+                      heldElsewhere = temporaries(path("elsewhere"));
+    QCOMPARE(QFile::remove(path("paused")), paused);
+    QVERIFY(run.state() == QProcess::NotRunning || run.waitForFinished(60000));
+    QCOMPARE(run.exitCode(), 0);
+    if (paused) {
+        QCOMPARE(heldInOutputs, inOutputs);
+        QCOMPARE(heldElsewhere, elsewhere);
+    }
+
+    // The new pair where the window wrote it, through the links, or in place of the links.
+    const QByteArray bmp = expectedBmp(QPixmap::fromImage(QImage(path("b/photo.png"))).toImage());
+    const QString written = window && linked ? "elsewhere/" : "command/";
+    QCOMPARE(readFile(path(written + "photo16bits.BMP")), bmp);
+    QCOMPARE(readFile(path(written + "photo.h")), expectedHeader(bmp));
+    QCOMPARE(entryNames(path("command")), outputs);
+    QCOMPARE(entryNames(path("elsewhere")), outputs);
+    for (const QString &name : outputs)
+        QCOMPARE(QFileInfo(path("command/" + name)).isSymLink(), linked && window);
 }
 
 void TestCli::convertsABatchAmongOtherFiles()

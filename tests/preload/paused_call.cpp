@@ -1,9 +1,9 @@
 // Preloaded into a process, holds it still at one chosen call, so that a test can kill it or
 // signal it exactly there: QUILLON_PAUSE_IN names the call (rename; fdatasync, which syncs a
-// file's bytes; fsync, a folder's names; or fork), QUILLON_PAUSE_AT which one of them (1 for the
-// first), and QUILLON_PAUSE_MARK a file that is created when the process stops there. The call goes on once
-// the test removes that file, signals or not; with QUILLON_PAUSE_FAIL, it then fails with that error number
-// instead of being made.
+// file's bytes; fsync, a folder's names; linkat, which names an unnamed file; or fork), QUILLON_PAUSE_AT
+// which one of them (1 for the first), and QUILLON_PAUSE_MARK a file that is created when the process stops
+// there. The call goes on once the test removes that file, signals or not; with QUILLON_PAUSE_FAIL, it then
+// fails with that error number instead of being made.
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -82,5 +82,15 @@ int fsync(int file)
     }
     using Fsync = int (*)(int);
     return reinterpret_cast<Fsync>(dlsym(RTLD_NEXT, "fsync"))(file);
+}
+
+int linkat(int fromFolder, const char *from, int toFolder, const char *to, int flags)
+{
+    if (const int failure = pauseIfChosen("linkat")) {
+        errno = failure;
+        return -1;
+    }
+    using Linkat = int (*)(int, const char *, int, const char *, int);
+    return reinterpret_cast<Linkat>(dlsym(RTLD_NEXT, "linkat"))(fromFolder, from, toFolder, to, flags);
 }
 }

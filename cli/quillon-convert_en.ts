@@ -337,10 +337,6 @@
         <translation>not a header of Quillon&apos;s: neither the line “%1” nor a BMP array; for another array, give --format and --size</translation>
     </message>
     <message>
-        <source>le format lvgl ne se relit pas encore</source>
-        <translation>the format lvgl cannot be read back yet</translation>
-    </message>
-    <message>
         <source>ni NOM_width ni NOM_height</source>
         <translation>neither NAME_width nor NAME_height</translation>
     </message>
@@ -351,6 +347,50 @@
     <message>
         <source>le format %1 ne se relit pas d&apos;un tableau seul</source>
         <translation>the format %1 cannot be read back from an array alone</translation>
+    </message>
+    <message>
+        <source>aucun descripteur d&apos;image LVGL</source>
+        <translation>no LVGL image descriptor</translation>
+    </message>
+    <message>
+        <source>%1 : descripteur LVGL illisible</source>
+        <translation>%1: unreadable LVGL descriptor</translation>
+    </message>
+    <message>
+        <source>%1 : format de couleur %2 inconnu de LVGL %3</source>
+        <translation>%1: colour format %2 unknown to LVGL %3</translation>
+    </message>
+    <message>
+        <source>%1 : lignes de %2 octets, moins que leurs pixels</source>
+        <translation>%1: rows of %2 bytes, fewer than their pixels</translation>
+    </message>
+    <message>
+        <source>%1 : %2 octets, moins que l&apos;en-tête de compression de LVGL</source>
+        <translation>%1: %2 bytes, fewer than LVGL&apos;s compression header</translation>
+    </message>
+    <message>
+        <source>%1 : méthode de compression %2 inconnue</source>
+        <translation>%1: unknown compression method %2</translation>
+    </message>
+    <message>
+        <source>%1 : %2 octets compressés annoncés au lieu des %3 qui suivent</source>
+        <translation>%1: %2 compressed bytes announced instead of the %3 that follow</translation>
+    </message>
+    <message>
+        <source>%1 : %2 octets décompressés annoncés au lieu des %3 d&apos;une image de cette taille</source>
+        <translation>%1: %2 decompressed bytes announced instead of the %3 of a picture of this size</translation>
+    </message>
+    <message>
+        <source>%1 : le flux compressé s&apos;arrête avant les %2 octets de l&apos;image, ou il est abîmé</source>
+        <translation>%1: the compressed stream ends before the picture&apos;s %2 bytes, or is damaged</translation>
+    </message>
+    <message>
+        <source>%1 : le flux compressé déborde des %2 octets de l&apos;image</source>
+        <translation>%1: the compressed stream overruns the picture&apos;s %2 bytes</translation>
+    </message>
+    <message>
+        <source>%1 : drapeaux « %2 » inconnus</source>
+        <translation>%1: unknown flags “%2”</translation>
     </message>
 </context>
 <context>

@@ -112,9 +112,7 @@ QImage smallPicture()
 // pixel.
 void checkReadBack(const EncodedPicture &encoded, const QByteArray &format, const EncodingOptions &encoding)
 {
-    CHeader header = encoded.header;
-    header.commentLines << decodingLine(*findDisplayFormat(format), encoding);
-    const HeaderPictures read = decodeHeader(headerText(header).toUtf8());
+    const HeaderPictures read = readBack(encoded, format, encoding);
     QCOMPARE(read.problem, QString());
     QCOMPARE(read.pictures.size(), 1);
     QCOMPARE(read.pictures[0].name, encoding.arrayName);
@@ -233,6 +231,54 @@ void TestDisplayFormats::refusesHeadersItCannotRead_data()
             "// Quillon decoding: --format epd7\n#define pic_width 1\n#define pic_height 1\nconst uint8_t "
             "pic[1] = {0x71};",
             "pic : code de couleur 7 inconnu de epd7 (pixel 0, 0)");
+    // LVGL 9 images of 2 x 2 greys (L8), by their descriptor: its fields, then the map's values.
+    const auto lvgl = [](const char *cf, const char *flags, const char *stride, const char *map) {
+        return QByteArray("// Quillon decoding: --format lvgl\nconst uint8_t pic_map[] = {") + map
+            + "};\nconst lv_image_dsc_t pic = {\n#if LV_BIG_ENDIAN_SYSTEM\n  {0, " + stride + ", 2, 2, "
+            + flags + ", " + cf + ", LV_IMAGE_HEADER_MAGIC},\n#else\n  {LV_IMAGE_HEADER_MAGIC, " + cf + ", "
+            + flags + ", 2, 2, " + stride + ", 0},\n#endif\n  sizeof(pic_map),\n  pic_map,\n};\n";
+    };
+    const char *l8 = "LV_COLOR_FORMAT_L8", *compressed = "0 | LV_IMAGE_FLAGS_COMPRESSED";
+    // The 12 bytes of LVGL's compression header: the method, the compressed size, the size.
+    const auto lvglCoded = [](int method, int size, const char *stream) {
+        return QByteArray::number(method) + ",0,0,0," + QByteArray::number(size) + ",0,0,0,4,0,0,0," + stream;
+    };
+    quillon("LVGL, a map one byte short", lvgl(l8, "0", "2", "1, 2, 3"),
+            "pic_map : 3 octets au lieu des 4 d'une image de cette taille");
+    quillon("LVGL, a map one byte more", lvgl(l8, "0", "2", "1, 2, 3, 4, 5"),
+            "pic_map : 5 octets au lieu des 4 d'une image de cette taille");
+    quillon("LVGL, rows shorter than their pixels", lvgl(l8, "0", "1", "1, 2"),
+            "pic : lignes de 1 octets, moins que leurs pixels");
+    quillon("LVGL, a colour format it has not", lvgl("LV_COLOR_FORMAT_RGB999", "0", "2", "1, 2, 3, 4"),
+            "pic : format de couleur LV_COLOR_FORMAT_RGB999 inconnu de LVGL 9");
+    quillon("LVGL, no descriptor", "// Quillon decoding: --format lvgl\nconst uint8_t pic_map[] = {1};",
+            "aucun descripteur d'image LVGL");
+    quillon("LVGL, a descriptor without its magic",
+            lvgl(l8, "0", "2", "1, 2, 3, 4").replace("{LV_IMAGE_HEADER_MAGIC,", "{0,"),
+            "pic : descripteur LVGL illisible");
+    quillon(
+        "LVGL, its map missing",
+        lvgl(l8, "0", "2", "1, 2, 3, 4").replace("sizeof(pic_map),\n  pic_map", "sizeof(other),\n  other"),
+        "other : tableau introuvable");
+    quillon("LVGL, RLE ending early", lvgl(l8, compressed, "2", lvglCoded(1, 2, "0x02, 7")),
+            "pic_map : le flux compressé s'arrête avant les 4 octets de l'image, ou il est abîmé");
+    quillon("LVGL, RLE overrunning by a byte", lvgl(l8, compressed, "2", lvglCoded(1, 2, "0x05, 7")),
+            "pic_map : le flux compressé déborde des 4 octets de l'image");
+    quillon("LVGL, a compressed size not the stream's", lvgl(l8, compressed, "2", lvglCoded(1, 2, "0x84")),
+            "pic_map : 2 octets compressés annoncés au lieu des 1 qui suivent");
+    quillon("LVGL, LZ4 literals cut", lvgl(l8, compressed, "2", lvglCoded(2, 3, "0x40, 1, 2")),
+            "pic_map : le flux compressé s'arrête avant les 4 octets de l'image, ou il est abîmé");
+    quillon("LVGL, LZ4 with a byte after", lvgl(l8, compressed, "2", lvglCoded(2, 6, "0x40, 1, 2, 3, 4, 0")),
+            "pic_map : le flux compressé déborde des 4 octets de l'image");
+    quillon("LVGL, a method it has not", lvgl(l8, compressed, "2", lvglCoded(3, 2, "0x04, 7")),
+            "pic_map : méthode de compression 3 inconnue");
+    quillon("LVGL, a size not the picture's",
+            lvgl(l8, compressed, "2", lvglCoded(1, 2, "0x05, 7").replace(",4,0,0,0,", ",5,0,0,0,")),
+            "pic_map : 5 octets décompressés annoncés au lieu des 4 d'une image de cette taille");
+    quillon("LVGL, compression header cut", lvgl(l8, compressed, "2", "1, 0, 0, 0, 2"),
+            "pic_map : 5 octets, moins que l'en-tête de compression de LVGL");
+    quillon("LVGL, flags it has not", lvgl(l8, "0 | LV_IMAGE_FLAGS_PREMULTIPLIED", "2", "1, 2, 3, 4"),
+            "pic : drapeaux « 0 | LV_IMAGE_FLAGS_PREMULTIPLIED » inconnus");
     QTest::newRow("another tool's array, too short")
         << QByteArray("const uint16_t pic[] = {1, 2, 3};") << QByteArray("rgb565") << QSize(2, 2)
         << "pic : 6 octets au lieu des 8 d'une image de cette taille";

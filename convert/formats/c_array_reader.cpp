@@ -242,7 +242,7 @@ public:
         QVector<QByteArray> words;
         QByteArray name;
         qint64 declared = -1;
-        bool inBrackets = false, bracketsSeen = false, bracketNumber = false;
+        bool inBrackets = false, bracketsSeen = false, bracketNumber = false, assigned = false;
         for (;;) {
             Token token = m_tokens.next();
             switch (token.kind) {
@@ -275,29 +275,30 @@ public:
                 break;
             }
             const char c = token.text.at(0);
-            if (c == '[' && !bracketsSeen) {
+            if (c == '=' && !inBrackets) {
+                assigned = true;
+            } else if (c == '[' && !bracketsSeen) {
                 inBrackets = bracketsSeen = true;
                 declared = -1;
                 bracketNumber = false;
             } else if (c == ']') {
                 inBrackets = false;
-            } else if (c == ';' || c == '}') {
+            } else if (c == ';' || c == '}' || c == '{') {
+                if (c == '{') {
+                    const int bytes = valueBytesOf(words);
+                    QString problem;
+                    if (bracketsSeen && bytes > 0 && !name.isEmpty())
+                        problem = readValues(name, bytes, declared, token);
+                    else if (!bracketsSeen && assigned && words.size() >= 2)
+                        problem = readFields(words[words.size() - 2], name, token);
+                    else
+                        problem = passBraces(token);
+                    if (!problem.isEmpty())
+                        return problem;
+                }
                 words.clear();
                 name.clear();
-                bracketsSeen = inBrackets = false;
-                declared = -1;
-            } else if (c == '{') {
-                const int bytes = valueBytesOf(words);
-                QString problem;
-                if (bracketsSeen && bytes > 0 && !name.isEmpty())
-                    problem = readValues(name, bytes, declared, token);
-                else
-                    problem = passBraces(token);
-                if (!problem.isEmpty())
-                    return problem;
-                words.clear();
-                name.clear();
-                bracketsSeen = inBrackets = false;
+                bracketsSeen = inBrackets = assigned = false;
                 declared = -1;
             }
         }
@@ -326,6 +327,64 @@ private:
             else if (token.text == "}" && --depth == 0)
                 return QString();
         }
+    }
+
+    // The fields of the initializer of `name` up to its closing brace, by the rule of arrays for
+    // #if and #else; nested conditions are passed over with the branch they are in.
+    QString readFields(const QByteArray &type, const QByteArray &name, const Token &opening)
+    {
+        ReadStruct read;
+        read.type = type;
+        read.name = name;
+        QByteArray field;
+        const auto endField = [&] {
+            if (!field.isEmpty() && read.fields.size() < maxStructFields)
+                read.fields << field;
+            field.clear();
+        };
+        qint64 depth = 1;
+        int nested = 0; // conditions within the one being read
+        bool skipping = false, inCondition = false;
+        for (;;) {
+            const Token token = m_tokens.next();
+            if (token.kind == Token::End)
+                return at(opening, QCoreApplication::translate("HeaderReading", "accolade jamais fermée"));
+            if (token.kind == Token::Problem)
+                return at(token, QString::fromUtf8(token.text));
+            if (token.kind == Token::Directive) {
+                if (token.text.startsWith("if")) {
+                    if (inCondition)
+                        ++nested;
+                    else
+                        inCondition = skipping = true;
+                } else if (nested == 0 && (token.text == "else" || token.text.startsWith("elif"))) {
+                    skipping = false;
+                } else if (token.text == "endif") {
+                    if (nested > 0)
+                        --nested;
+                    else
+                        inCondition = skipping = false;
+                }
+                continue;
+            }
+            if (skipping)
+                continue;
+            if (token.kind == Token::Punctuation
+                && (token.text == "{" || token.text == "}" || token.text == ",")) {
+                endField();
+                if (token.text == "{")
+                    ++depth;
+                else if (token.text == "}" && --depth == 0)
+                    break;
+                continue;
+            }
+            const QByteArray text
+                = token.kind == Token::Number ? QByteArray::number(token.value) : token.text;
+            if (field.size() + 1 + text.size() <= maxFieldBytes)
+                field += (field.isEmpty() ? QByteArray() : QByteArray(" ")) + text;
+        }
+        m_header->structs << read;
+        return QString();
     }
 
     // The values of array `name` up to its closing brace, kept unless they are names (a table of

@@ -14,8 +14,9 @@
 // any attribute, its values in hexadecimal, decimal or octal, with comments and line breaks), its
 // values as the bytes a little-endian firmware holds; each `#define NAME VALUE`; each line of the
 // comments that start with //. Values between `#if` and `#else` inside an array (the other byte
-// order of LVGL's maps) are passed over, those after `#else` kept. An initializer in braces that is
-// not an array of numbers (a descriptor, a table of pointers) is passed over whole.
+// order of LVGL's maps) are passed over, those after `#else` kept. An initializer in braces of one
+// thing that is not an array (a descriptor, `const lv_image_dsc_t NAME = { ... };`) is kept as the
+// text of its fields, read by the same rule; any other (a table of pointers) is passed over whole.
 struct ReadArray
 {
     QByteArray name;
@@ -23,9 +24,23 @@ struct ReadArray
     QByteArray data; // the values, each little-endian
 };
 
+// The fields of an initializer such as a descriptor's, nested braces flattened:
+// `{{MAGIC, CF, 0 | FLAGS}, sizeof(NAME_map), NAME_map}` gives "MAGIC", "CF", "0 | FLAGS",
+// "sizeof ( NAME_map )", "NAME_map", each token apart by one space, numbers in decimal. No more
+// than maxStructFields fields are kept, each cut at maxFieldBytes.
+struct ReadStruct
+{
+    QByteArray type; // the word before its name: lv_image_dsc_t...
+    QByteArray name;
+    QVector<QByteArray> fields;
+};
+constexpr int maxStructFields = 32;
+constexpr int maxFieldBytes = 128;
+
 struct ReadHeader
 {
     QVector<ReadArray> arrays; // in the order of the text
+    QVector<ReadStruct> structs; // in the order of the text
     QHash<QByteArray, int> index; // each array's place in `arrays`, by its name
     QHash<QByteArray, QByteArray> macros; // each #define's name and its value's text, trimmed
     QVector<QByteArray> commentLines; // the text after "//" of each such comment, trimmed

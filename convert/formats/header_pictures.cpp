@@ -3,6 +3,7 @@
 #include "c_array_reader.h"
 #include "colour_formats.h"
 #include "epaper_formats.h"
+#include "lvgl_format.h"
 #include "palette.h"
 #include "pixel_packing.h"
 #include "rle_coding.h"
@@ -413,6 +414,25 @@ QString decodeBmpArray(const ReadArray &array, QVector<HeaderPicture> *pictures)
     return QString();
 }
 
+// Each image of an LVGL header, by its descriptor, in the order of the text: one, or an
+// animation's frames.
+QString decodeLvglPictures(const ReadHeader &header, QVector<HeaderPicture> *pictures)
+{
+    for (const ReadStruct &descriptor : header.structs) {
+        if (descriptor.type != "lv_image_dsc_t" && descriptor.type != "lv_img_dsc_t")
+            continue;
+        HeaderPicture picture;
+        picture.name = descriptor.name;
+        const QString problem = lvglShownOf(header, descriptor, &picture.shown);
+        if (!problem.isEmpty())
+            return problem;
+        *pictures << picture;
+    }
+    if (pictures->isEmpty())
+        return QCoreApplication::translate("HeaderReading", "aucun descripteur d'image LVGL");
+    return QString();
+}
+
 // The format and options of the decoding line; false when the line names none Quillon knows.
 bool readDecodingLine(const QByteArray &line, Reading *reading)
 {
@@ -478,8 +498,9 @@ HeaderPictures decodeHeader(const QByteArray &text)
         return result;
     }
     if (reading.format == "lvgl") {
-        result.problem
-            = QCoreApplication::translate("HeaderReading", "le format lvgl ne se relit pas encore");
+        result.problem = decodeLvglPictures(header, &result.pictures);
+        if (!result.problem.isEmpty())
+            result.pictures.clear();
         return result;
     }
     QByteArrayList bases;

@@ -118,7 +118,7 @@ public:
                                .arg(uchar(c), 2, 16, QLatin1Char('0')));
         ++m_at;
         token.kind = Token::Punctuation;
-        token.text = QByteArray(1, c);
+        token.text = QByteArray::fromRawData(m_at - 1, 1); // the text outlives its tokens: no copy
         return token;
     }
 
@@ -138,7 +138,7 @@ private:
         const char *start = m_at;
         while (m_at < m_end && (isIdentifierByte(*m_at) || *m_at == '.'))
             ++m_at;
-        QByteArray text(start, int(qMin<qint64>(m_at - start, 24)));
+        const auto text = [&] { return QString::fromLatin1(start, int(qMin<qint64>(m_at - start, 24))); };
         const char *digits = start, *end = m_at;
         while (end > digits && (end[-1] == 'u' || end[-1] == 'U' || end[-1] == 'l' || end[-1] == 'L'))
             --end;
@@ -157,15 +157,14 @@ private:
         for (const char *d = digits; d < end; ++d) {
             const int digit = digitValue(*d);
             if (digit >= base || value > 0xffffffffULL)
-                return problem(token,
-                               QCoreApplication::translate("HeaderReading", "nombre illisible « %1 »")
-                                   .arg(QString::fromLatin1(text)));
+                return problem(
+                    token,
+                    QCoreApplication::translate("HeaderReading", "nombre illisible « %1 »").arg(text()));
             value = value * quint64(base) + quint64(digit);
         }
         if (value > 0xffffffffULL)
-            return problem(token,
-                           QCoreApplication::translate("HeaderReading", "nombre illisible « %1 »")
-                               .arg(QString::fromLatin1(text)));
+            return problem(
+                token, QCoreApplication::translate("HeaderReading", "nombre illisible « %1 »").arg(text()));
         token.kind = Token::Number;
         token.value = value;
         return token;

@@ -10,7 +10,7 @@
 // the encoder's preview shows of the same picture, pixel for pixel. The header's text is read by
 // c_array_reader; its format is told by the one line of its comment that decodingLine() wrote (or,
 // without it, by the BMP file that the default format's array holds), or given with the picture's
-// size for an array made by another tool.
+// size for an array made by another tool. LVGL's images are then read by their descriptors.
 
 struct HeaderPicture
 {

@@ -49,7 +49,7 @@ fuzz:
 	rm -f $(FUZZ_DIR)/CMakeCache.txt # always configured afresh for clang and libFuzzer
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON
 	cmake --build $(FUZZ_DIR) --parallel $(JOBS)
-	for target in header_generator bmp_writer gif_frames svg_screening; do \
+	for target in header_generator bmp_writer gif_frames svg_screening header_decoding; do \
 		mkdir -p $(FUZZ_DIR)/corpus/$$target && \
 		(cd $(FUZZ_DIR) && ./tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 			corpus/$$target ../tests/fuzz/corpus/$$target) || exit 1; \

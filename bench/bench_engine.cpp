@@ -6,6 +6,7 @@
 #include "display_formats.h"
 #include "display_preparation.h"
 #include "header_generator.h"
+#include "header_pictures.h"
 #include "qimage16.h"
 
 #include "atomic_file_writer.h"
@@ -240,5 +241,34 @@ int main(int argc, char *argv[])
         - Bench::bestSeconds(5, [&] { preparePicture(photo.copy(), DisplayOptions()); });
     std::printf("  tone of a 2048 x 2048 photo: %.1f ms\n", toneSeconds * 1e3);
     Bench::reportGoal("tone time / rgb565 fs encoding time", toneSeconds / rgb565Seconds, 0.5, false);
+
+    // --decode's reading of a header of about 1 MiB, the photo's top in rgb565 and in LVGL's LZ4,
+    // into the picture it shows: against the C writer's time a character of bytes.
+    const auto decodingSeconds = [&](const char *format, EncodingOptions options, qint64 *characters) {
+        PreparedPicture prepared;
+        prepared.colours = photo.copy(0, 0, 384, 384);
+        EncodedPicture encoded = findDisplayFormat(format)->encode(std::move(prepared), options);
+        encoded.header.commentLines << decodingLine(*findDisplayFormat(format), options);
+        const QString path = dir.filePath("decoded.h");
+        AtomicFileWriter file(path);
+        if (!file.open() || !writeCHeader(file, encoded.header) || !file.commit())
+            qFatal("cannot write %s", qPrintable(path));
+        const QByteArray header = readAll(path);
+        *characters = header.size();
+        return Bench::bestSeconds(runs, [&] {
+            if (!decodeHeader(header).problem.isEmpty())
+                qFatal("%s: the header is not read back", format);
+        });
+    };
+    EncodingOptions lz4;
+    lz4.compression = EncodingOptions::Lz4;
+    for (const auto &[format, options] : {std::pair {"rgb565", EncodingOptions()}, std::pair {"lvgl", lz4}}) {
+        qint64 characters = 0;
+        const double seconds = decodingSeconds(format, options, &characters);
+        std::printf("  --decode, %-6s %7.2f MiB %7.1f ms  %8.1f MiB/s of text\n", format, characters / mib,
+                    seconds * 1e3, characters / mib / seconds);
+        Bench::reportGoal(QStringLiteral("--decode of %1: time a character / the C writer's").arg(format),
+                          seconds / characters / (byteArraySeconds / byteCharacters), 15, false);
+    }
     return Bench::goalsExitCode();
 }

@@ -3,6 +3,7 @@
 //     quillon-convert [OPTION]... PICTURE...
 
 #include "child_decoder.h"
+#include "header_decoding.h"
 #include "options.h"
 #include "output_batch.h"
 #include "picture_job.h"
@@ -300,6 +301,18 @@ int main(int argc, char *argv[])
                           "d'informations.\n")
                   .arg(options.error));
         return 2;
+    case Options::Decode: {
+        HeaderDecodingJob job;
+        job.headers = options.pictures;
+        job.outputFolder = options.job.outputFolder;
+        job.force = options.job.force;
+        job.verbose = options.verbose;
+        job.format = options.job.format;
+        job.size = options.decodeSize;
+        job.swapBytes = options.job.encoding.swapBytes;
+        job.bgr = options.job.encoding.bgr;
+        return decodeHeaders(job, errors);
+    }
     case Options::Convert:
         break;
     }

@@ -734,6 +734,17 @@ const QVector<OptionDeclaration> &optionTable()
                            "quillon_rle_init_ram) ; avec lvgl, NOM.bin est l'image que LVGL charge d'un "
                            "fichier"),
          0},
+        {"decode", 0, nullptr,
+         QT_TRANSLATE_NOOP("Options",
+                           "relit chaque fichier donné comme un en-tête écrit par Quillon et en écrit chaque "
+                           "image dans NOM16bits.png, telle que --preview la montre ; le tableau d'un autre "
+                           "outil se relit avec --format et --size"),
+         0},
+        {"size", 0, "LxH",
+         QT_TRANSLATE_NOOP("Options",
+                           "avec --decode et --format : la taille de l'image que tient le tableau d'un autre "
+                           "outil"),
+         0},
         {"verbose", 'v', nullptr,
          QT_TRANSLATE_NOOP("Options",
                            "dit sur la sortie d'erreur chaque fichier écrit (sans cette option, une "
@@ -874,6 +885,36 @@ Options parseOptions(const QStringList &arguments)
         if (declared.setting && !(job.format && (job.format->settings & declared.setting)))
             return usageError(Options::tr("--%1 ne s'emploie qu'avec --format %2")
                                   .arg(name, joinedWithOr(optionFormats(declared))));
+    }
+    if (isSet("size") && !isSet("decode"))
+        return usageError(Options::tr("--size ne s'emploie qu'avec --decode"));
+    if (isSet("decode")) {
+        // Only the options that say where the pictures go and how another tool's array reads.
+        for (const QString &name : given.keys()) {
+            static const QStringList kept {"decode", "size",    "format",     "output",
+                                           "force",  "verbose", "swap-bytes", "color-order"};
+            if (!kept.contains(name))
+                return usageError(Options::tr("--%1 ne s'emploie pas avec --decode").arg(name));
+        }
+        if (isSet("format") != isSet("size"))
+            return usageError(Options::tr("--decode lit le format dans l'en-tête de Quillon ; le tableau "
+                                          "d'un autre outil se relit avec --format et --size ensemble"));
+        if (isSet("format") && !job.format)
+            return usageError(Options::tr("--decode : --format bmp n'a pas de tableau à relire seul"));
+        if (isSet("size")) {
+            const QStringList parts = lastOf("size").split(QLatin1Char('x'));
+            bool wide = false, high = false;
+            const int width = parts.size() == 2 ? parts[0].toInt(&wide) : 0;
+            const int height = parts.size() == 2 ? parts[1].toInt(&high) : 0;
+            if (!wide || !high || width < 1 || height < 1 || width > 32768 || height > 32768)
+                return usageError(
+                    Options::tr("--size : « %1 » n'est pas une taille LxH de 1 à 32768").arg(lastOf("size")));
+            options.decodeSize = QSize(width, height);
+        }
+        options.action = Options::Decode;
+        encoding.swapBytes = isSet("swap-bytes");
+        encoding.bgr = isSet("color-order") && lastOf("color-order").trimmed() == QLatin1String("bgr");
+        return options;
     }
     // --compress: for LVGL, its own compression, which its check reads; for the other formats, the
     // run-length coding of their arrays.

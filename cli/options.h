@@ -13,7 +13,7 @@
 // short options ("-fo DIR"), and "--" before names that begin with a dash.
 struct Options
 {
-    enum Action { Convert, ShowHelp, ShowVersion, UsageError };
+    enum Action { Convert, Decode, ShowHelp, ShowVersion, UsageError };
     Action action = Convert;
     // What every picture's job shares: the folder of -o (empty: each picture's own) and every
     // setting; the picture, its array's name and its folder are each job's.
@@ -24,6 +24,8 @@ struct Options
     // With --bundle: the name of the header that holds every picture (bundle_table.h); empty
     // without it, each picture then in its own header.
     QByteArray bundle;
+    // --decode: the pictures are headers to read back; with --format, arrays of another tool of this size.
+    QSize decodeSize;
     QString error; // what was wrong, for UsageError
 
     Q_DECLARE_TR_FUNCTIONS(Options) // the messages and the help, in French, translated

@@ -3,6 +3,7 @@
 #include "bundle_table.h"
 #include "child_decoder.h"
 #include "frame_table.h"
+#include "header_pictures.h"
 #include "output_batch.h"
 #include "output_files.h"
 #include "output_journal.h"
@@ -669,6 +670,9 @@ std::optional<PictureOutcome> convertAndWrite(const PictureJob &job, const Outpu
         if (const auto problem = encode(job, std::move(decoded), &encoded))
             return *problem;
     }
+    // The one line that tells the format again to --decode.
+    if (job.format)
+        encoded.header.commentLines << decodingLine(*job.format, job.encoding);
     const QImage16 image(bmpPixels(job, encoded)); // reduced to 5-6-5 a row at a time as it is written
     if (const auto problem = progmemProblem(job, encoded, image))
         return *problem;

@@ -160,6 +160,240 @@
     </message>
 </context>
 <context>
+    <name>HeaderDecoding</name>
+    <message>
+        <source>%1 octets, plus que les %2 qu&apos;un en-tête peut avoir</source>
+        <translation>%1 bytes, more than the %2 a header may have</translation>
+    </message>
+    <message>
+        <source>%1 manque à côté de lui : il tient les tableaux</source>
+        <translation>%1 is missing beside it: it holds the arrays</translation>
+    </message>
+    <message>
+        <source>%1 : impossible de créer le dossier %2</source>
+        <translation>%1: cannot create the folder %2</translation>
+    </message>
+    <message>
+        <source>%1 : %2 existe déjà (--force pour le remplacer)</source>
+        <translation>%1: %2 already exists (--force to replace it)</translation>
+    </message>
+    <message>
+        <source>%1 : impossible d&apos;écrire %2 : %3</source>
+        <translation>%1: cannot write %2: %3</translation>
+    </message>
+    <message>
+        <source>%1 écrit</source>
+        <translation>%1 written</translation>
+    </message>
+    <message>
+        <source>%1 : illisible : %2</source>
+        <translation>%1: unreadable: %2</translation>
+    </message>
+</context>
+<context>
+    <name>HeaderReading</name>
+    <message>
+        <source>commentaire /* jamais fermé</source>
+        <translation>comment /* never closed</translation>
+    </message>
+    <message>
+        <source>chaîne jamais fermée</source>
+        <translation>string never closed</translation>
+    </message>
+    <message>
+        <source>octet 0x%1 hors d&apos;un commentaire</source>
+        <translation>byte 0x%1 outside a comment</translation>
+    </message>
+    <message>
+        <source>nombre illisible « %1 »</source>
+        <translation>unreadable number “%1”</translation>
+    </message>
+    <message>
+        <source>ligne %1 : %2</source>
+        <translation>line %1: %2</translation>
+    </message>
+    <message>
+        <source>accolade jamais fermée</source>
+        <translation>brace never closed</translation>
+    </message>
+    <message>
+        <source>%1 : le fichier s&apos;arrête au milieu du tableau, après %2 valeurs</source>
+        <translation>%1: the file ends in the middle of the array, after %2 values</translation>
+    </message>
+    <message>
+        <source>%1 : #if imbriqués dans le tableau</source>
+        <translation>%1: nested #if in the array</translation>
+    </message>
+    <message>
+        <source>%1 : « %2 » au lieu d&apos;un nombre</source>
+        <translation>%1: “%2” instead of a number</translation>
+    </message>
+    <message>
+        <source>%1 : virgule manquante</source>
+        <translation>%1: missing comma</translation>
+    </message>
+    <message>
+        <source>%1 : la valeur %2 dépasse %3, le plus grand %4</source>
+        <translation>%1: the value %2 exceeds %3, the largest %4</translation>
+    </message>
+    <message>
+        <source>%1 : %2 valeurs au lieu des %3 que déclare sa taille</source>
+        <translation>%1: %2 values instead of the %3 its size declares</translation>
+    </message>
+    <message>
+        <source>%1 : tableau défini deux fois</source>
+        <translation>%1: array defined twice</translation>
+    </message>
+    <message>
+        <source>%1 octets, plus que les %2 qu&apos;un en-tête peut avoir</source>
+        <translation>%1 bytes, more than the %2 a header may have</translation>
+    </message>
+    <message>
+        <source>%1 : tableau codé vide</source>
+        <translation>%1: empty coded array</translation>
+    </message>
+    <message>
+        <source>%1 : %2 octets stockés tels quels au lieu de %3</source>
+        <translation>%1: %2 bytes stored as they are instead of %3</translation>
+    </message>
+    <message>
+        <source>%1 : unité de codage %2 inconnue</source>
+        <translation>%1: unknown coding unit %2</translation>
+    </message>
+    <message>
+        <source>%1 : le flux codé s&apos;arrête après %2 octets des %3 du tableau</source>
+        <translation>%1: the coded stream ends after %2 bytes of the array&apos;s %3</translation>
+    </message>
+    <message>
+        <source>%1 : le flux codé s&apos;arrête au milieu d&apos;un paquet</source>
+        <translation>%1: the coded stream ends in the middle of a packet</translation>
+    </message>
+    <message>
+        <source>%1 : le flux codé déborde des %2 octets du tableau</source>
+        <translation>%1: the coded stream overruns the array&apos;s %2 bytes</translation>
+    </message>
+    <message>
+        <source>%1 : %2 octets après la fin du flux codé</source>
+        <translation>%1: %2 bytes after the end of the coded stream</translation>
+    </message>
+    <message>
+        <source>%1 : des valeurs de %2 octets au lieu de %3</source>
+        <translation>%1: values of %2 bytes instead of %3</translation>
+    </message>
+    <message>
+        <source>%1 : %2 manque</source>
+        <translation>%1: %2 is missing</translation>
+    </message>
+    <message>
+        <source>%1 : %2 vaut %3 au lieu de %4</source>
+        <translation>%1: %2 is %3 instead of %4</translation>
+    </message>
+    <message>
+        <source>%1 : des valeurs de %2 octets au lieu de 1</source>
+        <translation>%1: values of %2 bytes instead of 1</translation>
+    </message>
+    <message>
+        <source>%1 : tableau introuvable</source>
+        <translation>%1: array not found</translation>
+    </message>
+    <message>
+        <source>%1 : %2 octets au lieu des %3 d&apos;une image de cette taille</source>
+        <translation>%1: %2 bytes instead of the %3 of a picture of that size</translation>
+    </message>
+    <message>
+        <source>%1 : encre noire et de couleur au même pixel (%2, %3)</source>
+        <translation>%1: black and coloured ink at the same pixel (%2, %3)</translation>
+    </message>
+    <message>
+        <source>%1 : code de couleur %2 inconnu de %3 (pixel %4, %5)</source>
+        <translation>%1: colour code %2 unknown to %3 (pixel %4, %5)</translation>
+    </message>
+    <message>
+        <source>le format %1 ne se relit pas</source>
+        <translation>the format %1 cannot be read back</translation>
+    </message>
+    <message>
+        <source>%1 : taille %2 x %3 illisible</source>
+        <translation>%1: unreadable size %2 x %3</translation>
+    </message>
+    <message>
+        <source>%1 : %2 octets, moins que l&apos;en-tête BMP</source>
+        <translation>%1: %2 bytes, fewer than the BMP header</translation>
+    </message>
+    <message>
+        <source>%1 : fichier BMP qui n&apos;est pas celui de Quillon</source>
+        <translation>%1: a BMP file that is not Quillon&apos;s</translation>
+    </message>
+    <message>
+        <source>%1 : %2 octets au lieu des %3 d&apos;un BMP de %4 x %5</source>
+        <translation>%1: %2 bytes instead of the %3 of a BMP of %4 x %5</translation>
+    </message>
+    <message>
+        <source>format inconnu dans « %1 »</source>
+        <translation>unknown format in “%1”</translation>
+    </message>
+    <message>
+        <source>pas un en-tête de Quillon : ni la ligne « %1 » ni tableau BMP ; pour un autre tableau, donnez --format et --size</source>
+        <translation>not a header of Quillon&apos;s: neither the line “%1” nor a BMP array; for another array, give --format and --size</translation>
+    </message>
+    <message>
+        <source>ni NOM_width ni NOM_height</source>
+        <translation>neither NAME_width nor NAME_height</translation>
+    </message>
+    <message>
+        <source>aucun tableau de nombres</source>
+        <translation>no array of numbers</translation>
+    </message>
+    <message>
+        <source>le format %1 ne se relit pas d&apos;un tableau seul</source>
+        <translation>the format %1 cannot be read back from an array alone</translation>
+    </message>
+    <message>
+        <source>aucun descripteur d&apos;image LVGL</source>
+        <translation>no LVGL image descriptor</translation>
+    </message>
+    <message>
+        <source>%1 : descripteur LVGL illisible</source>
+        <translation>%1: unreadable LVGL descriptor</translation>
+    </message>
+    <message>
+        <source>%1 : format de couleur %2 inconnu de LVGL %3</source>
+        <translation>%1: colour format %2 unknown to LVGL %3</translation>
+    </message>
+    <message>
+        <source>%1 : lignes de %2 octets, moins que leurs pixels</source>
+        <translation>%1: rows of %2 bytes, fewer than their pixels</translation>
+    </message>
+    <message>
+        <source>%1 : %2 octets, moins que l&apos;en-tête de compression de LVGL</source>
+        <translation>%1: %2 bytes, fewer than LVGL&apos;s compression header</translation>
+    </message>
+    <message>
+        <source>%1 : méthode de compression %2 inconnue</source>
+        <translation>%1: unknown compression method %2</translation>
+    </message>
+    <message>
+        <source>%1 : %2 octets compressés annoncés au lieu des %3 qui suivent</source>
+        <translation>%1: %2 compressed bytes announced instead of the %3 that follow</translation>
+    </message>
+    <message>
+        <source>%1 : %2 octets décompressés annoncés au lieu des %3 d&apos;une image de cette taille</source>
+        <translation>%1: %2 decompressed bytes announced instead of the %3 of a picture of this size</translation>
+    </message>
+    <message>
+        <source>%1 : le flux compressé s&apos;arrête avant les %2 octets de l&apos;image, ou il est abîmé</source>
+        <translation>%1: the compressed stream ends before the picture&apos;s %2 bytes, or is damaged</translation>
+    </message>
+    <message>
+        <source>%1 : le flux compressé déborde des %2 octets de l&apos;image</source>
+        <translation>%1: the compressed stream overruns the picture&apos;s %2 bytes</translation>
+    </message>
+    <message>
+        <source>%1 : drapeaux « %2 » inconnus</source>
+        <translation>%1: unknown flags “%2”</translation>
+    </message>
+</context>
+<context>
     <name>Options</name>
     <message>
         <source>quillon-convert: %1 : %2, qu&apos;elle écrirait, est l&apos;image %3 de la même commande ; rien n&apos;a été écrit
@@ -768,6 +1002,34 @@ Exit status: 0 if every picture was converted, 1 if one of them was not,
     <message>
         <source>--color-order : « %1 » inconnu (rgb ou bgr)</source>
         <translation>--color-order: unknown &apos;%1&apos; (rgb or bgr)</translation>
+    </message>
+    <message>
+        <source>relit chaque fichier donné comme un en-tête écrit par Quillon et en écrit chaque image dans NOM16bits.png, telle que --preview la montre ; le tableau d&apos;un autre outil se relit avec --format et --size</source>
+        <translation>reads each file given back as a header Quillon wrote and writes each of its pictures into NAME16bits.png, as --preview shows it; another tool&apos;s array is read with --format and --size</translation>
+    </message>
+    <message>
+        <source>avec --decode et --format : la taille de l&apos;image que tient le tableau d&apos;un autre outil</source>
+        <translation>with --decode and --format: the size of the picture another tool&apos;s array holds</translation>
+    </message>
+    <message>
+        <source>--size ne s&apos;emploie qu&apos;avec --decode</source>
+        <translation>--size goes with --decode only</translation>
+    </message>
+    <message>
+        <source>--%1 ne s&apos;emploie pas avec --decode</source>
+        <translation>--%1 does not go with --decode</translation>
+    </message>
+    <message>
+        <source>--decode lit le format dans l&apos;en-tête de Quillon ; le tableau d&apos;un autre outil se relit avec --format et --size ensemble</source>
+        <translation>--decode reads the format in Quillon&apos;s header; another tool&apos;s array is read with --format and --size together</translation>
+    </message>
+    <message>
+        <source>--decode : --format bmp n&apos;a pas de tableau à relire seul</source>
+        <translation>--decode: --format bmp has no array to read back alone</translation>
+    </message>
+    <message>
+        <source>--size : « %1 » n&apos;est pas une taille LxH de 1 à 32768</source>
+        <translation>--size: “%1” is not a size WxH from 1 to 32768</translation>
     </message>
 </context>
 <context>

@@ -681,4 +681,12 @@ QString headerText(const CHeader &header)
     return QString::fromUtf8(readFile(path));
 }
 
+HeaderPictures readBack(const EncodedPicture &encoded, const QByteArray &format,
+                        const EncodingOptions &encoding)
+{
+    CHeader header = encoded.header;
+    header.commentLines << decodingLine(*findDisplayFormat(format), encoding);
+    return decodeHeader(headerText(header).toUtf8());
+}
+
 } // namespace TestSupport

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display_formats.h"
+#include "header_pictures.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -162,5 +163,9 @@ EncodedPicture encodedFor(const QImage &picture, const QByteArray &format, const
                           const DisplayOptions &display = DisplayOptions());
 // The header's text as it is written to its file.
 QString headerText(const CHeader &header);
+// The pictures of the header of `encoded`, written with the decoding line of `format` as
+// quillon-convert writes it, read back as --decode reads them.
+HeaderPictures readBack(const EncodedPicture &encoded, const QByteArray &format,
+                        const EncodingOptions &encoding);
 
 } // namespace TestSupport

@@ -1,5 +1,6 @@
 #include "display_formats.h"
 #include "display_preparation.h"
+#include "header_pictures.h"
 #include "mainwindow.h"
 #include "output_paths.h"
 #include "picturesupport.h"
@@ -92,6 +93,7 @@ private slots:
     void refusesLocksOfAnotherUser();
     void leavesAloneWhatOthersLeave_data();
     void leavesAloneWhatOthersLeave();
+    void decodesHeadersItIsGiven();
     void answersUsageErrors_data();
     void answersUsageErrors();
     void namesAndPlacesArrays_data();
@@ -1987,6 +1989,53 @@ void TestCli::leavesAloneWhatOthersLeave()
     QVERIFY(QFileInfo(keptPath).isSymLink() || QFileInfo::exists(keptPath));
 }
 
+// --decode: a split pair read from either file, a damaged header refused with the exit status 1
+// and no picture, and a link another user left where a picture goes left alone.
+void TestCli::decodesHeadersItIsGiven()
+{
+    savePicture(patternPicture(7, 4, true), path("pic.png"), "PNG");
+    // LVGL's pair: the descriptor in the C file, declared in the header.
+    for (const QStringList &format : {QStringList {"gray4"}, QStringList {"lvgl", "--compress", "lz4"}}) {
+        const Run split = quillonConvert(
+            QStringList {"--format"} + format
+            + QStringList {"--split", "--preview", "-f", "-o", path("pair"), path("pic.png")});
+        QCOMPARE(split.exitCode, 0);
+        const QImage preview = QImage(path("pair/pic16bits.png")).convertToFormat(QImage::Format_RGB32);
+        for (const char *file : {"pair/pic.h", "pair/pic.c"}) {
+            const Run run = quillonConvert({"--decode", "-f", "-o", path("out"), path(file)});
+            QCOMPARE(run.err, QString());
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(QImage(path("out/pic16bits.png")).convertToFormat(QImage::Format_RGB32), preview);
+        }
+    }
+    writeFile(path("cut.h"),
+              "// Quillon decoding: --format gray8\n#define pic_width 2\n#define pic_height 2\n"
+              "const uint8_t pic[4] = {1, 2, 3};\n");
+    const Run cut = quillonConvert({"--decode", "-o", path("cut"), path("cut.h")});
+    QCOMPARE(cut.exitCode, 1);
+    QCOMPARE(cut.err,
+             "quillon-convert: " + path("cut.h")
+                 + " : illisible : ligne 4 : pic : 3 valeurs au lieu des 4 que déclare sa taille\n");
+    QVERIFY(!QFileInfo::exists(path("cut/pic16bits.png")));
+
+    const QStringList nobody = anotherUser();
+    if (nobody.isEmpty())
+        QSKIP("only root can leave files as another user (setpriv)");
+    const SharedFolder shared;
+    QVERIFY(shared.isValid());
+    writeFile(path("victim.png"), "V");
+    const Run left = runProgram(
+        nobody + QStringList {"/bin/ln", "-s", path("victim.png"), shared.path() + "/pic16bits.png"});
+    QVERIFY2(left.exitCode == 0, qPrintable(left.err));
+    const Run run = quillonConvert({"--decode", "-o", shared.path(), path("pair/pic.h")});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err,
+             "quillon-convert: " + path("pair/pic.h") + " : " + shared.path()
+                 + "/pic16bits.png existe déjà (--force pour le remplacer)\n");
+    QCOMPARE(readFile(path("victim.png")), QByteArray("V"));
+    QVERIFY(QFileInfo(shared.path() + "/pic16bits.png").isSymLink());
+}
+
 void TestCli::answersUsageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -2021,6 +2070,17 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("--bundle defining one name twice")
         << QStringList {"--format", "mono", "--bundle", "a", "b.png", "images.png"}
         << "--bundle : le paquet a définirait deux fois « a_images » : renommez l'image";
+    QTest::newRow("--size without --decode")
+        << QStringList {"--size", "3x2", "a.h"} << "--size ne s'emploie qu'avec --decode";
+    QTest::newRow("--decode with an option of conversions")
+        << QStringList {"--decode", "--dither", "a.h"} << "--dither ne s'emploie pas avec --decode";
+    QTest::newRow("--decode, --format without --size")
+        << QStringList {"--decode", "--format", "mono", "a.h"}
+        << "--decode lit le format dans l'en-tête de Quillon ; le tableau d'un autre outil se relit avec "
+           "--format et --size ensemble";
+    QTest::newRow("--decode, --size of no width")
+        << QStringList {"--decode", "--format", "mono", "--size", "0x2", "a.h"}
+        << "--size : « 0x2 » n'est pas une taille LxH de 1 à 32768";
     QTest::newRow("unknown option") << QStringList {"--colour", "a.png"} << "option inconnue « --colour »";
     // A slip of the fingers: the option nearest to it, or the one it begins with or alone begins.
     const QString meant = "option inconnue « %1 » ; vouliez-vous dire « %2 » ?";
@@ -2928,7 +2988,10 @@ void TestCli::writesWhatTheEngineEncodes()
     QCOMPARE(run.err,
              warning.isEmpty() ? warning : "quillon-convert: " + path("pic.png") + " : " + warning + "\n");
     QCOMPARE(run.exitCode, 0);
-    const EncodedPicture encoded = encodedFor(picture, format, encoding, display);
+    EncodedPicture encoded = encodedFor(picture, format, encoding, display);
+    const DisplayFormat *displayFormat = findDisplayFormat(format);
+    if (displayFormat)
+        encoded.header.commentLines << decodingLine(*displayFormat, encoding);
     QCOMPARE(QString::fromUtf8(readFile(path("command/pic.h"))), headerText(encoded.header));
     // The reader of coded arrays beside the header that includes it, and only there.
     if (encoding.compression == EncodingOptions::Rle && format != "lvgl")
@@ -2944,6 +3007,11 @@ void TestCli::writesWhatTheEngineEncodes()
         QCOMPARE(readFile(path("command/pic16bits.BMP")), expectedBmp(shown));
     else
         QVERIFY(!QFileInfo::exists(path("command/pic16bits.BMP")));
+    // Read back by --decode into another folder: what the preview shows.
+    const Run decoded = quillonConvert({"--decode", path("command/pic.h"), "-o", path("decoded")});
+    QCOMPARE(decoded.err, QString());
+    QCOMPARE(decoded.exitCode, 0);
+    QCOMPARE(QImage(path("decoded/pic16bits.png")).convertToFormat(QImage::Format_RGB32), shown);
 }
 
 QTEST_MAIN(TestCli)

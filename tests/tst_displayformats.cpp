@@ -1,4 +1,5 @@
 #include "display_formats.h"
+#include "header_pictures.h"
 #include "picturesupport.h"
 #include "testsupport.h"
 
@@ -23,6 +24,10 @@ class TestDisplayFormats : public QObject
 private slots:
     void init();
 
+    void readsArraysOfOtherTools_data();
+    void readsArraysOfOtherTools();
+    void refusesHeadersItCannotRead_data();
+    void refusesHeadersItCannotRead();
     void encodes_data();
     void encodes();
     void drawsAsItsCommentSays_data();
@@ -103,7 +108,197 @@ QImage smallPicture()
     return picture;
 }
 
+// The header written with its decoding line and read back: one picture, the preview pixel for
+// pixel.
+void checkReadBack(const EncodedPicture &encoded, const QByteArray &format, const EncodingOptions &encoding)
+{
+    const HeaderPictures read = readBack(encoded, format, encoding);
+    QCOMPARE(read.problem, QString());
+    QCOMPARE(read.pictures.size(), 1);
+    QCOMPARE(read.pictures[0].name, encoding.arrayName);
+    QCOMPARE(read.pictures[0].shown, encoded.shownPicture());
+}
+
 } // namespace
+
+// Arrays of other tools, read with --format and --size: 3 x 2 pictures of distinct red, green
+// and blue, the bits past the width set where the rows are packed.
+void TestDisplayFormats::readsArraysOfOtherTools_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<EncodingOptions>("encoding");
+    QTest::addColumn<QImage>("expected");
+    const auto picture = [](const QVector<QRgb> &pixels) {
+        QImage image(3, 2, QImage::Format_RGB32);
+        for (int i = 0; i < 6; ++i)
+            image.setPixel(i % 3, i / 3, pixels[i]);
+        return image;
+    };
+    const QRgb w = qRgb(255, 255, 255), k = qRgb(0, 0, 0);
+    const QImage bits = picture({w, k, w, k, w, k});
+    const QImage colours
+        = picture({qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), w, k, qRgb(132, 130, 132)});
+    EncodingOptions plain, swappedBytes, blueFirst;
+    swappedBytes.swapBytes = true;
+    blueFirst.bgr = true;
+    QTest::newRow("mono, hex, PROGMEM, comments")
+        << QByteArray("// made elsewhere\nconst unsigned char logo [] PROGMEM = {\n\t0xbf, // row 0\n"
+                      "\t/* row 1 */ 0x5F\n};\n")
+        << QByteArray("mono") << plain << bits;
+    QTest::newRow("xbm, decimal, static") << QByteArray("static const uint8_t icon_bits[2] = { 253, 250 };")
+                                          << QByteArray("xbm") << plain << bits;
+    QTest::newRow("gray8, decimal, trailing comma")
+        << QByteArray("const uint8_t g[] = {255, 0, 255,\n0, 255, 0,};") << QByteArray("gray8") << plain
+        << bits;
+    QTest::newRow("rgb565, uint16_t hex")
+        << QByteArray("const uint16_t pic[6] = {0xF800, 0x07e0, 0x001f, 0xffff, 0x0000, 0x8410U};")
+        << QByteArray("rgb565") << plain << colours;
+    QTest::newRow("rgb565, bytes low first")
+        << QByteArray("const unsigned char pic[] = {0x00, 0xf8, 0xe0, 0x07, 0x1f, 0x00, 0xff, 0xff, 0, 0, "
+                      "0x10, 0x84};")
+        << QByteArray("rgb565") << plain << colours;
+    QTest::newRow("rgb565, uint16_t high byte first, --swap-bytes")
+        << QByteArray("const uint16_t pic[] = {0x00f8, 0xe007, 0x1f00, 0xffff, 0x0000, 0x1084};")
+        << QByteArray("rgb565") << swappedBytes << colours;
+    QTest::newRow("rgb565, decimal, blue first")
+        << QByteArray("const uint16_t pic[] = {31, 2016, 63488, 65535, 0, 33808};") << QByteArray("rgb565")
+        << blueFirst << colours;
+    QTest::newRow("rgb888, octal and decimal") << QByteArray(
+        "uint8_t c[18] = {0377, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 132, 130, 132};")
+                                               << QByteArray("rgb888") << plain << colours;
+}
+
+void TestDisplayFormats::readsArraysOfOtherTools()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, format);
+    QFETCH(EncodingOptions, encoding);
+    QFETCH(QImage, expected);
+    const HeaderPictures read = decodeArrayAs(text, *findDisplayFormat(format), expected.size(), encoding);
+    QCOMPARE(read.problem, QString());
+    QCOMPARE(read.pictures.size(), 1);
+    QCOMPARE(read.pictures[0].shown, expected);
+}
+
+// Headers that are not Quillon's, damaged or cut short: refused with what is wrong, never a
+// picture.
+void TestDisplayFormats::refusesHeadersItCannotRead_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("format"); // empty: a header of Quillon's
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("message");
+    const QByteArray gray8
+        = "// Quillon decoding: --format gray8\n#define pic_width 2\n#define pic_height 2\n";
+    const QByteArray coded = gray8 + "#define pic_size 4\n";
+    const auto quillon = [](const char *name, const QByteArray &text, const char *message) {
+        QTest::newRow(name) << text << QByteArray() << QSize() << QString::fromUtf8(message);
+    };
+    quillon("no array", "const int x = 3;",
+            "pas un en-tête de Quillon : ni la ligne « Quillon decoding: » ni tableau BMP ; pour un autre "
+            "tableau, donnez --format et --size");
+    quillon("unknown format", "// Quillon decoding: --format rgb999\n",
+            "format inconnu dans « Quillon decoding: --format rgb999 »");
+    quillon("no size", "// Quillon decoding: --format gray8\nconst uint8_t pic[1] = {1};",
+            "ni NOM_width ni NOM_height");
+    quillon("one value short", gray8 + "const uint8_t pic[4] = {1, 2, 3};",
+            "ligne 4 : pic : 3 valeurs au lieu des 4 que déclare sa taille");
+    quillon("one value more", gray8 + "const uint8_t pic[4] = {1, 2, 3, 4, 5};",
+            "ligne 4 : pic : 5 valeurs au lieu des 4 que déclare sa taille");
+    quillon("fewer values than the size", gray8 + "const uint8_t pic[] = {1, 2, 3};",
+            "pic : 3 octets au lieu des 4 d'une image de cette taille");
+    quillon("a byte over 255", gray8 + "const uint8_t pic[] = {1, 2,\n 0x100, 4};",
+            "ligne 5 : pic : la valeur 256 dépasse 255, le plus grand uint8_t");
+    quillon("cut in the middle", gray8 + "const uint8_t pic[] = {1, 2,",
+            "ligne 4 : pic : le fichier s'arrête au milieu du tableau, après 2 valeurs");
+    quillon("comment never closed", gray8 + "/* pic", "ligne 4 : commentaire /* jamais fermé");
+    quillon("a word among the values", gray8 + "const uint8_t pic[] = {1, two, 3, 4};",
+            "ligne 4 : pic : « two » au lieu d'un nombre");
+    quillon("a number beyond 32 bits", gray8 + "const uint8_t pic[] = {0x100000000};",
+            "ligne 4 : nombre illisible « 0x100000000 »");
+    quillon("coded stream ending early", coded + "const uint8_t pic_rle[] = {1, 0x81, 7};",
+            "pic_rle : le flux codé s'arrête après 2 octets des 4 du tableau");
+    quillon("coded run overrunning", coded + "const uint8_t pic_rle[] = {1, 0x84, 7};",
+            "pic_rle : le flux codé déborde des 4 octets du tableau");
+    quillon("coded literal cut", coded + "const uint8_t pic_rle[] = {1, 0x03, 7, 8};",
+            "pic_rle : le flux codé s'arrête au milieu d'un paquet");
+    quillon("bytes after the coded stream", coded + "const uint8_t pic_rle[] = {1, 0x83, 7, 0, 1};",
+            "pic_rle : 2 octets après la fin du flux codé");
+    quillon("coded without its size", gray8 + "const uint8_t pic_rle[] = {1, 0x83, 7};",
+            "pic_rle : pic_size manque");
+    quillon("an ink code the panel has not",
+            "// Quillon decoding: --format epd7\n#define pic_width 1\n#define pic_height 1\nconst uint8_t "
+            "pic[1] = {0x71};",
+            "pic : code de couleur 7 inconnu de epd7 (pixel 0, 0)");
+    // LVGL 9 images of 2 x 2 greys (L8), by their descriptor: its fields, then the map's values.
+    const auto lvgl = [](const char *cf, const char *flags, const char *stride, const char *map) {
+        return QByteArray("// Quillon decoding: --format lvgl\nconst uint8_t pic_map[] = {") + map
+            + "};\nconst lv_image_dsc_t pic = {\n#if LV_BIG_ENDIAN_SYSTEM\n  {0, " + stride + ", 2, 2, "
+            + flags + ", " + cf + ", LV_IMAGE_HEADER_MAGIC},\n#else\n  {LV_IMAGE_HEADER_MAGIC, " + cf + ", "
+            + flags + ", 2, 2, " + stride + ", 0},\n#endif\n  sizeof(pic_map),\n  pic_map,\n};\n";
+    };
+    const char *l8 = "LV_COLOR_FORMAT_L8", *compressed = "0 | LV_IMAGE_FLAGS_COMPRESSED";
+    // The 12 bytes of LVGL's compression header: the method, the compressed size, the size.
+    const auto lvglCoded = [](int method, int size, const char *stream) {
+        return QByteArray::number(method) + ",0,0,0," + QByteArray::number(size) + ",0,0,0,4,0,0,0," + stream;
+    };
+    quillon("LVGL, a map one byte short", lvgl(l8, "0", "2", "1, 2, 3"),
+            "pic_map : 3 octets au lieu des 4 d'une image de cette taille");
+    quillon("LVGL, a map one byte more", lvgl(l8, "0", "2", "1, 2, 3, 4, 5"),
+            "pic_map : 5 octets au lieu des 4 d'une image de cette taille");
+    quillon("LVGL, rows shorter than their pixels", lvgl(l8, "0", "1", "1, 2"),
+            "pic : lignes de 1 octets, moins que leurs pixels");
+    quillon("LVGL, a colour format it has not", lvgl("LV_COLOR_FORMAT_RGB999", "0", "2", "1, 2, 3, 4"),
+            "pic : format de couleur LV_COLOR_FORMAT_RGB999 inconnu de LVGL 9");
+    quillon("LVGL, no descriptor", "// Quillon decoding: --format lvgl\nconst uint8_t pic_map[] = {1};",
+            "aucun descripteur d'image LVGL");
+    quillon("LVGL, a descriptor without its magic",
+            lvgl(l8, "0", "2", "1, 2, 3, 4").replace("{LV_IMAGE_HEADER_MAGIC,", "{0,"),
+            "pic : descripteur LVGL illisible");
+    quillon(
+        "LVGL, its map missing",
+        lvgl(l8, "0", "2", "1, 2, 3, 4").replace("sizeof(pic_map),\n  pic_map", "sizeof(other),\n  other"),
+        "other : tableau introuvable");
+    quillon("LVGL, RLE ending early", lvgl(l8, compressed, "2", lvglCoded(1, 2, "0x02, 7")),
+            "pic_map : le flux compressé s'arrête avant les 4 octets de l'image, ou il est abîmé");
+    quillon("LVGL, RLE overrunning by a byte", lvgl(l8, compressed, "2", lvglCoded(1, 2, "0x05, 7")),
+            "pic_map : le flux compressé déborde des 4 octets de l'image");
+    quillon("LVGL, a compressed size not the stream's", lvgl(l8, compressed, "2", lvglCoded(1, 2, "0x84")),
+            "pic_map : 2 octets compressés annoncés au lieu des 1 qui suivent");
+    quillon("LVGL, LZ4 literals cut", lvgl(l8, compressed, "2", lvglCoded(2, 3, "0x40, 1, 2")),
+            "pic_map : le flux compressé s'arrête avant les 4 octets de l'image, ou il est abîmé");
+    quillon("LVGL, LZ4 with a byte after", lvgl(l8, compressed, "2", lvglCoded(2, 6, "0x40, 1, 2, 3, 4, 0")),
+            "pic_map : le flux compressé déborde des 4 octets de l'image");
+    quillon("LVGL, a method it has not", lvgl(l8, compressed, "2", lvglCoded(3, 2, "0x04, 7")),
+            "pic_map : méthode de compression 3 inconnue");
+    quillon("LVGL, a size not the picture's",
+            lvgl(l8, compressed, "2", lvglCoded(1, 2, "0x05, 7").replace(",4,0,0,0,", ",5,0,0,0,")),
+            "pic_map : 5 octets décompressés annoncés au lieu des 4 d'une image de cette taille");
+    quillon("LVGL, compression header cut", lvgl(l8, compressed, "2", "1, 0, 0, 0, 2"),
+            "pic_map : 5 octets, moins que l'en-tête de compression de LVGL");
+    quillon("LVGL, flags it has not", lvgl(l8, "0 | LV_IMAGE_FLAGS_PREMULTIPLIED", "2", "1, 2, 3, 4"),
+            "pic : drapeaux « 0 | LV_IMAGE_FLAGS_PREMULTIPLIED » inconnus");
+    QTest::newRow("another tool's array, too short")
+        << QByteArray("const uint16_t pic[] = {1, 2, 3};") << QByteArray("rgb565") << QSize(2, 2)
+        << "pic : 6 octets au lieu des 8 d'une image de cette taille";
+    QTest::newRow("another tool's file, no array")
+        << QByteArray("int main(void) { return 0; }") << QByteArray("mono") << QSize(2, 2)
+        << "aucun tableau de nombres";
+}
+
+void TestDisplayFormats::refusesHeadersItCannotRead()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+    QFETCH(QString, message);
+    const HeaderPictures read = format.isEmpty()
+        ? decodeHeader(text)
+        : decodeArrayAs(text, *findDisplayFormat(format), size, EncodingOptions());
+    QCOMPARE(read.problem, message);
+    QVERIFY(read.pictures.isEmpty());
+}
 
 void TestDisplayFormats::encodes_data()
 {
@@ -220,6 +415,9 @@ void TestDisplayFormats::encodes()
     DisplayOptions shaping;
     shaping.background = background;
     const EncodedPicture encoded = encodedFor(picture, format, encoding, shaping);
+    checkReadBack(encoded, format, encoding);
+    if (QTest::currentTestFailed())
+        return;
     const QString text = headerText(encoded.header);
     const QHash<QString, HeaderArray> arrays = parseArrays(text);
     const int w = picture.width(), h = picture.height();
@@ -463,12 +661,15 @@ void TestDisplayFormats::drawsAsItsCommentSays()
     QFETCH(QByteArray, format);
     QFETCH(QImage, picture);
     QFETCH(EncodingOptions, encoding);
+    const EncodedPicture encoded = encodedFor(picture, format, encoding);
+    checkReadBack(encoded, format, encoding); // coded or not, rows padded or not
+    if (QTest::currentTestFailed())
+        return;
     const QString cc = QStandardPaths::findExecutable("cc"), cxx = QStandardPaths::findExecutable("c++");
     if (cc.isEmpty() || cxx.isEmpty())
         QSKIP("no C or C++ compiler");
     const bool avr = !QStandardPaths::findExecutable("avr-g++").isEmpty()
         && !QStandardPaths::findExecutable("simavr").isEmpty();
-    const EncodedPicture encoded = encodedFor(picture, format, encoding);
     const QImage shown = encoded.shownPicture();
     const bool colour = format.startsWith("rgb") || format.startsWith("index");
     const bool keyed = encoding.transparent.isValid() || encoding.alphaMask;
@@ -901,6 +1102,9 @@ void TestDisplayFormats::encodesForEpaperPanels()
         return;
     QCOMPARE(panel, sourcesPicture(size, shown));
     QCOMPARE(encoded.shownPicture(), panel); // the preview
+    EncodingOptions encoding;
+    encoding.arrayName = "pic";
+    checkReadBack(encoded, format, encoding);
     // Each plane that no pixel inks, in a picture not all white.
     const QRgb ink = format == "epd-bw-red" ? red : yellow;
     QByteArrayList told, expected;

@@ -43,7 +43,10 @@ private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
     // Writes the header of the frames in `format` (a row's variant: "rgb565 mask", "lvgl8"...)
     // and returns what a program that walks its tables prints.
-    QByteArray writeFrames(const QString &variant, bool split, bool progmem, QByteArray *printing);
+    // Writes anim.h (and anim.c, split) of three frames with the decoding line; what the program
+    // that walks its tables prints; what each frame shows, into `shown` when asked.
+    QByteArray writeFrames(const QString &variant, bool split, bool progmem, QByteArray *printing,
+                           QVector<QImage> *shown = nullptr);
 
     QScopedPointer<QTemporaryDir> m_dir;
 };
@@ -544,7 +547,8 @@ void TestFrames::decodesFramesWithinBounds()
     }
 }
 
-QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool progmem, QByteArray *printing)
+QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool progmem, QByteArray *printing,
+                                   QVector<QImage> *shown)
 {
     const QString formatName = variant.section(' ', 0, 0);
     const bool lvgl = formatName.startsWith("lvgl");
@@ -563,7 +567,8 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
     const QVector<int> delays = {50, 200, 70000};
     if (coded)
         options.compression = EncodingOptions::Rle;
-    const EncodedPicture encoded = encodeFrames(*format, frames, delays, options);
+    EncodedPicture encoded = encodeFrames(*format, frames, delays, options);
+    encoded.header.commentLines << decodingLine(*format, options);
 
     OutputRequest request;
     request.header.arrayName = "anim";
@@ -586,6 +591,8 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
     // The first frame stands for the animation in the BMP file and the preview.
     if (encoded.shownPicture() != format->encode(frames.first(), alone).shownPicture())
         qFatal("anim not shown as its first frame");
+    for (int i = 0; shown && i < frames.size(); ++i)
+        *shown << format->encode(frames[i], alone).shownPicture();
     QByteArray expected;
     if (lvgl) {
         printing->clear(); // the header's own line walks the frames
@@ -649,11 +656,21 @@ void TestFrames::headerWalkedThroughItsTables()
     QFETCH(bool, split);
     QFETCH(bool, progmem);
     const bool cxx = standard.startsWith("c++");
+    QByteArray printing;
+    QVector<QImage> shown;
+    const QByteArray expected = writeFrames(variant, split, progmem, &printing, &shown);
+    // Read back as --decode reads the header (and its C file): each frame as it shows alone.
+    const HeaderPictures read
+        = decodeHeader(readFile(path("anim.h")) + (split ? '\n' + readFile(path("anim.c")) : QByteArray()));
+    QCOMPARE(read.problem, QString());
+    QCOMPARE(read.pictures.size(), shown.size());
+    for (int i = 0; i < shown.size(); ++i) {
+        QCOMPARE(read.pictures[i].name, "anim_frame" + QByteArray::number(i));
+        QCOMPARE(read.pictures[i].shown, shown[i]);
+    }
     const QString compiler = QStandardPaths::findExecutable(cxx ? "g++" : "gcc");
     if (compiler.isEmpty())
         QSKIP("gcc and g++ are needed");
-    QByteArray printing;
-    const QByteArray expected = writeFrames(variant, split, progmem, &printing);
     QByteArray program = dumpFunction + QByteArray("#include \"anim.h\"\n")
         + (variant.contains("rle") ? decodeFunction : "");
     if (variant.startsWith("lvgl")) {

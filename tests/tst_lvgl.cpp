@@ -161,6 +161,18 @@ void TestLvgl::encodesLvglImages_data()
         [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; });
     row("LZ4", "ARGB8888", "LV_COLOR_FORMAT_ARGB8888", true,
         [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; });
+    // Every other colour format compressed, read back by its descriptor as well.
+    const auto lz4 = [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; };
+    row("LZ4 of RGB565", "", "LV_COLOR_FORMAT_RGB565", opaque, lz4);
+    row("RLE of RGB565_SWAPPED", "RGB565_SWAPPED", "LV_COLOR_FORMAT_RGB565_SWAPPED", true, rle);
+    row("RLE of XRGB8888", "XRGB8888", "LV_COLOR_FORMAT_XRGB8888", true, rle);
+    row("LZ4 of ARGB1555", "ARGB1555", "LV_COLOR_FORMAT_ARGB1555", true, lz4);
+    row("RLE of ARGB4444", "ARGB4444", "LV_COLOR_FORMAT_ARGB4444", true, rle);
+    row("LZ4 of L8", "L8", "LV_COLOR_FORMAT_L8", true, lz4);
+    row("RLE of A1, 9 x 14", "A1", "LV_COLOR_FORMAT_A1", true, rle, QSize(9, 14));
+    row("LZ4 of A4", "A4", "LV_COLOR_FORMAT_A4", true, lz4);
+    row("RLE of A8", "A8", "LV_COLOR_FORMAT_A8", true, rle);
+    row("LZ4 of I8", "I8", "LV_COLOR_FORMAT_I8", true, lz4);
     row("LVGL 8, true colour", "", "LV_IMG_CF_TRUE_COLOR", opaque, lvgl8);
     row("LVGL 8, true colour and alpha", "", "LV_IMG_CF_TRUE_COLOR_ALPHA", true, lvgl8);
     row("LVGL 8, alpha", "A8", "LV_IMG_CF_ALPHA_8BIT", true, lvgl8);
@@ -170,6 +182,8 @@ void TestLvgl::encodesLvglImages_data()
     row("LVGL 8, ARGB8565 as true colour and alpha", "ARGB8565", "LV_IMG_CF_TRUE_COLOR_ALPHA", true, lvgl8);
     row("LVGL 8, indexed 2 bits", "I2", "LV_IMG_CF_INDEXED_2BIT", true, lvgl8);
     row("LVGL 8, indexed 8 bits", "I8", "LV_IMG_CF_INDEXED_8BIT", true, lvgl8);
+    row("LVGL 8, indexed 1 bit", "I1", "LV_IMG_CF_INDEXED_1BIT", true, lvgl8);
+    row("LVGL 8, indexed 4 bits, 7 x 9", "I4", "LV_IMG_CF_INDEXED_4BIT", true, lvgl8, QSize(7, 9));
     // Pictures of several pages: the memory read for the last time goes back to the system as the
     // rows are written, but not the 5-6-5 picture shown as it is.
     const QSize pages(131, 53);
@@ -232,15 +246,16 @@ void TestLvgl::encodesLvglImages()
         : options.compression == EncodingOptions::Lz4                    ? "lz4"
                                                                          : "";
     const int bits
-        = QMap<QString, int> {{"RGB565", 16},    {"RGB565A8", 16},    {"RGB565_SWAPPED", 16},
-                              {"RGB888", 24},    {"XRGB8888", 32},    {"ARGB8888", 32},
-                              {"L8", 8},         {"A8", 8},           {"ARGB8565", 24},
-                              {"ARGB1555", 16},  {"ARGB4444", 16},    {"AL88", 16},
-                              {"A1", 1},         {"A2", 2},           {"A4", 4},
-                              {"ALPHA_1BIT", 1}, {"ALPHA_2BIT", 2},   {"ALPHA_4BIT", 4},
-                              {"I1", 1},         {"I2", 2},           {"I4", 4},
-                              {"I8", 8},         {"TRUE_COLOR", 16},  {"TRUE_COLOR_ALPHA", 24},
-                              {"ALPHA_8BIT", 8}, {"INDEXED_2BIT", 2}, {"INDEXED_8BIT", 8}}
+        = QMap<QString, int> {{"RGB565", 16},      {"RGB565A8", 16},    {"RGB565_SWAPPED", 16},
+                              {"RGB888", 24},      {"XRGB8888", 32},    {"ARGB8888", 32},
+                              {"L8", 8},           {"A8", 8},           {"ARGB8565", 24},
+                              {"ARGB1555", 16},    {"ARGB4444", 16},    {"AL88", 16},
+                              {"A1", 1},           {"A2", 2},           {"A4", 4},
+                              {"ALPHA_1BIT", 1},   {"ALPHA_2BIT", 2},   {"ALPHA_4BIT", 4},
+                              {"I1", 1},           {"I2", 2},           {"I4", 4},
+                              {"I8", 8},           {"TRUE_COLOR", 16},  {"TRUE_COLOR_ALPHA", 24},
+                              {"ALPHA_8BIT", 8},   {"INDEXED_2BIT", 2}, {"INDEXED_8BIT", 8},
+                              {"INDEXED_1BIT", 1}, {"INDEXED_4BIT", 4}}
               .value(colourFormat.section("LV_COLOR_FORMAT_", 1) + colourFormat.section("LV_IMG_CF_", 1));
     QCOMPARE(field("header.flags"),
              lvgl8                    ? QString()
@@ -276,11 +291,11 @@ void TestLvgl::encodesLvglImages()
     const int stride = lvgl8 ? tight : (tight + align - 1) / align * align;
     if (!lvgl8)
         QCOMPARE(field("header.stride").toInt(), stride);
-    const int paletteSize = colourFormat.contains("I1")                     ? 2
-        : colourFormat.contains("I2") || colourFormat.contains("INDEXED_2") ? 4
-        : colourFormat.contains("I4")                                       ? 16
-        : colourFormat.contains("I8") || colourFormat.contains("INDEXED_8") ? 256
-                                                                            : 0;
+    const int paletteSize = colourFormat.contains("I1") || colourFormat.contains("INDEXED_1") ? 2
+        : colourFormat.contains("I2") || colourFormat.contains("INDEXED_2")                   ? 4
+        : colourFormat.contains("I4") || colourFormat.contains("INDEXED_4")                   ? 16
+        : colourFormat.contains("I8") || colourFormat.contains("INDEXED_8")                   ? 256
+                                                                                              : 0;
     const int rows = paletteSize * 4;
     int expectedSize = rows + stride * height;
     if (cf == "RGB565A8")
@@ -393,6 +408,12 @@ void TestLvgl::encodesLvglImages()
             QCOMPARE(byteAt(stride * height + y * stride / 2 + i), 0);
     }
     QCOMPARE(encoded.shownPicture(), panel);
+    // Read back from the header by its descriptor, as --decode reads it: what the panel shows.
+    const HeaderPictures read = readBack(encoded, "lvgl", options);
+    QCOMPARE(read.problem, QString());
+    QCOMPARE(read.pictures.size(), 1);
+    QCOMPARE(read.pictures[0].name, QByteArray("pic"));
+    QCOMPARE(read.pictures[0].shown, panel);
     // I1 all lit or all unlit is told, as for the other 1-bit formats.
     const bool uniform = paletteSize == 2 && (lightPixels == 0 || lightPixels == width * height);
     const int cause = lightPixels ? UniformArray::AllLight

@@ -399,3 +399,32 @@ QString rgb888OptionsProblem(const QHash<QString, QString> &given, EncodingOptio
     }
     return QString();
 }
+
+PictureRows colourLayoutShown(const QByteArray &format, const QByteArray &bytes, QSize size, int stride,
+                              bool bgr)
+{
+    const ColourLayout *layout = format == "rgb332" ? &rgb332
+        : format == "rgb444"                        ? &rgb444
+        : format == "rgb666"                        ? &rgb666
+        : format == "rgb888"                        ? &rgb888
+                                                    : nullptr;
+    if (!layout)
+        return PictureRows();
+    ShownColours draw {layout, QImage(), bytes, size.width(), layout->stream ? 0 : stride, bgr ? 2 : 0, {}};
+    for (int c = 0; c < 3; ++c)
+        draw.shown[size_t(c)] = shownTable(layout->bits[c]);
+    return PictureRows(size, draw);
+}
+
+qint64 colourLayoutBytes(const QByteArray &format, QSize size, int stride)
+{
+    if (format == "rgb444")
+        return rgb444.bytesOf(qint64(size.width()) * size.height());
+    return qint64(stride) * size.height();
+}
+
+int colourLayoutRowBytes(const QByteArray &format, int width)
+{
+    const ColourLayout &layout = format == "rgb332" ? rgb332 : format == "rgb444" ? rgb444 : rgb666;
+    return int(layout.bytesOf(width));
+}

@@ -33,3 +33,12 @@ EncodedPicture encodeRgb888(PreparedPicture picture, const EncodingOptions &opti
 // rgb888 keeps each colour as it is: --dither and --dither-method, which would have nothing to
 // reduce, are refused.
 QString rgb888OptionsProblem(const QHash<QString, QString> &given, EncodingOptions *options);
+
+// What the display shows of the array of colour layout `format` (rgb332, rgb444, rgb666 or rgb888)
+// holding `bytes`, rows of `stride` bytes (rgb444's stream has none), drawn as the encoder draws its
+// preview; null for another format. The bytes must hold colourLayoutBytes().
+PictureRows colourLayoutShown(const QByteArray &format, const QByteArray &bytes, QSize size, int stride,
+                              bool bgr);
+// The bytes of that array, and of one unpadded row.
+qint64 colourLayoutBytes(const QByteArray &format, QSize size, int stride);
+int colourLayoutRowBytes(const QByteArray &format, int width);

@@ -209,6 +209,56 @@ EncodedPicture encodeInkCodes(PreparedPicture picture, const EncodingOptions &op
     return encoded;
 }
 
+const QVector<QRgb> &acepInks()
+{
+    // The colours an ACeP panel shows, in the order of its codes: those measured on the 5.65-inch
+    // 600 x 448 panel (UC8159) by Pimoroni, SATURATED_PALETTE of their Inky library
+    // (inky_uc8159.py). Pure RGB colours would send most of a photo to black and white.
+    static const QVector<QRgb> colours = {
+        qRgb(57, 48, 57), // 0 black
+        qRgb(255, 255, 255), // 1 white
+        qRgb(58, 91, 70), // 2 green
+        qRgb(61, 59, 94), // 3 blue
+        qRgb(156, 72, 75), // 4 red
+        qRgb(208, 190, 71), // 5 yellow
+        qRgb(177, 106, 73), // 6 orange
+    };
+    return colours;
+}
+
+const QVector<QRgb> &bwryInks()
+{
+    // The colours a black, white, yellow and red panel shows, in the order of its codes: those
+    // Pimoroni measured on its 2.13-inch 250 x 122 panel of these inks (JD79661, the size of
+    // Waveshare's 2.13-inch G), SATURATED_PALETTE of their Inky library (inky_jd79661.py): black
+    // 13, 13, 13, white 71, 71, 71, yellow 81, 62, 10 and red 42, 13, 10, taken in dim light;
+    // here each channel scaled by 255 / 71 so that the panel's white is white (at most 255),
+    // as the eye takes it.
+    static const QVector<QRgb> colours = {
+        qRgb(47, 47, 47), // 0 black
+        qRgb(255, 255, 255), // 1 white
+        qRgb(255, 223, 36), // 2 yellow
+        qRgb(151, 47, 36), // 3 red
+    };
+    return colours;
+}
+
+const QVector<QRgb> &spectra6Inks()
+{
+    // The colours a Spectra 6 panel shows, in the order of its inks: the calibration that
+    // paperlesspaper measured for its 7.3-inch Spectra 6 frames, the "spectra6" palette of their
+    // epdoptimize library (default-palettes.json). The panel's codes skip 4, orange on ACeP panels.
+    static const QVector<QRgb> colours = {
+        qRgb(25, 30, 33), // black, code 0
+        qRgb(232, 232, 232), // white, 1
+        qRgb(239, 222, 68), // yellow, 2
+        qRgb(178, 19, 24), // red, 3
+        qRgb(33, 87, 186), // blue, 5
+        qRgb(18, 95, 32), // green, 6
+    };
+    return colours;
+}
+
 } // namespace
 
 EncodedPicture encodeGray2(PreparedPicture picture, const EncodingOptions &options)
@@ -252,18 +302,7 @@ EncodedPicture encodeEpdBlackWhiteYellow(PreparedPicture picture, const Encoding
 
 EncodedPicture encodeEpd7(PreparedPicture picture, const EncodingOptions &options)
 {
-    // The colours an ACeP panel shows, in the order of its codes: those measured on the 5.65-inch
-    // 600 x 448 panel (UC8159) by Pimoroni, SATURATED_PALETTE of their Inky library
-    // (inky_uc8159.py). Pure RGB colours would send most of a photo to black and white.
-    static const QVector<QRgb> measured = {
-        qRgb(57, 48, 57), // 0 black
-        qRgb(255, 255, 255), // 1 white
-        qRgb(58, 91, 70), // 2 green
-        qRgb(61, 59, 94), // 3 blue
-        qRgb(156, 72, 75), // 4 red
-        qRgb(208, 190, 71), // 5 yellow
-        qRgb(177, 106, 73), // 6 orange
-    };
+    const QVector<QRgb> &measured = acepInks();
     const QByteArray layout
         = "Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 green, "
           "3 blue, 4 red, 5 yellow, 6 orange; with an odd width, each row ends with a white.";
@@ -297,18 +336,7 @@ EncodedPicture encodeEpd7(PreparedPicture picture, const EncodingOptions &option
 
 EncodedPicture encodeEpdBlackWhiteYellowRed(PreparedPicture picture, const EncodingOptions &options)
 {
-    // The colours a black, white, yellow and red panel shows, in the order of its codes: those
-    // Pimoroni measured on its 2.13-inch 250 x 122 panel of these inks (JD79661, the size of
-    // Waveshare's 2.13-inch G), SATURATED_PALETTE of their Inky library (inky_jd79661.py): black
-    // 13, 13, 13, white 71, 71, 71, yellow 81, 62, 10 and red 42, 13, 10, taken in dim light;
-    // here each channel scaled by 255 / 71 so that the panel's white is white (at most 255),
-    // as the eye takes it.
-    static const QVector<QRgb> measured = {
-        qRgb(47, 47, 47), // 0 black
-        qRgb(255, 255, 255), // 1 white
-        qRgb(255, 223, 36), // 2 yellow
-        qRgb(151, 47, 36), // 3 red
-    };
+    const QVector<QRgb> &measured = bwryInks();
     const QByteArray layout
         = "Four pixels a byte, the leftmost in the high 2 bits: 0 black, 1 white, 2 yellow, "
           "3 red; each row ends with whites up to a whole byte.";
@@ -346,17 +374,7 @@ EncodedPicture encodeEpdBlackWhiteYellowRed(PreparedPicture picture, const Encod
 
 EncodedPicture encodeEpdSpectra6(PreparedPicture picture, const EncodingOptions &options)
 {
-    // The colours a Spectra 6 panel shows, in the order of its inks: the calibration that
-    // paperlesspaper measured for its 7.3-inch Spectra 6 frames, the "spectra6" palette of their
-    // epdoptimize library (default-palettes.json). The panel's codes skip 4, orange on ACeP panels.
-    static const QVector<QRgb> measured = {
-        qRgb(25, 30, 33), // black, code 0
-        qRgb(232, 232, 232), // white, 1
-        qRgb(239, 222, 68), // yellow, 2
-        qRgb(178, 19, 24), // red, 3
-        qRgb(33, 87, 186), // blue, 5
-        qRgb(18, 95, 32), // green, 6
-    };
+    const QVector<QRgb> &measured = spectra6Inks();
     const QByteArray layout
         = "Two pixels a byte, the left one in the high 4 bits: 0 black, 1 white, 2 yellow, "
           "3 red, 5 blue, 6 green; with an odd width, each row ends with a white.";
@@ -390,4 +408,21 @@ EncodedPicture encodeEpdSpectra6(PreparedPicture picture, const EncodingOptions 
             "EPD_7IN3E_DisplayPart(NAME, x, y, NAME_width, NAME_height);",
             "Waveshare's C library reads plain memory, where 32-bit boards keep these arrays."};
     return encodeInkCodes(std::move(picture), options, measured, {0, 1, 2, 3, 5, 6}, 4, drawing);
+}
+
+QVector<QRgb> inkCodeColours(const QByteArray &format)
+{
+    const auto byCode = [](const QVector<QRgb> &colours, const QVector<int> &codes) {
+        QVector<QRgb> shown(16, 0);
+        for (int i = 0; i < codes.size(); ++i)
+            shown[codes[i]] = colours[i];
+        return shown;
+    };
+    if (format == "epd7")
+        return byCode(acepInks(), {0, 1, 2, 3, 4, 5, 6});
+    if (format == "epd-bwry")
+        return byCode(bwryInks(), {0, 1, 2, 3});
+    if (format == "epd-spectra6")
+        return byCode(spectra6Inks(), {0, 1, 2, 3, 5, 6});
+    return {};
 }

@@ -31,3 +31,8 @@ EncodedPicture encodeEpdBlackWhiteYellowRed(PreparedPicture picture, const Encod
 // panel's code of its ink (0 black, 1 white, 2 yellow, 3 red, 5 blue, 6 green), chosen by the
 // colours the panel really shows. A row of odd width ends with a white nibble.
 EncodedPicture encodeEpdSpectra6(PreparedPicture picture, const EncodingOptions &options);
+
+// What a panel of epd7, epd-bwry or epd-spectra6 shows for each code its array may hold, by code
+// (16 entries; 0, no colour at all, for a code that is none of its inks): the colours the encoder
+// chooses by and the preview shows. Empty for the other formats.
+QVector<QRgb> inkCodeColours(const QByteArray &format);

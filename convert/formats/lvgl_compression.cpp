@@ -145,6 +145,13 @@ bool DecompressedStream::read(char *out, qint64 size)
     return m_method == Rle ? readRle(out, size) : readLz4(out, size);
 }
 
+bool DecompressedStream::finished() const
+{
+    if (m_at != m_end)
+        return false;
+    return m_method == Rle ? m_runLeft < m_blockSize : m_literals == 0 && m_match == 0;
+}
+
 bool DecompressedStream::readRle(char *out, qint64 size)
 {
     while (size > 0) {

@@ -31,6 +31,9 @@ public:
 
     // The next `size` bytes into `out`; false when the data ends before them or is damaged.
     bool read(char *out, qint64 size);
+    // Whether every compressed byte has been read, and nothing is left to write but RLE's zeros
+    // up to a whole block.
+    bool finished() const;
 
 private:
     bool readRle(char *out, qint64 size);

@@ -3,6 +3,7 @@
 
 #include "lvgl_format.h"
 
+#include "c_array_reader.h"
 #include "lvgl_compression.h"
 #include "lvgl_descriptor.h"
 #include "lvgl_pixels.h"
@@ -46,6 +47,18 @@ const LvglColourFormat *findColourFormat(const QByteArray &name)
 {
     for (const LvglColourFormat &format : colourFormats) {
         if (name == format.name)
+            return &format;
+    }
+    return nullptr;
+}
+
+// The colour format a descriptor of LVGL `version` names: LV_COLOR_FORMAT_RGB565...,
+// LV_IMG_CF_TRUE_COLOR...
+const LvglColourFormat *colourFormatNamed(const QByteArray &name, int version)
+{
+    for (const LvglColourFormat &format : colourFormats) {
+        if (version == 8 ? format.lvgl8Name && name == format.lvgl8Name
+                         : name == "LV_COLOR_FORMAT_" + QByteArray(format.name))
             return &format;
     }
     return nullptr;
@@ -319,5 +332,116 @@ QString lvglOptionsProblem(const QHash<QString, QString> &given, EncodingOptions
     if (given.contains(QStringLiteral("invert")) && colourFormat != "I1" && colourFormat != "L8")
         return QCoreApplication::translate("DisplayFormat",
                                            "--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8");
+    return QString();
+}
+
+QString lvglShownOf(const ReadHeader &header, const ReadStruct &descriptor, QImage *shown)
+{
+    const QString name = QString::fromLatin1(descriptor.name);
+    const bool lvgl8 = descriptor.type == "lv_img_dsc_t";
+    const QVector<QByteArray> &fields = descriptor.fields;
+    // LVGL 9: magic, cf, flags, w, h, stride, reserved_2, data_size, data; LVGL 8: cf,
+    // always_zero, reserved, w, h, data_size, data.
+    const int first = lvgl8 ? -1 : 0;
+    const int dataSize = lvgl8 ? 5 : 7;
+    if (fields.size() < dataSize + 2 || (!lvgl8 && fields[0] != "LV_IMAGE_HEADER_MAGIC")
+        || fields[dataSize] != "sizeof ( " + fields[dataSize + 1] + " )")
+        return QCoreApplication::translate("HeaderReading", "%1 : descripteur LVGL illisible").arg(name);
+    const int version = lvgl8 ? 8 : 9;
+    const LvglColourFormat *format = colourFormatNamed(fields[first + 1], version);
+    if (!format)
+        return QCoreApplication::translate("HeaderReading", "%1 : format de couleur %2 inconnu de LVGL %3")
+            .arg(name, QString::fromLatin1(fields[first + 1]))
+            .arg(version);
+    const auto number = [&](int field) {
+        bool ok = false;
+        const int value = fields[field].toInt(&ok);
+        return ok ? value : -1;
+    };
+    const int width = number(3), height = number(4), largest = lvgl8 ? 2047 : 65535;
+    if (width <= 0 || height <= 0 || width > largest || height > largest
+        || qint64(width) * height > (qint64(1) << 28))
+        return QCoreApplication::translate("HeaderReading", "%1 : taille %2 x %3 illisible")
+            .arg(name, QString::fromLatin1(fields[3]), QString::fromLatin1(fields[4]));
+    const QSize size(width, height);
+    const int stride = lvgl8 ? 0 : number(5);
+    const qint64 expected = lvglPixelBytes(*format, version, size, stride);
+    if (expected < 0)
+        return QCoreApplication::translate("HeaderReading",
+                                           "%1 : lignes de %2 octets, moins que leurs pixels")
+            .arg(name, QString::fromLatin1(fields[5]));
+    const QByteArray mapName = fields[dataSize + 1];
+    const ReadArray *map = header.array(mapName);
+    if (!map)
+        return QCoreApplication::translate("HeaderReading", "%1 : tableau introuvable")
+            .arg(QString::fromLatin1(mapName));
+    if (map->valueBytes != 1)
+        return QCoreApplication::translate("HeaderReading", "%1 : des valeurs de %2 octets au lieu de 1")
+            .arg(QString::fromLatin1(mapName))
+            .arg(map->valueBytes);
+    QByteArray pixels = map->data;
+    if (!lvgl8 && fields[2] == "0 | LV_IMAGE_FLAGS_COMPRESSED") {
+        // LVGL's 12 bytes before the compressed pixels: the method, the compressed size, the size.
+        constexpr int headerBytes = 12;
+        const QByteArray &data = map->data;
+        if (data.size() < headerBytes)
+            return QCoreApplication::translate("HeaderReading",
+                                               "%1 : %2 octets, moins que l'en-tête de compression de LVGL")
+                .arg(QString::fromLatin1(mapName))
+                .arg(data.size());
+        const quint32 method = qFromLittleEndian<quint32>(data.constData()),
+                      compressed = qFromLittleEndian<quint32>(data.constData() + 4),
+                      raw = qFromLittleEndian<quint32>(data.constData() + 8);
+        if (method != 1 && method != 2)
+            return QCoreApplication::translate("HeaderReading", "%1 : méthode de compression %2 inconnue")
+                .arg(QString::fromLatin1(mapName))
+                .arg(method);
+        if (compressed != quint32(data.size() - headerBytes))
+            return QCoreApplication::translate(
+                       "HeaderReading", "%1 : %2 octets compressés annoncés au lieu des %3 qui suivent")
+                .arg(QString::fromLatin1(mapName))
+                .arg(compressed)
+                .arg(data.size() - headerBytes);
+        if (raw != expected)
+            return QCoreApplication::translate("HeaderReading",
+                                               "%1 : %2 octets décompressés annoncés au lieu des %3 d'une "
+                                               "image de cette taille")
+                .arg(QString::fromLatin1(mapName))
+                .arg(raw)
+                .arg(expected);
+        // Neither coding gives more than 255 bytes of one: a stream too short for the size is
+        // refused before the size is held.
+        DecompressedStream stream(data, headerBytes,
+                                  method == 1 ? DecompressedStream::Rle : DecompressedStream::Lz4,
+                                  (format->bitsPerPixel + 7) / 8);
+        if (expected <= 255 * qint64(compressed) + 16) {
+            pixels = QByteArray(int(expected), Qt::Uninitialized);
+            if (!stream.read(pixels.data(), expected))
+                pixels.clear();
+        } else {
+            pixels.clear();
+        }
+        if (pixels.isEmpty())
+            return QCoreApplication::translate("HeaderReading",
+                                               "%1 : le flux compressé s'arrête avant les %2 octets de "
+                                               "l'image, ou il est abîmé")
+                .arg(QString::fromLatin1(mapName))
+                .arg(expected);
+        if (!stream.finished())
+            return QCoreApplication::translate("HeaderReading",
+                                               "%1 : le flux compressé déborde des %2 octets de l'image")
+                .arg(QString::fromLatin1(mapName))
+                .arg(expected);
+    } else if (!lvgl8 && fields[2] != "0") {
+        return QCoreApplication::translate("HeaderReading", "%1 : drapeaux « %2 » inconnus")
+            .arg(name, QString::fromLatin1(fields[2]));
+    } else if (pixels.size() != expected) {
+        return QCoreApplication::translate("HeaderReading",
+                                           "%1 : %2 octets au lieu des %3 d'une image de cette taille")
+            .arg(QString::fromLatin1(mapName))
+            .arg(pixels.size())
+            .arg(expected);
+    }
+    *shown = lvglPixelsShown(pixels, *format, version, size, stride);
     return QString();
 }

@@ -4,6 +4,9 @@
 
 #include <QByteArrayList>
 
+struct ReadHeader;
+struct ReadStruct;
+
 // LVGL image descriptors: for LVGL 9, `const lv_image_dsc_t NAME` (magic, colour format, flags,
 // width, height, stride) over `NAME_map`, in any of the colour formats below, compressed with
 // RLE or LZ4 or not; for LVGL 8, `const lv_img_dsc_t NAME` (cf, always_zero, w, h), its 16-bit
@@ -33,3 +36,9 @@ QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &o
 // --swap-bytes, --stride-align, --threshold, --invert and --progmem go with them. Tells what is
 // wrong in French, translated in the context "DisplayFormat"; empty when nothing is.
 QString lvglOptionsProblem(const QHash<QString, QString> &given, EncodingOptions *options);
+
+// What the display shows of the image whose descriptor `descriptor` is, read back from `header`
+// (c_array_reader): LVGL 9's lv_image_dsc_t or LVGL 8's lv_img_dsc_t, its colour format, size,
+// stride and flags, its map compressed or not; drawn as the preview of the same picture draws it.
+// Tells what is wrong in French (context "HeaderReading"), or an empty string.
+QString lvglShownOf(const ReadHeader &header, const ReadStruct &descriptor, QImage *shown);

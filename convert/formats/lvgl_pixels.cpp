@@ -476,3 +476,68 @@ LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, c
         return indexedPixels(std::move(picture), format, options, stride);
     return directPixels(std::move(picture), format, options, stride);
 }
+
+qint64 lvglPixelBytes(const LvglColourFormat &format, int version, QSize size, int stride)
+{
+    EncodingOptions options;
+    options.lvglVersion = version;
+    const int width = size.width(), height = size.height();
+    const int tightStride = (width * format.bitsPerPixel + 7) / 8;
+    if (version == 8)
+        stride = tightStride;
+    if (stride < tightStride)
+        return -1;
+    if (format.paletteSize)
+        return 4 * format.paletteSize + qint64(stride) * height;
+    const DirectLayout layout = directLayout(format, options, width, stride);
+    return qint64(layout.rowBytes) * height + (layout.alphaPlane ? qint64(layout.alphaStride) * height : 0);
+}
+
+QImage lvglPixelsShown(const QByteArray &data, const LvglColourFormat &format, int version, QSize size,
+                       int stride)
+{
+    const int width = size.width(), height = size.height();
+    if (version == 8)
+        stride = (width * format.bitsPerPixel + 7) / 8;
+    const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
+    QImage shown(size, QImage::Format_RGB32);
+    if (shown.isNull())
+        throw std::bad_alloc();
+    if (format.paletteSize) { // lv_color32_t entries, then the indices, the leftmost highest
+        const int bits = format.bitsPerPixel, perByte = 8 / bits;
+        const uchar *indices = bytes + 4 * format.paletteSize;
+        for (int y = 0; y < height; ++y) {
+            const uchar *in = indices + qsizetype(y) * stride;
+            auto *row = reinterpret_cast<QRgb *>(shown.scanLine(y));
+            for (int x = 0; x < width; ++x) {
+                const int index = in[x / perByte] >> (8 - bits * (x % perByte + 1)) & ((1 << bits) - 1);
+                const uchar *entry = bytes + 4 * index;
+                row[x] = qRgb(entry[2], entry[1], entry[0]);
+            }
+        }
+        return shown;
+    }
+    EncodingOptions options;
+    options.lvglVersion = version;
+    const DirectLayout layout = directLayout(format, options, width, stride);
+    if (!layout.coding.draw) { // RGB565 shows as its 5-6-5 values, high byte first when swapped
+        const bool swapped = format.name == QByteArray("RGB565_SWAPPED");
+        for (int y = 0; y < height; ++y) {
+            const uchar *in = bytes + qsizetype(y) * layout.rowBytes;
+            auto *row = reinterpret_cast<QRgb *>(shown.scanLine(y));
+            for (int x = 0; x < width; ++x, in += 2)
+                row[x] = shownColour(quint16(swapped ? in[0] << 8 | in[1] : in[0] | in[1] << 8));
+        }
+        return shown;
+    }
+    DirectPixelsShown draw;
+    draw.data = bytes;
+    draw.width = width;
+    draw.height = height;
+    draw.rowBytes = layout.rowBytes;
+    draw.alphaStride = layout.alphaStride;
+    draw.drawer = layout.coding.draw;
+    for (int y = 0; y < height; ++y)
+        draw(y, reinterpret_cast<QRgb *>(shown.scanLine(y)));
+    return shown;
+}

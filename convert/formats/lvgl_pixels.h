@@ -67,3 +67,13 @@ struct LvglPixels
 // their rows are written.
 LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format,
                       const EncodingOptions &options);
+
+// What lvglPixels() writes for a picture of `size` in `format` for LVGL `version` with rows of
+// `stride` bytes (LVGL 9's; LVGL 8 packs them tight): the palette, the rows, RGB565A8's alpha
+// plane. -1 when the stride is shorter than a row's pixels.
+qint64 lvglPixelBytes(const LvglColourFormat &format, int version, QSize size, int stride);
+
+// What the display shows of `data`, lvglPixelBytes() bytes laid out as lvglPixels() lays them,
+// drawn as the preview of the same picture draws it, in Format_RGB32.
+QImage lvglPixelsShown(const QByteArray &data, const LvglColourFormat &format, int version, QSize size,
+                       int stride);

@@ -445,3 +445,8 @@ bool holdsRunLengthReader(const QString &path)
     ::close(fd);
     return read == reader.size() && held.left(int(read)) == reader;
 }
+
+bool writePreviewPng(AtomicFileWriter &file, const PictureRows &picture)
+{
+    return writePng(file, picture);
+}

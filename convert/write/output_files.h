@@ -12,6 +12,7 @@
 
 #include <atomic>
 
+class AtomicFileWriter;
 class QImage16;
 class StagedOutputs;
 
@@ -106,3 +107,7 @@ QVector<RawFile> rawArrayFiles(const QString &headerPath, const CHeader &pixels,
 // a regular file (not a link) named quillon_rle.h that holds exactly its bytes. Each header of a
 // folder that codes its arrays writes it; one that stands there so is no other file in the way.
 bool holdsRunLengthReader(const QString &path);
+
+// A picture written into `file` as a preview is (uncompressed RGB), for another front end than
+// OutputFiles' own, such as quillon-convert --decode; false when a write failed.
+bool writePreviewPng(AtomicFileWriter &file, const PictureRows &picture);

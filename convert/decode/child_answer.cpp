@@ -15,9 +15,11 @@ std::optional<DecodedPicture> pictureAnswerOutcome(const PictureHeader &header)
 {
     if (header.magic != headerMagic)
         return DecodedPicture {DecodedPicture::Hostile, QImage(), 0, QSize()};
-    const auto status = DecodedPicture::Status(header.status);
-    if (status != DecodedPicture::Decoded)
-        return DecodedPicture {status, QImage(), header.systemError, QSize()};
+    // A status beyond those known is no answer of the child's own.
+    if (header.status < DecodedPicture::Decoded || header.status > DecodedPicture::Hostile)
+        return DecodedPicture {DecodedPicture::Hostile, QImage(), 0, QSize()};
+    if (header.status != DecodedPicture::Decoded)
+        return DecodedPicture {DecodedPicture::Status(header.status), QImage(), header.systemError, QSize()};
     const QSize fullSize(header.fullWidth, header.fullHeight);
     if (header.fitted && (fullSize.width() <= 0 || fullSize.height() <= 0))
         return DecodedPicture {DecodedPicture::Hostile, QImage(), 0, QSize()};

@@ -58,10 +58,10 @@ struct FrameEntry
     qint32 unused;
 };
 
-// The outcome a picture's description gives by itself: not a description (Hostile), a failure
-// the child tells, a fitted picture without pixels, impossible numbers (Hostile), a picture too
-// large. Nothing when it describes pixels to receive: `colourCount` colours (0 to 256), then
-// `height` rows of `bytesPerLine` bytes, as QImage lays out a picture of its `width` and `format`.
+// The outcome a picture's description gives by itself: not a description, or a status beyond
+// those known (Hostile), a failure the child tells, a fitted picture without pixels, impossible numbers
+// (Hostile), a picture too large. Nothing when it describes pixels to receive: `colourCount` colours (0 to
+// 256), then `height` rows of `bytesPerLine` bytes, as QImage lays out a picture of its `width` and `format`.
 std::optional<DecodedPicture> pictureAnswerOutcome(const PictureHeader &header);
 
 // The same for an animation's description: nothing when its `frames` entries follow (0 to

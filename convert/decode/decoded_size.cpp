@@ -200,9 +200,14 @@ bool readTiff(QIODevice *device, PictureHeader *header)
         const char *entry = entries.constData() + i * entrySize;
         const quint16 tag = u16(entry), type = u16(entry + 2);
         const char *value = entry + (big ? 12 : 8);
+        // A LONG8 of 8 bytes is within a BigTIFF's entry; a classic TIFF's field of 4 bytes gives
+        // where it is, as libtiff reads it.
+        const QByteArray long8 = type != 16 ? QByteArray()
+            : big                           ? QByteArray(value, 8)
+                                            : readAt(device, u32(value), 8);
         const qint64 number = type == 3 ? u16(value)
             : type == 4                 ? u32(value)
-            : type == 16                ? qint64(qMin<quint64>(u64(value), INT_MAX))
+            : !long8.isEmpty()          ? qint64(qMin<quint64>(u64(long8.constData()), INT_MAX))
                                         : 0;
         if (tag == 256)
             width = number;

@@ -11,6 +11,7 @@
 
 #include <QBuffer>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -77,9 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!(decodingCost(format, QSize(), QImage::Format_Invalid, &device) == cost))
         fail("two readings of the headers tell different costs");
     if (cost.kind == DecodingCost::Known
-        && (cost.size.isEmpty() || cost.bytes < qint64(cost.size.width()) * cost.size.height() * 4
+        && (cost.size.isEmpty()
+            || (cost.bytes / 4 < qint64(cost.size.width()) * cost.size.height() && cost.bytes != LLONG_MAX)
             || cost.scans < 0 || cost.scanBlocks < 0))
-        fail("a known cost without a size, or below four bytes a pixel");
+        fail("a known cost without a size, or below four bytes a pixel short of the largest");
     const DecodingCost claimed = decodingCost(format, QSize(3, 2), QImage::Format_RGB32, &device);
     if (claimed.kind == DecodingCost::Known && (claimed.size.width() < 3 || claimed.size.height() < 2))
         fail("a cost smaller than the size the reader claims");

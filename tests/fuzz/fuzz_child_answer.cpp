@@ -71,13 +71,14 @@ void judgeAnimation(const uint8_t *data, size_t size, size_t at)
     for (int i = 0; i < header.frames && take(data, size, &at, &entry); ++i) {
         if (!isPossibleFrame(entry))
             return;
+        // The parent counts the frames' bytes before it maps any: those over the bound are none.
+        held += decodedPictureBytes(QSize(entry.width, entry.height), QImage::Format(entry.format));
+        if (held > maxDecodedBytes)
+            return;
         const QImage row(entry.width, 1, QImage::Format(entry.format));
         if (row.isNull() || entry.height <= 0 || entry.bytesPerLine != row.bytesPerLine()
             || entry.colourCount < 0 || entry.colourCount > 256)
             fail("a frame to receive whose numbers a QImage cannot have");
-        held += decodedPictureBytes(QSize(entry.width, entry.height), QImage::Format(entry.format));
-        if (held > maxDecodedBytes)
-            return;
     }
 }
 

@@ -5,6 +5,7 @@ BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= $(shell cat tests/fuzz/targets.txt)
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
@@ -42,14 +43,15 @@ bench: build
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
 
-# Each fuzz target for FUZZ_SECONDS, starting from the committed seeds; what it finds stays in
-# $(FUZZ_DIR)/corpus, and a crashing input is written to $(FUZZ_DIR).
+# Each fuzz target (tests/fuzz/targets.txt, or those FUZZ_TARGETS names) for FUZZ_SECONDS, starting
+# from the committed seeds; what it finds stays in $(FUZZ_DIR)/corpus, and a crashing input is
+# written to $(FUZZ_DIR).
 fuzz:
 	scripts/install-deps --fuzz
 	rm -f $(FUZZ_DIR)/CMakeCache.txt # always configured afresh for clang and libFuzzer
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON
 	cmake --build $(FUZZ_DIR) --parallel $(JOBS)
-	for target in header_generator bmp_writer gif_frames svg_screening header_decoding; do \
+	for target in $(FUZZ_TARGETS); do \
 		mkdir -p $(FUZZ_DIR)/corpus/$$target && \
 		(cd $(FUZZ_DIR) && ./tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 			corpus/$$target ../tests/fuzz/corpus/$$target) || exit 1; \

@@ -1,6 +1,7 @@
 #include "child_decoder.h"
 
 #include "animation_decoding.h"
+#include "child_answer.h"
 #include "decoded_size.h"
 #include "fresh_memory.h"
 #include "picture_format.h"
@@ -88,53 +89,6 @@ struct DecodeRequest
     FittingRequest fitting;
 };
 constexpr int requestDescriptors = 3;
-
-// The picture's description, which the child sends on its channel in the machine's own order:
-// both ends are the same program.
-struct PictureHeader
-{
-    quint32 magic;
-    qint32 status;
-    qint32 systemError;
-    qint32 width;
-    qint32 height;
-    qint32 format;
-    qint64 bytesPerLine;
-    qint32 colourCount;
-    quint64 pixelsAddress; // where the bytes are in the child's memory
-    qint32 frameCount;
-    // Decoded by rows and fitted (DecodedPicture::fitted): the picture's own size; no pixels when
-    // the options cannot shape a picture of that size.
-    qint32 fitted;
-    qint32 fullWidth;
-    qint32 fullHeight;
-};
-constexpr quint32 headerMagic = 0x51444331; // "QDC1"
-
-// The frames of an animation, described the same way: the header, then a table of one entry a
-// frame, then each frame's colours, if it has any. Their bytes are in the memory file, one frame
-// after another, each from the start of a page, so that the parent maps each frame apart.
-struct AnimationHeader
-{
-    quint32 magic;
-    qint32 status;
-    qint32 systemError;
-    qint32 problem; // FrameProblem
-    qint32 frameCount;
-    qint32 frames; // the entries that follow
-};
-constexpr quint32 animationMagic = 0x51444131; // "QDA1"
-
-struct FrameEntry
-{
-    qint32 width;
-    qint32 height;
-    qint32 format;
-    qint32 colourCount;
-    qint64 bytesPerLine;
-    qint32 delayMs;
-    qint32 unused;
-};
 
 // Where the frame after one that ends at `end` starts in the memory file.
 qint64 nextFrameStart(qint64 end)
@@ -325,30 +279,15 @@ QImage mappedFromFile(ChildPipe &pipe, int channelFd, int pixelsFd, QSize size, 
 DecodedPicture receivePicture(ChildPipe &pipe, int channelFd, int pixelsFd, pid_t child)
 {
     PictureHeader header {};
-    if (!pipe.read(&header, sizeof header) || header.magic != headerMagic)
+    if (!pipe.read(&header, sizeof header))
         return {DecodedPicture::Hostile, QImage(), 0, QSize()};
-    const auto status = DecodedPicture::Status(header.status);
-    if (status != DecodedPicture::Decoded)
-        return {status, QImage(), header.systemError, QSize()};
-    const QSize fullSize(header.fullWidth, header.fullHeight);
-    if (header.fitted && (fullSize.width() <= 0 || fullSize.height() <= 0))
-        return {DecodedPicture::Hostile, QImage(), 0, QSize()};
-    if (header.fitted && header.width == 0 && header.height == 0) {
-        DecodedPicture unshaped {DecodedPicture::Decoded, QImage(), 0, fullSize};
-        unshaped.fitted = true;
-        return unshaped;
-    }
+    if (std::optional<DecodedPicture> outcome = pictureAnswerOutcome(header))
+        return *outcome;
     const QImage::Format format = QImage::Format(header.format);
-    if (format <= QImage::Format_Invalid || format >= QImage::NImageFormats || header.width <= 0
-        || header.height <= 0 || header.colourCount < 0 || header.colourCount > 256)
-        return {DecodedPicture::Hostile, QImage(), 0, QSize()};
     const QSize size(header.width, header.height);
-    // The child decoded no more than the limits let it; the parent holds no more either.
-    if (decodedPictureBytes(size, format) > maxDecodedBytes)
-        return {DecodedPicture::TooLarge, QImage(), 0, QSize()};
+    const QSize fullSize(header.fullWidth, header.fullHeight);
     QVector<QRgb> colours(header.colourCount);
-    if (header.bytesPerLine != QImage(header.width, 1, format).bytesPerLine()
-        || !pipe.read(colours.data(), size_t(colours.size()) * sizeof(QRgb)))
+    if (!pipe.read(colours.data(), size_t(colours.size()) * sizeof(QRgb)))
         return {DecodedPicture::Hostile, QImage(), 0, QSize()};
     // The picture's own rows, as QImage lays them out.
     QImage image = copiedFromChild(child, header.pixelsAddress, size, header.bytesPerLine, format);
@@ -1275,25 +1214,10 @@ DecodedAnimation receiveFrames(PictureChild &child,
     DecodedAnimation animation;
     animation.status = DecodedPicture::Hostile;
     AnimationHeader header {};
-    if (!child.pipe().read(&header, sizeof header) || header.magic != animationMagic)
+    if (!child.pipe().read(&header, sizeof header))
         return animation;
-    const auto problem = FrameProblem(header.problem);
-    if (header.status < DecodedPicture::Decoded || header.status > DecodedPicture::Hostile
-        || problem < FrameProblem::None || problem > FrameProblem::AnimatedPng || header.frames < 0
-        || header.frames > maxAnimationFrames)
-        return animation;
-    if (header.status != DecodedPicture::Decoded) {
-        animation.status = DecodedPicture::Status(header.status);
-        animation.systemError = header.systemError;
-        animation.frameCount = qMax(0, header.frameCount);
-        return animation;
-    }
-    if (problem != FrameProblem::None) {
-        animation.status = DecodedPicture::Decoded;
-        animation.problemKind = problem;
-        animation.frameCount = header.frameCount;
-        return animation;
-    }
+    if (std::optional<DecodedAnimation> outcome = animationAnswerOutcome(header))
+        return *outcome;
     std::vector<FrameEntry> entries(size_t(header.frames));
     if (!child.pipe().read(entries.data(), entries.size() * sizeof(FrameEntry)))
         return animation;
@@ -1302,12 +1226,9 @@ DecodedAnimation receiveFrames(PictureChild &child,
     std::vector<qint64> starts;
     std::vector<QVector<QRgb>> colours;
     for (const FrameEntry &entry : entries) {
-        const QImage::Format format = QImage::Format(entry.format);
-        if (format <= QImage::Format_Invalid || format >= QImage::NImageFormats || entry.width <= 0
-            || entry.height <= 0 || entry.colourCount < 0 || entry.colourCount > 256
-            || entry.bytesPerLine != QImage(entry.width, 1, format).bytesPerLine())
+        if (!isPossibleFrame(entry))
             return animation;
-        held += decodedPictureBytes(QSize(entry.width, entry.height), format);
+        held += decodedPictureBytes(QSize(entry.width, entry.height), QImage::Format(entry.format));
         // The child decoded no more than the limits let it; the parent holds no more either.
         if (held > maxDecodedBytes) {
             animation.status = DecodedPicture::TooLarge;

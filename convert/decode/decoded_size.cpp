@@ -23,6 +23,19 @@ struct PictureHeader
     qint64 scanBlocks = 0;
 };
 
+// Products and sums of the sizes and counts files claim, which may reach beyond 64 bits (a picture
+// of 2^31 x 2^31 pixels of 4 bytes), held at the largest number instead: a cost that wrapped would
+// pass any bound.
+qint64 timesAtMost(qint64 a, qint64 b)
+{
+    return b != 0 && a > LLONG_MAX / b ? LLONG_MAX : a * b;
+}
+
+qint64 plusAtMost(qint64 a, qint64 b)
+{
+    return a > LLONG_MAX - b ? LLONG_MAX : a + b;
+}
+
 // Reads `size` bytes at `position`, leaving the device where it was.
 QByteArray readAt(QIODevice *device, qint64 position, int size)
 {
@@ -200,9 +213,14 @@ bool readTiff(QIODevice *device, PictureHeader *header)
         const char *entry = entries.constData() + i * entrySize;
         const quint16 tag = u16(entry), type = u16(entry + 2);
         const char *value = entry + (big ? 12 : 8);
+        // A LONG8 of 8 bytes is within a BigTIFF's entry; a classic TIFF's field of 4 bytes gives
+        // where it is, as libtiff reads it.
+        const QByteArray long8 = type != 16 ? QByteArray()
+            : big                           ? QByteArray(value, 8)
+                                            : readAt(device, u32(value), 8);
         const qint64 number = type == 3 ? u16(value)
             : type == 4                 ? u32(value)
-            : type == 16                ? qint64(qMin<quint64>(u64(value), INT_MAX))
+            : !long8.isEmpty()          ? qint64(qMin<quint64>(u64(long8.constData()), INT_MAX))
                                         : 0;
         if (tag == 256)
             width = number;
@@ -388,7 +406,7 @@ qint64 decodedPictureBytes(QSize size, QImage::Format pixelFormat)
     int bytesPerPixel = workingBytesPerPixel;
     if (pixelFormat != QImage::Format_Invalid)
         bytesPerPixel = std::max(bytesPerPixel, QImage::toPixelFormat(pixelFormat).bitsPerPixel() / 8);
-    return qint64(qMax(size.width(), 0)) * qMax(size.height(), 0) * bytesPerPixel;
+    return timesAtMost(qint64(qMax(size.width(), 0)) * qMax(size.height(), 0), bytesPerPixel);
 }
 
 DecodingCost decodingCost(const QByteArray &readerFormat, QSize claimedSize, QImage::Format pixelFormat,
@@ -407,8 +425,9 @@ DecodingCost decodingCost(const QByteArray &readerFormat, QSize claimedSize, QIm
         return {};
     const QSize decoded = decodedSize.isValid() ? decodedSize : size;
     const qint64 pixels = qint64(decoded.width()) * decoded.height();
-    const qint64 bytes
-        = std::max(decodedPictureBytes(decoded, pixelFormat), pixels * header.minimumBytesPerPixel)
-        + pixels * header.extraBytesPerPixel + header.coefficientBytes;
+    const qint64 bytes = plusAtMost(plusAtMost(std::max(decodedPictureBytes(decoded, pixelFormat),
+                                                        timesAtMost(pixels, header.minimumBytesPerPixel)),
+                                               timesAtMost(pixels, header.extraBytesPerPixel)),
+                                    header.coefficientBytes);
     return {DecodingCost::Known, size, bytes, header.scans, header.scanBlocks};
 }

@@ -726,6 +726,8 @@ std::optional<PictureOutcome> convertBundled(const PictureJob &job)
         return *problem;
     if (const auto problem = encode(job, std::move(decoded), &encoded))
         return *problem;
+    // The format told to --decode once for the bundle: its pictures share it.
+    encoded.header.commentLines << decodingLine(*job.format, job.encoding);
     if (const auto problem = progmemProblem(job, encoded, QImage16()))
         return *problem;
     // NAME_images holds 16-bit pointers on AVR, which reach no far array.

@@ -2587,6 +2587,17 @@ void TestCli::bundlesThePictures()
     QVERIFY(readFile(path("out/icons.c"))
                 .contains("const uint16_t icons_widths[5] QUILLON_PROGMEM = \n{\n"
                           "\t0x0007,0x0010,0x0009,0x000d,0x001f\n};"));
+    // Read back by --decode, each picture as its own preview shows it.
+    QCOMPARE(quillonConvert({"--decode", "-o", path("decoded"), path("out/icons.h")}).exitCode, 0);
+    QCOMPARE(
+        quillonConvert(QStringList {"--format", "rgb565", "--preview", "-o", path("previews")} + pictures)
+            .exitCode,
+        0);
+    for (const QString &size : sizes) {
+        const QString preview = "i" + size + "16bits.png";
+        QCOMPARE(QImage(path("decoded/" + preview)), QImage(path("previews/" + preview)));
+    }
+    QCOMPARE(entryNames(path("decoded")).size(), sizes.size());
 
     const Run again = quillonConvert(call + pictures);
     QCOMPARE(again.exitCode, 1);

@@ -317,6 +317,10 @@
         <translation>%1: unreadable size %2 x %3</translation>
     </message>
     <message>
+        <source>%1 : %2 x %3 pixels en %4 image(s), plus que les 256 Mio que peuvent occuper les images relues</source>
+        <translation>%1: %2 x %3 pixels in %4 picture(s), more than the 256 MiB pictures read back may take</translation>
+    </message>
+    <message>
         <source>%1 : %2 octets, moins que l&apos;en-tête BMP</source>
         <translation>%1: %2 bytes, fewer than the BMP header</translation>
     </message>

@@ -225,6 +225,17 @@ void TestDisplayFormats::refusesHeadersItCannotRead_data()
             "pic_rle : le flux codé s'arrête au milieu d'un paquet");
     quillon("bytes after the coded stream", coded + "const uint8_t pic_rle[] = {1, 0x83, 7, 0, 1};",
             "pic_rle : 2 octets après la fin du flux codé");
+    // A few coded bytes claiming a picture larger than pictures read back may be: refused before
+    // they are read; one pixel fewer a side, they are read.
+    const QByteArray large = "// Quillon decoding: --format gray8\n#define pic_size 67125249\n";
+    quillon(
+        "coded, 8193 x 8193",
+        large + "#define pic_width 8193\n#define pic_height 8193\nconst uint8_t pic_rle[] = {1, 0x81, 7};",
+        "pic : 8193 x 8193 pixels en 1 image(s), plus que les 256 Mio que peuvent occuper les images relues");
+    quillon("coded, 8192 x 8192",
+            large
+                + "#define pic_width 8192\n#define pic_height 8192\nconst uint8_t pic_rle[] = {1, 0x81, 7};",
+            "pic_rle : pic_size vaut 67125249 au lieu de 67108864");
     quillon("coded without its size", gray8 + "const uint8_t pic_rle[] = {1, 0x83, 7};",
             "pic_rle : pic_size manque");
     quillon("an ink code the panel has not",

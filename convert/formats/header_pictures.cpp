@@ -364,6 +364,17 @@ QString decodePictures(const ReadHeader &header, const Reading &reading, const Q
             return QCoreApplication::translate("HeaderReading", "%1 : tableau introuvable")
                 .arg(latin1(base + first));
     }
+    // Held to what decoded pictures may take (4 bytes a pixel): a coded array of a few bytes may
+    // claim any size.
+    constexpr qint64 largestShown = qint64(256) << 20;
+    if (width * height * 4 * stems.size() > largestShown)
+        return QCoreApplication::translate("HeaderReading",
+                                           "%1 : %2 x %3 pixels en %4 image(s), plus que les 256 Mio que "
+                                           "peuvent occuper les images relues")
+            .arg(latin1(base))
+            .arg(width)
+            .arg(height)
+            .arg(stems.size());
     for (const QByteArray &stem : stems) {
         HeaderPicture picture;
         picture.name = stem;

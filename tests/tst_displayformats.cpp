@@ -1230,6 +1230,7 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays_data()
     row("Waveshare's C library, part of 7.3 inches, four inks, coded", "epd-bwry", QSize(12, 3),
         "Waveshare C library 7.3 inches, STM32", true);
     row("GxEPD2, six inks, coded", "epd-spectra6", QSize(9, 10), "GxEPD2", true);
+    row("GxEPD2, four inks, coded, a last band of 7 rows", "epd-bwry", QSize(5, 15), "GxEPD2", true);
     row("Waveshare's C library, 7.3 inches, six inks, coded", "epd-spectra6", QSize(7, 3),
         "Waveshare C library 7.3 inches (", true);
     row("Waveshare's C library, part of 7.3 inches, six inks, coded", "epd-spectra6", QSize(10, 3),
@@ -1299,6 +1300,10 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
         }
         expected += '\n';
     }
+    // GxEPD2 draws where it is told only: on a screen a band of 8 rows taller, those stay blank.
+    const int blankRows = library == "GxEPD2" ? 8 : 0;
+    for (int y = 0; y < blankRows; ++y)
+        expected += QString(size.width(), '.') + '\n';
     expected += library != "GxEPD2" ? "pgm -1\n" : coded ? "pgm 0\n" : "pgm 1\n";
 
     const QStringList flags = {"-std=c++11",
@@ -1306,7 +1311,7 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
                                "-Wextra",
                                "-Werror",
                                "-DSTANDIN_WIDTH=" + QString::number(size.width()),
-                               "-DSTANDIN_HEIGHT=" + QString::number(size.height()),
+                               "-DSTANDIN_HEIGHT=" + QString::number(size.height() + blankRows),
                                "-I",
                                QUILLON_DISPLAY_STANDINS,
                                "-I",

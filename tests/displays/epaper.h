@@ -11,8 +11,8 @@
 // are 3 white, 2 and 1 the light and dark greys, 0 black. They read memory as the libraries do:
 // GxEPD2 program memory when its pgm flag says so (pgm_read_byte, a plain read off AVR),
 // Waveshare's C library plain memory, its Arduino classes program memory. epaper_dump() prints
-// the screen, a row a line, then "unrefreshed" when GxEPD2 was given pixels it was not told to
-// show, then "pgm" and the last pgm flag GxEPD2 was given (-1: none).
+// the screen, a row a line ('.' where nothing was drawn), then "unrefreshed" when GxEPD2 was given
+// pixels it was not told to show, then "pgm" and the last pgm flag GxEPD2 was given (-1: none).
 #pragma once
 
 #include "screen.h"
@@ -87,7 +87,7 @@ inline void epaper_dump()
 {
     board_start();
     for (int i = 0; i < epaper::width * epaper::height; ++i) {
-        standin_putc(epaper::screen()[i]);
+        standin_putc(epaper::screen()[i] ? epaper::screen()[i] : '.');
         if (i % epaper::width == epaper::width - 1)
             standin_putc('\n');
     }

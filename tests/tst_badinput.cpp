@@ -342,6 +342,18 @@ void TestBadInput::refusesOrConvertsExactly_data()
         writeFile(path, R"(<svg xmlns="http://www.w3.org/2000/svg" width="41" height="17">
 <rect x="38" width="3" height="17" fill="#2040f0"/><text x="2" y="14" font-size="14" fill="#d02030">Hi!</text></svg>)");
     }) << int(Converted);
+    // SVG Tiny's textArea is text too: drawn in a child made graphical.
+    QTest::newRow("SVG holding a textArea") << "area.svg" << Maker([](const QString &path) {
+        writeFile(path, R"(<svg xmlns="http://www.w3.org/2000/svg" width="41" height="17">
+<textArea x="2" y="1" width="36" height="15" font-size="12" fill="#d02030">Hi!</textArea></svg>)");
+    }) << int(Converted);
+    // References within the picture: a part of it named after a space, an image of no reference.
+    QTest::newRow("SVG referring to itself") << "self.svg" << Maker([](const QString &path) {
+        writeFile(
+            path,
+            R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" width="31" height="17">
+<rect id="r" width="5" height="3" fill="#2040f0"/><use x="9" xlink:href=" #r"/><image width="3" height="3" xlink:href=""/></svg>)");
+    }) << int(Converted);
     QTest::newRow("SVG cut short") << "cut.svg" << Maker([](const QString &path) {
         writeFile(
             path,
@@ -830,6 +842,9 @@ void TestBadInput::namesReadersFromTheirSignatures_data()
     row("SVG after a byte-order mark and spaces", "\xef\xbb\xbf \n<svg ", "svg", "svg");
     row("SVG after an XML declaration", "<?xml version=\"1.0\"?>\n<svg ", "svg", "svg");
     row("SVG by its suffix alone", "<?xml version=\"1.0\"?><!-- a long comment", "svg", "svg", "logo.SVG");
+    row("SVGZ by its suffix alone", hex("1f8b0800"), "svg", "svg", "logo.svgz");
+    row("SVG after its document type",
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE svg PUBLIC \"-//W3C//DTD SVG 1.1//EN\"", "svg", "svg");
     row("XML of something else", "<?xml version=\"1.0\"?>\n<html>", "", "?");
 }
 

@@ -246,6 +246,10 @@ void TestImageIntake::refusesWhatDoesNotDecode_data()
     QTest::newRow("SVG of 8193 x 8192")
         << "huge.svg" << svg + " width=\"8193\" height=\"8192\"><rect width=\"10\" height=\"10\"/></svg>"
         << tooLarge;
+    QTest::newRow("SVG of 9 x 0") << "flat.svg" << svg + " width=\"9\" height=\"0\"/>" << notAPicture;
+    const QByteArray small = svg + " width=\"9\" height=\"7\"/>";
+    QTest::newRow("SVG of 32 MiB and a byte")
+        << "large.svg" << small + QByteArray((32 << 20) + 1 - small.size(), ' ') << tooLarge;
     QTest::newRow("SVG of 100000 x 100000")
         << "huger.svg" << svg + " width=\"100000\" height=\"100000\"/>" << tooLarge;
     QTest::newRow("SVG naming a picture of the disk") << "file.svg"
@@ -257,6 +261,16 @@ void TestImageIntake::refusesWhatDoesNotDecode_data()
             + " width=\"9\" height=\"7\"><image width=\"9\" height=\"7\" href=\" "
               "http://127.0.0.1/p.png\"/></svg>"
                                            << unreadable;
+    // Qt SVG takes an image's reference as inline data only when it starts with "data" in small
+    // letters: any other, "#" first included, names a file.
+    QTest::newRow("SVG naming a picture of the disk, in capitals after data:") << "capitals.svg"
+                                                                               << svg
+            + " width=\"9\" height=\"7\"><image width=\"9\" height=\"7\" "
+              "xlink:href=\"DATA:earlier.png\"/></svg>" << unreadable;
+    QTest::newRow("SVG naming a picture of the disk after #") << "hash.svg"
+                                                              << svg
+            + " width=\"9\" height=\"7\"><image width=\"9\" height=\"7\" xlink:href=\"#earlier.png\"/></svg>"
+                                                              << unreadable;
     QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE svg [\n<!ENTITY l0 \"ha\">\n";
     for (int level = 1; level <= 9; ++level)
         laughs += QString("<!ENTITY l%1 \"%2\">\n")

@@ -1331,6 +1331,12 @@ void TestPreparation::drawsSvgAtTheSizeItIsUsed_data()
     QTest::newRow("cut to its right 20 x 20, then fitted in 40 x 40")
         << with([](DisplayOptions &o) { o.crop = QRect(10, 0, 20, 20); }, fitIn(QSize(40, 40))) << true
         << svgDrawn(QSize(40, 40), QRectF(10, 0, 20, 20));
+    // A cut neither square nor at the top, stretched: scaled 2 times across and 3 times down, as
+    // the whole picture drawn at 60 x 60 is.
+    QTest::newRow("cut to 14 x 10 from (13, 1), stretched to 28 x 30")
+        << with([](DisplayOptions &o) { o.crop = QRect(13, 1, 14, 10); },
+                fitIn(QSize(28, 30), FitMode::Stretch))
+        << true << svgDrawn(QSize(60, 60)).copy(26, 3, 28, 30);
     QTest::newRow("turned a quarter (20 x 30), fitted in 21 x 31")
         << with([](DisplayOptions &o) { o.rotation = 90; }, fitIn(QSize(21, 31))) << true
         << svgDrawn(QSize(20, 31), QRectF(), 1);
@@ -1343,6 +1349,9 @@ void TestPreparation::drawsSvgAtTheSizeItIsUsed_data()
     QTest::newRow("compressed, 32 MiB once inflated") << DisplayOptions() << true << svgDrawn(QSize(30, 20));
     QTest::newRow("compressed in two members, as gzip writes two files given together")
         << DisplayOptions() << true << svgDrawn(QSize(30, 20));
+    QTest::newRow("compressed in three members") << DisplayOptions() << true << svgDrawn(QSize(30, 20));
+    // Not compressed: 32 MiB read at most, spaces after the picture included.
+    QTest::newRow("32 MiB") << DisplayOptions() << true << svgDrawn(QSize(30, 20));
 }
 
 void TestPreparation::drawsSvgAtTheSizeItIsUsed()
@@ -1352,10 +1361,15 @@ void TestPreparation::drawsSvgAtTheSizeItIsUsed()
     QFETCH(QImage, expected);
     const QByteArray tag = QTest::currentDataTag();
     const QString file = path(tag.startsWith("compressed") ? "shapes.svgz" : "shapes.svg");
-    if (tag.contains("32 MiB"))
-        writeFile(file, gzipFile(shapesSvg + QByteArray((32 << 20) - shapesSvg.size(), ' ')));
-    else if (tag.contains("two members"))
+    if (tag.contains("32 MiB")) {
+        const QByteArray padded = shapesSvg + QByteArray((32 << 20) - shapesSvg.size(), ' ');
+        writeFile(file, tag.startsWith("compressed") ? gzipFile(padded) : padded);
+    } else if (tag.contains("two members"))
         writeFile(file, gzipFile(shapesSvg.left(101)) + gzipFile(shapesSvg.mid(101)));
+    else if (tag.contains("three members"))
+        writeFile(file,
+                  gzipFile(shapesSvg.left(60)) + gzipFile(shapesSvg.mid(60, 101))
+                      + gzipFile(shapesSvg.mid(161)));
     else
         writeFile(file, tag.startsWith("compressed") ? gzipFile(shapesSvg) : shapesSvg);
     RowFitting rows;

@@ -14,12 +14,14 @@
 
 namespace {
 
-// Whether an `href` names only a part of the picture itself or carries its data.
-bool staysWithin(QStringView reference)
+// Whether an `href` of an element named `element` names only a part of the picture itself or
+// carries its data. Qt SVG takes an image's reference for its data only when it starts with "data"
+// in small letters, and for a file's name otherwise, "#" first included.
+bool staysWithin(QStringView element, QStringView reference)
 {
     const QStringView trimmed = reference.trimmed();
-    return trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#'))
-        || trimmed.startsWith(QLatin1String("data:"), Qt::CaseInsensitive);
+    return trimmed.isEmpty() || trimmed.startsWith(QLatin1String("data:"))
+        || (element != QLatin1String("image") && trimmed.startsWith(QLatin1Char('#')));
 }
 
 } // namespace
@@ -37,7 +39,7 @@ SvgScreening screenSvg(const QByteArray &bytes)
         for (const QXmlStreamAttribute &attribute : xml.attributes()) {
             const QStringView name = attribute.qualifiedName();
             if ((name == QLatin1String("href") || name.endsWith(QLatin1String(":href")))
-                && !staysWithin(attribute.value())) {
+                && !staysWithin(xml.name(), attribute.value())) {
                 screening.status = DecodedPicture::Hostile;
                 return screening;
             }

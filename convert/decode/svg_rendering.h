@@ -18,10 +18,10 @@
 // Transparent areas stay transparent.
 //
 // Refused: a file that is not well-formed XML, that Qt SVG cannot read, or of no size, as not a
-// picture; one that names another file or an address (an `href` other than `#id` or `data:`),
-// which Qt SVG would read, as Hostile; one whose drawing would take more than maxDecodedBytes
-// (maxShapedBytes once fitted), or of a file over maxSvgFileBytes, as too large. Qt draws text
-// only in a graphical application (with its platform's fonts): an SVG that holds text is drawn in
+// picture; one that names another file or an address (an `href` other than `data:` in small
+// letters, or `#id` off an image), which Qt SVG would read, as Hostile; one whose drawing would take more
+// than maxDecodedBytes (maxShapedBytes once fitted), or of a file over maxSvgFileBytes, as too large. Qt
+// draws text only in a graphical application (with its platform's fonts): an SVG that holds text is drawn in
 // a process that has one, or that `makeFontsAvailable` makes one (the decoding child does,
 // see child_decoder.cpp); it is refused as Hostile elsewhere.
 

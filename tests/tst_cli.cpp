@@ -2018,6 +2018,23 @@ void TestCli::decodesHeadersItIsGiven()
                  + " : illisible : ligne 4 : pic : 3 valeurs au lieu des 4 que déclare sa taille\n");
     QVERIFY(!QFileInfo::exists(path("cut/pic16bits.png")));
 
+    // The window's header, a BMP file as its array, rows of 7 pixels padded from 14 bytes to 16:
+    // the 5-6-5 pixels of the rgb565 preview.
+    QCOMPARE(quillonConvert({"-o", path("window"), path("pic.png")}).exitCode, 0);
+    QCOMPARE(quillonConvert({"--decode", "-o", path("window"), path("window/pic.h")}).exitCode, 0);
+    QCOMPARE(
+        quillonConvert({"--format", "rgb565", "--preview", "-o", path("shown"), path("pic.png")}).exitCode,
+        0);
+    QCOMPARE(QImage(path("window/pic16bits.png")).convertToFormat(QImage::Format_RGB32),
+             QImage(path("shown/pic16bits.png")).convertToFormat(QImage::Format_RGB32));
+    // An animation's frames, named as --preview names them.
+    writeFile(path("anim.h"),
+              "// Quillon decoding: --format gray8\n#define anim_width 3\n#define anim_height 1\n"
+              "const uint8_t anim_frame0[] = {0, 255, 0};\nconst uint8_t anim_frame1[] = {255, 0, 255};\n");
+    QCOMPARE(quillonConvert({"--decode", "-o", path("anim"), path("anim.h")}).err, QString());
+    QCOMPARE(entryNames(path("anim")), (QStringList {"anim16bits_frame0.png", "anim16bits_frame1.png"}));
+    QCOMPARE(QImage(path("anim/anim16bits_frame1.png")).pixel(2, 0), qRgb(255, 255, 255));
+
     const QStringList nobody = anotherUser();
     if (nobody.isEmpty())
         QSKIP("only root can leave files as another user (setpriv)");
@@ -2063,6 +2080,13 @@ void TestCli::answersUsageErrors_data()
         << "--bundle : l'en-tête serait quillon_rle.h, le nom du lecteur des tableaux codés que --compress "
            "rle "
            "écrit à côté des en-têtes";
+    QTest::newRow("--bundle named as the reader, in capitals")
+        << QStringList {"--format", "mono", "--compress", "rle", "--bundle", "Quillon_rle", "a.png"}
+        << "--bundle : l'en-tête serait Quillon_rle.h, le nom du lecteur des tableaux codés que --compress "
+           "rle écrit à côté des en-têtes";
+    QTest::newRow("--bundle with --binary")
+        << QStringList {"--format", "mono", "--binary", "--bundle", "icons", "a.png"}
+        << "--bundle ne s'emploie pas avec --binary : le paquet n'écrit que son en-tête";
     QTest::newRow("--bundle defining a picture's name")
         << QStringList {"--format", "mono", "--bundle", "a", "b.png", "a_count.png"}
         << "--bundle : l'en-tête du paquet a et celui de a_count.png définiraient tous deux « a_count » : "
@@ -2587,6 +2611,12 @@ void TestCli::bundlesThePictures()
     QVERIFY(readFile(path("out/icons.c"))
                 .contains("const uint16_t icons_widths[5] QUILLON_PROGMEM = \n{\n"
                           "\t0x0007,0x0010,0x0009,0x000d,0x001f\n};"));
+    QVERIFY(readFile(path("out/icons.c"))
+                .contains("const uint16_t *const icons_images[5] QUILLON_PROGMEM = \n{\n"
+                          "\ti7x5, i16x9, i9x16, i13x13,\n\ti31x2\n};"));
+    QVERIFY2(header.contains("// On AVR, the tables are in program memory: (const uint16_t "
+                             "*)pgm_read_ptr(&icons_images[i]), pgm_read_word(&icons_widths[i]).\n"),
+             header.constData());
     // Read back by --decode, each picture as its own preview shows it.
     QCOMPARE(quillonConvert({"--decode", "-o", path("decoded"), path("out/icons.h")}).exitCode, 0);
     QCOMPARE(
@@ -2614,6 +2644,22 @@ void TestCli::bundlesThePictures()
                  + "5 images converties, 0 ignorée, 1 en échec\nquillon-convert: " + path("none/icons.h")
                  + " : non écrit : une image du paquet n'a pas été convertie\n");
     QCOMPARE(entryNames(path("none")), QStringList());
+
+    // A picture over avr-gcc's 32,767 bytes would lie in far program memory, where the table's
+    // 16-bit pointers reach nothing: refused; one byte fewer, bundled.
+    savePicture(patternPicture(256, 128), path("far.png"), "PNG");
+    savePicture(patternPicture(151, 217), path("near.png"), "PNG");
+    const Run far
+        = quillonConvert({"--format", "gray8", "--bundle", "grey", "-o", path("far"), path("far.png")});
+    QCOMPARE(far.exitCode, 1);
+    QVERIFY2(far.err.startsWith("quillon-convert: " + path("far.png")
+                                + " : --bundle : le tableau far ferait 32768 octets ; au-delà de 32 767, il "
+                                  "irait sur AVR en mémoire programme lointaine, que les pointeurs d'un "
+                                  "tableau ne peuvent désigner\n"),
+             qPrintable(far.err));
+    QCOMPARE(quillonConvert({"--format", "gray8", "--bundle", "grey", "-o", path("near"), path("near.png")})
+                 .exitCode,
+             0);
 }
 
 void TestCli::helpsAndTellsItsVersion()

@@ -217,6 +217,10 @@ void TestDisplayFormats::refusesHeadersItCannotRead_data()
             "ligne 4 : pic : « two » au lieu d'un nombre");
     quillon("a number beyond 32 bits", gray8 + "const uint8_t pic[] = {0x100000000};",
             "ligne 4 : nombre illisible « 0x100000000 »");
+    quillon("a number beyond 64 bits", gray8 + "const uint8_t pic[] = {0x10000000000000001};",
+            "ligne 4 : nombre illisible « 0x10000000000000001 »");
+    quillon("0x without its digits", gray8 + "const uint8_t pic[] = {0x, 2, 3, 4};",
+            "ligne 4 : nombre illisible « 0x »");
     quillon("coded stream ending early", coded + "const uint8_t pic_rle[] = {1, 0x81, 7};",
             "pic_rle : le flux codé s'arrête après 2 octets des 4 du tableau");
     quillon("coded run overrunning", coded + "const uint8_t pic_rle[] = {1, 0x84, 7};",
@@ -225,6 +229,21 @@ void TestDisplayFormats::refusesHeadersItCannotRead_data()
             "pic_rle : le flux codé s'arrête au milieu d'un paquet");
     quillon("bytes after the coded stream", coded + "const uint8_t pic_rle[] = {1, 0x83, 7, 0, 1};",
             "pic_rle : 2 octets après la fin du flux codé");
+    quillon("a coding unit of 4 bytes", coded + "const uint8_t pic_rle[] = {4, 0x80, 7, 7, 7, 7};",
+            "pic_rle : unité de codage 4 inconnue");
+    quillon("rows shorter than their pixels",
+            gray8 + "#define pic_stride 1\nconst uint8_t pic[] = {1, 2, 3};",
+            "pic : 3 octets au lieu des 4 d'une image de cette taille");
+    quillon("frames fewer than their count",
+            gray8
+                + "#define pic_frame_count 3\nconst uint8_t pic_frame0[] = {1, 2, 3, 4};\n"
+                  "const uint8_t pic_frame1[] = {1, 2, 3, 4};",
+            "pic : tableau introuvable");
+    // Two pictures, neither with its array: the first by name is told.
+    quillon("two pictures, neither found",
+            "// Quillon decoding: --format gray8\n#define b_width 2\n#define b_height 2\n#define a_width 2\n"
+            "#define a_height 2\n",
+            "a : tableau introuvable");
     // A few coded bytes claiming a picture larger than pictures read back may be: refused before
     // they are read; one pixel fewer a side, they are read.
     const QByteArray large = "// Quillon decoding: --format gray8\n#define pic_size 67125249\n";
@@ -236,6 +255,16 @@ void TestDisplayFormats::refusesHeadersItCannotRead_data()
             large
                 + "#define pic_width 8192\n#define pic_height 8192\nconst uint8_t pic_rle[] = {1, 0x81, 7};",
             "pic_rle : pic_size vaut 67125249 au lieu de 67108864");
+    // Two frames of half as many rows: the limit holds for all the frames together.
+    const QByteArray frames
+        = "// Quillon decoding: --format gray8\n#define pic_size 67125249\n#define pic_width 8192\n"
+          "const uint8_t pic_frame0_rle[] = {1, 0x81, 7};\n"
+          "const uint8_t pic_frame1_rle[] = {1, 0x81, 7};\n";
+    quillon("2 coded frames, 8192 x 4097", frames + "#define pic_height 4097\n",
+            "pic : 8192 x 4097 pixels en 2 image(s), plus que les 256 Mio que peuvent occuper les images "
+            "relues");
+    quillon("2 coded frames, 8192 x 4096", frames + "#define pic_height 4096\n",
+            "pic_frame0_rle : pic_size vaut 67125249 au lieu de 33554432");
     quillon("coded without its size", gray8 + "const uint8_t pic_rle[] = {1, 0x83, 7};",
             "pic_rle : pic_size manque");
     quillon("an ink code the panel has not",
@@ -296,6 +325,12 @@ void TestDisplayFormats::refusesHeadersItCannotRead_data()
     QTest::newRow("another tool's file, no array")
         << QByteArray("int main(void) { return 0; }") << QByteArray("mono") << QSize(2, 2)
         << "aucun tableau de nombres";
+    QTest::newRow("another tool's array of 32-bit values")
+        << QByteArray("const uint32_t pic[] = {1, 2, 3, 4};") << QByteArray("gray8") << QSize(2, 2)
+        << "pic : des valeurs de 4 octets au lieu de 1";
+    QTest::newRow("another tool's indices, without their palette")
+        << QByteArray("const uint8_t pic[] = {1, 2};") << QByteArray("index4") << QSize(2, 2)
+        << "le format index4 ne se relit pas d'un tableau seul";
 }
 
 void TestDisplayFormats::refusesHeadersItCannotRead()

@@ -22,7 +22,7 @@ static inline uint8_t pgm_read_byte_standin(const void *address)
 
 #define PROGMEM __attribute__((section("esp8266_flash")))
 #define pgm_read_byte(address) pgm_read_byte_standin(address)
-#define IN_ESP8266_FLASH(array)                                                                            \
+#define IN_ESP8266_FLASH(array)                                                                              \
     ((const char *)(array) >= __start_esp8266_flash && (const char *)(array) < __stop_esp8266_flash)
 
 #endif

@@ -105,7 +105,8 @@ static inline void quillon_rle_init_near(quillon_rle_t *r, const uint8_t *array)
     quillon_rle_start_(r, (quillon_rle_address_)(uintptr_t)array, 0);
 }
 
-/* Starts reading a coded array held in RAM (a copy, or one received): only AVR and ESP8266 tell them apart. */
+/* Starts reading a coded array held in RAM (a copy, or one received): only AVR and ESP8266 tell them apart.
+ */
 static inline void quillon_rle_init_ram(quillon_rle_t *r, const uint8_t *array)
 {
     quillon_rle_start_(r, (quillon_rle_address_)(uintptr_t)array, 1);

@@ -8,6 +8,8 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= $(shell cat tests/fuzz/targets.txt)
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Every warning is an error in the builds made here; a plain `cmake` build only warns.
+WARNINGS := -DQUILLON_WARNINGS_AS_ERRORS=ON
 
 .PHONY: all deps configure build run test test-plain test-sanitize bench fuzz package clean format
 
@@ -17,7 +19,7 @@ deps:
 	scripts/install-deps
 
 configure: deps
-	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) $(WARNINGS) $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD_DIR) --parallel $(JOBS)
@@ -32,7 +34,7 @@ test-plain: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel $(JOBS)
 
 test-sanitize: deps
-	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON $(WARNINGS) $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_DIR) --parallel $(JOBS)
 	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel $(JOBS)
 
@@ -49,7 +51,7 @@ package: build
 fuzz:
 	scripts/install-deps --fuzz
 	rm -f $(FUZZ_DIR)/CMakeCache.txt # always configured afresh for clang and libFuzzer
-	cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON $(WARNINGS)
 	cmake --build $(FUZZ_DIR) --parallel $(JOBS)
 	for target in $(FUZZ_TARGETS); do \
 		mkdir -p $(FUZZ_DIR)/corpus/$$target && \

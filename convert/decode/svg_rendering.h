@@ -23,7 +23,7 @@
 // than maxDecodedBytes (maxShapedBytes once fitted), or of a file over maxSvgFileBytes, as too large. Qt
 // draws text only in a graphical application (with its platform's fonts): an SVG that holds text is drawn in
 // a process that has one, or that `makeFontsAvailable` makes one (the decoding child does,
-// see child_decoder.cpp); it is refused as Hostile elsewhere.
+// see child_server.cpp); it is refused as Hostile elsewhere.
 
 // A gzip-compressed SVG (an .svgz file, as Qt SVG reads it) is inflated first, at most
 // maxSvgFileBytes of it, and is then drawn or refused as an SVG: more (a gzip bomb) is too large;

@@ -2,6 +2,7 @@
 
 #include "animation_decoding.h"
 #include "child_answer.h"
+#include "codecs.h"
 #include "fresh_memory.h"
 #include "row_decoding.h"
 #include "svg_rendering.h"
@@ -233,7 +234,7 @@ bool decodeAndSend(const DecodeRequest &request)
     errno = 0;
     std::optional<DecodedPicture> composed = composedFirstFrame(QStringLiteral("/proc/self/fd/0"), format);
     const DecodedPicture decoded = composed ? std::move(*composed)
-        : isSvgFormat(format)
+        : codecOf(format).drawnByQtSvg
         ? renderSvg(QStringLiteral("/proc/self/fd/0"), display, rows, makeFontsAvailable)
         : decodeInProcess(QStringLiteral("/proc/self/fd/0"), format, display, FreshMemoryCheck::None, rows);
     const int readerErrno = errno;
@@ -363,8 +364,8 @@ void loadReader(const char *format)
 {
     QBuffer nothing;
     nothing.open(QIODevice::ReadOnly);
-    QImageReader reader(&nothing, format);
-    reader.setAutoDetectImageFormat(false);
+    QImageReader reader;
+    openReader(reader, &nothing, format);
     reader.canRead();
 }
 

@@ -36,14 +36,6 @@ constexpr qint64 maxSvgFileBytes = qint64(32) << 20;
 // XML declaration or a comment followed by `<svg`, or `<svg` itself, within its first bytes.
 bool looksLikeSvg(const QByteArray &head, const QString &fileName);
 
-// Whether the reader named `format` is Qt SVG's, of SVG ("svg") or gzip-compressed SVG ("svgz",
-// as Qt's own detection names it): drawn by renderSvg() in the decoding child, never by Qt's
-// image plugin.
-inline bool isSvgFormat(const QByteArray &format)
-{
-    return format == "svg" || format == "svgz";
-}
-
 // What is seen of an SVG's bytes before Qt SVG reads them, read as Qt SVG reads them (no namespace
 // processing, the document's own entities expanded within Qt's XML reader's bounds): Decoded, or
 // why it is refused (NotAPicture: not well-formed; Hostile: it names another file or an address);

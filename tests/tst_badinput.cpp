@@ -817,6 +817,10 @@ void TestBadInput::namesReadersFromTheirSignatures_data()
     row("ICO of one picture", hex("000001000100"), "ico", "");
     row("CUR of two pictures", hex("000002000200"), "cur", "");
     row("icon directory of no picture: not an icon", hex("000001000000"), "", "?");
+    // Bytes two probes would take: the one tried first tells.
+    row("icon whose bytes hold an ISO media box", hex("00000100") + "ftypheic", "ico", "");
+    row("anymap whose bytes hold an ISO media box", "P6\n ftypavif", "avif", "avif");
+    row("BMP with WebP's signature further in", "BMxxxxxxWEBP", "bmp", "");
     // An uncompressed true-colour TGA starts as a cursor of no picture would.
     row("TGA, by its suffix", hex("000002000000000000000000"), "tga", "tga", "picture.tga");
     row("TGA, by its suffix in capitals", hex("000002000000000000000000"), "tga", "tga", "PICTURE.TGA");

@@ -927,7 +927,7 @@ void TestBadInput::keepsEachFamilyInOneCodec()
 void TestBadInput::listsEachReaderInOneCodecAtMost()
 {
     QList<QByteArray> formats = QImageReader::supportedImageFormats();
-    formats << "svg" << "svgz" << "tga" << "heif" << "avif";
+    formats += QList<QByteArray> {"svg", "svgz", "tga", "heif", "avif"};
     for (const QByteArray &format : formats) {
         int listed = 0;
         for (const Codec *codec : codecTable())

@@ -11,11 +11,7 @@ const Codec &otherReadersCodec()
         Codec other;
         other.family = "other";
         other.signatures = {
-            {8, QByteArrayLiteral("ACON"), "ani"},
-            {0, QByteArrayLiteral("8BPS"), "psd"},
             {0, QByteArrayLiteral("gimp xcf"), "xcf"},
-            {0, QByteArrayLiteral("\xff\x0a"), "jxl"},
-            {4, QByteArrayLiteral("JXL \r\n\x87\n"), "jxl"},
             {0, QByteArrayLiteral("v/1\x01"), "exr"},
             {0, QByteArrayLiteral("icns"), "icns"},
             {0, QByteArrayLiteral("\x53\x80\xf6\x34"), "pic"}, // Softimage

@@ -821,6 +821,9 @@ void TestBadInput::namesReadersFromTheirSignatures_data()
     row("icon whose bytes hold an ISO media box", hex("00000100") + "ftypheic", "ico", "");
     row("anymap whose bytes hold an ISO media box", "P6\n ftypavif", "avif", "avif");
     row("BMP with WebP's signature further in", "BMxxxxxxWEBP", "bmp", "");
+    row("SGI's signature with ANI's further in", hex("01da") + "xxxxxxACON", "ani", "ani");
+    row("Sun raster's signature with JPEG XL's further in", hex("59a66a954a584c200d0a870a"), "jxl", "jxl");
+    row("SGI's signature with JPEG 2000's further in", hex("01da78786a5020200d0a870a"), "rgb", "rgb");
     // An uncompressed true-colour TGA starts as a cursor of no picture would.
     row("TGA, by its suffix", hex("000002000000000000000000"), "tga", "tga", "picture.tga");
     row("TGA, by its suffix in capitals", hex("000002000000000000000000"), "tga", "tga", "PICTURE.TGA");

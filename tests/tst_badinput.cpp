@@ -900,6 +900,9 @@ void TestBadInput::keepsEachFamilyInOneCodec_data()
     row(hex("59a66a9500000005"), "ras", "ras", false);
     row("#?RGBE\n", "hdr", "hdr", false);
     row(hex("8a4d4e470d0a1a0a0000001c"), "mng", "mng", false);
+    row(QByteArray("RIFF\x20\0\0\0ACONanih", 16), "ani", "ani", false);
+    row("8BPS\0\x01", "psd", "psd", false);
+    row(hex("0000000c4a584c200d0a870a"), "jxl", "jxl", false);
     row("qoif\0\0\0\x05", "qoi", "other", false);
 }
 

@@ -1,4 +1,5 @@
 #include "child_decoder.h"
+#include "codecs.h"
 #include "mainwindow.h"
 #include "picture_format.h"
 #include "picturesupport.h"
@@ -19,6 +20,8 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,6 +54,9 @@ private slots:
     void survivesReadersThatMisbehave();
     void namesReadersFromTheirSignatures_data();
     void namesReadersFromTheirSignatures();
+    void keepsEachFamilyInOneCodec_data();
+    void keepsEachFamilyInOneCodec();
+    void listsEachReaderInOneCodecAtMost();
     void looksForNoReaderInWhatIsNoFile_data();
     void looksForNoReaderInWhatIsNoFile();
 
@@ -811,6 +817,13 @@ void TestBadInput::namesReadersFromTheirSignatures_data()
     row("ICO of one picture", hex("000001000100"), "ico", "");
     row("CUR of two pictures", hex("000002000200"), "cur", "");
     row("icon directory of no picture: not an icon", hex("000001000000"), "", "?");
+    // Bytes two probes would take: the one tried first tells.
+    row("icon whose bytes hold an ISO media box", hex("00000100") + "ftypheic", "ico", "");
+    row("anymap whose bytes hold an ISO media box", "P6\n ftypavif", "avif", "avif");
+    row("BMP with WebP's signature further in", "BMxxxxxxWEBP", "bmp", "");
+    row("SGI's signature with ANI's further in", hex("01da") + "xxxxxxACON", "ani", "ani");
+    row("Sun raster's signature with JPEG XL's further in", hex("59a66a954a584c200d0a870a"), "jxl", "jxl");
+    row("SGI's signature with JPEG 2000's further in", hex("01da78786a5020200d0a870a"), "rgb", "rgb");
     // An uncompressed true-colour TGA starts as a cursor of no picture would.
     row("TGA, by its suffix", hex("000002000000000000000000"), "tga", "tga", "picture.tga");
     row("TGA, by its suffix in capitals", hex("000002000000000000000000"), "tga", "tga", "PICTURE.TGA");
@@ -857,6 +870,77 @@ void TestBadInput::namesReadersFromTheirSignatures()
     QCOMPARE(pictureFormatOf(head, name), format);
     writeFile(m_dir->filePath(name), head);
     QCOMPARE(readerApartOf(QFile::encodeName(m_dir->filePath(name))), apart);
+}
+
+void TestBadInput::keepsEachFamilyInOneCodec_data()
+{
+    QTest::addColumn<QByteArray>("head"); // the first bytes of a file of the family
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QByteArray>("family"); // the codec's
+    QTest::addColumn<bool>("inProcess"); // read by one of Qt's own readers
+    const auto hex = [](const char *digits) { return QByteArray::fromHex(digits); };
+    const auto row = [](const QByteArray &head, const char *format, const char *family, bool inProcess,
+                        const QString &name = "f") {
+        QTest::newRow(family) << head << name << QByteArray(format) << QByteArray(family) << inProcess;
+    };
+    row(hex("89504e470d0a1a0a0000000d49484452"), "png", "png", true);
+    row(hex("ffd8ffe000104a464946"), "jpeg", "jpeg", true);
+    row("GIF87a\x05\0\x03\0", "gif", "gif", true);
+    row("BM\x46\0\0\0", "bmp", "bmp", true);
+    row(hex("000002000100"), "cur", "ico", true);
+    row(hex("0000001c") + "ftypavis", "avif", "heif", false);
+    row("/* XPM */\nstatic", "xpm", "anymap", true);
+    row(hex("0a050108"), "pcx", "pcx", false);
+    row("<svg width=\"3\"", "svg", "svg", false);
+    row(hex("4d4d002b0008"), "tiff", "tiff", false);
+    row(QByteArray("RIFF\x20\0\0\0WEBPVP8X", 16), "webp", "webp", false);
+    row(hex("00000a000000000000000000"), "tga", "tga", false, "logo.vst");
+    row(hex("01da0101"), "rgb", "sgi", false);
+    row(hex("59a66a9500000005"), "ras", "ras", false);
+    row("#?RGBE\n", "hdr", "hdr", false);
+    row(hex("8a4d4e470d0a1a0a0000001c"), "mng", "mng", false);
+    row(QByteArray("RIFF\x20\0\0\0ACONanih", 16), "ani", "ani", false);
+    row("8BPS\0\x01", "psd", "psd", false);
+    row(hex("0000000c4a584c200d0a870a"), "jxl", "jxl", false);
+    row("qoif\0\0\0\x05", "qoi", "other", false);
+}
+
+// The codec a file's first bytes name reads every format of its family and keeps every
+// signature of its own: no earlier row of the table takes them.
+void TestBadInput::keepsEachFamilyInOneCodec()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    QFETCH(QByteArray, family);
+    QFETCH(bool, inProcess);
+    QCOMPARE(pictureFormatOf(head, name), format);
+    const Codec &codec = codecOf(format);
+    QCOMPARE(QByteArray(codec.family), family);
+    QCOMPARE(codec.reading == Reading::InProcess, inProcess);
+    QCOMPARE(isQtOwnFormat(format), inProcess);
+    for (const QByteArray &read : codec.formats)
+        QCOMPARE(&codecOf(read), &codec);
+    for (const Signature &signature : codec.signatures) {
+        const QByteArray bytes = QByteArray(signature.offset, '\x7f') + signature.bytes;
+        QCOMPARE(pictureFormatOf(bytes, "f"), QByteArray(signature.format));
+        QCOMPARE(&codecOf(signature.format), &codec);
+    }
+}
+
+// Each reader Qt has here is listed by one codec at most; the others fall to the last row.
+void TestBadInput::listsEachReaderInOneCodecAtMost()
+{
+    QList<QByteArray> formats = QImageReader::supportedImageFormats();
+    formats += QList<QByteArray> {"svg", "svgz", "tga", "heif", "avif"};
+    for (const QByteArray &format : formats) {
+        int listed = 0;
+        for (const Codec *codec : codecTable())
+            listed += int(std::count(codec->formats.begin(), codec->formats.end(), format));
+        QVERIFY2(listed <= 1, format.constData());
+        QVERIFY2(listed == 1 || &codecOf(format) == codecTable().back(), format.constData());
+    }
 }
 
 void TestBadInput::looksForNoReaderInWhatIsNoFile_data()

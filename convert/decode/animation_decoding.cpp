@@ -1,17 +1,16 @@
 #include "animation_decoding.h"
 
 #include "child_decoder.h"
+#include "codecs.h"
 #include "decoded_size.h"
 #include "gif_frames.h"
 #include "picture_completeness.h"
 #include "picture_decoding.h"
 #include "picture_format.h"
 #include "picture_source.h"
-#include "svg_rendering.h"
 
 #include <QCoreApplication>
 #include <QImageReader>
-#include <QtEndian>
 
 #include <climits>
 #include <optional>
@@ -126,62 +125,6 @@ public:
     virtual bool whole() = 0;
 };
 
-// Each frame's delay in milliseconds, as an MNG's own chunks give it: its header's ticks a second,
-// and each FRAM chunk's interframe delay, for the next frame only or from then on (1 tick until
-// one says otherwise). Qt's reader hands libmng a clock that moves a millisecond each time it is
-// read, and gives every delay a millisecond short, and the last one as 1 ms. Only for an MNG whose
-// frames are its pictures one after another (framing modes 1 and 3, no delay of 0, no loop, no
-// object shown again or pasted, no delta picture), where they are sure to be libmng's frames:
-// nothing for another.
-QVector<int> mngDelays(QIODevice *device)
-{
-    const auto readAt = [&](qint64 position, int size) {
-        return device->seek(position) ? device->read(size) : QByteArray();
-    };
-    QVector<int> delays;
-    qint64 ticksPerSecond = 0;
-    qint64 defaultTicks = 1, nextTicks = 1;
-    for (qint64 position = 8; delays.size() <= maxAnimationFrames;) {
-        const QByteArray head = readAt(position, 8);
-        if (head.size() < 8)
-            return {};
-        const quint32 length = qFromBigEndian<quint32>(head.constData());
-        const QByteArray type = head.mid(4);
-        const QByteArray data = type == "MHDR" || type == "FRAM"
-            ? readAt(position + 8, int(qMin<quint32>(length, 1024)))
-            : QByteArray();
-        position += 12 + qint64(length);
-        if (type == "MEND")
-            return delays;
-        if (type == "MHDR") {
-            if (data.size() < 12)
-                return {};
-            ticksPerSecond = qFromBigEndian<quint32>(data.constData() + 8);
-        } else if (type == "FRAM") {
-            const int mode = data.isEmpty() ? 0 : uchar(data[0]);
-            if (mode != 0 && mode != 1 && mode != 3)
-                return {};
-            const int separator = data.indexOf('\0', 1);
-            if (separator > 0 && data.size() >= separator + 5 && data[separator + 1] != 0) {
-                if (data.size() < separator + 9)
-                    return {};
-                nextTicks = qFromBigEndian<quint32>(data.constData() + separator + 5);
-                if (data[separator + 1] == 2)
-                    defaultTicks = nextTicks;
-            }
-        } else if (type == "IHDR" || type == "JHDR") {
-            if (ticksPerSecond <= 0 || nextTicks <= 0)
-                return {};
-            delays << int(qMin<qint64>(nextTicks * 1000 / ticksPerSecond, INT_MAX));
-            nextTicks = defaultTicks;
-        } else if (type == "LOOP" || type == "ENDL" || type == "SHOW" || type == "CLON" || type == "PAST"
-                   || type == "DHDR" || type == "BASI" || type == "SEEK" || type == "MAGN") {
-            return {};
-        }
-    }
-    return {};
-}
-
 // The frames as `format`'s reader composes them in this process. Qt's readers draw every frame
 // on a canvas that they hand over shared and copy before they draw the next one: the frames kept
 // hold one canvas each, and nothing more is held.
@@ -192,25 +135,24 @@ public:
         : m_source(source)
         , m_format(format)
     {
-        QImageReader reader(&source, format);
-        reader.setAutoDetectImageFormat(false);
-        const QSize announced = reader.size();
-        const QImage::Format pixelFormat = announcedPixelFormat(reader);
-        const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source);
-        if (cost.kind == DecodingCost::Damaged) {
-            refusal = unread();
+        QImageReader reader;
+        openReader(reader, &source, format);
+        const ReaderClaims claims = readerClaims(reader, source, format);
+        if (claims.refusal != DecodedPicture::Decoded) {
+            refusal = claims.refusal;
             return;
         }
-        frameBytes = cost.kind == DecodingCost::Known ? cost.bytes
-                                                      : decodedPictureBytes(announced, QImage::Format_ARGB32);
+        frameBytes = claims.cost.kind == DecodingCost::Known
+            ? claims.cost.bytes
+            : decodedPictureBytes(claims.announced, QImage::Format_ARGB32);
         // WebP's reader counts them once it has read the first; MNG's, never.
         counted = qMax(0, reader.imageCount());
-        if (format == "mng")
-            m_delays = mngDelays(&source);
+        if (const auto frameDelays = codecOf(format).frameDelays)
+            m_delays = frameDelays(&source);
         source.seek(0);
         source.resetRanPastEnd();
-        m_frames.emplace(&source, format);
-        m_frames->setAutoDetectImageFormat(false);
+        m_frames.emplace();
+        openReader(*m_frames, &source, format);
     }
 
     bool read(QImage *frame, int *delayMs) override
@@ -268,8 +210,9 @@ private:
 class ComposedWebpFrames : public FrameSource
 {
 public:
-    explicit ComposedWebpFrames(PictureSource &source)
+    ComposedWebpFrames(PictureSource &source, const QByteArray &format)
         : m_source(source)
+        , m_format(format)
     {
         source.seek(0);
         m_file = source.readAll();
@@ -295,18 +238,6 @@ public:
     ComposedWebpFrames(const ComposedWebpFrames &) = delete;
     ComposedWebpFrames &operator=(const ComposedWebpFrames &) = delete;
 
-    // Whether the WebP in `source` is an animation.
-    static bool animated(PictureSource &source)
-    {
-        source.seek(0);
-        const QByteArray head = source.read(64);
-        WebPBitstreamFeatures features;
-        return WebPGetFeatures(reinterpret_cast<const uint8_t *>(head.constData()), size_t(head.size()),
-                               &features)
-            == VP8_STATUS_OK
-            && features.has_animation;
-    }
-
     bool read(QImage *frame, int *delayMs) override
     {
         uint8_t *canvas = nullptr;
@@ -322,12 +253,13 @@ public:
         m_timestamp = timestamp;
         return !frame->isNull();
     }
-    DecodedPicture::Status unread() override { return undecodedStatus("webp", &m_source); }
-    bool whole() override { return reachesItsEnd("webp", &m_source); }
+    DecodedPicture::Status unread() override { return undecodedStatus(m_format, &m_source); }
+    bool whole() override { return reachesItsEnd(m_format, &m_source); }
 
 private:
     static constexpr bool littleEndian = Q_BYTE_ORDER == Q_LITTLE_ENDIAN;
     PictureSource &m_source;
+    const QByteArray m_format;
     QByteArray m_file; // the decoder reads it as long as it lives
     WebPAnimDecoder *m_decoder = nullptr;
     QSize m_size;
@@ -437,13 +369,14 @@ DecodedAnimation decodeAnimation(const QString &filePath, const DisplayOptions &
     QByteArray format = pictureFormatOf(source.peek(pictureSignatureBytes), filePath);
     if (format.isEmpty()) // a signature not known here: every reader is asked, as decodePicture() asks
         format = QImageReader(&source).format();
+    const Codec &codec = codecOf(format);
     DecodedAnimation animation;
-    if (format == "gif") {
+    if (codec.frames == Frames::ComposedHere) {
         ComposedGifFrames frames(source);
         animation = readFrames(frames, range, interrupted, takeFrame);
-    } else if (format == "png" && isAnimatedPng(&source)) {
+    } else if (codec.frames == Frames::DefaultPictureOnly && codec.animates(&source)) {
         animation = withProblem(FrameProblem::AnimatedPng, 0);
-    } else if (!format.isEmpty() && !isQtOwnFormat(format) && !isSvgFormat(format)) {
+    } else if (!format.isEmpty() && codec.reading == Reading::InChild && codec.frames != Frames::One) {
         source.close();
         animation = decodeFramesInChild(filePath, format, range, interrupted, takeFrame);
     } else {
@@ -461,11 +394,12 @@ DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray
     PictureSource source(filePath);
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
         return refused(refusal->status, refusal->systemError);
-    if (format == "webp" && ComposedWebpFrames::animated(source)) {
-        ComposedWebpFrames frames(source);
+    const Codec &codec = codecOf(format);
+    if (codec.frames == Frames::ComposedByLibwebp && codec.animates(&source)) {
+        ComposedWebpFrames frames(source, format);
         return readFrames(frames, range, nullptr, takeFrame);
     }
-    if (format == "gif") {
+    if (codec.frames == Frames::ComposedHere) {
         ComposedGifFrames frames(source);
         return readFrames(frames, range, nullptr, takeFrame);
     }
@@ -481,18 +415,19 @@ DecodedAnimation decodeFramesInProcess(const QString &filePath, const QByteArray
 
 std::optional<DecodedPicture> composedFirstFrame(const QString &filePath, const QByteArray &format)
 {
-    if (format != "gif" && format != "webp")
+    const Codec &codec = codecOf(format);
+    if (codec.frames != Frames::ComposedHere && codec.frames != Frames::ComposedByLibwebp)
         return std::nullopt;
     PictureSource source(filePath);
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
         return refusal;
-    if (format == "gif") {
+    if (codec.frames == Frames::ComposedHere) {
         ComposedGifFrames frames(source);
         return firstFrame(frames);
     }
-    if (!ComposedWebpFrames::animated(source))
+    if (!codec.animates(&source))
         return std::nullopt;
-    ComposedWebpFrames frames(source);
+    ComposedWebpFrames frames(source, format);
     return firstFrame(frames);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "animation_decoding.h"
-#include "output_files.h"
 #include "picture_decoding.h"
 
 #include <QByteArray>

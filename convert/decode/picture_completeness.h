@@ -19,4 +19,4 @@ bool readsWithinTheFile(const QByteArray &readerFormat);
 
 // Whether a PNG is an animated one (APNG): an acTL chunk comes before its first IDAT. Qt 5's
 // reader reads its default picture only.
-bool isAnimatedPng(QIODevice *device);
+bool isAnimatedPng(QIODevice *device); // in codecs/png.cpp

@@ -2,6 +2,7 @@
 
 #include "animation_decoding.h"
 #include "child_decoder.h"
+#include "codecs.h"
 #include "decoded_size.h"
 #include "display_preparation.h"
 #include "fresh_memory.h"
@@ -24,8 +25,8 @@ bool readPicture(PictureSource &source, const QByteArray &format, QImage *image,
 {
     source.seek(0);
     source.resetRanPastEnd();
-    QImageReader reader(&source, format);
-    reader.setAutoDetectImageFormat(false); // that reader only: the others' plugins stay unloaded
+    QImageReader reader;
+    openReader(reader, &source, format);
     if (scaledSize.isValid())
         reader.setScaledSize(scaledSize);
     return reader.read(image) && !image->isNull();
@@ -97,6 +98,40 @@ QImage zeroPagesPicture(QSize size, QImage::Format format)
                   new Pages {data, bytes});
 }
 
+// The picture handed to the reader to decode into. Qt's readers decode into the image they are
+// given when its size and format are the ones they announced (a top-down BMP's height counted
+// positive; the icon reader, which makes its own, aside): a null one for a reader that announces
+// none, or makes its own. Handing them a zero-filled one makes every pixel they leave unset black,
+// or the palette's first colour. In a child process, it is made of zero pages from the system,
+// used only where written: a reader that makes its own picture leaves them untouched, where
+// filling them would cost as much again as the first use of the reader's own. Nothing when it
+// cannot be made.
+std::optional<QImage> pictureToFill(const ReaderClaims &claims, const Codec &codec, FreshMemoryCheck check)
+{
+    QImage image;
+    if (claims.size.isValid() && claims.pixelFormat != QImage::Format_Invalid && !codec.makesItsOwnPicture) {
+        const QSize given = claims.scaledSize.isValid() ? claims.scaledSize : claims.size;
+        image = check == FreshMemoryCheck::None ? zeroPagesPicture(given, claims.pixelFormat)
+                                                : QImage(given, claims.pixelFormat);
+        if (image.isNull())
+            return std::nullopt;
+        if (check != FreshMemoryCheck::None)
+            image.fill(0);
+    }
+    return image;
+}
+
+// The frames of a picture whose reader cannot count them (MNG's): 1, or 0 when a second picture
+// follows the first.
+int countedOnRead(PictureSource &source, const QByteArray &format)
+{
+    source.seek(0);
+    QImageReader frames;
+    openReader(frames, &source, format);
+    QImage frame;
+    return frames.read(&frame) && frames.read(&frame) ? 0 : 1;
+}
+
 } // namespace
 
 std::optional<DecodedPicture> openRefusal(PictureSource &source)
@@ -110,6 +145,29 @@ std::optional<DecodedPicture> openRefusal(PictureSource &source)
         break;
     }
     return std::nullopt;
+}
+
+void openReader(QImageReader &reader, QIODevice *source, const QByteArray &format)
+{
+    reader.setDevice(source);
+    reader.setFormat(format);
+    reader.setAutoDetectImageFormat(false); // that reader only: the others' plugins stay unloaded
+}
+
+ReaderClaims readerClaims(QImageReader &reader, PictureSource &source, const QByteArray &format,
+                          const DisplayOptions *display)
+{
+    ReaderClaims claims;
+    claims.announced = reader.size();
+    claims.pixelFormat = announcedPixelFormat(reader);
+    claims.size
+        = QSize(claims.announced.width(), qAbs(claims.announced.height())); // a top-down BMP's is negative
+    if (display && claims.size.isValid() && codecOf(format).scalesWhileDecoding)
+        claims.scaledSize = jpegScaledSize(claims.size, *display);
+    claims.cost = decodingCost(format, claims.announced, claims.pixelFormat, &source, claims.scaledSize);
+    if (claims.cost.kind == DecodingCost::Damaged)
+        claims.refusal = undecodedStatus(format, &source);
+    return claims;
 }
 
 QImage::Format announcedPixelFormat(const QImageReader &reader)
@@ -146,9 +204,10 @@ DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &disp
     if (format.isEmpty())
         return refused(DecodedPicture::NotAPicture);
     source.close();
-    if (format == "gif") // composed here as its other frames are
+    const Codec &codec = codecOf(format);
+    if (codec.frames == Frames::ComposedHere) // its first frame composed as its others are
         return *composedFirstFrame(filePath, format);
-    if (!isQtOwnFormat(format))
+    if (codec.reading == Reading::InChild)
         return decodeInChild(filePath, format, interrupted, display, rows);
     return decodeInProcess(filePath, format, display, FreshMemoryCheck::DecodeAgain, rows);
 }
@@ -160,72 +219,45 @@ DecodedPicture decodeInProcess(const QString &filePath, const QByteArray &format
     if (const std::optional<DecodedPicture> refusal = openRefusal(source))
         return *refusal;
 
-    QImageReader reader(&source, format);
-    reader.setAutoDetectImageFormat(false);
-    const QSize announced = reader.size();
-    const QImage::Format pixelFormat = announcedPixelFormat(reader);
-    const QSize size(announced.width(), qAbs(announced.height())); // a top-down BMP's is negative
-    const QSize scaledSize = format == "jpeg" && size.isValid() ? jpegScaledSize(size, display) : QSize();
-    const auto undecoded = [&] { return refused(undecodedStatus(format, &source)); };
-    const DecodingCost cost = decodingCost(format, announced, pixelFormat, &source, scaledSize);
-    switch (cost.kind) {
-    case DecodingCost::Damaged:
-        return undecoded();
-    case DecodingCost::Known:
+    QImageReader reader;
+    openReader(reader, &source, format);
+    const ReaderClaims claims = readerClaims(reader, source, format, &display);
+    const DecodingCost &cost = claims.cost;
+    const QSize scaledSize = claims.scaledSize;
+    if (claims.refusal != DecodedPicture::Decoded)
+        return refused(claims.refusal);
+    if (cost.kind == DecodingCost::Known) {
         if (cost.bytes > rows.wholeLimit && rows.allowed && decodesByRows(format)) {
-            if (std::optional<DecodedPicture> fitted = decodeByRows(source, format, size, display, rows))
+            if (std::optional<DecodedPicture> fitted
+                = decodeByRows(source, format, claims.size, display, rows))
                 return std::move(*fitted);
         }
         if (cost.bytes > maxDecodedBytes)
             return refused(DecodedPicture::TooLarge);
         if (tooComplex(cost))
             return refused(DecodedPicture::TooComplex);
-        break;
-    case DecodingCost::Unknown:
-        break;
     }
 
-    // Qt's readers decode into the image they are given when its size and format are the ones
-    // they announced (a top-down BMP's height counted positive; the icon reader, which makes its
-    // own, aside). Handing them a zero-filled one makes every pixel they leave unset black, or
-    // the palette's first colour.
-    // In a child process, it is made of zero pages from the system, used only where written: a
-    // reader that makes its own picture leaves them untouched, where filling them would cost as
-    // much again as the first use of the reader's own.
-    QImage image;
-    if (size.isValid() && pixelFormat != QImage::Format_Invalid && format != "ico" && format != "cur") {
-        const QSize given = scaledSize.isValid() ? scaledSize : size;
-        image = check == FreshMemoryCheck::None ? zeroPagesPicture(given, pixelFormat)
-                                                : QImage(given, pixelFormat);
-        if (image.isNull())
-            return refused(DecodedPicture::TooLarge);
-        if (check != FreshMemoryCheck::None)
-            image.fill(0);
-    }
-    const uchar *const given = image.isNull() ? nullptr : image.constBits();
+    const Codec &codec = codecOf(format);
+    std::optional<QImage> image = pictureToFill(claims, codec, check);
+    if (!image)
+        return refused(DecodedPicture::TooLarge);
+    const uchar *const given = image->isNull() ? nullptr : image->constBits();
     // Counted before the first picture is read: a GIF's blocks are followed without decoding them.
     const int counted = reader.supportsAnimation() ? reader.imageCount() : 1;
-    const bool read = readPicture(source, format, &image, scaledSize);
-    const DecodedPicture notRead = undecoded(); // readers keep what they could decode of a file cut short
+    const bool read = readPicture(source, format, &*image, scaledSize);
+    // Readers keep what they could decode of a file cut short.
+    const DecodedPicture notRead = refused(undecodedStatus(format, &source));
     if (!read || notRead.status == DecodedPicture::Truncated)
         return notRead;
     if (cost.kind == DecodingCost::Unknown
-        && decodedPictureBytes(image.size(), image.format()) > maxDecodedBytes)
+        && decodedPictureBytes(image->size(), image->format()) > maxDecodedBytes)
         return refused(DecodedPicture::TooLarge);
-    if (check == FreshMemoryCheck::DecodeAgain && image.constBits() != given && FreshMemoryFill::available()
-        && !decodesAlike(source, format, image, scaledSize))
+    if (check == FreshMemoryCheck::DecodeAgain && image->constBits() != given && FreshMemoryFill::available()
+        && !decodesAlike(source, format, *image, scaledSize))
         return refused(DecodedPicture::NotAPicture);
-    const QSize fullSize = scaledSize.isValid() ? size : image.size();
-    // A reader that cannot count (MNG's) tells whether a second picture follows the first.
-    int frameCount = qMax(1, counted);
-    if (counted <= 0) {
-        source.seek(0);
-        QImageReader frames(&source, format);
-        frames.setAutoDetectImageFormat(false);
-        QImage frame;
-        if (frames.read(&frame) && frames.read(&frame))
-            frameCount = 0;
-    }
-    const bool animatedPng = format == "png" && isAnimatedPng(&source);
-    return {DecodedPicture::Decoded, std::move(image), 0, fullSize, frameCount, animatedPng};
+    const QSize fullSize = scaledSize.isValid() ? claims.size : image->size();
+    const int frameCount = counted > 0 ? counted : countedOnRead(source, format);
+    const bool animatedPng = codec.frames == Frames::DefaultPictureOnly && codec.animates(&source);
+    return {DecodedPicture::Decoded, std::move(*image), 0, fullSize, frameCount, animatedPng};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decoded_size.h"
 #include "display_preparation.h"
 
 #include <QByteArray>
@@ -92,10 +93,29 @@ DecodedPicture decodePicture(const QString &filePath, const DisplayOptions &disp
 enum class FreshMemoryCheck { None, DecodeAgain };
 class PictureSource;
 class QImageReader;
+class QIODevice;
 // Why the source cannot be opened as a regular file, if it cannot; opened otherwise.
 std::optional<DecodedPicture> openRefusal(PictureSource &source);
 // The pixel format the reader announces; Format_Invalid when it announces none that Qt has.
 QImage::Format announcedPixelFormat(const QImageReader &reader);
+// Opens `reader` on `source` as `format`'s reader alone: the other readers' plugins stay unloaded.
+void openReader(QImageReader &reader, QIODevice *source, const QByteArray &format);
+// What a reader opened on the source announces, and what decoding will cost (see decoded_size.h),
+// read once for a picture and for an animation's frames.
+struct ReaderClaims
+{
+    QSize announced; // as the reader announces it: a top-down BMP's height is negative
+    QSize size; // its height counted positive
+    QImage::Format pixelFormat = QImage::Format_Invalid;
+    QSize scaledSize; // the size a JPEG is decoded at to be shaped as the options say, when smaller
+    DecodingCost cost;
+    // Why the file is refused when its headers are damaged (undecodedStatus()); Decoded otherwise.
+    DecodedPicture::Status refusal = DecodedPicture::Decoded;
+};
+// `display`, when given, lets a reader that scales as it decodes (JPEG's) decode the picture
+// smaller.
+ReaderClaims readerClaims(QImageReader &reader, PictureSource &source, const QByteArray &format,
+                          const DisplayOptions *display = nullptr);
 // Why a file of `format` that did not decode, or that a reader would fill in, is refused: cut
 // short when its reader, which reads nothing beyond a whole file, asked for bytes it did not
 // have, or when it stops before its end; otherwise not a picture.

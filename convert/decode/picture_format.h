@@ -8,7 +8,8 @@
 // plugin whether it can read the file loads all of them, some thirty libraries, for each process.
 //
 // Returns Qt's name of the format ("png", "jpeg", "tiff"...), or an empty array when the file
-// starts like no format known here; the readers are then asked in turn.
+// starts like no format known here; the readers are then asked in turn. The codecs' table
+// (codecs/codecs.h) holds every signature, tried in its order.
 QByteArray pictureFormatOf(const QByteArray &head, const QString &fileName);
 
 // How many of a file's first bytes pictureFormatOf() needs.

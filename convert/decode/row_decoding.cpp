@@ -1,11 +1,11 @@
 #include "row_decoding.h"
 
+#include "codecs.h"
 #include "display_preparation.h"
 #include "picture_completeness.h"
 #include "picture_source.h"
 #include "row_scaling.h"
 #include "streaming_scaler.h"
-#include "tiff_rows.h"
 
 #include <QIODevice>
 
@@ -65,6 +65,84 @@ void setColour(PngPlan *plan, int index, QRgb value)
     }
 }
 
+// A grey picture's plan (planLikeQt()), `transparentColour` its tRNS chunk's, if it has one.
+void planGrey(png_structp png, png_infop info, PngPlan *plan, int depth, bool transparency,
+              png_color_16p transparentColour)
+{
+    if (depth == 1 && png_get_channels(png, info) == 1) {
+        png_set_invert_mono(png);
+        png_read_update_info(png, info);
+        plan->format = QImage::Format_Mono;
+        plan->colourCount = 2;
+        setColour(plan, 1, qRgb(0, 0, 0));
+        setColour(plan, 0, qRgb(255, 255, 255));
+        if (transparentColour) {
+            if (transparentColour->gray == 0)
+                setColour(plan, 1, qRgba(0, 0, 0, 0));
+            else if (transparentColour->gray == 1)
+                setColour(plan, 0, qRgba(255, 255, 255, 0));
+        }
+    } else if (depth == 16 && png_get_channels(png, info) == 1 && !transparency) {
+        plan->format = QImage::Format_Grayscale16;
+        png_read_update_info(png, info);
+        png_set_swap(png);
+    } else if (depth == 16) {
+        if (!transparency)
+            png_set_filler(png, 0xffff, PNG_FILLER_AFTER);
+        else
+            png_set_expand(png);
+        png_set_gray_to_rgb(png);
+        plan->format = transparency ? QImage::Format_RGBA64 : QImage::Format_RGBX64;
+        png_read_update_info(png, info);
+        png_set_swap(png);
+    } else if (depth == 8 && !transparency) {
+        png_set_expand(png);
+        plan->format = QImage::Format_Grayscale8;
+        png_read_update_info(png, info);
+    } else {
+        if (depth < 8)
+            png_set_packing(png);
+        const int levels = depth < 8 ? 1 << depth : 256;
+        png_read_update_info(png, info);
+        plan->format = QImage::Format_Indexed8;
+        plan->colourCount = levels;
+        for (int i = 0; i < levels; ++i) {
+            const int grey = i * 255 / (levels - 1);
+            setColour(plan, i, qRgba(grey, grey, grey, 0xff));
+        }
+        if (transparentColour && transparentColour->gray < levels)
+            setColour(plan, transparentColour->gray, 0);
+    }
+}
+
+// A palette picture's plan (planLikeQt()), `transparentAlpha` its tRNS chunk's, if it has one.
+void planPalette(png_structp png, png_infop info, PngPlan *plan, png_bytep transparentAlpha,
+                 int transparentCount)
+{
+    png_uint_32 width = 0, height = 0;
+    int depth = 0, type = 0;
+    png_colorp palette = nullptr;
+    int paletteSize = 0;
+    png_get_IHDR(png, info, &width, &height, &depth, &type, nullptr, nullptr, nullptr);
+    png_get_PLTE(png, info, &palette, &paletteSize);
+    if (depth != 1)
+        png_set_packing(png);
+    png_read_update_info(png, info);
+    png_get_IHDR(png, info, &width, &height, &depth, &type, nullptr, nullptr, nullptr);
+    plan->format = depth == 1 ? QImage::Format_Mono : QImage::Format_Indexed8;
+    plan->colourCount = plan->format == QImage::Format_Mono ? 2 : paletteSize;
+    png_get_PLTE(png, info, &palette, &paletteSize);
+    int i = 0;
+    if (transparentAlpha) {
+        for (; i < transparentCount; ++i)
+            setColour(plan, i, qRgba(palette[i].red, palette[i].green, palette[i].blue, transparentAlpha[i]));
+    }
+    for (; i < paletteSize; ++i)
+        setColour(plan, i, qRgba(palette[i].red, palette[i].green, palette[i].blue, 0xff));
+    png_set_bgr(png);
+    plan->paletteIndices = plan->format == QImage::Format_Indexed8;
+}
+
 // The transformations Qt's PNG reader sets (qpnghandler.cpp, setup_qt), on a little-endian
 // machine, and the pixel format and colour table of the picture it makes (or, for 8-bit RGB,
 // of rows that convert to it).
@@ -86,69 +164,10 @@ void planLikeQt(png_structp png, png_infop info, PngPlan *plan)
     png_colorp palette = nullptr;
     int paletteSize = 0;
     if (type == PNG_COLOR_TYPE_GRAY) {
-        if (depth == 1 && png_get_channels(png, info) == 1) {
-            png_set_invert_mono(png);
-            png_read_update_info(png, info);
-            plan->format = QImage::Format_Mono;
-            plan->colourCount = 2;
-            setColour(plan, 1, qRgb(0, 0, 0));
-            setColour(plan, 0, qRgb(255, 255, 255));
-            if (transparentEntries && transparentColour) {
-                if (transparentColour->gray == 0)
-                    setColour(plan, 1, qRgba(0, 0, 0, 0));
-                else if (transparentColour->gray == 1)
-                    setColour(plan, 0, qRgba(255, 255, 255, 0));
-            }
-        } else if (depth == 16 && png_get_channels(png, info) == 1 && !transparency) {
-            plan->format = QImage::Format_Grayscale16;
-            png_read_update_info(png, info);
-            png_set_swap(png);
-        } else if (depth == 16) {
-            if (!transparency)
-                png_set_filler(png, 0xffff, PNG_FILLER_AFTER);
-            else
-                png_set_expand(png);
-            png_set_gray_to_rgb(png);
-            plan->format = transparency ? QImage::Format_RGBA64 : QImage::Format_RGBX64;
-            png_read_update_info(png, info);
-            png_set_swap(png);
-        } else if (depth == 8 && !transparency) {
-            png_set_expand(png);
-            plan->format = QImage::Format_Grayscale8;
-            png_read_update_info(png, info);
-        } else {
-            if (depth < 8)
-                png_set_packing(png);
-            const int levels = depth < 8 ? 1 << depth : 256;
-            png_read_update_info(png, info);
-            plan->format = QImage::Format_Indexed8;
-            plan->colourCount = levels;
-            for (int i = 0; i < levels; ++i) {
-                const int grey = i * 255 / (levels - 1);
-                setColour(plan, i, qRgba(grey, grey, grey, 0xff));
-            }
-            if (transparentEntries && transparentColour && transparentColour->gray < levels)
-                setColour(plan, transparentColour->gray, 0);
-        }
+        planGrey(png, info, plan, depth, transparency, transparentEntries ? transparentColour : nullptr);
     } else if (type == PNG_COLOR_TYPE_PALETTE && png_get_PLTE(png, info, &palette, &paletteSize)
                && paletteSize <= 256) {
-        if (depth != 1)
-            png_set_packing(png);
-        png_read_update_info(png, info);
-        png_get_IHDR(png, info, &width, &height, &depth, &type, nullptr, nullptr, nullptr);
-        plan->format = depth == 1 ? QImage::Format_Mono : QImage::Format_Indexed8;
-        plan->colourCount = plan->format == QImage::Format_Mono ? 2 : paletteSize;
-        png_get_PLTE(png, info, &palette, &paletteSize);
-        int i = 0;
-        if (transparentEntries && transparentAlpha) {
-            for (; i < transparentCount; ++i)
-                setColour(plan, i,
-                          qRgba(palette[i].red, palette[i].green, palette[i].blue, transparentAlpha[i]));
-        }
-        for (; i < paletteSize; ++i)
-            setColour(plan, i, qRgba(palette[i].red, palette[i].green, palette[i].blue, 0xff));
-        png_set_bgr(png);
-        plan->paletteIndices = plan->format == QImage::Format_Indexed8;
+        planPalette(png, info, plan, transparentEntries ? transparentAlpha : nullptr, transparentCount);
     } else if (depth == 16 && !(type & PNG_COLOR_MASK_PALETTE)) {
         plan->format = QImage::Format_RGBA64;
         if (!(type & PNG_COLOR_MASK_ALPHA) && !transparency) {
@@ -293,8 +312,10 @@ bool batchRowRead(void *context, int y)
     return !feed->stopped();
 }
 
-DecodedPicture decodePngByRows(PictureSource &source, const QByteArray &format, QSize size,
-                               const DisplayOptions &display, const RowFitting &rows)
+} // namespace
+
+std::optional<DecodedPicture> decodePngByRows(PictureSource &source, const QByteArray &format, QSize size,
+                                              const DisplayOptions &display, const RowFitting &rows)
 {
     if (!geometryProblem(size, display).isEmpty()) // refused by the caller, from the size alone
         return unshapedPicture(size);
@@ -365,19 +386,16 @@ DecodedPicture decodePngByRows(PictureSource &source, const QByteArray &format, 
     return picture;
 }
 
-} // namespace
-
 bool decodesByRows(const QByteArray &format)
 {
-    return format == "png" || format == "tiff";
+    return codecOf(format).decodeByRows != nullptr;
 }
 
 std::optional<DecodedPicture> decodeByRows(PictureSource &source, const QByteArray &format, QSize size,
                                            const DisplayOptions &display, const RowFitting &rows)
 {
-    if (format == "tiff")
-        return decodeTiffByRows(source, format, size, display, rows);
-    return decodePngByRows(source, format, size, display, rows);
+    const Codec &codec = codecOf(format);
+    return codec.decodeByRows ? codec.decodeByRows(source, format, size, display, rows) : std::nullopt;
 }
 
 FittingRequest fittingRequest(const DisplayOptions &display, const RowFitting &rows)

@@ -33,6 +33,10 @@ bool decodesByRows(const QByteArray &format);
 std::optional<DecodedPicture> decodeByRows(PictureSource &source, const QByteArray &format, QSize size,
                                            const DisplayOptions &display, const RowFitting &rows);
 
+// A PNG's rows read by libpng, as decodeByRows() reads them (codecs/png.cpp's row decoder).
+std::optional<DecodedPicture> decodePngByRows(PictureSource &source, const QByteArray &format, QSize size,
+                                              const DisplayOptions &display, const RowFitting &rows);
+
 // The shaping and the fitting by rows as a child process is told them (see child_decoder.h):
 // plain numbers, sent on a socket between two runs of one program.
 struct FittingRequest

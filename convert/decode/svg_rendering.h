@@ -23,7 +23,7 @@
 // than maxDecodedBytes (maxShapedBytes once fitted), or of a file over maxSvgFileBytes, as too large. Qt
 // draws text only in a graphical application (with its platform's fonts): an SVG that holds text is drawn in
 // a process that has one, or that `makeFontsAvailable` makes one (the decoding child does,
-// see child_decoder.cpp); it is refused as Hostile elsewhere.
+// see child_server.cpp); it is refused as Hostile elsewhere.
 
 // A gzip-compressed SVG (an .svgz file, as Qt SVG reads it) is inflated first, at most
 // maxSvgFileBytes of it, and is then drawn or refused as an SVG: more (a gzip bomb) is too large;
@@ -35,14 +35,6 @@ constexpr qint64 maxSvgFileBytes = qint64(32) << 20;
 // Whether a file starting with `head`, named `fileName`, is an SVG: its suffix (.svg, .svgz), or an
 // XML declaration or a comment followed by `<svg`, or `<svg` itself, within its first bytes.
 bool looksLikeSvg(const QByteArray &head, const QString &fileName);
-
-// Whether the reader named `format` is Qt SVG's, of SVG ("svg") or gzip-compressed SVG ("svgz",
-// as Qt's own detection names it): drawn by renderSvg() in the decoding child, never by Qt's
-// image plugin.
-inline bool isSvgFormat(const QByteArray &format)
-{
-    return format == "svg" || format == "svgz";
-}
 
 // What is seen of an SVG's bytes before Qt SVG reads them, read as Qt SVG reads them (no namespace
 // processing, the document's own entities expanded within Qt's XML reader's bounds): Decoded, or

@@ -320,6 +320,28 @@ qint64 largestChunk(TIFF *tiff, qint64 decodedBytes, qint64 fileBytes)
 }
 
 // Reads the file's rows, a band at a time, as Qt's plugin reads the whole picture.
+// The format that holds Qt's 32-bit pixels red first, byte after byte: each of libtiff's
+// 32-bit values, red in its low byte, on a little-endian machine.
+QImage::Format redFirst(QImage::Format format)
+{
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "libtiff's RGBA values read as bytes");
+    return format == QImage::Format_RGB32 ? QImage::Format_RGBX8888
+        : format == QImage::Format_ARGB32 ? QImage::Format_RGBA8888
+                                          : QImage::Format_RGBA8888_Premultiplied;
+}
+
+// Samples of 16-bit RGB, 6 bytes a pixel as stored, spread to 8 with an opaque alpha.
+void spreadRgb48(uchar *row, int width)
+{
+    auto *samples = reinterpret_cast<quint16 *>(row);
+    for (int x = width - 1; x >= 0; --x) {
+        samples[4 * x + 3] = 0xffff;
+        samples[4 * x + 2] = samples[3 * x + 2];
+        samples[4 * x + 1] = samples[3 * x + 1];
+        samples[4 * x] = samples[3 * x];
+    }
+}
+
 class TiffRows
 {
 public:
@@ -333,62 +355,7 @@ public:
     // Gets ready to read, bands of whole strips or rows of tiles of about 1 MiB, and of no more
     // than `mostRows` rows when they are that many (0: no such limit); false when the plugin would
     // fail on this file before reading a row.
-    bool open(qint64 fileBytes, int mostRows)
-    {
-        const int width = m_kind.size.width();
-        const int height = m_kind.size.height();
-        if (!m_kind.direct) {
-            m_rgba.reset(new RgbaReader(m_tiff));
-            if (!m_rgba->begun())
-                return false;
-            // Asked for the file's own orientation: its rows come as they are stored.
-            m_rgba->image()->req_orientation = m_kind.orientation;
-        }
-        const int planes = m_kind.planesApart ? 4 : 1; // the RGBA reader's buffer for planes apart
-        if (TIFFIsTiled(m_tiff)) {
-            uint32_t tileWidth = 0, tileLength = 0;
-            TIFFGetField(m_tiff, TIFFTAG_TILEWIDTH, &tileWidth);
-            TIFFGetField(m_tiff, TIFFTAG_TILELENGTH, &tileLength);
-            if (!tileWidth || !tileLength)
-                return false;
-            m_unitRows = int(qMin<uint32_t>(tileLength, uint32_t(height)));
-            const qint64 tileBytes = TIFFTileSize64(m_tiff);
-            m_libtiffBytes = tileBytes * planes + largestChunk(m_tiff, tileBytes, fileBytes);
-            if (m_kind.direct) {
-                // The plugin's checks of the tiles it copies from.
-                m_tileWidth = tileWidth;
-                m_tileLength = tileLength;
-                const bool mono = m_kind.format == QImage::Format_Mono;
-                m_tileRowBytes = mono ? tileWidth / 8 : tileWidth * uint32_t(m_kind.storedPixelBytes);
-                if (tileWidth % 16 || tileLength % 16 || tileBytes <= 0
-                    || qint64(tileBytes) / tileLength < qint64(m_tileRowBytes))
-                    return false;
-                m_tileBytes = tileBytes;
-            }
-        } else {
-            uint32_t rowsPerStrip = 0;
-            TIFFGetFieldDefaulted(m_tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-            const qint64 scanline = TIFFScanlineSize64(m_tiff);
-            if (m_kind.direct) {
-                // A scanline at a time: libtiff reads ahead 16 scanlines and holds twice that.
-                if (qint64(m_rowBytes) < scanline)
-                    return false;
-                m_unitRows = 1;
-                m_libtiffBytes = 2 * (16 * scanline + 5000);
-            } else {
-                m_unitRows = int(qBound<uint32_t>(1, rowsPerStrip, uint32_t(height)));
-                const qint64 stripBytes = TIFFStripSize64(m_tiff);
-                m_libtiffBytes = stripBytes * planes + largestChunk(m_tiff, stripBytes, fileBytes);
-            }
-        }
-        m_libtiffBytes += decoderBytes;
-        const qint64 unitBytes = qint64(m_unitRows) * m_rowBytes;
-        qint64 units = qMax<qint64>(1, bandBytes / unitBytes);
-        if (mostRows > 0)
-            units = qMin(units, qMax<qint64>(1, mostRows / m_unitRows));
-        m_bandRows = int(qMin<qint64>(units * m_unitRows, height));
-        return width > 0 && height > 0;
-    }
+    bool open(qint64 fileBytes, int mostRows);
 
     int rowBytes() const { return m_rowBytes; }
     int bandRows() const { return m_bandRows; }
@@ -399,94 +366,19 @@ public:
     // picture the plugin is handed is. libtiff's RGBA reader lays each pixel out red first, as
     // the same format with red first holds it: converted to Qt's order as it is scaled, on the
     // scaling's thread, where the plugin puts each pixel back in Qt's order itself.
-    QImage band() const
-    {
-        QImage band(m_kind.size.width(), m_bandRows, m_kind.direct ? m_kind.format : redFirst(m_kind.format));
-        if (band.isNull())
-            return band;
-        if (m_kind.direct)
-            band.fill(0);
-        if (!m_colours.isEmpty())
-            band.setColorTable(m_colours);
-        return band;
-    }
+    QImage band() const;
 
     // Reads `count` rows from row `top` into the band; false when libtiff fails.
-    bool read(QImage &band, int top, int count)
-    {
-        const bool read = !m_kind.direct ? readRgba(band, top, count)
-            : TIFFIsTiled(m_tiff)        ? readTiles(band, top, count)
-                                         : readScanlines(band, top, count);
-        if (read && m_kind.format == QImage::Format_RGBX64) {
-            for (int y = 0; y < count; ++y)
-                spreadRgb48(band.scanLine(y), band.width());
-        }
-        return read;
-    }
+    bool read(QImage &band, int top, int count);
 
 private:
-    bool readScanlines(QImage &band, int top, int count)
-    {
-        for (int y = 0; y < count; ++y) {
-            if (TIFFReadScanline(m_tiff, band.scanLine(y), uint32_t(top + y), 0) < 0)
-                return false;
-        }
-        return true;
-    }
+    bool readScanlines(QImage &band, int top, int count);
 
     // Each tile of each row of tiles, its rows copied to their place as the plugin copies them.
-    bool readTiles(QImage &band, int top, int count)
-    {
-        m_tile.resize(size_t(m_tileBytes));
-        const uint32_t width = uint32_t(m_kind.size.width()), height = uint32_t(m_kind.size.height());
-        const bool mono = m_kind.format == QImage::Format_Mono;
-        const uint32_t rowBytes = mono ? (width + 7) / 8 : width * uint32_t(m_kind.storedPixelBytes);
-        for (uint32_t y = uint32_t(top); y < uint32_t(top + count); y += m_tileLength) {
-            const uint32_t lines = qMin(m_tileLength, height - y);
-            for (uint32_t x = 0; x < width; x += m_tileWidth) {
-                if (TIFFReadTile(m_tiff, m_tile.data(), x, y, 0, 0) < 0)
-                    return false;
-                const uint32_t offset = mono ? x / 8 : x * uint32_t(m_kind.storedPixelBytes);
-                const uint32_t copied = qMin(m_tileRowBytes, rowBytes - offset);
-                for (uint32_t i = 0; i < lines; ++i)
-                    std::memcpy(band.scanLine(int(y - uint32_t(top) + i)) + offset,
-                                m_tile.data() + size_t(i) * m_tileRowBytes, copied);
-            }
-        }
-        return true;
-    }
+    bool readTiles(QImage &band, int top, int count);
 
     // libtiff's RGBA reader over the band's rows, in the file's order of rows.
-    bool readRgba(QImage &band, int top, int count)
-    {
-        TIFFRGBAImage *image = m_rgba->image();
-        image->row_offset = top;
-        image->col_offset = 0;
-        return TIFFRGBAImageGet(image, reinterpret_cast<uint32_t *>(band.bits()), uint32_t(band.width()),
-                                uint32_t(count));
-    }
-
-    // The format that holds Qt's 32-bit pixels red first, byte after byte: each of libtiff's
-    // 32-bit values, red in its low byte, on a little-endian machine.
-    static QImage::Format redFirst(QImage::Format format)
-    {
-        static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "libtiff's RGBA values read as bytes");
-        return format == QImage::Format_RGB32 ? QImage::Format_RGBX8888
-            : format == QImage::Format_ARGB32 ? QImage::Format_RGBA8888
-                                              : QImage::Format_RGBA8888_Premultiplied;
-    }
-
-    // Samples of 16-bit RGB, 6 bytes a pixel as stored, spread to 8 with an opaque alpha.
-    static void spreadRgb48(uchar *row, int width)
-    {
-        auto *samples = reinterpret_cast<quint16 *>(row);
-        for (int x = width - 1; x >= 0; --x) {
-            samples[4 * x + 3] = 0xffff;
-            samples[4 * x + 2] = samples[3 * x + 2];
-            samples[4 * x + 1] = samples[3 * x + 1];
-            samples[4 * x] = samples[3 * x];
-        }
-    }
+    bool readRgba(QImage &band, int top, int count);
 
     TIFF *m_tiff;
     const TiffKind m_kind;
@@ -500,6 +392,126 @@ private:
     qint64 m_tileBytes = 0;
     std::vector<uchar> m_tile;
 };
+
+bool TiffRows::open(qint64 fileBytes, int mostRows)
+{
+    const int width = m_kind.size.width();
+    const int height = m_kind.size.height();
+    if (!m_kind.direct) {
+        m_rgba.reset(new RgbaReader(m_tiff));
+        if (!m_rgba->begun())
+            return false;
+        // Asked for the file's own orientation: its rows come as they are stored.
+        m_rgba->image()->req_orientation = m_kind.orientation;
+    }
+    const int planes = m_kind.planesApart ? 4 : 1; // the RGBA reader's buffer for planes apart
+    if (TIFFIsTiled(m_tiff)) {
+        uint32_t tileWidth = 0, tileLength = 0;
+        TIFFGetField(m_tiff, TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(m_tiff, TIFFTAG_TILELENGTH, &tileLength);
+        if (!tileWidth || !tileLength)
+            return false;
+        m_unitRows = int(qMin<uint32_t>(tileLength, uint32_t(height)));
+        const qint64 tileBytes = TIFFTileSize64(m_tiff);
+        m_libtiffBytes = tileBytes * planes + largestChunk(m_tiff, tileBytes, fileBytes);
+        if (m_kind.direct) {
+            // The plugin's checks of the tiles it copies from.
+            m_tileWidth = tileWidth;
+            m_tileLength = tileLength;
+            const bool mono = m_kind.format == QImage::Format_Mono;
+            m_tileRowBytes = mono ? tileWidth / 8 : tileWidth * uint32_t(m_kind.storedPixelBytes);
+            if (tileWidth % 16 || tileLength % 16 || tileBytes <= 0
+                || qint64(tileBytes) / tileLength < qint64(m_tileRowBytes))
+                return false;
+            m_tileBytes = tileBytes;
+        }
+    } else {
+        uint32_t rowsPerStrip = 0;
+        TIFFGetFieldDefaulted(m_tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+        const qint64 scanline = TIFFScanlineSize64(m_tiff);
+        if (m_kind.direct) {
+            // A scanline at a time: libtiff reads ahead 16 scanlines and holds twice that.
+            if (qint64(m_rowBytes) < scanline)
+                return false;
+            m_unitRows = 1;
+            m_libtiffBytes = 2 * (16 * scanline + 5000);
+        } else {
+            m_unitRows = int(qBound<uint32_t>(1, rowsPerStrip, uint32_t(height)));
+            const qint64 stripBytes = TIFFStripSize64(m_tiff);
+            m_libtiffBytes = stripBytes * planes + largestChunk(m_tiff, stripBytes, fileBytes);
+        }
+    }
+    m_libtiffBytes += decoderBytes;
+    const qint64 unitBytes = qint64(m_unitRows) * m_rowBytes;
+    qint64 units = qMax<qint64>(1, bandBytes / unitBytes);
+    if (mostRows > 0)
+        units = qMin(units, qMax<qint64>(1, mostRows / m_unitRows));
+    m_bandRows = int(qMin<qint64>(units * m_unitRows, height));
+    return width > 0 && height > 0;
+}
+
+QImage TiffRows::band() const
+{
+    QImage band(m_kind.size.width(), m_bandRows, m_kind.direct ? m_kind.format : redFirst(m_kind.format));
+    if (band.isNull())
+        return band;
+    if (m_kind.direct)
+        band.fill(0);
+    if (!m_colours.isEmpty())
+        band.setColorTable(m_colours);
+    return band;
+}
+
+bool TiffRows::read(QImage &band, int top, int count)
+{
+    const bool read = !m_kind.direct ? readRgba(band, top, count)
+        : TIFFIsTiled(m_tiff)        ? readTiles(band, top, count)
+                                     : readScanlines(band, top, count);
+    if (read && m_kind.format == QImage::Format_RGBX64) {
+        for (int y = 0; y < count; ++y)
+            spreadRgb48(band.scanLine(y), band.width());
+    }
+    return read;
+}
+
+bool TiffRows::readScanlines(QImage &band, int top, int count)
+{
+    for (int y = 0; y < count; ++y) {
+        if (TIFFReadScanline(m_tiff, band.scanLine(y), uint32_t(top + y), 0) < 0)
+            return false;
+    }
+    return true;
+}
+
+bool TiffRows::readTiles(QImage &band, int top, int count)
+{
+    m_tile.resize(size_t(m_tileBytes));
+    const uint32_t width = uint32_t(m_kind.size.width()), height = uint32_t(m_kind.size.height());
+    const bool mono = m_kind.format == QImage::Format_Mono;
+    const uint32_t rowBytes = mono ? (width + 7) / 8 : width * uint32_t(m_kind.storedPixelBytes);
+    for (uint32_t y = uint32_t(top); y < uint32_t(top + count); y += m_tileLength) {
+        const uint32_t lines = qMin(m_tileLength, height - y);
+        for (uint32_t x = 0; x < width; x += m_tileWidth) {
+            if (TIFFReadTile(m_tiff, m_tile.data(), x, y, 0, 0) < 0)
+                return false;
+            const uint32_t offset = mono ? x / 8 : x * uint32_t(m_kind.storedPixelBytes);
+            const uint32_t copied = qMin(m_tileRowBytes, rowBytes - offset);
+            for (uint32_t i = 0; i < lines; ++i)
+                std::memcpy(band.scanLine(int(y - uint32_t(top) + i)) + offset,
+                            m_tile.data() + size_t(i) * m_tileRowBytes, copied);
+        }
+    }
+    return true;
+}
+
+bool TiffRows::readRgba(QImage &band, int top, int count)
+{
+    TIFFRGBAImage *image = m_rgba->image();
+    image->row_offset = top;
+    image->col_offset = 0;
+    return TIFFRGBAImageGet(image, reinterpret_cast<uint32_t *>(band.bits()), uint32_t(band.width()),
+                            uint32_t(count));
+}
 
 } // namespace
 

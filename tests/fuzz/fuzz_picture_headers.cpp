@@ -1,10 +1,12 @@
 // Fuzz target: what Quillon reads of a picture's file before a reader decodes it, from any bytes:
 // the format its signature names, the size and cost its headers tell (the JPEG marker walk, the
 // TIFF directories, the icon directory, the GIF screen, PCX, SGI, Sun raster, Radiance, MNG,
-// TGA), whether it goes on to its end (JPEG, PNG, GIF, WebP, icons) and whether a PNG animates.
-// Each must give the same answer twice, leave the device where it was, and tell a size that can
-// be decoded when it tells one.
+// TGA), whether it goes on to its end (JPEG, PNG, GIF, WebP, icons), whether a PNG or a WebP
+// animates, and an MNG's frame delays: each through its codec (convert/decode/codecs). Each must
+// give the same answer twice, leave the device where it was (a WebP's check aside, which reads its
+// first bytes), and tell a size that can be decoded when it tells one.
 
+#include "codecs.h"
 #include "decoded_size.h"
 #include "picture_completeness.h"
 #include "picture_format.h"
@@ -95,5 +97,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool animated = isAnimatedPng(&device);
     if (device.pos() != start || isAnimatedPng(&device) != animated)
         fail("the APNG check moved the device, or changed its mind");
+
+    const Codec &codec = codecOf(format);
+    if (codec.animates && codec.animates(&device) != codec.animates(&device))
+        fail("two checks of an animation differ");
+    device.seek(start);
+    if (codec.frameDelays) {
+        const QVector<int> delays = codec.frameDelays(&device);
+        if (codec.frameDelays(&device) != delays)
+            fail("two readings of the frame delays differ");
+        for (int delay : delays) {
+            if (delay < 0)
+                fail("a frame delay below 0");
+        }
+    }
     return 0;
 }

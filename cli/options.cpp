@@ -400,29 +400,40 @@ QByteArray arrayNameOf(const QString &picturePath)
     return name;
 }
 
-// What follows NAME_frameN in the names of a header of frames' arrays, one set a frame.
-const char *const frameArraySuffixes[] = {"", "_mask", "_map", "_black", "_red", "_yellow"};
+namespace {
 
-// The arrays of a picture's pixels, which are coded by run length with --compress rle.
-const char *const pixelArraySuffixes[] = {"", "_mask", "_black", "_red", "_yellow"};
+// What follows NAME_frameN in the names of a header of frames' arrays, one set a frame.
+QByteArrayList frameArraySuffixes()
+{
+    return QByteArrayList {""} + arraySuffixes(DisplayFormat::rowsOfPixels | DisplayFormat::MapArray);
+}
+
+// The arrays of a picture's pixels, which are coded by run length with --compress rle and padded
+// by --stride-align.
+QByteArrayList pixelArraySuffixes()
+{
+    return QByteArrayList {""} + arraySuffixes(DisplayFormat::rowsOfPixels);
+}
+
+} // namespace
 
 QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames, bool coded)
 {
     QByteArrayList names {arrayName};
     // The macros and arrays of every format: sizes, palette, mask, LVGL's pixel map, key colour, the
     // e-paper planes, and each row array's stride when rows are padded.
-    for (const char *suffix :
-         {"_width", "_height", "_palette", "_mask", "_map", "_transparent", "_black", "_red", "_yellow",
-          "_stride", "_mask_stride", "_black_stride", "_red_stride", "_yellow_stride"})
+    for (const QByteArray &suffix : QByteArrayList {"_width", "_height"} + arraySuffixes())
         names << arrayName + suffix;
+    for (const QByteArray &suffix : pixelArraySuffixes())
+        names << arrayName + suffix + "_stride";
     // Each coded array and the size of what it codes.
-    for (const char *suffix : pixelArraySuffixes) {
+    for (const QByteArray &suffix : pixelArraySuffixes()) {
         if (coded)
             names << arrayName + suffix + "_rle" << arrayName + suffix + "_size";
     }
     if (frames) {
         names << arrayName + "_frame_count" << arrayName + "_delays_ms";
-        for (const char *suffix : frameArraySuffixes)
+        for (const QByteArray &suffix : frameArraySuffixes())
             names << arrayName + suffix + "_frames";
     }
     return names;
@@ -440,12 +451,12 @@ bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName,
     // Frames numbered from 0, at most maxAnimationFrames (1000) of them.
     if (digits < 1 || digits > 3 || (digits > 1 && identifier[prefix.size()] == '0'))
         return false;
-    for (const char *suffix : frameArraySuffixes) {
+    for (const QByteArray &suffix : frameArraySuffixes()) {
         if (identifier.mid(end) == suffix)
             return true;
     }
-    for (const char *suffix : pixelArraySuffixes) {
-        if (coded && identifier.mid(end) == suffix + QByteArray("_rle"))
+    for (const QByteArray &suffix : pixelArraySuffixes()) {
+        if (coded && identifier.mid(end) == suffix + "_rle")
             return true;
     }
     return false;

@@ -7,7 +7,6 @@
 
 #include <QByteArrayList>
 #include <QColor>
-#include <QHash>
 #include <QImage>
 #include <QVector>
 
@@ -48,6 +47,17 @@ struct EncodingOptions : HeaderOptions, DisplayOptions
     // memory; or nothing, when neither file is written, so that no picture is made for it.
     enum Shown { ShownInFullColour, Shown565, NotShown };
     Shown shown = ShownInFullColour;
+};
+
+// The options a command line gave whose being given a format's check reads, beyond the values they
+// leave in EncodingOptions: a default and the same value given are told apart only here.
+struct GivenOptions
+{
+    bool lvglColourFormat = false; // --lvgl-cf, which may be given empty
+    bool threshold = false; // --threshold, whose default 128 may be given
+    bool strideAlign = false; // --stride-align, whose default 1 may be given
+    bool dither = false; // --dither, which --dither-method implies
+    bool ditherMethod = false; // --dither-method
 };
 
 // An array whose pixels are all alike: what the options ask for, and seldom what a user wants,
@@ -138,11 +148,11 @@ struct DisplayFormat
     QString (*sizeProblem)(const PreparedPicture &picture, const EncodingOptions &options);
     AlphaUse alpha;
     int settings; // the Settings it reads
-    // Checks the format's own options once every option is read: `given` holds each option
-    // given, by its long name, with its last value. Reads them into `options`, or tells what is
-    // wrong with them, in French (translated in the context "DisplayFormat"); nullptr: nothing to
-    // check.
-    QString (*optionsProblem)(const QHash<QString, QString> &given, EncodingOptions *options);
+    // Checks how the format's settings go together once every option is read into `options`,
+    // `given` telling which of them the command line gave, and completes what they imply; tells
+    // what is wrong in French (translated in the context "DisplayFormat"), empty when nothing is.
+    // nullptr: nothing to check.
+    QString (*optionsProblem)(EncodingOptions *options, const GivenOptions &given);
     // Index formats: the colours its palette holds, 0 for the others.
     int paletteColours;
     int arrays; // the Arrays its header defines beside NAME

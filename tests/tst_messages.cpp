@@ -65,6 +65,8 @@ private slots:
     void translatesEveryMessage();
     void manualPagesListTheOptions_data();
     void manualPagesListTheOptions();
+    void readsNumbersWithinTheirRanges_data();
+    void readsNumbersWithinTheirRanges();
 };
 
 void TestMessages::speaksTheLocalesLanguage_data()
@@ -236,6 +238,78 @@ void TestMessages::manualPagesListTheOptions()
         QVERIFY2(help.contains("\n  " + QLatin1String(format) + "  "), format.constData());
         QVERIFY2(boldWords.contains(QLatin1String(format)), format.constData());
     }
+}
+
+// Each number option's row holds the range and default that the parser keeps to: its ends taken,
+// a step beyond refused, and its field left at the default without it, that of the engine.
+void TestMessages::readsNumbersWithinTheirRanges_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<double>("value"); // what its field holds; NaN: refused
+    struct Number
+    {
+        const char *name;
+        const char *format;
+        double minimum, maximum, byDefault;
+        const char *below, *above;
+    };
+    const Number numbers[] = {
+        {"threshold", "mono", 0, 255, 128, "-1", "256"},
+        {"stride-align", "gray8", 1, 1024, 1, "0", "1025"},
+        {"brightness", "rgb565", -100, 100, 0, "-101", "101"},
+        {"contrast", "rgb565", -100, 100, 0, "-101", "101"},
+        {"gamma", "rgb565", 0.1, 10, 1, "0.09", "10.01"},
+    };
+    const double refused = qQNaN();
+    for (const Number &n : numbers) {
+        const QStringList format {"--format", n.format};
+        const QString option = "--" + QLatin1String(n.name);
+        const auto row = [&](const char *what, const QStringList &given, double value) {
+            QTest::addRow("%s %s", n.name, what) << n.name << format + given + QStringList {"a.png"} << value;
+        };
+        row("not given", {}, n.byDefault);
+        row("lowest", {option, QString::number(n.minimum)}, n.minimum);
+        row("highest", {option, QString::number(n.maximum)}, n.maximum);
+        row("below", {option, n.below}, refused);
+        row("above", {option, n.above}, refused);
+    }
+    QTest::newRow("a sign on a threshold")
+        << "threshold" << QStringList {"--format", "mono", "--threshold", "+5", "a.png"} << refused;
+    QTest::newRow("a sign on a brightness")
+        << "brightness" << QStringList {"--brightness", "+5", "a.png"} << 5.0;
+}
+
+void TestMessages::readsNumbersWithinTheirRanges()
+{
+    QFETCH(QString, option);
+    QFETCH(QStringList, arguments);
+    QFETCH(double, value);
+    const Options options = parseOptions(QStringList {"quillon-convert"} + arguments);
+    const OptionDeclaration *row = findOption(option);
+    QVERIFY(row && row->isNumber);
+    if (qIsNaN(value)) {
+        QCOMPARE(options.action, Options::UsageError);
+        QVERIFY2(options.error.startsWith("--" + option + " : « " + arguments[arguments.size() - 2] + " »"),
+                 qPrintable(options.error));
+        return;
+    }
+    QCOMPARE(options.action, Options::Convert);
+    const EncodingOptions &e = options.job.encoding;
+    const QMap<QString, double> fields {{"threshold", e.threshold},
+                                        {"stride-align", e.strideAlign},
+                                        {"brightness", e.tone.brightness},
+                                        {"contrast", e.tone.contrast},
+                                        {"gamma", e.tone.gamma}};
+    QCOMPARE(fields.value(option), value);
+    // The row declares what the parser keeps to.
+    QVERIFY(row->minimum <= row->byDefault && row->byDefault <= row->maximum);
+    if (!arguments.contains("--" + option))
+        QCOMPARE(row->byDefault, value);
+    else if (QTest::currentDataTag() == option + " lowest")
+        QCOMPARE(row->minimum, value);
+    else if (QTest::currentDataTag() == option + " highest")
+        QCOMPARE(row->maximum, value);
 }
 
 QTEST_GUILESS_MAIN(TestMessages)

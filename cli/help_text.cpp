@@ -39,6 +39,10 @@ QString optionHelp(const OptionDeclaration &option)
         }
         help = help.arg(joinedWithAnd(ordinaryMemory));
     }
+    // A number's range and default, as its row declares them.
+    if (option.isNumber && help.contains(QLatin1String("%1")))
+        help = help.arg(QString::number(option.minimum), QString::number(option.maximum),
+                        QString::number(option.byDefault));
     const QStringList formats = optionFormats(option);
     if (!formats.isEmpty())
         help = Options::tr("avec %1 : %2").arg(joinedWithOr(formats), help);

@@ -27,7 +27,8 @@ OptionDeclaration &OptionDeclaration::whole(int &(*field)(Options &), int low, i
         int &number = field(options);
         number = value.toInt(&digits);
         if (!digits || number < low || number > high || (low >= 0 && value.startsWith(QLatin1Char('+'))))
-            return QCoreApplication::translate("Options", problem).arg(value);
+            return QCoreApplication::translate("Options", problem)
+                .arg(value, QString::number(low), QString::number(high));
         return QString();
     };
     return *this;
@@ -47,7 +48,8 @@ OptionDeclaration &OptionDeclaration::decimal(double &(*field)(Options &), doubl
         double &number = field(options);
         number = value.toDouble(&digits);
         if (!digits || !plain.match(value).hasMatch() || !(number >= low && number <= high))
-            return QCoreApplication::translate("Options", problem).arg(value);
+            return QCoreApplication::translate("Options", problem)
+                .arg(value, QString::number(low), QString::number(high));
         return QString();
     };
     return *this;
@@ -127,11 +129,11 @@ const QVector<OptionDeclaration> &optionTable()
             .takes("N")
             .helps(QT_TRANSLATE_NOOP(
                 "Options",
-                "allume les pixels dont la luminance (Rec. 601) vaut au moins N, de 0 à 255 "
-                "(par défaut 128) ; en I1 seulement avec lvgl"))
+                "allume les pixels dont la luminance (Rec. 601) vaut au moins N, de %1 à %2 "
+                "(par défaut %3) ; en I1 seulement avec lvgl"))
             .onlyWith(F::Threshold)
             .whole([](Options &o) -> int & { return o.job.encoding.threshold; }, 0, 255, 128,
-                   QT_TRANSLATE_NOOP("Options", "--threshold : « %1 » n'est pas un seuil de 0 à 255")),
+                   QT_TRANSLATE_NOOP("Options", "--threshold : « %1 » n'est pas un seuil de %2 à %3")),
         OptionDeclaration("invert")
             .helps(
                 QT_TRANSLATE_NOOP("Options",
@@ -177,7 +179,7 @@ const QVector<OptionDeclaration> &optionTable()
             .onlyWith(F::StrideAlign)
             .whole([](Options &o) -> int & { return o.job.encoding.strideAlign; }, 1, 1024, 1,
                    QT_TRANSLATE_NOOP("Options",
-                                     "--stride-align : « %1 » n'est pas un alignement de 1 à 1024 octets")),
+                                     "--stride-align : « %1 » n'est pas un alignement de %2 à %3 octets")),
         OptionDeclaration("compress")
             .takes("rle|lz4")
             .helps(QT_TRANSLATE_NOOP(
@@ -267,31 +269,30 @@ const QVector<OptionDeclaration> &optionTable()
             .takes("N")
             .helps(QT_TRANSLATE_NOOP(
                 "Options",
-                "de -100 à 100 (par défaut 0, qui ne change rien) : éclaircit ou assombrit "
+                "de %1 à %2 (par défaut %3, qui ne change rien) : éclaircit ou assombrit "
                 "l'image une fois façonnée, avant sa réduction au format ; avec --contrast C, "
                 "comme -brightness-contrast NxC d'ImageMagick : chaque canal v (de 0 à 1) "
                 "devient p (v - (1 - b)/2) + (1 + b)/2, ramené entre 0 et 1, où b = N/100 et "
                 "p = tan(pi (C/100 + 1)/4)"))
-            .whole(
-                [](Options &o) -> int & { return o.job.encoding.tone.brightness; }, -100, 100, 0,
-                QT_TRANSLATE_NOOP("Options", "--brightness : « %1 » n'est pas une luminosité de -100 à 100")),
+            .whole([](Options &o) -> int & { return o.job.encoding.tone.brightness; }, -100, 100, 0,
+                   QT_TRANSLATE_NOOP("Options", "--brightness : « %1 » n'est pas une luminosité de %2 à %3")),
         OptionDeclaration("contrast")
             .takes("C")
             .helps(
                 QT_TRANSLATE_NOOP("Options",
-                                  "de -100 à 100 (par défaut 0, qui ne change rien) : la pente p de "
+                                  "de %1 à %2 (par défaut %3, qui ne change rien) : la pente p de "
                                   "--brightness ; 100 ne laisse que du noir et du blanc, -100 un gris uni"))
             .whole([](Options &o) -> int & { return o.job.encoding.tone.contrast; }, -100, 100, 0,
-                   QT_TRANSLATE_NOOP("Options", "--contrast : « %1 » n'est pas un contraste de -100 à 100")),
+                   QT_TRANSLATE_NOOP("Options", "--contrast : « %1 » n'est pas un contraste de %2 à %3")),
         OptionDeclaration("gamma")
             .takes("G")
             .helps(
                 QT_TRANSLATE_NOOP("Options",
-                                  "de 0.1 à 10 (par défaut 1, qui ne change rien), après --brightness et "
+                                  "de %1 à %2 (par défaut %3, qui ne change rien), après --brightness et "
                                   "--contrast, comme -gamma d'ImageMagick : chaque canal v devient v^(1/G) ; "
                                   "G > 1 éclaircit"))
             .decimal([](Options &o) -> double & { return o.job.encoding.tone.gamma; }, 0.1, 10, 1,
-                     QT_TRANSLATE_NOOP("Options", "--gamma : « %1 » n'est pas un gamma de 0.1 à 10")),
+                     QT_TRANSLATE_NOOP("Options", "--gamma : « %1 » n'est pas un gamma de %2 à %3")),
         OptionDeclaration("background")
             .takes(QT_TRANSLATE_NOOP("Options", "COULEUR"))
             .helps(QT_TRANSLATE_NOOP(

@@ -151,10 +151,8 @@ QString decodeProblem(const Options &options)
     if (!options.gave("decode"))
         return QString();
     // Only the options that say where the pictures go and how another tool's array reads.
-    static const QStringList kept {"decode", "size",    "format",     "output",
-                                   "force",  "verbose", "swap-bytes", "color-order"};
     for (const QString &name : options.given) {
-        if (!kept.contains(name))
+        if (!findOption(name)->decoding)
             return Options::tr("--%1 ne s'emploie pas avec --decode").arg(name);
     }
     if (options.gave("format") != options.gave("size"))

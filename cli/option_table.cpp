@@ -67,13 +67,15 @@ const QVector<OptionDeclaration> &optionTable()
                 "Options",
                 "écrit les fichiers dans DOSSIER, créé s'il manque (par défaut : le dossier "
                 "de chaque image)"))
-            .reads(readOutput),
+            .reads(readOutput)
+            .alsoDecoding(),
         OptionDeclaration("force", 'f')
             .helps(
                 QT_TRANSLATE_NOOP("Options",
                                   "remplace les fichiers qui existent déjà (un lien symbolique est remplacé "
                                   "lui-même, jamais sa cible)"))
-            .sets([](Options &o) -> bool & { return o.job.force; }),
+            .sets([](Options &o) -> bool & { return o.job.force; })
+            .alsoDecoding(),
         OptionDeclaration("name", 'n')
             .takes(QT_TRANSLATE_NOOP("Options", "NOM"))
             .helps(
@@ -108,14 +110,16 @@ const QVector<OptionDeclaration> &optionTable()
             .takes(QT_TRANSLATE_NOOP("Options", "FORMAT"))
             .helps(QT_TRANSLATE_NOOP(
                 "Options", "ce que contient le tableau, l'un des formats ci-dessous (bmp par défaut)"))
-            .reads(readFormat),
+            .reads(readFormat)
+            .alsoDecoding(),
         OptionDeclaration("swap-bytes")
             .helps(QT_TRANSLATE_NOOP("Options",
                                      "échange les deux octets de chaque valeur 5-6-5, pour les écrans qui "
                                      "reçoivent l'octet fort d'abord (la palette d'index4 reste telle que "
                                      "TFT_eSPI l'envoie)"))
             .onlyWith(F::SwapBytes)
-            .sets([](Options &o) -> bool & { return o.job.encoding.swapBytes; }),
+            .sets([](Options &o) -> bool & { return o.job.encoding.swapBytes; })
+            .alsoDecoding(),
         OptionDeclaration("color-order")
             .takes("rgb|bgr")
             .helps(QT_TRANSLATE_NOOP(
@@ -124,7 +128,8 @@ const QVector<OptionDeclaration> &optionTable()
                 "échangés, pour les écrans câblés BGR (en rgb565, le rouge aux bits 4-0), dans "
                 "les pixels comme dans les palettes"))
             .onlyWith(F::ColourOrder)
-            .reads(readColourOrder),
+            .reads(readColourOrder)
+            .alsoDecoding(),
         OptionDeclaration("threshold")
             .takes("N")
             .helps(QT_TRANSLATE_NOOP(
@@ -329,24 +334,28 @@ const QVector<OptionDeclaration> &optionTable()
                 "quillon_rle_init_ram) ; avec lvgl, NOM.bin est l'image que LVGL charge d'un "
                 "fichier"))
             .sets([](Options &o) -> bool & { return o.job.binary; }),
-        OptionDeclaration("decode").helps(QT_TRANSLATE_NOOP(
-            "Options",
-            "relit chaque fichier donné comme un en-tête écrit par Quillon et en écrit chaque "
-            "image dans NOM16bits.png, telle que --preview la montre ; le tableau d'un autre "
-            "outil se relit avec --format et --size")),
+        OptionDeclaration("decode")
+            .helps(QT_TRANSLATE_NOOP(
+                "Options",
+                "relit chaque fichier donné comme un en-tête écrit par Quillon et en écrit chaque "
+                "image dans NOM16bits.png, telle que --preview la montre ; le tableau d'un autre "
+                "outil se relit avec --format et --size"))
+            .alsoDecoding(),
         OptionDeclaration("size")
             .takes("LxH")
             .helps(QT_TRANSLATE_NOOP(
                 "Options",
                 "avec --decode et --format : la taille de l'image que tient le tableau d'un autre "
                 "outil"))
-            .reads(readSize),
+            .reads(readSize)
+            .alsoDecoding(),
         OptionDeclaration("verbose", 'v')
             .helps(
                 QT_TRANSLATE_NOOP("Options",
                                   "dit sur la sortie d'erreur chaque fichier écrit (sans cette option, une "
                                   "conversion réussie ne dit rien)"))
-            .sets([](Options &o) -> bool & { return o.verbose; }),
+            .sets([](Options &o) -> bool & { return o.verbose; })
+            .alsoDecoding(),
         OptionDeclaration("help", 'h').helps(QT_TRANSLATE_NOOP("Options", "affiche cette aide et quitte")),
         OptionDeclaration("version", 'V').helps(QT_TRANSLATE_NOOP("Options", "affiche la version et quitte")),
     };

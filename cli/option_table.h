@@ -29,7 +29,9 @@ struct OptionDeclaration
     // The setting of the formats it gives (DisplayFormat::Setting), refused with the formats that
     // do not read it; 0 for an option of every format.
     int setting = 0;
-    Reader read; // nullptr: an option read by the rules alone (--help, --decode, --size)
+    Reader read; // nullptr: an option read by the parser alone (--help, --version, --decode)
+    // Whether it goes with --decode: where the pictures go and how another tool's array reads.
+    bool decoding = false;
     // A number's: the values it takes, from `minimum` to `maximum`, and the one its field holds
     // when it is not given. `isNumber` false for the others.
     bool isNumber = false;
@@ -59,6 +61,11 @@ struct OptionDeclaration
     OptionDeclaration &reads(Reader reader)
     {
         read = std::move(reader);
+        return *this;
+    }
+    OptionDeclaration &alsoDecoding()
+    {
+        decoding = true;
         return *this;
     }
     // A switch: sets its field to true.

@@ -103,13 +103,15 @@ QString parserError(const QCommandLineParser &parser)
     return Options::tr("l'option « %1 » attend %2").arg(option, what);
 }
 
-// The values of each option given through its row's reader, `only` those when not empty; the
-// first problem told.
-QString readValues(const QCommandLineParser &parser, Options &options, const QStringList &only = {})
+// The values of each option given that `reading` takes, through its row's reader; the first
+// problem told.
+QString readValues(
+    const QCommandLineParser &parser, Options &options,
+    bool (*reading)(const OptionDeclaration &) = [](const OptionDeclaration &) { return true; })
 {
     for (const OptionDeclaration &declared : optionTable()) {
         const QString name = QLatin1String(declared.name);
-        if (!declared.read || !options.given.contains(name) || (!only.isEmpty() && !only.contains(name)))
+        if (!declared.read || !options.given.contains(name) || !reading(declared))
             continue;
         const QString problem
             = declared.read(declared.valueName ? parser.values(name) : QStringList(), options);
@@ -123,7 +125,9 @@ QString readValues(const QCommandLineParser &parser, Options &options, const QSt
 // read as bgr or else rgb, whatever its value.
 Options decodeOptions(const QCommandLineParser &parser, Options options)
 {
-    const QString problem = readValues(parser, options, {"size", "output", "force", "verbose", "swap-bytes"});
+    const QString problem = readValues(parser, options, [](const OptionDeclaration &option) {
+        return option.decoding && qstrcmp(option.name, "color-order") != 0;
+    });
     if (!problem.isEmpty())
         return usageError(problem);
     options.action = Options::Decode;
@@ -183,7 +187,8 @@ Options parseOptions(const QStringList &arguments)
     if (options.pictures.isEmpty())
         return usageError(Options::tr("aucune image indiquée"));
     // The format first: which options it takes, and how --compress and --palette read.
-    QString problem = readValues(parser, options, {"format"});
+    QString problem = readValues(
+        parser, options, [](const OptionDeclaration &option) { return qstrcmp(option.name, "format") == 0; });
     if (problem.isEmpty())
         problem = formatTakingProblem(options);
     if (problem.isEmpty())

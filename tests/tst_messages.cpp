@@ -1,6 +1,7 @@
 // The command line in the user's language: French where the messages' locale is French, English
 // elsewhere, every message translated, the same headers in both; the manual pages in both
-// languages list exactly the options of the table and every format.
+// languages list exactly the options of the table and every format; the tables it reads keep to
+// what they declare.
 
 #include "display_formats.h"
 #include "options.h"
@@ -67,6 +68,8 @@ private slots:
     void manualPagesListTheOptions();
     void readsNumbersWithinTheirRanges_data();
     void readsNumbersWithinTheirRanges();
+    void namesWhatTheFormatsDefine_data();
+    void namesWhatTheFormatsDefine();
 };
 
 void TestMessages::speaksTheLocalesLanguage_data()
@@ -310,6 +313,45 @@ void TestMessages::readsNumbersWithinTheirRanges()
         QCOMPARE(row->minimum, value);
     else if (QTest::currentDataTag() == option + " highest")
         QCOMPARE(row->maximum, value);
+}
+
+// What a picture's header may define beside its array, read from the formats' rows: every
+// format's arrays and macros, their strides, their coded arrays with --compress rle, and a header
+// of frames' tables; the arrays of a frame are told from the others by their number.
+void TestMessages::namesWhatTheFormatsDefine_data()
+{
+    QTest::addColumn<bool>("frames");
+    QTest::addColumn<bool>("coded");
+    QTest::addColumn<QByteArrayList>("suffixes");
+    const QByteArrayList plain {"",        "_width",       "_height",       "_palette",    "_mask",
+                                "_map",    "_transparent", "_black",        "_red",        "_yellow",
+                                "_stride", "_mask_stride", "_black_stride", "_red_stride", "_yellow_stride"};
+    const QByteArrayList coded {"_rle",        "_size",    "_mask_rle", "_mask_size",  "_black_rle",
+                                "_black_size", "_red_rle", "_red_size", "_yellow_rle", "_yellow_size"};
+    const QByteArrayList frames {"_frame_count", "_delays_ms",    "_frames",     "_mask_frames",
+                                 "_map_frames",  "_black_frames", "_red_frames", "_yellow_frames"};
+    QTest::newRow("one picture") << false << false << plain;
+    QTest::newRow("coded") << false << true << plain + coded;
+    QTest::newRow("frames") << true << false << plain + frames;
+    QTest::newRow("coded frames") << true << true << plain + coded + frames;
+}
+
+void TestMessages::namesWhatTheFormatsDefine()
+{
+    QFETCH(bool, frames);
+    QFETCH(bool, coded);
+    QFETCH(QByteArrayList, suffixes);
+    QByteArrayList expected;
+    for (const QByteArray &suffix : suffixes)
+        expected << "pic" + suffix;
+    QCOMPARE(definedIdentifiers("pic", frames, coded), expected);
+    // A frame's arrays: those of rows of pixels and LVGL's map, numbered from 0 to 999.
+    for (const char *frameArray : {"pic_frame0", "pic_frame999_yellow", "pic_frame3_map", "pic_frame12_mask"})
+        QVERIFY2(isFrameArrayName(frameArray, "pic", coded), frameArray);
+    for (const char *other : {"pic_frame1000", "pic_frame01", "pic_frame3_palette", "pic_frame3_transparent",
+                              "pic_frame3_map_rle", "pic_frame_count", "pic2_frame3"})
+        QVERIFY2(!isFrameArrayName(other, "pic", coded), other);
+    QCOMPARE(isFrameArrayName("pic_frame3_mask_rle", "pic", coded), coded);
 }
 
 QTEST_GUILESS_MAIN(TestMessages)

@@ -13,8 +13,11 @@ struct Options;
 // every option given through its row, --help and the manual pages list the rows; a row is written
 // as a chain of named setters:
 //
-//     OptionDeclaration("threshold").takes("N").helps(QT_TRANSLATE_NOOP("Options", "..."))
-//         .onlyWith(DisplayFormat::Threshold).whole(&threshold, 0, 255, 128, QT_TRANSLATE_NOOP(...))
+//     OptionDeclaration("threshold").takes("N").helps(QT_TRANSLATE_NOOP("Options", "... de %1 à %2"))
+//         .onlyWith(DisplayFormat::Threshold)
+//         .whole([](Options &o) -> int & { return o.job.encoding.threshold; }, 0, 255, 128, ...)
+//
+// A number's help and message take its range (and default) as %1, %2, %3.
 struct OptionDeclaration
 {
     // Reads the values given to the option (all of them, as given, the last one counting but for

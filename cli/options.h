@@ -1,6 +1,9 @@
 #pragma once
 
+#include "array_names.h"
 #include "display_formats.h"
+#include "help_text.h"
+#include "option_table.h"
 #include "picture_job.h"
 
 #include <QByteArrayList>
@@ -27,57 +30,18 @@ struct Options
     // --decode: the pictures are headers to read back; with --format, arrays of another tool of this size.
     QSize decodeSize;
     QString error; // what was wrong, for UsageError
+    // What the rules read of the command line beyond the settings: the long names of the options
+    // given, in the order of the option table, and --name's and --bundle's names as given.
+    QStringList given;
+    QString name;
+    QString bundleName;
+    bool gave(const char *option) const { return given.contains(QLatin1String(option)); }
 
     Q_DECLARE_TR_FUNCTIONS(Options) // the messages and the help, in French, translated
 };
 
+// Reads the command line through the option table (option_table.h): --format first, then, each
+// option the format takes, its values into the settings, each field filled by one option (the
+// last value of a repeated option wins), then the rules across options (option_rules.h). The
+// first mistake found is told.
 Options parseOptions(const QStringList &arguments);
-
-// The array name of a picture without --name, by the CMake function's rule: its file name
-// without the last extension, each byte that is not an ASCII letter, digit or _ made a _, and a
-// leading digit prefixed with _ ("my icon.png" gives my_icon, "8x8.png" _8x8).
-QByteArray arrayNameOf(const QString &picturePath);
-
-// The identifiers that a picture's header may define for the array `arrayName`: the array, the size
-// macros and the other arrays and macros of every format; with `frames`, the tables and macros of
-// a header of frames too; with `coded` (--compress rle), the coded arrays and their sizes
-// (NAME_rle, NAME_size, NAME_mask_rle...). (Its include guard, named after its file, begins with
-// QUILLON_, which no array name does.)
-QByteArrayList definedIdentifiers(const QByteArray &arrayName, bool frames = false, bool coded = false);
-// Whether `identifier` is one of the arrays that a header of frames of `arrayName` defines for each
-// frame: NAME_frame0, NAME_frame12_mask... (numbered from 0 up to 999), NAME_frame0_rle... when
-// `coded`.
-bool isFrameArrayName(const QByteArray &identifier, const QByteArray &arrayName, bool coded = false);
-
-// Why `name` cannot name a C array, in French; empty when it can. Keywords, the C library's
-// built-in functions and names that the header's includes define are refused: <stdint.h>'s,
-// and with `progmem` (the arrays in AVR program memory) those of <avr/pgmspace.h> and what it
-// includes; those that the format's own includes define (lvgl.h's for LVGL).
-QString arrayNameProblem(const QString &name, bool progmem, const DisplayFormat *format);
-
-// One option of quillon-convert, declared once: the parser, --help and the manual pages read it.
-// parseOptions() reads what it sets, in a fixed order, so that the first of several mistakes is
-// the one told.
-struct OptionDeclaration
-{
-    const char *name; // its long name
-    char shortName; // its one-letter name, 0 for none
-    const char *valueName; // what it takes, nullptr for nothing
-    // What it does, in French; valueName and help are translated in the context "Options".
-    const char *help;
-    // The setting of the formats it gives (DisplayFormat::Setting), refused with the formats that
-    // do not read it; 0 for an option of every format.
-    int setting;
-};
-const QVector<OptionDeclaration> &optionTable();
-
-// "-o, --output=DOSSIER", as the help and the manual pages show an option, translated.
-QString optionSynopsis(const OptionDeclaration &option);
-// What the help says of an option, translated: its text, after "avec " and the formats that
-// take it when only some do.
-QString optionHelp(const OptionDeclaration &option);
-// The format's line of help, translated; nullptr: bmp's.
-QString formatHelp(const DisplayFormat *format);
-
-QString helpText();
-QString versionText();

@@ -484,16 +484,16 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>--gravity: unknown &apos;%1&apos; (center, north, south, east, west, north-east, north-west, south-east or south-west)</translation>
     </message>
     <message>
-        <source>--brightness : « %1 » n&apos;est pas une luminosité de -100 à 100</source>
-        <translation>--brightness: &apos;%1&apos; is not a brightness from -100 to 100</translation>
+        <source>--brightness : « %1 » n&apos;est pas une luminosité de %2 à %3</source>
+        <translation>--brightness: &apos;%1&apos; is not a brightness from %2 to %3</translation>
     </message>
     <message>
-        <source>--contrast : « %1 » n&apos;est pas un contraste de -100 à 100</source>
-        <translation>--contrast: &apos;%1&apos; is not a contrast from -100 to 100</translation>
+        <source>--contrast : « %1 » n&apos;est pas un contraste de %2 à %3</source>
+        <translation>--contrast: &apos;%1&apos; is not a contrast from %2 to %3</translation>
     </message>
     <message>
-        <source>--gamma : « %1 » n&apos;est pas un gamma de 0.1 à 10</source>
-        <translation>--gamma: &apos;%1&apos; is not a gamma from 0.1 to 10</translation>
+        <source>--gamma : « %1 » n&apos;est pas un gamma de %2 à %3</source>
+        <translation>--gamma: &apos;%1&apos; is not a gamma from %2 to %3</translation>
     </message>
     <message>
         <source>couleur inconnue « %1 » (#rrvvbb ou un nom de couleur)</source>
@@ -612,8 +612,8 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>swaps the two bytes of each 5-6-5 value, for displays that take the high byte first (index4&apos;s palette stays as TFT_eSPI sends it)</translation>
     </message>
     <message>
-        <source>allume les pixels dont la luminance (Rec. 601) vaut au moins N, de 0 à 255 (par défaut 128) ; en I1 seulement avec lvgl</source>
-        <translation>lights the pixels whose luminance (Rec. 601) is at least N, from 0 to 255 (128 by default); in I1 only with lvgl</translation>
+        <source>allume les pixels dont la luminance (Rec. 601) vaut au moins N, de %1 à %2 (par défaut %3) ; en I1 seulement avec lvgl</source>
+        <translation>lights the pixels whose luminance (Rec. 601) is at least N, from %1 to %2 (%3 by default); in I1 only with lvgl</translation>
     </message>
     <message>
         <source>échange pixels allumés et éteints, inverse les niveaux de gris ; en L8 et I1 seulement avec lvgl</source>
@@ -708,16 +708,16 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>how to dither, which implies --dither: fs, Floyd-Steinberg (the default), all the error diffused, the most faithful to gradients and photos; atkinson, 1/8 of the error to each of six neighbours, the remaining quarter lost: clean, contrasted flat areas, the classic look of 1-bit screens; bayer, an ordered 8 x 8 matrix, each pixel on its own: a colour gives the same pattern everywhere, which does not crawl from one frame of an animation to the next and compresses well</translation>
     </message>
     <message>
-        <source>de -100 à 100 (par défaut 0, qui ne change rien) : éclaircit ou assombrit l&apos;image une fois façonnée, avant sa réduction au format ; avec --contrast C, comme -brightness-contrast NxC d&apos;ImageMagick : chaque canal v (de 0 à 1) devient p (v - (1 - b)/2) + (1 + b)/2, ramené entre 0 et 1, où b = N/100 et p = tan(pi (C/100 + 1)/4)</source>
-        <translation>from -100 to 100 (0 by default, which changes nothing): lightens or darkens the picture once shaped, before its reduction to the format; with --contrast C, as ImageMagick&apos;s -brightness-contrast NxC: each channel v (from 0 to 1) becomes p (v - (1 - b)/2) + (1 + b)/2, kept within 0 to 1, where b = N/100 and p = tan(pi (C/100 + 1)/4)</translation>
+        <source>de %1 à %2 (par défaut %3, qui ne change rien) : éclaircit ou assombrit l&apos;image une fois façonnée, avant sa réduction au format ; avec --contrast C, comme -brightness-contrast NxC d&apos;ImageMagick : chaque canal v (de 0 à 1) devient p (v - (1 - b)/2) + (1 + b)/2, ramené entre 0 et 1, où b = N/100 et p = tan(pi (C/100 + 1)/4)</source>
+        <translation>from %1 to %2 (%3 by default, which changes nothing): lightens or darkens the picture once shaped, before its reduction to the format; with --contrast C, as ImageMagick&apos;s -brightness-contrast NxC: each channel v (from 0 to 1) becomes p (v - (1 - b)/2) + (1 + b)/2, kept within 0 to 1, where b = N/100 and p = tan(pi (C/100 + 1)/4)</translation>
     </message>
     <message>
-        <source>de -100 à 100 (par défaut 0, qui ne change rien) : la pente p de --brightness ; 100 ne laisse que du noir et du blanc, -100 un gris uni</source>
-        <translation>from -100 to 100 (0 by default, which changes nothing): the slope p of --brightness; 100 leaves only black and white, -100 a flat grey</translation>
+        <source>de %1 à %2 (par défaut %3, qui ne change rien) : la pente p de --brightness ; 100 ne laisse que du noir et du blanc, -100 un gris uni</source>
+        <translation>from %1 to %2 (%3 by default, which changes nothing): the slope p of --brightness; 100 leaves only black and white, -100 a flat grey</translation>
     </message>
     <message>
-        <source>de 0.1 à 10 (par défaut 1, qui ne change rien), après --brightness et --contrast, comme -gamma d&apos;ImageMagick : chaque canal v devient v^(1/G) ; G &gt; 1 éclaircit</source>
-        <translation>from 0.1 to 10 (1 by default, which changes nothing), after --brightness and --contrast, as ImageMagick&apos;s -gamma: each channel v becomes v^(1/G); G &gt; 1 lightens</translation>
+        <source>de %1 à %2 (par défaut %3, qui ne change rien), après --brightness et --contrast, comme -gamma d&apos;ImageMagick : chaque canal v devient v^(1/G) ; G &gt; 1 éclaircit</source>
+        <translation>from %1 to %2 (%3 by default, which changes nothing), after --brightness and --contrast, as ImageMagick&apos;s -gamma: each channel v becomes v^(1/G); G &gt; 1 lightens</translation>
     </message>
     <message>
         <source>pose les pixels transparents sur COULEUR (#rrvvbb ou un nom de couleur) au lieu du noir</source>
@@ -800,12 +800,12 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>the headers of %1 and %2 would both define &apos;%3&apos;: rename one of the files</translation>
     </message>
     <message>
-        <source>--stride-align : « %1 » n&apos;est pas un alignement de 1 à 1024 octets</source>
-        <translation>--stride-align: &apos;%1&apos; is not an alignment of 1 to 1024 bytes</translation>
+        <source>--stride-align : « %1 » n&apos;est pas un alignement de %2 à %3 octets</source>
+        <translation>--stride-align: &apos;%1&apos; is not an alignment of %2 to %3 bytes</translation>
     </message>
     <message>
-        <source>--threshold : « %1 » n&apos;est pas un seuil de 0 à 255</source>
-        <translation>--threshold: &apos;%1&apos; is not a threshold from 0 to 255</translation>
+        <source>--threshold : « %1 » n&apos;est pas un seuil de %2 à %3</source>
+        <translation>--threshold: &apos;%1&apos; is not a threshold from %2 to %3</translation>
     </message>
     <message>
         <source>--alpha : « %1 » inconnu (mask seulement)</source>

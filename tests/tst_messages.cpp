@@ -1,6 +1,7 @@
 // The command line in the user's language: French where the messages' locale is French, English
 // elsewhere, every message translated, the same headers in both; the manual pages in both
-// languages list exactly the options of the table and every format.
+// languages list exactly the options of the table and every format; the tables it reads keep to
+// what they declare.
 
 #include "display_formats.h"
 #include "options.h"
@@ -65,6 +66,10 @@ private slots:
     void translatesEveryMessage();
     void manualPagesListTheOptions_data();
     void manualPagesListTheOptions();
+    void readsNumbersWithinTheirRanges_data();
+    void readsNumbersWithinTheirRanges();
+    void namesWhatTheFormatsDefine_data();
+    void namesWhatTheFormatsDefine();
 };
 
 void TestMessages::speaksTheLocalesLanguage_data()
@@ -236,6 +241,117 @@ void TestMessages::manualPagesListTheOptions()
         QVERIFY2(help.contains("\n  " + QLatin1String(format) + "  "), format.constData());
         QVERIFY2(boldWords.contains(QLatin1String(format)), format.constData());
     }
+}
+
+// Each number option's row holds the range and default that the parser keeps to: its ends taken,
+// a step beyond refused, and its field left at the default without it, that of the engine.
+void TestMessages::readsNumbersWithinTheirRanges_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<double>("value"); // what its field holds; NaN: refused
+    struct Number
+    {
+        const char *name;
+        const char *format;
+        double minimum, maximum, byDefault;
+        const char *below, *above;
+    };
+    const Number numbers[] = {
+        {"threshold", "mono", 0, 255, 128, "-1", "256"},
+        {"stride-align", "gray8", 1, 1024, 1, "0", "1025"},
+        {"brightness", "rgb565", -100, 100, 0, "-101", "101"},
+        {"contrast", "rgb565", -100, 100, 0, "-101", "101"},
+        {"gamma", "rgb565", 0.1, 10, 1, "0.09", "10.01"},
+    };
+    const double refused = qQNaN();
+    for (const Number &n : numbers) {
+        const QStringList format {"--format", n.format};
+        const QString option = "--" + QLatin1String(n.name);
+        const auto row = [&](const char *what, const QStringList &given, double value) {
+            QTest::addRow("%s %s", n.name, what) << n.name << format + given + QStringList {"a.png"} << value;
+        };
+        row("not given", {}, n.byDefault);
+        row("lowest", {option, QString::number(n.minimum)}, n.minimum);
+        row("highest", {option, QString::number(n.maximum)}, n.maximum);
+        row("below", {option, n.below}, refused);
+        row("above", {option, n.above}, refused);
+    }
+    QTest::newRow("a sign on a threshold")
+        << "threshold" << QStringList {"--format", "mono", "--threshold", "+5", "a.png"} << refused;
+    QTest::newRow("a sign on a brightness")
+        << "brightness" << QStringList {"--brightness", "+5", "a.png"} << 5.0;
+}
+
+void TestMessages::readsNumbersWithinTheirRanges()
+{
+    QFETCH(QString, option);
+    QFETCH(QStringList, arguments);
+    QFETCH(double, value);
+    const Options options = parseOptions(QStringList {"quillon-convert"} + arguments);
+    const OptionDeclaration *row = findOption(option);
+    QVERIFY(row && row->isNumber);
+    if (qIsNaN(value)) {
+        QCOMPARE(options.action, Options::UsageError);
+        QVERIFY2(options.error.startsWith("--" + option + " : « " + arguments[arguments.size() - 2] + " »"),
+                 qPrintable(options.error));
+        return;
+    }
+    QCOMPARE(options.action, Options::Convert);
+    const EncodingOptions &e = options.job.encoding;
+    const QMap<QString, double> fields {{"threshold", e.threshold},
+                                        {"stride-align", e.strideAlign},
+                                        {"brightness", e.tone.brightness},
+                                        {"contrast", e.tone.contrast},
+                                        {"gamma", e.tone.gamma}};
+    QCOMPARE(fields.value(option), value);
+    // The row declares what the parser keeps to.
+    QVERIFY(row->minimum <= row->byDefault && row->byDefault <= row->maximum);
+    if (!arguments.contains("--" + option))
+        QCOMPARE(row->byDefault, value);
+    else if (QTest::currentDataTag() == option + " lowest")
+        QCOMPARE(row->minimum, value);
+    else if (QTest::currentDataTag() == option + " highest")
+        QCOMPARE(row->maximum, value);
+}
+
+// What a picture's header may define beside its array, read from the formats' rows: every
+// format's arrays and macros, their strides, their coded arrays with --compress rle, and a header
+// of frames' tables; the arrays of a frame are told from the others by their number.
+void TestMessages::namesWhatTheFormatsDefine_data()
+{
+    QTest::addColumn<bool>("frames");
+    QTest::addColumn<bool>("coded");
+    QTest::addColumn<QByteArrayList>("suffixes");
+    const QByteArrayList plain {"",        "_width",       "_height",       "_palette",    "_mask",
+                                "_map",    "_transparent", "_black",        "_red",        "_yellow",
+                                "_stride", "_mask_stride", "_black_stride", "_red_stride", "_yellow_stride"};
+    const QByteArrayList coded {"_rle",        "_size",    "_mask_rle", "_mask_size",  "_black_rle",
+                                "_black_size", "_red_rle", "_red_size", "_yellow_rle", "_yellow_size"};
+    const QByteArrayList frames {"_frame_count", "_delays_ms",    "_frames",     "_mask_frames",
+                                 "_map_frames",  "_black_frames", "_red_frames", "_yellow_frames"};
+    QTest::newRow("one picture") << false << false << plain;
+    QTest::newRow("coded") << false << true << plain + coded;
+    QTest::newRow("frames") << true << false << plain + frames;
+    QTest::newRow("coded frames") << true << true << plain + coded + frames;
+}
+
+void TestMessages::namesWhatTheFormatsDefine()
+{
+    QFETCH(bool, frames);
+    QFETCH(bool, coded);
+    QFETCH(QByteArrayList, suffixes);
+    QByteArrayList expected;
+    for (const QByteArray &suffix : suffixes)
+        expected << "pic" + suffix;
+    QCOMPARE(definedIdentifiers("pic", frames, coded), expected);
+    // A frame's arrays: those of rows of pixels and LVGL's map, numbered from 0 to 999.
+    for (const char *frameArray : {"pic_frame0", "pic_frame999_yellow", "pic_frame3_map", "pic_frame12_mask"})
+        QVERIFY2(isFrameArrayName(frameArray, "pic", coded), frameArray);
+    for (const char *other : {"pic_frame1000", "pic_frame01", "pic_frame3_palette", "pic_frame3_transparent",
+                              "pic_frame3_map_rle", "pic_frame_count", "pic2_frame3"})
+        QVERIFY2(!isFrameArrayName(other, "pic", coded), other);
+    QCOMPARE(isFrameArrayName("pic_frame3_mask_rle", "pic", coded), coded);
 }
 
 QTEST_GUILESS_MAIN(TestMessages)

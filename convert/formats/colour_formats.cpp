@@ -388,15 +388,13 @@ EncodedPicture encodeRgb888(PreparedPicture picture, const EncodingOptions &opti
                             "A panel in 18-bit colour keeps the 6 high bits of each byte.");
 }
 
-QString rgb888OptionsProblem(const QHash<QString, QString> &given, EncodingOptions *)
+QString rgb888OptionsProblem(EncodingOptions *, const GivenOptions &given)
 {
-    for (const char *option : {"dither", "dither-method"}) {
-        if (given.contains(QLatin1String(option)))
-            return QCoreApplication::translate("DisplayFormat",
-                                               "--%1 ne s'emploie pas avec --format rgb888, qui garde chaque "
-                                               "couleur telle quelle")
-                .arg(QLatin1String(option));
-    }
+    if (given.dither || given.ditherMethod)
+        return QCoreApplication::translate("DisplayFormat",
+                                           "--%1 ne s'emploie pas avec --format rgb888, qui garde chaque "
+                                           "couleur telle quelle")
+            .arg(QLatin1String(given.dither ? "dither" : "dither-method"));
     return QString();
 }
 

@@ -2,7 +2,6 @@
 
 #include "display_formats.h"
 
-#include <QHash>
 #include <QString>
 
 // The colour layouts of 8, 12, 18 and 24 bits a pixel, beside 5-6-5: each pixel's red, green and
@@ -32,7 +31,7 @@ EncodedPicture encodeRgb888(PreparedPicture picture, const EncodingOptions &opti
 
 // rgb888 keeps each colour as it is: --dither and --dither-method, which would have nothing to
 // reduce, are refused.
-QString rgb888OptionsProblem(const QHash<QString, QString> &given, EncodingOptions *options);
+QString rgb888OptionsProblem(EncodingOptions *options, const GivenOptions &given);
 
 // What the display shows of the array of colour layout `format` (rgb332, rgb444, rgb666 or rgb888)
 // holding `bytes`, rows of `stride` bytes (rgb444's stream has none), drawn as the encoder draws its

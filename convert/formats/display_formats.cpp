@@ -506,80 +506,173 @@ const QVector<DisplayFormat> &displayFormats()
 {
     using F = DisplayFormat;
     static const QVector<DisplayFormat> formats = {
-        {"rgb565", F::AlphaWhenAsked, true, encodeRgb565, nullptr,
-         F::SwapBytes | F::AlphaMask | F::Transparent | F::StrideAlign | F::ColourOrder, F::Colour,
+        {/* name = */ "rgb565", /* family = */ F::Colour, /* help = */
          QT_TRANSLATE_NOOP("DisplayFormat",
                            "les pixels en valeurs 16 bits 5-6-5, de la ligne du haut à celle du bas"),
-         nullptr, nullptr},
-        {"rgb332", F::NoAlpha, true, encodeRgb332, nullptr, F::ColourOrder | F::StrideAlign, F::Colour,
+         /* encode = */ encodeRgb565, /* sizeProblem = */ nullptr, /* alpha = */ F::AlphaWhenAsked,
+         /* settings = */ F::SwapBytes | F::AlphaMask | F::Transparent | F::StrideAlign | F::ColourOrder,
+         /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ F::MaskArray | F::TransparentMacro, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "rgb332", /* family = */ F::Colour, /* help = */
          QT_TRANSLATE_NOOP(
              "DisplayFormat",
              "3-3-2, un octet par pixel : rouge aux bits 7-5, vert aux bits 4-2, bleu aux bits 1-0"),
-         nullptr, nullptr},
-        {"rgb444", F::NoAlpha, true, encodeRgb444, nullptr, F::ColourOrder, F::Colour,
+         /* encode = */ encodeRgb332, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::ColourOrder | F::StrideAlign, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "rgb444", /* family = */ F::Colour, /* help = */
          QT_TRANSLATE_NOOP("DisplayFormat",
                            "4-4-4 des ST7735 et ST7789 en couleurs 12 bits : deux pixels en trois octets, "
                            "les lignes à la suite"),
-         nullptr, nullptr},
-        {"rgb666", F::NoAlpha, true, encodeRgb666, nullptr, F::ColourOrder | F::StrideAlign, F::Colour,
+         /* encode = */ encodeRgb444, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::ColourOrder, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "rgb666", /* family = */ F::Colour, /* help = */
          QT_TRANSLATE_NOOP("DisplayFormat",
                            "6-6-6 de l'ILI9488 en SPI : trois octets par pixel, rouge, vert, bleu, chacun "
                            "sur ses 6 bits forts"),
-         nullptr, nullptr},
-        {"rgb888", F::NoAlpha, true, encodeRgb888, nullptr, F::ColourOrder | F::StrideAlign, F::Colour,
-         QT_TRANSLATE_NOOP("DisplayFormat", "8-8-8 : trois octets par pixel, rouge, vert, bleu"), nullptr,
-         nullptr, rgb888OptionsProblem},
-        {"mono", F::NoAlpha, true, encodeMono, nullptr, F::Threshold | F::Invert | F::StrideAlign, F::OneBit,
-         QT_TRANSLATE_NOOP("DisplayFormat", "1 bit par pixel, ligne par ligne, bit fort à gauche"), nullptr,
-         nullptr},
-        {"xbm", F::NoAlpha, true, encodeXbm, nullptr, F::Threshold | F::Invert | F::StrideAlign, F::OneBit,
-         QT_TRANSLATE_NOOP("DisplayFormat", "1 bit par pixel, ligne par ligne, bit faible à gauche"), nullptr,
-         nullptr},
-        {"pages", F::NoAlpha, true, encodePages, nullptr, F::Threshold | F::Invert | F::StrideAlign,
-         F::OneBit, QT_TRANSLATE_NOOP("DisplayFormat", "pages de 8 lignes des SSD1306 et SH1106"), nullptr,
-         nullptr},
-        {"gray8", F::NoAlpha, true, encodeGray8, nullptr, F::Invert | F::StrideAlign, F::Grey,
-         QT_TRANSLATE_NOOP("DisplayFormat", "256 gris, un octet par pixel"), nullptr, nullptr},
-        {"gray4", F::NoAlpha, true, encodeGray4, nullptr, F::Invert | F::StrideAlign, F::Grey,
-         QT_TRANSLATE_NOOP("DisplayFormat", "16 gris, deux pixels par octet"), nullptr, nullptr},
-        {"index4", F::NoAlpha, true, encodeIndex4, nullptr,
-         F::SwapBytes | F::Palette | F::StrideAlign | F::ColourOrder, F::Indexed,
-         QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 16 couleurs, deux pixels par octet"), nullptr,
-         nullptr, nullptr, 16},
-        {"index8", F::NoAlpha, true, encodeIndex8, nullptr,
-         F::SwapBytes | F::Palette | F::StrideAlign | F::ColourOrder, F::Indexed,
-         QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 256 couleurs, un octet par pixel"), nullptr,
-         nullptr, nullptr, 256},
+         /* encode = */ encodeRgb666, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::ColourOrder | F::StrideAlign, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "rgb888", /* family = */ F::Colour, /* help = */
+         QT_TRANSLATE_NOOP("DisplayFormat", "8-8-8 : trois octets par pixel, rouge, vert, bleu"),
+         /* encode = */ encodeRgb888, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::ColourOrder | F::StrideAlign, /* optionsProblem = */ rgb888OptionsProblem,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "mono", /* family = */ F::OneBit, /* help = */
+         QT_TRANSLATE_NOOP("DisplayFormat", "1 bit par pixel, ligne par ligne, bit fort à gauche"),
+         /* encode = */ encodeMono, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::Threshold | F::Invert | F::StrideAlign, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "xbm", /* family = */ F::OneBit, /* help = */
+         QT_TRANSLATE_NOOP("DisplayFormat", "1 bit par pixel, ligne par ligne, bit faible à gauche"),
+         /* encode = */ encodeXbm, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::Threshold | F::Invert | F::StrideAlign, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "pages", /* family = */ F::OneBit, /* help = */
+         QT_TRANSLATE_NOOP("DisplayFormat", "pages de 8 lignes des SSD1306 et SH1106"),
+         /* encode = */ encodePages, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::Threshold | F::Invert | F::StrideAlign, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "gray8", /* family = */ F::Grey, /* help = */
+         QT_TRANSLATE_NOOP("DisplayFormat", "256 gris, un octet par pixel"),
+         /* encode = */ encodeGray8, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::Invert | F::StrideAlign, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "gray4", /* family = */ F::Grey, /* help = */
+         QT_TRANSLATE_NOOP("DisplayFormat", "16 gris, deux pixels par octet"),
+         /* encode = */ encodeGray4, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::Invert | F::StrideAlign, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "index4", /* family = */ F::Indexed, /* help = */
+         QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 16 couleurs, deux pixels par octet"),
+         /* encode = */ encodeIndex4, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::SwapBytes | F::Palette | F::StrideAlign | F::ColourOrder,
+         /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 16, /* arrays = */ F::PaletteArray, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "index8", /* family = */ F::Indexed, /* help = */
+         QT_TRANSLATE_NOOP("DisplayFormat", "palette 5-6-5 de 256 couleurs, un octet par pixel"),
+         /* encode = */ encodeIndex8, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::SwapBytes | F::Palette | F::StrideAlign | F::ColourOrder,
+         /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 256, /* arrays = */ F::PaletteArray, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
         // Every name of LVGL's begins so, but for those of the C library's headers it includes.
-        {"lvgl", F::AlphaAlways, false, encodeLvgl, lvglSizeProblem,
-         F::SwapBytes | F::Threshold | F::Invert | F::StrideAlign | F::LvglSettings, F::Lvgl,
+        {/* name = */ "lvgl", /* family = */ F::Lvgl, /* help = */
          QT_TRANSLATE_NOOP("DisplayFormat", "une image lv_image_dsc_t de LVGL (lv_img_dsc_t de LVGL 8)"),
-         "lvgl.h", "\\A(_?(lv|LV)_\\w*|LVGL\\w*|NULL|va_list)\\z", lvglOptionsProblem},
-        {"gray2", F::NoAlpha, true, encodeGray2, nullptr, F::Invert | F::StrideAlign, F::Grey,
+         /* encode = */ encodeLvgl, /* sizeProblem = */ lvglSizeProblem, /* alpha = */ F::AlphaAlways,
+         /* settings = */ F::SwapBytes | F::Threshold | F::Invert | F::StrideAlign | F::LvglSettings,
+         /* optionsProblem = */ lvglOptionsProblem,
+         /* paletteColours = */ 0, /* arrays = */ F::MapArray, /* flashOnAvr = */ false,
+         /* includedFile = */ "lvgl.h", /* includedNames = */ "\\A(_?(lv|LV)_\\w*|LVGL\\w*|NULL|va_list)\\z"},
+        {/* name = */ "gray2", /* family = */ F::Grey, /* help = */
          QT_TRANSLATE_NOOP("DisplayFormat", "4 gris de l'encre électronique, quatre pixels par octet"),
-         nullptr, nullptr},
-        {"epd-bw-red", F::NoAlpha, true, encodeEpdBlackWhiteRed, nullptr, 0, F::Epaper,
+         /* encode = */ encodeGray2, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ F::Invert | F::StrideAlign, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "epd-bw-red", /* family = */ F::Epaper, /* help = */
          QT_TRANSLATE_NOOP("DisplayFormat",
                            "encre noire et rouge : plans NOM_black et NOM_red, 0 où va l'encre"),
-         nullptr, nullptr},
-        {"epd-bw-yellow", F::NoAlpha, true, encodeEpdBlackWhiteYellow, nullptr, 0, F::Epaper,
+         /* encode = */ encodeEpdBlackWhiteRed, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ 0, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ F::BlackPlane | F::RedPlane, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "epd-bw-yellow", /* family = */ F::Epaper, /* help = */
          QT_TRANSLATE_NOOP("DisplayFormat",
                            "encre noire et jaune : plans NOM_black et NOM_yellow, 0 où va l'encre"),
-         nullptr, nullptr},
-        {"epd7", F::NoAlpha, true, encodeEpd7, nullptr, 0, F::Epaper,
-         QT_TRANSLATE_NOOP("DisplayFormat", "les 7 couleurs des écrans ACeP, deux pixels par octet"), nullptr,
-         nullptr},
-        {"epd-bwry", F::NoAlpha, true, encodeEpdBlackWhiteYellowRed, nullptr, 0, F::Epaper,
+         /* encode = */ encodeEpdBlackWhiteYellow, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ 0, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ F::BlackPlane | F::YellowPlane, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "epd7", /* family = */ F::Epaper, /* help = */
+         QT_TRANSLATE_NOOP("DisplayFormat", "les 7 couleurs des écrans ACeP, deux pixels par octet"),
+         /* encode = */ encodeEpd7, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ 0, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "epd-bwry", /* family = */ F::Epaper, /* help = */
          QT_TRANSLATE_NOOP(
              "DisplayFormat",
              "les 4 encres noire, blanche, jaune et rouge (Waveshare G), quatre pixels par octet"),
-         nullptr, nullptr},
-        {"epd-spectra6", F::NoAlpha, true, encodeEpdSpectra6, nullptr, 0, F::Epaper,
+         /* encode = */ encodeEpdBlackWhiteYellowRed, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ 0, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
+        {/* name = */ "epd-spectra6", /* family = */ F::Epaper, /* help = */
          QT_TRANSLATE_NOOP("DisplayFormat",
                            "les 6 encres des écrans Spectra 6 (Waveshare E), deux pixels par octet"),
-         nullptr, nullptr},
+         /* encode = */ encodeEpdSpectra6, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
+         /* settings = */ 0, /* optionsProblem = */ nullptr,
+         /* paletteColours = */ 0, /* arrays = */ 0, /* flashOnAvr = */ true,
+         /* includedFile = */ nullptr, /* includedNames = */ nullptr},
     };
     return formats;
+}
+
+const char *arraySuffix(DisplayFormat::Array array)
+{
+    switch (array) {
+    case DisplayFormat::PaletteArray:
+        return "_palette";
+    case DisplayFormat::MaskArray:
+        return "_mask";
+    case DisplayFormat::MapArray:
+        return "_map";
+    case DisplayFormat::TransparentMacro:
+        return "_transparent";
+    case DisplayFormat::BlackPlane:
+        return "_black";
+    case DisplayFormat::RedPlane:
+        return "_red";
+    case DisplayFormat::YellowPlane:
+        return "_yellow";
+    }
+    return "";
+}
+
+QByteArrayList arraySuffixes(int arrays)
+{
+    int defined = 0;
+    for (const DisplayFormat &format : displayFormats())
+        defined |= format.arrays;
+    QByteArrayList suffixes;
+    for (int array = 1; array <= DisplayFormat::YellowPlane; array <<= 1) {
+        if (defined & arrays & array)
+            suffixes << arraySuffix(DisplayFormat::Array(array));
+    }
+    return suffixes;
 }
 
 QByteArrayList formatsReading(DisplayFormat::Setting setting)

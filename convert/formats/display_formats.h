@@ -7,7 +7,6 @@
 
 #include <QByteArrayList>
 #include <QColor>
-#include <QHash>
 #include <QImage>
 #include <QVector>
 
@@ -50,6 +49,17 @@ struct EncodingOptions : HeaderOptions, DisplayOptions
     Shown shown = ShownInFullColour;
 };
 
+// The options a command line gave whose being given a format's check reads, beyond the values they
+// leave in EncodingOptions: a default and the same value given are told apart only here.
+struct GivenOptions
+{
+    bool lvglColourFormat = false; // --lvgl-cf, which may be given empty
+    bool threshold = false; // --threshold, whose default 128 may be given
+    bool strideAlign = false; // --stride-align, whose default 1 may be given
+    bool dither = false; // --dither, which --dither-method implies
+    bool ditherMethod = false; // --dither-method
+};
+
 // An array whose pixels are all alike: what the options ask for, and seldom what a user wants,
 // such as a dark icon on transparency in a blank mono array. A front end warns of it (the command
 // line with a line on standard error).
@@ -88,26 +98,14 @@ struct EncodedPicture
     QVector<UniformArray> uniform;
 };
 
+// A format's row in displayFormats(): its encoder and everything the command line, its help and
+// the name checks read of it, so that a new format is its encoder and its row. C++17 has no
+// designated initializers: the rows label each field with a comment, in the order below.
 struct DisplayFormat
 {
     // Whether the encoder is handed the alpha plane: never, when the options ask for
     // transparency, or whenever the picture has one.
     enum AlphaUse { NoAlpha, AlphaWhenAsked, AlphaAlways };
-    const char *name; // as --format takes it
-    AlphaUse alpha;
-    // Whether its arrays go to AVR program memory without --progmem, where the lines of its
-    // header's comment read them (pgm_read_*, memcpy_P, GxEPD2's pgm flag...): every format but
-    // LVGL's, whose library reads ordinary memory and does not run on AVR.
-    bool flashOnAvr;
-    // The picture is handed over: an encoder works in its memory and lets it go as soon as it can.
-    EncodedPicture (*encode)(PreparedPicture picture, const EncodingOptions &options);
-    // Why the prepared picture is too large for this format, in French; empty when it is not.
-    // nullptr: any size is written.
-    QString (*sizeProblem)(const PreparedPicture &picture, const EncodingOptions &options);
-
-    // What the format is beyond its encoder: the command line, its help and the name checks read
-    // it here, so that a new format is its encoder and its row.
-
     // The settings of EncodingOptions that only some formats read: the options that give one the
     // format does not read are refused with it.
     enum Setting {
@@ -121,26 +119,58 @@ struct DisplayFormat
         LvglSettings = 1 << 7, // colour format, version, compression
         ColourOrder = 1 << 8,
     };
-    int settings; // the Settings it reads
     // Families of formats, in the order the help and the messages list them.
     // Colour: red, green and blue in each pixel (5-6-5 and the other depths).
     enum Family { Colour, OneBit, Grey, Indexed, Lvgl, Epaper };
+    // What the header defines beside NAME, NAME_width and NAME_height, by suffix (arraySuffix()):
+    // the arrays of rows of pixels (a mask, e-paper planes), coded by --compress rle and padded
+    // by --stride-align like NAME itself, and the others.
+    enum Array {
+        PaletteArray = 1 << 0, // NAME_palette
+        MaskArray = 1 << 1, // NAME_mask, rows of pixels
+        MapArray = 1 << 2, // NAME_map, LVGL's pixels under its descriptor NAME
+        TransparentMacro = 1 << 3, // NAME_transparent
+        BlackPlane = 1 << 4, // NAME_black, rows of pixels
+        RedPlane = 1 << 5, // NAME_red, rows of pixels
+        YellowPlane = 1 << 6, // NAME_yellow, rows of pixels
+    };
+    static constexpr int rowsOfPixels = MaskArray | BlackPlane | RedPlane | YellowPlane;
+
+    const char *name; // as --format takes it
     Family family;
     // Its line in the help's list of formats and in the manual's, in French; the command line
     // translates it in the context "DisplayFormat".
     const char *help;
+    // The picture is handed over: an encoder works in its memory and lets it go as soon as it can.
+    EncodedPicture (*encode)(PreparedPicture picture, const EncodingOptions &options);
+    // Why the prepared picture is too large for this format, in French; empty when it is not.
+    // nullptr: any size is written.
+    QString (*sizeProblem)(const PreparedPicture &picture, const EncodingOptions &options);
+    AlphaUse alpha;
+    int settings; // the Settings it reads
+    // Checks how the format's settings go together once every option is read into `options`,
+    // `given` telling which of them the command line gave, and completes what they imply; tells
+    // what is wrong in French (translated in the context "DisplayFormat"), empty when nothing is.
+    // nullptr: nothing to check.
+    QString (*optionsProblem)(EncodingOptions *options, const GivenOptions &given);
+    // Index formats: the colours its palette holds, 0 for the others.
+    int paletteColours;
+    int arrays; // the Arrays its header defines beside NAME
+    // Whether its arrays go to AVR program memory without --progmem, where the lines of its
+    // header's comment read them (pgm_read_*, memcpy_P, GxEPD2's pgm flag...): every format but
+    // LVGL's, whose library reads ordinary memory and does not run on AVR.
+    bool flashOnAvr;
     // What the header's includes define beyond <stdint.h>, which every header includes: the
     // included file and a pattern of the names it defines; nullptr: nothing more.
     const char *includedFile;
     const char *includedNames;
-    // Checks the format's own options once every option is read: `given` holds each option
-    // given, by its long name, with its last value. Reads them into `options`, or tells what is
-    // wrong with them, in French (translated in the context "DisplayFormat"); nullptr: nothing to
-    // check.
-    QString (*optionsProblem)(const QHash<QString, QString> &given, EncodingOptions *options) = nullptr;
-    // Index formats: the colours its palette holds, 0 for the others.
-    int paletteColours = 0;
 };
+
+// The suffix of an Array: "_palette", "_mask"...
+const char *arraySuffix(DisplayFormat::Array array);
+// The suffixes of the Arrays among `arrays` that some format's header defines, in the order of the
+// Arrays: what a header may define beside NAME, NAME_width and NAME_height.
+QByteArrayList arraySuffixes(int arrays = ~0);
 
 // The formats of a family that read `setting`, in the order of the families: what the messages
 // about an option list.

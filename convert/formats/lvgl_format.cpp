@@ -264,26 +264,14 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
     return encoded;
 }
 
-QString lvglOptionsProblem(const QHash<QString, QString> &given, EncodingOptions *options)
+QString lvglOptionsProblem(EncodingOptions *options, const GivenOptions &given)
 {
-    if (given.contains(QStringLiteral("lvgl-version"))) {
-        const QString value = given.value(QStringLiteral("lvgl-version")).trimmed();
-        if (value != QLatin1String("8") && value != QLatin1String("9"))
-            return QCoreApplication::translate("DisplayFormat", "--lvgl-version : « %1 » inconnue (8 ou 9)")
-                .arg(value);
-        options->lvglVersion = value.toInt();
-    }
     const bool lvgl8 = options->lvglVersion == 8;
-    if (given.contains(QStringLiteral("lvgl-cf"))) {
-        const QByteArray value = given.value(QStringLiteral("lvgl-cf")).trimmed().toLatin1();
-        if (!isLvglColourFormat(value, options->lvglVersion))
-            return QCoreApplication::translate("DisplayFormat",
-                                               "--lvgl-cf : « %1 » inconnu pour LVGL %2 (%3)")
-                .arg(QString::fromLatin1(value))
-                .arg(options->lvglVersion)
-                .arg(QString::fromLatin1(lvglColourFormatNames(options->lvglVersion).join(", ")));
-        options->lvglColourFormat = value;
-    }
+    if (given.lvglColourFormat && !isLvglColourFormat(options->lvglColourFormat, options->lvglVersion))
+        return QCoreApplication::translate("DisplayFormat", "--lvgl-cf : « %1 » inconnu pour LVGL %2 (%3)")
+            .arg(QString::fromLatin1(options->lvglColourFormat))
+            .arg(options->lvglVersion)
+            .arg(QString::fromLatin1(lvglColourFormatNames(options->lvglVersion).join(", ")));
     if (options->swapBytes) {
         if (lvgl8)
             return QCoreApplication::translate("DisplayFormat",
@@ -295,41 +283,27 @@ QString lvglOptionsProblem(const QHash<QString, QString> &given, EncodingOptions
                                                "--swap-bytes ne s'emploie avec LVGL qu'en RGB565");
         options->lvglColourFormat = "RGB565_SWAPPED";
     }
-    if (given.contains(QStringLiteral("stride-align")) && lvgl8)
+    if (given.strideAlign && lvgl8)
         return QCoreApplication::translate("DisplayFormat", "--stride-align ne s'emploie pas avec LVGL 8");
-    if (given.contains(QStringLiteral("compress"))) {
-        const QString value = given.value(QStringLiteral("compress")).trimmed();
-        if (value == QLatin1String("rle"))
-            options->compression = EncodingOptions::Rle;
-        else if (value == QLatin1String("lz4"))
-            options->compression = EncodingOptions::Lz4;
-        else
-            return QCoreApplication::translate("DisplayFormat", "--compress : « %1 » inconnu (rle ou lz4)")
-                .arg(value);
-        if (lvgl8)
-            return QCoreApplication::translate(
-                "DisplayFormat",
-                "--compress ne s'emploie pas avec LVGL 8, qui ne lit pas d'image compressée");
-    }
+    if (options->compression != EncodingOptions::Uncompressed && lvgl8)
+        return QCoreApplication::translate(
+            "DisplayFormat", "--compress ne s'emploie pas avec LVGL 8, qui ne lit pas d'image compressée");
     if (options->progmem)
         return QCoreApplication::translate("DisplayFormat",
                                            "--progmem ne s'emploie pas avec --format lvgl : LVGL lit ses "
                                            "images en mémoire ordinaire");
     // Only LVGL's black and white and grey formats light pixels by a threshold or reverse them.
     const QByteArray &colourFormat = options->lvglColourFormat;
-    if (given.contains(QStringLiteral("threshold")) && colourFormat != "I1")
+    if (given.threshold && colourFormat != "I1")
         return QCoreApplication::translate("DisplayFormat",
                                            "--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1");
     // ARGB1555 and ARGB4444 are cut to their bits, not dithered, in whatever way --dither-method says.
-    for (const char *option : {"dither", "dither-method"}) {
-        if (given.contains(QLatin1String(option))
-            && (colourFormat == "ARGB1555" || colourFormat == "ARGB4444"))
-            return QCoreApplication::translate("DisplayFormat",
-                                               "--%1 ne s'emploie pas avec --lvgl-cf %2, dont les couleurs "
-                                               "sont coupées à leurs bits de poids fort")
-                .arg(QLatin1String(option), QString::fromLatin1(colourFormat));
-    }
-    if (given.contains(QStringLiteral("invert")) && colourFormat != "I1" && colourFormat != "L8")
+    if ((given.dither || given.ditherMethod) && (colourFormat == "ARGB1555" || colourFormat == "ARGB4444"))
+        return QCoreApplication::translate("DisplayFormat",
+                                           "--%1 ne s'emploie pas avec --lvgl-cf %2, dont les couleurs "
+                                           "sont coupées à leurs bits de poids fort")
+            .arg(QLatin1String(given.dither ? "dither" : "dither-method"), QString::fromLatin1(colourFormat));
+    if (options->invert && colourFormat != "I1" && colourFormat != "L8")
         return QCoreApplication::translate("DisplayFormat",
                                            "--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8");
     return QString();

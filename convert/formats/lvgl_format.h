@@ -31,11 +31,12 @@ bool isLvglColourFormat(const QByteArray &name, int version);
 // the colour format the picture is written in.
 QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &options);
 
-// LVGL's own options, read into `options` once every option is: --lvgl-version, --lvgl-cf and
-// --compress from `given` (each option given, by its long name, with its last value), and how
-// --swap-bytes, --stride-align, --threshold, --invert and --progmem go with them. Tells what is
-// wrong in French, translated in the context "DisplayFormat"; empty when nothing is.
-QString lvglOptionsProblem(const QHash<QString, QString> &given, EncodingOptions *options);
+// How LVGL's own settings (colour format, version, compression) go with the others, once every
+// option is read into `options`: the colour format one of `lvglVersion`'s, and how --swap-bytes
+// (RGB565_SWAPPED, which it makes the colour format), --stride-align, --compress, --threshold,
+// --invert, --dither and --progmem go with them. Tells what is wrong in French, translated in
+// the context "DisplayFormat"; empty when nothing is.
+QString lvglOptionsProblem(EncodingOptions *options, const GivenOptions &given);
 
 // What the display shows of the image whose descriptor `descriptor` is, read back from `header`
 // (c_array_reader): LVGL 9's lv_image_dsc_t or LVGL 8's lv_img_dsc_t, its colour format, size,

@@ -2105,6 +2105,12 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("--decode, --size of no width")
         << QStringList {"--decode", "--format", "mono", "--size", "0x2", "a.h"}
         << "--size : « 0x2 » n'est pas une taille LxH de 1 à 32768";
+    QTest::newRow("--decode, --size of 32768 x 32769")
+        << QStringList {"--decode", "--format", "mono", "--size", "32768x32769", "a.h"}
+        << "--size : « 32768x32769 » n'est pas une taille LxH de 1 à 32768";
+    QTest::newRow("--decode, --size of 32769 x 32768")
+        << QStringList {"--decode", "--format", "mono", "--size", "32769x32768", "a.h"}
+        << "--size : « 32769x32768 » n'est pas une taille LxH de 1 à 32768";
     QTest::newRow("unknown option") << QStringList {"--colour", "a.png"} << "option inconnue « --colour »";
     // A slip of the fingers: the option nearest to it, or the one it begins with or alone begins.
     const QString meant = "option inconnue « %1 » ; vouliez-vous dire « %2 » ?";
@@ -2142,6 +2148,9 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("folder missing") << QStringList {"a.png", "-o"} << "l'option « -o » attend un dossier";
     QTest::newRow("empty folder") << QStringList {"--output=", "a.png"}
                                   << "le dossier de destination est vide";
+    // An option given twice: the last value counts.
+    QTest::newRow("empty folder given last")
+        << QStringList {"-o", "out", "--output=", "a.png"} << "le dossier de destination est vide";
     QTest::newRow("name missing") << QStringList {"a.png", "--name"} << "l'option « --name » attend un nom";
     QTest::newRow("empty name") << QStringList {"-n", "", "a.png"} << "--name : le nom du tableau est vide";
     QTest::newRow("C++ keyword") << QStringList {"-nclass", "a.png"}
@@ -2474,6 +2483,11 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--format", "mono", "--compress", "rle",
                         "--frames", "all",  "a.gif",      "a_frame2_rle.gif"}
         << clash.arg("a.gif", "a_frame2_rle.gif", "a_frame2_rle");
+    QTest::newRow("--binary with --format bmp named")
+        << QStringList {"--format", "bmp", "--binary", "a.png"}
+        << "--binary ne s'emploie pas avec --format bmp : NOM16bits.BMP est déjà le fichier des octets de "
+           "son "
+           "tableau";
     QTest::newRow("translucent key colour")
         << QStringList {"--format", "rgb565", "--transparent", "transparent", "a.png"}
         << "--transparent : la couleur « transparent » doit être opaque";

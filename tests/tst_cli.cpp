@@ -767,6 +767,15 @@ void TestCli::keepsExistingFilesWithoutForce()
                  + " existe déjà, image ignorée (--force pour le remplacer)\n");
     QCOMPARE(entryNames(path("command")), QStringList {"photo.c"});
     QVERIFY(QFile::remove(path("command/photo.c")));
+    // Whatever else stands there, a FIFO here, skips the picture too, and is left as it is.
+    QVERIFY(::mkfifo(QFile::encodeName(path("command/photo.h")).constData(), 0600) == 0);
+    const Run fifoKept = quillonConvert({"-o", path("command"), path("photo.png")});
+    QCOMPARE(fifoKept.err,
+             "quillon-convert: " + path("photo.png") + " : " + path("command/photo.h")
+                 + " existe déjà, image ignorée (--force pour le remplacer)\n");
+    QCOMPARE(entryNames(path("command")), QStringList {"photo.h"});
+    QVERIFY(!QFileInfo(path("command/photo.h")).isFile());
+    QVERIFY(QFile::remove(path("command/photo.h")));
 
     // Replaced with --force; a file whose bytes would not change is left as it is, inode and
     // time, so that a build does not compile again what includes it.

@@ -215,16 +215,6 @@ std::optional<PictureOutcome> takeOutputs(OutputLock &lock, const PictureJob &jo
     return standingOutputs(written, job.force);
 }
 
-// The picture decoded, and its size checked against the options that shape it.
-// Whether the format is handed the picture's alpha plane.
-bool keepsAlpha(const PictureJob &job)
-{
-    return job.format
-        && (job.format->alpha == DisplayFormat::AlphaAlways
-            || (job.format->alpha == DisplayFormat::AlphaWhenAsked
-                && (job.encoding.alphaMask || job.encoding.transparent.isValid())));
-}
-
 // Why a picture whose decoding ended so is not converted; nothing when it was decoded.
 // `frameCount`: the picture's frames, when its frames were asked for (1 for a still picture, 0
 // when they are not known).
@@ -269,7 +259,7 @@ std::optional<PictureOutcome> decode(const PictureJob &job, DecodedPicture *deco
     // A PNG or a TIFF too large to be decoded whole is decoded by rows and fitted as they come.
     RowFitting rows;
     rows.allowed = true;
-    rows.keepAlpha = keepsAlpha(job);
+    rows.keepAlpha = keepsAlpha(job.format, job.encoding);
     rows.interrupted = job.interrupted;
     *decoded = decodePicture(job.picturePath, job.encoding, job.interrupted, rows);
     if (const auto problem = decodingProblem(job, decoded->status, decoded->systemError))
@@ -441,7 +431,7 @@ private:
 std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, EncodedPicture *encoded,
                                                     QVector<PictureRows> *previews)
 {
-    FramePipeline pipeline(job, keepsAlpha(job));
+    FramePipeline pipeline(job, keepsAlpha(job.format, job.encoding));
     const DecodedAnimation animation
         = decodeAnimation(job.picturePath, job.encoding, job.frames, job.interrupted,
                           [&](QImage &&frame, QSize fullSize, int frames) {
@@ -451,10 +441,8 @@ std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, Encod
         = decodingProblem(job, animation.status, animation.systemError, animation.frameCount))
         return problem;
     QString problem = animation.problem.isEmpty() ? pipeline.finish() : animation.problem;
-    if (problem.isEmpty() && job.encoding.lvglVersion == 8 && qstrcmp(job.format->name, "lvgl") == 0
-        && animation.delaysMs.size() > 255)
-        problem = PictureJob::tr("LVGL 8 n'anime que 255 images au plus (lv_animimg_set_src en prend le "
-                                 "nombre en uint8_t) : choisissez-en avec --frames A-B");
+    if (problem.isEmpty() && job.format->framesProblem)
+        problem = job.format->framesProblem(animation.delaysMs.size(), job.encoding);
     if (!problem.isEmpty())
         return failed(problem);
     QVector<EncodedPicture> frames = pipeline.takeEncoded();
@@ -470,7 +458,7 @@ std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, Encod
 // 5-6-5. Converted in place: the 32-bit picture's memory becomes the 16-bit one's.
 std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&decoded, EncodedPicture *encoded)
 {
-    const bool keepAlpha = keepsAlpha(job);
+    const bool keepAlpha = keepsAlpha(job.format, job.encoding);
     PreparedPicture prepared = decoded.fitted
         ? preparePicture(std::move(decoded.image), optionsAfterFitting(job.encoding), keepAlpha)
         : preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
@@ -496,17 +484,11 @@ QImage bmpPixels(const PictureJob &job, EncodedPicture &encoded)
             encoded.shown = QImage();
         return QImage();
     }
-    if (encoded.shown.isNull())
-        return encoded.shownPicture(QImage::Format_RGB16);
-    if (!job.preview) {
-        encoded.shown.convertTo(QImage::Format_RGB16);
-        checkAllocated(encoded.shown);
-    }
-    return encoded.shown;
+    return encoded.bmpPicture(job.preview);
 }
 
-// The limit on each array, with --progmem: the largest AVR's flash, or for the BMP file's bytes
-// avr-gcc's on an object.
+// The limit on each array, with --progmem: the format's (DisplayFormat::progmemArrayBytes), or
+// for the BMP file's bytes avr-gcc's on an object.
 std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const EncodedPicture &encoded,
                                              const QImage16 &image)
 {
@@ -520,16 +502,17 @@ std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const Encode
     const qint64 largest = *std::max_element(sizes.begin(), sizes.end());
     // A display format's arrays go to far program memory in pieces beyond avr-gcc's limit
     // (display_header.h); the BMP file's bytes are written as they come, in one array.
-    if (job.format && largest > largestAvrFlashBytes)
+    const qint64 limit = job.format ? job.format->progmemArrayBytes : maxProgmemArrayBytes;
+    if (largest <= limit)
+        return std::nullopt;
+    if (limit > maxProgmemArrayBytes)
         return failed(PictureJob::tr("image trop grande pour --progmem : le tableau ferait %1 octets, plus "
                                      "que la mémoire programme de tout AVR (393 216 octets au plus, ceux "
                                      "d'un ATxmega384C3 ; 262 144 sur un ATmega2560)")
                           .arg(largest));
-    if (!job.format && largest > maxProgmemArrayBytes)
-        return failed(PictureJob::tr("image trop grande pour --progmem : le tableau ferait %1 octets, "
-                                     "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
-                          .arg(largest));
-    return std::nullopt;
+    return failed(PictureJob::tr("image trop grande pour --progmem : le tableau ferait %1 octets, "
+                                 "avr-gcc en accepte 32 767 au plus (environ 128 x 127 pixels)")
+                      .arg(largest));
 }
 
 // How writing the files went, as the job tells it.

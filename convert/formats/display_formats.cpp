@@ -497,6 +497,17 @@ QImage EncodedPicture::shownPicture(QImage::Format format) const
     return shown.isNull() ? drawnShown.picture(format) : allocated(shown.convertToFormat(format));
 }
 
+QImage EncodedPicture::bmpPicture(bool shownKept)
+{
+    if (shown.isNull())
+        return shownPicture(QImage::Format_RGB16);
+    if (!shownKept) {
+        shown.convertTo(QImage::Format_RGB16);
+        checkAllocated(shown);
+    }
+    return shown;
+}
+
 QByteArray packLevels(const QImage &stored, const BitPacking &packing)
 {
     return packRows(stored.constBits(), stored.bytesPerLine(), stored.width(), stored.height(), packing);
@@ -554,7 +565,7 @@ const QVector<DisplayFormat> &displayFormats()
         {"lvgl", F::AlphaAlways, false, encodeLvgl, lvglSizeProblem,
          F::SwapBytes | F::Threshold | F::Invert | F::StrideAlign | F::LvglSettings, F::Lvgl,
          QT_TRANSLATE_NOOP("DisplayFormat", "une image lv_image_dsc_t de LVGL (lv_img_dsc_t de LVGL 8)"),
-         "lvgl.h", "\\A(_?(lv|LV)_\\w*|LVGL\\w*|NULL|va_list)\\z", lvglOptionsProblem},
+         "lvgl.h", "\\A(_?(lv|LV)_\\w*|LVGL\\w*|NULL|va_list)\\z", lvglOptionsProblem, 0, lvglFramesProblem},
         {"gray2", F::NoAlpha, true, encodeGray2, nullptr, F::Invert | F::StrideAlign, F::Grey,
          QT_TRANSLATE_NOOP("DisplayFormat", "4 gris de l'encre électronique, quatre pixels par octet"),
          nullptr, nullptr},
@@ -604,6 +615,14 @@ const DisplayFormat *findDisplayFormat(const QByteArray &name)
             return &format;
     }
     return nullptr;
+}
+
+bool keepsAlpha(const DisplayFormat *format, const EncodingOptions &options)
+{
+    return format
+        && (format->alpha == DisplayFormat::AlphaAlways
+            || (format->alpha == DisplayFormat::AlphaWhenAsked
+                && (options.alphaMask || options.transparent.isValid())));
 }
 
 CHeader startDisplayHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing)

@@ -31,6 +31,10 @@ bool isLvglColourFormat(const QByteArray &name, int version);
 // the colour format the picture is written in.
 QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &options);
 
+// LVGL 8's lv_animimg_set_src() takes the number of frames as a uint8_t: 255 frames at most. Tells
+// it in French, translated in the context "PictureJob"; empty when the frames fit.
+QString lvglFramesProblem(int frames, const EncodingOptions &options);
+
 // LVGL's own options, read into `options` once every option is: --lvgl-version, --lvgl-cf and
 // --compress from `given` (each option given, by its long name, with its last value), and how
 // --swap-bytes, --stride-align, --threshold, --invert and --progmem go with them. Tells what is

@@ -228,6 +228,16 @@ QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &o
     return QString();
 }
 
+QString lvglFramesProblem(int frames, const EncodingOptions &options)
+{
+    if (options.lvglVersion != 8 || frames <= 255)
+        return QString();
+    return QCoreApplication::translate(
+        "PictureJob",
+        "LVGL 8 n'anime que 255 images au plus (lv_animimg_set_src en prend le "
+        "nombre en uint8_t) : choisissez-en avec --frames A-B");
+}
+
 EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &options)
 {
     const LvglColourFormat &format = chosenColourFormat(picture, options);

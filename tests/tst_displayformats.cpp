@@ -108,17 +108,6 @@ QImage smallPicture()
     return picture;
 }
 
-// The header written with its decoding line and read back: one picture, the preview pixel for
-// pixel.
-void checkReadBack(const EncodedPicture &encoded, const QByteArray &format, const EncodingOptions &encoding)
-{
-    const HeaderPictures read = readBack(encoded, format, encoding);
-    QCOMPARE(read.problem, QString());
-    QCOMPARE(read.pictures.size(), 1);
-    QCOMPARE(read.pictures[0].name, encoding.arrayName);
-    QCOMPARE(read.pictures[0].shown, encoded.shownPicture());
-}
-
 } // namespace
 
 // Arrays of other tools, read with --format and --size: 3 x 2 pictures of distinct red, green

@@ -376,6 +376,13 @@ void TestFrames::decodesFramesWithinBounds_data()
     QTest::newRow("PNG, all") << png << "all" << decoded << "" << frames.mid(0, 1) << "0";
     QTest::newRow("PNG, 1-2") << png << "1-2" << decoded << "--frames 1-2 : cette image n'en a qu'une" << none
                               << "";
+    // An SVG is one picture, drawn in its child as without --frames: refused there when it names a
+    // file of the disk, which Qt's own reader of SVG would open.
+    QTest::newRow("SVG naming a file of the disk, all")
+        << QByteArray(
+               R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" )"
+               R"(width="9" height="7"><image width="9" height="7" xlink:href="/etc/hostname"/></svg>)")
+        << "all" << int(DecodedPicture::Hostile) << "" << none << "";
     // The frames read: at most 1,000.
     QTest::newRow("1000 frames of 1 x 1") << onePixelFrames(1000) << "all" << decoded << "" << none << "";
     QTest::newRow("1001 frames of 1 x 1")

@@ -1,6 +1,6 @@
 #include "frame_table.h"
 
-#include "header_generator.h"
+#include "display_header.h"
 #include "lvgl_descriptor.h"
 #include "palette.h"
 

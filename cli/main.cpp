@@ -1,18 +1,20 @@
 // quillon-convert: the window's conversion from the command line, for build pipelines.
 //
 //     quillon-convert [OPTION]... PICTURE...
+//
+// The command line is parsed (options.h), the pictures converted by the engine's pipeline
+// (batch_conversion.h) and the outcomes reported on standard error.
 
+#include "batch_conversion.h"
 #include "child_decoder.h"
 #include "header_decoding.h"
 #include "options.h"
-#include "output_batch.h"
-#include "picture_job.h"
+#include "output_plan.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <QTranslator>
 
 #include <algorithm>
@@ -21,9 +23,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -35,68 +35,6 @@ namespace {
 void print(std::FILE *stream, const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
-}
-
-// What names one file: its path with the folder's links resolved (the name itself is kept, for a
-// link is replaced, never followed), and for a file that stands there, its device and inode. Each
-// folder is resolved once, in `folders`, however many files it holds.
-QStringList fileKeys(const QString &path, bool followLink, QHash<QString, QString> *folders)
-{
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    const QString folderPath = slash < 0 ? QStringLiteral(".")
-        : slash == 0                     ? QStringLiteral("/")
-                                         : path.left(slash);
-    auto folder = folders->find(folderPath);
-    if (folder == folders->end()) {
-        QString resolved = QFileInfo(folderPath).canonicalFilePath();
-        if (resolved.isEmpty())
-            resolved = QDir::cleanPath(QFileInfo(folderPath).absoluteFilePath());
-        folder = folders->insert(folderPath, resolved);
-    }
-    QStringList keys = {*folder + QLatin1Char('/') + path.mid(slash + 1)};
-    struct stat status;
-    const QByteArray name = QFile::encodeName(path);
-    if (::lstat(name.constData(), &status) != 0)
-        return keys;
-    if (S_ISLNK(status.st_mode)) {
-        // A link is itself when it is replaced; a picture is what it names.
-        if (!followLink || ::stat(name.constData(), &status) != 0)
-            return keys;
-        const QString target = QFileInfo(path).canonicalFilePath();
-        if (!target.isEmpty())
-            keys << target;
-    }
-    keys << QStringLiteral("inode %1:%2").arg(status.st_dev).arg(status.st_ino);
-    return keys;
-}
-
-// Pictures of which one would write over another one of the call (or over itself): the whole
-// run is refused before anything is written, since which comes first is down to the threads. One
-// pass over the pictures, then one over their outputs.
-QStringList findOutputsThatAreInputs(const std::vector<PictureJob> &jobs)
-{
-    QHash<QString, QString> folders;
-    QHash<QString, int> inputs;
-    for (int i = 0; i < int(jobs.size()); ++i) {
-        for (const QString &key : fileKeys(jobs[size_t(i)].picturePath, true, &folders))
-            inputs.insert(key, i);
-    }
-    QStringList refusals;
-    for (const PictureJob &job : jobs) {
-        const OutputPaths paths = outputPaths(job.outputFolder, QFileInfo(job.picturePath).fileName());
-        for (const QString &output : plannedOutputs(job, paths)) {
-            for (const QString &key : fileKeys(output, false, &folders)) {
-                const auto input = inputs.constFind(key);
-                if (input == inputs.constEnd())
-                    continue;
-                refusals << Options::tr("quillon-convert: %1 : %2, qu'elle écrirait, est l'image %3 "
-                                        "de la même commande ; rien n'a été écrit\n")
-                                .arg(job.picturePath, output, jobs[size_t(*input)].picturePath);
-                break;
-            }
-        }
-    }
-    return refusals;
 }
 
 // One line of standard error, rewritten as the pictures are done. A terminal that knows escape
@@ -262,18 +200,162 @@ QString folderProblem(const QString &folder)
     return QString();
 }
 
+// Other packages' readers decode in children of a server forked now, while this process has one
+// thread and nothing of Qt's made, when one of the first pictures needs one; a later picture
+// starts it as a program.
+void startDecoderServer(int argc, char **argv)
+{
+    const QByteArray reader = readerApartAmong(argc, argv);
+    if (!reader.isEmpty())
+        forkDecoderServer(reader == "?" ? QByteArray() : reader);
+}
+
+// Each picture's job, under its own array name (two pictures that would write the same files
+// have the same name, and were refused with it), and with --bundle, the bundle's.
+BatchJob batchJobOf(const Options &options)
+{
+    BatchJob batchJob;
+    for (int i = 0; i < options.pictures.size(); ++i) {
+        const QString &picture = options.pictures[i];
+        PictureJob job = options.job;
+        job.picturePath = picture;
+        job.outputFolder
+            = options.job.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.job.outputFolder;
+        job.interrupted = &interruption;
+        job.encoding.arrayName = options.arrayNames[i];
+        job.bundled = !options.bundle.isEmpty();
+        batchJob.pictures.push_back(job);
+    }
+    batchJob.bundle = options.bundle;
+    batchJob.bundleJob = options.job;
+    if (!batchJob.pictures.empty())
+        batchJob.bundleJob.outputFolder = batchJob.pictures.front().outputFolder;
+    batchJob.bundleJob.interrupted = &interruption;
+    batchJob.interrupted = &interruption;
+    return batchJob;
+}
+
+// Why the run is refused before anything is written, told on `errors`: a picture of the call
+// that another one's outputs (or its own) would write over, an output folder that cannot be made.
+bool refusedBeforeWriting(const BatchJob &batchJob, const QString &outputFolder, std::FILE *errors)
+{
+    const std::vector<PictureJob> &jobs = batchJob.pictures;
+    const QVector<OverwrittenInput> overwritten = outputsThatAreInputs(jobs);
+    for (const OverwrittenInput &refused : overwritten)
+        print(errors,
+              Options::tr("quillon-convert: %1 : %2, qu'elle écrirait, est l'image %3 de la même commande ; "
+                          "rien n'a été écrit\n")
+                  .arg(jobs[size_t(refused.job)].picturePath, refused.output,
+                       jobs[size_t(refused.input)].picturePath));
+    if (!overwritten.isEmpty())
+        return true;
+    // A missing output folder is made, with its parents, once nothing stands in the way.
+    if (outputFolder.isEmpty() || QFileInfo(outputFolder).isDir())
+        return false;
+    const QString problem = folderProblem(outputFolder);
+    if (problem.isEmpty())
+        return false;
+    print(errors,
+          Options::tr("quillon-convert: impossible de créer le dossier de destination %1 : %2\n")
+              .arg(outputFolder, problem));
+    return true;
+}
+
+// With --verbose, every file put in place, picture after picture, an interrupted run's too, then
+// the bundle's.
+void reportFilesWritten(const BatchOutcome &outcome, std::FILE *errors)
+{
+    std::vector<PictureOutcome> outcomes = outcome.pictures;
+    outcomes.push_back(outcome.bundle);
+    for (const PictureOutcome &picture : outcomes) {
+        for (const QString &file : picture.written)
+            print(errors, Options::tr("quillon-convert: %1 : écrit\n").arg(file));
+        for (const QString &file : picture.unchanged)
+            print(errors, Options::tr("quillon-convert: %1 : inchangé, laissé tel quel\n").arg(file));
+    }
+}
+
+// Each picture that was not converted, the count of a batch and the bundle's failure, told on
+// `errors`: the exit status.
+int reportOutcomes(const BatchJob &batchJob, const BatchOutcome &outcome, std::FILE *errors)
+{
+    int exitCode = 0;
+    for (size_t i = 0; i < outcome.pictures.size(); ++i) {
+        if (outcome.pictures[i].status == PictureOutcome::Converted)
+            continue;
+        exitCode = 1;
+        print(errors,
+              Options::tr("quillon-convert: %1 : %2\n")
+                  .arg(batchJob.pictures[i].picturePath, outcome.pictures[i].message));
+    }
+    if (outcome.pictures.size() > 1)
+        print(errors, batchSummary(outcome.pictures));
+    if (outcome.bundle.status != PictureOutcome::Converted) {
+        const QString header
+            = QStringLiteral("%1/%2.h").arg(batchJob.bundleJob.outputFolder, QLatin1String(batchJob.bundle));
+        const QString message = outcome.bundleLeftOut
+            ? Options::tr("non écrit : une image du paquet n'a pas été convertie")
+            : outcome.bundle.message;
+        print(errors, Options::tr("quillon-convert: %1 : %2\n").arg(header, message));
+        exitCode = 1;
+    }
+    return exitCode;
+}
+
+// The pictures of the command line converted, and their outcomes told: the exit status.
+int convertPictures(const Options &options, std::FILE *errors, bool errorsOnTerminal)
+{
+    const BatchJob batchJob = batchJobOf(options);
+    if (refusedBeforeWriting(batchJob, options.job.outputFolder, errors))
+        return 1;
+    ProgressLine progress(errors, batchJob.pictures.size() > 1 && errorsOnTerminal);
+    std::mutex noticeMutex;
+    BatchObserver observer;
+    observer.notice = [&](int picture, const QString &text) {
+        const std::lock_guard<std::mutex> lock(noticeMutex);
+        print(errors,
+              Options::tr("quillon-convert: %1 : %2\n")
+                  .arg(batchJob.pictures[size_t(picture)].picturePath, text));
+    };
+    observer.progress = [&](int done, int count, int picture) {
+        progress.show(QStringLiteral("[%1/%2] %3")
+                          .arg(done)
+                          .arg(count)
+                          .arg(QFileInfo(batchJob.pictures[size_t(picture)].picturePath).fileName()));
+    };
+    const BatchOutcome outcome = convertBatch(batchJob, observer);
+    progress.show(QString());
+    if (options.verbose)
+        reportFilesWritten(outcome, errors);
+    if (const int signal = interruption) {
+        print(errors, Options::tr("quillon-convert: interrompu\n"));
+        return 128 + signal;
+    }
+    return reportOutcomes(batchJob, outcome, errors);
+}
+
+// --decode: the headers read back into pictures.
+int decodeHeadersOf(const Options &options, std::FILE *errors)
+{
+    HeaderDecodingJob job;
+    job.headers = options.pictures;
+    job.outputFolder = options.job.outputFolder;
+    job.force = options.job.force;
+    job.verbose = options.verbose;
+    job.format = options.job.format;
+    job.size = options.decodeSize;
+    job.swapBytes = options.job.encoding.swapBytes;
+    job.bgr = options.job.encoding.bgr;
+    return decodeHeaders(job, errors);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     if (isDecoderChild(argc, argv))
         return runDecoderChild(argc, argv);
-    // Other packages' readers decode in children of a server forked now, while this process has
-    // one thread and nothing of Qt's made, when one of the first pictures needs one; a later
-    // picture starts it as a program.
-    const QByteArray reader = readerApartAmong(argc, argv);
-    if (!reader.isEmpty())
-        forkDecoderServer(reader == "?" ? QByteArray() : reader);
+    startDecoderServer(argc, argv);
     stopCleanlyOnInterruption();
 #ifdef SIGXFSZ
     // Past a file-size limit a write then fails like on a full disk: reported, and the
@@ -301,136 +383,10 @@ int main(int argc, char *argv[])
                           "d'informations.\n")
                   .arg(options.error));
         return 2;
-    case Options::Decode: {
-        HeaderDecodingJob job;
-        job.headers = options.pictures;
-        job.outputFolder = options.job.outputFolder;
-        job.force = options.job.force;
-        job.verbose = options.verbose;
-        job.format = options.job.format;
-        job.size = options.decodeSize;
-        job.swapBytes = options.job.encoding.swapBytes;
-        job.bgr = options.job.encoding.bgr;
-        return decodeHeaders(job, errors);
-    }
+    case Options::Decode:
+        return decodeHeadersOf(options, errors);
     case Options::Convert:
         break;
     }
-
-    // Each picture under its own array name: two pictures that would write the same files have
-    // the same name, and were refused with it.
-    std::vector<PictureJob> jobs;
-    for (int i = 0; i < options.pictures.size(); ++i) {
-        const QString &picture = options.pictures[i];
-        jobs.push_back(options.job);
-        PictureJob &job = jobs.back();
-        job.picturePath = picture;
-        job.outputFolder
-            = options.job.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.job.outputFolder;
-        job.interrupted = &interruption;
-        job.encoding.arrayName = options.arrayNames[i];
-    }
-    // With --bundle, each picture's header waits here for the bundle's, written once they all are.
-    QVector<CHeader> bundled(options.bundle.isEmpty() ? 0 : int(jobs.size()));
-    for (int i = 0; i < bundled.size(); ++i)
-        jobs[size_t(i)].bundled = &bundled[i];
-    const QStringList overwrittenInputs = findOutputsThatAreInputs(jobs);
-    if (!overwrittenInputs.isEmpty()) {
-        print(errors, overwrittenInputs.join(QString()));
-        return 1;
-    }
-    // A missing output folder is made, with its parents, once nothing stands in the way.
-    if (!options.job.outputFolder.isEmpty() && !QFileInfo(options.job.outputFolder).isDir()) {
-        const QString problem = folderProblem(options.job.outputFolder);
-        if (!problem.isEmpty()) {
-            print(errors,
-                  Options::tr("quillon-convert: impossible de créer le dossier de destination %1 : %2\n")
-                      .arg(options.job.outputFolder, problem));
-            return 1;
-        }
-    }
-
-    // The pictures are independent: each thread takes the next one until none is left.
-    std::vector<PictureOutcome> outcomes(jobs.size());
-    std::atomic<int> next {0};
-    std::atomic<int> done {0};
-    ProgressLine progress(errors, jobs.size() > 1 && errorsOnTerminal);
-    std::mutex noticeMutex;
-    for (PictureJob &job : jobs) {
-        job.notice = [&, picture = job.picturePath](const QString &text) {
-            const std::lock_guard<std::mutex> lock(noticeMutex);
-            print(errors, Options::tr("quillon-convert: %1 : %2\n").arg(picture, text));
-        };
-    }
-    // A batch's files committed together, as they come (output_batch.h).
-    std::unique_ptr<OutputBatch> batch(jobs.size() > 1 ? new OutputBatch : nullptr);
-    const auto work = [&] {
-        for (int i = next++; i < int(jobs.size()) && !interruption; i = next++) {
-            runPictureJob(jobs[size_t(i)], batch.get(), &outcomes[size_t(i)]);
-            progress.show(QStringLiteral("[%1/%2] %3")
-                              .arg(++done)
-                              .arg(jobs.size())
-                              .arg(QFileInfo(jobs[size_t(i)].picturePath).fileName()));
-        }
-    };
-    const int threadCount = qBound(1, QThread::idealThreadCount(), int(jobs.size()));
-    std::vector<std::thread> threads;
-    for (int t = 1; t < threadCount; ++t)
-        threads.emplace_back(work);
-    work();
-    for (std::thread &thread : threads)
-        thread.join();
-    if (batch)
-        batch->finish();
-    progress.show(QString());
-    // The bundle's header, of every picture or of none.
-    PictureOutcome bundleOutcome {PictureOutcome::Converted, QString()};
-    PictureJob bundleJob = options.job;
-    bundleJob.outputFolder = jobs.front().outputFolder;
-    bundleJob.interrupted = &interruption;
-    bundleJob.notice = jobs.front().notice;
-    const QString bundleHeader
-        = QStringLiteral("%1/%2.h").arg(bundleJob.outputFolder, QLatin1String(options.bundle));
-    if (!options.bundle.isEmpty() && !interruption) {
-        if (std::all_of(outcomes.begin(), outcomes.end(), [](const PictureOutcome &outcome) {
-                return outcome.status == PictureOutcome::Converted;
-            }))
-            bundleOutcome = writeBundle(bundleJob, options.bundle, bundled);
-        else
-            bundleOutcome = {PictureOutcome::Failed,
-                             Options::tr("non écrit : une image du paquet n'a pas été convertie")};
-    }
-
-    // With --verbose, every file put in place, picture after picture, an interrupted run's too.
-    for (size_t i = 0; options.verbose && i < jobs.size(); ++i) {
-        for (const QString &file : outcomes[i].written)
-            print(errors, Options::tr("quillon-convert: %1 : écrit\n").arg(file));
-        for (const QString &file : outcomes[i].unchanged)
-            print(errors, Options::tr("quillon-convert: %1 : inchangé, laissé tel quel\n").arg(file));
-    }
-
-    for (const QString &file : options.verbose ? bundleOutcome.written : QStringList())
-        print(errors, Options::tr("quillon-convert: %1 : écrit\n").arg(file));
-    for (const QString &file : options.verbose ? bundleOutcome.unchanged : QStringList())
-        print(errors, Options::tr("quillon-convert: %1 : inchangé, laissé tel quel\n").arg(file));
-
-    if (const int signal = interruption) {
-        print(errors, Options::tr("quillon-convert: interrompu\n"));
-        return 128 + signal;
-    }
-    int exitCode = 0;
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        if (outcomes[i].status == PictureOutcome::Converted)
-            continue;
-        exitCode = 1;
-        print(errors,
-              Options::tr("quillon-convert: %1 : %2\n").arg(jobs[i].picturePath, outcomes[i].message));
-    }
-    if (jobs.size() > 1)
-        print(errors, batchSummary(outcomes));
-    if (bundleOutcome.status != PictureOutcome::Converted) {
-        print(errors, Options::tr("quillon-convert: %1 : %2\n").arg(bundleHeader, bundleOutcome.message));
-        exitCode = 1;
-    }
-    return exitCode;
+    return convertPictures(options, errors, errorsOnTerminal);
 }

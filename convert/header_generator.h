@@ -37,21 +37,8 @@ struct HeaderOptions
 // The header of a split pair of a file's bytes: the include guard and the array's `extern`
 // declaration, of `inputSize` bytes.
 QByteArray bytesDeclarationHeader(qint64 inputSize, const HeaderOptions &options);
-// Header lines end with the platform's terminator.
-#ifdef Q_OS_WIN
-inline constexpr char headerNewline[] = "\r\n";
-#else
-inline constexpr char headerNewline[] = "\n";
-#endif
-
 // The prologue shared by every header: the comment line naming the product, an empty line.
 QByteArray headerFirstLines();
-
-// avr-gcc refuses larger arrays: their size must fit a signed 16-bit integer.
-constexpr qint64 maxProgmemArrayBytes = 32767;
-// The flash of the largest AVR, ATxmega384C3 (384 KiB): no array of a display format larger than
-// that fits any AVR's program memory, even in far pieces.
-constexpr qint64 largestAvrFlashBytes = 393216;
 
 // The same, telling why it failed: the system's error number, or 0 when there is none.
 bool generateHeaderFile(const QString &inputPath, const QString &headerPath, int *systemError);

@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QTest>
 #include <QtEndian>
 
 #include <tiffio.h>
@@ -687,6 +688,15 @@ HeaderPictures readBack(const EncodedPicture &encoded, const QByteArray &format,
     CHeader header = encoded.header;
     header.commentLines << decodingLine(*findDisplayFormat(format), encoding);
     return decodeHeader(headerText(header).toUtf8());
+}
+
+void checkReadBack(const EncodedPicture &encoded, const QByteArray &format, const EncodingOptions &encoding)
+{
+    const HeaderPictures read = readBack(encoded, format, encoding);
+    QCOMPARE(read.problem, QString());
+    QCOMPARE(read.pictures.size(), 1);
+    QCOMPARE(read.pictures[0].name, encoding.arrayName);
+    QCOMPARE(read.pictures[0].shown, encoded.shownPicture());
 }
 
 } // namespace TestSupport

@@ -167,5 +167,7 @@ QString headerText(const CHeader &header);
 // quillon-convert writes it, read back as --decode reads them.
 HeaderPictures readBack(const EncodedPicture &encoded, const QByteArray &format,
                         const EncodingOptions &encoding);
+// Checks that readBack() finds one picture, named as the array, the preview pixel for pixel.
+void checkReadBack(const EncodedPicture &encoded, const QByteArray &format, const EncodingOptions &encoding);
 
 } // namespace TestSupport

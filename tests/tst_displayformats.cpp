@@ -108,17 +108,6 @@ QImage smallPicture()
     return picture;
 }
 
-// The header written with its decoding line and read back: one picture, the preview pixel for
-// pixel.
-void checkReadBack(const EncodedPicture &encoded, const QByteArray &format, const EncodingOptions &encoding)
-{
-    const HeaderPictures read = readBack(encoded, format, encoding);
-    QCOMPARE(read.problem, QString());
-    QCOMPARE(read.pictures.size(), 1);
-    QCOMPARE(read.pictures[0].name, encoding.arrayName);
-    QCOMPARE(read.pictures[0].shown, encoded.shownPicture());
-}
-
 } // namespace
 
 // Arrays of other tools, read with --format and --size: 3 x 2 pictures of distinct red, green
@@ -215,6 +204,16 @@ void TestDisplayFormats::refusesHeadersItCannotRead_data()
     quillon("comment never closed", gray8 + "/* pic", "ligne 4 : commentaire /* jamais fermé");
     quillon("a word among the values", gray8 + "const uint8_t pic[] = {1, two, 3, 4};",
             "ligne 4 : pic : « two » au lieu d'un nombre");
+    quillon("a comma missing", gray8 + "const uint8_t pic[] = {1, 2 3, 4};",
+            "ligne 4 : pic : virgule manquante");
+    quillon("#if within #if in an array",
+            gray8 + "const uint8_t pic[] = {\n#if A\n#if B\n#endif\n#endif\n1};",
+            "ligne 6 : pic : #if imbriqués dans le tableau");
+    quillon("an array defined twice",
+            gray8 + "const uint8_t pic[] = {1, 2, 3, 4};\nconst uint8_t pic[] = {1, 2, 3, 4};",
+            "ligne 5 : pic : tableau défini deux fois");
+    quillon("a table of pointers never closed", gray8 + "const uint8_t *const t[] = {pic, 2,",
+            "ligne 4 : accolade jamais fermée");
     quillon("a number beyond 32 bits", gray8 + "const uint8_t pic[] = {0x100000000};",
             "ligne 4 : nombre illisible « 0x100000000 »");
     quillon("a number beyond 64 bits", gray8 + "const uint8_t pic[] = {0x10000000000000001};",
@@ -317,6 +316,14 @@ void TestDisplayFormats::refusesHeadersItCannotRead_data()
             "pic_map : 5 octets décompressés annoncés au lieu des 4 d'une image de cette taille");
     quillon("LVGL, compression header cut", lvgl(l8, compressed, "2", "1, 0, 0, 0, 2"),
             "pic_map : 5 octets, moins que l'en-tête de compression de LVGL");
+    quillon("LVGL, a descriptor never closed", lvgl(l8, "0", "2", "1, 2, 3, 4").chopped(3),
+            "ligne 3 : accolade jamais fermée");
+    // The #else of a condition within the branch passed over does not end it.
+    quillon("LVGL, a nested #else passed over",
+            lvgl(l8, "0", "2", "1, 2, 3")
+                .replace("#if LV_BIG_ENDIAN_SYSTEM\n",
+                         "#if LV_BIG_ENDIAN_SYSTEM\n#if A\n#else\n  {9, 9},\n#endif\n"),
+            "pic_map : 3 octets au lieu des 4 d'une image de cette taille");
     quillon("LVGL, flags it has not", lvgl(l8, "0 | LV_IMAGE_FLAGS_PREMULTIPLIED", "2", "1, 2, 3, 4"),
             "pic : drapeaux « 0 | LV_IMAGE_FLAGS_PREMULTIPLIED » inconnus");
     QTest::newRow("another tool's array, too short")

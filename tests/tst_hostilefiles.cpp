@@ -424,6 +424,15 @@ void TestHostileFiles::decodesPicturesInTurn_data()
     QTest::newRow("a stack that another picture wrote")
         << QByteArrayList {"CRASH", "STACK", "LIMITS", "STACK"}
         << QList<int> {hostile, decoded, decoded, decoded} << QList<int> {-1, -1, 0, -1};
+    // An SVG (a word that opens "<svg") is drawn in the child it is sent to; one holding text makes
+    // that child graphical, and it takes no other picture.
+    const QByteArray svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="9" height="7">)";
+    QTest::newRow("an SVG between two pictures")
+        << QByteArrayList {"LIMITS", svg + R"(<rect width="5" height="3" fill="#2040f0"/></svg>)", "LIMITS"}
+        << QList<int> {decoded, decoded, decoded} << QList<int> {0, -1, 0};
+    QTest::newRow("an SVG holding text between two pictures")
+        << QByteArrayList {"LIMITS", svg + R"(<text y="6" font-size="6">Hi</text></svg>)", "LIMITS"}
+        << QList<int> {decoded, decoded, decoded} << QList<int> {0, -1, 1};
 }
 
 void TestHostileFiles::decodesPicturesInTurn()
@@ -437,13 +446,18 @@ void TestHostileFiles::decodesPicturesInTurn()
     };
     if (std::any_of(words.cbegin(), words.cend(), asksAddressSpace))
         QSKIP("AddressSanitizer reserves terabytes of address space: an address-space limit cannot apply");
+    if (std::any_of(words.cbegin(), words.cend(),
+                    [](const QByteArray &word) { return word.startsWith("<svg"); }))
+        QSKIP("under AddressSanitizer, a child that drew an SVG leaves the margins of reuse");
 #endif
     QList<QByteArray> seen; // the children's process numbers, as they come
     QHash<QByteArray, int> descriptors; // the descriptors each child held open at its first LIMITS
     QImage stack; // the first STACK picture
     for (int i = 0; i < words.size(); ++i) {
-        const QString mark = path(QString("told%1").arg(i)), picture = path(QString("p%1.picture").arg(i));
-        writeFile(picture, words[i] + ' ' + mark.toLocal8Bit());
+        const bool svg = words[i].startsWith("<svg");
+        const QString mark = path(QString("told%1").arg(i)),
+                      picture = path(QString(svg ? "p%1.svg" : "p%1.picture").arg(i));
+        writeFile(picture, svg ? words[i] : words[i] + ' ' + mark.toLocal8Bit());
         const DecodedPicture decoded = decodePicture(picture);
         QCOMPARE(int(decoded.status), statuses[i]);
         const QList<QByteArray> told = readFileIfAny(mark).split(' ');

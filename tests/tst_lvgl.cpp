@@ -409,11 +409,7 @@ void TestLvgl::encodesLvglImages()
     }
     QCOMPARE(encoded.shownPicture(), panel);
     // Read back from the header by its descriptor, as --decode reads it: what the panel shows.
-    const HeaderPictures read = readBack(encoded, "lvgl", options);
-    QCOMPARE(read.problem, QString());
-    QCOMPARE(read.pictures.size(), 1);
-    QCOMPARE(read.pictures[0].name, QByteArray("pic"));
-    QCOMPARE(read.pictures[0].shown, panel);
+    checkReadBack(encoded, "lvgl", options);
     // I1 all lit or all unlit is told, as for the other 1-bit formats.
     const bool uniform = paletteSize == 2 && (lightPixels == 0 || lightPixels == width * height);
     const int cause = lightPixels ? UniformArray::AllLight

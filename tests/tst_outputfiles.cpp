@@ -1,3 +1,4 @@
+#include "batch_conversion.h"
 #include "display_formats.h"
 #include "output_files.h"
 #include "picturesupport.h"
@@ -16,6 +17,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <mutex>
 #include <numeric>
 
 using namespace TestSupport;
@@ -50,6 +53,8 @@ private slots:
     void readerWrittenOnceAFolder_data();
     void readerWrittenOnceAFolder();
     void bmpFileWithoutMemoryForItsPixels();
+    void batchToldPictureByPicture_data();
+    void batchToldPictureByPicture();
 
 private:
     // Encodes the picture in-process as quillon-convert does with --binary, and writes the
@@ -681,6 +686,96 @@ void TestOutputFiles::bmpFileWithoutMemoryForItsPixels()
     QCOMPARE(error, ENOMEM);
     QCOMPARE(failedPath, paths.bmp);
     QCOMPARE(filesUnder(m_dir->path()), QStringList());
+}
+
+void TestOutputFiles::batchToldPictureByPicture_data()
+{
+    QTest::addColumn<QStringList>("pictures");
+    QTest::addColumn<QByteArray>("bundle");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("outcomes");
+    QTest::addColumn<QString>("bundleOutcome");
+    QTest::newRow("three pictures") << QStringList {"a.png", "b.png", "dark.png"} << QByteArray()
+                                    << QStringList {"a.h", "b.h", "dark.h"}
+                                    << QStringList {"0 [] [a.h]", "0 [] [b.h]", "0 [] [dark.h]"} << "0 [] []";
+    QTest::newRow("one missing") << QStringList {"a.png", "gone.png"} << QByteArray() << QStringList {"a.h"}
+                                 << QStringList {"0 [] [a.h]", "2 [fichier introuvable] []"} << "0 [] []";
+    QTest::newRow("bundle of three") << QStringList {"a.png", "b.png", "dark.png"} << QByteArray("menu")
+                                     << QStringList {"menu.h"}
+                                     << QStringList {"0 [] []", "0 [] []", "0 [] []"} << "0 [] [menu.h]";
+    QTest::newRow("bundle with one missing")
+        << QStringList {"a.png", "gone.png", "b.png"} << QByteArray("menu") << QStringList()
+        << QStringList {"0 [] []", "2 [fichier introuvable] []", "0 [] []"} << "left out";
+}
+
+// The pipeline's call for a call's pictures, in this process: each picture's outcome in its place
+// whatever thread converted it, each notice told with its picture, every picture counted once,
+// and the bundle's header written only when every picture of it was converted.
+void TestOutputFiles::batchToldPictureByPicture()
+{
+    QFETCH(QStringList, pictures);
+    QFETCH(QByteArray, bundle);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, outcomes);
+    QFETCH(QString, bundleOutcome);
+    QImage dark(5, 3, QImage::Format_RGB32);
+    dark.fill(qRgb(20, 10, 30));
+    savePicture(dark, path("dark.png"), "PNG");
+    savePicture(patternPicture(7, 4), path("a.png"), "PNG");
+    savePicture(patternPicture(3, 6), path("b.png"), "PNG");
+    BatchJob batchJob;
+    for (const QString &picture : pictures) {
+        PictureJob job;
+        job.picturePath = path(picture);
+        job.outputFolder = m_dir->path();
+        job.format = findDisplayFormat("mono");
+        job.encoding.arrayName = QFileInfo(picture).completeBaseName().toLatin1();
+        job.bundled = !bundle.isEmpty();
+        batchJob.pictures.push_back(job);
+    }
+    batchJob.bundle = bundle;
+    batchJob.bundleJob.outputFolder = m_dir->path();
+    batchJob.bundleJob.format = findDisplayFormat("mono");
+    std::mutex mutex;
+    QStringList notices;
+    QVector<int> done, counted, counts;
+    BatchObserver observer;
+    observer.notice = [&](int picture, const QString &text) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        notices << pictures[picture] + ": " + text.left(text.indexOf(' '));
+    };
+    observer.progress = [&](int doneNow, int count, int picture) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        counts << count;
+        done << doneNow;
+        counted << picture;
+    };
+    const BatchOutcome outcome = convertBatch(batchJob, observer);
+    const auto told = [](const PictureOutcome &picture) {
+        QStringList written;
+        for (const QString &file : picture.written)
+            written << QFileInfo(file).fileName();
+        return QStringLiteral("%1 [%2] [%3]").arg(picture.status).arg(picture.message, written.join(' '));
+    };
+    QStringList toldOutcomes;
+    for (const PictureOutcome &picture : outcome.pictures)
+        toldOutcomes << told(picture);
+    QCOMPARE(toldOutcomes, outcomes);
+    QCOMPARE(outcome.bundleLeftOut ? QStringLiteral("left out") : told(outcome.bundle), bundleOutcome);
+    // dark.png's array is all unlit, a notice of its own; none other.
+    QCOMPARE(notices,
+             pictures.contains("dark.png") && !outcome.bundleLeftOut ? QStringList {"dark.png: dark"}
+                                                                     : QStringList());
+    std::sort(done.begin(), done.end());
+    std::sort(counted.begin(), counted.end());
+    QVector<int> each(pictures.size());
+    std::iota(each.begin(), each.end(), 0);
+    QCOMPARE(counted, each);
+    std::iota(each.begin(), each.end(), 1);
+    QCOMPARE(done, each);
+    QCOMPARE(counts, QVector<int>(pictures.size(), pictures.size()));
+    QStringList written = QDir(m_dir->path()).entryList({"*.h"});
+    QCOMPARE(written, files);
 }
 
 QTEST_GUILESS_MAIN(TestOutputFiles)

@@ -1352,6 +1352,14 @@ void TestPreparation::drawsSvgAtTheSizeItIsUsed_data()
     QTest::newRow("compressed in three members") << DisplayOptions() << true << svgDrawn(QSize(30, 20));
     // Not compressed: 32 MiB read at most, spaces after the picture included.
     QTest::newRow("32 MiB") << DisplayOptions() << true << svgDrawn(QSize(30, 20));
+    // Drawn at its own size up to 256 MiB at 4 bytes a pixel: 16384 x 4096 (8193 x 8192, just over,
+    // is refused: tst_imageintake). Pictures named by their size, `expected` null: its last pixel
+    // alone is blue, its first row and column red. Qt's painter leaves blank what lies 32,767
+    // pixels or more from its device's corner: wider and taller ones are drawn whole.
+    QTest::newRow("16384 x 4096, 256 MiB drawn") << DisplayOptions() << false << QImage();
+    QTest::newRow("40001 x 3, wider than a painter draws") << DisplayOptions() << false << QImage();
+    QTest::newRow("5 x 32769, taller than a painter draws") << DisplayOptions() << false << QImage();
+    QTest::newRow("16385 x 2, one column over a tile") << DisplayOptions() << false << QImage();
 }
 
 void TestPreparation::drawsSvgAtTheSizeItIsUsed()
@@ -1361,6 +1369,32 @@ void TestPreparation::drawsSvgAtTheSizeItIsUsed()
     QFETCH(QImage, expected);
     const QByteArray tag = QTest::currentDataTag();
     const QString file = path(tag.startsWith("compressed") ? "shapes.svgz" : "shapes.svg");
+    if (expected.isNull()) {
+        const QStringList size = QString::fromLatin1(tag).section(',', 0, 0).split(" x ");
+        const int w = size[0].toInt(), h = size[1].toInt();
+        writeFile(file,
+                  QString(R"(<svg xmlns="http://www.w3.org/2000/svg" width="%1" height="%2">)"
+                          R"(<rect width="%1" height="1" fill="#f04020"/>)"
+                          R"(<rect width="1" height="%2" fill="#f04020"/>)"
+                          R"(<rect x="%3" y="%4" width="1" height="1" fill="#2040f0"/></svg>)")
+                      .arg(w)
+                      .arg(h)
+                      .arg(w - 1)
+                      .arg(h - 1)
+                      .toLatin1());
+        const DecodedPicture picture = decodePicture(file, options);
+        QCOMPARE(picture.status, DecodedPicture::Decoded);
+        QCOMPARE(picture.image.size(), QSize(w, h));
+        QCOMPARE(picture.image.pixel(w - 1, h - 1), qRgb(0x20, 0x40, 0xf0));
+        QCOMPARE(qAlpha(picture.image.pixel(w - 2, h - 1)), 0);
+        for (int x : {1, 16383, 16384, 32766, 32767, 32768, w - 1})
+            if (x < w)
+                QCOMPARE(picture.image.pixel(x, 0), qRgb(0xf0, 0x40, 0x20));
+        for (int y : {1, 16383, 16384, 32766, 32767, 32768})
+            if (y < h - 1)
+                QCOMPARE(picture.image.pixel(0, y), qRgb(0xf0, 0x40, 0x20));
+        return;
+    }
     if (tag.contains("32 MiB")) {
         const QByteArray padded = shapesSvg + QByteArray((32 << 20) - shapesSvg.size(), ' ');
         writeFile(file, tag.startsWith("compressed") ? gzipFile(padded) : padded);

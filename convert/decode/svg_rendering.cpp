@@ -56,6 +56,10 @@ qint64 drawnBytes(QSize size)
     return qint64(size.width()) * size.height() * 4;
 }
 
+// Qt's raster painter leaves blank what lies 32,767 pixels or more from its device's corner: a
+// larger picture is drawn in tiles, each a device of its own over the picture's memory.
+constexpr int tileSide = 16384;
+
 // The picture drawn over a transparent one of `size`, its own `own` pixels scaled by `scale` and
 // moved by `offset`.
 QImage drawn(QSvgRenderer &renderer, QSize size, QSize own, QPointF scale, QPointF offset)
@@ -64,10 +68,16 @@ QImage drawn(QSvgRenderer &renderer, QSize size, QSize own, QPointF scale, QPoin
     if (picture.isNull())
         return picture;
     picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    renderer.render(&painter,
-                    QRectF(offset.x(), offset.y(), own.width() * scale.x(), own.height() * scale.y()));
-    painter.end();
+    const QRectF target(offset.x(), offset.y(), own.width() * scale.x(), own.height() * scale.y());
+    for (int top = 0; top < size.height(); top += tileSide) {
+        for (int left = 0; left < size.width(); left += tileSide) {
+            QImage tile(picture.bits() + qint64(top) * picture.bytesPerLine() + qint64(left) * 4,
+                        qMin(tileSide, size.width() - left), qMin(tileSide, size.height() - top),
+                        picture.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
+            QPainter painter(&tile);
+            renderer.render(&painter, target.translated(-left, -top));
+        }
+    }
     picture.convertTo(QImage::Format_ARGB32); // straight colours, as a PNG's
     return picture;
 }

@@ -1,6 +1,6 @@
 #include "bundle_table.h"
 
-#include "header_generator.h"
+#include "display_header.h"
 
 #include <QtEndian>
 

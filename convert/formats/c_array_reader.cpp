@@ -54,64 +54,30 @@ public:
     {
         Token token;
         for (;;) {
-            while (m_at < m_end && isSpace(*m_at)) {
-                if (*m_at == '\n') {
-                    ++m_line;
-                    m_lineStart = true;
-                }
-                ++m_at;
-            }
+            passSpaces();
             token.line = m_line;
             if (m_at == m_end)
                 return token;
-            if (m_at + 1 < m_end && m_at[0] == '/' && m_at[1] == '/') {
-                const char *start = m_at + 2;
-                while (m_at < m_end && *m_at != '\n')
-                    ++m_at;
-                m_header->commentLines << QByteArray(start, int(m_at - start)).trimmed();
-                continue;
-            }
-            if (m_at + 1 < m_end && m_at[0] == '/' && m_at[1] == '*') {
-                m_at += 2;
-                while (m_at + 1 < m_end && !(m_at[0] == '*' && m_at[1] == '/')) {
-                    if (*m_at == '\n')
-                        ++m_line;
-                    ++m_at;
-                }
-                if (m_at + 1 >= m_end)
+            if (startsWith('/', '/')) {
+                lineComment();
+            } else if (startsWith('/', '*')) {
+                if (!blockComment())
                     return problem(
                         token, QCoreApplication::translate("HeaderReading", "commentaire /* jamais fermé"));
-                m_at += 2;
-                continue;
-            }
-            if (*m_at == '#' && m_lineStart)
+            } else if (*m_at == '#' && m_lineStart) {
                 return directive(token);
-            break;
+            } else {
+                break;
+            }
         }
         m_lineStart = false;
         const char c = *m_at;
-        if (isIdentifierStart(c)) {
-            const char *start = m_at;
-            while (m_at < m_end && isIdentifierByte(*m_at))
-                ++m_at;
-            token.kind = Token::Identifier;
-            token.text = QByteArray(start, int(m_at - start));
-            return token;
-        }
+        if (isIdentifierStart(c))
+            return identifier(token);
         if (c >= '0' && c <= '9')
             return number(token);
-        if (c == '"' || c == '\'') {
-            for (++m_at; m_at < m_end && *m_at != c && *m_at != '\n'; ++m_at) {
-                if (*m_at == '\\' && m_at + 1 < m_end)
-                    ++m_at;
-            }
-            if (m_at == m_end || *m_at != c)
-                return problem(token, QCoreApplication::translate("HeaderReading", "chaîne jamais fermée"));
-            ++m_at;
-            token.kind = Token::Punctuation;
-            token.text = "\"";
-            return token;
-        }
+        if (c == '"' || c == '\'')
+            return quoted(token);
         if (uchar(c) >= 0x80 || uchar(c) < 0x20)
             return problem(token,
                            QCoreApplication::translate("HeaderReading", "octet 0x%1 hors d'un commentaire")
@@ -123,6 +89,72 @@ public:
     }
 
 private:
+    bool startsWith(char first, char second) const
+    {
+        return m_at + 1 < m_end && m_at[0] == first && m_at[1] == second;
+    }
+
+    // Spaces and line breaks, counted.
+    void passSpaces()
+    {
+        for (; m_at < m_end && isSpace(*m_at); ++m_at) {
+            if (*m_at == '\n') {
+                ++m_line;
+                m_lineStart = true;
+            }
+        }
+    }
+
+    // A comment from // to the line's end, kept in the header's comment lines.
+    void lineComment()
+    {
+        const char *start = m_at + 2;
+        while (m_at < m_end && *m_at != '\n')
+            ++m_at;
+        m_header->commentLines << QByteArray(start, int(m_at - start)).trimmed();
+    }
+
+    // A comment from /* to */; false when the text ends first.
+    bool blockComment()
+    {
+        m_at += 2;
+        while (m_at + 1 < m_end && !(m_at[0] == '*' && m_at[1] == '/')) {
+            if (*m_at == '\n')
+                ++m_line;
+            ++m_at;
+        }
+        if (m_at + 1 >= m_end)
+            return false;
+        m_at += 2;
+        return true;
+    }
+
+    Token identifier(Token token)
+    {
+        const char *start = m_at;
+        while (m_at < m_end && isIdentifierByte(*m_at))
+            ++m_at;
+        token.kind = Token::Identifier;
+        token.text = QByteArray(start, int(m_at - start));
+        return token;
+    }
+
+    // A string or a character, up to its closing quote on the same line: a punctuation ".
+    Token quoted(Token token)
+    {
+        const char quote = *m_at;
+        for (++m_at; m_at < m_end && *m_at != quote && *m_at != '\n'; ++m_at) {
+            if (*m_at == '\\' && m_at + 1 < m_end)
+                ++m_at;
+        }
+        if (m_at == m_end || *m_at != quote)
+            return problem(token, QCoreApplication::translate("HeaderReading", "chaîne jamais fermée"));
+        ++m_at;
+        token.kind = Token::Punctuation;
+        token.text = "\"";
+        return token;
+    }
+
     Token problem(Token token, const QString &what)
     {
         token.kind = Token::Problem;
@@ -225,11 +257,176 @@ int valueBytesOf(const QVector<QByteArray> &words)
     return bytes;
 }
 
+// The words and brackets of the statement read so far, to tell an array's name, type and size,
+// or an initializer's type and name.
+struct Statement
+{
+    static constexpr int maxWords = 16;
+
+    QVector<QByteArray> words;
+    QByteArray name;
+    qint64 declared = -1; // the number between the brackets, when it is a number alone
+    bool inBrackets = false, bracketsSeen = false, bracketNumber = false, assigned = false;
+
+    void take(const Token &token)
+    {
+        const char c = token.kind == Token::Punctuation ? token.text.at(0) : '\0';
+        if (token.kind == Token::Identifier && inBrackets) {
+            bracketNumber = false;
+            declared = -1;
+        } else if (token.kind == Token::Identifier && !bracketsSeen) {
+            if (words.size() == maxWords) // only the last words tell the type
+                words.removeFirst();
+            words << token.text;
+            name = token.text;
+        } else if (token.kind == Token::Number && inBrackets) {
+            const bool alone = !bracketNumber && declared < 0 && token.value <= 0x7fffffff;
+            declared = alone ? qint64(token.value) : -1;
+            bracketNumber = bracketNumber || alone;
+        } else if (c == '=' && !inBrackets) {
+            assigned = true;
+        } else if (c == '[' && !bracketsSeen) {
+            inBrackets = bracketsSeen = true;
+            declared = -1;
+            bracketNumber = false;
+        } else if (c == ']') {
+            inBrackets = false;
+        }
+    }
+};
+
+// Where an initializer's #if, #elif, #else and #endif leave its tokens, by the rule of arrays:
+// the first branch of a condition passed over, the others read; conditions nested in it passed
+// over with the branch they are in.
+struct Conditions
+{
+    int nested = 0; // conditions within the one being read
+    bool skipping = false, inCondition = false;
+
+    void see(const QByteArray &directive)
+    {
+        if (directive.startsWith("if")) {
+            if (inCondition)
+                ++nested;
+            else
+                inCondition = skipping = true;
+        } else if (nested == 0 && (directive == "else" || directive.startsWith("elif"))) {
+            skipping = false;
+        } else if (directive == "endif") {
+            if (nested > 0)
+                --nested;
+            else
+                inCondition = skipping = false;
+        }
+    }
+};
+
+// The text of an initializer's fields, each token apart by one space.
+struct Fields
+{
+    ReadStruct read;
+    QByteArray field;
+
+    void end()
+    {
+        if (!field.isEmpty() && read.fields.size() < maxStructFields)
+            read.fields << field;
+        field.clear();
+    }
+
+    void add(const Token &token)
+    {
+        const QByteArray text = token.kind == Token::Number ? QByteArray::number(token.value) : token.text;
+        if (field.size() + 1 + text.size() <= maxFieldBytes)
+            field += (field.isEmpty() ? QByteArray() : QByteArray(" ")) + text;
+    }
+};
+
+// The values of an array as they are read, in an array's own rule for #if and #else: no
+// condition nested in another.
+class ArrayValues
+{
+public:
+    ArrayValues(const QByteArray &name, int bytes)
+        : m_largest(bytes == 4 ? 0xffffffffULL : (1ULL << (8 * bytes)) - 1)
+        , m_bytes(bytes)
+    {
+        array.name = name;
+        array.valueBytes = bytes;
+    }
+
+    ReadArray array;
+    qint64 count = 0;
+
+    // Whether a name met now makes the array a table of pointers, passed over.
+    bool pointersStart() const { return count == 0 && !m_skipping && array.data.isEmpty() && m_wantValue; }
+
+    // Takes the token after the opening brace; what is wrong with it, or an empty string.
+    // `closed` is set at the closing brace.
+    QString take(const Token &token, bool *closed)
+    {
+        if (token.kind == Token::Directive)
+            return takeDirective(token.text);
+        const bool punctuation = token.kind == Token::Punctuation;
+        if ((token.kind == Token::Number || punctuation) && m_skipping)
+            return QString();
+        if (token.kind == Token::Number)
+            return takeNumber(token.value);
+        if (punctuation && token.text == "," && !m_wantValue)
+            m_wantValue = true;
+        else if (punctuation && token.text == "}")
+            *closed = true;
+        else
+            return QCoreApplication::translate("HeaderReading", "%1 : « %2 » au lieu d'un nombre")
+                .arg(QString::fromLatin1(array.name), QString::fromLatin1(token.text));
+        return QString();
+    }
+
+private:
+    QString takeDirective(const QByteArray &directive)
+    {
+        if (directive.startsWith("if")) {
+            if (m_inCondition)
+                return QCoreApplication::translate("HeaderReading", "%1 : #if imbriqués dans le tableau")
+                    .arg(QString::fromLatin1(array.name));
+            m_inCondition = m_skipping = true;
+        } else if (directive == "else" || directive.startsWith("elif")) {
+            m_skipping = false;
+        } else if (directive == "endif") {
+            m_inCondition = m_skipping = false;
+        }
+        return QString();
+    }
+
+    QString takeNumber(quint64 value)
+    {
+        if (!m_wantValue)
+            return QCoreApplication::translate("HeaderReading", "%1 : virgule manquante")
+                .arg(QString::fromLatin1(array.name));
+        if (value > m_largest)
+            return QCoreApplication::translate("HeaderReading",
+                                               "%1 : la valeur %2 dépasse %3, le plus grand %4")
+                .arg(QString::fromLatin1(array.name))
+                .arg(value)
+                .arg(m_largest)
+                .arg(m_bytes == 1       ? QStringLiteral("uint8_t")
+                         : m_bytes == 2 ? QStringLiteral("uint16_t")
+                                        : QStringLiteral("uint32_t"));
+        for (int k = 0; k < m_bytes; ++k)
+            array.data += char(value >> (8 * k) & 0xff);
+        ++count;
+        m_wantValue = false;
+        return QString();
+    }
+
+    const quint64 m_largest;
+    const int m_bytes;
+    bool m_skipping = false, m_inCondition = false, m_wantValue = true;
+};
+
 class Parser
 {
 public:
-    static constexpr int maxWords = 16;
-
     Parser(const QByteArray &text, ReadHeader *header)
         : m_tokens(text, header)
         , m_header(header)
@@ -237,69 +434,22 @@ public:
 
     QString read()
     {
-        // The words and brackets of the statement read so far, to tell an array's name, type and size.
-        QVector<QByteArray> words;
-        QByteArray name;
-        qint64 declared = -1;
-        bool inBrackets = false, bracketsSeen = false, bracketNumber = false, assigned = false;
+        Statement statement;
         for (;;) {
-            Token token = m_tokens.next();
-            switch (token.kind) {
-            case Token::End:
+            const Token token = m_tokens.next();
+            if (token.kind == Token::End)
                 return QString();
-            case Token::Problem:
+            if (token.kind == Token::Problem)
                 return at(token, QString::fromUtf8(token.text));
-            case Token::Directive:
+            statement.take(token);
+            if (token.kind != Token::Punctuation || !QByteArray(";{}").contains(token.text.at(0)))
                 continue;
-            case Token::Identifier:
-                if (inBrackets) {
-                    bracketNumber = false;
-                    declared = -1;
-                } else if (!bracketsSeen) {
-                    if (words.size() == maxWords) // only the last words tell the type
-                        words.removeFirst();
-                    words << token.text;
-                    name = token.text;
-                }
-                continue;
-            case Token::Number:
-                if (inBrackets && !bracketNumber && declared < 0 && token.value <= 0x7fffffff) {
-                    declared = qint64(token.value);
-                    bracketNumber = true;
-                } else if (inBrackets) {
-                    declared = -1;
-                }
-                continue;
-            case Token::Punctuation:
-                break;
+            if (token.text == "{") {
+                const QString problem = readInitializer(statement, token);
+                if (!problem.isEmpty())
+                    return problem;
             }
-            const char c = token.text.at(0);
-            if (c == '=' && !inBrackets) {
-                assigned = true;
-            } else if (c == '[' && !bracketsSeen) {
-                inBrackets = bracketsSeen = true;
-                declared = -1;
-                bracketNumber = false;
-            } else if (c == ']') {
-                inBrackets = false;
-            } else if (c == ';' || c == '}' || c == '{') {
-                if (c == '{') {
-                    const int bytes = valueBytesOf(words);
-                    QString problem;
-                    if (bracketsSeen && bytes > 0 && !name.isEmpty())
-                        problem = readValues(name, bytes, declared, token);
-                    else if (!bracketsSeen && assigned && words.size() >= 2)
-                        problem = readFields(words[words.size() - 2], name, token);
-                    else
-                        problem = passBraces(token);
-                    if (!problem.isEmpty())
-                        return problem;
-                }
-                words.clear();
-                name.clear();
-                bracketsSeen = inBrackets = assigned = false;
-                declared = -1;
-            }
+            statement = Statement();
         }
     }
 
@@ -309,80 +459,54 @@ private:
         return QCoreApplication::translate("HeaderReading", "ligne %1 : %2").arg(token.line).arg(what);
     }
 
-    // Braces that hold no array of numbers, up to the one that closes the one just read.
-    QString passBraces(const Token &opening)
+    // What follows the statement's opening brace: an array of numbers, a descriptor's fields, or
+    // braces passed over.
+    QString readInitializer(const Statement &statement, const Token &opening)
     {
-        qint64 depth = 1;
-        for (;;) {
-            const Token token = m_tokens.next();
-            if (token.kind == Token::End)
-                return at(opening, QCoreApplication::translate("HeaderReading", "accolade jamais fermée"));
-            if (token.kind == Token::Problem)
-                return at(token, QString::fromUtf8(token.text));
-            if (token.kind != Token::Punctuation)
-                continue;
-            if (token.text == "{")
-                ++depth;
-            else if (token.text == "}" && --depth == 0)
-                return QString();
+        const QVector<QByteArray> &words = statement.words;
+        const int bytes = valueBytesOf(words);
+        if (statement.bracketsSeen && bytes > 0 && !statement.name.isEmpty())
+            return readValues(statement.name, bytes, statement.declared, opening);
+        if (!statement.bracketsSeen && statement.assigned && words.size() >= 2) {
+            Fields fields;
+            fields.read.type = words[words.size() - 2];
+            fields.read.name = statement.name;
+            return walkBraces(opening, &fields);
         }
+        return walkBraces(opening, nullptr);
     }
 
-    // The fields of the initializer of `name` up to its closing brace, by the rule of arrays for
-    // #if and #else; nested conditions are passed over with the branch they are in.
-    QString readFields(const QByteArray &type, const QByteArray &name, const Token &opening)
+    // The tokens up to the brace that closes `opening`. With `fields`, the fields of the
+    // initializer are kept in the header's structs, by the rule of arrays for #if and #else
+    // (Conditions); without, braces that hold no array of numbers are passed over, each counted.
+    QString walkBraces(const Token &opening, Fields *fields)
     {
-        ReadStruct read;
-        read.type = type;
-        read.name = name;
-        QByteArray field;
-        const auto endField = [&] {
-            if (!field.isEmpty() && read.fields.size() < maxStructFields)
-                read.fields << field;
-            field.clear();
-        };
+        Conditions conditions;
         qint64 depth = 1;
-        int nested = 0; // conditions within the one being read
-        bool skipping = false, inCondition = false;
         for (;;) {
             const Token token = m_tokens.next();
             if (token.kind == Token::End)
                 return at(opening, QCoreApplication::translate("HeaderReading", "accolade jamais fermée"));
             if (token.kind == Token::Problem)
                 return at(token, QString::fromUtf8(token.text));
-            if (token.kind == Token::Directive) {
-                if (token.text.startsWith("if")) {
-                    if (inCondition)
-                        ++nested;
-                    else
-                        inCondition = skipping = true;
-                } else if (nested == 0 && (token.text == "else" || token.text.startsWith("elif"))) {
-                    skipping = false;
-                } else if (token.text == "endif") {
-                    if (nested > 0)
-                        --nested;
-                    else
-                        inCondition = skipping = false;
-                }
+            if (token.kind == Token::Directive && fields)
+                conditions.see(token.text);
+            if (token.kind == Token::Directive || conditions.skipping)
                 continue;
-            }
-            if (skipping)
-                continue;
-            if (token.kind == Token::Punctuation
-                && (token.text == "{" || token.text == "}" || token.text == ",")) {
-                endField();
+            const bool punctuation = token.kind == Token::Punctuation;
+            if (punctuation && (token.text == "{" || token.text == "}" || token.text == ",")) {
+                if (fields)
+                    fields->end();
                 if (token.text == "{")
                     ++depth;
                 else if (token.text == "}" && --depth == 0)
                     break;
-                continue;
+            } else if (fields) {
+                fields->add(token);
             }
-            const QByteArray text
-                = token.kind == Token::Number ? QByteArray::number(token.value) : token.text;
-            if (field.size() + 1 + text.size() <= maxFieldBytes)
-                field += (field.isEmpty() ? QByteArray() : QByteArray(" ")) + text;
         }
-        m_header->structs << read;
+        if (fields)
+            m_header->structs << fields->read;
         return QString();
     }
 
@@ -390,95 +514,44 @@ private:
     // pointers, passed over).
     QString readValues(const QByteArray &name, int bytes, qint64 declared, const Token &opening)
     {
-        ReadArray array;
-        array.name = name;
-        array.valueBytes = bytes;
-        const quint64 largest = bytes == 4 ? 0xffffffffULL : (1ULL << (8 * bytes)) - 1;
-        const QString typeName = bytes == 1 ? QStringLiteral("uint8_t")
-            : bytes == 2                    ? QStringLiteral("uint16_t")
-                                            : QStringLiteral("uint32_t");
-        bool skipping = false, inCondition = false, wantValue = true;
-        qint64 count = 0;
-        for (;;) {
+        ArrayValues values(name, bytes);
+        for (bool closed = false; !closed;) {
             const Token token = m_tokens.next();
-            switch (token.kind) {
-            case Token::End:
+            if (token.kind == Token::End)
                 return at(
                     opening,
                     QCoreApplication::translate(
                         "HeaderReading", "%1 : le fichier s'arrête au milieu du tableau, après %2 valeurs")
                         .arg(QString::fromLatin1(name))
-                        .arg(count));
-            case Token::Problem:
+                        .arg(values.count));
+            if (token.kind == Token::Problem)
                 return at(token, QString::fromUtf8(token.text));
-            case Token::Directive:
-                if (token.text.startsWith("if")) {
-                    if (inCondition)
-                        return at(
-                            token,
-                            QCoreApplication::translate("HeaderReading", "%1 : #if imbriqués dans le tableau")
-                                .arg(QString::fromLatin1(name)));
-                    inCondition = skipping = true;
-                } else if (token.text == "else" || token.text.startsWith("elif")) {
-                    skipping = false;
-                } else if (token.text == "endif") {
-                    inCondition = skipping = false;
-                }
-                continue;
-            case Token::Identifier:
-                if (count == 0 && !skipping && array.data.isEmpty() && wantValue)
-                    return passBraces(opening); // a table of pointers
-                return at(token,
-                          QCoreApplication::translate("HeaderReading", "%1 : « %2 » au lieu d'un nombre")
-                              .arg(QString::fromLatin1(name), QString::fromLatin1(token.text)));
-            case Token::Number:
-                if (skipping)
-                    continue;
-                if (!wantValue)
-                    return at(token,
-                              QCoreApplication::translate("HeaderReading", "%1 : virgule manquante")
-                                  .arg(QString::fromLatin1(name)));
-                if (token.value > largest)
-                    return at(token,
-                              QCoreApplication::translate("HeaderReading",
-                                                          "%1 : la valeur %2 dépasse %3, le plus grand %4")
-                                  .arg(QString::fromLatin1(name))
-                                  .arg(token.value)
-                                  .arg(largest)
-                                  .arg(typeName));
-                for (int k = 0; k < bytes; ++k)
-                    array.data += char(token.value >> (8 * k) & 0xff);
-                ++count;
-                wantValue = false;
-                continue;
-            case Token::Punctuation:
-                break;
-            }
-            if (skipping)
-                continue;
-            if (token.text == "," && !wantValue) {
-                wantValue = true;
-            } else if (token.text == "}") {
-                break;
-            } else {
-                return at(token,
-                          QCoreApplication::translate("HeaderReading", "%1 : « %2 » au lieu d'un nombre")
-                              .arg(QString::fromLatin1(name), QString::fromLatin1(token.text)));
-            }
+            if (token.kind == Token::Identifier && values.pointersStart())
+                return walkBraces(opening, nullptr);
+            const QString problem = values.take(token, &closed);
+            if (!problem.isEmpty())
+                return at(token, problem);
         }
-        if (declared >= 0 && count != declared)
+        return keep(values, declared, opening);
+    }
+
+    // The array read, once its count agrees with its declared size and its name is new.
+    QString keep(const ArrayValues &values, qint64 declared, const Token &opening)
+    {
+        const QString name = QString::fromLatin1(values.array.name);
+        if (declared >= 0 && values.count != declared)
             return at(opening,
                       QCoreApplication::translate("HeaderReading",
                                                   "%1 : %2 valeurs au lieu des %3 que déclare sa taille")
-                          .arg(QString::fromLatin1(name))
-                          .arg(count)
+                          .arg(name)
+                          .arg(values.count)
                           .arg(declared));
-        if (m_header->index.contains(name))
-            return at(opening,
-                      QCoreApplication::translate("HeaderReading", "%1 : tableau défini deux fois")
-                          .arg(QString::fromLatin1(name)));
-        m_header->index.insert(name, m_header->arrays.size());
-        m_header->arrays << array;
+        if (m_header->index.contains(values.array.name))
+            return at(
+                opening,
+                QCoreApplication::translate("HeaderReading", "%1 : tableau défini deux fois").arg(name));
+        m_header->index.insert(values.array.name, m_header->arrays.size());
+        m_header->arrays << values.array;
         return QString();
     }
 

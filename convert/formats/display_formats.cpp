@@ -497,6 +497,17 @@ QImage EncodedPicture::shownPicture(QImage::Format format) const
     return shown.isNull() ? drawnShown.picture(format) : allocated(shown.convertToFormat(format));
 }
 
+QImage EncodedPicture::bmpPicture(bool shownKept)
+{
+    if (shown.isNull())
+        return shownPicture(QImage::Format_RGB16);
+    if (!shownKept) {
+        shown.convertTo(QImage::Format_RGB16);
+        checkAllocated(shown);
+    }
+    return shown;
+}
+
 QByteArray packLevels(const QImage &stored, const BitPacking &packing)
 {
     return packRows(stored.constBits(), stored.bytesPerLine(), stored.width(), stored.height(), packing);
@@ -595,7 +606,8 @@ const QVector<DisplayFormat> &displayFormats()
          /* settings = */ F::SwapBytes | F::Threshold | F::Invert | F::StrideAlign | F::LvglSettings,
          /* optionsProblem = */ lvglOptionsProblem,
          /* paletteColours = */ 0, /* arrays = */ F::MapArray, /* flashOnAvr = */ false,
-         /* includedFile = */ "lvgl.h", /* includedNames = */ "\\A(_?(lv|LV)_\\w*|LVGL\\w*|NULL|va_list)\\z"},
+         /* includedFile = */ "lvgl.h", /* includedNames = */ "\\A(_?(lv|LV)_\\w*|LVGL\\w*|NULL|va_list)\\z",
+         /* framesProblem = */ lvglFramesProblem},
         {/* name = */ "gray2", /* family = */ F::Grey, /* help = */
          QT_TRANSLATE_NOOP("DisplayFormat", "4 gris de l'encre électronique, quatre pixels par octet"),
          /* encode = */ encodeGray2, /* sizeProblem = */ nullptr, /* alpha = */ F::NoAlpha,
@@ -697,6 +709,14 @@ const DisplayFormat *findDisplayFormat(const QByteArray &name)
             return &format;
     }
     return nullptr;
+}
+
+bool keepsAlpha(const DisplayFormat *format, const EncodingOptions &options)
+{
+    return format
+        && (format->alpha == DisplayFormat::AlphaAlways
+            || (format->alpha == DisplayFormat::AlphaWhenAsked
+                && (options.alphaMask || options.transparent.isValid())));
 }
 
 CHeader startDisplayHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing)

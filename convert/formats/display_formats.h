@@ -90,6 +90,10 @@ struct EncodedPicture
     // What the display shows as a whole picture, in Format_RGB32 or Format_RGB16: `shown`
     // converted, or drawn.
     QImage shownPicture(QImage::Format format = QImage::Format_RGB32) const;
+    // What the BMP file shows: what the display shows in 5-6-5, `shown` reduced in place unless
+    // `shownKept` (a preview needs its every colour), or drawn from the pixels when the encoder
+    // draws it so.
+    QImage bmpPicture(bool shownKept);
     CHeader header;
     // What comes before the internal array's bytes in the file that the library loads by itself
     // (LVGL's .bin image); empty when it has none.
@@ -164,6 +168,14 @@ struct DisplayFormat
     // included file and a pattern of the names it defines; nullptr: nothing more.
     const char *includedFile;
     const char *includedNames;
+    // Why an animation of `frames` frames cannot be written in this format with `options`, in
+    // French (LVGL 8 animates 255 at most); nullptr: any number the decoder reads.
+    QString (*framesProblem)(int frames, const EncodingOptions &options) = nullptr;
+    // The most bytes one of its arrays may take in AVR program memory with --progmem: beyond
+    // avr-gcc's 32 767, the header writes it to far program memory in pieces (display_header.h),
+    // up to the flash of the largest AVR. (The BMP file's bytes, the default format's, go in one
+    // array: maxProgmemArrayBytes.)
+    qint64 progmemArrayBytes = largestAvrFlashBytes;
 };
 
 // The suffix of an Array: "_palette", "_mask"...
@@ -171,6 +183,11 @@ const char *arraySuffix(DisplayFormat::Array array);
 // The suffixes of the Arrays among `arrays` that some format's header defines, in the order of the
 // Arrays: what a header may define beside NAME, NAME_width and NAME_height.
 QByteArrayList arraySuffixes(int arrays = ~0);
+
+// Whether the format, nullptr for bmp, is handed the picture's alpha plane with these options:
+// as its row says, always, never, or when the options ask for transparency (--alpha mask,
+// --transparent).
+bool keepsAlpha(const DisplayFormat *format, const EncodingOptions &options);
 
 // The formats of a family that read `setting`, in the order of the families: what the messages
 // about an option list.

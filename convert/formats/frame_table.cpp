@@ -1,6 +1,6 @@
 #include "frame_table.h"
 
-#include "header_generator.h"
+#include "display_header.h"
 #include "lvgl_descriptor.h"
 #include "palette.h"
 
@@ -103,6 +103,99 @@ QVector<QByteArray> frameDrawing(const CHeader &first, const QByteArray &name, c
     return lines;
 }
 
+// The animation's header up to its comment: the first frame's preamble, includes and macros
+// under the animation's names, and NAME_frame_count.
+CHeader animationTop(const CHeader &first, const QByteArray &name, int count)
+{
+    const QByteArray firstName = frameName(name, 0);
+    CHeader header;
+    header.name = name;
+    header.preamble = first.preamble;
+    header.includes = first.includes;
+    header.progmem = first.progmem;
+    for (const auto &macro : first.macros)
+        header.macros << qMakePair(name + macro.first.mid(firstName.size()), macro.second);
+    header.macros << qMakePair(name + "_frame_count", QByteArray::number(count));
+    return header;
+}
+
+// How to draw the animation, its frames and delays: LVGL's lines for `lvglVersion` (0: not LVGL),
+// else the first frame's made to draw frame i.
+QVector<QByteArray> animationComment(const CHeader &first, const QByteArray &name,
+                                     const QVector<int> &delaysMs, int lvglVersion)
+{
+    qint64 totalMs = 0;
+    for (int delay : delaysMs)
+        totalMs += delay;
+    QVector<QByteArray> lines = lvglVersion ? lvglAnimationLines(lvglVersion, name, totalMs)
+                                            : frameDrawing(first, name, frameName(name, 0), first.progmem);
+    lines << "Animation: " + name + "_frame_count frames, frame i (0 to " + name + "_frame_count - 1) in "
+            + name + "_frames[i], shown " + name + "_delays_ms[i] ms.";
+    if (first.progmem && !lvglVersion)
+        lines << "On AVR, the tables are in program memory: pgm_read_ptr(&" + name
+                + "_frames[i]), pgm_read_word(&" + name + "_delays_ms[i]).";
+    return lines;
+}
+
+// The tables of the frames' arrays, one a kind of the first frame's that the program reads
+// (NAME_frames, NAME_mask_frames...); the arrays the frames share added to `header` once, under
+// the animation's name.
+QVector<CArray> pointerTables(const QVector<CHeader> &headers, const QByteArray &name, CHeader *header)
+{
+    const QByteArray firstName = frameName(name, 0);
+    QVector<CArray> tables;
+    for (const CArray &array : headers.first().arrays) {
+        const QByteArray suffix = array.name.mid(firstName.size());
+        if (sharedAcrossFrames(suffix)) {
+            CArray shared = array;
+            shared.name = name + suffix;
+            header->arrays << shared;
+        } else if (!array.internal) {
+            CArray table;
+            table.name = tableName(name, suffix);
+            table.size = QByteArray::number(headers.size());
+            table.declaration = "const " + QByteArray(valueTypeName(array.type)) + " *const";
+            QVector<QByteArray> names;
+            for (int i = 0; i < headers.size(); ++i)
+                names << frameName(name, i) + suffix;
+            table.valuesText = tableValues(names);
+            tables << table;
+        }
+    }
+    return tables;
+}
+
+// Each frame's own arrays, and the texts around them, after one another.
+void addFramesOwn(const QVector<CHeader> &headers, const QByteArray &name, CHeader *header)
+{
+    for (int i = 0; i < headers.size(); ++i) {
+        const QByteArray prefix = frameName(name, i);
+        for (const CArray &array : headers[i].arrays) {
+            if (!sharedAcrossFrames(array.name.mid(prefix.size())))
+                header->arrays << array;
+        }
+        header->definitionPreamble += headers[i].definitionPreamble;
+        header->trailer += headers[i].trailer;
+        header->singleTrailer += headers[i].singleTrailer;
+        header->trailerDeclaration += headers[i].trailerDeclaration;
+    }
+}
+
+// NAME_delays_ms, of `count` values: each frame's delay in milliseconds, up to 65535.
+CArray delaysArray(const QByteArray &name, int count, const QVector<int> &delaysMs)
+{
+    CArray delays;
+    delays.type = CArray::Uint16;
+    delays.name = name + "_delays_ms";
+    delays.size = QByteArray::number(count);
+    for (int delay : delaysMs) {
+        char bytes[2];
+        qToLittleEndian(quint16(qBound(0, delay, 65535)), bytes);
+        delays.data.append(bytes, 2);
+    }
+    return delays;
+}
+
 int chosenPaletteSize(const DisplayFormat &format, const EncodingOptions &options)
 {
     if (!options.palette.isEmpty())
@@ -164,71 +257,13 @@ EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPictur
         headers << std::move(frame.header);
     frames.clear();
 
-    const CHeader &first = headers.first();
-    const QByteArray firstName = frameName(name, 0);
     CHeader &header = result.header;
-    header.name = name;
-    header.preamble = first.preamble;
-    header.includes = first.includes;
-    header.progmem = first.progmem;
-    for (const auto &macro : first.macros)
-        header.macros << qMakePair(name + macro.first.mid(firstName.size()), macro.second);
-    const QByteArray count = QByteArray::number(headers.size());
-    header.macros << qMakePair(name + "_frame_count", count);
-
-    qint64 totalMs = 0;
-    for (int delay : delaysMs)
-        totalMs += delay;
-    header.commentLines = lvgl ? lvglAnimationLines(options.lvglVersion, name, totalMs)
-                               : frameDrawing(first, name, firstName, header.progmem);
-    header.commentLines << "Animation: " + name + "_frame_count frames, frame i (0 to " + name
-            + "_frame_count - 1) in " + name + "_frames[i], shown " + name + "_delays_ms[i] ms.";
-    if (header.progmem && !lvgl)
-        header.commentLines << "On AVR, the tables are in program memory: pgm_read_ptr(&" + name
-                + "_frames[i]), pgm_read_word(&" + name + "_delays_ms[i]).";
-
+    header = animationTop(headers.first(), name, headers.size());
+    header.commentLines = animationComment(headers.first(), name, delaysMs, lvgl ? options.lvglVersion : 0);
     // Shared arrays first, then each frame's, then the tables.
-    QVector<CArray> tables;
-    for (const CArray &array : first.arrays) {
-        const QByteArray suffix = array.name.mid(firstName.size());
-        if (sharedAcrossFrames(suffix)) {
-            CArray shared = array;
-            shared.name = name + suffix;
-            header.arrays << shared;
-        } else if (!array.internal) {
-            CArray table;
-            table.name = tableName(name, suffix);
-            table.size = count;
-            table.declaration = "const " + QByteArray(valueTypeName(array.type)) + " *const";
-            QVector<QByteArray> names;
-            for (int i = 0; i < headers.size(); ++i)
-                names << frameName(name, i) + suffix;
-            table.valuesText = tableValues(names);
-            tables << table;
-        }
-    }
-    for (int i = 0; i < headers.size(); ++i) {
-        const QByteArray prefix = frameName(name, i);
-        for (const CArray &array : headers[i].arrays) {
-            if (!sharedAcrossFrames(array.name.mid(prefix.size())))
-                header.arrays << array;
-        }
-        header.definitionPreamble += headers[i].definitionPreamble;
-        header.trailer += headers[i].trailer;
-        header.singleTrailer += headers[i].singleTrailer;
-        header.trailerDeclaration += headers[i].trailerDeclaration;
-    }
-    CArray delays;
-    delays.type = CArray::Uint16;
-    delays.name = name + "_delays_ms";
-    delays.size = count;
-    for (int delay : delaysMs) {
-        char bytes[2];
-        qToLittleEndian(quint16(qBound(0, delay, 65535)), bytes);
-        delays.data.append(bytes, 2);
-    }
-    header.arrays << delays << tables;
-
+    const QVector<CArray> tables = pointerTables(headers, name, &header);
+    addFramesOwn(headers, name, &header);
+    header.arrays << delaysArray(name, headers.size(), delaysMs) << tables;
     if (lvgl) { // after the descriptors it points at
         QVector<QByteArray> addresses;
         for (int i = 0; i < headers.size(); ++i)

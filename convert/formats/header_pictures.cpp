@@ -5,8 +5,8 @@
 #include "epaper_formats.h"
 #include "lvgl_format.h"
 #include "palette.h"
+#include "picture_arrays.h"
 #include "pixel_packing.h"
-#include "rle_coding.h"
 
 #include <QCoreApplication>
 #include <QtEndian>
@@ -30,142 +30,6 @@ struct Reading
     bool bgr = false;
 };
 
-// An array's bytes, read back from its run-length coding (rle_coding.h) when it is so written:
-// exactly `size` bytes, or a problem.
-QString decodeRunLength(const QByteArray &name, const QByteArray &coded, qint64 size, QByteArray *out)
-{
-    if (coded.isEmpty())
-        return QCoreApplication::translate("HeaderReading", "%1 : tableau codé vide").arg(latin1(name));
-    const int unit = uchar(coded[0]);
-    if (unit == QuillonRle::stored) {
-        if (coded.size() - 1 != size)
-            return QCoreApplication::translate("HeaderReading",
-                                               "%1 : %2 octets stockés tels quels au lieu de %3")
-                .arg(latin1(name))
-                .arg(coded.size() - 1)
-                .arg(size);
-        *out = coded.mid(1);
-        return QString();
-    }
-    if (unit > QuillonRle::maxUnit)
-        return QCoreApplication::translate("HeaderReading", "%1 : unité de codage %2 inconnue")
-            .arg(latin1(name))
-            .arg(unit);
-    // Whole units: the last one may go beyond the size by its zeros.
-    const qint64 wanted = (size + unit - 1) / unit * unit;
-    QByteArray bytes;
-    bytes.reserve(int(wanted));
-    qint64 at = 1;
-    const qint64 end = coded.size();
-    while (bytes.size() < wanted) {
-        if (at >= end)
-            return QCoreApplication::translate("HeaderReading",
-                                               "%1 : le flux codé s'arrête après %2 octets des %3 du tableau")
-                .arg(latin1(name))
-                .arg(qMin<qint64>(bytes.size(), size))
-                .arg(size);
-        const int control = uchar(coded[int(at++)]);
-        const qint64 count = (control & 0x7f) + 1;
-        const qint64 packetBytes = control & 0x80 ? unit : count * unit;
-        if (at + packetBytes > end)
-            return QCoreApplication::translate("HeaderReading",
-                                               "%1 : le flux codé s'arrête au milieu d'un paquet")
-                .arg(latin1(name));
-        if (bytes.size() + count * unit > wanted)
-            return QCoreApplication::translate("HeaderReading",
-                                               "%1 : le flux codé déborde des %2 octets du tableau")
-                .arg(latin1(name))
-                .arg(size);
-        if (control & 0x80) {
-            for (qint64 k = 0; k < count; ++k)
-                bytes.append(coded.constData() + at, unit);
-        } else {
-            bytes.append(coded.constData() + at, int(packetBytes));
-        }
-        at += packetBytes;
-    }
-    if (at != end)
-        return QCoreApplication::translate("HeaderReading", "%1 : %2 octets après la fin du flux codé")
-            .arg(latin1(name))
-            .arg(end - at);
-    bytes.truncate(int(size));
-    *out = bytes;
-    return QString();
-}
-
-// The arrays of a header, by the suffix of each kind, for one picture: NAME, NAME_black, ...
-class PictureArrays
-{
-public:
-    PictureArrays(const ReadHeader &header, const QByteArray &base, const QByteArray &stem)
-        : m_header(header)
-        , m_base(base)
-        , m_stem(stem)
-    { }
-
-    bool has(const QByteArray &suffix) const
-    {
-        return m_header.array(m_stem + suffix) || m_header.array(m_stem + suffix + "_rle");
-    }
-
-    // The array's bytes, exactly `size` of them: read back when coded; a problem when it is
-    // missing or of another size.
-    QString bytes(const QByteArray &suffix, qint64 size, int valueBytes, QByteArray *out) const
-    {
-        const QByteArray name = m_stem + suffix;
-        if (const ReadArray *array = m_header.array(name)) {
-            if (array->valueBytes != valueBytes)
-                return QCoreApplication::translate("HeaderReading",
-                                                   "%1 : des valeurs de %2 octets au lieu de %3")
-                    .arg(latin1(name))
-                    .arg(array->valueBytes)
-                    .arg(valueBytes);
-            *out = array->data;
-        } else if (const ReadArray *coded = m_header.array(name + "_rle")) {
-            const qint64 declared = m_header.number(m_base + suffix + "_size");
-            if (declared < 0)
-                return QCoreApplication::translate("HeaderReading", "%1 : %2 manque")
-                    .arg(latin1(name + "_rle"), latin1(m_base + suffix + "_size"));
-            if (declared != size)
-                return QCoreApplication::translate("HeaderReading", "%1 : %2 vaut %3 au lieu de %4")
-                    .arg(latin1(name + "_rle"), latin1(m_base + suffix + "_size"))
-                    .arg(declared)
-                    .arg(size);
-            if (coded->valueBytes != 1)
-                return QCoreApplication::translate("HeaderReading",
-                                                   "%1 : des valeurs de %2 octets au lieu de 1")
-                    .arg(latin1(name + "_rle"))
-                    .arg(coded->valueBytes);
-            const QString problem = decodeRunLength(name + "_rle", coded->data, size, out);
-            if (!problem.isEmpty())
-                return problem;
-        } else {
-            return QCoreApplication::translate("HeaderReading", "%1 : tableau introuvable").arg(latin1(name));
-        }
-        if (out->size() != size)
-            return QCoreApplication::translate("HeaderReading",
-                                               "%1 : %2 octets au lieu des %3 d'une image de cette taille")
-                .arg(latin1(name))
-                .arg(out->size())
-                .arg(size);
-        return QString();
-    }
-
-    // The bytes of a row: NAME_stride when the header defines it, else `rowBytes`.
-    int stride(const QByteArray &suffix, int rowBytes) const
-    {
-        const qint64 stride = m_header.number(m_base + suffix + "_stride");
-        return stride >= rowBytes ? int(stride) : rowBytes;
-    }
-
-    const ReadHeader &header() const { return m_header; }
-    const QByteArray &base() const { return m_base; }
-
-private:
-    const ReadHeader &m_header;
-    QByteArray m_base, m_stem;
-};
-
 // Bit x of a row of 1-bit pixels, the leftmost in the highest bit or the lowest.
 bool bitAt(const uchar *row, int x, bool leftmostLowest)
 {
@@ -187,153 +51,280 @@ QImage greyPicture(QSize size)
     return picture;
 }
 
+// What a drawer reads: the format's options, the arrays of one picture, and its size.
+struct Drawing
+{
+    const Reading &reading;
+    const PictureArrays &arrays;
+    QSize size;
+
+    // The bytes of the array with `suffix`, rows of NAME_stride's bytes when the header defines
+    // it, else of `rowBytes`; `stride` is set to the rows' bytes.
+    QString rows(const QByteArray &suffix, int rowBytes, int valueBytes, QByteArray *bytes, int *stride) const
+    {
+        *stride = arrays.stride(suffix, rowBytes);
+        return arrays.bytes(suffix, qint64(*stride) * size.height(), valueBytes, bytes);
+    }
+};
+
+// Draws one picture from its arrays as the format's preview shows it; returns a problem, or an
+// empty string.
+using Drawer = QString (*)(const Drawing &drawing, QImage *shown);
+
+// 16-bit 5-6-5 values, low byte first unless swapped.
+QString drawRgb565(const Drawing &drawing, QImage *shown)
+{
+    QByteArray bytes;
+    int stride = 0;
+    const QString problem = drawing.rows(QByteArray(), drawing.size.width() * 2, 2, &bytes, &stride);
+    if (!problem.isEmpty())
+        return problem;
+    const Reading &reading = drawing.reading;
+    QImage picture(drawing.size, QImage::Format_RGB16);
+    for (int y = 0; y < drawing.size.height(); ++y) {
+        auto *line = reinterpret_cast<quint16 *>(picture.scanLine(y));
+        const char *in = bytes.constData() + qint64(y) * stride;
+        for (int x = 0; x < drawing.size.width(); ++x) {
+            quint16 value = qFromLittleEndian<quint16>(in + 2 * x);
+            if (reading.swapBytes)
+                value = quint16(value << 8 | value >> 8);
+            line[x] = reading.bgr ? swapRedBlue565(value) : value;
+        }
+    }
+    *shown = picture.convertToFormat(QImage::Format_RGB32);
+    return QString();
+}
+
+// rgb332, rgb444 (a stream of 12-bit pixels, rows not padded), rgb666 and rgb888, drawn as their
+// encoder's preview draws them.
+QString drawColourLayout(const Drawing &drawing, QImage *shown)
+{
+    const QByteArray &format = drawing.reading.format;
+    const QSize size = drawing.size;
+    const int stride = format == "rgb444"
+        ? 0
+        : drawing.arrays.stride(QByteArray(), colourLayoutRowBytes(format, size.width()));
+    QByteArray bytes;
+    const QString problem
+        = drawing.arrays.bytes(QByteArray(), colourLayoutBytes(format, size, stride), 1, &bytes);
+    if (!problem.isEmpty())
+        return problem;
+    *shown
+        = colourLayoutShown(format, bytes, size, stride, drawing.reading.bgr).picture(QImage::Format_RGB32);
+    return QString();
+}
+
+// The grey picture that `level(row, x, y)` draws, a row of the array's at a time.
+template<typename Level> QImage drawnGreys(QSize size, const QByteArray &bytes, qint64 stride, Level level)
+{
+    QImage picture = greyPicture(size);
+    for (int y = 0; y < size.height(); ++y) {
+        const auto *in = reinterpret_cast<const uchar *>(bytes.constData()) + qint64(y) * stride;
+        uchar *line = picture.scanLine(y);
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = level(in, x);
+    }
+    return picture.convertToFormat(QImage::Format_RGB32);
+}
+
+// mono's rows of bits, the leftmost pixel highest; xbm's, the leftmost lowest.
+QString drawBits(const Drawing &drawing, bool leftmostLowest, QImage *shown)
+{
+    QByteArray bytes;
+    int stride = 0;
+    const QString problem = drawing.rows(QByteArray(), (drawing.size.width() + 7) / 8, 1, &bytes, &stride);
+    if (!problem.isEmpty())
+        return problem;
+    *shown = drawnGreys(drawing.size, bytes, stride, [&](const uchar *in, int x) {
+        return uchar(bitAt(in, x, leftmostLowest) ? 255 : 0);
+    });
+    return QString();
+}
+
+// Pages of 8 rows, a byte a column, the top row in the lowest bit.
+QString drawPages(const Drawing &drawing, QImage *shown)
+{
+    const int width = drawing.size.width(), height = drawing.size.height();
+    const int stride = drawing.arrays.stride(QByteArray(), width);
+    QByteArray bytes;
+    const QString problem
+        = drawing.arrays.bytes(QByteArray(), qint64(stride) * ((height + 7) / 8), 1, &bytes);
+    if (!problem.isEmpty())
+        return problem;
+    QImage picture = greyPicture(drawing.size);
+    for (int y = 0; y < height; ++y) {
+        uchar *line = picture.scanLine(y);
+        for (int x = 0; x < width; ++x)
+            line[x] = bytes[int(qint64(y / 8) * stride + x)] >> (y % 8) & 1 ? 255 : 0;
+    }
+    *shown = picture.convertToFormat(QImage::Format_RGB32);
+    return QString();
+}
+
+// Grey levels of `bits`, the leftmost pixel in the highest bits.
+QString drawGreys(const Drawing &drawing, int bits, QImage *shown)
+{
+    const int top = (1 << bits) - 1;
+    QByteArray bytes;
+    int stride = 0;
+    const QString problem
+        = drawing.rows(QByteArray(), (drawing.size.width() * bits + 7) / 8, 1, &bytes, &stride);
+    if (!problem.isEmpty())
+        return problem;
+    *shown = drawnGreys(drawing.size, bytes, stride,
+                        [&](const uchar *in, int x) { return uchar(levelAt(in, x, bits) * 255 / top); });
+    return QString();
+}
+
+// The 5-6-5 colours of NAME_palette, shared by an animation's frames, as `reading` orders them:
+// index8's swapped with --swap-bytes.
+QString readPalette(const Drawing &drawing, int bits, QVector<quint16> *colours)
+{
+    const int entries = 1 << bits;
+    const PictureArrays &arrays = drawing.arrays;
+    QByteArray palette;
+    const QString problem = PictureArrays(arrays.header(), arrays.base(), arrays.base())
+                                .bytes("_palette", entries * 2, 2, &palette);
+    if (!problem.isEmpty())
+        return problem;
+    const bool swapped = bits == 8 && drawing.reading.swapBytes;
+    colours->resize(entries);
+    for (int i = 0; i < entries; ++i) {
+        quint16 value = qFromLittleEndian<quint16>(palette.constData() + 2 * i);
+        if (swapped)
+            value = quint16(value << 8 | value >> 8);
+        (*colours)[i] = drawing.reading.bgr ? swapRedBlue565(value) : value;
+    }
+    return QString();
+}
+
+// Indices of `bits` into the palette, the leftmost pixel in the highest bits.
+QString drawIndexed(const Drawing &drawing, int bits, QImage *shown)
+{
+    QVector<quint16> colours;
+    QString problem = readPalette(drawing, bits, &colours);
+    QByteArray bytes;
+    int stride = 0;
+    if (problem.isEmpty())
+        problem = drawing.rows(QByteArray(), (drawing.size.width() * bits + 7) / 8, 1, &bytes, &stride);
+    if (!problem.isEmpty())
+        return problem;
+    QImage picture(drawing.size, QImage::Format_RGB16);
+    for (int y = 0; y < drawing.size.height(); ++y) {
+        const auto *in = reinterpret_cast<const uchar *>(bytes.constData()) + qint64(y) * stride;
+        auto *line = reinterpret_cast<quint16 *>(picture.scanLine(y));
+        for (int x = 0; x < drawing.size.width(); ++x)
+            line[x] = colours[levelAt(in, x, bits)];
+    }
+    *shown = picture.convertToFormat(QImage::Format_RGB32);
+    return QString();
+}
+
+// Two planes of bits, NAME_black and the ink's (`inkName`), 0 where inked; no pixel inked twice.
+QString drawTwoInks(const Drawing &drawing, const char *inkName, QRgb ink, QImage *shown)
+{
+    const int width = drawing.size.width(), height = drawing.size.height();
+    const int rowBytes = (width + 7) / 8;
+    QByteArray black, colour;
+    QString problem;
+    if (!(problem = drawing.arrays.bytes("_black", qint64(rowBytes) * height, 1, &black)).isEmpty()
+        || !(problem = drawing.arrays.bytes(inkName, qint64(rowBytes) * height, 1, &colour)).isEmpty())
+        return problem;
+    QImage picture(drawing.size, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        const auto *blackRow = reinterpret_cast<const uchar *>(black.constData()) + qint64(y) * rowBytes;
+        const auto *inkRow = reinterpret_cast<const uchar *>(colour.constData()) + qint64(y) * rowBytes;
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const bool isBlack = !bitAt(blackRow, x, false), isInk = !bitAt(inkRow, x, false);
+            if (isBlack && isInk)
+                return QCoreApplication::translate("HeaderReading",
+                                                   "%1 : encre noire et de couleur au même pixel (%2, %3)")
+                    .arg(latin1(drawing.arrays.base()))
+                    .arg(x)
+                    .arg(y);
+            line[x] = isBlack ? qRgb(0, 0, 0) : isInk ? ink : qRgb(255, 255, 255);
+        }
+    }
+    *shown = picture;
+    return QString();
+}
+
+// Codes of `bits` a pixel, each one of the panel's inks, the leftmost pixel in the highest bits.
+QString drawInkCodes(const Drawing &drawing, int bits, QImage *shown)
+{
+    const int width = drawing.size.width(), height = drawing.size.height();
+    const QVector<QRgb> colours = inkCodeColours(drawing.reading.format);
+    const int rowBytes = (width * bits + 7) / 8;
+    QByteArray bytes;
+    const QString problem = drawing.arrays.bytes(QByteArray(), qint64(rowBytes) * height, 1, &bytes);
+    if (!problem.isEmpty())
+        return problem;
+    QImage picture(drawing.size, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        const auto *in = reinterpret_cast<const uchar *>(bytes.constData()) + qint64(y) * rowBytes;
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int code = levelAt(in, x, bits);
+            if (colours[code] == 0)
+                return QCoreApplication::translate("HeaderReading",
+                                                   "%1 : code de couleur %2 inconnu de %3 (pixel %4, %5)")
+                    .arg(latin1(drawing.arrays.base()))
+                    .arg(code)
+                    .arg(latin1(drawing.reading.format))
+                    .arg(x)
+                    .arg(y);
+            line[x] = colours[code];
+        }
+    }
+    *shown = picture;
+    return QString();
+}
+
+// The drawer of each format that --decode reads back, by the format's name.
+struct FormatDrawer
+{
+    const char *format;
+    Drawer draw;
+};
+
+const FormatDrawer formatDrawers[] = {
+    {"rgb565", drawRgb565},
+    {"rgb332", drawColourLayout},
+    {"rgb444", drawColourLayout},
+    {"rgb666", drawColourLayout},
+    {"rgb888", drawColourLayout},
+    {"mono", [](const Drawing &drawing, QImage *shown) { return drawBits(drawing, false, shown); }},
+    {"xbm", [](const Drawing &drawing, QImage *shown) { return drawBits(drawing, true, shown); }},
+    {"pages", drawPages},
+    {"gray8", [](const Drawing &drawing, QImage *shown) { return drawGreys(drawing, 8, shown); }},
+    {"gray4", [](const Drawing &drawing, QImage *shown) { return drawGreys(drawing, 4, shown); }},
+    {"gray2", [](const Drawing &drawing, QImage *shown) { return drawGreys(drawing, 2, shown); }},
+    {"index4", [](const Drawing &drawing, QImage *shown) { return drawIndexed(drawing, 4, shown); }},
+    {"index8", [](const Drawing &drawing, QImage *shown) { return drawIndexed(drawing, 8, shown); }},
+    {"epd-bw-red",
+     [](const Drawing &drawing, QImage *shown) {
+         return drawTwoInks(drawing, "_red", qRgb(255, 0, 0), shown);
+     }},
+    {"epd-bw-yellow",
+     [](const Drawing &drawing, QImage *shown) {
+         return drawTwoInks(drawing, "_yellow", qRgb(255, 255, 0), shown);
+     }},
+    {"epd7", [](const Drawing &drawing, QImage *shown) { return drawInkCodes(drawing, 4, shown); }},
+    {"epd-bwry", [](const Drawing &drawing, QImage *shown) { return drawInkCodes(drawing, 2, shown); }},
+    {"epd-spectra6", [](const Drawing &drawing, QImage *shown) { return drawInkCodes(drawing, 4, shown); }},
+};
+
 // One picture of `size`, drawn from its arrays as the format's preview shows it.
 QString drawPicture(const Reading &reading, const PictureArrays &arrays, QSize size, QImage *shown)
 {
-    const int width = size.width(), height = size.height();
-    const QByteArray &format = reading.format;
-    QByteArray bytes;
-    QString problem;
-    const auto rows = [&](const QByteArray &suffix, int rowBytes, int valueBytes, int *stride) {
-        *stride = arrays.stride(suffix, rowBytes);
-        return arrays.bytes(suffix, qint64(*stride) * height, valueBytes, &bytes);
-    };
-    int stride = 0;
-    if (format == "rgb565") {
-        if (!(problem = rows(QByteArray(), width * 2, 2, &stride)).isEmpty())
-            return problem;
-        QImage picture(size, QImage::Format_RGB16);
-        for (int y = 0; y < height; ++y) {
-            auto *line = reinterpret_cast<quint16 *>(picture.scanLine(y));
-            const char *in = bytes.constData() + qint64(y) * stride;
-            for (int x = 0; x < width; ++x) {
-                quint16 value = qFromLittleEndian<quint16>(in + 2 * x);
-                if (reading.swapBytes)
-                    value = quint16(value << 8 | value >> 8);
-                line[x] = reading.bgr ? swapRedBlue565(value) : value;
-            }
-        }
-        *shown = picture.convertToFormat(QImage::Format_RGB32);
-    } else if (format == "rgb332" || format == "rgb444" || format == "rgb666" || format == "rgb888") {
-        const bool stream = format == "rgb444";
-        stride = stream ? 0 : arrays.stride(QByteArray(), colourLayoutRowBytes(format, width));
-        if (!(problem = arrays.bytes(QByteArray(), colourLayoutBytes(format, size, stride), 1, &bytes))
-                 .isEmpty())
-            return problem;
-        *shown = colourLayoutShown(format, bytes, size, stride, reading.bgr).picture(QImage::Format_RGB32);
-    } else if (format == "mono" || format == "xbm") {
-        if (!(problem = rows(QByteArray(), (width + 7) / 8, 1, &stride)).isEmpty())
-            return problem;
-        QImage picture = greyPicture(size);
-        for (int y = 0; y < height; ++y) {
-            const auto *in = reinterpret_cast<const uchar *>(bytes.constData()) + qint64(y) * stride;
-            uchar *line = picture.scanLine(y);
-            for (int x = 0; x < width; ++x)
-                line[x] = bitAt(in, x, format == "xbm") ? 255 : 0;
-        }
-        *shown = picture.convertToFormat(QImage::Format_RGB32);
-    } else if (format == "pages") {
-        stride = arrays.stride(QByteArray(), width);
-        if (!(problem = arrays.bytes(QByteArray(), qint64(stride) * ((height + 7) / 8), 1, &bytes)).isEmpty())
-            return problem;
-        QImage picture = greyPicture(size);
-        for (int y = 0; y < height; ++y) {
-            uchar *line = picture.scanLine(y);
-            for (int x = 0; x < width; ++x)
-                line[x] = bytes[int(qint64(y / 8) * stride + x)] >> (y % 8) & 1 ? 255 : 0;
-        }
-        *shown = picture.convertToFormat(QImage::Format_RGB32);
-    } else if (format == "gray8" || format == "gray4" || format == "gray2") {
-        const int bits = format == "gray8" ? 8 : format == "gray4" ? 4 : 2, top = (1 << bits) - 1;
-        if (!(problem = rows(QByteArray(), (width * bits + 7) / 8, 1, &stride)).isEmpty())
-            return problem;
-        QImage picture = greyPicture(size);
-        for (int y = 0; y < height; ++y) {
-            const auto *in = reinterpret_cast<const uchar *>(bytes.constData()) + qint64(y) * stride;
-            uchar *line = picture.scanLine(y);
-            for (int x = 0; x < width; ++x)
-                line[x] = uchar(levelAt(in, x, bits) * 255 / top);
-        }
-        *shown = picture.convertToFormat(QImage::Format_RGB32);
-    } else if (format == "index4" || format == "index8") {
-        const int bits = format == "index4" ? 4 : 8, entries = 1 << bits;
-        // An animation's frames share the one palette of the base name.
-        QByteArray palette;
-        PictureArrays paletteArrays(arrays.header(), arrays.base(), arrays.base());
-        if (!(problem = paletteArrays.bytes("_palette", entries * 2, 2, &palette)).isEmpty())
-            return problem;
-        if (!(problem = rows(QByteArray(), (width * bits + 7) / 8, 1, &stride)).isEmpty())
-            return problem;
-        const bool swapped = bits == 8 && reading.swapBytes;
-        QVector<quint16> colours(entries);
-        for (int i = 0; i < entries; ++i) {
-            quint16 value = qFromLittleEndian<quint16>(palette.constData() + 2 * i);
-            if (swapped)
-                value = quint16(value << 8 | value >> 8);
-            colours[i] = reading.bgr ? swapRedBlue565(value) : value;
-        }
-        QImage picture(size, QImage::Format_RGB16);
-        for (int y = 0; y < height; ++y) {
-            const auto *in = reinterpret_cast<const uchar *>(bytes.constData()) + qint64(y) * stride;
-            auto *line = reinterpret_cast<quint16 *>(picture.scanLine(y));
-            for (int x = 0; x < width; ++x)
-                line[x] = colours[levelAt(in, x, bits)];
-        }
-        *shown = picture.convertToFormat(QImage::Format_RGB32);
-    } else if (format == "epd-bw-red" || format == "epd-bw-yellow") {
-        const QByteArray inkName = format == "epd-bw-red" ? "_red" : "_yellow";
-        const QRgb ink = format == "epd-bw-red" ? qRgb(255, 0, 0) : qRgb(255, 255, 0);
-        const int rowBytes = (width + 7) / 8;
-        QByteArray black, colour;
-        if (!(problem = arrays.bytes("_black", qint64(rowBytes) * height, 1, &black)).isEmpty()
-            || !(problem = arrays.bytes(inkName, qint64(rowBytes) * height, 1, &colour)).isEmpty())
-            return problem;
-        QImage picture(size, QImage::Format_RGB32);
-        for (int y = 0; y < height; ++y) {
-            const auto *blackRow = reinterpret_cast<const uchar *>(black.constData()) + qint64(y) * rowBytes;
-            const auto *inkRow = reinterpret_cast<const uchar *>(colour.constData()) + qint64(y) * rowBytes;
-            auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-            for (int x = 0; x < width; ++x) {
-                const bool isBlack = !bitAt(blackRow, x, false), isInk = !bitAt(inkRow, x, false);
-                if (isBlack && isInk)
-                    return QCoreApplication::translate(
-                               "HeaderReading", "%1 : encre noire et de couleur au même pixel (%2, %3)")
-                        .arg(latin1(arrays.base()))
-                        .arg(x)
-                        .arg(y);
-                line[x] = isBlack ? qRgb(0, 0, 0) : isInk ? ink : qRgb(255, 255, 255);
-            }
-        }
-        *shown = picture;
-    } else if (format == "epd7" || format == "epd-bwry" || format == "epd-spectra6") {
-        const int bits = format == "epd-bwry" ? 2 : 4;
-        const QVector<QRgb> colours = inkCodeColours(format);
-        const int rowBytes = (width * bits + 7) / 8;
-        if (!(problem = arrays.bytes(QByteArray(), qint64(rowBytes) * height, 1, &bytes)).isEmpty())
-            return problem;
-        QImage picture(size, QImage::Format_RGB32);
-        for (int y = 0; y < height; ++y) {
-            const auto *in = reinterpret_cast<const uchar *>(bytes.constData()) + qint64(y) * rowBytes;
-            auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-            for (int x = 0; x < width; ++x) {
-                const int code = levelAt(in, x, bits);
-                if (colours[code] == 0)
-                    return QCoreApplication::translate("HeaderReading",
-                                                       "%1 : code de couleur %2 inconnu de %3 (pixel %4, %5)")
-                        .arg(latin1(arrays.base()))
-                        .arg(code)
-                        .arg(latin1(format))
-                        .arg(x)
-                        .arg(y);
-                line[x] = colours[code];
-            }
-        }
-        *shown = picture;
-    } else {
+    const auto found
+        = std::find_if(std::begin(formatDrawers), std::end(formatDrawers),
+                       [&](const FormatDrawer &drawer) { return reading.format == drawer.format; });
+    if (found == std::end(formatDrawers))
         return QCoreApplication::translate("HeaderReading", "le format %1 ne se relit pas")
-            .arg(latin1(format));
-    }
-    return QString();
+            .arg(latin1(reading.format));
+    return found->draw(Drawing {reading, arrays, size}, shown);
 }
 
 // The pictures of the base name `base` (NAME_width and NAME_height): the array NAME, or the

@@ -1,6 +1,6 @@
 #include "lvgl_descriptor.h"
 
-#include "header_generator.h"
+#include "display_header.h"
 
 #include <QtEndian>
 

@@ -228,6 +228,16 @@ QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &o
     return QString();
 }
 
+QString lvglFramesProblem(int frames, const EncodingOptions &options)
+{
+    if (options.lvglVersion != 8 || frames <= 255)
+        return QString();
+    return QCoreApplication::translate(
+        "PictureJob",
+        "LVGL 8 n'anime que 255 images au plus (lv_animimg_set_src en prend le "
+        "nombre en uint8_t) : choisissez-en avec --frames A-B");
+}
+
 EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &options)
 {
     const LvglColourFormat &format = chosenColourFormat(picture, options);
@@ -309,24 +319,38 @@ QString lvglOptionsProblem(EncodingOptions *options, const GivenOptions &given)
     return QString();
 }
 
-QString lvglShownOf(const ReadHeader &header, const ReadStruct &descriptor, QImage *shown)
+namespace {
+
+// What an LVGL image descriptor read back tells of its picture.
+struct ReadDescriptor
+{
+    int version = 9;
+    const LvglColourFormat *format = nullptr;
+    QSize size;
+    int stride = 0; // LVGL 9's; 0 in LVGL 8, whose rows are not padded
+    QByteArray flags; // LVGL 9's
+    QByteArray strideText; // the field as it is written
+    QByteArray mapName;
+};
+
+// The descriptor's fields. LVGL 9: magic, cf, flags, w, h, stride, reserved_2, data_size, data;
+// LVGL 8: cf, always_zero, reserved, w, h, data_size, data.
+QString readDescriptor(const ReadStruct &descriptor, ReadDescriptor *read)
 {
     const QString name = QString::fromLatin1(descriptor.name);
     const bool lvgl8 = descriptor.type == "lv_img_dsc_t";
     const QVector<QByteArray> &fields = descriptor.fields;
-    // LVGL 9: magic, cf, flags, w, h, stride, reserved_2, data_size, data; LVGL 8: cf,
-    // always_zero, reserved, w, h, data_size, data.
     const int first = lvgl8 ? -1 : 0;
     const int dataSize = lvgl8 ? 5 : 7;
     if (fields.size() < dataSize + 2 || (!lvgl8 && fields[0] != "LV_IMAGE_HEADER_MAGIC")
         || fields[dataSize] != "sizeof ( " + fields[dataSize + 1] + " )")
         return QCoreApplication::translate("HeaderReading", "%1 : descripteur LVGL illisible").arg(name);
-    const int version = lvgl8 ? 8 : 9;
-    const LvglColourFormat *format = colourFormatNamed(fields[first + 1], version);
-    if (!format)
+    read->version = lvgl8 ? 8 : 9;
+    read->format = colourFormatNamed(fields[first + 1], read->version);
+    if (!read->format)
         return QCoreApplication::translate("HeaderReading", "%1 : format de couleur %2 inconnu de LVGL %3")
             .arg(name, QString::fromLatin1(fields[first + 1]))
-            .arg(version);
+            .arg(read->version);
     const auto number = [&](int field) {
         bool ok = false;
         const int value = fields[field].toInt(&ok);
@@ -337,85 +361,127 @@ QString lvglShownOf(const ReadHeader &header, const ReadStruct &descriptor, QIma
         || qint64(width) * height > (qint64(1) << 28))
         return QCoreApplication::translate("HeaderReading", "%1 : taille %2 x %3 illisible")
             .arg(name, QString::fromLatin1(fields[3]), QString::fromLatin1(fields[4]));
-    const QSize size(width, height);
-    const int stride = lvgl8 ? 0 : number(5);
-    const qint64 expected = lvglPixelBytes(*format, version, size, stride);
+    read->size = QSize(width, height);
+    read->stride = lvgl8 ? 0 : number(5);
+    read->strideText = fields[5];
+    read->flags = lvgl8 ? QByteArray("0") : fields[2];
+    read->mapName = fields[dataSize + 1];
+    return QString();
+}
+
+// The header of LVGL's compressed maps, 12 bytes: the method, the compressed size, the size.
+constexpr int compressionHeaderBytes = 12;
+
+// What is wrong with a compressed map's header for `expected` bytes of pixels, or an empty string.
+QString compressionHeaderProblem(const QByteArray &mapName, const QByteArray &data, qint64 expected)
+{
+    if (data.size() < compressionHeaderBytes)
+        return QCoreApplication::translate("HeaderReading",
+                                           "%1 : %2 octets, moins que l'en-tête de compression de LVGL")
+            .arg(QString::fromLatin1(mapName))
+            .arg(data.size());
+    const quint32 method = qFromLittleEndian<quint32>(data.constData()),
+                  compressed = qFromLittleEndian<quint32>(data.constData() + 4),
+                  raw = qFromLittleEndian<quint32>(data.constData() + 8);
+    if (method != 1 && method != 2)
+        return QCoreApplication::translate("HeaderReading", "%1 : méthode de compression %2 inconnue")
+            .arg(QString::fromLatin1(mapName))
+            .arg(method);
+    if (compressed != quint32(data.size() - compressionHeaderBytes))
+        return QCoreApplication::translate("HeaderReading",
+                                           "%1 : %2 octets compressés annoncés au lieu des %3 qui suivent")
+            .arg(QString::fromLatin1(mapName))
+            .arg(compressed)
+            .arg(data.size() - compressionHeaderBytes);
+    if (raw != expected)
+        return QCoreApplication::translate("HeaderReading",
+                                           "%1 : %2 octets décompressés annoncés au lieu des %3 d'une "
+                                           "image de cette taille")
+            .arg(QString::fromLatin1(mapName))
+            .arg(raw)
+            .arg(expected);
+    return QString();
+}
+
+// The `expected` bytes of pixels of a compressed map, RLE or LZ4 as its header says.
+QString decompressedMap(const QByteArray &mapName, const QByteArray &data, const LvglColourFormat &format,
+                        qint64 expected, QByteArray *pixels)
+{
+    const QString problem = compressionHeaderProblem(mapName, data, expected);
+    if (!problem.isEmpty())
+        return problem;
+    const quint32 method = qFromLittleEndian<quint32>(data.constData()),
+                  compressed = qFromLittleEndian<quint32>(data.constData() + 4);
+    // Neither coding gives more than 255 bytes of one: a stream too short for the size is
+    // refused before the size is held.
+    DecompressedStream stream(data, compressionHeaderBytes,
+                              method == 1 ? DecompressedStream::Rle : DecompressedStream::Lz4,
+                              (format.bitsPerPixel + 7) / 8);
+    pixels->clear();
+    if (expected <= 255 * qint64(compressed) + 16) {
+        *pixels = QByteArray(int(expected), Qt::Uninitialized);
+        if (!stream.read(pixels->data(), expected))
+            pixels->clear();
+    }
+    if (pixels->isEmpty())
+        return QCoreApplication::translate("HeaderReading",
+                                           "%1 : le flux compressé s'arrête avant les %2 octets de "
+                                           "l'image, ou il est abîmé")
+            .arg(QString::fromLatin1(mapName))
+            .arg(expected);
+    if (!stream.finished())
+        return QCoreApplication::translate("HeaderReading",
+                                           "%1 : le flux compressé déborde des %2 octets de l'image")
+            .arg(QString::fromLatin1(mapName))
+            .arg(expected);
+    return QString();
+}
+
+// The `expected` bytes of pixels of the descriptor's map: a header's array of bytes, compressed
+// when its flags say so.
+QString mapPixels(const ReadHeader &header, const QString &name, const ReadDescriptor &read, qint64 expected,
+                  QByteArray *pixels)
+{
+    const QString mapName = QString::fromLatin1(read.mapName);
+    const ReadArray *map = header.array(read.mapName);
+    if (!map)
+        return QCoreApplication::translate("HeaderReading", "%1 : tableau introuvable").arg(mapName);
+    if (map->valueBytes != 1)
+        return QCoreApplication::translate("HeaderReading", "%1 : des valeurs de %2 octets au lieu de 1")
+            .arg(mapName)
+            .arg(map->valueBytes);
+    if (read.flags == "0 | LV_IMAGE_FLAGS_COMPRESSED")
+        return decompressedMap(read.mapName, map->data, *read.format, expected, pixels);
+    if (read.flags != "0")
+        return QCoreApplication::translate("HeaderReading", "%1 : drapeaux « %2 » inconnus")
+            .arg(name, QString::fromLatin1(read.flags));
+    if (map->data.size() != expected)
+        return QCoreApplication::translate("HeaderReading",
+                                           "%1 : %2 octets au lieu des %3 d'une image de cette taille")
+            .arg(mapName)
+            .arg(map->data.size())
+            .arg(expected);
+    *pixels = map->data;
+    return QString();
+}
+
+} // namespace
+
+QString lvglShownOf(const ReadHeader &header, const ReadStruct &descriptor, QImage *shown)
+{
+    ReadDescriptor read;
+    QString problem = readDescriptor(descriptor, &read);
+    if (!problem.isEmpty())
+        return problem;
+    const qint64 expected = lvglPixelBytes(*read.format, read.version, read.size, read.stride);
     if (expected < 0)
         return QCoreApplication::translate("HeaderReading",
                                            "%1 : lignes de %2 octets, moins que leurs pixels")
-            .arg(name, QString::fromLatin1(fields[5]));
-    const QByteArray mapName = fields[dataSize + 1];
-    const ReadArray *map = header.array(mapName);
-    if (!map)
-        return QCoreApplication::translate("HeaderReading", "%1 : tableau introuvable")
-            .arg(QString::fromLatin1(mapName));
-    if (map->valueBytes != 1)
-        return QCoreApplication::translate("HeaderReading", "%1 : des valeurs de %2 octets au lieu de 1")
-            .arg(QString::fromLatin1(mapName))
-            .arg(map->valueBytes);
-    QByteArray pixels = map->data;
-    if (!lvgl8 && fields[2] == "0 | LV_IMAGE_FLAGS_COMPRESSED") {
-        // LVGL's 12 bytes before the compressed pixels: the method, the compressed size, the size.
-        constexpr int headerBytes = 12;
-        const QByteArray &data = map->data;
-        if (data.size() < headerBytes)
-            return QCoreApplication::translate("HeaderReading",
-                                               "%1 : %2 octets, moins que l'en-tête de compression de LVGL")
-                .arg(QString::fromLatin1(mapName))
-                .arg(data.size());
-        const quint32 method = qFromLittleEndian<quint32>(data.constData()),
-                      compressed = qFromLittleEndian<quint32>(data.constData() + 4),
-                      raw = qFromLittleEndian<quint32>(data.constData() + 8);
-        if (method != 1 && method != 2)
-            return QCoreApplication::translate("HeaderReading", "%1 : méthode de compression %2 inconnue")
-                .arg(QString::fromLatin1(mapName))
-                .arg(method);
-        if (compressed != quint32(data.size() - headerBytes))
-            return QCoreApplication::translate(
-                       "HeaderReading", "%1 : %2 octets compressés annoncés au lieu des %3 qui suivent")
-                .arg(QString::fromLatin1(mapName))
-                .arg(compressed)
-                .arg(data.size() - headerBytes);
-        if (raw != expected)
-            return QCoreApplication::translate("HeaderReading",
-                                               "%1 : %2 octets décompressés annoncés au lieu des %3 d'une "
-                                               "image de cette taille")
-                .arg(QString::fromLatin1(mapName))
-                .arg(raw)
-                .arg(expected);
-        // Neither coding gives more than 255 bytes of one: a stream too short for the size is
-        // refused before the size is held.
-        DecompressedStream stream(data, headerBytes,
-                                  method == 1 ? DecompressedStream::Rle : DecompressedStream::Lz4,
-                                  (format->bitsPerPixel + 7) / 8);
-        if (expected <= 255 * qint64(compressed) + 16) {
-            pixels = QByteArray(int(expected), Qt::Uninitialized);
-            if (!stream.read(pixels.data(), expected))
-                pixels.clear();
-        } else {
-            pixels.clear();
-        }
-        if (pixels.isEmpty())
-            return QCoreApplication::translate("HeaderReading",
-                                               "%1 : le flux compressé s'arrête avant les %2 octets de "
-                                               "l'image, ou il est abîmé")
-                .arg(QString::fromLatin1(mapName))
-                .arg(expected);
-        if (!stream.finished())
-            return QCoreApplication::translate("HeaderReading",
-                                               "%1 : le flux compressé déborde des %2 octets de l'image")
-                .arg(QString::fromLatin1(mapName))
-                .arg(expected);
-    } else if (!lvgl8 && fields[2] != "0") {
-        return QCoreApplication::translate("HeaderReading", "%1 : drapeaux « %2 » inconnus")
-            .arg(name, QString::fromLatin1(fields[2]));
-    } else if (pixels.size() != expected) {
-        return QCoreApplication::translate("HeaderReading",
-                                           "%1 : %2 octets au lieu des %3 d'une image de cette taille")
-            .arg(QString::fromLatin1(mapName))
-            .arg(pixels.size())
-            .arg(expected);
-    }
-    *shown = lvglPixelsShown(pixels, *format, version, size, stride);
+            .arg(QString::fromLatin1(descriptor.name), QString::fromLatin1(read.strideText));
+    QByteArray pixels;
+    problem = mapPixels(header, QString::fromLatin1(descriptor.name), read, expected, &pixels);
+    if (!problem.isEmpty())
+        return problem;
+    *shown = lvglPixelsShown(pixels, *read.format, read.version, read.size, read.stride);
     return QString();
 }

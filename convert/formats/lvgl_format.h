@@ -31,6 +31,10 @@ bool isLvglColourFormat(const QByteArray &name, int version);
 // the colour format the picture is written in.
 QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &options);
 
+// LVGL 8's lv_animimg_set_src() takes the number of frames as a uint8_t: 255 frames at most. Tells
+// it in French, translated in the context "PictureJob"; empty when the frames fit.
+QString lvglFramesProblem(int frames, const EncodingOptions &options);
+
 // How LVGL's own settings (colour format, version, compression) go with the others, once every
 // option is read into `options`: the colour format one of `lvglVersion`'s, and how --swap-bytes
 // (RGB565_SWAPPED, which it makes the colour format), --stride-align, --compress, --threshold,

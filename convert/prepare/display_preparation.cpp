@@ -176,29 +176,6 @@ QImage ditherTo565(QImage picture)
         [](void *holder) { delete static_cast<QImage *>(holder); }, new QImage(std::move(picture)));
 }
 
-} // namespace
-
-QImage allocated(QImage picture)
-{
-    checkAllocated(picture);
-    return picture;
-}
-
-void checkAllocated(const QImage &picture)
-{
-    if (picture.isNull())
-        throw std::bad_alloc();
-}
-
-QSize fittedSize(QSize size, QSize bounds)
-{
-    if (!bounds.isValid() || (size.width() <= bounds.width() && size.height() <= bounds.height()))
-        return size;
-    return size.scaled(bounds, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-}
-
-namespace {
-
 // The picture's colours and alpha fitted to `scaled` and laid onto the background, as the
 // options say.
 PreparedPicture scaledAndLaid(QImage picture, const DisplayOptions &options, bool keepAlpha, QSize scaled)

@@ -1,6 +1,6 @@
 #include "picture_geometry.h"
 
-#include "display_preparation.h"
+#include "allocation.h"
 
 #include <QCoreApplication>
 #include <QTransform>
@@ -135,6 +135,13 @@ QSize orientedSize(QSize size, const DisplayOptions &options)
     if (options.crop.isValid())
         size = options.crop.size();
     return turnedSideways(options) ? size.transposed() : size;
+}
+
+QSize fittedSize(QSize size, QSize bounds)
+{
+    if (!bounds.isValid() || (size.width() <= bounds.width() && size.height() <= bounds.height()))
+        return size;
+    return size.scaled(bounds, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 
 QSize scaledSize(QSize size, const DisplayOptions &options)

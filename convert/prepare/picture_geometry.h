@@ -1,21 +1,15 @@
 #pragma once
 
+#include "display_options.h"
+
 #include <QImage>
 #include <QRect>
 #include <QSize>
-
-struct DisplayOptions;
 
 // The shape a picture takes for its screen, in this order: a rectangle of it cut out, turned by
 // quarter turns clockwise, mirrored, fitted to a size (within it, over it, or to it exactly),
 // then placed on a canvas. Cutting, turning and mirroring move whole pixels; only fitting
 // resamples.
-
-enum class FitMode {
-    Contain, // within the size, keeping the proportions
-    Cover, // exactly the size, enlarged or reduced to cover it, what overflows cut at the gravity
-    Stretch // to the size exactly
-};
 
 // The most that shaping may take: the shaped picture at 4 bytes a pixel (the 32-bit colours every
 // picture passes through), or the larger one Cover scales to before it cuts, times the frames of
@@ -33,6 +27,10 @@ QImage cutTurnedAndMirrored(QImage picture, const DisplayOptions &options);
 
 // The size of a picture of `size` once cut and turned.
 QSize orientedSize(QSize size, const DisplayOptions &options);
+
+// The size a picture of `size` takes once fitted within `bounds`: never larger than it was, and
+// never empty. An invalid `bounds` keeps it.
+QSize fittedSize(QSize size, QSize bounds);
 
 // The size a picture of (oriented) `size` is scaled to, before Cover cuts what overflows.
 QSize scaledSize(QSize size, const DisplayOptions &options);

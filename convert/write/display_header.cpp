@@ -1,7 +1,6 @@
 #include "display_header.h"
 
 #include "atomic_file_writer.h"
-#include "header_generator.h"
 #include "product.h"
 #include "rle_coding.h"
 

@@ -6,6 +6,21 @@
 
 class AtomicFileWriter;
 
+// What every header Quillon writes shares, the window's and the display formats'.
+
+// Header lines end with the platform's terminator.
+#ifdef Q_OS_WIN
+inline constexpr char headerNewline[] = "\r\n";
+#else
+inline constexpr char headerNewline[] = "\n";
+#endif
+
+// avr-gcc refuses larger arrays: their size must fit a signed 16-bit integer.
+constexpr qint64 maxProgmemArrayBytes = 32767;
+// The flash of the largest AVR, ATxmega384C3 (384 KiB): no array of a display format larger than
+// that fits any AVR's program memory, even in far pieces.
+constexpr qint64 largestAvrFlashBytes = 393216;
+
 // One array of a C header: `const TYPE NAME[SIZE]`, its values as 0x literals of as many
 // hexadecimal digits as the type holds, 16 to a line. The values are kept as the bytes they
 // take in a little-endian firmware, which is also how encoders produce them.

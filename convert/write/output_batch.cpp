@@ -107,6 +107,189 @@ QString placeOf(const QString &path)
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+// One round's commit, a step for all its conversions at a time: a conversion goes on until one of
+// its steps fails, the others regardless.
+class RoundCommit
+{
+public:
+    RoundCommit(const std::vector<StagedOutputs *> &round, QSet<QString> *placedShared)
+        : m_round(round)
+        , m_count(round.size())
+        , m_outcomes(m_count)
+        , m_going(m_count, false)
+        , m_journalPlaced(m_count, false)
+        , m_journalKept(m_count, false)
+        , m_placed(placedShared ? *placedShared : m_placedHere)
+    { }
+
+    std::vector<CommitOutcome> run()
+    {
+        start();
+        syncStaged();
+        placeJournals();
+        for (size_t i = 0; i < m_count; ++i) {
+            if (m_going[i])
+                putInPlace(i);
+        }
+        syncTargetsAndDropJournals();
+        return std::move(m_outcomes);
+    }
+
+private:
+    // Conversion i stops, failed on its file `file` (the last when beyond) with `error`.
+    void fail(size_t i, int error, size_t file)
+    {
+        if (!m_going[i])
+            return;
+        const std::vector<StagedOutputs::File> &files = m_round[i]->files;
+        const StagedOutputs::File &failed = files[std::min(file, files.size() - 1)];
+        m_outcomes[i].outcome = failed.failure;
+        m_outcomes[i].systemError = error;
+        m_outcomes[i].failedPath = failed.path;
+        m_going[i] = false;
+    }
+
+    // A shared file that an earlier conversion put in its place is left out, its copy removed.
+    bool leaveOut(size_t i, StagedOutputs::File &file)
+    {
+        if (!file.shared || file.staged.temporaryPath.isEmpty()
+            || !m_placed.contains(placeOf(file.staged.targetPath)))
+            return false;
+        ::unlink(encoded(file.staged.temporaryPath).constData());
+        file.staged.temporaryPath.clear();
+        m_outcomes[i].files.unchanged << file.staged.targetPath;
+        return true;
+    }
+
+    // Which conversions go: not those interrupted, nor those without files; their shared files
+    // already in place left out.
+    void start()
+    {
+        for (size_t i = 0; i < m_count; ++i) {
+            m_outcomes[i].files.unchanged = m_round[i]->unchanged;
+            if (m_round[i]->interrupted && m_round[i]->interrupted->load() != 0)
+                m_outcomes[i].outcome = WriteOutcome::Interrupted;
+            else
+                m_going[i] = !m_round[i]->files.empty();
+        }
+        for (size_t i = 0; i < m_count; ++i) {
+            for (StagedOutputs::File &file : m_round[i]->files) {
+                if (m_going[i])
+                    leaveOut(i, file);
+            }
+        }
+    }
+
+    // 1. Every staged file and journal on the disk, then their names.
+    void syncStaged()
+    {
+        std::vector<Sync> syncs;
+        QStringList stagedFolders;
+        for (size_t i = 0; i < m_count; ++i) {
+            if (!m_going[i])
+                continue;
+            const StagedOutputs &staged = *m_round[i];
+            for (size_t file = 0; file < staged.files.size(); ++file) {
+                if (staged.files[file].staged.temporaryPath.isEmpty())
+                    continue; // already in its place
+                syncs.push_back({i, file, staged.files[file].staged.temporaryPath});
+                stagedFolders << folderOf(staged.files[file].staged.temporaryPath);
+            }
+            if (!staged.stagedJournal.temporaryPath.isEmpty())
+                syncs.push_back({i, staged.files.size(), staged.stagedJournal.temporaryPath});
+        }
+        syncEach(syncs);
+        for (const Sync &sync : syncs) {
+            if (sync.error)
+                fail(sync.conversion, sync.error, sync.file);
+        }
+        const QHash<QString, int> stagedNames = syncFolders(stagedFolders);
+        for (size_t i = 0; i < m_count; ++i) {
+            for (size_t file = 0; m_going[i] && file < m_round[i]->files.size(); ++file) {
+                const QString &temporary = m_round[i]->files[file].staged.temporaryPath;
+                if (!temporary.isEmpty() && stagedNames.value(folderOf(temporary)))
+                    fail(i, stagedNames.value(folderOf(temporary)), file);
+            }
+        }
+    }
+
+    // 2. The journals named, and their names on the disk.
+    void placeJournals()
+    {
+        QStringList journalFolders;
+        for (size_t i = 0; i < m_count; ++i) {
+            StagedOutputs &staged = *m_round[i];
+            if (!m_going[i] || staged.journal.isEmpty())
+                continue;
+            int error = 0;
+            if (!placeJournal(staged.stagedJournal, staged.journal, &error)) {
+                fail(i, error, 0);
+                continue;
+            }
+            staged.stagedJournal.temporaryPath.clear();
+            m_journalPlaced[i] = true;
+            journalFolders << folderOf(staged.journal);
+        }
+        const QHash<QString, int> journalNames = syncFolders(journalFolders);
+        for (size_t i = 0; i < m_count; ++i) {
+            if (m_journalPlaced[i] && journalNames.value(folderOf(m_round[i]->journal)))
+                fail(i, journalNames.value(folderOf(m_round[i]->journal)), 0);
+        }
+    }
+
+    // 3. Conversion i's files in their targets' places, one right after the other.
+    void putInPlace(size_t i)
+    {
+        std::vector<StagedOutputs::File> &files = m_round[i]->files;
+        for (size_t file = 0; file < files.size(); ++file) {
+            StagedFile &staged = files[file].staged;
+            if (leaveOut(i, files[file]))
+                continue;
+            if (!staged.temporaryPath.isEmpty()
+                && ::rename(encoded(staged.temporaryPath).constData(), encoded(staged.targetPath).constData())
+                    != 0) {
+                const int error = errno;
+                // Once a file is replaced, the others are left to the journal, which completes them.
+                if (file > 0 && m_journalPlaced[i]) {
+                    m_journalKept[i] = true;
+                    for (size_t later = file; later < files.size(); ++later)
+                        files[later].staged.temporaryPath.clear();
+                }
+                fail(i, error, file);
+                return;
+            }
+            if (!staged.temporaryPath.isEmpty() && files[file].shared)
+                m_placed.insert(placeOf(staged.targetPath));
+            staged.temporaryPath.clear();
+            m_outcomes[i].files.written << staged.targetPath;
+            m_targetFolders << folderOf(staged.targetPath);
+        }
+    }
+
+    // The renames on the disk, then the journals go: the files they list have taken their places.
+    void syncTargetsAndDropJournals()
+    {
+        const QHash<QString, int> targetNames = syncFolders(m_targetFolders);
+        for (size_t i = 0; i < m_count; ++i) {
+            for (const QString &written : m_outcomes[i].files.written) {
+                if (const int error = targetNames.value(folderOf(written)))
+                    fail(i, error, 0);
+            }
+            if (m_journalPlaced[i] && !m_journalKept[i])
+                ::unlink(encoded(m_round[i]->journal).constData());
+            m_round[i]->abandon();
+        }
+    }
+
+    const std::vector<StagedOutputs *> &m_round;
+    const size_t m_count;
+    std::vector<CommitOutcome> m_outcomes;
+    std::vector<bool> m_going, m_journalPlaced, m_journalKept;
+    QSet<QString> m_placedHere;
+    QSet<QString> &m_placed; // the shared files put in their places, by placeOf()
+    QStringList m_targetFolders;
+};
+
 } // namespace
 
 StagedOutputs::~StagedOutputs()
@@ -150,137 +333,7 @@ void StagedOutputs::abandon()
 std::vector<CommitOutcome> commitTogether(const std::vector<StagedOutputs *> &round,
                                           QSet<QString> *placedShared)
 {
-    const size_t count = round.size();
-    std::vector<CommitOutcome> outcomes(count);
-    std::vector<bool> going(count, false), journalPlaced(count, false), journalKept(count, false);
-    const auto fail = [&](size_t i, int error, size_t file) {
-        if (!going[i])
-            return;
-        const StagedOutputs::File &failed = round[i]->files[std::min(file, round[i]->files.size() - 1)];
-        outcomes[i].outcome = failed.failure;
-        outcomes[i].systemError = error;
-        outcomes[i].failedPath = failed.path;
-        going[i] = false;
-    };
-    for (size_t i = 0; i < count; ++i) {
-        outcomes[i].files.unchanged = round[i]->unchanged;
-        if (round[i]->interrupted && round[i]->interrupted->load() != 0)
-            outcomes[i].outcome = WriteOutcome::Interrupted;
-        else
-            going[i] = !round[i]->files.empty();
-    }
-    QSet<QString> placedHere;
-    QSet<QString> &placed = placedShared ? *placedShared : placedHere;
-    // A shared file that an earlier conversion put in its place is left out, its copy removed.
-    const auto leaveOut = [&](size_t i, StagedOutputs::File &file) {
-        if (!file.shared || file.staged.temporaryPath.isEmpty()
-            || !placed.contains(placeOf(file.staged.targetPath)))
-            return false;
-        ::unlink(encoded(file.staged.temporaryPath).constData());
-        file.staged.temporaryPath.clear();
-        outcomes[i].files.unchanged << file.staged.targetPath;
-        return true;
-    };
-    for (size_t i = 0; i < count; ++i) {
-        for (StagedOutputs::File &file : round[i]->files) {
-            if (going[i])
-                leaveOut(i, file);
-        }
-    }
-
-    // 1. Every staged file and journal on the disk, then their names.
-    std::vector<Sync> syncs;
-    QStringList stagedFolders;
-    for (size_t i = 0; i < count; ++i) {
-        if (!going[i])
-            continue;
-        const StagedOutputs &staged = *round[i];
-        for (size_t file = 0; file < staged.files.size(); ++file) {
-            if (staged.files[file].staged.temporaryPath.isEmpty())
-                continue; // already in its place
-            syncs.push_back({i, file, staged.files[file].staged.temporaryPath});
-            stagedFolders << folderOf(staged.files[file].staged.temporaryPath);
-        }
-        if (!staged.stagedJournal.temporaryPath.isEmpty())
-            syncs.push_back({i, staged.files.size(), staged.stagedJournal.temporaryPath});
-    }
-    syncEach(syncs);
-    for (const Sync &sync : syncs) {
-        if (sync.error)
-            fail(sync.conversion, sync.error, sync.file);
-    }
-    const QHash<QString, int> stagedNames = syncFolders(stagedFolders);
-    for (size_t i = 0; i < count; ++i) {
-        for (size_t file = 0; going[i] && file < round[i]->files.size(); ++file) {
-            const QString &temporary = round[i]->files[file].staged.temporaryPath;
-            if (!temporary.isEmpty() && stagedNames.value(folderOf(temporary)))
-                fail(i, stagedNames.value(folderOf(temporary)), file);
-        }
-    }
-
-    // 2. The journals named, and their names on the disk.
-    QStringList journalFolders;
-    for (size_t i = 0; i < count; ++i) {
-        StagedOutputs &staged = *round[i];
-        if (!going[i] || staged.journal.isEmpty())
-            continue;
-        int error = 0;
-        if (!placeJournal(staged.stagedJournal, staged.journal, &error)) {
-            fail(i, error, 0);
-            continue;
-        }
-        staged.stagedJournal.temporaryPath.clear();
-        journalPlaced[i] = true;
-        journalFolders << folderOf(staged.journal);
-    }
-    const QHash<QString, int> journalNames = syncFolders(journalFolders);
-    for (size_t i = 0; i < count; ++i) {
-        if (journalPlaced[i] && journalNames.value(folderOf(round[i]->journal)))
-            fail(i, journalNames.value(folderOf(round[i]->journal)), 0);
-    }
-
-    // 3. The files in their targets' places, each conversion's one right after the other.
-    QStringList targetFolders;
-    for (size_t i = 0; i < count; ++i) {
-        if (!going[i])
-            continue;
-        std::vector<StagedOutputs::File> &files = round[i]->files;
-        for (size_t file = 0; file < files.size(); ++file) {
-            StagedFile &staged = files[file].staged;
-            if (leaveOut(i, files[file]))
-                continue;
-            if (!staged.temporaryPath.isEmpty()
-                && ::rename(encoded(staged.temporaryPath).constData(), encoded(staged.targetPath).constData())
-                    != 0) {
-                const int error = errno;
-                // Once a file is replaced, the others are left to the journal, which completes them.
-                if (file > 0 && journalPlaced[i]) {
-                    journalKept[i] = true;
-                    for (size_t later = file; later < files.size(); ++later)
-                        files[later].staged.temporaryPath.clear();
-                }
-                fail(i, error, file);
-                break;
-            }
-            if (!staged.temporaryPath.isEmpty() && files[file].shared)
-                placed.insert(placeOf(staged.targetPath));
-            staged.temporaryPath.clear();
-            outcomes[i].files.written << staged.targetPath;
-            targetFolders << folderOf(staged.targetPath);
-        }
-    }
-    // The renames on the disk, then the journals go: the files they list have taken their places.
-    const QHash<QString, int> targetNames = syncFolders(targetFolders);
-    for (size_t i = 0; i < count; ++i) {
-        for (const QString &written : outcomes[i].files.written) {
-            if (const int error = targetNames.value(folderOf(written)))
-                fail(i, error, 0);
-        }
-        if (journalPlaced[i] && !journalKept[i])
-            ::unlink(encoded(round[i]->journal).constData());
-        round[i]->abandon();
-    }
-    return outcomes;
+    return RoundCommit(round, placedShared).run();
 }
 
 struct OutputBatch::Waiting

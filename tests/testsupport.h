@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QProcess>
+#include <QScopedPointer>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -47,6 +49,18 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// A fresh empty folder for each test function, for a suite to derive from: renewFolder(), from
+// init(), removes the last one and makes another. path(name) names a file in it, path() the folder.
+class TemporaryFolder
+{
+protected:
+    bool renewFolder();
+    QString path(const QString &name = QString()) const;
+
+private:
+    QScopedPointer<QTemporaryDir> m_dir;
 };
 
 // What a program exited with and printed.

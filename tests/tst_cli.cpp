@@ -53,7 +53,7 @@ QString temporaryName(const QString &header)
 Q_DECLARE_METATYPE(DisplayOptions)
 Q_DECLARE_METATYPE(EncodingOptions)
 
-class TestCli : public QObject
+class TestCli : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -106,15 +106,11 @@ private slots:
     void preparesPicturesForTheDisplay();
     void writesWhatTheEngineEncodes_data();
     void writesWhatTheEngineEncodes();
-
-private:
-    QScopedPointer<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
 };
 
 void TestCli::init()
 {
-    m_dir.reset(new QTemporaryDir);
+    QVERIFY(renewFolder());
     QVERIFY(QDir().mkpath(path("window")));
     QVERIFY(QDir().mkpath(path("command")));
 }
@@ -1231,7 +1227,7 @@ void TestCli::completesAPairAKilledRunLeft()
     // From another folder than the next run's, named relative to it.
     QProcess run;
     run.setProcessEnvironment(environment);
-    run.setWorkingDirectory(m_dir->path());
+    run.setWorkingDirectory(path());
     run.start(QUILLON_CONVERT, {"-f", "-n", "logo", "-o", "command", "b/photo.png"});
     QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(path("paused")); }, 60000));
     // Signals of one kind pending together are delivered once: the next is sent only once the
@@ -1725,7 +1721,7 @@ void TestCli::forksTheDecodingServerAtItsStart()
     environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
     QProcess run;
     run.setProcessEnvironment(environment);
-    run.setWorkingDirectory(m_dir->path());
+    run.setWorkingDirectory(path());
     run.start(QUILLON_CONVERT, QStringList {"-o", "out"} + pictures + arguments);
     // A server started as a program is held at its own first fork(), let go too.
     bool forked = false, locked = false;

@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -18,7 +17,7 @@ using namespace TestSupport;
 
 Q_DECLARE_METATYPE(EncodingOptions)
 
-class TestLvgl : public QObject
+class TestLvgl : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -31,15 +30,11 @@ private slots:
     void boundsLvglRowsInTheirColourFormat();
     void compressesAsLvglDoes_data();
     void compressesAsLvglDoes();
-
-private:
-    QScopedPointer<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
 };
 
 void TestLvgl::init()
 {
-    m_dir.reset(new QTemporaryDir);
+    QVERIFY(renewFolder());
     QVERIFY(QDir().mkpath(path("command")));
 }
 

@@ -75,12 +75,34 @@ struct Run
 // not finish normally within two minutes.
 Run runProgram(const QStringList &command);
 
+#ifdef QUILLON_TEST_PLUGINS
+// The variable that has a program read pictures through the test's misbehaving reader plugins
+// (tests/plugins), as /usr/bin/env takes it.
+inline QString testReadersVariable()
+{
+    return QStringLiteral("QT_PLUGIN_PATH=" QUILLON_TEST_PLUGINS);
+}
+#endif
+
 #ifdef QUILLON_CONVERT
 // Runs quillon-convert, through `launcher` when given (prlimit, setpriv...).
 inline Run quillonConvert(const QStringList &arguments, const QStringList &launcher = {})
 {
     return runProgram(launcher + QStringList {QStringLiteral(QUILLON_CONVERT)} + arguments);
 }
+#ifdef QUILLON_TEST_PLUGINS
+// Starts quillon-convert with `arguments`, reading pictures through the test's misbehaving reader
+// plugins (tests/plugins), in the environment `run` was given (this process's when none).
+inline void startWithTestReaders(QProcess &run, const QStringList &arguments)
+{
+    QProcessEnvironment environment = run.processEnvironment();
+    if (environment.isEmpty())
+        environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(QUILLON_TEST_PLUGINS));
+    run.setProcessEnvironment(environment);
+    run.start(QStringLiteral(QUILLON_CONVERT), arguments);
+}
+#endif
 #endif
 
 // Every array of a header's text, by name: its declared type, size and values.

@@ -747,11 +747,10 @@ void TestBadInput::givesTheSameBytesWhateverFreshMemoryHolds()
         const QString options = qEnvironmentVariable("ASAN_OPTIONS")
             + QString(":malloc_fill_byte=%1:max_malloc_fill_size=1000000000").arg(fills[run]);
         // Without the sanitizers, glibc fills fresh memory when its per-thread cache is off.
-        const QByteArray printed = runJobProbe({"/usr/bin/env", "ASAN_OPTIONS=" + options,
-                                                QString("QT_PLUGIN_PATH=%1").arg(QUILLON_TEST_PLUGINS),
-                                                QString("MALLOC_PERTURB_=%1").arg(fills[run]),
-                                                "GLIBC_TUNABLES=glibc.malloc.tcache_count=0"},
-                                               {picturePath, out});
+        const QByteArray printed = runJobProbe(
+            {"/usr/bin/env", "ASAN_OPTIONS=" + options, testReadersVariable(),
+             QString("MALLOC_PERTURB_=%1").arg(fills[run]), "GLIBC_TUNABLES=glibc.malloc.tcache_count=0"},
+            {picturePath, out});
         if (printed.contains("refused")) {
             outcomes[run]
                 = printed.contains("box: Image incomplète : le fichier s'arrête avant la fin de l'image.")
@@ -790,8 +789,8 @@ void TestBadInput::survivesReadersThatMisbehave()
     QFETCH(QByteArray, file);
     const QString picturePath = path("bad.picture");
     writeFile(picturePath, file);
-    const QByteArray printed = runJobProbe(
-        {"/usr/bin/env", QString("QT_PLUGIN_PATH=%1").arg(QUILLON_TEST_PLUGINS)}, {picturePath, path("out")});
+    const QByteArray printed
+        = runJobProbe({"/usr/bin/env", testReadersVariable()}, {picturePath, path("out")});
     QVERIFY2(printed.contains("box: Cette image est illisible ou trop coûteuse à décoder.\nrefused\n"),
              printed.constData());
     QVERIFY(entryNames(path("out")).isEmpty());

@@ -297,10 +297,7 @@ void TestHostileFiles::endsTheReaderWithItsParent()
     const QString started = path("started.pid");
     writeFile(path("bad.picture"), "SPAWN " + started.toLocal8Bit());
     QProcess run;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
-    run.setProcessEnvironment(environment);
-    run.start(QUILLON_CONVERT, {"-o", path("out"), path("bad.picture")});
+    startWithTestReaders(run, {"-o", path("out"), path("bad.picture")});
     QVERIFY(run.waitForStarted());
     QVERIFY(QTest::qWaitFor([&] { return !readFileIfAny(started).isEmpty(); }, 30000));
     const QByteArray program = readFileIfAny(started);

@@ -87,6 +87,12 @@ QHash<QByteArray, QByteArray> readArrays(const QByteArray &text)
     return arrays;
 }
 
+// A list written as one text, its words apart.
+QStringList words(const char *text)
+{
+    return QString(text).split(' ', Qt::SkipEmptyParts);
+}
+
 // Every file under `folder`, by its path from there, the temporary and hidden ones included.
 QStringList filesUnder(const QString &folder)
 {
@@ -287,7 +293,6 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
     QTest::addColumn<QStringList>("files"); // every file in out/ afterwards
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("lastLine"); // of standard error
-    const auto words = [](const char *text) { return QString(text).split(' ', Qt::SkipEmptyParts); };
     QTest::newRow("bmp: the window's pair")
         << words("-o out good.png") << words("") << words("good.h good16bits.BMP") << 0 << "";
     QTest::newRow("mono: the header alone")
@@ -504,7 +509,6 @@ void TestOutputFiles::verboseListsTheFilesWritten_data()
 {
     QTest::addColumn<QStringList>("arguments"); // pictures: good*.png a picture, bad.png not one
     QTest::addColumn<QString>("err"); // all of standard error; out/good.h stands there before
-    const auto words = [](const char *text) { return QString(text).split(' ', Qt::SkipEmptyParts); };
     QTest::newRow("silent without -v") << words("-o out good2.png") << "";
     QTest::newRow("-v, the window's pair") << words("-v -o out good2.png")
                                            << "quillon-convert: out/good216bits.BMP : écrit\n"

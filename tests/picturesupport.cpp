@@ -275,6 +275,23 @@ QByteArray gzipFile(const QByteArray &data)
         + littleEndian32(crc32(data)) + littleEndian32(quint32(data.size()));
 }
 
+QByteArray lvglRleDecoded(const QByteArray &in, int block)
+{
+    QByteArray out;
+    for (int at = 0; at < in.size();) {
+        const int control = quint8(in[at++]);
+        if (control & 0x80) {
+            out += in.mid(at, (control & 0x7f) * block);
+            at += (control & 0x7f) * block;
+        } else {
+            for (int i = 0; i < control; ++i)
+                out += in.mid(at, block);
+            at += block;
+        }
+    }
+    return out;
+}
+
 QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries)
 {
     const auto u16 = [](int value) { return littleEndian32(quint32(value)).left(2); };

@@ -78,6 +78,11 @@ QByteArray tiffByHand(const QList<QPair<int, quint32>> &tags, const QByteArray &
 // out of qCompress()'s zlib stream), the CRC-32 and the size.
 QByteArray gzipFile(const QByteArray &data);
 
+// LVGL's run-length coding undone, as lv_rle.c reads it: each control byte with its top bit set
+// is followed by that many (the low 7 bits) units of `block` bytes as they are, any other by one
+// unit repeated that many times.
+QByteArray lvglRleDecoded(const QByteArray &in, int block);
+
 // A ZIP archive of the entries given, in order, stored without compression: the container of
 // OpenRaster and Krita pictures.
 QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries);

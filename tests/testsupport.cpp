@@ -120,6 +120,17 @@ QString SharedFolder::path(const QString &name) const
     return name.isEmpty() ? m_dir.path() : m_dir.filePath(name);
 }
 
+bool TemporaryFolder::renewFolder()
+{
+    m_dir.reset(new QTemporaryDir);
+    return m_dir->isValid();
+}
+
+QString TemporaryFolder::path(const QString &name) const
+{
+    return name.isEmpty() ? m_dir->path() : m_dir->filePath(name);
+}
+
 Run runProgram(const QStringList &command)
 {
     QProcess process;

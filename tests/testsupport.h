@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QProcess>
+#include <QScopedPointer>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -49,6 +51,18 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A fresh empty folder for each test function, for a suite to derive from: renewFolder(), from
+// init(), removes the last one and makes another. path(name) names a file in it, path() the folder.
+class TemporaryFolder
+{
+protected:
+    bool renewFolder();
+    QString path(const QString &name = QString()) const;
+
+private:
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
 // What a program exited with and printed.
 struct Run
 {
@@ -61,12 +75,34 @@ struct Run
 // not finish normally within two minutes.
 Run runProgram(const QStringList &command);
 
+#ifdef QUILLON_TEST_PLUGINS
+// The variable that has a program read pictures through the test's misbehaving reader plugins
+// (tests/plugins), as /usr/bin/env takes it.
+inline QString testReadersVariable()
+{
+    return QStringLiteral("QT_PLUGIN_PATH=" QUILLON_TEST_PLUGINS);
+}
+#endif
+
 #ifdef QUILLON_CONVERT
 // Runs quillon-convert, through `launcher` when given (prlimit, setpriv...).
 inline Run quillonConvert(const QStringList &arguments, const QStringList &launcher = {})
 {
     return runProgram(launcher + QStringList {QStringLiteral(QUILLON_CONVERT)} + arguments);
 }
+#ifdef QUILLON_TEST_PLUGINS
+// Starts quillon-convert with `arguments`, reading pictures through the test's misbehaving reader
+// plugins (tests/plugins), in the environment `run` was given (this process's when none).
+inline void startWithTestReaders(QProcess &run, const QStringList &arguments)
+{
+    QProcessEnvironment environment = run.processEnvironment();
+    if (environment.isEmpty())
+        environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(QUILLON_TEST_PLUGINS));
+    run.setProcessEnvironment(environment);
+    run.start(QStringLiteral(QUILLON_CONVERT), arguments);
+}
+#endif
 #endif
 
 // Every array of a header's text, by name: its declared type, size and values.

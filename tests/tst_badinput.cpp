@@ -34,7 +34,7 @@ Q_DECLARE_METATYPE(PictureMaker)
 
 // Every kind of file a user may hand the window: each is either refused with the error box or
 // converted exactly, and nothing crashes.
-class TestBadInput : public QObject
+class TestBadInput : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -66,16 +66,15 @@ private:
     // Qt decodes and displays it. Returns what happened.
     Outcome loadAndConvert(const QString &path, const QString &expectedBaseName);
 
-    QScopedPointer<QTemporaryDir> m_dir;
     QScopedPointer<MainWindow> m_window;
 };
 
 void TestBadInput::init()
 {
-    m_dir.reset(new QTemporaryDir);
-    QVERIFY(QDir(m_dir->path()).mkdir("out"));
+    QVERIFY(renewFolder());
+    QVERIFY(QDir(path()).mkdir("out"));
     m_window.reset(new MainWindow);
-    childOf<QLineEdit>(m_window.data(), "dstPath")->setText(m_dir->filePath("out"));
+    childOf<QLineEdit>(m_window.data(), "dstPath")->setText(path("out"));
 }
 
 void TestBadInput::cleanup()
@@ -83,33 +82,34 @@ void TestBadInput::cleanup()
     m_window.reset();
 }
 
-TestBadInput::Outcome TestBadInput::loadAndConvert(const QString &path, const QString &expectedBaseName)
+TestBadInput::Outcome TestBadInput::loadAndConvert(const QString &picturePath,
+                                                   const QString &expectedBaseName)
 {
     QString boxText;
     ModalWatcher watcher([&](QWidget *modal) {
         boxText = qobject_cast<QMessageBox *>(modal)->text();
         static_cast<QDialog *>(modal)->accept();
     });
-    if (!m_window->loadImage(path)) {
+    if (!m_window->loadImage(picturePath)) {
         const bool incomplete
             = boxText == QString::fromUtf8("Image incomplète : le fichier s'arrête avant la fin de l'image.");
         if (!incomplete && boxText != QString::fromUtf8("Ce fichier ne sempble pas être une image."))
             qFatal("a refused file without the error box: %s", qPrintable(boxText));
-        if (!entryNames(m_dir->filePath("out")).isEmpty())
+        if (!entryNames(path("out")).isEmpty())
             qFatal("a refused file wrote something");
         return incomplete ? Incomplete : Refused;
     }
     childOf<QPushButton>(m_window.data(), "btConvertir")->click();
     if (m_window->statusBar()->currentMessage() != QString::fromUtf8("Convertion terminée avec succès."))
-        qFatal("the conversion of %s failed", qPrintable(path));
+        qFatal("the conversion of %s failed", qPrintable(picturePath));
 
-    const QString bmpPath = m_dir->filePath("out/" + expectedBaseName + "16bits.BMP");
+    const QString bmpPath = path("out/" + expectedBaseName + "16bits.BMP");
     const QByteArray bmp = readFile(bmpPath);
-    const QImage displayed = QPixmap::fromImage(QImage(path)).toImage();
+    const QImage displayed = QPixmap::fromImage(QImage(picturePath)).toImage();
     if (bmp != expectedBmp(displayed))
-        qFatal("the BMP file of %s is not the picture's 5-6-5 form", qPrintable(path));
-    if (readFile(m_dir->filePath("out/" + expectedBaseName + ".h")) != expectedHeader(bmp))
-        qFatal("the header of %s does not hold the BMP file", qPrintable(path));
+        qFatal("the BMP file of %s is not the picture's 5-6-5 form", qPrintable(picturePath));
+    if (readFile(path("out/" + expectedBaseName + ".h")) != expectedHeader(bmp))
+        qFatal("the header of %s does not hold the BMP file", qPrintable(picturePath));
     return Converted;
 }
 
@@ -391,24 +391,24 @@ void TestBadInput::refusesOrConvertsExactly()
     QFETCH(Maker, make);
     QFETCH(int, outcome);
 
-    const QString path = m_dir->filePath(name);
-    make(path);
-    if (name.startsWith("magick.") && !QFileInfo::exists(path))
+    const QString file = path(name);
+    make(file);
+    if (name.startsWith("magick.") && !QFileInfo::exists(file))
         QSKIP("ImageMagick (Debian package imagemagick) is not installed");
-    const QByteArray suffix = QFileInfo(path).suffix().toLatin1();
+    const QByteArray suffix = QFileInfo(file).suffix().toLatin1();
     if ((suffix == "ora" || suffix == "kra") && !QImageReader::supportedImageFormats().contains(suffix))
         QSKIP("no reader of this format (Debian package kimageformat-plugins)");
-    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+    if (!QFileInfo::exists(file) && !QFileInfo(file).isSymLink())
         QSKIP("Qt cannot write this format: its image plugin (qt5-image-formats-plugins or "
               "kimageformat-plugins) is not installed");
     if (name == "text.svg" && QFontDatabase().families().isEmpty())
         QSKIP("no font at all on this machine: text draws nothing");
-    QFile::remove(path + ".png");
-    QCOMPARE(int(loadAndConvert(path, name.section('.', 0, -2))), outcome);
+    QFile::remove(file + ".png");
+    QCOMPARE(int(loadAndConvert(file, name.section('.', 0, -2))), outcome);
     if (name == "text.svg") {
         // The text was drawn (the window's picture is this one, compared above): some pixels of its
         // red, mostly opaque, within its box (38 x 17 from the left).
-        const QImage drawn = QImage(path).convertToFormat(QImage::Format_ARGB32);
+        const QImage drawn = QImage(file).convertToFormat(QImage::Format_ARGB32);
         int red = 0;
         for (int y = 0; y < 17; ++y) {
             for (int x = 0; x < 38; ++x) {
@@ -423,15 +423,15 @@ void TestBadInput::refusesOrConvertsExactly()
 
 void TestBadInput::followsSymbolicLinks()
 {
-    const QString target = m_dir->filePath("real.png");
+    const QString target = path("real.png");
     savePicture(patternPicture(12, 8), target, "PNG");
-    QVERIFY(QFile::link(target, m_dir->filePath("link.png")));
+    QVERIFY(QFile::link(target, path("link.png")));
     // The output is named after the name the user chose, the link's.
-    QCOMPARE(loadAndConvert(m_dir->filePath("link.png"), "link"), Converted);
+    QCOMPARE(loadAndConvert(path("link.png"), "link"), Converted);
 
     // A link to nothing is a missing file: silently ignored, the picture held stays.
-    QVERIFY(QFile::link(m_dir->filePath("gone.png"), m_dir->filePath("dangling.png")));
-    QVERIFY(!m_window->loadImage(m_dir->filePath("dangling.png")));
+    QVERIFY(QFile::link(path("gone.png"), path("dangling.png")));
+    QVERIFY(!m_window->loadImage(path("dangling.png")));
     QVERIFY(childOf<QPushButton>(m_window.data(), "btConvertir")->isEnabled());
 }
 
@@ -450,11 +450,11 @@ void TestBadInput::convertsTheFirstFrameOfAnAnimation()
                                                "02024401"
                                                "00"
                                                "3B");
-    const QString path = m_dir->filePath("blink.gif");
-    writeFile(path, gif);
-    QVERIFY(m_window->loadImage(path));
+    const QString file = path("blink.gif");
+    writeFile(file, gif);
+    QVERIFY(m_window->loadImage(file));
     childOf<QPushButton>(m_window.data(), "btConvertir")->click();
-    const QByteArray bmp = readFile(m_dir->filePath("out/blink16bits.BMP"));
+    const QByteArray bmp = readFile(path("out/blink16bits.BMP"));
     QCOMPARE(bmp.size(), 58);
     QCOMPARE(bmp.mid(54), QByteArray::fromHex("FFFF0000")); // white
 }
@@ -617,11 +617,11 @@ void TestBadInput::refusesHugePicturesWithoutTakingTheMemory()
         QSKIP("prlimit (util-linux) is not installed");
 
     // The probe may use 1 GiB at most, and must refuse at once, without writing anything.
-    const QString path = m_dir->filePath("huge.picture");
-    writeFile(path, file);
-    const QByteArray output = runJobProbe({prlimit, "--as=1073741824", "--"}, {path, m_dir->filePath("out")});
+    const QString picturePath = path("huge.picture");
+    writeFile(picturePath, file);
+    const QByteArray output = runJobProbe({prlimit, "--as=1073741824", "--"}, {picturePath, path("out")});
     QVERIFY2(output.contains("box: " + box.toUtf8() + "\nrefused\n"), output.constData());
-    QVERIFY(entryNames(m_dir->filePath("out")).isEmpty());
+    QVERIFY(entryNames(path("out")).isEmpty());
 }
 
 void TestBadInput::givesTheSameBytesWhateverFreshMemoryHolds_data()
@@ -765,23 +765,22 @@ void TestBadInput::givesTheSameBytesWhateverFreshMemoryHolds()
     if (QByteArray(QTest::currentDataTag()).startsWith("damaged") || file.startsWith("UNSET"))
         QSKIP("the sanitizers' allocator does not take glibc's fill of fresh memory");
 #endif
-    const QString path = m_dir->filePath("variant.bmp");
-    writeFile(path, file);
+    const QString picturePath = path("variant.bmp");
+    writeFile(picturePath, file);
 
     QByteArray outputs[2];
     Outcome outcomes[2] = {Converted, Converted};
     const int fills[2] = {17, 238};
     for (int run = 0; run < 2; ++run) {
-        const QString out = m_dir->filePath(QString("fill%1").arg(fills[run]));
+        const QString out = path(QString("fill%1").arg(fills[run]));
         QVERIFY(QDir().mkdir(out));
         const QString options = qEnvironmentVariable("ASAN_OPTIONS")
             + QString(":malloc_fill_byte=%1:max_malloc_fill_size=1000000000").arg(fills[run]);
         // Without the sanitizers, glibc fills fresh memory when its per-thread cache is off.
-        const QByteArray printed = runJobProbe({"/usr/bin/env", "ASAN_OPTIONS=" + options,
-                                                QString("QT_PLUGIN_PATH=%1").arg(QUILLON_TEST_PLUGINS),
-                                                QString("MALLOC_PERTURB_=%1").arg(fills[run]),
-                                                "GLIBC_TUNABLES=glibc.malloc.tcache_count=0"},
-                                               {path, out});
+        const QByteArray printed = runJobProbe(
+            {"/usr/bin/env", "ASAN_OPTIONS=" + options, testReadersVariable(),
+             QString("MALLOC_PERTURB_=%1").arg(fills[run]), "GLIBC_TUNABLES=glibc.malloc.tcache_count=0"},
+            {picturePath, out});
         if (printed.contains("refused")) {
             outcomes[run]
                 = printed.contains("box: Image incomplète : le fichier s'arrête avant la fin de l'image.")
@@ -818,14 +817,13 @@ void TestBadInput::survivesReadersThatMisbehave_data()
 void TestBadInput::survivesReadersThatMisbehave()
 {
     QFETCH(QByteArray, file);
-    const QString path = m_dir->filePath("bad.picture");
-    writeFile(path, file);
+    const QString picturePath = path("bad.picture");
+    writeFile(picturePath, file);
     const QByteArray printed
-        = runJobProbe({"/usr/bin/env", QString("QT_PLUGIN_PATH=%1").arg(QUILLON_TEST_PLUGINS)},
-                      {path, m_dir->filePath("out")});
+        = runJobProbe({"/usr/bin/env", testReadersVariable()}, {picturePath, path("out")});
     QVERIFY2(printed.contains("box: Cette image est illisible ou trop coûteuse à décoder.\nrefused\n"),
              printed.constData());
-    QVERIFY(entryNames(m_dir->filePath("out")).isEmpty());
+    QVERIFY(entryNames(path("out")).isEmpty());
 }
 
 void TestBadInput::namesReadersFromTheirSignatures_data()
@@ -898,8 +896,8 @@ void TestBadInput::namesReadersFromTheirSignatures()
     QFETCH(QByteArray, format);
     QFETCH(QByteArray, apart);
     QCOMPARE(pictureFormatOf(head, name), format);
-    writeFile(m_dir->filePath(name), head);
-    QCOMPARE(readerApartOf(QFile::encodeName(m_dir->filePath(name))), apart);
+    writeFile(path(name), head);
+    QCOMPARE(readerApartOf(QFile::encodeName(path(name))), apart);
 }
 
 void TestBadInput::keepsEachFamilyInOneCodec_data()
@@ -988,20 +986,20 @@ void TestBadInput::looksForNoReaderInWhatIsNoFile()
     // quillon-convert looks at its first pictures before it reads its options: anything named
     // there is looked at without waiting, and asks for no reader.
     QFETCH(QString, kind);
-    QString path = m_dir->filePath("picture.tiff");
+    QString picturePath = path("picture.tiff");
     if (kind == "fifo") {
-        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        QVERIFY(::mkfifo(QFile::encodeName(picturePath).constData(), 0600) == 0);
     } else if (kind == "folder") {
-        QVERIFY(QDir().mkdir(path));
+        QVERIFY(QDir().mkdir(picturePath));
     } else if (kind == "device") {
-        path = "/dev/zero";
+        picturePath = "/dev/zero";
     } else if (kind == "unreadable") {
         if (::geteuid() == 0)
             QSKIP("root reads any file");
-        writeFile(path, QByteArray::fromHex("49492a00"));
-        QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        writeFile(picturePath, QByteArray::fromHex("49492a00"));
+        QVERIFY(QFile::setPermissions(picturePath, QFileDevice::WriteOwner));
     }
-    QCOMPARE(readerApartOf(QFile::encodeName(path)), QByteArray());
+    QCOMPARE(readerApartOf(QFile::encodeName(picturePath)), QByteArray());
 }
 
 QTEST_MAIN(TestBadInput)

@@ -53,7 +53,7 @@ QString temporaryName(const QString &header)
 Q_DECLARE_METATYPE(DisplayOptions)
 Q_DECLARE_METATYPE(EncodingOptions)
 
-class TestCli : public QObject
+class TestCli : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -106,15 +106,11 @@ private slots:
     void preparesPicturesForTheDisplay();
     void writesWhatTheEngineEncodes_data();
     void writesWhatTheEngineEncodes();
-
-private:
-    QScopedPointer<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
 };
 
 void TestCli::init()
 {
-    m_dir.reset(new QTemporaryDir);
+    QVERIFY(renewFolder());
     QVERIFY(QDir().mkpath(path("window")));
     QVERIFY(QDir().mkpath(path("command")));
 }
@@ -261,9 +257,8 @@ void TestCli::decodesPicturesLeftUnsetAlikeAmongOthers()
             writeFile(pictures.last(), "CRASH");
         }
     }
-    const Run run = quillonConvert(
-        QStringList {"-o", path("command")} + pictures,
-        {"/usr/bin/env", QString("QT_PLUGIN_PATH=%1").arg(QUILLON_TEST_PLUGINS), environment});
+    const Run run = quillonConvert(QStringList {"-o", path("command")} + pictures,
+                                   {"/usr/bin/env", testReadersVariable(), environment});
     QStringList told = run.err.split('\n', Qt::SkipEmptyParts);
     QCOMPARE(told.takeLast(), QString::fromUtf8("60 images converties, 0 ignorée, %1 en échec").arg(crashes));
     QStringList crashed;
@@ -1132,10 +1127,7 @@ void TestCli::endsReadersThatMisbehave()
     const QString started = path("started.pid"); // the program the reader started
     writeFile(path("bad.picture"), file + ' ' + started.toLocal8Bit());
     QProcess run;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
-    run.setProcessEnvironment(environment);
-    run.start(QUILLON_CONVERT, {"-o", path("command"), path("bad.picture")});
+    startWithTestReaders(run, {"-o", path("command"), path("bad.picture")});
     QVERIFY(run.waitForStarted());
     pid_t program = 0;
     if (signal) {
@@ -1240,7 +1232,7 @@ void TestCli::completesAPairAKilledRunLeft()
     // From another folder than the next run's, named relative to it.
     QProcess run;
     run.setProcessEnvironment(environment);
-    run.setWorkingDirectory(m_dir->path());
+    run.setWorkingDirectory(path());
     run.start(QUILLON_CONVERT, {"-f", "-n", "logo", "-o", "command", "b/photo.png"});
     QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(path("paused")); }, 60000));
     // Signals of one kind pending together are delivered once: the next is sent only once the
@@ -1664,10 +1656,7 @@ void TestCli::reapsTheChildrenOfItsReaders()
     pictures << path("last.wait");
     writeFile(pictures.last(), "WAIT " + path("waiting").toLocal8Bit());
     QProcess run;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
-    run.setProcessEnvironment(environment);
-    run.start(QUILLON_CONVERT, QStringList {"-o", path("command")} + pictures);
+    startWithTestReaders(run, QStringList {"-o", path("command")} + pictures);
     QVERIFY(QTest::qWaitFor([&] { return !readFileIfAny(path("waiting")).isEmpty(); }, 60000));
     const QByteArray server = readFile(path("waiting"));
     int children = 0, unreaped = 0;
@@ -1731,11 +1720,10 @@ void TestCli::forksTheDecodingServerAtItsStart()
     environment.insert("QUILLON_PAUSE_IN", "fork");
     environment.insert("QUILLON_PAUSE_AT", "1");
     environment.insert("QUILLON_PAUSE_MARK", path("paused"));
-    environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
     QProcess run;
     run.setProcessEnvironment(environment);
-    run.setWorkingDirectory(m_dir->path());
-    run.start(QUILLON_CONVERT, QStringList {"-o", "out"} + pictures + arguments);
+    run.setWorkingDirectory(path());
+    startWithTestReaders(run, QStringList {"-o", "out"} + pictures + arguments);
     // A server started as a program is held at its own first fork(), let go too.
     bool forked = false, locked = false;
     QVERIFY(QTest::qWaitFor(

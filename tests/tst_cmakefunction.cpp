@@ -3,12 +3,11 @@
 
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace TestSupport;
 
-class TestCMakeFunction : public QObject
+class TestCMakeFunction : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -16,15 +15,11 @@ private slots:
     void init();
 
     void convertsAtBuildTimeFromCMake();
-
-private:
-    QScopedPointer<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
 };
 
 void TestCMakeFunction::init()
 {
-    m_dir.reset(new QTemporaryDir);
+    QVERIFY(renewFolder());
     QVERIFY(QDir().mkpath(path("command")));
 }
 

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTemporaryDir>
 
 using namespace TestSupport;
 
@@ -22,7 +21,7 @@ const QString failed = QStringLiteral("Echec de la convertion.");
 
 } // namespace
 
-class TestConversionJob : public QObject
+class TestConversionJob : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -48,9 +47,8 @@ private slots:
 private:
     // Loads the picture, sets the destination and presses "Convertir"; returns the status
     // bar's messages in order and checks the cursor and the button after the run.
-    QStringList convert(const QString &picturePath, const QString &destination);
+    QStringList convert(const QString &destinationPath, const QString &destination);
 
-    QScopedPointer<QTemporaryDir> m_dir;
     QScopedPointer<MainWindow> m_window;
     QStringList m_messages;
     QList<Qt::CursorShape> m_cursorAtMessage;
@@ -58,9 +56,9 @@ private:
 
 void TestConversionJob::init()
 {
-    m_dir.reset(new QTemporaryDir);
-    QVERIFY(QDir(m_dir->path()).mkdir("src"));
-    QVERIFY(QDir(m_dir->path()).mkdir("out"));
+    QVERIFY(renewFolder());
+    QVERIFY(QDir(path()).mkdir("src"));
+    QVERIFY(QDir(path()).mkdir("out"));
     m_window.reset(new MainWindow);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.data()));
@@ -77,10 +75,10 @@ void TestConversionJob::cleanup()
     m_window.reset();
 }
 
-QStringList TestConversionJob::convert(const QString &picturePath, const QString &destination)
+QStringList TestConversionJob::convert(const QString &destinationPath, const QString &destination)
 {
-    if (!picturePath.isEmpty() && !m_window->loadImage(picturePath))
-        qFatal("cannot load %s", qPrintable(picturePath));
+    if (!destinationPath.isEmpty() && !m_window->loadImage(destinationPath))
+        qFatal("cannot load %s", qPrintable(destinationPath));
     childOf<QLineEdit>(m_window.data(), "dstPath")->setText(destination);
     m_messages.clear();
     m_cursorAtMessage.clear();
@@ -94,7 +92,7 @@ QStringList TestConversionJob::convert(const QString &picturePath, const QString
     // Every run ends with an explicit arrow cursor, the button still enabled when it was.
     if (m_window->cursor().shape() != Qt::ArrowCursor || !m_window->testAttribute(Qt::WA_SetCursor))
         qFatal("the window's cursor is not an explicit arrow after the job");
-    if (!picturePath.isEmpty() && !button->isEnabled())
+    if (!destinationPath.isEmpty() && !button->isEnabled())
         qFatal("Convertir was disabled by the job");
     return m_messages;
 }
@@ -131,9 +129,9 @@ void TestConversionJob::namesTheOutputFiles()
     QFETCH(QString, bmpName);
     QFETCH(QString, headerName);
 
-    const QString source = m_dir->filePath("src/" + sourceName);
+    const QString source = path("src/" + sourceName);
     savePicture(patternPicture(6, 4), source, "PNG");
-    const QString out = m_dir->filePath("out");
+    const QString out = path("out");
     QCOMPARE(convert(source, out), (QStringList {working, succeeded}));
     QStringList written = entryNames(out);
     written.sort();
@@ -162,15 +160,15 @@ void TestConversionJob::writesBothFilesExactly()
     QFETCH(QImage, picture);
     QFETCH(QByteArray, format);
 
-    const QString source = m_dir->filePath("src/picture.img");
+    const QString source = path("src/picture.img");
     savePicture(picture, source, format.constData());
-    QCOMPARE(convert(source, m_dir->filePath("out")), (QStringList {working, succeeded}));
+    QCOMPARE(convert(source, path("out")), (QStringList {working, succeeded}));
 
     // The BMP holds the 5-6-5 form of the decoded picture as a pixmap shows it; the header holds
     // the BMP's bytes.
-    const QByteArray bmp = readFile(m_dir->filePath("out/picture16bits.BMP"));
+    const QByteArray bmp = readFile(path("out/picture16bits.BMP"));
     QCOMPARE(bmp, expectedBmp(QPixmap::fromImage(QImage(source)).toImage()));
-    QCOMPARE(readFile(m_dir->filePath("out/picture.h")), expectedHeader(bmp));
+    QCOMPARE(readFile(path("out/picture.h")), expectedHeader(bmp));
 
     auto *converted = childOf<QLabel>(m_window.data(), "imageDst");
     QCOMPARE(converted->pixmap(Qt::ReturnByValue).size(),
@@ -180,12 +178,12 @@ void TestConversionJob::writesBothFilesExactly()
 void TestConversionJob::dropsTheAlphaChannel()
 {
     // The left half is fully transparent: it comes out black, the right half keeps its colours.
-    const QString source = m_dir->filePath("src/alpha.png");
+    const QString source = path("src/alpha.png");
     const QImage picture = patternPicture(8, 4, true);
     savePicture(picture, source, "PNG");
-    QCOMPARE(convert(source, m_dir->filePath("out")), (QStringList {working, succeeded}));
+    QCOMPARE(convert(source, path("out")), (QStringList {working, succeeded}));
 
-    const QByteArray bmp = readFile(m_dir->filePath("out/alpha16bits.BMP"));
+    const QByteArray bmp = readFile(path("out/alpha16bits.BMP"));
     const QImage expected = picture.convertToFormat(QImage::Format_RGB32);
     for (int row = 0; row < 4; ++row) {
         const QByteArray line = bmp.mid(54 + row * 16, 16);
@@ -197,9 +195,9 @@ void TestConversionJob::dropsTheAlphaChannel()
 
 void TestConversionJob::reportsProgressAndOutcome()
 {
-    const QString source = m_dir->filePath("src/photo.png");
+    const QString source = path("src/photo.png");
     savePicture(patternPicture(10, 10), source, "PNG");
-    QCOMPARE(convert(source, m_dir->filePath("out")), (QStringList {working, succeeded}));
+    QCOMPARE(convert(source, path("out")), (QStringList {working, succeeded}));
     // The outcome is shown while the wait cursor is still up; the arrow comes last.
     QCOMPARE(m_cursorAtMessage.last(), Qt::WaitCursor);
     QCOMPARE(m_window->statusBar()->currentMessage(), succeeded);
@@ -208,8 +206,8 @@ void TestConversionJob::reportsProgressAndOutcome()
 
 void TestConversionJob::replacesTheFilesOfAnEarlierRun()
 {
-    const QString source = m_dir->filePath("src/photo.png");
-    const QString out = m_dir->filePath("out");
+    const QString source = path("src/photo.png");
+    const QString out = path("out");
     savePicture(patternPicture(40, 40), source, "PNG");
     writeFile(out + "/photo.h", QByteArray(500000, '#'));
     QCOMPARE(convert(source, out), (QStringList {working, succeeded}));
@@ -230,8 +228,8 @@ void TestConversionJob::replacesTheFilesOfAnEarlierRun()
 // (a journal lists the files of its own folder only), and the links stay.
 void TestConversionJob::replacesTheFilesItsOutputsLinkTo()
 {
-    const QString source = m_dir->filePath("src/photo.png");
-    const QString out = m_dir->filePath("out"), elsewhere = m_dir->filePath("elsewhere");
+    const QString source = path("src/photo.png");
+    const QString out = path("out"), elsewhere = path("elsewhere");
     QVERIFY(QDir().mkpath(elsewhere));
     savePicture(patternPicture(5, 3), source, "PNG");
     for (const QString name : {"photo.h", "photo16bits.BMP"}) {
@@ -249,16 +247,16 @@ void TestConversionJob::replacesTheFilesItsOutputsLinkTo()
 
 void TestConversionJob::convertsThePictureHeldWhenItsFileIsGone()
 {
-    const QString source = m_dir->filePath("src/photo.png");
+    const QString source = path("src/photo.png");
     savePicture(patternPicture(12, 7), source, "PNG");
     const QByteArray expected = expectedBmp(QImage(source));
     QVERIFY(m_window->loadImage(source));
     writeFile(source, "now something else entirely");
-    QCOMPARE(convert(QString(), m_dir->filePath("out")), (QStringList {working, succeeded}));
-    QCOMPARE(readFile(m_dir->filePath("out/photo16bits.BMP")), expected);
+    QCOMPARE(convert(QString(), path("out")), (QStringList {working, succeeded}));
+    QCOMPARE(readFile(path("out/photo16bits.BMP")), expected);
     QVERIFY(QFile::remove(source));
-    QCOMPARE(convert(QString(), m_dir->filePath("out")), (QStringList {working, succeeded}));
-    QCOMPARE(readFile(m_dir->filePath("out/photo16bits.BMP")), expected);
+    QCOMPARE(convert(QString(), path("out")), (QStringList {working, succeeded}));
+    QCOMPARE(readFile(path("out/photo16bits.BMP")), expected);
 }
 
 void TestConversionJob::failsWithoutADestinationFolder_data()
@@ -272,14 +270,14 @@ void TestConversionJob::failsWithoutADestinationFolder_data()
 void TestConversionJob::failsWithoutADestinationFolder()
 {
     QFETCH(QString, destination);
-    const QString source = m_dir->filePath("src/photo.png");
+    const QString source = path("src/photo.png");
     savePicture(patternPicture(20, 10), source, "PNG");
     if (destination == "file")
-        writeFile(m_dir->filePath("file"), "a plain file");
-    const QString path = destination.isEmpty() ? QString() : m_dir->filePath(destination);
+        writeFile(path("file"), "a plain file");
+    const QString destinationPath = destination.isEmpty() ? QString() : path(destination);
 
-    QCOMPARE(convert(source, path), (QStringList {working, failed}));
-    QCOMPARE(entryNames(m_dir->path()),
+    QCOMPARE(convert(source, destinationPath), (QStringList {working, failed}));
+    QCOMPARE(entryNames(path()),
              destination == "file" ? (QStringList {"file", "out", "src"}) : (QStringList {"out", "src"}));
     if (destination.isEmpty())
         QVERIFY(!QFile::exists("/photo16bits.BMP")); // nothing written into the root folder
@@ -291,8 +289,8 @@ void TestConversionJob::failsWithoutADestinationFolder()
 
 void TestConversionJob::writesNeitherFileWhenTheHeaderFails()
 {
-    const QString source = m_dir->filePath("src/photo.png");
-    const QString out = m_dir->filePath("out");
+    const QString source = path("src/photo.png");
+    const QString out = path("out");
     savePicture(patternPicture(9, 9), source, "PNG");
     QVERIFY(QDir(out).mkdir("photo.h")); // the header's path is taken by a folder
 
@@ -305,19 +303,19 @@ void TestConversionJob::writesNeitherFileWhenTheHeaderFails()
 void TestConversionJob::failsWithNothingLoaded()
 {
     // Nothing loaded, or a load that was refused after an earlier one: nothing to convert.
-    QCOMPARE(convert(QString(), m_dir->filePath("out")), (QStringList {working, failed}));
-    QCOMPARE(entryNames(m_dir->filePath("out")), QStringList());
+    QCOMPARE(convert(QString(), path("out")), (QStringList {working, failed}));
+    QCOMPARE(entryNames(path("out")), QStringList());
 
-    const QString source = m_dir->filePath("src/photo.png");
+    const QString source = path("src/photo.png");
     savePicture(patternPicture(5, 5), source, "PNG");
     QVERIFY(m_window->loadImage(source));
-    writeFile(m_dir->filePath("src/broken.png"), "not a picture");
+    writeFile(path("src/broken.png"), "not a picture");
     ModalWatcher watcher([](QWidget *box) { static_cast<QDialog *>(box)->accept(); });
-    QVERIFY(!m_window->loadImage(m_dir->filePath("src/broken.png")));
+    QVERIFY(!m_window->loadImage(path("src/broken.png")));
     QVERIFY(watcher.handled());
     QVERIFY(!childOf<QPushButton>(m_window.data(), "btConvertir")->isEnabled());
-    QCOMPARE(convert(QString(), m_dir->filePath("out")), (QStringList {working, failed}));
-    QCOMPARE(entryNames(m_dir->filePath("out")), QStringList());
+    QCOMPARE(convert(QString(), path("out")), (QStringList {working, failed}));
+    QCOMPARE(entryNames(path("out")), QStringList());
 }
 
 QTEST_MAIN(TestConversionJob)

@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -17,7 +16,7 @@ using namespace TestSupport;
 
 Q_DECLARE_METATYPE(EncodingOptions)
 
-class TestDisplayFormats : public QObject
+class TestDisplayFormats : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -42,15 +41,11 @@ private slots:
     void dithersToThePanelsColours();
     void drawsOnPanelsAsTheCommentSays_data();
     void drawsOnPanelsAsTheCommentSays();
-
-private:
-    QScopedPointer<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
 };
 
 void TestDisplayFormats::init()
 {
-    m_dir.reset(new QTemporaryDir);
+    QVERIFY(renewFolder());
     QVERIFY(QDir().mkpath(path("command")));
 }
 

@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTemporaryDir>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +17,7 @@ using namespace TestSupport;
 // Every way the writing of the two files can fail: the status bar says so, the cursor comes
 // back, the files that stood before are intact and no temporary file is left behind. A full
 // disk and another user's rights are simulated by running the job in a process of its own.
-class TestFailedWrites : public QObject
+class TestFailedWrites : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -35,7 +34,6 @@ private slots:
 private:
     void verifyEarlierFilesKept();
 
-    QScopedPointer<QTemporaryDir> m_dir;
     QString m_source;
     QString m_out;
     QByteArray m_earlierBmp;
@@ -50,12 +48,12 @@ const QByteArray failed = "loaded\nstatus: Echec de la convertion.\ncursor: arro
 
 void TestFailedWrites::init()
 {
-    m_dir.reset(new QTemporaryDir);
-    m_out = m_dir->filePath("out");
+    QVERIFY(renewFolder());
+    m_out = path("out");
     QVERIFY(QDir().mkdir(m_out));
 
     // An earlier run left its two files; the picture has grown since.
-    m_source = m_dir->filePath("photo.png");
+    m_source = path("photo.png");
     savePicture(patternPicture(10, 10), m_source, "PNG");
     QVERIFY(runJobProbe({}, {m_source, m_out})
                 .contains("status: Convertion terminée avec succès.\ncursor: arrow\n"));
@@ -110,14 +108,14 @@ void TestFailedWrites::failsOnUnusableDestinations()
     QVERIFY(window.loadImage(m_source));
     auto *destination = childOf<QLineEdit>(&window, "dstPath");
     if (what == "file") {
-        writeFile(m_dir->filePath("plain"), "a file");
-        destination->setText(m_dir->filePath("plain"));
+        writeFile(path("plain"), "a file");
+        destination->setText(path("plain"));
     } else if (what == "removed") {
-        QVERIFY(QDir().mkdir(m_dir->filePath("gone")));
-        destination->setText(m_dir->filePath("gone"));
-        QVERIFY(QDir(m_dir->filePath("gone")).removeRecursively());
+        QVERIFY(QDir().mkdir(path("gone")));
+        destination->setText(path("gone"));
+        QVERIFY(QDir(path("gone")).removeRecursively());
     } else {
-        QVERIFY(QFile::rename(m_out + "/photo16bits.BMP", m_dir->filePath("kept.BMP")));
+        QVERIFY(QFile::rename(m_out + "/photo16bits.BMP", path("kept.BMP")));
         QVERIFY(QDir(m_out).mkdir("photo16bits.BMP"));
         destination->setText(m_out);
     }
@@ -125,11 +123,11 @@ void TestFailedWrites::failsOnUnusableDestinations()
     childOf<QPushButton>(&window, "btConvertir")->click();
     QCOMPARE(window.statusBar()->currentMessage(), QString("Echec de la convertion."));
     QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
-    QVERIFY(!QFileInfo::exists(m_dir->filePath("gone")));
+    QVERIFY(!QFileInfo::exists(path("gone")));
     if (what == "bmp folder") {
         QVERIFY(QFileInfo(m_out + "/photo16bits.BMP").isDir());
         QVERIFY(QDir(m_out).rmdir("photo16bits.BMP"));
-        QVERIFY(QFile::rename(m_dir->filePath("kept.BMP"), m_out + "/photo16bits.BMP"));
+        QVERIFY(QFile::rename(path("kept.BMP"), m_out + "/photo16bits.BMP"));
     }
     verifyEarlierFilesKept(); // no header written after a failed BMP either
 }

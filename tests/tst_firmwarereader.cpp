@@ -4,14 +4,13 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace TestSupport;
 
 // The C reader in examples/firmware, compiled on the host with the headers quillon-convert
 // writes, must give back every pixel of the picture's 5-6-5 form.
-class TestFirmwareReader : public QObject
+class TestFirmwareReader : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -37,7 +36,6 @@ private:
     QByteArray runProgram(const QString &program);
 
     QString m_cc;
-    QScopedPointer<QTemporaryDir> m_dir;
 };
 
 void TestFirmwareReader::initTestCase()
@@ -49,17 +47,17 @@ void TestFirmwareReader::initTestCase()
 
 void TestFirmwareReader::init()
 {
-    m_dir.reset(new QTemporaryDir);
+    QVERIFY(renewFolder());
 }
 
 void TestFirmwareReader::convert(const QImage &picture, const QString &name, const QStringList &options)
 {
-    const QString png = m_dir->filePath(name + ".png");
+    const QString png = path(name + ".png");
     savePicture(picture, png, "PNG");
     QProcess process;
     // The array is logo, as the window names it, unless the options name it.
     const QStringList naming = options.contains("--name") ? QStringList() : QStringList {"--name", "logo"};
-    process.start(QUILLON_CONVERT, naming + options + QStringList {"--force", "-o", m_dir->path(), png});
+    process.start(QUILLON_CONVERT, naming + options + QStringList {"--force", "-o", path(), png});
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
         qFatal("quillon-convert failed: %s", process.readAllStandardError().constData());
 }
@@ -67,9 +65,9 @@ void TestFirmwareReader::convert(const QImage &picture, const QString &name, con
 QString TestFirmwareReader::compile(const QString &compiler, const QStringList &sources,
                                     const QStringList &extra)
 {
-    const QString program = m_dir->filePath("program");
-    QStringList arguments {"-std=c99", "-Wall",      "-Wextra", "-Werror",     "-pedantic",
-                           "-I",       FIRMWARE_DIR, "-I",      m_dir->path(), FIRMWARE_DIR "/quillon_bmp.c",
+    const QString program = path("program");
+    QStringList arguments {"-std=c99", "-Wall",      "-Wextra", "-Werror", "-pedantic",
+                           "-I",       FIRMWARE_DIR, "-I",      path(),    FIRMWARE_DIR "/quillon_bmp.c",
                            "-o",       program};
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -103,7 +101,7 @@ void TestFirmwareReader::readsEveryPixel()
     QFETCH(QSize, size);
     const QImage picture = patternPicture(size.width(), size.height());
     convert(picture, "picture");
-    writeFile(m_dir->filePath("main.c"),
+    writeFile(path("main.c"),
               "#include <stdio.h>\n"
               "#include \"quillon_bmp.h\"\n"
               "#include \"picture.h\"\n"
@@ -128,14 +126,14 @@ void TestFirmwareReader::readsEveryPixel()
             expected += QByteArray::number(reinterpret_cast<const quint16 *>(rgb16.constScanLine(y))[x], 16)
                             .rightJustified(4, '0')
                 + "\n";
-    QCOMPARE(runProgram(compile(m_cc, {m_dir->filePath("main.c")})), expected + "exit 0\n");
+    QCOMPARE(runProgram(compile(m_cc, {path("main.c")})), expected + "exit 0\n");
 }
 
 void TestFirmwareReader::refusesDamagedArrays()
 {
     convert(patternPicture(5, 4), "picture");
     // Each line damages a copy of the array in one way and prints what the reader says.
-    writeFile(m_dir->filePath("main.c"),
+    writeFile(path("main.c"),
               "#include <stdio.h>\n"
               "#include <string.h>\n"
               "#include \"quillon_bmp.h\"\n"
@@ -163,7 +161,7 @@ void TestFirmwareReader::refusesDamagedArrays()
               "    printf(\"pixels past the end %d\\n\", check(10, 200, sizeof logo));\n"
               "    return 0;\n"
               "}\n");
-    QCOMPARE(runProgram(compile(m_cc, {m_dir->filePath("main.c")})),
+    QCOMPARE(runProgram(compile(m_cc, {path("main.c")})),
              QByteArray("intact 0\n"
                         "one byte short -1\n"
                         "header only -1\n"
@@ -191,7 +189,7 @@ void TestFirmwareReader::buildsForAnEightBitBoard()
     // The example as it stands, with its array in program memory.
     convert(patternPicture(20, 10), "logo", {"--progmem"});
     compile(avrGcc, {FIRMWARE_DIR "/example.c"}, {"-mmcu=atmega328p", "-Os", "-DQUILLON_AVR_PROGMEM"});
-    QVERIFY(QFileInfo(m_dir->filePath("program")).size() > 0);
+    QVERIFY(QFileInfo(path("program")).size() > 0);
 }
 
 void TestFirmwareReader::compilesTheRgb565HeaderOnItsOwn()
@@ -199,7 +197,7 @@ void TestFirmwareReader::compilesTheRgb565HeaderOnItsOwn()
     // The header alone, under the strictest warnings, in C and C++; its sizes are constants. The
     // picture's name, BMP, gives it the guard QUILLON_BMP_H, which must not be the reader's.
     convert(patternPicture(13, 5), "BMP", {"--format", "rgb565", "--name", "pic"});
-    writeFile(m_dir->filePath("check.c"),
+    writeFile(path("check.c"),
               "#include \"quillon_bmp.h\"\n"
               "#include \"BMP.h\"\n"
               "typedef char sizes_are_constants[pic_width * pic_height == 65 ? 1 : -1];\n"
@@ -214,7 +212,7 @@ void TestFirmwareReader::compilesTheRgb565HeaderOnItsOwn()
         process.start(compiler.first(),
                       compiler.mid(1)
                           + QStringList {"-Wall", "-Wextra", "-pedantic", "-Werror", "-I", FIRMWARE_DIR, "-c",
-                                         m_dir->filePath("check.c"), "-o", m_dir->filePath("check.o")});
+                                         path("check.c"), "-o", path("check.o")});
         QVERIFY(process.waitForFinished(60000));
         QVERIFY2(process.exitCode() == 0, process.readAll().constData());
     }
@@ -287,14 +285,14 @@ void TestFirmwareReader::readsEveryPixelOnChips()
     compiler.start(build.first(),
                    build.mid(1)
                        + QStringList {"-std=c99", "-Wall", "-Wextra", "-Werror", "-I", FIRMWARE_DIR, "-I",
-                                      m_dir->path(), FIRMWARE_TEST_DIR "/chip_main.c",
-                                      FIRMWARE_DIR "/quillon_bmp.c", "-o", m_dir->filePath("chip.elf")});
+                                      path(), FIRMWARE_TEST_DIR "/chip_main.c", FIRMWARE_DIR "/quillon_bmp.c",
+                                      "-o", path("chip.elf")});
     QVERIFY(compiler.waitForFinished(120000));
     QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
 
     QProcess chip;
     chip.setProcessChannelMode(QProcess::MergedChannels);
-    chip.start(run.first(), run.mid(1) + QStringList {m_dir->filePath("chip.elf")});
+    chip.start(run.first(), run.mid(1) + QStringList {path("chip.elf")});
     QVERIFY(chip.waitForFinished(120000));
     QCOMPARE(chip.exitCode(), 0);
     // simavr colours each line of the serial output and ends it with a dot.

@@ -12,7 +12,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -23,12 +22,12 @@ Q_DECLARE_METATYPE(QVector<QImage>)
 // Every frame of an animation: the frames decoded as Qt's reader composes them, within the bounds
 // of one picture; their header compiled as C and C++ and walked through its tables, on the host
 // and from an ATmega2560's flash; the command line's words and refusals.
-class TestFrames : public QObject
+class TestFrames : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
 private slots:
-    void init() { m_dir.reset(new QTemporaryDir); }
+    void init() { QVERIFY(renewFolder()); }
     void decodesFramesWithinBounds_data();
     void decodesFramesWithinBounds();
     void headerWalkedThroughItsTables_data();
@@ -43,15 +42,12 @@ private slots:
     void observerToldInOrder();
 
 private:
-    QString path(const QString &name) const { return m_dir->filePath(name); }
     // Writes the header of the frames in `format` (a row's variant: "rgb565 mask", "lvgl8"...)
     // and returns what a program that walks its tables prints.
     // Writes anim.h (and anim.c, split) of three frames with the decoding line; what the program
     // that walks its tables prints; what each frame shows, into `shown` when asked.
     QByteArray writeFrames(const QString &variant, bool split, bool progmem, QByteArray *printing,
                            QVector<QImage> *shown = nullptr);
-
-    QScopedPointer<QTemporaryDir> m_dir;
 };
 
 namespace {
@@ -585,7 +581,7 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
     request.header.split = split;
     request.header.progmem = progmem;
     request.pixels = &encoded.header;
-    const OutputPaths paths = outputPaths(m_dir->path(), "anim.gif");
+    const OutputPaths paths = outputPaths(path(), "anim.gif");
     if (writeOutputFiles(QImage16(encoded.shownPicture(QImage::Format_RGB16)), paths, request)
         != WriteOutcome::Written)
         qFatal("anim not written");
@@ -732,11 +728,10 @@ void TestFrames::headerWalkedThroughItsTables()
     QStringList sources = {path("main.c")};
     if (split)
         sources << path("anim.c");
-    const Run built
-        = runProgram(QStringList {compiler, "-std=" + standard, "-Wall", "-Wextra", "-Werror",
-                                  "-DLV_LVGL_H_INCLUDE_SIMPLE", "-I", QUILLON_LVGL_STANDIN, "-I",
-                                  QUILLON_DISPLAY_STANDINS, "-I", m_dir->path(), "-o", path("program")}
-                     + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
+    const Run built = runProgram(QStringList {compiler, "-std=" + standard, "-Wall", "-Wextra", "-Werror",
+                                              "-DLV_LVGL_H_INCLUDE_SIMPLE", "-I", QUILLON_LVGL_STANDIN, "-I",
+                                              QUILLON_DISPLAY_STANDINS, "-I", path(), "-o", path("program")}
+                                 + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
     QVERIFY2(built.exitCode == 0, qPrintable(built.out + built.err));
     const Run ran = runProgram({path("program")});
     QCOMPARE(ran.exitCode, 0);
@@ -818,7 +813,7 @@ void TestFrames::frameTableReadFromAvrFlash()
               "board_putc('\\n');\n"
               "    board_stop();\n    return 0;\n}\n");
     const Run built = runProgram({"avr-gcc", "-mmcu=atmega2560", "-Os", "-std=c99", "-Wall", "-Wextra",
-                                  "-Werror", "-I", m_dir->path(), FIRMWARE_TEST_DIR "/avr_board.c",
+                                  "-Werror", "-I", path(), FIRMWARE_TEST_DIR "/avr_board.c",
                                   path("frames_main.c"), "-o", path("frames.elf")});
     QVERIFY2(built.exitCode == 0, qPrintable(built.out + built.err));
     const Run chip = runProgram({"simavr", "-m", "atmega2560", "-f", "16000000", path("frames.elf")});
@@ -842,7 +837,7 @@ void TestFrames::frameTableReadFromAvrFlash()
     const Run drawing
         = runProgram({"avr-g++", "-mmcu=atmega2560", "-Os", "-std=c++11", "-DSTANDIN_WIDTH=48",
                       "-DSTANDIN_HEIGHT=24", "-Wall", "-Wextra", "-Werror", "-I", QUILLON_DISPLAY_STANDINS,
-                      "-I", m_dir->path(), "-c", path("draw.cpp"), "-o", path("draw.o")});
+                      "-I", path(), "-c", path("draw.cpp"), "-o", path("draw.o")});
     QVERIFY2(drawing.exitCode == 0, qPrintable(line.captured(1) + '\n' + drawing.out + drawing.err));
 }
 
@@ -1067,7 +1062,7 @@ void TestFrames::commandLine()
     writeFile(path("wide.mng"),
               QByteArray::fromHex("8a4d4e470d0a1a0a") + pngChunk("MHDR", mhdr) + pngChunk("MEND", {}));
     QProcess process;
-    process.setWorkingDirectory(m_dir->path());
+    process.setWorkingDirectory(path());
     process.start(QUILLON_CONVERT, arguments);
     QVERIFY(process.waitForFinished(120000));
     QCOMPARE(process.exitCode(), exitCode);
@@ -1130,7 +1125,7 @@ void TestFrames::observerToldInOrder()
         writeFile(path("anim.h"), "standing");
     PictureJob job;
     job.picturePath = path("anim.gif");
-    job.outputFolder = m_dir->path();
+    job.outputFolder = path();
     job.format = findDisplayFormat("mono");
     job.encoding.arrayName = "anim";
     job.frames.asked = allFrames;

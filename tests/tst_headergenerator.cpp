@@ -8,7 +8,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace TestSupport;
@@ -51,7 +50,7 @@ QByteArray parseValues(const QByteArray &text)
 
 } // namespace
 
-class TestHeaderGenerator : public QObject
+class TestHeaderGenerator : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -70,16 +69,11 @@ private slots:
     void keepsThePreviousHeaderWhenTheDiskIsFull_data();
     void keepsThePreviousHeaderWhenTheDiskIsFull();
     void failsWhenTheInputChangesLengthWhileRead();
-
-private:
-    QScopedPointer<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
 };
 
 void TestHeaderGenerator::init()
 {
-    m_dir.reset(new QTemporaryDir);
-    QVERIFY(m_dir->isValid());
+    QVERIFY(renewFolder());
 }
 
 void TestHeaderGenerator::writesTheExactText_data()
@@ -201,7 +195,7 @@ void TestHeaderGenerator::compilesAndGivesBackTheBmpBytes()
               "    return fwrite(logo, 1, sizeof logo, stdout) == sizeof logo ? 0 : 1;\n"
               "}\n");
     QProcess cc;
-    cc.setWorkingDirectory(m_dir->path());
+    cc.setWorkingDirectory(path());
     cc.start(compiler, {"-std=c99", "-Wall", "-Wextra", "-Werror", "-pedantic", "dump.c", "-o", "dump"});
     QVERIFY(cc.waitForFinished(60000));
     QVERIFY2(cc.exitCode() == 0, cc.readAllStandardError().constData());
@@ -216,22 +210,22 @@ void TestHeaderGenerator::compilesAndGivesBackTheBmpBytes()
 void TestHeaderGenerator::failsOnAnUnreadableInput()
 {
     QVERIFY(!generateHeaderFile(path("missing.bin"), path("missing.h")));
-    QCOMPARE(entryNames(m_dir->path()), QStringList());
+    QCOMPARE(entryNames(path()), QStringList());
 
     // An existing header is not emptied when the input turns out to be unreadable.
     writeFile(path("kept.h"), "earlier header");
     QVERIFY(!generateHeaderFile(path("missing.bin"), path("kept.h")));
-    QVERIFY(QDir(m_dir->path()).mkdir("folder.bin"));
+    QVERIFY(QDir(path()).mkdir("folder.bin"));
     QVERIFY(!generateHeaderFile(path("folder.bin"), path("kept.h")));
     QCOMPARE(readFile(path("kept.h")), QByteArray("earlier header"));
-    QCOMPARE(entryNames(m_dir->path()), (QStringList {"folder.bin", "kept.h"}));
+    QCOMPARE(entryNames(path()), (QStringList {"folder.bin", "kept.h"}));
 }
 
 void TestHeaderGenerator::failsWithoutCreatingAFolder()
 {
     writeFile(path("input.bin"), "abc");
     QVERIFY(!generateHeaderFile(path("input.bin"), path("missing/input.h")));
-    QCOMPARE(entryNames(m_dir->path()), QStringList {"input.bin"});
+    QCOMPARE(entryNames(path()), QStringList {"input.bin"});
 }
 
 void TestHeaderGenerator::replacesAnExistingHeaderWhole()
@@ -241,7 +235,7 @@ void TestHeaderGenerator::replacesAnExistingHeaderWhole()
     QVERIFY(generateHeaderFile(path("input.bin"), path("input.h")));
     QVERIFY(generateHeaderFile(path("input.bin"), path("input.h")));
     QCOMPARE(readFile(path("input.h")), headerText(2, "\n\t0x42,0x4d"));
-    QCOMPARE(entryNames(m_dir->path()), (QStringList {"input.bin", "input.h"}));
+    QCOMPARE(entryNames(path()), (QStringList {"input.bin", "input.h"}));
 }
 
 void TestHeaderGenerator::keepsThePreviousHeaderWhenTheDiskIsFull_data()
@@ -266,7 +260,7 @@ void TestHeaderGenerator::keepsThePreviousHeaderWhenTheDiskIsFull()
     QVERIFY(
         !runWithFileSizeLimit(room, [&] { return generateHeaderFile(path("input.bin"), path("input.h")); }));
     QCOMPARE(readFile(path("input.h")), previous);
-    QCOMPARE(entryNames(m_dir->path()), (QStringList {"input.bin", "input.h"}));
+    QCOMPARE(entryNames(path()), (QStringList {"input.bin", "input.h"}));
 
     // With room for the whole text the same call succeeds.
     QVERIFY(runWithFileSizeLimit(qint64(inputSize) * 6 + 200,
@@ -284,7 +278,7 @@ void TestHeaderGenerator::failsWhenTheInputChangesLengthWhileRead()
     writeFile(path("status.h"), "earlier header");
     QVERIFY(!generateHeaderFile(growing, path("status.h")));
     QCOMPARE(readFile(path("status.h")), QByteArray("earlier header"));
-    QCOMPARE(entryNames(m_dir->path()), QStringList {"status.h"});
+    QCOMPARE(entryNames(path()), QStringList {"status.h"});
 }
 
 QTEST_GUILESS_MAIN(TestHeaderGenerator)

@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace TestSupport;
@@ -19,12 +18,12 @@ using namespace TestSupport;
 // split pairs; each program prints what it holds, against what the encoder made. Arrays coded by
 // run length are read back by the reader written beside them, against what the same call without
 // --compress writes.
-class TestHeaders : public QObject
+class TestHeaders : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
 private slots:
-    void init() { m_dir.reset(new QTemporaryDir); }
+    void init() { QVERIFY(renewFolder()); }
     void compileEverywhere_data();
     void compileEverywhere();
     void monoArrayReadFromAvrFlash();
@@ -49,9 +48,6 @@ private:
     // (own_NAME.h): what the program prints of each icon's arrays, then of each entry of the
     // bundle's tables, which must be the icon's own pixels.
     Written writeBundle(const QString &variant, bool split);
-    QString path(const QString &name) const { return m_dir->filePath(name); }
-
-    QScopedPointer<QTemporaryDir> m_dir;
 };
 
 namespace {
@@ -115,7 +111,7 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
     }
     if (header)
         *header = encoded.header;
-    const OutputPaths paths = outputPaths(m_dir->path(), (file.isEmpty() ? QString(name) : file) + ".png");
+    const OutputPaths paths = outputPaths(path(), (file.isEmpty() ? QString(name) : file) + ".png");
     if (writeOutputFiles(image, paths, request) != WriteOutcome::Written)
         qFatal("%s not written", name.constData());
 
@@ -199,7 +195,7 @@ TestHeaders::Written TestHeaders::writeBundle(const QString &variant, bool split
     request.header.arrayName = "icons";
     request.header.split = split;
     request.pixels = &bundle;
-    if (writeOutputFiles(QImage16(), outputPaths(m_dir->path(), "icons"), request) != WriteOutcome::Written)
+    if (writeOutputFiles(QImage16(), outputPaths(path(), "icons"), request) != WriteOutcome::Written)
         qFatal("icons not written");
     return written;
 }
@@ -370,7 +366,7 @@ void TestHeaders::compileEverywhere()
     build.setProcessChannelMode(QProcess::MergedChannels);
     build.start(compiler,
                 QStringList {"-std=" + standard, "-Wall", "-Wextra", "-Werror", "-DLV_LVGL_H_INCLUDE_SIMPLE",
-                             "-I", QUILLON_LVGL_STANDIN, "-I", m_dir->path(), "-o", path("program")}
+                             "-I", QUILLON_LVGL_STANDIN, "-I", path(), "-o", path("program")}
                     + definesOf(variant) + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
     QVERIFY(build.waitForFinished(120000));
     QVERIFY2(build.exitCode() == 0, build.readAll().constData());
@@ -386,10 +382,9 @@ void TestHeaders::compileEverywhere()
     const QString avr = QStandardPaths::findExecutable(cxx ? "avr-g++" : "avr-gcc");
     if (avr.isEmpty())
         QSKIP("avr-gcc is not installed (scripts/install-deps installs it): not compiled for AVR");
-    const Run chip
-        = runProgram(QStringList {avr, "-mmcu=atmega2560", "-Os", "-std=" + standard, "-Wall", "-Wextra",
-                                  "-Werror", "-I", m_dir->path(), "-o", path("chip.elf")}
-                     + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
+    const Run chip = runProgram(QStringList {avr, "-mmcu=atmega2560", "-Os", "-std=" + standard, "-Wall",
+                                             "-Wextra", "-Werror", "-I", path(), "-o", path("chip.elf")}
+                                + (cxx ? QStringList {"-x", "c++"} : QStringList()) + sources);
     QVERIFY2(chip.exitCode == 0, qPrintable(chip.out + chip.err));
 }
 
@@ -408,7 +403,7 @@ void TestHeaders::monoArrayReadFromAvrFlash()
     QProcess build;
     build.setProcessChannelMode(QProcess::MergedChannels);
     build.start("avr-gcc",
-                {"-mmcu=atmega328p", "-Os", "-std=c99", "-Wall", "-Wextra", "-Werror", "-I", m_dir->path(),
+                {"-mmcu=atmega328p", "-Os", "-std=c99", "-Wall", "-Wextra", "-Werror", "-I", path(),
                  FIRMWARE_TEST_DIR "/avr_board.c", FIRMWARE_TEST_DIR "/mono_main.c", "-o", path("mono.elf")});
     QVERIFY(build.waitForFinished(120000));
     QVERIFY2(build.exitCode() == 0, build.readAll().constData());
@@ -435,7 +430,7 @@ void TestHeaders::epaperPlanesFitAnUno()
               "        sink ^= pgm_read_byte(&panel_black[i]) ^ pgm_read_byte(&panel_red[i]);\n"
               "    return 0;\n}\n");
     const Run built = runProgram({"avr-gcc", "-mmcu=atmega328p", "-Os", "-std=c99", "-Wall", "-Wextra",
-                                  "-Werror", "-I", m_dir->path(), "-o", path("uno.elf"), path("uno.c")});
+                                  "-Werror", "-I", path(), "-o", path("uno.elf"), path("uno.c")});
     QVERIFY2(built.exitCode == 0, qPrintable(built.out + built.err));
 }
 

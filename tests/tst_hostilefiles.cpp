@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cerrno>
@@ -109,15 +108,15 @@ extern "C" ssize_t process_vm_readv(pid_t pid, const iovec *local, unsigned long
 
 // Files that make other packages' readers crash, or take far more than they announce: the
 // reader runs in a child process, which alone pays for it.
-class TestHostileFiles : public QObject
+class TestHostileFiles : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        m_dir.reset(new QTemporaryDir);
-        QVERIFY(QDir(m_dir->path()).mkdir("out"));
+        QVERIFY(renewFolder());
+        QVERIFY(QDir(path()).mkdir("out"));
     }
     void cleanup() { processMemoryRefused = false; }
     void handsPicturesBackWhole_data();
@@ -132,11 +131,6 @@ private slots:
     void decodesPicturesInTurn_data();
     void decodesPicturesInTurn();
     void keepsNoMoreChildrenWaitingThanItDecodesAtOnce();
-
-private:
-    QString path(const QString &name) const { return m_dir->filePath(name); }
-
-    QScopedPointer<QTemporaryDir> m_dir;
 };
 
 void TestHostileFiles::handsPicturesBackWhole_data()
@@ -233,7 +227,7 @@ void TestHostileFiles::refusesWhatHurtsItsReader()
     const QString prlimit = QStandardPaths::findExecutable("prlimit");
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is not installed");
-    const QByteArray file = make(m_dir->path());
+    const QByteArray file = make(path());
     if (file.isEmpty())
         QSKIP("no program to make this file (cjxl, Debian package libjxl-tools)");
     const QByteArray format = pictureFormatOf(file, name);
@@ -303,10 +297,7 @@ void TestHostileFiles::endsTheReaderWithItsParent()
     const QString started = path("started.pid");
     writeFile(path("bad.picture"), "SPAWN " + started.toLocal8Bit());
     QProcess run;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_PLUGIN_PATH", QUILLON_TEST_PLUGINS);
-    run.setProcessEnvironment(environment);
-    run.start(QUILLON_CONVERT, {"-o", path("out"), path("bad.picture")});
+    startWithTestReaders(run, {"-o", path("out"), path("bad.picture")});
     QVERIFY(run.waitForStarted());
     QVERIFY(QTest::qWaitFor([&] { return !readFileIfAny(started).isEmpty(); }, 30000));
     const QByteArray program = readFileIfAny(started);
@@ -516,7 +507,7 @@ void TestHostileFiles::keepsNoMoreChildrenWaitingThanItDecodesAtOnce()
         });
     }
     const auto marks = [&] {
-        QStringList names = entryNames(m_dir->path()).filter("waiting");
+        QStringList names = entryNames(path()).filter("waiting");
         // Each mark written whole, with the server's number.
         for (const QString &name : names) {
             if (readFileIfAny(path(name)).isEmpty())

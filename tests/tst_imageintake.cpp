@@ -12,7 +12,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QUrl>
 
 using namespace TestSupport;
@@ -52,7 +51,7 @@ QPixmap shownPixmap(QLabel *label)
 
 } // namespace
 
-class TestImageIntake : public QObject
+class TestImageIntake : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -83,7 +82,6 @@ private:
     void verifyStartingState();
     void verifyLoaded(QSize pictureSize);
 
-    QScopedPointer<QTemporaryDir> m_dir;
     QScopedPointer<MainWindow> m_window;
     QLabel *m_source = nullptr;
     QLabel *m_converted = nullptr;
@@ -92,14 +90,14 @@ private:
 
 void TestImageIntake::init()
 {
-    m_dir.reset(new QTemporaryDir);
+    QVERIFY(renewFolder());
     m_window.reset(new MainWindow);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.data()));
     m_source = childOf<QLabel>(m_window.data(), "imageSrc");
     m_converted = childOf<QLabel>(m_window.data(), "imageDst");
     m_convert = childOf<QPushButton>(m_window.data(), "btConvertir");
-    childOf<QLineEdit>(m_window.data(), "dstPath")->setText(m_dir->path());
+    childOf<QLineEdit>(m_window.data(), "dstPath")->setText(path());
 }
 
 void TestImageIntake::cleanup()
@@ -130,9 +128,9 @@ bool TestImageIntake::dragEnterAccepted(QMimeData *data)
 
 QString TestImageIntake::picture(const QString &name, const char *format, QSize size)
 {
-    const QString path = m_dir->filePath(name);
-    savePicture(patternPicture(size.width(), size.height()), path, format);
-    return path;
+    const QString file = path(name);
+    savePicture(patternPicture(size.width(), size.height()), file, format);
+    return file;
 }
 
 void TestImageIntake::verifyStartingState()
@@ -211,7 +209,7 @@ void TestImageIntake::ignoresWhatIsNoLocalFile()
     BoxSeen box;
     ModalWatcher watcher(recordBox(&box));
     drop({QUrl("https://example.org/photo.png")});
-    drop({QUrl::fromLocalFile(m_dir->filePath("missing.png"))});
+    drop({QUrl::fromLocalFile(path("missing.png"))});
     drop({});
     QTest::qWait(50);
     QVERIFY(!box.shown);
@@ -219,7 +217,7 @@ void TestImageIntake::ignoresWhatIsNoLocalFile()
 
     // Nor do they disturb a picture already loaded.
     drop({QUrl::fromLocalFile(picture("photo.png", "PNG"))});
-    drop({QUrl::fromLocalFile(m_dir->filePath("missing.png"))});
+    drop({QUrl::fromLocalFile(path("missing.png"))});
     verifyLoaded(QSize(40, 30));
     QTest::qWait(50);
     QVERIFY(!box.shown);
@@ -311,19 +309,19 @@ void TestImageIntake::refusesWhatDoesNotDecode()
     drop({QUrl::fromLocalFile(picture("earlier.png", "PNG"))});
     QVERIFY(m_convert->isEnabled());
 
-    const QString path = m_dir->filePath(name);
+    const QString picturePath = path(name);
     if (name == "folder.png") {
-        QVERIFY(QDir(m_dir->path()).mkdir(name));
+        QVERIFY(QDir(path()).mkdir(name));
     } else if (name == "cut.png") {
-        savePicture(patternPicture(50, 50), path, "PNG");
-        writeFile(path, readFile(path).left(60));
+        savePicture(patternPicture(50, 50), picturePath, "PNG");
+        writeFile(picturePath, readFile(picturePath).left(60));
     } else {
-        writeFile(path, content);
+        writeFile(picturePath, content);
     }
 
     BoxSeen box;
     ModalWatcher watcher(recordBox(&box));
-    drop({QUrl::fromLocalFile(path)});
+    drop({QUrl::fromLocalFile(picturePath)});
     QVERIFY(box.shown);
     QCOMPARE(box.title, QString("Erreur"));
     QCOMPARE(box.text, message);
@@ -341,7 +339,7 @@ void TestImageIntake::refusesPicturesTooLargeToConvert()
 {
     // 8193 x 8192 pixels would take just over 256 MiB once decoded; 8192 x 8192 is let through
     // to the decoder, which fails on the missing pixel data.
-    const QString tooLarge = m_dir->filePath("huge.png");
+    const QString tooLarge = path("huge.png");
     writeFile(tooLarge, pngWithoutPixels(8193, 8192));
     BoxSeen box;
     ModalWatcher watcher(recordBox(&box));
@@ -351,7 +349,7 @@ void TestImageIntake::refusesPicturesTooLargeToConvert()
     QCOMPARE(box.text, QString("Cette image est trop grande pour être convertie."));
     verifyStartingState();
 
-    const QString largest = m_dir->filePath("largest.png");
+    const QString largest = path("largest.png");
     writeFile(largest, pngWithoutPixels(8192, 8192));
     BoxSeen second;
     ModalWatcher secondWatcher(recordBox(&second));
@@ -361,7 +359,7 @@ void TestImageIntake::refusesPicturesTooLargeToConvert()
 
 void TestImageIntake::opensThroughTheDialog()
 {
-    const QString path = picture("photo.bmp", "BMP", QSize(30, 40));
+    const QString file = picture("photo.bmp", "BMP", QSize(30, 40));
     QString caption;
     QString startFolder;
     QStringList filters;
@@ -371,12 +369,12 @@ void TestImageIntake::opensThroughTheDialog()
         caption = dialog->windowTitle();
         startFolder = dialog->directory().absolutePath();
         filters = dialog->nameFilters();
-        acceptFileDialog(dialog, path);
+        acceptFileDialog(dialog, file);
     });
     childOf<QAction>(m_window.data(), "actionOuvrir")->trigger();
 
     QCOMPARE(caption, QString("Ouvrir une image"));
-    QCOMPARE(startFolder, m_dir->path());
+    QCOMPARE(startFolder, path());
     QCOMPARE(filters, QStringList {"Images (*.png *.bmp *.gif *.jpg)"});
     verifyLoaded(QSize(30, 40));
 }
@@ -419,7 +417,7 @@ void TestImageIntake::fitsPreviewsToTheLabels()
     // Scaled without smoothing, every pixel of it: enlarged, each pixel of the picture becomes
     // a block of one colour; reduced, each shown pixel is one of the picture's.
     const QImage shown = shownPixmap(m_source).toImage();
-    const QImage expected = QImage(m_dir->filePath("photo.png"))
+    const QImage expected = QImage(path("photo.png"))
                                 .scaled(label, Qt::KeepAspectRatio, Qt::FastTransformation)
                                 .convertToFormat(shown.format());
     QCOMPARE(shown, expected);
@@ -468,7 +466,7 @@ void TestImageIntake::followsTheWindowSizeWithoutAFolderName()
     // A path without any "/" before the name, as for a picture at the root of the file system.
     picture("photo.png", "PNG", QSize(80, 40));
     const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
+    QVERIFY(QDir::setCurrent(path()));
     const bool loaded = m_window->loadImage("photo.png");
     QDir::setCurrent(previous);
     QVERIFY(loaded);

@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -18,7 +17,7 @@ using namespace TestSupport;
 
 Q_DECLARE_METATYPE(EncodingOptions)
 
-class TestLvgl : public QObject
+class TestLvgl : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -31,15 +30,11 @@ private slots:
     void boundsLvglRowsInTheirColourFormat();
     void compressesAsLvglDoes_data();
     void compressesAsLvglDoes();
-
-private:
-    QScopedPointer<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
 };
 
 void TestLvgl::init()
 {
-    m_dir.reset(new QTemporaryDir);
+    QVERIFY(renewFolder());
     QVERIFY(QDir().mkpath(path("command")));
 }
 
@@ -47,24 +42,6 @@ namespace {
 
 // A picture of Format_RGB32, whose pixels setPixel() makes opaque.
 constexpr int noAlphaChannel = -2;
-
-// LVGL's run-length coding undone, as lv_rle.c reads it.
-QByteArray rleDecoded(const QByteArray &in, int block)
-{
-    QByteArray out;
-    for (int at = 0; at < in.size();) {
-        const int control = quint8(in[at++]);
-        if (control & 0x80) {
-            out += in.mid(at, (control & 0x7f) * block);
-            at += (control & 0x7f) * block;
-        } else {
-            for (int i = 0; i < control; ++i)
-                out += in.mid(at, block);
-            at += block;
-        }
-    }
-    return out;
-}
 
 } // namespace
 
@@ -267,7 +244,7 @@ void TestLvgl::encodesLvglImages()
         QCOMPARE(int(u32(4)), data.size() - 12);
         QByteArray raw(int(u32(8)), '\0');
         if (compress == "rle")
-            raw = rleDecoded(data.mid(12), (bits + 7) / 8).left(raw.size());
+            raw = lvglRleDecoded(data.mid(12), (bits + 7) / 8).left(raw.size());
         else
             QCOMPARE(LZ4_decompress_safe(data.constData() + 12, raw.data(), data.size() - 12, raw.size()),
                      raw.size());

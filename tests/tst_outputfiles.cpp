@@ -9,7 +9,6 @@
 #include <QDirIterator>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -26,15 +25,15 @@ using namespace TestSupport;
 // The files a build uses besides the header: the raw arrays and LVGL's image file (--binary), the
 // BMP file only when asked for in a display format (--bmp), the reader of coded arrays
 // (--compress rle), the output folder made when missing, and the line that counts a batch.
-class TestOutputFiles : public QObject
+class TestOutputFiles : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
 private slots:
     void init() // each test in a folder of its own, where quillon-convert runs too
     {
-        m_dir.reset(new QTemporaryDir);
-        QVERIFY(QDir::setCurrent(m_dir->path()));
+        QVERIFY(renewFolder());
+        QVERIFY(QDir::setCurrent(path()));
     }
     void rawFilesHoldTheArrays_data();
     void rawFilesHoldTheArrays();
@@ -60,9 +59,6 @@ private:
     // Encodes the picture in-process as quillon-convert does with --binary, and writes the
     // header and the raw files into the temporary folder, as pic.h, pic.bin...: whether written.
     bool writeBinary(const QImage &picture, const QByteArray &format, EncodingOptions options);
-    QString path(const QString &name) const { return m_dir->filePath(name); }
-
-    QScopedPointer<QTemporaryDir> m_dir;
 };
 
 namespace {
@@ -91,6 +87,12 @@ QHash<QByteArray, QByteArray> readArrays(const QByteArray &text)
     return arrays;
 }
 
+// A list written as one text, its words apart.
+QStringList words(const char *text)
+{
+    return QString(text).split(' ', Qt::SkipEmptyParts);
+}
+
 // Every file under `folder`, by its path from there, the temporary and hidden ones included.
 QStringList filesUnder(const QString &folder)
 {
@@ -114,7 +116,7 @@ bool TestOutputFiles::writeBinary(const QImage &picture, const QByteArray &forma
         || (displayFormat->alpha == DisplayFormat::AlphaWhenAsked && options.alphaMask);
     const EncodedPicture encoded
         = displayFormat->encode(preparePicture(picture, DisplayOptions(), keepAlpha), options);
-    const OutputPaths paths = outputPaths(m_dir->path(), "pic.png");
+    const OutputPaths paths = outputPaths(path(), "pic.png");
     OutputRequest request;
     request.bmp = false;
     request.header.arrayName = options.arrayName;
@@ -166,7 +168,7 @@ void TestOutputFiles::rawFilesHoldTheArrays()
     QVERIFY(writeBinary(patternPicture(size.width(), size.height(), encoding.alphaMask), format, encoding));
 
     // No BMP file: only the header, one file an array, and the reader of coded arrays.
-    QCOMPARE(filesUnder(m_dir->path()), files);
+    QCOMPARE(filesUnder(path()), files);
     const QHash<QByteArray, QByteArray> arrays = readArrays(readFile(path("pic.h")));
     QCOMPARE(arrays.size(), files.filter(".bin").size());
     for (const QString &file : files.filter(".bin")) {
@@ -238,7 +240,7 @@ void TestOutputFiles::lvglImageFileFollowsLvglsLayout()
     encoding.compression = EncodingOptions::Compression(compression);
     QVERIFY(writeBinary(patternPicture(size.width(), size.height(), true), "lvgl", encoding));
     // One file, the picture's: its map is only read through the descriptor.
-    QCOMPARE(filesUnder(m_dir->path()), (QStringList {"pic.bin", "pic.h"}));
+    QCOMPARE(filesUnder(path()), (QStringList {"pic.bin", "pic.h"}));
 
     // The header as LVGL's structures read it, through the stand-in of its declarations, then
     // the values of the stand-in's enumerator and compression flag.
@@ -291,7 +293,6 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
     QTest::addColumn<QStringList>("files"); // every file in out/ afterwards
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("lastLine"); // of standard error
-    const auto words = [](const char *text) { return QString(text).split(' ', Qt::SkipEmptyParts); };
     QTest::newRow("bmp: the window's pair")
         << words("-o out good.png") << words("") << words("good.h good16bits.BMP") << 0 << "";
     QTest::newRow("mono: the header alone")
@@ -416,7 +417,7 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor()
     for (const QString &file : files)
         expected << "out/" + file;
     expected.sort();
-    QCOMPARE(filesUnder(m_dir->path()), expected);
+    QCOMPARE(filesUnder(path()), expected);
     for (const QString &file : standing)
         QCOMPARE(readFile(path("out/" + file)), QByteArray("earlier"));
     // Each frame's preview written shows that frame.
@@ -496,7 +497,7 @@ void TestOutputFiles::previewShowsThePicture_data()
 void TestOutputFiles::previewShowsThePicture()
 {
     QFETCH(QImage, picture);
-    const OutputPaths paths = outputPaths(m_dir->path(), "pic.png");
+    const OutputPaths paths = outputPaths(path(), "pic.png");
     OutputRequest request;
     request.preview = PictureRows(picture);
     QCOMPARE(writeOutputFiles(QImage16(picture.convertToFormat(QImage::Format_RGB16)), paths, request),
@@ -514,7 +515,6 @@ void TestOutputFiles::verboseListsTheFilesWritten_data()
 {
     QTest::addColumn<QStringList>("arguments"); // pictures: good*.png a picture, bad.png not one
     QTest::addColumn<QString>("err"); // all of standard error; out/good.h stands there before
-    const auto words = [](const char *text) { return QString(text).split(' ', Qt::SkipEmptyParts); };
     QTest::newRow("silent without -v") << words("-o out good2.png") << "";
     QTest::newRow("-v, the window's pair") << words("-v -o out good2.png")
                                            << "quillon-convert: out/good216bits.BMP : écrit\n"
@@ -678,14 +678,14 @@ void TestOutputFiles::readerWrittenOnceAFolder()
 // not a failure without a cause.
 void TestOutputFiles::bmpFileWithoutMemoryForItsPixels()
 {
-    const OutputPaths paths = outputPaths(m_dir->path(), "pic.png");
+    const OutputPaths paths = outputPaths(path(), "pic.png");
     int error = 0;
     QString failedPath;
     QCOMPARE(writeOutputFiles(QImage16(), paths, OutputRequest(), &error, &failedPath),
              WriteOutcome::BmpFailed);
     QCOMPARE(error, ENOMEM);
     QCOMPARE(failedPath, paths.bmp);
-    QCOMPARE(filesUnder(m_dir->path()), QStringList());
+    QCOMPARE(filesUnder(path()), QStringList());
 }
 
 void TestOutputFiles::batchToldPictureByPicture_data()
@@ -727,14 +727,14 @@ void TestOutputFiles::batchToldPictureByPicture()
     for (const QString &picture : pictures) {
         PictureJob job;
         job.picturePath = path(picture);
-        job.outputFolder = m_dir->path();
+        job.outputFolder = path();
         job.format = findDisplayFormat("mono");
         job.encoding.arrayName = QFileInfo(picture).completeBaseName().toLatin1();
         job.bundled = !bundle.isEmpty();
         batchJob.pictures.push_back(job);
     }
     batchJob.bundle = bundle;
-    batchJob.bundleJob.outputFolder = m_dir->path();
+    batchJob.bundleJob.outputFolder = path();
     batchJob.bundleJob.format = findDisplayFormat("mono");
     std::mutex mutex;
     QStringList notices;
@@ -774,7 +774,7 @@ void TestOutputFiles::batchToldPictureByPicture()
     std::iota(each.begin(), each.end(), 1);
     QCOMPARE(done, each);
     QCOMPARE(counts, QVector<int>(pictures.size(), pictures.size()));
-    QStringList written = QDir(m_dir->path()).entryList({"*.h"});
+    QStringList written = QDir(path()).entryList({"*.h"});
     QCOMPARE(written, files);
 }
 

@@ -213,20 +213,6 @@ void TestPixelPacking::encodersLeaveTheCallersPicture()
 
 namespace {
 
-// LVGL's run-length coding undone, as lv_rle.c reads it.
-QByteArray rleDecoded(const QByteArray &in, int block)
-{
-    QByteArray out;
-    for (int at = 0; at < in.size();) {
-        const int control = quint8(in[at++]);
-        const int count = control & 0x7f;
-        for (int i = 0; i < ((control & 0x80) ? 1 : count); ++i)
-            out += in.mid(at, (control & 0x80) ? count * block : block);
-        at += (control & 0x80) ? count * block : block;
-    }
-    return out;
-}
-
 // Bytes none of which equals the one before it.
 QByteArray unrepeated(int size)
 {
@@ -311,7 +297,7 @@ void TestPixelPacking::compressesInThePixelsMemory()
         QCOMPARE(body.size(), expectedSize);
         QByteArray padded = input;
         padded.append(QByteArray((block - input.size() % block) % block, '\0'));
-        QCOMPARE(rleDecoded(body, block).toHex(), padded.toHex());
+        QCOMPARE(lvglRleDecoded(body, block).toHex(), padded.toHex());
         compareReadBack(compressed, room, block, padded);
         return;
     }

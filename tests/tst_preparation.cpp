@@ -9,7 +9,6 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -21,7 +20,7 @@ using namespace TestSupport;
 Q_DECLARE_METATYPE(DisplayOptions)
 Q_DECLARE_METATYPE(Dithering)
 
-class TestPreparation : public QObject
+class TestPreparation : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -55,15 +54,11 @@ private slots:
     void changesTheToneAsImageMagickDoes();
     void drawsSvgAtTheSizeItIsUsed_data();
     void drawsSvgAtTheSizeItIsUsed();
-
-private:
-    QScopedPointer<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
 };
 
 void TestPreparation::init()
 {
-    m_dir.reset(new QTemporaryDir);
+    QVERIFY(renewFolder());
 }
 
 namespace {

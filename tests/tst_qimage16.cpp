@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -47,7 +46,7 @@ quint16 field16(const QByteArray &bytes, int offset)
 
 } // namespace
 
-class TestQImage16 : public QObject
+class TestQImage16 : public QObject, protected TestSupport::TemporaryFolder
 {
     Q_OBJECT
 
@@ -69,16 +68,11 @@ private slots:
     void keepsThePreviousFileWhenTheDiskIsFull_data();
     void keepsThePreviousFileWhenTheDiskIsFull();
     void failsOnAnUnwritableTarget();
-
-private:
-    QScopedPointer<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
 };
 
 void TestQImage16::init()
 {
-    m_dir.reset(new QTemporaryDir);
-    QVERIFY(m_dir->isValid());
+    QVERIFY(renewFolder());
 }
 
 void TestQImage16::holdsTheImageGiven()
@@ -223,13 +217,13 @@ void TestQImage16::refusesANullImage()
 {
     QVERIFY(!QImage16().saveBmp16(path("null16bits.BMP")));
     QVERIFY(!QImage16(QImage()).saveBmp16(path("null16bits.BMP")));
-    QCOMPARE(entryNames(m_dir->path()), QStringList());
+    QCOMPARE(entryNames(path()), QStringList());
 }
 
 void TestQImage16::failsWithoutCreatingAFolder()
 {
     QVERIFY(!QImage16(randomImage(3, 2)).saveBmp16(path("missing/picture16bits.BMP")));
-    QCOMPARE(entryNames(m_dir->path()), QStringList());
+    QCOMPARE(entryNames(path()), QStringList());
 }
 
 void TestQImage16::replacesAnExistingFileWhole()
@@ -241,7 +235,7 @@ void TestQImage16::replacesAnExistingFileWhole()
     const QByteArray bytes = readFile(path("picture16bits.BMP"));
     QCOMPARE(bytes.size(), 70);
     QVERIFY(bytes.mid(54) == expectedBmp(image).mid(54));
-    QCOMPARE(entryNames(m_dir->path()), QStringList {"picture16bits.BMP"});
+    QCOMPARE(entryNames(path()), QStringList {"picture16bits.BMP"});
 }
 
 void TestQImage16::keepsThePreviousFileWhenTheDiskIsFull_data()
@@ -268,7 +262,7 @@ void TestQImage16::keepsThePreviousFileWhenTheDiskIsFull()
 
     QVERIFY(!written);
     QCOMPARE(readFile(target), previous);
-    QCOMPARE(entryNames(m_dir->path()), QStringList {"full16bits.BMP"});
+    QCOMPARE(entryNames(path()), QStringList {"full16bits.BMP"});
 
     // The same write succeeds when there is room, so the failure above came from the limit.
     QVERIFY(runWithFileSizeLimit(qint64(size.width() + 2) * 2 * size.height() + 54,
@@ -277,10 +271,10 @@ void TestQImage16::keepsThePreviousFileWhenTheDiskIsFull()
 
 void TestQImage16::failsOnAnUnwritableTarget()
 {
-    QVERIFY(QDir(m_dir->path()).mkdir("folder16bits.BMP"));
+    QVERIFY(QDir(path()).mkdir("folder16bits.BMP"));
     QVERIFY(!QImage16(randomImage(3, 2)).saveBmp16(path("folder16bits.BMP")));
     QVERIFY(QFileInfo(path("folder16bits.BMP")).isDir());
-    QCOMPARE(entryNames(m_dir->path()), QStringList {"folder16bits.BMP"});
+    QCOMPARE(entryNames(path()), QStringList {"folder16bits.BMP"});
 }
 
 QTEST_GUILESS_MAIN(TestQImage16)

@@ -191,6 +191,14 @@ void TestBadInput::refusesOrConvertsExactly_data()
         << "eoi.jpg" << cutFile(saved("JPEG"), 1, 2) << int(Incomplete);
     QTest::newRow("JPEG one byte short") << "short.jpg" << cutFile(saved("JPEG"), 1, 1) << int(Incomplete);
     QTest::newRow("JPEG, whole") << "whole.jpg" << cutFile(saved("JPEG"), 1) << int(Converted);
+    // A comment before the frame header: the markers are followed past it to the end of image.
+    const auto commented = [saved] {
+        const QByteArray jpeg = saved("JPEG", QSize(61, 43))();
+        return jpeg.left(2) + QByteArray::fromHex("fffe0006") + "note" + jpeg.mid(2);
+    };
+    QTest::newRow("JPEG with a comment, one byte short")
+        << "comshort.jpg" << cutFile(commented, 1, 1) << int(Incomplete);
+    QTest::newRow("JPEG with a comment, whole") << "comwhole.jpg" << cutFile(commented, 1) << int(Converted);
     QTest::newRow("progressive JPEG cut in two")
         << "prog.jpg" << cutFile(progressive, 0.5) << int(Incomplete);
     QTest::newRow("progressive JPEG cut in its last scan")
@@ -520,6 +528,10 @@ void TestBadInput::refusesHugePicturesWithoutTakingTheMemory_data()
     QTest::newRow("Radiance HDR of 30000 x 20000")
         << QByteArray("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 20000 +X 30000\n") + QByteArray(64, '\0')
         << tooLarge;
+    // Its resolution read within the first 8 KiB: after a comment of 8000 bytes.
+    QTest::newRow("Radiance HDR of 30000 x 20000 after 8000 bytes of comment") << "#?RADIANCE\n#"
+            + QByteArray(8000, 'x') + "\nFORMAT=32-bit_rle_rgbe\n\n-Y 20000 +X 30000\n"
+            + QByteArray(64, '\0') << tooLarge;
     // What the decoders hold: a progressive CMYK JPEG keeps 2 bytes of every sample.
     QTest::newRow("progressive CMYK JPEG of 8192 x 8192")
         << QByteArray::fromHex("ffd8"
@@ -568,6 +580,24 @@ void TestBadInput::refusesHugePicturesWithoutTakingTheMemory_data()
         << tooLarge;
     QTest::newRow("progressive grey JPEG of 7000 x 7000")
         << QByteArray::fromHex("ffd8"
+                               "ffc2000b081b581b580101110000"
+                               "ffda0008010100003f00"
+                               "0000"
+                               "ffd9")
+        << tooLarge;
+    // The same after fill bytes, and after a Huffman table, which is no frame header.
+    QTest::newRow("progressive grey JPEG of 7000 x 7000 after fill bytes")
+        << QByteArray::fromHex("ffd8"
+                               "ffffff"
+                               "c2000b081b581b580101110000"
+                               "ffda0008010100003f00"
+                               "0000"
+                               "ffd9")
+        << tooLarge;
+    QTest::newRow("progressive grey JPEG of 7000 x 7000 after a Huffman table")
+        << QByteArray::fromHex("ffd8"
+                               "ffc4001400"
+                               "0100000000000000000000000000000000"
                                "ffc2000b081b581b580101110000"
                                "ffda0008010100003f00"
                                "0000"

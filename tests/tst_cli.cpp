@@ -794,6 +794,15 @@ void TestCli::keepsExistingFilesWithoutForce()
                  + " existe déjà, image ignorée (--force pour le remplacer)\n");
     QCOMPARE(entryNames(path("command")), QStringList {"photo.c"});
     QVERIFY(QFile::remove(path("command/photo.c")));
+    // Whatever else stands there, a FIFO here, skips the picture too, and is left as it is.
+    QVERIFY(::mkfifo(QFile::encodeName(path("command/photo.h")).constData(), 0600) == 0);
+    const Run fifoKept = quillonConvert({"-o", path("command"), path("photo.png")});
+    QCOMPARE(fifoKept.err,
+             "quillon-convert: " + path("photo.png") + " : " + path("command/photo.h")
+                 + " existe déjà, image ignorée (--force pour le remplacer)\n");
+    QCOMPARE(entryNames(path("command")), QStringList {"photo.h"});
+    QVERIFY(!QFileInfo(path("command/photo.h")).isFile());
+    QVERIFY(QFile::remove(path("command/photo.h")));
 
     // Replaced with --force; a file whose bytes would not change is left as it is, inode and
     // time, so that a build does not compile again what includes it.
@@ -2118,6 +2127,12 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("--decode, --size of no width")
         << QStringList {"--decode", "--format", "mono", "--size", "0x2", "a.h"}
         << "--size : « 0x2 » n'est pas une taille LxH de 1 à 32768";
+    QTest::newRow("--decode, --size of 32768 x 32769")
+        << QStringList {"--decode", "--format", "mono", "--size", "32768x32769", "a.h"}
+        << "--size : « 32768x32769 » n'est pas une taille LxH de 1 à 32768";
+    QTest::newRow("--decode, --size of 32769 x 32768")
+        << QStringList {"--decode", "--format", "mono", "--size", "32769x32768", "a.h"}
+        << "--size : « 32769x32768 » n'est pas une taille LxH de 1 à 32768";
     QTest::newRow("unknown option") << QStringList {"--colour", "a.png"} << "option inconnue « --colour »";
     // A slip of the fingers: the option nearest to it, or the one it begins with or alone begins.
     const QString meant = "option inconnue « %1 » ; vouliez-vous dire « %2 » ?";
@@ -2155,6 +2170,9 @@ void TestCli::answersUsageErrors_data()
     QTest::newRow("folder missing") << QStringList {"a.png", "-o"} << "l'option « -o » attend un dossier";
     QTest::newRow("empty folder") << QStringList {"--output=", "a.png"}
                                   << "le dossier de destination est vide";
+    // An option given twice: the last value counts.
+    QTest::newRow("empty folder given last")
+        << QStringList {"-o", "out", "--output=", "a.png"} << "le dossier de destination est vide";
     QTest::newRow("name missing") << QStringList {"a.png", "--name"} << "l'option « --name » attend un nom";
     QTest::newRow("empty name") << QStringList {"-n", "", "a.png"} << "--name : le nom du tableau est vide";
     QTest::newRow("C++ keyword") << QStringList {"-nclass", "a.png"}
@@ -2487,6 +2505,11 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--format", "mono", "--compress", "rle",
                         "--frames", "all",  "a.gif",      "a_frame2_rle.gif"}
         << clash.arg("a.gif", "a_frame2_rle.gif", "a_frame2_rle");
+    QTest::newRow("--binary with --format bmp named")
+        << QStringList {"--format", "bmp", "--binary", "a.png"}
+        << "--binary ne s'emploie pas avec --format bmp : NOM16bits.BMP est déjà le fichier des octets de "
+           "son "
+           "tableau";
     QTest::newRow("translucent key colour")
         << QStringList {"--format", "rgb565", "--transparent", "transparent", "a.png"}
         << "--transparent : la couleur « transparent » doit être opaque";

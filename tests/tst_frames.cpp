@@ -960,6 +960,13 @@ void TestFrames::commandLine_data()
     QTest::newRow("WebP, --frames 2-3 --format index4")
         << QStringList {"--format", "index4", "--frames", "2-3", "anim.webp"} << 0 << ""
         << "anim_palette anim_frame0 anim_frame1 anim_delays_ms anim_frames";
+    // An animation whose frames are not counted: the range asked for is too large, not the picture.
+    QTest::newRow("MNG of 1000 x 1000, --frames 1-100")
+        << mono({"--frames", "1-100", "wide.mng"}) << 1
+        << QString::fromUtf8(
+               "wide.mng : animation trop grande pour être convertie : ses images prendraient plus "
+               "de 256 Mio (choisissez-en avec --frames A-B)\n")
+        << "";
     // A still picture too large: not an animation.
     QTest::newRow("--frames all, a still picture too large")
         << mono({"--frames", "all", "huge.png"}) << 1
@@ -1048,6 +1055,12 @@ void TestFrames::commandLine()
     white.fill(Qt::white);
     writeFile(path("blackwhite.gif"), animatedGifFile({black, white}, {5, 5}));
     writeFile(path("huge.png"), pngWithoutPixels(30000, 30000));
+    // An MNG of 1000 x 1000 whose frames are not counted: 4 MB a frame.
+    const QByteArray mhdr
+        = QByteArray::fromHex("000003e8000003e8000003e8" // width, height, ticks a second
+                              "00000000000000000000000000000001"); // layers, frames, time, profile
+    writeFile(path("wide.mng"),
+              QByteArray::fromHex("8a4d4e470d0a1a0a") + pngChunk("MHDR", mhdr) + pngChunk("MEND", {}));
     QProcess process;
     process.setWorkingDirectory(path());
     process.start(QUILLON_CONVERT, arguments);

@@ -349,6 +349,12 @@ void TestOutputFiles::commandLineWritesWhatItIsAskedFor_data()
         << "quillon-convert: anim.gif : out/anim16bits_frame1.png existe déjà, image ignorée (--force pour "
            "le "
            "remplacer)";
+    // Checked before the picture is read: the range's last preview too.
+    QTest::newRow("--frames 2-3 --preview, the last preview standing there, no picture")
+        << words("--format rgb565 --frames 2-3 --preview -o out bad.png") << words("bad16bits_frame1.png")
+        << words("bad16bits_frame1.png") << 1
+        << "quillon-convert: bad.png : out/bad16bits_frame1.png existe déjà, image ignorée (--force pour le "
+           "remplacer)";
     QTest::newRow("--frames all --preview, a frame's preview standing there")
         << words("--format rgb565 --frames all --preview -o out anim.gif") << words("anim16bits_frame2.png")
         << words("anim16bits_frame2.png") << 1

@@ -53,10 +53,10 @@ std::optional<PictureOutcome> placesProblem(const PictureJob &job, const QFileIn
     return std::nullopt;
 }
 
-// What stands where the job would write: without --force an existing file or link skips the
-// picture; a folder fails it, forced or not. lstat(): a link counts, dangling or not, and is
-// never followed. The reader of coded arrays that every header of the folder shares stands in no
-// one's way as it is.
+// What stands where the job would write: without --force anything there (a file, a link, a
+// folder, a FIFO...) skips the picture, a link told as such; with it, a folder still fails it.
+// lstat(): a link counts, dangling or not, and is never followed. The reader of coded arrays that
+// every header of the folder shares stands in no one's way as it is.
 std::optional<PictureOutcome> standingOutputs(const QStringList &written, bool force)
 {
     const auto standing = [&](mode_t kind) -> QString {

@@ -15,13 +15,8 @@ namespace {
 std::optional<PictureOutcome> encodeBundled(const PictureJob &job, const ConversionObserver &observer,
                                             EncodedPicture *encoded)
 {
-    DecodedPicture decoded;
-    if (const auto problem = decode(job, observer, &decoded))
+    if (const auto problem = decodeAndEncode(job, observer, encoded))
         return problem;
-    if (const auto problem = encode(job, std::move(decoded), encoded))
-        return problem;
-    if (observer.progress)
-        observer.progress(1, 1);
     // The format told to --decode once for the bundle: its pictures share it.
     encoded->header.commentLines << decodingLine(*job.format, job.encoding);
     if (const auto problem = progmemProblem(job, *encoded, QImage16()))

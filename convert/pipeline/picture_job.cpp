@@ -14,20 +14,6 @@
 
 namespace {
 
-// A still picture decoded, shaped and encoded; the observer told its progress once it is.
-std::optional<PictureOutcome> decodeAndEncode(const PictureJob &job, const ConversionObserver &observer,
-                                              EncodedPicture *encoded)
-{
-    DecodedPicture decoded;
-    if (const auto problem = decode(job, observer, &decoded))
-        return problem;
-    if (const auto problem = encode(job, std::move(decoded), encoded))
-        return problem;
-    if (observer.progress)
-        observer.progress(1, 1);
-    return std::nullopt;
-}
-
 // The raw files written beside the header: each array's, and an animation's previews, one a frame.
 QVector<RawFile> rawFilesOf(const PictureJob &job, const OutputPaths &paths, const EncodedPicture &encoded,
                             const QVector<PictureRows> &framePreviews)

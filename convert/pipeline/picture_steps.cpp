@@ -49,6 +49,19 @@ std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&dec
     return std::nullopt;
 }
 
+std::optional<PictureOutcome> decodeAndEncode(const PictureJob &job, const ConversionObserver &observer,
+                                              EncodedPicture *encoded)
+{
+    DecodedPicture decoded;
+    if (const auto problem = decode(job, observer, &decoded))
+        return problem;
+    if (const auto problem = encode(job, std::move(decoded), encoded))
+        return problem;
+    if (observer.progress)
+        observer.progress(1, 1);
+    return std::nullopt;
+}
+
 QImage bmpPixels(const PictureJob &job, EncodedPicture &encoded)
 {
     if (job.format && !job.bmp) {

@@ -27,6 +27,11 @@ std::optional<PictureOutcome> decode(const PictureJob &job, const ConversionObse
 std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&decoded,
                                      EncodedPicture *encoded);
 
+// A still picture decoded, shaped and encoded, the two steps above; the observer told its progress
+// once it is.
+std::optional<PictureOutcome> decodeAndEncode(const PictureJob &job, const ConversionObserver &observer,
+                                              EncodedPicture *encoded);
+
 // What the BMP file shows, when it is written (a null picture when it is not): what the display
 // shows, in 5-6-5. What the display shows is let go when no file needs it.
 QImage bmpPixels(const PictureJob &job, EncodedPicture &encoded);

@@ -201,14 +201,22 @@ void TestStudioAdvice::presetsSetWhatTheySay()
     QCOMPARE(preset->round, round);
     QVERIFY(!preset->name.isEmpty());
     QVERIFY(preset->help.contains(QStringLiteral("%1 x %2").arg(panel.width()).arg(panel.height())));
-    // A picture wider than tall, smaller than every panel, odd in both sides.
-    savePicture(patternPicture(31, 19), path("pic.png"), "PNG");
+    // A picture wider than tall, smaller than every panel, odd in both sides, of the colour the
+    // panel's background is not.
+    const QRgb background = preset->defaults.contains("white") ? white : black;
+    savePicture(flatPicture({31, 19}, background == white ? black : white), path("pic.png"), "PNG");
     const Conversion converted = convertedAs(withPreset({"--dither"}, *preset), path("pic.png"));
     QVERIFY2(converted.problem.isEmpty(), qPrintable(converted.problem));
     QVERIFY(converted.job.format);
     QCOMPARE(QByteArray(converted.job.format->name), format);
     QCOMPARE(shownSize(converted.encoded), panel);
     QCOMPARE(converted.encoded.shown.size(), panel);
+    // It fills the panel from edge to edge across one of its sides, centred, proportions kept.
+    const QImage shown = converted.encoded.shown.convertToFormat(QImage::Format_RGB32);
+    const int w = panel.width(), h = panel.height();
+    const auto ink = [&](int x, int y) { return shown.pixel(x, y) != background; };
+    QVERIFY((ink(w / 2, 0) && ink(w / 2, h - 1)) != (ink(0, h / 2) && ink(w - 1, h / 2)));
+    QVERIFY(ink(w / 2, h / 2));
     const QVector<QPair<int, int>> lines
         = drawingLineRanges(headerText(converted.encoded.header).toUtf8(), preset->library);
     // Where the header has no line for the library, the preset has its own.
@@ -456,6 +464,9 @@ void TestStudioAdvice::warnsWhereUsersGetHurt_data()
         << QStringList {warning(W::ColoursLost, "--format index8")};
     QTest::newRow("index4 of 17 colours, dithered")
         << coloursPicture(17) << QStringList {"--format", "index4", "--dither"} << QSize()
+        << QStringList {warning(W::ColoursLost, "--format index8")};
+    QTest::newRow("index4 of 256 colours")
+        << coloursPicture(256) << QStringList {"--format", "index4"} << QSize()
         << QStringList {warning(W::ColoursLost, "--format index8")};
     QTest::newRow("index4 of 257 colours") << coloursPicture(257) << QStringList {"--format", "index4"}
                                            << QSize() << QStringList {warning(W::ColoursLost, "--dither")};

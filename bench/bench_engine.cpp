@@ -188,7 +188,7 @@ int main(int argc, char *argv[])
     QImage tallRamp = ramp.scaled(256, 256);
     const auto monoColumnError = [&](bool dither) {
         EncodingOptions options;
-        options.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
+        options.display.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
         const QImage shown
             = findDisplayFormat("mono")->encode(preparePicture(tallRamp, DisplayOptions()), options).shown;
         double error = 0;
@@ -212,7 +212,7 @@ int main(int argc, char *argv[])
     const QImage photo = Bench::photoLike(2048, 2048).convertToFormat(QImage::Format_RGB32);
     const auto encodingSeconds = [&](Dithering method, const char *format) {
         EncodingOptions options;
-        options.dither = method;
+        options.display.dither = method;
         options.shown = EncodingOptions::NotShown;
         return Bench::bestSeconds(5, [&] {
             PreparedPicture prepared;
@@ -261,7 +261,7 @@ int main(int argc, char *argv[])
         });
     };
     EncodingOptions lz4;
-    lz4.compression = EncodingOptions::Lz4;
+    lz4.arrays.compression = ArrayLayout::Lz4;
     for (const auto &[format, options] : {std::pair {"rgb565", EncodingOptions()}, std::pair {"lvgl", lz4}}) {
         qint64 characters = 0;
         const double seconds = decodingSeconds(format, options, &characters);

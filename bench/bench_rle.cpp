@@ -121,11 +121,11 @@ QVector<QByteArray> pixelArrays(const Picture &picture, const char *format)
 {
     const DisplayFormat *displayFormat = findDisplayFormat(format);
     EncodingOptions options;
-    options.arrayName = "pic";
-    options.dither = picture.dither ? Dithering::FloydSteinberg : Dithering::None;
+    options.header.arrayName = "pic";
+    options.display.dither = picture.dither ? Dithering::FloydSteinberg : Dithering::None;
     options.shown = EncodingOptions::NotShown;
     DisplayOptions display;
-    display.dither = options.dither;
+    display.dither = options.display.dither;
     const EncodedPicture encoded = displayFormat->encode(preparePicture(picture.image, display), options);
     QVector<QByteArray> arrays;
     for (const CArray &array : encoded.header.arrays) {

@@ -115,8 +115,8 @@ int decodeHeaders(const HeaderDecodingJob &job, std::FILE *errors)
         HeaderPictures decoded;
         if (problem.isEmpty()) {
             EncodingOptions options;
-            options.swapBytes = job.swapBytes;
-            options.bgr = job.bgr;
+            options.pixels.swapBytes = job.swapBytes;
+            options.pixels.bgr = job.bgr;
             decoded = job.format ? decodeArrayAs(text, *job.format, job.size, options) : decodeHeader(text);
             problem = decoded.problem;
         }

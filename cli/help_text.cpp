@@ -1,6 +1,7 @@
 #include "help_text.h"
 
 #include "display_formats.h"
+#include "lvgl_colour_formats.h"
 #include "option_table.h"
 #include "option_values.h"
 #include "options.h"
@@ -28,6 +29,28 @@ QStringList optionFormats(const OptionDeclaration &option)
     return names;
 }
 
+// --lvgl-cf's list, from the table of LVGL's colour formats: the default told after RGB565, the
+// LVGL 9 that a run of formats needs after the last of them, the alpha-only formats after the last.
+QString lvglColourFormatsHelp()
+{
+    const QVector<LvglColourFormatRow> &rows = lvglColourFormats();
+    QStringList words;
+    for (int i = 0; i < rows.size(); ++i) {
+        const LvglColourFormatRow &row = rows[i];
+        const LvglColourFormatRow *next = i + 1 < rows.size() ? &rows[i + 1] : nullptr;
+        QString word = QLatin1String(row.name);
+        if (row.id == LvglColourFormat::Rgb565)
+            word = Options::tr("%1 (par défaut, %2 si l'image n'est pas opaque)")
+                       .arg(word, QLatin1String(lvglColourFormatRow(LvglColourFormat::Rgb565A8).name));
+        if (row.lvgl9Minor && (!next || next->lvgl9Minor != row.lvgl9Minor))
+            word += QStringLiteral(" (LVGL 9.%1)").arg(row.lvgl9Minor);
+        if (row.alphaOnly && (!next || !next->alphaOnly))
+            word = Options::tr("%1 (l'alpha seul)").arg(word);
+        words << word;
+    }
+    return joinedWithOr(words);
+}
+
 QString optionHelp(const OptionDeclaration &option)
 {
     QString help = QCoreApplication::translate("Options", option.help);
@@ -39,6 +62,8 @@ QString optionHelp(const OptionDeclaration &option)
         }
         help = help.arg(joinedWithAnd(ordinaryMemory));
     }
+    if (qstrcmp(option.name, "lvgl-cf") == 0)
+        help = help.arg(lvglColourFormatsHelp());
     // A number's range and default, as its row declares them.
     if (option.isNumber && help.contains(QLatin1String("%1")))
         help = help.arg(QString::number(option.minimum), QString::number(option.maximum),

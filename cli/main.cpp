@@ -222,7 +222,7 @@ BatchJob batchJobOf(const Options &options)
         job.outputFolder
             = options.job.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.job.outputFolder;
         job.interrupted = &interruption;
-        job.encoding.arrayName = options.arrayNames[i];
+        job.encoding.header.arrayName = options.arrayNames[i];
         job.bundled = !options.bundle.isEmpty();
         batchJob.pictures.push_back(job);
     }
@@ -344,8 +344,8 @@ int decodeHeadersOf(const Options &options, std::FILE *errors)
     job.verbose = options.verbose;
     job.format = options.job.format;
     job.size = options.decodeSize;
-    job.swapBytes = options.job.encoding.swapBytes;
-    job.bgr = options.job.encoding.bgr;
+    job.swapBytes = options.job.encoding.pixels.swapBytes;
+    job.bgr = options.job.encoding.pixels.bgr;
     return decodeHeaders(job, errors);
 }
 

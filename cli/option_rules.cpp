@@ -19,13 +19,13 @@ struct Rule
 
 bool flashOnAvr(const Options &options)
 {
-    return options.job.encoding.progmem || (options.job.format && options.job.format->flashOnAvr);
+    return options.job.encoding.header.progmem || (options.job.format && options.job.format->flashOnAvr);
 }
 
 // Whether the arrays are coded by run length (--compress rle, but for LVGL's own compression).
 bool coded(const Options &options)
 {
-    return options.job.format && codesByRunLength(*options.job.format, options.job.encoding);
+    return options.job.format && codesByRunLength(*options.job.format, options.job.encoding.arrays);
 }
 
 // --name's, or else the first picture's name after its file that cannot name an array.
@@ -82,7 +82,7 @@ template<QString (*problem)(const Options &)> constexpr Rule toldBy()
 
 const Rule rules[] = {
     {[](const Options &o) {
-         return o.job.encoding.compression == EncodingOptions::Lz4 && o.job.format
+         return o.job.encoding.arrays.compression == ArrayLayout::Lz4 && o.job.format
              && o.job.format->family != DisplayFormat::Lvgl;
      },
      [](const Options &) {
@@ -100,15 +100,15 @@ const Rule rules[] = {
     toldBy<picturesClash>(),
     toldBy<bundleClash>(),
     {[](const Options &o) {
-         return (o.gave("fit-mode") || o.gave("upscale")) && !o.job.encoding.fit.isValid();
+         return (o.gave("fit-mode") || o.gave("upscale")) && !o.job.encoding.display.fit.isValid();
      },
      [](const Options &o) {
          return Options::tr("--%1 ne s'emploie qu'avec --fit")
              .arg(o.gave("fit-mode") ? QStringLiteral("fit-mode") : QStringLiteral("upscale"));
      }},
     {[](const Options &o) {
-         return o.gave("gravity") && o.job.encoding.fitMode != FitMode::Cover
-             && !o.job.encoding.canvas.isValid();
+         return o.gave("gravity") && o.job.encoding.display.fitMode != FitMode::Cover
+             && !o.job.encoding.display.canvas.isValid();
      },
      [](const Options &) {
          return Options::tr("--gravity ne s'emploie qu'avec --fit-mode cover ou --canvas");
@@ -166,7 +166,6 @@ QString decodeProblem(const Options &options)
 GivenOptions givenOptions(const Options &options)
 {
     GivenOptions given;
-    given.lvglColourFormat = options.gave("lvgl-cf");
     given.threshold = options.gave("threshold");
     given.strideAlign = options.gave("stride-align");
     given.dither = options.gave("dither");

@@ -91,12 +91,12 @@ const QVector<OptionDeclaration> &optionTable()
                 "ceux des formats d'écran, hors %1, y vont sans cette option, en mémoire "
                 "lointaine au-delà de 32 767 octets, et elle refuse ceux de plus de 393 216 "
                 "octets, la mémoire du plus grand AVR"))
-            .sets([](Options &o) -> bool & { return o.job.encoding.progmem; }),
+            .sets([](Options &o) -> bool & { return o.job.encoding.header.progmem; }),
         OptionDeclaration("split")
             .helps(QT_TRANSLATE_NOOP("Options",
                                      "écrit les tableaux dans NOM.c, à compiler avec le programme, et les "
                                      "déclare extern dans NOM.h"))
-            .sets([](Options &o) -> bool & { return o.job.encoding.split; }),
+            .sets([](Options &o) -> bool & { return o.job.encoding.header.split; }),
         OptionDeclaration("bundle")
             .takes(QT_TRANSLATE_NOOP("Options", "NOM"))
             .helps(QT_TRANSLATE_NOOP(
@@ -118,7 +118,7 @@ const QVector<OptionDeclaration> &optionTable()
                                      "reçoivent l'octet fort d'abord (la palette d'index4 reste telle que "
                                      "TFT_eSPI l'envoie)"))
             .onlyWith(F::SwapBytes)
-            .sets([](Options &o) -> bool & { return o.job.encoding.swapBytes; })
+            .sets([](Options &o) -> bool & { return o.job.encoding.pixels.swapBytes; })
             .alsoDecoding(),
         OptionDeclaration("color-order")
             .takes("rgb|bgr")
@@ -137,7 +137,7 @@ const QVector<OptionDeclaration> &optionTable()
                 "allume les pixels dont la luminance (Rec. 601) vaut au moins N, de %1 à %2 "
                 "(par défaut %3) ; en I1 seulement avec lvgl"))
             .onlyWith(F::Threshold)
-            .whole([](Options &o) -> int & { return o.job.encoding.threshold; }, 0, 255, 128,
+            .whole([](Options &o) -> int & { return o.job.encoding.pixels.threshold; }, 0, 255, 128,
                    QT_TRANSLATE_NOOP("Options", "--threshold : « %1 » n'est pas un seuil de %2 à %3")),
         OptionDeclaration("invert")
             .helps(
@@ -145,7 +145,7 @@ const QVector<OptionDeclaration> &optionTable()
                                   "échange pixels allumés et éteints, inverse les niveaux de gris ; en L8 et "
                                   "I1 seulement avec lvgl"))
             .onlyWith(F::Invert)
-            .sets([](Options &o) -> bool & { return o.job.encoding.invert; }),
+            .sets([](Options &o) -> bool & { return o.job.encoding.pixels.invert; }),
         OptionDeclaration("alpha")
             .takes("mask")
             .helps(QT_TRANSLATE_NOOP(
@@ -164,11 +164,7 @@ const QVector<OptionDeclaration> &optionTable()
             .reads(readTransparent),
         OptionDeclaration("lvgl-cf")
             .takes("CF")
-            .helps(QT_TRANSLATE_NOOP("Options",
-                                     "le format de couleur de l'image LVGL : RGB565 (par défaut, RGB565A8 si "
-                                     "l'image n'est pas opaque), RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, "
-                                     "ARGB8888, ARGB8565 (LVGL 9.1), ARGB1555, ARGB4444 (LVGL 9.3), L8, AL88 "
-                                     "(LVGL 9.2), A1, A2, A4, A8 (l'alpha seul), I1, I2, I4 ou I8"))
+            .helps(QT_TRANSLATE_NOOP("Options", "le format de couleur de l'image LVGL : %1"))
             .onlyWith(F::LvglSettings)
             .reads(readLvglColourFormat),
         OptionDeclaration("lvgl-version")
@@ -182,7 +178,7 @@ const QVector<OptionDeclaration> &optionTable()
             .helps(
                 QT_TRANSLATE_NOOP("Options", "chaque ligne sur un multiple de N octets, complétée de zéros"))
             .onlyWith(F::StrideAlign)
-            .whole([](Options &o) -> int & { return o.job.encoding.strideAlign; }, 1, 1024, 1,
+            .whole([](Options &o) -> int & { return o.job.encoding.arrays.strideAlign; }, 1, 1024, 1,
                    QT_TRANSLATE_NOOP("Options",
                                      "--stride-align : « %1 » n'est pas un alignement de %2 à %3 octets")),
         OptionDeclaration("compress")
@@ -236,7 +232,7 @@ const QVector<OptionDeclaration> &optionTable()
             .helps(QT_TRANSLATE_NOOP("Options",
                                      "avec --fit en contain : agrandit aussi une image plus petite (cover et "
                                      "stretch agrandissent toujours ce qu'il faut)"))
-            .sets([](Options &o) -> bool & { return o.job.encoding.upscale; }),
+            .sets([](Options &o) -> bool & { return o.job.encoding.display.upscale; }),
         OptionDeclaration("canvas")
             .takes(QT_TRANSLATE_NOOP("Options", "LxH"))
             .helps(QT_TRANSLATE_NOOP("Options",
@@ -279,7 +275,7 @@ const QVector<OptionDeclaration> &optionTable()
                 "comme -brightness-contrast NxC d'ImageMagick : chaque canal v (de 0 à 1) "
                 "devient p (v - (1 - b)/2) + (1 + b)/2, ramené entre 0 et 1, où b = N/100 et "
                 "p = tan(pi (C/100 + 1)/4)"))
-            .whole([](Options &o) -> int & { return o.job.encoding.tone.brightness; }, -100, 100, 0,
+            .whole([](Options &o) -> int & { return o.job.encoding.display.tone.brightness; }, -100, 100, 0,
                    QT_TRANSLATE_NOOP("Options", "--brightness : « %1 » n'est pas une luminosité de %2 à %3")),
         OptionDeclaration("contrast")
             .takes("C")
@@ -287,7 +283,7 @@ const QVector<OptionDeclaration> &optionTable()
                 QT_TRANSLATE_NOOP("Options",
                                   "de %1 à %2 (par défaut %3, qui ne change rien) : la pente p de "
                                   "--brightness ; 100 ne laisse que du noir et du blanc, -100 un gris uni"))
-            .whole([](Options &o) -> int & { return o.job.encoding.tone.contrast; }, -100, 100, 0,
+            .whole([](Options &o) -> int & { return o.job.encoding.display.tone.contrast; }, -100, 100, 0,
                    QT_TRANSLATE_NOOP("Options", "--contrast : « %1 » n'est pas un contraste de %2 à %3")),
         OptionDeclaration("gamma")
             .takes("G")
@@ -296,7 +292,7 @@ const QVector<OptionDeclaration> &optionTable()
                                   "de %1 à %2 (par défaut %3, qui ne change rien), après --brightness et "
                                   "--contrast, comme -gamma d'ImageMagick : chaque canal v devient v^(1/G) ; "
                                   "G > 1 éclaircit"))
-            .decimal([](Options &o) -> double & { return o.job.encoding.tone.gamma; }, 0.1, 10, 1,
+            .decimal([](Options &o) -> double & { return o.job.encoding.display.tone.gamma; }, 0.1, 10, 1,
                      QT_TRANSLATE_NOOP("Options", "--gamma : « %1 » n'est pas un gamma de %2 à %3")),
         OptionDeclaration("background")
             .takes(QT_TRANSLATE_NOOP("Options", "COULEUR"))

@@ -15,7 +15,7 @@ struct Options;
 //
 //     OptionDeclaration("threshold").takes("N").helps(QT_TRANSLATE_NOOP("Options", "... de %1 à %2"))
 //         .onlyWith(DisplayFormat::Threshold)
-//         .whole([](Options &o) -> int & { return o.job.encoding.threshold; }, 0, 255, 128, ...)
+//         .whole([](Options &o) -> int & { return o.job.encoding.pixels.threshold; }, 0, 255, 128, ...)
 //
 // A number's help and message take its range (and default) as %1, %2, %3.
 struct OptionDeclaration

@@ -90,7 +90,7 @@ QString readColourOrder(const QStringList &values, Options &options)
     const QString value = last(values);
     if (value != QLatin1String("rgb") && value != QLatin1String("bgr"))
         return Options::tr("--color-order : « %1 » inconnu (rgb ou bgr)").arg(value);
-    options.job.encoding.bgr = value == QLatin1String("bgr");
+    options.job.encoding.pixels.bgr = value == QLatin1String("bgr");
     return QString();
 }
 
@@ -98,20 +98,28 @@ QString readAlpha(const QStringList &values, Options &options)
 {
     if (last(values) != QLatin1String("mask"))
         return Options::tr("--alpha : « %1 » inconnu (mask seulement)").arg(last(values));
-    options.job.encoding.alphaMask = true;
+    options.job.encoding.pixels.alphaMask = true;
     return QString();
 }
 
 QString readTransparent(const QStringList &values, Options &options)
 {
-    const QString problem = colourProblem(last(values), &options.job.encoding.transparent);
+    const QString problem = colourProblem(last(values), &options.job.encoding.pixels.transparent);
     return problem.isEmpty() ? problem : Options::tr("--transparent : %1").arg(problem);
 }
 
-// Checked against the version's formats with the others by LVGL's own check (lvglOptionsProblem).
+// Read after --lvgl-version (options.cpp), against its colour formats.
 QString readLvglColourFormat(const QStringList &values, Options &options)
 {
-    options.job.encoding.lvglColourFormat = last(values).toLatin1();
+    const QByteArray name = last(values).toLatin1();
+    LvglOptions &lvgl = options.job.encoding.lvgl;
+    const std::optional<LvglColourFormat> format = lvglColourFormatNamed(name, lvgl.version);
+    if (!format)
+        return QCoreApplication::translate("DisplayFormat", "--lvgl-cf : « %1 » inconnu pour LVGL %2 (%3)")
+            .arg(QString::fromLatin1(name))
+            .arg(lvgl.version)
+            .arg(QString::fromLatin1(lvglColourFormatNames(lvgl.version).join(", ")));
+    lvgl.colourFormat = *format;
     return QString();
 }
 
@@ -121,7 +129,7 @@ QString readLvglVersion(const QStringList &values, Options &options)
     if (value != QLatin1String("8") && value != QLatin1String("9"))
         return QCoreApplication::translate("DisplayFormat", "--lvgl-version : « %1 » inconnue (8 ou 9)")
             .arg(value);
-    options.job.encoding.lvglVersion = value.toInt();
+    options.job.encoding.lvgl.version = value.toInt();
     return QString();
 }
 
@@ -131,9 +139,9 @@ QString readCompress(const QStringList &values, Options &options)
     const QString value = last(values);
     EncodingOptions &encoding = options.job.encoding;
     if (value == QLatin1String("rle"))
-        encoding.compression = EncodingOptions::Rle;
+        encoding.arrays.compression = ArrayLayout::Rle;
     else if (value == QLatin1String("lz4"))
-        encoding.compression = EncodingOptions::Lz4;
+        encoding.arrays.compression = ArrayLayout::Lz4;
     else if (options.job.format && options.job.format->family == DisplayFormat::Lvgl)
         return QCoreApplication::translate("DisplayFormat", "--compress : « %1 » inconnu (rle ou lz4)")
             .arg(value);
@@ -158,7 +166,7 @@ QString readPalette(const QStringList &values, Options &options)
             .arg(format.paletteColours)
             .arg(QLatin1String(format.name));
     for (QRgb colour : colours)
-        options.job.encoding.palette << cutTo565(qRed(colour), qGreen(colour), qBlue(colour));
+        options.job.encoding.pixels.palette << cutTo565(qRed(colour), qGreen(colour), qBlue(colour));
     return QString();
 }
 
@@ -172,7 +180,7 @@ QString readCrop(const QStringList &values, Options &options)
         return Options::tr("--crop : « %1 » n'est pas un rectangle X,Y,LARGEURxHAUTEUR (par exemple "
                            "10,20,128x64)")
             .arg(value);
-    options.job.encoding.crop
+    options.job.encoding.display.crop
         = QRect(rectangle.captured(1).toInt(), rectangle.captured(2).toInt(), size.width(), size.height());
     return QString();
 }
@@ -182,7 +190,7 @@ QString readRotate(const QStringList &values, Options &options)
     const QString value = last(values);
     if (value != QLatin1String("90") && value != QLatin1String("180") && value != QLatin1String("270"))
         return Options::tr("--rotate : « %1 » n'est pas un quart de tour (90, 180 ou 270)").arg(value);
-    options.job.encoding.rotation = value.toInt();
+    options.job.encoding.display.rotation = value.toInt();
     return QString();
 }
 
@@ -192,9 +200,9 @@ QString readFlip(const QStringList &values, Options &options)
     for (const QString &given : values) {
         const QString value = given.trimmed();
         if (value == QLatin1String("h"))
-            options.job.encoding.flipHorizontal = true;
+            options.job.encoding.display.flipHorizontal = true;
         else if (value == QLatin1String("v"))
-            options.job.encoding.flipVertical = true;
+            options.job.encoding.display.flipVertical = true;
         else
             return Options::tr("--flip : « %1 » inconnu (h ou v)").arg(value);
     }
@@ -203,8 +211,8 @@ QString readFlip(const QStringList &values, Options &options)
 
 QString readFit(const QStringList &values, Options &options)
 {
-    options.job.encoding.fit = sizeOf(last(values));
-    if (!options.job.encoding.fit.isValid())
+    options.job.encoding.display.fit = sizeOf(last(values));
+    if (!options.job.encoding.display.fit.isValid())
         return Options::tr("--fit : « %1 » n'est pas une taille LARGEURxHAUTEUR (par exemple 128x64)")
             .arg(last(values));
     return QString();
@@ -214,9 +222,9 @@ QString readFitMode(const QStringList &values, Options &options)
 {
     const QString value = last(values);
     if (value == QLatin1String("cover"))
-        options.job.encoding.fitMode = FitMode::Cover;
+        options.job.encoding.display.fitMode = FitMode::Cover;
     else if (value == QLatin1String("stretch"))
-        options.job.encoding.fitMode = FitMode::Stretch;
+        options.job.encoding.display.fitMode = FitMode::Stretch;
     else if (value != QLatin1String("contain"))
         return Options::tr("--fit-mode : « %1 » inconnu (contain, cover ou stretch)").arg(value);
     return QString();
@@ -224,8 +232,8 @@ QString readFitMode(const QStringList &values, Options &options)
 
 QString readCanvas(const QStringList &values, Options &options)
 {
-    options.job.encoding.canvas = sizeOf(last(values));
-    if (!options.job.encoding.canvas.isValid())
+    options.job.encoding.display.canvas = sizeOf(last(values));
+    if (!options.job.encoding.display.canvas.isValid())
         return Options::tr("--canvas : « %1 » n'est pas une taille LARGEURxHAUTEUR (par exemple 320x240)")
             .arg(last(values));
     return QString();
@@ -249,15 +257,15 @@ QString readGravity(const QStringList &values, Options &options)
         return Options::tr("--gravity : « %1 » inconnue (center, north, south, east, west, north-east, "
                            "north-west, south-east ou south-west)")
             .arg(value);
-    options.job.encoding.gravity = gravities.value(value);
+    options.job.encoding.display.gravity = gravities.value(value);
     return QString();
 }
 
 // Floyd-Steinberg, unless --dither-method chooses another way.
 QString readDither(const QStringList &, Options &options)
 {
-    if (options.job.encoding.dither == Dithering::None)
-        options.job.encoding.dither = Dithering::FloydSteinberg;
+    if (options.job.encoding.display.dither == Dithering::None)
+        options.job.encoding.display.dither = Dithering::FloydSteinberg;
     return QString();
 }
 
@@ -268,13 +276,13 @@ QString readDitherMethod(const QStringList &values, Options &options)
     const QString value = last(values);
     if (!methods.contains(value))
         return Options::tr("--dither-method : « %1 » inconnue (fs, atkinson ou bayer)").arg(value);
-    options.job.encoding.dither = methods.value(value);
+    options.job.encoding.display.dither = methods.value(value);
     return QString();
 }
 
 QString readBackground(const QStringList &values, Options &options)
 {
-    const QString problem = colourProblem(last(values), &options.job.encoding.background);
+    const QString problem = colourProblem(last(values), &options.job.encoding.display.background);
     return problem.isEmpty() ? problem : Options::tr("--background : %1").arg(problem);
 }
 

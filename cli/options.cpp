@@ -5,6 +5,8 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 Options usageError(const QString &message)
@@ -103,13 +105,29 @@ QString parserError(const QCommandLineParser &parser)
     return Options::tr("l'option « %1 » attend %2").arg(option, what);
 }
 
+// The rows in the order their values are read: the table's, but --lvgl-cf after --lvgl-version, the
+// next row, whose colour formats it names.
+QVector<const OptionDeclaration *> readingOrder()
+{
+    QVector<const OptionDeclaration *> rows;
+    for (const OptionDeclaration &declared : optionTable())
+        rows << &declared;
+    const auto colourFormat = std::find_if(rows.begin(), rows.end(), [](const OptionDeclaration *row) {
+        return qstrcmp(row->name, "lvgl-cf") == 0;
+    });
+    std::iter_swap(colourFormat, colourFormat + 1);
+    return rows;
+}
+
 // The values of each option given that `reading` takes, through its row's reader; the first
 // problem told.
 QString readValues(
     const QCommandLineParser &parser, Options &options,
     bool (*reading)(const OptionDeclaration &) = [](const OptionDeclaration &) { return true; })
 {
-    for (const OptionDeclaration &declared : optionTable()) {
+    static const QVector<const OptionDeclaration *> order = readingOrder();
+    for (const OptionDeclaration *row : order) {
+        const OptionDeclaration &declared = *row;
         const QString name = QLatin1String(declared.name);
         if (!declared.read || !options.given.contains(name) || !reading(declared))
             continue;
@@ -131,7 +149,7 @@ Options decodeOptions(const QCommandLineParser &parser, Options options)
     if (!problem.isEmpty())
         return usageError(problem);
     options.action = Options::Decode;
-    options.job.encoding.bgr = options.gave("color-order")
+    options.job.encoding.pixels.bgr = options.gave("color-order")
         && parser.values(QStringLiteral("color-order")).constLast().trimmed() == QLatin1String("bgr");
     return options;
 }

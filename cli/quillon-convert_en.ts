@@ -632,8 +632,8 @@ Try &apos;quillon-convert --help&apos; for more information.
         <translation>writes COLOUR for the transparent pixels (alpha below 128) and gives it in NAME_transparent, in the byte order TFT_eSPI compares</translation>
     </message>
     <message>
-        <source>le format de couleur de l&apos;image LVGL : RGB565 (par défaut, RGB565A8 si l&apos;image n&apos;est pas opaque), RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888, ARGB8565 (LVGL 9.1), ARGB1555, ARGB4444 (LVGL 9.3), L8, AL88 (LVGL 9.2), A1, A2, A4, A8 (l&apos;alpha seul), I1, I2, I4 ou I8</source>
-        <translation>the LVGL picture&apos;s colour format: RGB565 (by default, RGB565A8 when the picture is not opaque), RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888, ARGB8565 (LVGL 9.1), ARGB1555, ARGB4444 (LVGL 9.3), L8, AL88 (LVGL 9.2), A1, A2, A4, A8 (alpha only), I1, I2, I4 or I8</translation>
+        <source>le format de couleur de l&apos;image LVGL : %1</source>
+        <translation>the LVGL picture&apos;s colour format: %1</translation>
     </message>
     <message>
         <source>lv_image_dsc_t de LVGL 9 (par défaut) ou lv_img_dsc_t de LVGL 8</source>
@@ -742,6 +742,14 @@ Try &apos;quillon-convert --help&apos; for more information.
     <message>
         <source>%1 ou %2</source>
         <translation>%1 or %2</translation>
+    </message>
+    <message>
+        <source>%1 (par défaut, %2 si l&apos;image n&apos;est pas opaque)</source>
+        <translation>%1 (by default, %2 when the picture is not opaque)</translation>
+    </message>
+    <message>
+        <source>%1 (l&apos;alpha seul)</source>
+        <translation>%1 (alpha only)</translation>
     </message>
     <message>
         <source>avec %1 : %2</source>

@@ -682,11 +682,21 @@ EncodedPicture encodedFor(const QImage &picture, const QByteArray &format, const
     const bool keepAlpha = picture.hasAlphaChannel()
         && (displayFormat->alpha == DisplayFormat::AlphaAlways
             || (displayFormat->alpha == DisplayFormat::AlphaWhenAsked
-                && (encoding.alphaMask || encoding.transparent.isValid())));
+                && (encoding.pixels.alphaMask || encoding.pixels.transparent.isValid())));
     DisplayOptions prepared = display;
-    prepared.dither = encoding.dither; // one --dither for both steps
-    prepared.tone = encoding.tone; // and one tone
+    prepared.dither = encoding.display.dither; // one --dither for both steps
+    prepared.tone = encoding.display.tone; // and one tone
     return displayFormat->encode(preparePicture(picture, prepared, keepAlpha), encoding);
+}
+
+LvglColourFormat lvglColourFormatOf(const QByteArray &name)
+{
+    if (name.isEmpty())
+        return LvglColourFormat::Automatic;
+    const std::optional<LvglColourFormat> format = lvglColourFormatNamed(name, 9);
+    if (!format)
+        qFatal("no LVGL colour format %s", name.constData());
+    return *format;
 }
 
 QString headerText(const CHeader &header)
@@ -712,7 +722,7 @@ void checkReadBack(const EncodedPicture &encoded, const QByteArray &format, cons
     const HeaderPictures read = readBack(encoded, format, encoding);
     QCOMPARE(read.problem, QString());
     QCOMPARE(read.pictures.size(), 1);
-    QCOMPARE(read.pictures[0].name, encoding.arrayName);
+    QCOMPARE(read.pictures[0].name, encoding.header.arrayName);
     QCOMPARE(read.pictures[0].shown, encoded.shownPicture());
 }
 

@@ -166,6 +166,9 @@ QImage sourcesPicture(QSize size, const QVector<QRgb> &sources);
 // prepares and encodes it: the alpha kept apart only for the formats and options that use it.
 EncodedPicture encodedFor(const QImage &picture, const QByteArray &format, const EncodingOptions &encoding,
                           const DisplayOptions &display = DisplayOptions());
+// The colour format that --lvgl-cf names so, as a test row gives it: Automatic for "", a failure
+// for a name LVGL 9 does not have.
+LvglColourFormat lvglColourFormatOf(const QByteArray &name);
 // The header's text as it is written to its file.
 QString headerText(const CHeader &header);
 // The pictures of the header of `encoded`, written with the decoding line of `format` as

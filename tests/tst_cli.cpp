@@ -2386,6 +2386,15 @@ void TestCli::answersUsageErrors_data()
         << QStringList {"--format", "lvgl", "--lvgl-version", "8", "--lvgl-cf", "RGB888", "a.png"}
         << "--lvgl-cf : « RGB888 » inconnu pour LVGL 8 (RGB565, RGB565A8, ARGB8565, A1, A2, A4, A8, I1, I2, "
            "I4, I8)";
+    QTest::newRow("LVGL colour format empty")
+        << QStringList {"--format", "lvgl", "--lvgl-cf=", "--lvgl-version", "8", "a.png"}
+        << "--lvgl-cf : «  » inconnu pour LVGL 8 (RGB565, RGB565A8, ARGB8565, A1, A2, A4, A8, I1, I2, I4, "
+           "I8)";
+    // Refused as it is read, before the options read after it.
+    QTest::newRow("LVGL colour format unknown, and a crop")
+        << QStringList {"--format", "lvgl", "--crop", "1,2", "--lvgl-cf", "rgb565", "a.png"}
+        << "--lvgl-cf : « rgb565 » inconnu pour LVGL 9 (RGB565, RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, "
+           "ARGB8888, ARGB8565, ARGB1555, ARGB4444, L8, AL88, A1, A2, A4, A8, I1, I2, I4, I8)";
     for (const char *lvgl9Only : {"ARGB1555", "ARGB4444", "AL88"})
         QTest::newRow(qPrintable(QString("LVGL 8 has no %1").arg(lvgl9Only)))
             << QStringList {"--format", "lvgl", "--lvgl-cf", lvgl9Only, "--lvgl-version", "8", "a.png"}
@@ -2849,7 +2858,7 @@ void TestCli::writesWhatTheEngineEncodes_data()
                                 const std::function<void(EncodingOptions &, DisplayOptions &)> &set,
                                 bool bmp = true, bool preview = true) {
         EncodingOptions encoding;
-        encoding.arrayName = "pic";
+        encoding.header.arrayName = "pic";
         DisplayOptions display;
         set(encoding, display);
         QTest::newRow(name) << options << QByteArray(format) << encoding << display << bmp << preview
@@ -2864,30 +2873,30 @@ void TestCli::writesWhatTheEngineEncodes_data()
                             "fond transparent ? essayez --background white --invert, sinon --threshold N "
                             "avec N plus bas)");
     row("mono, threshold 255, spaces around", {"--format", " mono", "--threshold", " 255 "}, "mono",
-        [](EncodingOptions &e, DisplayOptions &) { e.threshold = 255; });
+        [](EncodingOptions &e, DisplayOptions &) { e.pixels.threshold = 255; });
     warning = QString::fromUtf8("pic : tous ses pixels sont allumés (1) : l'image est partout au moins aussi "
                                 "claire que le seuil 0 (essayez --threshold N avec N plus haut)");
     row("xbm, threshold 0, aligned with spaces around",
         {"--format", "xbm", "--threshold=0", "--stride-align", "4 "}, "xbm",
         [](EncodingOptions &e, DisplayOptions &) {
-            e.threshold = 0;
-            e.strideAlign = 4;
+            e.pixels.threshold = 0;
+            e.arrays.strideAlign = 4;
         });
     // The alpha handed to the encoder only when a mask or a key colour asks for it.
     row("rgb565 with a mask, swapped", {"--format", "rgb565", "--alpha", "mask", "--swap-bytes"}, "rgb565",
         [](EncodingOptions &e, DisplayOptions &) {
-            e.alphaMask = true;
-            e.swapBytes = true;
+            e.pixels.alphaMask = true;
+            e.pixels.swapBytes = true;
         });
     row("rgb565 with a key colour", {"--format", "rgb565", "--transparent", "#102030"}, "rgb565",
-        [](EncodingOptions &e, DisplayOptions &) { e.transparent = QColor("#102030"); });
+        [](EncodingOptions &e, DisplayOptions &) { e.pixels.transparent = QColor("#102030"); });
     // One --dither for the preparation and the encoder; the picture shaped first.
     row("gray4 on white, dithered, inverted",
         {"--format", "gray4", "--background", "white", "--dither", "--invert"}, "gray4",
         [](EncodingOptions &e, DisplayOptions &d) {
             d.background = Qt::white;
-            e.dither = d.dither = Dithering::FloydSteinberg;
-            e.invert = true;
+            e.display.dither = d.dither = Dithering::FloydSteinberg;
+            e.pixels.invert = true;
         });
     row("index8 turned and fitted", {"--format", "index8", "--rotate", "90", "--fit", "5x9"}, "index8",
         [](EncodingOptions &, DisplayOptions &d) {
@@ -2897,45 +2906,47 @@ void TestCli::writesWhatTheEngineEncodes_data()
     // LVGL's options, --swap-bytes as its swapped colour format.
     row("lvgl, swapped, rows of 8 bytes", {"--format", "lvgl", "--swap-bytes", "--stride-align", "8"}, "lvgl",
         [](EncodingOptions &e, DisplayOptions &) {
-            e.lvglColourFormat = "RGB565_SWAPPED";
-            e.strideAlign = 8;
+            e.lvgl.colourFormat = LvglColourFormat::Rgb565Swapped;
+            e.arrays.strideAlign = 8;
         });
     row("lvgl, I1 at 90, inverted", {"--format", "lvgl", "--lvgl-cf", "I1", "--threshold", "90", "--invert"},
         "lvgl", [](EncodingOptions &e, DisplayOptions &) {
-            e.lvglColourFormat = "I1";
-            e.threshold = 90;
-            e.invert = true;
+            e.lvgl.colourFormat = LvglColourFormat::I1;
+            e.pixels.threshold = 90;
+            e.pixels.invert = true;
         });
     row("lvgl, L8 inverted", {"--format", "lvgl", "--lvgl-cf", "L8", "--invert"}, "lvgl",
         [](EncodingOptions &e, DisplayOptions &) {
-            e.lvglColourFormat = "L8";
-            e.invert = true;
+            e.lvgl.colourFormat = LvglColourFormat::L8;
+            e.pixels.invert = true;
         });
     row("lvgl, LZ4", {"--format", "lvgl", "--lvgl-cf=ARGB8888", "--compress", "lz4"}, "lvgl",
         [](EncodingOptions &e, DisplayOptions &) {
-            e.lvglColourFormat = "ARGB8888";
-            e.compression = EncodingOptions::Lz4;
+            e.lvgl.colourFormat = LvglColourFormat::Argb8888;
+            e.arrays.compression = ArrayLayout::Lz4;
         });
     // The preview drawn from the pixels kept for the header, with no second picture: its own, the
     // BMP file's then drawn from it, or the array's rows, padded.
     row(
         "lvgl, ARGB8888, no BMP file", {"--format", "lvgl", "--lvgl-cf", "ARGB8888"}, "lvgl",
-        [](EncodingOptions &e, DisplayOptions &) { e.lvglColourFormat = "ARGB8888"; }, false);
+        [](EncodingOptions &e, DisplayOptions &) { e.lvgl.colourFormat = LvglColourFormat::Argb8888; },
+        false);
     row("lvgl, RGB888", {"--format", "lvgl", "--lvgl-cf", "RGB888"}, "lvgl",
-        [](EncodingOptions &e, DisplayOptions &) { e.lvglColourFormat = "RGB888"; });
+        [](EncodingOptions &e, DisplayOptions &) { e.lvgl.colourFormat = LvglColourFormat::Rgb888; });
     row(
         "lvgl, RGB565A8 in rows of 4 bytes, no BMP file", {"--format", "lvgl", "--stride-align", "4"}, "lvgl",
-        [](EncodingOptions &e, DisplayOptions &) { e.strideAlign = 4; }, false);
+        [](EncodingOptions &e, DisplayOptions &) { e.arrays.strideAlign = 4; }, false);
     row(
         "lvgl, RGB888, BMP file and no preview", {"--format", "lvgl", "--lvgl-cf", "RGB888"}, "lvgl",
-        [](EncodingOptions &e, DisplayOptions &) { e.lvglColourFormat = "RGB888"; }, true, false);
+        [](EncodingOptions &e, DisplayOptions &) { e.lvgl.colourFormat = LvglColourFormat::Rgb888; }, true,
+        false);
     row(
         "gray4, no BMP file", {"--format", "gray4"}, "gray4", [](EncodingOptions &, DisplayOptions &) {},
         false);
     row("lvgl 8, I2", {"--format", "lvgl", "--lvgl-version", "8", "--lvgl-cf", "I2"}, "lvgl",
         [](EncodingOptions &e, DisplayOptions &) {
-            e.lvglVersion = 8;
-            e.lvglColourFormat = "I2";
+            e.lvgl.version = 8;
+            e.lvgl.colourFormat = LvglColourFormat::I2;
         });
     // Red and blue exchanged or not; the colours dithered to the layout's bits, the BMP file's 5-6-5
     // pixels drawn from the array's bytes.
@@ -2945,53 +2956,53 @@ void TestCli::writesWhatTheEngineEncodes_data()
         "rgb332, bgr, dithered, no preview", {"--format", "rgb332", "--color-order=bgr", "--dither"},
         "rgb332",
         [](EncodingOptions &e, DisplayOptions &d) {
-            e.bgr = true;
-            e.dither = d.dither = Dithering::FloydSteinberg;
+            e.pixels.bgr = true;
+            e.display.dither = d.dither = Dithering::FloydSteinberg;
         },
         true, false);
     row("rgb444, Atkinson", {"--format", "rgb444", "--dither-method", "atkinson"}, "rgb444",
-        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::Atkinson; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.dither = Dithering::Atkinson; });
     row("rgb666, bgr, Bayer", {"--format", "rgb666", "--color-order", "bgr", "--dither-method", "bayer"},
         "rgb666", [](EncodingOptions &e, DisplayOptions &) {
-            e.bgr = true;
-            e.dither = Dithering::Bayer;
+            e.pixels.bgr = true;
+            e.display.dither = Dithering::Bayer;
         });
     row("e-paper in program memory", {"--format", "epd-bw-red", "--progmem"}, "epd-bw-red",
-        [](EncodingOptions &e, DisplayOptions &) { e.progmem = true; });
+        [](EncodingOptions &e, DisplayOptions &) { e.header.progmem = true; });
     // Each way of dithering, which --dither-method implies; fs is --dither's.
     row("rgb565, fs", {"--format", "rgb565", "--dither-method", "fs"}, "rgb565",
-        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::FloydSteinberg; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.dither = Dithering::FloydSteinberg; });
     row("mono, Atkinson", {"--format", "mono", "--dither-method=atkinson"}, "mono",
-        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::Atkinson; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.dither = Dithering::Atkinson; });
     row("epd7, Bayer, --dither given too", {"--format", "epd7", "--dither", "--dither-method", " bayer"},
-        "epd7", [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::Bayer; });
+        "epd7", [](EncodingOptions &e, DisplayOptions &) { e.display.dither = Dithering::Bayer; });
     // The tone at each of its limits.
     row("rgb565, brightness -100", {"--format", "rgb565", "--brightness", "-100"}, "rgb565",
-        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -100; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.tone.brightness = -100; });
     row("gray4, brightness 100", {"--format", "gray4", "--brightness=+100"}, "gray4",
-        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = 100; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.tone.brightness = 100; });
     row("index4, contrast -100", {"--format", "index4", "--contrast", "-100"}, "index4",
-        [](EncodingOptions &e, DisplayOptions &) { e.tone.contrast = -100; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.tone.contrast = -100; });
     row("gray8, contrast 100", {"--format", "gray8", "--contrast", " 100 "}, "gray8",
-        [](EncodingOptions &e, DisplayOptions &) { e.tone.contrast = 100; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.tone.contrast = 100; });
     row("lvgl, gamma 0.1", {"--format", "lvgl", "--gamma", "0.1"}, "lvgl",
-        [](EncodingOptions &e, DisplayOptions &) { e.tone.gamma = 0.1; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.tone.gamma = 0.1; });
     row("rgb565, gamma 10", {"--format", "rgb565", "--gamma=10"}, "rgb565",
-        [](EncodingOptions &e, DisplayOptions &) { e.tone.gamma = 10; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.tone.gamma = 10; });
     // A tone that gives every pixel one level: told so, no threshold would mend it.
     warning = QString::fromUtf8("pic : tous ses pixels sont éteints (0) : --brightness -100 et --contrast 0 "
                                 "donnent le même niveau, 0, à chaque pixel de toute image, quel que soit le "
                                 "seuil (rapprochez-les de 0)");
     row("mono, brightness -100", {"--format", "mono", "--brightness", "-100"}, "mono",
-        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -100; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.tone.brightness = -100; });
     warning
         = QString::fromUtf8("pic : tous ses pixels sont allumés (1) : --brightness 40 et --contrast -100 "
                             "donnent le même niveau, 179, à chaque pixel de toute image, quel que soit le "
                             "seuil (rapprochez-les de 0)");
     row("pages, contrast -100, lighter", {"--format", "pages", "--contrast", "-100", "--brightness", "40"},
         "pages", [](EncodingOptions &e, DisplayOptions &) {
-            e.tone.contrast = -100;
-            e.tone.brightness = 40;
+            e.display.tone.contrast = -100;
+            e.display.tone.brightness = 40;
         });
     // One step short of flat, its lightest levels stay apart: a lower threshold mends it.
     warning
@@ -3000,25 +3011,25 @@ void TestCli::writesWhatTheEngineEncodes_data()
                             "fond transparent ? essayez --background white --invert, sinon --threshold N "
                             "avec N plus bas)");
     row("mono, brightness -99", {"--format", "mono", "--brightness", "-99"}, "mono",
-        [](EncodingOptions &e, DisplayOptions &) { e.tone.brightness = -99; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.tone.brightness = -99; });
     row("four inks, dithered", {"--format", "epd-bwry", "--dither"}, "epd-bwry",
-        [](EncodingOptions &e, DisplayOptions &) { e.dither = Dithering::FloydSteinberg; });
+        [](EncodingOptions &e, DisplayOptions &) { e.display.dither = Dithering::FloydSteinberg; });
     row("six inks, fitted", {"--format", "epd-spectra6", "--fit", "7x5"}, "epd-spectra6",
         [](EncodingOptions &, DisplayOptions &d) { d.fit = QSize(7, 5); });
     // Coded by run length, beside the reader.
     row("rgb565 with a mask, coded", {"--format", "rgb565", "--alpha", "mask", "--compress", " rle "},
         "rgb565", [](EncodingOptions &e, DisplayOptions &) {
-            e.alphaMask = true;
-            e.compression = EncodingOptions::Rle;
+            e.pixels.alphaMask = true;
+            e.arrays.compression = ArrayLayout::Rle;
         });
     row("rgb666, coded", {"--format", "rgb666", "--compress", "rle"}, "rgb666",
-        [](EncodingOptions &e, DisplayOptions &) { e.compression = EncodingOptions::Rle; });
+        [](EncodingOptions &e, DisplayOptions &) { e.arrays.compression = ArrayLayout::Rle; });
     row(
         "index8 in rows of 4 bytes, coded", {"--format", "index8", "--stride-align", "4", "--compress=rle"},
         "index8",
         [](EncodingOptions &e, DisplayOptions &) {
-            e.strideAlign = 4;
-            e.compression = EncodingOptions::Rle;
+            e.arrays.strideAlign = 4;
+            e.arrays.compression = ArrayLayout::Rle;
         },
         false, false);
     // Its two left columns, blue and green, have no red; what has no ink is told plane by plane.
@@ -3060,7 +3071,7 @@ void TestCli::writesWhatTheEngineEncodes()
         encoded.header.commentLines << decodingLine(*displayFormat, encoding);
     QCOMPARE(QString::fromUtf8(readFile(path("command/pic.h"))), headerText(encoded.header));
     // The reader of coded arrays beside the header that includes it, and only there.
-    if (encoding.compression == EncodingOptions::Rle && format != "lvgl")
+    if (encoding.arrays.compression == ArrayLayout::Rle && format != "lvgl")
         QCOMPARE(readFile(path("command/quillon_rle.h")), readFile(FIRMWARE_DIR "/quillon_rle.h"));
     else
         QVERIFY(!QFileInfo::exists(path("command/quillon_rle.h")));

@@ -66,26 +66,29 @@ void row(const char *name, const char *format, const QImage &picture, const Sett
          const QColor &background = QColor())
 {
     EncodingOptions encoding;
-    encoding.arrayName = "pic";
+    encoding.header.arrayName = "pic";
     if (set)
         set(encoding);
     QTest::newRow(name) << QByteArray(format) << picture << encoding << background;
 }
 
-const auto threshold = [](int level) -> Setting { return [=](EncodingOptions &o) { o.threshold = level; }; };
-const auto aligned = [](int bytes) -> Setting { return [=](EncodingOptions &o) { o.strideAlign = bytes; }; };
-const auto key
-    = [](const char *colour) -> Setting { return [=](EncodingOptions &o) { o.transparent = colour; }; };
+const auto threshold
+    = [](int level) -> Setting { return [=](EncodingOptions &o) { o.pixels.threshold = level; }; };
+const auto aligned
+    = [](int bytes) -> Setting { return [=](EncodingOptions &o) { o.arrays.strideAlign = bytes; }; };
+const auto key = [](const char *colour) -> Setting {
+    return [=](EncodingOptions &o) { o.pixels.transparent = colour; };
+};
 const auto with = [](const Setting &first, const Setting &second) -> Setting {
     return [=](EncodingOptions &o) { first(o), second(o); };
 };
 
-const Setting inverted = [](EncodingOptions &o) { o.invert = true; };
-const Setting masked = [](EncodingOptions &o) { o.alphaMask = true; };
-const Setting swapped = [](EncodingOptions &o) { o.swapBytes = true; };
-const Setting flash = [](EncodingOptions &o) { o.progmem = true; };
-const Setting coded = [](EncodingOptions &o) { o.compression = EncodingOptions::Rle; };
-const Setting bgr = [](EncodingOptions &o) { o.bgr = true; };
+const Setting inverted = [](EncodingOptions &o) { o.pixels.invert = true; };
+const Setting masked = [](EncodingOptions &o) { o.pixels.alphaMask = true; };
+const Setting swapped = [](EncodingOptions &o) { o.pixels.swapBytes = true; };
+const Setting flash = [](EncodingOptions &o) { o.header.progmem = true; };
+const Setting coded = [](EncodingOptions &o) { o.arrays.compression = ArrayLayout::Rle; };
+const Setting bgr = [](EncodingOptions &o) { o.pixels.bgr = true; };
 
 // A 5-6-5 value with red and blue exchanged, as a panel wired BGR takes it.
 quint16 redBlueExchanged(quint16 value)
@@ -124,8 +127,8 @@ void TestDisplayFormats::readsArraysOfOtherTools_data()
     const QImage colours
         = picture({qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), w, k, qRgb(132, 130, 132)});
     EncodingOptions plain, swappedBytes, blueFirst;
-    swappedBytes.swapBytes = true;
-    blueFirst.bgr = true;
+    swappedBytes.pixels.swapBytes = true;
+    blueFirst.pixels.bgr = true;
     QTest::newRow("mono, hex, PROGMEM, comments")
         << QByteArray("// made elsewhere\nconst unsigned char logo [] PROGMEM = {\n\t0xbf, // row 0\n"
                       "\t/* row 1 */ 0x5F\n};\n")
@@ -476,7 +479,7 @@ void TestDisplayFormats::encodes()
 
     // The pixels as the options make them: transparent ones onto the background, in colour.
     // A 5-6-5 picture with a mask or a key colour keeps each pixel's own colour.
-    const bool keepsAlpha = encoding.transparent.isValid() || encoding.alphaMask;
+    const bool keepsAlpha = encoding.pixels.transparent.isValid() || encoding.pixels.alphaMask;
     const auto colourAt = [&](int x, int y) {
         const QRgb p = picture.pixel(x, y);
         if (!background.isValid()) // each pixel's own colour, or as the window shows it
@@ -487,9 +490,9 @@ void TestDisplayFormats::encodes()
         return qRgb(mix(qRed(pm), background.red()), mix(qGreen(pm), background.green()),
                     mix(qBlue(pm), background.blue()));
     };
-    const bool invert = encoding.invert;
+    const bool invert = encoding.pixels.invert;
     // Rows padded with zeros to a multiple of the alignment (and of 2 for 16-bit values).
-    const int align = encoding.strideAlign;
+    const int align = encoding.arrays.strideAlign;
     const auto strideOf = [&](int rowBytes, int unit = 1) {
         const int multiple = std::lcm(align, unit);
         return (rowBytes + multiple - 1) / multiple * multiple;
@@ -507,7 +510,7 @@ void TestDisplayFormats::encodes()
         else
             QVERIFY(!text.contains("_stride"));
     };
-    const int threshold = encoding.threshold;
+    const int threshold = encoding.pixels.threshold;
     int bitsLit = 0, bitsUnlit = 0, lightPixels = 0;
     QImage display(w, h, QImage::Format_RGB32);
     const HeaderArray &pixels = arrays.value("pic");
@@ -540,9 +543,9 @@ void TestDisplayFormats::encodes()
                     ? int(pixels.values[y * strideOf(w) + x])
                     : int(pixels.values[y * strideOf((w + 1) / 2) + x / 2] >> (x % 2 ? 0 : 4) & 0xf);
                 quint16 entry = quint16(arrays.value("pic_palette").values[index]);
-                if (encoding.swapBytes)
+                if (encoding.pixels.swapBytes)
                     entry = quint16(entry << 8 | entry >> 8);
-                if (encoding.bgr)
+                if (encoding.pixels.bgr)
                     entry = redBlueExchanged(entry);
                 // Few colours are kept exactly; many, within a palette's reach.
                 const quint16 exact = rgb565(colour);
@@ -558,8 +561,8 @@ void TestDisplayFormats::encodes()
             } else if (format != "rgb565") { // each channel's high bits, red first or blue first
                 const int bits[3] = {format == "rgb332" ? 3 : format[3] - '0', format[4] - '0',
                                      format == "rgb332" ? 2 : format[5] - '0'};
-                const int wanted[3] = {encoding.bgr ? qBlue(colour) : qRed(colour), qGreen(colour),
-                                       encoding.bgr ? qRed(colour) : qBlue(colour)};
+                const int wanted[3] = {encoding.pixels.bgr ? qBlue(colour) : qRed(colour), qGreen(colour),
+                                       encoding.pixels.bgr ? qRed(colour) : qBlue(colour)};
                 const QVector<quint32> &bytes = pixels.values;
                 const int i = y * w + x, at = format == "rgb444" ? i / 2 * 3 : y * strideOf(3 * w) + 3 * x;
                 const int byte = format == "rgb332" ? int(bytes[y * strideOf(w) + x]) : 0;
@@ -578,15 +581,16 @@ void TestDisplayFormats::encodes()
                         shown = shown << bits[c] | sent[c];
                     sent[c] = shown >> (filled - 8);
                 }
-                display.setPixel(
-                    x, y, encoding.bgr ? qRgb(sent[2], sent[1], sent[0]) : qRgb(sent[0], sent[1], sent[2]));
+                display.setPixel(x, y,
+                                 encoding.pixels.bgr ? qRgb(sent[2], sent[1], sent[0])
+                                                     : qRgb(sent[0], sent[1], sent[2]));
             } else { // rgb565
                 const bool opaque = qAlpha(picture.pixel(x, y)) >= 128;
                 quint16 value = quint16(pixels.values[y * strideOf(2 * w, 2) / 2 + x]);
-                value = encoding.swapBytes ? quint16(value << 8 | value >> 8) : value;
-                value = encoding.bgr ? redBlueExchanged(value) : value;
-                if (encoding.transparent.isValid()) {
-                    const quint16 key = rgb565(encoding.transparent.rgb());
+                value = encoding.pixels.swapBytes ? quint16(value << 8 | value >> 8) : value;
+                value = encoding.pixels.bgr ? redBlueExchanged(value) : value;
+                if (encoding.pixels.transparent.isValid()) {
+                    const quint16 key = rgb565(encoding.pixels.transparent.rgb());
                     const quint16 own = rgb565(colour);
                     const quint16 stepped = quint16((key >> 5 & 0x3f) == 0x3f ? key - 0x20 : key + 0x20);
                     QCOMPARE(value, !opaque ? key : own == key ? stepped : own);
@@ -613,7 +617,7 @@ void TestDisplayFormats::encodes()
                                                     : (w + 7) / 8;
     const int rows = format == "pages" ? (h + 7) / 8 : format == "rgb444" ? 1 : h;
     checkPadding("pic", rowBytes, rows, format == "rgb565" ? 2 : 1);
-    if (encoding.alphaMask)
+    if (encoding.pixels.alphaMask)
         checkPadding("pic_mask", (w + 7) / 8, h);
 
     // One colour more than the palette holds: all but the two that share an entry kept exactly.
@@ -625,11 +629,11 @@ void TestDisplayFormats::encodes()
         for (int i = 1; i < w * h; ++i)
             QVERIFY(palette[i - 1] < palette[i]);
     }
-    const quint16 keyValue = rgb565(encoding.transparent.rgb());
-    if (format == "rgb565" && encoding.transparent.isValid())
-        QVERIFY(
-            text.contains(QString("#define pic_transparent 0x%1\n")
-                              .arg(encoding.bgr ? redBlueExchanged(keyValue) : keyValue, 4, 16, QChar('0'))));
+    const quint16 keyValue = rgb565(encoding.pixels.transparent.rgb());
+    if (format == "rgb565" && encoding.pixels.transparent.isValid())
+        QVERIFY(text.contains(
+            QString("#define pic_transparent 0x%1\n")
+                .arg(encoding.pixels.bgr ? redBlueExchanged(keyValue) : keyValue, 4, 16, QChar('0'))));
     // A 1-bit array all lit or all unlit is told, with the likeliest cause: every pixel dark or
     // light at the threshold, transparent ones laid onto black among the dark.
     const bool oneBit = format == "mono" || format == "xbm" || format == "pages";
@@ -720,11 +724,12 @@ void TestDisplayFormats::drawsAsItsCommentSays()
         && !QStandardPaths::findExecutable("simavr").isEmpty();
     const QImage shown = encoded.shownPicture();
     const bool colour = format.startsWith("rgb") || format.startsWith("index");
-    const bool keyed = encoding.transparent.isValid() || encoding.alphaMask;
+    const bool keyed = encoding.pixels.transparent.isValid() || encoding.pixels.alphaMask;
     // What a colour format's line sends for a pixel the preview shows, red or blue first: 5-6-5
     // (TFT_eSPI's from 3-3-2 widens level 1 of 2 bits to 11), or 12 or 18 bits to a panel.
     const auto sent = [&](QRgb pixel) -> quint32 {
-        const QRgb o = encoding.bgr ? qRgb(qBlue(pixel), qGreen(pixel), qRed(pixel)) : pixel; // as sent
+        const QRgb o
+            = encoding.pixels.bgr ? qRgb(qBlue(pixel), qGreen(pixel), qRed(pixel)) : pixel; // as sent
         const int bits = format == "rgb444" ? 4 : 6, cut = 8 - bits;
         if (format == "rgb444" || format == "rgb666" || format == "rgb888")
             return 0x40000u
@@ -749,7 +754,7 @@ void TestDisplayFormats::drawsAsItsCommentSays()
 
     const QString text = headerText(encoded.header);
     // Coded, the array is written as NAME_rle alone, which the lines read.
-    if (encoding.compression == EncodingOptions::Rle)
+    if (encoding.arrays.compression == ArrayLayout::Rle)
         QVERIFY2(text.contains(" pic_rle[") && !text.contains(" pic["), qPrintable(text));
     writeFile(path("command/pic.h"), text.toUtf8());
     // A line may name the setup of its library that it needs: TFT_eSPI (ILI9488_DRIVER).
@@ -849,7 +854,7 @@ void TestDisplayFormats::placesArraysWhereItsLinesReadThem()
 {
     QFETCH(QByteArray, format);
     EncodingOptions options;
-    options.arrayName = "pic";
+    options.header.arrayName = "pic";
     const EncodedPicture plain = encodedFor(smallPicture(), format, options);
     QCOMPARE(plain.header.progmem, findDisplayFormat(format)->flashOnAvr);
     QCOMPARE(plain.header.progmem, format != "lvgl");
@@ -1028,8 +1033,8 @@ void readPanel(const QByteArray &format, const QHash<QByteArray, QByteArray> &ar
 EncodedPicture encodeFor(const QByteArray &format, const QImage &picture, Dithering dither)
 {
     EncodingOptions options;
-    options.arrayName = "pic";
-    options.dither = dither;
+    options.header.arrayName = "pic";
+    options.display.dither = dither;
     return encodedFor(picture, format, options);
 }
 
@@ -1151,7 +1156,7 @@ void TestDisplayFormats::encodesForEpaperPanels()
     QCOMPARE(panel, sourcesPicture(size, shown));
     QCOMPARE(encoded.shownPicture(), panel); // the preview
     EncodingOptions encoding;
-    encoding.arrayName = "pic";
+    encoding.header.arrayName = "pic";
     checkReadBack(encoded, format, encoding);
     // Each plane that no pixel inks, in a picture not all white.
     const QRgb ink = format == "epd-bw-red" ? red : yellow;
@@ -1291,8 +1296,8 @@ void TestDisplayFormats::drawsOnPanelsAsTheCommentSays()
     const QVector<QRgb> sources
         = {white, black, red, green, blue, yellow, qRgb(100, 100, 100), qRgb(200, 120, 60)};
     EncodingOptions options;
-    options.arrayName = "pic";
-    options.compression = coded ? EncodingOptions::Rle : EncodingOptions::Uncompressed;
+    options.header.arrayName = "pic";
+    options.arrays.compression = coded ? ArrayLayout::Rle : ArrayLayout::Uncompressed;
     const EncodedPicture encoded = encodedFor(sourcesPicture(size, sources), format, options);
     const QString text = headerText(encoded.header);
     writeFile(path("command/pic.h"), text.toUtf8());

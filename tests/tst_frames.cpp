@@ -560,19 +560,19 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
     const bool lvgl = formatName.startsWith("lvgl");
     const DisplayFormat *format = findDisplayFormat(lvgl ? "lvgl" : formatName.toLatin1());
     EncodingOptions options;
-    options.arrayName = "anim";
-    options.alphaMask = variant.contains("mask");
-    options.lvglVersion = formatName == "lvgl8" ? 8 : 9;
+    options.header.arrayName = "anim";
+    options.pixels.alphaMask = variant.contains("mask");
+    options.lvgl.version = formatName == "lvgl8" ? 8 : 9;
     const bool coded = variant.contains("rle");
     if (lvgl) // "lvgl RGB888": a colour format whose picture shown is drawn from its pixels
-        options.lvglColourFormat = variant.section(' ', 1, 1).toLatin1();
-    options.progmem = progmem;
+        options.lvgl.colourFormat = lvglColourFormatOf(variant.section(' ', 1, 1).toLatin1());
+    options.header.progmem = progmem;
     QVector<PreparedPicture> frames;
-    for (const QImage &frame : threeFrames(options.alphaMask))
+    for (const QImage &frame : threeFrames(options.pixels.alphaMask))
         frames << preparePicture(frame, DisplayOptions(), format->alpha != DisplayFormat::NoAlpha);
     const QVector<int> delays = {50, 200, 70000};
     if (coded)
-        options.compression = EncodingOptions::Rle;
+        options.arrays.compression = ArrayLayout::Rle;
     EncodedPicture encoded = encodeFrames(*format, frames, delays, options);
     encoded.header.commentLines << decodingLine(*format, options);
 
@@ -589,11 +589,11 @@ QByteArray TestFrames::writeFrames(const QString &variant, bool split, bool prog
     // What each frame holds, encoded alone, with the palette that the frames share.
     // Coded by run length, each frame's arrays read back as they are without.
     EncodingOptions alone = options;
-    alone.arrayName = "one";
-    alone.compression = EncodingOptions::Uncompressed;
+    alone.header.arrayName = "one";
+    alone.arrays.compression = ArrayLayout::Uncompressed;
     const QByteArray palette = arraysOf(encoded.header).value("anim_palette");
     for (int i = 0; i < palette.size(); i += 2)
-        alone.palette << quint16(uchar(palette[i]) | uchar(palette[i + 1]) << 8);
+        alone.pixels.palette << quint16(uchar(palette[i]) | uchar(palette[i + 1]) << 8);
     // The first frame stands for the animation in the BMP file and the preview.
     if (encoded.shownPicture() != format->encode(frames.first(), alone).shownPicture())
         qFatal("anim not shown as its first frame");
@@ -864,7 +864,7 @@ void TestFrames::sharesOnePaletteChosenFromEveryFrame()
                     x, y, f == 0 ? qRgb(x * 8 % 256, 0, x / 32 * 8) : qRgb(0, x * 4 % 256, 248));
     }
     EncodingOptions options;
-    options.arrayName = "anim";
+    options.header.arrayName = "anim";
     const auto arrays = arraysOf(encodeFrames(*findDisplayFormat(format), frames, {10, 10}, options).header);
     const QByteArray palette = arrays["anim_palette"],
                      indices[2] = {arrays["anim_frame0"], arrays["anim_frame1"]};
@@ -1127,7 +1127,7 @@ void TestFrames::observerToldInOrder()
     job.picturePath = path("anim.gif");
     job.outputFolder = path();
     job.format = findDisplayFormat("mono");
-    job.encoding.arrayName = "anim";
+    job.encoding.header.arrayName = "anim";
     job.frames.asked = allFrames;
     QStringList calls;
     ConversionObserver observer;

@@ -79,10 +79,10 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
     const bool lvgl = formatName.startsWith("lvgl"), lvgl8 = formatName == "lvgl8";
     const DisplayFormat *format = findDisplayFormat(lvgl ? "lvgl" : formatName.toLatin1());
     EncodingOptions options;
-    options.arrayName = name;
-    options.alphaMask = variant.contains("mask");
-    options.transparent = variant.contains("transparent") ? QColor(Qt::black) : QColor();
-    options.lvglVersion = lvgl8 ? 8 : 9;
+    options.header.arrayName = name;
+    options.pixels.alphaMask = variant.contains("mask");
+    options.pixels.transparent = variant.contains("transparent") ? QColor(Qt::black) : QColor();
+    options.lvgl.version = lvgl8 ? 8 : 9;
     // Opaque for LVGL, whose colour format then is RGB565; with transparency for the others. Flat:
     // runs that go on across rows.
     QImage picture = patternPicture(size.width(), size.height(), !lvgl);
@@ -96,7 +96,7 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
                          options)
                 .header)
         : QHash<QByteArray, QByteArray>();
-    options.compression = variant.contains("rle") ? EncodingOptions::Rle : EncodingOptions::Uncompressed;
+    options.arrays.compression = variant.contains("rle") ? ArrayLayout::Rle : ArrayLayout::Uncompressed;
     OutputRequest request;
     request.header.arrayName = name;
     request.header.split = split;
@@ -129,7 +129,7 @@ TestHeaders::Written TestHeaders::writePicture(const QByteArray &name, const QSt
                          name};
         if (!lvgl8) {
             written.expected += " magic 1 stride " + QByteArray::number(2 * size.width()) + " flags "
-                + (options.compression == EncodingOptions::Rle ? "8" : "0");
+                + (options.arrays.compression == ArrayLayout::Rle ? "8" : "0");
             written.printing += "    printf(\" magic %d stride %u flags %u\", " + name
                 + ".header.magic == LV_IMAGE_HEADER_MAGIC, (unsigned)" + name + ".header.stride, (unsigned)"
                 + name + ".header.flags);\n";

@@ -58,29 +58,30 @@ void TestLvgl::encodesLvglImages_data()
     const auto row = [](const char *name, const char *asked, const char *cf, bool translucent = true,
                         const std::function<void(EncodingOptions &)> &set = {}, QSize size = QSize(13, 6)) {
         EncodingOptions options;
-        options.arrayName = "pic";
-        options.lvglColourFormat = asked;
+        options.header.arrayName = "pic";
+        options.lvgl.colourFormat = lvglColourFormatOf(asked);
         if (set)
             set(options);
         QTest::newRow(name) << options << QString(cf) << (translucent ? -1 : 255) << size;
     };
-    const auto aligned = [](int bytes) { return [bytes](EncodingOptions &o) { o.strideAlign = bytes; }; };
-    const auto rle = [](EncodingOptions &o) { o.compression = EncodingOptions::Rle; };
-    const auto lvgl8 = [](EncodingOptions &o) { o.lvglVersion = 8; };
+    const auto aligned
+        = [](int bytes) { return [bytes](EncodingOptions &o) { o.arrays.strideAlign = bytes; }; };
+    const auto rle = [](EncodingOptions &o) { o.arrays.compression = ArrayLayout::Rle; };
+    const auto lvgl8 = [](EncodingOptions &o) { o.lvgl.version = 8; };
     const auto none = [](EncodingOptions &) {};
     row("opaque: RGB565", "", "LV_COLOR_FORMAT_RGB565", opaque);
     row("translucent: RGB565A8", "", "LV_COLOR_FORMAT_RGB565A8", translucent);
     EncodingOptions halfAlpha;
-    halfAlpha.arrayName = "pic";
+    halfAlpha.header.arrayName = "pic";
     QTest::newRow("every pixel at alpha 128: RGB565A8")
         << halfAlpha << QString("LV_COLOR_FORMAT_RGB565A8") << 128 << QSize(13, 6);
     // Formats that keep alpha, of a picture that has none: every pixel opaque.
     EncodingOptions argb = halfAlpha;
-    argb.lvglColourFormat = "ARGB8888";
+    argb.lvgl.colourFormat = LvglColourFormat::Argb8888;
     QTest::newRow("ARGB8888, no alpha channel")
         << argb << QString("LV_COLOR_FORMAT_ARGB8888") << noAlphaChannel << QSize(13, 6);
-    argb.lvglColourFormat = "RGB565A8";
-    argb.lvglVersion = 8;
+    argb.lvgl.colourFormat = LvglColourFormat::Rgb565A8;
+    argb.lvgl.version = 8;
     QTest::newRow("LVGL 8, true colour and alpha, no alpha channel")
         << argb << QString("LV_IMG_CF_TRUE_COLOR_ALPHA") << noAlphaChannel << QSize(13, 6);
     row("RGB565A8 rows of 8 bytes", "", "LV_COLOR_FORMAT_RGB565A8", true, aligned(8));
@@ -89,7 +90,7 @@ void TestLvgl::encodesLvglImages_data()
     row("XRGB8888", "XRGB8888", "LV_COLOR_FORMAT_XRGB8888", true, aligned(64));
     row("ARGB8888", "ARGB8888", "LV_COLOR_FORMAT_ARGB8888");
     row("L8", "L8", "LV_COLOR_FORMAT_L8");
-    row("L8 inverted", "L8", "LV_COLOR_FORMAT_L8", true, [](EncodingOptions &o) { o.invert = true; });
+    row("L8 inverted", "L8", "LV_COLOR_FORMAT_L8", true, [](EncodingOptions &o) { o.pixels.invert = true; });
     row("A8", "A8", "LV_COLOR_FORMAT_A8");
     // Alpha only in a few bits, rows of 13 pixels ending within a byte; AL88, ARGB8565, ARGB1555 and
     // ARGB4444 keep each pixel's own colour.
@@ -109,16 +110,16 @@ void TestLvgl::encodesLvglImages_data()
     row("ARGB4444, 7 x 9", "ARGB4444", "LV_COLOR_FORMAT_ARGB4444", true, none, QSize(7, 9));
     row("I1", "I1", "LV_COLOR_FORMAT_I1");
     row("I1, threshold 90, inverted", "I1", "LV_COLOR_FORMAT_I1", true, [](EncodingOptions &o) {
-        o.threshold = 90;
-        o.invert = true;
+        o.pixels.threshold = 90;
+        o.pixels.invert = true;
     });
     // No pixel is white: all dark at 255, so all lit inverted; all light at 0.
     row("I1, threshold 255, inverted", "I1", "LV_COLOR_FORMAT_I1", true, [](EncodingOptions &o) {
-        o.threshold = 255;
-        o.invert = true;
+        o.pixels.threshold = 255;
+        o.pixels.invert = true;
     });
     row("I1, opaque, threshold 0", "I1", "LV_COLOR_FORMAT_I1", false,
-        [](EncodingOptions &o) { o.threshold = 0; });
+        [](EncodingOptions &o) { o.pixels.threshold = 0; });
     row("I2", "I2", "LV_COLOR_FORMAT_I2", true, aligned(4));
     row("I4", "I4", "LV_COLOR_FORMAT_I4");
     row("I8", "I8", "LV_COLOR_FORMAT_I8");
@@ -126,8 +127,8 @@ void TestLvgl::encodesLvglImages_data()
     row("RLE of RGB888", "RGB888", "LV_COLOR_FORMAT_RGB888", true, rle);
     // Rows of 40 bytes, written over the picture's own rows of 52, padding and all, then compressed.
     row("RLE of RGB888 rows of 4 bytes", "RGB888", "LV_COLOR_FORMAT_RGB888", true, [](EncodingOptions &o) {
-        o.strideAlign = 4;
-        o.compression = EncodingOptions::Rle;
+        o.arrays.strideAlign = 4;
+        o.arrays.compression = ArrayLayout::Rle;
     });
     row("RLE of I1", "I1", "LV_COLOR_FORMAT_I1", true, rle);
     row("RLE of I2", "I2", "LV_COLOR_FORMAT_I2", true, rle);
@@ -135,11 +136,11 @@ void TestLvgl::encodesLvglImages_data()
     row("RLE of A2", "A2", "LV_COLOR_FORMAT_A2", true, rle);
     row("RLE of ARGB8565", "ARGB8565", "LV_COLOR_FORMAT_ARGB8565", true, rle);
     row("LZ4 of AL88", "AL88", "LV_COLOR_FORMAT_AL88", true,
-        [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; });
+        [](EncodingOptions &o) { o.arrays.compression = ArrayLayout::Lz4; });
     row("LZ4", "ARGB8888", "LV_COLOR_FORMAT_ARGB8888", true,
-        [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; });
+        [](EncodingOptions &o) { o.arrays.compression = ArrayLayout::Lz4; });
     // Every other colour format compressed, read back by its descriptor as well.
-    const auto lz4 = [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; };
+    const auto lz4 = [](EncodingOptions &o) { o.arrays.compression = ArrayLayout::Lz4; };
     row("LZ4 of RGB565", "", "LV_COLOR_FORMAT_RGB565", opaque, lz4);
     row("RLE of RGB565_SWAPPED", "RGB565_SWAPPED", "LV_COLOR_FORMAT_RGB565_SWAPPED", true, rle);
     row("RLE of XRGB8888", "XRGB8888", "LV_COLOR_FORMAT_XRGB8888", true, rle);
@@ -175,7 +176,7 @@ void TestLvgl::encodesLvglImages_data()
     // Shown from the compressed bytes read back: the alpha plane beyond LZ4's window of 64 KiB.
     row(
         "RGB565A8, LZ4, 211 x 107", "", "LV_COLOR_FORMAT_RGB565A8", true,
-        [](EncodingOptions &o) { o.compression = EncodingOptions::Lz4; }, QSize(211, 107));
+        [](EncodingOptions &o) { o.arrays.compression = ArrayLayout::Lz4; }, QSize(211, 107));
 }
 
 void TestLvgl::encodesLvglImages()
@@ -219,9 +220,9 @@ void TestLvgl::encodesLvglImages()
     const QByteArray swapped = body.contains("#else") ? bytesOf(body.section("#else", 0, 0)) : QByteArray();
     QCOMPARE(text.section("pic_map[", 1).section(']', 0, 0).toInt(),
              bytesOf(body.section("#else", 0, 0)).size());
-    const QString compress = options.compression == EncodingOptions::Rle ? "rle"
-        : options.compression == EncodingOptions::Lz4                    ? "lz4"
-                                                                         : "";
+    const QString compress = options.arrays.compression == ArrayLayout::Rle ? "rle"
+        : options.arrays.compression == ArrayLayout::Lz4                    ? "lz4"
+                                                                            : "";
     const int bits
         = QMap<QString, int> {{"RGB565", 16},      {"RGB565A8", 16},    {"RGB565_SWAPPED", 16},
                               {"RGB888", 24},      {"XRGB8888", 32},    {"ARGB8888", 32},
@@ -263,7 +264,7 @@ void TestLvgl::encodesLvglImages()
         const QRgb own = picture.pixel(x, y);
         return keepsAlpha ? own | 0xff000000 : qUnpremultiply(qPremultiply(own)) | 0xff000000;
     };
-    const int align = options.strideAlign;
+    const int align = options.arrays.strideAlign;
     const int tight = (width * (lvgl8 && bits == 24 ? 24 : bits) + 7) / 8;
     const int stride = lvgl8 ? tight : (tight + align - 1) / align * align;
     if (!lvgl8)
@@ -340,7 +341,7 @@ void TestLvgl::encodesLvglImages()
                     QCOMPARE(byteAt(at + 3), cf == "ARGB8888" ? alpha : 255);
             } else if (cf == "L8") {
                 const int level = luma(colour);
-                QCOMPARE(byteAt(at), options.invert ? 255 - level : level);
+                QCOMPARE(byteAt(at), options.pixels.invert ? 255 - level : level);
                 panel.setPixel(x, y, qRgb(byteAt(at), byteAt(at), byteAt(at)));
             } else if (cf == "A8" || colourFormat.endsWith("ALPHA_8BIT")) {
                 QCOMPARE(byteAt(at), alpha);
@@ -361,8 +362,8 @@ void TestLvgl::encodesLvglImages()
                 if (paletteSize == 2) { // LVGL's monochrome: black, then white where lit
                     QCOMPARE(entry(0), qRgb(0, 0, 0));
                     QCOMPARE(entry(1), qRgb(255, 255, 255));
-                    QCOMPARE(index, int((luma(colour) >= options.threshold) != options.invert));
-                    lightPixels += luma(colour) >= options.threshold ? 1 : 0;
+                    QCOMPARE(index, int((luma(colour) >= options.pixels.threshold) != options.pixels.invert));
+                    lightPixels += luma(colour) >= options.pixels.threshold ? 1 : 0;
                     continue;
                 }
                 for (int i = 0; i < paletteSize; ++i) {
@@ -395,7 +396,7 @@ void TestLvgl::encodesLvglImages()
     QCOMPARE(encoded.uniform.size(), uniform ? 1 : 0);
     for (const UniformArray &array : encoded.uniform)
         QVERIFY(array.name == "pic" && int(array.cause) == cause
-                && array.lit == ((lightPixels > 0) != options.invert));
+                && array.lit == ((lightPixels > 0) != options.pixels.invert));
 
     // The header compiles against LVGL's types, warnings as errors, and holds the map read above;
     // LVGL 8's swapped colours where LV_COLOR_16_SWAP is set.
@@ -477,8 +478,8 @@ void TestLvgl::boundsLvglRowsInTheirColourFormat()
     if (translucent)
         picture.alpha.setPixel(width - 1, 2, 128);
     EncodingOptions options;
-    options.lvglColourFormat = colourFormat;
-    options.strideAlign = strideAlign;
+    options.lvgl.colourFormat = lvglColourFormatOf(colourFormat);
+    options.arrays.strideAlign = strideAlign;
     const QString problem = lvglSizeProblem(picture, options);
     QCOMPARE(!problem.isEmpty(), refused);
     if (refused)
@@ -523,8 +524,8 @@ void TestLvgl::compressesAsLvglDoes()
     for (int x = 0; x < greys.size(); ++x)
         row.setPixel(x, 0, qRgb(quint8(greys[x]), quint8(greys[x]), quint8(greys[x])));
     EncodingOptions options;
-    options.lvglColourFormat = "L8";
-    options.compression = EncodingOptions::Rle;
+    options.lvgl.colourFormat = LvglColourFormat::L8;
+    options.arrays.compression = ArrayLayout::Rle;
     QByteArray expected(12, '\0');
     qToLittleEndian<quint32>(1, expected.data());
     qToLittleEndian<quint32>(quint32(compressed.size()), expected.data() + 4);

@@ -126,6 +126,18 @@ void TestMessages::speaksTheLocalesLanguage()
     QVERIFY(help.out.startsWith(inFrench ? "Utilisation : quillon-convert [OPTION]... IMAGE...\n"
                                          : "Usage: quillon-convert [OPTION]... PICTURE...\n"));
     QVERIFY(help.out.contains(inFrench ? "  -o, --output=DOSSIER  " : "  -o, --output=DIR      "));
+    // --lvgl-cf's list, drawn from the table of LVGL's colour formats.
+    const QString colourFormats = inFrench
+        ? QString::fromUtf8(
+            "le format de couleur de l'image LVGL : RGB565 (par défaut, RGB565A8 si l'image "
+            "n'est pas opaque), RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888, ARGB8565 "
+            "(LVGL 9.1), ARGB1555, ARGB4444 (LVGL 9.3), L8, AL88 (LVGL 9.2), A1, A2, A4, A8 "
+            "(l'alpha seul), I1, I2, I4 ou I8\n")
+        : "the LVGL picture's colour format: RGB565 (by default, RGB565A8 when the picture is not opaque), "
+          "RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888, ARGB8565 (LVGL 9.1), ARGB1555, ARGB4444 "
+          "(LVGL "
+          "9.3), L8, AL88 (LVGL 9.2), A1, A2, A4, A8 (alpha only), I1, I2, I4 or I8\n";
+    QVERIFY2(help.out.simplified().contains(colourFormats.simplified()), qPrintable(help.out));
 }
 
 void TestMessages::writesTheSameHeadersInEveryLanguage()
@@ -299,11 +311,11 @@ void TestMessages::readsNumbersWithinTheirRanges()
     }
     QCOMPARE(options.action, Options::Convert);
     const EncodingOptions &e = options.job.encoding;
-    const QMap<QString, double> fields {{"threshold", e.threshold},
-                                        {"stride-align", e.strideAlign},
-                                        {"brightness", e.tone.brightness},
-                                        {"contrast", e.tone.contrast},
-                                        {"gamma", e.tone.gamma}};
+    const QMap<QString, double> fields {{"threshold", e.pixels.threshold},
+                                        {"stride-align", e.arrays.strideAlign},
+                                        {"brightness", e.display.tone.brightness},
+                                        {"contrast", e.display.tone.contrast},
+                                        {"gamma", e.display.tone.gamma}};
     QCOMPARE(fields.value(option), value);
     // The row declares what the parser keeps to.
     QVERIFY(row->minimum <= row->byDefault && row->byDefault <= row->maximum);

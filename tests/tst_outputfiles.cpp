@@ -111,15 +111,15 @@ bool TestOutputFiles::writeBinary(const QImage &picture, const QByteArray &forma
     const DisplayFormat *displayFormat = findDisplayFormat(format);
     if (!displayFormat)
         return false;
-    options.arrayName = "pic";
+    options.header.arrayName = "pic";
     const bool keepAlpha = displayFormat->alpha == DisplayFormat::AlphaAlways
-        || (displayFormat->alpha == DisplayFormat::AlphaWhenAsked && options.alphaMask);
+        || (displayFormat->alpha == DisplayFormat::AlphaWhenAsked && options.pixels.alphaMask);
     const EncodedPicture encoded
         = displayFormat->encode(preparePicture(picture, DisplayOptions(), keepAlpha), options);
     const OutputPaths paths = outputPaths(path(), "pic.png");
     OutputRequest request;
     request.bmp = false;
-    request.header.arrayName = options.arrayName;
+    request.header.arrayName = options.header.arrayName;
     request.pixels = &encoded.header;
     request.rawFiles = rawArrayFiles(paths.header, encoded.header, encoded.imageFileHeader);
     return writeOutputFiles(QImage16(encoded.shownPicture(QImage::Format_RGB16)), paths, request)
@@ -162,10 +162,11 @@ void TestOutputFiles::rawFilesHoldTheArrays()
     QFETCH(QString, option);
     QFETCH(QStringList, files);
     EncodingOptions encoding;
-    encoding.alphaMask = option.contains("mask");
-    encoding.swapBytes = option == "swap";
-    encoding.compression = option.contains("coded") ? EncodingOptions::Rle : EncodingOptions::Uncompressed;
-    QVERIFY(writeBinary(patternPicture(size.width(), size.height(), encoding.alphaMask), format, encoding));
+    encoding.pixels.alphaMask = option.contains("mask");
+    encoding.pixels.swapBytes = option == "swap";
+    encoding.arrays.compression = option.contains("coded") ? ArrayLayout::Rle : ArrayLayout::Uncompressed;
+    QVERIFY(writeBinary(patternPicture(size.width(), size.height(), encoding.pixels.alphaMask), format,
+                        encoding));
 
     // No BMP file: only the header, one file an array, and the reader of coded arrays.
     QCOMPARE(filesUnder(path()), files);
@@ -196,9 +197,9 @@ void TestOutputFiles::lvglImageFileFollowsLvglsLayout_data()
     QTest::newRow("I1, 8 wide") << QByteArray("I1") << v9 + "I1" << 9 << QSize(8, 3) << 1 << 0 << 1;
     QTest::newRow("I4, palette first") << QByteArray("I4") << v9 + "I4" << 9 << QSize(5, 2) << 1 << 0 << 3;
     QTest::newRow("RGB565, RLE") << QByteArray("RGB565") << v9 + "RGB565" << 9 << QSize(6, 5) << 1
-                                 << int(EncodingOptions::Rle) << 12;
+                                 << int(ArrayLayout::Rle) << 12;
     QTest::newRow("I8, LZ4") << QByteArray("I8") << v9 + "I8" << 9 << QSize(7, 2) << 1
-                             << int(EncodingOptions::Lz4) << 7;
+                             << int(ArrayLayout::Lz4) << 7;
     // The colour formats each LVGL added, by their numbers in its enumerations; LVGL 8's files of
     // 12 bytes at least, as the reader takes them.
     QTest::newRow("ARGB1555") << QByteArray("ARGB1555") << v9 + "ARGB1555" << 9 << QSize(5, 3) << 1 << 0
@@ -234,10 +235,10 @@ void TestOutputFiles::lvglImageFileFollowsLvglsLayout()
     if (cc.isEmpty())
         QSKIP("a C compiler is needed");
     EncodingOptions encoding;
-    encoding.lvglColourFormat = colourFormat;
-    encoding.lvglVersion = version;
-    encoding.strideAlign = strideAlign;
-    encoding.compression = EncodingOptions::Compression(compression);
+    encoding.lvgl.colourFormat = lvglColourFormatOf(colourFormat);
+    encoding.lvgl.version = version;
+    encoding.arrays.strideAlign = strideAlign;
+    encoding.arrays.compression = ArrayLayout::Compression(compression);
     QVERIFY(writeBinary(patternPicture(size.width(), size.height(), true), "lvgl", encoding));
     // One file, the picture's: its map is only read through the descriptor.
     QCOMPARE(filesUnder(path()), (QStringList {"pic.bin", "pic.h"}));
@@ -729,7 +730,7 @@ void TestOutputFiles::batchToldPictureByPicture()
         job.picturePath = path(picture);
         job.outputFolder = path();
         job.format = findDisplayFormat("mono");
-        job.encoding.arrayName = QFileInfo(picture).completeBaseName().toLatin1();
+        job.encoding.header.arrayName = QFileInfo(picture).completeBaseName().toLatin1();
         job.bundled = !bundle.isEmpty();
         batchJob.pictures.push_back(job);
     }

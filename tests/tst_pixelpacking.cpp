@@ -164,13 +164,13 @@ void TestPixelPacking::encodersLeaveTheCallersPicture()
     const DisplayFormat *encoder = findDisplayFormat(format);
     QVERIFY(encoder);
     EncodingOptions options;
-    options.lvglColourFormat = colourFormat.split(':').first();
-    options.compression = colourFormat.endsWith(":rle") ? EncodingOptions::Rle
-        : colourFormat.endsWith(":lz4")                 ? EncodingOptions::Lz4
-                                                        : EncodingOptions::Uncompressed;
-    options.strideAlign = strideAlign;
-    options.alphaMask = alphaMask;
-    options.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
+    options.lvgl.colourFormat = lvglColourFormatOf(colourFormat.split(':').first());
+    options.arrays.compression = colourFormat.endsWith(":rle") ? ArrayLayout::Rle
+        : colourFormat.endsWith(":lz4")                        ? ArrayLayout::Lz4
+                                                               : ArrayLayout::Uncompressed;
+    options.arrays.strideAlign = strideAlign;
+    options.pixels.alphaMask = alphaMask;
+    options.display.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
     // Odd width, W != H, every pixel apart, translucent pixels; then over several pages of memory,
     // which an encoder hands back to the system once read, but never the caller's.
     for (const QSize size : {QSize(7, 5), QSize(131, 53)}) {

@@ -275,8 +275,8 @@ void TestPreparation::shapesTheAlphaWithTheColours()
             QCOMPARE(prepared.alpha.isNull() ? 255 : int(prepared.alpha.constScanLine(y)[x]),
                      int(expected.constScanLine(y)[x]));
     EncodingOptions encoding;
-    encoding.arrayName = "pic";
-    encoding.alphaMask = true;
+    encoding.header.arrayName = "pic";
+    encoding.pixels.alphaMask = true;
     const QByteArray mask
         = arraysOf(findDisplayFormat("rgb565")->encode(prepared, encoding).header)["pic_mask"];
     const int rowBytes = (expected.width() + 7) / 8;
@@ -909,7 +909,7 @@ void TestPreparation::dithersAGreyRampFaithfully()
     // What the display shows, and the bytes that make it.
     const auto converted = [&](bool dither, QByteArray *bytes) {
         EncodingOptions options;
-        options.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
+        options.display.dither = dither ? Dithering::FloydSteinberg : Dithering::None;
         const EncodedPicture encoded = encodedFor(ramp, format, options);
         *bytes = arraysOf(encoded.header).value("logo");
         return encoded.shownPicture();
@@ -969,13 +969,13 @@ void TestPreparation::dithersWithFloydSteinbergWeights()
                     (x * 13 + y * 101 + 200) % 256);
     });
     EncodingOptions options;
-    options.dither = Dithering::FloydSteinberg;
-    options.bgr = format.endsWith(" bgr");
-    QCOMPARE(
-        arraysOf(
-            encodedFor(options.bgr ? colours : greys, format.section(' ', 0, 0).toLatin1(), options).header)
-            .value("logo"),
-        array);
+    options.display.dither = Dithering::FloydSteinberg;
+    options.pixels.bgr = format.endsWith(" bgr");
+    QCOMPARE(arraysOf(encodedFor(options.pixels.bgr ? colours : greys, format.section(' ', 0, 0).toLatin1(),
+                                 options)
+                          .header)
+                 .value("logo"),
+             array);
 }
 
 namespace {
@@ -1184,10 +1184,10 @@ void TestPreparation::dithersAsEachMethodIsDefined()
     picture.setPixel(0, 0, black);
     picture.setPixel(18, 9, white);
     EncodingOptions options;
-    options.dither = method;
-    options.threshold = threshold;
-    options.palette = format == "index4" ? sevenEntries : QVector<quint16>();
-    options.bgr = format.endsWith(" bgr");
+    options.display.dither = method;
+    options.pixels.threshold = threshold;
+    options.pixels.palette = format == "index4" ? sevenEntries : QVector<quint16>();
+    options.pixels.bgr = format.endsWith(" bgr");
     const QByteArray encoder = format.split(' ').first();
     const QImage first = encodedFor(picture, encoder, options).shownPicture();
     const ReferenceLevels levels = referenceLevels(format, threshold);

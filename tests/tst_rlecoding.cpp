@@ -207,13 +207,13 @@ void TestRleCoding::readsEveryFormatBack()
     QFETCH(bool, shrinks);
 
     EncodingOptions options;
-    options.arrayName = "pic";
+    options.header.arrayName = "pic";
     options.shown = EncodingOptions::NotShown;
-    options.strideAlign = strideAlign;
-    options.alphaMask = mask;
-    options.bgr = bgr;
+    options.arrays.strideAlign = strideAlign;
+    options.pixels.alphaMask = mask;
+    options.pixels.bgr = bgr;
     const EncodedPicture encoded = encodedFor(picture, format, options);
-    options.compression = EncodingOptions::Rle;
+    options.arrays.compression = ArrayLayout::Rle;
     const CHeader header = encodedFor(picture, format, options).header;
     const QHash<QByteArray, QByteArray> arrays = arraysOf(header);
     const QString text = headerText(header);
@@ -228,7 +228,7 @@ void TestRleCoding::readsEveryFormatBack()
         const QByteArray coded = arrays.value(array.name + "_rle");
         QVERIFY2(!coded.isEmpty(), array.name.constData());
         QVERIFY2(coded.size() <= array.data.size() + 1, array.name.constData());
-        const int arrayUnit = array.name == options.arrayName ? unit : 1; // not the mask, nor planes
+        const int arrayUnit = array.name == options.header.arrayName ? unit : 1; // not the mask, nor planes
         QVERIFY2(coded[0] == char(arrayUnit) || coded == char(0) + array.data, array.name.constData());
         if (shrinks)
             QVERIFY2(coded.size() * 3 <= array.data.size(), array.name.constData());
@@ -301,7 +301,7 @@ void TestRleCoding::readsOnChips()
                                     m_dir.path(), m_dir.filePath("written.png")});
     QVERIFY2(written.exitCode == 0, qPrintable(written.err));
     EncodingOptions uncoded;
-    uncoded.arrayName = "written";
+    uncoded.header.arrayName = "written";
     uncoded.shown = EncodingOptions::NotShown;
     const QByteArray writtenArray = arraysOf(encodedFor(screen, "rgb565", uncoded).header).value("written");
     QByteArray arrays = "#include \"written.h\"\n";
@@ -318,7 +318,7 @@ void TestRleCoding::readsOnChips()
         pictures << std::make_tuple(flatScreen(200, 200), QByteArray("rgb565"), 2);
     for (const auto &[picture, format, unit] : pictures) {
         EncodingOptions options;
-        options.arrayName = "pic";
+        options.header.arrayName = "pic";
         options.shown = EncodingOptions::NotShown;
         for (const CArray &array : encodedFor(picture, format, options).header.arrays) {
             if (array.name.endsWith("_palette"))

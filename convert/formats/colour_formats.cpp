@@ -156,8 +156,8 @@ void reduceInPlace(QImage &colours, const ColourLayout &layout, const EncodingOp
     const auto pixelAt
         = [=](int x, int y) -> QRgb & { return reinterpret_cast<QRgb *>(bits + y * bytesPerLine)[x]; };
     // Where the channel each slot takes lies in a colour: red, or blue, first.
-    const int shifts[3] = {options.bgr ? 0 : 16, 8, options.bgr ? 16 : 0};
-    const bool dithered = options.dither != Dithering::None;
+    const int shifts[3] = {options.pixels.bgr ? 0 : 16, 8, options.pixels.bgr ? 16 : 0};
+    const bool dithered = options.display.dither != Dithering::None;
     std::array<uchar, 256> levels[3];
     for (int c = 0; c < 3; ++c)
         levels[c] = levelTable(layout.bits[c], dithered);
@@ -178,7 +178,7 @@ void reduceInPlace(QImage &colours, const ColourLayout &layout, const EncodingOp
         spread[size_t(c)] = spreadBetweenLevels(1 << layout.bits[c]);
     }
     reducePixels<3>(
-        width, height, options.dither, spread,
+        width, height, options.display.dither, spread,
         [&](int x, int y, int *values) {
             const QRgb pixel = pixelAt(x, y);
             for (int c = 0; c < 3; ++c)
@@ -252,19 +252,19 @@ QByteArray rawWrite(const RawBytes &library, const QByteArray &mode, const QByte
         return library.command + QByteArray("(0x3A); ") + data + '(' + value + "); ";
     };
     QByteArray send;
-    if (options.compression == EncodingOptions::Rle && rowBytes.isEmpty()) {
+    if (options.arrays.compression == ArrayLayout::Rle && rowBytes.isEmpty()) {
         const QByteArray piece = "uint8_t piece[" + QByteArray::number(codedStreamPiece) + ']';
         send = codedReads({{"NAME", piece, "piece", "n"}},
                           "for (uint32_t at = 0; at < NAME_size; at += sizeof piece) { uint32_t n = "
                           "NAME_size - at < sizeof piece ? NAME_size - at : sizeof piece;",
                           "for (uint32_t i = 0; i < n; i++) " + data + "(piece[i]);")
             + ' ';
-    } else if (options.compression == EncodingOptions::Rle) {
+    } else if (options.arrays.compression == ArrayLayout::Rle) {
         send = codedReads({codedRow("row")}, codedRowLoop,
                           "for (int32_t n = 0; n < " + rowBytes + "; n++) " + data + "(row[n]);")
             + ' ';
     } else {
-        const bool padded = options.strideAlign > 1;
+        const bool padded = options.arrays.strideAlign > 1;
         const QByteArray loop = padded
             ? "for (int32_t r = 0; r < NAME_height; r++) for (int32_t n = 0; n < " + rowBytes + "; n++) "
             : "for (uint32_t n = 0; n < " + bytes + "; n++) ";
@@ -290,12 +290,12 @@ EncodedPicture encodeColours(PreparedPicture picture, const EncodingOptions &opt
     const int width = size.width(), height = size.height();
     EncodedPicture encoded;
     encoded.header = startDisplayHeader(size, options, drawing);
-    const int stride = layout.stream
-        ? 0
-        : declaredRowStride(options.arrayName, int(layout.bytesOf(width)), options, encoded.header);
+    const int stride = layout.stream ? 0
+                                     : declaredRowStride(options.header.arrayName, int(layout.bytesOf(width)),
+                                                         options.arrays, encoded.header);
     const qint64 bytes = layout.stream ? layout.bytesOf(qint64(width) * height) : qint64(stride) * height;
     CArray array;
-    array.name = options.arrayName;
+    array.name = options.header.arrayName;
     array.size = QByteArray::number(bytes);
     // A row's bytes are no more than its levels' (four a pixel) unless --stride-align pads them
     // beyond: then they go to an array of their own.
@@ -319,7 +319,7 @@ EncodedPicture encodeColours(PreparedPicture picture, const EncodingOptions &opt
             = QByteArray::fromRawData(reinterpret_cast<const char *>(array.storage.constBits()), int(bytes));
     }
     if (options.shown != EncodingOptions::NotShown) {
-        ShownColours draw {&layout, array.storage, array.data, width, stride, options.bgr ? 2 : 0, {}};
+        ShownColours draw {&layout, array.storage, array.data, width, stride, options.pixels.bgr ? 2 : 0, {}};
         for (int c = 0; c < 3; ++c)
             draw.shown[size_t(c)] = shownTable(layout.bits[c]);
         if (options.shown == EncodingOptions::Shown565)
@@ -327,7 +327,7 @@ EncodedPicture encodeColours(PreparedPicture picture, const EncodingOptions &opt
         else
             encoded.drawnShown = PictureRows(size, draw);
     }
-    encoded.header.arrays << (options.compression == EncodingOptions::Rle
+    encoded.header.arrays << (options.arrays.compression == ArrayLayout::Rle
                                   ? runLengthArray(array.name, array.data, layout.unit, encoded.header)
                                   : array);
     return encoded;

@@ -15,13 +15,13 @@ CHeader startDisplayHeader(QSize size, const EncodingOptions &options, const QVe
 // An array of rows of `rowBytes` bytes, padded with zeros as --stride-align asks, the stride
 // then told by a macro and a comment line of `header`.
 CArray displayRowArray(const QByteArray &name, const QByteArray &rows, int rowBytes,
-                       const EncodingOptions &options, CHeader &header);
+                       const ArrayLayout &layout, CHeader &header);
 
 // The bytes a row of `rowBytes` bytes takes once padded as --stride-align asks, and to a multiple
 // of `unit`, the size of the array's elements; when the rows are padded on request, the stride is
 // told by a macro NAME_stride and a comment line of `header`, and by the macro alone when they are
 // coded by run length.
-int declaredRowStride(const QByteArray &name, int rowBytes, const EncodingOptions &options, CHeader &header,
+int declaredRowStride(const QByteArray &name, int rowBytes, const ArrayLayout &layout, CHeader &header,
                       int unit = 1);
 
 // greyLevels() in steps, so that the colours can be let go once the levels are known: the values

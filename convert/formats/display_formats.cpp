@@ -4,7 +4,10 @@
 #include "display_format_parts.h"
 #include "dithering.h"
 #include "epaper_formats.h"
+#include "grey_formats.h"
+#include "indexed_formats.h"
 #include "lvgl_format.h"
+#include "one_bit_formats.h"
 #include "palette.h"
 #include "pixel_packing.h"
 #include "rle_arrays.h"
@@ -31,11 +34,11 @@ QByteArray hex16(quint16 value)
 // the first of them in an array of bytes, of 16-bit values and in the mask, {step} for the bytes
 // from a row to the next, {P} for the P of a library's function that reads flash. Coded by run
 // length, the rows are decoded a row or a band at a time (rle_arrays.h).
-QByteArray rowsOf(QByteArray line, const EncodingOptions &options)
+QByteArray rowsOf(QByteArray line, const ArrayLayout &layout)
 {
-    if (options.compression == EncodingOptions::Rle)
-        return codedRowsOf(line, options);
-    const bool padded = options.strideAlign > 1;
+    if (layout.compression == ArrayLayout::Rle)
+        return codedRowsOf(line, layout);
+    const bool padded = layout.strideAlign > 1;
     return line.replace("{bands}", "{rows}")
         .replace("{P}", "P")
         .replace("{rows}", padded ? "for (int r = 0; r < NAME_height; r++) " : "")
@@ -52,11 +55,11 @@ QByteArray rowsOf(QByteArray line, const EncodingOptions &options)
 // --progmem (QUILLON_PROGMEM is nothing on every other chip).
 CHeader startHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing)
 {
-    const QByteArray &name = options.arrayName;
+    const QByteArray &name = options.header.arrayName;
     CHeader header;
     header.name = name;
     for (const QByteArray &line : drawing)
-        header.commentLines << rowsOf(line, options).replace("NAME", name);
+        header.commentLines << rowsOf(line, options.arrays).replace("NAME", name);
     header.includes << "<stdint.h>";
     header.progmem = true;
     header.macros << qMakePair(name + "_width", number(size.width()))
@@ -66,9 +69,9 @@ CHeader startHeader(QSize size, const EncodingOptions &options, const QVector<QB
 
 // The bytes a row takes once padded to a multiple of --stride-align bytes, and of `unit`, the
 // size of the array's elements.
-int rowStride(int rowBytes, const EncodingOptions &options, int unit = 1)
+int rowStride(int rowBytes, const ArrayLayout &layout, int unit = 1)
 {
-    const int align = std::lcm(options.strideAlign, unit);
+    const int align = std::lcm(layout.strideAlign, unit);
     return (rowBytes + align - 1) / align * align;
 }
 
@@ -85,12 +88,12 @@ QByteArray padRows(const QByteArray &rows, int rowBytes, int stride)
 
 // An array of rows of `rowBytes` bytes, padded as --stride-align asks; the stride told by a
 // macro when the rows are padded on request, or coded by run length (rle_arrays.h), as asked.
-CArray rowArray(const QByteArray &name, const QByteArray &rows, int rowBytes, const EncodingOptions &options,
+CArray rowArray(const QByteArray &name, const QByteArray &rows, int rowBytes, const ArrayLayout &layout,
                 CHeader &header, CArray::ValueType type = CArray::Uint8)
 {
     const int unit = type == CArray::Uint16 ? 2 : 1;
-    const int stride = declaredRowStride(name, rowBytes, options, header, unit);
-    if (options.compression == EncodingOptions::Rle)
+    const int stride = declaredRowStride(name, rowBytes, layout, header, unit);
+    if (layout.compression == ArrayLayout::Rle)
         return runLengthArray(name, padRows(rows, rowBytes, stride), unit, header);
     CArray array;
     array.type = type;
@@ -100,244 +103,19 @@ CArray rowArray(const QByteArray &name, const QByteArray &rows, int rowBytes, co
     return array;
 }
 
-// Lit pixels, one byte each: 1 when lit, noted in `encoded` when they are all alike. The colours
-// are let go.
-QImage litPixels(PreparedPicture &picture, const EncodingOptions &options, EncodedPicture &encoded)
-{
-    QImage lit = storedGreyLevels(picture.colours, 2, options.threshold, options);
-    noteUniformBits(lit, picture.transparentOnBlack, options, &encoded.uniform);
-    picture = PreparedPicture();
-    return lit;
-}
-
-// Rows of lit bits, drawn by the libraries' bitmap functions.
-EncodedPicture encodeBitRows(PreparedPicture picture, const EncodingOptions &options, bool leftmostLowest,
-                             const QVector<QByteArray> &drawing)
-{
-    EncodedPicture encoded;
-    QImage lit = litPixels(picture, options, encoded);
-    encoded.header = startHeader(lit.size(), options, drawing);
-    encoded.header.arrays << rowArray(options.arrayName, packLevels(lit, {1, leftmostLowest}),
-                                      (lit.width() + 7) / 8, options, encoded.header);
-    encoded.shown = shownGreyLevels(std::move(lit), 2, options);
-    return encoded;
-}
-
-// What the two u8g2 lines are for.
-const char u8g2Kinds[] = "(u8g2: its C API; U8g2lib: its U8G2 class, on Arduino.)";
-
-EncodedPicture encodeMono(PreparedPicture picture, const EncodingOptions &options)
-{
-    // Not u8g2_DrawBitmap: it reads RAM, where an AVR has no such array, and draws each row's
-    // padding bits too; u8g2 reads --format xbm from flash.
-    return encodeBitRows(std::move(picture), options, false,
-                         {"Adafruit GFX: {rows}display.drawBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);"});
-}
-
-EncodedPicture encodeXbm(PreparedPicture picture, const EncodingOptions &options)
-{
-    QVector<QByteArray> drawing
-        = {"u8g2: {rows}u8g2_DrawXBM{P}(&u8g2, x, {y}, NAME_width, {h}, {NAME});",
-           "U8g2lib: {rows}u8g2.drawXBM{P}(x, {y}, NAME_width, {h}, {NAME});", u8g2Kinds};
-    // Adafruit GFX reads XBM rows from flash only, where decoded rows are not.
-    drawing
-        << (options.compression == EncodingOptions::Rle
-                ? "Adafruit GFX reads XBM rows from flash only (drawXBitmap): --format mono draws decoded "
-                  "rows with drawBitmap."
-                : "Adafruit GFX: {rows}display.drawXBitmap(x, {y}, {NAME}, NAME_width, {h}, 1);");
-    return encodeBitRows(std::move(picture), options, true, drawing);
-}
-
-// SSD1306 pages: 8 rows a byte, bit 0 at the top, the byte of page p and column x at p * W + x.
-EncodedPicture encodePages(PreparedPicture picture, const EncodingOptions &options)
-{
-    EncodedPicture encoded;
-    QImage lit = litPixels(picture, options, encoded);
-    const int width = lit.width(), height = lit.height();
-    QByteArray bytes(width * ((height + 7) / 8), '\0');
-    for (int y = 0; y < height; ++y) {
-        const uchar *line = lit.constScanLine(y);
-        for (int x = 0; x < width; ++x) {
-            if (line[x])
-                bytes[(y / 8) * width + x] = char(bytes[(y / 8) * width + x] | 1 << (y % 8));
-        }
-    }
-    // Each page row of the picture goes into the display's own at column x, the rows below it
-    // in its last page cleared; read from flash on AVR (memcpy_P and u8x8_pgm_read are plain
-    // reads elsewhere), or decoded a page at a time.
-    const QByteArray copy = "memcpy_P";
-    const QByteArray pageStart = options.strideAlign > 1 ? "p * NAME_stride" : "p * NAME_width";
-    QVector<QByteArray> drawing;
-    if (options.compression == EncodingOptions::Rle) {
-        const QVector<CodedBuffer> page = {codedRow("page")};
-        const QByteArray pages = "for (int p = 0; p < (NAME_height + 7) / 8; p++) {";
-        drawing << "Adafruit_SSD1306: "
-                + codedReads(
-                       page, pages,
-                       "memcpy(display.getBuffer() + (y / 8 + p) * display.width() + x, page, NAME_width);")
-                << "u8g2: "
-                + codedReads(
-                       page, pages,
-                       "memcpy(u8g2_GetBufferPtr(&u8g2) + (y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) * 8 "
-                       "+ x, page, NAME_width);")
-                << "U8g2lib: "
-                + codedReads(page, pages,
-                             "memcpy(u8g2.getBufferPtr() + (y / 8 + p) * u8g2.getBufferTileWidth() * 8 + x, "
-                             "page, NAME_width);");
-    } else {
-        drawing << "Adafruit_SSD1306: for (int16_t p = 0; p < (NAME_height + 7) / 8; p++) " + copy
-                + "(display.getBuffer() + (y / 8 + p) * display.width() + x, NAME + " + pageStart
-                + ", NAME_width);";
-        // u8g2.h brings no memcpy.
-        const QByteArray read = "u8x8_pgm_read(NAME + " + pageStart + " + c);";
-        const QByteArray columns
-            = "for (int p = 0; p < (NAME_height + 7) / 8; p++) for (int c = 0; c < NAME_width; c++) ";
-        drawing << "u8g2: " + columns
-                + "u8g2_GetBufferPtr(&u8g2)[(y / 8 + p) * u8g2_GetBufferTileWidth(&u8g2) * 8 + x + c] = "
-                + read
-                << "U8g2lib: " + columns
-                + "u8g2.getBufferPtr()[(y / 8 + p) * u8g2.getBufferTileWidth() * 8 + x + c] = " + read;
-    }
-    drawing << u8g2Kinds
-            << "y a multiple of 8, the picture wholly on the screen (rotation 0, u8g2's full buffer)."
-            << "The rows under the picture in its last page are cleared.";
-    encoded.header = startHeader(lit.size(), options, drawing);
-    encoded.header.arrays << rowArray(options.arrayName, bytes, width, options, encoded.header);
-    encoded.shown = shownGreyLevels(std::move(lit), 2, options);
-    return encoded;
-}
-
-EncodedPicture encodeGray8(PreparedPicture picture, const EncodingOptions &options)
-{
-    EncodedPicture encoded;
-    QImage levels = storedGreyLevels(picture.colours, 256, 0, options);
-    picture = PreparedPicture();
-    encoded.header
-        = startHeader(levels.size(), options,
-                      {"Adafruit GFX: {rows}canvas.drawGrayscaleBitmap(x, {y}, {NAME}, NAME_width, {h});"});
-    encoded.header.arrays << rowArray(options.arrayName, packLevels(levels, {8}), levels.width(), options,
-                                      encoded.header);
-    encoded.shown = shownGreyLevels(std::move(levels), 256, options);
-    return encoded;
-}
-
-EncodedPicture encodeGray4(PreparedPicture picture, const EncodingOptions &options)
-{
-    EncodedPicture encoded;
-    QImage levels = storedGreyLevels(picture.colours, 16, 0, options);
-    picture = PreparedPicture();
-    // Each row goes into the SSD1327's buffer, two pixels a byte as there, from x (even).
-    const QByteArray intoBuffer = "(display.getBuffer() + (y + r) * (display.width() / 2) + x / 2, ";
-    const QByteArray rows = "for (int16_t r = 0; r < NAME_height; r++) ";
-    QByteArray copy = "Adafruit_SSD1327: ";
-    if (options.compression == EncodingOptions::Rle)
-        copy += codedReads({codedRow("row")}, rows + '{',
-                           "memcpy" + intoBuffer + "row, (NAME_width + 1) / 2);");
-    else
-        copy += rows + "memcpy_P" + intoBuffer + "NAME + r * "
-            + (options.strideAlign > 1 ? "NAME_stride" : "((NAME_width + 1) / 2)")
-            + ", (NAME_width + 1) / 2);";
-    encoded.header = startHeader(
-        levels.size(), options,
-        {copy,
-         "x even, the picture wholly on the screen (rotation 0); with an odd width, the pixel right of "
-         "each row is cleared.",
-         "SSD1322, SSD1327: two pixels a byte, the left one in the high 4 bits."});
-    encoded.header.arrays << rowArray(options.arrayName, packLevels(levels, {4}), (levels.width() + 1) / 2,
-                                      options, encoded.header);
-    encoded.shown = shownGreyLevels(std::move(levels), 16, options);
-    return encoded;
-}
-
-// Palette pictures: the palette chosen for the picture, each pixel its nearest entry.
-EncodedPicture encodeIndexed(PreparedPicture picture, const EncodingOptions &options, int paletteSize)
-{
-    const int width = picture.colours.width(), height = picture.colours.height();
-    int pictureColours = 0;
-    IndexedPicture indexed
-        = indexPixels(picture.colours,
-                      options.palette.isEmpty() ? choosePalette(picture.colours, paletteSize, &pictureColours)
-                                                : options.palette,
-                      options.dither);
-    picture = PreparedPicture(); // the indices are all that is needed now
-    QVector<quint16> &palette = indexed.palette;
-    const QVector<quint8> &indices = indexed.indices;
-    EncodedPicture encoded;
-    if (options.shown != EncodingOptions::NotShown)
-        encoded.shown = paletteColours(indexed, QSize(width, height));
-    encoded.pictureColours = pictureColours;
-
-    // TFT_eSPI's 4-bit pushImage sends each palette entry high byte first itself: the palette
-    // stays in the firmware's order, whatever --swap-bytes. Its 8-bit one reads RGB332 and no
-    // palette: each row is looked up here into a row of 5-6-5 values, pushed as pushImage pushes
-    // its own.
-    const bool eightBits = paletteSize == 256;
-    const bool swapped = eightBits && options.swapBytes;
-    const QByteArray rows = "for (int32_t r = 0; r < NAME_height; r++) {";
-    const QByteArray lookUp = " uint16_t row[NAME_width]; for (int32_t c = 0; c < NAME_width; c++) row[c] = "
-                              "NAME_palette[";
-    const QByteArray push = "]; tft.pushPixels(row, NAME_width);";
-    const QByteArray eightBitRows = options.compression == EncodingOptions::Rle
-        ? codedReads({codedRow("indices")}, rows, lookUp.mid(1) + "indices[c]" + push)
-        : rows + lookUp + "NAME[r * {step} + c]" + push + " }";
-    encoded.header = startHeader(
-        QSize(width, height), options,
-        {eightBits
-             ? QByteArray("TFT_eSPI: tft.setSwapBytes(") + (swapped ? "false" : "true")
-                 + "); tft.startWrite(); tft.setAddrWindow(x, y, NAME_width, NAME_height); " + eightBitRows
-                 + " tft.endWrite();"
-             : QByteArray("TFT_eSPI: {bands}tft.pushImage(x, {y}, NAME_width, {h}, {NAME}, false, (uint16_t "
-                          "*)NAME_palette);")});
-    if (!eightBits && options.swapBytes)
-        encoded.header.commentLines << "The palette stays in the microcontroller's order: TFT_eSPI sends it "
-                                       "high byte first itself.";
-    if (options.paletteOfFrames)
-        encoded.header.commentLines << options.arrayName
-                + "_palette: one palette chosen for all the frames of the animation.";
-    else if (!options.palette.isEmpty())
-        encoded.header.commentLines << options.arrayName + "_palette: the " + number(options.palette.size())
-                + " colours given by --palette"
-                + (options.palette.size() < paletteSize ? ", followed by 0x0000 entries that no pixel uses."
-                                                        : ".");
-    palette.resize(paletteSize);
-    if (options.bgr) // the colours shown stay as they are
-        std::transform(palette.begin(), palette.end(), palette.begin(), swapRedBlue565);
-    CArray paletteArray;
-    paletteArray.type = CArray::Uint16;
-    paletteArray.name = options.arrayName + "_palette";
-    paletteArray.size = number(paletteSize);
-    paletteArray.data = QByteArray(paletteSize * 2, Qt::Uninitialized);
-    put565Row(palette.constData(), paletteSize, swapped, paletteArray.data.data());
-    encoded.header.arrays << paletteArray
-                          << rowArray(
-                                 options.arrayName,
-                                 packRows(indices.constData(), width, width, height, {eightBits ? 8 : 4}),
-                                 eightBits ? width : (width + 1) / 2, options, encoded.header);
-    return encoded;
-}
-
-EncodedPicture encodeIndex4(PreparedPicture picture, const EncodingOptions &options)
-{
-    return encodeIndexed(std::move(picture), options, 16);
-}
-
-EncodedPicture encodeIndex8(PreparedPicture picture, const EncodingOptions &options)
-{
-    return encodeIndexed(std::move(picture), options, 256);
-}
-
 // 5-6-5 pixels, top row first; with a mask of the opaque pixels, or a colour that stands for the
 // transparent ones.
 EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &options)
 {
     EncodedPicture encoded;
-    QImage pixels = reduceTo565(std::move(picture.colours), options.dither);
+    QImage pixels = reduceTo565(std::move(picture.colours), options.display.dither);
     const int width = pixels.width(), height = pixels.height();
-    const bool transparent = options.transparent.isValid();
-    const QRgb key = options.transparent.rgb();
+    const bool transparent = options.pixels.transparent.isValid();
+    const QRgb key = options.pixels.transparent.rgb();
     const quint16 keyValue = cutTo565(qRed(key), qGreen(key), qBlue(key));
     // A panel wired BGR takes red and blue exchanged; the key is compared with the values stored.
-    const auto stored = [&options](quint16 value) { return options.bgr ? swapRedBlue565(value) : value; };
+    const auto stored
+        = [&options](quint16 value) { return options.pixels.bgr ? swapRedBlue565(value) : value; };
     const auto opaque
         = [&](int x, int y) { return picture.alpha.isNull() || picture.alpha.constScanLine(y)[x] >= 128; };
 
@@ -353,17 +131,17 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
                     value = quint16((value >> 5 & 0x3f) == 0x3f ? value - 0x20 : value + 0x20);
                 line[x] = value;
             }
-            put565(values.data() + 2 * (qsizetype(y) * width + x), stored(value), options.swapBytes);
+            put565(values.data() + 2 * (qsizetype(y) * width + x), stored(value), options.pixels.swapBytes);
         }
     }
     // Adafruit GFX draws values in the firmware's order. TFT_eSPI sends them high byte first
     // when told to swap, as they are when told not to; it compares its key, given in the
     // firmware's order, to the values as they are stored, swapping the key when told not to swap.
     const QByteArray swapFirst
-        = QByteArray("TFT_eSPI: tft.setSwapBytes(") + (options.swapBytes ? "false" : "true") + "); ";
+        = QByteArray("TFT_eSPI: tft.setSwapBytes(") + (options.pixels.swapBytes ? "false" : "true") + "); ";
     QVector<QByteArray> drawing;
-    if (options.alphaMask) {
-        if (!options.swapBytes)
+    if (options.pixels.alphaMask) {
+        if (!options.pixels.swapBytes)
             drawing
                 << "Adafruit GFX: {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, {NAME_mask}, NAME_width, {h});";
         drawing << swapFirst
@@ -372,17 +150,18 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
     }
     if (transparent)
         drawing << swapFirst + "{bands}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16}, NAME_transparent);";
-    if (!options.alphaMask && !transparent) {
-        if (!options.swapBytes)
+    if (!options.pixels.alphaMask && !transparent) {
+        if (!options.pixels.swapBytes)
             drawing << "Adafruit GFX: {rows}tft.drawRGBBitmap(x, {y}, {NAME16}, NAME_width, {h});";
         drawing << swapFirst + "{bands}tft.pushImage(x, {y}, NAME_width, {h}, {NAME16});";
     }
     encoded.header = startHeader(pixels.size(), options, drawing);
     if (transparent)
-        encoded.header.macros << qMakePair(options.arrayName + "_transparent", hex16(stored(keyValue)));
-    encoded.header.arrays << rowArray(options.arrayName, values, width * 2, options, encoded.header,
-                                      CArray::Uint16);
-    if (options.alphaMask) { // 1 where opaque, packed a row at a time
+        encoded.header.macros << qMakePair(options.header.arrayName + "_transparent",
+                                           hex16(stored(keyValue)));
+    encoded.header.arrays << rowArray(options.header.arrayName, values, width * 2, options.arrays,
+                                      encoded.header, CArray::Uint16);
+    if (options.pixels.alphaMask) { // 1 where opaque, packed a row at a time
         const int rowBytes = packedRowBytes(width, 1);
         QByteArray mask(qsizetype(rowBytes) * height, Qt::Uninitialized);
         std::vector<uchar> row(static_cast<size_t>(width));
@@ -391,7 +170,7 @@ EncodedPicture encodeRgb565(PreparedPicture picture, const EncodingOptions &opti
                 row[size_t(x)] = opaque(x, y) ? 1 : 0;
             packRow(row.data(), width, {1}, mask.data() + qsizetype(y) * rowBytes);
         }
-        encoded.header.arrays << rowArray(options.arrayName + "_mask", mask, rowBytes, options,
+        encoded.header.arrays << rowArray(options.header.arrayName + "_mask", mask, rowBytes, options.arrays,
                                           encoded.header);
     }
     encoded.shown = std::move(pixels);
@@ -426,10 +205,10 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
     const auto levelOf
         = [&](int light) { return levels == 2 ? (light >= threshold ? 1 : 0) : (light * top + 127) / 255; };
     // Each pixel on its own: a look-up of its luminance, rows read straight.
-    if (options.dither == Dithering::None) {
+    if (options.display.dither == Dithering::None) {
         uchar valueOf[256];
         for (int light = 0; light < 256; ++light)
-            valueOf[light] = uchar(options.invert ? top - levelOf(light) : levelOf(light));
+            valueOf[light] = uchar(options.pixels.invert ? top - levelOf(light) : levelOf(light));
         for (int y = 0; y < height; ++y) {
             const auto *line = reinterpret_cast<const QRgb *>(source + y * sourceLine);
             uchar *out = bits + y * bytesPerLine;
@@ -439,7 +218,7 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
         return stored;
     }
     reducePixels<1>(
-        width, height, options.dither,
+        width, height, options.display.dither,
         {levels == 2 ? spreadAroundThreshold(threshold) : spreadBetweenLevels(levels)},
         [&](int x, int y, int *values) {
             values[0] = luminance(reinterpret_cast<const QRgb *>(source + y * sourceLine)[x]);
@@ -450,7 +229,7 @@ QImage storedGreyLevels(const QImage &colours, int levels, int threshold, const 
             return level;
         },
         [&](int x, int y, int level) {
-            bits[y * bytesPerLine + x] = uchar(options.invert ? top - level : level);
+            bits[y * bytesPerLine + x] = uchar(options.pixels.invert ? top - level : level);
         });
     return stored;
 }
@@ -466,11 +245,11 @@ void noteUniformBits(const QImage &stored, bool transparentOnBlack, const Encodi
         if (std::any_of(line, line + stored.width(), [first](uchar bit) { return bit != first; }))
             return;
     }
-    const bool lit = first == 1, dark = lit == options.invert;
+    const bool lit = first == 1, dark = lit == options.pixels.invert;
     const UniformArray::Cause cause = !dark ? UniformArray::AllLight
         : transparentOnBlack                ? UniformArray::DarkOnTransparency
                                             : UniformArray::AllDark;
-    *uniform << UniformArray {options.arrayName, cause, lit};
+    *uniform << UniformArray {options.header.arrayName, cause, lit};
 }
 
 QImage shownGreyLevels(QImage stored, int levels, const EncodingOptions &options)
@@ -719,7 +498,7 @@ bool keepsAlpha(const DisplayFormat *format, const EncodingOptions &options)
     return format
         && (format->alpha == DisplayFormat::AlphaAlways
             || (format->alpha == DisplayFormat::AlphaWhenAsked
-                && (options.alphaMask || options.transparent.isValid())));
+                && (options.pixels.alphaMask || options.pixels.transparent.isValid())));
 }
 
 CHeader startDisplayHeader(QSize size, const EncodingOptions &options, const QVector<QByteArray> &drawing)
@@ -727,21 +506,21 @@ CHeader startDisplayHeader(QSize size, const EncodingOptions &options, const QVe
     return startHeader(size, options, drawing);
 }
 
-int declaredRowStride(const QByteArray &name, int rowBytes, const EncodingOptions &options, CHeader &header,
+int declaredRowStride(const QByteArray &name, int rowBytes, const ArrayLayout &layout, CHeader &header,
                       int unit)
 {
-    const int stride = rowStride(rowBytes, options, unit);
-    if (options.strideAlign > 1 || options.compression == EncodingOptions::Rle)
+    const int stride = rowStride(rowBytes, layout, unit);
+    if (layout.strideAlign > 1 || layout.compression == ArrayLayout::Rle)
         header.macros << qMakePair(name + "_stride", number(stride));
-    if (options.strideAlign > 1) {
+    if (layout.strideAlign > 1) {
         header.commentLines << name + ": rows of " + number(stride) + " bytes (--stride-align "
-                + number(options.strideAlign) + "), padded with zeros.";
+                + number(layout.strideAlign) + "), padded with zeros.";
     }
     return stride;
 }
 
 CArray displayRowArray(const QByteArray &name, const QByteArray &rows, int rowBytes,
-                       const EncodingOptions &options, CHeader &header)
+                       const ArrayLayout &layout, CHeader &header)
 {
-    return rowArray(name, rows, rowBytes, options, header);
+    return rowArray(name, rows, rowBytes, layout, header);
 }

@@ -3,7 +3,9 @@
 #include "display_header.h"
 #include "display_preparation.h"
 #include "header_generator.h"
+#include "lvgl_options.h"
 #include "picture_rows.h"
+#include "pixel_options.h"
 
 #include <QByteArrayList>
 #include <QColor>
@@ -16,31 +18,17 @@
 //
 // Light and dark are told by luminance, Rec. 601 weights (0.299 R + 0.587 G + 0.114 B).
 
-// Every setting of a conversion, each held once: the array's name, its place and whether the
-// pair is split (HeaderOptions), how the picture is shaped for the display (DisplayOptions, whose
-// dither the encoders follow too), and below, what only the display formats read.
-struct EncodingOptions : HeaderOptions, DisplayOptions
+// Every setting of a conversion, each held once in the part of the stage that reads it: the
+// shaping and the dithering reads `display`, the header's writer `header`, the encoders `pixels`,
+// `arrays` and `lvgl` (and `display.dither`, `header.arrayName`), what the job's files show
+// `shown`. An encoder takes the whole, since a format reads several parts.
+struct EncodingOptions
 {
-    bool swapBytes = false; // 5-6-5 values high byte first
-    // --color-order bgr: red and blue exchanged, as panels wired BGR take them (blue where red
-    // goes: in 5-6-5, bits 15-11), in the colour formats' pixels and the palettes' entries.
-    bool bgr = false;
-    int threshold = 128; // luminance at or above which a pixel is lit (mono formats)
-    bool invert = false; // lit and unlit swapped, grey levels reversed
-    bool alphaMask = false; // 5-6-5: a mask array, 1 where alpha is 128 or more
-    QColor transparent; // 5-6-5: this colour where alpha is below 128; invalid: none
-    // index4, index8: the palette's entries (5-6-5), fixed instead of chosen for the picture;
-    // empty: chosen. No more than the format holds; the rest of the array is 0x0000.
-    QVector<quint16> palette;
-    // Whether `palette` was chosen here for every frame of an animation, not given by --palette.
-    bool paletteOfFrames = false;
-
-    // LVGL image descriptors.
-    enum Compression { Uncompressed, Rle, Lz4 };
-    QByteArray lvglColourFormat; // RGB565, RGB565A8, I4...; empty: RGB565, or RGB565A8 when not opaque
-    int lvglVersion = 9; // 8 writes lv_img_dsc_t
-    int strideAlign = 1; // rows padded to a multiple of this many bytes
-    Compression compression = Uncompressed;
+    HeaderOptions header; // the array's name, its place, whether the pair is split
+    DisplayOptions display; // how the picture is shaped for the display, and dithered
+    PixelOptions pixels; // how each pixel becomes the display's values
+    ArrayLayout arrays; // how the arrays' rows are padded and coded
+    LvglOptions lvgl; // LVGL's image descriptor
 
     // How much of what the display shows the job's files need, for the encoder's `shown`: every
     // colour, for a preview; only the 5-6-5 pixels the BMP file takes (Format_RGB16), in less
@@ -53,7 +41,6 @@ struct EncodingOptions : HeaderOptions, DisplayOptions
 // leave in EncodingOptions: a default and the same value given are told apart only here.
 struct GivenOptions
 {
-    bool lvglColourFormat = false; // --lvgl-cf, which may be given empty
     bool threshold = false; // --threshold, whose default 128 may be given
     bool strideAlign = false; // --stride-align, whose default 1 may be given
     bool dither = false; // --dither, which --dither-method implies

@@ -112,7 +112,7 @@ const char gxepd2Refresh[] = "display.refresh(x, y, NAME_width, NAME_height);";
 
 bool coded(const EncodingOptions &options)
 {
-    return options.compression == EncodingOptions::Rle;
+    return options.arrays.compression == ArrayLayout::Rle;
 }
 
 // A plane of rows, read a band at a time into `buffer`, or whole.
@@ -137,7 +137,7 @@ EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &o
     const bool white = allWhite(picture.colours);
     const QVector<quint8> chosen
         = nearestPanelColours(std::move(picture.colours), {qRgb(255, 255, 255), qRgb(0, 0, 0), ink},
-                              options.dither, shownOrNull(options, &encoded));
+                              options.display.dither, shownOrNull(options, &encoded));
     // 0 where the ink goes, 1 elsewhere and past the width.
     const int rowBytes = packedRowBytes(width, 1);
     QByteArray black(rowBytes * height, Qt::Uninitialized), colour(rowBytes * height, Qt::Uninitialized);
@@ -175,15 +175,15 @@ EncodedPicture encodeTwoPlanes(PreparedPicture picture, const EncodingOptions &o
         DrawingLines {"In each plane, as GxEPD2 and Waveshare expect them: 0 where the ink goes, 1 white "
                       "(and beyond the width)."}
             + drawing);
-    encoded.header.arrays << displayRowArray(options.arrayName + "_black", black, rowBytes, options,
-                                             encoded.header)
-                          << displayRowArray(options.arrayName + "_" + inkName, colour, rowBytes, options,
-                                             encoded.header);
+    encoded.header.arrays << displayRowArray(options.header.arrayName + "_black", black, rowBytes,
+                                             options.arrays, encoded.header)
+                          << displayRowArray(options.header.arrayName + "_" + inkName, colour, rowBytes,
+                                             options.arrays, encoded.header);
     // A plane without ink, in a picture that is not all white.
     const std::pair<quint8, QByteArray> planes[] = {{Black, "_black"}, {Ink, "_" + inkName}};
     for (const auto &[plane, suffix] : planes) {
         if (!white && !chosen.contains(plane))
-            encoded.uniform << UniformArray {options.arrayName + suffix, UniformArray::NoInk, true};
+            encoded.uniform << UniformArray {options.header.arrayName + suffix, UniformArray::NoInk, true};
     }
     return encoded;
 }
@@ -197,15 +197,15 @@ EncodedPicture encodeInkCodes(PreparedPicture picture, const EncodingOptions &op
 {
     EncodedPicture encoded;
     const int width = picture.colours.width(), height = picture.colours.height();
-    QVector<quint8> chosen = nearestPanelColours(std::move(picture.colours), colours, options.dither,
+    QVector<quint8> chosen = nearestPanelColours(std::move(picture.colours), colours, options.display.dither,
                                                  shownOrNull(options, &encoded));
     for (quint8 &ink : chosen)
         ink = codes[ink];
     constexpr quint8 white = 1; // the code of white on every such panel
     const QByteArray bytes = packRows(chosen.constData(), width, width, height, {bitsPerPixel, false, white});
     encoded.header = startDisplayHeader(QSize(width, height), options, drawing);
-    encoded.header.arrays << displayRowArray(options.arrayName, bytes, packedRowBytes(width, bitsPerPixel),
-                                             options, encoded.header);
+    encoded.header.arrays << displayRowArray(
+        options.header.arrayName, bytes, packedRowBytes(width, bitsPerPixel), options.arrays, encoded.header);
     return encoded;
 }
 
@@ -269,8 +269,8 @@ EncodedPicture encodeGray2(PreparedPicture picture, const EncodingOptions &optio
     const int rowBytes = packedRowBytes(levels.width(), 2);
     const QByteArray bytes = packLevels(levels, {2});
     QVector<QByteArray> lines {QByteArray("Four pixels a byte, the leftmost in the high 2 bits; ")
-                               + (options.invert ? "0 white, 1 and 2 grey, 3 black (--invert)."
-                                                 : "0 black, 1 and 2 grey, 3 white.")};
+                               + (options.pixels.invert ? "0 white, 1 and 2 grey, 3 black (--invert)."
+                                                        : "0 black, 1 and 2 grey, 3 white.")};
     if (coded(options)) {
         lines << "Waveshare C library, 4 greys (a picture of the screen's size, decoded whole into RAM): "
                 + codedReads({wholeOf("NAME", "image")}, "", "EPD_4IN2_4GrayDisplay(image);")
@@ -279,13 +279,14 @@ EncodedPicture encodeGray2(PreparedPicture picture, const EncodingOptions &optio
         lines
             << "Waveshare C library, 4 greys (a picture of the screen's size): EPD_4IN2_4GrayDisplay(NAME);";
         // The Arduino class reads the rows one right after the other, 8 pixels at a time.
-        if (options.strideAlign == 1)
+        if (options.arrays.strideAlign == 1)
             lines << "Waveshare Arduino 4.2 inches, 4 greys (x and the width multiples of 8): "
                      "epd.Set_4GrayDisplay((const char *)NAME, x, y, NAME_width, NAME_height);";
         lines << waveshareMemory;
     }
     encoded.header = startDisplayHeader(levels.size(), options, lines);
-    encoded.header.arrays << displayRowArray(options.arrayName, bytes, rowBytes, options, encoded.header);
+    encoded.header.arrays << displayRowArray(options.header.arrayName, bytes, rowBytes, options.arrays,
+                                             encoded.header);
     encoded.shown = shownGreyLevels(std::move(levels), 4, options);
     return encoded;
 }

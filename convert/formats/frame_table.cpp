@@ -198,7 +198,7 @@ CArray delaysArray(const QByteArray &name, int count, const QVector<int> &delays
 
 int chosenPaletteSize(const DisplayFormat &format, const EncodingOptions &options)
 {
-    if (!options.palette.isEmpty())
+    if (!options.pixels.palette.isEmpty())
         return 0;
     return qstrcmp(format.name, "index4") == 0 ? 16 : qstrcmp(format.name, "index8") == 0 ? 256 : 0;
 }
@@ -215,8 +215,8 @@ EncodingOptions frameOptions(const DisplayFormat &format, const QVector<Prepared
 {
     EncodingOptions common = options;
     if (const int paletteSize = chosenPaletteSize(format, options)) {
-        common.palette = choosePalette(stacked(frames), paletteSize);
-        common.paletteOfFrames = true;
+        common.pixels.palette = choosePalette(stacked(frames), paletteSize);
+        common.pixels.paletteOfFrames = true;
     }
     return common;
 }
@@ -225,7 +225,7 @@ EncodedPicture encodeFrame(const DisplayFormat &format, PreparedPicture frame, c
                            int index, bool eachShown)
 {
     EncodingOptions options = common;
-    options.arrayName = frameName(common.arrayName, index);
+    options.header.arrayName = frameName(common.header.arrayName, index);
     if (index > 0 && !eachShown) // the first frame stands for the animation in the BMP file
         options.shown = EncodingOptions::NotShown;
     return format.encode(std::move(frame), options);
@@ -244,7 +244,7 @@ EncodedPicture encodeFrames(const DisplayFormat &format, const QVector<PreparedP
 EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPicture> frames,
                               const QVector<int> &delaysMs, const EncodingOptions &options)
 {
-    const QByteArray &name = options.arrayName;
+    const QByteArray &name = options.header.arrayName;
     const bool lvgl = qstrcmp(format.name, "lvgl") == 0;
     EncodedPicture result;
     result.uniform = uniformInEveryFrame(frames, name);
@@ -259,7 +259,7 @@ EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPictur
 
     CHeader &header = result.header;
     header = animationTop(headers.first(), name, headers.size());
-    header.commentLines = animationComment(headers.first(), name, delaysMs, lvgl ? options.lvglVersion : 0);
+    header.commentLines = animationComment(headers.first(), name, delaysMs, lvgl ? options.lvgl.version : 0);
     // Shared arrays first, then each frame's, then the tables.
     const QVector<CArray> tables = pointerTables(headers, name, &header);
     addFramesOwn(headers, name, &header);
@@ -268,7 +268,7 @@ EncodedPicture assembleFrames(const DisplayFormat &format, QVector<EncodedPictur
         QVector<QByteArray> addresses;
         for (int i = 0; i < headers.size(); ++i)
             addresses << '&' + frameName(name, i);
-        addLvglFrameTable(options.lvglVersion, name, headers.size(), tableValues(addresses), &header);
+        addLvglFrameTable(options.lvgl.version, name, headers.size(), tableValues(addresses), &header);
     }
     return result;
 }

@@ -458,9 +458,9 @@ QByteArray decodingLine(const DisplayFormat &format, const EncodingOptions &opti
     // LVGL's descriptor names its colour format, RGB565_SWAPPED included.
     if (format.family == DisplayFormat::Lvgl)
         return line;
-    if (options.swapBytes && (format.settings & DisplayFormat::SwapBytes))
+    if (options.pixels.swapBytes && (format.settings & DisplayFormat::SwapBytes))
         line += " --swap-bytes";
-    if (options.bgr && (format.settings & DisplayFormat::ColourOrder))
+    if (options.pixels.bgr && (format.settings & DisplayFormat::ColourOrder))
         line += " --color-order bgr";
     return line;
 }
@@ -540,8 +540,8 @@ HeaderPictures decodeArrayAs(const QByteArray &text, const DisplayFormat &format
     }
     Reading reading;
     reading.format = format.name;
-    reading.swapBytes = options.swapBytes;
-    reading.bgr = options.bgr;
+    reading.swapBytes = options.pixels.swapBytes;
+    reading.bgr = options.pixels.bgr;
     if (reading.format == "lvgl" || reading.format.startsWith("epd-bw-")
         || reading.format.startsWith("index")) {
         result.problem

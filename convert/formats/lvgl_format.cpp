@@ -18,52 +18,6 @@
 
 namespace {
 
-// Every colour format, as LvglColourFormat tells it: its name and number in LVGL 9, its bits a
-// pixel, its palette's size, whether it keeps transparency, its name and number in LVGL 8.
-const LvglColourFormat colourFormats[] = {
-    {"RGB565", 0x12, 16, 0, false, "LV_IMG_CF_TRUE_COLOR", 4},
-    {"RGB565A8", 0x14, 16, 0, true, "LV_IMG_CF_TRUE_COLOR_ALPHA", 5},
-    {"RGB565_SWAPPED", 0x1B, 16, 0, false, nullptr, 0},
-    {"RGB888", 0x0F, 24, 0, false, nullptr, 0},
-    {"XRGB8888", 0x11, 32, 0, false, nullptr, 0},
-    {"ARGB8888", 0x10, 32, 0, true, nullptr, 0},
-    // LVGL 8's true colour with alpha has ARGB8565's bytes, under LV_COLOR_16_SWAP both orders.
-    {"ARGB8565", 0x13, 24, 0, true, "LV_IMG_CF_TRUE_COLOR_ALPHA", 5},
-    {"ARGB1555", 0x16, 16, 0, true, nullptr, 0},
-    {"ARGB4444", 0x17, 16, 0, true, nullptr, 0},
-    {"L8", 0x06, 8, 0, false, nullptr, 0},
-    {"AL88", 0x15, 16, 0, true, nullptr, 0},
-    {"A1", 0x0B, 1, 0, true, "LV_IMG_CF_ALPHA_1BIT", 11},
-    {"A2", 0x0C, 2, 0, true, "LV_IMG_CF_ALPHA_2BIT", 12},
-    {"A4", 0x0D, 4, 0, true, "LV_IMG_CF_ALPHA_4BIT", 13},
-    {"A8", 0x0E, 8, 0, true, "LV_IMG_CF_ALPHA_8BIT", 14},
-    {"I1", 0x07, 1, 2, false, "LV_IMG_CF_INDEXED_1BIT", 7},
-    {"I2", 0x08, 2, 4, false, "LV_IMG_CF_INDEXED_2BIT", 8},
-    {"I4", 0x09, 4, 16, false, "LV_IMG_CF_INDEXED_4BIT", 9},
-    {"I8", 0x0A, 8, 256, false, "LV_IMG_CF_INDEXED_8BIT", 10},
-};
-
-const LvglColourFormat *findColourFormat(const QByteArray &name)
-{
-    for (const LvglColourFormat &format : colourFormats) {
-        if (name == format.name)
-            return &format;
-    }
-    return nullptr;
-}
-
-// The colour format a descriptor of LVGL `version` names: LV_COLOR_FORMAT_RGB565...,
-// LV_IMG_CF_TRUE_COLOR...
-const LvglColourFormat *colourFormatNamed(const QByteArray &name, int version)
-{
-    for (const LvglColourFormat &format : colourFormats) {
-        if (version == 8 ? format.lvgl8Name && name == format.lvgl8Name
-                         : name == "LV_COLOR_FORMAT_" + QByteArray(format.name))
-            return &format;
-    }
-    return nullptr;
-}
-
 bool opaque(const QImage &alpha)
 {
     for (int y = 0; y < alpha.height(); ++y) {
@@ -76,19 +30,20 @@ bool opaque(const QImage &alpha)
     return true;
 }
 
-// The colour format the options name; without one, RGB565 for an opaque picture, RGB565A8 for
+// The colour format the options name; Automatic, RGB565 for an opaque picture, RGB565A8 for
 // another; RGB565 with swapped bytes is LVGL 9's RGB565_SWAPPED; ARGB8565 in LVGL 8 is its true
 // colour with alpha, as RGB565A8 is.
-const LvglColourFormat &chosenColourFormat(const PreparedPicture &picture, const EncodingOptions &options)
+const LvglColourFormatRow &chosenColourFormat(const PreparedPicture &picture, const EncodingOptions &options)
 {
-    QByteArray chosen = options.lvglColourFormat;
-    if (chosen.isEmpty())
-        chosen = picture.alpha.isNull() || opaque(picture.alpha) ? "RGB565" : "RGB565A8";
-    if (chosen == "ARGB8565" && options.lvglVersion == 8)
-        chosen = "RGB565A8";
-    if (chosen == "RGB565" && options.swapBytes && options.lvglVersion != 8)
-        chosen = "RGB565_SWAPPED";
-    return *findColourFormat(chosen);
+    using F = LvglColourFormat;
+    F chosen = options.lvgl.colourFormat;
+    if (chosen == F::Automatic)
+        chosen = picture.alpha.isNull() || opaque(picture.alpha) ? F::Rgb565 : F::Rgb565A8;
+    if (chosen == F::Argb8565 && options.lvgl.version == 8)
+        chosen = F::Rgb565A8;
+    if (chosen == F::Rgb565 && options.pixels.swapBytes && options.lvgl.version != 8)
+        chosen = F::Rgb565Swapped;
+    return lvglColourFormatRow(chosen);
 }
 
 // What the display shows of a direct colour format, drawn as DirectPixelsShown draws it from the
@@ -162,10 +117,10 @@ private:
 // compressed size, the size. They are given up to the compression, which holds them once: the
 // picture's own memory when they were encoded in place. Adds the comment's line that tells the
 // ratio to `encoded`, and what the display shows, drawn from the compressed pixels, when `drawn`.
-void compress(LvglPixels &pixels, const LvglColourFormat &format, const EncodingOptions &options, bool drawn,
-              EncodedPicture &encoded)
+void compress(LvglPixels &pixels, const LvglColourFormatRow &format, const EncodingOptions &options,
+              bool drawn, EncodedPicture &encoded)
 {
-    const bool rle = options.compression == EncodingOptions::Rle;
+    const bool rle = options.arrays.compression == ArrayLayout::Rle;
     const int blockSize = (format.bitsPerPixel + 7) / 8;
     constexpr int headerBytes = 12;
     const qint64 rawSize = pixels.data.size();
@@ -184,7 +139,7 @@ void compress(LvglPixels &pixels, const LvglColourFormat &format, const Encoding
             QSize(pixels.draw.width, pixels.draw.height),
             CompressedPixelsShown(pixels.draw, pixels.data, headerBytes,
                                   rle ? DecompressedStream::Rle : DecompressedStream::Lz4, blockSize,
-                                  format.name == QByteArray("RGB565A8") && options.lvglVersion != 8));
+                                  format.id == LvglColourFormat::Rgb565A8 && options.lvgl.version != 8));
     encoded.header.commentLines << QByteArray(rle ? "RLE compression" : "LZ4 compression") + ": "
             + QByteArray::number(pixels.data.size()) + " bytes instead of " + QByteArray::number(rawSize)
             + " (" + QByteArray::number(qRound(100.0 * pixels.data.size() / qMax<qint64>(rawSize, 1)))
@@ -193,36 +148,20 @@ void compress(LvglPixels &pixels, const LvglColourFormat &format, const Encoding
 
 } // namespace
 
-bool isLvglColourFormat(const QByteArray &name, int version)
-{
-    const LvglColourFormat *format = findColourFormat(name);
-    return format && (version != 8 || format->lvgl8Name);
-}
-
-QByteArrayList lvglColourFormatNames(int version)
-{
-    QByteArrayList names;
-    for (const LvglColourFormat &format : colourFormats) {
-        if (version != 8 || format.lvgl8Name)
-            names << format.name;
-    }
-    return names;
-}
-
 QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &options)
 {
-    const int largest = options.lvglVersion == 8 ? 2047 : 65535;
+    const int largest = options.lvgl.version == 8 ? 2047 : 65535;
     const QSize size = picture.colours.size();
     const qint64 stride = (qint64(size.width()) * chosenColourFormat(picture, options).bitsPerPixel + 7) / 8
-        + options.strideAlign - 1;
-    if (size.width() > largest || size.height() > largest || (options.lvglVersion == 9 && stride > 65535))
+        + options.arrays.strideAlign - 1;
+    if (size.width() > largest || size.height() > largest || (options.lvgl.version == 9 && stride > 65535))
         return QCoreApplication::translate(
                    "DisplayFormat", "image trop grande pour LVGL %1 : %2 x %3 pixels, %4 au plus de côté%5")
-            .arg(options.lvglVersion)
+            .arg(options.lvgl.version)
             .arg(size.width())
             .arg(size.height())
             .arg(largest)
-            .arg(options.lvglVersion == 9
+            .arg(options.lvgl.version == 9
                      ? QCoreApplication::translate("DisplayFormat", " et 65 535 octets par ligne")
                      : QString());
     return QString();
@@ -230,7 +169,7 @@ QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &o
 
 QString lvglFramesProblem(int frames, const EncodingOptions &options)
 {
-    if (options.lvglVersion != 8 || frames <= 255)
+    if (options.lvgl.version != 8 || frames <= 255)
         return QString();
     return QCoreApplication::translate(
         "PictureJob",
@@ -240,15 +179,15 @@ QString lvglFramesProblem(int frames, const EncodingOptions &options)
 
 EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &options)
 {
-    const LvglColourFormat &format = chosenColourFormat(picture, options);
-    const bool lvgl8 = options.lvglVersion == 8;
+    const LvglColourFormatRow &format = chosenColourFormat(picture, options);
+    const bool lvgl8 = options.lvgl.version == 8;
     LvglImage image;
-    image.name = options.arrayName;
-    image.version = options.lvglVersion;
+    image.name = options.header.arrayName;
+    image.version = options.lvgl.version;
     image.colourFormat = lvgl8 ? QByteArray(format.lvgl8Name) : "LV_COLOR_FORMAT_" + QByteArray(format.name);
     image.colourFormatNumber = lvgl8 ? format.lvgl8Number : format.number;
     image.size = picture.colours.size();
-    image.compressed = options.compression != EncodingOptions::Uncompressed;
+    image.compressed = options.arrays.compression != ArrayLayout::Uncompressed;
     image.trueColour = lvgl8 && format.bitsPerPixel == 16;
     LvglPixels pixels = lvglPixels(std::move(picture), format, options);
     image.stride = pixels.stride;
@@ -276,44 +215,40 @@ EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &option
 
 QString lvglOptionsProblem(EncodingOptions *options, const GivenOptions &given)
 {
-    const bool lvgl8 = options->lvglVersion == 8;
-    if (given.lvglColourFormat && !isLvglColourFormat(options->lvglColourFormat, options->lvglVersion))
-        return QCoreApplication::translate("DisplayFormat", "--lvgl-cf : « %1 » inconnu pour LVGL %2 (%3)")
-            .arg(QString::fromLatin1(options->lvglColourFormat))
-            .arg(options->lvglVersion)
-            .arg(QString::fromLatin1(lvglColourFormatNames(options->lvglVersion).join(", ")));
-    if (options->swapBytes) {
+    using F = LvglColourFormat;
+    const bool lvgl8 = options->lvgl.version == 8;
+    F &colourFormat = options->lvgl.colourFormat;
+    if (options->pixels.swapBytes) {
         if (lvgl8)
             return QCoreApplication::translate("DisplayFormat",
                                                "--swap-bytes ne s'emploie pas avec LVGL 8 : ses tableaux ont "
                                                "les deux ordres, que choisit LV_COLOR_16_SWAP");
-        if (!options->lvglColourFormat.isEmpty() && options->lvglColourFormat != "RGB565"
-            && options->lvglColourFormat != "RGB565_SWAPPED")
+        if (colourFormat != F::Automatic && colourFormat != F::Rgb565 && colourFormat != F::Rgb565Swapped)
             return QCoreApplication::translate("DisplayFormat",
                                                "--swap-bytes ne s'emploie avec LVGL qu'en RGB565");
-        options->lvglColourFormat = "RGB565_SWAPPED";
+        colourFormat = F::Rgb565Swapped;
     }
     if (given.strideAlign && lvgl8)
         return QCoreApplication::translate("DisplayFormat", "--stride-align ne s'emploie pas avec LVGL 8");
-    if (options->compression != EncodingOptions::Uncompressed && lvgl8)
+    if (options->arrays.compression != ArrayLayout::Uncompressed && lvgl8)
         return QCoreApplication::translate(
             "DisplayFormat", "--compress ne s'emploie pas avec LVGL 8, qui ne lit pas d'image compressée");
-    if (options->progmem)
+    if (options->header.progmem)
         return QCoreApplication::translate("DisplayFormat",
                                            "--progmem ne s'emploie pas avec --format lvgl : LVGL lit ses "
                                            "images en mémoire ordinaire");
     // Only LVGL's black and white and grey formats light pixels by a threshold or reverse them.
-    const QByteArray &colourFormat = options->lvglColourFormat;
-    if (given.threshold && colourFormat != "I1")
+    if (given.threshold && colourFormat != F::I1)
         return QCoreApplication::translate("DisplayFormat",
                                            "--threshold ne s'emploie avec LVGL qu'avec --lvgl-cf I1");
     // ARGB1555 and ARGB4444 are cut to their bits, not dithered, in whatever way --dither-method says.
-    if ((given.dither || given.ditherMethod) && (colourFormat == "ARGB1555" || colourFormat == "ARGB4444"))
+    if ((given.dither || given.ditherMethod) && (colourFormat == F::Argb1555 || colourFormat == F::Argb4444))
         return QCoreApplication::translate("DisplayFormat",
                                            "--%1 ne s'emploie pas avec --lvgl-cf %2, dont les couleurs "
                                            "sont coupées à leurs bits de poids fort")
-            .arg(QLatin1String(given.dither ? "dither" : "dither-method"), QString::fromLatin1(colourFormat));
-    if (options->invert && colourFormat != "I1" && colourFormat != "L8")
+            .arg(QLatin1String(given.dither ? "dither" : "dither-method"),
+                 QString::fromLatin1(lvglColourFormatRow(colourFormat).name));
+    if (options->pixels.invert && colourFormat != F::I1 && colourFormat != F::L8)
         return QCoreApplication::translate("DisplayFormat",
                                            "--invert ne s'emploie avec LVGL qu'avec --lvgl-cf I1 ou L8");
     return QString();
@@ -325,7 +260,7 @@ namespace {
 struct ReadDescriptor
 {
     int version = 9;
-    const LvglColourFormat *format = nullptr;
+    const LvglColourFormatRow *format = nullptr;
     QSize size;
     int stride = 0; // LVGL 9's; 0 in LVGL 8, whose rows are not padded
     QByteArray flags; // LVGL 9's
@@ -346,7 +281,7 @@ QString readDescriptor(const ReadStruct &descriptor, ReadDescriptor *read)
         || fields[dataSize] != "sizeof ( " + fields[dataSize + 1] + " )")
         return QCoreApplication::translate("HeaderReading", "%1 : descripteur LVGL illisible").arg(name);
     read->version = lvgl8 ? 8 : 9;
-    read->format = colourFormatNamed(fields[first + 1], read->version);
+    read->format = lvglColourFormatOfDescriptor(fields[first + 1], read->version);
     if (!read->format)
         return QCoreApplication::translate("HeaderReading", "%1 : format de couleur %2 inconnu de LVGL %3")
             .arg(name, QString::fromLatin1(fields[first + 1]))
@@ -404,7 +339,7 @@ QString compressionHeaderProblem(const QByteArray &mapName, const QByteArray &da
 }
 
 // The `expected` bytes of pixels of a compressed map, RLE or LZ4 as its header says.
-QString decompressedMap(const QByteArray &mapName, const QByteArray &data, const LvglColourFormat &format,
+QString decompressedMap(const QByteArray &mapName, const QByteArray &data, const LvglColourFormatRow &format,
                         qint64 expected, QByteArray *pixels)
 {
     const QString problem = compressionHeaderProblem(mapName, data, expected);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display_formats.h"
+#include "lvgl_colour_formats.h"
 
 #include <QByteArrayList>
 
@@ -20,13 +21,6 @@ struct ReadStruct;
 // indexed formats take the palette chosen for the picture.
 EncodedPicture encodeLvgl(PreparedPicture picture, const EncodingOptions &options);
 
-// The colour formats of LVGL `version` (8 or 9) that encodeLvgl() writes, by their LVGL 9 names:
-// RGB565, RGB565A8, RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888, L8, A8, I1, I2, I4, I8; for LVGL
-// 8, those it has (RGB565 as LV_IMG_CF_TRUE_COLOR, RGB565A8 as LV_IMG_CF_TRUE_COLOR_ALPHA, A8 as
-// LV_IMG_CF_ALPHA_8BIT and I1 to I8 as LV_IMG_CF_INDEXED_1BIT to 8BIT).
-QByteArrayList lvglColourFormatNames(int version);
-bool isLvglColourFormat(const QByteArray &name, int version);
-
 // LVGL 8's header holds widths and heights of 11 bits, LVGL 9's of 16, and its stride too, in
 // the colour format the picture is written in.
 QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &options);
@@ -36,7 +30,7 @@ QString lvglSizeProblem(const PreparedPicture &picture, const EncodingOptions &o
 QString lvglFramesProblem(int frames, const EncodingOptions &options);
 
 // How LVGL's own settings (colour format, version, compression) go with the others, once every
-// option is read into `options`: the colour format one of `lvglVersion`'s, and how --swap-bytes
+// option is read into `options` (--lvgl-cf, read as one of `lvgl.version`'s): how --swap-bytes
 // (RGB565_SWAPPED, which it makes the colour format), --stride-align, --compress, --threshold,
 // --invert, --dither and --progmem go with them. Tells what is wrong in French, translated in
 // the context "DisplayFormat"; empty when nothing is.

@@ -239,38 +239,42 @@ struct RowCoding
 };
 
 // Chosen once for a picture, as LVGLImage.py chooses its packing function by the colour format.
-RowCoding rowCoding(const QByteArray &format, bool lvgl8, bool invert)
+RowCoding rowCoding(LvglColourFormat format, bool lvgl8, bool invert)
 {
-    if (format == "RGB565")
+    using F = LvglColourFormat;
+    switch (format) {
+    case F::Rgb565:
         return {lvgl8 ? writeTrueColour : writeRgb565, nullptr};
-    if (format == "RGB565_SWAPPED")
+    case F::Rgb565Swapped:
         return {writeRgb565Swapped, nullptr};
-    if (format == "RGB565A8")
+    case F::Rgb565A8:
         return lvgl8 ? RowCoding {writeTrueColourAlpha, drawTrueColourAlpha}
                      : RowCoding {writeRgb565A8, drawRgb565A8};
-    if (format == "RGB888")
+    case F::Rgb888:
         return {writeBgr<3, false>, drawBgr<3, false>};
-    if (format == "XRGB8888")
+    case F::Xrgb8888:
         return {writeBgr<4, false>, drawBgr<4, false>};
-    if (format == "ARGB8888")
+    case F::Argb8888:
         return {writeBgr<4, true>, drawBgr<4, true>};
-    if (format == "ARGB8565")
+    case F::Argb8565:
         return {writeArgb8565, drawTrueColourAlpha};
-    if (format == "ARGB1555")
+    case F::Argb1555:
         return {writeArgb16<5, 1>, drawArgb16<5, 1>};
-    if (format == "ARGB4444")
+    case F::Argb4444:
         return {writeArgb16<4, 4>, drawArgb16<4, 4>};
-    if (format == "L8")
+    case F::L8:
         return {invert ? writeL8<true> : writeL8<false>, drawLevels};
-    if (format == "AL88")
+    case F::Al88:
         return {writeAl88, drawAl88};
-    if (format == "A1")
+    case F::A1:
         return {writeAlphaBits<1>, drawAlphaBits<1>};
-    if (format == "A2")
+    case F::A2:
         return {writeAlphaBits<2>, drawAlphaBits<2>};
-    if (format == "A4")
+    case F::A4:
         return {writeAlphaBits<4>, drawAlphaBits<4>};
-    return {writeA8, drawLevels};
+    default: // A8, and the indexed formats, which are not written by rows
+        return {writeA8, drawLevels};
+    }
 }
 
 // How a direct colour format's rows are laid out, and written.
@@ -286,18 +290,19 @@ struct DirectLayout
     int alphaStride; // the alpha plane's rows are half the colour rows
 };
 
-DirectLayout directLayout(const LvglColourFormat &format, const EncodingOptions &options, int width,
+DirectLayout directLayout(const LvglColourFormatRow &format, const EncodingOptions &options, int width,
                           int stride)
 {
-    const QByteArray name = format.name;
-    const bool lvgl8 = options.lvglVersion == 8;
+    using F = LvglColourFormat;
+    const bool lvgl8 = options.lvgl.version == 8;
     DirectLayout layout;
-    layout.coding = rowCoding(name, lvgl8, options.invert);
-    layout.fiveSixFive = name.startsWith("RGB565") || name == "ARGB8565";
+    layout.coding = rowCoding(format.id, lvgl8, options.pixels.invert);
+    layout.fiveSixFive = format.id == F::Rgb565 || format.id == F::Rgb565A8 || format.id == F::Rgb565Swapped
+        || format.id == F::Argb8565;
     layout.bothOrders = lvgl8 && layout.fiveSixFive;
-    layout.alphaPlane = !lvgl8 && name == "RGB565A8";
+    layout.alphaPlane = !lvgl8 && format.id == F::Rgb565A8;
     // LVGL 8 keeps RGB565A8's alphas after each pixel's colour.
-    layout.bytesPerPixel = format.bitsPerPixel / 8 + (lvgl8 && name == "RGB565A8" ? 1 : 0);
+    layout.bytesPerPixel = format.bitsPerPixel / 8 + (lvgl8 && format.id == F::Rgb565A8 ? 1 : 0);
     layout.pixelBytes
         = layout.bytesPerPixel ? width * layout.bytesPerPixel : (width * format.bitsPerPixel + 7) / 8;
     layout.rowBytes = lvgl8 ? layout.pixelBytes : stride;
@@ -350,7 +355,7 @@ void writeRows(const DirectLayout &layout, const QImage &source, QImage &alpha, 
 }
 
 // Direct colour formats.
-LvglPixels directPixels(PreparedPicture picture, const LvglColourFormat &format,
+LvglPixels directPixels(PreparedPicture picture, const LvglColourFormatRow &format,
                         const EncodingOptions &options, int stride)
 {
     const QSize size = picture.colours.size();
@@ -362,7 +367,8 @@ LvglPixels directPixels(PreparedPicture picture, const LvglColourFormat &format,
     // rows are no longer than the picture's.
     const bool inPlace = !layout.fiveSixFive && layout.bytesPerPixel >= 3
         && layout.rowBytes <= picture.colours.bytesPerLine();
-    QImage reduced = layout.fiveSixFive ? reduceTo565(std::move(picture.colours), options.dither) : QImage();
+    QImage reduced
+        = layout.fiveSixFive ? reduceTo565(std::move(picture.colours), options.display.dither) : QImage();
     RowsOut out {nullptr, nullptr};
     if (inPlace) {
         pixels.storage = std::move(picture.colours);
@@ -416,7 +422,7 @@ LvglPixels directPixels(PreparedPicture picture, const LvglColourFormat &format,
 // Indexed formats: the palette, 4 bytes a colour, then the indices. I1 is LVGL's format for
 // monochrome displays: black and white by luminance, white where lit (at or above the threshold,
 // or below it with --invert); the others take the palette chosen for the picture.
-LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormat &format,
+LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormatRow &format,
                          const EncodingOptions &options, int stride)
 {
     const QSize size = picture.colours.size();
@@ -425,12 +431,12 @@ LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormat &format
     QImage lit; // I1: 1 where lit, a byte a pixel
     QVector<UniformArray> uniform;
     if (format.paletteSize == 2) {
-        lit = storedGreyLevels(picture.colours, 2, options.threshold, options);
+        lit = storedGreyLevels(picture.colours, 2, options.pixels.threshold, options);
         noteUniformBits(lit, picture.transparentOnBlack, options, &uniform);
         indexed.palette = {0x0000, 0xffff};
     } else {
         indexed = indexPixels(picture.colours, choosePalette(picture.colours, format.paletteSize),
-                              options.dither);
+                              options.display.dither);
     }
     picture = PreparedPicture(); // the indices are all that is needed now
     LvglPixels pixels;
@@ -461,7 +467,8 @@ LvglPixels indexedPixels(PreparedPicture picture, const LvglColourFormat &format
 
 } // namespace
 
-LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, const EncodingOptions &options)
+LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormatRow &format,
+                      const EncodingOptions &options)
 {
     if (!format.alpha) { // shown as the window shows a picture, laid onto black
         const bool transparentOnBlack = picture.transparentOnBlack;
@@ -469,18 +476,18 @@ LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format, c
     }
     const int width = picture.colours.width();
     const int tightStride = (width * format.bitsPerPixel + 7) / 8;
-    const int stride = options.lvglVersion == 8
-        ? tightStride
-        : (tightStride + options.strideAlign - 1) / options.strideAlign * options.strideAlign;
+    const int stride = options.lvgl.version == 8 ? tightStride
+                                                 : (tightStride + options.arrays.strideAlign - 1)
+            / options.arrays.strideAlign * options.arrays.strideAlign;
     if (format.paletteSize)
         return indexedPixels(std::move(picture), format, options, stride);
     return directPixels(std::move(picture), format, options, stride);
 }
 
-qint64 lvglPixelBytes(const LvglColourFormat &format, int version, QSize size, int stride)
+qint64 lvglPixelBytes(const LvglColourFormatRow &format, int version, QSize size, int stride)
 {
     EncodingOptions options;
-    options.lvglVersion = version;
+    options.lvgl.version = version;
     const int width = size.width(), height = size.height();
     const int tightStride = (width * format.bitsPerPixel + 7) / 8;
     if (version == 8)
@@ -493,7 +500,7 @@ qint64 lvglPixelBytes(const LvglColourFormat &format, int version, QSize size, i
     return qint64(layout.rowBytes) * height + (layout.alphaPlane ? qint64(layout.alphaStride) * height : 0);
 }
 
-QImage lvglPixelsShown(const QByteArray &data, const LvglColourFormat &format, int version, QSize size,
+QImage lvglPixelsShown(const QByteArray &data, const LvglColourFormatRow &format, int version, QSize size,
                        int stride)
 {
     const int width = size.width(), height = size.height();
@@ -518,10 +525,10 @@ QImage lvglPixelsShown(const QByteArray &data, const LvglColourFormat &format, i
         return shown;
     }
     EncodingOptions options;
-    options.lvglVersion = version;
+    options.lvgl.version = version;
     const DirectLayout layout = directLayout(format, options, width, stride);
     if (!layout.coding.draw) { // RGB565 shows as its 5-6-5 values, high byte first when swapped
-        const bool swapped = format.name == QByteArray("RGB565_SWAPPED");
+        const bool swapped = format.id == LvglColourFormat::Rgb565Swapped;
         for (int y = 0; y < height; ++y) {
             const uchar *in = bytes + qsizetype(y) * layout.rowBytes;
             auto *row = reinterpret_cast<QRgb *>(shown.scanLine(y));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display_formats.h"
+#include "lvgl_colour_formats.h"
 
 // A picture's pixels in one of LVGL's colour formats, laid out as LVGL's own converter
 // (scripts/LVGLImage.py) lays them out: rows of `stride` bytes (LVGL 9) or packed tight
@@ -10,18 +11,6 @@
 // leftmost pixel in the highest bits. As LVGLImage.py chooses its packing function by the colour
 // format before it walks the pixels, the writer of a row is chosen once for the picture, and
 // then called for each row.
-
-// What LVGL knows of each colour format it is given here.
-struct LvglColourFormat
-{
-    const char *name; // LVGL 9's, without LV_COLOR_FORMAT_
-    int number; // in LVGL 9's lv_color_format_t
-    int bitsPerPixel;
-    int paletteSize; // 0: not indexed
-    bool alpha; // whether it keeps transparency
-    const char *lvgl8Name; // its LVGL 8 lv_img_cf_t, or nullptr where LVGL 8 has none
-    int lvgl8Number; // and its number there
-};
 
 // What the display shows of a direct colour format, drawn a row at a time from the pixels
 // written, pixels with alpha laid onto black: rows of `rowBytes`, then, for RGB565A8, the alpha
@@ -61,19 +50,19 @@ struct LvglPixels
     QVector<UniformArray> uniform; // I1's pixels when they are all alike
 };
 
-// The picture, handed over, in `format` for LVGL `options.lvglVersion`. A format without alpha
+// The picture, handed over, in `format` for LVGL `options.lvgl.version`. A format without alpha
 // is given the picture's colours laid onto black. Pictures of 24 and 32 bits a pixel are written
 // in the picture's own memory, and the memory of the pictures read goes back to the system as
 // their rows are written.
-LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormat &format,
+LvglPixels lvglPixels(PreparedPicture picture, const LvglColourFormatRow &format,
                       const EncodingOptions &options);
 
 // What lvglPixels() writes for a picture of `size` in `format` for LVGL `version` with rows of
 // `stride` bytes (LVGL 9's; LVGL 8 packs them tight): the palette, the rows, RGB565A8's alpha
 // plane. -1 when the stride is shorter than a row's pixels.
-qint64 lvglPixelBytes(const LvglColourFormat &format, int version, QSize size, int stride);
+qint64 lvglPixelBytes(const LvglColourFormatRow &format, int version, QSize size, int stride);
 
 // What the display shows of `data`, lvglPixelBytes() bytes laid out as lvglPixels() lays them,
 // drawn as the preview of the same picture draws it, in Format_RGB32.
-QImage lvglPixelsShown(const QByteArray &data, const LvglColourFormat &format, int version, QSize size,
+QImage lvglPixelsShown(const QByteArray &data, const LvglColourFormatRow &format, int version, QSize size,
                        int stride);

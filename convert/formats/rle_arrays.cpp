@@ -6,9 +6,9 @@ const char codedRowLoop[] = "for (int r = 0; r < NAME_height; r++) {";
 const char codedBandLoop[]
     = "for (int r = 0; r < NAME_height; r += 8) { int n = NAME_height - r < 8 ? NAME_height - r : 8;";
 
-bool codesByRunLength(const DisplayFormat &format, const EncodingOptions &options)
+bool codesByRunLength(const DisplayFormat &format, const ArrayLayout &layout)
 {
-    return options.compression == EncodingOptions::Rle && !(format.settings & DisplayFormat::LvglSettings);
+    return layout.compression == ArrayLayout::Rle && !(format.settings & DisplayFormat::LvglSettings);
 }
 
 CArray runLengthArray(const QByteArray &name, const QByteArray &bytes, int unit, CHeader &header)
@@ -52,7 +52,7 @@ QByteArray codedReads(const QVector<CodedBuffer> &buffers, const QByteArray &loo
         + (after.isEmpty() ? "" : ' ' + after) + " }";
 }
 
-QByteArray codedRowsOf(QByteArray line, const EncodingOptions &options)
+QByteArray codedRowsOf(QByteArray line, const ArrayLayout &layout)
 {
     line.replace("{P}", "");
     const bool bands = line.contains("{bands}");
@@ -60,7 +60,7 @@ QByteArray codedRowsOf(QByteArray line, const EncodingOptions &options)
     if (at < 0)
         return line;
     // Padded rows go one at a time, as they do uncoded: a library's block of rows has none.
-    const bool inBands = bands && options.strideAlign == 1;
+    const bool inBands = bands && layout.strideAlign == 1;
     const QByteArray head = line.left(at);
     QByteArray call = line.mid(at + (bands ? 7 : 6));
     const bool sixteen = call.contains("{NAME16}");

@@ -11,7 +11,7 @@
 // a small buffer and hand that to the library's call for memory (not flash).
 
 // Whether the format's arrays are so coded with these options.
-bool codesByRunLength(const DisplayFormat &format, const EncodingOptions &options);
+bool codesByRunLength(const DisplayFormat &format, const ArrayLayout &layout);
 
 // The array NAME of `bytes` (as the firmware holds them, rows padded), coded in units of `unit`
 // bytes (2 for 5-6-5 values, else 1): NAME_rle; `header` is given NAME_size and the reader's
@@ -24,7 +24,7 @@ CArray runLengthArray(const QByteArray &name, const QByteArray &bytes, int unit,
 // NAME_mask_rle into `mask` for {NAME_mask}, then the call drawn from it; {P}, the P that ends the
 // name of a library's function for flash (u8g2_DrawXBMP), is dropped. A line of no template is
 // left as it is.
-QByteArray codedRowsOf(QByteArray line, const EncodingOptions &options);
+QByteArray codedRowsOf(QByteArray line, const ArrayLayout &layout);
 
 // A buffer of a drawing statement that reads coded arrays: `array` (NAME, NAME_mask...) is read
 // from its NAME_rle, `piece` bytes a turn (sizeof row, n * NAME_stride...), into `buffer` (row),

@@ -63,7 +63,7 @@ public:
         if (m_next == 0)
             m_size = fullSize.isValid() ? fullSize : frame.size();
         if (m_problem.isEmpty() && (m_next == 0 || frames == 0))
-            m_problem = geometryProblem(m_size, m_job.encoding, frames > 0 ? frames : m_next + 1);
+            m_problem = geometryProblem(m_size, m_job.encoding.display, frames > 0 ? frames : m_next + 1);
         if (m_problem.isEmpty())
             m_waiting.push_back({m_next++, std::move(frame), fullSize});
         m_wake.notify_one();
@@ -123,7 +123,8 @@ private:
             QString problem;
             EncodedPicture encoded;
             try {
-                prepared = preparePicture(std::move(next.frame), m_job.encoding, m_keepAlpha, next.fullSize);
+                prepared = preparePicture(std::move(next.frame), m_job.encoding.display, m_keepAlpha,
+                                          next.fullSize);
                 problem = m_job.format->sizeProblem ? m_job.format->sizeProblem(prepared, m_job.encoding)
                                                     : QString();
                 if (problem.isEmpty() && m_encodeEach) {
@@ -172,7 +173,7 @@ std::optional<PictureOutcome> decodeAndEncodeFrames(const PictureJob &job, const
     FramePipeline pipeline(job, keepsAlpha(job.format, job.encoding));
     int handed = 0;
     const DecodedAnimation animation
-        = decodeAnimation(job.picturePath, job.encoding, job.frames, job.interrupted,
+        = decodeAnimation(job.picturePath, job.encoding.display, job.frames, job.interrupted,
                           [&](QImage &&frame, QSize fullSize, int frames) {
                               pipeline.add(std::move(frame), fullSize, frames);
                               if (observer.progress)

@@ -145,15 +145,15 @@ QString uniformWarning(const UniformArray &array, const EncodingOptions &options
     const QString bits = array.lit ? PictureJob::tr("allumés (1)") : PictureJob::tr("éteints (0)");
     // A brightness of -100 or 100, or a contrast of -100, gives every pixel one level: no threshold
     // then tells any two apart.
-    const std::array<uchar, 256> curve = toneCurve(options.tone);
+    const std::array<uchar, 256> curve = toneCurve(options.display.tone);
     if (array.cause != UniformArray::NoInk
         && std::all_of(curve.begin(), curve.end(), [&](uchar level) { return level == curve[0]; }))
         return PictureJob::tr("%1 : tous ses pixels sont %2 : --brightness %3 et --contrast %4 donnent le "
                               "même niveau, %5, à chaque pixel de toute image, quel que soit le seuil "
                               "(rapprochez-les de 0)")
             .arg(name, bits)
-            .arg(options.tone.brightness)
-            .arg(options.tone.contrast)
+            .arg(options.display.tone.brightness)
+            .arg(options.display.tone.contrast)
             .arg(curve[0]);
     switch (array.cause) {
     case UniformArray::AllDark:
@@ -161,7 +161,7 @@ QString uniformWarning(const UniformArray &array, const EncodingOptions &options
                    "%1 : tous ses pixels sont %2 : l'image est partout plus sombre que le seuil %3 "
                    "(essayez --threshold N avec N plus bas)")
             .arg(name, bits)
-            .arg(options.threshold);
+            .arg(options.pixels.threshold);
     case UniformArray::DarkOnTransparency:
         return PictureJob::tr(
                    "%1 : tous ses pixels sont %2 : l'image est partout plus sombre que le seuil %3, "
@@ -169,13 +169,13 @@ QString uniformWarning(const UniformArray &array, const EncodingOptions &options
                    "transparent ? essayez --background white --invert, sinon --threshold N avec N "
                    "plus bas)")
             .arg(name, bits)
-            .arg(options.threshold);
+            .arg(options.pixels.threshold);
     case UniformArray::AllLight:
         return PictureJob::tr(
                    "%1 : tous ses pixels sont %2 : l'image est partout au moins aussi claire que le "
                    "seuil %3 (essayez --threshold N avec N plus haut)")
             .arg(name, bits)
-            .arg(options.threshold);
+            .arg(options.pixels.threshold);
     case UniformArray::NoInk:
         break;
     }

@@ -29,9 +29,9 @@ QStringList plannedOutputs(const PictureJob &job, const OutputPaths &paths)
          && frame <= job.frames.last - job.frames.first;
          ++frame)
         written << framePreviewPath(paths, frame);
-    if (job.encoding.split)
+    if (job.encoding.header.split)
         written << paths.source;
-    if (job.format && codesByRunLength(*job.format, job.encoding))
+    if (job.format && codesByRunLength(*job.format, job.encoding.arrays))
         written << paths.reader;
     return written;
 }

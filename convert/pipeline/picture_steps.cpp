@@ -16,11 +16,11 @@ std::optional<PictureOutcome> decode(const PictureJob &job, const ConversionObse
     rows.allowed = true;
     rows.keepAlpha = keepsAlpha(job.format, job.encoding);
     rows.interrupted = job.interrupted;
-    *decoded = decodePicture(job.picturePath, job.encoding, job.interrupted, rows);
+    *decoded = decodePicture(job.picturePath, job.encoding.display, job.interrupted, rows);
     if (const auto problem = decodingProblem(job, decoded->status, decoded->systemError))
         return problem;
     const QString shapeProblem = geometryProblem(
-        decoded->fullSize.isValid() ? decoded->fullSize : decoded->image.size(), job.encoding);
+        decoded->fullSize.isValid() ? decoded->fullSize : decoded->image.size(), job.encoding.display);
     if (!shapeProblem.isEmpty())
         return failedOutcome(shapeProblem);
     for (const QString &notice : firstFrameNotices(*decoded)) {
@@ -34,10 +34,10 @@ std::optional<PictureOutcome> encode(const PictureJob &job, DecodedPicture &&dec
 {
     const bool keepAlpha = keepsAlpha(job.format, job.encoding);
     PreparedPicture prepared = decoded.fitted
-        ? preparePicture(std::move(decoded.image), optionsAfterFitting(job.encoding), keepAlpha)
-        : preparePicture(std::move(decoded.image), job.encoding, keepAlpha, decoded.fullSize);
+        ? preparePicture(std::move(decoded.image), optionsAfterFitting(job.encoding.display), keepAlpha)
+        : preparePicture(std::move(decoded.image), job.encoding.display, keepAlpha, decoded.fullSize);
     if (!job.format) {
-        encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.dither);
+        encoded->shown = reduceTo565(std::move(prepared.colours), job.encoding.display.dither);
         return std::nullopt;
     }
     if (job.format->sizeProblem) {
@@ -75,7 +75,7 @@ QImage bmpPixels(const PictureJob &job, EncodedPicture &encoded)
 std::optional<PictureOutcome> progmemProblem(const PictureJob &job, const EncodedPicture &encoded,
                                              const QImage16 &image)
 {
-    if (!job.encoding.progmem)
+    if (!job.encoding.header.progmem)
         return std::nullopt;
     QVector<qint64> sizes;
     for (const CArray &array : encoded.header.arrays)
@@ -116,7 +116,7 @@ void write(const PictureJob &job, const ConversionObserver &observer, const Outp
 {
     OutputRequest request;
     request.bmp = !job.format || job.bmp;
-    request.header = job.encoding;
+    request.header = job.encoding.header;
     request.pixels = job.format ? &encoded.header : nullptr;
     if (job.preview && !job.frames.asked) // an animation's frames have a preview each, among the raw files
         request.preview = encoded.drawnShown.isNull() ? PictureRows(encoded.shown) : encoded.drawnShown;

@@ -1,0 +1,423 @@
+// Quillon Studio driven as a user drives it, widgets found by their names, real key and drop
+// events: what it shows is quillon-convert's preview, pixel for pixel, and what Ctrl+S writes is
+// what quillon-convert writes, byte for byte.
+
+#include "argument_list.h"
+#include "option_table.h"
+#include "options.h"
+#include "panel_view.h"
+#include "picturesupport.h"
+#include "studio_start.h"
+#include "studio_window.h"
+#include "testsupport.h"
+#include "windowtestsupport.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QUrl>
+
+using namespace TestSupport;
+
+namespace {
+
+// W != H, an odd width, every pixel of its own red, green and blue.
+const QSize pictureSize(21, 14);
+
+// `picture` enlarged `zoom` times, each pixel a square, written here from what a zoom is.
+QImage enlarged(const QImage &picture, int zoom)
+{
+    QImage out(picture.width() * zoom, picture.height() * zoom, QImage::Format_RGB32);
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x)
+            out.setPixel(x, y, picture.pixel(x / zoom, y / zoom));
+    return out;
+}
+
+// Every file of a folder with its bytes.
+QMap<QString, QByteArray> filesIn(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        files.insert(name, readFile(folder + QLatin1Char('/') + name));
+    return files;
+}
+
+// What quillon-convert's parser says of these settings for a picture.
+QString refusalOf(const QStringList &arguments)
+{
+    return parseOptions(QStringList {"quillon-convert"} + arguments + QStringList {"--", "picture.png"})
+        .error;
+}
+
+} // namespace
+
+class TestStudio : public QObject, private TemporaryFolder
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void showsThePreviewsPixels_data();
+    void showsThePreviewsPixels();
+    void savesTheFilesOfQuillonConvert_data();
+    void savesTheFilesOfQuillonConvert();
+    void asksBeforeReplacing_data();
+    void asksBeforeReplacing();
+    void disablesWhatTheFormatIgnores_data();
+    void disablesWhatTheFormatIgnores();
+    void tellsAUsageErrorAndKeepsTheView();
+    void showsTheBackgroundThroughAMask();
+    void keepsEachPicturesSettings();
+    void readsItsCommandLine_data();
+    void readsItsCommandLine();
+    void startsFromAShell_data();
+    void startsFromAShell();
+
+private:
+    // A window with the test picture (or `pictures`), its view and header rendered for `arguments`.
+    void showWith(StudioWindow &window, const QStringList &arguments);
+    void waitForRendering(StudioWindow &window);
+    QString m_picture;
+};
+
+void TestStudio::init()
+{
+    QVERIFY(renewFolder());
+    m_picture = path("my picture.png");
+    QVERIFY(patternPicture(pictureSize.width(), pictureSize.height()).save(m_picture));
+}
+
+void TestStudio::waitForRendering(StudioWindow &window)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(!window.renderer()->busy(), 60000);
+    QCoreApplication::processEvents();
+}
+
+void TestStudio::showWith(StudioWindow &window, const QStringList &arguments)
+{
+    if (window.currentPicture().isEmpty())
+        QVERIFY(window.addPictures({m_picture}));
+    window.setSettings(arguments);
+    waitForRendering(window);
+    QCOMPARE(window.settings(), ArgumentList::canonical(arguments));
+}
+
+void TestStudio::showsThePreviewsPixels_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("bmp") << QStringList();
+    QTest::newRow("rgb565 bgr") << QStringList {"--format", "rgb565", "--color-order", "bgr", "--dither"};
+    QTest::newRow("mono") << QStringList {"--format", "mono", "--threshold", "100"};
+    QTest::newRow("gray4 inverted") << QStringList {"--format", "gray4", "--invert"};
+    QTest::newRow("index8 fitted") << QStringList {"--format", "index8", "--fit", "15x9"};
+    QTest::newRow("epd-bw-red") << QStringList {"--format", "epd-bw-red", "--dither"};
+    QTest::newRow("lvgl I4") << QStringList {"--format", "lvgl", "--lvgl-cf", "I4"};
+}
+
+// The view at 1 x and at 3 x is the PNG of --preview, read back, each pixel a square.
+void TestStudio::showsThePreviewsPixels()
+{
+    QFETCH(QStringList, arguments);
+    const QString previews = path("previews");
+    const Options options = parseOptions(QStringList {"quillon-convert", "-o", previews, "--preview"}
+                                         + arguments + QStringList {"--", m_picture});
+    QCOMPARE(options.error, QString());
+    QVERIFY(QDir().mkpath(previews));
+    QCOMPARE(convertPicture(pictureJobOf(options, 0)).message, QString());
+    const QImage preview = QImage(previews + "/my picture16bits.png").convertToFormat(QImage::Format_RGB32);
+    QVERIFY(!preview.isNull());
+
+    StudioWindow window;
+    window.show();
+    showWith(window, arguments);
+    auto *zoom = childOf<QSpinBox>(&window, "zoom");
+    auto *view = childOf<PanelView>(&window, "panelView");
+    for (int times : {1, 3}) {
+        zoom->setValue(times);
+        QCOMPARE(view->grab().toImage().convertToFormat(QImage::Format_RGB32), enlarged(preview, times));
+    }
+    QCOMPARE(childOf<PanelView>(&window, "panelActualSize")
+                 ->grab()
+                 .toImage()
+                 .convertToFormat(QImage::Format_RGB32),
+             preview);
+}
+
+void TestStudio::savesTheFilesOfQuillonConvert_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("bmp named") << QStringList {"--name", "logo"};
+    QTest::newRow("rgb565 swapped, preview")
+        << QStringList {"--format", "rgb565", "--swap-bytes", "--preview", "--fit", "11x11"};
+    QTest::newRow("mono inverted, bmp") << QStringList {"--format", "mono", "--invert", "--bmp"};
+    QTest::newRow("xbm split") << QStringList {"--format", "xbm", "--split"};
+    QTest::newRow("index4 coded") << QStringList {"--format", "index4", "--compress", "rle"};
+    QTest::newRow("lvgl binary") << QStringList {"--format", "lvgl", "--binary", "--lvgl-cf", "RGB565A8"};
+}
+
+// Ctrl+S writes into -o's folder the very files quillon-convert writes there.
+void TestStudio::savesTheFilesOfQuillonConvert()
+{
+    QFETCH(QStringList, arguments);
+    const QString studio = path("studio"), command = path("command");
+    StudioWindow window;
+    window.setOutputFolder(studio);
+    window.show();
+    showWith(window, arguments);
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    const Run run = quillonConvert(QStringList {"-o", command} + arguments + QStringList {m_picture});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    const QMap<QString, QByteArray> written = filesIn(studio);
+    QVERIFY(!written.isEmpty());
+    QCOMPARE(written.keys(), filesIn(command).keys());
+    QVERIFY(written == filesIn(command));
+}
+
+void TestStudio::asksBeforeReplacing_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("yes") << int(QMessageBox::Yes) << true;
+    QTest::newRow("no") << int(QMessageBox::No) << false;
+}
+
+// A file that stands where Ctrl+S writes is replaced only once the user says so.
+void TestStudio::asksBeforeReplacing()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, replaced);
+    const QString folder = path("out");
+    QVERIFY(QDir().mkpath(folder));
+    writeFile(folder + "/my picture.h", "standing");
+    StudioWindow window;
+    window.setOutputFolder(folder);
+    window.show();
+    showWith(window, {"--format", "gray8"});
+    QString question;
+    ModalWatcher watcher([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        question = box->text();
+        box->button(QMessageBox::StandardButton(answer))->click();
+    });
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    QTRY_VERIFY(watcher.handled());
+    QCOMPARE(question,
+             QString("Ces fichiers existent déjà dans %1 :\nmy picture.h\n\nLes remplacer ?").arg(folder));
+    QCOMPARE(readFile(folder + "/my picture.h") != "standing", replaced);
+    QCOMPARE(window.statusBar()->currentMessage(),
+             replaced ? QString("Écrit dans %1 : my picture.h").arg(folder)
+                      : QString("my picture.png : rien n'a été écrit"));
+}
+
+void TestStudio::disablesWhatTheFormatIgnores_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("threshold in rgb565") << "rgb565"
+                                         << "threshold" << false;
+    QTest::newRow("swap-bytes in mono") << "mono"
+                                        << "swap-bytes" << false;
+    QTest::newRow("palette in bmp") << "bmp"
+                                    << "palette" << false;
+    QTest::newRow("lvgl-cf in xbm") << "xbm"
+                                    << "lvgl-cf" << false;
+    QTest::newRow("threshold in mono") << "mono"
+                                       << "threshold" << true;
+    QTest::newRow("swap-bytes in rgb565") << "rgb565"
+                                          << "swap-bytes" << true;
+    QTest::newRow("palette in index4") << "index4"
+                                       << "palette" << true;
+}
+
+// An option the format does not read is disabled, quillon-convert's refusal as its tool tip; one
+// it reads is enabled.
+void TestStudio::disablesWhatTheFormatIgnores()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, option);
+    QFETCH(bool, enabled);
+    StudioWindow window;
+    window.show();
+    showWith(window, {"--format", format});
+    auto *control = childOf<QWidget>(&window, qPrintable("option-" + option));
+    QCOMPARE(control->isEnabled(), enabled);
+    if (!enabled) {
+        QStringList refused {"--format", format, "--" + option};
+        if (findOption(option)->valueName)
+            refused << (findOption(option)->choices ? findOption(option)->choices().first() : "x");
+        QCOMPARE(control->toolTip(), refusalOf(refused));
+        QVERIFY(control->toolTip().startsWith("--" + option + " ne s'emploie qu'avec --format "));
+    }
+}
+
+// Settings that break a rule across options are told in quillon-convert's words, the view left as
+// it was; mended, the view follows.
+void TestStudio::tellsAUsageErrorAndKeepsTheView()
+{
+    StudioWindow window;
+    window.show();
+    showWith(window, {"--format", "mono"});
+    auto *view = childOf<PanelView>(&window, "panelView");
+    const QImage before = view->grab().toImage();
+    auto *problem = childOf<QLabel>(&window, "problem");
+    QVERIFY(problem->isHidden());
+    window.setSettings({"--format", "mono", "--fit-mode", "cover"});
+    waitForRendering(window);
+    QCOMPARE(problem->text(), refusalOf({"--format", "mono", "--fit-mode", "cover"}));
+    QCOMPARE(problem->text(), QString("--fit-mode ne s'emploie qu'avec --fit"));
+    QVERIFY(problem->isVisible());
+    QCOMPARE(view->grab().toImage(), before);
+    window.setSettings({"--format", "mono", "--fit-mode", "cover", "--fit", "8x8"});
+    waitForRendering(window);
+    QVERIFY(problem->isHidden());
+    QCOMPARE(view->picture().size(), QSize(8, 8));
+}
+
+// Where a mask holds 0, the checkerboard of the background; where it holds 1, the pixel shown.
+void TestStudio::showsTheBackgroundThroughAMask()
+{
+    QImage picture = patternPicture(pictureSize.width(), pictureSize.height(), true); // left half clear
+    QVERIFY(picture.save(m_picture));
+    StudioWindow window;
+    window.show();
+    showWith(window, {"--format", "rgb565", "--alpha", "mask"});
+    childOf<QSpinBox>(&window, "zoom")->setValue(1);
+    const QImage seen
+        = childOf<PanelView>(&window, "panelView")->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = window.view().shown;
+    const QRgb light = qRgb(204, 204, 204), dark = qRgb(153, 153, 153);
+    for (int y = 0; y < pictureSize.height(); ++y) {
+        for (int x = 0; x < pictureSize.width(); ++x) {
+            const bool clear = x < pictureSize.width() / 2;
+            const QRgb expected = !clear ? shown.pixel(x, y) : (x / 4 + y / 4) % 2 ? dark : light;
+            QCOMPARE(seen.pixel(x, y), expected);
+        }
+    }
+}
+
+// Two pictures dropped on the window: each keeps the settings it was given.
+void TestStudio::keepsEachPicturesSettings()
+{
+    const QString second = path("second.png");
+    QVERIFY(patternPicture(9, 5).save(second));
+    StudioWindow window;
+    window.show();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(m_picture), QUrl::fromLocalFile(second)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    auto *list = childOf<QListWidget>(&window, "pictureList");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(window.currentPicture(), QFileInfo(m_picture).absoluteFilePath());
+    window.setSettings({"--format", "mono", "--invert"});
+    list->setCurrentRow(1);
+    waitForRendering(window);
+    QCOMPARE(window.settings(), QStringList());
+    QCOMPARE(window.view().shown.size(), QSize(9, 5));
+    window.setSettings({"--format", "gray8"});
+    list->setCurrentRow(0);
+    waitForRendering(window);
+    QCOMPARE(window.settings(), QStringList({"--format", "mono", "--invert"}));
+    QCOMPARE(childOf<QComboBox>(&window, "option-format")->currentText(), QString("mono"));
+    QVERIFY(childOf<QCheckBox>(&window, "option-invert")->isChecked());
+    QCOMPARE(window.view().shown.size(), pictureSize);
+}
+
+void TestStudio::readsItsCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QStringList>("settings");
+    QTest::addColumn<bool>("force");
+    QTest::newRow("options and a picture")
+        << QStringList {"-fo", "out", "--format=mono", "--fit", "128x64", "--invert", "a.png"} << QString()
+        << QStringList {"--format", "mono", "--invert", "--fit", "128x64"} << true;
+    QTest::newRow("no picture") << QStringList {"--format", "xbm"} << QString()
+                                << QStringList {"--format", "xbm"} << false;
+    QTest::newRow("unknown option")
+        << QStringList {"--treshold", "9"}
+        << QString("option inconnue « --treshold » ; vouliez-vous dire « --threshold » ?") << QStringList()
+        << false;
+    QTest::newRow("a rule across options")
+        << QStringList {"--format", "rgb565", "--invert", "a.png"}
+        << refusalOf({"--format", "rgb565", "--invert"}) << QStringList() << false;
+    QTest::newRow("decode") << QStringList {"--decode", "a.h"}
+                            << QString("--decode ne s'emploie pas avec quillon-studio") << QStringList()
+                            << false;
+    QTest::newRow("bundle") << QStringList {"--bundle", "icons", "a.png"}
+                            << QString("--bundle ne s'emploie pas avec quillon-studio") << QStringList()
+                            << false;
+}
+
+// The command line read as quillon-convert reads it: the settings every picture takes, -o's
+// folder, --force, the pictures; a mistake told in its words.
+void TestStudio::readsItsCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    QFETCH(QStringList, settings);
+    QFETCH(bool, force);
+    const StudioStart start = parseStudioStart(QStringList {"quillon-studio"} + arguments);
+    QCOMPARE(start.error, error);
+    QCOMPARE(start.action, error.isEmpty() ? StudioStart::Open : StudioStart::UsageError);
+    if (!error.isEmpty())
+        return;
+    QCOMPARE(start.settings, settings);
+    QCOMPARE(start.force, force);
+    QCOMPARE(start.outputFolder, arguments.contains("-fo") ? QDir("out").absolutePath() : QString());
+    QCOMPARE(start.pictures,
+             arguments.contains("a.png") ? QStringList {QDir("a.png").absolutePath()} : QStringList());
+}
+
+void TestStudio::startsFromAShell_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("usage error") << QStringList {"--format", "png"} << 2 << QString()
+                                 << "quillon-studio: " + refusalOf({"--format", "png"})
+            + "\nEssayez « quillon-studio --help » pour plus d'informations.\n";
+    QTest::newRow("version") << QStringList {"--version"} << 0 << QString("quillon-studio (Quillon) 1.0\n")
+                             << QString();
+    QTest::newRow("help") << QStringList {"--help"} << 0
+                          << QString("Utilisation : quillon-studio [-o DOSSIER] [OPTION]... [IMAGE]...\n")
+                          << QString();
+}
+
+// The program started from a shell: a usage error on standard error with exit status 2, --help
+// and --version on standard output, in French under a French locale.
+void TestStudio::startsFromAShell()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const Run run = runProgram(
+        QStringList {"env", "LC_ALL=fr_FR.UTF-8", "QT_QPA_PLATFORM=offscreen", QUILLON_STUDIO} + arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.err, err);
+    QVERIFY2(run.out.startsWith(out), qPrintable(run.out.left(200)));
+    if (arguments == QStringList {"--help"})
+        QVERIFY(run.out.contains("  -o, --output=DOSSIER"));
+}
+
+QTEST_MAIN(TestStudio)
+#include "tst_studio.moc"

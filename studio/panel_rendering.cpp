@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 namespace {
 
 // The arguments parsed as quillon-convert parses them, with the picture.
@@ -94,7 +96,7 @@ RenderedView renderView(const PanelRequest &request)
     return view;
 }
 
-RenderedHeader renderHeader(const PanelRequest &request)
+RenderedHeader renderHeader(const PanelRequest &request, const std::atomic<int> *interrupted)
 {
     RenderedHeader header;
     header.serial = request.serial;
@@ -106,6 +108,7 @@ RenderedHeader renderHeader(const PanelRequest &request)
     PictureJob job = pictureJobOf(options, 0);
     job.outputFolder = folder.path();
     job.preview = job.bmp = job.binary = false;
+    job.interrupted = interrupted;
     const PictureOutcome outcome = convertPicture(job);
     if (outcome.status != PictureOutcome::Converted) {
         header.problem = outcome.message;
@@ -132,6 +135,7 @@ PanelRenderer::PanelRenderer(QObject *parent)
 PanelRenderer::~PanelRenderer()
 {
     m_newest = ~quint64(0);
+    m_interrupted = SIGINT;
     m_pool.waitForDone();
 }
 
@@ -143,6 +147,7 @@ quint64 PanelRenderer::request(const QString &picture, const QStringList &argume
     request.arguments = arguments;
     m_newest = m_serial;
     if (m_running) {
+        m_interrupted = SIGINT;
         m_waitingRequest = request; // any request that waited is dropped
         m_waiting = true;
     } else {
@@ -154,6 +159,7 @@ quint64 PanelRenderer::request(const QString &picture, const QStringList &argume
 void PanelRenderer::start(const PanelRequest &request)
 {
     m_running = true;
+    m_interrupted = 0;
     m_pool.start([this, request] {
         const RenderedView view = renderView(request);
         QMetaObject::invokeMethod(this, [this, view] {
@@ -164,7 +170,7 @@ void PanelRenderer::start(const PanelRequest &request)
             QMetaObject::invokeMethod(this, [this] { finish(); });
             return;
         }
-        const RenderedHeader header = renderHeader(request);
+        const RenderedHeader header = renderHeader(request, &m_interrupted);
         QMetaObject::invokeMethod(this, [this, header] {
             if (header.serial == m_serial)
                 emit headerReady(header);

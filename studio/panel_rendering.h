@@ -54,11 +54,13 @@ struct RenderedHeader
 
 // The two steps, each in the calling thread.
 RenderedView renderView(const PanelRequest &request);
-RenderedHeader renderHeader(const PanelRequest &request);
+// The header's writing stops early, writing nothing, once `interrupted` holds a signal's number.
+RenderedHeader renderHeader(const PanelRequest &request, const std::atomic<int> *interrupted = nullptr);
 
-// Runs the requests on a thread of the global pool, one at a time, the newest winning: a request
-// made while another runs waits, replacing any other that waited; the answers of a request that a
-// newer one followed are not told.
+// Runs the requests on a thread of its own, one at a time, the newest winning: a request made
+// while another runs waits, replacing any other that waited; the answers of a request that a
+// newer one followed are not told, and the header of a request that a newer one follows is not
+// written, or stops being written.
 class PanelRenderer : public QObject
 {
     Q_OBJECT
@@ -84,6 +86,7 @@ private:
 
     quint64 m_serial = 0;
     std::atomic<quint64> m_newest {0}; // read by the running request, to skip a header no one waits for
+    std::atomic<int> m_interrupted {0}; // set when a newer request comes: the header stops
     bool m_running = false;
     bool m_waiting = false;
     PanelRequest m_waitingRequest;

@@ -24,19 +24,19 @@ int main(int argc, char *argv[])
         QCoreApplication core(argc, argv);
         installStudioTranslations(core);
         start = parseStudioStart(QCoreApplication::arguments());
-    }
-    switch (start.action) {
-    case StudioStart::ShowHelp:
-        std::fputs(studioHelpText().toLocal8Bit().constData(), stdout);
-        return 0;
-    case StudioStart::ShowVersion:
-        std::fputs(versionText(QStringLiteral("quillon-studio")).toLocal8Bit().constData(), stdout);
-        return 0;
-    case StudioStart::UsageError:
-        std::fputs(studioUsageErrorText(start.error).toLocal8Bit().constData(), stderr);
-        return 2;
-    case StudioStart::Open:
-        break;
+        switch (start.action) {
+        case StudioStart::ShowHelp:
+            std::fputs(studioHelpText().toLocal8Bit().constData(), stdout);
+            return 0;
+        case StudioStart::ShowVersion:
+            std::fputs(versionText(QStringLiteral("quillon-studio")).toLocal8Bit().constData(), stdout);
+            return 0;
+        case StudioStart::UsageError:
+            std::fputs(studioUsageErrorText(start.error).toLocal8Bit().constData(), stderr);
+            return 2;
+        case StudioStart::Open:
+            break;
+        }
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quillon-studio"));

@@ -395,6 +395,10 @@ void TestStudio::startsFromAShell_data()
     QTest::newRow("usage error") << QStringList {"--format", "png"} << 2 << QString()
                                  << "quillon-studio: " + refusalOf({"--format", "png"})
             + "\nEssayez « quillon-studio --help » pour plus d'informations.\n";
+    QTest::newRow("usage error in English")
+        << QStringList {"LANG=C", "--format", "rgb565", "--threshold", "9"} << 2 << QString()
+        << QString("quillon-studio: --threshold goes only with --format mono, xbm, pages or lvgl\n"
+                   "Try 'quillon-studio --help' for more information.\n");
     QTest::newRow("version") << QStringList {"--version"} << 0 << QString("quillon-studio (Quillon) 1.0\n")
                              << QString();
     QTest::newRow("help") << QStringList {"--help"} << 0
@@ -403,15 +407,20 @@ void TestStudio::startsFromAShell_data()
 }
 
 // The program started from a shell: a usage error on standard error with exit status 2, --help
-// and --version on standard output, in French under a French locale.
+// and --version on standard output, in French under a French locale, else in English.
 void TestStudio::startsFromAShell()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, out);
     QFETCH(QString, err);
-    const Run run = runProgram(
-        QStringList {"env", "LC_ALL=fr_FR.UTF-8", "QT_QPA_PLATFORM=offscreen", QUILLON_STUDIO} + arguments);
+    // The locale of the row when it gives one, else French.
+    QStringList locale {"LANG=fr_FR.UTF-8"};
+    if (arguments.first().startsWith("LANG="))
+        locale = QStringList {arguments.takeFirst()};
+    const QStringList unset {"env",         "-u", "LC_ALL",   "-u",
+                             "LC_MESSAGES", "-u", "LANGUAGE", "QT_QPA_PLATFORM=offscreen"};
+    const Run run = runProgram(unset + locale + QStringList {QUILLON_STUDIO} + arguments);
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.err, err);
     QVERIFY2(run.out.startsWith(out), qPrintable(run.out.left(200)));

@@ -9,6 +9,7 @@
 #include "studio_window.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -41,6 +42,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quillon-studio"));
     QApplication::setDesktopFileName(QStringLiteral("quillon-studio"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillon-studio.svg")));
     installStudioTranslations(app);
     StudioWindow window;
     window.setStartSettings(start.settings);

@@ -46,7 +46,9 @@ export DEBIAN_FRONTEND=noninteractive
 "${apt[@]}" install -y -qq "$deb" >/dev/null || fail "apt-get could not install the package"
 installed=yes
 for file in /usr/bin/quillon /usr/bin/quillon-convert /usr/share/cmake/Quillon/QuillonConfig.cmake \
-    /usr/share/quillon/firmware/quillon_bmp.h /usr/share/quillon/firmware/quillon_rle.h; do
+    /usr/share/quillon/firmware/quillon_bmp.h /usr/share/quillon/firmware/quillon_rle.h \
+    /usr/bin/quillon-studio /usr/share/applications/quillon-studio.desktop \
+    /usr/share/metainfo/dev.quillon.Studio.metainfo.xml /usr/share/icons/hicolor/scalable/apps/quillon-studio.svg; do
     [ -e "$file" ] || fail "$file was not installed"
 done
 # Minimal images may tell dpkg to leave manual pages out: then they must at least be packaged.
@@ -80,6 +82,20 @@ sleep 2
 kill -0 "$window" 2>/dev/null || { cat "$work/window.log"; fail "the installed quillon did not stay open"; }
 kill -TERM "$window"
 wait "$window" 2>/dev/null || true
+
+# The installed studio too, its entry naming the program and the icon installed.
+grep -qx "Exec=quillon-studio %F" /usr/share/applications/quillon-studio.desktop ||
+    fail "quillon-studio.desktop does not start quillon-studio"
+grep -qx "Icon=quillon-studio" /usr/share/applications/quillon-studio.desktop ||
+    fail "quillon-studio.desktop does not name the installed icon"
+[ "$(LC_ALL=C.UTF-8 /usr/bin/quillon-studio --version)" = "quillon-studio (Quillon) 1.0" ] ||
+    fail "the installed quillon-studio does not tell its version"
+QT_QPA_PLATFORM=offscreen /usr/bin/quillon-studio --format mono "$work/picture.bmp" >"$work/studio.log" 2>&1 &
+studio=$!
+sleep 2
+kill -0 "$studio" 2>/dev/null || { cat "$work/studio.log"; fail "the installed quillon-studio did not stay open"; }
+kill -TERM "$studio"
+wait "$studio" 2>/dev/null || true
 
 files=$(dpkg -L quillon | while read -r path; do if [ -f "$path" ]; then echo "$path"; fi; done)
 apt-get purge -y -qq quillon >/dev/null || fail "apt-get could not remove the package"

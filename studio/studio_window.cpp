@@ -24,6 +24,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QSplitter>
@@ -311,23 +312,22 @@ void StudioWindow::showSource(const QString &path)
             : source));
 }
 
-// The picture's array as the header defines it: from its declaration to its closing brace.
+// The picture's array as the header defines it, from its declaration to its closing brace; LVGL's
+// map with the descriptor that draws it.
 void StudioWindow::copyArray()
 {
-    const QString text = QString::fromUtf8(m_headerText);
     if (!m_view.encoded)
         return;
+    const QString text = QString::fromUtf8(m_headerText);
     const QString name = QString::fromLatin1(m_view.encoded->header.name);
-    int start = -1;
-    for (const QString &marker : {name + QStringLiteral("_map["), name + QLatin1Char('[')}) {
-        start = text.indexOf(marker);
-        if (start >= 0)
-            break;
-    }
-    if (start < 0)
+    const QRegularExpression declared(QStringLiteral("\\b%1(_map)?\\[").arg(name));
+    const QRegularExpressionMatch found = declared.match(text);
+    if (!found.hasMatch())
         return;
-    start = text.lastIndexOf(QLatin1Char('\n'), start) + 1;
-    const int end = text.indexOf(QStringLiteral("};"), start);
+    const int start = text.lastIndexOf(QLatin1Char('\n'), found.capturedStart()) + 1;
+    const int descriptor
+        = found.capturedLength(1) ? text.indexOf(QStringLiteral(" %1 = {").arg(name), start) : start;
+    const int end = text.indexOf(QStringLiteral("};"), qMax(start, descriptor));
     QApplication::clipboard()->setText(text.mid(start, end < 0 ? -1 : end + 2 - start) + QLatin1Char('\n'));
     statusBar()->showMessage(tr("Tableau copié"));
 }

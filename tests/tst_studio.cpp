@@ -14,6 +14,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
@@ -22,6 +23,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -79,6 +82,8 @@ private slots:
     void tellsAUsageErrorAndKeepsTheView();
     void showsTheBackgroundThroughAMask();
     void keepsEachPicturesSettings();
+    void copiesTheArray_data();
+    void copiesTheArray();
     void readsItsCommandLine_data();
     void readsItsCommandLine();
     void startsFromAShell_data();
@@ -338,6 +343,46 @@ void TestStudio::keepsEachPicturesSettings()
     QCOMPARE(childOf<QComboBox>(&window, "option-format")->currentText(), QString("mono"));
     QVERIFY(childOf<QCheckBox>(&window, "option-invert")->isChecked());
     QCOMPARE(window.view().shown.size(), pictureSize);
+}
+
+void TestStudio::copiesTheArray_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("array");
+    QTest::addColumn<int>("valueBytes");
+    QTest::newRow("mono") << QStringList {"--format", "mono"} << "my_picture" << 1;
+    QTest::newRow("rgb565") << QStringList {"--format", "rgb565", "--name", "logo"} << "logo" << 2;
+    QTest::newRow("lvgl") << QStringList {"--format", "lvgl"} << "my_picture_map" << 1;
+}
+
+// "Copier le tableau" puts on the clipboard the definition of the picture's array, values and all,
+// as the header holds it; LVGL's with the descriptor that draws it.
+void TestStudio::copiesTheArray()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, array);
+    QFETCH(int, valueBytes);
+    StudioWindow window;
+    window.show();
+    showWith(window, arguments);
+    QApplication::clipboard()->clear();
+    QTest::mouseClick(childOf<QPushButton>(&window, "copyArray"), Qt::LeftButton);
+    const QString copied = QApplication::clipboard()->text();
+    QVERIFY2(copied.endsWith("};\n"), qPrintable(copied.right(40)));
+    QVERIFY(QString::fromUtf8(window.headerText()).contains(copied));
+    QCOMPARE(copied.contains("lv_image_dsc_t my_picture = {"), array.endsWith("_map"));
+    const QHash<QString, HeaderArray> arrays
+        = parseArrays(QString(copied).remove(QRegularExpression("LV_ATTRIBUTE_\\w+ ")));
+    QCOMPARE(arrays.keys(), QStringList {array});
+    const QByteArray bytes = arraysOf(window.view().encoded->header).value(array.toLatin1());
+    QVERIFY(!bytes.isEmpty());
+    QCOMPARE(arrays[array].values.size() * valueBytes, bytes.size());
+    for (int i = 0; i < arrays[array].values.size(); ++i) {
+        quint32 value = 0;
+        for (int b = valueBytes - 1; b >= 0; --b)
+            value = value << 8 | quint8(bytes[i * valueBytes + b]);
+        QCOMPARE(arrays[array].values[i], value);
+    }
 }
 
 void TestStudio::readsItsCommandLine_data()

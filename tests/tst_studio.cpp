@@ -30,6 +30,8 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include <unistd.h>
+
 using namespace TestSupport;
 
 namespace {
@@ -77,6 +79,7 @@ private slots:
     void savesTheFilesOfQuillonConvert();
     void asksBeforeReplacing_data();
     void asksBeforeReplacing();
+    void replacesAnotherUsersLinkItself();
     void disablesWhatTheFormatIgnores_data();
     void disablesWhatTheFormatIgnores();
     void tellsAUsageErrorAndKeepsTheView();
@@ -225,6 +228,36 @@ void TestStudio::asksBeforeReplacing()
     QCOMPARE(window.statusBar()->currentMessage(),
              replaced ? QString("Écrit dans %1 : my picture.h").arg(folder)
                       : QString("my picture.png : rien n'a été écrit"));
+}
+
+// In a folder every user may write into, another user's link where the header goes: replaced
+// itself once the user says so, as quillon-convert --force replaces it, the file it names untouched.
+void TestStudio::replacesAnotherUsersLinkItself()
+{
+    const QStringList nobody = anotherUser();
+    if (nobody.isEmpty())
+        QSKIP("planting another user's files needs root and setpriv");
+    SharedFolder shared;
+    QVERIFY(shared.isValid());
+    const QString target = shared.path("target");
+    QCOMPARE(runProgram(nobody
+                        + QStringList {"sh", "-c", "echo theirs > \"$1\" && ln -s \"$1\" \"$2\"", "sh",
+                                       target, shared.path("my picture.h")})
+                 .exitCode,
+             0);
+    StudioWindow window;
+    window.setOutputFolder(shared.path());
+    window.show();
+    showWith(window, {"--format", "xbm"});
+    ModalWatcher watcher(
+        [](QWidget *modal) { qobject_cast<QMessageBox *>(modal)->button(QMessageBox::Yes)->click(); });
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(watcher.handled());
+    const QFileInfo header(shared.path("my picture.h"));
+    QVERIFY(!header.isSymLink());
+    QCOMPARE(header.ownerId(), ::geteuid());
+    QVERIFY(readFile(header.filePath()).contains("static const uint8_t my_picture["));
+    QCOMPARE(readFile(target), QByteArray("theirs\n"));
 }
 
 void TestStudio::disablesWhatTheFormatIgnores_data()

@@ -176,6 +176,7 @@ void StudioWindow::buildWindow()
     setCentralWidget(splitter);
     statusBar()->showMessage(tr("Ouvrez ou déposez une image"));
     resize(1280, 800);
+    m_pictures->setFocus();
 }
 
 void StudioWindow::setStartSettings(const QStringList &settings)

@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -58,6 +59,14 @@ QMap<QString, QByteArray> filesIn(const QString &folder)
     return files;
 }
 
+// Ctrl and the key pressed on the window, made active, as a user presses them.
+void press(QWidget &window, Qt::Key key)
+{
+    window.activateWindow();
+    QTRY_VERIFY(window.isActiveWindow());
+    QTest::keyClick(window.windowHandle(), key, Qt::ControlModifier);
+}
+
 // What quillon-convert's parser says of these settings for a picture.
 QString refusalOf(const QStringList &arguments)
 {
@@ -85,6 +94,8 @@ private slots:
     void tellsAUsageErrorAndKeepsTheView();
     void showsTheBackgroundThroughAMask();
     void keepsEachPicturesSettings();
+    void opensAPictureWithCtrlO_data();
+    void opensAPictureWithCtrlO();
     void copiesTheArray_data();
     void copiesTheArray();
     void readsItsCommandLine_data();
@@ -183,7 +194,7 @@ void TestStudio::savesTheFilesOfQuillonConvert()
     window.setOutputFolder(studio);
     window.show();
     showWith(window, arguments);
-    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    press(window, Qt::Key_S);
     const Run run = quillonConvert(QStringList {"-o", command} + arguments + QStringList {m_picture});
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
@@ -220,7 +231,7 @@ void TestStudio::asksBeforeReplacing()
         question = box->text();
         box->button(QMessageBox::StandardButton(answer))->click();
     });
-    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    press(window, Qt::Key_S);
     QTRY_VERIFY(watcher.handled());
     QCOMPARE(question,
              QString("Ces fichiers existent déjà dans %1 :\nmy picture.h\n\nLes remplacer ?").arg(folder));
@@ -251,7 +262,7 @@ void TestStudio::replacesAnotherUsersLinkItself()
     showWith(window, {"--format", "xbm"});
     ModalWatcher watcher(
         [](QWidget *modal) { qobject_cast<QMessageBox *>(modal)->button(QMessageBox::Yes)->click(); });
-    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    press(window, Qt::Key_S);
     QVERIFY(watcher.handled());
     const QFileInfo header(shared.path("my picture.h"));
     QVERIFY(!header.isSymLink());
@@ -376,6 +387,41 @@ void TestStudio::keepsEachPicturesSettings()
     QCOMPARE(childOf<QComboBox>(&window, "option-format")->currentText(), QString("mono"));
     QVERIFY(childOf<QCheckBox>(&window, "option-invert")->isChecked());
     QCOMPARE(window.view().shown.size(), pictureSize);
+}
+
+void TestStudio::opensAPictureWithCtrlO_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("SVG") << "drawing.svg"
+                         << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='13' height='6'>"
+                                       "<rect width='13' height='6' fill='#3080c0'/></svg>")
+                         << QSize(13, 6);
+    QTest::newRow("GIF") << "four.gif" << gifFile(7, 4) << QSize(7, 4);
+    QTest::newRow("BMP") << "odd.bmp" << bmpFile(3, 2, 24, 0, QByteArray(), QByteArray(24, '\x40'))
+                         << QSize(3, 2);
+}
+
+// Ctrl+O opens the file dialog; the picture chosen is listed and shown, in any format the engine
+// reads.
+void TestStudio::opensAPictureWithCtrlO()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    writeFile(path(name), bytes);
+    StudioWindow window;
+    window.show();
+    ModalWatcher watcher(
+        [&](QWidget *modal) { acceptFileDialog(qobject_cast<QFileDialog *>(modal), path(name)); });
+    press(window, Qt::Key_O);
+    QVERIFY(watcher.handled());
+    QCOMPARE(window.currentPicture(), path(name));
+    waitForRendering(window);
+    QCOMPARE(childOf<QLabel>(&window, "problem")->text(), QString());
+    QCOMPARE(window.view().shown.size(), size);
+    QCOMPARE(childOf<PanelView>(&window, "panelActualSize")->size(), size);
 }
 
 void TestStudio::copiesTheArray_data()

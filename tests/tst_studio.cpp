@@ -92,7 +92,8 @@ private slots:
     void disablesWhatTheFormatIgnores_data();
     void disablesWhatTheFormatIgnores();
     void tellsAUsageErrorAndKeepsTheView();
-    void showsTheBackgroundThroughAMask();
+    void showsTheBackgroundThrough_data();
+    void showsTheBackgroundThrough();
     void keepsEachPicturesSettings();
     void opensAPictureWithCtrlO_data();
     void opensAPictureWithCtrlO();
@@ -336,14 +337,27 @@ void TestStudio::tellsAUsageErrorAndKeepsTheView()
     QCOMPARE(view->picture().size(), QSize(8, 8));
 }
 
-// Where a mask holds 0, the checkerboard of the background; where it holds 1, the pixel shown.
-void TestStudio::showsTheBackgroundThroughAMask()
+void TestStudio::showsTheBackgroundThrough_data()
 {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("mask") << QStringList {"--format", "rgb565", "--alpha", "mask"};
+    QTest::newRow("mask, bgr") << QStringList {"--format", "rgb565",        "--alpha",
+                                               "mask",     "--color-order", "bgr"};
+    QTest::newRow("key colour") << QStringList {"--format", "rgb565", "--transparent", "#ff00ff"};
+    QTest::newRow("key colour, swapped")
+        << QStringList {"--format", "rgb565", "--transparent", "#10e020", "--swap-bytes"};
+}
+
+// Where a mask holds 0, or the display shows the key colour that the library skips, the
+// checkerboard of the background; elsewhere the pixel shown.
+void TestStudio::showsTheBackgroundThrough()
+{
+    QFETCH(QStringList, arguments);
     QImage picture = patternPicture(pictureSize.width(), pictureSize.height(), true); // left half clear
     QVERIFY(picture.save(m_picture));
     StudioWindow window;
     window.show();
-    showWith(window, {"--format", "rgb565", "--alpha", "mask"});
+    showWith(window, arguments);
     childOf<QSpinBox>(&window, "zoom")->setValue(1);
     const QImage seen
         = childOf<PanelView>(&window, "panelView")->grab().toImage().convertToFormat(QImage::Format_RGB32);

@@ -1,9 +1,9 @@
 #include "option_controls.h"
 
-#include "argument_list.h"
 #include "help_text.h"
 #include "option_rules.h"
 #include "options.h"
+#include "settings_list.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -41,7 +41,7 @@ QString optionRefusal(const QStringList &arguments, const OptionDeclaration &opt
         return QString();
     Options options;
     options.job.format
-        = findDisplayFormat(ArgumentList::value(arguments, QStringLiteral("format")).toLatin1());
+        = findDisplayFormat(SettingsList::value(arguments, QStringLiteral("format")).toLatin1());
     options.given = QStringList {QLatin1String(option.name)};
     return formatTakingProblem(options);
 }
@@ -159,7 +159,7 @@ void OptionControls::addControl(QFormLayout *form, const OptionDeclaration &opti
 
 void OptionControls::setArguments(const QStringList &arguments)
 {
-    m_arguments = ArgumentList::canonical(arguments);
+    m_arguments = SettingsList::canonical(arguments);
     showArguments();
 }
 
@@ -168,12 +168,12 @@ void OptionControls::change(const QString &option, const QString &value, bool gi
     if (m_showing)
         return;
     m_arguments
-        = given ? ArgumentList::with(m_arguments, option, value) : ArgumentList::without(m_arguments, option);
+        = given ? SettingsList::with(m_arguments, option, value) : SettingsList::without(m_arguments, option);
     // Another format: the options it does not read go, as their controls can no longer change.
-    for (const QString &name : ArgumentList::optionNames(m_arguments)) {
+    for (const QString &name : SettingsList::optionNames(m_arguments)) {
         if (const OptionDeclaration *declared = findOption(name);
             declared && !optionRefusal(m_arguments, *declared).isEmpty())
-            m_arguments = ArgumentList::without(m_arguments, name);
+            m_arguments = SettingsList::without(m_arguments, name);
     }
     showArguments();
     emit argumentsEdited(m_arguments);
@@ -184,8 +184,8 @@ void OptionControls::showArguments()
     m_showing = true;
     for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it) {
         const OptionDeclaration &option = *findOption(it.key());
-        const bool given = ArgumentList::has(m_arguments, it.key());
-        const QString value = ArgumentList::value(m_arguments, it.key());
+        const bool given = SettingsList::has(m_arguments, it.key());
+        const QString value = SettingsList::value(m_arguments, it.key());
         if (auto *box = qobject_cast<QCheckBox *>(it.value()))
             box->setChecked(given);
         else if (auto *spin = qobject_cast<QSpinBox *>(it.value()))

@@ -17,7 +17,7 @@ struct OptionDeclaration;
 // asked there), --bundle (every picture in one header) and --frames (the studio shows still
 // pictures).
 //
-// The controls show an argument list (argument_list.h) and tell each change as the new list; an
+// The controls show an argument list (settings_list.h) and tell each change as the new list; an
 // option that the chosen format does not read is disabled, the command line's refusal as its
 // tool tip.
 class OptionControls : public QWidget

@@ -23,7 +23,7 @@ struct PanelRequest
 {
     quint64 serial = 0; // told back with the answer, the newest the highest
     QString picture;
-    QStringList arguments; // the picture's settings (argument_list.h)
+    QStringList arguments; // the picture's settings (settings_list.h)
 };
 
 struct RenderedView

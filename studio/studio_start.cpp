@@ -1,8 +1,8 @@
 #include "studio_start.h"
 
-#include "argument_list.h"
 #include "help_text.h"
 #include "options.h"
+#include "settings_list.h"
 
 #include <QDir>
 #include <QTranslator>
@@ -48,9 +48,9 @@ StudioStart parseStudioStart(const QStringList &arguments)
     }
     QStringList settings = given.mid(0, end);
     if (options.gave("output"))
-        start.outputFolder = QDir(ArgumentList::value(settings, QStringLiteral("output"))).absolutePath();
+        start.outputFolder = QDir(SettingsList::value(settings, QStringLiteral("output"))).absolutePath();
     start.force = options.gave("force");
-    settings = ArgumentList::without(ArgumentList::without(settings, QStringLiteral("output")),
+    settings = SettingsList::without(SettingsList::without(settings, QStringLiteral("output")),
                                      QStringLiteral("force"));
     start.settings = settings;
     for (QString &picture : start.pictures)

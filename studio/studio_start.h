@@ -18,7 +18,7 @@ struct StudioStart
     QString error; // for UsageError, in French, translated
     QString outputFolder; // absolute; empty: chosen at the first save
     bool force = false;
-    QStringList settings; // every picture's (argument_list.h)
+    QStringList settings; // every picture's (settings_list.h)
     QStringList pictures;
 
     Q_DECLARE_TR_FUNCTIONS(StudioStart)

@@ -1,10 +1,10 @@
 #include "studio_window.h"
 
-#include "argument_list.h"
 #include "option_controls.h"
 #include "options.h"
 #include "output_paths.h"
 #include "panel_view.h"
+#include "settings_list.h"
 
 #include <QAction>
 #include <QApplication>
@@ -181,7 +181,7 @@ void StudioWindow::buildWindow()
 
 void StudioWindow::setStartSettings(const QStringList &settings)
 {
-    m_startSettings = ArgumentList::canonical(settings);
+    m_startSettings = SettingsList::canonical(settings);
 }
 
 void StudioWindow::setOutputFolder(const QString &folder)

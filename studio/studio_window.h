@@ -13,7 +13,7 @@ class QPlainTextEdit;
 class QSpinBox;
 
 // Quillon Studio's window: the pictures in a list, each with its settings (an argument list of
-// quillon-convert, argument_list.h); for the one selected, its source beside what the display
+// quillon-convert, settings_list.h); for the one selected, its source beside what the display
 // shows, at 1 x and zoomed, computed by a PanelRenderer each time a setting changes; the settings
 // as controls (OptionControls); the header that will be written, with what to copy; Ctrl+S
 // writes the files quillon-convert would write, through its pipeline.

@@ -2,11 +2,11 @@
 // events: what it shows is quillon-convert's preview, pixel for pixel, and what Ctrl+S writes is
 // what quillon-convert writes, byte for byte.
 
-#include "argument_list.h"
 #include "option_table.h"
 #include "options.h"
 #include "panel_view.h"
 #include "picturesupport.h"
+#include "settings_list.h"
 #include "studio_start.h"
 #include "studio_window.h"
 #include "testsupport.h"
@@ -130,7 +130,7 @@ void TestStudio::showWith(StudioWindow &window, const QStringList &arguments)
         QVERIFY(window.addPictures({m_picture}));
     window.setSettings(arguments);
     waitForRendering(window);
-    QCOMPARE(window.settings(), ArgumentList::canonical(arguments));
+    QCOMPARE(window.settings(), SettingsList::canonical(arguments));
 }
 
 void TestStudio::showsThePreviewsPixels_data()

@@ -8,7 +8,7 @@
 // option appears once, "--NAME" or "--NAME", "VALUE", in the order of the option table (--flip
 // twice for both ways), as givenArguments() writes them; parseOptions() reads it with the
 // picture after it. Presets and mendings are argument lists too, applied option by option.
-namespace ArgumentList {
+namespace SettingsList {
 
 // `arguments` written that way (any spelling quillon-convert takes: "--fit=8x8", "-n logo"...).
 QStringList canonical(const QStringList &arguments);
@@ -23,4 +23,4 @@ QStringList applied(const QStringList &arguments, const QStringList &changes);
 // The options given, by their long names, in order.
 QStringList optionNames(const QStringList &arguments);
 
-} // namespace ArgumentList
+} // namespace SettingsList

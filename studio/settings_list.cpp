@@ -1,9 +1,9 @@
-#include "argument_list.h"
+#include "settings_list.h"
 
 #include "option_table.h"
 #include "options.h"
 
-namespace ArgumentList {
+namespace SettingsList {
 
 namespace {
 
@@ -79,4 +79,4 @@ QStringList optionNames(const QStringList &arguments)
     return names;
 }
 
-} // namespace ArgumentList
+} // namespace SettingsList

@@ -54,7 +54,7 @@ done
 # Minimal images may tell dpkg to leave manual pages out: then they must at least be packaged.
 # quillon-convert's page is English under man1 and French under fr/man1.
 if grep -qs "path-exclude=/usr/share/man" /etc/dpkg/dpkg.cfg.d/*; then
-    for page in man1/quillon.1.gz man1/quillon-convert.1.gz fr/man1/quillon-convert.1.gz; do
+    for page in man1/quillon.1.gz man1/quillon-convert.1.gz fr/man1/quillon-convert.1.gz man1/quillon-studio.1.gz; do
         dpkg-deb -c "$deb" | grep -q "usr/share/man/$page" || fail "$page is not packaged"
     done
 else
@@ -64,6 +64,8 @@ else
         fail "man quillon-convert does not show its English manual page"
     LC_ALL=C.UTF-8 man -E UTF-8 -L fr quillon-convert 2>/dev/null | grep -Eq "^ +quillon-convert +- +convertit" ||
         fail "man -L fr quillon-convert does not show its French manual page"
+    LC_ALL=C.UTF-8 man -E UTF-8 quillon-studio 2>/dev/null | grep -Eq "^ +quillon-studio +- +shows +live" ||
+        fail "man quillon-studio does not show its manual page"
 fi
 
 # The installed command line writes what the build's writes.

@@ -111,11 +111,12 @@ QString wrapped(const QString &first, const QString &text, int indent, int width
 
 } // namespace
 
-QString helpText()
+QString helpText(const QString &usage)
 {
     constexpr int width = 79;
-    QString text
-        = Options::tr("Utilisation : quillon-convert [OPTION]... IMAGE...\n"
+    QString text = !usage.isEmpty()
+        ? usage
+        : Options::tr("Utilisation : quillon-convert [OPTION]... IMAGE...\n"
                       "Convertit chaque IMAGE (PNG, BMP, GIF, JPEG...) en une image BMP 16 bits (RVB 5-6-5)\n"
                       "NOM16bits.BMP et en un fichier d'en-tête C NOM.h qui contient les octets de ce BMP,\n"
                       "exactement comme la fenêtre de Quillon. Chaque tableau porte le nom de son image,\n"
@@ -151,8 +152,8 @@ QString helpText()
     return text;
 }
 
-QString versionText()
+QString versionText(const QString &program)
 {
-    return QStringLiteral("quillon-convert (%1) %2\n")
-        .arg(QLatin1String(Quillon::productName), QLatin1String(Quillon::productVersion));
+    return QStringLiteral("%1 (%2) %3\n")
+        .arg(program, QLatin1String(Quillon::productName), QLatin1String(Quillon::productVersion));
 }

@@ -19,5 +19,8 @@ QStringList optionFormats(const OptionDeclaration &option);
 // The format's line of help, translated; nullptr: bmp's.
 QString formatHelp(const DisplayFormat *format);
 
-QString helpText();
-QString versionText();
+// quillon-convert's help, or with `usage`, another program's that takes the same options: its
+// first paragraph instead of quillon-convert's, which tells how the pictures are converted.
+QString helpText(const QString &usage = QString());
+// "quillon-convert (Quillon) 1.0", or the same for `program`.
+QString versionText(const QString &program = QStringLiteral("quillon-convert"));

@@ -166,18 +166,6 @@ void stopCleanlyOnInterruption()
         sigaction(signal, &action, nullptr);
 }
 
-// The messages' language, as the C library chooses it: LC_ALL, else LC_MESSAGES, else LANG.
-// French when it is French, English otherwise, "C" included.
-bool messagesInFrench()
-{
-    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const QByteArray value = qgetenv(variable);
-        if (!value.isEmpty())
-            return value.startsWith("fr");
-    }
-    return false;
-}
-
 // Makes `folder` with its parents, as mkdir -p does; returns why it could not, in French, or an
 // empty text.
 QString folderProblem(const QString &folder)
@@ -216,13 +204,8 @@ BatchJob batchJobOf(const Options &options)
 {
     BatchJob batchJob;
     for (int i = 0; i < options.pictures.size(); ++i) {
-        const QString &picture = options.pictures[i];
-        PictureJob job = options.job;
-        job.picturePath = picture;
-        job.outputFolder
-            = options.job.outputFolder.isEmpty() ? QFileInfo(picture).path() : options.job.outputFolder;
+        PictureJob job = pictureJobOf(options, i);
         job.interrupted = &interruption;
-        job.encoding.header.arrayName = options.arrayNames[i];
         job.bundled = !options.bundle.isEmpty();
         batchJob.pictures.push_back(job);
     }

@@ -1,5 +1,6 @@
 #include "option_table.h"
 
+#include "lvgl_format.h"
 #include "option_values.h"
 #include "options.h"
 
@@ -18,6 +19,7 @@ OptionDeclaration &OptionDeclaration::whole(int &(*field)(Options &), int low, i
                                             const char *problem)
 {
     isNumber = true;
+    value = Number;
     minimum = low;
     maximum = high;
     byDefault = fallback;
@@ -38,6 +40,8 @@ OptionDeclaration &OptionDeclaration::decimal(double &(*field)(Options &), doubl
                                               double fallback, const char *problem)
 {
     isNumber = true;
+    value = Number;
+    decimals = 1;
     minimum = low;
     maximum = high;
     byDefault = fallback;
@@ -54,6 +58,19 @@ OptionDeclaration &OptionDeclaration::decimal(double &(*field)(Options &), doubl
     };
     return *this;
 }
+
+namespace {
+
+// --format's values: bmp, the default, then every format's row.
+QStringList formatNames()
+{
+    QStringList names {"bmp"};
+    for (const DisplayFormat &format : displayFormats())
+        names << QLatin1String(format.name);
+    return names;
+}
+
+} // namespace
 
 const QVector<OptionDeclaration> &optionTable()
 {
@@ -110,6 +127,7 @@ const QVector<OptionDeclaration> &optionTable()
             .takes(QT_TRANSLATE_NOOP("Options", "FORMAT"))
             .helps(QT_TRANSLATE_NOOP(
                 "Options", "ce que contient le tableau, l'un des formats ci-dessous (bmp par défaut)"))
+            .choosing(formatNames)
             .reads(readFormat)
             .alsoDecoding(),
         OptionDeclaration("swap-bytes")
@@ -122,6 +140,9 @@ const QVector<OptionDeclaration> &optionTable()
             .alsoDecoding(),
         OptionDeclaration("color-order")
             .takes("rgb|bgr")
+            .choosing([] {
+                return QStringList {"rgb", "bgr"};
+            })
             .helps(QT_TRANSLATE_NOOP(
                 "Options",
                 "l'ordre des couleurs de l'écran : rgb (par défaut) ou bgr, le rouge et le bleu "
@@ -148,6 +169,7 @@ const QVector<OptionDeclaration> &optionTable()
             .sets([](Options &o) -> bool & { return o.job.encoding.pixels.invert; }),
         OptionDeclaration("alpha")
             .takes("mask")
+            .choosing([] { return QStringList {"mask"}; })
             .helps(QT_TRANSLATE_NOOP(
                 "Options",
                 "ajoute NOM_mask, 1 bit par pixel, 1 où l'image est opaque (alpha de 128 ou "
@@ -155,7 +177,7 @@ const QVector<OptionDeclaration> &optionTable()
             .onlyWith(F::AlphaMask)
             .reads(readAlpha),
         OptionDeclaration("transparent")
-            .takes(QT_TRANSLATE_NOOP("Options", "COULEUR"))
+            .takes(QT_TRANSLATE_NOOP("Options", "COULEUR"), OptionDeclaration::Colour)
             .helps(
                 QT_TRANSLATE_NOOP("Options",
                                   "écrit COULEUR pour les pixels transparents (alpha sous 128) et la donne "
@@ -164,11 +186,20 @@ const QVector<OptionDeclaration> &optionTable()
             .reads(readTransparent),
         OptionDeclaration("lvgl-cf")
             .takes("CF")
+            .choosing([] {
+                QStringList names;
+                for (const QByteArray &name : lvglColourFormatNames(9))
+                    names << QLatin1String(name);
+                return names;
+            })
             .helps(QT_TRANSLATE_NOOP("Options", "le format de couleur de l'image LVGL : %1"))
             .onlyWith(F::LvglSettings)
             .reads(readLvglColourFormat),
         OptionDeclaration("lvgl-version")
             .takes("8|9")
+            .choosing([] {
+                return QStringList {"9", "8"};
+            })
             .helps(QT_TRANSLATE_NOOP("Options",
                                      "lv_image_dsc_t de LVGL 9 (par défaut) ou lv_img_dsc_t de LVGL 8"))
             .onlyWith(F::LvglSettings)
@@ -183,6 +214,9 @@ const QVector<OptionDeclaration> &optionTable()
                                      "--stride-align : « %1 » n'est pas un alignement de %2 à %3 octets")),
         OptionDeclaration("compress")
             .takes("rle|lz4")
+            .choosing([] {
+                return QStringList {"rle", "lz4"};
+            })
             .helps(QT_TRANSLATE_NOOP(
                 "Options",
                 "code les tableaux par plages (rle) : NOM_rle et NOM_size au lieu de NOM, que "
@@ -190,7 +224,7 @@ const QVector<OptionDeclaration> &optionTable()
                 "compresse l'image comme LVGL 9 la lit (rle ou lz4) ; pas avec bmp"))
             .reads(readCompress),
         OptionDeclaration("palette")
-            .takes(QT_TRANSLATE_NOOP("Options", "FICHIER"))
+            .takes(QT_TRANSLATE_NOOP("Options", "FICHIER"), OptionDeclaration::File)
             .helps(
                 QT_TRANSLATE_NOOP("Options",
                                   "la palette de FICHIER au lieu d'une palette choisie pour l'image ; une "
@@ -204,23 +238,32 @@ const QVector<OptionDeclaration> &optionTable()
             .reads(readCrop),
         OptionDeclaration("rotate")
             .takes("90|180|270")
+            .choosing([] {
+                return QStringList {"90", "180", "270"};
+            })
             .helps(QT_TRANSLATE_NOOP("Options", "tourne l'image d'autant de degrés, dans le sens horaire"))
             .reads(readRotate),
         OptionDeclaration("flip")
             .takes("h|v")
+            .choosing([] {
+                return QStringList {"h", "v"};
+            })
             .helps(QT_TRANSLATE_NOOP(
                 "Options",
                 "retourne l'image de gauche à droite (h) ou de haut en bas (v) ; les deux si "
                 "l'option est donnée deux fois"))
             .reads(readFlip),
         OptionDeclaration("fit")
-            .takes(QT_TRANSLATE_NOOP("Options", "LxH"))
+            .takes(QT_TRANSLATE_NOOP("Options", "LxH"), OptionDeclaration::Size)
             .helps(QT_TRANSLATE_NOOP("Options",
                                      "réduit l'image (sans jamais l'agrandir) pour qu'elle tienne dans L x H "
                                      "pixels, en gardant ses proportions"))
             .reads(readFit),
         OptionDeclaration("fit-mode")
             .takes("contain|cover|stretch")
+            .choosing([] {
+                return QStringList {"contain", "cover", "stretch"};
+            })
             .helps(
                 QT_TRANSLATE_NOOP("Options",
                                   "avec --fit : dedans (par défaut) ; cover, exactement L x H, couverts en "
@@ -234,13 +277,17 @@ const QVector<OptionDeclaration> &optionTable()
                                      "stretch agrandissent toujours ce qu'il faut)"))
             .sets([](Options &o) -> bool & { return o.job.encoding.display.upscale; }),
         OptionDeclaration("canvas")
-            .takes(QT_TRANSLATE_NOOP("Options", "LxH"))
+            .takes(QT_TRANSLATE_NOOP("Options", "LxH"), OptionDeclaration::Size)
             .helps(QT_TRANSLATE_NOOP("Options",
                                      "pose l'image sur un fond de L x H pixels exactement, de la couleur de "
                                      "--background (noir par défaut)"))
             .reads(readCanvas),
         OptionDeclaration("gravity")
             .takes(QT_TRANSLATE_NOOP("Options", "GRAVITE"))
+            .choosing([] {
+                return QStringList {"center",     "north",      "south",      "east",      "west",
+                                    "north-east", "north-west", "south-east", "south-west"};
+            })
             .helps(
                 QT_TRANSLATE_NOOP("Options",
                                   "avec cover ou --canvas : center (par défaut), north, south, east, west, "
@@ -256,6 +303,9 @@ const QVector<OptionDeclaration> &optionTable()
             .reads(readDither),
         OptionDeclaration("dither-method")
             .takes("fs|atkinson|bayer")
+            .choosing([] {
+                return QStringList {"fs", "atkinson", "bayer"};
+            })
             .helps(QT_TRANSLATE_NOOP(
                 "Options",
                 "la façon de tramer, qui implique --dither : fs, Floyd-Steinberg (par défaut), "
@@ -295,7 +345,7 @@ const QVector<OptionDeclaration> &optionTable()
             .decimal([](Options &o) -> double & { return o.job.encoding.display.tone.gamma; }, 0.1, 10, 1,
                      QT_TRANSLATE_NOOP("Options", "--gamma : « %1 » n'est pas un gamma de %2 à %3")),
         OptionDeclaration("background")
-            .takes(QT_TRANSLATE_NOOP("Options", "COULEUR"))
+            .takes(QT_TRANSLATE_NOOP("Options", "COULEUR"), OptionDeclaration::Colour)
             .helps(QT_TRANSLATE_NOOP(
                 "Options",
                 "pose les pixels transparents sur COULEUR (#rrvvbb ou un nom de couleur) au "
@@ -338,7 +388,7 @@ const QVector<OptionDeclaration> &optionTable()
                 "outil se relit avec --format et --size"))
             .alsoDecoding(),
         OptionDeclaration("size")
-            .takes("LxH")
+            .takes("LxH", OptionDeclaration::Size)
             .helps(QT_TRANSLATE_NOOP(
                 "Options",
                 "avec --decode et --format : la taille de l'image que tient le tableau d'un autre "

@@ -41,14 +41,30 @@ struct OptionDeclaration
     double minimum = 0;
     double maximum = 0;
     double byDefault = 0;
+    // What its value is, for a front end that offers each option as a control (the studio): a
+    // switch takes none, a number is isNumber's (decimals: the digits after the point it takes),
+    // a choice one of `choices()`, a colour, a size WxH, a file, or any other text.
+    enum Value { Switch, Number, Choice, Colour, Size, File, Text };
+    Value value = Switch;
+    int decimals = 0;
+    std::function<QStringList()> choices; // a Choice's values, in the order to offer them
 
     explicit OptionDeclaration(const char *longName, char letter = 0)
         : name(longName)
         , shortName(letter)
     { }
-    OptionDeclaration &takes(const char *value)
+    OptionDeclaration &takes(const char *value, Value kind = Text)
     {
         valueName = value;
+        this->value = kind;
+        return *this;
+    }
+    // A value among these, as they are written on the command line.
+    OptionDeclaration &choosing(std::function<QStringList()> values)
+    {
+        valueName = valueName ? valueName : "";
+        value = Choice;
+        choices = std::move(values);
         return *this;
     }
     OptionDeclaration &helps(const char *text)

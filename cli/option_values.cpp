@@ -79,10 +79,8 @@ QString readFormat(const QStringList &values, Options &options)
     options.job.format = findDisplayFormat(value.toLatin1());
     if (options.job.format || value == QLatin1String("bmp"))
         return QString();
-    QStringList names {"bmp"};
-    for (const DisplayFormat &known : displayFormats())
-        names << QLatin1String(known.name);
-    return Options::tr("--format : format inconnu « %1 » (%2)").arg(value, joinedWithOr(names));
+    return Options::tr("--format : format inconnu « %1 » (%2)")
+        .arg(value, joinedWithOr(findOption(QStringLiteral("format"))->choices()));
 }
 
 QString readColourOrder(const QStringList &values, Options &options)

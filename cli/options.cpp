@@ -3,6 +3,7 @@
 #include "option_rules.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -173,11 +174,9 @@ void completeSettings(Options &options)
     options.bundle = options.bundleName.trimmed().toLatin1();
 }
 
-} // namespace
-
-Options parseOptions(const QStringList &arguments)
+// The parser of every option of the table.
+void declareOptions(QCommandLineParser &parser)
 {
-    QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     for (const OptionDeclaration &declared : optionTable()) {
         QStringList names;
@@ -187,6 +186,14 @@ Options parseOptions(const QStringList &arguments)
         parser.addOption(QCommandLineOption(
             names, QString(), declared.valueName ? QLatin1String(declared.valueName) : QString()));
     }
+}
+
+} // namespace
+
+Options parseOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    declareOptions(parser);
     if (!parser.parse(arguments))
         return usageError(parserError(parser));
     if (const QString problem = singleDashProblem(arguments); !problem.isEmpty())
@@ -223,4 +230,45 @@ Options parseOptions(const QStringList &arguments)
         return usageError(problem);
     completeSettings(options);
     return options;
+}
+
+PictureJob pictureJobOf(const Options &options, int picture)
+{
+    PictureJob job = options.job;
+    job.picturePath = options.pictures[picture];
+    job.outputFolder
+        = options.job.outputFolder.isEmpty() ? QFileInfo(job.picturePath).path() : options.job.outputFolder;
+    job.encoding.header.arrayName = options.arrayNames[picture];
+    return job;
+}
+
+QStringList givenArguments(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    declareOptions(parser);
+    parser.parse(arguments);
+    QStringList given;
+    for (const OptionDeclaration &declared : optionTable()) {
+        const QString name = QLatin1String(declared.name);
+        if (!parser.isSet(name))
+            continue;
+        if (!declared.valueName) {
+            given << QStringLiteral("--") + name;
+            continue;
+        }
+        const QStringList values = parser.values(name);
+        for (const QString &value : name == QLatin1String("flip") ? values : QStringList {values.constLast()})
+            given << QStringLiteral("--") + name << value;
+    }
+    return given << QStringLiteral("--") << parser.positionalArguments();
+}
+
+bool messagesInFrench()
+{
+    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QByteArray value = qgetenv(variable);
+        if (!value.isEmpty())
+            return value.startsWith("fr");
+    }
+    return false;
 }

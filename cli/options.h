@@ -45,3 +45,18 @@ struct Options
 // last value of a repeated option wins), then the rules across options (option_rules.h). The
 // first mistake found is told.
 Options parseOptions(const QStringList &arguments);
+
+// The job of the picture `picture` of parsed options, as quillon-convert runs it: its file, its
+// folder (-o's, or the picture's own), its array's name.
+PictureJob pictureJobOf(const Options &options, int picture);
+
+// The options of a command line (its program first), each written one way, in the order of the
+// option table: "--NAME" for a switch, "--NAME", "VALUE" for the others, the last value of each
+// (every value of --flip); then "--" and the pictures. What a front end keeps as a picture's
+// settings: parseOptions() reads it as it read the command line. Meant for a command line that
+// parseOptions() accepts.
+QStringList givenArguments(const QStringList &arguments);
+
+// The messages' language, as the C library chooses it: LC_ALL, else LC_MESSAGES, else LANG.
+// French when it is French, English otherwise, "C" included.
+bool messagesInFrench();

@@ -7,6 +7,7 @@
 #include "options.h"
 #include "testsupport.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QMap>
 #include <QProcess>
@@ -63,6 +64,7 @@ private slots:
     void speaksTheLocalesLanguage_data();
     void speaksTheLocalesLanguage();
     void writesTheSameHeadersInEveryLanguage();
+    void translatesEveryMessage_data();
     void translatesEveryMessage();
     void manualPagesListTheOptions_data();
     void manualPagesListTheOptions();
@@ -178,25 +180,45 @@ void TestMessages::writesTheSameHeadersInEveryLanguage()
     }
 }
 
-// lupdate over the sources finds no message that the English translation lacks.
+// lupdate over the sources finds no message that the English translation lacks: quillon-convert's
+// and Quillon Studio's.
+void TestMessages::translatesEveryMessage_data()
+{
+    QTest::addColumn<QString>("translation");
+    QTest::addColumn<QStringList>("sources"); // folders, and lupdate's options
+    QTest::addColumn<int>("messages");
+    QTest::newRow("quillon-convert") << "cli/quillon-convert_en.ts" << QStringList {"cli", "convert"} << 100;
+    // The studio's own folder, not its advice's, which has its translation.
+    QTest::newRow("quillon-studio") << "studio/quillon-studio_en.ts"
+                                    << QStringList {"-no-recursive", "studio"} << 40;
+    QTest::newRow("the studio's advice")
+        << "studio/advice/advice_en.ts" << QStringList {"studio/advice"} << 20;
+}
+
 void TestMessages::translatesEveryMessage()
 {
+    QFETCH(QString, translation);
+    QFETCH(QStringList, sources);
+    QFETCH(int, messages);
     const QString lupdate = QStandardPaths::findExecutable("lupdate");
     if (lupdate.isEmpty() || QProcess::execute(lupdate, {"-version"}) != 0)
         QSKIP("lupdate is not installed");
     QTemporaryDir dir;
-    const QString copy = dir.filePath("quillon-convert_en.ts");
-    TestSupport::writeFile(copy, TestSupport::readFile(QUILLON_SOURCE_DIR "/cli/quillon-convert_en.ts"));
-    const TestSupport::Run update = TestSupport::runProgram(
-        {lupdate, "-locations", "none", "-no-obsolete", "-source-language", "fr_FR", "-target-language", "en",
-         QUILLON_SOURCE_DIR "/cli", QUILLON_SOURCE_DIR "/convert", "-ts", copy});
+    const QString copy = dir.filePath(QFileInfo(translation).fileName());
+    TestSupport::writeFile(copy, TestSupport::readFile(QUILLON_SOURCE_DIR "/" + translation));
+    QStringList arguments {"-locations",       "none", "-no-obsolete", "-source-language", "fr_FR",
+                           "-target-language", "en"};
+    for (const QString &folder : sources)
+        arguments << (folder.startsWith('-') ? folder : QUILLON_SOURCE_DIR "/" + folder);
+    const TestSupport::Run update
+        = TestSupport::runProgram(QStringList {lupdate} + arguments + QStringList {"-ts", copy});
     QCOMPARE(update.exitCode, 0);
     QVERIFY2((update.out + update.err).contains("(0 new and"),
-             "a message is missing from cli/quillon-convert_en.ts");
+             qPrintable("a message is missing from " + translation));
     const QByteArray updated = TestSupport::readFile(copy);
     QVERIFY2(!updated.contains("type=\"unfinished\""),
-             "a message of cli/quillon-convert_en.ts is not translated");
-    QVERIFY(updated.count("<message>") > 100);
+             qPrintable("a message of " + translation + " is not translated"));
+    QVERIFY(updated.count("<message>") > messages);
 }
 
 void TestMessages::manualPagesListTheOptions_data()

@@ -72,7 +72,7 @@ Conversion convertedAs(const QStringList &arguments, const QString &picturePath)
     }
     conversion.job = conversion.options.job;
     conversion.job.picturePath = picturePath;
-    conversion.job.encoding.arrayName = conversion.options.arrayNames.value(0);
+    conversion.job.encoding.header.arrayName = conversion.options.arrayNames.value(0);
     conversion.job.encoding.shown = EncodingOptions::ShownInFullColour;
     if (const auto failed = decodeAndEncode(conversion.job, {}, &conversion.encoded))
         conversion.problem = failed->message;

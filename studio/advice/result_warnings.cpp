@@ -23,7 +23,7 @@ ResultWarning uniformWarning(const UniformArray &array, const PictureJob &job)
 {
     const QString name = QString::fromLatin1(array.name);
     if (array.cause == UniformArray::NoInk) {
-        const bool dithered = job.encoding.dither != Dithering::None;
+        const bool dithered = job.encoding.display.dither != Dithering::None;
         return {W::NoInk,
                 ResultWarning::tr(
                     "%1 : plan sans encre, aucun pixel n'étant plus près de son encre que du blanc ou de "
@@ -35,9 +35,9 @@ ResultWarning uniformWarning(const UniformArray &array, const PictureJob &job)
                 dithered ? QStringList() : QStringList {"--dither"}};
     }
     const QString bits = array.lit ? ResultWarning::tr("allumés") : ResultWarning::tr("éteints");
-    const int threshold = job.encoding.threshold;
+    const int threshold = job.encoding.pixels.threshold;
     // A brightness of -100 or 100, or a contrast of -100, gives every pixel one level.
-    const std::array<uchar, 256> curve = toneCurve(job.encoding.tone);
+    const std::array<uchar, 256> curve = toneCurve(job.encoding.display.tone);
     if (std::all_of(curve.begin(), curve.end(), [&](uchar level) { return level == curve[0]; }))
         return {W::UniformBits,
                 ResultWarning::tr(
@@ -86,7 +86,7 @@ ResultWarning uniformWarning(const UniformArray &array, const PictureJob &job)
 qint64 largestArray(const PictureJob &job, const EncodedPicture &encoded, QSize shown, QString *name)
 {
     if (!job.format) {
-        *name = QString::fromLatin1(job.encoding.arrayName);
+        *name = QString::fromLatin1(job.encoding.header.arrayName);
         return shown.isValid() ? 54 + qint64(shown.height()) * ((2 * qint64(shown.width()) + 3) / 4 * 4) : 0;
     }
     qint64 largest = 0;
@@ -136,7 +136,7 @@ QVector<ResultWarning> resultWarnings(const QStringList &arguments, const Pictur
     if (panel.isValid() && shown.isValid()
         && (shown.width() > panel.width() || shown.height() > panel.height())) {
         QStringList mend {"--fit", sizeText(panel)};
-        const QSize canvas = job.encoding.canvas;
+        const QSize canvas = job.encoding.display.canvas;
         if (canvas.isValid() && (canvas.width() > panel.width() || canvas.height() > panel.height()))
             mend << "--canvas" << sizeText(panel);
         warnings << ResultWarning {
@@ -150,11 +150,11 @@ QVector<ResultWarning> resultWarnings(const QStringList &arguments, const Pictur
     }
 
     // Arrays that go to AVR program memory (every display format's but LVGL's, the BMP file's bytes).
-    if (!job.format || job.format->flashOnAvr || job.encoding.progmem) {
+    if (!job.format || job.format->flashOnAvr || job.encoding.header.progmem) {
         QString name;
         const qint64 largest = largestArray(job, encoded, shown, &name);
         if (largest > maxProgmemArrayBytes) {
-            const bool codable = job.format && job.encoding.compression == EncodingOptions::Uncompressed;
+            const bool codable = job.format && job.encoding.arrays.compression == ArrayLayout::Uncompressed;
             const QString fit
                 = shown.isValid() ? sizeText(smallerFit(shown, largest, maxProgmemArrayBytes)) : QString();
             const QStringList mend = codable ? QStringList {"--compress", "rle"} : QStringList {"--fit", fit};
@@ -174,7 +174,7 @@ QVector<ResultWarning> resultWarnings(const QStringList &arguments, const Pictur
     if (job.format && job.format->paletteColours && encoded.pictureColours > job.format->paletteColours) {
         const int holds = job.format->paletteColours;
         const bool wider = holds < 256 && encoded.pictureColours <= 256;
-        const bool dithered = job.encoding.dither != Dithering::None;
+        const bool dithered = job.encoding.display.dither != Dithering::None;
         if (wider || !dithered)
             warnings << ResultWarning {
                 W::ColoursLost,

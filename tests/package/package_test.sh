@@ -46,13 +46,15 @@ export DEBIAN_FRONTEND=noninteractive
 "${apt[@]}" install -y -qq "$deb" >/dev/null || fail "apt-get could not install the package"
 installed=yes
 for file in /usr/bin/quillon /usr/bin/quillon-convert /usr/share/cmake/Quillon/QuillonConfig.cmake \
-    /usr/share/quillon/firmware/quillon_bmp.h /usr/share/quillon/firmware/quillon_rle.h; do
+    /usr/share/quillon/firmware/quillon_bmp.h /usr/share/quillon/firmware/quillon_rle.h \
+    /usr/bin/quillon-studio /usr/share/applications/quillon-studio.desktop \
+    /usr/share/metainfo/dev.quillon.Studio.metainfo.xml /usr/share/icons/hicolor/scalable/apps/quillon-studio.svg; do
     [ -e "$file" ] || fail "$file was not installed"
 done
 # Minimal images may tell dpkg to leave manual pages out: then they must at least be packaged.
 # quillon-convert's page is English under man1 and French under fr/man1.
 if grep -qs "path-exclude=/usr/share/man" /etc/dpkg/dpkg.cfg.d/*; then
-    for page in man1/quillon.1.gz man1/quillon-convert.1.gz fr/man1/quillon-convert.1.gz; do
+    for page in man1/quillon.1.gz man1/quillon-convert.1.gz fr/man1/quillon-convert.1.gz man1/quillon-studio.1.gz; do
         dpkg-deb -c "$deb" | grep -q "usr/share/man/$page" || fail "$page is not packaged"
     done
 else
@@ -62,6 +64,8 @@ else
         fail "man quillon-convert does not show its English manual page"
     LC_ALL=C.UTF-8 man -E UTF-8 -L fr quillon-convert 2>/dev/null | grep -Eq "^ +quillon-convert +- +convertit" ||
         fail "man -L fr quillon-convert does not show its French manual page"
+    LC_ALL=C.UTF-8 man -E UTF-8 quillon-studio 2>/dev/null | grep -Eq "^ +quillon-studio +- +shows +live" ||
+        fail "man quillon-studio does not show its manual page"
 fi
 
 # The installed command line writes what the build's writes.
@@ -80,6 +84,20 @@ sleep 2
 kill -0 "$window" 2>/dev/null || { cat "$work/window.log"; fail "the installed quillon did not stay open"; }
 kill -TERM "$window"
 wait "$window" 2>/dev/null || true
+
+# The installed studio too, its entry naming the program and the icon installed.
+grep -qx "Exec=quillon-studio %F" /usr/share/applications/quillon-studio.desktop ||
+    fail "quillon-studio.desktop does not start quillon-studio"
+grep -qx "Icon=quillon-studio" /usr/share/applications/quillon-studio.desktop ||
+    fail "quillon-studio.desktop does not name the installed icon"
+[ "$(LC_ALL=C.UTF-8 /usr/bin/quillon-studio --version)" = "quillon-studio (Quillon) 1.0" ] ||
+    fail "the installed quillon-studio does not tell its version"
+QT_QPA_PLATFORM=offscreen /usr/bin/quillon-studio --format mono "$work/picture.bmp" >"$work/studio.log" 2>&1 &
+studio=$!
+sleep 2
+kill -0 "$studio" 2>/dev/null || { cat "$work/studio.log"; fail "the installed quillon-studio did not stay open"; }
+kill -TERM "$studio"
+wait "$studio" 2>/dev/null || true
 
 files=$(dpkg -L quillon | while read -r path; do if [ -f "$path" ]; then echo "$path"; fi; done)
 apt-get purge -y -qq quillon >/dev/null || fail "apt-get could not remove the package"

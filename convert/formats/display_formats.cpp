@@ -253,16 +253,19 @@ EncodedPicture encodeGray4(PreparedPicture picture, const EncodingOptions &optio
 EncodedPicture encodeIndexed(PreparedPicture picture, const EncodingOptions &options, int paletteSize)
 {
     const int width = picture.colours.width(), height = picture.colours.height();
-    IndexedPicture indexed = indexPixels(
-        picture.colours,
-        options.palette.isEmpty() ? choosePalette(picture.colours, paletteSize) : options.palette,
-        options.dither);
+    int pictureColours = 0;
+    IndexedPicture indexed
+        = indexPixels(picture.colours,
+                      options.palette.isEmpty() ? choosePalette(picture.colours, paletteSize, &pictureColours)
+                                                : options.palette,
+                      options.dither);
     picture = PreparedPicture(); // the indices are all that is needed now
     QVector<quint16> &palette = indexed.palette;
     const QVector<quint8> &indices = indexed.indices;
     EncodedPicture encoded;
     if (options.shown != EncodingOptions::NotShown)
         encoded.shown = paletteColours(indexed, QSize(width, height));
+    encoded.pictureColours = pictureColours;
 
     // TFT_eSPI's 4-bit pushImage sends each palette entry high byte first itself: the palette
     // stays in the firmware's order, whatever --swap-bytes. Its 8-bit one reads RGB332 and no

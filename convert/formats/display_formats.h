@@ -100,6 +100,9 @@ struct EncodedPicture
     QByteArray imageFileHeader;
     // The arrays whose pixels are all alike, in an animation in every frame.
     QVector<UniformArray> uniform;
+    // index4, index8 with a palette chosen for the picture: the colours the picture has, cut to
+    // 5-6-5; more than the palette holds, and some are lost. 0 otherwise.
+    int pictureColours = 0;
 };
 
 // A format's row in displayFormats(): its encoder and everything the command line, its help and

@@ -67,7 +67,7 @@ quint16 meanColour(const Box &box, const std::vector<Colour> &colours)
 
 } // namespace
 
-QVector<quint16> choosePalette(const QImage &picture, int size)
+QVector<quint16> choosePalette(const QImage &picture, int size, int *distinct)
 {
     std::vector<quint32> histogram(65536, 0);
     const int width = picture.width();
@@ -81,6 +81,8 @@ QVector<quint16> choosePalette(const QImage &picture, int size)
         if (histogram[size_t(key)])
             colours.push_back({quint16(key), histogram[size_t(key)]});
     }
+    if (distinct)
+        *distinct = int(colours.size());
     QVector<quint16> palette;
     if (int(colours.size()) <= size) {
         for (const Colour &colour : colours)

@@ -11,8 +11,9 @@
 // in increasing order, when it has no more than `size` of them once cut to 5-6-5, so that it is
 // kept exactly; otherwise the colours of a median cut (boxes split at the median of their
 // widest channel, each box's colour the mean of its pixels). The same picture gives the same
-// palette on every run.
-QVector<quint16> choosePalette(const QImage &colours, int size);
+// palette on every run. `distinct`, when given, receives the number of colours it has once cut to
+// 5-6-5: more than `size`, and some are lost.
+QVector<quint16> choosePalette(const QImage &colours, int size, int *distinct = nullptr);
 
 // The palette entry nearest to each colour, by the squared distance of the colours a display
 // shows; looked up by the colour cut to 5-6-5, each answer worked out once.

@@ -83,6 +83,7 @@ RenderedView renderView(const PanelRequest &request)
         return view;
     }
     view.job = pictureJobOf(options, 0);
+    view.arrayName = options.arrayNames.value(0);
     auto encoded = std::make_shared<EncodedPicture>();
     if (const auto problem = decodeAndEncode(view.job, ConversionObserver(), encoded.get())) {
         view.problem = problem->message;

@@ -34,6 +34,7 @@ struct RenderedView
     QString problem;
     bool usageError = false;
     PictureJob job; // the job quillon-convert would run, its folder the picture's
+    QByteArray arrayName; // the picture's array's
     // What the display shows: the pixels of --preview, Format_RGB32; and where the background
     // shows through it (a mask's 0 bits, the key colour of --transparent), 255 in a
     // Format_Grayscale8 picture of the same size, null when it never does.

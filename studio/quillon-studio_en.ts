@@ -21,6 +21,57 @@
     </message>
 </context>
 <context>
+    <name>PastePanel</name>
+    <message>
+        <source>Bibliothèque :</source>
+        <translation>Library:</translation>
+    </message>
+    <message>
+        <source>Copier le tableau</source>
+        <translation>Copy the array</translation>
+    </message>
+    <message>
+        <source>Copier la ligne de dessin</source>
+        <translation>Copy the drawing line</translation>
+    </message>
+    <message>
+        <source>Ligne de dessin copiée</source>
+        <translation>Drawing line copied</translation>
+    </message>
+    <message>
+        <source>Copier la commande</source>
+        <translation>Copy the command</translation>
+    </message>
+    <message>
+        <source>Commande copiée</source>
+        <translation>Command copied</translation>
+    </message>
+    <message>
+        <source>Copier les lignes CMake</source>
+        <translation>Copy the CMake lines</translation>
+    </message>
+    <message>
+        <source>Lignes CMake copiées</source>
+        <translation>CMake lines copied</translation>
+    </message>
+    <message>
+        <source>Tableaux : %1 octets</source>
+        <translation>Arrays: %1 bytes</translation>
+    </message>
+    <message>
+        <source>%1 : tient</source>
+        <translation>%1: fits</translation>
+    </message>
+    <message>
+        <source>%1 : %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Tableau copié</source>
+        <translation>Array copied</translation>
+    </message>
+</context>
+<context>
     <name>StudioStart</name>
     <message>
         <source>--%1 ne s&apos;emploie pas avec quillon-studio</source>
@@ -96,10 +147,6 @@ Try &apos;quillon-studio --help&apos; for more information.
         <translation>The display, zoomed</translation>
     </message>
     <message>
-        <source>Copier le tableau</source>
-        <translation>Copy the array</translation>
-    </message>
-    <message>
         <source>Ouvrez ou déposez une image</source>
         <translation>Open or drop a picture</translation>
     </message>
@@ -116,16 +163,8 @@ Try &apos;quillon-studio --help&apos; for more information.
         <translation>Pictures (*.png *.jpg *.jpeg *.gif *.bmp *.svg *.svgz *.webp *.tif *.tiff *.tga *.ppm);;All files (*)</translation>
     </message>
     <message>
-        <source>%1 x %2 pixels, %3 octets de tableaux</source>
-        <translation>%1 x %2 pixels, %3 bytes of arrays</translation>
-    </message>
-    <message>
         <source>(source non affichable)</source>
         <translation>(source not shown)</translation>
-    </message>
-    <message>
-        <source>Tableau copié</source>
-        <translation>Array copied</translation>
     </message>
     <message>
         <source>Dossier où écrire les fichiers</source>
@@ -160,6 +199,21 @@ Replace them?</translation>
     <message>
         <source>Écrit dans %1 : %2</source>
         <translation>Written into %1: %2</translation>
+    </message>
+    <message>
+        <source>(aucun écran choisi)</source>
+        <translation>(no display chosen)</translation>
+    </message>
+    <message>
+        <source>Écran :</source>
+        <translation>Display:</translation>
+    </message>
+</context>
+<context>
+    <name>WarningsBar</name>
+    <message>
+        <source>Appliquer %1</source>
+        <translation>Apply %1</translation>
     </message>
 </context>
 </TS>

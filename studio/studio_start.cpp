@@ -81,7 +81,8 @@ void installStudioTranslations(QCoreApplication &application)
 {
     if (messagesInFrench())
         return;
-    for (const QString &name : {QStringLiteral("quillon-convert_en"), QStringLiteral("quillon-studio_en")}) {
+    for (const QString &name : {QStringLiteral("quillon-convert_en"), QStringLiteral("advice_en"),
+                                QStringLiteral("quillon-studio_en")}) {
         auto *english = new QTranslator(&application);
         if (english->load(QStringLiteral(":/translations/%1.qm").arg(name)))
             QCoreApplication::installTranslator(english);

@@ -33,5 +33,5 @@ QString studioHelpText();
 QString studioUsageErrorText(const QString &error);
 
 // The studio's messages in the user's language, as quillon-convert chooses it (messagesInFrench()):
-// English translations installed, its own and quillon-convert's, unless it is French.
+// English translations installed, its own, its advice's and quillon-convert's, unless it is French.
 void installStudioTranslations(QCoreApplication &application);

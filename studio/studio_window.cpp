@@ -3,18 +3,21 @@
 #include "option_controls.h"
 #include "options.h"
 #include "output_paths.h"
+#include "panel_presets.h"
 #include "panel_view.h"
+#include "paste_panel.h"
+#include "result_warnings.h"
 #include "settings_list.h"
+#include "warnings_bar.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
@@ -22,9 +25,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QSplitter>
@@ -35,6 +36,7 @@
 namespace {
 
 constexpr int settingsRole = Qt::UserRole + 1;
+constexpr int presetRole = Qt::UserRole + 2; // the id of the preset chosen for the picture
 constexpr int sourceSide = 240; // the source's largest side on screen
 
 QString fileNames(const QStringList &paths)
@@ -43,6 +45,18 @@ QString fileNames(const QStringList &paths)
     for (const QString &path : paths)
         names << QFileInfo(path).fileName();
     return names.join(QStringLiteral(", "));
+}
+
+// Whether `arguments` give every option of the preset with the preset's values.
+bool holdsPreset(const QStringList &arguments, const PanelPreset &preset)
+{
+    const QStringList wanted = SettingsList::canonical(preset.arguments);
+    for (const QString &option : SettingsList::optionNames(wanted)) {
+        if (!SettingsList::has(arguments, option)
+            || SettingsList::value(arguments, option) != SettingsList::value(wanted, option))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -113,10 +127,11 @@ void StudioWindow::buildWindow()
     m_problem->setWordWrap(true);
     m_problem->setStyleSheet(QStringLiteral("color: #b00020"));
     m_problem->hide();
-    m_warnings = new QWidget;
+    m_warnings = new WarningsBar;
     m_warnings->setObjectName(QStringLiteral("warnings"));
-    new QVBoxLayout(m_warnings);
-    m_warnings->layout()->setContentsMargins(0, 0, 0, 0);
+    connect(m_warnings, &WarningsBar::mendingChosen, this, [this](const QStringList &arguments) {
+        setSettings(SettingsList::applied(settings(), arguments));
+    });
 
     auto *pictures = new QWidget;
     auto *picturesLayout = new QGridLayout(pictures);
@@ -133,40 +148,44 @@ void StudioWindow::buildWindow()
     picturesLayout->setColumnStretch(2, 1);
 
     // What to paste.
-    m_header = new QPlainTextEdit;
-    m_header->setObjectName(QStringLiteral("headerText"));
-    m_header->setReadOnly(true);
-    m_header->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_header->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    auto *copyArray = new QPushButton(tr("Copier le tableau"));
-    copyArray->setObjectName(QStringLiteral("copyArray"));
-    connect(copyArray, &QPushButton::clicked, this, &StudioWindow::copyArray);
-    m_arraySize = new QLabel;
-    m_arraySize->setObjectName(QStringLiteral("arraySize"));
-    auto *pasteRow = new QHBoxLayout;
-    pasteRow->addWidget(copyArray);
-    pasteRow->addWidget(m_arraySize, 1);
-    auto *paste = new QWidget;
-    auto *pasteLayout = new QVBoxLayout(paste);
-    pasteLayout->setContentsMargins(0, 0, 0, 0);
-    pasteLayout->addLayout(pasteRow);
-    pasteLayout->addWidget(m_header, 1);
+    m_paste = new PastePanel;
+    m_paste->setObjectName(QStringLiteral("pastePanel"));
+    connect(m_paste, &PastePanel::copied, this,
+            [this](const QString &what) { statusBar()->showMessage(what); });
 
     auto *centre = new QWidget;
     auto *centreLayout = new QVBoxLayout(centre);
     centreLayout->addWidget(m_problem);
     centreLayout->addWidget(m_warnings);
     centreLayout->addWidget(pictures, 3);
-    centreLayout->addWidget(paste, 2);
+    centreLayout->addWidget(m_paste, 2);
 
     m_controls = new OptionControls;
     m_controls->setObjectName(QStringLiteral("optionControls"));
     connect(m_controls, &OptionControls::argumentsEdited, this, &StudioWindow::settingsEdited);
-    auto *settings = new QScrollArea;
-    settings->setObjectName(QStringLiteral("settingsScroll"));
-    settings->setWidget(m_controls);
-    settings->setWidgetResizable(true);
-    settings->setMinimumWidth(300);
+    auto *controls = new QScrollArea;
+    controls->setObjectName(QStringLiteral("settingsScroll"));
+    controls->setWidget(m_controls);
+    controls->setWidgetResizable(true);
+    // The panel presets above the options they set.
+    m_preset = new QComboBox;
+    m_preset->setObjectName(QStringLiteral("preset"));
+    m_preset->addItem(tr("(aucun écran choisi)"), QString());
+    for (const PanelPreset &preset : panelPresets()) {
+        m_preset->addItem(preset.name, preset.id);
+        m_preset->setItemData(m_preset->count() - 1, preset.help, Qt::ToolTipRole);
+    }
+    connect(m_preset, qOverload<int>(&QComboBox::activated), this,
+            [this] { choosePreset(m_preset->currentData().toString()); });
+    auto *settings = new QWidget;
+    auto *settingsLayout = new QVBoxLayout(settings);
+    settingsLayout->setContentsMargins(0, 0, 0, 0);
+    auto *presetRow = new QHBoxLayout;
+    presetRow->addWidget(new QLabel(tr("Écran :")));
+    presetRow->addWidget(m_preset, 1);
+    settingsLayout->addLayout(presetRow);
+    settingsLayout->addWidget(controls, 1);
+    settings->setMinimumWidth(320);
 
     auto *splitter = new QSplitter;
     splitter->addWidget(m_pictures);
@@ -251,6 +270,7 @@ void StudioWindow::selectPicture(int row)
     if (row < 0)
         return;
     m_controls->setArguments(m_pictures->item(row)->data(settingsRole).toStringList());
+    showPreset();
     showSource(currentPicture());
     requestView();
 }
@@ -261,6 +281,7 @@ void StudioWindow::settingsEdited(const QStringList &arguments)
         item->setData(settingsRole, arguments);
     else
         m_startSettings = arguments;
+    showPreset();
     requestView();
 }
 
@@ -279,22 +300,56 @@ void StudioWindow::showView(const RenderedView &view)
     m_view = view;
     m_actualSize->setPicture(view.shown, view.throughPixels);
     m_zoomed->setPicture(view.shown, view.throughPixels);
-    qint64 bytes = 0;
-    if (view.encoded) {
-        for (const CArray &array : view.encoded->header.arrays)
-            bytes += arrayBytes(array);
-    }
-    m_arraySize->setText(view.encoded && view.job.format ? tr("%1 x %2 pixels, %3 octets de tableaux")
-                                                               .arg(view.shown.width())
-                                                               .arg(view.shown.height())
-                                                               .arg(bytes)
-                                                         : QString());
+    const PanelPreset *preset = findPanelPreset(m_preset->currentData().toString());
+    m_warnings->setWarnings(
+        view.encoded ? resultWarnings(settings(), view.job, *view.encoded, preset ? preset->size : QSize())
+                     : QVector<ResultWarning>());
 }
 
 void StudioWindow::showHeader(const RenderedHeader &header)
 {
     m_headerText = header.text;
-    m_header->setPlainText(QString::fromUtf8(header.text));
+    const QSize shown = m_view.shown.size();
+    // The window's BMP file: a 54-byte header, then rows of 2 bytes a pixel padded to 4 bytes.
+    const qint64 bmpFileBytes = 54 + qint64((shown.width() * 2 + 3) / 4 * 4) * shown.height();
+    m_paste->setConversion(currentPicture(), settings(), m_outputFolder);
+    m_paste->setHeader(header.text, m_view.arrayName,
+                       m_view.encoded && m_view.job.format ? &m_view.encoded->header : nullptr, bmpFileBytes);
+}
+
+// The preset of that id chosen for the selected picture (none: the presets' options stay as they
+// are): its options set, its library's line highlighted, its round panel drawn.
+void StudioWindow::choosePreset(const QString &id)
+{
+    const PanelPreset *preset = findPanelPreset(id);
+    if (QListWidgetItem *item = m_pictures->currentItem())
+        item->setData(presetRole, id);
+    showPreset();
+    if (preset)
+        setSettings(withPreset(settings(), *preset));
+}
+
+// The preset of the selected picture, as chosen or, when none was, the first whose options its
+// settings hold.
+void StudioWindow::showPreset()
+{
+    QString id
+        = m_pictures->currentItem() ? m_pictures->currentItem()->data(presetRole).toString() : QString();
+    if (id.isEmpty() || !holdsPreset(settings(), *findPanelPreset(id))) {
+        id.clear();
+        for (const PanelPreset &preset : panelPresets()) {
+            if (holdsPreset(settings(), preset)) {
+                id = preset.id;
+                break;
+            }
+        }
+    }
+    const PanelPreset *preset = findPanelPreset(id);
+    m_preset->setCurrentIndex(qMax(0, m_preset->findData(id)));
+    m_actualSize->setRound(preset && preset->round);
+    m_zoomed->setRound(preset && preset->round);
+    if (preset)
+        m_paste->setLibrary(preset->library, preset->drawing);
 }
 
 void StudioWindow::showSource(const QString &path)
@@ -311,26 +366,6 @@ void StudioWindow::showSource(const QString &path)
         source.width() > sourceSide || source.height() > sourceSide
             ? source.scaled(sourceSide, sourceSide, Qt::KeepAspectRatio, Qt::SmoothTransformation)
             : source));
-}
-
-// The picture's array as the header defines it, from its declaration to its closing brace; LVGL's
-// map with the descriptor that draws it.
-void StudioWindow::copyArray()
-{
-    if (!m_view.encoded)
-        return;
-    const QString text = QString::fromUtf8(m_headerText);
-    const QString name = QString::fromLatin1(m_view.encoded->header.name);
-    const QRegularExpression declared(QStringLiteral("\\b%1(_map)?\\[").arg(name));
-    const QRegularExpressionMatch found = declared.match(text);
-    if (!found.hasMatch())
-        return;
-    const int start = text.lastIndexOf(QLatin1Char('\n'), found.capturedStart()) + 1;
-    const int descriptor
-        = found.capturedLength(1) ? text.indexOf(QStringLiteral(" %1 = {").arg(name), start) : start;
-    const int end = text.indexOf(QStringLiteral("};"), qMax(start, descriptor));
-    QApplication::clipboard()->setText(text.mid(start, end < 0 ? -1 : end + 2 - start) + QLatin1Char('\n'));
-    statusBar()->showMessage(tr("Tableau copié"));
 }
 
 QString StudioWindow::chosenFolder()

@@ -7,15 +7,18 @@
 
 class OptionControls;
 class PanelView;
+class PastePanel;
+class QComboBox;
+class WarningsBar;
 class QLabel;
 class QListWidget;
-class QPlainTextEdit;
 class QSpinBox;
 
 // Quillon Studio's window: the pictures in a list, each with its settings (an argument list of
 // quillon-convert, settings_list.h); for the one selected, its source beside what the display
 // shows, at 1 x and zoomed, computed by a PanelRenderer each time a setting changes; the settings
-// as controls (OptionControls); the header that will be written, with what to copy; Ctrl+S
+// as controls (OptionControls), a panel preset above them; the warnings of the result with their
+// mendings (WarningsBar); the header that will be written, with what to copy (PastePanel); Ctrl+S
 // writes the files quillon-convert would write, through its pipeline.
 //
 // A picture comes in through addPictures() (the open dialog, a drop, the command line); every
@@ -65,7 +68,8 @@ private:
     void showView(const RenderedView &view);
     void showHeader(const RenderedHeader &header);
     void showSource(const QString &path);
-    void copyArray();
+    void choosePreset(const QString &id);
+    void showPreset();
     bool savePicture(int row, const QString &folder);
     QString chosenFolder();
     void updateActions();
@@ -77,10 +81,10 @@ private:
     PanelView *m_zoomed = nullptr;
     QSpinBox *m_zoom = nullptr;
     QLabel *m_problem = nullptr;
-    QWidget *m_warnings = nullptr;
+    WarningsBar *m_warnings = nullptr;
+    QComboBox *m_preset = nullptr;
     OptionControls *m_controls = nullptr;
-    QPlainTextEdit *m_header = nullptr;
-    QLabel *m_arraySize = nullptr;
+    PastePanel *m_paste = nullptr;
     QAction *m_save = nullptr;
     QAction *m_saveAll = nullptr;
     QStringList m_startSettings;

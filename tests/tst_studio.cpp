@@ -2,10 +2,13 @@
 // events: what it shows is quillon-convert's preview, pixel for pixel, and what Ctrl+S writes is
 // what quillon-convert writes, byte for byte.
 
+#include "flash_fit.h"
 #include "option_table.h"
 #include "options.h"
+#include "panel_presets.h"
 #include "panel_view.h"
 #include "picturesupport.h"
+#include "result_warnings.h"
 #include "settings_list.h"
 #include "studio_start.h"
 #include "studio_window.h"
@@ -13,6 +16,7 @@
 #include "windowtestsupport.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -99,6 +103,12 @@ private slots:
     void opensAPictureWithCtrlO();
     void copiesTheArray_data();
     void copiesTheArray();
+    void setsWhatAPresetSays_data();
+    void setsWhatAPresetSays();
+    void mendsWhatItWarnsOf_data();
+    void mendsWhatItWarnsOf();
+    void copiesACommandThatWritesTheSameFiles();
+    void tellsWhetherTheArraysFit();
     void readsItsCommandLine_data();
     void readsItsCommandLine();
     void startsFromAShell_data();
@@ -108,6 +118,8 @@ private:
     // A window with the test picture (or `pictures`), its view and header rendered for `arguments`.
     void showWith(StudioWindow &window, const QStringList &arguments);
     void waitForRendering(StudioWindow &window);
+    // Chooses the item of that data in a combo box as a user does, clicking it in its list.
+    void choose(QComboBox *combo, const QString &data);
     QString m_picture;
 };
 
@@ -476,6 +488,162 @@ void TestStudio::copiesTheArray()
             value = value << 8 | quint8(bytes[i * valueBytes + b]);
         QCOMPARE(arrays[array].values[i], value);
     }
+}
+
+void TestStudio::choose(QComboBox *combo, const QString &data)
+{
+    const int index = combo->findData(data);
+    QVERIFY(index >= 0);
+    combo->showPopup();
+    QAbstractItemView *list = combo->view();
+    QTRY_VERIFY(list->isVisible());
+    list->scrollTo(list->model()->index(index, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(index, 0)).center());
+    QTRY_VERIFY(!list->isVisible());
+    QCOMPARE(combo->currentIndex(), index);
+}
+
+void TestStudio::setsWhatAPresetSays_data()
+{
+    QTest::addColumn<QString>("preset");
+    QTest::addColumn<QString>("drawn");
+    QTest::newRow("SSD1306")
+        << "ssd1306-128x64"
+        << "display.drawBitmap(x, y, my_picture, my_picture_width, my_picture_height, 1);";
+    QTest::newRow("SH1106")
+        << "sh1106-128x64"
+        << "u8g2_DrawXBMP(&u8g2, x, y, my_picture_width, my_picture_height, my_picture);\n"
+           "u8g2.drawXBMP(x, y, my_picture_width, my_picture_height, my_picture);";
+    QTest::newRow("GC9A01, round")
+        << "gc9a01-240x240"
+        << "tft.setSwapBytes(true); tft.pushImage(x, y, my_picture_width, my_picture_height, "
+           "my_picture);";
+    QTest::newRow("e-paper, black and red")
+        << "epaper-2.13-bwr"
+        << "display.drawImage(my_picture_black, my_picture_red, x, y, my_picture_width, "
+           "my_picture_height, false, false, true);";
+    QTest::newRow("e-paper, black and white, the preset's line")
+        << "epaper-2.13-bw"
+        << "display.drawImage(my_picture, x, y, my_picture_width, my_picture_height, false, false, true);";
+}
+
+// A preset chosen from the list sets the options it says over the user's own, which stay; the
+// display shows the panel's size, round panels without their corners; its library's line is the
+// one copied.
+void TestStudio::setsWhatAPresetSays()
+{
+    QFETCH(QString, preset);
+    QFETCH(QString, drawn);
+    const PanelPreset &chosen = *findPanelPreset(preset);
+    StudioWindow window;
+    window.show();
+    showWith(window, {"--dither", "--format", "gray8"});
+    choose(childOf<QComboBox>(&window, "preset"), preset);
+    waitForRendering(window);
+    QCOMPARE(window.settings(),
+             SettingsList::canonical(withPreset({"--dither", "--format", "gray8"}, chosen)));
+    QVERIFY(window.settings().contains("--dither"));
+    QCOMPARE(window.view().shown.size(), chosen.size);
+    QCOMPARE(childOf<QComboBox>(&window, "library")->currentText(), chosen.library);
+    QApplication::clipboard()->clear();
+    QTest::mouseClick(childOf<QPushButton>(&window, "copyDrawingLine"), Qt::LeftButton);
+    QCOMPARE(QApplication::clipboard()->text(), drawn);
+    // The corner pixel off a round panel, the centre one as the display shows it.
+    childOf<QSpinBox>(&window, "zoom")->setValue(1);
+    const QImage seen
+        = childOf<PanelView>(&window, "panelView")->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QPoint centre(chosen.size.width() / 2, chosen.size.height() / 2);
+    QCOMPARE(seen.pixel(centre), window.view().shown.pixel(centre));
+    QCOMPARE(seen.pixel(0, 0) == window.view().shown.pixel(0, 0), !chosen.round);
+}
+
+void TestStudio::mendsWhatItWarnsOf_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("transparent");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QStringList>("mending");
+    QTest::newRow("a dark icon on transparency")
+        << QStringList {"--format", "mono"} << true << "every pixel unlit"
+        << QStringList {"--background", "white", "--invert"};
+    QTest::newRow("more colours than index4 holds")
+        << QStringList {"--format", "index4"} << false << "colours" << QStringList {"--format", "index8"};
+}
+
+// A result that hurts is told above the view with the options that mend it; its button applies
+// them, and the warning goes.
+void TestStudio::mendsWhatItWarnsOf()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, transparent);
+    QFETCH(QStringList, mending);
+    QImage picture = patternPicture(pictureSize.width(), pictureSize.height(), true);
+    if (transparent) { // a dark square on transparency
+        picture.fill(qRgba(20, 30, 40, 0));
+        for (int y = 3; y < 9; ++y)
+            for (int x = 5; x < 15; ++x)
+                picture.setPixel(x, y, qRgba(20, 30, 40, 255));
+    }
+    QVERIFY(picture.save(m_picture));
+    StudioWindow window;
+    window.show();
+    showWith(window, arguments);
+    auto *warnings = childOf<QWidget>(&window, "warnings");
+    QVERIFY(warnings->isVisible());
+    const auto expected
+        = resultWarnings(window.settings(), window.view().job, *window.view().encoded, QSize());
+    QCOMPARE(expected.size(), 1);
+    QCOMPARE(expected[0].arguments, mending);
+    QCOMPARE(childOf<QLabel>(&window, "warning-0")->text(), expected[0].text + " " + expected[0].mending);
+    QTest::mouseClick(childOf<QPushButton>(&window, "mend-0"), Qt::LeftButton);
+    waitForRendering(window);
+    for (int i = 0; i < mending.size(); i += 2) {
+        if (i + 1 < mending.size() && !mending[i + 1].startsWith("--"))
+            QCOMPARE(SettingsList::value(window.settings(), mending[i].mid(2)), mending[i + 1]);
+        else
+            QVERIFY(SettingsList::has(window.settings(), mending[i].mid(2)));
+    }
+    QVERIFY(!warnings->isVisible());
+}
+
+// The command copied, run by a shell, writes the files Ctrl+S writes: the picture's name has a
+// space, the folder a quote.
+void TestStudio::copiesACommandThatWritesTheSameFiles()
+{
+    const QString folder = path("Bob's pictures");
+    StudioWindow window;
+    window.setOutputFolder(folder);
+    window.show();
+    showWith(window, {"--format", "rgb565", "--swap-bytes", "--fit", "9x9", "--name", "logo"});
+    QTest::mouseClick(childOf<QPushButton>(&window, "copyCommand"), Qt::LeftButton);
+    const QString command = QApplication::clipboard()->text();
+    QVERIFY2(command.startsWith("quillon-convert "), qPrintable(command));
+    const Run run
+        = runProgram({"sh", "-c", "PATH=\"$1:$PATH\"; " + command, "sh", QFileInfo(QUILLON_CONVERT).path()});
+    QCOMPARE(run.err, QString());
+    const QMap<QString, QByteArray> commanded = filesIn(folder);
+    QCOMPARE(commanded.keys(), QStringList {"my picture.h"});
+    QVERIFY(commanded.first().contains("static const uint16_t logo[54] "));
+    QVERIFY(QFile::remove(folder + "/my picture.h"));
+    press(window, Qt::Key_S);
+    QVERIFY(filesIn(folder) == commanded);
+}
+
+// Under the header, the arrays' bytes and, for each board, whether they fit.
+void TestStudio::tellsWhetherTheArraysFit()
+{
+    StudioWindow window;
+    window.show();
+    showWith(window, {"--format", "rgb565", "--fit", "181x181", "--fit-mode", "stretch"}); // 65,522 bytes
+    QCOMPARE(childOf<QLabel>(&window, "arraySize")->text(), QString("Tableaux : 65522 octets"));
+    const QString fits = childOf<QLabel>(&window, "flashFit")->text();
+    for (const FlashFit &fit : flashFits(window.view().encoded->header))
+        QVERIFY2(fits.contains(fit.board->name + " : " + (fit.fits ? "tient" : fit.reason)),
+                 qPrintable(fits));
+    QVERIFY(fits.contains("Arduino Uno (ATmega328P) : "));
+    QVERIFY(!fits.contains("Arduino Uno (ATmega328P) : tient"));
+    QVERIFY(fits.contains("ESP32 : tient"));
 }
 
 void TestStudio::readsItsCommandLine_data()

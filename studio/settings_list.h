@@ -7,7 +7,8 @@
 // program, -o, --force or the pictures: {"--format", "mono", "--fit", "128x64", "--invert"}. Each
 // option appears once, "--NAME" or "--NAME", "VALUE", in the order of the option table (--flip
 // twice for both ways), as givenArguments() writes them; parseOptions() reads it with the
-// picture after it. Presets and mendings are argument lists too, applied option by option.
+// picture after it. Presets and mendings are argument lists too, applied option by option by the
+// advice library's argument_list.h, which these complete.
 namespace SettingsList {
 
 // `arguments` written that way (any spelling quillon-convert takes: "--fit=8x8", "-n logo"...).

@@ -233,6 +233,7 @@ bool StudioWindow::addPictures(const QStringList &paths)
     if (m_pictures->count() == first)
         return false;
     m_pictures->setCurrentRow(first);
+    statusBar()->clearMessage();
     updateActions();
     return true;
 }
@@ -362,10 +363,12 @@ void StudioWindow::showSource(const QString &path)
         m_source->setText(tr("(source non affichable)"));
         return;
     }
-    m_source->setPixmap(QPixmap::fromImage(
+    const QPixmap shown = QPixmap::fromImage(
         source.width() > sourceSide || source.height() > sourceSide
             ? source.scaled(sourceSide, sourceSide, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-            : source));
+            : source);
+    m_source->setPixmap(shown);
+    m_source->setMinimumSize(shown.size().expandedTo(QSize(sourceSide / 2, sourceSide / 2)));
 }
 
 QString StudioWindow::chosenFolder()

@@ -37,6 +37,7 @@ namespace {
 
 constexpr int settingsRole = Qt::UserRole + 1;
 constexpr int presetRole = Qt::UserRole + 2; // the id of the preset chosen for the picture
+constexpr char noPreset[] = "-"; // none chosen from the list
 constexpr int sourceSide = 240; // the source's largest side on screen
 
 QString fileNames(const QStringList &paths)
@@ -324,29 +325,31 @@ void StudioWindow::choosePreset(const QString &id)
 {
     const PanelPreset *preset = findPanelPreset(id);
     if (QListWidgetItem *item = m_pictures->currentItem())
-        item->setData(presetRole, id);
+        item->setData(presetRole, preset ? id : QString::fromLatin1(noPreset));
     showPreset();
     if (preset)
         setSettings(withPreset(settings(), *preset));
 }
 
-// The preset of the selected picture, as chosen or, when none was, the first whose options its
-// settings hold.
+// The preset of the selected picture: the one chosen while its settings hold it, none when none
+// was chosen from the list, else the first whose options its settings hold (a command line's).
 void StudioWindow::showPreset()
 {
-    QString id
+    const QString chosen
         = m_pictures->currentItem() ? m_pictures->currentItem()->data(presetRole).toString() : QString();
-    if (id.isEmpty() || !holdsPreset(settings(), *findPanelPreset(id))) {
-        id.clear();
-        for (const PanelPreset &preset : panelPresets()) {
-            if (holdsPreset(settings(), preset)) {
-                id = preset.id;
+    const PanelPreset *preset = findPanelPreset(chosen);
+    if (chosen == QLatin1String(noPreset)) {
+        preset = nullptr;
+    } else if (!preset || !holdsPreset(settings(), *preset)) {
+        preset = nullptr;
+        for (const PanelPreset &candidate : panelPresets()) {
+            if (holdsPreset(settings(), candidate)) {
+                preset = &candidate;
                 break;
             }
         }
     }
-    const PanelPreset *preset = findPanelPreset(id);
-    m_preset->setCurrentIndex(qMax(0, m_preset->findData(id)));
+    m_preset->setCurrentIndex(preset ? m_preset->findData(preset->id) : 0);
     m_actualSize->setRound(preset && preset->round);
     m_zoomed->setRound(preset && preset->round);
     if (preset)

@@ -530,7 +530,7 @@ void TestStudio::setsWhatAPresetSays_data()
 
 // A preset chosen from the list sets the options it says over the user's own, which stay; the
 // display shows the panel's size, round panels without their corners; its library's line is the
-// one copied.
+// one copied. Choosing none then leaves the settings and shows the whole picture.
 void TestStudio::setsWhatAPresetSays()
 {
     QFETCH(QString, preset);
@@ -556,6 +556,13 @@ void TestStudio::setsWhatAPresetSays()
     const QPoint centre(chosen.size.width() / 2, chosen.size.height() / 2);
     QCOMPARE(seen.pixel(centre), window.view().shown.pixel(centre));
     QCOMPARE(seen.pixel(0, 0) == window.view().shown.pixel(0, 0), !chosen.round);
+    // No display chosen: the settings stay, the whole picture shown.
+    const QStringList settings = window.settings();
+    choose(childOf<QComboBox>(&window, "preset"), QString());
+    QCOMPARE(window.settings(), settings);
+    const QImage whole
+        = childOf<PanelView>(&window, "panelView")->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(whole.pixel(0, 0), window.view().shown.pixel(0, 0));
 }
 
 void TestStudio::mendsWhatItWarnsOf_data()

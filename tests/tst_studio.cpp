@@ -6,6 +6,7 @@
 #include "option_table.h"
 #include "options.h"
 #include "panel_presets.h"
+#include "panel_rendering.h"
 #include "panel_view.h"
 #include "picturesupport.h"
 #include "result_warnings.h"
@@ -35,6 +36,8 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include <cmath>
+
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -44,13 +47,21 @@ namespace {
 // W != H, an odd width, every pixel of its own red, green and blue.
 const QSize pictureSize(21, 14);
 
-// `picture` enlarged `zoom` times, each pixel a square, written here from what a zoom is.
+// `picture` enlarged `zoom` times, each pixel a square, written here from what a zoom is; from 4 x,
+// the grid: each square's top row and left column a third of the way to mid grey.
 QImage enlarged(const QImage &picture, int zoom)
 {
     QImage out(picture.width() * zoom, picture.height() * zoom, QImage::Format_RGB32);
-    for (int y = 0; y < out.height(); ++y)
-        for (int x = 0; x < out.width(); ++x)
-            out.setPixel(x, y, picture.pixel(x / zoom, y / zoom));
+    for (int y = 0; y < out.height(); ++y) {
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb pixel = picture.pixel(x / zoom, y / zoom);
+            // A channel moved a third of the way from itself to 128, rounded down.
+            const auto grey = [](int channel) { return int(std::floor(channel + (128 - channel) / 3.0)); };
+            const bool grid = zoom >= 4 && (x % zoom == 0 || y % zoom == 0);
+            out.setPixel(x, y,
+                         grid ? qRgb(grey(qRed(pixel)), grey(qGreen(pixel)), grey(qBlue(pixel))) : pixel);
+        }
+    }
     return out;
 }
 
@@ -64,11 +75,11 @@ QMap<QString, QByteArray> filesIn(const QString &folder)
 }
 
 // Ctrl and the key pressed on the window, made active, as a user presses them.
-void press(QWidget &window, Qt::Key key)
+void press(QWidget &window, Qt::Key key, Qt::KeyboardModifiers more = {})
 {
     window.activateWindow();
     QTRY_VERIFY(window.isActiveWindow());
-    QTest::keyClick(window.windowHandle(), key, Qt::ControlModifier);
+    QTest::keyClick(window.windowHandle(), key, Qt::ControlModifier | more);
 }
 
 // What quillon-convert's parser says of these settings for a picture.
@@ -99,6 +110,8 @@ private slots:
     void showsTheBackgroundThrough_data();
     void showsTheBackgroundThrough();
     void keepsEachPicturesSettings();
+    void showsOnlyTheNewestRequest();
+    void controlsEditTheSettings();
     void opensAPictureWithCtrlO_data();
     void opensAPictureWithCtrlO();
     void copiesTheArray_data();
@@ -157,7 +170,8 @@ void TestStudio::showsThePreviewsPixels_data()
     QTest::newRow("lvgl I4") << QStringList {"--format", "lvgl", "--lvgl-cf", "I4"};
 }
 
-// The view at 1 x and at 3 x is the PNG of --preview, read back, each pixel a square.
+// The view at 1 x to 16 x is the PNG of --preview, read back, each pixel a square, with the grid
+// from 4 x.
 void TestStudio::showsThePreviewsPixels()
 {
     QFETCH(QStringList, arguments);
@@ -175,7 +189,7 @@ void TestStudio::showsThePreviewsPixels()
     showWith(window, arguments);
     auto *zoom = childOf<QSpinBox>(&window, "zoom");
     auto *view = childOf<PanelView>(&window, "panelView");
-    for (int times : {1, 3}) {
+    for (int times : {1, 3, 4, 16}) {
         zoom->setValue(times);
         QCOMPARE(view->grab().toImage().convertToFormat(QImage::Format_RGB32), enlarged(preview, times));
     }
@@ -189,27 +203,40 @@ void TestStudio::showsThePreviewsPixels()
 void TestStudio::savesTheFilesOfQuillonConvert_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("bmp named") << QStringList {"--name", "logo"};
+    QTest::addColumn<bool>("every"); // two pictures, the second selected, saved by Ctrl+Shift+S
+    QTest::newRow("bmp named") << QStringList {"--name", "logo"} << false;
     QTest::newRow("rgb565 swapped, preview")
-        << QStringList {"--format", "rgb565", "--swap-bytes", "--preview", "--fit", "11x11"};
-    QTest::newRow("mono inverted, bmp") << QStringList {"--format", "mono", "--invert", "--bmp"};
-    QTest::newRow("xbm split") << QStringList {"--format", "xbm", "--split"};
-    QTest::newRow("index4 coded") << QStringList {"--format", "index4", "--compress", "rle"};
-    QTest::newRow("lvgl binary") << QStringList {"--format", "lvgl", "--binary", "--lvgl-cf", "RGB565A8"};
+        << QStringList {"--format", "rgb565", "--swap-bytes", "--preview", "--fit", "11x11"} << false;
+    QTest::newRow("mono inverted, bmp") << QStringList {"--format", "mono", "--invert", "--bmp"} << false;
+    QTest::newRow("xbm split") << QStringList {"--format", "xbm", "--split"} << false;
+    QTest::newRow("index4 coded") << QStringList {"--format", "index4", "--compress", "rle"} << false;
+    QTest::newRow("lvgl binary") << QStringList {"--format", "lvgl", "--binary", "--lvgl-cf", "RGB565A8"}
+                                 << false;
+    QTest::newRow("two pictures, xbm") << QStringList {"--format", "xbm"} << true;
 }
 
-// Ctrl+S writes into -o's folder the very files quillon-convert writes there.
+// Ctrl+S writes into -o's folder the very files quillon-convert writes there; Ctrl+Shift+S those
+// of every picture.
 void TestStudio::savesTheFilesOfQuillonConvert()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(bool, every);
     const QString studio = path("studio"), command = path("command");
+    QStringList pictures {m_picture};
     StudioWindow window;
     window.setOutputFolder(studio);
     window.show();
+    if (every) {
+        pictures.prepend(path("first.png"));
+        QVERIFY(patternPicture(9, 5).save(pictures.first()));
+        window.setStartSettings(arguments);
+        QVERIFY(window.addPictures(pictures));
+        childOf<QListWidget>(&window, "pictureList")->setCurrentRow(1);
+    }
     showWith(window, arguments);
-    press(window, Qt::Key_S);
-    const Run run = quillonConvert(QStringList {"-o", command} + arguments + QStringList {m_picture});
-    QCOMPARE(run.err, QString());
+    press(window, Qt::Key_S, every ? Qt::ShiftModifier : Qt::NoModifier);
+    const Run run = quillonConvert(QStringList {"-o", command} + arguments + pictures);
+    QCOMPARE(run.err, every ? QString("2 images converties, 0 ignorée, 0 en échec\n") : QString());
     QCOMPARE(run.exitCode, 0);
     const QMap<QString, QByteArray> written = filesIn(studio);
     QVERIFY(!written.isEmpty());
@@ -220,21 +247,26 @@ void TestStudio::savesTheFilesOfQuillonConvert()
 void TestStudio::asksBeforeReplacing_data()
 {
     QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("force");
     QTest::addColumn<bool>("replaced");
-    QTest::newRow("yes") << int(QMessageBox::Yes) << true;
-    QTest::newRow("no") << int(QMessageBox::No) << false;
+    QTest::newRow("yes") << int(QMessageBox::Yes) << false << true;
+    QTest::newRow("no") << int(QMessageBox::No) << false << false;
+    QTest::newRow("--force, not asked") << int(QMessageBox::No) << true << true;
 }
 
-// A file that stands where Ctrl+S writes is replaced only once the user says so.
+// A file that stands where Ctrl+S writes is replaced only once the user says so, or without a
+// question after --force.
 void TestStudio::asksBeforeReplacing()
 {
     QFETCH(int, answer);
+    QFETCH(bool, force);
     QFETCH(bool, replaced);
     const QString folder = path("out");
     QVERIFY(QDir().mkpath(folder));
     writeFile(folder + "/my picture.h", "standing");
     StudioWindow window;
     window.setOutputFolder(folder);
+    window.setReplaceWithoutAsking(force);
     window.show();
     showWith(window, {"--format", "gray8"});
     QString question;
@@ -245,9 +277,15 @@ void TestStudio::asksBeforeReplacing()
         box->button(QMessageBox::StandardButton(answer))->click();
     });
     press(window, Qt::Key_S);
-    QTRY_VERIFY(watcher.handled());
-    QCOMPARE(question,
-             QString("Ces fichiers existent déjà dans %1 :\nmy picture.h\n\nLes remplacer ?").arg(folder));
+    if (force) {
+        QCoreApplication::processEvents();
+        QVERIFY(!watcher.handled());
+    } else {
+        QTRY_VERIFY(watcher.handled());
+        QCOMPARE(
+            question,
+            QString("Ces fichiers existent déjà dans %1 :\nmy picture.h\n\nLes remplacer ?").arg(folder));
+    }
     QCOMPARE(readFile(folder + "/my picture.h") != "standing", replaced);
     QCOMPARE(window.statusBar()->currentMessage(),
              replaced ? QString("Écrit dans %1 : my picture.h").arg(folder)
@@ -361,7 +399,8 @@ void TestStudio::showsTheBackgroundThrough_data()
 }
 
 // Where a mask holds 0, or the display shows the key colour that the library skips, the
-// checkerboard of the background; elsewhere the pixel shown.
+// checkerboard of the background, its checks of 4 screen pixels at any zoom; elsewhere the pixel
+// shown.
 void TestStudio::showsTheBackgroundThrough()
 {
     QFETCH(QStringList, arguments);
@@ -370,16 +409,23 @@ void TestStudio::showsTheBackgroundThrough()
     StudioWindow window;
     window.show();
     showWith(window, arguments);
-    childOf<QSpinBox>(&window, "zoom")->setValue(1);
-    const QImage seen
-        = childOf<PanelView>(&window, "panelView")->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QImage shown = window.view().shown;
     const QRgb light = qRgb(204, 204, 204), dark = qRgb(153, 153, 153);
-    for (int y = 0; y < pictureSize.height(); ++y) {
-        for (int x = 0; x < pictureSize.width(); ++x) {
-            const bool clear = x < pictureSize.width() / 2;
-            const QRgb expected = !clear ? shown.pixel(x, y) : (x / 4 + y / 4) % 2 ? dark : light;
-            QCOMPARE(seen.pixel(x, y), expected);
+    for (int zoom : {1, 2}) {
+        childOf<QSpinBox>(&window, "zoom")->setValue(zoom);
+        const QImage seen = childOf<PanelView>(&window, "panelView")
+                                ->grab()
+                                .toImage()
+                                .convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(seen.size(), pictureSize * zoom);
+        for (int y = 0; y < seen.height(); ++y) {
+            for (int x = 0; x < seen.width(); ++x) {
+                const bool clear = x / zoom < pictureSize.width() / 2;
+                const QRgb expected = !clear ? shown.pixel(x / zoom, y / zoom)
+                    : (x / 4 + y / 4) % 2    ? dark
+                                             : light;
+                QCOMPARE(seen.pixel(x, y), expected);
+            }
         }
     }
 }
@@ -413,6 +459,52 @@ void TestStudio::keepsEachPicturesSettings()
     QCOMPARE(childOf<QComboBox>(&window, "option-format")->currentText(), QString("mono"));
     QVERIFY(childOf<QCheckBox>(&window, "option-invert")->isChecked());
     QCOMPARE(window.view().shown.size(), pictureSize);
+}
+
+// Requests made while one runs: only the newest is told, view and header; the one that waited
+// between is dropped.
+void TestStudio::showsOnlyTheNewestRequest()
+{
+    PanelRenderer renderer;
+    QVector<quint64> views, headers;
+    QByteArray header;
+    connect(&renderer, &PanelRenderer::viewReady, this,
+            [&](const RenderedView &view) { views << view.serial; });
+    connect(&renderer, &PanelRenderer::headerReady, this, [&](const RenderedHeader &told) {
+        headers << told.serial;
+        header = told.text;
+    });
+    renderer.request(m_picture, {"--format", "mono"});
+    renderer.request(m_picture, {"--format", "gray8", "--name", "between"});
+    const quint64 newest = renderer.request(m_picture, {"--format", "xbm", "--name", "newest"});
+    QTRY_VERIFY_WITH_TIMEOUT(!renderer.busy(), 60000);
+    QCOMPARE(views, QVector<quint64> {newest});
+    QCOMPARE(headers, QVector<quint64> {newest});
+    QVERIFY(header.contains("newest_width"));
+}
+
+// The controls edit the settings as the options read: a value at the top of its range shown as it
+// is, a number typed back to its default and a switch unticked leave the options out, another
+// format drops those it does not read.
+void TestStudio::controlsEditTheSettings()
+{
+    StudioWindow window;
+    window.show();
+    showWith(window, {"--format", "mono", "--invert", "--threshold", "255", "--dither"});
+    auto *threshold = childOf<QSpinBox>(&window, "option-threshold");
+    QCOMPARE(threshold->value(), 255);
+    threshold->selectAll();
+    QTest::keyClicks(threshold, "128");
+    QCOMPARE(window.settings(), SettingsList::canonical({"--format", "mono", "--invert", "--dither"}));
+    choose(childOf<QComboBox>(&window, "option-format"), "rgb565");
+    QCOMPARE(window.settings(), SettingsList::canonical({"--format", "rgb565", "--dither"}));
+    auto *swap = childOf<QCheckBox>(&window, "option-swap-bytes");
+    QTest::keyClick(swap, Qt::Key_Space);
+    QCOMPARE(window.settings(), SettingsList::canonical({"--format", "rgb565", "--dither", "--swap-bytes"}));
+    QTest::keyClick(swap, Qt::Key_Space);
+    QCOMPARE(window.settings(), SettingsList::canonical({"--format", "rgb565", "--dither"}));
+    waitForRendering(window);
+    QCOMPARE(QByteArray(window.view().job.format->name), QByteArray("rgb565"));
 }
 
 void TestStudio::opensAPictureWithCtrlO_data()
@@ -549,13 +641,23 @@ void TestStudio::setsWhatAPresetSays()
     QApplication::clipboard()->clear();
     QTest::mouseClick(childOf<QPushButton>(&window, "copyDrawingLine"), Qt::LeftButton);
     QCOMPARE(QApplication::clipboard()->text(), drawn);
-    // The corner pixel off a round panel, the centre one as the display shows it.
+    // On a round panel, each pixel whose centre lies outside the circle the sides touch is of the
+    // corner's colour, not the picture's; the others as the display shows them.
     childOf<QSpinBox>(&window, "zoom")->setValue(1);
     const QImage seen
         = childOf<PanelView>(&window, "panelView")->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QPoint centre(chosen.size.width() / 2, chosen.size.height() / 2);
-    QCOMPARE(seen.pixel(centre), window.view().shown.pixel(centre));
-    QCOMPARE(seen.pixel(0, 0) == window.view().shown.pixel(0, 0), !chosen.round);
+    const QImage shown = window.view().shown;
+    const double rx = chosen.size.width() / 2.0, ry = chosen.size.height() / 2.0;
+    int wrong = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const double dx = (x + 0.5 - rx) / rx, dy = (y + 0.5 - ry) / ry;
+            const bool off = chosen.round && dx * dx + dy * dy > 1;
+            wrong += seen.pixel(x, y) != (off ? seen.pixel(0, 0) : shown.pixel(x, y));
+        }
+    }
+    QCOMPARE(wrong, 0);
+    QCOMPARE(seen.pixel(0, 0) == shown.pixel(0, 0), !chosen.round);
     // No display chosen: the settings stay, the whole picture shown.
     const QStringList settings = window.settings();
     choose(childOf<QComboBox>(&window, "preset"), QString());
@@ -651,6 +753,9 @@ void TestStudio::tellsWhetherTheArraysFit()
     QVERIFY(fits.contains("Arduino Uno (ATmega328P) : "));
     QVERIFY(!fits.contains("Arduino Uno (ATmega328P) : tient"));
     QVERIFY(fits.contains("ESP32 : tient"));
+    // The window's BMP file: rows of 2 x 21 bytes padded to 44, 14 of them, after 54 bytes.
+    showWith(window, {});
+    QCOMPARE(childOf<QLabel>(&window, "arraySize")->text(), QString("Tableaux : 670 octets"));
 }
 
 void TestStudio::readsItsCommandLine_data()
@@ -674,6 +779,10 @@ void TestStudio::readsItsCommandLine_data()
     QTest::newRow("decode") << QStringList {"--decode", "a.h"}
                             << QString("--decode ne s'emploie pas avec quillon-studio") << QStringList()
                             << false;
+    QTest::newRow("both flips") << QStringList {"--flip", "h", "--flip=v", "a.png"} << QString()
+                                << QStringList {"--flip", "h", "--flip", "v"} << false;
+    QTest::newRow("size") << QStringList {"--size", "8x8", "a.png"}
+                          << QString("--size ne s'emploie pas avec quillon-studio") << QStringList() << false;
     QTest::newRow("bundle") << QStringList {"--bundle", "icons", "a.png"}
                             << QString("--bundle ne s'emploie pas avec quillon-studio") << QStringList()
                             << false;

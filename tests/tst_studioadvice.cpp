@@ -375,6 +375,10 @@ void TestStudioAdvice::warnsWhereUsersGetHurt_data()
         << patternPicture(16356, 1) << QStringList() << QSize() << QStringList();
     QTest::newRow("BMP file of 32,770 bytes") << patternPicture(16358, 1) << QStringList() << QSize()
                                               << QStringList {warning(W::OverAvrObject, "--fit 16030x1")};
+    // An odd width: 5 rows of 2 x 3,271 bytes, each padded to 6,544, after 54 bytes.
+    QTest::newRow("BMP file of 32,774 bytes, its rows padded")
+        << patternPicture(3271, 5) << QStringList() << QSize()
+        << QStringList {warning(W::OverAvrObject, "--fit 3205x4")};
     QTest::newRow("index4 of 16 colours")
         << coloursPicture(16) << QStringList {"--format", "index4"} << QSize() << QStringList();
     QTest::newRow("index4 of 17 colours")
@@ -565,6 +569,21 @@ void TestStudioAdvice::cmakeLinesTakeEachOptionWhereTheFunctionWantsIt_data()
            "    SPLIT\n"
            "    OPTIONS --dither\n"
            "    HEADERS_VARIABLE pictures_headers)\n";
+    QTest::newRow("split alone, the last name")
+        << QStringList {"--split", "-n", "first", "--name=splash"} << QStringList {"a.png"}
+        << "find_package(Quillon REQUIRED)\n"
+           "quillon_convert_pictures(pictures\n"
+           "    OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/pictures\n"
+           "    PICTURES a.png\n"
+           "    NAMES splash\n"
+           "    SPLIT\n"
+           "    HEADERS_VARIABLE pictures_headers)\n";
+    QTest::newRow("nothing but pictures") << QStringList() << QStringList {"a.png", "b c.png"}
+                                          << "find_package(Quillon REQUIRED)\n"
+                                             "quillon_convert_pictures(pictures\n"
+                                             "    OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/pictures\n"
+                                             "    PICTURES a.png \"b c.png\"\n"
+                                             "    HEADERS_VARIABLE pictures_headers)\n";
 }
 
 void TestStudioAdvice::cmakeLinesTakeEachOptionWhereTheFunctionWantsIt()
